@@ -1,0 +1,95 @@
+#include "tick.h"
+
+#include "core/fleet.h"
+#include "core/rmc.h"
+#include "model/numbers.h"
+#include "motion/advance.h"
+#include "serial/link.h"
+
+namespace vadrel {
+
+namespace {
+
+// Clears tick_in_corso however the tick ends.
+class TickGuard {
+public:
+    explicit TickGuard(Form1& form) : form_(form) { form_.tick_in_corso = true; }
+    ~TickGuard() { form_.tick_in_corso = false; }
+    TickGuard(const TickGuard&) = delete;
+    TickGuard& operator=(const TickGuard&) = delete;
+
+private:
+    Form1& form_;
+};
+
+// Writes the text; returns the monitor note when the write did not go out.
+std::string write_to_port(Form1& form, const std::string& bytes) {
+    try {
+        if (form.platform.port.write(bytes)) return {};
+        ++form.scritture_saltate;
+        return "  [non inviato: linea ancora occupata; saltati " + int_text(form.scritture_saltate) + "]";
+    } catch (const PortFailure& e) {
+        porta_persa(form);
+        return std::string("  [non inviato: porta persa: ") + e.what() + "]";
+    }
+}
+
+}  // namespace
+
+void Timer1_Timer(Form1& form) {
+    if (form.tx_attiva == 0) return;
+    // The multi-user step lets events run mid-tick; a tick arriving there waits
+    // for the next second instead of running inside this one.
+    if (form.tick_in_corso) return;
+    TickGuard guard(form);
+
+    const std::size_t m = static_cast<std::size_t>(form.mezzo_attuale);
+    form.veicolo_attuale();  // checks the index
+    Clock& clock = form.platform.clock;
+    if (form.avviato[m] == 0) {
+        form.tempo_ultimo[m] = clock.seconds_since_midnight();
+        form.avviato[m] = 1;
+    }
+    leggi_lat(form);
+    leggi_lon(form);
+    form.tempo_ultimo[m] = clock.seconds_since_midnight();
+    aggiorna_veicolo(form);
+    const std::string s = forma_stringa_rmc(form);
+
+    std::string t;
+    if (form.platform.port.is_open()) {
+        if (form.Opt_gps_standard.selected() || form.opt_multi.selected()) {
+            const std::string note = write_to_port(form, s + "\r\n");
+            t = s + note;
+        } else if (form.opt_tx_radio.selected()) {
+            const std::string burst = forma_pacchetto_radio(s);
+            const std::string note = write_to_port(form, burst);
+            t = burst + note;
+        }
+    }
+
+    if (form.Picture1.current_y() > form.Picture1.height()) form.Picture1.clear();
+    form.Picture1.print(t);
+
+    form.Label11.set_visible(!form.Label11.visible());
+}
+
+void Command9_Click(Form1& form) {
+    if (form.tx_attiva == 1) {
+        form.tx_attiva = 0;
+        form.Label11.set_caption("Stop");
+        form.Label11.set_colour(Colour::red_status());
+        form.Label11.set_visible(true);
+    } else {
+        form.tx_attiva = 1;
+        if (form.platform.port.is_open()) {
+            form.Label11.set_caption("Tx OK");
+            form.Label11.set_colour(Colour::green_status());
+        } else {
+            form.Label11.set_caption("No Tx");
+            form.Label11.set_colour(Colour::red_status());
+        }
+    }
+}
+
+}  // namespace vadrel

@@ -1,0 +1,179 @@
+#pragma once
+// Form1: the operator panel as data. Every control of the main window, the
+// simulator state and the vehicle table live here; the behaviour is in the
+// procedures of motion/, core/, serial/, config/ and panel/, which work on
+// this object. Nothing here knows Qt.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "controls.h"
+#include "numbers.h"
+#include "platform.h"
+
+namespace vadrel {
+
+// One simulated vehicle.
+struct veicolo {
+    std::int16_t lat_g = 0;
+    std::int16_t lat_p = 0;
+    std::int16_t lat_s = 0;
+    std::string lat_ns;
+    std::int16_t lon_g = 0;
+    std::int16_t lon_p = 0;
+    std::int16_t lon_s = 0;
+    std::string lon_ew;
+    std::int16_t vel = 0;
+    std::int16_t angolo = 0;
+    std::int16_t km = 0;
+    std::int16_t miglia = 0;
+    bool operator==(const veicolo&) const = default;
+};
+
+constexpr int numero_mezzi = 21;
+
+// The outside world as the form uses it.
+struct Platform {
+    SerialPort& port;
+    Clock& clock;
+    Shell& shell;
+    RegionalFormat format = RegionalFormat::italian();
+};
+
+// The program's title, the caption of its message boxes.
+inline constexpr const char* program_title = "vadrel";
+// The caption of the main window.
+inline constexpr const char* window_caption = "Quorvel vadrel - Simulatore GPS";
+
+class Form1 {
+public:
+    explicit Form1(Platform platform);
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+    Platform platform;
+
+    // Client area in twips and background colour.
+    static constexpr int client_width = 8910;
+    static constexpr int client_height = 6105;
+    static constexpr Colour background{0xC0, 0xC0, 0xC0};
+
+    // ---- controls, in the order of the window's definition ----
+    CommandButton Command11;
+    CommandButton Command10;
+    TextBox txt_mezzo_attuale;
+    CommandButton Command9;
+    TextBox txt_num_mezzi;
+    PictureBox Picture2;
+    Frame Frame7;
+    TextBox txt_angolo;
+    OptionButton opt_miglia;
+    OptionButton opt_km;
+    TextBox txt_vel;
+    Label Label7;
+    Label Label4;
+    PictureBox Picture1;
+    HiddenControl Timer1;
+    HiddenControl MSComm1;
+    Frame Frame2;
+    TextBox txt_lon_g;
+    CommandButton Command5;
+    CommandButton Command6;
+    Label Label10;
+    TextBox txt_lon_p;
+    CommandButton Command7;
+    CommandButton Command8;
+    Label Label9;
+    TextBox txt_lon_s;
+    CommandButton Command16;
+    CommandButton Command18;
+    Label Label6;
+    TextBox txt_lon_ew;
+    Label Label8;
+    Frame Frame1;
+    TextBox txt_lat_g;
+    CommandButton Command2;
+    CommandButton Command1;
+    Label Label1;
+    TextBox txt_lat_p;
+    CommandButton Command4;
+    CommandButton Command3;
+    Label Label2;
+    TextBox txt_lat_s;
+    CommandButton Command12;
+    CommandButton Command13;
+    Label Label5;
+    TextBox txt_lat_ns;
+    Label Label3;
+    Frame Frame6;
+    OptionButton Opt_gps_standard;
+    OptionButton opt_tx_radio;
+    OptionButton opt_multi;
+    Frame Frame5;
+    Label Label11;
+    Frame Frame4;
+    OptionButton Option1;
+    OptionButton Option2;
+    OptionButton Option3;
+    Frame Frame3;
+    OptionButton opt_com1;
+    OptionButton opt_com2;
+    OptionButton opt_com3;
+    OptionButton opt_com4;
+    Label Label13;
+    Label Label12;
+    MenuEntry menu_info;
+    MenuEntry menu_help;
+
+    // Every control above, in definition order.
+    const std::vector<Control*>& controls() const { return controls_; }
+    // The control of that name, or nullptr.
+    Control* find(const std::string& name) const;
+
+    // ---- simulator state ----
+    std::int16_t mezzo_attuale = 0;
+    std::int16_t tx_attiva = 1;
+    std::string rmc_id = "$GPRMC";
+    std::string rmc_ora = "000000";
+    std::string rmc_stato = "A";
+    std::string rmc_lat;
+    std::string rmc_lon;
+    std::string rmc_vel = "0.0";
+    std::string rmc_rotta = "000.0";
+    std::string rmc_data = "000000";
+    std::string rmc_var = "000.0";
+    std::string rmc_var_dir = "W";
+    std::string rmc_checksum = "*00";
+    std::array<std::int16_t, numero_mezzi> avviato{};
+    std::array<float, numero_mezzi> tempo_ultimo{};
+    std::array<veicolo, numero_mezzi> mezzi{};
+
+    // Values kept for single procedures.
+    double lat_radianti = 0.0;
+    std::string angolo_salvato;
+    std::string lat_ns_salvato;
+    std::string lon_ew_salvato;
+    // Whether a key went down in the hemisphere box since its text last
+    // changed: only then does its key up know what the box showed.
+    bool lat_ns_tasto_giu = false;
+    bool lon_ew_tasto_giu = false;
+
+    // The program's folder and the help file named at start-up.
+    std::string cartella_programma;
+    std::string file_help;
+
+    // Ticks whose write the port skipped because the line was still busy.
+    long long scritture_saltate = 0;
+    // True while a tick runs; a tick arriving from inside it is dropped.
+    bool tick_in_corso = false;
+
+    // The record of the current vehicle.
+    veicolo& veicolo_attuale();
+
+private:
+    std::vector<Control*> controls_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,68 @@
+#pragma once
+// Everything outside the process, as the panel sees it. The application hands
+// the real implementations to the form; the tests hand fakes.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vadrel {
+
+// A failure of the serial port, with the port's error number 8000..8020.
+class PortFailure : public std::runtime_error {
+public:
+    PortFailure(int number, const std::string& message)
+        : std::runtime_error(message), number_(number) {}
+    int number() const { return number_; }
+
+private:
+    int number_;
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    virtual bool is_open() const = 0;
+    // Opens with the port number and line settings held; throws PortFailure.
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual void set_port_number(std::int16_t number) = 0;
+    virtual std::int16_t port_number() const = 0;
+    // A settings text such as "4800,N,8,1".
+    virtual void set_settings(const std::string& settings) = 0;
+    virtual std::string settings() const = 0;
+    // Writes every byte as it is, NUL included, without waiting for the line.
+    // Returns false when this write was skipped because the previous one has
+    // not yet left the port. Throws PortFailure when the port is lost.
+    virtual bool write(std::string_view bytes) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Seconds since local midnight, with fractions.
+    virtual float seconds_since_midnight() = 0;
+    // Local time of day as the regional format renders it: "20.15.28", "9.05.03".
+    virtual std::string time_text() = 0;
+    // Local date as the regional format renders it: "09/05/03".
+    virtual std::string date_text() = 0;
+};
+
+// The window-level services the panel asks for.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // A modal message with a single OK button and no icon.
+    virtual void message_box(const std::string& text, const std::string& caption) = 0;
+    // Lets pending user-interface events run once.
+    virtual void run_pending_events() = 0;
+    // Ends the program at once, without the orderly shut-down.
+    virtual void end_program_now(const std::string& reason) = 0;
+    // The about box, modal, without an owner.
+    virtual void show_about() {}
+    // Opens the help file in the help viewer.
+    virtual void show_help(const std::string& /*file*/) {}
+};
+
+}  // namespace vadrel

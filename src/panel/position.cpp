@@ -1,0 +1,72 @@
+#include "position.h"
+
+#include "model/numbers.h"
+
+namespace vadrel {
+
+namespace {
+
+// A text that is not a 16-bit number leaves the field as it was.
+void store(const Form1& form, const TextBox& box, std::int16_t& field) {
+    try {
+        field = to_int16(regional_number(box.text(), form.platform.format));
+    } catch (const ConversionError&) {
+    } catch (const OverflowError&) {
+    }
+}
+
+// The key decides, not the character: n and N both give "N". Another key
+// puts back what the box showed when it went down. A key up with no key down
+// in the box since its text last changed (the key that moved the focus here,
+// or a key held while a tick loaded another vehicle) keeps what the box shows.
+void hemisphere_key_up(TextBox& box, bool& tasto_giu, const std::string& salvato, int key,
+                       char first, char second) {
+    if (!tasto_giu) return;
+    tasto_giu = false;
+    if (key == keys::letter(first)) {
+        box.set_text(std::string(1, first));
+    } else if (key == keys::letter(second)) {
+        box.set_text(std::string(1, second));
+    } else {
+        box.set_text(salvato);
+    }
+}
+
+}  // namespace
+
+void txt_lat_g_Change(Form1& form) { store(form, form.txt_lat_g, form.veicolo_attuale().lat_g); }
+void txt_lat_p_Change(Form1& form) { store(form, form.txt_lat_p, form.veicolo_attuale().lat_p); }
+void txt_lat_s_Change(Form1& form) { store(form, form.txt_lat_s, form.veicolo_attuale().lat_s); }
+void txt_lon_g_Change(Form1& form) { store(form, form.txt_lon_g, form.veicolo_attuale().lon_g); }
+void txt_lon_p_Change(Form1& form) { store(form, form.txt_lon_p, form.veicolo_attuale().lon_p); }
+void txt_lon_s_Change(Form1& form) { store(form, form.txt_lon_s, form.veicolo_attuale().lon_s); }
+
+void txt_lat_ns_Change(Form1& form) {
+    form.veicolo_attuale().lat_ns = form.txt_lat_ns.text();
+    form.lat_ns_tasto_giu = false;
+}
+
+void txt_lon_ew_Change(Form1& form) {
+    form.veicolo_attuale().lon_ew = form.txt_lon_ew.text();
+    form.lon_ew_tasto_giu = false;
+}
+
+void txt_lat_ns_KeyDown(Form1& form, int /*key*/, bool /*shift*/) {
+    form.lat_ns_salvato = form.txt_lat_ns.text();
+    form.lat_ns_tasto_giu = true;
+}
+
+void txt_lat_ns_KeyUp(Form1& form, int key, bool /*shift*/) {
+    hemisphere_key_up(form.txt_lat_ns, form.lat_ns_tasto_giu, form.lat_ns_salvato, key, 'N', 'S');
+}
+
+void txt_lon_ew_KeyDown(Form1& form, int /*key*/, bool /*shift*/) {
+    form.lon_ew_salvato = form.txt_lon_ew.text();
+    form.lon_ew_tasto_giu = true;
+}
+
+void txt_lon_ew_KeyUp(Form1& form, int key, bool /*shift*/) {
+    hemisphere_key_up(form.txt_lon_ew, form.lon_ew_tasto_giu, form.lon_ew_salvato, key, 'E', 'W');
+}
+
+}  // namespace vadrel

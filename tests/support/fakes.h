@@ -1,0 +1,104 @@
+#pragma once
+// Fakes of the outside world for the panel's tests: a port that records what
+// it is asked, a clock set by hand, a shell that records its messages.
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/form1.h"
+
+namespace vadrel::testing {
+
+class FakePort : public SerialPort {
+public:
+    bool is_open() const override { return open_; }
+    void open() override {
+        calls.push_back("open " + std::to_string(number_) + " " + settings_);
+        if (failing_ports.count(number_) != 0) throw PortFailure(8002, "porta inesistente");
+        open_ = true;
+    }
+    void close() override {
+        calls.push_back("close");
+        open_ = false;
+    }
+    void set_port_number(std::int16_t number) override {
+        calls.push_back("port " + std::to_string(number));
+        number_ = number;
+    }
+    std::int16_t port_number() const override { return number_; }
+    void set_settings(const std::string& settings) override {
+        calls.push_back("settings " + settings);
+        settings_ = settings;
+    }
+    std::string settings() const override { return settings_; }
+    bool write(std::string_view bytes) override {
+        if (fail_writes) throw PortFailure(8020, "adattatore scollegato");
+        if (busy) return false;
+        written.emplace_back(bytes);
+        return true;
+    }
+
+    // Opens without recording a call, as if start-up had done it.
+    void force_open() { open_ = true; }
+
+    std::vector<std::string> written;
+    std::vector<std::string> calls;
+    std::set<int> failing_ports;
+    bool busy = false;
+    bool fail_writes = false;
+
+private:
+    bool open_ = false;
+    std::int16_t number_ = 1;
+    std::string settings_ = "4800,N,8,1";
+};
+
+class FakeClock : public Clock {
+public:
+    float seconds_since_midnight() override { return seconds; }
+    std::string time_text() override { return time; }
+    std::string date_text() override { return date; }
+
+    float seconds = 72928.0f;
+    std::string time = "20.15.28";
+    std::string date = "09/05/03";
+};
+
+class FakeShell : public Shell {
+public:
+    void message_box(const std::string& text, const std::string& caption) override {
+        messages.push_back(caption + ": " + text);
+    }
+    void run_pending_events() override {
+        ++pending_runs;
+        if (pending) {
+            auto once = std::move(pending);
+            pending = nullptr;
+            once();
+        }
+    }
+    void end_program_now(const std::string& reason) override { ended = reason; }
+    void show_about() override { ++about_shown; }
+    void show_help(const std::string& file) override { help_files.push_back(file); }
+
+    std::vector<std::string> messages;
+    int pending_runs = 0;
+    // Runs once, the next time pending events run.
+    std::function<void()> pending;
+    std::string ended;
+    int about_shown = 0;
+    std::vector<std::string> help_files;
+};
+
+// A form with fakes, its events wired as the program wires them.
+struct Rig {
+    FakePort port;
+    FakeClock clock;
+    FakeShell shell;
+    Form1 form{Platform{port, clock, shell, RegionalFormat::italian()}};
+    Rig();
+};
+
+}  // namespace vadrel::testing
