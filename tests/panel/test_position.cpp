@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "support/fakes.h"
+
+namespace vadrel {
+namespace {
+
+using testing::Rig;
+
+TEST(PositionBoxes, EveryChangeIsStoredIntoTheCurrentRecord) {
+    const struct {
+        const char* box;
+        const char* text;
+        std::int16_t veicolo::*field;
+        int stored;
+    } rows[] = {
+        {"txt_lat_g", "120", &veicolo::lat_g, 120},
+        {"txt_lat_p", "1,7775", &veicolo::lat_p, 2},
+        {"txt_lat_s", "59", &veicolo::lat_s, 59},
+        {"txt_lon_g", " 10 ", &veicolo::lon_g, 10},
+        {"txt_lon_p", "8,0623", &veicolo::lon_p, 8},
+        {"txt_lon_s", "-3", &veicolo::lon_s, -3},
+        {"txt_lat_s", "2,5", &veicolo::lat_s, 2},
+        // texts that cannot be read keep the record's value (7)
+        {"txt_lat_g", "abc", &veicolo::lat_g, 7},
+        {"txt_lat_p", "", &veicolo::lat_p, 7},
+        {"txt_lon_s", "40000", &veicolo::lon_s, 7},
+        {"txt_lon_g", "1.5", &veicolo::lon_g, 15},  // "." groups digits in Italian
+    };
+    for (const auto& r : rows) {
+        Rig rig;
+        rig.form.mezzo_attuale = 4;
+        rig.form.mezzi[4].*r.field = 7;
+        auto* box = dynamic_cast<TextBox*>(rig.form.find(r.box));
+        ASSERT_NE(box, nullptr);
+        box->set_text(r.text);
+        EXPECT_EQ(rig.form.mezzi[4].*r.field, r.stored) << r.box << " " << r.text;
+        EXPECT_EQ(box->text(), r.text) << "the box keeps its text";
+    }
+}
+
+TEST(PositionBoxes, UnderADecimalPointFormatTheStartUpTextsCorruptTheMinutes) {
+    Rig rig;
+    rig.form.platform.format = RegionalFormat::decimal_point();
+    rig.form.txt_lat_p.set_text("1,7775");
+    EXPECT_EQ(rig.form.mezzi[0].lat_p, 17775);
+    rig.form.txt_lat_p.set_text("1.7775");
+    EXPECT_EQ(rig.form.mezzi[0].lat_p, 2);
+}
+
+TEST(HemisphereKeys, TheKeyDecides) {
+    const struct {
+        const char* name;
+        bool latitude;
+        const char* before;
+        int key;
+        bool shift;
+        const char* after;
+    } rows[] = {
+        {"N turns S to N", true, "S", 'N', false, "N"},
+        {"shifted n too", true, "S", 'N', true, "N"},
+        {"S", true, "N", 'S', false, "S"},
+        {"E", false, "W", 'E', false, "E"},
+        {"W", false, "E", 'W', false, "W"},
+        {"a digit keeps S", true, "S", '5', false, "S"},
+        {"delete keeps W", false, "W", keys::del, false, "W"},
+        {"backspace keeps N", true, "N", keys::backspace, false, "N"},
+        {"space keeps E", false, "E", keys::space, false, "E"},
+        {"E in the latitude box keeps N", true, "N", 'E', false, "N"},
+        {"N in the longitude box keeps W", false, "W", 'N', false, "W"},
+    };
+    for (const auto& r : rows) {
+        Rig rig;
+        TextBox& box = r.latitude ? rig.form.txt_lat_ns : rig.form.txt_lon_ew;
+        box.set_text(r.before);
+        (r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew) = r.before;
+        box.type(r.key, static_cast<char32_t>(r.key), r.shift);
+        EXPECT_EQ(box.text(), r.after) << r.name;
+        EXPECT_EQ(r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew, r.after) << r.name;
+    }
+}
+
+TEST(HemisphereKeys, KeyUpWithoutKeyDownKeepsWhatTheBoxShows) {
+    Rig rig;
+    rig.form.txt_lat_ns.set_text("S");
+    rig.form.txt_lat_ns.key_up(keys::tab);  // the release of the key that brought the focus
+    EXPECT_EQ(rig.form.txt_lat_ns.text(), "S");
+    EXPECT_EQ(rig.form.mezzi[0].lat_ns, "S");
+}
+
+TEST(HemisphereKeys, AKeyHeldWhileTheBoxWasReloadedKeepsTheNewText) {
+    Rig rig;
+    rig.form.txt_lon_ew.key_down(keys::shift, true);  // saves "E"
+    rig.form.txt_lon_ew.set_text("W");                // a tick loads another vehicle
+    rig.form.txt_lon_ew.key_up(keys::shift, true);
+    EXPECT_EQ(rig.form.txt_lon_ew.text(), "W");
+    EXPECT_EQ(rig.form.mezzi[0].lon_ew, "W");
+}
+
+TEST(HemisphereKeys, LockedBoxesNeverTakeTypedCharacters) {
+    Rig rig;
+    for (TextBox* box : {&rig.form.txt_lat_g, &rig.form.txt_lat_p, &rig.form.txt_lat_s, &rig.form.txt_lat_ns,
+                         &rig.form.txt_lon_g, &rig.form.txt_lon_p, &rig.form.txt_lon_s, &rig.form.txt_lon_ew,
+                         &rig.form.txt_mezzo_attuale}) {
+        const std::string before = box->text();
+        EXPECT_FALSE(box->key_press('7')) << box->name();
+        EXPECT_FALSE(box->key_press(keys::backspace)) << box->name();
+        EXPECT_EQ(box->text(), before) << box->name();
+    }
+}
+
+TEST(VehicleSwitch, AHemisphereTextOtherThanTheLettersIsStoredThenRepaired) {
+    Rig rig;
+    std::vector<std::string> stored;
+    rig.form.mezzi[0].lat_ns = "x";
+    auto previous = rig.form.txt_lat_ns.on_change;
+    rig.form.txt_lat_ns.on_change = [&] {
+        previous();
+        stored.push_back(rig.form.mezzi[0].lat_ns);
+    };
+    rig.form.txt_lat_ns.set_text("x");
+    rig.form.txt_lat_ns.set_text("N");
+    EXPECT_EQ(stored, (std::vector<std::string>{"x", "N"}));
+}
+
+}  // namespace
+}  // namespace vadrel
