@@ -1,0 +1,135 @@
+#include "course_speed.h"
+
+#include "model/numbers.h"
+
+namespace vadrel {
+
+namespace {
+
+constexpr char32_t codice_backspace = 8;
+constexpr char32_t codice_meno = 45;
+constexpr double limite_rotta = 360.0;
+
+bool is_digit_code(char32_t key) { return key >= U'0' && key <= U'9'; }
+
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::string utf8(char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// Whether the record's 16-bit field can hold what the text reads as.
+bool fits_record(const std::string& text) {
+    try {
+        to_int16(leading_number(text));
+        return true;
+    } catch (const OverflowError&) {
+        return false;
+    }
+}
+
+// A text beyond the 16-bit range (set by the program or pasted) leaves the
+// field as it was; the key filters never let the operator type one.
+void store_leading(const TextBox& box, std::int16_t& field) {
+    try {
+        field = to_int16(leading_number(box.text()));
+    } catch (const OverflowError&) {
+    }
+}
+
+// The filter decides first; a key it lets through is still refused when the
+// number it would make does not fit the record, so box and record agree.
+bool accept_key(const TextBox& box, char32_t character, bool filter_accepts) {
+    return filter_accepts && fits_record(text_after_key(box, character));
+}
+
+}  // namespace
+
+std::int16_t controlla_input_intero(const std::string& testo, char32_t Key) {
+    if (Key == codice_backspace) return 1;
+    if (Key == codice_meno) return testo.empty() ? 1 : 0;
+    if (is_digit_code(Key)) return 1;
+    return 0;
+}
+
+std::int16_t controlla_input_intero_positivo(const std::string& /*testo*/, char32_t Key) {
+    if (Key == codice_backspace) return 1;
+    if (is_digit_code(Key)) return 1;
+    return 0;
+}
+
+std::string text_after_key(const TextBox& box, char32_t character) {
+    std::string text = box.text();
+    std::size_t start = box.selection_start();
+    std::size_t length = box.selection_length();
+    if (character == codice_backspace) {
+        if (length == 0) {
+            if (start == 0) return text;
+            std::size_t previous = start - 1;
+            while (previous > 0 && is_continuation(text[previous])) --previous;
+            length = start - previous;
+            start = previous;
+        }
+        text.erase(start, length);
+    } else {
+        text.replace(start, length, utf8(character));
+    }
+    return text;
+}
+
+void txt_angolo_KeyDown(Form1& form, int /*key*/, bool /*shift*/) {
+    form.angolo_salvato = form.txt_angolo.text();
+}
+
+bool txt_angolo_KeyPress(Form1& form, char32_t character) {
+    const bool filtro = controlla_input_intero_positivo(form.txt_angolo.text(), character) != 0;
+    return accept_key(form.txt_angolo, character, filtro);
+}
+
+void txt_angolo_Change(Form1& form) { store_leading(form.txt_angolo, form.veicolo_attuale().angolo); }
+
+// Whatever key was released: a course below 0 or above 360 puts back the text
+// the box had when the last key went down. 0 and 360 stand.
+void txt_angolo_KeyUp(Form1& form, int /*key*/, bool /*shift*/) {
+    if (leading_number(form.txt_angolo.text()) < 0) form.txt_angolo.set_text(form.angolo_salvato);
+    if (leading_number(form.txt_angolo.text()) > limite_rotta) {
+        form.txt_angolo.set_text(form.angolo_salvato);
+    }
+}
+
+bool txt_vel_KeyPress(Form1& form, char32_t character) {
+    const bool filtro = controlla_input_intero(form.txt_vel.text(), character) != 0;
+    return accept_key(form.txt_vel, character, filtro);
+}
+
+void txt_vel_Change(Form1& form) { store_leading(form.txt_vel, form.veicolo_attuale().vel); }
+
+void opt_km_Click(Form1& form) {
+    veicolo& v = form.veicolo_attuale();
+    v.km = form.opt_km.value();
+    v.miglia = form.opt_miglia.value();
+}
+
+void opt_miglia_Click(Form1& form) {
+    veicolo& v = form.veicolo_attuale();
+    v.miglia = form.opt_miglia.value();
+    v.km = form.opt_km.value();
+}
+
+}  // namespace vadrel
