@@ -1,0 +1,130 @@
+#include "device_port.h"
+
+#include <utility>
+
+#ifdef __linux__
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+
+#include "platform/port_errors.h"
+
+namespace vadrel {
+
+namespace {
+
+QSerialPort::Parity qt_parity(Parity parity) {
+    switch (parity) {
+        case Parity::none: return QSerialPort::NoParity;
+        case Parity::even: return QSerialPort::EvenParity;
+        case Parity::odd: return QSerialPort::OddParity;
+        case Parity::mark: return QSerialPort::MarkParity;
+        case Parity::space: return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits qt_stop_bits(StopBits stop_bits) {
+    switch (stop_bits) {
+        case StopBits::one: return QSerialPort::OneStop;
+        case StopBits::one_and_half: return QSerialPort::OneAndHalfStop;
+        case StopBits::two: return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
+
+PortError open_error(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError: return PortError::porta_inesistente;
+        case QSerialPort::PermissionError: return PortError::porta_in_uso;
+        default: return PortError::errore_porta;
+    }
+}
+
+}  // namespace
+
+DevicePort::DevicePort(std::string device) : device_(std::move(device)) {}
+
+DevicePort::~DevicePort() { close(); }
+
+void DevicePort::open(const LineSettings& settings) {
+    if (port_.isOpen()) port_.close();
+    port_.clearError();
+    port_.setPortName(QString::fromStdString(device_));
+    if (!port_.open(QIODevice::WriteOnly)) {
+        const PortError error = open_error(port_.error());
+        const std::string detail = device_ + ": " + port_.errorString().toStdString();
+        port_.clearError();
+        throw port_failure(error, detail);
+    }
+    // Each setting is checked against the open device, so a rate the
+    // device cannot do is reported now and not at the first write.
+    const bool applied = port_.setBaudRate(settings.baud) &&
+                         port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.data_bits)) &&
+                         port_.setParity(qt_parity(settings.parity)) &&
+                         port_.setStopBits(qt_stop_bits(settings.stop_bits)) &&
+                         port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!applied) {
+        const std::string detail = device_ + " (" + settings_text(settings) +
+                                   "): " + port_.errorString().toStdString();
+        port_.close();
+        port_.clearError();
+        throw port_failure(PortError::impostazioni_rifiutate, detail);
+    }
+    port_.clearError();
+}
+
+void DevicePort::close() {
+    if (port_.isOpen()) port_.close();
+    port_.clearError();
+}
+
+bool DevicePort::is_open() const { return port_.isOpen(); }
+
+bool DevicePort::write(std::string_view bytes) {
+    if (!port_.isOpen()) return false;
+    // A loss noticed by QSerialPort since the last tick (its notifier runs
+    // in the event loop between ticks).
+    if (port_.error() == QSerialPort::ResourceError) lose("");
+    if (port_.bytesToWrite() > 0 || kernel_output_queue() > 0) return false;
+
+    port_.clearError();
+    const qint64 size = static_cast<qint64>(bytes.size());
+    const qint64 taken = port_.write(bytes.data(), size);
+    if (taken != size) lose(" (scritti " + std::to_string(taken) + " byte su " + std::to_string(size) + ")");
+    // Hands the bytes to the kernel now rather than at the next turn of the
+    // event loop, so an unplugged adapter is noticed by this write.
+    port_.flush();
+    switch (port_.error()) {
+        case QSerialPort::NoError:
+            return true;
+        case QSerialPort::ResourceError:
+        case QSerialPort::NotOpenError:
+            lose("");
+        default:
+            // Anything else that a write can report (a full kernel buffer is
+            // reported by some Qt versions as a write error): what was not
+            // taken stays in QSerialPort's buffer and the next tick skips.
+            port_.clearError();
+            return true;
+    }
+}
+
+std::string DevicePort::describe() const { return device_; }
+
+void DevicePort::lose(const std::string& what) {
+    const std::string detail = device_ + ": " + port_.errorString().toStdString() + what;
+    port_.close();
+    port_.clearError();
+    throw port_failure(PortError::porta_persa, detail);
+}
+
+int DevicePort::kernel_output_queue() const {
+#if defined(__linux__) && defined(TIOCOUTQ)
+    int queued = 0;
+    if (::ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &queued) == 0) return queued;
+#endif
+    return 0;
+}
+
+}  // namespace vadrel

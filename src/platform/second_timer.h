@@ -1,0 +1,73 @@
+#pragma once
+// A timer that ticks on the wall-clock second (plus a small fixed offset).
+//
+//   SecondTimer timer;                        // timerfd on Linux, QTimer elsewhere
+//   QObject::connect(&timer, &SecondTimer::tick, [&] { Timer1_Timer(form); });
+//   timer.start();
+//
+// Each tick is armed for an absolute instant (whole second + offset), so the
+// ticks never drift; a tick that comes late is not followed by a catch-up
+// burst: the seconds missed are skipped (next_tick_ns). On Linux a timerfd on
+// CLOCK_REALTIME with TFD_TIMER_ABSTIME, watched by a QSocketNotifier; when the
+// wall clock is set (NTP step, the operator), the kernel cancels the wait and
+// the timer is armed again from the new time. Elsewhere, or when the timerfd
+// cannot be made, a single-shot precise QTimer armed again on each tick for
+// the time left to the next second. Needs the Qt event loop of its thread.
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace vadrel {
+
+inline constexpr std::int64_t nanoseconds_per_second = 1'000'000'000;
+
+// The next tick after a tick handled at now_ns: the first instant
+// k * 1 s + offset_ns (k whole, counted from the epoch) that lies at least
+// half a second after now_ns. Ticks handled late skip the seconds they missed,
+// and two ticks are never closer than half a second.
+std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns);
+
+class SecondTimer : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Kind {
+        best,      // the timerfd where there is one, else the QTimer
+        portable,  // always the QTimer
+    };
+
+    explicit SecondTimer(Kind kind = Kind::best,
+                         std::chrono::milliseconds offset = std::chrono::milliseconds(2),
+                         QObject* parent = nullptr);
+    ~SecondTimer() override;
+    SecondTimer(const SecondTimer&) = delete;
+    SecondTimer& operator=(const SecondTimer&) = delete;
+
+    void start();
+    void stop();
+    bool is_active() const { return active_; }
+    // Whether the Linux timerfd drives the ticks (else the QTimer does).
+    bool uses_timerfd() const { return timer_fd_ >= 0; }
+
+signals:
+    void tick();
+
+private:
+    void arm();
+    void timer_fd_ready();
+    void qtimer_fired();
+    void release_timer_fd();
+
+    std::int64_t offset_ns_;
+    bool active_ = false;
+    int timer_fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer qtimer_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,141 @@
+#pragma once
+// Helpers for the tests that use real pseudo-terminals and a Qt event loop:
+// the program on the other end of a port, and a QCoreApplication per test.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace vadrel::testing {
+
+using namespace std::chrono_literals;
+
+// How long a test waits for something the kernel does at once; never reached
+// when things work.
+inline constexpr std::chrono::milliseconds patience = 3s;
+
+// An open file descriptor, closed when it goes.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Reads from fd until `count` bytes have come or the deadline passes.
+inline std::string read_bytes(int fd, std::size_t count, std::chrono::milliseconds deadline = patience) {
+    std::string got;
+    const QDeadlineTimer until(deadline);
+    while (got.size() < count && !until.hasExpired()) {
+        pollfd watch{fd, POLLIN, 0};
+        if (::poll(&watch, 1, static_cast<int>(until.remainingTime())) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got.size()));
+        if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+        else if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+    }
+    return got;
+}
+
+// Waits until fd has something to read; false when the deadline passed.
+inline bool wait_readable(int fd, std::chrono::milliseconds deadline = patience) {
+    pollfd watch{fd, POLLIN, 0};
+    return ::poll(&watch, 1, static_cast<int>(deadline.count())) == 1;
+}
+
+// Bytes waiting to be read on fd.
+inline int waiting(int fd) {
+    int count = -1;
+    ::ioctl(fd, FIONREAD, &count);
+    return count;
+}
+
+// A program opening a serial device: the slave side of a pseudo-terminal,
+// opened the way gpsd or a terminal does, its line settings untouched.
+inline Fd open_like_a_client(const std::string& path) {
+    return Fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+}
+
+// The far end of a cable: a pseudo-terminal whose master the test holds and
+// whose slave a DevicePort opens as its device.
+struct Cable {
+    Fd master;
+    std::string device;
+
+    static Cable make() {
+        int master = -1;
+        int slave = -1;
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+        char name[128] = {};
+        ::ttyname_r(slave, name, sizeof name);
+        termios raw{};
+        ::tcgetattr(slave, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave, TCSANOW, &raw);
+        ::close(slave);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        return Cable{Fd(master), name};
+    }
+};
+
+// A QCoreApplication for the tests that need an event loop (QSerialPort, timers).
+class WithEventLoop : public ::testing::Test {
+protected:
+    void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
+    void TearDown() override { app_.reset(); }
+
+    // Runs the event loop until done() or the deadline; returns done().
+    static bool run_until(const std::function<bool()>& done, std::chrono::milliseconds deadline = patience) {
+        if (done()) return true;
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (done()) loop.quit();
+        });
+        check.start(5);
+        QTimer::singleShot(deadline, &loop, &QEventLoop::quit);
+        loop.exec();
+        return done();
+    }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "vadrel_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
+
+}  // namespace vadrel::testing
