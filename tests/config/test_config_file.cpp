@@ -73,6 +73,24 @@ TEST(ConfigFile, ACutFileFillsWhatItHoldsAndGivesZero) {
     EXPECT_EQ(b.form.mezzi[1], sentinel_table()[1]);
 }
 
+// Only the first MiB is read: a good file is far smaller, and a huge file
+// must not hold up the start-up.
+TEST(ConfigFile, OnlyTheFirstMegabyteIsRead) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        int result;
+    } rows[] = {
+        {"marker early, 2 MiB after it", worked_example_text() + std::string(2 << 20, 'x'), 1},
+        {"2 MiB of blanks before the marker", std::string(2 << 20, ' ') + "\"#\"", 0},
+    };
+    for (const auto& row : rows) {
+        Bench b;
+        b.put(row.bytes);
+        EXPECT_EQ(leggi_configurazione(b.form), row.result) << row.name;
+    }
+}
+
 TEST(ConfigFile, SomethingElseByThatNameGivesZero) {
     Bench b;
     ASSERT_TRUE(QDir(b.dir.path()).mkdir(nome_file_configurazione));
