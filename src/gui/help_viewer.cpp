@@ -1,0 +1,68 @@
+#include "help_viewer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "model/form1.h"
+
+namespace vadrel::gui {
+
+bool leggi_guida(const QString& path, QString& html, QString& error, qint64 limit) {
+    const QString reason = QStringLiteral("Impossibile aprire il file della guida: %1").arg(path);
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || !info.isFile()) {
+        error = reason;
+        return false;
+    }
+    if (info.size() > limit) {
+        error = reason + QStringLiteral(" (file troppo grande)");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = reason + QStringLiteral(" (") + file.errorString() + QStringLiteral(")");
+        return false;
+    }
+    const QByteArray bytes = file.read(limit + 1);
+    if (file.error() != QFileDevice::NoError) {
+        error = reason + QStringLiteral(" (") + file.errorString() + QStringLiteral(")");
+        return false;
+    }
+    html = QString::fromUtf8(bytes);
+    return true;
+}
+
+HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("HelpViewer"));
+    setWindowTitle(QStringLiteral("%1 - Guida").arg(QString::fromUtf8(program_title)));
+    // The help stays open only as long as the program does.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    browser_ = new QTextBrowser(this);
+    browser_->setObjectName(QStringLiteral("guida"));
+    browser_->setOpenExternalLinks(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser_);
+    resize(640, 480);
+}
+
+bool HelpViewer::open(const QString& path) {
+    QString html;
+    QString error;
+    if (!leggi_guida(path, html, error)) {
+        browser_->setPlainText(error);
+        return false;
+    }
+    browser_->document()->setBaseUrl(
+        QUrl::fromLocalFile(QFileInfo(path).absoluteDir().absolutePath() + QLatin1Char('/')));
+    browser_->setHtml(html);
+    return true;
+}
+
+QString HelpViewer::shown_text() const { return browser_->toPlainText(); }
+
+}  // namespace vadrel::gui

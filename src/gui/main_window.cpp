@@ -1,0 +1,399 @@
+#include "main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <exception>
+
+#include "gui/keys.h"
+#include "gui/monitor.h"
+
+namespace vadrel::gui {
+
+namespace {
+
+QString qt_text(const std::string& text) { return QString::fromStdString(text); }
+
+QColor qt_colour(const Colour& colour) { return QColor(colour.red, colour.green, colour.blue); }
+
+// DejaVu Sans in its condensed cut: the captions were laid out for a
+// narrower face than the normal cut, which would clip "Secondi" or "miglia/h".
+QFont panel_font(const Font& font) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setStretch(QFont::Condensed);
+    f.setPointSizeF(font.points);
+    f.setBold(font.bold);
+    return f;
+}
+
+QRect pixel_rect(const Geometry& g) {
+    return QRect(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height));
+}
+
+// UTF-16 position of a UTF-8 byte offset of the same text.
+int utf16_offset(const QString& text, std::size_t bytes) {
+    const QByteArray utf8 = text.toUtf8();
+    const auto end = static_cast<qsizetype>(std::min<std::size_t>(bytes, utf8.size()));
+    return static_cast<int>(QString::fromUtf8(utf8.left(end)).size());
+}
+
+std::size_t utf8_offset(const QString& text, int position) {
+    return static_cast<std::size_t>(text.left(position).toUtf8().size());
+}
+
+// F1 in any window of the program opens the help file.
+class HelpKey : public QObject {
+public:
+    HelpKey(Form1& form, QObject* parent) : QObject(parent), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F1) return false;
+        if (!key->isAutoRepeat()) form_.platform.shell.show_help(form_.file_help);
+        return true;
+    }
+
+private:
+    Form1& form_;
+};
+
+}  // namespace
+
+void sync_selection(const QLineEdit& edit, TextBox& box) {
+    const QString text = edit.text();
+    if (text.toStdString() != box.text()) return;
+    if (edit.hasSelectedText()) {
+        const int start = edit.selectionStart();
+        const int end = start + static_cast<int>(edit.selectedText().size());
+        const std::size_t byte_start = utf8_offset(text, start);
+        box.set_selection(byte_start, utf8_offset(text, end) - byte_start);
+    } else {
+        box.set_selection(utf8_offset(text, edit.cursorPosition()), 0);
+    }
+}
+
+MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form) {
+    setWindowTitle(qt_text(window_caption));
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, qt_colour(Form1::background));
+    grey.setColor(QPalette::Button, qt_colour(Form1::background));
+    setPalette(grey);
+    setFont(panel_font(Font{}));
+    build();
+
+    help_key_ = new HelpKey(form_, this);
+    qApp->installEventFilter(help_key_);
+    render();
+}
+
+MainWindow::~MainWindow() { qApp->removeEventFilter(help_key_); }
+
+void MainWindow::build() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Form1"));
+    client->setAutoFillBackground(true);
+    client->setFixedSize(pixels(Form1::client_width), pixels(Form1::client_height));
+    setCentralWidget(client);
+    widgets_["Form1"] = client;
+
+    for (Control* control : form_.controls()) {
+        if (control->kind() == ControlKind::menu_entry) {
+            auto& entry = static_cast<MenuEntry&>(*control);
+            QAction* action = menuBar()->addAction(qt_text(entry.caption()));
+            action->setObjectName(qt_text(entry.name()));
+            connect(action, &QAction::triggered, this, [this, &entry] {
+                forward([&entry] { entry.click(); });
+            });
+            continue;
+        }
+        const auto container = widgets_.find(control->container());
+        if (container == widgets_.end()) continue;  // inside a hidden control
+        QWidget* widget = make_widget(*control, container->second);
+        if (widget == nullptr) continue;
+        widgets_[control->name()] = widget;
+    }
+
+    // The controls defined first lie on top, as Command9 over its frame.
+    const auto& controls = form_.controls();
+    for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
+        if (QWidget* w = control_widget((*it)->name())) w->raise();
+    }
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
+    QWidget* widget = nullptr;
+    switch (control.kind()) {
+        case ControlKind::text_box: {
+            auto& box = static_cast<TextBox&>(control);
+            auto* edit = new QLineEdit(container);
+            edit->setReadOnly(box.locked());
+            edit->setText(qt_text(box.text()));
+            bind_text_box(box, edit);
+            widget = edit;
+            break;
+        }
+        case ControlKind::option_button: {
+            auto& option = static_cast<OptionButton&>(control);
+            auto* radio = new QRadioButton(qt_text(option.caption()), container);
+            // The model clears the other buttons of the frame, and may leave
+            // none selected (the port buttons after a failure).
+            radio->setAutoExclusive(false);
+            connect(radio, &QRadioButton::clicked, this, [this, &option] {
+                forward([&option] { option.select(); });
+            });
+            widget = radio;
+            break;
+        }
+        case ControlKind::command_button: {
+            auto& button = static_cast<CommandButton&>(control);
+            auto* push = new QPushButton(qt_text(button.caption()), container);
+            push->setAutoDefault(false);
+            connect(push, &QPushButton::clicked, this, [this, &button] {
+                forward([&button] { button.click(); });
+            });
+            widget = push;
+            break;
+        }
+        case ControlKind::label: {
+            auto& label = static_cast<Label&>(control);
+            auto* text = new QLabel(qt_text(label.caption()), container);
+            text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            widget = text;
+            break;
+        }
+        case ControlKind::frame: {
+            auto& frame = static_cast<Frame&>(control);
+            widget = new QGroupBox(qt_text(frame.caption()), container);
+            break;
+        }
+        case ControlKind::picture_box: {
+            QFrame* picture = nullptr;
+            if (&control == &form_.Picture1) {
+                monitor_ = new Monitor(container);
+                picture = monitor_;
+            } else {
+                picture = new QFrame(container);
+                picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+                picture->setLineWidth(2);
+            }
+            widget = picture;
+            break;
+        }
+        case ControlKind::timer:
+        case ControlKind::serial_component:
+        case ControlKind::menu_entry:
+            return nullptr;
+    }
+    widget->setObjectName(qt_text(control.name()));
+    if (widget != monitor_) widget->setFont(panel_font(control.font()));
+    QRect place = pixel_rect(control.geometry());
+    // Inside a picture box the places count from inside its border; inside a
+    // frame from its outer corner.
+    if (auto* picture = qobject_cast<QFrame*>(container);
+        picture != nullptr && qobject_cast<QGroupBox*>(container) == nullptr) {
+        place.translate(picture->contentsRect().topLeft());
+    }
+    widget->setGeometry(place);
+    return widget;
+}
+
+void MainWindow::bind_text_box(TextBox& box, QLineEdit* edit) {
+    boxes_[edit] = &box;
+    edit->installEventFilter(this);
+    // Editing the widget does on its own (delete key, paste, cut, undo, drop)
+    // reaches the model as a new text, which runs the change handling.
+    connect(edit, &QLineEdit::textEdited, this, [this, &box, edit](const QString& text) {
+        forward([&box, edit, &text] {
+            box.set_text(text.toStdString());
+            sync_selection(*edit, box);
+        });
+    });
+    auto keep_selection = [&box, edit] { sync_selection(*edit, box); };
+    connect(edit, &QLineEdit::cursorPositionChanged, this, keep_selection);
+    connect(edit, &QLineEdit::selectionChanged, this, keep_selection);
+}
+
+QWidget* MainWindow::control_widget(const std::string& name) const {
+    const auto it = widgets_.find(name);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+void MainWindow::forward(const std::function<void()>& event) {
+    try {
+        event();
+    } catch (const std::exception& e) {
+        form_.platform.shell.message_box(std::string("Operazione non riuscita: ") + e.what(),
+                                         program_title);
+    }
+    render();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const auto found = boxes_.find(watched);
+    if (found == boxes_.end()) return QMainWindow::eventFilter(watched, event);
+    TextBox& box = *found->second;
+    auto* edit = static_cast<QLineEdit*>(watched);
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            return key_pressed(box, edit, static_cast<const QKeyEvent&>(*event));
+        case QEvent::KeyRelease:
+            return key_released(box, edit, static_cast<const QKeyEvent&>(*event));
+        case QEvent::InputMethod:
+            return input_method(box, edit, static_cast<const QInputMethodEvent&>(*event));
+        default:
+            return false;
+    }
+}
+
+bool MainWindow::key_pressed(TextBox& box, QLineEdit* edit, const QKeyEvent& event) {
+    const int key = event.key();
+    const int code = codice_tasto(key, (event.modifiers() & Qt::KeypadModifier) != 0);
+    const bool shift = (event.modifiers() & Qt::ShiftModifier) != 0;
+
+    // The characters the key types; backspace types code 8. Enter, escape and
+    // control combinations type nothing into a one-line box.
+    // (Control with Alt is AltGr on some systems, which does type.)
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    const bool command = ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)) ||
+                         (modifiers & Qt::MetaModifier);
+    std::u32string typed;
+    if (key == Qt::Key_Backspace) {
+        typed.push_back(static_cast<char32_t>(keys::backspace));
+    } else if (!command) {
+        for (const char32_t c : event.text().toUcs4()) {
+            if (c >= 0x20 && c != 0x7F) typed.push_back(c);
+        }
+    }
+    // Tab moves the focus before the box sees the key go down.
+    const bool moves_focus = key == Qt::Key_Tab || key == Qt::Key_Backtab;
+
+    forward([&] {
+        sync_selection(*edit, box);
+        if (code != 0 && !moves_focus) box.key_down(code, shift);
+        for (const char32_t c : typed) box.key_press(c);
+    });
+    // A typed character is the model's to insert or refuse; other keys
+    // (arrows, delete, shortcuts) go on to the widget.
+    return !typed.empty();
+}
+
+bool MainWindow::key_released(TextBox& box, QLineEdit* edit, const QKeyEvent& event) {
+    // A held key goes up once, when it is let go.
+    if (event.isAutoRepeat()) return true;
+    const int code = codice_tasto(event.key(), (event.modifiers() & Qt::KeypadModifier) != 0);
+    const bool shift = (event.modifiers() & Qt::ShiftModifier) != 0;
+    if (code != 0) {
+        forward([&] {
+            sync_selection(*edit, box);
+            box.key_up(code, shift);
+        });
+    }
+    return false;
+}
+
+bool MainWindow::input_method(TextBox& box, QLineEdit* edit, const QInputMethodEvent& event) {
+    const QString committed = event.commitString();
+    if (committed.isEmpty()) return false;
+    forward([&] {
+        sync_selection(*edit, box);
+        for (const char32_t c : committed.toUcs4()) box.key_press(c);
+    });
+    return true;
+}
+
+void MainWindow::render() {
+    for (Control* control : form_.controls()) {
+        QWidget* widget = control_widget(control->name());
+        if (widget == nullptr) continue;
+        const QSignalBlocker blocker(widget);
+        switch (control->kind()) {
+            case ControlKind::text_box: {
+                const auto& box = static_cast<const TextBox&>(*control);
+                auto* edit = static_cast<QLineEdit*>(widget);
+                const QString text = qt_text(box.text());
+                if (edit->text() != text) edit->setText(text);
+                const int start = utf16_offset(text, box.selection_start());
+                const int end = utf16_offset(text, box.selection_start() + box.selection_length());
+                const int shown_start = edit->hasSelectedText() ? edit->selectionStart()
+                                                                : edit->cursorPosition();
+                const int shown_end =
+                    shown_start + static_cast<int>(edit->selectedText().size());
+                if (start != shown_start || end != shown_end) {
+                    if (end > start) {
+                        edit->setSelection(start, end - start);
+                    } else {
+                        edit->setCursorPosition(start);
+                    }
+                }
+                break;
+            }
+            case ControlKind::option_button: {
+                const auto& option = static_cast<const OptionButton&>(*control);
+                static_cast<QRadioButton*>(widget)->setChecked(option.selected());
+                break;
+            }
+            case ControlKind::command_button: {
+                const auto& button = static_cast<const CommandButton&>(*control);
+                static_cast<QPushButton*>(widget)->setText(qt_text(button.caption()));
+                break;
+            }
+            case ControlKind::label: {
+                const auto& label = static_cast<const Label&>(*control);
+                auto* text = static_cast<QLabel*>(widget);
+                text->setText(qt_text(label.caption()));
+                if (text->palette().color(QPalette::WindowText) != qt_colour(label.colour())) {
+                    QPalette colours = text->palette();
+                    colours.setColor(QPalette::WindowText, qt_colour(label.colour()));
+                    text->setPalette(colours);
+                }
+                text->setVisible(label.visible());
+                break;
+            }
+            case ControlKind::picture_box:
+                if (widget == monitor_) {
+                    QStringList lines;
+                    for (const std::string& line : form_.Picture1.lines()) lines << qt_text(line);
+                    monitor_->set_lines(lines);
+                }
+                break;
+            case ControlKind::frame:
+            case ControlKind::timer:
+            case ControlKind::serial_component:
+            case ControlKind::menu_entry:
+                break;
+        }
+    }
+    for (QAction* action : menuBar()->actions()) {
+        if (const Control* c = form_.find(action->objectName().toStdString());
+            c != nullptr && c->kind() == ControlKind::menu_entry) {
+            action->setText(qt_text(static_cast<const MenuEntry*>(c)->caption()));
+        }
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (on_close_) {
+        try {
+            on_close_();
+        } catch (const std::exception& e) {
+            form_.platform.shell.message_box(std::string("Operazione non riuscita: ") + e.what(),
+                                             program_title);
+        }
+    }
+    event->accept();
+}
+
+}  // namespace vadrel::gui

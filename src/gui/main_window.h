@@ -1,0 +1,69 @@
+#pragma once
+// The Qt face of Form1. Every visible control of the panel model becomes a real
+// widget at its place; clicks and keys go into the model with the toolkit's
+// semantics, and after each of them the whole model is copied back into the
+// widgets with their signals blocked. No rule of the panel lives here.
+
+#include <QMainWindow>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "model/form1.h"
+
+class QLineEdit;
+class QKeyEvent;
+class QInputMethodEvent;
+
+namespace vadrel::gui {
+
+class Monitor;
+
+// Pixels at 96 dpi from twips (15 twips to the pixel), rounded.
+constexpr int pixels(int twips) { return (twips + 7) / 15; }
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(Form1& form, QWidget* parent = nullptr);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Copies the whole model into the widgets (after a tick, for example).
+    void render();
+
+    // The widget of a control of the model, or nullptr (hidden controls).
+    QWidget* control_widget(const std::string& name) const;
+
+    // Runs when the window is asked to close, before it closes; the window
+    // closes whatever it does.
+    void set_on_close(std::function<void()> on_close) { on_close_ = std::move(on_close); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build();
+    QWidget* make_widget(Control& control, QWidget* container);
+    void bind_text_box(TextBox& box, QLineEdit* edit);
+    // Runs one event in the model, then renders. A failure the model leaves
+    // unhandled is shown in a message box instead of ending the program.
+    void forward(const std::function<void()>& event);
+    bool key_pressed(TextBox& box, QLineEdit* edit, const QKeyEvent& event);
+    bool key_released(TextBox& box, QLineEdit* edit, const QKeyEvent& event);
+    bool input_method(TextBox& box, QLineEdit* edit, const QInputMethodEvent& event);
+
+    Form1& form_;
+    std::map<std::string, QWidget*> widgets_;
+    std::map<const QObject*, TextBox*> boxes_;
+    Monitor* monitor_ = nullptr;
+    QObject* help_key_ = nullptr;
+    std::function<void()> on_close_;
+};
+
+// Copies the caret and selection of the widget into the box, in UTF-8 bytes.
+void sync_selection(const QLineEdit& edit, TextBox& box);
+
+}  // namespace vadrel::gui

@@ -1,0 +1,33 @@
+#include "about.h"
+
+#include <array>
+
+#include "model/form1.h"
+
+namespace vadrel {
+
+std::string testo_about() {
+    // The contact data are reserved example values: the numbers use the
+    // all-zero subscriber range and the addresses the example.com domain.
+    const std::array<std::string, 11> righe = {
+        "Quorvel - Sistemi di navigazione",
+        std::string(program_title) + " - versione 1.4",
+        std::string(19, '-'),
+        "Progettazione software: Ufficio tecnico Quorvel",
+        std::string(19, '-'),
+        "Tel: +39 000 0000000",
+        "Fax: +39 000 0000001",
+        "E-MAIL: info@example.com",
+        std::string(19, '='),
+        "Visitate il nostro sito Internet:",
+        "https://www.example.com",
+    };
+    std::string testo = righe.front();
+    for (std::size_t i = 1; i < righe.size(); ++i) {
+        testo += "\r\n";
+        testo += righe[i];
+    }
+    return testo;
+}
+
+}  // namespace vadrel

@@ -1,0 +1,10 @@
+#pragma once
+// The text of the about box: eleven lines joined by CR LF, none after the last.
+
+#include <string>
+
+namespace vadrel {
+
+std::string testo_about();
+
+}  // namespace vadrel
