@@ -85,7 +85,7 @@ bool DevicePort::write(std::string_view bytes) {
     if (!port_.isOpen()) return false;
     // A loss noticed by QSerialPort since the last tick (its notifier runs
     // in the event loop between ticks).
-    if (port_.error() == QSerialPort::ResourceError) lose("");
+    if (port_.error() != QSerialPort::NoError) lose("");
     if (port_.bytesToWrite() > 0 || kernel_output_queue() > 0) return false;
 
     port_.clearError();
@@ -95,19 +95,11 @@ bool DevicePort::write(std::string_view bytes) {
     // Hands the bytes to the kernel now rather than at the next turn of the
     // event loop, so an unplugged adapter is noticed by this write.
     port_.flush();
-    switch (port_.error()) {
-        case QSerialPort::NoError:
-            return true;
-        case QSerialPort::ResourceError:
-        case QSerialPort::NotOpenError:
-            lose("");
-        default:
-            // Anything else that a write can report (a full kernel buffer is
-            // reported by some Qt versions as a write error): what was not
-            // taken stays in QSerialPort's buffer and the next tick skips.
-            port_.clearError();
-            return true;
-    }
+    // A full kernel buffer is no error (QSerialPort keeps the rest and the
+    // next tick skips); EIO from a device that went away is a ResourceError;
+    // any other failure of the write leaves the port just as unusable.
+    if (port_.error() != QSerialPort::NoError) lose("");
+    return true;
 }
 
 std::string DevicePort::describe() const { return device_; }

@@ -70,6 +70,15 @@ inline std::string read_bytes(int fd, std::size_t count, std::chrono::millisecon
     return got;
 }
 
+// Everything fd has to read right now (nonblocking fd).
+inline std::string read_available(int fd) {
+    std::string got;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) got.append(buffer, static_cast<std::size_t>(n));
+    return got;
+}
+
 // Waits until fd has something to read; false when the deadline passed.
 inline bool wait_readable(int fd, std::chrono::milliseconds deadline = patience) {
     pollfd watch{fd, POLLIN, 0};
