@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core
   gpsd
   xvfb xauth x11-utils
+  python3
 )
 packages+=("$@")
 

@@ -3,6 +3,7 @@
 #include "core/fleet.h"
 #include "core/tick.h"
 #include "motion/course_speed.h"
+#include "panel/lifecycle.h"
 #include "panel/position.h"
 #include "panel/step_buttons.h"
 #include "serial/link.h"
@@ -80,6 +81,9 @@ void collega_eventi(Form1& f) {
     f.Option1.on_click = bind(f, Option1_Click);
     f.Option2.on_click = bind(f, Option2_Click);
     f.Option3.on_click = bind(f, Option3_Click);
+
+    // information menu
+    f.menu_info.on_click = bind(f, menu_info_Click);
 }
 
 }  // namespace vadrel

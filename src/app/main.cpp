@@ -1,0 +1,36 @@
+// vadrel: a GPS simulator writing NMEA 0183 sentences to a serial port.
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/headless.h"
+#include "app/options.h"
+#include "app/signals.h"
+#include "app/window.h"
+
+int main(int argc, char** argv) {
+    vadrel::block_termination_signals();
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = vadrel::parse_options(args);
+    if (const auto* error = std::get_if<std::string>(&parsed)) {
+        std::cerr << "vadrel: " << *error << std::endl;
+        return 2;
+    }
+    const vadrel::Options& options = std::get<vadrel::Options>(parsed);
+    if (options.help) {
+        std::cout << vadrel::help_text();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "vadrel 1.4" << std::endl;
+        return 0;
+    }
+    if (!options.senza_finestra && !vadrel::display_available()) {
+        std::cerr << "vadrel: nessuno schermo disponibile, funziono senza finestra." << std::endl;
+        return vadrel::run_headless(argc, argv, options);
+    }
+    if (options.senza_finestra) return vadrel::run_headless(argc, argv, options);
+    return vadrel::run_window(argc, argv, options);
+}

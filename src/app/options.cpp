@@ -1,0 +1,145 @@
+#include "options.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace vadrel {
+
+namespace {
+
+std::optional<long> whole_number(const std::string& text) {
+    long value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<double> seconds(const std::string& text) {
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+    if (!std::isfinite(value) || value <= 0 || value > 1e7) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::string help_text() {
+    return "Uso: vadrel [opzioni]\n"
+           "Simulatore GPS: invia frasi NMEA 0183 su una porta seriale, una volta al secondo.\n"
+           "\n"
+           "Opzioni:\n"
+           "  --senza-finestra      funziona senza finestra; il monitor va sullo standard output\n"
+           "  --cartella DIR        cartella del programma, di vadrel.cnf e di vadrel.hlp\n"
+           "                        (predefinita: la cartella dell'eseguibile)\n"
+           "  --com N=DISPOSITIVO   la COM N (1..4) è il dispositivo indicato\n"
+           "  --com N=pty           la COM N è una nuova porta virtuale (pseudo-terminale);\n"
+           "                        il suo percorso è scritto come \"COM N: /dev/pts/K\"\n"
+           "  --com N=pty:PERCORSO  come sopra, con PERCORSO collegamento simbolico alla porta\n"
+           "  --porta N             porta selezionata all'avvio, 1..4 (predefinita: 2)\n"
+           "  --baud B              velocità all'avvio: 2400, 4800 o 9600 (predefinita: 4800)\n"
+           "  --modo M              modo all'avvio: gps, radio o multi (predefinito: gps)\n"
+           "  --mezzi N             testo iniziale di \"Numero di mezzi mobili\"\n"
+           "  --durata S            funziona S secondi, poi chiude in ordine\n"
+           "  --version             mostra la versione ed esce\n"
+           "  --help                mostra questo aiuto ed esce\n";
+}
+
+std::variant<Options, std::string> parse_options(const std::vector<std::string>& args) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        if (a == "--senza-finestra") {
+            o.senza_finestra = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--cartella") {
+            const auto v = value();
+            if (!v || v->empty()) return "manca la cartella dopo --cartella";
+            o.cartella = *v;
+        } else if (a == "--com") {
+            const auto v = value();
+            if (!v) return "manca N=DISPOSITIVO dopo --com";
+            const std::size_t eq = v->find('=');
+            const auto n = whole_number(v->substr(0, eq));
+            if (eq == std::string::npos || !n || *n < 1 || *n > 4) {
+                return "--com vuole N=DISPOSITIVO con N da 1 a 4, non \"" + *v + "\"";
+            }
+            const std::string target = v->substr(eq + 1);
+            PortMapping mapping;
+            if (target == "pty") {
+                mapping.virtuale = true;
+            } else if (target.rfind("pty:", 0) == 0) {
+                mapping.virtuale = true;
+                mapping.device = target.substr(4);
+                if (mapping.device.empty()) return "manca il percorso dopo --com " + std::to_string(*n) + "=pty:";
+            } else if (target.empty()) {
+                return "manca il dispositivo dopo --com " + std::to_string(*n) + "=";
+            } else {
+                mapping.device = target;
+            }
+            o.com[static_cast<int>(*n)] = mapping;
+        } else if (a == "--porta") {
+            const auto v = value();
+            const auto n = v ? whole_number(*v) : std::nullopt;
+            if (!n || *n < 1 || *n > 4) return "--porta vuole un numero da 1 a 4";
+            o.porta = static_cast<int>(*n);
+        } else if (a == "--baud") {
+            const auto v = value();
+            const auto n = v ? whole_number(*v) : std::nullopt;
+            if (!n || (*n != 2400 && *n != 4800 && *n != 9600)) return "--baud vuole 2400, 4800 o 9600";
+            o.baud = static_cast<int>(*n);
+        } else if (a == "--modo") {
+            const auto v = value();
+            if (v == "gps") {
+                o.modo = Options::Modo::gps;
+            } else if (v == "radio") {
+                o.modo = Options::Modo::radio;
+            } else if (v == "multi") {
+                o.modo = Options::Modo::multi;
+            } else {
+                return "--modo vuole gps, radio o multi";
+            }
+        } else if (a == "--mezzi") {
+            const auto v = value();
+            if (!v) return "manca il numero dopo --mezzi";
+            o.mezzi = *v;
+        } else if (a == "--durata") {
+            const auto v = value();
+            const auto s = v ? seconds(*v) : std::nullopt;
+            if (!s) return "--durata vuole un numero di secondi maggiore di zero";
+            o.durata = *s;
+        } else {
+            return "opzione sconosciuta: \"" + a + "\" (vadrel --help elenca le opzioni)";
+        }
+    }
+    return o;
+}
+
+}  // namespace vadrel
+
+#include "model/form1.h"
+
+namespace vadrel {
+
+void apply_start_options(Form1& form, const Options& options) {
+    OptionButton* porte[] = {&form.opt_com1, &form.opt_com2, &form.opt_com3, &form.opt_com4};
+    porte[options.porta - 1]->select();
+    if (options.baud == 2400) form.Option1.select();
+    if (options.baud == 4800) form.Option2.select();
+    if (options.baud == 9600) form.Option3.select();
+    switch (options.modo) {
+        case Options::Modo::gps: form.Opt_gps_standard.select(); break;
+        case Options::Modo::radio: form.opt_tx_radio.select(); break;
+        case Options::Modo::multi: form.opt_multi.select(); break;
+    }
+    if (options.mezzi) form.txt_num_mezzi.set_text(*options.mezzi);
+}
+
+}  // namespace vadrel

@@ -1,0 +1,48 @@
+#pragma once
+// The command line of vadrel.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace vadrel {
+
+// What COM N stands for: a device path, or a virtual port (with an optional
+// symbolic link to it).
+struct PortMapping {
+    bool virtuale = false;
+    std::string device;  // the device, or the link of a virtual port ("" for none)
+    bool operator==(const PortMapping&) const = default;
+};
+
+struct Options {
+    bool senza_finestra = false;
+    std::optional<std::string> cartella;
+    std::map<int, PortMapping> com;
+    int porta = 2;
+    int baud = 4800;
+    enum class Modo { gps, radio, multi } modo = Modo::gps;
+    std::optional<std::string> mezzi;
+    std::optional<double> durata;
+    bool version = false;
+    bool help = false;
+};
+
+// Reads the arguments after the program's name. On a bad option the result
+// is an Italian message for standard error.
+std::variant<Options, std::string> parse_options(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string help_text();
+
+}  // namespace vadrel
+
+namespace vadrel {
+class Form1;
+// Selects the port, speed and mode buttons and fills the number of vehicles
+// as the options say. Runs before the events are wired: these are the
+// panel's state at creation, not clicks.
+void apply_start_options(Form1& form, const Options& options);
+}  // namespace vadrel

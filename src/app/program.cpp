@@ -1,0 +1,52 @@
+#include "program.h"
+
+#include <QCoreApplication>
+
+#include "core/tick.h"
+#include "panel/lifecycle.h"
+#include "panel/wiring.h"
+
+namespace vadrel {
+
+Program::Program(const Options& options, std::string cartella, Shell& shell)
+    : cartella_(std::move(cartella)) {
+    for (const auto& [numero, mapping] : options.com) {
+        if (mapping.virtuale) {
+            const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
+            virtual_ports_.push_back("COM " + std::to_string(numero) + ": " + porta.slave_path());
+        } else {
+            port_.use_device(numero, mapping.device);
+        }
+    }
+    form_ = std::make_unique<Form1>(Platform{port_, clock_, shell, RegionalFormat::italian()});
+    apply_start_options(*form_, options);
+    collega_eventi(*form_);
+    connect(&timer_, &SecondTimer::tick, this, &Program::tick);
+}
+
+Program::~Program() = default;
+
+void Program::start() {
+    Form_Load(*form_, cartella_);
+    timer_.start();
+}
+
+bool Program::stop() {
+    if (stopped_) return true;
+    stopped_ = true;
+    timer_.stop();
+    return Form_QueryUnload(*form_);
+}
+
+void Program::tick() {
+    if (stopped_) return;
+    Timer1_Timer(*form_);
+    if (after_tick) after_tick();
+}
+
+std::string program_folder(const Options& options) {
+    if (options.cartella) return *options.cartella;
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+}  // namespace vadrel

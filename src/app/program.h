@@ -1,0 +1,57 @@
+#pragma once
+// The program as the operator starts it, with or without a window: the real
+// port, clock and timer around one panel, start-up, the tick and shut-down.
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/options.h"
+#include "model/form1.h"
+#include "platform/port_router.h"
+#include "platform/virtual_port.h"
+#include "platform/second_timer.h"
+#include "platform/system_clock.h"
+
+namespace vadrel {
+
+class Program : public QObject {
+    Q_OBJECT
+public:
+    // Maps the COM ports of the options (making the virtual ones), builds the
+    // panel with the options' selections, and wires its events. Throws
+    // PortFailure when a virtual port cannot be made.
+    Program(const Options& options, std::string cartella, Shell& shell);
+    ~Program() override;
+
+    Form1& form() { return *form_; }
+    const PortRouter& port() const { return port_; }
+    // "COM 2: /dev/pts/4" for each virtual port, in port order.
+    const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
+
+    // Start-up, then the second-aligned ticks begin.
+    void start();
+    // Shut-down: stops the ticks, closes the port, saves the table. Returns
+    // false when the table could not be saved.
+    bool stop();
+
+    // Called after every tick, for the monitor of the headless run or the window.
+    std::function<void()> after_tick;
+
+private:
+    void tick();
+
+    std::string cartella_;
+    PortRouter port_;
+    SystemClock clock_;
+    std::unique_ptr<Form1> form_;
+    SecondTimer timer_;
+    std::vector<std::string> virtual_ports_;
+    bool stopped_ = false;
+};
+
+// The folder of vadrel.cnf and vadrel.hlp: the option, or the executable's.
+std::string program_folder(const Options& options);
+
+}  // namespace vadrel

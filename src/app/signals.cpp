@@ -1,0 +1,54 @@
+#include "signals.h"
+
+#include <QSocketNotifier>
+
+#ifdef __linux__
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+#endif
+
+namespace vadrel {
+
+#ifdef __linux__
+namespace {
+sigset_t termination_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+}  // namespace
+#endif
+
+void block_termination_signals() {
+#ifdef __linux__
+    const sigset_t set = termination_set();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+#endif
+}
+
+SignalWatcher::SignalWatcher() {
+#ifdef __linux__
+    const sigset_t set = termination_set();
+    fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (fd_ < 0) return;
+    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+        signalfd_siginfo info;
+        while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
+        emit termination();
+    });
+#endif
+}
+
+SignalWatcher::~SignalWatcher() {
+#ifdef __linux__
+    notifier_.reset();
+    if (fd_ >= 0) close(fd_);
+#endif
+}
+
+}  // namespace vadrel

@@ -1,0 +1,32 @@
+#pragma once
+// SIGINT and SIGTERM as a Qt signal, so the orderly shut-down runs in the
+// event loop. On Linux the two signals are blocked and read from a signalfd;
+// elsewhere the default handling stays.
+
+#include <QObject>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace vadrel {
+
+// Blocks SIGINT and SIGTERM in this thread and in every thread started
+// later: call it first thing in main().
+void block_termination_signals();
+
+class SignalWatcher : public QObject {
+    Q_OBJECT
+public:
+    // Needs the application object; the signals must already be blocked.
+    SignalWatcher();
+    ~SignalWatcher() override;
+
+signals:
+    void termination();
+
+private:
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace vadrel

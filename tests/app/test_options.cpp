@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "app/options.h"
+#include "support/fakes.h"
+
+namespace vadrel {
+namespace {
+
+Options parsed(const std::vector<std::string>& args) {
+    auto result = parse_options(args);
+    EXPECT_TRUE(std::holds_alternative<Options>(result)) << std::get<std::string>(result);
+    return std::get<Options>(result);
+}
+
+TEST(Options, Defaults) {
+    const Options o = parsed({});
+    EXPECT_FALSE(o.senza_finestra);
+    EXPECT_EQ(o.porta, 2);
+    EXPECT_EQ(o.baud, 4800);
+    EXPECT_EQ(o.modo, Options::Modo::gps);
+    EXPECT_FALSE(o.durata);
+    EXPECT_TRUE(o.com.empty());
+}
+
+TEST(Options, ReadsEveryOption) {
+    const Options o = parsed({"--senza-finestra", "--cartella", "/tmp/x", "--com", "2=pty", "--com",
+                              "3=pty:/tmp/gps", "--com", "1=/dev/ttyUSB0", "--porta", "3", "--baud",
+                              "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5"});
+    EXPECT_TRUE(o.senza_finestra);
+    EXPECT_EQ(o.cartella, "/tmp/x");
+    EXPECT_EQ(o.com.at(2), (PortMapping{true, ""}));
+    EXPECT_EQ(o.com.at(3), (PortMapping{true, "/tmp/gps"}));
+    EXPECT_EQ(o.com.at(1), (PortMapping{false, "/dev/ttyUSB0"}));
+    EXPECT_EQ(o.porta, 3);
+    EXPECT_EQ(o.baud, 9600);
+    EXPECT_EQ(o.modo, Options::Modo::multi);
+    EXPECT_EQ(o.mezzi, "5");
+    EXPECT_DOUBLE_EQ(*o.durata, 2.5);
+}
+
+TEST(Options, BadOptionsGiveAnItalianMessage) {
+    const std::vector<std::vector<std::string>> rows = {
+        {"--porta", "5"}, {"--porta"}, {"--baud", "1200"}, {"--modo", "auto"}, {"--com", "5=pty"},
+        {"--com", "2"}, {"--com", "2="}, {"--com", "2=pty:"}, {"--durata", "0"}, {"--durata", "x"},
+        {"--cartella"}, {"--boh"}, {"-x"}, {"--mezzi"},
+    };
+    for (const auto& args : rows) {
+        const auto result = parse_options(args);
+        ASSERT_TRUE(std::holds_alternative<std::string>(result)) << args[0];
+        EXPECT_FALSE(std::get<std::string>(result).empty()) << args[0];
+    }
+}
+
+TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
+    testing::FakePort port;
+    testing::FakeClock clock;
+    testing::FakeShell shell;
+    Form1 form{Platform{port, clock, shell}};  // events not wired, as at creation
+    Options o;
+    o.porta = 4;
+    o.baud = 2400;
+    o.modo = Options::Modo::radio;
+    o.mezzi = "3";
+    apply_start_options(form, o);
+    EXPECT_TRUE(form.opt_com4.selected());
+    EXPECT_FALSE(form.opt_com2.selected());
+    EXPECT_TRUE(form.Option1.selected());
+    EXPECT_FALSE(form.Option2.selected());
+    EXPECT_TRUE(form.opt_tx_radio.selected());
+    EXPECT_FALSE(form.Opt_gps_standard.selected());
+    EXPECT_EQ(form.txt_num_mezzi.text(), "3");
+    EXPECT_TRUE(port.calls.empty());
+}
+
+}  // namespace
+}  // namespace vadrel
