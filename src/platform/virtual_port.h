@@ -29,11 +29,14 @@
 // * TIOCOUTQ on the master is always 0: the master cannot see how much the
 //   reader has not yet read. FIONREAD on a slave descriptor (again through
 //   TIOCGPTPEER) can; we skip a write while the reader still has unread bytes.
-// * A reader that set exclusive mode (TIOCEXCL: QSerialPort and gpsd do)
-//   makes TIOCGPTPEER fail with EBUSY for a process without CAP_SYS_ADMIN, and
-//   the flag outlives that reader if it does not clear it. Then we cannot see
-//   the reader's queue: writes go on, nonblocking, and a full queue (EAGAIN)
-//   skips them.
+// * A reader that set exclusive mode (TIOCEXCL; QSerialPort does, gpsd 3.22
+//   does not) makes TIOCGPTPEER fail with EBUSY for a process without
+//   CAP_SYS_ADMIN, and the flag outlives that reader if it does not clear it.
+//   Then we cannot see the reader's queue: writes go on, nonblocking, and a
+//   full queue (EAGAIN) skips them.
+// * One write can still reach a later reader: the last one, when a reader
+//   closes without reading it and the next one opens before our next write
+//   (less than a second later).
 // * Line settings (raw mode from cfmakeraw) live with the pseudo-terminal and
 //   survive the slave being closed and opened again; without raw mode CR LF
 //   arrives as LF LF and data echoes back. A reader may change them; when
