@@ -50,7 +50,8 @@ std::string forma_stringa_rmc(Form1& form) {
     std::string lon_ew = form.txt_lon_ew.text();
     const bool multi = form.opt_multi.selected();
     if (multi) {
-        s = "@" + int_text(form.mezzo_attuale);
+        s = "@";
+        s += int_text(form.mezzo_attuale);
         int prossimo = form.mezzo_attuale + 1;
         const int n = vehicles_in_cycle(form);
         if (prossimo >= n || prossimo >= numero_mezzi) prossimo = 0;
