@@ -75,7 +75,14 @@ void DevicePort::open(const LineSettings& settings) {
 }
 
 void DevicePort::close() {
-    if (port_.isOpen()) port_.close();
+    if (port_.isOpen()) {
+        // What has not left yet is dropped: closing a tty waits until its
+        // output queue drains, up to 1.84 s for a radio burst at 2400 baud,
+        // and the data is stale for the new port or speed anyway. A failure
+        // here changes nothing: the port is closed all the same.
+        port_.clear(QSerialPort::Output);
+        port_.close();
+    }
     port_.clearError();
 }
 
@@ -106,8 +113,7 @@ std::string DevicePort::describe() const { return device_; }
 
 void DevicePort::lose(const std::string& what) {
     const std::string detail = device_ + ": " + port_.errorString().toStdString() + what;
-    port_.close();
-    port_.clearError();
+    close();
     throw port_failure(PortError::porta_persa, detail);
 }
 

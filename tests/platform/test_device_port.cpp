@@ -78,6 +78,29 @@ TEST_F(DevicePortTest, SkipsWhileThePreviousWriteHasNotLeftThePort) {
     EXPECT_EQ(read_bytes(cable.master.get(), sentence.size()), sentence);
 }
 
+TEST_F(DevicePortTest, ClosingDropsWhatHasNotLeftSoANewSpeedStartsFresh) {
+    Cable cable = Cable::make();
+    PortRouter port;
+    port.use_device(1, cable.device);
+    port.open();
+    const std::string block(200'000, 'x');
+    ASSERT_TRUE(port.write(block));
+
+    // The speed choice: close, new settings, open.
+    port.close();
+    port.set_settings("2400,N,8,1");
+    port.open();
+    ASSERT_TRUE(run_until([&] { return port.write(sentence); }));
+
+    std::string received;
+    ASSERT_TRUE(run_until([&] {
+        received += testing::read_available(cable.master.get());
+        return received.size() >= sentence.size() &&
+               received.compare(received.size() - sentence.size(), sentence.size(), sentence) == 0;
+    })) << received.size();
+    EXPECT_LT(received.size(), block.size()) << "the old block went on after the close";
+}
+
 TEST_F(DevicePortTest, ADeviceAnotherPortHoldsIsAPortFailure) {
     Cable cable = Cable::make();
     PortRouter first;
