@@ -1,9 +1,14 @@
 #include "window.h"
 
+#include <QApplication>
+#include <QTimer>
 #include <cstdlib>
 #include <iostream>
 
-#include "app/headless.h"
+#include "app/program.h"
+#include "app/signals.h"
+#include "gui/main_window.h"
+#include "gui/window_shell.h"
 
 namespace vadrel {
 
@@ -19,9 +24,42 @@ bool display_available() {
 }
 
 int run_window(int argc, char** argv, const Options& options) {
-    // The window comes with the panel's skin; until then the panel runs headless.
-    std::cerr << "vadrel: la finestra non è ancora disponibile, funziono senza finestra." << std::endl;
-    return run_headless(argc, argv, options);
+    QApplication app(argc, argv);
+    gui::WindowShell shell;
+    std::unique_ptr<Program> program;
+    try {
+        program = std::make_unique<Program>(options, program_folder(options), shell);
+    } catch (const PortFailure& e) {
+        shell.message_box(e.what(), program_title);
+        return 1;
+    }
+    for (const std::string& line : program->virtual_ports()) std::cout << line << std::endl;
+
+    gui::MainWindow window(program->form());
+    int code = 0;
+    bool closed = false;
+    auto shut_down = [&] {
+        if (closed) return;
+        closed = true;
+        code = program->stop() ? 0 : 1;
+    };
+    // Closing the window runs the shut-down; the window closes whatever it says.
+    window.set_on_close(shut_down);
+    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+    program->after_tick = [&] { window.render(); };
+
+    SignalWatcher termination;
+    QObject::connect(&termination, &SignalWatcher::termination, &window, [&] { window.close(); });
+    if (options.durata) {
+        QTimer::singleShot(static_cast<int>(*options.durata * 1000.0), &window, [&] { window.close(); });
+    }
+
+    program->start();
+    window.render();
+    window.show();
+    app.exec();
+    shut_down();
+    return code;
 }
 
 }  // namespace vadrel
