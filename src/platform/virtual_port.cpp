@@ -179,9 +179,9 @@ int VirtualSerialPort::open_slave_side() const {
     const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
 #ifdef TIOCGPTPEER
     const int peer = ::ioctl(master_, TIOCGPTPEER, flags);
-    if (peer >= 0 || errno != EINVAL) return peer;
+    if (peer >= 0 || (errno != EINVAL && errno != ENOTTY)) return peer;
 #endif
-    // Kernels before 4.13: the same through the path.
+    // Kernels before 4.13 do not know TIOCGPTPEER: the same through the path.
     return ::open(slave_path_.c_str(), flags);
 }
 
