@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <exception>
 
+#include "gui/italian.h"
 #include "gui/keys.h"
 #include "gui/monitor.h"
 
@@ -94,10 +95,15 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 
     help_key_ = new HelpKey(form_, this);
     qApp->installEventFilter(help_key_);
+    italiano_ = new TestiQtItaliani(this);
+    QCoreApplication::installTranslator(italiano_);
     render();
 }
 
-MainWindow::~MainWindow() { qApp->removeEventFilter(help_key_); }
+MainWindow::~MainWindow() {
+    QCoreApplication::removeTranslator(italiano_);
+    qApp->removeEventFilter(help_key_);
+}
 
 void MainWindow::build() {
     auto* client = new QWidget(this);
@@ -160,7 +166,8 @@ QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
         case ControlKind::command_button: {
             auto& button = static_cast<CommandButton&>(control);
             auto* push = new QPushButton(qt_text(button.caption()), container);
-            push->setAutoDefault(false);
+            // Enter on the focused button clicks it, as space does.
+            push->setAutoDefault(true);
             connect(push, &QPushButton::clicked, this, [this, &button] {
                 forward([&button] { button.click(); });
             });

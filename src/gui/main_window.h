@@ -12,6 +12,7 @@
 #include "model/form1.h"
 
 class QLineEdit;
+class QTranslator;
 class QKeyEvent;
 class QInputMethodEvent;
 
@@ -60,6 +61,7 @@ private:
     std::map<const QObject*, TextBox*> boxes_;
     Monitor* monitor_ = nullptr;
     QObject* help_key_ = nullptr;
+    QTranslator* italiano_ = nullptr;
     std::function<void()> on_close_;
 };
 

@@ -8,7 +8,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QTextBrowser>
+#include <memory>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -389,6 +392,40 @@ TEST_F(Finestra, AFailureOfAHandlerIsShownNotFatal) {
     QTest::mouseClick(find<QPushButton>("Command9"), Qt::LeftButton);
     ASSERT_EQ(rig.shell.messages.size(), 1u);
     EXPECT_EQ(rig.shell.messages[0], "vadrel: Operazione non riuscita: valore fuori intervallo");
+}
+
+TEST_F(Finestra, EnterOnTheFocusedButtonClicksIt) {
+    auto* button = find<QPushButton>("Command9");
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    EXPECT_EQ(rig.form.tx_attiva, 0);
+}
+
+// The editing menus Qt builds for the boxes and the help viewer speak Italian.
+TEST_F(Finestra, EditingMenusAreItalian) {
+    const QStringList italian = {
+        QStringLiteral("&Annulla"), QStringLiteral("&Ripeti"),  QStringLiteral("&Taglia"),
+        QStringLiteral("&Copia"),   QStringLiteral("I&ncolla"), QStringLiteral("Elimina"),
+        QStringLiteral("Seleziona tutto"),
+        QStringLiteral("Copia l'indirizzo del co&llegamento"),
+        QStringLiteral("Inserisci carattere di controllo Unicode"),
+    };
+    QTextBrowser browser;
+    browser.setHtml(QStringLiteral("<a href=\"https://www.example.com\">sito</a>"));
+    const std::unique_ptr<QMenu> menus[] = {
+        std::unique_ptr<QMenu>(find<QLineEdit>("txt_vel")->createStandardContextMenu()),
+        std::unique_ptr<QMenu>(browser.createStandardContextMenu(QPoint(2, 2))),
+    };
+    for (const auto& menu : menus) {
+        int entries = 0;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator() || action->menu() != nullptr) continue;
+            const QString text = action->text().section(QLatin1Char('\t'), 0, 0);
+            EXPECT_TRUE(italian.contains(text)) << text.toStdString();
+            ++entries;
+        }
+        EXPECT_GE(entries, 2);
+    }
 }
 
 TEST_F(Finestra, ClosingRunsTheShutDownOnce) {
