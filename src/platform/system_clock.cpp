@@ -1,12 +1,17 @@
 #include "system_clock.h"
 
+#include <QTimeZone>
 #include <cstdio>
 #include <utility>
 
 namespace vadrel {
 
-float seconds_since_midnight_of(const QTime& time) {
-    return static_cast<float>(time.msecsSinceStartOfDay()) / 1000.0f;
+float seconds_since_midnight_of(const QDateTime& reading) {
+    const QDateTime midnight = reading.timeSpec() == Qt::TimeZone
+                                   ? reading.date().startOfDay(reading.timeZone())
+                                   : reading.date().startOfDay(reading.timeSpec(), reading.offsetFromUtc());
+    const qint64 elapsed = midnight.msecsTo(reading);
+    return static_cast<float>(elapsed) / 1000.0f;
 }
 
 std::string time_text_of(const QTime& time) {
@@ -23,7 +28,7 @@ std::string date_text_of(const QDate& date) {
 
 SystemClock::SystemClock(Source source) : source_(std::move(source)) {}
 
-float SystemClock::seconds_since_midnight() { return seconds_since_midnight_of(source_().time()); }
+float SystemClock::seconds_since_midnight() { return seconds_since_midnight_of(source_()); }
 
 std::string SystemClock::time_text() {
     time_reading_ = source_();

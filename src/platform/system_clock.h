@@ -2,7 +2,7 @@
 // The real clock: local time of day and date.
 //
 //   SystemClock clock;
-//   clock.seconds_since_midnight();  // 72928.25f at 20:15:28.250
+//   clock.seconds_since_midnight();  // 72928.25f at 20:15:28.250 (on a day without a clock change)
 //   clock.time_text();               // "20.15.28"; "9.05.03" before ten
 //   clock.date_text();               // "09/05/03" for 9 May 2003
 //
@@ -21,7 +21,10 @@
 namespace vadrel {
 
 // Pure renderings of one reading.
-float seconds_since_midnight_of(const QTime& time);
+// The real time elapsed since the local day began: on the days the clocks go
+// forward or back it differs from the time of day by an hour, so the step of
+// a vehicle across the change covers the seconds that really went by.
+float seconds_since_midnight_of(const QDateTime& reading);
 std::string time_text_of(const QTime& time);  // "H.mm.ss", hour without a leading zero
 std::string date_text_of(const QDate& date);  // "dd/MM/yy"
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimeZone>
 #include <vector>
 
 #include "platform/system_clock.h"
@@ -38,10 +39,29 @@ TEST(ClockTexts, DateIsDayMonthAndTwoDigitYear) {
 }
 
 TEST(ClockTexts, SecondsSinceMidnightKeepTheFractions) {
-    EXPECT_EQ(seconds_since_midnight_of(QTime(0, 0, 0)), 0.0f);
-    EXPECT_EQ(seconds_since_midnight_of(QTime(20, 15, 28, 250)), 72928.25f);
-    EXPECT_EQ(seconds_since_midnight_of(QTime(0, 0, 1, 500)), 1.5f);
-    EXPECT_NEAR(seconds_since_midnight_of(QTime(23, 59, 59, 999)), 86399.999f, 0.01f);
+    EXPECT_EQ(seconds_since_midnight_of(at(2003, 5, 9, 0, 0, 0)), 0.0f);
+    EXPECT_EQ(seconds_since_midnight_of(at(2003, 5, 9, 20, 15, 28, 250)), 72928.25f);
+    EXPECT_EQ(seconds_since_midnight_of(at(2003, 5, 9, 0, 0, 1, 500)), 1.5f);
+    EXPECT_NEAR(seconds_since_midnight_of(at(2003, 5, 9, 23, 59, 59, 999)), 86399.999f, 0.01f);
+}
+
+TEST(ClockTexts, SecondsSinceMidnightAreRealSecondsOnTheDaysTheClocksChange) {
+    const QTimeZone rome("Europe/Rome");
+    if (!rome.isValid()) GTEST_SKIP() << "no time zone data";
+    struct Row {
+        const char* situation;
+        QDateTime reading;
+        float seconds;
+    };
+    const Row rows[] = {
+        {"clocks forward, before", QDateTime(QDate(2026, 3, 29), QTime(1, 59, 59), rome), 7199.0f},
+        {"clocks forward, after: 03:00 is two hours in", QDateTime(QDate(2026, 3, 29), QTime(3, 0, 0), rome), 7200.0f},
+        {"clocks forward, evening", QDateTime(QDate(2026, 3, 29), QTime(20, 0, 0), rome), 68400.0f},
+        {"clocks back, evening: 20:00 is 21 hours in", QDateTime(QDate(2026, 10, 25), QTime(20, 0, 0), rome),
+         75600.0f},
+        {"an ordinary day", QDateTime(QDate(2026, 5, 9), QTime(20, 0, 0), rome), 72000.0f},
+    };
+    for (const Row& row : rows) EXPECT_EQ(seconds_since_midnight_of(row.reading), row.seconds) << row.situation;
 }
 
 // A clock source that hands out the given readings one by one.
