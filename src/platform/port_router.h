@@ -5,7 +5,7 @@
 //   port.use_device(3, "/dev/ttyUSB0");                // COM 3 is a USB adapter
 //   const auto& com2 = port.use_virtual(2, "/tmp/vadrel-com2");  // COM 2 is a pseudo-terminal
 //   std::cout << com2.slave_path();                    // printable before the first tick
-//   form.platform.port = port;  (the form holds a SerialPort&)
+//   Platform platform{port, clock, shell};             // the panel sees a SerialPort
 //
 // Default devices: COM N is "/dev/ttyS<N-1>" on Linux and other Unix systems,
 // "COMN" on Windows. Changing a map takes effect at the next open of that number.
