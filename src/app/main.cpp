@@ -10,6 +10,10 @@
 #include "app/signals.h"
 #include "app/window.h"
 
+// Two executables share this file: vadrel, with no window code at all, so
+// the headless program stays small, and vadrel-finestra, which adds the
+// window. vadrel hands over to vadrel-finestra when a window is wanted.
+
 int main(int argc, char** argv) {
     vadrel::block_termination_signals();
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -32,5 +36,13 @@ int main(int argc, char** argv) {
         return vadrel::run_headless(argc, argv, options);
     }
     if (options.senza_finestra) return vadrel::run_headless(argc, argv, options);
+#ifdef VADREL_WINDOW
     return vadrel::run_window(argc, argv, options);
+#else
+    vadrel::exec_window_program(argv);
+    std::cerr << "vadrel: il programma con la finestra (vadrel-finestra) non si avvia, "
+                 "funziono senza finestra."
+              << std::endl;
+    return vadrel::run_headless(argc, argv, options);
+#endif
 }

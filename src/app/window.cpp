@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <cstdlib>
 #include <iostream>
 
 #include "app/program.h"
@@ -11,17 +10,6 @@
 #include "gui/window_shell.h"
 
 namespace vadrel {
-
-bool display_available() {
-#ifdef __linux__
-    const char* x = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    return (x && *x) || (wayland && *wayland) || (platform && *platform);
-#else
-    return true;
-#endif
-}
 
 int run_window(int argc, char** argv, const Options& options) {
     QApplication app(argc, argv);

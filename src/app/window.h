@@ -8,6 +8,10 @@ namespace vadrel {
 // Whether a screen is there to show a window on.
 bool display_available();
 
+// Replaces this process with vadrel-finestra from the same folder, with the
+// same arguments; returns only when that cannot be done.
+void exec_window_program(char** argv);
+
 // Runs the panel in its window until the window is closed; returns the exit
 // code: 0 after an orderly shut-down, 1 when the table could not be saved.
 int run_window(int argc, char** argv, const Options& options);
