@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,6 +56,26 @@ private:
     int fd_ = -1;
 };
 
+// This test process's own folder in the temporary folder.
+inline std::filesystem::path own_folder() {
+    return std::filesystem::temp_directory_path() / ("vadrel-test-" + std::to_string(::getpid()));
+}
+
+// Removes the process's folder when the test binary ends.
+struct OwnFolderRemoval {
+    ~OwnFolderRemoval() {
+        std::error_code ignored;
+        std::filesystem::remove_all(own_folder(), ignored);
+    }
+};
+inline const OwnFolderRemoval own_folder_removal;
+
+// A path in this test process's own folder.
+inline std::string unique_path(const std::string& name) {
+    std::filesystem::create_directories(own_folder());
+    return (own_folder() / name).string();
+}
+
 // Reads from fd until `count` bytes have come or the deadline passes.
 inline std::string read_bytes(int fd, std::size_t count, std::chrono::milliseconds deadline = patience) {
     std::string got;
@@ -99,15 +120,27 @@ inline Fd open_like_a_client(const std::string& path) {
 }
 
 // The far end of a cable: a pseudo-terminal whose master the test holds and
-// whose slave a DevicePort opens as its device.
+// whose slave a DevicePort opens as its device. The device is named by a link
+// of its own: QSerialPort takes a lock file named after the device, and test
+// processes running side by side reuse the same /dev/pts numbers.
 struct Cable {
     Fd master;
-    std::string device;
+    std::string device;  // the link
+    std::string slave;   // /dev/pts/K
+
+    Cable() = default;
+    Cable(Cable&&) = default;
+    Cable& operator=(Cable&&) = default;
+    ~Cable() {
+        if (!device.empty()) ::unlink(device.c_str());
+    }
 
     static Cable make() {
+        static int made = 0;
+        Cable cable;
         int master = -1;
         int slave = -1;
-        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return cable;
         char name[128] = {};
         ::ttyname_r(slave, name, sizeof name);
         termios raw{};
@@ -116,7 +149,12 @@ struct Cable {
         ::tcsetattr(slave, TCSANOW, &raw);
         ::close(slave);
         ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        return Cable{Fd(master), name};
+        cable.master = Fd(master);
+        cable.slave = name;
+        const std::string link = unique_path("cavo" + std::to_string(++made));
+        ::unlink(link.c_str());
+        if (::symlink(name, link.c_str()) == 0) cable.device = link;
+        return cable;
     }
 };
 

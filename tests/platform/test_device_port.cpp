@@ -35,7 +35,7 @@ TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettings) {
     EXPECT_EQ(read_bytes(cable.master.get(), burst.size()), burst);
 
     // What QSerialPort set on the device is what the settings text says.
-    testing::Fd device(::open(cable.device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK));
+    testing::Fd device(::open(cable.slave.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK));
     termios line{};
     ASSERT_EQ(::tcgetattr(device.get(), &line), 0);
     EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B9600));
@@ -45,8 +45,9 @@ TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettings) {
 }
 
 TEST_F(DevicePortTest, ANonexistentDeviceIsAPortFailureAndNothingStaysOpen) {
+    const std::string missing = testing::unique_path("nessuna-porta");
     PortRouter port;
-    port.use_device(4, "/dev/vadrel-nessuna-porta");
+    port.use_device(4, missing);
     port.set_port_number(4);
     try {
         port.open();
@@ -54,7 +55,7 @@ TEST_F(DevicePortTest, ANonexistentDeviceIsAPortFailureAndNothingStaysOpen) {
     } catch (const PortFailure& failure) {
         EXPECT_EQ(failure.number(), 8002);
         const std::string message = failure.what();
-        EXPECT_EQ(message.rfind("porta inesistente: /dev/vadrel-nessuna-porta: ", 0), 0u) << message;
+        EXPECT_EQ(message.rfind("porta inesistente: " + missing + ": ", 0), 0u) << message;
     }
     EXPECT_FALSE(port.is_open());
     EXPECT_FALSE(port.write(sentence));

@@ -135,7 +135,7 @@ TEST(PortRouter, MappingTheOpenPortElsewhereClosesIt) {
     port.set_port_number(3);
     port.open();
     ASSERT_TRUE(port.is_open());
-    port.use_device(3, "/dev/vadrel-nessuna-porta");
+    port.use_device(3, testing::unique_path("nessuna-porta"));
     EXPECT_FALSE(port.is_open());
     EXPECT_THROW(port.open(), PortFailure);
     EXPECT_FALSE(port.is_open());

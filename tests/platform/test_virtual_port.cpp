@@ -24,16 +24,8 @@ const std::string separator("\r\n\0\0\0\0\0", 7);
 
 LineSettings settings_4800() { return *parse_line_settings("4800,N,8,1"); }
 
-// A path for a link in the test's own temporary folder.
-std::string temporary_path(const std::string& name) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("vadrel-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    return (folder / name).string();
-}
-
 TEST(VirtualPort, IsMadeAtOnceAsAPseudoTerminalNamedByALinkThatGoesWithIt) {
-    const std::string link = temporary_path("com2");
+    const std::string link = testing::unique_path("com2");
     std::string slave;
     {
         VirtualSerialPort port(link);
@@ -49,7 +41,7 @@ TEST(VirtualPort, IsMadeAtOnceAsAPseudoTerminalNamedByALinkThatGoesWithIt) {
 }
 
 TEST(VirtualPort, ReplacesALinkLeftByAnEarlierRunButNeverAFile) {
-    const std::string link = temporary_path("stale");
+    const std::string link = testing::unique_path("stale");
     std::filesystem::remove(link);
     std::filesystem::create_symlink("/dev/pts/nessuno", link);
     {
@@ -57,7 +49,7 @@ TEST(VirtualPort, ReplacesALinkLeftByAnEarlierRunButNeverAFile) {
         EXPECT_EQ(std::filesystem::read_symlink(link).string(), port.slave_path());
     }
 
-    const std::string file = temporary_path("file");
+    const std::string file = testing::unique_path("file");
     std::ofstream(file) << "dati dell'operatore";
     try {
         VirtualSerialPort port(file);
