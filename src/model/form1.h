@@ -153,6 +153,8 @@ public:
     // Values kept for single procedures.
     double lat_radianti = 0.0;
     std::string angolo_salvato;
+    // Whether a key went down in the course box since the last key up there.
+    bool angolo_tasto_giu = false;
     std::string lat_ns_salvato;
     std::string lon_ew_salvato;
     // Whether a key went down in the hemisphere box since its text last

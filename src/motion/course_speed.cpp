@@ -95,6 +95,7 @@ std::string text_after_key(const TextBox& box, char32_t character) {
 
 void txt_angolo_KeyDown(Form1& form, int /*key*/, bool /*shift*/) {
     form.angolo_salvato = form.txt_angolo.text();
+    form.angolo_tasto_giu = true;
 }
 
 bool txt_angolo_KeyPress(Form1& form, char32_t character) {
@@ -105,8 +106,12 @@ bool txt_angolo_KeyPress(Form1& form, char32_t character) {
 void txt_angolo_Change(Form1& form) { store_leading(form.txt_angolo, form.veicolo_attuale().angolo); }
 
 // Whatever key was released: a course below 0 or above 360 puts back the text
-// the box had when the last key went down. 0 and 360 stand.
+// the box had when the last key went down. 0 and 360 stand. A release with
+// no key down in the box before it (the key that moved the focus here) has
+// no text to put back and leaves the box as it is.
 void txt_angolo_KeyUp(Form1& form, int /*key*/, bool /*shift*/) {
+    if (!form.angolo_tasto_giu) return;
+    form.angolo_tasto_giu = false;
     if (leading_number(form.txt_angolo.text()) < 0) form.txt_angolo.set_text(form.angolo_salvato);
     if (leading_number(form.txt_angolo.text()) > limite_rotta) {
         form.txt_angolo.set_text(form.angolo_salvato);

@@ -119,8 +119,10 @@ bool VirtualSerialPort::write(std::string_view bytes) {
     if (!sending_) return false;
     drain_input();
     if (!reader_present()) {
+        // Like a real line with nothing plugged in: the bytes go out to
+        // nobody. Nothing is kept for a reader who comes later.
         discard_unread(true);
-        return false;
+        return true;
     }
     if (unread_by_reader() > 0) return false;
     if (bytes.empty()) return true;

@@ -70,7 +70,8 @@ public:
     void open(const LineSettings& settings) override;
     void close() override;
     bool is_open() const override { return sending_; }
-    // Skipped (false) while no program holds the slave open, while the reader
+    // While no program holds the slave open the bytes are dropped, as on a
+    // line with nothing plugged in (true). Skipped (false) while the reader
     // has not read the previous write, and when the queue is full. Never blocks.
     bool write(std::string_view bytes) override;
     std::string describe() const override;

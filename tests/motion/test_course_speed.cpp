@@ -181,16 +181,18 @@ TEST(Course, AKeyThatTypesNothingStillRunsTheCheckOnRelease) {
     EXPECT_EQ(f.mezzi[0].angolo, 270);
 }
 
-TEST(Course, ArrowReleasePutsBackTheLastSavedTextOverAPastedCourse) {
+TEST(Course, ReleaseWithNoKeyDownInTheBoxKeepsTheText) {
     Rig rig;
     Form1& f = rig.form;
-    show(f.txt_angolo, "");
     type(f.txt_angolo, U"12");  // the last key down saved "1"
-    show(f.txt_angolo, "500");  // pasted
-    EXPECT_EQ(f.mezzi[0].angolo, 500);
+    show(f.txt_angolo, "400");  // a stored course loaded into the panel
+    f.txt_angolo.key_up(keys::tab);  // the release of the key that brought the focus
+    EXPECT_EQ(f.txt_angolo.text(), "400");
+    EXPECT_EQ(f.mezzi[0].angolo, 400);
+    // a real keystroke saves the text it finds, and puts back that text
+    f.txt_angolo.key_down(keys::right);
     f.txt_angolo.key_up(keys::right);
-    EXPECT_EQ(f.txt_angolo.text(), "1");
-    EXPECT_EQ(f.mezzi[0].angolo, 1);
+    EXPECT_EQ(f.txt_angolo.text(), "400");
 }
 
 TEST(Course, HeldKeyRestoresTheTextSavedAtTheLastRepetition) {
