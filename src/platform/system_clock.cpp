@@ -6,12 +6,22 @@
 
 namespace vadrel {
 
+// Counted on the zone's standard time, so the reading runs on without a jump
+// when the clocks change and comes back to 0 exactly once a day, a whole day
+// after it last did: the elapsed time of a step is then never an hour off,
+// neither at the change nor at the midnight after it. (In summer the reading
+// is an hour behind the time of day; only differences of it are used.)
 float seconds_since_midnight_of(const QDateTime& reading) {
-    const QDateTime midnight = reading.timeSpec() == Qt::TimeZone
-                                   ? reading.date().startOfDay(reading.timeZone())
-                                   : reading.date().startOfDay(reading.timeSpec(), reading.offsetFromUtc());
-    const qint64 elapsed = midnight.msecsTo(reading);
-    return static_cast<float>(elapsed) / 1000.0f;
+    int offset = reading.offsetFromUtc();
+    if (reading.timeSpec() == Qt::TimeZone || reading.timeSpec() == Qt::LocalTime) {
+        const QTimeZone zone =
+            reading.timeSpec() == Qt::TimeZone ? reading.timeZone() : QTimeZone::systemTimeZone();
+        if (zone.isValid()) offset = zone.standardTimeOffset(reading);
+    }
+    constexpr qint64 day_ms = 86'400'000;
+    const qint64 local_ms = reading.toMSecsSinceEpoch() + static_cast<qint64>(offset) * 1000;
+    const qint64 ms = ((local_ms % day_ms) + day_ms) % day_ms;
+    return static_cast<float>(ms) / 1000.0f;
 }
 
 std::string time_text_of(const QTime& time) {

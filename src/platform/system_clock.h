@@ -2,7 +2,7 @@
 // The real clock: local time of day and date.
 //
 //   SystemClock clock;
-//   clock.seconds_since_midnight();  // 72928.25f at 20:15:28.250 (on a day without a clock change)
+//   clock.seconds_since_midnight();  // 72928.25f at 20:15:28.250 in winter (counted on standard time)
 //   clock.time_text();               // "20.15.28"; "9.05.03" before ten
 //   clock.date_text();               // "09/05/03" for 9 May 2003
 //
