@@ -57,30 +57,46 @@ void TextBox::key_down(int key, bool shift) {
     if (on_key_down) on_key_down(key, shift);
 }
 
-bool TextBox::key_press(char32_t character) {
-    if (on_key_press && !on_key_press(character)) return false;
-    if (locked_) return false;
-    std::string text = text_;
-    std::size_t start = selection_start_;
-    std::size_t length = selection_length_;
+namespace {
+
+// Where the caret ends after a key, with the text it leaves.
+struct Edit {
+    std::string text;
+    std::size_t caret;
+};
+
+Edit edit_for_key(const std::string& original, std::size_t start, std::size_t length, char32_t character) {
+    std::string text = original;
     if (character == keys::backspace) {
         if (length == 0) {
-            if (start == 0) return true;
+            if (start == 0) return {text, 0};
             std::size_t previous = start - 1;
             while (previous > 0 && is_continuation(text[previous])) --previous;
             length = start - previous;
             start = previous;
         }
         text.erase(start, length);
-    } else {
-        const std::string inserted = utf8(character);
-        text.replace(start, length, inserted);
-        start += inserted.size();
+        return {text, start};
     }
-    selection_start_ = start;
+    const std::string inserted = utf8(character);
+    text.replace(start, length, inserted);
+    return {text, start + inserted.size()};
+}
+
+}  // namespace
+
+std::string TextBox::text_after_key(char32_t character) const {
+    return edit_for_key(text_, selection_start_, selection_length_, character).text;
+}
+
+bool TextBox::key_press(char32_t character) {
+    if (on_key_press && !on_key_press(character)) return false;
+    if (locked_) return false;
+    Edit edit = edit_for_key(text_, selection_start_, selection_length_, character);
+    selection_start_ = edit.caret;
     selection_length_ = 0;
-    set_text(std::move(text));
-    selection_start_ = std::min(start, text_.size());
+    set_text(std::move(edit.text));
+    selection_start_ = std::min(edit.caret, text_.size());
     selection_length_ = 0;
     return true;
 }

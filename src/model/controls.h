@@ -111,6 +111,11 @@ public:
     bool key_press(char32_t character);
     void key_up(int key, bool shift = false);
 
+    // The text a typed character would leave: inserted at the caret over the
+    // selection, or for backspace the selection or the character before the
+    // caret taken away.
+    std::string text_after_key(char32_t character) const;
+
     // One full keystroke of a character key: key down, key press, key up.
     void type(int key, char32_t character, bool shift = false);
 

@@ -12,28 +12,6 @@ constexpr double limite_rotta = 360.0;
 
 bool is_digit_code(char32_t key) { return key >= U'0' && key <= U'9'; }
 
-bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-std::string utf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 // Whether the record's 16-bit field can hold what the text reads as.
 bool fits_record(const std::string& text) {
     try {
@@ -56,7 +34,7 @@ void store_leading(const TextBox& box, std::int16_t& field) {
 // The filter decides first; a key it lets through is still refused when the
 // number it would make does not fit the record, so box and record agree.
 bool accept_key(const TextBox& box, char32_t character, bool filter_accepts) {
-    return filter_accepts && fits_record(text_after_key(box, character));
+    return filter_accepts && fits_record(box.text_after_key(character));
 }
 
 }  // namespace
@@ -72,25 +50,6 @@ std::int16_t controlla_input_intero_positivo(const std::string& /*testo*/, char3
     if (Key == codice_backspace) return 1;
     if (is_digit_code(Key)) return 1;
     return 0;
-}
-
-std::string text_after_key(const TextBox& box, char32_t character) {
-    std::string text = box.text();
-    std::size_t start = box.selection_start();
-    std::size_t length = box.selection_length();
-    if (character == codice_backspace) {
-        if (length == 0) {
-            if (start == 0) return text;
-            std::size_t previous = start - 1;
-            while (previous > 0 && is_continuation(text[previous])) --previous;
-            length = start - previous;
-            start = previous;
-        }
-        text.erase(start, length);
-    } else {
-        text.replace(start, length, utf8(character));
-    }
-    return text;
 }
 
 void txt_angolo_KeyDown(Form1& form, int /*key*/, bool /*shift*/) {

@@ -34,9 +34,4 @@ void txt_vel_Change(Form1& form);
 void opt_km_Click(Form1& form);
 void opt_miglia_Click(Form1& form);
 
-// The text the box would hold if it took the character at its caret or
-// selection, as the box inserts it: backspace deletes the selection or the
-// character before the caret, any other character replaces the selection.
-std::string text_after_key(const TextBox& box, char32_t character);
-
 }  // namespace vadrel

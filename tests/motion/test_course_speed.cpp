@@ -327,32 +327,6 @@ TEST(Speed, RangeGuardFollowsCaretAndSelection) {
     }
 }
 
-TEST(TextAfterKey, MatchesWhatTheBoxDoes) {
-    const struct {
-        const char* name;
-        std::string start;
-        std::size_t sel_start;
-        std::size_t sel_length;
-        char32_t key;
-    } rows[] = {
-        {"insert at end", "12", 2, 0, U'3'},
-        {"insert at start", "12", 0, 0, U'3'},
-        {"replace selection", "1234", 1, 2, U'9'},
-        {"backspace at end", "12", 2, 0, backspace},
-        {"backspace at start", "12", 0, 0, backspace},
-        {"backspace over selection", "1234", 0, 4, backspace},
-        {"backspace over a two-byte character", "1\xC3\xA8", 3, 0, backspace},
-        {"insert a non-ASCII character", "1", 1, 0, U'\u00E8'},
-    };
-    for (const auto& row : rows) {
-        TextBox box("t", "Form1", row.start, false, {});
-        box.set_selection(row.sel_start, row.sel_length);
-        const std::string expected = text_after_key(box, row.key);
-        box.key_press(row.key);
-        EXPECT_EQ(box.text(), expected) << row.name;
-    }
-}
-
 TEST(ProgramText, OutOfRangeTextKeepsTheRecordAndNeverThrows) {
     const struct {
         const char* name;
