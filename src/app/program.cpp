@@ -1,6 +1,8 @@
 #include "program.h"
 
 #include <QCoreApplication>
+#include <exception>
+#include <iostream>
 
 #include "core/tick.h"
 #include "panel/lifecycle.h"
@@ -40,7 +42,13 @@ bool Program::stop() {
 
 void Program::tick() {
     if (stopped_) return;
-    Timer1_Timer(*form_);
+    try {
+        Timer1_Timer(*form_);
+    } catch (const std::exception& e) {
+        // Every failure the tick knows of is handled inside it; anything else
+        // is reported and the next second tries again, with the table intact.
+        std::cerr << "vadrel: errore durante il secondo di trasmissione: " << e.what() << std::endl;
+    }
     if (after_tick) after_tick();
 }
 
