@@ -44,6 +44,12 @@ unsigned char rmc_checksum(std::string_view sentence) {
     return sum;
 }
 
+std::string checksum_field(std::string_view sentence) {
+    char field[4];
+    std::snprintf(field, sizeof field, "*%02X", rmc_checksum(sentence));
+    return field;
+}
+
 std::string forma_stringa_rmc(Form1& form) {
     std::string s;
     std::string lat_ns = form.txt_lat_ns.text();
@@ -75,9 +81,7 @@ std::string forma_stringa_rmc(Form1& form) {
     s += form.rmc_data + ",";
     s += form.rmc_var + ",";
     s += form.rmc_var_dir + ",";
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", rmc_checksum(s));
-    form.rmc_checksum = std::string("*") + hex;
+    form.rmc_checksum = checksum_field(s);
     s += form.rmc_checksum;
     return s;
 }

@@ -17,6 +17,8 @@ std::string forma_stringa_rmc(Form1& form);
 
 // Exclusive or of every character after the first one.
 unsigned char rmc_checksum(std::string_view sentence);
+// "*" and the checksum in two upper-case hexadecimal digits: "*0A".
+std::string checksum_field(std::string_view sentence);
 
 // CR, LF and five NUL characters.
 std::string radio_separator();
