@@ -86,5 +86,15 @@ done
 if [ "$painted" != yes ]; then
     echo "Attenzione: lo sfondo grigio non compare (ultimo colore letto: $colour)." >&2
 fi
+# Then for the first tick: its sentence shows on the monitor's first line as
+# dark pixels; 5 s at most.
+line="300x12+6+$((menu + 118))"
+for _ in $(seq 50); do
+    darkest=$("$convert" "xwd:$scratch/window.xwd" -crop "$line" +repage -colorspace gray \
+        -format "%[fx:int(255*minima)]" info: 2>/dev/null || echo 255)
+    [ "${darkest:-255}" -lt 100 ] && break
+    sleep 0.1
+    xwd -id "$window" -silent >"$scratch/window.xwd"
+done
 "$convert" "xwd:$scratch/window.xwd" "png:$out"
 echo "Scritto $out"
