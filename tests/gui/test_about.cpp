@@ -6,19 +6,21 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 
 #include "gui/about_window.h"
 #include "gui/help_viewer.h"
 #include "gui/main_window.h"
 #include "gui/window_shell.h"
+#include "modal.h"
 #include "panel/about.h"
 #include "panel/wiring.h"
 #include "support/fakes.h"
 
 namespace vadrel::gui {
 namespace {
+
+using test_helpers::when_modal;
 
 TEST(TestoAbout, ElevenLinesJoinedByCrLf) {
     EXPECT_EQ(testo_about(),
@@ -33,18 +35,6 @@ TEST(TestoAbout, ElevenLinesJoinedByCrLf) {
               "===================\r\n"
               "Visitate il nostro sito Internet:\r\n"
               "https://www.example.com");
-}
-
-// Runs `act` on the modal window once it is up, polling the event loop the
-// modal window runs; gives up after `tries` polls.
-void when_modal(std::function<void(QWidget*)> act, int tries = 500) {
-    QTimer::singleShot(10, qApp, [act = std::move(act), tries]() mutable {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            act(modal);
-        } else if (tries > 0) {
-            when_modal(std::move(act), tries - 1);
-        }
-    });
 }
 
 struct Seen {
