@@ -101,8 +101,10 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 }
 
 MainWindow::~MainWindow() {
-    QCoreApplication::removeTranslator(italiano_);
-    qApp->removeEventFilter(help_key_);
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QCoreApplication::removeTranslator(italiano_);
+        app->removeEventFilter(help_key_);
+    }
 }
 
 void MainWindow::build() {
