@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <exception>
 #include <iostream>
 
@@ -30,6 +31,12 @@ Program::~Program() = default;
 
 void Program::start() {
     Form_Load(*form_, cartella_);
+    // The help file is installed beside the executable: a folder of the
+    // operator's own choosing (--cartella) without one still gets it.
+    const QString beside = QCoreApplication::applicationDirPath() + "/vadrel.hlp";
+    if (!QFileInfo::exists(QString::fromStdString(form_->file_help)) && QFileInfo::exists(beside)) {
+        form_->file_help = beside.toStdString();
+    }
     timer_.start();
 }
 
