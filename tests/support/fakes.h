@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ public:
     void open() override {
         calls.push_back("open " + std::to_string(number_) + " " + settings_);
         if (failing_ports.count(number_) != 0) throw PortFailure(8002, "porta inesistente");
+        if (fail_otherwise) throw std::runtime_error("guasto imprevisto");
         open_ = true;
     }
     void close() override {
@@ -48,6 +50,7 @@ public:
     std::set<int> failing_ports;
     bool busy = false;
     bool fail_writes = false;
+    bool fail_otherwise = false;
 
 private:
     bool open_ = false;

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "support/fakes.h"
+
+namespace vadrel {
+namespace {
+
+using testing::Rig;
+
+const char* const tx_ok = "Tx ok green";
+const char* const no_tx = "No tx red";
+
+std::string label(const Form1& f) {
+    return f.Label11.caption() + (f.Label11.colour() == Colour::green_status() ? " green" : " red");
+}
+
+int ports_selected(const Form1& f) {
+    return f.opt_com1.selected() + f.opt_com2.selected() + f.opt_com3.selected() + f.opt_com4.selected();
+}
+
+TEST(PortChoice, ClosesOpensAndReports) {
+    const struct {
+        const char* name;
+        bool open_before;
+        bool stopped;
+        std::set<int> failing;
+        std::vector<std::string> calls;
+        const char* label;
+        bool message;
+        bool open_after;
+    } rows[] = {
+        {"open port moves to COM 3", true, false, {}, {"close", "port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
+        {"closed port opens on COM 3", false, false, {}, {"port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
+        {"stopped transmission still shows Tx ok", false, true, {}, {"port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
+        {"a port that fails leaves none open", true, false, {3}, {"close", "port 3", "open 3 4800,N,8,1"}, no_tx, true, false},
+    };
+    for (const auto& r : rows) {
+        Rig rig;
+        if (r.open_before) rig.port.force_open();
+        if (r.stopped) rig.form.tx_attiva = 0;
+        rig.port.failing_ports = r.failing;
+        rig.form.opt_com3.select();
+        EXPECT_EQ(rig.port.calls, r.calls) << r.name;
+        EXPECT_EQ(label(rig.form), r.label) << r.name;
+        EXPECT_EQ(rig.port.is_open(), r.open_after) << r.name;
+        EXPECT_EQ(ports_selected(rig.form), r.message ? 0 : 1) << r.name;
+        EXPECT_EQ(rig.shell.messages, r.message ? std::vector<std::string>{"vadrel: Errore nell'apertura della seriale"}
+                                                : std::vector<std::string>{})
+            << r.name;
+    }
+}
+
+TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
+    Rig rig;
+    rig.form.Option3.select();  // port closed: nothing happens to it
+    EXPECT_TRUE(rig.port.calls.empty());
+    rig.form.opt_com4.select();  // a later port choice opens at the former speed
+    ASSERT_FALSE(rig.port.calls.empty());
+    EXPECT_EQ(rig.port.calls.back(), "open 4 4800,N,8,1");
+    EXPECT_TRUE(rig.form.Option3.selected());
+    rig.form.Label11.set_caption("Tx OK");
+    rig.port.calls.clear();
+    rig.form.Option1.select();
+    EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"close", "settings 2400,N,8,1", "open 4 2400,N,8,1"}));
+    EXPECT_EQ(rig.form.Label11.caption(), "Tx OK");
+    // a speed choice that fails follows the port-choice rule
+    rig.port.failing_ports = {4};
+    rig.form.Option2.select();
+    EXPECT_EQ(label(rig.form), no_tx);
+    EXPECT_EQ(ports_selected(rig.form), 0);
+    EXPECT_EQ(rig.shell.messages.size(), 1u);
+}
+
+TEST(PortChoice, AnyOtherErrorEndsTheProgramAtOnce) {
+    Rig rig;
+    rig.port.fail_otherwise = true;
+    rig.form.opt_com1.select();
+    EXPECT_EQ(rig.shell.ended, "guasto imprevisto");
+    EXPECT_TRUE(rig.shell.messages.empty());
+}
+
+}  // namespace
+}  // namespace vadrel
