@@ -1,0 +1,410 @@
+// The platform layer. The serial ports on real pseudo-terminals: the virtual
+// port, whose slave side the test opens the way gpsd or a terminal does;
+// QSerialPort on a slave whose master the test holds as the far end of the
+// cable; the router the panel sees. The clock's texts and readings from fixed
+// local times; the second-aligned timer's schedule, and its real ticks.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "platform/device_port.h"
+#include "platform/port_router.h"
+#include "platform/second_timer.h"
+#include "platform/system_clock.h"
+#include "platform/virtual_port.h"
+
+namespace vadrel {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string sentence = "$GPRMC,201528,A,4401.7775,N,01008.0623,E,0.0,000.0,090503,000.0,W*6C\r\n";
+// A radio burst: CR LF and five NUL bytes around a sentence, and bytes above 0x7E.
+const std::string burst = std::string("\r\n\0\0\0\0\0", 7) + sentence + "\xff\x7f" + std::string("\r\n\0\0\0\0\0", 7);
+const LineSettings settings_4800{4800, Parity::none, 8, StopBits::one};
+
+// An open file descriptor, closed when it goes.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// The slave side opened as a serial device: line settings untouched, nonblocking.
+Fd client_of(const std::string& path) { return Fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)); }
+bool readable(int fd, int wait_ms = 3000) {
+    pollfd watch{fd, POLLIN, 0};
+    return ::poll(&watch, 1, wait_ms) == 1;
+}
+// Reads until `count` bytes have come or nothing came for `wait_ms` (never, when things work).
+std::string read_bytes(int fd, std::size_t count, int wait_ms = 3000) {
+    std::string got;
+    char buffer[4096];
+    while (got.size() < count && readable(fd, wait_ms)) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got.size()));
+        if (n <= 0) break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+// The number and text of the PortFailure `action` throws; 0 and "" when none.
+std::pair<int, std::string> failure_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const PortFailure& failure) {
+        return {failure.number(), failure.what()};
+    }
+    return {0, ""};
+}
+
+// The far end of a cable: the test holds the master; the device is a link of a
+// name of its own to the slave, as QSerialPort locks by name and test processes
+// side by side reuse /dev/pts numbers. QSerialPort itself must make the line raw.
+struct Cable {
+    QTemporaryDir dir;
+    Fd master{-1};
+    std::string device = dir.filePath("cavo-" + dir.path().section('/', -1)).toStdString();
+
+    Cable() {
+        int m = -1, s = -1;
+        if (::openpty(&m, &s, nullptr, nullptr, nullptr) != 0) return;
+        ::close(s);
+        ::fcntl(m, F_SETFL, O_NONBLOCK);
+        master.fd = m;
+        ::symlink(::ptsname(m), device.c_str());
+    }
+};
+
+TEST(VirtualPort, IsAPseudoTerminalBehindALinkThatGoesWithItButNeverReplacesAFile) {
+    QTemporaryDir dir;
+    const std::string link = dir.filePath("com2").toStdString(), file = dir.filePath("dati").toStdString();
+    std::filesystem::create_symlink("/dev/pts/nessuno", link);  // left by an earlier run
+    {
+        VirtualSerialPort port(link);
+        EXPECT_EQ(std::filesystem::read_symlink(link).string(), port.slave_path());
+        EXPECT_EQ(port.describe(), port.slave_path() + " (virtuale)");
+        EXPECT_GE(client_of(link).fd, 0) << "the link opens like the device itself";
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "link removed";
+    std::ofstream(file) << "dati dell'operatore";
+    const auto [number, what] = failure_of([&] { VirtualSerialPort port(file); });
+    EXPECT_EQ(number, 8018);
+    EXPECT_NE(what.find(file), std::string::npos) << what;
+    std::string kept;
+    EXPECT_EQ(std::getline(std::ifstream(file), kept) ? kept : "", "dati dell'operatore");
+}
+
+// Every byte as it is, only while open, and no write while the reader has not
+// read the previous one.
+TEST(VirtualPort, SendsEveryByteAsItIsWhenTheReaderIsReady) {
+    VirtualSerialPort port;
+    Fd client = client_of(port.slave_path());
+    EXPECT_FALSE(port.write(sentence)) << "not opened yet";
+    port.open(settings_4800);
+    ASSERT_TRUE(port.write(burst));
+    ASSERT_TRUE(readable(client.fd));
+    EXPECT_FALSE(port.write("$GPRMC,saltata\r\n")) << "the reader has not read the burst";
+    EXPECT_EQ(read_bytes(client.fd, burst.size()), burst) << "raw: NUL kept, no CR/LF translation";
+    ASSERT_TRUE(port.write(sentence));
+    EXPECT_EQ(read_bytes(client.fd, sentence.size()), sentence) << "the skipped one never comes";
+    port.close();
+    EXPECT_FALSE(port.write(sentence));
+    EXPECT_FALSE(readable(client.fd, 0));
+}
+
+// With nobody on the other end a write succeeds and drops the bytes, as on a
+// line with nothing plugged in; a later reader gets only fresh data, in raw mode
+// even when the one before cooked the line.
+TEST(VirtualPort, NothingStaleReachesALateReader) {
+    VirtualSerialPort port;
+    port.open(settings_4800);
+    EXPECT_FALSE(port.reader_present());
+    EXPECT_TRUE(port.write("$GPRMC,vecchia\r\n"));
+    {
+        Fd first = client_of(port.slave_path());
+        EXPECT_TRUE(port.reader_present());
+        EXPECT_FALSE(readable(first.fd, 0)) << "nothing queued before the reader came";
+        ASSERT_TRUE(port.write("$GPRMC,mai letta\r\n"));
+        ASSERT_TRUE(readable(first.fd));
+        termios cooked{};
+        ::tcgetattr(first.fd, &cooked);
+        cooked.c_lflag |= ICANON | ECHO;
+        cooked.c_oflag |= OPOST | ONLCR;
+        ASSERT_EQ(::tcsetattr(first.fd, TCSANOW, &cooked), 0);
+    }
+    EXPECT_TRUE(port.write(sentence)) << "nobody there: dropped";
+    Fd second = client_of(port.slave_path());
+    EXPECT_FALSE(readable(second.fd, 0)) << "what the first left unread is gone";
+    termios found{};
+    ::tcgetattr(second.fd, &found);
+    EXPECT_EQ((found.c_lflag & (ICANON | ECHO)) | (found.c_oflag & OPOST), 0u) << "raw again";
+    ASSERT_TRUE(port.write(sentence));
+    EXPECT_EQ(read_bytes(second.fd, sentence.size()), sentence);
+}
+
+// The reader writes probes until the pseudo-terminal takes no more; the next
+// write drains them, so the reader is never blocked.
+TEST(VirtualPort, DropsWhatTheReaderWrites) {
+    VirtualSerialPort port;
+    Fd client = client_of(port.slave_path());
+    port.open(settings_4800);
+    const std::string probe = "?WATCH={\"enable\":true};\r\n";
+    std::size_t taken = 0;
+    while (::write(client.fd, probe.data(), probe.size()) > 0) ASSERT_LT(taken += probe.size(), 1'000'000u) << "never full";
+    ASSERT_TRUE(port.write(sentence));
+    pollfd room{client.fd, POLLOUT, 0};
+    EXPECT_EQ(::poll(&room, 1, 3000), 1) << "room again for the reader";
+    EXPECT_EQ(read_bytes(client.fd, sentence.size()), sentence);
+}
+
+// QSerialPort and the timers need an event loop.
+class WithEventLoop : public ::testing::Test {
+    int argc_ = 1;
+    char name_[8] = "vadrel";
+    char* argv_[2] = {name_, nullptr};
+    QCoreApplication app_{argc_, argv_};
+};
+using DevicePortTest = WithEventLoop;
+using SecondTimerTest = WithEventLoop;
+
+// Runs the event loop until done() or 3 s passed; whether done() came.
+bool run_until(const std::function<bool()>& done) {
+    for (const QDeadlineTimer until(3s); !until.hasExpired(); QCoreApplication::processEvents(QEventLoop::AllEvents, 5)) {
+        if (done()) return true;
+    }
+    return false;
+}
+
+TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettings) {
+    Cable cable;
+    PortRouter port;
+    port.use_device(1, cable.device);
+    port.set_settings("9600,N,8,1");
+    port.open();
+    ASSERT_TRUE(port.write(burst));
+    EXPECT_EQ(read_bytes(cable.master.fd, burst.size()), burst);
+    termios line{};
+    ASSERT_EQ(::tcgetattr(client_of(cable.device).fd, &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B9600));
+    EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+}
+
+TEST_F(DevicePortTest, AMissingDeviceIsAPortFailureAndNothingStaysOpen) {
+    const std::string missing = QTemporaryDir().filePath("nessuna-porta").toStdString();
+    PortRouter port;
+    port.use_device(1, missing);
+    const auto [number, what] = failure_of([&] { port.open(); });
+    EXPECT_EQ(number, 8002);
+    EXPECT_EQ(what.rfind("porta inesistente: " + missing + ": ", 0), 0u) << what;
+    EXPECT_FALSE(port.is_open());
+}
+
+TEST_F(DevicePortTest, SkipsWhileThePreviousWriteHasNotLeftThePort) {
+    Cable cable;
+    DevicePort port(cable.device);
+    port.open(settings_4800);
+    const std::string block(200'000, 'x');  // more than the pseudo-terminal holds
+    ASSERT_TRUE(port.write(block));
+    EXPECT_FALSE(port.write(sentence)) << "the block is still on its way";
+    std::size_t received = 0;
+    ASSERT_TRUE(run_until([&] { return (received += read_bytes(cable.master.fd, block.size() - received, 5).size()) == block.size(); }));
+    ASSERT_TRUE(run_until([&] { return port.write(sentence); }));
+    EXPECT_EQ(read_bytes(cable.master.fd, sentence.size()), sentence);
+}
+
+// Closing the master under the open device is what the kernel shows when a USB
+// adapter is pulled out: the device hangs up and writes fail.
+TEST_F(DevicePortTest, AnUnpluggedDeviceIsReportedAsLostAndChoosingThePortAgainRecovers) {
+    auto cable = std::make_unique<Cable>();
+    PortRouter port;
+    port.use_device(1, cable->device);
+    port.open();
+    ASSERT_TRUE(port.write(sentence));
+    ::close(std::exchange(cable->master.fd, -1));
+    const auto [number, what] = failure_of([&] { port.write(sentence); });
+    EXPECT_EQ(number, 8015);
+    EXPECT_EQ(what.rfind("porta persa durante la scrittura: " + cable->device, 0), 0u) << what;
+    EXPECT_FALSE(port.is_open());
+    EXPECT_FALSE(port.write(sentence)) << "closed: nothing more is tried";
+
+    cable = std::make_unique<Cable>();  // plugged in again
+    port.use_device(1, cable->device);
+    port.open();
+    ASSERT_TRUE(port.write(sentence));
+    EXPECT_EQ(read_bytes(cable->master.fd, sentence.size()), sentence);
+}
+
+TEST(PortRouter, EachNumberHasItsDeviceUntilMappedElsewhere) {
+    PortRouter port;
+    port.use_device(3, "/dev/ttyUSB0");
+    const VirtualSerialPort& com2 = port.use_virtual(2);
+    const std::pair<int, std::string> rows[] = {
+        {1, "/dev/ttyS0"}, {2, com2.slave_path() + " (virtuale)"}, {3, "/dev/ttyUSB0"}, {4, "/dev/ttyS3"}, {0, ""}, {5, ""}};
+    for (const auto& [number, device] : rows) EXPECT_EQ(port.describe(number), device) << number;
+    EXPECT_EQ(default_device(3), "/dev/ttyS2");
+    EXPECT_THROW(port.use_device(5, "/dev/ttyUSB1"), std::out_of_range);
+    EXPECT_THROW(port.use_virtual(0), std::out_of_range);
+}
+
+// A refused number or settings text: the port stays closed with its former settings.
+TEST(PortRouter, RefusesNumbersOutsideOneToFourAndTextsThatAreNoLineSetting) {
+    const std::tuple<std::int16_t, const char*, int, std::string> rows[] = {
+        {0, nullptr, 8002, "porta inesistente: COM 0"}, {5, nullptr, 8002, "porta inesistente: COM 5"},
+        {-1, nullptr, 8002, "porta inesistente: COM -1"}, {1, "", 8010, "impostazioni non valide: \"\""},
+        {1, "4800,X,8,1", 8010, "impostazioni non valide: \"4800,X,8,1\""}, {1, "4800 N 8 1", 8010, "impostazioni non valide: \"4800 N 8 1\""}};
+    for (const auto& [number, settings, error, text] : rows) {
+        PortRouter port;
+        port.set_settings("9600,N,8,1");
+        port.set_port_number(number);
+        EXPECT_EQ(failure_of([&] { settings ? port.set_settings(settings) : port.open(); }), std::pair(error, text));
+        EXPECT_FALSE(port.is_open()) << text;
+        EXPECT_EQ(port.settings(), "9600,N,8,1") << text;
+    }
+}
+
+TEST(PortRouter, ANewNumberTakesEffectAtTheNextOpen) {
+    PortRouter port;
+    EXPECT_EQ(port.port_number(), 1);
+    EXPECT_EQ(port.settings(), "4800,N,8,1");
+    EXPECT_FALSE(port.write(sentence)) << "closed: nothing written, no failure";
+    const VirtualSerialPort& com1 = port.use_virtual(1);
+    Fd one = client_of(com1.slave_path()), two = client_of(port.use_virtual(2).slave_path());
+    port.open();
+    port.set_port_number(2);
+    ASSERT_TRUE(port.write("$GPRMC,uno\r\n")) << "still on COM 1";
+    EXPECT_EQ(read_bytes(one.fd, 12), "$GPRMC,uno\r\n");
+    port.open();
+    EXPECT_FALSE(com1.is_open());
+    ASSERT_TRUE(port.write("$GPRMC,due\r\n"));
+    ASSERT_TRUE(readable(two.fd));
+    port.open();  // the start-up opening what the port choice opened
+    EXPECT_EQ(read_bytes(two.fd, 12), "$GPRMC,due\r\n") << "not reopened: nothing discarded";
+    port.use_device(2, "/nessuna/porta");
+    EXPECT_FALSE(port.is_open()) << "the open port mapped elsewhere is closed";
+    EXPECT_THROW(port.open(), PortFailure);
+}
+
+TEST(LineSettings, ReadsAndWritesBackTheSettingsTexts) {
+    const std::tuple<const char*, LineSettings, const char*> rows[] = {
+        {"2400,N,8,1", {2400, Parity::none, 8, StopBits::one}, "2400,N,8,1"},
+        {"9600,n,8,1", {9600, Parity::none, 8, StopBits::one}, "9600,N,8,1"},
+        {"1200,E,7,2", {1200, Parity::even, 7, StopBits::two}, "1200,E,7,2"},
+        {"19200,o,8,1", {19200, Parity::odd, 8, StopBits::one}, "19200,O,8,1"},
+        {"110,M,5,1.5", {110, Parity::mark, 5, StopBits::one_and_half}, "110,M,5,1.5"},
+        {"115200,s,6,1", {115200, Parity::space, 6, StopBits::one}, "115200,S,6,1"}};
+    for (const auto& [text, settings, written] : rows) {
+        EXPECT_EQ(parse_line_settings(text), settings) << text;
+        EXPECT_EQ(settings_text(settings), written);
+    }
+    for (const char* text : {"", "4800", "4800,N,8", "4800,N,8,1,", "4801,N,8,1", "0,N,8,1", "-4800,N,8,1", "+4800,N,8,1",
+                             "4800.0,N,8,1", "4800,X,8,1", "4800,NN,8,1", "4800,,8,1", "4800,N,9,1", "4800,N,4,1", "4800,N,8,3",
+                             "4800,N,8,0", "4800,N,8,1.0", " 4800,N,8,1", "4800, N,8,1", "4800,N,8,1 ", "4800;N;8;1",
+                             "9600,N,8,1\r\n", "99999999999,N,8,1"}) {
+        EXPECT_FALSE(parse_line_settings(text).has_value()) << '"' << text << '"';
+    }
+}
+
+TEST(ClockTexts, TimeHasOneOrTwoHourDigitsAndDateIsDayMonthAndTwoDigitYear) {
+    const std::pair<QTime, const char*> times[] = {
+        {QTime(20, 15, 28), "20.15.28"}, {QTime(9, 5, 3), "9.05.03"}, {QTime(0, 0, 0), "0.00.00"}, {QTime(23, 59, 59, 999), "23.59.59"}};
+    for (const auto& [time, text] : times) EXPECT_EQ(time_text_of(time), text);
+    const std::pair<QDate, const char*> dates[] = {
+        {QDate(2003, 5, 9), "09/05/03"}, {QDate(2026, 12, 31), "31/12/26"}, {QDate(1999, 10, 23), "23/10/99"}, {QDate(2100, 2, 28), "28/02/00"}};
+    for (const auto& [date, text] : dates) EXPECT_EQ(date_text_of(date), text);
+}
+
+// Counted on standard time: no jump when the clocks change, fractions kept.
+TEST(ClockTexts, SecondsSinceMidnightRunOnWhenTheClocksChange) {
+    const QTimeZone rome("Europe/Rome");
+    if (!rome.isValid()) GTEST_SKIP() << "no time zone data";
+    const auto at = [&](int month, int day, QTime time) { return QDateTime(QDate(2026, month, day), time, rome); };
+    const std::tuple<const char*, QDateTime, float> rows[] = {
+        {"winter evening, fractions kept", at(12, 6, QTime(20, 15, 28, 250)), 72928.25f},
+        {"clocks forward, before", at(3, 29, QTime(1, 59, 59)), 7199.0f},
+        {"clocks forward, after: one second later", at(3, 29, QTime(3, 0, 0)), 7200.0f},
+        {"summer evening", at(5, 9, QTime(20, 0, 0)), 68400.0f},
+        {"summer: the day turns at 01:00", at(5, 9, QTime(0, 59, 59)), 86399.0f},
+        {"summer: 01:00 is 0", at(5, 9, QTime(1, 0, 0)), 0.0f},
+        {"clocks back, first 02:30", QDateTime::fromSecsSinceEpoch(1792888200, rome), 5400.0f},
+        {"clocks back, second 02:30: an hour later", QDateTime::fromSecsSinceEpoch(1792891800, rome), 9000.0f},
+    };
+    for (const auto& [situation, reading, seconds] : rows) EXPECT_EQ(seconds_since_midnight_of(reading), seconds) << situation;
+}
+
+// A sentence built across midnight takes its date from its time reading; a
+// date asked long after the time, or alone, is read afresh.
+TEST(SystemClock, TheDateGoesWithTheTimeJustRead) {
+    const auto at = [](int day, int hour, int minute, int second, int ms) { return QDateTime(QDate(2003, 5, day), QTime(hour, minute, second, ms)); };
+    const std::vector<QDateTime> readings = {at(8, 23, 59, 59, 990), at(9, 0, 0, 0, 10), at(9, 0, 0, 0, 500), at(8, 23, 59, 58, 0), at(9, 0, 0, 2, 0)};
+    auto next = std::make_shared<std::size_t>(0);
+    SystemClock clock([readings, next] { return readings.at((*next)++); });
+    EXPECT_EQ(clock.time_text(), "23.59.59");
+    EXPECT_EQ(clock.date_text(), "08/05/03") << "not the next day's date";
+    EXPECT_EQ(clock.date_text(), "09/05/03") << "no time since the last date";
+    EXPECT_EQ(clock.time_text(), "23.59.58");
+    EXPECT_EQ(clock.date_text(), "09/05/03") << "4 s after the time";
+    const std::string time = SystemClock().time_text(), date = SystemClock().date_text();
+    EXPECT_TRUE(time.size() == 7 || time.size() == 8) << "the real clock: " << time;
+    EXPECT_EQ(date.size(), 8u) << "the real clock: " << date;
+}
+
+TEST(SecondSchedule, TheNextTickIsAWholeSecondPlusTheOffsetAtLeastHalfASecondAhead) {
+    constexpr std::int64_t ms = 1'000'000, s = nanoseconds_per_second;
+    constexpr std::int64_t t0 = 1'052'511'328 * s;  // 2003-05-09 20:15:28 UTC
+    const std::tuple<const char*, std::int64_t, std::int64_t, std::int64_t> rows[] = {  // now, offset, next
+        {"started mid-second", t0 + 400 * ms, 2 * ms, t0 + s + 2 * ms},
+        {"handled on time: no drift", t0 + 2 * ms + 1'500'000, 2 * ms, t0 + s + 2 * ms},
+        {"handled 300 ms late", t0 + 302 * ms, 2 * ms, t0 + s + 2 * ms},
+        {"handled 600 ms late: that second is skipped", t0 + 602 * ms, 2 * ms, t0 + 2 * s + 2 * ms},
+        {"handled 3.5 s late: no catch-up", t0 + 3 * s + 502 * ms, 2 * ms, t0 + 4 * s + 2 * ms},
+        {"no offset", t0 + 499 * ms, 0, t0 + s},
+        {"before the epoch", -1 * s - 600 * ms, 2 * ms, 2 * ms - 1 * s},
+        {"before the epoch, too close", -1 * s - 400 * ms, 2 * ms, 2 * ms},
+    };
+    for (const auto& [situation, now, offset, next] : rows) EXPECT_EQ(next_tick_ns(now, offset), next) << situation;
+}
+
+// Two ticks of each kind: the timer is armed again after each one.
+TEST_F(SecondTimerTest, TicksArriveFromTheTimerfdAndFromThePortableTimer) {
+    for (const auto kind : {SecondTimer::Kind::best, SecondTimer::Kind::portable}) {
+        SecondTimer timer(kind);
+        EXPECT_EQ(timer.uses_timerfd(), kind == SecondTimer::Kind::best);
+        int ticks = 0;
+        QEventLoop loop;
+        QObject::connect(&timer, &SecondTimer::tick, [&] {
+            if (++ticks == 2) loop.quit();
+        });
+        QTimer::singleShot(std::chrono::seconds(5), &loop, &QEventLoop::quit);
+        timer.start();
+        loop.exec();
+        EXPECT_EQ(ticks, 2);
+        timer.stop();
+        EXPECT_FALSE(timer.is_active());
+    }
+}
+
+}  // namespace
+}  // namespace vadrel
