@@ -46,7 +46,7 @@ TEST(CodiceTasto, GivesThePanelsCodes) {
         {"period", Qt::Key_Period, 190}, {"minus", Qt::Key_Minus, 189},
         {"keypad 7", Qt::Key_7, 103, true}, {"keypad point", Qt::Key_Period, 110, true},
         {"keypad left", Qt::Key_Left, 37, true}, {"e grave", Qt::Key_Egrave, 0}};
-    for (const Row& row : rows) EXPECT_EQ(codice_tasto(row.qt_key, row.keypad), row.code) << row.name;
+    for (const Row& r : rows) EXPECT_EQ(codice_tasto(r.qt_key, r.keypad), r.code) << r.name;
 }
 
 class Finestra : public ::testing::Test {
@@ -83,8 +83,8 @@ TEST_F(Finestra, ClientAreaPlacesAndFonts) {
         QWidget* w = find(row.name);
         EXPECT_EQ(w->geometry(), row.place) << row.name;
         EXPECT_EQ(w->parentWidget()->objectName(), q(row.container)) << row.name;
-        EXPECT_EQ(std::pair(w->font().pointSizeF(), w->font().bold()), std::pair(row.points, row.bold))
-            << row.name;
+        EXPECT_DOUBLE_EQ(w->font().pointSizeF(), row.points) << row.name;
+        EXPECT_EQ(w->font().bold(), row.bold) << row.name;
         EXPECT_EQ(QFontInfo(w->font()).family(), q("DejaVu Sans")) << row.name;
     }
     EXPECT_TRUE(QFontInfo(find("Picture1")->font()).fixedPitch());
@@ -202,7 +202,7 @@ TEST_F(Finestra, RenderShowsTheModel) {
 
 TEST_F(Finestra, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
     rig.form.file_help = "/opt/vadrel/vadrel.hlp";
-    for (const char* name : {"txt_vel", "Command9", "txt_lat_ns"}) QTest::keyClick(find(name), Qt::Key_F1);
+    for (auto name : {"txt_vel", "Command9", "txt_lat_ns"}) QTest::keyClick(find(name), Qt::Key_F1);
     QKeyEvent held(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(find("txt_vel"), &held);
     EXPECT_EQ(rig.shell.help_files, std::vector<std::string>(3, "/opt/vadrel/vadrel.hlp"));
@@ -226,7 +226,7 @@ TEST_F(Finestra, MenuFailureIsShownAndClosingShutsDownOnce) {
 TEST_F(Finestra, EditingMenusAreItalian) {
     const std::unique_ptr<QMenu> menu(find<QLineEdit>("txt_vel")->createStandardContextMenu());
     QStringList shown;
-    for (QAction* action : menu->actions()) shown << action->text().section(QLatin1Char('\t'), 0, 0);
+    for (QAction* a : menu->actions()) shown << a->text().section(QLatin1Char('\t'), 0, 0);
     shown.removeAll(QString());  // separators
     EXPECT_EQ(shown, QStringList({q("&Annulla"), q("&Ripeti"), q("&Taglia"), q("&Copia"),
                                   q("I&ncolla"), q("Elimina"), q("Seleziona tutto")}));
@@ -276,17 +276,17 @@ TEST(WindowShell, EndSaysWhyAndEndsAtOnce) {
 // moves the caret and closes the box with "Chiudi", as the operator does.
 std::function<void(QWidget*)> look_and_close(QStringList& seen) {
     return [&seen](QWidget* about) {
-        auto* text = about->findChild<QPlainTextEdit*>(q("Text1"));
+        auto* txt = about->findChild<QPlainTextEdit*>(q("Text1"));
         auto* button = about->findChild<QPushButton*>(q("Command1"));
-        if (text == nullptr || button == nullptr || about->focusWidget() == nullptr) {
+        if (txt == nullptr || button == nullptr || about->focusWidget() == nullptr) {
             about->close();
             return;
         }
-        QTest::keyClicks(text, q("xyz"));  // read-only
-        seen << text->toPlainText() << button->text() << about->focusWidget()->objectName();
+        QTest::keyClicks(txt, q("xyz"));  // read-only
+        seen << txt->toPlainText() << button->text() << about->focusWidget()->objectName();
         QTest::keyClick(about->focusWidget(), Qt::Key_Tab);
-        seen << about->focusWidget()->objectName() << QString::number(text->textCursor().position());
-        QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);  // a new box starts at the top
+        seen << about->focusWidget()->objectName() << QString::number(txt->textCursor().position());
+        QTest::keyClick(txt, Qt::Key_End, Qt::ControlModifier);  // a new box starts at the top
         EXPECT_EQ(about->size(), QSize(361, 214));
         QTest::mouseClick(button, Qt::LeftButton);
     };
