@@ -8,53 +8,40 @@ namespace {
 
 using testing::Rig;
 
-TEST(CambiaVeicolo, LoadingARecordNeverFilledRepairsTheHemispheres) {
-    Rig rig;
-    rig.form.txt_lat_g.set_text("44");
-    rig.form.mezzo_attuale = 5;
-    cambia_veicolo(rig.form);
-    const Form1& f = rig.form;
-    EXPECT_EQ(f.txt_lat_g.text(), "0");
-    EXPECT_EQ(f.txt_lat_ns.text(), "N");
-    EXPECT_EQ(f.txt_lon_ew.text(), "E");
-    EXPECT_EQ(f.txt_vel.text(), "0");
-    EXPECT_EQ(f.txt_angolo.text(), "0");
-    EXPECT_FALSE(f.opt_km.selected());
-    EXPECT_FALSE(f.opt_miglia.selected());
-    EXPECT_EQ(f.mezzi[5].lat_ns, "N");
-    EXPECT_EQ(f.mezzi[5].lon_ew, "E");
-    EXPECT_EQ(f.mezzi[5].km, 0);
-    EXPECT_EQ(f.mezzi[0].lat_g, 44);  // the outgoing record is untouched
+// The panel as "lat_g lat_p lat_s ns lon_g lon_p lon_s ew vel angolo km miglia".
+std::string panel(const Form1& f) {
+    std::string out;
+    for (const TextBox* b : {&f.txt_lat_g, &f.txt_lat_p, &f.txt_lat_s, &f.txt_lat_ns, &f.txt_lon_g, &f.txt_lon_p,
+                             &f.txt_lon_s, &f.txt_lon_ew, &f.txt_vel, &f.txt_angolo}) {
+        out += b->text() + " ";
+    }
+    return out + (f.opt_km.selected() ? "km" : "-") + (f.opt_miglia.selected() ? " mi" : " -");
 }
 
-TEST(CambiaVeicolo, HemisphereAndUnitCases) {
+TEST(CambiaVeicolo, LoadsTheRecordAndRepairsOnlyTheHemispheres) {
     const struct {
         const char* name;
-        const char *lat_ns, *lon_ew;
-        int km, miglia;
-        const char *shown_ns, *shown_ew;
-        bool km_selected, miglia_selected;
+        veicolo loaded;
+        const char* shown;
+        veicolo stored;
     } rows[] = {
-        {"lower-case n becomes N", "n", "w", -1, 0, "N", "E", true, false},
-        {"S and W stay", "S", "W", 0, -1, "S", "W", false, true},
-        {"blank text becomes N", " N", "E ", -1, 0, "N", "E", true, false},
-        {"both flags set ends on miglia", "N", "E", -1, -1, "N", "E", false, true},
-        {"no flag leaves no unit", "N", "E", 0, 0, "N", "E", false, false},
+        {"never filled", {}, "0 0 0 N 0 0 0 E 0 0 - -", {0, 0, 0, "N", 0, 0, 0, "E", 0, 0, 0, 0}},
+        {"lower case and blanks repaired", {45, 30, 10, "n", 9, 12, 20, "E ", 12, 270, -1, 0},
+         "45 30 10 N 9 12 20 E 12 270 km -", {45, 30, 10, "N", 9, 12, 20, "E", 12, 270, -1, 0}},
+        {"south west in miles", {45, 30, 10, "S", 9, 12, 20, "W", 12, 270, 0, -1},
+         "45 30 10 S 9 12 20 W 12 270 - mi", {45, 30, 10, "S", 9, 12, 20, "W", 12, 270, 0, -1}},
+        {"both flags end on miles", {1, 2, 3, "N", 4, 5, 6, "E", 7, 8, -1, -1}, "1 2 3 N 4 5 6 E 7 8 - mi",
+         {1, 2, 3, "N", 4, 5, 6, "E", 7, 8, 0, -1}},
     };
     for (const auto& r : rows) {
         Rig rig;
-        rig.form.mezzo_attuale = 2;
-        rig.form.mezzi[2] = veicolo{45, 30, 10, r.lat_ns, 9, 12, 20, r.lon_ew, 12, 270,
-                                    static_cast<std::int16_t>(r.km), static_cast<std::int16_t>(r.miglia)};
+        rig.form.txt_lat_g.set_text("44");
+        rig.form.mezzo_attuale = 5;
+        rig.form.mezzi[5] = r.loaded;
         cambia_veicolo(rig.form);
-        EXPECT_EQ(rig.form.txt_lat_ns.text(), r.shown_ns) << r.name;
-        EXPECT_EQ(rig.form.txt_lon_ew.text(), r.shown_ew) << r.name;
-        EXPECT_EQ(rig.form.mezzi[2].lat_ns, r.shown_ns) << r.name;
-        EXPECT_EQ(rig.form.opt_km.selected(), r.km_selected) << r.name;
-        EXPECT_EQ(rig.form.opt_miglia.selected(), r.miglia_selected) << r.name;
-        EXPECT_EQ(rig.form.txt_lat_s.text(), "10") << r.name;
-        EXPECT_EQ(rig.form.txt_lon_s.text(), "20") << r.name;
-        EXPECT_EQ(rig.form.mezzi[2].lat_g, 45) << r.name;
+        EXPECT_EQ(panel(rig.form), r.shown) << r.name;
+        EXPECT_EQ(rig.form.mezzi[5], r.stored) << r.name;
+        EXPECT_EQ(rig.form.mezzi[0].lat_g, 44) << r.name << ": the outgoing record is untouched";
     }
 }
 
@@ -74,14 +61,11 @@ TEST(AggiornaVeicolo, StoresThePanelWithEachBoxsOwnReading) {
     Rig rig;
     rig.form.txt_lat_p.set_text("1,7775");
     rig.form.txt_lon_p.set_text("8,0623");
+    rig.form.txt_lat_ns.set_text("x");
     rig.form.opt_miglia.select();
-    rig.form.mezzi[0].lat_s = 33;
+    rig.form.mezzi[0] = veicolo{};  // seconds are the seconds boxes' business
     aggiorna_veicolo(rig.form);
-    EXPECT_EQ(rig.form.mezzi[0].lat_p, 2);
-    EXPECT_EQ(rig.form.mezzi[0].lon_p, 8);
-    EXPECT_EQ(rig.form.mezzi[0].miglia, -1);
-    EXPECT_EQ(rig.form.mezzi[0].km, 0);
-    EXPECT_EQ(rig.form.mezzi[0].lat_s, 33);  // seconds are the seconds boxes' business
+    EXPECT_EQ(rig.form.mezzi[0], (veicolo{0, 2, 0, "x", 0, 8, 0, "E", 0, 0, 0, -1}));
 }
 
 TEST(VehicleButtons, StepAndWrapOnlyWhileStoppedInMultiUserMode) {
