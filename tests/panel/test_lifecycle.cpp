@@ -119,21 +119,6 @@ TEST_F(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
     EXPECT_EQ(read_config(), expected + marker);
 }
 
-TEST_F(Lifecycle, TheNextStartResumesFromTheSavedTable) {
-    {
-        Rig rig;
-        Form_Load(rig.form, folder.string());
-        rig.form.Command1.click();  // 44 -> 45 degrees
-        rig.form.txt_lat_ns.type('S', 's');
-        Form_QueryUnload(rig.form);
-    }
-    Rig rig;
-    Form_Load(rig.form, folder.string());
-    EXPECT_EQ(rig.form.txt_lat_g.text(), "45");
-    EXPECT_EQ(rig.form.txt_lat_ns.text(), "S");
-    EXPECT_EQ(rig.form.txt_lat_p.text(), "2");
-}
-
 TEST_F(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
     Rig rig;
     // selections made when the panel was created, before any handling
