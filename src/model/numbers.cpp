@@ -96,11 +96,16 @@ double regional_number(std::string_view text, RegionalFormat format) {
     return negative ? -value : value;
 }
 
-std::int16_t to_int16(double value) {
-    if (std::isnan(value)) throw OverflowError(value);
+double round_half_even(double value) {
     double rounded = std::floor(value);
     const double fraction = value - rounded;
     if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+    return rounded;
+}
+
+std::int16_t to_int16(double value) {
+    if (std::isnan(value)) throw OverflowError(value);
+    const double rounded = round_half_even(value);
     if (rounded < -32768.0 || rounded > 32767.0) throw OverflowError(value);
     return static_cast<std::int16_t>(rounded);
 }

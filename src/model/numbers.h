@@ -41,6 +41,9 @@ double leading_number(std::string_view text);
 // Anything else (the empty text included) throws ConversionError.
 double regional_number(std::string_view text, RegionalFormat format);
 
+// Rounds half to even (2.5 gives 2, 3.5 gives 4), with no range limit.
+double round_half_even(double value);
+
 // Rounds half to even into a 16-bit signed integer; outside -32768..32767
 // throws OverflowError.
 std::int16_t to_int16(double value);

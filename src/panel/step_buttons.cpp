@@ -1,7 +1,5 @@
 #include "step_buttons.h"
 
-#include <cmath>
-
 #include "model/numbers.h"
 
 namespace vadrel {
@@ -9,15 +7,6 @@ namespace vadrel {
 namespace {
 
 enum class Verso { su, giu };
-
-// Rounds half to even without a range limit: the step below works on the
-// reading as it is and only then asks whether the result fits the field.
-double round_half_even(double value) {
-    double rounded = std::floor(value);
-    const double fraction = value - rounded;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
-    return rounded;
-}
 
 bool fits_int16(double value) { return value >= -32768.0 && value <= 32767.0; }
 
