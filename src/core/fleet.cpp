@@ -6,22 +6,6 @@ namespace vadrel {
 
 namespace {
 
-// A box that cannot be read leaves the record's field as it was.
-void store_regional(const TextBox& box, std::int16_t& field, RegionalFormat format) {
-    try {
-        field = to_int16(regional_number(box.text(), format));
-    } catch (const ConversionError&) {
-    } catch (const OverflowError&) {
-    }
-}
-
-void store_leading(const TextBox& box, std::int16_t& field) {
-    try {
-        field = to_int16(leading_number(box.text()));
-    } catch (const OverflowError&) {
-    }
-}
-
 void show_current(Form1& form, std::int16_t nuovo) {
     form.mezzo_attuale = nuovo;
     form.txt_mezzo_attuale.set_text(int_text(nuovo));
@@ -52,14 +36,14 @@ void cambia_veicolo(Form1& form) {
 void aggiorna_veicolo(Form1& form) {
     const RegionalFormat format = form.platform.format;
     veicolo& v = form.veicolo_attuale();
-    store_regional(form.txt_lat_g, v.lat_g, format);
-    store_regional(form.txt_lat_p, v.lat_p, format);
+    store_regional(form.txt_lat_g.text(), format, v.lat_g);
+    store_regional(form.txt_lat_p.text(), format, v.lat_p);
     v.lat_ns = form.txt_lat_ns.text();
-    store_regional(form.txt_lon_g, v.lon_g, format);
-    store_regional(form.txt_lon_p, v.lon_p, format);
+    store_regional(form.txt_lon_g.text(), format, v.lon_g);
+    store_regional(form.txt_lon_p.text(), format, v.lon_p);
     v.lon_ew = form.txt_lon_ew.text();
-    store_leading(form.txt_vel, v.vel);
-    store_leading(form.txt_angolo, v.angolo);
+    store_leading(form.txt_vel.text(), v.vel);
+    store_leading(form.txt_angolo.text(), v.angolo);
     v.km = form.opt_km.value();
     v.miglia = form.opt_miglia.value();
 }

@@ -110,6 +110,21 @@ std::int16_t to_int16(double value) {
     return static_cast<std::int16_t>(rounded);
 }
 
+void store_regional(std::string_view text, RegionalFormat format, std::int16_t& field) {
+    try {
+        field = to_int16(regional_number(text, format));
+    } catch (const ConversionError&) {
+    } catch (const OverflowError&) {
+    }
+}
+
+void store_leading(std::string_view text, std::int16_t& field) {
+    try {
+        field = to_int16(leading_number(text));
+    } catch (const OverflowError&) {
+    }
+}
+
 std::int16_t add16(std::int16_t a, std::int16_t b) {
     return to_int16(static_cast<double>(a) + static_cast<double>(b));
 }

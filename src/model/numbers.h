@@ -48,6 +48,12 @@ double round_half_even(double value);
 // throws OverflowError.
 std::int16_t to_int16(double value);
 
+// Stores what the text reads as into a 16-bit field: by the regional
+// conversion, or by the leading-number reading. A text that cannot be read,
+// or reads beyond 16 bits, leaves the field as it was.
+void store_regional(std::string_view text, RegionalFormat format, std::int16_t& field);
+void store_leading(std::string_view text, std::int16_t& field);
+
 // 16-bit signed arithmetic that throws OverflowError instead of wrapping.
 std::int16_t add16(std::int16_t a, std::int16_t b);
 std::int16_t sub16(std::int16_t a, std::int16_t b);

@@ -27,16 +27,6 @@ struct Coordinate {
 };
 
 // A position box that cannot be read keeps the vehicle's stored value.
-std::int16_t read_int16_or(const TextBox& box, std::int16_t stored, RegionalFormat format) {
-    try {
-        return to_int16(regional_number(box.text(), format));
-    } catch (const ConversionError&) {
-        return stored;
-    } catch (const OverflowError&) {
-        return stored;
-    }
-}
-
 double read_seconds_or(const TextBox& box, std::int16_t stored, RegionalFormat format) {
     try {
         return regional_number(box.text(), format);
@@ -78,8 +68,10 @@ void step(Form1& form, const Coordinate& c) {
     if (!c.latitude) angolo = angolo / std::cos(form.lat_radianti);
     secondi = secondi + angolo;
 
-    std::int16_t primi = read_int16_or(c.primi, record.*c.campo_primi, format);
-    std::int16_t gradi = read_int16_or(c.gradi, record.*c.campo_gradi, format);
+    std::int16_t primi = record.*c.campo_primi;
+    std::int16_t gradi = record.*c.campo_gradi;
+    store_regional(c.primi.text(), format, primi);
+    store_regional(c.gradi.text(), format, gradi);
     if (c.latitude) {
         normalizza_lat(gradi, primi, secondi);
     } else {

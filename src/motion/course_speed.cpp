@@ -22,15 +22,6 @@ bool fits_record(const std::string& text) {
     }
 }
 
-// A text beyond the 16-bit range (set by the program or pasted) leaves the
-// field as it was; the key filters never let the operator type one.
-void store_leading(const TextBox& box, std::int16_t& field) {
-    try {
-        field = to_int16(leading_number(box.text()));
-    } catch (const OverflowError&) {
-    }
-}
-
 // The filter decides first; a key it lets through is still refused when the
 // number it would make does not fit the record, so box and record agree.
 bool accept_key(const TextBox& box, char32_t character, bool filter_accepts) {
@@ -62,7 +53,7 @@ bool txt_angolo_KeyPress(Form1& form, char32_t character) {
     return accept_key(form.txt_angolo, character, filtro);
 }
 
-void txt_angolo_Change(Form1& form) { store_leading(form.txt_angolo, form.veicolo_attuale().angolo); }
+void txt_angolo_Change(Form1& form) { store_leading(form.txt_angolo.text(), form.veicolo_attuale().angolo); }
 
 // Whatever key was released: a course below 0 or above 360 puts back the text
 // the box had when the last key went down. 0 and 360 stand. A release with
@@ -82,7 +73,7 @@ bool txt_vel_KeyPress(Form1& form, char32_t character) {
     return accept_key(form.txt_vel, character, filtro);
 }
 
-void txt_vel_Change(Form1& form) { store_leading(form.txt_vel, form.veicolo_attuale().vel); }
+void txt_vel_Change(Form1& form) { store_leading(form.txt_vel.text(), form.veicolo_attuale().vel); }
 
 void opt_km_Click(Form1& form) {
     veicolo& v = form.veicolo_attuale();

@@ -6,15 +6,6 @@ namespace vadrel {
 
 namespace {
 
-// A text that is not a 16-bit number leaves the field as it was.
-void store(const Form1& form, const TextBox& box, std::int16_t& field) {
-    try {
-        field = to_int16(regional_number(box.text(), form.platform.format));
-    } catch (const ConversionError&) {
-    } catch (const OverflowError&) {
-    }
-}
-
 // The key decides, not the character: n and N both give "N". Another key
 // puts back what the box showed when it went down. A key up with no key down
 // in the box since its text last changed (the key that moved the focus here,
@@ -34,12 +25,12 @@ void hemisphere_key_up(TextBox& box, bool& tasto_giu, const std::string& salvato
 
 }  // namespace
 
-void txt_lat_g_Change(Form1& form) { store(form, form.txt_lat_g, form.veicolo_attuale().lat_g); }
-void txt_lat_p_Change(Form1& form) { store(form, form.txt_lat_p, form.veicolo_attuale().lat_p); }
-void txt_lat_s_Change(Form1& form) { store(form, form.txt_lat_s, form.veicolo_attuale().lat_s); }
-void txt_lon_g_Change(Form1& form) { store(form, form.txt_lon_g, form.veicolo_attuale().lon_g); }
-void txt_lon_p_Change(Form1& form) { store(form, form.txt_lon_p, form.veicolo_attuale().lon_p); }
-void txt_lon_s_Change(Form1& form) { store(form, form.txt_lon_s, form.veicolo_attuale().lon_s); }
+void txt_lat_g_Change(Form1& form) { store_regional(form.txt_lat_g.text(), form.platform.format, form.veicolo_attuale().lat_g); }
+void txt_lat_p_Change(Form1& form) { store_regional(form.txt_lat_p.text(), form.platform.format, form.veicolo_attuale().lat_p); }
+void txt_lat_s_Change(Form1& form) { store_regional(form.txt_lat_s.text(), form.platform.format, form.veicolo_attuale().lat_s); }
+void txt_lon_g_Change(Form1& form) { store_regional(form.txt_lon_g.text(), form.platform.format, form.veicolo_attuale().lon_g); }
+void txt_lon_p_Change(Form1& form) { store_regional(form.txt_lon_p.text(), form.platform.format, form.veicolo_attuale().lon_p); }
+void txt_lon_s_Change(Form1& form) { store_regional(form.txt_lon_s.text(), form.platform.format, form.veicolo_attuale().lon_s); }
 
 void txt_lat_ns_Change(Form1& form) {
     form.veicolo_attuale().lat_ns = form.txt_lat_ns.text();
