@@ -23,14 +23,19 @@ void hemisphere_key_up(TextBox& box, bool& tasto_giu, const std::string& salvato
     }
 }
 
+// A text that is not a 16-bit number leaves the field as it was.
+void store(Form1& form, const TextBox& box, std::int16_t veicolo::*field) {
+    store_regional(box.text(), form.platform.format, form.veicolo_attuale().*field);
+}
+
 }  // namespace
 
-void txt_lat_g_Change(Form1& form) { store_regional(form.txt_lat_g.text(), form.platform.format, form.veicolo_attuale().lat_g); }
-void txt_lat_p_Change(Form1& form) { store_regional(form.txt_lat_p.text(), form.platform.format, form.veicolo_attuale().lat_p); }
-void txt_lat_s_Change(Form1& form) { store_regional(form.txt_lat_s.text(), form.platform.format, form.veicolo_attuale().lat_s); }
-void txt_lon_g_Change(Form1& form) { store_regional(form.txt_lon_g.text(), form.platform.format, form.veicolo_attuale().lon_g); }
-void txt_lon_p_Change(Form1& form) { store_regional(form.txt_lon_p.text(), form.platform.format, form.veicolo_attuale().lon_p); }
-void txt_lon_s_Change(Form1& form) { store_regional(form.txt_lon_s.text(), form.platform.format, form.veicolo_attuale().lon_s); }
+void txt_lat_g_Change(Form1& form) { store(form, form.txt_lat_g, &veicolo::lat_g); }
+void txt_lat_p_Change(Form1& form) { store(form, form.txt_lat_p, &veicolo::lat_p); }
+void txt_lat_s_Change(Form1& form) { store(form, form.txt_lat_s, &veicolo::lat_s); }
+void txt_lon_g_Change(Form1& form) { store(form, form.txt_lon_g, &veicolo::lon_g); }
+void txt_lon_p_Change(Form1& form) { store(form, form.txt_lon_p, &veicolo::lon_p); }
+void txt_lon_s_Change(Form1& form) { store(form, form.txt_lon_s, &veicolo::lon_s); }
 
 void txt_lat_ns_Change(Form1& form) {
     form.veicolo_attuale().lat_ns = form.txt_lat_ns.text();
