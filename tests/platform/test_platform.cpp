@@ -16,7 +16,6 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimeZone>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -25,7 +24,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/device_port.h"
 #include "platform/port_router.h"
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
@@ -104,34 +102,33 @@ TEST(VirtualPort, IsAPseudoTerminalBehindALinkThatGoesWithItButNeverReplacesAFil
     {
         VirtualSerialPort port(link);
         EXPECT_EQ(std::filesystem::read_symlink(link).string(), port.slave_path());
-        EXPECT_EQ(port.describe(), port.slave_path() + " (virtuale)");
-        EXPECT_GE(client_of(link).fd, 0) << "the link opens like the device itself";
     }
     EXPECT_FALSE(std::filesystem::is_symlink(link)) << "link removed";
     std::ofstream(file) << "dati dell'operatore";
-    const auto [number, what] = failure_of([&] { VirtualSerialPort port(file); });
-    EXPECT_EQ(number, 8018);
-    EXPECT_NE(what.find(file), std::string::npos) << what;
-    std::string kept;
-    EXPECT_EQ(std::getline(std::ifstream(file), kept) ? kept : "", "dati dell'operatore");
+    EXPECT_EQ(failure_of([&] { VirtualSerialPort port(file); }).first, 8018);
+    EXPECT_EQ(std::filesystem::file_size(file), 19u) << "the operator's file is left as it was";
 }
 
-// Every byte as it is, only while open, and no write while the reader has not
-// read the previous one.
-TEST(VirtualPort, SendsEveryByteAsItIsWhenTheReaderIsReady) {
+// Every byte as it is, and no write while the reader has not read the previous
+// one. The reader then writes probes, as gpsd does, until the pseudo-terminal
+// takes no more; the next write drains them, so the reader is never blocked.
+TEST(VirtualPort, SendsEveryByteAsItIsWhenTheReaderIsReadyAndDropsWhatTheReaderWrites) {
     VirtualSerialPort port;
     Fd client = client_of(port.slave_path());
-    EXPECT_FALSE(port.write(sentence)) << "not opened yet";
     port.open(settings_4800);
     ASSERT_TRUE(port.write(burst));
     ASSERT_TRUE(readable(client.fd));
     EXPECT_FALSE(port.write("$GPRMC,saltata\r\n")) << "the reader has not read the burst";
     EXPECT_EQ(read_bytes(client.fd, burst.size()), burst) << "raw: NUL kept, no CR/LF translation";
+    const std::string probe = "?WATCH={\"enable\":true};\r\n";
+    std::size_t taken = 0;
+    while (::write(client.fd, probe.data(), probe.size()) > 0) {
+        ASSERT_LT(taken += probe.size(), 1'000'000u) << "the queue never filled";
+    }
     ASSERT_TRUE(port.write(sentence));
+    pollfd room{client.fd, POLLOUT, 0};
+    EXPECT_EQ(::poll(&room, 1, 3000), 1) << "room again for the reader";
     EXPECT_EQ(read_bytes(client.fd, sentence.size()), sentence) << "the skipped one never comes";
-    port.close();
-    EXPECT_FALSE(port.write(sentence));
-    EXPECT_FALSE(readable(client.fd, 0));
 }
 
 // With nobody on the other end a write succeeds and drops the bytes, as on a
@@ -162,23 +159,6 @@ TEST(VirtualPort, NothingStaleReachesALateReader) {
     EXPECT_EQ(read_bytes(second.fd, sentence.size()), sentence);
 }
 
-// The reader writes probes until the pseudo-terminal takes no more; the next
-// write drains them, so the reader is never blocked.
-TEST(VirtualPort, DropsWhatTheReaderWrites) {
-    VirtualSerialPort port;
-    Fd client = client_of(port.slave_path());
-    port.open(settings_4800);
-    const std::string probe = "?WATCH={\"enable\":true};\r\n";
-    std::size_t taken = 0;
-    while (::write(client.fd, probe.data(), probe.size()) > 0) {
-        ASSERT_LT(taken += probe.size(), 1'000'000u) << "the queue never filled";
-    }
-    ASSERT_TRUE(port.write(sentence));
-    pollfd room{client.fd, POLLOUT, 0};
-    EXPECT_EQ(::poll(&room, 1, 3000), 1) << "room again for the reader";
-    EXPECT_EQ(read_bytes(client.fd, sentence.size()), sentence);
-}
-
 // QSerialPort and the timers need an event loop.
 class WithEventLoop : public ::testing::Test {
     int argc_ = 1;
@@ -189,9 +169,9 @@ class WithEventLoop : public ::testing::Test {
 using DevicePortTest = WithEventLoop;
 using SecondTimerTest = WithEventLoop;
 
-// Runs the event loop until done() or 3 s passed; whether done() came.
+// Runs the event loop until done() or 5 s passed; whether done() came.
 bool run_until(const std::function<bool()>& done) {
-    const QDeadlineTimer until(3s);
+    const QDeadlineTimer until(5s);
     while (!done()) {
         if (until.hasExpired()) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -199,7 +179,9 @@ bool run_until(const std::function<bool()>& done) {
     return true;
 }
 
-TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettings) {
+// Every byte as it is at the chosen settings; then a block more than the
+// pseudo-terminal holds, and while it is on its way the next write is skipped.
+TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettingsAndSkipsWhileBusy) {
     Cable cable;
     PortRouter port;
     port.use_device(1, cable.device);
@@ -211,14 +193,7 @@ TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettings) {
     ASSERT_EQ(::tcgetattr(client_of(cable.device).fd, &line), 0);
     EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B9600));
     EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
-}
-
-TEST_F(DevicePortTest, SkipsWhileThePreviousWriteHasNotLeftThePort) {
-    Cable cable;
-    DevicePort port(cable.device);
-    port.open(settings_4800);
-    const std::string block(200'000, 'x');  // more than the pseudo-terminal holds
+    const std::string block(200'000, 'x');
     ASSERT_TRUE(port.write(block));
     EXPECT_FALSE(port.write(sentence)) << "the block is still on its way";
     std::size_t received = 0;
@@ -240,7 +215,6 @@ TEST_F(DevicePortTest, AMissingOrUnpluggedDeviceIsAPortFailureAndChoosingThePort
     const auto not_there = failure_of([&] { port.open(); });
     EXPECT_EQ(not_there.first, 8002);
     EXPECT_EQ(not_there.second.rfind("porta inesistente: " + missing + ": ", 0), 0u) << not_there.second;
-    EXPECT_FALSE(port.is_open());
 
     auto cable = std::make_unique<Cable>();
     port.use_device(1, cable->device);
@@ -250,7 +224,6 @@ TEST_F(DevicePortTest, AMissingOrUnpluggedDeviceIsAPortFailureAndChoosingThePort
     const auto lost = failure_of([&] { port.write(sentence); });
     EXPECT_EQ(lost.first, 8015);
     EXPECT_EQ(lost.second.rfind("porta persa durante la scrittura: " + cable->device, 0), 0u) << lost.second;
-    EXPECT_FALSE(port.is_open());
     EXPECT_FALSE(port.write(sentence)) << "closed: nothing more is tried";
 
     cable = std::make_unique<Cable>();  // plugged in again
@@ -260,40 +233,30 @@ TEST_F(DevicePortTest, AMissingOrUnpluggedDeviceIsAPortFailureAndChoosingThePort
     EXPECT_EQ(read_bytes(cable->master.fd, sentence.size()), sentence);
 }
 
-TEST(PortRouter, EachNumberHasItsDeviceUntilMappedElsewhere) {
-    PortRouter port;
-    port.use_device(3, "/dev/ttyUSB0");
-    const VirtualSerialPort& com2 = port.use_virtual(2);
-    const std::pair<int, std::string> rows[] = {{1, "/dev/ttyS0"}, {2, com2.slave_path() + " (virtuale)"},
-                                                {3, "/dev/ttyUSB0"}, {4, "/dev/ttyS3"}, {0, ""}, {5, ""}};
-    for (const auto& [number, device] : rows) EXPECT_EQ(port.describe(number), device) << number;
-    EXPECT_THROW(port.use_device(5, "/dev/ttyUSB1"), std::out_of_range);
-    EXPECT_THROW(port.use_virtual(0), std::out_of_range);
-}
-
-// A refused number or settings text: the port stays closed with its former settings.
+// A refused settings text leaves the former settings.
 TEST(PortRouter, RefusesNumbersOutsideOneToFourAndTextsThatAreNoLineSetting) {
     const std::tuple<std::int16_t, const char*, int, std::string> rows[] = {
         {0, nullptr, 8002, "porta inesistente: COM 0"}, {5, nullptr, 8002, "porta inesistente: COM 5"},
-        {-1, nullptr, 8002, "porta inesistente: COM -1"}, {1, "", 8010, "impostazioni non valide: \"\""},
-        {1, "4800,X,8,1", 8010, "impostazioni non valide: \"4800,X,8,1\""},
-        {1, "4800 N 8 1", 8010, "impostazioni non valide: \"4800 N 8 1\""}};
+        {1, "4800,X,8,1", 8010, "impostazioni non valide: \"4800,X,8,1\""}};
     for (const auto& [number, settings, error, text] : rows) {
         PortRouter port;
         port.set_settings("9600,N,8,1");
         port.set_port_number(number);
         EXPECT_EQ(failure_of([&] { settings ? port.set_settings(settings) : port.open(); }), std::pair(error, text));
-        EXPECT_FALSE(port.is_open()) << text;
         EXPECT_EQ(port.settings(), "9600,N,8,1") << text;
     }
 }
 
-TEST(PortRouter, ANewNumberTakesEffectAtTheNextOpen) {
+// Each number has its device until mapped elsewhere; a new number takes
+// effect at the next open.
+TEST(PortRouter, EachNumberHasItsDeviceAndANewNumberTakesEffectAtTheNextOpen) {
     PortRouter port;
-    EXPECT_EQ(port.port_number(), 1);
-    EXPECT_EQ(port.settings(), "4800,N,8,1");
     EXPECT_FALSE(port.write(sentence)) << "closed: nothing written, no failure";
+    port.use_device(3, "/dev/ttyUSB0");
+    const std::pair<int, std::string> rows[] = {{1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"}, {4, "/dev/ttyS3"}};
+    for (const auto& [number, device] : rows) EXPECT_EQ(port.describe(number), device) << number;
     const VirtualSerialPort& com1 = port.use_virtual(1);
+    EXPECT_EQ(port.describe(1), com1.slave_path() + " (virtuale)");
     Fd one = client_of(com1.slave_path()), two = client_of(port.use_virtual(2).slave_path());
     port.open();
     port.set_port_number(2);
@@ -311,30 +274,18 @@ TEST(PortRouter, ANewNumberTakesEffectAtTheNextOpen) {
 
 TEST(LineSettings, ReadsAndWritesBackTheSettingsTexts) {
     const std::tuple<const char*, LineSettings, const char*> rows[] = {
-        {"2400,N,8,1", {2400, Parity::none, 8, StopBits::one}, "2400,N,8,1"},
         {"9600,n,8,1", {9600, Parity::none, 8, StopBits::one}, "9600,N,8,1"},
         {"1200,E,7,2", {1200, Parity::even, 7, StopBits::two}, "1200,E,7,2"},
-        {"19200,o,8,1", {19200, Parity::odd, 8, StopBits::one}, "19200,O,8,1"},
         {"110,M,5,1.5", {110, Parity::mark, 5, StopBits::one_and_half}, "110,M,5,1.5"},
         {"115200,s,6,1", {115200, Parity::space, 6, StopBits::one}, "115200,S,6,1"}};
     for (const auto& [text, settings, written] : rows) {
         EXPECT_EQ(parse_line_settings(text), settings) << text;
         EXPECT_EQ(settings_text(settings), written);
     }
-    for (const char* text : {"", "4800", "4800,N,8", "4800,N,8,1,", "4801,N,8,1", "0,N,8,1", "-4800,N,8,1",
-                             "4800.0,N,8,1", "4800,X,8,1", "4800,,8,1", "4800,N,9,1", "4800,N,4,1", "4800,N,8,3",
-                             "4800,N,8,1.0", " 4800,N,8,1", "4800,N,8,1 ", "4800;N;8;1", "99999999999,N,8,1"}) {
+    for (const char* text : {"", "4800,N,8", "4800,N,8,1,", "4801,N,8,1", "-4800,N,8,1", "4800.0,N,8,1",
+                             "4800,N,9,1", "4800,N,4,1", "4800,N,8,3", " 4800,N,8,1", "99999999999,N,8,1"}) {
         EXPECT_FALSE(parse_line_settings(text).has_value()) << '"' << text << '"';
     }
-}
-
-TEST(ClockTexts, TimeHasOneOrTwoHourDigitsAndDateIsDayMonthAndTwoDigitYear) {
-    const std::pair<QTime, const char*> times[] = {{QTime(20, 15, 28), "20.15.28"}, {QTime(9, 5, 3), "9.05.03"},
-                                                   {QTime(0, 0, 0), "0.00.00"}, {QTime(23, 59, 59, 999), "23.59.59"}};
-    for (const auto& [time, text] : times) EXPECT_EQ(time_text_of(time), text);
-    const std::pair<QDate, const char*> dates[] = {{QDate(2003, 5, 9), "09/05/03"}, {QDate(2026, 12, 31), "31/12/26"},
-                                                   {QDate(1999, 10, 23), "23/10/99"}, {QDate(2100, 2, 28), "28/02/00"}};
-    for (const auto& [date, text] : dates) EXPECT_EQ(date_text_of(date), text);
 }
 
 // Counted on standard time: no jump when the clocks change, fractions kept.
@@ -344,8 +295,7 @@ TEST(ClockTexts, SecondsSinceMidnightRunOnWhenTheClocksChange) {
     const auto at = [&](int month, int day, QTime time) { return QDateTime(QDate(2026, month, day), time, rome); };
     const std::tuple<const char*, QDateTime, float> rows[] = {
         {"winter evening, fractions kept", at(12, 6, QTime(20, 15, 28, 250)), 72928.25f},
-        {"clocks forward, before", at(3, 29, QTime(1, 59, 59)), 7199.0f},
-        {"clocks forward, after: one second later", at(3, 29, QTime(3, 0, 0)), 7200.0f},
+        {"clocks forward: 03:00 is 02:00 standard time", at(3, 29, QTime(3, 0, 0)), 7200.0f},
         {"summer: the day turns at 01:00", at(5, 9, QTime(0, 59, 59)), 86399.0f},
         {"summer: 01:00 is 0", at(5, 9, QTime(1, 0, 0)), 0.0f},
         {"clocks back, first 02:30", QDateTime::fromSecsSinceEpoch(1792888200, rome), 5400.0f},
@@ -357,7 +307,8 @@ TEST(ClockTexts, SecondsSinceMidnightRunOnWhenTheClocksChange) {
 }
 
 // A sentence built across midnight takes its date from its time reading; a
-// date asked long after the time, or alone, is read afresh.
+// date asked long after the time, or alone, is read afresh. The hour has no
+// leading zero, the year two digits.
 TEST(SystemClock, TheDateGoesWithTheTimeJustRead) {
     const auto at = [](int day, QTime time) { return QDateTime(QDate(2003, 5, day), time); };
     const std::vector<QDateTime> readings = {at(8, QTime(23, 59, 59, 990)), at(9, QTime(0, 0, 0, 10)),
@@ -370,9 +321,7 @@ TEST(SystemClock, TheDateGoesWithTheTimeJustRead) {
     EXPECT_EQ(clock.date_text(), "09/05/03") << "no time since the last date";
     EXPECT_EQ(clock.time_text(), "23.59.58");
     EXPECT_EQ(clock.date_text(), "09/05/03") << "4 s after the time";
-    const std::string time = SystemClock().time_text(), date = SystemClock().date_text();
-    EXPECT_TRUE(time.size() == 7 || time.size() == 8) << "the real clock: " << time;
-    EXPECT_EQ(date.size(), 8u) << "the real clock: " << date;
+    EXPECT_EQ(time_text_of(QTime(9, 5, 3)), "9.05.03");
 }
 
 TEST(SecondSchedule, TheNextTickIsAWholeSecondPlusTheOffsetAtLeastHalfASecondAhead) {
@@ -383,9 +332,6 @@ TEST(SecondSchedule, TheNextTickIsAWholeSecondPlusTheOffsetAtLeastHalfASecondAhe
         {"handled on time: no drift", t0 + 2 * ms + 1'500'000, 2 * ms, t0 + s + 2 * ms},
         {"handled 600 ms late: that second is skipped", t0 + 602 * ms, 2 * ms, t0 + 2 * s + 2 * ms},
         {"handled 3.5 s late: no catch-up", t0 + 3 * s + 502 * ms, 2 * ms, t0 + 4 * s + 2 * ms},
-        {"no offset", t0 + 499 * ms, 0, t0 + s},
-        {"before the epoch", -1 * s - 600 * ms, 2 * ms, 2 * ms - 1 * s},
-        {"before the epoch, too close", -1 * s - 400 * ms, 2 * ms, 2 * ms},
     };
     for (const auto& [situation, now, offset, next] : rows) EXPECT_EQ(next_tick_ns(now, offset), next) << situation;
 }
@@ -396,14 +342,9 @@ TEST_F(SecondTimerTest, TicksArriveFromTheTimerfdAndFromThePortableTimer) {
         SecondTimer timer(kind);
         EXPECT_EQ(timer.uses_timerfd(), kind == SecondTimer::Kind::best);
         int ticks = 0;
-        QEventLoop loop;
-        QObject::connect(&timer, &SecondTimer::tick, [&] {
-            if (++ticks == 2) loop.quit();
-        });
-        QTimer::singleShot(std::chrono::seconds(5), &loop, &QEventLoop::quit);
+        QObject::connect(&timer, &SecondTimer::tick, [&ticks] { ++ticks; });
         timer.start();
-        loop.exec();
-        EXPECT_EQ(ticks, 2);
+        EXPECT_TRUE(run_until([&ticks] { return ticks >= 2; })) << ticks;
     }
 }
 
