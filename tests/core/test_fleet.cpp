@@ -8,16 +8,6 @@ namespace {
 
 using testing::Rig;
 
-// The panel as "lat_g lat_p lat_s ns lon_g lon_p lon_s ew vel angolo km miglia".
-std::string panel(const Form1& f) {
-    std::string out;
-    for (const TextBox* b : {&f.txt_lat_g, &f.txt_lat_p, &f.txt_lat_s, &f.txt_lat_ns, &f.txt_lon_g, &f.txt_lon_p,
-                             &f.txt_lon_s, &f.txt_lon_ew, &f.txt_vel, &f.txt_angolo}) {
-        out += b->text() + " ";
-    }
-    return out + (f.opt_km.selected() ? "km" : "-") + (f.opt_miglia.selected() ? " mi" : " -");
-}
-
 TEST(CambiaVeicolo, LoadsTheRecordAndRepairsOnlyTheHemispheres) {
     const struct {
         const char* name;
@@ -25,12 +15,12 @@ TEST(CambiaVeicolo, LoadsTheRecordAndRepairsOnlyTheHemispheres) {
         const char* shown;
         veicolo stored;
     } rows[] = {
-        {"never filled", {}, "0 0 0 N 0 0 0 E 0 0 - -", {0, 0, 0, "N", 0, 0, 0, "E", 0, 0, 0, 0}},
+        {"never filled", {}, "0 0 0 N 0 0 0 E 0 0 -", {0, 0, 0, "N", 0, 0, 0, "E", 0, 0, 0, 0}},
         {"lower case and blanks repaired", {45, 30, 10, "n", 9, 12, 20, "E ", 12, 270, -1, 0},
-         "45 30 10 N 9 12 20 E 12 270 km -", {45, 30, 10, "N", 9, 12, 20, "E", 12, 270, -1, 0}},
+         "45 30 10 N 9 12 20 E 12 270 km", {45, 30, 10, "N", 9, 12, 20, "E", 12, 270, -1, 0}},
         {"south west in miles", {45, 30, 10, "S", 9, 12, 20, "W", 12, 270, 0, -1},
-         "45 30 10 S 9 12 20 W 12 270 - mi", {45, 30, 10, "S", 9, 12, 20, "W", 12, 270, 0, -1}},
-        {"both flags end on miles", {1, 2, 3, "N", 4, 5, 6, "E", 7, 8, -1, -1}, "1 2 3 N 4 5 6 E 7 8 - mi",
+         "45 30 10 S 9 12 20 W 12 270 mi", {45, 30, 10, "S", 9, 12, 20, "W", 12, 270, 0, -1}},
+        {"both flags end on miles", {1, 2, 3, "N", 4, 5, 6, "E", 7, 8, -1, -1}, "1 2 3 N 4 5 6 E 7 8 mi",
          {1, 2, 3, "N", 4, 5, 6, "E", 7, 8, 0, -1}},
     };
     for (const auto& r : rows) {
@@ -39,7 +29,7 @@ TEST(CambiaVeicolo, LoadsTheRecordAndRepairsOnlyTheHemispheres) {
         rig.form.mezzo_attuale = 5;
         rig.form.mezzi[5] = r.loaded;
         cambia_veicolo(rig.form);
-        EXPECT_EQ(panel(rig.form), r.shown) << r.name;
+        EXPECT_EQ(testing::panel_text(rig.form), r.shown) << r.name;
         EXPECT_EQ(rig.form.mezzi[5], r.stored) << r.name;
         EXPECT_EQ(rig.form.mezzi[0].lat_g, 44) << r.name << ": the outgoing record is untouched";
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -15,95 +16,51 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Rig;
 
+const std::string empty_line = "0,0,\"\",,0,0,\"\",0,0,#FALSE#,#FALSE#\r\n";
+const std::string marker = "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
+
 class Lifecycle : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("vadrel-lifecycle-" + std::to_string(std::random_device{}()));
-        fs::create_directories(folder);
-    }
+    void SetUp() override { fs::create_directories(folder); }
     void TearDown() override {
         fs::current_path(fs::temp_directory_path());
         fs::remove_all(folder);
     }
-    void write_config(const std::string& text) {
-        std::ofstream(folder / "vadrel.cnf", std::ios::binary) << text;
-    }
-    std::string read_config() {
-        std::ifstream in(folder / "vadrel.cnf", std::ios::binary);
+    std::string config() {
         std::stringstream s;
-        s << in.rdbuf();
+        s << std::ifstream(folder / "vadrel.cnf", std::ios::binary).rdbuf();
         return s.str();
     }
-    fs::path folder;
+    const fs::path folder = fs::temp_directory_path() / ("vadrel-start-" + std::to_string(std::random_device{}()));
 };
 
-const std::string empty_line = "0,0,\"\",,0,0,\"\",0,0,#FALSE#,#FALSE#\r\n";
-const std::string marker = "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
-
-TEST_F(Lifecycle, FirstRunShowsTheDefaultPositionAndOpensComTwoOnce) {
-    Rig rig;
-    Form_Load(rig.form, folder.string());
-    const Form1& f = rig.form;
-    EXPECT_EQ(f.txt_lat_g.text(), "44");
-    EXPECT_EQ(f.txt_lat_p.text(), "1,7775");
-    EXPECT_EQ(f.txt_lat_ns.text(), "N");
-    EXPECT_EQ(f.txt_lon_g.text(), "10");
-    EXPECT_EQ(f.txt_lon_p.text(), "8,0623");
-    EXPECT_EQ(f.txt_lon_ew.text(), "E");
-    EXPECT_EQ(f.txt_lat_s.text(), "0");
-    EXPECT_EQ(f.mezzi[0], (veicolo{44, 2, 0, "", 10, 8, 0, "", 0, 0, 0, 0}));
-    EXPECT_EQ(f.mezzi[1], veicolo{});
-    EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}));
-    EXPECT_EQ(f.Label11.caption(), "Tx ok");
-    EXPECT_EQ(f.Label11.colour(), Colour::green_status());
-    EXPECT_EQ(f.tx_attiva, 1);
-    EXPECT_EQ(f.file_help, (folder / "vadrel.hlp").string());
-    EXPECT_EQ(fs::current_path(), folder);
-    EXPECT_TRUE(rig.shell.messages.empty());
-}
-
-TEST_F(Lifecycle, AGoodFileLoadsVehicleZero) {
-    std::string text = "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n";
-    for (int i = 1; i < 21; ++i) text += empty_line;
-    write_config(text + marker);
-    Rig rig;
-    Form_Load(rig.form, folder.string());
-    EXPECT_EQ(rig.form.txt_lat_g.text(), "45");
-    EXPECT_EQ(rig.form.txt_lat_p.text(), "30");
-    EXPECT_EQ(rig.form.txt_lat_ns.text(), "S");
-    EXPECT_EQ(rig.form.txt_lon_ew.text(), "W");
-    EXPECT_EQ(rig.form.txt_vel.text(), "12");
-    EXPECT_EQ(rig.form.txt_angolo.text(), "270");
-    EXPECT_TRUE(rig.form.opt_miglia.selected());
-    EXPECT_FALSE(rig.form.opt_km.selected());
-}
-
-TEST_F(Lifecycle, AFileCutShortKeepsTheStartUpTextsAndTheRecordsRead) {
-    write_config("45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n46,0,\"N\",,9,0,\"E\",1,2,#TRUE#,#FALSE#\r\n");
-    Rig rig;
-    Form_Load(rig.form, folder.string());
-    EXPECT_EQ(rig.form.txt_lat_p.text(), "1,7775");
-    EXPECT_EQ(rig.form.mezzi[1].lat_g, 46);
-    EXPECT_EQ(rig.form.mezzi[0].lat_g, 45);  // read from the file, not shown
-}
-
-TEST_F(Lifecycle, APortFailureAtStartUpShowsNoTxWithoutAMessageAndShutDownStillSaves) {
-    Rig rig;
-    rig.port.failing_ports = {2};
-    Form_Load(rig.form, folder.string());
-    EXPECT_TRUE(rig.shell.messages.empty());
-    EXPECT_EQ(rig.form.opt_com1.selected() + rig.form.opt_com2.selected() + rig.form.opt_com3.selected() +
-                  rig.form.opt_com4.selected(),
-              0);
-    EXPECT_EQ(rig.form.Label11.caption(), "No tx");
-    EXPECT_EQ(rig.form.Label11.colour(), Colour::red_status());
-    Timer1_Timer(rig.form);
-    EXPECT_TRUE(rig.port.written.empty());
-    Command9_Click(rig.form);
-    rig.port.calls.clear();
-    EXPECT_TRUE(Form_QueryUnload(rig.form));
-    EXPECT_TRUE(rig.port.calls.empty()) << "no close of a port that is not open";
-    EXPECT_TRUE(fs::exists(folder / "vadrel.cnf"));
+TEST_F(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
+    const std::string first = "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n";
+    std::string good = first;
+    for (int i = 1; i < 21; ++i) good += empty_line;
+    const struct {
+        const char* name;
+        std::string file;
+        const char* shown;
+        int lat_g_0;
+    } rows[] = {
+        {"first run", "", "44 1,7775 0 N 10 8,0623 0 E 0 0 km", 44},
+        {"a good file", good + marker, "45 30 0 S 9 12 0 W 12 270 mi", 45},
+        {"a file cut short keeps the start-up texts", first, "44 1,7775 0 N 10 8,0623 0 E 0 0 km", 45},
+    };
+    for (const auto& r : rows) {
+        if (!r.file.empty()) std::ofstream(folder / "vadrel.cnf", std::ios::binary) << r.file;
+        Rig rig;
+        Form_Load(rig.form, folder.string());
+        EXPECT_EQ(testing::panel_text(rig.form), r.shown) << r.name;
+        EXPECT_EQ(rig.form.mezzi[0].lat_g, r.lat_g_0) << r.name;
+        EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
+            << r.name;
+        EXPECT_EQ(rig.form.Label11.caption(), "Tx ok") << r.name;
+        EXPECT_EQ(rig.form.file_help, (folder / "vadrel.hlp").string()) << r.name;
+        EXPECT_EQ(fs::current_path(), folder) << r.name;
+        fs::remove(folder / "vadrel.cnf");
+    }
 }
 
 TEST_F(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
@@ -116,7 +73,23 @@ TEST_F(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
     // the hemisphere boxes showed N and E from the start, so they never changed.
     std::string expected = "44,2,\"\",,10,8,\"\",0,0,#FALSE#,#FALSE#\r\n";
     for (int i = 1; i < 21; ++i) expected += empty_line;
-    EXPECT_EQ(read_config(), expected + marker);
+    EXPECT_EQ(config(), expected + marker);
+}
+
+TEST_F(Lifecycle, APortFailureAtStartUpShowsNoTxWithoutAMessageAndShutDownStillSaves) {
+    Rig rig;
+    rig.port.failing_ports = {2};
+    Form_Load(rig.form, folder.string());
+    EXPECT_TRUE(rig.shell.messages.empty());
+    EXPECT_FALSE(rig.form.opt_com2.selected());
+    EXPECT_EQ(rig.form.Label11.caption(), "No tx");
+    EXPECT_EQ(rig.form.Label11.colour(), Colour::red_status());
+    Command9_Click(rig.form);
+    rig.port.calls.clear();
+    EXPECT_TRUE(Form_QueryUnload(rig.form));
+    EXPECT_TRUE(rig.port.calls.empty()) << "no close of a port that is not open";
+    const std::string saved = config();
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 22) << saved;
 }
 
 TEST_F(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
@@ -131,13 +104,8 @@ TEST_F(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
     rig.port.calls.clear();
     Form_Load(rig.form, folder.string());
     EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"port 3", "settings 9600,N,8,1", "open 3 9600,N,8,1"}));
-}
-
-TEST_F(Lifecycle, InformationMenuShowsTheAboutBox) {
-    Rig rig;
     rig.form.menu_info.click();
-    rig.form.menu_info.click();
-    EXPECT_EQ(rig.shell.about_shown, 2);
+    EXPECT_EQ(rig.shell.about_shown, 1);
 }
 
 }  // namespace

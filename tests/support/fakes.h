@@ -95,6 +95,10 @@ public:
     std::vector<std::string> help_files;
 };
 
+// The panel as one line: "lat_g lat_p lat_s ns lon_g lon_p lon_s ew vel angolo"
+// and the unit, "km", "mi" or "-".
+std::string panel_text(const Form1& form);
+
 // A form with fakes, its events wired as the program wires them.
 struct Rig {
     FakePort port;
