@@ -32,8 +32,6 @@ public:
     bool write(std::string_view bytes) override;
     std::string describe() const override;
 
-    const std::string& device() const { return device_; }
-
 private:
     [[noreturn]] void lose(const std::string& what);
     // Bytes still in the kernel's output queue of the device, 0 where the

@@ -4,15 +4,25 @@
 
 namespace vadrel {
 
-std::string_view port_error_text(PortError error) {
-    for (const PortErrorEntry& entry : port_error_table) {
-        if (entry.error == error) return entry.testo;
+namespace {
+
+std::string_view text_of(PortError error) {
+    switch (error) {
+        case PortError::porta_inesistente: return "porta inesistente";
+        case PortError::porta_in_uso: return "porta già in uso o non accessibile";
+        case PortError::impostazioni_non_valide: return "impostazioni non valide";
+        case PortError::impostazioni_rifiutate: return "impostazioni rifiutate dalla porta";
+        case PortError::porta_persa: return "porta persa durante la scrittura";
+        case PortError::porta_virtuale_non_creata: return "porta virtuale non disponibile";
+        case PortError::errore_porta: break;
     }
     return "errore della porta";
 }
 
+}  // namespace
+
 PortFailure port_failure(PortError error, std::string_view detail) {
-    std::string message(port_error_text(error));
+    std::string message(text_of(error));
     if (!detail.empty()) {
         message += ": ";
         message += detail;

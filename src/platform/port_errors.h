@@ -1,12 +1,11 @@
 #pragma once
-// The port failures of this program's serial layer: one table of numbers and
-// their Italian texts. Every PortFailure thrown by src/platform carries one of
-// these numbers, all within 8000..8020, so the panel's port rule recognises them.
+// The port failures of this program's serial layer, each with its Italian text.
+// Every PortFailure thrown by src/platform carries one of these numbers, all
+// within 8000..8020, so the panel's port rule recognises them.
 //
 //   throw port_failure(PortError::porta_inesistente, "/dev/ttyS2: No such file or directory");
 //   -> PortFailure{8002, "porta inesistente: /dev/ttyS2: No such file or directory"}
 
-#include <array>
 #include <string_view>
 
 #include "model/platform.h"
@@ -22,24 +21,6 @@ enum class PortError : int {
     porta_virtuale_non_creata = 8018,  // the pseudo-terminal or its link could not be made
     errore_porta = 8020,               // any other failure the device reports
 };
-
-struct PortErrorEntry {
-    PortError error;
-    std::string_view testo;
-};
-
-inline constexpr std::array<PortErrorEntry, 7> port_error_table{{
-    {PortError::porta_inesistente, "porta inesistente"},
-    {PortError::porta_in_uso, "porta già in uso o non accessibile"},
-    {PortError::impostazioni_non_valide, "impostazioni non valide"},
-    {PortError::impostazioni_rifiutate, "impostazioni rifiutate dalla porta"},
-    {PortError::porta_persa, "porta persa durante la scrittura"},
-    {PortError::porta_virtuale_non_creata, "porta virtuale non disponibile"},
-    {PortError::errore_porta, "errore della porta"},
-}};
-
-// The Italian text of an error number of the table.
-std::string_view port_error_text(PortError error);
 
 // A PortFailure with the error's number and "text: detail" as its message
 // (just the text when detail is empty).

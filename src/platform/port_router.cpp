@@ -39,7 +39,6 @@ void PortRouter::use_device(int number, std::string device) {
     if (target.line && target.line.get() == active_) close();
     target.device = std::move(device);
     target.line.reset();
-    target.is_virtual = false;
 }
 
 const VirtualSerialPort& PortRouter::use_virtual(int number, const std::string& link_path) {
@@ -49,7 +48,6 @@ const VirtualSerialPort& PortRouter::use_virtual(int number, const std::string& 
     if (target.line && target.line.get() == active_) close();
     target.device = made.slave_path();
     target.line = std::move(line);
-    target.is_virtual = true;
     return made;
 }
 

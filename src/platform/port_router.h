@@ -74,7 +74,6 @@ private:
     struct Slot {
         std::string device;
         std::unique_ptr<PortLine> line;  // made at the first open, or by use_virtual
-        bool is_virtual = false;
     };
     Slot& slot(int number);
     const Slot& slot(int number) const;

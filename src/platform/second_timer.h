@@ -50,7 +50,6 @@ public:
 
     void start();
     void stop();
-    bool is_active() const { return active_; }
     // Whether the Linux timerfd drives the ticks (else the QTimer does).
     bool uses_timerfd() const { return timer_fd_ >= 0; }
 

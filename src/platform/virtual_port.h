@@ -64,7 +64,6 @@ public:
 
     // "/dev/pts/K": the device any program opens.
     const std::string& slave_path() const { return slave_path_; }
-    const std::string& link_path() const { return link_path_; }
 
     // Starts sending; discards anything a reader has not read yet.
     void open(const LineSettings& settings) override;
