@@ -23,6 +23,10 @@ constexpr qint64 largest_file = 1 << 20;
 
 QString folder_of(const Form1& form) { return QString::fromStdString(form.cartella_programma); }
 
+std::string_view view_of(const QByteArray& data) {
+    return std::string_view(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
 QString config_path(const Form1& form) {
     return QDir(folder_of(form)).filePath(QString::fromLatin1(nome_file_configurazione));
 }
@@ -65,7 +69,7 @@ QString system_reason(int error) {
 
 // Why the save failed: what the folder shows first, then the error of the call.
 QString reason(const Form1& form, const QString& path, const QString& step, int error) {
-    const QString folder = folder_of(form).isEmpty() ? QStringLiteral(".") : folder_of(form);
+    const QString folder = form.cartella_programma.empty() ? QStringLiteral(".") : folder_of(form);
     const QFileInfo folder_info(folder);
     QString why;
     if (!folder_info.exists()) {
@@ -115,10 +119,7 @@ void keep_damaged_file(Form1& form, const QString& path) {
     const auto data = read_file(path);
     if (!data || data->isEmpty()) return;
     std::array<veicolo, numero_mezzi> scratch{};
-    if (leggi_configurazione_testo(std::string_view(data->constData(), static_cast<std::size_t>(data->size())),
-                                   scratch) == 1) {
-        return;
-    }
+    if (leggi_configurazione_testo(view_of(*data), scratch) == 1) return;
     const QString copy = QDir(folder_of(form)).filePath(QString::fromLatin1(nome_copia_configurazione));
     const QString failure = save_atomically(form, copy, *data);
     const QString shown = QDir::toNativeSeparators(path);
@@ -140,8 +141,7 @@ std::string percorso_configurazione(const Form1& form) { return config_path(form
 std::int16_t leggi_configurazione(Form1& form) {
     const auto data = read_file(config_path(form));
     if (!data) return 0;
-    return leggi_configurazione_testo(
-        std::string_view(data->constData(), static_cast<std::size_t>(data->size())), form.mezzi);
+    return leggi_configurazione_testo(view_of(*data), form.mezzi);
 }
 
 bool scrivi_configurazione(Form1& form) {

@@ -252,16 +252,10 @@ bool store_record(const std::array<Item, items_per_record>& items, veicolo& v) {
            store_flag(items[9], v.km) && store_flag(items[10], v.miglia);
 }
 
-void write_flag(std::string& out, std::int16_t flag) {
-    // Any flag that is not 0 is written as true, as the reader counts it.
-    out += flag != 0 ? text_true : text_false;
-}
+// Any flag that is not 0 is written as true, as the reader counts it.
+std::string flag_text(std::int16_t flag) { return std::string(flag != 0 ? text_true : text_false); }
 
-void write_text(std::string& out, std::string_view text) {
-    out += '"';
-    out += testo_scrivibile(text);
-    out += '"';
-}
+std::string quoted(std::string_view text) { return '"' + testo_scrivibile(text) + '"'; }
 
 }  // namespace
 
@@ -304,26 +298,10 @@ std::string testo_configurazione(const std::array<veicolo, numero_mezzi>& mezzi)
     std::string out;
     out.reserve(64 * (mezzi.size() + 1));
     for (const veicolo& v : mezzi) {
-        out += int_text(v.lat_g);
-        out += ',';
-        out += int_text(v.lat_p);
-        out += ',';
-        write_text(out, v.lat_ns);
-        out += ",,";
-        out += int_text(v.lon_g);
-        out += ',';
-        out += int_text(v.lon_p);
-        out += ',';
-        write_text(out, v.lon_ew);
-        out += ',';
-        out += int_text(v.vel);
-        out += ',';
-        out += int_text(v.angolo);
-        out += ',';
-        write_flag(out, v.km);
-        out += ',';
-        write_flag(out, v.miglia);
-        out += "\r\n";
+        out += int_text(v.lat_g) + ',' + int_text(v.lat_p) + ',' + quoted(v.lat_ns) + ",," +
+               int_text(v.lon_g) + ',' + int_text(v.lon_p) + ',' + quoted(v.lon_ew) + ',' +
+               int_text(v.vel) + ',' + int_text(v.angolo) + ',' + flag_text(v.km) + ',' +
+               flag_text(v.miglia) + "\r\n";
     }
     for (int k = 0; k < 10; ++k) {
         if (k != 0) out += ',';
