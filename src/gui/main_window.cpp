@@ -69,8 +69,7 @@ private:
     Form1& form_;
 };
 
-}  // namespace
-
+// Copies the caret and selection of the widget into the box, in UTF-8 bytes.
 void sync_selection(const QLineEdit& edit, TextBox& box) {
     const QString text = edit.text();
     if (text.toStdString() != box.text()) return;
@@ -83,6 +82,8 @@ void sync_selection(const QLineEdit& edit, TextBox& box) {
         box.set_selection(utf8_offset(text, edit.cursorPosition()), 0);
     }
 }
+
+}  // namespace
 
 MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form) {
     setWindowTitle(qt_text(window_caption));
@@ -354,11 +355,6 @@ void MainWindow::render() {
                 static_cast<QRadioButton*>(widget)->setChecked(option.selected());
                 break;
             }
-            case ControlKind::command_button: {
-                const auto& button = static_cast<const CommandButton&>(*control);
-                static_cast<QPushButton*>(widget)->setText(qt_text(button.caption()));
-                break;
-            }
             case ControlKind::label: {
                 const auto& label = static_cast<const Label&>(*control);
                 auto* text = static_cast<QLabel*>(widget);
@@ -378,6 +374,7 @@ void MainWindow::render() {
                     monitor_->set_lines(lines);
                 }
                 break;
+            case ControlKind::command_button:  // captions fixed at build
             case ControlKind::frame:
             case ControlKind::timer:
             case ControlKind::serial_component:
@@ -385,23 +382,10 @@ void MainWindow::render() {
                 break;
         }
     }
-    for (QAction* action : menuBar()->actions()) {
-        if (const Control* c = form_.find(action->objectName().toStdString());
-            c != nullptr && c->kind() == ControlKind::menu_entry) {
-            action->setText(qt_text(static_cast<const MenuEntry*>(c)->caption()));
-        }
-    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (on_close_) {
-        try {
-            on_close_();
-        } catch (const std::exception& e) {
-            form_.platform.shell.message_box(std::string("Operazione non riuscita: ") + e.what(),
-                                             program_title);
-        }
-    }
+    if (on_close_) forward(on_close_);
     event->accept();
 }
 

@@ -65,7 +65,4 @@ private:
     std::function<void()> on_close_;
 };
 
-// Copies the caret and selection of the widget into the box, in UTF-8 bytes.
-void sync_selection(const QLineEdit& edit, TextBox& box);
-
 }  // namespace vadrel::gui
