@@ -190,15 +190,10 @@ QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
             break;
         }
         case ControlKind::picture_box: {
-            QFrame* picture = nullptr;
-            if (&control == &form_.Picture1) {
-                monitor_ = new Monitor(container);
-                picture = monitor_;
-            } else {
-                picture = new QFrame(container);
-                picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-                picture->setLineWidth(2);
-            }
+            auto* picture = &control == &form_.Picture1 ? (monitor_ = new Monitor(container))
+                                                        : new QFrame(container);
+            picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            picture->setLineWidth(2);
             widget = picture;
             break;
         }

@@ -7,8 +7,6 @@
 namespace vadrel::gui {
 
 Monitor::Monitor(QWidget* parent) : QFrame(parent) {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(2);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setStyleHint(QFont::Monospace);
     mono.setPointSizeF(8.0);
