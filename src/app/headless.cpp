@@ -63,9 +63,8 @@ int run_headless(int argc, char** argv, const Options& options) {
         }
     };
 
-    int code = 0;
     auto shut_down = [&] {
-        code = program->stop() ? 0 : 1;
+        program->stop();
         app.quit();
     };
     QObject::connect(&termination, &SignalWatcher::termination, &app, shut_down);
@@ -78,7 +77,7 @@ int run_headless(int argc, char** argv, const Options& options) {
     std::cerr << "vadrel: porta " << form.Label11.caption() << ", " << form.platform.port.settings()
               << std::endl;
     app.exec();
-    return code;
+    return program->stop() ? 0 : 1;
 }
 
 }  // namespace vadrel

@@ -41,10 +41,12 @@ void Program::start() {
 }
 
 bool Program::stop() {
-    if (stopped_) return true;
-    stopped_ = true;
-    timer_.stop();
-    return Form_QueryUnload(*form_);
+    if (!stopped_) {
+        stopped_ = true;
+        timer_.stop();
+        saved_ = Form_QueryUnload(*form_);
+    }
+    return saved_;
 }
 
 void Program::tick() {

@@ -32,8 +32,9 @@ public:
 
     // Start-up, then the second-aligned ticks begin.
     void start();
-    // Shut-down: stops the ticks, closes the port, saves the table. Returns
-    // false when the table could not be saved.
+    // Shut-down, once: stops the ticks, closes the port, saves the table.
+    // Returns false when the table could not be saved; a later call returns
+    // the same.
     bool stop();
 
     // Called after every tick, for the monitor of the headless run or the window.
@@ -55,6 +56,7 @@ private:
 #endif
     std::vector<std::string> virtual_ports_;
     bool stopped_ = false;
+    bool saved_ = true;
 };
 
 // The folder of vadrel.cnf and vadrel.hlp: the option, or the executable's.

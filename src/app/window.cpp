@@ -24,16 +24,8 @@ int run_window(int argc, char** argv, const Options& options) {
     for (const std::string& line : program->virtual_ports()) std::cout << line << std::endl;
 
     gui::MainWindow window(program->form());
-    int code = 0;
-    bool closed = false;
-    auto shut_down = [&] {
-        if (closed) return;
-        closed = true;
-        code = program->stop() ? 0 : 1;
-    };
     // Closing the window runs the shut-down; the window closes whatever it says.
-    window.set_on_close(shut_down);
-    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+    window.set_on_close([&] { program->stop(); });
     program->after_tick = [&] { window.render(); };
 
     SignalWatcher termination;
@@ -46,8 +38,7 @@ int run_window(int argc, char** argv, const Options& options) {
     window.render();
     window.show();
     app.exec();
-    shut_down();
-    return code;
+    return program->stop() ? 0 : 1;
 }
 
 }  // namespace vadrel
