@@ -10,36 +10,50 @@
 
 namespace vadrel {
 
-HeadlessShell::HeadlessShell(std::ostream& errors) : errors_(errors) {}
+namespace {
 
-void HeadlessShell::message_box(const std::string& text, const std::string& caption) {
-    errors_ << caption << ": " << text << std::endl;
-}
+// Message boxes become lines on standard error.
+class HeadlessShell : public Shell {
+public:
+    void message_box(const std::string& text, const std::string& caption) override {
+        std::cerr << caption << ": " << text << std::endl;
+    }
+    void run_pending_events() override { QCoreApplication::processEvents(); }
+    [[noreturn]] void end_program_now(const std::string& reason) override {
+        std::cerr << "vadrel: errore imprevisto (" << reason
+                  << "); il programma termina senza salvare." << std::endl;
+        std::_Exit(1);
+    }
+};
 
-void HeadlessShell::run_pending_events() { QCoreApplication::processEvents(); }
+// Follows the monitor box and hands out the lines printed since the last call.
+class MonitorFollower {
+public:
+    explicit MonitorFollower(const PictureBox& monitor) : monitor_(monitor) {}
 
-void HeadlessShell::end_program_now(const std::string& reason) {
-    errors_ << "vadrel: errore imprevisto (" << reason << "); il programma termina senza salvare."
-            << std::endl;
-    std::_Exit(1);
-}
+    std::vector<std::string> new_lines() {
+        const auto& lines = monitor_.lines();
+        // a clear puts the print position back at the top
+        if (monitor_.current_y() < last_y_ || lines.size() < seen_) seen_ = 0;
+        std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(seen_),
+                                       lines.end());
+        seen_ = lines.size();
+        last_y_ = monitor_.current_y();
+        return fresh;
+    }
 
-MonitorFollower::MonitorFollower(const PictureBox& monitor) : monitor_(monitor) {}
+private:
+    const PictureBox& monitor_;
+    std::size_t seen_ = 0;
+    int last_y_ = 0;
+};
 
-std::vector<std::string> MonitorFollower::new_lines() {
-    const auto& lines = monitor_.lines();
-    // a clear puts the print position back at the top
-    if (monitor_.current_y() < last_y_ || lines.size() < seen_) seen_ = 0;
-    std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(seen_), lines.end());
-    seen_ = lines.size();
-    last_y_ = monitor_.current_y();
-    return fresh;
-}
+}  // namespace
 
 int run_headless(int argc, char** argv, const Options& options) {
     QCoreApplication app(argc, argv);
     SignalWatcher termination;
-    HeadlessShell shell(std::cerr);
+    HeadlessShell shell;
     const std::string cartella = program_folder(options);
 
     std::unique_ptr<Program> program;

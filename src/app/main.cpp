@@ -31,11 +31,11 @@ int main(int argc, char** argv) {
         std::cout << "vadrel 1.4" << std::endl;
         return 0;
     }
-    if (!options.senza_finestra && !vadrel::display_available()) {
+    if (options.senza_finestra) return vadrel::run_headless(argc, argv, options);
+    if (!vadrel::display_available()) {
         std::cerr << "vadrel: nessuno schermo disponibile, funziono senza finestra." << std::endl;
         return vadrel::run_headless(argc, argv, options);
     }
-    if (options.senza_finestra) return vadrel::run_headless(argc, argv, options);
 #ifdef VADREL_WINDOW
     return vadrel::run_window(argc, argv, options);
 #else

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "model/form1.h"
+
 namespace vadrel {
 
 namespace {
@@ -121,12 +123,6 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
     }
     return o;
 }
-
-}  // namespace vadrel
-
-#include "model/form1.h"
-
-namespace vadrel {
 
 void apply_start_options(Form1& form, const Options& options) {
     OptionButton* porte[] = {&form.opt_com1, &form.opt_com2, &form.opt_com3, &form.opt_com4};

@@ -37,12 +37,10 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
 // The text of --help.
 std::string help_text();
 
-}  // namespace vadrel
-
-namespace vadrel {
 class Form1;
 // Selects the port, speed and mode buttons and fills the number of vehicles
 // as the options say. Runs before the events are wired: these are the
 // panel's state at creation, not clicks.
 void apply_start_options(Form1& form, const Options& options);
+
 }  // namespace vadrel

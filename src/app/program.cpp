@@ -8,6 +8,7 @@
 #include "core/tick.h"
 #include "panel/lifecycle.h"
 #include "panel/wiring.h"
+#include "platform/virtual_port.h"
 
 namespace vadrel {
 

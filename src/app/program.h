@@ -6,11 +6,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/options.h"
 #include "model/form1.h"
 #include "platform/port_router.h"
-#include "platform/virtual_port.h"
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
 
@@ -26,7 +26,6 @@ public:
     ~Program() override;
 
     Form1& form() { return *form_; }
-    const PortRouter& port() const { return port_; }
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
 
