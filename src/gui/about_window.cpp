@@ -11,10 +11,6 @@ namespace vadrel::gui {
 
 namespace {
 
-QRect place(int left, int top, int width, int height) {
-    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
-}
-
 QFont about_font(double points) {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPointSizeF(points);
@@ -43,14 +39,14 @@ formAbout::formAbout(QWidget* parent)
     Command1 = new QPushButton(QStringLiteral("Chiudi"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setFont(about_font(9.75));
-    Command1->setGeometry(place(3720, 2640, 1572, 372));
+    Command1->setGeometry(pixel_rect({3720, 2640, 1572, 372}));
     Command1->setAutoDefault(true);
     Command1->setDefault(true);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(place(120, 120, 5172, 2412));
+    Text1->setGeometry(pixel_rect({120, 120, 5172, 2412}));
     Text1->setReadOnly(true);
     Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -36,10 +36,6 @@ QFont panel_font(const Font& font) {
     return f;
 }
 
-QRect pixel_rect(const Geometry& g) {
-    return QRect(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height));
-}
-
 // UTF-16 position of a UTF-8 byte offset of the same text.
 int utf16_offset(const QString& text, std::size_t bytes) {
     const QByteArray utf8 = text.toUtf8();

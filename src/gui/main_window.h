@@ -22,6 +22,9 @@ class Monitor;
 
 // Pixels at 96 dpi from twips (15 twips to the pixel), rounded.
 constexpr int pixels(int twips) { return (twips + 7) / 15; }
+inline QRect pixel_rect(const Geometry& g) {
+    return QRect(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height));
+}
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
