@@ -34,7 +34,7 @@ QString config_path(const Form1& form) {
 // The bytes of a regular file, or nothing when missing or unreadable.
 std::optional<QByteArray> read_file(const QString& path) {
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) return std::nullopt;  // not a directory, fifo or device
+    if (!info.isFile()) return std::nullopt;  // missing, or a directory, fifo or device
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     QByteArray data = file.read(largest_file);

@@ -14,7 +14,7 @@ namespace vadrel::gui {
 bool leggi_guida(const QString& path, QString& html, QString& error, qint64 limit) {
     const QString reason = QStringLiteral("Impossibile aprire il file della guida: %1").arg(path);
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || !info.isFile()) {
+    if (path.isEmpty() || !info.isFile()) {
         error = reason;
         return false;
     }
