@@ -1,7 +1,7 @@
 #pragma once
 // The Qt face of Form1. Every visible control of the panel model becomes a real
 // widget at its place; clicks and keys go into the model with the toolkit's
-// semantics, and after each of them the whole model is copied back into the
+// semantics, and after each of them the model is copied back into the
 // widgets with their signals blocked. No rule of the panel lives here.
 
 #include <QMainWindow>
@@ -34,7 +34,7 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Copies the whole model into the widgets (after a tick, for example).
+    // Copies what the model can change into the widgets (after a tick, for example).
     void render();
 
     // The widget of a control of the model, or nullptr (hidden controls).
