@@ -54,11 +54,10 @@ int run_headless(int argc, char** argv, const Options& options) {
     QCoreApplication app(argc, argv);
     SignalWatcher termination;
     HeadlessShell shell;
-    const std::string cartella = program_folder(options);
 
     std::unique_ptr<Program> program;
     try {
-        program = std::make_unique<Program>(options, cartella, shell);
+        program = std::make_unique<Program>(options, shell);
     } catch (const PortFailure& e) {
         std::cerr << "vadrel: " << e.what() << std::endl;
         return 1;

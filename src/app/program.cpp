@@ -12,8 +12,9 @@
 
 namespace vadrel {
 
-Program::Program(const Options& options, std::string cartella, Shell& shell)
-    : cartella_(std::move(cartella)) {
+Program::Program(const Options& options, Shell& shell)
+    : cartella_(options.cartella ? *options.cartella
+                                 : QCoreApplication::applicationDirPath().toStdString()) {
     for (const auto& [numero, mapping] : options.com) {
         if (mapping.virtuale) {
             const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
@@ -60,11 +61,6 @@ void Program::tick() {
         std::cerr << "vadrel: errore durante il secondo di trasmissione: " << e.what() << std::endl;
     }
     if (after_tick) after_tick();
-}
-
-std::string program_folder(const Options& options) {
-    if (options.cartella) return *options.cartella;
-    return QCoreApplication::applicationDirPath().toStdString();
 }
 
 }  // namespace vadrel

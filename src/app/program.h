@@ -20,9 +20,10 @@ class Program : public QObject {
     Q_OBJECT
 public:
     // Maps the COM ports of the options (making the virtual ones), builds the
-    // panel with the options' selections, and wires its events. Throws
-    // PortFailure when a virtual port cannot be made.
-    Program(const Options& options, std::string cartella, Shell& shell);
+    // panel with the options' selections, and wires its events. The program's
+    // folder (vadrel.cnf, vadrel.hlp) is --cartella, else the executable's.
+    // Throws PortFailure when a virtual port cannot be made.
+    Program(const Options& options, Shell& shell);
     ~Program() override;
 
     Form1& form() { return *form_; }
@@ -57,8 +58,5 @@ private:
     bool stopped_ = false;
     bool saved_ = true;
 };
-
-// The folder of vadrel.cnf and vadrel.hlp: the option, or the executable's.
-std::string program_folder(const Options& options);
 
 }  // namespace vadrel

@@ -16,7 +16,7 @@ int run_window(int argc, char** argv, const Options& options) {
     gui::WindowShell shell;
     std::unique_ptr<Program> program;
     try {
-        program = std::make_unique<Program>(options, program_folder(options), shell);
+        program = std::make_unique<Program>(options, shell);
     } catch (const PortFailure& e) {
         shell.message_box(e.what(), program_title);
         return 1;
