@@ -26,7 +26,6 @@ constexpr Testo menu_modifica[] = {
 };
 
 constexpr Testo pulsanti[] = {
-    {"OK", "OK"},
     {"Close", "Chiudi"},
     {"Cancel", "Annulla"},
 };
