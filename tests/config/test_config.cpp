@@ -27,11 +27,14 @@ constexpr std::int16_t X = -7;
 const veicolo untouched{X, X, X, "?", X, X, X, "?", X, X, X, X};
 const Tabella sentinel = [] { Tabella t; t.fill(untouched); return t; }();
 
-// The documented example: two vehicles, every other record never filled.
+// The documented example: two vehicles, every other record never filled. The
+// file does not keep the seconds: the tables here hold X in them, which a read
+// leaves as it is.
 Tabella worked_example_table() {
     Tabella t{};
-    t[0] = veicolo{44, 1, 0, "N", 10, 8, 0, "E", 30, 90, -1, 0};
-    t[1] = veicolo{45, 30, 0, "N", 9, 12, 0, "E", 12, 270, 0, -1};
+    for (auto& v : t) v.lat_s = v.lon_s = X;
+    t[0] = veicolo{44, 1, X, "N", 10, 8, X, "E", 30, 90, -1, 0};
+    t[1] = veicolo{45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, -1};
     return t;
 }
 std::string worked_example_text() {
@@ -41,23 +44,15 @@ std::string worked_example_text() {
     return text + "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
 }
 
-// Every record filled, each differently, the 16-bit extremes included.
+// Every record filled, each differently.
 Tabella full_table() {
     Tabella t{};
     const auto n = [](int value) { return static_cast<std::int16_t>(value); };
     for (int i = 0; i < numero_mezzi; ++i) {
-        t[static_cast<std::size_t>(i)] = veicolo{n(i * 4),       n(59 - i), n(i + 1),    i % 2 ? "S" : "N",
-                                                 n(179 - i * 8), n(i * 2),  n(58 - i),   i % 3 ? "E" : "W",
+        t[static_cast<std::size_t>(i)] = veicolo{n(i * 4),       n(59 - i), X,           i % 2 ? "S" : "N",
+                                                 n(179 - i * 8), n(i * 2),  X,           i % 3 ? "E" : "W",
                                                  n(i * 37 - 100), n(i * 17), n(-(i % 2)), n(i % 2 - 1)};
     }
-    t[19].vel = 32767;
-    t[19].angolo = -32768;
-    return t;
-}
-
-// `t` as a read gives it back: the file does not keep the seconds.
-Tabella as_read(Tabella t) {
-    for (auto& v : t) v.lat_s = v.lon_s = X;
     return t;
 }
 
@@ -79,12 +74,12 @@ std::string bytes_of(const std::filesystem::path& path) {
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
-TEST(ConfigWriter, WritesTheWorkedExampleByteForByteAndEveryTableReadsBackButTheSeconds) {
+TEST(ConfigWriter, WritesTheWorkedExampleByteForByteAndEveryTableReadsBack) {
     EXPECT_EQ(testo_configurazione(worked_example_table()), worked_example_text());
     for (const Tabella& table : {worked_example_table(), full_table()}) {
         Tabella t = sentinel;
         EXPECT_EQ(leggi_configurazione_testo(testo_configurazione(table), t), 1);
-        EXPECT_EQ(t, as_read(table));
+        EXPECT_EQ(t, table);
     }
 }
 
@@ -93,8 +88,7 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
     Tabella t{};
     t[0] = veicolo{-3, -32768, 0, "S", 32767, 0, 0, "W", -1, 360, 1, -32768};
     const std::pair<std::string, std::string> texts[] = {
-        {"a\"b", "a'b"}, {"N\r\nS", "N??S"}, {std::string("N\0S", 3), "N?S"}, {"\t\x7F", "??"}, {"\xC3\xA8", "??"},
-        {" a,# ", " a,# "}};
+        {"a\"b", "a'b"}, {"N\r\nS", "N??S"}, {std::string("N\0S", 3), "N?S"}, {"\xC3\xA8", "??"}, {" a,# ", " a,# "}};
     for (std::size_t i = 0; i < std::size(texts); ++i) t[i + 1].lat_ns = t[i + 1].lon_ew = texts[i].first;
     const std::string text = testo_configurazione(t);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "-3,-32768,\"S\",,32767,0,\"W\",-1,360,#TRUE#,#TRUE#");
@@ -106,39 +100,18 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
 }
 
 // The result and the records a read leaves; records after `records` untouched.
+// The seed corpus has the other shapes of file (marker only, byte order mark,
+// blanks, records split over lines); here what a failed read has filled.
 TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
     const std::string la = line(A), lb = line(B), full = testo_configurazione(full_table());
-    const std::string five = la + "\r\n" + lb + "\r\n" + la + "\r\n" + lb + "\r\n" + la + "\r\n";
-    const std::string marker = "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"";
-    const Tabella read_full = as_read(full_table());
-    const auto b_with = [&](std::size_t k, const std::string& x) { return la + "\r\n" + line(B, k, x) + "\r\n#"; };
+    const Tabella read_full = full_table();
     const std::tuple<const char*, std::string, int, std::vector<veicolo>> rows[] = {  // name, content, result, records
-        {"marker first", marker + "\r\n" + la, 1, {}},
-        {"byte order mark, marker", "\xEF\xBB\xBF\"#\"", 1, {}},
-        {"item 4 a number", line(A, 3, "99999999") + "\r\n#", 1, {a}},
-        {"item 4 a quoted comma", line(A, 3, "\"x,y\"") + "\r\n#", 1, {a}},
-        {"lone LF", la + "\n" + lb + "\n" + marker + "\n", 1, {a, b}},
-        {"lone CR, no line end at the end", la + "\r" + lb + "\r#", 1, {a, b}},
-        {"several records a line", la + "," + lb + "," + marker, 1, {a, b}},
-        {"one item a line", "44\r\n1\r\n\"N\"\r\n,10\r\n8\r\n\"E\"\r\n30\r\n90\r\n#TRUE#\r\n#FALSE#\r\n" + lb + "\r\n#",
-         1, {a, b}},
-        {"split mid record",
-         "44,1,\"N\",,10\r\n8,\"E\",30,90,#TRUE#,#FALSE#,45,30\r\n"
-         "\"N\",,9,12,\"E\",12,270,#FALSE#,#TRUE#\r\n#",
-         1, {a, b}},
-        {"blanks around items", "  44 ,\t1 , \"N\" , , 10,8,\"E\"\t,30,90 , #TRUE# ,#FALSE#  \r\n#", 1, {a}},
-        {"five records and the marker", five + "#", 1, {a, b, a, b, a}},
-        {"five records and no marker", five, 0, {a, b, a, b, a}},
+        {"lone LF, lone CR, no line end at the end", la + "\n" + lb + "\r#", 1, {a, b}},
+        {"three records and no marker", la + "\r\n" + lb + "\r\n" + la + "\r\n", 0, {a, b, a}},
         {"a 22nd record", full.substr(0, full.find("\"#\"")) + la + "\r\n#", 0, {read_full.begin(), read_full.end()}},
-        {"comma then line end: an empty item", "44,1,\r\n\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n#", 0,
-         {{44, 1, X, "", 0, 10, X, "8", X, X, X, X}}},
-        {"lat_g out of range", b_with(0, "32768"), 0, {a}},
-        {"lon_g rounds out of range", b_with(4, "32767.5"), 0, {a, {45, 30, X, "N", X, X, X, "?", X, X, X, X}}},
-        {"vel a text", b_with(7, "\"veloce\""), 0, {a, {45, 30, X, "N", 9, 12, X, "E", X, X, X, X}}},
-        {"miglia a word", b_with(10, "si"), 0, {a, {45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, X}}},
-        {"input ends mid record", la + "\r\n45,30,\"S\",,9,12,\"W\"", 0, {a}},
-        {"junk after a closing quote", la + "\r\n45,30,\"S\"x,,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n#", 0, {a}},
-        {"quote never closed", la + "\r\n45,30,\"S,,9,12\r\n#", 0, {a}},
+        {"miglia a word: the record filled up to it", la + "\r\n" + line(B, 10, "si") + "\r\n#", 0,
+         {a, {45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, X}}},
+        {"input ends mid record: that record untouched", la + "\r\n45,30,\"S\",,9,12,\"W\"", 0, {a}},
     };
     for (const auto& [name, content, result, records] : rows) {
         Tabella t = sentinel;
@@ -153,11 +126,10 @@ TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
 // "-": refused, "*": not looked at.
 TEST(ConfigReader, ReadsAnItemAsItsFieldWants) {
     const std::array<std::string, 4> rows[] = {
-        {"44", "44", "44", "-1"}, {"", "0", "", "0"}, {"-0", "0", "0", "0"}, {"1.50", "2", "1.5", "-1"},
-        {"2.5", "2", "2.5", "-1"}, {"3.5", "4", "3.5", "-1"}, {"-2.5", "-2", "-2.5", "-1"}, {"\"\"", "-", "", "-"},
-        {"32767", "32767", "32767", "-1"}, {"-32768", "-32768", "-32768", "-1"}, {"\"44\"", "44", "44", "-1"},
-        {"32768", "-", "32768", "-1"}, {"\"abc\"", "-", "abc", "-"}, {"abc", "-", "-", "-"}, {"1e2", "-", "-", "-"},
-        {"12abc", "-", "-", "-"}, {"#TRUE#", "-", "-", "-1"}, {"#FALSE#", "-", "-", "0"}, {"#true#", "-", "-", "-"},
+        {"", "0", "", "0"}, {"1.50", "2", "1.5", "-1"}, {"2.5", "2", "2.5", "-1"}, {"3.5", "4", "3.5", "-1"},
+        {"\"\"", "-", "", "-"}, {"\"44\"", "44", "44", "-1"}, {"-32768", "-32768", "-32768", "-1"},
+        {"32768", "-", "32768", "-1"}, {"\"abc\"", "-", "abc", "-"}, {"12abc", "-", "-", "-"},
+        {"#TRUE#", "-", "-", "-1"}, {"#FALSE#", "-", "-", "0"}, {"#true#", "-", "-", "-"},
         {std::string(400, '9'), "-", "*", "-1"}, {"0." + std::string(400, '0') + "1", "0", "*", "0"}};
     for (const auto& row : rows) {
         for (std::size_t c = 1; c < 4; ++c) {
@@ -173,16 +145,14 @@ TEST(ConfigReader, ReadsAnItemAsItsFieldWants) {
 // ok-* files must read to their marker, ko-* must not; any other (a find of
 // the fuzzer) only has to read without harm.
 TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
-    int files = 0;
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_CONFIG_CORPUS)) << "the seed corpus is there";
     for (const auto& entry : std::filesystem::directory_iterator(VADREL_CONFIG_CORPUS)) {
         const std::string name = entry.path().filename().string(), bytes = bytes_of(entry.path());
         EXPECT_EQ(fuzzing::check_configurazione(bytes), "") << name;
         Tabella table{};
         const int result = leggi_configurazione_testo(bytes, table);
         EXPECT_EQ(result, name.rfind("ok-", 0) == 0 ? 1 : name.rfind("ko-", 0) == 0 ? 0 : result) << name;
-        ++files;
     }
-    EXPECT_GE(files, 10) << "the seed corpus is there";
 }
 
 // The program's folder: a temporary folder of its own per case.
@@ -205,9 +175,7 @@ struct Bench {
 // Read from the program's folder (never the current directory), only its first MiB.
 TEST(ConfigFile, ReadsTheFileInTheProgramsFolder) {
     const std::tuple<const char*, std::optional<std::string>, bool, int> rows[] = {  // name, bytes, a folder?, result
-        {"missing", std::nullopt, false, 0},
-        {"a folder by that name", std::nullopt, true, 0},
-        {"worked example", worked_example_text(), false, 1},
+        {"missing", std::nullopt, false, 0}, {"a folder by that name", std::nullopt, true, 0},
         {"marker early, 2 MiB after it", worked_example_text() + std::string(2 << 20, 'x'), false, 1},
         {"2 MiB of blanks before the marker", std::string(2 << 20, ' ') + "#", false, 0},
     };
@@ -216,7 +184,7 @@ TEST(ConfigFile, ReadsTheFileInTheProgramsFolder) {
         if (bytes) b.put(*bytes);
         if (folder) { ASSERT_TRUE(QDir(b.dir.path()).mkdir(nome_file_configurazione)); }
         EXPECT_EQ(leggi_configurazione(b.form), result) << name;
-        EXPECT_EQ(b.form.mezzi, result ? as_read(worked_example_table()) : sentinel) << name;
+        EXPECT_EQ(b.form.mezzi, result ? worked_example_table() : sentinel) << name;
         EXPECT_TRUE(b.shell.messages.empty()) << name;
     }
 }
@@ -245,19 +213,16 @@ TEST(ConfigFile, ASaveReplacesTheWholeFileKeepingADamagedOneAsACopy) {
 // The operator is told; the previous file and the table stay as they were.
 // A file size limit makes the write fail halfway as a full disk does.
 TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
-    // name, the program's folder, a folder made before the save, file size limit, reason
-    const std::tuple<const char*, const char*, const char*, rlim_t, const char*> rows[] = {
-        {"folder missing", "manca", nullptr, RLIM_INFINITY, "non esiste.\nIl file non è stato creato."},
-        {"folder is a file", nome_file_configurazione, nullptr, RLIM_INFINITY, "non è una cartella"},
-        {"a folder where the file goes", "c", "c/vadrel.cnf", RLIM_INFINITY, "c'è una cartella"},
-        {"disk full halfway", "", nullptr, 100,
+    // name, the program's folder, file size limit, reason
+    const std::tuple<const char*, const char*, rlim_t, const char*> rows[] = {
+        {"folder missing", "manca", RLIM_INFINITY, "non esiste.\nIl file non è stato creato."},
+        {"disk full halfway", "", 100,
          "scrittura non riuscita: il file supera la dimensione consentita.\nIl file precedente è rimasto invariato."},
     };
     std::signal(SIGXFSZ, SIG_IGN);
-    for (const auto& [name, folder, made, size_limit, reason] : rows) {
+    for (const auto& [name, folder, size_limit, reason] : rows) {
         Bench b;
         b.put(worked_example_text());
-        if (made) { ASSERT_TRUE(QDir(b.dir.path()).mkpath(made)); }
         b.form.cartella_programma = b.path(folder);
         b.form.mezzi = full_table();
         rlimit saved{};
@@ -271,9 +236,8 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
         EXPECT_EQ(b.get(), worked_example_text()) << name;
         EXPECT_EQ(b.form.mezzi, full_table()) << name;
         ASSERT_EQ(b.shell.messages.size(), 1u) << name;
-        const std::string& message = b.shell.messages[0];
-        EXPECT_EQ(message.rfind("vadrel: Impossibile salvare la tabella dei veicoli nel file ", 0), 0u) << message;
-        EXPECT_NE(message.find(percorso_configurazione(b.form) + ": "), std::string::npos) << message;
+        const std::string message = b.shell.messages[0], file = percorso_configurazione(b.form);
+        EXPECT_EQ(message.rfind("vadrel: Impossibile salvare la tabella dei veicoli nel file " + file + ": ", 0), 0u);
         EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
 }
