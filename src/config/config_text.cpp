@@ -53,7 +53,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr int items_per_record = 11;
+constexpr std::size_t items_per_record = 11;
 constexpr std::string_view text_true = "#TRUE#";
 constexpr std::string_view text_false = "#FALSE#";
 constexpr std::string_view marker = "#";
@@ -264,14 +264,11 @@ std::int16_t leggi_configurazione_testo(std::string_view content,
     ItemReader reader(content);
     for (std::size_t i = 0;; ++i) {
         std::array<Item, items_per_record> items;
-        const auto first = reader.next();
-        if (!first) return 0;
-        if (is_marker(*first)) return 1;
-        items[0] = *first;
-        for (int k = 1; k < items_per_record; ++k) {
+        for (std::size_t k = 0; k < items.size(); ++k) {
             const auto item = reader.next();
             if (!item) return 0;
-            items[static_cast<std::size_t>(k)] = *item;
+            if (k == 0 && is_marker(*item)) return 1;
+            items[k] = *item;
         }
         if (i >= mezzi.size()) return 0;  // a 22nd record
         if (!store_record(items, mezzi[i])) return 0;
