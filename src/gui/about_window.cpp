@@ -23,8 +23,6 @@ formAbout::formAbout(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("formAbout"));
-    setWindowTitle(QString());
-    setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(pixels(client_width), pixels(client_height));
     QPalette grey = palette();
