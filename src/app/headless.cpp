@@ -76,13 +76,10 @@ int run_headless(int argc, char** argv, const Options& options) {
         }
     };
 
-    auto shut_down = [&] {
-        program->stop();
-        app.quit();
-    };
-    QObject::connect(&termination, &SignalWatcher::termination, &app, shut_down);
+    // Both ends leave the event loop; the shut-down follows it.
+    QObject::connect(&termination, &SignalWatcher::termination, &app, &QCoreApplication::quit);
     if (options.durata) {
-        QTimer::singleShot(static_cast<int>(*options.durata * 1000.0), &app, shut_down);
+        QTimer::singleShot(static_cast<int>(*options.durata * 1000.0), &app, &QCoreApplication::quit);
     }
 
     program->start();
