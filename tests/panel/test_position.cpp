@@ -16,7 +16,6 @@ TEST(PositionBoxes, EveryChangeIsStoredIntoTheCurrentRecord) {
     } rows[] = {
         {"txt_lat_g", "120", &veicolo::lat_g, 120},
         {"txt_lat_p", "1,7775", &veicolo::lat_p, 2},
-        {"txt_lat_s", "59", &veicolo::lat_s, 59},
         {"txt_lon_g", " 10 ", &veicolo::lon_g, 10},
         {"txt_lon_p", "8,0623", &veicolo::lon_p, 8},
         {"txt_lon_s", "-3", &veicolo::lon_s, -3},
@@ -37,15 +36,6 @@ TEST(PositionBoxes, EveryChangeIsStoredIntoTheCurrentRecord) {
         EXPECT_EQ(rig.form.mezzi[4].*r.field, r.stored) << r.box << " " << r.text;
         EXPECT_EQ(box->text(), r.text) << "the box keeps its text";
     }
-}
-
-TEST(PositionBoxes, UnderADecimalPointFormatTheStartUpTextsCorruptTheMinutes) {
-    Rig rig;
-    rig.form.platform.format = RegionalFormat::decimal_point();
-    rig.form.txt_lat_p.set_text("1,7775");
-    EXPECT_EQ(rig.form.mezzi[0].lat_p, 17775);
-    rig.form.txt_lat_p.set_text("1.7775");
-    EXPECT_EQ(rig.form.mezzi[0].lat_p, 2);
 }
 
 TEST(HemisphereKeys, TheKeyDecides) {
