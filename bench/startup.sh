@@ -11,6 +11,8 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=/dev/null
+source "$root/scripts/x-window.sh"
 runs=${1:-5}
 caption="Quorvel vadrel - Simulatore GPS"
 
@@ -40,7 +42,7 @@ for run in $(seq "$runs"); do
     # Poll without pausing: each look costs a few milliseconds; 10 s at most.
     deadline=$((start + 10000))
     while [ "$(now_ms)" -lt "$deadline" ]; do
-        id=$(xwininfo -root -tree 2>/dev/null | awk -v c="\"$caption\":" 'index($0, c) { print $1; exit }')
+        id=$(window_with_caption "$caption")
         if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable"; then
             shown=$(($(now_ms) - start))
             break

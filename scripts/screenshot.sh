@@ -11,6 +11,8 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=/dev/null
+source "$root/scripts/x-window.sh"
 out=${1:-$root/docs/screenshot.png}
 caption="Quorvel vadrel - Simulatore GPS"
 
@@ -46,7 +48,7 @@ pid=$!
 # The window, found by its caption; 10 s at most.
 window=""
 for _ in $(seq 100); do
-    window=$(xwininfo -root -tree 2>/dev/null | awk -v c="\"$caption\":" 'index($0, c) { print $1; exit }')
+    window=$(window_with_caption "$caption")
     [ -n "$window" ] && break
     if ! kill -0 "$pid" 2>/dev/null; then
         echo "vadrel è terminato prima di mostrare la finestra:" >&2

@@ -7,6 +7,8 @@
 #
 # Every wait is bounded; nothing waits a fixed time.
 set -euo pipefail
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../../scripts/x-window.sh"
 
 vadrel=$1
 caption="Quorvel vadrel - Simulatore GPS"
@@ -29,7 +31,7 @@ pid=$!
 
 window=""
 for _ in $(seq 200); do
-    window=$(xwininfo -root -tree 2>/dev/null | awk -v c="\"$caption\":" 'index($0, c) { print $1; exit }')
+    window=$(window_with_caption "$caption")
     [ -n "$window" ] && break
     kill -0 "$pid" 2>/dev/null || fail "vadrel è terminato prima di mostrare la finestra"
     sleep 0.05
