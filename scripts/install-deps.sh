@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages vadrel needs to build, test and run.
-# Safe to re-run: it only asks apt for what is missing.
+# Safe to re-run: it only asks apt for what is missing. It installs packages
+# and nothing else: no system service is started, stopped or disabled (the
+# tests start their own gpsd on a port of their own).
 set -euo pipefail
 
 packages=(
@@ -14,24 +16,31 @@ packages=(
 )
 packages+=("$@")
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
-    missing+=("$p")
-  fi
-done
+missing_packages() {
+  local p
+  for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+      echo "$p"
+    fi
+  done
+}
 
+missing=($(missing_packages))
 if [ "${#missing[@]}" -eq 0 ]; then
   exit 0
 fi
 
-echo "Installo i pacchetti mancanti: ${missing[*]}" >&2
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-# gpsd's package enables a system service; the tests start their own gpsd.
-if command -v systemctl >/dev/null 2>&1; then
-  $SUDO systemctl disable --now gpsd.socket gpsd.service >/dev/null 2>&1 || true
+# Two builds started together wait for each other here instead of failing on
+# apt's lock; the second then finds nothing missing.
+exec 9>"${TMPDIR:-/tmp}/vadrel-install-deps.lock"
+flock 9
+missing=($(missing_packages))
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
 fi
+echo "Installo i pacchetti mancanti: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
