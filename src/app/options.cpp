@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "model/form1.h"
 
@@ -22,6 +24,16 @@ std::optional<double> seconds(const std::string& text) {
     if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
     if (!std::isfinite(value) || value <= 0 || value > 1e7) return std::nullopt;
     return value;
+}
+
+// A path of the command line as an absolute path, taken against the folder
+// the program was started in: start-up makes the program's folder current,
+// after which a relative path would name something else. The bytes are kept
+// as they are, so a name that is not UTF-8 still names the same file.
+std::string absolute_path(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
 }
 
 }  // namespace
@@ -64,7 +76,7 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
         } else if (a == "--cartella") {
             const auto v = value();
             if (!v || v->empty()) return "manca la cartella dopo --cartella";
-            o.cartella = *v;
+            o.cartella = absolute_path(*v);
         } else if (a == "--com") {
             const auto v = value();
             if (!v) return "manca N=DISPOSITIVO dopo --com";
@@ -85,6 +97,11 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
                 return "manca il dispositivo dopo --com " + std::to_string(*n) + "=";
             } else {
                 mapping.device = target;
+            }
+            // A bare device name ("ttyUSB0") is looked for under /dev by the
+            // serial layer; a path with a folder in it is a path.
+            if (mapping.virtuale || mapping.device.find('/') != std::string::npos) {
+                if (!mapping.device.empty()) mapping.device = absolute_path(mapping.device);
             }
             o.com[static_cast<int>(*n)] = mapping;
         } else if (a == "--porta") {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
 #include "app/options.h"
@@ -31,6 +32,18 @@ TEST(Options, ReadsEveryOption) {
     const Options defaults = parsed({});
     EXPECT_EQ(std::tuple(defaults.senza_finestra, defaults.porta, defaults.baud, defaults.modo, defaults.com.empty()),
               std::tuple(false, 2, 4800, Options::Modo::gps, true));
+}
+
+// Start-up makes the program's folder current: every path must already be
+// absolute by then, or it would name something else.
+TEST(Options, PathsAreMadeAbsoluteAgainstTheStartingFolder) {
+    const std::string here = std::filesystem::current_path().string();
+    const Options o = parsed({"--cartella", "rel", "--com", "1=pty:gps0", "--com", "3=dev/tty0",
+                              "--com", "4=ttyUSB0"});
+    EXPECT_EQ(o.cartella, here + "/rel");
+    EXPECT_EQ(o.com.at(1).device, here + "/gps0");
+    EXPECT_EQ(o.com.at(3).device, here + "/dev/tty0");
+    EXPECT_EQ(o.com.at(4).device, "ttyUSB0");  // a bare name is the serial layer's to find
 }
 
 TEST(Options, BadOptionsGiveAnItalianMessage) {
