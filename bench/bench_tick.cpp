@@ -6,6 +6,7 @@
 
 #include "core/tick.h"
 #include "panel/wiring.h"
+#include "platform/output_fanout.h"
 
 namespace vadrel {
 namespace {
@@ -44,9 +45,10 @@ enum class Mode { gps, radio, multi };
 
 void run_ticks(benchmark::State& state, Mode mode) {
     NullPort port;
+    OutputFanOut output{port};
     SteppingClock clock;
     QuietShell shell;
-    Form1 form{Platform{port, clock, shell}};
+    Form1 form{Platform{port, output, clock, shell}};
     collega_eventi(form);
     for (std::size_t i = 0; i < form.mezzi.size(); ++i) {
         form.mezzi[i] = veicolo{44, 1, 46, "N", 10, 8, 4, "E", 100, 45, -1, 0};

@@ -23,7 +23,7 @@ Program::Program(const Options& options, Shell& shell)
             port_.use_device(numero, mapping.device);
         }
     }
-    form_ = std::make_unique<Form1>(Platform{port_, clock_, shell, RegionalFormat::italian()});
+    form_ = std::make_unique<Form1>(Platform{port_, output_, clock_, shell, RegionalFormat::italian()});
     apply_start_options(*form_, options);
     collega_eventi(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);

@@ -10,6 +10,7 @@
 
 #include "app/options.h"
 #include "model/form1.h"
+#include "platform/output_fanout.h"
 #include "platform/port_router.h"
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
@@ -45,6 +46,7 @@ private:
 
     std::string cartella_;
     PortRouter port_;
+    OutputFanOut output_{port_};
     SystemClock clock_;
     std::unique_ptr<Form1> form_;
     // The timerfd never wakes before its instant, so the ticks can sit right

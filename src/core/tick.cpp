@@ -22,16 +22,21 @@ private:
     Form1& form_;
 };
 
-// Writes the text; returns the monitor note when the write did not go out.
-std::string write_to_port(Form1& form, const std::string& bytes) {
-    try {
-        if (form.platform.port.write(bytes)) return {};
-        ++form.scritture_saltate;
-        return "  [non inviato: linea ancora occupata; saltati " + int_text(form.scritture_saltate) + "]";
-    } catch (const PortFailure& e) {
-        porta_persa(form);
-        return std::string("  [non inviato: porta persa: ") + e.what() + "]";
+// The serial port's part of the monitor line: what the panel tells of a
+// write that did not go out.
+std::string serial_note(Form1& form, const Delivery& delivery) {
+    switch (delivery.serial) {
+        case Delivery::Serial::skipped:
+            ++form.scritture_saltate;
+            return "  [non inviato: linea ancora occupata; saltati " + int_text(form.scritture_saltate) + "]";
+        case Delivery::Serial::lost:
+            porta_persa(form);
+            return "  [non inviato: porta persa: " + delivery.loss + "]";
+        case Delivery::Serial::closed:
+        case Delivery::Serial::written:
+            break;
     }
+    return {};
 }
 
 }  // namespace
@@ -56,16 +61,24 @@ void Timer1_Timer(Form1& form) {
     aggiorna_veicolo(form);
     const std::string s = forma_stringa_rmc(form);
 
+    // The bytes are made in the selected mode whether or not the serial port
+    // is open: the other outputs take them all the same.
+    std::string bytes;
+    std::string shown;
+    if (form.Opt_gps_standard.selected() || form.opt_multi.selected()) {
+        bytes = s + "\r\n";
+        shown = s;
+    } else if (form.opt_tx_radio.selected()) {
+        bytes = forma_pacchetto_radio(s);
+        shown = bytes;
+    }
+
+    // The monitor shows what went out: nothing while no output is running.
     std::string t;
-    if (form.platform.port.is_open()) {
-        if (form.Opt_gps_standard.selected() || form.opt_multi.selected()) {
-            const std::string note = write_to_port(form, s + "\r\n");
-            t = s + note;
-        } else if (form.opt_tx_radio.selected()) {
-            const std::string burst = forma_pacchetto_radio(s);
-            const std::string note = write_to_port(form, burst);
-            t = burst + note;
-        }
+    if (!bytes.empty()) {
+        const Delivery delivery = form.platform.output.send(bytes);
+        if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) t = shown;
+        t += serial_note(form, delivery) + delivery.notes;
     }
 
     if (form.Picture1.current_y() > form.Picture1.height()) form.Picture1.clear();

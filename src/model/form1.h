@@ -37,6 +37,7 @@ constexpr int numero_mezzi = 21;
 // The outside world as the form uses it.
 struct Platform {
     SerialPort& port;
+    Output& output;  // the serial port and the other outputs, for the tick's bytes
     Clock& clock;
     Shell& shell;
     RegionalFormat format = RegionalFormat::italian();

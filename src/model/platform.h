@@ -38,6 +38,29 @@ public:
     virtual bool write(std::string_view bytes) = 0;
 };
 
+// What became of one tick's bytes.
+struct Delivery {
+    // The serial port: closed (nothing written), written, skipped because its
+    // previous write has not left yet, or lost while writing (it is closed then).
+    enum class Serial { closed, written, skipped, lost };
+    Serial serial = Serial::closed;
+    std::string loss;  // the port's message, when lost
+    // Whether an output other than the serial port is running and took them.
+    bool elsewhere = false;
+    // What the other outputs have to say on the monitor line: "  [...]" each.
+    std::string notes;
+};
+
+// Where the tick's bytes go: the serial port and whatever else the program
+// feeds (network clients, ...). The tick does not know how many there are.
+class Output {
+public:
+    virtual ~Output() = default;
+    // Hands one tick's bytes to every output at once; never waits for any of
+    // them. A failure of one output leaves the others served.
+    virtual Delivery send(std::string_view bytes) = 0;
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;

@@ -61,9 +61,10 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::FakePort port;
+    OutputFanOut output{port};
     testing::FakeClock clock;
     testing::FakeShell shell;
-    Form1 form{Platform{port, clock, shell}};  // events not wired, as at creation
+    Form1 form{Platform{port, output, clock, shell}};  // events not wired, as at creation
     Options o;
     o.porta = 4;
     o.baud = 2400;

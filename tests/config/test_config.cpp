@@ -158,9 +158,10 @@ TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
 // The program's folder: a temporary folder of its own per case.
 struct Bench {
     FakePort port;
+    OutputFanOut output{port};
     FakeClock clock;
     FakeShell shell;
-    Form1 form{Platform{port, clock, shell, RegionalFormat::italian()}};
+    Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
     QTemporaryDir dir;
 
     Bench() {

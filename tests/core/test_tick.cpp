@@ -155,6 +155,63 @@ TEST(Timer1Timer, BusyLineSkipsAndALostPortIsClosedUntilChosenAgain) {
     EXPECT_EQ(r.port.written.size(), 1u);
 }
 
+// An output beside the serial port, as the network outputs are.
+struct OtherOutput : OutputSink {
+    Result send(std::string_view bytes) override {
+        got.emplace_back(bytes);
+        return result;
+    }
+    Result result;
+    std::vector<std::string> got;
+};
+
+// The bytes of the selected mode go to every output whatever the serial port
+// does; the monitor shows them when any output ran, with each one's note.
+TEST(Timer1Timer, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
+    struct Row {
+        const char* name;
+        bool serial_open;
+        bool serial_fails;
+        OutputSink::Result other;
+        const char* monitor;  // "S": the sentence; "" or "S..." with the notes after it
+    };
+    const Row rows[] = {
+        {"nothing runs", false, false, {false, ""}, ""},
+        {"only the other output runs", false, false, {true, ""}, "S"},
+        {"the other output failed", false, false, {false, "  [TCP: guasto]"}, "  [TCP: guasto]"},
+        {"both run, the other skipped", true, false, {true, "  [TCP: saltato]"}, "S  [TCP: saltato]"},
+        {"the serial port is lost", true, true, {true, ""}, "S  [non inviato: porta persa: adattatore scollegato]"},
+    };
+    for (const Row& row : rows) {
+        Running r;
+        OtherOutput other;
+        other.result = row.other;
+        r.output.add(other);
+        if (!row.serial_open) r.port.close();
+        r.port.fail_writes = row.serial_fails;
+        r.tick();
+        ASSERT_EQ(other.got.size(), 1u) << row.name;
+        const std::string s = other.got[0].substr(0, other.got[0].size() - 2);
+        EXPECT_EQ(other.got[0], s + "\r\n") << row.name;
+        std::string expected = row.monitor;
+        if (!expected.empty() && expected[0] == 'S') expected = s + expected.substr(1);
+        EXPECT_EQ(r.form.Picture1.lines().back(), expected) << row.name;
+        EXPECT_EQ(r.port.written.size(), row.serial_open && !row.serial_fails ? 1u : 0u) << row.name;
+        EXPECT_EQ(r.form.Label11.caption(), row.serial_fails ? "No tx" : "Label11") << row.name;
+    }
+    // radio mode: the whole burst, serial port closed
+    Running r;
+    OtherOutput other;
+    other.result = {true, ""};
+    r.output.add(other);
+    r.port.close();
+    r.form.opt_tx_radio.select();
+    r.tick();
+    ASSERT_EQ(other.got.size(), 1u);
+    EXPECT_EQ(other.got[0].substr(0, 13), std::string("\r\n\0\0\0\0\0$GPGSV", 13));
+    EXPECT_EQ(r.form.Picture1.lines().size(), 9u);  // the burst, shown as when the serial port sends it
+}
+
 // Near the pole the longitude minutes grow every tick; no tick may leave the
 // 16-bit range or a record that disagrees with the panel.
 TEST(Timer1Timer, ThousandsOfTicksAtThePoleEastward) {

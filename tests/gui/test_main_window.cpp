@@ -243,8 +243,9 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
     const QString text = QString::fromStdString(testo_about()).replace(q("\r\n"), q("\n"));
     WindowShell shell;
     testing::FakePort port;
+    OutputFanOut output{port};
     testing::FakeClock clock;
-    Form1 form{Platform{port, clock, shell, RegionalFormat::italian()}};
+    Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
     form.file_help = "/nessuna/cartella/vadrel.hlp";
     const MainWindow window(form);  // F1 works in every window of the program
     for (int opening = 1; opening <= 2; ++opening) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/form1.h"
+#include "platform/output_fanout.h"
 
 namespace vadrel::testing {
 
@@ -99,12 +100,14 @@ public:
 // and the unit, "km", "mi" or "-".
 std::string panel_text(const Form1& form);
 
-// A form with fakes, its events wired as the program wires them.
+// A form with fakes, its events wired as the program wires them; the serial
+// port is its only output.
 struct Rig {
     FakePort port;
+    OutputFanOut output{port};
     FakeClock clock;
     FakeShell shell;
-    Form1 form{Platform{port, clock, shell, RegionalFormat::italian()}};
+    Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
     Rig();
 };
 
