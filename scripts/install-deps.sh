@@ -7,11 +7,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev
+  qt6-base-dev qt6-serialport-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   gpsd
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils xdotool
   python3
 )
 packages+=("$@")

@@ -3,8 +3,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdlib>
-#include <iostream>
+#include <unistd.h>
 
+#include "app/line_output.h"
 #include "app/program.h"
 #include "app/signals.h"
 
@@ -15,15 +16,18 @@ namespace {
 // Message boxes become lines on standard error.
 class HeadlessShell : public Shell {
 public:
+    explicit HeadlessShell(LineOutput& errors) : errors_(errors) {}
     void message_box(const std::string& text, const std::string& caption) override {
-        std::cerr << caption << ": " << text << std::endl;
+        errors_.write_line(caption + ": " + text);
     }
     void run_pending_events() override { QCoreApplication::processEvents(); }
     [[noreturn]] void end_program_now(const std::string& reason) override {
-        std::cerr << "vadrel: errore imprevisto (" << reason
-                  << "); il programma termina senza salvare." << std::endl;
+        errors_.write_line("vadrel: errore imprevisto (" + reason + "); il programma termina senza salvare.");
         std::_Exit(1);
     }
+
+private:
+    LineOutput& errors_;
 };
 
 // Follows the monitor box and hands out the lines printed since the last call.
@@ -48,44 +52,78 @@ private:
     int last_y_ = 0;
 };
 
+// The monitor's lines on standard output. A reader that does not take them
+// loses them; how many is said on standard error when lines flow again and
+// at the end, not at every tick.
+class MonitorOutput {
+public:
+    MonitorOutput(LineOutput& lines, LineOutput& errors) : lines_(lines), errors_(errors) {}
+    ~MonitorOutput() { report(); }
+    MonitorOutput(const MonitorOutput&) = delete;
+    MonitorOutput& operator=(const MonitorOutput&) = delete;
+
+    void write(const std::vector<std::string>& fresh) {
+        bool went_out = false;
+        for (const std::string& line : fresh) went_out = lines_.write_line(line) || went_out;
+        if (went_out) report();
+        if (lines_.closed() && !closed_said_) {
+            closed_said_ = true;
+            errors_.write_line("vadrel: lo standard output è chiuso: le righe del monitor non vengono più scritte");
+        }
+    }
+
+private:
+    void report() {
+        if (lines_.dropped() == reported_) return;
+        reported_ = lines_.dropped();
+        errors_.write_line("vadrel: " + std::to_string(reported_) +
+                           " righe del monitor scartate in tutto: lo standard output non le riceveva");
+    }
+
+    LineOutput& lines_;
+    LineOutput& errors_;
+    long long reported_ = 0;
+    bool closed_said_ = false;
+};
+
 }  // namespace
 
 int run_headless(int argc, char** argv, const Options& options) {
     QCoreApplication app(argc, argv);
     SignalWatcher termination;
-    HeadlessShell shell;
+    LineOutput out(STDOUT_FILENO, 0);
+    LineOutput errors(STDERR_FILENO, standard_error_backlog);
+    HeadlessShell shell(errors);
 
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
     } catch (const PortFailure& e) {
-        std::cerr << "vadrel: " << e.what() << std::endl;
+        errors.write_line(std::string("vadrel: ") + e.what());
         return 1;
     }
-    for (const std::string& line : program->virtual_ports()) std::cout << line << std::endl;
+    program->say = [&errors](const std::string& line) { errors.write_line(line); };
+    MonitorOutput monitor_output(out, errors);
+    monitor_output.write(program->virtual_ports());
 
     MonitorFollower monitor(program->form().Picture1);
     long long saltate = 0;
     program->after_tick = [&] {
-        for (const std::string& line : monitor.new_lines()) std::cout << line << '\n';
-        std::cout.flush();
+        monitor_output.write(monitor.new_lines());
         if (program->form().scritture_saltate != saltate) {
             saltate = program->form().scritture_saltate;
-            std::cerr << "vadrel: scrittura saltata, la linea era ancora occupata (" << saltate
-                      << " in tutto)" << std::endl;
+            errors.write_line("vadrel: scrittura saltata, la linea era ancora occupata (" +
+                              std::to_string(saltate) + " in tutto)");
         }
     };
 
     // Both ends leave the event loop; the shut-down follows it.
     QObject::connect(&termination, &SignalWatcher::termination, &app, &QCoreApplication::quit);
-    if (options.durata) {
-        QTimer::singleShot(static_cast<int>(*options.durata * 1000.0), &app, &QCoreApplication::quit);
-    }
+    if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &app, &QCoreApplication::quit);
 
     program->start();
     const Form1& form = program->form();
-    std::cerr << "vadrel: porta " << form.Label11.caption() << ", " << form.platform.port.settings()
-              << std::endl;
+    errors.write_line("vadrel: porta " + form.Label11.caption() + ", " + form.platform.port.settings());
     app.exec();
     return program->stop() ? 0 : 1;
 }

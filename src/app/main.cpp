@@ -15,7 +15,7 @@
 // window. vadrel hands over to vadrel-finestra when a window is wanted.
 
 int main(int argc, char** argv) {
-    vadrel::block_termination_signals();
+    vadrel::take_over_signals();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = vadrel::parse_options(args);
     if (const auto* error = std::get_if<std::string>(&parsed)) {
@@ -37,6 +37,10 @@ int main(int argc, char** argv) {
         return vadrel::run_headless(argc, argv, options);
     }
 #ifdef VADREL_WINDOW
+    if (std::string why; !vadrel::display_reachable(why)) {
+        std::cerr << "vadrel: " << why << ", funziono senza finestra." << std::endl;
+        return vadrel::run_headless(argc, argv, options);
+    }
     return vadrel::run_window(argc, argv, options);
 #else
     vadrel::exec_window_program(argv);

@@ -22,7 +22,7 @@ std::optional<double> seconds(const std::string& text) {
     double value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
-    if (!std::isfinite(value) || value <= 0 || value > 1e7) return std::nullopt;
+    if (!std::isfinite(value) || value <= 0 || value > durata_massima) return std::nullopt;
     return value;
 }
 
@@ -37,6 +37,10 @@ std::string absolute_path(const std::string& path) {
 }
 
 }  // namespace
+
+std::chrono::milliseconds durata_ms(double seconds) {
+    return std::chrono::milliseconds(std::llround(seconds * 1000.0));
+}
 
 std::string help_text() {
     return "Uso: vadrel [opzioni]\n"
@@ -54,7 +58,7 @@ std::string help_text() {
            "  --baud B              velocità all'avvio: 2400, 4800 o 9600 (predefinita: 4800)\n"
            "  --modo M              modo all'avvio: gps, radio o multi (predefinito: gps)\n"
            "  --mezzi N             testo iniziale di \"Numero di mezzi mobili\"\n"
-           "  --durata S            funziona S secondi, poi chiude in ordine\n"
+           "  --durata S            funziona S secondi (al più 2147483), poi chiude in ordine\n"
            "  --version             mostra la versione ed esce\n"
            "  --help                mostra questo aiuto ed esce\n";
 }
@@ -132,7 +136,7 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
         } else if (a == "--durata") {
             const auto v = value();
             const auto s = v ? seconds(*v) : std::nullopt;
-            if (!s) return "--durata vuole un numero di secondi maggiore di zero";
+            if (!s) return "--durata vuole un numero di secondi maggiore di zero e non oltre 2147483 (24 giorni)";
             o.durata = *s;
         } else {
             return "opzione sconosciuta: \"" + a + "\" (vadrel --help elenca le opzioni)";

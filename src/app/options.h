@@ -1,6 +1,7 @@
 #pragma once
 // The command line of vadrel.
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
@@ -29,6 +30,12 @@ struct Options {
     bool version = false;
     bool help = false;
 };
+
+// The longest --durata, in seconds: the timer that ends the run counts whole
+// milliseconds in an int (24 days, 20 hours and a little more).
+inline constexpr double durata_massima = 2147483;
+// --durata S as the timer's interval.
+std::chrono::milliseconds durata_ms(double seconds);
 
 // Reads the arguments after the program's name. On a bad option the result
 // is an Italian message for standard error.

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <exception>
-#include <iostream>
 
 #include "core/tick.h"
 #include "panel/lifecycle.h"
@@ -39,7 +38,15 @@ void Program::start() {
     if (!QFileInfo::exists(QString::fromStdString(form_->file_help)) && QFileInfo::exists(beside)) {
         form_->file_help = beside.toStdString();
     }
+    report_port();
     timer_.start();
+}
+
+void Program::report_port() {
+    const std::string& reason = form_->motivo_no_tx;
+    if (reason == reported_reason_) return;
+    reported_reason_ = reason;
+    if (!reason.empty()) say("vadrel: porta No tx: " + reason);
 }
 
 bool Program::stop() {
@@ -58,8 +65,9 @@ void Program::tick() {
     } catch (const std::exception& e) {
         // Every failure the tick knows of is handled inside it; anything else
         // is reported and the next second tries again, with the table intact.
-        std::cerr << "vadrel: errore durante il secondo di trasmissione: " << e.what() << std::endl;
+        say(std::string("vadrel: errore durante il secondo di trasmissione: ") + e.what());
     }
+    report_port();
     if (after_tick) after_tick();
 }
 

@@ -40,9 +40,13 @@ public:
 
     // Called after every tick, for the monitor of the headless run or the window.
     std::function<void()> after_tick;
+    // Messages for standard error, whole lines without the line end.
+    std::function<void(const std::string&)> say = [](const std::string&) {};
 
 private:
     void tick();
+    // Says on standard error why the port shows "No tx", once for each new reason.
+    void report_port();
 
     std::string cartella_;
     PortRouter port_;
@@ -59,6 +63,7 @@ private:
     std::vector<std::string> virtual_ports_;
     bool stopped_ = false;
     bool saved_ = true;
+    std::string reported_reason_;
 };
 
 }  // namespace vadrel

@@ -17,15 +17,19 @@ sigset_t termination_set() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 }  // namespace
 #endif
 
-void block_termination_signals() {
+void take_over_signals() {
 #ifdef __linux__
     const sigset_t set = termination_set();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A reader that went away (`| head -1`) is the writer's business, not a
+    // reason to end: the write fails with EPIPE instead.
+    ::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// SIGINT and SIGTERM as a Qt signal, so the orderly shut-down runs in the
-// event loop. On Linux the two signals are blocked and read from a signalfd;
-// elsewhere the default handling stays.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed, the ssh link dropped) as
+// a Qt signal, so the orderly shut-down runs in the event loop. On Linux the
+// three signals are blocked and read from a signalfd; elsewhere the default
+// handling stays.
 
 #include <QObject>
 #include <memory>
@@ -10,9 +11,9 @@ class QSocketNotifier;
 
 namespace vadrel {
 
-// Blocks SIGINT and SIGTERM in this thread and in every thread started
-// later: call it first thing in main().
-void block_termination_signals();
+// Blocks SIGINT, SIGTERM and SIGHUP in this thread and in every thread
+// started later, and ignores SIGPIPE: call it first thing in main().
+void take_over_signals();
 
 class SignalWatcher : public QObject {
     Q_OBJECT

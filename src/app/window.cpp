@@ -2,41 +2,116 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <iostream>
+#include <cstdlib>
+#include <string_view>
+#include <unistd.h>
+#include <utility>
 
+#include "app/line_output.h"
 #include "app/program.h"
 #include "app/signals.h"
 #include "gui/main_window.h"
 #include "gui/window_shell.h"
 
+#ifdef VADREL_XCB
+#include <xcb/xcb.h>
+#endif
+
 namespace vadrel {
+
+namespace {
+
+// Qt's X11 plugin ends the process with exit(1) when its connection to the X
+// server breaks ("The X11 connection broke"), from deep inside the event
+// loop: no event, no return to us. exit() still runs the functions given to
+// atexit, so the shut-down runs there. While a window run is on, `active`
+// points at its program; the program runs its shut-down once whichever way
+// the run ends. This is the only hook exit() offers, hence the one static.
+class ShutDownAtExit {
+public:
+    ShutDownAtExit(std::unique_ptr<Program>& program, LineOutput& errors) {
+        static const bool registered = std::atexit(&ShutDownAtExit::run) == 0;
+        if (registered) active() = {&program, &errors};
+    }
+    ~ShutDownAtExit() { active() = {}; }
+    ShutDownAtExit(const ShutDownAtExit&) = delete;
+    ShutDownAtExit& operator=(const ShutDownAtExit&) = delete;
+
+private:
+    struct Run {
+        std::unique_ptr<Program>* program = nullptr;
+        LineOutput* errors = nullptr;
+    };
+    static Run& active() {
+        static Run run;
+        return run;
+    }
+    static void run() {
+        const Run run = std::exchange(active(), Run{});
+        if (run.program == nullptr || !*run.program) return;
+        const bool saved = (*run.program)->stop();
+        run.errors->write_line(saved ? "vadrel: lo schermo non è più raggiungibile; tabella dei mezzi salvata."
+                                     : "vadrel: lo schermo non è più raggiungibile.");
+        run.program->reset();  // closes the ports and removes the links to virtual ones
+    }
+};
+
+}  // namespace
+
+bool display_reachable(std::string& why) {
+#ifdef VADREL_XCB
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const char* display = std::getenv("DISPLAY");
+    const bool x11 = platform == nullptr || *platform == '\0' || std::string_view(platform).starts_with("xcb");
+    if (!x11 || display == nullptr || *display == '\0') return true;
+    // The same connection Qt is about to make; Qt aborts when it fails.
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const int error = xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    if (error == 0) return true;
+    why = std::string("lo schermo DISPLAY=") + display + " non risponde o rifiuta la connessione";
+    return false;
+#else
+    (void)why;
+    return true;
+#endif
+}
 
 int run_window(int argc, char** argv, const Options& options) {
     QApplication app(argc, argv);
+    LineOutput out(STDOUT_FILENO, 0);
+    LineOutput errors(STDERR_FILENO, standard_error_backlog);
     gui::WindowShell shell;
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
     } catch (const PortFailure& e) {
+        errors.write_line(std::string("vadrel: ") + e.what());
         shell.message_box(e.what(), program_title);
         return 1;
     }
-    for (const std::string& line : program->virtual_ports()) std::cout << line << std::endl;
+    program->say = [&errors](const std::string& line) { errors.write_line(line); };
+    for (const std::string& line : program->virtual_ports()) out.write_line(line);
 
     gui::MainWindow window(program->form());
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
     program->after_tick = [&] { window.render(); };
 
+    // A termination signal or the end of --durata: the shut-down, then every
+    // event loop ends, also that of a message box waiting for OK.
+    const auto end = [&window] {
+        window.close();
+        QCoreApplication::exit(0);
+    };
     SignalWatcher termination;
-    QObject::connect(&termination, &SignalWatcher::termination, &window, [&] { window.close(); });
-    if (options.durata) {
-        QTimer::singleShot(static_cast<int>(*options.durata * 1000.0), &window, [&] { window.close(); });
-    }
+    QObject::connect(&termination, &SignalWatcher::termination, &window, end);
+    if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
 
     program->start();
     window.render();
     window.show();
+    const ShutDownAtExit display_lost(program, errors);
     app.exec();
     return program->stop() ? 0 : 1;
 }

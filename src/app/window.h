@@ -1,12 +1,19 @@
 #pragma once
 // vadrel with its window.
 
+#include <string>
+
 #include "app/options.h"
 
 namespace vadrel {
 
 // Whether a screen is there to show a window on.
 bool display_available();
+
+// Whether the window program can reach the display it is given: false, with
+// the reason in `why`, when DISPLAY names an X server that does not answer
+// (Qt would abort). Only the window program can tell; elsewhere true.
+bool display_reachable(std::string& why);
 
 // Replaces this process with vadrel-finestra from the same folder, with the
 // same arguments; returns only when that cannot be done.

@@ -30,9 +30,12 @@ std::string serial_note(Form1& form, const Delivery& delivery) {
             ++form.scritture_saltate;
             return "  [non inviato: linea ancora occupata; saltati " + int_text(form.scritture_saltate) + "]";
         case Delivery::Serial::lost:
-            porta_persa(form);
-            return "  [non inviato: porta persa: " + delivery.loss + "]";
+            porta_persa(form, delivery.loss);
+            return "  [non inviato: " + form.motivo_no_tx + "]";
         case Delivery::Serial::closed:
+            // A port closed by a failure says why on each line.
+            if (!form.motivo_no_tx.empty()) return "  [non inviato: " + form.motivo_no_tx + "]";
+            break;
         case Delivery::Serial::written:
             break;
     }

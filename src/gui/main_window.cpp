@@ -373,6 +373,12 @@ void MainWindow::render() {
                 break;
         }
     }
+    // Why the port shows "No tx": the device and the system's reason, where
+    // the operator looks at the port's state.
+    const QString reason = qt_text(form_.motivo_no_tx);
+    for (const char* name : {"Frame5", "Label11"}) {
+        if (QWidget* widget = control_widget(name)) widget->setToolTip(reason);
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

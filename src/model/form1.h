@@ -169,6 +169,9 @@ public:
 
     // Ticks whose write the port skipped because the line was still busy.
     long long scritture_saltate = 0;
+    // Why the port shows "No tx": the device and the system's reason of the
+    // last port failure; empty while the port is open.
+    std::string motivo_no_tx;
     // True while a tick runs; a tick arriving from inside it is dropped.
     bool tick_in_corso = false;
 

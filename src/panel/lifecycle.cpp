@@ -56,7 +56,8 @@ void Form_Load(Form1& form, const std::string& cartella_programma) {
         port.set_settings(impostazioni_selezionate(form));
         port.open();
         mostra_tx_ok(form);
-    } catch (const PortFailure&) {
+    } catch (const PortFailure& e) {
+        form.motivo_no_tx = e.what();
         annulla_opt_com(form);
         mostra_no_tx(form);
     } catch (const std::exception& e) {

@@ -11,7 +11,8 @@ template <typename Operation>
 void with_port_rule(Form1& form, Operation operation) {
     try {
         operation();
-    } catch (const PortFailure&) {
+    } catch (const PortFailure& e) {
+        form.motivo_no_tx = e.what();
         form.platform.shell.message_box(errore_apertura, program_title);
         annulla_opt_com(form);
         mostra_no_tx(form);
@@ -30,6 +31,7 @@ void annulla_opt_com(Form1& form) {
 }
 
 void mostra_tx_ok(Form1& form) {
+    form.motivo_no_tx.clear();
     form.Label11.set_caption("Tx ok");
     form.Label11.set_colour(Colour::green_status());
 }
@@ -82,7 +84,8 @@ std::int16_t porta_selezionata(const Form1& form) {
     return 0;
 }
 
-void porta_persa(Form1& form) {
+void porta_persa(Form1& form, const std::string& motivo) {
+    form.motivo_no_tx = motivo;
     try {
         if (form.platform.port.is_open()) form.platform.port.close();
     } catch (const PortFailure&) {

@@ -20,8 +20,8 @@ void mostra_tx_ok(Form1& form);
 void mostra_no_tx(Form1& form);
 
 // Port choice: close the open port, set number N, open, "Tx ok". A port
-// failure shows the message, clears the port buttons and shows "No tx"; any
-// other error ends the program at once.
+// failure keeps its reason in motivo_no_tx, shows the message, clears the
+// port buttons and shows "No tx"; any other error ends the program at once.
 void scegli_porta(Form1& form, std::int16_t numero);
 void opt_com1_Click(Form1& form);
 void opt_com2_Click(Form1& form);
@@ -42,6 +42,7 @@ std::int16_t porta_selezionata(const Form1& form);
 
 // A write that failed on an open port (the adapter went away): the port is
 // closed and the panel shows it as a port that failed to open.
-void porta_persa(Form1& form);
+// `motivo` is the port's message, kept in motivo_no_tx.
+void porta_persa(Form1& form, const std::string& motivo);
 
 }  // namespace vadrel

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <tuple>
 
 #include "app/options.h"
@@ -29,6 +30,9 @@ TEST(Options, ReadsEveryOption) {
     EXPECT_EQ(o.modo, Options::Modo::multi);
     EXPECT_EQ(o.mezzi, "5");
     EXPECT_DOUBLE_EQ(*o.durata, 2.5);
+    // The longest run still fits the timer's int milliseconds.
+    EXPECT_EQ(parsed({"--durata", "2147483"}).durata, durata_massima);
+    EXPECT_LE(durata_ms(durata_massima).count(), std::numeric_limits<int>::max());
     const Options defaults = parsed({});
     EXPECT_EQ(std::tuple(defaults.senza_finestra, defaults.porta, defaults.baud, defaults.modo, defaults.com.empty()),
               std::tuple(false, 2, 4800, Options::Modo::gps, true));
@@ -50,7 +54,7 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
     const std::vector<std::vector<std::string>> rows = {
         {"--porta", "5"}, {"--porta"}, {"--baud", "1200"}, {"--modo", "auto"}, {"--com", "5=pty"},
         {"--com", "2"}, {"--com", "2="}, {"--com", "2=pty:"}, {"--durata", "0"}, {"--durata", "x"},
-        {"--cartella"}, {"--boh"}, {"-x"}, {"--mezzi"},
+        {"--cartella"}, {"--boh"}, {"-x"}, {"--mezzi"}, {"--durata", "3000000"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);

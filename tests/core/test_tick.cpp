@@ -149,10 +149,12 @@ TEST(Timer1Timer, BusyLineSkipsAndALostPortIsClosedUntilChosenAgain) {
     EXPECT_FALSE(r.form.opt_com2.selected());
     EXPECT_EQ(r.form.Label11.caption(), "No tx");
     r.port.fail_writes = false;
-    r.tick();  // the simulation goes on
+    r.tick();  // the simulation goes on, and each line says why nothing is sent
+    EXPECT_EQ(r.form.Picture1.lines().back(), "  [non inviato: adattatore scollegato]");
     r.form.opt_com2.select();
     r.tick();
     EXPECT_EQ(r.port.written.size(), 1u);
+    EXPECT_EQ(r.form.Picture1.lines().back(), r.port.written[0].substr(0, r.port.written[0].size() - 2));
 }
 
 // An output beside the serial port, as the network outputs are.
@@ -180,7 +182,7 @@ TEST(Timer1Timer, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
         {"only the other output runs", false, false, {true, ""}, "S"},
         {"the other output failed", false, false, {false, "  [TCP: guasto]"}, "  [TCP: guasto]"},
         {"both run, the other skipped", true, false, {true, "  [TCP: saltato]"}, "S  [TCP: saltato]"},
-        {"the serial port is lost", true, true, {true, ""}, "S  [non inviato: porta persa: adattatore scollegato]"},
+        {"the serial port is lost", true, true, {true, ""}, "S  [non inviato: adattatore scollegato]"},
     };
     for (const Row& row : rows) {
         Running r;

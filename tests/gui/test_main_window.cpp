@@ -159,6 +159,15 @@ TEST_F(Finestra, ButtonsGoThroughTheModel) {
     EXPECT_FALSE(find<QRadioButton>("Opt_gps_standard")->isChecked());
 }
 
+// A port that cannot be opened: the reason where the port's state is shown.
+TEST_F(Finestra, TheReasonOfNoTxIsTheTooltipOfTheTransmissionState) {
+    rig.port.failing_ports = {3};
+    QTest::mouseClick(find("opt_com3"), Qt::LeftButton);
+    EXPECT_EQ(find("Frame5")->toolTip(), q("porta inesistente"));
+    QTest::mouseClick(find("opt_com4"), Qt::LeftButton);
+    EXPECT_EQ(find("Label11")->toolTip(), QString());
+}
+
 TEST_F(Finestra, RenderShowsTheModel) {
     rig.form.Label11.set_visible(false);
     rig.form.Picture1.print(std::string("$GPRMC,A\0x", 10));

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The real program with its real window on a real (virtual) X server: the
-# window appears, its client area is 594 x 407 pixels below the menu bar, and
-# a termination request ends the program in order (the table is saved).
+# The real program with its real window on an X server of its own (Xvfb):
+# the window appears with a client area of 594 x 407 pixels below the menu
+# bar; SIGTERM and SIGHUP end it in order, also while a message box waits for
+# OK; when the X server goes away the table is saved before the end; a
+# DISPLAY with no server behind it runs the program headless.
 #
-#   xvfb-run -a window_xvfb.sh PATH/TO/vadrel
+#   window_xvfb.sh PATH/TO/vadrel
 #
 # Every wait is bounded; nothing waits a fixed time.
 set -euo pipefail
@@ -14,8 +16,9 @@ vadrel=$1
 caption="Quorvel vadrel - Simulatore GPS"
 scratch=$(mktemp -d)
 pid=""
+xvfb=""
 finish() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
+    for p in $pid $xvfb; do kill -KILL "$p" 2>/dev/null || true; done
     rm -rf "$scratch"
 }
 trap finish EXIT
@@ -25,45 +28,83 @@ fail() {
     cat "$scratch/vadrel.out" >&2 || true
     exit 1
 }
+# Runs the command until it succeeds, for at most 10 s.
+within_10s() {
+    for _ in $(seq 200); do
+        "$@" && return 0
+        sleep 0.05
+    done
+    return 1
+}
 
-"$vadrel" --cartella "$scratch" --com 2=pty >"$scratch/vadrel.out" 2>&1 &
-pid=$!
+start_x() {
+    : >"$scratch/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+    xvfb=$!
+    within_10s test -s "$scratch/display" || fail "Xvfb non è partito"
+    export DISPLAY=":$(cat "$scratch/display")"
+}
 
-window=""
-for _ in $(seq 200); do
-    window=$(window_with_caption "$caption")
-    [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || fail "vadrel è terminato prima di mostrare la finestra"
-    sleep 0.05
-done
-[ -n "$window" ] || fail "la finestra non è comparsa entro 10 secondi"
+# Starts vadrel in its window and sets $window.
+start_vadrel() {
+    rm -f "$scratch/vadrel.cnf"
+    "$vadrel" --cartella "$scratch" --com 2=pty "$@" >"$scratch/vadrel.out" 2>&1 &
+    pid=$!
+    window=""
+    shown() {
+        window=$(window_with_caption "$caption")
+        [ -n "$window" ] && xwininfo -id "$window" | grep -q "Map State: IsViewable"
+    }
+    within_10s shown || fail "la finestra non è comparsa entro 10 secondi"
+}
 
-# Mapped and viewable, not only created.
-for _ in $(seq 200); do
-    xwininfo -id "$window" | grep -q "Map State: IsViewable" && break
-    sleep 0.05
-done
+# Waits for vadrel to end and checks its exit code and that the table was saved.
+expect_end() {
+    local expected=$1 what=$2 status=""
+    within_10s eval '! kill -0 "$pid" 2>/dev/null' || fail "$what: vadrel non è terminato entro 10 secondi"
+    wait "$pid" && status=0 || status=$?
+    pid=""
+    [ "$status" -eq "$expected" ] || fail "$what: codice di uscita $status, atteso $expected"
+    [ -s "$scratch/vadrel.cnf" ] || fail "$what: vadrel.cnf non è stato scritto"
+    echo "ok: $what"
+}
+
+start_x
+
+start_vadrel
 info=$(xwininfo -id "$window")
-grep -q "Map State: IsViewable" <<<"$info" || fail "la finestra non è visibile"
 width=$(awk '/^ *Width:/ { print $2 }' <<<"$info")
 height=$(awk '/^ *Height:/ { print $2 }' <<<"$info")
 menu=$((height - 407))
 echo "finestra ${width}x${height}, barra dei menu ${menu} pixel"
 [ "$width" -eq 594 ] || fail "larghezza $width, attesa 594"
 [ "$menu" -ge 10 ] && [ "$menu" -le 60 ] || fail "altezza $height, attesa 407 più la barra dei menu"
-
-# A termination request closes the window in order: the table is written.
 kill -TERM "$pid"
-status=""
-for _ in $(seq 200); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-        wait "$pid" && status=0 || status=$?
-        break
-    fi
-    sleep 0.05
-done
-[ -n "$status" ] || fail "vadrel non è terminato entro 10 secondi dalla richiesta"
-pid=""
-[ "$status" -eq 0 ] || fail "vadrel è terminato con codice $status"
-[ -s "$scratch/vadrel.cnf" ] || fail "vadrel.cnf non è stato scritto alla chiusura"
-echo "ok"
+expect_end 0 "SIGTERM"
+
+start_vadrel
+kill -HUP "$pid"
+expect_end 0 "SIGHUP (il terminale si chiude)"
+
+# COM 1 on a device that is not there: choosing it opens the message box,
+# which waits for OK while SIGTERM comes. The button lies in Frame3 (9, 321)
+# at (7, 14), 71 x 15 pixels.
+start_vadrel --com 1="$scratch/nessuna-porta"
+xdotool mousemove --window "$window" 30 $((menu + 342)) click 1
+within_10s test -n "$(window_with_caption vadrel)" || fail "il messaggio di errore della porta non è comparso"
+kill -TERM "$pid"
+expect_end 0 "SIGTERM con il messaggio di errore aperto"
+
+start_vadrel
+kill -KILL "$xvfb"
+wait "$xvfb" 2>/dev/null || true
+xvfb=""
+expect_end 1 "il server X se ne va"
+grep -q "tabella dei mezzi salvata" "$scratch/vadrel.out" || fail "non dice che la tabella è salvata"
+
+# The same DISPLAY, now with nobody behind it.
+rm -f "$scratch/vadrel.cnf"
+"$vadrel" --cartella "$scratch" --com 2=pty --durata 0.5 >"$scratch/vadrel.out" 2>&1 || fail "senza schermo"
+grep -q "non risponde.*funziono senza finestra" "$scratch/vadrel.out" || fail "non dice perché funziona senza finestra"
+[ -s "$scratch/vadrel.cnf" ] || fail "senza schermo: vadrel.cnf non è stato scritto"
+echo "ok: DISPLAY senza server"

@@ -44,6 +44,7 @@ TEST(PortChoice, ClosesOpensAndReports) {
         EXPECT_EQ(label(rig.form), r.label) << r.name;
         EXPECT_EQ(rig.port.is_open(), r.open_after) << r.name;
         EXPECT_EQ(ports_selected(rig.form), r.message ? 0 : 1) << r.name;
+        EXPECT_EQ(rig.form.motivo_no_tx, r.message ? "porta inesistente" : "") << r.name;
         EXPECT_EQ(rig.shell.messages, r.message ? std::vector<std::string>{"vadrel: Errore nell'apertura della seriale"}
                                                 : std::vector<std::string>{})
             << r.name;

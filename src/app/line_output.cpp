@@ -1,0 +1,120 @@
+#include "line_output.h"
+
+#include <cerrno>
+#include <string>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifndef MSG_NOSIGNAL
+#define MSG_NOSIGNAL 0  // SIGPIPE is ignored anyway
+#endif
+#else
+#include <io.h>
+#endif
+
+namespace vadrel {
+
+#if defined(__unix__) || defined(__APPLE__)
+
+LineOutput::LineOutput(int fd, std::size_t backlog_limit) : fd_(fd), limit_(backlog_limit) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        closed_ = true;
+        return;
+    }
+    if (S_ISSOCK(info.st_mode)) {
+        kind_ = Kind::socket;
+    } else if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        own_fd_ = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (own_fd_ >= 0) {
+            kind_ = Kind::own_description;
+        } else if (errno == ENXIO) {
+            closed_ = true;  // a pipe whose reader has gone
+        } else {
+            // No /proc, or a terminal of another user that we may only use
+            // through the descriptor we were given: nonblocking for the
+            // moment of each write.
+            kind_ = Kind::plain;
+            const int flags = ::fcntl(fd, F_GETFL);
+            if (flags >= 0 && (flags & O_NONBLOCK) == 0) temporary_nonblock_ = true;
+        }
+    }
+}
+
+LineOutput::~LineOutput() {
+    flush();
+    if (own_fd_ >= 0) ::close(own_fd_);
+}
+
+std::size_t LineOutput::put(std::string_view bytes) {
+    if (closed_ || bytes.empty()) return 0;
+    ssize_t written = -1;
+    do {
+        switch (kind_) {
+            case Kind::own_description:
+                written = ::write(own_fd_, bytes.data(), bytes.size());
+                break;
+            case Kind::socket:
+                written = ::send(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+                break;
+            case Kind::plain: {
+                const int flags = temporary_nonblock_ ? ::fcntl(fd_, F_GETFL) : -1;
+                if (flags >= 0) ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+                written = ::write(fd_, bytes.data(), bytes.size());
+                const int error = errno;
+                if (flags >= 0) ::fcntl(fd_, F_SETFL, flags);
+                errno = error;
+                break;
+            }
+        }
+    } while (written < 0 && errno == EINTR);
+    if (written >= 0) return static_cast<std::size_t>(written);
+    if (errno != EAGAIN && errno != EWOULDBLOCK) closed_ = true;  // EPIPE, EIO (hung up), EBADF...
+    return 0;
+}
+
+#else  // elsewhere: plain blocking writes
+
+LineOutput::LineOutput(int fd, std::size_t backlog_limit) : fd_(fd), limit_(backlog_limit) {}
+LineOutput::~LineOutput() { flush(); }
+std::size_t LineOutput::put(std::string_view bytes) {
+    const auto written = ::_write(fd_, bytes.data(), static_cast<unsigned>(bytes.size()));
+    if (written < 0) closed_ = true;
+    return written < 0 ? 0 : static_cast<std::size_t>(written);
+}
+
+#endif
+
+void LineOutput::flush() {
+    if (!backlog_.empty()) backlog_.erase(0, put(backlog_));
+    if (closed_) backlog_.clear();
+}
+
+bool LineOutput::write_line(std::string_view line) {
+    flush();
+    if (closed_) return false;
+    std::string text(line);
+    text += '\n';
+    if (!backlog_.empty()) {
+        if (backlog_.size() + text.size() > limit_) {
+            ++dropped_;
+            return false;
+        }
+        backlog_ += text;
+        return true;
+    }
+    const std::size_t written = put(text);
+    if (closed_) return false;
+    if (written == 0 && text.size() > limit_) {
+        ++dropped_;
+        return false;
+    }
+    backlog_ = text.substr(written);  // the rest of a line begun, or a whole line that fits the limit
+    return true;
+}
+
+}  // namespace vadrel
