@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -158,10 +159,11 @@ public:
     bool angolo_tasto_giu = false;
     std::string lat_ns_salvato;
     std::string lon_ew_salvato;
-    // Whether a key went down in the hemisphere box since its text last
-    // changed: only then does its key up know what the box showed.
-    bool lat_ns_tasto_giu = false;
-    bool lon_ew_tasto_giu = false;
+    // The keys that went down in the hemisphere box since its text last
+    // changed: only their release knows what the box showed. Shift and the
+    // letter are released in either order.
+    std::set<int> lat_ns_tasti_giu;
+    std::set<int> lon_ew_tasti_giu;
 
     // The program's folder and the help file named at start-up.
     std::string cartella_programma;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "support/fakes.h"
 
 namespace vadrel {
@@ -64,6 +66,40 @@ TEST(HemisphereKeys, TheKeyDecides) {
         box.set_text(r.before);
         (r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew) = r.before;
         box.type(r.key, static_cast<char32_t>(r.key), r.shift);
+        EXPECT_EQ(box.text(), r.after) << r.name;
+        EXPECT_EQ(r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew, r.after) << r.name;
+    }
+}
+
+// A letter typed with Shift: the two keys are released in either order.
+TEST(HemisphereKeys, ShiftAndTheLetterReleasedInEitherOrder) {
+    constexpr int down = 1;
+    constexpr int up = 0;
+    const struct {
+        const char* name;
+        bool latitude;
+        const char* before;
+        std::vector<std::pair<int, int>> keys;
+        const char* after;
+    } rows[] = {
+        {"Shift released first", true, "N", {{down, keys::shift}, {down, 'S'}, {up, keys::shift}, {up, 'S'}}, "S"},
+        {"the letter released first", true, "N", {{down, keys::shift}, {down, 'S'}, {up, 'S'}, {up, keys::shift}},
+         "S"},
+        {"W with Shift released first", false, "E", {{down, keys::shift}, {down, 'W'}, {up, keys::shift}, {up, 'W'}},
+         "W"},
+        {"Shift alone keeps the letter", false, "W", {{down, keys::shift}, {up, keys::shift}}, "W"},
+    };
+    for (const auto& r : rows) {
+        Rig rig;
+        TextBox& box = r.latitude ? rig.form.txt_lat_ns : rig.form.txt_lon_ew;
+        box.set_text(r.before);
+        for (const auto& [direction, key] : r.keys) {
+            if (direction == down) {
+                box.key_down(key, true);
+            } else {
+                box.key_up(key, true);
+            }
+        }
         EXPECT_EQ(box.text(), r.after) << r.name;
         EXPECT_EQ(r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew, r.after) << r.name;
     }
