@@ -37,6 +37,10 @@ void Form_Load(Form1& form, const std::string& cartella_programma) {
     form.txt_lon_g.set_text("10");
     form.txt_lon_p.set_text("8,0623");
     form.txt_lon_ew.set_text("E");
+    // The hemisphere boxes and the unit showed N, E and Km/h from the window's
+    // creation, so no change handling stored them: the whole panel goes into
+    // the record, and a first run ended before any tick saves what it showed.
+    aggiorna_veicolo(form);
 
     if (leggi_configurazione(form) != 0) {
         form.mezzo_attuale = 0;

@@ -69,9 +69,9 @@ TEST_F(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
     rig.port.calls.clear();
     EXPECT_TRUE(Form_QueryUnload(rig.form));
     EXPECT_EQ(rig.port.calls, std::vector<std::string>{"close"});
-    // Without a tick the record holds only what the change handling stored:
-    // the hemisphere boxes showed N and E from the start, so they never changed.
-    std::string expected = "44,2,\"\",,10,8,\"\",0,0,#FALSE#,#FALSE#\r\n";
+    // Ended before the first tick: the record holds what the panel showed,
+    // the hemisphere letters and the unit of the window's creation included.
+    std::string expected = "44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#\r\n";
     for (int i = 1; i < 21; ++i) expected += empty_line;
     EXPECT_EQ(config(), expected + marker);
 }
