@@ -34,16 +34,21 @@ void cambia_veicolo(Form1& form) {
 }
 
 void aggiorna_veicolo(Form1& form) {
-    const RegionalFormat format = form.platform.format;
+    const NumberReading regional = NumberReading::regional_in(form.platform.format);
+    const NumberReading leading = NumberReading::leading();
     veicolo& v = form.veicolo_attuale();
-    store_regional(form.txt_lat_g.text(), format, v.lat_g);
-    store_regional(form.txt_lat_p.text(), format, v.lat_p);
+    // a box that cannot be read keeps the record's value
+    const auto store = [](const TextBox& box, NumberReading reading, std::int16_t& field) {
+        field = int16_from_text(box.text(), reading).value_or(field);
+    };
+    store(form.txt_lat_g, regional, v.lat_g);
+    store(form.txt_lat_p, regional, v.lat_p);
     v.lat_ns = form.txt_lat_ns.text();
-    store_regional(form.txt_lon_g.text(), format, v.lon_g);
-    store_regional(form.txt_lon_p.text(), format, v.lon_p);
+    store(form.txt_lon_g, regional, v.lon_g);
+    store(form.txt_lon_p, regional, v.lon_p);
     v.lon_ew = form.txt_lon_ew.text();
-    store_leading(form.txt_vel.text(), v.vel);
-    store_leading(form.txt_angolo.text(), v.angolo);
+    store(form.txt_vel, leading, v.vel);
+    store(form.txt_angolo, leading, v.angolo);
     v.km = form.opt_km.value();
     v.miglia = form.opt_miglia.value();
 }

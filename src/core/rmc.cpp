@@ -22,13 +22,9 @@ std::string without(std::string text, char removed) {
 // beyond the 16-bit range counts as beyond the cap when large, as 0 when
 // very negative.
 int vehicles_in_cycle(Form1& form) {
-    const double letto = leading_number(form.txt_num_mezzi.text());
-    int n = 0;
-    try {
-        n = to_int16(letto);
-    } catch (const OverflowError&) {
-        n = letto > 0 ? massimo_mezzi_ciclo + 1 : 0;
-    }
+    const std::string& testo = form.txt_num_mezzi.text();
+    int n = int16_from_text(testo, NumberReading::leading())
+                .value_or(leading_number(testo) > 0 ? massimo_mezzi_ciclo + 1 : 0);
     if (n > massimo_mezzi_ciclo) {
         form.txt_num_mezzi.set_text(int_text(massimo_mezzi_ciclo));
         n = massimo_mezzi_ciclo;

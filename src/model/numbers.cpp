@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace vadrel {
@@ -110,18 +109,13 @@ std::int16_t to_int16(double value) {
     return static_cast<std::int16_t>(rounded);
 }
 
-void store_regional(std::string_view text, RegionalFormat format, std::int16_t& field) {
+std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading reading) {
     try {
-        field = to_int16(regional_number(text, format));
+        return to_int16(reading.regional ? regional_number(text, *reading.regional) : leading_number(text));
     } catch (const ConversionError&) {
+        return std::nullopt;
     } catch (const OverflowError&) {
-    }
-}
-
-void store_leading(std::string_view text, std::int16_t& field) {
-    try {
-        field = to_int16(leading_number(text));
-    } catch (const OverflowError&) {
+        return std::nullopt;
     }
 }
 

@@ -3,6 +3,7 @@
 // regional conversion, 16-bit storage and the texts the panel writes.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,11 +49,20 @@ double round_half_even(double value);
 // throws OverflowError.
 std::int16_t to_int16(double value);
 
-// Stores what the text reads as into a 16-bit field: by the regional
-// conversion, or by the leading-number reading. A text that cannot be read,
-// or reads beyond 16 bits, leaves the field as it was.
-void store_regional(std::string_view text, RegionalFormat format, std::int16_t& field);
-void store_leading(std::string_view text, std::int16_t& field);
+// How a text is read as a number: the leading-number reading, or the whole
+// text by the regional conversion in a format.
+struct NumberReading {
+    std::optional<RegionalFormat> regional;
+
+    static constexpr NumberReading leading() { return {}; }
+    static constexpr NumberReading regional_in(RegionalFormat format) { return {format}; }
+};
+
+// The one way a text becomes a 16-bit whole number: read as `reading` says,
+// rounded half to even. Nothing when the text cannot be read or the value
+// does not fit 16 bits; the callers keep what they held, so a field is never
+// half-written.
+std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading reading);
 
 // 16-bit signed arithmetic that throws OverflowError instead of wrapping.
 std::int16_t add16(std::int16_t a, std::int16_t b);

@@ -70,8 +70,9 @@ void step(Form1& form, const Coordinate& c) {
 
     std::int16_t primi = record.*c.campo_primi;
     std::int16_t gradi = record.*c.campo_gradi;
-    store_regional(c.primi.text(), format, primi);
-    store_regional(c.gradi.text(), format, gradi);
+    const NumberReading regional = NumberReading::regional_in(format);
+    primi = int16_from_text(c.primi.text(), regional).value_or(primi);
+    gradi = int16_from_text(c.gradi.text(), regional).value_or(gradi);
     if (c.latitude) {
         normalizza_lat(gradi, primi, secondi);
     } else {

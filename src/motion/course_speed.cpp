@@ -14,12 +14,13 @@ bool is_digit_code(char32_t key) { return key >= U'0' && key <= U'9'; }
 
 // Whether the record's 16-bit field can hold what the text reads as.
 bool fits_record(const std::string& text) {
-    try {
-        to_int16(leading_number(text));
-        return true;
-    } catch (const OverflowError&) {
-        return false;
-    }
+    return int16_from_text(text, NumberReading::leading()).has_value();
+}
+
+// A text beyond 16 bits (only a box the keys cannot fill holds one) leaves
+// the field as it was.
+void store(const TextBox& box, std::int16_t& field) {
+    field = int16_from_text(box.text(), NumberReading::leading()).value_or(field);
 }
 
 // The filter decides first; a key it lets through is still refused when the
@@ -53,7 +54,7 @@ bool txt_angolo_KeyPress(Form1& form, char32_t character) {
     return accept_key(form.txt_angolo, character, filtro);
 }
 
-void txt_angolo_Change(Form1& form) { store_leading(form.txt_angolo.text(), form.veicolo_attuale().angolo); }
+void txt_angolo_Change(Form1& form) { store(form.txt_angolo, form.veicolo_attuale().angolo); }
 
 // Whatever key was released: a course below 0 or above 360 puts back the text
 // the box had when the last key went down. 0 and 360 stand. A release with
@@ -73,7 +74,7 @@ bool txt_vel_KeyPress(Form1& form, char32_t character) {
     return accept_key(form.txt_vel, character, filtro);
 }
 
-void txt_vel_Change(Form1& form) { store_leading(form.txt_vel.text(), form.veicolo_attuale().vel); }
+void txt_vel_Change(Form1& form) { store(form.txt_vel, form.veicolo_attuale().vel); }
 
 void opt_km_Click(Form1& form) {
     veicolo& v = form.veicolo_attuale();

@@ -26,7 +26,8 @@ void hemisphere_key_up(TextBox& box, std::set<int>& tasti_giu, const std::string
 
 // A text that is not a 16-bit number leaves the field as it was.
 void store(Form1& form, const TextBox& box, std::int16_t veicolo::*field) {
-    store_regional(box.text(), form.platform.format, form.veicolo_attuale().*field);
+    std::int16_t& stored = form.veicolo_attuale().*field;
+    stored = int16_from_text(box.text(), NumberReading::regional_in(form.platform.format)).value_or(stored);
 }
 
 }  // namespace

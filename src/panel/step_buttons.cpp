@@ -1,5 +1,7 @@
 #include "step_buttons.h"
 
+#include <optional>
+
 #include "model/numbers.h"
 
 namespace vadrel {
@@ -8,26 +10,24 @@ namespace {
 
 enum class Verso { su, giu };
 
-bool fits_int16(double value) { return value >= -32768.0 && value <= 32767.0; }
-
 // One click. The box's text is read by the leading-number reading ("1,7775"
 // reads as 1), stepped by one and tested once, in the button's direction only:
 // "+" past the limit gives 0, "-" below 0 gives the limit, so a value already
-// out of range just moves by one. The step is taken in wider arithmetic, so
-// "+" on 32767 wraps to 0 and "-" on -32768 to the limit like any other value
-// beyond the ends; a result that still does not fit 16 bits ("-" on 40000)
-// leaves box and record as they were. The record is written before the box,
-// whose change handling then stores the same value again.
+// out of range just moves by one ("+" on 32767 gives 0, "-" on -32768 the
+// limit, so the result always fits 16 bits). A text that does not read as a
+// 16-bit number leaves box and record as they were. The record is written
+// before the box, whose change handling then stores the same value again.
 void passo(Form1& form, TextBox& box, std::int16_t veicolo::*campo, Verso verso, int limite) {
-    double valore = round_half_even(leading_number(box.text()));
+    const std::optional<std::int16_t> letto = int16_from_text(box.text(), NumberReading::leading());
+    if (!letto) return;
+    int valore = *letto;
     if (verso == Verso::su) {
-        valore += 1.0;
-        if (valore > limite) valore = 0.0;
+        valore += 1;
+        if (valore > limite) valore = 0;
     } else {
-        valore -= 1.0;
-        if (valore < 0.0) valore = limite;
+        valore -= 1;
+        if (valore < 0) valore = limite;
     }
-    if (!fits_int16(valore)) return;
     const auto risultato = static_cast<std::int16_t>(valore);
     form.veicolo_attuale().*campo = risultato;
     box.set_text(int_text(risultato));

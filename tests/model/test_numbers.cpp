@@ -65,6 +65,28 @@ TEST(SevenDigitValue, KeepsSevenSignificantDigits) {
     EXPECT_DOUBLE_EQ(seven_digit_value(72928.47f), 72928.47);
     EXPECT_DOUBLE_EQ(seven_digit_value(1.7772653f), 1.777265);
     EXPECT_DOUBLE_EQ(seven_digit_value(0.0f), 0.0);
+}
+
+// The one reading of a 16-bit number from a text, under each of its two
+// readings; nothing where the text cannot be read or does not fit.
+TEST(Int16FromText, ReadsRoundsAndRefuses) {
+    const auto leading = NumberReading::leading();
+    const auto regional = NumberReading::regional_in(RegionalFormat::italian());
+    const struct {
+        const char* text;
+        NumberReading reading;
+        std::optional<int> expected;
+    } rows[] = {
+        {"1,7775", leading, 1}, {"1,7775", regional, 2}, {"12.5", leading, 12}, {"13,5", regional, 14},
+        {"-5", leading, -5}, {"", leading, 0}, {"", regional, std::nullopt}, {"abc", regional, std::nullopt},
+        {"32767", leading, 32767}, {"32768", leading, std::nullopt}, {"-32768,4", regional, -32768},
+        {"99999999999999999999", leading, std::nullopt}, {"1.000.000", regional, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        const auto read = int16_from_text(row.text, row.reading);
+        EXPECT_EQ(read ? std::optional<int>(*read) : std::nullopt, row.expected)
+            << '"' << row.text << '"' << (row.reading.regional ? " regional" : " leading");
+    }
     EXPECT_EQ(int_text(-3), "-3");
     EXPECT_EQ(int_text(0), "0");
 }

@@ -56,13 +56,11 @@ const Row rows[] = {
     // rounding half to even before the step; no number reads as 0
     {"Command1", "2.5", "3"}, {"Command1", "3.5", "5"},
     {"Command1", "abc", "1"}, {"Command2", "", "89"},
-    // the ends of the 16-bit range, and beyond them only the wrap brings the value back
+    // the ends of the 16-bit range; a text beyond it is left as it is
     {"Command1", "32767", "0"}, {"Command2", "32767", "32766"},
     {"Command1", "-32768", "-32767"}, {"Command2", "-32768", "89"},
-    {"Command2", "32768", "32767"}, {"Command1", "-32769", "-32768"},
-    {"Command1", "40000", "0"}, {"Command2", "40000", "="},
-    {"Command1", "-40000", "="}, {"Command2", "-40000", "89"},
-    {"Command8", std::string(400, '9'), "0"}, {"Command7", std::string(400, '9'), "="},
+    {"Command2", "32768", "="}, {"Command1", "-32769", "="},
+    {"Command8", std::string(400, '9'), "="},
 };
 
 TEST(StepButtons, EveryButtonThroughTheTable) {
