@@ -53,14 +53,17 @@ void Timer1_Timer(Form1& form) {
 
     const std::size_t m = static_cast<std::size_t>(form.mezzo_attuale);
     form.veicolo_attuale();  // checks the index
-    Clock& clock = form.platform.clock;
+    // One reading of the steady clock: the step covers exactly the time from
+    // the vehicle's last step to this one, and nothing falls in between.
+    const double adesso = form.platform.clock.steady_seconds();
     if (form.avviato[m] == 0) {
-        form.tempo_ultimo[m] = clock.seconds_since_midnight();
+        form.tempo_ultimo[m] = adesso;
         form.avviato[m] = 1;
     }
-    leggi_lat(form);
-    leggi_lon(form);
-    form.tempo_ultimo[m] = clock.seconds_since_midnight();
+    const double trascorso = adesso - form.tempo_ultimo[m];
+    leggi_lat(form, trascorso);
+    leggi_lon(form, trascorso);
+    form.tempo_ultimo[m] = adesso;
     aggiorna_veicolo(form);
     const std::string s = forma_stringa_rmc(form);
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,6 +35,29 @@ struct veicolo {
 };
 
 constexpr int numero_mezzi = 21;
+
+// One coordinate as the panel shows it: whole degrees, minutes and seconds
+// and the hemisphere letter.
+struct ShownCoordinate {
+    std::int16_t gradi = 0;
+    std::int16_t primi = 0;
+    std::int16_t secondi = 0;
+    std::string emisfero;
+    bool operator==(const ShownCoordinate&) const = default;
+};
+
+// Where a vehicle really is, kept beside its record from tick to tick:
+// seconds of arc, north and east positive, at full precision. The boxes and
+// the record show it rounded to whole seconds. `*_mostrata` is what the boxes
+// were last given for it; when the vehicle's boxes show something else, the
+// operator (the step buttons, the hemisphere keys) or a loaded file has moved
+// the vehicle, and the exact position starts again from the boxes.
+struct ExactPosition {
+    double lat = 0.0;  // -324000 (90 S) .. 324000 (90 N)
+    double lon = 0.0;  // -648000 (180 W) .. 648000 (180 E)
+    std::optional<ShownCoordinate> lat_mostrata;
+    std::optional<ShownCoordinate> lon_mostrata;
+};
 
 // The outside world as the form uses it.
 struct Platform {
@@ -149,10 +173,16 @@ public:
     std::string rmc_var_dir = "W";
     std::string rmc_checksum = "*00";
     std::array<std::int16_t, numero_mezzi> avviato{};
-    std::array<float, numero_mezzi> tempo_ultimo{};
+    // Per vehicle: the steady clock's reading (Clock::steady_seconds) taken at
+    // its last step.
+    std::array<double, numero_mezzi> tempo_ultimo{};
     std::array<veicolo, numero_mezzi> mezzi{};
+    // Per vehicle: its exact position, parallel to mezzi.
+    std::array<ExactPosition, numero_mezzi> posizioni{};
 
     // Values kept for single procedures.
+    // The latitude the last latitude step left, in radians, magnitude only;
+    // the longitude step scales by its cosine.
     double lat_radianti = 0.0;
     std::string angolo_salvato;
     // Whether a key went down in the course box since the last key up there.

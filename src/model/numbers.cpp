@@ -119,23 +119,6 @@ std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading
     }
 }
 
-std::int16_t add16(std::int16_t a, std::int16_t b) {
-    return to_int16(static_cast<double>(a) + static_cast<double>(b));
-}
-
-std::int16_t sub16(std::int16_t a, std::int16_t b) {
-    return to_int16(static_cast<double>(a) - static_cast<double>(b));
-}
-
 std::string int_text(long long value) { return std::to_string(value); }
-
-double seven_digit_value(float value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::general, 7);
-    double back = 0.0;
-    std::from_chars(buffer, result.ptr, back);
-    return back;
-}
 
 }  // namespace vadrel

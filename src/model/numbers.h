@@ -64,16 +64,7 @@ struct NumberReading {
 // half-written.
 std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading reading);
 
-// 16-bit signed arithmetic that throws OverflowError instead of wrapping.
-std::int16_t add16(std::int16_t a, std::int16_t b);
-std::int16_t sub16(std::int16_t a, std::int16_t b);
-
 // Plain decimal text: a leading "-" when negative, no padding, no grouping.
 std::string int_text(long long value);
-
-// A single-precision reading written in the general number format (at most
-// seven significant digits) and read back as a double: 72928.47f gives
-// 72928.47, not the float's exact binary value.
-double seven_digit_value(float value);
 
 }  // namespace vadrel

@@ -64,8 +64,10 @@ public:
 class Clock {
 public:
     virtual ~Clock() = default;
-    // Seconds since local midnight, with fractions.
-    virtual float seconds_since_midnight() = 0;
+    // Seconds on a steady clock, at full precision, from an origin of its
+    // own: no setting of the wall clock and no midnight moves it, so the
+    // difference of two readings is the time that really went by.
+    virtual double steady_seconds() = 0;
     // Local time of day as the regional format renders it: "20.15.28", "9.05.03".
     virtual std::string time_text() = 0;
     // Local date as the regional format renders it: "09/05/03".

@@ -1,7 +1,7 @@
 #include "advance.h"
 
 #include <cmath>
-#include <cstdio>
+#include <optional>
 
 #include "model/numbers.h"
 #include "motion/normalizza.h"
@@ -13,116 +13,176 @@ namespace {
 constexpr double raggio_terra_km = 6371.0;
 constexpr double km_per_miglio = 1.852;
 constexpr double secondi_per_ora = 3600.0;
-constexpr double giorno = 86400.0;
 
-// Which coordinate a step moves.
+// The northward and eastward parts of a unit step along a course in degrees.
+// The course is taken within its quarter of the compass, so the four
+// cardinal courses are exact: due west never drifts off its parallel, due
+// north never off its meridian.
+struct Direzione {
+    double nord;
+    double est;
+};
+
+Direzione direzione(double rotta) {
+    double gradi = std::fmod(rotta, 360.0);
+    if (gradi < 0.0) gradi += 360.0;
+    if (gradi >= 360.0) gradi = 0.0;
+    const int quarto = static_cast<int>(gradi / 90.0);
+    const double resto = (gradi - 90.0 * quarto) * pi_rotta / 180.0;
+    const double c = std::cos(resto);
+    const double s = std::sin(resto);
+    switch (quarto) {
+        case 0: return {c, s};
+        case 1: return {-s, c};
+        case 2: return {-c, -s};
+        default: return {s, -c};
+    }
+}
+
+// Kilometres along a great circle as seconds of arc.
+double secondi_arco(double km) { return km / raggio_terra_km * 180.0 / pi_rotta * 60.0 * 60.0; }
+
+// One coordinate on the panel: its boxes, its record fields, its letters.
 struct Coordinate {
     TextBox& gradi;
     TextBox& primi;
     TextBox& secondi;
+    TextBox& emisfero;
     std::int16_t veicolo::*campo_gradi;
     std::int16_t veicolo::*campo_primi;
     std::int16_t veicolo::*campo_secondi;
-    bool latitude;
+    char positivo;
+    char negativo;
+    std::optional<ShownCoordinate> ExactPosition::*mostrata;
 };
 
-// A position box that cannot be read keeps the vehicle's stored value.
-double read_seconds_or(const TextBox& box, std::int16_t stored, RegionalFormat format) {
-    try {
-        return regional_number(box.text(), format);
-    } catch (const ConversionError&) {
-        return stored;
-    }
+Coordinate latitude(Form1& f) {
+    return {f.txt_lat_g, f.txt_lat_p, f.txt_lat_s, f.txt_lat_ns, &veicolo::lat_g, &veicolo::lat_p,
+            &veicolo::lat_s, 'N', 'S', &ExactPosition::lat_mostrata};
 }
 
-std::string padded(std::int16_t value, std::size_t width) {
-    std::string text = int_text(value);
-    if (text.size() < width) text.insert(0, width - text.size(), '0');
-    return text;
+Coordinate longitude(Form1& f) {
+    return {f.txt_lon_g, f.txt_lon_p, f.txt_lon_s, f.txt_lon_ew, &veicolo::lon_g, &veicolo::lon_p,
+            &veicolo::lon_s, 'E', 'W', &ExactPosition::lon_mostrata};
 }
 
-// The minutes with at least two whole digits and exactly eight decimals, in
-// the regional format. The float is expanded from its seven significant digits.
-std::string eight_decimals(float minutes, RegionalFormat format) {
-    const double value = seven_digit_value(minutes);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%s%011.8f", value < 0 ? "-" : "", std::fabs(value));
-    std::string text = buffer;
-    text[text.find('.')] = format.decimal;
-    return text;
+// What the boxes show, read as their change handling reads them; a box that
+// cannot be read counts as the record's value.
+ShownCoordinate shown(Form1& form, const Coordinate& c) {
+    const NumberReading regional = NumberReading::regional_in(form.platform.format);
+    const veicolo& v = form.veicolo_attuale();
+    return {int16_from_text(c.gradi.text(), regional).value_or(v.*c.campo_gradi),
+            int16_from_text(c.primi.text(), regional).value_or(v.*c.campo_primi),
+            int16_from_text(c.secondi.text(), regional).value_or(v.*c.campo_secondi), c.emisfero.text()};
 }
 
-void step(Form1& form, const Coordinate& c) {
-    const RegionalFormat format = form.platform.format;
-    veicolo& record = form.veicolo_attuale();
-    const std::size_t m = static_cast<std::size_t>(form.mezzo_attuale);
+double seconds_of(const ShownCoordinate& s, char negativo) {
+    const double secondi = s.gradi * 3600.0 + s.primi * 60.0 + s.secondi;
+    return s.emisfero == std::string(1, negativo) ? -secondi : secondi;
+}
 
-    double secondi = read_seconds_or(c.secondi, record.*c.campo_secondi, format);
-    const double trascorso =
-        elapsed_seconds(form.platform.clock.seconds_since_midnight(), form.tempo_ultimo[m]);
-    const double rotta = leading_number(form.txt_angolo.text()) * pi_rotta / 180.0;
-    const double direzione = c.latitude ? std::cos(rotta) : std::sin(rotta);
-    double distanza = leading_number(form.txt_vel.text()) * trascorso / secondi_per_ora * direzione;
-    if (form.opt_miglia.selected()) distanza = distanza * km_per_miglio;
-    double angolo = distanza / raggio_terra_km * 180.0 / pi_rotta * 60.0 * 60.0;
-    if (!c.latitude) angolo = angolo / std::cos(form.lat_radianti);
-    secondi = secondi + angolo;
-
-    std::int16_t primi = record.*c.campo_primi;
-    std::int16_t gradi = record.*c.campo_gradi;
-    const NumberReading regional = NumberReading::regional_in(format);
-    primi = int16_from_text(c.primi.text(), regional).value_or(primi);
-    gradi = int16_from_text(c.gradi.text(), regional).value_or(gradi);
-    if (c.latitude) {
-        normalizza_lat(gradi, primi, secondi);
-    } else {
-        normalizza_lon(gradi, primi, secondi);
+// The exact position of the current vehicle, started again from the boxes
+// for each coordinate whose boxes no longer show what they were last given
+// (the first step, a step button, a hemisphere key, a loaded file). The
+// longitude is taken first: a latitude past a pole moves it.
+ExactPosition& current_position(Form1& form) {
+    ExactPosition& p = form.posizioni[static_cast<std::size_t>(form.mezzo_attuale)];
+    const Coordinate lon = longitude(form);
+    const ShownCoordinate lon_box = shown(form, lon);
+    if (p.lon_mostrata != lon_box) {
+        p.lon = seconds_of(lon_box, lon.negativo);
+        normalizza_lon(p.lon);
+        p.lon_mostrata = lon_box;
     }
-
-    c.gradi.set_text(int_text(gradi));
-    c.primi.set_text(int_text(primi));
-    const double secondi_interi = std::round(secondi);  // halves away from zero
-    c.secondi.set_text(int_text(static_cast<long long>(secondi_interi == 0.0 ? 0.0 : secondi_interi)));
-
-    const RmcField campo = compose_rmc_field(gradi, primi, secondi, c.latitude ? 2 : 3, format);
-    if (c.latitude) {
-        form.rmc_lat = campo.text();
-        form.lat_radianti = leading_number(campo.degrees) * pi_rotta / 180.0 +
-                            leading_number(campo.minutes) / 60.0 * pi_rotta / 180.0 +
-                            leading_number("." + campo.decimals) / 60.0 * pi_rotta / 180.0;
-    } else {
-        form.rmc_lon = campo.text();
+    const Coordinate lat = latitude(form);
+    const ShownCoordinate lat_box = shown(form, lat);
+    if (p.lat_mostrata != lat_box) {
+        p.lat = seconds_of(lat_box, lat.negativo);
+        normalizza_lat(p.lat, p.lon);
+        p.lat_mostrata = lat_box;
     }
+    return p;
+}
+
+// Kilometres travelled in `trascorso` seconds at the speed of the boxes.
+double km_percorsi(const Form1& form, double trascorso) {
+    const double distanza = leading_number(form.txt_vel.text()) * trascorso / secondi_per_ora;
+    return form.opt_miglia.selected() ? distanza * km_per_miglio : distanza;
+}
+
+// The boxes show the position rounded to whole seconds (halves away from
+// zero), so they never show 60 seconds or 60 minutes. The letter is the
+// side of the equator or of the prime meridian the vehicle is on; exactly on
+// the line the box keeps its letter.
+void show(const Coordinate& c, ExactPosition& p, double secondi_arco) {
+    const long long totale = std::llround(std::fabs(secondi_arco));
+    const std::string positivo(1, c.positivo);
+    const std::string negativo(1, c.negativo);
+    std::string lettera = secondi_arco < 0.0 ? negativo : positivo;
+    if (secondi_arco == 0.0 && c.emisfero.text() == negativo) lettera = negativo;
+    const ShownCoordinate nuovo{static_cast<std::int16_t>(totale / 3600),
+                                static_cast<std::int16_t>(totale / 60 % 60),
+                                static_cast<std::int16_t>(totale % 60), lettera};
+    c.gradi.set_text(int_text(nuovo.gradi));
+    c.primi.set_text(int_text(nuovo.primi));
+    c.secondi.set_text(int_text(nuovo.secondi));
+    c.emisfero.set_text(nuovo.emisfero);
+    p.*c.mostrata = nuovo;
+}
+
+double girata(double rotta) {
+    const double r = std::fmod(rotta + 180.0, 360.0);
+    return r < 0.0 ? r + 360.0 : r;
 }
 
 }  // namespace
 
-double elapsed_seconds(float now, float last) {
-    double trascorso = seven_digit_value(now) - static_cast<double>(last);
-    // Only a real wrap at midnight counts: the clock's own rounding can make a
-    // first step come out a few milliseconds negative, and that stays as it is.
-    if (trascorso < -giorno / 2.0) trascorso += giorno;
-    return trascorso;
+double passo_lat(ExactPosition& posizione, double rotta, double km) {
+    posizione.lat += secondi_arco(km) * direzione(rotta).nord;
+    return normalizza_lat(posizione.lat, posizione.lon) ? girata(rotta) : rotta;
 }
 
-RmcField compose_rmc_field(std::int16_t gradi, std::int16_t primi, double secondi,
-                           int degree_digits, RegionalFormat format) {
-    const float m = static_cast<float>(secondi / 60.0 + primi);
-    const std::string testo = eight_decimals(m, format);
-    const std::size_t separatore = testo.find_first_of(".,");
-    std::string cifre = "0000";
-    if (separatore != std::string::npos) cifre = (testo.substr(separatore + 1) + "00000000").substr(0, 4);
-    return {padded(gradi, static_cast<std::size_t>(degree_digits)), padded(primi, 2), cifre};
+void passo_lon(ExactPosition& posizione, double rotta, double km, double lat_radianti) {
+    // cos(lat_radianti) stays above zero: with pi taken as 3.141592 even the
+    // pole's 90 degrees are a little short of a right angle.
+    posizione.lon += secondi_arco(km) * direzione(rotta).est / std::cos(lat_radianti);
+    normalizza_lon(posizione.lon);
 }
 
-void leggi_lat(Form1& form) {
-    step(form, {form.txt_lat_g, form.txt_lat_p, form.txt_lat_s, &veicolo::lat_g, &veicolo::lat_p,
-                &veicolo::lat_s, true});
+double radianti(double secondi_arco) { return std::fabs(secondi_arco) / 3600.0 * pi_rotta / 180.0; }
+
+std::string campo_rmc(double secondi_arco, int degree_digits) {
+    // ten-thousandths of a minute, cut: 60 * 10000 / 3600 of them per second
+    const auto decimi = static_cast<long long>(std::fabs(secondi_arco) * 500.0 / 3.0);
+    std::string campo = int_text(decimi / 600000);
+    if (campo.size() < static_cast<std::size_t>(degree_digits)) {
+        campo.insert(0, static_cast<std::size_t>(degree_digits) - campo.size(), '0');
+    }
+    const long long resto = decimi % 600000;  // minutes and their decimals: mmdddd
+    campo += '0' + static_cast<char>(resto / 100000);
+    campo += '0' + static_cast<char>(resto / 10000 % 10);
+    campo += '.';
+    for (long long cifra = 1000; cifra > 0; cifra /= 10) campo += '0' + static_cast<char>(resto / cifra % 10);
+    return campo;
 }
 
-void leggi_lon(Form1& form) {
-    step(form, {form.txt_lon_g, form.txt_lon_p, form.txt_lon_s, &veicolo::lon_g, &veicolo::lon_p,
-                &veicolo::lon_s, false});
+void leggi_lat(Form1& form, double trascorso) {
+    ExactPosition& p = current_position(form);
+    const double rotta = leading_number(form.txt_angolo.text());
+    const double dopo = passo_lat(p, rotta, km_percorsi(form, trascorso));
+    show(latitude(form), p, p.lat);
+    form.rmc_lat = campo_rmc(p.lat, 2);
+    form.lat_radianti = radianti(p.lat);
+    // the course box and the record take the course on the far side of the pole
+    if (dopo != rotta) form.txt_angolo.set_text(int_text(std::llround(dopo)));
+}
+
+void leggi_lon(Form1& form, double trascorso) {
+    ExactPosition& p = current_position(form);
+    const double rotta = leading_number(form.txt_angolo.text());
+    passo_lon(p, rotta, km_percorsi(form, trascorso), form.lat_radianti);
+    show(longitude(form), p, p.lon);
+    form.rmc_lon = campo_rmc(p.lon, 3);
 }
 
 }  // namespace vadrel

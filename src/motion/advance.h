@@ -1,10 +1,12 @@
 #pragma once
-// Dead reckoning of the current vehicle, one coordinate at a time, on a
-// sphere of radius 6371 km: the panel's boxes are read, advanced by speed
-// times the time since the vehicle's last step along the course, normalised
-// and written back, and the sentence's field is composed.
+// Dead reckoning on a sphere of radius 6371 km. Each vehicle's exact position
+// (Form1::posizioni, seconds of arc) moves by its speed times the time since
+// its last step along its true course: 0 north, 90 east, 180 south, 270 west,
+// in every hemisphere; a negative speed goes backwards. Nothing of the step
+// is rounded away: the boxes and the record show the position rounded to
+// whole seconds, the sentence's fields to a ten-thousandth of a minute, and
+// the next step goes on from the exact position.
 
-#include <cstdint>
 #include <string>
 
 #include "model/form1.h"
@@ -14,22 +16,32 @@ namespace vadrel {
 // The value of pi the motion model has always used.
 inline constexpr double pi_rotta = 3.141592;
 
-void leggi_lat(Form1& form);
-void leggi_lon(Form1& form);
+// The latitude half of a step of `km` kilometres along the course `rotta`
+// (degrees). Returns the course held after it: over a pole the vehicle comes
+// down the far side heading the other way, so the course turns by 180.
+double passo_lat(ExactPosition& posizione, double rotta, double km);
 
-// The latitude or longitude field of $GPRMC: degrees padded to `degree_digits`,
-// minutes padded to two, ".", and four decimals of the minutes, cut.
-struct RmcField {
-    std::string degrees;
-    std::string minutes;
-    std::string decimals;
-    std::string text() const { return degrees + minutes + "." + decimals; }
-};
-RmcField compose_rmc_field(std::int16_t gradi, std::int16_t primi, double secondi,
-                           int degree_digits, RegionalFormat format);
+// The longitude half of the same step, at the latitude the latitude half
+// left (`lat_radianti`, magnitude, from radianti()).
+void passo_lon(ExactPosition& posizione, double rotta, double km, double lat_radianti);
 
-// Seconds of one step: the time since the vehicle's last step. A step that
-// spans local midnight, where the clock starts again from 0, gets a day back.
-double elapsed_seconds(float now, float last);
+// A latitude of `secondi_arco` in radians, magnitude only.
+double radianti(double secondi_arco);
+
+// The $GPRMC field of a coordinate of `secondi_arco` (its magnitude; the
+// letter says the hemisphere): degrees padded to `degree_digits`, two digits
+// of minutes, ".", four decimals of minutes, cut. Degrees, minutes and
+// decimals come from one count, so they always agree: "4401.7772",
+// "01008.0814", "8959.9999", "9000.0000".
+std::string campo_rmc(double secondi_arco, int degree_digits);
+
+// The steps of the current vehicle on the panel: its exact position (started
+// again from the boxes when they no longer show it) moves by the speed and
+// course of the boxes over `trascorso` seconds. The boxes get the new
+// position, the sentence its field (rmc_lat, rmc_lon). leggi_lat leaves
+// lat_radianti for leggi_lon and turns the course box at a pole; the tick
+// calls leggi_lat, then leggi_lon, with the same elapsed time.
+void leggi_lat(Form1& form, double trascorso);
+void leggi_lon(Form1& form, double trascorso);
 
 }  // namespace vadrel

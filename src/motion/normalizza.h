@@ -1,12 +1,17 @@
 #pragma once
-// Carrying seconds into minutes and minutes into degrees after a step, and
-// wrapping the degrees: 89 is the largest latitude, 179 the largest longitude.
-
-#include <cstdint>
+// Keeping an exact position (seconds of arc, north and east positive) on the
+// globe after a step: going on across the 180th meridian and over a pole.
+// Crossing the equator needs nothing: the latitude just changes sign.
 
 namespace vadrel {
 
-void normalizza_lat(std::int16_t& gradi, std::int16_t& primi, double& secondi);
-void normalizza_lon(std::int16_t& gradi, std::int16_t& primi, double& secondi);
+// A latitude that went past a pole comes back down over it: the vehicle is
+// then on the meridian 180 degrees away (the longitude moves by half a turn)
+// and heads the other way. Returns true when that happened, false when the
+// latitude was already within 90 S .. 90 N (or came round a whole meridian).
+bool normalizza_lat(double& lat, double& lon);
+
+// Brings a longitude into 180 W .. 180 E: east of 180 E is west of it.
+void normalizza_lon(double& lon);
 
 }  // namespace vadrel

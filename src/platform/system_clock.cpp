@@ -1,28 +1,10 @@
 #include "system_clock.h"
 
-#include <QTimeZone>
+#include <chrono>
 #include <cstdio>
 #include <utility>
 
 namespace vadrel {
-
-// Counted on the zone's standard time, so the reading runs on without a jump
-// when the clocks change and comes back to 0 exactly once a day, a whole day
-// after it last did: the elapsed time of a step is then never an hour off,
-// neither at the change nor at the midnight after it. (In summer the reading
-// is an hour behind the time of day; only differences of it are used.)
-float seconds_since_midnight_of(const QDateTime& reading) {
-    int offset = reading.offsetFromUtc();
-    if (reading.timeSpec() == Qt::TimeZone || reading.timeSpec() == Qt::LocalTime) {
-        const QTimeZone zone =
-            reading.timeSpec() == Qt::TimeZone ? reading.timeZone() : QTimeZone::systemTimeZone();
-        if (zone.isValid()) offset = zone.standardTimeOffset(reading);
-    }
-    constexpr qint64 day_ms = 86'400'000;
-    const qint64 local_ms = reading.toMSecsSinceEpoch() + static_cast<qint64>(offset) * 1000;
-    const qint64 ms = ((local_ms % day_ms) + day_ms) % day_ms;
-    return static_cast<float>(ms) / 1000.0f;
-}
 
 std::string time_text_of(const QTime& time) {
     char text[16];
@@ -38,7 +20,9 @@ std::string date_text_of(const QDate& date) {
 
 SystemClock::SystemClock(Source source) : source_(std::move(source)) {}
 
-float SystemClock::seconds_since_midnight() { return seconds_since_midnight_of(source_()); }
+double SystemClock::steady_seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 std::string SystemClock::time_text() {
     time_reading_ = source_();

@@ -1,10 +1,11 @@
 #pragma once
-// The real clock: local time of day and date.
+// The real clock: a steady clock for the steps, local time of day and date
+// for the sentences.
 //
 //   SystemClock clock;
-//   clock.seconds_since_midnight();  // 72928.25f at 20:15:28.250 in winter (counted on standard time)
-//   clock.time_text();               // "20.15.28"; "9.05.03" before ten
-//   clock.date_text();               // "09/05/03" for 9 May 2003
+//   clock.steady_seconds();  // 12345.678901234: from an origin of its own, never set back
+//   clock.time_text();       // "20.15.28"; "9.05.03" before ten
+//   clock.date_text();       // "09/05/03" for 9 May 2003
 //
 // The sentence builder asks for the time text and then the date text. Both
 // come from one reading of the clock: the date text reuses the reading the
@@ -21,10 +22,6 @@
 namespace vadrel {
 
 // Pure renderings of one reading.
-// The real time elapsed since the local day began: on the days the clocks go
-// forward or back it differs from the time of day by an hour, so the step of
-// a vehicle across the change covers the seconds that really went by.
-float seconds_since_midnight_of(const QDateTime& reading);
 std::string time_text_of(const QTime& time);  // "H.mm.ss", hour without a leading zero
 std::string date_text_of(const QDate& date);  // "dd/MM/yy"
 
@@ -34,7 +31,9 @@ public:
     // The source gives the local date and time; tests pass fixed readings.
     explicit SystemClock(Source source = &QDateTime::currentDateTime);
 
-    float seconds_since_midnight() override;
+    // std::chrono::steady_clock: setting the wall clock, the clocks going
+    // forward or back and midnight leave it alone.
+    double steady_seconds() override;
     std::string time_text() override;
     std::string date_text() override;
 

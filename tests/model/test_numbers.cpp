@@ -54,19 +54,6 @@ TEST(ToInt16, RoundsHalfToEvenAndChecksTheRange) {
     }
 }
 
-TEST(Int16Arithmetic, OverflowsInsteadOfWrapping) {
-    EXPECT_EQ(add16(32766, 1), 32767);
-    EXPECT_THROW(add16(32767, 1), OverflowError);
-    EXPECT_EQ(sub16(-32767, 1), -32768);
-    EXPECT_THROW(sub16(-32768, 1), OverflowError);
-}
-
-TEST(SevenDigitValue, KeepsSevenSignificantDigits) {
-    EXPECT_DOUBLE_EQ(seven_digit_value(72928.47f), 72928.47);
-    EXPECT_DOUBLE_EQ(seven_digit_value(1.7772653f), 1.777265);
-    EXPECT_DOUBLE_EQ(seven_digit_value(0.0f), 0.0);
-}
-
 // The one reading of a 16-bit number from a text, under each of its two
 // readings; nothing where the text cannot be read or does not fit.
 TEST(Int16FromText, ReadsRoundsAndRefuses) {

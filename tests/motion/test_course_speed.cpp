@@ -160,7 +160,7 @@ TEST(Speed, TypedSpeedMovesTheVehicleOverATickAndANegativeOneBackwards) {
         show(f.txt_vel, "");
         type(f.txt_vel, row.speed);
         Timer1_Timer(f);  // the first tick only stamps the vehicle's time
-        rig.clock.seconds += 1.0f;
+        rig.clock.steady += 1.0;
         Timer1_Timer(f);
         EXPECT_EQ(f.txt_lat_s.text(), row.lat_s) << row.name;
         EXPECT_EQ(f.mezzi[0].lat_s, std::stoi(row.lat_s)) << row.name;

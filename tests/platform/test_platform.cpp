@@ -15,7 +15,6 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -285,24 +284,6 @@ TEST(LineSettings, ReadsAndWritesBackTheSettingsTexts) {
     for (const char* text : {"", "4800,N,8", "4800,N,8,1,", "4801,N,8,1", "-4800,N,8,1", "4800.0,N,8,1",
                              "4800,N,9,1", "4800,N,4,1", "4800,N,8,3", " 4800,N,8,1", "99999999999,N,8,1"}) {
         EXPECT_FALSE(parse_line_settings(text).has_value()) << '"' << text << '"';
-    }
-}
-
-// Counted on standard time: no jump when the clocks change, fractions kept.
-TEST(ClockTexts, SecondsSinceMidnightRunOnWhenTheClocksChange) {
-    const QTimeZone rome("Europe/Rome");
-    if (!rome.isValid()) GTEST_SKIP() << "no time zone data";
-    const auto at = [&](int month, int day, QTime time) { return QDateTime(QDate(2026, month, day), time, rome); };
-    const std::tuple<const char*, QDateTime, float> rows[] = {
-        {"winter evening, fractions kept", at(12, 6, QTime(20, 15, 28, 250)), 72928.25f},
-        {"clocks forward: 03:00 is 02:00 standard time", at(3, 29, QTime(3, 0, 0)), 7200.0f},
-        {"summer: the day turns at 01:00", at(5, 9, QTime(0, 59, 59)), 86399.0f},
-        {"summer: 01:00 is 0", at(5, 9, QTime(1, 0, 0)), 0.0f},
-        {"clocks back, first 02:30", QDateTime::fromSecsSinceEpoch(1792888200, rome), 5400.0f},
-        {"clocks back, second 02:30: an hour later", QDateTime::fromSecsSinceEpoch(1792891800, rome), 9000.0f},
-    };
-    for (const auto& [situation, reading, seconds] : rows) {
-        EXPECT_EQ(seconds_since_midnight_of(reading), seconds) << situation;
     }
 }
 

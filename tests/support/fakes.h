@@ -61,11 +61,11 @@ private:
 
 class FakeClock : public Clock {
 public:
-    float seconds_since_midnight() override { return seconds; }
+    double steady_seconds() override { return steady; }
     std::string time_text() override { return time; }
     std::string date_text() override { return date; }
 
-    float seconds = 72928.0f;
+    double steady = 1000.0;
     std::string time = "20.15.28";
     std::string date = "09/05/03";
 };
