@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  gpsd
+  gpsd python3-nmea2
   xvfb xauth x11-utils xdotool
   python3
 )

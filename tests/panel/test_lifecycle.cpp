@@ -76,6 +76,40 @@ TEST_F(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
     EXPECT_EQ(config(), expected + marker);
 }
 
+// Due west along 44 00 N and due north along 10 08 E, ten minutes a run at
+// 100 km/h: the other coordinate stays on its minute, tick after tick and
+// through three restarts from the saved file.
+TEST_F(Lifecycle, CardinalCoursesStayOnTheirMinuteAcrossRestarts) {
+    const struct {
+        const char* first_line;
+        const char* course;
+        const char* field;
+    } rows[] = {
+        {"44,0,\"N\",,10,8,\"E\",100,270,#TRUE#,#FALSE#", "270", "4400.0000"},
+        {"44,0,\"N\",,10,8,\"E\",100,360,#TRUE#,#FALSE#", "360", "01008.0000"},
+    };
+    for (const auto& r : rows) {
+        std::string file = std::string(r.first_line) + "\r\n";
+        for (int i = 1; i < 21; ++i) file += empty_line;
+        std::ofstream(folder / "vadrel.cnf", std::ios::binary) << file + marker;
+        for (int run = 1; run <= 3; ++run) {
+            Rig rig;
+            rig.port.force_open();
+            Form_Load(rig.form, folder.string());
+            for (int second = 0; second < 600; ++second) {
+                rig.clock.steady += 1.0;
+                Timer1_Timer(rig.form);
+                const std::string& field = std::string(r.course) == "270" ? rig.form.rmc_lat : rig.form.rmc_lon;
+                ASSERT_EQ(field, r.field) << "course " << r.course << ", run " << run << ", second " << second;
+            }
+            ASSERT_TRUE(Form_QueryUnload(rig.form));
+        }
+        const std::string saved = config();
+        const std::string kept = std::string(r.course) == "270" ? "44,0,\"N\"," : ",10,8,\"E\",";
+        EXPECT_NE(saved.substr(0, saved.find('\r')).find(kept), std::string::npos) << saved.substr(0, 60);
+    }
+}
+
 TEST_F(Lifecycle, APortFailureAtStartUpShowsNoTxWithoutAMessageAndShutDownStillSaves) {
     Rig rig;
     rig.port.failing_ports = {2};
