@@ -7,19 +7,16 @@ and the saved course is turned round."""
 
 import concurrent.futures
 import datetime
-import json
 import math
 import os
 import select
-import socket
-import subprocess
 import sys
 import tempfile
 import time
 
 import pynmea2
 
-from vadrel_run import Vadrel
+from vadrel_run import Vadrel, gpsd_reports
 
 EMPTY = b'0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#\r\n'
 MARKER = b'"#","#","#","#","#","#","#","#","#","#"\r\n'
@@ -40,53 +37,17 @@ ROWS = [
 ]
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 def seconds_of(moment):
     return moment.hour * 3600 + moment.minute * 60 + moment.second + moment.microsecond / 1e6
 
 
 def gpsd_fixes(device, deadline):
     """(time, lat, lon) of the first FIXES TPV reports gpsd gives."""
-    port = free_port()
-    control = os.path.join(tempfile.mkdtemp(prefix="gpsd-"), "control")
-    daemon = subprocess.Popen(["/usr/sbin/gpsd", "-N", "-n", "-S", str(port), "-F", control, device],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     fixes = []
-    try:
-        while True:
-            try:
-                conn = socket.create_connection(("127.0.0.1", port), timeout=2)
-                break
-            except OSError:
-                if time.monotonic() > deadline:
-                    raise
-                time.sleep(0.1)
-        with conn:
-            conn.sendall(b'?WATCH={"enable":true,"json":true};\n')
-            buffer = b""
-            while len(fixes) < FIXES and time.monotonic() < deadline:
-                try:
-                    chunk = conn.recv(4096)
-                except socket.timeout:
-                    continue
-                if not chunk:
-                    break
-                buffer += chunk
-                while b"\n" in buffer:
-                    line, buffer = buffer.split(b"\n", 1)
-                    report = json.loads(line)
-                    if report.get("class") == "TPV" and "lat" in report and "time" in report:
-                        moment = datetime.datetime.fromisoformat(report["time"].replace("Z", "+00:00"))
-                        fixes.append((seconds_of(moment), report["lat"], report["lon"]))
-    finally:
-        daemon.terminate()
-        daemon.wait(timeout=10)
-    return fixes[:FIXES]
+    for report in gpsd_reports(device, FIXES, deadline):
+        moment = datetime.datetime.fromisoformat(report["time"].replace("Z", "+00:00"))
+        fixes.append((seconds_of(moment), report["lat"], report["lon"]))
+    return fixes
 
 
 def pynmea2_fixes(device, deadline):

@@ -1,8 +1,10 @@
 """Starting the real vadrel program for the end-to-end tests."""
 
+import json
 import os
 import re
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -43,3 +45,49 @@ class Vadrel:
 
     def config_path(self):
         return os.path.join(self.folder, "vadrel.cnf")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def gpsd_reports(device, count, deadline):
+    """Runs gpsd on the device and returns its first `count` TPV reports with
+    a position. Without -b gpsd writes its probe bytes into the port, which
+    vadrel must drop."""
+    port = free_port()
+    control = os.path.join(tempfile.mkdtemp(prefix="gpsd-"), "control")
+    daemon = subprocess.Popen(["/usr/sbin/gpsd", "-N", "-n", "-S", str(port), "-F", control, device],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    reports = []
+    try:
+        while True:
+            try:
+                conn = socket.create_connection(("127.0.0.1", port), timeout=2)
+                break
+            except OSError:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.1)
+        with conn:
+            conn.sendall(b'?WATCH={"enable":true,"json":true};\n')
+            buffer = b""
+            while len(reports) < count and time.monotonic() < deadline:
+                try:
+                    chunk = conn.recv(4096)
+                except socket.timeout:
+                    continue
+                if not chunk:
+                    break
+                buffer += chunk
+                while b"\n" in buffer:
+                    line, buffer = buffer.split(b"\n", 1)
+                    report = json.loads(line)
+                    if report.get("class") == "TPV" and "lat" in report and "time" in report:
+                        reports.append(report)
+    finally:
+        daemon.terminate()
+        daemon.wait(timeout=10)
+    return reports[:count]
