@@ -98,6 +98,9 @@ int run_headless(int argc, char** argv, const Options& options) {
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
+    } catch (const FolderRefused& e) {
+        std::cerr << "vadrel: " << e.what() << std::endl;
+        return 2;
     } catch (const PortFailure& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         return 1;

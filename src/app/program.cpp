@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <exception>
 
@@ -11,9 +12,15 @@
 
 namespace vadrel {
 
+namespace {
+
+std::string executable_folder() { return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(); }
+
+}  // namespace
+
 Program::Program(const Options& options, Shell& shell)
-    : cartella_(options.cartella ? *options.cartella
-                                 : QCoreApplication::applicationDirPath().toStdString()) {
+    : folder_(std::make_unique<ProgramFolder>(options.cartella ? *options.cartella : executable_folder())),
+      table_(std::make_unique<TableFile>(*folder_)) {
     for (const auto& [numero, mapping] : options.com) {
         if (mapping.virtuale) {
             const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
@@ -26,20 +33,29 @@ Program::Program(const Options& options, Shell& shell)
     apply_start_options(*form_, options);
     collega_eventi(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
+    autosave_.setInterval(intervallo_salvataggio);
+    connect(&autosave_, &QTimer::timeout, this, [this] {
+        if (!stopped_) salva_se_cambiata(*form_, *table_);
+    });
 }
 
 Program::~Program() = default;
 
 void Program::start() {
-    Form_Load(*form_, cartella_);
+    Form_Load(*form_, *table_);
     // The help file is installed beside the executable: a folder of the
-    // operator's own choosing (--cartella) without one still gets it.
+    // operator's own choosing (--cartella) without one still gets it. The
+    // folder's own is named as Qt can open it, whatever the folder's name.
+    const QString own = folder_->qt_path("vadrel.hlp");
     const QString beside = QCoreApplication::applicationDirPath() + "/vadrel.hlp";
-    if (!QFileInfo::exists(QString::fromStdString(form_->file_help)) && QFileInfo::exists(beside)) {
+    if (QFileInfo::exists(own)) {
+        form_->file_help = own.toStdString();
+    } else if (QFileInfo::exists(beside)) {
         form_->file_help = beside.toStdString();
     }
     report_port();
     timer_.start();
+    autosave_.start();
 }
 
 void Program::report_port() {
@@ -53,7 +69,8 @@ bool Program::stop() {
     if (!stopped_) {
         stopped_ = true;
         timer_.stop();
-        saved_ = Form_QueryUnload(*form_);
+        autosave_.stop();
+        saved_ = Form_QueryUnload(*form_, *table_);
     }
     return saved_;
 }

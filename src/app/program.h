@@ -3,12 +3,15 @@
 // port, clock and timer around one panel, start-up, the tick and shut-down.
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/options.h"
+#include "config/program_folder.h"
+#include "config/table_file.h"
 #include "model/form1.h"
 #include "platform/output_fanout.h"
 #include "platform/port_router.h"
@@ -20,10 +23,11 @@ namespace vadrel {
 class Program : public QObject {
     Q_OBJECT
 public:
-    // Maps the COM ports of the options (making the virtual ones), builds the
-    // panel with the options' selections, and wires its events. The program's
-    // folder (vadrel.cnf, vadrel.hlp) is --cartella, else the executable's.
-    // Throws PortFailure when a virtual port cannot be made.
+    // Opens the program's folder (vadrel.cnf, vadrel.hlp: --cartella, else
+    // the executable's), maps the COM ports of the options (making the
+    // virtual ones), builds the panel with the options' selections, and wires
+    // its events. Throws FolderRefused when the folder cannot be used, before
+    // any port is made; PortFailure when a virtual port cannot be made.
     Program(const Options& options, Shell& shell);
     ~Program() override;
 
@@ -31,11 +35,11 @@ public:
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
 
-    // Start-up, then the second-aligned ticks begin.
+    // Start-up, then the second-aligned ticks and the autosave begin.
     void start();
-    // Shut-down, once: stops the ticks, closes the port, saves the table.
-    // Returns false when the table could not be saved; a later call returns
-    // the same.
+    // Shut-down, once: stops the ticks and the autosave, closes the port,
+    // saves the table. Returns false when vadrel.cnf does not hold the table;
+    // a later call returns the same.
     bool stop();
 
     // Called after every tick, for the monitor of the headless run or the window.
@@ -48,7 +52,10 @@ private:
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
 
-    std::string cartella_;
+    std::unique_ptr<ProgramFolder> folder_;
+    std::unique_ptr<TableFile> table_;
+    // A changed table is saved within intervallo_salvataggio of the change.
+    QTimer autosave_;
     PortRouter port_;
     OutputFanOut output_{port_};
     SystemClock clock_;

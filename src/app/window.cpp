@@ -85,6 +85,10 @@ int run_window(int argc, char** argv, const Options& options) {
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
+    } catch (const FolderRefused& e) {
+        std::cerr << "vadrel: " << e.what() << std::endl;
+        shell.message_box(e.what(), program_title);
+        return 2;
     } catch (const PortFailure& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         shell.message_box(e.what(), program_title);

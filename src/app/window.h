@@ -20,7 +20,8 @@ bool display_reachable(std::string& why);
 void exec_window_program(char** argv);
 
 // Runs the panel in its window until the window is closed; returns the exit
-// code: 0 after an orderly shut-down, 1 when the table could not be saved.
+// code: 0 after an orderly shut-down, 1 when vadrel.cnf does not hold the
+// table, 2 when the program's folder cannot be used (after a message box).
 int run_window(int argc, char** argv, const Options& options);
 
 }  // namespace vadrel

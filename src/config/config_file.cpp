@@ -1,162 +1,169 @@
-// vadrel.cnf on disk, in the program's folder. The path is always built from
-// the folder; the current directory is never changed here.
+// vadrel.cnf on disk. Every file operation goes through the program's folder;
+// the current directory is never used here.
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QString>
-#include <array>
+#include <algorithm>
 #include <cerrno>
-#include <optional>
+#include <vector>
 
-#include "configurazione.h"
+#include "table_file.h"
 
 namespace vadrel {
 
 namespace {
 
 // A good file is under 2 KB; a file of more than this is read only this far,
-// so a huge or endless file cannot hold up the start-up.
-constexpr qint64 largest_file = 1 << 20;
+// so a huge or endless file cannot hold up the start-up (and counts as
+// damaged unless its end marker comes first).
+constexpr std::size_t largest_file = 1 << 20;
 
-QString folder_of(const Form1& form) { return QString::fromStdString(form.cartella_programma); }
-
-std::string_view view_of(const QByteArray& data) {
-    return std::string_view(data.constData(), static_cast<std::size_t>(data.size()));
+// The next number after every name of that base in the folder, whatever
+// stands under it: a number once used is never used again.
+unsigned next_number(const ProgramFolder& folder, std::string_view base) {
+    unsigned highest = 0;
+    for (const std::string& name : folder.names()) highest = std::max(highest, name_number(name, base).value_or(0));
+    return highest + 1;
 }
 
-QString config_path(const Form1& form) {
-    return QDir(folder_of(form)).filePath(QString::fromLatin1(nome_file_configurazione));
+std::string numbered(std::string_view base, unsigned number) {
+    return std::string(base) + "." + std::to_string(number);
 }
 
-// The bytes of a regular file, or nothing when missing or unreadable.
-std::optional<QByteArray> read_file(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile()) return std::nullopt;  // missing, or a directory, fifo or device
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray data = file.read(largest_file);
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
-    return data;
-}
-
-// The system's own reason for a failed file operation, in Italian. A missing
-// folder is told from the folder itself, not from the error: a file system
-// that refuses the call can report "no such file" too.
-QString system_reason(int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("permesso negato");
-        case EROFS:
-            return QStringLiteral("il disco è di sola lettura");
-        case ENOSPC:
-            return QStringLiteral("il disco è pieno");
-        case EDQUOT:
-            return QStringLiteral("lo spazio disponibile per l'utente è esaurito");
-        case EFBIG:
-            return QStringLiteral("il file supera la dimensione consentita");
-        case EIO:
-            return QStringLiteral("errore di lettura o scrittura sul disco");
-        case EISDIR:
-            return QStringLiteral("al posto del file c'è una cartella");
-        default:
-            return {};
-    }
-}
-
-// Why the save failed: what the folder shows first, then the error of the call.
-QString reason(const Form1& form, const QString& path, const QString& step, int error) {
-    const QString folder = form.cartella_programma.empty() ? QStringLiteral(".") : folder_of(form);
-    const QFileInfo folder_info(folder);
-    QString why;
-    if (!folder_info.exists()) {
-        why = QStringLiteral("la cartella %1 non esiste").arg(QDir::toNativeSeparators(folder));
-    } else if (!folder_info.isDir()) {
-        why = QStringLiteral("%1 non è una cartella").arg(QDir::toNativeSeparators(folder));
-    } else if (QFileInfo(path).isDir()) {
-        why = QStringLiteral("al posto del file c'è una cartella");
-    } else {
-        why = system_reason(error);
-    }
-    return why.isEmpty() ? step : step + QStringLiteral(": ") + why;
+// Why vadrel.cnf cannot be replaced without harm, or nothing.
+QString left_as_it_is(const FolderEntry& file) {
+    if (file.kind == FolderEntry::Kind::folder && file.ours) return QStringLiteral("al suo posto c'è una cartella");
+    return not_usable(file);
 }
 
 void report(Form1& form, const QString& text) {
     form.platform.shell.message_box(text.toStdString(), program_title);
 }
 
-// Writes `data` to `path` through a file beside it renamed over the old one.
-// Empty when done, otherwise the Italian reason.
-QString save_atomically(const Form1& form, const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    errno = 0;
-    // Unbuffered: a buffered write that the disk takes only in part is
-    // flushed at commit, where a short write is not reported and the cut
-    // file would replace the good one. Written directly, the count tells.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return reason(form, path, QStringLiteral("impossibile creare il file"), errno);
+}  // namespace
+
+std::int16_t TableFile::read(std::array<veicolo, numero_mezzi>& mezzi) {
+    const auto data = folder_.read(nome_file_configurazione, largest_file);
+    if (!data) return 0;
+    const std::int16_t result = leggi_configurazione_testo(*data, mezzi);
+    if (result == 1) saved_ = *data;
+    return result;
+}
+
+// Copies a vadrel.cnf that does not read back; empty when a verified copy
+// exists (`note` then tells where), else why the file must stay as it is.
+// One try per damaged file and run.
+QString TableFile::keep_copy(const FolderEntry& file, QString& note) {
+    if (copied_ == file.identity) return copy_failure_;
+    copied_ = file.identity;
+    copy_failure_.clear();
+    const auto data = folder_.read(nome_file_configurazione, largest_file);
+    std::array<veicolo, numero_mezzi> scratch{};
+    if (!data) {
+        copy_failure_ = QStringLiteral("non si può leggere");
+        return copy_failure_;
     }
-    errno = 0;
-    if (file.write(data) != data.size() || file.size() != data.size()) {
-        const int error = errno;
-        file.cancelWriting();
-        return reason(form, path, QStringLiteral("scrittura non riuscita"), error);
+    if (data->empty() || leggi_configurazione_testo(*data, scratch) == 1) return {};
+
+    unsigned number = next_number(folder_, nome_copia_configurazione);
+    FileError error;
+    std::string copy;
+    for (int attempt = 0; attempt < 3; ++attempt, ++number) {
+        copy = numbered(nome_copia_configurazione, number);
+        error = folder_.copy(nome_file_configurazione, copy);
+        if (!error || error.code != EEXIST) break;
     }
-    errno = 0;
-    if (!file.commit()) {
-        return reason(form, path, QStringLiteral("scrittura non riuscita"), errno);
+    if (error) {
+        copy_failure_ = QStringLiteral("non era leggibile per intero e non è stato possibile conservarne una copia "
+                                       "in %1 (%2)")
+                            .arg(folder_.shown(copy), error.text());
+        return copy_failure_;
+    }
+    note = QStringLiteral("Il file di configurazione %1 non era leggibile per intero.\n"
+                          "Una copia è stata conservata in %2.")
+               .arg(folder_.shown(nome_file_configurazione), folder_.shown(copy));
+    // The newest few copies stay; only vadrel's own files are taken away.
+    std::vector<unsigned> copies;
+    for (const std::string& name : folder_.names()) {
+        const auto n = name_number(name, nome_copia_configurazione);
+        const FolderEntry entry = n ? folder_.look(name) : FolderEntry{};
+        if (n && entry.kind == FolderEntry::Kind::file && entry.ours) copies.push_back(*n);
+    }
+    std::sort(copies.begin(), copies.end());
+    for (std::size_t i = 0; i + copie_conservate < copies.size(); ++i) {
+        folder_.remove(numbered(nome_copia_configurazione, copies[i]));
     }
     return {};
 }
 
-// A present file that does not read to its end marker was edited or damaged
-// outside the program; the table read from it may be only part of it. Keep
-// its bytes beside it before the table replaces it.
-void keep_damaged_file(Form1& form, const QString& path) {
-    const auto data = read_file(path);
-    if (!data || data->isEmpty()) return;
-    std::array<veicolo, numero_mezzi> scratch{};
-    if (leggi_configurazione_testo(view_of(*data), scratch) == 1) return;
-    const QString copy = QDir(folder_of(form)).filePath(QString::fromLatin1(nome_copia_configurazione));
-    const QString failure = save_atomically(form, copy, *data);
-    const QString shown = QDir::toNativeSeparators(path);
-    if (failure.isEmpty()) {
-        report(form, QStringLiteral("Il file di configurazione %1 non era leggibile per intero.\n"
-                                    "Una copia è stata conservata in %2.")
-                         .arg(shown, QDir::toNativeSeparators(copy)));
-    } else {
-        report(form, QStringLiteral("Il file di configurazione %1 non era leggibile per intero e "
-                                    "non è stato possibile conservarne una copia in %2 (%3).")
-                         .arg(shown, QDir::toNativeSeparators(copy), failure));
+// The name the table takes beside a vadrel.cnf that must stay as it is:
+// one per run, never one an earlier run left.
+std::string TableFile::beside_name() {
+    const FolderEntry entry = beside_.empty() ? FolderEntry{} : folder_.look(beside_);
+    const bool usable = entry.kind == FolderEntry::Kind::file && entry.ours;
+    if (beside_.empty() || !usable) {
+        beside_ = numbered(nome_tabella_a_parte, next_number(folder_, nome_tabella_a_parte));
     }
+    return beside_;
 }
 
-}  // namespace
+TableFile::Outcome TableFile::save(const std::string& text) {
+    const FolderEntry file = folder_.look(nome_file_configurazione);
+    const QString shown = folder_.shown(nome_file_configurazione);
+    QString note;
+    QString left = left_as_it_is(file);
+    if (left.isEmpty() && file.kind == FolderEntry::Kind::file) left = keep_copy(file, note);
+    const auto with_note = [&](const QString& message) { return note.isEmpty() ? message : note + "\n" + message; };
 
-std::string percorso_configurazione(const Form1& form) { return config_path(form).toStdString(); }
+    if (left.isEmpty()) {
+        const FileError error = folder_.replace(nome_file_configurazione, text);
+        if (!error) {
+            saved_ = text;
+            return {Where::file, note};
+        }
+        return {Where::nowhere,
+                with_note(QStringLiteral("Impossibile salvare la tabella dei veicoli nel file %1: %2.\n%3")
+                              .arg(shown, error.text(),
+                                   file.kind == FolderEntry::Kind::missing
+                                       ? QStringLiteral("Il file non è stato creato.")
+                                       : QStringLiteral("Il file precedente è rimasto invariato.")))};
+    }
 
-std::int16_t leggi_configurazione(Form1& form) {
-    const auto data = read_file(config_path(form));
-    if (!data) return 0;
-    return leggi_configurazione_testo(view_of(*data), form.mezzi);
+    const std::string beside = beside_name();
+    const FileError error = folder_.replace(beside, text);
+    if (!error) {
+        saved_ = text;
+        return {Where::beside, QStringLiteral("Il file di configurazione %1 è stato lasciato com'è: %2.\n"
+                                              "La tabella dei veicoli è stata salvata in %3.")
+                                   .arg(shown, left, folder_.shown(beside))};
+    }
+    return {Where::nowhere, QStringLiteral("Impossibile salvare la tabella dei veicoli: il file di configurazione %1 "
+                                           "è stato lasciato com'è (%2) e il salvataggio in %3 non è riuscito: %4.")
+                                .arg(shown, left, folder_.shown(beside), error.text())};
 }
 
-bool scrivi_configurazione(Form1& form) {
-    const QString path = config_path(form);
+bool TableFile::first_report(const QString& message) {
+    if (message == reported_) return false;
+    reported_ = message;
+    return true;
+}
+
+std::int16_t leggi_configurazione(Form1& form, TableFile& file) { return file.read(form.mezzi); }
+
+bool scrivi_configurazione(Form1& form, TableFile& file) {
+    const TableFile::Outcome outcome = file.save(testo_configurazione(form.mezzi));
+    if (!outcome.message.isEmpty()) report(form, outcome.message);
+    return outcome.where == TableFile::Where::file;
+}
+
+void salva_se_cambiata(Form1& form, TableFile& file) {
     const std::string text = testo_configurazione(form.mezzi);
-    keep_damaged_file(form, path);
-    const bool existed = QFileInfo(path).isFile();
-    const QString failure =
-        save_atomically(form, path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    if (failure.isEmpty()) return true;
-    report(form, QStringLiteral("Impossibile salvare la tabella dei veicoli nel file %1: %2.\n%3")
-                     .arg(QDir::toNativeSeparators(path), failure,
-                          existed ? QStringLiteral("Il file precedente è rimasto invariato.")
-                                  : QStringLiteral("Il file non è stato creato.")));
-    return false;
+    if (file.is_saved(text)) return;
+    const TableFile::Outcome outcome = file.save(text);
+    if (outcome.where == TableFile::Where::file) file.clear_report();
+    // Told before it is shown: a save that runs while the message is open
+    // finds it already told.
+    if (!outcome.message.isEmpty() && (outcome.where == TableFile::Where::file || file.first_report(outcome.message))) {
+        report(form, outcome.message);
+    }
 }
 
 }  // namespace vadrel

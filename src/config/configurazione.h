@@ -11,11 +11,12 @@
 // away), lon_g, lon_p, lon_ew, vel, angolo, km, miglia. The seconds are not
 // kept.
 //
-// The reader and the writer over bytes are pure, so they can be fuzzed and
-// tested without a disk; leggi_configurazione and scrivi_configurazione do the
-// file work in the program's folder.
+// The reader and the writer over bytes are pure and free of Qt, so they can
+// be fuzzed and tested without a disk; table_file.h does the file work in
+// the program's folder.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,9 +26,17 @@
 namespace vadrel {
 
 inline constexpr const char* nome_file_configurazione = "vadrel.cnf";
-// Where a configuration file that could not be read is kept before the table
-// replaces it.
+// A vadrel.cnf that does not read back is copied, before the table replaces
+// it, to vadrel.cnf.bak.1, .2, ... (a new number each time); the newest
+// copie_conservate are kept. vadrel.cnf.bak alone is the copy earlier
+// versions made: never touched.
 inline constexpr const char* nome_copia_configurazione = "vadrel.cnf.bak";
+inline constexpr unsigned copie_conservate = 5;
+// When vadrel.cnf has to be left as it is, the table is saved beside it
+// under vadrel.cnf.nuovo.N, a number no earlier run used.
+inline constexpr const char* nome_tabella_a_parte = "vadrel.cnf.nuovo";
+// A changed table is on disk within this time.
+inline constexpr std::chrono::seconds intervallo_salvataggio{5};
 
 // Reads the records of `content` into `mezzi` from index 0 upward. Returns 1
 // when the end marker was reached, 0 on any failure; on failure the records
@@ -42,20 +51,5 @@ std::string testo_configurazione(const std::array<veicolo, numero_mezzi>& mezzi)
 // The text as the file writes it: quotes and any byte that is not printable
 // ASCII are replaced, so that every written file reads back.
 std::string testo_scrivibile(std::string_view text);
-
-// Full path of vadrel.cnf in the program's folder (the current directory when
-// the folder is empty).
-std::string percorso_configurazione(const Form1& form);
-
-// Reads vadrel.cnf from the program's folder into form.mezzi. 1 when read up
-// to its end marker; 0 when missing, unreadable or damaged. Never shows a
-// message and never changes the current directory.
-std::int16_t leggi_configurazione(Form1& form);
-
-// Replaces vadrel.cnf in the program's folder with form.mezzi, atomically:
-// the previous file stays whole until the new one is complete on disk. When
-// the file cannot be written the operator is told through the shell and the
-// previous file is left as it was. Returns true when saved.
-bool scrivi_configurazione(Form1& form);
 
 }  // namespace vadrel

@@ -4,13 +4,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "config/configurazione.h"
 #include "core/fleet.h"
 #include "serial/link.h"
 
 namespace vadrel {
 
-void Form_Load(Form1& form, const std::string& cartella_programma) {
+void Form_Load(Form1& form, TableFile& file) {
     form.rmc_id = "$GPRMC";
     form.rmc_ora = "000000";
     form.rmc_stato = "A";
@@ -23,13 +22,13 @@ void Form_Load(Form1& form, const std::string& cartella_programma) {
     form.tx_attiva = 1;
     form.mezzo_attuale = 0;
 
-    // Files are always named with the folder, so a folder that cannot be
-    // made current changes nothing else.
-    form.cartella_programma = cartella_programma;
+    // Files are always reached through the folder, so a folder that cannot
+    // be made current changes nothing else.
+    form.cartella_programma = file.folder().path();
     std::error_code ignored;
-    std::filesystem::current_path(cartella_programma, ignored);
+    std::filesystem::current_path(form.cartella_programma, ignored);
 
-    form.file_help = (std::filesystem::path(cartella_programma) / "vadrel.hlp").string();
+    form.file_help = file.folder().file_path("vadrel.hlp");
 
     form.txt_lat_g.set_text("44");
     form.txt_lat_p.set_text("1,7775");
@@ -42,7 +41,7 @@ void Form_Load(Form1& form, const std::string& cartella_programma) {
     // the record, and a first run ended before any tick saves what it showed.
     aggiorna_veicolo(form);
 
-    if (leggi_configurazione(form) != 0) {
+    if (leggi_configurazione(form, file) != 0) {
         form.mezzo_attuale = 0;
         cambia_veicolo(form);
     }
@@ -69,13 +68,13 @@ void Form_Load(Form1& form, const std::string& cartella_programma) {
     }
 }
 
-bool Form_QueryUnload(Form1& form) {
+bool Form_QueryUnload(Form1& form, TableFile& file) {
     try {
         if (form.platform.port.is_open()) form.platform.port.close();
     } catch (const PortFailure&) {
         // a port that fails to close is closed enough: the table is saved all the same
     }
-    return scrivi_configurazione(form);
+    return scrivi_configurazione(form, file);
 }
 
 void menu_info_Click(Form1& form) { form.platform.shell.show_about(); }

@@ -2,23 +2,23 @@
 // Start-up and shut-down of the panel, shared by the window and the headless
 // run, and the information menu.
 
-#include <string>
-
+#include "config/table_file.h"
 #include "model/form1.h"
 
 namespace vadrel {
 
 // Start-up, once, before the panel is first shown: the initial state, the
-// program's folder as current directory, the help file, the default
-// position, the vehicle table from vadrel.cnf, and the port the panel shows
-// opened at the speed the panel shows. A port that cannot be opened leaves no
-// port button selected and "No tx" in red, without a message box.
-void Form_Load(Form1& form, const std::string& cartella_programma);
+// program's folder (the folder of `file`) as current directory, the help
+// file, the default position, the vehicle table from vadrel.cnf, and the port
+// the panel shows opened at the speed the panel shows. A port that cannot be
+// opened leaves no port button selected and "No tx" in red, without a
+// message box.
+void Form_Load(Form1& form, TableFile& file);
 
 // Shut-down: closes the port if it is open, then saves the vehicle table.
-// Never refuses. Returns false when the table could not be saved (the shell
-// has already said so, and the previous file is intact).
-bool Form_QueryUnload(Form1& form);
+// Never refuses. Returns false when vadrel.cnf does not hold the table (the
+// shell has already said so and where the table is, if anywhere).
+bool Form_QueryUnload(Form1& form, TableFile& file);
 
 // The information menu: the about box.
 void menu_info_Click(Form1& form);

@@ -3,17 +3,19 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <optional>
+#include <functional>
+#include <memory>
 #include <tuple>
 
 #include "config_check.h"
-#include "config/configurazione.h"
+#include "config/table_file.h"
+#include "support/scratch_folder.h"
 #include "support/fakes.h"
 
 namespace vadrel::testing {
@@ -155,91 +157,259 @@ TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
     }
 }
 
-// The program's folder: a temporary folder of its own per case.
+// vadrel.cnf in a real folder of its own per case.
 struct Bench {
     FakePort port;
     OutputFanOut output{port};
     FakeClock clock;
     FakeShell shell;
     Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
-    QTemporaryDir dir;
+    ScratchFolder f;
+    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<TableFile> file;
 
-    Bench() {
-        form.cartella_programma = dir.path().toStdString();
+    explicit Bench(const std::string& before = "") {
+        if (!before.empty()) f.put(nome_file_configurazione, before);
         form.mezzi = sentinel;
+        run();
     }
-    std::string path(const char* name = nome_file_configurazione) const { return dir.filePath(name).toStdString(); }
-    void put(const std::string& bytes) const { std::ofstream(path(), std::ios::binary) << bytes; }
-    std::string get(const char* name = nome_file_configurazione) const { return bytes_of(path(name)); }
+    // A new run of the program in the same folder.
+    void run() {
+        file.reset();
+        folder.reset();
+        folder = std::make_unique<ProgramFolder>(f.path());
+        file = std::make_unique<TableFile>(*folder);
+    }
+    std::string cnf() const { return f.get(nome_file_configurazione); }
+    ino_t inode() const {
+        struct stat st {};
+        return stat(f.at(nome_file_configurazione).c_str(), &st) == 0 ? st.st_ino : 0;
+    }
+    // The names in the folder besides vadrel.cnf and the lock.
+    std::vector<std::string> others() const {
+        std::vector<std::string> names = f.names();
+        std::erase_if(names, [](const std::string& n) { return n == nome_file_configurazione || n == "vadrel.lock"; });
+        return names;
+    }
 };
 
-// Read from the program's folder (never the current directory), only its first MiB.
+// A disk that takes only so many bytes per file, as a full one does.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        const rlimit small{std::min(bytes, saved_.rlim_cur), saved_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+const std::string damaged = worked_example_text().substr(0, 70) + "boh";
+// Over a MiB and without an end marker, every byte value in it.
+const std::string big_damaged = [] {
+    std::string bytes(3 << 20, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 3);
+    return bytes;
+}();
+
+// Read from the program's folder, never the current directory, and only its
+// first MiB.
 TEST(ConfigFile, ReadsTheFileInTheProgramsFolder) {
-    const std::tuple<const char*, std::optional<std::string>, bool, int> rows[] = {  // name, bytes, a folder?, result
-        {"missing", std::nullopt, false, 0}, {"a folder by that name", std::nullopt, true, 0},
-        {"marker early, 2 MiB after it", worked_example_text() + std::string(2 << 20, 'x'), false, 1},
-        {"2 MiB of blanks before the marker", std::string(2 << 20, ' ') + "#", false, 0},
+    // name, bytes ("" none, "/" a folder, "|" a fifo), result
+    const std::tuple<const char*, std::string, int> rows[] = {
+        {"missing", "", 0}, {"a folder by that name", "/", 0}, {"a fifo by that name", "|", 0},
+        {"marker early, 2 MiB after it", worked_example_text() + std::string(2 << 20, 'x'), 1},
+        {"2 MiB of blanks before the marker", std::string(2 << 20, ' ') + "#", 0},
     };
-    for (const auto& [name, bytes, folder, result] : rows) {
+    for (const auto& [name, bytes, result] : rows) {
         Bench b;
-        if (bytes) b.put(*bytes);
-        if (folder) { ASSERT_TRUE(QDir(b.dir.path()).mkdir(nome_file_configurazione)); }
-        EXPECT_EQ(leggi_configurazione(b.form), result) << name;
+        const std::string path = b.f.at(nome_file_configurazione);
+        if (bytes == "/") {
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+        } else if (bytes == "|") {
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+        }
+        if (bytes.size() > 1) b.f.put(nome_file_configurazione, bytes);
+        EXPECT_EQ(leggi_configurazione(b.form, *b.file), result) << name;
         EXPECT_EQ(b.form.mezzi, result ? worked_example_table() : sentinel) << name;
         EXPECT_TRUE(b.shell.messages.empty()) << name;
     }
 }
 
-// No file, a good one longer than the new, a damaged one: each replaced whole, a
-// damaged one kept as a copy first, and nothing else left in the folder.
-TEST(ConfigFile, ASaveReplacesTheWholeFileKeepingADamagedOneAsACopy) {
-    const std::string damaged = worked_example_text().substr(0, 70) + "boh";
+// Replaced whole; one that does not read back is first copied, byte for
+// byte and with its mode, under a number no copy had, the newest few kept.
+TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
     const std::string longer = testo_configurazione(full_table()) + std::string(10000, 'x');
-    for (const std::string& before : {std::string(), longer, damaged}) {
-        Bench b;
-        if (!before.empty()) b.put(before);
+    struct Row {
+        const char* name;
+        std::string before;
+        unsigned mode;
+        std::vector<std::string> present;  // other names there before; "d:" a folder
+        const char* copy;                  // "" for none
+        std::vector<std::string> after;    // other names there after
+    };
+    const Row rows[] = {
+        {"no file", "", 0644, {}, "", {}},
+        {"a good file, longer", longer, 0644, {}, "", {}},
+        {"damaged", damaged, 0644, {}, "vadrel.cnf.bak.1", {"vadrel.cnf.bak.1"}},
+        {"damaged, over a MiB, private", big_damaged, 0600, {}, "vadrel.cnf.bak.1", {"vadrel.cnf.bak.1"}},
+        {"a folder and an old copy in the way", damaged, 0640, {"d:vadrel.cnf.bak.1", "vadrel.cnf.bak"},
+         "vadrel.cnf.bak.2", {"vadrel.cnf.bak", "vadrel.cnf.bak.1", "vadrel.cnf.bak.2"}},
+        {"five copies already, and a folder that is none", damaged, 0644,
+         {"vadrel.cnf.bak.3", "vadrel.cnf.bak.4", "vadrel.cnf.bak.5", "vadrel.cnf.bak.6", "vadrel.cnf.bak.7",
+          "d:vadrel.cnf.bak.20"},
+         "vadrel.cnf.bak.21",
+         {"vadrel.cnf.bak.20", "vadrel.cnf.bak.21", "vadrel.cnf.bak.4", "vadrel.cnf.bak.5", "vadrel.cnf.bak.6",
+          "vadrel.cnf.bak.7"}},
+    };
+    for (const Row& row : rows) {
+        Bench b(row.before);
+        for (const std::string& name : row.present) {
+            if (name.rfind("d:", 0) == 0) {
+                ASSERT_EQ(mkdir(b.f.at(name.substr(2)).c_str(), 0755), 0);
+            } else {
+                b.f.put(name, "earlier copy");
+            }
+        }
+        if (!row.before.empty()) chmod(b.f.at(nome_file_configurazione).c_str(), row.mode);
         b.form.mezzi = worked_example_table();
-        EXPECT_TRUE(scrivi_configurazione(b.form));
-        EXPECT_TRUE(scrivi_configurazione(b.form)) << "the file is good now: no copy of it";
-        EXPECT_EQ(b.get(), worked_example_text());
-        const bool kept = before == damaged;
-        EXPECT_EQ(QDir(b.dir.path()).count(), kept ? 4u : 3u) << "., .., the file and the copy if any";
-        EXPECT_EQ(b.get(nome_copia_configurazione), kept ? damaged : "<missing>");
-        const std::string told = "vadrel: Il file di configurazione " + b.path() + " non era leggibile per intero.\n" +
-                                 "Una copia è stata conservata in " + b.path(nome_copia_configurazione) + ".";
-        EXPECT_EQ(b.shell.messages, std::vector<std::string>(kept ? 1 : 0, told));
+        EXPECT_TRUE(scrivi_configurazione(b.form, *b.file)) << row.name;
+        EXPECT_TRUE(scrivi_configurazione(b.form, *b.file)) << row.name << ": the file is good now: no copy of it";
+        EXPECT_EQ(b.cnf(), worked_example_text()) << row.name;
+        EXPECT_EQ(b.f.mode(nome_file_configurazione), row.before.empty() ? 0644u : row.mode) << row.name;
+        EXPECT_EQ(b.others(), row.after) << row.name;
+        if (*row.copy == '\0') {
+            EXPECT_TRUE(b.shell.messages.empty()) << row.name;
+            continue;
+        }
+        EXPECT_TRUE(b.f.get(row.copy) == row.before) << row.name << ": the copy is byte-identical";
+        EXPECT_EQ(b.f.mode(row.copy), row.mode) << row.name;
+        if (std::find(row.present.begin(), row.present.end(), "vadrel.cnf.bak") != row.present.end()) {
+            EXPECT_EQ(b.f.get("vadrel.cnf.bak"), "earlier copy") << row.name;
+        }
+        ASSERT_EQ(b.shell.messages.size(), 1u) << row.name;
+        EXPECT_EQ(b.shell.messages[0], "vadrel: Il file di configurazione " + b.f.at(nome_file_configurazione) +
+                                           " non era leggibile per intero.\nUna copia è stata conservata in " +
+                                           b.f.at(row.copy) + ".")
+            << row.name;
+    }
+}
+
+// A vadrel.cnf that cannot be replaced without harm stays as it is; the
+// table goes beside it, under a name of each run's own.
+TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
+    const std::string big = damaged + std::string(64 << 10, 'x');
+    struct Row {
+        const char* name;
+        std::function<void(Bench&)> in_the_way;  // once the program runs
+        rlim_t file_size_limit;
+        const char* why;
+        bool next_run_refused = false;
+        bool needs_root = false;
+    };
+    const Row rows[] = {
+        {"damaged, no room for a copy", [&](Bench& b) { b.f.put(nome_file_configurazione, big); }, 16 << 10,
+         "non era leggibile per intero e non è stato possibile conservarne una copia in "},
+        {"a folder in its place", [](Bench& b) { mkdir(b.f.at(nome_file_configurazione).c_str(), 0755); },
+         RLIM_INFINITY, "al suo posto c'è una cartella"},
+        {"a link put there while running",
+         [](Bench& b) { symlink(b.f.at("mine").c_str(), b.f.at(nome_file_configurazione).c_str()); }, RLIM_INFINITY,
+         "è un collegamento simbolico a ", true},
+        {"another user's file put there while running",
+         [](Bench& b) {
+             b.f.put(nome_file_configurazione, "suo");
+             lchown(b.f.at(nome_file_configurazione).c_str(), other_user, other_user);
+         },
+         RLIM_INFINITY, "appartiene all'utente nobody", true, true},
+    };
+    for (const Row& row : rows) {
+        if (row.needs_root && !can_give_files_away()) continue;
+        Bench b;
+        b.f.put("mine", "del proprietario");
+        row.in_the_way(b);
+        const std::string before = b.cnf();
+        b.form.mezzi = full_table();
+        const FileSizeLimit limit(row.file_size_limit);
+        // Twice in one run, then once in the next run, if the folder is
+        // still one a run may use.
+        for (const char* beside : {"vadrel.cnf.nuovo.1", "vadrel.cnf.nuovo.1", "vadrel.cnf.nuovo.2"}) {
+            if (std::string(beside) == "vadrel.cnf.nuovo.2") {
+                if (row.next_run_refused) {
+                    EXPECT_THROW(b.run(), FolderRefused) << row.name;
+                    break;
+                }
+                b.run();
+            }
+            b.shell.messages.clear();
+            EXPECT_FALSE(scrivi_configurazione(b.form, *b.file)) << row.name;
+            EXPECT_EQ(b.cnf(), before) << row.name;
+            EXPECT_EQ(b.f.get(beside), testo_configurazione(full_table())) << row.name << ' ' << beside;
+            ASSERT_EQ(b.shell.messages.size(), 1u) << row.name;
+            const std::string message = b.shell.messages[0];
+            EXPECT_EQ(message.rfind("vadrel: Il file di configurazione " + b.f.at(nome_file_configurazione) +
+                                        " è stato lasciato com'è: " + row.why,
+                                    0),
+                      0u)
+                << message;
+            EXPECT_NE(message.find("La tabella dei veicoli è stata salvata in " + b.f.at(beside) + "."),
+                      std::string::npos)
+                << message;
+        }
+        EXPECT_EQ(b.f.get("mine"), "del proprietario") << row.name;
+        for (const std::string& name : b.f.names()) EXPECT_FALSE(ProgramFolder::is_temporary(name)) << name;
     }
 }
 
 // The operator is told; the previous file and the table stay as they were.
-// A file size limit makes the write fail halfway as a full disk does.
 TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
-    // name, the program's folder, file size limit, reason
-    const std::tuple<const char*, const char*, rlim_t, const char*> rows[] = {
-        {"folder missing", "manca", RLIM_INFINITY, "non esiste.\nIl file non è stato creato."},
-        {"disk full halfway", "", 100,
+    const std::tuple<const char*, rlim_t, bool, const char*> rows[] = {  // name, file size limit, folder removed, told
+        {"disk full halfway", 100, false,
          "scrittura non riuscita: il file supera la dimensione consentita.\nIl file precedente è rimasto invariato."},
+        {"the folder removed while running", RLIM_INFINITY, true,
+         "impossibile creare il file: il file o la cartella non esiste più.\nIl file non è stato creato."},
     };
-    std::signal(SIGXFSZ, SIG_IGN);
-    for (const auto& [name, folder, size_limit, reason] : rows) {
-        Bench b;
-        b.put(worked_example_text());
-        b.form.cartella_programma = b.path(folder);
+    for (const auto& [name, size_limit, removed, told] : rows) {
+        Bench b(worked_example_text());
+        if (removed) std::filesystem::remove_all(b.f.path());
         b.form.mezzi = full_table();
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit small{std::min(size_limit, saved.rlim_cur), saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &small);
-        const bool saved_ok = scrivi_configurazione(b.form);
-        setrlimit(RLIMIT_FSIZE, &saved);
-
-        EXPECT_FALSE(saved_ok) << name;
-        EXPECT_EQ(b.get(), worked_example_text()) << name;
+        const FileSizeLimit limit(size_limit);
+        EXPECT_FALSE(scrivi_configurazione(b.form, *b.file)) << name;
+        EXPECT_EQ(b.cnf(), removed ? "<missing>" : worked_example_text()) << name;
         EXPECT_EQ(b.form.mezzi, full_table()) << name;
-        ASSERT_EQ(b.shell.messages.size(), 1u) << name;
-        const std::string message = b.shell.messages[0], file = percorso_configurazione(b.form);
-        EXPECT_EQ(message.rfind("vadrel: Impossibile salvare la tabella dei veicoli nel file " + file + ": ", 0), 0u);
-        EXPECT_NE(message.find(reason), std::string::npos) << message;
+        const std::string expected = "vadrel: Impossibile salvare la tabella dei veicoli nel file " + b.file->path();
+        EXPECT_EQ(b.shell.messages, std::vector<std::string>{expected + ": " + told})
+            << name;
+    }
+}
+
+// Written only when what the file keeps has changed (the seconds it does
+// not keep); a failure told once until a save works again.
+TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
+    Bench b(worked_example_text());
+    ASSERT_EQ(leggi_configurazione(b.form, *b.file), 1);
+    const ino_t first = b.inode();
+    b.form.mezzi[0].lat_s = 31;
+    salva_se_cambiata(b.form, *b.file);
+    EXPECT_EQ(b.inode(), first) << "the file as read is the table: not written";
+
+    b.form.mezzi[3].vel = 12;
+    salva_se_cambiata(b.form, *b.file);
+    EXPECT_EQ(b.cnf(), testo_configurazione(b.form.mezzi));
+    EXPECT_NE(b.inode(), first);
+
+    const std::tuple<const char*, std::int16_t, rlim_t, std::size_t> steps[] = {  // name, vel, size limit, messages
+        {"fails", 13, 100, 1}, {"fails the same way", 14, 100, 1}, {"fails again unchanged", 14, 100, 1},
+        {"works", 14, RLIM_INFINITY, 1}, {"fails anew", 15, 100, 2}};
+    for (const auto& [name, vel, size_limit, messages] : steps) {
+        b.form.mezzi[3].vel = vel;
+        const FileSizeLimit limit(size_limit);
+        salva_se_cambiata(b.form, *b.file);
+        EXPECT_EQ(b.shell.messages.size(), messages) << name;
+        EXPECT_EQ(b.cnf() == testo_configurazione(b.form.mezzi), size_limit == RLIM_INFINITY) << name;
     }
 }
 

@@ -32,12 +32,7 @@ def main():
     link = os.path.join(folder, "gps0")
     vadrel = Vadrel(binary, "--com", "2=pty:" + link, folder=folder)
     assert os.path.realpath(link) == vadrel.device, (link, vadrel.device)
-    sentence = None
-    while sentence is None:
-        line = vadrel.proc.stdout.readline()
-        assert line, "vadrel ended early"
-        if line.startswith("$GPRMC"):
-            sentence = line.strip()
+    sentence = vadrel.sentence()
     code = vadrel.stop(signal.SIGINT)
     assert ",A,4530.0000,S,00912.0000,W," in sentence, sentence
     assert code == 0, code

@@ -13,11 +13,12 @@ import time
 class Vadrel:
     """vadrel --senza-finestra on a virtual COM 2, in a folder of its own."""
 
-    def __init__(self, binary, *extra, folder=None):
+    def __init__(self, binary, *extra, folder=None, cwd=None, preexec_fn=None):
         self.folder = folder or tempfile.mkdtemp(prefix="vadrel-")
         self.proc = subprocess.Popen(
             [binary, "--senza-finestra", "--cartella", self.folder, "--com", "2=pty", *extra],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1)
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1, errors="replace",
+            cwd=cwd, preexec_fn=preexec_fn)
         self.device = None
         self.lines = []
         deadline = time.monotonic() + 15
@@ -42,6 +43,14 @@ class Vadrel:
         finally:
             self.proc.stdout.close()
             self.proc.stderr.close()
+
+    def sentence(self):
+        """The next $GPRMC sentence the monitor shows."""
+        while True:
+            line = self.proc.stdout.readline()
+            assert line, "vadrel ended early"
+            if line.startswith("$GPRMC"):
+                return line.strip()
 
     def config_path(self):
         return os.path.join(self.folder, "vadrel.cnf")

@@ -1,40 +1,33 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 
 #include "core/tick.h"
 #include "panel/lifecycle.h"
 #include "support/fakes.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::Rig;
+using testing::ScratchFolder;
 
 const std::string empty_line = "0,0,\"\",,0,0,\"\",0,0,#FALSE#,#FALSE#\r\n";
 const std::string marker = "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
 
-class Lifecycle : public ::testing::Test {
-protected:
-    void SetUp() override { fs::create_directories(folder); }
-    void TearDown() override {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(folder);
-    }
-    std::string config() {
-        std::stringstream s;
-        s << std::ifstream(folder / "vadrel.cnf", std::ios::binary).rdbuf();
-        return s.str();
-    }
-    const fs::path folder = fs::temp_directory_path() / ("vadrel-start-" + std::to_string(std::random_device{}()));
+// One run of the program in a real folder, with fakes around the panel.
+struct ProgramRun {
+    explicit ProgramRun(const std::string& path) : folder(path), table(folder) {}
+    ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
+    void start() { Form_Load(rig.form, table); }
+    ProgramFolder folder;
+    TableFile table;
+    Rig rig;
 };
 
-TEST_F(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
+TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
     const std::string first = "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n";
     std::string good = first;
     for (int i = 1; i < 21; ++i) good += empty_line;
@@ -49,37 +42,46 @@ TEST_F(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         {"a file cut short keeps the start-up texts", first, "44 1,7775 0 N 10 8,0623 0 E 0 0 km", 45},
     };
     for (const auto& r : rows) {
-        if (!r.file.empty()) std::ofstream(folder / "vadrel.cnf", std::ios::binary) << r.file;
-        Rig rig;
-        Form_Load(rig.form, folder.string());
-        EXPECT_EQ(testing::panel_text(rig.form), r.shown) << r.name;
-        EXPECT_EQ(rig.form.mezzi[0].lat_g, r.lat_g_0) << r.name;
-        EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
+        ScratchFolder f;
+        if (!r.file.empty()) f.put("vadrel.cnf", r.file);
+        ProgramRun run(f.path());
+        run.start();
+        const Form1& form = run.rig.form;
+        EXPECT_EQ(testing::panel_text(form), r.shown) << r.name;
+        EXPECT_EQ(form.mezzi[0].lat_g, r.lat_g_0) << r.name;
+        EXPECT_EQ(run.rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
             << r.name;
-        EXPECT_EQ(rig.form.Label11.caption(), "Tx ok") << r.name;
-        EXPECT_EQ(rig.form.file_help, (folder / "vadrel.hlp").string()) << r.name;
-        EXPECT_EQ(fs::current_path(), folder) << r.name;
-        fs::remove(folder / "vadrel.cnf");
+        EXPECT_EQ(form.Label11.caption(), "Tx ok") << r.name;
+        EXPECT_EQ(form.file_help, f.at("vadrel.hlp")) << r.name;
+        EXPECT_EQ(fs::current_path(), f.path()) << r.name;
     }
 }
 
-TEST_F(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
-    Rig rig;
-    Form_Load(rig.form, folder.string());
-    rig.port.calls.clear();
-    EXPECT_TRUE(Form_QueryUnload(rig.form));
-    EXPECT_EQ(rig.port.calls, std::vector<std::string>{"close"});
-    // Ended before the first tick: the record holds what the panel showed,
-    // the hemisphere letters and the unit of the window's creation included.
-    std::string expected = "44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#\r\n";
-    for (int i = 1; i < 21; ++i) expected += empty_line;
-    EXPECT_EQ(config(), expected + marker);
+// Closes the port only when open, then writes all 21 records.
+TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
+    for (const bool port_fails : {false, true}) {
+        ScratchFolder f;
+        ProgramRun run(f.path());
+        Rig& rig = run.rig;
+        if (port_fails) rig.port.failing_ports = {2};
+        run.start();
+        EXPECT_EQ(rig.form.Label11.caption(), port_fails ? "No tx" : "Tx ok");
+        rig.port.calls.clear();
+        EXPECT_TRUE(Form_QueryUnload(rig.form, run.table));
+        EXPECT_EQ(rig.port.calls, std::vector<std::string>(port_fails ? 0 : 1, "close")) << port_fails;
+        EXPECT_TRUE(rig.shell.messages.empty());
+        // Ended before the first tick: the record holds what the panel showed,
+        // the hemisphere letters and the unit of the window's creation included.
+        std::string expected = "44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#\r\n";
+        for (int i = 1; i < 21; ++i) expected += empty_line;
+        EXPECT_EQ(f.get("vadrel.cnf"), expected + marker) << port_fails;
+    }
 }
 
 // Due west along 44 00 N and due north along 10 08 E, ten minutes a run at
 // 100 km/h: the other coordinate stays on its minute, tick after tick and
 // through three restarts from the saved file.
-TEST_F(Lifecycle, CardinalCoursesStayOnTheirMinuteAcrossRestarts) {
+TEST(Lifecycle, CardinalCoursesStayOnTheirMinuteAcrossRestarts) {
     const struct {
         const char* first_line;
         const char* course;
@@ -89,45 +91,33 @@ TEST_F(Lifecycle, CardinalCoursesStayOnTheirMinuteAcrossRestarts) {
         {"44,0,\"N\",,10,8,\"E\",100,360,#TRUE#,#FALSE#", "360", "01008.0000"},
     };
     for (const auto& r : rows) {
+        ScratchFolder f;
         std::string file = std::string(r.first_line) + "\r\n";
         for (int i = 1; i < 21; ++i) file += empty_line;
-        std::ofstream(folder / "vadrel.cnf", std::ios::binary) << file + marker;
-        for (int run = 1; run <= 3; ++run) {
-            Rig rig;
+        f.put("vadrel.cnf", file + marker);
+        for (int round = 1; round <= 3; ++round) {
+            ProgramRun run(f.path());
+            Rig& rig = run.rig;
             rig.port.force_open();
-            Form_Load(rig.form, folder.string());
+            run.start();
             for (int second = 0; second < 600; ++second) {
                 rig.clock.steady += 1.0;
                 Timer1_Timer(rig.form);
                 const std::string& field = std::string(r.course) == "270" ? rig.form.rmc_lat : rig.form.rmc_lon;
-                ASSERT_EQ(field, r.field) << "course " << r.course << ", run " << run << ", second " << second;
+                ASSERT_EQ(field, r.field) << "course " << r.course << ", run " << round << ", second " << second;
             }
-            ASSERT_TRUE(Form_QueryUnload(rig.form));
+            ASSERT_TRUE(Form_QueryUnload(rig.form, run.table));
         }
-        const std::string saved = config();
+        const std::string saved = f.get("vadrel.cnf");
         const std::string kept = std::string(r.course) == "270" ? "44,0,\"N\"," : ",10,8,\"E\",";
         EXPECT_NE(saved.substr(0, saved.find('\r')).find(kept), std::string::npos) << saved.substr(0, 60);
     }
 }
 
-TEST_F(Lifecycle, APortFailureAtStartUpShowsNoTxWithoutAMessageAndShutDownStillSaves) {
-    Rig rig;
-    rig.port.failing_ports = {2};
-    Form_Load(rig.form, folder.string());
-    EXPECT_TRUE(rig.shell.messages.empty());
-    EXPECT_FALSE(rig.form.opt_com2.selected());
-    EXPECT_EQ(rig.form.Label11.caption(), "No tx");
-    EXPECT_EQ(rig.form.Label11.colour(), Colour::red_status());
-    Command9_Click(rig.form);
-    rig.port.calls.clear();
-    EXPECT_TRUE(Form_QueryUnload(rig.form));
-    EXPECT_TRUE(rig.port.calls.empty()) << "no close of a port that is not open";
-    const std::string saved = config();
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 22) << saved;
-}
-
-TEST_F(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
-    Rig rig;
+TEST(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
+    ScratchFolder f;
+    ProgramRun run(f.path());
+    Rig& rig = run.rig;
     // selections made when the panel was created, before any handling
     for (OptionButton* b : {&rig.form.opt_com3, &rig.form.Option3}) {
         auto handler = std::move(b->on_click);
@@ -136,7 +126,7 @@ TEST_F(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
         b->on_click = std::move(handler);
     }
     rig.port.calls.clear();
-    Form_Load(rig.form, folder.string());
+    run.start();
     EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"port 3", "settings 9600,N,8,1", "open 3 9600,N,8,1"}));
     rig.form.menu_info.click();
     EXPECT_EQ(rig.shell.about_shown, 1);

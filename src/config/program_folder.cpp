@@ -1,0 +1,558 @@
+// The program's folder. On Linux every file is reached through the folder's
+// descriptor (openat, fstatat, renameat with links never followed); other
+// systems use Qt's file classes on the folder's path.
+
+#include "program_folder.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLockFile>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "configurazione.h"
+
+#ifdef __linux__
+#include <dirent.h>
+#include <climits>
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+#endif
+
+namespace vadrel {
+
+namespace {
+
+constexpr const char* lock_name = "vadrel.lock";
+// Left by QLockFile while it removes a stale lock.
+constexpr const char* lock_removal_name = "vadrel.lock.rmlock";
+// The settings file beside vadrel.cnf, and the lock QSettings takes for it.
+constexpr const char* settings_name = "vadrel.ini";
+constexpr const char* settings_lock_name = "vadrel.ini.lock";
+constexpr std::string_view temporary_prefix = "vadrel.cnf.tmp-";
+
+// A lock file with no readable owner is a vadrel that died between making
+// it and writing it, once it is older than this.
+constexpr qint64 unfinished_lock_ms = 5000;
+
+bool is_alnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Every name vadrel reads, writes or removes in its folder.
+bool is_vadrel_name(const std::string& name) {
+    for (const char* fixed : {nome_file_configurazione, lock_name, lock_removal_name, settings_name,
+                              settings_lock_name, nome_copia_configurazione}) {
+        if (name == fixed) return true;
+    }
+    return name_number(name, nome_copia_configurazione) || name_number(name, nome_tabella_a_parte) ||
+           ProgramFolder::is_temporary(name);
+}
+
+QString shown_path(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+QString reason_of(int code) {
+    switch (code) {
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("permesso negato");
+        case EROFS:
+            return QStringLiteral("il disco è di sola lettura");
+        case ENOSPC:
+            return QStringLiteral("il disco è pieno");
+        case EDQUOT:
+            return QStringLiteral("lo spazio disponibile per l'utente è esaurito");
+        case EFBIG:
+            return QStringLiteral("il file supera la dimensione consentita");
+        case EIO:
+            return QStringLiteral("errore di lettura o scrittura sul disco");
+        case EISDIR:
+            return QStringLiteral("al posto del file c'è una cartella");
+        case ENOENT:
+            return QStringLiteral("il file o la cartella non esiste più");
+        case EEXIST:
+            return QStringLiteral("il nome è già usato");
+        default:
+            return code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : QString();
+    }
+}
+
+std::string temporary_name(const std::string& base) {
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = base + ".tmp-";
+    for (int i = 0; i < 6; ++i) name += letters[QRandomGenerator::global()->bounded(62)];
+    return name;
+}
+
+}  // namespace
+
+QString not_usable(const FolderEntry& entry) {
+    const QString owner = QString::fromStdString(entry.owner);
+    if (entry.kind == FolderEntry::Kind::link) {
+        const QString link = QStringLiteral("è un collegamento simbolico a %1").arg(shown_path(entry.target));
+        return entry.ours ? link : link + QStringLiteral(" dell'utente %1").arg(owner);
+    }
+    if (!entry.ours) return QStringLiteral("appartiene all'utente %1").arg(owner);
+    return {};
+}
+
+QString FileError::text() const {
+    const QString why = reason_of(code);
+    return why.isEmpty() ? QString::fromUtf8(step) : QString::fromUtf8(step) + QStringLiteral(": ") + why;
+}
+
+std::optional<unsigned> name_number(std::string_view name, std::string_view base) {
+    if (name.size() <= base.size() + 1 || name.substr(0, base.size()) != base || name[base.size()] != '.') {
+        return std::nullopt;
+    }
+    const std::string_view digits = name.substr(base.size() + 1);
+    if (digits.size() > 9 || digits[0] == '0') return std::nullopt;
+    unsigned number = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    return number;
+}
+
+bool ProgramFolder::is_temporary(std::string_view name) {
+    return name.size() == temporary_prefix.size() + 6 && name.substr(0, temporary_prefix.size()) == temporary_prefix &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(temporary_prefix.size()), name.end(), is_alnum);
+}
+
+std::string ProgramFolder::file_path(std::string_view name) const {
+    std::string path = path_;
+    if (path.empty() || path.back() != '/') path += '/';
+    return path.append(name);
+}
+
+QString ProgramFolder::shown(std::string_view name) const {
+    return shown_path(name.empty() ? path_ : file_path(name));
+}
+
+bool ProgramFolder::locked() const { return lock_ && lock_->isLocked(); }
+
+ProgramFolder::~ProgramFolder() {
+    lock_.reset();
+#ifdef __linux__
+    if (fd_ >= 0) ::close(fd_);
+#endif
+}
+
+ProgramFolder::ProgramFolder(std::string path) : path_(std::move(path)) {
+    const QString folder = shown({});
+    const QString way_out = QStringLiteral("Indicare la cartella del programma con --cartella.");
+#ifdef __linux__
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int error = errno;
+    if (fd_ < 0) {
+        QString why;
+        if (error == ENOENT) {
+            why = QStringLiteral("La cartella %1 non esiste").arg(folder);
+        } else if (error == ENOTDIR) {
+            why = QStringLiteral("%1 non è una cartella").arg(folder);
+        } else {
+            why = QStringLiteral("La cartella %1 non si può aprire: %2").arg(folder, reason_of(error));
+        }
+        throw FolderRefused((why + QStringLiteral(".\n") + way_out).toStdString());
+    }
+#else
+    const QFileInfo info(folder);
+    if (!info.isDir()) {
+        throw FolderRefused((QStringLiteral("La cartella %1 non esiste.\n").arg(folder) + way_out).toStdString());
+    }
+#endif
+    check_names();
+    take_lock();
+    remove_leftovers();
+}
+
+// A link under one of vadrel's names, whoever made it, or a file there of
+// another user: reading, copying or replacing it could reach a file the
+// operator never meant, so the folder is not used at all.
+void ProgramFolder::check_names() const {
+    QStringList found;
+    std::vector<std::string> all = names();
+    std::sort(all.begin(), all.end());
+    for (const std::string& name : all) {
+        if (!is_vadrel_name(name)) continue;
+        const QString why = not_usable(look(name));
+        if (!why.isEmpty()) found << shown(name) + QLatin1Char(' ') + why;
+    }
+    if (found.isEmpty()) return;
+    throw FolderRefused(QStringLiteral("La cartella %1 non viene usata: %2.\n"
+                                       "vadrel non segue collegamenti e non legge, copia o sostituisce file di "
+                                       "altri utenti nella sua cartella. Indicare un'altra cartella con --cartella.")
+                            .arg(shown({}), found.join(QStringLiteral("; ")))
+                            .toStdString());
+}
+
+void ProgramFolder::take_lock() {
+    lock_ = std::make_unique<QLockFile>(qt_path(lock_name));
+    // The lock is held for the whole run: only a holder that is gone makes
+    // it stale, never its age.
+    lock_->setStaleLockTime(0);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (lock_->tryLock(0)) return;
+        if (lock_->error() != QLockFile::LockFailedError) {
+            lock_.reset();  // a folder where nothing can be made: used without the lock
+            return;
+        }
+        qint64 pid = 0;
+        QString host, app;
+        if (lock_->getLockInfo(&pid, &host, &app)) {
+            const QString holder = app.isEmpty() ? QStringLiteral("processo %1 su %2").arg(pid).arg(host)
+                                                 : QStringLiteral("%1, processo %2 su %3").arg(app).arg(pid).arg(host);
+            throw FolderRefused(QStringLiteral("La cartella %1 è già usata da un altro vadrel (%2).\n"
+                                               "Per avviarne un secondo, indicargli un'altra cartella con --cartella.")
+                                    .arg(shown({}), holder)
+                                    .toStdString());
+        }
+        const FolderEntry entry = look(lock_name);
+        const qint64 age_ms = entry.identity.modified_ns == 0
+                                  ? 0
+                                  : QDateTime::currentMSecsSinceEpoch() - entry.identity.modified_ns / 1000000;
+        if (entry.kind == FolderEntry::Kind::file && age_ms > unfinished_lock_ms) lock_->removeStaleLockFile();
+    }
+    throw FolderRefused(QStringLiteral("La cartella %1 è già usata da un altro vadrel, che sta partendo.\n"
+                                       "Per avviarne un secondo, indicargli un'altra cartella con --cartella.")
+                            .arg(shown({}))
+                            .toStdString());
+}
+
+// A save killed halfway leaves its temporary; only the lock's holder may
+// take it away, and only one of its own.
+void ProgramFolder::remove_leftovers() const {
+    if (!locked()) return;
+    for (const std::string& name : names()) {
+        if (!is_temporary(name)) continue;
+        const FolderEntry entry = look(name);
+        if (entry.kind == FolderEntry::Kind::file && entry.ours) remove(name);
+    }
+}
+
+#ifdef __linux__
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, for the error close reports.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+std::string user_name(uid_t uid) {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) return found->pw_name;
+    return std::to_string(uid);
+}
+
+bool write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Fills `buffer` as far as the file goes; the count read, or -1.
+ssize_t read_full(int fd, char* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+FolderEntry entry_of(const struct stat& st) {
+    FolderEntry entry;
+    entry.kind = S_ISLNK(st.st_mode)   ? FolderEntry::Kind::link
+                 : S_ISREG(st.st_mode) ? FolderEntry::Kind::file
+                 : S_ISDIR(st.st_mode) ? FolderEntry::Kind::folder
+                                       : FolderEntry::Kind::other;
+    entry.ours = st.st_uid == geteuid();
+    entry.owner = user_name(st.st_uid);
+    entry.mode = st.st_mode & 0777;
+    entry.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                      static_cast<std::uint64_t>(st.st_size),
+                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    return entry;
+}
+
+}  // namespace
+
+QString ProgramFolder::qt_path(std::string_view name) const {
+    const QByteArray bytes = QByteArray::fromStdString(file_path(name));
+    // Qt keeps paths as UTF-16: a name that does not go there and back is
+    // reached through the folder's descriptor instead.
+    if (QFile::encodeName(QFile::decodeName(bytes)) == bytes) return QFile::decodeName(bytes);
+    const QString inside = QFile::decodeName(QByteArray::fromStdString(std::string(name)));
+    return QStringLiteral("/proc/self/fd/%1/%2").arg(fd_).arg(inside);
+}
+
+FolderEntry ProgramFolder::look(const std::string& name) const {
+    struct stat st {};
+    if (fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        FolderEntry none;
+        if (errno != ENOENT) none.kind = FolderEntry::Kind::other;
+        return none;
+    }
+    FolderEntry entry = entry_of(st);
+    if (entry.kind == FolderEntry::Kind::link) {
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = readlinkat(fd_, name.c_str(), target.data(), target.size());
+        entry.target = target.substr(0, n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    return entry;
+}
+
+std::vector<std::string> ProgramFolder::names() const {
+    std::vector<std::string> found;
+    // A descriptor of its own, so the listing has its own position.
+    const int listing = openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return found;
+    DIR* dir = fdopendir(listing);
+    if (dir == nullptr) {
+        ::close(listing);
+        return found;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") found.push_back(name);
+    }
+    closedir(dir);
+    return found;
+}
+
+std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit) const {
+    // Not blocking: a fifo under the name must not hold up the start.
+    Descriptor file(openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+        return std::nullopt;
+    }
+    std::string data(limit, '\0');
+    const ssize_t n = read_full(file.get(), data.data(), limit);
+    if (n < 0) return std::nullopt;
+    data.resize(static_cast<std::size_t>(n));
+    return data;
+}
+
+bool ProgramFolder::remove(const std::string& name) const { return unlinkat(fd_, name.c_str(), 0) == 0; }
+
+namespace {
+
+// A new temporary beside `base`, made by this call and by nobody else.
+int make_temporary(int folder, const std::string& base, std::string& name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = temporary_name(base);
+        const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Syncs and closes the written temporary; false with errno set on failure.
+bool finish_temporary(Descriptor& file) { return fsync(file.get()) == 0 && file.close() == 0; }
+
+}  // namespace
+
+FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
+    const FolderEntry old = look(name);
+    std::string temporary;
+    Descriptor file(make_temporary(fd_, name, temporary));
+    if (file.get() < 0) return {"impossibile creare il file", errno};
+    const auto fail = [&](const char* step) {
+        const int code = errno;
+        unlinkat(fd_, temporary.c_str(), 0);
+        return FileError{step, code};
+    };
+    if (!write_all(file.get(), bytes.data(), bytes.size())) return fail("scrittura non riuscita");
+    if (old.kind == FolderEntry::Kind::file && old.ours && fchmod(file.get(), old.mode) != 0) {
+        return fail("impossibile dare al file i permessi del precedente");
+    }
+    if (!finish_temporary(file)) return fail("scrittura non riuscita");
+    if (renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) return fail("impossibile sostituire il file");
+    fsync(fd_);  // the rename itself on disk; a folder that cannot be synced has nothing more to do
+    return {};
+}
+
+FileError ProgramFolder::copy(const std::string& name, const std::string& copy) const {
+    Descriptor source(openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (source.get() < 0 || fstat(source.get(), &st) != 0) return {"impossibile leggere il file", errno};
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return {"il file non è un file normale dell'utente", 0};
+    std::string temporary;
+    Descriptor file(make_temporary(fd_, copy, temporary));
+    if (file.get() < 0) return {"impossibile creare la copia", errno};
+    const auto fail = [&](const char* step, int code) {
+        unlinkat(fd_, temporary.c_str(), 0);
+        return FileError{step, code};
+    };
+    constexpr std::size_t chunk = 1 << 16;
+    std::string buffer(chunk, '\0'), again(chunk, '\0');
+    for (;;) {
+        const ssize_t n = read_full(source.get(), buffer.data(), chunk);
+        if (n < 0) return fail("lettura del file non riuscita", errno);
+        if (n == 0) break;
+        if (!write_all(file.get(), buffer.data(), static_cast<std::size_t>(n))) {
+            return fail("scrittura della copia non riuscita", errno);
+        }
+    }
+    if (fchmod(file.get(), st.st_mode & 0777) != 0) {
+        return fail("impossibile dare alla copia i permessi del file", errno);
+    }
+    if (fsync(file.get()) != 0) return fail("scrittura della copia non riuscita", errno);
+    // Read back: the copy holds every byte the file holds now.
+    if (lseek(source.get(), 0, SEEK_SET) != 0) {
+        return fail("verifica della copia non riuscita", errno);
+    }
+    Descriptor reader(openat(fd_, temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (reader.get() < 0) return fail("verifica della copia non riuscita", errno);
+    for (;;) {
+        const ssize_t a = read_full(source.get(), buffer.data(), chunk);
+        const ssize_t b = read_full(reader.get(), again.data(), chunk);
+        if (a < 0 || b < 0) return fail("verifica della copia non riuscita", errno);
+        if (a != b || std::char_traits<char>::compare(buffer.data(), again.data(), static_cast<std::size_t>(a)) != 0) {
+            return fail("la copia non corrisponde al file", 0);
+        }
+        if (a == 0) break;
+    }
+    if (file.close() != 0) return fail("scrittura della copia non riuscita", errno);
+    // Takes its name only if nothing has it.
+    if (renameat2(fd_, temporary.c_str(), fd_, copy.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS) return fail("impossibile dare il nome alla copia", errno);
+        // a file system without the flag: a second link cannot replace anything either
+        if (linkat(fd_, temporary.c_str(), fd_, copy.c_str(), 0) != 0) {
+            return fail("impossibile dare il nome alla copia", errno);
+        }
+        unlinkat(fd_, temporary.c_str(), 0);
+    }
+    fsync(fd_);
+    return {};
+}
+
+#else  // not Linux: Qt's file classes on the folder's path
+
+QString ProgramFolder::qt_path(std::string_view name) const { return shown_path(file_path(name)); }
+
+FolderEntry ProgramFolder::look(const std::string& name) const {
+    const QFileInfo info(qt_path(name));
+    FolderEntry entry;
+    if (!info.exists() && !info.isSymLink()) return entry;
+    entry.kind = info.isSymLink() ? FolderEntry::Kind::link
+                 : info.isFile()  ? FolderEntry::Kind::file
+                 : info.isDir()   ? FolderEntry::Kind::folder
+                                  : FolderEntry::Kind::other;
+    entry.owner = info.owner().toStdString();
+    entry.target = QFile::encodeName(info.symLinkTarget()).toStdString();
+#ifdef Q_OS_UNIX
+    entry.ours = info.ownerId() == ::geteuid();
+#else
+    entry.ours = true;  // no owners to tell apart here
+#endif
+    entry.mode = static_cast<unsigned>(info.permissions());
+    entry.identity = {0, 0, static_cast<std::uint64_t>(info.size()),
+                      info.lastModified().toMSecsSinceEpoch() * 1000000};
+    return entry;
+}
+
+std::vector<std::string> ProgramFolder::names() const {
+    std::vector<std::string> found;
+    const QDir dir(shown({}));
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        found.push_back(QFile::encodeName(name).toStdString());
+    }
+    return found;
+}
+
+std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit) const {
+    const FolderEntry entry = look(name);
+    if (entry.kind != FolderEntry::Kind::file || !entry.ours) return std::nullopt;
+    QFile file(qt_path(name));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray data = file.read(static_cast<qint64>(limit));
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return data.toStdString();
+}
+
+bool ProgramFolder::remove(const std::string& name) const { return QFile::remove(qt_path(name)); }
+
+FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
+    QSaveFile file(qt_path(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return {"impossibile creare il file", errno};
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+        file.cancelWriting();
+        return {"scrittura non riuscita", errno};
+    }
+    if (!file.commit()) return {"scrittura non riuscita", errno};
+    return {};
+}
+
+FileError ProgramFolder::copy(const std::string& name, const std::string& copy) const {
+    if (look(copy).kind != FolderEntry::Kind::missing) return {"impossibile dare il nome alla copia", EEXIST};
+    QFile source(qt_path(name));
+    if (!source.open(QIODevice::ReadOnly)) return {"impossibile leggere il file", errno};
+    const QString temporary = qt_path(temporary_name(copy));
+    QFile target(temporary);
+    if (!target.open(QIODevice::NewOnly | QIODevice::ReadWrite)) return {"impossibile creare la copia", errno};
+    const auto fail = [&](const char* step) {
+        target.remove();
+        return FileError{step, errno};
+    };
+    while (!source.atEnd()) {
+        const QByteArray chunk = source.read(1 << 16);
+        if (source.error() != QFileDevice::NoError) return fail("lettura del file non riuscita");
+        if (target.write(chunk) != chunk.size()) return fail("scrittura della copia non riuscita");
+    }
+    target.setPermissions(source.permissions());
+    if (!target.flush() || !source.seek(0) || !target.seek(0)) return fail("verifica della copia non riuscita");
+    while (!source.atEnd() || !target.atEnd()) {
+        if (source.read(1 << 16) != target.read(1 << 16)) return fail("la copia non corrisponde al file");
+    }
+    target.close();
+    if (!QFile::rename(temporary, qt_path(copy))) return fail("impossibile dare il nome alla copia");
+    return {};
+}
+
+#endif
+
+}  // namespace vadrel

@@ -1,0 +1,182 @@
+// The program's folder on a real disk: what makes it refused, the lock
+// against a second vadrel, and the temporaries a killed save leaves.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include <functional>
+#include <optional>
+
+#include "config/program_folder.h"
+#include "support/scratch_folder.h"
+
+namespace vadrel::testing {
+namespace {
+
+// What opening the folder says: "" when it is used, else the refusal.
+std::string opening(const std::string& path) {
+    try {
+        ProgramFolder folder(path);
+        return "";
+    } catch (const FolderRefused& e) {
+        return e.what();
+    }
+}
+
+void give_away(const std::string& path) { ASSERT_EQ(lchown(path.c_str(), other_user, other_user), 0) << path; }
+
+TEST(ProgramFolder, IsRefusedWhenOneOfItsNamesIsALinkOrAnotherUsersFile) {
+    struct Row {
+        const char* name;
+        std::function<void(const ScratchFolder&)> make;
+        const char* told;  // "" when the folder is used
+        bool needs_root = false;
+    };
+    const Row rows[] = {
+        {"a link of the user's own", [](auto& f) { symlink(f.at("mine").c_str(), f.at("vadrel.cnf").c_str()); },
+         "vadrel.cnf è un collegamento simbolico a "},
+        {"a dangling link as the lock", [](auto& f) { symlink("/nowhere", f.at("vadrel.lock").c_str()); },
+         "vadrel.lock è un collegamento simbolico a /nowhere"},
+        {"another user's link as the copy",
+         [](auto& f) {
+             symlink(f.at("mine").c_str(), f.at("vadrel.cnf.bak").c_str());
+             give_away(f.at("vadrel.cnf.bak"));
+         },
+         "vadrel.cnf.bak è un collegamento simbolico a ", true},
+        {"another user's settings file",
+         [](auto& f) {
+             f.put("vadrel.ini", "[x]\n");
+             give_away(f.at("vadrel.ini"));
+         },
+         "vadrel.ini appartiene all'utente nobody", true},
+        {"another user's numbered copy",
+         [](auto& f) {
+             f.put("vadrel.cnf.bak.7", "");
+             give_away(f.at("vadrel.cnf.bak.7"));
+         },
+         "vadrel.cnf.bak.7 appartiene all'utente nobody", true},
+        {"another user's file of another name",
+         [](auto& f) {
+             f.put("vadrel.cnf.orig", "");
+             give_away(f.at("vadrel.cnf.orig"));
+         },
+         "", true},
+        {"links of other names", [](auto& f) { symlink(f.at("mine").c_str(), f.at("vadrel.cnf.bak.x").c_str()); }, ""},
+    };
+    for (const Row& row : rows) {
+        if (row.needs_root && !can_give_files_away()) continue;
+        ScratchFolder f;
+        f.put("mine", "del proprietario");
+        row.make(f);
+        const std::string told = opening(f.path());
+        if (*row.told == '\0') {
+            EXPECT_EQ(told, "") << row.name;
+        } else {
+            EXPECT_NE(told.find("/" + std::string(row.told)), std::string::npos) << row.name << ": " << told;
+            EXPECT_NE(told.find("--cartella"), std::string::npos) << row.name;
+            EXPECT_NE(told.find("La cartella " + f.path() + " non viene usata"), std::string::npos) << told;
+        }
+        EXPECT_EQ(f.get("mine"), "del proprietario") << row.name;
+        EXPECT_EQ(f.mode("mine"), 0644u) << row.name;
+    }
+}
+
+TEST(ProgramFolder, IsRefusedWhenItIsNotAFolder) {
+    ScratchFolder f;
+    f.put("file", "");
+    const std::pair<std::string, std::string> rows[] = {
+        {f.at("manca"), "La cartella " + f.at("manca") + " non esiste."},
+        {f.at("file"), f.at("file") + " non è una cartella."},
+    };
+    for (const auto& [path, told] : rows) EXPECT_EQ(opening(path).rfind(told, 0), 0u) << opening(path);
+}
+
+// Only names of vadrel's own temporaries, only regular files of the user.
+TEST(ProgramFolder, RemovesTheTemporariesOfAKilledSave) {
+    ScratchFolder f;
+    for (const char* name : {"vadrel.cnf.tmp-a1B2c3", "vadrel.cnf.tmp-a1B2c", "vadrel.cnf.tmp-a1B2c3d",
+                             "vadrel.cnf.tmp-a1B2.3", "vadrel.cnf.backup", "vadrel.cnf.XYZ123", "x.tmp-a1B2c3"}) {
+        f.put(name, "resto");
+    }
+    ASSERT_TRUE(QDir(f.dir.path()).mkdir("vadrel.cnf.tmp-cartel"));
+    {
+        ProgramFolder folder(f.path());
+        EXPECT_EQ(f.names(),
+                  (std::vector<std::string>{"vadrel.cnf.XYZ123", "vadrel.cnf.backup", "vadrel.cnf.tmp-a1B2.3",
+                                            "vadrel.cnf.tmp-a1B2c", "vadrel.cnf.tmp-a1B2c3d", "vadrel.cnf.tmp-cartel",
+                                            "vadrel.lock", "x.tmp-a1B2c3"}));
+    }
+    EXPECT_EQ(f.get("vadrel.lock"), "<missing>") << "the lock goes with the program";
+}
+
+void age(const std::string& path, int seconds) {
+    const timespec when[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+// In one process two holders are as good as two programs: the second is
+// told who holds the folder, however long it has held it; once the first is
+// gone the folder is free.
+TEST(ProgramFolder, IsHeldByOneProgramAtATime) {
+    ScratchFolder f;
+    std::optional<ProgramFolder> first(std::in_place, f.path());
+    EXPECT_TRUE(first->locked());
+    age(f.at("vadrel.lock"), 3600);
+    const std::string told = opening(f.path());
+    EXPECT_EQ(told.rfind("La cartella " + f.path() + " è già usata da un altro vadrel (", 0), 0u) << told;
+    EXPECT_NE(told.find("processo " + std::to_string(getpid()) + " su "), std::string::npos) << told;
+    EXPECT_NE(told.find("--cartella"), std::string::npos) << told;
+    first.reset();
+    EXPECT_EQ(opening(f.path()), "");
+}
+
+// A lock file with nothing in it: a vadrel starting this instant, or one
+// that died before it could write its name.
+TEST(ProgramFolder, TakesOverAnEmptyLockOnlyOnceItIsOld) {
+    for (const int seconds : {0, 60}) {
+        ScratchFolder f;
+        f.put("vadrel.lock", "");
+        age(f.at("vadrel.lock"), seconds);
+        const std::string told = opening(f.path());
+        EXPECT_EQ(told.empty(), seconds > 0) << seconds << ": " << told;
+    }
+}
+
+// Whatever comes under a name while the program runs, a link is never
+// followed: not read, not copied, and replaced as a name.
+TEST(ProgramFolder, NeverFollowsALink) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    f.put("mine", "del proprietario");
+    ASSERT_EQ(symlink(f.at("mine").c_str(), f.at("vadrel.cnf").c_str()), 0);
+    EXPECT_EQ(folder.read("vadrel.cnf", 100), std::nullopt);
+    EXPECT_TRUE(folder.copy("vadrel.cnf", "vadrel.cnf.bak.1"));
+    EXPECT_FALSE(folder.replace("vadrel.cnf", "tabella"));
+    EXPECT_EQ(f.get("mine"), "del proprietario");
+    EXPECT_EQ(f.get("vadrel.cnf"), "tabella");
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"mine", "vadrel.cnf", "vadrel.lock"}));
+}
+
+// A name that is not UTF-8 cannot pass through Qt's strings; the lock and
+// every file still land in that very folder.
+TEST(ProgramFolder, KeepsAFolderNameThatIsNotUtf8) {
+    ScratchFolder f;
+    const std::string path = f.at("cartella-\xE8\xFF");
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    ProgramFolder folder(path);
+    EXPECT_TRUE(folder.locked());
+    EXPECT_FALSE(folder.replace("vadrel.cnf", "tabella"));
+    EXPECT_EQ(folder.read("vadrel.cnf", 100), "tabella");
+    std::vector<std::string> inside;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) inside.push_back(entry.path().filename());
+    std::sort(inside.begin(), inside.end());
+    EXPECT_EQ(inside, (std::vector<std::string>{"vadrel.cnf", "vadrel.lock"}));
+    EXPECT_EQ(folder.file_path("vadrel.cnf"), path + "/vadrel.cnf");
+}
+
+}  // namespace
+}  // namespace vadrel::testing

@@ -1,0 +1,147 @@
+#!/usr/bin/python3
+"""vadrel.cnf and its folder with the real program: a relative folder whose
+name is not UTF-8, a second program in the same folder, a kill -9 after a
+change, a copy there is no room for, a link planted by another user."""
+
+import os
+import resource
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from vadrel_run import Vadrel
+
+MARKER = b'"#","#","#","#","#","#","#","#","#","#"\r\n'
+EMPTY = b'0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#\r\n'
+
+
+def table(first):
+    return first + EMPTY * 20 + MARKER
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def run(binary, folder, *extra, **kwargs):
+    """A short headless run; returns the finished process."""
+    return subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty", *extra],
+                          capture_output=True, text=True, errors="replace", timeout=30, **kwargs)
+
+
+def relative_folder_not_utf8(binary):
+    top = tempfile.mkdtemp(prefix="vadrel-")
+    name = b"tabella-\xe8"
+    os.mkdir(os.path.join(top.encode(), name))
+    cnf = os.path.join(top.encode(), name, b"vadrel.cnf")
+    write(cnf, table(b'45,30,"S",,9,12,"W",0,0,#TRUE#,#FALSE#\r\n'))
+    vadrel = Vadrel(binary, folder=name, cwd=top)
+    sentence = vadrel.sentence()
+    assert ",A,4530.0000,S,00912.0000,W," in sentence, sentence
+    assert vadrel.stop() == 0
+    saved = read(cnf)
+    assert saved.startswith(b'45,30,"S",,9,12,"W",0,0,#TRUE#,#FALSE#\r\n'), saved[:60]
+    assert sorted(os.listdir(os.path.join(top.encode(), name))) == [b"vadrel.cnf"]
+
+
+def second_program_refused(binary):
+    first = Vadrel(binary)
+    second = run(binary, first.folder, "--durata", "1")
+    assert second.returncode == 2, second
+    assert "La cartella %s è già usata da un altro vadrel" % first.folder in second.stderr, second.stderr
+    assert "processo %d su " % first.proc.pid in second.stderr, second.stderr
+    assert "--cartella" in second.stderr, second.stderr
+    assert "$GPRMC" not in second.stdout, second.stdout
+    # killed, the first leaves its lock behind: the next run sees nobody holds it
+    first.stop(signal.SIGKILL)
+    assert os.path.exists(os.path.join(first.folder, "vadrel.lock"))
+    third = run(binary, first.folder, "--durata", "1")
+    assert third.returncode == 0, third
+    assert sorted(os.listdir(first.folder)) == ["vadrel.cnf"], os.listdir(first.folder)
+
+
+def killed_after_a_change(binary):
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    before = table(b'10,0,"N",,20,0,"E",32767,0,#TRUE#,#FALSE#\r\n')
+    write(os.path.join(folder, "vadrel.cnf"), before)
+    leftover = os.path.join(folder, "vadrel.cnf.tmp-Ab12Cd")
+    write(leftover, b"10,0")
+    vadrel = Vadrel(binary, folder=folder)
+    assert not os.path.exists(leftover), "a killed save's temporary is removed at start"
+    # The vehicle runs north at 32767 km/h: the file changes within seconds.
+    deadline = time.monotonic() + 20
+    while read(vadrel.config_path()) == before:
+        assert time.monotonic() < deadline, "the changed table was not saved within 20 s"
+        assert vadrel.proc.poll() is None
+        time.sleep(0.1)
+    vadrel.stop(signal.SIGKILL)
+    saved = read(vadrel.config_path())
+    assert saved.endswith(MARKER) and saved.count(b"\r\n") == 22, saved
+    assert not saved.startswith(b"10,0,"), saved[:40]
+    assert sorted(os.listdir(folder)) == ["vadrel.cnf", "vadrel.lock"], os.listdir(folder)
+
+
+def no_room_for_the_copy(binary):
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    damaged = b'45,30,"S",,9,12,"W",0,0,#TRUE#,#FALSE#\r\n' + b"x" * 200000
+    write(os.path.join(folder, "vadrel.cnf"), damaged)
+
+    def small_disk():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (65536, 65536))
+
+    vadrel = Vadrel(binary, folder=folder, preexec_fn=small_disk)
+    vadrel.sentence()
+    vadrel.proc.send_signal(signal.SIGTERM)
+    code = vadrel.proc.wait(timeout=15)
+    err = vadrel.proc.stderr.read()
+    vadrel.stop()
+    assert code == 1, (code, err)
+    assert read(os.path.join(folder, "vadrel.cnf")) == damaged
+    beside = os.path.join(folder, "vadrel.cnf.nuovo.1")
+    saved = read(beside)
+    assert saved.endswith(MARKER) and saved.count(b"\r\n") == 22, saved
+    assert "%s è stato lasciato com'è" % os.path.join(folder, "vadrel.cnf") in err, err
+    assert "salvata in %s." % beside in err, err
+
+
+def link_planted_by_another_user(binary):
+    if os.geteuid() != 0:
+        print("skipped: only root can plant another user's link")
+        return
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    os.chmod(folder, 0o1777)
+    victim = os.path.join(tempfile.mkdtemp(prefix="vadrel-"), "segreto")
+    write(victim, b"del proprietario")
+    os.chmod(victim, 0o600)
+    for name in ("vadrel.cnf", "vadrel.cnf.bak"):
+        link = os.path.join(folder, name)
+        os.symlink(victim, link)
+        os.lchown(link, 65534, 65534)
+        refused = run(binary, folder, "--durata", "1")
+        assert refused.returncode == 2, refused
+        assert "%s è un collegamento simbolico a %s dell'utente nobody" % (link, victim) in refused.stderr, refused.stderr
+        assert read(victim) == b"del proprietario" and os.stat(victim).st_mode & 0o777 == 0o600
+        assert os.listdir(folder) == [name], os.listdir(folder)
+        os.unlink(link)
+
+
+def main():
+    binary = sys.argv[1]
+    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, no_room_for_the_copy,
+             link_planted_by_another_user]
+    for case in cases:
+        case(binary)
+    print("%d passed, 0 failed" % len(cases))
+
+
+if __name__ == "__main__":
+    main()
