@@ -171,7 +171,9 @@ ProgramFolder::ProgramFolder(std::string path) : path_(std::move(path)) {
 #else
     const QFileInfo info(folder);
     if (!info.isDir()) {
-        throw FolderRefused((QStringLiteral("La cartella %1 non esiste.\n").arg(folder) + way_out).toStdString());
+        const QString why = info.exists() ? QStringLiteral("%1 non è una cartella.\n")
+                                          : QStringLiteral("La cartella %1 non esiste.\n");
+        throw FolderRefused((why.arg(folder) + way_out).toStdString());
     }
 #endif
     check_names();
@@ -517,6 +519,8 @@ std::optional<std::string> ProgramFolder::read(const std::string& name, std::siz
 bool ProgramFolder::remove(const std::string& name) const { return QFile::remove(qt_path(name)); }
 
 FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
+    // QSaveFile would write through a link: the link itself goes.
+    if (look(name).kind == FolderEntry::Kind::link) remove(name);
     QSaveFile file(qt_path(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return {"impossibile creare il file", errno};
     if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
@@ -528,6 +532,8 @@ FileError ProgramFolder::replace(const std::string& name, std::string_view bytes
 }
 
 FileError ProgramFolder::copy(const std::string& name, const std::string& copy) const {
+    const FolderEntry entry = look(name);
+    if (entry.kind != FolderEntry::Kind::file || !entry.ours) return {"il file non è un file normale dell'utente", 0};
     if (look(copy).kind != FolderEntry::Kind::missing) return {"impossibile dare il nome alla copia", EEXIST};
     QFile source(qt_path(name));
     if (!source.open(QIODevice::ReadOnly)) return {"impossibile leggere il file", errno};
