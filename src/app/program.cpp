@@ -33,10 +33,6 @@ Program::Program(const Options& options, Shell& shell)
     apply_start_options(*form_, options);
     collega_eventi(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
-    autosave_.setInterval(intervallo_salvataggio);
-    connect(&autosave_, &QTimer::timeout, this, [this] {
-        if (!stopped_) salva_se_cambiata(*form_, *table_);
-    });
 }
 
 Program::~Program() = default;
@@ -55,7 +51,6 @@ void Program::start() {
     }
     report_port();
     timer_.start();
-    autosave_.start();
 }
 
 void Program::report_port() {
@@ -69,7 +64,6 @@ bool Program::stop() {
     if (!stopped_) {
         stopped_ = true;
         timer_.stop();
-        autosave_.stop();
         saved_ = Form_QueryUnload(*form_, *table_);
     }
     return saved_;
@@ -86,6 +80,13 @@ void Program::tick() {
     }
     report_port();
     if (after_tick) after_tick();
+    // Right after a tick, the save is as far as it can be from the next one:
+    // a slow disk delays no sentence. Counted first, so a save that shows a
+    // message while the ticks go on is not started again from inside it.
+    if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
+        ticks_since_autosave_ = 0;
+        salva_se_cambiata(*form_, *table_);
+    }
 }
 
 }  // namespace vadrel

@@ -3,7 +3,6 @@
 // port, clock and timer around one panel, start-up, the tick and shut-down.
 
 #include <QObject>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,10 +34,10 @@ public:
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
 
-    // Start-up, then the second-aligned ticks and the autosave begin.
+    // Start-up, then the second-aligned ticks begin; every few ticks the
+    // table is saved if it changed.
     void start();
-    // Shut-down, once: stops the ticks and the autosave, closes the port,
-    // saves the table. Returns false when vadrel.cnf does not hold the table;
+    // Shut-down, once: stops the ticks, closes the port, saves the table. Returns false when vadrel.cnf does not hold the table;
     // a later call returns the same.
     bool stop();
 
@@ -54,8 +53,6 @@ private:
 
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<TableFile> table_;
-    // A changed table is saved within intervallo_salvataggio of the change.
-    QTimer autosave_;
     PortRouter port_;
     OutputFanOut output_{port_};
     SystemClock clock_;
@@ -69,6 +66,8 @@ private:
 #endif
     std::vector<std::string> virtual_ports_;
     bool stopped_ = false;
+    // A changed table is saved within intervallo_salvataggio of the change.
+    long ticks_since_autosave_ = 0;
     bool saved_ = true;
     std::string reported_reason_;
 };
