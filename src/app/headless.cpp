@@ -99,7 +99,7 @@ int run_headless(int argc, char** argv, const Options& options) {
     try {
         program = std::make_unique<Program>(options, shell);
     } catch (const FolderRefused& e) {
-        std::cerr << "vadrel: " << e.what() << std::endl;
+        errors.write_line(std::string("vadrel: ") + e.what());
         return 2;
     } catch (const PortFailure& e) {
         errors.write_line(std::string("vadrel: ") + e.what());

@@ -82,11 +82,14 @@ int run_window(int argc, char** argv, const Options& options) {
     LineOutput out(STDOUT_FILENO, 0);
     LineOutput errors(STDERR_FILENO, standard_error_backlog);
     gui::WindowShell shell;
+    SignalWatcher termination;
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
     } catch (const FolderRefused& e) {
-        std::cerr << "vadrel: " << e.what() << std::endl;
+        errors.write_line(std::string("vadrel: ") + e.what());
+        // Nothing to save yet: a termination request just closes the message.
+        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
         shell.message_box(e.what(), program_title);
         return 2;
     } catch (const PortFailure& e) {
@@ -108,7 +111,6 @@ int run_window(int argc, char** argv, const Options& options) {
         window.close();
         QCoreApplication::exit(0);
     };
-    SignalWatcher termination;
     QObject::connect(&termination, &SignalWatcher::termination, &window, end);
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
 
