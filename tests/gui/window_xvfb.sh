@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program with its real window on an X server of its own (Xvfb):
 # the window appears with a client area of 594 x 407 pixels below the menu
-# bar; SIGTERM and SIGHUP end it in order, also while a message box waits for
+# bar; a second vadrel in the same folder is refused with a message box;
+# SIGTERM and SIGHUP end it in order, also while a message box waits for
 # OK; when the X server goes away the table is saved before the end; a
 # DISPLAY with no server behind it runs the program headless.
 #
@@ -16,9 +17,10 @@ vadrel=$1
 caption="Quorvel vadrel - Simulatore GPS"
 scratch=$(mktemp -d)
 pid=""
+second=""
 xvfb=""
 finish() {
-    for p in $pid $xvfb; do kill -KILL "$p" 2>/dev/null || true; done
+    for p in $pid $second $xvfb; do kill -KILL "$p" 2>/dev/null || true; done
     rm -rf "$scratch"
 }
 trap finish EXIT
@@ -79,6 +81,22 @@ menu=$((height - 407))
 echo "finestra ${width}x${height}, barra dei menu ${menu} pixel"
 [ "$width" -eq 594 ] || fail "larghezza $width, attesa 594"
 [ "$menu" -ge 10 ] && [ "$menu" -le 60 ] || fail "altezza $height, attesa 407 più la barra dei menu"
+
+# A second vadrel in the same folder is refused: its message box shows, a
+# termination request closes it with exit 2, and the first runs on.
+"$vadrel" --cartella "$scratch" --com 2=pty >"$scratch/second.out" 2>&1 &
+second=$!
+refusal_shown() { xdotool search --onlyvisible --pid "$second" >/dev/null 2>&1; }
+within_10s refusal_shown || fail "il secondo vadrel non ha mostrato il messaggio: $(cat "$scratch/second.out")"
+kill -TERM "$second"
+within_10s eval '! kill -0 "$second" 2>/dev/null' || fail "il secondo vadrel non è terminato entro 10 secondi"
+wait "$second" && refused=0 || refused=$?
+second=""
+[ "$refused" -eq 2 ] || fail "il secondo vadrel è terminato con codice $refused, atteso 2"
+grep -q "è già usata da un altro vadrel" "$scratch/second.out" || fail "messaggio: $(cat "$scratch/second.out")"
+kill -0 "$pid" 2>/dev/null || fail "il primo vadrel è terminato"
+echo "ok: un secondo vadrel nella stessa cartella"
+
 kill -TERM "$pid"
 expect_end 0 "SIGTERM"
 
