@@ -8,7 +8,7 @@
 
 #include <ctime>
 
-#include <functional>
+#include <tuple>
 #include <optional>
 
 #include "config/program_folder.h"
@@ -27,61 +27,39 @@ std::string opening(const std::string& path) {
     }
 }
 
-void give_away(const std::string& path) { ASSERT_EQ(lchown(path.c_str(), other_user, other_user), 0) << path; }
-
+// A link to the user's own file, or a file, under a name; made by another
+// user where `others`. "" when the folder is used.
 TEST(ProgramFolder, IsRefusedWhenOneOfItsNamesIsALinkOrAnotherUsersFile) {
-    struct Row {
-        const char* name;
-        std::function<void(const ScratchFolder&)> make;
-        const char* told;  // "" when the folder is used
-        bool needs_root = false;
+    const std::tuple<const char*, bool, bool, const char*> rows[] = {  // name, a link, others', told
+        {"vadrel.cnf", true, false, "vadrel.cnf è un collegamento simbolico a "},
+        {"vadrel.lock", true, false, "vadrel.lock è un collegamento simbolico a "},
+        {"vadrel.cnf.bak", true, true, "vadrel.cnf.bak è un collegamento simbolico a "},
+        {"vadrel.ini", false, true, "vadrel.ini appartiene all'utente nobody"},
+        {"vadrel.cnf.bak.7", false, true, "vadrel.cnf.bak.7 appartiene all'utente nobody"},
+        {"vadrel.cnf.orig", false, true, ""},
+        {"vadrel.cnf.bak.x", true, false, ""},
     };
-    const Row rows[] = {
-        {"a link of the user's own", [](auto& f) { symlink(f.at("mine").c_str(), f.at("vadrel.cnf").c_str()); },
-         "vadrel.cnf è un collegamento simbolico a "},
-        {"a dangling link as the lock", [](auto& f) { symlink("/nowhere", f.at("vadrel.lock").c_str()); },
-         "vadrel.lock è un collegamento simbolico a /nowhere"},
-        {"another user's link as the copy",
-         [](auto& f) {
-             symlink(f.at("mine").c_str(), f.at("vadrel.cnf.bak").c_str());
-             give_away(f.at("vadrel.cnf.bak"));
-         },
-         "vadrel.cnf.bak è un collegamento simbolico a ", true},
-        {"another user's settings file",
-         [](auto& f) {
-             f.put("vadrel.ini", "[x]\n");
-             give_away(f.at("vadrel.ini"));
-         },
-         "vadrel.ini appartiene all'utente nobody", true},
-        {"another user's numbered copy",
-         [](auto& f) {
-             f.put("vadrel.cnf.bak.7", "");
-             give_away(f.at("vadrel.cnf.bak.7"));
-         },
-         "vadrel.cnf.bak.7 appartiene all'utente nobody", true},
-        {"another user's file of another name",
-         [](auto& f) {
-             f.put("vadrel.cnf.orig", "");
-             give_away(f.at("vadrel.cnf.orig"));
-         },
-         "", true},
-        {"links of other names", [](auto& f) { symlink(f.at("mine").c_str(), f.at("vadrel.cnf.bak.x").c_str()); }, ""},
-    };
-    for (const Row& row : rows) {
-        if (row.needs_root && !can_give_files_away()) continue;
+    for (const auto& [name, link, others, told] : rows) {
+        if (others && !can_give_files_away()) continue;
         ScratchFolder f;
         f.put("mine", "del proprietario");
-        row.make(f);
-        const std::string told = opening(f.path());
-        if (*row.told == '\0') {
-            EXPECT_EQ(told, "") << row.name;
+        if (link) {
+            ASSERT_EQ(symlink(f.at("mine").c_str(), f.at(name).c_str()), 0);
         } else {
-            EXPECT_NE(told.find("/" + std::string(row.told)), std::string::npos) << row.name << ": " << told;
-            EXPECT_NE(told.find("--cartella"), std::string::npos) << row.name;
-            EXPECT_NE(told.find("La cartella " + f.path() + " non viene usata"), std::string::npos) << told;
+            f.put(name, "");
         }
-        EXPECT_EQ(f.get("mine"), "del proprietario") << row.name;
-        EXPECT_EQ(f.mode("mine"), 0644u) << row.name;
+        if (others) {
+            ASSERT_EQ(lchown(f.at(name).c_str(), other_user, other_user), 0);
+        }
+        const std::string said = opening(f.path());
+        if (*told == '\0') {
+            EXPECT_EQ(said, "") << name;
+        } else {
+            EXPECT_EQ(said.rfind("La cartella " + f.path() + " non viene usata: " + f.at(told), 0), 0u) << said;
+            EXPECT_NE(said.find("--cartella"), std::string::npos) << name;
+        }
+        EXPECT_EQ(f.get("mine"), "del proprietario") << name;
+        EXPECT_EQ(f.mode("mine"), 0644u) << name;
     }
 }
 

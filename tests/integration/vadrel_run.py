@@ -13,12 +13,12 @@ import time
 class Vadrel:
     """vadrel --senza-finestra on a virtual COM 2, in a folder of its own."""
 
-    def __init__(self, binary, *extra, folder=None, cwd=None, preexec_fn=None):
+    def __init__(self, binary, *extra, folder=None, cwd=None):
         self.folder = folder or tempfile.mkdtemp(prefix="vadrel-")
         self.proc = subprocess.Popen(
             [binary, "--senza-finestra", "--cartella", self.folder, "--com", "2=pty", *extra],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1, errors="replace",
-            cwd=cwd, preexec_fn=preexec_fn)
+            cwd=cwd)
         self.device = None
         self.lines = []
         deadline = time.monotonic() + 15
