@@ -92,8 +92,11 @@ def killed_after_a_change(binary):
 def main():
     binary = sys.argv[1]
     cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change]
-    for case in cases:
-        case(binary)
+    # Every folder of the run under one that goes at the end.
+    with tempfile.TemporaryDirectory(prefix="vadrel-files-") as top:
+        tempfile.tempdir = top
+        for case in cases:
+            case(binary)
     print("%d passed, 0 failed" % len(cases))
 
 
