@@ -89,9 +89,11 @@ QString reason_of(int code) {
     }
 }
 
-std::string temporary_name(const std::string& base) {
+// Every temporary, whatever name it will take, is one the next start
+// recognises as a left-over.
+std::string temporary_name() {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string name = base + ".tmp-";
+    std::string name(temporary_prefix);
     for (int i = 0; i < 6; ++i) name += letters[QRandomGenerator::global()->bounded(62)];
     return name;
 }
@@ -382,10 +384,10 @@ bool ProgramFolder::remove(const std::string& name) const { return unlinkat(fd_,
 
 namespace {
 
-// A new temporary beside `base`, made by this call and by nobody else.
-int make_temporary(int folder, const std::string& base, std::string& name) {
+// A new temporary, made by this call and by nobody else.
+int make_temporary(int folder, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = temporary_name(base);
+        name = temporary_name();
         const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
@@ -400,7 +402,7 @@ bool finish_temporary(Descriptor& file) { return fsync(file.get()) == 0 && file.
 FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
     const FolderEntry old = look(name);
     std::string temporary;
-    Descriptor file(make_temporary(fd_, name, temporary));
+    Descriptor file(make_temporary(fd_, temporary));
     if (file.get() < 0) return {"impossibile creare il file", errno};
     const auto fail = [&](const char* step) {
         const int code = errno;
@@ -423,7 +425,7 @@ FileError ProgramFolder::copy(const std::string& name, const std::string& copy) 
     if (source.get() < 0 || fstat(source.get(), &st) != 0) return {"impossibile leggere il file", errno};
     if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return {"il file non è un file normale dell'utente", 0};
     std::string temporary;
-    Descriptor file(make_temporary(fd_, copy, temporary));
+    Descriptor file(make_temporary(fd_, temporary));
     if (file.get() < 0) return {"impossibile creare la copia", errno};
     const auto fail = [&](const char* step, int code) {
         unlinkat(fd_, temporary.c_str(), 0);
@@ -537,7 +539,7 @@ FileError ProgramFolder::copy(const std::string& name, const std::string& copy) 
     if (look(copy).kind != FolderEntry::Kind::missing) return {"impossibile dare il nome alla copia", EEXIST};
     QFile source(qt_path(name));
     if (!source.open(QIODevice::ReadOnly)) return {"impossibile leggere il file", errno};
-    const QString temporary = qt_path(temporary_name(copy));
+    const QString temporary = qt_path(temporary_name());
     QFile target(temporary);
     if (!target.open(QIODevice::NewOnly | QIODevice::ReadWrite)) return {"impossibile creare la copia", errno};
     const auto fail = [&](const char* step) {
