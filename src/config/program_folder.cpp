@@ -148,8 +148,13 @@ bool ProgramFolder::locked() const { return lock_ && lock_->isLocked(); }
 
 ProgramFolder::~ProgramFolder() {
     lock_.reset();
+    close_folder();
+}
+
+void ProgramFolder::close_folder() {
 #ifdef __linux__
     if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 #endif
 }
 
@@ -178,8 +183,13 @@ ProgramFolder::ProgramFolder(std::string path) : path_(std::move(path)) {
         throw FolderRefused((why.arg(folder) + way_out).toStdString());
     }
 #endif
-    check_names();
-    take_lock();
+    try {
+        check_names();
+        take_lock();
+    } catch (...) {
+        close_folder();
+        throw;
+    }
     remove_leftovers();
 }
 

@@ -109,6 +109,8 @@ private:
     void check_names() const;
     void take_lock();
     void remove_leftovers() const;
+    // The constructor's own clean-up when it refuses the folder.
+    void close_folder();
 
     std::string path_;
     int fd_ = -1;
