@@ -241,7 +241,7 @@ TEST(PortRouter, RefusesNumbersOutsideOneToFourAndTextsThatAreNoLineSetting) {
         PortRouter port;
         port.set_settings("9600,N,8,1");
         port.set_port_number(number);
-        EXPECT_EQ(failure_of([&] { settings ? port.set_settings(settings) : port.open(); }), std::pair(error, text));
+        EXPECT_EQ(failure_of([&, settings = settings] { settings ? port.set_settings(settings) : port.open(); }), std::pair(error, text));
         EXPECT_EQ(port.settings(), "9600,N,8,1") << text;
     }
 }
