@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADREL_WERROR=ON >/dev/null
 cmake --build "$BUILD_DIR" --target vadrel
 if [ "$#" -eq 0 ]; then
   set -- --com 2=pty

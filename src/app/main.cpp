@@ -9,6 +9,7 @@
 #include "app/options.h"
 #include "app/signals.h"
 #include "app/window.h"
+#include "vadrel/version.h"
 
 // Two executables share this file: vadrel, with no window code at all, so
 // the headless program stays small, and vadrel-finestra, which adds the
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::cout << "vadrel 1.4" << std::endl;
+        std::cout << "vadrel " << vadrel::versione << std::endl;
         return 0;
     }
     if (options.senza_finestra) return vadrel::run_headless(argc, argv, options);
@@ -36,12 +37,16 @@ int main(int argc, char** argv) {
         std::cerr << "vadrel: nessuno schermo disponibile, funziono senza finestra." << std::endl;
         return vadrel::run_headless(argc, argv, options);
     }
-#ifdef VADREL_WINDOW
+#if defined(VADREL_WINDOW)
     if (std::string why; !vadrel::display_reachable(why)) {
         std::cerr << "vadrel: " << why << ", funziono senza finestra." << std::endl;
         return vadrel::run_headless(argc, argv, options);
     }
     return vadrel::run_window(argc, argv, options);
+#elif defined(VADREL_SENZA_FINESTRA)
+    // A server build has no window program at all: nothing to look for.
+    std::cerr << "vadrel: questa versione non ha la finestra, funziono senza finestra." << std::endl;
+    return vadrel::run_headless(argc, argv, options);
 #else
     vadrel::exec_window_program(argv);
     std::cerr << "vadrel: il programma con la finestra (vadrel-finestra) non si avvia, "

@@ -1,10 +1,11 @@
 #include "program.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <exception>
 
+#include "app/places.h"
 #include "core/tick.h"
 #include "panel/lifecycle.h"
 #include "panel/wiring.h"
@@ -16,10 +17,18 @@ namespace {
 
 std::string executable_folder() { return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(); }
 
+// The folder of the table. The user's data folder is made on first use; when
+// it cannot be, the folder refuses to open and says why.
+std::string table_folder(const Options& options) {
+    const std::string folder = cartella_tabella(options.cartella, executable_folder(), cartella_dati_utente());
+    if (!options.cartella) QDir().mkpath(QFile::decodeName(folder.c_str()));
+    return folder;
+}
+
 }  // namespace
 
 Program::Program(const Options& options, Shell& shell)
-    : folder_(std::make_unique<ProgramFolder>(options.cartella ? *options.cartella : executable_folder())),
+    : folder_(std::make_unique<ProgramFolder>(table_folder(options))),
       table_(std::make_unique<TableFile>(*folder_)) {
     for (const auto& [numero, mapping] : options.com) {
         if (mapping.virtuale) {
@@ -39,16 +48,9 @@ Program::~Program() = default;
 
 void Program::start() {
     Form_Load(*form_, *table_);
-    // The help file is installed beside the executable: a folder of the
-    // operator's own choosing (--cartella) without one still gets it. The
-    // folder's own is named as Qt can open it, whatever the folder's name.
-    const QString own = folder_->qt_path("vadrel.hlp");
-    const QString beside = QCoreApplication::applicationDirPath() + "/vadrel.hlp";
-    if (QFileInfo::exists(own)) {
-        form_->file_help = own.toStdString();
-    } else if (QFileInfo::exists(beside)) {
-        form_->file_help = beside.toStdString();
-    }
+    say("vadrel: tabella dei veicoli: " + table_->path());
+    const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
+    if (!help.isEmpty()) form_->file_help = help.toStdString();
     report_port();
     timer_.start();
 }

@@ -23,10 +23,10 @@ class Program : public QObject {
     Q_OBJECT
 public:
     // Opens the program's folder (vadrel.cnf, vadrel.hlp: --cartella, else
-    // the executable's), maps the COM ports of the options (making the
-    // virtual ones), builds the panel with the options' selections, and wires
-    // its events. Throws FolderRefused when the folder cannot be used, before
-    // any port is made; PortFailure when a virtual port cannot be made.
+    // as cartella_tabella chooses), maps the COM ports of the options (making
+    // the virtual ones), builds the panel with the options' selections, and
+    // wires its events. Throws FolderRefused when the folder cannot be used,
+    // before any port is made; PortFailure when a virtual port cannot be made.
     Program(const Options& options, Shell& shell);
     ~Program() override;
 

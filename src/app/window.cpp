@@ -79,6 +79,10 @@ bool display_reachable(std::string& why) {
 
 int run_window(int argc, char** argv, const Options& options) {
     QApplication app(argc, argv);
+    // The window belongs to the menu entry vadrel.desktop and its icon (the
+    // X window class becomes "vadrel" too).
+    QApplication::setApplicationName(QStringLiteral("vadrel"));
+    QApplication::setDesktopFileName(QStringLiteral("vadrel"));
     LineOutput out(STDOUT_FILENO, 0);
     LineOutput errors(STDERR_FILENO, standard_error_backlog);
     gui::WindowShell shell;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "model/form1.h"
+#include "vadrel/version.h"
 
 namespace vadrel {
 
@@ -11,7 +12,7 @@ std::string testo_about() {
     // all-zero subscriber range and the addresses the example.com domain.
     const std::array<std::string, 11> righe = {
         "Quorvel - Sistemi di navigazione",
-        std::string(program_title) + " - versione 1.4",
+        std::string(program_title) + " - versione " + versione,
         std::string(19, '-'),
         "Progettazione software: Ufficio tecnico Quorvel",
         std::string(19, '-'),
