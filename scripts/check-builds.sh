@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The builds beside ./test.sh's (g++, with the window), warnings as errors:
+#
+#   scripts/check-builds.sh server   # a server build: clang++, VADREL_FINESTRA=OFF with
+#                                    # Qt Gui and Qt Widgets made unfindable; its tests
+#                                    # pass and no binary it builds links either library
+#   scripts/check-builds.sh clang    # the whole tree, tests included, with clang++
+#   scripts/check-builds.sh          # both
+#
+# CI runs the server build; the build folders are build-server and build-clang.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh clang
+
+server_build() {
+    local dir=build-server
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+          -DVADREL_WERROR=ON -DVADREL_FINESTRA=OFF \
+          -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
+    cmake --build "$dir"
+    local binary linked=()
+    while IFS= read -r binary; do
+        if readelf -d "$binary" 2>/dev/null | grep -Eq 'NEEDED.*libQt6(Gui|Widgets)'; then
+            linked+=("$binary")
+        fi
+    done < <(find "$dir" -type f -perm -u+x)
+    if [ "${#linked[@]}" -ne 0 ]; then
+        echo "FALLITO: la versione per server usa Qt Gui o Qt Widgets: ${linked[*]}" >&2
+        exit 1
+    fi
+    echo "Nessun eseguibile della versione per server usa Qt Gui o Qt Widgets."
+    ctest --test-dir "$dir" --output-on-failure -j 2
+}
+
+clang_build() {
+    local dir=build-clang
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+          -DVADREL_WERROR=ON >/dev/null
+    cmake --build "$dir"
+    ctest --test-dir "$dir" --output-on-failure -j 2
+}
+
+case "${1:-all}" in
+    server) server_build ;;
+    clang) clang_build ;;
+    all) server_build && clang_build ;;
+    *) echo "uso: $0 [server|clang]" >&2; exit 2 ;;
+esac
