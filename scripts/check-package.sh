@@ -39,10 +39,11 @@ build=$root_dir/$BUILD_DIR
 
 step "Pacchetto (flag di Debian, avvisi non fatali)"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-export CXXFLAGS LDFLAGS
+# Given on the command line, not through the environment, which only seeds a
+# new build folder.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+      -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
       -DVADREL_TESTS=OFF -DVADREL_WERROR=OFF >/dev/null
 cmake --build "$build"
 rm -f "$build"/vadrel_*.deb
