@@ -30,7 +30,9 @@ quick=false
 step() { printf '\n== %s\n' "$*"; }
 fail() { echo "FALLITO: $*" >&2; exit 1; }
 
-extra=(lintian desktop-file-utils appstream dpkg-dev fakeroot man-db)
+# dpkg-dev for dpkg-shlibdeps and dpkg-buildflags; systemd for the unit
+# folder (pkg-config) and systemd-analyze.
+extra=(lintian desktop-file-utils appstream dpkg-dev man-db systemd)
 $quick || extra+=(debootstrap)
 ./scripts/install-deps.sh "${extra[@]}"
 
