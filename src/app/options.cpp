@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "model/form1.h"
+#include "serial/link.h"
 
 namespace vadrel {
 
@@ -86,7 +87,7 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
             if (!v) return "manca N=DISPOSITIVO dopo --com";
             const std::size_t eq = v->find('=');
             const auto n = whole_number(v->substr(0, eq));
-            if (eq == std::string::npos || !n || *n < 1 || *n > 4) {
+            if (eq == std::string::npos || !n || !porta_com_valida(*n)) {
                 return "--com vuole N=DISPOSITIVO con N da 1 a 4, non \"" + *v + "\"";
             }
             const std::string target = v->substr(eq + 1);
@@ -111,12 +112,12 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
         } else if (a == "--porta") {
             const auto v = value();
             const auto n = v ? whole_number(*v) : std::nullopt;
-            if (!n || *n < 1 || *n > 4) return "--porta vuole un numero da 1 a 4";
+            if (!n || !porta_com_valida(*n)) return "--porta vuole un numero da 1 a 4";
             o.porta = static_cast<int>(*n);
         } else if (a == "--baud") {
             const auto v = value();
             const auto n = v ? whole_number(*v) : std::nullopt;
-            if (!n || (*n != 2400 && *n != 4800 && *n != 9600)) return "--baud vuole 2400, 4800 o 9600";
+            if (!n || !velocita_valida(*n)) return "--baud vuole " + elenco_velocita();
             o.baud = static_cast<int>(*n);
         } else if (a == "--modo") {
             const auto v = value();
@@ -146,11 +147,12 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
 }
 
 void apply_start_options(Form1& form, const Options& options) {
-    OptionButton* porte[] = {&form.opt_com1, &form.opt_com2, &form.opt_com3, &form.opt_com4};
-    porte[options.porta - 1]->select();
-    if (options.baud == 2400) form.Option1.select();
-    if (options.baud == 4800) form.Option2.select();
-    if (options.baud == 9600) form.Option3.select();
+    for (const PortaCom& p : porte_com) {
+        if (p.numero == options.porta) (form.*p.bottone).select();
+    }
+    for (const VelocitaLinea& v : velocita_linea) {
+        if (v.baud == options.baud) (form.*v.bottone).select();
+    }
     switch (options.modo) {
         case Options::Modo::gps: form.Opt_gps_standard.select(); break;
         case Options::Modo::radio: form.opt_tx_radio.select(); break;

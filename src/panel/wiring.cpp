@@ -74,13 +74,12 @@ void collega_eventi(Form1& f) {
     f.Command11.on_click = bind(f, Command11_Click);
 
     // serial link
-    f.opt_com1.on_click = bind(f, opt_com1_Click);
-    f.opt_com2.on_click = bind(f, opt_com2_Click);
-    f.opt_com3.on_click = bind(f, opt_com3_Click);
-    f.opt_com4.on_click = bind(f, opt_com4_Click);
-    f.Option1.on_click = bind(f, Option1_Click);
-    f.Option2.on_click = bind(f, Option2_Click);
-    f.Option3.on_click = bind(f, Option3_Click);
+    for (const PortaCom& p : porte_com) {
+        (f.*p.bottone).on_click = [&f, numero = p.numero] { scegli_porta(f, numero); };
+    }
+    for (const VelocitaLinea& v : velocita_linea) {
+        (f.*v.bottone).on_click = [&f, baud = v.baud] { scegli_velocita(f, impostazioni_di(baud)); };
+    }
 
     // information menu
     f.menu_info.on_click = bind(f, menu_info_Click);

@@ -43,7 +43,8 @@ PortError open_error(QSerialPort::SerialPortError error) {
 
 }  // namespace
 
-DevicePort::DevicePort(std::string device) : device_(std::move(device)) {}
+DevicePort::DevicePort(std::string device, OutputQueue output_queue)
+    : device_(std::move(device)), output_queue_(std::move(output_queue)) {}
 
 DevicePort::~DevicePort() { close(); }
 
@@ -93,7 +94,7 @@ bool DevicePort::write(std::string_view bytes) {
     // A loss noticed by QSerialPort since the last tick (its notifier runs
     // in the event loop between ticks).
     if (port_.error() != QSerialPort::NoError) lose("");
-    if (port_.bytesToWrite() > 0 || kernel_output_queue() > 0) return false;
+    if (port_.bytesToWrite() > 0 || output_queue_(port_.handle()) > 0) return false;
 
     port_.clearError();
     const qint64 size = static_cast<qint64>(bytes.size());
@@ -117,10 +118,12 @@ void DevicePort::lose(const std::string& what) {
     throw port_failure(PortError::porta_persa, detail);
 }
 
-int DevicePort::kernel_output_queue() const {
+int kernel_output_queue(qintptr handle) {
 #if defined(__linux__) && defined(TIOCOUTQ)
     int queued = 0;
-    if (::ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &queued) == 0) return queued;
+    if (::ioctl(static_cast<int>(handle), TIOCOUTQ, &queued) == 0) return queued;
+#else
+    (void)handle;
 #endif
     return 0;
 }

@@ -10,15 +10,24 @@
 // QSerialPort does. Opened write-only: the program never reads its port.
 
 #include <QSerialPort>
+#include <functional>
 #include <string>
 
 #include "platform/port_line.h"
 
 namespace vadrel {
 
+// Bytes still in the kernel's output queue of a device (TIOCOUTQ), 0 where
+// the platform cannot tell.
+int kernel_output_queue(qintptr handle);
+
 class DevicePort final : public PortLine {
 public:
-    explicit DevicePort(std::string device);
+    // How many bytes the device still has to send; the kernel's count, or a
+    // stand-in where no real UART is there to fill its queue (tests).
+    using OutputQueue = std::function<int(qintptr handle)>;
+
+    explicit DevicePort(std::string device, OutputQueue output_queue = &kernel_output_queue);
     ~DevicePort() override;
     DevicePort(const DevicePort&) = delete;
     DevicePort& operator=(const DevicePort&) = delete;
@@ -34,11 +43,9 @@ public:
 
 private:
     [[noreturn]] void lose(const std::string& what);
-    // Bytes still in the kernel's output queue of the device, 0 where the
-    // platform cannot tell.
-    int kernel_output_queue() const;
 
     std::string device_;
+    OutputQueue output_queue_;
     QSerialPort port_;
 };
 

@@ -1,16 +1,13 @@
 #include "line_settings.h"
 
-#include <algorithm>
-#include <array>
+#include "serial/link.h"
+
 #include <charconv>
 #include <vector>
 
 namespace vadrel {
 
 namespace {
-
-constexpr std::array<int, 11> accepted_bauds{110, 300, 600, 1200, 2400, 4800,
-                                             9600, 19200, 38400, 57600, 115200};
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
     std::vector<std::string_view> items;
@@ -62,8 +59,7 @@ std::optional<LineSettings> parse_line_settings(std::string_view text) {
     if (items.size() != 4) return std::nullopt;
 
     const std::optional<int> baud = whole_number(items[0]);
-    if (!baud || std::find(accepted_bauds.begin(), accepted_bauds.end(), *baud) == accepted_bauds.end())
-        return std::nullopt;
+    if (!baud || !velocita_valida(*baud)) return std::nullopt;
     const std::optional<Parity> parity = parity_of(items[1]);
     if (!parity) return std::nullopt;
     const std::optional<int> data_bits = whole_number(items[2]);

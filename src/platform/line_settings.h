@@ -4,9 +4,9 @@
 //   parse_line_settings("2400,N,8,1") -> {2400, Parity::none, 8, StopBits::one}
 //   parse_line_settings("4800,X,8,1") -> nothing (unknown parity letter)
 //
-// The panel only ever sends "2400,N,8,1", "4800,N,8,1" and "9600,N,8,1"; the
-// reader accepts the other forms a serial line can take too, and refuses
-// anything else (a refused text leaves the port's former settings in place).
+// The rates are the panel's line speeds (velocita_linea); parity, data and
+// stop bits may take any form a serial line can take. Anything else is
+// refused (a refused text leaves the port's former settings in place).
 
 #include <optional>
 #include <string>
@@ -26,8 +26,7 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 
-// Baud rates accepted: 110 300 600 1200 2400 4800 9600 19200 38400 57600
-// 115200. Parity letters N E O M S (either case). Data bits 5 to 8. Stop bits
+// Baud rates accepted: the panel's line speeds. Parity letters N E O M S (either case). Data bits 5 to 8. Stop bits
 // 1, 1.5 or 2. Exactly four items, no blanks.
 std::optional<LineSettings> parse_line_settings(std::string_view text);
 

@@ -33,6 +33,7 @@
 #include "model/platform.h"
 #include "platform/line_settings.h"
 #include "platform/port_line.h"
+#include "serial/link.h"
 
 namespace vadrel {
 
@@ -43,9 +44,6 @@ std::string default_device(int number);
 
 class PortRouter final : public SerialPort {
 public:
-    static constexpr int first_port = 1;
-    static constexpr int last_port = 4;
-
     PortRouter();
     ~PortRouter() override;
     PortRouter(const PortRouter&) = delete;
@@ -78,7 +76,7 @@ private:
     Slot& slot(int number);
     const Slot& slot(int number) const;
 
-    std::array<Slot, last_port> slots_;
+    std::array<Slot, porte_com.size()> slots_;
     std::int16_t number_ = 1;
     std::string settings_text_ = "4800,N,8,1";
     LineSettings settings_;

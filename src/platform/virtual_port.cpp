@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -24,29 +25,13 @@ namespace {
 
 std::string system_error(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
-speed_t speed_of(int baud) {
-    switch (baud) {
-        case 110: return B110;
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B4800;
-    }
-}
-
 // Raw mode: no echo, no CR/LF translation, no signals, every byte as it is.
+// glibc takes the rate itself as well as its B constant.
 void make_raw(int fd, int baud) {
     termios settings{};
     if (::tcgetattr(fd, &settings) != 0) return;
     ::cfmakeraw(&settings);
-    ::cfsetispeed(&settings, speed_of(baud));
-    ::cfsetospeed(&settings, speed_of(baud));
+    ::cfsetspeed(&settings, static_cast<speed_t>(baud));
     ::tcsetattr(fd, TCSANOW, &settings);
 }
 
@@ -57,50 +42,77 @@ std::string link_target(const std::string& link) {
     return std::string(target, static_cast<std::size_t>(length));
 }
 
+// Makes the link, or says why not. A link left by an earlier run that ended
+// without removing it points at a pseudo-terminal that is gone, and is
+// replaced; a link to one that is still there belongs to a program that
+// runs now, and anything else is somebody's own: both are left alone.
+void make_link(const std::string& link, const std::string& slave) {
+    struct stat existing {};
+    if (::lstat(link.c_str(), &existing) == 0) {
+        if (!S_ISLNK(existing.st_mode))
+            throw port_failure(PortError::porta_virtuale_non_creata, link + ": esiste già e non è un collegamento");
+        const std::string target = link_target(link);
+        struct stat pointed {};
+        const bool dangling = ::stat(link.c_str(), &pointed) != 0 && errno == ENOENT;
+        const bool pseudo_terminal = target.starts_with("/dev/pts/");
+        if (pseudo_terminal && !dangling)
+            throw port_failure(PortError::porta_virtuale_non_creata,
+                               link + ": porta già a " + target + ", una porta virtuale in uso da un altro "
+                               "programma (forse un altro vadrel); scegli un altro nome");
+        if (!pseudo_terminal || !dangling)
+            throw port_failure(PortError::porta_virtuale_non_creata,
+                               link + ": esiste già e porta a " + target + "; lo lascio com'è");
+        ::unlink(link.c_str());
+    }
+    if (::symlink(slave.c_str(), link.c_str()) != 0)
+        throw port_failure(PortError::porta_virtuale_non_creata, system_error(link.c_str()));
+}
+
 }  // namespace
 
 VirtualSerialPort::VirtualSerialPort(std::string link_path) : link_path_(std::move(link_path)) {
-    int slave = -1;
-    if (::openpty(&master_, &slave, nullptr, nullptr, nullptr) != 0)
+    if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0)
         throw port_failure(PortError::porta_virtuale_non_creata, system_error("openpty"));
     char name[128];
-    if (::ttyname_r(slave, name, sizeof name) != 0) {
+    if (::ttyname_r(slave_, name, sizeof name) != 0) {
         const std::string detail = system_error("ttyname");
-        ::close(slave);
-        ::close(master_);
+        close_all();
         throw port_failure(PortError::porta_virtuale_non_creata, detail);
     }
     slave_path_ = name;
-    make_raw(slave, 4800);
-    // Our own slave descriptor would hide whether a reader is there (the
-    // master reports POLLHUP only while no slave descriptor is open).
-    ::close(slave);
+    make_raw(slave_, 4800);
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    // Readers come and go through the device's path: each open and each last
+    // close of a file on it is an event. Our own slave is open already.
+    watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_ >= 0 && ::inotify_add_watch(watch_, slave_path_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        ::close(watch_);
+        watch_ = -1;
+    }
     if (!link_path_.empty()) {
-        struct stat existing {};
-        if (::lstat(link_path_.c_str(), &existing) == 0) {
-            if (!S_ISLNK(existing.st_mode)) {
-                ::close(master_);
-                throw port_failure(PortError::porta_virtuale_non_creata,
-                                   link_path_ + ": esiste già e non è un collegamento");
-            }
-            ::unlink(link_path_.c_str());
-        }
-        if (::symlink(slave_path_.c_str(), link_path_.c_str()) != 0) {
-            const std::string detail = system_error(link_path_.c_str());
-            ::close(master_);
-            throw port_failure(PortError::porta_virtuale_non_creata, detail);
+        try {
+            make_link(link_path_, slave_path_);
+        } catch (const PortFailure&) {
+            close_all();
+            throw;
         }
         link_made_ = true;
+    }
+}
+
+void VirtualSerialPort::close_all() {
+    for (int* fd : {&watch_, &slave_, &master_}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
     }
 }
 
 VirtualSerialPort::~VirtualSerialPort() {
     // Only our own link: another run may have replaced it meanwhile.
     if (link_made_ && link_target(link_path_) == slave_path_) ::unlink(link_path_.c_str());
-    if (master_ >= 0) ::close(master_);
+    close_all();
 }
 
 void VirtualSerialPort::open(const LineSettings& settings) {
@@ -110,6 +122,7 @@ void VirtualSerialPort::open(const LineSettings& settings) {
     baud_ = settings.baud;
     drain_input();
     discard_unread(!reader_present());
+    last_write_ = 0;
     sending_ = true;
 }
 
@@ -124,13 +137,20 @@ bool VirtualSerialPort::write(std::string_view bytes) {
         discard_unread(true);
         return true;
     }
-    if (unread_by_reader() > 0) return false;
+    const int unread = unread_by_reader();
+    if (unread > 0) {
+        // Begun: let the reader finish it, no torn line. Untouched since the
+        // last tick (a reader that pauses): stale, the fresh one replaces it.
+        if (unread < last_write_) return false;
+        discard_unread(false);
+    }
     if (bytes.empty()) return true;
 
     ssize_t written = -1;
     do {
         written = ::write(master_, bytes.data(), bytes.size());
     } while (written < 0 && errno == EINTR);
+    if (written >= 0) last_write_ = static_cast<int>(written);
     if (written == static_cast<ssize_t>(bytes.size())) return true;
     if (written >= 0) return false;  // the queue filled up midway; the reader's checksum drops the torn line
     if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
@@ -141,10 +161,24 @@ bool VirtualSerialPort::write(std::string_view bytes) {
 
 std::string VirtualSerialPort::describe() const { return slave_path_ + " (virtuale)"; }
 
-bool VirtualSerialPort::reader_present() const {
-    pollfd watch{master_, POLLOUT, 0};
-    if (::poll(&watch, 1, 0) < 0) return false;
-    return (watch.revents & POLLHUP) == 0;
+bool VirtualSerialPort::reader_present() {
+    if (watch_ < 0) return true;  // cannot tell: treated as a reader that may be there
+    alignas(inotify_event) char events[4096];
+    ssize_t got = 0;
+    while ((got = ::read(watch_, events, sizeof events)) > 0) {
+        for (const char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (event->mask & IN_Q_OVERFLOW) {
+                ::close(watch_);  // the count is lost: from now on, as if unknown
+                watch_ = -1;
+                return true;
+            }
+            if (event->mask & IN_OPEN) ++readers_;
+            if ((event->mask & IN_CLOSE) && readers_ > 0) --readers_;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    return readers_ > 0;
 }
 
 void VirtualSerialPort::drain_input() {
@@ -154,37 +188,28 @@ void VirtualSerialPort::drain_input() {
         const ssize_t got = ::read(master_, dropped, sizeof dropped);
         if (got > 0) continue;
         if (got < 0 && errno == EINTR) continue;
-        return;  // EAGAIN: nothing more; EIO: nobody holds the slave open
+        return;  // EAGAIN: nothing more
     }
 }
 
 void VirtualSerialPort::discard_unread(bool nobody_there) {
-    const int slave = open_slave_side();
-    if (slave < 0) return;  // a reader in exclusive mode: nothing can be done from here
-    ::tcflush(slave, TCIFLUSH);
-    // Nobody else there: the next reader finds raw mode, whatever the last
-    // one left behind.
-    if (nobody_there) make_raw(slave, baud_);
-    ::close(slave);
+    ::tcflush(slave_, TCIFLUSH);
+    // Nobody else there: the next reader finds raw mode and a port it may
+    // open, whatever the last one left behind (exclusive mode included).
+    if (nobody_there) {
+        make_raw(slave_, baud_);
+        ::ioctl(slave_, TIOCNXCL);
+    }
 }
 
 int VirtualSerialPort::unread_by_reader() const {
-    const int slave = open_slave_side();
-    if (slave < 0) return -1;
+    // Polling the slave lets the kernel hand over bytes still on their way
+    // to the reader's queue, so the count below includes them.
+    pollfd settle{slave_, POLLIN, 0};
+    ::poll(&settle, 1, 0);
     int unread = 0;
-    if (::ioctl(slave, FIONREAD, &unread) != 0) unread = -1;
-    ::close(slave);
+    if (::ioctl(slave_, FIONREAD, &unread) != 0) return -1;
     return unread;
-}
-
-int VirtualSerialPort::open_slave_side() const {
-    const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-#ifdef TIOCGPTPEER
-    const int peer = ::ioctl(master_, TIOCGPTPEER, flags);
-    if (peer >= 0 || (errno != EINVAL && errno != ENOTTY)) return peer;
-#endif
-    // Kernels before 4.13 do not know TIOCGPTPEER: the same through the path.
-    return ::open(slave_path_.c_str(), flags);
 }
 
 #else  // not Linux
@@ -193,15 +218,15 @@ VirtualSerialPort::VirtualSerialPort(std::string link_path) : link_path_(std::mo
     throw port_failure(PortError::porta_virtuale_non_creata, "non disponibile su questo sistema");
 }
 VirtualSerialPort::~VirtualSerialPort() = default;
+void VirtualSerialPort::close_all() {}
 void VirtualSerialPort::open(const LineSettings& settings) { baud_ = settings.baud; }
 void VirtualSerialPort::close() {}
 bool VirtualSerialPort::write(std::string_view) { return false; }
 std::string VirtualSerialPort::describe() const { return slave_path_ + " (virtuale)"; }
-bool VirtualSerialPort::reader_present() const { return false; }
+bool VirtualSerialPort::reader_present() { return false; }
 void VirtualSerialPort::drain_input() {}
 void VirtualSerialPort::discard_unread(bool) {}
 int VirtualSerialPort::unread_by_reader() const { return -1; }
-int VirtualSerialPort::open_slave_side() const { return -1; }
 
 #endif
 

@@ -14,36 +14,33 @@
 //
 // What the kernel does with a pseudo-terminal (measured on Linux 6.x, and the
 // reason for each rule below):
-// * The master reports POLLHUP exactly while no file holds the slave open,
-//   also before anybody has ever opened it (once our own slave descriptor
-//   from openpty is closed). That is how we tell whether a reader is there.
-// * Bytes written to the master while nobody holds the slave are kept (about
-//   4 KB in the slave's line discipline, more in the tty buffers: writes hit
-//   EAGAIN after 16-21 KB) and handed to the next program that opens the
-//   slave, however much later. tcflush() on the master does NOT discard them,
-//   whatever queue it names. Discarding needs a descriptor of the slave: we
-//   open one through ioctl(TIOCGPTPEER) and tcflush(TCIFLUSH) it.
-// * The same holds for bytes a reader left unread when it closed: the next
-//   reader gets them. So while nobody is there we write nothing and discard
-//   whatever is left, and the next reader starts with a fresh sentence.
-// * TIOCOUTQ on the master is always 0: the master cannot see how much the
-//   reader has not yet read. FIONREAD on a slave descriptor (again through
-//   TIOCGPTPEER) can; we skip a write while the reader still has unread bytes.
-// * A reader that set exclusive mode (TIOCEXCL; QSerialPort does, gpsd 3.22
-//   does not) makes TIOCGPTPEER fail with EBUSY for a process without
-//   CAP_SYS_ADMIN, and the flag outlives that reader if it does not clear it.
-//   Then we cannot see the reader's queue: writes go on, nonblocking, and a
-//   full queue (EAGAIN) skips them.
-// * One write can still reach a later reader: the last one, when a reader
-//   closes without reading it and the next one opens before our next write
-//   (less than a second later).
+// * Bytes written to the master wait in the slave's input queue for whoever
+//   opens the slave next, however much later; tcflush() on the master does
+//   NOT discard them, tcflush(TCIFLUSH) on a slave descriptor does. FIONREAD
+//   on a slave descriptor tells how many the reader has not read yet.
+// * A reader that sets exclusive mode (TIOCEXCL; QSerialPort and many serial
+//   programs do) stops every later open of the slave for a process without
+//   CAP_SYS_ADMIN, also ioctl(TIOCGPTPEER) on the master, and the flag
+//   outlives a reader that does not clear it. So we hold a slave descriptor
+//   from the start (the one openpty gives): the reader's queue stays ours to
+//   see and flush, and when nobody is there we clear exclusive mode.
+// * Holding the slave hides from the master whether a reader is there (it
+//   reports POLLHUP only while no slave descriptor is open). Instead inotify
+//   on the device tells each open and each last close of a file on it, by
+//   any path (a link included): readers present = opens - closes.
+// * So while nobody is there we write nothing and discard whatever is left,
+//   and the next reader starts with a fresh sentence. A reader that leaves a
+//   write untouched until the next tick (it pauses, or it left) has it
+//   replaced by the fresh one; a write it has begun to read is left to
+//   finish, and that tick's write is skipped.
+// * Bytes on their way from the master to the reader's queue are not yet
+//   counted by FIONREAD; poll() on the slave hands them over first.
 // * Line settings (raw mode from cfmakeraw) live with the pseudo-terminal and
 //   survive the slave being closed and opened again; without raw mode CR LF
 //   arrives as LF LF and data echoes back. A reader may change them; when
 //   nobody is there we put raw mode back.
 // * Bytes the reader writes (gpsd without -b writes probe strings) arrive on
-//   the master; we read and drop them before each write. Once no slave is
-//   open, reading the master gives EIO.
+//   the master; we read and drop them before each write.
 
 #include <string>
 
@@ -54,9 +51,10 @@ namespace vadrel {
 class VirtualSerialPort final : public PortLine {
 public:
     // Makes the pseudo-terminal in raw mode and, when link_path is not empty,
-    // the link link_path -> slave. An existing link there (left by an earlier
-    // run) is replaced; an existing file that is not a link is left alone and
-    // reported as a failure.
+    // the link link_path -> slave. A link there to a pseudo-terminal that is
+    // gone (left by an earlier run) is replaced; a link to one still there
+    // (another program's port), any other link and any other file are left
+    // alone and reported as a failure (8018).
     explicit VirtualSerialPort(std::string link_path = {});
     ~VirtualSerialPort() override;
     VirtualSerialPort(const VirtualSerialPort&) = delete;
@@ -75,19 +73,24 @@ public:
     bool write(std::string_view bytes) override;
     std::string describe() const override;
 
-    // Whether some program holds the slave open right now.
-    bool reader_present() const;
+    // Whether some program holds the slave open right now (true when that
+    // cannot be told).
+    bool reader_present();
 
 private:
+    void close_all();
     void drain_input();
     // Discards what is waiting for a reader; when nobody_there, also puts
     // raw mode back for the next reader.
     void discard_unread(bool nobody_there);
     // Bytes the reader has not read yet; -1 when that cannot be seen.
     int unread_by_reader() const;
-    int open_slave_side() const;
 
     int master_ = -1;
+    int slave_ = -1;  // held for the whole life of the port
+    int watch_ = -1;  // inotify on the slave's device, -1 when not available
+    int readers_ = 0;
+    int last_write_ = 0;  // bytes of the last write
     std::string slave_path_;
     std::string link_path_;
     bool link_made_ = false;

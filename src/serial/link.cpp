@@ -23,11 +23,26 @@ void with_port_rule(Form1& form, Operation operation) {
 
 }  // namespace
 
+bool velocita_valida(long baud) {
+    for (const VelocitaLinea& v : velocita_linea) {
+        if (v.baud == baud) return true;
+    }
+    return false;
+}
+
+std::string impostazioni_di(int baud) { return std::to_string(baud) + ",N,8,1"; }
+
+std::string elenco_velocita() {
+    std::string text;
+    for (std::size_t i = 0; i < velocita_linea.size(); ++i) {
+        if (i > 0) text += i + 1 == velocita_linea.size() ? " o " : ", ";
+        text += std::to_string(velocita_linea[i].baud);
+    }
+    return text;
+}
+
 void annulla_opt_com(Form1& form) {
-    form.opt_com1.clear();
-    form.opt_com2.clear();
-    form.opt_com3.clear();
-    form.opt_com4.clear();
+    for (const PortaCom& p : porte_com) (form.*p.bottone).clear();
 }
 
 void mostra_tx_ok(Form1& form) {
@@ -51,11 +66,6 @@ void scegli_porta(Form1& form, std::int16_t numero) {
     });
 }
 
-void opt_com1_Click(Form1& form) { scegli_porta(form, 1); }
-void opt_com2_Click(Form1& form) { scegli_porta(form, 2); }
-void opt_com3_Click(Form1& form) { scegli_porta(form, 3); }
-void opt_com4_Click(Form1& form) { scegli_porta(form, 4); }
-
 void scegli_velocita(Form1& form, const std::string& impostazioni) {
     with_port_rule(form, [&] {
         SerialPort& port = form.platform.port;
@@ -66,21 +76,17 @@ void scegli_velocita(Form1& form, const std::string& impostazioni) {
     });
 }
 
-void Option1_Click(Form1& form) { scegli_velocita(form, "2400,N,8,1"); }
-void Option2_Click(Form1& form) { scegli_velocita(form, "4800,N,8,1"); }
-void Option3_Click(Form1& form) { scegli_velocita(form, "9600,N,8,1"); }
-
 std::string impostazioni_selezionate(const Form1& form) {
-    if (form.Option1.selected()) return "2400,N,8,1";
-    if (form.Option3.selected()) return "9600,N,8,1";
-    return "4800,N,8,1";
+    for (const VelocitaLinea& v : velocita_linea) {
+        if ((form.*v.bottone).selected()) return impostazioni_di(v.baud);
+    }
+    return impostazioni_di(4800);
 }
 
 std::int16_t porta_selezionata(const Form1& form) {
-    if (form.opt_com1.selected()) return 1;
-    if (form.opt_com2.selected()) return 2;
-    if (form.opt_com3.selected()) return 3;
-    if (form.opt_com4.selected()) return 4;
+    for (const PortaCom& p : porte_com) {
+        if ((form.*p.bottone).selected()) return p.numero;
+    }
     return 0;
 }
 

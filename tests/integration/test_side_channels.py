@@ -2,7 +2,8 @@
 """Whatever happens to the headless program's terminal, standard output or
 display, the feed goes on and the table is saved: the terminal closing
 (SIGHUP), a pipe or terminal that nobody drains, a reader that goes away
-after one line, a port that cannot be opened."""
+after one line, a second run on the same link, a port that cannot be
+opened."""
 
 import fcntl
 import os
@@ -135,6 +136,21 @@ def reader_leaves_after_one_line(binary):
     assert run.saved()
 
 
+def second_run_on_the_same_link(binary):
+    """--com 2=pty:gps0, relative: a second run finds the name taken by the
+    first one's live port and leaves it; the first removes it at its end."""
+    first = Run(binary, stdout=subprocess.DEVNULL)
+    fresh_sentences(first.link, 1)
+    second = subprocess.run([binary, "--senza-finestra", "--cartella", tempfile.mkdtemp(),
+                             "--com", "2=pty:gps0"], cwd=first.folder, capture_output=True, timeout=15)
+    assert second.returncode == 1, second
+    assert b"in uso da un altro programma" in second.stderr, second.stderr
+    fresh_sentences(first.link, 1)
+    first.proc.send_signal(signal.SIGTERM)
+    assert ended(first.proc, "first run") == 0
+    assert not os.path.lexists(first.link), "the link goes with the program"
+
+
 def port_not_there(binary):
     """A port that cannot be opened: its path and the system's reason on
     standard error and on each monitor line."""
@@ -154,7 +170,7 @@ def main():
     binary = sys.argv[1]
     checks = [terminal_closes, lambda b: stdout_not_drained(b, "pipe"),
               lambda b: stdout_not_drained(b, "terminal"), reader_leaves_after_one_line,
-              port_not_there]
+              second_run_on_the_same_link, port_not_there]
     try:
         for check in checks:
             check(binary)

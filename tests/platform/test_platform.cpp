@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -23,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/device_port.h"
 #include "platform/port_router.h"
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
@@ -94,31 +98,51 @@ struct Cable {
     }
 };
 
-TEST(VirtualPort, IsAPseudoTerminalBehindALinkThatGoesWithItButNeverReplacesAFile) {
+// What may already be at the link's path: only a link a run left behind, to
+// a pseudo-terminal that is gone, is replaced. Another program's live port,
+// anybody's other link and anybody's file are left as they are.
+TEST(VirtualPort, ItsLinkReplacesOnlyALinkLeftBehindAndGoesWithIt) {
     QTemporaryDir dir;
-    const std::string link = dir.filePath("com2").toStdString(), file = dir.filePath("dati").toStdString();
-    std::filesystem::create_symlink("/dev/pts/nessuno", link);  // left by an earlier run
-    {
-        VirtualSerialPort port(link);
-        EXPECT_EQ(std::filesystem::read_symlink(link).string(), port.slave_path());
-    }
-    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "link removed";
+    const std::string link = dir.filePath("gps0").toStdString(), file = dir.filePath("dati").toStdString();
     std::ofstream(file) << "dati dell'operatore";
-    EXPECT_EQ(failure_of([&] { VirtualSerialPort port(file); }).first, 8018);
-    EXPECT_EQ(std::filesystem::file_size(file), 19u) << "the operator's file is left as it was";
+    VirtualSerialPort other_run;
+    const std::tuple<const char*, std::function<void()>, bool> rows[] = {
+        {"nothing there", [] {}, true},
+        {"a link left behind", [&] { std::filesystem::create_symlink("/dev/pts/nessuno", link); }, true},
+        {"another program's port", [&] { std::filesystem::create_symlink(other_run.slave_path(), link); }, false},
+        {"somebody's link", [&] { std::filesystem::create_symlink(file, link); }, false},
+        {"a file", [&] { std::filesystem::copy_file(file, link); }, false},
+    };
+    for (const auto& [what, make, replaced] : rows) {
+        std::filesystem::remove(link);
+        make();
+        const auto before = std::filesystem::is_symlink(link) ? std::filesystem::read_symlink(link).string() : "";
+        std::string made;
+        const auto failure = failure_of([&] {
+            VirtualSerialPort port(link);
+            made = std::filesystem::read_symlink(link).string() == port.slave_path() ? "made" : "not ours";
+        });
+        EXPECT_EQ(failure.first, replaced ? 0 : 8018) << what << ": " << failure.second;
+        EXPECT_EQ(made, replaced ? "made" : "") << what;
+        const bool as_before = std::filesystem::is_symlink(link) ? std::filesystem::read_symlink(link).string() == before
+                                                                 : std::filesystem::exists(link) &&
+                                                                       std::filesystem::file_size(link) == 19u;
+        EXPECT_EQ(as_before, !replaced) << what << ": a replaced link goes with the port, anything else stays";
+    }
 }
 
-// Every byte as it is, and no write while the reader has not read the previous
-// one. The reader then writes probes, as gpsd does, until the pseudo-terminal
-// takes no more; the next write drains them, so the reader is never blocked.
+// Every byte as it is, and no write while the reader is still reading the
+// previous one. The reader then writes probes, as gpsd does, until the
+// pseudo-terminal takes no more; the next write drains them, so the reader is
+// never blocked.
 TEST(VirtualPort, SendsEveryByteAsItIsWhenTheReaderIsReadyAndDropsWhatTheReaderWrites) {
     VirtualSerialPort port;
     Fd client = client_of(port.slave_path());
     port.open(settings_4800);
     ASSERT_TRUE(port.write(burst));
-    ASSERT_TRUE(readable(client.fd));
-    EXPECT_FALSE(port.write("$GPRMC,saltata\r\n")) << "the reader has not read the burst";
-    EXPECT_EQ(read_bytes(client.fd, burst.size()), burst) << "raw: NUL kept, no CR/LF translation";
+    const std::string begun = read_bytes(client.fd, 9);
+    EXPECT_FALSE(port.write("$GPRMC,saltata\r\n")) << "the reader is halfway through the burst";
+    EXPECT_EQ(begun + read_bytes(client.fd, burst.size() - 9), burst) << "raw: NUL kept, no CR/LF translation";
     const std::string probe = "?WATCH={\"enable\":true};\r\n";
     std::size_t taken = 0;
     while (::write(client.fd, probe.data(), probe.size()) > 0) {
@@ -156,6 +180,38 @@ TEST(VirtualPort, NothingStaleReachesALateReader) {
     EXPECT_EQ((found.c_lflag & (ICANON | ECHO)) | (found.c_oflag & OPOST), 0u) << "raw again";
     ASSERT_TRUE(port.write(sentence));
     EXPECT_EQ(read_bytes(second.fd, sentence.size()), sentence);
+}
+
+// Without CAP_SYS_ADMIN, as an ordinary user runs: then nobody may open an
+// exclusive terminal again, not even the program that made it. Capabilities
+// belong to the thread; this test has no other.
+void as_ordinary_user() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0) return;
+    data[CAP_TO_INDEX(CAP_SYS_ADMIN)].effective &= ~CAP_TO_MASK(CAP_SYS_ADMIN);
+    ::syscall(SYS_capset, &header, data);
+}
+
+// A reader that makes the port exclusive, as serial programs commonly do,
+// and pauses for 15 ticks reads the newest sentence, not the ones it missed.
+// When it has gone, the next reader may open the port again.
+TEST(VirtualPort, AnExclusiveReaderThatPausesReadsOnlyTheFreshSentence) {
+    as_ordinary_user();
+    VirtualSerialPort port;
+    port.open(settings_4800);
+    {
+        Fd reader = client_of(port.slave_path());
+        ASSERT_EQ(::ioctl(reader.fd, TIOCEXCL), 0);
+        ASSERT_LT(client_of(port.slave_path()).fd, 0) << "exclusive: nobody else may open it";
+        for (int second = 10; second < 25; ++second) {
+            ASSERT_TRUE(port.write("$GPRMC," + std::to_string(second) + "\r\n")) << second;
+        }
+        EXPECT_EQ(read_bytes(reader.fd, 11), "$GPRMC,24\r\n");
+        EXPECT_FALSE(readable(reader.fd, 0)) << "nothing older behind it";
+    }
+    ASSERT_TRUE(port.write(sentence));
+    EXPECT_GE(client_of(port.slave_path()).fd, 0) << "exclusive mode went with its reader";
 }
 
 // QSerialPort and the timers need an event loop.
@@ -202,6 +258,21 @@ TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettingsAndSkipsWhileBusy)
     }));
     ASSERT_TRUE(run_until([&] { return port.write(sentence); }));
     EXPECT_EQ(read_bytes(cable.master.fd, sentence.size()), sentence);
+}
+
+// A UART still sending the previous write (its kernel queue not empty,
+// which no pseudo-terminal shows, hence the stand-in): this write is skipped.
+TEST_F(DevicePortTest, SkipsWhileTheDevicesOwnQueueIsNotEmpty) {
+    Cable cable;
+    int queued = 0;
+    DevicePort port(cable.device, [&queued](qintptr) { return queued; });
+    port.open(settings_4800);
+    for (const int still_to_send : {0, 372, 0}) {
+        queued = still_to_send;
+        EXPECT_EQ(port.write(sentence), still_to_send == 0) << still_to_send;
+        EXPECT_EQ(read_bytes(cable.master.fd, sentence.size(), still_to_send == 0 ? 3000 : 0),
+                  still_to_send == 0 ? sentence : "");
+    }
 }
 
 // A device missing, then plugged in, pulled out and plugged in again. Closing the
@@ -274,14 +345,14 @@ TEST(PortRouter, EachNumberHasItsDeviceAndANewNumberTakesEffectAtTheNextOpen) {
 TEST(LineSettings, ReadsAndWritesBackTheSettingsTexts) {
     const std::tuple<const char*, LineSettings, const char*> rows[] = {
         {"9600,n,8,1", {9600, Parity::none, 8, StopBits::one}, "9600,N,8,1"},
-        {"1200,E,7,2", {1200, Parity::even, 7, StopBits::two}, "1200,E,7,2"},
-        {"110,M,5,1.5", {110, Parity::mark, 5, StopBits::one_and_half}, "110,M,5,1.5"},
-        {"115200,s,6,1", {115200, Parity::space, 6, StopBits::one}, "115200,S,6,1"}};
+        {"2400,E,7,2", {2400, Parity::even, 7, StopBits::two}, "2400,E,7,2"},
+        {"4800,M,5,1.5", {4800, Parity::mark, 5, StopBits::one_and_half}, "4800,M,5,1.5"},
+        {"9600,s,6,1", {9600, Parity::space, 6, StopBits::one}, "9600,S,6,1"}};
     for (const auto& [text, settings, written] : rows) {
         EXPECT_EQ(parse_line_settings(text), settings) << text;
         EXPECT_EQ(settings_text(settings), written);
     }
-    for (const char* text : {"", "4800,N,8", "4800,N,8,1,", "4801,N,8,1", "-4800,N,8,1", "4800.0,N,8,1",
+    for (const char* text : {"", "4800,N,8", "4800,N,8,1,", "4801,N,8,1", "1200,N,8,1", "-4800,N,8,1", "4800.0,N,8,1",
                              "4800,N,9,1", "4800,N,4,1", "4800,N,8,3", " 4800,N,8,1", "99999999999,N,8,1"}) {
         EXPECT_FALSE(parse_line_settings(text).has_value()) << '"' << text << '"';
     }

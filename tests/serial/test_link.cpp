@@ -60,13 +60,17 @@ TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
     EXPECT_EQ(rig.port.calls.back(), "open 4 4800,N,8,1");
     EXPECT_TRUE(rig.form.Option3.selected());
     rig.form.Label11.set_caption("Tx OK");
-    rig.port.calls.clear();
-    rig.form.Option1.select();
-    EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"close", "settings 2400,N,8,1", "open 4 2400,N,8,1"}));
+    const std::pair<OptionButton Form1::*, std::string> buttons[] = {
+        {&Form1::Option1, "2400,N,8,1"}, {&Form1::Option3, "9600,N,8,1"}, {&Form1::Option2, "4800,N,8,1"}};
+    for (const auto& [button, text] : buttons) {
+        rig.port.calls.clear();
+        (rig.form.*button).select();
+        EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"close", "settings " + text, "open 4 " + text}));
+    }
     EXPECT_EQ(rig.form.Label11.caption(), "Tx OK");
     // a speed choice that fails follows the port-choice rule
     rig.port.failing_ports = {4};
-    rig.form.Option2.select();
+    rig.form.Option1.select();
     EXPECT_EQ(label(rig.form), no_tx);
     EXPECT_EQ(ports_selected(rig.form), 0);
     EXPECT_EQ(rig.shell.messages.size(), 1u);
