@@ -45,6 +45,7 @@ start_x() {
     xvfb=$!
     within_10s test -s "$scratch/display" || fail "Xvfb non è partito"
     export DISPLAY=":$(cat "$scratch/display")"
+    within_10s xwininfo -root >/dev/null 2>&1 || fail "Xvfb non accetta connessioni"
 }
 
 # Starts vadrel in its window and sets $window.
@@ -120,7 +121,13 @@ xvfb=""
 expect_end 1 "il server X se ne va"
 grep -q "tabella dei mezzi salvata" "$scratch/vadrel.out" || fail "non dice che la tabella è salvata"
 
-# The same DISPLAY, now with nobody behind it.
+# A DISPLAY with nobody behind it (not the one just closed: another Xvfb
+# started meanwhile may take its number).
+display=""
+for n in $(seq 7300 7399); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+export DISPLAY=$display
 rm -f "$scratch/vadrel.cnf"
 "$vadrel" --cartella "$scratch" --com 2=pty --durata 0.5 >"$scratch/vadrel.out" 2>&1 || fail "senza schermo"
 grep -q "non risponde.*funziono senza finestra" "$scratch/vadrel.out" || fail "non dice perché funziona senza finestra"
