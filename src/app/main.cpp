@@ -38,10 +38,6 @@ int main(int argc, char** argv) {
         return vadrel::run_headless(argc, argv, options);
     }
 #if defined(VADREL_WINDOW)
-    if (std::string why; !vadrel::display_reachable(why)) {
-        std::cerr << "vadrel: " << why << ", funziono senza finestra." << std::endl;
-        return vadrel::run_headless(argc, argv, options);
-    }
     return vadrel::run_window(argc, argv, options);
 #elif defined(VADREL_SENZA_FINESTRA)
     // A server build has no window program at all: nothing to look for.

@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <unistd.h>
 #include <utility>
 
+#include "app/headless.h"
 #include "app/line_output.h"
 #include "app/program.h"
 #include "app/signals.h"
@@ -56,28 +58,49 @@ private:
     }
 };
 
-}  // namespace
+#ifdef VADREL_XCB
+using XConnection = std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)>;
+#else
+using XConnection = std::unique_ptr<int>;
+#endif
 
-bool display_reachable(std::string& why) {
+// A connection to the X server DISPLAY names, the same Qt is about to make
+// (Qt aborts when it fails): empty, with the reason in `why`, when the server
+// does not answer. It is held for the whole run, so that its end is never
+// the last client leaving a server that then resets under Qt's own
+// connection (a bare Xvfb does). Elsewhere, and for other platforms, there
+// is nothing to ask: a connection that stands for "go ahead".
+XConnection connect_to_display(std::string& why) {
 #ifdef VADREL_XCB
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const char* display = std::getenv("DISPLAY");
     const bool x11 = platform == nullptr || *platform == '\0' || std::string_view(platform).starts_with("xcb");
-    if (!x11 || display == nullptr || *display == '\0') return true;
-    // The same connection Qt is about to make; Qt aborts when it fails.
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const int error = xcb_connection_has_error(connection);
-    xcb_disconnect(connection);
-    if (error == 0) return true;
-    why = std::string("lo schermo DISPLAY=") + display + " non risponde o rifiuta la connessione";
-    return false;
+    XConnection connection(nullptr, &xcb_disconnect);
+    if (!x11 || display == nullptr || *display == '\0') {
+        why.clear();
+        return connection;
+    }
+    connection.reset(xcb_connect(nullptr, nullptr));
+    if (xcb_connection_has_error(connection.get()) != 0) {
+        connection.reset();
+        why = std::string("lo schermo DISPLAY=") + display + " non risponde o rifiuta la connessione";
+    }
+    return connection;
 #else
-    (void)why;
-    return true;
+    why.clear();
+    return nullptr;
 #endif
 }
 
+}  // namespace
+
 int run_window(int argc, char** argv, const Options& options) {
+    std::string why;
+    const XConnection display = connect_to_display(why);
+    if (!why.empty()) {
+        LineOutput(STDERR_FILENO, standard_error_backlog).write_line("vadrel: " + why + ", funziono senza finestra.");
+        return run_headless(argc, argv, options);
+    }
     QApplication app(argc, argv);
     // The window belongs to the menu entry vadrel.desktop and its icon (the
     // X window class becomes "vadrel" too).

@@ -1,19 +1,12 @@
 #pragma once
 // vadrel with its window.
 
-#include <string>
-
 #include "app/options.h"
 
 namespace vadrel {
 
 // Whether a screen is there to show a window on.
 bool display_available();
-
-// Whether the window program can reach the display it is given: false, with
-// the reason in `why`, when DISPLAY names an X server that does not answer
-// (Qt would abort). Only the window program can tell; elsewhere true.
-bool display_reachable(std::string& why);
 
 // Replaces this process with vadrel-finestra from the same folder, with the
 // same arguments; returns only when that cannot be done.
@@ -22,6 +15,8 @@ void exec_window_program(char** argv);
 // Runs the panel in its window until the window is closed; returns the exit
 // code: 0 after an orderly shut-down, 1 when vadrel.cnf does not hold the
 // table, 2 when the program's folder cannot be used (after a message box).
+// When DISPLAY names an X server that does not answer, runs headless
+// instead and says why on standard error.
 int run_window(int argc, char** argv, const Options& options);
 
 }  // namespace vadrel

@@ -41,7 +41,9 @@ within_10s() {
 
 start_x() {
     : >"$scratch/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+    # -noreset: the server stays as it is between the runs, as a desktop does
+    # (a bare server resets whenever its last client leaves).
+    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
     xvfb=$!
     within_10s test -s "$scratch/display" || fail "Xvfb non è partito"
     export DISPLAY=":$(cat "$scratch/display")"
