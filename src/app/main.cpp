@@ -10,6 +10,7 @@
 #include "app/signals.h"
 #include "app/window.h"
 #include "vadrel/version.h"
+#include "platform/open_files.h"
 
 // Two executables share this file: vadrel, with no window code at all, so
 // the headless program stays small, and vadrel-finestra, which adds the
@@ -17,6 +18,7 @@
 
 int main(int argc, char** argv) {
     vadrel::take_over_signals();
+    vadrel::raise_open_file_limit();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = vadrel::parse_options(args);
     if (const auto* error = std::get_if<std::string>(&parsed)) {

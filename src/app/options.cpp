@@ -60,6 +60,15 @@ std::string help_text() {
            "  --modo M              modo all'avvio: gps, radio o multi (predefinito: gps)\n"
            "  --mezzi N             testo iniziale di \"Numero di mezzi mobili\"\n"
            "  --durata S            funziona S secondi (al più 2147483), poi chiude in ordine\n"
+           "  --tcp [INDIRIZZO:]PORTA\n"
+           "                        server TCP: ogni client riceve ciò che riceve la porta seriale\n"
+           "                        (INDIRIZZO predefinito 127.0.0.1; 0.0.0.0 o [::] per la rete;\n"
+           "                        PORTA 0: una porta libera qualsiasi; no: spento)\n"
+           "  --tcp-max N           client TCP collegati al massimo (predefinito: 64)\n"
+           "  --udp HOST:PORTA      un datagramma UDP al secondo verso HOST (anche multicast o\n"
+           "                        broadcast); si può ripetere; no: nessuno\n"
+           "                        Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
+           "                        vadrel.ini (menu Uscite della finestra).\n"
            "  --version             mostra la versione ed esce\n"
            "  --help                mostra questo aiuto ed esce\n";
 }
@@ -139,11 +148,54 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
             const auto s = v ? seconds(*v) : std::nullopt;
             if (!s) return "--durata vuole un numero di secondi maggiore di zero e non oltre 2147483 (24 giorni)";
             o.durata = *s;
+        } else if (a == "--tcp") {
+            const auto v = value();
+            if (!v) return "manca [INDIRIZZO:]PORTA dopo --tcp";
+            o.tcp.reset();
+            o.senza_tcp = *v == "no";
+            if (o.senza_tcp) continue;
+            auto where = parse_listen_address(*v);
+            if (auto* problem = std::get_if<std::string>(&where)) return "--tcp: " + *problem;
+            o.tcp = std::get<Endpoint>(where);
+        } else if (a == "--tcp-max") {
+            const auto v = value();
+            const auto n = v ? whole_number(*v) : std::nullopt;
+            if (!n || *n < 1 || *n > 100000) return "--tcp-max vuole un numero di client da 1 a 100000";
+            o.tcp_max = static_cast<int>(*n);
+        } else if (a == "--udp") {
+            const auto v = value();
+            if (!v) return "manca HOST:PORTA dopo --udp";
+            o.senza_udp = *v == "no";
+            if (o.senza_udp) {
+                o.udp.clear();
+                continue;
+            }
+            auto where = parse_target(*v);
+            if (auto* problem = std::get_if<std::string>(&where)) return "--udp: " + *problem;
+            o.udp.push_back(std::get<Endpoint>(where));
         } else {
             return "opzione sconosciuta: \"" + a + "\" (vadrel --help elenca le opzioni)";
         }
     }
     return o;
+}
+
+OutputSettings outputs_for(const OutputSettings& file, const Options& options) {
+    OutputSettings settings = file;
+    if (options.tcp) {
+        settings.tcp = true;
+        settings.tcp_address = options.tcp->host;
+        settings.tcp_port = options.tcp->port;
+    }
+    if (options.senza_tcp) settings.tcp = false;
+    if (options.tcp_max) settings.tcp_max = *options.tcp_max;
+    if (!options.udp.empty()) {
+        settings.udp = true;
+        settings.udp_targets.clear();
+        for (const Endpoint& target : options.udp) settings.udp_targets.push_back(target.text());
+    }
+    if (options.senza_udp) settings.udp = false;
+    return settings;
 }
 
 void apply_start_options(Form1& form, const Options& options) {

@@ -8,6 +8,9 @@
 #include <variant>
 #include <vector>
 
+#include "config/output_settings.h"
+#include "platform/network_address.h"
+
 namespace vadrel {
 
 // What COM N stands for: a device path, or a virtual port (with an optional
@@ -27,6 +30,13 @@ struct Options {
     enum class Modo { gps, radio, multi } modo = Modo::gps;
     std::optional<std::string> mezzi;
     std::optional<double> durata;
+    // The network outputs; each one given overrides vadrel.ini. "no" switches
+    // that output off.
+    std::optional<Endpoint> tcp;
+    bool senza_tcp = false;
+    std::optional<int> tcp_max;
+    std::vector<Endpoint> udp;
+    bool senza_udp = false;
     bool version = false;
     bool help = false;
 };
@@ -43,6 +53,10 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
 
 // The text of --help.
 std::string help_text();
+
+// The network outputs of this run: the settings file's, with what the
+// command line says instead.
+OutputSettings outputs_for(const OutputSettings& file, const Options& options);
 
 class Form1;
 // Selects the port, speed and mode buttons and fills the number of vehicles

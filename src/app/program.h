@@ -11,11 +11,15 @@
 #include "app/options.h"
 #include "config/program_folder.h"
 #include "config/table_file.h"
+#include "config/output_settings.h"
+#include "config/settings_file.h"
 #include "model/form1.h"
 #include "platform/output_fanout.h"
 #include "platform/port_router.h"
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
+#include "platform/tcp_output.h"
+#include "platform/udp_output.h"
 
 namespace vadrel {
 
@@ -34,8 +38,9 @@ public:
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
 
-    // Start-up, then the second-aligned ticks begin; every few ticks the
-    // table is saved if it changed.
+    // Start-up, the network outputs of vadrel.ini and the command line, then
+    // the second-aligned ticks begin; every few ticks the table is saved if
+    // it changed.
     void start();
     // Shut-down, once: stops the ticks, closes the port, saves the table. Returns false when vadrel.cnf does not hold the table;
     // a later call returns the same.
@@ -46,15 +51,31 @@ public:
     // Messages for standard error, whole lines without the line end.
     std::function<void(const std::string&)> say = [](const std::string&) {};
 
+    const TcpOutput& tcp() const { return tcp_; }
+    const UdpOutput& udp() const { return udp_; }
+    // The network outputs' settings in force.
+    const OutputSettings& outputs() const { return outputs_; }
+    // Switches the network outputs to these settings and keeps them in
+    // vadrel.ini. Returns what could not be done, in Italian ("" when all was).
+    std::string change_outputs(const OutputSettings& settings);
+
 private:
     void tick();
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
+    // Starts, changes or stops the TCP server and the UDP targets; returns
+    // what it could not do.
+    std::string apply_outputs(const OutputSettings& settings);
 
+    Options options_;
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<TableFile> table_;
     PortRouter port_;
     OutputFanOut output_{port_};
+    TcpOutput tcp_;
+    UdpOutput udp_;
+    OutputSettings outputs_;
+    std::unique_ptr<SettingsFile> settings_file_;
     SystemClock clock_;
     std::unique_ptr<Form1> form_;
     // The timerfd never wakes before its instant, so the ticks can sit right

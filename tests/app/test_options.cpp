@@ -55,6 +55,8 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--porta", "5"}, {"--porta"}, {"--baud", "1200"}, {"--modo", "auto"}, {"--com", "5=pty"},
         {"--com", "2"}, {"--com", "2="}, {"--com", "2=pty:"}, {"--durata", "0"}, {"--durata", "x"},
         {"--cartella"}, {"--boh"}, {"-x"}, {"--mezzi"}, {"--durata", "3000000"},
+        {"--tcp"}, {"--tcp", "::1:10110"}, {"--tcp", "70000"}, {"--tcp-max", "0"}, {"--tcp-max", "x"},
+        {"--udp", "10110"}, {"--udp", "host:0"}, {"--udp"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -83,6 +85,40 @@ TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     EXPECT_FALSE(form.Opt_gps_standard.selected());
     EXPECT_EQ(form.txt_num_mezzi.text(), "3");
     EXPECT_TRUE(port.calls.empty());
+}
+
+// The command line over vadrel.ini: only what it names; the last of --tcp
+// wins; "no" switches an output off; --udp adds a target each time.
+TEST(Options, NetworkOutputsOverTheSettingsFile) {
+    OutputSettings file;
+    file.tcp = true;
+    file.tcp_address = "0.0.0.0";
+    file.tcp_port = 2000;
+    file.udp = true;
+    file.udp_targets = {"192.168.1.255:10110"};
+    struct Row {
+        std::vector<std::string> args;
+        bool tcp;
+        std::string tcp_at;
+        int tcp_max;
+        bool udp;
+        std::vector<std::string> targets;
+    };
+    const Row rows[] = {
+        {{}, true, "0.0.0.0:2000", 64, true, {"192.168.1.255:10110"}},
+        {{"--tcp", "10110"}, true, "127.0.0.1:10110", 64, true, {"192.168.1.255:10110"}},
+        {{"--tcp", "no", "--tcp", "[::]:0", "--tcp-max", "1000"}, true, "[::]:0", 1000, true, {"192.168.1.255:10110"}},
+        {{"--tcp", "10110", "--tcp", "no"}, false, "0.0.0.0:2000", 64, true, {"192.168.1.255:10110"}},
+        {{"--udp", "no"}, true, "0.0.0.0:2000", 64, false, {"192.168.1.255:10110"}},
+        {{"--udp", "[::1]:1", "--udp", "plotter:2"}, true, "0.0.0.0:2000", 64, true, {"[::1]:1", "plotter:2"}},
+    };
+    for (const Row& row : rows) {
+        const OutputSettings s = outputs_for(file, parsed(row.args));
+        const std::string at = Endpoint{s.tcp_address, static_cast<std::uint16_t>(s.tcp_port)}.text();
+        EXPECT_EQ(std::tuple(s.tcp, at, s.tcp_max, s.udp, s.udp_targets),
+                  std::tuple(row.tcp, row.tcp_at, row.tcp_max, row.udp, row.targets))
+            << ::testing::PrintToString(row.args);
+    }
 }
 
 }  // namespace

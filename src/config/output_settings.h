@@ -1,0 +1,39 @@
+#pragma once
+// The network outputs' settings, the group [uscite] of vadrel.ini:
+//
+//   [uscite]
+//   tcp=true
+//   tcp_indirizzo=127.0.0.1
+//   tcp_porta=10110
+//   tcp_max_client=64
+//   udp=true
+//   udp_destinazioni=192.168.1.255:10110, 239.192.0.1:10110
+//
+// The texts are kept as written; the program checks them when it uses them.
+
+#include <string>
+#include <vector>
+
+#include "config/settings_file.h"
+
+namespace vadrel {
+
+struct OutputSettings {
+    bool tcp = false;
+    std::string tcp_address = "127.0.0.1";
+    int tcp_port = 10110;
+    int tcp_max = 64;
+    bool udp = false;
+    std::vector<std::string> udp_targets;  // "HOST:PORT"
+
+    bool operator==(const OutputSettings&) const = default;
+};
+
+// The settings in the file, the defaults for what is missing. A value that
+// is not a number where one belongs keeps its default, and `problems` gets
+// a line for it.
+OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::string>& problems);
+// "" when saved, else why not.
+std::string save_output_settings(SettingsFile& file, const OutputSettings& settings);
+
+}  // namespace vadrel

@@ -1,0 +1,71 @@
+#include "settings_file.h"
+
+#include <QFile>
+#include <QSettings>
+
+namespace vadrel {
+
+namespace {
+
+// A settings file is a few hundred bytes; one of more than this is read only this far.
+constexpr std::size_t largest_file = 1 << 20;
+
+std::string status_text(QSettings::Status status) {
+    switch (status) {
+        case QSettings::NoError: return {};
+        case QSettings::AccessError: return "impossibile leggere o scrivere la copia di lavoro";
+        case QSettings::FormatError: return "il file non è nel formato delle impostazioni";
+    }
+    return "errore sconosciuto";
+}
+
+QString key_of(const std::string& group, const std::string& key) {
+    return QString::fromStdString(group + "/" + key);
+}
+
+}  // namespace
+
+SettingsFile::SettingsFile(const ProgramFolder& folder)
+    : folder_(folder), path_(folder.shown(nome_file_impostazioni).toStdString()) {
+    std::string bytes;
+    const FolderEntry entry = folder_.look(nome_file_impostazioni);
+    if (entry.kind != FolderEntry::Kind::missing) {
+        const auto read = folder_.read(nome_file_impostazioni, largest_file);
+        if (read) {
+            bytes = *read;
+        } else {
+            const QString why = not_usable(entry);
+            problem_ = why.isEmpty() ? "impossibile leggere il file" : why.toStdString();
+        }
+    }
+    if (!copy_.open() || copy_.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+        !copy_.flush()) {
+        if (problem_.empty()) problem_ = "impossibile preparare la copia di lavoro: " + copy_.errorString().toStdString();
+    }
+    settings_ = std::make_unique<QSettings>(copy_.fileName(), QSettings::IniFormat);
+    // QSettings reads lazily; its status tells only after the first read.
+    settings_->allKeys();
+    if (problem_.empty()) problem_ = status_text(settings_->status());
+}
+
+SettingsFile::~SettingsFile() = default;
+
+QVariant SettingsFile::value(const std::string& group, const std::string& key, const QVariant& fallback) const {
+    return settings_->value(key_of(group, key), fallback);
+}
+
+std::string SettingsFile::save_group(const std::string& group, const std::map<std::string, QVariant>& values) {
+    if (!problem_.empty()) return "il file " + path_ + " non è stato letto (" + problem_ + ") e resta com'è";
+    settings_->remove(QString::fromStdString(group));
+    for (const auto& [key, value] : values) settings_->setValue(key_of(group, key), value);
+    settings_->sync();
+    if (const std::string why = status_text(settings_->status()); !why.empty()) return "impossibile salvare " + path_ + ": " + why;
+    QFile copy(copy_.fileName());
+    if (!copy.open(QIODevice::ReadOnly)) return "impossibile salvare " + path_ + ": " + copy.errorString().toStdString();
+    const QByteArray bytes = copy.readAll();
+    if (const FileError error = folder_.replace(nome_file_impostazioni, bytes.toStdString()))
+        return "impossibile salvare " + path_ + ": " + error.text().toStdString();
+    return {};
+}
+
+}  // namespace vadrel

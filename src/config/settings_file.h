@@ -1,0 +1,58 @@
+#pragma once
+// vadrel.ini, beside vadrel.cnf in the program's folder: the settings that
+// are not the vehicle table, one group per feature ([uscite] for the network
+// outputs). INI as QSettings writes it, so the operator can read and edit it;
+// vadrel.cnf keeps its own format, byte for byte, for the programs that read it.
+//
+//   SettingsFile file(folder);
+//   bool tcp = file.value("uscite", "tcp", false).toBool();
+//   std::string why = file.save_group("uscite", {{"tcp", true}, {"tcp_porta", 10110}});
+//
+// The file is read once, when the object is made, and a group is saved at
+// once, as a whole, when it changes; both go through the program's folder,
+// as vadrel.cnf does (no link followed, no file of another user touched, a
+// temporary renamed over the file). QSettings works on a private copy. A file
+// that cannot be read counts as empty (problem() says so) and is never
+// written over.
+
+#include <QTemporaryFile>
+#include <QVariant>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "config/program_folder.h"
+
+class QSettings;
+
+namespace vadrel {
+
+inline constexpr const char* nome_file_impostazioni = "vadrel.ini";
+
+class SettingsFile {
+public:
+    explicit SettingsFile(const ProgramFolder& folder);
+    ~SettingsFile();
+    SettingsFile(const SettingsFile&) = delete;
+    SettingsFile& operator=(const SettingsFile&) = delete;
+
+    // The file's path as the operator reads it.
+    const std::string& path() const { return path_; }
+    // Why the file could not be read, in Italian; "" when it was, or is not there.
+    const std::string& problem() const { return problem_; }
+
+    // The value of group/key, or the fallback when it is not there.
+    QVariant value(const std::string& group, const std::string& key, const QVariant& fallback = {}) const;
+    // Replaces the group with these keys and saves the file now; the other
+    // groups stay as they are. "" when saved, else why not, in Italian.
+    std::string save_group(const std::string& group, const std::map<std::string, QVariant>& values);
+
+private:
+    const ProgramFolder& folder_;
+    std::string path_;
+    std::string problem_;
+    QTemporaryFile copy_;
+    std::unique_ptr<QSettings> settings_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,124 @@
+#include "network_address.h"
+
+#include <QHostAddress>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+namespace vadrel {
+
+namespace {
+
+using Parsed = std::variant<Endpoint, std::string>;
+
+bool is_ip(std::string_view host) {
+    return !QHostAddress(QString::fromUtf8(host.data(), static_cast<qsizetype>(host.size()))).isNull();
+}
+
+// Letters, digits, '-' and '.', in labels of 1 to 63 characters.
+bool is_host_name(std::string_view name) {
+    if (name.empty() || name.size() > 253) return false;
+    std::size_t label = 0;
+    for (const char c : name) {
+        if (c == '.') {
+            if (label == 0) return false;
+            label = 0;
+            continue;
+        }
+        const bool letter_or_digit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letter_or_digit && c != '-') return false;
+        if (++label > 63) return false;
+    }
+    return true;
+}
+
+// Splits "HOST:PORT" or "[IPV6]:PORT"; the port text may be empty.
+std::variant<std::pair<std::string_view, std::string_view>, std::string> split(std::string_view text) {
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find(']');
+        if (close == std::string_view::npos) return "manca la parentesi quadra chiusa in \"" + std::string(text) + "\"";
+        const std::string_view host = text.substr(1, close - 1);
+        const std::string_view rest = text.substr(close + 1);
+        if (rest.empty() || rest.front() != ':') return "manca :PORTA dopo \"" + std::string(text.substr(0, close + 1)) + "\"";
+        if (!host.empty() && host.find(':') == std::string_view::npos)
+            return "tra parentesi quadre va un indirizzo IPv6, non \"" + std::string(host) + "\"";
+        return std::pair{host, rest.substr(1)};
+    }
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos) return "manca :PORTA in \"" + std::string(text) + "\"";
+    const std::string_view host = text.substr(0, colon);
+    if (host.find(':') != std::string_view::npos)
+        return "un indirizzo IPv6 va tra parentesi quadre, come in [::1]:" + std::to_string(nmea_port) +
+               ", non \"" + std::string(text) + "\"";
+    return std::pair{host, text.substr(colon + 1)};
+}
+
+std::variant<std::uint16_t, std::string> port_of(std::string_view text, std::uint16_t lowest) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    const bool digits_only = !text.empty() && text.size() <= 5 && end == text.data() + text.size() &&
+                             error == std::errc{};
+    if (!digits_only || value < lowest || value > 65535)
+        return "la porta va da " + std::to_string(lowest) + " a 65535, non \"" + std::string(text) + "\"";
+    return static_cast<std::uint16_t>(value);
+}
+
+Parsed endpoint(std::string_view host, std::string_view port_text, std::uint16_t lowest) {
+    const auto port = port_of(port_text, lowest);
+    if (const auto* problem = std::get_if<std::string>(&port)) return *problem;
+    return Endpoint{std::string(host), std::get<std::uint16_t>(port)};
+}
+
+}  // namespace
+
+std::string Endpoint::text() const {
+    const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    return shown + ":" + std::to_string(port);
+}
+
+std::string listen_host_problem(std::string_view host) {
+    if (host == "localhost" || is_ip(host)) return {};
+    return "\"" + std::string(host) + "\" non è un indirizzo IP di questo computer (per esempio 127.0.0.1, "
+           "0.0.0.0 o [::])";
+}
+
+Parsed parse_listen_address(std::string_view text) {
+    if (text.find(':') == std::string_view::npos) return endpoint(default_listen_host, text, 0);
+    const auto parts = split(text);
+    if (const auto* problem = std::get_if<std::string>(&parts)) return *problem;
+    const auto [host, port] = std::get<0>(parts);
+    if (std::string problem = listen_host_problem(host); !problem.empty()) return problem;
+    return endpoint(host, port, 0);
+}
+
+Parsed parse_target(std::string_view text) {
+    const auto parts = split(text);
+    if (const auto* problem = std::get_if<std::string>(&parts)) return *problem;
+    const auto [host, port] = std::get<0>(parts);
+    if (!is_ip(host) && !is_host_name(host))
+        return "\"" + std::string(host) + "\" non è un indirizzo IP né un nome di computer";
+    return endpoint(host, port, 1);
+}
+
+std::string network_reason(int error) {
+    switch (error) {
+        case ENETUNREACH: return "rete irraggiungibile";
+        case EHOSTUNREACH: return "destinazione irraggiungibile";
+        case EACCES:
+        case EPERM: return "permesso negato";
+        case EADDRNOTAVAIL: return "indirizzo non disponibile su questo computer";
+        case EADDRINUSE: return "indirizzo già in uso";
+        case EAFNOSUPPORT: return "protocollo non disponibile su questo computer";
+        case EMSGSIZE: return "datagramma troppo grande";
+        case ECONNREFUSED: return "rifiutato dalla destinazione";
+        case ECONNRESET: return "collegamento interrotto";
+        case EPIPE: return "collegamento chiuso";
+        case EMFILE:
+        case ENFILE: return "troppi file aperti";
+        case ENOBUFS:
+        case ENOMEM: return "memoria esaurita";
+        default: return std::string("errore di rete (") + std::strerror(error) + ")";
+    }
+}
+
+}  // namespace vadrel

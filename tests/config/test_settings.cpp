@@ -1,0 +1,103 @@
+// vadrel.ini on a real disk: the network outputs' group written and read
+// back, the other groups kept, and the files it must not write over.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+
+#include "config/output_settings.h"
+
+namespace vadrel {
+namespace {
+
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_text(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+TEST(SettingsFile, TheOutputsGroupIsSavedAndReadBackBesideTheOtherGroups) {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("vadrel.ini").toStdString();
+    write_text(path, "[ricevitore]\nutc=true\n\n[uscite]\nvecchia=1\n");
+    OutputSettings wanted;
+    wanted.tcp = true;
+    wanted.tcp_address = "::";
+    wanted.tcp_port = 2000;
+    wanted.tcp_max = 1000;
+    wanted.udp = true;
+    wanted.udp_targets = {"192.168.1.255:10110", "[ff02::1]:10110"};
+    {
+        ProgramFolder place(folder.path().toStdString());
+        SettingsFile file(place);
+        EXPECT_EQ(save_output_settings(file, wanted), "");
+    }
+    const std::string text = file_text(path);
+    EXPECT_NE(text.find("[ricevitore]\nutc=true"), std::string::npos) << text;
+    EXPECT_EQ(text.find("vecchia"), std::string::npos) << "the group is replaced as a whole";
+    ProgramFolder place(folder.path().toStdString());
+    SettingsFile file(place);
+    std::vector<std::string> problems;
+    EXPECT_EQ(read_output_settings(file, problems), wanted);
+    EXPECT_TRUE(problems.empty());
+
+    // written by hand: one target, and a comma left after it
+    write_text(path, "[uscite]\nudp=true\nudp_destinazioni=10.0.0.255:10110,\n");
+    SettingsFile by_hand(place);
+    EXPECT_EQ(read_output_settings(by_hand, problems).udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
+}
+
+// Numbers that are no numbers keep their defaults, each with a line that
+// names the file, the key and the value.
+TEST(SettingsFile, AValueThatIsNoNumberKeepsItsDefaultAndIsNamed) {
+    QTemporaryDir folder;
+    write_text(folder.filePath("vadrel.ini").toStdString(),
+               "[uscite]\ntcp=true\ntcp_porta=dieci\ntcp_max_client=0\n");
+    ProgramFolder place(folder.path().toStdString());
+    SettingsFile file(place);
+    std::vector<std::string> problems;
+    const OutputSettings read = read_output_settings(file, problems);
+    EXPECT_EQ(std::tuple(read.tcp, read.tcp_port, read.tcp_max), std::tuple(true, 10110, 64));
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[0].find("vadrel.ini: [uscite] tcp_porta vuole un numero da 0 a 65535, non \"dieci\""),
+              std::string::npos)
+        << problems[0];
+}
+
+// A save that cannot be done says why, naming the file, and changes nothing:
+// a file that does not read as settings (QSettings would write over it), a
+// folder where nothing can be written (as root every folder is writable: a
+// folder in the file's place stands for it then).
+TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
+    for (const bool unreadable : {true, false}) {
+        QTemporaryDir folder;
+        const std::string path = folder.filePath("vadrel.ini").toStdString();
+        if (unreadable) {
+            write_text(path, "[uscite\ntcp=1\n");
+        } else if (::geteuid() == 0) {
+            ASSERT_TRUE(QDir().mkdir(QString::fromStdString(path)));
+        } else {
+            QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        }
+        ProgramFolder place(folder.path().toStdString());
+        SettingsFile file(place);
+        const std::string why = save_output_settings(file, OutputSettings{});
+        EXPECT_NE(why.find(path), std::string::npos) << why;
+        if (unreadable) {
+            EXPECT_NE(file.problem(), "");
+            EXPECT_EQ(file_text(path), "[uscite\ntcp=1\n");
+        }
+        QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+}
+
+}  // namespace
+}  // namespace vadrel
