@@ -35,6 +35,7 @@ Program::Program(const Options& options, Shell& shell)
         if (mapping.virtuale) {
             const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
             virtual_ports_.push_back("COM " + std::to_string(numero) + ": " + porta.slave_path());
+            if (dialout_problem_.empty()) dialout_problem_ = porta.dialout_problem();
         } else {
             port_.use_device(numero, mapping.device);
         }
@@ -58,6 +59,10 @@ void Program::start() {
     const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
     if (!help.isEmpty()) form_->file_help = help.toStdString();
     report_port();
+    if (!dialout_problem_.empty()) {
+        say("vadrel: la porta virtuale non può passare al gruppo dialout (" + dialout_problem_ +
+            "): un gpsd avviato come servizio non potrà aprirla.");
+    }
 
     // Network outputs: vadrel.ini beside vadrel.cnf, and the command line over it.
     settings_file_ = std::make_unique<SettingsFile>(*folder_);

@@ -86,6 +86,8 @@ private:
     SecondTimer timer_;
 #endif
     std::vector<std::string> virtual_ports_;
+    // Why a virtual port is not in the group dialout, said once at start-up.
+    std::string dialout_problem_;
     bool stopped_ = false;
     // A changed table is saved within intervallo_salvataggio of the change.
     long ticks_since_autosave_ = 0;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/inotify.h>
@@ -33,6 +34,18 @@ void make_raw(int fd, int baud) {
     ::cfmakeraw(&settings);
     ::cfsetspeed(&settings, static_cast<speed_t>(baud));
     ::tcsetattr(fd, TCSANOW, &settings);
+}
+
+// Serial devices belong to the group dialout with mode 0660, so that gpsd
+// run as a service (user gpsd, group dialout) can open them; the virtual port
+// follows them. "" when done or when the system has no such group, else why not.
+std::string give_to_dialout(int slave) {
+    group entry{};
+    group* found = nullptr;
+    char buffer[4096];
+    if (::getgrnam_r("dialout", &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr) return {};
+    if (::fchown(slave, static_cast<uid_t>(-1), found->gr_gid) == 0 && ::fchmod(slave, 0660) == 0) return {};
+    return errno == EPERM ? "permesso negato: l'utente non è del gruppo dialout" : std::strerror(errno);
 }
 
 std::string link_target(const std::string& link) {
@@ -81,6 +94,7 @@ VirtualSerialPort::VirtualSerialPort(std::string link_path) : link_path_(std::mo
     }
     slave_path_ = name;
     make_raw(slave_, 4800);
+    dialout_problem_ = give_to_dialout(slave_);
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     ::fcntl(slave_, F_SETFD, FD_CLOEXEC);

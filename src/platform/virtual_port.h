@@ -62,6 +62,10 @@ public:
 
     // "/dev/pts/K": the device any program opens.
     const std::string& slave_path() const { return slave_path_; }
+    // Why the pseudo-terminal could not be given to the group dialout (mode
+    // 0660, as a real serial port has), in the system's words; "" when it
+    // was, or when there is no such group.
+    const std::string& dialout_problem() const { return dialout_problem_; }
 
     // Starts sending; discards anything a reader has not read yet.
     void open(const LineSettings& settings) override;
@@ -92,6 +96,7 @@ private:
     int readers_ = 0;
     int last_write_ = 0;  // bytes of the last write
     std::string slave_path_;
+    std::string dialout_problem_;
     std::string link_path_;
     bool link_made_ = false;
     bool sending_ = false;

@@ -41,6 +41,16 @@ def main():
         saved = f.read()
     assert saved.startswith(b'45,30,"S",,9,12,"W",0,0,#TRUE#,#FALSE#\r\n'), saved[:60]
     assert saved.count(b"\r\n") == 22, saved
+
+    # a user outside the group dialout cannot give it the virtual ports: said once
+    if os.geteuid() == 0 and subprocess.run(["id", "nobody"], capture_output=True).returncode == 0:
+        theirs = tempfile.mkdtemp(prefix="vadrel-")
+        os.chmod(theirs, 0o777)
+        alone = subprocess.run([binary, "--senza-finestra", "--cartella", theirs, "--com", "1=pty",
+                                "--com", "2=pty", "--durata", "0.5"], user="nobody", group="nogroup",
+                               extra_groups=[], capture_output=True, text=True, timeout=30)
+        assert alone.stderr.count("non può passare al gruppo dialout") == 1, alone.stderr
+        assert alone.returncode == 0, alone
     print("1 passed, 0 failed")
 
 

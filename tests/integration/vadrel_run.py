@@ -13,12 +13,11 @@ import time
 class Vadrel:
     """vadrel --senza-finestra on a virtual COM 2, in a folder of its own."""
 
-    def __init__(self, binary, *extra, folder=None, cwd=None):
+    def __init__(self, binary, *extra, folder=None, prefix=(), **popen):
         self.folder = folder or tempfile.mkdtemp(prefix="vadrel-")
         self.proc = subprocess.Popen(
-            [binary, "--senza-finestra", "--cartella", self.folder, "--com", "2=pty", *extra],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1, errors="replace",
-            cwd=cwd)
+            [*prefix, binary, "--senza-finestra", "--cartella", self.folder, "--com", "2=pty", *extra],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1, errors="replace", **popen)
         self.device = None
         self.lines = []
         deadline = time.monotonic() + 15
@@ -33,6 +32,25 @@ class Vadrel:
                 return
         self.stop()
         raise RuntimeError("vadrel did not print its virtual port: %r" % self.lines)
+
+    def said(self, pattern):
+        """Reads standard error up to a line that matches; the match."""
+        for line in self.proc.stderr:
+            match = re.search(pattern, line)
+            if match:
+                return match
+        raise AssertionError("vadrel never said %r" % pattern)
+
+    def tcp_port(self):
+        """The port of the TCP server started with --tcp 0, as vadrel says it."""
+        return int(self.said(r"TCP in ascolto su 127\.0\.0\.1:(\d+)").group(1))
+
+    def memory_kb(self):
+        with open("/proc/%d/status" % self.proc.pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        raise AssertionError("no VmRSS")
 
     def stop(self, sig=signal.SIGTERM):
         """Asks for the orderly shut-down and returns the exit code."""
@@ -62,14 +80,16 @@ def free_port():
         return s.getsockname()[1]
 
 
-def gpsd_reports(device, count, deadline):
-    """Runs gpsd on the device and returns its first `count` TPV reports with
-    a position. Without -b gpsd writes its probe bytes into the port, which
-    vadrel must drop."""
+def gpsd_reports(device, count, deadline, **popen):
+    """Runs gpsd on the device (or tcp://HOST:PORT) and returns its first
+    `count` TPV reports with a position. Without -b gpsd writes its probe bytes
+    into the port, which vadrel must drop. popen: user and group to run it as."""
     port = free_port()
-    control = os.path.join(tempfile.mkdtemp(prefix="gpsd-"), "control")
+    folder = tempfile.mkdtemp(prefix="gpsd-")
+    os.chmod(folder, 0o777)  # for a gpsd run as another user
+    control = os.path.join(folder, "control")
     daemon = subprocess.Popen(["/usr/sbin/gpsd", "-N", "-n", "-S", str(port), "-F", control, device],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **popen)
     reports = []
     try:
         while True:

@@ -1,0 +1,245 @@
+// The headless program feeding 1000 TCP clients and 10 UDP targets on the
+// loopback. Per tick: the time from the wall-clock second to the last
+// client's receipt (the kernel's receive time stamp of its bytes); over the
+// run: the median and p99 of it, whether every client got every tick, the
+// program's CPU share and its peak memory.
+//
+//   network_clients PATH/TO/vadrel [SECONDS=60] [CLIENTS=1000] [TARGETS=10]
+//
+// Not a test: it reports figures, and fails only when a client missed a tick.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+double now_realtime() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+int bound_udp_socket(std::uint16_t& port) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+int connected_client(std::uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        std::perror("connect");
+        std::exit(1);
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return fd;
+}
+
+// CPU seconds (user + system) of a process so far.
+double cpu_seconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) user = std::stoull(field);
+        if (i == 15) system = std::stoull(field);
+    }
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::string status_line(pid_t pid, const std::string& key) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(key, 0) == 0) return line.substr(key.size());
+    }
+    return "?";
+}
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const std::size_t index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
+    return values[std::min(index, values.size() - 1)];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "uso: %s PATH/TO/vadrel [SECONDI] [CLIENT] [DESTINAZIONI]\n", argv[0]);
+        return 2;
+    }
+    const std::string vadrel = argv[1];
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    const int clients = argc > 3 ? std::atoi(argv[3]) : 1000;
+    const int targets = argc > 4 ? std::atoi(argv[4]) : 10;
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+
+    std::vector<int> udp;
+    std::vector<std::string> args = {vadrel, "--senza-finestra", "--tcp", "0", "--tcp-max",
+                                     std::to_string(clients + 10)};
+    for (int t = 0; t < targets; ++t) {
+        std::uint16_t port = 0;
+        udp.push_back(bound_udp_socket(port));
+        args.push_back("--udp");
+        args.push_back("127.0.0.1:" + std::to_string(port));
+    }
+    char folder[] = "/tmp/vadrel-bench-XXXXXX";
+    mkdtemp(folder);
+    args.push_back("--cartella");
+    args.push_back(folder);
+
+    int error_pipe[2];
+    pipe2(error_pipe, O_CLOEXEC);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(error_pipe[1], 2);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        std::vector<char*> raw;
+        for (std::string& a : args) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        execv(raw[0], raw.data());
+        _exit(127);
+    }
+    close(error_pipe[1]);
+    // "vadrel: TCP in ascolto su 127.0.0.1:PORT (...)"
+    std::string said;
+    std::uint16_t port = 0;
+    while (port == 0) {
+        char buffer[512];
+        const ssize_t n = read(error_pipe[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            std::fprintf(stderr, "vadrel non è partito: %s\n", said.c_str());
+            return 1;
+        }
+        said.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t at = said.find("in ascolto su 127.0.0.1:");
+        if (at != std::string::npos && said.find('(', at) != std::string::npos)
+            port = static_cast<std::uint16_t>(std::atoi(said.c_str() + at + 24));
+    }
+    fcntl(error_pipe[0], F_SETFL, O_NONBLOCK);
+
+    const int poller = epoll_create1(EPOLL_CLOEXEC);
+    std::vector<int> tcp;
+    const int on = 1;
+    for (int c = 0; c < clients; ++c) {
+        tcp.push_back(connected_client(port));
+        setsockopt(tcp.back(), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    }
+    for (int fd : udp) setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    for (int fd : tcp) {
+        epoll_event event{EPOLLIN, {.fd = fd}};
+        epoll_ctl(poller, EPOLL_CTL_ADD, fd, &event);
+    }
+    for (int fd : udp) {
+        epoll_event event{EPOLLIN, {.fd = fd}};
+        epoll_ctl(poller, EPOLL_CTL_ADD, fd, &event);
+    }
+
+    // The tick of a receipt is the whole second before it; two ticks to warm up.
+    const long first = static_cast<long>(now_realtime()) + 3;
+    const long last = first + seconds - 1;
+    std::map<long, std::pair<int, double>> ticks;  // second -> receipts, latest receipt after it
+    double cpu_start = 0;
+    bool measuring = false;
+    std::vector<epoll_event> events(4096);
+    char data[65536];
+    char control[256];
+    while (now_realtime() < static_cast<double>(last) + 1.5) {
+        if (!measuring && now_realtime() >= static_cast<double>(first)) {
+            cpu_start = cpu_seconds(pid);
+            measuring = true;
+        }
+        char drop[4096];
+        while (read(error_pipe[0], drop, sizeof drop) > 0) {
+        }
+        const int ready = epoll_wait(poller, events.data(), static_cast<int>(events.size()), 200);
+        for (int e = 0; e < ready; ++e) {
+            const int fd = events[static_cast<std::size_t>(e)].data.fd;
+            for (;;) {
+                iovec io{data, sizeof data};
+                msghdr message{};
+                message.msg_iov = &io;
+                message.msg_iovlen = 1;
+                message.msg_control = control;
+                message.msg_controllen = sizeof control;
+                const ssize_t n = recvmsg(fd, &message, MSG_DONTWAIT);
+                if (n <= 0) break;
+                double stamp = now_realtime();
+                for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+                    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                        timespec ts{};
+                        std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
+                        stamp = static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+                    }
+                }
+                const long second = static_cast<long>(std::floor(stamp));
+                auto& [count, latest] = ticks[second];
+                ++count;
+                latest = std::max(latest, stamp - static_cast<double>(second));
+            }
+        }
+    }
+    const double cpu = cpu_seconds(pid) - cpu_start;
+    const std::string peak = status_line(pid, "VmHWM:");
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    std::string remove = std::string("rm -rf ") + folder;
+    std::system(remove.c_str());
+
+    std::vector<double> latest;
+    int incomplete = 0;
+    for (long second = first; second <= last; ++second) {
+        const auto found = ticks.find(second);
+        const int count = found == ticks.end() ? 0 : found->second.first;
+        if (count != clients + targets) {
+            ++incomplete;
+            std::fprintf(stderr, "secondo %ld: %d ricezioni su %d\n", second, count, clients + targets);
+            continue;
+        }
+        latest.push_back(found->second.second * 1000.0);
+    }
+    if (latest.empty()) return 1;
+    std::printf("%d client TCP + %d destinazioni UDP, %d secondi: %zu secondi completi, %d incompleti\n", clients,
+                targets, seconds, latest.size(), incomplete);
+    std::printf("dal secondo all'ultima ricezione: mediana %.2f ms, p99 %.2f ms, massimo %.2f ms\n",
+                percentile(latest, 0.5), percentile(latest, 0.99), percentile(latest, 1.0));
+    std::printf("CPU di vadrel: %.3f s in %d s = %.3f %% di un core; memoria di picco:%s\n", cpu, seconds,
+                100.0 * cpu / seconds, peak.c_str());
+    return incomplete == 0 ? 0 : 1;
+}
