@@ -40,11 +40,8 @@ Program::Program(const Options& options, Shell& shell)
             port_.use_device(numero, mapping.device);
         }
     }
-    output_.add(tcp_);
-    output_.add(udp_);
-    const auto tell = [this](const std::string& text) { say("vadrel: " + text); };
-    tcp_.on_event = tell;
-    udp_.on_event = tell;
+    network_.add_to(output_);
+    network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
     form_ = std::make_unique<Form1>(Platform{port_, output_, clock_, shell, RegionalFormat::italian()});
     apply_start_options(*form_, options);
     collega_eventi(*form_);
@@ -70,7 +67,7 @@ void Program::start() {
     if (!settings_file_->problem().empty())
         problems.push_back(settings_file_->path() + ": " + settings_file_->problem());
     const OutputSettings from_file = read_output_settings(*settings_file_, problems);
-    if (const std::string problem = apply_outputs(outputs_for(from_file, options_)); !problem.empty())
+    if (const std::string problem = network_.apply(outputs_for(from_file, options_)); !problem.empty())
         problems.push_back(problem);
     if (!problems.empty()) {
         std::string text = "Uscite di rete:";
@@ -87,38 +84,8 @@ void Program::report_port() {
     if (!reason.empty()) say("vadrel: porta No tx: " + reason);
 }
 
-std::string Program::apply_outputs(const OutputSettings& settings) {
-    outputs_ = settings;
-    std::string problems;
-    const auto problem = [&](const std::string& text) { problems += (problems.empty() ? "" : "\n") + text; };
-    if (!settings.tcp) {
-        tcp_.stop();
-    } else if (std::string why = listen_host_problem(settings.tcp_address); !why.empty()) {
-        tcp_.stop();
-        problem("TCP: " + why);
-    } else if (settings.tcp_port < 0 || settings.tcp_port > 65535) {
-        tcp_.stop();
-        problem("TCP: la porta va da 0 a 65535, non " + std::to_string(settings.tcp_port));
-    } else {
-        tcp_.start(Endpoint{settings.tcp_address, static_cast<std::uint16_t>(settings.tcp_port)}, settings.tcp_max);
-    }
-    std::vector<Endpoint> targets;
-    if (settings.udp) {
-        for (const std::string& text : settings.udp_targets) {
-            auto target = parse_target(text);
-            if (auto* why = std::get_if<std::string>(&target)) {
-                problem("UDP: " + *why);
-            } else {
-                targets.push_back(std::get<Endpoint>(target));
-            }
-        }
-    }
-    udp_.set_targets(targets);
-    return problems;
-}
-
 std::string Program::change_outputs(const OutputSettings& settings) {
-    const std::string problems = apply_outputs(settings);
+    const std::string problems = network_.apply(settings);
     if (!problems.empty()) return problems;
     if (!settings_file_) return {};
     return save_output_settings(*settings_file_, settings);

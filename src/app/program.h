@@ -18,8 +18,7 @@
 #include "platform/port_router.h"
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
-#include "platform/tcp_output.h"
-#include "platform/udp_output.h"
+#include "platform/network_outputs.h"
 
 namespace vadrel {
 
@@ -51,10 +50,7 @@ public:
     // Messages for standard error, whole lines without the line end.
     std::function<void(const std::string&)> say = [](const std::string&) {};
 
-    const TcpOutput& tcp() const { return tcp_; }
-    const UdpOutput& udp() const { return udp_; }
-    // The network outputs' settings in force.
-    const OutputSettings& outputs() const { return outputs_; }
+    const NetworkOutputs& network() const { return network_; }
     // Switches the network outputs to these settings and keeps them in
     // vadrel.ini. Returns what could not be done, in Italian ("" when all was).
     std::string change_outputs(const OutputSettings& settings);
@@ -63,18 +59,13 @@ private:
     void tick();
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
-    // Starts, changes or stops the TCP server and the UDP targets; returns
-    // what it could not do.
-    std::string apply_outputs(const OutputSettings& settings);
 
     Options options_;
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<TableFile> table_;
     PortRouter port_;
     OutputFanOut output_{port_};
-    TcpOutput tcp_;
-    UdpOutput udp_;
-    OutputSettings outputs_;
+    NetworkOutputs network_;
     std::unique_ptr<SettingsFile> settings_file_;
     SystemClock clock_;
     std::unique_ptr<Form1> form_;

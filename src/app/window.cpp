@@ -1,6 +1,7 @@
 #include "window.h"
 
 #include <QApplication>
+#include <QMenuBar>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "app/program.h"
 #include "app/signals.h"
 #include "gui/main_window.h"
+#include "gui/outputs_dialog.h"
 #include "gui/window_shell.h"
 
 #ifdef VADREL_XCB
@@ -130,7 +132,17 @@ int run_window(int argc, char** argv, const Options& options) {
     gui::MainWindow window(program->form());
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
-    program->after_tick = [&] { window.render(); };
+    // The network outputs, beside the panel's own menu entries.
+    gui::OutputsDialog outputs(program->network(),
+                               [&](const OutputSettings& settings) { return program->change_outputs(settings); },
+                               &window);
+    QAction* uscite = window.menuBar()->addAction(QStringLiteral("Uscite"));
+    uscite->setObjectName(QStringLiteral("menu_uscite"));
+    QObject::connect(uscite, &QAction::triggered, &outputs, &gui::OutputsDialog::open_on_settings);
+    program->after_tick = [&] {
+        window.render();
+        outputs.refresh();
+    };
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.

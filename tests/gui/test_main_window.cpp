@@ -24,6 +24,7 @@
 #include "gui/main_window.h"
 #include "gui/monitor.h"
 #include "gui/window_shell.h"
+#include "modal.h"
 #include "panel/about.h"
 #include "support/fakes.h"
 
@@ -183,18 +184,6 @@ TEST_F(Finestra, EditingMenusAreItalian) {
 // The window shell: message box, end, about box, help viewer.
 
 const QString no_help = q("Impossibile aprire il file della guida: ");
-
-// Runs `act` on the modal window once it is up, looking every 10 ms from
-// inside the event loop the modal window runs; gives up after five seconds.
-void when_modal(std::function<void(QWidget*)> act, int tries = 500) {
-    QTimer::singleShot(10, qApp, [act = std::move(act), tries]() mutable {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            act(modal);
-        } else if (tries > 0) {
-            when_modal(std::move(act), tries - 1);
-        }
-    });
-}
 
 TEST(WindowShell, MessageBoxHasTextCaptionOkOnlyAndNoIcon) {
     WindowShell shell;

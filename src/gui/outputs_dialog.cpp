@@ -1,0 +1,179 @@
+#include "outputs_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace vadrel::gui {
+
+namespace {
+
+QString qt_text(const std::string& text) { return QString::fromStdString(text); }
+
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QTreeWidget* table(const char* name, const QStringList& columns) {
+    auto* tree = named(new QTreeWidget, name);
+    tree->setHeaderLabels(columns);
+    tree->setRootIsDecorated(false);
+    tree->setMinimumHeight(90);
+    tree->setColumnWidth(0, 220);  // "[fe80::1]:10110", "192.168.100.255:10110"
+    return tree;
+}
+
+// Rows of texts, the table's former rows replaced.
+void fill(QTreeWidget* tree, const std::vector<QStringList>& rows) {
+    while (tree->topLevelItemCount() > static_cast<int>(rows.size())) delete tree->takeTopLevelItem(0);
+    while (tree->topLevelItemCount() < static_cast<int>(rows.size())) tree->addTopLevelItem(new QTreeWidgetItem);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        QTreeWidgetItem* item = tree->topLevelItem(static_cast<int>(i));
+        for (int column = 0; column < rows[i].size(); ++column) item->setText(column, rows[i][column]);
+    }
+}
+
+}  // namespace
+
+OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidget* parent)
+    : QDialog(parent), outputs_(outputs), change_(std::move(change)) {
+    setObjectName(QStringLiteral("Uscite"));
+    setWindowTitle(QStringLiteral("Uscite"));
+    setMinimumWidth(520);
+
+    auto* tcp = new QGroupBox(QStringLiteral("Server TCP"));
+    auto* tcp_form = new QFormLayout(tcp);
+    tcp_on_ = named(new QCheckBox(QStringLiteral("Attivo")), "tcp_attivo");
+    tcp_address_ = named(new QLineEdit, "tcp_indirizzo");
+    tcp_address_->setToolTip(QStringLiteral("127.0.0.1: solo questo computer; 0.0.0.0 o :: anche la rete"));
+    tcp_port_ = named(new QSpinBox, "tcp_porta");
+    tcp_port_->setRange(0, 65535);
+    tcp_port_->setToolTip(QStringLiteral("0: una porta libera qualsiasi"));
+    tcp_max_ = named(new QSpinBox, "tcp_max");
+    tcp_max_->setRange(1, 100000);
+    tcp_status_ = named(new QLabel, "tcp_stato");
+    tcp_status_->setWordWrap(true);
+    tcp_clients_ = table("tcp_client", {QStringLiteral("Client"), QStringLiteral("Frasi saltate")});
+    tcp_form->addRow(tcp_on_);
+    tcp_form->addRow(QStringLiteral("Indirizzo:"), tcp_address_);
+    tcp_form->addRow(QStringLiteral("Porta:"), tcp_port_);
+    tcp_form->addRow(QStringLiteral("Client al massimo:"), tcp_max_);
+    tcp_form->addRow(tcp_status_);
+    tcp_form->addRow(tcp_clients_);
+
+    auto* udp = new QGroupBox(QStringLiteral("UDP"));
+    auto* udp_form = new QFormLayout(udp);
+    udp_on_ = named(new QCheckBox(QStringLiteral("Attivo")), "udp_attivo");
+    udp_targets_ = named(new QPlainTextEdit, "udp_destinazioni");
+    udp_targets_->setPlaceholderText(QStringLiteral("192.168.1.255:10110"));
+    udp_targets_->setMaximumHeight(70);
+    udp_status_ = table("udp_stato", {QStringLiteral("Destinazione"), QStringLiteral("Inviati"),
+                                      QStringLiteral("Saltati"), QStringLiteral("Stato")});
+    udp_form->addRow(udp_on_);
+    udp_form->addRow(new QLabel(QStringLiteral("Destinazioni (INDIRIZZO:PORTA, una per riga):")));
+    udp_form->addRow(udp_targets_);
+    udp_form->addRow(udp_status_);
+
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
+    QPushButton* apply_button = buttons->addButton(QStringLiteral("Applica"), QDialogButtonBox::ApplyRole);
+    ok->setObjectName(QStringLiteral("ok"));
+    apply_button->setObjectName(QStringLiteral("applica"));
+    connect(ok, &QPushButton::clicked, this, [this] {
+        if (apply()) accept();
+    });
+    connect(apply_button, &QPushButton::clicked, this, [this] { apply(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tcp);
+    layout->addWidget(udp);
+    layout->addWidget(buttons);
+}
+
+void OutputsDialog::open_on_settings() {
+    const OutputSettings& in_force = outputs_.settings();
+    tcp_on_->setChecked(in_force.tcp);
+    tcp_address_->setText(qt_text(in_force.tcp_address));
+    tcp_port_->setValue(in_force.tcp_port);
+    tcp_max_->setValue(in_force.tcp_max);
+    udp_on_->setChecked(in_force.udp);
+    QStringList targets;
+    for (const std::string& target : in_force.udp_targets) targets << qt_text(target);
+    udp_targets_->setPlainText(targets.join(QLatin1Char('\n')));
+    show();
+    raise();
+    activateWindow();
+    refresh();
+}
+
+OutputSettings OutputsDialog::settings() const {
+    OutputSettings wanted;
+    wanted.tcp = tcp_on_->isChecked();
+    wanted.tcp_address = tcp_address_->text().trimmed().toStdString();
+    wanted.tcp_port = tcp_port_->value();
+    wanted.tcp_max = tcp_max_->value();
+    wanted.udp = udp_on_->isChecked();
+    for (const QString& line : udp_targets_->toPlainText().split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty()) wanted.udp_targets.push_back(line.trimmed().toStdString());
+    }
+    return wanted;
+}
+
+bool OutputsDialog::apply() {
+    const std::string problems = change_(settings());
+    refresh();
+    if (problems.empty()) return true;
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("message_box"));
+    box.setWindowTitle(QStringLiteral("Uscite"));
+    box.setText(qt_text(problems));
+    box.exec();
+    return false;
+}
+
+void OutputsDialog::refresh() {
+    if (!isVisible()) return;
+    const TcpOutput& tcp = outputs_.tcp();
+    QString status;
+    if (!tcp.started()) {
+        status = QStringLiteral("Spento.");
+    } else if (!tcp.listening()) {
+        status = QStringLiteral("Non attivo su %1: %2.").arg(qt_text(tcp.address()), qt_text(tcp.failure()));
+    } else {
+        status = QStringLiteral("In ascolto su %1: %2 client collegati (al massimo %3); %4 frasi saltate, "
+                                "%5 client rifiutati, %6 chiusi perché non leggevano.")
+                     .arg(qt_text(tcp.address()))
+                     .arg(tcp.client_count())
+                     .arg(tcp.max_clients())
+                     .arg(tcp.skipped())
+                     .arg(tcp.refused())
+                     .arg(tcp.idle_closed());
+    }
+    tcp_status_->setText(status);
+    std::vector<QStringList> clients;
+    for (const TcpOutput::ClientView& client : tcp.clients())
+        clients.push_back({qt_text(client.peer), QString::number(client.skipped)});
+    fill(tcp_clients_, clients);
+
+    std::vector<QStringList> targets;
+    for (const UdpOutput::TargetView& target : outputs_.udp().targets()) {
+        targets.push_back({qt_text(target.target), QString::number(target.sent), QString::number(target.skipped),
+                           target.failure.empty() ? QStringLiteral("ok") : qt_text(target.failure)});
+    }
+    fill(udp_status_, targets);
+}
+
+}  // namespace vadrel::gui
