@@ -14,6 +14,7 @@ import socket
 import struct
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -123,6 +124,24 @@ def mistakes(binary):
         bad = subprocess.run([binary, "--senza-finestra", *value], capture_output=True, text=True, timeout=30)
         assert bad.returncode == 2, (value, bad)
         assert bad.stderr.startswith("vadrel: " + value[0]), bad.stderr
+
+    # vadrel.ini switches the server on; the command line switches it off for one run
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    ini = os.path.join(folder, "vadrel.ini")
+    with open(ini, "w") as f:
+        f.write("[uscite]\ntcp=true\ntcp_porta=0\n")
+    from_file = Vadrel(binary, folder=folder)
+    from_file.tcp_port()
+    assert from_file.stop() == 0
+    off = Vadrel(binary, "--tcp", "no", folder=folder)
+    said = []
+    for line in off.proc.stderr:
+        said.append(line)
+        if line.startswith("vadrel: porta"):
+            break
+    assert off.stop() == 0 and not any("TCP" in line for line in said), said
+    with open(ini) as f:
+        assert f.read() == "[uscite]\ntcp=true\ntcp_porta=0\n", "the run leaves the file as it was"
 
     # a second instance on a port already taken: it says so and its serial port runs on
     first = Vadrel(binary, "--tcp", "0")
