@@ -31,6 +31,7 @@
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
 #include "platform/virtual_port.h"
+#include "event_loop.h"
 
 namespace vadrel {
 namespace {
@@ -214,25 +215,8 @@ TEST(VirtualPort, AnExclusiveReaderThatPausesReadsOnlyTheFreshSentence) {
     EXPECT_GE(client_of(port.slave_path()).fd, 0) << "exclusive mode went with its reader";
 }
 
-// QSerialPort and the timers need an event loop.
-class WithEventLoop : public ::testing::Test {
-    int argc_ = 1;
-    char name_[8] = "vadrel";
-    char* argv_[2] = {name_, nullptr};
-    QCoreApplication app_{argc_, argv_};
-};
 using DevicePortTest = WithEventLoop;
 using SecondTimerTest = WithEventLoop;
-
-// Runs the event loop until done() or 5 s passed; whether done() came.
-bool run_until(const std::function<bool()>& done) {
-    const QDeadlineTimer until(5s);
-    while (!done()) {
-        if (until.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // Every byte as it is at the chosen settings; then a block more than the
 // pseudo-terminal holds, and while it is on its way the next write is skipped.
