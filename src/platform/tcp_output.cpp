@@ -118,9 +118,10 @@ void TcpOutput::try_listen() {
         failure_ = problem;
         return;
     }
-    // Out of descriptors: the server stops accepting; the next tick resumes.
-    connect(server.get(), &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
-        if (!accept_paused_) tell("TCP: impossibile accettare altri client: " + network_reason(EMFILE));
+    // Out of descriptors, say: the server stops accepting; the next tick resumes.
+    connect(server.get(), &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError error) {
+        if (!accept_paused_)
+            tell("TCP: impossibile accettare altri client: " + listen_problem(error, server_->errorString()));
         accept_paused_ = true;
     });
     server_ = std::move(server);

@@ -295,6 +295,28 @@ TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainWhileTheOtherOutputsRun) {
     EXPECT_EQ(serial.written.size(), 3u);
 }
 
+// Out of descriptors a client cannot be taken: the server says so and takes
+// it at the next tick, once there is room again.
+TEST_F(Network, OutOfDescriptorsAClientWaitsForTheNextTick) {
+    tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    Client waiting(tcp_.address());
+    const int next = ::dup(0);
+    ::close(next);
+    rlimit full = limit;
+    full.rlim_cur = static_cast<rlim_t>(next);  // no descriptor left for the server's side
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &full), 0);
+    const bool said = run_until([&] { return events_.back().find("impossibile accettare") != std::string::npos; });
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_TRUE(said) << events_.back();
+    EXPECT_EQ(tcp_.client_count(), 0u);
+    tick(tcp_, tick_bytes(1));
+    ASSERT_TRUE(accepted(1));
+    tick(tcp_, tick_bytes(2));
+    EXPECT_EQ(waiting.read(tick_bytes(2).size()), tick_bytes(2));
+}
+
 // One datagram per tick to each target: IPv4, IPv6, a broadcast address
 // (which needs SO_BROADCAST) and a name. A name that is not found is said,
 // and the others go on.
