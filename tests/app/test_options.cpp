@@ -111,6 +111,7 @@ TEST(Options, NetworkOutputsOverTheSettingsFile) {
         {{"--tcp", "10110", "--tcp", "no"}, false, "0.0.0.0:2000", 64, true, {"192.168.1.255:10110"}},
         {{"--udp", "no"}, true, "0.0.0.0:2000", 64, false, {"192.168.1.255:10110"}},
         {{"--udp", "[::1]:1", "--udp", "plotter:2"}, true, "0.0.0.0:2000", 64, true, {"[::1]:1", "plotter:2"}},
+        {{"--udp", "[::1]:1", "--udp", "no", "--udp", "plotter:2"}, true, "0.0.0.0:2000", 64, true, {"plotter:2"}},
     };
     for (const Row& row : rows) {
         const OutputSettings s = outputs_for(file, parsed(row.args));

@@ -76,8 +76,9 @@ TEST_F(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     QTest::mouseClick(find<QCheckBox>("udp_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
     type(find<QPlainTextEdit>("udp_destinazioni"),
          QString("127.0.0.1:%1\nplotter senza porta").arg(receiver.localPort()));
-    const QString said = click("applica");
+    const QString said = click("ok");
     EXPECT_TRUE(said.startsWith(q("UDP: manca :PORTA"))) << said.toStdString();
+    EXPECT_TRUE(dialog.isVisible()) << "OK closes only when all was done";
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].udp_targets.size(), 2u);
     ASSERT_TRUE(network.tcp().listening()) << "the server went on beside the bad target";
@@ -102,14 +103,16 @@ TEST_F(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     ASSERT_EQ(targets->topLevelItemCount(), 1);
     EXPECT_EQ(targets->topLevelItem(0)->text(1), q("1"));
 
-    // the bad line taken away: OK applies and closes; Annulla changes nothing
+    // the bad line taken away: Applica applies and keeps the dialog; Annulla
+    // closes it, and changes nothing
     type(find<QPlainTextEdit>("udp_destinazioni"), QString("127.0.0.1:%1").arg(receiver.localPort()));
-    EXPECT_EQ(click("ok"), QString());
-    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(click("applica"), QString());
+    EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(kept.back().udp_targets, std::vector<std::string>{"127.0.0.1:" + std::to_string(receiver.localPort())});
     dialog.open_on_settings();
     QTest::mouseClick(find<QCheckBox>("tcp_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
     QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(kept.size(), 2u);
     EXPECT_TRUE(network.tcp().listening());
 }
