@@ -30,6 +30,9 @@ void take_over_signals() {
     // A reader that went away (`| head -1`) is the writer's business, not a
     // reason to end: the write fails with EPIPE instead.
     ::signal(SIGPIPE, SIG_IGN);
+    // Nor is a file-size limit (ulimit -f): the write that passes it fails
+    // with EFBIG, and the save that made it says so and loses nothing.
+    ::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 

@@ -5,6 +5,7 @@ change. (What makes a folder refused and a damaged file's copy: the
 configuration tests, on real folders.)"""
 
 import os
+import resource
 import signal
 import subprocess
 import sys
@@ -89,9 +90,23 @@ def killed_after_a_change(binary):
     assert sorted(os.listdir(folder)) == ["vadrel.cnf", "vadrel.lock"], os.listdir(folder)
 
 
+def file_size_limit(binary):
+    # A damaged table of 2 MiB under a 1 MiB limit: its copy cannot be kept,
+    # so the file stays as it was and the table goes beside it.
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    damaged = b"x" * (2 << 20)
+    write(os.path.join(folder, "vadrel.cnf"), damaged)
+    limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 20, resource.RLIM_INFINITY))
+    done = run(binary, folder, "--durata", "1", preexec_fn=limit)
+    assert done.returncode == 1, done
+    assert read(os.path.join(folder, "vadrel.cnf")) == damaged
+    beside = [name for name in os.listdir(folder) if name.startswith("vadrel.cnf.nuovo.")]
+    assert len(beside) == 1 and read(os.path.join(folder, beside[0])).endswith(MARKER), os.listdir(folder)
+
+
 def main():
     binary = sys.argv[1]
-    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change]
+    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, file_size_limit]
     # Every folder of the run under one that goes at the end.
     with tempfile.TemporaryDirectory(prefix="vadrel-files-") as top:
         tempfile.tempdir = top
