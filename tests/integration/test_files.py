@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """vadrel.cnf and its folder with the real program: a relative folder whose
-name is not UTF-8, a second program in the same folder, a kill -9 after a
-change. (What makes a folder refused and a damaged file's copy: the
+name is not UTF-8 and a relative link to the port, ended by Ctrl+C; a second
+program in the same folder; a kill -9 after a change; a user outside the group
+dialout. (What makes a folder refused and a damaged file's copy: the
 configuration tests, on real folders.)"""
 
 import os
@@ -39,17 +40,22 @@ def run(binary, folder, *extra, **kwargs):
 
 
 def relative_folder_not_utf8(binary):
+    """The stored vehicle is sent; Ctrl+C saves it back and removes the link."""
     top = tempfile.mkdtemp(prefix="vadrel-")
     name = b"tabella-\xe8"
     os.mkdir(os.path.join(top.encode(), name))
     cnf = os.path.join(top.encode(), name, b"vadrel.cnf")
     write(cnf, table(b'45,30,"S",,9,12,"W",0,0,#TRUE#,#FALSE#\r\n'))
-    vadrel = Vadrel(binary, folder=name, cwd=top)
+    vadrel = Vadrel(binary, "--com", "2=pty:gps0", folder=name, cwd=top)
+    link = os.path.join(top, "gps0")
+    assert os.path.realpath(link) == vadrel.device, (link, vadrel.device)
     sentence = vadrel.sentence()
     assert ",A,4530.0000,S,00912.0000,W," in sentence, sentence
-    assert vadrel.stop() == 0
+    assert vadrel.stop(signal.SIGINT) == 0
+    assert not os.path.lexists(link), "the link is removed at exit"
     saved = read(cnf)
     assert saved.startswith(b'45,30,"S",,9,12,"W",0,0,#TRUE#,#FALSE#\r\n'), saved[:60]
+    assert saved.count(b"\r\n") == 22, saved
     assert sorted(os.listdir(os.path.join(top.encode(), name))) == [b"vadrel.cnf"]
 
 
@@ -104,9 +110,23 @@ def file_size_limit(binary):
     assert len(beside) == 1 and read(os.path.join(folder, beside[0])).endswith(MARKER), os.listdir(folder)
 
 
+def outside_dialout(binary):
+    """A user outside the group dialout cannot give it the virtual ports: said once."""
+    if os.geteuid() != 0 or subprocess.run(["id", "nobody"], capture_output=True).returncode != 0:
+        return
+    os.chmod(tempfile.gettempdir(), 0o755)
+    theirs = tempfile.mkdtemp(prefix="vadrel-")
+    os.chmod(theirs, 0o777)
+    alone = run(binary, theirs, "--com", "1=pty", "--durata", "0.5", user="nobody", group="nogroup",
+                extra_groups=[])
+    assert alone.stderr.count("non può passare al gruppo dialout") == 1, alone.stderr
+    assert alone.returncode == 0, alone
+
+
 def main():
     binary = sys.argv[1]
-    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, file_size_limit]
+    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, file_size_limit,
+             outside_dialout]
     # Every folder of the run under one that goes at the end.
     with tempfile.TemporaryDirectory(prefix="vadrel-files-") as top:
         tempfile.tempdir = top

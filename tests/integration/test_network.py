@@ -118,15 +118,17 @@ def room_of_clients(binary):
 
 
 def mistakes(binary):
-    # bad values: an Italian message and exit code 2
-    for value in [["--tcp", "::1:10110"], ["--tcp", "70000"], ["--tcp", "plotter:10110"],
-                  ["--udp", "10110"], ["--udp", "plotter:0"], ["--tcp-max", "0"]]:
-        bad = subprocess.run([binary, "--senza-finestra", *value], capture_output=True, text=True, timeout=30)
+    # bad values: an Italian message that names the option, exit code 2,
+    # nothing written (the options' tests have every value)
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    for value in [["--tcp", "::1:10110"], ["--udp", "10110"], ["--baud", "1200"]]:
+        bad = subprocess.run([binary, "--senza-finestra", "--cartella", folder, *value],
+                             capture_output=True, text=True, timeout=30)
         assert bad.returncode == 2, (value, bad)
         assert bad.stderr.startswith("vadrel: " + value[0]), bad.stderr
+    assert os.listdir(folder) == [], os.listdir(folder)
 
     # vadrel.ini switches the server on; the command line switches it off for one run
-    folder = tempfile.mkdtemp(prefix="vadrel-")
     ini = os.path.join(folder, "vadrel.ini")
     with open(ini, "w") as f:
         f.write("[uscite]\ntcp=true\ntcp_porta=0\n")
