@@ -16,10 +16,11 @@ def main():
     binary = sys.argv[1]
     vadrel = Vadrel(binary, "--tcp", "0")
     tcp = "tcp://127.0.0.1:%d" % vadrel.tcp_port()
-    # the virtual port; the TCP server, twice: gpsd restarted picks the stream up
-    # again; the virtual port opened by gpsd run as its own user, in the group
-    # dialout, as a service runs it (only root can start it so)
-    sources = [(vadrel.device, {}), (tcp, {}), (tcp, {})]
+    # the TCP server, twice: gpsd restarted picks the stream up again; the
+    # virtual port opened by gpsd run as its own user, in the group dialout, as
+    # a service runs it (only root can start it so; gpsd on the virtual port
+    # as this user: the motion clients' test)
+    sources = [(tcp, {}), (tcp, {})]
     if os.geteuid() == 0 and subprocess.run(["id", "gpsd"], capture_output=True).returncode == 0:
         sources.append((vadrel.device, {"user": "gpsd", "group": "dialout", "extra_groups": []}))
         device = os.stat(vadrel.device)
@@ -40,10 +41,6 @@ def main():
         assert abs(fix["lat"] - expected_lat) < 1e-5, fix
         assert abs(fix["lon"] - expected_lon) < 1e-5, fix
     assert code == 0, "vadrel exit code %d" % code
-    with open(vadrel.config_path(), "rb") as f:
-        lines = f.read().split(b"\r\n")
-    assert lines[0] == b'44,2,"N",,10,8,"E",0,0,#TRUE#,#FALSE#', lines[0]
-    assert len(lines) == 23 and lines[22] == b"", len(lines)
     print("%d passed, 0 failed" % len(fixes))
 
 
