@@ -3,7 +3,7 @@
 display, the feed goes on and the table is saved: the terminal closing
 (SIGHUP), a pipe or terminal that nobody drains, a reader that goes away
 after one line, a second run on the same link, a port that cannot be
-opened."""
+opened. The radio runs also read the bursts on the port as a client does."""
 
 import fcntl
 import os
@@ -18,6 +18,7 @@ import termios
 import time
 
 F_SETPIPE_SZ = 1031
+SEP = b"\r\n\x00\x00\x00\x00\x00"
 STARTED = []  # every program started, killed at the end if a check left it running
 
 
@@ -29,7 +30,9 @@ def wait_for(condition, what, seconds=10):
 
 
 def fresh_sentences(link, count):
-    """Opens the virtual port as a reader does and returns `count` sentences."""
+    """Opens the virtual port as a reader does (its line left as it finds it)
+    and returns `count` sentences; in radio mode the whole bursts among them
+    are checked."""
     wait_for(lambda: os.path.lexists(link), "the link to the virtual port never came")
     fd = os.open(link, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
     data = b""
@@ -42,7 +45,32 @@ def fresh_sentences(link, count):
         os.close(fd)
     sentences = re.findall(rb"\$GPRMC[^\r]*\r\n", data)
     assert len(sentences) >= count, data
+    if SEP in data:
+        check_bursts(data)
     return sentences
+
+
+def checksum_ok(sentence):
+    body, star, given = sentence[1:].partition(b"*")
+    value = 0
+    for byte in body:
+        value ^= byte
+    return star == b"*" and given == b"%02X" % value
+
+
+def check_bursts(data):
+    """Each burst, byte for byte as sent: seven sentences, each after CR LF and
+    five NUL bytes and with its checksum, the fourth the live $GPRMC at the
+    start-up position, and the same again after the last; no byte changed by
+    the line, none added."""
+    whole = data.split(SEP + SEP)[1:-1]
+    assert whole, data[:200]
+    for burst in whole:
+        sentences = burst.split(SEP)
+        assert len(sentences) == 7 and all(map(checksum_ok, sentences)), sentences
+        assert sentences[0].startswith(b"$GPGSV,2,1,") and sentences[3].startswith(b"$GPRMC,"), sentences
+        assert b",4402.0000,N,01008.0000,E,0.0,000.0," in sentences[3], sentences[3]
+        assert len(burst) + 2 * len(SEP) - len(sentences[3]) == 372, burst
 
 
 def ended(proc, what, seconds=10):
