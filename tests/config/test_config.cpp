@@ -40,10 +40,8 @@ Tabella worked_example_table() {
     return t;
 }
 std::string worked_example_text() {
-    std::string text = "44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"
-                       "45,30,\"N\",,9,12,\"E\",12,270,#FALSE#,#TRUE#\r\n";
-    for (int i = 2; i < numero_mezzi; ++i) text += "0,0,\"\",,0,0,\"\",0,0,#FALSE#,#FALSE#\r\n";
-    return text + "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
+    return cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"
+                    "45,30,\"N\",,9,12,\"E\",12,270,#FALSE#,#TRUE#\r\n");
 }
 
 // Every record filled, each differently.
@@ -158,12 +156,7 @@ TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
 }
 
 // vadrel.cnf in a real folder of its own per case.
-struct Bench {
-    FakePort port;
-    OutputFanOut output{port};
-    FakeClock clock;
-    FakeShell shell;
-    Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
+struct Bench : Rig {
     ScratchFolder f;
     std::unique_ptr<ProgramFolder> folder;
     std::unique_ptr<TableFile> file;

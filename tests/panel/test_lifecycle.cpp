@@ -12,10 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Rig;
+using testing::cnf_text;
 using testing::ScratchFolder;
-
-const std::string empty_line = "0,0,\"\",,0,0,\"\",0,0,#FALSE#,#FALSE#\r\n";
-const std::string marker = "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
 
 // One run of the program in a real folder, with fakes around the panel.
 struct ProgramRun {
@@ -29,8 +27,6 @@ struct ProgramRun {
 
 TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
     const std::string first = "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n";
-    std::string good = first;
-    for (int i = 1; i < 21; ++i) good += empty_line;
     const struct {
         const char* name;
         std::string file;
@@ -38,7 +34,7 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         int lat_g_0;
     } rows[] = {
         {"first run", "", "44 1,7775 0 N 10 8,0623 0 E 0 0 km", 44},
-        {"a good file", good + marker, "45 30 0 S 9 12 0 W 12 270 mi", 45},
+        {"a good file", cnf_text(first), "45 30 0 S 9 12 0 W 12 270 mi", 45},
         {"a file cut short keeps the start-up texts", first, "44 1,7775 0 N 10 8,0623 0 E 0 0 km", 45},
     };
     for (const auto& r : rows) {
@@ -72,9 +68,7 @@ TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
         EXPECT_TRUE(rig.shell.messages.empty());
         // Ended before the first tick: the record holds what the panel showed,
         // the hemisphere letters and the unit of the window's creation included.
-        std::string expected = "44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#\r\n";
-        for (int i = 1; i < 21; ++i) expected += empty_line;
-        EXPECT_EQ(f.get("vadrel.cnf"), expected + marker) << port_fails;
+        EXPECT_EQ(f.get("vadrel.cnf"), cnf_text("44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#\r\n")) << port_fails;
     }
 }
 
@@ -92,9 +86,7 @@ TEST(Lifecycle, CardinalCoursesStayOnTheirMinuteAcrossRestarts) {
     };
     for (const auto& r : rows) {
         ScratchFolder f;
-        std::string file = std::string(r.first_line) + "\r\n";
-        for (int i = 1; i < 21; ++i) file += empty_line;
-        f.put("vadrel.cnf", file + marker);
+        f.put("vadrel.cnf", cnf_text(std::string(r.first_line) + "\r\n"));
         for (int round = 1; round <= 3; ++round) {
             ProgramRun run(f.path());
             Rig& rig = run.rig;

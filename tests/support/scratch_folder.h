@@ -44,6 +44,16 @@ struct ScratchFolder {
     }
 };
 
+// A vadrel.cnf whose first records are `records` (each line with its CR LF),
+// every other of the 21 never filled, and the end marker.
+inline std::string cnf_text(const std::string& records) {
+    std::string text = records;
+    std::size_t lines = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
+    for (; lines < 21; ++lines) text += "0,0,\"\",,0,0,\"\",0,0,#FALSE#,#FALSE#\r\n";
+    return text + "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
+}
+
 // Another user's files need root to make.
 inline bool can_give_files_away() { return geteuid() == 0; }
 inline constexpr uid_t other_user = 65534;  // nobody
