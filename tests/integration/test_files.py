@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """vadrel.cnf and its folder with the real program: a relative folder whose
 name is not UTF-8 and a relative link to the port, ended by Ctrl+C; a second
-program in the same folder; a kill -9 after a change; a user outside the group
-dialout. (What makes a folder refused and a damaged file's copy: the
+program in the same folder; a kill -9 after a change; a file-size limit; a
+user outside the group dialout. (What makes a folder refused and a damaged file's copy: the
 configuration tests, on real folders.)"""
 
 import os
