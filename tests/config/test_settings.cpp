@@ -6,28 +6,18 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <fstream>
-#include <sstream>
 
 #include "config/output_settings.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel {
 namespace {
 
-std::string file_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_text(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using testing::ScratchFolder;
 
 TEST(SettingsFile, TheOutputsGroupIsSavedAndReadBackBesideTheOtherGroups) {
-    QTemporaryDir folder;
-    const std::string path = folder.filePath("vadrel.ini").toStdString();
-    write_text(path, "[ricevitore]\nutc=true\n\n[uscite]\nvecchia=1\n");
+    ScratchFolder folder;
+    folder.put("vadrel.ini", "[ricevitore]\nutc=true\n\n[uscite]\nvecchia=1\n");
     OutputSettings wanted;
     wanted.tcp = true;
     wanted.tcp_address = "::";
@@ -36,21 +26,21 @@ TEST(SettingsFile, TheOutputsGroupIsSavedAndReadBackBesideTheOtherGroups) {
     wanted.udp = true;
     wanted.udp_targets = {"192.168.1.255:10110", "[ff02::1]:10110"};
     {
-        ProgramFolder place(folder.path().toStdString());
+        ProgramFolder place(folder.path());
         SettingsFile file(place);
         EXPECT_EQ(save_output_settings(file, wanted), "");
     }
-    const std::string text = file_text(path);
+    const std::string text = folder.get("vadrel.ini");
     EXPECT_NE(text.find("[ricevitore]\nutc=true"), std::string::npos) << text;
     EXPECT_EQ(text.find("vecchia"), std::string::npos) << "the group is replaced as a whole";
-    ProgramFolder place(folder.path().toStdString());
+    ProgramFolder place(folder.path());
     SettingsFile file(place);
     std::vector<std::string> problems;
     EXPECT_EQ(read_output_settings(file, problems), wanted);
     EXPECT_TRUE(problems.empty());
 
     // written by hand: one target, and a comma left after it
-    write_text(path, "[uscite]\nudp=true\nudp_destinazioni=10.0.0.255:10110,\n");
+    folder.put("vadrel.ini", "[uscite]\nudp=true\nudp_destinazioni=10.0.0.255:10110,\n");
     SettingsFile by_hand(place);
     EXPECT_EQ(read_output_settings(by_hand, problems).udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
 }
@@ -58,10 +48,9 @@ TEST(SettingsFile, TheOutputsGroupIsSavedAndReadBackBesideTheOtherGroups) {
 // Numbers that are no numbers keep their defaults, each with a line that
 // names the file, the key and the value.
 TEST(SettingsFile, AValueThatIsNoNumberKeepsItsDefaultAndIsNamed) {
-    QTemporaryDir folder;
-    write_text(folder.filePath("vadrel.ini").toStdString(),
-               "[uscite]\ntcp=true\ntcp_porta=dieci\ntcp_max_client=0\n");
-    ProgramFolder place(folder.path().toStdString());
+    ScratchFolder folder;
+    folder.put("vadrel.ini", "[uscite]\ntcp=true\ntcp_porta=dieci\ntcp_max_client=0\n");
+    ProgramFolder place(folder.path());
     SettingsFile file(place);
     std::vector<std::string> problems;
     const OutputSettings read = read_output_settings(file, problems);
@@ -78,24 +67,24 @@ TEST(SettingsFile, AValueThatIsNoNumberKeepsItsDefaultAndIsNamed) {
 // folder in the file's place stands for it then).
 TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
     for (const bool unreadable : {true, false}) {
-        QTemporaryDir folder;
-        const std::string path = folder.filePath("vadrel.ini").toStdString();
+        ScratchFolder folder;
+        const std::string path = folder.at("vadrel.ini");
         if (unreadable) {
-            write_text(path, "[uscite\ntcp=1\n");
+            folder.put("vadrel.ini", "[uscite\ntcp=1\n");
         } else if (::geteuid() == 0) {
             ASSERT_TRUE(QDir().mkdir(QString::fromStdString(path)));
         } else {
-            QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         }
-        ProgramFolder place(folder.path().toStdString());
+        ProgramFolder place(folder.path());
         SettingsFile file(place);
         const std::string why = save_output_settings(file, OutputSettings{});
         EXPECT_NE(why.find(path), std::string::npos) << why;
         if (unreadable) {
             EXPECT_NE(file.problem(), "");
-            EXPECT_EQ(file_text(path), "[uscite\ntcp=1\n");
+            EXPECT_EQ(folder.get("vadrel.ini"), "[uscite\ntcp=1\n");
         }
-        QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 }
 
