@@ -29,6 +29,7 @@ public:
 class SteppingClock : public Clock {
 public:
     double steady_seconds() override { return now; }
+    double utc_seconds() override { return now; }
     std::string time_text() override { return "20.15.28"; }
     std::string date_text() override { return "09/05/03"; }
     double now = 3600.0;

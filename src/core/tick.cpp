@@ -1,5 +1,7 @@
 #include "tick.h"
 
+#include <cmath>
+
 #include "core/fleet.h"
 #include "core/rmc.h"
 #include "model/numbers.h"
@@ -42,6 +44,17 @@ std::string serial_note(Form1& form, const Delivery& delivery) {
     return {};
 }
 
+// Where the step left the vehicle on the panel, for its track: the speed
+// and course over ground (a negative speed goes backwards).
+TrackPoint punto_traccia(Form1& form, std::size_t m, double adesso) {
+    const ExactPosition& p = form.posizioni[m];
+    const double kmh = velocita_kmh(form);
+    double rotta = std::fmod(leading_number(form.txt_angolo.text()) + (kmh < 0.0 ? 180.0 : 0.0), 360.0);
+    if (rotta < 0.0) rotta += 360.0;
+    return {adesso, form.platform.clock.utc_seconds(), p.lat / 3600.0, p.lon / 3600.0, std::fabs(kmh) / 3.6, rotta,
+            p.tratto};
+}
+
 }  // namespace
 
 void Timer1_Timer(Form1& form) {
@@ -65,6 +78,7 @@ void Timer1_Timer(Form1& form) {
     leggi_lon(form, trascorso);
     form.tempo_ultimo[m] = adesso;
     aggiorna_veicolo(form);
+    form.tracce.add(m, punto_traccia(form, m, adesso));
     const std::string s = forma_stringa_rmc(form);
 
     // The bytes are made in the selected mode whether or not the serial port

@@ -14,6 +14,7 @@
 #include "controls.h"
 #include "numbers.h"
 #include "platform.h"
+#include "track_history.h"
 
 namespace vadrel {
 
@@ -57,6 +58,9 @@ struct ExactPosition {
     double lon = 0.0;  // -648000 (180 W) .. 648000 (180 E)
     std::optional<ShownCoordinate> lat_mostrata;
     std::optional<ShownCoordinate> lon_mostrata;
+    // How many times the position was set rather than stepped (from the
+    // boxes, or by "Vai a posizione"): the track breaks where it changes.
+    std::uint32_t tratto = 0;
 };
 
 // The outside world as the form uses it.
@@ -179,6 +183,8 @@ public:
     std::array<veicolo, numero_mezzi> mezzi{};
     // Per vehicle: its exact position, parallel to mezzi.
     std::array<ExactPosition, numero_mezzi> posizioni{};
+    // Per vehicle: where the tick has stepped it in the last hour.
+    TrackHistory tracce{numero_mezzi};
 
     // Values kept for single procedures.
     // The latitude the last latitude step left, in radians, magnitude only;

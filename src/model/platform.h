@@ -68,6 +68,9 @@ public:
     // own: no setting of the wall clock and no midnight moves it, so the
     // difference of two readings is the time that really went by.
     virtual double steady_seconds() = 0;
+    // The wall clock, for time stamps: seconds since 1970-01-01 00:00:00
+    // UTC, with fractions.
+    virtual double utc_seconds() = 0;
     // Local time of day as the regional format renders it: "20.15.28", "9.05.03".
     virtual std::string time_text() = 0;
     // Local date as the regional format renders it: "09/05/03".

@@ -51,19 +51,23 @@ struct Coordinate {
     std::int16_t veicolo::*campo_gradi;
     std::int16_t veicolo::*campo_primi;
     std::int16_t veicolo::*campo_secondi;
+    std::string veicolo::*campo_emisfero;
     char positivo;
     char negativo;
+    double ExactPosition::*esatta;
     std::optional<ShownCoordinate> ExactPosition::*mostrata;
 };
 
 Coordinate latitude(Form1& f) {
-    return {f.txt_lat_g, f.txt_lat_p, f.txt_lat_s, f.txt_lat_ns, &veicolo::lat_g, &veicolo::lat_p,
-            &veicolo::lat_s, 'N', 'S', &ExactPosition::lat_mostrata};
+    return {f.txt_lat_g,      f.txt_lat_p,      f.txt_lat_s,       f.txt_lat_ns,
+            &veicolo::lat_g,  &veicolo::lat_p,  &veicolo::lat_s,   &veicolo::lat_ns,
+            'N',              'S',              &ExactPosition::lat, &ExactPosition::lat_mostrata};
 }
 
 Coordinate longitude(Form1& f) {
-    return {f.txt_lon_g, f.txt_lon_p, f.txt_lon_s, f.txt_lon_ew, &veicolo::lon_g, &veicolo::lon_p,
-            &veicolo::lon_s, 'E', 'W', &ExactPosition::lon_mostrata};
+    return {f.txt_lon_g,      f.txt_lon_p,      f.txt_lon_s,       f.txt_lon_ew,
+            &veicolo::lon_g,  &veicolo::lon_p,  &veicolo::lon_s,   &veicolo::lon_ew,
+            'E',              'W',              &ExactPosition::lon, &ExactPosition::lon_mostrata};
 }
 
 // What the boxes show, read as their change handling reads them; a box that
@@ -89,13 +93,14 @@ ExactPosition& current_position(Form1& form) {
     ExactPosition& p = form.posizioni[static_cast<std::size_t>(form.mezzo_attuale)];
     const Coordinate lon = longitude(form);
     const ShownCoordinate lon_box = shown(form, lon);
+    const Coordinate lat = latitude(form);
+    const ShownCoordinate lat_box = shown(form, lat);
+    if (p.lon_mostrata != lon_box || p.lat_mostrata != lat_box) ++p.tratto;
     if (p.lon_mostrata != lon_box) {
         p.lon = seconds_of(lon_box, lon.negativo);
         normalizza_lon(p.lon);
         p.lon_mostrata = lon_box;
     }
-    const Coordinate lat = latitude(form);
-    const ShownCoordinate lat_box = shown(form, lat);
     if (p.lat_mostrata != lat_box) {
         p.lat = seconds_of(lat_box, lat.negativo);
         normalizza_lat(p.lat, p.lon);
@@ -105,28 +110,37 @@ ExactPosition& current_position(Form1& form) {
 }
 
 // Kilometres travelled in `trascorso` seconds at the speed of the boxes.
-double km_percorsi(const Form1& form, double trascorso) {
-    const double distanza = leading_number(form.txt_vel.text()) * trascorso / secondi_per_ora;
-    return form.opt_miglia.selected() ? distanza * km_per_miglio : distanza;
-}
+double km_percorsi(const Form1& form, double trascorso) { return velocita_kmh(form) * trascorso / secondi_per_ora; }
 
 // The boxes show the position rounded to whole seconds (halves away from
 // zero), so they never show 60 seconds or 60 minutes. The letter is the
 // side of the equator or of the prime meridian the vehicle is on; exactly on
 // the line the box keeps its letter.
-void show(const Coordinate& c, ExactPosition& p, double secondi_arco) {
+ShownCoordinate rounded(const Coordinate& c, double secondi_arco, bool negativo_sulla_linea) {
     const long long totale = std::llround(std::fabs(secondi_arco));
-    const std::string positivo(1, c.positivo);
-    const std::string negativo(1, c.negativo);
-    std::string lettera = secondi_arco < 0.0 ? negativo : positivo;
-    if (secondi_arco == 0.0 && c.emisfero.text() == negativo) lettera = negativo;
-    const ShownCoordinate nuovo{static_cast<std::int16_t>(totale / 3600),
-                                static_cast<std::int16_t>(totale / 60 % 60),
-                                static_cast<std::int16_t>(totale % 60), lettera};
+    const bool negativo = secondi_arco < 0.0 || (secondi_arco == 0.0 && negativo_sulla_linea);
+    return {static_cast<std::int16_t>(totale / 3600), static_cast<std::int16_t>(totale / 60 % 60),
+            static_cast<std::int16_t>(totale % 60), std::string(1, negativo ? c.negativo : c.positivo)};
+}
+
+void show_rounded(const Coordinate& c, ExactPosition& p, const ShownCoordinate& nuovo) {
     c.gradi.set_text(int_text(nuovo.gradi));
     c.primi.set_text(int_text(nuovo.primi));
     c.secondi.set_text(int_text(nuovo.secondi));
     c.emisfero.set_text(nuovo.emisfero);
+    p.*c.mostrata = nuovo;
+}
+
+void show(const Coordinate& c, ExactPosition& p, double secondi_arco) {
+    show_rounded(c, p, rounded(c, secondi_arco, c.emisfero.text() == std::string(1, c.negativo)));
+}
+
+// A vehicle not on the panel: its record takes what the boxes would show.
+void store_rounded(const Coordinate& c, veicolo& v, ExactPosition& p, const ShownCoordinate& nuovo) {
+    v.*c.campo_gradi = nuovo.gradi;
+    v.*c.campo_primi = nuovo.primi;
+    v.*c.campo_secondi = nuovo.secondi;
+    v.*c.campo_emisfero = nuovo.emisfero;
     p.*c.mostrata = nuovo;
 }
 
@@ -136,6 +150,11 @@ double girata(double rotta) {
 }
 
 }  // namespace
+
+double velocita_kmh(const Form1& form) {
+    const double velocita = leading_number(form.txt_vel.text());
+    return form.opt_miglia.selected() ? velocita * km_per_miglio : velocita;
+}
 
 double passo_lat(ExactPosition& posizione, double rotta, double km) {
     posizione.lat += secondi_arco(km) * direzione(rotta).nord;
@@ -164,6 +183,26 @@ std::string campo_rmc(double secondi_arco, int degree_digits) {
     campo += '.';
     for (long long cifra = 1000; cifra > 0; cifra /= 10) campo += '0' + static_cast<char>(resto / cifra % 10);
     return campo;
+}
+
+void vai_a_posizione(Form1& form, std::size_t mezzo, const TypedPosition& dove) {
+    if (mezzo >= form.posizioni.size()) return;
+    ExactPosition& p = form.posizioni[mezzo];
+    const bool sul_pannello = mezzo == static_cast<std::size_t>(form.mezzo_attuale);
+    ++p.tratto;
+    const auto sposta = [&](const Coordinate& c, const std::optional<TypedCoordinate>& typed) {
+        if (!typed) return;
+        const double esatta = typed->signed_seconds();
+        const ShownCoordinate nuovo = rounded(c, esatta, typed->negative);
+        if (sul_pannello) {
+            show_rounded(c, p, nuovo);
+        } else {
+            store_rounded(c, form.mezzi[mezzo], p, nuovo);
+        }
+        p.*c.esatta = esatta;
+    };
+    sposta(latitude(form), dove.lat);
+    sposta(longitude(form), dove.lon);
 }
 
 void leggi_lat(Form1& form, double trascorso) {

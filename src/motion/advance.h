@@ -7,14 +7,19 @@
 // whole seconds, the sentence's fields to a ten-thousandth of a minute, and
 // the next step goes on from the exact position.
 
+#include <cstddef>
 #include <string>
 
 #include "model/form1.h"
+#include "motion/position_text.h"
 
 namespace vadrel {
 
 // The value of pi the motion model has always used.
 inline constexpr double pi_rotta = 3.141592;
+
+// The speed of the boxes in km/h, in the unit they are in; negative backwards.
+double velocita_kmh(const Form1& form);
 
 // The latitude half of a step of `km` kilometres along the course `rotta`
 // (degrees). Returns the course held after it: over a pole the vehicle comes
@@ -43,5 +48,13 @@ std::string campo_rmc(double secondi_arco, int degree_digits);
 // calls leggi_lat, then leggi_lon, with the same elapsed time.
 void leggi_lat(Form1& form, double trascorso);
 void leggi_lon(Form1& form, double trascorso);
+
+// "Vai a posizione": the vehicle `mezzo` is put where the operator typed,
+// exactly; a coordinate the text leaves out stays as it is. On the panel the
+// boxes take it rounded to whole seconds, through their change handling as a
+// step button's click does, so the record follows; a vehicle not on the
+// panel has its record written the same. Its timing is left alone: the next
+// step goes on from the new place. Its track breaks there.
+void vai_a_posizione(Form1& form, std::size_t mezzo, const TypedPosition& dove);
 
 }  // namespace vadrel

@@ -24,6 +24,8 @@ double SystemClock::steady_seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+double SystemClock::utc_seconds() { return static_cast<double>(source_().toMSecsSinceEpoch()) / 1000.0; }
+
 std::string SystemClock::time_text() {
     time_reading_ = source_();
     return time_text_of(time_reading_->time());

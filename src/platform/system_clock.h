@@ -4,6 +4,7 @@
 //
 //   SystemClock clock;
 //   clock.steady_seconds();  // 12345.678901234: from an origin of its own, never set back
+//   clock.utc_seconds();     // 1052511328.25: the wall clock in UTC
 //   clock.time_text();       // "20.15.28"; "9.05.03" before ten
 //   clock.date_text();       // "09/05/03" for 9 May 2003
 //
@@ -34,6 +35,7 @@ public:
     // std::chrono::steady_clock: setting the wall clock, the clocks going
     // forward or back and midnight leave it alone.
     double steady_seconds() override;
+    double utc_seconds() override;
     std::string time_text() override;
     std::string date_text() override;
 

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "core/fleet.h"
 #include "core/tick.h"
+#include "motion/advance.h"
 #include "support/fakes.h"
 
 namespace vadrel {
@@ -222,6 +226,64 @@ TEST(Timer1Timer, ThousandsOfTicksAtThePoleEastward) {
         ASSERT_TRUE(v.lon_g >= 0 && v.lon_g <= 180 && v.lat_g == 89) << "tick " << i;
     }
     EXPECT_EQ(r.port.written.size(), 1000u);
+}
+
+// Each step leaves a point on its own vehicle's track: where the step left
+// it, the UTC time, and its speed and course over ground. Multi-user mode, 2
+// vehicles: 0 at 100 km/h on course 45, 1 backwards at 10 miglia/h on 90.
+TEST(Timer1Timer, EachStepIsAPointOfItsVehiclesTrack) {
+    Running r;
+    r.form.opt_multi.select();
+    r.form.txt_num_mezzi.set_text("2");
+    r.form.mezzi[1] = veicolo{45, 30, 0, "S", 9, 12, 0, "W", -10, 90, 0, -1};
+    for (int i = 0; i < 3; ++i) {
+        r.clock.utc += 1.0;
+        r.tick();
+    }
+    const struct {
+        std::size_t vehicle;
+        std::size_t points;
+        double speed;  // m/s
+        double course;
+    } rows[] = {{0, 2, 100 / 3.6, 45}, {1, 1, 10 * 1.852 / 3.6, 270}, {2, 0, 0, 0}};
+    for (const auto& row : rows) {
+        const auto& track = r.form.tracce.points(row.vehicle);
+        ASSERT_EQ(track.size(), row.points) << row.vehicle;
+        if (track.empty()) continue;
+        const TrackPoint& last = track.back();
+        const ExactPosition& p = r.form.posizioni[row.vehicle];
+        EXPECT_EQ(last.lat * 3600.0, p.lat) << row.vehicle;
+        EXPECT_EQ(last.lon * 3600.0, p.lon) << row.vehicle;
+        EXPECT_EQ(last.steady, r.form.tempo_ultimo[row.vehicle]) << row.vehicle;
+        EXPECT_EQ(last.utc, r.clock.utc - (row.vehicle == 0 ? 0.0 : 1.0)) << row.vehicle;
+        EXPECT_NEAR(last.speed, row.speed, 1e-9) << row.vehicle;
+        EXPECT_EQ(last.course, row.course) << row.vehicle;
+    }
+}
+
+// The track goes on through the tick's own writes of the boxes and breaks
+// where the operator set the vehicle.
+TEST(Timer1Timer, TheTrackBreaksWhereTheVehicleWasSetByHand) {
+    const struct {
+        const char* name;
+        std::function<void(Form1&)> between;
+        bool breaks;
+    } rows[] = {
+        {"nothing", [](Form1&) {}, false},
+        {"another vehicle shown and back", [](Form1& f) { f.mezzo_attuale = 1; cambia_veicolo(f); f.mezzo_attuale = 0; cambia_veicolo(f); }, false},
+        {"a step button", [](Form1& f) { f.Command6.click(); }, true},
+        {"the S key", [](Form1& f) { f.txt_lat_ns.type('S', U's'); }, true},
+        {"Vai a posizione", [](Form1& f) { vai_a_posizione(f, 0, {TypedCoordinate{3600.0, false}, {}}); }, true},
+    };
+    for (const auto& row : rows) {
+        Running r;
+        r.tick();
+        row.between(r.form);
+        r.tick();
+        const auto& track = r.form.tracce.points(0);
+        ASSERT_EQ(track.size(), 2u) << row.name;
+        EXPECT_EQ(track[1].segment != track[0].segment, row.breaks) << row.name;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/fleet.h"
+#include "core/tick.h"
 #include "motion/advance.h"
 #include "support/fakes.h"
 
@@ -240,6 +241,53 @@ TEST(Advance, TheExactPositionFollowsTheOperatorNotTheTicksOwnWrites) {
         r.between(f);
         for (int i = 0; i < 5; ++i) step(f, 1.0);
         EXPECT_EQ(f.rmc_lat + "," + f.txt_lat_ns.text(), r.rmc_lat) << r.name;
+    }
+}
+
+// ---- "Vai a posizione" ----
+
+// A vehicle put where the operator typed: the boxes (on the panel) or the
+// record (off it) show it rounded, and the next sentence carries it exactly.
+// The panel starts on vehicle 0 at 44 1 46 N 10 8 4 E, standing still.
+TEST(Advance, VaiAPosizionePutsTheVehicleWhereTyped) {
+    const struct {
+        const char* text;
+        std::size_t mezzo;
+        const char* panel;   // vehicle 0's boxes after the move
+        const char* record;  // the moved vehicle's record
+        const char* fields;  // its next sentence
+    } rows[] = {
+        {"45.123456 9.654321", 0, "45 7 24 N 9 39 16 E", "45 7 24 N 9 39 16 E", "4507.4073,N 00939.2592,E"},
+        {"45 30 0,6 N", 0, "45 30 1 N 10 8 4 E", "45 30 1 N 10 8 4 E", "4530.0100,N 01008.0666,E"},
+        {"0 0 0 S 0 0 0 W", 0, "0 0 0 S 0 0 0 W", "0 0 0 S 0 0 0 W", "0000.0000,S 00000.0000,W"},
+        {"4530.000,N,00912.000,W", 2, "44 1 46 N 10 8 4 E", "45 30 0 N 9 12 0 W", "4530.0000,N 00912.0000,W"},
+    };
+    const auto record = [](const veicolo& v) {
+        return std::to_string(v.lat_g) + " " + std::to_string(v.lat_p) + " " + std::to_string(v.lat_s) + " " +
+               v.lat_ns + " " + std::to_string(v.lon_g) + " " + std::to_string(v.lon_p) + " " +
+               std::to_string(v.lon_s) + " " + v.lon_ew;
+    };
+    for (const auto& r : rows) {
+        Rig rig;
+        Form1& f = rig.form;
+        rig.port.force_open();
+        set_boxes({{&f.txt_lat_g, "44"}, {&f.txt_lat_p, "1"}, {&f.txt_lat_s, "46"}, {&f.txt_lon_g, "10"},
+                   {&f.txt_lon_p, "8"}, {&f.txt_lon_s, "4"}});
+        Timer1_Timer(f);
+        const auto typed = read_position(r.text);
+        ASSERT_TRUE(std::holds_alternative<TypedPosition>(typed)) << r.text;
+        const std::uint32_t tratto = f.posizioni[r.mezzo].tratto;
+        vai_a_posizione(f, r.mezzo, std::get<TypedPosition>(typed));
+        EXPECT_EQ(boxes(f), r.panel) << r.text;
+        EXPECT_EQ(record(f.mezzi[r.mezzo]), r.record) << r.text;
+        EXPECT_GT(f.posizioni[r.mezzo].tratto, tratto) << r.text << ": the track breaks";
+        f.mezzo_attuale = static_cast<std::int16_t>(r.mezzo);
+        cambia_veicolo(f);
+        rig.clock.steady += 1.0;
+        Timer1_Timer(f);
+        EXPECT_EQ(f.rmc_lat + "," + f.txt_lat_ns.text() + " " + f.rmc_lon + "," + f.txt_lon_ew.text(), r.fields)
+            << r.text;
+        EXPECT_NE(rig.port.written.back().find(f.rmc_lat + "," + f.txt_lat_ns.text()), std::string::npos) << r.text;
     }
 }
 

@@ -62,10 +62,12 @@ private:
 class FakeClock : public Clock {
 public:
     double steady_seconds() override { return steady; }
+    double utc_seconds() override { return utc; }
     std::string time_text() override { return time; }
     std::string date_text() override { return date; }
 
     double steady = 1000.0;
+    double utc = 1052511328.0;  // 9 May 2003 20:15:28 UTC
     std::string time = "20.15.28";
     std::string date = "09/05/03";
 };
