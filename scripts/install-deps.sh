@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libxcb1-dev
+  qt6-base-dev qt6-serialport-dev qt6-translations-l10n libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   gpsd python3-nmea2

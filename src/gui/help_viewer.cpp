@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "gui/keys.h"
 #include "model/form1.h"
 
 namespace vadrel::gui {
@@ -48,6 +49,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);
     resize(640, 480);
+    close_on_escape(*this);
 }
 
 bool HelpViewer::open(const QString& path) {

@@ -1,5 +1,7 @@
 #include "keys.h"
 
+#include <QAction>
+#include <QWidget>
 #include <Qt>
 
 #include "model/controls.h"
@@ -72,6 +74,13 @@ int codice_tasto(int qt_key, bool keypad) {
         case Qt::Key_QuoteDbl: return 222;
         default: return 0;
     }
+}
+
+void close_on_escape(QWidget& window) {
+    auto* key = new QAction(&window);
+    key->setShortcut(Qt::Key_Escape);
+    QObject::connect(key, &QAction::triggered, &window, &QWidget::close);
+    window.addAction(key);
 }
 
 }  // namespace vadrel::gui

@@ -1,6 +1,8 @@
 #pragma once
 // The key codes the panel's key down and key up handlers receive, from Qt's
-// key numbers.
+// key numbers; the keys the program's other windows share.
+
+class QWidget;
 
 namespace vadrel::gui {
 
@@ -9,5 +11,8 @@ namespace vadrel::gui {
 // 13, shift 16, space 32, arrows 37..40, delete 46, F1 112...). `keypad` is
 // true when the key came from the numeric keypad. Keys with no code give 0.
 int codice_tasto(int qt_key, bool keypad = false);
+
+// Escape anywhere in the window closes it.
+void close_on_escape(QWidget& window);
 
 }  // namespace vadrel::gui

@@ -7,16 +7,22 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <exception>
 
+#include "gui/goto_dialog.h"
 #include "gui/italian.h"
 #include "gui/keys.h"
+#include "gui/map_window.h"
 #include "gui/monitor.h"
+#include "motion/advance.h"
 
 namespace vadrel::gui {
 
@@ -45,6 +51,21 @@ int utf16_offset(const QString& text, std::size_t bytes) {
 
 std::size_t utf8_offset(const QString& text, int position) {
     return static_cast<std::size_t>(text.left(position).toUtf8().size());
+}
+
+// The captions read as they stand; Alt and the underlined letter open the entry.
+QString with_accelerator(const std::string& caption, char letter) {
+    QString text = qt_text(caption);
+    const qsizetype at = text.indexOf(QLatin1Char(letter), 0, Qt::CaseInsensitive);
+    if (at >= 0) text.insert(at, QLatin1Char('&'));
+    return text;
+}
+
+// The letters of the panel's own menu entries.
+char accelerator_of(const std::string& menu_entry) {
+    if (menu_entry == "menu_info") return 'I';
+    if (menu_entry == "menu_help") return 'H';
+    return 0;
 }
 
 // F1 in any window of the program opens the help file.
@@ -92,6 +113,13 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 
     help_key_ = new HelpKey(form_, this);
     qApp->installEventFilter(help_key_);
+    // Qt's own Italian for its dialogs (choosing a file), where it is
+    // installed; our own texts over it.
+    qt_italiano_ = new QTranslator(this);
+    if (qt_italiano_->load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qt_italiano_);
+    }
     italiano_ = new TestiQtItaliani(this);
     QCoreApplication::installTranslator(italiano_);
     render();
@@ -100,6 +128,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 MainWindow::~MainWindow() {
     if (QCoreApplication* app = QCoreApplication::instance()) {
         QCoreApplication::removeTranslator(italiano_);
+        QCoreApplication::removeTranslator(qt_italiano_);
         app->removeEventFilter(help_key_);
     }
 }
@@ -115,7 +144,7 @@ void MainWindow::build() {
     for (Control* control : form_.controls()) {
         if (control->kind() == ControlKind::menu_entry) {
             auto& entry = static_cast<MenuEntry&>(*control);
-            QAction* action = menuBar()->addAction(qt_text(entry.caption()));
+            QAction* action = menuBar()->addAction(with_accelerator(entry.caption(), accelerator_of(entry.name())));
             action->setObjectName(qt_text(entry.name()));
             connect(action, &QAction::triggered, this, [this, &entry] {
                 forward([&entry] { entry.click(); });
@@ -135,7 +164,35 @@ void MainWindow::build() {
         if (QWidget* w = control_widget((*it)->name())) w->raise();
     }
 
+    build_menus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void MainWindow::build_menus() {
+    QMenu* veicolo = menuBar()->addMenu(QStringLiteral("&Veicolo"));
+    veicolo->setObjectName(QStringLiteral("menu_veicolo"));
+    QAction* vai = veicolo->addAction(QStringLiteral("&Vai a posizione..."));
+    vai->setObjectName(QStringLiteral("menu_vai_a_posizione"));
+    vai->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(vai, &QAction::triggered, this, &MainWindow::open_go_to);
+    QAction* mappa = veicolo->addAction(QStringLiteral("&Mappa"));
+    mappa->setObjectName(QStringLiteral("menu_mappa"));
+    connect(mappa, &QAction::triggered, this, &MainWindow::open_map);
+}
+
+void MainWindow::open_go_to() {
+    GoToDialog dialog(form_, this);
+    if (dialog.exec() != QDialog::Accepted || !dialog.position()) return;
+    forward([this, &dialog] { vai_a_posizione(form_, dialog.mezzo(), *dialog.position()); });
+}
+
+void MainWindow::open_map() {
+    if (map_ == nullptr) map_ = new MapWindow(form_, this);
+    const bool opening = !map_->isVisible();
+    map_->show();
+    if (opening) map_->canvas()->refresh();
+    map_->raise();
+    map_->activateWindow();
 }
 
 QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
@@ -379,6 +436,7 @@ void MainWindow::render() {
     for (const char* name : {"Frame5", "Label11"}) {
         if (QWidget* widget = control_widget(name)) widget->setToolTip(reason);
     }
+    if (map_ != nullptr) map_->refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

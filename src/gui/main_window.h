@@ -13,12 +13,14 @@
 
 class QLineEdit;
 class QTranslator;
+class QMenu;
 class QKeyEvent;
 class QInputMethodEvent;
 
 namespace vadrel::gui {
 
 class Monitor;
+class MapWindow;
 
 // Pixels at 96 dpi from twips (15 twips to the pixel), rounded.
 constexpr int pixels(int twips) { return (twips + 7) / 15; }
@@ -44,6 +46,13 @@ public:
     // closes whatever it does.
     void set_on_close(std::function<void()> on_close) { on_close_ = std::move(on_close); }
 
+    // "Vai a posizione...": the dialog for the current vehicle; OK moves it.
+    void open_go_to();
+    // "Mappa": shows the map window, made at its first opening.
+    void open_map();
+    // The map window once opened, else nullptr.
+    MapWindow* map_window() const { return map_; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -62,9 +71,13 @@ private:
     Form1& form_;
     std::map<std::string, QWidget*> widgets_;
     std::map<const QObject*, TextBox*> boxes_;
+    void build_menus();
+
     Monitor* monitor_ = nullptr;
+    MapWindow* map_ = nullptr;
     QObject* help_key_ = nullptr;
     QTranslator* italiano_ = nullptr;
+    QTranslator* qt_italiano_ = nullptr;
     std::function<void()> on_close_;
 };
 

@@ -1,0 +1,87 @@
+#include "goto_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vadrel::gui {
+
+namespace {
+
+QString q(const std::string& text) { return QString::fromStdString(text); }
+
+// The record's position in the first form the dialog reads.
+QString shown_position(const veicolo& v) {
+    const TypedCoordinate lat{v.lat_g * 3600.0 + v.lat_p * 60.0 + v.lat_s, v.lat_ns == "S"};
+    const TypedCoordinate lon{v.lon_g * 3600.0 + v.lon_p * 60.0 + v.lon_s, v.lon_ew == "W"};
+    return q(coordinate_text(lat, true) + " " + coordinate_text(lon, false));
+}
+
+void colour(QLabel* label, const QColor& c) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, c);
+    label->setPalette(p);
+}
+
+}  // namespace
+
+GoToDialog::GoToDialog(const Form1& form, QWidget* parent)
+    : QDialog(parent), mezzo_(static_cast<std::size_t>(form.mezzo_attuale)) {
+    setObjectName(QStringLiteral("vai_a_posizione"));
+    setWindowTitle(QStringLiteral("Vai a posizione - mezzo %1").arg(mezzo_));
+
+    auto* prompt = new QLabel(QStringLiteral("&Posizione del mezzo %1:").arg(mezzo_), this);
+    text_ = new QLineEdit(this);
+    text_->setObjectName(QStringLiteral("posizione"));
+    text_->setMinimumWidth(360);
+    prompt->setBuddy(text_);
+    understood_ = new QLabel(this);
+    understood_->setObjectName(QStringLiteral("capito"));
+    understood_->setWordWrap(true);
+    auto* examples = new QLabel(QStringLiteral(
+        "Esempi: 45 30 0 N 9 12 0 E \u2022 45\u00B030'00\"N 9\u00B012'00\"E \u2022 4530.000,N,00912.000,E "
+        "\u2022 45,5 9,2 (gradi decimali, latitudine prima; negativi a sud e a ovest). "
+        "Una coordinata sola con la sua lettera sposta solo quella."), this);
+    examples->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setObjectName(QStringLiteral("ok"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(prompt);
+    layout->addWidget(text_);
+    layout->addWidget(understood_);
+    layout->addWidget(examples);
+    layout->addWidget(buttons);
+
+    connect(text_, &QLineEdit::textChanged, this, &GoToDialog::read);
+    text_->setText(shown_position(form.mezzi[mezzo_]));
+    text_->selectAll();
+    read();
+}
+
+void GoToDialog::read() {
+    const auto read = read_position(text_->text().toStdString());
+    if (const auto* reason = std::get_if<std::string>(&read)) {
+        position_.reset();
+        understood_->setText(q(*reason));
+        colour(understood_, QColor(128, 0, 0));
+    } else {
+        position_ = std::get<TypedPosition>(read);
+        const QString lat = position_->lat ? QStringLiteral("latitudine %1").arg(q(coordinate_text(*position_->lat, true)))
+                                           : QStringLiteral("la latitudine resta com'è");
+        const QString lon = position_->lon ? QStringLiteral("longitudine %1").arg(q(coordinate_text(*position_->lon, false)))
+                                           : QStringLiteral("la longitudine resta com'è");
+        QString said = lat + QStringLiteral(", ") + lon;
+        said[0] = said[0].toUpper();
+        understood_->setText(said);
+        colour(understood_, QColor(0, 128, 0));
+    }
+    ok_->setEnabled(position_.has_value());
+}
+
+}  // namespace vadrel::gui

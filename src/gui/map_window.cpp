@@ -1,0 +1,336 @@
+#include "map_window.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QImageWriter>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "gui/keys.h"
+
+namespace vadrel::gui {
+
+namespace {
+
+constexpr double zoom_per_notch = 1.25;
+constexpr double graticule_min_pixels = 90.0;
+
+QFont map_font(double points, bool bold = false) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+GeoPoint geo(const TrackPoint& p) { return {p.lat, p.lon}; }
+
+// Text with a white halo, readable over tracks and lines.
+void halo_text(QPainter& painter, QPointF at, const QString& text, const QColor& colour) {
+    QPainterPath path;
+    path.addText(at, painter.font(), text);
+    painter.setPen(QPen(Qt::white, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawPath(path);
+}
+
+void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
+    const double lat_step = graticule_step(map.metres_per_pixel(), MapProjection::earth_radius_m * std::numbers::pi / 180.0,
+                                           graticule_min_pixels);
+    const double lon_step =
+        graticule_step(map.metres_per_pixel(), std::max(map.metres_per_degree_lon(), 1.0), graticule_min_pixels);
+    const GeoPoint top_left = map.to_geo({0, 0});
+    const GeoPoint bottom_right = map.to_geo({size.width(), size.height()});
+    painter.setFont(map_font(7.0));
+    const QColor line(205, 205, 205);
+    const QColor label(90, 90, 90);
+
+    const double south = std::max(bottom_right.lat, -90.0);
+    const double north = std::min(top_left.lat, 90.0);
+    for (double s = std::ceil(south * 3600.0 / lat_step) * lat_step; s <= north * 3600.0; s += lat_step) {
+        const double y = map.to_screen({s / 3600.0, map.centre().lon}).y();
+        painter.setPen(QPen(line, 1.0));
+        painter.drawLine(QPointF(0, y), QPointF(size.width(), y));
+        halo_text(painter, {4, y - 3}, graticule_label(s / 3600.0, true, lat_step), label);
+    }
+    // longitudes east of the left edge, the short way from the centre
+    const double west = map.centre().lon + std::remainder(top_left.lon - map.centre().lon, 360.0);
+    const double east = map.centre().lon + std::remainder(bottom_right.lon - map.centre().lon, 360.0);
+    const double span = std::min(east - west, 360.0);
+    const double first = std::ceil(west * 3600.0 / lon_step) * lon_step;
+    for (double s = first; s <= (west + span) * 3600.0; s += lon_step) {
+        const double lon = std::remainder(s / 3600.0, 360.0);
+        const double x = map.to_screen({map.centre().lat, lon}).x();
+        painter.setPen(QPen(line, 1.0));
+        painter.drawLine(QPointF(x, 0), QPointF(x, size.height()));
+        halo_text(painter, {x + 3, size.height() - 6}, graticule_label(lon, false, lon_step), label);
+    }
+}
+
+void draw_scale_and_north(QPainter& painter, const MapProjection& map, QSizeF size) {
+    const ScaleBar bar = scale_bar(map.metres_per_pixel(), 120.0);
+    const double y = size.height() - 24.0;
+    const double x = 12.0;
+    painter.fillRect(QRectF(x - 6.0, y - 22.0, bar.pixels + 12.0, 32.0), QColor(255, 255, 255, 220));
+    painter.setPen(QPen(Qt::black, 2.0));
+    painter.drawLine(QPointF(x, y), QPointF(x + bar.pixels, y));
+    painter.drawLine(QPointF(x, y - 5), QPointF(x, y + 5));
+    painter.drawLine(QPointF(x + bar.pixels, y - 5), QPointF(x + bar.pixels, y + 5));
+    painter.setFont(map_font(8.0));
+    halo_text(painter, {x, y - 8}, bar.text, Qt::black);
+
+    // north is up on this plane
+    const QPointF tip(size.width() - 24.0, 14.0);
+    QPainterPath arrow;
+    arrow.moveTo(tip);
+    arrow.lineTo(tip + QPointF(8, 26));
+    arrow.lineTo(tip + QPointF(0, 19));
+    arrow.lineTo(tip + QPointF(-8, 26));
+    arrow.closeSubpath();
+    painter.setPen(QPen(Qt::black, 1.0));
+    painter.setBrush(Qt::black);
+    painter.drawPath(arrow);
+    painter.setFont(map_font(9.0, true));
+    halo_text(painter, tip + QPointF(-4, 40), QStringLiteral("N"), Qt::black);
+}
+
+}  // namespace
+
+QColor colore_mezzo(std::size_t mezzo) {
+    // Strong colours apart from each other and from the map's greys.
+    static const QColor colours[] = {
+        {220, 30, 30},  {30, 90, 220},  {20, 150, 40},  {230, 130, 0},  {150, 40, 180}, {0, 160, 170},
+        {200, 0, 120},  {120, 90, 20},  {90, 170, 0},   {0, 80, 120},   {240, 90, 90},  {100, 100, 255},
+        {160, 120, 0},  {0, 120, 60},   {255, 60, 200}, {60, 60, 60},   {180, 80, 0},   {0, 180, 255},
+        {130, 0, 0},    {70, 0, 140},   {0, 110, 0},
+    };
+    return colours[mezzo % std::size(colours)];
+}
+
+MapCanvas::MapCanvas(Form1& form, QWidget* parent) : QWidget(parent), form_(form) {
+    setObjectName(QStringLiteral("mappa"));
+    setMinimumSize(240, 180);
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setCursor(Qt::OpenHandCursor);
+}
+
+double MapCanvas::oldest_shown() const {
+    return form_.platform.clock.steady_seconds() - TrackHistory::span_seconds;
+}
+
+std::vector<std::size_t> MapCanvas::shown_vehicles() const {
+    std::vector<std::size_t> shown;
+    const double oldest = oldest_shown();
+    for (std::size_t m = 0; m < form_.tracce.vehicles(); ++m) {
+        const auto& track = form_.tracce.points(m);
+        if (!track.empty() && track.back().steady >= oldest) shown.push_back(m);
+    }
+    return shown;
+}
+
+std::vector<GeoPoint> MapCanvas::fleet_points() const {
+    std::vector<GeoPoint> points;
+    const double oldest = oldest_shown();
+    for (const std::size_t m : shown_vehicles()) {
+        for (const TrackPoint& p : form_.tracce.points(m)) {
+            if (p.steady >= oldest) points.push_back(geo(p));
+        }
+    }
+    return points;
+}
+
+void MapCanvas::fit() {
+    following_ = true;
+    projection_.set_viewport(size());
+    projection_.fit(fleet_points());
+    update();
+}
+
+void MapCanvas::refresh() {
+    if (following_) {
+        projection_.fit(fleet_points());
+    }
+    update();
+}
+
+void MapCanvas::resizeEvent(QResizeEvent* /*event*/) {
+    projection_.set_viewport(size());
+    if (following_) projection_.fit(fleet_points());
+}
+
+void MapCanvas::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0.0) return;
+    following_ = false;
+    projection_.zoom(std::pow(zoom_per_notch, notches), event->position());
+    update();
+    event->accept();
+}
+
+void MapCanvas::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    drag_ = event->position();
+    setCursor(Qt::ClosedHandCursor);
+}
+
+void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
+    if (!drag_) return;
+    following_ = false;
+    projection_.pan(event->position() - *drag_);
+    drag_ = event->position();
+    update();
+}
+
+void MapCanvas::mouseReleaseEvent(QMouseEvent* /*event*/) {
+    drag_.reset();
+    setCursor(Qt::OpenHandCursor);
+}
+
+void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QSizeF area = size();
+    draw_graticule(painter, projection_, area);
+
+    const std::vector<std::size_t> shown = shown_vehicles();
+    if (shown.empty()) {
+        painter.setFont(map_font(9.0));
+        painter.setPen(QColor(90, 90, 90));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("Nessun mezzo da mostrare: la mappa mostra i mezzi\n"
+                                        "che hanno trasmesso nell'ultima ora."));
+    }
+    // A track breaks where the vehicle was set by hand, and where it runs
+    // round the far side of the globe.
+    const double half_world = MapProjection::earth_radius_m * std::numbers::pi * std::cos(projection_.centre().lat * std::numbers::pi / 180.0) /
+                              projection_.metres_per_pixel();
+    const double oldest = oldest_shown();
+    for (const std::size_t m : shown) {
+        QPainterPath path;
+        const TrackPoint* previous = nullptr;
+        QPointF last;
+        for (const TrackPoint& p : form_.tracce.points(m)) {
+            if (p.steady < oldest) continue;
+            const QPointF at = projection_.to_screen(geo(p));
+            if (previous == nullptr || p.segment != previous->segment || std::fabs(at.x() - last.x()) > half_world) {
+                path.moveTo(at);
+            } else {
+                path.lineTo(at);
+            }
+            previous = &p;
+            last = at;
+        }
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(colore_mezzo(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPath(path);
+    }
+    // the points and labels over every track, the current vehicle on top
+    std::vector<std::size_t> order = shown;
+    const auto current = static_cast<std::size_t>(form_.mezzo_attuale);
+    std::stable_partition(order.begin(), order.end(), [current](std::size_t m) { return m != current; });
+    for (const std::size_t m : order) {
+        const QPointF at = projection_.to_screen(geo(form_.tracce.points(m).back()));
+        const bool attuale = m == current;
+        const double radius = attuale ? 6.0 : 4.5;
+        painter.setPen(QPen(attuale ? Qt::black : Qt::white, attuale ? 2.5 : 1.5));
+        painter.setBrush(colore_mezzo(m));
+        painter.drawEllipse(at, radius, radius);
+        if (attuale) {
+            painter.setPen(QPen(Qt::black, 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(at, radius + 4.0, radius + 4.0);
+        }
+        painter.setFont(map_font(9.0, attuale));
+        halo_text(painter, at + QPointF(radius + 5.0, -radius - 1.0), QString::number(m), Qt::black);
+    }
+    draw_scale_and_north(painter, projection_, area);
+}
+
+MapWindow::MapWindow(Form1& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
+    setObjectName(QStringLiteral("finestra_mappa"));
+    setWindowTitle(QStringLiteral("%1 - Mappa").arg(QString::fromUtf8(program_title)));
+    // The map closes with the program, not the other way round.
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    auto* adatta = new QPushButton(QStringLiteral("&Adatta"), this);
+    adatta->setObjectName(QStringLiteral("adatta"));
+    adatta->setToolTip(QStringLiteral("Mostra tutti i mezzi e li segue"));
+    auto* salva = new QPushButton(QStringLiteral("&Salva immagine..."), this);
+    salva->setObjectName(QStringLiteral("salva_immagine"));
+    note_ = new QLabel(QStringLiteral("Rotella: ingrandisce e riduce; trascinare: sposta"), this);
+    note_->setObjectName(QStringLiteral("nota"));
+    canvas_ = new MapCanvas(form, this);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(adatta);
+    buttons->addWidget(salva);
+    buttons->addWidget(note_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(buttons);
+    layout->addWidget(canvas_, 1);
+    resize(640, 520);
+
+    connect(adatta, &QPushButton::clicked, canvas_, &MapCanvas::fit);
+    connect(salva, &QPushButton::clicked, this, &MapWindow::ask_and_save);
+    close_on_escape(*this);
+
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    last_path_ = QDir(QDir(pictures).exists() ? pictures : QDir::homePath()).filePath(QStringLiteral("mappa.png"));
+}
+
+void MapWindow::refresh() {
+    if (isVisible()) canvas_->refresh();
+}
+
+QString MapWindow::save_image(const QString& path) const {
+    // Written beside and renamed over: a failed save leaves what was there.
+    QSaveFile file(path);
+    const auto reason = [&file](const char* what) {
+        return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what), file.errorString());
+    };
+    if (!file.open(QIODevice::WriteOnly)) return reason("il file non si può creare lì");
+    QImageWriter writer(&file, "png");
+    if (!writer.write(canvas_->grab().toImage())) {
+        file.cancelWriting();
+        return reason("la scrittura non è riuscita, forse il disco è pieno");
+    }
+    if (!file.commit()) return reason("la scrittura non è riuscita, forse il disco è pieno");
+    return {};
+}
+
+void MapWindow::ask_and_save() {
+    QFileDialog dialog(this, QStringLiteral("Salva immagine della mappa"), last_path_,
+                       QStringLiteral("Immagini PNG (*.png)"));
+    dialog.setObjectName(QStringLiteral("salva_mappa"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString path = dialog.selectedFiles().constFirst();
+    const QString why = save_image(path);
+    if (why.isEmpty()) {
+        last_path_ = path;
+        note_->setText(QStringLiteral("Immagine salvata: %1").arg(QDir::toNativeSeparators(path)));
+    } else {
+        form_.platform.shell.message_box(
+            QStringLiteral("Impossibile salvare l'immagine %1: %2").arg(path, why).toStdString(), program_title);
+    }
+}
+
+}  // namespace vadrel::gui
