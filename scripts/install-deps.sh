@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   gpsd python3-nmea2
-  xvfb xauth x11-utils xdotool
+  xvfb xauth x11-utils xdotool imagemagick
   python3
 )
 packages+=("$@")

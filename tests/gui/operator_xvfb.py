@@ -1,0 +1,290 @@
+#!/usr/bin/python3
+"""The real program in its real window on an X server of its own (Xvfb),
+driven with xdotool as an operator drives it, its sentences read on the
+virtual port:
+
+- "Vai a posizione..." (Ctrl+G) in each of its forms puts the vehicle where
+  typed and the next sentence carries it; a text it cannot read leaves the
+  dialog open with the reason in red, and the vehicle where it was;
+- "Mappa" (Alt+V, M) with three vehicles moving in multi-user mode, saved
+  with "Salva immagine..." (Alt+S) through the file dialog: the picture holds
+  the three tracks in their colours.
+
+    operator_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
+
+With KEEP_FOLDER the map's picture and the dialog's are copied there to be
+looked at. Every wait is bounded; nothing waits a fixed time."""
+
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import tty
+
+CAPTION = "Quorvel vadrel - Simulatore GPS"
+CONVERT = "/usr/bin/convert"
+# The track colours of vehicles 0, 1 and 2 on the map.
+TRACKS = {0: (220, 30, 30), 1: (30, 90, 220), 2: (20, 150, 40)}
+
+
+def fail(why):
+    print("FALLITO: " + why, file=sys.stderr)
+    sys.exit(1)
+
+
+def wait_for(check, seconds):
+    """Polls check() until it gives something true, for at most `seconds`."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        got = check()
+        if got:
+            return got
+        time.sleep(0.05)
+    return None
+
+
+def until(what, check, seconds=10.0):
+    got = wait_for(check, seconds)
+    if not got:
+        fail(what + ": non accade entro %.0f secondi" % seconds)
+    return got
+
+
+def window_id(caption):
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
+    for line in tree.splitlines():
+        if '"%s":' % caption in line:
+            return line.split()[0]
+    return None
+
+
+def window_starting(prefix):
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
+    match = re.search(r"^\s*(0x[0-9a-f]+) \"%s[^\"]*\":" % re.escape(prefix), tree, re.M)
+    return match.group(1) if match else None
+
+
+def viewable(window):
+    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+    return "IsViewable" in info
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *args], check=True)
+
+
+def focus(window):
+    xdotool("windowfocus", "--sync", window)
+
+
+def colours(png):
+    """Pixel counts of every colour of the picture."""
+    out = subprocess.run([CONVERT, png, "-format", "%c", "histogram:info:-"], capture_output=True, text=True,
+                         check=True).stdout
+    counts = {}
+    for line in out.splitlines():
+        match = re.match(r"\s*(\d+): \(\s*(\d+),\s*(\d+),\s*(\d+)", line)
+        if match:
+            counts[tuple(int(v) for v in match.groups()[1:4])] = int(match.group(1))
+    return counts
+
+
+class Port:
+    """The virtual port, read as a client reads it."""
+
+    def __init__(self, path):
+        self.fd = os.open(path, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+        tty.setraw(self.fd)
+        self.pending = b""
+
+    def sentences(self):
+        ready, _, _ = select.select([self.fd], [], [], 0.2)
+        if ready:
+            try:
+                self.pending += os.read(self.fd, 4096)
+            except BlockingIOError:
+                pass
+        lines = self.pending.split(b"\r\n")
+        self.pending = lines.pop()
+        return [line.decode("ascii", "replace") for line in lines if line]
+
+    def fields(self, sentence):
+        # $GPRMC,hhmmss,A,lat,N,lon,E,...
+        parts = sentence.split(",")
+        return ",".join(parts[3:7])
+
+
+class Vadrel:
+    def __init__(self, binary, folder, *extra):
+        self.errors = open(os.path.join(folder, "stderr.txt"), "w")
+        self.proc = subprocess.Popen([binary, "--cartella", folder, "--com", "2=pty", *extra],
+                                     stdout=subprocess.PIPE, stderr=self.errors, text=True)
+        line = self.proc.stdout.readline()
+        match = re.match(r"COM 2: (\S+)", line)
+        if not match:
+            self.stop()
+            fail("vadrel non dice la sua porta virtuale: %r" % line)
+        self.port = Port(match.group(1))
+        self.window = until("la finestra di vadrel compare", lambda: window_id(CAPTION))
+        until("la finestra di vadrel si vede", lambda: viewable(self.window))
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+        try:
+            return self.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            fail("vadrel non termina dopo SIGTERM")
+
+
+def write_table(folder, vehicles):
+    lines = vehicles + ['0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#'] * (21 - len(vehicles))
+    lines.append(",".join(['"#"'] * 10))
+    with open(os.path.join(folder, "vadrel.cnf"), "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode())
+
+
+def go_to(vadrel, text):
+    """Ctrl+G, the text typed over what the dialog shows, Enter. Returns the
+    dialog's window when it is still open."""
+    focus(vadrel.window)
+    xdotool("key", "--clearmodifiers", "ctrl+g")
+    dialog = until("il dialogo Vai a posizione compare", lambda: window_starting("Vai a posizione"))
+    focus(dialog)
+    xdotool("key", "--clearmodifiers", "ctrl+a")
+    xdotool("type", "--delay", "15", "--", text)
+    xdotool("key", "--clearmodifiers", "Return")
+    closed = wait_for(lambda: window_starting("Vai a posizione") is None, 2.0)
+    return None if closed else dialog
+
+
+def next_fields(vadrel, expected, seconds=5.0):
+    """The fields of the sentences until one carries `expected`."""
+    seen = []
+
+    def check():
+        seen.extend(vadrel.port.fields(s) for s in vadrel.port.sentences())
+        return expected in seen
+
+    if not wait_for(check, seconds):
+        fail("nessuna frase porta %s; lette: %s" % (expected, seen[-5:]))
+
+
+def check_go_to(binary, scratch, keep):
+    folder = os.path.join(scratch, "vai")
+    os.mkdir(folder)
+    write_table(folder, ['44,1,"N",,10,8,"E",0,0,#TRUE#,#FALSE#'])
+    vadrel = Vadrel(binary, folder)
+    try:
+        rows = [
+            ("12 30 15 S 45 10 0 W", "1230.2500,S,04510.0000,W"),
+            ("33\u00b020'00\"N", "3320.0000,N,04510.0000,W"),
+            ("4530.000,N,00912.000,E", "4530.0000,N,00912.0000,E"),
+            ("-33,5 151,25", "3330.0000,S,15115.0000,E"),
+        ]
+        for text, fields in rows:
+            if go_to(vadrel, text) is not None:
+                fail("\"%s\": il dialogo resta aperto" % text)
+            next_fields(vadrel, fields)
+            print("ok: \"%s\" -> %s" % (text, fields))
+        dialog = go_to(vadrel, "ciao 45")
+        if dialog is None:
+            fail("\"ciao 45\": il dialogo si chiude")
+        picture = os.path.join(scratch, "dialogo.png")
+        subprocess.run(["import", "-window", dialog, picture], check=True)
+        reds = sum(n for (r, g, b), n in colours(picture).items() if r >= 100 and g <= 40 and b <= 40)
+        if reds < 20:
+            fail("il motivo in rosso non si vede nel dialogo (%d pixel rossi)" % reds)
+        if keep:
+            shutil.copy(picture, keep)
+        xdotool("key", "--clearmodifiers", "Escape")
+        until("Esc chiude il dialogo", lambda: window_starting("Vai a posizione") is None)
+        next_fields(vadrel, "3330.0000,S,15115.0000,E")
+        print("ok: \"ciao 45\" rifiutato con il motivo in rosso, il mezzo resta dov'era")
+    finally:
+        code = vadrel.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
+def check_map(binary, scratch, keep):
+    folder = os.path.join(scratch, "mappa")
+    os.mkdir(folder)
+    write_table(folder, ['45,30,"N",,9,10,"E",1000,90,#TRUE#,#FALSE#',
+                         '45,29,"N",,9,10,"E",1000,0,#TRUE#,#FALSE#',
+                         '45,29,"N",,9,8,"E",1000,225,#TRUE#,#FALSE#'])
+    vadrel = Vadrel(binary, folder, "--modo", "multi", "--mezzi", "3")
+    try:
+        # three steps of each vehicle: a track of two segments each
+        prefixes = set()
+
+        def stepped():
+            for s in vadrel.port.sentences():
+                prefixes.add(s[:2])
+            return len(prefixes) == 3
+
+        until("i tre mezzi trasmettono", stepped)
+        steps = []
+        until("ogni mezzo fa tre passi", lambda: steps.extend(vadrel.port.sentences()) or len(steps) >= 10, 20)
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+v")
+        xdotool("key", "--clearmodifiers", "m")
+        map_window = until("la finestra Mappa compare", lambda: window_id("vadrel - Mappa"))
+        until("la finestra Mappa si vede", lambda: viewable(map_window))
+        focus(map_window)
+        xdotool("key", "--clearmodifiers", "alt+s")
+        chooser = until("la scelta del file compare", lambda: window_starting("Salva immagine della mappa"))
+        focus(chooser)
+        png = os.path.join(scratch, "mappa dei mezzi.png")
+        xdotool("key", "--clearmodifiers", "ctrl+a")
+        xdotool("type", "--delay", "10", "--", png)
+        xdotool("key", "--clearmodifiers", "Return")
+        until("l'immagine è salvata", lambda: os.path.exists(png) and os.path.getsize(png) > 0)
+        if keep:
+            shutil.copy(png, keep)
+        counts = colours(png)
+        # a track of a few hundred pixels in the vehicle's colour, its
+        # smoothed edges included; the point at its end alone has about 100
+        near = {v: sum(n for c, n in counts.items() if max(abs(a - b) for a, b in zip(c, colour)) <= 50)
+                for v, colour in TRACKS.items()}
+        for vehicle, pixels in near.items():
+            if pixels < 250:
+                fail("la traccia del mezzo %d non si vede: %d pixel del suo colore" % (vehicle, pixels))
+        print("ok: mappa salvata con le tre tracce (%s)" % ", ".join(
+            "mezzo %d: %d pixel" % item for item in near.items()))
+    finally:
+        code = vadrel.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
+def main():
+    binary = sys.argv[1]
+    keep = sys.argv[2] if len(sys.argv) > 2 else None
+    scratch = tempfile.mkdtemp(prefix="vadrel-xvfb-")
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-dpi", "96",
+                             "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    try:
+        ready, _, _ = select.select([read_end], [], [], 10)
+        if not ready:
+            fail("Xvfb non è partito")
+        os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
+        os.environ["HOME"] = scratch  # the file dialog starts in a folder of the test's own
+        check_go_to(binary, scratch, keep)
+        check_map(binary, scratch, keep)
+    finally:
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
