@@ -181,9 +181,16 @@ void MainWindow::build_menus() {
 }
 
 void MainWindow::open_go_to() {
-    GoToDialog dialog(form_, this);
-    if (dialog.exec() != QDialog::Accepted || !dialog.position()) return;
-    forward([this, &dialog] { vai_a_posizione(form_, dialog.mezzo(), *dialog.position()); });
+    // Modal to the panel but without an event loop of its own: opened from
+    // the events the multi-user tick lets run, the tick still ends.
+    auto* dialog = new GoToDialog(form_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (const auto& dove = dialog->position()) {
+            forward([this, dialog, &dove] { vai_a_posizione(form_, dialog->mezzo(), *dove); });
+        }
+    });
+    dialog->open();
 }
 
 void MainWindow::open_map() {

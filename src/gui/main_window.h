@@ -46,7 +46,8 @@ public:
     // closes whatever it does.
     void set_on_close(std::function<void()> on_close) { on_close_ = std::move(on_close); }
 
-    // "Vai a posizione...": the dialog for the current vehicle; OK moves it.
+    // "Vai a posizione...": opens the dialog for the current vehicle and
+    // returns; its OK moves the vehicle.
     void open_go_to();
     // "Mappa": shows the map window, made at its first opening.
     void open_map();

@@ -10,12 +10,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
 
+#include "core/tick.h"
 #include "gui/goto_dialog.h"
 #include "gui/help_viewer.h"
 #include "gui/main_window.h"
@@ -102,24 +104,38 @@ TEST_F(Finestra, CtrlGMovesTheCurrentVehicleWhereTyped) {
         {"ciao", Qt::Key_Return, "10 15 0 S 20 30 0 E", true},
     };
     for (const auto& r : rows) {
-        bool stayed = false;
-        when_modal([&](QWidget* modal) {
-            QWidget* text = modal->findChild<QLineEdit*>(q("posizione"));
-            if (text == nullptr) return modal->close(), void();
-            QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(text, q(r.typed));
-            QTest::keyClick(text, r.key);
-            stayed = modal->isVisible();
-            modal->close();
-        });
         window.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_G, Qt::ControlModifier);
+        const QPointer<GoToDialog> dialog = window.findChild<GoToDialog*>();
+        ASSERT_TRUE(dialog && dialog->isVisible()) << r.typed;
+        auto* text = dialog->findChild<QLineEdit*>(q("posizione"));
+        QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(text, q(r.typed));
+        QTest::keyClick(text, r.key);
         EXPECT_EQ(panel_position(rig.form), r.panel) << r.typed;
-        EXPECT_EQ(stayed, r.dialog_stays) << r.typed;
+        EXPECT_EQ(dialog && dialog->isVisible(), r.dialog_stays) << r.typed;
+        if (dialog) dialog->close();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return window.findChild<GoToDialog*>() == nullptr; })) << r.typed;
     }
     const veicolo& v = rig.form.mezzi[0];
     EXPECT_EQ(v.lat_g * 100 + v.lat_p, 1015) << "the record follows the boxes";
+}
+
+// Ctrl+G handled among the events the multi-user tick lets run: the dialog
+// opens for the vehicle then on the panel, and the tick ends all the same.
+TEST_F(Finestra, VaiAPosizioneOpenedInsideATickLetsTheTickEnd) {
+    rig.port.force_open();
+    rig.form.opt_multi.select();
+    rig.form.txt_num_mezzi.set_text("2");
+    rig.shell.pending = [this] { window.open_go_to(); };
+    Timer1_Timer(rig.form);
+    EXPECT_FALSE(rig.form.tick_in_corso);
+    auto* dialog = window.findChild<GoToDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->mezzo(), 1u);
+    dialog->close();
 }
 
 // ---- the map's plane ----
