@@ -128,13 +128,19 @@ def mistakes(binary):
         assert bad.stderr.startswith("vadrel: " + value[0]), bad.stderr
     assert os.listdir(folder) == [], os.listdir(folder)
 
-    # vadrel.ini switches the server on; the command line switches it off for one run
+    # vadrel.ini switches the server on; a second instance on its port says
+    # so and its serial port runs on; the command line switches the server
+    # off for one run
     ini = os.path.join(folder, "vadrel.ini")
     with open(ini, "w") as f:
         f.write("[uscite]\ntcp=true\ntcp_porta=0\n")
-    from_file = Vadrel(binary, folder=folder)
-    from_file.tcp_port()
-    assert from_file.stop() == 0
+    first = Vadrel(binary, folder=folder)
+    port = first.tcp_port()
+    second = Vadrel(binary, "--tcp", str(port))
+    second.said(r"TCP 127\.0\.0\.1:%d non attivo: indirizzo già in uso" % port)
+    line = second.proc.stdout.readline()
+    assert line.startswith("$GPRMC") and "[TCP 127.0.0.1:%d: indirizzo già in uso" % port in line, line
+    assert first.stop() == 0 and second.stop() == 0
     off = Vadrel(binary, "--tcp", "no", folder=folder)
     said = []
     for line in off.proc.stderr:
@@ -143,16 +149,7 @@ def mistakes(binary):
             break
     assert off.stop() == 0 and not any("TCP" in line for line in said), said
     with open(ini) as f:
-        assert f.read() == "[uscite]\ntcp=true\ntcp_porta=0\n", "the run leaves the file as it was"
-
-    # a second instance on a port already taken: it says so and its serial port runs on
-    first = Vadrel(binary, "--tcp", "0")
-    port = first.tcp_port()
-    second = Vadrel(binary, "--tcp", str(port))
-    second.said(r"TCP 127\.0\.0\.1:%d non attivo: indirizzo già in uso" % port)
-    line = second.proc.stdout.readline()
-    assert line.startswith("$GPRMC") and "[TCP 127.0.0.1:%d: indirizzo già in uso" % port in line, line
-    assert first.stop() == 0 and second.stop() == 0
+        assert f.read() == "[uscite]\ntcp=true\ntcp_porta=0\n", "the runs leave the file as they found it"
 
     # a network that cannot be reached: said on the monitor line, the rest goes on
     if os.geteuid() != 0 or not shutil.which("unshare") or not shutil.which("ip"):
