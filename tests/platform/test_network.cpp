@@ -68,26 +68,11 @@ public:
         fd_ = -1;
     }
     // Reads until `count` bytes have come, the server closed, or 5 s passed.
-    std::string read(std::size_t count) {
-        std::string got;
-        char buffer[65536];
-        pollfd watch{fd_, POLLIN, 0};
-        while (got.size() < count && ::poll(&watch, 1, 5000) == 1) {
-            const ssize_t n = ::recv(fd_, buffer, std::min(sizeof buffer, count - got.size()), 0);
-            if (n <= 0) break;
-            got.append(buffer, static_cast<std::size_t>(n));
-        }
-        return got;
-    }
+    std::string read(std::size_t count) { return read_bytes(fd_, count, 5000); }
     // Everything until the server closes.
     std::string read_to_end() { return read(std::string::npos / 2); }
     // What is there now, at most `count` bytes, without waiting.
-    std::string read_now(std::size_t count) {
-        std::string got(count, '\0');
-        const ssize_t n = ::recv(fd_, got.data(), count, MSG_DONTWAIT);
-        got.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        return got;
-    }
+    std::string read_now(std::size_t count) { return read_bytes(fd_, count, 0); }
 
 private:
     int fd_ = -1;

@@ -43,33 +43,8 @@ const std::string sentence = "$GPRMC,201528,A,4401.7775,N,01008.0623,E,0.0,000.0
 const std::string burst = std::string("\r\n\0\0\0\0\0", 7) + sentence + "\xff\x7f" + std::string("\r\n\0\0\0\0\0", 7);
 const LineSettings settings_4800{4800, Parity::none, 8, StopBits::one};
 
-// An open file descriptor, closed when it goes.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 // The slave side opened as a serial device: line settings untouched, nonblocking.
 Fd client_of(const std::string& path) { return Fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)); }
-bool readable(int fd, int wait_ms = 3000) {
-    pollfd watch{fd, POLLIN, 0};
-    return ::poll(&watch, 1, wait_ms) == 1;
-}
-// Reads until `count` bytes have come or nothing came for `wait_ms` (never, when things work).
-std::string read_bytes(int fd, std::size_t count, int wait_ms = 3000) {
-    std::string got;
-    char buffer[4096];
-    while (got.size() < count && readable(fd, wait_ms)) {
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got.size()));
-        if (n <= 0) break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-}
 
 // The number and text of the PortFailure `action` throws; 0 and "" when none.
 std::pair<int, std::string> failure_of(const std::function<void()>& action) {
@@ -185,20 +160,31 @@ TEST(VirtualPort, NothingStaleReachesALateReader) {
 
 // Without CAP_SYS_ADMIN, as an ordinary user runs: then nobody may open an
 // exclusive terminal again, not even the program that made it. Capabilities
-// belong to the thread; this test has no other.
-void as_ordinary_user() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-    if (::syscall(SYS_capget, &header, data) != 0) return;
-    data[CAP_TO_INDEX(CAP_SYS_ADMIN)].effective &= ~CAP_TO_MASK(CAP_SYS_ADMIN);
-    ::syscall(SYS_capset, &header, data);
-}
+// belong to the thread; this test has no other. Given back at the end, for
+// the tests after it in the same process.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() {
+        if (::syscall(SYS_capget, &header_, saved_) != 0) return;
+        __user_cap_data_struct lowered[_LINUX_CAPABILITY_U32S_3];
+        std::copy(std::begin(saved_), std::end(saved_), lowered);
+        lowered[CAP_TO_INDEX(CAP_SYS_ADMIN)].effective &= ~CAP_TO_MASK(CAP_SYS_ADMIN);
+        ::syscall(SYS_capset, &header_, lowered);
+    }
+    ~AsOrdinaryUser() { ::syscall(SYS_capset, &header_, saved_); }
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[_LINUX_CAPABILITY_U32S_3]{};
+};
 
 // A reader that makes the port exclusive, as serial programs commonly do,
 // and pauses for 15 ticks reads the newest sentence, not the ones it missed.
 // When it has gone, the next reader may open the port again.
 TEST(VirtualPort, AnExclusiveReaderThatPausesReadsOnlyTheFreshSentence) {
-    as_ordinary_user();
+    const AsOrdinaryUser ordinary;
     VirtualSerialPort port;
     port.open(settings_4800);
     {
