@@ -40,64 +40,46 @@ TEST(PositionBoxes, EveryChangeIsStoredIntoTheCurrentRecord) {
     }
 }
 
+// The letter the keys leave in a hemisphere box and its record. A key typed
+// ('t'; 'T' with Shift), or held Shift's keys going down ('d') and up ('u')
+// in either order.
 TEST(HemisphereKeys, TheKeyDecides) {
     const struct {
         const char* name;
         bool latitude;
         const char* before;
-        int key;
-        bool shift;
+        std::vector<std::pair<char, int>> keys;
         const char* after;
     } rows[] = {
-        {"N turns S to N", true, "S", 'N', false, "N"},
-        {"shifted n too", true, "S", 'N', true, "N"},
-        {"S", true, "N", 'S', false, "S"},
-        {"E", false, "W", 'E', false, "E"},
-        {"W", false, "E", 'W', false, "W"},
-        {"a digit keeps S", true, "S", '5', false, "S"},
-        {"delete keeps W", false, "W", keys::del, false, "W"},
-        {"backspace keeps N", true, "N", keys::backspace, false, "N"},
-        {"E in the latitude box keeps N", true, "N", 'E', false, "N"},
-        {"N in the longitude box keeps W", false, "W", 'N', false, "W"},
+        {"N turns S to N", true, "S", {{'t', 'N'}}, "N"},
+        {"shifted n too", true, "S", {{'T', 'N'}}, "N"},
+        {"S", true, "N", {{'t', 'S'}}, "S"},
+        {"E", false, "W", {{'t', 'E'}}, "E"},
+        {"W", false, "E", {{'t', 'W'}}, "W"},
+        {"a digit keeps S", true, "S", {{'t', '5'}}, "S"},
+        {"delete keeps W", false, "W", {{'t', keys::del}}, "W"},
+        {"backspace keeps N", true, "N", {{'t', keys::backspace}}, "N"},
+        {"E in the latitude box keeps N", true, "N", {{'t', 'E'}}, "N"},
+        {"N in the longitude box keeps W", false, "W", {{'t', 'N'}}, "W"},
+        {"Shift released first", true, "N", {{'d', keys::shift}, {'d', 'S'}, {'u', keys::shift}, {'u', 'S'}}, "S"},
+        {"the letter released first", true, "N", {{'d', keys::shift}, {'d', 'S'}, {'u', 'S'}, {'u', keys::shift}},
+         "S"},
+        {"W with Shift released first", false, "E", {{'d', keys::shift}, {'d', 'W'}, {'u', keys::shift}, {'u', 'W'}},
+         "W"},
+        {"Shift alone keeps the letter", false, "W", {{'d', keys::shift}, {'u', keys::shift}}, "W"},
     };
     for (const auto& r : rows) {
         Rig rig;
         TextBox& box = r.latitude ? rig.form.txt_lat_ns : rig.form.txt_lon_ew;
         box.set_text(r.before);
         (r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew) = r.before;
-        box.type(r.key, static_cast<char32_t>(r.key), r.shift);
-        EXPECT_EQ(box.text(), r.after) << r.name;
-        EXPECT_EQ(r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew, r.after) << r.name;
-    }
-}
-
-// A letter typed with Shift: the two keys are released in either order.
-TEST(HemisphereKeys, ShiftAndTheLetterReleasedInEitherOrder) {
-    constexpr int down = 1;
-    constexpr int up = 0;
-    const struct {
-        const char* name;
-        bool latitude;
-        const char* before;
-        std::vector<std::pair<int, int>> keys;
-        const char* after;
-    } rows[] = {
-        {"Shift released first", true, "N", {{down, keys::shift}, {down, 'S'}, {up, keys::shift}, {up, 'S'}}, "S"},
-        {"the letter released first", true, "N", {{down, keys::shift}, {down, 'S'}, {up, 'S'}, {up, keys::shift}},
-         "S"},
-        {"W with Shift released first", false, "E", {{down, keys::shift}, {down, 'W'}, {up, keys::shift}, {up, 'W'}},
-         "W"},
-        {"Shift alone keeps the letter", false, "W", {{down, keys::shift}, {up, keys::shift}}, "W"},
-    };
-    for (const auto& r : rows) {
-        Rig rig;
-        TextBox& box = r.latitude ? rig.form.txt_lat_ns : rig.form.txt_lon_ew;
-        box.set_text(r.before);
-        for (const auto& [direction, key] : r.keys) {
-            if (direction == down) {
+        for (const auto& [how, key] : r.keys) {
+            if (how == 'd') {
                 box.key_down(key, true);
-            } else {
+            } else if (how == 'u') {
                 box.key_up(key, true);
+            } else {
+                box.type(key, static_cast<char32_t>(key), how == 'T');
             }
         }
         EXPECT_EQ(box.text(), r.after) << r.name;
