@@ -92,10 +92,10 @@ void implied(double lat_a, double lon_a, double lat_b, double lon_b, double& km,
 }
 
 // An hour of one-second steps on every course in 1 degree steps, from every
-// quadrant, 70 N and S, and the equator by the 180th meridian, at 5 knots and
-// 20, 100 and 1000 km/h: the positions as the fields send them imply the
-// speed and course set (0.5 %, 0.2 degrees) over each minute, and no field is
-// ever malformed.
+// quadrant, 70 N and S, and the equator by the 180th meridian, at 5 knots,
+// 100 and 1000 km/h: the positions as the fields send them imply the speed
+// and course set (0.5 %, 0.2 degrees) over each minute, and no field is ever
+// malformed.
 TEST(Advance, EveryCourseGoesWhereItsCourseAndSpeedSay) {
     const struct {
         const char* place;
@@ -110,7 +110,7 @@ TEST(Advance, EveryCourseGoesWhereItsCourseAndSpeedSay) {
     const struct {
         const char* name;
         double km_per_hour;
-    } speeds[] = {{"5 knots", 5 * 1.852}, {"20 km/h", 20}, {"100 km/h", 100}, {"1000 km/h", 1000}};
+    } speeds[] = {{"5 knots", 5 * 1.852}, {"100 km/h", 100}, {"1000 km/h", 1000}};
     constexpr int minute = 60;
     for (const auto& start : starts) {
         for (const auto& speed : speeds) {
