@@ -32,6 +32,7 @@ public:
     double utc_seconds() override { return now; }
     std::string time_text() override { return "20.15.28"; }
     std::string date_text() override { return "09/05/03"; }
+    WallTime wall_time() override { return {{2003, 5, 9, 20, 15, 28}, {2003, 5, 9, 18, 15, 28}}; }
     double now = 3600.0;
 };
 

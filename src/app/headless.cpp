@@ -122,6 +122,7 @@ int run_headless(int argc, char** argv, const Options& options) {
 
     // Both ends leave the event loop; the shut-down follows it.
     QObject::connect(&termination, &SignalWatcher::termination, &app, &QCoreApplication::quit);
+    QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &app, &QCoreApplication::quit);
 
     program->start();

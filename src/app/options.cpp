@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "model/form1.h"
@@ -37,6 +38,69 @@ std::string absolute_path(const std::string& path) {
     return error ? path : absolute.string();
 }
 
+// --utc, --utc=si, --utc=no: nothing when `arg` is not the option `name`,
+// else "si" or "no" as true or false, or an error.
+struct Switch {
+    bool matched = false;
+    std::optional<bool> value;
+};
+
+Switch read_switch(const std::string& arg, const std::string& name) {
+    if (arg == name) return {true, true};
+    if (arg == name + "=si") return {true, true};
+    if (arg == name + "=no") return {true, false};
+    if (arg.rfind(name + "=", 0) == 0) return {true, std::nullopt};
+    return {};
+}
+
+std::optional<double> finite_number(const std::string& text) {
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "perdita=P,checksum=P,tronca=P,seme=N", each part at most once, in any
+// order; what is left out is 0 (the seed 1).
+std::variant<Guasti, std::string> read_faults(const std::string& text) {
+    const std::string usage = "--guasti vuole perdita=P,checksum=P,tronca=P,seme=N (P da 0 a 1) oppure no";
+    Guasti g;
+    g.attivi = true;
+    std::set<std::string> seen;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(',', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string part = text.substr(start, end - start);
+        start = end + 1;
+        const std::size_t eq = part.find('=');
+        if (eq == std::string::npos) return usage + ", non \"" + text + "\"";
+        const std::string key = part.substr(0, eq);
+        const std::string value = part.substr(eq + 1);
+        if (!seen.insert(key).second) return "--guasti: " + key + " è dato due volte";
+        if (key == "seme") {
+            std::uint64_t seme = 0;
+            const auto result = std::from_chars(value.data(), value.data() + value.size(), seme);
+            if (result.ec != std::errc() || result.ptr != value.data() + value.size()) {
+                return "--guasti: seme vuole un numero intero da 0 a 18446744073709551615, non \"" + value + "\"";
+            }
+            g.seme = seme;
+            continue;
+        }
+        double* rate = key == "perdita" ? &g.perdita : key == "checksum" ? &g.checksum : key == "tronca" ? &g.tronca : nullptr;
+        if (rate == nullptr) {
+            return "--guasti: \"" + key + "\" non è un guasto (valgono perdita, checksum, tronca e seme)";
+        }
+        const auto number = finite_number(value);
+        if (!number) return "--guasti: " + key + " vuole una quota da 0 a 1, non \"" + value + "\"";
+        *rate = *number;
+    }
+    if (const std::string problem = problema_guasti(g); !problem.empty()) return "--guasti: " + problem;
+    return g;
+}
+
 }  // namespace
 
 std::chrono::milliseconds durata_ms(double seconds) {
@@ -69,6 +133,21 @@ std::string help_text() {
            "                        broadcast); si può ripetere; no: nessuno\n"
            "                        Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
            "                        vadrel.ini (menu Uscite della finestra).\n"
+           "\n"
+           "Ricevitore (ognuna vale per questa volta sopra il gruppo [ricevitore] di vadrel.ini):\n"
+           "  --utc[=no]            ora e data delle frasi in UTC (predefinita: l'ora locale)\n"
+           "  --moto-reale[=no]     nel $GPRMC la velocità in nodi e la rotta vera del mezzo\n"
+           "                        (predefinite: 0.0 e 000.0)\n"
+           "  --frasi F             rmc: il solo $GPRMC (predefinito); complete: dopo il $GPRMC\n"
+           "                        anche $GPGGA, $GPVTG, $GPGSA e $GPZDA, e nel modo radio\n"
+           "                        $GPGGA, $GPVTG e $GPGSA del mezzo invece di quelli fissi\n"
+           "  --quota METRI         la quota del $GPGGA, da -1000 a 100000 (predefinita: 0)\n"
+           "  --senza-fix[=no]      le frasi di un ricevitore che ha perso il segnale; il mezzo\n"
+           "                        continua a muoversi. Il segnale SIGUSR1 la attiva e la toglie\n"
+           "  --guasti SPEC         perdita=P,checksum=P,tronca=P,seme=N: la quota (da 0 a 1)\n"
+           "                        dei secondi non inviati, delle frasi con checksum errato e\n"
+           "                        delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
+           "                        no: nessun guasto"
            "  --version             mostra la versione ed esce\n"
            "  --help                mostra questo aiuto ed esce\n";
 }
@@ -173,6 +252,39 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
             auto where = parse_target(*v);
             if (auto* problem = std::get_if<std::string>(&where)) return "--udp: " + *problem;
             o.udp.push_back(std::get<Endpoint>(where));
+        } else if (const Switch s = read_switch(a, "--utc"); s.matched) {
+            if (!s.value) return "--utc vuole --utc, --utc=si o --utc=no";
+            o.utc = s.value;
+        } else if (const Switch s = read_switch(a, "--moto-reale"); s.matched) {
+            if (!s.value) return "--moto-reale vuole --moto-reale, --moto-reale=si o --moto-reale=no";
+            o.moto_reale = s.value;
+        } else if (const Switch s = read_switch(a, "--senza-fix"); s.matched) {
+            if (!s.value) return "--senza-fix vuole --senza-fix, --senza-fix=si o --senza-fix=no";
+            o.senza_fix = s.value;
+        } else if (a == "--frasi") {
+            const auto v = value();
+            if (v == "rmc") {
+                o.frasi_complete = false;
+            } else if (v == "complete") {
+                o.frasi_complete = true;
+            } else {
+                return "--frasi vuole rmc o complete";
+            }
+        } else if (a == "--quota") {
+            const auto v = value();
+            const auto metri = v ? finite_number(*v) : std::nullopt;
+            if (!metri || !problema_quota(*metri).empty()) return "--quota vuole un numero di metri da -1000 a 100000";
+            o.quota = *metri;
+        } else if (a == "--guasti") {
+            const auto v = value();
+            if (!v) return "manca perdita=P,checksum=P,tronca=P,seme=N (o no) dopo --guasti";
+            if (*v == "no") {
+                o.guasti = Guasti{};
+            } else {
+                auto guasti = read_faults(*v);
+                if (const auto* error = std::get_if<std::string>(&guasti)) return *error;
+                o.guasti = std::get<Guasti>(guasti);
+            }
         } else {
             return "opzione sconosciuta: \"" + a + "\" (vadrel --help elenca le opzioni)";
         }
@@ -196,6 +308,19 @@ OutputSettings outputs_for(const OutputSettings& file, const Options& options) {
     }
     if (options.senza_udp) settings.udp = false;
     return settings;
+}
+
+OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Options& options) {
+    OpzioniRicevitore r = dal_file;
+    r.utc = options.utc.value_or(r.utc);
+    r.moto_reale = options.moto_reale.value_or(r.moto_reale);
+    r.frasi_complete = options.frasi_complete.value_or(r.frasi_complete);
+    r.quota = options.quota.value_or(r.quota);
+    r.senza_fix = options.senza_fix.value_or(r.senza_fix);
+    if (options.guasti && options.guasti->attivi) r.guasti = *options.guasti;
+    // "--guasti no" switches them off and keeps the file's rates for later
+    if (options.guasti && !options.guasti->attivi) r.guasti.attivi = false;
+    return r;
 }
 
 void apply_start_options(Form1& form, const Options& options) {

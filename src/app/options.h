@@ -10,6 +10,7 @@
 
 #include "config/output_settings.h"
 #include "platform/network_address.h"
+#include "model/receiver_options.h"
 
 namespace vadrel {
 
@@ -37,6 +38,14 @@ struct Options {
     std::optional<int> tcp_max;
     std::vector<Endpoint> udp;
     bool senza_udp = false;
+    // The receiver options given on the command line; each one given
+    // overrides vadrel.ini for this run.
+    std::optional<bool> utc;
+    std::optional<bool> moto_reale;
+    std::optional<bool> frasi_complete;
+    std::optional<double> quota;
+    std::optional<bool> senza_fix;
+    std::optional<Guasti> guasti;
     bool version = false;
     bool help = false;
 };
@@ -57,6 +66,9 @@ std::string help_text();
 // The network outputs of this run: the settings file's, with what the
 // command line says instead.
 OutputSettings outputs_for(const OutputSettings& file, const Options& options);
+// The receiver options of this run: those of the settings file, with what
+// the command line says instead.
+OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Options& options);
 
 class Form1;
 // Selects the port, speed and mode buttons and fills the number of vehicles

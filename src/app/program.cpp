@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/places.h"
+#include "core/faults.h"
 #include "core/tick.h"
 #include "panel/lifecycle.h"
 #include "panel/wiring.h"
@@ -44,6 +45,7 @@ Program::Program(const Options& options, Shell& shell)
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
     form_ = std::make_unique<Form1>(Platform{port_, output_, clock_, shell, RegionalFormat::italian()});
     apply_start_options(*form_, options);
+    imposta_ricevitore(*form_, ricevitore_per(OpzioniRicevitore{}, options));
     collega_eventi(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
 }
@@ -74,7 +76,18 @@ void Program::start() {
         for (const std::string& problem : problems) text += "\n" + problem;
         form_->platform.shell.message_box(text, program_title);
     }
+    if (const std::string opzioni = descrivi_opzioni(form_->ricevitore); !opzioni.empty()) {
+        say("vadrel: ricevitore: " + opzioni);
+    }
     timer_.start();
+}
+
+void Program::switch_fix_loss() {
+    OpzioniRicevitore opzioni = form_->ricevitore;
+    opzioni.senza_fix = !opzioni.senza_fix;
+    imposta_ricevitore(*form_, opzioni);
+    say(opzioni.senza_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"
+                          : "vadrel: segnale ritrovato: le frasi tornano con il fix");
 }
 
 void Program::report_port() {

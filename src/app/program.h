@@ -45,6 +45,10 @@ public:
     // a later call returns the same.
     bool stop();
 
+    // Loss of the receiver's signal on if off, off if on (SIGUSR1), said on
+    // standard error; the settings file is left as it is.
+    void switch_fix_loss();
+
     // Called after every tick, for the monitor of the headless run or the window.
     std::function<void()> after_tick;
     // Messages for standard error, whole lines without the line end.

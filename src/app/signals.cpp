@@ -12,12 +12,13 @@ namespace vadrel {
 
 #ifdef __linux__
 namespace {
-sigset_t termination_set() {
+sigset_t watched_set() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGUSR1);
     return set;
 }
 }  // namespace
@@ -25,7 +26,7 @@ sigset_t termination_set() {
 
 void take_over_signals() {
 #ifdef __linux__
-    const sigset_t set = termination_set();
+    const sigset_t set = watched_set();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     // A reader that went away (`| head -1`) is the writer's business, not a
     // reason to end: the write fails with EPIPE instead.
@@ -38,15 +39,21 @@ void take_over_signals() {
 
 SignalWatcher::SignalWatcher() {
 #ifdef __linux__
-    const sigset_t set = termination_set();
+    const sigset_t set = watched_set();
     fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd_ < 0) return;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
         signalfd_siginfo info;
+        bool end = false;
         while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            if (info.ssi_signo == SIGUSR1) {
+                emit fix_switch();
+            } else {
+                end = true;
+            }
         }
-        emit termination();
+        if (end) emit termination();
     });
 #endif
 }

@@ -1,8 +1,9 @@
 #pragma once
 // SIGINT, SIGTERM and SIGHUP (the terminal closed, the ssh link dropped) as
-// a Qt signal, so the orderly shut-down runs in the event loop. On Linux the
-// three signals are blocked and read from a signalfd; elsewhere the default
-// handling stays.
+// a Qt signal, so the orderly shut-down runs in the event loop; SIGUSR1, which
+// switches the loss of the receiver's signal on and off, as another. On
+// Linux the four signals are blocked and read from a signalfd; elsewhere the
+// default handling stays.
 
 #include <QObject>
 #include <memory>
@@ -11,7 +12,7 @@ class QSocketNotifier;
 
 namespace vadrel {
 
-// Blocks SIGINT, SIGTERM and SIGHUP in this thread and in every thread
+// Blocks SIGINT, SIGTERM, SIGHUP and SIGUSR1 in this thread and in every thread
 // started later, and ignores SIGPIPE: call it first thing in main().
 void take_over_signals();
 
@@ -24,6 +25,7 @@ public:
 
 signals:
     void termination();
+    void fix_switch();
 
 private:
     int fd_ = -1;

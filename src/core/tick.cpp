@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/faults.h"
 #include "core/fleet.h"
 #include "core/rmc.h"
 #include "model/numbers.h"
@@ -79,23 +80,31 @@ void Timer1_Timer(Form1& form) {
     form.tempo_ultimo[m] = adesso;
     aggiorna_veicolo(form);
     form.tracce.add(m, punto_traccia(form, m, adesso));
-    const std::string s = forma_stringa_rmc(form);
+    std::vector<std::string> frasi = forma_frasi(form);
+    const GuastiDelSecondo guasti = applica_guasti(form, frasi);
 
     // The bytes are made in the selected mode whether or not the serial port
-    // is open: the other outputs take them all the same.
+    // is open: the other outputs take them all the same. The monitor shows
+    // the sentences without their line ends, each with its fault's mark.
     std::string bytes;
     std::string shown;
+    std::vector<std::string> marked(frasi.size());
+    for (std::size_t i = 0; i < frasi.size(); ++i) marked[i] = frasi[i] + guasti.segni[i];
     if (form.Opt_gps_standard.selected() || form.opt_multi.selected()) {
-        bytes = s + "\r\n";
-        shown = s;
+        for (std::size_t i = 0; i < frasi.size(); ++i) {
+            bytes += frasi[i] + "\r\n";
+            shown += (i == 0 ? "" : "\r\n") + marked[i];
+        }
     } else if (form.opt_tx_radio.selected()) {
-        bytes = forma_pacchetto_radio(s);
-        shown = bytes;
+        bytes = incornicia_radio(frasi);
+        shown = incornicia_radio(marked);
     }
 
     // The monitor shows what went out: nothing while no output is running.
     std::string t;
-    if (!bytes.empty()) {
+    if (guasti.perso) {
+        t = segno_perso;
+    } else if (!bytes.empty()) {
         const Delivery delivery = form.platform.output.send(bytes);
         if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) t = shown;
         t += serial_note(form, delivery) + delivery.notes;

@@ -14,6 +14,7 @@
 #include "controls.h"
 #include "numbers.h"
 #include "platform.h"
+#include "receiver_options.h"
 #include "track_history.h"
 
 namespace vadrel {
@@ -212,6 +213,12 @@ public:
     std::string motivo_no_tx;
     // True while a tick runs; a tick arriving from inside it is dropped.
     bool tick_in_corso = false;
+
+    // What the receiver sends beyond the plain $GPRMC; all off by default.
+    // Changed through imposta_ricevitore, which starts the faults' sequence
+    // again from their seed.
+    OpzioniRicevitore ricevitore;
+    SplitMix64 dado_guasti;
 
     // The record of the current vehicle.
     veicolo& veicolo_attuale();

@@ -61,6 +61,23 @@ public:
     virtual Delivery send(std::string_view bytes) = 0;
 };
 
+// A date and a time of day, to the second.
+struct CivilTime {
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    bool operator==(const CivilTime&) const = default;
+};
+
+// One reading of the wall clock, as local time and as UTC.
+struct WallTime {
+    CivilTime local;
+    CivilTime utc;
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -75,6 +92,10 @@ public:
     virtual std::string time_text() = 0;
     // Local date as the regional format renders it: "09/05/03".
     virtual std::string date_text() = 0;
+    // One reading of the wall clock, local and UTC: all the sentences of a
+    // second are stamped from one, so they agree to the second, also at
+    // midnight.
+    virtual WallTime wall_time() = 0;
 };
 
 // The window-level services the panel asks for.

@@ -11,7 +11,6 @@ namespace vadrel {
 namespace {
 
 constexpr double raggio_terra_km = 6371.0;
-constexpr double km_per_miglio = 1.852;
 constexpr double secondi_per_ora = 3600.0;
 
 // The northward and eastward parts of a unit step along a course in degrees.
@@ -144,16 +143,25 @@ void store_rounded(const Coordinate& c, veicolo& v, ExactPosition& p, const Show
     p.*c.mostrata = nuovo;
 }
 
-double girata(double rotta) {
-    const double r = std::fmod(rotta + 180.0, 360.0);
+// A course within 0 <= rotta < 360.
+double nel_giro(double rotta) {
+    const double r = std::fmod(rotta, 360.0);
     return r < 0.0 ? r + 360.0 : r;
 }
+
+double girata(double rotta) { return nel_giro(rotta + 180.0); }
 
 }  // namespace
 
 double velocita_kmh(const Form1& form) {
     const double velocita = leading_number(form.txt_vel.text());
     return form.opt_miglia.selected() ? velocita * km_per_miglio : velocita;
+}
+
+MotoSulFondo moto_sul_fondo(const Form1& form) {
+    const double kmh = velocita_kmh(form);
+    const double rotta = leading_number(form.txt_angolo.text());
+    return {std::fabs(kmh), kmh < 0.0 ? girata(rotta) : nel_giro(rotta)};
 }
 
 double passo_lat(ExactPosition& posizione, double rotta, double km) {

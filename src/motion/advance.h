@@ -17,9 +17,19 @@ namespace vadrel {
 
 // The value of pi the motion model has always used.
 inline constexpr double pi_rotta = 3.141592;
+inline constexpr double km_per_miglio = 1.852;
 
 // The speed of the boxes in km/h, in the unit they are in; negative backwards.
 double velocita_kmh(const Form1& form);
+
+// How the vehicle of the boxes moves over the ground: the speed's size in
+// km/h and the true course 0 <= rotta < 360, turned round when the speed is
+// negative (the vehicle backs along its course).
+struct MotoSulFondo {
+    double kmh;
+    double rotta;
+};
+MotoSulFondo moto_sul_fondo(const Form1& form);
 
 // The latitude half of a step of `km` kilometres along the course `rotta`
 // (degrees). Returns the course held after it: over a pole the vehicle comes

@@ -18,6 +18,12 @@ std::string date_text_of(const QDate& date) {
     return text;
 }
 
+CivilTime civil_time_of(const QDateTime& moment) {
+    const QDate d = moment.date();
+    const QTime t = moment.time();
+    return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
 SystemClock::SystemClock(Source source) : source_(std::move(source)) {}
 
 double SystemClock::steady_seconds() {
@@ -40,6 +46,11 @@ std::string SystemClock::date_text() {
     }
     time_reading_.reset();
     return date_text_of(reading.date());
+}
+
+WallTime SystemClock::wall_time() {
+    const QDateTime now = source_();
+    return {civil_time_of(now), civil_time_of(now.toUTC())};
 }
 
 }  // namespace vadrel

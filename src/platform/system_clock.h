@@ -7,6 +7,7 @@
 //   clock.utc_seconds();     // 1052511328.25: the wall clock in UTC
 //   clock.time_text();       // "20.15.28"; "9.05.03" before ten
 //   clock.date_text();       // "09/05/03" for 9 May 2003
+//   clock.wall_time();       // {local 2003-05-09 20:15:28, utc 2003-05-09 18:15:28}
 //
 // The sentence builder asks for the time text and then the date text. Both
 // come from one reading of the clock: the date text reuses the reading the
@@ -25,6 +26,7 @@ namespace vadrel {
 // Pure renderings of one reading.
 std::string time_text_of(const QTime& time);  // "H.mm.ss", hour without a leading zero
 std::string date_text_of(const QDate& date);  // "dd/MM/yy"
+CivilTime civil_time_of(const QDateTime& moment);
 
 class SystemClock final : public Clock {
 public:
@@ -38,6 +40,7 @@ public:
     double utc_seconds() override;
     std::string time_text() override;
     std::string date_text() override;
+    WallTime wall_time() override;
 
 private:
     Source source_;

@@ -1,0 +1,121 @@
+#pragma once
+// Every NMEA 0183 sentence vadrel sends is made here: one plain struct of
+// field texts per kind of sentence and one builder per kind, which writes the
+// address, the fields joined by ",", then "*" and the checksum. The caller
+// adds the line end (CR LF) or frames the sentence in the radio burst. The
+// live sentences of each second and the radio burst's fixed ones go through
+// the same builders.
+//
+// A prefix ("@3" in multi-user mode) stands before the "$" and takes part in
+// the checksum, which covers every character after the first: the receivers
+// that read multi-user lines check them so.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace vadrel {
+
+// Exclusive or of every character after the first one.
+unsigned char rmc_checksum(std::string_view sentence);
+// "*" and the checksum in two upper-case hexadecimal digits: "*0A".
+std::string checksum_field(std::string_view sentence);
+
+// Recommended minimum data. Its last field is always empty, so the text
+// before "*" ends with ",".
+struct Rmc {
+    std::string ora;    // hhmmss
+    std::string stato;  // A valid, V no fix
+    std::string lat;    // ddmm.mmmm
+    std::string ns;
+    std::string lon;  // dddmm.mmmm
+    std::string ew;
+    std::string velocita;  // knots
+    std::string rotta;     // degrees true
+    std::string data;      // ddmmyy
+    std::string variazione;
+    std::string variazione_ew;
+};
+// $GPRMC,201528,A,4400.6787,N,01007.7087,E,0.0,000.0,090503,000.0,W,*4B
+std::string frase(const Rmc& f, std::string_view prefisso = {});
+
+// Fix data.
+struct Gga {
+    std::string ora;
+    std::string lat;
+    std::string ns;
+    std::string lon;
+    std::string ew;
+    std::string qualita;    // 0 no fix, 1 GPS fix
+    std::string satelliti;  // in use, two digits
+    std::string hdop;
+    std::string quota;  // metres above sea level
+    std::string quota_unita;
+    std::string geoide;  // separation of the geoid from the ellipsoid, metres
+    std::string geoide_unita;
+    std::string eta_dgps;
+    std::string stazione_dgps;
+};
+// $GPGGA,201528,4400.6787,N,01007.7087,E,1,03,6.3,254.5,M,47.9,M,,*44
+std::string frase(const Gga& f, std::string_view prefisso = {});
+
+// Course and speed over ground.
+struct Vtg {
+    std::string rotta_vera;
+    std::string rotta_magnetica;
+    std::string nodi;
+    std::string kmh;
+};
+// $GPVTG,327.9,T,327.4,M,03.0,N,05.5,K*40
+std::string frase(const Vtg& f, std::string_view prefisso = {});
+
+// Dilution of precision and the satellites in use.
+struct Gsa {
+    std::string modo;  // A automatic
+    std::string fix;   // 1 none, 2 2D, 3 3D
+    std::array<std::string, 12> satelliti;
+    std::string pdop;
+    std::string hdop;
+    std::string vdop;
+};
+// $GPGSA,A,3,,,,18,,,27,29,,,,,6.3,6.3,1.0*34
+std::string frase(const Gsa& f, std::string_view prefisso = {});
+
+// Satellites in view, four to a sentence.
+struct Gsv {
+    struct Satellite {
+        std::string numero;
+        std::string elevazione;
+        std::string azimut;
+        std::string segnale;  // signal to noise, dB; empty when not tracked
+    };
+    std::string frasi;   // sentences in the group
+    std::string questa;  // this one's number in the group
+    std::string in_vista;
+    std::array<Satellite, 4> satelliti;
+};
+// $GPGSV,2,1,08,04,47,228,46,14,05,121,,16,16,303,39,18,57,057,46*7C
+std::string frase(const Gsv& f, std::string_view prefisso = {});
+
+// Estimated position error, a proprietary sentence of the maker code GRM.
+struct Rme {
+    std::string orizzontale;  // metres
+    std::string verticale;
+    std::string sferico;
+};
+// $PGRME,297.9,M,300.0,M,297.9,M*2D
+std::string frase(const Rme& f, std::string_view prefisso = {});
+
+// Date and time; the local zone as hours and minutes from UTC.
+struct Zda {
+    std::string ora;
+    std::string giorno;
+    std::string mese;
+    std::string anno;  // four digits
+    std::string zona_ore;
+    std::string zona_minuti;
+};
+// $GPZDA,201528,09,05,2003,00,00*49
+std::string frase(const Zda& f, std::string_view prefisso = {});
+
+}  // namespace vadrel

@@ -1,0 +1,64 @@
+#include "receiver_options.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace vadrel {
+
+namespace {
+
+std::string decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+bool share(double value) { return std::isfinite(value) && value >= 0.0 && value <= 1.0; }
+
+}  // namespace
+
+std::string problema_guasti(const Guasti& g) {
+    for (const auto& [nome, valore] : {std::pair{"perdita", g.perdita}, {"checksum", g.checksum}, {"tronca", g.tronca}}) {
+        if (!share(valore)) return std::string(nome) + " vuole una quota da 0 a 1, non " + decimal(valore);
+    }
+    if (g.checksum + g.tronca > 1.0) {
+        return "checksum e tronca insieme non possono superare 1: una frase ha un solo guasto";
+    }
+    return {};
+}
+
+std::string problema_quota(double quota) {
+    if (std::isfinite(quota) && quota >= quota_minima && quota <= quota_massima) return {};
+    return "la quota va da " + decimal(quota_minima) + " a " + decimal(quota_massima) + " metri";
+}
+
+std::string descrivi_opzioni(const OpzioniRicevitore& o) {
+    std::string testo;
+    const auto aggiungi = [&testo](const std::string& parte) { testo += (testo.empty() ? "" : ", ") + parte; };
+    if (o.utc) aggiungi("ora UTC");
+    if (o.moto_reale) aggiungi("velocità e rotta reali");
+    if (o.frasi_complete) aggiungi("frasi complete (quota " + decimal(o.quota) + " m)");
+    if (o.senza_fix) aggiungi("perdita del segnale");
+    if (o.guasti.attivi) {
+        aggiungi("guasti perdita=" + decimal(o.guasti.perdita) + ",checksum=" + decimal(o.guasti.checksum) +
+                 ",tronca=" + decimal(o.guasti.tronca) + ",seme=" + std::to_string(o.guasti.seme));
+    }
+    return testo;
+}
+
+std::uint64_t SplitMix64::next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+double SplitMix64::uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+
+std::uint64_t SplitMix64::below(std::uint64_t n) {
+    // The bias of the remainder, for the small n used here, is far below
+    // anything a test could see.
+    return next() % n;
+}
+
+}  // namespace vadrel

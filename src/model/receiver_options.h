@@ -1,0 +1,63 @@
+#pragma once
+// What the simulated receiver sends beyond the $GPRMC of the defaults, as the
+// operator switches it in the menu "Opzioni" or on the command line. With
+// every option off the sentences are byte for byte those of the defaults.
+
+#include <cstdint>
+#include <string>
+
+namespace vadrel {
+
+// Faults put into the output on purpose, so that a client under test can be
+// watched coping with them. The same seed gives the same faults.
+struct Guasti {
+    bool attivi = false;
+    double perdita = 0.0;   // share of seconds whose sentences are not sent at all
+    double checksum = 0.0;  // share of sentences sent with a wrong checksum
+    double tronca = 0.0;    // share of sentences cut short
+    std::uint64_t seme = 1;
+    bool operator==(const Guasti&) const = default;
+};
+
+struct OpzioniRicevitore {
+    bool utc = false;             // time and date in UTC instead of local time
+    bool moto_reale = false;      // the vehicle's speed and course instead of 0.0 and 000.0
+    bool frasi_complete = false;  // $GPGGA, $GPVTG, $GPGSA, $GPZDA after the $GPRMC; live ones in the radio burst
+    double quota = 0.0;           // metres above sea level, for $GPGGA
+    bool senza_fix = false;       // the sentences of a receiver that has lost the signal
+    Guasti guasti;
+    bool operator==(const OpzioniRicevitore&) const = default;
+};
+
+// The altitudes the option takes, in metres.
+inline constexpr double quota_minima = -1000.0;
+inline constexpr double quota_massima = 100000.0;
+
+// Why these fault rates cannot be used, in Italian; "" when they can. Each
+// rate is a share from 0 to 1; a sentence is either given a wrong checksum
+// or cut, never both, so those two add up to 1 at most.
+std::string problema_guasti(const Guasti& guasti);
+// Why this altitude cannot be used, in Italian; "" when it can.
+std::string problema_quota(double quota);
+
+// The options switched on, in Italian, for a line on standard error:
+// "ora UTC, velocità e rotta reali, ..."; "" when none is.
+std::string descrivi_opzioni(const OpzioniRicevitore& opzioni);
+
+// SplitMix64: a small generator whose sequence is the same with every
+// compiler and library (the standard distributions are not), so a seed
+// repeats a run's faults exactly.
+class SplitMix64 {
+public:
+    explicit SplitMix64(std::uint64_t seed = 1) : state_(seed) {}
+    std::uint64_t next();
+    // The next 53 bits as a number in [0, 1).
+    double uniform();
+    // A whole number in [0, n), n > 0.
+    std::uint64_t below(std::uint64_t n);
+
+private:
+    std::uint64_t state_;
+};
+
+}  // namespace vadrel
