@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages vadrel needs to build, test and run.
-# Safe to re-run: it only asks apt for what is missing. It installs packages
+# Installs the Debian packages vadrel needs to build, test and run, and Signal
+# K's NMEA parser (a real client of the end-to-end tests) from the npm registry
+# into a folder of its own outside the tree: $VADREL_NPM_DIR, by default
+# ~/.cache/vadrel/npm.
+# Safe to re-run: it only installs what is missing. It installs packages
 # and nothing else: no system service is started, stopped or disabled (the
 # tests start their own gpsd on a port of their own).
 set -euo pipefail
@@ -15,6 +18,32 @@ packages=(
   python3
 )
 packages+=("$@")
+# Node.js and npm, for Signal K's parser: Debian's, where the machine has none
+# of its own (a Node.js that came with the machine carries its own npm).
+if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
+
+npm_packages=("@signalk/nmea0183-signalk@3.20.1")
+npm_dir="${VADREL_NPM_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vadrel/npm}"
+
+missing_npm_packages() {
+  local p name version
+  for p in "${npm_packages[@]}"; do
+    name="${p%@*}"
+    version="${p##*@}"
+    if ! grep -qs "\"version\": \"$version\"" "$npm_dir/node_modules/$name/package.json"; then
+      echo "$p"
+    fi
+  done
+}
+
+install_npm_packages() {
+  local missing_npm
+  missing_npm=($(missing_npm_packages))
+  if [ "${#missing_npm[@]}" -eq 0 ]; then return 0; fi
+  echo "Installo da npm: ${missing_npm[*]} in $npm_dir" >&2
+  mkdir -p "$npm_dir"
+  npm install --prefix "$npm_dir" --no-audit --no-fund --loglevel=error "${missing_npm[@]}" >/dev/null
+}
 
 missing_packages() {
   local p
@@ -26,7 +55,7 @@ missing_packages() {
 }
 
 missing=($(missing_packages))
-if [ "${#missing[@]}" -eq 0 ]; then
+if [ "${#missing[@]}" -eq 0 ] && [ -z "$(missing_npm_packages)" ]; then
   exit 0
 fi
 
@@ -38,9 +67,11 @@ exec 9>"${TMPDIR:-/tmp}/vadrel-install-deps.lock"
 flock 9
 missing=($(missing_packages))
 if [ "${#missing[@]}" -eq 0 ]; then
+  install_npm_packages
   exit 0
 fi
 echo "Installo i pacchetti mancanti: ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
 $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_npm_packages

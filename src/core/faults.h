@@ -26,8 +26,8 @@ GuastiDelSecondo applica_guasti(Form1& form, std::vector<std::string>& frasi);
 // sequence again from the seed.
 void imposta_ricevitore(Form1& form, const OpzioniRicevitore& opzioni);
 
-// The monitor's marks.
-inline constexpr const char* segno_perso = "[guasto: secondo non inviato]";
+// The monitor's marks: the line of a second not sent names its time field.
+inline std::string segno_perso(const std::string& ora) { return "[guasto: secondo " + ora + " non inviato]"; }
 inline constexpr const char* segno_checksum = "  [guasto: checksum errato]";
 inline constexpr const char* segno_tronca = "  [guasto: frase troncata]";
 

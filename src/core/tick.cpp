@@ -103,7 +103,7 @@ void Timer1_Timer(Form1& form) {
     // The monitor shows what went out: nothing while no output is running.
     std::string t;
     if (guasti.perso) {
-        t = segno_perso;
+        t = segno_perso(form.rmc_ora);
     } else if (!bytes.empty()) {
         const Delivery delivery = form.platform.output.send(bytes);
         if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) t = shown;

@@ -57,12 +57,44 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--cartella"}, {"--boh"}, {"-x"}, {"--mezzi"}, {"--durata", "3000000"},
         {"--tcp"}, {"--tcp", "::1:10110"}, {"--tcp", "70000"}, {"--tcp-max", "0"}, {"--tcp-max", "x"},
         {"--udp", "10110"}, {"--udp", "host:0"}, {"--udp"},
+        {"--utc=forse"}, {"--moto-reale=0"}, {"--senza-fix="}, {"--frasi"}, {"--frasi", "tutte"},
+        {"--quota", "alta"}, {"--quota", "100000.1"}, {"--quota", "nan"}, {"--guasti"}, {"--guasti", ""},
+        {"--guasti", "perdita"}, {"--guasti", "perdita=1.5"}, {"--guasti", "perdita=0.1,perdita=0.2"},
+        {"--guasti", "ritardo=0.1"}, {"--guasti", "checksum=0.6,tronca=0.5"}, {"--guasti", "seme=-1"},
+        {"--guasti", "seme=18446744073709551616"}, {"--guasti", "tronca=0,1"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
         ASSERT_TRUE(std::holds_alternative<std::string>(result)) << args[0];
         EXPECT_FALSE(std::get<std::string>(result).empty()) << args[0];
     }
+}
+
+// The receiver options of a run: vadrel.ini's, with each one the command
+// line gives instead.
+TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
+    OpzioniRicevitore file;
+    file.utc = file.moto_reale = file.frasi_complete = file.senza_fix = true;
+    file.quota = 50;
+    file.guasti = {true, 0.1, 0.2, 0.3, 9};
+    const auto over_file = [&file](OpzioniRicevitore change(OpzioniRicevitore)) { return change(file); };
+    const std::vector<std::pair<std::vector<std::string>, OpzioniRicevitore>> rows = {
+        {{}, file},
+        {{"--utc=no", "--moto-reale=no", "--frasi", "rmc", "--senza-fix=no"},
+         over_file([](OpzioniRicevitore o) { return o.utc = o.moto_reale = o.frasi_complete = o.senza_fix = false, o; })},
+        {{"--quota", "-12.5"}, over_file([](OpzioniRicevitore o) { return o.quota = -12.5, o; })},
+        {{"--guasti", "no"}, over_file([](OpzioniRicevitore o) { return o.guasti.attivi = false, o; })},
+        {{"--guasti", "tronca=0.5,seme=18446744073709551615"},
+         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0.5, 18446744073709551615ULL}, o; })},
+    };
+    for (const auto& [args, expected] : rows) {
+        std::string line;
+        for (const std::string& a : args) line += a + " ";
+        EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << line;
+    }
+    OpzioniRicevitore on;
+    on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;
+    EXPECT_EQ(ricevitore_per({}, parsed({"--utc", "--moto-reale=si", "--frasi", "complete", "--senza-fix"})), on);
 }
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {

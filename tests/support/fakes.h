@@ -65,13 +65,17 @@ public:
     double utc_seconds() override { return utc; }
     std::string time_text() override { return time; }
     std::string date_text() override { return date; }
-    WallTime wall_time() override { return wall; }
+    WallTime wall_time() override {
+        ++wall_readings;
+        return wall;
+    }
 
     double steady = 1000.0;
     double utc = 1052511328.0;  // 9 May 2003 20:15:28 UTC
     std::string time = "20.15.28";
     std::string date = "09/05/03";
     WallTime wall{{2003, 5, 9, 20, 15, 28}, {2003, 5, 9, 18, 15, 28}};
+    int wall_readings = 0;
 };
 
 class FakeShell : public Shell {

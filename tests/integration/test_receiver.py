@@ -1,0 +1,152 @@
+#!/usr/bin/python3
+"""Real clients on vadrel's virtual port with the receiver options on.
+
+gpsd, with UTC, the real motion and the full set: a 3D fix whose speed,
+track, time and altitude are the panel's; SIGUSR1 (the loss of the signal)
+drops it to no fix within 2 s, and the next SIGUSR1 brings it back within 2 s.
+pynmea2 and Signal K's parser accept every sentence of the full set in
+GPS-standard and radio mode, and of a receiver without a fix."""
+
+import concurrent.futures
+import datetime
+import json
+import math
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import pynmea2
+
+from vadrel_run import GpsdWatch, Vadrel, folder_with_vehicle, read_port, sentences_of
+
+# 100 km/h on course 45 from 44 N 10 E.
+VEHICLE = '44,0,"N",,10,0,"E",100,45,#TRUE#,#FALSE#'
+SPEED_MS = 100 / 3.6
+COURSE = 45
+ALTITUDE = 254.5
+FULL = ("--utc", "--moto-reale", "--frasi", "complete", "--quota", str(ALTITUDE))
+NPM_DIR = os.environ.get("VADREL_NPM_DIR") or os.path.join(
+    os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "vadrel", "npm")
+
+failures = []
+passed = 0
+
+
+def expect(condition, text):
+    global passed
+    if condition:
+        passed += 1
+    else:
+        failures.append(text)
+        print("FAILED", text)
+
+
+def next_tpv(gpsd, deadline, wanted):
+    """The first TPV report that `wanted` accepts, with its arrival time."""
+    while True:
+        report = gpsd.next_report(deadline)
+        if report is None:
+            return None
+        arrival, tpv = report
+        if tpv.get("class") == "TPV" and wanted(tpv):
+            return arrival, tpv
+
+
+def check_gpsd(binary):
+    vadrel = Vadrel(binary, *FULL, folder=folder_with_vehicle(VEHICLE))
+    try:
+        with GpsdWatch(vadrel.device, time.monotonic() + 20) as gpsd:
+            for _ in range(3):
+                found = next_tpv(gpsd, time.monotonic() + 20, lambda tpv: tpv.get("mode") == 3)
+                expect(found is not None, "gpsd gave no 3D fix")
+                if found is None:
+                    return
+                tpv = found[1]
+                print("gpsd TPV:", json.dumps(tpv))
+                now = datetime.datetime.now(datetime.timezone.utc)
+                at = datetime.datetime.fromisoformat(tpv["time"].replace("Z", "+00:00"))
+                expect(abs((now - at).total_seconds()) < 1, "time %s, UTC now %s" % (tpv["time"], now))
+                expect(abs(tpv["speed"] / SPEED_MS - 1) < 0.005, "speed %s m/s, not %.3f" % (tpv["speed"], SPEED_MS))
+                expect(abs(tpv["track"] - COURSE) < 0.2, "track %s, not %d" % (tpv["track"], COURSE))
+                expect(abs(tpv.get("altMSL", tpv.get("alt", 0)) - ALTITUDE) < 0.05, "altitude of %s" % json.dumps(tpv))
+            for mode, wanted in (("no fix", lambda tpv: tpv.get("mode", 0) <= 1),
+                                 ("3D fix again", lambda tpv: tpv.get("mode") == 3)):
+                os.kill(vadrel.proc.pid, signal.SIGUSR1)
+                switched = time.monotonic()
+                found = next_tpv(gpsd, switched + 2, wanted)
+                expect(found is not None, "gpsd not at %s within 2 s of SIGUSR1" % mode)
+                if found:
+                    print("gpsd at %s after %.2f s" % (mode, found[0] - switched))
+    finally:
+        expect(vadrel.stop() == 0, "vadrel's exit code with gpsd")
+
+
+def signalk(sentences):
+    """Signal K's parser over the sentences: one result each."""
+    node = sys.argv[2] if len(sys.argv) > 2 else "node"
+    parser = os.path.join(NPM_DIR, "node_modules", "@signalk", "nmea0183-signalk")
+    assert os.path.isdir(parser), "Signal K's parser is not in %s: run scripts/install-deps.sh" % parser
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signalk_parse.js")
+    done = subprocess.run([node, script], input="\n".join(sentences) + "\n", capture_output=True, text=True,
+                          env=dict(os.environ, NODE_PATH=os.path.join(NPM_DIR, "node_modules")), check=True)
+    return [json.loads(line) for line in done.stdout.splitlines()]
+
+
+def values(result):
+    """The values of a Signal K delta by path."""
+    found = {}
+    for update in (result.get("delta") or {}).get("updates", []):
+        for value in update.get("values", []):
+            found[value["path"]] = value["value"]
+    return found
+
+
+def check_clients(binary, name, extra, fix):
+    vadrel = Vadrel(binary, *FULL, *extra, folder=folder_with_vehicle(VEHICLE))
+    try:
+        sentences = sentences_of(read_port(vadrel.device, 4.5))
+    finally:
+        code = vadrel.stop()
+    expect(code == 0, "%s: vadrel's exit code %d" % (name, code))
+    kinds = set()
+    for sentence in sentences:
+        try:
+            msg = pynmea2.parse(sentence, check=True)
+            kinds.add(msg.sentence_type)
+        except pynmea2.ParseError as e:
+            expect(False, "%s: pynmea2 refuses %s: %s" % (name, sentence, e))
+    expect(len(kinds) >= 5, "%s: pynmea2 saw only %s" % (name, sorted(kinds)))
+    for result in signalk(sentences):
+        sentence = result["sentence"]
+        expect("error" not in result, "%s: Signal K refuses %s: %s" % (name, sentence, result.get("error")))
+        got = values(result)
+        if sentence.startswith("$GPRMC") and fix:
+            expect(abs(got["navigation.speedOverGround"] / SPEED_MS - 1) < 0.005
+                   and abs(math.degrees(got["navigation.courseOverGroundTrue"]) - COURSE) < 0.2,
+                   "%s: Signal K reads %s as %s" % (name, sentence, got))
+        if sentence.startswith("$GPRMC") and not fix:
+            expect(got.get("navigation.position", 0) is None, "%s: Signal K finds a position in %s" % (name, sentence))
+        if sentence.startswith("$GPGGA") and fix:
+            expect(got.get("navigation.gnss.antennaAltitude") == ALTITUDE,
+                   "%s: Signal K reads %s as %s" % (name, sentence, got))
+    print("%s: %d sentences, pynmea2 saw %s" % (name, len(sentences), " ".join(sorted(kinds))))
+
+
+def main():
+    binary = sys.argv[1]
+    # Local time an hour ahead of UTC, so the UTC fields can be told from it.
+    os.environ["TZ"] = "ITA-1"
+    runs = [("GPS standard", (), True), ("radio", ("--modo", "radio"), True),
+            ("GPS standard without a fix", ("--senza-fix",), False)]
+    with concurrent.futures.ThreadPoolExecutor(len(runs) + 1) as pool:
+        jobs = [pool.submit(check_gpsd, binary)] + [pool.submit(check_clients, binary, *run) for run in runs]
+        for job in jobs:
+            job.result()
+    print("%d passed, %d failed" % (passed, len(failures)))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "model/receiver_options.h"
+
+namespace vadrel {
+namespace {
+
+// The faults of a seed must be the same with every compiler and library:
+// the reference sequence of SplitMix64 from seed 0.
+TEST(SplitMix64, GivesTheReferenceSequence) {
+    SplitMix64 g(0);
+    EXPECT_EQ(g.next(), 0xE220A8397B1DCDAFULL);
+    EXPECT_EQ(g.next(), 0x6E789E6AA1B965F4ULL);
+    EXPECT_EQ(g.uniform(), static_cast<double>(0x06C45D188009454FULL >> 11) * 0x1.0p-53);
+}
+
+TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
+    const struct {
+        Guasti guasti;
+        bool ok;
+    } rows[] = {
+        {{true, 0, 0, 0, 1}, true},      {{true, 1, 0.5, 0.5, 1}, true},   {{true, -0.01, 0, 0, 1}, false},
+        {{true, 0, 1.01, 0, 1}, false},  {{true, 0, 0, 2, 1}, false},      {{true, 0, 0.6, 0.5, 1}, false},
+        {{true, 0, 0, std::numeric_limits<double>::quiet_NaN(), 1}, false},
+    };
+    for (const auto& r : rows) {
+        const std::string problem = problema_guasti(r.guasti);
+        EXPECT_EQ(problem.empty(), r.ok) << r.guasti.perdita << " " << r.guasti.checksum << " " << r.guasti.tronca
+                                         << ": " << problem;
+    }
+}
+
+}  // namespace
+}  // namespace vadrel
