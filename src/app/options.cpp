@@ -94,7 +94,7 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
             return "--guasti: \"" + key + "\" non è un guasto (valgono perdita, checksum, tronca e seme)";
         }
         const auto number = finite_number(value);
-        if (!number) return "--guasti: " + key + " vuole una quota da 0 a 1, non \"" + value + "\"";
+        if (!number) return "--guasti: " + key + " vuole una frazione da 0 a 1, non \"" + value + "\"";
         *rate = *number;
     }
     if (const std::string problem = problema_guasti(g); !problem.empty()) return "--guasti: " + problem;
@@ -144,7 +144,7 @@ std::string help_text() {
            "  --quota METRI         la quota del $GPGGA, da -1000 a 100000 (predefinita: 0)\n"
            "  --senza-fix[=no]      le frasi di un ricevitore che ha perso il segnale; il mezzo\n"
            "                        continua a muoversi. Il segnale SIGUSR1 la attiva e la toglie\n"
-           "  --guasti SPEC         perdita=P,checksum=P,tronca=P,seme=N: la quota (da 0 a 1)\n"
+           "  --guasti SPEC         perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
            "                        dei secondi non inviati, delle frasi con checksum errato e\n"
            "                        delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
            "                        no: nessun guasto"

@@ -82,6 +82,11 @@ void Program::start() {
     timer_.start();
 }
 
+std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
+    imposta_ricevitore(*form_, opzioni);
+    return {};
+}
+
 void Program::switch_fix_loss() {
     OpzioniRicevitore opzioni = form_->ricevitore;
     opzioni.senza_fix = !opzioni.senza_fix;

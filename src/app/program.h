@@ -45,6 +45,10 @@ public:
     // a later call returns the same.
     bool stop();
 
+    // The receiver options from now on, kept in vadrel.ini. Returns what
+    // could not be done, in Italian ("" when all was).
+    std::string change_receiver(const OpzioniRicevitore& opzioni);
+
     // Loss of the receiver's signal on if off, off if on (SIGUSR1), said on
     // standard error; the settings file is left as it is.
     void switch_fix_loss();

@@ -14,6 +14,7 @@
 #include "app/program.h"
 #include "app/signals.h"
 #include "gui/main_window.h"
+#include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/window_shell.h"
 
@@ -143,6 +144,8 @@ int run_window(int argc, char** argv, const Options& options) {
         window.render();
         outputs.refresh();
     };
+    gui::OptionsMenu opzioni(program->form(), *window.menuBar(),
+                             [&](const OpzioniRicevitore& o) { return program->change_receiver(o); });
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.
@@ -151,6 +154,10 @@ int run_window(int argc, char** argv, const Options& options) {
         QCoreApplication::exit(0);
     };
     QObject::connect(&termination, &SignalWatcher::termination, &window, end);
+    QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] {
+        program->switch_fix_loss();
+        opzioni.refresh();
+    });
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
 
     program->start();

@@ -1,0 +1,146 @@
+#include "options_menu.h"
+
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <charconv>
+
+#include "core/faults.h"
+
+namespace vadrel::gui {
+
+namespace {
+
+QDoubleSpinBox* share_box(double value, QWidget* parent) {
+    auto* box = new QDoubleSpinBox(parent);
+    box->setRange(0.0, 1.0);
+    box->setDecimals(3);
+    box->setSingleStep(0.01);
+    box->setValue(value);
+    return box;
+}
+
+}  // namespace
+
+FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
+    : QDialog(parent),
+      perdita_(share_box(current.perdita, this)),
+      checksum_(share_box(current.checksum, this)),
+      tronca_(share_box(current.tronca, this)),
+      seme_(new QLineEdit(QString::number(current.seme), this)),
+      problema_(new QLabel(this)),
+      guasti_(current) {
+    setObjectName(QStringLiteral("guasti"));
+    setWindowTitle(QStringLiteral("Guasti"));
+    perdita_->setObjectName(QStringLiteral("perdita"));
+    checksum_->setObjectName(QStringLiteral("checksum"));
+    tronca_->setObjectName(QStringLiteral("tronca"));
+    seme_->setObjectName(QStringLiteral("seme"));
+    problema_->setObjectName(QStringLiteral("problema"));
+    problema_->setWordWrap(true);
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("Frazione dei secondi non inviati:"), perdita_);
+    form->addRow(QStringLiteral("Frazione delle frasi con checksum errato:"), checksum_);
+    form->addRow(QStringLiteral("Frazione delle frasi troncate:"), tronca_);
+    form->addRow(QStringLiteral("Seme:"), seme_);
+    form->addRow(new QLabel(QStringLiteral("Frazioni da 0 a 1. Lo stesso seme dà gli stessi guasti."), this));
+    form->addRow(problema_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &FaultsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &FaultsDialog::reject);
+    form->addRow(buttons);
+}
+
+void FaultsDialog::accept() {
+    Guasti g{true, perdita_->value(), checksum_->value(), tronca_->value(), 0};
+    const std::string seme = seme_->text().trimmed().toStdString();
+    const auto read = std::from_chars(seme.data(), seme.data() + seme.size(), g.seme);
+    std::string problem = problema_guasti(g);
+    if (read.ec != std::errc() || read.ptr != seme.data() + seme.size() || seme.empty()) {
+        problem = "il seme è un numero intero da 0 a 18446744073709551615";
+    }
+    problema_->setText(QString::fromStdString(problem));
+    adjustSize();
+    if (!problem.empty()) return;
+    guasti_ = g;
+    QDialog::accept();
+}
+
+OptionsMenu::OptionsMenu(Form1& form, QMenuBar& bar, Keep keep)
+    : QObject(&bar), form_(form), keep_(std::move(keep)), menu_(bar.addMenu(QStringLiteral("&Opzioni"))) {
+    menu_->setObjectName(QStringLiteral("menu_opzioni"));
+    utc_ = checkable("opzione_utc", QStringLiteral("Ora &UTC"), &OpzioniRicevitore::utc);
+    moto_reale_ = checkable("opzione_moto_reale", QStringLiteral("&Velocità e rotta reali"),
+                            &OpzioniRicevitore::moto_reale);
+    frasi_complete_ = checkable("opzione_frasi_complete", QStringLiteral("&Frasi complete"),
+                                &OpzioniRicevitore::frasi_complete);
+    QAction* quota = menu_->addAction(QStringLiteral("&Quota..."));
+    quota->setObjectName(QStringLiteral("opzione_quota"));
+    connect(quota, &QAction::triggered, this, [this] {
+        bool ok = false;
+        const double metri = QInputDialog::getDouble(
+            menu_->parentWidget()->window(), QStringLiteral("Quota"),
+            QStringLiteral("Quota del $GPGGA in metri, da %1 a %2:").arg(quota_minima).arg(quota_massima),
+            form_.ricevitore.quota, quota_minima, quota_massima, 1, &ok);
+        if (!ok) return;
+        OpzioniRicevitore o = form_.ricevitore;
+        o.quota = metri;
+        change(o);
+    });
+    menu_->addSeparator();
+    senza_fix_ = checkable("opzione_senza_fix", QStringLiteral("&Perdita del segnale"), &OpzioniRicevitore::senza_fix);
+    guasti_ = menu_->addAction(QStringLiteral("&Guasti..."));
+    guasti_->setObjectName(QStringLiteral("opzione_guasti"));
+    guasti_->setCheckable(true);
+    connect(guasti_, &QAction::triggered, this, [this](bool checked) {
+        OpzioniRicevitore o = form_.ricevitore;
+        if (checked) {
+            FaultsDialog dialog(o.guasti, menu_->parentWidget()->window());
+            if (dialog.exec() != QDialog::Accepted) {
+                refresh();
+                return;
+            }
+            o.guasti = dialog.guasti();
+        } else {
+            o.guasti.attivi = false;
+        }
+        change(o);
+    });
+    refresh();
+}
+
+QAction* OptionsMenu::checkable(const char* name, const QString& text, bool OpzioniRicevitore::*option) {
+    QAction* action = menu_->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, option](bool checked) {
+        OpzioniRicevitore o = form_.ricevitore;
+        o.*option = checked;
+        change(o);
+    });
+    return action;
+}
+
+void OptionsMenu::change(const OpzioniRicevitore& opzioni) {
+    imposta_ricevitore(form_, opzioni);
+    refresh();
+    if (const std::string problem = keep_(opzioni); !problem.empty()) {
+        form_.platform.shell.message_box(problem, program_title);
+    }
+}
+
+void OptionsMenu::refresh() {
+    const OpzioniRicevitore& o = form_.ricevitore;
+    utc_->setChecked(o.utc);
+    moto_reale_->setChecked(o.moto_reale);
+    frasi_complete_->setChecked(o.frasi_complete);
+    senza_fix_->setChecked(o.senza_fix);
+    guasti_->setChecked(o.guasti.attivi);
+}
+
+}  // namespace vadrel::gui

@@ -1,0 +1,68 @@
+#pragma once
+// The menu "Opzioni": what the simulated receiver sends. Checkable entries
+// switch UTC, the real speed and course, the full set and the loss of the
+// signal; "Quota..." asks the altitude of $GPGGA; "Guasti..." is checked
+// while faults are injected and opens a small dialog of their rates and
+// seed. A change reaches the panel at once (it counts from the next second)
+// and is handed to `keep`, which keeps it in the settings file; what `keep`
+// says went wrong is shown in a message box.
+
+#include <QDialog>
+#include <QObject>
+#include <functional>
+#include <string>
+
+#include "model/form1.h"
+
+class QAction;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+
+namespace vadrel::gui {
+
+// The rates of the faults and their seed. OK refuses what cannot be used,
+// saying why under the fields.
+class FaultsDialog : public QDialog {
+    Q_OBJECT
+public:
+    FaultsDialog(const Guasti& current, QWidget* parent);
+    // The faults as the fields say, switched on.
+    const Guasti& guasti() const { return guasti_; }
+    void accept() override;
+
+private:
+    QDoubleSpinBox* perdita_;
+    QDoubleSpinBox* checksum_;
+    QDoubleSpinBox* tronca_;
+    QLineEdit* seme_;
+    QLabel* problema_;
+    Guasti guasti_;
+};
+
+class OptionsMenu : public QObject {
+    Q_OBJECT
+public:
+    using Keep = std::function<std::string(const OpzioniRicevitore&)>;
+    OptionsMenu(Form1& form, QMenuBar& bar, Keep keep);
+
+    // The check marks as the panel has them (after SIGUSR1, say).
+    void refresh();
+
+private:
+    void change(const OpzioniRicevitore& opzioni);
+    QAction* checkable(const char* name, const QString& text, bool OpzioniRicevitore::*option);
+
+    Form1& form_;
+    Keep keep_;
+    QMenu* menu_;
+    QAction* utc_;
+    QAction* moto_reale_;
+    QAction* frasi_complete_;
+    QAction* senza_fix_;
+    QAction* guasti_;
+};
+
+}  // namespace vadrel::gui
