@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "core/faults.h"
 #include "core/tick.h"
 #include "panel/wiring.h"
 #include "platform/output_fanout.h"
@@ -45,7 +46,7 @@ public:
 
 enum class Mode { gps, radio, multi };
 
-void run_ticks(benchmark::State& state, Mode mode) {
+void run_ticks(benchmark::State& state, Mode mode, const OpzioniRicevitore& opzioni = {}) {
     NullPort port;
     OutputFanOut output{port};
     SteppingClock clock;
@@ -58,6 +59,7 @@ void run_ticks(benchmark::State& state, Mode mode) {
     form.txt_lat_g.set_text("44");
     form.txt_vel.set_text("100");
     form.txt_angolo.set_text("45");
+    imposta_ricevitore(form, opzioni);
     if (mode == Mode::radio) form.opt_tx_radio.select();
     if (mode == Mode::multi) {
         form.opt_multi.select();
@@ -73,7 +75,17 @@ void BM_TickGpsStandard(benchmark::State& state) { run_ticks(state, Mode::gps); 
 void BM_TickRadio(benchmark::State& state) { run_ticks(state, Mode::radio); }
 void BM_TickMultiUser19(benchmark::State& state) { run_ticks(state, Mode::multi); }
 
+// Every receiver option on: UTC, real motion, the full set, faults.
+void BM_TickFullSetWithFaults(benchmark::State& state) {
+    OpzioniRicevitore o;
+    o.utc = o.moto_reale = o.frasi_complete = true;
+    o.quota = 254.5;
+    o.guasti = {true, 0.05, 0.05, 0.05, 7};
+    run_ticks(state, Mode::gps, o);
+}
+
 BENCHMARK(BM_TickGpsStandard);
+BENCHMARK(BM_TickFullSetWithFaults);
 BENCHMARK(BM_TickRadio);
 BENCHMARK(BM_TickMultiUser19);
 

@@ -1,0 +1,113 @@
+// The menu "Opzioni" as an operator uses it: each entry switches its option
+// in the panel and hands the options over to be kept; the faults' dialog
+// refuses rates that cannot be used, saying why, and keeps those that can.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "gui/options_menu.h"
+#include "support/fakes.h"
+
+namespace vadrel::gui {
+namespace {
+
+// Runs `act` on the modal window once it is up, from inside its event loop.
+void when_modal(std::function<void(QWidget*)> act, int tries = 500) {
+    QTimer::singleShot(10, qApp, [act = std::move(act), tries]() mutable {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            act(modal);
+        } else if (tries > 0) {
+            when_modal(std::move(act), tries - 1);
+        }
+    });
+}
+
+struct Menu {
+    testing::Rig rig;
+    QMainWindow window;
+    std::vector<OpzioniRicevitore> kept;
+    std::string problem;
+    OptionsMenu menu{rig.form, *window.menuBar(), [this](const OpzioniRicevitore& o) {
+                         kept.push_back(o);
+                         return problem;
+                     }};
+    QAction& action(const char* name) { return *window.findChild<QAction*>(QString::fromLatin1(name)); }
+};
+
+TEST(MenuOpzioni, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
+    Menu m;
+    const std::pair<const char*, bool OpzioniRicevitore::*> rows[] = {
+        {"opzione_utc", &OpzioniRicevitore::utc},
+        {"opzione_moto_reale", &OpzioniRicevitore::moto_reale},
+        {"opzione_frasi_complete", &OpzioniRicevitore::frasi_complete},
+        {"opzione_senza_fix", &OpzioniRicevitore::senza_fix},
+    };
+    for (const auto& [name, option] : rows) {
+        for (const bool on : {true, false}) {
+            m.action(name).trigger();
+            EXPECT_EQ(m.rig.form.ricevitore.*option, on) << name;
+            EXPECT_EQ(m.kept.back(), m.rig.form.ricevitore) << name;
+            EXPECT_EQ(m.action(name).isChecked(), on) << name;
+        }
+    }
+    m.rig.form.ricevitore.senza_fix = true;  // as SIGUSR1 does
+    m.menu.refresh();
+    EXPECT_TRUE(m.action("opzione_senza_fix").isChecked());
+    m.problem = "impossibile salvare vadrel.ini";
+    m.action("opzione_utc").trigger();
+    EXPECT_TRUE(m.rig.form.ricevitore.utc) << "the option holds for this run all the same";
+    ASSERT_EQ(m.rig.shell.messages.size(), 1u);
+    EXPECT_NE(m.rig.shell.messages[0].find(m.problem), std::string::npos);
+}
+
+TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
+    Menu m;
+    QStringList refusals;
+    when_modal([&refusals](QWidget* dialog) {
+        const auto set = [dialog](const char* name, double value) {
+            dialog->findChild<QDoubleSpinBox*>(QString::fromLatin1(name))->setValue(value);
+        };
+        QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        set("perdita", 0.2);
+        set("checksum", 0.6);
+        set("tronca", 0.5);
+        dialog->findChild<QLineEdit*>(QStringLiteral("seme"))->setText(QStringLiteral("42"));
+        ok->click();
+        refusals << dialog->findChild<QLabel*>(QStringLiteral("problema"))->text();
+        set("tronca", 0.4);
+        dialog->findChild<QLineEdit*>(QStringLiteral("seme"))->setText(QStringLiteral("-1"));
+        ok->click();
+        refusals << dialog->findChild<QLabel*>(QStringLiteral("problema"))->text();
+        dialog->findChild<QLineEdit*>(QStringLiteral("seme"))->setText(QStringLiteral("18446744073709551615"));
+        ok->click();
+    });
+    m.action("opzione_guasti").trigger();
+    ASSERT_EQ(refusals.size(), 2);
+    EXPECT_TRUE(refusals[0].contains(QStringLiteral("non possono superare 1"))) << refusals[0].toStdString();
+    EXPECT_TRUE(refusals[1].contains(QStringLiteral("seme"))) << refusals[1].toStdString();
+    const Guasti expected{true, 0.2, 0.6, 0.4, 18446744073709551615ULL};
+    EXPECT_EQ(m.rig.form.ricevitore.guasti, expected);
+    EXPECT_TRUE(m.action("opzione_guasti").isChecked());
+
+    m.action("opzione_guasti").trigger();  // off: the rates stay for the next time
+    EXPECT_EQ(m.kept.back().guasti, (Guasti{false, 0.2, 0.6, 0.4, 18446744073709551615ULL}));
+
+    when_modal([](QWidget* dialog) { dialog->close(); });  // cancelled: nothing changes
+    m.action("opzione_guasti").trigger();
+    EXPECT_FALSE(m.rig.form.ricevitore.guasti.attivi);
+    EXPECT_FALSE(m.action("opzione_guasti").isChecked());
+    EXPECT_EQ(m.kept.size(), 2u);
+}
+
+}  // namespace
+}  // namespace vadrel::gui
