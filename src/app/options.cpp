@@ -133,6 +133,8 @@ std::string help_text() {
            "                        broadcast); si può ripetere; no: nessuno\n"
            "                        Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
            "                        vadrel.ini (menu Uscite della finestra).\n"
+           "  --version             mostra la versione ed esce\n"
+           "  --help                mostra questo aiuto ed esce\n"
            "\n"
            "Ricevitore (ognuna vale per questa volta sopra il gruppo [ricevitore] di vadrel.ini):\n"
            "  --utc[=no]            ora e data delle frasi in UTC (predefinita: l'ora locale)\n"
@@ -147,9 +149,7 @@ std::string help_text() {
            "  --guasti SPEC         perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
            "                        dei secondi non inviati, delle frasi con checksum errato e\n"
            "                        delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
-           "                        no: nessun guasto"
-           "  --version             mostra la versione ed esce\n"
-           "  --help                mostra questo aiuto ed esce\n";
+           "                        no: nessun guasto\n";
 }
 
 std::variant<Options, std::string> parse_options(const std::vector<std::string>& args) {

@@ -100,6 +100,7 @@ TEST(FormaFrasi, RealSpeedInKnotsAndTrueCourseOverTheGround) {
         {"100", "45", false, "54.0", "045.0"},  {"10", "90", true, "10.0", "090.0"},
         {"-100", "45", false, "54.0", "225.0"},  // backing along course 45 goes over the ground to 225
         {"-5", "270", true, "5.0", "090.0"},     {"100", "360", false, "54.0", "000.0"},
+        {"100", "359.96", false, "54.0", "000.0"},  // rounds to 360.0, which is 000.0
         {"0", "0", false, "0.0", "000.0"},
     };
     OpzioniRicevitore moto;
