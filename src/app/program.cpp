@@ -45,7 +45,6 @@ Program::Program(const Options& options, Shell& shell)
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
     form_ = std::make_unique<Form1>(Platform{port_, output_, clock_, shell, RegionalFormat::italian()});
     apply_start_options(*form_, options);
-    imposta_ricevitore(*form_, ricevitore_per(OpzioniRicevitore{}, options));
     collega_eventi(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
 }
@@ -76,6 +75,15 @@ void Program::start() {
         for (const std::string& problem : problems) text += "\n" + problem;
         form_->platform.shell.message_box(text, program_title);
     }
+
+    // The receiver options: vadrel.ini, and the command line over it.
+    std::vector<std::string> receiver_problems;
+    imposta_ricevitore(*form_, ricevitore_per(read_receiver_settings(*settings_file_, receiver_problems), options_));
+    if (!receiver_problems.empty()) {
+        std::string text = "Opzioni del ricevitore:";
+        for (const std::string& problem : receiver_problems) text += "\n" + problem;
+        form_->platform.shell.message_box(text, program_title);
+    }
     if (const std::string opzioni = descrivi_opzioni(form_->ricevitore); !opzioni.empty()) {
         say("vadrel: ricevitore: " + opzioni);
     }
@@ -84,7 +92,8 @@ void Program::start() {
 
 std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
     imposta_ricevitore(*form_, opzioni);
-    return {};
+    if (!settings_file_) return {};
+    return save_receiver_settings(*settings_file_, opzioni);
 }
 
 void Program::switch_fix_loss() {

@@ -12,6 +12,7 @@
 #include "config/program_folder.h"
 #include "config/table_file.h"
 #include "config/output_settings.h"
+#include "config/receiver_settings.h"
 #include "config/settings_file.h"
 #include "model/form1.h"
 #include "platform/output_fanout.h"

@@ -144,6 +144,7 @@ int run_window(int argc, char** argv, const Options& options) {
         window.render();
         outputs.refresh();
     };
+    // The receiver options, kept in vadrel.ini.
     gui::OptionsMenu opzioni(program->form(), *window.menuBar(),
                              [&](const OpzioniRicevitore& o) { return program->change_receiver(o); });
 
@@ -161,6 +162,7 @@ int run_window(int argc, char** argv, const Options& options) {
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
 
     program->start();
+    opzioni.refresh();
     window.render();
     window.show();
     const ShutDownAtExit display_lost(program, errors);

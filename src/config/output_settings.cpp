@@ -15,8 +15,8 @@ int number(const SettingsFile& file, const std::string& key, int fallback, int l
     bool ok = false;
     const int read = value.toString().trimmed().toInt(&ok);
     if (ok && read >= lowest && read <= highest) return read;
-    problems.push_back(file.path() + ": [" + group + "] " + key + " vuole un numero da " + std::to_string(lowest) +
-                       " a " + std::to_string(highest) + ", non \"" + value.toString().toStdString() + "\"");
+    problems.push_back(
+        file.refusal(group, key, "un numero da " + std::to_string(lowest) + " a " + std::to_string(highest)));
     return fallback;
 }
 

@@ -54,6 +54,11 @@ QVariant SettingsFile::value(const std::string& group, const std::string& key, c
     return settings_->value(key_of(group, key), fallback);
 }
 
+std::string SettingsFile::refusal(const std::string& group, const std::string& key, const std::string& wanted) const {
+    return path_ + ": [" + group + "] " + key + " vuole " + wanted + ", non \"" +
+           value(group, key).toString().toStdString() + "\"";
+}
+
 std::string SettingsFile::save_group(const std::string& group, const std::map<std::string, QVariant>& values) {
     if (!problem_.empty()) return "il file " + path_ + " non è stato letto (" + problem_ + ") e resta com'è";
     settings_->remove(QString::fromStdString(group));

@@ -43,6 +43,9 @@ public:
 
     // The value of group/key, or the fallback when it is not there.
     QVariant value(const std::string& group, const std::string& key, const QVariant& fallback = {}) const;
+    // The line that tells the operator a value cannot be used:
+    // 'vadrel.ini: [uscite] tcp_porta vuole un numero da 0 a 65535, non "dieci"'.
+    std::string refusal(const std::string& group, const std::string& key, const std::string& wanted) const;
     // Replaces the group with these keys and saves the file now; the other
     // groups stay as they are. "" when saved, else why not, in Italian.
     std::string save_group(const std::string& group, const std::map<std::string, QVariant>& values);

@@ -5,7 +5,9 @@ gpsd, with UTC, the real motion and the full set: a 3D fix whose speed,
 track, time and altitude are the panel's; SIGUSR1 (the loss of the signal)
 drops it to no fix within 2 s, and the next SIGUSR1 brings it back within 2 s.
 pynmea2 and Signal K's parser accept every sentence of the full set in
-GPS-standard and radio mode, and of a receiver without a fix."""
+GPS-standard and radio mode, and of a receiver without a fix; the loss of
+the fix comes from vadrel.ini there, with the command line over the file's
+other options and the file left as it was."""
 
 import concurrent.futures
 import datetime
@@ -103,13 +105,22 @@ def values(result):
     return found
 
 
-def check_clients(binary, name, extra, fix):
-    vadrel = Vadrel(binary, *FULL, *extra, folder=folder_with_vehicle(VEHICLE))
+def check_clients(binary, name, extra, settings):
+    folder = folder_with_vehicle(VEHICLE)
+    ini = os.path.join(folder, "vadrel.ini")
+    if settings:
+        with open(ini, "w") as f:
+            f.write(settings)
+    vadrel = Vadrel(binary, *FULL, *extra, folder=folder)
     try:
         sentences = sentences_of(read_port(vadrel.device, 4.5))
     finally:
         code = vadrel.stop()
     expect(code == 0, "%s: vadrel's exit code %d" % (name, code))
+    if settings:
+        with open(ini) as f:
+            expect(f.read() == settings, "%s: vadrel.ini changed" % name)
+    fix = "senza_fix=true" not in settings
     kinds = set()
     for sentence in sentences:
         try:
@@ -138,8 +149,8 @@ def main():
     binary = sys.argv[1]
     # Local time an hour ahead of UTC, so the UTC fields can be told from it.
     os.environ["TZ"] = "ITA-1"
-    runs = [("GPS standard", (), True), ("radio", ("--modo", "radio"), True),
-            ("GPS standard without a fix", ("--senza-fix",), False)]
+    runs = [("GPS standard", (), ""), ("radio", ("--modo", "radio"), ""),
+            ("GPS standard without a fix", (), "[ricevitore]\nsenza_fix=true\nfrasi=rmc\nutc=false\nquota=9\n")]
     with concurrent.futures.ThreadPoolExecutor(len(runs) + 1) as pool:
         jobs = [pool.submit(check_gpsd, binary)] + [pool.submit(check_clients, binary, *run) for run in runs]
         for job in jobs:
