@@ -146,7 +146,7 @@ std::string help_text() {
            "  --quota METRI         la quota del $GPGGA, da -1000 a 100000 (predefinita: 0)\n"
            "  --senza-fix[=no]      le frasi di un ricevitore che ha perso il segnale; il mezzo\n"
            "                        continua a muoversi. Il segnale SIGUSR1 la attiva e la toglie\n"
-           "  --guasti SPEC         perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
+           "  --guasti ELENCO       perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
            "                        dei secondi non inviati, delle frasi con checksum errato e\n"
            "                        delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
            "                        no: nessun guasto\n";

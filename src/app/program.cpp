@@ -26,6 +26,27 @@ std::string table_folder(const Options& options) {
     return folder;
 }
 
+// Puts into `kept` the fields that differ from `before` to `after`: the
+// fault rates and seed go together, as the faults' dialog sets them.
+void changed_fields(const OpzioniRicevitore& before, const OpzioniRicevitore& after, OpzioniRicevitore& kept) {
+    const auto take = [&](auto OpzioniRicevitore::*field) {
+        if (before.*field != after.*field) kept.*field = after.*field;
+    };
+    take(&OpzioniRicevitore::utc);
+    take(&OpzioniRicevitore::moto_reale);
+    take(&OpzioniRicevitore::frasi_complete);
+    take(&OpzioniRicevitore::quota);
+    take(&OpzioniRicevitore::senza_fix);
+    Guasti rates = after.guasti;
+    rates.attivi = before.guasti.attivi;
+    if (rates != before.guasti) {
+        const bool attivi = kept.guasti.attivi;
+        kept.guasti = rates;
+        kept.guasti.attivi = attivi;
+    }
+    if (before.guasti.attivi != after.guasti.attivi) kept.guasti.attivi = after.guasti.attivi;
+}
+
 }  // namespace
 
 Program::Program(const Options& options, Shell& shell)
@@ -78,7 +99,8 @@ void Program::start() {
 
     // The receiver options: vadrel.ini, and the command line over it.
     std::vector<std::string> receiver_problems;
-    imposta_ricevitore(*form_, ricevitore_per(read_receiver_settings(*settings_file_, receiver_problems), options_));
+    receiver_in_file_ = read_receiver_settings(*settings_file_, receiver_problems);
+    imposta_ricevitore(*form_, ricevitore_per(receiver_in_file_, options_));
     if (!receiver_problems.empty()) {
         std::string text = "Opzioni del ricevitore:";
         for (const std::string& problem : receiver_problems) text += "\n" + problem;
@@ -91,9 +113,10 @@ void Program::start() {
 }
 
 std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
+    changed_fields(form_->ricevitore, opzioni, receiver_in_file_);
     imposta_ricevitore(*form_, opzioni);
     if (!settings_file_) return {};
-    return save_receiver_settings(*settings_file_, opzioni);
+    return save_receiver_settings(*settings_file_, receiver_in_file_);
 }
 
 void Program::switch_fix_loss() {

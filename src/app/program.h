@@ -46,8 +46,10 @@ public:
     // a later call returns the same.
     bool stop();
 
-    // The receiver options from now on, kept in vadrel.ini. Returns what
-    // could not be done, in Italian ("" when all was).
+    // The receiver options from now on. What the menu changed is kept in
+    // vadrel.ini; what the command line chose for this run and the menu left
+    // alone stays there as the file had it. Returns what could not be done,
+    // in Italian ("" when all was).
     std::string change_receiver(const OpzioniRicevitore& opzioni);
 
     // Loss of the receiver's signal on if off, off if on (SIGUSR1), said on
@@ -76,6 +78,7 @@ private:
     OutputFanOut output_{port_};
     NetworkOutputs network_;
     std::unique_ptr<SettingsFile> settings_file_;
+    OpzioniRicevitore receiver_in_file_;  // as vadrel.ini has them, or will once saved
     SystemClock clock_;
     std::unique_ptr<Form1> form_;
     // The timerfd never wakes before its instant, so the ticks can sit right

@@ -37,7 +37,7 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
 
 // The receiver options come from vadrel.ini with the command line over them;
 // a value there that cannot be used is told; a change from the menu is kept
-// there, the command line's choices with it.
+// there, and the file's own choice that the command line overrode stays.
 TEST(Program, ReceiverOptionsFromTheSettingsFileAndTheCommandLine) {
     int argc = 1;
     char name[] = "test_program";
@@ -61,10 +61,14 @@ TEST(Program, ReceiverOptionsFromTheSettingsFileAndTheCommandLine) {
             << shell.messages[0];
 
         expected.moto_reale = true;
+        expected.guasti = {true, 0.5, 0, 0, 9};
         EXPECT_EQ(program.change_receiver(expected), "");
         EXPECT_EQ(program.form().ricevitore, expected);
+        expected.guasti.perdita = 0.25;
+        EXPECT_EQ(program.change_receiver(expected), "");
         EXPECT_TRUE(program.stop());
     }
+    expected.senza_fix = true;
     ProgramFolder place(folder.path().toStdString());
     SettingsFile file(place);
     std::vector<std::string> problems;

@@ -53,8 +53,8 @@ def within(count, trials, rate, name):
 
 
 def fake_clock_run(ticks, seed):
-    spec = ",".join("%s=%s" % item for item in RATES.items()) + ",seme=%d" % seed
-    return subprocess.run([ticks, str(SECONDS), "--frasi", "complete", "--guasti", spec],
+    guasti = ",".join("%s=%s" % item for item in RATES.items()) + ",seme=%d" % seed
+    return subprocess.run([ticks, str(SECONDS), "--frasi", "complete", "--guasti", guasti],
                           capture_output=True, check=True).stdout
 
 
