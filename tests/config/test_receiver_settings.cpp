@@ -3,17 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-#include <fstream>
-
 #include "config/receiver_settings.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel {
 namespace {
 
 TEST(ReceiverSettings, AreSavedAndReadBack) {
-    QTemporaryDir folder;
-    ProgramFolder place(folder.path().toStdString());
+    testing::ScratchFolder folder;
+    ProgramFolder place(folder.path());
     OpzioniRicevitore wanted;
     wanted.utc = wanted.moto_reale = wanted.frasi_complete = wanted.senza_fix = true;
     wanted.quota = -12.5;
@@ -44,9 +42,9 @@ TEST(ReceiverSettings, AValueThatCannotBeUsedLeavesItsOptionOffAndIsNamed) {
         {"guasti=true\nguasti_perdita=0.1\nguasti_seme=-3", "guasti_seme vuole un numero intero"},
     };
     for (const auto& r : rows) {
-        QTemporaryDir folder;
-        std::ofstream(folder.filePath("vadrel.ini").toStdString()) << "[ricevitore]\n" << r.text << "\nmoto_reale=1\n";
-        ProgramFolder place(folder.path().toStdString());
+        testing::ScratchFolder folder;
+        folder.put("vadrel.ini", std::string("[ricevitore]\n") + r.text + "\nmoto_reale=1\n");
+        ProgramFolder place(folder.path());
         SettingsFile file(place);
         std::vector<std::string> problems;
         OpzioniRicevitore expected;
