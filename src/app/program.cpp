@@ -100,7 +100,8 @@ void Program::start() {
     // The receiver options: vadrel.ini, and the command line over it.
     std::vector<std::string> receiver_problems;
     receiver_in_file_ = read_receiver_settings(*settings_file_, receiver_problems);
-    imposta_ricevitore(*form_, ricevitore_per(receiver_in_file_, options_));
+    receiver_in_force_ = ricevitore_per(receiver_in_file_, options_);
+    imposta_ricevitore(*form_, receiver_in_force_);
     if (!receiver_problems.empty()) {
         std::string text = "Opzioni del ricevitore:";
         for (const std::string& problem : receiver_problems) text += "\n" + problem;
@@ -113,14 +114,15 @@ void Program::start() {
 }
 
 std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
-    changed_fields(form_->ricevitore, opzioni, receiver_in_file_);
+    changed_fields(receiver_in_force_, opzioni, receiver_in_file_);
+    receiver_in_force_ = opzioni;
     imposta_ricevitore(*form_, opzioni);
     if (!settings_file_) return {};
     return save_receiver_settings(*settings_file_, receiver_in_file_);
 }
 
 void Program::switch_fix_loss() {
-    OpzioniRicevitore opzioni = form_->ricevitore;
+    OpzioniRicevitore& opzioni = receiver_in_force_;
     opzioni.senza_fix = !opzioni.senza_fix;
     imposta_ricevitore(*form_, opzioni);
     say(opzioni.senza_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"

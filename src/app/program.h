@@ -79,6 +79,7 @@ private:
     NetworkOutputs network_;
     std::unique_ptr<SettingsFile> settings_file_;
     OpzioniRicevitore receiver_in_file_;  // as vadrel.ini has them, or will once saved
+    OpzioniRicevitore receiver_in_force_;  // as last set here; the menu may set the panel's first
     SystemClock clock_;
     std::unique_ptr<Form1> form_;
     // The timerfd never wakes before its instant, so the ticks can sit right

@@ -35,45 +35,5 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
     }
 }
 
-// The receiver options come from vadrel.ini with the command line over them;
-// a value there that cannot be used is told; a change from the menu is kept
-// there, and the file's own choice that the command line overrode stays.
-TEST(Program, ReceiverOptionsFromTheSettingsFileAndTheCommandLine) {
-    int argc = 1;
-    char name[] = "test_program";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    QTemporaryDir folder;
-    std::ofstream(folder.filePath("vadrel.ini").toStdString()) << "[ricevitore]\nutc=true\nquota=alta\nsenza_fix=true\n";
-    Options options;
-    options.cartella = folder.path().toStdString();
-    options.com[2] = PortMapping{true, ""};
-    options.senza_fix = false;
-    OpzioniRicevitore expected;
-    expected.utc = true;
-    {
-        testing::FakeShell shell;
-        Program program(options, shell);
-        program.start();
-        EXPECT_EQ(program.form().ricevitore, expected);
-        ASSERT_EQ(shell.messages.size(), 1u);
-        EXPECT_NE(shell.messages[0].find("[ricevitore] quota vuole un numero"), std::string::npos)
-            << shell.messages[0];
-
-        expected.moto_reale = true;
-        expected.guasti = {true, 0.5, 0, 0, 9};
-        EXPECT_EQ(program.change_receiver(expected), "");
-        EXPECT_EQ(program.form().ricevitore, expected);
-        expected.guasti.perdita = 0.25;
-        EXPECT_EQ(program.change_receiver(expected), "");
-        EXPECT_TRUE(program.stop());
-    }
-    expected.senza_fix = true;
-    ProgramFolder place(folder.path().toStdString());
-    SettingsFile file(place);
-    std::vector<std::string> problems;
-    EXPECT_EQ(read_receiver_settings(file, problems), expected);
-}
-
 }  // namespace
 }  // namespace vadrel

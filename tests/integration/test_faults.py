@@ -14,23 +14,14 @@ import sys
 
 import pynmea2
 
-from vadrel_run import Vadrel, read_port, sentences_of
+from vadrel_run import Checks, Vadrel, read_port, sentences_of
 
 SECONDS = 1000
 SET = 5  # sentences a second with the full set
 RATES = {"perdita": 0.1, "checksum": 0.05, "tronca": 0.05}
 
-failures = []
-passed = 0
-
-
-def expect(condition, text):
-    global passed
-    if condition:
-        passed += 1
-    else:
-        failures.append(text)
-        print("FAILED", text)
+checks = Checks()
+expect = checks.expect
 
 
 def kind(sentence):
@@ -106,8 +97,7 @@ def main():
     binary, ticks = sys.argv[1], sys.argv[2]
     check_counts(ticks)
     check_real_client(binary)
-    print("%d passed, %d failed" % (passed, len(failures)))
-    sys.exit(1 if failures else 0)
+    checks.finish()
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ import time
 
 import pynmea2
 
-from vadrel_run import GpsdWatch, Vadrel, folder_with_vehicle, read_port, sentences_of
+from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, read_port, sentences_of
 
 # 100 km/h on course 45 from 44 N 10 E.
 VEHICLE = '44,0,"N",,10,0,"E",100,45,#TRUE#,#FALSE#'
@@ -32,17 +32,8 @@ FULL = ("--utc", "--moto-reale", "--frasi", "complete", "--quota", str(ALTITUDE)
 NPM_DIR = os.environ.get("VADREL_NPM_DIR") or os.path.join(
     os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "vadrel", "npm")
 
-failures = []
-passed = 0
-
-
-def expect(condition, text):
-    global passed
-    if condition:
-        passed += 1
-    else:
-        failures.append(text)
-        print("FAILED", text)
+checks = Checks()
+expect = checks.expect
 
 
 def next_tpv(gpsd, deadline, wanted):
@@ -155,8 +146,7 @@ def main():
         jobs = [pool.submit(check_gpsd, binary)] + [pool.submit(check_clients, binary, *run) for run in runs]
         for job in jobs:
             job.result()
-    print("%d passed, %d failed" % (passed, len(failures)))
-    sys.exit(1 if failures else 0)
+    checks.finish()
 
 
 if __name__ == "__main__":

@@ -7,8 +7,32 @@ import select
 import signal
 import socket
 import subprocess
+import sys
 import tempfile
+import threading
 import time
+
+
+class Checks:
+    """Checks that go on after a failure, each failure printed as it comes;
+    finish() prints the tally and ends the script with 1 if any failed."""
+
+    def __init__(self):
+        self.failures = []
+        self.passed = 0
+        self.lock = threading.Lock()
+
+    def expect(self, condition, text):
+        with self.lock:
+            if condition:
+                self.passed += 1
+            else:
+                self.failures.append(text)
+                print("FAILED", text)
+
+    def finish(self):
+        print("%d passed, %d failed" % (self.passed, len(self.failures)))
+        sys.exit(1 if self.failures else 0)
 
 
 class Vadrel:
