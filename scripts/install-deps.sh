@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  gpsd python3-nmea2
+  gpsd python3-nmea2 gpsbabel libxml2-utils
   xvfb xauth x11-utils xdotool imagemagick
   python3
 )

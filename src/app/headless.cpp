@@ -95,6 +95,19 @@ int run_headless(int argc, char** argv, const Options& options) {
     LineOutput errors(STDERR_FILENO, standard_error_backlog);
     HeadlessShell shell(errors);
 
+    // A log to replay is read whole first: one that cannot be sent as it
+    // stands is refused before any port is opened or anything is sent.
+    LogSummary log;
+    if (options.riproduci) {
+        auto examined = esamina_file_registro(*options.riproduci, options.invia_danneggiate);
+        if (auto* problems = std::get_if<std::vector<std::string>>(&examined)) {
+            for (const std::string& line : *problems) errors.write_line("vadrel: " + line);
+            errors.write_line("vadrel: niente è stato inviato.");
+            return 2;
+        }
+        log = std::get<LogSummary>(examined);
+    }
+
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
@@ -125,9 +138,37 @@ int run_headless(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &app, &QCoreApplication::quit);
 
+    if (options.registra) {
+        if (const std::string why = program->start_recording(*options.registra); !why.empty()) {
+            errors.write_line("vadrel: " + why);
+            return 2;
+        }
+    }
     program->start();
+    if (options.traccia) {
+        if (const std::string why = program->start_tracks(*options.traccia); !why.empty()) {
+            errors.write_line("vadrel: " + why);
+            program->stop();
+            return 2;
+        }
+    }
     const Form1& form = program->form();
     errors.write_line("vadrel: porta " + form.Label11.caption() + ", " + form.platform.port.settings());
+    if (options.riproduci) {
+        // The run ends in order when the log has been sent.
+        program->replay_finished = [&app] { app.quit(); };
+        if (log.damaged > 0)
+            errors.write_line("vadrel: il registro ha " + std::to_string(log.damaged) +
+                              " righe danneggiate, inviate come sono");
+        if (const std::string why = program->start_replay(*options.riproduci, log, options.velocita, options.ciclo);
+            !why.empty()) {
+            errors.write_line("vadrel: " + why);
+            program->stop();
+            return 2;
+        }
+        errors.write_line("vadrel: riproduzione di " + *options.riproduci + ": " + std::to_string(log.ticks) +
+                          " secondi");
+    }
     app.exec();
     return program->stop() ? 0 : 1;
 }

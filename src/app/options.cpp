@@ -103,6 +103,17 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
 
 }  // namespace
 
+std::optional<double> leggi_velocita(const std::string& text) {
+    if (text == "max") return 0.0;
+    std::string point = text;
+    for (char& c : point) c = c == ',' ? '.' : c;
+    double value = 0;
+    const auto result = std::from_chars(point.data(), point.data() + point.size(), value);
+    if (result.ec != std::errc() || result.ptr != point.data() + point.size()) return std::nullopt;
+    if (!(value >= velocita_minima && value <= velocita_massima)) return std::nullopt;
+    return value;
+}
+
 std::chrono::milliseconds durata_ms(double seconds) {
     return std::chrono::milliseconds(std::llround(seconds * 1000.0));
 }
@@ -133,6 +144,16 @@ std::string help_text() {
            "                        broadcast); si può ripetere; no: nessuno\n"
            "                        Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
            "                        vadrel.ini (menu Uscite della finestra).\n"
+           "  --registra FILE       registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
+           "                        riga \"# ora UTC\" (FILE è svuotato all'inizio)\n"
+           "  --traccia FILE.gpx    scrive le tracce dei mezzi in un file GPX 1.1, ogni minuto\n"
+           "                        e alla chiusura\n"
+           "  --riproduci FILE      invia di nuovo un registro (di vadrel o di un ricevitore vero)\n"
+           "                        sulle stesse uscite, con il suo ritmo; poi chiude in ordine\n"
+           "  --velocita X          riproduce X volte più veloce (da 0.01 a 1000; max: più veloce\n"
+           "                        che le uscite possono; predefinita: 1)\n"
+           "  --ciclo               riproduce il registro da capo senza fine\n"
+           "  --invia-danneggiate   riproduce anche un registro con righe danneggiate, come sono\n"
            "  --version             mostra la versione ed esce\n"
            "  --help                mostra questo aiuto ed esce\n"
            "\n"
@@ -285,10 +306,29 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
                 if (const auto* error = std::get_if<std::string>(&guasti)) return *error;
                 o.guasti = std::get<Guasti>(guasti);
             }
+        } else if (a == "--traccia") {
+            const auto v = value();
+            if (!v || v->empty()) return "manca il file dopo --traccia";
+            o.traccia = absolute_path(*v);
+        } else if (a == "--registra" || a == "--riproduci") {
+            const auto v = value();
+            if (!v || v->empty()) return "manca il file dopo " + a;
+            (a == "--registra" ? o.registra : o.riproduci) = absolute_path(*v);
+        } else if (a == "--velocita") {
+            const auto v = value();
+            const auto x = v ? leggi_velocita(*v) : std::nullopt;
+            if (!x) return "--velocita vuole un numero da 0.01 a 1000, oppure max";
+            o.velocita = *x;
+        } else if (a == "--ciclo") {
+            o.ciclo = true;
+        } else if (a == "--invia-danneggiate") {
+            o.invia_danneggiate = true;
         } else {
             return "opzione sconosciuta: \"" + a + "\" (vadrel --help elenca le opzioni)";
         }
     }
+    if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate))
+        return "--velocita, --ciclo e --invia-danneggiate valgono solo con --riproduci";
     return o;
 }
 

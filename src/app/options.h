@@ -46,6 +46,15 @@ struct Options {
     std::optional<double> quota;
     std::optional<bool> senza_fix;
     std::optional<Guasti> guasti;
+    // Record every tick's bytes into this log; replay a log (at this speed,
+    // 0 for as fast as the outputs take it), once or in a loop.
+    std::optional<std::string> registra;
+    // Keep the vehicles' tracks in this GPX file.
+    std::optional<std::string> traccia;
+    std::optional<std::string> riproduci;
+    double velocita = 1.0;
+    bool ciclo = false;
+    bool invia_danneggiate = false;
     bool version = false;
     bool help = false;
 };
@@ -53,6 +62,12 @@ struct Options {
 // The longest --durata, in seconds: the timer that ends the run counts whole
 // milliseconds in an int (24 days, 20 hours and a little more).
 inline constexpr double durata_massima = 2147483;
+// The speeds --velocita takes (besides "max").
+inline constexpr double velocita_minima = 0.01;
+inline constexpr double velocita_massima = 1000.0;
+// --velocita X: "2", "0.5", "0,5", or "max" (0: as fast as the outputs take it).
+std::optional<double> leggi_velocita(const std::string& text);
+
 // --durata S as the timer's interval.
 std::chrono::milliseconds durata_ms(double seconds);
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <exception>
+#include <sys/stat.h>
 
 #include "app/places.h"
 #include "core/faults.h"
@@ -64,7 +65,18 @@ Program::Program(const Options& options, Shell& shell)
     }
     network_.add_to(output_);
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
+    output_.add(recorder_);
+    recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
     form_ = std::make_unique<Form1>(Platform{port_, output_, clock_, shell, RegionalFormat::italian()});
+    replay_.on_tick = [this](const std::string& bytes) {
+        mostra_riproduzione(*form_, bytes);
+        if (after_tick) after_tick();
+    };
+    replay_.on_finished = [this] {
+        finisci_riproduzione(*form_);
+        say("vadrel: riproduzione finita: " + std::to_string(replay_.sent()) + " secondi inviati");
+        if (replay_finished) replay_finished();
+    };
     apply_start_options(*form_, options);
     collega_eventi(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
@@ -143,10 +155,61 @@ std::string Program::change_outputs(const OutputSettings& settings) {
     return save_output_settings(*settings_file_, settings);
 }
 
+namespace {
+
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat x {}, y {};
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+}  // namespace
+
+std::string Program::start_recording(const std::string& path) {
+    if (replay_.running() && same_file(path, replay_.path()))
+        return "non si registra nel registro che si sta riproducendo (" + path + ")";
+    const std::string why = recorder_.start(path);
+    if (why.empty()) say("vadrel: registrazione in " + path);
+    return why;
+}
+
+std::string Program::start_replay(const std::string& path, const LogSummary& summary, double speed, bool loop) {
+    if (recorder_.recording() && same_file(path, recorder_.path()))
+        return "non si riproduce il registro che si sta registrando (" + path + ")";
+    inizia_riproduzione(*form_);
+    const std::string why = replay_.start(path, summary, speed, loop);
+    if (!why.empty()) finisci_riproduzione(*form_);
+    return why;
+}
+
+std::string Program::start_tracks(const std::string& path) {
+    gpx_ = std::make_unique<GpxTracks>(path);
+    gpx_->take(form_->tracce);
+    ticks_since_gpx_ = 0;
+    gpx_problem_ = gpx_->write();
+    if (gpx_problem_.empty()) say("vadrel: tracce GPX in " + path);
+    return gpx_problem_;
+}
+
+void Program::write_tracks() {
+    if (!gpx_) return;
+    gpx_->take(form_->tracce);
+    const std::string problem = gpx_->write();
+    if (!problem.empty() && problem != gpx_problem_) say("vadrel: " + problem);
+    gpx_problem_ = problem;
+}
+
+void Program::stop_replay() {
+    replay_.stop();
+    finisci_riproduzione(*form_);
+}
+
 bool Program::stop() {
     if (!stopped_) {
         stopped_ = true;
         timer_.stop();
+        replay_.stop();
+        recorder_.stop();
+        write_tracks();
         saved_ = Form_QueryUnload(*form_, *table_);
     }
     return saved_;
@@ -162,6 +225,13 @@ void Program::tick() {
         say(std::string("vadrel: errore durante il secondo di trasmissione: ") + e.what());
     }
     report_port();
+    if (gpx_) {
+        gpx_->take(form_->tracce);
+        if (++ticks_since_gpx_ >= 60) {
+            ticks_since_gpx_ = 0;
+            write_tracks();
+        }
+    }
     if (after_tick) after_tick();
     // Right after a tick, the save is as far as it can be from the next one:
     // a slow disk delays no sentence. Counted first, so a save that shows a

@@ -3,6 +3,7 @@
 // port, clock and timer around one panel, start-up, the tick and shut-down.
 
 #include <QObject>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,9 @@
 #include "platform/second_timer.h"
 #include "platform/system_clock.h"
 #include "platform/network_outputs.h"
+#include "platform/gpx_tracks.h"
+#include "platform/recorder.h"
+#include "platform/replay.h"
 
 namespace vadrel {
 
@@ -66,6 +70,28 @@ public:
     // vadrel.ini. Returns what could not be done, in Italian ("" when all was).
     std::string change_outputs(const OutputSettings& settings);
 
+    // Records every tick's bytes into path from now on ("" when it does,
+    // else why not, in Italian); a failure later is said through `say`.
+    std::string start_recording(const std::string& path);
+    void stop_recording() { recorder_.stop(); }
+    const Recorder& recorder() const { return recorder_; }
+
+    // Replays the log at path (read once as summary) through the outputs;
+    // the ticks send nothing meanwhile. Returns why it cannot ("" when it runs).
+    std::string start_replay(const std::string& path, const LogSummary& summary, double speed, bool loop);
+    // Stops the replay; the ticks go on.
+    void stop_replay();
+    const Replay& replay() const { return replay_; }
+    // Called when a replay has sent its whole log (not after stop_replay).
+    std::function<void()> replay_finished;
+
+    // Keeps the vehicles' tracks in a GPX file from now on, beginning with
+    // the hour the tracks hold: written at once, every minute and at exit.
+    // Returns why the first write failed ("" when it did not); the file
+    // stays chosen and a later failure is said through `say`.
+    std::string start_tracks(const std::string& path);
+    const GpxTracks* tracks() const { return gpx_.get(); }
+
 private:
     void tick();
     // Says on standard error why the port shows "No tx", once for each new reason.
@@ -77,6 +103,9 @@ private:
     PortRouter port_;
     OutputFanOut output_{port_};
     NetworkOutputs network_;
+    // The log's time lines come from the clock that stamps the tracks.
+    Recorder recorder_{[this] { return std::llround(clock_.utc_seconds() * 1000.0); }};
+    Replay replay_{output_};
     std::unique_ptr<SettingsFile> settings_file_;
     OpzioniRicevitore receiver_in_file_;  // as vadrel.ini has them, or will once saved
     OpzioniRicevitore receiver_in_force_;  // as last set here; the menu may set the panel's first
@@ -97,6 +126,11 @@ private:
     long ticks_since_autosave_ = 0;
     bool saved_ = true;
     std::string reported_reason_;
+    std::unique_ptr<GpxTracks> gpx_;
+    long ticks_since_gpx_ = 0;
+    std::string gpx_problem_;
+    // Writes the GPX file, saying a failure once for each new reason.
+    void write_tracks();
 };
 
 }  // namespace vadrel

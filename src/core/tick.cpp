@@ -59,7 +59,7 @@ TrackPoint punto_traccia(Form1& form, std::size_t m, double adesso) {
 }  // namespace
 
 void Timer1_Timer(Form1& form) {
-    if (form.tx_attiva == 0) return;
+    if (form.tx_attiva == 0 || form.riproduzione) return;
     // The multi-user step lets events run mid-tick; a tick arriving there waits
     // for the next second instead of running inside this one.
     if (form.tick_in_corso) return;
@@ -114,6 +114,35 @@ void Timer1_Timer(Form1& form) {
     form.Picture1.print(t);
 
     form.Label11.set_visible(!form.Label11.visible());
+}
+
+void inizia_riproduzione(Form1& form) {
+    if (form.riproduzione) return;
+    form.riproduzione = true;
+    form.riproduzione_caption = form.Label11.caption();
+    form.riproduzione_colour = form.Label11.colour();
+    form.Label11.set_caption("Riproduzione");
+    form.Label11.set_colour(Colour::green_status());
+    form.Label11.set_visible(true);
+}
+
+void finisci_riproduzione(Form1& form) {
+    if (!form.riproduzione) return;
+    form.riproduzione = false;
+    if (form.tx_attiva == 0) {
+        form.Label11.set_caption("Stop");
+        form.Label11.set_colour(Colour::red_status());
+    } else {
+        form.Label11.set_caption(form.riproduzione_caption);
+        form.Label11.set_colour(form.riproduzione_colour);
+    }
+}
+
+void mostra_riproduzione(Form1& form, const std::string& bytes) {
+    std::string shown = bytes;
+    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r')) shown.pop_back();
+    if (form.Picture1.current_y() > form.Picture1.height()) form.Picture1.clear();
+    form.Picture1.print(shown);
 }
 
 void Command9_Click(Form1& form) {

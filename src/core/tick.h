@@ -12,4 +12,12 @@ void Timer1_Timer(Form1& form);
 // Start/Stop: switches transmission without stopping the tick.
 void Command9_Click(Form1& form);
 
+// While a log is replayed the ticks are paused and Label11 says so; at its
+// end Label11 shows again what it showed (or "Stop" if Start/Stop was
+// clicked meanwhile) and the ticks go on.
+void inizia_riproduzione(Form1& form);
+void finisci_riproduzione(Form1& form);
+// A second of the log sent: the monitor shows it as the tick shows its own.
+void mostra_riproduzione(Form1& form, const std::string& bytes);
+
 }  // namespace vadrel

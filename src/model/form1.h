@@ -213,6 +213,11 @@ public:
     std::string motivo_no_tx;
     // True while a tick runs; a tick arriving from inside it is dropped.
     bool tick_in_corso = false;
+    // True while a log is replayed: the ticks send nothing meanwhile.
+    bool riproduzione = false;
+    // Label11 as the replay found it, put back when it ends.
+    std::string riproduzione_caption;
+    Colour riproduzione_colour;
 
     // What the receiver sends beyond the plain $GPRMC; all off by default.
     // Changed through imposta_ricevitore, which starts the faults' sequence

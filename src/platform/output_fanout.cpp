@@ -28,4 +28,11 @@ Delivery OutputFanOut::send(std::string_view bytes) {
     return delivery;
 }
 
+bool OutputFanOut::busy() const {
+    for (const OutputSink* sink : sinks_) {
+        if (sink->busy()) return true;
+    }
+    return false;
+}
+
 }  // namespace vadrel

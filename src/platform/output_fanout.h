@@ -27,6 +27,9 @@ public:
     virtual ~OutputSink() = default;
     // Hands one tick's bytes over; never blocks, never throws.
     virtual Result send(std::string_view bytes) = 0;
+    // Whether a reader still holds an earlier tick (and would skip one sent
+    // now): a replay at full speed waits for it.
+    virtual bool busy() const { return false; }
 };
 
 class OutputFanOut final : public Output {
@@ -37,6 +40,7 @@ public:
     void add(OutputSink& sink) { sinks_.push_back(&sink); }
 
     Delivery send(std::string_view bytes) override;
+    bool busy() const;
 
 private:
     SerialPort& serial_;

@@ -271,6 +271,16 @@ OutputSink::Result TcpOutput::send(std::string_view bytes) {
 #endif
 }
 
+bool TcpOutput::busy() const {
+#if defined(Q_OS_UNIX) && defined(TIOCOUTQ)
+    for (const auto& client : clients_) {
+        int queued = 0;
+        if (client->fd >= 0 && ::ioctl(client->fd, TIOCOUTQ, &queued) == 0 && queued > 0) return true;
+    }
+#endif
+    return false;
+}
+
 std::vector<TcpOutput::ClientView> TcpOutput::clients() const {
     std::vector<ClientView> views;
     views.reserve(clients_.size());

@@ -65,6 +65,8 @@ public:
     void stop();
 
     Result send(std::string_view bytes) override;
+    // Whether a client's socket still holds bytes it has not taken.
+    bool busy() const override;
 
     bool started() const { return started_; }
     bool listening() const;

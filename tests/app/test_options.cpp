@@ -62,6 +62,9 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--guasti", "perdita"}, {"--guasti", "perdita=1.5"}, {"--guasti", "perdita=0.1,perdita=0.2"},
         {"--guasti", "ritardo=0.1"}, {"--guasti", "checksum=0.6,tronca=0.5"}, {"--guasti", "seme=-1"},
         {"--guasti", "seme=18446744073709551616"}, {"--guasti", "tronca=0,1"},
+        {"--registra"}, {"--riproduci", ""}, {"--riproduci", "x", "--velocita", "0"},
+        {"--riproduci", "x", "--velocita", "1001"}, {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"},
+        {"--velocita", "2"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -95,6 +98,16 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
     OpzioniRicevitore on;
     on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;
     EXPECT_EQ(ricevitore_per({}, parsed({"--utc", "--moto-reale=si", "--frasi", "complete", "--senza-fix"})), on);
+}
+
+TEST(Options, RecordAndReplay) {
+    const std::string here = std::filesystem::current_path().string();
+    const Options o = parsed({"--registra", "a.nmea", "--riproduci", "b.nmea", "--velocita", "0,5", "--ciclo",
+                              "--invia-danneggiate"});
+    EXPECT_EQ(std::tuple(*o.registra, *o.riproduci, o.velocita, o.ciclo, o.invia_danneggiate),
+              std::tuple(here + "/a.nmea", here + "/b.nmea", 0.5, true, true));
+    EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "max"}).velocita, 0.0);
+    EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "1000"}).velocita, 1000.0);
 }
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {

@@ -286,5 +286,28 @@ TEST(Timer1Timer, TheTrackBreaksWhereTheVehicleWasSetByHand) {
     }
 }
 
+// While a log plays the ticks send nothing and the label says so; at its
+// end the label is what it was, or "Stop" when Start/Stop was clicked meanwhile.
+TEST(Timer1Timer, PausedWhileALogPlays) {
+    for (const bool stopped_meanwhile : {false, true}) {
+        Running r;
+        r.form.Label11.set_caption("Tx ok");
+        r.form.Label11.set_colour(Colour::green_status());
+        r.tick();
+        inizia_riproduzione(r.form);
+        EXPECT_EQ(r.form.Label11.caption(), "Riproduzione");
+        r.tick();
+        mostra_riproduzione(r.form, "$GPRMC,x*00\r\n");
+        EXPECT_EQ(r.port.written.size(), 1u);
+        EXPECT_EQ(r.form.Picture1.lines().back(), "$GPRMC,x*00");
+        if (stopped_meanwhile) Command9_Click(r.form);
+        finisci_riproduzione(r.form);
+        EXPECT_EQ(r.form.Label11.caption(), stopped_meanwhile ? "Stop" : "Tx ok");
+        EXPECT_EQ(r.form.Label11.colour(), stopped_meanwhile ? Colour::red_status() : Colour::green_status());
+        r.tick();
+        EXPECT_EQ(r.port.written.size(), stopped_meanwhile ? 1u : 2u);
+    }
+}
+
 }  // namespace
 }  // namespace vadrel

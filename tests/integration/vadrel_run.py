@@ -140,6 +140,7 @@ def gpsd_reports(device, count, deadline, **popen):
                     line, buffer = buffer.split(b"\n", 1)
                     report = json.loads(line)
                     if report.get("class") == "TPV" and "lat" in report and "time" in report:
+                        report["arrival"] = time.monotonic()
                         reports.append(report)
     finally:
         daemon.terminate()

@@ -1,0 +1,255 @@
+#!/usr/bin/python3
+"""Record and replay with the real program. A recording in each mode, replayed
+at X1 to a UDP target, gives the same bytes in the same order, each second at
+its recorded offset after the first; a log written as a real receiver writes
+it, replayed on a virtual port into gpsd, gives fixes with the log's times
+and positions at the log's pace; bad logs are refused with exit code 2
+before anything is sent.
+
+    test_record_replay.py VADREL [--seconds N] [--tolerance-ms T]
+
+The defaults keep CI short (6 s, 50 ms on a shared machine); the 60 s run
+with 5 ms is the bench: bench/replay_timing.sh."""
+
+import argparse
+import csv
+import datetime
+import io
+import xml.etree.ElementTree as ET
+import functools
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from vadrel_run import Vadrel, gpsd_reports
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def ticks_of(log):
+    """(UTC seconds, bytes) of each second of a vadrel log."""
+    ticks = []
+    for piece in log.split(b"# ")[1:]:
+        stamp, body = piece.split(b"\n", 1)
+        when = datetime.datetime.strptime(stamp.decode(), "%Y-%m-%dT%H:%M:%S.%fZ")
+        ticks.append((when.replace(tzinfo=datetime.timezone.utc).timestamp(), body))
+    return ticks
+
+
+def record(binary, mode, seconds, folder):
+    log = os.path.join(folder, "registro.nmea")
+    extra = ["--mezzi", "3"] if mode == "multi" else []
+    vadrel = Vadrel(binary, "--modo", mode, "--registra", "registro.nmea", "--durata", str(seconds + 0.5),
+                    *extra, cwd=folder)  # a relative path, taken from where vadrel starts
+    assert vadrel.proc.wait(timeout=seconds + 30) == 0, vadrel.proc.stderr.read()
+    vadrel.stop()
+    with open(log, "rb") as f:
+        return log, f.read()
+
+
+def replay_to_udp(binary, log):
+    """Replays the log at X1 to a UDP target; (arrival time, datagram) of each second."""
+    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    udp.bind(("127.0.0.1", 0))
+    udp.settimeout(5)
+    vadrel = Vadrel(binary, "--riproduci", log, "--udp", "127.0.0.1:%d" % udp.getsockname()[1])
+    got = []
+    try:
+        while True:
+            try:
+                data = udp.recv(65536)
+            except socket.timeout:
+                break
+            got.append((time.monotonic(), data))
+        assert vadrel.proc.wait(timeout=10) == 0
+    finally:
+        vadrel.stop()
+        udp.close()
+    return got
+
+
+def check_mode(binary, mode, seconds, tolerance, results):
+    folder = tempfile.mkdtemp(prefix="vadrel-rec-")
+    try:
+        log, data = record(binary, mode, seconds, folder)
+        recorded = ticks_of(data)
+        assert len(recorded) >= seconds - 1, (mode, len(recorded))
+        got = replay_to_udp(binary, log)
+        assert [d for _, d in got] == [b for _, b in recorded], mode
+        errors = sorted(abs((t - got[0][0]) - (r - recorded[0][0])) for (t, _), (r, _) in zip(got, recorded))
+        results[mode] = (len(got), errors[len(errors) // 2], errors[-1])
+    except BaseException as error:  # reported by the main thread
+        results[mode] = error
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def nmea(body):
+    return "$%s*%02X\r\n" % (body, functools.reduce(lambda a, c: a ^ ord(c), body, 0))
+
+
+def receiver_log(seconds):
+    """A receiver's log at 1 Hz, each second with its own time: RMC, GGA, GSA,
+    GSV, moving north by 0.01 minute a second."""
+    start = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
+    text, expected = "", []
+    for i in range(seconds):
+        t = start + datetime.timedelta(seconds=i)
+        hms, dmy = t.strftime("%H%M%S.00"), t.strftime("%d%m%y")
+        minutes = 30.0 + 0.01 * i
+        lat = "45%07.4f" % minutes
+        text += nmea("GPRMC,%s,A,%s,N,00912.3456,E,0.6,0.0,%s,,,A" % (hms, lat, dmy))
+        text += nmea("GPGGA,%s,%s,N,00912.3456,E,1,08,0.9,120.0,M,47.0,M,," % (hms, lat))
+        text += nmea("GPGSA,A,3,04,05,09,12,24,25,29,31,,,,,1.6,0.9,1.3")
+        text += nmea("GPGSV,2,1,08,04,47,228,46,05,05,121,40,09,16,303,39,12,57,057,46")
+        text += nmea("GPGSV,2,2,08,24,64,163,46,25,09,040,41,29,39,196,44,31,33,067,46")
+        expected.append((t.strftime("%Y-%m-%dT%H:%M:%S"), 45 + minutes / 60, 9 + 12.3456 / 60))
+    return text, expected
+
+
+def receiver_into_gpsd(binary):
+    folder = tempfile.mkdtemp(prefix="vadrel-gpsd-")
+    try:
+        text, expected = receiver_log(12)
+        log = os.path.join(folder, "ricevitore.nmea")
+        with open(log, "w") as f:
+            f.write(text)
+        vadrel = Vadrel(binary, "--riproduci", log)
+        try:
+            reports = gpsd_reports(vadrel.device, 12, time.monotonic() + 25)
+        finally:
+            vadrel.stop()
+        first_seen = {}
+        for report in reports:
+            stamp = report["time"][:19]
+            match = [e for e in expected if e[0] == stamp]
+            assert match, (stamp, expected)
+            assert abs(report["lat"] - match[0][1]) < 1e-6 and abs(report["lon"] - match[0][2]) < 1e-6, report
+            assert not first_seen or stamp >= max(first_seen), (stamp, first_seen)
+            first_seen.setdefault(stamp, report["arrival"])
+        assert len(first_seen) >= 5, first_seen
+        arrivals = [first_seen[s] for s in sorted(first_seen)]
+        gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
+        assert all(0.75 < gap < 1.25 for gap in gaps), gaps  # the log's pace, one second a second
+        print("gpsd: %d seconds with the log's times and positions, %.3f s apart at most"
+              % (len(first_seen), max(gaps)))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def bad_logs(binary):
+    folder = tempfile.mkdtemp(prefix="vadrel-bad-")
+    good = nmea("GPRMC,120000,A,4530.0000,N,00912.3456,E,0.6,0.0,061226,,,A")
+    rows = [
+        ("damaged", good + good.replace("*", "0*") + "$GPGSV,1\r\n", "2 righe danneggiate"),
+        ("empty", "", "è vuoto"),
+        ("binary", open("/bin/true", "rb").read(), "file binario"),
+        ("missing", None, "non esiste"),
+        ("folder", folder, "è una cartella"),
+    ]
+    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    udp.bind(("127.0.0.1", 0))
+    udp.setblocking(False)
+    try:
+        for name, content, words in rows:
+            path = os.path.join(folder, name + ".nmea")
+            if isinstance(content, (str, bytes)) and content is not folder:
+                with open(path, "wb") as f:
+                    f.write(content.encode() if isinstance(content, str) else content)
+            elif content is folder:
+                path = folder
+            run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty",
+                                  "--udp", "127.0.0.1:%d" % udp.getsockname()[1], "--riproduci", path],
+                                 capture_output=True, text=True, errors="replace", timeout=20)
+            assert run.returncode == 2, (name, run.returncode, run.stderr)
+            assert words in run.stderr and "niente è stato inviato" in run.stderr, (name, run.stderr)
+            assert run.stdout == "", (name, run.stdout)  # no port was even made
+            try:
+                assert False, (name, udp.recv(65536))
+            except BlockingIOError:
+                pass
+    finally:
+        udp.close()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def gpx_tracks(binary):
+    """Two moving vehicles in multi-user mode, their tracks in a GPX file:
+    xmllint finds it well formed, gpsbabel reads the same points back and
+    keeps their speed and course."""
+    folder = tempfile.mkdtemp(prefix="vadrel-gpx-")
+    try:
+        lines = ['44,2,"N",,10,8,"E",100,45,#TRUE#,#FALSE#', '45,0,"N",,9,0,"E",50,270,#TRUE#,#FALSE#']
+        lines += ['0,0,"N",,0,0,"E",0,0,#FALSE#,#FALSE#'] * 19 + [",".join(['"#"'] * 11)]
+        with open(os.path.join(folder, "vadrel.cnf"), "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+        vadrel = Vadrel(binary, "--modo", "multi", "--mezzi", "2", "--traccia", "tracce.gpx", "--durata", "5.5",
+                        folder=folder, cwd=folder)
+        assert vadrel.proc.wait(timeout=30) == 0
+        vadrel.stop()
+        path = os.path.join(folder, "tracce.gpx")
+        subprocess.run(["xmllint", "--noout", path], check=True)
+        ns = {"g": "http://www.topografix.com/GPX/1/1",
+              "x": "http://www.garmin.com/xmlschemas/TrackPointExtension/v2"}
+
+        def points(root):
+            return sorted((round(float(p.get("lat")), 6), round(float(p.get("lon")), 6), p.find("g:time", ns).text[:19],
+                           p.find(".//x:speed", ns).text, p.find(".//x:course", ns).text)
+                          for p in root.iter("{%s}trkpt" % ns["g"]))
+
+        ours = points(ET.parse(path).getroot())
+        assert len(ours) >= 3 and len({p[0] for p in ours}) >= 3, ours  # they moved
+        table = subprocess.run(["gpsbabel", "-t", "-i", "gpx", "-f", path, "-o", "unicsv,utc=0", "-F", "-"],
+                               check=True, capture_output=True, text=True).stdout
+        read = sorted((round(float(r["Latitude"]), 6), round(float(r["Longitude"]), 6),
+                       r["Date"].replace("/", "-") + "T" + r["Time"]) for r in csv.DictReader(io.StringIO(table)))
+        assert read == [p[:3] for p in ours], (read, ours)
+        again = subprocess.run(["gpsbabel", "-t", "-i", "gpx", "-f", path, "-o", "gpx", "-F", "-"],
+                               check=True, capture_output=True, text=True).stdout
+        assert points(ET.fromstring(again)) == ours
+        print("gpx: %d points, well formed, read back by gpsbabel" % len(ours))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("--seconds", type=int, default=6)
+    parser.add_argument("--tolerance-ms", type=float, default=50)
+    parser.add_argument("--one-at-a-time", action="store_true", help="the modes one after the other")
+    args = parser.parse_args()
+    args.binary = os.path.abspath(args.binary)
+
+    bad_logs(args.binary)
+    gpx_tracks(args.binary)
+    results = {}
+    threads = [threading.Thread(target=check_mode, args=(args.binary, mode, args.seconds,
+                                                        args.tolerance_ms / 1000, results))
+               for mode in ("gps", "radio", "multi")]
+    for t in threads:
+        t.start()
+        if args.one_at_a_time:
+            t.join()
+    for t in threads:
+        t.join()
+    for mode, result in sorted(results.items()):
+        if isinstance(result, BaseException):
+            raise result
+        count, median, worst = result
+        print("%s: %d seconds, the same bytes; off the recorded offset: median %.2f ms, worst %.2f ms"
+              % (mode, count, median * 1000, worst * 1000))
+    for mode, (count, median, worst) in results.items():
+        assert worst <= args.tolerance_ms / 1000, (mode, worst)
+    if os.path.exists("/usr/sbin/gpsd"):
+        receiver_into_gpsd(args.binary)
+    print("ok")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
