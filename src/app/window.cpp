@@ -12,6 +12,7 @@
 #include "app/headless.h"
 #include "app/line_output.h"
 #include "app/program.h"
+#include "gui/recording_menu.h"
 #include "app/signals.h"
 #include "gui/main_window.h"
 #include "gui/options_menu.h"
@@ -113,6 +114,23 @@ int run_window(int argc, char** argv, const Options& options) {
     LineOutput errors(STDERR_FILENO, standard_error_backlog);
     gui::WindowShell shell;
     SignalWatcher termination;
+    // A log to replay that cannot be sent as it stands: said, and nothing
+    // is opened or sent.
+    LogSummary log;
+    if (options.riproduci) {
+        auto examined = esamina_file_registro(*options.riproduci, options.invia_danneggiate);
+        if (auto* problems = std::get_if<std::vector<std::string>>(&examined)) {
+            std::string text;
+            for (const std::string& line : *problems) {
+                errors.write_line("vadrel: " + line);
+                text += line + "\n";
+            }
+            QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
+            shell.message_box(text + "Niente è stato inviato.", program_title);
+            return 2;
+        }
+        log = std::get<LogSummary>(examined);
+    }
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
@@ -140,9 +158,30 @@ int run_window(int argc, char** argv, const Options& options) {
     QAction* uscite = window.menuBar()->addAction(QStringLiteral("Uscite"));
     uscite->setObjectName(QStringLiteral("menu_uscite"));
     QObject::connect(uscite, &QAction::triggered, &outputs, &gui::OutputsDialog::open_on_settings);
+    // Record, replay and tracks.
+    gui::RecordingMenu registrazione(
+        *window.menuBar(),
+        gui::RecordingActions{
+            [&](const std::string& path) { return program->start_recording(path); },
+            [&] { program->stop_recording(); },
+            [&] { return program->recorder().recording(); },
+            [&](const std::string& path, const LogSummary& summary, double speed, bool loop) {
+                return program->start_replay(path, summary, speed, loop);
+            },
+            [&] { program->stop_replay(); },
+            [&] { return program->replay().running(); },
+            [&] { return program->replay().progress(); },
+            [&](const std::string& path) { return program->start_tracks(path); },
+            {}},
+        &window);
+    program->replay_finished = [&] {
+        window.render();
+        registrazione.refresh();
+    };
     program->after_tick = [&] {
         window.render();
         outputs.refresh();
+        registrazione.refresh();
     };
     // The receiver options, kept in vadrel.ini.
     gui::OptionsMenu opzioni(program->form(), *window.menuBar(),
@@ -161,8 +200,21 @@ int run_window(int argc, char** argv, const Options& options) {
     });
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
 
+    if (options.registra) {
+        if (const std::string why = program->start_recording(*options.registra); !why.empty())
+            shell.message_box(why, program_title);
+    }
     program->start();
     opzioni.refresh();
+    if (options.traccia) {
+        if (const std::string why = program->start_tracks(*options.traccia); !why.empty())
+            shell.message_box(why, program_title);
+    }
+    if (options.riproduci) {
+        if (const std::string why = program->start_replay(*options.riproduci, log, options.velocita, options.ciclo);
+            !why.empty())
+            shell.message_box(why, program_title);
+    }
     window.render();
     window.show();
     const ShutDownAtExit display_lost(program, errors);

@@ -1,0 +1,186 @@
+#include "recording_menu.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/replay.h"
+
+namespace vadrel::gui {
+
+namespace {
+
+QString q(const std::string& text) { return QString::fromStdString(text); }
+std::string path_of(const QString& file) { return QFile::encodeName(file).toStdString(); }
+
+constexpr const char* title = "Registrazione";
+
+}  // namespace
+
+ReplayDialog::ReplayDialog(RecordingActions& actions, QWidget* parent) : QDialog(parent), actions_(actions) {
+    setObjectName(QStringLiteral("riproduzione"));
+    setWindowTitle(QStringLiteral("Riproduzione"));
+    file_ = new QLabel(this);
+    speed_ = new QDoubleSpinBox(this);
+    speed_->setObjectName(QStringLiteral("velocita"));
+    speed_->setRange(0.01, 1000.0);
+    speed_->setDecimals(2);
+    speed_->setValue(1.0);
+    speed_->setPrefix(QStringLiteral("× "));
+    full_speed_ = new QCheckBox(QStringLiteral("Più veloce possibile"), this);
+    full_speed_->setObjectName(QStringLiteral("massima"));
+    loop_ = new QCheckBox(QStringLiteral("Ciclo: da capo senza fine"), this);
+    loop_->setObjectName(QStringLiteral("ciclo"));
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("avanzamento"));
+    progress_->setRange(0, 1000);
+    start_ = new QPushButton(QStringLiteral("Avvia"), this);
+    start_->setObjectName(QStringLiteral("avvia"));
+    stop_ = new QPushButton(QStringLiteral("Ferma"), this);
+    stop_->setObjectName(QStringLiteral("ferma"));
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Registro:"), file_);
+    form->addRow(QStringLiteral("Velocità:"), speed_);
+    form->addRow(QString(), full_speed_);
+    form->addRow(QString(), loop_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(start_);
+    buttons->addWidget(stop_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(progress_);
+    layout->addLayout(buttons);
+    connect(full_speed_, &QCheckBox::toggled, speed_, &QWidget::setDisabled);
+    connect(start_, &QPushButton::clicked, this, &ReplayDialog::start);
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        actions_.stop_replay();
+        refresh();
+    });
+    // Closing the window stops the replay: nothing plays unseen.
+    connect(this, &QDialog::finished, this, [this] {
+        if (actions_.replaying()) actions_.stop_replay();
+    });
+}
+
+void ReplayDialog::open_on(const std::string& path, const LogSummary& summary) {
+    path_ = path;
+    summary_ = summary;
+    file_->setText(q(path) + QStringLiteral(" (%1 secondi)").arg(summary.ticks));
+    progress_->setValue(0);
+    refresh();
+    show();
+    raise();
+}
+
+void ReplayDialog::start() {
+    const double speed = full_speed_->isChecked() ? Replay::full_speed : speed_->value();
+    const std::string why = actions_.start_replay(path_, summary_, speed, loop_->isChecked());
+    if (!why.empty()) QMessageBox::warning(this, QString::fromUtf8(title), q(why));
+    refresh();
+}
+
+void ReplayDialog::refresh() {
+    const bool running = actions_.replaying();
+    if (running) progress_->setValue(static_cast<int>(actions_.replay_progress() * 1000.0));
+    start_->setEnabled(!running);
+    stop_->setEnabled(running);
+    speed_->setEnabled(!running && !full_speed_->isChecked());
+    full_speed_->setEnabled(!running);
+    loop_->setEnabled(!running);
+}
+
+RecordingMenu::RecordingMenu(QMenuBar& bar, RecordingActions actions, QWidget* window)
+    : QObject(window), actions_(std::move(actions)), window_(window) {
+    if (!actions_.choose_file) {
+        actions_.choose_file = [](QWidget* parent, const QString& caption, const QString& filter, bool save) {
+            return save ? QFileDialog::getSaveFileName(parent, caption, QString(), filter)
+                        : QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+        };
+    }
+    QMenu* menu = bar.addMenu(QStringLiteral("&Registrazione"));
+    menu->setObjectName(QStringLiteral("menu_registrazione"));
+    record_ = menu->addAction(QStringLiteral("Registra..."), this, &RecordingMenu::record);
+    record_->setObjectName(QStringLiteral("registra"));
+    record_->setCheckable(true);
+    replay_ = menu->addAction(QStringLiteral("Riproduci..."), this, &RecordingMenu::replay);
+    replay_->setObjectName(QStringLiteral("riproduci"));
+    QAction* gpx = menu->addAction(QStringLiteral("Esporta tracce GPX..."), this, &RecordingMenu::export_tracks);
+    gpx->setObjectName(QStringLiteral("esporta_gpx"));
+    dialog_ = new ReplayDialog(actions_, window);
+    refresh();
+}
+
+void RecordingMenu::refresh() {
+    record_->setChecked(actions_.recording());
+    replay_->setEnabled(!actions_.replaying());
+    if (dialog_->isVisible()) dialog_->refresh();
+}
+
+void RecordingMenu::record() {
+    if (actions_.recording()) {
+        actions_.stop_recording();
+        refresh();
+        return;
+    }
+    const QString file = actions_.choose_file(window_, QStringLiteral("Registra in"),
+                                              QStringLiteral("Registri NMEA (*.nmea *.log *.txt);;Tutti i file (*)"),
+                                              true);
+    if (!file.isEmpty()) {
+        const std::string why = actions_.start_recording(path_of(file));
+        if (!why.empty()) QMessageBox::warning(window_, QString::fromUtf8(title), q(why));
+    }
+    refresh();
+}
+
+void RecordingMenu::replay() {
+    const QString file = actions_.choose_file(window_, QStringLiteral("Riproduci"),
+                                              QStringLiteral("Registri NMEA (*.nmea *.log *.txt);;Tutti i file (*)"),
+                                              false);
+    if (file.isEmpty()) return;
+    const std::string path = path_of(file);
+    auto examined = esamina_file_registro(path, false);
+    if (auto* problems = std::get_if<std::vector<std::string>>(&examined)) {
+        QString text;
+        for (const std::string& line : *problems) text += q(line) + QLatin1Char('\n');
+        // Damaged lines alone: the operator may send them as they stand.
+        auto again = esamina_file_registro(path, true);
+        if (auto* summary = std::get_if<LogSummary>(&again)) {
+            const auto answer = QMessageBox::question(
+                window_, QString::fromUtf8(title), text + QStringLiteral("\nInviare comunque le righe danneggiate come sono?"),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            if (answer == QMessageBox::Yes) dialog_->open_on(path, *summary);
+        } else {
+            QMessageBox::warning(window_, QString::fromUtf8(title), text + QStringLiteral("Niente è stato inviato."));
+        }
+        return;
+    }
+    dialog_->open_on(path, std::get<LogSummary>(examined));
+}
+
+void RecordingMenu::export_tracks() {
+    const QString file = actions_.choose_file(window_, QStringLiteral("Esporta tracce GPX"),
+                                              QStringLiteral("Tracce GPX (*.gpx)"), true);
+    if (file.isEmpty()) return;
+    const std::string why = actions_.export_tracks(path_of(file));
+    if (!why.empty()) {
+        QMessageBox::warning(window_, QString::fromUtf8(title), q(why));
+    } else {
+        QMessageBox::information(window_, QString::fromUtf8(title),
+                                 QStringLiteral("Le tracce dell'ultima ora sono in %1; vadrel le aggiorna ogni minuto "
+                                                "e alla chiusura.")
+                                     .arg(file));
+    }
+}
+
+}  // namespace vadrel::gui

@@ -1,0 +1,86 @@
+#pragma once
+// The menu "Registrazione": "Registra..." (checked while recording; choosing
+// it again stops), "Riproduci..." (a log chosen and read first; its problems
+// told with their line numbers; then a small dialog with the speed, the loop,
+// a progress bar and a stop button), "Esporta tracce GPX...". It only asks
+// and shows; the program records, replays and writes.
+
+#include <QDialog>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "core/nmea_log.h"
+
+class QAction;
+class QCheckBox;
+class QDoubleSpinBox;
+class QLabel;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+
+namespace vadrel::gui {
+
+struct RecordingActions {
+    // Each returns "" when done, else why not, in Italian.
+    std::function<std::string(const std::string&)> start_recording;
+    std::function<void()> stop_recording;
+    std::function<bool()> recording;
+    std::function<std::string(const std::string&, const LogSummary&, double, bool)> start_replay;
+    std::function<void()> stop_replay;
+    std::function<bool()> replaying;
+    std::function<double()> replay_progress;  // 0 to 1
+    std::function<std::string(const std::string&)> export_tracks;
+    // The file the operator picks: save (true) or open; "" when cancelled.
+    std::function<QString(QWidget*, const QString& caption, const QString& filter, bool save)> choose_file;
+};
+
+// The replay's own window: speed, loop, progress, Avvia and Ferma.
+class ReplayDialog : public QDialog {
+    Q_OBJECT
+public:
+    ReplayDialog(RecordingActions& actions, QWidget* parent);
+    // Shows the dialog for the log at path, read as summary.
+    void open_on(const std::string& path, const LogSummary& summary);
+    // After each second sent and when the replay ends.
+    void refresh();
+
+private:
+    void start();
+
+    RecordingActions& actions_;
+    std::string path_;
+    LogSummary summary_;
+    QLabel* file_;
+    QDoubleSpinBox* speed_;
+    QCheckBox* full_speed_;
+    QCheckBox* loop_;
+    QProgressBar* progress_;
+    QPushButton* start_;
+    QPushButton* stop_;
+};
+
+class RecordingMenu : public QObject {
+    Q_OBJECT
+public:
+    RecordingMenu(QMenuBar& bar, RecordingActions actions, QWidget* window);
+
+    // After each tick or second replayed: the entries' state and the replay's progress.
+    void refresh();
+    ReplayDialog& replay_dialog() { return *dialog_; }
+
+private:
+    void record();
+    void replay();
+    void export_tracks();
+
+    RecordingActions actions_;
+    QWidget* window_;
+    QAction* record_;
+    QAction* replay_;
+    ReplayDialog* dialog_;
+};
+
+}  // namespace vadrel::gui

@@ -1,0 +1,116 @@
+// "Registrazione" driven as an operator would, over the real recorder and
+// replay on a fake port: recording on and off, a log replayed with its
+// progress to the end, a log with a damaged line sent only when the
+// operator says so, a log that cannot be sent at all.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "gui/recording_menu.h"
+#include "modal.h"
+#include "platform/recorder.h"
+#include "platform/replay.h"
+#include "support/fakes.h"
+#include "support/scratch_folder.h"
+
+namespace vadrel::gui {
+namespace {
+
+class Registrazione : public ::testing::Test {
+protected:
+    Registrazione() {
+        port.force_open();
+        fan_out.add(recorder);
+        menu = std::make_unique<RecordingMenu>(
+            *window.menuBar(),
+            RecordingActions{[this](const std::string& p) { return recorder.start(p); }, [this] { recorder.stop(); },
+                             [this] { return recorder.recording(); },
+                             [this](const std::string& p, const LogSummary& s, double x, bool loop) {
+                                 return replay.start(p, s, x, loop);
+                             },
+                             [this] { replay.stop(); }, [this] { return replay.running(); },
+                             [this] { return replay.progress(); },
+                             [](const std::string&) { return std::string(); },
+                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; }},
+            &window);
+        replay.on_tick = [this](const std::string&) { menu->refresh(); };
+        replay.on_finished = [this] { menu->refresh(); };
+    }
+    QAction* action(const char* name) { return window.findChild<QAction*>(QString::fromUtf8(name)); }
+    template <typename W>
+    W* in_dialog(const char* name) {
+        return menu->replay_dialog().findChild<W*>(QString::fromUtf8(name));
+    }
+
+    testing::ScratchFolder folder;
+    testing::FakePort port;
+    OutputFanOut fan_out{port};
+    Recorder recorder;
+    Replay replay{fan_out};
+    QMainWindow window;
+    std::unique_ptr<RecordingMenu> menu;
+    QString chosen;
+};
+
+TEST_F(Registrazione, RecordOnAndOff) {
+    chosen = QString::fromStdString(folder.at("giro.nmea"));
+    action("registra")->trigger();
+    EXPECT_TRUE(recorder.recording());
+    EXPECT_TRUE(action("registra")->isChecked());
+    fan_out.send("$GPRMC*00\r\n");
+    action("registra")->trigger();
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_FALSE(action("registra")->isChecked());
+    EXPECT_NE(folder.get("giro.nmea").find("Z\n$GPRMC*00\r\n"), std::string::npos);
+}
+
+TEST_F(Registrazione, ALogPlaysToTheEndWithItsProgress) {
+    folder.put("giro.nmea", "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:01.000Z\n$B*42\r\n");
+    chosen = QString::fromStdString(folder.at("giro.nmea"));
+    action("riproduci")->trigger();
+    ASSERT_TRUE(menu->replay_dialog().isVisible());
+    in_dialog<QCheckBox>("massima")->setChecked(true);
+    QTest::mouseClick(in_dialog<QPushButton>("avvia"), Qt::LeftButton);
+    EXPECT_FALSE(action("riproduci")->isEnabled());
+    QTRY_VERIFY(!replay.running());
+    EXPECT_EQ(port.written, (std::vector<std::string>{"$A*41\r\n", "$B*42\r\n"}));
+    EXPECT_EQ(in_dialog<QProgressBar>("avanzamento")->value(), 1000);
+    EXPECT_TRUE(action("riproduci")->isEnabled());
+    EXPECT_TRUE(in_dialog<QPushButton>("avvia")->isEnabled());
+}
+
+TEST_F(Registrazione, DamagedLinesGoOnlyWhenTheOperatorSaysSo) {
+    folder.put("rotto.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n$GPGSV*00\r\n");
+    chosen = QString::fromStdString(folder.at("rotto.nmea"));
+    for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
+        QString said;
+        when_modal([&](QWidget* box) {
+            said = static_cast<QMessageBox*>(box)->text();
+            static_cast<QMessageBox*>(box)->button(button)->click();
+        });
+        action("riproduci")->trigger();
+        EXPECT_TRUE(said.contains(QStringLiteral("riga 2: checksum errato"))) << said.toStdString();
+        EXPECT_EQ(menu->replay_dialog().isVisible(), button == QMessageBox::Yes);
+    }
+    folder.put("vuoto.nmea", "");
+    chosen = QString::fromStdString(folder.at("vuoto.nmea"));
+    QString said;
+    when_modal([&](QWidget* box) {
+        said = static_cast<QMessageBox*>(box)->text();
+        static_cast<QMessageBox*>(box)->accept();
+    });
+    action("riproduci")->trigger();
+    EXPECT_TRUE(said.contains(QStringLiteral("è vuoto"))) << said.toStdString();
+    EXPECT_TRUE(port.written.empty());
+}
+
+}  // namespace
+}  // namespace vadrel::gui
