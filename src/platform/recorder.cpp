@@ -93,7 +93,7 @@ OutputSink::Result Recorder::send(std::string_view bytes) {
     int error = flush();
     if (error == EAGAIN) {
         ++skipped_;
-        return {true, {}};
+        return {true, "  [registrazione: il lettore è indietro, saltati " + std::to_string(skipped_) + "]"};
     }
     if (error == 0) {
         pending_ = riga_ora(now_());
