@@ -121,7 +121,7 @@ void inizia_riproduzione(Form1& form) {
     form.riproduzione = true;
     form.riproduzione_caption = form.Label11.caption();
     form.riproduzione_colour = form.Label11.colour();
-    form.Label11.set_caption("Riproduzione");
+    form.Label11.set_caption("Riproduce");  // fits the label beside Start/Stop
     form.Label11.set_colour(Colour::green_status());
     form.Label11.set_visible(true);
 }

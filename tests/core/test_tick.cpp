@@ -295,7 +295,7 @@ TEST(Timer1Timer, PausedWhileALogPlays) {
         r.form.Label11.set_colour(Colour::green_status());
         r.tick();
         inizia_riproduzione(r.form);
-        EXPECT_EQ(r.form.Label11.caption(), "Riproduzione");
+        EXPECT_EQ(r.form.Label11.caption(), "Riproduce");
         r.tick();
         mostra_riproduzione(r.form, "$GPRMC,x*00\r\n");
         EXPECT_EQ(r.port.written.size(), 1u);
