@@ -31,11 +31,19 @@ std::optional<double> seconds(const std::string& text) {
 // A path of the command line as an absolute path, taken against the folder
 // the program was started in: start-up makes the program's folder current,
 // after which a relative path would name something else. The bytes are kept
-// as they are, so a name that is not UTF-8 still names the same file.
+// as they are, so a name that is not UTF-8 still names the same file. The
+// "." parts and a trailing slash go, so messages name "/home/a/vadrel.cnf",
+// not "/home/a/./vadrel.cnf"; a ".." stays, as a link before it may lead
+// elsewhere than its parent.
 std::string absolute_path(const std::string& path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
+    if (error) return path;
+    std::filesystem::path tidy;
+    for (const std::filesystem::path& part : absolute) {
+        if (part != "." && !part.empty()) tidy /= part;
+    }
+    return tidy.string();
 }
 
 // --utc, --utc=si, --utc=no: nothing when `arg` is not the option `name`,

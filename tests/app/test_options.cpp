@@ -42,11 +42,11 @@ TEST(Options, ReadsEveryOption) {
 // absolute by then, or it would name something else.
 TEST(Options, PathsAreMadeAbsoluteAgainstTheStartingFolder) {
     const std::string here = std::filesystem::current_path().string();
-    const Options o = parsed({"--cartella", "rel", "--com", "1=pty:gps0", "--com", "3=dev/tty0",
+    const Options o = parsed({"--cartella", "./rel/.", "--com", "1=pty:gps0", "--com", "3=dev/../tty0",
                               "--com", "4=ttyUSB0"});
     EXPECT_EQ(o.cartella, here + "/rel");
     EXPECT_EQ(o.com.at(1).device, here + "/gps0");
-    EXPECT_EQ(o.com.at(3).device, here + "/dev/tty0");
+    EXPECT_EQ(o.com.at(3).device, here + "/dev/../tty0");
     EXPECT_EQ(o.com.at(4).device, "ttyUSB0");  // a bare name is the serial layer's to find
 }
 
