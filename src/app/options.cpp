@@ -134,7 +134,8 @@ std::string help_text() {
            "  --senza-finestra      funziona senza finestra; il monitor va sullo standard output\n"
            "  --cartella DIR        cartella del programma, di vadrel.cnf e di vadrel.hlp\n"
            "                        (predefinita: la cartella dell'eseguibile)\n"
-           "  --com N=DISPOSITIVO   la COM N (1..4) è il dispositivo indicato\n"
+           "  --com N=DISPOSITIVO   la COM N (1..4) è il dispositivo indicato, per questa volta\n"
+           "                        (altrimenti quello di vadrel.ini, menu Uscite > Porta...)\n"
            "  --com N=pty           la COM N è una nuova porta virtuale (pseudo-terminale);\n"
            "                        il suo percorso è scritto come \"COM N: /dev/pts/K\"\n"
            "  --com N=pty:PERCORSO  come sopra, con PERCORSO collegamento simbolico alla porta\n"
@@ -151,7 +152,7 @@ std::string help_text() {
            "  --udp HOST:PORTA      un datagramma UDP al secondo verso HOST (anche multicast o\n"
            "                        broadcast); si può ripetere; no: nessuno\n"
            "                        Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
-           "                        vadrel.ini (menu Uscite della finestra).\n"
+           "                        vadrel.ini (menu Uscite > Rete...).\n"
            "  --registra FILE       registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
            "                        riga \"# ora UTC\" (FILE è svuotato all'inizio)\n"
            "  --traccia FILE.gpx    scrive le tracce dei mezzi in un file GPX 1.1, ogni minuto\n"
@@ -369,6 +370,12 @@ OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Option
     // "--guasti no" switches them off and keeps the file's rates for later
     if (options.guasti && !options.guasti->attivi) r.guasti.attivi = false;
     return r;
+}
+
+std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options) {
+    std::map<int, PortMapping> ports = options.com;
+    for (const auto& [number, device] : file.devices) ports.try_emplace(number, PortMapping{false, device});
+    return ports;
 }
 
 void apply_start_options(Form1& form, const Options& options) {

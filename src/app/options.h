@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/output_settings.h"
+#include "config/port_settings.h"
 #include "platform/network_address.h"
 #include "model/receiver_options.h"
 
@@ -84,6 +85,10 @@ OutputSettings outputs_for(const OutputSettings& file, const Options& options);
 // The receiver options of this run: those of the settings file, with what
 // the command line says instead.
 OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Options& options);
+
+// What each COM number stands for in this run: --com where the command
+// line names it, else the device of vadrel.ini, else nothing (the default).
+std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options);
 
 class Form1;
 // Selects the port, speed and mode buttons and fills the number of vehicles

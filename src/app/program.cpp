@@ -12,6 +12,7 @@
 #include "panel/lifecycle.h"
 #include "panel/wiring.h"
 #include "platform/virtual_port.h"
+#include "serial/link.h"
 
 namespace vadrel {
 
@@ -53,8 +54,12 @@ void changed_fields(const OpzioniRicevitore& before, const OpzioniRicevitore& af
 Program::Program(const Options& options, Shell& shell)
     : options_(options),
       folder_(std::make_unique<ProgramFolder>(table_folder(options))),
-      table_(std::make_unique<TableFile>(*folder_)) {
-    for (const auto& [numero, mapping] : options.com) {
+      table_(std::make_unique<TableFile>(*folder_)),
+      settings_file_(std::make_unique<SettingsFile>(*folder_)) {
+    if (!settings_file_->problem().empty())
+        settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
+    port_settings_ = read_port_settings(*settings_file_, settings_problems_);
+    for (const auto& [numero, mapping] : ports_for(port_settings_, options)) {
         if (mapping.virtuale) {
             const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
             virtual_ports_.push_back("COM " + std::to_string(numero) + ": " + porta.slave_path());
@@ -96,15 +101,12 @@ void Program::start() {
     }
 
     // Network outputs: vadrel.ini beside vadrel.cnf, and the command line over it.
-    settings_file_ = std::make_unique<SettingsFile>(*folder_);
-    std::vector<std::string> problems;
-    if (!settings_file_->problem().empty())
-        problems.push_back(settings_file_->path() + ": " + settings_file_->problem());
+    std::vector<std::string> problems = std::move(settings_problems_);
     const OutputSettings from_file = read_output_settings(*settings_file_, problems);
     if (const std::string problem = network_.apply(outputs_for(from_file, options_)); !problem.empty())
         problems.push_back(problem);
     if (!problems.empty()) {
-        std::string text = "Uscite di rete:";
+        std::string text = "Uscite:";
         for (const std::string& problem : problems) text += "\n" + problem;
         form_->platform.shell.message_box(text, program_title);
     }
@@ -151,7 +153,6 @@ void Program::report_port() {
 std::string Program::change_outputs(const OutputSettings& settings) {
     const std::string problems = network_.apply(settings);
     if (!problems.empty()) return problems;
-    if (!settings_file_) return {};
     return save_output_settings(*settings_file_, settings);
 }
 
@@ -201,6 +202,25 @@ void Program::write_tracks() {
 void Program::stop_replay() {
     replay_.stop();
     finisci_riproduzione(*form_);
+}
+
+std::string Program::change_ports(const PortSettings& settings) {
+    for (const PortaCom& p : porte_com) {
+        if (options_.com.contains(p.numero)) continue;  // this run's --com stays
+        const auto device = [&p](const PortSettings& s) {
+            const auto found = s.devices.find(p.numero);
+            return found == s.devices.end() ? default_device(p.numero) : found->second;
+        };
+        if (device(settings) == device(port_settings_)) continue;
+        port_.use_device(p.numero, device(settings));
+        if (porta_selezionata(*form_) == p.numero) scegli_porta(*form_, p.numero);
+    }
+    port_settings_ = settings;
+    return save_port_settings(*settings_file_, settings);
+}
+
+std::string Program::port_in_use(int number) const {
+    return port_.describe(number) + (options_.com.contains(number) ? " (--com)" : "");
 }
 
 bool Program::stop() {

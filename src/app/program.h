@@ -14,6 +14,7 @@
 #include "config/table_file.h"
 #include "config/output_settings.h"
 #include "config/receiver_settings.h"
+#include "config/port_settings.h"
 #include "config/settings_file.h"
 #include "model/form1.h"
 #include "platform/output_fanout.h"
@@ -31,8 +32,8 @@ class Program : public QObject {
     Q_OBJECT
 public:
     // Opens the program's folder (vadrel.cnf, vadrel.hlp: --cartella, else
-    // as cartella_tabella chooses), maps the COM ports of the options (making
-    // the virtual ones), builds the panel with the options' selections, and
+    // as cartella_tabella chooses), maps the COM ports of the options and of
+    // vadrel.ini (making the virtual ones), builds the panel with the options' selections, and
     // wires its events. Throws FolderRefused when the folder cannot be used,
     // before any port is made; PortFailure when a virtual port cannot be made.
     Program(const Options& options, Shell& shell);
@@ -92,6 +93,17 @@ public:
     std::string start_tracks(const std::string& path);
     const GpxTracks* tracks() const { return gpx_.get(); }
 
+    // The devices vadrel.ini maps COM 1..4 to (what "Porta..." edits).
+    const PortSettings& port_settings() const { return port_settings_; }
+    // Maps the ports that --com leaves alone as these settings say, at once
+    // (the port the panel has open is opened again on its new device, by the
+    // panel's own port choice), and keeps them in vadrel.ini. Returns what
+    // could not be done, in Italian ("" when all was).
+    std::string change_ports(const PortSettings& settings);
+    // What COM number stands for now: "/dev/ttyUSB0", "/dev/pts/4 (virtuale)",
+    // with " (--com)" when the command line chose it.
+    std::string port_in_use(int number) const;
+
 private:
     void tick();
     // Says on standard error why the port shows "No tx", once for each new reason.
@@ -109,6 +121,9 @@ private:
     std::unique_ptr<SettingsFile> settings_file_;
     OpzioniRicevitore receiver_in_file_;  // as vadrel.ini has them, or will once saved
     OpzioniRicevitore receiver_in_force_;  // as last set here; the menu may set the panel's first
+    // What vadrel.ini said that could not be used, for the message at start-up.
+    std::vector<std::string> settings_problems_;
+    PortSettings port_settings_;
     SystemClock clock_;
     std::unique_ptr<Form1> form_;
     // The timerfd never wakes before its instant, so the ticks can sit right

@@ -1,6 +1,7 @@
 #include "window.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
 #include <cstdlib>
@@ -17,7 +18,10 @@
 #include "gui/main_window.h"
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
+#include "gui/port_dialog.h"
 #include "gui/window_shell.h"
+#include "platform/serial_devices.h"
+#include "serial/link.h"
 
 #ifdef VADREL_XCB
 #include <xcb/xcb.h>
@@ -155,9 +159,30 @@ int run_window(int argc, char** argv, const Options& options) {
     gui::OutputsDialog outputs(program->network(),
                                [&](const OutputSettings& settings) { return program->change_outputs(settings); },
                                &window);
-    QAction* uscite = window.menuBar()->addAction(QStringLiteral("Uscite"));
+    // The devices behind COM 1..4, each shown on its button's tooltip.
+    const auto in_use = [&program](int number) { return program->port_in_use(number); };
+    gui::PortDialog ports(&serial_devices, in_use,
+                          [&](const PortSettings& settings) { return program->change_ports(settings); }, &window);
+    const auto show_ports = [&] {
+        const std::vector<SerialDevice> present = serial_devices();
+        for (const PortaCom& p : porte_com) {
+            const Control& button = program->form().*p.bottone;
+            if (QWidget* widget = window.control_widget(button.name()))
+                widget->setToolTip(gui::port_tooltip(p.numero, in_use(p.numero), present));
+        }
+    };
+    QObject::connect(&ports, &gui::PortDialog::changed, &window, [&] {
+        show_ports();
+        window.render();
+    });
+    QMenu* uscite = window.menuBar()->addMenu(QStringLiteral("&Uscite"));
     uscite->setObjectName(QStringLiteral("menu_uscite"));
-    QObject::connect(uscite, &QAction::triggered, &outputs, &gui::OutputsDialog::open_on_settings);
+    QAction* rete = uscite->addAction(QStringLiteral("&Rete..."));
+    rete->setObjectName(QStringLiteral("menu_rete"));
+    QObject::connect(rete, &QAction::triggered, &outputs, &gui::OutputsDialog::open_on_settings);
+    QAction* porta = uscite->addAction(QStringLiteral("&Porta..."));
+    porta->setObjectName(QStringLiteral("menu_porta"));
+    QObject::connect(porta, &QAction::triggered, &ports, [&] { ports.open_on(program->port_settings()); });
     // Record, replay and tracks.
     gui::RecordingMenu registrazione(
         *window.menuBar(),
@@ -215,6 +240,7 @@ int run_window(int argc, char** argv, const Options& options) {
             !why.empty())
             shell.message_box(why, program_title);
     }
+    show_ports();
     window.render();
     window.show();
     const ShutDownAtExit display_lost(program, errors);

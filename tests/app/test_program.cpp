@@ -1,24 +1,146 @@
 // The program as the operator starts it, on a virtual port.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <array>
+#include <chrono>
 #include <fstream>
 
 #include "app/program.h"
+#include "core/tick.h"
 #include "support/fakes.h"
 
 namespace vadrel {
 namespace {
 
+// Programs need an application object; one for the whole binary.
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_program";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The first line a device's other end reads, the serial port's events let
+// run meanwhile; "" after five seconds.
+std::string read_line(int master) {
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        char c = 0;
+        while (::read(master, &c, 1) == 1) line += c;
+    }
+    return line;
+}
+
+std::string without_pts(std::string text) {
+    if (const auto at = text.find("/dev/pts/"); at != std::string::npos)
+        text.replace(at, text.find(' ', at) - at, "PTY");
+    return text;
+}
+
+// What each COM number stands for: --com over the group [porte] of
+// vadrel.ini over the default; a device vadrel.ini names that cannot be is
+// said at start-up and left out.
+TEST(Program, EachComIsTheCommandLinesElseVadrelInisElseTheDefault) {
+    application();
+    struct Row {
+        std::string ini;
+        std::vector<std::string> args;
+        std::array<std::string, 4> in_use;
+        std::string message;  // part of the message at start-up
+    };
+    const Row rows[] = {
+        {"", {}, {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"}, ""},
+        {"[porte]\ncom1=/dev/ttyUSB0\ncom3= ttyACM0 \ncom5=/dev/x\n", {},
+         {"/dev/ttyUSB0", "/dev/ttyS1", "ttyACM0", "/dev/ttyS3"}, ""},
+        {"[porte]\ncom1=/dev/ttyUSB0\ncom2=/dev/ttyUSB1\ncom4=\n", {"--com", "1=pty", "--com", "4=/dev/gps"},
+         {"PTY (virtuale) (--com)", "/dev/ttyUSB1", "/dev/ttyS2", "/dev/gps (--com)"}, ""},
+        {"[porte]\ncom2=dev/ttyUSB1\n", {}, {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"},
+         "[porte] com2 vuole un percorso completo"},
+    };
+    for (const Row& row : rows) {
+        QTemporaryDir folder;
+        std::ofstream(folder.filePath("vadrel.ini").toStdString()) << row.ini;
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"--cartella", folder.path().toStdString(), "--porta", "3"});
+        const auto options = parse_options(args);
+        testing::FakeShell shell;
+        Program program(std::get<Options>(options), shell);
+        program.start();
+        for (int number = 1; number <= 4; ++number)
+            EXPECT_EQ(without_pts(program.port_in_use(number)), row.in_use[number - 1]) << row.ini << number;
+        std::string said;
+        for (const std::string& message : shell.messages) said += message;
+        EXPECT_EQ(row.message.empty(), said.empty()) << said;
+        EXPECT_NE(said.find(row.message), std::string::npos) << row.ini << ": " << said;
+        program.stop();
+    }
+}
+
+// "Porta..." maps the ports --com left alone at once, the panel's open port
+// opened again on its new device, and keeps them for the next run.
+TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
+    application();
+    struct Pty {
+        int master = -1;
+        int slave = -1;
+        std::string device;
+    } first, second;
+    for (Pty* pty : {&first, &second}) {
+        ASSERT_EQ(openpty(&pty->master, &pty->slave, nullptr, nullptr, nullptr), 0);
+        pty->device = ttyname(pty->slave);
+    }
+    QTemporaryDir folder;
+    std::ofstream(folder.filePath("vadrel.ini").toStdString()) << "[porte]\ncom2=" << first.device << "\n";
+    const Options options =
+        std::get<Options>(parse_options({"--cartella", folder.path().toStdString(), "--com", "1=pty"}));
+    testing::FakeShell shell;
+    {
+        Program program(options, shell);  // on COM 2, the first pseudo-terminal
+        program.start();
+        ASSERT_EQ(program.form().Label11.caption(), "Tx ok");
+        const std::string virtual_port = program.port_in_use(1);
+        PortSettings wanted;
+        wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
+        EXPECT_EQ(program.change_ports(wanted), "");
+        EXPECT_EQ(program.port_in_use(1), virtual_port) << "the virtual port of --com stays";
+        EXPECT_EQ(program.port_in_use(2), second.device);
+        EXPECT_EQ(program.port_in_use(4), "ttyACM0");
+        EXPECT_EQ(program.form().Label11.caption(), "Tx ok");
+        Timer1_Timer(program.form());
+        EXPECT_EQ(read_line(second.master).rfind("$GPRMC,", 0), 0u);
+        wanted.devices.erase(4);
+        EXPECT_EQ(program.change_ports(wanted), "");
+        EXPECT_EQ(program.port_in_use(4), "/dev/ttyS3") << "back to the default";
+        program.stop();
+    }
+    EXPECT_EQ(file_text(folder.filePath("vadrel.ini").toStdString()),
+              "[porte]\ncom1=/dev/ttyUSB7\ncom2=" + second.device + "\n");
+    for (const Pty& pty : {first, second}) {
+        ::close(pty.master);
+        ::close(pty.slave);
+    }
+}
+
 // The help file is the one in the program's folder; a folder of the
 // operator's own (--cartella) without one gets the one installed beside the
 // executable (the build puts one beside this test).
 TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
-    int argc = 1;
-    char name[] = "test_program";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    application();
     const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/vadrel.hlp";
     for (const bool own_help : {false, true}) {
         QTemporaryDir folder;

@@ -8,7 +8,9 @@ virtual port:
   dialog open with the reason in red, and the vehicle where it was;
 - "Mappa" (Alt+V, M) with three vehicles moving in multi-user mode, saved
   with "Salva immagine..." (Alt+S) through the file dialog: the picture holds
-  the three tracks in their colours.
+  the three tracks in their colours;
+- "Porta..." (Alt+U, P) maps COM 1, open on one pseudo-terminal, to a link
+  to another: the next sentences go there, and vadrel.ini keeps it.
 
     operator_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -97,8 +99,10 @@ def colours(png):
 class Port:
     """The virtual port, read as a client reads it."""
 
-    def __init__(self, path):
-        self.fd = os.open(path, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+    def __init__(self, path=None, fd=None):
+        """A path to open, or the master side of a pseudo-terminal."""
+        self.fd = fd if fd is not None else os.open(path, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+        os.set_blocking(self.fd, False)
         tty.setraw(self.fd)
         self.pending = b""
 
@@ -120,16 +124,20 @@ class Port:
 
 
 class Vadrel:
-    def __init__(self, binary, folder, *extra):
+    def __init__(self, binary, folder, *extra, port=None):
         self.errors = open(os.path.join(folder, "stderr.txt"), "w")
-        self.proc = subprocess.Popen([binary, "--cartella", folder, "--com", "2=pty", *extra],
-                                     stdout=subprocess.PIPE, stderr=self.errors, text=True)
-        line = self.proc.stdout.readline()
-        match = re.match(r"COM 2: (\S+)", line)
-        if not match:
-            self.stop()
-            fail("vadrel non dice la sua porta virtuale: %r" % line)
-        self.port = Port(match.group(1))
+        com = [] if port else ["--com", "2=pty"]
+        self.proc = subprocess.Popen([binary, "--cartella", folder, *com, *extra],
+                                     stdout=subprocess.PIPE if not port else None, stderr=self.errors, text=True)
+        if port:
+            self.port = port
+        else:
+            line = self.proc.stdout.readline()
+            match = re.match(r"COM 2: (\S+)", line)
+            if not match:
+                self.stop()
+                fail("vadrel non dice la sua porta virtuale: %r" % line)
+            self.port = Port(match.group(1))
         self.window = until("la finestra di vadrel compare", lambda: window_id(CAPTION))
         until("la finestra di vadrel si vede", lambda: viewable(self.window))
 
@@ -264,6 +272,45 @@ def check_map(binary, scratch, keep):
         fail("vadrel termina con %d" % code)
 
 
+def check_port(binary, scratch):
+    folder = os.path.join(scratch, "porta")
+    os.mkdir(folder)
+    write_table(folder, ['44,1,"N",,10,8,"E",0,0,#TRUE#,#FALSE#'])
+    first_master, first_slave = os.openpty()
+    second_master, second_slave = os.openpty()
+    link = os.path.join(scratch, "gps-ricevitore")
+    os.symlink(os.ttyname(second_slave), link)
+    with open(os.path.join(folder, "vadrel.ini"), "w") as ini:
+        ini.write("[porte]\ncom1=%s\n" % os.ttyname(first_slave))
+    first = Port(fd=first_master)
+    vadrel = Vadrel(binary, folder, "--porta", "1", port=first)
+    try:
+        until("COM 1 trasmette sul primo pseudo-terminale", vadrel.port.sentences)
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+u")
+        xdotool("key", "--clearmodifiers", "p")
+        dialog = until("il dialogo Porta compare", lambda: window_id("Porta"))
+        focus(dialog)
+        xdotool("key", "--clearmodifiers", "alt+1")
+        xdotool("key", "--clearmodifiers", "ctrl+a")
+        xdotool("type", "--delay", "10", "--", link)
+        xdotool("key", "--clearmodifiers", "Return")
+        until("OK chiude il dialogo Porta", lambda: window_id("Porta") is None)
+        second = Port(fd=second_master)
+        until("le frasi vanno al dispositivo scelto", second.sentences)
+        with open(os.path.join(folder, "vadrel.ini")) as ini:
+            kept = ini.read()
+        if "com1=" + link not in kept:
+            fail("vadrel.ini non tiene la scelta: %r" % kept)
+        print("ok: Porta... porta COM 1 su %s e vadrel.ini la tiene" % link)
+    finally:
+        code = vadrel.stop()
+        for fd in (first_master, first_slave, second_master, second_slave):
+            os.close(fd)
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
 def main():
     binary = sys.argv[1]
     keep = sys.argv[2] if len(sys.argv) > 2 else None
@@ -280,6 +327,7 @@ def main():
         os.environ["HOME"] = scratch  # the file dialog starts in a folder of the test's own
         check_go_to(binary, scratch, keep)
         check_map(binary, scratch, keep)
+        check_port(binary, scratch)
     finally:
         xvfb.terminate()
         xvfb.wait(timeout=10)

@@ -1,0 +1,44 @@
+#include "port_settings.h"
+
+#include "serial/link.h"
+
+namespace vadrel {
+
+namespace {
+
+constexpr const char* group = "porte";
+
+std::string key_of(int number) { return "com" + std::to_string(number); }
+
+}  // namespace
+
+std::string device_problem(const std::string& device) {
+    if (device.empty()) return "manca il dispositivo";
+    if (device.front() != '/' && device.find('/') != std::string::npos)
+        return "vuole un percorso completo (/dev/...) o il nome di un dispositivo, non \"" + device + "\"";
+    return {};
+}
+
+PortSettings read_port_settings(const SettingsFile& file, std::vector<std::string>& problems) {
+    PortSettings settings;
+    for (const PortaCom& p : porte_com) {
+        const QVariant value = file.value(group, key_of(p.numero));
+        if (!value.isValid()) continue;
+        const std::string device = value.toString().trimmed().toStdString();
+        if (device.empty()) continue;
+        if (const std::string why = device_problem(device); !why.empty()) {
+            problems.push_back(file.path() + ": [" + group + "] " + key_of(p.numero) + " " + why);
+            continue;
+        }
+        settings.devices[p.numero] = device;
+    }
+    return settings;
+}
+
+std::string save_port_settings(SettingsFile& file, const PortSettings& settings) {
+    std::map<std::string, QVariant> values;
+    for (const auto& [number, device] : settings.devices) values[key_of(number)] = QString::fromStdString(device);
+    return file.save_group(group, values);
+}
+
+}  // namespace vadrel
