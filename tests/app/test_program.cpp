@@ -6,14 +6,13 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <array>
 #include <chrono>
-#include <fstream>
 
 #include "app/program.h"
 #include "core/tick.h"
 #include "support/fakes.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel {
 namespace {
@@ -25,11 +24,6 @@ QCoreApplication& application() {
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     return app;
-}
-
-std::string file_text(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The first line a device's other end reads, the serial port's events let
@@ -73,10 +67,10 @@ TEST(Program, EachComIsTheCommandLinesElseVadrelInisElseTheDefault) {
          "[porte] com2 vuole un percorso completo"},
     };
     for (const Row& row : rows) {
-        QTemporaryDir folder;
-        std::ofstream(folder.filePath("vadrel.ini").toStdString()) << row.ini;
+        testing::ScratchFolder folder;
+        folder.put("vadrel.ini", row.ini);
         std::vector<std::string> args = row.args;
-        args.insert(args.end(), {"--cartella", folder.path().toStdString(), "--porta", "3"});
+        args.insert(args.end(), {"--cartella", folder.path(), "--porta", "3"});
         const auto options = parse_options(args);
         testing::FakeShell shell;
         Program program(std::get<Options>(options), shell);
@@ -104,10 +98,9 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
         ASSERT_EQ(openpty(&pty->master, &pty->slave, nullptr, nullptr, nullptr), 0);
         pty->device = ttyname(pty->slave);
     }
-    QTemporaryDir folder;
-    std::ofstream(folder.filePath("vadrel.ini").toStdString()) << "[porte]\ncom2=" << first.device << "\n";
-    const Options options =
-        std::get<Options>(parse_options({"--cartella", folder.path().toStdString(), "--com", "1=pty"}));
+    testing::ScratchFolder folder;
+    folder.put("vadrel.ini", "[porte]\ncom2=" + first.device + "\n");
+    const Options options = std::get<Options>(parse_options({"--cartella", folder.path(), "--com", "1=pty"}));
     testing::FakeShell shell;
     {
         Program program(options, shell);  // on COM 2, the first pseudo-terminal
@@ -128,8 +121,7 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
         EXPECT_EQ(program.port_in_use(4), "/dev/ttyS3") << "back to the default";
         program.stop();
     }
-    EXPECT_EQ(file_text(folder.filePath("vadrel.ini").toStdString()),
-              "[porte]\ncom1=/dev/ttyUSB7\ncom2=" + second.device + "\n");
+    EXPECT_EQ(folder.get("vadrel.ini"), "[porte]\ncom1=/dev/ttyUSB7\ncom2=" + second.device + "\n");
     for (const Pty& pty : {first, second}) {
         ::close(pty.master);
         ::close(pty.slave);
@@ -143,16 +135,15 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
     application();
     const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/vadrel.hlp";
     for (const bool own_help : {false, true}) {
-        QTemporaryDir folder;
-        const std::string own = folder.filePath("vadrel.hlp").toStdString();
-        if (own_help) std::ofstream(own) << "<html>guida</html>";
+        testing::ScratchFolder folder;
+        if (own_help) folder.put("vadrel.hlp", "<html>guida</html>");
         Options options;
-        options.cartella = folder.path().toStdString();
+        options.cartella = folder.path();
         options.com[2] = PortMapping{true, ""};
         testing::FakeShell shell;
         Program program(options, shell);
         program.start();
-        EXPECT_EQ(program.form().file_help, own_help ? own : beside) << own_help;
+        EXPECT_EQ(program.form().file_help, own_help ? folder.at("vadrel.hlp") : beside) << own_help;
         EXPECT_TRUE(program.stop());
     }
 }

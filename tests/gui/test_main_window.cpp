@@ -24,14 +24,13 @@
 #include "gui/main_window.h"
 #include "gui/monitor.h"
 #include "gui/window_shell.h"
+#include "finestra.h"
 #include "modal.h"
 #include "panel/about.h"
 #include "support/fakes.h"
 
 namespace vadrel::gui {
 namespace {
-
-QString q(const char* text) { return QString::fromUtf8(text); }
 
 TEST(CodiceTasto, GivesThePanelsCodes) {
     struct Row { const char* name; int qt_key; int code; bool keypad = false; };
@@ -42,24 +41,6 @@ TEST(CodiceTasto, GivesThePanelsCodes) {
                         {"keypad point", Qt::Key_Period, 110, true}, {"keypad left", Qt::Key_Left, 37, true}};
     for (const Row& r : rows) EXPECT_EQ(codice_tasto(r.qt_key, r.keypad), r.code) << r.name;
 }
-
-class Finestra : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    }
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        W* w = window.findChild<W*>(q(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    TextBox& box(const char* name) { return *static_cast<TextBox*>(rig.form.find(name)); }
-
-    testing::Rig rig;
-    MainWindow window{rig.form};
-};
 
 TEST_F(Finestra, ClientAreaAndTheButtonOverItsFrame) {
     EXPECT_EQ(window.centralWidget()->size(), QSize(594, 407));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -12,27 +11,15 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
-#include <functional>
 
 #include "app/program.h"
 #include "gui/options_menu.h"
+#include "modal.h"
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
 
 namespace vadrel::gui {
 namespace {
-
-// Runs `act` on the modal window once it is up, from inside its event loop.
-void when_modal(std::function<void(QWidget*)> act, int tries = 500) {
-    QTimer::singleShot(10, qApp, [act = std::move(act), tries]() mutable {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            act(modal);
-        } else if (tries > 0) {
-            when_modal(std::move(act), tries - 1);
-        }
-    });
-}
 
 struct Menu {
     testing::Rig rig;

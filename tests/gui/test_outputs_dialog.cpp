@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -17,13 +16,12 @@
 #include <QUdpSocket>
 
 #include "gui/outputs_dialog.h"
+#include "finestra.h"
 #include "modal.h"
 #include "support/fakes.h"
 
 namespace vadrel::gui {
 namespace {
-
-QString q(const char* text) { return QString::fromUtf8(text); }
 
 class Uscite : public ::testing::Test {
 protected:
@@ -42,15 +40,8 @@ protected:
             QTest::keyClicks(field, lines[i]);
         }
     }
-    // Clicks the button and returns the text of the message it brings up, if any.
     QString click(const char* button) {
-        QString said;
-        when_modal([&said](QWidget* modal) {
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) said = box->text();
-            modal->close();
-        });
-        QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
-        return said;
+        return said_after([this, button] { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); });
     }
 
     NetworkOutputs network;

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -37,13 +36,7 @@ protected:
         QTest::keyClicks(choice->lineEdit(), text);
     }
     QString click_ok() {
-        QString said;
-        when_modal([&said](QWidget* modal) {
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) said = box->text();
-            modal->close();
-        });
-        QTest::mouseClick(find<QPushButton>(QStringLiteral("ok")), Qt::LeftButton);
-        return said;
+        return said_after([this] { QTest::mouseClick(find<QPushButton>(QStringLiteral("ok")), Qt::LeftButton); });
     }
 
     std::map<int, std::string> in_use{{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}, {3, "/dev/gone"}, {4, "/dev/ttyS3"}};

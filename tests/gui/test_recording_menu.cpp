@@ -102,12 +102,7 @@ TEST_F(Registrazione, DamagedLinesGoOnlyWhenTheOperatorSaysSo) {
     }
     folder.put("vuoto.nmea", "");
     chosen = QString::fromStdString(folder.at("vuoto.nmea"));
-    QString said;
-    when_modal([&](QWidget* box) {
-        said = static_cast<QMessageBox*>(box)->text();
-        static_cast<QMessageBox*>(box)->accept();
-    });
-    action("riproduci")->trigger();
+    const QString said = said_after([this] { action("riproduci")->trigger(); });
     EXPECT_TRUE(said.contains(QStringLiteral("è vuoto"))) << said.toStdString();
     EXPECT_TRUE(port.written.empty());
 }

@@ -23,14 +23,13 @@
 #include "gui/main_window.h"
 #include "gui/map_window.h"
 #include "gui/window_shell.h"
+#include "finestra.h"
 #include "modal.h"
 #include "motion/advance.h"
 #include "support/fakes.h"
 
 namespace vadrel::gui {
 namespace {
-
-QString q(const char* text) { return QString::fromUtf8(text); }
 
 std::string panel_position(const Form1& f) {
     return f.txt_lat_g.text() + " " + f.txt_lat_p.text() + " " + f.txt_lat_s.text() + " " + f.txt_lat_ns.text() + " " +
@@ -75,17 +74,6 @@ TEST(VaiAPosizione, SaysAtOnceWhatItUnderstoodOrWhy) {
         EXPECT_EQ(dialog.position().has_value(), r.readable) << r.typed;
     }
 }
-
-class Finestra : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        window.activateWindow();
-    }
-    testing::Rig rig;
-    MainWindow window{rig.form};
-};
 
 // Ctrl+G, the text typed over what the dialog shows, then Enter or Escape:
 // only a position it can read moves the vehicle, through the boxes.
@@ -140,6 +128,16 @@ TEST_F(Finestra, VaiAPosizioneOpenedInsideATickLetsTheTickEnd) {
 
 // ---- the map's plane ----
 
+const double degree = MapProjection::earth_radius_m * 3.14159265358979 / 180.0;
+
+// A viewport of 200 x 100 on `centre` at the given scale.
+MapProjection plane(GeoPoint centre, double metres_per_pixel) {
+    MapProjection map;
+    map.set_viewport({200, 100});
+    map.set_view(centre, metres_per_pixel);
+    return map;
+}
+
 TEST(MapProjection, PlacesPointsOnTheLocalPlane) {
     const struct {
         const char* name;
@@ -154,9 +152,7 @@ TEST(MapProjection, PlacesPointsOnTheLocalPlane) {
         {"across 180 the short way", {0.0, -179.5}, 1000.0, {0.0, 179.5}, {100 - 111.19493, 50}},
     };
     for (const auto& r : rows) {
-        MapProjection map;
-        map.set_viewport({200, 100});
-        map.set_view(r.centre, r.metres_per_pixel);
+        const MapProjection map = plane(r.centre, r.metres_per_pixel);
         const QPointF at = map.to_screen(r.point);
         EXPECT_NEAR(at.x(), r.screen.x(), 1e-4) << r.name;
         EXPECT_NEAR(at.y(), r.screen.y(), 1e-4) << r.name;
@@ -168,7 +164,6 @@ TEST(MapProjection, PlacesPointsOnTheLocalPlane) {
 
 // In a viewport of 200 x 100 the fleet fills 80 %, and is 500 m wide at least.
 TEST(MapProjection, FitCentresTheFleetAndScalesItToTheViewport) {
-    const double degree = MapProjection::earth_radius_m * 3.14159265358979 / 180.0;
     const struct {
         const char* name;
         std::vector<GeoPoint> points;
@@ -184,9 +179,7 @@ TEST(MapProjection, FitCentresTheFleetAndScalesItToTheViewport) {
          2 * degree / 160.0},
     };
     for (const auto& r : rows) {
-        MapProjection map;
-        map.set_viewport({200, 100});
-        map.set_view({10.0, 20.0}, 30.0);
+        MapProjection map = plane({10.0, 20.0}, 30.0);
         map.fit(r.points);
         EXPECT_NEAR(map.centre().lat, r.centre.lat, 1e-9) << r.name;
         EXPECT_NEAR(std::remainder(map.centre().lon - r.centre.lon, 360.0), 0.0, 1e-9) << r.name;
@@ -209,9 +202,7 @@ TEST(MapProjection, ZoomAroundTheCursorAndPanWithTheMouse) {
         {"far out stops at the globe", 1e-6, {150, 20}, MapProjection::max_metres_per_pixel},
     };
     for (const auto& r : rows) {
-        MapProjection map;
-        map.set_viewport({200, 100});
-        map.set_view({45.0, 9.0}, 100.0);
+        MapProjection map = plane({45.0, 9.0}, 100.0);
         const GeoPoint under = map.to_geo(r.anchor);
         map.zoom(r.factor, r.anchor);
         EXPECT_NEAR(map.metres_per_pixel(), r.metres_per_pixel, 1e-9) << r.name;
@@ -219,9 +210,7 @@ TEST(MapProjection, ZoomAroundTheCursorAndPanWithTheMouse) {
         EXPECT_NEAR(still.x(), r.anchor.x(), 1e-6) << r.name;
         EXPECT_NEAR(still.y(), r.anchor.y(), 1e-6) << r.name;
     }
-    MapProjection map;
-    map.set_viewport({200, 100});
-    map.set_view({45.0, 9.0}, 100.0);
+    MapProjection map = plane({45.0, 9.0}, 100.0);
     const GeoPoint place = map.to_geo({30, 40});
     map.pan({25, -10});
     // within a twentieth of a pixel: east shrinks a little as the centre moves north
@@ -231,7 +220,6 @@ TEST(MapProjection, ZoomAroundTheCursorAndPanWithTheMouse) {
 }
 
 TEST(MapProjection, GraticuleStepsLabelsAndScaleBar) {
-    const double degree = MapProjection::earth_radius_m * 3.14159265358979 / 180.0;
     const struct {
         double metres_per_pixel;
         double step;  // seconds of arc for lines at least 90 px apart
@@ -265,8 +253,9 @@ TEST(MapProjection, GraticuleStepsLabelsAndScaleBar) {
 // Vehicles 0 and 2 stepped in the last minute, 1 more than an hour ago, 3
 // stepped last an hour ago, far south before that (its transmission stopped
 // since, so the history still holds its older points).
-struct Fleet : testing::Rig {
-    Fleet() {
+class Mappa : public ::testing::Test, public testing::Rig {
+protected:
+    Mappa() {
         for (int s = 0; s < 60; ++s) {
             const double t = clock.steady - 60 + s;
             form.tracce.add(1, {t - 3600.0, 0, 45.40, 9.0 + s * 0.001});
@@ -277,13 +266,14 @@ struct Fleet : testing::Rig {
         form.tracce.add(3, {clock.steady - 3599.0, 0, 45.46, 9.01});
         form.mezzo_attuale = 2;
     }
+    void SetUp() override {
+        map.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&map));
+    }
+    MapWindow map{form};
 };
 
-TEST(Mappa, ShowsTheTracksOfTheLastHourAndFollowsTheFleetUntilMoved) {
-    Fleet fleet;
-    MapWindow map(fleet.form);
-    map.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&map));
+TEST_F(Mappa, ShowsTheTracksOfTheLastHourAndFollowsTheFleetUntilMoved) {
     MapCanvas* canvas = map.canvas();
     map.refresh();
     EXPECT_EQ(canvas->shown_vehicles(), (std::vector<std::size_t>{0, 2, 3}));
@@ -312,7 +302,7 @@ TEST(Mappa, ShowsTheTracksOfTheLastHourAndFollowsTheFleetUntilMoved) {
     const QPointF dragged = canvas->projection().to_screen(held);
     EXPECT_NEAR(dragged.x(), 80, 0.05);
     EXPECT_NEAR(dragged.y(), 70, 0.05);
-    fleet.form.tracce.add(0, {fleet.clock.steady, 0, 46.5, 9.0});
+    form.tracce.add(0, {clock.steady, 0, 46.5, 9.0});
     map.refresh();
     EXPECT_EQ(canvas->projection().to_screen(held), dragged) << "a tick does not move the view";
     // "Adatta" shows the whole fleet again, and follows it
@@ -329,11 +319,7 @@ TEST(Mappa, ShowsTheTracksOfTheLastHourAndFollowsTheFleetUntilMoved) {
     EXPECT_FALSE(canvas->following());
 }
 
-TEST(Mappa, SavesThePictureOrSaysWhyNot) {
-    Fleet fleet;
-    MapWindow map(fleet.form);
-    map.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&map));
+TEST_F(Mappa, SavesThePictureOrSaysWhyNot) {
     QTemporaryDir folder;
     const QString path = folder.filePath(q("mappa.png"));
     EXPECT_EQ(map.save_image(path), QString());

@@ -22,13 +22,6 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class RecordReplay : public WithEventLoop {
 protected:
     testing::FakePort port;
@@ -50,7 +43,7 @@ TEST_F(RecordReplay, RecordsEachTickBehindItsTimeAndReplaysTheSameBytes) {
         EXPECT_TRUE(fan_out.send(ticks[i]).elsewhere);
     }
     recorder.stop();
-    EXPECT_EQ(contents(log), "# 2026-12-06T10:42:47.001Z\n" + ticks[0] + "# 2026-12-06T10:42:48.003Z\n" + ticks[1] +
+    EXPECT_EQ(folder.get("viaggio.nmea"), "# 2026-12-06T10:42:47.001Z\n" + ticks[0] + "# 2026-12-06T10:42:48.003Z\n" + ticks[1] +
                                  "# 2026-12-06T10:42:50.001Z\n" + ticks[2]);
 
     // Replayed at twice the speed on a clock moved by hand: each tick goes
@@ -116,13 +109,13 @@ TEST_F(RecordReplay, FullSpeedWaitsForTheReaderAtMostASecond) {
     std::ofstream(log) << "$GPZDA,100000,06,12,2026,00,00*4A\r\n$GPZDA,100001,06,12,2026,00,00*4B\r\n"
                           "$GPZDA,100002,06,12,2026,00,00*48\r\n";
     std::ifstream in(log, std::ios::binary);
-    ASSERT_EQ(esamina_registro(in).damaged, 0);
-    std::ifstream again(log, std::ios::binary);
+    const LogSummary summary = esamina_registro(in);
+    ASSERT_EQ(summary.damaged, 0);
     SlowReader reader;
     fan_out.add(reader);
     double now = 0.0;
     Replay replay(fan_out, [&] { return now; });
-    ASSERT_EQ(replay.start(log, esamina_registro(again), Replay::full_speed, false), "");
+    ASSERT_EQ(replay.start(log, summary, Replay::full_speed, false), "");
     EXPECT_EQ(reader.got, 1);
     now = 0.9;
     replay.step();
