@@ -14,6 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
+#ifdef __linux__
+#include <sys/epoll.h>
+#endif
 
 namespace vadrel {
 
@@ -68,21 +71,58 @@ private:
     std::function<void(qintptr)> take_;
 };
 
+// What a tick did for a client.
+enum class Outcome : unsigned char { sent, skipped, failed };
+
 }  // namespace
 
 struct TcpOutput::Client {
     int fd = -1;
     std::string peer;
-    QSocketNotifier* reader = nullptr;  // deleted later: it may be the one calling
-    bool reading = true;                // until the client shuts its writing side
+    bool reading = true;   // until the client shuts its writing side
+    bool watched = false;  // its socket is in the epoll set for reading
     std::size_t budget = read_budget;
     std::chrono::steady_clock::time_point last_drained;
     long long skipped = 0;
 };
 
-TcpOutput::TcpOutput(Now now, QObject* parent) : QObject(parent), now_(std::move(now)) {}
+namespace {
 
-TcpOutput::~TcpOutput() { stop(); }
+#ifdef __linux__
+// Sends a tick's bytes to one client unless its socket still holds anything
+// of an earlier tick.
+Outcome deliver(int fd, std::string_view bytes) {
+    int queued = 0;
+    if (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) return Outcome::skipped;
+    ssize_t sent = -1;
+    do {
+        sent = ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent == static_cast<ssize_t>(bytes.size())) return Outcome::sent;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Outcome::skipped;
+    return Outcome::failed;  // reset or gone
+}
+#endif
+
+}  // namespace
+
+TcpOutput::TcpOutput(Now now, QObject* parent) : QObject(parent), now_(std::move(now)) {
+#ifdef __linux__
+    reads_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (reads_fd_ >= 0) {
+        reads_ = std::make_unique<QSocketNotifier>(reads_fd_, QSocketNotifier::Read);
+        connect(reads_.get(), &QSocketNotifier::activated, this, &TcpOutput::read_ready);
+    }
+#endif
+}
+
+TcpOutput::~TcpOutput() {
+    stop();
+    reads_.reset();
+#ifdef __linux__
+    if (reads_fd_ >= 0) ::close(reads_fd_);
+#endif
+}
 
 void TcpOutput::start(const Endpoint& where, int max_clients) {
     max_clients_ = std::max(1, max_clients);
@@ -130,9 +170,9 @@ void TcpOutput::try_listen() {
 }
 
 void TcpOutput::accept(qintptr descriptor) {
-#ifdef Q_OS_UNIX
     const int fd = static_cast<int>(descriptor);
-    if (clients_.size() >= static_cast<std::size_t>(max_clients_)) {
+#ifdef __linux__
+    if (clients_.size() >= static_cast<std::size_t>(max_clients_) || reads_fd_ < 0) {
         ::close(fd);
         ++refused_;
         return;
@@ -154,19 +194,36 @@ void TcpOutput::accept(qintptr descriptor) {
         client->peer = address_text(address, port);
     }
     client->last_drained = now_();
-    client->reader = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    Client* raw = client.get();
-    connect(client->reader, &QSocketNotifier::activated, this, [this, raw] { read_from(*raw); });
+    epoll_event event{};
+    event.data.ptr = client.get();
+    if (::epoll_ctl(reads_fd_, EPOLL_CTL_ADD, fd, &event) != 0) {
+        ::close(fd);
+        ++refused_;
+        return;
+    }
+    watch_reads(*client, true);
     clients_.push_back(std::move(client));
 #else
-    Q_UNUSED(descriptor);
+    // Only Linux shows a socket's send queue, which keeps a slow client from
+    // getting half a tick or a backlog.
+    ::close(fd);
+    ++refused_;
+#endif
+}
+
+void TcpOutput::read_ready() {
+#ifdef __linux__
+    epoll_event events[64];
+    const int ready = ::epoll_wait(reads_fd_, events, 64, 0);
+    for (int i = 0; i < ready; ++i) read_from(*static_cast<Client*>(events[i].data.ptr));
+    drop_closed();
 #endif
 }
 
 void TcpOutput::read_from(Client& client) {
-#ifdef Q_OS_UNIX
+#ifdef __linux__
     char dropped[16384];
-    while (client.budget > 0) {
+    while (client.budget > 0 && client.fd >= 0) {
         const ssize_t got = ::recv(client.fd, dropped, std::min(sizeof dropped, client.budget), MSG_DONTWAIT);
         if (got > 0) {
             client.budget -= static_cast<std::size_t>(got);
@@ -177,24 +234,38 @@ void TcpOutput::read_from(Client& client) {
         if (got == 0) {
             // It shut its writing side; it may still be reading.
             client.reading = false;
-            client.reader->setEnabled(false);
+            watch_reads(client, false);
             return;
         }
         close_client(client);  // reset
-        drop_closed();
         return;
     }
-    client.reader->setEnabled(false);  // this second's share is read; the next tick reads on
+    watch_reads(client, false);  // this second's share is read; the next tick reads on
 #else
     Q_UNUSED(client);
 #endif
 }
 
+void TcpOutput::watch_reads(Client& client, bool on) {
+#ifdef __linux__
+    if (client.fd < 0 || client.watched == on) return;
+    epoll_event event{};
+    event.events = on ? EPOLLIN : 0U;
+    event.data.ptr = &client;
+    if (::epoll_ctl(reads_fd_, EPOLL_CTL_MOD, client.fd, &event) == 0) client.watched = on;
+#else
+    Q_UNUSED(client);
+    Q_UNUSED(on);
+#endif
+}
+
 void TcpOutput::close_client(Client& client) {
     if (client.fd < 0) return;
-    client.reader->setEnabled(false);
-    client.reader->deleteLater();
-    client.reader = nullptr;
+#ifdef __linux__
+    // Out of the set before it is closed: a copy of the descriptor held by a
+    // child process for a moment would keep it there.
+    ::epoll_ctl(reads_fd_, EPOLL_CTL_DEL, client.fd, nullptr);
+#endif
 #ifdef Q_OS_UNIX
     ::close(client.fd);
 #endif
@@ -224,34 +295,22 @@ OutputSink::Result TcpOutput::send(std::string_view bytes) {
              std::to_string(max_clients_) + " (" + std::to_string(refused_) + " in tutto)");
         refused_told_ = refused_;
     }
-#ifdef Q_OS_UNIX
+#ifdef __linux__
     const auto now = now_();
     long long skipped_now = 0;
     for (auto& owned : clients_) {
         Client& client = *owned;
         client.budget = read_budget;
-        if (client.reading) client.reader->setEnabled(true);
-
-        int queued = 0;
-#ifdef TIOCOUTQ
-        if (::ioctl(client.fd, TIOCOUTQ, &queued) != 0) queued = 0;
-#endif
-        if (queued == 0) client.last_drained = now;
-        bool skip = queued > 0;
-        if (!skip) {
-            ssize_t sent = -1;
-            do {
-                sent = ::send(client.fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-            } while (sent < 0 && errno == EINTR);
-            skip = sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-            // Reset or gone; or, only where the kernel does not show its queue,
-            // a full buffer took part of the bytes and the rest would come torn.
-            if (!skip && sent != static_cast<ssize_t>(bytes.size())) {
-                close_client(client);
-                continue;
-            }
+        if (client.reading) watch_reads(client, true);
+        const Outcome outcome = deliver(client.fd, bytes);
+        if (outcome == Outcome::failed) {
+            close_client(client);
+            continue;
         }
-        if (!skip) continue;
+        if (outcome == Outcome::sent) {
+            client.last_drained = now;
+            continue;
+        }
         ++client.skipped;
         ++skipped_;
         ++skipped_now;
@@ -272,7 +331,7 @@ OutputSink::Result TcpOutput::send(std::string_view bytes) {
 }
 
 bool TcpOutput::busy() const {
-#if defined(Q_OS_UNIX) && defined(TIOCOUTQ)
+#ifdef __linux__
     for (const auto& client : clients_) {
         int queued = 0;
         if (client->fd >= 0 && ::ioctl(client->fd, TIOCOUTQ, &queued) == 0 && queued > 0) return true;
