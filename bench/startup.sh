@@ -25,7 +25,7 @@ if [ "${VADREL_INSIDE_XVFB:-}" != 1 ]; then
         cmake --build "$BUILD_DIR" --target vadrel
     fi
     export VADREL_INSIDE_XVFB=1 VADREL="$BUILD_DIR/src/app/vadrel"
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" "$runs"
+    exec xvfb-run -a -s "-noreset -screen 0 1024x768x24 -dpi 96" "$0" "$runs"
 fi
 
 now_ms() { date +%s%3N; }

@@ -96,7 +96,7 @@ def main():
     folder = tempfile.mkdtemp(prefix="vadrel-bench-")
     table(folder)
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
                             pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
     select.select([read_end], [], [], 10)

@@ -26,7 +26,7 @@ if [ "${VADREL_INSIDE_XVFB:-}" != 1 ]; then
     fi
     mkdir -p "$(dirname "$out")"
     export VADREL_INSIDE_XVFB=1 VADREL="$BUILD_DIR/src/app/vadrel"
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" "$out"
+    exec xvfb-run -a -s "-noreset -screen 0 1024x768x24 -dpi 96" "$0" "$out"
 fi
 
 # From here on we run inside the virtual X server.

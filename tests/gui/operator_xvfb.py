@@ -138,8 +138,14 @@ class Vadrel:
                 self.stop()
                 fail("vadrel non dice la sua porta virtuale: %r" % line)
             self.port = Port(match.group(1))
-        self.window = until("la finestra di vadrel compare", lambda: window_id(CAPTION))
-        until("la finestra di vadrel si vede", lambda: viewable(self.window))
+        try:
+            self.window = until("la finestra di vadrel compare", lambda: window_id(CAPTION))
+            until("la finestra di vadrel si vede", lambda: viewable(self.window))
+        except SystemExit:
+            self.stop()
+            with open(self.errors.name) as said:
+                print("vadrel ha detto:\n" + said.read(), file=sys.stderr)
+            raise
 
     def stop(self):
         if self.proc.poll() is None:
@@ -316,8 +322,10 @@ def main():
     keep = sys.argv[2] if len(sys.argv) > 2 else None
     scratch = tempfile.mkdtemp(prefix="vadrel-xvfb-")
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-dpi", "96",
-                             "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    # -noreset: the server lives on unchanged between the three runs of
+    # vadrel, as a desktop's does, instead of resetting when each one leaves.
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1024x768x24",
+                             "-dpi", "96", "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
     try:
         ready, _, _ = select.select([read_end], [], [], 10)
