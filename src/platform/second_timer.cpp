@@ -32,10 +32,10 @@ std::int64_t wall_clock_ns() {
 
 }  // namespace
 
-std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns) {
+std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t since_last_ns) {
     const std::int64_t period = nanoseconds_per_second;
     std::int64_t next = floor_div(now_ns - offset_ns, period) * period + offset_ns + period;
-    if (next - now_ns < period / 2) next += period;
+    if (next - now_ns + since_last_ns < period / 2) next += period;
     return next;
 }
 
@@ -80,10 +80,10 @@ void SecondTimer::stop() {
 #endif
 }
 
-void SecondTimer::arm() {
+void SecondTimer::arm(std::int64_t since_last_ns) {
     if (!active_) return;
     const std::int64_t now = wall_clock_ns();
-    const std::int64_t next = next_tick_ns(now, offset_ns_);
+    const std::int64_t next = next_tick_ns(now, offset_ns_, since_last_ns);
 #ifdef __linux__
     if (timer_fd_ >= 0) {
         itimerspec when{};
@@ -107,13 +107,18 @@ void SecondTimer::timer_fd_ready() {
     const ssize_t got = ::read(timer_fd_, &expirations, sizeof expirations);
     if (got < 0) {
         // ECANCELED: the wall clock was set; wait for the next second of the
-        // new time. EAGAIN: nothing due yet.
-        if (errno == ECANCELED) arm();
+        // new time, which is not skipped for being near: the last tick was
+        // longer ago than the new time says. EAGAIN: nothing due yet.
+        if (errno == ECANCELED) {
+            const auto since_last = std::chrono::steady_clock::now() - last_tick_;
+            arm(std::chrono::duration_cast<std::chrono::nanoseconds>(since_last).count());
+        }
         return;
     }
     // One tick however many seconds went by (expirations > 1 cannot happen for
     // a one-shot timer, and missed seconds are not made up anyway).
     notifier_->setEnabled(false);
+    last_tick_ = std::chrono::steady_clock::now();
     emit tick();
     arm();
 #endif

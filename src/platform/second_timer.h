@@ -28,9 +28,12 @@ inline constexpr std::int64_t nanoseconds_per_second = 1'000'000'000;
 
 // The next tick after a tick handled at now_ns: the first instant
 // k * 1 s + offset_ns (k whole, counted from the epoch) that lies at least
-// half a second after now_ns. Ticks handled late skip the seconds they missed,
-// and two ticks are never closer than half a second.
-std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns);
+// half a second after the last tick, which was since_last_ns before now_ns
+// (0: a tick handled now, or no tick yet). Ticks handled late skip the
+// seconds they missed, and two ticks are never closer than half a second;
+// after the wall clock was set, the next second comes unless the last tick
+// was less than half a second before it.
+std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t since_last_ns = 0);
 
 class SecondTimer : public QObject {
     Q_OBJECT
@@ -57,13 +60,14 @@ signals:
     void tick();
 
 private:
-    void arm();
+    void arm(std::int64_t since_last_ns = 0);
     void timer_fd_ready();
     void qtimer_fired();
     void release_timer_fd();
 
     std::int64_t offset_ns_;
     bool active_ = false;
+    std::chrono::steady_clock::time_point last_tick_;
     int timer_fd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer qtimer_;

@@ -349,13 +349,19 @@ TEST(SystemClock, TheDateGoesWithTheTimeJustRead) {
 TEST(SecondSchedule, TheNextTickIsAWholeSecondPlusTheOffsetAtLeastHalfASecondAhead) {
     constexpr std::int64_t ms = 1'000'000, s = nanoseconds_per_second;
     constexpr std::int64_t t0 = 1'052'511'328 * s;  // 2003-05-09 20:15:28 UTC
-    const std::tuple<const char*, std::int64_t, std::int64_t, std::int64_t> rows[] = {  // now, offset, next
-        {"started mid-second", t0 + 400 * ms, 2 * ms, t0 + s + 2 * ms},
-        {"handled on time: no drift", t0 + 2 * ms + 1'500'000, 2 * ms, t0 + s + 2 * ms},
-        {"handled 600 ms late: that second is skipped", t0 + 602 * ms, 2 * ms, t0 + 2 * s + 2 * ms},
-        {"handled 3.5 s late: no catch-up", t0 + 3 * s + 502 * ms, 2 * ms, t0 + 4 * s + 2 * ms},
+    // now, offset, time since the last tick, next
+    const std::tuple<const char*, std::int64_t, std::int64_t, std::int64_t, std::int64_t> rows[] = {
+        {"started mid-second", t0 + 400 * ms, 2 * ms, 0, t0 + s + 2 * ms},
+        {"handled on time: no drift", t0 + 2 * ms + 1'500'000, 2 * ms, 0, t0 + s + 2 * ms},
+        {"handled 600 ms late: that second is skipped", t0 + 602 * ms, 2 * ms, 0, t0 + 2 * s + 2 * ms},
+        {"handled 3.5 s late: no catch-up", t0 + 3 * s + 502 * ms, 2 * ms, 0, t0 + 4 * s + 2 * ms},
+        {"clock set to .8, 700 ms after a tick: the next second comes", t0 + 800 * ms, 2 * ms, 700 * ms,
+         t0 + s + 2 * ms},
+        {"clock set to .8, 100 ms after a tick: half a second between ticks", t0 + 800 * ms, 2 * ms, 100 * ms,
+         t0 + 2 * s + 2 * ms},
     };
-    for (const auto& [situation, now, offset, next] : rows) EXPECT_EQ(next_tick_ns(now, offset), next) << situation;
+    for (const auto& [situation, now, offset, since_last, next] : rows)
+        EXPECT_EQ(next_tick_ns(now, offset, since_last), next) << situation;
 }
 
 // Two ticks of each kind: the timer is armed again after each one.
