@@ -53,8 +53,9 @@ double now_realtime() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-int bound_udp_socket(std::uint16_t& port) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+// A socket of `type` bound to a free port of the loopback, which `port` gets.
+int bound_loopback_socket(int type, std::uint16_t& port) {
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -112,18 +113,13 @@ double percentile(std::vector<double> values, double p) {
 }
 
 double bare_sends(int clients, std::size_t size, int rounds) {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::uint16_t port = 0;
+    const int listener = bound_loopback_socket(SOCK_STREAM, port);
     listen(listener, 4096);
     std::vector<int> near;
     std::vector<int> far;
     for (int c = 0; c < clients; ++c) {
-        far.push_back(connected_client(ntohs(address.sin_port)));
+        far.push_back(connected_client(port));
         near.push_back(accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         const int on = 1;
         setsockopt(near.back(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -176,7 +172,7 @@ int main(int argc, char** argv) {
                                      std::to_string(clients + 10)};
     for (int t = 0; t < targets; ++t) {
         std::uint16_t port = 0;
-        udp.push_back(bound_udp_socket(port));
+        udp.push_back(bound_loopback_socket(SOCK_DGRAM | SOCK_NONBLOCK, port));
         args.push_back("--udp");
         args.push_back("127.0.0.1:" + std::to_string(port));
     }
