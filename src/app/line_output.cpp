@@ -1,5 +1,7 @@
 #include "line_output.h"
 
+#include <QString>
+#include <QtGlobal>
 #include <cerrno>
 #include <string>
 
@@ -116,5 +118,22 @@ bool LineOutput::write_line(std::string_view line) {
     backlog_ = text.substr(written);  // the rest of a line begun, or a whole line that fits the limit
     return true;
 }
+
+namespace {
+
+// At most this much of a message: a pipe takes a write up to PIPE_BUF (4096)
+// bytes whole or not at all, so the message is never torn.
+constexpr std::size_t longest_qt_message = 4000;
+
+void write_qt_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    std::string text = qFormatLogMessage(type, context, message).toStdString();
+    if (text.size() > longest_qt_message) text.resize(longest_qt_message);
+    constexpr int standard_error = 2;
+    LineOutput(standard_error, 0).write_line(text);
+}
+
+}  // namespace
+
+void route_qt_messages() { qInstallMessageHandler(write_qt_message); }
 
 }  // namespace vadrel

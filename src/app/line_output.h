@@ -57,4 +57,9 @@ private:
     bool temporary_nonblock_ = false;
 };
 
+// Sends Qt's own messages (its warnings) to standard error the same way: a
+// message written while nobody drains standard error is dropped instead of
+// holding the program. To be called once, before the application object.
+void route_qt_messages();
+
 }  // namespace vadrel

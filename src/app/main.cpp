@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/headless.h"
+#include "app/line_output.h"
 #include "app/options.h"
 #include "app/signals.h"
 #include "app/window.h"
@@ -18,6 +19,7 @@
 
 int main(int argc, char** argv) {
     vadrel::take_over_signals();
+    vadrel::route_qt_messages();
     vadrel::raise_open_file_limit();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = vadrel::parse_options(args);
