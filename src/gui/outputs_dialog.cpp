@@ -78,6 +78,10 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     udp_targets_ = named(new QPlainTextEdit, "udp_destinazioni");
     udp_targets_->setPlaceholderText(QStringLiteral("192.168.1.255:10110"));
     udp_targets_->setMaximumHeight(70);
+    udp_targets_->setToolTip(QStringLiteral(
+        "Un indirizzo IPv4 (anche broadcast o multicast), un indirizzo IPv6 tra parentesi quadre "
+        "([::1]:10110) o un nome. Un nome con indirizzi IPv4 e IPv6 (come localhost) riceve su IPv4, "
+        "dove ascolta la maggior parte dei programmi NMEA; per IPv6 si scrive l'indirizzo."));
     udp_status_ = table("udp_stato", {QStringLiteral("Destinazione"), QStringLiteral("Inviati"),
                                       QStringLiteral("Saltati"), QStringLiteral("Stato")});
     udp_form->addRow(udp_on_);

@@ -100,6 +100,15 @@ Parsed parse_target(std::string_view text) {
     return endpoint(host, port, 1);
 }
 
+std::string preferred_address(const std::vector<std::string>& addresses) {
+    for (const std::string& address : addresses) {
+        bool is_ipv4 = false;
+        QHostAddress(QString::fromStdString(address)).toIPv4Address(&is_ipv4);
+        if (is_ipv4) return address;
+    }
+    return addresses.empty() ? std::string() : addresses.front();
+}
+
 std::string network_reason(int error) {
     switch (error) {
         case ENETUNREACH: return "rete irraggiungibile";

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace vadrel {
 
@@ -40,6 +41,15 @@ std::string listen_host_problem(std::string_view host);
 // "HOST:PORT" of a UDP target. HOST: an IPv4 address (unicast, multicast or
 // broadcast), an IPv6 address in brackets, or a host name. PORT 1 to 65535.
 std::variant<Endpoint, std::string> parse_target(std::string_view text);
+
+// Of the addresses a name has, the one vadrel sends to: its first IPv4
+// address, else its first IPv6 one. Most NMEA listeners bind 0.0.0.0, and a
+// listener on [::] takes IPv4 too, so IPv4 reaches both; sending to every
+// address would give a dual-stack listener each sentence twice. A user who
+// wants IPv6 for such a name writes the IPv6 address in brackets.
+//   {::1, 127.0.0.1} -> 127.0.0.1      {::1} -> ::1
+// Empty when there is none.
+std::string preferred_address(const std::vector<std::string>& addresses);
 
 // The system's error number as the operator reads it: "rete irraggiungibile".
 std::string network_reason(int error);

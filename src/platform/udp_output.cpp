@@ -110,8 +110,9 @@ void UdpOutput::look_up(Target& target) {
             fail(target, "nome sconosciuto");
             return;
         }
-        // The first address, of the family the system prefers.
-        const QHostAddress address = info.addresses().first();
+        std::vector<std::string> found_addresses;
+        for (const QHostAddress& a : info.addresses()) found_addresses.push_back(a.toString().toStdString());
+        const QHostAddress address(QString::fromStdString(preferred_address(found_addresses)));
         if (const std::string problem = target.open(address); !problem.empty()) {
             fail(target, problem);
             return;

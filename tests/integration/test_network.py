@@ -166,11 +166,43 @@ def mistakes(binary):
     assert alone.stop() == 0
 
 
+def named_target(binary):
+    """--udp localhost:PORT reaches a listener on IPv4 alone, whether the
+    name has ::1 first (Debian's /etc/hosts) or only 127.0.0.1: each layout
+    in a mount namespace of its own, over /etc/hosts."""
+    layouts = {"::1 first": "::1 localhost\n127.0.0.1 localhost\n",
+               "IPv4 only": "127.0.0.1 localhost\n"}
+    can_mount = os.geteuid() == 0 and shutil.which("unshare")
+    if not can_mount:
+        print("no mount namespace here: the name is tried with this machine's /etc/hosts only")
+        layouts = {"this machine": None}
+    for name, hosts in layouts.items():
+        prefix = []
+        if hosts is not None:
+            path = os.path.join(tempfile.mkdtemp(prefix="vadrel-hosts-"), "hosts")
+            with open(path, "w") as f:
+                f.write(hosts)
+            prefix = ["unshare", "-m", "sh", "-c", 'mount --bind "$0" /etc/hosts && exec "$@"', path]
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as listener:
+            listener.bind(("127.0.0.1", 0))
+            listener.settimeout(10)
+            vadrel = Vadrel(binary, "--udp", "localhost:%d" % listener.getsockname()[1], prefix=prefix)
+            try:
+                address = vadrel.said(r"UDP verso localhost:\d+ \((.*)\)").group(1)
+                assert address == "127.0.0.1", (name, address)
+                datagram = listener.recv(4096)
+            finally:
+                code = vadrel.stop()
+        assert datagram.startswith(b"$GPRMC"), (name, datagram)
+        assert code == 0, (name, code)
+
+
 def main():
     binary = sys.argv[1]
     room_of_clients(binary)
     mistakes(binary)
-    print("2 passed, 0 failed")
+    named_target(binary)
+    print("3 passed, 0 failed")
 
 
 if __name__ == "__main__":

@@ -99,6 +99,21 @@ protected:
     }
 };
 
+// A name with IPv4 and IPv6 addresses (localhost on Debian: ::1 first) is
+// sent to over IPv4, whichever order the resolver gives; IPv6 only when the
+// name has nothing else.
+TEST(NetworkAddress, ANameWithBothFamiliesIsReachedOverIPv4) {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"::1", "127.0.0.1"}, "127.0.0.1"},
+        {{"127.0.0.1", "::1"}, "127.0.0.1"},
+        {{"fe80::1", "2001:db8::1", "192.0.2.7", "192.0.2.8"}, "192.0.2.7"},
+        {{"::ffff:192.0.2.9", "::1"}, "::ffff:192.0.2.9"},
+        {{"2001:db8::1", "::1"}, "2001:db8::1"},
+        {{}, ""},
+    };
+    for (const auto& [addresses, expected] : rows) EXPECT_EQ(preferred_address(addresses), expected) << expected;
+}
+
 TEST(NetworkAddress, ListenAddressesAndTargetsAsTheOperatorWritesThem) {
     struct Row {
         bool target;         // a UDP target, else the TCP server's address
