@@ -4,6 +4,7 @@ import json
 import os
 import re
 import select
+import shutil
 import signal
 import socket
 import subprocess
@@ -99,6 +100,44 @@ class Vadrel:
         return os.path.join(self.folder, "vadrel.cnf")
 
 
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE for these scripts
+
+
+def readable_folder():
+    """A new folder every account can enter and read, under a parent they can
+    all reach, whatever the modes of the checkout and of $TMPDIR."""
+    folder = tempfile.mkdtemp(prefix="vadrel-", dir="/tmp" if os.path.isdir("/tmp") else None)
+    os.chmod(folder, 0o755)
+    return folder
+
+
+def readable_copy(binary):
+    """The executables and the help of the build folder, copied where another
+    account can run them: a checkout in /root (mode 0700) cannot be entered by
+    anyone else. The copy is not writable by others, as the build folder of
+    another user is not."""
+    source = os.path.dirname(os.path.abspath(binary))
+    folder = readable_folder()
+    for name in ("vadrel", "vadrel-finestra", "vadrel.hlp"):
+        if os.path.exists(os.path.join(source, name)):
+            shutil.copy2(os.path.join(source, name), os.path.join(folder, name))
+    return os.path.join(folder, os.path.basename(binary))
+
+
+def account_or_skip(name):
+    """The passwd entry of an account to run as, or the script ends as skipped
+    (exit code 77) saying why: only root can switch to it."""
+    import pwd
+    if os.geteuid() != 0:
+        print("SKIPPED: only root can run programs as %s" % name)
+        sys.exit(SKIPPED)
+    try:
+        return pwd.getpwnam(name)
+    except KeyError:
+        print("SKIPPED: no account %s on this machine" % name)
+        sys.exit(SKIPPED)
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -110,11 +149,11 @@ def gpsd_reports(device, count, deadline, **popen):
     `count` TPV reports with a position. Without -b gpsd writes its probe bytes
     into the port, which vadrel must drop. popen: user and group to run it as."""
     port = free_port()
-    folder = tempfile.mkdtemp(prefix="gpsd-")
-    os.chmod(folder, 0o777)  # for a gpsd run as another user
+    folder = readable_folder()
+    os.chmod(folder, 0o777)  # for a gpsd run as another user, which starts there
     control = os.path.join(folder, "control")
     daemon = subprocess.Popen(["/usr/sbin/gpsd", "-N", "-n", "-S", str(port), "-F", control, device],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **popen)
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=folder, **popen)
     reports = []
     try:
         while True:
