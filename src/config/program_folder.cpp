@@ -4,6 +4,8 @@
 
 #include "program_folder.h"
 
+#include "os/system_error.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QLockFile>
@@ -63,31 +65,7 @@ bool is_vadrel_name(const std::string& name) {
 
 QString shown_path(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
-QString reason_of(int code) {
-    switch (code) {
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("permesso negato");
-        case EROFS:
-            return QStringLiteral("il disco è di sola lettura");
-        case ENOSPC:
-            return QStringLiteral("il disco è pieno");
-        case EDQUOT:
-            return QStringLiteral("lo spazio disponibile per l'utente è esaurito");
-        case EFBIG:
-            return QStringLiteral("il file supera la dimensione consentita");
-        case EIO:
-            return QStringLiteral("errore di lettura o scrittura sul disco");
-        case EISDIR:
-            return QStringLiteral("al posto del file c'è una cartella");
-        case ENOENT:
-            return QStringLiteral("il file o la cartella non esiste più");
-        case EEXIST:
-            return QStringLiteral("il nome è già usato");
-        default:
-            return code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : QString();
-    }
-}
+QString reason_of(int code) { return code != 0 ? QString::fromStdString(italian_reason(code)) : QString(); }
 
 // Every temporary, whatever name it will take, is one the next start
 // recognises as a left-over.

@@ -1,5 +1,7 @@
 #include "network_address.h"
 
+#include "os/system_error.h"
+
 #include <QHostAddress>
 #include <cerrno>
 #include <charconv>
@@ -109,25 +111,6 @@ std::string preferred_address(const std::vector<std::string>& addresses) {
     return addresses.empty() ? std::string() : addresses.front();
 }
 
-std::string network_reason(int error) {
-    switch (error) {
-        case ENETUNREACH: return "rete irraggiungibile";
-        case EHOSTUNREACH: return "destinazione irraggiungibile";
-        case EACCES:
-        case EPERM: return "permesso negato";
-        case EADDRNOTAVAIL: return "indirizzo non disponibile su questo computer";
-        case EADDRINUSE: return "indirizzo già in uso";
-        case EAFNOSUPPORT: return "protocollo non disponibile su questo computer";
-        case EMSGSIZE: return "datagramma troppo grande";
-        case ECONNREFUSED: return "rifiutato dalla destinazione";
-        case ECONNRESET: return "collegamento interrotto";
-        case EPIPE: return "collegamento chiuso";
-        case EMFILE:
-        case ENFILE: return "troppi file aperti";
-        case ENOBUFS:
-        case ENOMEM: return "memoria esaurita";
-        default: return std::string("errore di rete (") + std::strerror(error) + ")";
-    }
-}
+std::string network_reason(int error) { return italian_reason(error); }
 
 }  // namespace vadrel

@@ -9,27 +9,13 @@
 #include <unistd.h>
 
 #include "core/nmea_log.h"
+#include "os/system_error.h"
 
 namespace vadrel {
 
 namespace {
 
-std::string reason(int error) {
-    switch (error) {
-        case ENOSPC: return "disco pieno";
-        case EDQUOT: return "quota del disco esaurita";
-        case EFBIG: return "file troppo grande";
-        case EIO: return "errore di scrittura del disco";
-        case EACCES:
-        case EPERM: return "permesso negato";
-        case EROFS: return "disco in sola lettura";
-        case ENOENT: return "la cartella non esiste";
-        case EISDIR: return "è una cartella";
-        case ENXIO: return "nessun programma legge dalla FIFO";
-        case EPIPE: return "chi leggeva ha chiuso";
-        default: return std::strerror(error);
-    }
-}
+std::string reason(int error) { return italian_reason(error); }
 
 }  // namespace
 

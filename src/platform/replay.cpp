@@ -1,5 +1,7 @@
 #include "replay.h"
 
+#include "os/system_error.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -14,13 +16,13 @@ std::variant<LogSummary, std::vector<std::string>> esamina_file_registro(const s
     if (::stat(path.c_str(), &info) != 0) {
         const int error = errno;
         return std::vector<std::string>{"il registro " + path + " non si apre: " +
-                                        (error == ENOENT ? std::string("non esiste") : std::strerror(error))};
+                                        italian_reason(error)};
     }
     if (S_ISDIR(info.st_mode)) return std::vector<std::string>{"il registro " + path + " è una cartella"};
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return std::vector<std::string>{"il registro " + path + " non si apre: " +
-                                        (errno == EACCES ? std::string("permesso negato") : std::strerror(errno))};
+                                        italian_reason(errno)};
     }
     LogSummary summary = esamina_registro(in);
     if (in.bad()) return std::vector<std::string>{"il registro " + path + " non si legge fino in fondo"};

@@ -55,7 +55,8 @@ std::string listen_problem(QAbstractSocket::SocketError error, const QString& de
         case QAbstractSocket::SocketResourceError:
             return "risorse esaurite (troppi file aperti)";
         default:
-            return "errore di rete (" + detail.toStdString() + ")";
+            Q_UNUSED(detail);
+            return "errore di rete";
     }
 }
 

@@ -1,5 +1,7 @@
 #include "virtual_port.h"
 
+#include "os/system_error.h"
+
 #include <utility>
 
 #include "platform/port_errors.h"
@@ -24,7 +26,7 @@ namespace vadrel {
 
 namespace {
 
-std::string system_error(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string system_error(const char* what) { return std::string(what) + ": " + italian_reason(errno); }
 
 // Raw mode: no echo, no CR/LF translation, no signals, every byte as it is.
 // glibc takes the rate itself as well as its B constant.
@@ -45,7 +47,7 @@ std::string give_to_dialout(int slave) {
     char buffer[4096];
     if (::getgrnam_r("dialout", &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr) return {};
     if (::fchown(slave, static_cast<uid_t>(-1), found->gr_gid) == 0 && ::fchmod(slave, 0660) == 0) return {};
-    return errno == EPERM ? "permesso negato: l'utente non è del gruppo dialout" : std::strerror(errno);
+    return errno == EPERM ? "permesso negato: l'utente non è del gruppo dialout" : italian_reason(errno);
 }
 
 std::string link_target(const std::string& link) {
@@ -168,7 +170,7 @@ bool VirtualSerialPort::write(std::string_view bytes) {
     if (written == static_cast<ssize_t>(bytes.size())) return true;
     if (written >= 0) return false;  // the queue filled up midway; the reader's checksum drops the torn line
     if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
-    const std::string detail = slave_path_ + ": " + std::strerror(errno);
+    const std::string detail = slave_path_ + ": " + italian_reason(errno);
     sending_ = false;
     throw port_failure(PortError::porta_persa, detail);
 }

@@ -363,7 +363,7 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
         {"disk full halfway", 100, false,
          "scrittura non riuscita: il file supera la dimensione consentita.\nIl file precedente è rimasto invariato."},
         {"the folder removed while running", RLIM_INFINITY, true,
-         "impossibile creare il file: il file o la cartella non esiste più.\nIl file non è stato creato."},
+         "impossibile creare il file: il file o la cartella non esiste.\nIl file non è stato creato."},
     };
     for (const auto& [name, size_limit, removed, told] : rows) {
         Bench b(worked_example_text());

@@ -141,8 +141,8 @@ TEST_F(RecordReplay, AFullDiskStopsTheRecordingAndLeavesTheOthersServed) {
     ASSERT_EQ(recorder.start("/dev/full"), "");
     const Delivery d = fan_out.send("$GPRMC*00\r\n");
     EXPECT_EQ(d.serial, Delivery::Serial::written);
-    EXPECT_NE(d.notes.find("registrazione interrotta: disco pieno"), std::string::npos) << d.notes;
-    EXPECT_NE(told.find("disco pieno"), std::string::npos);
+    EXPECT_NE(d.notes.find("registrazione interrotta: il disco è pieno"), std::string::npos) << d.notes;
+    EXPECT_NE(told.find("il disco è pieno"), std::string::npos);
     EXPECT_FALSE(recorder.recording());
     EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "") << "told once";
     EXPECT_EQ(port.written.size(), 2u);
