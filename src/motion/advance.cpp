@@ -4,42 +4,15 @@
 #include <optional>
 
 #include "model/numbers.h"
+#include "motion/dead_reckoning.h"
 #include "motion/normalizza.h"
 
 namespace vadrel {
 
 namespace {
 
-constexpr double raggio_terra_km = 6371.0;
 constexpr double secondi_per_ora = 3600.0;
 
-// The northward and eastward parts of a unit step along a course in degrees.
-// The course is taken within its quarter of the compass, so the four
-// cardinal courses are exact: due west never drifts off its parallel, due
-// north never off its meridian.
-struct Direzione {
-    double nord;
-    double est;
-};
-
-Direzione direzione(double rotta) {
-    double gradi = std::fmod(rotta, 360.0);
-    if (gradi < 0.0) gradi += 360.0;
-    if (gradi >= 360.0) gradi = 0.0;
-    const int quarto = static_cast<int>(gradi / 90.0);
-    const double resto = (gradi - 90.0 * quarto) * pi_rotta / 180.0;
-    const double c = std::cos(resto);
-    const double s = std::sin(resto);
-    switch (quarto) {
-        case 0: return {c, s};
-        case 1: return {-s, c};
-        case 2: return {-c, -s};
-        default: return {s, -c};
-    }
-}
-
-// Kilometres along a great circle as seconds of arc.
-double secondi_arco(double km) { return km / raggio_terra_km * 180.0 / pi_rotta * 60.0 * 60.0; }
 
 // One coordinate on the panel: its boxes, its record fields, its letters.
 struct Coordinate {
@@ -165,33 +138,16 @@ MotoSulFondo moto_sul_fondo(const Form1& form) {
 }
 
 double passo_lat(ExactPosition& posizione, double rotta, double km) {
-    posizione.lat += secondi_arco(km) * direzione(rotta).nord;
-    return normalizza_lat(posizione.lat, posizione.lon) ? girata(rotta) : rotta;
+    return step_latitude(posizione.lat, posizione.lon, rotta, km);
 }
 
 void passo_lon(ExactPosition& posizione, double rotta, double km, double lat_radianti) {
-    // cos(lat_radianti) stays above zero: with pi taken as 3.141592 even the
-    // pole's 90 degrees are a little short of a right angle.
-    posizione.lon += secondi_arco(km) * direzione(rotta).est / std::cos(lat_radianti);
-    normalizza_lon(posizione.lon);
+    step_longitude(posizione.lon, rotta, km, lat_radianti);
 }
 
-double radianti(double secondi_arco) { return std::fabs(secondi_arco) / 3600.0 * pi_rotta / 180.0; }
+double radianti(double secondi_arco) { return latitude_radians(secondi_arco); }
 
-std::string campo_rmc(double secondi_arco, int degree_digits) {
-    // ten-thousandths of a minute, cut: 60 * 10000 / 3600 of them per second
-    const auto decimi = static_cast<long long>(std::fabs(secondi_arco) * 500.0 / 3.0);
-    std::string campo = int_text(decimi / 600000);
-    if (campo.size() < static_cast<std::size_t>(degree_digits)) {
-        campo.insert(0, static_cast<std::size_t>(degree_digits) - campo.size(), '0');
-    }
-    const long long resto = decimi % 600000;  // minutes and their decimals: mmdddd
-    campo += '0' + static_cast<char>(resto / 100000);
-    campo += '0' + static_cast<char>(resto / 10000 % 10);
-    campo += '.';
-    for (long long cifra = 1000; cifra > 0; cifra /= 10) campo += '0' + static_cast<char>(resto / cifra % 10);
-    return campo;
-}
+std::string campo_rmc(double secondi_arco, int degree_digits) { return rmc_coordinate(secondi_arco, degree_digits); }
 
 void vai_a_posizione(Form1& form, std::size_t mezzo, const TypedPosition& dove) {
     if (mezzo >= form.posizioni.size()) return;

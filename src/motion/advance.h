@@ -11,12 +11,11 @@
 #include <string>
 
 #include "model/form1.h"
+#include "motion/dead_reckoning.h"
 #include "motion/position_text.h"
 
 namespace vadrel {
 
-// The value of pi the motion model has always used.
-inline constexpr double pi_rotta = 3.141592;
 inline constexpr double km_per_miglio = 1.852;
 
 // The speed of the boxes in km/h, in the unit they are in; negative backwards.

@@ -1,0 +1,131 @@
+#include "fleet.h"
+
+#include <cmath>
+
+#include "motion/dead_reckoning.h"
+#include "motion/normalizza.h"
+
+namespace vadrel {
+
+namespace {
+
+constexpr double seconds_per_hour = 3600.0;
+
+std::string number_text(double value) {
+    std::string text = std::to_string(value);
+    while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) {
+        const bool point = text.back() == '.';
+        text.pop_back();
+        if (point) break;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<Refusal> course_problem(double degrees) {
+    if (!std::isfinite(degrees)) return Refusal{"rotta", "la rotta non è un numero"};
+    if (degrees < Fleet::speed_limit_low || degrees > Fleet::speed_limit_high) {
+        return Refusal{"rotta", "la rotta " + number_text(degrees) +
+                                    " non sta nel campo della tabella (un numero intero da -32768 a 32767)"};
+    }
+    if (degrees < 0.0 || degrees > Fleet::course_limit) {
+        return Refusal{"rotta", "la rotta va da 0 a 360 gradi, non " + number_text(degrees)};
+    }
+    return std::nullopt;
+}
+
+std::optional<Refusal> speed_problem(double speed) {
+    if (!std::isfinite(speed)) return Refusal{"velocita", "la velocità non è un numero"};
+    if (speed < Fleet::speed_limit_low - 0.5 || speed >= Fleet::speed_limit_high + 0.5) {
+        return Refusal{"velocita", "la velocità " + number_text(speed) +
+                                       " non sta nel campo della tabella (da -32768 a 32767)"};
+    }
+    return std::nullopt;
+}
+
+std::optional<Refusal> Fleet::check_index(std::size_t n) const {
+    if (n < fleet_size) return std::nullopt;
+    return Refusal{"mezzo", "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a " +
+                                std::to_string(fleet_size - 1)};
+}
+
+void Fleet::tell(std::size_t n, Change what, Origin origin) {
+    for (const Watcher& watcher : watchers_) watcher(n, what, origin);
+}
+
+std::optional<Refusal> Fleet::place(std::size_t n, std::optional<double> lat, std::optional<double> lon,
+                                    Origin origin) {
+    if (auto bad = check_index(n)) return bad;
+    if (lat && !std::isfinite(*lat)) return Refusal{"lat", "la latitudine non è un numero"};
+    if (lon && !std::isfinite(*lon)) return Refusal{"lon", "la longitudine non è un numero"};
+    Vehicle& v = vehicles_[n];
+    // The longitude first: a latitude past a pole moves it.
+    if (lon) {
+        v.lon = *lon;
+        normalizza_lon(v.lon);
+    }
+    if (lat) {
+        v.lat = *lat;
+        normalizza_lat(v.lat, v.lon);
+    }
+    ++v.segment;
+    tell(n, Change::placed, origin);
+    return std::nullopt;
+}
+
+std::optional<Refusal> Fleet::set_course(std::size_t n, double degrees, Origin origin) {
+    if (auto bad = check_index(n)) return bad;
+    if (auto bad = course_problem(degrees)) return bad;
+    vehicles_[n].course = degrees;
+    tell(n, Change::course, origin);
+    return std::nullopt;
+}
+
+std::optional<Refusal> Fleet::set_speed(std::size_t n, double speed, Origin origin) {
+    if (auto bad = check_index(n)) return bad;
+    if (auto bad = speed_problem(speed)) return bad;
+    vehicles_[n].speed = speed;
+    tell(n, Change::speed, origin);
+    return std::nullopt;
+}
+
+std::optional<Refusal> Fleet::set_unit(std::size_t n, SpeedUnit unit, Origin origin) {
+    if (auto bad = check_index(n)) return bad;
+    vehicles_[n].unit = unit;
+    tell(n, Change::unit, origin);
+    return std::nullopt;
+}
+
+void Fleet::load(std::size_t n, const Vehicle& vehicle, Origin origin) {
+    if (n >= fleet_size) return;
+    Vehicle& v = vehicles_[n];
+    const std::uint32_t segment = v.segment;
+    v = vehicle;
+    normalizza_lon(v.lon);
+    normalizza_lat(v.lat, v.lon);
+    v.segment = segment + 1;
+    for (Change what : {Change::placed, Change::course, Change::speed, Change::unit}) tell(n, what, origin);
+}
+
+void Fleet::advance(std::size_t n, double now) {
+    if (n >= fleet_size) return;
+    Vehicle& v = vehicles_[n];
+    if (!v.started) {
+        v.started = true;
+        v.last_step = now;
+    }
+    const double km = v.speed_kmh() * (now - v.last_step) / seconds_per_hour;
+    v.last_step = now;
+    // Over a pole the longitude half goes on with the turned course, as the
+    // motion always has.
+    const double after = step_latitude(v.lat, v.lon, v.course, km);
+    step_longitude(v.lon, after, km, latitude_radians(v.lat));
+    tell(n, Change::moved, nullptr);
+    if (after != v.course) {
+        v.course = after;
+        tell(n, Change::course, nullptr);
+    }
+}
+
+}  // namespace vadrel
