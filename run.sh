@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds vadrel and starts it.
+# Installs what running needs (not what testing needs: ./test.sh does),
+# builds vadrel and starts it.
 #
 # With no options COM 2 is a virtual serial port (its path is printed), so the
 # simulator works on a machine without serial hardware; any options given are
@@ -9,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADREL_WERROR=ON >/dev/null
+# The tests are ./test.sh's: their frameworks are not needed to run vadrel.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADREL_TESTS=OFF -DVADREL_WERROR=ON >/dev/null
 cmake --build "$BUILD_DIR" --target vadrel
 if [ "$#" -eq 0 ]; then
   set -- --com 2=pty

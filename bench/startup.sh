@@ -17,7 +17,7 @@ runs=${1:-5}
 caption="Quorvel vadrel - Simulatore GPS"
 
 if [ "${VADREL_INSIDE_XVFB:-}" != 1 ]; then
-    "$root/scripts/install-deps.sh" time
+    "$root/scripts/install-deps.sh" time xvfb xauth x11-utils
     BUILD_DIR=${BUILD_DIR:-build}
     case "$BUILD_DIR" in /*) ;; *) BUILD_DIR="$root/$BUILD_DIR" ;; esac
     if [ ! -x "$BUILD_DIR/src/app/vadrel" ]; then

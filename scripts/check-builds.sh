@@ -10,7 +10,7 @@
 # CI runs the server build; the build folders are build-server and build-clang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh clang
+./scripts/install-deps.sh --test clang
 
 server_build() {
     local dir=build-server

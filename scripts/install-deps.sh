@@ -1,33 +1,55 @@
 #!/usr/bin/env bash
-# Installs the Debian packages vadrel needs to build, test and run, and Signal
-# K's NMEA parser (a real client of the end-to-end tests) from the npm registry
-# into a folder of its own outside the tree: $VADREL_NPM_DIR, by default
-# ~/.cache/vadrel/npm.
+# Installs the Debian packages vadrel needs, and nothing else:
+#
+#   scripts/install-deps.sh [PACKAGE...]          # to build and run vadrel (./run.sh)
+#   scripts/install-deps.sh --test [PACKAGE...]   # to build and run every test (./test.sh):
+#                                                 # also the test frameworks and the real
+#                                                 # clients the end-to-end tests use
+#
+# With --test it also installs Signal K's NMEA parser (a real client of the
+# end-to-end tests) from the npm registry into a folder of its own outside the
+# tree: $VADREL_NPM_DIR, by default ~/.cache/vadrel/npm. PACKAGEs are further
+# Debian packages a script needs (clang for the clang builds, say).
 # Safe to re-run: it only installs what is missing. It installs packages
 # and nothing else: no system service is started, stopped or disabled (the
 # tests start their own gpsd on a port of their own).
 set -euo pipefail
 
+testing=false
+if [ "${1:-}" = "--test" ]; then
+  testing=true
+  shift
+fi
+
+# Building and running: the compiler, Qt, the X client library the window's
+# display probe links, a font for the window.
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libxcb1-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  gpsd python3-nmea2 gpsbabel libxml2-utils
-  xvfb xauth x11-utils xdotool imagemagick
-  python3
 )
+npm_packages=()
+if $testing; then
+  # The test frameworks; the real clients (gpsd, pynmea2, gpsbabel, xmllint);
+  # an X server and its tools for the window's tests.
+  packages+=(
+    libgtest-dev libgmock-dev
+    gpsd python3-nmea2 gpsbabel libxml2-utils
+    xvfb xauth x11-utils xdotool imagemagick
+    python3
+  )
+  # Node.js and npm, for Signal K's parser: Debian's, where the machine has
+  # none of its own (a Node.js that came with the machine carries its own npm).
+  if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
+  npm_packages=("@signalk/nmea0183-signalk@3.20.1")
+fi
 packages+=("$@")
-# Node.js and npm, for Signal K's parser: Debian's, where the machine has none
-# of its own (a Node.js that came with the machine carries its own npm).
-if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
 
-npm_packages=("@signalk/nmea0183-signalk@3.20.1")
 npm_dir="${VADREL_NPM_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vadrel/npm}"
 
 missing_npm_packages() {
   local p name version
-  for p in "${npm_packages[@]}"; do
+  for p in "${npm_packages[@]+"${npm_packages[@]}"}"; do
     name="${p%@*}"
     version="${p##*@}"
     if ! grep -qs "\"version\": \"$version\"" "$npm_dir/node_modules/$name/package.json"; then

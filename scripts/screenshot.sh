@@ -17,7 +17,7 @@ out=${1:-$root/docs/screenshot.png}
 caption="Quorvel vadrel - Simulatore GPS"
 
 if [ "${VADREL_INSIDE_XVFB:-}" != 1 ]; then
-    "$root/scripts/install-deps.sh" imagemagick x11-apps
+    "$root/scripts/install-deps.sh" xvfb xauth x11-utils imagemagick x11-apps
     BUILD_DIR=${BUILD_DIR:-build}
     case "$BUILD_DIR" in /*) ;; *) BUILD_DIR="$root/$BUILD_DIR" ;; esac
     if [ ! -x "$BUILD_DIR/src/app/vadrel" ]; then
