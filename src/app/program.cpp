@@ -183,20 +183,38 @@ std::string Program::start_replay(const std::string& path, const LogSummary& sum
 }
 
 std::string Program::start_tracks(const std::string& path) {
-    gpx_ = std::make_unique<GpxTracks>(path);
+    // The same file chosen again starts anew: the writer of the old one lets it go first.
+    if (gpx_ && same_file(gpx_->path(), path)) {
+        finish_tracks();
+        gpx_.reset();
+    }
+    auto tracks = std::make_unique<GpxTracks>(path);
+    if (const std::string why = tracks->start(); !why.empty()) return why;
+    finish_tracks();
+    gpx_ = std::move(tracks);
+    gpx_problem_.clear();
     gpx_->take(form_->tracce);
+    gpx_->write();
     ticks_since_gpx_ = 0;
-    gpx_problem_ = gpx_->write();
-    if (gpx_problem_.empty()) say("vadrel: tracce GPX in " + path);
-    return gpx_problem_;
+    say("vadrel: tracce GPX in " + path);
+    return {};
 }
 
-void Program::write_tracks() {
+void Program::finish_tracks() {
     if (!gpx_) return;
     gpx_->take(form_->tracce);
-    const std::string problem = gpx_->write();
-    if (!problem.empty() && problem != gpx_problem_) say("vadrel: " + problem);
-    gpx_problem_ = problem;
+    gpx_->finish();
+    report_tracks();
+}
+
+void Program::report_tracks() {
+    if (!gpx_) return;
+    const std::string problem = gpx_->problem();
+    if (problem != gpx_problem_) {
+        say("vadrel: " + (problem.empty() ? "le tracce GPX in " + gpx_->path() + " si scrivono di nuovo" : problem));
+        gpx_problem_ = problem;
+    }
+    if (gpx_->stopped()) gpx_.reset();
 }
 
 void Program::stop_replay() {
@@ -229,7 +247,7 @@ bool Program::stop() {
         timer_.stop();
         replay_.stop();
         recorder_.stop();
-        write_tracks();
+        finish_tracks();
         saved_ = Form_QueryUnload(*form_, *table_);
     }
     return saved_;
@@ -245,12 +263,14 @@ void Program::tick() {
         say(std::string("vadrel: errore durante il secondo di trasmissione: ") + e.what());
     }
     report_port();
+    // The tick only hands the new points over; the writer appends them.
     if (gpx_) {
         gpx_->take(form_->tracce);
         if (++ticks_since_gpx_ >= 60) {
             ticks_since_gpx_ = 0;
-            write_tracks();
+            gpx_->write();
         }
+        report_tracks();
     }
     if (after_tick) after_tick();
     // Right after a tick, the save is as far as it can be from the next one:

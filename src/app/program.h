@@ -87,9 +87,10 @@ public:
     std::function<void()> replay_finished;
 
     // Keeps the vehicles' tracks in a GPX file from now on, beginning with
-    // the hour the tracks hold: written at once, every minute and at exit.
-    // Returns why the first write failed ("" when it did not); the file
-    // stays chosen and a later failure is said through `say`.
+    // the hour the tracks hold: the file made at once, the points appended
+    // away from the tick, every minute and at exit. Returns why the file
+    // cannot be made ("" when it is; else the earlier file, if any, goes
+    // on); a failure later is said through `say`, once.
     std::string start_tracks(const std::string& path);
     const GpxTracks* tracks() const { return gpx_.get(); }
 
@@ -144,8 +145,11 @@ private:
     std::unique_ptr<GpxTracks> gpx_;
     long ticks_since_gpx_ = 0;
     std::string gpx_problem_;
-    // Writes the GPX file, saying a failure once for each new reason.
-    void write_tracks();
+    // Says what became of the GPX writes, once for each change; lets go of
+    // a file that was removed or changed by another program.
+    void report_tracks();
+    // Hands the last points to the GPX writer and waits for it.
+    void finish_tracks();
 };
 
 }  // namespace vadrel
