@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "config/output_path.h"
 #include "config/program_folder.h"
 #include "config/table_file.h"
 #include "config/output_settings.h"
@@ -35,7 +36,9 @@ public:
     // as cartella_tabella chooses), maps the COM ports of the options and of
     // vadrel.ini (making the virtual ones), builds the panel with the options' selections, and
     // wires its events. Throws FolderRefused when the folder cannot be used,
-    // before any port is made; PortFailure when a virtual port cannot be made.
+    // and OutputRefused when --registra or --traccia names a file that must
+    // not be written (output_path.h), both before any port is made or any
+    // output opened; PortFailure when a virtual port cannot be made.
     Program(const Options& options, Shell& shell);
     ~Program() override;
 
@@ -72,7 +75,8 @@ public:
     std::string change_outputs(const OutputSettings& settings);
 
     // Records every tick's bytes into path from now on ("" when it does,
-    // else why not, in Italian); a failure later is said through `say`.
+    // else why not, in Italian, and nothing changed); a failure later is
+    // said through `say`.
     std::string start_recording(const std::string& path);
     void stop_recording() { recorder_.stop(); }
     const Recorder& recorder() const { return recorder_; }
@@ -150,6 +154,9 @@ private:
     void report_tracks();
     // Hands the last points to the GPX writer and waits for it.
     void finish_tracks();
+    // The other files an output must not take: the log replayed and the
+    // outputs in use besides `role`.
+    std::vector<RoleFile> files_besides(FileRole role) const;
 };
 
 }  // namespace vadrel
