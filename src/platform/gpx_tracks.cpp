@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -163,6 +165,12 @@ long long GpxTracks::written() const {
 }
 
 void GpxTracks::run() {
+#ifdef SCHED_BATCH
+    // Woken by the tick, the writer does not preempt it: it runs when the
+    // tick's thread lets go of the core.
+    const sched_param batch{};
+    ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &batch);
+#endif
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return handed_ || quit_; });
