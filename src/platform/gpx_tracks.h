@@ -12,13 +12,14 @@
 //   gpx.write();                     // every minute: handed to the writer, returns at once
 //   gpx.finish();                    // at exit: waits for the writer
 //
-// A thread of its own writes, so a file of hundreds of megabytes costs the
-// tick nothing: the new points and the closing tag go in one write at the
-// place of the old closing tag, and a write that fails (a full disk) is
-// undone, so the file stays a whole GPX document; a kill loses at most the
-// points not yet handed over. The failed points are kept (the newest hour of
-// each vehicle) and go with the next write. A file removed, or changed by
-// another program, stops the tracks: nothing is written over it.
+// A thread of its own writes, so a file that grows all day costs the tick
+// nothing: the new points and the closing tag go in one write at the place
+// of the old closing tag, and a write that fails (a full disk) is undone, so
+// the file stays a whole GPX document; a kill loses at most the points not
+// yet handed over. The failed points are kept (the newest
+// TrackHistory::max_points of each vehicle) and go with the next write. A
+// file removed, or changed by another program, stops the tracks: nothing is
+// written over it.
 
 #include <condition_variable>
 #include <cstdint>
@@ -68,7 +69,7 @@ private:
     // Appends the batch; "" when it is in the file, else why not.
     std::string append(const Batch& batch, bool& stop);
     // Puts back in front of the queue what a failed write held, keeping
-    // each vehicle's newest hour.
+    // each vehicle's newest TrackHistory::max_points.
     void keep(Batch& batch);
 
     std::string path_;
