@@ -114,6 +114,9 @@ int run_headless(int argc, char** argv, const Options& options) {
     } catch (const FolderRefused& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         return 2;
+    } catch (const OutputRefused& e) {
+        errors.write_line(std::string("vadrel: ") + e.what());
+        return 2;
     } catch (const PortFailure& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         return 1;

@@ -8,7 +8,8 @@ namespace vadrel {
 
 // Runs headless until SIGINT, SIGTERM or the end of --durata; returns the
 // exit code: 0 after an orderly shut-down, 1 when vadrel.cnf does not hold the
-// table, 2 when the program's folder cannot be used.
+// table, 2 when the program's folder cannot be used or a file of the command
+// line cannot be replayed or written into.
 int run_headless(int argc, char** argv, const Options& options);
 
 }  // namespace vadrel

@@ -4,11 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <exception>
-#include <sys/stat.h>
+#include <optional>
 
 #include "app/places.h"
 #include "core/faults.h"
 #include "core/tick.h"
+#include "os/path_target.h"
 #include "panel/lifecycle.h"
 #include "panel/wiring.h"
 #include "platform/virtual_port.h"
@@ -56,6 +57,19 @@ Program::Program(const Options& options, Shell& shell)
       folder_(std::make_unique<ProgramFolder>(table_folder(options))),
       table_(std::make_unique<TableFile>(*folder_)),
       settings_file_(std::make_unique<SettingsFile>(*folder_)) {
+    // The command line's outputs, before a port or an output is opened.
+    const auto check = [&](FileRole role, const std::optional<std::string>& path, FileRole other_role,
+                           const std::optional<std::string>& other) {
+        if (!path) return;
+        std::vector<RoleFile> others;
+        if (options.riproduci) others.push_back({FileRole::replay, *options.riproduci});
+        if (other) others.push_back({other_role, *other});
+        if (const std::string why = output_refusal(*path, role, *folder_, others); !why.empty()) {
+            throw OutputRefused(why);
+        }
+    };
+    check(FileRole::recording, options.registra, FileRole::tracks, options.traccia);
+    check(FileRole::tracks, options.traccia, FileRole::recording, options.registra);
     if (!settings_file_->problem().empty())
         settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
     port_settings_ = read_port_settings(*settings_file_, settings_problems_);
@@ -156,25 +170,26 @@ std::string Program::change_outputs(const OutputSettings& settings) {
     return save_output_settings(*settings_file_, settings);
 }
 
-namespace {
-
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat x {}, y {};
-    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+std::vector<RoleFile> Program::files_besides(FileRole role) const {
+    std::vector<RoleFile> files;
+    if (replay_.running()) files.push_back({FileRole::replay, replay_.path()});
+    if (role != FileRole::recording && recorder_.recording()) files.push_back({FileRole::recording, recorder_.path()});
+    if (role != FileRole::tracks && gpx_) files.push_back({FileRole::tracks, gpx_->path()});
+    return files;
 }
 
-}  // namespace
-
 std::string Program::start_recording(const std::string& path) {
-    if (replay_.running() && same_file(path, replay_.path()))
-        return "non si registra nel registro che si sta riproducendo (" + path + ")";
+    if (const std::string why = output_refusal(path, FileRole::recording, *folder_, files_besides(FileRole::recording));
+        !why.empty()) {
+        return why;
+    }
     const std::string why = recorder_.start(path);
     if (why.empty()) say("vadrel: registrazione in " + path);
     return why;
 }
 
 std::string Program::start_replay(const std::string& path, const LogSummary& summary, double speed, bool loop) {
-    if (recorder_.recording() && same_file(path, recorder_.path()))
+    if (recorder_.recording() && path_target(path).same_as(path_target(recorder_.path())))
         return "non si riproduce il registro che si sta registrando (" + path + ")";
     inizia_riproduzione(*form_);
     const std::string why = replay_.start(path, summary, speed, loop);
@@ -183,20 +198,42 @@ std::string Program::start_replay(const std::string& path, const LogSummary& sum
 }
 
 std::string Program::start_tracks(const std::string& path) {
-    gpx_ = std::make_unique<GpxTracks>(path);
+    if (const std::string why = output_refusal(path, FileRole::tracks, *folder_, files_besides(FileRole::tracks));
+        !why.empty()) {
+        return why;
+    }
+    // The same file chosen again starts anew: the writer of the old one lets it go first.
+    if (gpx_ && path_target(gpx_->path()).same_as(path_target(path))) {
+        finish_tracks();
+        gpx_.reset();
+    }
+    auto tracks = std::make_unique<GpxTracks>(path);
+    if (const std::string why = tracks->start(); !why.empty()) return why;
+    finish_tracks();
+    gpx_ = std::move(tracks);
+    gpx_problem_.clear();
     gpx_->take(form_->tracce);
+    gpx_->write();
     ticks_since_gpx_ = 0;
-    gpx_problem_ = gpx_->write();
-    if (gpx_problem_.empty()) say("vadrel: tracce GPX in " + path);
-    return gpx_problem_;
+    say("vadrel: tracce GPX in " + path);
+    return {};
 }
 
-void Program::write_tracks() {
+void Program::finish_tracks() {
     if (!gpx_) return;
     gpx_->take(form_->tracce);
-    const std::string problem = gpx_->write();
-    if (!problem.empty() && problem != gpx_problem_) say("vadrel: " + problem);
-    gpx_problem_ = problem;
+    gpx_->finish();
+    report_tracks();
+}
+
+void Program::report_tracks() {
+    if (!gpx_) return;
+    const std::string problem = gpx_->problem();
+    if (problem != gpx_problem_) {
+        say("vadrel: " + (problem.empty() ? "le tracce GPX in " + gpx_->path() + " si scrivono di nuovo" : problem));
+        gpx_problem_ = problem;
+    }
+    if (gpx_->stopped()) gpx_.reset();
 }
 
 void Program::stop_replay() {
@@ -229,7 +266,7 @@ bool Program::stop() {
         timer_.stop();
         replay_.stop();
         recorder_.stop();
-        write_tracks();
+        finish_tracks();
         saved_ = Form_QueryUnload(*form_, *table_);
     }
     return saved_;
@@ -245,12 +282,14 @@ void Program::tick() {
         say(std::string("vadrel: errore durante il secondo di trasmissione: ") + e.what());
     }
     report_port();
+    // The tick only hands the new points over; the writer appends them.
     if (gpx_) {
         gpx_->take(form_->tracce);
         if (++ticks_since_gpx_ >= 60) {
             ticks_since_gpx_ = 0;
-            write_tracks();
+            gpx_->write();
         }
+        report_tracks();
     }
     if (after_tick) after_tick();
     // Right after a tick, the save is as far as it can be from the next one:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "config/output_path.h"
 #include "config/program_folder.h"
 #include "config/table_file.h"
 #include "config/output_settings.h"
@@ -35,7 +36,9 @@ public:
     // as cartella_tabella chooses), maps the COM ports of the options and of
     // vadrel.ini (making the virtual ones), builds the panel with the options' selections, and
     // wires its events. Throws FolderRefused when the folder cannot be used,
-    // before any port is made; PortFailure when a virtual port cannot be made.
+    // and OutputRefused when --registra or --traccia names a file that must
+    // not be written (output_path.h), both before any port is made or any
+    // output opened; PortFailure when a virtual port cannot be made.
     Program(const Options& options, Shell& shell);
     ~Program() override;
 
@@ -72,7 +75,8 @@ public:
     std::string change_outputs(const OutputSettings& settings);
 
     // Records every tick's bytes into path from now on ("" when it does,
-    // else why not, in Italian); a failure later is said through `say`.
+    // else why not, in Italian, and nothing changed); a failure later is
+    // said through `say`.
     std::string start_recording(const std::string& path);
     void stop_recording() { recorder_.stop(); }
     const Recorder& recorder() const { return recorder_; }
@@ -87,9 +91,10 @@ public:
     std::function<void()> replay_finished;
 
     // Keeps the vehicles' tracks in a GPX file from now on, beginning with
-    // the hour the tracks hold: written at once, every minute and at exit.
-    // Returns why the first write failed ("" when it did not); the file
-    // stays chosen and a later failure is said through `say`.
+    // the hour the tracks hold: the file made at once, the points appended
+    // away from the tick, every minute and at exit. Returns why the file
+    // cannot be made ("" when it is; else the earlier file, if any, goes
+    // on); a failure later is said through `say`, once.
     std::string start_tracks(const std::string& path);
     const GpxTracks* tracks() const { return gpx_.get(); }
 
@@ -144,8 +149,14 @@ private:
     std::unique_ptr<GpxTracks> gpx_;
     long ticks_since_gpx_ = 0;
     std::string gpx_problem_;
-    // Writes the GPX file, saying a failure once for each new reason.
-    void write_tracks();
+    // Says what became of the GPX writes, once for each change; lets go of
+    // a file that was removed or changed by another program.
+    void report_tracks();
+    // Hands the last points to the GPX writer and waits for it.
+    void finish_tracks();
+    // The other files an output must not take: the log replayed and the
+    // outputs in use besides `role`.
+    std::vector<RoleFile> files_besides(FileRole role) const;
 };
 
 }  // namespace vadrel

@@ -144,6 +144,11 @@ int run_window(int argc, char** argv, const Options& options) {
         QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
         shell.message_box(e.what(), program_title);
         return 2;
+    } catch (const OutputRefused& e) {
+        errors.write_line(std::string("vadrel: ") + e.what());
+        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
+        shell.message_box(e.what(), program_title);
+        return 2;
     } catch (const PortFailure& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         shell.message_box(e.what(), program_title);

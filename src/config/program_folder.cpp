@@ -54,7 +54,7 @@ bool is_alnum(char c) {
 }
 
 // Every name vadrel reads, writes or removes in its folder.
-bool is_vadrel_name(const std::string& name) {
+bool is_vadrel_name(std::string_view name) {
     for (const char* fixed : {nome_file_configurazione, lock_name, lock_removal_name, settings_name,
                               settings_lock_name, nome_copia_configurazione}) {
         if (name == fixed) return true;
@@ -106,6 +106,8 @@ std::optional<unsigned> name_number(std::string_view name, std::string_view base
     }
     return number;
 }
+
+bool ProgramFolder::is_own_name(std::string_view name) { return is_vadrel_name(name); }
 
 bool ProgramFolder::is_temporary(std::string_view name) {
     return name.size() == temporary_prefix.size() + 6 && name.substr(0, temporary_prefix.size()) == temporary_prefix &&
@@ -370,6 +372,25 @@ std::optional<std::string> ProgramFolder::read(const std::string& name, std::siz
 
 bool ProgramFolder::remove(const std::string& name) const { return unlinkat(fd_, name.c_str(), 0) == 0; }
 
+std::string ProgramFolder::own_file(const PathTarget& target) const {
+    struct stat st {};
+    if (target.folder_inode != 0 && is_vadrel_name(target.name) && fstat(fd_, &st) == 0 &&
+        static_cast<std::uint64_t>(st.st_dev) == target.folder_device &&
+        static_cast<std::uint64_t>(st.st_ino) == target.folder_inode) {
+        return file_path(target.name);
+    }
+    if (!target.exists()) return {};
+    // The same file under another name (a hard link) or in another folder.
+    for (const std::string& name : names()) {
+        if (is_vadrel_name(name) && fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            static_cast<std::uint64_t>(st.st_dev) == target.device &&
+            static_cast<std::uint64_t>(st.st_ino) == target.inode) {
+            return file_path(name);
+        }
+    }
+    return {};
+}
+
 namespace {
 
 // A new temporary, made by this call and by nobody else.
@@ -507,6 +528,20 @@ std::optional<std::string> ProgramFolder::read(const std::string& name, std::siz
 }
 
 bool ProgramFolder::remove(const std::string& name) const { return QFile::remove(qt_path(name)); }
+
+std::string ProgramFolder::own_file(const PathTarget& target) const {
+    // Here the folder goes by its path: a target's folder is compared with it.
+    const PathTarget folder = path_target(path_);
+    if (target.folder_inode != 0 && is_vadrel_name(target.name) && folder.device == target.folder_device &&
+        folder.inode == target.folder_inode) {
+        return file_path(target.name);
+    }
+    if (!target.exists()) return {};
+    for (const std::string& name : names()) {
+        if (is_vadrel_name(name) && path_target(file_path(name)).same_as(target)) return file_path(name);
+    }
+    return {};
+}
 
 FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
     // QSaveFile would write through a link: the link itself goes.

@@ -177,8 +177,8 @@ void RecordingMenu::export_tracks() {
         QMessageBox::warning(window_, QString::fromUtf8(title), q(why));
     } else {
         QMessageBox::information(window_, QString::fromUtf8(title),
-                                 QStringLiteral("Le tracce dell'ultima ora sono in %1; vadrel le aggiorna ogni minuto "
-                                                "e alla chiusura.")
+                                 QStringLiteral("Le tracce dell'ultima ora vanno in %1; vadrel vi aggiunge i nuovi punti "
+                                                "ogni minuto e alla chiusura.")
                                      .arg(file));
     }
 }

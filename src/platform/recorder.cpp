@@ -36,7 +36,11 @@ std::string Recorder::start(const std::string& path) {
         return "la registrazione in " + path + " non si apre: un'altra registrazione lo sta scrivendo";
     }
     struct stat info {};
-    regular_ = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode))) {
+        ::close(fd);
+        return "la registrazione in " + path + " non si apre: non è un file normale o un FIFO";
+    }
+    regular_ = S_ISREG(info.st_mode);
     if (regular_ && ::ftruncate(fd, 0) != 0) {
         const int error = errno;
         ::close(fd);
@@ -75,6 +79,10 @@ int Recorder::flush() {
 
 OutputSink::Result Recorder::send(std::string_view bytes) {
     if (fd_ < 0) return {};
+    // A file removed (or its folder) would take the ticks nowhere: once a
+    // second, one fstat tells.
+    struct stat info {};
+    if (regular_ && ::fstat(fd_, &info) == 0 && info.st_nlink == 0) return fail("il file è stato cancellato");
     // A reader still busy with an earlier tick skips this one whole.
     int error = flush();
     if (error == EAGAIN) {
@@ -92,10 +100,10 @@ OutputSink::Result Recorder::send(std::string_view bytes) {
             return {true, {}};
         }
     }
-    return fail(error);
+    return fail(reason(error));
 }
 
-OutputSink::Result Recorder::fail(int error) {
+OutputSink::Result Recorder::fail(const std::string& why) {
     // A tick cut short by a full disk is taken back, so the log ends whole.
     if (regular_) {
         [[maybe_unused]] const int cut = ::ftruncate(fd_, good_size_);
@@ -103,7 +111,7 @@ OutputSink::Result Recorder::fail(int error) {
     pending_.clear();
     ::close(fd_);
     fd_ = -1;
-    failure_ = "registrazione interrotta: " + reason(error) + " (" + path_ + ", " + std::to_string(ticks_) +
+    failure_ = "registrazione interrotta: " + why + " (" + path_ + ", " + std::to_string(ticks_) +
                " secondi registrati)";
     if (on_event) on_event(failure_);
     return {false, "  [" + failure_ + "]"};

@@ -15,7 +15,9 @@
 // is told once; the simulation goes on. The file is opened without blocking:
 // a FIFO whose reader pauses skips whole ticks (counted), never parts.
 // The file is locked (flock) while recording, so a second recording into it
-// is refused rather than mixed in.
+// is refused rather than mixed in. A file removed under the recording (or
+// its folder) stops it, said once: the ticks would go nowhere. Only a
+// regular file or a FIFO is recorded into.
 
 #include <cstdint>
 #include <functional>
@@ -59,7 +61,8 @@ private:
     // Writes what is pending: 0 when all went, EAGAIN when the reader takes
     // no more now, else the failure's errno.
     int flush();
-    Result fail(int error);
+    // Stops the recording for `why`, said once.
+    Result fail(const std::string& why);
 
     UtcMs now_;
     int fd_ = -1;

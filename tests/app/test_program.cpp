@@ -148,5 +148,39 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
     }
 }
 
+// What the window's dialogs ask: an output onto a file of the program's
+// own, onto the other output or onto a device is refused, and what runs goes
+// on as it was.
+TEST(Program, AnOutputOntoTheProgramsFilesOrTheOtherOutputChangesNothing) {
+    application();
+    testing::ScratchFolder folder;
+    Options options;
+    options.cartella = folder.path();
+    options.com[2] = PortMapping{true, ""};
+    testing::FakeShell shell;
+    Program program(options, shell);
+    program.start();
+    ASSERT_EQ(program.start_tracks(folder.at("giro.gpx")), "");
+    const std::pair<std::string, std::string> recordings[] = {
+        {folder.at("vadrel.cnf"), "è un file del programma (" + folder.at("vadrel.cnf") + ")"},
+        {folder.at("giro.gpx"), "è il file delle tracce GPX (" + folder.at("giro.gpx") + ")"},
+    };
+    for (const auto& [path, why] : recordings) {
+        EXPECT_EQ(program.start_recording(path), "la registrazione non può andare in " + path + ": " + why);
+        EXPECT_FALSE(program.recorder().recording()) << path;
+    }
+    ASSERT_EQ(program.start_recording(folder.at("giro.nmea")), "");
+    const std::pair<std::string, std::string> tracks[] = {
+        {folder.at("giro.nmea"), "è il file della registrazione (" + folder.at("giro.nmea") + ")"},
+        {"/dev/null", "è un dispositivo, non un file normale"},
+    };
+    for (const auto& [path, why] : tracks) {
+        EXPECT_EQ(program.start_tracks(path), "le tracce GPX non possono andare in " + path + ": " + why);
+        EXPECT_EQ(program.tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
+    }
+    EXPECT_TRUE(program.stop());
+    EXPECT_EQ(folder.get("vadrel.cnf").find("<gpx"), std::string::npos) << "still the table";
+}
+
 }  // namespace
 }  // namespace vadrel

@@ -186,21 +186,6 @@ struct Bench : Rig {
     }
 };
 
-// A disk that takes only so many bytes per file, as a full one does.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        const rlimit small{std::min(bytes, saved_.rlim_cur), saved_.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
-
 const std::string damaged = worked_example_text().substr(0, 70) + "boh";
 // Over a MiB and without an end marker, every byte value in it.
 const std::string big_damaged = [] {

@@ -61,6 +61,10 @@ protected:
 };
 
 TEST_F(Registrazione, RecordOnAndOff) {
+    chosen = QStringLiteral("/dev/null");  // refused: said, and nothing records
+    const QString said = said_after([this] { action("registra")->trigger(); });
+    EXPECT_TRUE(said.contains(QStringLiteral("non è un file normale"))) << said.toStdString();
+    EXPECT_FALSE(action("registra")->isChecked());
     chosen = QString::fromStdString(folder.at("giro.nmea"));
     action("registra")->trigger();
     EXPECT_TRUE(recorder.recording());

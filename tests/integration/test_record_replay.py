@@ -4,7 +4,10 @@ at X1 to a UDP target, gives the same bytes in the same order, each second at
 its recorded offset after the first; a log written as a real receiver writes
 it, replayed on a virtual port into gpsd, gives fixes with the log's times
 and positions at the log's pace; bad logs are refused with exit code 2
-before anything is sent.
+before anything is sent. Outputs onto the program's own files, the log
+replayed, each other or what is not a regular file are refused before
+anything is opened; a recording whose folder goes is stopped, said once; the
+GPX tracks stay a whole document after a kill -9 and on a full disk.
 
     test_record_replay.py VADREL [--seconds N] [--tolerance-ms T]
 
@@ -18,8 +21,13 @@ import io
 import xml.etree.ElementTree as ET
 import functools
 import os
+import re
+import resource
+import select
 import shutil
+import signal
 import socket
+import stat
 import subprocess
 import sys
 import tempfile
@@ -183,41 +191,218 @@ def bad_logs(binary):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+def moving_pair(folder):
+    """A vadrel.cnf in folder with vehicles 0 and 1 moving."""
+    lines = ['44,2,"N",,10,8,"E",100,45,#TRUE#,#FALSE#', '45,0,"N",,9,0,"E",50,270,#TRUE#,#FALSE#']
+    lines += ['0,0,"N",,0,0,"E",0,0,#FALSE#,#FALSE#'] * 19 + [",".join(['"#"'] * 11)]
+    with open(os.path.join(folder, "vadrel.cnf"), "w", newline="\r\n") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+GPX_NS = {"g": "http://www.topografix.com/GPX/1/1", "x": "http://www.garmin.com/xmlschemas/TrackPointExtension/v2"}
+
+
+def gpx_points(root):
+    return sorted((round(float(p.get("lat")), 6), round(float(p.get("lon")), 6),
+                   p.find("g:time", GPX_NS).text.rstrip("Z").replace(".000", ""),
+                   p.find(".//x:speed", GPX_NS).text, p.find(".//x:course", GPX_NS).text)
+                  for p in root.iter("{%s}trkpt" % GPX_NS["g"]))
+
+
+def gpsbabel(path, *filters, out="unicsv,utc=0"):
+    return subprocess.run(["gpsbabel", "-t", "-i", "gpx", "-f", path, *filters, "-o", out, "-F", "-"],
+                          check=True, capture_output=True, text=True).stdout
+
+
 def gpx_tracks(binary):
     """Two moving vehicles in multi-user mode, their tracks in a GPX file:
     xmllint finds it well formed, gpsbabel reads the same points back and
     keeps their speed and course."""
     folder = tempfile.mkdtemp(prefix="vadrel-gpx-")
     try:
-        lines = ['44,2,"N",,10,8,"E",100,45,#TRUE#,#FALSE#', '45,0,"N",,9,0,"E",50,270,#TRUE#,#FALSE#']
-        lines += ['0,0,"N",,0,0,"E",0,0,#FALSE#,#FALSE#'] * 19 + [",".join(['"#"'] * 11)]
-        with open(os.path.join(folder, "vadrel.cnf"), "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
+        moving_pair(folder)
         vadrel = Vadrel(binary, "--modo", "multi", "--mezzi", "2", "--traccia", "tracce.gpx", "--durata", "5.5",
                         folder=folder, cwd=folder)
         assert vadrel.proc.wait(timeout=30) == 0
         vadrel.stop()
         path = os.path.join(folder, "tracce.gpx")
         subprocess.run(["xmllint", "--noout", path], check=True)
-        ns = {"g": "http://www.topografix.com/GPX/1/1",
-              "x": "http://www.garmin.com/xmlschemas/TrackPointExtension/v2"}
-
-        def points(root):
-            return sorted((round(float(p.get("lat")), 6), round(float(p.get("lon")), 6), p.find("g:time", ns).text.rstrip("Z").replace(".000", ""),
-                           p.find(".//x:speed", ns).text, p.find(".//x:course", ns).text)
-                          for p in root.iter("{%s}trkpt" % ns["g"]))
-
-        ours = points(ET.parse(path).getroot())
+        ours = gpx_points(ET.parse(path).getroot())
         assert len(ours) >= 3 and len({p[0] for p in ours}) >= 3, ours  # they moved
-        table = subprocess.run(["gpsbabel", "-t", "-i", "gpx", "-f", path, "-o", "unicsv,utc=0", "-F", "-"],
-                               check=True, capture_output=True, text=True).stdout
+        table = gpsbabel(path)
         read = sorted((round(float(r["Latitude"]), 6), round(float(r["Longitude"]), 6),
                        r["Date"].replace("/", "-") + "T" + r["Time"]) for r in csv.DictReader(io.StringIO(table)))
         assert read == [p[:3] for p in ours], (read, ours)
-        again = subprocess.run(["gpsbabel", "-t", "-i", "gpx", "-f", path, "-o", "gpx", "-F", "-"],
-                               check=True, capture_output=True, text=True).stdout
-        assert points(ET.fromstring(again)) == ours
+        assert gpx_points(ET.fromstring(gpsbabel(path, out="gpx"))) == ours
         print("gpx: %d points, well formed, read back by gpsbabel" % len(ours))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def gpx_killed_after_a_minute(binary, results):
+    """The tracks grow by appending a track per vehicle a minute; killed with
+    SIGKILL after the first minute's write, the file is whole: xmllint and
+    gpsbabel read it, and gpsbabel joins a vehicle's pieces into one track."""
+    folder = tempfile.mkdtemp(prefix="vadrel-gpx9-")
+    try:
+        moving_pair(folder)
+        path = os.path.join(folder, "tracce.gpx")
+        vadrel = Vadrel(binary, "--modo", "multi", "--mezzi", "2", "--traccia", path, folder=folder)
+        try:
+            vadrel.said(r"tracce GPX in ")
+            empty = os.path.getsize(path)
+            deadline = time.monotonic() + 90
+            while os.path.getsize(path) == empty:
+                assert time.monotonic() < deadline and vadrel.proc.poll() is None, "no write in 90 s"
+                time.sleep(0.2)
+            os.kill(vadrel.proc.pid, signal.SIGKILL)
+        finally:
+            vadrel.stop()
+        subprocess.run(["xmllint", "--noout", path], check=True)
+        root = ET.parse(path).getroot()
+        pieces = [(t.find("g:name", GPX_NS).text, t.find("g:number", GPX_NS).text) for t in root.findall("g:trk", GPX_NS)]
+        assert sorted(pieces) == [("Mezzo 0", "0"), ("Mezzo 1", "1")], pieces
+        count = len(gpx_points(root))
+        assert 55 <= count <= 62, count  # a minute of steps
+        assert len(list(csv.DictReader(io.StringIO(gpsbabel(path))))) == count
+        joined = ET.fromstring(gpsbabel(path, "-x", "track,name=Mezzo 0,pack,title=Mezzo 0", out="gpx"))
+        assert [t.find("g:name", GPX_NS).text for t in joined.findall("g:trk", GPX_NS)] == ["Mezzo 0"]
+        results["gpx9"] = count
+    except BaseException as error:  # reported by the main thread
+        results["gpx9"] = error
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def gpx_file_size_limit(binary):
+    """A disk that takes 1200 bytes a file: the last write of the tracks fails,
+    is said, and leaves the file a whole GPX document."""
+    folder = tempfile.mkdtemp(prefix="vadrel-gpxfull-")
+    try:
+        moving_pair(folder)
+        path = os.path.join(folder, "tracce.gpx")
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (1200, resource.RLIM_INFINITY))
+        run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty", "--modo", "multi",
+                              "--mezzi", "2", "--traccia", path, "--durata", "8"],
+                             capture_output=True, text=True, errors="replace", timeout=30, preexec_fn=limit)
+        said = "le tracce GPX in %s non si scrivono: il file supera la dimensione consentita" % path
+        assert run.returncode == 0 and run.stderr.count(said) == 1, run.stderr
+        subprocess.run(["xmllint", "--noout", path], check=True)
+        print("gpx on a full disk: said once, the file whole (%d bytes)" % os.path.getsize(path))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def snapshot(*folders):
+    """What every name in the folders is: its mode and, for a file, its bytes."""
+    seen = {}
+    for folder in folders:
+        for name in os.listdir(folder):
+            path = os.path.join(folder, name)
+            st = os.lstat(path)
+            data = open(path, "rb").read() if stat.S_ISREG(st.st_mode) else os.readlink(path) if stat.S_ISLNK(st.st_mode) else None
+            seen[path] = (st.st_mode, st.st_rdev, data)
+    return seen
+
+
+def refused_outputs(binary):
+    """--registra and --traccia onto the program's own files (by name, link or
+    hard link), the log replayed, each other, a folder, a FIFO for the tracks,
+    a device node (as root): exit code 2 before any port or file is opened,
+    both paths named, every file as it was."""
+    folder = tempfile.mkdtemp(prefix="vadrel-out-")
+    other = tempfile.mkdtemp(prefix="vadrel-altro-")
+    try:
+        moving_pair(folder)
+        at = lambda name: os.path.join(other, name)
+        cnf = os.path.join(folder, "vadrel.cnf")
+        with open(at("viaggio.nmea"), "w") as f:
+            f.write(receiver_log(3)[0])
+        os.symlink(cnf, at("tabella.gpx"))
+        os.link(cnf, at("fisso.nmea"))
+        os.mkfifo(at("fifo"))
+        ini = os.path.join("..", os.path.basename(folder), "vadrel.ini")
+        rec, gpx = "la registrazione non può andare in ", "le tracce GPX non possono andare in "
+        rows = [
+            (["--registra", "vadrel.cnf"], folder, rec + cnf + ": è un file del programma (%s)" % cnf),
+            (["--traccia", at("tabella.gpx")], other, gpx + at("tabella.gpx") + ": è un file del programma (%s)" % cnf),
+            (["--registra", "fisso.nmea"], other, rec + at("fisso.nmea") + ": è un file del programma (%s)" % cnf),
+            (["--traccia", ini], other, gpx + os.path.join(other, ini) + ": è un file del programma (%s)"
+             % os.path.join(folder, "vadrel.ini")),
+            (["--registra", "viaggio.nmea", "--riproduci", "viaggio.nmea"], other,
+             rec + at("viaggio.nmea") + ": è il registro che si riproduce (%s)" % at("viaggio.nmea")),
+            (["--registra", "giro", "--traccia", "giro"], other,
+             rec + at("giro") + ": è il file delle tracce GPX (%s)" % at("giro")),
+            (["--traccia", "fifo"], other, gpx + at("fifo") + ": è un FIFO, non un file normale"),
+            (["--registra", "."], other, rec + other + ": è una cartella, non un file normale o un FIFO"),
+        ]
+        if os.geteuid() == 0:
+            os.mknod(at("nullo"), 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+            rows += [(["--traccia", "nullo"], other, gpx + at("nullo") + ": è un dispositivo, non un file normale"),
+                     (["--registra", "nullo"], other, rec + at("nullo") + ": è un dispositivo, non un file normale o un FIFO")]
+        before = snapshot(folder, other)
+        for args, cwd, said in rows:
+            run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty", *args],
+                                 capture_output=True, text=True, errors="replace", timeout=20, cwd=cwd)
+            assert run.returncode == 2 and run.stderr == "vadrel: " + said + "\n", (args, run.returncode, run.stderr)
+            assert run.stdout == "", (args, run.stdout)  # no port was made
+            after = snapshot(folder, other)
+            after.pop(os.path.join(folder, "vadrel.lock"), None)
+            assert after == before, (args, set(after.items()) ^ set(before.items()))
+        print("refused outputs: %d cases, exit code 2, nothing written" % len(rows))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(other, ignore_errors=True)
+
+
+def recording_into_fifo(binary):
+    """--registra onto a FIFO stays allowed: a reader gets whole seconds."""
+    folder = tempfile.mkdtemp(prefix="vadrel-fifo-")
+    try:
+        fifo = os.path.join(folder, "registro")
+        os.mkfifo(fifo)
+        reader = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+        try:
+            vadrel = Vadrel(binary, "--registra", fifo, "--durata", "2.5")
+            got = b""
+            while True:
+                ended = vadrel.proc.poll() is not None
+                chunk = os.read(reader, 65536) if select.select([reader], [], [], 0.2)[0] else b""
+                got += chunk
+                if ended and not chunk:
+                    break
+            assert vadrel.stop() == 0
+        finally:
+            os.close(reader)
+        assert got.count(b"\n# ") >= 1 and got.startswith(b"# ") and b"$GPRMC," in got, got
+        print("recording into a FIFO: %d seconds read" % got.count(b"# "))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def recording_folder_removed(binary):
+    """The folder of a running recording removed: said once, the recording
+    stops, the sentences go on, the run ends in order."""
+    folder = tempfile.mkdtemp(prefix="vadrel-via-")
+    try:
+        day = os.path.join(folder, "oggi")
+        os.mkdir(day)
+        vadrel = Vadrel(binary, "--registra", os.path.join(day, "giro.nmea"))
+        try:
+            vadrel.said(r"registrazione in ")
+            vadrel.sentence()
+            shutil.rmtree(day)
+            vadrel.said(r"registrazione interrotta: il file è stato cancellato \(%s, \d+ secondi registrati\)"
+                        % re.escape(os.path.join(day, "giro.nmea")))
+            vadrel.sentence()
+            vadrel.sentence()
+            vadrel.proc.send_signal(signal.SIGTERM)
+            assert vadrel.proc.wait(timeout=15) == 0
+            rest = vadrel.proc.stderr.read()
+            assert "registrazione interrotta" not in rest, rest  # once
+        finally:
+            vadrel.stop()
+        print("recording folder removed: said once, the run went on")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
@@ -231,9 +416,16 @@ def main():
     args = parser.parse_args()
     args.binary = os.path.abspath(args.binary)
 
-    bad_logs(args.binary)
-    gpx_tracks(args.binary)
     results = {}
+    # The first minute of the tracks' appends, beside everything else.
+    killed = threading.Thread(target=gpx_killed_after_a_minute, args=(args.binary, results))
+    killed.start()
+    bad_logs(args.binary)
+    refused_outputs(args.binary)
+    recording_into_fifo(args.binary)
+    recording_folder_removed(args.binary)
+    gpx_tracks(args.binary)
+    gpx_file_size_limit(args.binary)
     threads = [threading.Thread(target=check_mode, args=(args.binary, mode, args.seconds,
                                                         args.tolerance_ms / 1000, results))
                for mode in ("gps", "radio", "multi")]
@@ -243,6 +435,10 @@ def main():
             t.join()
     for t in threads:
         t.join()
+    killed.join()
+    if isinstance(results["gpx9"], BaseException):
+        raise results["gpx9"]
+    print("gpx killed after a minute: %d points, well formed, joined by gpsbabel" % results.pop("gpx9"))
     for mode, result in sorted(results.items()):
         if isinstance(result, BaseException):
             raise result

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -138,14 +139,40 @@ TEST_F(RecordReplay, AFullDiskStopsTheRecordingAndLeavesTheOthersServed) {
     port.force_open();
     std::string told;
     recorder.on_event = [&](const std::string& text) { told += text; };
-    ASSERT_EQ(recorder.start("/dev/full"), "");
-    const Delivery d = fan_out.send("$GPRMC*00\r\n");
-    EXPECT_EQ(d.serial, Delivery::Serial::written);
-    EXPECT_NE(d.notes.find("registrazione interrotta: il disco è pieno"), std::string::npos) << d.notes;
-    EXPECT_NE(told.find("il disco è pieno"), std::string::npos);
+    const std::string log = folder.at("pieno.nmea");
+    ASSERT_EQ(recorder.start(log), "");
+    {
+        const testing::FileSizeLimit full(60);  // the first tick fits, the second not whole
+        EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "");
+        const Delivery d = fan_out.send("$GPRMC,123456789012345678901234567890*00\r\n");
+        EXPECT_EQ(d.serial, Delivery::Serial::written);
+        EXPECT_NE(d.notes.find("registrazione interrotta: il file supera la dimensione consentita"), std::string::npos)
+            << d.notes;
+    }
+    EXPECT_NE(told.find("1 secondi registrati"), std::string::npos) << told;
     EXPECT_FALSE(recorder.recording());
     EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "") << "told once";
-    EXPECT_EQ(port.written.size(), 2u);
+    EXPECT_EQ(port.written.size(), 3u);
+    EXPECT_EQ(folder.get("pieno.nmea").substr(26), "\n$GPRMC*00\r\n") << "cut back to the whole tick";
+}
+
+// A recording whose file (or folder) is removed stops, said once: the
+// ticks would go nowhere.
+TEST_F(RecordReplay, ARecordingWhoseFileIsRemovedStops) {
+    Recorder recorder;
+    fan_out.add(recorder);
+    std::string told;
+    recorder.on_event = [&](const std::string& text) { told += text + "\n"; };
+    ::mkdir(folder.at("oggi").c_str(), 0755);
+    ASSERT_EQ(recorder.start(folder.at("oggi/giro.nmea")), "");
+    EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "");
+    std::filesystem::remove_all(folder.at("oggi"));
+    EXPECT_NE(fan_out.send("$GPRMC*00\r\n").notes.find("registrazione interrotta: il file è stato cancellato"),
+              std::string::npos);
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "");
+    EXPECT_EQ(told, "registrazione interrotta: il file è stato cancellato (" + folder.at("oggi/giro.nmea") +
+                        ", 1 secondi registrati)\n");
 }
 
 TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
@@ -181,7 +208,7 @@ TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
     EXPECT_EQ(log.damaged(), ticks) << "x is no NMEA, but every tick came whole";
 }
 
-TEST_F(RecordReplay, ASecondRecordingIntoTheSameFileIsRefused) {
+TEST_F(RecordReplay, ASecondRecordingADeviceOrAMissingFolderIsRefused) {
     const std::string log = folder.path() + "/uno.nmea";
     Recorder first, second;
     ASSERT_EQ(first.start(log), "");
@@ -189,6 +216,7 @@ TEST_F(RecordReplay, ASecondRecordingIntoTheSameFileIsRefused) {
     first.stop();
     EXPECT_EQ(second.start(log), "");
     EXPECT_NE(first.start(folder.path() + "/manca/x.nmea").find("la cartella non esiste"), std::string::npos);
+    EXPECT_NE(first.start("/dev/null").find("non è un file normale o un FIFO"), std::string::npos);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #pragma once
 // A real temporary folder for the file tests, removed with everything in it.
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -57,5 +59,24 @@ inline std::string cnf_text(const std::string& records) {
 // Another user's files need root to make.
 inline bool can_give_files_away() { return geteuid() == 0; }
 inline constexpr uid_t other_user = 65534;  // nobody
+
+// A disk that takes only so many bytes per file, as a full one does: a
+// write beyond them fails with EFBIG (the signal it would raise is ignored,
+// as the program ignores it).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        const rlimit small{std::min(bytes, saved_.rlim_cur), saved_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
 
 }  // namespace vadrel::testing

@@ -1,0 +1,62 @@
+// Where a path leads: the same file or the same new name however the path
+// spells it, and what stands there.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "os/path_target.h"
+#include "support/scratch_folder.h"
+
+namespace vadrel {
+namespace {
+
+TEST(PathTarget, LinksAndSpellingsLeadToOneTarget) {
+    testing::ScratchFolder folder;
+    folder.put("giro.nmea", "x");
+    ::mkdir(folder.at("sub").c_str(), 0755);
+    ::symlink("giro.nmea", folder.at("collegamento").c_str());
+    ::symlink("../giro.nmea", folder.at("sub/su").c_str());
+    ::link(folder.at("giro.nmea").c_str(), folder.at("sub/fisso").c_str());
+    ::symlink("nuovo.gpx", folder.at("pendente").c_str());
+    ::symlink(folder.at("sub/ancora").c_str(), folder.at("sub/ancora").c_str());
+    ::mkfifo(folder.at("fifo").c_str(), 0600);
+    const PathTarget file = path_target(folder.at("giro.nmea"));
+    const PathTarget fresh = path_target(folder.at("nuovo.gpx"));
+    ASSERT_EQ(file.kind, PathTarget::Kind::regular);
+    ASSERT_EQ(fresh.kind, PathTarget::Kind::new_name);
+    struct Row {
+        std::string path;
+        PathTarget::Kind kind;
+        const PathTarget* same;  // the target it must be, or none
+        int error;
+    };
+    const Row rows[] = {
+        {folder.at("collegamento"), PathTarget::Kind::regular, &file, 0},
+        {folder.at("sub/su"), PathTarget::Kind::regular, &file, 0},
+        {folder.at("sub/fisso"), PathTarget::Kind::regular, &file, 0},  // a hard link
+        {folder.at("sub/../giro.nmea"), PathTarget::Kind::regular, &file, 0},
+        {folder.at("pendente"), PathTarget::Kind::new_name, &fresh, 0},  // a link to a name not there yet
+        {folder.at("sub/../nuovo.gpx"), PathTarget::Kind::new_name, &fresh, 0},
+        {folder.at("sub/nuovo.gpx"), PathTarget::Kind::new_name, nullptr, 0},  // same name, other folder
+        {folder.at("fifo"), PathTarget::Kind::fifo, nullptr, 0},
+        {folder.at("sub"), PathTarget::Kind::folder, nullptr, 0},
+        {"/dev/null", PathTarget::Kind::device, nullptr, 0},
+        {folder.at("sub/ancora"), PathTarget::Kind::unknown, nullptr, ELOOP},
+        {folder.at("manca/giro.nmea"), PathTarget::Kind::unknown, nullptr, ENOENT},
+        {folder.at("giro.nmea/x"), PathTarget::Kind::unknown, nullptr, ENOTDIR},
+    };
+    for (const Row& row : rows) {
+        const PathTarget target = path_target(row.path);
+        EXPECT_EQ(target.kind, row.kind) << row.path;
+        EXPECT_EQ(target.error, row.error) << row.path;
+        EXPECT_EQ(target.same_as(file), row.same == &file) << row.path;
+        EXPECT_EQ(target.same_as(fresh), row.same == &fresh) << row.path;
+    }
+    EXPECT_EQ(path_target(folder.at("pendente")).resolved, folder.at("nuovo.gpx"));
+}
+
+}  // namespace
+}  // namespace vadrel
