@@ -54,7 +54,7 @@ void changed_fields(const OpzioniRicevitore& before, const OpzioniRicevitore& af
 Program::Program(const Options& options, Shell& shell)
     : options_(options),
       folder_(std::make_unique<ProgramFolder>(table_folder(options))),
-      table_(std::make_unique<TableFile>(*folder_)),
+      table_(std::make_unique<TableFile>(*folder_, &reserve_)),
       settings_file_(std::make_unique<SettingsFile>(*folder_)) {
     if (!settings_file_->problem().empty())
         settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
