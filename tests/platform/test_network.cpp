@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "os/descriptor_reserve.h"
+#include "os/name_resolver.h"
 #include "platform/network_address.h"
 #include "platform/open_files.h"
 #include "platform/output_fanout.h"
@@ -87,7 +88,8 @@ protected:
     std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + 1000s;
     std::vector<std::string> events_;
     TcpOutput tcp_{[this] { return now_; }};
-    UdpOutput udp_{[this] { return now_; }};
+    NameResolver resolver_;
+    UdpOutput udp_{resolver_, [this] { return now_; }};
 
     void SetUp() override {
         tcp_.on_event = [this](const std::string& text) { events_.push_back(text); };
@@ -398,7 +400,8 @@ TEST_F(Network, EachTargetGetsOneDatagramPerTick) {
                       {"127.255.255.255", broadcast.localPort()},
                       {"localhost", named.localPort()},
                       {"nessun-computer.invalid", 10110}});
-    ASSERT_TRUE(run_until([&] { return udp_.targets()[4].failure == "nome sconosciuto"; }));
+    // A name's answer is taken at a tick.
+    ASSERT_TRUE(run_until([&] { return udp_.send(tick_bytes(0)).note.find("nome sconosciuto") != std::string::npos; }));
     ASSERT_TRUE(run_until([&] { return udp_.send(tick_bytes(0)).running && udp_.targets()[3].sent > 0; }));
     for (QUdpSocket* socket : {&v4, &v6, &broadcast, &named}) {
         while (socket->hasPendingDatagrams()) socket->receiveDatagram();
@@ -416,6 +419,43 @@ TEST_F(Network, EachTargetGetsOneDatagramPerTick) {
     }
     EXPECT_EQ(udp_.targets()[0].sent - sent_before, 3);
     EXPECT_EQ(udp_.targets()[3].sent - named_before, 3);
+
+    // A lookup left behind ends alone.
+    udp_.set_targets({{"localhost", 10110}});
+    udp_.set_targets({});
+    EXPECT_TRUE(run_until([&] { return resolver_.under_way() == 0; }));
+}
+
+// Targets whose sockets would leave fewer than the spare descriptors have
+// none: said together and once, shown on the monitor line as one note; they
+// get theirs at the first tick with room again.
+TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
+    QUdpSocket receiver;
+    ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost));
+    const std::vector<Endpoint> six(6, Endpoint{"127.0.0.1", receiver.localPort()});
+    {
+        const testing::DescriptorLimit limit(DescriptorReserve::spare + 3);  // room for three sockets
+        udp_.set_targets(six);
+        for (int t = 1; t <= 2; ++t) {
+            EXPECT_EQ(udp_.send(tick_bytes(t)).note,
+                      "  [UDP: 3 destinazioni senza socket: troppi file aperti dal programma]");
+        }
+        EXPECT_EQ(udp_.targets()[3].failure, "troppi file aperti dal programma");
+    }
+    EXPECT_EQ(udp_.send(tick_bytes(3)).note, "");
+    int received = 0;
+    while (received < 3 + 3 + 6 && run_until([&] { return receiver.hasPendingDatagrams(); })) {
+        receiver.receiveDatagram();
+        ++received;
+    }
+    EXPECT_EQ(received, 12);
+    for (const auto& target : udp_.targets()) EXPECT_EQ(target.failure, "") << target.target;
+    std::vector<std::string> said;  // of all the targets together
+    std::copy_if(events_.begin(), events_.end(), std::back_inserter(said),
+                 [](const std::string& e) { return e.rfind("UDP: ", 0) == 0; });
+    EXPECT_EQ(said, (std::vector<std::string>{"UDP: 3 destinazioni senza socket: troppi file aperti dal programma (ne "
+                                              "restano liberi 16 per i file del programma)",
+                                              "UDP: ogni destinazione ha di nuovo il suo socket"}));
 }
 
 TEST(OpenFiles, TheSoftLimitIsRaisedToTheHardOne) {
