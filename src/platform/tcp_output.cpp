@@ -79,12 +79,14 @@ Descriptor listening_socket(const Endpoint& where, int& error) {
 // What a tick did for a client.
 enum class Outcome : unsigned char { sent, skipped, failed };
 
+#ifdef __linux__
 // Whether the peer is gone: its socket hangs up (both ways shut, or reset)
 // or holds an error. The kernel reports it whatever was asked for.
 bool gone(int fd) {
     pollfd state{fd, 0, 0};
     return ::poll(&state, 1, 0) == 1 && (state.revents & (POLLHUP | POLLERR)) != 0;
 }
+#endif
 
 // Sends a tick's bytes to one client unless its socket still holds anything
 // of an earlier tick.
