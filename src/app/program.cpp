@@ -55,7 +55,7 @@ void changed_fields(const OpzioniRicevitore& before, const OpzioniRicevitore& af
 Program::Program(const Options& options, Shell& shell)
     : options_(options),
       folder_(std::make_unique<ProgramFolder>(table_folder(options))),
-      table_(std::make_unique<TableFile>(*folder_)),
+      table_(std::make_unique<TableFile>(*folder_, &reserve_)),
       settings_file_(std::make_unique<SettingsFile>(*folder_)) {
     // The command line's outputs, before a port or an output is opened.
     const auto check = [&](FileRole role, const std::optional<std::string>& path, FileRole other_role,

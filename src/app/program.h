@@ -115,6 +115,8 @@ private:
     void report_port();
 
     Options options_;
+    // Kept for the table's save, whatever the network clients take.
+    DescriptorReserve reserve_;
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<TableFile> table_;
     PortRouter port_;

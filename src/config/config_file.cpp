@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "os/system_error.h"
 #include "table_file.h"
 
 namespace vadrel {
@@ -34,6 +35,9 @@ QString left_as_it_is(const FolderEntry& file) {
     return not_usable(file);
 }
 
+// Errors of the program's own resources, not of the file it touched.
+bool program_short_of(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM || error == ENOBUFS; }
+
 void report(Form1& form, const QString& text) {
     form.platform.shell.message_box(text.toStdString(), program_title);
 }
@@ -50,17 +54,18 @@ std::int16_t TableFile::read(std::array<veicolo, numero_mezzi>& mezzi) {
 
 // Copies a vadrel.cnf that does not read back; empty when a verified copy
 // exists (`note` then tells where), else why the file must stay as it is.
-// One try per damaged file and run.
-QString TableFile::keep_copy(const FolderEntry& file, QString& note) {
+// One try per damaged file and run. A file that cannot be read is tried
+// again at the next save, `unread` getting the system's error.
+QString TableFile::keep_copy(const FolderEntry& file, QString& note, int& unread) {
     if (copied_ == file.identity) return copy_failure_;
+    const auto data = folder_.read(nome_file_configurazione, largest_file, &unread);
+    if (!data) {
+        const QString why = QStringLiteral("non si può leggere");
+        return unread == 0 ? why : why + QStringLiteral(" (%1)").arg(QString::fromStdString(italian_reason(unread)));
+    }
     copied_ = file.identity;
     copy_failure_.clear();
-    const auto data = folder_.read(nome_file_configurazione, largest_file);
     std::array<veicolo, numero_mezzi> scratch{};
-    if (!data) {
-        copy_failure_ = QStringLiteral("non si può leggere");
-        return copy_failure_;
-    }
     if (data->empty() || leggi_configurazione_testo(*data, scratch) == 1) return {};
 
     unsigned number = next_number(folder_, nome_copia_configurazione);
@@ -106,12 +111,21 @@ std::string TableFile::beside_name() {
 }
 
 TableFile::Outcome TableFile::save(const std::string& text) {
+    std::optional<DescriptorReserve::Lent> lent;
+    if (reserve_ != nullptr) lent.emplace(reserve_->lend());
     const FolderEntry file = folder_.look(nome_file_configurazione);
     const QString shown = folder_.shown(nome_file_configurazione);
     QString note;
     QString left = left_as_it_is(file);
-    if (left.isEmpty() && file.kind == FolderEntry::Kind::file) left = keep_copy(file, note);
+    int unread = 0;
+    if (left.isEmpty() && file.kind == FolderEntry::Kind::file) left = keep_copy(file, note, unread);
     const auto with_note = [&](const QString& message) { return note.isEmpty() ? message : note + "\n" + message; };
+    if (program_short_of(unread)) {
+        // Nothing wrong with the file: the program lacks what reading it takes.
+        return {Where::nowhere, QStringLiteral("Impossibile salvare la tabella dei veicoli nel file %1: %2.\n"
+                                               "Il file precedente è rimasto invariato.")
+                                    .arg(shown, QString::fromStdString(italian_reason(unread)))};
+    }
 
     if (left.isEmpty()) {
         const FileError error = folder_.replace(nome_file_configurazione, text);

@@ -356,16 +356,24 @@ std::vector<std::string> ProgramFolder::names() const {
     return found;
 }
 
-std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit) const {
+std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit, int* error) const {
+    int ignored = 0;
+    int& why = error != nullptr ? *error : ignored;
+    why = 0;
     // Not blocking: a fifo under the name must not hold up the start.
     Descriptor file(openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (file.get() < 0 || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+    if (file.get() < 0 || fstat(file.get(), &st) != 0) {
+        why = errno;
         return std::nullopt;
     }
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return std::nullopt;
     std::string data(limit, '\0');
     const ssize_t n = read_full(file.get(), data.data(), limit);
-    if (n < 0) return std::nullopt;
+    if (n < 0) {
+        why = errno;
+        return std::nullopt;
+    }
     data.resize(static_cast<std::size_t>(n));
     return data;
 }
@@ -517,13 +525,18 @@ std::vector<std::string> ProgramFolder::names() const {
     return found;
 }
 
-std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit) const {
+std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit, int* error) const {
+    if (error != nullptr) *error = 0;
     const FolderEntry entry = look(name);
     if (entry.kind != FolderEntry::Kind::file || !entry.ours) return std::nullopt;
     QFile file(qt_path(name));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const auto failed = [error] {
+        if (error != nullptr) *error = errno != 0 ? errno : EIO;
+        return std::nullopt;
+    };
+    if (!file.open(QIODevice::ReadOnly)) return failed();
     const QByteArray data = file.read(static_cast<qint64>(limit));
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    if (file.error() != QFileDevice::NoError) return failed();
     return data.toStdString();
 }
 

@@ -91,8 +91,9 @@ public:
     FolderEntry look(const std::string& name) const;
     std::vector<std::string> names() const;
     // The first `limit` bytes of a regular file of ours; nothing when the
-    // name holds anything else or cannot be read.
-    std::optional<std::string> read(const std::string& name, std::size_t limit) const;
+    // name holds anything else or cannot be read. `error`, when given, gets
+    // the system's error number of a read that failed, else 0.
+    std::optional<std::string> read(const std::string& name, std::size_t limit, int* error = nullptr) const;
     // Replaces `name` with `bytes` through a temporary written, synced and
     // renamed over it: the old file stays whole until the new one is on
     // disk. The new file keeps the mode of the regular file it replaces.

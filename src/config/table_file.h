@@ -9,13 +9,18 @@
 
 #include "config/configurazione.h"
 #include "config/program_folder.h"
+#include "os/descriptor_reserve.h"
 
 namespace vadrel {
 
 // vadrel.cnf in the program's folder, and what this run last saved.
 class TableFile {
 public:
-    explicit TableFile(ProgramFolder& folder) : folder_(folder) {}
+    // With a reserve, its descriptors are handed back for each save and
+    // taken again after it: the save finds them free whatever else the
+    // program holds open.
+    explicit TableFile(ProgramFolder& folder, DescriptorReserve* reserve = nullptr)
+        : folder_(folder), reserve_(reserve) {}
 
     ProgramFolder& folder() const { return folder_; }
     // vadrel.cnf's full path, as bytes.
@@ -43,10 +48,11 @@ public:
     void clear_report() { reported_.clear(); }
 
 private:
-    QString keep_copy(const FolderEntry& file, QString& note);
+    QString keep_copy(const FolderEntry& file, QString& note, int& unread);
     std::string beside_name();
 
     ProgramFolder& folder_;
+    DescriptorReserve* reserve_;
     std::optional<std::string> saved_;
     // The damaged file this run has tried to copy, and why it must be left
     // as it is if the copy failed.

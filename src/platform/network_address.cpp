@@ -3,6 +3,10 @@
 #include "os/system_error.h"
 
 #include <QHostAddress>
+#include <net/if.h>
+#include <netinet/in.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -109,6 +113,38 @@ std::string preferred_address(const std::vector<std::string>& addresses) {
         if (is_ipv4) return address;
     }
     return addresses.empty() ? std::string() : addresses.front();
+}
+
+std::optional<SocketAddress> socket_address(const std::string& host, std::uint16_t port) {
+    const QHostAddress parsed(QString::fromStdString(host));
+    if (parsed.isNull()) return std::nullopt;
+    SocketAddress address;
+    // An IPv4 address written as IPv6, but not "::", which is every address.
+    const Q_IPV6ADDR bytes = parsed.toIPv6Address();
+    const bool mapped = parsed.protocol() == QAbstractSocket::IPv6Protocol &&
+                        std::all_of(bytes.c, bytes.c + 10, [](quint8 b) { return b == 0; }) && bytes[10] == 0xff &&
+                        bytes[11] == 0xff;
+    const bool is_ipv4 = parsed.protocol() == QAbstractSocket::IPv4Protocol || mapped;
+    const quint32 ipv4 = mapped ? quint32(bytes[12]) << 24 | quint32(bytes[13]) << 16 | quint32(bytes[14]) << 8 | bytes[15]
+                                : parsed.toIPv4Address();
+    if (is_ipv4) {
+        auto& in = reinterpret_cast<sockaddr_in&>(address.storage);
+        in.sin_family = AF_INET;
+        in.sin_port = htons(port);
+        in.sin_addr.s_addr = htonl(ipv4);
+        address.length = sizeof(sockaddr_in);
+    } else {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(address.storage);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(port);
+        std::memcpy(&in6.sin6_addr, &bytes, sizeof in6.sin6_addr);
+        const QString scope = parsed.scopeId();
+        bool numbered = false;
+        in6.sin6_scope_id = scope.toUInt(&numbered);
+        if (!numbered && !scope.isEmpty()) in6.sin6_scope_id = ::if_nametoindex(scope.toLocal8Bit().constData());
+        address.length = sizeof(sockaddr_in6);
+    }
+    return address;
 }
 
 std::string network_reason(int error) { return italian_reason(error); }

@@ -11,7 +11,10 @@
 //
 // A bad text gives the Italian message that says what is wrong with it.
 
+#include <sys/socket.h>
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -50,6 +53,18 @@ std::variant<Endpoint, std::string> parse_target(std::string_view text);
 //   {::1, 127.0.0.1} -> 127.0.0.1      {::1} -> ::1
 // Empty when there is none.
 std::string preferred_address(const std::vector<std::string>& addresses);
+
+// A numeric address and a port as the socket calls take them. An IPv4
+// address written as IPv6 (::ffff:a.b.c.d) is IPv4; a link-local IPv6
+// address keeps its interface (fe80::1%eth0).
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    int family() const { return storage.ss_family; }
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+// Nothing when `host` is not a numeric address.
+std::optional<SocketAddress> socket_address(const std::string& host, std::uint16_t port);
 
 // The system's error number as the operator reads it: "rete irraggiungibile".
 std::string network_reason(int error);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/output_settings.h"
+#include "os/name_resolver.h"
 #include "platform/output_fanout.h"
 #include "platform/tcp_output.h"
 #include "platform/udp_output.h"
@@ -16,7 +17,7 @@ namespace vadrel {
 
 class NetworkOutputs {
 public:
-    explicit NetworkOutputs(TcpOutput::Now now = &std::chrono::steady_clock::now) : tcp_(now), udp_(now) {}
+    explicit NetworkOutputs(TcpOutput::Now now = &std::chrono::steady_clock::now) : tcp_(now), udp_(resolver_, now) {}
 
     void add_to(OutputFanOut& fan_out) {
         fan_out.add(tcp_);
@@ -38,6 +39,8 @@ public:
     const UdpOutput& udp() const { return udp_; }
 
 private:
+    // The names of the UDP targets are looked up here.
+    NameResolver resolver_;
     TcpOutput tcp_;
     UdpOutput udp_;
     OutputSettings settings_;

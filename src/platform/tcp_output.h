@@ -19,15 +19,18 @@
 // * What a client sends is read and thrown away, at most 64 KB a second per
 //   client; the rest waits in its small kernel buffer and slows only that
 //   client's sending.
-// * A client that half-closes (shuts its writing side) still gets the bytes;
-//   one that resets or vanishes is closed at the first failed write or
-//   after 30 s. None of them ever makes a tick wait.
+// * A client that half-closes (shuts its writing side) still gets the bytes.
+//   A client that is gone (it reset, or closed and the next bytes drew its
+//   reset: the socket hangs up or reports an error) is closed as soon as the
+//   kernel says so, its descriptor and its place freed; one that vanishes
+//   without a word is closed after 30 s. None of them ever makes a tick wait.
 // * At most max_clients at a time: one more is accepted, closed at once and
-//   counted.
-// The clients' sockets are plain descriptors in one epoll set, itself
-// watched by one QSocketNotifier, so the event loop's own wait does not grow
-// with the clients; the program sees the kernel's queue of each and never
-// keeps a copy of the bytes.
+//   counted. So is one whose descriptor would leave the program short of
+//   descriptors for its own files (DescriptorReserve), said once.
+// The listening socket and the clients' sockets are plain descriptors in one
+// epoll set, itself watched by one QSocketNotifier, so the event loop's own
+// wait does not grow with the clients; the program sees the kernel's queue
+// of each and never keeps a copy of the bytes.
 
 #include <QObject>
 #include <chrono>
@@ -36,10 +39,10 @@
 #include <string>
 #include <vector>
 
+#include "os/descriptor.h"
 #include "platform/network_address.h"
 #include "platform/output_fanout.h"
 
-class QTcpServer;
 class QSocketNotifier;
 
 namespace vadrel {
@@ -70,7 +73,7 @@ public:
     bool busy() const override;
 
     bool started() const { return started_; }
-    bool listening() const;
+    bool listening() const { return listener_.valid(); }
     // Where it listens: "127.0.0.1:10110" (the port taken when 0 was asked),
     // else where it was asked to.
     std::string address() const;
@@ -83,8 +86,9 @@ public:
     };
     std::vector<ClientView> clients() const;
     std::size_t client_count() const { return clients_.size(); }
-    long long skipped() const { return skipped_; }      // ticks skipped, over every client so far
-    long long refused() const { return refused_; }      // clients beyond the maximum
+    long long skipped() const { return skipped_; }  // ticks skipped, over every client so far
+    // Clients refused: beyond the maximum, or for want of descriptors.
+    long long refused() const { return refused_ + refused_for_files_; }
     long long idle_closed() const { return idle_closed_; }
 
     // What the operator should hear of, in Italian: listening, a failure and
@@ -94,10 +98,12 @@ public:
 private:
     struct Client;
     void try_listen();
-    void accept(qintptr descriptor);
-    void read_ready();
+    void events_ready();
+    void accept_waiting();
+    void take_client(Descriptor fd);
     void read_from(Client& client);
     void watch_reads(Client& client, bool on);
+    void watch_listener(bool on);
     void close_client(Client& client);
     void drop_closed();
     void tell(const std::string& text);
@@ -106,15 +112,20 @@ private:
     bool started_ = false;
     Endpoint where_;
     int max_clients_ = default_max_clients;
-    std::unique_ptr<QTcpServer> server_;
+    Descriptor events_;  // the epoll set of the listening socket and the clients' sockets
+    int events_error_ = 0;  // why there is no epoll set
+    std::unique_ptr<QSocketNotifier> events_notifier_;
+    Descriptor listener_;
+    std::string bound_;  // where it listens, as address() says it
     std::string failure_;
-    bool accept_paused_ = false;
+    bool accept_paused_ = false;  // out of descriptors: accepting again at the next tick
+    std::string accept_problem_;  // said once, until a client is accepted again
     std::vector<std::unique_ptr<Client>> clients_;
-    int reads_fd_ = -1;  // the epoll set of the clients' sockets
-    std::unique_ptr<QSocketNotifier> reads_;
     long long skipped_ = 0;
     long long refused_ = 0;
     long long refused_told_ = 0;
+    long long refused_for_files_ = 0;
+    bool files_told_ = false;
     long long idle_closed_ = 0;
 };
 

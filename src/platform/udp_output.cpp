@@ -1,125 +1,126 @@
 #include "udp_output.h"
 
-#include <QHostAddress>
-#include <QHostInfo>
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
-#endif
+
+#include <cerrno>
+
+#include "os/descriptor.h"
+#include "os/descriptor_reserve.h"
+#include "os/system_error.h"
 
 namespace vadrel {
 
 struct UdpOutput::Target {
     Endpoint where;
-    int fd = -1;
-    sockaddr_storage address{};
-    socklen_t address_length = 0;
-    int lookup = -1;  // the QHostInfo lookup under way, -1 when none
+    // The numeric address: the target's own, or its name's once looked up.
+    std::string address_text;
+    std::optional<SocketAddress> address;
+    Descriptor fd;
+    std::shared_ptr<const NameResolver::Lookup> lookup;  // under way
     std::chrono::steady_clock::time_point next_lookup{};
     std::string failure;
+    bool short_of_files = false;  // no socket, for want of descriptors
     long long sent = 0;
     long long skipped = 0;
-
-    Target() = default;
-    Target(const Target&) = delete;
-    Target& operator=(const Target&) = delete;
-    ~Target() {
-        if (lookup >= 0) QHostInfo::abortHostLookup(lookup);
-#ifdef Q_OS_UNIX
-        if (fd >= 0) ::close(fd);
-#endif
-    }
-
-    // A socket for this address; "" when made, else why not.
-    std::string open(const QHostAddress& host) {
-#ifdef Q_OS_UNIX
-        bool is_ipv4 = false;  // also an IPv4 address written as IPv6 (::ffff:a.b.c.d)
-        const quint32 ipv4 = host.toIPv4Address(&is_ipv4);
-        address = {};
-        if (is_ipv4) {
-            auto& in = reinterpret_cast<sockaddr_in&>(address);
-            in.sin_family = AF_INET;
-            in.sin_port = htons(where.port);
-            in.sin_addr.s_addr = htonl(ipv4);
-            address_length = sizeof(sockaddr_in);
-        } else {
-            auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
-            in6.sin6_family = AF_INET6;
-            in6.sin6_port = htons(where.port);
-            const Q_IPV6ADDR bytes = host.toIPv6Address();
-            std::memcpy(&in6.sin6_addr, &bytes, sizeof in6.sin6_addr);
-            in6.sin6_scope_id = host.scopeId().toUInt();
-            address_length = sizeof(sockaddr_in6);
-        }
-        if (fd >= 0) ::close(fd);
-        fd = ::socket(address.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd < 0) return network_reason(errno);
-        if (address.ss_family == AF_INET) {
-            // Sending to a broadcast address (255.255.255.255 or a network's) needs it.
-            const int on = 1;
-            ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-        }
-        return {};
-#else
-        Q_UNUSED(host);
-        return "non disponibile su questo sistema";
-#endif
-    }
 };
 
-UdpOutput::UdpOutput(Now now, QObject* parent) : QObject(parent), now_(std::move(now)) {}
+UdpOutput::UdpOutput(NameResolver& resolver, Now now) : resolver_(resolver), now_(std::move(now)) {}
 
 UdpOutput::~UdpOutput() = default;
 
 void UdpOutput::set_targets(const std::vector<Endpoint>& targets) {
     if (targets == endpoints_) return;
     endpoints_ = targets;
-    targets_.clear();
+    targets_.clear();  // a lookup under way is left to end alone
+    short_of_files_ = 0;
     for (const Endpoint& where : targets) {
         auto target = std::make_unique<Target>();
         target->where = where;
-        const QHostAddress literal(QString::fromStdString(where.host));
-        if (literal.isNull()) {
-            look_up(*target);
-        } else if (const std::string problem = target->open(literal); !problem.empty()) {
-            fail(*target, problem);
-        } else {
-            tell("UDP verso " + where.text());
-        }
+        target->address = socket_address(where.host, where.port);
+        if (target->address) target->address_text = where.host;
         targets_.push_back(std::move(target));
+    }
+    prepare();
+}
+
+void UdpOutput::prepare() {
+    const std::size_t short_before = short_of_files_;
+    bool files_left = true;  // until a socket is refused: then the others need not try this tick
+    std::vector<std::string> opened;
+    for (auto& owned : targets_) {
+        Target& target = *owned;
+        if (target.fd) continue;
+        if (!target.address) take_answer(target);
+        if (target.address && (files_left || !target.short_of_files) && open(target, files_left)) {
+            opened.push_back("UDP verso " + target.where.text() +
+                             (target.address_text == target.where.host ? "" : " (" + target.address_text + ")"));
+        }
+    }
+    // A long list is said in short.
+    constexpr std::size_t said_one_by_one = 10;
+    for (std::size_t i = 0; i < opened.size() && i < said_one_by_one; ++i) tell(opened[i]);
+    if (opened.size() > said_one_by_one)
+        tell("UDP verso altre " + std::to_string(opened.size() - said_one_by_one) + " destinazioni");
+    short_of_files_ = 0;
+    for (const auto& target : targets_) {
+        if (!target->short_of_files) continue;
+        if (short_of_files_++ == 0) short_reason_ = target->failure;
+    }
+    if (short_before == 0 && short_of_files_ > 0) {
+        tell("UDP: " + std::to_string(short_of_files_) + " destinazioni senza socket: " + short_reason_ +
+             " (ne restano liberi " + std::to_string(DescriptorReserve::spare) + " per i file del programma)");
+    } else if (short_before > 0 && short_of_files_ == 0) {
+        tell("UDP: ogni destinazione ha di nuovo il suo socket");
     }
 }
 
-void UdpOutput::look_up(Target& target) {
-    target.next_lookup = now_() + lookup_retry;
-    // The answer finds its target by the lookup's number: a target replaced
-    // meanwhile is gone, and its answer is dropped.
-    target.lookup = QHostInfo::lookupHost(QString::fromStdString(target.where.host), this,
-                                          [this](const QHostInfo& info) {
-        const auto found = std::find_if(targets_.begin(), targets_.end(),
-                                        [&](const auto& t) { return t->lookup == info.lookupId(); });
-        if (found == targets_.end()) return;
-        Target& target = **found;
-        target.lookup = -1;
-        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-            fail(target, "nome sconosciuto");
-            return;
-        }
-        std::vector<std::string> found_addresses;
-        for (const QHostAddress& a : info.addresses()) found_addresses.push_back(a.toString().toStdString());
-        const QHostAddress address(QString::fromStdString(preferred_address(found_addresses)));
-        if (const std::string problem = target.open(address); !problem.empty()) {
-            fail(target, problem);
-            return;
-        }
-        target.failure.clear();
-        tell("UDP verso " + target.where.text() + " (" + address.toString().toStdString() + ")");
-    });
+// A name: its lookup started, or its answer taken.
+void UdpOutput::take_answer(Target& target) {
+    if (!target.lookup) {
+        if (now_() < target.next_lookup) return;
+        target.lookup = resolver_.look_up(target.where.host);
+        if (!target.lookup) return;  // the resolver is busy: asked again at the next tick
+        target.next_lookup = now_() + lookup_retry;
+    }
+    const std::optional<NameResolver::Answer> answer = target.lookup->answer();
+    if (!answer) return;
+    target.lookup.reset();
+    if (!answer->problem.empty()) {
+        fail(target, answer->problem);
+        return;
+    }
+    target.address_text = preferred_address(answer->addresses);
+    target.address = socket_address(target.address_text, target.where.port);
+    if (!target.address) fail(target, "indirizzo non valido: " + target.address_text);
+}
+
+bool UdpOutput::open(Target& target, bool& files_left) {
+    Descriptor fd(::socket(target.address->family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    int error = fd ? 0 : errno;
+    if (fd && !DescriptorReserve::leaves_spare(fd.get())) {
+        fd.reset();
+        error = EMFILE;
+    }
+    if (error == EMFILE || error == ENFILE) {
+        // Said for all such targets together.
+        target.short_of_files = true;
+        target.failure = italian_reason(error);
+        files_left = false;
+        return false;
+    }
+    target.short_of_files = false;
+    if (error != 0) {
+        fail(target, network_reason(error));
+        return false;
+    }
+    if (target.address->family() == AF_INET) {
+        // Sending to a broadcast address (255.255.255.255 or a network's) needs it.
+        const int on = 1;
+        ::setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    }
+    target.fd = std::move(fd);
+    target.failure.clear();
+    return true;
 }
 
 void UdpOutput::fail(Target& target, const std::string& problem) {
@@ -133,27 +134,18 @@ void UdpOutput::tell(const std::string& text) {
 
 OutputSink::Result UdpOutput::send(std::string_view bytes) {
     Result result;
-#ifdef Q_OS_UNIX
+    prepare();
     for (auto& owned : targets_) {
         Target& target = *owned;
-        if (target.fd < 0) {
-            // A name not found yet, or a socket that could not be made.
-            if (target.lookup < 0 && !QHostAddress(QString::fromStdString(target.where.host)).isNull()) {
-                if (const std::string problem = target.open(QHostAddress(QString::fromStdString(target.where.host)));
-                    !problem.empty())
-                    fail(target, problem);
-            } else if (target.lookup < 0 && now_() >= target.next_lookup) {
-                look_up(target);
-            }
-            if (target.fd < 0) {
-                if (!target.failure.empty()) result.note += "  [UDP " + target.where.text() + ": " + target.failure + "]";
-                continue;
-            }
+        if (!target.fd) {
+            if (!target.failure.empty() && !target.short_of_files)
+                result.note += "  [UDP " + target.where.text() + ": " + target.failure + "]";
+            continue;
         }
         ssize_t sent = -1;
         do {
-            sent = ::sendto(target.fd, bytes.data(), bytes.size(), MSG_DONTWAIT,
-                            reinterpret_cast<const sockaddr*>(&target.address), target.address_length);
+            sent = ::sendto(target.fd.get(), bytes.data(), bytes.size(), MSG_DONTWAIT, target.address->get(),
+                            target.address->length);
         } while (sent < 0 && errno == EINTR);
         if (sent == static_cast<ssize_t>(bytes.size())) {
             ++target.sent;
@@ -168,14 +160,15 @@ OutputSink::Result UdpOutput::send(std::string_view bytes) {
             result.note += "  [UDP " + target.where.text() + ": " + target.failure + "]";
         }
     }
-#else
-    Q_UNUSED(bytes);
-#endif
+    if (short_of_files_ > 0)
+        result.note += "  [UDP: " + std::to_string(short_of_files_) + " destinazioni senza socket: " +
+                       short_reason_ + "]";
     return result;
 }
 
 std::vector<UdpOutput::TargetView> UdpOutput::targets() const {
     std::vector<TargetView> views;
+    views.reserve(targets_.size());
     for (const auto& target : targets_) views.push_back({target->where.text(), target->failure, target->sent, target->skipped});
     return views;
 }

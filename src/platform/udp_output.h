@@ -1,36 +1,40 @@
 #pragma once
 // The UDP targets: one datagram per tick to each, holding the tick's bytes.
 //
-//   UdpOutput udp;
+//   NameResolver resolver;
+//   UdpOutput udp(resolver);
 //   udp.set_targets({{"192.168.1.255", 10110}, {"239.192.0.1", 10110}, {"plotter.local", 10110}});
 //   fan_out.add(udp);
 //
 // A target is an address (unicast, multicast or broadcast: every IPv4 socket
-// may broadcast) or a name, looked up in the background and again every 30 s
-// while it cannot be found. Multicast goes out with the system's defaults:
-// the interface of the default route, one hop. A datagram the socket cannot
-// take now (its buffer full) is skipped and counted; a target the network
-// cannot reach is reported and tried again at every tick, and the others go on.
+// may broadcast) or a name, looked up by the resolver in a thread of its own
+// and again every 30 s while it cannot be found; its answer is taken at the
+// next tick, and a lookup that never ends holds nothing. Multicast goes out
+// with the system's defaults: the interface of the default route, one hop.
+// A datagram the socket cannot take now (its buffer full) is skipped and
+// counted; a target the network cannot reach is reported and tried again at
+// every tick, and the others go on. A target whose socket would leave the
+// program short of descriptors (DescriptorReserve) has none: those targets
+// are said together, once, and tried again at each tick.
 
-#include <QObject>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "os/name_resolver.h"
 #include "platform/network_address.h"
 #include "platform/output_fanout.h"
 
 namespace vadrel {
 
-class UdpOutput final : public QObject, public OutputSink {
-    Q_OBJECT
+class UdpOutput final : public OutputSink {
 public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
     static constexpr std::chrono::seconds lookup_retry{30};
 
-    explicit UdpOutput(Now now = &std::chrono::steady_clock::now, QObject* parent = nullptr);
+    explicit UdpOutput(NameResolver& resolver, Now now = &std::chrono::steady_clock::now);
     ~UdpOutput() override;
     UdpOutput(const UdpOutput&) = delete;
     UdpOutput& operator=(const UdpOutput&) = delete;
@@ -53,13 +57,20 @@ public:
 
 private:
     struct Target;
-    void look_up(Target& target);
+    // Sockets for the targets without one, as far as names and descriptors allow.
+    void prepare();
+    void take_answer(Target& target);
+    // Whether the target has its socket now; `files_left` false once one is refused for want of descriptors.
+    bool open(Target& target, bool& files_left);
     void fail(Target& target, const std::string& problem);
     void tell(const std::string& text);
 
+    NameResolver& resolver_;
     Now now_;
     std::vector<Endpoint> endpoints_;
     std::vector<std::unique_ptr<Target>> targets_;
+    std::size_t short_of_files_ = 0;  // targets without a socket for want of descriptors
+    std::string short_reason_;        // why, of the first of them
 };
 
 }  // namespace vadrel

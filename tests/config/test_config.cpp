@@ -15,6 +15,8 @@
 
 #include "config_check.h"
 #include "config/table_file.h"
+#include "os/descriptor_reserve.h"
+#include "support/descriptor_limit.h"
 #include "support/scratch_folder.h"
 #include "support/fakes.h"
 
@@ -361,6 +363,32 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
         const std::string expected = "vadrel: Impossibile salvare la tabella dei veicoli nel file " + b.file->path();
         EXPECT_EQ(b.shell.messages, std::vector<std::string>{expected + ": " + told})
             << name;
+    }
+}
+
+// With no descriptor left (network clients took them all, say), a table
+// file given the program's reserve saves all the same, and takes the
+// reserve back after; without one, the save says what failed and the file
+// stays as it was.
+TEST(ConfigFile, WithNoDescriptorLeftTheReserveIsWhatTheSaveUses) {
+    for (const bool with_reserve : {true, false}) {
+        Bench b(worked_example_text());
+        DescriptorReserve reserve;
+        TableFile file(*b.folder, with_reserve ? &reserve : nullptr);
+        b.form.mezzi = full_table();
+        bool saved = false;
+        {
+            const DescriptorLimit none(0);
+            saved = scrivi_configurazione(b.form, file);
+        }
+        EXPECT_EQ(saved, with_reserve);
+        EXPECT_EQ(b.cnf(), with_reserve ? testo_configurazione(full_table()) : worked_example_text());
+        EXPECT_EQ(reserve.holding(), DescriptorReserve::held);
+        const std::vector<std::string> told{"vadrel: Impossibile salvare la tabella dei veicoli nel file " +
+                                            file.path() + ": troppi file aperti dal programma.\n"
+                                                          "Il file precedente è rimasto invariato."};
+        EXPECT_EQ(b.shell.messages, with_reserve ? std::vector<std::string>{} : told);
+        EXPECT_EQ(b.others(), std::vector<std::string>{}) << "nothing beside it";
     }
 }
 

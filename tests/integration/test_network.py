@@ -18,7 +18,9 @@ import tempfile
 import threading
 import time
 
-from vadrel_run import Vadrel
+from vadrel_run import Vadrel, gpsd_reports
+
+GPSD = os.path.exists("/usr/sbin/gpsd")
 
 CLIENTS = 200
 TICKS = 8
@@ -166,6 +168,128 @@ def mistakes(binary):
     assert alone.stop() == 0
 
 
+def wait_for(condition, what, seconds):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        assert time.monotonic() < deadline, what()
+        time.sleep(0.05)
+
+
+def clients_that_leave(binary):
+    """gpsd dropping its tcp:// feed, a client that reads and closes, and
+    clients that send more than a second's share and reset are gone at once:
+    their descriptors and places free for the next client, no CPU spent on
+    them afterwards. A client that only shut its writing side is served on."""
+    vadrel = Vadrel(binary, "--tcp", "0", "--tcp-max", "2")
+    try:
+        port = vadrel.tcp_port()
+        half = socket.create_connection(("127.0.0.1", port), timeout=5)
+        half.shutdown(socket.SHUT_WR)
+        assert b"$GPRMC" in half.recv(4096)
+        with_half = vadrel.descriptors()
+
+        def gone(who):
+            # A close is known when the next second's bytes draw the reset.
+            wait_for(lambda: vadrel.descriptors() == with_half,
+                     lambda: "%s still holds %d descriptors" % (who, vadrel.descriptors() - with_half), 3)
+        if GPSD:
+            reports = gpsd_reports("tcp://127.0.0.1:%d" % port, 2, time.monotonic() + 30)
+            assert len(reports) == 2, reports
+            gone("gpsd")
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as reader:
+            assert b"$GPRMC" in reader.recv(4096)
+        gone("the reader")
+
+        cpu, talkers = vadrel.cpu_seconds(), 0
+        end = time.monotonic() + 3
+        while time.monotonic() < end:
+            with socket.create_connection(("127.0.0.1", port), timeout=5) as talker:
+                talker.sendall(b"z" * 100000)
+                time.sleep(0.1)  # vadrel reads its share of the second, then stops reading
+                talker.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            talkers += 1
+            time.sleep(0.1)
+        used = vadrel.cpu_seconds() - cpu
+        assert used < 0.3, "%.2f s of CPU in 3 s with %d talkers" % (used, talkers)
+
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as newcomer:
+            assert b"$GPRMC" in newcomer.recv(4096), "the newcomer was refused"
+        data = b""
+        while data.count(b"\r\n") < 2:
+            chunk = half.recv(4096)
+            assert chunk, "the half-closed client was closed"
+            data += chunk
+        half.close()
+    finally:
+        code = vadrel.stop()
+    assert code == 0, code
+    print("clients gone at once; %d talkers, %.2f s of CPU in 3 s" % (talkers, used))
+
+
+def out_of_descriptors(binary):
+    """Under a limit of 128 open files, 200 clients: the last 16 descriptors
+    stay the program's, the clients beyond are refused, said once, and the
+    table is saved at exit. 10,000 UDP targets under 4096 likewise."""
+    vadrel = Vadrel(binary, "--tcp", "0", "--tcp-max", "300", prefix=["prlimit", "--nofile=128", "--"])
+    port = vadrel.tcp_port()
+    clients = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(200)]
+    vadrel.said(r"TCP: rifiutati i nuovi client: troppi file aperti dal programma")
+    held = vadrel.descriptors()
+    assert held <= 128 - 16, held
+    assert b"$GPRMC" in clients[0].recv(4096)
+    code, said, took = vadrel.finish()
+    for client in clients:
+        client.close()
+    assert code == 0 and vadrel.table_saved(), (code, said)
+    assert "rifiutati" not in said and "non si può leggere" not in said, said
+
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sink:
+        sink.bind(("127.0.0.1", 0))
+        target = "127.0.0.1:%d" % sink.getsockname()[1]
+        vadrel = Vadrel(binary, *["--udp", target] * 10000, prefix=["prlimit", "--nofile=4096", "--"])
+        short = int(vadrel.said(r"UDP: (\d+) destinazioni senza socket: troppi file aperti dal programma").group(1))
+        assert 10000 - short <= 4096 - 16, short
+        line = vadrel.sentence()
+        assert line.endswith("[UDP: %d destinazioni senza socket: troppi file aperti dal programma]" % short), line
+        code, said, took = vadrel.finish()
+    assert code == 0 and vadrel.table_saved(), (code, said)
+    print("%d clients: %d descriptors held; %d of 10000 UDP targets without a socket" % (len(clients), held, short))
+
+
+def unanswered_lookup(binary):
+    """UDP targets named for a name server that never answers (a local UDP
+    socket that reads nothing, in a network namespace of its own): at most 8
+    lookups at once, and SIGTERM ends the program at once, the table saved."""
+    if os.geteuid() != 0 or not shutil.which("unshare") or not shutil.which("ip"):
+        print("no network namespace here: the unanswered lookup is not tried")
+        return
+    folder = tempfile.mkdtemp(prefix="vadrel-dns-")
+    resolv, ready = os.path.join(folder, "resolv.conf"), os.path.join(folder, "ready")
+    with open(resolv, "w") as f:
+        f.write("nameserver 127.0.0.1\noptions timeout:30 attempts:5\n")
+    # It reads nothing and ends with the program it was started beside.
+    silent = ("import os, socket, sys, time\n"
+              "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+              "s.bind(('127.0.0.1', 53))\n"
+              "open(sys.argv[1], 'w').close()\n"
+              "parent = os.getppid()\n"
+              "while os.getppid() == parent:\n"
+              "    time.sleep(0.2)\n")
+    shell = ('ip link set lo up && mount --bind "$0" /etc/resolv.conf && '
+             '{ /usr/bin/python3 -c "$1" "$2" & } && '
+             'while [ ! -e "$2" ]; do sleep 0.05; done && shift 2 && exec "$@"')
+    names = sum((["--udp", "nome%d.invalid:10110" % i] for i in range(12)), [])
+    vadrel = Vadrel(binary, *names, prefix=["unshare", "-n", "-m", "sh", "-c", shell, resolv, silent, ready])
+    vadrel.sentence()
+    vadrel.sentence()
+    tasks = [open("/proc/%d/task/%s/comm" % (vadrel.proc.pid, t)).read() for t in os.listdir("/proc/%d/task" % vadrel.proc.pid)]
+    code, said, took = vadrel.finish()
+    assert tasks.count("vadrel\n") == 1 + 8, tasks
+    assert took < 2, "the shut-down took %.1f s" % took
+    assert code == 0 and vadrel.table_saved(), (code, said)
+    print("12 names pending, %d lookups at once; shut down in %.2f s" % (tasks.count("vadrel\n") - 1, took))
+
+
 def named_target(binary):
     """--udp localhost:PORT reaches a listener on IPv4 alone, whether the
     name has ::1 first (Debian's /etc/hosts) or only 127.0.0.1: each layout
@@ -200,9 +324,12 @@ def named_target(binary):
 def main():
     binary = sys.argv[1]
     room_of_clients(binary)
+    clients_that_leave(binary)
+    out_of_descriptors(binary)
     mistakes(binary)
     named_target(binary)
-    print("3 passed, 0 failed")
+    unanswered_lookup(binary)
+    print("6 passed, 0 failed")
 
 
 if __name__ == "__main__":

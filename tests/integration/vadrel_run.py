@@ -78,6 +78,23 @@ class Vadrel:
                     return int(line.split()[1])
         raise AssertionError("no VmRSS")
 
+    def cpu_seconds(self):
+        """User and system time the program has used so far."""
+        with open("/proc/%d/stat" % self.proc.pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def descriptors(self):
+        return len(os.listdir("/proc/%d/fd" % self.proc.pid))
+
+    def table_saved(self):
+        """Whether vadrel.cnf holds a whole table, its end marker last."""
+        try:
+            with open(self.config_path(), "rb") as f:
+                return f.read().endswith(b'"#","#","#","#","#","#","#","#","#","#"\r\n')
+        except FileNotFoundError:
+            return False
+
     def stop(self, sig=signal.SIGTERM):
         """Asks for the orderly shut-down and returns the exit code."""
         if self.proc.poll() is None:
@@ -87,6 +104,24 @@ class Vadrel:
         finally:
             self.proc.stdout.close()
             self.proc.stderr.close()
+
+    def finish(self, sig=signal.SIGTERM):
+        """Ends the program as stop() does. Returns its exit code, what it said
+        on standard error meanwhile, and the seconds the shut-down took."""
+        start = time.monotonic()
+        self.proc.send_signal(sig)
+        try:
+            code = self.proc.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            raise
+        finally:
+            took = time.monotonic() - start
+            said = self.proc.stderr.read()
+            self.proc.stdout.close()
+            self.proc.stderr.close()
+        return code, said, took
 
     def sentence(self):
         """The next $GPRMC sentence the monitor shows."""

@@ -19,14 +19,19 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "os/descriptor_reserve.h"
+#include "os/name_resolver.h"
 #include "platform/network_address.h"
 #include "platform/open_files.h"
 #include "platform/output_fanout.h"
 #include "platform/tcp_output.h"
 #include "platform/udp_output.h"
+#include "support/descriptor_limit.h"
 #include "support/fakes.h"
 #include "event_loop.h"
 
@@ -83,7 +88,8 @@ protected:
     std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + 1000s;
     std::vector<std::string> events_;
     TcpOutput tcp_{[this] { return now_; }};
-    UdpOutput udp_{[this] { return now_; }};
+    NameResolver resolver_;
+    UdpOutput udp_{resolver_, [this] { return now_; }};
 
     void SetUp() override {
         tcp_.on_event = [this](const std::string& text) { events_.push_back(text); };
@@ -161,6 +167,7 @@ TEST_F(Network, EveryClientGetsEachTicksBytesFromTheTickAfterItConnects) {
     for (const char* host : {"127.0.0.1", "::"}) {
         tcp_.start(Endpoint{host, 0}, 3);
         ASSERT_TRUE(tcp_.listening()) << tcp_.failure();
+        EXPECT_EQ(tcp_.address().rfind(std::string(host) == "::" ? "[::]:" : "127.0.0.1:", 0), 0u) << tcp_.address();
         const std::string port = tcp_.address().substr(tcp_.address().rfind(':'));
         const std::string other = std::string(host) == "::" ? "[::1]" + port : "127.0.0.1" + port;
         Client first("127.0.0.1" + port);
@@ -262,6 +269,56 @@ TEST_F(Network, TalkingHalfClosedAndResettingClientsLeaveTheOthersServed) {
     EXPECT_EQ(tcp_.skipped(), 0);
 }
 
+// A client that is gone is closed as soon as its socket says so, with no
+// tick in between: its place goes to the next client, and the socket, which
+// reports its hang-up at every wait, no longer wakes the program. One that
+// closes after reading is known gone when the next tick's bytes draw its
+// reset; one that resets after filling its share of reading, at once.
+TEST_F(Network, AClientThatIsGoneIsClosedAtOnceAndItsPlaceGoesToTheNext) {
+    struct Row {
+        const char* name;
+        std::function<void(Client&)> leave;
+        bool tick_after;  // its end is known only when the next tick is sent
+    };
+    const Row rows[] = {
+        {"reads, then closes", [](Client& c) { c.close(); }, true},
+        {"sends more than its share, then resets",
+         [](Client& c) {
+             // Until the server stops reading this second: its socket is not watched.
+             const std::string chunk(4096, 'z');
+             std::size_t pushed = 0, before = 1;
+             EXPECT_TRUE(run_until([&] {
+                 for (ssize_t n; (n = ::send(c.fd(), chunk.data(), chunk.size(), MSG_DONTWAIT)) > 0;)
+                     pushed += static_cast<std::size_t>(n);
+                 return std::exchange(before, pushed) == pushed;
+             }));
+             EXPECT_GT(pushed, TcpOutput::read_budget);
+             const linger abort{1, 0};
+             ::setsockopt(c.fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+             c.close();
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        tcp_.start(Endpoint{"127.0.0.1", 0}, 2);
+        Client stays(tcp_.address());
+        Client leaves(tcp_.address(), 0, 4096);
+        ASSERT_TRUE(accepted(2)) << row.name;
+        tick(tcp_, tick_bytes(1));
+        EXPECT_EQ(leaves.read(tick_bytes(1).size()), tick_bytes(1)) << row.name;
+        row.leave(leaves);
+        if (row.tick_after) tick(tcp_, tick_bytes(2));
+        EXPECT_TRUE(run_until([&] { return tcp_.client_count() == 1; })) << row.name;
+        Client next(tcp_.address());
+        EXPECT_TRUE(accepted(2)) << row.name;
+        const std::string bytes = tick_bytes(3);
+        EXPECT_EQ(tick(tcp_, bytes).note, "") << row.name;
+        EXPECT_EQ(next.read(bytes.size()), bytes) << row.name;
+        EXPECT_EQ(tcp_.refused(), 0) << row.name;
+        tcp_.stop();
+    }
+}
+
 // A port in use: said once in Italian, shown on each tick's monitor line,
 // tried again at each tick; the serial port and the UDP target go on.
 TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainWhileTheOtherOutputsRun) {
@@ -295,24 +352,36 @@ TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainWhileTheOtherOutputsRun) {
     EXPECT_EQ(serial.written.size(), 3u);
 }
 
-// Out of descriptors a client cannot be taken: the server says so and takes
-// it at the next tick, once there is room again.
-TEST_F(Network, OutOfDescriptorsAClientWaitsForTheNextTick) {
+// Short of descriptors a client is not taken, said once each time: one
+// whose descriptor would leave fewer than the spare ones is accepted and
+// closed at once; with none left at all it waits in the backlog and is taken
+// at the next tick, once there is room again.
+TEST_F(Network, ShortOfDescriptorsAClientIsRefusedOrWaitsForTheNextTick) {
     tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
-    rlimit limit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
-    Client waiting(tcp_.address());
-    const int next = ::dup(0);
-    ::close(next);
-    rlimit full = limit;
-    full.rlim_cur = static_cast<rlim_t>(next);  // no descriptor left for the server's side
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &full), 0);
-    const bool said = run_until([&] { return events_.back().find("impossibile accettare") != std::string::npos; });
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-    EXPECT_TRUE(said) << events_.back();
-    EXPECT_EQ(tcp_.client_count(), 0u);
-    tick(tcp_, tick_bytes(1));
+    std::vector<std::unique_ptr<Client>> refused;
+    // The test's own end of each connection takes a descriptor too: the
+    // first client's accepted socket is the only one that fits.
+    std::optional<testing::DescriptorLimit> limit(std::in_place, DescriptorReserve::spare + 3);
+    Client first(tcp_.address());
     ASSERT_TRUE(accepted(1));
+    for (int i = 0; i < 2; ++i) {
+        refused.push_back(std::make_unique<Client>(tcp_.address()));
+        ASSERT_TRUE(run_until([&] { return tcp_.refused() == i + 1; })) << i;
+        EXPECT_EQ(refused.back()->read_to_end(), "") << "closed at once";
+    }
+    limit.emplace(1);  // the client's end of the next connection, nothing for the server's
+    Client waiting(tcp_.address());
+    const bool said = run_until([&] { return events_.back().find("impossibile accettare") != std::string::npos; });
+    limit.reset();
+    EXPECT_TRUE(said) << events_.back();
+    EXPECT_EQ(tcp_.client_count(), 1u);
+    const auto told = [&](const std::string& text) { return std::count(events_.begin(), events_.end(), text); };
+    EXPECT_EQ(told("TCP: rifiutati i nuovi client: troppi file aperti dal programma (ne restano liberi 16 per i "
+                   "file del programma)"),
+              1);
+    EXPECT_EQ(told("TCP: impossibile accettare altri client: troppi file aperti dal programma"), 1);
+    tick(tcp_, tick_bytes(1));
+    ASSERT_TRUE(accepted(2));
     tick(tcp_, tick_bytes(2));
     EXPECT_EQ(waiting.read(tick_bytes(2).size()), tick_bytes(2));
 }
@@ -331,7 +400,8 @@ TEST_F(Network, EachTargetGetsOneDatagramPerTick) {
                       {"127.255.255.255", broadcast.localPort()},
                       {"localhost", named.localPort()},
                       {"nessun-computer.invalid", 10110}});
-    ASSERT_TRUE(run_until([&] { return udp_.targets()[4].failure == "nome sconosciuto"; }));
+    // A name's answer is taken at a tick.
+    ASSERT_TRUE(run_until([&] { return udp_.send(tick_bytes(0)).note.find("nome sconosciuto") != std::string::npos; }));
     ASSERT_TRUE(run_until([&] { return udp_.send(tick_bytes(0)).running && udp_.targets()[3].sent > 0; }));
     for (QUdpSocket* socket : {&v4, &v6, &broadcast, &named}) {
         while (socket->hasPendingDatagrams()) socket->receiveDatagram();
@@ -349,6 +419,43 @@ TEST_F(Network, EachTargetGetsOneDatagramPerTick) {
     }
     EXPECT_EQ(udp_.targets()[0].sent - sent_before, 3);
     EXPECT_EQ(udp_.targets()[3].sent - named_before, 3);
+
+    // A lookup left behind ends alone.
+    udp_.set_targets({{"localhost", 10110}});
+    udp_.set_targets({});
+    EXPECT_TRUE(run_until([&] { return resolver_.under_way() == 0; }));
+}
+
+// Targets whose sockets would leave fewer than the spare descriptors have
+// none: said together and once, shown on the monitor line as one note; they
+// get theirs at the first tick with room again.
+TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
+    QUdpSocket receiver;
+    ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost));
+    const std::vector<Endpoint> six(6, Endpoint{"127.0.0.1", receiver.localPort()});
+    {
+        const testing::DescriptorLimit limit(DescriptorReserve::spare + 3);  // room for three sockets
+        udp_.set_targets(six);
+        for (int t = 1; t <= 2; ++t) {
+            EXPECT_EQ(udp_.send(tick_bytes(t)).note,
+                      "  [UDP: 3 destinazioni senza socket: troppi file aperti dal programma]");
+        }
+        EXPECT_EQ(udp_.targets()[3].failure, "troppi file aperti dal programma");
+    }
+    EXPECT_EQ(udp_.send(tick_bytes(3)).note, "");
+    int received = 0;
+    while (received < 3 + 3 + 6 && run_until([&] { return receiver.hasPendingDatagrams(); })) {
+        receiver.receiveDatagram();
+        ++received;
+    }
+    EXPECT_EQ(received, 12);
+    for (const auto& target : udp_.targets()) EXPECT_EQ(target.failure, "") << target.target;
+    std::vector<std::string> said;  // of all the targets together
+    std::copy_if(events_.begin(), events_.end(), std::back_inserter(said),
+                 [](const std::string& e) { return e.rfind("UDP: ", 0) == 0; });
+    EXPECT_EQ(said, (std::vector<std::string>{"UDP: 3 destinazioni senza socket: troppi file aperti dal programma (ne "
+                                              "restano liberi 16 per i file del programma)",
+                                              "UDP: ogni destinazione ha di nuovo il suo socket"}));
 }
 
 TEST(OpenFiles, TheSoftLimitIsRaisedToTheHardOne) {
