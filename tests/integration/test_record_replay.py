@@ -3,8 +3,11 @@
 at X1 to a UDP target, gives the same bytes in the same order, each second at
 its recorded offset after the first; a log written as a real receiver writes
 it, replayed on a virtual port into gpsd, gives fixes with the log's times
-and positions at the log's pace; bad logs are refused with exit code 2
-before anything is sent.
+and positions at the log's pace; bad logs (and FIFOs, devices, jumps of the
+time) are refused with exit code 2 before anything is sent. Hostile cases:
+a 4 GB hole whose reading a signal ends, 50 MB of empty lines in one second,
+logs appended to or cut while they play, SIGSTOP during a replay and live, a
+serial port lost while playing, a TCP client that never reads at full speed.
 
     test_record_replay.py VADREL [--seconds N] [--tolerance-ms T]
 
