@@ -6,6 +6,9 @@
 //
 //   replay_day [MODE=gps|radio] [SECONDS=86400]
 //
+//   replay_day MODE SECONDS slow   the client reads 4 KB every 50 ms: the
+//                                  replay waits on it; the CPU time it takes
+//
 // Not a test: it reports figures, and fails only when the client missed bytes.
 
 #include <arpa/inet.h>
@@ -67,16 +70,17 @@ long long write_log(const std::string& path, bool radio, long seconds) {
 
 // The client: connects, reads until the server closes or expected bytes came,
 // and exits with 0 when they all came.
-[[noreturn]] void client(int port, long long expected) {
+[[noreturn]] void client(int port, long long expected, bool slow) {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(static_cast<std::uint16_t>(port));
     where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(s, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) std::_Exit(3);
-    std::string buffer(1 << 16, '\0');
+    std::string buffer(slow ? 4096 : 1 << 16, '\0');
     long long got = 0;
     while (got < expected) {
+        if (slow) ::usleep(50'000);
         const ssize_t n = ::read(s, buffer.data(), buffer.size());
         if (n <= 0) break;
         got += n;
@@ -90,17 +94,18 @@ long long write_log(const std::string& path, bool radio, long seconds) {
 int main(int argc, char** argv) {
     const bool radio = argc > 1 && std::string(argv[1]) == "radio";
     const long seconds = argc > 2 ? std::atol(argv[2]) : 86400;
+    const bool slow = argc > 3 && std::string(argv[3]) == "slow";
     QCoreApplication app(argc, argv);
     const std::string path = "/tmp/vadrel-replay-day-" + std::to_string(::getpid()) + ".nmea";
     const long long expected = write_log(path, radio, seconds);
 
     auto start = std::chrono::steady_clock::now();
-    auto examined = vadrel::esamina_file_registro(path, false);
-    if (!std::holds_alternative<vadrel::LogSummary>(examined)) {
+    auto examined = vadrel::esamina_file_registro(path);
+    if (!std::holds_alternative<vadrel::CheckedLog>(examined)) {
         std::fprintf(stderr, "the log does not read back\n");
         return 2;
     }
-    const vadrel::LogSummary summary = std::get<vadrel::LogSummary>(examined);
+    const vadrel::CheckedLog log = std::get<vadrel::CheckedLog>(examined);
     const double check = seconds_since(start);
 
     vadrel::testing::FakePort port;  // closed: the TCP client alone
@@ -110,15 +115,23 @@ int main(int argc, char** argv) {
     fan_out.add(tcp);
     const int tcp_port = std::stoi(tcp.address().substr(tcp.address().rfind(':') + 1));
     const pid_t child = ::fork();
-    if (child == 0) client(tcp_port, expected);
+    if (child == 0) client(tcp_port, expected, slow);
     while (tcp.client_count() == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
     vadrel::Replay replay(fan_out);
-    replay.on_finished = [&] { app.quit(); };
+    replay.on_finished = [&](const std::string&) { app.quit(); };
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
     start = std::chrono::steady_clock::now();
-    replay.start(path, summary, vadrel::Replay::full_speed, false);
+    replay.start(log, vadrel::Replay::full_speed, false);
     app.exec();
     const double took = seconds_since(start);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    const auto cpu = [](const rusage& u) {
+        return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
     tcp.stop();  // the client sees the end
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -126,10 +139,10 @@ int main(int argc, char** argv) {
 
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("%s, %ld seconds, %.1f MB: checked in %.2f s; replayed in %.2f s = %.0f seconds/s, %.1f MB/s; "
-                "skipped %lld; peak memory %.1f MB\n",
-                radio ? "radio" : "gps", seconds, static_cast<double>(expected) / 1e6, check, took,
-                static_cast<double>(replay.sent()) / took, static_cast<double>(expected) / 1e6 / took, tcp.skipped(),
-                static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::printf("%s%s, %ld seconds, %.1f MB: checked in %.2f s; replayed in %.2f s = %.0f seconds/s, %.1f MB/s, "
+                "CPU %.2f s; skipped %lld; peak memory %.1f MB\n",
+                radio ? "radio" : "gps", slow ? " (slow client)" : "", seconds, static_cast<double>(expected) / 1e6,
+                check, took, static_cast<double>(replay.sent()) / took, static_cast<double>(expected) / 1e6 / took,
+                cpu(after) - cpu(before), tcp.skipped(), static_cast<double>(usage.ru_maxrss) / 1024.0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <optional>
 #include <unistd.h>
 
 #include "app/line_output.h"
@@ -86,6 +87,33 @@ private:
     bool closed_said_ = false;
 };
 
+// Reads the log to replay whole; a termination signal stops the reading at
+// once. Says why it cannot be replayed with this leave, and returns nothing.
+std::optional<CheckedLog> check_log(const std::string& path, LogLeave leave, SignalWatcher& termination,
+                                    LineOutput& errors) {
+    bool ended = false;
+    const QMetaObject::Connection end =
+        QObject::connect(&termination, &SignalWatcher::termination, [&ended] { ended = true; });
+    CheckResult checked = esamina_file_registro(path, [&ended](double) {
+        QCoreApplication::processEvents();
+        return !ended;
+    });
+    QObject::disconnect(end);
+    std::vector<std::string> problems;
+    if (std::holds_alternative<CheckInterrupted>(checked)) {
+        problems.push_back("lettura del registro " + path + " interrotta");
+    } else if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
+        problems = std::move(*refused);
+    } else {
+        const CheckedLog& log = std::get<CheckedLog>(checked);
+        problems = problemi_registro(path, log.summary, leave);
+    }
+    if (problems.empty()) return std::get<CheckedLog>(std::move(checked));
+    for (const std::string& line : problems) errors.write_line("vadrel: " + line);
+    errors.write_line("vadrel: niente è stato inviato.");
+    return std::nullopt;
+}
+
 }  // namespace
 
 int run_headless(int argc, char** argv, const Options& options) {
@@ -97,15 +125,11 @@ int run_headless(int argc, char** argv, const Options& options) {
 
     // A log to replay is read whole first: one that cannot be sent as it
     // stands is refused before any port is opened or anything is sent.
-    LogSummary log;
+    CheckedLog log;
     if (options.riproduci) {
-        auto examined = esamina_file_registro(*options.riproduci, options.invia_danneggiate);
-        if (auto* problems = std::get_if<std::vector<std::string>>(&examined)) {
-            for (const std::string& line : *problems) errors.write_line("vadrel: " + line);
-            errors.write_line("vadrel: niente è stato inviato.");
-            return 2;
-        }
-        log = std::get<LogSummary>(examined);
+        std::optional<CheckedLog> checked = check_log(*options.riproduci, options.permesso(), termination, errors);
+        if (!checked) return 2;
+        log = std::move(*checked);
     }
 
     std::unique_ptr<Program> program;
@@ -157,23 +181,25 @@ int run_headless(int argc, char** argv, const Options& options) {
     }
     const Form1& form = program->form();
     errors.write_line("vadrel: porta " + form.Label11.caption() + ", " + form.platform.port.settings());
+    bool replay_whole = true;
     if (options.riproduci) {
-        // The run ends in order when the log has been sent.
-        program->replay_finished = [&app] { app.quit(); };
-        if (log.damaged > 0)
-            errors.write_line("vadrel: il registro ha " + std::to_string(log.damaged) +
-                              " righe danneggiate, inviate come sono");
-        if (const std::string why = program->start_replay(*options.riproduci, log, options.velocita, options.ciclo);
-            !why.empty()) {
+        // The run ends in order when the replay ends, whole or not.
+        program->replay_finished = [&app, &replay_whole](const std::string& problem) {
+            replay_whole = problem.empty();
+            app.quit();
+        };
+        for (const std::string& line : avvisi_registro(log.summary, options.permesso()))
+            errors.write_line("vadrel: " + line);
+        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo); !why.empty()) {
             errors.write_line("vadrel: " + why);
             program->stop();
             return 2;
         }
-        errors.write_line("vadrel: riproduzione di " + *options.riproduci + ": " + std::to_string(log.ticks) +
-                          " secondi");
+        errors.write_line("vadrel: riproduzione di " + *options.riproduci + ": " + std::to_string(log.summary.ticks) +
+                          (log.summary.ticks == 1 ? " secondo" : " secondi"));
     }
     app.exec();
-    return program->stop() ? 0 : 1;
+    return program->stop() && replay_whole ? 0 : 1;
 }
 
 }  // namespace vadrel

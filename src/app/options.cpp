@@ -163,6 +163,10 @@ std::string help_text() {
            "                        che le uscite possono; predefinita: 1)\n"
            "  --ciclo               riproduce il registro da capo senza fine\n"
            "  --invia-danneggiate   riproduce anche un registro con righe danneggiate, come sono\n"
+           "                        (le righe oltre 4096 byte, o oltre 65507 byte in un secondo,\n"
+           "                        non si inviano e sono elencate)\n"
+           "  --salti-subito        riproduce anche un registro la cui ora salta di oltre un'ora,\n"
+           "                        avanti o indietro: il secondo dopo il salto parte subito\n"
            "  --version             mostra la versione ed esce\n"
            "  --help                mostra questo aiuto ed esce\n"
            "\n"
@@ -332,12 +336,14 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
             o.ciclo = true;
         } else if (a == "--invia-danneggiate") {
             o.invia_danneggiate = true;
+        } else if (a == "--salti-subito") {
+            o.salti_subito = true;
         } else {
             return "opzione sconosciuta: \"" + a + "\" (vadrel --help elenca le opzioni)";
         }
     }
-    if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate))
-        return "--velocita, --ciclo e --invia-danneggiate valgono solo con --riproduci";
+    if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate || o.salti_subito))
+        return "--velocita, --ciclo, --invia-danneggiate e --salti-subito valgono solo con --riproduci";
     return o;
 }
 

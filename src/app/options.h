@@ -11,6 +11,7 @@
 #include "config/output_settings.h"
 #include "config/port_settings.h"
 #include "platform/network_address.h"
+#include "core/nmea_log.h"
 #include "model/receiver_options.h"
 
 namespace vadrel {
@@ -55,7 +56,11 @@ struct Options {
     std::optional<std::string> riproduci;
     double velocita = 1.0;
     bool ciclo = false;
+    // What the operator allows of a log that is not whole: damaged lines
+    // sent as they stand, a jump of its time sent at once.
     bool invia_danneggiate = false;
+    bool salti_subito = false;
+    LogLeave permesso() const { return {invia_danneggiate, salti_subito}; }
     bool version = false;
     bool help = false;
 };

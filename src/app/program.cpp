@@ -87,14 +87,19 @@ Program::Program(const Options& options, Shell& shell)
     output_.add(recorder_);
     recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
     form_ = std::make_unique<Form1>(Platform{port_, output_, clock_, shell, RegionalFormat::italian()});
-    replay_.on_tick = [this](const std::string& bytes) {
-        mostra_riproduzione(*form_, bytes);
+    replay_.on_tick = [this](const std::string& bytes, const Delivery& delivery) {
+        mostra_riproduzione(*form_, bytes, delivery);
+        report_port();
         if (after_tick) after_tick();
     };
-    replay_.on_finished = [this] {
+    replay_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
+    replay_.on_finished = [this](const std::string& problem) {
         finisci_riproduzione(*form_);
-        say("vadrel: riproduzione finita: " + std::to_string(replay_.sent()) + " secondi inviati");
-        if (replay_finished) replay_finished();
+        std::string counts = std::to_string(replay_.sent()) + (replay_.sent() == 1 ? " secondo inviato" : " secondi inviati");
+        if (replay_.skipped() > 0) counts += ", " + std::to_string(replay_.skipped()) + " saltati";
+        say(problem.empty() ? "vadrel: riproduzione finita: " + counts
+                            : "vadrel: riproduzione interrotta: " + problem + " (" + counts + ")");
+        if (replay_finished) replay_finished(problem);
     };
     apply_start_options(*form_, options);
     collega_eventi(*form_);
@@ -188,11 +193,11 @@ std::string Program::start_recording(const std::string& path) {
     return why;
 }
 
-std::string Program::start_replay(const std::string& path, const LogSummary& summary, double speed, bool loop) {
-    if (recorder_.recording() && path_target(path).same_as(path_target(recorder_.path())))
-        return "non si riproduce il registro che si sta registrando (" + path + ")";
+std::string Program::start_replay(const CheckedLog& log, double speed, bool loop) {
+    if (recorder_.recording() && log.file && log.file->is(recorder_.path()))
+        return "non si riproduce il registro che si sta registrando (" + log.path + ")";
     inizia_riproduzione(*form_);
-    const std::string why = replay_.start(path, summary, speed, loop);
+    const std::string why = replay_.start(log, speed, loop);
     if (!why.empty()) finisci_riproduzione(*form_);
     return why;
 }

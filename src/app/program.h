@@ -81,14 +81,16 @@ public:
     void stop_recording() { recorder_.stop(); }
     const Recorder& recorder() const { return recorder_; }
 
-    // Replays the log at path (read once as summary) through the outputs;
-    // the ticks send nothing meanwhile. Returns why it cannot ("" when it runs).
-    std::string start_replay(const std::string& path, const LogSummary& summary, double speed, bool loop);
+    // Replays the log as checked through the outputs; the ticks send nothing
+    // meanwhile. Returns why it cannot ("" when it runs).
+    std::string start_replay(const CheckedLog& log, double speed, bool loop);
     // Stops the replay; the ticks go on.
     void stop_replay();
     const Replay& replay() const { return replay_; }
-    // Called when a replay has sent its whole log (not after stop_replay).
-    std::function<void()> replay_finished;
+    // Called when a replay has ended (not after stop_replay), from the event
+    // loop: "" when it sent its whole log, else why it stopped, in Italian
+    // (said through `say` already).
+    std::function<void(const std::string&)> replay_finished;
 
     // Keeps the vehicles' tracks in a GPX file from now on, beginning with
     // the hour the tracks hold: the file made at once, the points appended

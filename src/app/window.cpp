@@ -118,14 +118,29 @@ int run_window(int argc, char** argv, const Options& options) {
     LineOutput errors(STDERR_FILENO, standard_error_backlog);
     gui::WindowShell shell;
     SignalWatcher termination;
-    // A log to replay that cannot be sent as it stands: said, and nothing
-    // is opened or sent.
-    LogSummary log;
+    // A log to replay is read whole first (a termination signal or "Annulla"
+    // stops the reading); one that cannot be sent as it stands: said, and
+    // nothing is opened or sent.
+    bool ending = false;
+    QObject::connect(&termination, &SignalWatcher::termination, &app, [&ending] { ending = true; });
+    CheckedLog log;
     if (options.riproduci) {
-        auto examined = esamina_file_registro(*options.riproduci, options.invia_danneggiate);
-        if (auto* problems = std::get_if<std::vector<std::string>>(&examined)) {
+        CheckResult checked = gui::esamina_con_avanzamento(*options.riproduci, nullptr, [&ending] { return ending; });
+        std::vector<std::string> problems;
+        if (std::holds_alternative<CheckInterrupted>(checked)) {
+            errors.write_line("vadrel: lettura del registro " + *options.riproduci + " interrotta");
+            errors.write_line("vadrel: niente è stato inviato.");
+            return 2;
+        }
+        if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
+            problems = std::move(*refused);
+        } else {
+            log = std::get<CheckedLog>(std::move(checked));
+            problems = problemi_registro(log.path, log.summary, options.permesso());
+        }
+        if (!problems.empty()) {
             std::string text;
-            for (const std::string& line : *problems) {
+            for (const std::string& line : problems) {
                 errors.write_line("vadrel: " + line);
                 text += line + "\n";
             }
@@ -133,7 +148,6 @@ int run_window(int argc, char** argv, const Options& options) {
             shell.message_box(text + "Niente è stato inviato.", program_title);
             return 2;
         }
-        log = std::get<LogSummary>(examined);
     }
     std::unique_ptr<Program> program;
     try {
@@ -195,18 +209,18 @@ int run_window(int argc, char** argv, const Options& options) {
             [&](const std::string& path) { return program->start_recording(path); },
             [&] { program->stop_recording(); },
             [&] { return program->recorder().recording(); },
-            [&](const std::string& path, const LogSummary& summary, double speed, bool loop) {
-                return program->start_replay(path, summary, speed, loop);
-            },
+            [&](const CheckedLog& log, double speed, bool loop) { return program->start_replay(log, speed, loop); },
             [&] { program->stop_replay(); },
             [&] { return program->replay().running(); },
             [&] { return program->replay().progress(); },
             [&](const std::string& path) { return program->start_tracks(path); },
-            {}},
+            {},
+            [&ending] { return ending; }},
         &window);
-    program->replay_finished = [&] {
+    program->replay_finished = [&](const std::string& problem) {
         window.render();
         registrazione.refresh();
+        if (!problem.empty()) shell.message_box("Riproduzione interrotta: " + problem, program_title);
     };
     program->after_tick = [&] {
         window.render();
@@ -241,8 +255,9 @@ int run_window(int argc, char** argv, const Options& options) {
             shell.message_box(why, program_title);
     }
     if (options.riproduci) {
-        if (const std::string why = program->start_replay(*options.riproduci, log, options.velocita, options.ciclo);
-            !why.empty())
+        for (const std::string& line : avvisi_registro(log.summary, options.permesso()))
+            errors.write_line("vadrel: " + line);
+        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo); !why.empty())
             shell.message_box(why, program_title);
     }
     show_ports();

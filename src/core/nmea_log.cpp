@@ -137,36 +137,95 @@ bool LogReader::read_line(std::string& line, bool& too_long) {
     too_long = false;
     bool any = false;
     for (;;) {
-        if (chunk_pos_ == chunk_.size()) {
-            chunk_.resize(65536);
-            in_.read(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
-            chunk_.resize(static_cast<std::size_t>(in_.gcount()));
-            chunk_pos_ = 0;
-            if (chunk_.empty()) return any;
+        if (piece_.empty()) {
+            if (source_ended_) return any;
+            piece_ = source_();
+            if (piece_.empty()) {
+                source_ended_ = true;
+                return any;
+            }
         }
         any = true;
-        const std::size_t end = chunk_.find('\n', chunk_pos_);
-        const std::size_t stop = end == std::string::npos ? chunk_.size() : end + 1;
+        const std::size_t end = piece_.find('\n');
+        const std::size_t stop = end == std::string_view::npos ? piece_.size() : end + 1;
         const std::size_t room = max_line - std::min(max_line, line.size());
-        if (stop - chunk_pos_ > room) too_long = true;
-        line.append(chunk_, chunk_pos_, std::min(stop - chunk_pos_, room));
-        chunk_pos_ = stop;
-        if (end != std::string::npos) return true;
+        if (stop > room) too_long = true;
+        line.append(piece_.substr(0, std::min(stop, room)));
+        piece_.remove_prefix(stop);
+        if (end != std::string_view::npos) return true;
     }
 }
 
-void LogReader::damage(const std::string& reason) {
-    ++damaged_;
-    if (problems_.size() < problems_kept) problems_.push_back({line_, reason});
+void LogReader::add_problem(LogProblem::Kind kind, const std::string& reason) {
+    const auto k = static_cast<std::size_t>(kind);
+    if (kept_[k] == problems_kept) return;
+    ++kept_[k];
+    problems_.push_back({kind, line_, line_, reason});
 }
 
-void LogReader::begin(double offset) {
+void LogReader::begin(std::int64_t offset_ms) {
     if (building_) {
         finished_ = std::move(current_);
         ready_ = true;
     }
-    current_ = LogTick{offset, {}, line_};
+    current_ = LogTick{static_cast<double>(offset_ms) / 1000.0, {}, line_};
     building_ = true;
+    over_limit_ = false;
+}
+
+namespace {
+
+// "3 h 5 min 12 s", "12 giorni".
+std::string span_text(std::int64_t ms) {
+    const std::int64_t s = ms / 1000;
+    if (s >= 2 * 86400) return std::to_string(s / 86400) + " giorni";
+    std::string text = std::to_string(s / 3600) + " h";
+    if (s % 3600 != 0) text += " " + std::to_string(s / 60 % 60) + " min";
+    if (s % 60 != 0) text += " " + std::to_string(s % 60) + " s";
+    return text;
+}
+
+}  // namespace
+
+void LogReader::new_time(std::int64_t ms) {
+    std::int64_t step = ms - time_ms_;
+    if (mode_ == Mode::sentences) {
+        // Times of day: the nearer way round, so midnight is crossed.
+        if (step <= -ms_per_day / 2) step += ms_per_day;
+        if (step > ms_per_day / 2) step -= ms_per_day;
+    }
+    time_ms_ = ms;
+    if (step > jump_limit_ms || step < -jump_limit_ms) {
+        ++jumps_;
+        add_problem(LogProblem::Kind::jump,
+                    std::string(step > 0 ? "l'ora salta avanti di " : "l'ora torna indietro di ") +
+                        span_text(step > 0 ? step : -step));
+        step = 0;
+    }
+    // A clock set back: this second goes at once, the ones after keep their pace.
+    offset_ms_ += std::max<std::int64_t>(step, 0);
+    begin(offset_ms_);
+}
+
+void LogReader::keep(std::string_view bytes) {
+    if (bytes.empty()) return;
+    // Past the limit, the rest of the second goes: nothing after a gap is sent.
+    if (!over_limit_ && current_.bytes.size() + bytes.size() <= max_second) {
+        current_.bytes += bytes;
+        return;
+    }
+    ++dropped_;
+    if (over_limit_) {
+        // One problem for the run of lines past the limit in this second.
+        if (over_limit_problem_ < problems_.size()) problems_[over_limit_problem_].last_line = line_;
+        return;
+    }
+    over_limit_ = true;
+    over_limit_problem_ = kept_[static_cast<std::size_t>(LogProblem::Kind::dropped)] < problems_kept
+                              ? problems_.size()
+                              : std::string::npos;
+    add_problem(LogProblem::Kind::dropped, "il secondo supera " + std::to_string(max_second) +
+                                               " byte (il massimo di un datagramma UDP): le sue righe da qui non si inviano");
 }
 
 bool LogReader::next(LogTick& tick) {
@@ -200,21 +259,27 @@ bool LogReader::next(LogTick& tick) {
             }
         }
         if (too_long) {
-            damage(problem.empty() ? "riga troppo lunga (oltre " + std::to_string(max_line) + " byte)" : problem);
+            if (problem.empty() && text.empty()) {
+                // NULs for thousands of bytes: no radio framing, a binary file (or a hole in one).
+                binary_ = true;
+                problem = "byte non di testo (00)";
+            }
+            ++dropped_;
+            add_problem(LogProblem::Kind::dropped,
+                        (problem.empty() ? "" : problem + ", ") + "riga troppo lunga (oltre " +
+                            std::to_string(max_line) + " byte): non si invia");
             continue;
         }
         if (problem.empty() && !text.empty() && text[0] == '#') {
             // A comment is never sent; its NULs belong to the second before.
-            if (building_) current_.bytes.append(line, 0, nuls);
+            if (building_) keep(std::string_view(line).substr(0, nuls));
             const auto ms = leggi_riga_ora(text);
-            if (ms && mode_ != Mode::sentences) {
-                if (mode_ == Mode::undecided) {
-                    mode_ = Mode::comments;
-                    first_ms_ = *ms;
-                }
-                // A wall clock set back sends at once, never before the second before.
-                begin(std::max(offset_, static_cast<double>(*ms - first_ms_) / 1000.0));
-                offset_ = current_.offset;
+            if (ms && mode_ == Mode::undecided) {
+                mode_ = Mode::comments;
+                time_ms_ = *ms;
+                begin(0);
+            } else if (ms && mode_ == Mode::comments) {
+                new_time(*ms);
             }
             continue;
         }
@@ -227,35 +292,50 @@ bool LogReader::next(LogTick& tick) {
                 if (problem.empty() && !ended) problem = "frase senza fine riga (file troncato?)";
             }
         }
+        bool timed_here = false;
+        std::int64_t ms = 0;
         if (problem.empty() && mode_ != Mode::comments && timed_kind(sentence)) {
             const std::size_t comma = sentence.find(',', 7);
-            const auto ms = leggi_campo_ora(sentence.substr(7, comma == std::string_view::npos ? 0 : comma - 7));
-            if (!ms) {
+            const auto time = leggi_campo_ora(sentence.substr(7, comma == std::string_view::npos ? 0 : comma - 7));
+            if (!time) {
                 problem = "frase senza ora";
-            } else if (mode_ == Mode::undecided) {
-                mode_ = Mode::sentences;
-                second_ms_ = *ms;
-                if (!building_) begin(0.0);
-            } else if (*ms != second_ms_) {
-                std::int64_t step = *ms - second_ms_;
-                if (step < -ms_per_day / 2) step += ms_per_day;  // past midnight
-                if (step < 0) step = 0;                           // a receiver's clock set back
-                second_ms_ = *ms;
-                offset_ += static_cast<double>(step) / 1000.0;
-                begin(offset_);
+            } else {
+                timed_here = true;
+                ms = *time;
             }
         }
-        if (!problem.empty()) damage(problem);
-        if (!building_) begin(0.0);
-        current_.bytes += line;
+        if (timed_here) {
+            if (mode_ == Mode::undecided) {
+                mode_ = Mode::sentences;
+                time_ms_ = ms;
+                if (!building_) begin(0);
+            } else if (ms != time_ms_) {
+                new_time(ms);
+            }
+        }
+        if (!building_) begin(0);
+        const long dropped_before = dropped_;
+        keep(line);
+        if (!problem.empty() && dropped_ == dropped_before) {
+            ++damaged_;
+            add_problem(LogProblem::Kind::damaged, problem);
+        }
     }
     tick = std::move(finished_);
     ready_ = false;
     return true;
 }
 
-LogSummary esamina_registro(std::istream& in) {
-    LogReader reader(in);
+LogSource sorgente_testo(std::string_view bytes) {
+    return [bytes, given = false]() mutable {
+        if (given) return std::string_view{};
+        given = true;
+        return bytes;
+    };
+}
+
+LogSummary esamina_registro(const LogSource& source) {
+    LogReader reader(source);
     LogSummary summary;
     LogTick tick;
     while (reader.next(tick)) {
@@ -264,6 +344,8 @@ LogSummary esamina_registro(std::istream& in) {
     }
     summary.lines = reader.lines();
     summary.damaged = reader.damaged();
+    summary.dropped = reader.dropped();
+    summary.jumps = reader.jumps();
     summary.problems = reader.problems();
     summary.binary = reader.binary();
     summary.timed = reader.timed();
@@ -271,26 +353,72 @@ LogSummary esamina_registro(std::istream& in) {
     return summary;
 }
 
-std::vector<std::string> problemi_registro(const std::string& path, const LogSummary& s, bool invia_danneggiate) {
+namespace {
+
+std::string lines_text(long count, const char* one, const char* many) {
+    return std::to_string(count) + (count == 1 ? one : many);
+}
+
+// "  riga 12: checksum errato (...)" for each kept problem of this kind,
+// and how many more there are.
+void list_problems(const LogSummary& s, LogProblem::Kind kind, long count, std::vector<std::string>& out) {
+    long listed = 0;
+    for (const LogProblem& p : s.problems) {
+        if (p.kind != kind) continue;
+        ++listed;
+        out.push_back(p.last_line > p.line
+                          ? "  righe " + std::to_string(p.line) + "-" + std::to_string(p.last_line) + ": " + p.reason
+                          : "  riga " + std::to_string(p.line) + ": " + p.reason);
+    }
+    if (kind == LogProblem::Kind::dropped) return;  // a run of lines is one item: no count to compare
+    if (count > listed) out.push_back("  ... e altre " + std::to_string(count - listed));
+}
+
+}  // namespace
+
+std::vector<std::string> problemi_registro(const std::string& path, const LogSummary& s, LogLeave leave) {
     const std::string name = "il registro " + path;
     if (s.lines == 0) return {name + " è vuoto: non c'è niente da riprodurre"};
-    if (s.binary && s.damaged * 2 > s.lines)
+    if (s.binary && (s.damaged + s.dropped) * 2 > s.lines)
         return {name + " non è un registro di frasi NMEA (sembra un file binario)"};
     std::vector<std::string> problems;
     if (!s.timed) {
         problems.push_back(name + " non ha righe \"# ora\" né frasi con l'ora ($GPRMC, $GPGGA, $GPZDA): "
                                   "non si sa con che ritmo inviarlo");
     }
-    if (s.damaged > 0 && !invia_danneggiate) {
-        problems.push_back(name + " ha " + std::to_string(s.damaged) +
-                           (s.damaged == 1 ? " riga danneggiata" : " righe danneggiate") +
+    if (s.damaged > 0 && !leave.damaged) {
+        problems.push_back(name + " ha " + lines_text(s.damaged, " riga danneggiata", " righe danneggiate") +
                            " (--invia-danneggiate le invia come sono):");
-        for (const LogProblem& p : s.problems)
-            problems.push_back("  riga " + std::to_string(p.line) + ": " + p.reason);
-        if (s.damaged > static_cast<long>(s.problems.size()))
-            problems.push_back("  ... e altre " + std::to_string(s.damaged - static_cast<long>(s.problems.size())));
+        list_problems(s, LogProblem::Kind::damaged, s.damaged, problems);
+    }
+    if (s.dropped > 0 && !leave.damaged) {
+        problems.push_back(name + " ha " + lines_text(s.dropped, " riga che non si può inviare", " righe che non si possono inviare") +
+                           " (--invia-danneggiate invia il resto):");
+        list_problems(s, LogProblem::Kind::dropped, s.dropped, problems);
+    }
+    if (s.jumps > 0 && !leave.jumps) {
+        problems.push_back(name + " ha " + lines_text(s.jumps, " salto", " salti") + " dell'ora oltre un'ora"
+                           " (--salti-subito invia subito il secondo dopo il salto):");
+        list_problems(s, LogProblem::Kind::jump, s.jumps, problems);
     }
     return problems;
+}
+
+std::vector<std::string> avvisi_registro(const LogSummary& s, LogLeave leave) {
+    std::vector<std::string> notes;
+    if (s.damaged > 0 && leave.damaged)
+        notes.push_back("il registro ha " + lines_text(s.damaged, " riga danneggiata, inviata", " righe danneggiate, inviate") +
+                        " come sono");
+    if (s.dropped > 0 && leave.damaged) {
+        notes.push_back(lines_text(s.dropped, " riga del registro non si invia:", " righe del registro non si inviano:"));
+        list_problems(s, LogProblem::Kind::dropped, s.dropped, notes);
+    }
+    if (s.jumps > 0 && leave.jumps) {
+        notes.push_back("il registro ha " + lines_text(s.jumps, " salto", " salti") +
+                        " dell'ora oltre un'ora: il secondo dopo ciascuno si invia subito:");
+        list_problems(s, LogProblem::Kind::jump, s.jumps, notes);
+    }
+    return notes;
 }
 
 }  // namespace vadrel

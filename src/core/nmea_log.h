@@ -11,16 +11,19 @@
 // the time fields of $..RMC, $..GGA and $..ZDA, and a sentence without a time
 // ($GPGSV, $GPGSA, ...) belongs to the second of the timed sentence before it.
 //
-//   std::ifstream in(path, std::ios::binary);
-//   LogReader log(in);
+//   LogReader log(source);          // source(): the next piece of the file, "" at its end
 //   LogTick tick;
 //   while (log.next(tick)) send_at(tick.offset, tick.bytes);
 //   log.damaged();   // lines that could not be checked, with their numbers
 //
-// The reader holds one second at a time, so a log of any length streams.
+// The reader holds one line, one second and the source's piece at a time, so
+// a log of any length and any content streams in bounded memory: a line is
+// at most max_line bytes and a second at most max_second; what lies beyond
+// is dropped and counted. A time that jumps more than jump_limit_ms either
+// way is counted too, and its second comes at once after the one before.
 
 #include <cstdint>
-#include <istream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,24 +50,45 @@ struct LogTick {
 };
 
 struct LogProblem {
+    enum class Kind {
+        damaged,  // kept in its second; sent as it stands only with the operator's leave
+        dropped,  // never sent: a line too long, or past its second's limit
+        jump,     // the time jumps beyond the limit: its second goes at once
+    };
+    Kind kind = Kind::damaged;
     long line = 0;
+    long last_line = 0;  // the last of a run of lines with this problem (= line for one)
     std::string reason;  // Italian: "checksum errato (4A invece di 4B)"
 };
+
+// Where the reader takes its bytes: each call gives the next piece of the
+// file, valid until the next call; an empty piece at its end (after which
+// the source is not called again).
+using LogSource = std::function<std::string_view()>;
 
 class LogReader {
 public:
     static constexpr std::size_t max_line = 4096;
+    // A second's bytes: the most one UDP datagram carries, so every output
+    // takes a second whole. A receiver at 10 Hz with every sentence it has
+    // sends about a third of it.
+    static constexpr std::size_t max_second = 65507;
+    // A time that moves more than this from the second before, either way.
+    static constexpr std::int64_t jump_limit_ms = 3'600'000;
+    // Problems kept of each kind, with their lines; all are counted.
     static constexpr std::size_t problems_kept = 20;
 
-    explicit LogReader(std::istream& in) : in_(in) {}
+    explicit LogReader(LogSource source) : source_(std::move(source)) {}
 
     // The next second; false at the end of the file. A damaged line is
-    // counted and kept in its second as it stands.
+    // counted and kept in its second as it stands; a dropped one is counted.
     bool next(LogTick& tick);
 
     long lines() const { return line_; }
-    // Damaged lines: counted all, the first problems_kept of them kept.
     long damaged() const { return damaged_; }
+    long dropped() const { return dropped_; }
+    long jumps() const { return jumps_; }
+    // The first problems_kept of each kind, in the order of their lines.
     const std::vector<LogProblem>& problems() const { return problems_; }
     // Whether a line held bytes that no text log has (NUL or control
     // characters inside a line, bytes above 127).
@@ -76,29 +100,38 @@ public:
 
 private:
     enum class Mode { undecided, comments, sentences };
-    // Reads one line with its "\n" (when it has one); false at the end.
+    // Reads one line with its "\n" (when it has one), at most max_line
+    // bytes of it; false at the end.
     bool read_line(std::string& line, bool& too_long);
-    void damage(const std::string& reason);
+    void add_problem(LogProblem::Kind kind, const std::string& reason);
+    // A new time: the second being built closes and one starts.
+    void new_time(std::int64_t ms);
     // Closes the second being built and starts one at this offset.
-    void begin(double offset);
+    void begin(std::int64_t offset_ms);
+    // Adds bytes to the second being built unless they pass its limit.
+    void keep(std::string_view bytes);
 
-    std::istream& in_;
+    LogSource source_;
+    std::string_view piece_;
+    bool source_ended_ = false;
     long line_ = 0;
     long damaged_ = 0;
+    long dropped_ = 0;
+    long jumps_ = 0;
     std::vector<LogProblem> problems_;
+    std::size_t kept_[3] = {0, 0, 0};  // problems kept of each kind
     bool binary_ = false;
     Mode mode_ = Mode::undecided;
 
     bool building_ = false;
+    bool over_limit_ = false;  // the second being built dropped a line for its size
+    std::size_t over_limit_problem_ = 0;  // the problem that tells it, npos when not kept
     LogTick current_;
     bool ready_ = false;
     LogTick finished_;
 
-    std::int64_t first_ms_ = 0;     // comments: the first second's time
-    std::int64_t second_ms_ = 0;    // sentences: the time of the second being built
-    double offset_ = 0.0;           // offset of the second being built
-    std::string chunk_;             // read ahead from the stream
-    std::size_t chunk_pos_ = 0;
+    std::int64_t time_ms_ = 0;    // the time of the second being built (of day, for sentences)
+    std::int64_t offset_ms_ = 0;  // its offset from the first second
 };
 
 // What a first reading of the whole log found.
@@ -107,16 +140,29 @@ struct LogSummary {
     double duration = 0.0;  // offset of the last second
     long lines = 0;
     long damaged = 0;
+    long dropped = 0;
+    long jumps = 0;
     std::vector<LogProblem> problems;
     bool binary = false;
     bool timed = false;
     bool by_comments = false;
 };
-LogSummary esamina_registro(std::istream& in);
+// Reads the whole log from source.
+LogSummary esamina_registro(const LogSource& source);
+// A source that gives these bytes in one piece.
+LogSource sorgente_testo(std::string_view bytes);
 
-// Why the log cannot be replayed, in Italian, one line per item; empty when
-// it can. Damaged lines stop it unless they are to be sent as they stand.
-std::vector<std::string> problemi_registro(const std::string& path, const LogSummary& summary,
-                                           bool invia_danneggiate);
+// What the operator allows of a log that is not whole.
+struct LogLeave {
+    bool damaged = false;  // damaged lines sent as they stand, lines too long left out
+    bool jumps = false;    // a jump of the time sends its second at once
+};
+
+// Why the log cannot be replayed with this leave, in Italian, one line per
+// item; empty when it can.
+std::vector<std::string> problemi_registro(const std::string& path, const LogSummary& summary, LogLeave leave);
+// What a replay with this leave does with what the log has that is not
+// whole, in Italian, one line per item, to be said before it starts.
+std::vector<std::string> avvisi_registro(const LogSummary& summary, LogLeave leave);
 
 }  // namespace vadrel

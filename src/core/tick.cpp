@@ -116,12 +116,16 @@ void Timer1_Timer(Form1& form) {
     form.Label11.set_visible(!form.Label11.visible());
 }
 
+namespace {
+constexpr const char* caption_riproduzione = "Riproduce";  // fits the label beside Start/Stop
+}  // namespace
+
 void inizia_riproduzione(Form1& form) {
     if (form.riproduzione) return;
     form.riproduzione = true;
     form.riproduzione_caption = form.Label11.caption();
     form.riproduzione_colour = form.Label11.colour();
-    form.Label11.set_caption("Riproduce");  // fits the label beside Start/Stop
+    form.Label11.set_caption(caption_riproduzione);
     form.Label11.set_colour(Colour::green_status());
     form.Label11.set_visible(true);
 }
@@ -129,6 +133,9 @@ void inizia_riproduzione(Form1& form) {
 void finisci_riproduzione(Form1& form) {
     if (!form.riproduzione) return;
     form.riproduzione = false;
+    form.Label11.set_visible(true);
+    // Set meanwhile (a port lost or chosen, Start/Stop): it tells the state now.
+    if (form.Label11.caption() != caption_riproduzione) return;
     if (form.tx_attiva == 0) {
         form.Label11.set_caption("Stop");
         form.Label11.set_colour(Colour::red_status());
@@ -138,9 +145,13 @@ void finisci_riproduzione(Form1& form) {
     }
 }
 
-void mostra_riproduzione(Form1& form, const std::string& bytes) {
-    std::string shown = bytes;
-    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r')) shown.pop_back();
+void mostra_riproduzione(Form1& form, const std::string& bytes, const Delivery& delivery) {
+    std::string shown;
+    if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) {
+        shown = bytes;
+        while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r')) shown.pop_back();
+    }
+    shown += serial_note(form, delivery) + delivery.notes;
     if (form.Picture1.current_y() > form.Picture1.height()) form.Picture1.clear();
     form.Picture1.print(shown);
 }

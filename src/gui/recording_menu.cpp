@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -11,10 +13,10 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <QStringList>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "platform/replay.h"
 
 namespace vadrel::gui {
 
@@ -73,10 +75,9 @@ ReplayDialog::ReplayDialog(RecordingActions& actions, QWidget* parent) : QDialog
     });
 }
 
-void ReplayDialog::open_on(const std::string& path, const LogSummary& summary) {
-    path_ = path;
-    summary_ = summary;
-    file_->setText(q(path) + QStringLiteral(" (%1 secondi)").arg(summary.ticks));
+void ReplayDialog::open_on(const CheckedLog& log) {
+    log_ = log;
+    file_->setText(q(log.path) + QStringLiteral(" (%1 secondi)").arg(log.summary.ticks));
     progress_->setValue(0);
     refresh();
     show();
@@ -85,7 +86,7 @@ void ReplayDialog::open_on(const std::string& path, const LogSummary& summary) {
 
 void ReplayDialog::start() {
     const double speed = full_speed_->isChecked() ? Replay::full_speed : speed_->value();
-    const std::string why = actions_.start_replay(path_, summary_, speed, loop_->isChecked());
+    const std::string why = actions_.start_replay(log_, speed, loop_->isChecked());
     if (!why.empty()) QMessageBox::warning(this, QString::fromUtf8(title), q(why));
     refresh();
 }
@@ -149,23 +150,54 @@ void RecordingMenu::replay() {
                                               false);
     if (file.isEmpty()) return;
     const std::string path = path_of(file);
-    auto examined = esamina_file_registro(path, false);
-    if (auto* problems = std::get_if<std::vector<std::string>>(&examined)) {
+    const CheckResult checked = esamina_con_avanzamento(path, window_, [this] { return actions_.ending && actions_.ending(); });
+    if (std::holds_alternative<CheckInterrupted>(checked)) return;
+    const auto lines_of = [](const std::vector<std::string>& lines) {
         QString text;
-        for (const std::string& line : *problems) text += q(line) + QLatin1Char('\n');
-        // Damaged lines alone: the operator may send them as they stand.
-        auto again = esamina_file_registro(path, true);
-        if (auto* summary = std::get_if<LogSummary>(&again)) {
-            const auto answer = QMessageBox::question(
-                window_, QString::fromUtf8(title), text + QStringLiteral("\nInviare comunque le righe danneggiate come sono?"),
-                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-            if (answer == QMessageBox::Yes) dialog_->open_on(path, *summary);
-        } else {
-            QMessageBox::warning(window_, QString::fromUtf8(title), text + QStringLiteral("Niente è stato inviato."));
-        }
+        for (const std::string& line : lines) text += q(line) + QLatin1Char('\n');
+        return text;
+    };
+    if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
+        QMessageBox::warning(window_, QString::fromUtf8(title), lines_of(*refused) + QStringLiteral("Niente è stato inviato."));
         return;
     }
-    dialog_->open_on(path, std::get<LogSummary>(examined));
+    const CheckedLog& log = std::get<CheckedLog>(checked);
+    const std::vector<std::string> problems = problemi_registro(path, log.summary, {});
+    if (problems.empty()) {
+        dialog_->open_on(log);
+        return;
+    }
+    if (!problemi_registro(path, log.summary, {true, true}).empty()) {
+        QMessageBox::warning(window_, QString::fromUtf8(title), lines_of(problems) + QStringLiteral("Niente è stato inviato."));
+        return;
+    }
+    // Damaged lines and jumps of the time alone: the operator may send the log all the same.
+    QStringList what;
+    if (log.summary.damaged > 0) what << QStringLiteral("le righe danneggiate partono come sono");
+    if (log.summary.dropped > 0) what << QStringLiteral("quelle che non si possono inviare restano fuori");
+    if (log.summary.jumps > 0) what << QStringLiteral("dopo ogni salto dell'ora il secondo parte subito");
+    const auto answer = QMessageBox::question(
+        window_, QString::fromUtf8(title),
+        lines_of(problems) + QStringLiteral("\nInviare comunque il registro? ") + what.join(QStringLiteral("; ")) +
+            QLatin1Char('.'),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes) dialog_->open_on(log);
+}
+
+CheckResult esamina_con_avanzamento(const std::string& path, QWidget* parent, const std::function<bool()>& ended) {
+    QProgressDialog progress(QStringLiteral("Lettura di %1...").arg(q(path)), QStringLiteral("Annulla"), 0, 1000, parent);
+    progress.setObjectName(QStringLiteral("lettura_registro"));
+    progress.setWindowTitle(QStringLiteral("Riproduzione"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoReset(false);
+    return esamina_file_registro(path, [&](double done) {
+        // Once shown, the modal window takes the events itself; before, only
+        // those that are not the operator's (a termination signal).
+        progress.setValue(static_cast<int>(done * 1000.0));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled() && !ended();
+    });
 }
 
 void RecordingMenu::export_tracks() {

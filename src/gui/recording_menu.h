@@ -1,7 +1,7 @@
 #pragma once
 // The menu "Registrazione": "Registra..." (checked while recording; choosing
 // it again stops), "Riproduci..." (a log chosen and read first; its problems
-// told with their line numbers; then a small dialog with the speed, the loop,
+// told with their line numbers, and what the operator may allow asked; then a small dialog with the speed, the loop,
 // a progress bar and a stop button), "Esporta tracce GPX...". It only asks
 // and shows; the program records, replays and writes.
 
@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "core/nmea_log.h"
+#include "platform/replay.h"
 
 class QAction;
 class QCheckBox;
@@ -28,22 +28,29 @@ struct RecordingActions {
     std::function<std::string(const std::string&)> start_recording;
     std::function<void()> stop_recording;
     std::function<bool()> recording;
-    std::function<std::string(const std::string&, const LogSummary&, double, bool)> start_replay;
+    std::function<std::string(const CheckedLog&, double, bool)> start_replay;
     std::function<void()> stop_replay;
     std::function<bool()> replaying;
     std::function<double()> replay_progress;  // 0 to 1
     std::function<std::string(const std::string&)> export_tracks;
     // The file the operator picks: save (true) or open; "" when cancelled.
     std::function<QString(QWidget*, const QString& caption, const QString& filter, bool save)> choose_file;
+    // Whether the program is ending (a termination signal): a log being read stops.
+    std::function<bool()> ending;
 };
+
+// Reads a log to replay whole, with a progress window over parent once the
+// reading takes more than half a second ("Annulla" stops it); ended() is
+// asked too between blocks (a termination signal, the window closed).
+CheckResult esamina_con_avanzamento(const std::string& path, QWidget* parent, const std::function<bool()>& ended);
 
 // The replay's own window: speed, loop, progress, Avvia and Ferma.
 class ReplayDialog : public QDialog {
     Q_OBJECT
 public:
     ReplayDialog(RecordingActions& actions, QWidget* parent);
-    // Shows the dialog for the log at path, read as summary.
-    void open_on(const std::string& path, const LogSummary& summary);
+    // Shows the dialog for the log as checked.
+    void open_on(const CheckedLog& log);
     // After each second sent and when the replay ends.
     void refresh();
 
@@ -51,8 +58,7 @@ private:
     void start();
 
     RecordingActions& actions_;
-    std::string path_;
-    LogSummary summary_;
+    CheckedLog log_;
     QLabel* file_;
     QDoubleSpinBox* speed_;
     QCheckBox* full_speed_;

@@ -1,6 +1,7 @@
 #include "second_timer.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QSocketNotifier>
 
 #ifdef __linux__
@@ -32,10 +33,11 @@ std::int64_t wall_clock_ns() {
 
 }  // namespace
 
-std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t since_last_ns) {
+std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t not_before_ns) {
     const std::int64_t period = nanoseconds_per_second;
     std::int64_t next = floor_div(now_ns - offset_ns, period) * period + offset_ns + period;
-    if (next - now_ns + since_last_ns < period / 2) next += period;
+    const std::int64_t bound = std::min(not_before_ns, now_ns + period);
+    if (next < bound) next += (bound - next + period - 1) / period * period;
     return next;
 }
 
@@ -80,10 +82,11 @@ void SecondTimer::stop() {
 #endif
 }
 
-void SecondTimer::arm(std::int64_t since_last_ns) {
+void SecondTimer::arm(std::int64_t not_before_ns) {
     if (!active_) return;
     const std::int64_t now = wall_clock_ns();
-    const std::int64_t next = next_tick_ns(now, offset_ns_, since_last_ns);
+    const std::int64_t next = next_tick_ns(now, offset_ns_, not_before_ns);
+    due_ns_ = next;
 #ifdef __linux__
     if (timer_fd_ >= 0) {
         itimerspec when{};
@@ -107,11 +110,13 @@ void SecondTimer::timer_fd_ready() {
     const ssize_t got = ::read(timer_fd_, &expirations, sizeof expirations);
     if (got < 0) {
         // ECANCELED: the wall clock was set; wait for the next second of the
-        // new time, which is not skipped for being near: the last tick was
-        // longer ago than the new time says. EAGAIN: nothing due yet.
+        // new time at least half a second after the last tick, however long
+        // ago the new time says that was. EAGAIN: nothing due yet.
         if (errno == ECANCELED) {
-            const auto since_last = std::chrono::steady_clock::now() - last_tick_;
-            arm(std::chrono::duration_cast<std::chrono::nanoseconds>(since_last).count());
+            const auto since_last = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        std::chrono::steady_clock::now() - last_tick_)
+                                        .count();
+            arm(wall_clock_ns() - since_last + nanoseconds_per_second / 2);
         }
         return;
     }
@@ -119,15 +124,17 @@ void SecondTimer::timer_fd_ready() {
     // a one-shot timer, and missed seconds are not made up anyway).
     notifier_->setEnabled(false);
     last_tick_ = std::chrono::steady_clock::now();
+    const std::int64_t ticked = due_ns_;
     emit tick();
-    arm();
+    arm(ticked + nanoseconds_per_second);
 #endif
 }
 
 void SecondTimer::qtimer_fired() {
     if (!active_) return;
+    const std::int64_t ticked = due_ns_;
     emit tick();
-    arm();
+    arm(ticked + nanoseconds_per_second);
 }
 
 void SecondTimer::release_timer_fd() {

@@ -6,8 +6,9 @@
 //   timer.start();
 //
 // Each tick is armed for an absolute instant (whole second + offset), so the
-// ticks never drift; a tick that comes late is not followed by a catch-up
-// burst: the seconds missed are skipped (next_tick_ns). On Linux a timerfd on
+// ticks never drift; a tick that comes late (the program was stopped, the
+// machine busy) is followed by the next whole second, however near, and not
+// by a catch-up burst: the seconds missed are skipped (next_tick_ns). On Linux a timerfd on
 // CLOCK_REALTIME with TFD_TIMER_ABSTIME, watched by a QSocketNotifier; when the
 // wall clock is set (NTP step, the operator), the kernel cancels the wait and
 // the timer is armed again from the new time. Elsewhere, or when the timerfd
@@ -26,14 +27,15 @@ namespace vadrel {
 
 inline constexpr std::int64_t nanoseconds_per_second = 1'000'000'000;
 
-// The next tick after a tick handled at now_ns: the first instant
-// k * 1 s + offset_ns (k whole, counted from the epoch) that lies at least
-// half a second after the last tick, which was since_last_ns before now_ns
-// (0: a tick handled now, or no tick yet). Ticks handled late skip the
-// seconds they missed, and two ticks are never closer than half a second;
-// after the wall clock was set, the next second comes unless the last tick
-// was less than half a second before it.
-std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t since_last_ns = 0);
+// The next tick at now_ns: the first instant k * 1 s + offset_ns (k whole,
+// counted from the epoch) after now_ns and not before not_before_ns, which
+// the caller sets a second after the instant the last tick was armed for (a
+// tick handled late is followed by the next second however near; one that
+// came a moment early is not followed by its own second again), or half a
+// second after the last tick in real time once the wall clock was set. A
+// not_before_ns more than a second ahead (the wall clock set back meanwhile)
+// counts as a second ahead.
+std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t not_before_ns = 0);
 
 class SecondTimer : public QObject {
     Q_OBJECT
@@ -60,7 +62,7 @@ signals:
     void tick();
 
 private:
-    void arm(std::int64_t since_last_ns = 0);
+    void arm(std::int64_t not_before_ns = 0);
     void timer_fd_ready();
     void qtimer_fired();
     void release_timer_fd();
@@ -68,6 +70,7 @@ private:
     std::int64_t offset_ns_;
     bool active_ = false;
     std::chrono::steady_clock::time_point last_tick_;
+    std::int64_t due_ns_ = 0;  // the instant the timer is armed for
     int timer_fd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer qtimer_;

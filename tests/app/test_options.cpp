@@ -64,7 +64,7 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--guasti", "seme=18446744073709551616"}, {"--guasti", "tronca=0,1"},
         {"--registra"}, {"--riproduci", ""}, {"--riproduci", "x", "--velocita", "0"},
         {"--riproduci", "x", "--velocita", "1001"}, {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"},
-        {"--velocita", "2"},
+        {"--velocita", "2"}, {"--salti-subito"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -103,9 +103,9 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
 TEST(Options, RecordAndReplay) {
     const std::string here = std::filesystem::current_path().string();
     const Options o = parsed({"--registra", "a.nmea", "--riproduci", "b.nmea", "--velocita", "0,5", "--ciclo",
-                              "--invia-danneggiate"});
-    EXPECT_EQ(std::tuple(*o.registra, *o.riproduci, o.velocita, o.ciclo, o.invia_danneggiate),
-              std::tuple(here + "/a.nmea", here + "/b.nmea", 0.5, true, true));
+                              "--invia-danneggiate", "--salti-subito"});
+    EXPECT_EQ(std::tuple(*o.registra, *o.riproduci, o.velocita, o.ciclo, o.permesso().damaged, o.permesso().jumps),
+              std::tuple(here + "/a.nmea", here + "/b.nmea", 0.5, true, true, true));
     EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "max"}).velocita, 0.0);
     EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "1000"}).velocita, 1000.0);
 }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 
 #include "core/nmea_log.h"
+#include "nmea_log_check.h"
 
 namespace vadrel {
 namespace {
@@ -31,12 +35,23 @@ struct Tick {
     std::string bytes;
 };
 
+// A source that hands the bytes over `size` at a time.
+LogSource in_pieces(const std::string& bytes, std::size_t size) {
+    return [&bytes, size, at = std::size_t{0}]() mutable {
+        const std::string_view piece = std::string_view(bytes).substr(std::min(at, bytes.size()), size);
+        at += piece.size();
+        return piece;
+    };
+}
+
+const std::string day = "# 2026-12-06T12:00:00.000Z\n";
+
 TEST(LogReader, SecondsAndDamagedLines) {
     const struct {
         const char* name;
         std::string log;
         std::vector<Tick> ticks;
-        std::vector<long> damaged;  // line numbers
+        std::vector<long> damaged;  // the lines of its problems
         bool by_comments;
     } rows[] = {
         {"vadrel's comments time the seconds; the bytes stay as they are",
@@ -45,10 +60,18 @@ TEST(LogReader, SecondsAndDamagedLines) {
         {"the radio burst's NULs before a comment belong to the second before",
          "# 2026-12-06T12:00:00.000Z\n" + radio + "# 2026-12-06T12:00:01.000Z\n" + radio,
          {{0.0, radio}, {1.0, radio}}, {}, true},
-        {"a wall clock set back sends at once, after midnight goes on",
+        {"a wall clock set back sends at once; the next second keeps its pace from there",
          "# 2026-12-06T23:59:59.500Z\n" + gsv + "# 2026-12-06T23:59:58.000Z\n" + gsv +
              "# 2026-12-07T00:00:00.500Z\n" + gsv,
-         {{0.0, gsv}, {0.0, gsv}, {1.0, gsv}}, {}, true},
+         {{0.0, gsv}, {0.0, gsv}, {2.5, gsv}}, {}, true},
+        {"a jump of ten years, or back by two hours, sends at once",
+         day + gsv + "# 2036-12-06T12:00:00.000Z\n" + gsv + "# 2036-12-06T10:00:00.000Z\n" + gsv +
+             "# 2036-12-06T10:00:01.000Z\n" + gsv,
+         {{0.0, gsv}, {0.0, gsv}, {0.0, gsv}, {1.0, gsv}}, {3, 5}, true},
+        {"a receiver's time jumping by two hours sends at once",
+         rmc1 + nmea("$GPRMC,140000,A,,,,,,,061226,,") + nmea("$GPRMC,140001,A,,,,,,,061226,,"),
+         {{0.0, rmc1}, {0.0, nmea("$GPRMC,140000,A,,,,,,,061226,,")}, {1.0, nmea("$GPRMC,140001,A,,,,,,,061226,,")}},
+         {2}, false},
         {"a receiver's log: sentences without a time go with the second before",
          gsv + rmc1 + gga1 + gsv + rmc2 + gsv + zda_late,
          {{0.0, gsv + rmc1 + gga1 + gsv}, {1.0, rmc2 + gsv}, {3.5, zda_late}}, {}, false},
@@ -65,23 +88,27 @@ TEST(LogReader, SecondsAndDamagedLines) {
         {"control bytes inside a line", rmc1 + "$GP\x01GSV*00\r\n", {{0.0, rmc1 + "$GP\x01GSV*00\r\n"}}, {2}, false},
         {"a line longer than any sentence is dropped", rmc1 + std::string(5000, 'x') + "\n" + gsv,
          {{0.0, rmc1 + gsv}}, {2}, false},
+        {"a second's bytes stop at the limit; the next second starts afresh",
+         day + std::string(LogReader::max_second - 1, '\n') + gsv + "\n\n" + "# 2026-12-06T12:00:01.000Z\n" + gsv,
+         {{0.0, std::string(LogReader::max_second - 1, '\n')}, {1.0, gsv}}, {65508}, true},
     };
     for (const auto& r : rows) {
-        std::istringstream in(r.log);
-        LogReader reader(in);
-        std::vector<Tick> ticks;
-        LogTick tick;
-        while (reader.next(tick)) ticks.push_back({tick.offset, tick.bytes});
-        ASSERT_EQ(ticks.size(), r.ticks.size()) << r.name;
-        for (std::size_t i = 0; i < ticks.size(); ++i) {
-            EXPECT_NEAR(ticks[i].offset, r.ticks[i].offset, 1e-9) << r.name << " tick " << i;
-            EXPECT_EQ(ticks[i].bytes, r.ticks[i].bytes) << r.name << " tick " << i;
+        // Whole, and a byte at a time: the same seconds.
+        for (const std::size_t piece : {r.log.size() + 1, std::size_t{1}}) {
+            LogReader reader(in_pieces(r.log, piece));
+            std::vector<Tick> ticks;
+            LogTick tick;
+            while (reader.next(tick)) ticks.push_back({tick.offset, tick.bytes});
+            ASSERT_EQ(ticks.size(), r.ticks.size()) << r.name;
+            for (std::size_t i = 0; i < ticks.size(); ++i) {
+                EXPECT_NEAR(ticks[i].offset, r.ticks[i].offset, 1e-9) << r.name << " tick " << i;
+                EXPECT_EQ(ticks[i].bytes, r.ticks[i].bytes) << r.name << " tick " << i;
+            }
+            std::vector<long> problems;
+            for (const LogProblem& p : reader.problems()) problems.push_back(p.line);
+            EXPECT_EQ(problems, r.damaged) << r.name;
+            EXPECT_EQ(reader.by_comments(), r.by_comments) << r.name;
         }
-        std::vector<long> damaged;
-        for (const LogProblem& p : reader.problems()) damaged.push_back(p.line);
-        EXPECT_EQ(damaged, r.damaged) << r.name;
-        EXPECT_EQ(reader.damaged(), static_cast<long>(r.damaged.size())) << r.name;
-        EXPECT_EQ(reader.by_comments(), r.by_comments) << r.name;
     }
 }
 
@@ -94,28 +121,73 @@ TEST(LogReader, TimeLinesReadBack) {
     EXPECT_EQ(riga_ora(1796553767001LL), "# 2026-12-06T10:42:47.001Z\n");
 }
 
-TEST(LogReader, WhyALogCannotBeReplayed) {
+TEST(LogReader, WhyALogCannotBeReplayedAndWhatTheLeaveDoes) {
+    const std::string jump = day + gsv + "# 2026-12-06T14:00:00.000Z\n" + gsv;
+    const std::string too_long = rmc1 + std::string(5000, 'x') + "\n";
     const struct {
         const char* name;
         std::string log;
-        bool send_damaged;
-        const char* first;  // words of the first problem; nullptr when it can
+        LogLeave leave;
+        std::vector<std::string> said;  // problems, or notes when the leave is enough
     } rows[] = {
-        {"empty", "", false, "è vuoto"},
-        {"binary", "\x7f" "ELF\x02\x01\x01\0\0\0\n\x03\0>\0\x01\0\0\0\n"s, false, "file binario"},
-        {"no time anywhere", gsv + gsv, false, "non ha righe \"# ora\""},
-        {"damaged", rmc1 + "$GPGSV*00\r\n", false, "1 riga danneggiata"},
-        {"damaged, to be sent as it stands", rmc1 + "$GPGSV*00\r\n", true, nullptr},
-        {"good", rmc1 + rmc2, false, nullptr},
+        {"empty", "", {true, true}, {"il registro x.nmea è vuoto: non c'è niente da riprodurre"}},
+        {"binary", "\x7f" "ELF\x02\x01\x01\0\0\0\n\x03\0>\0\x01\0\0\0\n"s, {true, true},
+         {"il registro x.nmea non è un registro di frasi NMEA (sembra un file binario)"}},
+        {"a hole: NULs with no end", std::string(5000, '\0'), {true, true},
+         {"il registro x.nmea non è un registro di frasi NMEA (sembra un file binario)"}},
+        {"no time anywhere", gsv + gsv, {true, true},
+         {"il registro x.nmea non ha righe \"# ora\" né frasi con l'ora ($GPRMC, $GPGGA, $GPZDA): "
+          "non si sa con che ritmo inviarlo"}},
+        {"damaged", rmc1 + "$GPGSV*00\r\n", {false, true},
+         {"il registro x.nmea ha 1 riga danneggiata (--invia-danneggiate le invia come sono):",
+          "  riga 2: checksum errato (00 invece di 55)"}},
+        {"damaged, sent as it stands", rmc1 + "$GPGSV*00\r\n", {true, false},
+         {"il registro ha 1 riga danneggiata, inviata come sono"}},
+        {"too long", too_long, {false, false},
+         {"il registro x.nmea ha 1 riga che non si può inviare (--invia-danneggiate invia il resto):",
+          "  riga 2: riga troppo lunga (oltre 4096 byte): non si invia"}},
+        {"too long, the rest sent: said with its line", too_long, {true, false},
+         {"1 riga del registro non si invia:", "  riga 2: riga troppo lunga (oltre 4096 byte): non si invia"}},
+        {"a jump", jump, {true, false},
+         {"il registro x.nmea ha 1 salto dell'ora oltre un'ora (--salti-subito invia subito il secondo dopo il salto):",
+          "  riga 3: l'ora salta avanti di 2 h"}},
+        {"a jump, sent at once", jump, {false, true},
+         {"il registro ha 1 salto dell'ora oltre un'ora: il secondo dopo ciascuno si invia subito:",
+          "  riga 3: l'ora salta avanti di 2 h"}},
+        {"good", rmc1 + rmc2, {}, {}},
     };
     for (const auto& r : rows) {
-        std::istringstream in(r.log);
-        const auto problems = problemi_registro("x.nmea", esamina_registro(in), r.send_damaged);
-        if (!r.first) {
-            EXPECT_TRUE(problems.empty()) << r.name << ": " << (problems.empty() ? "" : problems[0]);
-        } else {
-            ASSERT_FALSE(problems.empty()) << r.name;
-            EXPECT_NE(problems[0].find(r.first), std::string::npos) << r.name << ": " << problems[0];
+        const LogSummary summary = esamina_registro(sorgente_testo(r.log));
+        std::vector<std::string> said = problemi_registro("x.nmea", summary, r.leave);
+        if (said.empty()) said = avvisi_registro(summary, r.leave);
+        EXPECT_EQ(said, r.said) << r.name;
+    }
+}
+
+// A run of lines past a second's limit is one problem; every line is counted.
+TEST(LogReader, ASecondPastItsLimitIsOneProblemWithItsLines) {
+    const std::string log = day + std::string(LogReader::max_second + 10, '\n') + "# 2026-12-06T12:00:01.000Z\n";
+    LogReader reader(sorgente_testo(log));
+    LogTick tick;
+    while (reader.next(tick)) EXPECT_LE(tick.bytes.size(), LogReader::max_second);
+    EXPECT_EQ(reader.dropped(), 10);
+    ASSERT_EQ(reader.problems().size(), 1u);
+    EXPECT_EQ(reader.problems()[0].line, 65509);
+    EXPECT_EQ(reader.problems()[0].last_line, 65518);
+}
+
+// ok-* files can be replayed as they stand, ko-* cannot; any other (a find
+// of the fuzzer) only has to hold what the fuzzer checks.
+TEST(LogCorpus, EveryFileHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_NMEA_LOG_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_NMEA_LOG_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(fuzzing::check_registro(bytes), "") << name;
+        const bool whole = problemi_registro(name, esamina_registro(sorgente_testo(bytes)), {}).empty();
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(whole, name[1] == 'k') << name;
         }
     }
 }

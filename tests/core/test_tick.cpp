@@ -287,9 +287,12 @@ TEST(Timer1Timer, TheTrackBreaksWhereTheVehicleWasSetByHand) {
 }
 
 // While a log plays the ticks send nothing and the label says so; at its
-// end the label is what it was, or "Stop" when Start/Stop was clicked meanwhile.
+// end the label is what it was, or what Start/Stop or a lost port set
+// meanwhile: a port lost by a replayed second is closed and told as a tick
+// tells it.
 TEST(Timer1Timer, PausedWhileALogPlays) {
-    for (const bool stopped_meanwhile : {false, true}) {
+    enum class Meanwhile { nothing, stopped, port_lost };
+    for (const Meanwhile meanwhile : {Meanwhile::nothing, Meanwhile::stopped, Meanwhile::port_lost}) {
         Running r;
         r.form.Label11.set_caption("Tx ok");
         r.form.Label11.set_colour(Colour::green_status());
@@ -297,15 +300,30 @@ TEST(Timer1Timer, PausedWhileALogPlays) {
         inizia_riproduzione(r.form);
         EXPECT_EQ(r.form.Label11.caption(), "Riproduce");
         r.tick();
-        mostra_riproduzione(r.form, "$GPRMC,x*00\r\n");
+        Delivery delivery;
+        delivery.serial = Delivery::Serial::written;
+        if (meanwhile == Meanwhile::port_lost) {
+            delivery.serial = Delivery::Serial::lost;
+            delivery.loss = "porta persa: adattatore scollegato";
+        }
+        mostra_riproduzione(r.form, "$GPRMC,x*00\r\n", delivery);
         EXPECT_EQ(r.port.written.size(), 1u);
-        EXPECT_EQ(r.form.Picture1.lines().back(), "$GPRMC,x*00");
-        if (stopped_meanwhile) Command9_Click(r.form);
+        if (meanwhile == Meanwhile::stopped) Command9_Click(r.form);
         finisci_riproduzione(r.form);
-        EXPECT_EQ(r.form.Label11.caption(), stopped_meanwhile ? "Stop" : "Tx ok");
-        EXPECT_EQ(r.form.Label11.colour(), stopped_meanwhile ? Colour::red_status() : Colour::green_status());
+        const struct {
+            const char* line;
+            const char* caption;
+            Colour colour;
+        } expected[] = {{"$GPRMC,x*00", "Tx ok", Colour::green_status()},
+                        {"$GPRMC,x*00", "Stop", Colour::red_status()},
+                        {"$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]", "No tx", Colour::red_status()}};
+        const auto& e = expected[static_cast<int>(meanwhile)];
+        EXPECT_EQ(r.form.Picture1.lines().back(), e.line);
+        EXPECT_EQ(r.form.Label11.caption(), e.caption);
+        EXPECT_EQ(r.form.Label11.colour(), e.colour);
+        EXPECT_EQ(r.port.is_open(), meanwhile != Meanwhile::port_lost);
         r.tick();
-        EXPECT_EQ(r.port.written.size(), stopped_meanwhile ? 1u : 2u);
+        EXPECT_EQ(r.port.written.size(), meanwhile == Meanwhile::nothing ? 2u : 1u);
     }
 }
 

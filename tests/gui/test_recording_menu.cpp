@@ -4,6 +4,9 @@
 // operator says so, a log that cannot be sent at all.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include <QAction>
 #include <QCheckBox>
@@ -11,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 
@@ -33,16 +37,14 @@ protected:
             *window.menuBar(),
             RecordingActions{[this](const std::string& p) { return recorder.start(p); }, [this] { recorder.stop(); },
                              [this] { return recorder.recording(); },
-                             [this](const std::string& p, const LogSummary& s, double x, bool loop) {
-                                 return replay.start(p, s, x, loop);
-                             },
+                             [this](const CheckedLog& log, double x, bool loop) { return replay.start(log, x, loop); },
                              [this] { replay.stop(); }, [this] { return replay.running(); },
                              [this] { return replay.progress(); },
                              [](const std::string&) { return std::string(); },
-                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; }},
+                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; }, [] { return false; }},
             &window);
-        replay.on_tick = [this](const std::string&) { menu->refresh(); };
-        replay.on_finished = [this] { menu->refresh(); };
+        replay.on_tick = [this](const std::string&, const Delivery&) { menu->refresh(); };
+        replay.on_finished = [this](const std::string&) { menu->refresh(); };
     }
     QAction* action(const char* name) { return window.findChild<QAction*>(QString::fromUtf8(name)); }
     template <typename W>
@@ -109,6 +111,25 @@ TEST_F(Registrazione, DamagedLinesGoOnlyWhenTheOperatorSaysSo) {
     const QString said = said_after([this] { action("riproduci")->trigger(); });
     EXPECT_TRUE(said.contains(QStringLiteral("è vuoto"))) << said.toStdString();
     EXPECT_TRUE(port.written.empty());
+}
+
+// A large log: its reading shows how far it is once it takes more than half
+// a second, and "Annulla" stops it with nothing said; so does the end of the program.
+TEST_F(Registrazione, TheReadingOfALargeLogStopsWhenAsked) {
+    { std::ofstream(folder.at("grande.nmea")); }
+    ASSERT_EQ(::truncate(folder.at("grande.nmea").c_str(), 16LL << 30), 0);  // a hole, no room taken
+    chosen = QString::fromStdString(folder.at("grande.nmea"));
+    QString shown;
+    when_modal([&](QWidget* modal) {
+        shown = modal->objectName();
+        if (auto* progress = qobject_cast<QProgressDialog*>(modal)) progress->cancel();
+    });
+    const QString said = said_after([this] { action("riproduci")->trigger(); });
+    EXPECT_EQ(shown, QStringLiteral("lettura_registro"));
+    EXPECT_EQ(said, QString()) << "cancelled: nothing to say";
+    EXPECT_FALSE(menu->replay_dialog().isVisible());
+    const CheckResult ended = esamina_con_avanzamento(folder.at("grande.nmea"), &window, [] { return true; });
+    EXPECT_TRUE(std::holds_alternative<CheckInterrupted>(ended));
 }
 
 }  // namespace

@@ -3,11 +3,15 @@
 at X1 to a UDP target, gives the same bytes in the same order, each second at
 its recorded offset after the first; a log written as a real receiver writes
 it, replayed on a virtual port into gpsd, gives fixes with the log's times
-and positions at the log's pace; bad logs are refused with exit code 2
-before anything is sent. Outputs onto the program's own files, the log
-replayed, each other or what is not a regular file are refused before
-anything is opened; a recording whose folder goes is stopped, said once; the
-GPX tracks stay a whole document after a kill -9 and on a full disk.
+and positions at the log's pace; bad logs (and FIFOs, devices, jumps of the
+time) are refused with exit code 2 before anything is sent. Hostile cases:
+a 4 GB hole whose reading a signal ends, 50 MB of empty lines in one second,
+logs appended to or cut while they play, SIGSTOP during a replay and live, a
+serial port lost while playing, a TCP client that never reads at full speed.
+Outputs onto the program's own files, the log replayed, each other or what
+is not a regular file are refused before anything is opened; a recording
+whose folder goes is stopped, said once; the GPX tracks stay a whole document
+after a kill -9 and on a full disk.
 
     test_record_replay.py VADREL [--seconds N] [--tolerance-ms T]
 
@@ -15,6 +19,7 @@ The defaults keep CI short and steady on a shared machine (6 s, 200 ms); the 60 
 with 5 ms is the bench: bench/replay_timing.sh."""
 
 import argparse
+import contextlib
 import csv
 import datetime
 import io
@@ -24,8 +29,8 @@ import os
 import re
 import resource
 import select
-import shutil
 import signal
+import shutil
 import socket
 import stat
 import subprocess
@@ -34,7 +39,7 @@ import tempfile
 import threading
 import time
 
-from vadrel_run import Vadrel, gpsd_reports
+from vadrel_run import Vadrel, free_port, gpsd_reports
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -155,29 +160,48 @@ def receiver_into_gpsd(binary):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def bad_logs(binary):
-    folder = tempfile.mkdtemp(prefix="vadrel-bad-")
-    good = nmea("GPRMC,120000,A,4530.0000,N,00912.3456,E,0.6,0.0,061226,,,A")
-    rows = [
-        ("damaged", good + good.replace("*", "0*") + "$GPGSV,1\r\n", "2 righe danneggiate"),
-        ("empty", "", "è vuoto"),
-        ("binary", open("/bin/true", "rb").read(), "file binario"),
-        ("missing", None, "non esiste"),
-        ("folder", folder, "è una cartella"),
-    ]
-    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    udp.bind(("127.0.0.1", 0))
-    udp.setblocking(False)
+@contextlib.contextmanager
+def scratch(prefix):
+    folder = tempfile.mkdtemp(prefix=prefix)
     try:
+        yield folder
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def udp_target():
+    """A UDP socket on the loopback and its address for --udp."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as udp:
+        udp.bind(("127.0.0.1", 0))
+        yield udp, "127.0.0.1:%d" % udp.getsockname()[1]
+
+
+def bad_logs(binary):
+    """Logs refused with exit code 2 before any port is made: also a FIFO and
+    devices, which are no files, and jumps of the time without --salti-subito."""
+    good = nmea("GPRMC,120000,A,4530.0000,N,00912.3456,E,0.6,0.0,061226,,,A")
+    with scratch("vadrel-bad-") as folder, udp_target() as (udp, target):
+        os.mkfifo(os.path.join(folder, "fifo.nmea"))
+        rows = [
+            ("damaged", good + good.replace("*", "0*") + "$GPGSV,1\r\n", "2 righe danneggiate"),
+            ("empty", "", "è vuoto"),
+            ("binary", open("/bin/true", "rb").read(), "file binario"),
+            ("jumps", stamped(1) + "# 2036-12-06T12:00:00.000Z\n" + good, "riga 3: l'ora salta avanti di 3653 giorni"),
+            ("missing", None, "non esiste"),
+            ("fifo", None, "è una FIFO"),
+            (folder, None, "è una cartella"),
+            ("/dev/zero", None, "è un dispositivo"),
+            ("/dev/urandom", None, "è un dispositivo"),
+        ]
+        udp.setblocking(False)
         for name, content, words in rows:
-            path = os.path.join(folder, name + ".nmea")
-            if isinstance(content, (str, bytes)) and content is not folder:
+            path = os.path.join(folder, name + ".nmea") if not name.startswith("/") else name
+            if content is not None:
                 with open(path, "wb") as f:
                     f.write(content.encode() if isinstance(content, str) else content)
-            elif content is folder:
-                path = folder
             run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty",
-                                  "--udp", "127.0.0.1:%d" % udp.getsockname()[1], "--riproduci", path],
+                                  "--udp", target, "--riproduci", path],
                                  capture_output=True, text=True, errors="replace", timeout=20)
             assert run.returncode == 2, (name, run.returncode, run.stderr)
             assert words in run.stderr and "niente è stato inviato" in run.stderr, (name, run.stderr)
@@ -186,9 +210,205 @@ def bad_logs(binary):
                 assert False, (name, udp.recv(65536))
             except BlockingIOError:
                 pass
-    finally:
-        udp.close()
-        shutil.rmtree(folder, ignore_errors=True)
+
+
+def headless(binary, folder, *args, **popen):
+    """vadrel without a window on a virtual COM 2."""
+    popen.setdefault("stdout", subprocess.DEVNULL)
+    return subprocess.Popen([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty", *args],
+                            stderr=subprocess.PIPE, **popen)
+
+
+def reap(proc, timeout):
+    """Waits for the process: (exit code, standard error, peak memory in kB,
+    CPU seconds). The peak is the program's own VmHWM, looked at while it
+    runs: a child's rusage counts this script's memory at the fork."""
+    deadline = time.monotonic() + timeout
+    peak = 0
+    while True:
+        try:
+            with open("/proc/%d/status" % proc.pid) as f:
+                peak = max([peak] + [int(line.split()[1]) for line in f if line.startswith("VmHWM:")])
+        except OSError:
+            pass
+        pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+        if pid:
+            proc.returncode = os.waitstatus_to_exitcode(status)
+            return proc.returncode, proc.stderr.read().decode(), peak, usage.ru_utime + usage.ru_stime
+        if time.monotonic() > deadline:
+            proc.kill()
+            raise AssertionError("vadrel did not end within %s s" % timeout)
+        time.sleep(0.01)
+
+
+def datagrams(udp, quiet, most=None):
+    """(arrival, datagram) until none came for `quiet` seconds, or `most` came."""
+    udp.settimeout(quiet)
+    got = []
+    try:
+        while most is None or len(got) < most:
+            data = udp.recv(65536)
+            got.append((time.monotonic(), data))
+    except socket.timeout:
+        pass
+    return got
+
+
+def satellites(i):
+    return nmea("GPGSV,1,1,01,%02d,47,228,46" % (i % 100))
+
+
+def stamped(seconds, body=satellites, start=0):
+    """A vadrel log of `seconds` seconds from 12:00:start, one sentence each."""
+    return "".join("# 2026-12-06T12:%02d:%02d.000Z\n%s" % (i // 60, i % 60, body(i))
+                   for i in range(start, start + seconds))
+
+
+def too_much(binary):
+    """The reading of a 4 GB hole ends at once at SIGTERM or SIGINT; 50 MB of
+    empty lines in one second are refused at the second's limit; memory stays
+    that of the program."""
+    with scratch("vadrel-much-") as folder:
+        hole = os.path.join(folder, "buco.nmea")
+        os.truncate(os.open(hole, os.O_CREAT | os.O_WRONLY), 4 << 30)
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            proc = headless(binary, folder, "--riproduci", hole)
+            while int(open("/proc/%d/io" % proc.pid).read().split("rchar: ")[1].split()[0]) < 64 << 20:
+                time.sleep(0.01)
+            proc.send_signal(sig)
+            asked = time.monotonic()
+            code, err, memory, _ = reap(proc, 10)
+            took = time.monotonic() - asked
+            assert code == 2 and "interrotta" in err and took < 2 and memory < 64 << 10, (sig, code, err, took, memory)
+            print("a 4 GB hole: read until %s, then ended in %.2f s; peak memory %.1f MB"
+                  % (signal.Signals(sig).name, took, memory / 1024))
+        empty = os.path.join(folder, "vuote.nmea")
+        with open(empty, "w") as f:
+            f.write(stamped(1, body=lambda i: ""))
+            for _ in range(50):
+                f.write("\n" * (1 << 20))
+            f.write(stamped(1, start=1))
+        code, err, memory, _ = reap(headless(binary, folder, "--riproduci", empty), 60)
+        assert code == 2 and "il secondo supera 65507 byte" in err and memory < 64 << 10, (code, err, memory)
+        print("50 MB of empty lines in one second: refused, peak memory %.1f MB" % (memory / 1024))
+
+
+def replays_that_end(binary):
+    """Each replay ends the program in order once sent, and nothing else is
+    sent: a log of one line, jumps of the time sent at once, a log whose line
+    too long is told and left out, a log appended to after the check, a log
+    cut while it plays (the replay stops before the cut: exit code 1)."""
+    good = nmea("GPGSV,1,1,01,04,47,228,46")
+    jumps = stamped(1) + "# 2036-12-06T12:00:00.000Z\n" + good + "# 2036-12-06T10:00:00.000Z\n" + good
+    zda = nmea("GPZDA,100000,06,12,2026,00,00")
+    # Comments past the first block of the file between the seconds: the
+    # replay reads on after the change.
+    padding = ("# " + "x" * 4000 + "\n") * 300
+    with scratch("vadrel-end-") as folder, udp_target() as (udp, target):
+        path = os.path.join(folder, "registro.nmea")
+        rows = [  # log, options, change once the first second came, exit code, words said, datagrams
+            (zda, [], None, 0, "riproduzione finita: 1 secondo inviato", 1),
+            (jumps, ["--salti-subito"], None, 0, "riga 5: l'ora torna indietro di 2 h", 3),
+            (zda + "x" * 5000 + "\n" + good, ["--invia-danneggiate"], None, 0, "riga 2: riga troppo lunga", 1),
+            (stamped(2) + padding + stamped(1, start=2), [],
+             lambda: open(path, "ab").write(b"$GP\x01junk\r\n" + stamped(1, start=9).encode()), 0,
+             "riproduzione finita: 3 secondi inviati", 3),
+            (stamped(4) + padding + stamped(2, start=4), [], lambda: os.truncate(path, 1100000), 1,
+             "è stato accorciato dopo la verifica (3 secondi inviati)", 3),
+        ]
+        for log, options, change, exit_code, words, count in rows:
+            with open(path, "w") as f:
+                f.write(log)
+            proc = headless(binary, folder, "--udp", target, "--riproduci", path, *options)
+            got = datagrams(udp, 10, most=1)
+            if change:
+                change()
+            got += datagrams(udp, 1.5, most=count)  # one more were the program to go on with its own
+            code, err, _, _ = reap(proc, 20)
+            assert code == exit_code and words in err, (log[:60], code, err)
+            assert len(got) == count, (log[:60], got)
+            if change:
+                assert [d for _, d in got] == [satellites(i).encode() for i in range(count)], got
+        print("replays that end: the program ends in order with what was checked sent, and nothing else")
+
+
+def stopped_and_continued(binary):
+    """SIGSTOP for 4 s during a replay, then SIGCONT: no burst of stale
+    seconds; the replay goes on from the present one, the others skipped and
+    counted. Live, a stop over a tick loses no second."""
+    with scratch("vadrel-stop-") as folder, udp_target() as (udp, target):
+        path = os.path.join(folder, "registro.nmea")
+        with open(path, "w") as f:
+            f.write(stamped(12))
+        proc = headless(binary, folder, "--udp", target, "--riproduci", path)
+        datagrams(udp, 10, most=2)
+        proc.send_signal(signal.SIGSTOP)
+        time.sleep(4)
+        proc.send_signal(signal.SIGCONT)
+        resumed = time.monotonic()
+        arrivals = [t for t, _ in datagrams(udp, 1.5)]
+        code, err, _, _ = reap(proc, 20)
+        gaps = [b - a for a, b in zip([resumed] + arrivals, arrivals)]
+        skipped = int(re.search(r"saltati (\d+) secondi del registro", err).group(1))
+        assert code == 0 and all(gap > 0.5 for gap in gaps[1:]), (code, gaps, err)  # no burst
+        assert 3 <= skipped <= 4 and 2 + len(arrivals) + skipped == 12, (skipped, len(arrivals), err)
+        print("stopped 4 s during a replay: %d seconds skipped, then one a second" % skipped)
+
+        proc = headless(binary, folder, "--registra", "vivo.nmea", cwd=folder, stdout=subprocess.PIPE)
+        for _ in range(3):
+            while not proc.stdout.readline().startswith(b"$GPRMC"):
+                pass
+            time.sleep(0.3)
+            proc.send_signal(signal.SIGSTOP)
+            time.sleep(1.4)
+            proc.send_signal(signal.SIGCONT)
+            proc.stdout.readline()  # the late tick
+        proc.send_signal(signal.SIGTERM)
+        assert reap(proc, 20)[0] == 0
+        with open(os.path.join(folder, "vivo.nmea"), "rb") as f:
+            seconds = [int(t) for t, _ in ticks_of(f.read())]
+        assert seconds == list(range(seconds[0], seconds[-1] + 1)), seconds
+        print("live: three stops of 1.4 s over a tick, every second sent")
+
+
+def port_lost_while_playing(binary):
+    """The serial port goes away during a replay: told on standard error and
+    on the monitor's lines, as in live sending."""
+    master, slave = os.openpty()
+    with scratch("vadrel-lost-") as folder:
+        path = os.path.join(folder, "registro.nmea")
+        with open(path, "w") as f:
+            f.write(stamped(6))
+        proc = headless(binary, folder, "--com", "1=" + os.ttyname(slave), "--porta", "1", "--riproduci", path,
+                        stdout=subprocess.PIPE)
+        os.close(slave)
+        while not proc.stdout.readline().startswith(b"$GPGSV"):
+            pass
+        os.close(master)
+        code, err, _, _ = reap(proc, 20)
+        out = proc.stdout.read().decode()
+        assert code == 0 and "porta No tx: porta persa" in err and "[non inviato: porta persa" in out, (code, err, out)
+
+
+def full_speed_waits_idle(binary):
+    """At full speed a TCP client that does not read holds each second up to
+    a second: the replay waits for it without spinning."""
+    with scratch("vadrel-lag-") as folder, socket.socket() as client:
+        path = os.path.join(folder, "registro.nmea")
+        with open(path, "w") as f:
+            f.write(stamped(4, body=lambda i: nmea("GPTXT,01,01,02," + "x" * 60) * 300))
+        client.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        port = free_port()
+        started = time.monotonic()
+        proc = headless(binary, folder, "--tcp", str(port), "--riproduci", path, "--velocita", "max", "--ciclo",
+                        "--durata", "6")
+        while client.connect_ex(("127.0.0.1", port)) != 0:
+            assert time.monotonic() - started < 10, "no TCP server"
+            time.sleep(0.01)
+        code, err, _, cpu = reap(proc, 30)
+        took = time.monotonic() - started
+        assert code == 0 and cpu < 0.25 * took, (code, err, took, cpu)
+        print("full speed in a loop, a client that does not read: %.1f s, %.2f s of CPU" % (took, cpu))
 
 
 def moving_pair(folder):
@@ -421,6 +641,11 @@ def main():
     killed = threading.Thread(target=gpx_killed_after_a_minute, args=(args.binary, results))
     killed.start()
     bad_logs(args.binary)
+    too_much(args.binary)
+    replays_that_end(args.binary)
+    stopped_and_continued(args.binary)
+    port_lost_while_playing(args.binary)
+    full_speed_waits_idle(args.binary)
     refused_outputs(args.binary)
     recording_into_fifo(args.binary)
     recording_folder_removed(args.binary)

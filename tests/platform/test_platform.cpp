@@ -346,22 +346,25 @@ TEST(SystemClock, TheDateGoesWithTheTimeJustRead) {
     EXPECT_EQ(time_text_of(QTime(9, 5, 3)), "9.05.03");
 }
 
-TEST(SecondSchedule, TheNextTickIsAWholeSecondPlusTheOffsetAtLeastHalfASecondAhead) {
+TEST(SecondSchedule, TheNextTickIsTheNextWholeSecondPlusTheOffset) {
     constexpr std::int64_t ms = 1'000'000, s = nanoseconds_per_second;
     constexpr std::int64_t t0 = 1'052'511'328 * s;  // 2003-05-09 20:15:28 UTC
-    // now, offset, time since the last tick, next
-    const std::tuple<const char*, std::int64_t, std::int64_t, std::int64_t, std::int64_t> rows[] = {
-        {"started mid-second", t0 + 400 * ms, 2 * ms, 0, t0 + s + 2 * ms},
-        {"handled on time: no drift", t0 + 2 * ms + 1'500'000, 2 * ms, 0, t0 + s + 2 * ms},
-        {"handled 600 ms late: that second is skipped", t0 + 602 * ms, 2 * ms, 0, t0 + 2 * s + 2 * ms},
-        {"handled 3.5 s late: no catch-up", t0 + 3 * s + 502 * ms, 2 * ms, 0, t0 + 4 * s + 2 * ms},
-        {"clock set to .8, 700 ms after a tick: the next second comes", t0 + 800 * ms, 2 * ms, 700 * ms,
-         t0 + s + 2 * ms},
-        {"clock set to .8, 100 ms after a tick: half a second between ticks", t0 + 800 * ms, 2 * ms, 100 * ms,
+    constexpr std::int64_t due = t0 + 2 * ms;       // the tick just handled was armed for it
+    // now, not before, next
+    const std::tuple<const char*, std::int64_t, std::int64_t, std::int64_t> rows[] = {
+        {"started mid-second", t0 + 400 * ms, 0, t0 + s + 2 * ms},
+        {"handled on time: no drift", due + 1'500'000, due + s, t0 + s + 2 * ms},
+        {"handled 600 ms late (SIGSTOP, SIGCONT): the next second all the same", t0 + 602 * ms, due + s, t0 + s + 2 * ms},
+        {"handled 3.5 s late: the seconds missed are skipped", t0 + 3 * s + 502 * ms, due + s, t0 + 4 * s + 2 * ms},
+        {"fired a moment early: not its own second again", due - 100'000, due + s, t0 + s + 2 * ms},
+        {"the clock set back an hour since: within two seconds, not an hour", t0 - 3600 * s + 400 * ms, due + s,
+         t0 - 3598 * s + 2 * ms},
+        {"clock set to .8, 700 ms after a tick: the next second comes", t0 + 800 * ms, t0 + 600 * ms, t0 + s + 2 * ms},
+        {"clock set to .8, 100 ms after a tick: half a second between ticks", t0 + 800 * ms, t0 + s + 200 * ms,
          t0 + 2 * s + 2 * ms},
     };
-    for (const auto& [situation, now, offset, since_last, next] : rows)
-        EXPECT_EQ(next_tick_ns(now, offset, since_last), next) << situation;
+    for (const auto& [situation, now, not_before, next] : rows)
+        EXPECT_EQ(next_tick_ns(now, 2 * ms, not_before), next) << situation;
 }
 
 // Two ticks of each kind: the timer is armed again after each one.

@@ -8,7 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <functional>
 
 #include "core/nmea_log.h"
 #include "platform/output_fanout.h"
@@ -25,6 +25,13 @@ using namespace std::string_literals;
 
 class RecordReplay : public WithEventLoop {
 protected:
+    // The log at path as its check read it.
+    static CheckedLog checked(const std::string& path) {
+        CheckResult result = esamina_file_registro(path);
+        if (auto* refused = std::get_if<std::vector<std::string>>(&result)) ADD_FAILURE() << refused->at(0);
+        return std::get<CheckedLog>(std::move(result));
+    }
+
     testing::FakePort port;
     OutputFanOut fan_out{port};
     testing::ScratchFolder folder;
@@ -49,14 +56,12 @@ TEST_F(RecordReplay, RecordsEachTickBehindItsTimeAndReplaysTheSameBytes) {
 
     // Replayed at twice the speed on a clock moved by hand: each tick goes
     // when its offset / 2 has passed, and not a moment before.
-    std::ifstream in(log, std::ios::binary);
-    LogSummary summary = esamina_registro(in);
     double now = 100.0;
     testing::FakePort replay_port;
     replay_port.force_open();
     OutputFanOut replay_out{replay_port};
     Replay replay(replay_out, [&] { return now; });
-    ASSERT_EQ(replay.start(log, summary, 2.0, false), "");
+    ASSERT_EQ(replay.start(checked(log), 2.0, false), "");
     const struct {
         double now;
         std::size_t sent;
@@ -77,11 +82,10 @@ TEST_F(RecordReplay, RecordsEachTickBehindItsTimeAndReplaysTheSameBytes) {
 TEST_F(RecordReplay, ALoopStartsAgainASecondAfterTheLastTick) {
     const std::string log = folder.path() + "/giro.nmea";
     std::ofstream(log) << "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:02.000Z\n$B*42\r\n";
-    std::ifstream in(log, std::ios::binary);
     double now = 0.0;
     port.force_open();
     Replay replay(fan_out, [&] { return now; });
-    ASSERT_EQ(replay.start(log, esamina_registro(in), 1.0, true), "");
+    ASSERT_EQ(replay.start(checked(log), 1.0, true), "");
     for (const double due : {2.0, 3.0, 5.0, 6.0}) {
         now = due;
         replay.step();
@@ -109,17 +113,19 @@ TEST_F(RecordReplay, FullSpeedWaitsForTheReaderAtMostASecond) {
     const std::string log = folder.path() + "/veloce.nmea";
     std::ofstream(log) << "$GPZDA,100000,06,12,2026,00,00*4A\r\n$GPZDA,100001,06,12,2026,00,00*4B\r\n"
                           "$GPZDA,100002,06,12,2026,00,00*48\r\n";
-    std::ifstream in(log, std::ios::binary);
-    const LogSummary summary = esamina_registro(in);
-    ASSERT_EQ(summary.damaged, 0);
     SlowReader reader;
     fan_out.add(reader);
     double now = 0.0;
     Replay replay(fan_out, [&] { return now; });
-    ASSERT_EQ(replay.start(log, summary, Replay::full_speed, false), "");
+    ASSERT_EQ(replay.start(checked(log), Replay::full_speed, false), "");
     EXPECT_EQ(reader.got, 1);
-    now = 0.9;
-    replay.step();
+    // Looked at again at once at first, then later and later, at most every 10 ms.
+    for (const auto& [at, again] : {std::pair{0.9, 0.9}, {0.903, 0.906}, {0.95, 0.96}}) {
+        now = at;
+        const std::optional<double> next = replay.step();
+        ASSERT_TRUE(next);
+        EXPECT_NEAR(*next, again, 1e-9) << "at " << at;
+    }
     EXPECT_EQ(reader.got, 1) << "held for less than a second";
     reader.held = false;
     replay.step();
@@ -196,8 +202,7 @@ TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
     const ssize_t m = ::read(reader, more.data(), more.size());
     got.append(more.data(), static_cast<std::size_t>(std::max<ssize_t>(m, 0)));
     ::close(reader);
-    std::istringstream in(got);
-    LogReader log(in);
+    LogReader log(sorgente_testo(got));
     LogTick t;
     long long ticks = 0;
     while (log.next(t)) {
@@ -217,6 +222,114 @@ TEST_F(RecordReplay, ASecondRecordingADeviceOrAMissingFolderIsRefused) {
     EXPECT_EQ(second.start(log), "");
     EXPECT_NE(first.start(folder.path() + "/manca/x.nmea").find("la cartella non esiste"), std::string::npos);
     EXPECT_NE(first.start("/dev/null").find("non è un file normale o un FIFO"), std::string::npos);
+}
+
+// What is sent is what was checked: lines added afterwards are not sent, a
+// file cut or rewritten stops the replay before the changed bytes.
+TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
+    port.force_open();
+    const std::string head = "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:01.000Z\n$B*42\r\n";
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> change;
+        std::vector<std::string> sent;
+        const char* why;  // of the end, "" when whole
+    } rows[] = {
+        {"appended", [](const std::string& p) { std::ofstream(p, std::ios::app) << "$GP\x01junk\r\n"; },
+         {"$A*41\r\n", "$B*42\r\n"}, ""},
+        {"cut", [](const std::string& p) { ::truncate(p.c_str(), 30); }, {}, "è stato accorciato dopo la verifica"},
+        {"rewritten, the same size", [&head](const std::string& p) { std::ofstream(p) << std::string(head.size(), '\n'); },
+         {}, "è stato modificato dopo la verifica"},
+        {"replaced by another file: the one checked is sent",
+         [](const std::string& p) { ::unlink(p.c_str()); std::ofstream(p) << "$C*43\r\n"; },
+         {"$A*41\r\n", "$B*42\r\n"}, ""},
+    };
+    for (const auto& r : rows) {
+        const std::string log = folder.at("log.nmea");
+        ::unlink(log.c_str());
+        std::ofstream(log) << head;
+        const CheckedLog before = checked(log);
+        r.change(log);
+        port.written.clear();
+        double now = 0.0;
+        Replay replay(fan_out, [&] { return now; });
+        std::optional<std::string> ended;
+        replay.on_finished = [&](const std::string& why) { ended = why; };
+        const std::string started = replay.start(before, 1.0, false);
+        for (now = 0.0; now < 3.0 && replay.running(); now += 0.5) replay.step();
+        if (started.empty()) run_until([&] { return ended.has_value(); });
+        EXPECT_EQ(port.written, r.sent) << r.name;
+        EXPECT_NE((started + ended.value_or("")).find(r.why), std::string::npos) << r.name << ": " << started;
+    }
+}
+
+// Stopped for a minute (SIGSTOP): the seconds left behind are skipped and
+// counted, and the replay goes on from the present one.
+TEST_F(RecordReplay, SecondsLeftBehindAreSkippedAndCounted) {
+    std::string log;
+    for (int s = 0; s < 100; ++s) log += riga_ora(1796553600000LL + s * 1000LL) + "$A" + std::to_string(s) + "*00\r\n";
+    folder.put("lungo.nmea", log);
+    port.force_open();
+    double now = 0.0;
+    Replay replay(fan_out, [&] { return now; });
+    std::vector<std::string> told;
+    replay.on_event = [&](const std::string& text) { told.push_back(text); };
+    ASSERT_EQ(replay.start(checked(folder.at("lungo.nmea")), 1.0, false), "");
+    now = 2.0;
+    replay.step();
+    now = 62.3;  // the program was stopped
+    EXPECT_EQ(replay.step(), std::optional<double>(63.0));
+    EXPECT_EQ(port.written, (std::vector<std::string>{"$A0*00\r\n", "$A1*00\r\n", "$A2*00\r\n", "$A62*00\r\n"}));
+    EXPECT_EQ(replay.skipped(), 59);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("saltati 59 secondi"), std::string::npos) << told[0];
+    now = 63.5;  // a second a little late is sent, not skipped
+    replay.step();
+    EXPECT_EQ(port.written.back(), "$A63*00\r\n");
+    EXPECT_NEAR(replay.progress(), 0.64, 1e-9);
+}
+
+// A log of one second ends from the event loop, after start() has returned.
+TEST_F(RecordReplay, TheEndComesFromTheEventLoopNeverFromStart) {
+    folder.put("uno.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n");
+    Replay replay(fan_out);
+    int ended = 0;
+    replay.on_finished = [&](const std::string& why) {
+        EXPECT_EQ(why, "");
+        ++ended;
+    };
+    ASSERT_EQ(replay.start(checked(folder.at("uno.nmea")), 1.0, false), "");
+    EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(run_until([&] { return ended == 1; }));
+}
+
+TEST_F(RecordReplay, OnlyRegularFilesAreReadAndTheReadingCanStopAnyTime) {
+    ASSERT_EQ(::mkfifo(folder.at("fifo").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        const char* said;
+    } refused[] = {
+        {folder.at("fifo"), "è una FIFO (pipe con nome), non un file: si riproducono solo file normali"},
+        {"/dev/zero", "è un dispositivo, non un file"},
+        {folder.path(), "è una cartella"},
+        {folder.at("manca"), "non si apre: il file o la cartella non esiste"},
+    };
+    for (const auto& r : refused) {
+        const CheckResult result = esamina_file_registro(r.path);
+        const auto* said = std::get_if<std::vector<std::string>>(&result);
+        ASSERT_TRUE(said) << r.path;
+        EXPECT_NE(said->at(0).find(r.said), std::string::npos) << said->at(0);
+    }
+    // Three blocks of empty lines: asked before each, stopped before the third.
+    folder.put("vuote.nmea", std::string(2 * LogSnapshot::block + 1, '\n'));
+    std::vector<double> asked;
+    const CheckResult result = esamina_file_registro(folder.at("vuote.nmea"), [&](double done) {
+        asked.push_back(done);
+        return asked.size() < 3;
+    });
+    EXPECT_TRUE(std::holds_alternative<CheckInterrupted>(result));
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_NEAR(asked[2], 2.0 / (2.0 + 1.0 / static_cast<double>(LogSnapshot::block)), 1e-6);
 }
 
 }  // namespace
