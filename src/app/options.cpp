@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <system_error>
 
@@ -44,21 +45,6 @@ std::string absolute_path(const std::string& path) {
         if (part != "." && !part.empty()) tidy /= part;
     }
     return tidy.string();
-}
-
-// --utc, --utc=si, --utc=no: nothing when `arg` is not the option `name`,
-// else "si" or "no" as true or false, or an error.
-struct Switch {
-    bool matched = false;
-    std::optional<bool> value;
-};
-
-Switch read_switch(const std::string& arg, const std::string& name) {
-    if (arg == name) return {true, true};
-    if (arg == name + "=si") return {true, true};
-    if (arg == name + "=no") return {true, false};
-    if (arg.rfind(name + "=", 0) == 0) return {true, std::nullopt};
-    return {};
 }
 
 std::optional<double> finite_number(const std::string& text) {
@@ -126,221 +112,338 @@ std::chrono::milliseconds durata_ms(double seconds) {
     return std::chrono::milliseconds(std::llround(seconds * 1000.0));
 }
 
+namespace {
+
+// One option of the command line: its name, the argument it takes, the
+// lines --help shows for it, and how it reads its value into the options.
+// The value is nullopt when the command line ends before it; the reader
+// returns the Italian message of a bad or missing value, or nothing.
+struct OptionSpec {
+    enum class Kind : unsigned char { flag, value, on_off };
+    const char* name;
+    Kind kind;
+    const char* argument;  // as --help writes it ("" for none)
+    const char* help;      // its lines, the second and later ones indented by the table
+    std::function<std::optional<std::string>(Options&, const std::optional<std::string>&)> read;
+};
+
+using Read = std::optional<std::string>;
+using Value = std::optional<std::string>;
+using Kind = OptionSpec::Kind;
+
+Read file_option(std::optional<std::string>& field, const char* name, const Value& v) {
+    if (!v || v->empty()) return "manca il file dopo " + std::string(name);
+    field = absolute_path(*v);
+    return std::nullopt;
+}
+
+Read on_off(std::optional<bool>& field, const char* name, const Value& v) {
+    if (!v) {
+        field = true;
+        return std::nullopt;
+    }
+    if (*v == "si" || *v == "no") {
+        field = *v == "si";
+        return std::nullopt;
+    }
+    return std::string(name) + " vuole " + name + ", " + name + "=si o " + name + "=no";
+}
+
+Read read_com(Options& o, const Value& v) {
+    if (!v) return "manca N=DISPOSITIVO dopo --com";
+    const std::size_t eq = v->find('=');
+    const auto n = whole_number(v->substr(0, eq));
+    if (eq == std::string::npos || !n || !porta_com_valida(*n)) {
+        return "--com vuole N=DISPOSITIVO con N da 1 a 4, non \"" + *v + "\"";
+    }
+    const std::string target = v->substr(eq + 1);
+    PortMapping mapping;
+    if (target == "pty") {
+        mapping.virtuale = true;
+    } else if (target.rfind("pty:", 0) == 0) {
+        mapping.virtuale = true;
+        mapping.device = target.substr(4);
+        if (mapping.device.empty()) return "manca il percorso dopo --com " + std::to_string(*n) + "=pty:";
+    } else if (target.empty()) {
+        return "manca il dispositivo dopo --com " + std::to_string(*n) + "=";
+    } else {
+        mapping.device = target;
+    }
+    // A bare device name ("ttyUSB0") is looked for under /dev by the serial
+    // layer; a path with a folder in it is a path.
+    if (mapping.virtuale || mapping.device.find('/') != std::string::npos) {
+        if (!mapping.device.empty()) mapping.device = absolute_path(mapping.device);
+    }
+    o.com[static_cast<int>(*n)] = mapping;
+    return std::nullopt;
+}
+
+Read read_tcp(Options& o, const Value& v) {
+    if (!v) return "manca [INDIRIZZO:]PORTA dopo --tcp";
+    o.tcp.reset();
+    o.senza_tcp = *v == "no";
+    if (o.senza_tcp) return std::nullopt;
+    auto where = parse_listen_address(*v);
+    if (auto* problem = std::get_if<std::string>(&where)) return "--tcp: " + *problem;
+    o.tcp = std::get<Endpoint>(where);
+    return std::nullopt;
+}
+
+Read read_udp(Options& o, const Value& v) {
+    if (!v) return "manca HOST:PORTA dopo --udp";
+    o.senza_udp = *v == "no";
+    if (o.senza_udp) {
+        o.udp.clear();
+        return std::nullopt;
+    }
+    auto where = parse_target(*v);
+    if (auto* problem = std::get_if<std::string>(&where)) return "--udp: " + *problem;
+    o.udp.push_back(std::get<Endpoint>(where));
+    return std::nullopt;
+}
+
+Read read_guasti(Options& o, const Value& v) {
+    if (!v) return "manca perdita=P,checksum=P,tronca=P,seme=N (o no) dopo --guasti";
+    if (*v == "no") {
+        o.guasti = Guasti{};
+        return std::nullopt;
+    }
+    auto guasti = read_faults(*v);
+    if (const auto* error = std::get_if<std::string>(&guasti)) return *error;
+    o.guasti = std::get<Guasti>(guasti);
+    return std::nullopt;
+}
+
+// Every option, in the order --help lists them; a null name starts a new
+// part of the help with the heading in `help`.
+const std::vector<OptionSpec>& option_table() {
+    static const std::vector<OptionSpec> table = {
+        {"--senza-finestra", Kind::flag, "", "funziona senza finestra; il monitor va sullo standard output",
+         [](Options& o, const Value&) -> Read { o.senza_finestra = true; return std::nullopt; }},
+        {"--cartella", Kind::value, "DIR",
+         "cartella del programma, di vadrel.cnf e di vadrel.hlp\n(predefinita: la cartella dell'eseguibile)",
+         [](Options& o, const Value& v) -> Read {
+             if (!v || v->empty()) return "manca la cartella dopo --cartella";
+             o.cartella = absolute_path(*v);
+             return std::nullopt;
+         }},
+        {"--com", Kind::value, "N=DISPOSITIVO",
+         "la COM N (1..4) è il dispositivo indicato, per questa volta\n"
+         "(altrimenti quello di vadrel.ini, menu Uscite > Porta...)",
+         read_com},
+        {nullptr, Kind::flag, "N=pty",
+         "la COM N è una nuova porta virtuale (pseudo-terminale);\n"
+         "il suo percorso è scritto come \"COM N: /dev/pts/K\"",
+         nullptr},
+        {nullptr, Kind::flag, "N=pty:PERCORSO", "come sopra, con PERCORSO collegamento simbolico alla porta", nullptr},
+        {"--porta", Kind::value, "N", "porta selezionata all'avvio, 1..4 (predefinita: 2)",
+         [](Options& o, const Value& v) -> Read {
+             const auto n = v ? whole_number(*v) : std::nullopt;
+             if (!n || !porta_com_valida(*n)) return "--porta vuole un numero da 1 a 4";
+             o.porta = static_cast<int>(*n);
+             return std::nullopt;
+         }},
+        {"--baud", Kind::value, "B", "velocità all'avvio: 2400, 4800 o 9600 (predefinita: 4800)",
+         [](Options& o, const Value& v) -> Read {
+             const auto n = v ? whole_number(*v) : std::nullopt;
+             if (!n || !velocita_valida(*n)) return "--baud vuole " + elenco_velocita();
+             o.baud = static_cast<int>(*n);
+             return std::nullopt;
+         }},
+        {"--modo", Kind::value, "M", "modo all'avvio: gps, radio o multi (predefinito: gps)",
+         [](Options& o, const Value& v) -> Read {
+             if (v == "gps") {
+                 o.modo = Options::Modo::gps;
+             } else if (v == "radio") {
+                 o.modo = Options::Modo::radio;
+             } else if (v == "multi") {
+                 o.modo = Options::Modo::multi;
+             } else {
+                 return "--modo vuole gps, radio o multi";
+             }
+             return std::nullopt;
+         }},
+        {"--mezzi", Kind::value, "N", "testo iniziale di \"Numero di mezzi mobili\"",
+         [](Options& o, const Value& v) -> Read {
+             if (!v) return "manca il numero dopo --mezzi";
+             o.mezzi = *v;
+             return std::nullopt;
+         }},
+        {"--durata", Kind::value, "S", "funziona S secondi (al più 2147483), poi chiude in ordine",
+         [](Options& o, const Value& v) -> Read {
+             const auto s = v ? seconds(*v) : std::nullopt;
+             if (!s) return "--durata vuole un numero di secondi maggiore di zero e non oltre 2147483 (24 giorni)";
+             o.durata = *s;
+             return std::nullopt;
+         }},
+        {"--tcp", Kind::value, "[INDIRIZZO:]PORTA",
+         "server TCP: ogni client riceve ciò che riceve la porta seriale\n"
+         "(INDIRIZZO predefinito 127.0.0.1; 0.0.0.0 o [::] per la rete;\n"
+         "PORTA 0: una porta libera qualsiasi; no: spento)",
+         read_tcp},
+        {"--tcp-max", Kind::value, "N", "client TCP collegati al massimo (predefinito: 64)",
+         [](Options& o, const Value& v) -> Read {
+             const auto n = v ? whole_number(*v) : std::nullopt;
+             if (!n || *n < 1 || *n > 100000) return "--tcp-max vuole un numero di client da 1 a 100000";
+             o.tcp_max = static_cast<int>(*n);
+             return std::nullopt;
+         }},
+        {"--udp", Kind::value, "HOST:PORTA",
+         "un datagramma UDP al secondo verso HOST (anche multicast o\n"
+         "broadcast); si può ripetere; no: nessuno\n"
+         "Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
+         "vadrel.ini (menu Uscite > Rete...).",
+         read_udp},
+        {"--registra", Kind::value, "FILE",
+         "registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
+         "riga \"# ora UTC\" (FILE è svuotato all'inizio)",
+         [](Options& o, const Value& v) { return file_option(o.registra, "--registra", v); }},
+        {"--traccia", Kind::value, "FILE.gpx",
+         "scrive le tracce dei mezzi in un file GPX 1.1, ogni minuto\ne alla chiusura",
+         [](Options& o, const Value& v) { return file_option(o.traccia, "--traccia", v); }},
+        {"--riproduci", Kind::value, "FILE",
+         "invia di nuovo un registro (di vadrel o di un ricevitore vero)\n"
+         "sulle stesse uscite, con il suo ritmo; poi chiude in ordine",
+         [](Options& o, const Value& v) { return file_option(o.riproduci, "--riproduci", v); }},
+        {"--velocita", Kind::value, "X",
+         "riproduce X volte più veloce (da 0.01 a 1000; max: più veloce\n"
+         "che le uscite possono; predefinita: 1)",
+         [](Options& o, const Value& v) -> Read {
+             const auto x = v ? leggi_velocita(*v) : std::nullopt;
+             if (!x) return "--velocita vuole un numero da 0.01 a 1000, oppure max";
+             o.velocita = *x;
+             return std::nullopt;
+         }},
+        {"--ciclo", Kind::flag, "", "riproduce il registro da capo senza fine",
+         [](Options& o, const Value&) -> Read { o.ciclo = true; return std::nullopt; }},
+        {"--invia-danneggiate", Kind::flag, "",
+         "riproduce anche un registro con righe danneggiate, come sono\n"
+         "(le righe oltre 4096 byte, o oltre 65507 byte in un secondo,\n"
+         "non si inviano e sono elencate)",
+         [](Options& o, const Value&) -> Read { o.invia_danneggiate = true; return std::nullopt; }},
+        {"--salti-subito", Kind::flag, "",
+         "riproduce anche un registro la cui ora salta di oltre un'ora,\n"
+         "avanti o indietro: il secondo dopo il salto parte subito",
+         [](Options& o, const Value&) -> Read { o.salti_subito = true; return std::nullopt; }},
+        {"--version", Kind::flag, "", "mostra la versione ed esce",
+         [](Options& o, const Value&) -> Read { o.version = true; return std::nullopt; }},
+        {"--help", Kind::flag, "", "mostra questo aiuto ed esce",
+         [](Options& o, const Value&) -> Read { o.help = true; return std::nullopt; }},
+        {nullptr, Kind::flag, nullptr,
+         "Ricevitore (ognuna vale per questa volta sopra il gruppo [ricevitore] di vadrel.ini):", nullptr},
+        {"--utc", Kind::on_off, "[=no]", "ora e data delle frasi in UTC (predefinita: l'ora locale)",
+         [](Options& o, const Value& v) { return on_off(o.utc, "--utc", v); }},
+        {"--moto-reale", Kind::on_off, "[=no]",
+         "nel $GPRMC la velocità in nodi e la rotta vera del mezzo\n(predefinite: 0.0 e 000.0)",
+         [](Options& o, const Value& v) { return on_off(o.moto_reale, "--moto-reale", v); }},
+        {"--frasi", Kind::value, "F",
+         "rmc: il solo $GPRMC (predefinito); complete: dopo il $GPRMC\n"
+         "anche $GPGGA, $GPVTG, $GPGSA e $GPZDA, e nel modo radio\n"
+         "$GPGGA, $GPVTG e $GPGSA del mezzo invece di quelli fissi",
+         [](Options& o, const Value& v) -> Read {
+             if (v == "rmc") {
+                 o.frasi_complete = false;
+             } else if (v == "complete") {
+                 o.frasi_complete = true;
+             } else {
+                 return "--frasi vuole rmc o complete";
+             }
+             return std::nullopt;
+         }},
+        {"--quota", Kind::value, "METRI", "la quota del $GPGGA, da -1000 a 100000 (predefinita: 0)",
+         [](Options& o, const Value& v) -> Read {
+             const auto metri = v ? finite_number(*v) : std::nullopt;
+             if (!metri || !problema_quota(*metri).empty()) return "--quota vuole un numero di metri da -1000 a 100000";
+             o.quota = *metri;
+             return std::nullopt;
+         }},
+        {"--senza-fix", Kind::on_off, "[=no]",
+         "le frasi di un ricevitore che ha perso il segnale; il mezzo\n"
+         "continua a muoversi. Il segnale SIGUSR1 la attiva e la toglie",
+         [](Options& o, const Value& v) { return on_off(o.senza_fix, "--senza-fix", v); }},
+        {"--guasti", Kind::value, "ELENCO",
+         "perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
+         "dei secondi non inviati, delle frasi con checksum errato e\n"
+         "delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
+         "no: nessun guasto",
+         read_guasti},
+    };
+    return table;
+}
+
+const OptionSpec* find_option(const std::string& name) {
+    for (const OptionSpec& spec : option_table()) {
+        if (spec.name != nullptr && name == spec.name) return &spec;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 std::string help_text() {
-    return "Uso: vadrel [opzioni]\n"
-           "Simulatore GPS: invia frasi NMEA 0183 su una porta seriale, una volta al secondo.\n"
-           "\n"
-           "Opzioni:\n"
-           "  --senza-finestra      funziona senza finestra; il monitor va sullo standard output\n"
-           "  --cartella DIR        cartella del programma, di vadrel.cnf e di vadrel.hlp\n"
-           "                        (predefinita: la cartella dell'eseguibile)\n"
-           "  --com N=DISPOSITIVO   la COM N (1..4) è il dispositivo indicato, per questa volta\n"
-           "                        (altrimenti quello di vadrel.ini, menu Uscite > Porta...)\n"
-           "  --com N=pty           la COM N è una nuova porta virtuale (pseudo-terminale);\n"
-           "                        il suo percorso è scritto come \"COM N: /dev/pts/K\"\n"
-           "  --com N=pty:PERCORSO  come sopra, con PERCORSO collegamento simbolico alla porta\n"
-           "  --porta N             porta selezionata all'avvio, 1..4 (predefinita: 2)\n"
-           "  --baud B              velocità all'avvio: 2400, 4800 o 9600 (predefinita: 4800)\n"
-           "  --modo M              modo all'avvio: gps, radio o multi (predefinito: gps)\n"
-           "  --mezzi N             testo iniziale di \"Numero di mezzi mobili\"\n"
-           "  --durata S            funziona S secondi (al più 2147483), poi chiude in ordine\n"
-           "  --tcp [INDIRIZZO:]PORTA\n"
-           "                        server TCP: ogni client riceve ciò che riceve la porta seriale\n"
-           "                        (INDIRIZZO predefinito 127.0.0.1; 0.0.0.0 o [::] per la rete;\n"
-           "                        PORTA 0: una porta libera qualsiasi; no: spento)\n"
-           "  --tcp-max N           client TCP collegati al massimo (predefinito: 64)\n"
-           "  --udp HOST:PORTA      un datagramma UDP al secondo verso HOST (anche multicast o\n"
-           "                        broadcast); si può ripetere; no: nessuno\n"
-           "                        Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
-           "                        vadrel.ini (menu Uscite > Rete...).\n"
-           "  --registra FILE       registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
-           "                        riga \"# ora UTC\" (FILE è svuotato all'inizio)\n"
-           "  --traccia FILE.gpx    scrive le tracce dei mezzi in un file GPX 1.1, ogni minuto\n"
-           "                        e alla chiusura\n"
-           "  --riproduci FILE      invia di nuovo un registro (di vadrel o di un ricevitore vero)\n"
-           "                        sulle stesse uscite, con il suo ritmo; poi chiude in ordine\n"
-           "  --velocita X          riproduce X volte più veloce (da 0.01 a 1000; max: più veloce\n"
-           "                        che le uscite possono; predefinita: 1)\n"
-           "  --ciclo               riproduce il registro da capo senza fine\n"
-           "  --invia-danneggiate   riproduce anche un registro con righe danneggiate, come sono\n"
-           "                        (le righe oltre 4096 byte, o oltre 65507 byte in un secondo,\n"
-           "                        non si inviano e sono elencate)\n"
-           "  --salti-subito        riproduce anche un registro la cui ora salta di oltre un'ora,\n"
-           "                        avanti o indietro: il secondo dopo il salto parte subito\n"
-           "  --version             mostra la versione ed esce\n"
-           "  --help                mostra questo aiuto ed esce\n"
-           "\n"
-           "Ricevitore (ognuna vale per questa volta sopra il gruppo [ricevitore] di vadrel.ini):\n"
-           "  --utc[=no]            ora e data delle frasi in UTC (predefinita: l'ora locale)\n"
-           "  --moto-reale[=no]     nel $GPRMC la velocità in nodi e la rotta vera del mezzo\n"
-           "                        (predefinite: 0.0 e 000.0)\n"
-           "  --frasi F             rmc: il solo $GPRMC (predefinito); complete: dopo il $GPRMC\n"
-           "                        anche $GPGGA, $GPVTG, $GPGSA e $GPZDA, e nel modo radio\n"
-           "                        $GPGGA, $GPVTG e $GPGSA del mezzo invece di quelli fissi\n"
-           "  --quota METRI         la quota del $GPGGA, da -1000 a 100000 (predefinita: 0)\n"
-           "  --senza-fix[=no]      le frasi di un ricevitore che ha perso il segnale; il mezzo\n"
-           "                        continua a muoversi. Il segnale SIGUSR1 la attiva e la toglie\n"
-           "  --guasti ELENCO       perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
-           "                        dei secondi non inviati, delle frasi con checksum errato e\n"
-           "                        delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
-           "                        no: nessun guasto\n";
+    constexpr std::size_t column = 24;
+    std::string text =
+        "Uso: vadrel [opzioni]\n"
+        "Simulatore GPS: invia frasi NMEA 0183 su una porta seriale, una volta al secondo.\n"
+        "\n"
+        "Opzioni:\n";
+    const OptionSpec* previous = nullptr;
+    for (const OptionSpec& spec : option_table()) {
+        if (spec.argument == nullptr) {  // a heading
+            text += "\n" + std::string(spec.help) + "\n";
+            continue;
+        }
+        // A line without a name shows another form of the option above it.
+        const char* name = spec.name != nullptr ? spec.name : previous->name;
+        if (spec.name != nullptr) previous = &spec;
+        std::string head = "  " + std::string(name);
+        if (*spec.argument != '\0') head += (spec.kind == Kind::on_off ? "" : " ") + std::string(spec.argument);
+        std::string lines = spec.help;
+        std::string indent(column, ' ');
+        if (head.size() + 2 > column) {
+            text += head + "\n";
+            head = indent;
+        } else {
+            head.resize(column, ' ');
+        }
+        std::size_t start = 0;
+        while (start < lines.size()) {
+            std::size_t end = lines.find('\n', start);
+            if (end == std::string::npos) end = lines.size();
+            text += (start == 0 ? head : indent) + lines.substr(start, end - start) + "\n";
+            start = end + 1;
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> option_names() {
+    std::vector<std::string> names;
+    for (const OptionSpec& spec : option_table()) {
+        if (spec.name != nullptr) names.emplace_back(spec.name);
+    }
+    return names;
 }
 
 std::variant<Options, std::string> parse_options(const std::vector<std::string>& args) {
     Options o;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) return std::nullopt;
-            return args[++i];
-        };
-        if (a == "--senza-finestra") {
-            o.senza_finestra = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--cartella") {
-            const auto v = value();
-            if (!v || v->empty()) return "manca la cartella dopo --cartella";
-            o.cartella = absolute_path(*v);
-        } else if (a == "--com") {
-            const auto v = value();
-            if (!v) return "manca N=DISPOSITIVO dopo --com";
-            const std::size_t eq = v->find('=');
-            const auto n = whole_number(v->substr(0, eq));
-            if (eq == std::string::npos || !n || !porta_com_valida(*n)) {
-                return "--com vuole N=DISPOSITIVO con N da 1 a 4, non \"" + *v + "\"";
-            }
-            const std::string target = v->substr(eq + 1);
-            PortMapping mapping;
-            if (target == "pty") {
-                mapping.virtuale = true;
-            } else if (target.rfind("pty:", 0) == 0) {
-                mapping.virtuale = true;
-                mapping.device = target.substr(4);
-                if (mapping.device.empty()) return "manca il percorso dopo --com " + std::to_string(*n) + "=pty:";
-            } else if (target.empty()) {
-                return "manca il dispositivo dopo --com " + std::to_string(*n) + "=";
-            } else {
-                mapping.device = target;
-            }
-            // A bare device name ("ttyUSB0") is looked for under /dev by the
-            // serial layer; a path with a folder in it is a path.
-            if (mapping.virtuale || mapping.device.find('/') != std::string::npos) {
-                if (!mapping.device.empty()) mapping.device = absolute_path(mapping.device);
-            }
-            o.com[static_cast<int>(*n)] = mapping;
-        } else if (a == "--porta") {
-            const auto v = value();
-            const auto n = v ? whole_number(*v) : std::nullopt;
-            if (!n || !porta_com_valida(*n)) return "--porta vuole un numero da 1 a 4";
-            o.porta = static_cast<int>(*n);
-        } else if (a == "--baud") {
-            const auto v = value();
-            const auto n = v ? whole_number(*v) : std::nullopt;
-            if (!n || !velocita_valida(*n)) return "--baud vuole " + elenco_velocita();
-            o.baud = static_cast<int>(*n);
-        } else if (a == "--modo") {
-            const auto v = value();
-            if (v == "gps") {
-                o.modo = Options::Modo::gps;
-            } else if (v == "radio") {
-                o.modo = Options::Modo::radio;
-            } else if (v == "multi") {
-                o.modo = Options::Modo::multi;
-            } else {
-                return "--modo vuole gps, radio o multi";
-            }
-        } else if (a == "--mezzi") {
-            const auto v = value();
-            if (!v) return "manca il numero dopo --mezzi";
-            o.mezzi = *v;
-        } else if (a == "--durata") {
-            const auto v = value();
-            const auto s = v ? seconds(*v) : std::nullopt;
-            if (!s) return "--durata vuole un numero di secondi maggiore di zero e non oltre 2147483 (24 giorni)";
-            o.durata = *s;
-        } else if (a == "--tcp") {
-            const auto v = value();
-            if (!v) return "manca [INDIRIZZO:]PORTA dopo --tcp";
-            o.tcp.reset();
-            o.senza_tcp = *v == "no";
-            if (o.senza_tcp) continue;
-            auto where = parse_listen_address(*v);
-            if (auto* problem = std::get_if<std::string>(&where)) return "--tcp: " + *problem;
-            o.tcp = std::get<Endpoint>(where);
-        } else if (a == "--tcp-max") {
-            const auto v = value();
-            const auto n = v ? whole_number(*v) : std::nullopt;
-            if (!n || *n < 1 || *n > 100000) return "--tcp-max vuole un numero di client da 1 a 100000";
-            o.tcp_max = static_cast<int>(*n);
-        } else if (a == "--udp") {
-            const auto v = value();
-            if (!v) return "manca HOST:PORTA dopo --udp";
-            o.senza_udp = *v == "no";
-            if (o.senza_udp) {
-                o.udp.clear();
-                continue;
-            }
-            auto where = parse_target(*v);
-            if (auto* problem = std::get_if<std::string>(&where)) return "--udp: " + *problem;
-            o.udp.push_back(std::get<Endpoint>(where));
-        } else if (const Switch s = read_switch(a, "--utc"); s.matched) {
-            if (!s.value) return "--utc vuole --utc, --utc=si o --utc=no";
-            o.utc = s.value;
-        } else if (const Switch s = read_switch(a, "--moto-reale"); s.matched) {
-            if (!s.value) return "--moto-reale vuole --moto-reale, --moto-reale=si o --moto-reale=no";
-            o.moto_reale = s.value;
-        } else if (const Switch s = read_switch(a, "--senza-fix"); s.matched) {
-            if (!s.value) return "--senza-fix vuole --senza-fix, --senza-fix=si o --senza-fix=no";
-            o.senza_fix = s.value;
-        } else if (a == "--frasi") {
-            const auto v = value();
-            if (v == "rmc") {
-                o.frasi_complete = false;
-            } else if (v == "complete") {
-                o.frasi_complete = true;
-            } else {
-                return "--frasi vuole rmc o complete";
-            }
-        } else if (a == "--quota") {
-            const auto v = value();
-            const auto metri = v ? finite_number(*v) : std::nullopt;
-            if (!metri || !problema_quota(*metri).empty()) return "--quota vuole un numero di metri da -1000 a 100000";
-            o.quota = *metri;
-        } else if (a == "--guasti") {
-            const auto v = value();
-            if (!v) return "manca perdita=P,checksum=P,tronca=P,seme=N (o no) dopo --guasti";
-            if (*v == "no") {
-                o.guasti = Guasti{};
-            } else {
-                auto guasti = read_faults(*v);
-                if (const auto* error = std::get_if<std::string>(&guasti)) return *error;
-                o.guasti = std::get<Guasti>(guasti);
-            }
-        } else if (a == "--traccia") {
-            const auto v = value();
-            if (!v || v->empty()) return "manca il file dopo --traccia";
-            o.traccia = absolute_path(*v);
-        } else if (a == "--registra" || a == "--riproduci") {
-            const auto v = value();
-            if (!v || v->empty()) return "manca il file dopo " + a;
-            (a == "--registra" ? o.registra : o.riproduci) = absolute_path(*v);
-        } else if (a == "--velocita") {
-            const auto v = value();
-            const auto x = v ? leggi_velocita(*v) : std::nullopt;
-            if (!x) return "--velocita vuole un numero da 0.01 a 1000, oppure max";
-            o.velocita = *x;
-        } else if (a == "--ciclo") {
-            o.ciclo = true;
-        } else if (a == "--invia-danneggiate") {
-            o.invia_danneggiate = true;
-        } else if (a == "--salti-subito") {
-            o.salti_subito = true;
-        } else {
-            return "opzione sconosciuta: \"" + a + "\" (vadrel --help elenca le opzioni)";
+        std::string name = args[i];
+        std::optional<std::string> inline_value;
+        if (const std::size_t eq = name.find('='); eq != std::string::npos && name.rfind("--", 0) == 0) {
+            inline_value = name.substr(eq + 1);
+            name.resize(eq);
         }
+        if (name == "-h") name = "--help";
+        const OptionSpec* spec = find_option(name);
+        // Only the on/off switches take "=si" and "=no"; any other "=" is
+        // part of an unknown option.
+        if (spec == nullptr || (inline_value && spec->kind != Kind::on_off)) {
+            return "opzione sconosciuta: \"" + args[i] + "\" (vadrel --help elenca le opzioni)";
+        }
+        std::optional<std::string> value = inline_value;
+        if (spec->kind == Kind::value && i + 1 < args.size()) value = args[++i];
+        if (const Read problem = spec->read(o, value)) return *problem;
     }
     if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate || o.salti_subito))
         return "--velocita, --ciclo, --invia-danneggiate e --salti-subito valgono solo con --riproduci";

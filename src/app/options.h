@@ -81,8 +81,10 @@ std::chrono::milliseconds durata_ms(double seconds);
 // is an Italian message for standard error.
 std::variant<Options, std::string> parse_options(const std::vector<std::string>& args);
 
-// The text of --help.
+// The text of --help, from the table of options.
 std::string help_text();
+// Every option's name ("--tcp"), from the same table.
+std::vector<std::string> option_names();
 
 // The network outputs of this run: the settings file's, with what the
 // command line says instead.

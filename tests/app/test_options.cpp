@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <tuple>
 
@@ -14,6 +15,25 @@ Options parsed(const std::vector<std::string>& args) {
     auto result = parse_options(args);
     EXPECT_TRUE(std::holds_alternative<Options>(result)) << std::get<std::string>(result);
     return std::get<Options>(result);
+}
+
+// Every option of the table has its paragraph in the man page (".TP", then
+// the option in bold), and --help shows each one.
+TEST(Options, TheManPageAndTheHelpDescribeEveryOption) {
+    std::ifstream in(VADREL_MAN_PAGE);
+    ASSERT_TRUE(in) << VADREL_MAN_PAGE;
+    std::string line, previous, paragraphs;
+    while (std::getline(in, line)) {
+        if (previous == ".TP") paragraphs += line + "\n";
+        previous = line;
+    }
+    const std::string help = help_text();
+    for (std::string name : option_names()) {
+        EXPECT_NE(help.find("  " + name), std::string::npos) << name;
+        std::string roff;
+        for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(paragraphs.find(" " + roff), std::string::npos) << name << " has no .TP paragraph";
+    }
 }
 
 TEST(Options, ReadsEveryOption) {
