@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/nmea_log.h"
+#include "core/sentences.h"
 
 namespace vadrel::fuzzing {
 
@@ -54,10 +55,8 @@ inline bool whole_sentence(std::string_view s) {
     if (s.empty() || (s[0] != '$' && s[0] != '!' && s[0] != '@')) return false;
     const std::size_t star = s.rfind('*');
     if (star == std::string_view::npos || star + 3 != s.size()) return false;
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(s[i]);
     char hex[3];
-    std::snprintf(hex, sizeof hex, "%02X", sum);
+    std::snprintf(hex, sizeof hex, "%02X", nmea_checksum(s.substr(0, star)));
     const auto upper = [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; };
     return upper(s[star + 1]) == hex[0] && upper(s[star + 2]) == hex[1];
 }

@@ -1,5 +1,7 @@
 #include "nmea_log.h"
 
+#include "core/sentences.h"
+
 #include <array>
 #include <cstdio>
 
@@ -63,8 +65,7 @@ std::string sentence_problem(std::string_view s) {
     if (star == std::string_view::npos) return "frase senza checksum";
     if (s.size() != star + 3 || hex_digit(s[star + 1]) < 0 || hex_digit(s[star + 2]) < 0)
         return "checksum illeggibile";
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(s[i]);
+    const unsigned sum = nmea_checksum(s.substr(0, star));
     const unsigned given = static_cast<unsigned>(hex_digit(s[star + 1]) * 16 + hex_digit(s[star + 2]));
     if (sum != given) return "checksum errato (" + hex(given) + " invece di " + hex(sum) + ")";
     return {};

@@ -22,7 +22,7 @@ std::string componi(std::string_view prefisso, std::string_view indirizzo,
 
 }  // namespace
 
-unsigned char rmc_checksum(std::string_view sentence) {
+unsigned char nmea_checksum(std::string_view sentence) {
     unsigned char sum = 0;
     for (std::size_t i = 1; i < sentence.size(); ++i) sum ^= static_cast<unsigned char>(sentence[i]);
     return sum;
@@ -30,7 +30,7 @@ unsigned char rmc_checksum(std::string_view sentence) {
 
 std::string checksum_field(std::string_view sentence) {
     char field[4];
-    std::snprintf(field, sizeof field, "*%02X", rmc_checksum(sentence));
+    std::snprintf(field, sizeof field, "*%02X", nmea_checksum(sentence));
     return field;
 }
 

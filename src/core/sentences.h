@@ -17,7 +17,7 @@
 namespace vadrel {
 
 // Exclusive or of every character after the first one.
-unsigned char rmc_checksum(std::string_view sentence);
+unsigned char nmea_checksum(std::string_view sentence);
 // "*" and the checksum in two upper-case hexadecimal digits: "*0A".
 std::string checksum_field(std::string_view sentence);
 

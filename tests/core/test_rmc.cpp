@@ -67,7 +67,7 @@ TEST(FormaStringaRmc, ChecksumSkipsOnlyTheFirstCharacterAndKeepsLeadingZeros) {
     EXPECT_EQ(checksum_field("$"), "*00");
     EXPECT_EQ(checksum_field("$\x0A"), "*0A");
     EXPECT_EQ(checksum_field("x$\xFF"), "*DB");
-    EXPECT_EQ(rmc_checksum("@3$"), '3' ^ '$');
+    EXPECT_EQ(nmea_checksum("@3$"), '3' ^ '$');
 }
 
 TEST(FormaStringaRmc, MultiUserCycle) {
