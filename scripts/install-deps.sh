@@ -31,10 +31,11 @@ packages=(
 npm_packages=()
 if $testing; then
   # The test frameworks; the real clients (gpsd, pynmea2, gpsbabel, xmllint);
+  # strace, to see the system calls of a save;
   # an X server and its tools for the window's tests.
   packages+=(
     libgtest-dev libgmock-dev
-    gpsd python3-nmea2 gpsbabel libxml2-utils
+    gpsd python3-nmea2 gpsbabel libxml2-utils strace
     xvfb xauth x11-utils xdotool imagemagick
     python3
   )

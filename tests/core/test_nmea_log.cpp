@@ -75,6 +75,13 @@ TEST(LogReader, SecondsAndDamagedLines) {
         {"a receiver's log: sentences without a time go with the second before",
          gsv + rmc1 + gga1 + gsv + rmc2 + gsv + zda_late,
          {{0.0, gsv + rmc1 + gga1 + gsv}, {1.0, rmc2 + gsv}, {3.5, zda_late}}, {}, false},
+        {"a leap second (23:59:60) in vadrel's comments and in a receiver's time is a second like the others",
+         "# 2016-12-31T23:59:59.000Z\n" + gsv + "# 2016-12-31T23:59:60.000Z\n" + gsv +
+             nmea("$GPRMC,235960,A,,,,,,,311216,,"),
+         {{0.0, gsv}, {1.0, gsv + nmea("$GPRMC,235960,A,,,,,,,311216,,")}}, {}, true},
+        {"second 61 is no time",
+         rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,"),
+         {{0.0, rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,")}}, {2}, false},
         {"a receiver's log past midnight",
          nmea("$GPRMC,235959,A,,,,,,,061226,,") + nmea("$GPRMC,000000,A,,,,,,,071226,,"),
          {{0.0, nmea("$GPRMC,235959,A,,,,,,,061226,,")}, {1.0, nmea("$GPRMC,000000,A,,,,,,,071226,,")}}, {}, false},

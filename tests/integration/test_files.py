@@ -6,6 +6,7 @@ user outside the group dialout. (What makes a folder refused and a damaged file'
 configuration tests, on real folders.)"""
 
 import os
+import re
 import resource
 import signal
 import subprocess
@@ -105,9 +106,38 @@ def file_size_limit(binary):
     assert len(beside) == 1 and read(os.path.join(folder, beside[0])).endswith(MARKER), os.listdir(folder)
 
 
+def synced_before_renamed(binary):
+    """A save reaches the disk before it takes the table's name: the
+    temporary is synced, then renamed over vadrel.cnf, then the folder is
+    synced (seen by strace on the real program), so a power cut leaves the
+    old table or the new one, never an empty file."""
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    trace = os.path.join(folder, "..", os.path.basename(folder) + ".strace")
+    done = subprocess.run(["strace", "-f", "-y", "-e", "trace=fsync,fdatasync,rename,renameat,renameat2",
+                           "-o", trace, binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty",
+                           "--durata", "0.5"], capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, done
+    calls = []
+    with open(trace) as f:
+        for line in f:
+            match = re.search(r"(fsync|fdatasync|rename\w*)\((.*)\)\s+= 0$", line)
+            if match:
+                calls.append((match.group(1), match.group(2)))
+    renamed = [i for i, (call, args) in enumerate(calls)
+               if call.startswith("rename") and args.endswith('"vadrel.cnf"')]
+    assert renamed, calls
+    at = renamed[-1]
+    temporary = re.search(r'"(vadrel\.cnf\.tmp-[^"]+)"', calls[at][1]).group(1)
+    synced = [i for i, (call, args) in enumerate(calls[:at]) if call in ("fsync", "fdatasync") and temporary in args]
+    assert synced, ("the temporary was not synced before its rename", calls)
+    assert any(call == "fsync" and args.endswith(folder + ">") for call, args in calls[at + 1:]), \
+        ("the folder was not synced after the rename", calls)
+
+
 def main():
     binary = sys.argv[1]
-    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, file_size_limit]
+    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, file_size_limit,
+             synced_before_renamed]
     # Every folder of the run under one that goes at the end.
     with tempfile.TemporaryDirectory(prefix="vadrel-files-") as top:
         tempfile.tempdir = top
