@@ -19,7 +19,7 @@ TEST(ReadPosition, FormsAndReasons) {
     const std::string lat = "45°30'00,00\"N | -";
     const std::string south_west = "45°30'00,00\"S | 9°12'00,00\"W";
     const struct {
-        const char* text;
+        std::string text;
         std::string expected;  // the reading, or a piece of the reason after "errore: "
     } rows[] = {
         // degrees, minutes and seconds
@@ -78,6 +78,14 @@ TEST(ReadPosition, FormsAndReasons) {
         {"-90,01 0", "errore: La latitudine va da"},
         {"912.5,E", "errore: La longitudine va da"},
         {"45 180,5", "errore: La longitudine va da"},
+        // figures a double cannot hold, bytes that are no UTF-8 characters
+        {std::string(310, '9') + " N", "errore: Numero troppo grande: «99999999999999999999…»"},
+        {"45 N 0," + std::string(400, '0') + "1 E", "45°00'00,00\"N | 0°00'00,00\"E"},
+        {"\xC0\xB0 N", "errore: Il testo contiene byte"},
+        {"45\xE0\x80\xB0 N", "errore: Il testo contiene byte"},
+        {"45 N \xED\xA0\x80", "errore: Il testo contiene byte"},
+        {"45 N \xF4\x90\x80\x80", "errore: Il testo contiene byte"},
+        {"45 N \xC3", "errore: Il testo contiene byte"},
     };
     for (const auto& r : rows) {
         const std::string got = reading(r.text);
