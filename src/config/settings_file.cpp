@@ -2,6 +2,10 @@
 
 #include <QFile>
 #include <QSettings>
+#include <cerrno>
+
+#include "os/qt_file_error.h"
+#include "os/system_error.h"
 
 namespace vadrel {
 
@@ -10,10 +14,14 @@ namespace {
 // A settings file is a few hundred bytes; one of more than this is read only this far.
 constexpr std::size_t largest_file = 1 << 20;
 
-std::string status_text(QSettings::Status status) {
+// QSettings' status after a read or a sync; `system_error` is errno right
+// after it (QSettings keeps no reason of its own).
+std::string status_text(QSettings::Status status, int system_error) {
     switch (status) {
         case QSettings::NoError: return {};
-        case QSettings::AccessError: return "impossibile leggere o scrivere la copia di lavoro";
+        case QSettings::AccessError:
+            return "impossibile leggere o scrivere la copia di lavoro" +
+                   (system_error != 0 ? ": " + italian_reason(system_error) : std::string());
         case QSettings::FormatError: return "il file non è nel formato delle impostazioni";
     }
     return "errore sconosciuto";
@@ -38,14 +46,16 @@ SettingsFile::SettingsFile(const ProgramFolder& folder)
             problem_ = why.isEmpty() ? "impossibile leggere il file" : why.toStdString();
         }
     }
+    errno = 0;
     if (!copy_.open() || copy_.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
         !copy_.flush()) {
-        if (problem_.empty()) problem_ = "impossibile preparare la copia di lavoro: " + copy_.errorString().toStdString();
+        if (problem_.empty()) problem_ = "impossibile preparare la copia di lavoro: " + file_reason(copy_.error(), errno);
     }
     settings_ = std::make_unique<QSettings>(copy_.fileName(), QSettings::IniFormat);
     // QSettings reads lazily; its status tells only after the first read.
+    errno = 0;
     settings_->allKeys();
-    if (problem_.empty()) problem_ = status_text(settings_->status());
+    if (problem_.empty()) problem_ = status_text(settings_->status(), errno);
 }
 
 SettingsFile::~SettingsFile() = default;
@@ -63,10 +73,13 @@ std::string SettingsFile::save_group(const std::string& group, const std::map<st
     if (!problem_.empty()) return "il file " + path_ + " non è stato letto (" + problem_ + ") e resta com'è";
     settings_->remove(QString::fromStdString(group));
     for (const auto& [key, value] : values) settings_->setValue(key_of(group, key), value);
+    errno = 0;
     settings_->sync();
-    if (const std::string why = status_text(settings_->status()); !why.empty()) return "impossibile salvare " + path_ + ": " + why;
+    if (const std::string why = status_text(settings_->status(), errno); !why.empty())
+        return "impossibile salvare " + path_ + ": " + why;
     QFile copy(copy_.fileName());
-    if (!copy.open(QIODevice::ReadOnly)) return "impossibile salvare " + path_ + ": " + copy.errorString().toStdString();
+    errno = 0;
+    if (!copy.open(QIODevice::ReadOnly)) return "impossibile salvare " + path_ + ": " + file_reason(copy.error(), errno);
     const QByteArray bytes = copy.readAll();
     if (const FileError error = folder_.replace(nome_file_impostazioni, bytes.toStdString()))
         return "impossibile salvare " + path_ + ": " + error.text().toStdString();

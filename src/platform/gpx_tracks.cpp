@@ -2,10 +2,12 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
 #include "core/nmea_log.h"
+#include "os/qt_file_error.h"
 
 namespace vadrel {
 
@@ -70,13 +72,20 @@ std::string GpxTracks::points_of(Vehicle& vehicle, bool segment_open) {
 
 std::string GpxTracks::write() {
     QSaveFile out(qt(path_));
+    errno = 0;
     if (!out.open(QIODevice::WriteOnly)) {
-        return "le tracce GPX in " + path_ + " non si scrivono: " + out.errorString().toStdString();
+        return "le tracce GPX in " + path_ + " non si scrivono: " + file_reason(out.error(), errno);
     }
     std::vector<Vehicle> before = vehicles_;  // put back when the write fails
     bool ok = true;
-    auto put = [&](const std::string& text) { ok = ok && out.write(text.data(), static_cast<qint64>(text.size())) ==
-                                                          static_cast<qint64>(text.size()); };
+    std::string why;  // of the first failure
+    auto put = [&](const std::string& text) {
+        errno = 0;
+        if (ok && out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+            ok = false;
+            why = file_reason(out.error(), errno);
+        }
+    };
     put(header);
     long long added = 0;
     for (const Vehicle& v : vehicles_) added += static_cast<long long>(v.pending.size());
@@ -85,7 +94,15 @@ std::string GpxTracks::write() {
     // points go before the end of its track. Another program's file at the
     // path is not read: the first write starts it anew.
     QFile previous(qt(path_));
-    if (wrote_once_ && previous.open(QIODevice::ReadOnly)) {
+    errno = 0;
+    const bool readable = wrote_once_ && previous.open(QIODevice::ReadOnly);
+    // One that went away starts anew; one that is there but cannot be read
+    // now (no descriptor left, say) is not written over with only the new points.
+    if (wrote_once_ && !readable && errno != ENOENT) {
+        ok = false;
+        why = "il file scritto prima non si legge: " + file_reason(previous.error(), errno);
+    }
+    if (readable) {
         std::size_t vehicle = 0;
         bool held_segment_end = false;  // "</trkseg>" waits: the track may go on
         bool ended = false;
@@ -117,7 +134,10 @@ std::string GpxTracks::write() {
             held_segment_end = false;
             put(line);
         }
-        if (!ended) ok = false;
+        if (!ended && ok) {
+            ok = false;
+            why = "il file scritto prima è cambiato o non si legge";
+        }
     }
     for (std::size_t i = 0; i < vehicles_.size() && ok; ++i) {
         Vehicle& v = vehicles_[i];
@@ -127,9 +147,12 @@ std::string GpxTracks::write() {
         v.in_file = true;
     }
     put(footer);
-    if (!ok || !out.commit()) {
-        const std::string why = ok ? out.errorString().toStdString()
-                                   : "il file scritto prima è cambiato o non si legge";
+    errno = 0;
+    if (ok && !out.commit()) {
+        ok = false;
+        why = file_reason(out.error(), errno);
+    }
+    if (!ok) {
         out.cancelWriting();
         vehicles_ = std::move(before);
         return "le tracce GPX in " + path_ + " non si scrivono: " + why;

@@ -2,6 +2,8 @@
 // the file held and adds the new points to the end of each vehicle's track.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <filesystem>
@@ -61,19 +63,37 @@ TEST(GpxTracks, EachWriteAddsTheNewPointsToTheirTracks) {
     EXPECT_EQ(gpx.written(), 5);
 }
 
+// A failure says the system's reason in Italian; the points wait for the
+// next write, and the file written before is never written over with only
+// the new ones (as it would be if a read it cannot do counted as no file).
 TEST(GpxTracks, AFailedWriteKeepsThePointsForTheNext) {
     testing::ScratchFolder folder;
     TrackHistory history(21);
     GpxTracks gpx(folder.at("manca/tracce.gpx"));
     history.add(2, at(1));
     gpx.take(history);
-    EXPECT_NE(gpx.write(), "");
+    EXPECT_NE(gpx.write().find("non si scrivono: il file o la cartella non esiste"), std::string::npos);
     EXPECT_EQ(gpx.pending(), 1u);
     std::filesystem::create_directory(folder.at("manca"));
     history.add(2, at(2));
     gpx.take(history);
     ASSERT_EQ(gpx.write(), "");
-    EXPECT_EQ(tracks_in(folder.get("manca/tracce.gpx"))["Mezzo 2"].at(0).size(), 2u);
+
+    // Descriptors for the new file, none for reading the one written before.
+    history.add(2, at(3));
+    gpx.take(history);
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    const int lowest_free = dup(0);  // the only number left below the limit
+    close(lowest_free);
+    const rlimit tight{static_cast<rlim_t>(lowest_free) + 1, saved.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &tight);
+    const std::string why = gpx.write();
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_NE(why.find("non si scrivono: il file scritto prima non si legge: troppi file aperti dal programma"),
+              std::string::npos) << why;
+    ASSERT_EQ(gpx.write(), "");
+    EXPECT_EQ(tracks_in(folder.get("manca/tracce.gpx"))["Mezzo 2"].at(0).size(), 3u);
 }
 
 }  // namespace
