@@ -62,15 +62,18 @@ TEST(SettingsFile, AValueThatIsNoNumberKeepsItsDefaultAndIsNamed) {
 }
 
 // A save that cannot be done says why, naming the file, and changes nothing:
-// a file that does not read as settings (QSettings would write over it), a
-// folder where nothing can be written (as root every folder is writable: a
-// folder in the file's place stands for it then).
+// a file that does not read as settings (QSettings would write over it), one
+// its owner made read-only, a folder where nothing can be written (as root
+// every folder is writable: a folder in the file's place stands for it then).
 TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
-    for (const bool unreadable : {true, false}) {
+    enum class Case { unreadable, read_only, no_writing };
+    for (const Case c : {Case::unreadable, Case::read_only, Case::no_writing}) {
         ScratchFolder folder;
         const std::string path = folder.at("vadrel.ini");
-        if (unreadable) {
-            folder.put("vadrel.ini", "[uscite\ntcp=1\n");
+        const std::string before = c == Case::unreadable ? "[uscite\ntcp=1\n" : "[uscite]\ntcp=true\n";
+        if (c != Case::no_writing) {
+            folder.put("vadrel.ini", before);
+            if (c == Case::read_only) chmod(path.c_str(), 0444);
         } else if (::geteuid() == 0) {
             ASSERT_TRUE(QDir().mkdir(QString::fromStdString(path)));
         } else {
@@ -80,9 +83,11 @@ TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
         SettingsFile file(place);
         const std::string why = save_output_settings(file, OutputSettings{});
         EXPECT_NE(why.find(path), std::string::npos) << why;
-        if (unreadable) {
-            EXPECT_NE(file.problem(), "");
-            EXPECT_EQ(folder.get("vadrel.ini"), "[uscite\ntcp=1\n");
+        EXPECT_EQ(why.find("reso di sola lettura dal suo proprietario") != std::string::npos, c == Case::read_only)
+            << why;
+        if (c != Case::no_writing) {
+            EXPECT_EQ(file.problem() != "", c == Case::unreadable) << why;
+            EXPECT_EQ(folder.get("vadrel.ini"), before) << why;
         }
         QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
