@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSettings>
 #include <cerrno>
+#include <cmath>
 
 #include "os/qt_file_error.h"
 #include "os/system_error.h"
@@ -64,9 +65,52 @@ QVariant SettingsFile::value(const std::string& group, const std::string& key, c
     return settings_->value(key_of(group, key), fallback);
 }
 
+QString SettingsFile::text(const std::string& group, const std::string& key) const {
+    const QVariant read = value(group, key);
+    // QSettings splits a value at its commas.
+    return read.typeId() == QMetaType::QStringList ? read.toStringList().join(QLatin1Char(',')) : read.toString();
+}
+
 std::string SettingsFile::refusal(const std::string& group, const std::string& key, const std::string& wanted) const {
-    return path_ + ": [" + group + "] " + key + " vuole " + wanted + ", non \"" +
-           value(group, key).toString().toStdString() + "\"";
+    return path_ + ": [" + group + "] " + key + " vuole " + wanted + ", non \"" + text(group, key).toStdString() + "\"";
+}
+
+bool GroupReader::flag(const char* key, bool fallback) {
+    const QString text = trimmed(key).toLower();
+    if (text.isEmpty()) return fallback;
+    if (text == QLatin1String("true") || text == QLatin1String("1")) return true;
+    if (text == QLatin1String("false") || text == QLatin1String("0")) return false;
+    return refuse(key, "true o false", fallback);
+}
+
+long long GroupReader::integer(const char* key, long long fallback, long long lowest, long long highest) {
+    const QString text = trimmed(key);
+    if (text.isEmpty()) return fallback;
+    bool read = false;
+    const long long value = text.toLongLong(&read);
+    if (read && value >= lowest && value <= highest) return value;
+    return refuse(key, "un numero da " + std::to_string(lowest) + " a " + std::to_string(highest), fallback);
+}
+
+double GroupReader::number(const char* key, double fallback) {
+    const QString text = trimmed(key);
+    if (text.isEmpty()) return fallback;
+    bool read = false;
+    const double value = text.toDouble(&read);
+    return read && std::isfinite(value) ? value : refuse(key, "un numero", fallback);
+}
+
+std::uint64_t GroupReader::whole(const char* key, std::uint64_t fallback) {
+    const QString text = trimmed(key);
+    if (text.isEmpty()) return fallback;
+    bool read = false;
+    const std::uint64_t value = text.toULongLong(&read);
+    return read ? value : refuse(key, "un numero intero da 0 a 18446744073709551615", fallback);
+}
+
+std::string GroupReader::text(const char* key, const std::string& fallback) {
+    const QString text = trimmed(key);
+    return text.isEmpty() ? fallback : text.toStdString();
 }
 
 std::string SettingsFile::save_group(const std::string& group, const std::map<std::string, QVariant>& values) {

@@ -45,20 +45,33 @@ TEST(SettingsFile, TheOutputsGroupIsSavedAndReadBackBesideTheOtherGroups) {
     EXPECT_EQ(read_output_settings(by_hand, problems).udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
 }
 
-// Numbers that are no numbers keep their defaults, each with a line that
-// names the file, the key and the value.
-TEST(SettingsFile, AValueThatIsNoNumberKeepsItsDefaultAndIsNamed) {
-    ScratchFolder folder;
-    folder.put("vadrel.ini", "[uscite]\ntcp=true\ntcp_porta=dieci\ntcp_max_client=0\n");
-    ProgramFolder place(folder.path());
-    SettingsFile file(place);
-    std::vector<std::string> problems;
-    const OutputSettings read = read_output_settings(file, problems);
-    EXPECT_EQ(std::tuple(read.tcp, read.tcp_port, read.tcp_max), std::tuple(true, 10110, 64));
-    ASSERT_EQ(problems.size(), 2u);
-    EXPECT_NE(problems[0].find("vadrel.ini: [uscite] tcp_porta vuole un numero da 0 a 65535, non \"dieci\""),
-              std::string::npos)
-        << problems[0];
+// A value that cannot be used is named (file, group, key, value) and leaves
+// its output off, not running on a default the file did not ask for.
+TEST(SettingsFile, AValueThatCannotBeUsedIsNamedAndLeavesItsOutputOff) {
+    const struct {
+        const char* text;
+        const char* named;  // "" for none
+        bool tcp, udp;
+    } rows[] = {
+        {"tcp=true\ntcp_porta=2000\nudp=1", "", true, true},
+        {"tcp=true\ntcp_porta=99999", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"99999\"", false, false},
+        {"tcp=true\ntcp_porta=dieci", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"dieci\"", false, false},
+        {"tcp=true\ntcp_porta=10,110", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"10,110\"", false, false},
+        {"tcp=true\ntcp_max_client=0", "[uscite] tcp_max_client vuole un numero da 1 a 1000000, non \"0\"", false, false},
+        {"tcp=forse\nudp=true", "[uscite] tcp vuole true o false, non \"forse\"", false, true},
+        {"tcp=true\nudp=si", "[uscite] udp vuole true o false, non \"si\"", true, false},
+    };
+    for (const auto& r : rows) {
+        ScratchFolder folder;
+        folder.put("vadrel.ini", std::string("[uscite]\n") + r.text + "\n");
+        ProgramFolder place(folder.path());
+        SettingsFile file(place);
+        std::vector<std::string> problems;
+        const OutputSettings read = read_output_settings(file, problems);
+        EXPECT_EQ(std::pair(read.tcp, read.udp), std::pair(r.tcp, r.udp)) << r.text;
+        const std::vector<std::string> named = {folder.at("vadrel.ini") + ": " + r.named};
+        EXPECT_EQ(problems, *r.named ? named : std::vector<std::string>{}) << r.text;
+    }
 }
 
 // A save that cannot be done says why, naming the file, and changes nothing:

@@ -3,7 +3,8 @@
 name is not UTF-8 and a relative link to the port, ended by Ctrl+C; a second
 program in the same folder; a kill -9 after a change; a file-size limit; a
 user outside the group dialout; a restart that goes on from the exact
-position; a vadrel.cnf made read-only. (What makes a folder refused and a damaged file's copy: the
+position; a vadrel.cnf made read-only; vadrel.ini with values out of range.
+(What makes a folder refused and a damaged file's copy: the
 configuration tests, on real folders.)"""
 
 import os
@@ -145,6 +146,23 @@ def table_made_read_only(binary):
     assert sorted(os.listdir(folder)) == ["vadrel.cnf"], os.listdir(folder)
 
 
+def settings_out_of_range(binary):
+    """vadrel.ini with values out of range: each named at start-up, what it
+    belongs to left off (no TCP server on a default port), the file as it was."""
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    ini = os.path.join(folder, "vadrel.ini")
+    settings = b"[uscite]\ntcp=true\ntcp_porta=99999\n\n[ricevitore]\nquota=200000\nutc=forse\n"
+    write(ini, settings)
+    done = run(binary, folder, "--durata", "1")
+    assert done.returncode == 0, done
+    for named in ('%s: [uscite] tcp_porta vuole un numero da 0 a 65535, non "99999"' % ini,
+                  '%s: [ricevitore] quota vuole un numero di metri da -1000 a 100000, non "200000"' % ini,
+                  '%s: [ricevitore] utc vuole true o false, non "forse"' % ini):
+        assert named in done.stderr, done.stderr
+    assert "TCP in ascolto" not in done.stderr, done.stderr
+    assert read(ini) == settings
+
+
 def file_size_limit(binary):
     # A damaged table of 2 MiB under a 1 MiB limit: its copy cannot be kept,
     # so the file stays as it was and the table goes beside it.
@@ -162,7 +180,7 @@ def file_size_limit(binary):
 def main():
     binary = sys.argv[1]
     cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, restart_goes_on_exactly,
-             table_made_read_only, file_size_limit]
+             table_made_read_only, settings_out_of_range, file_size_limit]
     # Every folder of the run under one that goes at the end.
     with tempfile.TemporaryDirectory(prefix="vadrel-files-") as top:
         tempfile.tempdir = top
