@@ -12,7 +12,7 @@ namespace vadrel {
 
 namespace {
 
-// A settings file is a few hundred bytes; one of more than this is read only this far.
+// A settings file is a few hundred bytes; one of more than this is not used.
 constexpr std::size_t largest_file = 1 << 20;
 
 // QSettings' status after a read or a sync; `system_error` is errno right
@@ -39,12 +39,18 @@ SettingsFile::SettingsFile(const ProgramFolder& folder)
     std::string bytes;
     const FolderEntry entry = folder_.look(nome_file_impostazioni);
     if (entry.kind != FolderEntry::Kind::missing) {
-        const auto read = folder_.read(nome_file_impostazioni, largest_file);
-        if (read) {
+        int error = 0;
+        const auto read = folder_.read(nome_file_impostazioni, largest_file + 1, &error);
+        if (read && read->size() <= largest_file) {
             bytes = *read;
+        } else if (read) {
+            // Read in part, it would be written back in part.
+            problem_ = "il file supera " + std::to_string(largest_file >> 20) + " MiB";
         } else {
             const QString why = not_usable(entry);
-            problem_ = why.isEmpty() ? "impossibile leggere il file" : why.toStdString();
+            problem_ = !why.isEmpty() ? why.toStdString()
+                       : error != 0   ? "impossibile leggere il file: " + italian_reason(error)
+                                      : "impossibile leggere il file";
         }
     }
     errno = 0;

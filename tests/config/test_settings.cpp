@@ -76,14 +76,16 @@ TEST(SettingsFile, AValueThatCannotBeUsedIsNamedAndLeavesItsOutputOff) {
 
 // A save that cannot be done says why, naming the file, and changes nothing:
 // a file that does not read as settings (QSettings would write over it), one
-// its owner made read-only, a folder where nothing can be written (as root
+// too big to read whole (its tail would be lost), one its owner made read-only, a folder where nothing can be written (as root
 // every folder is writable: a folder in the file's place stands for it then).
 TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
-    enum class Case { unreadable, read_only, no_writing };
-    for (const Case c : {Case::unreadable, Case::read_only, Case::no_writing}) {
+    enum class Case { unreadable, too_big, read_only, no_writing };
+    for (const Case c : {Case::unreadable, Case::too_big, Case::read_only, Case::no_writing}) {
         ScratchFolder folder;
         const std::string path = folder.at("vadrel.ini");
-        const std::string before = c == Case::unreadable ? "[uscite\ntcp=1\n" : "[uscite]\ntcp=true\n";
+        const std::string before = c == Case::unreadable ? "[uscite\ntcp=1\n"
+                                   : c == Case::too_big  ? "[ricevitore]\n" + std::string(1 << 20, ';') + "\nutc=1\n"
+                                                         : "[uscite]\ntcp=true\n";
         if (c != Case::no_writing) {
             folder.put("vadrel.ini", before);
             if (c == Case::read_only) chmod(path.c_str(), 0444);
@@ -99,7 +101,7 @@ TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
         EXPECT_EQ(why.find("reso di sola lettura dal suo proprietario") != std::string::npos, c == Case::read_only)
             << why;
         if (c != Case::no_writing) {
-            EXPECT_EQ(file.problem() != "", c == Case::unreadable) << why;
+            EXPECT_EQ(file.problem() != "", c == Case::unreadable || c == Case::too_big) << why;
             EXPECT_EQ(folder.get("vadrel.ini"), before) << why;
         }
         QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
