@@ -348,10 +348,18 @@ std::optional<std::string> ProgramFolder::read(const std::string& name, std::siz
     struct stat st {};
     if (!file || fstat(file.get(), &st) != 0) return failed(errno);
     if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return failed(0);
-    std::string data(limit, '\0');
-    const ssize_t n = read_full(file.get(), data.data(), limit);
-    if (n < 0) return failed(errno);
-    data.resize(static_cast<std::size_t>(n));
+    // As much as the file holds, one byte more to see it end; more while it grows.
+    std::string data;
+    std::size_t got = 0;
+    for (std::size_t want = std::min(limit, static_cast<std::size_t>(st.st_size) + 1); got < limit;
+         want = std::min(limit, data.size() * 2)) {
+        data.resize(want);
+        const ssize_t n = read_full(file.get(), data.data() + got, want - got);
+        if (n < 0) return failed(errno);
+        got += static_cast<std::size_t>(n);
+        if (got < want) break;
+    }
+    data.resize(got);
     if (error != nullptr) *error = 0;
     return data;
 }

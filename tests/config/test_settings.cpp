@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <iterator>
+
 #include "config/output_settings.h"
+#include "settings_check.h"
 #include "support/scratch_folder.h"
 
 namespace vadrel {
@@ -105,6 +108,23 @@ TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
             EXPECT_EQ(folder.get("vadrel.ini"), before) << why;
         }
         QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+}
+
+// ok-* files have nothing to name, ko-* something; any other (a find of the
+// fuzzer) only has to hold what the fuzzer checks, on a real disk.
+TEST(SettingsFile, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_SETTINGS_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_SETTINGS_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        ScratchFolder folder;
+        std::size_t named = 0;
+        EXPECT_EQ(fuzzing::check_settings(bytes, folder.path(), &named), "") << name;
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(named == 0, name[1] == 'k') << name;
+        }
     }
 }
 

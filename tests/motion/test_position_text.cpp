@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "motion/position_text.h"
+#include "position_check.h"
 
 namespace vadrel {
 namespace {
@@ -93,6 +98,22 @@ TEST(ReadPosition, FormsAndReasons) {
             EXPECT_EQ(got.rfind(r.expected, 0), 0u) << "\"" << r.text << "\" gives " << got;
         } else {
             EXPECT_EQ(got, r.expected) << "\"" << r.text << "\"";
+        }
+    }
+}
+
+// ok-* files must read, ko-* must be refused; any other (a find of the
+// fuzzer) only has to hold what the fuzzer checks.
+TEST(ReadPosition, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_POSITION_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_POSITION_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_position(bytes), "") << name;
+        const bool read = std::holds_alternative<TypedPosition>(read_position(bytes));
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(read, name[1] == 'k') << name;
         }
     }
 }
