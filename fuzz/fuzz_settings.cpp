@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -15,11 +16,17 @@
 
 namespace {
 
-std::string scratch_folder() {
-    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-settings-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-}
+// The folder of the run, removed at its end.
+struct ScratchFolder {
+    std::string path = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-settings-XXXXXX");
+    ScratchFolder() {
+        if (mkdtemp(path.data()) == nullptr) std::abort();
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
 
 }  // namespace
 
@@ -31,9 +38,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string folder = scratch_folder();
+    static const ScratchFolder folder;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::string failure = vadrel::fuzzing::check_settings(bytes, folder);
+    const std::string failure = vadrel::fuzzing::check_settings(bytes, folder.path);
     if (!failure.empty()) {
         std::fprintf(stderr, "impostazioni: %s\n", failure.c_str());
         std::abort();
