@@ -5,9 +5,14 @@
 #                                    # Qt Gui and Qt Widgets made unfindable; its tests
 #                                    # pass and no binary it builds links either library
 #   scripts/check-builds.sh clang    # the whole tree, tests included, with clang++
-#   scripts/check-builds.sh          # both
+#   scripts/check-builds.sh sanitize [g++|clang++]
+#                                    # VADREL_SANITIZE=ON (AddressSanitizer and
+#                                    # UndefinedBehaviorSanitizer, every finding fatal)
+#                                    # without the window, g++ by default; the unit tests pass
+#   scripts/check-builds.sh          # server and clang
 #
-# CI runs the server build; the build folders are build-server and build-clang.
+# CI runs the server build; the build folders are build-server, build-clang and
+# build-sanitize-g++ or build-sanitize-clang++.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --test clang
@@ -40,9 +45,23 @@ clang_build() {
     ctest --test-dir "$dir" --output-on-failure -j 2
 }
 
+# The end-to-end tests (a real program, other accounts, the installed tree)
+# are left out: they time real seconds, which the sanitizers slow.
+sanitize_build() {
+    local compiler="$1" dir="build-sanitize-$1"
+    case "$compiler" in g++|clang++) ;; *) echo "uso: $0 sanitize [g++|clang++]" >&2; exit 2 ;; esac
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler" \
+          -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF \
+          -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
+    cmake --build "$dir"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir "$dir" --output-on-failure -j 2 -E '^integration[.]'
+}
+
 case "${1:-all}" in
     server) server_build ;;
     clang) clang_build ;;
+    sanitize) sanitize_build "${2:-g++}" ;;
     all) server_build && clang_build ;;
-    *) echo "uso: $0 [server|clang]" >&2; exit 2 ;;
+    *) echo "uso: $0 [server|clang|sanitize [g++|clang++]]" >&2; exit 2 ;;
 esac

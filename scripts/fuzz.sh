@@ -1,41 +1,35 @@
 #!/usr/bin/env bash
-# Fuzzes each reader for SECONDS (default 60): every target fuzz/fuzz_NAME.cpp,
-# or only the NAMEs given.
+# Fuzzes each reader for SECONDS (default 60) apiece: every target
+# fuzz/fuzz_NAME.cpp, or only the NAMEs given.
 #
 #   scripts/fuzz.sh [SECONDS] [NAME...]      e.g. scripts/fuzz.sh 300 nmea_log
 #
 # Builds the targets with clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer in build-fuzz/, then runs each in turn on a copy
-# of its seed corpus fuzz/corpus/NAME, with its dictionary fuzz/NAME.dict when
-# there is one. New inputs go to fuzz/corpus-new/NAME (ignored by git; copy
-# the interesting ones into the seed corpus by hand), a crashing input to
-# fuzz/corpus-new/NAME-crash-*. Exits non-zero when a fuzzer finds a fault;
-# the other targets run all the same.
+# of its seed corpus fuzz/corpus/NAME, with its dictionary fuzz/NAME.dict and
+# its own flags fuzz/NAME.flags (one a line) when it has them. New inputs go
+# to fuzz/corpus-new/NAME (ignored by git; copy the interesting ones into the
+# seed corpus by hand), a crashing input to fuzz/corpus-new/NAME-crash-*.
+# Exits non-zero when a fuzzer finds a fault; the other targets run all the
+# same.
 set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-fuzz"
+new="$root/fuzz/corpus-new"
 
 seconds="${1:-60}"
 case "$seconds" in
   ''|*[!0-9]*) echo "uso: $0 [SECONDI] [NOME...]" >&2; exit 2 ;;
 esac
 shift $(( $# > 0 ? 1 : 0 ))
-
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build-fuzz"
-new="$root/fuzz/corpus-new"
-
 names=("$@")
-if [ ${#names[@]} -eq 0 ]; then
+if [ "${#names[@]}" -eq 0 ]; then
   for source in "$root"/fuzz/fuzz_*.cpp; do
-    name="$(basename "$source" .cpp)"
-    names+=("${name#fuzz_}")
+    name="${source##*/fuzz_}"
+    names+=("${name%.cpp}")
   done
 fi
-for name in "${names[@]}"; do
-  if [ ! -f "$root/fuzz/fuzz_$name.cpp" ]; then
-    echo "$0: nessun fuzzer fuzz/fuzz_$name.cpp" >&2
-    exit 2
-  fi
-done
 
 "$root/scripts/install-deps.sh" clang libclang-rt-14-dev
 
@@ -45,25 +39,25 @@ cmake -S "$root" -B "$build" -G Ninja \
   -DVADREL_FUZZ=ON -DVADREL_TESTS=OFF >/dev/null
 cmake --build "$build" --target "${names[@]/#/fuzz_}"
 
+seeds="$(mktemp -d)"
+trap 'rm -rf "$seeds"' EXIT
+
 # One target: its seeds copied (they are only read), what it finds in its own folder.
 fuzz_one() {
-  local name="$1" seeds dict=()
-  seeds="$(mktemp -d)"
-  cp "$root/fuzz/corpus/$name"/* "$seeds/"
-  mkdir -p "$new/$name"
+  local name="$1" dict=() flags=()
+  mkdir -p "$seeds/$name" "$new/$name"
+  cp "$root/fuzz/corpus/$name"/* "$seeds/$name/"
   if [ -f "$root/fuzz/$name.dict" ]; then dict=(-dict="$root/fuzz/$name.dict"); fi
-  echo "== fuzz_$name: $seconds s"
-  local status=0
+  if [ -f "$root/fuzz/$name.flags" ]; then mapfile -t flags < <(grep -v '^#' "$root/fuzz/$name.flags"); fi
+  echo "== fuzz_$name: $seconds s" >&2
   "$build/fuzz/fuzz_$name" \
     -max_total_time="$seconds" \
     -max_len=4096 \
     -timeout=10 \
     -print_final_stats=1 \
-    "${dict[@]}" \
+    "${dict[@]}" "${flags[@]}" \
     -artifact_prefix="$new/$name-crash-" \
-    "$new/$name" "$seeds" || status=$?
-  rm -rf "$seeds"
-  return "$status"
+    "$new/$name" "$seeds/$name"
 }
 
 failed=0

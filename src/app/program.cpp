@@ -121,7 +121,7 @@ void Program::start() {
 
     // Network outputs: vadrel.ini beside vadrel.cnf, and the command line over it.
     std::vector<std::string> problems = std::move(settings_problems_);
-    const OutputSettings from_file = read_output_settings(*settings_file_, problems);
+    const OutputSettings from_file = read_network_settings(*settings_file_, problems);
     if (const std::string problem = network_.apply(outputs_for(from_file, options_)); !problem.empty())
         problems.push_back(problem);
     if (!problems.empty()) {

@@ -3,10 +3,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 #include "os/system_error.h"
 #include "table_file.h"
+
+#include "motion/advance.h"
+#include "os/system_error.h"
 
 namespace vadrel {
 
@@ -16,6 +20,8 @@ namespace {
 // so a huge or endless file cannot hold up the start-up (and counts as
 // damaged unless its end marker comes first).
 constexpr std::size_t largest_file = 1 << 20;
+// vadrel.pos is under 2 KB.
+constexpr std::size_t largest_positions_file = 64 << 10;
 
 // The next number after every name of that base in the folder, whatever
 // stands under it: a number once used is never used again.
@@ -42,14 +48,43 @@ void report(Form1& form, const QString& text) {
     form.platform.shell.message_box(text.toStdString(), program_title);
 }
 
+QString read_only_message(const QString& shown) {
+    return QStringLiteral("Il file di configurazione %1 è di sola lettura: è lasciato com'è e le modifiche alla "
+                          "tabella dei veicoli non saranno salvate.")
+        .arg(shown);
+}
+
 }  // namespace
 
 std::int16_t TableFile::read(std::array<veicolo, numero_mezzi>& mezzi) {
-    const auto data = folder_.read(nome_file_configurazione, largest_file);
-    if (!data) return 0;
+    const FolderEntry entry = folder_.look(nome_file_configurazione);
+    const QString shown = folder_.shown(nome_file_configurazione);
+    if (made_read_only(entry)) {
+        notice_ = read_only_message(shown);
+        read_only_told_ = true;
+    }
+    int error = 0;
+    const auto data = folder_.read(nome_file_configurazione, largest_file, &error);
+    if (!data) {
+        // A file there that cannot be read now (no descriptor left, a disk
+        // error) may hold a good table: it is never replaced by this run's.
+        if (entry.kind == FolderEntry::Kind::file && error != 0 && error != ENOENT) {
+            unread_ = entry.identity;
+            unread_why_ = QString::fromStdString(italian_reason(error));
+            notice_ = QStringLiteral("Il file di configurazione %1 non si può leggere (%2): la tabella dei veicoli "
+                                     "parte da capo e il file sarà lasciato com'è.")
+                          .arg(shown, unread_why_);
+        }
+        return 0;
+    }
     const std::int16_t result = leggi_configurazione_testo(*data, mezzi);
     if (result == 1) saved_ = *data;
     return result;
+}
+
+PosizioniSalvate TableFile::read_positions() const {
+    const auto data = folder_.read(nome_file_posizioni, largest_positions_file);
+    return data ? leggi_posizioni_testo(*data) : PosizioniSalvate{};
 }
 
 // Copies a vadrel.cnf that does not read back; empty when a verified copy
@@ -110,13 +145,20 @@ std::string TableFile::beside_name() {
     return beside_;
 }
 
-TableFile::Outcome TableFile::save(const std::string& text) {
+TableFile::Outcome TableFile::save(const std::string& text, const std::string& positions) {
     std::optional<DescriptorReserve::Lent> lent;
     if (reserve_ != nullptr) lent.emplace(reserve_->lend());
     const FolderEntry file = folder_.look(nome_file_configurazione);
     const QString shown = folder_.shown(nome_file_configurazione);
+    if (made_read_only(file)) {
+        const bool told = std::exchange(read_only_told_, true);
+        return {Where::kept, told ? QString() : read_only_message(shown), {}};
+    }
     QString note;
     QString left = left_as_it_is(file);
+    if (left.isEmpty() && unread_ && file.kind == FolderEntry::Kind::file && file.identity == *unread_) {
+        left = QStringLiteral("all'avvio non si poteva leggere (%1)").arg(unread_why_);
+    }
     int unread = 0;
     if (left.isEmpty() && file.kind == FolderEntry::Kind::file) left = keep_copy(file, note, unread);
     const auto with_note = [&](const QString& message) { return note.isEmpty() ? message : note + "\n" + message; };
@@ -131,14 +173,22 @@ TableFile::Outcome TableFile::save(const std::string& text) {
         const FileError error = folder_.replace(nome_file_configurazione, text);
         if (!error) {
             saved_ = text;
-            return {Where::file, note};
+            QString positions_problem;
+            if (const FileError failed = folder_.replace(nome_file_posizioni, positions)) {
+                positions_problem = QStringLiteral("Le posizioni esatte dei veicoli non sono state salvate in %1: "
+                                                   "%2.\nAlla prossima partenza i veicoli riprenderanno dai "
+                                                   "minuti interi di %3.")
+                                        .arg(folder_.shown(nome_file_posizioni), failed.text(), shown);
+            }
+            return {Where::file, note, positions_problem};
         }
         return {Where::nowhere,
                 with_note(QStringLiteral("Impossibile salvare la tabella dei veicoli nel file %1: %2.\n%3")
                               .arg(shown, error.text(),
                                    file.kind == FolderEntry::Kind::missing
                                        ? QStringLiteral("Il file non è stato creato.")
-                                       : QStringLiteral("Il file precedente è rimasto invariato.")))};
+                                       : QStringLiteral("Il file precedente è rimasto invariato."))),
+                {}};
     }
 
     const std::string beside = beside_name();
@@ -147,11 +197,13 @@ TableFile::Outcome TableFile::save(const std::string& text) {
         saved_ = text;
         return {Where::beside, QStringLiteral("Il file di configurazione %1 è stato lasciato com'è: %2.\n"
                                               "La tabella dei veicoli è stata salvata in %3.")
-                                   .arg(shown, left, folder_.shown(beside))};
+                                   .arg(shown, left, folder_.shown(beside)),
+                {}};
     }
     return {Where::nowhere, QStringLiteral("Impossibile salvare la tabella dei veicoli: il file di configurazione %1 "
                                            "è stato lasciato com'è (%2) e il salvataggio in %3 non è riuscito: %4.")
-                                .arg(shown, left, folder_.shown(beside), error.text())};
+                                .arg(shown, left, folder_.shown(beside), error.text()),
+            {}};
 }
 
 bool TableFile::first_report(const QString& message) {
@@ -160,24 +212,54 @@ bool TableFile::first_report(const QString& message) {
     return true;
 }
 
-std::int16_t leggi_configurazione(Form1& form, TableFile& file) { return file.read(form.mezzi); }
+bool TableFile::first_positions_report(const QString& message) {
+    if (message == positions_reported_) return false;
+    positions_reported_ = message;
+    return !message.isEmpty();
+}
+
+std::int16_t leggi_configurazione(Form1& form, TableFile& file) {
+    const std::int16_t result = file.read(form.mezzi);
+    if (!file.notice().isEmpty()) report(form, file.notice());
+    if (result != 1) return result;
+    const PosizioniSalvate saved = file.read_positions();
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        if (saved[i]) riprendi_posizione(form, i, saved[i]->lat, saved[i]->lon);
+    }
+    return result;
+}
+
+namespace {
+
+// Told before it is shown: a save that runs while the message is open finds
+// it already told.
+void report_positions(Form1& form, TableFile& file, const TableFile::Outcome& outcome) {
+    if (outcome.where == TableFile::Where::file && file.first_positions_report(outcome.positions_problem)) {
+        report(form, outcome.positions_problem);
+    }
+}
+
+}  // namespace
 
 bool scrivi_configurazione(Form1& form, TableFile& file) {
-    const TableFile::Outcome outcome = file.save(testo_configurazione(form.mezzi));
+    const TableFile::Outcome outcome =
+        file.save(testo_configurazione(form.mezzi), testo_posizioni(form.mezzi, form.posizioni));
     if (!outcome.message.isEmpty()) report(form, outcome.message);
-    return outcome.where == TableFile::Where::file;
+    report_positions(form, file, outcome);
+    return outcome.where == TableFile::Where::file || outcome.where == TableFile::Where::kept;
 }
 
 void salva_se_cambiata(Form1& form, TableFile& file) {
     const std::string text = testo_configurazione(form.mezzi);
     if (file.is_saved(text)) return;
-    const TableFile::Outcome outcome = file.save(text);
+    const TableFile::Outcome outcome = file.save(text, testo_posizioni(form.mezzi, form.posizioni));
     if (outcome.where == TableFile::Where::file) file.clear_report();
-    // Told before it is shown: a save that runs while the message is open
-    // finds it already told.
-    if (!outcome.message.isEmpty() && (outcome.where == TableFile::Where::file || file.first_report(outcome.message))) {
+    if (!outcome.message.isEmpty() &&
+        (outcome.where == TableFile::Where::file || outcome.where == TableFile::Where::kept ||
+         file.first_report(outcome.message))) {
         report(form, outcome.message);
     }
+    report_positions(form, file, outcome);
 }
 
 }  // namespace vadrel

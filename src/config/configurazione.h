@@ -18,6 +18,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,35 @@ inline constexpr unsigned copie_conservate = 5;
 inline constexpr const char* nome_tabella_a_parte = "vadrel.cnf.nuovo";
 // A changed table is on disk within this time.
 inline constexpr std::chrono::seconds intervallo_salvataggio{5};
+
+// The vehicles' exact positions, beside vadrel.cnf (which keeps whole
+// minutes), saved with it: a comment, then one line a vehicle with its
+// number, latitude and longitude in seconds of arc, north and east
+// positive, each written so that it reads back to the same double:
+//
+//   # vadrel: posizioni esatte dei veicoli ...
+//   0 158506.65320000001 36486.3738
+//
+// vadrel.cnf stays the truth: a position is taken back only where it rounds
+// to what its vehicle's record there says (riprendi_posizione).
+inline constexpr const char* nome_file_posizioni = "vadrel.pos";
+
+struct PosizioneSalvata {
+    double lat = 0.0;
+    double lon = 0.0;
+    bool operator==(const PosizioneSalvata&) const = default;
+};
+using PosizioniSalvate = std::array<std::optional<PosizioneSalvata>, numero_mezzi>;
+
+// The file for the table: each vehicle where it is, exactly where its exact
+// position is the one its record shows, else as its record says (the
+// seconds included, which vadrel.cnf does not keep).
+std::string testo_posizioni(const std::array<veicolo, numero_mezzi>& mezzi,
+                            const std::array<ExactPosition, numero_mezzi>& posizioni);
+
+// The positions in a file: a vehicle whose line is missing or cannot be
+// read (not three numbers, a number past its range, not finite) has none.
+PosizioniSalvate leggi_posizioni_testo(std::string_view text);
 
 // Reads the records of `content` into `mezzi` from index 0 upward. Returns 1
 // when the end marker was reached, 0 on any failure; on failure the records

@@ -30,8 +30,10 @@ struct OutputSettings {
 };
 
 // The settings in the file, the defaults for what is missing. A value that
-// is not a number where one belongs keeps its default, and `problems` gets
-// a line for it.
+// cannot be used (a port past 65535, a flag that is not true or false) gets
+// a line in `problems` naming it, and leaves its output off: the TCP server
+// for a TCP value, UDP for its flag. The texts (address, targets) are checked
+// where they are used (read_network_settings, NetworkOutputs::apply).
 OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::string>& problems);
 // "" when saved, else why not.
 std::string save_output_settings(SettingsFile& file, const OutputSettings& settings);

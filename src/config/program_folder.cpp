@@ -4,6 +4,7 @@
 
 #include "program_folder.h"
 
+#include "os/descriptor.h"
 #include "os/system_error.h"
 
 #include <QDateTime>
@@ -55,8 +56,8 @@ bool is_alnum(char c) {
 
 // Every name vadrel reads, writes or removes in its folder.
 bool is_vadrel_name(std::string_view name) {
-    for (const char* fixed : {nome_file_configurazione, lock_name, lock_removal_name, settings_name,
-                              settings_lock_name, nome_copia_configurazione}) {
+    for (const char* fixed : {nome_file_configurazione, nome_file_posizioni, lock_name, lock_removal_name,
+                              settings_name, settings_lock_name, nome_copia_configurazione}) {
         if (name == fixed) return true;
     }
     return name_number(name, nome_copia_configurazione) || name_number(name, nome_tabella_a_parte) ||
@@ -86,6 +87,10 @@ QString not_usable(const FolderEntry& entry) {
     }
     if (!entry.ours) return QStringLiteral("appartiene all'utente %1").arg(owner);
     return {};
+}
+
+bool made_read_only(const FolderEntry& entry) {
+    return entry.kind == FolderEntry::Kind::file && entry.ours && (entry.mode & 0200) == 0;
 }
 
 QString FileError::text() const {
@@ -133,8 +138,7 @@ ProgramFolder::~ProgramFolder() {
 
 void ProgramFolder::close_folder() {
 #ifdef __linux__
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
 #endif
 }
 
@@ -142,9 +146,9 @@ ProgramFolder::ProgramFolder(std::string path) : path_(std::move(path)) {
     const QString folder = shown({});
     const QString way_out = QStringLiteral("Indicare la cartella del programma con --cartella.");
 #ifdef __linux__
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    fd_.reset(::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const int error = errno;
-    if (fd_ < 0) {
+    if (!fd_) {
         QString why;
         if (error == ENOENT) {
             why = QStringLiteral("La cartella %1 non esiste").arg(folder);
@@ -241,26 +245,6 @@ void ProgramFolder::remove_leftovers() const {
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, for the error close reports.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
 std::string user_name(uid_t uid) {
     passwd entry{};
     passwd* found = nullptr;
@@ -319,12 +303,12 @@ QString ProgramFolder::qt_path(std::string_view name) const {
     // reached through the folder's descriptor instead.
     if (QFile::encodeName(QFile::decodeName(bytes)) == bytes) return QFile::decodeName(bytes);
     const QString inside = QFile::decodeName(QByteArray::fromStdString(std::string(name)));
-    return QStringLiteral("/proc/self/fd/%1/%2").arg(fd_).arg(inside);
+    return QStringLiteral("/proc/self/fd/%1/%2").arg(fd_.get()).arg(inside);
 }
 
 FolderEntry ProgramFolder::look(const std::string& name) const {
     struct stat st {};
-    if (fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstatat(fd_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         FolderEntry none;
         if (errno != ENOENT) none.kind = FolderEntry::Kind::other;
         return none;
@@ -332,7 +316,7 @@ FolderEntry ProgramFolder::look(const std::string& name) const {
     FolderEntry entry = entry_of(st);
     if (entry.kind == FolderEntry::Kind::link) {
         std::string target(PATH_MAX, '\0');
-        const ssize_t n = readlinkat(fd_, name.c_str(), target.data(), target.size());
+        const ssize_t n = readlinkat(fd_.get(), name.c_str(), target.data(), target.size());
         entry.target = target.substr(0, n > 0 ? static_cast<std::size_t>(n) : 0);
     }
     return entry;
@@ -341,7 +325,7 @@ FolderEntry ProgramFolder::look(const std::string& name) const {
 std::vector<std::string> ProgramFolder::names() const {
     std::vector<std::string> found;
     // A descriptor of its own, so the listing has its own position.
-    const int listing = openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int listing = openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) return found;
     DIR* dir = fdopendir(listing);
     if (dir == nullptr) {
@@ -357,28 +341,32 @@ std::vector<std::string> ProgramFolder::names() const {
 }
 
 std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit, int* error) const {
-    int ignored = 0;
-    int& why = error != nullptr ? *error : ignored;
-    why = 0;
+    const auto failed = [error](int code) -> std::optional<std::string> {
+        if (error != nullptr) *error = code;
+        return std::nullopt;
+    };
     // Not blocking: a fifo under the name must not hold up the start.
-    Descriptor file(openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Descriptor file(openat(fd_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (file.get() < 0 || fstat(file.get(), &st) != 0) {
-        why = errno;
-        return std::nullopt;
+    if (!file || fstat(file.get(), &st) != 0) return failed(errno);
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return failed(0);
+    // As much as the file holds, one byte more to see it end; more while it grows.
+    std::string data;
+    std::size_t got = 0;
+    for (std::size_t want = std::min(limit, static_cast<std::size_t>(st.st_size) + 1); got < limit;
+         want = std::min(limit, data.size() * 2)) {
+        data.resize(want);
+        const ssize_t n = read_full(file.get(), data.data() + got, want - got);
+        if (n < 0) return failed(errno);
+        got += static_cast<std::size_t>(n);
+        if (got < want) break;
     }
-    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return std::nullopt;
-    std::string data(limit, '\0');
-    const ssize_t n = read_full(file.get(), data.data(), limit);
-    if (n < 0) {
-        why = errno;
-        return std::nullopt;
-    }
-    data.resize(static_cast<std::size_t>(n));
+    data.resize(got);
+    if (error != nullptr) *error = 0;
     return data;
 }
 
-bool ProgramFolder::remove(const std::string& name) const { return unlinkat(fd_, name.c_str(), 0) == 0; }
+bool ProgramFolder::remove(const std::string& name) const { return unlinkat(fd_.get(), name.c_str(), 0) == 0; }
 
 std::string ProgramFolder::own_file(const PathTarget& target) const {
     struct stat st {};
@@ -412,18 +400,19 @@ int make_temporary(int folder, std::string& name) {
 }
 
 // Syncs and closes the written temporary; false with errno set on failure.
-bool finish_temporary(Descriptor& file) { return fsync(file.get()) == 0 && file.close() == 0; }
+bool finish_temporary(Descriptor& file) { return fsync(file.get()) == 0 && ::close(file.release()) == 0; }
 
 }  // namespace
 
 FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
     const FolderEntry old = look(name);
+    if (made_read_only(old)) return {"il file è stato reso di sola lettura dal suo proprietario", 0};
     std::string temporary;
-    Descriptor file(make_temporary(fd_, temporary));
+    Descriptor file(make_temporary(fd_.get(), temporary));
     if (file.get() < 0) return {"impossibile creare il file", errno};
     const auto fail = [&](const char* step) {
         const int code = errno;
-        unlinkat(fd_, temporary.c_str(), 0);
+        unlinkat(fd_.get(), temporary.c_str(), 0);
         return FileError{step, code};
     };
     if (!write_all(file.get(), bytes.data(), bytes.size())) return fail("scrittura non riuscita");
@@ -431,21 +420,21 @@ FileError ProgramFolder::replace(const std::string& name, std::string_view bytes
         return fail("impossibile dare al file i permessi del precedente");
     }
     if (!finish_temporary(file)) return fail("scrittura non riuscita");
-    if (renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) return fail("impossibile sostituire il file");
-    fsync(fd_);  // the rename itself on disk; a folder that cannot be synced has nothing more to do
+    if (renameat(fd_.get(), temporary.c_str(), fd_.get(), name.c_str()) != 0) return fail("impossibile sostituire il file");
+    fsync(fd_.get());  // the rename itself on disk; a folder that cannot be synced has nothing more to do
     return {};
 }
 
 FileError ProgramFolder::copy(const std::string& name, const std::string& copy) const {
-    Descriptor source(openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Descriptor source(openat(fd_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (source.get() < 0 || fstat(source.get(), &st) != 0) return {"impossibile leggere il file", errno};
     if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return {"il file non è un file normale dell'utente", 0};
     std::string temporary;
-    Descriptor file(make_temporary(fd_, temporary));
+    Descriptor file(make_temporary(fd_.get(), temporary));
     if (file.get() < 0) return {"impossibile creare la copia", errno};
     const auto fail = [&](const char* step, int code) {
-        unlinkat(fd_, temporary.c_str(), 0);
+        unlinkat(fd_.get(), temporary.c_str(), 0);
         return FileError{step, code};
     };
     constexpr std::size_t chunk = 1 << 16;
@@ -466,7 +455,7 @@ FileError ProgramFolder::copy(const std::string& name, const std::string& copy) 
     if (lseek(source.get(), 0, SEEK_SET) != 0) {
         return fail("verifica della copia non riuscita", errno);
     }
-    Descriptor reader(openat(fd_, temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    Descriptor reader(openat(fd_.get(), temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (reader.get() < 0) return fail("verifica della copia non riuscita", errno);
     for (;;) {
         const ssize_t a = read_full(source.get(), buffer.data(), chunk);
@@ -477,17 +466,17 @@ FileError ProgramFolder::copy(const std::string& name, const std::string& copy) 
         }
         if (a == 0) break;
     }
-    if (file.close() != 0) return fail("scrittura della copia non riuscita", errno);
+    if (::close(file.release()) != 0) return fail("scrittura della copia non riuscita", errno);
     // Takes its name only if nothing has it.
-    if (renameat2(fd_, temporary.c_str(), fd_, copy.c_str(), RENAME_NOREPLACE) != 0) {
+    if (renameat2(fd_.get(), temporary.c_str(), fd_.get(), copy.c_str(), RENAME_NOREPLACE) != 0) {
         if (errno != EINVAL && errno != ENOSYS) return fail("impossibile dare il nome alla copia", errno);
         // a file system without the flag: a second link cannot replace anything either
-        if (linkat(fd_, temporary.c_str(), fd_, copy.c_str(), 0) != 0) {
+        if (linkat(fd_.get(), temporary.c_str(), fd_.get(), copy.c_str(), 0) != 0) {
             return fail("impossibile dare il nome alla copia", errno);
         }
-        unlinkat(fd_, temporary.c_str(), 0);
+        unlinkat(fd_.get(), temporary.c_str(), 0);
     }
-    fsync(fd_);
+    fsync(fd_.get());
     return {};
 }
 
@@ -526,17 +515,19 @@ std::vector<std::string> ProgramFolder::names() const {
 }
 
 std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit, int* error) const {
-    if (error != nullptr) *error = 0;
-    const FolderEntry entry = look(name);
-    if (entry.kind != FolderEntry::Kind::file || !entry.ours) return std::nullopt;
-    QFile file(qt_path(name));
-    const auto failed = [error] {
-        if (error != nullptr) *error = errno != 0 ? errno : EIO;
+    const auto failed = [error](int code) -> std::optional<std::string> {
+        if (error != nullptr) *error = code;
         return std::nullopt;
     };
-    if (!file.open(QIODevice::ReadOnly)) return failed();
+    const FolderEntry entry = look(name);
+    if (entry.kind == FolderEntry::Kind::missing) return failed(ENOENT);
+    if (entry.kind != FolderEntry::Kind::file || !entry.ours) return failed(0);
+    QFile file(qt_path(name));
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly)) return failed(errno != 0 ? errno : EIO);
     const QByteArray data = file.read(static_cast<qint64>(limit));
-    if (file.error() != QFileDevice::NoError) return failed();
+    if (file.error() != QFileDevice::NoError) return failed(errno != 0 ? errno : EIO);
+    if (error != nullptr) *error = 0;
     return data.toStdString();
 }
 
@@ -557,8 +548,10 @@ std::string ProgramFolder::own_file(const PathTarget& target) const {
 }
 
 FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
+    const FolderEntry old = look(name);
+    if (made_read_only(old)) return {"il file è stato reso di sola lettura dal suo proprietario", 0};
     // QSaveFile would write through a link: the link itself goes.
-    if (look(name).kind == FolderEntry::Kind::link) remove(name);
+    if (old.kind == FolderEntry::Kind::link) remove(name);
     QSaveFile file(qt_path(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return {"impossibile creare il file", errno};
     if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {

@@ -1,6 +1,6 @@
 #pragma once
-// The program's folder: where vadrel keeps vadrel.cnf, the copies of a
-// damaged one, its temporaries and its lock. The folder is opened once and
+// The program's folder: where vadrel keeps vadrel.cnf, the exact positions
+// beside it, the copies of a damaged one, its temporaries and its lock. The folder is opened once and
 // every file in it is reached through that descriptor with links never
 // followed, so a name planted in a folder others can write (/tmp) cannot
 // send a read or a write anywhere else. A link under one of vadrel's names,
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "os/path_target.h"
+#include "os/descriptor.h"
 
 class QLockFile;
 
@@ -61,6 +62,11 @@ struct FileError {
 // it may.
 QString not_usable(const FolderEntry& entry);
 
+// A regular file of the user's that its owner may not write (mode 0444): the
+// user's own "do not change it", which vadrel keeps even where it could
+// replace the file (as root, or through a rename in a folder it may write).
+bool made_read_only(const FolderEntry& entry);
+
 // 3 for "vadrel.cnf.bak.3" and the base "vadrel.cnf.bak"; nothing for any
 // other name.
 std::optional<unsigned> name_number(std::string_view name, std::string_view base);
@@ -92,11 +98,13 @@ public:
     std::vector<std::string> names() const;
     // The first `limit` bytes of a regular file of ours; nothing when the
     // name holds anything else or cannot be read. `error`, when given, gets
-    // the system's error number of a read that failed, else 0.
+    // the system's error of a read that failed (ENOENT when nothing is
+    // there), 0 when the name holds something other than a file of ours.
     std::optional<std::string> read(const std::string& name, std::size_t limit, int* error = nullptr) const;
     // Replaces `name` with `bytes` through a temporary written, synced and
     // renamed over it: the old file stays whole until the new one is on
-    // disk. The new file keeps the mode of the regular file it replaces.
+    // disk. The new file keeps the mode of the regular file it replaces; a
+    // file made read-only (made_read_only) is not replaced.
     FileError replace(const std::string& name, std::string_view bytes) const;
     // A copy of the regular file `name` under the new name `copy`, with the
     // same bytes whatever their number and the same mode, read back and
@@ -123,7 +131,7 @@ private:
     void close_folder();
 
     std::string path_;
-    int fd_ = -1;
+    Descriptor fd_;
     std::unique_ptr<QLockFile> lock_;
 };
 

@@ -17,9 +17,11 @@
 
 #include <QTemporaryFile>
 #include <QVariant>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/program_folder.h"
 
@@ -43,6 +45,9 @@ public:
 
     // The value of group/key, or the fallback when it is not there.
     QVariant value(const std::string& group, const std::string& key, const QVariant& fallback = {}) const;
+    // The value of group/key as written, a list (a value with commas) joined
+    // again; "" when it is not there.
+    QString text(const std::string& group, const std::string& key) const;
     // The line that tells the operator a value cannot be used:
     // 'vadrel.ini: [uscite] tcp_porta vuole un numero da 0 a 65535, non "dieci"'.
     std::string refusal(const std::string& group, const std::string& key, const std::string& wanted) const;
@@ -56,6 +61,48 @@ private:
     std::string problem_;
     QTemporaryFile copy_;
     std::unique_ptr<QSettings> settings_;
+};
+
+// The values of one group, each checked as the program will use it: a value
+// that is not there, or empty, gives the fallback; one that cannot be used
+// gives the fallback too, and `problems` a line naming the file, the group,
+// the key and the value (SettingsFile::refusal). The callers leave off what a
+// refused value belongs to.
+//
+//   GroupReader read(file, "uscite", problems);
+//   const int port = read.integer("tcp_porta", 10110, 0, 65535);
+class GroupReader {
+public:
+    GroupReader(const SettingsFile& file, std::string group, std::vector<std::string>& problems)
+        : file_(file), group_(std::move(group)), problems_(problems) {}
+
+    // true, false, 1 or 0, in any case.
+    bool flag(const char* key, bool fallback);
+    // A whole number from lowest to highest.
+    long long integer(const char* key, long long fallback, long long lowest, long long highest);
+    // A finite number; its range is the caller's.
+    double number(const char* key, double fallback);
+    // 0 .. 18446744073709551615.
+    std::uint64_t whole(const char* key, std::uint64_t fallback);
+    // The text, blanks around it dropped.
+    std::string text(const char* key, const std::string& fallback);
+    // Names the value of `key` as one that is not `wanted`; returns `fallback`.
+    template <typename T>
+    T refuse(const char* key, const std::string& wanted, T fallback) {
+        problems_.push_back(file_.refusal(group_, key, wanted));
+        ++refused_;
+        return fallback;
+    }
+    // How many values this reading refused.
+    std::size_t refused() const { return refused_; }
+
+private:
+    QString trimmed(const char* key) const { return file_.text(group_, key).trimmed(); }
+
+    const SettingsFile& file_;
+    std::string group_;
+    std::vector<std::string>& problems_;
+    std::size_t refused_ = 0;
 };
 
 }  // namespace vadrel

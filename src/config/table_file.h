@@ -1,7 +1,8 @@
 #pragma once
 // vadrel.cnf on disk, in the program's folder: read once at start-up, saved
 // within a few seconds of any change of the table and once more at
-// shut-down, always through a temporary renamed over the file.
+// shut-down, always through a temporary renamed over the file; the exact
+// positions (vadrel.pos) are read and saved with it.
 
 #include <QString>
 #include <optional>
@@ -29,23 +30,36 @@ public:
     // Reads vadrel.cnf into `mezzi`: 1 when read up to its end marker; 0
     // when missing, unreadable or damaged.
     std::int16_t read(std::array<veicolo, numero_mezzi>& mezzi);
+    // What the operator must know of the file read: it was made read-only,
+    // or it is there and could not be read. Empty otherwise.
+    const QString& notice() const { return notice_; }
+    // The exact positions kept beside vadrel.cnf; none when there are none.
+    PosizioniSalvate read_positions() const;
 
-    enum class Where { file, beside, nowhere };
+    // kept: vadrel.cnf was made read-only by its owner and stays as it is,
+    // as asked: nothing is saved.
+    enum class Where { file, beside, kept, nowhere };
     struct Outcome {
         Where where = Where::nowhere;
         QString message;  // for the operator; empty after a plain save
+        // Why the exact positions were not saved beside a saved vadrel.cnf.
+        QString positions_problem;
     };
-    // Saves `text` in vadrel.cnf, atomically. A vadrel.cnf that does not
-    // read back is copied first; one that is a link, another user's, a
-    // folder, or damaged beyond a verified copy is left as it is and the
-    // table goes beside it.
-    Outcome save(const std::string& text);
+    // Saves `text` in vadrel.cnf, atomically, then `positions` beside it. A
+    // vadrel.cnf that does not read back is copied first; one that is a
+    // link, another user's, a folder, damaged beyond a verified copy, or
+    // one that was there but could not be read at start-up is left as it is
+    // and the table goes beside it. One made read-only by its owner is left
+    // as it is, and so is the table: that is said once.
+    Outcome save(const std::string& text, const std::string& positions);
 
     // Whether `text` is what this run last saved (in vadrel.cnf or beside it).
     bool is_saved(const std::string& text) const { return saved_ == text; }
     // The autosave tells each failure once, until a save works again.
     bool first_report(const QString& message);
     void clear_report() { reported_.clear(); }
+    // The same for the exact positions, at exit too.
+    bool first_positions_report(const QString& message);
 
 private:
     QString keep_copy(const FolderEntry& file, QString& note, int& unread);
@@ -60,13 +74,24 @@ private:
     QString copy_failure_;
     std::string beside_;
     QString reported_;
+    QString positions_reported_;
+    QString notice_;
+    // That the file was made read-only has been said.
+    bool read_only_told_ = false;
+    // The vadrel.cnf that was there at start-up and could not be read, and why.
+    std::optional<FolderEntry::Identity> unread_;
+    QString unread_why_;
 };
 
-// Start-up: vadrel.cnf into form.mezzi. Never shows a message.
+// Start-up: vadrel.cnf into form.mezzi and, when it was read whole, each
+// vehicle's exact position kept beside it where it agrees with its record.
+// Shows a message only for a file made read-only (its changes will not be
+// saved) or one that is there and cannot be read.
 std::int16_t leggi_configurazione(Form1& form, TableFile& file);
 
-// Shut-down: saves form.mezzi, telling the operator of any failure, and of
-// a damaged file kept as a copy. True when vadrel.cnf holds the table.
+// Shut-down: saves form.mezzi and the exact positions, telling the operator
+// of any failure, and of a damaged file kept as a copy. True when vadrel.cnf
+// holds the table, or was made read-only and so stays as it is.
 bool scrivi_configurazione(Form1& form, TableFile& file);
 
 // Every few seconds: saves form.mezzi when it differs from what was last

@@ -1,5 +1,6 @@
 #include "help_viewer.h"
 
+#include <cerrno>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "gui/keys.h"
+#include "os/qt_file_error.h"
 #include "model/form1.h"
 
 namespace vadrel::gui {
@@ -24,15 +26,16 @@ bool leggi_guida(const QString& path, QString& html, QString& error, qint64 limi
         return false;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = reason + QStringLiteral(" (") + file.errorString() + QStringLiteral(")");
+    const auto failed = [&](int system_error) {
+        error = reason + QStringLiteral(" (") + QString::fromStdString(file_reason(file.error(), system_error)) +
+                QStringLiteral(")");
         return false;
-    }
+    };
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly)) return failed(errno);
+    errno = 0;
     const QByteArray bytes = file.read(limit + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = reason + QStringLiteral(" (") + file.errorString() + QStringLiteral(")");
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError) return failed(errno);
     html = QString::fromUtf8(bytes);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "map_window.h"
 
+#include <cerrno>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -18,6 +19,7 @@
 #include <numbers>
 
 #include "gui/keys.h"
+#include "os/qt_file_error.h"
 
 namespace vadrel::gui {
 
@@ -302,16 +304,21 @@ void MapWindow::refresh() {
 QString MapWindow::save_image(const QString& path) const {
     // Written beside and renamed over: a failed save leaves what was there.
     QSaveFile file(path);
-    const auto reason = [&file](const char* what) {
-        return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what), file.errorString());
+    const auto reason = [&file](const char* what, int system_error) {
+        return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what),
+                                             QString::fromStdString(file_reason(file.error(), system_error)));
     };
-    if (!file.open(QIODevice::WriteOnly)) return reason("il file non si può creare lì");
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) return reason("il file non si può creare lì", errno);
     QImageWriter writer(&file, "png");
+    errno = 0;
     if (!writer.write(canvas_->grab().toImage())) {
+        const int error = errno;
         file.cancelWriting();
-        return reason("la scrittura non è riuscita, forse il disco è pieno");
+        return reason("la scrittura non è riuscita", error);
     }
-    if (!file.commit()) return reason("la scrittura non è riuscita, forse il disco è pieno");
+    errno = 0;
+    if (!file.commit()) return reason("la scrittura non è riuscita", errno);
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include <utility>
+
 namespace vadrel {
 
 std::string utf8(char32_t c) {
@@ -28,29 +30,47 @@ std::string utf8(std::u32string_view text) {
     return out;
 }
 
+namespace {
+
+// The code point of the well-formed sequence at the start of `text` and its
+// length in bytes; length 0 for a byte that starts none. Overlong forms
+// ("C0 B0" for "0"), surrogates and values past U+10FFFF are not
+// well-formed: each would let a byte sequence pass for another character.
+std::pair<char32_t, std::size_t> decode(std::string_view text) {
+    const auto byte = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return {lead, 1};
+    const std::size_t length = (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || text.size() < length) return {0, 0};
+    char32_t c = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(k) & 0xC0) != 0x80) return {0, 0};
+        c = (c << 6) | (byte(k) & 0x3F);
+    }
+    constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < smallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return {0, 0};
+    return {c, length};
+}
+
+}  // namespace
+
 std::u32string code_points(std::string_view text) {
     std::u32string out;
     for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        int length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3 : (byte >> 3) == 0x1E ? 4 : 0;
-        char32_t c = length == 1 ? byte : length == 2 ? (byte & 0x1F) : length == 3 ? (byte & 0x0F) : (byte & 0x07);
-        for (int k = 1; k < length; ++k) {
-            const std::size_t at = i + static_cast<std::size_t>(k);
-            if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
-                length = 0;
-                break;
-            }
-            c = (c << 6) | (static_cast<unsigned char>(text[at]) & 0x3F);
-        }
-        if (length == 0) {
-            out.push_back(U'\uFFFD');
-            ++i;
-        } else {
-            out.push_back(c);
-            i += static_cast<std::size_t>(length);
-        }
+        const auto [c, length] = decode(text.substr(i));
+        out.push_back(length == 0 ? U'\uFFFD' : c);
+        i += length == 0 ? 1 : length;
     }
     return out;
+}
+
+bool is_utf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = decode(text.substr(i)).second;
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
 }
 
 }  // namespace vadrel

@@ -169,6 +169,27 @@ void vai_a_posizione(Form1& form, std::size_t mezzo, const TypedPosition& dove) 
     sposta(longitude(form), dove.lon);
 }
 
+bool riprendi_posizione(Form1& form, std::size_t mezzo, double lat, double lon) {
+    if (mezzo >= form.posizioni.size() || !std::isfinite(lat) || !std::isfinite(lon)) return false;
+    veicolo& v = form.mezzi[mezzo];
+    const auto matching = [&v](const Coordinate& c, double esatta) -> std::optional<ShownCoordinate> {
+        const std::string& letter = v.*c.campo_emisfero;
+        const ShownCoordinate nuovo = rounded(c, esatta, letter == std::string(1, c.negativo));
+        if (nuovo.gradi != v.*c.campo_gradi || nuovo.primi != v.*c.campo_primi || nuovo.emisfero != letter)
+            return std::nullopt;
+        return nuovo;
+    };
+    const Coordinate lat_c = latitude(form), lon_c = longitude(form);
+    const auto lat_shown = matching(lat_c, lat), lon_shown = matching(lon_c, lon);
+    if (std::fabs(lat) > 90.0 * 3600.0 || std::fabs(lon) > 180.0 * 3600.0 || !lat_shown || !lon_shown) return false;
+    ExactPosition& p = form.posizioni[mezzo];
+    store_rounded(lat_c, v, p, *lat_shown);
+    store_rounded(lon_c, v, p, *lon_shown);
+    p.lat = lat;
+    p.lon = lon;
+    return true;
+}
+
 void leggi_lat(Form1& form, double trascorso) {
     ExactPosition& p = current_position(form);
     const double rotta = leading_number(form.txt_angolo.text());

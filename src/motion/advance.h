@@ -66,4 +66,11 @@ void leggi_lon(Form1& form, double trascorso);
 // step goes on from the new place. Its track breaks there.
 void vai_a_posizione(Form1& form, std::size_t mezzo, const TypedPosition& dove);
 
+// Start-up: the exact position (seconds of arc, north and east positive)
+// kept for vehicle `mezzo` is taken back only when both coordinates, rounded
+// as the boxes show them, give the degrees, minutes and letter its record
+// holds: the record takes their seconds and the next step goes on from the
+// exact position. Otherwise nothing changes. Returns whether it was taken.
+bool riprendi_posizione(Form1& form, std::size_t mezzo, double lat, double lon);
+
 }  // namespace vadrel

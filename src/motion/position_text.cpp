@@ -35,6 +35,12 @@ using Error = std::string;
 
 std::string quoted(std::u32string_view text) { return "\xC2\xAB" + utf8(text) + "\xC2\xBB"; }
 
+// A long figure as a message shows it: its first digits and an ellipsis.
+std::u32string shortened(std::u32string_view text) {
+    constexpr std::size_t longest = 20;
+    return text.size() <= longest ? std::u32string(text) : std::u32string(text.substr(0, longest)) + U"\u2026";
+}
+
 bool is_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool is_blank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u00A0'; }
 bool is_separator(char32_t c) { return is_blank(c) || c == U',' || c == U';' || c == U'/'; }
@@ -105,7 +111,18 @@ std::variant<std::vector<Token>, Error> tokens_of(const std::u32string& text) {
             for (char& d : plain) {
                 if (d == ',') d = '.';
             }
-            std::from_chars(plain.data(), plain.data() + plain.size(), f.value);
+            const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), f.value);
+            if (error == std::errc::result_out_of_range) {
+                // past what a double holds, or, with no whole part but
+                // zeros, too small to tell from zero
+                if (plain.find_first_not_of('0') == plain.find('.')) {
+                    f.value = 0.0;
+                } else {
+                    return Error("Numero troppo grande: " + quoted(shortened(digits)));
+                }
+            } else if (error != std::errc() || end != plain.data() + plain.size()) {
+                return Error("Numero non valido: " + quoted(shortened(digits)));
+            }
             // its mark, after blanks if any: ° ' " or two minute marks
             std::size_t k = i;
             while (is_blank(at(k))) ++k;
@@ -223,6 +240,7 @@ std::vector<Group> groups_without_letters(const std::vector<Token>& tokens) {
 }  // namespace
 
 std::variant<TypedPosition, std::string> read_position(std::string_view text) {
+    if (!is_utf8(text)) return Error("Il testo contiene byte che non formano caratteri UTF-8 validi");
     const auto tokenised = tokens_of(code_points(text));
     if (const auto* error = std::get_if<Error>(&tokenised)) return *error;
     const auto& tokens = std::get<std::vector<Token>>(tokenised);

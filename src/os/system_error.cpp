@@ -14,7 +14,7 @@ std::string italian_reason(int error) {
         case ENOSPC: return "il disco è pieno";
         case EDQUOT: return "lo spazio disponibile per l'utente è esaurito";
         case EFBIG: return "il file supera la dimensione consentita";
-        case EIO: return "errore di lettura o scrittura sul disco";
+        case EIO: return "errore di lettura o scrittura del dispositivo (guasto o scollegato?)";
         case EISDIR: return "al posto del file c'è una cartella";
         case ENOTDIR: return "una parte del percorso non è una cartella";
         case ENOENT: return "il file o la cartella non esiste";

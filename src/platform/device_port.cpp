@@ -1,5 +1,6 @@
 #include "device_port.h"
 
+#include <cerrno>
 #include <utility>
 
 #ifdef __linux__
@@ -7,6 +8,7 @@
 #include <termios.h>
 #endif
 
+#include "os/system_error.h"
 #include "platform/port_errors.h"
 
 namespace vadrel {
@@ -33,6 +35,36 @@ QSerialPort::StopBits qt_stop_bits(StopBits stop_bits) {
     return QSerialPort::OneStop;
 }
 
+// Why QSerialPort failed, in Italian. Qt takes its error from errno and
+// keeps only a class and an English text; `system_error` is errno taken
+// right after the failing call (0 when there is none to take), whose reason
+// comes from the one table. A device another program has locked is a
+// PermissionError whose errno is whatever the look at the lock file left
+// (ENOENT, EEXIST): there errno counts only when it is a refusal itself.
+std::string port_reason(QSerialPort::SerialPortError error, int system_error) {
+    if (error == QSerialPort::PermissionError) {
+        for (const int refusal : {EACCES, EPERM, EBUSY, EROFS, EMFILE, ENFILE}) {
+            if (system_error == refusal) return italian_reason(system_error);
+        }
+        return "bloccata da un altro programma";
+    }
+    if (system_error != 0) return italian_reason(system_error);
+    switch (error) {
+        case QSerialPort::NoError: break;
+        case QSerialPort::DeviceNotFoundError: return italian_reason(ENODEV);
+        case QSerialPort::PermissionError: break;  // told above
+        case QSerialPort::OpenError: return "porta già aperta";
+        case QSerialPort::WriteError: return "scrittura non riuscita";
+        case QSerialPort::ReadError: return "lettura non riuscita";
+        case QSerialPort::ResourceError: return "il dispositivo non risponde più (scollegato?)";
+        case QSerialPort::UnsupportedOperationError: return "operazione non supportata dal dispositivo";
+        case QSerialPort::TimeoutError: return italian_reason(ETIMEDOUT);
+        case QSerialPort::NotOpenError: return "porta non aperta";
+        case QSerialPort::UnknownError: break;
+    }
+    return "errore sconosciuto della porta";
+}
+
 PortError open_error(QSerialPort::SerialPortError error) {
     switch (error) {
         case QSerialPort::DeviceNotFoundError: return PortError::porta_inesistente;
@@ -52,14 +84,16 @@ void DevicePort::open(const LineSettings& settings) {
     if (port_.isOpen()) port_.close();
     port_.clearError();
     port_.setPortName(QString::fromStdString(device_));
+    errno = 0;
     if (!port_.open(QIODevice::WriteOnly)) {
         const PortError error = open_error(port_.error());
-        const std::string detail = device_ + ": " + port_.errorString().toStdString();
+        const std::string detail = device_ + ": " + port_reason(port_.error(), errno);
         port_.clearError();
         throw port_failure(error, detail);
     }
     // Each setting is checked against the open device, so a rate the
     // device cannot do is reported now and not at the first write.
+    errno = 0;
     const bool applied = port_.setBaudRate(settings.baud) &&
                          port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.data_bits)) &&
                          port_.setParity(qt_parity(settings.parity)) &&
@@ -67,7 +101,7 @@ void DevicePort::open(const LineSettings& settings) {
                          port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied) {
         const std::string detail = device_ + " (" + settings_text(settings) +
-                                   "): " + port_.errorString().toStdString();
+                                   "): " + port_reason(port_.error(), errno);
         port_.close();
         port_.clearError();
         throw port_failure(PortError::impostazioni_rifiutate, detail);
@@ -93,27 +127,30 @@ bool DevicePort::write(std::string_view bytes) {
     if (!port_.isOpen()) return false;
     // A loss noticed by QSerialPort since the last tick (its notifier runs
     // in the event loop between ticks).
-    if (port_.error() != QSerialPort::NoError) lose("");
+    // Its errno is long gone: the class says why.
+    if (port_.error() != QSerialPort::NoError) lose("", 0);
     if (port_.bytesToWrite() > 0 || output_queue_(port_.handle()) > 0) return false;
 
     port_.clearError();
     const qint64 size = static_cast<qint64>(bytes.size());
+    errno = 0;
     const qint64 taken = port_.write(bytes.data(), size);
-    if (taken != size) lose(" (scritti " + std::to_string(taken) + " byte su " + std::to_string(size) + ")");
+    if (taken != size) lose(" (scritti " + std::to_string(taken) + " byte su " + std::to_string(size) + ")", errno);
     // Hands the bytes to the kernel now rather than at the next turn of the
     // event loop, so an unplugged adapter is noticed by this write.
+    errno = 0;
     port_.flush();
     // A full kernel buffer is no error (QSerialPort keeps the rest and the
     // next tick skips); EIO from a device that went away is a ResourceError;
     // any other failure of the write leaves the port just as unusable.
-    if (port_.error() != QSerialPort::NoError) lose("");
+    if (port_.error() != QSerialPort::NoError) lose("", errno);
     return true;
 }
 
 std::string DevicePort::describe() const { return device_; }
 
-void DevicePort::lose(const std::string& what) {
-    const std::string detail = device_ + ": " + port_.errorString().toStdString() + what;
+void DevicePort::lose(const std::string& what, int system_error) {
+    const std::string detail = device_ + ": " + port_reason(port_.error(), system_error) + what;
     close();
     throw port_failure(PortError::porta_persa, detail);
 }

@@ -42,7 +42,9 @@ public:
     std::string describe() const override;
 
 private:
-    [[noreturn]] void lose(const std::string& what);
+    // Closes the port and throws porta_persa; `system_error` is errno right
+    // after the failing call, 0 when there is none.
+    [[noreturn]] void lose(const std::string& what, int system_error);
 
     std::string device_;
     OutputQueue output_queue_;

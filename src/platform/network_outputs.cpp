@@ -32,4 +32,23 @@ std::string NetworkOutputs::apply(const OutputSettings& settings) {
     return problems;
 }
 
+OutputSettings read_network_settings(const SettingsFile& file, std::vector<std::string>& problems) {
+    OutputSettings settings = read_output_settings(file, problems);
+    const std::string where = file.path() + ": [uscite] ";
+    if (const std::string why = listen_host_problem(settings.tcp_address); !why.empty()) {
+        problems.push_back(where + "tcp_indirizzo: " + why);
+        settings.tcp = false;
+    }
+    std::vector<std::string> usable;
+    for (const std::string& target : settings.udp_targets) {
+        if (const auto parsed = parse_target(target); const auto* why = std::get_if<std::string>(&parsed)) {
+            problems.push_back(where + "udp_destinazioni: " + *why);
+        } else {
+            usable.push_back(target);
+        }
+    }
+    settings.udp_targets = std::move(usable);
+    return settings;
+}
+
 }  // namespace vadrel

@@ -6,6 +6,7 @@
 //   std::string problems = network.apply(settings);   // "" when all was done
 
 #include <string>
+#include <vector>
 
 #include "config/output_settings.h"
 #include "os/name_resolver.h"
@@ -45,5 +46,11 @@ private:
     UdpOutput udp_;
     OutputSettings settings_;
 };
+
+// The group [uscite] of vadrel.ini as the outputs will take it: every value
+// checked, the address and the targets as apply() checks them. A value that
+// cannot be used gets a line in `problems` naming the file, the key and the
+// value, and leaves off what it belongs to (the TCP server; a target).
+OutputSettings read_network_settings(const SettingsFile& file, std::vector<std::string>& problems);
 
 }  // namespace vadrel

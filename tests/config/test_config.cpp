@@ -157,6 +157,33 @@ TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
     }
 }
 
+// Each vehicle as its record stands: exactly where the exact position is
+// what the record shows, else the record's own seconds; read back to the
+// same double. A line that is not a vehicle's three numbers in range is none.
+TEST(ExactPositions, AreWrittenAsTheRecordStandsAndReadBackToTheSameDouble) {
+    Tabella mezzi{};
+    std::array<ExactPosition, numero_mezzi> posizioni{};
+    mezzi[0] = veicolo{44, 1, 13, "N", 10, 8, 59, "E", 30, 90, -1, 0};
+    posizioni[0] = {158473.4000000001, 36538.6, ShownCoordinate{44, 1, 13, "N"}, ShownCoordinate{10, 8, 59, "E"}};
+    mezzi[1] = veicolo{45, 30, 15, "S", 9, 12, 1, "W", 0, 0, 0, 0};
+    posizioni[1] = {-163815.2, -33121.0, ShownCoordinate{45, 30, 14, "S"}, std::nullopt};  // moved by hand since
+    const PosizioniSalvate read = leggi_posizioni_testo(testo_posizioni(mezzi, posizioni));
+    EXPECT_EQ(read[0], (PosizioneSalvata{158473.4000000001, 36538.6}));
+    EXPECT_EQ(read[1], (PosizioneSalvata{-163815.0, -33121.0}));
+    EXPECT_EQ(read[2], (PosizioneSalvata{0.0, 0.0}));
+
+    const std::pair<const char*, std::optional<PosizioneSalvata>> lines[] = {
+        {"3 1.5 -2e3", PosizioneSalvata{1.5, -2000.0}}, {"3\t-324000  648000\r", PosizioneSalvata{-324000, 648000}},
+        {"3 324000.5 0", std::nullopt},  {"3 0 -648001", std::nullopt}, {"3 nan 0", std::nullopt},
+        {"3 1e400 0", std::nullopt},     {"3 1 2 4", std::nullopt},     {"3 1", std::nullopt},
+        {"21 0 0", std::nullopt},        {"-1 0 0", std::nullopt},      {"3 0x1 0", std::nullopt},
+        {"# 3 1 2", std::nullopt},
+    };
+    for (const auto& [line, expected] : lines) {
+        EXPECT_EQ(leggi_posizioni_testo(std::string("# vadrel\n") + line + "\n")[3], expected) << line;
+    }
+}
+
 // vadrel.cnf in a real folder of its own per case.
 struct Bench : Rig {
     ScratchFolder f;
@@ -180,10 +207,12 @@ struct Bench : Rig {
         struct stat st {};
         return stat(f.at(nome_file_configurazione).c_str(), &st) == 0 ? st.st_ino : 0;
     }
-    // The names in the folder besides vadrel.cnf and the lock.
+    // The names in the folder besides vadrel.cnf, the positions beside it and the lock.
     std::vector<std::string> others() const {
         std::vector<std::string> names = f.names();
-        std::erase_if(names, [](const std::string& n) { return n == nome_file_configurazione || n == "vadrel.lock"; });
+        std::erase_if(names, [](const std::string& n) {
+            return n == nome_file_configurazione || n == nome_file_posizioni || n == "vadrel.lock";
+        });
         return names;
     }
 };
@@ -417,6 +446,107 @@ TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
         EXPECT_EQ(b.shell.messages.size(), messages) << name;
         EXPECT_EQ(b.cnf() == testo_configurazione(b.form.mezzi), size_limit == RLIM_INFINITY) << name;
     }
+}
+
+// A restart goes on from the exact position, the seconds vadrel.cnf does not
+// keep included; vadrel.cnf stays the truth: where it says otherwise, or no
+// positions file is there (an older folder), the vehicle starts from its record.
+TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
+    const veicolo moving{44, 1, 13, "N", 10, 8, 59, "W", 30, 90, -1, 0};
+    const ExactPosition exact{158473.40000000002, -36538.6, ShownCoordinate{44, 1, 13, "N"},
+                              ShownCoordinate{10, 8, 59, "W"}};
+    const std::tuple<const char*, std::function<void(Bench&)>, bool> rows[] = {  // name, between the runs, taken
+        {"as saved", [](Bench&) {}, true},
+        {"vadrel.cnf moved to another minute by hand",
+         [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n")); },
+         false},
+        {"vadrel.cnf in the other hemisphere",
+         [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n")); },
+         false},
+        {"no positions file", [](Bench& b) { std::filesystem::remove(b.f.at(nome_file_posizioni)); }, false},
+        {"a damaged positions file", [](Bench& b) { b.f.put(nome_file_posizioni, "0 158473,4 x\n"); }, false},
+    };
+    for (const auto& [name, between, taken] : rows) {
+        Bench b;
+        b.form.mezzi = worked_example_table();
+        b.form.mezzi[0] = moving;
+        b.form.posizioni[0] = exact;
+        ASSERT_TRUE(scrivi_configurazione(b.form, *b.file)) << name;
+        between(b);
+        b.run();
+        b.form.mezzi = sentinel;
+        b.form.posizioni = {};
+        EXPECT_EQ(leggi_configurazione(b.form, *b.file), 1) << name;
+        const ExactPosition& p = b.form.posizioni[0];
+        EXPECT_EQ(p.lat_mostrata.has_value(), taken) << name;
+        if (taken) {
+            EXPECT_EQ(std::tuple(p.lat, p.lon, p.lat_mostrata, p.lon_mostrata),
+                      std::tuple(exact.lat, exact.lon, exact.lat_mostrata, exact.lon_mostrata));
+            EXPECT_EQ(b.form.mezzi[0], moving);
+        } else {
+            EXPECT_EQ(b.form.mezzi[0].lat_s, X) << name << ": the record as vadrel.cnf has it";
+        }
+        EXPECT_TRUE(b.shell.messages.empty()) << name;
+    }
+}
+
+// Made read-only by its owner, at start-up or while running: said once,
+// the program runs on, and neither vadrel.cnf nor anything beside it is
+// written, whatever the autosave and the exit find.
+TEST(ConfigFile, AFileMadeReadOnlyStaysAsItIsAndThatIsSaidOnce) {
+    for (const bool at_start : {true, false}) {
+        Bench b(worked_example_text());
+        if (at_start) chmod(b.f.at(nome_file_configurazione).c_str(), 0444);
+        b.run();
+        ASSERT_EQ(leggi_configurazione(b.form, *b.file), 1);
+        if (!at_start) chmod(b.f.at(nome_file_configurazione).c_str(), 0444);
+        const ino_t inode = b.inode();
+        b.form.mezzi = full_table();
+        salva_se_cambiata(b.form, *b.file);
+        salva_se_cambiata(b.form, *b.file);
+        EXPECT_TRUE(scrivi_configurazione(b.form, *b.file)) << at_start;
+        EXPECT_EQ(std::tuple(b.cnf(), b.inode(), b.f.mode(nome_file_configurazione), b.others()),
+                  std::tuple(worked_example_text(), inode, 0444u, std::vector<std::string>{}))
+            << at_start;
+        EXPECT_FALSE(std::filesystem::exists(b.f.at(nome_file_posizioni))) << at_start;
+        EXPECT_EQ(b.shell.messages, std::vector<std::string>{"vadrel: Il file di configurazione " +
+                                                             b.f.at(nome_file_configurazione) +
+                                                             " è di sola lettura: è lasciato com'è e le modifiche "
+                                                             "alla tabella dei veicoli non saranno salvate."})
+            << at_start;
+    }
+}
+
+// A vadrel.cnf there that cannot be read at start-up (no descriptor left)
+// may hold a good table: said at once, and the table this run saves goes
+// beside it even when it reads again by then.
+TEST(ConfigFile, AFileThatCouldNotBeReadAtStartUpIsNeverReplaced) {
+    Bench b(worked_example_text());
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    const int lowest_free = dup(0);
+    close(lowest_free);
+    const rlimit none_left{static_cast<rlim_t>(lowest_free), saved.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &none_left);
+    const std::int16_t result = leggi_configurazione(b.form, *b.file);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(result, 0);
+    const std::string cnf = b.f.at(nome_file_configurazione);
+    EXPECT_EQ(b.shell.messages, std::vector<std::string>{"vadrel: Il file di configurazione " + cnf +
+                                                         " non si può leggere (troppi file aperti dal programma): la "
+                                                         "tabella dei veicoli parte da capo e il file sarà lasciato "
+                                                         "com'è."});
+    b.form.mezzi = full_table();
+    EXPECT_FALSE(scrivi_configurazione(b.form, *b.file));
+    EXPECT_EQ(b.cnf(), worked_example_text());
+    EXPECT_EQ(b.f.get("vadrel.cnf.nuovo.1"), testo_configurazione(full_table()));
+    ASSERT_EQ(b.shell.messages.size(), 2u);
+    EXPECT_EQ(b.shell.messages[1].rfind("vadrel: Il file di configurazione " + cnf +
+                                            " è stato lasciato com'è: all'avvio non si poteva leggere (troppi file "
+                                            "aperti dal programma).",
+                                        0),
+              0u)
+        << b.shell.messages[1];
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <iterator>
+
 #include "config/output_settings.h"
+#include "settings_check.h"
 #include "support/scratch_folder.h"
 
 namespace vadrel {
@@ -45,32 +48,50 @@ TEST(SettingsFile, TheOutputsGroupIsSavedAndReadBackBesideTheOtherGroups) {
     EXPECT_EQ(read_output_settings(by_hand, problems).udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
 }
 
-// Numbers that are no numbers keep their defaults, each with a line that
-// names the file, the key and the value.
-TEST(SettingsFile, AValueThatIsNoNumberKeepsItsDefaultAndIsNamed) {
-    ScratchFolder folder;
-    folder.put("vadrel.ini", "[uscite]\ntcp=true\ntcp_porta=dieci\ntcp_max_client=0\n");
-    ProgramFolder place(folder.path());
-    SettingsFile file(place);
-    std::vector<std::string> problems;
-    const OutputSettings read = read_output_settings(file, problems);
-    EXPECT_EQ(std::tuple(read.tcp, read.tcp_port, read.tcp_max), std::tuple(true, 10110, 64));
-    ASSERT_EQ(problems.size(), 2u);
-    EXPECT_NE(problems[0].find("vadrel.ini: [uscite] tcp_porta vuole un numero da 0 a 65535, non \"dieci\""),
-              std::string::npos)
-        << problems[0];
+// A value that cannot be used is named (file, group, key, value) and leaves
+// its output off, not running on a default the file did not ask for.
+TEST(SettingsFile, AValueThatCannotBeUsedIsNamedAndLeavesItsOutputOff) {
+    const struct {
+        const char* text;
+        const char* named;  // "" for none
+        bool tcp, udp;
+    } rows[] = {
+        {"tcp=true\ntcp_porta=2000\nudp=1", "", true, true},
+        {"tcp=true\ntcp_porta=99999", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"99999\"", false, false},
+        {"tcp=true\ntcp_porta=dieci", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"dieci\"", false, false},
+        {"tcp=true\ntcp_porta=10,110", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"10,110\"", false, false},
+        {"tcp=true\ntcp_max_client=0", "[uscite] tcp_max_client vuole un numero da 1 a 1000000, non \"0\"", false, false},
+        {"tcp=forse\nudp=true", "[uscite] tcp vuole true o false, non \"forse\"", false, true},
+        {"tcp=true\nudp=si", "[uscite] udp vuole true o false, non \"si\"", true, false},
+    };
+    for (const auto& r : rows) {
+        ScratchFolder folder;
+        folder.put("vadrel.ini", std::string("[uscite]\n") + r.text + "\n");
+        ProgramFolder place(folder.path());
+        SettingsFile file(place);
+        std::vector<std::string> problems;
+        const OutputSettings read = read_output_settings(file, problems);
+        EXPECT_EQ(std::pair(read.tcp, read.udp), std::pair(r.tcp, r.udp)) << r.text;
+        const std::vector<std::string> named = {folder.at("vadrel.ini") + ": " + r.named};
+        EXPECT_EQ(problems, *r.named ? named : std::vector<std::string>{}) << r.text;
+    }
 }
 
 // A save that cannot be done says why, naming the file, and changes nothing:
-// a file that does not read as settings (QSettings would write over it), a
-// folder where nothing can be written (as root every folder is writable: a
-// folder in the file's place stands for it then).
+// a file that does not read as settings (QSettings would write over it), one
+// too big to read whole (its tail would be lost), one its owner made read-only, a folder where nothing can be written (as root
+// every folder is writable: a folder in the file's place stands for it then).
 TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
-    for (const bool unreadable : {true, false}) {
+    enum class Case { unreadable, too_big, read_only, no_writing };
+    for (const Case c : {Case::unreadable, Case::too_big, Case::read_only, Case::no_writing}) {
         ScratchFolder folder;
         const std::string path = folder.at("vadrel.ini");
-        if (unreadable) {
-            folder.put("vadrel.ini", "[uscite\ntcp=1\n");
+        const std::string before = c == Case::unreadable ? "[uscite\ntcp=1\n"
+                                   : c == Case::too_big  ? "[ricevitore]\n" + std::string(1 << 20, ';') + "\nutc=1\n"
+                                                         : "[uscite]\ntcp=true\n";
+        if (c != Case::no_writing) {
+            folder.put("vadrel.ini", before);
+            if (c == Case::read_only) chmod(path.c_str(), 0444);
         } else if (::geteuid() == 0) {
             ASSERT_TRUE(QDir().mkdir(QString::fromStdString(path)));
         } else {
@@ -80,11 +101,30 @@ TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
         SettingsFile file(place);
         const std::string why = save_output_settings(file, OutputSettings{});
         EXPECT_NE(why.find(path), std::string::npos) << why;
-        if (unreadable) {
-            EXPECT_NE(file.problem(), "");
-            EXPECT_EQ(folder.get("vadrel.ini"), "[uscite\ntcp=1\n");
+        EXPECT_EQ(why.find("reso di sola lettura dal suo proprietario") != std::string::npos, c == Case::read_only)
+            << why;
+        if (c != Case::no_writing) {
+            EXPECT_EQ(file.problem() != "", c == Case::unreadable || c == Case::too_big) << why;
+            EXPECT_EQ(folder.get("vadrel.ini"), before) << why;
         }
         QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+}
+
+// ok-* files have nothing to name, ko-* something; any other (a find of the
+// fuzzer) only has to hold what the fuzzer checks, on a real disk.
+TEST(SettingsFile, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_SETTINGS_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_SETTINGS_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        ScratchFolder folder;
+        std::size_t named = 0;
+        EXPECT_EQ(fuzzing::check_settings(bytes, folder.path(), &named), "") << name;
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(named == 0, name[1] == 'k') << name;
+        }
     }
 }
 

@@ -2,7 +2,9 @@
 """vadrel.cnf and its folder with the real program: a relative folder whose
 name is not UTF-8 and a relative link to the port, ended by Ctrl+C; a second
 program in the same folder; a kill -9 after a change; a file-size limit; a
-user outside the group dialout. (What makes a folder refused and a damaged file's copy: the
+user outside the group dialout; a restart that goes on from the exact
+position; a vadrel.cnf made read-only; vadrel.ini with values out of range.
+(What makes a folder refused and a damaged file's copy: the
 configuration tests, on real folders.)"""
 
 import os
@@ -57,7 +59,7 @@ def relative_folder_not_utf8(binary):
     saved = read(cnf)
     assert saved.startswith(b'45,30,"S",,9,12,"W",0,0,#TRUE#,#FALSE#\r\n'), saved[:60]
     assert saved.count(b"\r\n") == 22, saved
-    assert sorted(os.listdir(os.path.join(top.encode(), name))) == [b"vadrel.cnf"]
+    assert sorted(os.listdir(os.path.join(top.encode(), name))) == [b"vadrel.cnf", b"vadrel.pos"]
 
 
 def second_program_refused(binary):
@@ -71,7 +73,7 @@ def second_program_refused(binary):
     assert os.path.exists(os.path.join(first.folder, "vadrel.lock"))
     third = run(binary, first.folder, "--durata", "1")
     assert third.returncode == 0, third
-    assert sorted(os.listdir(first.folder)) == ["vadrel.cnf"], os.listdir(first.folder)
+    assert sorted(os.listdir(first.folder)) == ["vadrel.cnf", "vadrel.pos"], os.listdir(first.folder)
 
 
 def killed_after_a_change(binary):
@@ -89,7 +91,77 @@ def killed_after_a_change(binary):
     saved = read(vadrel.config_path())
     assert saved.endswith(MARKER) and saved.count(b"\r\n") == 22, saved
     assert not saved.startswith(b"10,0,"), saved[:40]
-    assert sorted(os.listdir(folder)) == ["vadrel.cnf", "vadrel.lock"], os.listdir(folder)
+    assert sorted(os.listdir(folder)) == ["vadrel.cnf", "vadrel.lock", "vadrel.pos"], os.listdir(folder)
+
+
+def latitude_minutes(sentence):
+    """The latitude of a $GPRMC sentence in minutes north."""
+    field = sentence.split(",")[3]
+    return int(field[:2]) * 60 + float(field[2:])
+
+
+def restart_goes_on_exactly(binary):
+    """A vehicle at speed, stopped and started again, goes on from where it
+    was, not from the whole minute vadrel.cnf keeps; vadrel.cnf changed by
+    hand between the runs is the truth."""
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    write(os.path.join(folder, "vadrel.cnf"), table(b'10,0,"N",,20,0,"E",500,0,#TRUE#,#FALSE#\r\n'))
+    first = Vadrel(binary, folder=folder)
+    for _ in range(3):
+        last = first.sentence()
+    assert first.stop() == 0
+    saved = read(os.path.join(folder, "vadrel.cnf"))
+    assert saved.startswith(b'10,0,"N",,20,0,"E",500,0,'), saved[:40]
+    # 500 km/h north: 4.5" of latitude a second, 0.075 of a minute
+    second = Vadrel(binary, folder=folder)
+    goes_on = second.sentence()
+    assert second.stop() == 0
+    gap = latitude_minutes(goes_on) - latitude_minutes(last)
+    assert 0 <= gap <= 0.16, (last, goes_on)
+
+    write(os.path.join(folder, "vadrel.cnf"), table(b'12,0,"N",,20,0,"E",500,0,#TRUE#,#FALSE#\r\n'))
+    third = Vadrel(binary, folder=folder)
+    sentence = third.sentence()
+    assert third.stop() == 0
+    assert ",A,1200.0000,N,02000." in sentence, sentence
+
+
+def table_made_read_only(binary):
+    """vadrel.cnf of mode 0444: the program runs, says once that changes will
+    not be saved, and leaves the file and the folder as they were."""
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    path = os.path.join(folder, "vadrel.cnf")
+    before = table(b'10,0,"N",,20,0,"E",32767,0,#TRUE#,#FALSE#\r\n')
+    write(path, before)
+    os.chmod(path, 0o444)
+    inode = os.stat(path).st_ino
+    vadrel = Vadrel(binary, folder=folder)
+    for _ in range(7):  # past the autosave, the vehicle moving fast
+        vadrel.sentence()
+    vadrel.proc.send_signal(signal.SIGTERM)
+    assert vadrel.proc.wait(timeout=15) == 0
+    told = [line for line in vadrel.proc.stderr.read().splitlines() if "sola lettura" in line]
+    vadrel.stop()
+    assert len(told) == 1 and "le modifiche alla tabella dei veicoli non saranno salvate" in told[0], told
+    assert read(path) == before and os.stat(path).st_ino == inode and os.stat(path).st_mode & 0o777 == 0o444
+    assert sorted(os.listdir(folder)) == ["vadrel.cnf"], os.listdir(folder)
+
+
+def settings_out_of_range(binary):
+    """vadrel.ini with values out of range: each named at start-up, what it
+    belongs to left off (no TCP server on a default port), the file as it was."""
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    ini = os.path.join(folder, "vadrel.ini")
+    settings = b"[uscite]\ntcp=true\ntcp_porta=99999\n\n[ricevitore]\nquota=200000\nutc=forse\n"
+    write(ini, settings)
+    done = run(binary, folder, "--durata", "1")
+    assert done.returncode == 0, done
+    for named in ('%s: [uscite] tcp_porta vuole un numero da 0 a 65535, non "99999"' % ini,
+                  '%s: [ricevitore] quota vuole un numero di metri da -1000 a 100000, non "200000"' % ini,
+                  '%s: [ricevitore] utc vuole true o false, non "forse"' % ini):
+        assert named in done.stderr, done.stderr
+    assert "TCP in ascolto" not in done.stderr, done.stderr
+    assert read(ini) == settings
 
 
 def file_size_limit(binary):
@@ -136,8 +208,8 @@ def synced_before_renamed(binary):
 
 def main():
     binary = sys.argv[1]
-    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, file_size_limit,
-             synced_before_renamed]
+    cases = [relative_folder_not_utf8, second_program_refused, killed_after_a_change, restart_goes_on_exactly,
+             table_made_read_only, settings_out_of_range, file_size_limit, synced_before_renamed]
     # Every folder of the run under one that goes at the end.
     with tempfile.TemporaryDirectory(prefix="vadrel-files-") as top:
         tempfile.tempdir = top

@@ -184,7 +184,7 @@ def port_not_there(binary):
     standard error and on each monitor line."""
     missing = os.path.join(tempfile.mkdtemp(), "ttyUSB9")
     run = Run(binary, stdout=subprocess.PIPE, extra=("--com", "3=" + missing, "--porta", "3"))
-    reason = missing + ": No such file or directory"
+    reason = missing + ": il file o la cartella non esiste"
     line = run.proc.stdout.readline()
     while line.startswith(b"COM"):
         line = run.proc.stdout.readline()

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "motion/position_text.h"
+#include "position_check.h"
 
 namespace vadrel {
 namespace {
@@ -19,7 +24,7 @@ TEST(ReadPosition, FormsAndReasons) {
     const std::string lat = "45°30'00,00\"N | -";
     const std::string south_west = "45°30'00,00\"S | 9°12'00,00\"W";
     const struct {
-        const char* text;
+        std::string text;
         std::string expected;  // the reading, or a piece of the reason after "errore: "
     } rows[] = {
         // degrees, minutes and seconds
@@ -78,6 +83,14 @@ TEST(ReadPosition, FormsAndReasons) {
         {"-90,01 0", "errore: La latitudine va da"},
         {"912.5,E", "errore: La longitudine va da"},
         {"45 180,5", "errore: La longitudine va da"},
+        // figures a double cannot hold, bytes that are no UTF-8 characters
+        {std::string(310, '9') + " N", "errore: Numero troppo grande: «99999999999999999999…»"},
+        {"45 N 0," + std::string(400, '0') + "1 E", "45°00'00,00\"N | 0°00'00,00\"E"},
+        {"\xC0\xB0 N", "errore: Il testo contiene byte"},
+        {"45\xE0\x80\xB0 N", "errore: Il testo contiene byte"},
+        {"45 N \xED\xA0\x80", "errore: Il testo contiene byte"},
+        {"45 N \xF4\x90\x80\x80", "errore: Il testo contiene byte"},
+        {"45 N \xC3", "errore: Il testo contiene byte"},
     };
     for (const auto& r : rows) {
         const std::string got = reading(r.text);
@@ -85,6 +98,22 @@ TEST(ReadPosition, FormsAndReasons) {
             EXPECT_EQ(got.rfind(r.expected, 0), 0u) << "\"" << r.text << "\" gives " << got;
         } else {
             EXPECT_EQ(got, r.expected) << "\"" << r.text << "\"";
+        }
+    }
+}
+
+// ok-* files must read, ko-* must be refused; any other (a find of the
+// fuzzer) only has to hold what the fuzzer checks.
+TEST(ReadPosition, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_POSITION_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_POSITION_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_position(bytes), "") << name;
+        const bool read = std::holds_alternative<TypedPosition>(read_position(bytes));
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(read, name[1] == 'k') << name;
         }
     }
 }

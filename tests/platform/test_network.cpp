@@ -27,12 +27,14 @@
 #include "os/descriptor_reserve.h"
 #include "os/name_resolver.h"
 #include "platform/network_address.h"
+#include "platform/network_outputs.h"
 #include "platform/open_files.h"
 #include "platform/output_fanout.h"
 #include "platform/tcp_output.h"
 #include "platform/udp_output.h"
 #include "support/descriptor_limit.h"
 #include "support/fakes.h"
+#include "support/scratch_folder.h"
 #include "event_loop.h"
 
 namespace vadrel {
@@ -158,6 +160,25 @@ TEST(NetworkAddress, ListenAddressesAndTargetsAsTheOperatorWritesThem) {
                                                                           : std::get<std::string>(parsed);
         EXPECT_NE(got.find(row.result), std::string::npos) << row.text << " -> " << got;
     }
+}
+
+// The texts of [uscite] checked at start-up as the outputs check them: a bad
+// address leaves the server off, a bad target is left out; each is named.
+TEST(NetworkAddress, TheSettingsFilesAddressAndTargetsAreCheckedAndNamed) {
+    testing::ScratchFolder folder;
+    folder.put("vadrel.ini", "[uscite]\ntcp=true\ntcp_indirizzo=plotter\nudp=true\n"
+                             "udp_destinazioni=10.0.0.255:99999, 10.0.0.255:10110\n");
+    ProgramFolder place(folder.path());
+    SettingsFile file(place);
+    std::vector<std::string> problems;
+    const OutputSettings read = read_network_settings(file, problems);
+    EXPECT_FALSE(read.tcp);
+    EXPECT_EQ(read.udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
+    const std::string where = folder.at("vadrel.ini") + ": [uscite] ";
+    EXPECT_EQ(problems, (std::vector<std::string>{
+                            where + "tcp_indirizzo: \"plotter\" non è un indirizzo IP di questo computer (per esempio "
+                                    "127.0.0.1, 0.0.0.0 o [::])",
+                            where + "udp_destinazioni: la porta va da 1 a 65535, non \"99999\""}));
 }
 
 // From the tick after it connects every client gets every tick's bytes, whole

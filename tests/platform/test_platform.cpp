@@ -245,7 +245,8 @@ TEST_F(DevicePortTest, SkipsWhileTheDevicesOwnQueueIsNotEmpty) {
     }
 }
 
-// A device missing, then plugged in, pulled out and plugged in again. Closing the
+// A device missing, then plugged in (and locked for anyone else), pulled out
+// and plugged in again; each reason the system's, in Italian. Closing the
 // master under the open device is what the kernel shows when a USB adapter is
 // pulled out: the device hangs up and writes fail.
 TEST_F(DevicePortTest, AMissingOrUnpluggedDeviceIsAPortFailureAndChoosingThePortAgainRecovers) {
@@ -254,16 +255,20 @@ TEST_F(DevicePortTest, AMissingOrUnpluggedDeviceIsAPortFailureAndChoosingThePort
     port.use_device(1, missing);
     const auto not_there = failure_of([&] { port.open(); });
     EXPECT_EQ(not_there.first, 8002);
-    EXPECT_EQ(not_there.second.rfind("porta inesistente: " + missing + ": ", 0), 0u) << not_there.second;
+    EXPECT_EQ(not_there.second, "porta inesistente: " + missing + ": il file o la cartella non esiste");
 
     auto cable = std::make_unique<Cable>();
     port.use_device(1, cable->device);
     port.open();
     ASSERT_TRUE(port.write(sentence));
+    DevicePort second(cable->device);
+    EXPECT_EQ(failure_of([&] { second.open(settings_4800); }),
+              std::pair(8005, "porta già in uso o non accessibile: " + cable->device + ": bloccata da un altro programma"));
     ::close(std::exchange(cable->master.fd, -1));
     const auto lost = failure_of([&] { port.write(sentence); });
     EXPECT_EQ(lost.first, 8015);
-    EXPECT_EQ(lost.second.rfind("porta persa durante la scrittura: " + cable->device, 0), 0u) << lost.second;
+    EXPECT_EQ(lost.second, "porta persa durante la scrittura: " + cable->device +
+                               ": errore di lettura o scrittura del dispositivo (guasto o scollegato?)");
     EXPECT_FALSE(port.write(sentence)) << "closed: nothing more is tried";
 
     cable = std::make_unique<Cable>();  // plugged in again

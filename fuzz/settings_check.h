@@ -1,0 +1,74 @@
+#pragma once
+// What must hold for any bytes in vadrel.ini: every value read is within its
+// range (a refused one named with the file and its group); a file that cannot
+// be used is never written over; and in one that can, each group saved as it
+// was read reads back the same, with nothing more to name. Shared by the
+// fuzzer and the corpus test; `folder` is a folder of the caller's own.
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/output_settings.h"
+#include "config/port_settings.h"
+#include "config/receiver_settings.h"
+
+namespace vadrel::fuzzing {
+
+struct SettingsRead {
+    OutputSettings outputs;
+    OpzioniRicevitore receiver;
+    PortSettings ports;
+    std::vector<std::string> problems;
+    bool operator==(const SettingsRead&) const = default;
+};
+
+inline SettingsRead read_settings(const SettingsFile& file) {
+    SettingsRead read;
+    read.outputs = read_output_settings(file, read.problems);
+    read.receiver = read_receiver_settings(file, read.problems);
+    read.ports = read_port_settings(file, read.problems);
+    return read;
+}
+
+// Empty when all holds, otherwise what did not. `named`, when given, gets
+// how many values the file had that could not be used (the file itself
+// counting as one when it could not be used at all).
+inline std::string check_settings(std::string_view bytes, const std::string& folder, std::size_t* named = nullptr) {
+    const std::string path = folder + "/" + nome_file_impostazioni;
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ProgramFolder place(folder);
+    SettingsRead first;
+    {
+        SettingsFile file(place);
+        first = read_settings(file);
+        if (named != nullptr) *named = first.problems.size() + (file.problem().empty() ? 0 : 1);
+        const OutputSettings& o = first.outputs;
+        if (o.tcp_port < 0 || o.tcp_port > 65535 || o.tcp_max < 1 || o.tcp_max > 1'000'000) return "a TCP value out of range";
+        if (!problema_quota(first.receiver.quota).empty()) return "a height out of range";
+        if (!problema_guasti(first.receiver.guasti).empty()) return "fault rates out of range";
+        for (const auto& [number, device] : first.ports.devices) {
+            if (number < 1 || number > 4 || !device_problem(device).empty()) return "a port's device that cannot be";
+        }
+        for (const std::string& problem : first.problems) {
+            if (problem.rfind(file.path() + ": [", 0) != 0) return "a refusal that names no file and group: " + problem;
+        }
+        if (!file.problem().empty()) {
+            if (save_output_settings(file, o).empty()) return "a file that could not be used was saved";
+            std::ifstream in(path, std::ios::binary);
+            if (std::string(std::istreambuf_iterator<char>(in), {}) != bytes) return "a file that could not be used changed";
+            return {};
+        }
+        const std::string why = save_output_settings(file, o) + save_receiver_settings(file, first.receiver) +
+                                save_port_settings(file, first.ports);
+        if (!why.empty()) return "a save failed: " + why;
+    }
+    SettingsFile again(place);
+    first.problems.clear();
+    if (!(read_settings(again) == first)) return "the groups saved as read read back otherwise";
+    return {};
+}
+
+}  // namespace vadrel::fuzzing
