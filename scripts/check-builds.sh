@@ -2,8 +2,9 @@
 # The builds beside ./test.sh's (g++, with the window), warnings as errors:
 #
 #   scripts/check-builds.sh server   # a server build: clang++, VADREL_FINESTRA=OFF with
-#                                    # Qt Gui and Qt Widgets made unfindable; its tests
-#                                    # pass and no binary it builds links either library
+#                                    # Qt Gui and Qt Widgets made unfindable, sanitizers on;
+#                                    # its unit tests pass and no binary it builds links
+#                                    # either library
 #   scripts/check-builds.sh clang    # the whole tree, tests included, with clang++
 #   scripts/check-builds.sh sanitize [g++|clang++]
 #                                    # VADREL_SANITIZE=ON (AddressSanitizer and
@@ -17,10 +18,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --test clang
 
+# The server build is also the sanitizer run of CI: its unit tests run under
+# AddressSanitizer and UndefinedBehaviorSanitizer. The end-to-end tests (a
+# real program, other accounts, the installed tree) are left out: ./test.sh
+# runs them once, and they time real seconds, which the sanitizers slow.
 server_build() {
     local dir=build-server
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-          -DVADREL_WERROR=ON -DVADREL_FINESTRA=OFF \
+          -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF \
           -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
     cmake --build "$dir"
     local binary linked=()
@@ -34,7 +39,12 @@ server_build() {
         exit 1
     fi
     echo "Nessun eseguibile della versione per server usa Qt Gui o Qt Widgets."
-    ctest --test-dir "$dir" --output-on-failure -j 2
+    run_sanitized "$dir"
+}
+
+run_sanitized() {
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir "$1" --output-on-failure -j 2 -E '^integration[.]'
 }
 
 clang_build() {
@@ -45,8 +55,7 @@ clang_build() {
     ctest --test-dir "$dir" --output-on-failure -j 2
 }
 
-# The end-to-end tests (a real program, other accounts, the installed tree)
-# are left out: they time real seconds, which the sanitizers slow.
+# The same sanitizers with either compiler, by hand.
 sanitize_build() {
     local compiler="$1" dir="build-sanitize-$1"
     case "$compiler" in g++|clang++) ;; *) echo "uso: $0 sanitize [g++|clang++]" >&2; exit 2 ;; esac
@@ -54,8 +63,7 @@ sanitize_build() {
           -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF \
           -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
     cmake --build "$dir"
-    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest --test-dir "$dir" --output-on-failure -j 2 -E '^integration[.]'
+    run_sanitized "$dir"
 }
 
 case "${1:-all}" in

@@ -166,7 +166,8 @@ TableFile::Outcome TableFile::save(const std::string& text, const std::string& p
         // Nothing wrong with the file: the program lacks what reading it takes.
         return {Where::nowhere, QStringLiteral("Impossibile salvare la tabella dei veicoli nel file %1: %2.\n"
                                                "Il file precedente è rimasto invariato.")
-                                    .arg(shown, QString::fromStdString(italian_reason(unread)))};
+                                    .arg(shown, QString::fromStdString(italian_reason(unread))),
+                {}};
     }
 
     if (left.isEmpty()) {

@@ -370,7 +370,7 @@ bool ProgramFolder::remove(const std::string& name) const { return unlinkat(fd_.
 
 std::string ProgramFolder::own_file(const PathTarget& target) const {
     struct stat st {};
-    if (target.folder_inode != 0 && is_vadrel_name(target.name) && fstat(fd_, &st) == 0 &&
+    if (target.folder_inode != 0 && is_vadrel_name(target.name) && fstat(fd_.get(), &st) == 0 &&
         static_cast<std::uint64_t>(st.st_dev) == target.folder_device &&
         static_cast<std::uint64_t>(st.st_ino) == target.folder_inode) {
         return file_path(target.name);
@@ -378,7 +378,7 @@ std::string ProgramFolder::own_file(const PathTarget& target) const {
     if (!target.exists()) return {};
     // The same file under another name (a hard link) or in another folder.
     for (const std::string& name : names()) {
-        if (is_vadrel_name(name) && fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (is_vadrel_name(name) && fstatat(fd_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             static_cast<std::uint64_t>(st.st_dev) == target.device &&
             static_cast<std::uint64_t>(st.st_ino) == target.inode) {
             return file_path(name);
