@@ -91,8 +91,9 @@ struct ControlListener::Connection {
 
 ControlListener::ControlListener(ControlLimits limits, Now now, QObject* parent)
     : QTcpServer(parent), limits_(limits), now_(std::move(now)) {
-    // Connections wait in the kernel's queue, not in Qt's.
-    setMaxPendingConnections(limits_.max_connections);
+    // Many clients connecting at once wait in the kernel's queue (capped by
+    // its somaxconn) instead of having their first try dropped.
+    setListenBacklogSize(4096);
 }
 
 ControlListener::~ControlListener() {
