@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QTcpSocket>
 #include <algorithm>
+#include <cerrno>
 
 #include <sys/socket.h>
 
@@ -94,6 +95,14 @@ ControlListener::ControlListener(ControlLimits limits, Now now, QObject* parent)
     // Many clients connecting at once wait in the kernel's queue (capped by
     // its somaxconn) instead of having their first try dropped.
     setListenBacklogSize(4096);
+    // Qt stops accepting when accept() itself fails (no descriptor left):
+    // the next check starts again, rather than the interface going deaf.
+    connect(this, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+        if (!accept_paused_ && on_event) {
+            on_event("Interfaccia di controllo: impossibile accettare altre connessioni: " + italian_reason(EMFILE));
+        }
+        accept_paused_ = true;
+    });
 }
 
 ControlListener::~ControlListener() {
@@ -256,6 +265,10 @@ void ControlListener::release(QTcpSocket* socket) {
 }
 
 void ControlListener::check_time_limits() {
+    if (accept_paused_) {
+        accept_paused_ = false;
+        resumeAccepting();
+    }
     const auto now = now_();
     for (auto& owned : connections_) {
         Connection& c = *owned;

@@ -59,7 +59,8 @@ public:
     ControlListener(ControlLimits limits, Now now, QObject* parent = nullptr);
     ~ControlListener() override;
 
-    // Closes the connections that went past their time limits.
+    // Closes the connections that went past their time limits, and accepts
+    // again after the system ran out of descriptors.
     void check_time_limits();
     // A connection that became a WebSocket: no longer an HTTP connection.
     void release(QTcpSocket* socket);
@@ -93,6 +94,7 @@ private:
     long long timed_out_ = 0;
     long long too_large_ = 0;
     bool short_of_files_told_ = false;
+    bool accept_paused_ = false;  // the kernel had no descriptor for a connection: tried again at the next check
 };
 
 // The bytes of a whole HTTP reply that ends its connection, for the refusals

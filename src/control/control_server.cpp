@@ -5,6 +5,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QTcpSocket>
 #include <QWebSocket>
 #include <algorithm>
@@ -110,6 +111,10 @@ std::optional<std::string> ControlServer::start(const ControlAddress& where, con
         return "interfaccia di controllo su " + asked +
                ": fuori da questo computer serve la chiave di accesso (vadrel.token), che manca";
     }
+    // Qt's HTTP server says in English, on standard error, each time it
+    // hands back a WebSocket upgrade this server refused (with a 401, 403
+    // or 503 the client reads): not for the operator.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     front_ = std::make_unique<HttpFront>(*this);
     auto* listener = new ControlListener(limits_, now_, front_.get());
     listener->on_event = [this](const std::string& text) { tell(text); };
