@@ -21,11 +21,12 @@ if [ "${1:-}" = "--test" ]; then
   shift
 fi
 
-# Building and running: the compiler, Qt, the X client library the window's
-# display probe links, a font for the window.
+# Building and running: the compiler, Qt (with its HTTP server and WebSockets
+# for the control interface), the X client library the window's display probe
+# links, a font for the window.
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-translations-l10n libxcb1-dev
+  qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n libxcb1-dev
   fonts-dejavu-core
 )
 npm_packages=()
@@ -35,7 +36,7 @@ if $testing; then
   # an X server and its tools for the window's tests.
   packages+=(
     libgtest-dev libgmock-dev
-    gpsd python3-nmea2 gpsbabel libxml2-utils strace
+    gpsd python3-nmea2 python3-yaml gpsbabel libxml2-utils strace
     xvfb xauth x11-utils xdotool imagemagick
     python3
   )

@@ -57,7 +57,7 @@ bool is_alnum(char c) {
 // Every name vadrel reads, writes or removes in its folder.
 bool is_vadrel_name(std::string_view name) {
     for (const char* fixed : {nome_file_configurazione, nome_file_posizioni, lock_name, lock_removal_name,
-                              settings_name, settings_lock_name, nome_copia_configurazione}) {
+                              settings_name, settings_lock_name, nome_copia_configurazione, control_token_name}) {
         if (name == fixed) return true;
     }
     return name_number(name, nome_copia_configurazione) || name_number(name, nome_tabella_a_parte) ||
@@ -390,10 +390,10 @@ std::string ProgramFolder::own_file(const PathTarget& target) const {
 namespace {
 
 // A new temporary, made by this call and by nobody else.
-int make_temporary(int folder, std::string& name) {
+int make_temporary(int folder, std::string& name, mode_t mode = 0666) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = temporary_name();
-        const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -401,6 +401,19 @@ int make_temporary(int folder, std::string& name) {
 
 // Syncs and closes the written temporary; false with errno set on failure.
 bool finish_temporary(Descriptor& file) { return fsync(file.get()) == 0 && ::close(file.release()) == 0; }
+
+// Gives the finished temporary the name `name` only if nothing has it, and
+// syncs the folder; false with errno set (EEXIST when the name is taken).
+bool name_new(int folder, const std::string& temporary, const std::string& name) {
+    if (renameat2(folder, temporary.c_str(), folder, name.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS) return false;
+        // a file system without the flag: a second link cannot replace anything either
+        if (linkat(folder, temporary.c_str(), folder, name.c_str(), 0) != 0) return false;
+        unlinkat(folder, temporary.c_str(), 0);
+    }
+    fsync(folder);
+    return true;
+}
 
 }  // namespace
 
@@ -467,16 +480,23 @@ FileError ProgramFolder::copy(const std::string& name, const std::string& copy) 
         if (a == 0) break;
     }
     if (::close(file.release()) != 0) return fail("scrittura della copia non riuscita", errno);
-    // Takes its name only if nothing has it.
-    if (renameat2(fd_.get(), temporary.c_str(), fd_.get(), copy.c_str(), RENAME_NOREPLACE) != 0) {
-        if (errno != EINVAL && errno != ENOSYS) return fail("impossibile dare il nome alla copia", errno);
-        // a file system without the flag: a second link cannot replace anything either
-        if (linkat(fd_.get(), temporary.c_str(), fd_.get(), copy.c_str(), 0) != 0) {
-            return fail("impossibile dare il nome alla copia", errno);
-        }
+    if (!name_new(fd_.get(), temporary, copy)) return fail("impossibile dare il nome alla copia", errno);
+    return {};
+}
+
+FileError ProgramFolder::create_private(const std::string& name, std::string_view bytes) const {
+    std::string temporary;
+    Descriptor file(make_temporary(fd_.get(), temporary, 0600));
+    if (file.get() < 0) return {"impossibile creare il file", errno};
+    const auto fail = [&](const char* step) {
+        const int code = errno;
         unlinkat(fd_.get(), temporary.c_str(), 0);
+        return FileError{step, code};
+    };
+    if (!write_all(file.get(), bytes.data(), bytes.size()) || !finish_temporary(file)) {
+        return fail("scrittura non riuscita");
     }
-    fsync(fd_.get());
+    if (!name_new(fd_.get(), temporary, name)) return fail("impossibile dare il nome al file");
     return {};
 }
 
@@ -587,6 +607,27 @@ FileError ProgramFolder::copy(const std::string& name, const std::string& copy) 
     }
     target.close();
     if (!QFile::rename(temporary, qt_path(copy))) return fail("impossibile dare il nome alla copia");
+    return {};
+}
+
+FileError ProgramFolder::create_private(const std::string& name, std::string_view bytes) const {
+    if (look(name).kind != FolderEntry::Kind::missing) return {"impossibile dare il nome al file", EEXIST};
+    const QString temporary = qt_path(temporary_name());
+    QFile file(temporary);
+    if (!file.open(QIODevice::NewOnly | QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return {"impossibile creare il file", errno};
+    }
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+        !file.flush()) {
+        file.remove();
+        return {"scrittura non riuscita", errno};
+    }
+    file.close();
+    // QFile::rename never replaces a file that is there.
+    if (!QFile::rename(temporary, qt_path(name))) {
+        QFile::remove(temporary);
+        return {"impossibile dare il nome al file", EEXIST};
+    }
     return {};
 }
 

@@ -26,6 +26,9 @@ class QLockFile;
 
 namespace vadrel {
 
+// The key the control interface asks for when it listens beyond this computer.
+inline constexpr const char* control_token_name = "vadrel.token";
+
 // The folder cannot be used. The text says why, in Italian, and how to
 // choose another one.
 class FolderRefused : public std::runtime_error {
@@ -111,12 +114,17 @@ public:
     // compared before it takes its name; a name already there is never
     // replaced (the error is EEXIST).
     FileError copy(const std::string& name, const std::string& copy) const;
+    // A new file `name` with `bytes` that only the user may read and write
+    // (mode 0600 from its making, before any byte is in it), written and
+    // synced before it takes its name; a name already there is never
+    // replaced (the error is EEXIST).
+    FileError create_private(const std::string& name, std::string_view bytes) const;
     bool remove(const std::string& name) const;
 
     // vadrel.cnf's temporaries: "vadrel.cnf.tmp-" and six letters or digits.
     static bool is_temporary(std::string_view name);
     // A name vadrel reads, writes or removes in its folder: vadrel.cnf, its
-    // copies and temporaries, vadrel.ini, the locks.
+    // copies and temporaries, vadrel.ini, the locks, vadrel.token.
     static bool is_own_name(std::string_view name);
     // The path of the program's own file that `target` is (the same file
     // under any name, or one of vadrel's names here, there or not); empty

@@ -1,0 +1,175 @@
+#include "control_api.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <optional>
+#include <variant>
+
+#include "control/control_json.h"
+
+namespace vadrel {
+
+namespace {
+
+using Method = QHttpServerRequest::Method;
+
+constexpr int ok = 200, bad_request = 400, not_found = 404, method_not_allowed = 405, conflict = 409,
+              unsupported = 415, upgrade_required = 426;
+
+// Whether `path` fits the route's pattern; the vehicle's number in `vehicle`
+// when the pattern has one ("{n}": digits only, any number of them).
+bool fits(const QString& pattern, const QString& path, QString& vehicle) {
+    const QStringList want = pattern.split(u'/');
+    const QStringList have = path.split(u'/');
+    if (want.size() != have.size()) return false;
+    for (qsizetype i = 0; i < want.size(); ++i) {
+        if (want[i] == u"{n}") {
+            if (have[i].isEmpty() || have[i].size() > 9) return false;
+            for (QChar c : have[i]) {
+                if (c < u'0' || c > u'9') return false;
+            }
+            vehicle = have[i];
+        } else if (want[i] != have[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ApiReply reply(QJsonObject body) { return ApiReply{ok, std::move(body), {}}; }
+
+ApiReply refusal_reply(const Refusal& refusal) { return ApiReply{bad_request, refusal_json(refusal), {}}; }
+
+// The body as a JSON object; 415 when it is not JSON, 400 when it is JSON but
+// not an object.
+std::variant<QJsonObject, ApiReply> json_body(const ApiRequest& request) {
+    // "application/json", "application/json; charset=utf-8", "application/merge-patch+json".
+    const QByteArray type = request.content_type.split(';').first().trimmed().toLower();
+    if (!request.content_type.isEmpty() && type != "application/json" && !type.endsWith("+json")) {
+        return refused(unsupported, "il corpo della richiesta deve essere JSON (Content-Type: application/json), non " +
+                                        type.left(100).toStdString());
+    }
+    if (request.body.trimmed().isEmpty()) {
+        return refused(unsupported, "il corpo della richiesta è vuoto: serve un oggetto JSON");
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
+    if (error.error != QJsonParseError::NoError) {
+        return refused(unsupported, "il corpo della richiesta non è JSON valido (errore al byte " +
+                                        std::to_string(error.offset) + ")");
+    }
+    if (!document.isObject()) return refused(bad_request, "il corpo deve essere un oggetto JSON, {...}");
+    return document.object();
+}
+
+ApiReply vehicle_reply(ControlTarget& target, std::size_t n) { return reply(vehicle_json({n, target.vehicle(n)})); }
+
+}  // namespace
+
+QByteArray method_name(Method method) {
+    switch (method) {
+    case Method::Get: return "GET";
+    case Method::Put: return "PUT";
+    case Method::Delete: return "DELETE";
+    case Method::Post: return "POST";
+    case Method::Head: return "HEAD";
+    case Method::Options: return "OPTIONS";
+    case Method::Patch: return "PATCH";
+    case Method::Connect: return "CONNECT";
+    case Method::Trace: return "TRACE";
+    default: break;
+    }
+    return "?";
+}
+
+const std::vector<Route>& control_routes() {
+    static const std::vector<Route> routes = {
+        {Method::Get, "/api/v1/stato", Action::state},
+        {Method::Get, "/api/v1/mezzi/{n}", Action::vehicle},
+        {Method::Patch, "/api/v1/mezzi/{n}", Action::patch_vehicle},
+        {Method::Put, "/api/v1/trasmissione", Action::transmission},
+        {Method::Put, "/api/v1/modo", Action::mode},
+        {Method::Patch, "/api/v1/ricevitore", Action::receiver},
+        {Method::Get, events_path, Action::events},
+    };
+    return routes;
+}
+
+ApiReply refused(int status, const std::string& reason, const std::string& field) {
+    return ApiReply{status, refusal_json({field, reason}), {}};
+}
+
+ApiReply answer(const ApiRequest& request, ControlTarget& target) {
+    const Route* route = nullptr;
+    QString vehicle;
+    QByteArray allow;
+    for (const Route& candidate : control_routes()) {
+        if (!fits(QString::fromLatin1(candidate.path), request.path, vehicle)) continue;
+        allow += (allow.isEmpty() ? "" : ", ") + method_name(candidate.method);
+        if (candidate.method == request.method) route = &candidate;
+    }
+    if (allow.isEmpty()) {
+        return refused(not_found, "la risorsa " + request.path.left(200).toStdString() +
+                                      " non esiste: l'interfaccia è descritta in docs/openapi.yaml");
+    }
+    if (route == nullptr) {
+        ApiReply reply = refused(method_not_allowed, "il metodo " + method_name(request.method).toStdString() +
+                                                         " non è ammesso qui: i metodi sono " + allow.toStdString());
+        reply.headers.emplace_back("Allow", allow);
+        return reply;
+    }
+    std::size_t n = 0;
+    if (!vehicle.isEmpty()) {
+        n = vehicle.toULongLong();
+        if (n >= fleet_size) {
+            return refused(not_found,
+                           "il mezzo " + vehicle.toStdString() + " non esiste: i mezzi vanno da 0 a " +
+                               std::to_string(fleet_size - 1),
+                           "mezzo");
+        }
+    }
+    switch (route->action) {
+    case Action::events:
+        return refused(upgrade_required, "gli eventi si ricevono su una connessione WebSocket (Upgrade: websocket)");
+    case Action::state: return reply(state_json(target.state()));
+    case Action::vehicle: return vehicle_reply(target, n);
+    default: break;
+    }
+    // The changes.
+    if (target.replaying()) {
+        return refused(conflict, "è in corso la riproduzione di un registro: il simulatore non accetta modifiche "
+                                 "finché non finisce");
+    }
+    auto body = json_body(request);
+    if (auto* problem = std::get_if<ApiReply>(&body)) return *problem;
+    const QJsonObject& object = std::get<QJsonObject>(body);
+    switch (route->action) {
+    case Action::patch_vehicle: {
+        auto patch = read_vehicle_patch(object);
+        if (auto* bad = std::get_if<Refusal>(&patch)) return refusal_reply(*bad);
+        if (auto bad = target.patch_vehicle(n, std::get<VehiclePatch>(patch))) return refusal_reply(*bad);
+        return vehicle_reply(target, n);
+    }
+    case Action::transmission: {
+        auto on = read_transmission(object);
+        if (auto* bad = std::get_if<Refusal>(&on)) return refusal_reply(*bad);
+        if (auto bad = target.set_transmission(std::get<bool>(on))) return refusal_reply(*bad);
+        return reply({{"attiva", target.state().transmitting}});
+    }
+    case Action::mode: {
+        auto change = read_mode(object);
+        if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
+        const ModeChange& mode = std::get<ModeChange>(change);
+        if (auto bad = target.set_mode(mode.mode, mode.vehicles)) return refusal_reply(*bad);
+        const ControlState state = target.state();
+        return reply({{"modo", mode_name(state.mode)}, {"mezzi", state.vehicles_in_use}});
+    }
+    default: break;
+    }
+    auto options = read_receiver(object, target.state().receiver);
+    if (auto* bad = std::get_if<Refusal>(&options)) return refusal_reply(*bad);
+    if (auto bad = target.set_receiver(std::get<OpzioniRicevitore>(options))) return refusal_reply(*bad);
+    return reply(receiver_json(target.state().receiver));
+}
+
+}  // namespace vadrel

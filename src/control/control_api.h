@@ -1,0 +1,65 @@
+#pragma once
+// The control interface's routes and what each answers, apart from sockets:
+// a request as plain values in, a status and a JSON body out. The server
+// (control_server.h) puts the sockets, the limits and the access rules
+// around it.
+//
+//   answer({Method::Patch, "/api/v1/mezzi/3", "application/json", R"({"rotta":400})"}, target)
+//       -> 400 {"errore": "la rotta va da 0 a 360 gradi, non 400", "campo": "rotta"}
+//
+// Status codes: 200 done; 400 a refused value (the field and the panel's
+// reason); 404 no such route or vehicle; 405 a route without this method
+// (Allow names those it has); 409 a change while a log is replayed; 415 a
+// body that is not JSON, by its Content-Type or its bytes; 426 the events'
+// route asked without the WebSocket upgrade. The server adds 401, 403, 411,
+// 413, 431 and 503 (control_server.h).
+
+#include <QByteArray>
+#include <QHttpServerRequest>
+#include <QJsonObject>
+#include <QString>
+#include <utility>
+#include <vector>
+
+#include "control/control_target.h"
+
+namespace vadrel {
+
+inline constexpr const char* control_api_prefix = "/api/v1";
+// The route of the WebSocket of the events.
+inline constexpr const char* events_path = "/api/v1/eventi";
+
+// What a route does.
+enum class Action : unsigned char { state, vehicle, patch_vehicle, transmission, mode, receiver, events };
+
+struct Route {
+    QHttpServerRequest::Method method;
+    const char* path;  // "{n}" stands for a vehicle's number
+    Action action;
+};
+// Every route the interface serves; docs/openapi.yaml describes each one.
+const std::vector<Route>& control_routes();
+
+struct ApiRequest {
+    QHttpServerRequest::Method method = QHttpServerRequest::Method::Get;
+    QString path;
+    QByteArray content_type;  // "" when the request has none
+    QByteArray body;
+};
+
+struct ApiReply {
+    int status = 200;
+    QJsonObject body;
+    // Beside Content-Type and Content-Length: Allow of a 405, WWW-Authenticate of a 401.
+    std::vector<std::pair<QByteArray, QByteArray>> headers;
+};
+
+ApiReply answer(const ApiRequest& request, ControlTarget& target);
+
+// {"errore", "campo"} with the status.
+ApiReply refused(int status, const std::string& reason, const std::string& field = {});
+
+// "GET", "PATCH", ...
+QByteArray method_name(QHttpServerRequest::Method method);
+
+}  // namespace vadrel

@@ -1,0 +1,267 @@
+#include "control_json.h"
+
+#include <QJsonArray>
+#include <cmath>
+
+namespace vadrel {
+
+namespace {
+
+// Seed values a JSON number holds exactly.
+constexpr double largest_exact_whole = 9007199254740991.0;  // 2^53 - 1
+
+double to_1e7(double degrees) { return std::round(degrees * 1e7) / 1e7; }
+
+QString key(std::string_view name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
+
+Refusal unknown_field(const QString& name, const char* known) {
+    return Refusal{name.toStdString(), std::string("campo sconosciuto: i campi sono ") + known};
+}
+
+// The first field of `body` that is not in `known`, refused.
+std::optional<Refusal> unknown_in(const QJsonObject& body, std::initializer_list<std::string_view> known,
+                                  const char* listed) {
+    for (auto it = body.begin(); it != body.end(); ++it) {
+        bool found = false;
+        for (std::string_view name : known) found = found || it.key() == key(name);
+        if (!found) return unknown_field(it.key(), listed);
+    }
+    return std::nullopt;
+}
+
+// The field's value when it is present and of its kind; a refusal when it is
+// present and of another kind.
+template <typename T>
+using Field = std::variant<std::optional<T>, Refusal>;
+
+Field<double> number_field(const QJsonObject& body, std::string_view name) {
+    const QJsonValue value = body.value(key(name));
+    if (value.isUndefined()) return std::optional<double>();
+    if (!value.isDouble()) return Refusal{std::string(name), "deve essere un numero"};
+    return std::optional<double>(value.toDouble());
+}
+
+Field<bool> bool_field(const QJsonObject& body, std::string_view name) {
+    const QJsonValue value = body.value(key(name));
+    if (value.isUndefined()) return std::optional<bool>();
+    if (!value.isBool()) return Refusal{std::string(name), "deve essere true o false"};
+    return std::optional<bool>(value.toBool());
+}
+
+Field<std::string> text_field(const QJsonObject& body, std::string_view name) {
+    const QJsonValue value = body.value(key(name));
+    if (value.isUndefined()) return std::optional<std::string>();
+    if (!value.isString()) return Refusal{std::string(name), "deve essere un testo"};
+    return std::optional<std::string>(value.toString().toStdString());
+}
+
+// Takes the field into `out` or returns its refusal.
+template <typename T>
+std::optional<Refusal> take(Field<T> field, std::optional<T>& out) {
+    if (auto* refused = std::get_if<Refusal>(&field)) return *refused;
+    out = std::get<std::optional<T>>(field);
+    return std::nullopt;
+}
+
+}  // namespace
+
+const char* mode_name(SendMode mode) {
+    switch (mode) {
+    case SendMode::radio: return "radio";
+    case SendMode::multi: return "multi";
+    case SendMode::gps: break;
+    }
+    return "gps";
+}
+
+const char* unit_name(SpeedUnit unit) { return unit == SpeedUnit::knots ? "nodi" : "km/h"; }
+
+QJsonObject vehicle_json(const VehicleEntry& entry) {
+    const Vehicle& v = entry.vehicle;
+    return {{"numero", static_cast<qint64>(entry.number)},
+            {"lat", to_1e7(v.latitude_degrees())},
+            {"lon", to_1e7(v.longitude_degrees())},
+            {"rotta", v.course},
+            {"velocita", v.speed},
+            {"unita", unit_name(v.unit)}};
+}
+
+QJsonObject receiver_json(const OpzioniRicevitore& options) {
+    const Guasti& faults = options.guasti;
+    return {{"utc", options.utc},
+            {"moto_reale", options.moto_reale},
+            {"frasi", options.frasi_complete ? "complete" : "rmc"},
+            {"quota", options.quota},
+            {"senza_fix", options.senza_fix},
+            {"guasti", QJsonObject{{"attivi", faults.attivi},
+                                   {"perdita", faults.perdita},
+                                   {"checksum", faults.checksum},
+                                   {"tronca", faults.tronca},
+                                   {"seme", static_cast<double>(faults.seme)}}}};
+}
+
+QJsonObject state_json(const ControlState& state) {
+    const PortState& port = state.port;
+    QJsonArray outputs;
+    for (const OutputState& output : state.outputs) {
+        QJsonArray clients;
+        for (const std::string& client : output.clients) clients.append(QString::fromStdString(client));
+        outputs.append(QJsonObject{{"tipo", QString::fromStdString(output.kind)},
+                                   {"indirizzo", QString::fromStdString(output.address)},
+                                   {"attiva", output.active},
+                                   {"errore", QString::fromStdString(output.problem)},
+                                   {"client", clients}});
+    }
+    QJsonArray vehicles;
+    for (const VehicleEntry& entry : state.vehicles) vehicles.append(vehicle_json(entry));
+    return {{"versione", QString::fromStdString(state.version)},
+            {"modo", mode_name(state.mode)},
+            {"trasmissione", state.transmitting},
+            {"riproduzione", state.replaying},
+            {"mezzo_attuale", static_cast<qint64>(state.current_vehicle)},
+            {"mezzi_in_uso", state.vehicles_in_use},
+            {"porta", QJsonObject{{"numero", port.number},
+                                  {"dispositivo", QString::fromStdString(port.device)},
+                                  {"baud", port.baud},
+                                  {"aperta", port.open},
+                                  {"stato", QString::fromStdString(port.status)},
+                                  {"errore", QString::fromStdString(port.problem)}}},
+            {"uscite", outputs},
+            {"ricevitore", receiver_json(state.receiver)},
+            {"mezzi", vehicles}};
+}
+
+QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles) {
+    QJsonArray list;
+    for (const VehicleEntry& entry : vehicles) list.append(vehicle_json(entry));
+    // The bytes as Latin-1: every byte one character, NUL and CR LF escaped by JSON.
+    return {{"byte", static_cast<qint64>(bytes.size())},
+            {"inviati", QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))},
+            {"mezzi", list}};
+}
+
+QJsonObject refusal_json(const Refusal& refusal) {
+    return {{"errore", QString::fromStdString(refusal.reason)}, {"campo", QString::fromStdString(refusal.field)}};
+}
+
+std::variant<VehiclePatch, Refusal> read_vehicle_patch(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"lat", "lon", "posizione", "rotta", "velocita", "unita"},
+                              "lat, lon, posizione, rotta, velocita, unita")) {
+        return *bad;
+    }
+    VehiclePatch patch;
+    std::optional<std::string> unit;
+    for (auto bad : {take(number_field(body, "lat"), patch.lat), take(number_field(body, "lon"), patch.lon),
+                     take(text_field(body, "posizione"), patch.position),
+                     take(number_field(body, "rotta"), patch.course),
+                     take(number_field(body, "velocita"), patch.speed), take(text_field(body, "unita"), unit)}) {
+        if (bad) return *bad;
+    }
+    if (unit) {
+        if (*unit == "km/h") {
+            patch.unit = SpeedUnit::kmh;
+        } else if (*unit == "nodi") {
+            patch.unit = SpeedUnit::knots;
+        } else {
+            return Refusal{"unita", "l'unità è \"km/h\" oppure \"nodi\""};
+        }
+    }
+    return patch;
+}
+
+std::variant<bool, Refusal> read_transmission(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"attiva"}, "attiva")) return *bad;
+    std::optional<bool> on;
+    if (auto bad = take(bool_field(body, "attiva"), on)) return *bad;
+    if (!on) return Refusal{"attiva", "manca il campo: true per trasmettere, false per fermare"};
+    return *on;
+}
+
+std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"modo", "mezzi"}, "modo, mezzi")) return *bad;
+    std::optional<std::string> name;
+    std::optional<double> vehicles;
+    if (auto bad = take(text_field(body, "modo"), name)) return *bad;
+    if (auto bad = take(number_field(body, "mezzi"), vehicles)) return *bad;
+    ModeChange change;
+    if (!name) return Refusal{"modo", "manca il campo: \"gps\", \"radio\" oppure \"multi\""};
+    if (*name == "gps") {
+        change.mode = SendMode::gps;
+    } else if (*name == "radio") {
+        change.mode = SendMode::radio;
+    } else if (*name == "multi") {
+        change.mode = SendMode::multi;
+    } else {
+        return Refusal{"modo", "il modo è \"gps\", \"radio\" oppure \"multi\""};
+    }
+    if (vehicles) {
+        if (*vehicles != std::trunc(*vehicles) || *vehicles < 1 || *vehicles > static_cast<double>(fleet_size)) {
+            return Refusal{"mezzi", "il numero di mezzi è un numero intero da 1 a " + std::to_string(fleet_size)};
+        }
+        change.vehicles = static_cast<int>(*vehicles);
+    }
+    return change;
+}
+
+std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, const OpzioniRicevitore& current) {
+    if (auto bad = unknown_in(body, {"utc", "moto_reale", "frasi", "quota", "senza_fix", "guasti"},
+                              "utc, moto_reale, frasi, quota, senza_fix, guasti")) {
+        return *bad;
+    }
+    OpzioniRicevitore options = current;
+    std::optional<bool> utc, real_motion, no_fix;
+    std::optional<std::string> sentences;
+    std::optional<double> altitude;
+    for (auto bad : {take(bool_field(body, "utc"), utc), take(bool_field(body, "moto_reale"), real_motion),
+                     take(bool_field(body, "senza_fix"), no_fix), take(text_field(body, "frasi"), sentences),
+                     take(number_field(body, "quota"), altitude)}) {
+        if (bad) return *bad;
+    }
+    if (utc) options.utc = *utc;
+    if (real_motion) options.moto_reale = *real_motion;
+    if (no_fix) options.senza_fix = *no_fix;
+    if (sentences) {
+        if (*sentences != "rmc" && *sentences != "complete") {
+            return Refusal{"frasi", "le frasi sono \"rmc\" oppure \"complete\""};
+        }
+        options.frasi_complete = *sentences == "complete";
+    }
+    if (altitude) {
+        if (const std::string why = problema_quota(*altitude); !why.empty()) return Refusal{"quota", why};
+        options.quota = *altitude;
+    }
+    const QJsonValue faults_value = body.value("guasti");
+    if (faults_value.isUndefined()) return options;
+    if (!faults_value.isObject()) return Refusal{"guasti", "deve essere un oggetto JSON"};
+    const QJsonObject faults = faults_value.toObject();
+    if (auto bad = unknown_in(faults, {"attivi", "perdita", "checksum", "tronca", "seme"},
+                              "attivi, perdita, checksum, tronca, seme")) {
+        bad->field = "guasti." + bad->field;
+        return *bad;
+    }
+    std::optional<bool> on;
+    std::optional<double> loss, checksum, cut, seed;
+    for (auto bad : {take(bool_field(faults, "attivi"), on), take(number_field(faults, "perdita"), loss),
+                     take(number_field(faults, "checksum"), checksum), take(number_field(faults, "tronca"), cut),
+                     take(number_field(faults, "seme"), seed)}) {
+        if (bad) {
+            bad->field = "guasti." + bad->field;
+            return *bad;
+        }
+    }
+    Guasti& g = options.guasti;
+    if (on) g.attivi = *on;
+    if (loss) g.perdita = *loss;
+    if (checksum) g.checksum = *checksum;
+    if (cut) g.tronca = *cut;
+    if (seed) {
+        if (*seed != std::trunc(*seed) || *seed < 0 || *seed > largest_exact_whole) {
+            return Refusal{"guasti.seme", "il seme è un numero intero da 0 a 9007199254740991"};
+        }
+        g.seme = static_cast<std::uint64_t>(*seed);
+    }
+    if (const std::string why = problema_guasti(g); !why.empty()) return Refusal{"guasti", why};
+    return options;
+}
+
+}  // namespace vadrel

@@ -1,0 +1,46 @@
+#pragma once
+// The control interface's JSON, both ways, in one place: what the server
+// shows (the state, a vehicle, the receiver, a second's events) and what it
+// reads from a request's body (a vehicle patch, the transmission, the mode,
+// the receiver). A value a client sends that is not of its kind, or a field
+// the interface does not have, is refused with the field and an Italian
+// reason, as the panel refuses a value.
+//
+//   vehicle_json({3, v})   -> {"numero":3,"lat":44.0296250,"lon":10.1343717,"rotta":90,"velocita":12,"unita":"km/h"}
+//   read_vehicle_patch({"rotta":"90"}) -> Refusal{"rotta", "deve essere un numero"}
+
+#include <QJsonObject>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "control/control_target.h"
+
+namespace vadrel {
+
+// Latitude and longitude in signed decimal degrees to 1e-7.
+QJsonObject vehicle_json(const VehicleEntry& entry);
+QJsonObject receiver_json(const OpzioniRicevitore& options);
+QJsonObject state_json(const ControlState& state);
+// One second for the WebSocket clients: the bytes sent (their count and the
+// bytes themselves, as text) and each vehicle in use.
+QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles);
+// {"errore": reason, "campo": field}
+QJsonObject refusal_json(const Refusal& refusal);
+
+const char* mode_name(SendMode mode);
+const char* unit_name(SpeedUnit unit);
+
+std::variant<VehiclePatch, Refusal> read_vehicle_patch(const QJsonObject& body);
+std::variant<bool, Refusal> read_transmission(const QJsonObject& body);
+struct ModeChange {
+    SendMode mode = SendMode::gps;
+    std::optional<int> vehicles;
+};
+std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body);
+// The options `current` with the fields the body gives changed, checked by
+// the menu's own rules (altitude, fault rates).
+std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, const OpzioniRicevitore& current);
+
+}  // namespace vadrel

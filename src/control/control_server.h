@@ -1,0 +1,115 @@
+#pragma once
+// The control interface: HTTP/1.1 and JSON under /api/v1 and a WebSocket of
+// the events, on one port, on the program's event loop. Qt's HTTP server
+// reads and parses the requests; ControlListener (control_listener.h) owns
+// the listening socket and the connections' limits; control_api.h answers;
+// the simulator is reached only through the ControlTarget it is given.
+//
+//   ControlServer server(target);
+//   if (auto problem = server.start({"127.0.0.1", 0})) ...;   // Italian, for standard error
+//   server.address();                                      // "127.0.0.1:40312"
+//   server.publish(second_bytes, vehicles_in_use);         // each second, to the WebSocket clients
+//
+// Access: bound to the loopback it needs no key and answers only requests
+// that name a local host (access.h); bound to any other address it needs the
+// key (control_token.h) in every request, and does not start without one.
+//
+// The WebSocket (GET /api/v1/eventi with Upgrade: websocket, on the same
+// port) gets one text message a second from publish(); at most
+// max_event_clients at once (then 503). A client whose socket still holds
+// the earlier second's message skips this one (counted), so nothing queues
+// in the program; one that has taken nothing for idle_limit is closed. What
+// a client sends on it is read and dropped (messages of at most 4 KB).
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/access.h"
+#include "control/control_listener.h"
+#include "control/control_target.h"
+
+class QWebSocket;
+class QTcpSocket;
+class QHttpServerRequest;
+
+namespace vadrel {
+
+struct ControlAddress {
+    std::string host;  // an IPv4 address, an IPv6 address without brackets, or "localhost"
+    std::uint16_t port = 0;  // 0: any free port
+};
+
+class ControlServer final : public QObject {
+    Q_OBJECT
+public:
+    using Clock = ControlListener::Clock;
+    using Now = ControlListener::Now;
+
+    explicit ControlServer(ControlTarget& target, ControlLimits limits = {}, Now now = &Clock::now,
+                           QObject* parent = nullptr);
+    ~ControlServer() override;
+    ControlServer(const ControlServer&) = delete;
+    ControlServer& operator=(const ControlServer&) = delete;
+
+    // Listens on `where`; `token` is the key asked of every request, needed
+    // when `where` is not the loopback. Nothing when listening, else why not
+    // in Italian. A server already listening is stopped first.
+    std::optional<std::string> start(const ControlAddress& where, const std::string& token = {});
+    void stop();
+    bool listening() const;
+    // "127.0.0.1:40312", "[::1]:8080": where it listens, the port taken when 0 was asked.
+    std::string address() const;
+    // Whether requests need the key.
+    bool needs_token() const { return !rules_.token.empty(); }
+
+    // One second for the WebSocket clients: the bytes sent and each vehicle in use.
+    void publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles);
+
+    // The connections' time limits, checked each second by the server's own
+    // timer; the tests call it after moving their clock.
+    void check_time_limits();
+
+    std::size_t connection_count() const;
+    std::size_t event_client_count() const;
+    long long events_skipped() const { return events_skipped_; }
+    const ControlListener* listener() const { return listener_; }
+
+    // What the operator should hear of, in Italian: listening, connections
+    // refused, event clients closed.
+    std::function<void(const std::string&)> on_event;
+
+private:
+    class HttpFront;
+    struct EventClient;
+    friend class HttpFront;
+
+    // What the request gets: true with nothing written when it is a WebSocket
+    // upgrade to accept.
+    bool accept_upgrade(const QHttpServerRequest& request) const;
+    ApiReply reply_to(const QHttpServerRequest& request);
+    bool handle(const QHttpServerRequest& request, QTcpSocket* socket);
+    void handle_refused(const QHttpServerRequest& request, QTcpSocket* socket);
+    void take_event_clients();
+    void tell(const std::string& text);
+
+    ControlTarget& target_;
+    ControlLimits limits_;
+    Now now_;
+    AccessRules rules_;
+    std::unique_ptr<HttpFront> front_;
+    QPointer<ControlListener> listener_;  // owned by front_
+    std::vector<QPointer<QTcpSocket>> upgrading_;
+    std::vector<std::unique_ptr<EventClient>> event_clients_;
+    long long events_skipped_ = 0;
+    QTimer limits_timer_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,103 @@
+#pragma once
+// What the control interface reads and changes, behind one interface: the
+// program implements it on the fleet and the transmitter, the tests on a
+// fake. The server never touches the simulator any other way, so every
+// change a client makes takes the program's one change path and comes back
+// with the same refusals the panel gives.
+//
+//   class Simulator : public ControlTarget { ... };   // phase two: the program's
+//   ControlServer server(simulator);
+//   server.start({"127.0.0.1", 0});
+//
+// The server calls these on the program's event loop, one at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fleet/fleet.h"
+#include "fleet/vehicle.h"
+#include "model/receiver_options.h"
+
+namespace vadrel {
+
+// The three ways of sending: GPS standard, TX radio, Multiutente.
+enum class SendMode : std::uint8_t { gps, radio, multi };
+
+// One vehicle as the interface shows it: its number (0 .. 20) and its values.
+struct VehicleEntry {
+    std::size_t number = 0;
+    Vehicle vehicle;
+};
+
+// The serial port as the panel shows it.
+struct PortState {
+    int number = 0;            // COM 1 .. 4; 0 when no port is chosen
+    std::string device;        // "/dev/ttyS1", "/dev/pts/3"
+    int baud = 0;              // 2400, 4800 or 9600
+    bool open = false;
+    std::string status;        // the panel's caption: "Tx OK", "No Tx", "Stop"
+    std::string problem;       // why it is not open, in Italian; "" when it is
+};
+
+// One output beside the serial port (TCP server, UDP target, recording, track).
+struct OutputState {
+    std::string kind;          // "tcp", "udp", "registrazione", "traccia", ...
+    std::string address;       // "127.0.0.1:10110", a file's name as the operator gave it
+    bool active = false;
+    std::string problem;       // why it is not working, in Italian; "" when it is
+    std::vector<std::string> clients;  // the peers connected to it: "127.0.0.1:40312"
+};
+
+// The whole simulator at one moment, for GET /api/v1/stato.
+struct ControlState {
+    std::string version;       // "1.4"
+    SendMode mode = SendMode::gps;
+    bool transmitting = false;
+    bool replaying = false;
+    std::size_t current_vehicle = 0;
+    int vehicles_in_use = 1;   // those the multi-user cycle goes through; 1 otherwise
+    PortState port;
+    std::vector<OutputState> outputs;
+    OpzioniRicevitore receiver;
+    std::vector<VehicleEntry> vehicles;  // every vehicle, 0 .. 20
+};
+
+// A change of one vehicle: only the values given change. A position comes
+// either as decimal degrees (lat, lon, one or both) or as the text "Vai a
+// posizione" reads (position), never both. All or nothing: a refused value
+// leaves the vehicle as it was.
+struct VehiclePatch {
+    std::optional<double> lat;       // degrees, north positive, -90 .. 90
+    std::optional<double> lon;       // degrees, east positive, -180 .. 180
+    std::optional<std::string> position;
+    std::optional<double> course;    // degrees, true
+    std::optional<double> speed;     // in the unit (the new one when given)
+    std::optional<SpeedUnit> unit;
+    bool empty() const { return !lat && !lon && !position && !course && !speed && !unit; }
+};
+
+class ControlTarget {
+public:
+    virtual ~ControlTarget() = default;
+
+    virtual ControlState state() const = 0;
+    // Vehicle n, 0 .. fleet_size - 1 (the server checks n first).
+    virtual Vehicle vehicle(std::size_t n) const = 0;
+    // Whether a log is being replayed: then every change is refused (409).
+    virtual bool replaying() const = 0;
+
+    // The changes: nullopt when done, else what was refused and why, as the
+    // panel and the command line say it (Refusal::field names the JSON field).
+    virtual std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) = 0;
+    virtual std::optional<Refusal> set_transmission(bool on) = 0;
+    // The mode and, when given, the vehicles of the multi-user cycle.
+    virtual std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) = 0;
+    // The receiver options as a whole (the server fills in what a client
+    // left out from state().receiver).
+    virtual std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) = 0;
+};
+
+}  // namespace vadrel
