@@ -108,6 +108,18 @@ std::string http(const char* method, const std::string& path, const std::string&
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+
 long resident_kb() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
@@ -197,7 +209,12 @@ TEST_F(ControlServerTest, OversizedRequestsRefusedBeforeTheirBody) {
         const int fd = connected(port);
         const timeval wait{5, 0};  // a server that stops reading fails the test, not hangs it
         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
-        send_all(fd, http("PATCH", "/api/v1/mezzi/0", ten_mb));  // the whole body, as a plain client sends it
+        // The whole body, as a plain client sends it; the head apart, so that no copy of
+        // the 10 MB on the client's side counts as the server's growth.
+        const std::string head = http("PATCH", "/api/v1/mezzi/0");
+        send_all(fd, head.substr(0, head.find("Content-Length:")) + "Content-Length: " +
+                         std::to_string(ten_mb.size()) + "\r\n\r\n");
+        send_all(fd, ten_mb);
         std::string reply = read_reply(fd);
         ::close(fd);
         return reply;
@@ -205,7 +222,9 @@ TEST_F(ControlServerTest, OversizedRequestsRefusedBeforeTheirBody) {
     const long grown = resident_kb() - before;
     EXPECT_EQ(status_of(large), 413) << large;
     EXPECT_NE(large.find("Connection: close"), std::string::npos);
-    EXPECT_LT(grown, 2048) << "the body is dropped as it comes, never kept";
+    if (!kUnderAddressSanitizer) {  // its quarantine keeps freed reads resident
+        EXPECT_LT(grown, 2048) << "the body is dropped as it comes, never kept";
+    }
 
     struct Row {
         const char* name;
