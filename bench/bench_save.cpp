@@ -12,7 +12,6 @@
 #include <fstream>
 
 #include "config/table_file.h"
-#include "support/fakes.h"
 
 namespace vadrel {
 namespace {
@@ -21,26 +20,24 @@ struct Folder {
     QTemporaryDir dir{QDir(qEnvironmentVariable("VADREL_BENCH_FOLDER", QDir::tempPath())).filePath("vadrel-XXXXXX")};
     ProgramFolder folder{dir.path().toStdString()};
     TableFile file{folder};
-    testing::FakePort port;
-    OutputFanOut output{port};
-    testing::FakeClock clock;
-    testing::FakeShell shell;
-    Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
+    Fleet fleet;
+    VehicleTable table{fleet};
+    const Tell tell = [](const QString&) {};
 };
 
 void BM_AutosaveUnchanged(benchmark::State& state) {
     Folder f;
-    salva_se_cambiata(f.form, f.file);
-    for (auto _ : state) salva_se_cambiata(f.form, f.file);
+    save_table_if_changed(f.table, f.file, f.tell);
+    for (auto _ : state) save_table_if_changed(f.table, f.file, f.tell);
 }
 BENCHMARK(BM_AutosaveUnchanged);
 
 void BM_SaveChanged(benchmark::State& state) {
     Folder f;
-    std::int16_t speed = 0;
+    double speed = 0;
     for (auto _ : state) {
-        f.form.mezzi[0].vel = ++speed;
-        salva_se_cambiata(f.form, f.file);
+        f.fleet.set_speed(0, ++speed, nullptr);
+        save_table_if_changed(f.table, f.file, f.tell);
     }
 }
 BENCHMARK(BM_SaveChanged)->Unit(benchmark::kMillisecond);

@@ -19,60 +19,18 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "core/tick.h"
-#include "panel/wiring.h"
 #include "platform/gpx_tracks.h"
-#include "platform/output_fanout.h"
+#include "ticking.h"
 
-namespace vadrel {
+namespace vadrel::bench {
 namespace {
 
 constexpr long day = 86400;
 
-class NullPort : public SerialPort {
-public:
-    bool is_open() const override { return true; }
-    void open() override {}
-    void close() override {}
-    void set_port_number(std::int16_t) override {}
-    std::int16_t port_number() const override { return 2; }
-    void set_settings(const std::string&) override {}
-    std::string settings() const override { return "4800,N,8,1"; }
-    bool write(std::string_view bytes) override {
-        benchmark::DoNotOptimize(bytes.data());
-        return true;
-    }
-};
-
-class SteppingClock : public Clock {
-public:
-    double steady_seconds() override { return now; }
-    double utc_seconds() override { return 1796553767.0 + now; }
-    std::string time_text() override { return "20.15.28"; }
-    std::string date_text() override { return "09/05/03"; }
-    WallTime wall_time() override { return {{2003, 5, 9, 20, 15, 28}, {2003, 5, 9, 18, 15, 28}}; }
-    double now = 3600.0;
-};
-
-class QuietShell : public Shell {
-public:
-    void message_box(const std::string&, const std::string&) override {}
-    void run_pending_events() override {}
-    void end_program_now(const std::string&) override {}
-};
-
 void run_day(benchmark::State& state, bool with_tracks) {
-    NullPort port;
-    OutputFanOut output{port};
-    SteppingClock clock;
-    QuietShell shell;
-    Form1 form{Platform{port, output, clock, shell}};
-    collega_eventi(form);
-    for (std::size_t i = 0; i < form.mezzi.size(); ++i) {
-        form.mezzi[i] = veicolo{44, 1, 46, "N", 10, 8, 4, "E", 100, static_cast<std::int16_t>(i * 17), -1, 0};
-    }
-    form.opt_multi.select();
-    form.txt_num_mezzi.set_text("19");
+    Ticking t([](std::size_t n) { return n * 17.0; });
+    t.form.opt_multi.select();
+    t.form.txt_num_mezzi.set_text("19");
 
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vadrel-bench-XXXXXX"));
     const std::string path = folder.path().toStdString() + "/giorno.gpx";
@@ -93,12 +51,11 @@ void run_day(benchmark::State& state, bool with_tracks) {
     long count = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        clock.now += 1.0;
-        Timer1_Timer(form);
+        t.tick();
         // What the program's tick does for the tracks.
         bool handed = false;
         if (gpx) {
-            gpx->take(form.tracce);
+            gpx->take(t.tracks);
             handed = ++count % 60 == 0;
             if (handed) gpx->write();
             benchmark::DoNotOptimize(gpx->problem());
@@ -136,6 +93,6 @@ BENCHMARK_CAPTURE(run_day, no_tracks, false)->Iterations(day)->UseManualTime()->
 BENCHMARK_CAPTURE(run_day, tracks_24h, true)->Iterations(day)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-}  // namespace vadrel
+}  // namespace vadrel::bench
 
 BENCHMARK_MAIN();

@@ -31,37 +31,18 @@ private:
     LineOutput& errors_;
 };
 
-// Follows the monitor box and hands out the lines printed since the last call.
-class MonitorFollower {
-public:
-    explicit MonitorFollower(const PictureBox& monitor) : monitor_(monitor) {}
-
-    std::vector<std::string> new_lines() {
-        const auto& lines = monitor_.lines();
-        // a clear puts the print position back at the top
-        if (monitor_.current_y() < last_y_ || lines.size() < seen_) seen_ = 0;
-        std::vector<std::string> fresh(lines.begin() + static_cast<std::ptrdiff_t>(seen_),
-                                       lines.end());
-        seen_ = lines.size();
-        last_y_ = monitor_.current_y();
-        return fresh;
-    }
-
-private:
-    const PictureBox& monitor_;
-    std::size_t seen_ = 0;
-    int last_y_ = 0;
-};
-
-// The monitor's lines on standard output. A reader that does not take them
-// loses them; how many is said on standard error when lines flow again and
-// at the end, not at every tick.
-class MonitorOutput {
+// The monitor's lines on standard output, as the transmitter hands them
+// over, each second's text split into the lines the panel's monitor shows. A
+// reader that does not take them loses them; how many is said on standard
+// error when lines flow again and at the end, not at every tick.
+class MonitorOutput : public TransmitterView {
 public:
     MonitorOutput(LineOutput& lines, LineOutput& errors) : lines_(lines), errors_(errors) {}
-    ~MonitorOutput() { report(); }
+    ~MonitorOutput() override { report(); }
     MonitorOutput(const MonitorOutput&) = delete;
     MonitorOutput& operator=(const MonitorOutput&) = delete;
+
+    void second_shown(const std::string& text, bool /*replayed*/) override { write(readable_lines(text)); }
 
     void write(const std::vector<std::string>& fresh) {
         bool went_out = false;
@@ -148,13 +129,17 @@ int run_headless(int argc, char** argv, const Options& options) {
     program->say = [&errors](const std::string& line) { errors.write_line(line); };
     MonitorOutput monitor_output(out, errors);
     monitor_output.write(program->virtual_ports());
+    program->transmitter().add_view(monitor_output);
+    struct Leave {
+        Transmitter& transmitter;
+        TransmitterView& view;
+        ~Leave() { transmitter.remove_view(view); }
+    } leave{program->transmitter(), monitor_output};
 
-    MonitorFollower monitor(program->form().Picture1);
     long long saltate = 0;
     program->after_tick = [&] {
-        monitor_output.write(monitor.new_lines());
-        if (program->form().scritture_saltate != saltate) {
-            saltate = program->form().scritture_saltate;
+        if (program->transmitter().skipped_writes() != saltate) {
+            saltate = program->transmitter().skipped_writes();
             errors.write_line("vadrel: scrittura saltata, la linea era ancora occupata (" +
                               std::to_string(saltate) + " in tutto)");
         }

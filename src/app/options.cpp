@@ -7,8 +7,10 @@
 #include <set>
 #include <system_error>
 
-#include "model/form1.h"
-#include "serial/link.h"
+#include "panel/form1.h"
+#include "panel/link.h"
+#include "panel/simulation_controls.h"
+#include "serial/ports.h"
 
 namespace vadrel {
 
@@ -153,7 +155,7 @@ Read read_com(Options& o, const Value& v) {
     if (!v) return "manca N=DISPOSITIVO dopo --com";
     const std::size_t eq = v->find('=');
     const auto n = whole_number(v->substr(0, eq));
-    if (eq == std::string::npos || !n || !porta_com_valida(*n)) {
+    if (eq == std::string::npos || !n || !valid_com_port(*n)) {
         return "--com vuole N=DISPOSITIVO con N da 1 a 4, non \"" + *v + "\"";
     }
     const std::string target = v->substr(eq + 1);
@@ -239,14 +241,14 @@ const std::vector<OptionSpec>& option_table() {
         {"--porta", Kind::value, "N", "porta selezionata all'avvio, 1..4 (predefinita: 2)",
          [](Options& o, const Value& v) -> Read {
              const auto n = v ? whole_number(*v) : std::nullopt;
-             if (!n || !porta_com_valida(*n)) return "--porta vuole un numero da 1 a 4";
+             if (!n || !valid_com_port(*n)) return "--porta vuole un numero da 1 a 4";
              o.porta = static_cast<int>(*n);
              return std::nullopt;
          }},
         {"--baud", Kind::value, "B", "velocità all'avvio: 2400, 4800 o 9600 (predefinita: 4800)",
          [](Options& o, const Value& v) -> Read {
              const auto n = v ? whole_number(*v) : std::nullopt;
-             if (!n || !velocita_valida(*n)) return "--baud vuole " + elenco_velocita();
+             if (!n || !valid_line_speed(*n)) return "--baud vuole " + line_speed_list();
              o.baud = static_cast<int>(*n);
              return std::nullopt;
          }},
@@ -488,18 +490,21 @@ std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& op
 }
 
 void apply_start_options(Form1& form, const Options& options) {
-    for (const PortaCom& p : porte_com) {
-        if (p.numero == options.porta) (form.*p.bottone).select();
+    for (std::size_t i = 0; i < com_ports.size(); ++i) {
+        if (com_ports[i] == options.porta) (form.*port_buttons[i]).select();
     }
-    for (const VelocitaLinea& v : velocita_linea) {
-        if (v.baud == options.baud) (form.*v.bottone).select();
+    for (std::size_t i = 0; i < line_speeds.size(); ++i) {
+        if (line_speeds[i] == options.baud) (form.*speed_buttons[i]).select();
     }
     switch (options.modo) {
-        case Options::Modo::gps: form.Opt_gps_standard.select(); break;
-        case Options::Modo::radio: form.opt_tx_radio.select(); break;
-        case Options::Modo::multi: form.opt_multi.select(); break;
+        case Options::Modo::gps: form.Opt_gps_standard.select(); form.fleet.set_mode(Mode::gps_standard, &form); break;
+        case Options::Modo::radio: form.opt_tx_radio.select(); form.fleet.set_mode(Mode::radio, &form); break;
+        case Options::Modo::multi: form.opt_multi.select(); form.fleet.set_mode(Mode::multi_user, &form); break;
     }
-    if (options.mezzi) form.txt_num_mezzi.set_text(*options.mezzi);
+    if (options.mezzi) {
+        form.txt_num_mezzi.set_text(*options.mezzi);
+        form.fleet.set_cycle(vehicles_in_cycle(*options.mezzi), &form);
+    }
 }
 
 }  // namespace vadrel

@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <array>
 
-#include "model/form1.h"
+#include "panel/form1.h"
 
 namespace vadrel {
 

@@ -7,13 +7,11 @@
 #include <optional>
 
 #include "app/places.h"
-#include "core/faults.h"
-#include "core/tick.h"
 #include "os/path_target.h"
 #include "panel/lifecycle.h"
+#include "panel/link.h"
 #include "panel/wiring.h"
 #include "platform/virtual_port.h"
-#include "serial/link.h"
 
 namespace vadrel {
 
@@ -86,15 +84,15 @@ Program::Program(const Options& options, Shell& shell)
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
     output_.add(recorder_);
     recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
-    form_ = std::make_unique<Form1>(Platform{port_, output_, clock_, shell, RegionalFormat::italian()});
+    form_ = std::make_unique<Form1>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
     replay_.on_tick = [this](const std::string& bytes, const Delivery& delivery) {
-        mostra_riproduzione(*form_, bytes, delivery);
+        transmitter_.show_replayed(bytes, delivery);
         report_port();
         if (after_tick) after_tick();
     };
     replay_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
     replay_.on_finished = [this](const std::string& problem) {
-        finisci_riproduzione(*form_);
+        transmitter_.end_replay();
         std::string counts = std::to_string(replay_.sent()) + (replay_.sent() == 1 ? " secondo inviato" : " secondi inviati");
         if (replay_.skipped() > 0) counts += ", " + std::to_string(replay_.skipped()) + " saltati";
         say(problem.empty() ? "vadrel: riproduzione finita: " + counts
@@ -102,17 +100,17 @@ Program::Program(const Options& options, Shell& shell)
         if (replay_finished) replay_finished(problem);
     };
     apply_start_options(*form_, options);
-    collega_eventi(*form_);
+    connect_panel(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
 }
 
 Program::~Program() = default;
 
 void Program::start() {
-    Form_Load(*form_, *table_);
+    Form_Load(*form_, vehicle_table_, *table_);
     say("vadrel: tabella dei veicoli: " + table_->path());
     const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
-    if (!help.isEmpty()) form_->file_help = help.toStdString();
+    if (!help.isEmpty()) form_->help_file = help.toStdString();
     report_port();
     if (!dialout_problem_.empty()) {
         say("vadrel: la porta virtuale non può passare al gruppo dialout (" + dialout_problem_ +
@@ -134,13 +132,13 @@ void Program::start() {
     std::vector<std::string> receiver_problems;
     receiver_in_file_ = read_receiver_settings(*settings_file_, receiver_problems);
     receiver_in_force_ = ricevitore_per(receiver_in_file_, options_);
-    imposta_ricevitore(*form_, receiver_in_force_);
+    transmitter_.set_receiver(receiver_in_force_);
     if (!receiver_problems.empty()) {
         std::string text = "Opzioni del ricevitore:";
         for (const std::string& problem : receiver_problems) text += "\n" + problem;
         form_->platform.shell.message_box(text, program_title);
     }
-    if (const std::string opzioni = descrivi_opzioni(form_->ricevitore); !opzioni.empty()) {
+    if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
         say("vadrel: ricevitore: " + opzioni);
     }
     timer_.start();
@@ -149,7 +147,7 @@ void Program::start() {
 std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
     changed_fields(receiver_in_force_, opzioni, receiver_in_file_);
     receiver_in_force_ = opzioni;
-    imposta_ricevitore(*form_, opzioni);
+    transmitter_.set_receiver(opzioni);
     if (!settings_file_) return {};
     return save_receiver_settings(*settings_file_, receiver_in_file_);
 }
@@ -157,13 +155,13 @@ std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
 void Program::switch_fix_loss() {
     OpzioniRicevitore& opzioni = receiver_in_force_;
     opzioni.senza_fix = !opzioni.senza_fix;
-    imposta_ricevitore(*form_, opzioni);
+    transmitter_.set_receiver(opzioni);
     say(opzioni.senza_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"
                           : "vadrel: segnale ritrovato: le frasi tornano con il fix");
 }
 
 void Program::report_port() {
-    const std::string& reason = form_->motivo_no_tx;
+    const std::string& reason = transmitter_.port_problem();
     if (reason == reported_reason_) return;
     reported_reason_ = reason;
     if (!reason.empty()) say("vadrel: porta No tx: " + reason);
@@ -196,9 +194,9 @@ std::string Program::start_recording(const std::string& path) {
 std::string Program::start_replay(const CheckedLog& log, double speed, bool loop) {
     if (recorder_.recording() && log.file && log.file->is(recorder_.path()))
         return "non si riproduce il registro che si sta registrando (" + log.path + ")";
-    inizia_riproduzione(*form_);
+    transmitter_.begin_replay();
     const std::string why = replay_.start(log, speed, loop);
-    if (!why.empty()) finisci_riproduzione(*form_);
+    if (!why.empty()) transmitter_.end_replay();
     return why;
 }
 
@@ -217,7 +215,7 @@ std::string Program::start_tracks(const std::string& path) {
     finish_tracks();
     gpx_ = std::move(tracks);
     gpx_problem_.clear();
-    gpx_->take(form_->tracce);
+    gpx_->take(tracks_);
     gpx_->write();
     ticks_since_gpx_ = 0;
     say("vadrel: tracce GPX in " + path);
@@ -226,7 +224,7 @@ std::string Program::start_tracks(const std::string& path) {
 
 void Program::finish_tracks() {
     if (!gpx_) return;
-    gpx_->take(form_->tracce);
+    gpx_->take(tracks_);
     gpx_->finish();
     report_tracks();
 }
@@ -243,19 +241,19 @@ void Program::report_tracks() {
 
 void Program::stop_replay() {
     replay_.stop();
-    finisci_riproduzione(*form_);
+    transmitter_.end_replay();
 }
 
 std::string Program::change_ports(const PortSettings& settings) {
-    for (const PortaCom& p : porte_com) {
-        if (options_.com.contains(p.numero)) continue;  // this run's --com stays
-        const auto device = [&p](const PortSettings& s) {
-            const auto found = s.devices.find(p.numero);
-            return found == s.devices.end() ? default_device(p.numero) : found->second;
+    for (const std::int16_t number : com_ports) {
+        if (options_.com.contains(number)) continue;  // this run's --com stays
+        const auto device = [number](const PortSettings& s) {
+            const auto found = s.devices.find(number);
+            return found == s.devices.end() ? default_device(number) : found->second;
         };
         if (device(settings) == device(port_settings_)) continue;
-        port_.use_device(p.numero, device(settings));
-        if (porta_selezionata(*form_) == p.numero) scegli_porta(*form_, p.numero);
+        port_.use_device(number, device(settings));
+        if (selected_port(*form_) == number) choose_port(*form_, number);
     }
     port_settings_ = settings;
     return save_port_settings(*settings_file_, settings);
@@ -272,7 +270,7 @@ bool Program::stop() {
         replay_.stop();
         recorder_.stop();
         finish_tracks();
-        saved_ = Form_QueryUnload(*form_, *table_);
+        saved_ = Form_QueryUnload(*form_, vehicle_table_, *table_);
     }
     return saved_;
 }
@@ -280,7 +278,7 @@ bool Program::stop() {
 void Program::tick() {
     if (stopped_) return;
     try {
-        Timer1_Timer(*form_);
+        transmitter_.tick();
     } catch (const std::exception& e) {
         // Every failure the tick knows of is handled inside it; anything else
         // is reported and the next second tries again, with the table intact.
@@ -289,7 +287,7 @@ void Program::tick() {
     report_port();
     // The tick only hands the new points over; the writer appends them.
     if (gpx_) {
-        gpx_->take(form_->tracce);
+        gpx_->take(tracks_);
         if (++ticks_since_gpx_ >= 60) {
             ticks_since_gpx_ = 0;
             gpx_->write();
@@ -302,7 +300,7 @@ void Program::tick() {
     // message while the ticks go on is not started again from inside it.
     if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
         ticks_since_autosave_ = 0;
-        salva_se_cambiata(*form_, *table_);
+        save_table_if_changed(vehicle_table_, *table_, message_box_of(*form_));
     }
 }
 

@@ -17,7 +17,10 @@
 #include "config/receiver_settings.h"
 #include "config/port_settings.h"
 #include "config/settings_file.h"
-#include "model/form1.h"
+#include "config/vehicle_table.h"
+#include "core/transmitter.h"
+#include "fleet/fleet.h"
+#include "panel/form1.h"
 #include "platform/output_fanout.h"
 #include "platform/port_router.h"
 #include "platform/second_timer.h"
@@ -43,6 +46,8 @@ public:
     ~Program() override;
 
     Form1& form() { return *form_; }
+    Fleet& fleet() { return fleet_; }
+    Transmitter& transmitter() { return transmitter_; }
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
 
@@ -59,6 +64,7 @@ public:
     // alone stays there as the file had it. Returns what could not be done,
     // in Italian ("" when all was).
     std::string change_receiver(const OpzioniRicevitore& opzioni);
+    const OpzioniRicevitore& receiver() const { return transmitter_.receiver(); }
 
     // Loss of the receiver's signal on if off, off if on (SIGUSR1), said on
     // standard error; the settings file is left as it is.
@@ -134,6 +140,10 @@ private:
     std::vector<std::string> settings_problems_;
     PortSettings port_settings_;
     SystemClock clock_;
+    Fleet fleet_;
+    TrackHistory tracks_{fleet_size};
+    Transmitter transmitter_{fleet_, tracks_, output_, clock_};
+    VehicleTable vehicle_table_{fleet_};
     std::unique_ptr<Form1> form_;
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.

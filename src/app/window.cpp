@@ -21,7 +21,7 @@
 #include "gui/port_dialog.h"
 #include "gui/window_shell.h"
 #include "platform/serial_devices.h"
-#include "serial/link.h"
+#include "panel/link.h"
 
 #ifdef VADREL_XCB
 #include <xcb/xcb.h>
@@ -184,10 +184,10 @@ int run_window(int argc, char** argv, const Options& options) {
                           [&](const PortSettings& settings) { return program->change_ports(settings); }, &window);
     const auto show_ports = [&] {
         const std::vector<SerialDevice> present = serial_devices();
-        for (const PortaCom& p : porte_com) {
-            const Control& button = program->form().*p.bottone;
+        for (std::size_t i = 0; i < com_ports.size(); ++i) {
+            const Control& button = program->form().*port_buttons[i];
             if (QWidget* widget = window.control_widget(button.name()))
-                widget->setToolTip(gui::port_tooltip(p.numero, in_use(p.numero), present));
+                widget->setToolTip(gui::port_tooltip(com_ports[i], in_use(com_ports[i]), present));
         }
     };
     QObject::connect(&ports, &gui::PortDialog::changed, &window, [&] {

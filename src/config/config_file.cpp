@@ -9,9 +9,6 @@
 #include "os/system_error.h"
 #include "table_file.h"
 
-#include "motion/advance.h"
-#include "os/system_error.h"
-
 namespace vadrel {
 
 namespace {
@@ -44,10 +41,6 @@ QString left_as_it_is(const FolderEntry& file) {
 // Errors of the program's own resources, not of the file it touched.
 bool program_short_of(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM || error == ENOBUFS; }
 
-void report(Form1& form, const QString& text) {
-    form.platform.shell.message_box(text.toStdString(), program_title);
-}
-
 QString read_only_message(const QString& shown) {
     return QStringLiteral("Il file di configurazione %1 è di sola lettura: è lasciato com'è e le modifiche alla "
                           "tabella dei veicoli non saranno salvate.")
@@ -56,7 +49,7 @@ QString read_only_message(const QString& shown) {
 
 }  // namespace
 
-std::int16_t TableFile::read(std::array<veicolo, numero_mezzi>& mezzi) {
+std::int16_t TableFile::read(VehicleRecords& records) {
     const FolderEntry entry = folder_.look(nome_file_configurazione);
     const QString shown = folder_.shown(nome_file_configurazione);
     if (made_read_only(entry)) {
@@ -77,14 +70,14 @@ std::int16_t TableFile::read(std::array<veicolo, numero_mezzi>& mezzi) {
         }
         return 0;
     }
-    const std::int16_t result = leggi_configurazione_testo(*data, mezzi);
+    const std::int16_t result = read_table_text(*data, records);
     if (result == 1) saved_ = *data;
     return result;
 }
 
-PosizioniSalvate TableFile::read_positions() const {
+SavedPositions TableFile::read_positions() const {
     const auto data = folder_.read(nome_file_posizioni, largest_positions_file);
-    return data ? leggi_posizioni_testo(*data) : PosizioniSalvate{};
+    return data ? read_positions_text(*data) : SavedPositions{};
 }
 
 // Copies a vadrel.cnf that does not read back; empty when a verified copy
@@ -100,8 +93,8 @@ QString TableFile::keep_copy(const FolderEntry& file, QString& note, int& unread
     }
     copied_ = file.identity;
     copy_failure_.clear();
-    std::array<veicolo, numero_mezzi> scratch{};
-    if (data->empty() || leggi_configurazione_testo(*data, scratch) == 1) return {};
+    VehicleRecords scratch{};
+    if (data->empty() || read_table_text(*data, scratch) == 1) return {};
 
     unsigned number = next_number(folder_, nome_copia_configurazione);
     FileError error;
@@ -219,14 +212,12 @@ bool TableFile::first_positions_report(const QString& message) {
     return !message.isEmpty();
 }
 
-std::int16_t leggi_configurazione(Form1& form, TableFile& file) {
-    const std::int16_t result = file.read(form.mezzi);
-    if (!file.notice().isEmpty()) report(form, file.notice());
-    if (result != 1) return result;
-    const PosizioniSalvate saved = file.read_positions();
-    for (std::size_t i = 0; i < saved.size(); ++i) {
-        if (saved[i]) riprendi_posizione(form, i, saved[i]->lat, saved[i]->lon);
-    }
+std::int16_t load_table(VehicleTable& table, TableFile& file, const Tell& tell) {
+    VehicleRecords records{};
+    const std::int16_t result = file.read(records);
+    if (!file.notice().isEmpty()) tell(file.notice());
+    table.load(records, result == 1);
+    if (result == 1) table.take_positions(file.read_positions());
     return result;
 }
 
@@ -234,33 +225,32 @@ namespace {
 
 // Told before it is shown: a save that runs while the message is open finds
 // it already told.
-void report_positions(Form1& form, TableFile& file, const TableFile::Outcome& outcome) {
+void report_positions(TableFile& file, const TableFile::Outcome& outcome, const Tell& tell) {
     if (outcome.where == TableFile::Where::file && file.first_positions_report(outcome.positions_problem)) {
-        report(form, outcome.positions_problem);
+        tell(outcome.positions_problem);
     }
 }
 
 }  // namespace
 
-bool scrivi_configurazione(Form1& form, TableFile& file) {
-    const TableFile::Outcome outcome =
-        file.save(testo_configurazione(form.mezzi), testo_posizioni(form.mezzi, form.posizioni));
-    if (!outcome.message.isEmpty()) report(form, outcome.message);
-    report_positions(form, file, outcome);
+bool save_table(const VehicleTable& table, TableFile& file, const Tell& tell) {
+    const TableFile::Outcome outcome = file.save(table.text(), table.positions_text());
+    if (!outcome.message.isEmpty()) tell(outcome.message);
+    report_positions(file, outcome, tell);
     return outcome.where == TableFile::Where::file || outcome.where == TableFile::Where::kept;
 }
 
-void salva_se_cambiata(Form1& form, TableFile& file) {
-    const std::string text = testo_configurazione(form.mezzi);
+void save_table_if_changed(const VehicleTable& table, TableFile& file, const Tell& tell) {
+    const std::string text = table.text();
     if (file.is_saved(text)) return;
-    const TableFile::Outcome outcome = file.save(text, testo_posizioni(form.mezzi, form.posizioni));
+    const TableFile::Outcome outcome = file.save(text, table.positions_text());
     if (outcome.where == TableFile::Where::file) file.clear_report();
     if (!outcome.message.isEmpty() &&
         (outcome.where == TableFile::Where::file || outcome.where == TableFile::Where::kept ||
          file.first_report(outcome.message))) {
-        report(form, outcome.message);
+        tell(outcome.message);
     }
-    report_positions(form, file, outcome);
+    report_positions(file, outcome, tell);
 }
 
 }  // namespace vadrel

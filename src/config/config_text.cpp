@@ -244,23 +244,22 @@ bool is_marker(const Item& item) {
 }
 
 // The fields in file order; item 4 (index 3) is thrown away.
-bool store_record(const std::array<Item, items_per_record>& items, veicolo& v) {
-    return store_integer(items[0], v.lat_g) && store_integer(items[1], v.lat_p) &&
-           store_text(items[2], v.lat_ns) && store_integer(items[4], v.lon_g) &&
-           store_integer(items[5], v.lon_p) && store_text(items[6], v.lon_ew) &&
-           store_integer(items[7], v.vel) && store_integer(items[8], v.angolo) &&
-           store_flag(items[9], v.km) && store_flag(items[10], v.miglia);
+bool store_record(const std::array<Item, items_per_record>& items, VehicleRecord& r) {
+    return store_integer(items[0], r.lat_degrees) && store_integer(items[1], r.lat_minutes) &&
+           store_text(items[2], r.lat_hemisphere) && store_integer(items[4], r.lon_degrees) &&
+           store_integer(items[5], r.lon_minutes) && store_text(items[6], r.lon_hemisphere) &&
+           store_integer(items[7], r.speed) && store_integer(items[8], r.course) &&
+           store_flag(items[9], r.kmh) && store_flag(items[10], r.knots);
 }
 
 // Any flag that is not 0 is written as true, as the reader counts it.
 std::string flag_text(std::int16_t flag) { return std::string(flag != 0 ? text_true : text_false); }
 
-std::string quoted(std::string_view text) { return '"' + testo_scrivibile(text) + '"'; }
+std::string quoted(std::string_view text) { return '"' + writable_text(text) + '"'; }
 
 }  // namespace
 
-std::int16_t leggi_configurazione_testo(std::string_view content,
-                                        std::array<veicolo, numero_mezzi>& mezzi) {
+std::int16_t read_table_text(std::string_view content, VehicleRecords& records) {
     ItemReader reader(content);
     for (std::size_t i = 0;; ++i) {
         std::array<Item, items_per_record> items;
@@ -270,12 +269,12 @@ std::int16_t leggi_configurazione_testo(std::string_view content,
             if (k == 0 && is_marker(*item)) return 1;
             items[k] = *item;
         }
-        if (i >= mezzi.size()) return 0;  // a 22nd record
-        if (!store_record(items, mezzi[i])) return 0;
+        if (i >= records.size()) return 0;  // a 22nd record
+        if (!store_record(items, records[i])) return 0;
     }
 }
 
-std::string testo_scrivibile(std::string_view text) {
+std::string writable_text(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
@@ -291,14 +290,14 @@ std::string testo_scrivibile(std::string_view text) {
     return out;
 }
 
-std::string testo_configurazione(const std::array<veicolo, numero_mezzi>& mezzi) {
+std::string table_text(const VehicleRecords& records) {
     std::string out;
-    out.reserve(64 * (mezzi.size() + 1));
-    for (const veicolo& v : mezzi) {
-        out += int_text(v.lat_g) + ',' + int_text(v.lat_p) + ',' + quoted(v.lat_ns) + ",," +
-               int_text(v.lon_g) + ',' + int_text(v.lon_p) + ',' + quoted(v.lon_ew) + ',' +
-               int_text(v.vel) + ',' + int_text(v.angolo) + ',' + flag_text(v.km) + ',' +
-               flag_text(v.miglia) + "\r\n";
+    out.reserve(64 * (records.size() + 1));
+    for (const VehicleRecord& r : records) {
+        out += int_text(r.lat_degrees) + ',' + int_text(r.lat_minutes) + ',' + quoted(r.lat_hemisphere) + ",," +
+               int_text(r.lon_degrees) + ',' + int_text(r.lon_minutes) + ',' + quoted(r.lon_hemisphere) + ',' +
+               int_text(r.speed) + ',' + int_text(r.course) + ',' + flag_text(r.kmh) + ',' + flag_text(r.knots) +
+               "\r\n";
     }
     for (int k = 0; k < 10; ++k) {
         if (k != 0) out += ',';

@@ -7,8 +7,9 @@
 //   ...
 //   "#","#","#","#","#","#","#","#","#","#"
 //
-// Items of a vehicle line: lat_g, lat_p, lat_ns, (empty, read and thrown
-// away), lon_g, lon_p, lon_ew, vel, angolo, km, miglia. The seconds are not
+// Items of a vehicle line: latitude degrees, minutes and hemisphere,
+// (empty, read and thrown away), longitude degrees, minutes and hemisphere,
+// speed, course, the Km/h flag and the miglia/h flag. The seconds are not
 // kept.
 //
 // The reader and the writer over bytes are pure and free of Qt, so they can
@@ -22,11 +23,30 @@
 #include <string>
 #include <string_view>
 
-#include "model/form1.h"
+#include "fleet/fleet.h"
 
 namespace vadrel {
 
 inline constexpr const char* nome_file_configurazione = "vadrel.cnf";
+
+// One vehicle line, its fields as the file fixes them. Flags are -1
+// (selected) or 0.
+struct VehicleRecord {
+    std::int16_t lat_degrees = 0;
+    std::int16_t lat_minutes = 0;
+    std::int16_t lat_seconds = 0;  // not in the file
+    std::string lat_hemisphere;
+    std::int16_t lon_degrees = 0;
+    std::int16_t lon_minutes = 0;
+    std::int16_t lon_seconds = 0;  // not in the file
+    std::string lon_hemisphere;
+    std::int16_t speed = 0;
+    std::int16_t course = 0;
+    std::int16_t kmh = 0;
+    std::int16_t knots = 0;
+    bool operator==(const VehicleRecord&) const = default;
+};
+using VehicleRecords = std::array<VehicleRecord, fleet_size>;
 // A vadrel.cnf that does not read back is copied, before the table replaces
 // it, to vadrel.cnf.bak.1, .2, ... (a new number each time); the newest
 // copie_conservate are kept. vadrel.cnf.bak alone is the copy earlier
@@ -48,38 +68,34 @@ inline constexpr std::chrono::seconds intervallo_salvataggio{5};
 //   0 158506.65320000001 36486.3738
 //
 // vadrel.cnf stays the truth: a position is taken back only where it rounds
-// to what its vehicle's record there says (riprendi_posizione).
+// to what its vehicle's record there says (VehicleTable::take_positions).
 inline constexpr const char* nome_file_posizioni = "vadrel.pos";
 
-struct PosizioneSalvata {
+struct SavedPosition {
     double lat = 0.0;
     double lon = 0.0;
-    bool operator==(const PosizioneSalvata&) const = default;
+    bool operator==(const SavedPosition&) const = default;
 };
-using PosizioniSalvate = std::array<std::optional<PosizioneSalvata>, numero_mezzi>;
+using SavedPositions = std::array<std::optional<SavedPosition>, fleet_size>;
 
-// The file for the table: each vehicle where it is, exactly where its exact
-// position is the one its record shows, else as its record says (the
-// seconds included, which vadrel.cnf does not keep).
-std::string testo_posizioni(const std::array<veicolo, numero_mezzi>& mezzi,
-                            const std::array<ExactPosition, numero_mezzi>& posizioni);
+// The file of the vehicles' exact positions.
+std::string positions_text(const std::array<SavedPosition, fleet_size>& positions);
 
 // The positions in a file: a vehicle whose line is missing or cannot be
 // read (not three numbers, a number past its range, not finite) has none.
-PosizioniSalvate leggi_posizioni_testo(std::string_view text);
+SavedPositions read_positions_text(std::string_view text);
 
-// Reads the records of `content` into `mezzi` from index 0 upward. Returns 1
-// when the end marker was reached, 0 on any failure; on failure the records
-// before the failing one are complete, and in the failing record the fields
-// stored before the failing item hold their new values.
-std::int16_t leggi_configurazione_testo(std::string_view content,
-                                        std::array<veicolo, numero_mezzi>& mezzi);
+// Reads the records of `content` into `records` from index 0 upward.
+// Returns 1 when the end marker was reached, 0 on any failure; on failure
+// the records before the failing one are complete, and in the failing
+// record the fields stored before the failing item hold their new values.
+std::int16_t read_table_text(std::string_view content, VehicleRecords& records);
 
-// The whole file for `mezzi`: 21 vehicle lines and the end-marker line.
-std::string testo_configurazione(const std::array<veicolo, numero_mezzi>& mezzi);
+// The whole file for `records`: 21 vehicle lines and the end-marker line.
+std::string table_text(const VehicleRecords& records);
 
 // The text as the file writes it: quotes and any byte that is not printable
 // ASCII are replaced, so that every written file reads back.
-std::string testo_scrivibile(std::string_view text);
+std::string writable_text(std::string_view text);
 
 }  // namespace vadrel

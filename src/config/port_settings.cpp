@@ -1,6 +1,6 @@
 #include "port_settings.h"
 
-#include "serial/link.h"
+#include "serial/ports.h"
 
 namespace vadrel {
 
@@ -21,16 +21,16 @@ std::string device_problem(const std::string& device) {
 
 PortSettings read_port_settings(const SettingsFile& file, std::vector<std::string>& problems) {
     PortSettings settings;
-    for (const PortaCom& p : porte_com) {
-        const QVariant value = file.value(group, key_of(p.numero));
+    for (const std::int16_t number : com_ports) {
+        const QVariant value = file.value(group, key_of(number));
         if (!value.isValid()) continue;
         const std::string device = value.toString().trimmed().toStdString();
         if (device.empty()) continue;
         if (const std::string why = device_problem(device); !why.empty()) {
-            problems.push_back(file.path() + ": [" + group + "] " + key_of(p.numero) + " " + why);
+            problems.push_back(file.path() + ": [" + group + "] " + key_of(number) + " " + why);
             continue;
         }
-        settings.devices[p.numero] = device;
+        settings.devices[number] = device;
     }
     return settings;
 }

@@ -5,10 +5,12 @@
 // positions (vadrel.pos) are read and saved with it.
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "config/configurazione.h"
+#include "config/vehicle_table.h"
 #include "config/program_folder.h"
 #include "os/descriptor_reserve.h"
 
@@ -27,14 +29,14 @@ public:
     // vadrel.cnf's full path, as bytes.
     std::string path() const { return folder_.file_path(nome_file_configurazione); }
 
-    // Reads vadrel.cnf into `mezzi`: 1 when read up to its end marker; 0
+    // Reads vadrel.cnf into `records`: 1 when read up to its end marker; 0
     // when missing, unreadable or damaged.
-    std::int16_t read(std::array<veicolo, numero_mezzi>& mezzi);
+    std::int16_t read(VehicleRecords& records);
     // What the operator must know of the file read: it was made read-only,
     // or it is there and could not be read. Empty otherwise.
     const QString& notice() const { return notice_; }
     // The exact positions kept beside vadrel.cnf; none when there are none.
-    PosizioniSalvate read_positions() const;
+    SavedPositions read_positions() const;
 
     // kept: vadrel.cnf was made read-only by its owner and stays as it is,
     // as asked: nothing is saved.
@@ -83,19 +85,22 @@ private:
     QString unread_why_;
 };
 
-// Start-up: vadrel.cnf into form.mezzi and, when it was read whole, each
+// What the operator must be told, as a message box or a line on standard error.
+using Tell = std::function<void(const QString& message)>;
+
+// Start-up: vadrel.cnf into the fleet and, when it was read whole, each
 // vehicle's exact position kept beside it where it agrees with its record.
-// Shows a message only for a file made read-only (its changes will not be
-// saved) or one that is there and cannot be read.
-std::int16_t leggi_configurazione(Form1& form, TableFile& file);
+// Tells only of a file made read-only (its changes will not be saved) or one
+// that is there and cannot be read. Returns what TableFile::read did.
+std::int16_t load_table(VehicleTable& table, TableFile& file, const Tell& tell);
 
-// Shut-down: saves form.mezzi and the exact positions, telling the operator
-// of any failure, and of a damaged file kept as a copy. True when vadrel.cnf
-// holds the table, or was made read-only and so stays as it is.
-bool scrivi_configurazione(Form1& form, TableFile& file);
+// Shut-down: saves the table and the exact positions, telling of any
+// failure, and of a damaged file kept as a copy. True when vadrel.cnf holds
+// the table, or was made read-only and so stays as it is.
+bool save_table(const VehicleTable& table, TableFile& file, const Tell& tell);
 
-// Every few seconds: saves form.mezzi when it differs from what was last
+// Every few seconds: saves the table when it differs from what was last
 // saved, or when the last save failed; tells each failure once.
-void salva_se_cambiata(Form1& form, TableFile& file);
+void save_table_if_changed(const VehicleTable& table, TableFile& file, const Tell& tell);
 
 }  // namespace vadrel

@@ -4,37 +4,30 @@
 
 namespace vadrel {
 
-GuastiDelSecondo applica_guasti(Form1& form, std::vector<std::string>& frasi) {
-    GuastiDelSecondo esito;
-    esito.segni.assign(frasi.size(), "");
-    const Guasti& g = form.ricevitore.guasti;
-    if (!g.attivi) return esito;
-    SplitMix64& dado = form.dado_guasti;
-    if (dado.uniform() < g.perdita) {
-        esito.perso = true;
-        return esito;
+FaultsOfSecond apply_faults(const Guasti& g, SplitMix64& dice, std::vector<std::string>& sentences) {
+    FaultsOfSecond result;
+    result.marks.assign(sentences.size(), "");
+    if (!g.attivi) return result;
+    if (dice.uniform() < g.perdita) {
+        result.lost = true;
+        return result;
     }
-    for (std::size_t i = 0; i < frasi.size(); ++i) {
-        std::string& s = frasi[i];
-        const double u = dado.uniform();
+    for (std::size_t i = 0; i < sentences.size(); ++i) {
+        std::string& s = sentences[i];
+        const double u = dice.uniform();
         if (u < g.checksum) {
-            const auto giusto = static_cast<unsigned>(std::stoul(s.substr(s.size() - 2), nullptr, 16));
-            const auto sbagliato = giusto ^ static_cast<unsigned>(1 + dado.below(255));
-            char cifre[3];
-            std::snprintf(cifre, sizeof cifre, "%02X", sbagliato);
-            s.replace(s.size() - 2, 2, cifre);
-            esito.segni[i] = segno_checksum;
+            const auto right = static_cast<unsigned>(std::stoul(s.substr(s.size() - 2), nullptr, 16));
+            const auto wrong = right ^ static_cast<unsigned>(1 + dice.below(255));
+            char digits[3];
+            std::snprintf(digits, sizeof digits, "%02X", wrong);
+            s.replace(s.size() - 2, 2, digits);
+            result.marks[i] = wrong_checksum_mark;
         } else if (u < g.checksum + g.tronca) {
-            s.resize(1 + dado.below(s.size() - 1));
-            esito.segni[i] = segno_tronca;
+            s.resize(1 + dice.below(s.size() - 1));
+            result.marks[i] = cut_sentence_mark;
         }
     }
-    return esito;
-}
-
-void imposta_ricevitore(Form1& form, const OpzioniRicevitore& opzioni) {
-    if (opzioni.guasti != form.ricevitore.guasti) form.dado_guasti = SplitMix64(opzioni.guasti.seme);
-    form.ricevitore = opzioni;
+    return result;
 }
 
 }  // namespace vadrel

@@ -7,28 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "model/form1.h"
+#include "model/receiver_options.h"
 
 namespace vadrel {
 
-struct GuastiDelSecondo {
-    bool perso = false;              // nothing of this second goes out
-    std::vector<std::string> segni;  // per sentence: its mark for the monitor, or ""
+struct FaultsOfSecond {
+    bool lost = false;               // nothing of this second goes out
+    std::vector<std::string> marks;  // per sentence: its mark for the monitor, or ""
 };
 
-// Draws this second's faults and puts them into its sentences (each a whole
-// sentence with its "*" and checksum, without line end). A wrong checksum has
-// its two digits changed; a cut sentence loses its end, the checksum always
-// with it. Draws nothing while the faults are off.
-GuastiDelSecondo applica_guasti(Form1& form, std::vector<std::string>& frasi);
-
-// The receiver options from now on; a change of the faults starts their
-// sequence again from the seed.
-void imposta_ricevitore(Form1& form, const OpzioniRicevitore& opzioni);
+// Draws this second's faults from `dice` and puts them into its sentences
+// (each a whole sentence with its "*" and checksum, without line end). A
+// wrong checksum has its two digits changed; a cut sentence loses its end,
+// the checksum always with it. Draws nothing while the faults are off.
+FaultsOfSecond apply_faults(const Guasti& faults, SplitMix64& dice, std::vector<std::string>& sentences);
 
 // The monitor's marks: the line of a second not sent names its time field.
-inline std::string segno_perso(const std::string& ora) { return "[guasto: secondo " + ora + " non inviato]"; }
-inline constexpr const char* segno_checksum = "  [guasto: checksum errato]";
-inline constexpr const char* segno_tronca = "  [guasto: frase troncata]";
+inline std::string lost_second_mark(const std::string& time) {
+    return "[guasto: secondo " + time + " non inviato]";
+}
+inline constexpr const char* wrong_checksum_mark = "  [guasto: checksum errato]";
+inline constexpr const char* cut_sentence_mark = "  [guasto: frase troncata]";
 
 }  // namespace vadrel

@@ -1,5 +1,6 @@
 #include "fleet.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "motion/dead_reckoning.h"
@@ -19,6 +20,12 @@ std::string number_text(double value) {
         if (point) break;
     }
     return text;
+}
+
+// Exactly on the line a step keeps the side it came from, as the boxes keep
+// their letter there.
+void keep_side_of_zero(double& value, double before) {
+    if (value == 0.0) value = std::copysign(0.0, before);
 }
 
 }  // namespace
@@ -50,8 +57,21 @@ std::optional<Refusal> Fleet::check_index(std::size_t n) const {
                                 std::to_string(fleet_size - 1)};
 }
 
+Fleet::WatchId Fleet::watch(Watcher watcher) {
+    watchers_.emplace_back(next_watch_, std::move(watcher));
+    return next_watch_++;
+}
+
+void Fleet::unwatch(WatchId id) {
+    std::erase_if(watchers_, [id](const auto& w) { return w.first == id; });
+}
+
 void Fleet::tell(std::size_t n, Change what, Origin origin) {
-    for (const Watcher& watcher : watchers_) watcher(n, what, origin);
+    // By index: a watcher may add or remove watchers.
+    for (std::size_t i = 0; i < watchers_.size(); ++i) {
+        const Watcher watcher = watchers_[i].second;
+        watcher(n, what, origin);
+    }
 }
 
 std::optional<Refusal> Fleet::place(std::size_t n, std::optional<double> lat, std::optional<double> lon,
@@ -98,18 +118,61 @@ std::optional<Refusal> Fleet::set_unit(std::size_t n, SpeedUnit unit, Origin ori
 }
 
 void Fleet::load(std::size_t n, const Vehicle& vehicle, Origin origin) {
-    if (n >= fleet_size) return;
+    if (n >= fleet_size || !std::isfinite(vehicle.lat) || !std::isfinite(vehicle.lon) ||
+        !std::isfinite(vehicle.course) || !std::isfinite(vehicle.speed)) {
+        return;
+    }
     Vehicle& v = vehicles_[n];
-    const std::uint32_t segment = v.segment;
-    v = vehicle;
+    v.lon = vehicle.lon;
     normalizza_lon(v.lon);
+    v.lat = vehicle.lat;
     normalizza_lat(v.lat, v.lon);
-    v.segment = segment + 1;
+    v.course = std::clamp(vehicle.course, speed_limit_low, speed_limit_high);
+    v.speed = std::clamp(vehicle.speed, speed_limit_low, speed_limit_high);
+    v.unit = vehicle.unit;
+    ++v.segment;
     for (Change what : {Change::placed, Change::course, Change::speed, Change::unit}) tell(n, what, origin);
 }
 
-void Fleet::advance(std::size_t n, double now) {
-    if (n >= fleet_size) return;
+std::optional<Refusal> Fleet::set_current(std::size_t n, Origin origin) {
+    if (auto bad = check_index(n)) return bad;
+    current_ = n;
+    tell(n, Change::current, origin);
+    return std::nullopt;
+}
+
+void Fleet::set_mode(Mode mode, Origin origin) {
+    mode_ = mode;
+    tell(current_, Change::mode, origin);
+}
+
+void Fleet::set_cycle(int vehicles, Origin origin) {
+    cycle_ = std::clamp(vehicles, 0, largest_cycle);
+    tell(current_, Change::cycle, origin);
+}
+
+void Fleet::set_transmitting(bool on, Origin origin) {
+    transmitting_ = on;
+    tell(current_, Change::transmitting, origin);
+}
+
+std::size_t Fleet::next_in_cycle() const {
+    const std::size_t next = current_ + 1;
+    return next >= static_cast<std::size_t>(cycle_) || next >= fleet_size ? 0 : next;
+}
+
+bool Fleet::in_use(std::size_t n) const {
+    if (n == current_) return true;
+    return mode_ == Mode::multi_user && n < static_cast<std::size_t>(std::max(cycle_, 1)) && vehicles_[n].started;
+}
+
+void Fleet::advance(double now) {
+    for (std::size_t n = 0; n < fleet_size; ++n) {
+        if (in_use(n)) step(n, now);
+    }
+}
+
+void Fleet::step(std::size_t n, double now) {
     Vehicle& v = vehicles_[n];
     if (!v.started) {
         v.started = true;
@@ -117,10 +180,14 @@ void Fleet::advance(std::size_t n, double now) {
     }
     const double km = v.speed_kmh() * (now - v.last_step) / seconds_per_hour;
     v.last_step = now;
+    const double lat_before = v.lat;
+    const double lon_before = v.lon;
     // Over a pole the longitude half goes on with the turned course, as the
     // motion always has.
     const double after = step_latitude(v.lat, v.lon, v.course, km);
     step_longitude(v.lon, after, km, latitude_radians(v.lat));
+    keep_side_of_zero(v.lat, lat_before);
+    keep_side_of_zero(v.lon, lon_before);
     tell(n, Change::moved, nullptr);
     if (after != v.course) {
         v.course = after;

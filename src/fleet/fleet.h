@@ -1,14 +1,15 @@
 #pragma once
-// The fleet: the 21 vehicles and the one path every change to them takes.
-// The rules of a vehicle's values are written here once, whoever asks: the
-// panel's boxes, "Vai a posizione", a loaded file, the command line, the
-// control interface, a route. A refused change leaves the vehicle as it was
-// and says why in Italian, naming the field as the control interface does.
+// The fleet: the 21 vehicles, the simulator's state (the current vehicle,
+// the mode, the multi-user cycle, transmission on or off) and the one path
+// every change to them takes. The rules are written here once, whoever
+// asks: the panel's boxes, "Vai a posizione", a loaded file. A refused
+// change leaves everything as it was and says why in Italian, naming the
+// field.
 //
 //   Fleet fleet;
-//   fleet.set_course(3, 400.0, me);        // Refusal{"rotta", "la rotta va da 0 a 360 gradi ..."}
-//   fleet.set_speed(3, 12.5, me);          // nullopt: done; the watchers hear of it
-//   fleet.advance(3, clock.steady());      // the simulation's step
+//   fleet.set_course(3, 400.0, me);     // Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}
+//   fleet.set_speed(3, 12.0, me);       // nullopt: done; the watchers hear of it
+//   fleet.advance(clock.steady());      // the simulation: every vehicle in use to that time
 //
 // Views watch the changes; each change carries who made it, so a view can
 // leave out the changes it made itself.
@@ -19,6 +20,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fleet/vehicle.h"
@@ -27,37 +29,48 @@ namespace vadrel {
 
 inline constexpr std::size_t fleet_size = 21;
 
+// The three ways of sending: the plain $GPRMC (GPS standard), the framed
+// burst of the radio receiver, and the vehicles in turn behind "@n".
+enum class Mode : std::uint8_t { gps_standard, radio, multi_user };
+
 // Why a change was refused: the field ("lat", "lon", "rotta", "velocita",
-// "unita", "mezzo") and the reason in Italian.
+// "mezzo") and the reason in Italian.
 struct Refusal {
     std::string field;
     std::string reason;
     bool operator==(const Refusal&) const = default;
 };
 
-// What changed of a vehicle.
+// What changed: of a vehicle, or of the simulator.
 enum class Change : std::uint8_t {
-    placed,   // set somewhere by hand or by a file: its track breaks
-    moved,    // stepped by the simulation
+    placed,  // set somewhere by hand or by a file: its track breaks
+    moved,   // stepped by the simulation
     course,
     speed,
     unit,
+    current,  // another vehicle is the current one
+    mode,
+    cycle,
+    transmitting,
 };
 
 class Fleet {
 public:
     // Who made a change: any address that names a source (a view passes
-    // `this`); nullptr for nobody in particular.
+    // `this`); nullptr for the simulation itself.
     using Origin = const void*;
+    // The vehicle changed (for the simulator's changes: the current one).
     using Watcher = std::function<void(std::size_t vehicle, Change what, Origin origin)>;
+    using WatchId = std::size_t;
 
     // The speed a record can hold: a 16-bit whole number in its unit.
     static constexpr double speed_limit_low = -32768.0;
     static constexpr double speed_limit_high = 32767.0;
     static constexpr double course_limit = 360.0;
+    // Most vehicles the multi-user cycle serves: 0 .. 18.
+    static constexpr int largest_cycle = 19;
 
     const Vehicle& vehicle(std::size_t n) const { return vehicles_.at(n); }
-    const std::array<Vehicle, fleet_size>& vehicles() const { return vehicles_; }
 
     // ---- the change path ----
     // The position, either coordinate or both, in seconds of arc (north and
@@ -71,30 +84,59 @@ public:
     // The speed in the vehicle's unit, within what a 16-bit record holds.
     std::optional<Refusal> set_speed(std::size_t n, double speed, Origin origin);
     std::optional<Refusal> set_unit(std::size_t n, SpeedUnit unit, Origin origin);
+    // A whole vehicle as a file gives it (its motion clock stays): a
+    // position past a pole or 180 kept on the globe, any course and speed a
+    // record holds. Said as placed, course, speed and unit.
+    void load(std::size_t n, const Vehicle& vehicle, Origin origin);
+
+    // ---- the simulator ----
+    std::size_t current() const { return current_; }
+    Mode mode() const { return mode_; }
+    // The vehicles of the multi-user cycle, 0 .. largest_cycle; 0 and 1
+    // both serve vehicle 0 alone.
+    int cycle() const { return cycle_; }
+    bool transmitting() const { return transmitting_; }
+    std::optional<Refusal> set_current(std::size_t n, Origin origin);
+    void set_mode(Mode mode, Origin origin);
+    // Taken within 0 .. largest_cycle.
+    void set_cycle(int vehicles, Origin origin);
+    void set_transmitting(bool on, Origin origin);
+    // The vehicle after the current one in the multi-user cycle: the next
+    // number, or 0 past the cycle's end.
+    std::size_t next_in_cycle() const;
 
     // ---- the simulation ----
-    // Steps vehicle n to the steady time `now` along its course at its speed
-    // (a first step only starts its clock). Over a pole its course turns by
-    // 180. Says Change::moved to the watchers.
-    void advance(std::size_t n, double now);
+    // Whether the vehicle moves with the ticks: in GPS standard and radio
+    // the current one; in multi-user the current one and every vehicle of
+    // the cycle once its turn has come round (so each starts where the
+    // table put it, at its first turn, and then moves all the time).
+    bool in_use(std::size_t n) const;
+    // Steps every vehicle in use to the steady time `now` along its course
+    // at its speed, by the time since its own last step (a vehicle's first
+    // step only starts its clock). Over a pole a course turns by 180. Says
+    // Change::moved for each, and Change::course for a course turned.
+    void advance(double now);
 
     // Called for every change, in the order the watchers were added.
-    void watch(Watcher watcher) { watchers_.push_back(std::move(watcher)); }
-
-    // A whole vehicle as a file or a restart gives it, bypassing the rules'
-    // messages but not their ranges; said as placed, course, speed and unit.
-    void load(std::size_t n, const Vehicle& vehicle, Origin origin);
+    WatchId watch(Watcher watcher);
+    void unwatch(WatchId id);
 
 private:
     std::optional<Refusal> check_index(std::size_t n) const;
     void tell(std::size_t n, Change what, Origin origin);
+    void step(std::size_t n, double now);
 
     std::array<Vehicle, fleet_size> vehicles_{};
-    std::vector<Watcher> watchers_;
+    std::size_t current_ = 0;
+    Mode mode_ = Mode::gps_standard;
+    int cycle_ = 0;
+    bool transmitting_ = true;
+    std::vector<std::pair<WatchId, Watcher>> watchers_;
+    WatchId next_watch_ = 1;
 };
 
-// Reasons the rules give, for a caller that must check before it asks (the
-// panel's key filters, the command line's parser): nullopt when allowed.
+// Reasons the rules give, for a caller that must check before it asks:
+// nullopt when allowed.
 std::optional<Refusal> course_problem(double degrees);
 std::optional<Refusal> speed_problem(double speed);
 

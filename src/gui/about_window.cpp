@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "gui/main_window.h"
-#include "model/form1.h"
+#include "panel/form1.h"
 #include "panel/about.h"
 
 namespace vadrel::gui {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace vadrel::gui {
 
@@ -12,11 +13,13 @@ namespace {
 
 QString q(const std::string& text) { return QString::fromStdString(text); }
 
-// The record's position in the first form the dialog reads.
-QString shown_position(const veicolo& v) {
-    const TypedCoordinate lat{v.lat_g * 3600.0 + v.lat_p * 60.0 + v.lat_s, v.lat_ns == "S"};
-    const TypedCoordinate lon{v.lon_g * 3600.0 + v.lon_p * 60.0 + v.lon_s, v.lon_ew == "W"};
-    return q(coordinate_text(lat, true) + " " + coordinate_text(lon, false));
+// The vehicle's position as the panel shows it, in the first form the dialog reads.
+QString shown_position(const Vehicle& v) {
+    const auto typed = [](double exact) {
+        const WholeSeconds w = whole_seconds(exact);
+        return TypedCoordinate{std::fabs(arc_seconds_of(w)), w.negative};
+    };
+    return q(coordinate_text(typed(v.lat), true) + " " + coordinate_text(typed(v.lon), false));
 }
 
 void colour(QLabel* label, const QColor& c) {
@@ -28,11 +31,11 @@ void colour(QLabel* label, const QColor& c) {
 }  // namespace
 
 GoToDialog::GoToDialog(const Form1& form, QWidget* parent)
-    : QDialog(parent), mezzo_(static_cast<std::size_t>(form.mezzo_attuale)) {
+    : QDialog(parent), vehicle_(form.fleet.current()) {
     setObjectName(QStringLiteral("vai_a_posizione"));
-    setWindowTitle(QStringLiteral("Vai a posizione - mezzo %1").arg(mezzo_));
+    setWindowTitle(QStringLiteral("Vai a posizione - mezzo %1").arg(vehicle_));
 
-    auto* prompt = new QLabel(QStringLiteral("&Posizione del mezzo %1:").arg(mezzo_), this);
+    auto* prompt = new QLabel(QStringLiteral("&Posizione del mezzo %1:").arg(vehicle_), this);
     text_ = new QLineEdit(this);
     text_->setObjectName(QStringLiteral("posizione"));
     text_->setMinimumWidth(360);
@@ -59,7 +62,7 @@ GoToDialog::GoToDialog(const Form1& form, QWidget* parent)
     layout->addWidget(buttons);
 
     connect(text_, &QLineEdit::textChanged, this, &GoToDialog::read);
-    text_->setText(shown_position(form.mezzi[mezzo_]));
+    text_->setText(shown_position(form.fleet.vehicle(vehicle_)));
     text_->selectAll();
     read();
 }

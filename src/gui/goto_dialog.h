@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "model/form1.h"
+#include "panel/form1.h"
 #include "motion/position_text.h"
 
 class QLabel;
@@ -25,14 +25,14 @@ public:
     explicit GoToDialog(const Form1& form, QWidget* parent = nullptr);
 
     // The vehicle the dialog was opened for.
-    std::size_t mezzo() const { return mezzo_; }
+    std::size_t vehicle() const { return vehicle_; }
     // The position typed, when it can be read.
     const std::optional<TypedPosition>& position() const { return position_; }
 
 private:
     void read();
 
-    std::size_t mezzo_;
+    std::size_t vehicle_;
     QLineEdit* text_;
     QLabel* understood_;
     QPushButton* ok_;

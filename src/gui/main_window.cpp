@@ -22,7 +22,6 @@
 #include "gui/keys.h"
 #include "gui/map_window.h"
 #include "gui/monitor.h"
-#include "motion/advance.h"
 
 namespace vadrel::gui {
 
@@ -78,7 +77,7 @@ protected:
         if (event->type() != QEvent::KeyPress) return false;
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() != Qt::Key_F1) return false;
-        if (!key->isAutoRepeat()) form_.platform.shell.show_help(form_.file_help);
+        if (!key->isAutoRepeat()) form_.platform.shell.show_help(form_.help_file);
         return true;
     }
 
@@ -187,7 +186,12 @@ void MainWindow::open_go_to() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         if (const auto& dove = dialog->position()) {
-            forward([this, dialog, &dove] { vai_a_posizione(form_, dialog->mezzo(), *dove); });
+            // Through the fleet's change path, as anyone else's change: the
+            // panel shows it at once when it is the current vehicle.
+            const auto seconds = [](const std::optional<TypedCoordinate>& c) {
+                return c ? std::optional<double>(c->signed_seconds()) : std::nullopt;
+            };
+            forward([&] { form_.fleet.place(dialog->vehicle(), seconds(dove->lat), seconds(dove->lon), this); });
         }
     });
     dialog->open();
@@ -439,7 +443,7 @@ void MainWindow::render() {
     }
     // Why the port shows "No tx": the device and the system's reason, where
     // the operator looks at the port's state.
-    const QString reason = qt_text(form_.motivo_no_tx);
+    const QString reason = qt_text(form_.transmitter.port_problem());
     for (const char* name : {"Frame5", "Label11"}) {
         if (QWidget* widget = control_widget(name)) widget->setToolTip(reason);
     }

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "model/form1.h"
+#include "panel/form1.h"
 
 class QLineEdit;
 class QTranslator;

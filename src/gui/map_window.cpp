@@ -36,6 +36,7 @@ QFont map_font(double points, bool bold = false) {
 }
 
 GeoPoint geo(const TrackPoint& p) { return {p.lat, p.lon}; }
+GeoPoint geo(const Vehicle& v) { return {v.lat / arc_seconds_per_degree, v.lon / arc_seconds_per_degree}; }
 
 // Text with a white halo, readable over tracks and lines.
 void halo_text(QPainter& painter, QPointF at, const QString& text, const QColor& colour) {
@@ -136,11 +137,16 @@ double MapCanvas::oldest_shown() const {
     return form_.platform.clock.steady_seconds() - TrackHistory::span_seconds;
 }
 
+const TrackHistory& MapCanvas::tracks() const { return form_.transmitter.tracks(); }
+
+GeoPoint MapCanvas::live(std::size_t m) const { return geo(form_.fleet.vehicle(m));
+}
+
 std::vector<std::size_t> MapCanvas::shown_vehicles() const {
     std::vector<std::size_t> shown;
     const double oldest = oldest_shown();
-    for (std::size_t m = 0; m < form_.tracce.vehicles(); ++m) {
-        const auto& track = form_.tracce.points(m);
+    for (std::size_t m = 0; m < tracks().vehicles(); ++m) {
+        const auto& track = tracks().points(m);
         if (!track.empty() && track.back().steady >= oldest) shown.push_back(m);
     }
     return shown;
@@ -150,9 +156,10 @@ std::vector<GeoPoint> MapCanvas::fleet_points() const {
     std::vector<GeoPoint> points;
     const double oldest = oldest_shown();
     for (const std::size_t m : shown_vehicles()) {
-        for (const TrackPoint& p : form_.tracce.points(m)) {
+        for (const TrackPoint& p : tracks().points(m)) {
             if (p.steady >= oldest) points.push_back(geo(p));
         }
+        points.push_back(live(m));
     }
     return points;
 }
@@ -227,7 +234,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
         QPainterPath path;
         const TrackPoint* previous = nullptr;
         QPointF last;
-        for (const TrackPoint& p : form_.tracce.points(m)) {
+        for (const TrackPoint& p : tracks().points(m)) {
             if (p.steady < oldest) continue;
             const QPointF at = projection_.to_screen(geo(p));
             if (previous == nullptr || p.segment != previous->segment || std::fabs(at.x() - last.x()) > half_world) {
@@ -238,16 +245,22 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
             previous = &p;
             last = at;
         }
+        // on to where the vehicle is now, which moves on between its sentences
+        const QPointF now = projection_.to_screen(live(m));
+        if (previous != nullptr && form_.fleet.vehicle(m).segment == previous->segment &&
+            std::fabs(now.x() - last.x()) <= half_world) {
+            path.lineTo(now);
+        }
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(colore_mezzo(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(path);
     }
     // the points and labels over every track, the current vehicle on top
     std::vector<std::size_t> order = shown;
-    const auto current = static_cast<std::size_t>(form_.mezzo_attuale);
+    const std::size_t current = form_.fleet.current();
     std::stable_partition(order.begin(), order.end(), [current](std::size_t m) { return m != current; });
     for (const std::size_t m : order) {
-        const QPointF at = projection_.to_screen(geo(form_.tracce.points(m).back()));
+        const QPointF at = projection_.to_screen(live(m));
         const bool attuale = m == current;
         const double radius = attuale ? 6.0 : 4.5;
         painter.setPen(QPen(attuale ? Qt::black : Qt::white, attuale ? 2.5 : 1.5));

@@ -1,6 +1,6 @@
 #pragma once
-// "Mappa": every vehicle the tick has stepped in the last hour, as a
-// labelled point at the end of its track, the current one ringed, on the
+// "Mappa": every vehicle sent in the last hour, as a labelled point where
+// it is now at the end of its track, the current one ringed, on the
 // local plane around the fleet, with a graticule, a scale bar and a north
 // arrow. It reads the model and never changes it; hidden, it does nothing.
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "gui/map_projection.h"
-#include "model/form1.h"
+#include "panel/form1.h"
 
 class QLabel;
 
@@ -43,6 +43,9 @@ protected:
 private:
     std::vector<GeoPoint> fleet_points() const;
     double oldest_shown() const;
+    const TrackHistory& tracks() const;
+    // Where the vehicle is now: it goes on between the points its sentences leave.
+    GeoPoint live(std::size_t vehicle) const;
 
     Form1& form_;
     MapProjection projection_;

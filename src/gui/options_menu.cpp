@@ -86,9 +86,9 @@ OptionsMenu::OptionsMenu(Form1& form, QMenuBar& bar, Keep keep)
         const double metri = QInputDialog::getDouble(
             menu_->parentWidget()->window(), QStringLiteral("Quota"),
             QStringLiteral("Quota del $GPGGA in metri, da %1 a %2:").arg(quota_minima).arg(quota_massima),
-            form_.ricevitore.quota, quota_minima, quota_massima, 1, &ok);
+            form_.transmitter.receiver().quota, quota_minima, quota_massima, 1, &ok);
         if (!ok) return;
-        OpzioniRicevitore o = form_.ricevitore;
+        OpzioniRicevitore o = form_.transmitter.receiver();
         o.quota = metri;
         change(o);
     });
@@ -98,7 +98,7 @@ OptionsMenu::OptionsMenu(Form1& form, QMenuBar& bar, Keep keep)
     guasti_->setObjectName(QStringLiteral("opzione_guasti"));
     guasti_->setCheckable(true);
     connect(guasti_, &QAction::triggered, this, [this](bool checked) {
-        OpzioniRicevitore o = form_.ricevitore;
+        OpzioniRicevitore o = form_.transmitter.receiver();
         if (checked) {
             FaultsDialog dialog(o.guasti, menu_->parentWidget()->window());
             if (dialog.exec() != QDialog::Accepted) {
@@ -119,7 +119,7 @@ QAction* OptionsMenu::checkable(const char* name, const QString& text, bool Opzi
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(true);
     connect(action, &QAction::triggered, this, [this, option](bool checked) {
-        OpzioniRicevitore o = form_.ricevitore;
+        OpzioniRicevitore o = form_.transmitter.receiver();
         o.*option = checked;
         change(o);
     });
@@ -127,7 +127,7 @@ QAction* OptionsMenu::checkable(const char* name, const QString& text, bool Opzi
 }
 
 void OptionsMenu::change(const OpzioniRicevitore& opzioni) {
-    imposta_ricevitore(form_, opzioni);
+    form_.transmitter.set_receiver(opzioni);
     refresh();
     if (const std::string problem = keep_(opzioni); !problem.empty()) {
         form_.platform.shell.message_box(problem, program_title);
@@ -135,7 +135,7 @@ void OptionsMenu::change(const OpzioniRicevitore& opzioni) {
 }
 
 void OptionsMenu::refresh() {
-    const OpzioniRicevitore& o = form_.ricevitore;
+    const OpzioniRicevitore& o = form_.transmitter.receiver();
     utc_->setChecked(o.utc);
     moto_reale_->setChecked(o.moto_reale);
     frasi_complete_->setChecked(o.frasi_complete);

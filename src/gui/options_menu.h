@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "model/form1.h"
+#include "panel/form1.h"
 
 class QAction;
 class QDoubleSpinBox;

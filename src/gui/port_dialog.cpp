@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "platform/port_router.h"
-#include "serial/link.h"
+#include "serial/ports.h"
 
 namespace vadrel::gui {
 
@@ -34,7 +34,7 @@ QString with_details(const SerialDevice& device) {
     return more.isEmpty() ? qt_text(device.path) : qt_text(device.path) + QStringLiteral(" — ") + more;
 }
 
-std::size_t slot(int number) { return static_cast<std::size_t>(number - porte_com.front().numero); }
+std::size_t slot(int number) { return static_cast<std::size_t>(number - com_ports.front()); }
 
 // The device an entry of a choice stands for: the entry's own, or the text
 // typed in; "" for the default.
@@ -85,27 +85,27 @@ PortDialog::PortDialog(List list, InUse in_use, Change change, QWidget* parent)
     auto* grid = new QGridLayout(ports);
     grid->addWidget(new QLabel(QStringLiteral("Dispositivo (o percorso)")), 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("In uso ora")), 0, 2);
-    for (const PortaCom& p : porte_com) {
-        const int row = p.numero;
+    for (const std::int16_t number : com_ports) {
+        const int row = number;
         auto* choice = new QComboBox;
-        choice->setObjectName(QStringLiteral("com%1").arg(p.numero));
+        choice->setObjectName(QStringLiteral("com%1").arg(number));
         choice->setEditable(true);
         choice->setInsertPolicy(QComboBox::NoInsert);
         choice->setMinimumContentsLength(28);
-        auto* label = new QLabel(QStringLiteral("COM &%1").arg(p.numero));
+        auto* label = new QLabel(QStringLiteral("COM &%1").arg(number));
         label->setBuddy(choice);
         auto* now = new QLabel;
-        now->setObjectName(QStringLiteral("com%1_in_uso").arg(p.numero));
+        now->setObjectName(QStringLiteral("com%1_in_uso").arg(number));
         grid->addWidget(label, row, 0);
         grid->addWidget(choice, row, 1);
         grid->addWidget(now, row, 2);
-        choices_[slot(p.numero)] = choice;
-        in_use_labels_[slot(p.numero)] = now;
+        choices_[slot(number)] = choice;
+        in_use_labels_[slot(number)] = now;
     }
     auto* note = new QLabel(QStringLiteral(
         "Una porta data con --com resta quella per questa sessione; la scelta fatta qui vale dalla prossima."));
     note->setWordWrap(true);
-    grid->addWidget(note, static_cast<int>(porte_com.size()) + 1, 0, 1, 3);
+    grid->addWidget(note, static_cast<int>(com_ports.size()) + 1, 0, 1, 3);
 
     auto* buttons = new QDialogButtonBox;
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -134,12 +134,12 @@ void PortDialog::list_devices() {
 
 void PortDialog::open_on(const PortSettings& settings) {
     if (!isVisible()) list_devices();
-    for (const PortaCom& p : porte_com) {
-        QComboBox& choice = *choices_[slot(p.numero)];
+    for (const std::int16_t number : com_ports) {
+        QComboBox& choice = *choices_[slot(number)];
         choice.clear();
-        choice.addItem(QStringLiteral("predefinito (%1)").arg(qt_text(default_device(p.numero))), QString());
+        choice.addItem(QStringLiteral("predefinito (%1)").arg(qt_text(default_device(number))), QString());
         for (const SerialDevice& device : present_) choice.addItem(with_details(device), qt_text(device.path));
-        const auto mapped = settings.devices.find(p.numero);
+        const auto mapped = settings.devices.find(number);
         if (mapped == settings.devices.end()) {
             choice.setCurrentIndex(0);
         } else if (const int entry = choice.findData(qt_text(mapped->second)); entry >= 0) {
@@ -156,15 +156,15 @@ void PortDialog::open_on(const PortSettings& settings) {
 
 PortSettings PortDialog::settings() const {
     PortSettings wanted;
-    for (const PortaCom& p : porte_com) {
-        const std::string device = device_of(*choices_[slot(p.numero)]);
-        if (!device.empty()) wanted.devices[p.numero] = device;
+    for (const std::int16_t number : com_ports) {
+        const std::string device = device_of(*choices_[slot(number)]);
+        if (!device.empty()) wanted.devices[number] = device;
     }
     return wanted;
 }
 
 void PortDialog::show_in_use() {
-    for (const PortaCom& p : porte_com) in_use_labels_[slot(p.numero)]->setText(qt_text(in_use_(p.numero)));
+    for (const std::int16_t number : com_ports) in_use_labels_[slot(number)]->setText(qt_text(in_use_(number)));
 }
 
 bool PortDialog::apply() {

@@ -7,7 +7,7 @@
 
 #include "gui/about_window.h"
 #include "gui/help_viewer.h"
-#include "model/form1.h"
+#include "panel/form1.h"
 
 namespace vadrel::gui {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "model/form1.h"
+#include "panel/form1.h"
 #include "vadrel/version.h"
 
 namespace vadrel {

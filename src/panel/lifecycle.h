@@ -3,24 +3,27 @@
 // run, and the information menu.
 
 #include "config/table_file.h"
-#include "model/form1.h"
+#include "panel/form1.h"
 
 namespace vadrel {
 
-// Start-up, once, before the panel is first shown: the initial state, the
-// program's folder (the folder of `file`) as current directory, the help
-// file, the default position, the vehicle table from vadrel.cnf, and the port
-// the panel shows opened at the speed the panel shows. A port that cannot be
-// opened leaves no port button selected and "No tx" in red, without a
-// message box.
-void Form_Load(Form1& form, TableFile& file);
+// Start-up, once, before the panel is first shown: the program's folder
+// (the folder of `file`) as current directory, the help file, the default
+// position on the panel and into the current vehicle, the vehicle table
+// from vadrel.cnf, and the port the panel shows opened at the speed it
+// shows. A port that cannot be opened leaves no port button selected and
+// "No tx" in red, without a message box.
+void Form_Load(Form1& form, VehicleTable& table, TableFile& file);
 
 // Shut-down: closes the port if it is open, then saves the vehicle table.
 // Never refuses. Returns false when vadrel.cnf does not hold the table (the
 // shell has already said so and where the table is, if anywhere).
-bool Form_QueryUnload(Form1& form, TableFile& file);
+bool Form_QueryUnload(Form1& form, const VehicleTable& table, TableFile& file);
+
+// The operator is told through the shell's message box.
+Tell message_box_of(Form1& form);
 
 // The information menu: the about box.
-void menu_info_Click(Form1& form);
+void about_clicked(Form1& form);
 
 }  // namespace vadrel

@@ -1,70 +1,89 @@
 #include "position.h"
 
-#include "model/numbers.h"
+#include <cmath>
+
+#include "panel/course_speed.h"
 
 namespace vadrel {
 
 namespace {
 
-// The key decides, not the character: n and N both give "N". Another key
-// puts back what the box showed when it went down. Only a key that went down
-// in the box since its text last changed counts on release: the key that
-// moved the focus here, or a key held while a tick loaded another vehicle,
-// keeps what the box shows. Shift and the letter may be released in either
-// order: each release is the release of its own key.
-void hemisphere_key_up(TextBox& box, std::set<int>& tasti_giu, const std::string& salvato, int key,
-                       char first, char second) {
-    if (tasti_giu.erase(key) == 0) return;
-    if (key == keys::letter(first)) {
-        box.set_text(std::string(1, first));
-    } else if (key == keys::letter(second)) {
-        box.set_text(std::string(1, second));
-    } else {
-        box.set_text(salvato);
-    }
+std::set<int>& held_keys(Form1& form, const CoordinateBoxes& c) {
+    return c.latitude ? form.lat_hemisphere_keys : form.lon_hemisphere_keys;
 }
 
-// A text that is not a 16-bit number leaves the field as it was.
-void store(Form1& form, const TextBox& box, std::int16_t veicolo::*field) {
-    std::int16_t& stored = form.veicolo_attuale().*field;
-    stored = int16_from_text(box.text(), NumberReading::regional_in(form.platform.format)).value_or(stored);
+std::string& saved_text(Form1& form, const CoordinateBoxes& c) {
+    return c.latitude ? form.lat_hemisphere_saved : form.lon_hemisphere_saved;
+}
+
+double value_of(const Vehicle& v, const CoordinateBoxes& c) { return c.latitude ? v.lat : v.lon; }
+
+// Where the coordinate's boxes put the vehicle, in seconds of arc.
+double boxes_value(Form1& form, const CoordinateBoxes& c) {
+    const NumberReading regional = NumberReading::regional_in(form.platform.format);
+    const double now = value_of(current_vehicle(form), c);
+    const WholeSeconds was = whole_seconds(now);
+    const WholeSeconds shown{int16_from_text((form.*c.degrees).text(), regional).value_or(was.degrees),
+                             int16_from_text((form.*c.minutes).text(), regional).value_or(was.minutes),
+                             int16_from_text((form.*c.seconds).text(), regional).value_or(was.seconds),
+                             (form.*c.hemisphere).text() == std::string(1, c.negative)};
+    const std::optional<DrawnCoordinate>& drawn = form.*c.drawn;
+    return drawn && drawn->shown == shown ? drawn->exact : arc_seconds_of(shown);
+}
+
+void place(Form1& form, const CoordinateBoxes& c, double value) {
+    const std::optional<double> there = value;
+    form.fleet.place(form.fleet.current(), c.latitude ? there : std::nullopt, c.latitude ? std::nullopt : there,
+                     &form);
 }
 
 }  // namespace
 
-void txt_lat_g_Change(Form1& form) { store(form, form.txt_lat_g, &veicolo::lat_g); }
-void txt_lat_p_Change(Form1& form) { store(form, form.txt_lat_p, &veicolo::lat_p); }
-void txt_lat_s_Change(Form1& form) { store(form, form.txt_lat_s, &veicolo::lat_s); }
-void txt_lon_g_Change(Form1& form) { store(form, form.txt_lon_g, &veicolo::lon_g); }
-void txt_lon_p_Change(Form1& form) { store(form, form.txt_lon_p, &veicolo::lon_p); }
-void txt_lon_s_Change(Form1& form) { store(form, form.txt_lon_s, &veicolo::lon_s); }
-
-void txt_lat_ns_Change(Form1& form) {
-    form.veicolo_attuale().lat_ns = form.txt_lat_ns.text();
-    form.lat_ns_tasti_giu.clear();
+void position_box_changed(Form1& form, const CoordinateBoxes& c) {
+    if (form.drawing) return;
+    const double now = value_of(current_vehicle(form), c);
+    const double wanted = boxes_value(form, c);
+    if (wanted == now && std::signbit(wanted) == std::signbit(now)) return;
+    place(form, c, wanted);
 }
 
-void txt_lon_ew_Change(Form1& form) {
-    form.veicolo_attuale().lon_ew = form.txt_lon_ew.text();
-    form.lon_ew_tasti_giu.clear();
+void store_panel(Form1& form) {
+    const std::size_t n = form.fleet.current();
+    form.fleet.place(n, boxes_value(form, latitude_boxes), boxes_value(form, longitude_boxes), &form);
+    if (const auto speed = box_number(form.txt_vel)) form.fleet.set_speed(n, *speed, &form);
+    if (const auto course = box_number(form.txt_angolo)) form.fleet.set_course(n, *course, &form);
+    form.fleet.set_unit(n, form.opt_miglia.selected() ? SpeedUnit::knots
+                           : form.opt_km.selected()   ? SpeedUnit::kmh
+                                                      : SpeedUnit::none,
+                        &form);
 }
 
-void txt_lat_ns_KeyDown(Form1& form, int key, bool /*shift*/) {
-    form.lat_ns_salvato = form.txt_lat_ns.text();
-    form.lat_ns_tasti_giu.insert(key);
+void hemisphere_box_changed(Form1& form, const CoordinateBoxes& c) {
+    held_keys(form, c).clear();
+    position_box_changed(form, c);
 }
 
-void txt_lat_ns_KeyUp(Form1& form, int key, bool /*shift*/) {
-    hemisphere_key_up(form.txt_lat_ns, form.lat_ns_tasti_giu, form.lat_ns_salvato, key, 'N', 'S');
+void hemisphere_key_down(Form1& form, const CoordinateBoxes& c, int key) {
+    saved_text(form, c) = (form.*c.hemisphere).text();
+    held_keys(form, c).insert(key);
 }
 
-void txt_lon_ew_KeyDown(Form1& form, int key, bool /*shift*/) {
-    form.lon_ew_salvato = form.txt_lon_ew.text();
-    form.lon_ew_tasti_giu.insert(key);
-}
-
-void txt_lon_ew_KeyUp(Form1& form, int key, bool /*shift*/) {
-    hemisphere_key_up(form.txt_lon_ew, form.lon_ew_tasti_giu, form.lon_ew_salvato, key, 'E', 'W');
+// The key decides, not the character: n and N both give "N". Another key
+// puts back what the box showed when it went down. Only a key that went down
+// in the box since its text last changed counts on release: the key that
+// moved the focus here, or a key held while a tick showed another vehicle,
+// keeps what the box shows. Shift and the letter may be released in either
+// order: each release is the release of its own key.
+void hemisphere_key_up(Form1& form, const CoordinateBoxes& c, int key) {
+    if (held_keys(form, c).erase(key) == 0) return;
+    TextBox& box = form.*c.hemisphere;
+    if (key == keys::letter(c.positive)) {
+        box.set_text(std::string(1, c.positive));
+    } else if (key == keys::letter(c.negative)) {
+        box.set_text(std::string(1, c.negative));
+    } else {
+        box.set_text(saved_text(form, c));
+    }
 }
 
 }  // namespace vadrel

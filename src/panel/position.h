@@ -1,24 +1,27 @@
 #pragma once
-// The eight position boxes keep the current vehicle's record in step: every
-// change of a box is stored at once into mezzi(mezzo_attuale). The hemisphere
-// boxes answer the N/S and E/W keys.
+// The eight position boxes of the current vehicle. They are locked: their
+// text changes by the step buttons, the hemisphere keys, start-up and the
+// panel's own drawing. A change that is not the panel's drawing moves the
+// vehicle, through the fleet's change path, to where the coordinate's four
+// boxes say; a box that cannot be read counts as the vehicle's own value,
+// and boxes that show again what they were last given put the vehicle back
+// exactly where it was then. The hemisphere boxes answer the N/S and E/W
+// keys.
 
-#include "model/form1.h"
+#include "panel/view.h"
 
 namespace vadrel {
 
-void txt_lat_g_Change(Form1& form);
-void txt_lat_p_Change(Form1& form);
-void txt_lat_s_Change(Form1& form);
-void txt_lat_ns_Change(Form1& form);
-void txt_lon_g_Change(Form1& form);
-void txt_lon_p_Change(Form1& form);
-void txt_lon_s_Change(Form1& form);
-void txt_lon_ew_Change(Form1& form);
+// The change of any box of the coordinate.
+void position_box_changed(Form1& form, const CoordinateBoxes& coordinate);
 
-void txt_lat_ns_KeyDown(Form1& form, int key, bool shift);
-void txt_lat_ns_KeyUp(Form1& form, int key, bool shift);
-void txt_lon_ew_KeyDown(Form1& form, int key, bool shift);
-void txt_lon_ew_KeyUp(Form1& form, int key, bool shift);
+// The whole panel into the current vehicle, as start-up does: its
+// position, speed, course and unit as the boxes and buttons show them.
+void store_panel(Form1& form);
+
+// The change of a hemisphere box: the keys held in it no longer count.
+void hemisphere_box_changed(Form1& form, const CoordinateBoxes& coordinate);
+void hemisphere_key_down(Form1& form, const CoordinateBoxes& coordinate, int key);
+void hemisphere_key_up(Form1& form, const CoordinateBoxes& coordinate, int key);
 
 }  // namespace vadrel

@@ -1,88 +1,59 @@
 #include "wiring.h"
 
-#include "core/fleet.h"
-#include "core/tick.h"
-#include "motion/course_speed.h"
+#include "panel/course_speed.h"
 #include "panel/lifecycle.h"
+#include "panel/link.h"
 #include "panel/position.h"
+#include "panel/simulation_controls.h"
 #include "panel/step_buttons.h"
-#include "serial/link.h"
+#include "panel/view.h"
 
 namespace vadrel {
 
-namespace {
-
-template <typename Handler>
-auto bind(Form1& form, Handler handler) {
-    return [&form, handler] { handler(form); };
-}
-
-template <typename Handler>
-auto bind_key(Form1& form, Handler handler) {
-    return [&form, handler](int key, bool shift) { handler(form, key, shift); };
-}
-
-template <typename Handler>
-auto bind_char(Form1& form, Handler handler) {
-    return [&form, handler](char32_t character) { return handler(form, character); };
-}
-
-}  // namespace
-
-void collega_eventi(Form1& f) {
-    // position boxes
-    f.txt_lat_g.on_change = bind(f, txt_lat_g_Change);
-    f.txt_lat_p.on_change = bind(f, txt_lat_p_Change);
-    f.txt_lat_s.on_change = bind(f, txt_lat_s_Change);
-    f.txt_lat_ns.on_change = bind(f, txt_lat_ns_Change);
-    f.txt_lon_g.on_change = bind(f, txt_lon_g_Change);
-    f.txt_lon_p.on_change = bind(f, txt_lon_p_Change);
-    f.txt_lon_s.on_change = bind(f, txt_lon_s_Change);
-    f.txt_lon_ew.on_change = bind(f, txt_lon_ew_Change);
-    f.txt_lat_ns.on_key_down = bind_key(f, txt_lat_ns_KeyDown);
-    f.txt_lat_ns.on_key_up = bind_key(f, txt_lat_ns_KeyUp);
-    f.txt_lon_ew.on_key_down = bind_key(f, txt_lon_ew_KeyDown);
-    f.txt_lon_ew.on_key_up = bind_key(f, txt_lon_ew_KeyUp);
-
-    // position step buttons
-    f.Command1.on_click = bind(f, Command1_Click);
-    f.Command2.on_click = bind(f, Command2_Click);
-    f.Command3.on_click = bind(f, Command3_Click);
-    f.Command4.on_click = bind(f, Command4_Click);
-    f.Command13.on_click = bind(f, Command13_Click);
-    f.Command12.on_click = bind(f, Command12_Click);
-    f.Command6.on_click = bind(f, Command6_Click);
-    f.Command5.on_click = bind(f, Command5_Click);
-    f.Command8.on_click = bind(f, Command8_Click);
-    f.Command7.on_click = bind(f, Command7_Click);
-    f.Command18.on_click = bind(f, Command18_Click);
-    f.Command16.on_click = bind(f, Command16_Click);
+void connect_panel(Form1& f) {
+    // position boxes, their step buttons and the hemisphere keys
+    for (const CoordinateBoxes* c : {&latitude_boxes, &longitude_boxes}) {
+        for (TextBox Form1::*box : {c->degrees, c->minutes, c->seconds}) {
+            (f.*box).on_change = [&f, c] { position_box_changed(f, *c); };
+        }
+        TextBox& hemisphere = f.*c->hemisphere;
+        hemisphere.on_change = [&f, c] { hemisphere_box_changed(f, *c); };
+        hemisphere.on_key_down = [&f, c](int key, bool) { hemisphere_key_down(f, *c, key); };
+        hemisphere.on_key_up = [&f, c](int key, bool) { hemisphere_key_up(f, *c, key); };
+    }
+    for (const StepButton& step : step_buttons) (f.*step.button).on_click = [&f, &step] { step_clicked(f, step); };
 
     // course, speed and unit
-    f.txt_angolo.on_key_down = bind_key(f, txt_angolo_KeyDown);
-    f.txt_angolo.on_key_press = bind_char(f, txt_angolo_KeyPress);
-    f.txt_angolo.on_change = bind(f, txt_angolo_Change);
-    f.txt_angolo.on_key_up = bind_key(f, txt_angolo_KeyUp);
-    f.txt_vel.on_key_press = bind_char(f, txt_vel_KeyPress);
-    f.txt_vel.on_change = bind(f, txt_vel_Change);
-    f.opt_km.on_click = bind(f, opt_km_Click);
-    f.opt_miglia.on_click = bind(f, opt_miglia_Click);
+    f.txt_angolo.on_key_down = [&f](int, bool) { course_key_down(f); };
+    f.txt_angolo.on_key_press = [&f](char32_t c) { return course_key_press(f, c); };
+    f.txt_angolo.on_change = [&f] { course_changed(f); };
+    f.txt_angolo.on_key_up = [&f](int, bool) { course_key_up(f); };
+    f.txt_vel.on_key_press = [&f](char32_t c) { return speed_key_press(f, c); };
+    f.txt_vel.on_change = [&f] { speed_changed(f); };
+    f.opt_km.on_click = [&f] { unit_clicked(f, SpeedUnit::kmh); };
+    f.opt_miglia.on_click = [&f] { unit_clicked(f, SpeedUnit::knots); };
 
-    // transmission and vehicles
-    f.Command9.on_click = bind(f, Command9_Click);
-    f.Command10.on_click = bind(f, Command10_Click);
-    f.Command11.on_click = bind(f, Command11_Click);
+    // the simulator
+    f.Opt_gps_standard.on_click = [&f] { mode_clicked(f, Mode::gps_standard); };
+    f.opt_tx_radio.on_click = [&f] { mode_clicked(f, Mode::radio); };
+    f.opt_multi.on_click = [&f] { mode_clicked(f, Mode::multi_user); };
+    f.txt_num_mezzi.on_change = [&f] { vehicle_count_changed(f); };
+    f.Command9.on_click = [&f] { start_stop_clicked(f); };
+    f.Command10.on_click = [&f] { previous_vehicle_clicked(f); };
+    f.Command11.on_click = [&f] { next_vehicle_clicked(f); };
 
     // serial link
-    for (const PortaCom& p : porte_com) {
-        (f.*p.bottone).on_click = [&f, numero = p.numero] { scegli_porta(f, numero); };
+    for (std::size_t i = 0; i < com_ports.size(); ++i) {
+        (f.*port_buttons[i]).on_click = [&f, number = com_ports[i]] { choose_port(f, number); };
     }
-    for (const VelocitaLinea& v : velocita_linea) {
-        (f.*v.bottone).on_click = [&f, baud = v.baud] { scegli_velocita(f, impostazioni_di(baud)); };
+    for (std::size_t i = 0; i < line_speeds.size(); ++i) {
+        (f.*speed_buttons[i]).on_click = [&f, baud = line_speeds[i]] { choose_speed(f, line_settings_text(baud)); };
     }
 
     // information menu
-    f.menu_info.on_click = bind(f, menu_info_Click);
+    f.menu_info.on_click = [&f] { about_clicked(f); };
+
+    watch_model(f);
 }
 
 }  // namespace vadrel

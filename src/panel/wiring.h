@@ -1,10 +1,12 @@
 #pragma once
-// Connects every control's events to the procedure that handles it.
+// Connects every control's events to the handler that turns it into a
+// change of the fleet, and the panel to the fleet and the transmitter it
+// shows.
 
-#include "model/form1.h"
+#include "panel/form1.h"
 
 namespace vadrel {
 
-void collega_eventi(Form1& form);
+void connect_panel(Form1& form);
 
 }  // namespace vadrel

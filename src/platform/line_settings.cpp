@@ -1,6 +1,6 @@
 #include "line_settings.h"
 
-#include "serial/link.h"
+#include "serial/ports.h"
 
 #include <charconv>
 #include <vector>
@@ -59,7 +59,7 @@ std::optional<LineSettings> parse_line_settings(std::string_view text) {
     if (items.size() != 4) return std::nullopt;
 
     const std::optional<int> baud = whole_number(items[0]);
-    if (!baud || !velocita_valida(*baud)) return std::nullopt;
+    if (!baud || !valid_line_speed(*baud)) return std::nullopt;
     const std::optional<Parity> parity = parity_of(items[1]);
     if (!parity) return std::nullopt;
     const std::optional<int> data_bits = whole_number(items[2]);

@@ -4,7 +4,7 @@
 //   parse_line_settings("2400,N,8,1") -> {2400, Parity::none, 8, StopBits::one}
 //   parse_line_settings("4800,X,8,1") -> nothing (unknown parity letter)
 //
-// The rates are the panel's line speeds (velocita_linea); parity, data and
+// The rates are the panel's line speeds (line_speeds); parity, data and
 // stop bits may take any form a serial line can take. Anything else is
 // refused (a refused text leaves the port's former settings in place).
 

@@ -10,7 +10,7 @@
 namespace vadrel {
 
 std::string default_device(int number) {
-    if (!porta_com_valida(number)) return {};
+    if (!valid_com_port(number)) return {};
 #ifdef _WIN32
     return "COM" + std::to_string(number);
 #else
@@ -19,15 +19,15 @@ std::string default_device(int number) {
 }
 
 PortRouter::PortRouter() {
-    for (const PortaCom& p : porte_com) slot(p.numero).device = default_device(p.numero);
+    for (const std::int16_t number : com_ports) slot(number).device = default_device(number);
 }
 
 PortRouter::~PortRouter() { close(); }
 
 PortRouter::Slot& PortRouter::slot(int number) {
-    if (!porta_com_valida(number))
+    if (!valid_com_port(number))
         throw std::out_of_range("numero di porta fuori da 1..4: " + std::to_string(number));
-    return slots_[static_cast<std::size_t>(number - porte_com.front().numero)];
+    return slots_[static_cast<std::size_t>(number - com_ports.front())];
 }
 
 const PortRouter::Slot& PortRouter::slot(int number) const {
@@ -52,7 +52,7 @@ const VirtualSerialPort& PortRouter::use_virtual(int number, const std::string& 
 }
 
 std::string PortRouter::describe(int number) const {
-    if (!porta_com_valida(number)) return {};
+    if (!valid_com_port(number)) return {};
     const Slot& target = slot(number);
     if (target.line) return target.line->describe();
     return target.device;
@@ -61,7 +61,7 @@ std::string PortRouter::describe(int number) const {
 bool PortRouter::is_open() const { return active_ != nullptr && active_->is_open(); }
 
 void PortRouter::open() {
-    if (!porta_com_valida(number_))
+    if (!valid_com_port(number_))
         throw port_failure(PortError::porta_inesistente, "COM " + std::to_string(number_));
     Slot& target = slot(number_);
     if (is_open() && active_ == target.line.get() && active_settings_ == settings_) return;

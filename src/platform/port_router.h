@@ -33,7 +33,7 @@
 #include "model/platform.h"
 #include "platform/line_settings.h"
 #include "platform/port_line.h"
-#include "serial/link.h"
+#include "serial/ports.h"
 
 namespace vadrel {
 
@@ -76,7 +76,7 @@ private:
     Slot& slot(int number);
     const Slot& slot(int number) const;
 
-    std::array<Slot, porte_com.size()> slots_;
+    std::array<Slot, com_ports.size()> slots_;
     std::int16_t number_ = 1;
     std::string settings_text_ = "4800,N,8,1";
     LineSettings settings_;

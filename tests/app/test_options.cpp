@@ -131,11 +131,8 @@ TEST(Options, RecordAndReplay) {
 }
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
-    testing::FakePort port;
-    OutputFanOut output{port};
-    testing::FakeClock clock;
-    testing::FakeShell shell;
-    Form1 form{Platform{port, output, clock, shell}};  // events not wired, as at creation
+    testing::Rig rig(false);  // events not wired, as at creation
+    Form1& form = rig.form;
     Options o;
     o.porta = 4;
     o.baud = 2400;
@@ -149,7 +146,9 @@ TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     EXPECT_TRUE(form.opt_tx_radio.selected());
     EXPECT_FALSE(form.Opt_gps_standard.selected());
     EXPECT_EQ(form.txt_num_mezzi.text(), "3");
-    EXPECT_TRUE(port.calls.empty());
+    EXPECT_EQ(rig.fleet.mode(), Mode::radio);
+    EXPECT_EQ(rig.fleet.cycle(), 3);
+    EXPECT_TRUE(rig.port.calls.empty());
 }
 
 // The command line over vadrel.ini: only what it names; the last of --tcp

@@ -10,7 +10,6 @@
 #include <chrono>
 
 #include "app/program.h"
-#include "core/tick.h"
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
 
@@ -114,7 +113,7 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
         EXPECT_EQ(program.port_in_use(2), second.device);
         EXPECT_EQ(program.port_in_use(4), "ttyACM0");
         EXPECT_EQ(program.form().Label11.caption(), "Tx ok");
-        Timer1_Timer(program.form());
+        program.transmitter().tick();
         EXPECT_EQ(read_line(second.master).rfind("$GPRMC,", 0), 0u);
         wanted.devices.erase(4);
         EXPECT_EQ(program.change_ports(wanted), "");
@@ -143,7 +142,7 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
         testing::FakeShell shell;
         Program program(options, shell);
         program.start();
-        EXPECT_EQ(program.form().file_help, own_help ? folder.at("vadrel.hlp") : beside) << own_help;
+        EXPECT_EQ(program.form().help_file, own_help ? folder.at("vadrel.hlp") : beside) << own_help;
         EXPECT_TRUE(program.stop());
     }
 }

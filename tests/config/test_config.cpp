@@ -18,17 +18,17 @@
 #include "os/descriptor_reserve.h"
 #include "support/descriptor_limit.h"
 #include "support/scratch_folder.h"
-#include "support/fakes.h"
+#include "config/vehicle_table.h"
 
 namespace vadrel::testing {
 namespace {
 
-using Tabella = std::array<veicolo, numero_mezzi>;
+using Tabella = VehicleRecords;
 using Items = std::array<std::string, 11>;
 
 // What a read leaves in a field it did not touch.
 constexpr std::int16_t X = -7;
-const veicolo untouched{X, X, X, "?", X, X, X, "?", X, X, X, X};
+const VehicleRecord untouched{X, X, X, "?", X, X, X, "?", X, X, X, X};
 const Tabella sentinel = [] { Tabella t; t.fill(untouched); return t; }();
 
 // The documented example: two vehicles, every other record never filled. The
@@ -36,9 +36,9 @@ const Tabella sentinel = [] { Tabella t; t.fill(untouched); return t; }();
 // leaves as it is.
 Tabella worked_example_table() {
     Tabella t{};
-    for (auto& v : t) v.lat_s = v.lon_s = X;
-    t[0] = veicolo{44, 1, X, "N", 10, 8, X, "E", 30, 90, -1, 0};
-    t[1] = veicolo{45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, -1};
+    for (auto& v : t) v.lat_seconds = v.lon_seconds = X;
+    t[0] = VehicleRecord{44, 1, X, "N", 10, 8, X, "E", 30, 90, -1, 0};
+    t[1] = VehicleRecord{45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, -1};
     return t;
 }
 std::string worked_example_text() {
@@ -50,8 +50,8 @@ std::string worked_example_text() {
 Tabella full_table() {
     Tabella t{};
     const auto n = [](int value) { return static_cast<std::int16_t>(value); };
-    for (int i = 0; i < numero_mezzi; ++i) {
-        t[static_cast<std::size_t>(i)] = veicolo{n(i * 4),       n(59 - i), X,           i % 2 ? "S" : "N",
+    for (int i = 0; i < static_cast<int>(fleet_size); ++i) {
+        t[static_cast<std::size_t>(i)] = VehicleRecord{n(i * 4),       n(59 - i), X,           i % 2 ? "S" : "N",
                                                  n(179 - i * 8), n(i * 2),  X,           i % 3 ? "E" : "W",
                                                  n(i * 37 - 100), n(i * 17), n(-(i % 2)), n(i % 2 - 1)};
     }
@@ -60,8 +60,8 @@ Tabella full_table() {
 
 const Items A = {"44", "1", "\"N\"", "", "10", "8", "\"E\"", "30", "90", "#TRUE#", "#FALSE#"};
 const Items B = {"45", "30", "\"N\"", "", "9", "12", "\"E\"", "12", "270", "#FALSE#", "#TRUE#"};
-const veicolo a{44, 1, X, "N", 10, 8, X, "E", 30, 90, -1, 0};
-const veicolo b{45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, -1};
+const VehicleRecord a{44, 1, X, "N", 10, 8, X, "E", 30, 90, -1, 0};
+const VehicleRecord b{45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, -1};
 
 // A record's line with item k (0-based) holding `item`; item 4 is empty by default.
 std::string line(Items items, std::size_t k = 3, const std::string& item = "") {
@@ -77,10 +77,10 @@ std::string bytes_of(const std::filesystem::path& path) {
 }
 
 TEST(ConfigWriter, WritesTheWorkedExampleByteForByteAndEveryTableReadsBack) {
-    EXPECT_EQ(testo_configurazione(worked_example_table()), worked_example_text());
+    EXPECT_EQ(table_text(worked_example_table()), worked_example_text());
     for (const Tabella& table : {worked_example_table(), full_table()}) {
         Tabella t = sentinel;
-        EXPECT_EQ(leggi_configurazione_testo(testo_configurazione(table), t), 1);
+        EXPECT_EQ(read_table_text(table_text(table), t), 1);
         EXPECT_EQ(t, table);
     }
 }
@@ -88,16 +88,16 @@ TEST(ConfigWriter, WritesTheWorkedExampleByteForByteAndEveryTableReadsBack) {
 // Extremes, any non-zero flag, and texts a quoted item cannot hold as they are.
 TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
     Tabella t{};
-    t[0] = veicolo{-3, -32768, 0, "S", 32767, 0, 0, "W", -1, 360, 1, -32768};
+    t[0] = VehicleRecord{-3, -32768, 0, "S", 32767, 0, 0, "W", -1, 360, 1, -32768};
     const std::pair<std::string, std::string> texts[] = {
         {"a\"b", "a'b"}, {"N\r\nS", "N??S"}, {std::string("N\0S", 3), "N?S"}, {"\xC3\xA8", "??"}, {" a,# ", " a,# "}};
-    for (std::size_t i = 0; i < std::size(texts); ++i) t[i + 1].lat_ns = t[i + 1].lon_ew = texts[i].first;
-    const std::string text = testo_configurazione(t);
+    for (std::size_t i = 0; i < std::size(texts); ++i) t[i + 1].lat_hemisphere = t[i + 1].lon_hemisphere = texts[i].first;
+    const std::string text = table_text(t);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "-3,-32768,\"S\",,32767,0,\"W\",-1,360,#TRUE#,#TRUE#");
     Tabella back = sentinel;
-    ASSERT_EQ(leggi_configurazione_testo(text, back), 1);
+    ASSERT_EQ(read_table_text(text, back), 1);
     for (std::size_t i = 0; i < std::size(texts); ++i) {
-        EXPECT_EQ(back[i + 1].lat_ns + "|" + back[i + 1].lon_ew, texts[i].second + "|" + texts[i].second);
+        EXPECT_EQ(back[i + 1].lat_hemisphere + "|" + back[i + 1].lon_hemisphere, texts[i].second + "|" + texts[i].second);
     }
 }
 
@@ -105,9 +105,9 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
 // The seed corpus has the other shapes of file (marker only, byte order mark,
 // blanks, records split over lines); here what a failed read has filled.
 TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
-    const std::string la = line(A), lb = line(B), full = testo_configurazione(full_table());
+    const std::string la = line(A), lb = line(B), full = table_text(full_table());
     const Tabella read_full = full_table();
-    const std::tuple<const char*, std::string, int, std::vector<veicolo>> rows[] = {  // name, content, result, records
+    const std::tuple<const char*, std::string, int, std::vector<VehicleRecord>> rows[] = {  // name, content, result, records
         {"lone LF, lone CR, no line end at the end", la + "\n" + lb + "\r#", 1, {a, b}},
         {"three records and no marker", la + "\r\n" + lb + "\r\n" + la + "\r\n", 0, {a, b, a}},
         {"a 22nd record", full.substr(0, full.find("\"#\"")) + la + "\r\n#", 0, {read_full.begin(), read_full.end()}},
@@ -117,7 +117,7 @@ TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
     };
     for (const auto& [name, content, result, records] : rows) {
         Tabella t = sentinel;
-        EXPECT_EQ(leggi_configurazione_testo(content, t), result) << name;
+        EXPECT_EQ(read_table_text(content, t), result) << name;
         for (std::size_t i = 0; i < t.size(); ++i) {
             EXPECT_EQ(t[i], i < records.size() ? records[i] : untouched) << name << ' ' << i;
         }
@@ -137,8 +137,8 @@ TEST(ConfigReader, ReadsAnItemAsItsFieldWants) {
         for (std::size_t c = 1; c < 4; ++c) {
             const std::size_t k = std::array<std::size_t, 4>{0, 0, 2, 9}[c];
             Tabella t = sentinel;
-            const bool read = leggi_configurazione_testo(line(B, k, row[0]) + "\r\n#", t) == 1;
-            const std::string got = k == 2 ? t[0].lat_ns : std::to_string(k == 0 ? t[0].lat_g : t[0].km);
+            const bool read = read_table_text(line(B, k, row[0]) + "\r\n#", t) == 1;
+            const std::string got = k == 2 ? t[0].lat_hemisphere : std::to_string(k == 0 ? t[0].lat_degrees : t[0].kmh);
             EXPECT_EQ(row[c] == "*" ? "*" : read ? got : "-", row[c]) << row[0] << " as item " << k + 1;
         }
     }
@@ -152,49 +152,49 @@ TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
         const std::string name = entry.path().filename().string(), bytes = bytes_of(entry.path());
         EXPECT_EQ(fuzzing::check_configurazione(bytes), "") << name;
         Tabella table{};
-        const int result = leggi_configurazione_testo(bytes, table);
+        const int result = read_table_text(bytes, table);
         EXPECT_EQ(result, name.rfind("ok-", 0) == 0 ? 1 : name.rfind("ko-", 0) == 0 ? 0 : result) << name;
     }
 }
 
-// Each vehicle as its record stands: exactly where the exact position is
-// what the record shows, else the record's own seconds; read back to the
-// same double. A line that is not a vehicle's three numbers in range is none.
-TEST(ExactPositions, AreWrittenAsTheRecordStandsAndReadBackToTheSameDouble) {
-    Tabella mezzi{};
-    std::array<ExactPosition, numero_mezzi> posizioni{};
-    mezzi[0] = veicolo{44, 1, 13, "N", 10, 8, 59, "E", 30, 90, -1, 0};
-    posizioni[0] = {158473.4000000001, 36538.6, ShownCoordinate{44, 1, 13, "N"}, ShownCoordinate{10, 8, 59, "E"}};
-    mezzi[1] = veicolo{45, 30, 15, "S", 9, 12, 1, "W", 0, 0, 0, 0};
-    posizioni[1] = {-163815.2, -33121.0, ShownCoordinate{45, 30, 14, "S"}, std::nullopt};  // moved by hand since
-    const PosizioniSalvate read = leggi_posizioni_testo(testo_posizioni(mezzi, posizioni));
-    EXPECT_EQ(read[0], (PosizioneSalvata{158473.4000000001, 36538.6}));
-    EXPECT_EQ(read[1], (PosizioneSalvata{-163815.0, -33121.0}));
-    EXPECT_EQ(read[2], (PosizioneSalvata{0.0, 0.0}));
+// Written so that they read back to the same double. A line that is not a
+// vehicle's three numbers in range is none.
+TEST(ExactPositions, ReadBackToTheSameDoubleAndOnlyInRange) {
+    std::array<SavedPosition, fleet_size> positions{};
+    positions[0] = {158473.4000000001, 36538.6};
+    positions[1] = {-163815.2, -0.0};
+    const SavedPositions read = read_positions_text(positions_text(positions));
+    for (std::size_t i = 0; i < fleet_size; ++i) EXPECT_EQ(read[i], positions[i]) << i;
+    EXPECT_TRUE(std::signbit(read[1]->lon)) << "west of the meridian on it";
 
-    const std::pair<const char*, std::optional<PosizioneSalvata>> lines[] = {
-        {"3 1.5 -2e3", PosizioneSalvata{1.5, -2000.0}}, {"3\t-324000  648000\r", PosizioneSalvata{-324000, 648000}},
+    const std::pair<const char*, std::optional<SavedPosition>> lines[] = {
+        {"3 1.5 -2e3", SavedPosition{1.5, -2000.0}}, {"3\t-324000  648000\r", SavedPosition{-324000, 648000}},
         {"3 324000.5 0", std::nullopt},  {"3 0 -648001", std::nullopt}, {"3 nan 0", std::nullopt},
         {"3 1e400 0", std::nullopt},     {"3 1 2 4", std::nullopt},     {"3 1", std::nullopt},
         {"21 0 0", std::nullopt},        {"-1 0 0", std::nullopt},      {"3 0x1 0", std::nullopt},
         {"# 3 1 2", std::nullopt},
     };
     for (const auto& [line, expected] : lines) {
-        EXPECT_EQ(leggi_posizioni_testo(std::string("# vadrel\n") + line + "\n")[3], expected) << line;
+        EXPECT_EQ(read_positions_text(std::string("# vadrel\n") + line + "\n")[3], expected) << line;
     }
 }
 
 // vadrel.cnf in a real folder of its own per case.
-struct Bench : Rig {
+struct Bench {
     ScratchFolder f;
     std::unique_ptr<ProgramFolder> folder;
     std::unique_ptr<TableFile> file;
+    Fleet fleet;
+    VehicleTable table{fleet};
+    std::vector<std::string> messages;
+    const Tell tell = [this](const QString& message) { messages.push_back(message.toStdString()); };
 
     explicit Bench(const std::string& before = "") {
         if (!before.empty()) f.put(nome_file_configurazione, before);
-        form.mezzi = sentinel;
         run();
     }
+    // The fleet as these records read.
+    void use(const Tabella& records) { table.load(records, true); }
     // A new run of the program in the same folder.
     void run() {
         file.reset();
@@ -243,16 +243,18 @@ TEST(ConfigFile, ReadsTheFileInTheProgramsFolder) {
             ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
         }
         if (bytes.size() > 1) b.f.put(nome_file_configurazione, bytes);
-        EXPECT_EQ(leggi_configurazione(b.form, *b.file), result) << name;
-        EXPECT_EQ(b.form.mezzi, result ? worked_example_table() : sentinel) << name;
-        EXPECT_TRUE(b.shell.messages.empty()) << name;
+        EXPECT_EQ(load_table(b.table, *b.file, b.tell), result) << name;
+        if (result) {
+            EXPECT_EQ(b.table.text(), worked_example_text()) << name;
+        }
+        EXPECT_TRUE(b.messages.empty()) << name;
     }
 }
 
 // Replaced whole; one that does not read back is first copied, byte for
 // byte and with its mode, under a number no copy had, the newest few kept.
 TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
-    const std::string longer = testo_configurazione(full_table()) + std::string(10000, 'x');
+    const std::string longer = table_text(full_table()) + std::string(10000, 'x');
     struct Row {
         const char* name;
         std::string before;
@@ -285,14 +287,14 @@ TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
             }
         }
         if (!row.before.empty()) chmod(b.f.at(nome_file_configurazione).c_str(), row.mode);
-        b.form.mezzi = worked_example_table();
-        EXPECT_TRUE(scrivi_configurazione(b.form, *b.file)) << row.name;
-        EXPECT_TRUE(scrivi_configurazione(b.form, *b.file)) << row.name << ": the file is good now: no copy of it";
+        b.use(worked_example_table());
+        EXPECT_TRUE(save_table(b.table, *b.file, b.tell)) << row.name;
+        EXPECT_TRUE(save_table(b.table, *b.file, b.tell)) << row.name << ": the file is good now: no copy of it";
         EXPECT_EQ(b.cnf(), worked_example_text()) << row.name;
         EXPECT_EQ(b.f.mode(nome_file_configurazione), row.before.empty() ? 0644u : row.mode) << row.name;
         EXPECT_EQ(b.others(), row.after) << row.name;
         if (*row.copy == '\0') {
-            EXPECT_TRUE(b.shell.messages.empty()) << row.name;
+            EXPECT_TRUE(b.messages.empty()) << row.name;
             continue;
         }
         EXPECT_TRUE(b.f.get(row.copy) == row.before) << row.name << ": the copy is byte-identical";
@@ -300,8 +302,8 @@ TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
         if (std::find(row.present.begin(), row.present.end(), "vadrel.cnf.bak") != row.present.end()) {
             EXPECT_EQ(b.f.get("vadrel.cnf.bak"), "earlier copy") << row.name;
         }
-        ASSERT_EQ(b.shell.messages.size(), 1u) << row.name;
-        EXPECT_EQ(b.shell.messages[0], "vadrel: Il file di configurazione " + b.f.at(nome_file_configurazione) +
+        ASSERT_EQ(b.messages.size(), 1u) << row.name;
+        EXPECT_EQ(b.messages[0], "Il file di configurazione " + b.f.at(nome_file_configurazione) +
                                            " non era leggibile per intero.\nUna copia è stata conservata in " +
                                            b.f.at(row.copy) + ".")
             << row.name;
@@ -341,7 +343,7 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
         b.f.put("mine", "del proprietario");
         row.in_the_way(b);
         const std::string before = b.cnf();
-        b.form.mezzi = full_table();
+        b.use(full_table());
         const FileSizeLimit limit(row.file_size_limit);
         // Twice in one run, then once in the next run, if the folder is
         // still one a run may use.
@@ -353,13 +355,13 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
                 }
                 b.run();
             }
-            b.shell.messages.clear();
-            EXPECT_FALSE(scrivi_configurazione(b.form, *b.file)) << row.name;
+            b.messages.clear();
+            EXPECT_FALSE(save_table(b.table, *b.file, b.tell)) << row.name;
             EXPECT_EQ(b.cnf(), before) << row.name;
-            EXPECT_EQ(b.f.get(beside), testo_configurazione(full_table())) << row.name << ' ' << beside;
-            ASSERT_EQ(b.shell.messages.size(), 1u) << row.name;
-            const std::string message = b.shell.messages[0];
-            EXPECT_EQ(message.rfind("vadrel: Il file di configurazione " + b.f.at(nome_file_configurazione) +
+            EXPECT_EQ(b.f.get(beside), table_text(full_table())) << row.name << ' ' << beside;
+            ASSERT_EQ(b.messages.size(), 1u) << row.name;
+            const std::string message = b.messages[0];
+            EXPECT_EQ(message.rfind("Il file di configurazione " + b.f.at(nome_file_configurazione) +
                                         " è stato lasciato com'è: " + row.why,
                                     0),
                       0u)
@@ -384,13 +386,13 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
     for (const auto& [name, size_limit, removed, told] : rows) {
         Bench b(worked_example_text());
         if (removed) std::filesystem::remove_all(b.f.path());
-        b.form.mezzi = full_table();
+        b.use(full_table());
         const FileSizeLimit limit(size_limit);
-        EXPECT_FALSE(scrivi_configurazione(b.form, *b.file)) << name;
+        EXPECT_FALSE(save_table(b.table, *b.file, b.tell)) << name;
         EXPECT_EQ(b.cnf(), removed ? "<missing>" : worked_example_text()) << name;
-        EXPECT_EQ(b.form.mezzi, full_table()) << name;
-        const std::string expected = "vadrel: Impossibile salvare la tabella dei veicoli nel file " + b.file->path();
-        EXPECT_EQ(b.shell.messages, std::vector<std::string>{expected + ": " + told})
+        EXPECT_EQ(b.table.text(), table_text(full_table())) << name;
+        const std::string expected = "Impossibile salvare la tabella dei veicoli nel file " + b.file->path();
+        EXPECT_EQ(b.messages, std::vector<std::string>{expected + ": " + told})
             << name;
     }
 }
@@ -404,47 +406,47 @@ TEST(ConfigFile, WithNoDescriptorLeftTheReserveIsWhatTheSaveUses) {
         Bench b(worked_example_text());
         DescriptorReserve reserve;
         TableFile file(*b.folder, with_reserve ? &reserve : nullptr);
-        b.form.mezzi = full_table();
+        b.use(full_table());
         bool saved = false;
         {
             const DescriptorLimit none(0);
-            saved = scrivi_configurazione(b.form, file);
+            saved = save_table(b.table, file, b.tell);
         }
         EXPECT_EQ(saved, with_reserve);
-        EXPECT_EQ(b.cnf(), with_reserve ? testo_configurazione(full_table()) : worked_example_text());
+        EXPECT_EQ(b.cnf(), with_reserve ? table_text(full_table()) : worked_example_text());
         EXPECT_EQ(reserve.holding(), DescriptorReserve::held);
-        const std::vector<std::string> told{"vadrel: Impossibile salvare la tabella dei veicoli nel file " +
+        const std::vector<std::string> told{"Impossibile salvare la tabella dei veicoli nel file " +
                                             file.path() + ": troppi file aperti dal programma.\n"
                                                           "Il file precedente è rimasto invariato."};
-        EXPECT_EQ(b.shell.messages, with_reserve ? std::vector<std::string>{} : told);
+        EXPECT_EQ(b.messages, with_reserve ? std::vector<std::string>{} : told);
         EXPECT_EQ(b.others(), std::vector<std::string>{}) << "nothing beside it";
     }
 }
 
-// Written only when what the file keeps has changed (the seconds it does
-// not keep); a failure told once until a save works again.
+// Written only when what the file keeps has changed (not the seconds it
+// does not keep); a failure told once until a save works again.
 TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
     Bench b(worked_example_text());
-    ASSERT_EQ(leggi_configurazione(b.form, *b.file), 1);
+    ASSERT_EQ(load_table(b.table, *b.file, b.tell), 1);
     const ino_t first = b.inode();
-    b.form.mezzi[0].lat_s = 31;
-    salva_se_cambiata(b.form, *b.file);
+    b.fleet.place(0, b.fleet.vehicle(0).lat + 31.0, std::nullopt, nullptr);
+    save_table_if_changed(b.table, *b.file, b.tell);
     EXPECT_EQ(b.inode(), first) << "the file as read is the table: not written";
 
-    b.form.mezzi[3].vel = 12;
-    salva_se_cambiata(b.form, *b.file);
-    EXPECT_EQ(b.cnf(), testo_configurazione(b.form.mezzi));
+    b.fleet.set_speed(3, 12, nullptr);
+    save_table_if_changed(b.table, *b.file, b.tell);
+    EXPECT_EQ(b.cnf(), b.table.text());
     EXPECT_NE(b.inode(), first);
 
-    const std::tuple<const char*, std::int16_t, rlim_t, std::size_t> steps[] = {  // name, vel, size limit, messages
+    const std::tuple<const char*, double, rlim_t, std::size_t> steps[] = {  // name, speed, size limit, messages
         {"fails", 13, 100, 1}, {"fails the same way", 14, 100, 1}, {"fails again unchanged", 14, 100, 1},
         {"works", 14, RLIM_INFINITY, 1}, {"fails anew", 15, 100, 2}};
-    for (const auto& [name, vel, size_limit, messages] : steps) {
-        b.form.mezzi[3].vel = vel;
+    for (const auto& [name, speed, size_limit, messages] : steps) {
+        b.fleet.set_speed(3, speed, nullptr);
         const FileSizeLimit limit(size_limit);
-        salva_se_cambiata(b.form, *b.file);
-        EXPECT_EQ(b.shell.messages.size(), messages) << name;
-        EXPECT_EQ(b.cnf() == testo_configurazione(b.form.mezzi), size_limit == RLIM_INFINITY) << name;
+        save_table_if_changed(b.table, *b.file, b.tell);
+        EXPECT_EQ(b.messages.size(), messages) << name;
+        EXPECT_EQ(b.cnf() == b.table.text(), size_limit == RLIM_INFINITY) << name;
     }
 }
 
@@ -452,41 +454,40 @@ TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
 // keep included; vadrel.cnf stays the truth: where it says otherwise, or no
 // positions file is there (an older folder), the vehicle starts from its record.
 TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
-    const veicolo moving{44, 1, 13, "N", 10, 8, 59, "W", 30, 90, -1, 0};
-    const ExactPosition exact{158473.40000000002, -36538.6, ShownCoordinate{44, 1, 13, "N"},
-                              ShownCoordinate{10, 8, 59, "W"}};
-    const std::tuple<const char*, std::function<void(Bench&)>, bool> rows[] = {  // name, between the runs, taken
-        {"as saved", [](Bench&) {}, true},
+    const double lat = 158473.40000000002, lon = -36538.6;  // 44 1 13.4 N, 10 8 58.6 W
+    const std::tuple<const char*, std::function<void(Bench&)>, double> rows[] = {  // name, between the runs, latitude
+        {"as saved", [](Bench&) {}, lat},
         {"vadrel.cnf moved to another minute by hand",
          [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n")); },
-         false},
+         158520.0},
         {"vadrel.cnf in the other hemisphere",
          [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n")); },
-         false},
-        {"no positions file", [](Bench& b) { std::filesystem::remove(b.f.at(nome_file_posizioni)); }, false},
-        {"a damaged positions file", [](Bench& b) { b.f.put(nome_file_posizioni, "0 158473,4 x\n"); }, false},
+         158460.0},
+        {"no positions file", [](Bench& b) { std::filesystem::remove(b.f.at(nome_file_posizioni)); }, 158460.0},
+        {"a damaged positions file", [](Bench& b) { b.f.put(nome_file_posizioni, "0 158473,4 x\n"); }, 158460.0},
     };
-    for (const auto& [name, between, taken] : rows) {
-        Bench b;
-        b.form.mezzi = worked_example_table();
-        b.form.mezzi[0] = moving;
-        b.form.posizioni[0] = exact;
-        ASSERT_TRUE(scrivi_configurazione(b.form, *b.file)) << name;
-        between(b);
-        b.run();
-        b.form.mezzi = sentinel;
-        b.form.posizioni = {};
-        EXPECT_EQ(leggi_configurazione(b.form, *b.file), 1) << name;
-        const ExactPosition& p = b.form.posizioni[0];
-        EXPECT_EQ(p.lat_mostrata.has_value(), taken) << name;
-        if (taken) {
-            EXPECT_EQ(std::tuple(p.lat, p.lon, p.lat_mostrata, p.lon_mostrata),
-                      std::tuple(exact.lat, exact.lon, exact.lat_mostrata, exact.lon_mostrata));
-            EXPECT_EQ(b.form.mezzi[0], moving);
-        } else {
-            EXPECT_EQ(b.form.mezzi[0].lat_s, X) << name << ": the record as vadrel.cnf has it";
+    for (const auto& [name, between, expected] : rows) {
+        const bool taken = expected == lat;
+        double read_lat = 0.0;
+        {
+            Bench b;
+            b.use(worked_example_table());
+            b.fleet.place(0, lat, lon, nullptr);
+            ASSERT_TRUE(save_table(b.table, *b.file, b.tell)) << name;
+            between(b);
+            Bench again(b.cnf());
+            if (std::filesystem::exists(b.f.at(nome_file_posizioni))) {
+                again.f.put(nome_file_posizioni, b.f.get(nome_file_posizioni));
+            }
+            EXPECT_EQ(load_table(again.table, *again.file, again.tell), 1) << name;
+            read_lat = again.fleet.vehicle(0).lat;
+            if (taken) {
+                EXPECT_EQ(again.fleet.vehicle(0).lon, lon) << name;
+            }
+            EXPECT_EQ(again.table.text(), b.cnf()) << name << ": vadrel.cnf as it was";
+            EXPECT_TRUE(again.messages.empty()) << name;
         }
-        EXPECT_TRUE(b.shell.messages.empty()) << name;
+        EXPECT_EQ(read_lat, expected) << name;
     }
 }
 
@@ -498,18 +499,18 @@ TEST(ConfigFile, AFileMadeReadOnlyStaysAsItIsAndThatIsSaidOnce) {
         Bench b(worked_example_text());
         if (at_start) chmod(b.f.at(nome_file_configurazione).c_str(), 0444);
         b.run();
-        ASSERT_EQ(leggi_configurazione(b.form, *b.file), 1);
+        ASSERT_EQ(load_table(b.table, *b.file, b.tell), 1);
         if (!at_start) chmod(b.f.at(nome_file_configurazione).c_str(), 0444);
         const ino_t inode = b.inode();
-        b.form.mezzi = full_table();
-        salva_se_cambiata(b.form, *b.file);
-        salva_se_cambiata(b.form, *b.file);
-        EXPECT_TRUE(scrivi_configurazione(b.form, *b.file)) << at_start;
+        b.use(full_table());
+        save_table_if_changed(b.table, *b.file, b.tell);
+        save_table_if_changed(b.table, *b.file, b.tell);
+        EXPECT_TRUE(save_table(b.table, *b.file, b.tell)) << at_start;
         EXPECT_EQ(std::tuple(b.cnf(), b.inode(), b.f.mode(nome_file_configurazione), b.others()),
                   std::tuple(worked_example_text(), inode, 0444u, std::vector<std::string>{}))
             << at_start;
         EXPECT_FALSE(std::filesystem::exists(b.f.at(nome_file_posizioni))) << at_start;
-        EXPECT_EQ(b.shell.messages, std::vector<std::string>{"vadrel: Il file di configurazione " +
+        EXPECT_EQ(b.messages, std::vector<std::string>{"Il file di configurazione " +
                                                              b.f.at(nome_file_configurazione) +
                                                              " è di sola lettura: è lasciato com'è e le modifiche "
                                                              "alla tabella dei veicoli non saranno salvate."})
@@ -528,25 +529,25 @@ TEST(ConfigFile, AFileThatCouldNotBeReadAtStartUpIsNeverReplaced) {
     close(lowest_free);
     const rlimit none_left{static_cast<rlim_t>(lowest_free), saved.rlim_max};
     setrlimit(RLIMIT_NOFILE, &none_left);
-    const std::int16_t result = leggi_configurazione(b.form, *b.file);
+    const std::int16_t result = load_table(b.table, *b.file, b.tell);
     setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(result, 0);
     const std::string cnf = b.f.at(nome_file_configurazione);
-    EXPECT_EQ(b.shell.messages, std::vector<std::string>{"vadrel: Il file di configurazione " + cnf +
+    EXPECT_EQ(b.messages, std::vector<std::string>{"Il file di configurazione " + cnf +
                                                          " non si può leggere (troppi file aperti dal programma): la "
                                                          "tabella dei veicoli parte da capo e il file sarà lasciato "
                                                          "com'è."});
-    b.form.mezzi = full_table();
-    EXPECT_FALSE(scrivi_configurazione(b.form, *b.file));
+    b.use(full_table());
+    EXPECT_FALSE(save_table(b.table, *b.file, b.tell));
     EXPECT_EQ(b.cnf(), worked_example_text());
-    EXPECT_EQ(b.f.get("vadrel.cnf.nuovo.1"), testo_configurazione(full_table()));
-    ASSERT_EQ(b.shell.messages.size(), 2u);
-    EXPECT_EQ(b.shell.messages[1].rfind("vadrel: Il file di configurazione " + cnf +
+    EXPECT_EQ(b.f.get("vadrel.cnf.nuovo.1"), table_text(full_table()));
+    ASSERT_EQ(b.messages.size(), 2u);
+    EXPECT_EQ(b.messages[1].rfind("Il file di configurazione " + cnf +
                                             " è stato lasciato com'è: all'avvio non si poteva leggere (troppi file "
                                             "aperti dal programma).",
                                         0),
               0u)
-        << b.shell.messages[1];
+        << b.messages[1];
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(Finestra, ButtonsGoThroughTheModel) {
     EXPECT_EQ(label->text(), q("Stop"));
     EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
     QTest::keyClick(find("Command9"), Qt::Key_Return);  // Enter clicks a button
-    EXPECT_EQ(rig.form.tx_attiva, 1);
+    EXPECT_TRUE(rig.fleet.transmitting());
     // Clicking the selected mode button again leaves it selected.
     for (int click = 1; click <= 2; ++click) QTest::mouseClick(find("opt_tx_radio"), Qt::LeftButton);
     EXPECT_TRUE(find<QRadioButton>("opt_tx_radio")->isChecked());
@@ -133,7 +133,7 @@ TEST_F(Finestra, RenderShowsTheModel) {
 }
 
 TEST_F(Finestra, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
-    rig.form.file_help = "/opt/vadrel/vadrel.hlp";
+    rig.form.help_file = "/opt/vadrel/vadrel.hlp";
     for (auto name : {"txt_vel", "Command9", "txt_lat_ns"}) QTest::keyClick(find(name), Qt::Key_F1);
     QKeyEvent held(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(find("txt_vel"), &held);
@@ -198,8 +198,11 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
     testing::FakePort port;
     OutputFanOut output{port};
     testing::FakeClock clock;
-    Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
-    form.file_help = "/nessuna/cartella/vadrel.hlp";
+    Fleet fleet;
+    TrackHistory tracks{fleet_size};
+    Transmitter transmitter{fleet, tracks, output, clock};
+    Form1 form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
+    form.help_file = "/nessuna/cartella/vadrel.hlp";
     const MainWindow window(form);  // F1 works in every window of the program
     for (int opening = 1; opening <= 2; ++opening) {
         QStringList seen;

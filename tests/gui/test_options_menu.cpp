@@ -44,17 +44,19 @@ TEST(MenuOpzioni, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
     for (const auto& [name, option] : rows) {
         for (const bool on : {true, false}) {
             m.action(name).trigger();
-            EXPECT_EQ(m.rig.form.ricevitore.*option, on) << name;
-            EXPECT_EQ(m.kept.back(), m.rig.form.ricevitore) << name;
+            EXPECT_EQ(m.rig.transmitter.receiver().*option, on) << name;
+            EXPECT_EQ(m.kept.back(), m.rig.transmitter.receiver()) << name;
             EXPECT_EQ(m.action(name).isChecked(), on) << name;
         }
     }
-    m.rig.form.ricevitore.senza_fix = true;  // as SIGUSR1 does
+    OpzioniRicevitore lost = m.rig.transmitter.receiver();
+    lost.senza_fix = true;  // as SIGUSR1 does
+    m.rig.transmitter.set_receiver(lost);
     m.menu.refresh();
     EXPECT_TRUE(m.action("opzione_senza_fix").isChecked());
     m.problem = "impossibile salvare vadrel.ini";
     m.action("opzione_utc").trigger();
-    EXPECT_TRUE(m.rig.form.ricevitore.utc) << "the option holds for this run all the same";
+    EXPECT_TRUE(m.rig.transmitter.receiver().utc) << "the option holds for this run all the same";
     ASSERT_EQ(m.rig.shell.messages.size(), 1u);
     EXPECT_NE(m.rig.shell.messages[0].find(m.problem), std::string::npos);
 }
@@ -85,7 +87,7 @@ TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     EXPECT_TRUE(refusals[0].contains(QStringLiteral("non possono superare 1"))) << refusals[0].toStdString();
     EXPECT_TRUE(refusals[1].contains(QStringLiteral("seme"))) << refusals[1].toStdString();
     const Guasti expected{true, 0.2, 0.6, 0.4, 18446744073709551615ULL};
-    EXPECT_EQ(m.rig.form.ricevitore.guasti, expected);
+    EXPECT_EQ(m.rig.transmitter.receiver().guasti, expected);
     EXPECT_TRUE(m.action("opzione_guasti").isChecked());
 
     m.action("opzione_guasti").trigger();  // off: the rates stay for the next time
@@ -93,7 +95,7 @@ TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
 
     when_modal([](QWidget* dialog) { dialog->close(); });  // cancelled: nothing changes
     m.action("opzione_guasti").trigger();
-    EXPECT_FALSE(m.rig.form.ricevitore.guasti.attivi);
+    EXPECT_FALSE(m.rig.transmitter.receiver().guasti.attivi);
     EXPECT_FALSE(m.action("opzione_guasti").isChecked());
     EXPECT_EQ(m.kept.size(), 2u);
 }
@@ -117,7 +119,7 @@ TEST(MenuOpzioni, OnTheProgramTheFileKeepsWhatTheMenuChanged) {
         OptionsMenu menu(program.form(), *window.menuBar(),
                          [&program](const OpzioniRicevitore& o) { return program.change_receiver(o); });
         program.start();
-        EXPECT_EQ(program.form().ricevitore, expected);
+        EXPECT_EQ(program.receiver(), expected);
         ASSERT_EQ(shell.messages.size(), 1u);
         EXPECT_NE(shell.messages[0].find("[ricevitore] quota vuole un numero"), std::string::npos);
 

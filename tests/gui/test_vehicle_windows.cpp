@@ -16,8 +16,8 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
+#include <tuple>
 
-#include "core/tick.h"
 #include "gui/goto_dialog.h"
 #include "gui/help_viewer.h"
 #include "gui/main_window.h"
@@ -25,7 +25,6 @@
 #include "gui/window_shell.h"
 #include "finestra.h"
 #include "modal.h"
-#include "motion/advance.h"
 #include "support/fakes.h"
 
 namespace vadrel::gui {
@@ -41,7 +40,7 @@ std::string panel_position(const Form1& f) {
 // What the dialog says as the text is typed, and whether OK is there.
 TEST(VaiAPosizione, SaysAtOnceWhatItUnderstoodOrWhy) {
     testing::Rig rig;
-    rig.form.mezzi[0] = veicolo{44, 2, 0, "N", 10, 8, 0, "E", 0, 0, -1, 0};
+    rig.fleet.place(0, 44 * 3600.0 + 120.0, 10 * 3600.0 + 480.0, nullptr);
     GoToDialog dialog(rig.form);
     auto* text = dialog.findChild<QLineEdit*>(q("posizione"));
     auto* understood = dialog.findChild<QLabel*>(q("capito"));
@@ -106,8 +105,7 @@ TEST_F(Finestra, CtrlGMovesTheCurrentVehicleWhereTyped) {
         if (dialog) dialog->close();
         EXPECT_TRUE(QTest::qWaitFor([this] { return window.findChild<GoToDialog*>() == nullptr; })) << r.typed;
     }
-    const veicolo& v = rig.form.mezzi[0];
-    EXPECT_EQ(v.lat_g * 100 + v.lat_p, 1015) << "the record follows the boxes";
+    EXPECT_EQ(rig.fleet.vehicle(0).lat, -(10 * 3600.0 + 15 * 60.0)) << "the vehicle is where the boxes say";
 }
 
 // Ctrl+G handled among the events the multi-user tick lets run: the dialog
@@ -117,12 +115,12 @@ TEST_F(Finestra, VaiAPosizioneOpenedInsideATickLetsTheTickEnd) {
     rig.form.opt_multi.select();
     rig.form.txt_num_mezzi.set_text("2");
     rig.shell.pending = [this] { window.open_go_to(); };
-    Timer1_Timer(rig.form);
-    EXPECT_FALSE(rig.form.tick_in_corso);
+    rig.tick();
+    EXPECT_EQ(rig.port.written.size(), 1u);
     auto* dialog = window.findChild<GoToDialog*>();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(dialog->mezzo(), 1u);
+    EXPECT_EQ(dialog->vehicle(), 1u);
     dialog->close();
 }
 
@@ -250,21 +248,25 @@ TEST(MapProjection, GraticuleStepsLabelsAndScaleBar) {
 
 // ---- the map window ----
 
-// Vehicles 0 and 2 stepped in the last minute, 1 more than an hour ago, 3
-// stepped last an hour ago, far south before that (its transmission stopped
-// since, so the history still holds its older points).
+// Vehicles 0 and 2 sent in the last minute, 1 more than an hour ago, 3
+// sent last an hour ago, far south before that (its transmission stopped
+// since, so the history still holds its older points); each where its last
+// point is.
 class Mappa : public ::testing::Test, public testing::Rig {
 protected:
     Mappa() {
         for (int s = 0; s < 60; ++s) {
             const double t = clock.steady - 60 + s;
-            form.tracce.add(1, {t - 3600.0, 0, 45.40, 9.0 + s * 0.001});
-            form.tracce.add(0, {t, 0, 45.50, 9.0 + s * 0.001});
-            form.tracce.add(2, {t, 0, 45.45 + s * 0.001, 9.03, 0, 0, s < 30 ? 0u : 1u});
+            tracks.add(1, {t - 3600.0, 0, 45.40, 9.0 + s * 0.001});
+            tracks.add(0, {t, 0, 45.50, 9.0 + s * 0.001});
+            tracks.add(2, {t, 0, 45.45 + s * 0.001, 9.03, 0, 0, s < 30 ? 0u : 1u});
         }
-        form.tracce.add(3, {clock.steady - 3700.0, 0, 30.0, 9.0});
-        form.tracce.add(3, {clock.steady - 3599.0, 0, 45.46, 9.01});
-        form.mezzo_attuale = 2;
+        tracks.add(3, {clock.steady - 3700.0, 0, 30.0, 9.0});
+        tracks.add(3, {clock.steady - 3599.0, 0, 45.46, 9.01});
+        for (const auto& [m, lat, lon] : {std::tuple{0, 45.50, 9.059}, {2, 45.509, 9.03}, {3, 45.46, 9.01}}) {
+            fleet.place(m, lat * 3600.0, lon * 3600.0, nullptr);
+        }
+        fleet.set_current(2, nullptr);
     }
     void SetUp() override {
         map.show();
@@ -302,7 +304,8 @@ TEST_F(Mappa, ShowsTheTracksOfTheLastHourAndFollowsTheFleetUntilMoved) {
     const QPointF dragged = canvas->projection().to_screen(held);
     EXPECT_NEAR(dragged.x(), 80, 0.05);
     EXPECT_NEAR(dragged.y(), 70, 0.05);
-    form.tracce.add(0, {clock.steady, 0, 46.5, 9.0});
+    tracks.add(0, {clock.steady, 0, 46.5, 9.0});
+    fleet.place(0, 46.5 * 3600.0, 9.0 * 3600.0, nullptr);
     map.refresh();
     EXPECT_EQ(canvas->projection().to_screen(held), dragged) << "a tick does not move the view";
     // "Adatta" shows the whole fleet again, and follows it

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "core/tick.h"
 #include "panel/lifecycle.h"
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
@@ -17,12 +16,14 @@ using testing::ScratchFolder;
 
 // One run of the program in a real folder, with fakes around the panel.
 struct ProgramRun {
-    explicit ProgramRun(const std::string& path) : folder(path), table(folder) {}
+    explicit ProgramRun(const std::string& path) : folder(path), file(folder) {}
     ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
-    void start() { Form_Load(rig.form, table); }
+    void start() { Form_Load(rig.form, table, file); }
+    bool stop() { return Form_QueryUnload(rig.form, table, file); }
     ProgramFolder folder;
-    TableFile table;
+    TableFile file;
     Rig rig;
+    VehicleTable table{rig.fleet};
 };
 
 TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
@@ -31,11 +32,12 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         const char* name;
         std::string file;
         const char* shown;
-        int lat_g_0;
+        const char* after_tick;
     } rows[] = {
-        {"first run", "", "44 1,7775 0 N 10 8,0623 0 E 0 0 km", 44},
-        {"a good file", cnf_text(first), "45 30 0 S 9 12 0 W 12 270 mi", 45},
-        {"a file cut short keeps the start-up texts", first, "44 1,7775 0 N 10 8,0623 0 E 0 0 km", 45},
+        {"first run", "", "44 1,7775 0 N 10 8,0623 0 E 0 0 km", "44 2 0 N 10 8 0 E 0 0 km"},
+        {"a good file", cnf_text(first), "45 30 0 S 9 12 0 W 12 270 mi", "45 30 0 S 9 12 0 W 12 270 mi"},
+        {"a file cut short keeps the start-up texts", first, "44 1,7775 0 N 10 8,0623 0 E 0 0 km",
+         "44 2 0 N 10 8 0 E 0 0 km"},
     };
     for (const auto& r : rows) {
         ScratchFolder f;
@@ -44,12 +46,13 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         run.start();
         const Form1& form = run.rig.form;
         EXPECT_EQ(testing::panel_text(form), r.shown) << r.name;
-        EXPECT_EQ(form.mezzi[0].lat_g, r.lat_g_0) << r.name;
         EXPECT_EQ(run.rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
             << r.name;
         EXPECT_EQ(form.Label11.caption(), "Tx ok") << r.name;
-        EXPECT_EQ(form.file_help, f.at("vadrel.hlp")) << r.name;
+        EXPECT_EQ(form.help_file, f.at("vadrel.hlp")) << r.name;
         EXPECT_EQ(fs::current_path(), f.path()) << r.name;
+        run.rig.tick(0);  // the first step covers no time: the boxes show where the vehicle is
+        EXPECT_EQ(testing::panel_text(form), r.after_tick) << r.name;
     }
 }
 
@@ -63,7 +66,7 @@ TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
         run.start();
         EXPECT_EQ(rig.form.Label11.caption(), port_fails ? "No tx" : "Tx ok");
         rig.port.calls.clear();
-        EXPECT_TRUE(Form_QueryUnload(rig.form, run.table));
+        EXPECT_TRUE(run.stop());
         EXPECT_EQ(rig.port.calls, std::vector<std::string>(port_fails ? 0 : 1, "close")) << port_fails;
         EXPECT_TRUE(rig.shell.messages.empty());
         // Ended before the first tick: the record holds what the panel showed,
@@ -93,12 +96,11 @@ TEST(Lifecycle, CardinalCoursesStayOnTheirMinuteAcrossRestarts) {
             rig.port.force_open();
             run.start();
             for (int second = 0; second < 600; ++second) {
-                rig.clock.steady += 1.0;
-                Timer1_Timer(rig.form);
-                const std::string& field = std::string(r.course) == "270" ? rig.form.rmc_lat : rig.form.rmc_lon;
-                ASSERT_EQ(field, r.field) << "course " << r.course << ", run " << round << ", second " << second;
+                rig.tick();
+                ASSERT_NE(rig.port.written.back().find(r.field), std::string::npos)
+                    << "course " << r.course << ", run " << round << ", second " << second;
             }
-            ASSERT_TRUE(Form_QueryUnload(rig.form, run.table));
+            ASSERT_TRUE(run.stop());
         }
         const std::string saved = f.get("vadrel.cnf");
         const std::string kept = std::string(r.course) == "270" ? "44,0,\"N\"," : ",10,8,\"E\",";

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <vector>
 
+#include "core/second_sentences.h"
+#include "motion/dead_reckoning.h"
+#include "panel/step_buttons.h"
+#include "panel/view.h"
 #include "support/fakes.h"
 
 namespace vadrel {
@@ -9,40 +15,47 @@ namespace {
 
 using testing::Rig;
 
-TEST(PositionBoxes, EveryChangeIsStoredIntoTheCurrentRecord) {
+constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0) {
+    return degrees * 3600.0 + minutes * 60.0 + seconds;
+}
+
+// The position boxes of the current vehicle (4) move it: each box read in
+// the regional format, a box that cannot be read counting as the vehicle's
+// own; the box keeps the text it was given. The vehicle is at 7 7 7 N 7 7 7 E.
+TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
     const struct {
-        const char* box;
+        TextBox Form1::*box;
         const char* text;
-        std::int16_t veicolo::*field;
-        int stored;
+        double lat, lon;  // where the vehicle goes
     } rows[] = {
-        {"txt_lat_g", "120", &veicolo::lat_g, 120},
-        {"txt_lat_p", "1,7775", &veicolo::lat_p, 2},
-        {"txt_lon_g", " 10 ", &veicolo::lon_g, 10},
-        {"txt_lon_p", "8,0623", &veicolo::lon_p, 8},
-        {"txt_lon_s", "-3", &veicolo::lon_s, -3},
-        {"txt_lat_s", "2,5", &veicolo::lat_s, 2},
-        // texts that cannot be read keep the record's value (7)
-        {"txt_lat_g", "abc", &veicolo::lat_g, 7},
-        {"txt_lat_p", "", &veicolo::lat_p, 7},
-        {"txt_lon_s", "40000", &veicolo::lon_s, 7},
-        {"txt_lon_g", "1.5", &veicolo::lon_g, 15},  // "." groups digits in Italian
+        {&Form1::txt_lat_g, "120", arc(59, 52, 53), -arc(172, 52, 53)},  // past the pole, down the far meridian
+        {&Form1::txt_lat_p, "1,7775", arc(7, 2, 7), arc(7, 7, 7)},
+        {&Form1::txt_lon_g, " 10 ", arc(7, 7, 7), arc(10, 7, 7)},
+        {&Form1::txt_lon_s, "-3", arc(7, 7, 7), arc(7, 6, 57)},
+        {&Form1::txt_lat_s, "2,5", arc(7, 7, 2), arc(7, 7, 7)},
+        {&Form1::txt_lon_g, "1.5", arc(7, 7, 7), arc(15, 7, 7)},  // "." groups digits in Italian
+        {&Form1::txt_lat_ns, "S", -arc(7, 7, 7), arc(7, 7, 7)},
+        {&Form1::txt_lon_ew, "x", arc(7, 7, 7), arc(7, 7, 7)},  // not W: east
+        // texts that cannot be read keep the vehicle's value
+        {&Form1::txt_lat_g, "abc", arc(7, 7, 7), arc(7, 7, 7)},
+        {&Form1::txt_lat_p, "", arc(7, 7, 7), arc(7, 7, 7)},
+        {&Form1::txt_lon_s, "40000", arc(7, 7, 7), arc(7, 7, 7)},
     };
-    for (const auto& r : rows) {
+    for (const auto& row : rows) {
         Rig rig;
-        rig.form.mezzo_attuale = 4;
-        rig.form.mezzi[4].*r.field = 7;
-        auto* box = dynamic_cast<TextBox*>(rig.form.find(r.box));
-        ASSERT_NE(box, nullptr);
-        box->set_text(r.text);
-        EXPECT_EQ(rig.form.mezzi[4].*r.field, r.stored) << r.box << " " << r.text;
-        EXPECT_EQ(box->text(), r.text) << "the box keeps its text";
+        rig.fleet.set_current(4, nullptr);
+        rig.fleet.place(4, arc(7, 7, 7), arc(7, 7, 7), nullptr);
+        TextBox& box = rig.form.*row.box;
+        box.set_text(row.text);
+        const Vehicle& v = rig.fleet.vehicle(4);
+        EXPECT_NEAR(v.lat, row.lat, 1e-6) << box.name() << " " << row.text;
+        EXPECT_NEAR(v.lon, row.lon, 1e-6) << box.name() << " " << row.text;
+        EXPECT_EQ(box.text(), row.text) << "the box keeps its text";
     }
 }
 
-// The letter the keys leave in a hemisphere box and its record. A key typed
-// ('t'; 'T' with Shift), or held Shift's keys going down ('d') and up ('u')
-// in either order.
+// The letter the keys leave in a hemisphere box. A key typed ('t'; 'T' with
+// Shift), or keys going down ('d') and up ('u') in either order.
 TEST(HemisphereKeys, TheKeyDecides) {
     const struct {
         const char* name;
@@ -58,22 +71,19 @@ TEST(HemisphereKeys, TheKeyDecides) {
         {"W", false, "E", {{'t', 'W'}}, "W"},
         {"a digit keeps S", true, "S", {{'t', '5'}}, "S"},
         {"delete keeps W", false, "W", {{'t', keys::del}}, "W"},
-        {"backspace keeps N", true, "N", {{'t', keys::backspace}}, "N"},
         {"E in the latitude box keeps N", true, "N", {{'t', 'E'}}, "N"},
         {"N in the longitude box keeps W", false, "W", {{'t', 'N'}}, "W"},
         {"Shift released first", true, "N", {{'d', keys::shift}, {'d', 'S'}, {'u', keys::shift}, {'u', 'S'}}, "S"},
         {"the letter released first", true, "N", {{'d', keys::shift}, {'d', 'S'}, {'u', 'S'}, {'u', keys::shift}},
          "S"},
-        {"W with Shift released first", false, "E", {{'d', keys::shift}, {'d', 'W'}, {'u', keys::shift}, {'u', 'W'}},
-         "W"},
         {"Shift alone keeps the letter", false, "W", {{'d', keys::shift}, {'u', keys::shift}}, "W"},
+        {"a release with no key down keeps the letter", true, "S", {{'u', keys::tab}}, "S"},
     };
-    for (const auto& r : rows) {
+    for (const auto& row : rows) {
         Rig rig;
-        TextBox& box = r.latitude ? rig.form.txt_lat_ns : rig.form.txt_lon_ew;
-        box.set_text(r.before);
-        (r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew) = r.before;
-        for (const auto& [how, key] : r.keys) {
+        TextBox& box = row.latitude ? rig.form.txt_lat_ns : rig.form.txt_lon_ew;
+        box.set_text(row.before);
+        for (const auto& [how, key] : row.keys) {
             if (how == 'd') {
                 box.key_down(key, true);
             } else if (how == 'u') {
@@ -82,31 +92,112 @@ TEST(HemisphereKeys, TheKeyDecides) {
                 box.type(key, static_cast<char32_t>(key), how == 'T');
             }
         }
-        EXPECT_EQ(box.text(), r.after) << r.name;
-        EXPECT_EQ(r.latitude ? rig.form.mezzi[0].lat_ns : rig.form.mezzi[0].lon_ew, r.after) << r.name;
+        EXPECT_EQ(box.text(), row.after) << row.name;
+        const double value = row.latitude ? rig.fleet.vehicle(0).lat : rig.fleet.vehicle(0).lon;
+        EXPECT_EQ(std::signbit(value), *row.after == 'S' || *row.after == 'W') << row.name;
     }
 }
 
-TEST(HemisphereKeys, AKeyUpWithNoKeyDownSinceTheBoxChangedKeepsWhatItShows) {
+// A key held while the box showed another vehicle counts no more.
+TEST(HemisphereKeys, AKeyHeldWhileAnotherVehicleWasShownKeepsItsLetter) {
     Rig rig;
-    rig.form.txt_lat_ns.set_text("S");
-    rig.form.txt_lat_ns.key_up(keys::tab);  // the release of the key that brought the focus
+    rig.fleet.place(1, -arc(1), -arc(1), nullptr);
     rig.form.txt_lon_ew.key_down(keys::shift, true);  // saves "E"
-    rig.form.txt_lon_ew.set_text("W");                // a tick loads another vehicle
+    rig.fleet.set_current(1, nullptr);                 // the box shows "W"
     rig.form.txt_lon_ew.key_up(keys::shift, true);
-    EXPECT_EQ(rig.form.txt_lat_ns.text() + rig.form.mezzi[0].lat_ns, "SS");
-    EXPECT_EQ(rig.form.txt_lon_ew.text() + rig.form.mezzi[0].lon_ew, "WW");
+    EXPECT_EQ(rig.form.txt_lon_ew.text(), "W");
+    EXPECT_TRUE(std::signbit(rig.fleet.vehicle(1).lon));
 }
 
-TEST(HemisphereKeys, LockedBoxesNeverTakeTypedCharacters) {
+TEST(PositionBoxes, LockedBoxesNeverTakeTypedCharacters) {
     Rig rig;
-    for (TextBox* box : {&rig.form.txt_lat_g, &rig.form.txt_lat_p, &rig.form.txt_lat_s, &rig.form.txt_lat_ns,
-                         &rig.form.txt_lon_g, &rig.form.txt_lon_p, &rig.form.txt_lon_s, &rig.form.txt_lon_ew,
-                         &rig.form.txt_mezzo_attuale}) {
+    for (TextBox* box : {&rig.form.txt_lat_g, &rig.form.txt_lat_ns, &rig.form.txt_lon_s, &rig.form.txt_mezzo_attuale}) {
         const std::string before = box->text();
         EXPECT_FALSE(box->key_press('7')) << box->name();
-        EXPECT_FALSE(box->key_press(keys::backspace)) << box->name();
         EXPECT_EQ(box->text(), before) << box->name();
+    }
+}
+
+// A click on `button` over a box showing `start` leaves `expected` in it
+// and moves the vehicle (at 33 33 33 N 33 33 33 E) there; "=" leaves both
+// as they were.
+TEST(StepButtons, EveryButtonThroughTheTable) {
+    const struct {
+        const char* button;
+        std::string start;
+        const char* expected;
+    } rows[] = {
+        // the start-up texts read by their leading number
+        {"Command1", "1,7775", "2"}, {"Command7", "8,0623", "7"},
+        // wrap past each field's limit and below 0, with no carry into the next field
+        {"Command1", "89", "0"}, {"Command2", "0", "89"}, {"Command3", "59", "0"}, {"Command4", "0", "59"},
+        {"Command13", "59", "0"}, {"Command12", "0", "59"}, {"Command6", "179", "0"}, {"Command5", "0", "179"},
+        {"Command8", "59", "0"}, {"Command7", "0", "59"}, {"Command18", "59", "0"}, {"Command16", "0", "59"},
+        // out of range: tested in the button's direction only
+        {"Command1", "120", "0"}, {"Command2", "120", "119"}, {"Command6", "120", "121"},
+        {"Command1", "-3", "-2"}, {"Command2", "-3", "89"}, {"Command16", "-3", "59"},
+        // rounding half to even before the step; no number reads as 0
+        {"Command1", "2.5", "3"}, {"Command1", "3.5", "5"}, {"Command1", "abc", "1"},
+        // the ends of the 16-bit range; a text beyond it is left as it is
+        {"Command1", "32767", "0"}, {"Command2", "-32768", "89"}, {"Command2", "32768", "="},
+        {"Command8", std::string(400, '9'), "="},
+    };
+    for (const auto& row : rows) {
+        const std::string where = std::string(row.button) + " on \"" + row.start + "\"";
+        const StepButton* step = nullptr;
+        Rig rig;
+        for (const StepButton& s : step_buttons) {
+            if ((rig.form.*s.button).name() == row.button) step = &s;
+        }
+        ASSERT_NE(step, nullptr) << where;
+        rig.fleet.place(0, arc(33, 33, 33), arc(33, 33, 33), nullptr);
+        TextBox& box = rig.form.*step->box;
+        {
+            const Drawing drawing(rig.form);  // shown, not an edit
+            box.set_text(row.start);
+        }
+        const Vehicle before = rig.fleet.vehicle(0);
+        (rig.form.*step->button).click();
+        const bool moves = std::string(row.expected) != "=";
+        EXPECT_EQ(box.text(), moves ? row.expected : row.start) << where;
+        EXPECT_EQ(rig.fleet.vehicle(0).segment != before.segment, moves) << where;
+    }
+}
+
+// Ten seconds at 50 km/h due north from 45 30 0 N: 4.497 seconds of arc.
+// What happens after the fifth second decides where the tenth ends: the
+// exact position follows the operator, not the panel's own writes.
+TEST(PositionBoxes, TheExactPositionFollowsTheOperatorNotThePanelsOwnWrites) {
+    const struct {
+        const char* name;
+        std::function<void(Rig&)> between;
+        const char* field;
+    } rows[] = {
+        {"nothing: no fraction is lost", [](Rig&) {}, "4530.0749,N"},
+        {"a step button: from its whole second", [](Rig& r) { r.form.Command13.click(); }, "4530.0874,N"},
+        {"a step button and back: nothing moved",
+         [](Rig& r) {
+             r.form.Command13.click();
+             r.form.Command12.click();
+         },
+         "4530.0749,N"},
+        {"the S key: from 45 30 2 S, northward", [](Rig& r) { r.form.txt_lat_ns.type('S', U's'); }, "4529.9958,S"},
+        {"another vehicle shown and back",
+         [](Rig& r) {
+             r.fleet.set_current(1, nullptr);
+             r.fleet.set_current(0, nullptr);
+         },
+         "4530.0749,N"},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        rig.fleet.place(0, arc(45, 30), arc(9), nullptr);
+        rig.form.txt_vel.set_text("50");
+        for (int i = 0; i < 6; ++i) rig.tick();
+        row.between(rig);
+        for (int i = 0; i < 5; ++i) rig.tick();
+        const double lat = rig.fleet.vehicle(0).lat;
+        EXPECT_EQ(rmc_coordinate(lat, 2) + "," + (lat < 0 ? "S" : "N"), row.field) << row.name;
     }
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "model/form1.h"
+#include "core/transmitter.h"
+#include "fleet/fleet.h"
+#include "panel/form1.h"
 #include "platform/output_fanout.h"
 
 namespace vadrel::testing {
@@ -108,15 +110,21 @@ public:
 // and the unit, "km", "mi" or "-".
 std::string panel_text(const Form1& form);
 
-// A form with fakes, its events wired as the program wires them; the serial
-// port is its only output.
+// The fleet, its transmitter and the panel with fakes, the panel's events
+// wired as the program wires them; the serial port is the only output.
 struct Rig {
     FakePort port;
     OutputFanOut output{port};
     FakeClock clock;
     FakeShell shell;
-    Form1 form{Platform{port, output, clock, shell, RegionalFormat::italian()}};
-    Rig();
+    Fleet fleet;
+    TrackHistory tracks{fleet_size};
+    Transmitter transmitter{fleet, tracks, output, clock};
+    Form1 form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
+    // Without wiring: the panel as it is made, before start-up.
+    explicit Rig(bool wired = true);
+    // The second timer, `seconds_later` on the steady clock.
+    void tick(double seconds_later = 1.0);
 };
 
 }  // namespace vadrel::testing

@@ -4,7 +4,14 @@
 
 namespace vadrel::testing {
 
-Rig::Rig() { collega_eventi(form); }
+Rig::Rig(bool wired) {
+    if (wired) connect_panel(form);
+}
+
+void Rig::tick(double seconds_later) {
+    clock.steady += seconds_later;
+    transmitter.tick();
+}
 
 std::string panel_text(const Form1& f) {
     std::string out;

@@ -1,6 +1,7 @@
 #include "form1.h"
 
-#include <stdexcept>
+#include "panel/step_buttons.h"
+
 
 namespace vadrel {
 
@@ -11,8 +12,10 @@ constexpr bool selected = true;
 constexpr Font step_font{12.0, false};
 }  // namespace
 
-Form1::Form1(Platform platform_)
-    : platform(platform_),
+Form1::Form1(Fleet& fleet_, Transmitter& transmitter_, Platform platform_)
+    : fleet(fleet_),
+      transmitter(transmitter_),
+      platform(platform_),
       Command11("Command11", "Form1", "+", {7740, 5760, 225, 300}),
       Command10("Command10", "Form1", "-", {7470, 5760, 225, 300}),
       txt_mezzo_attuale("txt_mezzo_attuale", "Form1", "0", locked, {6705, 5760, 735, 285}),
@@ -93,11 +96,8 @@ Form1::Form1(Platform platform_)
         &Label13, &Label12, &menu_info, &menu_help,
     };
 
-    for (CommandButton* b : {&Command11, &Command10, &Command1, &Command2, &Command3, &Command4,
-                             &Command5, &Command6, &Command7, &Command8, &Command12, &Command13,
-                             &Command16, &Command18}) {
-        b->set_font(step_font);
-    }
+    for (CommandButton* b : {&Command11, &Command10}) b->set_font(step_font);
+    for (const StepButton& step : step_buttons) (this->*step.button).set_font(step_font);
     Label11.set_font({9.75, true});
 
     const std::vector<std::vector<OptionButton*>> groups = {
@@ -118,11 +118,9 @@ Control* Form1::find(const std::string& name) const {
     return nullptr;
 }
 
-veicolo& Form1::veicolo_attuale() {
-    if (mezzo_attuale < 0 || mezzo_attuale >= numero_mezzi) {
-        throw std::logic_error("mezzo_attuale fuori da 0..20");
-    }
-    return mezzi[static_cast<std::size_t>(mezzo_attuale)];
+Form1::~Form1() {
+    if (fleet_watch != 0) fleet.unwatch(fleet_watch);
+    transmitter.remove_view(*this);
 }
 
 }  // namespace vadrel

@@ -37,14 +37,14 @@ TEST(PortChoice, ClosesOpensAndReports) {
     for (const auto& r : rows) {
         Rig rig;
         if (r.open_before) rig.port.force_open();
-        if (r.stopped) rig.form.tx_attiva = 0;
+        if (r.stopped) rig.form.Command9.click();
         rig.port.failing_ports = r.failing;
         rig.form.opt_com3.select();
         EXPECT_EQ(rig.port.calls, r.calls) << r.name;
         EXPECT_EQ(label(rig.form), r.label) << r.name;
         EXPECT_EQ(rig.port.is_open(), r.open_after) << r.name;
         EXPECT_EQ(ports_selected(rig.form), r.message ? 0 : 1) << r.name;
-        EXPECT_EQ(rig.form.motivo_no_tx, r.message ? "porta inesistente" : "") << r.name;
+        EXPECT_EQ(rig.transmitter.port_problem(), r.message ? "porta inesistente" : "") << r.name;
         EXPECT_EQ(rig.shell.messages, r.message ? std::vector<std::string>{"vadrel: Errore nell'apertura della seriale"}
                                                 : std::vector<std::string>{})
             << r.name;

@@ -1,0 +1,153 @@
+#include "second_sentences.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "motion/dead_reckoning.h"
+
+namespace vadrel {
+
+namespace {
+
+// The fixed fields of the $GPRMC: a valid fix, no speed or course unless
+// the real motion is asked for, no magnetic variation.
+constexpr const char* fix_valid = "A";
+constexpr const char* still_speed = "0.0";
+constexpr const char* still_course = "000.0";
+constexpr const char* variation = "000.0";
+constexpr const char* variation_side = "W";
+
+// The constellation of a live fix: the satellites of the burst's $GPGSV
+// that have a signal, and dilutions of a good open-sky fix.
+constexpr std::array<const char*, 7> satellites_in_use{"04", "16", "18", "19", "22", "27", "29"};
+constexpr const char* pdop = "1.8";
+constexpr const char* hdop = "1.0";
+constexpr const char* vdop = "1.5";
+
+std::string without(std::string text, char removed) {
+    text.erase(std::remove(text.begin(), text.end(), removed), text.end());
+    return text;
+}
+
+std::string printed(const char* format, auto... values) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+// Where the vehicle is, as the fields write it.
+struct Fix {
+    std::string lat, ns, lon, ew;
+};
+
+Fix fix_of(const Vehicle& v) {
+    return {rmc_coordinate(v.lat, 2), std::signbit(v.lat) ? "S" : "N", rmc_coordinate(v.lon, 3),
+            std::signbit(v.lon) ? "W" : "E"};
+}
+
+// Speed and course as the sentences write them: the vehicle's over the
+// ground with the real motion on, the fixed fields otherwise. A course that
+// rounds to 360.0 is 000.0.
+struct Motion {
+    std::string course, knots, kmh;
+};
+
+Motion motion_of(const SecondOfVehicle& s) {
+    if (!s.options.moto_reale) return {still_course, still_speed, still_speed};
+    const GroundMotion ground = ground_motion(s.vehicle);
+    const long tenths = std::lround(ground.course * 10.0) % 3600;
+    return {printed("%03ld.%ld", tenths / 10, tenths % 10), printed("%.1f", ground.kmh / km_per_nautical_mile),
+            printed("%.1f", ground.kmh)};
+}
+
+Rmc rmc_of(const SecondOfVehicle& s) {
+    const SentenceTime& t = s.time;
+    if (s.options.senza_fix) return {t.time, "V", "", "", "", "", "", "", t.date, variation, variation_side};
+    const Fix f = fix_of(s.vehicle);
+    const Motion m = motion_of(s);
+    return {t.time, fix_valid, f.lat, f.ns, f.lon, f.ew, m.knots, m.course, t.date, variation, variation_side};
+}
+
+Gga gga_of(const SecondOfVehicle& s) {
+    if (s.options.senza_fix) return {s.time.time, "", "", "", "", "0", "00", "", "", "", "", "", "", ""};
+    const Fix f = fix_of(s.vehicle);
+    return {s.time.time, f.lat, f.ns, f.lon, f.ew, "1", printed("%02zu", satellites_in_use.size()),
+            hdop, printed("%.1f", s.options.quota), "M", "", "M", "", ""};
+}
+
+Vtg vtg_of(const SecondOfVehicle& s) {
+    if (s.options.senza_fix) return {};
+    const Motion m = motion_of(s);
+    return {m.course, m.course, m.knots, m.kmh};  // no magnetic variation: the $GPRMC says 000.0
+}
+
+Gsa gsa_of(const SecondOfVehicle& s) {
+    if (s.options.senza_fix) return {"A", "1", {}, "", "", ""};
+    Gsa f{"A", "3", {}, pdop, hdop, vdop};
+    std::copy(satellites_in_use.begin(), satellites_in_use.end(), f.satelliti.begin());
+    return f;
+}
+
+// The zone is 00,00: the time field is the one the $GPRMC carries.
+Zda zda_of(const SecondOfVehicle& s) {
+    const CivilTime& t = s.time.civil;
+    return {s.time.time, printed("%02d", t.day), printed("%02d", t.month), printed("%04d", t.year), "00", "00"};
+}
+
+const std::string radio_separator("\r\n\0\0\0\0\0", 7);
+
+std::string framed(const std::vector<std::string>& sentences) {
+    std::string burst = radio_separator;
+    for (const std::string& sentence : sentences) {
+        burst += sentence;
+        burst += radio_separator;
+    }
+    return burst;
+}
+
+}  // namespace
+
+SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options) {
+    SentenceTime t;
+    if (!options.utc && !options.frasi_complete) {
+        const std::string time = "000000" + without(clock.time_text(), '.');
+        t.time = time.substr(time.size() - 6);
+        t.date = without(clock.date_text(), '/');
+        return t;
+    }
+    const WallTime now = clock.wall_time();
+    t.civil = options.utc ? now.utc : now.local;
+    t.time = printed("%02d%02d%02d", t.civil.hour, t.civil.minute, t.civil.second);
+    t.date = printed("%02d%02d%02d", t.civil.day, t.civil.month, t.civil.year % 100);
+    return t;
+}
+
+std::vector<std::string> second_sentences(const SecondOfVehicle& s) {
+    const std::string rmc = frase(rmc_of(s), s.prefix);
+    const OpzioniRicevitore& o = s.options;
+    if (s.mode == Mode::radio) {
+        if (!o.frasi_complete && !o.senza_fix) return {gsv_1, gsv_2, rme, rmc, vtg, gga, gsa};
+        return {gsv_1, gsv_2, rme, rmc, frase(vtg_of(s)), frase(gga_of(s)), frase(gsa_of(s))};
+    }
+    if (!o.frasi_complete) return {rmc};
+    return {rmc, frase(gga_of(s), s.prefix), frase(vtg_of(s), s.prefix), frase(gsa_of(s), s.prefix),
+            frase(zda_of(s), s.prefix)};
+}
+
+std::string second_bytes(const std::vector<std::string>& sentences, Mode mode) {
+    if (mode == Mode::radio) return framed(sentences);
+    std::string bytes;
+    for (const std::string& sentence : sentences) bytes += sentence + "\r\n";
+    return bytes;
+}
+
+std::string second_text(const std::vector<std::string>& sentences, Mode mode) {
+    if (mode == Mode::radio) return framed(sentences);
+    std::string text;
+    for (std::size_t i = 0; i < sentences.size(); ++i) text += (i == 0 ? "" : "\r\n") + sentences[i];
+    return text;
+}
+
+}  // namespace vadrel

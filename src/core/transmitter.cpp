@@ -1,0 +1,126 @@
+#include "transmitter.h"
+
+#include <algorithm>
+
+#include "core/faults.h"
+#include "core/second_sentences.h"
+
+namespace vadrel {
+
+namespace {
+
+// Clears the flag however the tick ends.
+class Within {
+public:
+    explicit Within(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Within() { flag_ = false; }
+    Within(const Within&) = delete;
+    Within& operator=(const Within&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// Where this second leaves the vehicle, for its track: the speed and course
+// over ground (a negative speed goes backwards).
+TrackPoint track_point(const Vehicle& v, double steady, double utc) {
+    const GroundMotion ground = ground_motion(v);
+    return {steady, utc, v.lat / arc_seconds_per_degree, v.lon / arc_seconds_per_degree, ground.kmh / 3.6,
+            ground.course, v.segment};
+}
+
+}  // namespace
+
+void Transmitter::set_receiver(const OpzioniRicevitore& options) {
+    if (options.guasti != receiver_.guasti) dice_ = SplitMix64(options.guasti.seme);
+    receiver_ = options;
+}
+
+void Transmitter::remove_view(TransmitterView& view) { std::erase(views_, &view); }
+
+void Transmitter::tick() {
+    if (!fleet_.transmitting() || replaying_ || in_tick_) return;
+    const Within within(in_tick_);
+
+    // One reading of the steady clock: each step covers exactly the time
+    // from the vehicle's last step to this one.
+    const double now = clock_.steady_seconds();
+    fleet_.advance(now);
+
+    const std::size_t n = fleet_.current();
+    SecondOfVehicle second{fleet_.vehicle(n), {}, fleet_.mode(), receiver_, {}};
+    tracks_.add(n, track_point(second.vehicle, now, clock_.utc_seconds()));
+    if (second.mode == Mode::multi_user) {
+        second.prefix = "@" + std::to_string(n);
+        fleet_.set_current(fleet_.next_in_cycle(), this);
+        tell([&](TransmitterView& view) { view.next_vehicle(); });
+    }
+    // Read after the events the multi-user step lets run, as the sentence
+    // is made then.
+    second.time = sentence_time(clock_, second.options);
+    std::vector<std::string> sentences = second_sentences(second);
+    const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
+
+    // The bytes are made in the mode whether or not the serial port is open:
+    // the other outputs take them all the same. The monitor shows the
+    // sentences without their line ends, each with its fault's mark.
+    std::vector<std::string> marked(sentences.size());
+    for (std::size_t i = 0; i < sentences.size(); ++i) marked[i] = sentences[i] + faults.marks[i];
+    std::string text;
+    if (faults.lost) {
+        text = lost_second_mark(second.time.time);
+    } else {
+        const Delivery delivery = output_.send(second_bytes(sentences, second.mode));
+        if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) text = second_text(marked, second.mode);
+        text += serial_note(delivery) + delivery.notes;
+    }
+    show(text, false);
+}
+
+std::string Transmitter::serial_note(const Delivery& delivery) {
+    switch (delivery.serial) {
+        case Delivery::Serial::skipped:
+            ++skipped_writes_;
+            return "  [non inviato: linea ancora occupata; saltati " + std::to_string(skipped_writes_) + "]";
+        case Delivery::Serial::lost:
+            port_problem_ = delivery.loss;
+            tell([&](TransmitterView& view) { view.port_lost(); });
+            return "  [non inviato: " + port_problem_ + "]";
+        case Delivery::Serial::closed:
+            // A port closed by a failure says why on each line.
+            if (!port_problem_.empty()) return "  [non inviato: " + port_problem_ + "]";
+            break;
+        case Delivery::Serial::written:
+            break;
+    }
+    return {};
+}
+
+void Transmitter::show(const std::string& text, bool replayed) {
+    tell([&](TransmitterView& view) { view.second_shown(text, replayed); });
+}
+
+void Transmitter::begin_replay() {
+    if (replaying_) return;
+    replaying_ = true;
+    tell([&](TransmitterView& view) { view.replay_changed(true); });
+}
+
+void Transmitter::end_replay() {
+    if (!replaying_) return;
+    replaying_ = false;
+    tell([&](TransmitterView& view) { view.replay_changed(false); });
+}
+
+void Transmitter::show_replayed(const std::string& bytes, const Delivery& delivery) {
+    std::string text;
+    if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) {
+        text = bytes;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    }
+    text += serial_note(delivery);
+    text += delivery.notes;
+    show(text, true);
+}
+
+}  // namespace vadrel

@@ -1,0 +1,102 @@
+#pragma once
+// The transmitter: once a second it advances the vehicles in use (the
+// fleet's simulation) and sends the vehicle of this second, as the mode
+// asks, to every output: it builds the sentences from the model and the
+// receiver options, puts in the faults, writes the bytes and hands what the
+// monitor shows of them to its views (the panel's monitor, the headless
+// program's standard output). In multi-user mode the next vehicle of the
+// cycle becomes the current one in the middle of the second.
+//
+//   Transmitter transmitter(fleet, tracks, output, clock);
+//   transmitter.add_view(panel);
+//   transmitter.tick();          // from the second timer
+
+#include <string>
+#include <vector>
+
+#include "fleet/fleet.h"
+#include "model/platform.h"
+#include "model/receiver_options.h"
+#include "model/track_history.h"
+
+namespace vadrel {
+
+class TransmitterView {
+public:
+    virtual ~TransmitterView() = default;
+    // A second was sent, or played from a log: what the monitor shows of it
+    // (the sentences as they went out, each fault marked, and what the
+    // outputs said), control characters as they are; "" when nothing ran.
+    virtual void second_shown(const std::string& /*text*/, bool /*replayed*/) {}
+    // The serial port failed while writing (the adapter went away); the
+    // reason is the transmitter's port_problem() by now.
+    virtual void port_lost() {}
+    // Multi-user mode: the next vehicle of the cycle has just become the
+    // current one, in the middle of the second.
+    virtual void next_vehicle() {}
+    // A log began (true) or ended (false) playing: the ticks send nothing meanwhile.
+    virtual void replay_changed(bool /*playing*/) {}
+};
+
+class Transmitter {
+public:
+    Transmitter(Fleet& fleet, TrackHistory& tracks, Output& output, Clock& clock)
+        : fleet_(fleet), tracks_(tracks), output_(output), clock_(clock) {}
+    Transmitter(const Transmitter&) = delete;
+    Transmitter& operator=(const Transmitter&) = delete;
+
+    // One second. Nothing while transmission is stopped or a log plays; a
+    // tick arriving from inside a tick (the events the multi-user step lets
+    // run) waits for the next second.
+    void tick();
+
+    // The receiver options from now on; a change of the faults starts their
+    // sequence again from the seed.
+    const OpzioniRicevitore& receiver() const { return receiver_; }
+    void set_receiver(const OpzioniRicevitore& options);
+
+    // Why the serial port sends nothing (its device and the system's
+    // reason), said on every monitor line while it lasts; "" while the port
+    // is open. Set by whoever opens the port and by a write that lost it.
+    const std::string& port_problem() const { return port_problem_; }
+    void set_port_problem(std::string problem) { port_problem_ = std::move(problem); }
+    // Seconds the serial port skipped because the line was still busy.
+    long long skipped_writes() const { return skipped_writes_; }
+
+    // While a log plays the ticks send nothing; each second of the log sent
+    // is shown as a tick's own, with what the outputs did.
+    bool replaying() const { return replaying_; }
+    void begin_replay();
+    void end_replay();
+    void show_replayed(const std::string& bytes, const Delivery& delivery);
+
+    void add_view(TransmitterView& view) { views_.push_back(&view); }
+    void remove_view(TransmitterView& view);
+
+    const TrackHistory& tracks() const { return tracks_; }
+    Clock& clock() const { return clock_; }
+
+private:
+    // The serial port's part of a monitor line: what it did not send, and why.
+    std::string serial_note(const Delivery& delivery);
+    void show(const std::string& text, bool replayed);
+    // By index: a view may come or go meanwhile.
+    template <typename Call>
+    void tell(Call call) {
+        for (std::size_t i = 0; i < views_.size(); ++i) call(*views_[i]);
+    }
+
+    Fleet& fleet_;
+    TrackHistory& tracks_;
+    Output& output_;
+    Clock& clock_;
+    OpzioniRicevitore receiver_;
+    SplitMix64 dice_;
+    std::string port_problem_;
+    long long skipped_writes_ = 0;
+    bool replaying_ = false;
+    bool in_tick_ = false;
+    std::vector<TransmitterView*> views_;
+};
+
+}  // namespace vadrel

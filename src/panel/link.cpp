@@ -1,0 +1,75 @@
+#include "link.h"
+
+#include <exception>
+
+namespace vadrel {
+
+namespace {
+
+// Runs a port operation with the failure rule of the port choice.
+template <typename Operation>
+void with_port_rule(Form1& form, Operation operation) {
+    try {
+        operation();
+    } catch (const PortFailure& e) {
+        form.transmitter.set_port_problem(e.what());
+        form.platform.shell.message_box(port_open_error, program_title);
+        clear_port_buttons(form);
+        show_no_tx(form);
+    } catch (const std::exception& e) {
+        form.platform.shell.end_program_now(e.what());
+    }
+}
+
+}  // namespace
+
+void clear_port_buttons(Form1& form) {
+    for (OptionButton Form1::*button : port_buttons) (form.*button).clear();
+}
+
+void show_tx_ok(Form1& form) {
+    form.transmitter.set_port_problem({});
+    form.Label11.set_caption("Tx ok");
+    form.Label11.set_colour(Colour::green_status());
+}
+
+void show_no_tx(Form1& form) {
+    form.Label11.set_caption("No tx");
+    form.Label11.set_colour(Colour::red_status());
+}
+
+void choose_port(Form1& form, std::int16_t number) {
+    with_port_rule(form, [&] {
+        SerialPort& port = form.platform.port;
+        if (port.is_open()) port.close();
+        port.set_port_number(number);
+        port.open();
+        show_tx_ok(form);
+    });
+}
+
+void choose_speed(Form1& form, const std::string& settings) {
+    with_port_rule(form, [&] {
+        SerialPort& port = form.platform.port;
+        if (!port.is_open()) return;
+        port.close();
+        port.set_settings(settings);
+        port.open();
+    });
+}
+
+std::string selected_settings(const Form1& form) {
+    for (std::size_t i = 0; i < line_speeds.size(); ++i) {
+        if ((form.*speed_buttons[i]).selected()) return line_settings_text(line_speeds[i]);
+    }
+    return line_settings_text(4800);
+}
+
+std::int16_t selected_port(const Form1& form) {
+    for (std::size_t i = 0; i < com_ports.size(); ++i) {
+        if ((form.*port_buttons[i]).selected()) return com_ports[i];
+    }
+    return 0;
+}
+
+}  // namespace vadrel

@@ -1,0 +1,61 @@
+#include "simulation_controls.h"
+
+#include <algorithm>
+
+namespace vadrel {
+
+namespace {
+
+bool vehicle_buttons_active(const Form1& form) {
+    return !form.fleet.transmitting() && form.fleet.mode() == Mode::multi_user;
+}
+
+constexpr int last_vehicle = static_cast<int>(fleet_size) - 1;
+
+}  // namespace
+
+int vehicles_in_cycle(const std::string& text) {
+    return int16_from_text(text, NumberReading::leading())
+        .value_or(leading_number(text) > 0 ? Fleet::largest_cycle + 1 : 0);
+}
+
+void mode_clicked(Form1& form, Mode mode) {
+    if (!form.drawing) form.fleet.set_mode(mode, &form);
+}
+
+void vehicle_count_changed(Form1& form) {
+    if (!form.drawing) form.fleet.set_cycle(vehicles_in_cycle(form.txt_num_mezzi.text()), &form);
+}
+
+void previous_vehicle_clicked(Form1& form) {
+    if (!vehicle_buttons_active(form)) return;
+    int chosen = static_cast<int>(form.fleet.current()) - 1;
+    if (chosen < 0) {
+        try {
+            chosen = to_int16(regional_number(form.txt_num_mezzi.text(), form.platform.format) - 1.0);
+        } catch (const ConversionError&) {
+            return;
+        } catch (const OverflowError&) {
+            return;
+        }
+        chosen = std::clamp(chosen, 0, last_vehicle);
+    }
+    form.fleet.set_current(static_cast<std::size_t>(chosen), &form);
+}
+
+void next_vehicle_clicked(Form1& form) {
+    if (!vehicle_buttons_active(form)) return;
+    double count = 0.0;
+    try {
+        count = regional_number(form.txt_num_mezzi.text(), form.platform.format);
+    } catch (const ConversionError&) {
+        return;
+    }
+    int chosen = static_cast<int>(form.fleet.current()) + 1;
+    if (chosen >= count || chosen > last_vehicle) chosen = 0;
+    form.fleet.set_current(static_cast<std::size_t>(chosen), &form);
+}
+
+void start_stop_clicked(Form1& form) { form.fleet.set_transmitting(!form.fleet.transmitting(), &form); }
+
+}  // namespace vadrel

@@ -1,0 +1,30 @@
+#pragma once
+// The controls of the simulator on the panel: the mode buttons, the number
+// of vehicles of the multi-user cycle, the two vehicle buttons and
+// Start/Stop. Each is one change of the fleet.
+
+#include <string>
+
+#include "panel/form1.h"
+
+namespace vadrel {
+
+// The number of vehicles a text of "Numero di mezzi mobili" asks for: its
+// leading number, rounded half to even; beyond the 16-bit range, past the
+// largest cycle when large and 0 when very negative.
+int vehicles_in_cycle(const std::string& text);
+
+// The mode buttons.
+void mode_clicked(Form1& form, Mode mode);
+// "Numero di mezzi mobili" changed.
+void vehicle_count_changed(Form1& form);
+// "-" and "+": the previous and the next vehicle, only while transmission
+// is stopped in multi-user mode. They read the number of vehicles by the
+// regional conversion (fractions count) and keep the index within the
+// table, and leave it alone when that number cannot be read.
+void previous_vehicle_clicked(Form1& form);
+void next_vehicle_clicked(Form1& form);
+// Start/Stop: transmission off if on, on if off; the ticks go on.
+void start_stop_clicked(Form1& form);
+
+}  // namespace vadrel

@@ -1,0 +1,167 @@
+#include "view.h"
+
+#include "panel/link.h"
+#include "panel/simulation_controls.h"
+
+namespace vadrel {
+
+namespace {
+
+void draw_coordinate(Form1& form, const CoordinateBoxes& c, double value) {
+    const WholeSeconds shown = whole_seconds(value);
+    (form.*c.degrees).set_text(int_text(shown.degrees));
+    (form.*c.minutes).set_text(int_text(shown.minutes));
+    (form.*c.seconds).set_text(int_text(shown.seconds));
+    (form.*c.hemisphere).set_text(std::string(1, shown.negative ? c.negative : c.positive));
+    form.*c.drawn = DrawnCoordinate{shown, value};
+}
+
+void draw_number(TextBox& box, double value, bool always) {
+    const std::int16_t shown = whole_number(value);
+    if (always || int16_from_text(box.text(), NumberReading::leading()) != shown) box.set_text(int_text(shown));
+}
+
+void draw_mode(Form1& form) {
+    const Drawing drawing(form);
+    switch (form.fleet.mode()) {
+        case Mode::gps_standard: form.Opt_gps_standard.select(); break;
+        case Mode::radio: form.opt_tx_radio.select(); break;
+        case Mode::multi_user: form.opt_multi.select(); break;
+    }
+}
+
+void draw_cycle(Form1& form) {
+    if (vehicles_in_cycle(form.txt_num_mezzi.text()) == form.fleet.cycle()) return;
+    const Drawing drawing(form);
+    form.txt_num_mezzi.set_text(int_text(form.fleet.cycle()));
+}
+
+}  // namespace
+
+const Vehicle& current_vehicle(const Form1& form) { return form.fleet.vehicle(form.fleet.current()); }
+
+void draw_position(Form1& form) {
+    const Drawing drawing(form);
+    const Vehicle& v = current_vehicle(form);
+    draw_coordinate(form, latitude_boxes, v.lat);
+    draw_coordinate(form, longitude_boxes, v.lon);
+}
+
+void draw_course(Form1& form, bool always) {
+    const Drawing drawing(form);
+    draw_number(form.txt_angolo, current_vehicle(form).course, always);
+}
+
+void draw_speed(Form1& form, bool always) {
+    const Drawing drawing(form);
+    draw_number(form.txt_vel, current_vehicle(form).speed, always);
+}
+
+void draw_unit(Form1& form) {
+    const Drawing drawing(form);
+    const SpeedUnit unit = current_vehicle(form).unit;
+    form.opt_km.set_selected(unit == SpeedUnit::kmh);
+    form.opt_miglia.set_selected(unit == SpeedUnit::knots);
+}
+
+void draw_vehicle(Form1& form) {
+    const Drawing drawing(form);
+    form.txt_mezzo_attuale.set_text(int_text(static_cast<long long>(form.fleet.current())));
+    draw_position(form);
+    draw_speed(form, true);
+    draw_course(form, true);
+    draw_unit(form);
+}
+
+void show_transmission(Form1& form) {
+    if (!form.fleet.transmitting()) {
+        form.Label11.set_caption("Stop");
+        form.Label11.set_colour(Colour::red_status());
+        form.Label11.set_visible(true);
+    } else if (form.platform.port.is_open()) {
+        form.Label11.set_caption("Tx OK");
+        form.Label11.set_colour(Colour::green_status());
+    } else {
+        form.Label11.set_caption("No Tx");
+        form.Label11.set_colour(Colour::red_status());
+    }
+}
+
+void watch_model(Form1& form) {
+    if (form.fleet_watch != 0) return;
+    form.fleet_watch = form.fleet.watch([&form](std::size_t n, Change what, Fleet::Origin origin) {
+        const bool elsewhere = origin != &form;
+        switch (what) {
+            case Change::current: draw_vehicle(form); return;
+            case Change::transmitting: show_transmission(form); return;
+            case Change::mode: if (elsewhere) draw_mode(form); return;
+            case Change::cycle: if (elsewhere) draw_cycle(form); return;
+            default: break;
+        }
+        if (n != form.fleet.current() || !elsewhere) return;
+        switch (what) {
+            case Change::placed:
+            case Change::moved: draw_position(form); break;
+            case Change::course: draw_course(form, false); break;
+            case Change::speed: draw_speed(form, false); break;
+            case Change::unit: draw_unit(form); break;
+            default: break;
+        }
+    });
+    form.transmitter.add_view(form);
+}
+
+// ---- the panel as the transmitter's view ----
+
+void Form1::second_shown(const std::string& text, bool replayed) {
+    if (Picture1.current_y() > Picture1.height()) Picture1.clear();
+    Picture1.print(text);
+    if (!replayed) Label11.set_visible(!Label11.visible());
+}
+
+void Form1::port_lost() {
+    try {
+        if (platform.port.is_open()) platform.port.close();
+    } catch (const PortFailure&) {
+        // the port is gone already
+    }
+    clear_port_buttons(*this);
+    show_no_tx(*this);
+}
+
+void Form1::next_vehicle() {
+    // The box reads the cycle's number as the fleet took it: past the
+    // largest it shows the largest.
+    if (vehicles_in_cycle(txt_num_mezzi.text()) > Fleet::largest_cycle) {
+        txt_num_mezzi.set_text(int_text(Fleet::largest_cycle));
+    }
+    platform.shell.run_pending_events();
+}
+
+namespace {
+constexpr const char* replay_caption_text = "Riproduce";  // fits the label beside Start/Stop
+}  // namespace
+
+// While a log plays Label11 says so; at its end it shows again what it
+// showed, unless something set it meanwhile (Start/Stop, a port chosen or
+// lost).
+void Form1::replay_changed(bool playing) {
+    Label11.set_visible(true);
+    if (playing) {
+        replay_caption = Label11.caption();
+        replay_colour = Label11.colour();
+        Label11.set_caption(replay_caption_text);
+        Label11.set_colour(Colour::green_status());
+        return;
+    }
+    if (Label11.caption() != replay_caption_text) return;
+    if (!fleet.transmitting()) {
+        Label11.set_caption("Stop");
+        Label11.set_colour(Colour::red_status());
+    } else {
+        Label11.set_caption(replay_caption);
+        Label11.set_colour(replay_colour);
+    }
+}
+
+}  // namespace vadrel

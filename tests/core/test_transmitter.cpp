@@ -1,0 +1,306 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "support/fakes.h"
+
+namespace vadrel {
+namespace {
+
+using testing::Rig;
+
+constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0) {
+    return degrees * 3600.0 + minutes * 60.0 + seconds;
+}
+
+// A running panel on an open port, vehicle 0 at 44 1 46 N, 10 8 4 E, course
+// 45, 100 km/h.
+struct Running : Rig {
+    Running() {
+        port.force_open();
+        fleet.place(0, arc(44, 1, 46), arc(10, 8, 4), nullptr);
+        fleet.set_course(0, 45.0, nullptr);
+        fleet.set_speed(0, 100.0, nullptr);
+    }
+    const std::string& monitor() const { return form.Picture1.lines().back(); }
+};
+
+TEST(Transmitter, FirstTickStampsThenTheNextMovesAndIsSentWithCrLf) {
+    Running r;
+    r.tick(0);
+    EXPECT_EQ(r.form.txt_lat_s.text(), "46");  // the first step covers no time
+    r.tick(1);
+    EXPECT_EQ(testing::panel_text(r.form), "44 1 47 N 10 8 5 E 100 45 km");
+    ASSERT_EQ(r.port.written.size(), 2u);
+    const std::string& w = r.port.written[1];
+    EXPECT_EQ(w, "$GPRMC,201528,A,4401.7772,N,01008.0814,E,0.0,000.0,090503,000.0,W,*4B\r\n");
+    EXPECT_EQ(r.monitor(), w.substr(0, w.size() - 2));
+}
+
+TEST(Transmitter, ModeIsReadAtEachTickAndRadioIsOneWrite) {
+    Running r;
+    r.tick(0);
+    r.form.opt_tx_radio.select();
+    r.tick();
+    r.form.Opt_gps_standard.select();
+    r.tick();
+    ASSERT_EQ(r.port.written.size(), 3u);
+    EXPECT_EQ(r.port.written[0][0], '$');
+    EXPECT_EQ(r.port.written[1].substr(0, 13), std::string("\r\n\0\0\0\0\0$GPGSV", 13));
+    EXPECT_EQ(r.port.written[2][0], '$');
+    // the burst is shown readably: nine lines, NUL as a visible symbol
+    const auto& lines = r.form.Picture1.lines();
+    EXPECT_EQ(lines.size(), 1u + 9u + 1u);
+    EXPECT_EQ(lines[2].rfind("\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80$GPGSV", 0), 0u);
+}
+
+TEST(Transmitter, StartStopAndAClosedPort) {
+    Running r;
+    r.tick(0);
+    r.form.Command9.click();
+    EXPECT_FALSE(r.fleet.transmitting());
+    EXPECT_EQ(r.form.Label11.caption(), "Stop");
+    EXPECT_EQ(r.form.Label11.colour(), Colour::red_status());
+    for (int i = 0; i < 3; ++i) r.tick();  // stopped: nothing moves, nothing is sent
+    EXPECT_EQ(r.port.written.size(), 1u);
+    EXPECT_EQ(r.form.Picture1.lines().size(), 1u);
+    EXPECT_TRUE(r.form.Label11.visible());
+
+    r.port.close();
+    r.form.Command9.click();
+    EXPECT_EQ(r.form.Label11.caption(), "No Tx");
+    EXPECT_TRUE(r.form.Label11.visible());  // Start leaves the visibility to the blink
+    r.tick(0);
+    EXPECT_EQ(r.port.written.size(), 1u);
+    EXPECT_EQ(r.monitor(), "");
+    EXPECT_FALSE(r.form.Label11.visible());
+    // the three stopped seconds in one step: 3 s at 100 km/h on course 45
+    EXPECT_EQ(r.form.txt_lat_s.text(), "48");
+
+    r.port.force_open();
+    r.form.Command9.click();
+    r.form.Command9.click();
+    EXPECT_EQ(r.form.Label11.caption(), "Tx OK");
+    EXPECT_EQ(r.form.Label11.colour(), Colour::green_status());
+}
+
+TEST(Transmitter, MonitorClearsOnlyPastItsHeight) {
+    Running r;
+    // 16 lines of 195 twips reach 3120, past the height 3045; 15 reach 2925
+    for (int i = 0; i < 16; ++i) r.tick();
+    EXPECT_EQ(r.form.Picture1.lines().size(), 16u);
+    r.tick();
+    EXPECT_EQ(r.form.Picture1.lines().size(), 1u);
+}
+
+// Multi-user mode, two vehicles: each sentence carries its vehicle, the
+// panel shows the next one while the events run mid-tick (Stop pressed
+// there lets the tick end), and every vehicle of the cycle moves every
+// second once its turn has come.
+TEST(Transmitter, MultiUserSendsEachInTurnAndMovesThemAll) {
+    Running r;
+    r.fleet.load(1, Vehicle{-arc(45, 30), -arc(9, 12), 0.0, 100.0, SpeedUnit::kmh}, nullptr);
+    r.form.opt_multi.select();
+    r.form.txt_num_mezzi.set_text("2");
+    r.shell.pending = [&] { r.form.Command9.click(); };  // Stop, pressed mid-tick
+    r.tick(0);
+    EXPECT_EQ(r.port.written[0].substr(0, 3), "@0$");
+    EXPECT_EQ(r.form.txt_mezzo_attuale.text(), "1");
+    EXPECT_EQ(r.form.txt_lat_ns.text(), "S");  // vehicle 1 is shown
+    EXPECT_FALSE(r.fleet.transmitting());      // the tick finished all the same
+    EXPECT_EQ(r.form.Picture1.lines().size(), 1u);
+    r.form.Command9.click();
+    r.tick();
+    EXPECT_EQ(r.port.written[1].substr(0, 3), "@1$");
+    EXPECT_NE(r.port.written[1].find(",4530.0000,S,"), std::string::npos) << "its first step starts its clock";
+    EXPECT_EQ(r.form.txt_lat_g.text(), "44");
+    r.tick();
+    r.tick();
+    EXPECT_NE(r.port.written[3].find(",4529.9700,S,"), std::string::npos) << "two seconds north: " << r.port.written[3];
+    EXPECT_EQ(r.fleet.vehicle(0).last_step, r.clock.steady) << "vehicle 0 moved at vehicle 1's turn too";
+    EXPECT_EQ(r.shell.pending_runs, 4);
+}
+
+TEST(Transmitter, ATickArrivingInsideATickIsDropped) {
+    Running r;
+    r.form.opt_multi.select();
+    r.shell.pending = [&] { r.transmitter.tick(); };
+    r.tick(0);
+    EXPECT_EQ(r.port.written.size(), 1u);
+    r.tick();
+    EXPECT_EQ(r.port.written.size(), 2u);
+}
+
+TEST(Transmitter, BusyLineSkipsAndALostPortIsClosedUntilChosenAgain) {
+    Running r;
+    r.port.busy = true;
+    r.tick();
+    r.tick();
+    EXPECT_TRUE(r.port.written.empty());
+    EXPECT_EQ(r.transmitter.skipped_writes(), 2);
+    EXPECT_NE(r.monitor().find("saltati 2"), std::string::npos);
+    r.port.busy = false;
+    r.port.fail_writes = true;
+    r.tick();
+    EXPECT_FALSE(r.port.is_open());
+    EXPECT_FALSE(r.form.opt_com2.selected());
+    EXPECT_EQ(r.form.Label11.caption(), "No tx");
+    r.port.fail_writes = false;
+    r.tick();  // the simulation goes on, and each line says why nothing is sent
+    EXPECT_EQ(r.monitor(), "  [non inviato: adattatore scollegato]");
+    r.form.opt_com2.select();
+    r.tick();
+    EXPECT_EQ(r.port.written.size(), 1u);
+    EXPECT_EQ(r.monitor(), r.port.written[0].substr(0, r.port.written[0].size() - 2));
+}
+
+// An output beside the serial port, as the network outputs are.
+struct OtherOutput : OutputSink {
+    Result send(std::string_view bytes) override {
+        got.emplace_back(bytes);
+        return result;
+    }
+    Result result;
+    std::vector<std::string> got;
+};
+
+// The bytes of the mode go to every output whatever the serial port does;
+// the monitor shows them when any output ran, with each one's note.
+TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
+    const struct {
+        const char* name;
+        bool serial_open, serial_fails, radio;
+        OutputSink::Result other;
+        const char* monitor;  // "S": the sentence; "" or "S..." with the notes after it
+    } rows[] = {
+        {"nothing runs", false, false, false, {false, ""}, ""},
+        {"only the other output runs", false, false, false, {true, ""}, "S"},
+        {"the other output failed", false, false, false, {false, "  [TCP: guasto]"}, "  [TCP: guasto]"},
+        {"both run, the other skipped", true, false, false, {true, "  [TCP: saltato]"}, "S  [TCP: saltato]"},
+        {"the serial port is lost", true, true, false, {true, ""}, "S  [non inviato: adattatore scollegato]"},
+        {"radio, the serial port closed", false, false, true, {true, ""}, "S"},
+    };
+    for (const auto& row : rows) {
+        Running r;
+        OtherOutput other;
+        other.result = row.other;
+        r.output.add(other);
+        if (!row.serial_open) r.port.close();
+        r.port.fail_writes = row.serial_fails;
+        if (row.radio) r.form.opt_tx_radio.select();
+        r.tick();
+        ASSERT_EQ(other.got.size(), 1u) << row.name;
+        const std::string& bytes = other.got[0];
+        EXPECT_EQ(bytes.substr(0, row.radio ? 13 : 1), row.radio ? std::string("\r\n\0\0\0\0\0$GPGSV", 13) : "$")
+            << row.name;
+        std::string expected = row.monitor;
+        if (!expected.empty() && expected[0] == 'S') {
+            expected = (row.radio ? r.form.Picture1.lines()[r.form.Picture1.lines().size() - 9]
+                                  : bytes.substr(0, bytes.size() - 2)) +
+                       expected.substr(1);
+        }
+        EXPECT_EQ(row.radio ? r.form.Picture1.lines()[r.form.Picture1.lines().size() - 9] : r.monitor(), expected)
+            << row.name;
+        EXPECT_EQ(r.port.written.size(), row.serial_open && !row.serial_fails ? 1u : 0u) << row.name;
+        EXPECT_EQ(r.form.Label11.caption(), row.serial_fails ? "No tx" : "Label11") << row.name;
+    }
+}
+
+// Each sentence leaves a point on its vehicle's track: where it was sent,
+// the UTC time, its speed and course over ground. Multi-user mode, 2
+// vehicles: 0 at 100 km/h on course 45, 1 backwards at 10 miglia/h on 90.
+TEST(Transmitter, EachSentenceIsAPointOfItsVehiclesTrack) {
+    Running r;
+    r.form.opt_multi.select();
+    r.form.txt_num_mezzi.set_text("2");
+    r.fleet.load(1, Vehicle{-arc(45, 30), -arc(9, 12), 90.0, -10.0, SpeedUnit::knots}, nullptr);
+    for (int i = 0; i < 3; ++i) {
+        r.clock.utc += 1.0;
+        r.tick();
+    }
+    const struct {
+        std::size_t vehicle, points;
+        double speed;  // m/s
+        double course, utc_before_now;
+    } rows[] = {{0, 2, 100 / 3.6, 45, 0}, {1, 1, 10 * 1.852 / 3.6, 270, 1}, {2, 0, 0, 0, 0}};
+    for (const auto& row : rows) {
+        const auto& track = r.tracks.points(row.vehicle);
+        ASSERT_EQ(track.size(), row.points) << row.vehicle;
+        if (track.empty()) continue;
+        const TrackPoint& last = track.back();
+        EXPECT_EQ(last.utc, r.clock.utc - row.utc_before_now) << row.vehicle;
+        EXPECT_NEAR(last.speed, row.speed, 1e-9) << row.vehicle;
+        EXPECT_EQ(last.course, row.course) << row.vehicle;
+    }
+    EXPECT_EQ(r.tracks.points(0).back().lat * 3600.0, r.fleet.vehicle(0).lat) << "vehicle 0 was sent last";
+}
+
+// The track goes on through the panel's own writes of its boxes and breaks
+// where the vehicle was set by hand or elsewhere.
+TEST(Transmitter, TheTrackBreaksWhereTheVehicleWasSet) {
+    const struct {
+        const char* name;
+        std::function<void(Rig&)> between;
+        bool breaks;
+    } rows[] = {
+        {"nothing", [](Rig&) {}, false},
+        {"another vehicle shown and back", [](Rig& r) { r.fleet.set_current(1, nullptr); r.fleet.set_current(0, nullptr); }, false},
+        {"a step button", [](Rig& r) { r.form.Command6.click(); }, true},
+        {"the S key", [](Rig& r) { r.form.txt_lat_ns.type('S', U's'); }, true},
+        {"placed elsewhere", [](Rig& r) { r.fleet.place(0, 3600.0, std::nullopt, nullptr); }, true},
+    };
+    for (const auto& row : rows) {
+        Running r;
+        r.tick();
+        row.between(r);
+        r.tick();
+        const auto& track = r.tracks.points(0);
+        ASSERT_EQ(track.size(), 2u) << row.name;
+        EXPECT_EQ(track[1].segment != track[0].segment, row.breaks) << row.name;
+    }
+}
+
+// While a log plays the ticks send nothing and the label says so; at its
+// end the label is what it was, or what Start/Stop or a lost port set
+// meanwhile: a port lost by a replayed second is closed and told as a tick
+// tells it.
+TEST(Transmitter, PausedWhileALogPlays) {
+    enum class Meanwhile { nothing, stopped, port_lost };
+    const struct {
+        Meanwhile meanwhile;
+        const char* line;
+        const char* caption;
+        Colour colour;
+    } rows[] = {{Meanwhile::nothing, "$GPRMC,x*00", "Tx ok", Colour::green_status()},
+                {Meanwhile::stopped, "$GPRMC,x*00", "Stop", Colour::red_status()},
+                {Meanwhile::port_lost, "$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]", "No tx",
+                 Colour::red_status()}};
+    for (const auto& row : rows) {
+        Running r;
+        r.form.Label11.set_caption("Tx ok");
+        r.form.Label11.set_colour(Colour::green_status());
+        r.tick();
+        r.transmitter.begin_replay();
+        EXPECT_EQ(r.form.Label11.caption(), "Riproduce");
+        r.tick();
+        Delivery delivery;
+        delivery.serial = Delivery::Serial::written;
+        if (row.meanwhile == Meanwhile::port_lost) {
+            delivery.serial = Delivery::Serial::lost;
+            delivery.loss = "porta persa: adattatore scollegato";
+        }
+        r.transmitter.show_replayed("$GPRMC,x*00\r\n", delivery);
+        EXPECT_EQ(r.port.written.size(), 1u);
+        if (row.meanwhile == Meanwhile::stopped) r.form.Command9.click();
+        r.transmitter.end_replay();
+        EXPECT_EQ(r.monitor(), row.line);
+        EXPECT_EQ(r.form.Label11.caption(), row.caption);
+        EXPECT_EQ(r.form.Label11.colour(), row.colour);
+        EXPECT_EQ(r.port.is_open(), row.meanwhile != Meanwhile::port_lost);
+        r.tick();
+        EXPECT_EQ(r.port.written.size(), row.meanwhile == Meanwhile::nothing ? 2u : 1u);
+    }
+}
+
+}  // namespace
+}  // namespace vadrel

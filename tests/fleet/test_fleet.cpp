@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <vector>
+
+#include "fleet/fleet.h"
+#include "motion/dead_reckoning.h"
+
+namespace vadrel {
+namespace {
+
+constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0) {
+    return degrees * 3600.0 + minutes * 60.0 + seconds;
+}
+
+// The one path's rules, for every source alike: a refusal names the field
+// and leaves the vehicle as it was.
+TEST(Fleet, RefusedValuesLeaveTheVehicleAsItWas) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        const char* name;
+        std::function<std::optional<Refusal>(Fleet&)> change;
+        const char* field;  // "" when allowed
+    } rows[] = {
+        {"course 360 stands", [](Fleet& f) { return f.set_course(1, 360.0, nullptr); }, ""},
+        {"course 123.4", [](Fleet& f) { return f.set_course(1, 123.4, nullptr); }, ""},
+        {"course 361", [](Fleet& f) { return f.set_course(1, 361.0, nullptr); }, "rotta"},
+        {"course -1", [](Fleet& f) { return f.set_course(1, -1.0, nullptr); }, "rotta"},
+        {"course beyond 16 bits", [](Fleet& f) { return f.set_course(1, 70000.0, nullptr); }, "rotta"},
+        {"course NaN", [=](Fleet& f) { return f.set_course(1, nan, nullptr); }, "rotta"},
+        {"speed -32768", [](Fleet& f) { return f.set_speed(1, -32768.0, nullptr); }, ""},
+        {"speed 32767.4", [](Fleet& f) { return f.set_speed(1, 32767.4, nullptr); }, ""},
+        {"speed 32767.5", [](Fleet& f) { return f.set_speed(1, 32767.5, nullptr); }, "velocita"},
+        {"speed infinite", [](Fleet& f) { return f.set_speed(1, HUGE_VAL, nullptr); }, "velocita"},
+        {"latitude NaN", [=](Fleet& f) { return f.place(1, nan, 0.0, nullptr); }, "lat"},
+        {"longitude NaN", [=](Fleet& f) { return f.place(1, 0.0, nan, nullptr); }, "lon"},
+        {"vehicle 21", [](Fleet& f) { return f.set_speed(21, 5.0, nullptr); }, "mezzo"},
+        {"current 21", [](Fleet& f) { return f.set_current(21, nullptr); }, "mezzo"},
+    };
+    for (const auto& row : rows) {
+        Fleet fleet;
+        const std::optional<Refusal> refusal = row.change(fleet);
+        EXPECT_EQ(refusal ? refusal->field : "", row.field) << row.name;
+        if (refusal) {
+            EXPECT_FALSE(refusal->reason.empty()) << row.name;
+            EXPECT_TRUE(fleet.vehicle(1).same_values(Vehicle{})) << row.name;
+            EXPECT_EQ(fleet.current(), 0u) << row.name;
+        }
+    }
+}
+
+// Placing keeps the globe: past a pole down the far meridian, past 180 round;
+// a coordinate left out stays; each placing breaks the track. A file's
+// vehicle keeps its motion clock.
+TEST(Fleet, PlacingNormalisesAndBreaksTheTrack) {
+    Fleet fleet;
+    ASSERT_FALSE(fleet.place(2, arc(45, 30), arc(9, 12), nullptr));
+    const std::uint32_t segment = fleet.vehicle(2).segment;
+    ASSERT_FALSE(fleet.place(2, std::nullopt, arc(190), nullptr));
+    EXPECT_EQ(fleet.vehicle(2).lat, arc(45, 30));
+    EXPECT_EQ(fleet.vehicle(2).lon, -arc(170));
+    ASSERT_FALSE(fleet.place(2, arc(91), arc(10), nullptr));
+    EXPECT_EQ(fleet.vehicle(2).lat, arc(89));
+    EXPECT_EQ(fleet.vehicle(2).lon, -arc(170));
+    EXPECT_EQ(fleet.vehicle(2).segment, segment + 2);
+
+    fleet.set_current(2, nullptr);
+    fleet.advance(7.0);
+    fleet.load(2, Vehicle{arc(120), 0.0, 400.0, 5.0, SpeedUnit::knots}, nullptr);
+    EXPECT_EQ(fleet.vehicle(2).lat, arc(60));
+    EXPECT_EQ(fleet.vehicle(2).lon, arc(180));
+    EXPECT_EQ(fleet.vehicle(2).course, 400.0) << "a record's course stands";
+    EXPECT_TRUE(fleet.vehicle(2).started);
+    EXPECT_EQ(fleet.vehicle(2).last_step, 7.0);
+}
+
+// The step is the motion vadrel has always sent: one second at 100 km/h on
+// course 45 from 44 01 46 N 10 08 04 E gives the fields of that worked
+// example; a first step only starts the clock; knots are nautical miles.
+TEST(Fleet, AdvanceStepsByTheTimeSinceTheVehiclesLastStep) {
+    Fleet fleet;
+    fleet.place(0, arc(44, 1, 46), arc(10, 8, 4), nullptr);
+    fleet.set_course(0, 45.0, nullptr);
+    fleet.set_speed(0, 100.0, nullptr);
+    fleet.advance(500.0);
+    EXPECT_EQ(fleet.vehicle(0).lat, arc(44, 1, 46));
+    fleet.advance(501.0);
+    EXPECT_EQ(rmc_coordinate(fleet.vehicle(0).lat, 2) + " " + rmc_coordinate(fleet.vehicle(0).lon, 3),
+              "4401.7772 01008.0814");
+
+    // 10 knots due north for an hour: 18.52 km on the sphere of 6371 km
+    fleet.set_current(1, nullptr);
+    fleet.set_unit(1, SpeedUnit::knots, nullptr);
+    fleet.set_speed(1, 10.0, nullptr);
+    fleet.advance(0.0);
+    fleet.advance(3600.0);
+    EXPECT_NEAR(fleet.vehicle(1).lat, 18.52 / 6371.0 * 180.0 / pi_rotta * 3600.0, 1e-9);
+    EXPECT_EQ(fleet.vehicle(1).lon, 0.0);
+    EXPECT_EQ(fleet.vehicle(0).last_step, 501.0) << "vehicle 0 is no longer in use";
+}
+
+// Which vehicles move with the ticks. Vehicles 1, 2 and 5 have stepped before.
+TEST(Fleet, TheVehiclesInUse) {
+    const struct {
+        const char* name;
+        Mode mode;
+        int cycle;
+        std::size_t current;
+        std::vector<std::size_t> in_use;
+        std::size_t next;
+    } rows[] = {
+        {"GPS standard: the current one", Mode::gps_standard, 3, 4, {4}, 0},
+        {"radio: the current one", Mode::radio, 3, 0, {0}, 1},
+        {"multi-user: the cycle's, once started, and the current one", Mode::multi_user, 3, 0, {0, 1, 2}, 1},
+        {"multi-user: a current one past the cycle is sent once more", Mode::multi_user, 3, 5, {1, 2, 5}, 0},
+        {"multi-user: a cycle of 0 serves vehicle 0", Mode::multi_user, 0, 0, {0}, 0},
+        {"multi-user: the last of the cycle wraps", Mode::multi_user, 3, 2, {1, 2}, 0},
+    };
+    for (const auto& row : rows) {
+        Fleet fleet;
+        for (std::size_t n : {1, 2, 5}) {
+            fleet.set_current(n, nullptr);
+            fleet.advance(1.0);
+        }
+        fleet.set_mode(row.mode, nullptr);
+        fleet.set_cycle(row.cycle, nullptr);
+        fleet.set_current(row.current, nullptr);
+        std::vector<std::size_t> in_use;
+        for (std::size_t n = 0; n < fleet_size; ++n) {
+            if (fleet.in_use(n)) in_use.push_back(n);
+        }
+        EXPECT_EQ(in_use, row.in_use) << row.name;
+        EXPECT_EQ(fleet.next_in_cycle(), row.next) << row.name;
+    }
+    Fleet fleet;
+    for (const auto& [asked, taken] : {std::pair{-5, 0}, {25, 19}, {19, 19}}) {
+        fleet.set_cycle(asked, nullptr);
+        EXPECT_EQ(fleet.cycle(), taken) << asked;
+    }
+}
+
+// Over the pole the course turns by 180 and the watchers hear of it, with
+// nobody as the origin; exactly on the equator a step keeps the side it came
+// from; a backing vehicle goes over the ground on the reverse course.
+TEST(Fleet, OverThePoleAndOnTheLine) {
+    Fleet fleet;
+    std::vector<Change> heard;
+    const Fleet::WatchId id = fleet.watch([&](std::size_t n, Change what, Fleet::Origin origin) {
+        if (n == 0 && origin == nullptr) heard.push_back(what);
+    });
+    fleet.place(0, arc(89, 59, 59), arc(10), &heard);
+    fleet.set_speed(0, 1000.0, &heard);
+    fleet.advance(0.0);
+    fleet.advance(10.0);
+    EXPECT_EQ(fleet.vehicle(0).course, 180.0);
+    EXPECT_LT(fleet.vehicle(0).lon, 0.0);
+    EXPECT_EQ(heard, (std::vector<Change>{Change::moved, Change::moved, Change::course}));
+    fleet.unwatch(id);
+
+    for (const double course : {90.0, 270.0}) {
+        fleet.place(0, -0.0, 0.0, nullptr);
+        fleet.set_course(0, course, nullptr);
+        fleet.advance(20.0 + course);
+        EXPECT_TRUE(std::signbit(fleet.vehicle(0).lat)) << "still south of the line on course " << course;
+    }
+    fleet.set_speed(0, -5.0, nullptr);
+    fleet.set_course(0, 0.0, nullptr);
+    EXPECT_EQ(ground_motion(fleet.vehicle(0)).course, 180.0);
+    EXPECT_EQ(ground_motion(fleet.vehicle(0)).kmh, 5.0);
+}
+
+// Crossing a line is going on across it: the side changes and the figures
+// go on; over a pole the vehicle comes down the meridian 180 degrees away,
+// its course turned round.
+TEST(Fleet, CrossingsGoOnAcrossTheLine) {
+    const struct {
+        const char* name;
+        double lat, lon, course, speed;
+        int steps;
+        double seconds;
+        const char* fields;
+        double course_after;
+    } rows[] = {
+        {"south across the equator", arc(0, 0, 1), arc(10), 180, 100, 2, 1, "0000.0133,S 01000.0000,E", 180},
+        {"north across the equator", -arc(0, 0, 1), -arc(10), 0, 100, 2, 1, "0000.0133,N 01000.0000,W", 0},
+        {"east across 180", 0.0, arc(179, 59, 59), 90, 100, 2, 1, "0000.0000,N 17959.9866,W", 90},
+        {"west across 180", -0.0, -arc(179, 59, 59), 270, 100, 2, 1, "0000.0000,S 17959.9866,E", 270},
+        {"north over the pole", arc(89, 59, 59), arc(10), 0, 100, 2, 1, "8959.9866,N 17000.0000,W", 180},
+        {"south over the pole", -arc(89, 59, 59), -arc(10), 180, 100, 2, 1, "8959.9866,S 17000.0000,E", 0},
+        {"backwards over the pole keeps going backwards", arc(89, 59, 59), arc(10), 180, -100, 2, 1,
+         "8959.9866,N 17000.0000,W", 0},
+        // 30000 km due north from 44 N: 269.8 degrees of meridian, over the
+        // north pole, then the south pole, and up the first meridian again
+        {"a long stop: over both poles", arc(44), arc(10), 0, 3000, 1, 36000, "4612.2077,S 01000.0000,E", 0},
+    };
+    for (const auto& row : rows) {
+        Fleet fleet;
+        fleet.load(0, Vehicle{row.lat, row.lon, row.course, row.speed, SpeedUnit::kmh}, nullptr);
+        for (int i = 0; i <= row.steps; ++i) fleet.advance(i * row.seconds);
+        const Vehicle& v = fleet.vehicle(0);
+        EXPECT_EQ(rmc_coordinate(v.lat, 2) + (std::signbit(v.lat) ? ",S " : ",N ") + rmc_coordinate(v.lon, 3) +
+                      (std::signbit(v.lon) ? ",W" : ",E"),
+                  row.fields)
+            << row.name;
+        EXPECT_EQ(v.course, row.course_after) << row.name;
+    }
+}
+
+// As the boxes show a coordinate: whole seconds, halves away from zero, the
+// side by the sign (a zero's too); courses and speeds half to even.
+TEST(Vehicle, WholeSecondsAndWholeNumbers) {
+    const struct {
+        double arc_seconds;
+        WholeSeconds shown;
+    } rows[] = {
+        {arc(44, 1, 59.5), {44, 2, 0, false}}, {-arc(0, 0, 0.4), {0, 0, 0, true}},
+        {-0.0, {0, 0, 0, true}},               {arc(89, 59, 59.49), {89, 59, 59, false}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(whole_seconds(row.arc_seconds), row.shown) << row.arc_seconds;
+        EXPECT_EQ(std::signbit(arc_seconds_of(row.shown)), row.shown.negative) << row.arc_seconds;
+    }
+    EXPECT_EQ(whole_number(12.5), 12);
+    EXPECT_EQ(whole_number(13.5), 14);
+    EXPECT_EQ(whole_number(40000.0), 32767);
+}
+
+}  // namespace
+}  // namespace vadrel

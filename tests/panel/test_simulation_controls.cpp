@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include "support/fakes.h"
+
+namespace vadrel {
+namespace {
+
+using testing::Rig;
+
+TEST(VehicleButtons, StepAndWrapOnlyWhileStoppedInMultiUserMode) {
+    const struct {
+        const char* name;
+        bool stopped, multi;
+        const char* count;
+        std::size_t from;
+        bool plus;
+        std::size_t to;
+    } rows[] = {
+        {"+ wraps at n", true, true, "3", 2, true, 0},
+        {"- wraps to n-1", true, true, "3", 0, false, 2},
+        {"+ steps", true, true, "3", 0, true, 1},
+        {"running: nothing", false, true, "3", 1, true, 1},
+        {"GPS mode: nothing", true, false, "3", 1, false, 1},
+        {"- with 0 vehicles stays at 0", true, true, "0", 0, false, 0},
+        {"- with 30 vehicles stops at 20", true, true, "30", 0, false, 20},
+        {"+ past 20 wraps to 0", true, true, "30", 20, true, 0},
+        {"+ with unreadable n: unchanged", true, true, "tre", 1, true, 1},
+        {"- with unreadable n: unchanged", true, true, "", 0, false, 0},
+        {"- inside the range never reads n", true, true, "tre", 2, false, 1},
+        {"+ compares with fractions", true, true, "2,5", 2, true, 0},
+        {"- with n beyond 16 bits: unchanged", true, true, "99999999", 0, false, 0},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        rig.fleet.place(row.to, 33 * 3600.0, std::nullopt, nullptr);
+        if (row.multi) rig.form.opt_multi.select();
+        if (row.stopped) rig.form.Command9.click();
+        rig.form.txt_num_mezzi.set_text(row.count);
+        rig.fleet.set_current(row.from, nullptr);
+        (row.plus ? rig.form.Command11 : rig.form.Command10).click();
+        EXPECT_EQ(rig.fleet.current(), row.to) << row.name;
+        EXPECT_EQ(rig.form.txt_mezzo_attuale.text(), std::to_string(row.to)) << row.name;
+        EXPECT_EQ(rig.form.txt_lat_g.text(), "33") << row.name;
+    }
+}
+
+// "Numero di mezzi mobili" read by its leading number; the multi-user tick
+// shows the largest cycle in place of more.
+TEST(VehicleCount, TheCycleAndItsBox) {
+    const struct {
+        const char* text;
+        int cycle;
+        const char* after_tick;
+    } rows[] = {
+        {"3", 3, "3"}, {"0", 0, "0"}, {"", 0, ""}, {"2,5", 2, "2,5"}, {"2.5", 2, "2.5"},
+        {"25", 19, "19"}, {"99999", 19, "19"}, {"-99999", 0, "-99999"},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        rig.form.opt_multi.select();
+        rig.form.txt_num_mezzi.set_text(row.text);
+        EXPECT_EQ(rig.fleet.cycle(), row.cycle) << row.text;
+        rig.tick();
+        EXPECT_EQ(rig.form.txt_num_mezzi.text(), row.after_tick) << row.text;
+    }
+}
+
+TEST(Modes, EachButtonIsTheFleetsModeAndTheFleetsModeIsShown) {
+    Rig rig;
+    rig.form.opt_tx_radio.select();
+    EXPECT_EQ(rig.fleet.mode(), Mode::radio);
+    rig.form.opt_multi.select();
+    EXPECT_EQ(rig.fleet.mode(), Mode::multi_user);
+    rig.fleet.set_mode(Mode::gps_standard, nullptr);
+    EXPECT_TRUE(rig.form.Opt_gps_standard.selected());
+    EXPECT_FALSE(rig.form.opt_multi.selected());
+}
+
+}  // namespace
+}  // namespace vadrel
