@@ -3,10 +3,15 @@
 namespace vadrel::ais {
 
 void Payload::put(std::uint32_t value, unsigned width) {
-    for (unsigned i = width; i-- > 0;) {
-        if (bits_ >= max_bits) return;
-        if ((value >> i) & 1U) bytes_[bits_ / 8] |= static_cast<std::uint8_t>(0x80U >> (bits_ % 8));
-        ++bits_;
+    // A byte's worth of bits at a time: as many as the field has left and
+    // the current byte has room for.
+    while (width > 0 && bits_ < max_bits) {
+        const unsigned room = 8 - static_cast<unsigned>(bits_ % 8);
+        const unsigned take = width < room ? width : room;
+        const unsigned part = (value >> (width - take)) & ((1U << take) - 1);
+        bytes_[bits_ / 8] |= static_cast<std::uint8_t>(part << (room - take));
+        bits_ += take;
+        width -= take;
     }
 }
 

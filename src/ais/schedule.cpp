@@ -29,16 +29,17 @@ bool Transponder::course_changing(double now, double course) {
     for (std::size_t i = 0; i < samples_; ++i) {
         const Sample& s = courses_[i];
         if (now - s.at >= course_window || s.at > now) continue;
-        north += std::cos(radians(s.course));
-        east += std::sin(radians(s.course));
+        north += s.north;
+        east += s.east;
         ++counted;
     }
-    courses_[next_sample_] = {now, course};
+    courses_[next_sample_] = {now, std::cos(radians(course)), std::sin(radians(course))};
     next_sample_ = (next_sample_ + 1) % courses_.size();
     if (samples_ < courses_.size()) ++samples_;
     if (counted == 0) return false;
     // Courses that cancel out have no mean: the vehicle is surely turning.
-    if (std::hypot(north, east) < 1e-9 * static_cast<double>(counted)) return true;
+    const double tiny = 1e-9 * static_cast<double>(counted);
+    if (north * north + east * east < tiny * tiny) return true;
     const double mean = std::atan2(east, north) * 180.0 / pi;
     double difference = std::fabs(std::fmod(course - mean, 360.0));
     if (difference > 180.0) difference = 360.0 - difference;

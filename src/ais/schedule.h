@@ -64,7 +64,8 @@ private:
     std::optional<double> last_static_;
     struct Sample {
         double at = 0.0;
-        double course = 0.0;
+        double north = 0.0;  // the course as a unit vector
+        double east = 0.0;
     };
     std::array<Sample, 32> courses_{};  // the last calls' courses, oldest overwritten
     std::size_t next_sample_ = 0;

@@ -14,6 +14,7 @@ void Framer::frame(const Payload& payload, Talker talker, char channel, std::vec
         next_sequence_ = (next_sequence_ + 1) % 10;
     }
     const char* address = talker == Talker::own ? "!AIVDO," : "!AIVDM,";
+    static constexpr char hex[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < count; ++i) {
         const bool last = i + 1 == count;
         std::string line;
@@ -30,7 +31,10 @@ void Framer::frame(const Payload& payload, Talker talker, char channel, std::vec
         line.append(armoured.chars, i * sentence_payload_chars, sentence_payload_chars);
         line += ',';
         line += static_cast<char>('0' + (last ? armoured.fill : 0));
-        line += checksum_field(line);
+        const unsigned char sum = nmea_checksum(line);
+        line += '*';
+        line += hex[sum >> 4];
+        line += hex[sum & 0xF];
         out.push_back(std::move(line));
     }
 }

@@ -77,7 +77,9 @@ std::vector<std::string> AisTransmitter::second(const AisTime& time, const AisFl
             stations_[k].reset();
             continue;
         }
-        const AisIdentity identity = k < fleet.identities.size() ? fleet.identities[k] : default_identity(k);
+        AisIdentity fallback;
+        if (k >= fleet.identities.size()) fallback = default_identity(k);
+        const AisIdentity& identity = k < fleet.identities.size() ? fleet.identities[k] : fallback;
         std::optional<Station>& station = stations_[k];
         if (station && (station->own != own || station->identity.mmsi != identity.mmsi ||
                         station->identity.ais_class != identity.ais_class)) {
