@@ -48,6 +48,7 @@ bool Transponder::course_changing(double now, double course) {
 
 Transponder::Due Transponder::due(double now, AisClass ais_class, const AisMotion& motion) {
     Due due;
+    if (!std::isfinite(now)) return due;  // no time, no schedule
     changing_ = ais_class == AisClass::a && course_changing(now, motion.course);
     const double interval = reporting_interval(ais_class, motion, changing_);
     // A time before the last report (a caller's clock that went back) starts the schedule again.

@@ -13,9 +13,15 @@ constexpr unsigned slots_per_minute = 2250;
 // Ten-thousandths of a minute of `arc_seconds`, cut toward zero as the $GPRMC's digits are.
 std::int32_t ten_thousandths(double arc_seconds, std::int32_t limit_degrees, std::int32_t unknown) {
     if (!std::isfinite(arc_seconds)) return unknown;
-    const auto size = static_cast<long long>(std::fabs(arc_seconds) * 500.0 / 3.0);
-    const long long limited = std::min<long long>(size, static_cast<long long>(limit_degrees) * ten_thousandths_per_degree);
-    return static_cast<std::int32_t>(arc_seconds < 0.0 ? -limited : limited);
+    const double limit = static_cast<double>(limit_degrees) * ten_thousandths_per_degree;
+    const auto size = static_cast<std::int32_t>(std::min(std::fabs(arc_seconds) * 500.0 / 3.0, limit));
+    return arc_seconds < 0.0 ? -size : size;
+}
+
+// Whether the time of the second is known (and makes sense).
+bool known(const AisTime& time) {
+    return time.second >= 0 && time.second < 60 && time.minute >= 0 && time.minute < 60 && time.hour >= 0 &&
+           time.hour < 24;
 }
 
 ais::StaticData static_data_of(const AisIdentity& identity, std::size_t vehicle) {
@@ -51,7 +57,7 @@ AisFix fix_of(const Vehicle& vehicle) {
 }
 
 std::uint32_t sotdma_state(const AisTime& time, unsigned slot, unsigned stations_heard) {
-    const bool utc = time.second >= 0 && time.second < 60;
+    const bool utc = known(time);
     const unsigned sync = utc ? 0 : 3;  // UTC direct, or from the station heard most
     const unsigned timeout = utc ? 7 - static_cast<unsigned>(time.minute) % 8 : 0;
     unsigned sub = 0;
@@ -116,8 +122,7 @@ void AisTransmitter::send(Station& station, std::size_t vehicle, const Vehicle& 
         report.latitude = fix.latitude;
         report.course = fix.course;
         report.heading = fix.heading;
-        report.second = static_cast<std::uint8_t>(time.second >= 0 && time.second < 60 ? time.second
-                                                                                         : ais::second_unknown);
+        report.second = static_cast<std::uint8_t>(known(time) ? time.second : ais::second_unknown);
         const unsigned slot = static_cast<unsigned>(std::max(report.second % 60, 0)) * slots_per_minute / 60 +
                               static_cast<unsigned>(vehicle);
         report.radio = sotdma_state(time, slot, static_cast<unsigned>(stations_heard));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -124,6 +125,13 @@ TEST(AisSchedule, AFasterVehicleReportsAtOnceAndStaticDataWhenAmended) {
     sent = run(t, 5, 7, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
     EXPECT_EQ(sent.positions, std::vector<int>{5});
     EXPECT_EQ(sent.statics, std::vector<int>{5});
+}
+
+TEST(AisSchedule, NoTimeNoReport) {
+    Transponder t;
+    const Transponder::Due due = t.due(std::nan(""), AisClass::a, {10.0, 0.0, false});
+    EXPECT_FALSE(due.position || due.static_data);
+    EXPECT_TRUE(t.due(5.0, AisClass::a, {10.0, 0.0, false}).position) << "the first real time starts it";
 }
 
 TEST(AisSchedule, ChannelsAlternate) {

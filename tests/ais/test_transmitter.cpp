@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -50,6 +51,13 @@ TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
         {"still: moored", {-arc(90), -arc(180), 0.0, 0.0, SpeedUnit::kmh}, 0, 0, 0, true},
         {"creeping: under way at 0.0 kn", {arc(45), arc(9), 0.0, 0.01, SpeedUnit::kmh}, 0, 0, 0, false},
     };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const AisFix unknown = fix_of({nan, 1e300, nan, nan, SpeedUnit::kmh});
+    EXPECT_EQ(unknown.latitude, ais::latitude_unknown);
+    EXPECT_EQ(unknown.longitude, 180 * 600000) << "past 180: cut there";
+    EXPECT_EQ(unknown.speed, ais::speed_unknown);
+    EXPECT_EQ(unknown.course, ais::course_unknown);
+    EXPECT_EQ(unknown.heading, ais::heading_unknown);
     for (const Row& row : rows) {
         const AisFix fix = fix_of(row.vehicle);
         EXPECT_EQ(rmc_digits(fix.latitude, 2), rmc_coordinate(row.vehicle.lat, 2)) << row.name;
@@ -77,6 +85,7 @@ TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
         {"time-out 1: hour and minute", {0, 10, 6, 30}, 1U << 14 | (10U << 9 | 6U << 2)},
         {"time-out 0: the same slot next frame", {0, 10, 7, 30}, 2250U},
         {"no time: synchronised to other stations", {0, 0, 0, 60}, 3U << 17 | 2250U},
+        {"a time that makes no sense is no time", {0, 25, -3, 30}, 3U << 17 | 2250U},
     };
     for (const Row& row : rows) EXPECT_EQ(sotdma_state(row.time, 1127, 18), row.expected) << row.name;
 }
