@@ -1,0 +1,89 @@
+#pragma once
+// The AIS sentences of one second for the vehicles in use: every vehicle
+// other than the current one is a target the own ship hears (!AIVDM), and
+// the current one, when asked, is the own ship (!AIVDO). Each sends as its
+// transponder would (schedule.h): class A message 1 and 5, class B message
+// 18 and 24 A and B.
+//
+//   AisTransmitter ais;                                  // one for the program
+//   AisFleet fleet{vehicles_in_use, identities, current, false};
+//   for (const std::string& s : ais.second({clock.steady(), 14, 5, 27}, fleet))
+//       bytes += s + "\r\n";                             // after the second's own sentences
+//
+// Plain values in, sentences out: no clock read, no Qt. A vehicle that
+// leaves the vehicles in use, or changes between own ship and target, or
+// takes another MMSI or class, starts again as a new station (its static
+// data at once); another change of its identity sends its static data at
+// the next second.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ais/identity.h"
+#include "ais/schedule.h"
+#include "ais/sentences.h"
+#include "fleet/fleet.h"
+
+namespace vadrel {
+
+// The time of the second the messages tell.
+struct AisTime {
+    double steady = 0.0;  // the steady clock, seconds: the schedule's time
+    int hour = 0;         // UTC
+    int minute = 0;
+    int second = ais::second_unknown;  // 0 .. 59; 60 when the time is not known
+};
+
+struct AisFleet {
+    std::span<const Vehicle> vehicles;        // the vehicles in use, 0 .. n-1
+    std::span<const AisIdentity> identities;  // theirs by number; one missing is default_identity
+    std::size_t current = 0;                  // the own ship
+    bool own_ship = false;                    // the own ship too, as !AIVDO
+};
+
+// A vehicle's state as the position report carries it: the exact position
+// cut to a ten-thousandth of a minute as the $GPRMC cuts it (so both tell
+// the same digits), the speed over ground to a tenth of a knot and the
+// course to a tenth of a degree rounded as the $GPRMC rounds them with the
+// real motion, the heading the course in whole degrees; moored at speed 0,
+// under way using engine otherwise.
+struct AisFix {
+    std::int32_t latitude = ais::latitude_unknown;
+    std::int32_t longitude = ais::longitude_unknown;
+    std::uint16_t speed = ais::speed_unknown;
+    std::uint16_t course = ais::course_unknown;
+    std::uint16_t heading = ais::heading_unknown;
+    ais::NavigationalStatus status = ais::NavigationalStatus::not_defined;
+    AisMotion motion;  // for the schedule
+};
+AisFix fix_of(const Vehicle& vehicle);
+
+// The communication state of a class A report (SOTDMA): synchronised to
+// UTC when the time is known, the slot's time-out counting down with the
+// minutes, and the sub-message its time-out calls for (stations heard,
+// slot number, UTC hour and minute, slot offset).
+std::uint32_t sotdma_state(const AisTime& time, unsigned slot, unsigned stations_heard);
+
+class AisTransmitter {
+public:
+    std::vector<std::string> second(const AisTime& time, const AisFleet& fleet);
+
+private:
+    struct Station {
+        bool own = false;
+        AisIdentity identity;
+        ais::StaticData static_data;
+        Transponder transponder;
+    };
+    void send(Station& station, std::size_t vehicle, const Vehicle& state, const AisTime& time,
+              std::size_t stations_heard, std::vector<std::string>& out);
+
+    std::array<std::optional<Station>, fleet_size> stations_;
+    ais::Framer framer_;
+};
+
+}  // namespace vadrel

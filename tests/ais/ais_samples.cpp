@@ -1,0 +1,102 @@
+// The AIS sentences of a few seconds of a small fleet, with the state of
+// each vehicle at each second, as JSON lines for decoders.py to hand to
+// independent decoders (gpsd, Signal K's parser):
+//
+//   {"second": 0, "sentences": ["!AIVDO,...", ...],
+//    "vehicles": [{"mmsi": 900000000, "class": "A", "lat": 44.0, ...}, ...]}
+//
+// The fleet covers both hemispheres, both classes, both units, a vehicle
+// backing, one still, one fast near the pole, one a hair off 0 N 0 E, and
+// names, types, call signs and sizes set or left at their defaults.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ais/transmitter.h"
+
+namespace {
+
+using namespace vadrel;
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+struct Sample {
+    double lat, lon;  // degrees
+    double course, speed;
+    SpeedUnit unit;
+    AisClass ais_class;
+    const char* name;
+    const char* call_sign;
+    std::uint8_t ship_type;
+    ais::Dimensions dimensions;
+};
+
+}  // namespace
+
+int main() {
+    const Sample samples[] = {
+        {44.0, 10.0, 45.3, 12.0, SpeedUnit::knots, AisClass::a, "", "", default_ship_type, {}},
+        {-33.8568, -70.5, 200.25, 20.0, SpeedUnit::kmh, AisClass::a, "Nave Città", "IABC123", 60, {100, 20, 5, 7}},
+        {60.0, -5.0, 359.96, 5.0, SpeedUnit::knots, AisClass::b, "Libeccio", "IZ1XYZ", 37, {8, 4, 2, 2}},
+        {-12.05, -70.0167, 0.0, 0.0, SpeedUnit::kmh, AisClass::a, "Ormeggiata", "", 52, {30, 10, 4, 4}},
+        {-10.0, 179.9999, 10.0, -15.0, SpeedUnit::knots, AisClass::b, "", "", default_ship_type, {}},
+        {89.5, 0.001, 90.0, 25.0, SpeedUnit::knots, AisClass::a, "POLO NORD", "", 99, {511, 511, 63, 63}},
+        {0.0001, -0.0001, 270.0, 55.5, SpeedUnit::kmh, AisClass::a, "", "", 0, {}},
+    };
+    Fleet fleet;
+    std::vector<AisIdentity> identities;
+    for (std::size_t k = 0; k < std::size(samples); ++k) {
+        const Sample& s = samples[k];
+        fleet.place(k, s.lat * 3600.0, s.lon * 3600.0, nullptr);
+        fleet.set_course(k, s.course, nullptr);
+        fleet.set_unit(k, s.unit, nullptr);
+        fleet.set_speed(k, s.speed, nullptr);
+        AisIdentity id = default_identity(k);
+        id.ais_class = s.ais_class;
+        id.name = s.name;
+        id.call_sign = s.call_sign;
+        id.ship_type = s.ship_type;
+        id.dimensions = s.dimensions;
+        identities.push_back(id);
+    }
+    AisTransmitter ais;
+    for (int second = 0; second < 8; ++second) {
+        std::vector<Vehicle> vehicles;
+        for (std::size_t k = 0; k < std::size(samples); ++k) {
+            fleet.advance(k, 10.0 + second);
+            vehicles.push_back(fleet.vehicle(k));
+        }
+        const AisFleet in_use{vehicles, identities, 0, true};
+        const std::vector<std::string> sentences = ais.second({10.0 + second, 12, 30, second}, in_use);
+        std::string line = "{\"second\": " + std::to_string(second) + ", \"sentences\": [";
+        for (std::size_t i = 0; i < sentences.size(); ++i) line += (i ? ", " : "") + quoted(sentences[i]);
+        line += "], \"vehicles\": [";
+        for (std::size_t k = 0; k < vehicles.size(); ++k) {
+            const Vehicle& v = vehicles[k];
+            const AisIdentity& id = identities[k];
+            const GroundMotion ground = ground_motion(v);
+            char numbers[256];
+            std::snprintf(numbers, sizeof numbers,
+                          "\"lat\": %.9f, \"lon\": %.9f, \"knots\": %.6f, \"course\": %.6f, \"moving\": %s",
+                          v.latitude_degrees(), v.longitude_degrees(), ground.kmh / km_per_nautical_mile,
+                          ground.course, v.speed != 0.0 ? "true" : "false");
+            line += std::string(k ? ", " : "") + "{\"mmsi\": " + std::to_string(id.mmsi) + ", \"class\": " +
+                    quoted(ais_class_text(id.ais_class)) + ", " + numbers + ", \"name\": " +
+                    quoted(sent_name(id, k)) + ", \"call_sign\": " + quoted(six_bit_text(id.call_sign)) +
+                    ", \"type\": " + std::to_string(id.ship_type) + ", \"bow\": " +
+                    std::to_string(id.dimensions.to_bow) + ", \"stern\": " + std::to_string(id.dimensions.to_stern) +
+                    ", \"port\": " + std::to_string(id.dimensions.to_port) + ", \"starboard\": " +
+                    std::to_string(id.dimensions.to_starboard) + ", \"own\": " + (k == 0 ? "true" : "false") + "}";
+        }
+        std::printf("%s]}\n", line.c_str());
+    }
+    return 0;
+}

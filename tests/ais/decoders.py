@@ -1,0 +1,237 @@
+#!/usr/bin/python3
+"""vadrel's AIS sentences read by independent decoders: gpsd (its AIS
+driver, fed through a TCP source) and Signal K's NMEA parser. Every
+message of every second must decode, and say what vadrel's own state of
+the vehicle is at that second: the MMSI, the position to 1e-5 degrees, the
+speed over ground to 0.05 kn, the course over ground to 0.05 degrees, the
+heading, the navigational status, and the static data as set (name, type,
+call sign, dimensions).
+
+Usage: decoders.py AIS_SAMPLES GPSD NODE"""
+
+import json
+import math
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+NPM_DIR = os.environ.get("VADREL_NPM_DIR") or os.path.join(
+    os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "vadrel", "npm")
+KNOT_MS = 1852 / 3600
+
+failures = []
+
+
+def expect(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message)
+
+
+def messages_of(sentences):
+    """The messages of a second: (talker, type, mmsi, part, sentences)."""
+    out, group = [], []
+    for s in sentences:
+        fields = s.split("*")[0].split(",")
+        group.append(s)
+        if fields[1] != fields[2]:
+            continue
+        payload = "".join(g.split(",")[5] for g in group)
+        bits = "".join(format((ord(c) - 48 - (8 if ord(c) - 48 > 40 else 0)), "06b") for c in payload)
+        out.append({"talker": fields[0][3:6], "type": int(bits[0:6], 2), "mmsi": int(bits[8:38], 2),
+                    "part": int(bits[38:40], 2), "sentences": group})
+        group = []
+    return out
+
+
+def gpsd_reports(gpsd, sentences, wanted):
+    """gpsd's AIS reports, unscaled (the fields' own integers), of the sentences
+    sent to it through a TCP source."""
+    source = socket.socket()
+    source.bind(("127.0.0.1", 0))
+    source.listen(1)
+    probe = socket.socket()
+    probe.bind(("127.0.0.1", 0))
+    port = probe.getsockname()[1]
+    probe.close()
+    control = os.path.join(tempfile.mkdtemp(prefix="gpsd-"), "control")
+    daemon = subprocess.Popen([gpsd, "-N", "-n", "-S", str(port), "-F", control,
+                               "tcp://127.0.0.1:%d" % source.getsockname()[1]],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    reports = []
+    try:
+        deadline = time.monotonic() + 20
+        while True:
+            try:
+                client = socket.create_connection(("127.0.0.1", port), timeout=2)
+                break
+            except OSError:
+                assert time.monotonic() < deadline, "gpsd does not answer"
+                time.sleep(0.1)
+        client.sendall(b'?WATCH={"enable":true,"json":true};\n')
+        source.settimeout(20)
+        feed, _ = source.accept()
+        time.sleep(0.3)  # the watch is in place before the sentences come
+        feed.sendall(("\r\n".join(sentences) + "\r\n").encode())
+        buffer = b""
+        client.settimeout(1)
+        while len(reports) < wanted and time.monotonic() < deadline:
+            try:
+                chunk = client.recv(65536)
+            except socket.timeout:
+                continue
+            if not chunk:
+                break
+            buffer += chunk
+            *lines, buffer = buffer.split(b"\n")
+            reports += [r for r in map(json.loads, filter(None, lines)) if r.get("class") == "AIS"]
+        feed.close()
+        client.close()
+    finally:
+        daemon.terminate()
+        daemon.wait(timeout=10)
+    return reports
+
+
+def signalk(node, sentences):
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration", "signalk_parse.js")
+    done = subprocess.run([node, script], input="\n".join(sentences) + "\n", capture_output=True, text=True,
+                          env=dict(os.environ, NODE_PATH=os.path.join(NPM_DIR, "node_modules")), check=True)
+    return [json.loads(line) for line in done.stdout.splitlines()]
+
+
+def close(a, b, tolerance):
+    return abs(a - b) <= tolerance + 1e-6
+
+
+def angle_close(a, b, tolerance):
+    return abs((a - b + 180) % 360 - 180) <= tolerance + 1e-6
+
+
+def check_gpsd(report, message, vehicle, where):
+    t = report["type"]
+    if t in (1, 18):
+        lat, lon = report["lat"] / 600000, report["lon"] / 600000
+        expect(close(lat, vehicle["lat"], 1e-5) and close(lon, vehicle["lon"], 1e-5),
+               "%s: gpsd position %.7f %.7f, vadrel %.7f %.7f" % (where, lat, lon, vehicle["lat"], vehicle["lon"]))
+        expect(close(report["speed"] / 10, min(vehicle["knots"], 102.2), 0.05),
+               "%s: gpsd speed %s, vadrel %.3f kn" % (where, report["speed"], vehicle["knots"]))
+        expect(angle_close(report["course"] / 10, vehicle["course"], 0.05),
+               "%s: gpsd course %s, vadrel %.3f" % (where, report["course"], vehicle["course"]))
+        expect(report["heading"] == round(vehicle["course"]) % 360,
+               "%s: gpsd heading %s, vadrel course %.3f" % (where, report["heading"], vehicle["course"]))
+        if t == 1:
+            expect(report["status"] == (0 if vehicle["moving"] else 5), "%s: gpsd status %s" % (where, report["status"]))
+        else:
+            expect(report["cs"] and report["msg22"] and report["band"] and not report["display"],
+                   "%s: gpsd class B flags %s" % (where, report))
+    if t == 5 or t == 24:
+        if t == 5 or report.get("shipname") is not None:
+            expect(report.get("shipname") == vehicle["name"], "%s: gpsd name %r, vadrel %r"
+                   % (where, report.get("shipname"), vehicle["name"]))
+        if t == 5 or message["part"] == 1:
+            got = (report.get("shiptype"), report.get("callsign"), report.get("to_bow"), report.get("to_stern"),
+                   report.get("to_port"), report.get("to_starboard"))
+            wanted = (vehicle["type"], vehicle["call_sign"], vehicle["bow"], vehicle["stern"], vehicle["port"],
+                      vehicle["starboard"])
+            expect(got == wanted, "%s: gpsd static %s, vadrel %s" % (where, got, wanted))
+        if t == 5:
+            expect(report["ais_version"] == 2 and report["epfd"] == 1 and report["dte"] == 1,
+                   "%s: gpsd message 5 %s" % (where, report))
+
+
+def check_signalk(result, message, vehicle, where):
+    expect("error" not in result, "%s: Signal K refuses %s: %s" % (where, result["sentence"], result.get("error")))
+    delta = result.get("delta")
+    expect(delta is not None, "%s: Signal K decodes nothing of %s" % (where, result["sentence"]))
+    if not delta:
+        return
+    expect(delta["context"] == "vessels.urn:mrn:imo:mmsi:%09d" % vehicle["mmsi"],
+           "%s: Signal K context %s" % (where, delta["context"]))
+    values = {}
+    for update in delta["updates"]:
+        for value in update["values"]:
+            if value["path"] == "":
+                values.update(value["value"])
+            else:
+                values[value["path"]] = value["value"]
+    t = message["type"]
+    if t in (1, 18):
+        position = values.get("navigation.position", {})
+        expect(close(position.get("latitude", 99), vehicle["lat"], 1e-5)
+               and close(position.get("longitude", 999), vehicle["lon"], 1e-5),
+               "%s: Signal K position %s, vadrel %.7f %.7f" % (where, position, vehicle["lat"], vehicle["lon"]))
+        expect(close(values["navigation.speedOverGround"] / KNOT_MS, min(vehicle["knots"], 102.2), 0.05),
+               "%s: Signal K speed %s m/s, vadrel %.3f kn" % (where, values["navigation.speedOverGround"],
+                                                             vehicle["knots"]))
+        expect(angle_close(math.degrees(values["navigation.courseOverGroundTrue"]), vehicle["course"], 0.05),
+               "%s: Signal K course %s" % (where, values["navigation.courseOverGroundTrue"]))
+        expect(close(math.degrees(values["navigation.headingTrue"]), round(vehicle["course"]) % 360, 1e-6),
+               "%s: Signal K heading %s" % (where, values["navigation.headingTrue"]))
+        if t == 1:
+            expect(values.get("navigation.state") == ("motoring" if vehicle["moving"] else "moored"),
+                   "%s: Signal K state %s" % (where, values.get("navigation.state")))
+    if t == 5 or (t == 24 and message["part"] == 0):
+        expect(values.get("name") == vehicle["name"], "%s: Signal K name %r, vadrel %r"
+               % (where, values.get("name"), vehicle["name"]))
+    if t == 5 or (t == 24 and message["part"] == 1):
+        length = vehicle["bow"] + vehicle["stern"]
+        beam = vehicle["port"] + vehicle["starboard"]
+        expect(values.get("design.length", {}).get("overall", 0) == length,
+               "%s: Signal K length %s, vadrel %d" % (where, values.get("design.length"), length))
+        expect(values.get("design.beam", 0) == beam, "%s: Signal K beam %s" % (where, values.get("design.beam")))
+        if vehicle["type"]:
+            expect(values.get("design.aisShipType", {}).get("id") == vehicle["type"],
+                   "%s: Signal K type %s" % (where, values.get("design.aisShipType")))
+        expect(values.get("communication", {}).get("callsignVhf", "") == vehicle["call_sign"],
+               "%s: Signal K call sign %s" % (where, values.get("communication")))
+        expect(values.get("sensors.ais.class") in (None, vehicle["class"]),
+               "%s: Signal K class %s" % (where, values.get("sensors.ais.class")))
+
+
+def main():
+    samples, gpsd, node = sys.argv[1:4]
+    seconds = [json.loads(line) for line in subprocess.run([samples], capture_output=True, text=True,
+                                                           check=True).stdout.splitlines()]
+    every_sentence, messages = [], []
+    for second in seconds:
+        every_sentence += second["sentences"]
+        by_mmsi = {v["mmsi"]: v for v in second["vehicles"]}
+        for m in messages_of(second["sentences"]):
+            expect(m["mmsi"] in by_mmsi, "second %d: a message of MMSI %d" % (second["second"], m["mmsi"]))
+            m["vehicle"] = by_mmsi.get(m["mmsi"])
+            m["where"] = "second %d, message %d of %09d" % (second["second"], m["type"], m["mmsi"])
+            expect(m["talker"] == ("VDO" if m["vehicle"]["own"] else "VDM"), "%s: talker %s" % (m["where"], m["talker"]))
+            messages.append(m)
+    kinds = sorted({(m["type"], m["part"] if m["type"] == 24 else 0) for m in messages})
+    expect(kinds == [(1, 0), (5, 0), (18, 0), (24, 0), (24, 1)], "message kinds %s" % kinds)
+
+    # gpsd: one report for each message but 24 A, whose name it keeps for the B that follows.
+    reported = [m for m in messages if not (m["type"] == 24 and m["part"] == 0)]
+    reports = gpsd_reports(gpsd, every_sentence, len(reported))
+    expect(len(reports) == len(reported), "gpsd reported %d of %d messages" % (len(reports), len(reported)))
+    for report, message in zip(reports, reported):
+        expect((report["type"], report["mmsi"]) == (message["type"], message["mmsi"]),
+               "gpsd reported message %s of %s for %s" % (report["type"], report["mmsi"], message["where"]))
+        check_gpsd(report, message, message["vehicle"], message["where"])
+
+    # Signal K: one delta for each message's last sentence.
+    results = signalk(node, every_sentence)
+    expect(len(results) == len(every_sentence), "Signal K read %d of %d sentences" % (len(results), len(every_sentence)))
+    at = 0
+    for message in messages:
+        for result in results[at:at + len(message["sentences"]) - 1]:
+            expect("error" not in result, "%s: Signal K refuses a first fragment: %s" % (message["where"], result))
+        at += len(message["sentences"])
+        check_signalk(results[at - 1], message, message["vehicle"], message["where"])
+
+    print("%d seconds, %d messages in %d sentences; gpsd %d reports, Signal K %d deltas; %d failures"
+          % (len(seconds), len(messages), len(every_sentence), len(reports), len(messages), len(failures)))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,250 @@
+// The AIS sentences of each second for the vehicles in use: who sends, as
+// own ship or target, which messages and when, and what the position
+// reports say of the vehicle (the $GPRMC's own digits).
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <vector>
+
+#include "ais/transmitter.h"
+#include "bits.h"
+#include "motion/dead_reckoning.h"
+
+namespace vadrel {
+namespace {
+
+using testing::AisBits;
+using testing::fields_of;
+
+constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0) {
+    return degrees * 3600.0 + minutes * 60.0 + seconds;
+}
+
+// "ddmm.mmmm" of a latitude in ten-thousandths of a minute, as the $GPRMC writes it.
+std::string rmc_digits(std::int32_t value, int degree_digits) {
+    const long long size = value < 0 ? -static_cast<long long>(value) : value;
+    char text[32];
+    std::snprintf(text, sizeof text, "%0*lld%02lld.%04lld", degree_digits, size / 600000, size % 600000 / 10000,
+                  size % 10000);
+    return text;
+}
+
+TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
+    const struct Row {
+        const char* name;
+        Vehicle vehicle;
+        std::uint16_t speed, course, heading;
+        bool moored;
+    } rows[] = {
+        {"44 01 46 N 10 08 04 E, 100 km/h", {arc(44, 1, 46), arc(10, 8, 4), 45.0, 100.0, SpeedUnit::kmh}, 540, 450, 45,
+         false},
+        {"south-west, knots", {-arc(33, 51, 24.48), -arc(151, 12, 55.08), 200.25, 12.5, SpeedUnit::knots}, 125, 2003,
+         200, false},
+        {"backing: the course turned round", {arc(1), arc(1), 10.0, -20.0, SpeedUnit::kmh}, 108, 1900, 190, false},
+        {"a course rounding to 360 is 0", {arc(0, 0, 0.001), -arc(0, 0, 0.001), 359.96, 1.852, SpeedUnit::kmh}, 10, 0,
+         0, false},
+        {"359.4", {0.0, 0.0, 359.4, 1.0, SpeedUnit::knots}, 10, 3594, 359, false},
+        {"faster than 102.2 kn", {arc(90), arc(180), 90.0, 1000.0, SpeedUnit::knots}, 1022, 900, 90, false},
+        {"still: moored", {-arc(90), -arc(180), 0.0, 0.0, SpeedUnit::kmh}, 0, 0, 0, true},
+        {"creeping: under way at 0.0 kn", {arc(45), arc(9), 0.0, 0.01, SpeedUnit::kmh}, 0, 0, 0, false},
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const AisFix unknown = fix_of({nan, 1e300, nan, nan, SpeedUnit::kmh});
+    EXPECT_EQ(unknown.latitude, ais::latitude_unknown);
+    EXPECT_EQ(unknown.longitude, 180 * 600000) << "past 180: cut there";
+    EXPECT_EQ(unknown.speed, ais::speed_unknown);
+    EXPECT_EQ(unknown.course, ais::course_unknown);
+    EXPECT_EQ(unknown.heading, ais::heading_unknown);
+    for (const Row& row : rows) {
+        const AisFix fix = fix_of(row.vehicle);
+        EXPECT_EQ(rmc_digits(fix.latitude, 2), rmc_coordinate(row.vehicle.lat, 2)) << row.name;
+        EXPECT_EQ(rmc_digits(fix.longitude, 3), rmc_coordinate(row.vehicle.lon, 3)) << row.name;
+        EXPECT_EQ(fix.latitude < 0, row.vehicle.lat < 0 && fix.latitude != 0) << row.name;
+        EXPECT_EQ(fix.longitude < 0, row.vehicle.lon < 0 && fix.longitude != 0) << row.name;
+        EXPECT_EQ(fix.speed, row.speed) << row.name;
+        EXPECT_EQ(fix.course, row.course) << row.name;
+        EXPECT_EQ(fix.heading, row.heading) << row.name;
+        EXPECT_EQ(fix.status, row.moored ? ais::NavigationalStatus::moored
+                                         : ais::NavigationalStatus::under_way_using_engine)
+            << row.name;
+        EXPECT_EQ(fix.motion.moored, row.moored) << row.name;
+    }
+}
+
+TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
+    const struct Row {
+        const char* name;
+        AisTime time;
+        std::uint32_t expected;
+    } rows[] = {
+        {"time-out 7: stations heard", {0, 10, 0, 30}, 7U << 14 | 18U},
+        {"time-out 6: slot", {0, 10, 1, 30}, 6U << 14 | 1127U},
+        {"time-out 1: hour and minute", {0, 10, 6, 30}, 1U << 14 | (10U << 9 | 6U << 2)},
+        {"time-out 0: the same slot next frame", {0, 10, 7, 30}, 2250U},
+        {"no time: synchronised to other stations", {0, 0, 0, 60}, 3U << 17 | 2250U},
+        {"a time that makes no sense is no time", {0, 25, -3, 30}, 3U << 17 | 2250U},
+    };
+    for (const Row& row : rows) EXPECT_EQ(sotdma_state(row.time, 1127, 18), row.expected) << row.name;
+}
+
+struct Message {
+    std::string talker;
+    std::uint32_t type = 0;
+    std::uint32_t mmsi = 0;
+    AisBits bits{"", 0};
+};
+
+// The messages of a second's sentences, their fragments joined.
+std::vector<Message> messages_of(const std::vector<std::string>& sentences) {
+    std::vector<Message> out;
+    std::string chars;
+    for (const std::string& s : sentences) {
+        const auto f = fields_of(s);
+        chars += f.at(5);
+        if (f.at(1) != f.at(2)) continue;
+        Message m;
+        m.talker = f.at(0);
+        m.bits = AisBits(chars, std::stoi(f.at(6)));
+        m.type = m.bits.u(0, 6);
+        m.mmsi = m.bits.u(8, 30);
+        out.push_back(m);
+        chars.clear();
+    }
+    return out;
+}
+
+// Four vehicles in use, the current one 1: 0 class A at 10 kn, 2 still,
+// 3 class B at 5 kn.
+struct Scene {
+    Scene() {
+        for (std::size_t k = 0; k < 4; ++k) identities_.push_back(default_identity(k));
+        fleet_.place(0, arc(44), arc(10), nullptr);
+        fleet_.set_speed(0, 10.0, nullptr);
+        fleet_.set_unit(0, SpeedUnit::knots, nullptr);
+        fleet_.set_course(0, 30.0, nullptr);
+        fleet_.place(2, -arc(12, 3), -arc(70, 1), nullptr);  // still
+        fleet_.place(3, arc(60), -arc(5), nullptr);
+        fleet_.set_speed(3, 5.0, nullptr);
+        fleet_.set_unit(3, SpeedUnit::knots, nullptr);
+        identities_[3].ais_class = AisClass::b;
+    }
+    // Second s: the fleet advanced to it, its messages.
+    std::vector<Message> second(int s, std::size_t in_use = 4, bool own_ship = false, std::size_t current = 1) {
+        for (std::size_t k = 0; k < in_use; ++k) fleet_.advance(k, 100.0 + s);
+        vehicles_.assign(fleet_.vehicles().begin(), fleet_.vehicles().begin() + static_cast<long>(in_use));
+        const AisFleet fleet{vehicles_, identities_, current, own_ship};
+        sentences_ = ais_.second({100.0 + s, 14, s / 60 % 60, s % 60}, fleet);
+        return messages_of(sentences_);
+    }
+
+    Fleet fleet_;
+    std::vector<AisIdentity> identities_;
+    std::vector<Vehicle> vehicles_;
+    std::vector<std::string> sentences_;
+    AisTransmitter ais_;
+};
+
+// Every vehicle in use but the current one is a target: a position report
+// and static data at the first second, class A as 1 and 5 (two
+// sentences), class B as 18 and 24 A and B; the own ship only when asked,
+// as !AIVDO.
+TEST(AisTransmitter, TheFirstSecondIntroducesEveryTarget) {
+    Scene scene;
+    const auto first = scene.second(0);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sent;
+    for (const Message& m : first) {
+        sent.emplace_back(m.mmsi, m.type);
+        EXPECT_EQ(m.talker, "!AIVDM");
+    }
+    EXPECT_EQ(sent, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                        {900000000, 1}, {900000000, 5}, {900000002, 1}, {900000002, 5},
+                        {900000003, 18}, {900000003, 24}, {900000003, 24}}));
+    EXPECT_EQ(scene.sentences_.size(), 9U);
+    // Channels in turn for each station; 24 A and B on one, where gpsd pairs them.
+    std::string channels;
+    for (const std::string& s : scene.sentences_) channels += fields_of(s).at(4);
+    EXPECT_EQ(channels, "ABBABBABB");
+    EXPECT_EQ(first[1].bits.text(112, 20), "MEZZO 0");
+    EXPECT_EQ(first[1].bits.u(232, 8), 90U) << "ship type";
+    EXPECT_EQ(first[5].bits.text(40, 20), "MEZZO 3");
+    EXPECT_EQ(first[2].bits.u(38, 4), 5U) << "the still vehicle is moored";
+    EXPECT_EQ(first[0].bits.u(38, 4), 0U) << "the moving one under way using engine";
+    EXPECT_EQ(first[0].bits.u(137, 6), 0U) << "the UTC second";
+    Scene own;
+    const auto with_own = own.second(0, 4, true);
+    ASSERT_EQ(with_own.size(), 9U);
+    EXPECT_EQ(with_own[2].talker, "!AIVDO");
+    EXPECT_EQ(with_own[2].mmsi, 900000001U);
+}
+
+// Over 400 seconds each sends at its own intervals (class A at 10 kn:
+// 10 s; moored: 3 min; class B at 5 kn: 30 s), static data every 6
+// minutes; each report tells where the vehicle is at that second.
+TEST(AisTransmitter, EachTargetKeepsItsScheduleAndTellsItsPositionOfThatSecond) {
+    Scene scene;
+    std::map<std::uint32_t, std::vector<int>> positions, statics;
+    for (int s = 0; s < 400; ++s) {
+        for (const Message& m : scene.second(s)) {
+            if (m.type == 1 || m.type == 18) {
+                positions[m.mmsi].push_back(s);
+                const AisFix fix = fix_of(scene.fleet_.vehicle(m.mmsi - default_mmsi_base));
+                const std::size_t lon = m.type == 1 ? 61 : 57;
+                EXPECT_EQ(m.bits.s(lon, 28), fix.longitude) << s;
+                EXPECT_EQ(m.bits.s(lon + 28, 27), fix.latitude) << s;
+            } else if (m.type == 5 || m.bits.u(38, 2) == 0) {
+                statics[m.mmsi].push_back(s);
+            }
+        }
+    }
+    std::vector<int> every_10, every_30;
+    for (int s = 0; s < 400; s += 10) every_10.push_back(s);
+    for (int s = 0; s < 400; s += 30) every_30.push_back(s);
+    EXPECT_EQ(positions[900000000], every_10);
+    EXPECT_EQ(positions[900000002], (std::vector<int>{0, 180, 360}));
+    EXPECT_EQ(positions[900000003], every_30);
+    EXPECT_EQ(positions.count(900000001), 0U);
+    for (const std::uint32_t mmsi : {900000000U, 900000002U, 900000003U})
+        EXPECT_EQ(statics[mmsi], (std::vector<int>{0, 360})) << mmsi;
+}
+
+// A new name goes out at the next second; a new MMSI or class is a new
+// station; a vehicle that leaves the vehicles in use and comes back, or
+// becomes the own ship, starts again.
+TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
+    Scene scene;
+    scene.second(0);
+    EXPECT_TRUE(scene.second(1).empty());
+    scene.identities_[3].name = "Libeccio";
+    auto sent = scene.second(2);
+    ASSERT_EQ(sent.size(), 2U) << "24 A and B";
+    EXPECT_EQ(sent[0].bits.text(40, 20), "LIBECCIO");
+    scene.identities_[0].mmsi = 247000001;
+    sent = scene.second(3);
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_EQ(sent[0].mmsi, 247000001U);
+    EXPECT_EQ(sent[0].type, 1U);
+    EXPECT_EQ(sent[1].type, 5U);
+    scene.identities_[0].ais_class = AisClass::b;
+    sent = scene.second(4);
+    ASSERT_EQ(sent.size(), 3U);
+    EXPECT_EQ(sent[0].type, 18U);
+    EXPECT_EQ(scene.second(5, 2).size(), 0U) << "only vehicles 0 and 1 in use: the target 0 is not due";
+    sent = scene.second(6, 4);
+    ASSERT_EQ(sent.size(), 5U);
+    EXPECT_EQ(sent[0].mmsi, 900000002U);
+    EXPECT_TRUE(scene.second(7, 0).empty());
+    EXPECT_TRUE(scene.second(8, 1, false, 0).empty()) << "the current one alone";
+    scene.second(9);
+    sent = scene.second(10, 4, true, 2);
+    std::vector<std::pair<std::string, std::uint32_t>> who;
+    for (const Message& m : sent) who.emplace_back(m.talker, m.mmsi);
+    EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>{
+                       {"!AIVDM", 900000001}, {"!AIVDM", 900000001}, {"!AIVDO", 900000002}, {"!AIVDO", 900000002}}))
+        << "vehicle 1 a target now, vehicle 2 the own ship";
+}
+
+}  // namespace
+}  // namespace vadrel
