@@ -1,0 +1,108 @@
+#include "sky_sentences.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace vadrel {
+
+namespace {
+
+std::string printed(const char* format, auto... values) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+std::string one_decimal(double value) { return printed("%.1f", value); }
+
+}  // namespace
+
+void tell_fix(const Sky& sky, Rmc& rmc) {
+    if (sky.fix != FixKind::none) {
+        rmc.stato = "A";
+        return;
+    }
+    rmc.stato = "V";
+    for (std::string* field : {&rmc.lat, &rmc.ns, &rmc.lon, &rmc.ew, &rmc.velocita, &rmc.rotta}) field->clear();
+}
+
+void tell_fix(const Sky& sky, Gga& gga) {
+    if (sky.fix == FixKind::none) {
+        gga = Gga{gga.ora, "", "", "", "", "0", "00", "", "", "", "", "", gga.eta_dgps, gga.stazione_dgps};
+        return;
+    }
+    gga.qualita = "1";
+    gga.satelliti = printed("%02d", sky.used);
+    gga.hdop = one_decimal(sky.dilution.hdop);
+    if (sky.fix == FixKind::two_d) {
+        gga.quota.clear();
+        gga.quota_unita.clear();
+    }
+}
+
+void tell_fix(const Sky& sky, Vtg& vtg) {
+    if (sky.fix == FixKind::none) vtg = Vtg{};
+}
+
+Gsa gsa_of(const Sky& sky) {
+    Gsa gsa{"A", "1", {}, "", "", ""};
+    if (sky.fix == FixKind::none) return gsa;
+    gsa.fix = sky.fix == FixKind::three_d ? "3" : "2";
+    std::size_t n = 0;
+    for (const SatelliteInView& s : sky.satellites) {
+        if (s.used && n < gsa.satelliti.size()) gsa.satelliti[n++] = printed("%02d", s.prn);
+    }
+    gsa.pdop = one_decimal(sky.dilution.pdop);
+    gsa.hdop = one_decimal(sky.dilution.hdop);
+    if (sky.fix == FixKind::three_d) gsa.vdop = one_decimal(sky.dilution.vdop);
+    return gsa;
+}
+
+std::vector<Gsv> gsv_of(const Sky& sky) {
+    const std::size_t in_view = sky.satellites.size();
+    const std::size_t sentences = in_view == 0 ? 1 : (in_view + 3) / 4;
+    std::vector<Gsv> group(sentences);
+    for (std::size_t k = 0; k < sentences; ++k) {
+        Gsv& g = group[k];
+        g.frasi = printed("%zu", sentences);
+        g.questa = printed("%zu", k + 1);
+        g.in_vista = printed("%02zu", in_view);
+        for (std::size_t i = 0; i < 4 && 4 * k + i < in_view; ++i) {
+            const SatelliteInView& s = sky.satellites[4 * k + i];
+            g.satelliti[i] = {printed("%02d", s.prn), printed("%02d", s.elevation), printed("%03d", s.azimuth),
+                              s.snr > 0 ? printed("%02d", s.snr) : ""};
+        }
+    }
+    return group;
+}
+
+Gll gll_of(const Rmc& rmc) {
+    const bool fix = rmc.stato == "A";
+    return {rmc.lat, rmc.ns, rmc.lon, rmc.ew, rmc.ora, fix ? "A" : "V", fix ? "A" : "N"};
+}
+
+Hdt hdt_of(const Rmc& rmc) { return {rmc.stato == "A" ? rmc.rotta : ""}; }
+
+std::string time_field(std::int64_t ms_of_day, int fixes_per_second) {
+    const auto seconds = static_cast<int>(ms_of_day / 1000);
+    const std::string whole = printed("%02d%02d%02d", seconds / 3600 % 100, seconds / 60 % 60, seconds % 60);
+    if (fixes_per_second <= 1) return whole;
+    return whole + printed(".%02d", static_cast<int>(ms_of_day % 1000 / 10));
+}
+
+std::string with_talker(std::string sentence, Talker talker) {
+    if (talker == Talker::gp) return sentence;
+    const std::size_t dollar = sentence.find('$');
+    if (dollar == std::string::npos || sentence.size() < dollar + 6 || sentence.compare(dollar + 1, 2, "GP") != 0 ||
+        sentence.compare(dollar + 3, 3, "GSV") == 0) {
+        return sentence;
+    }
+    sentence[dollar + 2] = 'N';
+    const std::size_t star = sentence.rfind('*');
+    if (star != std::string::npos && star + 3 == sentence.size()) {
+        sentence.replace(star, 3, checksum_field(std::string_view(sentence).substr(0, star)));
+    }
+    return sentence;
+}
+
+}  // namespace vadrel

@@ -1,0 +1,63 @@
+#pragma once
+// The fields the sky gives the sentences of the full set, made with the
+// builders of core/sentences.h, so that no sentence of a fix disagrees with
+// another or with the geometry.
+//
+//   Rmc rmc = ...;  tell_fix(sky, rmc);      // status, or the fields a lost fix empties
+//   Gga gga = ...;  tell_fix(sky, gga);      // quality, satellites used, HDOP
+//   frase(gsa_of(sky));                      // $GPGSA,A,3,02,05,...,1.6,0.9,1.3*..
+//   for (const Gsv& g : gsv_of(sky)) frase(g);
+//   with_talker(frase(rmc), Talker::gn);     // $GNRMC,...
+//
+// What each kind of fix lets the sentences say:
+//
+//   fix   $GPRMC                $GPGGA                             $GPGSA          $GPVTG   $GPGLL    $GPHDT
+//   3D    A, everything         1, used, HDOP, altitude            A,3, PRNs, P/H/V  all      A, A      heading
+//   2D    A, everything         1, used, HDOP, no altitude (and    A,2, PRNs, P=H,   all      A, A      heading
+//                               no unit: it is held, not measured)  VDOP empty
+//   none  V, no position,       0, 00, no position, HDOP, altitude  A,1, nothing     empty    V, N, no  empty
+//         speed or course       or geoid                                                      position
+//
+// $GPGSV lists every satellite in view whatever the fix, four to a
+// sentence, in PRN order; one that is not heard has no signal figure. Time
+// fields: hhmmss at one fix a second (the bytes vadrel has always sent),
+// hhmmss.ss at more.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/sentences.h"
+#include "sky/sky.h"
+
+namespace vadrel {
+
+// The fields a fix decides, over those the caller filled for a fix.
+void tell_fix(const Sky& sky, Rmc& rmc);
+void tell_fix(const Sky& sky, Gga& gga);
+void tell_fix(const Sky& sky, Vtg& vtg);
+
+// The satellites used and the dilutions, one decimal.
+Gsa gsa_of(const Sky& sky);
+// The satellites in view, four to a sentence; one sentence with none in view.
+std::vector<Gsv> gsv_of(const Sky& sky);
+
+// The position, time and status of the $GPRMC of the same fix, so the two agree.
+Gll gll_of(const Rmc& rmc);
+// The heading: the course of the $GPRMC of the same fix (the vehicle points
+// where it goes); empty without a fix.
+Hdt hdt_of(const Rmc& rmc);
+
+// A time field for the time of day in milliseconds: "hhmmss" at one fix a
+// second, "hhmmss.ss" (hundredths, cut) at more.
+std::string time_field(std::int64_t ms_of_day, int fixes_per_second);
+
+// GP for a GPS receiver, GN for one that combines constellations: it gives
+// GN to the sentences of its solution (RMC, GGA, GLL, VTG, GSA, ZDA, HDT)
+// and keeps GP for $GPGSV, which describes GPS satellites alone.
+enum class Talker : std::uint8_t { gp, gn };
+// The sentence with its talker ("$GP" after any "@n" prefix) for `talker`
+// and its checksum made again; any other sentence as it is.
+std::string with_talker(std::string sentence, Talker talker);
+
+}  // namespace vadrel
