@@ -42,6 +42,10 @@ bool hides(const Obstruction& o, int azimuth, int elevation) {
     return o.from <= o.to ? (a >= o.from && a <= o.to) : (a >= o.from || a <= o.to);
 }
 
+Observer observer_of(const Vehicle& vehicle, double height) {
+    return {vehicle.latitude_degrees(), vehicle.longitude_degrees(), height};
+}
+
 int snr_at(int elevation) {
     return static_cast<int>(std::lround(30.0 + 20.0 * std::sin(elevation * std::numbers::pi / 180.0)));
 }

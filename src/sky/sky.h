@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fleet/vehicle.h"
 #include "sky/constellation.h"
 #include "sky/dilution.h"
 #include "sky/look_angles.h"
@@ -75,6 +76,9 @@ struct Sky {
     int used = 0;
     Dilution open_sky;  // under an open sky here and now (3D); all 0 if even that gives none
 };
+
+// Where a vehicle's antenna stands: its true position at `height` metres.
+Observer observer_of(const Vehicle& vehicle, double height);
 
 // The signal-to-noise figure of a satellite heard at this elevation.
 int snr_at(int elevation);

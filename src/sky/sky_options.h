@@ -39,17 +39,9 @@ std::variant<Talker, std::string> read_talker(std::string_view text);
 // perdita-fix=DURATA/OGNI, whole seconds: 1 <= DURATA < OGNI <= one day.
 std::variant<FixOutage, std::string> read_fix_outage(std::string_view text);
 
-// The sentences of the full set, and the order they go in: a list of names
-// separated by commas, each once ("RMC,GGA,VTG,GSA,GSV,ZDA,GLL,HDT").
-enum class SentenceKind : std::uint8_t { rmc, gga, vtg, gsa, gsv, zda, gll, hdt };
-inline constexpr std::array<std::string_view, 8> sentence_names{"RMC", "GGA", "VTG", "GSA",
-                                                                "GSV", "ZDA", "GLL", "HDT"};
-// The full set vadrel has always sent, and with the satellites above.
-inline constexpr std::array<SentenceKind, 5> classic_full_set{SentenceKind::rmc, SentenceKind::gga, SentenceKind::vtg,
-                                                              SentenceKind::gsa, SentenceKind::zda};
-inline constexpr std::array<SentenceKind, 6> full_set_with_sky{SentenceKind::rmc, SentenceKind::gga,
-                                                               SentenceKind::vtg, SentenceKind::gsa,
-                                                               SentenceKind::gsv, SentenceKind::zda};
+// The sentences of the full set, and the order they go in (SentenceKind,
+// sky_sentences.h): a list of names separated by commas, each once, RMC
+// among them ("RMC,GGA,VTG,GSA,GSV,ZDA,GLL,HDT").
 std::variant<std::vector<SentenceKind>, std::string> read_sentence_list(std::string_view text);
 std::string sentence_list_text(const std::vector<SentenceKind>& list);
 

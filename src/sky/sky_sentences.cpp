@@ -81,7 +81,7 @@ Gll gll_of(const Rmc& rmc) {
     return {rmc.lat, rmc.ns, rmc.lon, rmc.ew, rmc.ora, fix ? "A" : "V", fix ? "A" : "N"};
 }
 
-Hdt hdt_of(const Rmc& rmc) { return {rmc.stato == "A" ? rmc.rotta : ""}; }
+Hdt hdt_of(const Rmc& rmc) { return {rmc.rotta}; }
 
 std::string time_field(std::int64_t ms_of_day, int fixes_per_second) {
     const auto seconds = static_cast<int>(ms_of_day / 1000);
@@ -103,6 +103,69 @@ std::string with_talker(std::string sentence, Talker talker) {
         sentence.replace(star, 3, checksum_field(std::string_view(sentence).substr(0, star)));
     }
     return sentence;
+}
+
+Sky classic_sky() {
+    Sky sky;
+    sky.satellites = {{4, 47, 228, 46, false, true},  {14, 5, 121, 0, false, false}, {16, 16, 303, 39, false, true},
+                      {18, 57, 57, 46, false, true},  {19, 64, 163, 46, false, true}, {22, 9, 40, 41, false, true},
+                      {27, 39, 196, 44, false, true}, {29, 33, 67, 46, false, true}};
+    sky.fix = FixKind::three_d;
+    sky.used = 7;
+    sky.dilution.pdop = 1.8;
+    sky.dilution.hdop = 1.0;
+    sky.dilution.vdop = 1.5;
+    sky.open_sky = sky.dilution;
+    return sky;
+}
+
+std::vector<std::string> full_set(const FixTexts& fix, const Sky& sky, std::span<const SentenceKind> kinds,
+                                  Talker talker, std::string_view prefix) {
+    const CivilInstant& t = fix.when;
+    const std::string time =
+        time_field(t.hour * 3'600'000LL + t.minute * 60'000LL + t.second * 1000LL + t.millisecond, fix.fixes_per_second);
+    const int year = static_cast<int>(t.year);
+    Rmc rmc{time,      "A",        fix.lat, fix.ns, fix.lon, fix.ew, fix.knots, fix.course,
+            printed("%02d%02d%02d", t.day, t.month, year % 100), fix.variation, fix.variation_ew};
+    tell_fix(sky, rmc);
+    std::vector<std::string> sentences;
+    const auto send = [&](const std::string& sentence) { sentences.push_back(with_talker(sentence, talker)); };
+    for (const SentenceKind kind : kinds) {
+        switch (kind) {
+            case SentenceKind::rmc:
+                send(frase(rmc, prefix));
+                break;
+            case SentenceKind::gga: {
+                Gga gga{time, fix.lat, fix.ns, fix.lon, fix.ew, "", "", "", fix.altitude, "M", "", "M", "", ""};
+                tell_fix(sky, gga);
+                send(frase(gga, prefix));
+                break;
+            }
+            case SentenceKind::vtg: {
+                Vtg vtg{fix.course, fix.course, fix.knots, fix.kmh};  // no magnetic variation
+                tell_fix(sky, vtg);
+                send(frase(vtg, prefix));
+                break;
+            }
+            case SentenceKind::gsa:
+                send(frase(gsa_of(sky), prefix));
+                break;
+            case SentenceKind::gsv:
+                for (const Gsv& g : gsv_of(sky)) send(frase(g, prefix));
+                break;
+            case SentenceKind::zda:
+                send(frase(Zda{time, printed("%02d", t.day), printed("%02d", t.month), printed("%04d", year), "00", "00"},
+                           prefix));
+                break;
+            case SentenceKind::gll:
+                send(frase(gll_of(rmc), prefix));
+                break;
+            case SentenceKind::hdt:
+                send(frase(hdt_of(rmc), prefix));
+                break;
+        }
+    }
+    return sentences;
 }
 
 }  // namespace vadrel

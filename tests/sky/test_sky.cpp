@@ -158,23 +158,41 @@ TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
     for (const SatelliteInView& s : lost.satellites) EXPECT_EQ(s.snr, 0);
 }
 
-// A receiver high up (an aircraft's, a balloon's) hears more than twelve:
-// it uses the twelve highest.
-TEST(Sky, TwelveUsedTheHighest) {
-    SkySettings low;
-    low.mask = 0;
-    const Sky sky = observe(constellation_at(day_2026_06_01), {45.46, 9.19, 3'000'000}, low);
-    ASSERT_GT(sky.satellites.size(), 12u);
-    EXPECT_EQ(sky.used, 12);
-    EXPECT_EQ(std::count_if(sky.satellites.begin(), sky.satellites.end(), [](auto& s) { return s.used; }), 12);
-    int lowest_used = 90, highest_unused = -1;
-    for (const SatelliteInView& s : sky.satellites) {
-        if (s.used) lowest_used = std::min(lowest_used, s.elevation);
-        if (!s.used) highest_unused = std::max(highest_unused, s.elevation);
+// A constellation set in Milan's sky at these azimuths and elevations,
+// 20,000 km away, PRN 1 first; the other slots far below the horizon.
+Constellation set_in_the_sky(const std::vector<Direction>& where) {
+    Constellation c;
+    const Ecef here = ecef_of(milan);
+    const double sl = std::sin(milan.latitude * deg), cl = std::cos(milan.latitude * deg);
+    const double so = std::sin(milan.longitude * deg), co = std::cos(milan.longitude * deg);
+    for (std::size_t k = 0; k < c.satellites.size(); ++k) {
+        const Direction d = k < where.size() ? where[k] : Direction{0, -90};
+        const double az = d.azimuth * deg, el = d.elevation * deg, r = 2e7;
+        const double e = r * std::cos(el) * std::sin(az), n = r * std::cos(el) * std::cos(az), u = r * std::sin(el);
+        c.satellites[k] = {static_cast<int>(k) + 1,
+                           {here.x - so * e - sl * co * n + cl * co * u, here.y + co * e - sl * so * n + cl * so * u,
+                            here.z + cl * n + sl * u}};
     }
-    EXPECT_GE(lowest_used, highest_unused);
-    const auto gsa = fields_of(frase(gsa_of(sky)));
-    EXPECT_FALSE(gsa[14].empty());
+    return c;
+}
+
+// With more than twelve heard, the twelve highest are used (elevations 10°
+// to 79°, 15° of azimuth apart). Four that hardly give a vertical solution
+// (all but one at 30°) give 2D: PDOP beyond max_dop.
+TEST(Sky, TwelveUsedTheHighestAndAWeakGeometry) {
+    std::vector<Direction> many;
+    for (int k = 0; k < 24; ++k) many.push_back({15.0 * k, 10.0 + 3.0 * k});
+    const Sky sky = observe(set_in_the_sky(many), milan, {});
+    ASSERT_EQ(sky.satellites.size(), 24u);
+    EXPECT_EQ(sky.used, 12);
+    for (const SatelliteInView& s : sky.satellites) EXPECT_EQ(s.used, s.prn > 12) << s.prn << " at " << s.elevation;
+    EXPECT_EQ(fields_of(frase(gsa_of(sky)))[3], "13");
+
+    const std::vector<Direction> flat{{0, 30}, {90, 30}, {180, 30}, {270, 31}};
+    ASSERT_GT(dilution_3d(flat)->pdop, max_dop);
+    const Sky weak = observe(set_in_the_sky(flat), milan, {});
+    EXPECT_EQ(weak.fix, FixKind::two_d);
+    EXPECT_EQ(weak.used, 4);
 }
 
 // A sector through north, and the edges of a sector.
@@ -242,6 +260,29 @@ TEST(Sky, TheFieldsOfEachFix) {
         EXPECT_EQ(frase(gsv[1]), "$GPGSV,2,2,05,24,45,200,44*49") << kind;
     }
     EXPECT_EQ(frase(gsv_of(Sky{}).at(0)), "$GPGSV,1,1,00*79");
+}
+
+// The whole set of a fix in the order asked, with the talker and prefix;
+// with the sky it has always claimed, the bytes vadrel has always sent.
+TEST(Sky, TheFullSet) {
+    FixTexts fix{{2003, 5, 9, 20, 15, 28, 0}, 1, "4400.6787", "N", "01007.7087", "E", "54.0", "045.0", "100.0",
+                 "000.0", "W", "254.5"};
+    EXPECT_EQ(full_set(fix, classic_sky(), classic_full_set),
+              (std::vector<std::string>{"$GPRMC,201528,A,4400.6787,N,01007.7087,E,54.0,045.0,090503,000.0,W,*7B",
+                                        "$GPGGA,201528,4400.6787,N,01007.7087,E,1,07,1.0,254.5,M,,M,,*50",
+                                        "$GPVTG,045.0,T,045.0,M,54.0,N,100.0,K*7E",
+                                        "$GPGSA,A,3,04,16,18,19,22,27,29,,,,,,1.8,1.0,1.5*32",
+                                        "$GPZDA,201528,09,05,2003,00,00*49"}));
+    const std::vector<Gsv> burst = gsv_of(classic_sky());
+    EXPECT_EQ(frase(burst.at(0)), "$GPGSV,2,1,08,04,47,228,46,14,05,121,,16,16,303,39,18,57,057,46*7C");
+    EXPECT_EQ(frase(burst.at(1)), "$GPGSV,2,2,08,19,64,163,46,22,09,040,41,27,39,196,44,29,33,067,46*7C");
+
+    fix.when.millisecond = 500;
+    fix.fixes_per_second = 2;
+    const SentenceKind kinds[] = {SentenceKind::gll, SentenceKind::gsv, SentenceKind::rmc, SentenceKind::hdt};
+    EXPECT_EQ(full_set(fix, Sky{}, kinds, Talker::gn, "@3"),
+              (std::vector<std::string>{"@3$GNGLL,,,,,201528.50,V,N*4A", "@3$GPGSV,1,1,00*6E",
+                                        "@3$GNRMC,201528.50,V,,,,,,,090503,000.0,W,*45", "@3$GNHDT,,T*12"}));
 }
 
 // Time fields and talkers.
