@@ -59,6 +59,7 @@ Sky observe(const Constellation& constellation, const Observer& observer, const 
     const LocalFrame frame(observer);
     for (const Satellite& satellite : constellation.satellites) {
         const Direction d = frame.direction_to(satellite.position);
+        if (!std::isfinite(d.elevation) || !std::isfinite(d.azimuth)) continue;  // an observer nowhere sees nothing
         SatelliteInView& s = above[count];
         s.elevation = static_cast<int>(std::lround(d.elevation));
         if (s.elevation < 0) continue;

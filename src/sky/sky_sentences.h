@@ -11,12 +11,16 @@
 //
 // What each kind of fix lets the sentences say:
 //
-//   fix   $GPRMC                $GPGGA                             $GPGSA          $GPVTG   $GPGLL    $GPHDT
-//   3D    A, everything         1, used, HDOP, altitude            A,3, PRNs, P/H/V  all      A, A      heading
-//   2D    A, everything         1, used, HDOP, no altitude (and    A,2, PRNs, P=H,   all      A, A      heading
-//                               no unit: it is held, not measured)  VDOP empty
-//   none  V, no position,       0, 00, no position, HDOP, altitude  A,1, nothing     empty    V, N, no  empty
-//         speed or course       or geoid                                                      position
+//   $GPRMC  3D, 2D: status A, every field     none: V; position, speed, course empty
+//   $GPGGA  3D: quality 1, used, HDOP, altitude
+//           2D: the same without the altitude and its unit (held, not measured)
+//           none: quality 0, 00 used; position, HDOP, altitude, geoid empty
+//   $GPGSA  3D: A,3, the PRNs used, PDOP, HDOP, VDOP
+//           2D: A,2, the PRNs used, PDOP (= HDOP), HDOP, VDOP empty
+//           none: A,1, nothing else
+//   $GPVTG  3D, 2D: every field               none: every field empty
+//   $GPGLL  3D, 2D: status A, mode A          none: V, N; position empty
+//   $GPHDT  3D, 2D: the heading               none: empty
 //
 // $GPGSV lists every satellite in view whatever the fix, four to a
 // sentence, in PRN order; one that is not heard has no signal figure. Time

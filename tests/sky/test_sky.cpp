@@ -151,6 +151,9 @@ TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
                                             return s.elevation >= high.mask;
                                         })));
 
+    // An observer that is nowhere (not a number) sees nothing.
+    EXPECT_TRUE(observe(c, {std::nan(""), 9, 0}, {}).satellites.empty());
+
     // An outage: the same satellites listed, none heard, no fix.
     const Sky lost = observe(c, milan, {}, false);
     EXPECT_EQ(lost.satellites.size(), open.satellites.size());
