@@ -91,9 +91,11 @@ std::optional<std::int64_t> date_days(std::string_view kind, const std::vector<s
     return days_from_civil(year, month, day);
 }
 
-// A sentence taken apart: what stands before its "$", its fields, and what
-// follows them (the checksum and the line end).
+// A sentence taken apart: the NULs of a radio burst before it, what stands
+// before its "$" ("@3"; in the checksum), its fields, and what follows them
+// (the checksum and the line end).
 struct Parts {
+    std::string_view nuls;
     std::string_view prefix;
     std::vector<std::string_view> fields;
     bool checksum = false;
@@ -107,6 +109,8 @@ std::optional<Parts> parts_of(std::string_view text) {
     if (content_end == std::string_view::npos) return std::nullopt;
     p.line_end = text.substr(content_end + 1);
     text = text.substr(0, content_end + 1);
+    p.nuls = text.substr(0, text.find_first_not_of('\0'));
+    text.remove_prefix(p.nuls.size());
     const std::size_t dollar = text.find('$');
     if (dollar == std::string_view::npos || text.size() < dollar + 6 || text[dollar + 1] == 'P') return std::nullopt;
     p.prefix = text.substr(0, dollar);
@@ -200,8 +204,7 @@ std::string moved_in_time(std::string_view sentence, std::int64_t seconds) {
         out += fields[i];
     }
     if (p->checksum) out += checksum_field(out);
-    out += p->line_end;
-    return out;
+    return std::string(p->nuls) + out + std::string(p->line_end);
 }
 
 }  // namespace vadrel

@@ -14,8 +14,9 @@
 // sentence's time across midnight. A sentence with a time that cannot be read, a checksum that does
 // not check (a damaged sentence stays as it was recorded), or a date moved
 // out of the years 0..9999 comes back as it is; so does any other sentence
-// (proprietary ones, AIS). A prefix before "$" ("@3" in multi-user logs)
-// and a line end stay; a sentence without a checksum gets none.
+// (proprietary ones, AIS). A prefix before "$" ("@3" in multi-user logs,
+// covered by the checksum), the NULs of a radio burst before a sentence and
+// a line end stay; a sentence without a checksum gets none.
 
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "sky/replay_now.h"
 
 namespace vadrel {
@@ -53,6 +55,12 @@ TEST(ReplayNow, MovesTimeAndDateFields) {
         {"only a line end", "\r\n", 1, nullptr},
     };
     for (const auto& r : rows) EXPECT_EQ(moved_in_time(r.in, r.seconds), r.out ? r.out : r.in) << r.name;
+
+    // A line of a radio log: the burst's NULs before the sentence, outside its checksum.
+    using namespace std::string_literals;
+    EXPECT_EQ(moved_in_time("\0\0\0\0\0$GPGGA,201528,,,,,0,00,,,,,,,*66\r"s, 1),
+              "\0\0\0\0\0$GPGGA,201529,,,,,0,00,,,,,,,*67\r"s);
+    EXPECT_EQ(moved_in_time("\0\0\0"s, 1), "\0\0\0"s);
 }
 
 // The offset to now from a log's first timed sentence: from its date and
