@@ -1,15 +1,16 @@
 #include "sentences.h"
 
+#include <array>
 #include <cstdio>
 #include <initializer_list>
+#include <span>
 
 namespace vadrel {
 
 namespace {
 
 // The one place a sentence is put together.
-std::string componi(std::string_view prefisso, std::string_view indirizzo,
-                    std::initializer_list<std::string_view> campi) {
+std::string componi(std::string_view prefisso, std::string_view indirizzo, std::span<const std::string_view> campi) {
     std::string s(prefisso);
     s += indirizzo;
     for (const std::string_view campo : campi) {
@@ -18,6 +19,11 @@ std::string componi(std::string_view prefisso, std::string_view indirizzo,
     }
     s += checksum_field(s);
     return s;
+}
+
+std::string componi(std::string_view prefisso, std::string_view indirizzo,
+                    std::initializer_list<std::string_view> campi) {
+    return componi(prefisso, indirizzo, std::span(campi.begin(), campi.size()));
 }
 
 }  // namespace
@@ -59,10 +65,15 @@ std::string frase(const Gsa& f, std::string_view prefisso) {
 
 std::string frase(const Gsv& f, std::string_view prefisso) {
     const auto& s = f.satelliti;
-    return componi(prefisso, "$GPGSV",
-                   {f.frasi, f.questa, f.in_vista, s[0].numero, s[0].elevazione, s[0].azimut, s[0].segnale,
-                    s[1].numero, s[1].elevazione, s[1].azimut, s[1].segnale, s[2].numero, s[2].elevazione,
-                    s[2].azimut, s[2].segnale, s[3].numero, s[3].elevazione, s[3].azimut, s[3].segnale});
+    const std::array<std::string_view, 19> campi{
+        f.frasi,     f.questa,        f.in_vista,
+        s[0].numero, s[0].elevazione, s[0].azimut, s[0].segnale,
+        s[1].numero, s[1].elevazione, s[1].azimut, s[1].segnale,
+        s[2].numero, s[2].elevazione, s[2].azimut, s[2].segnale,
+        s[3].numero, s[3].elevazione, s[3].azimut, s[3].segnale};
+    std::size_t blocchi = s.size();
+    while (blocchi > 0 && s[blocchi - 1].numero.empty()) --blocchi;
+    return componi(prefisso, "$GPGSV", std::span(campi).first(3 + 4 * blocchi));
 }
 
 std::string frase(const Rme& f, std::string_view prefisso) {
@@ -72,5 +83,11 @@ std::string frase(const Rme& f, std::string_view prefisso) {
 std::string frase(const Zda& f, std::string_view prefisso) {
     return componi(prefisso, "$GPZDA", {f.ora, f.giorno, f.mese, f.anno, f.zona_ore, f.zona_minuti});
 }
+
+std::string frase(const Gll& f, std::string_view prefisso) {
+    return componi(prefisso, "$GPGLL", {f.lat, f.ns, f.lon, f.ew, f.ora, f.stato, f.modo});
+}
+
+std::string frase(const Hdt& f, std::string_view prefisso) { return componi(prefisso, "$GPHDT", {f.prua, "T"}); }
 
 }  // namespace vadrel

@@ -81,7 +81,10 @@ struct Gsa {
 // $GPGSA,A,3,,,,18,,,27,29,,,,,6.3,6.3,1.0*34
 std::string frase(const Gsa& f, std::string_view prefisso = {});
 
-// Satellites in view, four to a sentence.
+// Satellites in view, four to a sentence. The last sentence of a group may
+// carry fewer: the blocks after its last satellite with a number are left
+// out, as NMEA 0183 allows ("$GPGSV,3,3,09,29,33,067,46*48", and
+// "$GPGSV,1,1,00*79" with none in view).
 struct Gsv {
     struct Satellite {
         std::string numero;
@@ -117,5 +120,25 @@ struct Zda {
 };
 // $GPZDA,201528,09,05,2003,00,00*49
 std::string frase(const Zda& f, std::string_view prefisso = {});
+
+// Geographic position, latitude and longitude, with the time of the fix.
+struct Gll {
+    std::string lat;
+    std::string ns;
+    std::string lon;
+    std::string ew;
+    std::string ora;
+    std::string stato;  // A valid, V no fix
+    std::string modo;   // A autonomous, N not valid
+};
+// $GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B
+std::string frase(const Gll& f, std::string_view prefisso = {});
+
+// Heading, degrees true.
+struct Hdt {
+    std::string prua;  // empty when unknown
+};
+// $GPHDT,327.9,T*3A
+std::string frase(const Hdt& f, std::string_view prefisso = {});
 
 }  // namespace vadrel

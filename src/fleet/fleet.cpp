@@ -168,11 +168,11 @@ bool Fleet::in_use(std::size_t n) const {
 
 void Fleet::advance(double now) {
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (in_use(n)) step(n, now);
+        if (in_use(n)) advance(n, now);
     }
 }
 
-void Fleet::step(std::size_t n, double now) {
+void Fleet::advance(std::size_t n, double now) {
     Vehicle& v = vehicles_[n];
     if (!v.started) {
         v.started = true;

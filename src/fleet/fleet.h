@@ -71,6 +71,7 @@ public:
     static constexpr int largest_cycle = 19;
 
     const Vehicle& vehicle(std::size_t n) const { return vehicles_.at(n); }
+    const std::array<Vehicle, fleet_size>& vehicles() const { return vehicles_; }
 
     // ---- the change path ----
     // The position, either coordinate or both, in seconds of arc (north and
@@ -116,6 +117,8 @@ public:
     // step only starts its clock). Over a pole a course turns by 180. Says
     // Change::moved for each, and Change::course for a course turned.
     void advance(double now);
+    // Steps vehicle n alone to `now`, in use or not, as advance() steps each.
+    void advance(std::size_t n, double now);
 
     // Called for every change, in the order the watchers were added.
     WatchId watch(Watcher watcher);
@@ -124,7 +127,6 @@ public:
 private:
     std::optional<Refusal> check_index(std::size_t n) const;
     void tell(std::size_t n, Change what, Origin origin);
-    void step(std::size_t n, double now);
 
     std::array<Vehicle, fleet_size> vehicles_{};
     std::size_t current_ = 0;

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <vector>
+
+#include "sky/receiver_error.h"
+
+namespace vadrel {
+namespace {
+
+constexpr std::int64_t day_2026_06_01 = 1'780'272'000'000;
+constexpr double deg = std::numbers::pi / 180.0;
+
+// A fix of these dilutions where the open sky would give HDOP 1.2, VDOP 1.5.
+Sky fix_with(double hdop, double vdop, FixKind fix = FixKind::three_d) {
+    Sky sky;
+    sky.fix = fix;
+    sky.dilution.hdop = hdop;
+    sky.dilution.vdop = vdop;
+    sky.open_sky.hdop = 1.2;
+    sky.open_sky.vdop = 1.5;
+    return sky;
+}
+
+struct Spread {
+    double mean = 0, deviation = 0;
+};
+Spread spread(const std::vector<double>& values) {
+    Spread s;
+    for (double v : values) s.mean += v / values.size();
+    for (double v : values) s.deviation += (v - s.mean) * (v - s.mean) / values.size();
+    s.deviation = std::sqrt(s.deviation);
+    return s;
+}
+
+// A noisy run under the real sky scatters around the true position with
+// the deviation set on each axis (within 20 %), at every rate, also in the
+// day's first hour, when the open sky's HDOP is 1.34 on average there; the
+// errors of one fix are close to those of the next at 10 Hz (a walk, not a
+// new draw each time).
+TEST(ReceiverError, TheScatterIsTheDeviationSet) {
+    const Observer milan{45.46, 9.19, 120};
+    const double lat = milan.latitude * 3600, lon = milan.longitude * 3600;
+    for (const int rate : {1, 10}) {
+        for (const double sigma : {5.0, 30.0}) {
+            PositionNoise noise(sigma, 7, 3);
+            std::vector<double> east, north;
+            double step_gap = 0;
+            for (std::int64_t k = 0; k < 3600 * rate; ++k) {
+                const std::int64_t t = day_2026_06_01 + k * 1000 / rate;
+                const Sky sky = observe(constellation_at(t), milan, {});
+                const ArcPosition p = displaced(lat, lon, noise.step(t, sky));
+                // metres on a sphere of the local mean radius, worked out apart from displaced()
+                constexpr double r = 6'367'000.0;
+                north.push_back((p.lat - lat) / 3600 * deg * r);
+                east.push_back((p.lon - lon) / 3600 * deg * r * std::cos(milan.latitude * deg));
+                if (k > 0) step_gap += std::fabs(north[k] - north[k - 1]) / (3600.0 * rate);
+            }
+            for (const auto& [axis, values] : {std::pair{"east", east}, {"north", north}}) {
+                const Spread s = spread(values);
+                EXPECT_NEAR(s.deviation, sigma, 0.2 * sigma) << axis << " at " << rate << " Hz, sigma " << sigma;
+                EXPECT_NEAR(s.mean, 0.0, 0.2 * sigma) << axis << " at " << rate << " Hz, sigma " << sigma;
+            }
+            if (rate == 10) {
+                EXPECT_LT(step_gap, 0.5 * sigma) << sigma;
+            }
+        }
+    }
+}
+
+// Each axis is the walk times sigma times how much worse its dilution is
+// than the open sky's: over a long run sigma x HDOP / 1.2 across, sigma x
+// VDOP / 1.5 up; nothing without a fix, nothing up in 2D.
+TEST(ReceiverError, TheDilutionScalesTheError) {
+    PositionNoise noise(4.0, 11, 0);
+    std::vector<double> east, up;
+    for (std::int64_t k = 0; k < 40'000; ++k) {
+        const Offset e = noise.step(k * 200, fix_with(2.4, 3.0));
+        east.push_back(e.east);
+        up.push_back(e.up);
+    }
+    EXPECT_NEAR(spread(east).deviation, 4.0 * 2.4 / 1.2, 0.4);
+    EXPECT_NEAR(spread(up).deviation, 4.0 * 3.0 / 1.5, 0.4);
+    EXPECT_EQ(noise.step(40'000 * 200, fix_with(2.0, 3.0, FixKind::none)), Offset{});
+    EXPECT_EQ(noise.step(40'001 * 200, fix_with(2.0, 0.0, FixKind::two_d)).up, 0.0);
+    EXPECT_EQ(PositionNoise(0.0, 11, 0).step(0, fix_with(1, 1)), Offset{});
+    EXPECT_EQ(PositionNoise(std::nan(""), 11, 0).step(0, fix_with(1, 1)), Offset{});
+}
+
+// The same seed and vehicle give the same errors, on every machine: the
+// first ones are written here. Another vehicle or seed, other errors; the
+// same time twice, the same error.
+TEST(ReceiverError, TheSeedRepeatsTheErrorsExactly) {
+    const Sky sky = fix_with(1.0, 1.0);
+    PositionNoise a(5.0, 42, 0), b(5.0, 42, 0), other_vehicle(5.0, 42, 1), other_seed(5.0, 43, 0);
+    std::vector<Offset> first;
+    for (std::int64_t k = 0; k < 1000; ++k) {
+        const Offset e = a.step(k * 100, sky);
+        ASSERT_EQ(e, b.step(k * 100, sky)) << k;
+        EXPECT_NE(e, other_vehicle.step(k * 100, sky)) << k;
+        EXPECT_NE(e, other_seed.step(k * 100, sky)) << k;
+        if (k < 2) first.push_back(e);
+    }
+    // -0.1475..., 4.3011..., -3.0302... and 0.3780..., 3.3799..., -1.8124..., to the last bit
+    EXPECT_EQ(first[0], (Offset{-0x1.2e25017d15dcbp-3, 0x1.1345dfab5e4fbp+2, -0x1.83de2c671924ep+1}));
+    EXPECT_EQ(first[1], (Offset{0x1.83156ccfab3c2p-2, 0x1.b0a0e92358370p+1, -0x1.cfffca8ff6829p+0}));
+    const Offset last = a.step(99'900, sky);
+    EXPECT_EQ(a.step(99'900, sky), last) << "the same time again";
+}
+
+// perdita-fix=30/300 from the start of the run: a fix for 270 s, none for
+// the next 30, and again.
+TEST(ReceiverError, OutagesComeOnTime) {
+    const FixOutage o{30, 300};
+    const std::int64_t start = day_2026_06_01 + 123;
+    const struct {
+        std::int64_t after_ms;
+        bool lost;
+    } rows[] = {{0, false},           {269'999, false}, {270'000, true},  {299'999, true},
+                {300'000, false},     {570'000, true},  {-1, true},       {-30'000, true},
+                {-30'001, false},     {86'400'000 * 400LL + 280'000, true}};
+    for (const auto& r : rows) EXPECT_EQ(fix_lost(o, start, start + r.after_ms), r.lost) << r.after_ms;
+    EXPECT_FALSE(fix_lost({300, 300}, start, start + 299'000)) << "never for ever: that is --senza-fix";
+    EXPECT_FALSE(fix_lost({0, 300}, start, start + 299'000));
+}
+
+// Metres to seconds of arc on WGS 84, and the globe's edges.
+TEST(ReceiverError, DisplacedPositions) {
+    const struct {
+        const char* name;
+        double lat, lon, east, north, to_lat, to_lon, within;
+    } rows[] = {
+        // a degree of latitude at 45° is 111,132.954 m (WGS 84 tables): 1852 m is 59.993"
+        {"north at 45", 45 * 3600.0, 9 * 3600.0, 0, 1852, 45 * 3600.0 + 1852 / 111'132.954 * 3600, 9 * 3600.0, 0.002},
+        // on the equator a second of longitude is 30.92 m
+        {"east on the equator", 0, 0, 30.92, 0, 0, 1.0, 0.001},
+        {"over the north pole", 90 * 3600.0 - 1, 10 * 3600.0, 0, 61.9, 90 * 3600.0 - 1, -170 * 3600.0, 0.01},
+        {"over the south pole", -90 * 3600.0 + 1, -10 * 3600.0, 0, -61.9, -90 * 3600.0 + 1, 170 * 3600.0, 0.01},
+        {"across 180", 0, 180 * 3600.0 - 0.5, 30.92, 0, 0, -180 * 3600.0 + 0.5, 0.001},
+    };
+    for (const auto& r : rows) {
+        const ArcPosition p = displaced(r.lat, r.lon, {r.east, r.north, 0});
+        EXPECT_NEAR(p.lat, r.to_lat, r.within) << r.name;
+        EXPECT_NEAR(p.lon, r.to_lon, r.within) << r.name;
+    }
+    const ArcPosition pole = displaced(90 * 3600.0, 0, {1e6, 0, 0});
+    EXPECT_TRUE(std::isfinite(pole.lon) && std::fabs(pole.lon) <= 180 * 3600.0);
+}
+
+}  // namespace
+}  // namespace vadrel

@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <cmath>
+#include <numbers>
+#include <sstream>
+
+#include "sky/sky.h"
+#include "sky/sky_sentences.h"
+
+namespace vadrel {
+namespace {
+
+constexpr double deg = std::numbers::pi / 180.0;
+constexpr std::int64_t day_2026_06_01 = 1'780'272'000'000;
+const Observer milan{45.46, 9.19, 120};
+
+std::vector<std::string> fields_of(const std::string& sentence) {
+    std::vector<std::string> fields;
+    const std::string body = sentence.substr(0, sentence.find('*'));
+    std::stringstream in(body);
+    for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
+    if (!body.empty() && body.back() == ',') fields.push_back("");  // getline leaves out a last empty field
+    return fields;
+}
+
+// The dilutions of the lines of sight, worked out as a client would, by
+// cofactors: q_ii = det(minor_ii) / det(GᵀG).
+struct Recomputed {
+    double pdop, hdop, vdop;
+};
+using Matrix = std::array<std::array<double, 4>, 4>;
+// The determinant of m's rows r and columns c (three each).
+double det3(const Matrix& m, const std::array<int, 3>& r, const std::array<int, 3>& c) {
+    auto a = [&](int i, int j) { return m[r[i]][c[j]]; };
+    return a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) - a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
+           a(0, 2) * (a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0));
+}
+std::array<int, 3> all_but(int skip) {
+    std::array<int, 3> rest{};
+    for (int i = 0, n = 0; i < 4; ++i) {
+        if (i != skip) rest[n++] = i;
+    }
+    return rest;
+}
+Recomputed recompute(const std::vector<std::pair<double, double>>& az_el) {
+    Matrix m{};
+    for (const auto& [az, el] : az_el) {
+        const double g[4] = {std::cos(el * deg) * std::sin(az * deg), std::cos(el * deg) * std::cos(az * deg),
+                             std::sin(el * deg), 1.0};
+        for (int i = 0; i < 4; ++i) {
+            for (int j = 0; j < 4; ++j) m[i][j] += g[i] * g[j];
+        }
+    }
+    double det = 0;
+    for (int j = 0; j < 4; ++j) det += (j % 2 ? -1 : 1) * m[0][j] * det3(m, all_but(0), all_but(j));
+    const auto q = [&](int i) { return det3(m, all_but(i), all_but(i)) / det; };
+    return {std::sqrt(q(0) + q(1) + q(2)), std::sqrt(q(0) + q(1)), std::sqrt(q(2))};
+}
+
+// What a client checks, every second of a day: the $GPGSV group whole and
+// in order, the satellites $GPGSA uses heard in it, and its dilutions those
+// of their azimuths and elevations as $GPGSV gives them (within 0.1); the
+// $GPGGA's count and HDOP the $GPGSA's.
+TEST(Sky, EverySentenceOfASecondTellsOneGeometry) {
+    double worst = 0;
+    for (std::int64_t s = 0; s < 86'400; ++s) {
+        const Sky sky = observe(constellation_at(day_2026_06_01 + s * 1000), milan, {});
+        ASSERT_EQ(sky.fix, FixKind::three_d) << s;
+        std::map<int, std::pair<double, double>> heard;
+        const std::vector<Gsv> group = gsv_of(sky);
+        int listed = 0;
+        for (std::size_t k = 0; k < group.size(); ++k) {
+            const auto f = fields_of(frase(group[k]));
+            ASSERT_EQ(f[1], std::to_string(group.size()));
+            ASSERT_EQ(f[2], std::to_string(k + 1));
+            ASSERT_EQ(std::stoi(f[3]), static_cast<int>(sky.satellites.size()));
+            for (std::size_t i = 4; i + 3 < f.size(); i += 4, ++listed) {
+                if (!f[i + 3].empty()) heard[std::stoi(f[i])] = {std::stod(f[i + 2]), std::stod(f[i + 1])};
+            }
+        }
+        ASSERT_EQ(listed, static_cast<int>(sky.satellites.size())) << s;
+        const auto gsa = fields_of(frase(gsa_of(sky)));
+        ASSERT_EQ(gsa.size(), 18u);
+        std::vector<std::pair<double, double>> used;
+        for (int i = 3; i < 15 && !gsa[i].empty(); ++i) {
+            ASSERT_TRUE(heard.count(std::stoi(gsa[i]))) << "PRN " << gsa[i] << " used but not heard at " << s;
+            used.push_back(heard[std::stoi(gsa[i])]);
+        }
+        const Recomputed r = recompute(used);
+        for (const auto& [sent, mine] : {std::pair{gsa[15], r.pdop}, {gsa[16], r.hdop}, {gsa[17], r.vdop}}) {
+            worst = std::max(worst, std::fabs(std::stod(sent) - mine));
+            ASSERT_NEAR(std::stod(sent), mine, 0.1) << s;
+        }
+        Gga gga{"000000", "4527.6000", "N", "00911.4000", "E", "", "", "", "120.0", "M", "", "M", "", ""};
+        tell_fix(sky, gga);
+        ASSERT_EQ(std::stoul(gga.satelliti), used.size());
+        ASSERT_EQ(gga.hdop, gsa[16]);
+    }
+    EXPECT_LE(worst, 0.0501);  // only the rounding to one decimal
+}
+
+// The sky of the day above hides what the settings hide: behind "a
+// building to the west" no satellite is used, those there are listed
+// without a signal; hiding all but three gives a 2D fix, all but two none.
+// Whatever is hidden, the open sky's dilutions stay those without obstructions.
+TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
+    const Constellation c = constellation_at(day_2026_06_01 + 3'600'000);
+    const Sky open = observe(c, milan, {});
+    ASSERT_GE(open.satellites.size(), 7u);
+
+    SkySettings west;
+    west.obstructions = {{200, 340, 40}};
+    for (const SatelliteInView& s : observe(c, milan, west).satellites) {
+        const bool behind = s.azimuth >= 200 && s.azimuth <= 340 && s.elevation < 40;
+        EXPECT_EQ(s.hidden, behind) << s.prn;
+        EXPECT_EQ(s.snr == 0, behind) << s.prn;
+        EXPECT_FALSE(s.used && behind) << s.prn;
+    }
+
+    std::vector<SatelliteInView> highest = open.satellites;
+    std::sort(highest.begin(), highest.end(), [](auto& a, auto& b) { return a.elevation > b.elevation; });
+    const struct {
+        std::size_t left;
+        FixKind fix;
+    } rows[] = {{4, FixKind::three_d}, {3, FixKind::two_d}, {2, FixKind::none}, {0, FixKind::none}};
+    for (const auto& row : rows) {
+        SkySettings settings;
+        for (std::size_t i = row.left; i < highest.size(); ++i) {
+            const double a = highest[i].azimuth;
+            settings.obstructions.push_back({a, a, 90});  // one azimuth, up to the zenith
+        }
+        const Sky sky = observe(c, milan, settings);
+        EXPECT_EQ(sky.satellites.size(), open.satellites.size()) << row.left;
+        EXPECT_EQ(sky.fix, row.fix) << row.left;
+        EXPECT_EQ(sky.used, row.fix == FixKind::none ? 0 : static_cast<int>(row.left)) << row.left;
+        EXPECT_EQ(sky.open_sky.hdop, open.dilution.hdop) << "the measure of the noise stays the open sky's";
+    }
+
+    // A mask above every satellite: none in view, no fix; one through the
+    // middle: only those at or above it.
+    SkySettings high;
+    high.mask = 89;
+    EXPECT_EQ(observe(c, milan, high).fix, FixKind::none);
+    high.mask = highest[3].elevation;
+    const Sky masked = observe(c, milan, high);
+    for (const SatelliteInView& s : masked.satellites) EXPECT_GE(s.elevation, high.mask);
+    EXPECT_EQ(masked.satellites.size(), static_cast<std::size_t>(std::count_if(highest.begin(), highest.end(), [&](auto& s) {
+                                            return s.elevation >= high.mask;
+                                        })));
+
+    // An observer that is nowhere (not a number) sees nothing.
+    EXPECT_TRUE(observe(c, {std::nan(""), 9, 0}, {}).satellites.empty());
+
+    // An outage: the same satellites listed, none heard, no fix.
+    const Sky lost = observe(c, milan, {}, false);
+    EXPECT_EQ(lost.satellites.size(), open.satellites.size());
+    EXPECT_EQ(lost.fix, FixKind::none);
+    for (const SatelliteInView& s : lost.satellites) EXPECT_EQ(s.snr, 0);
+}
+
+// A constellation set in Milan's sky at these azimuths and elevations,
+// 20,000 km away, PRN 1 first; the other slots far below the horizon.
+Constellation set_in_the_sky(const std::vector<Direction>& where) {
+    Constellation c;
+    const Ecef here = ecef_of(milan);
+    const double sl = std::sin(milan.latitude * deg), cl = std::cos(milan.latitude * deg);
+    const double so = std::sin(milan.longitude * deg), co = std::cos(milan.longitude * deg);
+    for (std::size_t k = 0; k < c.satellites.size(); ++k) {
+        const Direction d = k < where.size() ? where[k] : Direction{0, -90};
+        const double az = d.azimuth * deg, el = d.elevation * deg, r = 2e7;
+        const double e = r * std::cos(el) * std::sin(az), n = r * std::cos(el) * std::cos(az), u = r * std::sin(el);
+        c.satellites[k] = {static_cast<int>(k) + 1,
+                           {here.x - so * e - sl * co * n + cl * co * u, here.y + co * e - sl * so * n + cl * so * u,
+                            here.z + cl * n + sl * u}};
+    }
+    return c;
+}
+
+// With more than twelve heard, the twelve highest are used (elevations 10°
+// to 79°, 15° of azimuth apart). Four that hardly give a vertical solution
+// (all but one at 30°) give 2D: PDOP beyond max_dop.
+TEST(Sky, TwelveUsedTheHighestAndAWeakGeometry) {
+    std::vector<Direction> many;
+    for (int k = 0; k < 24; ++k) many.push_back({15.0 * k, 10.0 + 3.0 * k});
+    const Sky sky = observe(set_in_the_sky(many), milan, {});
+    ASSERT_EQ(sky.satellites.size(), 24u);
+    EXPECT_EQ(sky.used, 12);
+    for (const SatelliteInView& s : sky.satellites) EXPECT_EQ(s.used, s.prn > 12) << s.prn << " at " << s.elevation;
+    EXPECT_EQ(fields_of(frase(gsa_of(sky)))[3], "13");
+
+    const std::vector<Direction> flat{{0, 30}, {90, 30}, {180, 30}, {270, 31}};
+    ASSERT_GT(dilution_3d(flat)->pdop, max_dop);
+    const Sky weak = observe(set_in_the_sky(flat), milan, {});
+    EXPECT_EQ(weak.fix, FixKind::two_d);
+    EXPECT_EQ(weak.used, 4);
+}
+
+// A sector through north, and the edges of a sector.
+TEST(Sky, SectorsWrapThroughNorth) {
+    const Obstruction north{350, 10, 30};
+    const Obstruction all_round{0, 360, 20};
+    const struct {
+        const Obstruction& o;
+        int azimuth, elevation;
+        bool hidden;
+    } rows[] = {{north, 355, 10, true},  {north, 0, 29, true},    {north, 10, 0, true},  {north, 11, 10, false},
+                {north, 349, 10, false}, {north, 0, 30, false},   {all_round, 180, 19, true}, {all_round, 359, 5, true},
+                {all_round, 90, 20, false}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(hides(r.o, r.azimuth, r.elevation), r.hidden) << r.o.from << "-" << r.o.to << " az " << r.azimuth
+                                                              << " el " << r.elevation;
+    }
+}
+
+// The sentences of each kind of fix, as the table of sky_sentences.h says.
+TEST(Sky, TheFieldsOfEachFix) {
+    Sky sky;
+    sky.satellites = {{2, 60, 40, 47, false, true},  {5, 30, 120, 40, false, true}, {12, 20, 250, 37, false, true},
+                      {17, 7, 300, 0, true, false},  {24, 45, 200, 44, false, true}};
+    sky.used = 4;
+    sky.dilution = {2.5, 2.14, 1.26, 1.73, 1.0};
+    const Rmc base{"201528", "A", "4400.6787", "N", "01007.7087", "E", "12.3", "045.0", "090503", "000.0", "W"};
+    const Gga gga_base{"201528", "4400.6787", "N", "01007.7087", "E", "", "", "", "254.5", "M", "", "M", "", ""};
+    const Vtg vtg_base{"045.0", "045.0", "12.3", "22.8"};
+    const struct {
+        FixKind fix;
+        const char *rmc, *gga, *gsa, *vtg, *gll, *hdt;
+    } rows[] = {
+        {FixKind::three_d, "$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
+         "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,254.5,M,,M,,*50",
+         "$GPGSA,A,3,02,05,12,24,,,,,,,,,2.1,1.3,1.7*37", "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46",
+         "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B", "$GPHDT,045.0,T*34"},
+        {FixKind::two_d, "$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
+         "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,,,,M,,*35", "$GPGSA,A,2,02,05,12,24,,,,,,,,,2.1,1.3,*1E",
+         "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46", "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B",
+         "$GPHDT,045.0,T*34"},
+        {FixKind::none, "$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPGGA,201528,,,,,0,00,,,,,,,*6A",
+         "$GPGSA,A,1,,,,,,,,,,,,,,,*1E", "$GPVTG,,T,,M,,N,,K*4E", "$GPGLL,,,,,201528,V,N*68", "$GPHDT,,T*1B"},
+    };
+    for (const auto& row : rows) {
+        sky.fix = row.fix;
+        if (row.fix == FixKind::none) {
+            for (auto& s : sky.satellites) s.used = false;
+        }
+        Rmc rmc = base;
+        Gga gga = gga_base;
+        Vtg vtg = vtg_base;
+        tell_fix(sky, rmc);
+        tell_fix(sky, gga);
+        tell_fix(sky, vtg);
+        const int kind = static_cast<int>(row.fix);
+        EXPECT_EQ(frase(rmc), row.rmc) << kind;
+        EXPECT_EQ(frase(gga), row.gga) << kind;
+        EXPECT_EQ(frase(gsa_of(sky)), row.gsa) << kind;
+        EXPECT_EQ(frase(vtg), row.vtg) << kind;
+        EXPECT_EQ(frase(gll_of(rmc)), row.gll) << kind;
+        EXPECT_EQ(frase(hdt_of(rmc)), row.hdt) << kind;
+        const std::vector<Gsv> gsv = gsv_of(sky);
+        ASSERT_EQ(gsv.size(), 2u);
+        EXPECT_EQ(frase(gsv[1]), "$GPGSV,2,2,05,24,45,200,44*49") << kind;
+    }
+    EXPECT_EQ(frase(gsv_of(Sky{}).at(0)), "$GPGSV,1,1,00*79");
+}
+
+// The whole set of a fix in the order asked, with the talker and prefix;
+// with the sky it has always claimed, the bytes vadrel has always sent.
+TEST(Sky, TheFullSet) {
+    FixTexts fix{{2003, 5, 9, 20, 15, 28, 0}, 1, "4400.6787", "N", "01007.7087", "E", "54.0", "045.0", "100.0",
+                 "000.0", "W", "254.5"};
+    EXPECT_EQ(full_set(fix, classic_sky(), classic_full_set),
+              (std::vector<std::string>{"$GPRMC,201528,A,4400.6787,N,01007.7087,E,54.0,045.0,090503,000.0,W,*7B",
+                                        "$GPGGA,201528,4400.6787,N,01007.7087,E,1,07,1.0,254.5,M,,M,,*50",
+                                        "$GPVTG,045.0,T,045.0,M,54.0,N,100.0,K*7E",
+                                        "$GPGSA,A,3,04,16,18,19,22,27,29,,,,,,1.8,1.0,1.5*32",
+                                        "$GPZDA,201528,09,05,2003,00,00*49"}));
+    const std::vector<Gsv> burst = gsv_of(classic_sky());
+    EXPECT_EQ(frase(burst.at(0)), "$GPGSV,2,1,08,04,47,228,46,14,05,121,,16,16,303,39,18,57,057,46*7C");
+    EXPECT_EQ(frase(burst.at(1)), "$GPGSV,2,2,08,19,64,163,46,22,09,040,41,27,39,196,44,29,33,067,46*7C");
+
+    fix.when.millisecond = 500;
+    fix.fixes_per_second = 2;
+    const SentenceKind kinds[] = {SentenceKind::gll, SentenceKind::gsv, SentenceKind::rmc, SentenceKind::hdt};
+    EXPECT_EQ(full_set(fix, Sky{}, kinds, Talker::gn, "@3"),
+              (std::vector<std::string>{"@3$GNGLL,,,,,201528.50,V,N*4A", "@3$GPGSV,1,1,00*6E",
+                                        "@3$GNRMC,201528.50,V,,,,,,,090503,000.0,W,*45", "@3$GNHDT,,T*12"}));
+}
+
+// Time fields and talkers.
+TEST(Sky, TimeFieldsAndTalkers) {
+    const struct {
+        std::int64_t ms;
+        int rate;
+        const char* field;
+    } times[] = {{72'928'000, 1, "201528"}, {72'928'999, 1, "201528"}, {72'928'100, 10, "201528.10"},
+                 {72'928'200, 5, "201528.20"}, {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},
+                 {86'399'900, 10, "235959.90"}};
+    for (const auto& t : times) EXPECT_EQ(time_field(t.ms, t.rate), t.field) << t.ms << " at " << t.rate;
+
+    const struct {
+        const char* in;
+        Talker talker;
+        const char* out;
+    } talkers[] = {
+        {"$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", Talker::gn, "$GNRMC,201528,V,,,,,,,090503,000.0,W,*79"},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", Talker::gn, "$GNGSA,A,1,,,,,,,,,,,,,,,*00"},
+        {"$GPHDT,045.0,T*34", Talker::gn, "$GNHDT,045.0,T*2A"},
+        {"@3$GPGGA,201528,,,,,0,00,,,,,,,*7D", Talker::gn, "@3$GNGGA,201528,,,,,0,00,,,,,,,*63"},
+        {"$GPGSV,1,1,00*79", Talker::gn, "$GPGSV,1,1,00*79"},
+        {"$PGRME,297.9,M,300.0,M,297.9,M*2D", Talker::gn, "$PGRME,297.9,M,300.0,M,297.9,M*2D"},
+        {"$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", Talker::gp, "$GPRMC,201528,V,,,,,,,090503,000.0,W,*67"},
+        {"$GP", Talker::gn, "$GP"},
+        {"", Talker::gn, ""},
+    };
+    for (const auto& t : talkers) EXPECT_EQ(with_talker(t.in, t.talker), t.out) << t.in;
+}
+
+}  // namespace
+}  // namespace vadrel
