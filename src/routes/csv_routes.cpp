@@ -145,6 +145,8 @@ bool CsvParser::header(std::string_view text) {
             column = &lon_;
         } else if (name == "ora" || name == "time") {
             column = &time_;
+        } else if (name == "data" || name == "date") {
+            column = &date_;
         } else {
             for (const std::string_view word : {"velocità", "velocita", "speed"}) {
                 if (!starts_with(name, word)) continue;
@@ -215,10 +217,17 @@ bool CsvParser::row(std::string_view text) {
     }
     if (time_ >= 0 && fields[static_cast<std::size_t>(time_)].text.find_first_not_of(" \t") != std::string::npos) {
         const Field& field = fields[static_cast<std::size_t>(time_)];
-        point.time = read_iso_time(field.text);
+        std::string when = field.text;
+        // A date column of its own (2024-05-01 or 2024/05/01), as gpsbabel writes it.
+        if (date_ >= 0) {
+            std::string day = fields[static_cast<std::size_t>(date_)].text;
+            std::replace(day.begin(), day.end(), '/', '-');
+            when = day + "T" + when;
+        }
+        point.time = read_iso_time(when);
         if (!point.time) {
             out_.fail(line_, static_cast<std::int64_t>(field.at) + 1,
-                      "l'ora \"" + field.text + "\" non è valida (per esempio 2024-05-01T10:00:00Z)");
+                      "l'ora \"" + when + "\" non è valida (per esempio 2024-05-01T10:00:00Z)");
             return false;
         }
     }

@@ -28,7 +28,9 @@
 //
 // CSV: the first line that is not empty or a comment ("#") names the
 // columns; lat or latitudine, lon, lng or longitudine, and optionally a
-// speed (velocita, velocità or speed) and a time (ora or time, ISO 8601).
+// speed (velocita, velocità or speed) and a time (ora or time, ISO 8601; or
+// the time of day with the date in a column data or date, as gpsbabel's
+// unicsv writes them).
 // The speed's unit is said in its name: velocita_kmh or "velocita (km/h)",
 // _nodi/_kn/(kn)/(nodi), _ms/(m/s); without a unit it is km/h, the panel's.
 // Other columns are left alone. The header's separator is the file's: ";",

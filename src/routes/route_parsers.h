@@ -89,7 +89,7 @@ private:
     std::int64_t line_ = 0;
     bool header_done_ = false;
     char separator_ = ',';
-    int lat_ = -1, lon_ = -1, speed_ = -1, time_ = -1;
+    int lat_ = -1, lon_ = -1, speed_ = -1, time_ = -1, date_ = -1;
     std::size_t columns_ = 0;
     int speed_unit_ = 1;  // km/h, knots, m/s
 };

@@ -3,6 +3,8 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <string>
 #include <vector>
 
@@ -304,6 +306,55 @@ TEST(RouteFiles, WrittenGpxReadsBackTheSame) {
         ASSERT_EQ(routes_of(read).size(), 1u);
         EXPECT_EQ(routes_of(read)[0], route) << route_gpx(route).left(600).toStdString();
     }
+}
+
+// gpsbabel, a writer and reader of its own: its GPX and KML (gx:Track and
+// LineString) read as the points it was given, and our GPX read back by it.
+TEST(RouteFiles, GpsbabelsFilesAndOurs) {
+    if (QStandardPaths::findExecutable("gpsbabel").isEmpty()) GTEST_SKIP() << "gpsbabel is not installed";
+    testing::ScratchFolder folder;
+    std::string table = "lat,lon,utc_d,utc_t\n";
+    Route route("punti");
+    for (int i = 0; i < 50; ++i) {
+        const RoutePoint p{45.1 + i * 1e-4, i % 2 ? -179.9995 : 179.9995, std::nullopt,
+                           1714557600000 + i * 2000};
+        ASSERT_FALSE(route.add(p));
+        char line[96];
+        std::snprintf(line, sizeof line, "%.6f,%.6f,2024/05/01,10:%02d:%02d\n", p.lat, p.lon, i * 2 / 60, i * 2 % 60);
+        table += line;
+    }
+    folder.put("in.csv", table);
+    const auto babel = [&](QStringList arguments) {
+        QProcess process;
+        process.start("gpsbabel", arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return process.readAllStandardOutput().toStdString();
+    };
+    const QString in = QString::fromStdString(folder.at("in.csv"));
+    babel({"-t", "-i", "unicsv,utc=0", "-f", in, "-o", "gpx", "-F", QString::fromStdString(folder.at("b.gpx"))});
+    babel({"-t", "-i", "unicsv,utc=0", "-f", in, "-o", "kml,points=0,track=1", "-F", QString::fromStdString(folder.at("b.kml"))});
+    for (const char* name : {"b.gpx", "b.kml"}) {
+        SCOPED_TRACE(name);
+        const RouteReading read = read_route_file(folder.at(name));
+        ASSERT_FALSE(routes_of(read).empty());
+        for (const Route& r : routes_of(read)) {
+            ASSERT_EQ(r.size(), route.size());
+            for (std::size_t i = 0; i < r.size(); ++i) {
+                EXPECT_NEAR(r.position(i).lat, route.position(i).lat, 1e-9);
+                EXPECT_NEAR(r.position(i).lon, route.position(i).lon, 1e-9);
+            }
+        }
+        EXPECT_EQ(routes_of(read)[0].time(49), route.time(49));
+    }
+    folder.put("ours.gpx", route_gpx(route).toStdString());
+    const std::string back = babel({"-t", "-i", "gpx", "-f", QString::fromStdString(folder.at("ours.gpx")), "-o",
+                                    "unicsv,utc=0", "-F", "-"});
+    const RouteReading reread = read_route_file(QByteArray::fromStdString(back), RouteFormat::csv);
+    ASSERT_EQ(routes_of(reread).size(), 1u);
+    EXPECT_EQ(routes_of(reread)[0].size(), route.size());
+    EXPECT_NEAR(routes_of(reread)[0].position(30).lon, route.position(30).lon, 1e-6);
+    EXPECT_EQ(routes_of(reread)[0].time(49), route.time(49));  // its Date and Time columns
 }
 
 TEST(RouteFiles, FormatsByNameAndContentType) {
