@@ -1,0 +1,131 @@
+#include "route.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "routes/iso_time.h"
+
+namespace vadrel {
+
+namespace {
+
+// A number as the file would write it: the shortest text that reads back
+// the same.
+std::string number_text(double value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
+}  // namespace
+
+std::optional<std::string> Route::refusal(const RoutePoint& p) const {
+    if (!std::isfinite(p.lat) || p.lat < -90.0 || p.lat > 90.0)
+        return "la latitudine " + number_text(p.lat) + " è fuori campo (da -90 a 90 gradi)";
+    if (!std::isfinite(p.lon) || p.lon < -180.0 || p.lon > 180.0)
+        return "la longitudine " + number_text(p.lon) + " è fuori campo (da -180 a 180 gradi)";
+    if (p.speed && (!std::isfinite(*p.speed) || *p.speed < 0.0 || *p.speed > max_speed))
+        return "la velocità " + number_text(*p.speed) + " m/s è fuori campo (da 0 a " +
+               number_text(std::floor(max_speed)) + " m/s, cioè 32767 nodi)";
+    if (points_.size() >= max_points) return "il percorso ha più di 1.000.000 di punti";
+    if (p.time && latest_ms_) {
+        if (*p.time < *latest_ms_)
+            return "l'ora " + iso_time(*p.time) + " viene prima di quella di un punto precedente (" +
+                   iso_time(*latest_ms_) + ")";
+        if (*p.time - *latest_ms_ > max_leg_ms)
+            return "tra l'ora di questo punto e quella del precedente passano più di 49 giorni";
+    }
+    if (!points_.empty()) {
+        const double angle = central_angle(last_vector_, to_vector({p.lat, p.lon}));
+        if (angle > std::numbers::pi - antipode_margin_m / earth_radius_m)
+            return "il punto è agli antipodi del precedente: tra i due passano infiniti cerchi massimi, la tratta "
+                   "non è definita";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Route::add(const RoutePoint& p) {
+    if (auto refused = refusal(p)) return refused;
+    const Vec3 v = to_vector({p.lat, p.lon});
+    if (!points_.empty()) {
+        const double metres = central_angle(last_vector_, v) * earth_radius_m;
+        const std::size_t leg = legs_.size();
+        legs_.push_back(static_cast<float>(metres));
+        length_ += metres;
+        const std::optional<double> pace = speed(leg);
+        if (pace && *pace > 0.0) {
+            paced_seconds_ += metres / *pace;
+        } else {
+            unpaced_metres_ += metres;
+        }
+    }
+    // Times: kept while every point has one.
+    if (timed_ && !p.time) drop_times();
+    if (timed_) {
+        if (points_.empty()) {
+            first_ms_ = *p.time;
+        } else {
+            leg_ms_.push_back(static_cast<std::uint32_t>(*p.time - last_ms_));
+        }
+        if (points_.size() % time_stride == 0) time_marks_.push_back(*p.time);
+        last_ms_ = *p.time;
+    }
+    if (p.time) latest_ms_ = p.time;
+    // Speeds: none kept until a point has one.
+    if (p.speed || !speeds_.empty()) {
+        speeds_.resize(points_.size(), std::numeric_limits<float>::quiet_NaN());
+        speeds_.push_back(p.speed ? static_cast<float>(*p.speed) : std::numeric_limits<float>::quiet_NaN());
+    }
+    points_.push_back({p.lat, p.lon});
+    last_vector_ = v;
+    return std::nullopt;
+}
+
+void Route::drop_times() {
+    timed_ = false;
+    leg_ms_ = {};
+    time_marks_ = {};
+}
+
+void Route::shrink() {
+    points_.shrink_to_fit();
+    legs_.shrink_to_fit();
+    leg_ms_.shrink_to_fit();
+    time_marks_.shrink_to_fit();
+    speeds_.shrink_to_fit();
+}
+
+std::optional<double> Route::speed(std::size_t i) const {
+    if (speeds_.empty() || std::isnan(speeds_[i])) return std::nullopt;
+    return speeds_[i];
+}
+
+std::optional<std::int64_t> Route::time(std::size_t i) const {
+    if (!has_times()) return std::nullopt;
+    const std::size_t mark = i / time_stride;
+    std::int64_t t = time_marks_[mark];
+    for (std::size_t k = mark * time_stride; k < i; ++k) t += leg_ms_[k];
+    return t;
+}
+
+RoutePoint Route::point(std::size_t i) const {
+    return {points_[i].lat, points_[i].lon, speed(i), time(i)};
+}
+
+double Route::travel_seconds(double speed) const {
+    if (unpaced_metres_ == 0.0) return paced_seconds_;
+    if (!(speed > 0.0)) return std::numeric_limits<double>::infinity();
+    return paced_seconds_ + unpaced_metres_ / speed;
+}
+
+bool Route::operator==(const Route& other) const {
+    if (name_ != other.name_ || size() != other.size()) return false;
+    for (std::size_t i = 0; i < size(); ++i) {
+        if (!(point(i) == other.point(i))) return false;
+    }
+    return true;
+}
+
+}  // namespace vadrel

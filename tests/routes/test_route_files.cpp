@@ -1,0 +1,372 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <string>
+#include <vector>
+
+#include "routes/route_files.h"
+#include "support/scratch_folder.h"
+
+namespace vadrel {
+namespace {
+
+const std::vector<Route>& routes_of(const RouteReading& read) {
+    static const std::vector<Route> none;
+    if (const auto* problem = std::get_if<ReadProblem>(&read)) {
+        ADD_FAILURE() << problem->message();
+        return none;
+    }
+    return std::get<std::vector<Route>>(read);
+}
+
+RouteReading read_text(const std::string& text, RouteFormat format) {
+    return read_route_file(QByteArray::fromStdString(text), format);
+}
+
+const std::string gpx_head =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"t\" "
+    "xmlns=\"http://www.topografix.com/GPX/1/1\" "
+    "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\">\n";
+
+// Each format as its writers write it: what the routes hold, point by point.
+TEST(RouteFiles, GoodFilesOfEachFormat) {
+    struct Row {
+        const char* name;
+        RouteFormat format;
+        std::string text;
+        std::vector<std::string> names;  // the routes, in order
+        std::size_t points;              // of the first route
+        RoutePoint last;                 // of the first route
+    } rows[] = {
+        {"GPX rte, then its waypoints as a route of their own", RouteFormat::gpx,
+         gpx_head + "<wpt lat=\"1\" lon=\"2\"/><wpt lat=\"3\" lon=\"4\"/>\n<rte><name>Andata</name>"
+                    "<rtept lat=\"45.5\" lon=\"9.25\"><name>A</name></rtept><rtept lat=\"45.6\" lon=\"9.3\"/></rte></gpx>",
+         {"Andata", "waypoint"}, 2, {45.6, 9.3}},
+        {"GPX trk: segments joined, times, Garmin speeds", RouteFormat::gpx,
+         gpx_head + "<trk><name>Giro</name><trkseg><trkpt lat=\"10\" lon=\"20\"><time>2024-05-01T10:00:00Z</time>"
+                    "</trkpt></trkseg><trkseg><trkpt lat=\"10.001\" lon=\"20\"><ele>3</ele><time>2024-05-01T10:00:10.5Z"
+                    "</time><extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>11.1</gpxtpx:speed>"
+                    "</gpxtpx:TrackPointExtension></extensions></trkpt></trkseg></trk></gpx>",
+         {"Giro"}, 2, {10.001, 20.0, 11.1, 1714557610500}},
+        {"GPX 1.0 speed, no namespace, a BOM", RouteFormat::guess,
+         "\xEF\xBB\xBF<gpx version=\"1.0\"><trk><trkseg><trkpt lat=\"-1\" lon=\"179.5\"><speed>2.5</speed></trkpt>"
+         "</trkseg></trk></gpx>",
+         {""}, 1, {-1.0, 179.5, 2.5}},
+        {"KML LineString named by its Placemark", RouteFormat::kml,
+         "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark><name>Linea</name>"
+         "<LineString><coordinates>\n  9.1,45.1,0 9.2,45.2\n  9.3,45.3,10\n</coordinates></LineString></Placemark>"
+         "<Placemark><name>Punto</name><Point><coordinates>1,2</coordinates></Point></Placemark></Document></kml>",
+         {"Linea"}, 3, {45.3, 9.3}},
+        {"KML MultiGeometry: one route a LineString", RouteFormat::guess,
+         "<kml><Placemark><MultiGeometry><LineString><coordinates>1,1 2,2</coordinates></LineString>"
+         "<LineString><coordinates>3,3 4,4</coordinates></LineString></MultiGeometry><name>Due</name></Placemark></kml>",
+         {"Due", "Due (2)"}, 2, {2.0, 2.0}},
+        {"KML gx:Track: when and gx:coord in pairs", RouteFormat::kml,
+         "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Placemark>"
+         "<name>T</name><gx:Track><when>2024-05-01T10:00:00Z</when><when>2024-05-01T10:01:00Z</when>"
+         "<gx:coord>9 45 0</gx:coord><gx:coord>9.01 45.01 0</gx:coord></gx:Track></Placemark></kml>",
+         {"T"}, 2, {45.01, 9.01, std::nullopt, 1714557660000}},
+        {"CSV ; with decimal commas, km/h by default, comments", RouteFormat::csv,
+         "# giro del lago\nlatitudine;longitudine;velocita\n45,5;9,25;36\n\n45,6;9,3;\n", {""}, 2, {45.6, 9.3}},
+        {"CSV , with points, quoted header, knots, time", RouteFormat::guess,
+         "\"lat\",\"lon\",\"speed (kn)\",ora,nome\r\n1.5,2.5,10,2024-05-01T10:00:00Z,\"a, b\"\r\n", {""}, 1,
+         {1.5, 2.5, 10 * 1852.0 / 3600.0, 1714557600000}},
+        {"CSV tab, m/s, columns in any order", RouteFormat::csv, "lon\tvelocita_ms\tlat\n7\t3.5\t-8\n", {""}, 1,
+         {-8.0, 7.0, 3.5}},
+        {"JSON list", RouteFormat::json, "[{\"lat\":1,\"lon\":2},{\"lat\":1.5,\"lon\":2,\"velocita_kmh\":36}]", {""}, 2,
+         {1.5, 2.0, 10.0}},
+        {"JSON object with a name", RouteFormat::guess,
+         "{\"nome\":\"api\",\"punti\":[{\"latitudine\":-3,\"longitudine\":4,\"ora\":\"2024-05-01T12:00:00+02:00\"}]}",
+         {"api"}, 1, {-3.0, 4.0, std::nullopt, 1714557600000}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RouteReading read = read_text(row.text, row.format);
+        const std::vector<Route>& routes = routes_of(read);
+        std::vector<std::string> names;
+        for (const Route& r : routes) names.push_back(r.name());
+        EXPECT_EQ(names, row.names);
+        if (routes.empty()) continue;
+        ASSERT_EQ(routes[0].size(), row.points);
+        const RoutePoint last = routes[0].point(row.points - 1);
+        EXPECT_DOUBLE_EQ(last.lat, row.last.lat);
+        EXPECT_DOUBLE_EQ(last.lon, row.last.lon);
+        EXPECT_EQ(last.speed.has_value(), row.last.speed.has_value());
+        if (last.speed && row.last.speed) {
+            EXPECT_FLOAT_EQ(*last.speed, *row.last.speed);
+        }
+        EXPECT_EQ(last.time, row.last.time);
+    }
+}
+
+// What must be refused, and where: each file says why, in Italian, with the
+// line and column of the trouble where it has one.
+TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
+    std::string laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [\n <!ENTITY lol \"lol\">\n";
+    for (int i = 1; i <= 9; ++i) {
+        laughs += " <!ENTITY lol" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k) laughs += "&lol" + (i > 1 ? std::to_string(i - 1) : std::string()) + ";";
+        laughs += "\">\n";
+    }
+    laughs += "]>\n<gpx><rte><name>&lol9;</name><rtept lat=\"1\" lon=\"1\"/></rte></gpx>\n";
+    struct Row {
+        const char* name;
+        RouteFormat format;
+        std::string text;
+        std::int64_t line, column;  // 0: no place
+        const char* says;
+    } rows[] = {
+        {"billion laughs", RouteFormat::gpx, laughs, 2, 1, "DOCTYPE"},
+        {"external entity", RouteFormat::guess,
+         "<?xml version=\"1.0\"?><!-- x --><!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><gpx>&x;</gpx>",
+         1, 32, "DOCTYPE"},
+        {"parameter entity", RouteFormat::kml, "<!DOCTYPE x [<!ENTITY % p \"<!ENTITY y 'z'>\"> %p;]><kml>&y;</kml>", 1, 1,
+         "DOCTYPE"},
+        {"undeclared entity", RouteFormat::gpx, "<gpx><rte><name>&x;</name></rte></gpx>", 1, 20, "XML"},
+        {"binary: a NUL byte", RouteFormat::guess, std::string("lat;lon\n1;2\n3;\0\xFF", 16), 3, 3, "byte nulli"},
+        {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 2, "XML"},
+        {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 43,
+         "finisce a metà"},
+        {"XML neither GPX nor KML", RouteFormat::gpx, "<html><body/></html>", 1, 7, "<html>"},
+        {"latitude out of range", RouteFormat::gpx,
+         gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/>\n  <rtept lat=\"95\" lon=\"2\"/></rte></gpx>", 4, 28,
+         "latitudine 95"},
+        {"longitude not a number", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"x\"/></rte></gpx>", 3, 30,
+         "non è un numero"},
+        {"time going backwards", RouteFormat::gpx,
+         gpx_head + "<trk><trkseg><trkpt lat=\"1\" lon=\"2\"><time>2024-05-01T10:00:01Z</time></trkpt>\n"
+                    "<trkpt lat=\"1\" lon=\"2.1\"><time>2024-05-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>",
+         4, 26, "viene prima"},
+        {"a time that is no time", RouteFormat::gpx,
+         gpx_head + "<trk><trkseg><trkpt lat=\"1\" lon=\"2\"><time>ieri</time></trkpt></trkseg></trk></gpx>", 3, 54,
+         "ora"},
+        {"opposite points", RouteFormat::csv, "lat;lon\n10;20\n-10;-160\n", 3, 1, "antipodi"},
+        {"an empty route only", RouteFormat::gpx, gpx_head + "<rte><name>vuoto</name></rte></gpx>", 3, 6,
+         "\"vuoto\" non ha punti"},
+        {"empty file", RouteFormat::guess, " \n\n", 0, 0, "vuoto"},
+        {"KML tuple", RouteFormat::kml, "<kml><LineString><coordinates>1,2 3;4</coordinates></LineString></kml>", 1,
+         35, "coordinate KML"},
+        {"gx:Track unpaired", RouteFormat::kml,
+         "<kml><Track><when>2024-05-01T10:00:00Z</when><coord>1 2 3</coord><coord>1 2 3</coord></Track></kml>", 1,
+         94, "vanno a coppie"},
+        {"CSV without a header", RouteFormat::csv, "45.1;9.2\n", 1, 1, "nominare le colonne"},
+        {"CSV comma separator with decimal commas", RouteFormat::csv, "lat,lon\n45,5,9,2\n", 2, 1, "col punto"},
+        {"CSV unknown speed unit", RouteFormat::csv, "lat;lon;velocita_mph\n", 1, 9, "unità"},
+        {"CSV line too long", RouteFormat::csv, "lat;lon\n" + std::string(5000, '7'), 2, 1, "più lunga"},
+        {"JSON syntax", RouteFormat::json, "[{\"lat\":1,\n \"lon\":}]", 2, 9, "JSON"},
+        {"JSON misspelt key", RouteFormat::json, "[{\"lat\":1,\"lon\":2,\"velocita\":3}]", 0, 0, "punto 1: chiave"},
+        {"JSON empty list", RouteFormat::json, "[]", 0, 0, "non ha punti"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RouteReading read = read_text(row.text, row.format);
+        const auto* problem = std::get_if<ReadProblem>(&read);
+        ASSERT_TRUE(problem);
+        EXPECT_NE(problem->reason.find(row.says), std::string::npos) << problem->message();
+        EXPECT_EQ(problem->line, row.line) << problem->message();
+        if (row.column > 0) {
+            EXPECT_EQ(problem->column, row.column) << problem->message();
+        }
+    }
+}
+
+// A stream that never ends, and a regular file too large, in bounded memory;
+// a million and one points refused by their count.
+TEST(RouteFiles, EndlessAndHugeFilesAreRefusedEarly) {
+    std::uint64_t given = 0;
+    const auto endless = [&](std::string start, std::string again) {
+        given = 0;
+        return [&given, start, again, first = true]() mutable -> Piece {
+            const std::string& piece = first ? start : again;
+            first = false;
+            given += piece.size();
+            return {piece, {}};
+        };
+    };
+    std::string comments;
+    while (comments.size() < 60000) comments += "# " + std::string(4000, '.') + "\n";
+    struct Row {
+        const char* name;
+        std::string start, again;
+        RouteFormat format;
+        std::uint64_t at_most;  // bytes given before the refusal
+        const char* says;
+    } rows[] = {
+        {"blanks: one endless text", gpx_head + "<rte>", std::string(65536, ' '), RouteFormat::guess,
+         (16u << 20) + 70000, "16 MiB"},
+        {"an endless comment", "<kml><!--", std::string(65536, 'x'), RouteFormat::kml, (16u << 20) + 70000,
+         "16 MiB"},
+        {"comment lines of CSV", "lat;lon\n", comments, RouteFormat::csv, max_file_bytes + 70000, "128 MiB"},
+        {"a JSON body", "[", std::string(65536, ' '), RouteFormat::json, max_json_bytes + 70000, "16 MiB"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RouteReading read = read_route_source(endless(row.start, row.again), row.format);
+        ASSERT_TRUE(std::holds_alternative<ReadProblem>(read));
+        EXPECT_NE(std::get<ReadProblem>(read).reason.find(row.says), std::string::npos)
+            << std::get<ReadProblem>(read).message();
+        EXPECT_LE(given, row.at_most);
+    }
+
+    // A million and one points of CSV, given a line at a time.
+    std::size_t lines = 0;
+    std::string line;
+    const RouteReading many = read_route_source(
+        [&]() -> Piece {
+            line = lines == 0 ? "lat;lon\n" : std::to_string(lines % 2) + ";" + std::to_string((lines / 2) % 100) + "\n";
+            return {lines++ <= Route::max_points + 1 ? std::string_view(line) : std::string_view(), {}};
+        },
+        RouteFormat::csv);
+    ASSERT_TRUE(std::holds_alternative<ReadProblem>(many));
+    EXPECT_EQ(std::get<ReadProblem>(many).line, static_cast<std::int64_t>(Route::max_points) + 2);
+    EXPECT_NE(std::get<ReadProblem>(many).reason.find("1.000.000"), std::string::npos);
+}
+
+// Real files: the format by the name, a CSV route named after its file; a
+// file too large refused before it is read; a folder, a FIFO, a missing
+// file, an unreadable one and a stopped reading said as such.
+TEST(RouteFiles, ReadsRealFilesAndOnlyRegularOnes) {
+    testing::ScratchFolder folder;
+    folder.put("giro.csv", "lat;lon\n45;9\n45.1;9\n");
+    folder.put("senza_nome", gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/></rte></gpx>");
+    const RouteReading csv = read_route_file(folder.at("giro.csv"));
+    ASSERT_EQ(routes_of(csv).size(), 1u);
+    EXPECT_EQ(routes_of(csv)[0].name(), "giro");
+    const RouteReading gpx = read_route_file(folder.at("senza_nome"));
+    EXPECT_EQ(routes_of(gpx).size(), 1u);
+
+    {
+        std::ofstream big(folder.at("grande.gpx"));
+    }
+    ASSERT_EQ(::truncate(folder.at("grande.gpx").c_str(), 200 * 1000 * 1000), 0);
+    ASSERT_EQ(::mkfifo(folder.at("fifo.gpx").c_str(), 0600), 0);
+    ::mkdir(folder.at("cartella.gpx").c_str(), 0700);
+    folder.put("chiuso.gpx", "x");
+    ::chmod(folder.at("chiuso.gpx").c_str(), 0);
+    const bool root = ::geteuid() == 0;
+    struct Row {
+        std::string name;
+        const char* says;
+    } rows[] = {
+        {"grande.gpx", "più grande di 128 MiB"}, {"fifo.gpx", "non è un file normale"},
+        {"cartella.gpx", "è una cartella"},      {"manca.gpx", "non si apre: il file o la cartella non esiste"},
+        {"chiuso.gpx", root ? "" : "permesso negato"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RouteReading read = read_route_file(folder.at(row.name));
+        ASSERT_TRUE(std::holds_alternative<ReadProblem>(read));
+        EXPECT_NE(std::get<ReadProblem>(read).reason.find(row.says), std::string::npos)
+            << std::get<ReadProblem>(read).reason;
+    }
+    const RouteReading stopped = read_route_file(folder.at("giro.csv"), [](double) { return false; });
+    ASSERT_TRUE(std::holds_alternative<ReadProblem>(stopped));
+    EXPECT_NE(std::get<ReadProblem>(stopped).reason.find("interrotta"), std::string::npos);
+
+    QFile file(QString::fromStdString(folder.at("giro.csv")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const RouteReading device = read_route_file(file, RouteFormat::guess);
+    ASSERT_EQ(routes_of(device).size(), 1u);
+    EXPECT_EQ(routes_of(device)[0].size(), 2u);
+}
+
+TEST(RouteFiles, ChoosingARouteByNameOrNumber) {
+    const std::vector<Route> routes{Route("Andata"), Route("Ritorno"), Route("2")};
+    struct Row {
+        const char* choice;
+        std::variant<std::size_t, std::string> chosen;
+    } rows[] = {
+        {"", std::size_t{0}},
+        {"Ritorno", std::size_t{1}},
+        {"2", std::size_t{2}},  // a name first
+        {"1", std::size_t{0}},
+        {"4", "il file non ha un percorso \"4\": ha \"Andata\", \"Ritorno\", \"2\" (si può scegliere anche per numero, "
+              "da 1 a 3)"},
+        {"andata", "il file non ha un percorso \"andata\": ha \"Andata\", \"Ritorno\", \"2\" (si può scegliere anche "
+                   "per numero, da 1 a 3)"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(choose_route(routes, row.choice), row.chosen) << row.choice;
+}
+
+// The GPX written for a route reads back as the same route, to the last bit.
+TEST(RouteFiles, WrittenGpxReadsBackTheSame) {
+    for (const bool timed : {false, true}) {
+        Route route(timed ? "traccia <&> \"1\"" : "");
+        for (int i = 0; i < 300; ++i) {
+            RoutePoint p{45.0 + i * 1.234567891234e-3, -179.999999999 + i * 1e-7};
+            if (i % 3 == 0) p.speed = 0.1 * i;
+            if (timed) p.time = 1714557600000 + i * 1001;
+            ASSERT_FALSE(route.add(p));
+        }
+        const RouteReading read = read_route_file(route_gpx(route), RouteFormat::gpx);
+        ASSERT_EQ(routes_of(read).size(), 1u);
+        EXPECT_EQ(routes_of(read)[0], route) << route_gpx(route).left(600).toStdString();
+    }
+}
+
+// gpsbabel, a writer and reader of its own: its GPX and KML (gx:Track and
+// LineString) read as the points it was given, and our GPX read back by it.
+TEST(RouteFiles, GpsbabelsFilesAndOurs) {
+    if (QStandardPaths::findExecutable("gpsbabel").isEmpty()) GTEST_SKIP() << "gpsbabel is not installed";
+    testing::ScratchFolder folder;
+    std::string table = "lat,lon,utc_d,utc_t\n";
+    Route route("punti");
+    for (int i = 0; i < 50; ++i) {
+        const RoutePoint p{45.1 + i * 1e-4, i % 2 ? -179.9995 : 179.9995, std::nullopt,
+                           1714557600000 + i * 2000};
+        ASSERT_FALSE(route.add(p));
+        char line[96];
+        std::snprintf(line, sizeof line, "%.6f,%.6f,2024/05/01,10:%02d:%02d\n", p.lat, p.lon, i * 2 / 60, i * 2 % 60);
+        table += line;
+    }
+    folder.put("in.csv", table);
+    const auto babel = [&](QStringList arguments) {
+        QProcess process;
+        process.start("gpsbabel", arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return process.readAllStandardOutput().toStdString();
+    };
+    const QString in = QString::fromStdString(folder.at("in.csv"));
+    babel({"-t", "-i", "unicsv,utc=0", "-f", in, "-o", "gpx", "-F", QString::fromStdString(folder.at("b.gpx"))});
+    babel({"-t", "-i", "unicsv,utc=0", "-f", in, "-o", "kml,points=0,track=1", "-F", QString::fromStdString(folder.at("b.kml"))});
+    for (const char* name : {"b.gpx", "b.kml"}) {
+        SCOPED_TRACE(name);
+        const RouteReading read = read_route_file(folder.at(name));
+        ASSERT_FALSE(routes_of(read).empty());
+        for (const Route& r : routes_of(read)) {
+            ASSERT_EQ(r.size(), route.size());
+            for (std::size_t i = 0; i < r.size(); ++i) {
+                EXPECT_NEAR(r.position(i).lat, route.position(i).lat, 1e-9);
+                EXPECT_NEAR(r.position(i).lon, route.position(i).lon, 1e-9);
+            }
+        }
+        EXPECT_EQ(routes_of(read)[0].time(49), route.time(49));
+    }
+    folder.put("ours.gpx", route_gpx(route).toStdString());
+    const std::string back = babel({"-t", "-i", "gpx", "-f", QString::fromStdString(folder.at("ours.gpx")), "-o",
+                                    "unicsv,utc=0", "-F", "-"});
+    const RouteReading reread = read_route_file(QByteArray::fromStdString(back), RouteFormat::csv);
+    ASSERT_EQ(routes_of(reread).size(), 1u);
+    EXPECT_EQ(routes_of(reread)[0].size(), route.size());
+    EXPECT_NEAR(routes_of(reread)[0].position(30).lon, route.position(30).lon, 1e-6);
+    EXPECT_EQ(routes_of(reread)[0].time(49), route.time(49));  // its Date and Time columns
+}
+
+TEST(RouteFiles, FormatsByNameAndContentType) {
+    EXPECT_EQ(format_of_name("/a/Giro.GPX"), RouteFormat::gpx);
+    EXPECT_EQ(format_of_name("x.kml"), RouteFormat::kml);
+    EXPECT_EQ(format_of_name("x.txt"), RouteFormat::csv);
+    EXPECT_EQ(format_of_name("x.gpx.bak"), RouteFormat::guess);
+    EXPECT_EQ(format_of_content_type("application/gpx+xml; charset=utf-8"), RouteFormat::gpx);
+    EXPECT_EQ(format_of_content_type("Application/JSON"), RouteFormat::json);
+    EXPECT_EQ(format_of_content_type("text/csv"), RouteFormat::csv);
+    EXPECT_EQ(format_of_content_type("application/octet-stream"), RouteFormat::guess);
+}
+
+}  // namespace
+}  // namespace vadrel
