@@ -17,7 +17,6 @@
 
 #include "configurazione.h"
 
-#ifdef __linux__
 #include <dirent.h>
 #include <climits>
 #include <fcntl.h>
@@ -25,14 +24,6 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-#endif
 
 namespace vadrel {
 
@@ -137,15 +128,12 @@ ProgramFolder::~ProgramFolder() {
 }
 
 void ProgramFolder::close_folder() {
-#ifdef __linux__
     fd_.reset();
-#endif
 }
 
 ProgramFolder::ProgramFolder(std::string path) : path_(std::move(path)) {
     const QString folder = shown({});
     const QString way_out = QStringLiteral("Indicare la cartella del programma con --cartella.");
-#ifdef __linux__
     fd_.reset(::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const int error = errno;
     if (!fd_) {
@@ -159,14 +147,6 @@ ProgramFolder::ProgramFolder(std::string path) : path_(std::move(path)) {
         }
         throw FolderRefused((why + QStringLiteral(".\n") + way_out).toStdString());
     }
-#else
-    const QFileInfo info(folder);
-    if (!info.isDir()) {
-        const QString why = info.exists() ? QStringLiteral("%1 non è una cartella.\n")
-                                          : QStringLiteral("La cartella %1 non esiste.\n");
-        throw FolderRefused((why.arg(folder) + way_out).toStdString());
-    }
-#endif
     try {
         check_names();
         take_lock();
@@ -241,7 +221,6 @@ void ProgramFolder::remove_leftovers() const {
     }
 }
 
-#ifdef __linux__
 
 namespace {
 
@@ -500,137 +479,5 @@ FileError ProgramFolder::create_private(const std::string& name, std::string_vie
     return {};
 }
 
-#else  // not Linux: Qt's file classes on the folder's path
-
-QString ProgramFolder::qt_path(std::string_view name) const { return shown_path(file_path(name)); }
-
-FolderEntry ProgramFolder::look(const std::string& name) const {
-    const QFileInfo info(qt_path(name));
-    FolderEntry entry;
-    if (!info.exists() && !info.isSymLink()) return entry;
-    entry.kind = info.isSymLink() ? FolderEntry::Kind::link
-                 : info.isFile()  ? FolderEntry::Kind::file
-                 : info.isDir()   ? FolderEntry::Kind::folder
-                                  : FolderEntry::Kind::other;
-    entry.owner = info.owner().toStdString();
-    entry.target = QFile::encodeName(info.symLinkTarget()).toStdString();
-#ifdef Q_OS_UNIX
-    entry.ours = info.ownerId() == ::geteuid();
-#else
-    entry.ours = true;  // no owners to tell apart here
-#endif
-    entry.mode = static_cast<unsigned>(info.permissions());
-    entry.identity = {0, 0, static_cast<std::uint64_t>(info.size()),
-                      info.lastModified().toMSecsSinceEpoch() * 1000000};
-    return entry;
-}
-
-std::vector<std::string> ProgramFolder::names() const {
-    std::vector<std::string> found;
-    const QDir dir(shown({}));
-    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        found.push_back(QFile::encodeName(name).toStdString());
-    }
-    return found;
-}
-
-std::optional<std::string> ProgramFolder::read(const std::string& name, std::size_t limit, int* error) const {
-    const auto failed = [error](int code) -> std::optional<std::string> {
-        if (error != nullptr) *error = code;
-        return std::nullopt;
-    };
-    const FolderEntry entry = look(name);
-    if (entry.kind == FolderEntry::Kind::missing) return failed(ENOENT);
-    if (entry.kind != FolderEntry::Kind::file || !entry.ours) return failed(0);
-    QFile file(qt_path(name));
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) return failed(errno != 0 ? errno : EIO);
-    const QByteArray data = file.read(static_cast<qint64>(limit));
-    if (file.error() != QFileDevice::NoError) return failed(errno != 0 ? errno : EIO);
-    if (error != nullptr) *error = 0;
-    return data.toStdString();
-}
-
-bool ProgramFolder::remove(const std::string& name) const { return QFile::remove(qt_path(name)); }
-
-std::string ProgramFolder::own_file(const PathTarget& target) const {
-    // Here the folder goes by its path: a target's folder is compared with it.
-    const PathTarget folder = path_target(path_);
-    if (target.folder_inode != 0 && is_vadrel_name(target.name) && folder.device == target.folder_device &&
-        folder.inode == target.folder_inode) {
-        return file_path(target.name);
-    }
-    if (!target.exists()) return {};
-    for (const std::string& name : names()) {
-        if (is_vadrel_name(name) && path_target(file_path(name)).same_as(target)) return file_path(name);
-    }
-    return {};
-}
-
-FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
-    const FolderEntry old = look(name);
-    if (made_read_only(old)) return {"il file è stato reso di sola lettura dal suo proprietario", 0};
-    // QSaveFile would write through a link: the link itself goes.
-    if (old.kind == FolderEntry::Kind::link) remove(name);
-    QSaveFile file(qt_path(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return {"impossibile creare il file", errno};
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return {"scrittura non riuscita", errno};
-    }
-    if (!file.commit()) return {"scrittura non riuscita", errno};
-    return {};
-}
-
-FileError ProgramFolder::copy(const std::string& name, const std::string& copy) const {
-    const FolderEntry entry = look(name);
-    if (entry.kind != FolderEntry::Kind::file || !entry.ours) return {"il file non è un file normale dell'utente", 0};
-    if (look(copy).kind != FolderEntry::Kind::missing) return {"impossibile dare il nome alla copia", EEXIST};
-    QFile source(qt_path(name));
-    if (!source.open(QIODevice::ReadOnly)) return {"impossibile leggere il file", errno};
-    const QString temporary = qt_path(temporary_name());
-    QFile target(temporary);
-    if (!target.open(QIODevice::NewOnly | QIODevice::ReadWrite)) return {"impossibile creare la copia", errno};
-    const auto fail = [&](const char* step) {
-        target.remove();
-        return FileError{step, errno};
-    };
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(1 << 16);
-        if (source.error() != QFileDevice::NoError) return fail("lettura del file non riuscita");
-        if (target.write(chunk) != chunk.size()) return fail("scrittura della copia non riuscita");
-    }
-    target.setPermissions(source.permissions());
-    if (!target.flush() || !source.seek(0) || !target.seek(0)) return fail("verifica della copia non riuscita");
-    while (!source.atEnd() || !target.atEnd()) {
-        if (source.read(1 << 16) != target.read(1 << 16)) return fail("la copia non corrisponde al file");
-    }
-    target.close();
-    if (!QFile::rename(temporary, qt_path(copy))) return fail("impossibile dare il nome alla copia");
-    return {};
-}
-
-FileError ProgramFolder::create_private(const std::string& name, std::string_view bytes) const {
-    if (look(name).kind != FolderEntry::Kind::missing) return {"impossibile dare il nome al file", EEXIST};
-    const QString temporary = qt_path(temporary_name());
-    QFile file(temporary);
-    if (!file.open(QIODevice::NewOnly | QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        return {"impossibile creare il file", errno};
-    }
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-        !file.flush()) {
-        file.remove();
-        return {"scrittura non riuscita", errno};
-    }
-    file.close();
-    // QFile::rename never replaces a file that is there.
-    if (!QFile::rename(temporary, qt_path(name))) {
-        QFile::remove(temporary);
-        return {"impossibile dare il nome al file", EEXIST};
-    }
-    return {};
-}
-
-#endif
 
 }  // namespace vadrel

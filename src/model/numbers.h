@@ -17,7 +17,6 @@ struct RegionalFormat {
     char grouping = '.';
 
     static constexpr RegionalFormat italian() { return {',', '.'}; }
-    static constexpr RegionalFormat decimal_point() { return {'.', ','}; }
 };
 
 // A text that is not a number in the regional format.

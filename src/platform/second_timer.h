@@ -55,8 +55,6 @@ public:
 
     void start();
     void stop();
-    // Whether the Linux timerfd drives the ticks (else the QTimer does).
-    bool uses_timerfd() const { return timer_fd_ >= 0; }
 
 signals:
     void tick();

@@ -19,7 +19,7 @@ TEST(LeadingNumber, ReadsTheLongestLeadingNumber) {
 
 TEST(RegionalNumber, ReadsTheWholeTextUnderEitherFormat) {
     const auto it = RegionalFormat::italian();
-    const auto en = RegionalFormat::decimal_point();
+    const RegionalFormat en{'.', ','};
     const struct {
         const char* text;
         RegionalFormat format;
