@@ -73,8 +73,11 @@ public:
     std::vector<std::string> second(const AisTime& time, const AisFleet& fleet);
 
 private:
+    // No default member initializer here: clang decides whether the optional
+    // can make a Station while this class is still being defined, and would
+    // say no. emplace() value-initialises it (own false).
     struct Station {
-        bool own = false;
+        bool own;
         AisIdentity identity;
         ais::StaticData static_data;
         Transponder transponder;
