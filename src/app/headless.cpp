@@ -122,6 +122,9 @@ int run_headless(int argc, char** argv, const Options& options) {
     } catch (const OutputRefused& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         return 2;
+    } catch (const RouteRefused& e) {
+        errors.write_line(std::string("vadrel: ") + e.what());
+        return 2;
     } catch (const PortFailure& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         return 1;

@@ -307,6 +307,20 @@ const std::vector<OptionSpec>& option_table() {
          "invia di nuovo un registro (di vadrel o di un ricevitore vero)\n"
          "sulle stesse uscite, con il suo ritmo; poi chiude in ordine",
          [](Options& o, const Value& v) { return file_option(o.riproduci, "--riproduci", v); }},
+        {"--percorso", Kind::value, "N=FILE[,opzioni]",
+         "il mezzo N (0..20) segue il percorso di FILE (GPX, KML, CSV o\n"
+         "JSON) alla sua velocità, invece di andare dritto; si può ripetere.\n"
+         "Opzioni, separate da virgole: nome=NOME (il percorso del file, per\n"
+         "nome o numero da 1), fine=ferma|ciclo|indietro (predefinita: ferma),\n"
+         "ritmo=traccia (ai tempi della traccia GPX), virata=GRADI_AL_SECONDO,\n"
+         "da=qui (va dal punto attuale al primo punto; altrimenti vi è posto)",
+         [](Options& o, const Value& v) -> Read {
+             if (!v) return "manca N=FILE dopo --percorso";
+             auto read = read_route_argument(*v);
+             if (const auto* why = std::get_if<std::string>(&read)) return "--percorso " + *v + ": " + *why;
+             o.percorsi.push_back(std::get<RouteArgument>(std::move(read)));
+             return std::nullopt;
+         }},
         {"--velocita", Kind::value, "X",
          "riproduce X volte più veloce (da 0.01 a 1000; max: più veloce\n"
          "che le uscite possono; predefinita: 1)",

@@ -13,6 +13,7 @@
 #include "platform/network_address.h"
 #include "core/nmea_log.h"
 #include "model/receiver_options.h"
+#include "routes/route_text.h"
 
 namespace vadrel {
 
@@ -54,6 +55,9 @@ struct Options {
     // Keep the vehicles' tracks in this GPX file.
     std::optional<std::string> traccia;
     std::optional<std::string> riproduci;
+    // Routes for vehicles, in the order given (a later one for the same
+    // vehicle replaces an earlier one).
+    std::vector<RouteArgument> percorsi;
     double velocita = 1.0;
     bool ciclo = false;
     // What the operator allows of a log that is not whole: damaged lines

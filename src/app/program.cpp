@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <cstdio>
 #include <exception>
 #include <optional>
 
@@ -12,6 +13,7 @@
 #include "panel/link.h"
 #include "panel/wiring.h"
 #include "platform/virtual_port.h"
+#include "routes/route_files.h"
 
 namespace vadrel {
 
@@ -68,6 +70,7 @@ Program::Program(const Options& options, Shell& shell)
     };
     check(FileRole::recording, options.registra, FileRole::tracks, options.traccia);
     check(FileRole::tracks, options.traccia, FileRole::recording, options.registra);
+    for (const RouteArgument& given : options.percorsi) given_routes_.push_back(read_route(given));
     if (!settings_file_->problem().empty())
         settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
     port_settings_ = read_port_settings(*settings_file_, settings_problems_);
@@ -106,8 +109,41 @@ Program::Program(const Options& options, Shell& shell)
 
 Program::~Program() = default;
 
+Program::GivenRoute Program::read_route(const RouteArgument& given) {
+    const std::string where = "--percorso " + std::to_string(given.vehicle) + "=" + given.file + ": ";
+    RouteReading reading = read_route_file(given.file);
+    if (const auto* problem = std::get_if<ReadProblem>(&reading)) throw RouteRefused(where + problem->message());
+    auto& routes = std::get<std::vector<Route>>(reading);
+    const auto chosen = choose_route(routes, given.request.choice);
+    if (const auto* why = std::get_if<std::string>(&chosen)) throw RouteRefused(where + *why);
+    Route route = std::move(routes[std::get<std::size_t>(chosen)]);
+    if (const auto why = follow_problem(route, given.request.options)) throw RouteRefused(where + *why);
+    return {given.vehicle, given.file, std::move(route), given.request.options};
+}
+
+void Program::give_routes() {
+    fleet_.set_guide(&guide_);
+    for (GivenRoute& given : given_routes_) {
+        const std::size_t n = given.vehicle;
+        const std::size_t points = given.route.size();
+        const double km = given.route.length() / 1000.0;
+        // Refused already at construction, if at all.
+        if (guide_.give(n, std::move(given.route), given.options, fleet_.vehicle(n))) continue;
+        if (!given.options.from_here) {
+            const GeoPoint start = guide_.position(n);
+            fleet_.place(n, start.lat * arc_seconds_per_degree, start.lon * arc_seconds_per_degree, this);
+        }
+        char length[32];
+        std::snprintf(length, sizeof length, "%.3f", km);
+        say("vadrel: il mezzo " + std::to_string(n) + " segue il percorso di " + given.file + " (" +
+            std::to_string(points) + (points == 1 ? " punto, " : " punti, ") + length + " km)");
+    }
+    given_routes_.clear();
+}
+
 void Program::start() {
     Form_Load(*form_, vehicle_table_, *table_);
+    give_routes();
     say("vadrel: tabella dei veicoli: " + table_->path());
     const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
     if (!help.isEmpty()) form_->help_file = help.toStdString();

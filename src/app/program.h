@@ -29,8 +29,16 @@
 #include "platform/gpx_tracks.h"
 #include "platform/recorder.h"
 #include "platform/replay.h"
+#include "routes/route_guide.h"
 
 namespace vadrel {
+
+// A route of the command line that cannot be read or followed; the reason
+// in Italian, naming the file.
+class RouteRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class Program : public QObject {
     Q_OBJECT
@@ -40,8 +48,9 @@ public:
     // vadrel.ini (making the virtual ones), builds the panel with the options' selections, and
     // wires its events. Throws FolderRefused when the folder cannot be used,
     // and OutputRefused when --registra or --traccia names a file that must
-    // not be written (output_path.h), both before any port is made or any
-    // output opened; PortFailure when a virtual port cannot be made.
+    // not be written (output_path.h), and RouteRefused when a --percorso
+    // cannot be read or followed, all before any port is made or any output
+    // opened; PortFailure when a virtual port cannot be made.
     Program(const Options& options, Shell& shell);
     ~Program() override;
 
@@ -121,6 +130,9 @@ private:
     void tick();
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
+    // The command line's routes to their vehicles, each placed at its start
+    // (unless it goes there from where it is).
+    void give_routes();
 
     Options options_;
     // Kept for the table's save, whatever the network clients take.
@@ -140,6 +152,17 @@ private:
     std::vector<std::string> settings_problems_;
     PortSettings port_settings_;
     SystemClock clock_;
+    // The vehicles' routes: the command line's, read at construction and
+    // given once the table is loaded.
+    struct GivenRoute {
+        std::size_t vehicle;
+        std::string file;
+        Route route;
+        FollowOptions options;
+    };
+    std::vector<GivenRoute> given_routes_;
+    static GivenRoute read_route(const RouteArgument& given);
+    RouteGuide guide_;
     Fleet fleet_;
     TrackHistory tracks_{fleet_size};
     Transmitter transmitter_{fleet_, tracks_, output_, clock_};

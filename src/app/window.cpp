@@ -149,6 +149,13 @@ int run_window(int argc, char** argv, const Options& options) {
             return 2;
         }
     }
+    // A command line's file refused: said, shown, and nothing started.
+    const auto refused = [&](const std::exception& e) {
+        errors.write_line(std::string("vadrel: ") + e.what());
+        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
+        shell.message_box(e.what(), program_title);
+        return 2;
+    };
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
@@ -159,10 +166,9 @@ int run_window(int argc, char** argv, const Options& options) {
         shell.message_box(e.what(), program_title);
         return 2;
     } catch (const OutputRefused& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
-        shell.message_box(e.what(), program_title);
-        return 2;
+        return refused(e);
+    } catch (const RouteRefused& e) {
+        return refused(e);
     } catch (const PortFailure& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         shell.message_box(e.what(), program_title);

@@ -178,8 +178,19 @@ void Fleet::advance(std::size_t n, double now) {
         v.started = true;
         v.last_step = now;
     }
-    const double km = v.speed_kmh() * (now - v.last_step) / seconds_per_hour;
+    const double seconds = now - v.last_step;
     v.last_step = now;
+    if (guide_) {
+        const double course_before = v.course;
+        const double speed_before = v.speed;
+        if (guide_->steer(n, v, seconds)) {
+            tell(n, Change::moved, nullptr);
+            if (v.course != course_before) tell(n, Change::course, nullptr);
+            if (v.speed != speed_before) tell(n, Change::speed, nullptr);
+            return;
+        }
+    }
+    const double km = v.speed_kmh() * seconds / seconds_per_hour;
     const double lat_before = v.lat;
     const double lon_before = v.lon;
     // Over a pole the longitude half goes on with the turned course, as the

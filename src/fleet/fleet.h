@@ -54,6 +54,16 @@ enum class Change : std::uint8_t {
     transmitting,
 };
 
+// What steers some vehicles along paths of their own (routes): asked at
+// each step of a vehicle. A vehicle it steers is not dead-reckoned.
+class Guide {
+public:
+    virtual ~Guide() = default;
+    // Whether it steers vehicle n; if it does, it has moved `vehicle` on by
+    // `seconds` (its position, course and, at a route's end, its speed).
+    virtual bool steer(std::size_t n, Vehicle& vehicle, double seconds) = 0;
+};
+
 class Fleet {
 public:
     // Who made a change: any address that names a source (a view passes
@@ -119,6 +129,9 @@ public:
     void advance(double now);
     // Steps vehicle n alone to `now`, in use or not, as advance() steps each.
     void advance(std::size_t n, double now);
+    // The guide asked at each step from now on (nullptr: none); it must
+    // outlive the fleet or be taken away first.
+    void set_guide(Guide* guide) { guide_ = guide; }
 
     // Called for every change, in the order the watchers were added.
     WatchId watch(Watcher watcher);
@@ -135,6 +148,7 @@ private:
     bool transmitting_ = true;
     std::vector<std::pair<WatchId, Watcher>> watchers_;
     WatchId next_watch_ = 1;
+    Guide* guide_ = nullptr;
 };
 
 // Reasons the rules give, for a caller that must check before it asks:
