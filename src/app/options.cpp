@@ -391,7 +391,7 @@ const std::vector<OptionSpec>& option_table() {
          "predefinito 127.0.0.1; un altro indirizzo vuole la chiave di\n"
          "vadrel.token; PORTA 0: una porta libera, detta sullo standard\n"
          "error; no: spenta). Senza, vale vadrel.ini (menu Uscite >\n"
-         "Controllo...); spenta in origine",
+         "Controllo...); predefinita: spenta",
          read_controllo},
         {"--registra", Kind::value, "FILE",
          "registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
