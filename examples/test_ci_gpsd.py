@@ -99,6 +99,7 @@ class VehicleThroughGpsd(unittest.TestCase):
         self.gpsd.stop()
         self.vadrel.terminate()  # an orderly shut-down: the port closed, the table saved
         self.vadrel.wait(timeout=10)
+        self.vadrel.stderr.close()
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def test_fix_follows_the_vehicle_and_is_lost(self):

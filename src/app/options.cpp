@@ -7,6 +7,7 @@
 #include <set>
 #include <system_error>
 
+#include "control/vehicle_patch.h"
 #include "panel/form1.h"
 #include "panel/link.h"
 #include "panel/simulation_controls.h"
@@ -216,6 +217,95 @@ Read read_guasti(Options& o, const Value& v) {
     return std::nullopt;
 }
 
+Read read_controllo(Options& o, const Value& v) {
+    if (!v) return "manca [INDIRIZZO:]PORTA dopo --controllo";
+    o.controllo.reset();
+    o.senza_controllo = *v == "no";
+    if (o.senza_controllo) return std::nullopt;
+    auto where = parse_listen_address(*v);
+    if (auto* problem = std::get_if<std::string>(&where)) return "--controllo: " + *problem;
+    o.controllo = std::get<Endpoint>(where);
+    return std::nullopt;
+}
+
+// "N=VALUE" of the vehicles' options: the vehicle (0 .. 20) and the value
+// text, or the message of a bad one.
+std::variant<std::pair<std::size_t, std::string>, std::string> vehicle_and_value(const char* name, const char* wanted,
+                                                                                 const Value& v) {
+    const std::string usage = std::string(name) + " vuole N=" + wanted + " con N da 0 a " +
+                              std::to_string(fleet_size - 1);
+    if (!v) return "manca N=" + std::string(wanted) + " dopo " + name;
+    const std::size_t eq = v->find('=');
+    const auto n = whole_number(v->substr(0, eq));
+    if (eq == std::string::npos || !n || *n < 0 || *n >= static_cast<long>(fleet_size)) {
+        return usage + ", non \"" + *v + "\"";
+    }
+    std::string value = v->substr(eq + 1);
+    if (value.empty()) return usage + ", non \"" + *v + "\"";
+    return std::pair{static_cast<std::size_t>(*n), value};
+}
+
+// A number with a decimal point or comma, blanks around it dropped.
+std::optional<double> decimal(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    while (!text.empty() && text.front() == ' ') text.erase(0, 1);
+    for (char& c : text) c = c == ',' ? '.' : c;
+    if (!text.empty() && text.front() == '+') text.erase(0, 1);
+    return finite_number(text);
+}
+
+// One value of a vehicle into its patch, checked by the fleet's rules: the
+// refusal as the panel words it, after the option and its argument.
+Read vehicle_option(Options& o, const char* name, const char* wanted, const Value& v,
+                    const std::function<std::optional<std::string>(const std::string&, VehiclePatch&)>& set) {
+    auto parsed = vehicle_and_value(name, wanted, v);
+    if (auto* bad = std::get_if<std::string>(&parsed)) return *bad;
+    const auto& [n, text] = std::get<std::pair<std::size_t, std::string>>(parsed);
+    VehiclePatch patch = o.mezzi_impostati[n];
+    if (auto bad = set(text, patch)) return std::string(name) + " " + *v + ": " + *bad;
+    if (auto bad = vehicle_patch_problem(patch)) return std::string(name) + " " + *v + ": " + bad->reason;
+    o.mezzi_impostati[n] = patch;
+    return std::nullopt;
+}
+
+Read read_mezzo(Options& o, const Value& v) {
+    return vehicle_option(o, "--mezzo", "POSIZIONE", v, [](const std::string& text, VehiclePatch& patch) {
+        patch.lat.reset();
+        patch.lon.reset();
+        patch.position = text;
+        return std::optional<std::string>();
+    });
+}
+
+Read read_rotta(Options& o, const Value& v) {
+    return vehicle_option(o, "--rotta", "GRADI", v, [](const std::string& text, VehiclePatch& patch) {
+        const auto degrees = decimal(text);
+        if (!degrees) return std::optional<std::string>("la rotta è un numero di gradi da 0 a 360");
+        patch.course = *degrees;
+        return std::optional<std::string>();
+    });
+}
+
+Read read_velocita_mezzo(Options& o, const Value& v) {
+    return vehicle_option(o, "--velocita-mezzo", "VALORE[km/h|nodi]", v, [](std::string text, VehiclePatch& patch) {
+        std::optional<SpeedUnit> unit;
+        for (const auto& [suffix, meant] : {std::pair{"km/h", SpeedUnit::kmh}, std::pair{"nodi", SpeedUnit::knots}}) {
+            if (text.size() > std::string_view(suffix).size() && text.ends_with(suffix)) {
+                text.resize(text.size() - std::string_view(suffix).size());
+                unit = meant;
+            }
+        }
+        const auto speed = decimal(text);
+        if (!speed) {
+            return std::optional<std::string>("la velocità è un numero, seguito se serve da km/h o nodi "
+                                              "(12, 12,5km/h, 20nodi)");
+        }
+        patch.speed = *speed;
+        if (unit) patch.unit = unit;
+        return std::optional<std::string>();
+    });
+}
+
 // Every option, in the order --help lists them; a null name starts a new
 // part of the help with the heading in `help`.
 const std::vector<OptionSpec>& option_table() {
@@ -296,6 +386,13 @@ const std::vector<OptionSpec>& option_table() {
          "Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
          "vadrel.ini (menu Uscite > Rete...).",
          read_udp},
+        {"--controllo", Kind::value, "[INDIRIZZO:]PORTA",
+         "interfaccia di controllo HTTP e JSON sotto /api/v1 (INDIRIZZO\n"
+         "predefinito 127.0.0.1; un altro indirizzo vuole la chiave di\n"
+         "vadrel.token; PORTA 0: una porta libera, detta sullo standard\n"
+         "error; no: spenta). Senza, vale vadrel.ini (menu Uscite >\n"
+         "Controllo...); predefinita: spenta",
+         read_controllo},
         {"--registra", Kind::value, "FILE",
          "registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
          "riga \"# ora UTC\" (FILE è svuotato all'inizio)",
@@ -383,6 +480,16 @@ const std::vector<OptionSpec>& option_table() {
          "delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
          "no: nessun guasto",
          read_guasti},
+        {nullptr, Kind::flag, nullptr,
+         "Mezzi (N da 0 a 20; ripetibili; come una modifica sul pannello, la tabella li salva):", nullptr},
+        {"--mezzo", Kind::value, "N=POSIZIONE",
+         "il mezzo N è nella posizione indicata, scritta in una delle\n"
+         "forme di \"Vai a posizione\" (45°30'N 9°12'E, 45.5 9.2, ...)",
+         read_mezzo},
+        {"--rotta", Kind::value, "N=GRADI", "la rotta vera del mezzo N, da 0 a 360 gradi", read_rotta},
+        {"--velocita-mezzo", Kind::value, "N=VALORE[km/h|nodi]",
+         "la velocità del mezzo N, nella sua unità o in quella indicata",
+         read_velocita_mezzo},
     };
     return table;
 }
@@ -481,6 +588,17 @@ OutputSettings outputs_for(const OutputSettings& file, const Options& options) {
         for (const Endpoint& target : options.udp) settings.udp_targets.push_back(target.text());
     }
     if (options.senza_udp) settings.udp = false;
+    return settings;
+}
+
+ControlSettings controllo_per(const ControlSettings& file, const Options& options) {
+    ControlSettings settings = file;
+    if (options.controllo) {
+        settings.on = true;
+        settings.address = options.controllo->host;
+        settings.port = options.controllo->port;
+    }
+    if (options.senza_controllo) settings.on = false;
     return settings;
 }
 

@@ -8,10 +8,12 @@
 #include <variant>
 #include <vector>
 
+#include "config/control_settings.h"
 #include "config/output_settings.h"
 #include "config/port_settings.h"
 #include "platform/network_address.h"
 #include "core/nmea_log.h"
+#include "control/control_target.h"
 #include "model/receiver_options.h"
 #include "routes/route_text.h"
 
@@ -41,6 +43,13 @@ struct Options {
     std::optional<int> tcp_max;
     std::vector<Endpoint> udp;
     bool senza_udp = false;
+    // The control interface for this run, over [controllo] of vadrel.ini;
+    // "no" switches it off.
+    std::optional<Endpoint> controllo;
+    bool senza_controllo = false;
+    // The vehicles this run sets (--mezzo, --rotta, --velocita-mezzo), each
+    // value checked by the fleet's rules; applied after the table is loaded.
+    std::map<std::size_t, VehiclePatch> mezzi_impostati;
     // The receiver options given on the command line; each one given
     // overrides vadrel.ini for this run.
     std::optional<bool> utc;
@@ -93,6 +102,9 @@ std::vector<std::string> option_names();
 // The network outputs of this run: the settings file's, with what the
 // command line says instead.
 OutputSettings outputs_for(const OutputSettings& file, const Options& options);
+// The control interface of this run: the settings file's, with what the
+// command line says instead.
+ControlSettings controllo_per(const ControlSettings& file, const Options& options);
 // The receiver options of this run: those of the settings file, with what
 // the command line says instead.
 OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Options& options);

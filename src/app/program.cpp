@@ -8,6 +8,9 @@
 #include <optional>
 
 #include "app/places.h"
+#include "control/access.h"
+#include "control/control_token.h"
+#include "control/vehicle_patch.h"
 #include "os/path_target.h"
 #include "panel/lifecycle.h"
 #include "panel/link.h"
@@ -86,10 +89,12 @@ Program::Program(const Options& options, Shell& shell)
     network_.add_to(output_);
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
     output_.add(recorder_);
+    output_.add(tap_);
     recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
     form_ = std::make_unique<Form1>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
     replay_.on_tick = [this](const std::string& bytes, const Delivery& delivery) {
         transmitter_.show_replayed(bytes, delivery);
+        publish_second(bytes);
         report_port();
         if (after_tick) after_tick();
     };
@@ -102,6 +107,9 @@ Program::Program(const Options& options, Shell& shell)
                             : "vadrel: riproduzione interrotta: " + problem + " (" + counts + ")");
         if (replay_finished) replay_finished(problem);
     };
+    control_target_ = std::make_unique<ProgramControl>(*this);
+    control_ = std::make_unique<ControlServer>(*control_target_);
+    control_->on_event = [this](const std::string& text) { say("vadrel: " + text); };
     apply_start_options(*form_, options);
     connect_panel(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
@@ -145,6 +153,12 @@ void Program::start() {
     Form_Load(*form_, vehicle_table_, *table_);
     give_routes();
     say("vadrel: tabella dei veicoli: " + table_->path());
+    // The command line's vehicles over the table, as an operator's edits:
+    // checked when the options were read, so nothing is refused here.
+    for (const auto& [n, patch] : options_.mezzi_impostati) {
+        if (auto bad = apply_vehicle_patch(fleet_, n, patch, &options_))
+            say("vadrel: mezzo " + std::to_string(n) + ": " + bad->reason);
+    }
     const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
     if (!help.isEmpty()) form_->help_file = help.toStdString();
     report_port();
@@ -158,6 +172,9 @@ void Program::start() {
     const OutputSettings from_file = read_network_settings(*settings_file_, problems);
     if (const std::string problem = network_.apply(outputs_for(from_file, options_)); !problem.empty())
         problems.push_back(problem);
+    const ControlSettings control_file = read_control_settings(*settings_file_, problems);
+    control_problem_ = apply_control(controllo_per(control_file, options_));
+    if (!control_problem_.empty()) problems.push_back(control_problem_);
     if (!problems.empty()) {
         std::string text = "Uscite:";
         for (const std::string& problem : problems) text += "\n" + problem;
@@ -207,6 +224,59 @@ std::string Program::change_outputs(const OutputSettings& settings) {
     const std::string problems = network_.apply(settings);
     if (!problems.empty()) return problems;
     return save_output_settings(*settings_file_, settings);
+}
+
+std::string Program::apply_control(const ControlSettings& settings) {
+    if (settings == control_settings_ && (control_->listening() || !settings.on)) return {};
+    control_settings_ = settings;
+    if (!settings.on) {
+        if (control_->listening()) {
+            control_->stop();
+            say("vadrel: interfaccia di controllo spenta");
+        }
+        return {};
+    }
+    if (const std::string why = listen_host_problem(settings.address); !why.empty()) {
+        control_->stop();
+        return "interfaccia di controllo spenta: " + why;
+    }
+    std::string token;
+    if (!is_loopback_host(settings.address)) {
+        auto read = control_token(*folder_);
+        if (const auto* why = std::get_if<std::string>(&read)) {
+            control_->stop();
+            return "interfaccia di controllo spenta: " + *why;
+        }
+        const ControlToken& key = std::get<ControlToken>(read);
+        if (key.made || !token_told_) say("vadrel: " + token_notice(key, *folder_));
+        token_told_ = true;
+        token = key.value;
+    }
+    const auto port = static_cast<std::uint16_t>(settings.port);
+    if (auto why = control_->start(ControlAddress{settings.address, port}, token)) return *why;
+    return {};
+}
+
+std::string Program::change_control(const ControlSettings& settings) {
+    const std::string problem = apply_control(settings);
+    control_problem_ = problem;
+    if (!problem.empty()) return problem;
+    return save_control_settings(*settings_file_, settings);
+}
+
+std::string Program::control_status() const {
+    if (!control_->listening()) return control_problem_.empty() ? "Spenta." : control_problem_ + ".";
+    std::string status = "In ascolto su http://" + control_->address() + "/api/v1: " +
+                         std::to_string(control_->connection_count()) + " connessioni, " +
+                         std::to_string(control_->event_client_count()) + " client degli eventi.";
+    if (control_->needs_token())
+        status += " Ogni richiesta vuole la chiave di " + folder_->path() + "/vadrel.token.";
+    return status;
+}
+
+void Program::publish_second(std::string_view bytes) {
+    if (control_->event_client_count() == 0) return;
+    control_->publish(bytes, control_target_->vehicles_in_use());
 }
 
 std::vector<RoleFile> Program::files_besides(FileRole role) const {
@@ -303,6 +373,8 @@ bool Program::stop() {
     if (!stopped_) {
         stopped_ = true;
         timer_.stop();
+        // No change from a client after the table's last save.
+        control_->stop();
         replay_.stop();
         recorder_.stop();
         finish_tracks();
@@ -320,6 +392,9 @@ void Program::tick() {
         // is reported and the next second tries again, with the table intact.
         say(std::string("vadrel: errore durante il secondo di trasmissione: ") + e.what());
     }
+    // A second of a replay is published as the replay sends it.
+    const std::string sent = tap_.take();
+    if (!replay_.running()) publish_second(sent);
     report_port();
     // The tick only hands the new points over; the writer appends them.
     if (gpx_) {

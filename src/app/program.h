@@ -7,9 +7,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/options.h"
+#include "app/program_control.h"
+#include "config/control_settings.h"
+#include "control/control_server.h"
 #include "config/output_path.h"
 #include "config/program_folder.h"
 #include "config/table_file.h"
@@ -115,6 +120,17 @@ public:
     std::string start_tracks(const std::string& path);
     const GpxTracks* tracks() const { return gpx_.get(); }
 
+    // The control interface: the settings in force (the command line's over
+    // vadrel.ini's) and its server, started by start().
+    const ControlSettings& control_settings() const { return control_settings_; }
+    const ControlServer& control_server() const { return *control_; }
+    ProgramControl& control_target() { return *control_target_; }
+    // Switches the interface to these settings and keeps them in vadrel.ini.
+    // Returns what could not be done, in Italian ("" when all was).
+    std::string change_control(const ControlSettings& settings);
+    // What the interface is doing, in Italian, for the window's dialog.
+    std::string control_status() const;
+
     // The devices vadrel.ini maps COM 1..4 to (what "Porta..." edits).
     const PortSettings& port_settings() const { return port_settings_; }
     // Maps the ports that --com leaves alone as these settings say, at once
@@ -127,7 +143,25 @@ public:
     std::string port_in_use(int number) const;
 
 private:
+    // The bytes of the last second sent, for the events of the control interface.
+    class SecondTap final : public OutputSink {
+    public:
+        Result send(std::string_view bytes) override {
+            bytes_.assign(bytes);
+            return {};
+        }
+        std::string take() { return std::exchange(bytes_, {}); }
+
+    private:
+        std::string bytes_;
+    };
+
     void tick();
+    // Starts, moves or stops the control interface as the settings say;
+    // "" when done, else why not.
+    std::string apply_control(const ControlSettings& settings);
+    // One second (its bytes) for the event clients of the control interface.
+    void publish_second(std::string_view bytes);
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
     // The command line's routes to their vehicles, each placed at its start
@@ -168,6 +202,14 @@ private:
     Transmitter transmitter_{fleet_, tracks_, output_, clock_};
     VehicleTable vehicle_table_{fleet_};
     std::unique_ptr<Form1> form_;
+    SecondTap tap_;
+    ControlSettings control_settings_;
+    std::unique_ptr<ProgramControl> control_target_;
+    std::unique_ptr<ControlServer> control_;
+    // The key of vadrel.token is said once a run.
+    bool token_told_ = false;
+    // Why the interface is not listening as its settings say; "" when it is.
+    std::string control_problem_;
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.
 #ifdef __linux__

@@ -16,6 +16,7 @@
 #include "gui/recording_menu.h"
 #include "app/signals.h"
 #include "gui/main_window.h"
+#include "gui/control_dialog.h"
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/port_dialog.h"
@@ -208,6 +209,13 @@ int run_window(int argc, char** argv, const Options& options) {
     QAction* porta = uscite->addAction(QStringLiteral("&Porta..."));
     porta->setObjectName(QStringLiteral("menu_porta"));
     QObject::connect(porta, &QAction::triggered, &ports, [&] { ports.open_on(program->port_settings()); });
+    // The control interface, kept in vadrel.ini.
+    gui::ControlDialog control(
+        [&](const ControlSettings& settings) { return program->change_control(settings); },
+        [&] { return program->control_status(); }, &window);
+    QAction* controllo = uscite->addAction(QStringLiteral("&Controllo..."));
+    controllo->setObjectName(QStringLiteral("menu_controllo"));
+    QObject::connect(controllo, &QAction::triggered, &control, [&] { control.open_on(program->control_settings()); });
     // Record, replay and tracks.
     gui::RecordingMenu registrazione(
         *window.menuBar(),
@@ -231,11 +239,22 @@ int run_window(int argc, char** argv, const Options& options) {
     program->after_tick = [&] {
         window.render();
         outputs.refresh();
+        control.refresh();
         registrazione.refresh();
     };
     // The receiver options, kept in vadrel.ini.
     gui::OptionsMenu opzioni(program->form(), *window.menuBar(),
                              [&](const OpzioniRicevitore& o) { return program->change_receiver(o); });
+    // A change a client of the control interface made shows at once: drawn
+    // when the loop is next free, once for a burst of changes.
+    QTimer redraw;
+    redraw.setSingleShot(true);
+    redraw.setInterval(0);
+    QObject::connect(&redraw, &QTimer::timeout, &window, [&] {
+        opzioni.refresh();
+        window.render();
+    });
+    program->control_target().changed = [&redraw] { redraw.start(); };
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.

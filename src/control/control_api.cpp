@@ -82,8 +82,8 @@ QByteArray method_name(Method method) {
     return "?";
 }
 
-const std::vector<Route>& control_routes() {
-    static const std::vector<Route> routes = {
+const std::vector<ApiRoute>& control_routes() {
+    static const std::vector<ApiRoute> routes = {
         {Method::Get, "/api/v1/stato", Action::state},
         {Method::Get, "/api/v1/mezzi/{n}", Action::vehicle},
         {Method::Patch, "/api/v1/mezzi/{n}", Action::patch_vehicle},
@@ -100,10 +100,10 @@ ApiReply refused(int status, const std::string& reason, const std::string& field
 }
 
 ApiReply answer(const ApiRequest& request, ControlTarget& target) {
-    const Route* route = nullptr;
+    const ApiRoute* route = nullptr;
     QString vehicle;
     QByteArray allow;
-    for (const Route& candidate : control_routes()) {
+    for (const ApiRoute& candidate : control_routes()) {
         if (!fits(QString::fromLatin1(candidate.path), request.path, vehicle)) continue;
         allow += (allow.isEmpty() ? "" : ", ") + method_name(candidate.method);
         if (candidate.method == request.method) route = &candidate;

@@ -32,13 +32,13 @@ inline constexpr const char* events_path = "/api/v1/eventi";
 // What a route does.
 enum class Action : unsigned char { state, vehicle, patch_vehicle, transmission, mode, receiver, events };
 
-struct Route {
+struct ApiRoute {
     QHttpServerRequest::Method method;
     const char* path;  // "{n}" stands for a vehicle's number
     Action action;
 };
 // Every route the interface serves; docs/openapi.yaml describes each one.
-const std::vector<Route>& control_routes();
+const std::vector<ApiRoute>& control_routes();
 
 struct ApiRequest {
     QHttpServerRequest::Method method = QHttpServerRequest::Method::Get;

@@ -85,6 +85,7 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--registra"}, {"--riproduci", ""}, {"--riproduci", "x", "--velocita", "0"},
         {"--riproduci", "x", "--velocita", "1001"}, {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"},
         {"--velocita", "2"}, {"--salti-subito"},
+        {"--controllo"}, {"--controllo", "::1:8080"}, {"--controllo", "70000"}, {"--controllo", "nome:80"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -183,6 +184,63 @@ TEST(Options, NetworkOutputsOverTheSettingsFile) {
         EXPECT_EQ(std::tuple(s.tcp, at, s.tcp_max, s.udp, s.udp_targets),
                   std::tuple(row.tcp, row.tcp_at, row.tcp_max, row.udp, row.targets))
             << ::testing::PrintToString(row.args);
+    }
+}
+
+// --controllo over [controllo] of vadrel.ini, as --tcp over [uscite].
+TEST(Options, ControlInterfaceOverTheSettingsFile) {
+    const ControlSettings file{true, "0.0.0.0", 9000};
+    struct Row {
+        std::vector<std::string> args;
+        ControlSettings wanted;
+    };
+    const Row rows[] = {
+        {{}, file},
+        {{"--controllo", "0"}, {true, "127.0.0.1", 0}},
+        {{"--controllo", "[::]:8080"}, {true, "::", 8080}},
+        {{"--controllo", "8080", "--controllo", "no"}, {false, "0.0.0.0", 9000}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(controllo_per(file, parsed(row.args)), row.wanted) << ::testing::PrintToString(row.args);
+    }
+    EXPECT_FALSE(controllo_per(ControlSettings{}, parsed({})).on) << "off unless asked for";
+}
+
+// --mezzo, --rotta and --velocita-mezzo: one patch a vehicle, the values
+// of each option merged, the last one of a kind winning; a refused value
+// gives the fleet's own reason after the option.
+TEST(Options, VehiclesOfTheRun) {
+    const Options o = parsed({"--mezzo", "3=45°30'N 9°12'E", "--rotta", "3=90", "--velocita-mezzo", "3=12,5 nodi",
+                              "--velocita-mezzo", "0=20km/h", "--velocita-mezzo", "0=7", "--rotta", "20=359.5"});
+    ASSERT_EQ(o.mezzi_impostati.size(), 3U);
+    const VehiclePatch& three = o.mezzi_impostati.at(3);
+    EXPECT_EQ(std::tuple(three.position, three.course, three.speed, three.unit),
+              std::tuple(std::optional<std::string>("45°30'N 9°12'E"), std::optional(90.0), std::optional(12.5),
+                         std::optional(SpeedUnit::knots)));
+    EXPECT_EQ(std::tuple(o.mezzi_impostati.at(0).speed, o.mezzi_impostati.at(0).unit),
+              std::tuple(std::optional(7.0), std::optional(SpeedUnit::kmh)))
+        << "a value without a unit keeps the unit given before";
+    EXPECT_EQ(o.mezzi_impostati.at(20).course, 359.5);
+
+    struct Bad {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Bad rows[] = {
+        {{"--rotta", "3=400"}, "--rotta 3=400: la rotta va da 0 a 360 gradi, non 400"},
+        {{"--rotta", "21=10"}, "--rotta vuole N=GRADI con N da 0 a 20, non \"21=10\""},
+        {{"--rotta", "3=nord"}, "--rotta 3=nord: la rotta è un numero di gradi da 0 a 360"},
+        {{"--velocita-mezzo", "1=40000"}, "--velocita-mezzo 1=40000: "},
+        {{"--velocita-mezzo", "1=12 miglia"}, "--velocita-mezzo 1=12 miglia: la velocità è un numero"},
+        {{"--mezzo", "2=/etc/passwd"}, "--mezzo 2=/etc/passwd: "},
+        {{"--mezzo", "2="}, "--mezzo vuole N=POSIZIONE"},
+        {{"--mezzo"}, "manca N=POSIZIONE dopo --mezzo"},
+    };
+    for (const Bad& row : rows) {
+        const auto result = parse_options(row.args);
+        ASSERT_TRUE(std::holds_alternative<std::string>(result)) << row.args[0];
+        EXPECT_EQ(std::get<std::string>(result).rfind(row.message, 0), 0U)
+            << std::get<std::string>(result) << " (" << row.message << ")";
     }
 }
 

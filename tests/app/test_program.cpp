@@ -181,5 +181,47 @@ TEST(Program, AnOutputOntoTheProgramsFilesOrTheOtherOutputChangesNothing) {
     EXPECT_EQ(folder.get("vadrel.cnf").find("<gpx"), std::string::npos) << "still the table";
 }
 
+// A client's change takes the fleet's change path as a panel edit does: the
+// panel shows it at once, a refusal leaves everything as it was; the
+// command line's vehicles come over the table read at start-up.
+TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
+    application();
+    testing::ScratchFolder folder;
+    const Options options =
+        std::get<Options>(parse_options({"--cartella", folder.path(), "--com", "2=pty", "--rotta", "0=45"}));
+    testing::FakeShell shell;
+    Program program(options, shell);
+    program.start();
+    Form1& form = program.form();
+    EXPECT_EQ(form.txt_angolo.text(), "45") << "the command line's course, over the table's";
+
+    ProgramControl& control = program.control_target();
+    int told = 0;
+    control.changed = [&told] { ++told; };
+    VehiclePatch patch;
+    patch.position = "45°30'N 9°12'W";
+    patch.course = 270;
+    EXPECT_EQ(control.patch_vehicle(0, patch), std::nullopt);
+    EXPECT_EQ(std::tuple(form.txt_lat_g.text(), form.txt_lat_p.text(), form.txt_lon_g.text(), form.txt_lon_ew.text(),
+                         form.txt_angolo.text()),
+              std::tuple("45", "30", "9", "W", "270"));
+    patch = {};
+    patch.course = 400;
+    EXPECT_EQ(control.patch_vehicle(0, patch), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
+    EXPECT_EQ(form.txt_angolo.text(), "270");
+
+    EXPECT_EQ(control.set_transmission(false), std::nullopt);
+    EXPECT_EQ(form.Label11.caption(), "Stop");
+    EXPECT_EQ(control.set_mode(SendMode::multi, 5), std::nullopt);
+    EXPECT_EQ(std::tuple(form.opt_multi.selected(), form.txt_num_mezzi.text()), std::tuple(true, "5"));
+    EXPECT_EQ(control.set_mode(SendMode::gps, 20).value_or(Refusal{}).field, "mezzi");
+    EXPECT_EQ(told, 3) << "the window hears of each change done, not of a refusal";
+
+    const ControlState state = control.state();
+    EXPECT_EQ(std::tuple(state.mode, state.transmitting, state.vehicles_in_use, state.port.number, state.port.status),
+              std::tuple(SendMode::multi, false, 5, 2, std::string("Stop")));
+    EXPECT_TRUE(program.stop());
+}
+
 }  // namespace
 }  // namespace vadrel

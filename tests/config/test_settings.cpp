@@ -9,6 +9,7 @@
 
 #include <iterator>
 
+#include "config/control_settings.h"
 #include "config/output_settings.h"
 #include "settings_check.h"
 #include "support/scratch_folder.h"
@@ -75,6 +76,37 @@ TEST(SettingsFile, AValueThatCannotBeUsedIsNamedAndLeavesItsOutputOff) {
         const std::vector<std::string> named = {folder.at("vadrel.ini") + ": " + r.named};
         EXPECT_EQ(problems, *r.named ? named : std::vector<std::string>{}) << r.text;
     }
+}
+
+// [controllo]: saved and read back beside [uscite]; off unless the file
+// says so, and off when a value cannot be used.
+TEST(SettingsFile, TheControlGroupIsKeptAndABadValueLeavesTheInterfaceOff) {
+    ScratchFolder folder;
+    folder.put("vadrel.ini", "[uscite]\ntcp=true\n");
+    const ControlSettings wanted{true, "::", 0};
+    {
+        ProgramFolder place(folder.path());
+        SettingsFile file(place);
+        std::vector<std::string> problems;
+        EXPECT_EQ(read_control_settings(file, problems), ControlSettings{});
+        EXPECT_FALSE(ControlSettings{}.on);
+        EXPECT_EQ(save_control_settings(file, wanted), "");
+    }
+    {
+        ProgramFolder place(folder.path());
+        SettingsFile file(place);
+        std::vector<std::string> problems;
+        EXPECT_EQ(read_control_settings(file, problems), wanted);
+        EXPECT_TRUE(file.value("uscite", "tcp").toBool());
+        EXPECT_TRUE(problems.empty());
+    }
+    folder.put("vadrel.ini", "[controllo]\nattivo=true\nporta=99999\n");
+    ProgramFolder place(folder.path());
+    SettingsFile file(place);
+    std::vector<std::string> problems;
+    EXPECT_FALSE(read_control_settings(file, problems).on);
+    EXPECT_EQ(problems, std::vector<std::string>{folder.at("vadrel.ini") +
+                                                 ": [controllo] porta vuole un numero da 0 a 65535, non \"99999\""});
 }
 
 // A save that cannot be done says why, naming the file, and changes nothing:

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     const std::string address = server.address();
     std::printf("porta %s\n", address.substr(address.rfind(':') + 1).c_str());
     QJsonArray routes;
-    for (const vadrel::Route& route : vadrel::control_routes()) {
+    for (const vadrel::ApiRoute& route : vadrel::control_routes()) {
         routes.append(QJsonObject{{"metodo", QString::fromLatin1(vadrel::method_name(route.method))},
                                   {"percorso", QString::fromLatin1(route.path)}});
     }

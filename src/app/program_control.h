@@ -1,0 +1,45 @@
+#pragma once
+// The program as the control interface sees it: the state read from the
+// fleet, the transmitter, the port and the outputs; every change through the
+// fleet's change path (with this object as its origin, so the panel draws it
+// at once and the table's save keeps it as it keeps a panel edit) or through
+// the program's own operations (the receiver options, kept in vadrel.ini as
+// the menu keeps them).
+//
+//   ProgramControl target(program);
+//   ControlServer server(target);
+
+#include <functional>
+
+#include "control/control_target.h"
+
+namespace vadrel {
+
+class Program;
+
+class ProgramControl final : public ControlTarget {
+public:
+    explicit ProgramControl(Program& program) : program_(program) {}
+
+    ControlState state() const override;
+    Vehicle vehicle(std::size_t n) const override;
+    bool replaying() const override;
+    std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) override;
+    std::optional<Refusal> set_transmission(bool on) override;
+    std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) override;
+    std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) override;
+
+    // The vehicles the ticks move now, with their numbers.
+    std::vector<VehicleEntry> vehicles_in_use() const;
+
+    // Called after each change made here (the window draws itself again).
+    std::function<void()> changed;
+
+private:
+    void tell_changed() const {
+        if (changed) changed();
+    }
+    Program& program_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,95 @@
+#include "control_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace vadrel::gui {
+
+ControlDialog::ControlDialog(Change change, Status status, QWidget* parent)
+    : QDialog(parent), change_(std::move(change)), status_(std::move(status)) {
+    setObjectName(QStringLiteral("Controllo"));
+    setWindowTitle(QStringLiteral("Interfaccia di controllo"));
+    setMinimumWidth(460);
+    on_ = new QCheckBox(QStringLiteral("Attiva"));
+    on_->setObjectName(QStringLiteral("controllo_attivo"));
+    address_ = new QLineEdit;
+    address_->setObjectName(QStringLiteral("controllo_indirizzo"));
+    address_->setToolTip(QStringLiteral("127.0.0.1: solo questo computer; un altro indirizzo vuole in ogni "
+                                        "richiesta la chiave del file vadrel.token"));
+    port_ = new QSpinBox;
+    port_->setObjectName(QStringLiteral("controllo_porta"));
+    port_->setRange(0, 65535);
+    port_->setToolTip(QStringLiteral("0: una porta libera qualsiasi"));
+    status_label_ = new QLabel;
+    status_label_->setObjectName(QStringLiteral("controllo_stato"));
+    status_label_->setWordWrap(true);
+    status_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* form = new QFormLayout;
+    form->addRow(on_);
+    form->addRow(QStringLiteral("Indirizzo:"), address_);
+    form->addRow(QStringLiteral("Porta:"), port_);
+    form->addRow(status_label_);
+
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
+    QPushButton* apply_button = buttons->addButton(QStringLiteral("Applica"), QDialogButtonBox::ApplyRole);
+    ok->setObjectName(QStringLiteral("ok"));
+    apply_button->setObjectName(QStringLiteral("applica"));
+    connect(ok, &QPushButton::clicked, this, [this] {
+        if (apply()) accept();
+    });
+    connect(apply_button, &QPushButton::clicked, this, [this] { apply(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void ControlDialog::open_on(const ControlSettings& in_force) {
+    on_->setChecked(in_force.on);
+    address_->setText(QString::fromStdString(in_force.address));
+    port_->setValue(in_force.port);
+    show();
+    raise();
+    activateWindow();
+    refresh();
+}
+
+ControlSettings ControlDialog::settings() const {
+    ControlSettings wanted;
+    wanted.on = on_->isChecked();
+    wanted.address = address_->text().trimmed().toStdString();
+    // "[::1]" as the command line writes it: the brackets are not the address's.
+    if (wanted.address.size() > 2 && wanted.address.front() == '[' && wanted.address.back() == ']')
+        wanted.address = wanted.address.substr(1, wanted.address.size() - 2);
+    wanted.port = port_->value();
+    return wanted;
+}
+
+bool ControlDialog::apply() {
+    const std::string problem = change_(settings());
+    refresh();
+    if (problem.empty()) return true;
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("message_box"));
+    box.setWindowTitle(QStringLiteral("Interfaccia di controllo"));
+    box.setText(QString::fromStdString(problem));
+    box.exec();
+    return false;
+}
+
+void ControlDialog::refresh() {
+    if (isVisible()) status_label_->setText(QString::fromStdString(status_()));
+}
+
+}  // namespace vadrel::gui

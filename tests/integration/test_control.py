@@ -1,0 +1,218 @@
+#!/usr/bin/python3
+"""The control interface of the real program: vehicles set on the command
+line and through PATCH in every position form, each change in the next
+sentence on the virtual port; the state; the events' WebSocket; hostile
+clients that leave the tick alone; another address without its key; a log
+replayed that refuses changes; the changes kept in vadrel.cnf at exit."""
+
+import os
+import re
+import select
+import socket
+import stat
+import subprocess
+import sys
+import time
+import tty
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
+from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
+from vadrel_run import Checks, Vadrel  # noqa: E402
+
+
+class Port:
+    """The virtual port, held open: the sentences that come after a moment."""
+
+    def __init__(self, device):
+        self.fd = os.open(device, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+        tty.setraw(self.fd)
+
+    def drain(self):
+        """Drops what the port holds: it was written before now."""
+        while select.select([self.fd], [], [], 0)[0]:
+            if not os.read(self.fd, 65536):
+                break
+
+    def next_rmc(self, seconds=4):
+        """The first whole $GPRMC written after drain(), as its fields."""
+        data, deadline = b"", time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if select.select([self.fd], [], [], 0.2)[0]:
+                data += os.read(self.fd, 65536)
+            match = re.search(rb"(?:^|\n)(\$GPRMC,[^\r]*)\r\n", data)
+            if match:
+                return match.group(1).decode("ascii").split("*")[0].split(",")
+        raise AssertionError("no $GPRMC within %d s: %r" % (seconds, data[-200:]))
+
+    def arrivals(self, seconds):
+        """The monotonic times at which sentences began arriving, for that long."""
+        times, deadline = [], time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if select.select([self.fd], [], [], 0.05)[0]:
+                chunk = os.read(self.fd, 65536)
+                if b"$GPRMC" in chunk:
+                    times.append(time.monotonic())
+        return times
+
+    def close(self):
+        os.close(self.fd)
+
+
+def degrees(field, hemisphere, width):
+    value = int(field[:width]) + float(field[width:]) / 60
+    return -value if hemisphere in "SW" else value
+
+
+def raw_reply(port, data, timeout=5):
+    """The status of the reply to raw bytes sent on a connection of their own."""
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+        try:
+            s.sendall(data)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        reply = b""
+        while b"\r\n" not in reply:
+            chunk = s.recv(4096)
+            if not chunk:
+                break
+            reply += chunk
+    return int(reply.split(b" ", 2)[1]) if reply.startswith(b"HTTP/1.1 ") else 0
+
+
+def status_of(call):
+    try:
+        call()
+        return 200
+    except VadrelError as e:
+        return e.status
+
+
+def main(binary):
+    checks = Checks()
+
+    # Refused on the command line: the panel's reason, exit code 2, nothing started.
+    for args, reason in ((["--rotta", "3=400"], "la rotta va da 0 a 360 gradi, non 400"),
+                         (["--mezzo", "1=a casa"], "--mezzo 1=a casa: "),
+                         (["--velocita-mezzo", "0=99999 nodi"], "--velocita-mezzo 0=99999 nodi: ")):
+        run = subprocess.run([binary, "--senza-finestra", *args], capture_output=True, text=True, timeout=20)
+        checks.expect(run.returncode == 2 and reason in run.stderr,
+                      "%s refused with code 2 and %r: %d %r" % (args, reason, run.returncode, run.stderr))
+
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--utc", "--moto-reale",
+                    "--mezzo", "1=10°30'N 20°15'W", "--rotta", "1=45", "--velocita-mezzo", "1=12,5nodi")
+    url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
+    api_port = int(url.rsplit(":", 1)[1])
+    client = Client(url)
+    port = Port(vadrel.device)
+    try:
+        one = client.vehicle(1)
+        checks.expect((one["lat"], one["lon"], one["rotta"], one["velocita"], one["unita"]) ==
+                      (10.5, -20.25, 45, 12.5, "nodi"), "the command line set vehicle 1: %r" % one)
+
+        # Each position form, then course and speed, in the next sentence.
+        forms = [({"posizione": "44°24'N 8°56'E"}, 44.4, 8.9333),
+                 ({"posizione": "45 30 0 N 9 12 0 E"}, 45.5, 9.2),
+                 ({"posizione": "4530.000,N,00912.000,E"}, 45.5, 9.2),
+                 ({"posizione": "-33,8568 151,2153"}, -33.8568, 151.2153),
+                 ({"posizione": "45 30,5 N"}, 45.5083, 151.2153),  # the latitude alone
+                 ({"lat": -12.5, "lon": -77.25}, -12.5, -77.25),
+                 ({"lon": 0.5}, -12.5, 0.5)]
+        for fields, lat, lon in forms:
+            client.set_vehicle(0, **fields)
+            port.drain()
+            rmc = port.next_rmc()
+            got = (degrees(rmc[3], rmc[4], 2), degrees(rmc[5], rmc[6], 3))
+            checks.expect(abs(got[0] - lat) < 1e-3 and abs(got[1] - lon) < 1e-3,
+                          "%r in the next $GPRMC as %r: %r" % (fields, (lat, lon), rmc))
+        client.set_vehicle(0, rotta=90, velocita=20, unita="nodi")
+        port.drain()
+        rmc = port.next_rmc()
+        checks.expect((rmc[7], rmc[8]) == ("20.0", "090.0"), "course and speed in the next $GPRMC: %r" % rmc)
+
+        state = client.state()
+        checks.expect(state["modo"] == "gps" and state["trasmissione"] is True and len(state["mezzi"]) == 21 and
+                      state["porta"]["numero"] == 2 and state["porta"]["aperta"] and
+                      state["ricevitore"]["utc"] is True and state["mezzi"][0]["rotta"] == 90,
+                      "the state: %r" % {k: state[k] for k in state if k != "mezzi"})
+
+        with client.events(timeout=5) as events:
+            second = events.next(timeout=3)
+        checks.expect(second["inviati"].startswith("$GPRMC") and second["byte"] == len(second["inviati"]) and
+                      [v["numero"] for v in second["mezzi"]] == [0],
+                      "a second of the events: %r" % second)
+
+        # Hostile requests get their codes.
+        for name, call, wanted in (
+                ("a refused course", lambda: client.set_vehicle(0, rotta=400), 400),
+                ("a path as a position", lambda: client.set_vehicle(0, posizione="../../etc/passwd"), 400),
+                ("bad JSON", lambda: client.request("PATCH", "/api/v1/mezzi/0", b"{rotta:"), 415),
+                ("no such vehicle", lambda: client.vehicle(21), 404),
+                ("a method not served", lambda: client.request("DELETE", "/api/v1/stato"), 405)):
+            checks.expect(status_of(call) == wanted, "%s: %d" % (name, wanted))
+        big = b"PATCH /api/v1/mezzi/0 HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n" \
+              b"Content-Length: 10485760\r\n\r\n" + b" " * (10 * 1024 * 1024)
+        checks.expect(raw_reply(api_port, big) == 413, "a 10 MB body: 413")
+        checks.expect(client.vehicle(0)["rotta"] == 90, "nothing refused changed the vehicle")
+
+        # 1000 idle connections: the tick goes on each second, then the
+        # interface answers again once they are gone.
+        idle = []
+        for _ in range(1000):
+            try:
+                idle.append(socket.create_connection(("127.0.0.1", api_port), timeout=2))
+            except OSError:
+                break
+        port.drain()
+        times = port.arrivals(4.5)
+        gaps = [b - a for a, b in zip(times, times[1:])]
+        checks.expect(len(times) >= 4 and all(0.8 < g < 1.2 for g in gaps),
+                      "a sentence each second beside %d idle connections: %r" % (len(idle), gaps))
+        for s in idle:
+            s.close()
+        deadline = time.monotonic() + 5
+        while status_of(client.state) != 200 and time.monotonic() < deadline:
+            time.sleep(0.1)
+        checks.expect(status_of(client.state) == 200, "answers again after the idle connections")
+        checks.expect(vadrel.proc.poll() is None, "still running")
+    finally:
+        port.close()
+    code, said, _ = vadrel.finish()
+    checks.expect(code == 0, "orderly end: %d %s" % (code, said[-300:]))
+    # The changes are the operator's: vadrel.cnf keeps them (its first record, vehicle 0).
+    with open(vadrel.config_path(), "rb") as f:
+        first = f.readline().decode("latin-1")
+    checks.expect(re.match(r'^12,30,"S",.*"E",20,90,#FALSE#,#TRUE#', first) is not None,
+                  "vehicle 0 as the client left it, in vadrel.cnf: %r" % first)
+
+    # Beyond the loopback: a key in vadrel.token (0600) said once; 401 without it.
+    wide = Vadrel(binary, "--controllo", "0.0.0.0:0")
+    try:
+        key = wide.said(r"vadrel\.token.*?([A-Za-z0-9_-]{43})").group(1)
+        wide_port = int(wide.said(r"in ascolto su http://\S+:(\d+)/api/v1").group(1))
+        token_file = os.path.join(wide.folder, "vadrel.token")
+        checks.expect(stat.S_IMODE(os.stat(token_file).st_mode) == 0o600, "vadrel.token is the user's alone")
+        checks.expect(status_of(Client("http://127.0.0.1:%d" % wide_port).state) == 401, "no key: 401")
+        checks.expect(status_of(Client("http://127.0.0.1:%d" % wide_port, token="x" * 43).state) == 401,
+                      "a wrong key: 401")
+        checks.expect(status_of(Client("http://127.0.0.1:%d" % wide_port, token=key).state) == 200,
+                      "the key of vadrel.token: 200")
+    finally:
+        wide.finish()
+
+    # While a log is replayed every change is refused (409), reading is not.
+    log = os.path.join(vadrel.folder, "log.nmea")
+    with open(log, "w") as f:
+        for second in range(30):
+            f.write("# 2026-12-06T12:00:%02d.000Z\n$GPTXT,01,01,02,prova*00\r\n" % second)
+    replay = Vadrel(binary, "--controllo", "127.0.0.1:0", "--riproduci", log, "--invia-danneggiate")
+    try:
+        replay_client = Client(replay.said(r"in ascolto su (http://\S+)/api/v1").group(1))
+        checks.expect(status_of(lambda: replay_client.set_vehicle(0, rotta=10)) == 409, "a change while replaying: 409")
+        checks.expect(replay_client.state()["riproduzione"] is True, "the state says it replays")
+    finally:
+        replay.finish()
+    checks.finish()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
