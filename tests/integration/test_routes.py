@@ -109,8 +109,11 @@ def across_the_date_line(binary, files):
         expect(off < 1.0, "fix %.7f %.7f is %.2f m off the route" % (fix["lat"], fix["lon"], off))
         expect(abs(fix.get("speed", 0) - 200.0) < 1.0, "gpsd's speed %r m/s, not 200" % fix.get("speed"))
     steps = [along((a["lat"], a["lon"]), (b["lat"], b["lon"]), points) for a, b in zip(fixes, fixes[1:])]
-    # One second apart, less what the sentence's ten-thousandths of a minute cut off.
-    expect(all(abs(s - 200.0) < 1.0 for s in steps), "200 m between consecutive fixes: %r" % steps)
+    # One second apart, as late as each tick came (a loaded machine's few
+    # milliseconds), less what the sentence's ten-thousandths of a minute cut
+    # off; over the five seconds the lateness cancels but at the ends.
+    expect(all(abs(s - 200.0) < 3.0 for s in steps), "about 200 m between consecutive fixes: %r" % steps)
+    expect(abs(sum(steps) / len(steps) - 200.0) < 1.0, "200 m a second over five: %r" % steps)
     expect(any(fix["lon"] < 0 for fix in fixes) or fixes[0]["lon"] > 179.99,
            "the fixes cross the meridian or lie just before it")
 
