@@ -10,6 +10,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "gui/dialog_buttons.h"
+
 namespace vadrel::gui {
 
 ControlDialog::ControlDialog(Change change, Status status, QWidget* parent)
@@ -38,17 +40,7 @@ ControlDialog::ControlDialog(Change change, Status status, QWidget* parent)
     form->addRow(QStringLiteral("Porta:"), port_);
     form->addRow(status_label_);
 
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
-    QPushButton* apply_button = buttons->addButton(QStringLiteral("Applica"), QDialogButtonBox::ApplyRole);
-    ok->setObjectName(QStringLiteral("ok"));
-    apply_button->setObjectName(QStringLiteral("applica"));
-    connect(ok, &QPushButton::clicked, this, [this] {
-        if (apply()) accept();
-    });
-    connect(apply_button, &QPushButton::clicked, this, [this] { apply(); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = apply_buttons(*this, [this] { return apply(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

@@ -13,6 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "gui/dialog_buttons.h"
+
 namespace vadrel::gui {
 
 namespace {
@@ -89,17 +91,7 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     udp_form->addRow(udp_targets_);
     udp_form->addRow(udp_status_);
 
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
-    QPushButton* apply_button = buttons->addButton(QStringLiteral("Applica"), QDialogButtonBox::ApplyRole);
-    ok->setObjectName(QStringLiteral("ok"));
-    apply_button->setObjectName(QStringLiteral("applica"));
-    connect(ok, &QPushButton::clicked, this, [this] {
-        if (apply()) accept();
-    });
-    connect(apply_button, &QPushButton::clicked, this, [this] { apply(); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = apply_buttons(*this, [this] { return apply(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tcp);

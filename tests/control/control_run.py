@@ -6,7 +6,11 @@ import os
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "..", "python"))
+sys.path.insert(0, os.path.join(here, "..", "integration"))
+
+from vadrel_run import Checks  # noqa: E402,F401  (the tally, for the tests of this folder)
 
 
 class TestServer:
@@ -30,19 +34,3 @@ class TestServer:
     def __exit__(self, *exc):
         self.stop()
 
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failures = []
-
-    def expect(self, condition, text):
-        if condition:
-            self.passed += 1
-        else:
-            self.failures.append(text)
-            print("FAILED", text)
-
-    def finish(self):
-        print("%d passed, %d failed" % (self.passed, len(self.failures)))
-        sys.exit(1 if self.failures else 0)
