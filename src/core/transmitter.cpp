@@ -71,6 +71,7 @@ void Transmitter::tick(int fix_in_second) {
     second.fixes_per_second = rate;
     second.time = sentence_time(clock_, second.options, rate);
     receive(second, n);
+    last_sky_ = second.sky;
     std::vector<std::string> sentences = second_sentences(second);
     const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
 

@@ -84,6 +84,10 @@ public:
     void add_view(TransmitterView& view) { views_.push_back(&view); }
     void remove_view(TransmitterView& view);
 
+    // The sky of the last fix sent (the current vehicle's, with the
+    // satellites option); nothing without it.
+    const std::optional<Sky>& last_sky() const { return last_sky_; }
+
     const TrackHistory& tracks() const { return tracks_; }
     Clock& clock() const { return clock_; }
 
@@ -110,6 +114,7 @@ private:
     // seed, and the start of the run the timed losses of the fix count from.
     std::vector<PositionNoise> noise_;
     std::optional<std::int64_t> outage_origin_ms_;
+    std::optional<Sky> last_sky_;
     std::string port_problem_;
     long long skipped_writes_ = 0;
     bool replaying_ = false;
