@@ -178,7 +178,7 @@ int run_headless(int argc, char** argv, const Options& options) {
         };
         for (const std::string& line : avvisi_registro(log.summary, options.permesso()))
             errors.write_line("vadrel: " + line);
-        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo); !why.empty()) {
+        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo, options.ora_attuale); !why.empty()) {
             errors.write_line("vadrel: " + why);
             program->stop();
             return 2;

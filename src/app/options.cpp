@@ -12,6 +12,7 @@
 #include "panel/link.h"
 #include "panel/simulation_controls.h"
 #include "serial/ports.h"
+#include "sky/sky_options.h"
 
 namespace vadrel {
 
@@ -62,7 +63,8 @@ std::optional<double> finite_number(const std::string& text) {
 // "perdita=P,checksum=P,tronca=P,seme=N", each part at most once, in any
 // order; what is left out is 0 (the seed 1).
 std::variant<Guasti, std::string> read_faults(const std::string& text) {
-    const std::string usage = "--guasti vuole perdita=P,checksum=P,tronca=P,seme=N (P da 0 a 1) oppure no";
+    const std::string usage =
+        "--guasti vuole perdita=P,checksum=P,tronca=P,seme=N,perdita-fix=DURATA/OGNI (P da 0 a 1) oppure no";
     Guasti g;
     g.attivi = true;
     std::set<std::string> seen;
@@ -77,6 +79,12 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
         const std::string key = part.substr(0, eq);
         const std::string value = part.substr(eq + 1);
         if (!seen.insert(key).second) return "--guasti: " + key + " è dato due volte";
+        if (key == "perdita-fix") {
+            auto outage = read_fix_outage(value);
+            if (const auto* problem = std::get_if<std::string>(&outage)) return "--guasti: " + *problem;
+            g.perdita_fix = std::get<FixOutage>(outage);
+            continue;
+        }
         if (key == "seme") {
             std::uint64_t seme = 0;
             const auto result = std::from_chars(value.data(), value.data() + value.size(), seme);
@@ -88,7 +96,7 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
         }
         double* rate = key == "perdita" ? &g.perdita : key == "checksum" ? &g.checksum : key == "tronca" ? &g.tronca : nullptr;
         if (rate == nullptr) {
-            return "--guasti: \"" + key + "\" non è un guasto (valgono perdita, checksum, tronca e seme)";
+            return "--guasti: \"" + key + "\" non è un guasto (valgono perdita, checksum, tronca, perdita-fix e seme)";
         }
         const auto number = finite_number(value);
         if (!number) return "--guasti: " + key + " vuole una frazione da 0 a 1, non \"" + value + "\"";
@@ -306,6 +314,31 @@ Read read_velocita_mezzo(Options& o, const Value& v) {
     });
 }
 
+// A value of the sky's options (sky/sky_options.h) into its field, or its
+// refusal behind the option's name.
+template <typename T>
+Read sky_value(std::optional<T>& field, const char* name, const Value& v,
+               std::variant<T, std::string> (*read)(std::string_view)) {
+    if (!v) return "manca il valore dopo " + std::string(name);
+    auto value = read(*v);
+    if (const auto* problem = std::get_if<std::string>(&value)) return std::string(name) + ": " + *problem;
+    field = std::get<T>(value);
+    return std::nullopt;
+}
+
+Read read_ostacolo(Options& o, const Value& v) {
+    if (!v) return "manca AZIMUT1-AZIMUT2:ELEVAZIONE (o no) dopo --ostacolo";
+    if (!o.ostacoli) o.ostacoli.emplace();
+    if (*v == "no") {
+        o.ostacoli->clear();
+        return std::nullopt;
+    }
+    auto obstruction = read_obstruction(*v);
+    if (const auto* problem = std::get_if<std::string>(&obstruction)) return "--ostacolo: " + *problem;
+    o.ostacoli->push_back(std::get<Obstruction>(obstruction));
+    return std::nullopt;
+}
+
 // Every option, in the order --help lists them; a null name starts a new
 // part of the help with the heading in `help`.
 const std::vector<OptionSpec>& option_table() {
@@ -438,6 +471,10 @@ const std::vector<OptionSpec>& option_table() {
          "riproduce anche un registro la cui ora salta di oltre un'ora,\n"
          "avanti o indietro: il secondo dopo il salto parte subito",
          [](Options& o, const Value&) -> Read { o.salti_subito = true; return std::nullopt; }},
+        {"--ora-attuale", Kind::flag, "",
+         "riproduce il registro con ora e data spostate al presente\n"
+         "(checksum ricalcolati), per i client che rifiutano i fix vecchi",
+         [](Options& o, const Value&) -> Read { o.ora_attuale = true; return std::nullopt; }},
         {"--version", Kind::flag, "", "mostra la versione ed esce",
          [](Options& o, const Value&) -> Read { o.version = true; return std::nullopt; }},
         {"--help", Kind::flag, "", "mostra questo aiuto ed esce",
@@ -480,6 +517,41 @@ const std::vector<OptionSpec>& option_table() {
          "delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
          "no: nessun guasto",
          read_guasti},
+        {nullptr, Kind::value, "perdita-fix=DURATA/OGNI",
+         "nell'ELENCO di --guasti: il fix si perde per DURATA secondi\n"
+         "ogni OGNI secondi (30/300: 30 s ogni 5 minuti)",
+         nullptr},
+        {"--satelliti", Kind::on_off, "[=no]",
+         "con --frasi complete, i satelliti dalle loro orbite: $GPGSV,\n"
+         "i satelliti usati e le diluizioni del $GPGSA e del $GPGGA dalla\n"
+         "loro geometria; fix 2D sotto 4 satelliti usati, nessuno sotto 3",
+         [](Options& o, const Value& v) { return on_off(o.satelliti, "--satelliti", v); }},
+        {"--maschera", Kind::value, "GRADI", "elevazione minima dei satelliti, da 0 a 90 (predefinita: 5)",
+         [](Options& o, const Value& v) { return sky_value(o.maschera, "--maschera", v, read_mask); }},
+        {"--ostacolo", Kind::value, "AZIMUT1-AZIMUT2:ELEVAZIONE",
+         "nasconde i satelliti da AZIMUT1 ad AZIMUT2 (in senso orario)\n"
+         "sotto ELEVAZIONE gradi, per esempio 200-340:40 (un edificio a\n"
+         "ovest); si può ripetere; no: nessun ostacolo",
+         read_ostacolo},
+        {"--rumore", Kind::value, "METRI",
+         "rumore sulla posizione inviata (passeggiata casuale, METRI di\n"
+         "deviazione standard per asse a cielo aperto, scalata dall'HDOP;\n"
+         "il seme di --guasti); la posizione vera resta quella del mezzo.\n"
+         "0: nessuno (predefinito)",
+         [](Options& o, const Value& v) { return sky_value(o.rumore, "--rumore", v, read_noise); }},
+        {"--frequenza", Kind::value, "N",
+         "posizioni al secondo delle frasi complete nel modo GPS standard:\n"
+         "1 (predefinita), 2, 5 o 10, con i centesimi nell'ora",
+         [](Options& o, const Value& v) { return sky_value(o.frequenza, "--frequenza", v, read_rate); }},
+        {"--talker", Kind::value, "GP|GN", "talker delle frasi complete (predefinito: GP; $GPGSV resta GP)",
+         [](Options& o, const Value& v) { return sky_value(o.talker, "--talker", v, read_talker); }},
+        {"--elenco-frasi", Kind::value, "ELENCO",
+         "le frasi complete e il loro ordine, tra RMC, GGA, VTG, GSA, GSV,\n"
+         "ZDA, GLL e HDT (predefinito: RMC,GGA,VTG,GSA,ZDA, con\n"
+         "--satelliti RMC,GGA,VTG,GSA,GSV,ZDA)",
+         [](Options& o, const Value& v) {
+             return sky_value(o.elenco_frasi, "--elenco-frasi", v, read_sentence_list);
+         }},
         {nullptr, Kind::flag, nullptr,
          "Mezzi (N da 0 a 20; ripetibili; come una modifica sul pannello, la tabella li salva):", nullptr},
         {"--mezzo", Kind::value, "N=POSIZIONE",
@@ -568,8 +640,8 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
         if (spec->kind == Kind::value && i + 1 < args.size()) value = args[++i];
         if (const Read problem = spec->read(o, value)) return *problem;
     }
-    if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate || o.salti_subito))
-        return "--velocita, --ciclo, --invia-danneggiate e --salti-subito valgono solo con --riproduci";
+    if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate || o.salti_subito || o.ora_attuale))
+        return "--velocita, --ciclo, --invia-danneggiate, --salti-subito e --ora-attuale valgono solo con --riproduci";
     return o;
 }
 
@@ -612,6 +684,14 @@ OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Option
     if (options.guasti && options.guasti->attivi) r.guasti = *options.guasti;
     // "--guasti no" switches them off and keeps the file's rates for later
     if (options.guasti && !options.guasti->attivi) r.guasti.attivi = false;
+    Cielo& c = r.cielo;
+    c.satelliti = options.satelliti.value_or(c.satelliti);
+    c.maschera = options.maschera.value_or(c.maschera);
+    c.ostacoli = options.ostacoli.value_or(c.ostacoli);
+    c.rumore = options.rumore.value_or(c.rumore);
+    c.frequenza = options.frequenza.value_or(c.frequenza);
+    c.talker = options.talker.value_or(c.talker);
+    c.frasi = options.elenco_frasi.value_or(c.frasi);
     return r;
 }
 

@@ -58,6 +58,15 @@ struct Options {
     std::optional<double> quota;
     std::optional<bool> senza_fix;
     std::optional<Guasti> guasti;
+    // The sky of the full set (Cielo); --ostacolo adds to this run's list,
+    // which then stands for vadrel.ini's ("--ostacolo no": none).
+    std::optional<bool> satelliti;
+    std::optional<double> maschera;
+    std::optional<std::vector<Obstruction>> ostacoli;
+    std::optional<double> rumore;
+    std::optional<int> frequenza;
+    std::optional<Talker> talker;
+    std::optional<std::vector<SentenceKind>> elenco_frasi;
     // Record every tick's bytes into this log; replay a log (at this speed,
     // 0 for as fast as the outputs take it), once or in a loop.
     std::optional<std::string> registra;
@@ -73,6 +82,8 @@ struct Options {
     // sent as they stand, a jump of its time sent at once.
     bool invia_danneggiate = false;
     bool salti_subito = false;
+    // The log's time and date fields moved to the present.
+    bool ora_attuale = false;
     LogLeave permesso() const { return {invia_danneggiate, salti_subito}; }
     bool version = false;
     bool help = false;

@@ -17,6 +17,7 @@
 #include "panel/wiring.h"
 #include "platform/virtual_port.h"
 #include "routes/route_files.h"
+#include "sky/replay_now.h"
 
 namespace vadrel {
 
@@ -43,6 +44,16 @@ void changed_fields(const OpzioniRicevitore& before, const OpzioniRicevitore& af
     take(&OpzioniRicevitore::frasi_complete);
     take(&OpzioniRicevitore::quota);
     take(&OpzioniRicevitore::senza_fix);
+    const auto take_sky = [&](auto Cielo::*field) {
+        if (before.cielo.*field != after.cielo.*field) kept.cielo.*field = after.cielo.*field;
+    };
+    take_sky(&Cielo::satelliti);
+    take_sky(&Cielo::maschera);
+    take_sky(&Cielo::ostacoli);
+    take_sky(&Cielo::rumore);
+    take_sky(&Cielo::frequenza);
+    take_sky(&Cielo::talker);
+    take_sky(&Cielo::frasi);
     Guasti rates = after.guasti;
     rates.attivi = before.guasti.attivi;
     if (rates != before.guasti) {
@@ -185,7 +196,7 @@ void Program::start() {
     std::vector<std::string> receiver_problems;
     receiver_in_file_ = read_receiver_settings(*settings_file_, receiver_problems);
     receiver_in_force_ = ricevitore_per(receiver_in_file_, options_);
-    transmitter_.set_receiver(receiver_in_force_);
+    use_receiver(receiver_in_force_);
     if (!receiver_problems.empty()) {
         std::string text = "Opzioni del ricevitore:";
         for (const std::string& problem : receiver_problems) text += "\n" + problem;
@@ -200,7 +211,7 @@ void Program::start() {
 std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
     changed_fields(receiver_in_force_, opzioni, receiver_in_file_);
     receiver_in_force_ = opzioni;
-    transmitter_.set_receiver(opzioni);
+    use_receiver(opzioni);
     if (!settings_file_) return {};
     return save_receiver_settings(*settings_file_, receiver_in_file_);
 }
@@ -208,9 +219,16 @@ std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
 void Program::switch_fix_loss() {
     OpzioniRicevitore& opzioni = receiver_in_force_;
     opzioni.senza_fix = !opzioni.senza_fix;
-    transmitter_.set_receiver(opzioni);
+    use_receiver(opzioni);
     say(opzioni.senza_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"
                           : "vadrel: segnale ritrovato: le frasi tornano con il fix");
+}
+
+void Program::use_receiver(const OpzioniRicevitore& opzioni) {
+    transmitter_.set_receiver(opzioni);
+    // The transmitter sends the fixes between the seconds only where the
+    // mode takes them; the timer ticks at the rate asked in any mode.
+    timer_.set_rate(opzioni.frasi_complete ? opzioni.cielo.frequenza : 1);
 }
 
 void Program::report_port() {
@@ -297,9 +315,34 @@ std::string Program::start_recording(const std::string& path) {
     return why;
 }
 
-std::string Program::start_replay(const CheckedLog& log, double speed, bool loop) {
+std::string Program::start_replay(const CheckedLog& log, double speed, bool loop, bool to_now) {
     if (recorder_.recording() && log.file && log.file->is(recorder_.path()))
         return "non si riproduce il registro che si sta registrando (" + log.path + ")";
+    replay_.rewrite = nullptr;
+    if (to_now) {
+        // The seconds each round moves by, from its first timed sentence.
+        replay_.rewrite = [this, by = std::optional<std::int64_t>(), round = 0](const std::string& bytes) mutable {
+            if (round != replay_.round()) {
+                round = replay_.round();
+                by.reset();
+            }
+            std::string moved;
+            for (std::size_t start = 0; start < bytes.size();) {
+                std::size_t end = bytes.find('\n', start);
+                end = end == std::string::npos ? bytes.size() : end + 1;
+                const std::string_view line(bytes.data() + start, end - start);
+                if (!by) {
+                    if (const auto first = sentence_time(line)) {
+                        const auto now_ms = static_cast<std::int64_t>(transmitter_.clock().utc_seconds() * 1000.0);
+                        by = seconds_to_now(*first, now_ms);
+                    }
+                }
+                moved += by ? moved_in_time(line, *by) : std::string(line);
+                start = end;
+            }
+            return moved;
+        };
+    }
     transmitter_.begin_replay();
     const std::string why = replay_.start(log, speed, loop);
     if (!why.empty()) transmitter_.end_replay();
@@ -386,7 +429,7 @@ bool Program::stop() {
 void Program::tick() {
     if (stopped_) return;
     try {
-        transmitter_.tick();
+        transmitter_.tick(timer_.tick_in_second());
     } catch (const std::exception& e) {
         // Every failure the tick knows of is handled inside it; anything else
         // is reported and the next second tries again, with the table intact.
@@ -396,6 +439,10 @@ void Program::tick() {
     const std::string sent = tap_.take();
     if (!replay_.running()) publish_second(sent);
     report_port();
+    if (timer_.tick_in_second() != 0) {
+        if (after_tick) after_tick();
+        return;
+    }
     // The tick only hands the new points over; the writer appends them.
     if (gpx_) {
         gpx_->take(tracks_);

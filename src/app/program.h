@@ -79,6 +79,8 @@ public:
     // in Italian ("" when all was).
     std::string change_receiver(const OpzioniRicevitore& opzioni);
     const OpzioniRicevitore& receiver() const { return transmitter_.receiver(); }
+    // The receiver options in force: the transmitter's, and the timer's rate.
+    void use_receiver(const OpzioniRicevitore& opzioni);
 
     // Loss of the receiver's signal on if off, off if on (SIGUSR1), said on
     // standard error; the settings file is left as it is.
@@ -102,8 +104,9 @@ public:
     const Recorder& recorder() const { return recorder_; }
 
     // Replays the log as checked through the outputs; the ticks send nothing
-    // meanwhile. Returns why it cannot ("" when it runs).
-    std::string start_replay(const CheckedLog& log, double speed, bool loop);
+    // meanwhile; `to_now`: each round's time and date fields moved to the
+    // present (sky/replay_now.h). Returns why it cannot ("" when it runs).
+    std::string start_replay(const CheckedLog& log, double speed, bool loop, bool to_now = false);
     // Stops the replay; the ticks go on.
     void stop_replay();
     const Replay& replay() const { return replay_; }

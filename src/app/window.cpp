@@ -282,7 +282,7 @@ int run_window(int argc, char** argv, const Options& options) {
     if (options.riproduci) {
         for (const std::string& line : avvisi_registro(log.summary, options.permesso()))
             errors.write_line("vadrel: " + line);
-        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo); !why.empty())
+        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo, options.ora_attuale); !why.empty())
             shell.message_box(why, program_title);
     }
     show_ports();

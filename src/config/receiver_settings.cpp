@@ -2,11 +2,47 @@
 
 #include <QString>
 
+#include "sky/sky_options.h"
+
 namespace vadrel {
 
 namespace {
 
 constexpr const char* group = "ricevitore";
+
+// A value of the sky's options read by its reader (sky/sky_options.h); one
+// that cannot be used leaves `fallback`, and a line names it.
+template <typename T>
+T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string>& problems, const char* key,
+            const T& fallback, std::variant<T, std::string> (*reader)(std::string_view)) {
+    const std::string text = read.text(key, "");
+    if (text.empty()) return fallback;
+    auto value = reader(text);
+    if (const auto* problem = std::get_if<std::string>(&value)) {
+        problems.push_back(file.path() + ": [" + group + "] " + key + ": " + *problem);
+        return fallback;
+    }
+    return std::get<T>(value);
+}
+
+std::variant<std::vector<Obstruction>, std::string> read_obstructions(std::string_view text) {
+    std::vector<Obstruction> list;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t comma = text.find(',', start);
+        if (comma == std::string_view::npos) comma = text.size();
+        auto one = read_obstruction(text.substr(start, comma - start));
+        if (auto* problem = std::get_if<std::string>(&one)) return std::move(*problem);
+        list.push_back(std::get<Obstruction>(one));
+        start = comma + 1;
+    }
+    return list;
+}
+
+std::string obstructions_text(const std::vector<Obstruction>& list) {
+    std::string text;
+    for (const Obstruction& o : list) text += (text.empty() ? "" : ",") + obstruction_text(o);
+    return text;
+}
 
 }  // namespace
 
@@ -25,6 +61,15 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
     o.quota = problema_quota(quota).empty() ? quota : read.refuse("quota", "un numero di metri da -1000 a 100000", 0.0);
     o.senza_fix = read.flag("senza_fix", o.senza_fix);
 
+    Cielo& c = o.cielo;
+    c.satelliti = read.flag("satelliti", c.satelliti);
+    c.maschera = sky_value(read, file, problems, "maschera", c.maschera, read_mask);
+    c.ostacoli = sky_value(read, file, problems, "ostacoli", c.ostacoli, read_obstructions);
+    c.rumore = sky_value(read, file, problems, "rumore", c.rumore, read_noise);
+    c.frequenza = sky_value(read, file, problems, "frequenza", c.frequenza, read_rate);
+    c.talker = sky_value(read, file, problems, "talker", c.talker, read_talker);
+    c.frasi = sky_value(read, file, problems, "elenco_frasi", c.frasi, read_sentence_list);
+
     // Faults with a value that cannot be used stay off.
     const std::size_t before = read.refused();
     Guasti g;
@@ -33,7 +78,9 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
     g.checksum = read.number("guasti_checksum", g.checksum);
     g.tronca = read.number("guasti_tronca", g.tronca);
     g.seme = read.whole("guasti_seme", g.seme);
-    if (read.refused() != before) return o;
+    const std::size_t problems_before = problems.size();
+    g.perdita_fix = sky_value(read, file, problems, "guasti_perdita_fix", g.perdita_fix, read_fix_outage);
+    if (read.refused() != before || problems.size() != problems_before) return o;
     if (const std::string problem = problema_guasti(g); !problem.empty()) {
         problems.push_back(file.path() + ": [" + group + "] guasti: " + problem);
         return o;
@@ -54,6 +101,17 @@ std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& 
                                       {"guasti_checksum", o.guasti.checksum},
                                       {"guasti_tronca", o.guasti.tronca},
                                       {"guasti_seme", QString::number(o.guasti.seme)},
+                                      {"guasti_perdita_fix", o.guasti.perdita_fix.every > 0
+                                                                 ? QString::number(o.guasti.perdita_fix.duration) + "/" +
+                                                                       QString::number(o.guasti.perdita_fix.every)
+                                                                 : QString()},
+                                      {"satelliti", o.cielo.satelliti},
+                                      {"maschera", o.cielo.maschera},
+                                      {"ostacoli", QString::fromStdString(obstructions_text(o.cielo.ostacoli))},
+                                      {"rumore", o.cielo.rumore},
+                                      {"frequenza", o.cielo.frequenza},
+                                      {"talker", o.cielo.talker == Talker::gn ? "GN" : "GP"},
+                                      {"elenco_frasi", QString::fromStdString(sentence_list_text(o.cielo.frasi))},
                                   });
 }
 

@@ -13,6 +13,14 @@
 //   guasti_checksum=0.05
 //   guasti_tronca=0.05
 //   guasti_seme=7
+//   guasti_perdita_fix=30/300
+//   satelliti=true
+//   maschera=10
+//   ostacoli="200-340:40,0-30:15"
+//   rumore=3
+//   frequenza=5
+//   talker=GN
+//   elenco_frasi="RMC,GGA,VTG,GSA,GSV,ZDA,GLL"
 
 #include <string>
 #include <vector>

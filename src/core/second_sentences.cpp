@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "motion/dead_reckoning.h"
+#include "sky/civil_time.h"
+#include "sky/sky_sentences.h"
 
 namespace vadrel {
 
@@ -90,10 +92,41 @@ Gsa gsa_of(const SecondOfVehicle& s) {
     return f;
 }
 
-// The zone is 00,00: the time field is the one the $GPRMC carries.
-Zda zda_of(const SecondOfVehicle& s) {
-    const CivilTime& t = s.time.civil;
-    return {s.time.time, printed("%02d", t.day), printed("%02d", t.month), printed("%04d", t.year), "00", "00"};
+// The sky of a receiver that hears nothing: the satellites still listed.
+Sky unheard(Sky sky) {
+    for (SatelliteInView& satellite : sky.satellites) {
+        satellite.snr = 0;
+        satellite.used = false;
+    }
+    sky.fix = FixKind::none;
+    sky.dilution = {};
+    sky.used = 0;
+    return sky;
+}
+
+std::vector<std::string> full_set_of(const SecondOfVehicle& s) {
+    const CivilTime& c = s.time.civil;
+    FixTexts fix;
+    fix.when = {c.year, c.month, c.day, c.hour, c.minute, c.second, s.time.millisecond};
+    fix.fixes_per_second = s.fixes_per_second;
+    const Fix f = fix_of(s.vehicle);
+    const Motion m = motion_of(s);
+    fix.lat = f.lat;
+    fix.ns = f.ns;
+    fix.lon = f.lon;
+    fix.ew = f.ew;
+    fix.knots = m.knots;
+    fix.course = m.course;
+    fix.kmh = m.kmh;
+    fix.variation = variation;
+    fix.variation_ew = variation_side;
+    fix.altitude = printed("%.1f", s.options.quota + s.altitude_error);
+    Sky sky = s.sky ? *s.sky : classic_sky();
+    if (s.options.senza_fix) sky = unheard(std::move(sky));
+    const Cielo& cielo = s.options.cielo;
+    if (!cielo.frasi.empty()) return full_set(fix, sky, cielo.frasi, cielo.talker, s.prefix);
+    if (cielo.satelliti) return full_set(fix, sky, full_set_with_sky, cielo.talker, s.prefix);
+    return full_set(fix, sky, classic_full_set, cielo.talker, s.prefix);
 }
 
 const std::string radio_separator("\r\n\0\0\0\0\0", 7);
@@ -109,7 +142,7 @@ std::string framed(const std::vector<std::string>& sentences) {
 
 }  // namespace
 
-SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options) {
+SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options, int fixes_per_second) {
     SentenceTime t;
     if (!options.utc && !options.frasi_complete) {
         const std::string time = "000000" + without(clock.time_text(), '.');
@@ -119,21 +152,35 @@ SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options) {
     }
     const WallTime now = clock.wall_time();
     t.civil = options.utc ? now.utc : now.local;
+    const auto ms_of_civil = [](const CivilTime& c) {
+        return ms_of({c.year, c.month, c.day, c.hour, c.minute, c.second, 0});
+    };
+    t.utc_ms = ms_of_civil(now.utc);
+    if (fixes_per_second > 1) {
+        // The reading of the fix, from the same clock as the seconds; the
+        // zone's offset from the reading of the wall time.
+        const std::int64_t period = 1000 / fixes_per_second;
+        const auto read = static_cast<std::int64_t>(std::floor(clock.utc_seconds() * 1000.0));
+        t.utc_ms = read - (read % period + period) % period;
+        const std::int64_t zone = options.utc ? 0 : ms_of_civil(now.local) - ms_of_civil(now.utc);
+        const CivilInstant shown = civil_of(t.utc_ms + zone);
+        t.civil = {static_cast<int>(shown.year), shown.month, shown.day, shown.hour, shown.minute, shown.second};
+        t.millisecond = shown.millisecond;
+    }
     t.time = printed("%02d%02d%02d", t.civil.hour, t.civil.minute, t.civil.second);
     t.date = printed("%02d%02d%02d", t.civil.day, t.civil.month, t.civil.year % 100);
     return t;
 }
 
 std::vector<std::string> second_sentences(const SecondOfVehicle& s) {
-    const std::string rmc = frase(rmc_of(s), s.prefix);
     const OpzioniRicevitore& o = s.options;
+    if (s.mode != Mode::radio && o.frasi_complete) return full_set_of(s);
+    const std::string rmc = frase(rmc_of(s), s.prefix);
     if (s.mode == Mode::radio) {
         if (!o.frasi_complete && !o.senza_fix) return {gsv_1, gsv_2, rme, rmc, vtg, gga, gsa};
         return {gsv_1, gsv_2, rme, rmc, frase(vtg_of(s)), frase(gga_of(s)), frase(gsa_of(s))};
     }
-    if (!o.frasi_complete) return {rmc};
-    return {rmc, frase(gga_of(s), s.prefix), frase(vtg_of(s), s.prefix), frase(gsa_of(s), s.prefix),
-            frase(zda_of(s), s.prefix)};
+    return {rmc};
 }
 
 std::string second_bytes(const std::vector<std::string>& sentences, Mode mode) {

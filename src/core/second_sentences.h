@@ -7,6 +7,7 @@
 //   SecondOfVehicle s{vehicle, "@3", Mode::multi_user, options, sentence_time(clock, options)};
 //   second_sentences(s);   // {"@3$GPRMC,201528,A,4400.6787,N,01007.7087,E,0.0,000.0,090503,000.0,W,*5C"}
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "fleet/fleet.h"
 #include "model/platform.h"
 #include "model/receiver_options.h"
+#include "sky/sky.h"
 
 namespace vadrel {
 
@@ -21,12 +23,17 @@ namespace vadrel {
 // the full set they are the regional texts as they have always been read
 // ("20.15.28" gives 201528, only "." and "/" taken out); otherwise one
 // reading of the clock, local or UTC, gives every field.
+// Above one fix a second (`fixes_per_second`, with the full set) the
+// reading is that of the fix: the wall clock's UTC cut down to the fix's
+// instant (0.2 s apart at 5 a second), shown in local time or UTC.
 struct SentenceTime {
     std::string time;  // hhmmss
     std::string date;  // ddmmyy
     CivilTime civil;   // the reading behind them, for $GPZDA
+    int millisecond = 0;     // of the fix within its second, above one fix a second
+    std::int64_t utc_ms = 0;  // the same instant since 1970 UTC, for the sky
 };
-SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options);
+SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options, int fixes_per_second = 1);
 
 // What one second tells of one vehicle.
 struct SecondOfVehicle {
@@ -35,11 +42,19 @@ struct SecondOfVehicle {
     Mode mode = Mode::gps_standard;
     OpzioniRicevitore options;
     SentenceTime time;
+    // The full set's sky (with Cielo::satelliti, the satellites from their
+    // orbits; nothing: the fixed sky it has always claimed, classic_sky())
+    // and this fix's rate. With senza_fix nothing is heard whatever it says.
+    std::optional<Sky> sky = std::nullopt;
+    int fixes_per_second = 1;
+    double altitude_error = 0.0;  // metres the noise adds to the altitude
 };
 
 // The sentences of this second in the order they leave, each without line
-// end or separator. GPS standard and multi-user: the $GPRMC, followed with
-// the full set by $GPGGA, $GPVTG, $GPGSA and $GPZDA, all behind the prefix.
+// end or separator. GPS standard and multi-user: the $GPRMC alone, or the
+// full set (sky/sky_sentences.h) of the sky and the list the options give
+// (by default $GPRMC, $GPGGA, $GPVTG, $GPGSA and $GPZDA, with the
+// satellites also the $GPGSV after the $GPGSA), all behind the prefix.
 // Radio: the seven sentences of the burst, whose $GPVTG, $GPGGA and $GPGSA
 // tell the live fix (or its loss) when the full set or the loss of the
 // signal is on.

@@ -4,6 +4,8 @@
 
 #include "core/faults.h"
 #include "core/second_sentences.h"
+#include "sky/constellation.h"
+#include "sky/sky_sentences.h"
 
 namespace vadrel {
 
@@ -33,13 +35,22 @@ TrackPoint track_point(const Vehicle& v, double steady, double utc) {
 
 void Transmitter::set_receiver(const OpzioniRicevitore& options) {
     if (options.guasti != receiver_.guasti) dice_ = SplitMix64(options.guasti.seme);
+    if (options.guasti.seme != receiver_.guasti.seme || options.cielo.rumore != receiver_.cielo.rumore) noise_.clear();
+    if (options.guasti.perdita_fix != receiver_.guasti.perdita_fix) outage_origin_ms_.reset();
     receiver_ = options;
+}
+
+int Transmitter::fixes_per_second() const {
+    if (!receiver_.frasi_complete || fleet_.mode() != Mode::gps_standard) return 1;
+    return receiver_.cielo.frequenza;
 }
 
 void Transmitter::remove_view(TransmitterView& view) { std::erase(views_, &view); }
 
-void Transmitter::tick() {
+void Transmitter::tick(int fix_in_second) {
     if (!fleet_.transmitting() || replaying_ || in_tick_) return;
+    const int rate = fixes_per_second();
+    if (fix_in_second != 0 && rate == 1) return;
     const Within within(in_tick_);
 
     // One reading of the steady clock: each step covers exactly the time
@@ -49,7 +60,7 @@ void Transmitter::tick() {
 
     const std::size_t n = fleet_.current();
     SecondOfVehicle second{fleet_.vehicle(n), {}, fleet_.mode(), receiver_, {}};
-    tracks_.add(n, track_point(second.vehicle, now, clock_.utc_seconds()));
+    if (fix_in_second == 0) tracks_.add(n, track_point(second.vehicle, now, clock_.utc_seconds()));
     if (second.mode == Mode::multi_user) {
         second.prefix = "@" + std::to_string(n);
         fleet_.set_current(fleet_.next_in_cycle(), this);
@@ -57,7 +68,10 @@ void Transmitter::tick() {
     }
     // Read after the events the multi-user step lets run, as the sentence
     // is made then.
-    second.time = sentence_time(clock_, second.options);
+    second.fixes_per_second = rate;
+    second.time = sentence_time(clock_, second.options, rate);
+    receive(second, n);
+    last_sky_ = second.sky;
     std::vector<std::string> sentences = second_sentences(second);
     const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
 
@@ -75,6 +89,30 @@ void Transmitter::tick() {
         text += serial_note(delivery) + delivery.notes;
     }
     show(text, false);
+}
+
+void Transmitter::receive(SecondOfVehicle& second, std::size_t n) {
+    const std::int64_t now_ms = second.time.utc_ms;
+    const Guasti& faults = receiver_.guasti;
+    if (faults.attivi && faults.perdita_fix.every > 0) {
+        if (!outage_origin_ms_) outage_origin_ms_ = now_ms;
+        if (fix_lost(faults.perdita_fix, *outage_origin_ms_, now_ms)) second.options.senza_fix = true;
+    }
+    const Cielo& cielo = receiver_.cielo;
+    if (cielo.satelliti && (receiver_.frasi_complete || cielo.rumore > 0.0)) {
+        second.sky = observe(constellation_at(now_ms), observer_of(second.vehicle, receiver_.quota),
+                             {cielo.maschera, cielo.ostacoli}, !second.options.senza_fix);
+    }
+    if (cielo.rumore <= 0.0) return;
+    while (noise_.size() <= n) noise_.emplace_back(cielo.rumore, faults.seme, noise_.size());
+    Sky sky = second.sky ? *second.sky : classic_sky();
+    if (second.options.senza_fix) sky.fix = FixKind::none;
+    const Offset error = noise_[n].step(now_ms, sky);
+    // Only what is said moves: the fleet's vehicle keeps its true position.
+    const ArcPosition shown = displaced(second.vehicle.lat, second.vehicle.lon, error);
+    second.vehicle.lat = shown.lat;
+    second.vehicle.lon = shown.lon;
+    second.altitude_error = error.up;
 }
 
 std::string Transmitter::serial_note(const Delivery& delivery) {

@@ -11,6 +11,8 @@
 //   transmitter.add_view(panel);
 //   transmitter.tick();          // from the second timer
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +20,11 @@
 #include "model/platform.h"
 #include "model/receiver_options.h"
 #include "model/track_history.h"
+#include "sky/receiver_error.h"
 
 namespace vadrel {
+
+struct SecondOfVehicle;
 
 class TransmitterView {
 public:
@@ -45,10 +50,16 @@ public:
     Transmitter(const Transmitter&) = delete;
     Transmitter& operator=(const Transmitter&) = delete;
 
-    // One second. Nothing while transmission is stopped or a log plays; a
+    // One second, or one fix of it: `fix_in_second` 0 on the whole second,
+    // 1 .. rate - 1 for the fixes between at fixes_per_second() (the others
+    // send nothing). Nothing while transmission is stopped or a log plays; a
     // tick arriving from inside a tick (the events the multi-user step lets
     // run) waits for the next second.
-    void tick();
+    void tick(int fix_in_second = 0);
+    // The fixes a second the options ask for (Cielo::frequenza with the full
+    // set), which the timer should tick at; the multi-user and radio modes
+    // still send once a second.
+    int fixes_per_second() const;
 
     // The receiver options from now on; a change of the faults starts their
     // sequence again from the seed.
@@ -73,10 +84,17 @@ public:
     void add_view(TransmitterView& view) { views_.push_back(&view); }
     void remove_view(TransmitterView& view);
 
+    // The sky of the last fix sent (the current vehicle's, with the
+    // satellites option); nothing without it.
+    const std::optional<Sky>& last_sky() const { return last_sky_; }
+
     const TrackHistory& tracks() const { return tracks_; }
     Clock& clock() const { return clock_; }
 
 private:
+    // The receiver's side of a fix: a timed loss of the fix, the sky the
+    // vehicle `n` sees, the noise on the position it reports.
+    void receive(SecondOfVehicle& second, std::size_t n);
     // The serial port's part of a monitor line: what it did not send, and why.
     std::string serial_note(const Delivery& delivery);
     void show(const std::string& text, bool replayed);
@@ -92,6 +110,11 @@ private:
     Clock& clock_;
     OpzioniRicevitore receiver_;
     SplitMix64 dice_;
+    // The receiver's errors: each vehicle's noise, drawn from the faults'
+    // seed, and the start of the run the timed losses of the fix count from.
+    std::vector<PositionNoise> noise_;
+    std::optional<std::int64_t> outage_origin_ms_;
+    std::optional<Sky> last_sky_;
     std::string port_problem_;
     long long skipped_writes_ = 0;
     bool replaying_ = false;

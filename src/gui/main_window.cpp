@@ -21,6 +21,7 @@
 #include "gui/italian.h"
 #include "gui/keys.h"
 #include "gui/map_window.h"
+#include "gui/sky_view.h"
 #include "gui/monitor.h"
 
 namespace vadrel::gui {
@@ -177,6 +178,16 @@ void MainWindow::build_menus() {
     QAction* mappa = veicolo->addAction(QStringLiteral("&Mappa"));
     mappa->setObjectName(QStringLiteral("menu_mappa"));
     connect(mappa, &QAction::triggered, this, &MainWindow::open_map);
+    QAction* cielo = veicolo->addAction(QStringLiteral("&Cielo"));
+    cielo->setObjectName(QStringLiteral("menu_cielo"));
+    connect(cielo, &QAction::triggered, this, &MainWindow::open_sky);
+}
+
+void MainWindow::open_sky() {
+    if (sky_ == nullptr) sky_ = new SkyView(form_, this);
+    sky_->show();
+    sky_->raise();
+    sky_->activateWindow();
 }
 
 void MainWindow::open_go_to() {
@@ -448,6 +459,7 @@ void MainWindow::render() {
         if (QWidget* widget = control_widget(name)) widget->setToolTip(reason);
     }
     if (map_ != nullptr) map_->refresh();
+    if (sky_ != nullptr) sky_->refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

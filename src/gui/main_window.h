@@ -21,6 +21,7 @@ namespace vadrel::gui {
 
 class Monitor;
 class MapWindow;
+class SkyView;
 
 // Pixels at 96 dpi from twips (15 twips to the pixel), rounded.
 constexpr int pixels(int twips) { return (twips + 7) / 15; }
@@ -51,8 +52,11 @@ public:
     void open_go_to();
     // "Mappa": shows the map window, made at its first opening.
     void open_map();
+    // "Veicolo > Cielo": the sky of the current vehicle (SkyView).
+    void open_sky();
     // The map window once opened, else nullptr.
     MapWindow* map_window() const { return map_; }
+    SkyView* sky_view() const { return sky_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,6 +80,7 @@ private:
 
     Monitor* monitor_ = nullptr;
     MapWindow* map_ = nullptr;
+    SkyView* sky_ = nullptr;
     QObject* help_key_ = nullptr;
     QTranslator* italiano_ = nullptr;
     QTranslator* qt_italiano_ = nullptr;

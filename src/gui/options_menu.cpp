@@ -11,6 +11,8 @@
 #include <charconv>
 
 #include "core/faults.h"
+#include "gui/sky_dialog.h"
+#include "sky/sky_options.h"
 
 namespace vadrel::gui {
 
@@ -33,6 +35,11 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
       checksum_(share_box(current.checksum, this)),
       tronca_(share_box(current.tronca, this)),
       seme_(new QLineEdit(QString::number(current.seme), this)),
+      perdita_fix_(new QLineEdit(current.perdita_fix.every > 0 ? QStringLiteral("%1/%2")
+                                                                    .arg(current.perdita_fix.duration)
+                                                                    .arg(current.perdita_fix.every)
+                                                              : QString(),
+                                 this)),
       problema_(new QLabel(this)),
       guasti_(current) {
     setObjectName(QStringLiteral("guasti"));
@@ -41,6 +48,8 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
     checksum_->setObjectName(QStringLiteral("checksum"));
     tronca_->setObjectName(QStringLiteral("tronca"));
     seme_->setObjectName(QStringLiteral("seme"));
+    perdita_fix_->setObjectName(QStringLiteral("perdita_fix"));
+    perdita_fix_->setPlaceholderText(QStringLiteral("nessuna"));
     problema_->setObjectName(QStringLiteral("problema"));
     problema_->setWordWrap(true);
     auto* form = new QFormLayout(this);
@@ -48,6 +57,7 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
     form->addRow(QStringLiteral("Frazione delle frasi con checksum errato:"), checksum_);
     form->addRow(QStringLiteral("Frazione delle frasi troncate:"), tronca_);
     form->addRow(QStringLiteral("Seme:"), seme_);
+    form->addRow(QStringLiteral("Perdita del fix (DURATA/OGNI secondi):"), perdita_fix_);
     form->addRow(new QLabel(QStringLiteral("Frazioni da 0 a 1. Lo stesso seme dà gli stessi guasti."), this));
     form->addRow(problema_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -57,12 +67,20 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
 }
 
 void FaultsDialog::accept() {
-    Guasti g{true, perdita_->value(), checksum_->value(), tronca_->value(), 0};
+    Guasti g{true, perdita_->value(), checksum_->value(), tronca_->value(), 0, {}};
     const std::string seme = seme_->text().trimmed().toStdString();
     const auto read = std::from_chars(seme.data(), seme.data() + seme.size(), g.seme);
     std::string problem = problema_guasti(g);
     if (read.ec != std::errc() || read.ptr != seme.data() + seme.size() || seme.empty()) {
         problem = "il seme è un numero intero da 0 a 18446744073709551615";
+    }
+    if (const std::string outage = perdita_fix_->text().trimmed().toStdString(); !outage.empty() && problem.empty()) {
+        auto read_outage = read_fix_outage(outage);
+        if (const auto* why = std::get_if<std::string>(&read_outage)) {
+            problem = *why;
+        } else {
+            g.perdita_fix = std::get<FixOutage>(read_outage);
+        }
     }
     problema_->setText(QString::fromStdString(problem));
     adjustSize();
@@ -90,6 +108,15 @@ OptionsMenu::OptionsMenu(Form1& form, QMenuBar& bar, Keep keep)
         if (!ok) return;
         OpzioniRicevitore o = form_.transmitter.receiver();
         o.quota = metri;
+        change(o);
+    });
+    QAction* cielo = menu_->addAction(QStringLiteral("&Cielo e ricevitore..."));
+    cielo->setObjectName(QStringLiteral("opzione_cielo"));
+    connect(cielo, &QAction::triggered, this, [this] {
+        OpzioniRicevitore o = form_.transmitter.receiver();
+        SkyDialog dialog(o.cielo, menu_->parentWidget()->window());
+        if (dialog.exec() != QDialog::Accepted) return;
+        o.cielo = dialog.cielo();
         change(o);
     });
     menu_->addSeparator();

@@ -1,7 +1,8 @@
 #pragma once
 // The menu "Opzioni": what the simulated receiver sends. Checkable entries
 // switch UTC, the real speed and course, the full set and the loss of the
-// signal; "Quota..." asks the altitude of $GPGGA; "Guasti..." is checked
+// signal; "Quota..." asks the altitude of $GPGGA; "Cielo e ricevitore..."
+// opens the sky of the full set (SkyDialog); "Guasti..." is checked
 // while faults are injected and opens a small dialog of their rates and
 // seed. A change reaches the panel at once (it counts from the next second)
 // and is handed to `keep`, which keeps it in the settings file; what `keep`
@@ -38,6 +39,7 @@ private:
     QDoubleSpinBox* checksum_;
     QDoubleSpinBox* tronca_;
     QLineEdit* seme_;
+    QLineEdit* perdita_fix_;
     QLabel* problema_;
     Guasti guasti_;
 };

@@ -41,7 +41,28 @@ std::string descrivi_opzioni(const OpzioniRicevitore& o) {
     if (o.senza_fix) aggiungi("perdita del segnale");
     if (o.guasti.attivi) {
         aggiungi("guasti perdita=" + decimal(o.guasti.perdita) + ",checksum=" + decimal(o.guasti.checksum) +
-                 ",tronca=" + decimal(o.guasti.tronca) + ",seme=" + std::to_string(o.guasti.seme));
+                 ",tronca=" + decimal(o.guasti.tronca) + ",seme=" + std::to_string(o.guasti.seme) +
+                 (o.guasti.perdita_fix.every > 0 ? ",perdita-fix=" + std::to_string(o.guasti.perdita_fix.duration) +
+                                                       "/" + std::to_string(o.guasti.perdita_fix.every)
+                                                 : ""));
+    }
+    const Cielo& c = o.cielo;
+    if (c.satelliti) {
+        std::string cielo = "satelliti (maschera " + decimal(c.maschera) + "°";
+        for (const Obstruction& ostacolo : c.ostacoli) {
+            cielo += ", ostacolo " + decimal(ostacolo.from) + "-" + decimal(ostacolo.to) + ":" + decimal(ostacolo.below);
+        }
+        aggiungi(cielo + ")");
+    }
+    if (c.rumore > 0.0) aggiungi("rumore " + decimal(c.rumore) + " m");
+    if (c.frequenza != 1) aggiungi(std::to_string(c.frequenza) + " posizioni al secondo");
+    if (c.talker == Talker::gn) aggiungi("talker GN");
+    if (!c.frasi.empty()) {
+        std::string elenco;
+        for (const SentenceKind kind : c.frasi) {
+            elenco += (elenco.empty() ? "" : ",") + std::string(sentence_names[static_cast<std::size_t>(kind)]);
+        }
+        aggiungi("frasi " + elenco);
     }
     return testo;
 }

@@ -3,10 +3,22 @@
 // operator switches it in the menu "Opzioni" or on the command line. With
 // every option off the sentences are byte for byte those of the defaults.
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vadrel {
+
+// Timed losses of the fix, "perdita-fix=DURATA/OGNI": the last `duration`
+// seconds of every `every` seconds of the run. 30/300: a fix for 270 s, then
+// 30 s without, and again. {0, 0}: none.
+struct FixOutage {
+    std::int64_t duration = 0;  // seconds, 1 .. every - 1
+    std::int64_t every = 0;     // seconds
+    bool operator==(const FixOutage&) const = default;
+};
 
 // Faults put into the output on purpose, so that a client under test can be
 // watched coping with them. The same seed gives the same faults.
@@ -15,8 +27,44 @@ struct Guasti {
     double perdita = 0.0;   // share of seconds whose sentences are not sent at all
     double checksum = 0.0;  // share of sentences sent with a wrong checksum
     double tronca = 0.0;    // share of sentences cut short
-    std::uint64_t seme = 1;
+    std::uint64_t seme = 1;  // also of the position noise (Cielo::rumore)
+    FixOutage perdita_fix{};  // the fix lost for a while, again and again
     bool operator==(const Guasti&) const = default;
+};
+
+// An obstruction, as "a building to the west": the azimuths from `from`
+// clockwise to `to` (through north when from > to; 0 to 360 is all round),
+// up to `below` degrees of elevation.
+struct Obstruction {
+    double from = 0.0;
+    double to = 0.0;
+    double below = 0.0;
+    bool operator==(const Obstruction&) const = default;
+};
+
+// The talker of the full set: GP for a GPS receiver, GN for one that
+// combines constellations.
+enum class Talker : std::uint8_t { gp, gn };
+
+// The sentences the full set can send, by their names.
+enum class SentenceKind : std::uint8_t { rmc, gga, vtg, gsa, gsv, zda, gll, hdt };
+inline constexpr std::array<std::string_view, 8> sentence_names{"RMC", "GGA", "VTG", "GSA",
+                                                                "GSV", "ZDA", "GLL", "HDT"};
+
+inline constexpr double maschera_predefinita = 5.0;  // degrees
+
+// The receiver under a sky, for the full set. Every field at its default
+// gives the bytes the full set has always had (fixed satellites and
+// dilutions, one fix a second, GP).
+struct Cielo {
+    bool satelliti = false;  // the satellites from their orbits, the fix from their geometry
+    double maschera = maschera_predefinita;
+    std::vector<Obstruction> ostacoli;
+    double rumore = 0.0;  // metres of position noise under an open sky (0: none)
+    int frequenza = 1;    // fixes a second: 1, 2, 5 or 10 (GPS standard mode)
+    Talker talker = Talker::gp;
+    std::vector<SentenceKind> frasi;  // the full set's sentences in order; empty: the default set
+    bool operator==(const Cielo&) const = default;
 };
 
 struct OpzioniRicevitore {
@@ -26,6 +74,7 @@ struct OpzioniRicevitore {
     double quota = 0.0;           // metres above sea level, for $GPGGA
     bool senza_fix = false;       // the sentences of a receiver that has lost the signal
     Guasti guasti;
+    Cielo cielo{};
     bool operator==(const OpzioniRicevitore&) const = default;
 };
 

@@ -258,6 +258,7 @@ std::optional<double> Replay::step() {
             continue;
         }
         tell_skipped();
+        if (rewrite) tick.bytes = rewrite(tick.bytes);
         const Delivery delivery = output_.send(tick.bytes);
         ++sent_;
         ++done_in_round_;

@@ -124,6 +124,9 @@ public:
 
     // Each second sent: its bytes and what the outputs did with them.
     std::function<void(const std::string&, const Delivery&)> on_tick;
+    // What a second's bytes become before they leave (a log moved to the
+    // present); unset: as recorded.
+    std::function<std::string(const std::string&)> rewrite;
     // The replay has ended (not after stop()), always from the event loop:
     // "" when the log came to its end, else why it stopped, in Italian.
     std::function<void(const std::string&)> on_finished;

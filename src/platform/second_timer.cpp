@@ -33,8 +33,8 @@ std::int64_t wall_clock_ns() {
 
 }  // namespace
 
-std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t not_before_ns) {
-    const std::int64_t period = nanoseconds_per_second;
+std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t not_before_ns,
+                          std::int64_t period) {
     std::int64_t next = floor_div(now_ns - offset_ns, period) * period + offset_ns + period;
     const std::int64_t bound = std::min(not_before_ns, now_ns + period);
     if (next < bound) next += (bound - next + period - 1) / period * period;
@@ -85,7 +85,7 @@ void SecondTimer::stop() {
 void SecondTimer::arm(std::int64_t not_before_ns) {
     if (!active_) return;
     const std::int64_t now = wall_clock_ns();
-    const std::int64_t next = next_tick_ns(now, offset_ns_, not_before_ns);
+    const std::int64_t next = next_tick_ns(now, offset_ns_, not_before_ns, period_ns_);
     due_ns_ = next;
 #ifdef __linux__
     if (timer_fd_ >= 0) {
@@ -116,7 +116,7 @@ void SecondTimer::timer_fd_ready() {
             const auto since_last = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                         std::chrono::steady_clock::now() - last_tick_)
                                         .count();
-            arm(wall_clock_ns() - since_last + nanoseconds_per_second / 2);
+            arm(wall_clock_ns() - since_last + period_ns_ / 2);
         }
         return;
     }
@@ -124,17 +124,34 @@ void SecondTimer::timer_fd_ready() {
     // a one-shot timer, and missed seconds are not made up anyway).
     notifier_->setEnabled(false);
     last_tick_ = std::chrono::steady_clock::now();
-    const std::int64_t ticked = due_ns_;
-    emit tick();
-    arm(ticked + nanoseconds_per_second);
+    fire();
 #endif
 }
 
 void SecondTimer::qtimer_fired() {
     if (!active_) return;
+    fire();
+}
+
+void SecondTimer::fire() {
     const std::int64_t ticked = due_ns_;
+    const std::int64_t within = ((ticked - offset_ns_) % nanoseconds_per_second + nanoseconds_per_second) %
+                                nanoseconds_per_second;
+    tick_in_second_ = static_cast<int>(within / period_ns_);
     emit tick();
-    arm(ticked + nanoseconds_per_second);
+    arm(ticked + period_ns_);
+}
+
+void SecondTimer::set_rate(int per_second) {
+    const std::int64_t period =
+        per_second == 2 || per_second == 5 || per_second == 10 ? nanoseconds_per_second / per_second
+                                                               : nanoseconds_per_second;
+    if (period == period_ns_) return;
+    period_ns_ = period;
+    if (active_) {
+        stop();
+        start();
+    }
 }
 
 void SecondTimer::release_timer_fd() {

@@ -1,5 +1,6 @@
 #pragma once
-// A timer that ticks on the wall-clock second (plus a small fixed offset).
+// A timer that ticks on the wall-clock second (plus a small fixed offset),
+// or 2, 5 or 10 times a second on its fractions (set_rate).
 //
 //   SecondTimer timer;                        // timerfd on Linux, QTimer elsewhere
 //   QObject::connect(&timer, &SecondTimer::tick, [&] { Timer1_Timer(form); });
@@ -35,7 +36,9 @@ inline constexpr std::int64_t nanoseconds_per_second = 1'000'000'000;
 // second after the last tick in real time once the wall clock was set. A
 // not_before_ns more than a second ahead (the wall clock set back meanwhile)
 // counts as a second ahead.
-std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t not_before_ns = 0);
+// With `period_ns` (a divisor of a second) the same on its instants k * period + offset.
+std::int64_t next_tick_ns(std::int64_t now_ns, std::int64_t offset_ns, std::int64_t not_before_ns = 0,
+                          std::int64_t period_ns = nanoseconds_per_second);
 
 class SecondTimer : public QObject {
     Q_OBJECT
@@ -55,17 +58,27 @@ public:
 
     void start();
     void stop();
+    // Ticks a second from the next one on: 1 (the default), 2, 5 or 10;
+    // anything else counts as 1.
+    void set_rate(int per_second);
+    int rate() const { return static_cast<int>(nanoseconds_per_second / period_ns_); }
+    // Which tick of its second the last one was: 0 on the whole second
+    // (plus the offset), 1 .. rate - 1 after it.
+    int tick_in_second() const { return tick_in_second_; }
 
 signals:
     void tick();
 
 private:
     void arm(std::int64_t not_before_ns = 0);
+    void fire();
     void timer_fd_ready();
     void qtimer_fired();
     void release_timer_fd();
 
     std::int64_t offset_ns_;
+    std::int64_t period_ns_ = nanoseconds_per_second;
+    int tick_in_second_ = 0;
     bool active_ = false;
     std::chrono::steady_clock::time_point last_tick_;
     std::int64_t due_ns_ = 0;  // the instant the timer is armed for

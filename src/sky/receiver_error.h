@@ -76,15 +76,9 @@ struct ArcPosition {
 // side, past 180 it goes round.
 ArcPosition displaced(double lat, double lon, const Offset& offset);
 
-// Timed losses of the fix, "perdita-fix=DURATA/OGNI": the last `duration`
-// seconds of every `every` seconds, counted from an origin the caller keeps
-// (the start of the run), so the run starts with a fix. 30/300: a fix for
-// 270 s, then 30 s without, and again.
-struct FixOutage {
-    std::int64_t duration = 0;  // seconds, 1 .. every - 1
-    std::int64_t every = 0;     // seconds
-    bool operator==(const FixOutage&) const = default;
-};
+// Timed losses of the fix (FixOutage, model/receiver_options.h): the last
+// `duration` seconds of every `every` seconds, counted from an origin the
+// caller keeps (the start of the run), so the run starts with a fix.
 bool fix_lost(const FixOutage& outage, std::int64_t origin_ms, std::int64_t now_ms);
 
 }  // namespace vadrel

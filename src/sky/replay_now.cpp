@@ -146,7 +146,7 @@ std::string two_digits(std::int64_t n) {
 
 }  // namespace
 
-std::optional<SentenceTime> sentence_time(std::string_view sentence) {
+std::optional<LoggedTime> sentence_time(std::string_view sentence) {
     const auto p = parts_of(sentence);
     if (!p) return std::nullopt;
     const auto t = time_of_day(p->fields[static_cast<std::size_t>(p->kind->time)]);
@@ -158,13 +158,13 @@ std::optional<SentenceTime> sentence_time(std::string_view sentence) {
     }
     if (p->kind->date >= 0 && p->fields.size() > static_cast<std::size_t>(p->kind->date)) {
         if (const auto days = date_days(p->kind->kind, p->fields, p->kind->date)) {
-            return SentenceTime{*days * ms_per_day + ms, true};
+            return LoggedTime{*days * ms_per_day + ms, true};
         }
     }
-    return SentenceTime{ms, false};
+    return LoggedTime{ms, false};
 }
 
-std::int64_t seconds_to_now(const SentenceTime& first, std::int64_t now_ms) {
+std::int64_t seconds_to_now(const LoggedTime& first, std::int64_t now_ms) {
     std::int64_t ms = first.dated ? now_ms - first.ms : ms_of_day(now_ms) - first.ms;
     if (!first.dated && ms < 0) ms += ms_per_day;
     return ms / 1000 - (ms % 1000 < 0);  // floor: the first fix at now or just before

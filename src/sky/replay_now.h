@@ -25,20 +25,20 @@
 
 namespace vadrel {
 
-struct SentenceTime {
+struct LoggedTime {
     std::int64_t ms = 0;  // since 1970 UTC when dated, else since midnight
     bool dated = false;
 };
 
 // The time a sentence tells ($--RMC and $--ZDA with their dates; the other
 // timed ones as a time of day), or nothing.
-std::optional<SentenceTime> sentence_time(std::string_view sentence);
+std::optional<LoggedTime> sentence_time(std::string_view sentence);
 
 // The whole seconds that move `first` to `now_ms` or less than a second
 // before it (never after: a fix from the future is refused by some
 // clients); for a time of day alone 0 .. 86399, as a day more or less
 // changes nothing there.
-std::int64_t seconds_to_now(const SentenceTime& first, std::int64_t now_ms);
+std::int64_t seconds_to_now(const LoggedTime& first, std::int64_t now_ms);
 
 std::string moved_in_time(std::string_view sentence, std::int64_t seconds);
 

@@ -27,25 +27,18 @@
 #include <vector>
 
 #include "fleet/vehicle.h"
+#include "model/receiver_options.h"
 #include "sky/constellation.h"
 #include "sky/dilution.h"
 #include "sky/look_angles.h"
 
 namespace vadrel {
 
-// An obstruction, as "a building to the west": the azimuths from `from`
-// clockwise to `to` (through north when from > to; 0 to 360 is all round),
-// up to `below` degrees of elevation. A satellite there lower than `below`
-// is hidden.
-struct Obstruction {
-    double from = 0.0;
-    double to = 0.0;
-    double below = 0.0;
-    bool operator==(const Obstruction&) const = default;
-};
+// An obstruction (model/receiver_options.h): a satellite in its sector lower
+// than `below` is hidden.
 bool hides(const Obstruction& obstruction, int azimuth, int elevation);
 
-inline constexpr double default_mask = 5.0;
+inline constexpr double default_mask = maschera_predefinita;
 
 struct SkySettings {
     double mask = default_mask;  // degrees

@@ -60,18 +60,13 @@ Hdt hdt_of(const Rmc& rmc);
 // second, "hhmmss.ss" (hundredths, cut) at more.
 std::string time_field(std::int64_t ms_of_day, int fixes_per_second);
 
-// GP for a GPS receiver, GN for one that combines constellations: it gives
-// GN to the sentences of its solution (RMC, GGA, GLL, VTG, GSA, ZDA, HDT)
-// and keeps GP for $GPGSV, which describes GPS satellites alone.
-enum class Talker : std::uint8_t { gp, gn };
+// Talker (model/receiver_options.h): GN goes to the sentences of the
+// solution (RMC, GGA, GLL, VTG, GSA, ZDA, HDT); $GPGSV keeps GP, as it
+// describes GPS satellites alone.
 // The sentence with its talker ("$GP" after any "@n" prefix) for `talker`
 // and its checksum made again; any other sentence as it is.
 std::string with_talker(std::string sentence, Talker talker);
 
-// The sentences the full set can send, by their names.
-enum class SentenceKind : std::uint8_t { rmc, gga, vtg, gsa, gsv, zda, gll, hdt };
-inline constexpr std::array<std::string_view, 8> sentence_names{"RMC", "GGA", "VTG", "GSA",
-                                                                "GSV", "ZDA", "GLL", "HDT"};
 // The full set vadrel has always sent, and the same with the satellites in view.
 inline constexpr std::array<SentenceKind, 5> classic_full_set{SentenceKind::rmc, SentenceKind::gga, SentenceKind::vtg,
                                                               SentenceKind::gsa, SentenceKind::zda};

@@ -86,6 +86,10 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--riproduci", "x", "--velocita", "1001"}, {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"},
         {"--velocita", "2"}, {"--salti-subito"},
         {"--controllo"}, {"--controllo", "::1:8080"}, {"--controllo", "70000"}, {"--controllo", "nome:80"},
+        {"--velocita", "2"}, {"--salti-subito"}, {"--ora-attuale"}, {"--guasti", "perdita-fix=300/30"},
+        {"--satelliti=forse"}, {"--maschera", "91"}, {"--ostacolo", "200-340"}, {"--ostacolo"},
+        {"--rumore", "-1"}, {"--frequenza", "3"}, {"--talker", "GL"}, {"--elenco-frasi", "GGA"},
+        {"--elenco-frasi", "RMC,RMC"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -100,7 +104,8 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
     OpzioniRicevitore file;
     file.utc = file.moto_reale = file.frasi_complete = file.senza_fix = true;
     file.quota = 50;
-    file.guasti = {true, 0.1, 0.2, 0.3, 9};
+    file.guasti = {true, 0.1, 0.2, 0.3, 9, {}};
+    file.cielo.ostacoli = {{0, 90, 30}};
     const auto over_file = [&file](OpzioniRicevitore change(OpzioniRicevitore)) { return change(file); };
     const std::vector<std::pair<std::vector<std::string>, OpzioniRicevitore>> rows = {
         {{}, file},
@@ -109,7 +114,20 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
         {{"--quota", "-12.5"}, over_file([](OpzioniRicevitore o) { return o.quota = -12.5, o; })},
         {{"--guasti", "no"}, over_file([](OpzioniRicevitore o) { return o.guasti.attivi = false, o; })},
         {{"--guasti", "tronca=0.5,seme=18446744073709551615"},
-         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0.5, 18446744073709551615ULL}, o; })},
+         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0.5, 18446744073709551615ULL, {}}, o; })},
+        {{"--guasti", "perdita-fix=30/300"},
+         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0, 1, {30, 300}}, o; })},
+        {{"--satelliti", "--maschera", "12.5", "--rumore", "3", "--frequenza", "10", "--talker", "gn",
+          "--elenco-frasi", "RMC,GSV,HDT"},
+         over_file([](OpzioniRicevitore o) {
+             o.cielo = {true, 12.5, o.cielo.ostacoli, 3, 10, Talker::gn,
+                        {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::hdt}};
+             return o;
+         })},
+        // the command line's obstructions stand for the file's, "no" for none
+        {{"--ostacolo", "200-340:40", "--ostacolo", "350-10:20"},
+         over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli = {{200, 340, 40}, {350, 10, 20}}, o; })},
+        {{"--ostacolo", "no"}, over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli.clear(), o; })},
     };
     for (const auto& [args, expected] : rows) {
         std::string line;

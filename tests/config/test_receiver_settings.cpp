@@ -15,7 +15,9 @@ TEST(ReceiverSettings, AreSavedAndReadBack) {
     OpzioniRicevitore wanted;
     wanted.utc = wanted.moto_reale = wanted.frasi_complete = wanted.senza_fix = true;
     wanted.quota = -12.5;
-    wanted.guasti = {true, 0.125, 0.25, 0.5, 18446744073709551615ULL};
+    wanted.guasti = {true, 0.125, 0.25, 0.5, 18446744073709551615ULL, {30, 300}};
+    wanted.cielo = {true, 12.5, {{200, 340, 40}, {350, 10, 20.5}}, 3, 5, Talker::gn,
+                    {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::gll}};
     {
         SettingsFile file(place);
         EXPECT_EQ(save_receiver_settings(file, wanted), "");
@@ -40,6 +42,11 @@ TEST(ReceiverSettings, AValueThatCannotBeUsedLeavesItsOptionOffAndIsNamed) {
         {"guasti=true\nguasti_perdita=2", "guasti: perdita vuole una frazione da 0 a 1"},
         {"guasti=true\nguasti_checksum=0.6\nguasti_tronca=0.6", "guasti: checksum e tronca insieme"},
         {"guasti=true\nguasti_perdita=0.1\nguasti_seme=-3", "guasti_seme vuole un numero intero"},
+        {"guasti=true\nguasti_perdita_fix=30", "guasti_perdita_fix: perdita-fix vuole DURATA/OGNI"},
+        {"maschera=95", "maschera: la maschera di elevazione va da 0 a 90 gradi"},
+        {"ostacoli=\"200-340:40,ovest\"", "ostacoli: un ostacolo si scrive"},
+        {"frequenza=4", "frequenza: la frequenza è di 1, 2, 5 o 10"},
+        {"elenco_frasi=GGA", "elenco_frasi: l'elenco delle frasi comprende sempre RMC"},
     };
     for (const auto& r : rows) {
         testing::ScratchFolder folder;

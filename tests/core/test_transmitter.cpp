@@ -302,5 +302,72 @@ TEST(Transmitter, PausedWhileALogPlays) {
     }
 }
 
+// The full set under a sky at five fixes a second: each fix its own time
+// (hundredths) and its own step of the motion; the multi-user mode keeps to
+// one a second.
+TEST(Transmitter, FixesBetweenTheSecondsCarryTheirTimeAndStepTheMotion) {
+    Running r;
+    OpzioniRicevitore o;
+    o.frasi_complete = o.utc = true;
+    o.cielo.satelliti = true;
+    o.cielo.frequenza = 5;
+    r.transmitter.set_receiver(o);
+    ASSERT_EQ(r.transmitter.fixes_per_second(), 5);
+    r.clock.wall.utc = r.clock.wall.local = {2003, 5, 9, 20, 15, 28};
+    std::vector<std::string> rmc;
+    for (int k = 0; k < 5; ++k) {
+        r.clock.utc = 1052511328.0 + 0.2 * k + 0.003;  // a timer a little late
+        r.clock.steady += 0.2;
+        const std::size_t before = r.port.written.size();
+        r.transmitter.tick(k);
+        ASSERT_EQ(r.port.written.size(), before + 1) << k;
+        rmc.push_back(r.port.written.back().substr(0, r.port.written.back().find("\r\n")));
+    }
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(rmc[static_cast<std::size_t>(k)].substr(0, 18), "$GPRMC,201528." + std::to_string(2 * k) + "0,A") << k;
+    }
+    EXPECT_NE(rmc[1].substr(17, 22), rmc[4].substr(17, 22));  // 100 km/h: moved between the fixes
+    EXPECT_NE(r.port.written.back().find("$GPGSV,"), std::string::npos);
+
+    r.form.opt_multi.select();
+    const std::size_t before = r.port.written.size();
+    r.transmitter.tick(1);
+    EXPECT_EQ(r.port.written.size(), before);
+    r.transmitter.tick(0);
+    EXPECT_EQ(r.port.written.size(), before + 1);
+}
+
+// The noise moves what is said, never the vehicle; the same seed says the
+// same; a timed loss of the fix empties the fix for its seconds.
+TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
+    const auto run = [](double noise, FixOutage outage) {
+        Running r;
+        OpzioniRicevitore o;
+        o.frasi_complete = true;
+        o.cielo.rumore = noise;
+        o.guasti.attivi = outage.every > 0;
+        o.guasti.seme = 7;
+        o.guasti.perdita_fix = outage;
+        r.transmitter.set_receiver(o);
+        std::vector<std::string> rmc;
+        for (int s = 0; s < 4; ++s) {
+            r.clock.wall.utc.second = r.clock.wall.local.second = s;
+            r.tick();
+            rmc.push_back(r.port.written.back().substr(0, r.port.written.back().find("\r\n")));
+        }
+        return std::pair(rmc, r.fleet.vehicle(0).lat);
+    };
+    const auto [plain, true_lat] = run(0.0, {});
+    const auto [noisy, noisy_lat] = run(20.0, {});
+    EXPECT_EQ(noisy_lat, true_lat);
+    for (std::size_t s = 0; s < plain.size(); ++s) EXPECT_NE(noisy[s], plain[s]) << s;
+    EXPECT_EQ(run(20.0, {}).first, noisy);
+
+    const auto lost = run(0.0, {2, 4}).first;  // the last 2 s of every 4
+    for (std::size_t s = 0; s < lost.size(); ++s) {
+        EXPECT_EQ(lost[s].substr(13, 3), s < 2 ? ",A," : ",V,") << lost[s];
+    }
+}
+
 }  // namespace
 }  // namespace vadrel

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -59,6 +61,40 @@ TEST(MenuOpzioni, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
     EXPECT_TRUE(m.rig.transmitter.receiver().utc) << "the option holds for this run all the same";
     ASSERT_EQ(m.rig.shell.messages.size(), 1u);
     EXPECT_NE(m.rig.shell.messages[0].find(m.problem), std::string::npos);
+}
+
+// "Cielo e ricevitore...": what cannot be used is refused with the command
+// line's reason; what can is handed over whole.
+TEST(MenuOpzioni, TheSkyDialogTakesWhatTheCommandLineTakes) {
+    Menu m;
+    QStringList refusals;
+    when_modal([&refusals](QWidget* dialog) {
+        QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        const auto text = [dialog](const char* name, const char* value) {
+            dialog->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(QString::fromUtf8(value));
+        };
+        dialog->findChild<QCheckBox*>(QStringLiteral("satelliti"))->setChecked(true);
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("maschera"))->setValue(15);
+        dialog->findChild<QComboBox*>(QStringLiteral("frequenza"))->setCurrentText(QStringLiteral("10"));
+        dialog->findChild<QComboBox*>(QStringLiteral("talker"))->setCurrentText(QStringLiteral("GN"));
+        text("ostacoli", "200-340:40 ovest");
+        ok->click();
+        refusals << dialog->findChild<QLabel*>(QStringLiteral("problema"))->text();
+        text("ostacoli", "200-340:40  350-10:20");
+        text("elenco_frasi", "gga");
+        ok->click();
+        refusals << dialog->findChild<QLabel*>(QStringLiteral("problema"))->text();
+        text("elenco_frasi", "rmc,gsv");
+        ok->click();
+    });
+    m.action("opzione_cielo").trigger();
+    ASSERT_EQ(refusals.size(), 2);
+    EXPECT_TRUE(refusals[0].contains(QStringLiteral("un ostacolo si scrive"))) << refusals[0].toStdString();
+    EXPECT_TRUE(refusals[1].contains(QStringLiteral("comprende sempre RMC"))) << refusals[1].toStdString();
+    const Cielo expected{true, 15, {{200, 340, 40}, {350, 10, 20}}, 0, 10, Talker::gn,
+                         {SentenceKind::rmc, SentenceKind::gsv}};
+    EXPECT_EQ(m.rig.transmitter.receiver().cielo, expected);
+    EXPECT_EQ(m.kept.back().cielo, expected);
 }
 
 TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {

@@ -22,6 +22,7 @@
 #include "gui/help_viewer.h"
 #include "gui/main_window.h"
 #include "gui/map_window.h"
+#include "gui/sky_view.h"
 #include "gui/window_shell.h"
 #include "finestra.h"
 #include "modal.h"
@@ -373,6 +374,45 @@ TEST_F(Finestra, AltOpensTheMenuBarsEntries) {
     QTest::keyClick(veicolo, Qt::Key_M);
     ASSERT_NE(window.map_window(), nullptr);
     EXPECT_TRUE(window.map_window()->isVisible());
+}
+
+// ---- Cielo ----
+
+TEST(SkyPlot, ZenithAtTheCentreHorizonOnTheCircleNorthUp) {
+    const QPointF c(100, 100);
+    const std::tuple<const char*, double, double, QPointF> rows[] = {
+        {"zenith", 90, 123, {100, 100}}, {"north horizon", 0, 0, {100, 20}}, {"east horizon", 0, 90, {180, 100}},
+        {"south at 45", 45, 180, {100, 140}}, {"west at 30", 30, 270, {100 - 80 * 60.0 / 90.0, 100}},
+    };
+    for (const auto& [what, el, az, at] : rows) {
+        const QPointF got = sky_point(el, az, c, 80);
+        EXPECT_NEAR(got.x(), at.x(), 1e-9) << what;
+        EXPECT_NEAR(got.y(), at.y(), 1e-9) << what;
+    }
+}
+
+// After a fix under the sky, "Veicolo > Cielo" draws each used satellite
+// filled in green where its elevation and azimuth put it.
+TEST_F(Finestra, TheSkyViewDrawsTheSatellitesUsed) {
+    OpzioniRicevitore o;
+    o.frasi_complete = o.cielo.satelliti = true;
+    rig.transmitter.set_receiver(o);
+    rig.port.force_open();
+    rig.tick();
+    ASSERT_TRUE(rig.transmitter.last_sky());
+    window.open_sky();
+    SkyView* view = window.sky_view();
+    ASSERT_NE(view, nullptr);
+    const QImage image = view->grab().toImage();
+    const double radius = std::max(10.0, std::min(view->width(), view->height() - 40) / 2.0 - 20.0);
+    int used = 0;
+    for (const SatelliteInView& sat : rig.transmitter.last_sky()->satellites) {
+        if (!sat.used) continue;
+        ++used;
+        const QPointF at = sky_point(sat.elevation, sat.azimuth, QPointF(view->width() / 2.0, radius + 20.0), radius);
+        EXPECT_EQ(image.pixelColor(at.toPoint()), QColor(0, 140, 60)) << sat.prn;
+    }
+    EXPECT_GE(used, 4);
 }
 
 }  // namespace

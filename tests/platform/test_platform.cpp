@@ -22,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -370,6 +371,23 @@ TEST(SecondSchedule, TheNextTickIsTheNextWholeSecondPlusTheOffset) {
     };
     for (const auto& [situation, now, not_before, next] : rows)
         EXPECT_EQ(next_tick_ns(now, 2 * ms, not_before), next) << situation;
+    // five ticks a second: the next fifth, a late one skipped, as whole seconds are
+    EXPECT_EQ(next_tick_ns(t0 + 450 * ms, 0, 0, s / 5), t0 + 600 * ms);
+    EXPECT_EQ(next_tick_ns(t0 + 750 * ms, 0, t0 + 400 * ms, s / 5), t0 + 800 * ms);
+}
+
+// At five ticks a second each tick knows its place in the second.
+TEST_F(SecondTimerTest, FiveTicksASecondEachKnowingItsPlace) {
+    SecondTimer timer(SecondTimer::Kind::best, std::chrono::milliseconds(0));
+    timer.set_rate(5);
+    EXPECT_EQ(timer.rate(), 5);
+    std::vector<int> places;
+    QObject::connect(&timer, &SecondTimer::tick, [&] { places.push_back(timer.tick_in_second()); });
+    timer.start();
+    EXPECT_TRUE(run_until([&places] { return places.size() >= 10; })) << places.size();
+    timer.stop();
+    const std::set<int> seen(places.begin(), places.end());
+    EXPECT_EQ(seen, (std::set<int>{0, 1, 2, 3, 4}));
 }
 
 // The process's open timerfd descriptors.

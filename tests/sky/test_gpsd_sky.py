@@ -8,7 +8,9 @@ three satellites gives a 2D fix, a mask of 89 degrees none; the GN talker is
 read; a log of 2003 moved to the present is reported at the present."""
 
 import calendar
+import itertools
 import json
+import math
 import os
 import select
 import subprocess
@@ -19,6 +21,22 @@ import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
 from vadrel_run import Checks, GpsdWatch  # noqa: E402
+
+
+def hdop_2d(satellites):
+    """The horizontal dilution of a 2D fix (east, north and the clock) from
+    three (elevation, azimuth) pairs; infinite for a geometry with none."""
+    rows = [(math.cos(math.radians(el)) * math.sin(math.radians(az)),
+             math.cos(math.radians(el)) * math.cos(math.radians(az)), 1.0) for el, az, *_ in satellites]
+    (a, b, c), (d, e, f), (g, h, i) = rows
+    det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g)
+    if abs(det) < 1e-9:
+        return math.inf
+    # With as many satellites as unknowns, (H^T H)^-1 = H^-1 H^-T: the sum
+    # of squares of the first two rows of H^-1.
+    inverse_rows = [((e * i - f * h) / det, (c * h - b * i) / det, (b * f - c * e) / det),
+                    ((f * g - d * i) / det, (a * i - c * g) / det, (c * d - a * f) / det)]
+    return math.sqrt(sum(x * x for row in inverse_rows for x in row))
 
 
 def fixes_of(text):
@@ -121,11 +139,12 @@ def main():
         segment("warm-up", 8, 1)
         open_sky = segment("open sky", 8, 1)
         segment("10 Hz, GN", 4, 10, "talker=GN", "frasi=RMC,GGA,VTG,GSA,GSV,ZDA,GLL,HDT")
-        # all but the three highest satellites hidden, each behind a sector
-        # of its own azimuth up to the zenith
+        # all but the three satellites of the best 2D geometry hidden, each
+        # behind a sector of its own azimuth up to the zenith (three that
+        # stand close give no fix at all, as a receiver's would)
         view, _, _ = sky_of(open_sky[-1])
-        highest = sorted(view, key=lambda prn: -view[prn][0])
-        hide = ["ostacolo=%d-%d:90" % (view[p][1], view[p][1]) for p in highest[3:]]
+        kept = min(itertools.combinations(view, 3), key=lambda three: hdop_2d([view[p] for p in three]))
+        hide = ["ostacolo=%d-%d:90" % (view[p][1], view[p][1]) for p in view if p not in kept]
         segment("2D", 5, 1, *hide)
         segment("no fix", 4, 1, "maschera=89")
         # a log of 2003, moved to now
