@@ -79,7 +79,7 @@ std::vector<std::string> AisTransmitter::second(const AisTime& time, const AisFl
     const std::size_t in_use = std::min(fleet.vehicles.size(), stations_.size());
     for (std::size_t k = 0; k < stations_.size(); ++k) {
         const bool own = k == fleet.current;
-        if (k >= in_use || (own && !fleet.own_ship)) {
+        if (k >= in_use || (own && !fleet.own_ship) || (!own && k >= fleet.targets)) {
             stations_[k].reset();
             continue;
         }

@@ -43,6 +43,9 @@ struct AisFleet {
     std::span<const AisIdentity> identities;  // theirs by number; one missing is default_identity
     std::size_t current = 0;                  // the own ship
     bool own_ship = false;                    // the own ship too, as !AIVDO
+    // Vehicles from this number on are no targets: those between the last
+    // target and an own ship past them are not in use.
+    std::size_t targets = fleet_size;
 };
 
 // A vehicle's state as the position report carries it: the exact position

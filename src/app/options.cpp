@@ -369,6 +369,18 @@ const std::vector<OptionSpec>& option_table() {
          "delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
          "no: nessun guasto",
          read_guasti},
+        {nullptr, Kind::flag, nullptr,
+         "Bersagli AIS (ognuna vale per questa volta sopra il gruppo [ais] di vadrel.ini):", nullptr},
+        {"--ais", Kind::on_off, "[=no]",
+         "nei modi gps e radio i mezzi da 0 a \"Numero di mezzi mobili\" - 1\n"
+         "si muovono e ognuno, tranne il mezzo attuale, invia i suoi\n"
+         "messaggi AIS (!AIVDM) dopo le frasi del secondo, come un\n"
+         "trasponditore (MMSI predefinito 900000000 + il numero del mezzo;\n"
+         "menu Opzioni > Bersagli AIS...); non nel modo multi",
+         [](Options& o, const Value& v) { return on_off(o.ais, "--ais", v); }},
+        {"--ais-nave-propria", Kind::on_off, "[=no]",
+         "con --ais anche il mezzo attuale, come nave propria (!AIVDO)",
+         [](Options& o, const Value& v) { return on_off(o.ais_nave_propria, "--ais-nave-propria", v); }},
     };
     return table;
 }
@@ -481,6 +493,13 @@ OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Option
     // "--guasti no" switches them off and keeps the file's rates for later
     if (options.guasti && !options.guasti->attivi) r.guasti.attivi = false;
     return r;
+}
+
+AisSettings ais_per(const AisSettings& dal_file, const Options& options) {
+    AisSettings a = dal_file;
+    a.attivi = options.ais.value_or(a.attivi);
+    a.nave_propria = options.ais_nave_propria.value_or(a.nave_propria);
+    return a;
 }
 
 std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <cmath>
 #include <exception>
 #include <optional>
 
@@ -99,6 +100,7 @@ Program::Program(const Options& options, Shell& shell)
                             : "vadrel: riproduzione interrotta: " + problem + " (" + counts + ")");
         if (replay_finished) replay_finished(problem);
     };
+    transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
     apply_start_options(*form_, options);
     connect_panel(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
@@ -141,6 +143,21 @@ void Program::start() {
     if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
         say("vadrel: ricevitore: " + opzioni);
     }
+
+    // The AIS targets: vadrel.ini, and the command line over it.
+    std::vector<std::string> ais_problems;
+    ais_in_file_ = read_ais_settings(*settings_file_, ais_problems);
+    ais_in_force_ = ais_per(ais_in_file_, options_);
+    fleet_.set_targets(ais_in_force_.attivi, this);
+    if (!ais_problems.empty()) {
+        std::string text = "Bersagli AIS:";
+        for (const std::string& problem : ais_problems) text += "\n" + problem;
+        form_->platform.shell.message_box(text, program_title);
+    }
+    if (ais_in_force_.attivi) {
+        say(std::string("vadrel: bersagli AIS: i mezzi da 0 a \"Numero di mezzi mobili\" - 1 tranne l'attuale") +
+            (ais_in_force_.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : ""));
+    }
     timer_.start();
 }
 
@@ -150,6 +167,37 @@ std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
     transmitter_.set_receiver(opzioni);
     if (!settings_file_) return {};
     return save_receiver_settings(*settings_file_, receiver_in_file_);
+}
+
+std::string Program::change_ais(const AisSettings& settings) {
+    if (auto problem = fleet_identities_problem(settings.mezzi)) return problem->reason;
+    // The switches the change leaves as they are stay in the file as they are there.
+    if (settings.attivi != ais_in_force_.attivi) ais_in_file_.attivi = settings.attivi;
+    if (settings.nave_propria != ais_in_force_.nave_propria) ais_in_file_.nave_propria = settings.nave_propria;
+    ais_in_file_.mezzi = settings.mezzi;
+    ais_in_force_ = settings;
+    fleet_.set_targets(settings.attivi, this);
+    if (!settings_file_) return {};
+    return save_ais_settings(*settings_file_, ais_in_file_);
+}
+
+std::vector<std::string> Program::ais_second(double steady) {
+    if (!fleet_.targets()) return {};
+    const auto targets = static_cast<std::size_t>(std::max(fleet_.cycle(), 0));
+    const std::size_t current = fleet_.current();
+    const std::size_t count = std::min(std::max(targets, current + 1), fleet_size);
+    // The time of the second as the report's time stamp tells it: UTC.
+    const double utc = clock_.utc_seconds();
+    AisTime time{steady, 0, 0, ais::second_unknown};
+    if (std::isfinite(utc)) {
+        const auto of_day = static_cast<long long>(std::floor(utc)) % 86400;
+        const long long seconds = of_day < 0 ? of_day + 86400 : of_day;
+        time = {steady, static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                static_cast<int>(seconds % 60)};
+    }
+    const AisFleet fleet{std::span<const Vehicle>(fleet_.vehicles().data(), count), ais_in_force_.mezzi, current,
+                         ais_in_force_.nave_propria, targets};
+    return ais_.second(time, fleet);
 }
 
 void Program::switch_fix_loss() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ais/transmitter.h"
 #include "app/options.h"
 #include "config/output_path.h"
 #include "config/program_folder.h"
@@ -75,6 +76,16 @@ public:
     // Messages for standard error, whole lines without the line end.
     std::function<void(const std::string&)> say = [](const std::string&) {};
 
+    // The AIS targets as they are sent now (vadrel.ini's [ais] with the
+    // command line over it).
+    const AisSettings& ais() const { return ais_in_force_; }
+    // Sends the AIS targets as these settings say from the next second, and
+    // keeps in vadrel.ini what changed (the command line's choices the
+    // change leaves alone stay out of the file). Returns why not, in
+    // Italian, naming the vehicle ("" when done); a refused change changes
+    // nothing.
+    std::string change_ais(const AisSettings& settings);
+
     const NetworkOutputs& network() const { return network_; }
     // Switches the network outputs to these settings and keeps them in
     // vadrel.ini. Returns what could not be done, in Italian ("" when all was).
@@ -119,6 +130,8 @@ public:
 
 private:
     void tick();
+    // The AIS lines of the second at the steady time `steady`.
+    std::vector<std::string> ais_second(double steady);
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
 
@@ -145,6 +158,9 @@ private:
     Transmitter transmitter_{fleet_, tracks_, output_, clock_};
     VehicleTable vehicle_table_{fleet_};
     std::unique_ptr<Form1> form_;
+    AisSettings ais_in_file_;   // as vadrel.ini has them, or will once saved
+    AisSettings ais_in_force_;  // as sent now
+    AisTransmitter ais_;
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.
 #ifdef __linux__

@@ -16,6 +16,7 @@
 #include "gui/recording_menu.h"
 #include "app/signals.h"
 #include "gui/main_window.h"
+#include "gui/ais_dialog.h"
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/port_dialog.h"
@@ -230,6 +231,12 @@ int run_window(int argc, char** argv, const Options& options) {
     // The receiver options, kept in vadrel.ini.
     gui::OptionsMenu opzioni(program->form(), *window.menuBar(),
                              [&](const OpzioniRicevitore& o) { return program->change_receiver(o); });
+    // The AIS targets, in the same menu, kept in vadrel.ini.
+    if (auto* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("menu_opzioni"))) {
+        menu->addSeparator();
+        gui::add_ais_entry(*menu, [&] { return program->ais(); },
+                           [&](const AisSettings& settings) { return program->change_ais(settings); });
+    }
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.

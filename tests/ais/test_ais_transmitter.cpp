@@ -132,10 +132,11 @@ struct Scene {
         identities_[3].ais_class = AisClass::b;
     }
     // Second s: the fleet advanced to it, its messages.
-    std::vector<Message> second(int s, std::size_t in_use = 4, bool own_ship = false, std::size_t current = 1) {
+    std::vector<Message> second(int s, std::size_t in_use = 4, bool own_ship = false, std::size_t current = 1,
+                                std::size_t targets = fleet_size) {
         for (std::size_t k = 0; k < in_use; ++k) fleet_.advance(k, 100.0 + s);
         vehicles_.assign(fleet_.vehicles().begin(), fleet_.vehicles().begin() + static_cast<long>(in_use));
-        const AisFleet fleet{vehicles_, identities_, current, own_ship};
+        const AisFleet fleet{vehicles_, identities_, current, own_ship, targets};
         sentences_ = ais_.second({100.0 + s, 14, s / 60 % 60, s % 60}, fleet);
         return messages_of(sentences_);
     }
@@ -244,6 +245,11 @@ TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>{
                        {"!AIVDM", 900000001}, {"!AIVDM", 900000001}, {"!AIVDO", 900000002}, {"!AIVDO", 900000002}}))
         << "vehicle 1 a target now, vehicle 2 the own ship";
+    who.clear();
+    for (const Message& m : scene.second(11, 4, true, 3, 2)) who.emplace_back(m.talker, m.mmsi);
+    EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>(3, {"!AIVDO", 900000003})))
+        << "targets 0 and 1; vehicle 2, between them and the own ship 3, is none";
+    EXPECT_TRUE(scene.second(12, 4, true, 3, 2).empty()) << "vehicle 2 stays silent";
 }
 
 }  // namespace
