@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <cmath>
 #include <exception>
 #include <optional>
 
@@ -183,21 +182,8 @@ std::string Program::change_ais(const AisSettings& settings) {
 
 std::vector<std::string> Program::ais_second(double steady) {
     if (!fleet_.targets()) return {};
-    const auto targets = static_cast<std::size_t>(std::max(fleet_.cycle(), 0));
-    const std::size_t current = fleet_.current();
-    const std::size_t count = std::min(std::max(targets, current + 1), fleet_size);
-    // The time of the second as the report's time stamp tells it: UTC.
-    const double utc = clock_.utc_seconds();
-    AisTime time{steady, 0, 0, ais::second_unknown};
-    if (std::isfinite(utc)) {
-        const auto of_day = static_cast<long long>(std::floor(utc)) % 86400;
-        const long long seconds = of_day < 0 ? of_day + 86400 : of_day;
-        time = {steady, static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                static_cast<int>(seconds % 60)};
-    }
-    const AisFleet fleet{std::span<const Vehicle>(fleet_.vehicles().data(), count), ais_in_force_.mezzi, current,
-                         ais_in_force_.nave_propria, targets};
-    return ais_.second(time, fleet);
+    return ais_.second(ais_time(steady, clock_.utc_seconds()),
+                       ais_fleet(fleet_, ais_in_force_.mezzi, ais_in_force_.nave_propria));
 }
 
 void Program::switch_fix_loss() {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <map>
@@ -114,6 +116,33 @@ std::vector<Message> messages_of(const std::vector<std::string>& sentences) {
         chars.clear();
     }
     return out;
+}
+
+// The second of the report's time stamp, UTC; the fleet's stations as it stands.
+TEST(AisTime, TheSecondOfTheDayAndTheFleetsStations) {
+    const struct {
+        double utc;
+        int hour, minute, second;
+    } rows[] = {
+        {86400.0 * 20000 + 13 * 3600 + 59 * 60 + 59.999, 13, 59, 59},
+        {-1.5, 23, 59, 58},  // before 1970, still a time of day
+        {std::nan(""), 0, 0, ais::second_unknown},
+    };
+    for (const auto& row : rows) {
+        const AisTime t = ais_time(7.0, row.utc);
+        EXPECT_EQ((std::array{t.hour, t.minute, t.second}), (std::array{row.hour, row.minute, row.second})) << row.utc;
+        EXPECT_EQ(t.steady, 7.0);
+    }
+    Fleet fleet;
+    fleet.set_cycle(3, nullptr);
+    fleet.set_current(5, nullptr);
+    const std::vector<AisIdentity> ids(2);
+    const AisFleet stations = ais_fleet(fleet, ids, true);
+    EXPECT_EQ(stations.vehicles.size(), 6U) << "up to the current one";
+    EXPECT_EQ(stations.targets, 3U);
+    EXPECT_EQ(stations.current, 5U);
+    EXPECT_TRUE(stations.own_ship);
+    EXPECT_EQ(stations.identities.size(), 2U);
 }
 
 // Four vehicles in use, the current one 1: 0 class A at 10 kn, 2 still,
