@@ -372,14 +372,15 @@ const std::vector<OptionSpec>& option_table() {
         {nullptr, Kind::flag, nullptr,
          "Bersagli AIS (ognuna vale per questa volta sopra il gruppo [ais] di vadrel.ini):", nullptr},
         {"--ais", Kind::on_off, "[=no]",
-         "nei modi gps e radio i mezzi da 0 a \"Numero di mezzi mobili\" - 1\n"
-         "si muovono e ognuno, tranne il mezzo attuale, invia i suoi\n"
-         "messaggi AIS (!AIVDM) dopo le frasi del secondo, come un\n"
-         "trasponditore (MMSI predefinito 900000000 + il numero del mezzo;\n"
-         "menu Opzioni > Bersagli AIS...); non nel modo multi",
+         "nei modi gps e radio i mezzi da 0 a N-1 (N: \"Numero di\n"
+         "mezzi mobili\") si muovono e ognuno, tranne il mezzo\n"
+         "attuale, invia i suoi messaggi AIS (!AIVDM) dopo le\n"
+         "frasi del secondo, come un trasponditore (MMSI\n"
+         "predefinito 900000000 + il numero del mezzo; menu\n"
+         "Opzioni > Bersagli AIS...); non nel modo multi",
          [](Options& o, const Value& v) { return on_off(o.ais, "--ais", v); }},
         {"--ais-nave-propria", Kind::on_off, "[=no]",
-         "con --ais anche il mezzo attuale, come nave propria (!AIVDO)",
+         "con --ais anche il mezzo attuale, come nave propria\n(!AIVDO)",
          [](Options& o, const Value& v) { return on_off(o.ais_nave_propria, "--ais-nave-propria", v); }},
     };
     return table;

@@ -232,11 +232,9 @@ int run_window(int argc, char** argv, const Options& options) {
     gui::OptionsMenu opzioni(program->form(), *window.menuBar(),
                              [&](const OpzioniRicevitore& o) { return program->change_receiver(o); });
     // The AIS targets, in the same menu, kept in vadrel.ini.
-    if (auto* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("menu_opzioni"))) {
-        menu->addSeparator();
-        gui::add_ais_entry(*menu, [&] { return program->ais(); },
-                           [&](const AisSettings& settings) { return program->change_ais(settings); });
-    }
+    opzioni.menu().addSeparator();
+    gui::add_ais_entry(opzioni.menu(), [&] { return program->ais(); },
+                       [&](const AisSettings& settings) { return program->change_ais(settings); });
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.

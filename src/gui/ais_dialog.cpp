@@ -79,6 +79,7 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     connect(buttons, &QDialogButtonBox::rejected, this, &AisDialog::reject);
     layout->addWidget(buttons);
     resize(640, 520);
+    attivi_->setFocus();
 }
 
 void AisDialog::accept() {
