@@ -4,6 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
+
+#include "ais/transmitter.h"
 #include "ticking.h"
 
 namespace vadrel::bench {
@@ -37,10 +40,32 @@ void BM_TickFullSetWithFaults(benchmark::State& state) {
     run_ticks(state, Mode::gps, o);
 }
 
+// GPS standard with the AIS targets on: 19 vehicles in use, all moving (at
+// 100 km/h, 54 kn: class A reports every 2 s), 18 of them targets, their
+// sentences made as the program makes them; the plain tick beside it.
+void BM_TickGpsStandardAis19(benchmark::State& state) {
+    Ticking t([](std::size_t n) { return 20.0 * static_cast<double>(n); });
+    t.form.txt_num_mezzi.set_text("19");
+    t.fleet.set_targets(true, nullptr);
+    AisTransmitter ais;
+    std::array<AisIdentity, fleet_size> identities;
+    for (std::size_t n = 0; n < fleet_size; ++n) identities[n] = default_identity(n);
+    std::size_t lines = 0;
+    t.transmitter.set_supplement([&](double steady) {
+        auto sentences = ais.second(ais_time(steady, t.clock.utc_seconds()), ais_fleet(t.fleet, identities, false));
+        lines += sentences.size();
+        return sentences;
+    });
+    for (auto _ : state) t.tick();
+    state.counters["righe_ais_per_tick"] =
+        benchmark::Counter(static_cast<double>(lines) / static_cast<double>(state.iterations()));
+}
+
 BENCHMARK(BM_TickGpsStandard);
 BENCHMARK(BM_TickFullSetWithFaults);
 BENCHMARK(BM_TickRadio);
 BENCHMARK(BM_TickMultiUser19);
+BENCHMARK(BM_TickGpsStandardAis19);
 
 }  // namespace
 }  // namespace vadrel::bench

@@ -37,6 +37,21 @@ ais::StaticData static_data_of(const AisIdentity& identity, std::size_t vehicle)
 
 }  // namespace
 
+AisFleet ais_fleet(const Fleet& fleet, std::span<const AisIdentity> identities, bool own_ship) {
+    const auto targets = static_cast<std::size_t>(std::max(fleet.cycle(), 0));
+    const std::size_t current = fleet.current();
+    const std::size_t count = std::min(std::max(targets, current + 1), fleet_size);
+    return {std::span<const Vehicle>(fleet.vehicles().data(), count), identities, current, own_ship, targets};
+}
+
+AisTime ais_time(double steady, double utc) {
+    if (!std::isfinite(utc) || std::fabs(utc) > 1e15) return {steady, 0, 0, ais::second_unknown};
+    const auto of_day = static_cast<long long>(std::floor(utc)) % 86400;
+    const long long seconds = of_day < 0 ? of_day + 86400 : of_day;
+    return {steady, static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+            static_cast<int>(seconds % 60)};
+}
+
 AisFix fix_of(const Vehicle& vehicle) {
     AisFix fix;
     fix.latitude = ten_thousandths(vehicle.lat, 90, ais::latitude_unknown);
@@ -79,7 +94,7 @@ std::vector<std::string> AisTransmitter::second(const AisTime& time, const AisFl
     const std::size_t in_use = std::min(fleet.vehicles.size(), stations_.size());
     for (std::size_t k = 0; k < stations_.size(); ++k) {
         const bool own = k == fleet.current;
-        if (k >= in_use || (own && !fleet.own_ship)) {
+        if (k >= in_use || (own && !fleet.own_ship) || (!own && k >= fleet.targets)) {
             stations_[k].reset();
             continue;
         }

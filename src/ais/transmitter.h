@@ -43,7 +43,20 @@ struct AisFleet {
     std::span<const AisIdentity> identities;  // theirs by number; one missing is default_identity
     std::size_t current = 0;                  // the own ship
     bool own_ship = false;                    // the own ship too, as !AIVDO
+    // Vehicles from this number on are no targets: those between the last
+    // target and an own ship past them are not in use.
+    std::size_t targets = fleet_size;
 };
+
+// The stations of the fleet as it stands: its vehicles up to the current
+// one, the targets those of "Numero di mezzi mobili" (its cycle), the
+// identities by vehicle. The caller asks only while the fleet's targets are
+// on, in GPS standard or radio.
+AisFleet ais_fleet(const Fleet& fleet, std::span<const AisIdentity> identities, bool own_ship);
+// The second at the steady time `steady` and the UTC clock's `utc` (seconds
+// since 1970): hour, minute and second of the day; not known (60) when the
+// clock gives no number.
+AisTime ais_time(double steady, double utc);
 
 // A vehicle's state as the position report carries it: the exact position
 // cut to a ten-thousandth of a minute as the $GPRMC cuts it (so both tell

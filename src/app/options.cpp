@@ -562,6 +562,19 @@ const std::vector<OptionSpec>& option_table() {
         {"--velocita-mezzo", Kind::value, "N=VALORE[km/h|nodi]",
          "la velocità del mezzo N, nella sua unità o in quella indicata",
          read_velocita_mezzo},
+        {nullptr, Kind::flag, nullptr,
+         "Bersagli AIS (ognuna vale per questa volta sopra il gruppo [ais] di vadrel.ini):", nullptr},
+        {"--ais", Kind::on_off, "[=no]",
+         "nei modi gps e radio i mezzi da 0 a N-1 (N: \"Numero di\n"
+         "mezzi mobili\") si muovono e ognuno, tranne il mezzo\n"
+         "attuale, invia i suoi messaggi AIS (!AIVDM) dopo le\n"
+         "frasi del secondo, come un trasponditore (MMSI\n"
+         "predefinito 900000000 + il numero del mezzo; menu\n"
+         "Opzioni > Bersagli AIS...); non nel modo multi",
+         [](Options& o, const Value& v) { return on_off(o.ais, "--ais", v); }},
+        {"--ais-nave-propria", Kind::on_off, "[=no]",
+         "con --ais anche il mezzo attuale, come nave propria\n(!AIVDO)",
+         [](Options& o, const Value& v) { return on_off(o.ais_nave_propria, "--ais-nave-propria", v); }},
     };
     return table;
 }
@@ -693,6 +706,13 @@ OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Option
     c.talker = options.talker.value_or(c.talker);
     c.frasi = options.elenco_frasi.value_or(c.frasi);
     return r;
+}
+
+AisSettings ais_per(const AisSettings& dal_file, const Options& options) {
+    AisSettings a = dal_file;
+    a.attivi = options.ais.value_or(a.attivi);
+    a.nave_propria = options.ais_nave_propria.value_or(a.nave_propria);
+    return a;
 }
 
 std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/control_settings.h"
+#include "config/ais_settings.h"
 #include "config/output_settings.h"
 #include "config/port_settings.h"
 #include "platform/network_address.h"
@@ -87,6 +88,10 @@ struct Options {
     LogLeave permesso() const { return {invia_danneggiate, salti_subito}; }
     bool version = false;
     bool help = false;
+    // The AIS targets and the own ship as !AIVDO; each one given overrides
+    // vadrel.ini for this run.
+    std::optional<bool> ais;
+    std::optional<bool> ais_nave_propria;
 };
 
 // The longest --durata, in seconds: the timer that ends the run counts whole
@@ -119,6 +124,10 @@ ControlSettings controllo_per(const ControlSettings& file, const Options& option
 // The receiver options of this run: those of the settings file, with what
 // the command line says instead.
 OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Options& options);
+
+// The AIS settings of this run: those of the settings file, with what the
+// command line says instead.
+AisSettings ais_per(const AisSettings& dal_file, const Options& options);
 
 // What each COM number stands for in this run: --com where the command
 // line names it, else the device of vadrel.ini, else nothing (the default).

@@ -121,6 +121,7 @@ Program::Program(const Options& options, Shell& shell)
     control_target_ = std::make_unique<ProgramControl>(*this);
     control_ = std::make_unique<ControlServer>(*control_target_);
     control_->on_event = [this](const std::string& text) { say("vadrel: " + text); };
+    transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
     apply_start_options(*form_, options);
     connect_panel(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
@@ -205,6 +206,21 @@ void Program::start() {
     if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
         say("vadrel: ricevitore: " + opzioni);
     }
+
+    // The AIS targets: vadrel.ini, and the command line over it.
+    std::vector<std::string> ais_problems;
+    ais_in_file_ = read_ais_settings(*settings_file_, ais_problems);
+    ais_in_force_ = ais_per(ais_in_file_, options_);
+    fleet_.set_targets(ais_in_force_.attivi, this);
+    if (!ais_problems.empty()) {
+        std::string text = "Bersagli AIS:";
+        for (const std::string& problem : ais_problems) text += "\n" + problem;
+        form_->platform.shell.message_box(text, program_title);
+    }
+    if (ais_in_force_.attivi) {
+        say(std::string("vadrel: bersagli AIS: i mezzi da 0 a \"Numero di mezzi mobili\" - 1 tranne l'attuale") +
+            (ais_in_force_.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : ""));
+    }
     timer_.start();
 }
 
@@ -214,6 +230,24 @@ std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
     use_receiver(opzioni);
     if (!settings_file_) return {};
     return save_receiver_settings(*settings_file_, receiver_in_file_);
+}
+
+std::string Program::change_ais(const AisSettings& settings) {
+    if (auto problem = fleet_identities_problem(settings.mezzi)) return problem->reason;
+    // The switches the change leaves as they are stay in the file as they are there.
+    if (settings.attivi != ais_in_force_.attivi) ais_in_file_.attivi = settings.attivi;
+    if (settings.nave_propria != ais_in_force_.nave_propria) ais_in_file_.nave_propria = settings.nave_propria;
+    ais_in_file_.mezzi = settings.mezzi;
+    ais_in_force_ = settings;
+    fleet_.set_targets(settings.attivi, this);
+    if (!settings_file_) return {};
+    return save_ais_settings(*settings_file_, ais_in_file_);
+}
+
+std::vector<std::string> Program::ais_second(double steady) {
+    if (!fleet_.targets()) return {};
+    return ais_.second(ais_time(steady, clock_.utc_seconds()),
+                       ais_fleet(fleet_, ais_in_force_.mezzi, ais_in_force_.nave_propria));
 }
 
 void Program::switch_fix_loss() {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "ais/transmitter.h"
 #include "app/options.h"
 #include "app/program_control.h"
 #include "config/control_settings.h"
@@ -91,6 +92,16 @@ public:
     // Messages for standard error, whole lines without the line end.
     std::function<void(const std::string&)> say = [](const std::string&) {};
 
+    // The AIS targets as they are sent now (vadrel.ini's [ais] with the
+    // command line over it).
+    const AisSettings& ais() const { return ais_in_force_; }
+    // Sends the AIS targets as these settings say from the next second, and
+    // keeps in vadrel.ini what changed (the command line's choices the
+    // change leaves alone stay out of the file). Returns why not, in
+    // Italian, naming the vehicle ("" when done); a refused change changes
+    // nothing.
+    std::string change_ais(const AisSettings& settings);
+
     const NetworkOutputs& network() const { return network_; }
     // Switches the network outputs to these settings and keeps them in
     // vadrel.ini. Returns what could not be done, in Italian ("" when all was).
@@ -165,6 +176,8 @@ private:
     std::string apply_control(const ControlSettings& settings);
     // One second (its bytes) for the event clients of the control interface.
     void publish_second(std::string_view bytes);
+    // The AIS lines of the second at the steady time `steady`.
+    std::vector<std::string> ais_second(double steady);
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
     // The command line's routes to their vehicles, each placed at its start
@@ -213,6 +226,9 @@ private:
     bool token_told_ = false;
     // Why the interface is not listening as its settings say; "" when it is.
     std::string control_problem_;
+    AisSettings ais_in_file_;   // as vadrel.ini has them, or will once saved
+    AisSettings ais_in_force_;  // as sent now
+    AisTransmitter ais_;
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.
 #ifdef __linux__

@@ -17,6 +17,7 @@
 #include "app/signals.h"
 #include "gui/main_window.h"
 #include "gui/control_dialog.h"
+#include "gui/ais_dialog.h"
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/port_dialog.h"
@@ -255,6 +256,10 @@ int run_window(int argc, char** argv, const Options& options) {
         window.render();
     });
     program->control_target().changed = [&redraw] { redraw.start(); };
+    // The AIS targets, in the same menu, kept in vadrel.ini.
+    opzioni.menu().addSeparator();
+    gui::add_ais_entry(opzioni.menu(), [&] { return program->ais(); },
+                       [&](const AisSettings& settings) { return program->change_ais(settings); });
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.

@@ -80,12 +80,24 @@ void Transmitter::tick(int fix_in_second) {
     // sentences without their line ends, each with its fault's mark.
     std::vector<std::string> marked(sentences.size());
     for (std::size_t i = 0; i < sentences.size(); ++i) marked[i] = sentences[i] + faults.marks[i];
+    std::vector<std::string> supplement;
+    if (supplement_ && second.mode != Mode::multi_user) supplement = supplement_(now);
+    std::string supplement_bytes;
+    for (const std::string& line : supplement) supplement_bytes += line + "\r\n";
+
     std::string text;
-    if (faults.lost) {
-        text = lost_second_mark(second.time.time);
-    } else {
-        const Delivery delivery = output_.send(second_bytes(sentences, second.mode));
-        if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) text = second_text(marked, second.mode);
+    if (faults.lost) text = lost_second_mark(second.time.time);
+    if (!faults.lost || !supplement.empty()) {
+        const Delivery delivery = output_.send((faults.lost ? std::string() : second_bytes(sentences, second.mode)) +
+                                               supplement_bytes);
+        if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) {
+            if (!faults.lost) text = second_text(marked, second.mode);
+            // After a radio burst's closing separator the next line starts at once.
+            for (const std::string& line : supplement) {
+                if (!text.empty() && text.back() != '\0') text += "\r\n";
+                text += line;
+            }
+        }
         text += serial_note(delivery) + delivery.notes;
     }
     show(text, false);

@@ -5,7 +5,9 @@
 // receiver options, puts in the faults, writes the bytes and hands what the
 // monitor shows of them to its views (the panel's monitor, the headless
 // program's standard output). In multi-user mode the next vehicle of the
-// cycle becomes the current one in the middle of the second.
+// cycle becomes the current one in the middle of the second. In GPS
+// standard and radio the lines of a supplement (the AIS targets') follow
+// the second's own sentences, in the same bytes.
 //
 //   Transmitter transmitter(fleet, tracks, output, clock);
 //   transmitter.add_view(panel);
@@ -13,6 +15,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,6 +69,14 @@ public:
     const OpzioniRicevitore& receiver() const { return receiver_; }
     void set_receiver(const OpzioniRicevitore& options);
 
+    // The lines a second sends after its own sentences, each whole and
+    // without line end, asked with the steady time of the second once the
+    // vehicles have moved; in GPS standard and radio only (multi-user's
+    // "@n" lines are its own fleet channel). Not touched by the receiver's
+    // faults: a second the receiver loses still sends them.
+    using Supplement = std::function<std::vector<std::string>(double steady)>;
+    void set_supplement(Supplement supplement) { supplement_ = std::move(supplement); }
+
     // Why the serial port sends nothing (its device and the system's
     // reason), said on every monitor line while it lasts; "" while the port
     // is open. Set by whoever opens the port and by a write that lost it.
@@ -115,6 +126,7 @@ private:
     std::vector<PositionNoise> noise_;
     std::optional<std::int64_t> outage_origin_ms_;
     std::optional<Sky> last_sky_;
+    Supplement supplement_;
     std::string port_problem_;
     long long skipped_writes_ = 0;
     bool replaying_ = false;

@@ -156,6 +156,11 @@ void Fleet::set_transmitting(bool on, Origin origin) {
     tell(current_, Change::transmitting, origin);
 }
 
+void Fleet::set_targets(bool on, Origin origin) {
+    targets_ = on;
+    tell(current_, Change::targets, origin);
+}
+
 std::size_t Fleet::next_in_cycle() const {
     const std::size_t next = current_ + 1;
     return next >= static_cast<std::size_t>(cycle_) || next >= fleet_size ? 0 : next;
@@ -163,7 +168,8 @@ std::size_t Fleet::next_in_cycle() const {
 
 bool Fleet::in_use(std::size_t n) const {
     if (n == current_) return true;
-    return mode_ == Mode::multi_user && n < static_cast<std::size_t>(std::max(cycle_, 1)) && vehicles_[n].started;
+    if (mode_ != Mode::multi_user) return targets_ && n < static_cast<std::size_t>(cycle_);
+    return n < static_cast<std::size_t>(std::max(cycle_, 1)) && vehicles_[n].started;
 }
 
 void Fleet::advance(double now) {

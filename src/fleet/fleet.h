@@ -52,6 +52,7 @@ enum class Change : std::uint8_t {
     mode,
     cycle,
     transmitting,
+    targets,  // the cycle's vehicles became targets, or ceased to
 };
 
 // What steers some vehicles along paths of their own (routes): asked at
@@ -107,11 +108,15 @@ public:
     // both serve vehicle 0 alone.
     int cycle() const { return cycle_; }
     bool transmitting() const { return transmitting_; }
+    // Whether the vehicles of "Numero di mezzi mobili" are the current
+    // one's targets (AIS) in GPS standard and radio: off by default.
+    bool targets() const { return targets_; }
     std::optional<Refusal> set_current(std::size_t n, Origin origin);
     void set_mode(Mode mode, Origin origin);
     // Taken within 0 .. largest_cycle.
     void set_cycle(int vehicles, Origin origin);
     void set_transmitting(bool on, Origin origin);
+    void set_targets(bool on, Origin origin);
     // The vehicle after the current one in the multi-user cycle: the next
     // number, or 0 past the cycle's end.
     std::size_t next_in_cycle() const;
@@ -120,7 +125,9 @@ public:
     // Whether the vehicle moves with the ticks: in GPS standard and radio
     // the current one; in multi-user the current one and every vehicle of
     // the cycle once its turn has come round (so each starts where the
-    // table put it, at its first turn, and then moves all the time).
+    // table put it, at its first turn, and then moves all the time). With
+    // targets on, in GPS standard and radio, the current one and the
+    // cycle's vehicles 0 .. n-1, all the time.
     bool in_use(std::size_t n) const;
     // Steps every vehicle in use to the steady time `now` along its course
     // at its speed, by the time since its own last step (a vehicle's first
@@ -146,6 +153,7 @@ private:
     Mode mode_ = Mode::gps_standard;
     int cycle_ = 0;
     bool transmitting_ = true;
+    bool targets_ = false;
     std::vector<std::pair<WatchId, Watcher>> watchers_;
     WatchId next_watch_ = 1;
     Guide* guide_ = nullptr;

@@ -52,6 +52,8 @@ public:
 
     // The check marks as the panel has them (after SIGUSR1, say).
     void refresh();
+    // The menu, for the entries other options add to it.
+    QMenu& menu() { return *menu_; }
 
 private:
     void change(const OpzioniRicevitore& opzioni);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <map>
@@ -116,6 +118,33 @@ std::vector<Message> messages_of(const std::vector<std::string>& sentences) {
     return out;
 }
 
+// The second of the report's time stamp, UTC; the fleet's stations as it stands.
+TEST(AisTime, TheSecondOfTheDayAndTheFleetsStations) {
+    const struct {
+        double utc;
+        int hour, minute, second;
+    } rows[] = {
+        {86400.0 * 20000 + 13 * 3600 + 59 * 60 + 59.999, 13, 59, 59},
+        {-1.5, 23, 59, 58},  // before 1970, still a time of day
+        {std::nan(""), 0, 0, ais::second_unknown},
+    };
+    for (const auto& row : rows) {
+        const AisTime t = ais_time(7.0, row.utc);
+        EXPECT_EQ((std::array{t.hour, t.minute, t.second}), (std::array{row.hour, row.minute, row.second})) << row.utc;
+        EXPECT_EQ(t.steady, 7.0);
+    }
+    Fleet fleet;
+    fleet.set_cycle(3, nullptr);
+    fleet.set_current(5, nullptr);
+    const std::vector<AisIdentity> ids(2);
+    const AisFleet stations = ais_fleet(fleet, ids, true);
+    EXPECT_EQ(stations.vehicles.size(), 6U) << "up to the current one";
+    EXPECT_EQ(stations.targets, 3U);
+    EXPECT_EQ(stations.current, 5U);
+    EXPECT_TRUE(stations.own_ship);
+    EXPECT_EQ(stations.identities.size(), 2U);
+}
+
 // Four vehicles in use, the current one 1: 0 class A at 10 kn, 2 still,
 // 3 class B at 5 kn.
 struct Scene {
@@ -132,10 +161,11 @@ struct Scene {
         identities_[3].ais_class = AisClass::b;
     }
     // Second s: the fleet advanced to it, its messages.
-    std::vector<Message> second(int s, std::size_t in_use = 4, bool own_ship = false, std::size_t current = 1) {
+    std::vector<Message> second(int s, std::size_t in_use = 4, bool own_ship = false, std::size_t current = 1,
+                                std::size_t targets = fleet_size) {
         for (std::size_t k = 0; k < in_use; ++k) fleet_.advance(k, 100.0 + s);
         vehicles_.assign(fleet_.vehicles().begin(), fleet_.vehicles().begin() + static_cast<long>(in_use));
-        const AisFleet fleet{vehicles_, identities_, current, own_ship};
+        const AisFleet fleet{vehicles_, identities_, current, own_ship, targets};
         sentences_ = ais_.second({100.0 + s, 14, s / 60 % 60, s % 60}, fleet);
         return messages_of(sentences_);
     }
@@ -244,6 +274,11 @@ TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>{
                        {"!AIVDM", 900000001}, {"!AIVDM", 900000001}, {"!AIVDO", 900000002}, {"!AIVDO", 900000002}}))
         << "vehicle 1 a target now, vehicle 2 the own ship";
+    who.clear();
+    for (const Message& m : scene.second(11, 4, true, 3, 2)) who.emplace_back(m.talker, m.mmsi);
+    EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>(3, {"!AIVDO", 900000003})))
+        << "targets 0 and 1; vehicle 2, between them and the own ship 3, is none";
+    EXPECT_TRUE(scene.second(12, 4, true, 3, 2).empty()) << "vehicle 2 stays silent";
 }
 
 }  // namespace

@@ -84,12 +84,11 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--guasti", "seme=18446744073709551616"}, {"--guasti", "tronca=0,1"},
         {"--registra"}, {"--riproduci", ""}, {"--riproduci", "x", "--velocita", "0"},
         {"--riproduci", "x", "--velocita", "1001"}, {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"},
-        {"--velocita", "2"}, {"--salti-subito"},
         {"--controllo"}, {"--controllo", "::1:8080"}, {"--controllo", "70000"}, {"--controllo", "nome:80"},
         {"--velocita", "2"}, {"--salti-subito"}, {"--ora-attuale"}, {"--guasti", "perdita-fix=300/30"},
         {"--satelliti=forse"}, {"--maschera", "91"}, {"--ostacolo", "200-340"}, {"--ostacolo"},
         {"--rumore", "-1"}, {"--frequenza", "3"}, {"--talker", "GL"}, {"--elenco-frasi", "GGA"},
-        {"--elenco-frasi", "RMC,RMC"},
+        {"--elenco-frasi", "RMC,RMC"}, {"--ais=forse"}, {"--ais", "no"}, {"--ais-nave-propria=1"},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -137,6 +136,28 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
     OpzioniRicevitore on;
     on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;
     EXPECT_EQ(ricevitore_per({}, parsed({"--utc", "--moto-reale=si", "--frasi", "complete", "--senza-fix"})), on);
+}
+
+// The AIS switches of a run: vadrel.ini's, with each one the command line gives instead.
+TEST(Options, AisSwitchesOverrideTheSettingsFile) {
+    AisSettings file;
+    file.nave_propria = true;
+    file.mezzi[4].name = "Quarto";
+    const struct {
+        std::vector<std::string> args;
+        bool attivi, nave_propria;
+    } rows[] = {
+        {{}, false, true},
+        {{"--ais"}, true, true},
+        {{"--ais=si", "--ais-nave-propria=no"}, true, false},
+        {{"--ais", "--ais=no"}, false, true},
+    };
+    for (const auto& row : rows) {
+        const AisSettings got = ais_per(file, parsed(row.args));
+        EXPECT_EQ(got.attivi, row.attivi) << row.args.size();
+        EXPECT_EQ(got.nave_propria, row.nave_propria) << row.args.size();
+        EXPECT_EQ(got.mezzi, file.mezzi);
+    }
 }
 
 TEST(Options, RecordAndReplay) {

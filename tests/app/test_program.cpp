@@ -127,6 +127,67 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
     }
 }
 
+// The lines the other end reads within five seconds, up to `count`.
+std::vector<std::string> read_lines(int master, std::size_t count) {
+    std::vector<std::string> lines;
+    while (lines.size() < count) {
+        std::string line = read_line(master);
+        if (line.empty()) break;
+        for (std::size_t end = line.find("\r\n"); end != std::string::npos; end = line.find("\r\n")) {
+            lines.push_back(line.substr(0, end));
+            line.erase(0, end + 2);
+        }
+    }
+    return lines;
+}
+
+// AIS targets: vadrel.ini's [ais] with --ais over it; vehicles 0 .. 2 of
+// "--mezzi 3" but the current one send after the $GPRMC, on the port; a
+// change giving two vehicles one MMSI is refused and changes nothing; one
+// accepted is kept, the command line's switch left out of the file.
+TEST(Program, AisTargetsFollowTheSecondsSentencesAndTheirChangesAreKept) {
+    application();
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    testing::ScratchFolder folder;
+    folder.put("vadrel.ini", std::string("[ais]\nattivi=false\nmezzo1_nome=Alfa\n[porte]\ncom2=") + ttyname(slave) + "\n");
+    const Options options =
+        std::get<Options>(parse_options({"--cartella", folder.path(), "--ais", "--mezzi", "3"}));
+    testing::FakeShell shell;
+    {
+        Program program(options, shell);
+        program.start();
+        EXPECT_EQ(program.ais().mezzi[1].name, "Alfa");
+        program.transmitter().tick();
+        const std::vector<std::string> first = read_lines(master, 7);
+        ASSERT_EQ(first.size(), 7u) << "the $GPRMC, then 1 and 5 (two fragments) of vehicles 1 and 2";
+        EXPECT_EQ(first[0].rfind("$GPRMC,", 0), 0u);
+        for (std::size_t i = 1; i < first.size(); ++i) EXPECT_EQ(first[i].rfind("!AIVDM,", 0), 0u) << first[i];
+        for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(program.fleet().in_use(n), n < 3) << n;
+
+        AisSettings twice = program.ais();
+        twice.mezzi[2].mmsi = twice.mezzi[1].mmsi;
+        EXPECT_EQ(program.change_ais(twice), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
+        EXPECT_EQ(program.ais().mezzi[2].mmsi, 900000002u);
+        AisSettings renamed = program.ais();
+        renamed.mezzi[2].name = "Bravo";
+        EXPECT_EQ(program.change_ais(renamed), "");
+        const std::string ini = folder.get("vadrel.ini");
+        EXPECT_NE(ini.find("attivi=false"), std::string::npos) << "--ais stays out of the file\n" << ini;
+        EXPECT_NE(ini.find("mezzo2_nome=Bravo"), std::string::npos) << ini;
+        renamed.attivi = false;
+        EXPECT_EQ(program.change_ais(renamed), "");
+        program.transmitter().tick();
+        const std::vector<std::string> off = read_lines(master, 1);
+        ASSERT_EQ(off.size(), 1u) << "AIS off: the $GPRMC alone";
+        EXPECT_FALSE(program.fleet().in_use(1));
+        program.stop();
+    }
+    ::close(master);
+    ::close(slave);
+}
+
 // The help file is the one in the program's folder; a folder of the
 // operator's own (--cartella) without one gets the one installed beside the
 // executable (the build puts one beside this test).

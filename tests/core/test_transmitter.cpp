@@ -206,6 +206,59 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
     }
 }
 
+// The supplement's lines (the AIS targets') follow the second's own
+// sentences in the same bytes, in GPS standard and radio, also in a second
+// the receiver loses; multi-user mode never asks for them.
+TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
+    const struct {
+        const char* name;
+        Mode mode;
+        bool lost;
+        const char* bytes_start;  // before the supplement
+        std::size_t bytes_start_size;
+        bool asked;
+    } rows[] = {
+        {"GPS standard: after the $GPRMC", Mode::gps_standard, false, "$GPRMC", 6, true},
+        {"radio: after the closing separator", Mode::radio, false, "\r\n\0\0\0\0\0$GPGSV", 13, true},
+        {"a lost second: alone", Mode::gps_standard, true, "", 0, true},
+        {"multi-user: none", Mode::multi_user, false, "@0$GPRMC", 8, false},
+    };
+    for (const auto& row : rows) {
+        Running r;
+        std::vector<double> asked;
+        r.transmitter.set_supplement([&asked](double steady) {
+            asked.push_back(steady);
+            return std::vector<std::string>{"!AIVDM,1", "!AIVDM,2"};
+        });
+        r.fleet.set_mode(row.mode, nullptr);
+        if (row.lost) {
+            OpzioniRicevitore lose_all;
+            lose_all.guasti = {true, 1.0, 0.0, 0.0, 1};
+            r.transmitter.set_receiver(lose_all);
+        }
+        r.tick();
+        ASSERT_EQ(r.port.written.size(), 1u) << row.name;
+        const std::string& bytes = r.port.written[0];
+        EXPECT_EQ(bytes.substr(0, row.bytes_start_size), std::string(row.bytes_start, row.bytes_start_size))
+            << row.name;
+        // Whole lines after the last sentence's CR LF, or the burst's closing separator.
+        const std::string lines = "!AIVDM,1\r\n!AIVDM,2\r\n";
+        const std::string before = row.mode == Mode::radio ? std::string("\r\n\0\0\0\0\0", 7) : "\r\n";
+        EXPECT_EQ(bytes.ends_with(row.lost ? lines : before + lines), row.asked) << row.name;
+        if (row.lost) {
+            EXPECT_EQ(bytes, lines) << row.name;
+        }
+        EXPECT_EQ(asked.size(), row.asked ? 1u : 0u) << row.name;
+        if (row.asked) {
+            EXPECT_EQ(asked[0], r.clock.steady_seconds()) << row.name;
+            EXPECT_EQ(r.monitor(), "!AIVDM,2") << row.name;
+            if (row.lost) {
+                EXPECT_EQ(r.form.Picture1.lines().end()[-3].rfind("[guasto: secondo", 0), 0u) << row.name;
+            }
+        }
+    }
+}
+
 // Each sentence leaves a point on its vehicle's track: where it was sent,
 // the UTC time, its speed and course over ground. Multi-user mode, 2
 // vehicles: 0 at 100 km/h on course 45, 1 backwards at 10 miglia/h on 90.

@@ -108,15 +108,20 @@ TEST(Fleet, TheVehiclesInUse) {
         Mode mode;
         int cycle;
         std::size_t current;
+        bool targets;
         std::vector<std::size_t> in_use;
         std::size_t next;
     } rows[] = {
-        {"GPS standard: the current one", Mode::gps_standard, 3, 4, {4}, 0},
-        {"radio: the current one", Mode::radio, 3, 0, {0}, 1},
-        {"multi-user: the cycle's, once started, and the current one", Mode::multi_user, 3, 0, {0, 1, 2}, 1},
-        {"multi-user: a current one past the cycle is sent once more", Mode::multi_user, 3, 5, {1, 2, 5}, 0},
-        {"multi-user: a cycle of 0 serves vehicle 0", Mode::multi_user, 0, 0, {0}, 0},
-        {"multi-user: the last of the cycle wraps", Mode::multi_user, 3, 2, {1, 2}, 0},
+        {"GPS standard: the current one", Mode::gps_standard, 3, 4, false, {4}, 0},
+        {"radio: the current one", Mode::radio, 3, 0, false, {0}, 1},
+        {"multi-user: the cycle's, once started, and the current one", Mode::multi_user, 3, 0, false, {0, 1, 2}, 1},
+        {"multi-user: a current one past the cycle is sent once more", Mode::multi_user, 3, 5, false, {1, 2, 5}, 0},
+        {"multi-user: a cycle of 0 serves vehicle 0", Mode::multi_user, 0, 0, false, {0}, 0},
+        {"multi-user: the last of the cycle wraps", Mode::multi_user, 3, 2, false, {1, 2}, 0},
+        {"targets, GPS standard: the cycle's, started or not", Mode::gps_standard, 4, 1, true, {0, 1, 2, 3}, 2},
+        {"targets, radio: a current one past the cycle too", Mode::radio, 2, 5, true, {0, 1, 5}, 0},
+        {"targets, a cycle of 0: the current one", Mode::radio, 0, 3, true, {3}, 0},
+        {"targets leave multi-user as it is", Mode::multi_user, 4, 0, true, {0, 1, 2}, 1},
     };
     for (const auto& row : rows) {
         Fleet fleet;
@@ -127,6 +132,7 @@ TEST(Fleet, TheVehiclesInUse) {
         fleet.set_mode(row.mode, nullptr);
         fleet.set_cycle(row.cycle, nullptr);
         fleet.set_current(row.current, nullptr);
+        fleet.set_targets(row.targets, nullptr);
         std::vector<std::size_t> in_use;
         for (std::size_t n = 0; n < fleet_size; ++n) {
             if (fleet.in_use(n)) in_use.push_back(n);

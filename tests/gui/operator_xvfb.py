@@ -320,6 +320,36 @@ def check_port(binary, scratch):
         fail("vadrel termina con %d" % code)
 
 
+def check_ais(binary, scratch):
+    """Opzioni > Bersagli AIS... from the keyboard: the targets switched on,
+    vehicle 1 of "--mezzi 2" is heard on the port as !AIVDM, kept in vadrel.ini."""
+    folder = os.path.join(scratch, "ais")
+    os.mkdir(folder)
+    write_table(folder, ['44,1,"N",,10,8,"E",0,0,#TRUE#,#FALSE#', '44,2,"N",,10,9,"E",0,0,#TRUE#,#FALSE#'])
+    vadrel = Vadrel(binary, folder, "--mezzi", "2")
+    try:
+        until("il mezzo 0 trasmette", vadrel.port.sentences)
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+o")
+        xdotool("key", "--clearmodifiers", "a")
+        dialog = until("il dialogo Bersagli AIS compare", lambda: window_starting("Bersagli AIS"))
+        focus(dialog)
+        xdotool("key", "--clearmodifiers", "space")
+        xdotool("key", "--clearmodifiers", "Return")
+        until("OK chiude il dialogo", lambda: window_starting("Bersagli AIS") is None)
+        heard = []
+        if not wait_for(lambda: heard.extend(vadrel.port.sentences()) or any(s.startswith("!AIVDM") for s in heard), 5):
+            fail("nessun !AIVDM dopo OK; lette: %s" % heard[-5:])
+        with open(os.path.join(folder, "vadrel.ini")) as ini:
+            if "attivi=true" not in ini.read():
+                fail("vadrel.ini non tiene i bersagli AIS accesi")
+        print("ok: Bersagli AIS... accende i bersagli, il mezzo 1 si sente come !AIVDM")
+    finally:
+        code = vadrel.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
 def main():
     binary = sys.argv[1]
     keep = sys.argv[2] if len(sys.argv) > 2 else None
@@ -339,6 +369,7 @@ def main():
         check_go_to(binary, scratch, keep)
         check_map(binary, scratch, keep)
         check_port(binary, scratch)
+        check_ais(binary, scratch)
     finally:
         xvfb.terminate()
         xvfb.wait(timeout=10)

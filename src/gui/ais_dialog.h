@@ -1,0 +1,46 @@
+#pragma once
+// "Opzioni" > "Bersagli AIS...": whether the vehicles of "Numero di mezzi
+// mobili" are sent as AIS targets, whether the current one is sent as the
+// own ship, and each vehicle's identity (MMSI, class, name, ship type, call
+// sign) in a table of one row a vehicle. OK refuses what cannot be sent,
+// saying why under the table with the vehicle's number (the identity's own
+// Italian reasons), and selects the cell at fault; what it accepts goes to
+// the program's change, whose refusal is shown the same way.
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "config/ais_settings.h"
+
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QTableWidget;
+
+namespace vadrel::gui {
+
+// The program's change: "" when done, else why not, in Italian.
+using AisChange = std::function<std::string(const AisSettings&)>;
+
+class AisDialog : public QDialog {
+    Q_OBJECT
+public:
+    AisDialog(const AisSettings& current, AisChange change, QWidget* parent);
+    // The settings as the fields say, once accepted.
+    const AisSettings& settings() const { return settings_; }
+    void accept() override;
+
+private:
+    AisChange change_;
+    QCheckBox* attivi_;
+    QCheckBox* nave_propria_;
+    QTableWidget* mezzi_;
+    QLabel* problema_;
+    AisSettings settings_;
+};
+
+// Adds "Bersagli AIS..." to the menu: the dialog on the settings in force.
+void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change);
+
+}  // namespace vadrel::gui
