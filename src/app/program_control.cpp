@@ -74,8 +74,17 @@ ControlState ProgramControl::state() const {
     if (program_.replay().running()) s.outputs.push_back({"riproduzione", program_.replay().path(), true, "", {}});
 
     s.receiver = program_.receiver();
-    for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back({n, fleet.vehicle(n)});
+    for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
     return s;
+}
+
+VehicleEntry ProgramControl::entry(std::size_t n) const {
+    VehicleEntry e{n, program_.fleet().vehicle(n)};
+    if (const auto sent = program_.transmitter().reported(n)) {
+        e.sent_lat = sent->lat;
+        e.sent_lon = sent->lon;
+    }
+    return e;
 }
 
 Vehicle ProgramControl::vehicle(std::size_t n) const { return program_.fleet().vehicle(n); }
@@ -86,7 +95,7 @@ std::vector<VehicleEntry> ProgramControl::vehicles_in_use() const {
     const Fleet& fleet = program_.fleet();
     std::vector<VehicleEntry> in_use;
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (fleet.in_use(n)) in_use.push_back({n, fleet.vehicle(n)});
+        if (fleet.in_use(n)) in_use.push_back(entry(n));
     }
     return in_use;
 }

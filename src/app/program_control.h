@@ -31,6 +31,8 @@ public:
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;
+    // Vehicle n with where its last sentences put it.
+    VehicleEntry entry(std::size_t n) const override;
 
     // Called after each change made here (the window draws itself again).
     std::function<void()> changed;

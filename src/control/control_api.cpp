@@ -62,7 +62,7 @@ std::variant<QJsonObject, ApiReply> json_body(const ApiRequest& request) {
     return document.object();
 }
 
-ApiReply vehicle_reply(ControlTarget& target, std::size_t n) { return reply(vehicle_json({n, target.vehicle(n)})); }
+ApiReply vehicle_reply(ControlTarget& target, std::size_t n) { return reply(vehicle_json(target.entry(n))); }
 
 }  // namespace
 

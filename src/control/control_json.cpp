@@ -78,12 +78,17 @@ const char* unit_name(SpeedUnit unit) { return unit == SpeedUnit::knots ? "nodi"
 
 QJsonObject vehicle_json(const VehicleEntry& entry) {
     const Vehicle& v = entry.vehicle;
-    return {{"numero", static_cast<qint64>(entry.number)},
+    QJsonObject json{{"numero", static_cast<qint64>(entry.number)},
             {"lat", to_1e7(v.latitude_degrees())},
             {"lon", to_1e7(v.longitude_degrees())},
             {"rotta", v.course},
             {"velocita", v.speed},
             {"unita", unit_name(v.unit)}};
+    if (entry.sent_lat && entry.sent_lon) {
+        json.insert("lat_inviata", to_1e7(*entry.sent_lat / arc_seconds_per_degree));
+        json.insert("lon_inviata", to_1e7(*entry.sent_lon / arc_seconds_per_degree));
+    }
+    return json;
 }
 
 QJsonObject receiver_json(const OpzioniRicevitore& options) {

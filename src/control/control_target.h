@@ -28,8 +28,16 @@ enum class SendMode : std::uint8_t { gps, radio, multi };
 
 // One vehicle as the interface shows it: its number (0 .. 20) and its values.
 struct VehicleEntry {
+    VehicleEntry() = default;
+    VehicleEntry(std::size_t n, const Vehicle& v, std::optional<double> lat_sent = {},
+                 std::optional<double> lon_sent = {})
+        : number(n), vehicle(v), sent_lat(lat_sent), sent_lon(lon_sent) {}
+
     std::size_t number = 0;
     Vehicle vehicle;
+    // Where its sentences put it when the receiver's noise moves them off
+    // the true position (seconds of arc, as the vehicle's).
+    std::optional<double> sent_lat, sent_lon;
 };
 
 // The serial port as the panel shows it.
@@ -86,6 +94,9 @@ public:
     virtual ControlState state() const = 0;
     // Vehicle n, 0 .. fleet_size - 1 (the server checks n first).
     virtual Vehicle vehicle(std::size_t n) const = 0;
+    // The vehicle as the interface shows it, with where its last sentences
+    // put it when that differs (the receiver's noise).
+    virtual VehicleEntry entry(std::size_t n) const { return {n, vehicle(n)}; }
     // Whether a log is being replayed: then every change is refused (409).
     virtual bool replaying() const = 0;
 

@@ -115,6 +115,8 @@ void Transmitter::receive(SecondOfVehicle& second, std::size_t n) {
         second.sky = observe(constellation_at(now_ms), observer_of(second.vehicle, receiver_.quota),
                              {cielo.maschera, cielo.ostacoli}, !second.options.senza_fix);
     }
+    if (reported_.size() <= n) reported_.resize(n + 1);
+    reported_[n].reset();
     if (cielo.rumore <= 0.0) return;
     while (noise_.size() <= n) noise_.emplace_back(cielo.rumore, faults.seme, noise_.size());
     Sky sky = second.sky ? *second.sky : classic_sky();
@@ -124,6 +126,7 @@ void Transmitter::receive(SecondOfVehicle& second, std::size_t n) {
     const ArcPosition shown = displaced(second.vehicle.lat, second.vehicle.lon, error);
     second.vehicle.lat = shown.lat;
     second.vehicle.lon = shown.lon;
+    reported_[n] = shown;
     second.altitude_error = error.up;
 }
 

@@ -98,6 +98,12 @@ public:
     // The sky of the last fix sent (the current vehicle's, with the
     // satellites option); nothing without it.
     const std::optional<Sky>& last_sky() const { return last_sky_; }
+    // Where the last sentences of vehicle n put it, when the receiver's
+    // noise moved it off its true position (seconds of arc); nothing
+    // without noise.
+    std::optional<ArcPosition> reported(std::size_t n) const {
+        return n < reported_.size() ? reported_[n] : std::nullopt;
+    }
 
     const TrackHistory& tracks() const { return tracks_; }
     Clock& clock() const { return clock_; }
@@ -126,6 +132,7 @@ private:
     std::vector<PositionNoise> noise_;
     std::optional<std::int64_t> outage_origin_ms_;
     std::optional<Sky> last_sky_;
+    std::vector<std::optional<ArcPosition>> reported_;
     Supplement supplement_;
     std::string port_problem_;
     long long skipped_writes_ = 0;

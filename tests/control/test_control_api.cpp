@@ -214,7 +214,16 @@ TEST(Json, SecondCarriesEveryByteAndTheVehicles) {
     const QJsonObject second = second_json(bytes, {{2, v}});
     EXPECT_EQ(second.value("byte").toInt(), 20);
     EXPECT_EQ(second.value("inviati").toString().toLatin1().toStdString(), bytes);
-    EXPECT_DOUBLE_EQ(second.value("mezzi").toArray()[0].toObject().value("lat").toDouble(), -12.5);
+    const QJsonObject vehicle = second.value("mezzi").toArray()[0].toObject();
+    EXPECT_DOUBLE_EQ(vehicle.value("lat").toDouble(), -12.5);
+    EXPECT_FALSE(vehicle.contains("lat_inviata")) << "no noise, nothing else said";
+
+    // With the receiver's noise: the true position and the one the sentences said.
+    const QJsonObject noisy =
+        second_json(bytes, {{2, v, -3600.0 * 12.5001, 3600.0 * 0.0002}}).value("mezzi").toArray()[0].toObject();
+    EXPECT_DOUBLE_EQ(noisy.value("lat").toDouble(), -12.5);
+    EXPECT_DOUBLE_EQ(noisy.value("lat_inviata").toDouble(), -12.5001);
+    EXPECT_DOUBLE_EQ(noisy.value("lon_inviata").toDouble(), 0.0002);
 }
 
 }  // namespace
