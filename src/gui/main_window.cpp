@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <exception>
 
+#include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
 #include "gui/italian.h"
 #include "gui/keys.h"
@@ -177,6 +178,9 @@ void MainWindow::build_menus() {
     QAction* mappa = veicolo->addAction(QStringLiteral("&Mappa"));
     mappa->setObjectName(QStringLiteral("menu_mappa"));
     connect(mappa, &QAction::triggered, this, &MainWindow::open_map);
+    QAction* flotta = veicolo->addAction(QStringLiteral("&Flotta"));
+    flotta->setObjectName(QStringLiteral("menu_flotta"));
+    connect(flotta, &QAction::triggered, this, &MainWindow::open_fleet);
 }
 
 void MainWindow::open_go_to() {
@@ -195,6 +199,13 @@ void MainWindow::open_go_to() {
         }
     });
     dialog->open();
+}
+
+void MainWindow::open_fleet() {
+    if (fleet_ == nullptr) fleet_ = new FleetWindow(form_, this);
+    fleet_->show();
+    fleet_->raise();
+    fleet_->activateWindow();
 }
 
 void MainWindow::open_map() {
@@ -448,6 +459,7 @@ void MainWindow::render() {
         if (QWidget* widget = control_widget(name)) widget->setToolTip(reason);
     }
     if (map_ != nullptr) map_->refresh();
+    if (fleet_ != nullptr) fleet_->refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,8 @@ virtual port:
 - "Mappa" (Alt+V, M) with three vehicles moving in multi-user mode, saved
   with "Salva immagine..." (Alt+S) through the file dialog: the picture holds
   the three tracks in their colours;
+- "Flotta" (Alt+V, F) with three vehicles running in multi-user mode: the
+  latitude of vehicle 1 typed in its cell is in its next "@1" sentence;
 - "Porta..." (Alt+U, P) maps COM 1, open on one pseudo-terminal, to a link
   to another: the next sentences go there, and vadrel.ini keeps it.
 
@@ -281,6 +283,45 @@ def check_map(binary, scratch, keep):
         fail("vadrel termina con %d" % code)
 
 
+def check_fleet(binary, scratch):
+    folder = os.path.join(scratch, "flotta")
+    os.mkdir(folder)
+    # vehicle 1 stands still: its next sentence carries exactly what was typed
+    write_table(folder, ['45,30,"N",,9,10,"E",10,90,#TRUE#,#FALSE#',
+                         '45,29,"N",,9,10,"E",0,0,#TRUE#,#FALSE#',
+                         '45,29,"N",,9,8,"E",10,225,#TRUE#,#FALSE#'])
+    vadrel = Vadrel(binary, folder, "--modo", "multi", "--mezzi", "3")
+    try:
+        until("il mezzo 1 trasmette", lambda: any(s.startswith("@1") for s in vadrel.port.sentences()))
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+v")
+        xdotool("key", "--clearmodifiers", "f")
+        table = until("la finestra Flotta compare", lambda: window_id("vadrel - Flotta"))
+        until("la finestra Flotta si vede", lambda: viewable(table))
+        focus(table)
+        # the table opens on vehicle 0's latitude: one row down, F2, the text, Enter
+        xdotool("key", "--clearmodifiers", "Down")
+        xdotool("key", "--clearmodifiers", "F2")
+        xdotool("key", "--clearmodifiers", "ctrl+a")
+        xdotool("type", "--delay", "15", "--", "12 30 0 S")
+        xdotool("key", "--clearmodifiers", "Return")
+        seen = []
+
+        def edited():
+            for s in vadrel.port.sentences():
+                if s.startswith("@1"):
+                    seen.append(s)
+            return any(",1230.0000,S," in s for s in seen)
+
+        if not wait_for(edited, 8.0):
+            fail("nessuna frase @1 porta la latitudine scritta nella Flotta; lette: %s" % seen[-3:])
+        print("ok: Flotta, la latitudine del mezzo 1 scritta nella tabella è nella sua frase @1 seguente")
+    finally:
+        code = vadrel.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
 def check_port(binary, scratch):
     folder = os.path.join(scratch, "porta")
     os.mkdir(folder)
@@ -338,6 +379,7 @@ def main():
         os.environ["HOME"] = scratch  # the file dialog starts in a folder of the test's own
         check_go_to(binary, scratch, keep)
         check_map(binary, scratch, keep)
+        check_fleet(binary, scratch)
         check_port(binary, scratch)
     finally:
         xvfb.terminate()
