@@ -209,7 +209,16 @@ void MainWindow::open_fleet() {
 }
 
 void MainWindow::open_map() {
-    if (map_ == nullptr) map_ = new MapWindow(form_, this);
+    if (map_ == nullptr) {
+        map_ = new MapWindow(form_, this);
+        // "Porta qui il mezzo attuale": the path "Vai a posizione" takes.
+        connect(map_->canvas(), &MapCanvas::place_current, this, [this](GeoPoint where) {
+            forward([&] {
+                form_.fleet.place(form_.fleet.current(), where.lat * arc_seconds_per_degree,
+                                  where.lon * arc_seconds_per_degree, this);
+            });
+        });
+    }
     const bool opening = !map_->isVisible();
     map_->show();
     if (opening) map_->canvas()->refresh();

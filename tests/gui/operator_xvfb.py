@@ -6,6 +6,8 @@ virtual port:
 - "Vai a posizione..." (Ctrl+G) in each of its forms puts the vehicle where
   typed and the next sentence carries it; a text it cannot read leaves the
   dialog open with the reason in red, and the vehicle where it was;
+- "Porta qui il mezzo attuale" on the map's right button moves the vehicle
+  where clicked;
 - "Mappa" (Alt+V, M) with three vehicles moving in multi-user mode, saved
   with "Salva immagine..." (Alt+S) through the file dialog: the picture holds
   the three tracks in their colours;
@@ -76,6 +78,25 @@ def window_starting(prefix):
 def viewable(window):
     info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
     return "IsViewable" in info
+
+
+def canvas_centre(window):
+    """The middle of the map's canvas in the window: under the row of
+    buttons, the rest of the window."""
+    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+    width = re.search(r"Width: (\d+)", info)
+    height = re.search(r"Height: (\d+)", info)
+    if not width or not height:
+        return None
+    buttons = 36
+    return int(width.group(1)) // 2, buttons + (int(height.group(1)) - buttons) // 2
+
+
+def shown_windows():
+    """The top-level windows on the screen now."""
+    tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True).stdout
+    ids = re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.M)
+    return {w for w in ids if viewable(w)}
 
 
 def xdotool(*args):
@@ -226,6 +247,32 @@ def check_go_to(binary, scratch, keep):
         until("Esc chiude il dialogo", lambda: window_starting("Vai a posizione") is None)
         next_fields(vadrel, "3330.0000,S,15115.0000,E")
         print("ok: \"ciao 45\" rifiutato con il motivo in rosso, il mezzo resta dov'era")
+        # "Porta qui il mezzo attuale": the right button 100 pixels east of
+        # the vehicle, alone in the middle of the map (500 m across)
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+v")
+        xdotool("key", "--clearmodifiers", "m")
+        map_window = until("la finestra Mappa compare", lambda: window_id("vadrel - Mappa"))
+        until("la finestra Mappa si vede", lambda: viewable(map_window))
+        canvas = until("la mappa dice dov'è il mezzo", lambda: canvas_centre(map_window))
+        xdotool("mousemove", "--window", map_window, str(canvas[0] + 100), str(canvas[1]))
+        before = shown_windows()
+        xdotool("click", "3")
+        until("il menu della mappa compare", lambda: shown_windows() - before)
+        xdotool("key", "--clearmodifiers", "p")
+        moved = []
+
+        def east():
+            for s in vadrel.port.sentences():
+                parts = s.split(",")
+                if len(parts) > 6 and parts[3].startswith("3330.0") and parts[4] == "S":
+                    moved.append(float(parts[5]))
+            return any(15115.02 < lon < 15115.2 for lon in moved)
+
+        if not wait_for(east, 5.0):
+            fail("Porta qui non porta il mezzo 100 m a est: longitudini lette %s" % moved[-3:])
+        print("ok: Porta qui il mezzo attuale lo sposta dove si è cliccato (%.4f E)" % moved[-1])
+        xdotool("key", "--clearmodifiers", "Escape")
     finally:
         code = vadrel.stop()
     if code != 0:
