@@ -94,6 +94,46 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
 
 constexpr double scale_max_pixels = 120.0;
 
+// A line of the world on the screen, its longitudes taken on from each point
+// to the next the short way, so that a coast across the 180th meridian, or
+// the far side of the globe from the centre, stays one piece.
+QPolygonF on_screen(const MapProjection& map, const WorldMap::Line& line) {
+    QPolygonF out;
+    out.reserve(static_cast<qsizetype>(line.size()));
+    const double pixels_per_degree = map.metres_per_degree_lon() / map.metres_per_pixel();
+    double previous_lon = 0.0;
+    QPointF previous;
+    for (const GeoPoint& p : line) {
+        QPointF at = map.to_screen(p);
+        if (!out.isEmpty()) at.setX(previous.x() + std::remainder(p.lon - previous_lon, 360.0) * pixels_per_degree);
+        out << at;
+        previous = at;
+        previous_lon = p.lon;
+    }
+    return out;
+}
+
+// The sea, the land with its coast, the borders.
+void draw_world(QPainter& painter, const MapProjection& map, const WorldMap& world, QSizeF size) {
+    painter.fillRect(QRectF(QPointF(0, 0), size), QColor(214, 230, 244));
+    const QRectF view(QPointF(-10, -10), size + QSizeF(20, 20));
+    QPainterPath land;
+    land.setFillRule(Qt::OddEvenFill);
+    for (const WorldMap::Line& ring : world.land) {
+        const QPolygonF shape = on_screen(map, ring);
+        if (shape.boundingRect().intersects(view)) land.addPolygon(shape);
+    }
+    painter.setPen(QPen(QColor(105, 140, 175), 1.0));
+    painter.setBrush(QColor(240, 236, 222));
+    painter.drawPath(land);
+    painter.setPen(QPen(QColor(150, 105, 150), 1.0, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    for (const WorldMap::Line& border : world.borders) {
+        const QPolygonF line = on_screen(map, border);
+        if (line.boundingRect().intersects(view)) painter.drawPolyline(line);
+    }
+}
+
 // Where the scale bar and the north arrow are drawn: no label goes there.
 std::vector<QRectF> kept_clear(QSizeF size) {
     return {QRectF(6.0, size.height() - 46.0, scale_max_pixels + 12.0, 32.0),
@@ -164,6 +204,7 @@ MapCanvas::MapCanvas(Form1& form, QWidget* parent) : QWidget(parent), form_(form
     setPalette(white);
     setCursor(Qt::OpenHandCursor);
     setMouseTracking(true);
+    world_ = WorldMap::built_in();
 }
 
 double MapCanvas::oldest_shown() const {
@@ -311,6 +352,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF area = size();
+    if (world_) draw_world(painter, projection_, *world_, area);
     draw_graticule(painter, projection_, area);
 
     const std::vector<std::size_t> shown = shown_vehicles();

@@ -1,5 +1,6 @@
 #pragma once
-// "Mappa": every vehicle sent in the last hour, as a labelled point where
+// "Mappa": over the land, coastlines and borders of the world (world_map.h),
+// every vehicle sent in the last hour, as a labelled point where
 // it is now at the end of its track with an arrow on its course, the
 // current one ringed, on the local plane around the fleet, with a graticule,
 // a scale bar and a north arrow. Labels never overlap. Pointing at a vehicle
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "gui/map_projection.h"
+#include "gui/world_map.h"
 #include "panel/form1.h"
 
 class QLabel;
@@ -70,6 +72,8 @@ private:
     std::optional<QPointF> drag_;
     // Whether the press being dragged has moved the map (else it is a click).
     bool dragged_ = false;
+    // Land, coastlines and borders; none if the built-in data cannot be read.
+    std::optional<WorldMap> world_;
 };
 
 class MapWindow : public QWidget {

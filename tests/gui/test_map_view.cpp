@@ -4,15 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPolygonF>
 #include <QTest>
 
 #include "gui/map_labels.h"
 #include "gui/map_window.h"
+#include "gui/world_map.h"
 #include "finestra.h"
 #include "support/fakes.h"
 
@@ -55,6 +58,76 @@ TEST(MapLabels, NeverOverlap) {
         }
         EXPECT_TRUE(label_beside(r.labels[0], boxes[0])) << r.name << ": the first has room";
     }
+}
+
+bool on_land(const WorldMap& world, GeoPoint p) {
+    int inside = 0;  // odd-even, as the map fills it
+    for (const auto& ring : world.land) {
+        QPolygonF shape;
+        for (const GeoPoint& g : ring) shape << QPointF(g.lon, g.lat);
+        inside += shape.containsPoint(QPointF(p.lon, p.lat), Qt::OddEvenFill);
+    }
+    return inside % 2 == 1;
+}
+
+// Two unit squares side by side, quantized to tenths and delta-encoded: arc 0
+// the edge they share, 1 and 2 the rest of each; the land is both.
+constexpr const char* two_countries = R"({"type":"Topology","transform":{"scale":[0.1,0.1],"translate":[10,40]},
+  "arcs":[[[10,0],[0,10]], [[10,10],[-10,0],[0,-10],[10,0]], [[10,0],[10,0],[0,10],[-10,0]]],
+  "objects":{"countries":{"type":"GeometryCollection","geometries":[
+      {"type":"Polygon","arcs":[[0,1]]},{"type":"Polygon","arcs":[[2,-1]]}]},
+    "land":{"type":"GeometryCollection","geometries":[{"type":"MultiPolygon","arcs":[[[1,2]]]}]}}})";
+
+TEST(WorldMap, ReadsLandAndBordersAndLeavesOutWhatItCannotUse) {
+    const auto world = WorldMap::read(two_countries);
+    ASSERT_TRUE(world);
+    ASSERT_EQ(world->land.size(), 1u);
+    EXPECT_EQ(world->land[0].size(), 7u) << "arcs joined at their shared points";
+    EXPECT_TRUE(on_land(*world, {40.5, 10.5}));
+    EXPECT_TRUE(on_land(*world, {40.5, 11.5}));
+    EXPECT_FALSE(on_land(*world, {40.5, 12.5}));
+    ASSERT_EQ(world->borders.size(), 1u) << "only the shared edge";
+    EXPECT_DOUBLE_EQ(world->borders[0].front().lon, 11.0);
+    EXPECT_DOUBLE_EQ(world->borders[0].back().lat, 41.0);
+
+    const struct {
+        const char* bytes;
+        bool read;
+        std::size_t land;
+        const char* why;
+    } rows[] = {
+        {"", false, 0, "empty"},
+        {"[1,2]", false, 0, "not an object"},
+        {R"({"type":"FeatureCollection"})", false, 0, "GeoJSON, not a topology"},
+        {R"({"type":"Topology","objects":{}})", false, 0, "no arcs"},
+        {R"({"type":"Topology","arcs":[[[0,0],[1,0],[1,1]]],"objects":{"land":{"type":"Polygon","arcs":[[0,7]]}}})",
+         true, 0, "an arc out of range drops its ring"},
+        {R"({"type":"Topology","arcs":[[[0,0],[1,0],[1,1],[0,0]]],"objects":{"land":{"type":"Polygon","arcs":[[-1]]}}})",
+         true, 1, "unquantized, one arc backwards"},
+    };
+    for (const auto& r : rows) {
+        const auto got = WorldMap::read(r.bytes);
+        EXPECT_EQ(got.has_value(), r.read) << r.why;
+        if (got) {
+            EXPECT_EQ(got->land.size(), r.land) << r.why;
+        }
+    }
+}
+
+// The map over Milan means something: the city on land, the Ligurian Sea
+// off Genoa not, the border with Switzerland above Como.
+TEST(WorldMap, TheBuiltInWorld) {
+    const auto world = WorldMap::built_in();
+    ASSERT_TRUE(world);
+    EXPECT_TRUE(on_land(*world, {45.46, 9.19})) << "Milano";
+    EXPECT_FALSE(on_land(*world, {44.0, 9.0})) << "Mar Ligure";
+    EXPECT_TRUE(on_land(*world, {46.95, 7.45})) << "Berna";
+    const bool swiss_border = std::any_of(world->borders.begin(), world->borders.end(), [](const auto& line) {
+        return std::any_of(line.begin(), line.end(), [](GeoPoint p) {
+            return std::fabs(p.lat - 45.85) < 0.1 && std::fabs(p.lon - 9.0) < 0.1;
+        });
+    });
+    EXPECT_TRUE(swiss_border) << "the border near Chiasso";
 }
 
 class MapView : public Finestra {
