@@ -29,6 +29,12 @@ QRectF dot(const LabelRequest& l) {
     return QRectF(l.point.x() - l.radius, l.point.y() - l.radius, 2 * l.radius, 2 * l.radius);
 }
 
+// The box of the heading arrow, its head included.
+std::optional<QRectF> arrow(const LabelRequest& l) {
+    if (!l.arrow_tip) return std::nullopt;
+    return QRectF(l.point, *l.arrow_tip).normalized().adjusted(-4, -4, 4, 4);
+}
+
 }  // namespace
 
 std::vector<QRectF> place_labels(const std::vector<LabelRequest>& labels, const std::vector<QRectF>& keep_clear) {
@@ -40,6 +46,7 @@ std::vector<QRectF> place_labels(const std::vector<LabelRequest>& labels, const 
         if (std::any_of(keep_clear.begin(), keep_clear.end(), hits)) return false;
         for (std::size_t i = 0; i < labels.size(); ++i) {
             if (i != self && box.intersects(dot(labels[i]))) return false;
+            if (const auto a = arrow(labels[i]); a && box.intersects(*a)) return false;
         }
         return true;
     };

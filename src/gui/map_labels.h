@@ -1,7 +1,8 @@
 #pragma once
 // Where the map writes each vehicle's label: beside its point, on the first
 // of eight sides where it covers no label placed before it, no vehicle's
-// point and no area kept clear (the scale bar, the north arrow); where every
+// point or heading arrow and no area kept clear (the scale bar, the north
+// arrow); where every
 // side is taken, stacked under the labels already there, a line then leading
 // to its point. No two labels ever overlap.
 //
@@ -10,6 +11,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
+#include <optional>
 #include <vector>
 
 namespace vadrel::gui {
@@ -18,6 +20,8 @@ struct LabelRequest {
     QPointF point;       // the vehicle on the screen
     QSizeF size;         // its label's box
     double radius = 0;   // of the point drawn
+    // The tip of its heading arrow; none when it is the point itself.
+    std::optional<QPointF> arrow_tip;
 };
 
 // One box per request, in order: the first requests get the nearer places.

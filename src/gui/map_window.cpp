@@ -134,6 +134,15 @@ void draw_world(QPainter& painter, const MapProjection& map, const WorldMap& wor
     }
 }
 
+// The tip of a moving vehicle's heading arrow, drawn from its point on the
+// course it goes over the ground; none for a vehicle standing still.
+std::optional<QPointF> arrow_tip(const Vehicle& vehicle, QPointF at, double radius) {
+    const GroundMotion motion = ground_motion(vehicle);
+    if (!(motion.kmh > 0.0)) return std::nullopt;
+    const double angle = motion.course * std::numbers::pi / 180.0;
+    return at + QPointF(std::sin(angle), -std::cos(angle)) * (radius + arrow_pixels);
+}
+
 // Where the scale bar and the north arrow are drawn: no label goes there.
 std::vector<QRectF> kept_clear(QSizeF size) {
     return {QRectF(6.0, size.height() - 46.0, scale_max_pixels + 12.0, 32.0),
@@ -402,12 +411,10 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
         const QPointF at = projection_.to_screen(live(m));
         const bool attuale = m == current;
         // the heading arrow, on the course it goes over the ground
-        const GroundMotion motion = ground_motion(form_.fleet.vehicle(m));
-        if (motion.kmh > 0.0) {
-            const double angle = motion.course * std::numbers::pi / 180.0;
-            const QPointF ahead(std::sin(angle), -std::cos(angle));
+        if (const auto arrow = arrow_tip(form_.fleet.vehicle(m), at, radius_of(m))) {
+            const QPointF tip = *arrow;
+            const QPointF ahead = (tip - at) / (radius_of(m) + arrow_pixels);
             const QPointF side(-ahead.y(), ahead.x());
-            const QPointF tip = at + ahead * (radius_of(m) + arrow_pixels);
             painter.setPen(QPen(Qt::black, attuale ? 2.0 : 1.5, Qt::SolidLine, Qt::RoundCap));
             painter.drawLine(at, tip);
             QPainterPath head;
@@ -435,7 +442,9 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     for (const std::size_t m : labelled) {
         const QFontMetricsF metrics(map_font(9.0, m == current));
         const QRectF ink = metrics.boundingRect(QString::number(m));
-        requests.push_back({projection_.to_screen(live(m)), QSizeF(ink.width() + 4.0, metrics.height()), radius_of(m)});
+        const QPointF at = projection_.to_screen(live(m));
+        const auto tip = arrow_tip(form_.fleet.vehicle(m), at, radius_of(m));
+        requests.push_back({at, QSizeF(ink.width() + 4.0, metrics.height()), radius_of(m), tip});
     }
     const std::vector<QRectF> boxes = place_labels(requests, kept_clear(area));
     for (std::size_t i = 0; i < labelled.size(); ++i) {

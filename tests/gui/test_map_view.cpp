@@ -28,11 +28,15 @@ TEST(MapLabels, NeverOverlap) {
     const QRectF scale(0, 80, 140, 40);
     const auto on_one_point = [](int n, QPointF at) {
         std::vector<LabelRequest> r;
-        for (int i = 0; i < n; ++i) r.push_back({at, QSizeF(i < 10 ? 10 : 17, 14), 4.5});
+        for (int i = 0; i < n; ++i) r.push_back({at, QSizeF(i < 10 ? 10 : 17, 14), 4.5, std::nullopt});
         return r;
     };
     std::vector<LabelRequest> row_of_points;
-    for (int i = 0; i < 21; ++i) row_of_points.push_back({QPointF(20 + 6 * i, 60), QSizeF(17, 14), 4.5});
+    for (int i = 0; i < 21; ++i) {
+        const QPointF at(20 + 6 * i, 60);
+        const auto north = i % 2 == 0 ? std::optional<QPointF>(at - QPointF(0, 20)) : std::nullopt;
+        row_of_points.push_back({at, QSizeF(17, 14), 4.5, north});
+    }
     const struct {
         const char* name;
         std::vector<LabelRequest> labels;
@@ -40,12 +44,17 @@ TEST(MapLabels, NeverOverlap) {
         {"21 vehicles on one point", on_one_point(21, {50, 50})},
         {"one point by the scale bar", on_one_point(1, {20, 75})},
         {"21 points in a row closer than their labels", row_of_points},
+        {"an arrow where the label usually goes", {{QPointF(50, 50), QSizeF(10, 14), 4.5, QPointF(65, 35)}}},
     };
     for (const auto& r : rows) {
         const std::vector<QRectF> boxes = place_labels(r.labels, {scale});
         ASSERT_EQ(boxes.size(), r.labels.size()) << r.name;
         for (std::size_t i = 0; i < boxes.size(); ++i) {
             EXPECT_FALSE(boxes[i].intersects(scale)) << r.name << ": label " << i;
+            if (const auto& tip = r.labels[i].arrow_tip) {
+                EXPECT_FALSE(boxes[i].intersects(QRectF(r.labels[i].point, *tip).normalized()))
+                    << r.name << ": label " << i << " over its arrow";
+            }
             for (std::size_t j = 0; j < boxes.size(); ++j) {
                 if (i == j) continue;
                 EXPECT_FALSE(boxes[i].intersects(boxes[j])) << r.name << ": labels " << i << " and " << j;
