@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -78,10 +79,14 @@ FleetWindow::FleetWindow(Form1& form, QWidget* parent) : QWidget(parent, Qt::Win
     layout->addWidget(note_);
 
     draw_all();
-    table_->resizeColumnsToContents();
+    // Each column as wide as its title and its widest cell, the current
+    // vehicle's bold one included, as the values change.
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->setCurrentCell(0, col_latitude);
-    // Wide enough for every column; tall enough for the rows without scrolling.
-    const int width = table_->horizontalHeader()->length() + 2 * table_->frameWidth() + 24;
+    // Wide enough for every column with a bold row, beside the scroll bar;
+    // tall enough for the rows without scrolling where the screen allows.
+    const int width = table_->horizontalHeader()->length() + 2 * table_->frameWidth() +
+                      table_->verticalScrollBar()->sizeHint().width() + 40;
     const int height = table_->verticalHeader()->length() + table_->horizontalHeader()->height() +
                        2 * table_->frameWidth() + 8;
     table_->setMinimumSize(std::min(width, 1000), std::min(height, 620));
