@@ -346,7 +346,7 @@ const std::vector<OptionSpec>& option_table() {
         {"--senza-finestra", Kind::flag, "", "funziona senza finestra; il monitor va sullo standard output",
          [](Options& o, const Value&) -> Read { o.senza_finestra = true; return std::nullopt; }},
         {"--cartella", Kind::value, "DIR",
-         "cartella del programma, di vadrel.cnf e di vadrel.hlp\n(predefinita: la cartella dell'eseguibile)",
+         "cartella del programma, di vadrel.cnf e di vadrel.hlp\n(predefinita: la cartella dell'eseguibile, se il programma non è installato\ne vi si può scrivere; altrimenti ~/.local/share/vadrel)",
          [](Options& o, const Value& v) -> Read {
              if (!v || v->empty()) return "manca la cartella dopo --cartella";
              o.cartella = absolute_path(*v);

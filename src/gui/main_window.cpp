@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <exception>
 
+#include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
 #include "gui/italian.h"
 #include "gui/keys.h"
@@ -178,6 +179,9 @@ void MainWindow::build_menus() {
     QAction* mappa = veicolo->addAction(QStringLiteral("&Mappa"));
     mappa->setObjectName(QStringLiteral("menu_mappa"));
     connect(mappa, &QAction::triggered, this, &MainWindow::open_map);
+    QAction* flotta = veicolo->addAction(QStringLiteral("&Flotta"));
+    flotta->setObjectName(QStringLiteral("menu_flotta"));
+    connect(flotta, &QAction::triggered, this, &MainWindow::open_fleet);
     QAction* cielo = veicolo->addAction(QStringLiteral("&Cielo"));
     cielo->setObjectName(QStringLiteral("menu_cielo"));
     connect(cielo, &QAction::triggered, this, &MainWindow::open_sky);
@@ -208,8 +212,24 @@ void MainWindow::open_go_to() {
     dialog->open();
 }
 
+void MainWindow::open_fleet() {
+    if (fleet_ == nullptr) fleet_ = new FleetWindow(form_, this);
+    fleet_->show();
+    fleet_->raise();
+    fleet_->activateWindow();
+}
+
 void MainWindow::open_map() {
-    if (map_ == nullptr) map_ = new MapWindow(form_, this);
+    if (map_ == nullptr) {
+        map_ = new MapWindow(form_, this);
+        // "Porta qui il mezzo attuale": the path "Vai a posizione" takes.
+        connect(map_->canvas(), &MapCanvas::place_current, this, [this](GeoPoint where) {
+            forward([&] {
+                form_.fleet.place(form_.fleet.current(), where.lat * arc_seconds_per_degree,
+                                  where.lon * arc_seconds_per_degree, this);
+            });
+        });
+    }
     const bool opening = !map_->isVisible();
     map_->show();
     if (opening) map_->canvas()->refresh();
@@ -460,6 +480,7 @@ void MainWindow::render() {
     }
     if (map_ != nullptr) map_->refresh();
     if (sky_ != nullptr) sky_->refresh();
+    if (fleet_ != nullptr) fleet_->refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -22,6 +22,7 @@ namespace vadrel::gui {
 class Monitor;
 class MapWindow;
 class SkyView;
+class FleetWindow;
 
 // Pixels at 96 dpi from twips (15 twips to the pixel), rounded.
 constexpr int pixels(int twips) { return (twips + 7) / 15; }
@@ -57,6 +58,10 @@ public:
     // The map window once opened, else nullptr.
     MapWindow* map_window() const { return map_; }
     SkyView* sky_view() const { return sky_; }
+    // "Flotta": the table of every vehicle, made at its first opening.
+    void open_fleet();
+    // The fleet window once opened, else nullptr.
+    FleetWindow* fleet_window() const { return fleet_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,6 +86,7 @@ private:
     Monitor* monitor_ = nullptr;
     MapWindow* map_ = nullptr;
     SkyView* sky_ = nullptr;
+    FleetWindow* fleet_ = nullptr;
     QObject* help_key_ = nullptr;
     QTranslator* italiano_ = nullptr;
     QTranslator* qt_italiano_ = nullptr;

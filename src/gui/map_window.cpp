@@ -3,10 +3,14 @@
 #include <cerrno>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QImageWriter>
 #include <QLabel>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -19,6 +23,7 @@
 #include <numbers>
 
 #include "gui/keys.h"
+#include "gui/map_labels.h"
 #include "os/qt_file_error.h"
 
 namespace vadrel::gui {
@@ -27,6 +32,10 @@ namespace {
 
 constexpr double zoom_per_notch = 1.25;
 constexpr double graticule_min_pixels = 90.0;
+// How near the pointer comes to a vehicle to point at it.
+constexpr double pointing_pixels = 10.0;
+// The heading arrow's length beyond the point.
+constexpr double arrow_pixels = 16.0;
 
 QFont map_font(double points, bool bold = false) {
     QFont f(QStringLiteral("DejaVu Sans"));
@@ -83,8 +92,80 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
     }
 }
 
+constexpr double scale_max_pixels = 120.0;
+
+// A line of the world on the screen, its longitudes taken on from each point
+// to the next the short way, so that a coast across the 180th meridian, or
+// the far side of the globe from the centre, stays one piece.
+QPolygonF on_screen(const MapProjection& map, const WorldMap::Line& line) {
+    QPolygonF out;
+    out.reserve(static_cast<qsizetype>(line.size()));
+    const double pixels_per_degree = map.metres_per_degree_lon() / map.metres_per_pixel();
+    double previous_lon = 0.0;
+    QPointF previous;
+    for (const GeoPoint& p : line) {
+        QPointF at = map.to_screen(p);
+        if (!out.isEmpty()) at.setX(previous.x() + std::remainder(p.lon - previous_lon, 360.0) * pixels_per_degree);
+        out << at;
+        previous = at;
+        previous_lon = p.lon;
+    }
+    return out;
+}
+
+// The sea, the land with its coast, the borders.
+void draw_world(QPainter& painter, const MapProjection& map, const WorldMap& world, QSizeF size) {
+    painter.fillRect(QRectF(QPointF(0, 0), size), QColor(214, 230, 244));
+    const QRectF view(QPointF(-10, -10), size + QSizeF(20, 20));
+    QPainterPath land;
+    land.setFillRule(Qt::OddEvenFill);
+    for (const WorldMap::Line& ring : world.land) {
+        const QPolygonF shape = on_screen(map, ring);
+        if (shape.boundingRect().intersects(view)) land.addPolygon(shape);
+    }
+    painter.setPen(QPen(QColor(105, 140, 175), 1.0));
+    painter.setBrush(QColor(240, 236, 222));
+    painter.drawPath(land);
+    painter.setPen(QPen(QColor(150, 105, 150), 1.0, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    for (const WorldMap::Line& border : world.borders) {
+        const QPolygonF line = on_screen(map, border);
+        if (line.boundingRect().intersects(view)) painter.drawPolyline(line);
+    }
+}
+
+// The tip of a moving vehicle's heading arrow, drawn from its point on the
+// course it goes over the ground; none for a vehicle standing still.
+std::optional<QPointF> arrow_tip(const Vehicle& vehicle, QPointF at, double radius) {
+    const GroundMotion motion = ground_motion(vehicle);
+    if (!(motion.kmh > 0.0)) return std::nullopt;
+    const double angle = motion.course * std::numbers::pi / 180.0;
+    return at + QPointF(std::sin(angle), -std::cos(angle)) * (radius + arrow_pixels);
+}
+
+// Where the scale bar and the north arrow are drawn: no label goes there.
+std::vector<QRectF> kept_clear(QSizeF size) {
+    return {QRectF(6.0, size.height() - 46.0, scale_max_pixels + 12.0, 32.0),
+            QRectF(size.width() - 36.0, 10.0, 24.0, 48.0)};
+}
+
+// A coordinate in degrees and minutes to a thousandth: 45°30,000'N.
+QString degrees_minutes(double degrees, bool latitude) {
+    const double size = std::fabs(degrees);
+    long long thousandths = std::llround(size * 60000.0);
+    const long long whole = thousandths / 60000;
+    thousandths -= whole * 60000;
+    const QChar letter = latitude ? (degrees < 0 || std::signbit(degrees) ? u'S' : u'N')
+                                  : (degrees < 0 || std::signbit(degrees) ? u'W' : u'E');
+    return QStringLiteral("%1°%2,%3'%4")
+        .arg(whole)
+        .arg(thousandths / 1000, 2, 10, QLatin1Char('0'))
+        .arg(thousandths % 1000, 3, 10, QLatin1Char('0'))
+        .arg(letter);
+}
+
 void draw_scale_and_north(QPainter& painter, const MapProjection& map, QSizeF size) {
-    const ScaleBar bar = scale_bar(map.metres_per_pixel(), 120.0);
+    const ScaleBar bar = scale_bar(map.metres_per_pixel(), scale_max_pixels);
     const double y = size.height() - 24.0;
     const double x = 12.0;
     painter.fillRect(QRectF(x - 6.0, y - 22.0, bar.pixels + 12.0, 32.0), QColor(255, 255, 255, 220));
@@ -131,6 +212,8 @@ MapCanvas::MapCanvas(Form1& form, QWidget* parent) : QWidget(parent), form_(form
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
     setCursor(Qt::OpenHandCursor);
+    setMouseTracking(true);
+    world_ = WorldMap::built_in();
 }
 
 double MapCanvas::oldest_shown() const {
@@ -153,15 +236,57 @@ std::vector<std::size_t> MapCanvas::shown_vehicles() const {
 }
 
 std::vector<GeoPoint> MapCanvas::fleet_points() const {
+    // Where the vehicles are now and the tracks that lead there: a track
+    // before the vehicle was last set by hand no longer counts.
     std::vector<GeoPoint> points;
     const double oldest = oldest_shown();
     for (const std::size_t m : shown_vehicles()) {
+        const std::uint32_t segment = form_.fleet.vehicle(m).segment;
         for (const TrackPoint& p : tracks().points(m)) {
-            if (p.steady >= oldest) points.push_back(geo(p));
+            if (p.steady >= oldest && p.segment == segment) points.push_back(geo(p));
         }
         points.push_back(live(m));
     }
     return points;
+}
+
+std::optional<std::size_t> MapCanvas::vehicle_at(QPointF point) const {
+    std::optional<std::size_t> nearest;
+    double best = pointing_pixels;
+    for (const std::size_t m : shown_vehicles()) {
+        const QPointF d = projection_.to_screen(live(m)) - point;
+        const double distance = std::hypot(d.x(), d.y());
+        // the current vehicle, drawn on top, wins a tie
+        if (distance < best || (distance == best && m == form_.fleet.current())) {
+            best = distance;
+            nearest = m;
+        }
+    }
+    return nearest;
+}
+
+QString MapCanvas::describe(std::size_t m) const {
+    const Vehicle& v = form_.fleet.vehicle(m);
+    const QString unit = v.unit == SpeedUnit::knots ? QStringLiteral("miglia/h") : QStringLiteral("Km/h");
+    return QStringLiteral("Mezzo %1%2\n%3 %4\nVelocità %5 %6, rotta %7°")
+        .arg(m)
+        .arg(m == form_.fleet.current() ? QStringLiteral(" (attuale)") : QString())
+        .arg(degrees_minutes(v.latitude_degrees(), true), degrees_minutes(v.longitude_degrees(), false))
+        .arg(whole_number(v.speed))
+        .arg(unit)
+        .arg(whole_number(v.course), 3, 10, QLatin1Char('0'));
+}
+
+void MapCanvas::bring_current_here(QPointF point) { emit place_current(projection_.to_geo(point)); }
+
+void MapCanvas::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("menu_mappa_contesto"));
+    QAction* here = menu.addAction(QStringLiteral("&Porta qui il mezzo attuale (%1)").arg(form_.fleet.current()));
+    here->setObjectName(QStringLiteral("porta_qui"));
+    const QPointF at = event->pos();
+    connect(here, &QAction::triggered, this, [this, at] { bring_current_here(at); });
+    menu.exec(event->globalPos());
 }
 
 void MapCanvas::fit() {
@@ -195,26 +320,48 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
 void MapCanvas::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     drag_ = event->position();
+    dragged_ = false;
     setCursor(Qt::ClosedHandCursor);
 }
 
 void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
-    if (!drag_) return;
+    if (!drag_) {
+        // pointing at a vehicle tells about it
+        const auto m = vehicle_at(event->position());
+        const QString text = m ? describe(*m) : QString();
+        setToolTip(text);
+        if (m) {
+            QToolTip::showText(event->globalPosition().toPoint(), text, this);
+        } else {
+            QToolTip::hideText();
+        }
+        return;
+    }
     following_ = false;
+    dragged_ = true;
     projection_.pan(event->position() - *drag_);
     drag_ = event->position();
     update();
 }
 
-void MapCanvas::mouseReleaseEvent(QMouseEvent* /*event*/) {
+void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = drag_ && !dragged_;
     drag_.reset();
     setCursor(Qt::OpenHandCursor);
+    // a click on a vehicle tells about it, as pointing does
+    if (click) {
+        if (const auto m = vehicle_at(event->position())) {
+            setToolTip(describe(*m));
+            QToolTip::showText(event->globalPosition().toPoint(), describe(*m), this);
+        }
+    }
 }
 
 void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF area = size();
+    if (world_) draw_world(painter, projection_, *world_, area);
     draw_graticule(painter, projection_, area);
 
     const std::vector<std::size_t> shown = shown_vehicles();
@@ -259,9 +406,26 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     std::vector<std::size_t> order = shown;
     const std::size_t current = form_.fleet.current();
     std::stable_partition(order.begin(), order.end(), [current](std::size_t m) { return m != current; });
+    const auto radius_of = [current](std::size_t m) { return m == current ? 10.0 : 4.5; };
     for (const std::size_t m : order) {
         const QPointF at = projection_.to_screen(live(m));
         const bool attuale = m == current;
+        // the heading arrow, on the course it goes over the ground
+        if (const auto arrow = arrow_tip(form_.fleet.vehicle(m), at, radius_of(m))) {
+            const QPointF tip = *arrow;
+            const QPointF ahead = (tip - at) / (radius_of(m) + arrow_pixels);
+            const QPointF side(-ahead.y(), ahead.x());
+            painter.setPen(QPen(Qt::black, attuale ? 2.0 : 1.5, Qt::SolidLine, Qt::RoundCap));
+            painter.drawLine(at, tip);
+            QPainterPath head;
+            head.moveTo(tip);
+            head.lineTo(tip - ahead * 7.0 + side * 4.0);
+            head.lineTo(tip - ahead * 7.0 - side * 4.0);
+            head.closeSubpath();
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(Qt::black);
+            painter.drawPath(head);
+        }
         const double radius = attuale ? 6.0 : 4.5;
         painter.setPen(QPen(attuale ? Qt::black : Qt::white, attuale ? 2.5 : 1.5));
         painter.setBrush(colore_mezzo(m));
@@ -271,8 +435,30 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
             painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(at, radius + 4.0, radius + 4.0);
         }
-        painter.setFont(map_font(9.0, attuale));
-        halo_text(painter, at + QPointF(radius + 5.0, -radius - 1.0), QString::number(m), Qt::black);
+    }
+    // the labels where none covers another, the current vehicle's placed first
+    std::vector<std::size_t> labelled(order.rbegin(), order.rend());
+    std::vector<LabelRequest> requests;
+    for (const std::size_t m : labelled) {
+        const QFontMetricsF metrics(map_font(9.0, m == current));
+        const QRectF ink = metrics.boundingRect(QString::number(m));
+        const QPointF at = projection_.to_screen(live(m));
+        const auto tip = arrow_tip(form_.fleet.vehicle(m), at, radius_of(m));
+        requests.push_back({at, QSizeF(ink.width() + 4.0, metrics.height()), radius_of(m), tip});
+    }
+    const std::vector<QRectF> boxes = place_labels(requests, kept_clear(area));
+    for (std::size_t i = 0; i < labelled.size(); ++i) {
+        const std::size_t m = labelled[i];
+        if (!label_beside(requests[i], boxes[i])) {
+            painter.setPen(QPen(colore_mezzo(m), 1.0));
+            const QPointF end(std::clamp(requests[i].point.x(), boxes[i].left(), boxes[i].right()),
+                              std::clamp(requests[i].point.y(), boxes[i].top(), boxes[i].bottom()));
+            painter.drawLine(requests[i].point, end);
+        }
+        painter.setFont(map_font(9.0, m == current));
+        const QFontMetricsF metrics(painter.font());
+        halo_text(painter, QPointF(boxes[i].left() + 2.0, boxes[i].top() + metrics.ascent()), QString::number(m),
+                  Qt::black);
     }
     draw_scale_and_north(painter, projection_, area);
 }

@@ -1,14 +1,20 @@
 #pragma once
-// "Mappa": every vehicle sent in the last hour, as a labelled point where
-// it is now at the end of its track, the current one ringed, on the
-// local plane around the fleet, with a graticule, a scale bar and a north
-// arrow. It reads the model and never changes it; hidden, it does nothing.
+// "Mappa": over the land, coastlines and borders of the world (world_map.h),
+// every vehicle sent in the last hour, as a labelled point where
+// it is now at the end of its track with an arrow on its course, the
+// current one ringed, on the local plane around the fleet, with a graticule,
+// a scale bar and a north arrow. Labels never overlap. Pointing at a vehicle
+// tells its number, position, speed and course. It reads the model; its one
+// change, "Porta qui il mezzo attuale" on the right button, is asked of
+// whoever made it (place_current), who takes the path "Vai a posizione"
+// takes. Hidden, it does nothing.
 
 #include <QWidget>
 #include <optional>
 #include <vector>
 
 #include "gui/map_projection.h"
+#include "gui/world_map.h"
 #include "panel/form1.h"
 
 class QLabel;
@@ -31,6 +37,18 @@ public:
     bool following() const { return following_; }
     // After a tick: follows the fleet if it should, and repaints.
     void refresh();
+    // The vehicle shown within a few pixels of the point, the nearest; or none.
+    std::optional<std::size_t> vehicle_at(QPointF point) const;
+    // What pointing at the vehicle tells: number, position in degrees and
+    // minutes, speed, course.
+    QString describe(std::size_t vehicle) const;
+    // "Porta qui il mezzo attuale": the current vehicle to the place under
+    // that point of the canvas, asked through place_current.
+    void bring_current_here(QPointF point);
+
+signals:
+    // The operator asks for the current vehicle at that place.
+    void place_current(GeoPoint where);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -39,6 +57,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     std::vector<GeoPoint> fleet_points() const;
@@ -51,6 +70,10 @@ private:
     MapProjection projection_;
     bool following_ = true;
     std::optional<QPointF> drag_;
+    // Whether the press being dragged has moved the map (else it is a click).
+    bool dragged_ = false;
+    // Land, coastlines and borders; none if the built-in data cannot be read.
+    std::optional<WorldMap> world_;
 };
 
 class MapWindow : public QWidget {

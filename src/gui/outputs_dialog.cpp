@@ -51,7 +51,7 @@ void fill(QTreeWidget* tree, const std::vector<QStringList>& rows) {
 OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidget* parent)
     : QDialog(parent), outputs_(outputs), change_(std::move(change)) {
     setObjectName(QStringLiteral("Uscite"));
-    setWindowTitle(QStringLiteral("Uscite"));
+    setWindowTitle(QStringLiteral("Rete"));
     setMinimumWidth(520);
 
     auto* tcp = new QGroupBox(QStringLiteral("Server TCP"));
@@ -134,7 +134,7 @@ bool OutputsDialog::apply() {
     if (problems.empty()) return true;
     QMessageBox box(this);
     box.setObjectName(QStringLiteral("message_box"));
-    box.setWindowTitle(QStringLiteral("Uscite"));
+    box.setWindowTitle(QStringLiteral("Rete"));
     box.setText(qt_text(problems));
     box.exec();
     return false;

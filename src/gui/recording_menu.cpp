@@ -111,12 +111,12 @@ RecordingMenu::RecordingMenu(QMenuBar& bar, RecordingActions actions, QWidget* w
     }
     QMenu* menu = bar.addMenu(QStringLiteral("&Registrazione"));
     menu->setObjectName(QStringLiteral("menu_registrazione"));
-    record_ = menu->addAction(QStringLiteral("Registra..."), this, &RecordingMenu::record);
+    record_ = menu->addAction(QStringLiteral("&Registra..."), this, &RecordingMenu::record);
     record_->setObjectName(QStringLiteral("registra"));
     record_->setCheckable(true);
-    replay_ = menu->addAction(QStringLiteral("Riproduci..."), this, &RecordingMenu::replay);
+    replay_ = menu->addAction(QStringLiteral("Ri&produci..."), this, &RecordingMenu::replay);
     replay_->setObjectName(QStringLiteral("riproduci"));
-    QAction* gpx = menu->addAction(QStringLiteral("Esporta tracce GPX..."), this, &RecordingMenu::export_tracks);
+    QAction* gpx = menu->addAction(QStringLiteral("&Esporta tracce GPX..."), this, &RecordingMenu::export_tracks);
     gpx->setObjectName(QStringLiteral("esporta_gpx"));
     dialog_ = new ReplayDialog(actions_, window);
     refresh();

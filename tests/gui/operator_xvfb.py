@@ -6,9 +6,13 @@ virtual port:
 - "Vai a posizione..." (Ctrl+G) in each of its forms puts the vehicle where
   typed and the next sentence carries it; a text it cannot read leaves the
   dialog open with the reason in red, and the vehicle where it was;
+- "Porta qui il mezzo attuale" on the map's right button moves the vehicle
+  where clicked;
 - "Mappa" (Alt+V, M) with three vehicles moving in multi-user mode, saved
   with "Salva immagine..." (Alt+S) through the file dialog: the picture holds
   the three tracks in their colours;
+- "Flotta" (Alt+V, F) with three vehicles running in multi-user mode: the
+  latitude of vehicle 1 typed in its cell is in its next "@1" sentence;
 - "Porta..." (Alt+U, P) maps COM 1, open on one pseudo-terminal, to a link
   to another: the next sentences go there, and vadrel.ini keeps it.
 
@@ -74,6 +78,25 @@ def window_starting(prefix):
 def viewable(window):
     info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
     return "IsViewable" in info
+
+
+def canvas_centre(window):
+    """The middle of the map's canvas in the window: under the row of
+    buttons, the rest of the window."""
+    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+    width = re.search(r"Width: (\d+)", info)
+    height = re.search(r"Height: (\d+)", info)
+    if not width or not height:
+        return None
+    buttons = 36
+    return int(width.group(1)) // 2, buttons + (int(height.group(1)) - buttons) // 2
+
+
+def shown_windows():
+    """The top-level windows on the screen now."""
+    tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True).stdout
+    ids = re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.M)
+    return {w for w in ids if viewable(w)}
 
 
 def xdotool(*args):
@@ -224,6 +247,32 @@ def check_go_to(binary, scratch, keep):
         until("Esc chiude il dialogo", lambda: window_starting("Vai a posizione") is None)
         next_fields(vadrel, "3330.0000,S,15115.0000,E")
         print("ok: \"ciao 45\" rifiutato con il motivo in rosso, il mezzo resta dov'era")
+        # "Porta qui il mezzo attuale": the right button 100 pixels east of
+        # the vehicle, alone in the middle of the map (500 m across)
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+v")
+        xdotool("key", "--clearmodifiers", "m")
+        map_window = until("la finestra Mappa compare", lambda: window_id("vadrel - Mappa"))
+        until("la finestra Mappa si vede", lambda: viewable(map_window))
+        canvas = until("la mappa dice dov'è il mezzo", lambda: canvas_centre(map_window))
+        xdotool("mousemove", "--window", map_window, str(canvas[0] + 100), str(canvas[1]))
+        before = shown_windows()
+        xdotool("click", "3")
+        until("il menu della mappa compare", lambda: shown_windows() - before)
+        xdotool("key", "--clearmodifiers", "p")
+        moved = []
+
+        def east():
+            for s in vadrel.port.sentences():
+                parts = s.split(",")
+                if len(parts) > 6 and parts[3].startswith("3330.0") and parts[4] == "S":
+                    moved.append(float(parts[5]))
+            return any(15115.02 < lon < 15115.2 for lon in moved)
+
+        if not wait_for(east, 5.0):
+            fail("Porta qui non porta il mezzo 100 m a est: longitudini lette %s" % moved[-3:])
+        print("ok: Porta qui il mezzo attuale lo sposta dove si è cliccato (%.4f E)" % moved[-1])
+        xdotool("key", "--clearmodifiers", "Escape")
     finally:
         code = vadrel.stop()
     if code != 0:
@@ -275,6 +324,45 @@ def check_map(binary, scratch, keep):
                 fail("la traccia del mezzo %d non si vede: %d pixel del suo colore" % (vehicle, pixels))
         print("ok: mappa salvata con le tre tracce (%s)" % ", ".join(
             "mezzo %d: %d pixel" % item for item in near.items()))
+    finally:
+        code = vadrel.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
+def check_fleet(binary, scratch):
+    folder = os.path.join(scratch, "flotta")
+    os.mkdir(folder)
+    # vehicle 1 stands still: its next sentence carries exactly what was typed
+    write_table(folder, ['45,30,"N",,9,10,"E",10,90,#TRUE#,#FALSE#',
+                         '45,29,"N",,9,10,"E",0,0,#TRUE#,#FALSE#',
+                         '45,29,"N",,9,8,"E",10,225,#TRUE#,#FALSE#'])
+    vadrel = Vadrel(binary, folder, "--modo", "multi", "--mezzi", "3")
+    try:
+        until("il mezzo 1 trasmette", lambda: any(s.startswith("@1") for s in vadrel.port.sentences()))
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+v")
+        xdotool("key", "--clearmodifiers", "f")
+        table = until("la finestra Flotta compare", lambda: window_id("vadrel - Flotta"))
+        until("la finestra Flotta si vede", lambda: viewable(table))
+        focus(table)
+        # the table opens on vehicle 0's latitude: one row down, F2, the text, Enter
+        xdotool("key", "--clearmodifiers", "Down")
+        xdotool("key", "--clearmodifiers", "F2")
+        xdotool("key", "--clearmodifiers", "ctrl+a")
+        xdotool("type", "--delay", "15", "--", "12 30 0 S")
+        xdotool("key", "--clearmodifiers", "Return")
+        seen = []
+
+        def edited():
+            for s in vadrel.port.sentences():
+                if s.startswith("@1"):
+                    seen.append(s)
+            return any(",1230.0000,S," in s for s in seen)
+
+        if not wait_for(edited, 8.0):
+            fail("nessuna frase @1 porta la latitudine scritta nella Flotta; lette: %s" % seen[-3:])
+        print("ok: Flotta, la latitudine del mezzo 1 scritta nella tabella è nella sua frase @1 seguente")
     finally:
         code = vadrel.stop()
     if code != 0:
@@ -368,6 +456,7 @@ def main():
         os.environ["HOME"] = scratch  # the file dialog starts in a folder of the test's own
         check_go_to(binary, scratch, keep)
         check_map(binary, scratch, keep)
+        check_fleet(binary, scratch)
         check_port(binary, scratch)
         check_ais(binary, scratch)
     finally:
