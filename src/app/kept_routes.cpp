@@ -127,11 +127,19 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     const auto progress = read_progress(*progress_line);
     if (const auto* why = std::get_if<std::string>(&progress)) return state_shown + ": " + *why;
 
-    const QByteArray bytes = QByteArray::fromStdString(*gpx);
+    // The file's bytes as they are, not copied: a route may be megabytes.
+    const QByteArray bytes = QByteArray::fromRawData(gpx->data(), static_cast<qsizetype>(gpx->size()));
     if (fingerprint_of(bytes) != *fingerprint) {
         return route_shown + " non è il percorso che " + state_shown + " descrive (è stato cambiato o sostituito)";
     }
-    RouteReading reading = read_route_file(bytes, RouteFormat::gpx);
+    // Read a piece at a time, as a file is: the reader's memory stays bounded.
+    std::size_t at = 0;
+    const PieceSource pieces = [&gpx, &at]() {
+        const std::string_view piece = std::string_view(*gpx).substr(at, 64 * 1024);
+        at += piece.size();
+        return Piece{piece, {}};
+    };
+    RouteReading reading = read_route_source(pieces, RouteFormat::gpx, gpx->size());
     if (const auto* problem = std::get_if<ReadProblem>(&reading)) return route_shown + ": " + problem->message();
     auto& routes = std::get<std::vector<Route>>(reading);
     if (routes.size() != 1) return route_shown + " non contiene un solo percorso";
