@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <malloc.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -143,22 +146,79 @@ Program::GivenRoute Program::read_route(const RouteArgument& given) {
 
 void Program::give_routes() {
     fleet_.set_guide(&guide_);
+    kept_routes_ = std::make_unique<KeptRoutes>(*folder_);
+    const auto given_for = [this](std::size_t n) {
+        return std::find_if(given_routes_.begin(), given_routes_.end(),
+                            [n](const GivenRoute& given) { return given.vehicle == n; });
+    };
+    const auto resumed = [this](std::size_t n, std::size_t points) {
+        say("vadrel: il mezzo " + std::to_string(n) + " riprende il suo percorso dal punto raggiunto (" +
+            std::to_string(points) + (points == 1 ? " punto)" : " punti)"));
+    };
+    // Where the vehicle is stands in the table; a kept route goes on from
+    // there. The command line's route replaces it, unless it is the same
+    // route with the same options: then it goes on too.
+    for (std::size_t n = 0; n < fleet_size; ++n) {
+        // Reading a kept route of many points leaves megabytes freed in the
+        // heap: back to the system before the next one, rather than resident.
+        malloc_trim(0);
+        auto kept = kept_routes_->read(n);
+        const auto given = given_for(n);
+        auto* route = std::get_if<KeptRoutes::Kept>(&kept);
+        if (given != given_routes_.end()) {
+            if (!route || !kept_routes_->holds(n, given->route, given->options)) continue;
+            const std::size_t points = route->route.size();
+            // The same route: the kept one goes on; the command line's otherwise.
+            if (guide_.resume(n, std::move(route->route), route->options, route->progress)) continue;
+            given_routes_.erase(given);
+            resumed(n, points);
+        } else if (const auto* why = std::get_if<std::string>(&kept)) {
+            say("vadrel: il percorso tenuto per il mezzo " + std::to_string(n) + " non si usa: " + *why +
+                "; i file restano come sono e il mezzo va dritto");
+        } else if (route) {
+            const std::size_t points = route->route.size();
+            // Checked by read() already.
+            if (guide_.resume(n, std::move(route->route), route->options, route->progress)) continue;
+            resumed(n, points);
+        }
+    }
     for (GivenRoute& given : given_routes_) {
         const std::size_t n = given.vehicle;
         const std::size_t points = given.route.size();
         const double km = given.route.length() / 1000.0;
+        const Route route = given.route;
         // Refused already at construction, if at all.
         if (guide_.give(n, std::move(given.route), given.options, fleet_.vehicle(n))) continue;
         if (!given.options.from_here) {
             const GeoPoint start = guide_.position(n);
             fleet_.place(n, start.lat * arc_seconds_per_degree, start.lon * arc_seconds_per_degree, this);
         }
+        if (const std::string why = kept_routes_->keep(n, route, given.options, guide_.progress(n)); !why.empty()) {
+            say("vadrel: il percorso del mezzo " + std::to_string(n) +
+                " non si può tenere per il prossimo avvio: " + why);
+        }
+        malloc_trim(0);  // the copy written, as above
         char length[32];
         std::snprintf(length, sizeof length, "%.3f", km);
         say("vadrel: il mezzo " + std::to_string(n) + " segue il percorso di " + given.file + " (" +
             std::to_string(points) + (points == 1 ? " punto, " : " punti, ") + length + " km)");
     }
     given_routes_.clear();
+    malloc_trim(0);
+}
+
+void Program::keep_progress() {
+    if (!kept_routes_) return;
+    std::string problem;
+    for (std::size_t n = 0; n < fleet_size; ++n) {
+        if (!guide_.has_route(n)) continue;
+        const std::string why = kept_routes_->save_progress(n, guide_.progress(n));
+        if (!why.empty() && problem.empty()) problem = why;
+    }
+    if (problem == kept_problem_) return;
+    kept_problem_ = problem;
+    say(problem.empty() ? std::string("vadrel: i percorsi si salvano di nuovo")
+                        : "vadrel: il punto raggiunto sul percorso non si può salvare: " + problem);
 }
 
 void Program::start() {
@@ -456,6 +516,7 @@ bool Program::stop() {
         recorder_.stop();
         finish_tracks();
         saved_ = Form_QueryUnload(*form_, vehicle_table_, *table_);
+        keep_progress();
     }
     return saved_;
 }
@@ -493,6 +554,7 @@ void Program::tick() {
     if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
         ticks_since_autosave_ = 0;
         save_table_if_changed(vehicle_table_, *table_, message_box_of(*form_));
+        keep_progress();
     }
 }
 

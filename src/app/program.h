@@ -35,6 +35,7 @@
 #include "platform/gpx_tracks.h"
 #include "platform/recorder.h"
 #include "platform/replay.h"
+#include "app/kept_routes.h"
 #include "routes/route_guide.h"
 
 namespace vadrel {
@@ -180,9 +181,13 @@ private:
     std::vector<std::string> ais_second(double steady);
     // Says on standard error why the port shows "No tx", once for each new reason.
     void report_port();
-    // The command line's routes to their vehicles, each placed at its start
-    // (unless it goes there from where it is).
+    // The kept routes to their vehicles, where they were along them; then
+    // the command line's, each placed at its start (unless it goes there
+    // from where it is) and kept in the folder.
     void give_routes();
+    // Each route's progress to the folder, when it changed; a failure said
+    // once until a save works again.
+    void keep_progress();
 
     Options options_;
     // Kept for the table's save, whatever the network clients take.
@@ -213,6 +218,8 @@ private:
     std::vector<GivenRoute> given_routes_;
     static GivenRoute read_route(const RouteArgument& given);
     RouteGuide guide_;
+    std::unique_ptr<KeptRoutes> kept_routes_;
+    std::string kept_problem_;
     Fleet fleet_;
     TrackHistory tracks_{fleet_size};
     Transmitter transmitter_{fleet_, tracks_, output_, clock_};

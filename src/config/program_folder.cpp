@@ -45,6 +45,17 @@ bool is_alnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// vadrel.percorso.N or vadrel.percorso.N.gpx, N a number as written.
+bool is_kept_route_name(std::string_view name) {
+    constexpr std::string_view gpx = ".gpx";
+    if (name.ends_with(gpx)) name.remove_suffix(gpx.size());
+    const std::string_view base = kept_route_base;
+    if (name.size() <= base.size() + 1 || !name.starts_with(base) || name[base.size()] != '.') return false;
+    const std::string_view digits = name.substr(base.size() + 1);
+    return digits.size() <= 2 && (digits.size() == 1 || digits[0] != '0') &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // Every name vadrel reads, writes or removes in its folder.
 bool is_vadrel_name(std::string_view name) {
     for (const char* fixed : {nome_file_configurazione, nome_file_posizioni, lock_name, lock_removal_name,
@@ -52,7 +63,7 @@ bool is_vadrel_name(std::string_view name) {
         if (name == fixed) return true;
     }
     return name_number(name, nome_copia_configurazione) || name_number(name, nome_tabella_a_parte) ||
-           ProgramFolder::is_temporary(name);
+           is_kept_route_name(name) || ProgramFolder::is_temporary(name);
 }
 
 QString shown_path(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }

@@ -28,6 +28,8 @@ namespace vadrel {
 
 // The key the control interface asks for when it listens beyond this computer.
 inline constexpr const char* control_token_name = "vadrel.token";
+// Each vehicle's kept route: vadrel.percorso.N and vadrel.percorso.N.gpx.
+inline constexpr const char* kept_route_base = "vadrel.percorso";
 
 // The folder cannot be used. The text says why, in Italian, and how to
 // choose another one.
@@ -124,7 +126,8 @@ public:
     // vadrel.cnf's temporaries: "vadrel.cnf.tmp-" and six letters or digits.
     static bool is_temporary(std::string_view name);
     // A name vadrel reads, writes or removes in its folder: vadrel.cnf, its
-    // copies and temporaries, vadrel.ini, the locks, vadrel.token.
+    // copies and temporaries, vadrel.ini, the locks, vadrel.token, the kept
+    // routes.
     static bool is_own_name(std::string_view name);
     // The path of the program's own file that `target` is (the same file
     // under any name, or one of vadrel's names here, there or not); empty

@@ -21,6 +21,14 @@ std::optional<std::string> RouteGuide::give(std::size_t n, Route route, const Fo
     return std::nullopt;
 }
 
+std::optional<std::string> RouteGuide::resume(std::size_t n, Route route, const FollowOptions& options,
+                                               const RouteProgress& progress) {
+    if (auto why = follow_problem(route, options)) return why;
+    if (auto why = progress_problem(route, options, progress)) return why;
+    routes_.at(n) = Followed{std::move(route), options, progress};
+    return std::nullopt;
+}
+
 GeoPoint RouteGuide::position(std::size_t n) const {
     const Followed& followed = *routes_.at(n);
     return locate(followed.route, followed.progress, followed.options, 0.0).position;

@@ -29,6 +29,11 @@ public:
     // through the fleet's change path (unless from_here), and its next
     // steps follow the route.
     std::optional<std::string> give(std::size_t n, Route route, const FollowOptions& options, const Vehicle& vehicle);
+    // Gives vehicle n the route as far along it as `progress` says (a kept
+    // route, at a restart). Refused like give, and when the progress does
+    // not belong to the route (progress_problem).
+    std::optional<std::string> resume(std::size_t n, Route route, const FollowOptions& options,
+                                      const RouteProgress& progress);
     void take_away(std::size_t n) { routes_.at(n).reset(); }
     bool has_route(std::size_t n) const { return routes_.at(n).has_value(); }
     // Where vehicle n is along its route; only with has_route(n).

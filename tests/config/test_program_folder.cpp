@@ -38,6 +38,9 @@ TEST(ProgramFolder, IsRefusedWhenOneOfItsNamesIsALinkOrAnotherUsersFile) {
         {"vadrel.cnf.bak.7", false, true, "vadrel.cnf.bak.7 appartiene all'utente nobody"},
         {"vadrel.cnf.orig", false, true, ""},
         {"vadrel.cnf.bak.x", true, false, ""},
+        {"vadrel.percorso.0.gpx", true, false, "vadrel.percorso.0.gpx è un collegamento simbolico a "},
+        {"vadrel.percorso.20", false, true, "vadrel.percorso.20 appartiene all'utente nobody"},
+        {"vadrel.percorso.03", true, false, ""},
     };
     for (const auto& [name, link, others, told] : rows) {
         if (others && !can_give_files_away()) continue;

@@ -5,7 +5,9 @@ A route across the 180th meridian at 720 km/h, read through gpsd: every fix
 within 1 m of its great-circle leg, and 200 m between consecutive fixes.
 A route near 80 N that stops at its end: every sentence on its legs, the
 last point reached and held there at speed 0. Files that must not be
-followed are refused with exit code 2 before anything is sent."""
+followed are refused with exit code 2 before anything is sent. A route kept
+in the program's folder goes on after a restart where the vehicle was; a
+damaged one is refused, said and left as it is."""
 
 import math
 import os
@@ -163,10 +165,55 @@ def refused(binary, files):
                "%s: nothing made or sent" % name)
 
 
+def fixes_for(vadrel, seconds):
+    """The $GPRMC fixes of that many seconds, then the shut-down: the fixes
+    and what the program said on standard error."""
+    try:
+        data = read_port(vadrel.device, seconds)
+    finally:
+        code, said, _ = vadrel.finish()
+    expect(code == 0, "exit code 0 at the shut-down, not %d: %s" % (code, said))
+    return [rmc_fix(s) for s in sentences_of(data) if s.startswith("$GPRMC")], said
+
+
+def goes_on_after_a_restart(binary, files):
+    # North along the meridian 10 E at 360 km/h: 100 m a second.
+    points = [(44.0, 10.0), (44.1, 10.0)]
+    route = write(files, "nord.csv", "lat;lon\n" + "".join("%r;%r\n" % p for p in points))
+    folder = folder_with_vehicle('44,0,"N",,10,0,"E",360,0,#TRUE#,#FALSE#')
+    state = os.path.join(folder, "vadrel.percorso.0")
+
+    def run(*extra):
+        fixes, said = fixes_for(Vadrel(binary, *extra, folder=folder), 4)
+        expect(len(fixes) >= 3, "fixes read: %r" % fixes)
+        expect(all(off_route(fix[:2], points) < 1.0 for fix in fixes), "on the route: %r" % fixes)
+        return fixes, said
+
+    first, _ = run("--percorso", "0=" + route)
+    reached = distance(points[0], first[-1][:2])
+    expect(os.path.exists(state) and os.path.exists(state + ".gpx"), "the route kept in the folder")
+    # Without the route on the command line, and with the same one again: on from there.
+    for extra in ((), ("--percorso", "0=" + route)):
+        fixes, said = run(*extra)
+        gone = distance(points[0], fixes[0][:2])
+        expect(reached - 1.0 < gone < reached + 350.0, "%r: on from %.0f m, not from %.0f m" % (extra, reached, gone))
+        expect("riprende il suo percorso" in said, "%r: the route taken up again is said: %r" % (extra, said))
+        reached = distance(points[0], fixes[-1][:2])
+
+    with open(state, "w") as f:
+        f.write("vadrel percorso 1\nimpronta=0\n")
+    _, said = fixes_for(Vadrel(binary, folder=folder), 2)
+    expect("il percorso tenuto per il mezzo 0 non si usa: " + state + " non è lo stato" in said,
+           "a damaged state is said: %r" % said)
+    with open(state) as f:
+        expect(f.read() == "vadrel percorso 1\nimpronta=0\n", "a damaged state is left as it is")
+
+
 def main():
     binary = sys.argv[1]
     files = tempfile.mkdtemp(prefix="vadrel-percorsi-")
     refused(binary, files)
+    goes_on_after_a_restart(binary, files)
     stops_at_its_end(binary, files)
     across_the_date_line(binary, files)
     checks.finish()

@@ -1,0 +1,78 @@
+#pragma once
+// The vehicles' routes kept in the program's folder, so that a restart goes
+// on where each vehicle was. Two files for vehicle n:
+//   vadrel.percorso.N.gpx  the route as GPX 1.1 (route_gpx), written once
+//                          when the route is given;
+//   vadrel.percorso.N      its options, its progress and the GPX's SHA-256,
+//                          a few lines rewritten as the vehicle goes on.
+// Both are replaced through a temporary synced and renamed over them
+// (ProgramFolder::replace), so a killed save leaves the old file whole. The
+// progress is short to write; the route, however long, is written once.
+//
+//   KeptRoutes kept(folder);
+//   kept.keep(3, route, options, progress);   // given a route
+//   kept.save_progress(3, progress);          // every few seconds, and at the end
+//   auto read = kept.read(3);                 // at the next start
+//   kept.forget(3);                           // the route left
+//
+// A kept file that cannot be used (damaged, written by something else, the
+// route and its progress not belonging together) is refused with the reason
+// in Italian and left as it is: the vehicle goes straight on, and the file
+// is only replaced when the vehicle is given another route.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "config/program_folder.h"
+#include "fleet/fleet.h"
+#include "routes/follower.h"
+#include "routes/route.h"
+
+namespace vadrel {
+
+class KeptRoutes {
+public:
+    explicit KeptRoutes(const ProgramFolder& folder) : folder_(folder) {}
+
+    // "vadrel.percorso.3" and "vadrel.percorso.3.gpx".
+    static std::string state_name(std::size_t n);
+    static std::string route_name(std::size_t n);
+
+    // Keeps vehicle n's new route; "" when kept, else why not in Italian
+    // (nothing is kept for n then, and the next start finds no route).
+    std::string keep(std::size_t n, const Route& route, const FollowOptions& options, const RouteProgress& progress);
+    // Writes vehicle n's progress when it changed since last written; only
+    // for a route this run kept or read. "" when done or nothing to do.
+    std::string save_progress(std::size_t n, const RouteProgress& progress);
+    // Removes vehicle n's kept route; "" when done (or nothing was there).
+    std::string forget(std::size_t n);
+
+    struct Kept {
+        Route route;
+        FollowOptions options;
+        RouteProgress progress;
+    };
+    // Vehicle n's kept route: nothing (std::monostate) when none is kept,
+    // the route, or why the files there cannot be used, in Italian.
+    std::variant<std::monostate, Kept, std::string> read(std::size_t n);
+
+    // Whether vehicle n's route, as last kept or read, is this route with
+    // these options.
+    bool holds(std::size_t n, const Route& route, const FollowOptions& options) const;
+
+private:
+    std::string write_state(std::size_t n, const FollowOptions& options, const RouteProgress& progress);
+
+    const ProgramFolder& folder_;
+    struct Written {
+        std::string fingerprint;  // of the route file
+        FollowOptions options;
+        RouteProgress progress;
+    };
+    std::array<std::optional<Written>, fleet_size> written_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,130 @@
+// The vehicles' routes kept in a real program folder: read back where the
+// vehicle was, and every file that cannot be used refused and left as it is.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "app/kept_routes.h"
+#include "routes/route_files.h"
+#include "routes/route_text.h"
+#include "support/scratch_folder.h"
+
+namespace vadrel::testing {
+namespace {
+
+Route route_of(std::initializer_list<RoutePoint> points, std::string name = "Giro") {
+    Route route;
+    route.set_name(std::move(name));
+    for (const RoutePoint& p : points) EXPECT_FALSE(route.add(p));
+    return route;
+}
+
+// Across the 180th meridian, a point with a speed of its own.
+const Route round_trip = route_of({{10.0, 179.9}, {10.1, -179.95, 5.5}, {10.2, -179.8}});
+const FollowOptions looping{RouteEnd::loop, false, 2.5, false};
+
+RouteProgress on_leg(std::int64_t leg) {
+    RouteProgress progress;
+    progress.leg = leg;
+    return progress;
+}
+
+RouteProgress along() {
+    RouteProgress progress = on_leg(1);
+    progress.fraction = 0.1234567890123;
+    progress.rounds = 3;
+    progress.course = 87.25;
+    return progress;
+}
+
+TEST(KeptRoutes, ARestartGoesOnWhereTheVehicleWas) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    KeptRoutes kept(folder);
+    ASSERT_EQ(kept.keep(3, round_trip, looping, RouteProgress{}), "");
+    ASSERT_EQ(kept.save_progress(3, along()), "");
+    EXPECT_TRUE(kept.holds(3, round_trip, looping));
+    EXPECT_FALSE(kept.holds(3, round_trip, FollowOptions{}));
+    EXPECT_FALSE(kept.holds(4, round_trip, looping));
+
+    KeptRoutes again(folder);
+    auto read = again.read(3);
+    ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(read)) << std::get<std::string>(read);
+    const auto& [route, options, progress] = std::get<KeptRoutes::Kept>(read);
+    EXPECT_EQ(route.size(), 3u);
+    EXPECT_EQ(route.name(), "Giro");
+    EXPECT_EQ(route.point(1).lon, -179.95);
+    EXPECT_EQ(options, looping);
+    EXPECT_EQ(progress, along());
+    EXPECT_TRUE(again.holds(3, round_trip, looping));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(again.read(4)));
+
+    ASSERT_EQ(again.forget(3), "");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(again.read(3)));
+    EXPECT_EQ(f.get("vadrel.percorso.3"), "<missing>");
+    EXPECT_EQ(f.get("vadrel.percorso.3.gpx"), "<missing>");
+}
+
+// Each damage is refused with its reason, and both files stay as they are.
+TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
+    const std::string state = "vadrel.percorso.0", gpx = "vadrel.percorso.0.gpx";
+    const auto replace_line = [](std::string text, const std::string& key, const std::string& line) {
+        const std::size_t at = text.find(key);
+        return text.replace(at, text.find('\n', at) - at, line);
+    };
+    const struct {
+        const char* what;
+        std::function<void(const ScratchFolder&)> damage;
+        std::string told;
+    } rows[] = {
+        {"state cut short", [&](const ScratchFolder& f) { f.put(state, f.get(state).substr(0, 40)); },
+         "vadrel.percorso.0 non è lo stato di un percorso di vadrel"},
+        {"state of another program", [&](const ScratchFolder& f) { f.put(state, "[percorso]\nfile=a.gpx\n"); },
+         "vadrel.percorso.0 non è lo stato di un percorso di vadrel"},
+        {"a route put in its place",
+         [&](const ScratchFolder& f) { f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString()); },
+         "vadrel.percorso.0.gpx non è il percorso che"},
+        {"an unknown end rule",
+         [&](const ScratchFolder& f) { f.put(state, replace_line(f.get(state), "opzioni=", "opzioni=fine=boh")); },
+         "fine=boh non è una regola"},
+        {"a leg past the route's end",
+         [&](const ScratchFolder& f) {
+             f.put(state, replace_line(f.get(state), "avanzamento=", "avanzamento=" + progress_text(on_leg(9))));
+         },
+         "vadrel.percorso.0: l'avanzamento non corrisponde al percorso"},
+        {"no state", [&](const ScratchFolder& f) { std::remove(f.at(state).c_str()); }, "vadrel.percorso.0 manca"},
+        {"no route", [&](const ScratchFolder& f) { std::remove(f.at(gpx).c_str()); }, "vadrel.percorso.0.gpx manca"},
+        {"a fifo for the state",
+         [&](const ScratchFolder& f) {
+             std::remove(f.at(state).c_str());
+             ASSERT_EQ(mkfifo(f.at(state).c_str(), 0600), 0);
+         },
+         "vadrel.percorso.0 non è un file normale dell'utente"},
+    };
+    for (const auto& row : rows) {
+        ScratchFolder f;
+        ProgramFolder folder(f.path());
+        ASSERT_EQ(KeptRoutes(folder).keep(0, round_trip, looping, along()), "");
+        row.damage(f);
+        const auto bytes = [&f](const std::string& name) {
+            return std::filesystem::is_fifo(f.at(name)) ? std::string("<fifo>") : f.get(name);
+        };
+        const std::string state_before = bytes(state), gpx_before = bytes(gpx);
+        KeptRoutes kept(folder);
+        const auto read = kept.read(0);
+        ASSERT_TRUE(std::holds_alternative<std::string>(read)) << row.what;
+        EXPECT_NE(std::get<std::string>(read).find(row.told), std::string::npos)
+            << row.what << ": " << std::get<std::string>(read);
+        // Nothing written for a route that was refused.
+        EXPECT_EQ(kept.save_progress(0, RouteProgress{}), "") << row.what;
+        EXPECT_EQ(bytes(state), state_before) << row.what;
+        EXPECT_EQ(bytes(gpx), gpx_before) << row.what;
+    }
+}
+
+}  // namespace
+}  // namespace vadrel::testing
