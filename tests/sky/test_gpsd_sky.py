@@ -23,6 +23,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from vadrel_run import Checks, GpsdWatch  # noqa: E402
 
 
+def arc(a, b):
+    """Degrees between two azimuths."""
+    return abs((a - b + 180) % 360 - 180)
+
+
 def hdop_2d(satellites):
     """The horizontal dilution of a 2D fix (east, north and the clock) from
     three (elevation, azimuth) pairs; infinite for a geometry with none."""
@@ -142,9 +147,19 @@ def main():
         # all but the three satellites of the best 2D geometry hidden, each
         # behind a sector of its own azimuth up to the zenith (three that
         # stand close give no fix at all, as a receiver's would)
+        # Between the kept three the sky is hidden whole, 3 degrees short of
+        # each (the satellites move a little before the segment plays), so
+        # the three are chosen with no other satellite that close.
         view, _, _ = sky_of(open_sky[-1])
-        kept = min(itertools.combinations(view, 3), key=lambda three: hdop_2d([view[p] for p in three]))
-        hide = ["ostacolo=%d-%d:90" % (view[p][1], view[p][1]) for p in view if p not in kept]
+
+        def apart(three):
+            return all(arc(view[k][1], view[p][1]) > 6 for k in three for p in view if p != k)
+
+        kept = min((three for three in itertools.combinations(view, 3) if apart(three)),
+                   key=lambda three: hdop_2d([view[p] for p in three]))
+        azimuths = sorted(view[p][1] for p in kept)
+        hide = ["ostacolo=%d-%d:90" % ((a + 3) % 360, (b - 3) % 360)
+                for a, b in zip(azimuths, azimuths[1:] + azimuths[:1])]
         segment("2D", 5, 1, *hide)
         segment("no fix", 4, 1, "maschera=89")
         # a log of 2003, moved to now
