@@ -31,13 +31,15 @@ packages=(
 )
 npm_packages=()
 if $testing; then
-  # The test frameworks; the real clients (gpsd, pynmea2, gpsbabel, xmllint);
+  # The test frameworks; ccache, so that a rebuild compiles only what changed;
+  # the real clients (gpsd, pynmea2, gpsbabel, xmllint);
   # strace, to see the system calls of a save;
   # an X server and its tools for the window's tests.
   packages+=(
     libgtest-dev libgmock-dev
     gpsd python3-nmea2 python3-yaml gpsbabel libxml2-utils strace
     xvfb xauth x11-utils xdotool imagemagick
+    ccache
     python3
   )
   # Node.js and npm, for Signal K's parser: Debian's, where the machine has
