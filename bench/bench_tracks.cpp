@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "platform/gpx_tracks.h"
+#include "log/gpx_tracks.h"
 #include "ticking.h"
 
 namespace vadrel::bench {

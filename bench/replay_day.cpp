@@ -25,10 +25,10 @@
 #include <fstream>
 #include <string>
 
-#include "core/nmea_log.h"
-#include "platform/output_fanout.h"
-#include "platform/replay.h"
-#include "platform/tcp_output.h"
+#include "log/nmea_log.h"
+#include "outputs/output_fanout.h"
+#include "log/replay.h"
+#include "outputs/tcp_output.h"
 #include "support/fakes.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/transmitter.h"
+#include "tick/transmitter.h"
 #include "panel/wiring.h"
-#include "platform/output_fanout.h"
+#include "outputs/output_fanout.h"
 
 namespace vadrel::bench {
 

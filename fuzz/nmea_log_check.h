@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/nmea_log.h"
-#include "core/sentences.h"
+#include "log/nmea_log.h"
+#include "nmea/sentences.h"
 
 namespace vadrel::fuzzing {
 

@@ -1,6 +1,6 @@
 #include "ais/sentences.h"
 
-#include "core/sentences.h"
+#include "nmea/sentences.h"
 
 namespace vadrel::ais {
 

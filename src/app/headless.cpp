@@ -8,7 +8,7 @@
 
 #include "app/line_output.h"
 #include "app/program.h"
-#include "app/signals.h"
+#include "os/signals.h"
 
 namespace vadrel {
 

@@ -8,10 +8,10 @@
 #include "app/headless.h"
 #include "app/line_output.h"
 #include "app/options.h"
-#include "app/signals.h"
+#include "os/signals.h"
 #include "app/window.h"
 #include "vadrel/version.h"
-#include "platform/open_files.h"
+#include "os/open_files.h"
 
 // Two executables share this file: vadrel, with no window code at all, so
 // the headless program stays small, and vadrel-finestra, which adds the

@@ -18,7 +18,7 @@
 #include "panel/lifecycle.h"
 #include "panel/link.h"
 #include "panel/wiring.h"
-#include "platform/virtual_port.h"
+#include "serial/virtual_port.h"
 #include "routes/route_files.h"
 #include "sky/replay_now.h"
 

@@ -14,7 +14,7 @@
 #include "app/line_output.h"
 #include "app/program.h"
 #include "gui/recording_menu.h"
-#include "app/signals.h"
+#include "os/signals.h"
 #include "gui/main_window.h"
 #include "gui/control_dialog.h"
 #include "gui/ais_dialog.h"
@@ -22,7 +22,7 @@
 #include "gui/outputs_dialog.h"
 #include "gui/port_dialog.h"
 #include "gui/window_shell.h"
-#include "platform/serial_devices.h"
+#include "serial/serial_devices.h"
 #include "panel/link.h"
 
 #ifdef VADREL_XCB

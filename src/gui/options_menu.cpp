@@ -10,7 +10,7 @@
 #include <QMenuBar>
 #include <charconv>
 
-#include "core/faults.h"
+#include "nmea/faults.h"
 #include "gui/sky_dialog.h"
 #include "sky/sky_options.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "config/output_settings.h"
-#include "platform/network_outputs.h"
+#include "outputs/network_outputs.h"
 
 class QCheckBox;
 class QLabel;

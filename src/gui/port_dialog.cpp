@@ -11,7 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "platform/port_router.h"
+#include "serial/port_router.h"
 #include "serial/ports.h"
 
 namespace vadrel::gui {

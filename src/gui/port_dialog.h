@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "config/port_settings.h"
-#include "platform/serial_devices.h"
+#include "serial/serial_devices.h"
 
 class QComboBox;
 class QLabel;

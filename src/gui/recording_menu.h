@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/replay.h"
+#include "log/replay.h"
 
 class QAction;
 class QCheckBox;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/transmitter.h"
+#include "tick/transmitter.h"
 #include "fleet/fleet.h"
 #include "model/controls.h"
 #include "model/numbers.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/sentences.h"
+#include "nmea/sentences.h"
 #include "sky/civil_time.h"
 
 namespace vadrel {

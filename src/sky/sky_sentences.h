@@ -1,6 +1,6 @@
 #pragma once
 // The fields the sky gives the sentences of the full set, made with the
-// builders of core/sentences.h, so that no sentence of a fix disagrees with
+// builders of nmea/sentences.h, so that no sentence of a fix disagrees with
 // another or with the geometry.
 //
 //   Rmc rmc = ...;  tell_fix(sky, rmc);      // status, or the fields a lost fix empties
@@ -34,7 +34,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/sentences.h"
+#include "nmea/sentences.h"
 #include "sky/civil_time.h"
 #include "sky/sky.h"
 

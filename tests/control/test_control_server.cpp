@@ -25,7 +25,7 @@
 
 #include "control/control_server.h"
 #include "fake_target.h"
-#include "platform/event_loop.h"
+#include "support/event_loop.h"
 
 namespace vadrel {
 namespace {

@@ -20,8 +20,8 @@
 
 #include "gui/recording_menu.h"
 #include "modal.h"
-#include "platform/recorder.h"
-#include "platform/replay.h"
+#include "log/recorder.h"
+#include "log/replay.h"
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/second_sentences.h"
+#include "tick/second_sentences.h"
 #include "motion/dead_reckoning.h"
 #include "panel/step_buttons.h"
 #include "panel/view.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/transmitter.h"
+#include "tick/transmitter.h"
 #include "fleet/fleet.h"
 #include "panel/form1.h"
-#include "platform/output_fanout.h"
+#include "outputs/output_fanout.h"
 
 namespace vadrel::testing {
 

@@ -1,0 +1,179 @@
+#include "transmitter.h"
+
+#include <algorithm>
+
+#include "nmea/faults.h"
+#include "tick/second_sentences.h"
+#include "sky/constellation.h"
+#include "sky/sky_sentences.h"
+
+namespace vadrel {
+
+namespace {
+
+// Clears the flag however the tick ends.
+class Within {
+public:
+    explicit Within(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Within() { flag_ = false; }
+    Within(const Within&) = delete;
+    Within& operator=(const Within&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// Where this second leaves the vehicle, for its track: the speed and course
+// over ground (a negative speed goes backwards).
+TrackPoint track_point(const Vehicle& v, double steady, double utc) {
+    const GroundMotion ground = ground_motion(v);
+    return {steady, utc, v.lat / arc_seconds_per_degree, v.lon / arc_seconds_per_degree, ground.kmh / 3.6,
+            ground.course, v.segment};
+}
+
+}  // namespace
+
+void Transmitter::set_receiver(const OpzioniRicevitore& options) {
+    if (options.guasti != receiver_.guasti) dice_ = SplitMix64(options.guasti.seme);
+    if (options.guasti.seme != receiver_.guasti.seme || options.cielo.rumore != receiver_.cielo.rumore) noise_.clear();
+    if (options.guasti.perdita_fix != receiver_.guasti.perdita_fix) outage_origin_ms_.reset();
+    receiver_ = options;
+}
+
+int Transmitter::fixes_per_second() const {
+    if (!receiver_.frasi_complete || fleet_.mode() != Mode::gps_standard) return 1;
+    return receiver_.cielo.frequenza;
+}
+
+void Transmitter::remove_view(TransmitterView& view) { std::erase(views_, &view); }
+
+void Transmitter::tick(int fix_in_second) {
+    if (!fleet_.transmitting() || replaying_ || in_tick_) return;
+    const int rate = fixes_per_second();
+    if (fix_in_second != 0 && rate == 1) return;
+    const Within within(in_tick_);
+
+    // One reading of the steady clock: each step covers exactly the time
+    // from the vehicle's last step to this one.
+    const double now = clock_.steady_seconds();
+    fleet_.advance(now);
+
+    const std::size_t n = fleet_.current();
+    SecondOfVehicle second{fleet_.vehicle(n), {}, fleet_.mode(), receiver_, {}};
+    if (fix_in_second == 0) tracks_.add(n, track_point(second.vehicle, now, clock_.utc_seconds()));
+    if (second.mode == Mode::multi_user) {
+        second.prefix = "@" + std::to_string(n);
+        fleet_.set_current(fleet_.next_in_cycle(), this);
+        tell([&](TransmitterView& view) { view.next_vehicle(); });
+    }
+    // Read after the events the multi-user step lets run, as the sentence
+    // is made then.
+    second.fixes_per_second = rate;
+    second.time = sentence_time(clock_, second.options, rate);
+    receive(second, n);
+    last_sky_ = second.sky;
+    std::vector<std::string> sentences = second_sentences(second);
+    const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
+
+    // The bytes are made in the mode whether or not the serial port is open:
+    // the other outputs take them all the same. The monitor shows the
+    // sentences without their line ends, each with its fault's mark.
+    std::vector<std::string> marked(sentences.size());
+    for (std::size_t i = 0; i < sentences.size(); ++i) marked[i] = sentences[i] + faults.marks[i];
+    std::vector<std::string> supplement;
+    if (supplement_ && second.mode != Mode::multi_user) supplement = supplement_(now);
+    std::string supplement_bytes;
+    for (const std::string& line : supplement) supplement_bytes += line + "\r\n";
+
+    std::string text;
+    if (faults.lost) text = lost_second_mark(second.time.time);
+    if (!faults.lost || !supplement.empty()) {
+        const Delivery delivery = output_.send((faults.lost ? std::string() : second_bytes(sentences, second.mode)) +
+                                               supplement_bytes);
+        if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) {
+            if (!faults.lost) text = second_text(marked, second.mode);
+            // After a radio burst's closing separator the next line starts at once.
+            for (const std::string& line : supplement) {
+                if (!text.empty() && text.back() != '\0') text += "\r\n";
+                text += line;
+            }
+        }
+        text += serial_note(delivery) + delivery.notes;
+    }
+    show(text, false);
+}
+
+void Transmitter::receive(SecondOfVehicle& second, std::size_t n) {
+    const std::int64_t now_ms = second.time.utc_ms;
+    const Guasti& faults = receiver_.guasti;
+    if (faults.attivi && faults.perdita_fix.every > 0) {
+        if (!outage_origin_ms_) outage_origin_ms_ = now_ms;
+        if (fix_lost(faults.perdita_fix, *outage_origin_ms_, now_ms)) second.options.senza_fix = true;
+    }
+    const Cielo& cielo = receiver_.cielo;
+    if (cielo.satelliti && (receiver_.frasi_complete || cielo.rumore > 0.0)) {
+        second.sky = observe(constellation_at(now_ms), observer_of(second.vehicle, receiver_.quota),
+                             {cielo.maschera, cielo.ostacoli}, !second.options.senza_fix);
+    }
+    if (reported_.size() <= n) reported_.resize(n + 1);
+    reported_[n].reset();
+    if (cielo.rumore <= 0.0) return;
+    while (noise_.size() <= n) noise_.emplace_back(cielo.rumore, faults.seme, noise_.size());
+    Sky sky = second.sky ? *second.sky : classic_sky();
+    if (second.options.senza_fix) sky.fix = FixKind::none;
+    const Offset error = noise_[n].step(now_ms, sky);
+    // Only what is said moves: the fleet's vehicle keeps its true position.
+    const ArcPosition shown = displaced(second.vehicle.lat, second.vehicle.lon, error);
+    second.vehicle.lat = shown.lat;
+    second.vehicle.lon = shown.lon;
+    reported_[n] = shown;
+    second.altitude_error = error.up;
+}
+
+std::string Transmitter::serial_note(const Delivery& delivery) {
+    switch (delivery.serial) {
+        case Delivery::Serial::skipped:
+            ++skipped_writes_;
+            return "  [non inviato: linea ancora occupata; saltati " + std::to_string(skipped_writes_) + "]";
+        case Delivery::Serial::lost:
+            port_problem_ = delivery.loss;
+            tell([&](TransmitterView& view) { view.port_lost(); });
+            return "  [non inviato: " + port_problem_ + "]";
+        case Delivery::Serial::closed:
+            // A port closed by a failure says why on each line.
+            if (!port_problem_.empty()) return "  [non inviato: " + port_problem_ + "]";
+            break;
+        case Delivery::Serial::written:
+            break;
+    }
+    return {};
+}
+
+void Transmitter::show(const std::string& text, bool replayed) {
+    tell([&](TransmitterView& view) { view.second_shown(text, replayed); });
+}
+
+void Transmitter::begin_replay() {
+    if (replaying_) return;
+    replaying_ = true;
+    tell([&](TransmitterView& view) { view.replay_changed(true); });
+}
+
+void Transmitter::end_replay() {
+    if (!replaying_) return;
+    replaying_ = false;
+    tell([&](TransmitterView& view) { view.replay_changed(false); });
+}
+
+void Transmitter::show_replayed(const std::string& bytes, const Delivery& delivery) {
+    std::string text;
+    if (delivery.serial != Delivery::Serial::closed || delivery.elsewhere) {
+        text = bytes;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    }
+    text += serial_note(delivery);
+    text += delivery.notes;
+    show(text, true);
+}
+
+}  // namespace vadrel

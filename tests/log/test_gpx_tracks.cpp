@@ -1,0 +1,151 @@
+// The GPX file of the tracks on a real disk: each write appends the new
+// points as one track per vehicle and closes the document again, on the
+// writer's thread; a full disk leaves the file whole and the points for the
+// next write; a file removed or changed by another program stops the tracks.
+
+#include <gtest/gtest.h>
+
+#include <QXmlStreamReader>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "log/gpx_tracks.h"
+#include "support/scratch_folder.h"
+
+namespace vadrel {
+namespace {
+
+struct Track {
+    std::string name, number;
+    std::vector<std::vector<std::string>> segments;  // the times of the points
+    bool operator==(const Track&) const = default;
+};
+
+// The tracks of a GPX document in file order; none when it is not well formed.
+std::optional<std::vector<Track>> tracks_in(const std::string& text) {
+    QXmlStreamReader xml(QByteArray::fromStdString(text));
+    std::vector<Track> tracks;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        const QString element = xml.name().toString();
+        if (element == QStringLiteral("trk")) tracks.emplace_back();
+        if (element == QStringLiteral("name")) tracks.back().name = xml.readElementText().toStdString();
+        if (element == QStringLiteral("number")) tracks.back().number = xml.readElementText().toStdString();
+        if (element == QStringLiteral("trkseg")) tracks.back().segments.emplace_back();
+        if (element == QStringLiteral("time")) tracks.back().segments.back().push_back(xml.readElementText().toStdString());
+    }
+    if (xml.hasError()) return std::nullopt;
+    return tracks;
+}
+
+TrackPoint at(double second, std::uint32_t segment = 0) {
+    return {second, 1796553767.0 + second, 44.5, 10.25, 27.78, 45.0, segment};
+}
+std::string time_of(int second) { return "2026-12-06T10:42:" + std::to_string(47 + second) + ".000Z"; }
+
+class Gpx : public ::testing::Test {
+protected:
+    testing::ScratchFolder folder;
+    TrackHistory history{21};
+    GpxTracks gpx{folder.at("tracce.gpx")};
+};
+
+TEST_F(Gpx, EachWriteAppendsATrackPerVehicleWithNewPoints) {
+    folder.put("tracce.gpx", std::string(100000, 'x'));  // another run's file: made anew
+    ASSERT_EQ(gpx.start(), "");
+    EXPECT_EQ(tracks_in(folder.get("tracce.gpx")), std::vector<Track>{}) << "a whole document from the start";
+    history.add(0, at(1));
+    history.add(0, at(2));
+    gpx.take(history);
+    gpx.finish();
+    history.add(3, at(3));
+    history.add(0, at(4));
+    history.add(0, at(5, 1));  // set by hand: a new segment
+    gpx.take(history);
+    gpx.take(history);  // taken twice, written once
+    gpx.finish();
+    gpx.finish();  // nothing new: nothing added
+    const std::vector<Track> expected = {
+        {"Mezzo 0", "0", {{time_of(1), time_of(2)}}},
+        {"Mezzo 0", "0", {{time_of(4)}, {time_of(5)}}},
+        {"Mezzo 3", "3", {{time_of(3)}}},
+    };
+    const std::string text = folder.get("tracce.gpx");
+    EXPECT_EQ(tracks_in(text), expected) << text;
+    EXPECT_NE(text.find("<trkpt lat=\"44.5000000\" lon=\"10.2500000\"><time>2026-12-06T10:42:48.000Z</time>"
+                        "<extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>27.78</gpxtpx:speed>"
+                        "<gpxtpx:course>45.0</gpxtpx:course>"),
+              std::string::npos);
+    EXPECT_EQ(gpx.written(), 5);
+    EXPECT_EQ(gpx.pending(), 0u);
+    EXPECT_EQ(gpx.problem(), "");
+}
+
+// A full disk: the write is undone, the file stays a whole document, the
+// points wait for the next write, which takes them with the new ones.
+TEST_F(Gpx, AFullDiskLeavesTheFileWholeAndThePointsForTheNextWrite) {
+    ASSERT_EQ(gpx.start(), "");
+    history.add(2, at(1));
+    gpx.take(history);
+    gpx.finish();
+    const std::string before = folder.get("tracce.gpx");
+    history.add(2, at(2));
+    history.add(5, at(3));
+    gpx.take(history);
+    {
+        const testing::FileSizeLimit full(before.size() + 100);
+        gpx.finish();
+    }
+    EXPECT_EQ(gpx.problem(), "le tracce GPX in " + folder.at("tracce.gpx") +
+                                 " non si scrivono: il file supera la dimensione consentita");
+    EXPECT_EQ(folder.get("tracce.gpx"), before);
+    EXPECT_EQ(gpx.pending(), 2u);
+    history.add(2, at(4));
+    gpx.take(history);
+    gpx.finish();
+    EXPECT_EQ(gpx.problem(), "");
+    const std::vector<Track> expected = {
+        {"Mezzo 2", "2", {{time_of(1)}}},
+        {"Mezzo 2", "2", {{time_of(2), time_of(4)}}},
+        {"Mezzo 5", "5", {{time_of(3)}}},
+    };
+    EXPECT_EQ(tracks_in(folder.get("tracce.gpx")), expected);
+}
+
+// Removed, or written by someone else: the tracks stop, nothing is written
+// over the file.
+TEST_F(Gpx, AFileRemovedOrChangedStopsTheTracks) {
+    for (const bool removed : {true, false}) {
+        GpxTracks tracks(folder.at("altre.gpx"));
+        ASSERT_EQ(tracks.start(), "");
+        if (removed) {
+            std::filesystem::remove(folder.at("altre.gpx"));
+        } else {
+            std::ofstream(folder.at("altre.gpx"), std::ios::app) << "<!-- altro -->\n";
+        }
+        history.add(1, at(1));
+        tracks.take(history);
+        tracks.finish();
+        EXPECT_TRUE(tracks.stopped()) << removed;
+        EXPECT_EQ(tracks.problem(), "tracce GPX interrotte: il file " + folder.at("altre.gpx") +
+                                        (removed ? " è stato cancellato" : " è stato cambiato da un altro programma"));
+        EXPECT_EQ(folder.get("altre.gpx").find("<trk>"), std::string::npos) << removed;
+    }
+}
+
+TEST_F(Gpx, WhatCannotHoldTheTracksIsRefused) {
+    ASSERT_EQ(gpx.start(), "");
+    const std::pair<std::string, std::string> rows[] = {
+        {folder.at("tracce.gpx"), "un altro vadrel vi sta scrivendo"},
+        {folder.at("manca/tracce.gpx"), "il file o la cartella non esiste"},
+        {"/dev/null", "non è un file normale"},
+    };
+    for (const auto& [path, why] : rows) {
+        GpxTracks other(path);
+        EXPECT_EQ(other.start(), "le tracce GPX in " + path + " non si scrivono: " + why);
+    }
+}
+
+}  // namespace
+}  // namespace vadrel
