@@ -193,7 +193,7 @@ TEST(WindowShell, EndSaysWhyAndEndsAtOnce) {
 // test looks at it (text, button, focus, focus and caret after a tab), moves
 // the caret and closes it with "Chiudi", as the operator does.
 TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
-    const QString text = QString::fromStdString(testo_about()).replace(q("\r\n"), q("\n"));
+    const QString text = QString::fromStdString(about_box_text()).replace(q("\r\n"), q("\n"));
     WindowShell shell;
     testing::FakePort port;
     OutputFanOut output{port};
