@@ -222,7 +222,7 @@ void Program::keep_progress() {
 }
 
 void Program::start() {
-    Form_Load(*form_, vehicle_table_, *table_);
+    start_panel(*form_, vehicle_table_, *table_);
     give_routes();
     say("vadrel: tabella dei veicoli: " + table_->path());
     // The command line's vehicles over the table, as an operator's edits:
@@ -515,7 +515,7 @@ bool Program::stop() {
         replay_.stop();
         recorder_.stop();
         finish_tracks();
-        saved_ = Form_QueryUnload(*form_, vehicle_table_, *table_);
+        saved_ = stop_panel(*form_, vehicle_table_, *table_);
         keep_progress();
     }
     return saved_;

@@ -13,7 +13,7 @@ Tell message_box_of(Form1& form) {
     return [&form](const QString& text) { form.platform.shell.message_box(text.toStdString(), program_title); };
 }
 
-void Form_Load(Form1& form, VehicleTable& table, TableFile& file) {
+void start_panel(Form1& form, VehicleTable& table, TableFile& file) {
     // Files are always reached through the folder, so a folder that cannot
     // be made current changes nothing else.
     std::error_code ignored;
@@ -58,7 +58,7 @@ void Form_Load(Form1& form, VehicleTable& table, TableFile& file) {
     }
 }
 
-bool Form_QueryUnload(Form1& form, const VehicleTable& table, TableFile& file) {
+bool stop_panel(Form1& form, const VehicleTable& table, TableFile& file) {
     try {
         if (form.platform.port.is_open()) form.platform.port.close();
     } catch (const PortFailure&) {

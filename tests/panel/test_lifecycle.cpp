@@ -18,8 +18,8 @@ using testing::ScratchFolder;
 struct ProgramRun {
     explicit ProgramRun(const std::string& path) : folder(path), file(folder) {}
     ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
-    void start() { Form_Load(rig.form, table, file); }
-    bool stop() { return Form_QueryUnload(rig.form, table, file); }
+    void start() { start_panel(rig.form, table, file); }
+    bool stop() { return stop_panel(rig.form, table, file); }
     ProgramFolder folder;
     TableFile file;
     Rig rig;
