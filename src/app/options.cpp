@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "control/vehicle_patch.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "panel/link.h"
 #include "panel/simulation_controls.h"
 #include "serial/ports.h"
@@ -721,7 +721,7 @@ std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& op
     return ports;
 }
 
-void apply_start_options(Form1& form, const Options& options) {
+void apply_start_options(PanelForm& form, const Options& options) {
     for (std::size_t i = 0; i < com_ports.size(); ++i) {
         if (com_ports[i] == options.porta) (form.*port_buttons[i]).select();
     }

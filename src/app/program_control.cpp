@@ -42,7 +42,7 @@ int baud_of(const std::string& settings) {
 
 ControlState ProgramControl::state() const {
     const Fleet& fleet = program_.fleet();
-    Form1& form = program_.form();
+    PanelForm& form = program_.form();
     ControlState s;
     s.version = versione;
     s.mode = send_mode(fleet.mode());

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "gui/main_window.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "panel/about.h"
 
 namespace vadrel::gui {
@@ -26,8 +26,8 @@ formAbout::formAbout(QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(pixels(client_width), pixels(client_height));
     QPalette grey = palette();
-    grey.setColor(QPalette::Window, QColor(Form1::background.red, Form1::background.green,
-                                           Form1::background.blue));
+    grey.setColor(QPalette::Window, QColor(PanelForm::background.red, PanelForm::background.green,
+                                           PanelForm::background.blue));
     grey.setColor(QPalette::Button, grey.color(QPalette::Window));
     setPalette(grey);
     setAutoFillBackground(true);

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "vadrel/version.h"
 
 namespace vadrel {

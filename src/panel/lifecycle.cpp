@@ -9,11 +9,11 @@
 
 namespace vadrel {
 
-Tell message_box_of(Form1& form) {
+Tell message_box_of(PanelForm& form) {
     return [&form](const QString& text) { form.platform.shell.message_box(text.toStdString(), program_title); };
 }
 
-void start_panel(Form1& form, VehicleTable& table, TableFile& file) {
+void start_panel(PanelForm& form, VehicleTable& table, TableFile& file) {
     // Files are always reached through the folder, so a folder that cannot
     // be made current changes nothing else.
     std::error_code ignored;
@@ -58,7 +58,7 @@ void start_panel(Form1& form, VehicleTable& table, TableFile& file) {
     }
 }
 
-bool stop_panel(Form1& form, const VehicleTable& table, TableFile& file) {
+bool stop_panel(PanelForm& form, const VehicleTable& table, TableFile& file) {
     try {
         if (form.platform.port.is_open()) form.platform.port.close();
     } catch (const PortFailure&) {
@@ -67,6 +67,6 @@ bool stop_panel(Form1& form, const VehicleTable& table, TableFile& file) {
     return save_table(table, file, message_box_of(form));
 }
 
-void about_clicked(Form1& form) { form.platform.shell.show_about(); }
+void about_clicked(PanelForm& form) { form.platform.shell.show_about(); }
 
 }  // namespace vadrel

@@ -7,7 +7,7 @@ namespace vadrel {
 
 namespace {
 
-void draw_coordinate(Form1& form, const CoordinateBoxes& c, double value) {
+void draw_coordinate(PanelForm& form, const CoordinateBoxes& c, double value) {
     const WholeSeconds shown = whole_seconds(value);
     (form.*c.degrees).set_text(int_text(shown.degrees));
     (form.*c.minutes).set_text(int_text(shown.minutes));
@@ -21,7 +21,7 @@ void draw_number(TextBox& box, double value, bool always) {
     if (always || int16_from_text(box.text(), NumberReading::leading()) != shown) box.set_text(int_text(shown));
 }
 
-void draw_mode(Form1& form) {
+void draw_mode(PanelForm& form) {
     const Drawing drawing(form);
     switch (form.fleet.mode()) {
         case Mode::gps_standard: form.Opt_gps_standard.select(); break;
@@ -30,7 +30,7 @@ void draw_mode(Form1& form) {
     }
 }
 
-void draw_cycle(Form1& form) {
+void draw_cycle(PanelForm& form) {
     if (vehicles_in_cycle(form.txt_num_mezzi.text()) == form.fleet.cycle()) return;
     const Drawing drawing(form);
     form.txt_num_mezzi.set_text(int_text(form.fleet.cycle()));
@@ -38,33 +38,33 @@ void draw_cycle(Form1& form) {
 
 }  // namespace
 
-const Vehicle& current_vehicle(const Form1& form) { return form.fleet.vehicle(form.fleet.current()); }
+const Vehicle& current_vehicle(const PanelForm& form) { return form.fleet.vehicle(form.fleet.current()); }
 
-void draw_position(Form1& form) {
+void draw_position(PanelForm& form) {
     const Drawing drawing(form);
     const Vehicle& v = current_vehicle(form);
     draw_coordinate(form, latitude_boxes, v.lat);
     draw_coordinate(form, longitude_boxes, v.lon);
 }
 
-void draw_course(Form1& form, bool always) {
+void draw_course(PanelForm& form, bool always) {
     const Drawing drawing(form);
     draw_number(form.txt_angolo, current_vehicle(form).course, always);
 }
 
-void draw_speed(Form1& form, bool always) {
+void draw_speed(PanelForm& form, bool always) {
     const Drawing drawing(form);
     draw_number(form.txt_vel, current_vehicle(form).speed, always);
 }
 
-void draw_unit(Form1& form) {
+void draw_unit(PanelForm& form) {
     const Drawing drawing(form);
     const SpeedUnit unit = current_vehicle(form).unit;
     form.opt_km.set_selected(unit == SpeedUnit::kmh);
     form.opt_miglia.set_selected(unit == SpeedUnit::knots);
 }
 
-void draw_vehicle(Form1& form) {
+void draw_vehicle(PanelForm& form) {
     const Drawing drawing(form);
     form.txt_mezzo_attuale.set_text(int_text(static_cast<long long>(form.fleet.current())));
     draw_position(form);
@@ -73,7 +73,7 @@ void draw_vehicle(Form1& form) {
     draw_unit(form);
 }
 
-void show_transmission(Form1& form) {
+void show_transmission(PanelForm& form) {
     if (!form.fleet.transmitting()) {
         form.Label11.set_caption("Stop");
         form.Label11.set_colour(Colour::red_status());
@@ -87,7 +87,7 @@ void show_transmission(Form1& form) {
     }
 }
 
-void watch_model(Form1& form) {
+void watch_model(PanelForm& form) {
     if (form.fleet_watch != 0) return;
     form.fleet_watch = form.fleet.watch([&form](std::size_t n, Change what, Fleet::Origin origin) {
         const bool elsewhere = origin != &form;
@@ -113,13 +113,13 @@ void watch_model(Form1& form) {
 
 // ---- the panel as the transmitter's view ----
 
-void Form1::second_shown(const std::string& text, bool replayed) {
+void PanelForm::second_shown(const std::string& text, bool replayed) {
     if (Picture1.current_y() > Picture1.height()) Picture1.clear();
     Picture1.print(text);
     if (!replayed) Label11.set_visible(!Label11.visible());
 }
 
-void Form1::port_lost() {
+void PanelForm::port_lost() {
     try {
         if (platform.port.is_open()) platform.port.close();
     } catch (const PortFailure&) {
@@ -129,7 +129,7 @@ void Form1::port_lost() {
     show_no_tx(*this);
 }
 
-void Form1::next_vehicle() {
+void PanelForm::next_vehicle() {
     // The box reads the cycle's number as the fleet took it: past the
     // largest it shows the largest.
     if (vehicles_in_cycle(txt_num_mezzi.text()) > Fleet::largest_cycle) {
@@ -145,7 +145,7 @@ constexpr const char* replay_caption_text = "Riproduce";  // fits the label besi
 // While a log plays Label11 says so; at its end it shows again what it
 // showed, unless something set it meanwhile (Start/Stop, a port chosen or
 // lost).
-void Form1::replay_changed(bool playing) {
+void PanelForm::replay_changed(bool playing) {
     Label11.set_visible(true);
     if (playing) {
         replay_caption = Label11.caption();

@@ -10,10 +10,10 @@
 
 namespace vadrel {
 
-void connect_panel(Form1& f) {
+void connect_panel(PanelForm& f) {
     // position boxes, their step buttons and the hemisphere keys
     for (const CoordinateBoxes* c : {&latitude_boxes, &longitude_boxes}) {
-        for (TextBox Form1::*box : {c->degrees, c->minutes, c->seconds}) {
+        for (TextBox PanelForm::*box : {c->degrees, c->minutes, c->seconds}) {
             (f.*box).on_change = [&f, c] { position_box_changed(f, *c); };
         }
         TextBox& hemisphere = f.*c->hemisphere;

@@ -172,7 +172,7 @@ TEST(Options, RecordAndReplay) {
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::Rig rig(false);  // events not wired, as at creation
-    Form1& form = rig.form;
+    PanelForm& form = rig.form;
     Options o;
     o.porta = 4;
     o.baud = 2400;

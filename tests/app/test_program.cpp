@@ -253,7 +253,7 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     testing::FakeShell shell;
     Program program(options, shell);
     program.start();
-    Form1& form = program.form();
+    PanelForm& form = program.form();
     EXPECT_EQ(form.txt_angolo.text(), "45") << "the command line's course, over the table's";
 
     ProgramControl& control = program.control_target();

@@ -201,7 +201,7 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
     Fleet fleet;
     TrackHistory tracks{fleet_size};
     Transmitter transmitter{fleet, tracks, output, clock};
-    Form1 form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
+    PanelForm form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
     form.help_file = "/nessuna/cartella/vadrel.hlp";
     const MainWindow window(form);  // F1 works in every window of the program
     for (int opening = 1; opening <= 2; ++opening) {

@@ -31,7 +31,7 @@
 namespace vadrel::gui {
 namespace {
 
-std::string panel_position(const Form1& f) {
+std::string panel_position(const PanelForm& f) {
     return f.txt_lat_g.text() + " " + f.txt_lat_p.text() + " " + f.txt_lat_s.text() + " " + f.txt_lat_ns.text() + " " +
            f.txt_lon_g.text() + " " + f.txt_lon_p.text() + " " + f.txt_lon_s.text() + " " + f.txt_lon_ew.text();
 }

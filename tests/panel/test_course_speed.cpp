@@ -51,12 +51,12 @@ TEST(KeyFilters, AcceptAndRefuseByTheFirstRuleThatApplies) {
 // box of the current vehicle, whose course and speed were 25: the box shows
 // `box`, the vehicle holds `value`.
 TEST(CourseAndSpeed, TypingAndProgramText) {
-    const auto A = &Form1::txt_angolo;
-    const auto V = &Form1::txt_vel;
+    const auto A = &PanelForm::txt_angolo;
+    const auto V = &PanelForm::txt_vel;
     const std::size_t E = std::string::npos;
     const struct {
         const char* name;
-        TextBox Form1::*which;
+        TextBox PanelForm::*which;
         std::string start;
         std::size_t caret, selected;
         std::u32string typed;

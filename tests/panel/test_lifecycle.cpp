@@ -44,7 +44,7 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         if (!r.file.empty()) f.put("vadrel.cnf", r.file);
         ProgramRun run(f.path());
         run.start();
-        const Form1& form = run.rig.form;
+        const PanelForm& form = run.rig.form;
         EXPECT_EQ(testing::panel_text(form), r.shown) << r.name;
         EXPECT_EQ(run.rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
             << r.name;

@@ -10,11 +10,11 @@ using testing::Rig;
 const char* const tx_ok = "Tx ok green";
 const char* const no_tx = "No tx red";
 
-std::string label(const Form1& f) {
+std::string label(const PanelForm& f) {
     return f.Label11.caption() + (f.Label11.colour() == Colour::green_status() ? " green" : " red");
 }
 
-int ports_selected(const Form1& f) {
+int ports_selected(const PanelForm& f) {
     return f.opt_com1.selected() + f.opt_com2.selected() + f.opt_com3.selected() + f.opt_com4.selected();
 }
 
@@ -60,8 +60,8 @@ TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
     EXPECT_EQ(rig.port.calls.back(), "open 4 4800,N,8,1");
     EXPECT_TRUE(rig.form.Option3.selected());
     rig.form.Label11.set_caption("Tx OK");
-    const std::pair<OptionButton Form1::*, std::string> buttons[] = {
-        {&Form1::Option1, "2400,N,8,1"}, {&Form1::Option3, "9600,N,8,1"}, {&Form1::Option2, "4800,N,8,1"}};
+    const std::pair<OptionButton PanelForm::*, std::string> buttons[] = {
+        {&PanelForm::Option1, "2400,N,8,1"}, {&PanelForm::Option3, "9600,N,8,1"}, {&PanelForm::Option2, "4800,N,8,1"}};
     for (const auto& [button, text] : buttons) {
         rig.port.calls.clear();
         (rig.form.*button).select();

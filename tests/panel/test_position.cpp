@@ -24,22 +24,22 @@ constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0)
 // own; the box keeps the text it was given. The vehicle is at 7 7 7 N 7 7 7 E.
 TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
     const struct {
-        TextBox Form1::*box;
+        TextBox PanelForm::*box;
         const char* text;
         double lat, lon;  // where the vehicle goes
     } rows[] = {
-        {&Form1::txt_lat_g, "120", arc(59, 52, 53), -arc(172, 52, 53)},  // past the pole, down the far meridian
-        {&Form1::txt_lat_p, "1,7775", arc(7, 2, 7), arc(7, 7, 7)},
-        {&Form1::txt_lon_g, " 10 ", arc(7, 7, 7), arc(10, 7, 7)},
-        {&Form1::txt_lon_s, "-3", arc(7, 7, 7), arc(7, 6, 57)},
-        {&Form1::txt_lat_s, "2,5", arc(7, 7, 2), arc(7, 7, 7)},
-        {&Form1::txt_lon_g, "1.5", arc(7, 7, 7), arc(15, 7, 7)},  // "." groups digits in Italian
-        {&Form1::txt_lat_ns, "S", -arc(7, 7, 7), arc(7, 7, 7)},
-        {&Form1::txt_lon_ew, "x", arc(7, 7, 7), arc(7, 7, 7)},  // not W: east
+        {&PanelForm::txt_lat_g, "120", arc(59, 52, 53), -arc(172, 52, 53)},  // past the pole, down the far meridian
+        {&PanelForm::txt_lat_p, "1,7775", arc(7, 2, 7), arc(7, 7, 7)},
+        {&PanelForm::txt_lon_g, " 10 ", arc(7, 7, 7), arc(10, 7, 7)},
+        {&PanelForm::txt_lon_s, "-3", arc(7, 7, 7), arc(7, 6, 57)},
+        {&PanelForm::txt_lat_s, "2,5", arc(7, 7, 2), arc(7, 7, 7)},
+        {&PanelForm::txt_lon_g, "1.5", arc(7, 7, 7), arc(15, 7, 7)},  // "." groups digits in Italian
+        {&PanelForm::txt_lat_ns, "S", -arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::txt_lon_ew, "x", arc(7, 7, 7), arc(7, 7, 7)},  // not W: east
         // texts that cannot be read keep the vehicle's value
-        {&Form1::txt_lat_g, "abc", arc(7, 7, 7), arc(7, 7, 7)},
-        {&Form1::txt_lat_p, "", arc(7, 7, 7), arc(7, 7, 7)},
-        {&Form1::txt_lon_s, "40000", arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::txt_lat_g, "abc", arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::txt_lat_p, "", arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::txt_lon_s, "40000", arc(7, 7, 7), arc(7, 7, 7)},
     };
     for (const auto& row : rows) {
         Rig rig;

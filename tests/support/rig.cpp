@@ -13,7 +13,7 @@ void Rig::tick(double seconds_later) {
     transmitter.tick();
 }
 
-std::string panel_text(const Form1& f) {
+std::string panel_text(const PanelForm& f) {
     std::string out;
     for (const TextBox* b : {&f.txt_lat_g, &f.txt_lat_p, &f.txt_lat_s, &f.txt_lat_ns, &f.txt_lon_g, &f.txt_lon_p,
                              &f.txt_lon_s, &f.txt_lon_ew, &f.txt_vel, &f.txt_angolo}) {

@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "panel_form.h"
 
 #include "panel/step_buttons.h"
 
@@ -12,7 +12,7 @@ constexpr bool selected = true;
 constexpr Font step_font{12.0, false};
 }  // namespace
 
-Form1::Form1(Fleet& fleet_, Transmitter& transmitter_, Platform platform_)
+PanelForm::PanelForm(Fleet& fleet_, Transmitter& transmitter_, Platform platform_)
     : fleet(fleet_),
       transmitter(transmitter_),
       platform(platform_),
@@ -111,14 +111,14 @@ Form1::Form1(Fleet& fleet_, Transmitter& transmitter_, Platform platform_)
     }
 }
 
-Control* Form1::find(const std::string& name) const {
+Control* PanelForm::find(const std::string& name) const {
     for (Control* c : controls_) {
         if (c->name() == name) return c;
     }
     return nullptr;
 }
 
-Form1::~Form1() {
+PanelForm::~PanelForm() {
     if (fleet_watch != 0) fleet.unwatch(fleet_watch);
     transmitter.remove_view(*this);
 }

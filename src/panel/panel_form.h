@@ -1,5 +1,5 @@
 #pragma once
-// Form1: the operator panel, a view and controller of the fleet. Every
+// PanelForm: the operator panel, a view and controller of the fleet. Every
 // control of the main window lives here with the panel's own state (the
 // texts its key filters keep); the vehicles and the simulator's state live
 // in the fleet (fleet/fleet.h). The panel's handlers (panel/*.cpp) turn each
@@ -42,12 +42,12 @@ inline constexpr const char* program_title = "vadrel";
 // The caption of the main window.
 inline constexpr const char* window_caption = "Quorvel vadrel - Simulatore GPS";
 
-class Form1 : public TransmitterView {
+class PanelForm : public TransmitterView {
 public:
-    Form1(Fleet& fleet, Transmitter& transmitter, Platform platform);
-    ~Form1() override;
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
+    PanelForm(Fleet& fleet, Transmitter& transmitter, Platform platform);
+    ~PanelForm() override;
+    PanelForm(const PanelForm&) = delete;
+    PanelForm& operator=(const PanelForm&) = delete;
 
     Fleet& fleet;
     Transmitter& transmitter;
