@@ -729,12 +729,21 @@ void apply_start_options(PanelForm& form, const Options& options) {
         if (line_speeds[i] == options.baud) (form.*speed_buttons[i]).select();
     }
     switch (options.modo) {
-        case Options::Modo::gps: form.Opt_gps_standard.select(); form.fleet.set_mode(Mode::gps_standard, &form); break;
-        case Options::Modo::radio: form.opt_tx_radio.select(); form.fleet.set_mode(Mode::radio, &form); break;
-        case Options::Modo::multi: form.opt_multi.select(); form.fleet.set_mode(Mode::multi_user, &form); break;
+        case Options::Modo::gps:
+            form.standard_mode_option.select();
+            form.fleet.set_mode(Mode::gps_standard, &form);
+            break;
+        case Options::Modo::radio:
+            form.radio_mode_option.select();
+            form.fleet.set_mode(Mode::radio, &form);
+            break;
+        case Options::Modo::multi:
+            form.multi_user_mode_option.select();
+            form.fleet.set_mode(Mode::multi_user, &form);
+            break;
     }
     if (options.mezzi) {
-        form.txt_num_mezzi.set_text(*options.mezzi);
+        form.vehicle_count_box.set_text(*options.mezzi);
         form.fleet.set_cycle(vehicles_in_cycle(*options.mezzi), &form);
     }
 }

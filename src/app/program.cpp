@@ -105,7 +105,8 @@ Program::Program(const Options& options, Shell& shell)
     output_.add(recorder_);
     output_.add(tap_);
     recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
-    form_ = std::make_unique<PanelForm>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
+    form_ =
+        std::make_unique<PanelForm>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
     replay_.on_tick = [this](const std::string& bytes, const Delivery& delivery) {
         transmitter_.show_replayed(bytes, delivery);
         publish_second(bytes);

@@ -159,7 +159,7 @@ void MainWindow::build() {
         widgets_[control->name()] = widget;
     }
 
-    // The controls defined first lie on top, as Command9 over its frame.
+    // The controls defined first lie on top, as start_stop_button over its frame.
     const auto& controls = form_.controls();
     for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
         if (QWidget* w = control_widget((*it)->name())) w->raise();
@@ -285,7 +285,7 @@ QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
             break;
         }
         case ControlKind::picture_box: {
-            auto* picture = &control == &form_.Picture1 ? (monitor_ = new Monitor(container))
+            auto* picture = &control == &form_.monitor ? (monitor_ = new Monitor(container))
                                                         : new QFrame(container);
             picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             picture->setLineWidth(2);
@@ -460,7 +460,7 @@ void MainWindow::render() {
             case ControlKind::picture_box:
                 if (widget == monitor_) {
                     QStringList lines;
-                    for (const std::string& line : form_.Picture1.lines()) lines << qt_text(line);
+                    for (const std::string& line : form_.monitor.lines()) lines << qt_text(line);
                     monitor_->set_lines(lines);
                 }
                 break;

@@ -26,12 +26,12 @@ void start_panel(PanelForm& form, VehicleTable& table, TableFile& file) {
         // with included, so a first run ended before any tick saves what
         // the panel showed.
         const Drawing drawing(form);
-        form.txt_lat_g.set_text("44");
-        form.txt_lat_p.set_text("1,7775");
-        form.txt_lat_ns.set_text("N");
-        form.txt_lon_g.set_text("10");
-        form.txt_lon_p.set_text("8,0623");
-        form.txt_lon_ew.set_text("E");
+        form.latitude_degrees_box.set_text("44");
+        form.latitude_minutes_box.set_text("1,7775");
+        form.latitude_hemisphere_box.set_text("N");
+        form.longitude_degrees_box.set_text("10");
+        form.longitude_minutes_box.set_text("8,0623");
+        form.longitude_hemisphere_box.set_text("E");
     }
     store_panel(form);
     load_table(table, file, message_box_of(form));

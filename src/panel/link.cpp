@@ -29,13 +29,13 @@ void clear_port_buttons(PanelForm& form) {
 
 void show_tx_ok(PanelForm& form) {
     form.transmitter.set_port_problem({});
-    form.Label11.set_caption("Tx ok");
-    form.Label11.set_colour(Colour::green_status());
+    form.status_label.set_caption("Tx ok");
+    form.status_label.set_colour(Colour::green_status());
 }
 
 void show_no_tx(PanelForm& form) {
-    form.Label11.set_caption("No tx");
-    form.Label11.set_colour(Colour::red_status());
+    form.status_label.set_caption("No tx");
+    form.status_label.set_colour(Colour::red_status());
 }
 
 void choose_port(PanelForm& form, std::int16_t number) {

@@ -1,6 +1,6 @@
 #pragma once
 // The serial link as the panel works it: the port buttons, the speed buttons,
-// the status of the port in Label11 and the reaction to a lost port.
+// the status of the port in status_label and the reaction to a lost port.
 
 #include <array>
 #include <cstdint>
@@ -14,9 +14,9 @@ namespace vadrel {
 // The buttons of COM 1 to COM 4 and of the line speeds, in the order of
 // com_ports and line_speeds.
 inline constexpr std::array<OptionButton PanelForm::*, com_ports.size()> port_buttons{
-    &PanelForm::opt_com1, &PanelForm::opt_com2, &PanelForm::opt_com3, &PanelForm::opt_com4};
+    &PanelForm::com1_option, &PanelForm::com2_option, &PanelForm::com3_option, &PanelForm::com4_option};
 inline constexpr std::array<OptionButton PanelForm::*, line_speeds.size()> speed_buttons{
-    &PanelForm::Option1, &PanelForm::Option2, &PanelForm::Option3};
+    &PanelForm::baud_2400_option, &PanelForm::baud_4800_option, &PanelForm::baud_9600_option};
 
 // The message of a port that cannot be opened.
 inline constexpr const char* port_open_error = "Errore nell'apertura della seriale";

@@ -50,10 +50,10 @@ void position_box_changed(PanelForm& form, const CoordinateBoxes& c) {
 void store_panel(PanelForm& form) {
     const std::size_t n = form.fleet.current();
     form.fleet.place(n, boxes_value(form, latitude_boxes), boxes_value(form, longitude_boxes), &form);
-    if (const auto speed = box_number(form.txt_vel)) form.fleet.set_speed(n, *speed, &form);
-    if (const auto course = box_number(form.txt_angolo)) form.fleet.set_course(n, *course, &form);
-    form.fleet.set_unit(n, form.opt_miglia.selected() ? SpeedUnit::knots
-                           : form.opt_km.selected()   ? SpeedUnit::kmh
+    if (const auto speed = box_number(form.speed_box)) form.fleet.set_speed(n, *speed, &form);
+    if (const auto course = box_number(form.course_box)) form.fleet.set_course(n, *course, &form);
+    form.fleet.set_unit(n, form.mph_option.selected() ? SpeedUnit::knots
+                           : form.kmh_option.selected()   ? SpeedUnit::kmh
                                                       : SpeedUnit::none,
                         &form);
 }

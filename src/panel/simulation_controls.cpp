@@ -24,7 +24,7 @@ void mode_clicked(PanelForm& form, Mode mode) {
 }
 
 void vehicle_count_changed(PanelForm& form) {
-    if (!form.drawing) form.fleet.set_cycle(vehicles_in_cycle(form.txt_num_mezzi.text()), &form);
+    if (!form.drawing) form.fleet.set_cycle(vehicles_in_cycle(form.vehicle_count_box.text()), &form);
 }
 
 void previous_vehicle_clicked(PanelForm& form) {
@@ -32,7 +32,7 @@ void previous_vehicle_clicked(PanelForm& form) {
     int chosen = static_cast<int>(form.fleet.current()) - 1;
     if (chosen < 0) {
         try {
-            chosen = to_int16(regional_number(form.txt_num_mezzi.text(), form.platform.format) - 1.0);
+            chosen = to_int16(regional_number(form.vehicle_count_box.text(), form.platform.format) - 1.0);
         } catch (const ConversionError&) {
             return;
         } catch (const OverflowError&) {
@@ -47,7 +47,7 @@ void next_vehicle_clicked(PanelForm& form) {
     if (!vehicle_buttons_active(form)) return;
     double count = 0.0;
     try {
-        count = regional_number(form.txt_num_mezzi.text(), form.platform.format);
+        count = regional_number(form.vehicle_count_box.text(), form.platform.format);
     } catch (const ConversionError&) {
         return;
     }

@@ -24,18 +24,18 @@ struct StepButton {
 };
 
 inline constexpr std::array<StepButton, 12> step_buttons{{
-    {&PanelForm::Command1, &PanelForm::txt_lat_g, +1, latitude_degrees_limit},
-    {&PanelForm::Command2, &PanelForm::txt_lat_g, -1, latitude_degrees_limit},
-    {&PanelForm::Command3, &PanelForm::txt_lat_p, +1, minutes_seconds_limit},
-    {&PanelForm::Command4, &PanelForm::txt_lat_p, -1, minutes_seconds_limit},
-    {&PanelForm::Command13, &PanelForm::txt_lat_s, +1, minutes_seconds_limit},
-    {&PanelForm::Command12, &PanelForm::txt_lat_s, -1, minutes_seconds_limit},
-    {&PanelForm::Command6, &PanelForm::txt_lon_g, +1, longitude_degrees_limit},
-    {&PanelForm::Command5, &PanelForm::txt_lon_g, -1, longitude_degrees_limit},
-    {&PanelForm::Command8, &PanelForm::txt_lon_p, +1, minutes_seconds_limit},
-    {&PanelForm::Command7, &PanelForm::txt_lon_p, -1, minutes_seconds_limit},
-    {&PanelForm::Command18, &PanelForm::txt_lon_s, +1, minutes_seconds_limit},
-    {&PanelForm::Command16, &PanelForm::txt_lon_s, -1, minutes_seconds_limit},
+    {&PanelForm::latitude_degrees_up_button, &PanelForm::latitude_degrees_box, +1, latitude_degrees_limit},
+    {&PanelForm::latitude_degrees_down_button, &PanelForm::latitude_degrees_box, -1, latitude_degrees_limit},
+    {&PanelForm::latitude_minutes_up_button, &PanelForm::latitude_minutes_box, +1, minutes_seconds_limit},
+    {&PanelForm::latitude_minutes_down_button, &PanelForm::latitude_minutes_box, -1, minutes_seconds_limit},
+    {&PanelForm::latitude_seconds_up_button, &PanelForm::latitude_seconds_box, +1, minutes_seconds_limit},
+    {&PanelForm::latitude_seconds_down_button, &PanelForm::latitude_seconds_box, -1, minutes_seconds_limit},
+    {&PanelForm::longitude_degrees_up_button, &PanelForm::longitude_degrees_box, +1, longitude_degrees_limit},
+    {&PanelForm::longitude_degrees_down_button, &PanelForm::longitude_degrees_box, -1, longitude_degrees_limit},
+    {&PanelForm::longitude_minutes_up_button, &PanelForm::longitude_minutes_box, +1, minutes_seconds_limit},
+    {&PanelForm::longitude_minutes_down_button, &PanelForm::longitude_minutes_box, -1, minutes_seconds_limit},
+    {&PanelForm::longitude_seconds_up_button, &PanelForm::longitude_seconds_box, +1, minutes_seconds_limit},
+    {&PanelForm::longitude_seconds_down_button, &PanelForm::longitude_seconds_box, -1, minutes_seconds_limit},
 }};
 
 // One click. The box's text is read by the leading-number reading ("1,7775"

@@ -20,10 +20,12 @@ struct CoordinateBoxes {
     std::optional<DrawnCoordinate> PanelForm::*drawn;
     bool latitude;
 };
-inline constexpr CoordinateBoxes latitude_boxes{&PanelForm::txt_lat_g, &PanelForm::txt_lat_p, &PanelForm::txt_lat_s,
-                                                &PanelForm::txt_lat_ns, 'N',  'S', &PanelForm::drawn_lat, true};
-inline constexpr CoordinateBoxes longitude_boxes{&PanelForm::txt_lon_g, &PanelForm::txt_lon_p, &PanelForm::txt_lon_s,
-                                                 &PanelForm::txt_lon_ew, 'E',  'W', &PanelForm::drawn_lon, false};
+inline constexpr CoordinateBoxes latitude_boxes{
+    &PanelForm::latitude_degrees_box, &PanelForm::latitude_minutes_box, &PanelForm::latitude_seconds_box,
+    &PanelForm::latitude_hemisphere_box, 'N', 'S', &PanelForm::drawn_lat, true};
+inline constexpr CoordinateBoxes longitude_boxes{
+    &PanelForm::longitude_degrees_box, &PanelForm::longitude_minutes_box, &PanelForm::longitude_seconds_box,
+    &PanelForm::longitude_hemisphere_box, 'E', 'W', &PanelForm::drawn_lon, false};
 
 // The panel's writes of its own boxes: the change handling they run leaves
 // the fleet alone.
@@ -50,7 +52,7 @@ void draw_speed(PanelForm& form, bool always);
 void draw_unit(PanelForm& form);
 // Every box of the current vehicle, and its number.
 void draw_vehicle(PanelForm& form);
-// Label11 for transmission on or off: "Stop" in red; started, "Tx OK" in
+// status_label for transmission on or off: "Stop" in red; started, "Tx OK" in
 // green on an open port, else "No Tx" in red.
 void show_transmission(PanelForm& form);
 
