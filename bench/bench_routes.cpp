@@ -78,8 +78,8 @@ void multi_user_ticks(benchmark::State& state, bool on_routes) {
             if (guide.give(n, route, {RouteEnd::loop}, t.fleet.vehicle(n))) std::abort();
         }
     }
-    t.form.opt_multi.select();
-    t.form.txt_num_mezzi.set_text("19");
+    t.form.multi_user_mode_option.select();
+    t.form.vehicle_count_box.set_text("19");
     for (std::size_t turn = 0; turn < in_use; ++turn) t.tick();
     for (auto _ : state) t.tick();
     t.fleet.set_guide(nullptr);

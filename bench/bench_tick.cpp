@@ -17,10 +17,10 @@ enum class Mode { gps, radio, multi };
 void run_ticks(benchmark::State& state, Mode mode, const OpzioniRicevitore& options = {}) {
     Ticking t([](std::size_t) { return 45.0; });
     t.transmitter.set_receiver(options);
-    if (mode == Mode::radio) t.form.opt_tx_radio.select();
+    if (mode == Mode::radio) t.form.radio_mode_option.select();
     if (mode == Mode::multi) {
-        t.form.opt_multi.select();
-        t.form.txt_num_mezzi.set_text("19");
+        t.form.multi_user_mode_option.select();
+        t.form.vehicle_count_box.set_text("19");
         for (int turn = 0; turn < 19; ++turn) t.tick();  // every vehicle of the cycle has had its turn
     }
     for (auto _ : state) t.tick();
@@ -45,7 +45,7 @@ void BM_TickFullSetWithFaults(benchmark::State& state) {
 // sentences made as the program makes them; the plain tick beside it.
 void BM_TickGpsStandardAis19(benchmark::State& state) {
     Ticking t([](std::size_t n) { return 20.0 * static_cast<double>(n); });
-    t.form.txt_num_mezzi.set_text("19");
+    t.form.vehicle_count_box.set_text("19");
     t.fleet.set_targets(true, nullptr);
     AisTransmitter ais;
     std::array<AisIdentity, fleet_size> identities;

@@ -29,8 +29,8 @@ constexpr long day = 86400;
 
 void run_day(benchmark::State& state, bool with_tracks) {
     Ticking t([](std::size_t n) { return n * 17.0; });
-    t.form.opt_multi.select();
-    t.form.txt_num_mezzi.set_text("19");
+    t.form.multi_user_mode_option.select();
+    t.form.vehicle_count_box.set_text("19");
 
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vadrel-bench-XXXXXX"));
     const std::string path = folder.path().toStdString() + "/giorno.gpx";

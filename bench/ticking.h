@@ -63,7 +63,7 @@ struct Ticking {
     Fleet fleet;
     TrackHistory tracks{fleet_size};
     Transmitter transmitter{fleet, tracks, output, clock};
-    Form1 form{fleet, transmitter, Platform{port, clock, shell}};
+    PanelForm form{fleet, transmitter, Platform{port, clock, shell}};
 };
 
 }  // namespace vadrel::bench

@@ -167,8 +167,8 @@ int run_headless(int argc, char** argv, const Options& options) {
             return 2;
         }
     }
-    const Form1& form = program->form();
-    errors.write_line("vadrel: porta " + form.Label11.caption() + ", " + form.platform.port.settings());
+    const PanelForm& form = program->form();
+    errors.write_line("vadrel: porta " + form.status_label.caption() + ", " + form.platform.port.settings());
     bool replay_whole = true;
     if (options.riproduci) {
         // The run ends in order when the replay ends, whole or not.

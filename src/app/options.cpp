@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "control/vehicle_patch.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "panel/link.h"
 #include "panel/simulation_controls.h"
 #include "serial/ports.h"
@@ -721,7 +721,7 @@ std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& op
     return ports;
 }
 
-void apply_start_options(Form1& form, const Options& options) {
+void apply_start_options(PanelForm& form, const Options& options) {
     for (std::size_t i = 0; i < com_ports.size(); ++i) {
         if (com_ports[i] == options.porta) (form.*port_buttons[i]).select();
     }
@@ -729,12 +729,21 @@ void apply_start_options(Form1& form, const Options& options) {
         if (line_speeds[i] == options.baud) (form.*speed_buttons[i]).select();
     }
     switch (options.modo) {
-        case Options::Modo::gps: form.Opt_gps_standard.select(); form.fleet.set_mode(Mode::gps_standard, &form); break;
-        case Options::Modo::radio: form.opt_tx_radio.select(); form.fleet.set_mode(Mode::radio, &form); break;
-        case Options::Modo::multi: form.opt_multi.select(); form.fleet.set_mode(Mode::multi_user, &form); break;
+        case Options::Modo::gps:
+            form.standard_mode_option.select();
+            form.fleet.set_mode(Mode::gps_standard, &form);
+            break;
+        case Options::Modo::radio:
+            form.radio_mode_option.select();
+            form.fleet.set_mode(Mode::radio, &form);
+            break;
+        case Options::Modo::multi:
+            form.multi_user_mode_option.select();
+            form.fleet.set_mode(Mode::multi_user, &form);
+            break;
     }
     if (options.mezzi) {
-        form.txt_num_mezzi.set_text(*options.mezzi);
+        form.vehicle_count_box.set_text(*options.mezzi);
         form.fleet.set_cycle(vehicles_in_cycle(*options.mezzi), &form);
     }
 }

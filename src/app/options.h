@@ -133,10 +133,10 @@ AisSettings ais_per(const AisSettings& dal_file, const Options& options);
 // line names it, else the device of vadrel.ini, else nothing (the default).
 std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options);
 
-class Form1;
+class PanelForm;
 // Selects the port, speed and mode buttons and fills the number of vehicles
 // as the options say. Runs before the events are wired: these are the
 // panel's state at creation, not clicks.
-void apply_start_options(Form1& form, const Options& options);
+void apply_start_options(PanelForm& form, const Options& options);
 
 }  // namespace vadrel

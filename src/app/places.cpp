@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <array>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel {
 

@@ -105,7 +105,8 @@ Program::Program(const Options& options, Shell& shell)
     output_.add(recorder_);
     output_.add(tap_);
     recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
-    form_ = std::make_unique<Form1>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
+    form_ =
+        std::make_unique<PanelForm>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
     replay_.on_tick = [this](const std::string& bytes, const Delivery& delivery) {
         transmitter_.show_replayed(bytes, delivery);
         publish_second(bytes);
@@ -222,7 +223,7 @@ void Program::keep_progress() {
 }
 
 void Program::start() {
-    Form_Load(*form_, vehicle_table_, *table_);
+    start_panel(*form_, vehicle_table_, *table_);
     give_routes();
     say("vadrel: tabella dei veicoli: " + table_->path());
     // The command line's vehicles over the table, as an operator's edits:
@@ -515,7 +516,7 @@ bool Program::stop() {
         replay_.stop();
         recorder_.stop();
         finish_tracks();
-        saved_ = Form_QueryUnload(*form_, vehicle_table_, *table_);
+        saved_ = stop_panel(*form_, vehicle_table_, *table_);
         keep_progress();
     }
     return saved_;

@@ -26,7 +26,7 @@
 #include "config/vehicle_table.h"
 #include "tick/transmitter.h"
 #include "fleet/fleet.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "outputs/output_fanout.h"
 #include "serial/port_router.h"
 #include "os/second_timer.h"
@@ -61,7 +61,7 @@ public:
     Program(const Options& options, Shell& shell);
     ~Program() override;
 
-    Form1& form() { return *form_; }
+    PanelForm& form() { return *form_; }
     Fleet& fleet() { return fleet_; }
     Transmitter& transmitter() { return transmitter_; }
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
@@ -224,7 +224,7 @@ private:
     TrackHistory tracks_{fleet_size};
     Transmitter transmitter_{fleet_, tracks_, output_, clock_};
     VehicleTable vehicle_table_{fleet_};
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<PanelForm> form_;
     SecondTap tap_;
     ControlSettings control_settings_;
     std::unique_ptr<ProgramControl> control_target_;

@@ -42,7 +42,7 @@ int baud_of(const std::string& settings) {
 
 ControlState ProgramControl::state() const {
     const Fleet& fleet = program_.fleet();
-    Form1& form = program_.form();
+    PanelForm& form = program_.form();
     ControlState s;
     s.version = versione;
     s.mode = send_mode(fleet.mode());
@@ -55,7 +55,7 @@ ControlState ProgramControl::state() const {
     if (s.port.number != 0) s.port.device = program_.port_in_use(s.port.number);
     s.port.baud = baud_of(selected_settings(form));
     s.port.open = form.platform.port.is_open();
-    s.port.status = form.Label11.caption();
+    s.port.status = form.status_label.caption();
     s.port.problem = program_.transmitter().port_problem();
 
     const NetworkOutputs& network = program_.network();

@@ -18,8 +18,8 @@ public:
     static constexpr int client_height = 3210;
 
 private:
-    QPlainTextEdit* Text1;
-    QPushButton* Command1;
+    QPlainTextEdit* about_text;
+    QPushButton* close_button;
 };
 
 }  // namespace vadrel::gui

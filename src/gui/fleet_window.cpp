@@ -38,7 +38,7 @@ std::optional<double> typed_number(const QString& typed) {
 
 }  // namespace
 
-FleetWindow::FleetWindow(Form1& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
+FleetWindow::FleetWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
     setObjectName(QStringLiteral("flotta"));
     setWindowTitle(QStringLiteral("vadrel - Flotta"));
 

@@ -14,7 +14,7 @@
 #include <cstddef>
 
 #include "fleet/fleet.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 class QLabel;
 class QTableWidget;
@@ -38,7 +38,7 @@ public:
         columns
     };
 
-    explicit FleetWindow(Form1& form, QWidget* parent = nullptr);
+    explicit FleetWindow(PanelForm& form, QWidget* parent = nullptr);
     ~FleetWindow() override;
     FleetWindow(const FleetWindow&) = delete;
     FleetWindow& operator=(const FleetWindow&) = delete;
@@ -61,7 +61,7 @@ private:
     std::optional<Refusal> apply(std::size_t n, int column, const QString& typed);
     void say(const std::optional<Refusal>& refusal);
 
-    Form1& form_;
+    PanelForm& form_;
     QTableWidget* table_;
     QLabel* note_;
     Fleet::WatchId watch_ = 0;

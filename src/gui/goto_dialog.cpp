@@ -30,7 +30,7 @@ void colour(QLabel* label, const QColor& c) {
 
 }  // namespace
 
-GoToDialog::GoToDialog(const Form1& form, QWidget* parent)
+GoToDialog::GoToDialog(const PanelForm& form, QWidget* parent)
     : QDialog(parent), vehicle_(form.fleet.current()) {
     setObjectName(QStringLiteral("vai_a_posizione"));
     setWindowTitle(QStringLiteral("Vai a posizione - mezzo %1").arg(vehicle_));

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "motion/position_text.h"
 
 class QLabel;
@@ -22,7 +22,7 @@ class GoToDialog : public QDialog {
 public:
     // For the vehicle on the panel now; its position is typed in already,
     // selected, for the operator to type over or change.
-    explicit GoToDialog(const Form1& form, QWidget* parent = nullptr);
+    explicit GoToDialog(const PanelForm& form, QWidget* parent = nullptr);
 
     // The vehicle the dialog was opened for.
     std::size_t vehicle() const { return vehicle_; }

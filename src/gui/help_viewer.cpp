@@ -10,7 +10,7 @@
 
 #include "gui/keys.h"
 #include "os/qt_file_error.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel::gui {
 

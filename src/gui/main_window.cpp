@@ -72,7 +72,7 @@ char accelerator_of(const std::string& menu_entry) {
 // F1 in any window of the program opens the help file.
 class HelpKey : public QObject {
 public:
-    HelpKey(Form1& form, QObject* parent) : QObject(parent), form_(form) {}
+    HelpKey(PanelForm& form, QObject* parent) : QObject(parent), form_(form) {}
 
 protected:
     bool eventFilter(QObject* /*watched*/, QEvent* event) override {
@@ -84,7 +84,7 @@ protected:
     }
 
 private:
-    Form1& form_;
+    PanelForm& form_;
 };
 
 // Copies the caret and selection of the widget into the box, in UTF-8 bytes.
@@ -103,11 +103,11 @@ void sync_selection(const QLineEdit& edit, TextBox& box) {
 
 }  // namespace
 
-MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form) {
+MainWindow::MainWindow(PanelForm& form, QWidget* parent) : QMainWindow(parent), form_(form) {
     setWindowTitle(qt_text(window_caption));
     QPalette grey = palette();
-    grey.setColor(QPalette::Window, qt_colour(Form1::background));
-    grey.setColor(QPalette::Button, qt_colour(Form1::background));
+    grey.setColor(QPalette::Window, qt_colour(PanelForm::background));
+    grey.setColor(QPalette::Button, qt_colour(PanelForm::background));
     setPalette(grey);
     setFont(panel_font(Font{}));
     build();
@@ -138,7 +138,7 @@ void MainWindow::build() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Form1"));
     client->setAutoFillBackground(true);
-    client->setFixedSize(pixels(Form1::client_width), pixels(Form1::client_height));
+    client->setFixedSize(pixels(PanelForm::client_width), pixels(PanelForm::client_height));
     setCentralWidget(client);
     widgets_["Form1"] = client;
 
@@ -159,7 +159,7 @@ void MainWindow::build() {
         widgets_[control->name()] = widget;
     }
 
-    // The controls defined first lie on top, as Command9 over its frame.
+    // The controls defined first lie on top, as start_stop_button over its frame.
     const auto& controls = form_.controls();
     for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
         if (QWidget* w = control_widget((*it)->name())) w->raise();
@@ -285,7 +285,7 @@ QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
             break;
         }
         case ControlKind::picture_box: {
-            auto* picture = &control == &form_.Picture1 ? (monitor_ = new Monitor(container))
+            auto* picture = &control == &form_.monitor ? (monitor_ = new Monitor(container))
                                                         : new QFrame(container);
             picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             picture->setLineWidth(2);
@@ -460,7 +460,7 @@ void MainWindow::render() {
             case ControlKind::picture_box:
                 if (widget == monitor_) {
                     QStringList lines;
-                    for (const std::string& line : form_.Picture1.lines()) lines << qt_text(line);
+                    for (const std::string& line : form_.monitor.lines()) lines << qt_text(line);
                     monitor_->set_lines(lines);
                 }
                 break;

@@ -1,5 +1,5 @@
 #pragma once
-// The Qt face of Form1. Every visible control of the panel model becomes a real
+// The Qt face of PanelForm. Every visible control of the panel model becomes a real
 // widget at its place; clicks and keys go into the model with the toolkit's
 // semantics, and after each of them the model is copied back into the
 // widgets with their signals blocked. No rule of the panel lives here.
@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 class QLineEdit;
 class QTranslator;
@@ -33,7 +33,7 @@ inline QRect pixel_rect(const Geometry& g) {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(Form1& form, QWidget* parent = nullptr);
+    explicit MainWindow(PanelForm& form, QWidget* parent = nullptr);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -78,7 +78,7 @@ private:
     bool key_released(TextBox& box, QLineEdit* edit, const QKeyEvent& event);
     bool input_method(TextBox& box, QLineEdit* edit, const QInputMethodEvent& event);
 
-    Form1& form_;
+    PanelForm& form_;
     std::map<std::string, QWidget*> widgets_;
     std::map<const QObject*, TextBox*> boxes_;
     void build_menus();

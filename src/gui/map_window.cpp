@@ -204,7 +204,7 @@ QColor colore_mezzo(std::size_t mezzo) {
     return colours[mezzo % std::size(colours)];
 }
 
-MapCanvas::MapCanvas(Form1& form, QWidget* parent) : QWidget(parent), form_(form) {
+MapCanvas::MapCanvas(PanelForm& form, QWidget* parent) : QWidget(parent), form_(form) {
     setObjectName(QStringLiteral("mappa"));
     setMinimumSize(240, 180);
     setAutoFillBackground(true);
@@ -463,7 +463,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     draw_scale_and_north(painter, projection_, area);
 }
 
-MapWindow::MapWindow(Form1& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
+MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
     setObjectName(QStringLiteral("finestra_mappa"));
     setWindowTitle(QStringLiteral("%1 - Mappa").arg(QString::fromUtf8(program_title)));
     // The map closes with the program, not the other way round.

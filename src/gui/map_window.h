@@ -15,7 +15,7 @@
 
 #include "gui/map_projection.h"
 #include "gui/world_map.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 class QLabel;
 
@@ -27,7 +27,7 @@ QColor colore_mezzo(std::size_t mezzo);
 class MapCanvas : public QWidget {
     Q_OBJECT
 public:
-    explicit MapCanvas(Form1& form, QWidget* parent = nullptr);
+    explicit MapCanvas(PanelForm& form, QWidget* parent = nullptr);
 
     const MapProjection& projection() const { return projection_; }
     // The vehicles shown and their points, positions of the last hour.
@@ -66,7 +66,7 @@ private:
     // Where the vehicle is now: it goes on between the points its sentences leave.
     GeoPoint live(std::size_t vehicle) const;
 
-    Form1& form_;
+    PanelForm& form_;
     MapProjection projection_;
     bool following_ = true;
     std::optional<QPointF> drag_;
@@ -79,7 +79,7 @@ private:
 class MapWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MapWindow(Form1& form, QWidget* parent = nullptr);
+    explicit MapWindow(PanelForm& form, QWidget* parent = nullptr);
     MapCanvas* canvas() const { return canvas_; }
     // After each tick; nothing while the window is hidden.
     void refresh();
@@ -89,7 +89,7 @@ public:
 private:
     void ask_and_save();
 
-    Form1& form_;
+    PanelForm& form_;
     MapCanvas* canvas_;
     QLabel* note_;
     QString last_path_;

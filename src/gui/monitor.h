@@ -1,5 +1,5 @@
 #pragma once
-// The output monitor Picture1: shows the lines the ticks printed, one line
+// The panel's output monitor: shows the lines the ticks printed, one line
 // every 195 twips (13 pixels) from the top, in a fixed-pitch 8-point font.
 
 #include <QFrame>

@@ -89,7 +89,7 @@ void FaultsDialog::accept() {
     QDialog::accept();
 }
 
-OptionsMenu::OptionsMenu(Form1& form, QMenuBar& bar, Keep keep)
+OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     : QObject(&bar), form_(form), keep_(std::move(keep)), menu_(bar.addMenu(QStringLiteral("&Opzioni"))) {
     menu_->setObjectName(QStringLiteral("menu_opzioni"));
     utc_ = checkable("opzione_utc", QStringLiteral("Ora &UTC"), &OpzioniRicevitore::utc);

@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 class QAction;
 class QDoubleSpinBox;
@@ -48,7 +48,7 @@ class OptionsMenu : public QObject {
     Q_OBJECT
 public:
     using Keep = std::function<std::string(const OpzioniRicevitore&)>;
-    OptionsMenu(Form1& form, QMenuBar& bar, Keep keep);
+    OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep);
 
     // The check marks as the panel has them (after SIGUSR1, say).
     void refresh();
@@ -59,7 +59,7 @@ private:
     void change(const OpzioniRicevitore& opzioni);
     QAction* checkable(const char* name, const QString& text, bool OpzioniRicevitore::*option);
 
-    Form1& form_;
+    PanelForm& form_;
     Keep keep_;
     QMenu* menu_;
     QAction* utc_;

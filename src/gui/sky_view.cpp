@@ -12,7 +12,7 @@ QPointF sky_point(double elevation, double azimuth, QPointF centre, double radiu
     return {centre.x() + r * std::sin(a), centre.y() - r * std::cos(a)};
 }
 
-SkyView::SkyView(Form1& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
+SkyView::SkyView(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
     setObjectName(QStringLiteral("cielo_vista"));
     setWindowTitle(QStringLiteral("Cielo"));
     resize(360, 400);

@@ -9,7 +9,7 @@
 #include <QPointF>
 #include <QWidget>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel::gui {
 
@@ -20,7 +20,7 @@ QPointF sky_point(double elevation, double azimuth, QPointF centre, double radiu
 class SkyView : public QWidget {
     Q_OBJECT
 public:
-    SkyView(Form1& form, QWidget* parent);
+    SkyView(PanelForm& form, QWidget* parent);
     // After a tick: draws the new sky if shown.
     void refresh();
 
@@ -28,7 +28,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    Form1& form_;
+    PanelForm& form_;
 };
 
 }  // namespace vadrel::gui

@@ -7,7 +7,7 @@
 
 #include "gui/about_window.h"
 #include "gui/help_viewer.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel::gui {
 

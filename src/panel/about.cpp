@@ -2,15 +2,15 @@
 
 #include <array>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "vadrel/version.h"
 
 namespace vadrel {
 
-std::string testo_about() {
+std::string about_box_text() {
     // The contact data are reserved example values: the numbers use the
     // all-zero subscriber range and the addresses the example.com domain.
-    const std::array<std::string, 11> righe = {
+    const std::array<std::string, 11> lines = {
         "Quorvel - Sistemi di navigazione",
         std::string(program_title) + " - versione " + versione,
         std::string(19, '-'),
@@ -23,12 +23,12 @@ std::string testo_about() {
         "Visitate il nostro sito Internet:",
         "https://www.example.com",
     };
-    std::string testo = righe.front();
-    for (std::size_t i = 1; i < righe.size(); ++i) {
-        testo += "\r\n";
-        testo += righe[i];
+    std::string text = lines.front();
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        text += "\r\n";
+        text += lines[i];
     }
-    return testo;
+    return text;
 }
 
 }  // namespace vadrel

@@ -5,6 +5,6 @@
 
 namespace vadrel {
 
-std::string testo_about();
+std::string about_box_text();
 
 }  // namespace vadrel

@@ -30,20 +30,20 @@ std::optional<std::int16_t> box_number(const TextBox& box) {
     return int16_from_text(box.text(), NumberReading::leading());
 }
 
-void course_key_down(Form1& form) {
-    form.course_saved = form.txt_angolo.text();
+void course_key_down(PanelForm& form) {
+    form.course_saved = form.course_box.text();
     form.course_key_down = true;
 }
 
-bool course_key_press(Form1& form, char32_t character) {
-    return accept_key(form.txt_angolo, character, whole_key(form.txt_angolo.text(), character));
+bool course_key_press(PanelForm& form, char32_t character) {
+    return accept_key(form.course_box, character, whole_key(form.course_box.text(), character));
 }
 
 // A course the fleet refuses (past 360) leaves the vehicle's: the key's
 // release puts the text back.
-void course_changed(Form1& form) {
+void course_changed(PanelForm& form) {
     if (form.drawing) return;
-    if (const auto course = box_number(form.txt_angolo)) form.fleet.set_course(form.fleet.current(), *course, &form);
+    if (const auto course = box_number(form.course_box)) form.fleet.set_course(form.fleet.current(), *course, &form);
 }
 
 // Whatever key was released: a course below 0 or above 360 puts back the text
@@ -51,25 +51,25 @@ void course_changed(Form1& form) {
 // no key down in the box before it (the key that moved the focus here) has
 // no text to put back. A text that still is no course the vehicle can take
 // (a held key saved one past 360, a paste) gives way to the vehicle's.
-void course_key_up(Form1& form) {
+void course_key_up(PanelForm& form) {
     if (!form.course_key_down) return;
     form.course_key_down = false;
-    TextBox& box = form.txt_angolo;
+    TextBox& box = form.course_box;
     if (leading_number(box.text()) < 0) box.set_text(form.course_saved);
     if (leading_number(box.text()) > Fleet::course_limit) box.set_text(form.course_saved);
     draw_course(form, false);
 }
 
-bool speed_key_press(Form1& form, char32_t character) {
-    return accept_key(form.txt_vel, character, signed_whole_key(form.txt_vel.text(), character));
+bool speed_key_press(PanelForm& form, char32_t character) {
+    return accept_key(form.speed_box, character, signed_whole_key(form.speed_box.text(), character));
 }
 
-void speed_changed(Form1& form) {
+void speed_changed(PanelForm& form) {
     if (form.drawing) return;
-    if (const auto speed = box_number(form.txt_vel)) form.fleet.set_speed(form.fleet.current(), *speed, &form);
+    if (const auto speed = box_number(form.speed_box)) form.fleet.set_speed(form.fleet.current(), *speed, &form);
 }
 
-void unit_clicked(Form1& form, SpeedUnit unit) {
+void unit_clicked(PanelForm& form, SpeedUnit unit) {
     if (!form.drawing) form.fleet.set_unit(form.fleet.current(), unit, &form);
 }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel {
 
@@ -21,16 +21,16 @@ bool whole_key(const std::string& text, char32_t key);
 // even, nothing when that does not fit the 16 bits a record holds.
 std::optional<std::int16_t> box_number(const TextBox& box);
 
-void course_key_down(Form1& form);
+void course_key_down(PanelForm& form);
 // Returns false to refuse the character: the filter's refusal, or a number
 // the record could not hold.
-bool course_key_press(Form1& form, char32_t character);
-void course_changed(Form1& form);
-void course_key_up(Form1& form);
+bool course_key_press(PanelForm& form, char32_t character);
+void course_changed(PanelForm& form);
+void course_key_up(PanelForm& form);
 
-bool speed_key_press(Form1& form, char32_t character);
-void speed_changed(Form1& form);
+bool speed_key_press(PanelForm& form, char32_t character);
+void speed_changed(PanelForm& form);
 
-void unit_clicked(Form1& form, SpeedUnit unit);
+void unit_clicked(PanelForm& form, SpeedUnit unit);
 
 }  // namespace vadrel

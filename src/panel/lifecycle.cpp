@@ -9,11 +9,11 @@
 
 namespace vadrel {
 
-Tell message_box_of(Form1& form) {
+Tell message_box_of(PanelForm& form) {
     return [&form](const QString& text) { form.platform.shell.message_box(text.toStdString(), program_title); };
 }
 
-void Form_Load(Form1& form, VehicleTable& table, TableFile& file) {
+void start_panel(PanelForm& form, VehicleTable& table, TableFile& file) {
     // Files are always reached through the folder, so a folder that cannot
     // be made current changes nothing else.
     std::error_code ignored;
@@ -26,12 +26,12 @@ void Form_Load(Form1& form, VehicleTable& table, TableFile& file) {
         // with included, so a first run ended before any tick saves what
         // the panel showed.
         const Drawing drawing(form);
-        form.txt_lat_g.set_text("44");
-        form.txt_lat_p.set_text("1,7775");
-        form.txt_lat_ns.set_text("N");
-        form.txt_lon_g.set_text("10");
-        form.txt_lon_p.set_text("8,0623");
-        form.txt_lon_ew.set_text("E");
+        form.latitude_degrees_box.set_text("44");
+        form.latitude_minutes_box.set_text("1,7775");
+        form.latitude_hemisphere_box.set_text("N");
+        form.longitude_degrees_box.set_text("10");
+        form.longitude_minutes_box.set_text("8,0623");
+        form.longitude_hemisphere_box.set_text("E");
     }
     store_panel(form);
     load_table(table, file, message_box_of(form));
@@ -58,7 +58,7 @@ void Form_Load(Form1& form, VehicleTable& table, TableFile& file) {
     }
 }
 
-bool Form_QueryUnload(Form1& form, const VehicleTable& table, TableFile& file) {
+bool stop_panel(PanelForm& form, const VehicleTable& table, TableFile& file) {
     try {
         if (form.platform.port.is_open()) form.platform.port.close();
     } catch (const PortFailure&) {
@@ -67,6 +67,6 @@ bool Form_QueryUnload(Form1& form, const VehicleTable& table, TableFile& file) {
     return save_table(table, file, message_box_of(form));
 }
 
-void about_clicked(Form1& form) { form.platform.shell.show_about(); }
+void about_clicked(PanelForm& form) { form.platform.shell.show_about(); }
 
 }  // namespace vadrel

@@ -3,7 +3,7 @@
 // run, and the information menu.
 
 #include "config/table_file.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel {
 
@@ -13,17 +13,17 @@ namespace vadrel {
 // from vadrel.cnf, and the port the panel shows opened at the speed it
 // shows. A port that cannot be opened leaves no port button selected and
 // "No tx" in red, without a message box.
-void Form_Load(Form1& form, VehicleTable& table, TableFile& file);
+void start_panel(PanelForm& form, VehicleTable& table, TableFile& file);
 
 // Shut-down: closes the port if it is open, then saves the vehicle table.
 // Never refuses. Returns false when vadrel.cnf does not hold the table (the
 // shell has already said so and where the table is, if anywhere).
-bool Form_QueryUnload(Form1& form, const VehicleTable& table, TableFile& file);
+bool stop_panel(PanelForm& form, const VehicleTable& table, TableFile& file);
 
 // The operator is told through the shell's message box.
-Tell message_box_of(Form1& form);
+Tell message_box_of(PanelForm& form);
 
 // The information menu: the about box.
-void about_clicked(Form1& form);
+void about_clicked(PanelForm& form);
 
 }  // namespace vadrel

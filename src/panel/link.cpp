@@ -8,7 +8,7 @@ namespace {
 
 // Runs a port operation with the failure rule of the port choice.
 template <typename Operation>
-void with_port_rule(Form1& form, Operation operation) {
+void with_port_rule(PanelForm& form, Operation operation) {
     try {
         operation();
     } catch (const PortFailure& e) {
@@ -23,22 +23,22 @@ void with_port_rule(Form1& form, Operation operation) {
 
 }  // namespace
 
-void clear_port_buttons(Form1& form) {
-    for (OptionButton Form1::*button : port_buttons) (form.*button).clear();
+void clear_port_buttons(PanelForm& form) {
+    for (OptionButton PanelForm::*button : port_buttons) (form.*button).clear();
 }
 
-void show_tx_ok(Form1& form) {
+void show_tx_ok(PanelForm& form) {
     form.transmitter.set_port_problem({});
-    form.Label11.set_caption("Tx ok");
-    form.Label11.set_colour(Colour::green_status());
+    form.status_label.set_caption("Tx ok");
+    form.status_label.set_colour(Colour::green_status());
 }
 
-void show_no_tx(Form1& form) {
-    form.Label11.set_caption("No tx");
-    form.Label11.set_colour(Colour::red_status());
+void show_no_tx(PanelForm& form) {
+    form.status_label.set_caption("No tx");
+    form.status_label.set_colour(Colour::red_status());
 }
 
-void choose_port(Form1& form, std::int16_t number) {
+void choose_port(PanelForm& form, std::int16_t number) {
     with_port_rule(form, [&] {
         SerialPort& port = form.platform.port;
         if (port.is_open()) port.close();
@@ -48,7 +48,7 @@ void choose_port(Form1& form, std::int16_t number) {
     });
 }
 
-void choose_speed(Form1& form, const std::string& settings) {
+void choose_speed(PanelForm& form, const std::string& settings) {
     with_port_rule(form, [&] {
         SerialPort& port = form.platform.port;
         if (!port.is_open()) return;
@@ -58,14 +58,14 @@ void choose_speed(Form1& form, const std::string& settings) {
     });
 }
 
-std::string selected_settings(const Form1& form) {
+std::string selected_settings(const PanelForm& form) {
     for (std::size_t i = 0; i < line_speeds.size(); ++i) {
         if ((form.*speed_buttons[i]).selected()) return line_settings_text(line_speeds[i]);
     }
     return line_settings_text(4800);
 }
 
-std::int16_t selected_port(const Form1& form) {
+std::int16_t selected_port(const PanelForm& form) {
     for (std::size_t i = 0; i < com_ports.size(); ++i) {
         if ((form.*port_buttons[i]).selected()) return com_ports[i];
     }

@@ -8,18 +8,18 @@ namespace vadrel {
 
 namespace {
 
-std::set<int>& held_keys(Form1& form, const CoordinateBoxes& c) {
+std::set<int>& held_keys(PanelForm& form, const CoordinateBoxes& c) {
     return c.latitude ? form.lat_hemisphere_keys : form.lon_hemisphere_keys;
 }
 
-std::string& saved_text(Form1& form, const CoordinateBoxes& c) {
+std::string& saved_text(PanelForm& form, const CoordinateBoxes& c) {
     return c.latitude ? form.lat_hemisphere_saved : form.lon_hemisphere_saved;
 }
 
 double value_of(const Vehicle& v, const CoordinateBoxes& c) { return c.latitude ? v.lat : v.lon; }
 
 // Where the coordinate's boxes put the vehicle, in seconds of arc.
-double boxes_value(Form1& form, const CoordinateBoxes& c) {
+double boxes_value(PanelForm& form, const CoordinateBoxes& c) {
     const NumberReading regional = NumberReading::regional_in(form.platform.format);
     const double now = value_of(current_vehicle(form), c);
     const WholeSeconds was = whole_seconds(now);
@@ -31,7 +31,7 @@ double boxes_value(Form1& form, const CoordinateBoxes& c) {
     return drawn && drawn->shown == shown ? drawn->exact : arc_seconds_of(shown);
 }
 
-void place(Form1& form, const CoordinateBoxes& c, double value) {
+void place(PanelForm& form, const CoordinateBoxes& c, double value) {
     const std::optional<double> there = value;
     form.fleet.place(form.fleet.current(), c.latitude ? there : std::nullopt, c.latitude ? std::nullopt : there,
                      &form);
@@ -39,7 +39,7 @@ void place(Form1& form, const CoordinateBoxes& c, double value) {
 
 }  // namespace
 
-void position_box_changed(Form1& form, const CoordinateBoxes& c) {
+void position_box_changed(PanelForm& form, const CoordinateBoxes& c) {
     if (form.drawing) return;
     const double now = value_of(current_vehicle(form), c);
     const double wanted = boxes_value(form, c);
@@ -47,23 +47,23 @@ void position_box_changed(Form1& form, const CoordinateBoxes& c) {
     place(form, c, wanted);
 }
 
-void store_panel(Form1& form) {
+void store_panel(PanelForm& form) {
     const std::size_t n = form.fleet.current();
     form.fleet.place(n, boxes_value(form, latitude_boxes), boxes_value(form, longitude_boxes), &form);
-    if (const auto speed = box_number(form.txt_vel)) form.fleet.set_speed(n, *speed, &form);
-    if (const auto course = box_number(form.txt_angolo)) form.fleet.set_course(n, *course, &form);
-    form.fleet.set_unit(n, form.opt_miglia.selected() ? SpeedUnit::knots
-                           : form.opt_km.selected()   ? SpeedUnit::kmh
+    if (const auto speed = box_number(form.speed_box)) form.fleet.set_speed(n, *speed, &form);
+    if (const auto course = box_number(form.course_box)) form.fleet.set_course(n, *course, &form);
+    form.fleet.set_unit(n, form.mph_option.selected() ? SpeedUnit::knots
+                           : form.kmh_option.selected()   ? SpeedUnit::kmh
                                                       : SpeedUnit::none,
                         &form);
 }
 
-void hemisphere_box_changed(Form1& form, const CoordinateBoxes& c) {
+void hemisphere_box_changed(PanelForm& form, const CoordinateBoxes& c) {
     held_keys(form, c).clear();
     position_box_changed(form, c);
 }
 
-void hemisphere_key_down(Form1& form, const CoordinateBoxes& c, int key) {
+void hemisphere_key_down(PanelForm& form, const CoordinateBoxes& c, int key) {
     saved_text(form, c) = (form.*c.hemisphere).text();
     held_keys(form, c).insert(key);
 }
@@ -74,7 +74,7 @@ void hemisphere_key_down(Form1& form, const CoordinateBoxes& c, int key) {
 // moved the focus here, or a key held while a tick showed another vehicle,
 // keeps what the box shows. Shift and the letter may be released in either
 // order: each release is the release of its own key.
-void hemisphere_key_up(Form1& form, const CoordinateBoxes& c, int key) {
+void hemisphere_key_up(PanelForm& form, const CoordinateBoxes& c, int key) {
     if (held_keys(form, c).erase(key) == 0) return;
     TextBox& box = form.*c.hemisphere;
     if (key == keys::letter(c.positive)) {

@@ -13,15 +13,15 @@
 namespace vadrel {
 
 // The change of any box of the coordinate.
-void position_box_changed(Form1& form, const CoordinateBoxes& coordinate);
+void position_box_changed(PanelForm& form, const CoordinateBoxes& coordinate);
 
 // The whole panel into the current vehicle, as start-up does: its
 // position, speed, course and unit as the boxes and buttons show them.
-void store_panel(Form1& form);
+void store_panel(PanelForm& form);
 
 // The change of a hemisphere box: the keys held in it no longer count.
-void hemisphere_box_changed(Form1& form, const CoordinateBoxes& coordinate);
-void hemisphere_key_down(Form1& form, const CoordinateBoxes& coordinate, int key);
-void hemisphere_key_up(Form1& form, const CoordinateBoxes& coordinate, int key);
+void hemisphere_box_changed(PanelForm& form, const CoordinateBoxes& coordinate);
+void hemisphere_key_down(PanelForm& form, const CoordinateBoxes& coordinate, int key);
+void hemisphere_key_up(PanelForm& form, const CoordinateBoxes& coordinate, int key);
 
 }  // namespace vadrel

@@ -6,7 +6,7 @@ namespace vadrel {
 
 namespace {
 
-bool vehicle_buttons_active(const Form1& form) {
+bool vehicle_buttons_active(const PanelForm& form) {
     return !form.fleet.transmitting() && form.fleet.mode() == Mode::multi_user;
 }
 
@@ -19,20 +19,20 @@ int vehicles_in_cycle(const std::string& text) {
         .value_or(leading_number(text) > 0 ? Fleet::largest_cycle + 1 : 0);
 }
 
-void mode_clicked(Form1& form, Mode mode) {
+void mode_clicked(PanelForm& form, Mode mode) {
     if (!form.drawing) form.fleet.set_mode(mode, &form);
 }
 
-void vehicle_count_changed(Form1& form) {
-    if (!form.drawing) form.fleet.set_cycle(vehicles_in_cycle(form.txt_num_mezzi.text()), &form);
+void vehicle_count_changed(PanelForm& form) {
+    if (!form.drawing) form.fleet.set_cycle(vehicles_in_cycle(form.vehicle_count_box.text()), &form);
 }
 
-void previous_vehicle_clicked(Form1& form) {
+void previous_vehicle_clicked(PanelForm& form) {
     if (!vehicle_buttons_active(form)) return;
     int chosen = static_cast<int>(form.fleet.current()) - 1;
     if (chosen < 0) {
         try {
-            chosen = to_int16(regional_number(form.txt_num_mezzi.text(), form.platform.format) - 1.0);
+            chosen = to_int16(regional_number(form.vehicle_count_box.text(), form.platform.format) - 1.0);
         } catch (const ConversionError&) {
             return;
         } catch (const OverflowError&) {
@@ -43,11 +43,11 @@ void previous_vehicle_clicked(Form1& form) {
     form.fleet.set_current(static_cast<std::size_t>(chosen), &form);
 }
 
-void next_vehicle_clicked(Form1& form) {
+void next_vehicle_clicked(PanelForm& form) {
     if (!vehicle_buttons_active(form)) return;
     double count = 0.0;
     try {
-        count = regional_number(form.txt_num_mezzi.text(), form.platform.format);
+        count = regional_number(form.vehicle_count_box.text(), form.platform.format);
     } catch (const ConversionError&) {
         return;
     }
@@ -56,6 +56,6 @@ void next_vehicle_clicked(Form1& form) {
     form.fleet.set_current(static_cast<std::size_t>(chosen), &form);
 }
 
-void start_stop_clicked(Form1& form) { form.fleet.set_transmitting(!form.fleet.transmitting(), &form); }
+void start_stop_clicked(PanelForm& form) { form.fleet.set_transmitting(!form.fleet.transmitting(), &form); }
 
 }  // namespace vadrel

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel {
 
@@ -15,16 +15,16 @@ namespace vadrel {
 int vehicles_in_cycle(const std::string& text);
 
 // The mode buttons.
-void mode_clicked(Form1& form, Mode mode);
+void mode_clicked(PanelForm& form, Mode mode);
 // "Numero di mezzi mobili" changed.
-void vehicle_count_changed(Form1& form);
+void vehicle_count_changed(PanelForm& form);
 // "-" and "+": the previous and the next vehicle, only while transmission
 // is stopped in multi-user mode. They read the number of vehicles by the
 // regional conversion (fractions count) and keep the index within the
 // table, and leave it alone when that number cannot be read.
-void previous_vehicle_clicked(Form1& form);
-void next_vehicle_clicked(Form1& form);
+void previous_vehicle_clicked(PanelForm& form);
+void next_vehicle_clicked(PanelForm& form);
 // Start/Stop: transmission off if on, on if off; the ticks go on.
-void start_stop_clicked(Form1& form);
+void start_stop_clicked(PanelForm& form);
 
 }  // namespace vadrel

@@ -2,7 +2,7 @@
 
 namespace vadrel {
 
-void step_clicked(Form1& form, const StepButton& step) {
+void step_clicked(PanelForm& form, const StepButton& step) {
     TextBox& box = form.*step.box;
     const std::optional<std::int16_t> read = int16_from_text(box.text(), NumberReading::leading());
     if (!read) return;

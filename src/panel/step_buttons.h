@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel {
 
@@ -17,25 +17,25 @@ inline constexpr int longitude_degrees_limit = 179;
 inline constexpr int minutes_seconds_limit = 59;
 
 struct StepButton {
-    CommandButton Form1::*button;
-    TextBox Form1::*box;
+    CommandButton PanelForm::*button;
+    TextBox PanelForm::*box;
     int direction;  // +1 or -1
     int limit;
 };
 
 inline constexpr std::array<StepButton, 12> step_buttons{{
-    {&Form1::Command1, &Form1::txt_lat_g, +1, latitude_degrees_limit},
-    {&Form1::Command2, &Form1::txt_lat_g, -1, latitude_degrees_limit},
-    {&Form1::Command3, &Form1::txt_lat_p, +1, minutes_seconds_limit},
-    {&Form1::Command4, &Form1::txt_lat_p, -1, minutes_seconds_limit},
-    {&Form1::Command13, &Form1::txt_lat_s, +1, minutes_seconds_limit},
-    {&Form1::Command12, &Form1::txt_lat_s, -1, minutes_seconds_limit},
-    {&Form1::Command6, &Form1::txt_lon_g, +1, longitude_degrees_limit},
-    {&Form1::Command5, &Form1::txt_lon_g, -1, longitude_degrees_limit},
-    {&Form1::Command8, &Form1::txt_lon_p, +1, minutes_seconds_limit},
-    {&Form1::Command7, &Form1::txt_lon_p, -1, minutes_seconds_limit},
-    {&Form1::Command18, &Form1::txt_lon_s, +1, minutes_seconds_limit},
-    {&Form1::Command16, &Form1::txt_lon_s, -1, minutes_seconds_limit},
+    {&PanelForm::latitude_degrees_up_button, &PanelForm::latitude_degrees_box, +1, latitude_degrees_limit},
+    {&PanelForm::latitude_degrees_down_button, &PanelForm::latitude_degrees_box, -1, latitude_degrees_limit},
+    {&PanelForm::latitude_minutes_up_button, &PanelForm::latitude_minutes_box, +1, minutes_seconds_limit},
+    {&PanelForm::latitude_minutes_down_button, &PanelForm::latitude_minutes_box, -1, minutes_seconds_limit},
+    {&PanelForm::latitude_seconds_up_button, &PanelForm::latitude_seconds_box, +1, minutes_seconds_limit},
+    {&PanelForm::latitude_seconds_down_button, &PanelForm::latitude_seconds_box, -1, minutes_seconds_limit},
+    {&PanelForm::longitude_degrees_up_button, &PanelForm::longitude_degrees_box, +1, longitude_degrees_limit},
+    {&PanelForm::longitude_degrees_down_button, &PanelForm::longitude_degrees_box, -1, longitude_degrees_limit},
+    {&PanelForm::longitude_minutes_up_button, &PanelForm::longitude_minutes_box, +1, minutes_seconds_limit},
+    {&PanelForm::longitude_minutes_down_button, &PanelForm::longitude_minutes_box, -1, minutes_seconds_limit},
+    {&PanelForm::longitude_seconds_up_button, &PanelForm::longitude_seconds_box, +1, minutes_seconds_limit},
+    {&PanelForm::longitude_seconds_down_button, &PanelForm::longitude_seconds_box, -1, minutes_seconds_limit},
 }};
 
 // One click. The box's text is read by the leading-number reading ("1,7775"
@@ -43,6 +43,6 @@ inline constexpr std::array<StepButton, 12> step_buttons{{
 // only: "+" past the limit gives 0, "-" below 0 gives the limit, so a value
 // already out of range just moves by one. A text that does not read as a
 // 16-bit number is left as it is.
-void step_clicked(Form1& form, const StepButton& step);
+void step_clicked(PanelForm& form, const StepButton& step);
 
 }  // namespace vadrel

@@ -7,7 +7,7 @@ namespace vadrel {
 
 namespace {
 
-void draw_coordinate(Form1& form, const CoordinateBoxes& c, double value) {
+void draw_coordinate(PanelForm& form, const CoordinateBoxes& c, double value) {
     const WholeSeconds shown = whole_seconds(value);
     (form.*c.degrees).set_text(int_text(shown.degrees));
     (form.*c.minutes).set_text(int_text(shown.minutes));
@@ -21,73 +21,73 @@ void draw_number(TextBox& box, double value, bool always) {
     if (always || int16_from_text(box.text(), NumberReading::leading()) != shown) box.set_text(int_text(shown));
 }
 
-void draw_mode(Form1& form) {
+void draw_mode(PanelForm& form) {
     const Drawing drawing(form);
     switch (form.fleet.mode()) {
-        case Mode::gps_standard: form.Opt_gps_standard.select(); break;
-        case Mode::radio: form.opt_tx_radio.select(); break;
-        case Mode::multi_user: form.opt_multi.select(); break;
+        case Mode::gps_standard: form.standard_mode_option.select(); break;
+        case Mode::radio: form.radio_mode_option.select(); break;
+        case Mode::multi_user: form.multi_user_mode_option.select(); break;
     }
 }
 
-void draw_cycle(Form1& form) {
-    if (vehicles_in_cycle(form.txt_num_mezzi.text()) == form.fleet.cycle()) return;
+void draw_cycle(PanelForm& form) {
+    if (vehicles_in_cycle(form.vehicle_count_box.text()) == form.fleet.cycle()) return;
     const Drawing drawing(form);
-    form.txt_num_mezzi.set_text(int_text(form.fleet.cycle()));
+    form.vehicle_count_box.set_text(int_text(form.fleet.cycle()));
 }
 
 }  // namespace
 
-const Vehicle& current_vehicle(const Form1& form) { return form.fleet.vehicle(form.fleet.current()); }
+const Vehicle& current_vehicle(const PanelForm& form) { return form.fleet.vehicle(form.fleet.current()); }
 
-void draw_position(Form1& form) {
+void draw_position(PanelForm& form) {
     const Drawing drawing(form);
     const Vehicle& v = current_vehicle(form);
     draw_coordinate(form, latitude_boxes, v.lat);
     draw_coordinate(form, longitude_boxes, v.lon);
 }
 
-void draw_course(Form1& form, bool always) {
+void draw_course(PanelForm& form, bool always) {
     const Drawing drawing(form);
-    draw_number(form.txt_angolo, current_vehicle(form).course, always);
+    draw_number(form.course_box, current_vehicle(form).course, always);
 }
 
-void draw_speed(Form1& form, bool always) {
+void draw_speed(PanelForm& form, bool always) {
     const Drawing drawing(form);
-    draw_number(form.txt_vel, current_vehicle(form).speed, always);
+    draw_number(form.speed_box, current_vehicle(form).speed, always);
 }
 
-void draw_unit(Form1& form) {
+void draw_unit(PanelForm& form) {
     const Drawing drawing(form);
     const SpeedUnit unit = current_vehicle(form).unit;
-    form.opt_km.set_selected(unit == SpeedUnit::kmh);
-    form.opt_miglia.set_selected(unit == SpeedUnit::knots);
+    form.kmh_option.set_selected(unit == SpeedUnit::kmh);
+    form.mph_option.set_selected(unit == SpeedUnit::knots);
 }
 
-void draw_vehicle(Form1& form) {
+void draw_vehicle(PanelForm& form) {
     const Drawing drawing(form);
-    form.txt_mezzo_attuale.set_text(int_text(static_cast<long long>(form.fleet.current())));
+    form.current_vehicle_box.set_text(int_text(static_cast<long long>(form.fleet.current())));
     draw_position(form);
     draw_speed(form, true);
     draw_course(form, true);
     draw_unit(form);
 }
 
-void show_transmission(Form1& form) {
+void show_transmission(PanelForm& form) {
     if (!form.fleet.transmitting()) {
-        form.Label11.set_caption("Stop");
-        form.Label11.set_colour(Colour::red_status());
-        form.Label11.set_visible(true);
+        form.status_label.set_caption("Stop");
+        form.status_label.set_colour(Colour::red_status());
+        form.status_label.set_visible(true);
     } else if (form.platform.port.is_open()) {
-        form.Label11.set_caption("Tx OK");
-        form.Label11.set_colour(Colour::green_status());
+        form.status_label.set_caption("Tx OK");
+        form.status_label.set_colour(Colour::green_status());
     } else {
-        form.Label11.set_caption("No Tx");
-        form.Label11.set_colour(Colour::red_status());
+        form.status_label.set_caption("No Tx");
+        form.status_label.set_colour(Colour::red_status());
     }
 }
 
-void watch_model(Form1& form) {
+void watch_model(PanelForm& form) {
     if (form.fleet_watch != 0) return;
     form.fleet_watch = form.fleet.watch([&form](std::size_t n, Change what, Fleet::Origin origin) {
         const bool elsewhere = origin != &form;
@@ -113,13 +113,13 @@ void watch_model(Form1& form) {
 
 // ---- the panel as the transmitter's view ----
 
-void Form1::second_shown(const std::string& text, bool replayed) {
-    if (Picture1.current_y() > Picture1.height()) Picture1.clear();
-    Picture1.print(text);
-    if (!replayed) Label11.set_visible(!Label11.visible());
+void PanelForm::second_shown(const std::string& text, bool replayed) {
+    if (monitor.current_y() > monitor.height()) monitor.clear();
+    monitor.print(text);
+    if (!replayed) status_label.set_visible(!status_label.visible());
 }
 
-void Form1::port_lost() {
+void PanelForm::port_lost() {
     try {
         if (platform.port.is_open()) platform.port.close();
     } catch (const PortFailure&) {
@@ -129,11 +129,11 @@ void Form1::port_lost() {
     show_no_tx(*this);
 }
 
-void Form1::next_vehicle() {
+void PanelForm::next_vehicle() {
     // The box reads the cycle's number as the fleet took it: past the
     // largest it shows the largest.
-    if (vehicles_in_cycle(txt_num_mezzi.text()) > Fleet::largest_cycle) {
-        txt_num_mezzi.set_text(int_text(Fleet::largest_cycle));
+    if (vehicles_in_cycle(vehicle_count_box.text()) > Fleet::largest_cycle) {
+        vehicle_count_box.set_text(int_text(Fleet::largest_cycle));
     }
     platform.shell.run_pending_events();
 }
@@ -142,25 +142,25 @@ namespace {
 constexpr const char* replay_caption_text = "Riproduce";  // fits the label beside Start/Stop
 }  // namespace
 
-// While a log plays Label11 says so; at its end it shows again what it
+// While a log plays status_label says so; at its end it shows again what it
 // showed, unless something set it meanwhile (Start/Stop, a port chosen or
 // lost).
-void Form1::replay_changed(bool playing) {
-    Label11.set_visible(true);
+void PanelForm::replay_changed(bool playing) {
+    status_label.set_visible(true);
     if (playing) {
-        replay_caption = Label11.caption();
-        replay_colour = Label11.colour();
-        Label11.set_caption(replay_caption_text);
-        Label11.set_colour(Colour::green_status());
+        replay_caption = status_label.caption();
+        replay_colour = status_label.colour();
+        status_label.set_caption(replay_caption_text);
+        status_label.set_colour(Colour::green_status());
         return;
     }
-    if (Label11.caption() != replay_caption_text) return;
+    if (status_label.caption() != replay_caption_text) return;
     if (!fleet.transmitting()) {
-        Label11.set_caption("Stop");
-        Label11.set_colour(Colour::red_status());
+        status_label.set_caption("Stop");
+        status_label.set_colour(Colour::red_status());
     } else {
-        Label11.set_caption(replay_caption);
-        Label11.set_colour(replay_colour);
+        status_label.set_caption(replay_caption);
+        status_label.set_colour(replay_colour);
     }
 }
 

@@ -10,10 +10,10 @@
 
 namespace vadrel {
 
-void connect_panel(Form1& f) {
+void connect_panel(PanelForm& f) {
     // position boxes, their step buttons and the hemisphere keys
     for (const CoordinateBoxes* c : {&latitude_boxes, &longitude_boxes}) {
-        for (TextBox Form1::*box : {c->degrees, c->minutes, c->seconds}) {
+        for (TextBox PanelForm::*box : {c->degrees, c->minutes, c->seconds}) {
             (f.*box).on_change = [&f, c] { position_box_changed(f, *c); };
         }
         TextBox& hemisphere = f.*c->hemisphere;
@@ -24,23 +24,23 @@ void connect_panel(Form1& f) {
     for (const StepButton& step : step_buttons) (f.*step.button).on_click = [&f, &step] { step_clicked(f, step); };
 
     // course, speed and unit
-    f.txt_angolo.on_key_down = [&f](int, bool) { course_key_down(f); };
-    f.txt_angolo.on_key_press = [&f](char32_t c) { return course_key_press(f, c); };
-    f.txt_angolo.on_change = [&f] { course_changed(f); };
-    f.txt_angolo.on_key_up = [&f](int, bool) { course_key_up(f); };
-    f.txt_vel.on_key_press = [&f](char32_t c) { return speed_key_press(f, c); };
-    f.txt_vel.on_change = [&f] { speed_changed(f); };
-    f.opt_km.on_click = [&f] { unit_clicked(f, SpeedUnit::kmh); };
-    f.opt_miglia.on_click = [&f] { unit_clicked(f, SpeedUnit::knots); };
+    f.course_box.on_key_down = [&f](int, bool) { course_key_down(f); };
+    f.course_box.on_key_press = [&f](char32_t c) { return course_key_press(f, c); };
+    f.course_box.on_change = [&f] { course_changed(f); };
+    f.course_box.on_key_up = [&f](int, bool) { course_key_up(f); };
+    f.speed_box.on_key_press = [&f](char32_t c) { return speed_key_press(f, c); };
+    f.speed_box.on_change = [&f] { speed_changed(f); };
+    f.kmh_option.on_click = [&f] { unit_clicked(f, SpeedUnit::kmh); };
+    f.mph_option.on_click = [&f] { unit_clicked(f, SpeedUnit::knots); };
 
     // the simulator
-    f.Opt_gps_standard.on_click = [&f] { mode_clicked(f, Mode::gps_standard); };
-    f.opt_tx_radio.on_click = [&f] { mode_clicked(f, Mode::radio); };
-    f.opt_multi.on_click = [&f] { mode_clicked(f, Mode::multi_user); };
-    f.txt_num_mezzi.on_change = [&f] { vehicle_count_changed(f); };
-    f.Command9.on_click = [&f] { start_stop_clicked(f); };
-    f.Command10.on_click = [&f] { previous_vehicle_clicked(f); };
-    f.Command11.on_click = [&f] { next_vehicle_clicked(f); };
+    f.standard_mode_option.on_click = [&f] { mode_clicked(f, Mode::gps_standard); };
+    f.radio_mode_option.on_click = [&f] { mode_clicked(f, Mode::radio); };
+    f.multi_user_mode_option.on_click = [&f] { mode_clicked(f, Mode::multi_user); };
+    f.vehicle_count_box.on_change = [&f] { vehicle_count_changed(f); };
+    f.start_stop_button.on_click = [&f] { start_stop_clicked(f); };
+    f.previous_vehicle_button.on_click = [&f] { previous_vehicle_clicked(f); };
+    f.next_vehicle_button.on_click = [&f] { next_vehicle_clicked(f); };
 
     // serial link
     for (std::size_t i = 0; i < com_ports.size(); ++i) {
@@ -51,7 +51,7 @@ void connect_panel(Form1& f) {
     }
 
     // information menu
-    f.menu_info.on_click = [&f] { about_clicked(f); };
+    f.about_menu.on_click = [&f] { about_clicked(f); };
 
     watch_model(f);
 }

@@ -3,10 +3,10 @@
 // change of the fleet, and the panel to the fleet and the transmitter it
 // shows.
 
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 
 namespace vadrel {
 
-void connect_panel(Form1& form);
+void connect_panel(PanelForm& form);
 
 }  // namespace vadrel

@@ -172,20 +172,20 @@ TEST(Options, RecordAndReplay) {
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::Rig rig(false);  // events not wired, as at creation
-    Form1& form = rig.form;
+    PanelForm& form = rig.form;
     Options o;
     o.porta = 4;
     o.baud = 2400;
     o.modo = Options::Modo::radio;
     o.mezzi = "3";
     apply_start_options(form, o);
-    EXPECT_TRUE(form.opt_com4.selected());
-    EXPECT_FALSE(form.opt_com2.selected());
-    EXPECT_TRUE(form.Option1.selected());
-    EXPECT_FALSE(form.Option2.selected());
-    EXPECT_TRUE(form.opt_tx_radio.selected());
-    EXPECT_FALSE(form.Opt_gps_standard.selected());
-    EXPECT_EQ(form.txt_num_mezzi.text(), "3");
+    EXPECT_TRUE(form.com4_option.selected());
+    EXPECT_FALSE(form.com2_option.selected());
+    EXPECT_TRUE(form.baud_2400_option.selected());
+    EXPECT_FALSE(form.baud_4800_option.selected());
+    EXPECT_TRUE(form.radio_mode_option.selected());
+    EXPECT_FALSE(form.standard_mode_option.selected());
+    EXPECT_EQ(form.vehicle_count_box.text(), "3");
     EXPECT_EQ(rig.fleet.mode(), Mode::radio);
     EXPECT_EQ(rig.fleet.cycle(), 3);
     EXPECT_TRUE(rig.port.calls.empty());

@@ -104,7 +104,7 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
     {
         Program program(options, shell);  // on COM 2, the first pseudo-terminal
         program.start();
-        ASSERT_EQ(program.form().Label11.caption(), "Tx ok");
+        ASSERT_EQ(program.form().status_label.caption(), "Tx ok");
         const std::string virtual_port = program.port_in_use(1);
         PortSettings wanted;
         wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
@@ -112,7 +112,7 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
         EXPECT_EQ(program.port_in_use(1), virtual_port) << "the virtual port of --com stays";
         EXPECT_EQ(program.port_in_use(2), second.device);
         EXPECT_EQ(program.port_in_use(4), "ttyACM0");
-        EXPECT_EQ(program.form().Label11.caption(), "Tx ok");
+        EXPECT_EQ(program.form().status_label.caption(), "Tx ok");
         program.transmitter().tick();
         EXPECT_EQ(read_line(second.master).rfind("$GPRMC,", 0), 0u);
         wanted.devices.erase(4);
@@ -253,8 +253,8 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     testing::FakeShell shell;
     Program program(options, shell);
     program.start();
-    Form1& form = program.form();
-    EXPECT_EQ(form.txt_angolo.text(), "45") << "the command line's course, over the table's";
+    PanelForm& form = program.form();
+    EXPECT_EQ(form.course_box.text(), "45") << "the command line's course, over the table's";
 
     ProgramControl& control = program.control_target();
     int told = 0;
@@ -263,18 +263,19 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     patch.position = "45°30'N 9°12'W";
     patch.course = 270;
     EXPECT_EQ(control.patch_vehicle(0, patch), std::nullopt);
-    EXPECT_EQ(std::tuple(form.txt_lat_g.text(), form.txt_lat_p.text(), form.txt_lon_g.text(), form.txt_lon_ew.text(),
-                         form.txt_angolo.text()),
-              std::tuple("45", "30", "9", "W", "270"));
+    EXPECT_EQ(
+        std::tuple(form.latitude_degrees_box.text(), form.latitude_minutes_box.text(),
+                   form.longitude_degrees_box.text(), form.longitude_hemisphere_box.text(), form.course_box.text()),
+        std::tuple("45", "30", "9", "W", "270"));
     patch = {};
     patch.course = 400;
     EXPECT_EQ(control.patch_vehicle(0, patch), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
-    EXPECT_EQ(form.txt_angolo.text(), "270");
+    EXPECT_EQ(form.course_box.text(), "270");
 
     EXPECT_EQ(control.set_transmission(false), std::nullopt);
-    EXPECT_EQ(form.Label11.caption(), "Stop");
+    EXPECT_EQ(form.status_label.caption(), "Stop");
     EXPECT_EQ(control.set_mode(SendMode::multi, 5), std::nullopt);
-    EXPECT_EQ(std::tuple(form.opt_multi.selected(), form.txt_num_mezzi.text()), std::tuple(true, "5"));
+    EXPECT_EQ(std::tuple(form.multi_user_mode_option.selected(), form.vehicle_count_box.text()), std::tuple(true, "5"));
     EXPECT_EQ(control.set_mode(SendMode::gps, 20).value_or(Refusal{}).field, "mezzi");
     EXPECT_EQ(told, 3) << "the window hears of each change done, not of a refusal";
 

@@ -46,7 +46,7 @@ TEST_F(Finestra, ClientAreaAndTheButtonOverItsFrame) {
     EXPECT_EQ(window.centralWidget()->size(), QSize(594, 407));
     EXPECT_EQ(window.height(), 407 + window.menuBar()->height());
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
-    // Inside Picture2 the places count from inside its 2-pixel border.
+    // Inside upper_pane the places count from inside its 2-pixel border.
     EXPECT_EQ(find("Frame1")->geometry(), QRect(8, 2, 182, 112));
     // Start/Stop lies over its frame, where a click lands on it.
     EXPECT_EQ(window.childAt(find("Command9")->mapTo(&window, QPoint(5, 5))), find("Command9"));
@@ -68,7 +68,7 @@ TEST_F(Finestra, TypedTextIsWhatTheModelKeeps) {
 }
 
 TEST_F(Finestra, KeysReachTheBoxInTheToolkitsOrder) {
-    TextBox& mezzi = rig.form.txt_num_mezzi;
+    TextBox& mezzi = rig.form.vehicle_count_box;
     std::vector<std::string> log;
     auto note = [&log](const char* what, int key) { log.push_back(what + std::to_string(key)); };
     mezzi.on_key_down = [note](int key, bool) { note("down ", key); };
@@ -97,9 +97,9 @@ TEST_F(Finestra, EditingAtTheCaretGoesThroughTheModel) {
     for (const Qt::Key key : {Qt::Key_Home, Qt::Key_5, Qt::Key_Right}) QTest::keyClick(edit, key);
     QTest::keyClick(edit, Qt::Key_Left, Qt::ShiftModifier);
     QTest::keyClick(edit, Qt::Key_3);
-    EXPECT_EQ(rig.form.txt_num_mezzi.text(), "53");
+    EXPECT_EQ(rig.form.vehicle_count_box.text(), "53");
     for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Delete}) QTest::keyClick(edit, key);
-    EXPECT_EQ(rig.form.txt_num_mezzi.text(), "3");
+    EXPECT_EQ(rig.form.vehicle_count_box.text(), "3");
 }
 
 TEST_F(Finestra, ButtonsGoThroughTheModel) {
@@ -125,8 +125,8 @@ TEST_F(Finestra, TheReasonOfNoTxIsTheTooltipOfTheTransmissionState) {
 }
 
 TEST_F(Finestra, RenderShowsTheModel) {
-    rig.form.Label11.set_visible(false);
-    rig.form.Picture1.print(std::string("$GPRMC,A\0x", 10));
+    rig.form.status_label.set_visible(false);
+    rig.form.monitor.print(std::string("$GPRMC,A\0x", 10));
     window.render();
     EXPECT_TRUE(find("Label11")->isHidden());
     EXPECT_EQ(find<Monitor>("Picture1")->lines(), QStringList(q("$GPRMC,A\xE2\x90\x80x")));
@@ -142,7 +142,7 @@ TEST_F(Finestra, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
 
 // A failure the model leaves unhandled is shown, not fatal.
 TEST_F(Finestra, MenuFailureIsShownAndClosingShutsDownOnce) {
-    rig.form.menu_info.on_click = [] { throw std::runtime_error("valore fuori intervallo"); };
+    rig.form.about_menu.on_click = [] { throw std::runtime_error("valore fuori intervallo"); };
     window.menuBar()->actions().value(0)->trigger();
     EXPECT_EQ(rig.shell.messages, std::vector<std::string>{
                                       "vadrel: Operazione non riuscita: valore fuori intervallo"});
@@ -193,7 +193,7 @@ TEST(WindowShell, EndSaysWhyAndEndsAtOnce) {
 // test looks at it (text, button, focus, focus and caret after a tab), moves
 // the caret and closes it with "Chiudi", as the operator does.
 TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
-    const QString text = QString::fromStdString(testo_about()).replace(q("\r\n"), q("\n"));
+    const QString text = QString::fromStdString(about_box_text()).replace(q("\r\n"), q("\n"));
     WindowShell shell;
     testing::FakePort port;
     OutputFanOut output{port};
@@ -201,7 +201,7 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
     Fleet fleet;
     TrackHistory tracks{fleet_size};
     Transmitter transmitter{fleet, tracks, output, clock};
-    Form1 form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
+    PanelForm form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
     form.help_file = "/nessuna/cartella/vadrel.hlp";
     const MainWindow window(form);  // F1 works in every window of the program
     for (int opening = 1; opening <= 2; ++opening) {

@@ -31,9 +31,11 @@
 namespace vadrel::gui {
 namespace {
 
-std::string panel_position(const Form1& f) {
-    return f.txt_lat_g.text() + " " + f.txt_lat_p.text() + " " + f.txt_lat_s.text() + " " + f.txt_lat_ns.text() + " " +
-           f.txt_lon_g.text() + " " + f.txt_lon_p.text() + " " + f.txt_lon_s.text() + " " + f.txt_lon_ew.text();
+std::string panel_position(const PanelForm& f) {
+    return f.latitude_degrees_box.text() + " " + f.latitude_minutes_box.text() + " " + f.latitude_seconds_box.text() +
+           " " + f.latitude_hemisphere_box.text() + " " + f.longitude_degrees_box.text() + " " +
+           f.longitude_minutes_box.text() + " " + f.longitude_seconds_box.text() + " " +
+           f.longitude_hemisphere_box.text();
 }
 
 // ---- Vai a posizione ----
@@ -113,8 +115,8 @@ TEST_F(Finestra, CtrlGMovesTheCurrentVehicleWhereTyped) {
 // opens for the vehicle then on the panel, and the tick ends all the same.
 TEST_F(Finestra, VaiAPosizioneOpenedInsideATickLetsTheTickEnd) {
     rig.port.force_open();
-    rig.form.opt_multi.select();
-    rig.form.txt_num_mezzi.set_text("2");
+    rig.form.multi_user_mode_option.select();
+    rig.form.vehicle_count_box.set_text("2");
     rig.shell.pending = [this] { window.open_go_to(); };
     rig.tick();
     EXPECT_EQ(rig.port.written.size(), 1u);

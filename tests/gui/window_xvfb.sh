@@ -108,7 +108,7 @@ kill -HUP "$pid"
 expect_end 0 "SIGHUP (il terminale si chiude)"
 
 # COM 1 on a device that is not there: choosing it opens the message box,
-# which waits for OK while SIGTERM comes. The button lies in Frame3 (9, 321)
+# which waits for OK while SIGTERM comes. The button lies in port_frame (9, 321)
 # at (7, 14), 71 x 15 pixels.
 start_vadrel --com 1="$scratch/nessuna-porta"
 xdotool mousemove --window "$window" 30 $((menu + 342)) click 1

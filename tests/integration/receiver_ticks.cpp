@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
     apply_start_options(rig.form, options);
     rig.transmitter.set_receiver(ricevitore_per({}, options));
     rig.port.force_open();
-    for (auto [box, text] : {std::pair{&rig.form.txt_lat_g, "44"}, {&rig.form.txt_lon_g, "10"},
-                             {&rig.form.txt_angolo, "45"}, {&rig.form.txt_vel, "100"}}) {
+    for (auto [box, text] : {std::pair{&rig.form.latitude_degrees_box, "44"}, {&rig.form.longitude_degrees_box, "10"},
+                             {&rig.form.course_box, "45"}, {&rig.form.speed_box, "100"}}) {
         box->set_text(text);
     }
     VehicleTable table(rig.fleet);

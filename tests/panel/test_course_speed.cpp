@@ -51,12 +51,12 @@ TEST(KeyFilters, AcceptAndRefuseByTheFirstRuleThatApplies) {
 // box of the current vehicle, whose course and speed were 25: the box shows
 // `box`, the vehicle holds `value`.
 TEST(CourseAndSpeed, TypingAndProgramText) {
-    const auto A = &Form1::txt_angolo;
-    const auto V = &Form1::txt_vel;
+    const auto A = &PanelForm::course_box;
+    const auto V = &PanelForm::speed_box;
     const std::size_t E = std::string::npos;
     const struct {
         const char* name;
-        TextBox Form1::*which;
+        TextBox PanelForm::*which;
         std::string start;
         std::size_t caret, selected;
         std::u32string typed;
@@ -100,7 +100,7 @@ TEST(CourseAndSpeed, TypingAndProgramText) {
 
 TEST(Course, OnlyAReleaseAfterAKeyDownInTheBoxPutsTextBack) {
     Rig rig;
-    TextBox& box = rig.form.txt_angolo;
+    TextBox& box = rig.form.course_box;
     type(box, U"12");        // the last key down saved "1"
     box.set_text("400");     // pasted: the vehicle keeps 12
     box.key_up(keys::tab);   // the release of the key that brought the focus: nothing to put back
@@ -115,14 +115,14 @@ TEST(Course, OnlyAReleaseAfterAKeyDownInTheBoxPutsTextBack) {
 TEST(Unit, AClickIsTheVehiclesUnitAndTheVehicleShowsItsOwn) {
     Rig rig;
     rig.fleet.set_current(3, nullptr);
-    EXPECT_FALSE(rig.form.opt_km.selected() || rig.form.opt_miglia.selected()) << "a record never filled has none";
-    rig.form.opt_miglia.select();
+    EXPECT_FALSE(rig.form.kmh_option.selected() || rig.form.mph_option.selected()) << "a record never filled has none";
+    rig.form.mph_option.select();
     EXPECT_EQ(rig.fleet.vehicle(3).unit, SpeedUnit::knots);
-    rig.form.opt_km.select();
+    rig.form.kmh_option.select();
     EXPECT_EQ(rig.fleet.vehicle(3).unit, SpeedUnit::kmh);
     EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::none);
     rig.fleet.set_unit(3, SpeedUnit::knots, nullptr);  // elsewhere: shown at once
-    EXPECT_TRUE(rig.form.opt_miglia.selected());
+    EXPECT_TRUE(rig.form.mph_option.selected());
 }
 
 }  // namespace

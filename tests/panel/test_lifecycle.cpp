@@ -18,8 +18,8 @@ using testing::ScratchFolder;
 struct ProgramRun {
     explicit ProgramRun(const std::string& path) : folder(path), file(folder) {}
     ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
-    void start() { Form_Load(rig.form, table, file); }
-    bool stop() { return Form_QueryUnload(rig.form, table, file); }
+    void start() { start_panel(rig.form, table, file); }
+    bool stop() { return stop_panel(rig.form, table, file); }
     ProgramFolder folder;
     TableFile file;
     Rig rig;
@@ -44,11 +44,11 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         if (!r.file.empty()) f.put("vadrel.cnf", r.file);
         ProgramRun run(f.path());
         run.start();
-        const Form1& form = run.rig.form;
+        const PanelForm& form = run.rig.form;
         EXPECT_EQ(testing::panel_text(form), r.shown) << r.name;
         EXPECT_EQ(run.rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
             << r.name;
-        EXPECT_EQ(form.Label11.caption(), "Tx ok") << r.name;
+        EXPECT_EQ(form.status_label.caption(), "Tx ok") << r.name;
         EXPECT_EQ(form.help_file, f.at("vadrel.hlp")) << r.name;
         EXPECT_EQ(fs::current_path(), f.path()) << r.name;
         run.rig.tick(0);  // the first step covers no time: the boxes show where the vehicle is
@@ -64,7 +64,7 @@ TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
         Rig& rig = run.rig;
         if (port_fails) rig.port.failing_ports = {2};
         run.start();
-        EXPECT_EQ(rig.form.Label11.caption(), port_fails ? "No tx" : "Tx ok");
+        EXPECT_EQ(rig.form.status_label.caption(), port_fails ? "No tx" : "Tx ok");
         rig.port.calls.clear();
         EXPECT_TRUE(run.stop());
         EXPECT_EQ(rig.port.calls, std::vector<std::string>(port_fails ? 0 : 1, "close")) << port_fails;
@@ -113,7 +113,7 @@ TEST(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
     ProgramRun run(f.path());
     Rig& rig = run.rig;
     // selections made when the panel was created, before any handling
-    for (OptionButton* b : {&rig.form.opt_com3, &rig.form.Option3}) {
+    for (OptionButton* b : {&rig.form.com3_option, &rig.form.baud_9600_option}) {
         auto handler = std::move(b->on_click);
         b->on_click = nullptr;
         b->select();
@@ -122,7 +122,7 @@ TEST(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
     rig.port.calls.clear();
     run.start();
     EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"port 3", "settings 9600,N,8,1", "open 3 9600,N,8,1"}));
-    rig.form.menu_info.click();
+    rig.form.about_menu.click();
     EXPECT_EQ(rig.shell.about_shown, 1);
 }
 

@@ -10,12 +10,12 @@ using testing::Rig;
 const char* const tx_ok = "Tx ok green";
 const char* const no_tx = "No tx red";
 
-std::string label(const Form1& f) {
-    return f.Label11.caption() + (f.Label11.colour() == Colour::green_status() ? " green" : " red");
+std::string label(const PanelForm& f) {
+    return f.status_label.caption() + (f.status_label.colour() == Colour::green_status() ? " green" : " red");
 }
 
-int ports_selected(const Form1& f) {
-    return f.opt_com1.selected() + f.opt_com2.selected() + f.opt_com3.selected() + f.opt_com4.selected();
+int ports_selected(const PanelForm& f) {
+    return f.com1_option.selected() + f.com2_option.selected() + f.com3_option.selected() + f.com4_option.selected();
 }
 
 TEST(PortChoice, ClosesOpensAndReports) {
@@ -37,9 +37,9 @@ TEST(PortChoice, ClosesOpensAndReports) {
     for (const auto& r : rows) {
         Rig rig;
         if (r.open_before) rig.port.force_open();
-        if (r.stopped) rig.form.Command9.click();
+        if (r.stopped) rig.form.start_stop_button.click();
         rig.port.failing_ports = r.failing;
-        rig.form.opt_com3.select();
+        rig.form.com3_option.select();
         EXPECT_EQ(rig.port.calls, r.calls) << r.name;
         EXPECT_EQ(label(rig.form), r.label) << r.name;
         EXPECT_EQ(rig.port.is_open(), r.open_after) << r.name;
@@ -53,24 +53,25 @@ TEST(PortChoice, ClosesOpensAndReports) {
 
 TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
     Rig rig;
-    rig.form.Option3.select();  // port closed: nothing happens to it
+    rig.form.baud_9600_option.select();  // port closed: nothing happens to it
     EXPECT_TRUE(rig.port.calls.empty());
-    rig.form.opt_com4.select();  // a later port choice opens at the former speed
+    rig.form.com4_option.select();  // a later port choice opens at the former speed
     ASSERT_FALSE(rig.port.calls.empty());
     EXPECT_EQ(rig.port.calls.back(), "open 4 4800,N,8,1");
-    EXPECT_TRUE(rig.form.Option3.selected());
-    rig.form.Label11.set_caption("Tx OK");
-    const std::pair<OptionButton Form1::*, std::string> buttons[] = {
-        {&Form1::Option1, "2400,N,8,1"}, {&Form1::Option3, "9600,N,8,1"}, {&Form1::Option2, "4800,N,8,1"}};
+    EXPECT_TRUE(rig.form.baud_9600_option.selected());
+    rig.form.status_label.set_caption("Tx OK");
+    const std::pair<OptionButton PanelForm::*, std::string> buttons[] = {{&PanelForm::baud_2400_option, "2400,N,8,1"},
+                                                                         {&PanelForm::baud_9600_option, "9600,N,8,1"},
+                                                                         {&PanelForm::baud_4800_option, "4800,N,8,1"}};
     for (const auto& [button, text] : buttons) {
         rig.port.calls.clear();
         (rig.form.*button).select();
         EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"close", "settings " + text, "open 4 " + text}));
     }
-    EXPECT_EQ(rig.form.Label11.caption(), "Tx OK");
+    EXPECT_EQ(rig.form.status_label.caption(), "Tx OK");
     // a speed choice that fails follows the port-choice rule
     rig.port.failing_ports = {4};
-    rig.form.Option1.select();
+    rig.form.baud_2400_option.select();
     EXPECT_EQ(label(rig.form), no_tx);
     EXPECT_EQ(ports_selected(rig.form), 0);
     EXPECT_EQ(rig.shell.messages.size(), 1u);
@@ -79,7 +80,7 @@ TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
 TEST(PortChoice, AnyOtherErrorEndsTheProgramAtOnce) {
     Rig rig;
     rig.port.fail_otherwise = true;
-    rig.form.opt_com1.select();
+    rig.form.com1_option.select();
     EXPECT_EQ(rig.shell.ended, "guasto imprevisto");
     EXPECT_TRUE(rig.shell.messages.empty());
 }

@@ -24,22 +24,23 @@ constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0)
 // own; the box keeps the text it was given. The vehicle is at 7 7 7 N 7 7 7 E.
 TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
     const struct {
-        TextBox Form1::*box;
+        TextBox PanelForm::*box;
         const char* text;
         double lat, lon;  // where the vehicle goes
     } rows[] = {
-        {&Form1::txt_lat_g, "120", arc(59, 52, 53), -arc(172, 52, 53)},  // past the pole, down the far meridian
-        {&Form1::txt_lat_p, "1,7775", arc(7, 2, 7), arc(7, 7, 7)},
-        {&Form1::txt_lon_g, " 10 ", arc(7, 7, 7), arc(10, 7, 7)},
-        {&Form1::txt_lon_s, "-3", arc(7, 7, 7), arc(7, 6, 57)},
-        {&Form1::txt_lat_s, "2,5", arc(7, 7, 2), arc(7, 7, 7)},
-        {&Form1::txt_lon_g, "1.5", arc(7, 7, 7), arc(15, 7, 7)},  // "." groups digits in Italian
-        {&Form1::txt_lat_ns, "S", -arc(7, 7, 7), arc(7, 7, 7)},
-        {&Form1::txt_lon_ew, "x", arc(7, 7, 7), arc(7, 7, 7)},  // not W: east
+        {&PanelForm::latitude_degrees_box, "120", arc(59, 52, 53),
+         -arc(172, 52, 53)},  // past the pole, down the far meridian
+        {&PanelForm::latitude_minutes_box, "1,7775", arc(7, 2, 7), arc(7, 7, 7)},
+        {&PanelForm::longitude_degrees_box, " 10 ", arc(7, 7, 7), arc(10, 7, 7)},
+        {&PanelForm::longitude_seconds_box, "-3", arc(7, 7, 7), arc(7, 6, 57)},
+        {&PanelForm::latitude_seconds_box, "2,5", arc(7, 7, 2), arc(7, 7, 7)},
+        {&PanelForm::longitude_degrees_box, "1.5", arc(7, 7, 7), arc(15, 7, 7)},  // "." groups digits in Italian
+        {&PanelForm::latitude_hemisphere_box, "S", -arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::longitude_hemisphere_box, "x", arc(7, 7, 7), arc(7, 7, 7)},  // not W: east
         // texts that cannot be read keep the vehicle's value
-        {&Form1::txt_lat_g, "abc", arc(7, 7, 7), arc(7, 7, 7)},
-        {&Form1::txt_lat_p, "", arc(7, 7, 7), arc(7, 7, 7)},
-        {&Form1::txt_lon_s, "40000", arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::latitude_degrees_box, "abc", arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::latitude_minutes_box, "", arc(7, 7, 7), arc(7, 7, 7)},
+        {&PanelForm::longitude_seconds_box, "40000", arc(7, 7, 7), arc(7, 7, 7)},
     };
     for (const auto& row : rows) {
         Rig rig;
@@ -81,7 +82,7 @@ TEST(HemisphereKeys, TheKeyDecides) {
     };
     for (const auto& row : rows) {
         Rig rig;
-        TextBox& box = row.latitude ? rig.form.txt_lat_ns : rig.form.txt_lon_ew;
+        TextBox& box = row.latitude ? rig.form.latitude_hemisphere_box : rig.form.longitude_hemisphere_box;
         box.set_text(row.before);
         for (const auto& [how, key] : row.keys) {
             if (how == 'd') {
@@ -102,16 +103,17 @@ TEST(HemisphereKeys, TheKeyDecides) {
 TEST(HemisphereKeys, AKeyHeldWhileAnotherVehicleWasShownKeepsItsLetter) {
     Rig rig;
     rig.fleet.place(1, -arc(1), -arc(1), nullptr);
-    rig.form.txt_lon_ew.key_down(keys::shift, true);  // saves "E"
+    rig.form.longitude_hemisphere_box.key_down(keys::shift, true);  // saves "E"
     rig.fleet.set_current(1, nullptr);                 // the box shows "W"
-    rig.form.txt_lon_ew.key_up(keys::shift, true);
-    EXPECT_EQ(rig.form.txt_lon_ew.text(), "W");
+    rig.form.longitude_hemisphere_box.key_up(keys::shift, true);
+    EXPECT_EQ(rig.form.longitude_hemisphere_box.text(), "W");
     EXPECT_TRUE(std::signbit(rig.fleet.vehicle(1).lon));
 }
 
 TEST(PositionBoxes, LockedBoxesNeverTakeTypedCharacters) {
     Rig rig;
-    for (TextBox* box : {&rig.form.txt_lat_g, &rig.form.txt_lat_ns, &rig.form.txt_lon_s, &rig.form.txt_mezzo_attuale}) {
+    for (TextBox* box : {&rig.form.latitude_degrees_box, &rig.form.latitude_hemisphere_box,
+                         &rig.form.longitude_seconds_box, &rig.form.current_vehicle_box}) {
         const std::string before = box->text();
         EXPECT_FALSE(box->key_press('7')) << box->name();
         EXPECT_EQ(box->text(), before) << box->name();
@@ -174,14 +176,16 @@ TEST(PositionBoxes, TheExactPositionFollowsTheOperatorNotThePanelsOwnWrites) {
         const char* field;
     } rows[] = {
         {"nothing: no fraction is lost", [](Rig&) {}, "4530.0749,N"},
-        {"a step button: from its whole second", [](Rig& r) { r.form.Command13.click(); }, "4530.0874,N"},
+        {"a step button: from its whole second", [](Rig& r) { r.form.latitude_seconds_up_button.click(); },
+         "4530.0874,N"},
         {"a step button and back: nothing moved",
          [](Rig& r) {
-             r.form.Command13.click();
-             r.form.Command12.click();
+             r.form.latitude_seconds_up_button.click();
+             r.form.latitude_seconds_down_button.click();
          },
          "4530.0749,N"},
-        {"the S key: from 45 30 2 S, northward", [](Rig& r) { r.form.txt_lat_ns.type('S', U's'); }, "4529.9958,S"},
+        {"the S key: from 45 30 2 S, northward", [](Rig& r) { r.form.latitude_hemisphere_box.type('S', U's'); },
+         "4529.9958,S"},
         {"another vehicle shown and back",
          [](Rig& r) {
              r.fleet.set_current(1, nullptr);
@@ -192,7 +196,7 @@ TEST(PositionBoxes, TheExactPositionFollowsTheOperatorNotThePanelsOwnWrites) {
     for (const auto& row : rows) {
         Rig rig;
         rig.fleet.place(0, arc(45, 30), arc(9), nullptr);
-        rig.form.txt_vel.set_text("50");
+        rig.form.speed_box.set_text("50");
         for (int i = 0; i < 6; ++i) rig.tick();
         row.between(rig);
         for (int i = 0; i < 5; ++i) rig.tick();

@@ -33,14 +33,14 @@ TEST(VehicleButtons, StepAndWrapOnlyWhileStoppedInMultiUserMode) {
     for (const auto& row : rows) {
         Rig rig;
         rig.fleet.place(row.to, 33 * 3600.0, std::nullopt, nullptr);
-        if (row.multi) rig.form.opt_multi.select();
-        if (row.stopped) rig.form.Command9.click();
-        rig.form.txt_num_mezzi.set_text(row.count);
+        if (row.multi) rig.form.multi_user_mode_option.select();
+        if (row.stopped) rig.form.start_stop_button.click();
+        rig.form.vehicle_count_box.set_text(row.count);
         rig.fleet.set_current(row.from, nullptr);
-        (row.plus ? rig.form.Command11 : rig.form.Command10).click();
+        (row.plus ? rig.form.next_vehicle_button : rig.form.previous_vehicle_button).click();
         EXPECT_EQ(rig.fleet.current(), row.to) << row.name;
-        EXPECT_EQ(rig.form.txt_mezzo_attuale.text(), std::to_string(row.to)) << row.name;
-        EXPECT_EQ(rig.form.txt_lat_g.text(), "33") << row.name;
+        EXPECT_EQ(rig.form.current_vehicle_box.text(), std::to_string(row.to)) << row.name;
+        EXPECT_EQ(rig.form.latitude_degrees_box.text(), "33") << row.name;
     }
 }
 
@@ -57,23 +57,23 @@ TEST(VehicleCount, TheCycleAndItsBox) {
     };
     for (const auto& row : rows) {
         Rig rig;
-        rig.form.opt_multi.select();
-        rig.form.txt_num_mezzi.set_text(row.text);
+        rig.form.multi_user_mode_option.select();
+        rig.form.vehicle_count_box.set_text(row.text);
         EXPECT_EQ(rig.fleet.cycle(), row.cycle) << row.text;
         rig.tick();
-        EXPECT_EQ(rig.form.txt_num_mezzi.text(), row.after_tick) << row.text;
+        EXPECT_EQ(rig.form.vehicle_count_box.text(), row.after_tick) << row.text;
     }
 }
 
 TEST(Modes, EachButtonIsTheFleetsModeAndTheFleetsModeIsShown) {
     Rig rig;
-    rig.form.opt_tx_radio.select();
+    rig.form.radio_mode_option.select();
     EXPECT_EQ(rig.fleet.mode(), Mode::radio);
-    rig.form.opt_multi.select();
+    rig.form.multi_user_mode_option.select();
     EXPECT_EQ(rig.fleet.mode(), Mode::multi_user);
     rig.fleet.set_mode(Mode::gps_standard, nullptr);
-    EXPECT_TRUE(rig.form.Opt_gps_standard.selected());
-    EXPECT_FALSE(rig.form.opt_multi.selected());
+    EXPECT_TRUE(rig.form.standard_mode_option.selected());
+    EXPECT_FALSE(rig.form.multi_user_mode_option.selected());
 }
 
 }  // namespace

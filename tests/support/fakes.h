@@ -10,7 +10,7 @@
 
 #include "tick/transmitter.h"
 #include "fleet/fleet.h"
-#include "panel/form1.h"
+#include "panel/panel_form.h"
 #include "outputs/output_fanout.h"
 
 namespace vadrel::testing {
@@ -108,7 +108,7 @@ public:
 
 // The panel as one line: "lat_g lat_p lat_s ns lon_g lon_p lon_s ew vel angolo"
 // and the unit, "km", "mi" or "-".
-std::string panel_text(const Form1& form);
+std::string panel_text(const PanelForm& form);
 
 // The fleet, its transmitter and the panel with fakes, the panel's events
 // wired as the program wires them; the serial port is the only output.
@@ -120,7 +120,7 @@ struct Rig {
     Fleet fleet;
     TrackHistory tracks{fleet_size};
     Transmitter transmitter{fleet, tracks, output, clock};
-    Form1 form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
+    PanelForm form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
     // Without wiring: the panel as it is made, before start-up.
     explicit Rig(bool wired = true);
     // The second timer, `seconds_later` on the steady clock.

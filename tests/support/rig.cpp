@@ -13,13 +13,14 @@ void Rig::tick(double seconds_later) {
     transmitter.tick();
 }
 
-std::string panel_text(const Form1& f) {
+std::string panel_text(const PanelForm& f) {
     std::string out;
-    for (const TextBox* b : {&f.txt_lat_g, &f.txt_lat_p, &f.txt_lat_s, &f.txt_lat_ns, &f.txt_lon_g, &f.txt_lon_p,
-                             &f.txt_lon_s, &f.txt_lon_ew, &f.txt_vel, &f.txt_angolo}) {
+    for (const TextBox* b : {&f.latitude_degrees_box, &f.latitude_minutes_box, &f.latitude_seconds_box,
+                             &f.latitude_hemisphere_box, &f.longitude_degrees_box, &f.longitude_minutes_box,
+                             &f.longitude_seconds_box, &f.longitude_hemisphere_box, &f.speed_box, &f.course_box}) {
         out += b->text() + " ";
     }
-    return out + (f.opt_km.selected() ? "km" : f.opt_miglia.selected() ? "mi" : "-");
+    return out + (f.kmh_option.selected() ? "km" : f.mph_option.selected() ? "mi" : "-");
 }
 
 }  // namespace vadrel::testing

@@ -216,7 +216,7 @@ TEST(Faults, ANewSeedStartsTheSequenceAgainAndTheSameOptionsKeepItGoing) {
     o.guasti = {true, 1.0, 0.0, 0.0, 7};
     rig.transmitter.set_receiver(o);
     EXPECT_EQ(run(1), "0");
-    EXPECT_EQ(rig.form.Picture1.lines().back(), "[guasto: secondo 201528 non inviato]");
+    EXPECT_EQ(rig.form.monitor.lines().back(), "[guasto: secondo 201528 non inviato]");
 }
 
 }  // namespace

@@ -22,13 +22,13 @@ struct Running : Rig {
         fleet.set_course(0, 45.0, nullptr);
         fleet.set_speed(0, 100.0, nullptr);
     }
-    const std::string& monitor() const { return form.Picture1.lines().back(); }
+    const std::string& monitor() const { return form.monitor.lines().back(); }
 };
 
 TEST(Transmitter, FirstTickStampsThenTheNextMovesAndIsSentWithCrLf) {
     Running r;
     r.tick(0);
-    EXPECT_EQ(r.form.txt_lat_s.text(), "46");  // the first step covers no time
+    EXPECT_EQ(r.form.latitude_seconds_box.text(), "46");  // the first step covers no time
     r.tick(1);
     EXPECT_EQ(testing::panel_text(r.form), "44 1 47 N 10 8 5 E 100 45 km");
     ASSERT_EQ(r.port.written.size(), 2u);
@@ -40,16 +40,16 @@ TEST(Transmitter, FirstTickStampsThenTheNextMovesAndIsSentWithCrLf) {
 TEST(Transmitter, ModeIsReadAtEachTickAndRadioIsOneWrite) {
     Running r;
     r.tick(0);
-    r.form.opt_tx_radio.select();
+    r.form.radio_mode_option.select();
     r.tick();
-    r.form.Opt_gps_standard.select();
+    r.form.standard_mode_option.select();
     r.tick();
     ASSERT_EQ(r.port.written.size(), 3u);
     EXPECT_EQ(r.port.written[0][0], '$');
     EXPECT_EQ(r.port.written[1].substr(0, 13), std::string("\r\n\0\0\0\0\0$GPGSV", 13));
     EXPECT_EQ(r.port.written[2][0], '$');
     // the burst is shown readably: nine lines, NUL as a visible symbol
-    const auto& lines = r.form.Picture1.lines();
+    const auto& lines = r.form.monitor.lines();
     EXPECT_EQ(lines.size(), 1u + 9u + 1u);
     EXPECT_EQ(lines[2].rfind("\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80$GPGSV", 0), 0u);
 }
@@ -57,40 +57,40 @@ TEST(Transmitter, ModeIsReadAtEachTickAndRadioIsOneWrite) {
 TEST(Transmitter, StartStopAndAClosedPort) {
     Running r;
     r.tick(0);
-    r.form.Command9.click();
+    r.form.start_stop_button.click();
     EXPECT_FALSE(r.fleet.transmitting());
-    EXPECT_EQ(r.form.Label11.caption(), "Stop");
-    EXPECT_EQ(r.form.Label11.colour(), Colour::red_status());
+    EXPECT_EQ(r.form.status_label.caption(), "Stop");
+    EXPECT_EQ(r.form.status_label.colour(), Colour::red_status());
     for (int i = 0; i < 3; ++i) r.tick();  // stopped: nothing moves, nothing is sent
     EXPECT_EQ(r.port.written.size(), 1u);
-    EXPECT_EQ(r.form.Picture1.lines().size(), 1u);
-    EXPECT_TRUE(r.form.Label11.visible());
+    EXPECT_EQ(r.form.monitor.lines().size(), 1u);
+    EXPECT_TRUE(r.form.status_label.visible());
 
     r.port.close();
-    r.form.Command9.click();
-    EXPECT_EQ(r.form.Label11.caption(), "No Tx");
-    EXPECT_TRUE(r.form.Label11.visible());  // Start leaves the visibility to the blink
+    r.form.start_stop_button.click();
+    EXPECT_EQ(r.form.status_label.caption(), "No Tx");
+    EXPECT_TRUE(r.form.status_label.visible());  // Start leaves the visibility to the blink
     r.tick(0);
     EXPECT_EQ(r.port.written.size(), 1u);
     EXPECT_EQ(r.monitor(), "");
-    EXPECT_FALSE(r.form.Label11.visible());
+    EXPECT_FALSE(r.form.status_label.visible());
     // the three stopped seconds in one step: 3 s at 100 km/h on course 45
-    EXPECT_EQ(r.form.txt_lat_s.text(), "48");
+    EXPECT_EQ(r.form.latitude_seconds_box.text(), "48");
 
     r.port.force_open();
-    r.form.Command9.click();
-    r.form.Command9.click();
-    EXPECT_EQ(r.form.Label11.caption(), "Tx OK");
-    EXPECT_EQ(r.form.Label11.colour(), Colour::green_status());
+    r.form.start_stop_button.click();
+    r.form.start_stop_button.click();
+    EXPECT_EQ(r.form.status_label.caption(), "Tx OK");
+    EXPECT_EQ(r.form.status_label.colour(), Colour::green_status());
 }
 
 TEST(Transmitter, MonitorClearsOnlyPastItsHeight) {
     Running r;
     // 16 lines of 195 twips reach 3120, past the height 3045; 15 reach 2925
     for (int i = 0; i < 16; ++i) r.tick();
-    EXPECT_EQ(r.form.Picture1.lines().size(), 16u);
+    EXPECT_EQ(r.form.monitor.lines().size(), 16u);
     r.tick();
-    EXPECT_EQ(r.form.Picture1.lines().size(), 1u);
+    EXPECT_EQ(r.form.monitor.lines().size(), 1u);
 }
 
 // Multi-user mode, two vehicles: each sentence carries its vehicle, the
@@ -100,20 +100,20 @@ TEST(Transmitter, MonitorClearsOnlyPastItsHeight) {
 TEST(Transmitter, MultiUserSendsEachInTurnAndMovesThemAll) {
     Running r;
     r.fleet.load(1, Vehicle{-arc(45, 30), -arc(9, 12), 0.0, 100.0, SpeedUnit::kmh}, nullptr);
-    r.form.opt_multi.select();
-    r.form.txt_num_mezzi.set_text("2");
-    r.shell.pending = [&] { r.form.Command9.click(); };  // Stop, pressed mid-tick
+    r.form.multi_user_mode_option.select();
+    r.form.vehicle_count_box.set_text("2");
+    r.shell.pending = [&] { r.form.start_stop_button.click(); };  // Stop, pressed mid-tick
     r.tick(0);
     EXPECT_EQ(r.port.written[0].substr(0, 3), "@0$");
-    EXPECT_EQ(r.form.txt_mezzo_attuale.text(), "1");
-    EXPECT_EQ(r.form.txt_lat_ns.text(), "S");  // vehicle 1 is shown
+    EXPECT_EQ(r.form.current_vehicle_box.text(), "1");
+    EXPECT_EQ(r.form.latitude_hemisphere_box.text(), "S");  // vehicle 1 is shown
     EXPECT_FALSE(r.fleet.transmitting());      // the tick finished all the same
-    EXPECT_EQ(r.form.Picture1.lines().size(), 1u);
-    r.form.Command9.click();
+    EXPECT_EQ(r.form.monitor.lines().size(), 1u);
+    r.form.start_stop_button.click();
     r.tick();
     EXPECT_EQ(r.port.written[1].substr(0, 3), "@1$");
     EXPECT_NE(r.port.written[1].find(",4530.0000,S,"), std::string::npos) << "its first step starts its clock";
-    EXPECT_EQ(r.form.txt_lat_g.text(), "44");
+    EXPECT_EQ(r.form.latitude_degrees_box.text(), "44");
     r.tick();
     r.tick();
     EXPECT_NE(r.port.written[3].find(",4529.9700,S,"), std::string::npos) << "two seconds north: " << r.port.written[3];
@@ -123,7 +123,7 @@ TEST(Transmitter, MultiUserSendsEachInTurnAndMovesThemAll) {
 
 TEST(Transmitter, ATickArrivingInsideATickIsDropped) {
     Running r;
-    r.form.opt_multi.select();
+    r.form.multi_user_mode_option.select();
     r.shell.pending = [&] { r.transmitter.tick(); };
     r.tick(0);
     EXPECT_EQ(r.port.written.size(), 1u);
@@ -143,12 +143,12 @@ TEST(Transmitter, BusyLineSkipsAndALostPortIsClosedUntilChosenAgain) {
     r.port.fail_writes = true;
     r.tick();
     EXPECT_FALSE(r.port.is_open());
-    EXPECT_FALSE(r.form.opt_com2.selected());
-    EXPECT_EQ(r.form.Label11.caption(), "No tx");
+    EXPECT_FALSE(r.form.com2_option.selected());
+    EXPECT_EQ(r.form.status_label.caption(), "No tx");
     r.port.fail_writes = false;
     r.tick();  // the simulation goes on, and each line says why nothing is sent
     EXPECT_EQ(r.monitor(), "  [non inviato: adattatore scollegato]");
-    r.form.opt_com2.select();
+    r.form.com2_option.select();
     r.tick();
     EXPECT_EQ(r.port.written.size(), 1u);
     EXPECT_EQ(r.monitor(), r.port.written[0].substr(0, r.port.written[0].size() - 2));
@@ -187,7 +187,7 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
         r.output.add(other);
         if (!row.serial_open) r.port.close();
         r.port.fail_writes = row.serial_fails;
-        if (row.radio) r.form.opt_tx_radio.select();
+        if (row.radio) r.form.radio_mode_option.select();
         r.tick();
         ASSERT_EQ(other.got.size(), 1u) << row.name;
         const std::string& bytes = other.got[0];
@@ -195,14 +195,14 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
             << row.name;
         std::string expected = row.monitor;
         if (!expected.empty() && expected[0] == 'S') {
-            expected = (row.radio ? r.form.Picture1.lines()[r.form.Picture1.lines().size() - 9]
+            expected = (row.radio ? r.form.monitor.lines()[r.form.monitor.lines().size() - 9]
                                   : bytes.substr(0, bytes.size() - 2)) +
                        expected.substr(1);
         }
-        EXPECT_EQ(row.radio ? r.form.Picture1.lines()[r.form.Picture1.lines().size() - 9] : r.monitor(), expected)
+        EXPECT_EQ(row.radio ? r.form.monitor.lines()[r.form.monitor.lines().size() - 9] : r.monitor(), expected)
             << row.name;
         EXPECT_EQ(r.port.written.size(), row.serial_open && !row.serial_fails ? 1u : 0u) << row.name;
-        EXPECT_EQ(r.form.Label11.caption(), row.serial_fails ? "No tx" : "Label11") << row.name;
+        EXPECT_EQ(r.form.status_label.caption(), row.serial_fails ? "No tx" : "Label11") << row.name;
     }
 }
 
@@ -253,7 +253,7 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
             EXPECT_EQ(asked[0], r.clock.steady_seconds()) << row.name;
             EXPECT_EQ(r.monitor(), "!AIVDM,2") << row.name;
             if (row.lost) {
-                EXPECT_EQ(r.form.Picture1.lines().end()[-3].rfind("[guasto: secondo", 0), 0u) << row.name;
+                EXPECT_EQ(r.form.monitor.lines().end()[-3].rfind("[guasto: secondo", 0), 0u) << row.name;
             }
         }
     }
@@ -264,8 +264,8 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
 // vehicles: 0 at 100 km/h on course 45, 1 backwards at 10 miglia/h on 90.
 TEST(Transmitter, EachSentenceIsAPointOfItsVehiclesTrack) {
     Running r;
-    r.form.opt_multi.select();
-    r.form.txt_num_mezzi.set_text("2");
+    r.form.multi_user_mode_option.select();
+    r.form.vehicle_count_box.set_text("2");
     r.fleet.load(1, Vehicle{-arc(45, 30), -arc(9, 12), 90.0, -10.0, SpeedUnit::knots}, nullptr);
     for (int i = 0; i < 3; ++i) {
         r.clock.utc += 1.0;
@@ -298,8 +298,8 @@ TEST(Transmitter, TheTrackBreaksWhereTheVehicleWasSet) {
     } rows[] = {
         {"nothing", [](Rig&) {}, false},
         {"another vehicle shown and back", [](Rig& r) { r.fleet.set_current(1, nullptr); r.fleet.set_current(0, nullptr); }, false},
-        {"a step button", [](Rig& r) { r.form.Command6.click(); }, true},
-        {"the S key", [](Rig& r) { r.form.txt_lat_ns.type('S', U's'); }, true},
+        {"a step button", [](Rig& r) { r.form.longitude_degrees_up_button.click(); }, true},
+        {"the S key", [](Rig& r) { r.form.latitude_hemisphere_box.type('S', U's'); }, true},
         {"placed elsewhere", [](Rig& r) { r.fleet.place(0, 3600.0, std::nullopt, nullptr); }, true},
     };
     for (const auto& row : rows) {
@@ -330,11 +330,11 @@ TEST(Transmitter, PausedWhileALogPlays) {
                  Colour::red_status()}};
     for (const auto& row : rows) {
         Running r;
-        r.form.Label11.set_caption("Tx ok");
-        r.form.Label11.set_colour(Colour::green_status());
+        r.form.status_label.set_caption("Tx ok");
+        r.form.status_label.set_colour(Colour::green_status());
         r.tick();
         r.transmitter.begin_replay();
-        EXPECT_EQ(r.form.Label11.caption(), "Riproduce");
+        EXPECT_EQ(r.form.status_label.caption(), "Riproduce");
         r.tick();
         Delivery delivery;
         delivery.serial = Delivery::Serial::written;
@@ -344,11 +344,11 @@ TEST(Transmitter, PausedWhileALogPlays) {
         }
         r.transmitter.show_replayed("$GPRMC,x*00\r\n", delivery);
         EXPECT_EQ(r.port.written.size(), 1u);
-        if (row.meanwhile == Meanwhile::stopped) r.form.Command9.click();
+        if (row.meanwhile == Meanwhile::stopped) r.form.start_stop_button.click();
         r.transmitter.end_replay();
         EXPECT_EQ(r.monitor(), row.line);
-        EXPECT_EQ(r.form.Label11.caption(), row.caption);
-        EXPECT_EQ(r.form.Label11.colour(), row.colour);
+        EXPECT_EQ(r.form.status_label.caption(), row.caption);
+        EXPECT_EQ(r.form.status_label.colour(), row.colour);
         EXPECT_EQ(r.port.is_open(), row.meanwhile != Meanwhile::port_lost);
         r.tick();
         EXPECT_EQ(r.port.written.size(), row.meanwhile == Meanwhile::nothing ? 2u : 1u);
@@ -382,7 +382,7 @@ TEST(Transmitter, FixesBetweenTheSecondsCarryTheirTimeAndStepTheMotion) {
     EXPECT_NE(rmc[1].substr(17, 22), rmc[4].substr(17, 22));  // 100 km/h: moved between the fixes
     EXPECT_NE(r.port.written.back().find("$GPGSV,"), std::string::npos);
 
-    r.form.opt_multi.select();
+    r.form.multi_user_mode_option.select();
     const std::size_t before = r.port.written.size();
     r.transmitter.tick(1);
     EXPECT_EQ(r.port.written.size(), before);

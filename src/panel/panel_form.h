@@ -1,5 +1,5 @@
 #pragma once
-// Form1: the operator panel, a view and controller of the fleet. Every
+// PanelForm: the operator panel, a view and controller of the fleet. Every
 // control of the main window lives here with the panel's own state (the
 // texts its key filters keep); the vehicles and the simulator's state live
 // in the fleet (fleet/fleet.h). The panel's handlers (panel/*.cpp) turn each
@@ -42,12 +42,12 @@ inline constexpr const char* program_title = "vadrel";
 // The caption of the main window.
 inline constexpr const char* window_caption = "Quorvel vadrel - Simulatore GPS";
 
-class Form1 : public TransmitterView {
+class PanelForm : public TransmitterView {
 public:
-    Form1(Fleet& fleet, Transmitter& transmitter, Platform platform);
-    ~Form1() override;
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
+    PanelForm(Fleet& fleet, Transmitter& transmitter, Platform platform);
+    ~PanelForm() override;
+    PanelForm(const PanelForm&) = delete;
+    PanelForm& operator=(const PanelForm&) = delete;
 
     Fleet& fleet;
     Transmitter& transmitter;
@@ -59,71 +59,71 @@ public:
     static constexpr Colour background{0xC0, 0xC0, 0xC0};
 
     // ---- controls, in the order of the window's definition ----
-    CommandButton Command11;
-    CommandButton Command10;
-    TextBox txt_mezzo_attuale;
-    CommandButton Command9;
-    TextBox txt_num_mezzi;
-    PictureBox Picture2;
-    Frame Frame7;
-    TextBox txt_angolo;
-    OptionButton opt_miglia;
-    OptionButton opt_km;
-    TextBox txt_vel;
-    Label Label7;
-    Label Label4;
-    PictureBox Picture1;
-    HiddenControl Timer1;
-    HiddenControl MSComm1;
-    Frame Frame2;
-    TextBox txt_lon_g;
-    CommandButton Command5;
-    CommandButton Command6;
-    Label Label10;
-    TextBox txt_lon_p;
-    CommandButton Command7;
-    CommandButton Command8;
-    Label Label9;
-    TextBox txt_lon_s;
-    CommandButton Command16;
-    CommandButton Command18;
-    Label Label6;
-    TextBox txt_lon_ew;
-    Label Label8;
-    Frame Frame1;
-    TextBox txt_lat_g;
-    CommandButton Command2;
-    CommandButton Command1;
-    Label Label1;
-    TextBox txt_lat_p;
-    CommandButton Command4;
-    CommandButton Command3;
-    Label Label2;
-    TextBox txt_lat_s;
-    CommandButton Command12;
-    CommandButton Command13;
-    Label Label5;
-    TextBox txt_lat_ns;
-    Label Label3;
-    Frame Frame6;
-    OptionButton Opt_gps_standard;
-    OptionButton opt_tx_radio;
-    OptionButton opt_multi;
-    Frame Frame5;
-    Label Label11;
-    Frame Frame4;
-    OptionButton Option1;
-    OptionButton Option2;
-    OptionButton Option3;
-    Frame Frame3;
-    OptionButton opt_com1;
-    OptionButton opt_com2;
-    OptionButton opt_com3;
-    OptionButton opt_com4;
-    Label Label13;
-    Label Label12;
-    MenuEntry menu_info;
-    MenuEntry menu_help;
+    CommandButton next_vehicle_button;
+    CommandButton previous_vehicle_button;
+    TextBox current_vehicle_box;
+    CommandButton start_stop_button;
+    TextBox vehicle_count_box;
+    PictureBox upper_pane;
+    Frame motion_frame;
+    TextBox course_box;
+    OptionButton mph_option;
+    OptionButton kmh_option;
+    TextBox speed_box;
+    Label speed_label;
+    Label course_label;
+    PictureBox monitor;
+    HiddenControl tick_timer;
+    HiddenControl serial_component;
+    Frame longitude_frame;
+    TextBox longitude_degrees_box;
+    CommandButton longitude_degrees_down_button;
+    CommandButton longitude_degrees_up_button;
+    Label longitude_degrees_label;
+    TextBox longitude_minutes_box;
+    CommandButton longitude_minutes_down_button;
+    CommandButton longitude_minutes_up_button;
+    Label longitude_minutes_label;
+    TextBox longitude_seconds_box;
+    CommandButton longitude_seconds_down_button;
+    CommandButton longitude_seconds_up_button;
+    Label longitude_seconds_label;
+    TextBox longitude_hemisphere_box;
+    Label longitude_hemisphere_label;
+    Frame latitude_frame;
+    TextBox latitude_degrees_box;
+    CommandButton latitude_degrees_down_button;
+    CommandButton latitude_degrees_up_button;
+    Label latitude_degrees_label;
+    TextBox latitude_minutes_box;
+    CommandButton latitude_minutes_down_button;
+    CommandButton latitude_minutes_up_button;
+    Label latitude_minutes_label;
+    TextBox latitude_seconds_box;
+    CommandButton latitude_seconds_down_button;
+    CommandButton latitude_seconds_up_button;
+    Label latitude_seconds_label;
+    TextBox latitude_hemisphere_box;
+    Label latitude_hemisphere_label;
+    Frame mode_frame;
+    OptionButton standard_mode_option;
+    OptionButton radio_mode_option;
+    OptionButton multi_user_mode_option;
+    Frame status_frame;
+    Label status_label;
+    Frame baud_frame;
+    OptionButton baud_2400_option;
+    OptionButton baud_4800_option;
+    OptionButton baud_9600_option;
+    Frame port_frame;
+    OptionButton com1_option;
+    OptionButton com2_option;
+    OptionButton com3_option;
+    OptionButton com4_option;
+    Label current_vehicle_label;
+    Label vehicle_count_label;
+    MenuEntry about_menu;
+    MenuEntry help_menu;
 
     // Every control above, in definition order.
     const std::vector<Control*>& controls() const { return controls_; }
@@ -152,7 +152,7 @@ public:
 
     // The help file named at start-up.
     std::string help_file;
-    // Label11 as a replay found it, put back when it ends.
+    // status_label as a replay found it, put back when it ends.
     std::string replay_caption;
     Colour replay_colour;
 
