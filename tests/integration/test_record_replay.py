@@ -23,7 +23,6 @@ import csv
 import datetime
 import io
 import xml.etree.ElementTree as ET
-import functools
 import os
 import re
 import signal
@@ -36,7 +35,7 @@ import tempfile
 import threading
 import time
 
-from vadrel_run import Vadrel, free_port, gpsd_reports
+from vadrel_run import Vadrel, free_port, gpsd_reports, nmea
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -102,10 +101,6 @@ def check_mode(binary, mode, seconds, tolerance, results):
         results[mode] = error
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-
-
-def nmea(body):
-    return "$%s*%02X\r\n" % (body, functools.reduce(lambda a, c: a ^ ord(c), body, 0))
 
 
 def receiver_log(seconds):

@@ -1,5 +1,6 @@
 """Starting the real vadrel program for the end-to-end tests."""
 
+import functools
 import json
 import os
 import re
@@ -307,6 +308,18 @@ def folder_with_vehicle(line):
     with open(os.path.join(folder, "vadrel.cnf"), "wb") as f:
         f.write(line.encode() + b"\r\n" + empty * 20 + marker)
     return folder
+
+
+def nmea(body):
+    """The sentence of a body between "$" and "*", checksummed, with its CR LF."""
+    return "$%s*%02X\r\n" % (body, functools.reduce(lambda a, c: a ^ ord(c), body, 0))
+
+
+def checksum_ok(line):
+    """Whether a sentence's checksum is that of what lies between its first
+    character ("$", or the "@" of a vehicle's prefix) and its "*"."""
+    body, star, given = line.rpartition("*")
+    return star == "*" and given == "%02X" % functools.reduce(lambda a, c: a ^ ord(c), body[1:], 0)
 
 
 def read_port(device, seconds):
