@@ -98,7 +98,7 @@ def main():
     whole = sum(1 for l in ais_lines if l.split(",")[1] == l.split(",")[2])
     checks.expect(first[0].startswith("$GPRMC") and whole == 5, "the first second: %r" % first)
     by_type = {}
-    for r in decoded_by_gpsd("/usr/sbin/gpsd", ais_lines, whole):
+    for r in decoded_by_gpsd(ais_lines, whole):
         by_type.setdefault((r["mmsi"], r["type"]), []).append(r)
     print("gpsd's reports of the first second:", sorted(by_type))
     static = by_type.get((900000001, 5), [{}])[0]

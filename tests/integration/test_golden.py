@@ -15,7 +15,7 @@ import os
 import subprocess
 import sys
 
-from vadrel_run import Checks
+from vadrel_run import Checks, checksum_ok
 
 GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden")
 FAULTS = "perdita=0.05,checksum=0.05,tronca=0.05,seme=7"
@@ -35,14 +35,6 @@ checks = Checks()
 expect = checks.expect
 
 
-def checksum_holds(line):
-    body, _, given = line.rpartition("*")
-    value = 0
-    for c in body[1:]:
-        value ^= ord(c)
-    return given == "%02X" % value
-
-
 def coordinate(field):
     """Ten-thousandths of a minute of a ddmm.mmmm or dddmm.mmmm field."""
     degrees, minutes = field[:-7], field[-7:]
@@ -57,7 +49,7 @@ def apart(got, want):
     ten-thousandths of a minute; None when anything else differs."""
     if got == want:
         return 0
-    if not checksum_holds(got) or not checksum_holds(want):
+    if not checksum_ok(got) or not checksum_ok(want):
         return None
     a = got.rpartition("*")[0].split(",")
     b = want.rpartition("*")[0].split(",")

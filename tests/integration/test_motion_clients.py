@@ -11,15 +11,12 @@ import math
 import os
 import select
 import sys
-import tempfile
 import time
 
 import pynmea2
 
-from vadrel_run import Vadrel, gpsd_reports
+from vadrel_run import Vadrel, folder_with_vehicle, gpsd_reports
 
-EMPTY = b'0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#\r\n'
-MARKER = b'"#","#","#","#","#","#","#","#","#","#"\r\n'
 EARTH_M = 6371000.0
 FIXES = 10
 
@@ -84,10 +81,7 @@ def distance_and_bearing(a, b):
 
 def follow(binary, row):
     name, reader, line, speed, course = row
-    folder = tempfile.mkdtemp(prefix="vadrel-")
-    with open(os.path.join(folder, "vadrel.cnf"), "wb") as f:
-        f.write(line.encode() + b"\r\n" + EMPTY * 20 + MARKER)
-    vadrel = Vadrel(binary, folder=folder)
+    vadrel = Vadrel(binary, folder=folder_with_vehicle(line))
     try:
         read = gpsd_fixes if reader == "gpsd" else pynmea2_fixes
         fixes = read(vadrel.device, time.monotonic() + 40)

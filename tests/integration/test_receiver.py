@@ -15,13 +15,13 @@ import json
 import math
 import os
 import signal
-import subprocess
 import sys
 import time
 
 import pynmea2
 
-from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, read_port, sentences_of
+from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, read_port, sentences_of, signalk, \
+    signalk_values
 
 # 100 km/h on course 45 from 44 N 10 E.
 VEHICLE = '44,0,"N",,10,0,"E",100,45,#TRUE#,#FALSE#'
@@ -29,8 +29,6 @@ SPEED_MS = 100 / 3.6
 COURSE = 45
 ALTITUDE = 254.5
 FULL = ("--utc", "--moto-reale", "--frasi", "complete", "--quota", str(ALTITUDE))
-NPM_DIR = os.environ.get("VADREL_NPM_DIR") or os.path.join(
-    os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "vadrel", "npm")
 
 checks = Checks()
 expect = checks.expect
@@ -76,26 +74,6 @@ def check_gpsd(binary):
         expect(vadrel.stop() == 0, "vadrel's exit code with gpsd")
 
 
-def signalk(sentences):
-    """Signal K's parser over the sentences: one result each."""
-    node = sys.argv[2] if len(sys.argv) > 2 else "node"
-    parser = os.path.join(NPM_DIR, "node_modules", "@signalk", "nmea0183-signalk")
-    assert os.path.isdir(parser), "Signal K's parser is not in %s: run scripts/install-deps.sh" % parser
-    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signalk_parse.js")
-    done = subprocess.run([node, script], input="\n".join(sentences) + "\n", capture_output=True, text=True,
-                          env=dict(os.environ, NODE_PATH=os.path.join(NPM_DIR, "node_modules")), check=True)
-    return [json.loads(line) for line in done.stdout.splitlines()]
-
-
-def values(result):
-    """The values of a Signal K delta by path."""
-    found = {}
-    for update in (result.get("delta") or {}).get("updates", []):
-        for value in update.get("values", []):
-            found[value["path"]] = value["value"]
-    return found
-
-
 def check_clients(binary, name, extra, settings):
     folder = folder_with_vehicle(VEHICLE)
     ini = os.path.join(folder, "vadrel.ini")
@@ -120,10 +98,10 @@ def check_clients(binary, name, extra, settings):
         except pynmea2.ParseError as e:
             expect(False, "%s: pynmea2 refuses %s: %s" % (name, sentence, e))
     expect(len(kinds) >= 5, "%s: pynmea2 saw only %s" % (name, sorted(kinds)))
-    for result in signalk(sentences):
+    for result in signalk(sentences, sys.argv[2] if len(sys.argv) > 2 else "node"):
         sentence = result["sentence"]
         expect("error" not in result, "%s: Signal K refuses %s: %s" % (name, sentence, result.get("error")))
-        got = values(result)
+        got = signalk_values(result)
         if sentence.startswith("$GPRMC") and fix:
             expect(abs(got["navigation.speedOverGround"] / SPEED_MS - 1) < 0.005
                    and abs(math.degrees(got["navigation.courseOverGroundTrue"]) - COURSE) < 0.2,

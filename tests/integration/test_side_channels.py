@@ -17,6 +17,8 @@ import tempfile
 import termios
 import time
 
+from vadrel_run import checksum_ok
+
 F_SETPIPE_SZ = 1031
 SEP = b"\r\n\x00\x00\x00\x00\x00"
 STARTED = []  # every program started, killed at the end if a check left it running
@@ -50,14 +52,6 @@ def fresh_sentences(link, count, radio=False):
     return sentences
 
 
-def checksum_ok(sentence):
-    body, star, given = sentence[1:].partition(b"*")
-    value = 0
-    for byte in body:
-        value ^= byte
-    return star == b"*" and given == b"%02X" % value
-
-
 def check_bursts(data):
     """Each burst, byte for byte as sent: seven sentences, each after CR LF and
     five NUL bytes and with its checksum, the fourth the live $GPRMC at the
@@ -67,7 +61,7 @@ def check_bursts(data):
     assert whole, data[:200]
     for burst in whole:
         sentences = burst.split(SEP)
-        assert len(sentences) == 7 and all(map(checksum_ok, sentences)), sentences
+        assert len(sentences) == 7 and all(checksum_ok(s.decode("latin-1")) for s in sentences), sentences
         assert sentences[0].startswith(b"$GPGSV,2,1,") and sentences[3].startswith(b"$GPRMC,"), sentences
         assert b",4402.0000,N,01008.0000,E,0.0,000.0," in sentences[3], sentences[3]
         assert len(burst) + 2 * len(SEP) - len(sentences[3]) == 372, burst

@@ -1,5 +1,6 @@
 """Starting the real vadrel program for the end-to-end tests."""
 
+import functools
 import json
 import os
 import re
@@ -272,6 +273,33 @@ class GpsdWatch:
         self.close()
 
 
+NPM_DIR = os.environ.get("VADREL_NPM_DIR") or os.path.join(
+    os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "vadrel", "npm")
+
+
+def signalk(sentences, node="node"):
+    """Signal K's NMEA parser (signalk_parse.js, from scripts/install-deps.sh)
+    over the sentences: one result each, {"sentence", "delta"} or {"sentence", "error"}."""
+    parser = os.path.join(NPM_DIR, "node_modules", "@signalk", "nmea0183-signalk")
+    assert os.path.isdir(parser), "Signal K's parser is not in %s: run scripts/install-deps.sh" % parser
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signalk_parse.js")
+    done = subprocess.run([node, script], input="\n".join(sentences) + "\n", capture_output=True, text=True,
+                          env=dict(os.environ, NODE_PATH=os.path.join(NPM_DIR, "node_modules")), check=True)
+    return [json.loads(line) for line in done.stdout.splitlines()]
+
+
+def signalk_values(result):
+    """The values of a Signal K delta by path, those of the empty path merged in."""
+    found = {}
+    for update in (result.get("delta") or {}).get("updates", []):
+        for value in update.get("values", []):
+            if value["path"] == "":
+                found.update(value["value"])
+            else:
+                found[value["path"]] = value["value"]
+    return found
+
+
 def folder_with_vehicle(line):
     """A new program folder whose vadrel.cnf has vehicle 0 as `line`."""
     folder = tempfile.mkdtemp(prefix="vadrel-")
@@ -280,6 +308,18 @@ def folder_with_vehicle(line):
     with open(os.path.join(folder, "vadrel.cnf"), "wb") as f:
         f.write(line.encode() + b"\r\n" + empty * 20 + marker)
     return folder
+
+
+def nmea(body):
+    """The sentence of a body between "$" and "*", checksummed, with its CR LF."""
+    return "$%s*%02X\r\n" % (body, functools.reduce(lambda a, c: a ^ ord(c), body, 0))
+
+
+def checksum_ok(line):
+    """Whether a sentence's checksum is that of what lies between its first
+    character ("$", or the "@" of a vehicle's prefix) and its "*"."""
+    body, star, given = line.rpartition("*")
+    return star == "*" and given == "%02X" % functools.reduce(lambda a, c: a ^ ord(c), body[1:], 0)
 
 
 def read_port(device, seconds):
