@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "panel/view.h"
+
 namespace vadrel {
 
 namespace {
@@ -29,14 +31,10 @@ void clear_port_buttons(PanelForm& form) {
 
 void show_tx_ok(PanelForm& form) {
     form.transmitter.set_port_problem({});
-    form.status_label.set_caption("Tx ok");
-    form.status_label.set_colour(Colour::green_status());
+    show_transmission(form);
 }
 
-void show_no_tx(PanelForm& form) {
-    form.status_label.set_caption("No tx");
-    form.status_label.set_colour(Colour::red_status());
-}
+void show_no_tx(PanelForm& form) { show_transmission(form); }
 
 void choose_port(PanelForm& form, std::int16_t number) {
     with_port_rule(form, [&] {

@@ -57,6 +57,10 @@ void draw_speed(PanelForm& form, bool always) {
     draw_number(form.speed_box, current_vehicle(form).speed, always);
 }
 
+namespace {
+constexpr const char* replay_caption_text = "Riproduce";  // fits the label beside Start/Stop
+}  // namespace
+
 void draw_unit(PanelForm& form) {
     const Drawing drawing(form);
     const SpeedUnit unit = current_vehicle(form).unit;
@@ -78,26 +82,59 @@ void show_transmission(PanelForm& form) {
         form.status_label.set_caption("Stop");
         form.status_label.set_colour(Colour::red_status());
         form.status_label.set_visible(true);
-    } else if (form.platform.port.is_open()) {
-        form.status_label.set_caption("Tx OK");
-        form.status_label.set_colour(Colour::green_status());
-    } else {
+    } else if (!form.platform.port.is_open()) {
         form.status_label.set_caption("No Tx");
         form.status_label.set_colour(Colour::red_status());
+    } else if (form.transmitter.without_fix()) {
+        form.status_label.set_caption("Senza fix");
+        form.status_label.set_colour(Colour::red_status());
+    } else {
+        form.status_label.set_caption("Tx OK");
+        form.status_label.set_colour(Colour::green_status());
     }
 }
+
+namespace {
+
+// The unit the option buttons show, none when neither is selected.
+SpeedUnit shown_unit(const PanelForm& form) {
+    if (form.kmh_option.selected()) return SpeedUnit::kmh;
+    if (form.mph_option.selected()) return SpeedUnit::knots;
+    return SpeedUnit::none;
+}
+
+// A vehicle never given a unit takes the one the panel shows, so that a
+// speed typed for it means what the operator reads beside it.
+void give_shown_unit(PanelForm& form, std::size_t n, SpeedUnit unit) {
+    if (unit == SpeedUnit::none || form.fleet.vehicle(n).unit != SpeedUnit::none) return;
+    form.fleet.set_unit(n, unit, &form);
+}
+
+}  // namespace
 
 void watch_model(PanelForm& form) {
     if (form.fleet_watch != 0) return;
     form.fleet_watch = form.fleet.watch([&form](std::size_t n, Change what, Fleet::Origin origin) {
         const bool elsewhere = origin != &form;
         switch (what) {
-            case Change::current: draw_vehicle(form); return;
+            case Change::current:
+                give_shown_unit(form, form.fleet.current(), shown_unit(form));
+                draw_vehicle(form);
+                return;
             case Change::transmitting: show_transmission(form); return;
             case Change::mode: if (elsewhere) draw_mode(form); return;
-            case Change::cycle: if (elsewhere) draw_cycle(form); return;
+            case Change::cycle: {
+                const SpeedUnit unit = shown_unit(form);
+                for (int i = 0; i < form.fleet.cycle(); ++i) give_shown_unit(form, static_cast<std::size_t>(i), unit);
+                if (elsewhere) draw_cycle(form);
+                return;
+            }
             default: break;
         }
+        // A speed or course given elsewhere (the fleet table, the control
+        // interface) to a vehicle without a unit: the unit the panel shows.
+        if ((what == Change::speed || what == Change::course) && origin != nullptr)
+            give_shown_unit(form, n, shown_unit(form));
         if (n != form.fleet.current() || !elsewhere) return;
         switch (what) {
             case Change::placed:
@@ -116,7 +153,9 @@ void watch_model(PanelForm& form) {
 void PanelForm::second_shown(const std::string& text, bool replayed) {
     if (monitor.current_y() > monitor.height()) monitor.clear();
     monitor.print(text);
-    if (!replayed) status_label.set_visible(!status_label.visible());
+    if (replayed) return;
+    show_transmission(*this);
+    status_label.set_visible(!status_label.visible());
 }
 
 void PanelForm::port_lost() {
@@ -138,30 +177,16 @@ void PanelForm::next_vehicle() {
     platform.shell.run_pending_events();
 }
 
-namespace {
-constexpr const char* replay_caption_text = "Riproduce";  // fits the label beside Start/Stop
-}  // namespace
-
-// While a log plays status_label says so; at its end it shows again what it
-// showed, unless something set it meanwhile (Start/Stop, a port chosen or
-// lost).
+// While a log plays status_label says so; at its end it shows the state of
+// the transmission again.
 void PanelForm::replay_changed(bool playing) {
     status_label.set_visible(true);
     if (playing) {
-        replay_caption = status_label.caption();
-        replay_colour = status_label.colour();
         status_label.set_caption(replay_caption_text);
         status_label.set_colour(Colour::green_status());
         return;
     }
-    if (status_label.caption() != replay_caption_text) return;
-    if (!fleet.transmitting()) {
-        status_label.set_caption("Stop");
-        status_label.set_colour(Colour::red_status());
-    } else {
-        status_label.set_caption(replay_caption);
-        status_label.set_colour(replay_colour);
-    }
+    if (status_label.caption() == replay_caption_text) show_transmission(*this);
 }
 
 }  // namespace vadrel

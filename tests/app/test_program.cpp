@@ -104,7 +104,7 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
     {
         Program program(options, shell);  // on COM 2, the first pseudo-terminal
         program.start();
-        ASSERT_EQ(program.form().status_label.caption(), "Tx ok");
+        ASSERT_EQ(program.form().status_label.caption(), "Tx OK");
         const std::string virtual_port = program.port_in_use(1);
         PortSettings wanted;
         wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
@@ -112,7 +112,7 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
         EXPECT_EQ(program.port_in_use(1), virtual_port) << "the virtual port of --com stays";
         EXPECT_EQ(program.port_in_use(2), second.device);
         EXPECT_EQ(program.port_in_use(4), "ttyACM0");
-        EXPECT_EQ(program.form().status_label.caption(), "Tx ok");
+        EXPECT_EQ(program.form().status_label.caption(), "Tx OK");
         program.transmitter().tick();
         EXPECT_EQ(read_line(second.master).rfind("$GPRMC,", 0), 0u);
         wanted.devices.erase(4);

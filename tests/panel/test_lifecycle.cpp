@@ -48,7 +48,7 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         EXPECT_EQ(testing::panel_text(form), r.shown) << r.name;
         EXPECT_EQ(run.rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
             << r.name;
-        EXPECT_EQ(form.status_label.caption(), "Tx ok") << r.name;
+        EXPECT_EQ(form.status_label.caption(), "Tx OK") << r.name;
         EXPECT_EQ(form.help_file, f.at("vadrel.hlp")) << r.name;
         EXPECT_EQ(fs::current_path(), f.path()) << r.name;
         run.rig.tick(0);  // the first step covers no time: the boxes show where the vehicle is
@@ -64,7 +64,7 @@ TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
         Rig& rig = run.rig;
         if (port_fails) rig.port.failing_ports = {2};
         run.start();
-        EXPECT_EQ(rig.form.status_label.caption(), port_fails ? "No tx" : "Tx ok");
+        EXPECT_EQ(rig.form.status_label.caption(), port_fails ? "No Tx" : "Tx OK");
         rig.port.calls.clear();
         EXPECT_TRUE(run.stop());
         EXPECT_EQ(rig.port.calls, std::vector<std::string>(port_fails ? 0 : 1, "close")) << port_fails;

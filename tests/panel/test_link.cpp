@@ -7,8 +7,8 @@ namespace {
 
 using testing::Rig;
 
-const char* const tx_ok = "Tx ok green";
-const char* const no_tx = "No tx red";
+const char* const tx_ok = "Tx OK green";
+const char* const no_tx = "No Tx red";
 
 std::string label(const PanelForm& f) {
     return f.status_label.caption() + (f.status_label.colour() == Colour::green_status() ? " green" : " red");
@@ -31,7 +31,7 @@ TEST(PortChoice, ClosesOpensAndReports) {
     } rows[] = {
         {"open port moves to COM 3", true, false, {}, {"close", "port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
         {"closed port opens on COM 3", false, false, {}, {"port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
-        {"stopped transmission still shows Tx ok", false, true, {}, {"port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
+        {"stopped transmission opens the port and still says Stop", false, true, {}, {"port 3", "open 3 4800,N,8,1"}, "Stop red", false, true},
         {"a port that fails leaves none open", true, false, {3}, {"close", "port 3", "open 3 4800,N,8,1"}, no_tx, true, false},
     };
     for (const auto& r : rows) {
@@ -48,6 +48,43 @@ TEST(PortChoice, ClosesOpensAndReports) {
         EXPECT_EQ(rig.shell.messages, r.message ? std::vector<std::string>{"vadrel: Errore nell'apertura della seriale"}
                                                 : std::vector<std::string>{})
             << r.name;
+    }
+}
+
+TEST(StatusLabel, OneCaptionAndColourForEachState) {
+    OpzioniRicevitore sky_hidden;
+    sky_hidden.frasi_complete = true;
+    sky_hidden.cielo.satelliti = true;
+    sky_hidden.cielo.ostacoli = {{0.0, 360.0, 90.0}};
+    OpzioniRicevitore timed_loss;
+    timed_loss.guasti.attivi = true;
+    timed_loss.guasti.perdita_fix = {1, 2};
+    OpzioniRicevitore no_signal;
+    no_signal.senza_fix = true;
+    const struct {
+        const char* name;
+        bool stopped;
+        bool open;
+        OpzioniRicevitore options;
+        int ticks;
+        const char* label;
+    } rows[] = {
+        {"stopped", true, true, {}, 1, "Stop red"},
+        {"running on a closed port", false, false, {}, 1, "No Tx red"},
+        {"running on an open port", false, true, {}, 2, "Tx OK green"},
+        {"the loss of the signal switched on", false, true, no_signal, 1, "Senza fix red"},
+        {"an obstruction hides every satellite", false, true, sky_hidden, 1, "Senza fix red"},
+        {"a timed loss of the fix, its second second", false, true, timed_loss, 2, "Senza fix red"},
+        {"a timed loss of the fix, its first second", false, true, timed_loss, 1, "Tx OK green"},
+        {"a closed port says so before the fix", false, false, no_signal, 1, "No Tx red"},
+    };
+    for (const auto& r : rows) {
+        Rig rig;
+        if (r.open) rig.port.force_open();
+        rig.transmitter.set_receiver(r.options);
+        if (r.stopped) rig.form.start_stop_button.click();
+        for (int i = 0; i < r.ticks; ++i, rig.clock.utc += 1.0) rig.tick();
+        EXPECT_EQ(label(rig.form), r.label) << r.name;
     }
 }
 

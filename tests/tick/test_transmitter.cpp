@@ -144,7 +144,7 @@ TEST(Transmitter, BusyLineSkipsAndALostPortIsClosedUntilChosenAgain) {
     r.tick();
     EXPECT_FALSE(r.port.is_open());
     EXPECT_FALSE(r.form.com2_option.selected());
-    EXPECT_EQ(r.form.status_label.caption(), "No tx");
+    EXPECT_EQ(r.form.status_label.caption(), "No Tx");
     r.port.fail_writes = false;
     r.tick();  // the simulation goes on, and each line says why nothing is sent
     EXPECT_EQ(r.monitor(), "  [non inviato: adattatore scollegato]");
@@ -202,7 +202,7 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
         EXPECT_EQ(row.radio ? r.form.monitor.lines()[r.form.monitor.lines().size() - 9] : r.monitor(), expected)
             << row.name;
         EXPECT_EQ(r.port.written.size(), row.serial_open && !row.serial_fails ? 1u : 0u) << row.name;
-        EXPECT_EQ(r.form.status_label.caption(), row.serial_fails ? "No tx" : "Label11") << row.name;
+        EXPECT_EQ(r.form.status_label.caption(), row.serial_open && !row.serial_fails ? "Tx OK" : "No Tx") << row.name;
     }
 }
 
@@ -324,13 +324,13 @@ TEST(Transmitter, PausedWhileALogPlays) {
         const char* line;
         const char* caption;
         Colour colour;
-    } rows[] = {{Meanwhile::nothing, "$GPRMC,x*00", "Tx ok", Colour::green_status()},
+    } rows[] = {{Meanwhile::nothing, "$GPRMC,x*00", "Tx OK", Colour::green_status()},
                 {Meanwhile::stopped, "$GPRMC,x*00", "Stop", Colour::red_status()},
-                {Meanwhile::port_lost, "$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]", "No tx",
+                {Meanwhile::port_lost, "$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]", "No Tx",
                  Colour::red_status()}};
     for (const auto& row : rows) {
         Running r;
-        r.form.status_label.set_caption("Tx ok");
+        r.form.status_label.set_caption("Tx OK");
         r.form.status_label.set_colour(Colour::green_status());
         r.tick();
         r.transmitter.begin_replay();
