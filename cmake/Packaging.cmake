@@ -12,6 +12,17 @@ if(NOT vadrel_changelog_top MATCHES "^vadrel \\(${PROJECT_VERSION}\\) ")
     message(FATAL_ERROR "packaging/changelog starts with \"${vadrel_changelog_top}\": "
                         "add an entry for version ${PROJECT_VERSION} at its top.")
 endif()
+# The maintainer the changelog and the copyright file name is the one
+# project() comes with.
+set(vadrel_maintainer "${VADREL_MAINTAINER_NAME} <${VADREL_MAINTAINER_EMAIL}>")
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog vadrel_changelog_trailer REGEX "^ -- ")
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/copyright vadrel_copyright_contact REGEX "^Upstream-Contact: ")
+foreach(line IN ITEMS "${vadrel_changelog_trailer}" "${vadrel_copyright_contact}")
+    string(FIND "${line}" "${vadrel_maintainer}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "packaging/: \"${line}\" does not name ${vadrel_maintainer}, as CMakeLists.txt does.")
+    endif()
+endforeach()
 add_custom_command(
     OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
     COMMAND ${CMAKE_COMMAND} -DGZIP=${GZIP} -DIN=${PROJECT_SOURCE_DIR}/packaging/changelog
@@ -22,8 +33,8 @@ add_custom_target(vadrel_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.g
 install(FILES ${PROJECT_BINARY_DIR}/changelog.gz packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME vadrel)
-set(CPACK_PACKAGE_VENDOR Quorvel)
-set(CPACK_PACKAGE_CONTACT "Ufficio tecnico Quorvel <info@example.com>")
+set(CPACK_PACKAGE_VENDOR ${VADREL_VENDOR})
+set(CPACK_PACKAGE_CONTACT ${vadrel_maintainer})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "simulatore GPS che invia frasi NMEA 0183")
 set(CPACK_GENERATOR DEB)
 # The package installs where the build was configured to (/usr for Debian),
@@ -36,7 +47,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
+if(VADREL_HOMEPAGE_URL)
+    set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VADREL_HOMEPAGE_URL})
+endif()
 # Dependencies from what the binaries link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own Italian for the dialogs Qt draws (choosing where to save the map).

@@ -481,6 +481,19 @@ const std::vector<OptionSpec>& option_table() {
          [](Options& o, const Value&) -> Read { o.help = true; return std::nullopt; }},
         {nullptr, Kind::flag, nullptr,
          "Ricevitore (ognuna vale per questa volta sopra il gruppo [ricevitore] di vadrel.ini):", nullptr},
+        {"--ricevitore", Kind::value, "moderno|classico",
+         "moderno: --utc, --moto-reale e --frasi complete in un colpo,\n"
+         "come manda un ricevitore di oggi; classico: ora locale,\n"
+         "velocità 0.0, rotta 000.0 e il solo $GPRMC. Le opzioni che\n"
+         "seguono sulla riga di comando valgono sopra",
+         [](Options& o, const Value& v) -> Read {
+             if (v != "moderno" && v != "classico") return "--ricevitore vuole moderno o classico";
+             const bool moderno = v == "moderno";
+             o.utc = moderno;
+             o.moto_reale = moderno;
+             o.frasi_complete = moderno;
+             return std::nullopt;
+         }},
         {"--utc", Kind::on_off, "[=no]", "ora e data delle frasi in UTC (predefinita: l'ora locale)",
          [](Options& o, const Value& v) { return on_off(o.utc, "--utc", v); }},
         {"--moto-reale", Kind::on_off, "[=no]",

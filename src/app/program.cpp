@@ -351,7 +351,7 @@ void Program::report_port() {
     const std::string& reason = transmitter_.port_problem();
     if (reason == reported_reason_) return;
     reported_reason_ = reason;
-    if (!reason.empty()) say("vadrel: porta No tx: " + reason);
+    if (!reason.empty()) say("vadrel: porta No Tx: " + reason);
 }
 
 std::string Program::change_outputs(const OutputSettings& settings) {
@@ -485,6 +485,15 @@ std::string Program::start_tracks(const std::string& path) {
     ticks_since_gpx_ = 0;
     say("vadrel: tracce GPX in " + path);
     return {};
+}
+
+void Program::stop_tracks() {
+    if (!gpx_) return;
+    // The writer may end itself on a failure it reports.
+    const std::string path = gpx_->path();
+    finish_tracks();
+    gpx_.reset();
+    say("vadrel: tracce GPX chiuse in " + path);
 }
 
 void Program::finish_tracks() {

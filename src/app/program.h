@@ -137,6 +137,8 @@ public:
     // cannot be made ("" when it is; else the earlier file, if any, goes
     // on); a failure later is said through `say`, once.
     std::string start_tracks(const std::string& path);
+    // Ends the GPX file with the points it has so far; the file stays.
+    void stop_tracks();
     const GpxTracks* tracks() const { return gpx_.get(); }
 
     // The control interface: the settings in force (the command line's over
@@ -183,7 +185,7 @@ private:
     void publish_second(std::string_view bytes);
     // The AIS lines of the second at the steady time `steady`.
     std::vector<std::string> ais_second(double steady);
-    // Says on standard error why the port shows "No tx", once for each new reason.
+    // Says on standard error why the port shows "No Tx", once for each new reason.
     void report_port();
     // The kept routes to their vehicles, where they were along them; then
     // the command line's, each placed at its start (unless it goes there

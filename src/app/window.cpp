@@ -13,17 +13,12 @@
 #include "app/headless.h"
 #include "app/line_output.h"
 #include "app/program.h"
+#include "app/window_menus.h"
 #include "gui/recording_menu.h"
 #include "os/signals.h"
 #include "gui/main_window.h"
-#include "gui/control_dialog.h"
-#include "gui/ais_dialog.h"
 #include "gui/options_menu.h"
-#include "gui/outputs_dialog.h"
-#include "gui/port_dialog.h"
 #include "gui/window_shell.h"
-#include "serial/serial_devices.h"
-#include "panel/link.h"
 
 #ifdef VADREL_XCB
 #include <xcb/xcb.h>
@@ -181,86 +176,11 @@ int run_window(int argc, char** argv, const Options& options) {
 
     gui::MainWindow window(program->form());
     window.set_routes(&program->routes());
+    shell.set_main_window(&window);
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
-    // The network outputs, beside the panel's own menu entries.
-    gui::OutputsDialog outputs(program->network(),
-                               [&](const OutputSettings& settings) { return program->change_outputs(settings); },
-                               &window);
-    // The devices behind COM 1..4, each shown on its button's tooltip.
-    const auto in_use = [&program](int number) { return program->port_in_use(number); };
-    gui::PortDialog ports(&serial_devices, in_use,
-                          [&](const PortSettings& settings) { return program->change_ports(settings); }, &window);
-    const auto show_ports = [&] {
-        const std::vector<SerialDevice> present = serial_devices();
-        for (std::size_t i = 0; i < com_ports.size(); ++i) {
-            const Control& button = program->form().*port_buttons[i];
-            if (QWidget* widget = window.control_widget(button.name()))
-                widget->setToolTip(gui::port_tooltip(com_ports[i], in_use(com_ports[i]), present));
-        }
-    };
-    QObject::connect(&ports, &gui::PortDialog::changed, &window, [&] {
-        show_ports();
-        window.render();
-    });
-    QMenu* uscite = window.menuBar()->addMenu(QStringLiteral("&Uscite"));
-    uscite->setObjectName(QStringLiteral("menu_uscite"));
-    QAction* rete = uscite->addAction(QStringLiteral("&Rete..."));
-    rete->setObjectName(QStringLiteral("menu_rete"));
-    QObject::connect(rete, &QAction::triggered, &outputs, &gui::OutputsDialog::open_on_settings);
-    QAction* porta = uscite->addAction(QStringLiteral("&Porta..."));
-    porta->setObjectName(QStringLiteral("menu_porta"));
-    QObject::connect(porta, &QAction::triggered, &ports, [&] { ports.open_on(program->port_settings()); });
-    // The control interface, kept in vadrel.ini.
-    gui::ControlDialog control(
-        [&](const ControlSettings& settings) { return program->change_control(settings); },
-        [&] { return program->control_status(); }, &window);
-    QAction* controllo = uscite->addAction(QStringLiteral("&Controllo..."));
-    controllo->setObjectName(QStringLiteral("menu_controllo"));
-    QObject::connect(controllo, &QAction::triggered, &control, [&] { control.open_on(program->control_settings()); });
-    // Record, replay and tracks.
-    gui::RecordingMenu registrazione(
-        *window.menuBar(),
-        gui::RecordingActions{
-            [&](const std::string& path) { return program->start_recording(path); },
-            [&] { program->stop_recording(); },
-            [&] { return program->recorder().recording(); },
-            [&](const CheckedLog& log, double speed, bool loop) { return program->start_replay(log, speed, loop); },
-            [&] { program->stop_replay(); },
-            [&] { return program->replay().running(); },
-            [&] { return program->replay().progress(); },
-            [&](const std::string& path) { return program->start_tracks(path); },
-            {},
-            [&ending] { return ending; }},
-        &window);
-    program->replay_finished = [&](const std::string& problem) {
-        window.render();
-        registrazione.refresh();
-        if (!problem.empty()) shell.message_box("Riproduzione interrotta: " + problem, program_title);
-    };
-    program->after_tick = [&] {
-        window.render();
-        outputs.refresh();
-        control.refresh();
-        registrazione.refresh();
-    };
-    // The receiver options, kept in vadrel.ini.
-    gui::OptionsMenu opzioni(program->form(), *window.menuBar(),
-                             [&](const OpzioniRicevitore& o) { return program->change_receiver(o); });
-    // A change a client of the control interface made shows at once: drawn
-    // when the loop is next free, once for a burst of changes.
-    QTimer redraw;
-    redraw.setSingleShot(true);
-    redraw.setInterval(0);
-    QObject::connect(&redraw, &QTimer::timeout, &window, [&] {
-        opzioni.refresh();
-        window.render();
-    });
-    program->control_target().changed = [&redraw] { redraw.start(); };
-    // The AIS targets, in the same menu, kept in vadrel.ini.
-    opzioni.menu().addSeparator();
-    gui::add_ais_entry(opzioni.menu(), [&] { return program->ais(); },
-                       [&](const AisSettings& settings) { return program->change_ais(settings); });
+    WindowMenus menus(*program, window, shell, ending);
+    gui::OptionsMenu& opzioni = menus.options();
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.
@@ -291,7 +211,7 @@ int run_window(int argc, char** argv, const Options& options) {
         if (const std::string why = program->start_replay(log, options.velocita, options.ciclo, options.ora_attuale); !why.empty())
             shell.message_box(why, program_title);
     }
-    show_ports();
+    menus.show_ports();
     window.render();
     window.show();
     const ShutDownAtExit display_lost(program, errors);

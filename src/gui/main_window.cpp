@@ -12,7 +12,9 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <qdrawutil.h>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <exception>
@@ -69,6 +71,27 @@ char accelerator_of(const std::string& menu_entry) {
     if (menu_entry == "menu_help") return 'H';
     return 0;
 }
+
+// A frame of the panel: its caption sits on its top border, whose line runs
+// at half the caption's height, so the controls placed from the frame's
+// outer corner (the "Modo" buttons 12 pixels down) lie inside the border.
+class PanelFrame : public QGroupBox {
+public:
+    PanelFrame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        // An etched line, sunk into the panel as the frames of the form are.
+        qDrawShadeRect(&painter, rect().adjusted(0, metrics.height() / 2, 0, 0), palette(), true, 1);
+        if (title().isEmpty()) return;
+        const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+        painter.fillRect(caption, palette().color(QPalette::Window));
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(caption, Qt::AlignCenter, title());
+    }
+};
 
 // F1 in any window of the program opens the help file.
 class HelpKey : public QObject {
@@ -330,7 +353,7 @@ QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
         }
         case ControlKind::frame: {
             auto& frame = static_cast<Frame&>(control);
-            widget = new QGroupBox(qt_text(frame.caption()), container);
+            widget = new PanelFrame(qt_text(frame.caption()), container);
             break;
         }
         case ControlKind::picture_box: {
@@ -373,6 +396,17 @@ void MainWindow::bind_text_box(TextBox& box, QLineEdit* edit) {
     auto keep_selection = [&box, edit] { sync_selection(*edit, box); };
     connect(edit, &QLineEdit::cursorPositionChanged, this, keep_selection);
     connect(edit, &QLineEdit::selectionChanged, this, keep_selection);
+}
+
+void MainWindow::place_beside_status(QLabel& label) {
+    QWidget* client = centralWidget();
+    label.setParent(client);
+    label.setFont(panel_font(Font{8.25, true}));
+    // From the right of the vehicle count's box to the window's edge, under Start/Stop.
+    constexpr Geometry room{7500, 5445, PanelForm::client_width - 7500 - 30, 285};
+    label.setGeometry(pixel_rect(room));
+    label.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label.show();
 }
 
 QWidget* MainWindow::control_widget(const std::string& name) const {
@@ -521,7 +555,7 @@ void MainWindow::render() {
                 break;
         }
     }
-    // Why the port shows "No tx": the device and the system's reason, where
+    // Why the port shows "No Tx": the device and the system's reason, where
     // the operator looks at the port's state.
     const QString reason = qt_text(form_.transmitter.port_problem());
     for (const char* name : {"Frame5", "Label11"}) {

@@ -12,6 +12,7 @@
 #include "panel/panel_form.h"
 #include "routes/vehicle_routes.h"
 
+class QLabel;
 class QLineEdit;
 class QTranslator;
 class QMenu;
@@ -44,6 +45,9 @@ public:
 
     // The widget of a control of the model, or nullptr (hidden controls).
     QWidget* control_widget(const std::string& name) const;
+    // Puts a label of the program's in the free room under "Stato
+    // trasmissione", right of "Numero di mezzi mobili", in the panel's font.
+    void place_beside_status(QLabel& label);
 
     // Runs when the window is asked to close, before it closes; the window
     // closes whatever it does.

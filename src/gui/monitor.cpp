@@ -1,6 +1,7 @@
 #include "monitor.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "model/controls.h"
 
@@ -27,10 +28,14 @@ void Monitor::paintEvent(QPaintEvent* event) {
     painter.setClipRect(area);
     const int step = PictureBox::line_height / 15;
     const int ascent = fontMetrics().ascent();
+    // The panel clears the box only once a line has gone past its foot: the
+    // lines that would not show whole give way from the top, so the newest
+    // line always shows whole.
+    const auto fit = static_cast<qsizetype>(std::max(1, area.height() / step));
+    const qsizetype first = std::max<qsizetype>(0, lines_.size() - fit);
     int y = area.top();
-    for (const QString& line : lines_) {
-        if (y > area.bottom()) break;
-        painter.drawText(area.left() + 1, y + ascent, line);
+    for (qsizetype i = first; i < lines_.size(); ++i) {
+        painter.drawText(area.left() + 1, y + ascent, lines_[i]);
         y += step;
     }
 }

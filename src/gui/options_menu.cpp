@@ -97,6 +97,10 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
                             &OpzioniRicevitore::moto_reale);
     frasi_complete_ = checkable("opzione_frasi_complete", QStringLiteral("&Frasi complete"),
                                 &OpzioniRicevitore::frasi_complete);
+    // One step for what a receiver of today sends: UTC, the real motion, the full set.
+    QAction* moderno = menu_->addAction(QStringLiteral("&Ricevitore moderno"));
+    moderno->setObjectName(QStringLiteral("opzione_ricevitore_moderno"));
+    connect(moderno, &QAction::triggered, this, [this] { change(ricevitore_moderno(form_.transmitter.receiver())); });
     QAction* quota = menu_->addAction(QStringLiteral("&Quota..."));
     quota->setObjectName(QStringLiteral("opzione_quota"));
     connect(quota, &QAction::triggered, this, [this] {

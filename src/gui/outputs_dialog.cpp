@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "gui/dialog_buttons.h"
+#include "gui/table_columns.h"
 
 namespace vadrel::gui {
 
@@ -32,7 +33,7 @@ QTreeWidget* table(const char* name, const QStringList& columns) {
     tree->setHeaderLabels(columns);
     tree->setRootIsDecorated(false);
     tree->setMinimumHeight(90);
-    tree->setColumnWidth(0, 220);  // "[fe80::1]:10110", "192.168.100.255:10110"
+    fit_columns_to_titles(*tree, {220});  // "[fe80::1]:10110", "192.168.100.255:10110"
     return tree;
 }
 
@@ -66,7 +67,11 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     tcp_max_->setRange(1, 100000);
     tcp_status_ = named(new QLabel, "tcp_stato");
     tcp_status_->setWordWrap(true);
-    tcp_clients_ = table("tcp_client", {QStringLiteral("Client"), QStringLiteral("Frasi saltate")});
+    // A client that does not read loses a tick's sentences at a time: a
+    // second's, or a fix's above one fix a second.
+    tcp_clients_ = table("tcp_client", {QStringLiteral("Client"), QStringLiteral("Secondi saltati")});
+    tcp_clients_->headerItem()->setToolTip(
+        1, QStringLiteral("I secondi di frasi (i fix, sopra un fix al secondo) che il client non ha letto"));
     tcp_form->addRow(tcp_on_);
     tcp_form->addRow(QStringLiteral("Indirizzo:"), tcp_address_);
     tcp_form->addRow(QStringLiteral("Porta:"), tcp_port_);
@@ -149,7 +154,7 @@ void OutputsDialog::refresh() {
     } else if (!tcp.listening()) {
         status = QStringLiteral("Non attivo su %1: %2.").arg(qt_text(tcp.address()), qt_text(tcp.failure()));
     } else {
-        status = QStringLiteral("In ascolto su %1: %2 client collegati (al massimo %3); %4 frasi saltate, "
+        status = QStringLiteral("In ascolto su %1: %2 client collegati (al massimo %3); %4 secondi saltati, "
                                 "%5 client rifiutati, %6 chiusi perché non leggevano.")
                      .arg(qt_text(tcp.address()))
                      .arg(tcp.client_count())

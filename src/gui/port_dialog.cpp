@@ -13,6 +13,7 @@
 
 #include "serial/port_router.h"
 #include "serial/ports.h"
+#include "gui/table_columns.h"
 
 namespace vadrel::gui {
 
@@ -69,8 +70,7 @@ PortDialog::PortDialog(List list, InUse in_use, Change change, QWidget* parent)
     devices_->setHeaderLabels({QStringLiteral("Dispositivo"), QStringLiteral("Descrizione"),
                                QStringLiteral("Produttore"), QStringLiteral("Numero di serie")});
     devices_->setRootIsDecorated(false);
-    devices_->setColumnWidth(0, 140);
-    devices_->setColumnWidth(1, 180);
+    fit_columns_to_titles(*devices_, {140, 180});
     auto* relist = new QPushButton(QStringLiteral("&Aggiorna"));
     relist->setObjectName(QStringLiteral("aggiorna"));
     connect(relist, &QPushButton::clicked, this, [this] {

@@ -118,13 +118,49 @@ RecordingMenu::RecordingMenu(QMenuBar& bar, RecordingActions actions, QWidget* w
     replay_->setObjectName(QStringLiteral("riproduci"));
     QAction* gpx = menu->addAction(QStringLiteral("&Esporta tracce GPX..."), this, &RecordingMenu::export_tracks);
     gpx->setObjectName(QStringLiteral("esporta_gpx"));
+    stop_tracks_ = menu->addAction(QStringLiteral("&Ferma esportazione GPX"), this, [this] {
+        if (actions_.stop_tracks) actions_.stop_tracks();
+        refresh();
+    });
+    stop_tracks_->setObjectName(QStringLiteral("ferma_gpx"));
+    activity_ = new QLabel(window);
+    activity_->setObjectName(QStringLiteral("attivita"));
     dialog_ = new ReplayDialog(actions_, window);
     refresh();
+}
+
+ActivityText activity_text(const RecordingActions::Files& files) {
+    struct Activity {
+        const std::string& path;
+        QString word;   // alone
+        QString short_word;  // with others, in the little room beside the status
+        QString line;
+    };
+    const Activity all[] = {
+        {files.recording, QStringLiteral("Registra"), QStringLiteral("Reg"), QStringLiteral("Registrazione in %1")},
+        {files.replay, QStringLiteral("Riproduce"), QStringLiteral("Rip"), QStringLiteral("Riproduzione di %1")},
+        {files.tracks, QStringLiteral("Esporta GPX"), QStringLiteral("GPX"), QStringLiteral("Tracce GPX in %1")},
+    };
+    QStringList words;
+    QStringList short_words;
+    QStringList lines;
+    for (const Activity& a : all) {
+        if (a.path.empty()) continue;
+        words << a.word;
+        short_words << a.short_word;
+        lines << a.line.arg(QFile::decodeName(a.path.c_str()));
+    }
+    return {words.size() == 1 ? words.front() : short_words.join(QStringLiteral(" · ")), lines.join(QLatin1Char('\n'))};
 }
 
 void RecordingMenu::refresh() {
     record_->setChecked(actions_.recording());
     replay_->setEnabled(!actions_.replaying());
+    const RecordingActions::Files files = actions_.files ? actions_.files() : RecordingActions::Files{};
+    stop_tracks_->setEnabled(!files.tracks.empty());
+    const ActivityText activity = activity_text(files);
+    activity_->setText(activity.text);
+    activity_->setToolTip(activity.tooltip);
     if (dialog_->isVisible()) dialog_->refresh();
 }
 
@@ -213,6 +249,7 @@ void RecordingMenu::export_tracks() {
                                                 "ogni minuto e alla chiusura.")
                                      .arg(file));
     }
+    refresh();
 }
 
 }  // namespace vadrel::gui

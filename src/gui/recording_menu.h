@@ -37,7 +37,24 @@ struct RecordingActions {
     std::function<QString(QWidget*, const QString& caption, const QString& filter, bool save)> choose_file;
     // Whether the program is ending (a termination signal): a log being read stops.
     std::function<bool()> ending;
+    // Ends the running GPX export; the file keeps what it has.
+    std::function<void()> stop_tracks;
+    // The files being written or read now, "" for none.
+    struct Files {
+        std::string recording;
+        std::string replay;
+        std::string tracks;
+    };
+    std::function<Files()> files;
 };
+
+// What runs, in a few words for beside the transmission status ("Registra,
+// GPX"), and the files in full for its tooltip; both empty when nothing runs.
+struct ActivityText {
+    QString text;
+    QString tooltip;
+};
+ActivityText activity_text(const RecordingActions::Files& files);
 
 // Reads a log to replay whole, with a progress window over parent once the
 // reading takes more than half a second ("Annulla" stops it); ended() is
@@ -73,9 +90,12 @@ class RecordingMenu : public QObject {
 public:
     RecordingMenu(QMenuBar& bar, RecordingActions actions, QWidget* window);
 
-    // After each tick or second replayed: the entries' state and the replay's progress.
+    // After each tick or second replayed: the entries' state, the replay's
+    // progress and the activity label.
     void refresh();
     ReplayDialog& replay_dialog() { return *dialog_; }
+    // Says what runs (recording, replay, GPX export); the window places it.
+    QLabel& activity_label() { return *activity_; }
 
 private:
     void record();
@@ -86,6 +106,8 @@ private:
     QWidget* window_;
     QAction* record_;
     QAction* replay_;
+    QAction* stop_tracks_;
+    QLabel* activity_;
     ReplayDialog* dialog_;
 };
 

@@ -15,7 +15,7 @@ WindowShell::WindowShell() = default;
 WindowShell::~WindowShell() = default;
 
 void WindowShell::message_box(const std::string& text, const std::string& caption) {
-    QMessageBox box;
+    QMessageBox box(owner());
     box.setObjectName(QStringLiteral("message_box"));
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(QString::fromStdString(caption.empty() ? program_title : caption));
@@ -33,7 +33,7 @@ void WindowShell::end_program_now(const std::string& reason) {
 }
 
 void WindowShell::show_about() {
-    formAbout about;
+    formAbout about(owner());
     about.exec();
 }
 

@@ -78,6 +78,15 @@ struct OpzioniRicevitore {
     bool operator==(const OpzioniRicevitore&) const = default;
 };
 
+// What a receiver of today sends, in one step: time in UTC, the real speed
+// and course, the full set; every other option as it is.
+inline OpzioniRicevitore ricevitore_moderno(OpzioniRicevitore options) {
+    options.utc = true;
+    options.moto_reale = true;
+    options.frasi_complete = true;
+    return options;
+}
+
 // The altitudes the option takes, in metres.
 inline constexpr double quota_minima = -1000.0;
 inline constexpr double quota_massima = 100000.0;

@@ -379,7 +379,7 @@ OutputSink::Result TcpOutput::send(std::string_view bytes) {
         if (now - client.last_drained >= idle_limit) {
             ++idle_closed_;
             tell("TCP: chiuso il client " + client.peer + ", non legge da " + std::to_string(idle_limit.count()) +
-                 " s (" + std::to_string(client.skipped) + " frasi saltate)");
+                 " s (" + std::to_string(client.skipped) + " secondi saltati)");
             close_client(client);
         }
     }

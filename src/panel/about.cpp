@@ -7,21 +7,29 @@
 
 namespace vadrel {
 
+namespace {
+
+// A contact the maker has, or the plain fact that it has none.
+std::string or_none(const char* value) { return *value != '\0' ? value : "nessuno"; }
+
+}  // namespace
+
 std::string about_box_text() {
-    // The contact data are reserved example values: the numbers use the
-    // all-zero subscriber range and the addresses the example.com domain.
+    // The maker's contact data as CMakeLists.txt gives them (version.h);
+    // what the maker does not have is said, never made up.
+    const std::string web = *sito != '\0' ? std::string(sito) : std::string("nessun sito: scrivete all'indirizzo qui sopra");
     const std::array<std::string, 11> lines = {
-        "Quorvel - Sistemi di navigazione",
+        std::string(produttore) + " - Sistemi di navigazione",
         std::string(program_title) + " - versione " + versione,
         std::string(19, '-'),
-        "Progettazione software: Ufficio tecnico Quorvel",
+        std::string("Progettazione software: ") + manutentore,
         std::string(19, '-'),
-        "Tel: +39 000 0000000",
-        "Fax: +39 000 0000001",
-        "E-MAIL: info@example.com",
+        "Tel: " + or_none(telefono),
+        "Fax: " + or_none(fax),
+        std::string("E-MAIL: ") + indirizzo_manutentore,
         std::string(19, '='),
         "Visitate il nostro sito Internet:",
-        "https://www.example.com",
+        web,
     };
     std::string text = lines.front();
     for (std::size_t i = 1; i < lines.size(); ++i) {

@@ -12,7 +12,7 @@ namespace vadrel {
 // position on the panel and into the current vehicle, the vehicle table
 // from vadrel.cnf, and the port the panel shows opened at the speed it
 // shows. A port that cannot be opened leaves no port button selected and
-// "No tx" in red, without a message box.
+// "No Tx" in red, without a message box.
 void start_panel(PanelForm& form, VehicleTable& table, TableFile& file);
 
 // Shut-down: closes the port if it is open, then saves the vehicle table.

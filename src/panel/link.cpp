@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "panel/view.h"
+
 namespace vadrel {
 
 namespace {
@@ -27,6 +29,8 @@ void clear_port_buttons(PanelForm& form) {
     for (OptionButton PanelForm::*button : port_buttons) (form.*button).clear();
 }
 
+// The port choice's own captions, in their own case beside Start/Stop's
+// "Tx OK" and "No Tx": an operator's scripts and screenshots know both.
 void show_tx_ok(PanelForm& form) {
     form.transmitter.set_port_problem({});
     form.status_label.set_caption("Tx ok");

@@ -24,13 +24,14 @@ inline constexpr const char* port_open_error = "Errore nell'apertura della seria
 // Clears the four port buttons; touches neither the port nor the label.
 void clear_port_buttons(PanelForm& form);
 
-// "Tx ok" in green (the port's problem forgotten), "No tx" in red.
+// The port opened (its problem forgotten) or failed: status_label shows the
+// state by the one rule of show_transmission.
 void show_tx_ok(PanelForm& form);
 void show_no_tx(PanelForm& form);
 
-// Port choice: close the open port, set number N, open, "Tx ok". A port
-// failure keeps its reason as the transmitter's port problem, shows the
-// message, clears the port buttons and shows "No tx"; any other error ends
+// Port choice: close the open port, set number N, open, show the status. A
+// port failure keeps its reason as the transmitter's port problem, shows the
+// message, clears the port buttons and shows "No Tx"; any other error ends
 // the program at once.
 void choose_port(PanelForm& form, std::int16_t number);
 

@@ -152,9 +152,9 @@ public:
 
     // The help file named at start-up.
     std::string help_file;
-    // status_label as a replay found it, put back when it ends.
-    std::string replay_caption;
-    Colour replay_colour;
+    // status_label as a replay or a lost fix found it, put back when it ends.
+    std::string held_caption;
+    Colour held_colour;
 
     // The panel as a view of the transmitter (panel/view.cpp).
     void second_shown(const std::string& text, bool replayed) override;

@@ -57,6 +57,10 @@ void draw_speed(PanelForm& form, bool always) {
     draw_number(form.speed_box, current_vehicle(form).speed, always);
 }
 
+namespace {
+constexpr const char* replay_caption_text = "Riproduce";  // fits the label beside Start/Stop
+}  // namespace
+
 void draw_unit(PanelForm& form) {
     const Drawing drawing(form);
     const SpeedUnit unit = current_vehicle(form).unit;
@@ -87,17 +91,71 @@ void show_transmission(PanelForm& form) {
     }
 }
 
+namespace {
+
+constexpr const char* no_fix_caption = "Senza fix";
+
+// While the receiver has no fix (the loss of the signal, a timed loss, a sky
+// that gives none) status_label says so; when the fix is back it shows again
+// what it showed. Captions set meanwhile (Start/Stop, a port chosen or lost)
+// stand.
+void show_fix(PanelForm& form) {
+    const bool lost = form.fleet.transmitting() && form.platform.port.is_open() && form.transmitter.without_fix();
+    const bool shown = form.status_label.caption() == no_fix_caption;
+    if (lost && !shown) {
+        form.held_caption = form.status_label.caption();
+        form.held_colour = form.status_label.colour();
+        form.status_label.set_caption(no_fix_caption);
+        form.status_label.set_colour(Colour::red_status());
+    } else if (!lost && shown) {
+        form.status_label.set_caption(form.held_caption);
+        form.status_label.set_colour(form.held_colour);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The unit the option buttons show, none when neither is selected.
+SpeedUnit shown_unit(const PanelForm& form) {
+    if (form.kmh_option.selected()) return SpeedUnit::kmh;
+    if (form.mph_option.selected()) return SpeedUnit::knots;
+    return SpeedUnit::none;
+}
+
+// A vehicle never given a unit takes the one the panel shows, so that a
+// speed typed for it means what the operator reads beside it.
+void give_shown_unit(PanelForm& form, std::size_t n, SpeedUnit unit) {
+    if (unit == SpeedUnit::none || form.fleet.vehicle(n).unit != SpeedUnit::none) return;
+    form.fleet.set_unit(n, unit, &form);
+}
+
+}  // namespace
+
 void watch_model(PanelForm& form) {
     if (form.fleet_watch != 0) return;
     form.fleet_watch = form.fleet.watch([&form](std::size_t n, Change what, Fleet::Origin origin) {
         const bool elsewhere = origin != &form;
         switch (what) {
-            case Change::current: draw_vehicle(form); return;
+            case Change::current:
+                give_shown_unit(form, form.fleet.current(), shown_unit(form));
+                draw_vehicle(form);
+                return;
             case Change::transmitting: show_transmission(form); return;
             case Change::mode: if (elsewhere) draw_mode(form); return;
-            case Change::cycle: if (elsewhere) draw_cycle(form); return;
+            case Change::cycle: {
+                const SpeedUnit unit = shown_unit(form);
+                for (int i = 0; i < form.fleet.cycle(); ++i) give_shown_unit(form, static_cast<std::size_t>(i), unit);
+                if (elsewhere) draw_cycle(form);
+                return;
+            }
             default: break;
         }
+        // A speed or course given elsewhere (the fleet table, the control
+        // interface) to a vehicle without a unit: the unit the panel shows.
+        if ((what == Change::speed || what == Change::course) && origin != nullptr)
+            give_shown_unit(form, n, shown_unit(form));
         if (n != form.fleet.current() || !elsewhere) return;
         switch (what) {
             case Change::placed:
@@ -116,7 +174,9 @@ void watch_model(PanelForm& form) {
 void PanelForm::second_shown(const std::string& text, bool replayed) {
     if (monitor.current_y() > monitor.height()) monitor.clear();
     monitor.print(text);
-    if (!replayed) status_label.set_visible(!status_label.visible());
+    if (replayed) return;
+    show_fix(*this);
+    status_label.set_visible(!status_label.visible());
 }
 
 void PanelForm::port_lost() {
@@ -138,29 +198,24 @@ void PanelForm::next_vehicle() {
     platform.shell.run_pending_events();
 }
 
-namespace {
-constexpr const char* replay_caption_text = "Riproduce";  // fits the label beside Start/Stop
-}  // namespace
-
 // While a log plays status_label says so; at its end it shows again what it
 // showed, unless something set it meanwhile (Start/Stop, a port chosen or
 // lost).
 void PanelForm::replay_changed(bool playing) {
     status_label.set_visible(true);
     if (playing) {
-        replay_caption = status_label.caption();
-        replay_colour = status_label.colour();
+        held_caption = status_label.caption();
+        held_colour = status_label.colour();
         status_label.set_caption(replay_caption_text);
         status_label.set_colour(Colour::green_status());
         return;
     }
     if (status_label.caption() != replay_caption_text) return;
     if (!fleet.transmitting()) {
-        status_label.set_caption("Stop");
-        status_label.set_colour(Colour::red_status());
+        show_transmission(*this);
     } else {
-        status_label.set_caption(replay_caption);
-        status_label.set_colour(replay_colour);
+        status_label.set_caption(held_caption);
+        status_label.set_colour(held_colour);
     }
 }
 

@@ -52,8 +52,9 @@ void draw_speed(PanelForm& form, bool always);
 void draw_unit(PanelForm& form);
 // Every box of the current vehicle, and its number.
 void draw_vehicle(PanelForm& form);
-// status_label for transmission on or off: "Stop" in red; started, "Tx OK" in
-// green on an open port, else "No Tx" in red.
+// status_label, the one rule for its caption and colour: "Stop" in red while
+// stopped; running, "No Tx" in red on a closed port, "Senza fix" in red while
+// the receiver has no fix, else "Tx OK" in green.
 void show_transmission(PanelForm& form);
 
 // The panel starts watching the fleet and the transmitter.

@@ -148,6 +148,9 @@ SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options, int f
         const std::string time = "000000" + without(clock.time_text(), '.');
         t.time = time.substr(time.size() - 6);
         t.date = without(clock.date_text(), '/');
+        // The receiver's clock still runs: the noise and the timed losses
+        // of the fix count on it, to the whole second.
+        t.utc_ms = static_cast<std::int64_t>(std::floor(clock.utc_seconds())) * 1000;
         return t;
     }
     const WallTime now = clock.wall_time();

@@ -72,6 +72,7 @@ void Transmitter::tick(int fix_in_second) {
     second.time = sentence_time(clock_, second.options, rate);
     receive(second, n);
     last_sky_ = second.sky;
+    last_without_fix_ = second.options.senza_fix || (second.sky && second.sky->fix == FixKind::none);
     std::vector<std::string> sentences = second_sentences(second);
     const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
 

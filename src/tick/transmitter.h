@@ -95,6 +95,9 @@ public:
     void add_view(TransmitterView& view) { views_.push_back(&view); }
     void remove_view(TransmitterView& view);
 
+    // Whether the receiver has no fix: the loss of the signal switched on,
+    // or the last fix sent had none (a timed loss, too few satellites).
+    bool without_fix() const { return receiver_.senza_fix || last_without_fix_; }
     // The sky of the last fix sent (the current vehicle's, with the
     // satellites option); nothing without it.
     const std::optional<Sky>& last_sky() const { return last_sky_; }
@@ -132,6 +135,7 @@ private:
     std::vector<PositionNoise> noise_;
     std::optional<std::int64_t> outage_origin_ms_;
     std::optional<Sky> last_sky_;
+    bool last_without_fix_ = false;
     std::vector<std::optional<ArcPosition>> reported_;
     Supplement supplement_;
     std::string port_problem_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -89,6 +91,7 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--satelliti=forse"}, {"--maschera", "91"}, {"--ostacolo", "200-340"}, {"--ostacolo"},
         {"--rumore", "-1"}, {"--frequenza", "3"}, {"--talker", "GL"}, {"--elenco-frasi", "GGA"},
         {"--elenco-frasi", "RMC,RMC"}, {"--ais=forse"}, {"--ais", "no"}, {"--ais-nave-propria=1"},
+        {"--ricevitore"}, {"--ricevitore", "Moderno"}, {"--ricevitore", ""},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -132,6 +135,23 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
         std::string line;
         for (const std::string& a : args) line += a + " ";
         EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << line;
+    }
+    // the presets over the file in one step; an option after one goes over it
+    const struct {
+        std::vector<std::string> args;
+        bool utc, moto_reale, frasi_complete;
+    } presets[] = {
+        {{"--ricevitore", "moderno"}, true, true, true},
+        {{"--ricevitore", "moderno", "--utc=no"}, false, true, true},
+        {{"--frasi", "rmc", "--ricevitore", "moderno"}, true, true, true},
+        {{"--ricevitore", "classico"}, false, false, false},
+    };
+    for (const auto& r : presets) {
+        const OpzioniRicevitore base = r.utc ? OpzioniRicevitore{} : file;
+        const OpzioniRicevitore got = ricevitore_per(base, parsed(r.args));
+        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}),
+                  (std::array{r.utc, r.moto_reale, r.frasi_complete}))
+            << r.args.front() << " " << r.args.back();
     }
     OpzioniRicevitore on;
     on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;

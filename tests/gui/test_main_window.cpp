@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -132,6 +133,26 @@ TEST_F(Finestra, RenderShowsTheModel) {
     EXPECT_EQ(find<Monitor>("Picture1")->lines(), QStringList(q("$GPRMC,A\xE2\x90\x80x")));
 }
 
+// As many lines as the panel prints before it clears the box: the newest
+// shows whole, its descenders above the box's foot.
+TEST_F(Finestra, TheMonitorsNewestLineShowsWhole) {
+    auto* monitor = find<Monitor>("Picture1");
+    QStringList lines;
+    while (static_cast<int>(lines.size()) * (PictureBox::line_height / 15) <= monitor->contentsRect().height())
+        lines << QString();
+    lines.back() = q("gjpqy|gjpqy|gjpqy");
+    monitor->set_lines(lines);
+    const QImage image = monitor->grab().toImage();
+    const QRect area = monitor->contentsRect();
+    const QRgb paper = image.pixel(area.left() + 1, area.top() + 1);
+    int lowest_ink = -1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != paper) lowest_ink = y;
+    EXPECT_GT(lowest_ink, area.top()) << "the newest line is not drawn";
+    EXPECT_LT(lowest_ink, area.bottom() - 1) << "the newest line is cut at the foot";
+}
+
 TEST_F(Finestra, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
     rig.form.help_file = "/opt/vadrel/vadrel.hlp";
     for (auto name : {"txt_vel", "Command9", "txt_lat_ns"}) QTest::keyClick(find(name), Qt::Key_F1);
@@ -188,7 +209,7 @@ TEST(WindowShell, EndSaysWhyAndEndsAtOnce) {
                 "vadrel: porta COM 2 persa");
 }
 
-// The box is built anew at each opening (focus on "Chiudi", the caret of the
+// The box is built anew at each opening, centred on the main window (focus on "Chiudi", the caret of the
 // text back at the top); F1 inside it opens the help over it. Each time the
 // test looks at it (text, button, focus, focus and caret after a tab), moves
 // the caret and closes it with "Chiudi", as the operator does.
@@ -203,10 +224,14 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
     Transmitter transmitter{fleet, tracks, output, clock};
     PanelForm form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
     form.help_file = "/nessuna/cartella/vadrel.hlp";
-    const MainWindow window(form);  // F1 works in every window of the program
+    MainWindow window(form);  // F1 works in every window of the program
+    window.show();
+    shell.set_main_window(&window);
     for (int opening = 1; opening <= 2; ++opening) {
         QStringList seen;
-        when_modal([&seen](QWidget* about) {
+        when_modal([&seen, &window](QWidget* about) {
+            // centred on the main window, wherever that is
+            EXPECT_LE((about->frameGeometry().center() - window.frameGeometry().center()).manhattanLength(), 4);
             auto* txt = about->findChild<QPlainTextEdit*>(q("Text1"));
             auto* button = about->findChild<QPushButton*>(q("Command1"));
             if (txt == nullptr || button == nullptr || about->focusWidget() == nullptr) {

@@ -63,6 +63,24 @@ TEST(MenuOpzioni, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
     EXPECT_NE(m.rig.shell.messages[0].find(m.problem), std::string::npos);
 }
 
+// "Ricevitore moderno": the three options of a receiver of today in one
+// step, the others as they were, kept as any other entry.
+TEST(MenuOpzioni, ModernReceiverTurnsOnTheThreeAtOnce) {
+    Menu m;
+    OpzioniRicevitore before = m.rig.transmitter.receiver();
+    before.quota = 120;
+    before.senza_fix = true;
+    m.rig.transmitter.set_receiver(before);
+    m.action("opzione_ricevitore_moderno").trigger();
+    OpzioniRicevitore expected = before;
+    expected.utc = expected.moto_reale = expected.frasi_complete = true;
+    EXPECT_EQ(m.rig.transmitter.receiver(), expected);
+    ASSERT_FALSE(m.kept.empty());
+    EXPECT_EQ(m.kept.back(), expected);
+    for (const char* name : {"opzione_utc", "opzione_moto_reale", "opzione_frasi_complete"})
+        EXPECT_TRUE(m.action(name).isChecked()) << name;
+}
+
 // "Cielo e ricevitore...": what cannot be used is refused with the command
 // line's reason; what can is handed over whole.
 TEST(MenuOpzioni, TheSkyDialogTakesWhatTheCommandLineTakes) {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTcpSocket>
+#include <QHeaderView>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUdpSocket>
@@ -106,6 +107,18 @@ TEST_F(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(kept.size(), 2u);
     EXPECT_TRUE(network.tcp().listening());
+}
+
+// Every title of the tables shows whole, at the default font.
+TEST_F(Uscite, NoColumnTitleIsCut) {
+    dialog.open_on_settings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    for (const QTreeWidget* table : dialog.findChildren<QTreeWidget*>()) {
+        const QHeaderView* header = table->header();
+        for (int column = 0; column < table->columnCount(); ++column)
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                << table->objectName().toStdString() << " " << table->headerItem()->text(column).toStdString();
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -81,6 +82,18 @@ TEST_F(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
               QStringLiteral("COM 1: /dev/ttyUSB0 — FT232R USB UART, FTDI, n. di serie A10K3XYZ"));
     EXPECT_EQ(port_tooltip(2, "/dev/pts/4 (virtuale) (--com)", present),
               QStringLiteral("COM 2: /dev/pts/4 (virtuale) (--com)"));
+}
+
+// Every title of the tables shows whole, at the default font.
+TEST_F(Porta, NoColumnTitleIsCut) {
+    dialog.open_on({});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    for (const QTreeWidget* table : dialog.findChildren<QTreeWidget*>()) {
+        const QHeaderView* header = table->header();
+        for (int column = 0; column < table->columnCount(); ++column)
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                << table->objectName().toStdString() << " " << table->headerItem()->text(column).toStdString();
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -40,8 +41,13 @@ protected:
                              [this](const CheckedLog& log, double x, bool loop) { return replay.start(log, x, loop); },
                              [this] { replay.stop(); }, [this] { return replay.running(); },
                              [this] { return replay.progress(); },
-                             [](const std::string&) { return std::string(); },
-                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; }, [] { return false; }},
+                             [this](const std::string& p) { return tracks = p, std::string(); },
+                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; }, [] { return false; },
+                             [this] { tracks.clear(); },
+                             [this] {
+                                 return RecordingActions::Files{recorder.recording() ? recorder.path() : "",
+                                                                replay.running() ? replay.path() : "", tracks};
+                             }},
             &window);
         replay.on_tick = [this](const std::string&, const Delivery&) { menu->refresh(); };
         replay.on_finished = [this](const std::string&) { menu->refresh(); };
@@ -60,7 +66,29 @@ protected:
     QMainWindow window;
     std::unique_ptr<RecordingMenu> menu;
     QString chosen;
+    std::string tracks;  // the GPX file being written
 };
+
+// Beside the transmission status: what runs, the files in the tooltip; a
+// running GPX export stops from the menu.
+TEST_F(Registrazione, WhatRunsIsSaidAndTheGpxExportStops) {
+    QLabel& said = menu->activity_label();
+    EXPECT_EQ(said.text(), QString());
+    EXPECT_FALSE(action("ferma_gpx")->isEnabled());
+    chosen = QString::fromStdString(folder.at("tracce.gpx"));
+    said_after([this] { action("esporta_gpx")->trigger(); });
+    EXPECT_EQ(said.text(), QStringLiteral("Esporta GPX"));
+    EXPECT_EQ(said.toolTip(), QStringLiteral("Tracce GPX in ") + chosen);
+    EXPECT_TRUE(action("ferma_gpx")->isEnabled());
+    chosen = QString::fromStdString(folder.at("giro.nmea"));
+    action("registra")->trigger();
+    EXPECT_EQ(said.text(), QStringLiteral("Reg · GPX"));
+    EXPECT_TRUE(said.toolTip().startsWith(QStringLiteral("Registrazione in ") + chosen + QLatin1Char('\n')));
+    action("ferma_gpx")->trigger();
+    EXPECT_TRUE(tracks.empty());
+    EXPECT_EQ(said.text(), QStringLiteral("Registra"));
+    EXPECT_FALSE(action("ferma_gpx")->isEnabled());
+}
 
 TEST_F(Registrazione, RecordOnAndOff) {
     chosen = QStringLiteral("/dev/null");  // refused: said, and nothing records

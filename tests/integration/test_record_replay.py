@@ -374,7 +374,7 @@ def port_lost_while_playing(binary):
         os.close(master)
         code, err, _, _ = reap(proc, 20)
         out = proc.stdout.read().decode()
-        assert code == 0 and "porta No tx: porta persa" in err and "[non inviato: porta persa" in out, (code, err, out)
+        assert code == 0 and "porta No Tx: porta persa" in err and "[non inviato: porta persa" in out, (code, err, out)
 
 
 def full_speed_waits_idle(binary):

@@ -185,7 +185,7 @@ def port_not_there(binary):
     run.proc.send_signal(signal.SIGTERM)
     assert ended(run.proc, "port") == 0
     assert line.decode().strip() == "[non inviato: porta inesistente: " + reason + "]", line
-    assert "porta No tx: porta inesistente: " + reason in run.proc.stderr.read().decode()
+    assert "porta No Tx: porta inesistente: " + reason in run.proc.stderr.read().decode()
 
 
 def main():

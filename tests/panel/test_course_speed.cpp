@@ -115,7 +115,8 @@ TEST(Course, OnlyAReleaseAfterAKeyDownInTheBoxPutsTextBack) {
 TEST(Unit, AClickIsTheVehiclesUnitAndTheVehicleShowsItsOwn) {
     Rig rig;
     rig.fleet.set_current(3, nullptr);
-    EXPECT_FALSE(rig.form.kmh_option.selected() || rig.form.mph_option.selected()) << "a record never filled has none";
+    EXPECT_EQ(rig.fleet.vehicle(3).unit, SpeedUnit::kmh) << "a record never filled takes the unit shown";
+    EXPECT_TRUE(rig.form.kmh_option.selected());
     rig.form.mph_option.select();
     EXPECT_EQ(rig.fleet.vehicle(3).unit, SpeedUnit::knots);
     rig.form.kmh_option.select();

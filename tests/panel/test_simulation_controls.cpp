@@ -65,6 +65,46 @@ TEST(VehicleCount, TheCycleAndItsBox) {
     }
 }
 
+// A vehicle never given a unit takes the one the panel shows when it becomes
+// the current one, enters the cycle or is given a speed elsewhere; a unit of
+// its own stays.
+TEST(VehicleUnits, NewVehiclesTakeTheUnitShown) {
+    enum How { count_raised, made_current, speed_elsewhere };
+    const struct {
+        const char* name;
+        bool knots_shown;  // else Km/h
+        bool own_unit;     // vehicle 2 set to Km/h beforehand
+        How how;
+        SpeedUnit expected;
+    } rows[] = {
+        {"count raised, miglia/h shown", true, false, count_raised, SpeedUnit::knots},
+        {"count raised, Km/h shown", false, false, count_raised, SpeedUnit::kmh},
+        {"count raised over a unit of its own", true, true, count_raised, SpeedUnit::kmh},
+        {"made current, miglia/h shown", true, false, made_current, SpeedUnit::knots},
+        {"made current with a unit of its own", true, true, made_current, SpeedUnit::kmh},
+        {"a speed from the fleet table", true, false, speed_elsewhere, SpeedUnit::knots},
+        {"a speed from the fleet table, Km/h shown", false, false, speed_elsewhere, SpeedUnit::kmh},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        rig.form.multi_user_mode_option.select();
+        rig.form.start_stop_button.click();
+        (row.knots_shown ? rig.form.mph_option : rig.form.kmh_option).select();
+        if (row.own_unit) rig.fleet.set_unit(2, SpeedUnit::kmh, nullptr);
+        const int elsewhere = 0;
+        switch (row.how) {
+            case count_raised: rig.form.vehicle_count_box.set_text("3"); break;
+            case made_current: rig.fleet.set_current(2, &elsewhere); break;
+            case speed_elsewhere: rig.fleet.set_speed(2, 12.0, &elsewhere); break;
+        }
+        EXPECT_EQ(rig.fleet.vehicle(2).unit, row.expected) << row.name;
+        EXPECT_EQ(rig.fleet.vehicle(9).unit, SpeedUnit::none) << row.name;
+        if (row.how == made_current) {
+            EXPECT_EQ(rig.form.mph_option.selected(), row.expected == SpeedUnit::knots) << row.name;
+        }
+    }
+}
+
 TEST(Modes, EachButtonIsTheFleetsModeAndTheFleetsModeIsShown) {
     Rig rig;
     rig.form.radio_mode_option.select();

@@ -1,0 +1,46 @@
+#pragma once
+// The window's menus beside the panel's own and the dialogs behind them,
+// wired to the program: "Uscite" (Rete..., Porta..., Controllo...),
+// "Registrazione" and "Opzioni" with the AIS entry. Made after the main
+// window and gone before it.
+
+#include <QTimer>
+
+class QMenu;
+
+#include "gui/control_dialog.h"
+#include "gui/main_window.h"
+#include "gui/options_menu.h"
+#include "gui/outputs_dialog.h"
+#include "gui/port_dialog.h"
+#include "gui/recording_menu.h"
+
+namespace vadrel {
+
+class Program;
+
+class WindowMenus {
+public:
+    // `ending`: whether a termination signal has come (a log being read stops).
+    WindowMenus(Program& program, gui::MainWindow& window, Shell& shell, const bool& ending);
+    WindowMenus(const WindowMenus&) = delete;
+    WindowMenus& operator=(const WindowMenus&) = delete;
+
+    // The device behind each port button, on its tooltip.
+    void show_ports();
+
+    gui::OptionsMenu& options() { return opzioni_; }
+
+private:
+    Program& program_;
+    gui::MainWindow& window_;
+    gui::OutputsDialog outputs_;
+    gui::PortDialog ports_;
+    gui::ControlDialog control_;
+    QMenu* uscite_;  // before the menus that follow it on the bar
+    gui::RecordingMenu registrazione_;
+    gui::OptionsMenu opzioni_;
+    QTimer redraw_;
+};
+
+}  // namespace vadrel
