@@ -66,8 +66,13 @@ class Vadrel:
         return self.request("GET", "/api/v1/stato")
 
     def vehicle(self, n):
-        """GET /api/v1/mezzi/{n}: {"numero", "lat", "lon", "rotta", "velocita", "unita"}."""
+        """GET /api/v1/mezzi/{n}: {"numero", "lat", "lon", "rotta", "velocita", "unita",
+        "mmsi"}, and "porta_flusso" when each vehicle has a stream (--tcp-mezzi)."""
         return self.request("GET", "/api/v1/mezzi/%d" % n)
+
+    def stream_port(self, n):
+        """The TCP port of vehicle n's own stream, or None when there are no streams."""
+        return self.vehicle(n).get("porta_flusso")
 
     def set_vehicle(self, n, **fields):
         """PATCH /api/v1/mezzi/{n} with any of lat, lon (degrees), posizione (text),

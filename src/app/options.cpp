@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "control/vehicle_patch.h"
+#include "outputs/vehicle_streams.h"
 #include "panel/panel_form.h"
 #include "panel/link.h"
 #include "panel/simulation_controls.h"
@@ -210,6 +211,45 @@ Read read_udp(Options& o, const Value& v) {
     auto where = parse_target(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--udp: " + *problem;
     o.udp.push_back(std::get<Endpoint>(where));
+    return std::nullopt;
+}
+
+Read read_tcp_mezzi(Options& o, const Value& v) {
+    if (!v) return "manca [INDIRIZZO:]PORTA_BASE dopo --tcp-mezzi";
+    o.tcp_mezzi.reset();
+    o.senza_tcp_mezzi = *v == "no";
+    if (o.senza_tcp_mezzi) return std::nullopt;
+    auto where = parse_listen_address(*v);
+    if (auto* problem = std::get_if<std::string>(&where)) return "--tcp-mezzi: " + *problem;
+    if (std::string range = stream_ports_problem("--tcp-mezzi", std::get<Endpoint>(where).port); !range.empty())
+        return range;
+    o.tcp_mezzi = std::get<Endpoint>(where);
+    return std::nullopt;
+}
+
+Read read_tcp_verso(Options& o, const Value& v) {
+    if (!v) return "manca HOST:PORTA dopo --tcp-verso";
+    o.senza_tcp_verso = *v == "no";
+    if (o.senza_tcp_verso) {
+        o.tcp_verso.clear();
+        return std::nullopt;
+    }
+    auto where = parse_target(*v);
+    if (auto* problem = std::get_if<std::string>(&where)) return "--tcp-verso: " + *problem;
+    o.tcp_verso.push_back(std::get<Endpoint>(where));
+    return std::nullopt;
+}
+
+Read read_tcp_verso_mezzi(Options& o, const Value& v) {
+    if (!v) return "manca HOST:PORTA_BASE dopo --tcp-verso-mezzi";
+    o.tcp_verso_mezzi.reset();
+    o.senza_tcp_verso_mezzi = *v == "no";
+    if (o.senza_tcp_verso_mezzi) return std::nullopt;
+    auto where = parse_target(*v);
+    if (auto* problem = std::get_if<std::string>(&where)) return "--tcp-verso-mezzi: " + *problem;
+    if (std::string range = stream_ports_problem("--tcp-verso-mezzi", std::get<Endpoint>(where).port); !range.empty())
+        return range;
+    o.tcp_verso_mezzi = std::get<Endpoint>(where);
     return std::nullopt;
 }
 
@@ -419,6 +459,23 @@ const std::vector<OptionSpec>& option_table() {
          "Senza --tcp, --tcp-max e --udp valgono le impostazioni di\n"
          "vadrel.ini (menu Uscite > Rete...).",
          read_udp},
+        {"--tcp-mezzi", Kind::value, "[INDIRIZZO:]PORTA_BASE",
+         "un flusso per mezzo: il mezzo k in uso (da 0 a \"Numero di\n"
+         "mezzi mobili\" - 1, tutti in moto) è un ricevitore a sé su\n"
+         "PORTA_BASE + k, con le sue frasi del modo gps e le opzioni\n"
+         "del ricevitore, senza \"@n\", con le regole di --tcp (massimo\n"
+         "--tcp-max client per porta); no: spento",
+         read_tcp_mezzi},
+        {"--tcp-verso", Kind::value, "HOST:PORTA",
+         "si collega a un server in ascolto, come un localizzatore, e\n"
+         "gli invia ciò che riceve la porta seriale; perso il server,\n"
+         "riprova dopo 1 s, poi a pause doppie fino a 60 s; si può\n"
+         "ripetere; no: nessuno",
+         read_tcp_verso},
+        {"--tcp-verso-mezzi", Kind::value, "HOST:PORTA_BASE",
+         "un collegamento per mezzo in uso verso PORTA_BASE + k, con il\n"
+         "flusso del mezzo k; no: nessuno",
+         read_tcp_verso_mezzi},
         {"--controllo", Kind::value, "[INDIRIZZO:]PORTA",
          "interfaccia di controllo HTTP e JSON sotto /api/v1 (INDIRIZZO\n"
          "predefinito 127.0.0.1; un altro indirizzo vuole la chiave di\n"
@@ -666,6 +723,13 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
         if (spec->kind == Kind::value && i + 1 < args.size()) value = args[++i];
         if (const Read problem = spec->read(o, value)) return *problem;
     }
+    if (o.tcp_mezzi) {
+        std::vector<std::pair<int, std::string>> taken;
+        if (o.tcp && o.tcp->port != 0) taken.emplace_back(o.tcp->port, "del server TCP (--tcp)");
+        if (o.controllo && o.controllo->port != 0)
+            taken.emplace_back(o.controllo->port, "dell'interfaccia di controllo (--controllo)");
+        if (std::string why = stream_ports_problem("--tcp-mezzi", o.tcp_mezzi->port, taken); !why.empty()) return why;
+    }
     if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate || o.salti_subito || o.ora_attuale))
         return "--velocita, --ciclo, --invia-danneggiate, --salti-subito e --ora-attuale valgono solo con --riproduci";
     return o;
@@ -686,6 +750,19 @@ OutputSettings outputs_for(const OutputSettings& file, const Options& options) {
         for (const Endpoint& target : options.udp) settings.udp_targets.push_back(target.text());
     }
     if (options.senza_udp) settings.udp = false;
+    if (options.tcp_mezzi) {
+        settings.streams = true;
+        settings.streams_address = options.tcp_mezzi->host;
+        settings.streams_port = options.tcp_mezzi->port;
+    }
+    if (options.senza_tcp_mezzi) settings.streams = false;
+    if (!options.tcp_verso.empty()) {
+        settings.send_to.clear();
+        for (const Endpoint& server : options.tcp_verso) settings.send_to.push_back(server.text());
+    }
+    if (options.senza_tcp_verso) settings.send_to.clear();
+    if (options.tcp_verso_mezzi) settings.streams_to = options.tcp_verso_mezzi->text();
+    if (options.senza_tcp_verso_mezzi) settings.streams_to.clear();
     return settings;
 }
 

@@ -44,6 +44,14 @@ struct Options {
     std::optional<int> tcp_max;
     std::vector<Endpoint> udp;
     bool senza_udp = false;
+    // Each vehicle's stream on BASE + k; the listening servers vadrel
+    // connects to, with the serial port's bytes or each vehicle's stream.
+    std::optional<Endpoint> tcp_mezzi;
+    bool senza_tcp_mezzi = false;
+    std::vector<Endpoint> tcp_verso;
+    bool senza_tcp_verso = false;
+    std::optional<Endpoint> tcp_verso_mezzi;
+    bool senza_tcp_verso_mezzi = false;
     // The control interface for this run, over [controllo] of vadrel.ini;
     // "no" switches it off.
     std::optional<Endpoint> controllo;

@@ -138,6 +138,7 @@ Program::Program(const Options& options, Shell& shell)
     control_ = std::make_unique<ControlServer>(*control_target_);
     control_->on_event = [this](const std::string& text) { say("vadrel: " + text); };
     transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
+    transmitter_.set_vehicle_output(&network_.streams());
     apply_start_options(*form_, options);
     connect_panel(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
@@ -264,10 +265,16 @@ void Program::start() {
     // Network outputs: vadrel.ini beside vadrel.cnf, and the command line over it.
     std::vector<std::string> problems = std::move(settings_problems_);
     const OutputSettings from_file = read_network_settings(*settings_file_, problems);
-    if (const std::string problem = network_.apply(outputs_for(from_file, options_)); !problem.empty())
-        problems.push_back(problem);
     const ControlSettings control_file = read_control_settings(*settings_file_, problems);
-    control_problem_ = apply_control(controllo_per(control_file, options_));
+    const ControlSettings control_in_force = controllo_per(control_file, options_);
+    const auto control_port = [&]() -> std::vector<std::pair<int, std::string>> {
+        if (!control_in_force.on) return {};
+        return {{control_in_force.port, "dell'interfaccia di controllo"}};
+    };
+    if (const std::string problem = network_.apply(outputs_for(from_file, options_), control_port()); !problem.empty())
+        problems.push_back(problem);
+    fleet_.set_streams(network_.streams().on(), this);
+    control_problem_ = apply_control(control_in_force);
     if (!control_problem_.empty()) problems.push_back(control_problem_);
     if (!problems.empty()) {
         std::string text = "Uscite:";
@@ -355,7 +362,10 @@ void Program::report_port() {
 }
 
 std::string Program::change_outputs(const OutputSettings& settings) {
-    const std::string problems = network_.apply(settings);
+    std::vector<std::pair<int, std::string>> taken;
+    if (control_->listening()) taken.emplace_back(control_settings_.port, "dell'interfaccia di controllo");
+    const std::string problems = network_.apply(settings, taken);
+    fleet_.set_streams(network_.streams().on(), this);
     if (!problems.empty()) return problems;
     return save_output_settings(*settings_file_, settings);
 }

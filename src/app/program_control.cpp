@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/program.h"
+#include "ais/identity.h"
 #include "control/vehicle_patch.h"
 #include "panel/link.h"
 #include "vadrel/version.h"
@@ -84,6 +85,8 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
         e.sent_lat = sent->lat;
         e.sent_lon = sent->lon;
     }
+    e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
+    e.stream_port = program_.network().streams().port_of(n);
     return e;
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStringList>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "ais/identity.h"
 #include "app/headless.h"
 #include "app/line_output.h"
 #include "app/program.h"
@@ -179,6 +181,13 @@ int run_window(int argc, char** argv, const Options& options) {
     shell.set_main_window(&window);
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
+    // The map's vehicle: its MMSI while the AIS targets are on, its stream's port.
+    window.set_vehicle_identity([&program](std::size_t n) {
+        QStringList lines;
+        if (program->ais().attivi) lines << QStringLiteral("MMSI %1").arg(QString::fromStdString(mmsi_text(program->ais().mezzi[n].mmsi)));
+        if (const auto port = program->network().streams().port_of(n)) lines << QStringLiteral("Flusso TCP: porta %1").arg(*port);
+        return lines.join(QLatin1Char('\n'));
+    });
     WindowMenus menus(*program, window, shell, ending);
     gui::OptionsMenu& opzioni = menus.options();
 

@@ -26,12 +26,23 @@ OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::s
     for (const QString& target : file.value(group, "udp_destinazioni").toStringList()) {
         if (!target.trimmed().isEmpty()) settings.udp_targets.push_back(target.trimmed().toStdString());
     }
+    const std::size_t before_streams = read.refused();
+    settings.streams = read.flag("tcp_mezzi", settings.streams);
+    settings.streams_address = read.text("tcp_mezzi_indirizzo", settings.streams_address);
+    settings.streams_port = static_cast<int>(read.integer("tcp_mezzi_porta", settings.streams_port, 1, 65535));
+    if (read.refused() != before_streams) settings.streams = false;
+    for (const QString& server : file.value(group, "tcp_verso").toStringList()) {
+        if (!server.trimmed().isEmpty()) settings.send_to.push_back(server.trimmed().toStdString());
+    }
+    settings.streams_to = read.text("tcp_verso_mezzi", settings.streams_to);
     return settings;
 }
 
 std::string save_output_settings(SettingsFile& file, const OutputSettings& settings) {
     QStringList targets;
     for (const std::string& target : settings.udp_targets) targets << QString::fromStdString(target);
+    QStringList servers;
+    for (const std::string& server : settings.send_to) servers << QString::fromStdString(server);
     return file.save_group(group, {
                                       {"tcp", settings.tcp},
                                       {"tcp_indirizzo", QString::fromStdString(settings.tcp_address)},
@@ -39,6 +50,11 @@ std::string save_output_settings(SettingsFile& file, const OutputSettings& setti
                                       {"tcp_max_client", settings.tcp_max},
                                       {"udp", settings.udp},
                                       {"udp_destinazioni", targets},
+                                      {"tcp_mezzi", settings.streams},
+                                      {"tcp_mezzi_indirizzo", QString::fromStdString(settings.streams_address)},
+                                      {"tcp_mezzi_porta", settings.streams_port},
+                                      {"tcp_verso", servers},
+                                      {"tcp_verso_mezzi", QString::fromStdString(settings.streams_to)},
                                   });
 }
 

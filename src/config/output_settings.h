@@ -8,6 +8,11 @@
 //   tcp_max_client=64
 //   udp=true
 //   udp_destinazioni=192.168.1.255:10110, 239.192.0.1:10110
+//   tcp_mezzi=true
+//   tcp_mezzi_indirizzo=127.0.0.1
+//   tcp_mezzi_porta=10111
+//   tcp_verso=tracker.example:5055
+//   tcp_verso_mezzi=tracker.example:6000
 //
 // The texts are kept as written; the program checks them when it uses them.
 
@@ -25,6 +30,15 @@ struct OutputSettings {
     int tcp_max = 64;
     bool udp = false;
     std::vector<std::string> udp_targets;  // "HOST:PORT"
+    // Each vehicle's stream on its own port, streams_port + k.
+    bool streams = false;
+    std::string streams_address = "127.0.0.1";
+    int streams_port = 10111;
+    // Listening servers vadrel connects to: the serial port's bytes to each
+    // ("HOST:PORT"), and each vehicle's stream to PORT_BASE + k
+    // ("HOST:PORT_BASE", "" for none).
+    std::vector<std::string> send_to;
+    std::string streams_to;
 
     bool operator==(const OutputSettings&) const = default;
 };

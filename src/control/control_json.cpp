@@ -88,6 +88,8 @@ QJsonObject vehicle_json(const VehicleEntry& entry) {
         json.insert("lat_inviata", to_1e7(*entry.sent_lat / arc_seconds_per_degree));
         json.insert("lon_inviata", to_1e7(*entry.sent_lon / arc_seconds_per_degree));
     }
+    if (!entry.mmsi.empty()) json.insert("mmsi", QString::fromStdString(entry.mmsi));
+    if (entry.stream_port) json.insert("porta_flusso", *entry.stream_port);
     return json;
 }
 

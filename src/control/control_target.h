@@ -39,6 +39,10 @@ struct VehicleEntry {
     // Where its sentences put it when the receiver's noise moves them off
     // the true position (seconds of arc, as the vehicle's).
     std::optional<double> sent_lat, sent_lon;
+    // Its MMSI, nine digits ("900000003"), and the port of its own stream
+    // while each vehicle has one.
+    std::string mmsi;
+    std::optional<int> stream_port;
 };
 
 // The serial port as the panel shows it.

@@ -164,6 +164,11 @@ void Fleet::set_targets(bool on, Origin origin) {
     tell(current_, Change::targets, origin);
 }
 
+void Fleet::set_streams(bool on, Origin origin) {
+    streams_ = on;
+    tell(current_, Change::targets, origin);
+}
+
 std::size_t Fleet::next_in_cycle() const {
     const std::size_t next = current_ + 1;
     return next >= static_cast<std::size_t>(cycle_) || next >= fleet_size ? 0 : next;
@@ -171,7 +176,7 @@ std::size_t Fleet::next_in_cycle() const {
 
 bool Fleet::in_use(std::size_t n) const {
     if (n == current_) return true;
-    if (mode_ != Mode::multi_user) return targets_ && n < static_cast<std::size_t>(cycle_);
+    if (mode_ != Mode::multi_user) return (targets_ || streams_) && n < static_cast<std::size_t>(cycle_);
     return n < static_cast<std::size_t>(std::max(cycle_, 1)) && vehicles_[n].started;
 }
 

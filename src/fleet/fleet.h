@@ -52,7 +52,7 @@ enum class Change : std::uint8_t {
     mode,
     cycle,
     transmitting,
-    targets,  // the cycle's vehicles became targets, or ceased to
+    targets,  // the cycle's vehicles became targets or streams, or ceased to
 };
 
 // What steers some vehicles along paths of their own (routes): asked at
@@ -122,6 +122,11 @@ public:
     void set_cycle(int vehicles, Origin origin);
     void set_transmitting(bool on, Origin origin);
     void set_targets(bool on, Origin origin);
+    // Whether every vehicle of "Numero di mezzi mobili" has a stream of its
+    // own: in GPS standard and radio they are in use, as with targets; in
+    // multi-user each from its first turn, as there. Off by default.
+    bool streams() const { return streams_; }
+    void set_streams(bool on, Origin origin);
     // The vehicle after the current one in the multi-user cycle: the next
     // number, or 0 past the cycle's end.
     std::size_t next_in_cycle() const;
@@ -131,8 +136,8 @@ public:
     // the current one; in multi-user the current one and every vehicle of
     // the cycle once its turn has come round (so each starts where the
     // table put it, at its first turn, and then moves all the time). With
-    // targets on, in GPS standard and radio, the current one and the
-    // cycle's vehicles 0 .. n-1, all the time.
+    // targets or streams on, in GPS standard and radio, the current one and
+    // the cycle's vehicles 0 .. n-1, all the time.
     bool in_use(std::size_t n) const;
     // Steps every vehicle in use to the steady time `now` along its course
     // at its speed, by the time since its own last step (a vehicle's first
@@ -159,6 +164,7 @@ private:
     int cycle_ = 0;
     bool transmitting_ = true;
     bool targets_ = false;
+    bool streams_ = false;
     std::vector<std::pair<WatchId, Watcher>> watchers_;
     WatchId next_watch_ = 1;
     Guide* guide_ = nullptr;

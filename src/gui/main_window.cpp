@@ -294,6 +294,7 @@ void MainWindow::open_fleet() {
 void MainWindow::open_map() {
     if (map_ == nullptr) {
         map_ = new MapWindow(form_, this);
+        map_->canvas()->identity = identity_;
         // "Porta qui il mezzo attuale": the path "Vai a posizione" takes.
         connect(map_->canvas(), &MapCanvas::place_current, this, [this](GeoPoint where) {
             forward([&] {

@@ -52,6 +52,8 @@ public:
     // Runs when the window is asked to close, before it closes; the window
     // closes whatever it does.
     void set_on_close(std::function<void()> on_close) { on_close_ = std::move(on_close); }
+    // What the map tells of a vehicle besides its motion (MapCanvas::identity).
+    void set_vehicle_identity(std::function<QString(std::size_t)> identity) { identity_ = std::move(identity); }
 
     // "Vai a posizione...": opens the dialog for the current vehicle and
     // returns; its OK moves the vehicle, its "Raggiungi" (with routes) drives
@@ -104,6 +106,7 @@ private:
     QTranslator* italiano_ = nullptr;
     QTranslator* qt_italiano_ = nullptr;
     std::function<void()> on_close_;
+    std::function<QString(std::size_t)> identity_;
 };
 
 }  // namespace vadrel::gui

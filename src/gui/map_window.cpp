@@ -274,7 +274,8 @@ QString MapCanvas::describe(std::size_t m) const {
         .arg(degrees_minutes(v.latitude_degrees(), true), degrees_minutes(v.longitude_degrees(), false))
         .arg(whole_number(v.speed))
         .arg(unit)
-        .arg(whole_number(v.course), 3, 10, QLatin1Char('0'));
+        .arg(whole_number(v.course), 3, 10, QLatin1Char('0')) +
+           (identity && !identity(m).isEmpty() ? QStringLiteral("\n") + identity(m) : QString());
 }
 
 void MapCanvas::bring_current_here(QPointF point) { emit place_current(projection_.to_geo(point)); }

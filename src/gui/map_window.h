@@ -10,6 +10,7 @@
 // takes. Hidden, it does nothing.
 
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -42,6 +43,9 @@ public:
     // What pointing at the vehicle tells: number, position in degrees and
     // minutes, speed, course.
     QString describe(std::size_t vehicle) const;
+    // More lines of what pointing tells, from whoever made the map: the
+    // vehicle's MMSI, its stream's port ("" for none).
+    std::function<QString(std::size_t)> identity;
     // "Porta qui il mezzo attuale": the current vehicle to the place under
     // that point of the canvas, asked through place_current.
     void bring_current_here(QPointF point);

@@ -96,11 +96,35 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     udp_form->addRow(udp_targets_);
     udp_form->addRow(udp_status_);
 
+    auto* streams = new QGroupBox(QStringLiteral("Un flusso per mezzo e server remoti"));
+    auto* streams_form = new QFormLayout(streams);
+    streams_on_ = named(new QCheckBox(QStringLiteral("Un flusso per mezzo: il mezzo k sulla porta base + k")),
+                        "tcp_mezzi_attivo");
+    streams_address_ = named(new QLineEdit, "tcp_mezzi_indirizzo");
+    streams_port_ = named(new QSpinBox, "tcp_mezzi_porta");
+    streams_port_->setRange(1, 65535 - static_cast<int>(stream_ports) + 1);
+    streams_port_->setToolTip(QStringLiteral("I mezzi da 0 a 20 prendono le porte da base a base + 20"));
+    send_to_ = named(new QPlainTextEdit, "tcp_verso");
+    send_to_->setPlaceholderText(QStringLiteral("server.esempio:5055"));
+    send_to_->setMaximumHeight(60);
+    streams_to_ = named(new QLineEdit, "tcp_verso_mezzi");
+    streams_to_->setPlaceholderText(QStringLiteral("server.esempio:6000"));
+    streams_status_ = named(new QLabel, "tcp_mezzi_stato");
+    streams_status_->setWordWrap(true);
+    streams_form->addRow(streams_on_);
+    streams_form->addRow(QStringLiteral("Indirizzo:"), streams_address_);
+    streams_form->addRow(QStringLiteral("Porta base:"), streams_port_);
+    streams_form->addRow(new QLabel(QStringLiteral("Collegarsi a (HOST:PORTA, uno per riga) con ciò che riceve la porta seriale:")));
+    streams_form->addRow(send_to_);
+    streams_form->addRow(QStringLiteral("Flusso di ogni mezzo verso (HOST:PORTA_BASE):"), streams_to_);
+    streams_form->addRow(streams_status_);
+
     QDialogButtonBox* buttons = apply_buttons(*this, [this] { return apply(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tcp);
     layout->addWidget(udp);
+    layout->addWidget(streams);
     layout->addWidget(buttons);
 }
 
@@ -114,6 +138,13 @@ void OutputsDialog::open_on_settings() {
     QStringList targets;
     for (const std::string& target : in_force.udp_targets) targets << qt_text(target);
     udp_targets_->setPlainText(targets.join(QLatin1Char('\n')));
+    streams_on_->setChecked(in_force.streams);
+    streams_address_->setText(qt_text(in_force.streams_address));
+    streams_port_->setValue(in_force.streams_port);
+    QStringList servers;
+    for (const std::string& server : in_force.send_to) servers << qt_text(server);
+    send_to_->setPlainText(servers.join(QLatin1Char('\n')));
+    streams_to_->setText(qt_text(in_force.streams_to));
     show();
     raise();
     activateWindow();
@@ -130,6 +161,13 @@ OutputSettings OutputsDialog::settings() const {
     for (const QString& line : udp_targets_->toPlainText().split(QLatin1Char('\n'))) {
         if (!line.trimmed().isEmpty()) wanted.udp_targets.push_back(line.trimmed().toStdString());
     }
+    wanted.streams = streams_on_->isChecked();
+    wanted.streams_address = streams_address_->text().trimmed().toStdString();
+    wanted.streams_port = streams_port_->value();
+    for (const QString& line : send_to_->toPlainText().split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty()) wanted.send_to.push_back(line.trimmed().toStdString());
+    }
+    wanted.streams_to = streams_to_->text().trimmed().toStdString();
     return wanted;
 }
 
@@ -175,6 +213,30 @@ void OutputsDialog::refresh() {
                            target.failure.empty() ? QStringLiteral("ok") : qt_text(target.failure)});
     }
     fill(udp_status_, targets);
+
+    QStringList said;
+    const VehicleStreams& vehicles = outputs_.streams();
+    if (const auto& base = vehicles.listen_base()) {
+        std::size_t listening = 0, clients = 0;
+        for (std::size_t n = 0; n < stream_ports; ++n) {
+            if (const TcpOutput* server = vehicles.server(n); server != nullptr && server->listening()) {
+                ++listening;
+                clients += server->client_count();
+            }
+        }
+        said << QStringLiteral("Flussi: %1 mezzi in ascolto da %2, %3 client collegati.")
+                    .arg(listening)
+                    .arg(qt_text(base->text()))
+                    .arg(clients);
+    }
+    for (const auto& sender : outputs_.senders().senders()) {
+        said << QStringLiteral("Verso %1: %2.")
+                    .arg(qt_text(sender->server().text()),
+                         sender->connected() ? QStringLiteral("collegato")
+                         : sender->failure().empty() ? QStringLiteral("collegamento in corso")
+                                                     : qt_text(sender->failure()));
+    }
+    streams_status_->setText(said.join(QLatin1Char('\n')));
 }
 
 }  // namespace vadrel::gui

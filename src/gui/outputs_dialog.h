@@ -50,6 +50,12 @@ private:
     QCheckBox* udp_on_;
     QPlainTextEdit* udp_targets_;
     QTreeWidget* udp_status_;
+    QCheckBox* streams_on_;
+    QLineEdit* streams_address_;
+    QSpinBox* streams_port_;
+    QPlainTextEdit* send_to_;
+    QLineEdit* streams_to_;
+    QLabel* streams_status_;
 };
 
 }  // namespace vadrel::gui

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <optional>
+#include <vector>
 
 namespace vadrel {
 
@@ -59,6 +61,19 @@ public:
     // Hands one tick's bytes to every output at once; never waits for any of
     // them. A failure of one output leaves the others served.
     virtual Delivery send(std::string_view bytes) = 0;
+};
+
+// The outputs of each vehicle's own stream, beside the one output of the
+// second: each vehicle in use sends its own sentences there, as a receiver
+// of its own would.
+class VehicleOutput {
+public:
+    virtual ~VehicleOutput() = default;
+    // Whether any stream is on: the sentences are made only then.
+    virtual bool on() const = 0;
+    // One tick's bytes of each vehicle, by number; nothing for a vehicle not
+    // in use (its stream closes). Never waits for a reader.
+    virtual void send(const std::vector<std::optional<std::string>>& bytes) = 0;
 };
 
 // A date and a time of day, to the second.

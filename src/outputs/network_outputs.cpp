@@ -1,8 +1,41 @@
 #include "network_outputs.h"
 
+#include <algorithm>
+
 namespace vadrel {
 
-std::string NetworkOutputs::apply(const OutputSettings& settings) {
+void TcpSenders::set_servers(const std::vector<Endpoint>& servers) {
+    std::vector<std::unique_ptr<TcpSender>> kept;
+    for (const Endpoint& server : servers) {
+        auto same = std::find_if(senders_.begin(), senders_.end(),
+                                 [&](const auto& sender) { return sender && sender->server() == server; });
+        if (same != senders_.end()) {
+            kept.push_back(std::move(*same));
+            continue;
+        }
+        kept.push_back(std::make_unique<TcpSender>(resolver_, server, now_));
+        kept.back()->on_event = [this](const std::string& text) {
+            if (on_event) on_event(text);
+        };
+    }
+    senders_ = std::move(kept);
+}
+
+OutputSink::Result TcpSenders::send(std::string_view bytes) {
+    Result all;
+    for (const auto& sender : senders_) {
+        const Result one = sender->send(bytes);
+        all.running = all.running || one.running;
+        all.note += one.note;
+    }
+    return all;
+}
+
+bool TcpSenders::busy() const {
+    return std::any_of(senders_.begin(), senders_.end(), [](const auto& sender) { return sender->busy(); });
+}
+
+std::string NetworkOutputs::apply(const OutputSettings& settings, const std::vector<std::pair<int, std::string>>& taken) {
     settings_ = settings;
     std::string problems;
     const auto problem = [&](const std::string& text) { problems += (problems.empty() ? "" : "\n") + text; };
@@ -29,6 +62,45 @@ std::string NetworkOutputs::apply(const OutputSettings& settings) {
         }
     }
     udp_.set_targets(targets);
+
+    std::vector<Endpoint> servers;
+    for (const std::string& text : settings.send_to) {
+        auto server = parse_target(text);
+        if (auto* why = std::get_if<std::string>(&server)) {
+            problem("TCP verso: " + *why);
+        } else if (std::find(servers.begin(), servers.end(), std::get<Endpoint>(server)) == servers.end()) {
+            servers.push_back(std::get<Endpoint>(server));
+        }
+    }
+    senders_.set_servers(servers);
+
+    std::optional<Endpoint> listen_base;
+    if (settings.streams) {
+        std::vector<std::pair<int, std::string>> others = taken;
+        if (settings.tcp && settings.tcp_port != 0) others.emplace_back(settings.tcp_port, "del server TCP");
+        if (std::string why = listen_host_problem(settings.streams_address); !why.empty()) {
+            problem("TCP per mezzo: " + why);
+        } else if (std::string range = stream_ports_problem("TCP per mezzo", settings.streams_port, others);
+                   !range.empty()) {
+            problem(range);
+        } else {
+            listen_base = Endpoint{settings.streams_address, static_cast<std::uint16_t>(settings.streams_port)};
+        }
+    }
+    streams_.listen(listen_base, settings.tcp_max);
+    std::optional<Endpoint> send_base;
+    if (!settings.streams_to.empty()) {
+        auto base = parse_target(settings.streams_to);
+        if (auto* why = std::get_if<std::string>(&base)) {
+            problem("TCP verso, per mezzo: " + *why);
+        } else if (std::string range = stream_ports_problem("TCP verso, per mezzo", std::get<Endpoint>(base).port);
+                   !range.empty()) {
+            problem(range);
+        } else {
+            send_base = std::get<Endpoint>(base);
+        }
+    }
+    streams_.send_to(send_base);
     return problems;
 }
 
@@ -48,6 +120,10 @@ OutputSettings read_network_settings(const SettingsFile& file, std::vector<std::
         }
     }
     settings.udp_targets = std::move(usable);
+    if (const std::string why = listen_host_problem(settings.streams_address); !why.empty()) {
+        problems.push_back(where + "tcp_mezzi_indirizzo: " + why);
+        settings.streams = false;
+    }
     return settings;
 }
 

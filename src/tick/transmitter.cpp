@@ -50,7 +50,9 @@ void Transmitter::remove_view(TransmitterView& view) { std::erase(views_, &view)
 void Transmitter::tick(int fix_in_second) {
     if (!fleet_.transmitting() || replaying_ || in_tick_) return;
     const int rate = fixes_per_second();
-    if (fix_in_second != 0 && rate == 1) return;
+    const bool main = fix_in_second == 0 || rate > 1;
+    const bool streams = streams_ != nullptr && streams_->on();
+    if (!main && !(streams && stream_rate(receiver_) > 1)) return;
     const Within within(in_tick_);
 
     // One reading of the steady clock: each step covers exactly the time
@@ -58,6 +60,16 @@ void Transmitter::tick(int fix_in_second) {
     const double now = clock_.steady_seconds();
     fleet_.advance(now);
 
+    std::vector<std::string> own;
+    if (main) send_main(now, rate, fix_in_second, streams ? &own : nullptr);
+    if (streams) send_streams(std::move(own));
+}
+
+int Transmitter::stream_rate(const OpzioniRicevitore& options) {
+    return options.frasi_complete ? options.cielo.frequenza : 1;
+}
+
+void Transmitter::send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own) {
     const std::size_t n = fleet_.current();
     SecondOfVehicle second{fleet_.vehicle(n), {}, fleet_.mode(), receiver_, {}};
     if (fix_in_second == 0) tracks_.add(n, track_point(second.vehicle, now, clock_.utc_seconds()));
@@ -74,6 +86,8 @@ void Transmitter::tick(int fix_in_second) {
     last_sky_ = second.sky;
     last_without_fix_ = second.options.senza_fix || (second.sky && second.sky->fix == FixKind::none);
     std::vector<std::string> sentences = second_sentences(second);
+    // GPS standard's own sentences are the current vehicle's stream too.
+    if (own != nullptr && second.mode == Mode::gps_standard && rate == stream_rate(receiver_)) *own = sentences;
     const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
 
     // The bytes are made in the mode whether or not the serial port is open:
@@ -102,6 +116,30 @@ void Transmitter::tick(int fix_in_second) {
         text += serial_note(delivery) + delivery.notes;
     }
     show(text, false);
+}
+
+void Transmitter::send_streams(std::vector<std::string> own_of_current) {
+    const int rate = stream_rate(receiver_);
+    const SentenceTime time = sentence_time(clock_, receiver_, rate);
+    // The main output may have moved the multi-user cycle on: its vehicle
+    // was the one before the current one, and its own sentences were not
+    // kept.
+    const std::size_t kept = own_of_current.empty() ? fleet_size : fleet_.current();
+    std::vector<std::optional<std::string>> bytes(fleet_size);
+    for (std::size_t n = 0; n < fleet_size; ++n) {
+        if (!fleet_.in_use(n)) continue;
+        if (n == kept) {
+            bytes[n] = second_bytes(own_of_current, Mode::gps_standard);
+            continue;
+        }
+        SecondOfVehicle second{fleet_.vehicle(n), {}, Mode::gps_standard, receiver_, time};
+        second.fixes_per_second = rate;
+        // The noise of a vehicle is a function of its time: asked again
+        // for the same fix it says the same.
+        receive(second, n);
+        bytes[n] = second_bytes(second_sentences(second), Mode::gps_standard);
+    }
+    streams_->send(bytes);
 }
 
 void Transmitter::receive(SecondOfVehicle& second, std::size_t n) {

@@ -63,6 +63,8 @@ public:
     // set), which the timer should tick at; the multi-user and radio modes
     // still send once a second.
     int fixes_per_second() const;
+    // The fixes a second of each vehicle's own stream, in every mode.
+    static int stream_rate(const OpzioniRicevitore& options);
 
     // The receiver options from now on; a change of the faults starts their
     // sequence again from the seed.
@@ -76,6 +78,15 @@ public:
     // faults: a second the receiver loses still sends them.
     using Supplement = std::function<std::vector<std::string>(double steady)>;
     void set_supplement(Supplement supplement) { supplement_ = std::move(supplement); }
+
+    // Each vehicle's own stream (nullptr: none; it must outlive the
+    // transmitter or be taken away first). While it is on, every tick also
+    // sends each vehicle in use its own sentences as GPS standard makes them
+    // with the receiver options (the full set, the sky, the noise, a loss of
+    // the fix, the talker; at the options' rate in every mode), without
+    // "@n" and without the faults put into the sentences, which stay the
+    // main output's. The main output's bytes stay as they are.
+    void set_vehicle_output(VehicleOutput* streams) { streams_ = streams; }
 
     // Why the serial port sends nothing (its device and the system's
     // reason), said on every monitor line while it lasts; "" while the port
@@ -115,6 +126,13 @@ private:
     // The receiver's side of a fix: a timed loss of the fix, the sky the
     // vehicle `n` sees, the noise on the position it reports.
     void receive(SecondOfVehicle& second, std::size_t n);
+    // The main output's part of a tick: the second of the current vehicle
+    // (or of the multi-user cycle's), with its faults and supplement; the
+    // sentences of its vehicle as its own stream has them, when that is the
+    // same, to `own`.
+    void send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own);
+    // Each vehicle in use its own sentences, to the streams.
+    void send_streams(std::vector<std::string> own_of_current);
     // The serial port's part of a monitor line: what it did not send, and why.
     std::string serial_note(const Delivery& delivery);
     void show(const std::string& text, bool replayed);
@@ -138,6 +156,7 @@ private:
     bool last_without_fix_ = false;
     std::vector<std::optional<ArcPosition>> reported_;
     Supplement supplement_;
+    VehicleOutput* streams_ = nullptr;
     std::string port_problem_;
     long long skipped_writes_ = 0;
     bool replaying_ = false;
