@@ -6,6 +6,7 @@
 #                                    # sanitizers on; no binary it builds links either
 #                                    # library and its program runs on a virtual port
 #   scripts/check-builds.sh clang    # the whole tree, tests included, with clang++
+#                                    # and no precompiled headers
 #   scripts/check-builds.sh sanitize [g++|clang++]
 #                                    # VADREL_SANITIZE=ON (AddressSanitizer and
 #                                    # UndefinedBehaviorSanitizer, every finding fatal)
@@ -13,10 +14,13 @@
 #   scripts/check-builds.sh          # server and clang
 #
 # CI runs the server build; the build folders are build-server, build-clang and
-# build-sanitize-g++ or build-sanitize-clang++.
+# build-sanitize-g++ or build-sanitize-clang++. The server build also builds
+# the fuzz targets (VADREL_FUZZ) on the same sanitized libraries, so that
+# CI's fuzz run needs no clang build of its own: BUILD_DIR=build-server
+# scripts/fuzz.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh --test clang
+./scripts/install-deps.sh --test clang libclang-rt-14-dev
 
 # The server build: what is specific to it is that it builds and links
 # without Qt Gui and Qt Widgets and that its program runs; its program is
@@ -26,7 +30,7 @@ cd "$(dirname "$0")/.."
 server_build() {
     local dir=build-server
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-          -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF -DVADREL_TESTS=OFF \
+          -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF -DVADREL_TESTS=OFF -DVADREL_FUZZ=ON \
           -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
     cmake --build "$dir"
     local binary linked=()
@@ -67,10 +71,11 @@ run_sanitized() {
         ctest --test-dir "$1" --output-on-failure -j 2 -E '^integration[.]'
 }
 
+# Without precompiled headers: a file that forgot an #include shows here.
 clang_build() {
     local dir=build-clang
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-          -DVADREL_WERROR=ON >/dev/null
+          -DVADREL_WERROR=ON -DVADREL_PCH=OFF >/dev/null
     cmake --build "$dir"
     ctest --test-dir "$dir" --output-on-failure -j 2
 }
