@@ -3,18 +3,11 @@
 #
 #   scripts/check-package.sh           # the package, its files, and a fresh Debian 12
 #   scripts/check-package.sh --quick   # the package and its files only (no chroot)
-#   scripts/check-package.sh --quick --tests
-#                                      # the same, from a build that also holds the
-#                                      # tests, as ./test.sh configures them (CI: one
-#                                      # g++ build, BUILD_DIR=build, that ./test.sh
-#                                      # then only runs)
 #
 # The package: a build with Debian's compiler flags (dpkg-buildflags, all
-# hardening) and warnings left as warnings (with --tests: as errors, and
-# CMAKE_BUILD_TYPE RelWithDebInfo, whose -DNDEBUG is the only flag it adds),
-# cpack -G DEB, then lintian (no error allowed), desktop-file-validate,
-# appstreamcli validate --no-net, the man page through man --warnings,
-# systemd-analyze verify of the unit.
+# hardening) and warnings left as warnings, cpack -G DEB, then lintian (no
+# error allowed), desktop-file-validate, appstreamcli validate --no-net, the
+# man page through man --warnings, systemd-analyze verify of the unit.
 #
 # The fresh Debian 12: a debootstrap chroot (minbase, from the mirror this
 # machine's apt uses) where `apt-get install ./vadrel_*.deb` must pull in
@@ -32,14 +25,7 @@ cd "$(dirname "$0")/.."
 root_dir=$(pwd)
 
 quick=false
-tests=false
-for argument in "$@"; do
-    case "$argument" in
-        --quick) quick=true ;;
-        --tests) tests=true ;;
-        *) echo "uso: $0 [--quick] [--tests]" >&2; exit 2 ;;
-    esac
-done
+[ "${1:-}" = "--quick" ] && quick=true
 
 step() { printf '\n== %s\n' "$*"; }
 fail() { echo "FALLITO: $*" >&2; exit 1; }
@@ -53,22 +39,14 @@ $quick || extra+=(debootstrap)
 BUILD_DIR=${BUILD_DIR:-build-deb}
 build=$root_dir/$BUILD_DIR
 
-# A packager's build: only what is installed, warnings left as warnings.
-kind=(-DCMAKE_BUILD_TYPE=None -DVADREL_TESTS=OFF -DVADREL_WERROR=OFF)
-title="flag di Debian, avvisi non fatali"
-if $tests; then
-    # ./test.sh's own settings, so that its configure changes nothing here.
-    ./scripts/install-deps.sh --test
-    kind=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADREL_TESTS=ON -DVADREL_WERROR=ON)
-    title="flag di Debian, con i test, avvisi come errori"
-fi
-step "Pacchetto ($title)"
+step "Pacchetto (flag di Debian, avvisi non fatali)"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # Given on the command line, not through the environment, which only seeds a
 # new build folder.
-cmake -S . -B "$build" -G Ninja -DCMAKE_INSTALL_PREFIX=/usr "${kind[@]}" \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
       -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
-      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+      -DVADREL_TESTS=OFF -DVADREL_WERROR=OFF >/dev/null
 cmake --build "$build"
 rm -f "$build"/vadrel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
