@@ -6,7 +6,6 @@
 #                                    # sanitizers on; no binary it builds links either
 #                                    # library and its program runs on a virtual port
 #   scripts/check-builds.sh clang    # the whole tree, tests included, with clang++
-#                                    # and no precompiled headers
 #   scripts/check-builds.sh sanitize [g++|clang++]
 #                                    # VADREL_SANITIZE=ON (AddressSanitizer and
 #                                    # UndefinedBehaviorSanitizer, every finding fatal)
@@ -71,11 +70,10 @@ run_sanitized() {
         ctest --test-dir "$1" --output-on-failure -j 2 -E '^integration[.]'
 }
 
-# Without precompiled headers: a file that forgot an #include shows here.
 clang_build() {
     local dir=build-clang
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-          -DVADREL_WERROR=ON -DVADREL_PCH=OFF >/dev/null
+          -DVADREL_WERROR=ON >/dev/null
     cmake --build "$dir"
     ctest --test-dir "$dir" --output-on-failure -j 2
 }
