@@ -13,10 +13,13 @@
 #   scripts/check-builds.sh          # server and clang
 #
 # CI runs the server build; the build folders are build-server, build-clang and
-# build-sanitize-g++ or build-sanitize-clang++.
+# build-sanitize-g++ or build-sanitize-clang++. The server build also builds
+# the fuzz targets (VADREL_FUZZ) on the same sanitized libraries, so that
+# CI's fuzz run needs no clang build of its own: BUILD_DIR=build-server
+# scripts/fuzz.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh --test clang
+./scripts/install-deps.sh --test clang libclang-rt-14-dev
 
 # The server build: what is specific to it is that it builds and links
 # without Qt Gui and Qt Widgets and that its program runs; its program is
@@ -26,7 +29,7 @@ cd "$(dirname "$0")/.."
 server_build() {
     local dir=build-server
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-          -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF -DVADREL_TESTS=OFF \
+          -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF -DVADREL_TESTS=OFF -DVADREL_FUZZ=ON \
           -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
     cmake --build "$dir"
     local binary linked=()

@@ -5,9 +5,11 @@
 #   scripts/fuzz.sh [SECONDS] [NAME...]      e.g. scripts/fuzz.sh 300 nmea_log
 #
 # Builds the targets with clang, libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer in build-fuzz/, then runs each in turn on a copy
-# of its seed corpus fuzz/corpus/NAME, with its dictionary fuzz/NAME.dict and
-# its own flags fuzz/NAME.flags (one a line) when it has them. New inputs go
+# UndefinedBehaviorSanitizer in BUILD_DIR (default build-fuzz; CI gives the
+# server build of scripts/check-builds.sh, which has them built already),
+# then runs each in turn on a copy of its seed corpus fuzz/corpus/NAME, with
+# its dictionary fuzz/NAME.dict and its own flags fuzz/NAME.flags (one a
+# line) when it has them. New inputs go
 # to fuzz/corpus-new/NAME (ignored by git; copy the interesting ones into the
 # seed corpus by hand), a crashing input to fuzz/corpus-new/NAME-crash-*.
 # Exits non-zero when a fuzzer finds a fault; the other targets run all the
@@ -15,7 +17,8 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build-fuzz"
+build="${BUILD_DIR:-build-fuzz}"
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
 new="$root/fuzz/corpus-new"
 
 seconds="${1:-60}"

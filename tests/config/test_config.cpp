@@ -328,12 +328,13 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
         {"a folder in its place", [](Bench& b) { mkdir(b.f.at(nome_file_configurazione).c_str(), 0755); },
          RLIM_INFINITY, "al suo posto c'è una cartella"},
         {"a link put there while running",
-         [](Bench& b) { symlink(b.f.at("mine").c_str(), b.f.at(nome_file_configurazione).c_str()); }, RLIM_INFINITY,
+         [](Bench& b) { ASSERT_EQ(symlink(b.f.at("mine").c_str(), b.f.at(nome_file_configurazione).c_str()), 0); },
+         RLIM_INFINITY,
          "è un collegamento simbolico a ", true},
         {"another user's file put there while running",
          [](Bench& b) {
              b.f.put(nome_file_configurazione, "suo");
-             lchown(b.f.at(nome_file_configurazione).c_str(), other_user, other_user);
+             ASSERT_EQ(lchown(b.f.at(nome_file_configurazione).c_str(), other_user, other_user), 0);
          },
          RLIM_INFINITY, "appartiene all'utente nobody", true, true},
     };

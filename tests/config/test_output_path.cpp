@@ -19,10 +19,10 @@ TEST(OutputPath, OwnFilesTheReplayedLogAndTheOtherOutputAreRefused) {
     program.put("vadrel.ini", "[porte]\n");
     ProgramFolder folder(program.path());  // makes vadrel.lock
     elsewhere.put("viaggio.nmea", "# registro\n");
-    ::symlink(program.at("vadrel.cnf").c_str(), elsewhere.at("tabella.gpx").c_str());
-    ::link(program.at("vadrel.ini").c_str(), elsewhere.at("copia.nmea").c_str());
-    ::symlink("viaggio.nmea", elsewhere.at("altro.nmea").c_str());
-    ::mkfifo(elsewhere.at("fifo").c_str(), 0600);
+    ASSERT_EQ(::symlink(program.at("vadrel.cnf").c_str(), elsewhere.at("tabella.gpx").c_str()), 0);
+    ASSERT_EQ(::link(program.at("vadrel.ini").c_str(), elsewhere.at("copia.nmea").c_str()), 0);
+    ASSERT_EQ(::symlink("viaggio.nmea", elsewhere.at("altro.nmea").c_str()), 0);
+    ASSERT_EQ(::mkfifo(elsewhere.at("fifo").c_str(), 0600), 0);
     const std::vector<RoleFile> others = {{FileRole::replay, elsewhere.at("viaggio.nmea")},
                                           {FileRole::tracks, elsewhere.at("giro.gpx")}};
     struct Row {

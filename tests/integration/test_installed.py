@@ -26,11 +26,14 @@ def scratch(owner=None):
 
 def install(cmake, build_dir):
     """cmake --install into a fresh prefix every account can read; the
-    installed vadrel."""
-    prefix = scratch()
-    subprocess.run([cmake, "--install", build_dir, "--prefix", prefix],
-                   check=True, capture_output=True, timeout=120)
-    return os.path.join(prefix, "bin", "vadrel")
+    installed vadrel. DESTDIR keeps inside it what goes to an absolute folder
+    (the service's unit, in a build for /usr), which would otherwise land in
+    this machine's own /lib/systemd/system."""
+    root = scratch()
+    env = dict(os.environ, DESTDIR=root)
+    subprocess.run([cmake, "--install", build_dir, "--prefix", "/vadrel"],
+                   check=True, capture_output=True, timeout=120, env=env)
+    return os.path.join(root, "vadrel", "bin", "vadrel")
 
 
 def check_run(name, binary, account):
@@ -60,6 +63,13 @@ def main():
     installed = install(cmake, build_dir)
     check_run("installed, this user", installed, None)
 
+    # Everything went into the scratch tree, the service's unit too (to an
+    # absolute folder in a build for /usr, under the prefix otherwise).
+    root = os.path.dirname(os.path.dirname(os.path.dirname(installed)))
+    units = [os.path.join(folder, name) for folder, _, names in os.walk(root) for name in names
+             if name == "vadrel.service"]
+    assert len(units) == 1, units
+
     # The version is the project's.
     shown = subprocess.run([installed, "--version"], capture_output=True, text=True, check=True)
     assert shown.stdout == "vadrel %s\n" % version, shown.stdout
@@ -68,7 +78,7 @@ def main():
     # against the options in the unit tests).
     with gzip.open(os.path.join(os.path.dirname(installed), "..", "share", "man", "man1", "vadrel.1.gz"), "rt") as f:
         assert "\n.TH VADREL 1 " in f.read()
-    print("3 passed, 0 failed")
+    print("4 passed, 0 failed")
 
 
 if __name__ == "__main__":

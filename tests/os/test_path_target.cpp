@@ -17,12 +17,12 @@ TEST(PathTarget, LinksAndSpellingsLeadToOneTarget) {
     testing::ScratchFolder folder;
     folder.put("giro.nmea", "x");
     ::mkdir(folder.at("sub").c_str(), 0755);
-    ::symlink("giro.nmea", folder.at("collegamento").c_str());
-    ::symlink("../giro.nmea", folder.at("sub/su").c_str());
-    ::link(folder.at("giro.nmea").c_str(), folder.at("sub/fisso").c_str());
-    ::symlink("nuovo.gpx", folder.at("pendente").c_str());
-    ::symlink(folder.at("sub/ancora").c_str(), folder.at("sub/ancora").c_str());
-    ::mkfifo(folder.at("fifo").c_str(), 0600);
+    ASSERT_EQ(::symlink("giro.nmea", folder.at("collegamento").c_str()), 0);
+    ASSERT_EQ(::symlink("../giro.nmea", folder.at("sub/su").c_str()), 0);
+    ASSERT_EQ(::link(folder.at("giro.nmea").c_str(), folder.at("sub/fisso").c_str()), 0);
+    ASSERT_EQ(::symlink("nuovo.gpx", folder.at("pendente").c_str()), 0);
+    ASSERT_EQ(::symlink(folder.at("sub/ancora").c_str(), folder.at("sub/ancora").c_str()), 0);
+    ASSERT_EQ(::mkfifo(folder.at("fifo").c_str(), 0600), 0);
     const PathTarget file = path_target(folder.at("giro.nmea"));
     const PathTarget fresh = path_target(folder.at("nuovo.gpx"));
     ASSERT_EQ(file.kind, PathTarget::Kind::regular);

@@ -67,7 +67,7 @@ struct Cable {
         ::close(s);
         ::fcntl(m, F_SETFL, O_NONBLOCK);
         master.fd = m;
-        ::symlink(::ptsname(m), device.c_str());
+        EXPECT_EQ(::symlink(::ptsname(m), device.c_str()), 0) << device;
     }
 };
 
