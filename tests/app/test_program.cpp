@@ -160,10 +160,12 @@ TEST(Program, AisTargetsFollowTheSecondsSentencesAndTheirChangesAreKept) {
         program.start();
         EXPECT_EQ(program.ais().mezzi[1].name, "Alfa");
         program.transmitter().tick();
+        // The program's own timer may tick too while the port is read (a
+        // wall-clock second passing): its seconds come whole, after this one.
         const std::vector<std::string> first = read_lines(master, 7);
-        ASSERT_EQ(first.size(), 7u) << "the $GPRMC, then 1 and 5 (two fragments) of vehicles 1 and 2";
+        ASSERT_GE(first.size(), 7u) << "the $GPRMC, then 1 and 5 (two fragments) of vehicles 1 and 2";
         EXPECT_EQ(first[0].rfind("$GPRMC,", 0), 0u);
-        for (std::size_t i = 1; i < first.size(); ++i) EXPECT_EQ(first[i].rfind("!AIVDM,", 0), 0u) << first[i];
+        for (std::size_t i = 1; i < 7; ++i) EXPECT_EQ(first[i].rfind("!AIVDM,", 0), 0u) << first[i];
         for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(program.fleet().in_use(n), n < 3) << n;
 
         AisSettings twice = program.ais();
@@ -180,7 +182,8 @@ TEST(Program, AisTargetsFollowTheSecondsSentencesAndTheirChangesAreKept) {
         EXPECT_EQ(program.change_ais(renamed), "");
         program.transmitter().tick();
         const std::vector<std::string> off = read_lines(master, 1);
-        ASSERT_EQ(off.size(), 1u) << "AIS off: the $GPRMC alone";
+        ASSERT_GE(off.size(), 1u);
+        for (const std::string& line : off) EXPECT_EQ(line.rfind("$GPRMC,", 0), 0u) << "AIS off: the $GPRMC alone";
         EXPECT_FALSE(program.fleet().in_use(1));
         program.stop();
     }
