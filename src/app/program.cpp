@@ -247,6 +247,7 @@ void Program::start() {
     const ControlSettings control_file = read_control_settings(*settings_file_, problems);
     control_problem_ = apply_control(controllo_per(control_file, options_));
     if (!control_problem_.empty()) problems.push_back(control_problem_);
+    tile_settings_ = read_tile_settings(*settings_file_, problems);
     if (!problems.empty()) {
         std::string text = "Uscite:";
         for (const std::string& problem : problems) text += "\n" + problem;
@@ -374,6 +375,11 @@ std::string Program::change_control(const ControlSettings& settings) {
     control_problem_ = problem;
     if (!problem.empty()) return problem;
     return save_control_settings(*settings_file_, settings);
+}
+
+std::string Program::change_tiles(const TileSettings& settings) {
+    tile_settings_ = settings;
+    return save_tile_settings(*settings_file_, settings);
 }
 
 std::string Program::control_status() const {

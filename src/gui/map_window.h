@@ -10,16 +10,23 @@
 // takes. Hidden, it does nothing.
 
 #include <QWidget>
+#include <functional>
+#include <string>
 #include <optional>
 #include <vector>
 
+#include "config/tile_settings.h"
 #include "gui/map_projection.h"
+#include "gui/place_names.h"
 #include "gui/world_map.h"
 #include "panel/form1.h"
 
 class QLabel;
 
 namespace vadrel::gui {
+
+class TileLayer;
+class TileDialog;
 
 // The colour of a vehicle's track and point.
 QColor colore_mezzo(std::size_t mezzo);
@@ -42,6 +49,11 @@ public:
     // What pointing at the vehicle tells: number, position in degrees and
     // minutes, speed, course.
     QString describe(std::size_t vehicle) const;
+    // The street tiles under the map, off until set on.
+    TileLayer& tiles() const { return *tiles_; }
+    // Why the street tiles stopped, as the map says it; "" while none did.
+    QString tile_note() const { return tile_note_; }
+    void set_tiles(const TileSettings& settings);
     // "Porta qui il mezzo attuale": the current vehicle to the place under
     // that point of the canvas, asked through place_current.
     void bring_current_here(QPointF point);
@@ -74,6 +86,9 @@ private:
     bool dragged_ = false;
     // Land, coastlines and borders; none if the built-in data cannot be read.
     std::optional<WorldMap> world_;
+    PlaceNames places_;
+    TileLayer* tiles_;
+    QString tile_note_;
 };
 
 class MapWindow : public QWidget {
@@ -83,6 +98,9 @@ public:
     MapCanvas* canvas() const { return canvas_; }
     // After each tick; nothing while the window is hidden.
     void refresh();
+    // The street tiles' settings in force, and who keeps a change of them
+    // (in vadrel.ini; "" when kept, else why not).
+    void set_tiles(const TileSettings& settings, std::function<std::string(const TileSettings&)> keep);
     // Writes the map as a PNG; "" when written, else why not, in Italian.
     QString save_image(const QString& path) const;
 
@@ -93,6 +111,9 @@ private:
     MapCanvas* canvas_;
     QLabel* note_;
     QString last_path_;
+    TileSettings tile_settings_;
+    std::function<std::string(const TileSettings&)> keep_tiles_;
+    TileDialog* tile_dialog_ = nullptr;
 };
 
 }  // namespace vadrel::gui
