@@ -91,6 +91,8 @@ Program::Program(const Options& options, Shell& shell)
     if (!settings_file_->problem().empty())
         settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
     port_settings_ = read_port_settings(*settings_file_, settings_problems_);
+    // before the window is made: the map takes them from there
+    tile_settings_ = read_tile_settings(*settings_file_, settings_problems_);
     for (const auto& [numero, mapping] : ports_for(port_settings_, options)) {
         if (mapping.virtuale) {
             const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
@@ -247,7 +249,6 @@ void Program::start() {
     const ControlSettings control_file = read_control_settings(*settings_file_, problems);
     control_problem_ = apply_control(controllo_per(control_file, options_));
     if (!control_problem_.empty()) problems.push_back(control_problem_);
-    tile_settings_ = read_tile_settings(*settings_file_, problems);
     if (!problems.empty()) {
         std::string text = "Uscite:";
         for (const std::string& problem : problems) text += "\n" + problem;

@@ -17,8 +17,9 @@ std::string tile_address_problem(const std::string& address) {
         if (!text.contains(QLatin1String(field))) return std::string("l'indirizzo non contiene ") + field;
     }
     const QUrl url(text);
+    if (!url.isValid()) return "l'indirizzo non è scritto come un indirizzo web";
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QStringLiteral("http") && scheme != QStringLiteral("https")))
+    if (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))
         return "l'indirizzo non comincia con http:// o https://";
     if (url.host().isEmpty()) return "l'indirizzo non ha un server";
     return {};

@@ -105,6 +105,7 @@ TEST(TileGrid, AddressOfATileAndAddressesRefused) {
         {"ftp://example.org/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
         {"/home/me/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
         {"http:///{z}/{x}/{y}.png", "l'indirizzo non ha un server"},
+        {"http://127.0.0.1:99999/{z}/{x}/{y}.png", "l'indirizzo non è scritto come un indirizzo web"},
     };
     for (const auto& r : rows) EXPECT_EQ(tile_address_problem(r.address), r.problem) << r.address;
 }
