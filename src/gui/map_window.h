@@ -1,5 +1,7 @@
 #pragma once
 // "Mappa": over the land, coastlines and borders of the world (world_map.h),
+// with the street tiles when they are on (tile_layer.h) and the names of the
+// larger places where there is room (place_names.h),
 // every vehicle sent in the last hour, as a labelled point where
 // it is now at the end of its track with an arrow on its course, the
 // current one ringed, on the local plane around the fleet, with a graticule,
@@ -51,8 +53,6 @@ public:
     QString describe(std::size_t vehicle) const;
     // The street tiles under the map, off until set on.
     TileLayer& tiles() const { return *tiles_; }
-    // Why the street tiles stopped, as the map says it; "" while none did.
-    QString tile_note() const { return tile_note_; }
     void set_tiles(const TileSettings& settings);
     // "Porta qui il mezzo attuale": the current vehicle to the place under
     // that point of the canvas, asked through place_current.

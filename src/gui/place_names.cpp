@@ -6,7 +6,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -81,13 +80,21 @@ std::vector<QRectF> PlaceNames::paint(QPainter& painter, const MapProjection& ma
         if (std::none_of(taken.begin(), taken.end(), [&dot](const QRectF& box) { return box.intersects(dot); }))
             shown.push_back(i);
     }
+    const QFont fonts[] = {place_font(false), place_font(true)};
+    const QFontMetricsF metrics[] = {QFontMetricsF(fonts[0]), QFontMetricsF(fonts[1])};
+    const double ascents[] = {metrics[0].ascent(), metrics[1].ascent()};
     std::vector<LabelRequest> requests;
     for (const std::size_t i : shown) {
-        const QFontMetricsF metrics(place_font(places_[i].capital));
-        requests.push_back({map.to_screen(places_[i].at),
-                            QSizeF(metrics.horizontalAdvance(places_[i].name) + 4.0, metrics.height()), dot_radius, {}});
+        const QFontMetricsF& m = metrics[places_[i].capital ? 1 : 0];
+        requests.push_back({map.to_screen(places_[i].at), QSizeF(m.horizontalAdvance(places_[i].name) + 4.0, m.height()),
+                            dot_radius, {}});
     }
-    const std::vector<std::optional<QRectF>> boxes = place_labels_where_free(requests, taken);
+    // and never cut by the edge of the map: the world beyond it is taken
+    std::vector<QRectF> clear = taken;
+    const double w = map.viewport().width(), h = map.viewport().height(), far = 1e6;
+    clear.insert(clear.end(), {QRectF(-far, -far, 2 * far, far), QRectF(-far, h, 2 * far, far),
+                               QRectF(-far, -far, far, 2 * far), QRectF(w, -far, far, 2 * far)});
+    const std::vector<std::optional<QRectF>> boxes = place_labels_where_free(requests, clear);
     std::vector<QRectF> written;
     for (std::size_t k = 0; k < shown.size(); ++k) {
         if (!boxes[k]) continue;
@@ -100,16 +107,15 @@ std::vector<QRectF> PlaceNames::paint(QPainter& painter, const MapProjection& ma
         } else {
             painter.drawEllipse(at, dot_radius, dot_radius);
         }
-        painter.setFont(place_font(place.capital));
-        const QFontMetricsF metrics(painter.font());
-        QPainterPath path;
-        path.addText(QPointF(boxes[k]->left() + 2.0, boxes[k]->top() + metrics.ascent()), painter.font(), place.name);
-        painter.setPen(QPen(QColor(255, 255, 255, 230), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(50, 50, 50));
-        painter.drawPath(path);
+        // a white halo of the text moved a pixel each way, then the text:
+        // glyphs from the cache, far cheaper than stroking a text path
+        painter.setFont(fonts[place.capital ? 1 : 0]);
+        const QPointF baseline(boxes[k]->left() + 2.0, boxes[k]->top() + ascents[place.capital ? 1 : 0]);
+        painter.setPen(QColor(255, 255, 255, 230));
+        for (const QPointF d : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            painter.drawText(baseline + d, place.name);
+        painter.setPen(QColor(50, 50, 50));
+        painter.drawText(baseline, place.name);
         written.push_back(*boxes[k]);
         written.push_back(QRectF(at.x() - dot_radius, at.y() - dot_radius, 2 * dot_radius, 2 * dot_radius));
     }

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QPolygonF>
-#include <QTcpServer>
 #include <QTest>
 
 #include "gui/map_labels.h"
@@ -23,7 +22,6 @@
 #include "gui/map_window.h"
 #include "gui/world_map.h"
 #include "finestra.h"
-#include "support/event_loop.h"
 #include "support/fakes.h"
 
 namespace vadrel::gui {
@@ -197,24 +195,6 @@ TEST_F(MapView, PortaQuiMovesTheCurrentVehicleThroughThePanel) {
     // the panel's boxes show it at once
     const WholeSeconds lat = whole_seconds(rig.fleet.vehicle(1).lat);
     EXPECT_EQ(static_cast<QLineEdit*>(window.control_widget("txt_lat_s"))->text(), QString::number(lat.seconds));
-}
-
-// A tile server that is gone: the map stays, says why at its top left, and
-// a new address (set again) forgets the note.
-TEST_F(MapView, StreetTilesFromAServerThatIsGoneFallBackAndSayWhy) {
-    QTcpServer gone;
-    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
-    const quint16 port = gone.serverPort();
-    gone.close();
-    canvas->set_tiles({true, QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(port).toStdString()});
-    ASSERT_TRUE(run_until([&] {
-        canvas->repaint();
-        return !canvas->tile_note().isEmpty();
-    }));
-    EXPECT_EQ(canvas->tile_note(),
-              q("Strade non disponibili: il server rifiuta la connessione. Si mostra la mappa senza rete."));
-    canvas->set_tiles({false, default_tile_address});
-    EXPECT_EQ(canvas->tile_note(), QString());
 }
 
 // "Strade...": an address without {y} is refused with its reason and the

@@ -188,16 +188,5 @@ TEST_F(TileLayerTest, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
     }
 }
 
-TEST_F(TileLayerTest, OffAsksNothing) {
-    TileLayer layer(cache.path());
-    layer.set_source(false, server.address());
-    QImage picture(500, 400, QImage::Format_RGB32);
-    QPainter painter(&picture);
-    layer.paint(painter, milan());
-    EXPECT_EQ(layer.in_flight(), 0);
-    run_until([] { return true; });
-    EXPECT_EQ(server.requests, 0);
-}
-
 }  // namespace
 }  // namespace vadrel::gui
