@@ -37,7 +37,7 @@ struct TileKey {
 inline constexpr int tile_pixels = 256;
 inline constexpr int max_tile_zoom = 19;
 // The most tiles one view asks for: a large screen at the tiles' own scale
-// needs about 60.
+// needs about 60; a larger one takes a zoom further out.
 inline constexpr int max_tiles_in_view = 120;
 
 // The zoom whose tiles' pixels are nearest the map's at its centre, 0 .. 19.

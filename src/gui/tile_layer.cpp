@@ -82,9 +82,13 @@ QString TileLayer::attribution() const {
 
 void TileLayer::paint(QPainter& painter, const MapProjection& map) {
     if (!on_) return;
-    const int z = tile_zoom(map);
+    // a screen too large for the cap at the map's own zoom takes the
+    // tiles of a zoom further out, a quarter as many
+    int z = tile_zoom(map);
+    std::vector<TileKey> keys = tiles_in_view(map, z);
+    while (keys.empty() && z > 0) keys = tiles_in_view(map, --z);
     wanted_.clear();
-    for (const TileKey& key : tiles_in_view(map, z)) {
+    for (const TileKey& key : keys) {
         const QImage* image = images_.object(key.id());
         if (image == nullptr) {
             if (!replies_.contains(key.id())) wanted_.push_back(key);
