@@ -103,6 +103,8 @@ Program::Program(const Options& options, Shell& shell)
     if (!settings_file_->problem().empty())
         settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
     port_settings_ = read_port_settings(*settings_file_, settings_problems_);
+    // before the window is made: the map takes them from there
+    tile_settings_ = read_tile_settings(*settings_file_, settings_problems_);
     for (const auto& [numero, mapping] : ports_for(port_settings_, options)) {
         if (mapping.virtuale) {
             const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
@@ -406,6 +408,11 @@ std::string Program::change_control(const ControlSettings& settings) {
     control_problem_ = problem;
     if (!problem.empty()) return problem;
     return save_control_settings(*settings_file_, settings);
+}
+
+std::string Program::change_tiles(const TileSettings& settings) {
+    tile_settings_ = settings;
+    return save_tile_settings(*settings_file_, settings);
 }
 
 std::string Program::control_status() const {

@@ -15,6 +15,7 @@
 #include "app/options.h"
 #include "app/program_control.h"
 #include "config/control_settings.h"
+#include "config/tile_settings.h"
 #include "control/control_server.h"
 #include "config/output_path.h"
 #include "config/program_folder.h"
@@ -149,6 +150,10 @@ public:
     // Switches the interface to these settings and keeps them in vadrel.ini.
     // Returns what could not be done, in Italian ("" when all was).
     std::string change_control(const ControlSettings& settings);
+    // The map's street tiles as vadrel.ini has them; a change is kept there
+    // ("" when kept, else why not).
+    const TileSettings& tile_settings() const { return tile_settings_; }
+    std::string change_tiles(const TileSettings& settings);
     // What the interface is doing, in Italian, for the window's dialog.
     std::string control_status() const;
 
@@ -233,6 +238,7 @@ private:
     std::unique_ptr<PanelForm> form_;
     SecondTap tap_;
     ControlSettings control_settings_;
+    TileSettings tile_settings_;
     std::unique_ptr<ProgramControl> control_target_;
     std::unique_ptr<ControlServer> control_;
     // The key of vadrel.token is said once a run.

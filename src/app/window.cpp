@@ -179,6 +179,7 @@ int run_window(int argc, char** argv, const Options& options) {
     gui::MainWindow window(program->form());
     window.set_routes(&program->routes());
     shell.set_main_window(&window);
+    window.set_tiles(program->tile_settings(), [&](const TileSettings& settings) { return program->change_tiles(settings); });
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
     // The map's vehicle: its MMSI while the AIS targets are on, its stream's port.

@@ -291,10 +291,17 @@ void MainWindow::open_fleet() {
     fleet_->activateWindow();
 }
 
+void MainWindow::set_tiles(const TileSettings& settings, std::function<std::string(const TileSettings&)> keep) {
+    tile_settings_ = settings;
+    keep_tiles_ = std::move(keep);
+    if (map_ != nullptr) map_->set_tiles(tile_settings_, keep_tiles_);
+}
+
 void MainWindow::open_map() {
     if (map_ == nullptr) {
         map_ = new MapWindow(form_, this);
         map_->canvas()->identity = identity_;
+        map_->set_tiles(tile_settings_, keep_tiles_);
         // "Porta qui il mezzo attuale": the path "Vai a posizione" takes.
         connect(map_->canvas(), &MapCanvas::place_current, this, [this](GeoPoint where) {
             forward([&] {

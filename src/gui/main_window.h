@@ -11,6 +11,7 @@
 
 #include "panel/panel_form.h"
 #include "routes/vehicle_routes.h"
+#include "config/tile_settings.h"
 
 class QLabel;
 class QLineEdit;
@@ -68,6 +69,9 @@ public:
     void open_map();
     // "Veicolo > Cielo": the sky of the current vehicle (SkyView).
     void open_sky();
+    // The map's street tiles as kept, and who keeps a change of them; the
+    // map takes them when it opens.
+    void set_tiles(const TileSettings& settings, std::function<std::string(const TileSettings&)> keep);
     // The map window once opened, else nullptr.
     MapWindow* map_window() const { return map_; }
     SkyView* sky_view() const { return sky_; }
@@ -98,6 +102,8 @@ private:
 
     Monitor* monitor_ = nullptr;
     MapWindow* map_ = nullptr;
+    TileSettings tile_settings_;
+    std::function<std::string(const TileSettings&)> keep_tiles_;
     SkyView* sky_ = nullptr;
     FleetWindow* fleet_ = nullptr;
     VehicleRoutes* routes_ = nullptr;

@@ -37,19 +37,28 @@ std::optional<QRectF> arrow(const LabelRequest& l) {
 
 }  // namespace
 
+namespace {
+
+// Whether a box is free of the labels placed, the areas kept clear and every
+// request's dot and arrow but its own.
+bool free_box(const QRectF& box, std::size_t self, const std::vector<LabelRequest>& labels,
+              const std::vector<QRectF>& placed, const std::vector<QRectF>& keep_clear) {
+    const auto hits = [&box](const QRectF& other) { return box.intersects(other); };
+    if (std::any_of(placed.begin(), placed.end(), hits)) return false;
+    if (std::any_of(keep_clear.begin(), keep_clear.end(), hits)) return false;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        if (i != self && box.intersects(dot(labels[i]))) return false;
+        if (const auto a = arrow(labels[i]); a && box.intersects(*a)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::vector<QRectF> place_labels(const std::vector<LabelRequest>& labels, const std::vector<QRectF>& keep_clear) {
     std::vector<QRectF> placed;
     placed.reserve(labels.size());
-    const auto free = [&](const QRectF& box, std::size_t self) {
-        const auto hits = [&box](const QRectF& other) { return box.intersects(other); };
-        if (std::any_of(placed.begin(), placed.end(), hits)) return false;
-        if (std::any_of(keep_clear.begin(), keep_clear.end(), hits)) return false;
-        for (std::size_t i = 0; i < labels.size(); ++i) {
-            if (i != self && box.intersects(dot(labels[i]))) return false;
-            if (const auto a = arrow(labels[i]); a && box.intersects(*a)) return false;
-        }
-        return true;
-    };
+    const auto free = [&](const QRectF& box, std::size_t self) { return free_box(box, self, labels, placed, keep_clear); };
     for (std::size_t i = 0; i < labels.size(); ++i) {
         const std::vector<QRectF> candidates = sides(labels[i]);
         auto chosen = std::find_if(candidates.begin(), candidates.end(), [&](const QRectF& b) { return free(b, i); });
@@ -66,6 +75,22 @@ std::vector<QRectF> place_labels(const std::vector<LabelRequest>& labels, const 
         placed.push_back(box);
     }
     return placed;
+}
+
+std::vector<std::optional<QRectF>> place_labels_where_free(const std::vector<LabelRequest>& labels,
+                                                           const std::vector<QRectF>& keep_clear) {
+    std::vector<QRectF> placed;
+    std::vector<std::optional<QRectF>> boxes;
+    boxes.reserve(labels.size());
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const std::vector<QRectF> candidates = sides(labels[i]);
+        const auto chosen = std::find_if(candidates.begin(), candidates.end(), [&](const QRectF& b) {
+            return free_box(b, i, labels, placed, keep_clear);
+        });
+        boxes.push_back(chosen == candidates.end() ? std::nullopt : std::optional<QRectF>(*chosen));
+        if (chosen != candidates.end()) placed.push_back(*chosen);
+    }
+    return boxes;
 }
 
 bool label_beside(const LabelRequest& label, const QRectF& box) {

@@ -27,6 +27,11 @@ struct LabelRequest {
 // One box per request, in order: the first requests get the nearer places.
 std::vector<QRectF> place_labels(const std::vector<LabelRequest>& labels, const std::vector<QRectF>& keep_clear);
 
+// The same placing for labels that may be left out (the names of places):
+// each on the first free side of its point, or none where every side is taken.
+std::vector<std::optional<QRectF>> place_labels_where_free(const std::vector<LabelRequest>& labels,
+                                                           const std::vector<QRectF>& keep_clear);
+
 // Whether the label's box lies beside its point (false: stacked away, to be
 // joined to it by a line).
 bool label_beside(const LabelRequest& label, const QRectF& box);

@@ -24,6 +24,8 @@
 
 #include "gui/keys.h"
 #include "gui/map_labels.h"
+#include "gui/tile_dialog.h"
+#include "gui/tile_layer.h"
 #include "os/qt_file_error.h"
 
 namespace vadrel::gui {
@@ -191,6 +193,32 @@ void draw_scale_and_north(QPainter& painter, const MapProjection& map, QSizeF si
     halo_text(painter, tip + QPointF(-4, 40), QStringLiteral("N"), Qt::black);
 }
 
+// Where the map says the street tiles stopped: top left, under nothing.
+QRectF note_box(QSizeF size, const QString& text) {
+    if (text.isEmpty()) return {};
+    const QFontMetricsF metrics(map_font(8.0));
+    const QRectF room(0, 0, std::max(size.width() - 60.0, 60.0), size.height());
+    const QRectF ink = metrics.boundingRect(room, Qt::TextWordWrap, text);
+    return QRectF(6.0, 6.0, ink.width() + 10.0, ink.height() + 6.0);
+}
+
+// The tiles' credit, bottom right, over the longitude labels.
+QRectF credit_box(QSizeF size, const QString& text) {
+    if (text.isEmpty()) return {};
+    const QFontMetricsF metrics(map_font(7.0));
+    const double width = metrics.horizontalAdvance(text) + 8.0;
+    return QRectF(size.width() - width - 2.0, size.height() - metrics.height() - 4.0, width, metrics.height() + 2.0);
+}
+
+void draw_box_text(QPainter& painter, const QRectF& box, const QString& text, double points, const QColor& colour) {
+    painter.setPen(QPen(QColor(120, 120, 120), 1.0));
+    painter.setBrush(QColor(255, 255, 255, 235));
+    painter.drawRect(box);
+    painter.setFont(map_font(points));
+    painter.setPen(colour);
+    painter.drawText(box.adjusted(4, 2, -4, -2), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
 }  // namespace
 
 QColor colore_mezzo(std::size_t mezzo) {
@@ -204,7 +232,11 @@ QColor colore_mezzo(std::size_t mezzo) {
     return colours[mezzo % std::size(colours)];
 }
 
-MapCanvas::MapCanvas(PanelForm& form, QWidget* parent) : QWidget(parent), form_(form) {
+MapCanvas::MapCanvas(PanelForm& form, QWidget* parent)
+    : QWidget(parent),
+      form_(form),
+      places_(built_in_places()),
+      tiles_(new TileLayer(QStandardPaths::writableLocation(QStandardPaths::CacheLocation), this)) {
     setObjectName(QStringLiteral("mappa"));
     setMinimumSize(240, 180);
     setAutoFillBackground(true);
@@ -214,6 +246,18 @@ MapCanvas::MapCanvas(PanelForm& form, QWidget* parent) : QWidget(parent), form_(
     setCursor(Qt::OpenHandCursor);
     setMouseTracking(true);
     world_ = WorldMap::built_in();
+    connect(tiles_, &TileLayer::updated, this, qOverload<>(&QWidget::update));
+    // said once, on the map, until the layer is set again
+    connect(tiles_, &TileLayer::failed, this, [this](const QString& why) {
+        tile_note_ = QStringLiteral("Strade non disponibili: %1. Si mostra la mappa senza rete.").arg(why);
+        update();
+    });
+}
+
+void MapCanvas::set_tiles(const TileSettings& settings) {
+    tiles_->set_source(settings.on, QString::fromStdString(settings.address));
+    tile_note_.clear();
+    update();
 }
 
 double MapCanvas::oldest_shown() const {
@@ -363,7 +407,13 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF area = size();
     if (world_) draw_world(painter, projection_, *world_, area);
+    tiles_->paint(painter, projection_);
     draw_graticule(painter, projection_, area);
+    const QString credit = tiles_->on() ? tiles_->attribution() : QString();
+    std::vector<QRectF> clear = kept_clear(area);
+    for (const QRectF& box : {note_box(area, tile_note_), credit_box(area, credit)}) {
+        if (!box.isEmpty()) clear.push_back(box);
+    }
 
     const std::vector<std::size_t> shown = shown_vehicles();
     if (shown.empty()) {
@@ -447,7 +497,15 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
         const auto tip = arrow_tip(form_.fleet.vehicle(m), at, radius_of(m));
         requests.push_back({at, QSizeF(ink.width() + 4.0, metrics.height()), radius_of(m), tip});
     }
-    const std::vector<QRectF> boxes = place_labels(requests, kept_clear(area));
+    const std::vector<QRectF> boxes = place_labels(requests, clear);
+    // the places' names where nothing of the vehicles' is
+    std::vector<QRectF> taken = clear;
+    taken.insert(taken.end(), boxes.begin(), boxes.end());
+    for (const LabelRequest& r : requests) {
+        taken.push_back(QRectF(r.point, r.point).adjusted(-r.radius, -r.radius, r.radius, r.radius));
+        if (r.arrow_tip) taken.push_back(QRectF(r.point, *r.arrow_tip).normalized().adjusted(-4, -4, 4, 4));
+    }
+    places_.paint(painter, projection_, taken);
     for (std::size_t i = 0; i < labelled.size(); ++i) {
         const std::size_t m = labelled[i];
         if (!label_beside(requests[i], boxes[i])) {
@@ -462,6 +520,8 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
                   Qt::black);
     }
     draw_scale_and_north(painter, projection_, area);
+    if (!tile_note_.isEmpty()) draw_box_text(painter, note_box(area, tile_note_), tile_note_, 8.0, QColor(150, 0, 0));
+    if (!credit.isEmpty()) draw_box_text(painter, credit_box(area, credit), credit, 7.0, Qt::black);
 }
 
 MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
@@ -473,6 +533,9 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     auto* adatta = new QPushButton(QStringLiteral("&Adatta"), this);
     adatta->setObjectName(QStringLiteral("adatta"));
     adatta->setToolTip(QStringLiteral("Mostra tutti i mezzi e li segue"));
+    auto* strade = new QPushButton(QStringLiteral("S&trade..."), this);
+    strade->setObjectName(QStringLiteral("strade"));
+    strade->setToolTip(QStringLiteral("Strade dalla rete sotto la mappa"));
     auto* salva = new QPushButton(QStringLiteral("&Salva immagine..."), this);
     salva->setObjectName(QStringLiteral("salva_immagine"));
     note_ = new QLabel(QStringLiteral("Rotella: ingrandisce e riduce; trascinare: sposta"), this);
@@ -481,6 +544,7 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(adatta);
+    buttons->addWidget(strade);
     buttons->addWidget(salva);
     buttons->addWidget(note_, 1);
     auto* layout = new QVBoxLayout(this);
@@ -491,10 +555,28 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
 
     connect(adatta, &QPushButton::clicked, canvas_, &MapCanvas::fit);
     connect(salva, &QPushButton::clicked, this, &MapWindow::ask_and_save);
+    connect(strade, &QPushButton::clicked, this, [this] {
+        if (tile_dialog_ == nullptr) {
+            tile_dialog_ = new TileDialog(
+                [this](const TileSettings& wanted) {
+                    tile_settings_ = wanted;
+                    canvas_->set_tiles(wanted);
+                    return keep_tiles_ ? keep_tiles_(wanted) : std::string();
+                },
+                this);
+        }
+        tile_dialog_->open_on(tile_settings_);
+    });
     close_on_escape(*this);
 
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     last_path_ = QDir(QDir(pictures).exists() ? pictures : QDir::homePath()).filePath(QStringLiteral("mappa.png"));
+}
+
+void MapWindow::set_tiles(const TileSettings& settings, std::function<std::string(const TileSettings&)> keep) {
+    tile_settings_ = settings;
+    keep_tiles_ = std::move(keep);
+    canvas_->set_tiles(settings);
 }
 
 void MapWindow::refresh() {

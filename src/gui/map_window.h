@@ -1,5 +1,7 @@
 #pragma once
 // "Mappa": over the land, coastlines and borders of the world (world_map.h),
+// with the street tiles when they are on (tile_layer.h) and the names of the
+// larger places where there is room (place_names.h),
 // every vehicle sent in the last hour, as a labelled point where
 // it is now at the end of its track with an arrow on its course, the
 // current one ringed, on the local plane around the fleet, with a graticule,
@@ -11,16 +13,22 @@
 
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <optional>
 #include <vector>
 
+#include "config/tile_settings.h"
 #include "gui/map_projection.h"
+#include "gui/place_names.h"
 #include "gui/world_map.h"
 #include "panel/panel_form.h"
 
 class QLabel;
 
 namespace vadrel::gui {
+
+class TileLayer;
+class TileDialog;
 
 // The colour of a vehicle's track and point.
 QColor colore_mezzo(std::size_t mezzo);
@@ -46,6 +54,9 @@ public:
     // More lines of what pointing tells, from whoever made the map: the
     // vehicle's MMSI, its stream's port ("" for none).
     std::function<QString(std::size_t)> identity;
+    // The street tiles under the map, off until set on.
+    TileLayer& tiles() const { return *tiles_; }
+    void set_tiles(const TileSettings& settings);
     // "Porta qui il mezzo attuale": the current vehicle to the place under
     // that point of the canvas, asked through place_current.
     void bring_current_here(QPointF point);
@@ -78,6 +89,9 @@ private:
     bool dragged_ = false;
     // Land, coastlines and borders; none if the built-in data cannot be read.
     std::optional<WorldMap> world_;
+    PlaceNames places_;
+    TileLayer* tiles_;
+    QString tile_note_;
 };
 
 class MapWindow : public QWidget {
@@ -87,6 +101,9 @@ public:
     MapCanvas* canvas() const { return canvas_; }
     // After each tick; nothing while the window is hidden.
     void refresh();
+    // The street tiles' settings in force, and who keeps a change of them
+    // (in vadrel.ini; "" when kept, else why not).
+    void set_tiles(const TileSettings& settings, std::function<std::string(const TileSettings&)> keep);
     // Writes the map as a PNG; "" when written, else why not, in Italian.
     QString save_image(const QString& path) const;
 
@@ -97,6 +114,9 @@ private:
     MapCanvas* canvas_;
     QLabel* note_;
     QString last_path_;
+    TileSettings tile_settings_;
+    std::function<std::string(const TileSettings&)> keep_tiles_;
+    TileDialog* tile_dialog_ = nullptr;
 };
 
 }  // namespace vadrel::gui

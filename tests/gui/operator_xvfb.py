@@ -14,7 +14,11 @@ virtual port:
 - "Flotta" (Alt+V, F) with three vehicles running in multi-user mode: the
   latitude of vehicle 1 typed in its cell is in its next "@1" sentence;
 - "Porta..." (Alt+U, P) maps COM 1, open on one pseudo-terminal, to a link
-  to another: the next sentences go there, and vadrel.ini keeps it.
+  to another: the next sentences go there, and vadrel.ini keeps it;
+- the map's street tiles, on in vadrel.ini, from a tile server the test runs:
+  the tiles come under the vehicle, asked for by vadrel with a disk cache;
+  the server stopped, a drag of the map asks for tiles it cannot have and
+  the map says so in red, and the program goes on.
 
     operator_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -29,8 +33,11 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import tty
+import zlib
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 CAPTION = "Quorvel vadrel - Simulatore GPS"
 CONVERT = "/usr/bin/convert"
@@ -330,6 +337,110 @@ def check_map(binary, scratch, keep):
         fail("vadrel termina con %d" % code)
 
 
+TILE = (200, 120, 40)
+
+
+def png_of(colour, size=256):
+    """A PNG of one colour, written by hand."""
+    def chunk(kind, data):
+        return (len(data).to_bytes(4, "big") + kind + data
+                + zlib.crc32(kind + data).to_bytes(4, "big"))
+    row = b"\0" + bytes(colour) * size
+    header = size.to_bytes(4, "big") * 2 + bytes([8, 2, 0, 0, 0])
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(row * size))
+            + chunk(b"IEND", b""))
+
+
+class TileServer:
+    """Tiles of one colour on 127.0.0.1, cacheable for an hour; what was asked."""
+
+    def __init__(self):
+        asked = self.asked = []
+        tile = png_of(TILE)
+
+        class Handler(BaseHTTPRequestHandler):
+            def do_GET(self):
+                asked.append((self.path, self.headers.get("User-Agent", "")))
+                self.send_response(200)
+                self.send_header("Content-Type", "image/png")
+                self.send_header("Content-Length", str(len(tile)))
+                self.send_header("Cache-Control", "max-age=3600")
+                self.end_headers()
+                self.wfile.write(tile)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def address(self):
+        return "http://127.0.0.1:%d/{z}/{x}/{y}.png" % self.server.server_address[1]
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def picture(window, scratch, name):
+    png = os.path.join(scratch, name)
+    subprocess.run(["import", "-window", window, png], check=True, stderr=subprocess.DEVNULL)
+    return colours(png)
+
+
+def near(counts, colour, by):
+    return sum(n for c, n in counts.items() if max(abs(a - b) for a, b in zip(c, colour)) <= by)
+
+
+def check_tiles(binary, scratch):
+    folder = os.path.join(scratch, "strade")
+    os.mkdir(folder)
+    write_table(folder, ['45,27,"N",,9,11,"E",0,0,#TRUE#,#FALSE#'])
+    server = TileServer()
+    with open(os.path.join(folder, "vadrel.ini"), "w") as ini:
+        ini.write("[mappa]\nstrade=true\nindirizzo=%s\n" % server.address())
+    cache = os.path.join(os.environ["HOME"], ".cache", "vadrel", "tile")
+    vadrel = Vadrel(binary, folder)
+    stopped = False
+    try:
+        until("il mezzo trasmette", lambda: vadrel.port.sentences())
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+v")
+        xdotool("key", "--clearmodifiers", "m")
+        map_window = until("la finestra Mappa compare", lambda: window_id("vadrel - Mappa"))
+        until("la finestra Mappa si vede", lambda: viewable(map_window))
+        until("vadrel chiede le tile", lambda: len(server.asked) >= 4)
+        agents = {agent for _, agent in server.asked}
+        if not all(a.startswith("vadrel/") for a in agents):
+            fail("User-Agent delle richieste: %s" % agents)
+        until("le tile sono sulla mappa",
+              lambda: near(picture(map_window, scratch, "strade.png"), TILE, 8) > 40000)
+        until("le tile sono nella cache su disco",
+              lambda: sum(len(files) for _, _, files in os.walk(cache)) >= 4)
+        print("ok: %d tile chieste (%s) e sulla mappa, con la cache in %s" % (len(server.asked), agents.pop(), cache))
+        server.stop()
+        stopped = True
+        asked = len(server.asked)
+        canvas = canvas_centre(map_window)
+        xdotool("mousemove", "--window", map_window, str(canvas[0] - 150), str(canvas[1]))
+        xdotool("mousedown", "1")
+        for step in range(1, 7):
+            xdotool("mousemove", "--window", map_window, str(canvas[0] - 150 + 50 * step), str(canvas[1]))
+        xdotool("mouseup", "1")
+        until("la mappa dice che le strade mancano",
+              lambda: near(picture(map_window, scratch, "senza strade.png"), (150, 0, 0), 40) > 60)
+        if vadrel.proc.poll() is not None:
+            fail("vadrel è terminato quando il server delle tile si è fermato")
+        print("ok: server fermo, la mappa lo dice e resta (%d richieste prima)" % asked)
+    finally:
+        if not stopped:
+            server.stop()
+        code = vadrel.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
 def check_fleet(binary, scratch):
     folder = os.path.join(scratch, "flotta")
     os.mkdir(folder)
@@ -459,6 +570,7 @@ def main():
         check_fleet(binary, scratch)
         check_port(binary, scratch)
         check_ais(binary, scratch)
+        check_tiles(binary, scratch)
     finally:
         xvfb.terminate()
         xvfb.wait(timeout=10)

@@ -8,12 +8,17 @@
 #include <cmath>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QPolygonF>
 #include <QTest>
 
 #include "gui/map_labels.h"
+#include "gui/tile_layer.h"
 #include "gui/map_window.h"
 #include "gui/world_map.h"
 #include "finestra.h"
@@ -190,6 +195,35 @@ TEST_F(MapView, PortaQuiMovesTheCurrentVehicleThroughThePanel) {
     // the panel's boxes show it at once
     const WholeSeconds lat = whole_seconds(rig.fleet.vehicle(1).lat);
     EXPECT_EQ(static_cast<QLineEdit*>(window.control_widget("txt_lat_s"))->text(), QString::number(lat.seconds));
+}
+
+// "Strade...": an address without {y} is refused with its reason and the
+// dialog stays; a good one turns the tiles on and is handed to be kept.
+TEST_F(MapView, StradeRefusesAnAddressItCannotUseAndKeepsAGoodOne) {
+    std::vector<TileSettings> kept;
+    window.map_window()->set_tiles({}, [&kept](const TileSettings& s) {
+        kept.push_back(s);
+        return std::string();
+    });
+    QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("strade")), Qt::LeftButton);
+    auto* dialog = window.map_window()->findChild<QDialog*>(q("Strade"));
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QCheckBox*>(q("strade_attive"))->setChecked(true);
+    auto* address = dialog->findChild<QLineEdit*>(q("strade_indirizzo"));
+    address->setText(q("http://127.0.0.1:9/{z}/{x}.png"));
+    QTest::mouseClick(dialog->findChild<QPushButton*>(q("ok")), Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->findChild<QLabel*>(q("strade_problema"))->text(),
+              q("Indirizzo non valido: l'indirizzo non contiene {y}."));
+    EXPECT_TRUE(kept.empty());
+    EXPECT_FALSE(canvas->tiles().on());
+    address->setText(q(" http://127.0.0.1:9/{z}/{x}/{y}.png "));
+    QTest::mouseClick(dialog->findChild<QPushButton*>(q("ok")), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0], (TileSettings{true, "http://127.0.0.1:9/{z}/{x}/{y}.png"}));
+    EXPECT_TRUE(canvas->tiles().on());
+    canvas->set_tiles({});  // nothing asked of port 9 after the test
 }
 
 }  // namespace

@@ -1,0 +1,125 @@
+#include "place_names.h"
+
+#include <QFile>
+#include <QFontMetricsF>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "gui/map_labels.h"
+
+namespace vadrel::gui {
+
+namespace {
+
+constexpr double dot_radius = 2.5;
+// Natural Earth's zooms are for a map of 256-pixel tiles; a view a little
+// further out than that zoom still has room for the name.
+constexpr double zoom_allowance = 1.0;
+
+// The Web Mercator zoom this view's scale matches at its centre.
+double view_zoom(const MapProjection& map) {
+    return std::log2(360.0 * map.metres_per_degree_lon() / map.metres_per_pixel() / 256.0);
+}
+
+QFont place_font(bool capital) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPointSizeF(capital ? 8.0 : 7.5);
+    f.setBold(capital);
+    return f;
+}
+
+}  // namespace
+
+std::optional<std::vector<Place>> read_places(const QByteArray& json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    const QJsonValue rows = document.object().value(QStringLiteral("luoghi"));
+    if (!rows.isArray()) return std::nullopt;
+    std::vector<Place> places;
+    for (const QJsonValue& row_value : rows.toArray()) {
+        const QJsonArray row = row_value.toArray();
+        if (row.size() < 5 || !row[0].isString() || !row[1].isDouble() || !row[2].isDouble() || !row[3].isDouble())
+            continue;
+        const Place place{row[0].toString().trimmed(), {row[1].toDouble(), row[2].toDouble()}, row[3].toDouble(),
+                          row[4].toInt() == 1};
+        if (place.name.isEmpty() || std::fabs(place.at.lat) > 90.0 || std::fabs(place.at.lon) > 180.0) continue;
+        places.push_back(place);
+    }
+    return places;
+}
+
+std::vector<Place> built_in_places() {
+    QFile file(QStringLiteral(":/luoghi/places-110m.json"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return read_places(file.readAll()).value_or(std::vector<Place>{});
+}
+
+std::vector<std::size_t> PlaceNames::candidates(const MapProjection& map) const {
+    const double zoom = view_zoom(map);
+    const QRectF screen(QPointF(0, 0), map.viewport());
+    std::vector<std::size_t> shown;
+    for (std::size_t i = 0; i < places_.size(); ++i) {
+        if (places_[i].min_zoom > zoom + zoom_allowance) continue;
+        if (screen.contains(map.to_screen(places_[i].at))) shown.push_back(i);
+    }
+    return shown;
+}
+
+std::vector<QRectF> PlaceNames::paint(QPainter& painter, const MapProjection& map,
+                                      const std::vector<QRectF>& taken) const {
+    // a place whose dot something else covers is not written at all
+    std::vector<std::size_t> shown;
+    for (const std::size_t i : candidates(map)) {
+        const QPointF at = map.to_screen(places_[i].at);
+        const QRectF dot(at.x() - dot_radius, at.y() - dot_radius, 2 * dot_radius, 2 * dot_radius);
+        if (std::none_of(taken.begin(), taken.end(), [&dot](const QRectF& box) { return box.intersects(dot); }))
+            shown.push_back(i);
+    }
+    const QFont fonts[] = {place_font(false), place_font(true)};
+    const QFontMetricsF metrics[] = {QFontMetricsF(fonts[0]), QFontMetricsF(fonts[1])};
+    const double ascents[] = {metrics[0].ascent(), metrics[1].ascent()};
+    std::vector<LabelRequest> requests;
+    for (const std::size_t i : shown) {
+        const QFontMetricsF& m = metrics[places_[i].capital ? 1 : 0];
+        requests.push_back({map.to_screen(places_[i].at), QSizeF(m.horizontalAdvance(places_[i].name) + 4.0, m.height()),
+                            dot_radius, {}});
+    }
+    // and never cut by the edge of the map: the world beyond it is taken
+    std::vector<QRectF> clear = taken;
+    const double w = map.viewport().width(), h = map.viewport().height(), far = 1e6;
+    clear.insert(clear.end(), {QRectF(-far, -far, 2 * far, far), QRectF(-far, h, 2 * far, far),
+                               QRectF(-far, -far, far, 2 * far), QRectF(w, -far, far, 2 * far)});
+    const std::vector<std::optional<QRectF>> boxes = place_labels_where_free(requests, clear);
+    std::vector<QRectF> written;
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+        if (!boxes[k]) continue;
+        const Place& place = places_[shown[k]];
+        const QPointF at = requests[k].point;
+        painter.setPen(QPen(Qt::white, 1.0));
+        painter.setBrush(place.capital ? QColor(60, 60, 60) : QColor(110, 110, 110));
+        if (place.capital) {
+            painter.drawRect(QRectF(at.x() - dot_radius, at.y() - dot_radius, 2 * dot_radius, 2 * dot_radius));
+        } else {
+            painter.drawEllipse(at, dot_radius, dot_radius);
+        }
+        // a white halo of the text moved a pixel each way, then the text:
+        // glyphs from the cache, far cheaper than stroking a text path
+        painter.setFont(fonts[place.capital ? 1 : 0]);
+        const QPointF baseline(boxes[k]->left() + 2.0, boxes[k]->top() + ascents[place.capital ? 1 : 0]);
+        painter.setPen(QColor(255, 255, 255, 230));
+        for (const QPointF d : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            painter.drawText(baseline + d, place.name);
+        painter.setPen(QColor(50, 50, 50));
+        painter.drawText(baseline, place.name);
+        written.push_back(*boxes[k]);
+        written.push_back(QRectF(at.x() - dot_radius, at.y() - dot_radius, 2 * dot_radius, 2 * dot_radius));
+    }
+    return written;
+}
+
+}  // namespace vadrel::gui
