@@ -10,11 +10,12 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "routes/route_files.h"
-#include "routes/route_guide.h"
+#include "routes/vehicle_routes.h"
 #include "ticking.h"
 
 namespace vadrel::bench {
@@ -70,19 +71,18 @@ void BM_LoadGpx100k(benchmark::State& state) {
 
 void multi_user_ticks(benchmark::State& state, bool on_routes) {
     Ticking t([](std::size_t) { return 45.0; });
-    RouteGuide guide;
+    std::optional<VehicleRoutes> routes;
     if (on_routes) {
         const Route route = long_route();
-        t.fleet.set_guide(&guide);
+        routes.emplace(t.fleet);
         for (std::size_t n = 0; n < in_use; ++n) {
-            if (guide.give(n, route, {RouteEnd::loop}, t.fleet.vehicle(n))) std::abort();
+            if (routes->give(n, route, {RouteEnd::loop}, nullptr)) std::abort();
         }
     }
     t.form.opt_multi.select();
     t.form.txt_num_mezzi.set_text("19");
     for (std::size_t turn = 0; turn < in_use; ++turn) t.tick();
     for (auto _ : state) t.tick();
-    t.fleet.set_guide(nullptr);
 }
 
 void BM_TickMultiUser19Straight(benchmark::State& state) { multi_user_ticks(state, false); }

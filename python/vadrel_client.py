@@ -10,6 +10,7 @@ the events each second.
     vadrel = Vadrel("http://127.0.0.1:8080")            # token="..." beyond the loopback
     vadrel.set_vehicle(0, posizione="45°30'N 9°12'E", rotta=90, velocita=12, unita="nodi")
     vadrel.set_receiver(senza_fix=True)                 # the receiver loses the fix
+    vadrel.set_route(3, "giro.gpx", fine="ciclo")       # vehicle 3 follows a route
     with vadrel.events() as events:
         second = events.next(timeout=3)                 # {"byte": 71, "inviati": "$GPRMC,...", "mezzi": [...]}
 
@@ -96,6 +97,38 @@ class Vadrel:
     def regain_fix(self):
         return self.set_receiver(senza_fix=False)
 
+    ROUTE_TYPES = {".gpx": "application/gpx+xml", ".kml": "application/vnd.google-earth.kml+xml",
+                   ".csv": "text/csv", ".txt": "text/csv", ".json": "application/json"}
+
+    def set_route(self, n, route, content_type=None, **options):
+        """PUT /api/v1/mezzi/{n}/percorso: route is a file's path, its bytes
+        (GPX, KML or CSV, content_type said or told by the server from the
+        first byte), or a list of points [{"lat", "lon", "velocita"...}];
+        options: nome, fine ("ferma", "ciclo", "indietro"), ritmo ("traccia"),
+        virata (degrees a second), da ("qui"). The route and the progress."""
+        if isinstance(route, list):
+            body, content_type = {"punti": route}, "application/json"
+        elif isinstance(route, (bytes, bytearray)):
+            body = bytes(route)
+        else:
+            with open(route, "rb") as f:
+                body = f.read()
+            if content_type is None:
+                content_type = self.ROUTE_TYPES.get(os.path.splitext(str(route))[1].lower())
+        path = "/api/v1/mezzi/%d/percorso" % n
+        if options:
+            path += "?" + urllib.parse.urlencode({k: v for k, v in options.items()})
+        return self.request("PUT", path, body, content_type)
+
+    def route(self, n, first=0, count=1000):
+        """GET /api/v1/mezzi/{n}/percorso: the route (a page of its points from
+        `first`) and "avanzamento" (leg, distance done and left, time left)."""
+        return self.request("GET", "/api/v1/mezzi/%d/percorso?primo=%d&quanti=%d" % (n, first, count))
+
+    def remove_route(self, n):
+        """DELETE /api/v1/mezzi/{n}/percorso: straight on from where it is."""
+        return self.request("DELETE", "/api/v1/mezzi/%d/percorso" % n)
+
     def events(self, timeout=None):
         """The WebSocket of GET /api/v1/eventi: a message each second."""
         return Events(self, timeout if timeout is not None else self.timeout)
@@ -117,7 +150,8 @@ class Vadrel:
             data = None
             if body is not None:
                 data = body if isinstance(body, (bytes, bytearray)) else json.dumps(body).encode("utf-8")
-                headers["Content-Type"] = content_type
+                if content_type:
+                    headers["Content-Type"] = content_type
             headers["Connection"] = "close"
             try:
                 connection.request(method, path, body=data, headers=headers)

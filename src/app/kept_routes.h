@@ -30,10 +30,11 @@
 #include "fleet/fleet.h"
 #include "routes/follower.h"
 #include "routes/route.h"
+#include "routes/vehicle_routes.h"
 
 namespace vadrel {
 
-class KeptRoutes {
+class KeptRoutes final : public RouteKeeper {
 public:
     explicit KeptRoutes(const ProgramFolder& folder) : folder_(folder) {}
 
@@ -43,12 +44,13 @@ public:
 
     // Keeps vehicle n's new route; "" when kept, else why not in Italian
     // (nothing is kept for n then, and the next start finds no route).
-    std::string keep(std::size_t n, const Route& route, const FollowOptions& options, const RouteProgress& progress);
+    std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
+                     const RouteProgress& progress) override;
     // Writes vehicle n's progress when it changed since last written; only
     // for a route this run kept or read. "" when done or nothing to do.
     std::string save_progress(std::size_t n, const RouteProgress& progress);
     // Removes vehicle n's kept route; "" when done (or nothing was there).
-    std::string forget(std::size_t n);
+    std::string forget(std::size_t n) override;
 
     struct Kept {
         Route route;

@@ -26,6 +26,13 @@ namespace vadrel {
 
 namespace {
 
+// "120 punti, 3.456 km".
+std::string route_description(const Route& route) {
+    char length[32];
+    std::snprintf(length, sizeof length, "%.3f", route.length() / 1000.0);
+    return std::to_string(route.size()) + (route.size() == 1 ? " punto, " : " punti, ") + length + " km";
+}
+
 std::string executable_folder() { return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(); }
 
 // The folder of the table. The user's data folder is made on first use; when
@@ -145,7 +152,6 @@ Program::GivenRoute Program::read_route(const RouteArgument& given) {
 }
 
 void Program::give_routes() {
-    fleet_.set_guide(&guide_);
     kept_routes_ = std::make_unique<KeptRoutes>(*folder_);
     const auto given_for = [this](std::size_t n) {
         return std::find_if(given_routes_.begin(), given_routes_.end(),
@@ -169,7 +175,7 @@ void Program::give_routes() {
             if (!route || !kept_routes_->holds(n, given->route, given->options)) continue;
             const std::size_t points = route->route.size();
             // The same route: the kept one goes on; the command line's otherwise.
-            if (guide_.resume(n, std::move(route->route), route->options, route->progress)) continue;
+            if (routes_.resume(n, std::move(route->route), route->options, route->progress, this)) continue;
             given_routes_.erase(given);
             resumed(n, points);
         } else if (const auto* why = std::get_if<std::string>(&kept)) {
@@ -178,41 +184,51 @@ void Program::give_routes() {
         } else if (route) {
             const std::size_t points = route->route.size();
             // Checked by read() already.
-            if (guide_.resume(n, std::move(route->route), route->options, route->progress)) continue;
+            if (routes_.resume(n, std::move(route->route), route->options, route->progress, this)) continue;
             resumed(n, points);
         }
     }
+    // From here on every route given or taken away is kept or removed.
+    routes_.set_keeper(kept_routes_.get());
     for (GivenRoute& given : given_routes_) {
         const std::size_t n = given.vehicle;
-        const std::size_t points = given.route.size();
-        const double km = given.route.length() / 1000.0;
-        const Route route = given.route;
         // Refused already at construction, if at all.
-        if (guide_.give(n, std::move(given.route), given.options, fleet_.vehicle(n))) continue;
-        if (!given.options.from_here) {
-            const GeoPoint start = guide_.position(n);
-            fleet_.place(n, start.lat * arc_seconds_per_degree, start.lon * arc_seconds_per_degree, this);
-        }
-        if (const std::string why = kept_routes_->keep(n, route, given.options, guide_.progress(n)); !why.empty()) {
+        if (routes_.give(n, std::move(given.route), given.options, this)) continue;
+        const Route& route = routes_.route(n)->route;
+        if (!routes_.keep_problem().empty()) {
             say("vadrel: il percorso del mezzo " + std::to_string(n) +
-                " non si può tenere per il prossimo avvio: " + why);
+                " non si può tenere per il prossimo avvio: " + routes_.keep_problem());
         }
         malloc_trim(0);  // the copy written, as above
-        char length[32];
-        std::snprintf(length, sizeof length, "%.3f", km);
         say("vadrel: il mezzo " + std::to_string(n) + " segue il percorso di " + given.file + " (" +
-            std::to_string(points) + (points == 1 ? " punto, " : " punti, ") + length + " km)");
+            route_description(route) + ")");
     }
     given_routes_.clear();
     malloc_trim(0);
+    // The routes the others give and take away, said as the command line's are.
+    routes_.watch([this](std::size_t n, Fleet::Origin) {
+        const std::string vehicle = "vadrel: il mezzo " + std::to_string(n);
+        if (const FollowedRoute* followed = routes_.route(n)) {
+            const std::string& name = followed->route.name();
+            say(vehicle + " segue il percorso" + (name.empty() ? "" : " \"" + name + "\"") + " (" +
+                route_description(followed->route) + ")");
+            if (!routes_.keep_problem().empty())
+                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + routes_.keep_problem());
+        } else {
+            say(vehicle + " lascia il percorso e va dritto");
+            if (!routes_.keep_problem().empty())
+                say(vehicle + ": il percorso tenuto non si può togliere: " + routes_.keep_problem());
+        }
+    });
 }
 
 void Program::keep_progress() {
     if (!kept_routes_) return;
     std::string problem;
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (!guide_.has_route(n)) continue;
-        const std::string why = kept_routes_->save_progress(n, guide_.progress(n));
+        const FollowedRoute* followed = routes_.route(n);
+        if (followed == nullptr) continue;
+        const std::string why = kept_routes_->save_progress(n, followed->progress);
         if (!why.empty() && problem.empty()) problem = why;
     }
     if (problem == kept_problem_) return;

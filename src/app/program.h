@@ -36,7 +36,7 @@
 #include "log/recorder.h"
 #include "log/replay.h"
 #include "app/kept_routes.h"
-#include "routes/route_guide.h"
+#include "routes/vehicle_routes.h"
 
 namespace vadrel {
 
@@ -63,6 +63,10 @@ public:
 
     Form1& form() { return *form_; }
     Fleet& fleet() { return fleet_; }
+    // The vehicles' routes: given, shown and taken away here by every source
+    // (command line, control interface, window), kept in the program's folder
+    // from start() on.
+    VehicleRoutes& routes() { return routes_; }
     Transmitter& transmitter() { return transmitter_; }
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
@@ -217,10 +221,10 @@ private:
     };
     std::vector<GivenRoute> given_routes_;
     static GivenRoute read_route(const RouteArgument& given);
-    RouteGuide guide_;
     std::unique_ptr<KeptRoutes> kept_routes_;
     std::string kept_problem_;
     Fleet fleet_;
+    VehicleRoutes routes_{fleet_};
     TrackHistory tracks_{fleet_size};
     Transmitter transmitter_{fleet_, tracks_, output_, clock_};
     VehicleTable vehicle_table_{fleet_};

@@ -135,3 +135,22 @@ std::optional<Refusal> ProgramControl::set_receiver(const OpzioniRicevitore& opt
 }
 
 }  // namespace vadrel
+
+namespace vadrel {
+
+std::optional<Refusal> ProgramControl::give_route(std::size_t n, Route route, const FollowOptions& options) {
+    if (auto why = program_.routes().give(n, std::move(route), options, this)) return Refusal{"percorso", *why};
+    tell_changed();
+    return std::nullopt;
+}
+
+void ProgramControl::take_route(std::size_t n) {
+    program_.routes().take_away(n, this);
+    tell_changed();
+}
+
+const FollowedRoute* ProgramControl::route(std::size_t n) const { return program_.routes().route(n); }
+
+RouteSummary ProgramControl::route_summary(std::size_t n) const { return program_.routes().summary(n); }
+
+}  // namespace vadrel

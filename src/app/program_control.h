@@ -28,6 +28,10 @@ public:
     std::optional<Refusal> set_transmission(bool on) override;
     std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) override;
     std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) override;
+    std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) override;
+    void take_route(std::size_t n) override;
+    const FollowedRoute* route(std::size_t n) const override;
+    RouteSummary route_summary(std::size_t n) const override;
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;

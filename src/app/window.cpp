@@ -180,6 +180,7 @@ int run_window(int argc, char** argv, const Options& options) {
     for (const std::string& line : program->virtual_ports()) out.write_line(line);
 
     gui::MainWindow window(program->form());
+    window.set_routes(&program->routes());
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
     // The network outputs, beside the panel's own menu entries.

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "control/control_json.h"
+#include "control/route_api.h"
 
 namespace vadrel {
 
@@ -64,6 +65,14 @@ std::variant<QJsonObject, ApiReply> json_body(const ApiRequest& request) {
 
 ApiReply vehicle_reply(ControlTarget& target, std::size_t n) { return reply(vehicle_json(target.entry(n))); }
 
+ApiReply route_reply(ControlTarget& target, std::size_t n, const PointsPage& page) {
+    const FollowedRoute* followed = target.route(n);
+    if (followed == nullptr) {
+        return refused(not_found, "il mezzo " + std::to_string(n) + " non ha un percorso", "percorso");
+    }
+    return reply(route_json(n, *followed, target.route_summary(n), page));
+}
+
 }  // namespace
 
 QByteArray method_name(Method method) {
@@ -91,8 +100,19 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Put, "/api/v1/modo", Action::mode},
         {Method::Patch, "/api/v1/ricevitore", Action::receiver},
         {Method::Get, events_path, Action::events},
+        {Method::Put, "/api/v1/mezzi/{n}/percorso", Action::give_route, true},
+        {Method::Get, "/api/v1/mezzi/{n}/percorso", Action::route},
+        {Method::Delete, "/api/v1/mezzi/{n}/percorso", Action::take_route},
     };
     return routes;
+}
+
+bool takes_large_body(Method method, const QString& path) {
+    QString vehicle;
+    for (const ApiRoute& route : control_routes()) {
+        if (route.large_body && route.method == method && fits(QString::fromLatin1(route.path), path, vehicle)) return true;
+    }
+    return false;
 }
 
 ApiReply refused(int status, const std::string& reason, const std::string& field) {
@@ -133,12 +153,28 @@ ApiReply answer(const ApiRequest& request, ControlTarget& target) {
         return refused(upgrade_required, "gli eventi si ricevono su una connessione WebSocket (Upgrade: websocket)");
     case Action::state: return reply(state_json(target.state()));
     case Action::vehicle: return vehicle_reply(target, n);
+    case Action::route: {
+        auto page = points_page(request);
+        if (auto* bad = std::get_if<ApiReply>(&page)) return *bad;
+        return route_reply(target, n, std::get<PointsPage>(page));
+    }
     default: break;
     }
     // The changes.
     if (target.replaying()) {
         return refused(conflict, "è in corso la riproduzione di un registro: il simulatore non accetta modifiche "
                                  "finché non finisce");
+    }
+    if (route->action == Action::give_route) {
+        auto offer = route_offer(request);
+        if (auto* bad = std::get_if<ApiReply>(&offer)) return *bad;
+        auto& [given, options] = std::get<RouteOffer>(offer);
+        if (auto bad = target.give_route(n, std::move(given), options)) return refusal_reply(*bad);
+        return route_reply(target, n, {});
+    }
+    if (route->action == Action::take_route) {
+        target.take_route(n);
+        return vehicle_reply(target, n);
     }
     auto body = json_body(request);
     if (auto* problem = std::get_if<ApiReply>(&body)) return *problem;

@@ -8,7 +8,7 @@
 //       -> 400 {"errore": "la rotta va da 0 a 360 gradi, non 400", "campo": "rotta"}
 //
 // Status codes: 200 done; 400 a refused value (the field and the panel's
-// reason); 404 no such route or vehicle; 405 a route without this method
+// reason); 404 no such route or vehicle (or a vehicle without a route); 405 a route without this method
 // (Allow names those it has); 409 a change while a log is replayed; 415 a
 // body that is not JSON, by its Content-Type or its bytes; 426 the events'
 // route asked without the WebSocket upgrade. The server adds 401, 403, 411,
@@ -30,12 +30,26 @@ inline constexpr const char* control_api_prefix = "/api/v1";
 inline constexpr const char* events_path = "/api/v1/eventi";
 
 // What a route does.
-enum class Action : unsigned char { state, vehicle, patch_vehicle, transmission, mode, receiver, events };
+enum class Action : unsigned char {
+    state,
+    vehicle,
+    patch_vehicle,
+    transmission,
+    mode,
+    receiver,
+    events,
+    route,
+    give_route,
+    take_route,
+};
 
 struct ApiRoute {
     QHttpServerRequest::Method method;
     const char* path;  // "{n}" stands for a vehicle's number
     Action action;
+    // The most a request's body may hold here: the listener's body_limit,
+    // or its route_body_limit for a route's file.
+    bool large_body = false;
 };
 // Every route the interface serves; docs/openapi.yaml describes each one.
 const std::vector<ApiRoute>& control_routes();
@@ -45,6 +59,7 @@ struct ApiRequest {
     QString path;
     QByteArray content_type;  // "" when the request has none
     QByteArray body;
+    QString query;            // as the URL has it, percent-encoded; "" when none
 };
 
 struct ApiReply {
@@ -55,6 +70,10 @@ struct ApiReply {
 };
 
 ApiReply answer(const ApiRequest& request, ControlTarget& target);
+
+// Whether a request with this method and path (its query left out) may carry
+// a large body: a route's file.
+bool takes_large_body(QHttpServerRequest::Method method, const QString& path);
 
 // {"errore", "campo"} with the status.
 ApiReply refused(int status, const std::string& reason, const std::string& field = {});

@@ -42,11 +42,22 @@ const char* reason_phrase(int status) {
 struct HeadFacts {
     qint64 length = -1;
     bool chunked = false;
+    bool large_allowed = false;  // the request line names a route that takes a large body
 };
+
+// "PUT /api/v1/mezzi/3/percorso?fine=ciclo HTTP/1.1": its method and path.
+bool large_allowed(const QByteArray& request_line) {
+    const QList<QByteArray> words = request_line.trimmed().split(' ');
+    if (words.size() != 3 || words[0] != "PUT") return false;
+    const QByteArray target = words[1];
+    const qsizetype query = target.indexOf('?');
+    return takes_large_body(QHttpServerRequest::Method::Put, QString::fromLatin1(query < 0 ? target : target.left(query)));
+}
 
 HeadFacts facts_of(const QByteArray& head) {
     HeadFacts facts;
     const QList<QByteArray> lines = head.split('\n');
+    facts.large_allowed = !lines.isEmpty() && large_allowed(lines.front());
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const qsizetype colon = lines[i].indexOf(':');
         if (colon <= 0) continue;
@@ -64,6 +75,7 @@ HeadFacts facts_of(const QByteArray& head) {
 }
 
 std::string kib(qint64 bytes) { return std::to_string(bytes / 1024) + " KB"; }
+std::string mib(qint64 bytes) { return std::to_string(bytes / (1024 * 1024)) + " MB"; }
 
 }  // namespace
 
@@ -83,6 +95,7 @@ struct ControlListener::Connection {
     QByteArray head;         // the head of the request under way, while its end is looked for
     bool head_done = false;  // looked at whole
     bool refusing = false;   // refused before its body: what still comes is dropped
+    bool large = false;      // sending a body beyond body_limit (a route's file)
     bool closed = false;
 
     bool busy() const {
@@ -203,6 +216,10 @@ void ControlListener::look_at(Connection& c) {
         c.head.clear();
         c.head_done = false;
         c.request_since = now;
+        if (c.large) {
+            c.large = false;
+            socket.setReadBufferSize(limits_.head_limit + limits_.body_limit);
+        }
     }
     if (c.head_done) return;
     const qint64 room = limits_.head_limit + 4 - c.head.size();
@@ -226,8 +243,23 @@ void ControlListener::look_at(Connection& c) {
     if (facts.chunked) {
         refuse(c, vadrel::refused(length_required, "il corpo della richiesta deve avere la sua lunghezza (Content-Length), non "
                                            "arrivare a pezzi"));
-    } else if (facts.length > limits_.body_limit) {
+    } else if (facts.length > limits_.body_limit && !facts.large_allowed) {
         refuse(c, vadrel::refused(payload_too_large, "il corpo della richiesta supera " + kib(limits_.body_limit)));
+    } else if (facts.length > limits_.route_body_limit) {
+        refuse(c, vadrel::refused(payload_too_large, "il percorso supera " + mib(limits_.route_body_limit) +
+                                                         ", il massimo che l'interfaccia di controllo riceve"));
+    } else if (facts.length > limits_.body_limit) {
+        const bool another = std::any_of(connections_.begin(), connections_.end(), [&c](const auto& other) {
+            return other.get() != &c && !other->closed && other->socket && other->large && other->busy();
+        });
+        if (another) {
+            refuse(c, vadrel::refused(unavailable, "l'interfaccia di controllo sta già ricevendo un altro percorso "
+                                                   "grande: riprovare fra poco"));
+            return;
+        }
+        // Qt's server holds the body in the socket's buffer until the request is whole.
+        c.large = true;
+        socket.setReadBufferSize(limits_.head_limit + limits_.route_body_limit);
     }
 }
 

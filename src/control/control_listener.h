@@ -12,13 +12,16 @@
 //   request_limit from its first byte, idle_limit between requests; then the
 //   connection is closed. The checks run on a clock the caller gives.
 // * A request's head is looked at as it arrives, before Qt reads its body:
-//   a Content-Length above body_limit gets 413, a body sent in chunks (its
+//   a Content-Length above body_limit gets 413 (above route_body_limit for
+//   a route's file, takes_large_body; and while another connection sends
+//   such a body larger than body_limit, 503: one large body at a time), a body sent in chunks (its
 //   size not said) 411, a head beyond head_limit without its end 431. The
 //   body is never read into memory: the connection says why, stops
 //   answering, drops what still comes, and closes when the client has sent
 //   it or at request_limit. Qt's HTTP server (6.4) would otherwise keep a
 //   whole body of any size in memory, twice.
-// * Each socket keeps at most head_limit + body_limit of what a client sent
+// * Each socket keeps at most head_limit + body_limit (+ route_body_limit
+//   while it sends a route's file) of what a client sent
 //   and did not yet have answered (its read buffer: beyond it the kernel
 //   holds the rest and slows the client), and at most reply_limit of
 //   replies the client does not read; past that the connection is closed.
@@ -47,6 +50,8 @@ struct ControlLimits {
     std::chrono::seconds idle_limit{30};
     qint64 head_limit = 8 * 1024;
     qint64 body_limit = 64 * 1024;
+    // A route's file: 32 MiB holds a track of some 200,000 points.
+    qint64 route_body_limit = 32 * 1024 * 1024;
     qint64 reply_limit = 256 * 1024;
 };
 

@@ -157,7 +157,9 @@ void ControlServer::tell(const std::string& text) {
 
 ApiReply ControlServer::reply_to(const QHttpServerRequest& request) {
     if (auto refusal = access_refusal(rules_, headers_of(request))) return *refusal;
-    return answer({request.method(), request.url().path(), request.value("content-type"), request.body()}, target_);
+    return answer({request.method(), request.url().path(), request.value("content-type"), request.body(),
+                   request.url().query(QUrl::FullyEncoded)},
+                  target_);
 }
 
 bool ControlServer::accept_upgrade(const QHttpServerRequest& request) const {

@@ -20,6 +20,7 @@
 #include "fleet/fleet.h"
 #include "fleet/vehicle.h"
 #include "model/receiver_options.h"
+#include "routes/vehicle_routes.h"
 
 namespace vadrel {
 
@@ -109,6 +110,16 @@ public:
     // The receiver options as a whole (the server fills in what a client
     // left out from state().receiver).
     virtual std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) = 0;
+
+    // Vehicle n's route (VehicleRoutes: placed at its start unless
+    // from_here, kept in the program's folder); refused with the reason.
+    virtual std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) = 0;
+    // Vehicle n goes straight on from where it is.
+    virtual void take_route(std::size_t n) = 0;
+    // Vehicle n's route and where it is along it; nullptr when it has none.
+    virtual const FollowedRoute* route(std::size_t n) const = 0;
+    // What is left of it at the vehicle's speed; only when route(n).
+    virtual RouteSummary route_summary(std::size_t n) const = 0;
 };
 
 }  // namespace vadrel

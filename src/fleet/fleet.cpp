@@ -90,6 +90,7 @@ std::optional<Refusal> Fleet::place(std::size_t n, std::optional<double> lat, st
         normalizza_lat(v.lat, v.lon);
     }
     ++v.segment;
+    if (guide_) guide_->changed_by_hand(n, Change::placed, v, origin);
     tell(n, Change::placed, origin);
     return std::nullopt;
 }
@@ -98,6 +99,7 @@ std::optional<Refusal> Fleet::set_course(std::size_t n, double degrees, Origin o
     if (auto bad = check_index(n)) return bad;
     if (auto bad = course_problem(degrees)) return bad;
     vehicles_[n].course = degrees;
+    if (guide_) guide_->changed_by_hand(n, Change::course, vehicles_[n], origin);
     tell(n, Change::course, origin);
     return std::nullopt;
 }
@@ -106,6 +108,7 @@ std::optional<Refusal> Fleet::set_speed(std::size_t n, double speed, Origin orig
     if (auto bad = check_index(n)) return bad;
     if (auto bad = speed_problem(speed)) return bad;
     vehicles_[n].speed = speed;
+    if (guide_) guide_->changed_by_hand(n, Change::speed, vehicles_[n], origin);
     tell(n, Change::speed, origin);
     return std::nullopt;
 }

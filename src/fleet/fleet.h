@@ -63,6 +63,11 @@ public:
     // Whether it steers vehicle n; if it does, it has moved `vehicle` on by
     // `seconds` (its position, course and, at a route's end, its speed).
     virtual bool steer(std::size_t n, Vehicle& vehicle, double seconds) = 0;
+    // Vehicle n was placed, or given a course or a speed, through the change
+    // path (Change::placed, course or speed), by `origin`: told after the
+    // change, before the watchers hear of it.
+    virtual void changed_by_hand(std::size_t /*n*/, Change /*what*/, const Vehicle& /*vehicle*/,
+                                 const void* /*origin*/) {}
 };
 
 class Fleet {

@@ -30,7 +30,7 @@ void colour(QLabel* label, const QColor& c) {
 
 }  // namespace
 
-GoToDialog::GoToDialog(const Form1& form, QWidget* parent)
+GoToDialog::GoToDialog(const Form1& form, QWidget* parent, bool can_reach)
     : QDialog(parent), vehicle_(form.fleet.current()) {
     setObjectName(QStringLiteral("vai_a_posizione"));
     setWindowTitle(QStringLiteral("Vai a posizione - mezzo %1").arg(vehicle_));
@@ -51,6 +51,15 @@ GoToDialog::GoToDialog(const Form1& form, QWidget* parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
     ok_->setObjectName(QStringLiteral("ok"));
+    if (can_reach) {
+        reach_button_ = buttons->addButton(QStringLiteral("&Raggiungi"), QDialogButtonBox::ActionRole);
+        reach_button_->setObjectName(QStringLiteral("raggiungi"));
+        reach_button_->setToolTip(QStringLiteral("Il mezzo ci va dal punto dove è, alla sua velocità, e lì si ferma"));
+        connect(reach_button_, &QPushButton::clicked, this, [this] {
+            reach_ = true;
+            accept();
+        });
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -85,6 +94,7 @@ void GoToDialog::read() {
         colour(understood_, QColor(0, 128, 0));
     }
     ok_->setEnabled(position_.has_value());
+    if (reach_button_ != nullptr) reach_button_->setEnabled(position_.has_value());
 }
 
 }  // namespace vadrel::gui

@@ -19,6 +19,7 @@
 
 #include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
+#include "gui/route_dialog.h"
 #include "gui/italian.h"
 #include "gui/keys.h"
 #include "gui/map_window.h"
@@ -172,6 +173,7 @@ void MainWindow::build() {
 void MainWindow::build_menus() {
     QMenu* veicolo = menuBar()->addMenu(QStringLiteral("&Veicolo"));
     veicolo->setObjectName(QStringLiteral("menu_veicolo"));
+    vehicle_menu_ = veicolo;
     QAction* vai = veicolo->addAction(QStringLiteral("&Vai a posizione..."));
     vai->setObjectName(QStringLiteral("menu_vai_a_posizione"));
     vai->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
@@ -194,12 +196,59 @@ void MainWindow::open_sky() {
     sky_->activateWindow();
 }
 
+void MainWindow::set_routes(VehicleRoutes* routes) {
+    routes_ = routes;
+    if (routes_ == nullptr || vehicle_menu_ == nullptr) return;
+    QAction* first = vehicle_menu_->actions().value(1);  // after "Vai a posizione..."
+    auto* percorso = new QAction(QStringLiteral("&Percorso..."), vehicle_menu_);
+    percorso->setObjectName(QStringLiteral("menu_percorso"));
+    connect(percorso, &QAction::triggered, this, &MainWindow::open_route);
+    auto* togli = new QAction(QStringLiteral("&Togli percorso"), vehicle_menu_);
+    togli->setObjectName(QStringLiteral("menu_togli_percorso"));
+    connect(togli, &QAction::triggered, this, [this] {
+        forward([this] { routes_->take_away(form_.fleet.current(), this); });
+    });
+    vehicle_menu_->insertAction(first, percorso);
+    vehicle_menu_->insertAction(first, togli);
+    // Only for a vehicle that has a route.
+    connect(vehicle_menu_, &QMenu::aboutToShow, togli, [this, togli] {
+        togli->setEnabled(routes_->has_route(form_.fleet.current()));
+    });
+}
+
+void MainWindow::open_route() {
+    if (routes_ == nullptr) return;
+    auto* dialog = new RouteDialog(form_.fleet, *routes_, form_.fleet.current(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this] { render(); });
+    dialog->open();
+}
+
 void MainWindow::open_go_to() {
     // Modal to the panel but without an event loop of its own: opened from
     // the events the multi-user tick lets run, the tick still ends.
-    auto* dialog = new GoToDialog(form_, this);
+    auto* dialog = new GoToDialog(form_, this, routes_ != nullptr);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (dialog->reach() && dialog->position() && routes_ != nullptr) {
+            // A route of one point, driven to from where the vehicle is; a
+            // coordinate not typed stays the vehicle's.
+            const std::size_t n = dialog->vehicle();
+            const Vehicle& v = form_.fleet.vehicle(n);
+            const auto& dove = *dialog->position();
+            const double lat = dove.lat ? dove.lat->signed_seconds() : v.lat;
+            const double lon = dove.lon ? dove.lon->signed_seconds() : v.lon;
+            Route there(QStringLiteral("Raggiungi").toStdString());
+            if (auto why = there.add({lat / arc_seconds_per_degree, lon / arc_seconds_per_degree})) {
+                form_.platform.shell.message_box("Raggiungi: " + *why, program_title);
+                return;
+            }
+            forward([&] {
+                if (auto why = routes_->give(n, std::move(there), {RouteEnd::stop, false, 0.0, true}, this))
+                    form_.platform.shell.message_box("Raggiungi: " + *why, program_title);
+            });
+            return;
+        }
         if (const auto& dove = dialog->position()) {
             // Through the fleet's change path, as anyone else's change: the
             // panel shows it at once when it is the current vehicle.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "panel/form1.h"
+#include "routes/vehicle_routes.h"
 
 class QLineEdit;
 class QTranslator;
@@ -49,8 +50,14 @@ public:
     void set_on_close(std::function<void()> on_close) { on_close_ = std::move(on_close); }
 
     // "Vai a posizione...": opens the dialog for the current vehicle and
-    // returns; its OK moves the vehicle.
+    // returns; its OK moves the vehicle, its "Raggiungi" (with routes) drives
+    // it there.
     void open_go_to();
+    // The vehicles' routes: "Veicolo" > "Percorso..." and "Togli percorso",
+    // and "Raggiungi" in "Vai a posizione", from now on.
+    void set_routes(VehicleRoutes* routes);
+    // "Percorso...": opens the dialog for the current vehicle and returns.
+    void open_route();
     // "Mappa": shows the map window, made at its first opening.
     void open_map();
     // "Veicolo > Cielo": the sky of the current vehicle (SkyView).
@@ -87,6 +94,8 @@ private:
     MapWindow* map_ = nullptr;
     SkyView* sky_ = nullptr;
     FleetWindow* fleet_ = nullptr;
+    VehicleRoutes* routes_ = nullptr;
+    QMenu* vehicle_menu_ = nullptr;
     QObject* help_key_ = nullptr;
     QTranslator* italiano_ = nullptr;
     QTranslator* qt_italiano_ = nullptr;

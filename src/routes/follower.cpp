@@ -23,8 +23,13 @@ struct Next {
 // The legs of a route as these options make them.
 class Path {
 public:
-    Path(const Route& route, const FollowOptions& options, GeoPoint origin)
-        : route_(route), options_(options), origin_(origin), n_(static_cast<std::int64_t>(route.size())) {
+    Path(const Route& route, const FollowOptions& options, const RouteProgress& progress)
+        : route_(route),
+          options_(options),
+          origin_(progress.origin),
+          n_(static_cast<std::int64_t>(route.size())),
+          rejoin_(std::clamp<std::int64_t>(progress.rejoin, 0, std::max<std::int64_t>(n_ - 1, 0))),
+          rejoin_backward_(progress.rejoin_backward && options.end == RouteEnd::back) {
         closing_ = options.end == RouteEnd::loop && n_ >= 2 && !(route.position(0) == route.position(n_ - 1));
         legs_ = n_ > 0 ? n_ - 1 + (closing_ ? 1 : 0) : 0;
         timed_ = !follow_problem(route, {RouteEnd::stop, true, 0.0, false});
@@ -40,13 +45,12 @@ public:
     bool timed() const { return timed_; }
     double rate() const { return rate_; }
     RouteEnd end() const { return options_.end; }
-    bool from_here() const { return options_.from_here; }
     GeoPoint origin() const { return origin_; }
 
     // A leg of the route itself (not the first leg of from_here, not the leg back).
     bool inner(std::int64_t leg) const { return leg >= 0 && leg + 1 < n_; }
     std::int64_t from_index(std::int64_t leg) const { return std::max<std::int64_t>(leg, 0); }
-    std::int64_t to_index(std::int64_t leg) const { return leg < 0 ? 0 : (leg + 1) % n_; }
+    std::int64_t to_index(std::int64_t leg) const { return leg < 0 ? rejoin_ : (leg + 1) % n_; }
     GeoPoint from(std::int64_t leg) const { return leg < 0 ? origin_ : route_.position(from_index(leg)); }
     GeoPoint to(std::int64_t leg) const { return route_.position(to_index(leg)); }
     // Where a leg starts and ends the way the vehicle goes.
@@ -78,7 +82,13 @@ public:
     }
 
     Next next(std::int64_t leg, bool backward) const {
-        if (leg < 0) return legs_ > 0 ? Next{0, false, Arrival::corner} : Next{leg, false, Arrival::end};
+        if (leg < 0) {
+            // On from the point rejoined as if the route's leg to it had brought the vehicle there.
+            if (legs_ == 0) return {leg, false, Arrival::end};
+            if (rejoin_backward_) return next(rejoin_, true);
+            if (rejoin_ == 0) return {0, false, Arrival::corner};
+            return next(rejoin_ - 1, false);
+        }
         if (!backward) {
             if (leg + 1 < legs_) return {leg + 1, false, Arrival::corner};
             switch (options_.end) {
@@ -106,6 +116,8 @@ private:
     const FollowOptions& options_;
     GeoPoint origin_;
     std::int64_t n_;
+    std::int64_t rejoin_;
+    bool rejoin_backward_;
     bool closing_ = false;
     std::int64_t legs_ = 0;
     bool timed_ = false;
@@ -119,8 +131,11 @@ bool valid_position(GeoPoint p) {
 
 // The first reason a progress does not fit, in Italian.
 std::optional<std::string> misfit(const Path& path, const RouteProgress& p) {
-    if (p.leg < -1 || (p.leg == -1 && !path.from_here()))
-        return "la tratta " + std::to_string(p.leg) + " non esiste";
+    if (p.leg < -1) return "la tratta " + std::to_string(p.leg) + " non esiste";
+    if (p.rejoin < 0 || p.rejoin >= path.points())
+        return "il punto " + std::to_string(p.rejoin) + " da raggiungere non esiste";
+    if (p.rejoin_backward && path.end() != RouteEnd::back) return "il verso indietro vale solo con fine=indietro";
+    if (p.leg == -1 && p.backward) return "la tratta -1 si percorre solo in avanti";
     if (p.leg >= std::max<std::int64_t>(path.legs(), 1))
         return "la tratta " + std::to_string(p.leg) + " non esiste: il percorso ne ha " +
                std::to_string(path.legs());
@@ -143,10 +158,13 @@ RouteProgress fitted(const Path& path, RouteProgress p) {
     if (!(p.course >= 0.0 && p.course < 360.0)) p.course = 0.0;
     if (!(p.fraction >= 0.0)) p.fraction = 0.0;
     p.fraction = std::min(p.fraction, 1.0);
-    if (p.leg < -1 || (p.leg == -1 && !path.from_here())) {
+    if (p.leg < -1) {
         p.leg = 0;
         p.fraction = 0.0;
     }
+    p.rejoin = std::clamp<std::int64_t>(p.rejoin, 0, std::max<std::int64_t>(path.points() - 1, 0));
+    if (path.end() != RouteEnd::back) p.rejoin_backward = false;
+    if (p.leg == -1) p.backward = false;
     if (p.leg >= path.legs() && p.leg >= 0) {
         p.leg = std::max<std::int64_t>(path.legs() - 1, 0);
         p.fraction = 1.0;
@@ -263,6 +281,10 @@ private:
         if (nx.kind == Arrival::end) return;
         if (nx.kind == Arrival::reverse) {
             s_.backward = nx.backward;
+            if (s_.leg < 0) {  // rejoined at an end of the route, turning round there
+                s_.leg = nx.leg;
+                s_.fraction = nx.backward ? 1.0 : 0.0;
+            }
             return;
         }
         s_.leg = nx.leg;
@@ -379,6 +401,29 @@ RouteProgress start_route(const Route& route, const FollowOptions& options, GeoP
     return locate(route, p, options, 0.0).progress;
 }
 
+RouteProgress rejoin_route(const Route& route, const RouteProgress& progress, const FollowOptions& options,
+                           GeoPoint here) {
+    if (route.empty() || !valid_position(here)) return progress;
+    RouteProgress start = progress;
+    if (!valid_position(start.origin)) start.origin = {};
+    const Path path(route, options, start);
+    RouteProgress p = fitted(path, start);
+    if (p.finished) return p;
+    // The point ahead: the far end of the leg, or of the turn's leg (a turn
+    // is made before the point it turns at).
+    const std::int64_t ahead = path.far_index(p.leg, p.backward);
+    p.rejoin_backward = p.leg >= 0 ? p.backward : p.rejoin_backward;
+    p.rejoin = ahead;
+    p.leg = -1;
+    p.backward = false;
+    p.fraction = 0.0;
+    p.turning = false;
+    p.turn_tangent = 0.0;
+    p.turn_done = 0.0;
+    p.origin = here;
+    return p;
+}
+
 RouteStep advance(const Route& route, const RouteProgress& progress, const FollowOptions& options,
                   double seconds, double speed) {
     if (route.empty()) {
@@ -391,7 +436,7 @@ RouteStep advance(const Route& route, const RouteProgress& progress, const Follo
     }
     RouteProgress start = progress;
     if (!valid_position(start.origin)) start.origin = {};
-    const Path path(route, options, start.origin);
+    const Path path(route, options, start);
     const double time = std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
     const double pace = std::isfinite(speed) ? std::fabs(speed) : 0.0;
     return Stepper(path, fitted(path, start), time, pace).run();
@@ -400,7 +445,7 @@ RouteStep advance(const Route& route, const RouteProgress& progress, const Follo
 std::optional<std::string> progress_problem(const Route& route, const FollowOptions& options,
                                             const RouteProgress& progress) {
     if (route.empty()) return "il percorso non ha punti";
-    const Path path(route, options, progress.origin);
+    const Path path(route, options, progress);
     if (auto reason = misfit(path, progress)) return "l'avanzamento non corrisponde al percorso: " + *reason;
     return std::nullopt;
 }
@@ -409,21 +454,31 @@ RouteSummary summarize(const Route& route, const RouteProgress& progress, const 
                        double speed) {
     RouteSummary summary;
     if (route.empty()) return summary;
-    const Path path(route, options, progress.origin);
+    const Path path(route, options, progress);
     const RouteProgress p = fitted(path, progress);
     const double pace = std::isfinite(speed) ? std::fabs(speed) : 0.0;
-    // Legs ahead the way the vehicle goes, and the part of this one.
+    // Legs ahead the way the vehicle goes, and the part of this one. On a
+    // leg back to the route, what is done is the route up to the point it
+    // leads to, and what is left the rest of that leg and the route beyond.
+    const bool rejoining = p.leg < 0;
+    const std::int64_t mark = rejoining ? p.rejoin : p.leg;
     double before = 0.0;
-    for (std::int64_t leg = 0; leg < std::max<std::int64_t>(p.leg, 0); ++leg) before += path.length(leg);
-    const double here = path.length(p.leg) * p.fraction;
-    const double rest = path.length(p.leg) - here;
-    if (p.leg < 0) {
-        summary.done_m = 0.0;
-    } else {
-        summary.done_m = before + here;
-    }
+    for (std::int64_t leg = 0; leg < mark; ++leg) before += path.length(leg);
+    const double here = rejoining ? 0.0 : path.length(p.leg) * p.fraction;
+    const double rest = rejoining ? path.length(p.leg) * (1.0 - p.fraction) : path.length(p.leg) - here;
+    summary.done_m = before + here;
     if (p.finished) return summary;
     const auto leg_time = [&](std::int64_t leg, double part) { return path.seconds(leg, pace) * part; };
+    if (rejoining) {
+        summary.left_m = rest;
+        summary.left_seconds = leg_time(p.leg, 1.0 - p.fraction);
+        const bool back = p.rejoin_backward && options.end == RouteEnd::back;
+        for (std::int64_t leg = back ? p.rejoin - 1 : p.rejoin; back ? leg >= 0 : leg < path.legs(); leg += back ? -1 : 1) {
+            summary.left_m += path.length(leg);
+            summary.left_seconds += leg_time(leg, 1.0);
+        }
+        return summary;
+    }
     if (p.backward) {
         summary.left_m = summary.done_m;
         summary.left_seconds = leg_time(p.leg, p.fraction);

@@ -81,7 +81,11 @@ struct RouteProgress {
     double turn_done = 0.0;
     bool finished = false;     // stop: at the last point for good
     std::uint64_t rounds = 0;  // loop: rounds done; back: ends turned at
-    GeoPoint origin{};         // where from_here started
+    GeoPoint origin{};         // where leg -1 starts
+    // Leg -1 leads to this point; from there the vehicle goes on along the
+    // route, back towards the first point when rejoin_backward (back only).
+    std::int64_t rejoin = 0;
+    bool rejoin_backward = false;
     double course = 0.0;       // the course last held, degrees
     bool operator==(const RouteProgress&) const = default;
 };
@@ -122,6 +126,12 @@ RouteProgress start_route(const Route& route, const FollowOptions& options, GeoP
 RouteStep advance(const Route& route, const RouteProgress& progress, const FollowOptions& options,
                   double seconds, double speed);
 
+// The progress of a vehicle put by hand at `here` (degrees): a leg from
+// there to the point it was heading for, then on along the route the way it
+// was going. A finished route stays finished.
+RouteProgress rejoin_route(const Route& route, const RouteProgress& progress, const FollowOptions& options,
+                           GeoPoint here);
+
 // Where a progress puts the vehicle, without moving it.
 inline RouteStep locate(const Route& route, const RouteProgress& progress, const FollowOptions& options,
                         double speed) {
@@ -129,7 +139,7 @@ inline RouteStep locate(const Route& route, const RouteProgress& progress, const
 }
 
 // Why a kept progress does not belong to this route and these options, in
-// Italian (a leg past its end, a first leg of from_here without from_here);
+// Italian (a leg past its end, a point to rejoin past the last);
 // nullopt when it fits.
 std::optional<std::string> progress_problem(const Route& route, const FollowOptions& options,
                                             const RouteProgress& progress);

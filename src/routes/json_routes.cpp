@@ -32,10 +32,6 @@ std::string json_error(QJsonParseError::ParseError error) {
     }
 }
 
-std::string point_problem(qsizetype index, const std::string& reason) {
-    return "punto " + std::to_string(index + 1) + ": " + reason;
-}
-
 }  // namespace
 
 RouteReading read_json_points(const QByteArray& body) {
@@ -47,6 +43,19 @@ RouteReading read_json_points(const QByteArray& body) {
                    static_cast<std::size_t>(std::max(error.offset, 0)), line, column);
         return ReadProblem{line, column, "JSON non valido: " + json_error(error.error)};
     }
+    return read_json_route(document);
+}
+
+}  // namespace vadrel::route_parsing
+
+namespace vadrel {
+
+using route_parsing::Collector;
+
+RouteReading read_json_route(const QJsonDocument& document) {
+    const auto point_problem = [](qsizetype index, const std::string& reason) -> std::string {
+        return "punto " + std::to_string(index + 1) + ": " + reason;
+    };
     QJsonArray points;
     std::string name;
     if (document.isArray()) {
@@ -86,10 +95,11 @@ RouteReading read_json_points(const QByteArray& body) {
             }
             const bool is_lat = key == u"lat" || key == u"latitudine";
             const bool is_lon = key == u"lon" || key == u"longitudine";
-            const bool is_speed = key == u"velocita_kmh" || key == u"velocita_nodi" || key == u"velocita_ms";
+            const bool is_speed =
+                key == u"velocita" || key == u"velocita_kmh" || key == u"velocita_nodi" || key == u"velocita_ms";
             if (!is_lat && !is_lon && !is_speed)
                 return ReadProblem{0, 0, point_problem(i, "chiave sconosciuta \"" + label +
-                                                              "\": sono lat, lon, velocita_kmh, velocita_nodi, "
+                                                              "\": sono lat, lon, velocita (km/h), velocita_kmh, velocita_nodi, "
                                                               "velocita_ms, ora")};
             if (!value.isDouble()) return ReadProblem{0, 0, point_problem(i, label + " deve essere un numero")};
             const double number = value.toDouble();
@@ -101,7 +111,7 @@ RouteReading read_json_points(const QByteArray& body) {
             } else if (is_lon) {
                 point.lon = number;
                 lon = true;
-            } else if (key == u"velocita_kmh") {
+            } else if (key == u"velocita_kmh" || key == u"velocita") {
                 point.speed = number / 3.6;
             } else if (key == u"velocita_nodi") {
                 point.speed = number * 1852.0 / 3600.0;
@@ -120,4 +130,4 @@ RouteReading read_json_points(const QByteArray& body) {
     return out.result();
 }
 
-}  // namespace vadrel::route_parsing
+}  // namespace vadrel

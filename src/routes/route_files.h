@@ -40,7 +40,8 @@
 //
 // JSON: [{"lat": 45.1, "lon": 9.2}, ...] or {"nome": "giro", "punti": [...]},
 // each point with lat/latitudine, lon/longitudine, optionally one of
-// velocita_kmh, velocita_nodi, velocita_ms, and ora (ISO 8601); any other
+// velocita (km/h, the panel's unit), velocita_kmh, velocita_nodi, velocita_ms,
+// and ora (ISO 8601); any other
 // key is refused, so that a misspelt one is not silently left out.
 
 #include <QByteArray>
@@ -55,6 +56,7 @@
 #include "routes/route.h"
 
 class QIODevice;
+class QJsonDocument;
 
 namespace vadrel {
 
@@ -112,6 +114,9 @@ RouteReading read_route_file(QIODevice& device, RouteFormat format);
 // read), its format by the name, else by the content. `go_on(fraction read)`
 // is asked before each piece; false stops the reading ("lettura interrotta").
 RouteReading read_route_file(const std::string& path, const std::function<bool(double)>& go_on = {});
+
+// A JSON route already parsed (a list of points, or {"nome", "punti"}).
+RouteReading read_json_route(const QJsonDocument& document);
 
 // The route a choice names: a route's name, else its number from 1; ""
 // chooses the first. The index, or an Italian reason naming the routes there are.

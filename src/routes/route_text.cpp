@@ -157,12 +157,16 @@ std::string progress_text(const RouteProgress& p) {
     text += p.turning ? number_text(p.turn_tangent) + "," + number_text(p.turn_done) : "no";
     text += " giri=" + std::to_string(p.rounds) + " finito=" + (p.finished ? "si" : "no") + " origine=" +
             number_text(p.origin.lat) + "," + number_text(p.origin.lon) + " rotta=" + number_text(p.course);
+    // Only on a leg back to the route: files of earlier runs have no such field.
+    if (p.rejoin != 0 || p.rejoin_backward)
+        text += " raggiunge=" + std::to_string(p.rejoin) + (p.rejoin_backward ? ",indietro" : ",avanti");
     return text;
 }
 
 std::variant<RouteProgress, std::string> read_progress(std::string_view text) {
     constexpr std::string_view fields[] = {"tratta", "frazione", "verso", "virata",
                                            "giri",   "finito",   "origine", "rotta"};
+    constexpr std::string_view optional_field = "raggiunge";
     RouteProgress p;
     std::set<std::string_view> seen;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
@@ -176,7 +180,8 @@ std::variant<RouteProgress, std::string> read_progress(std::string_view text) {
         const std::string_view key = item.substr(0, equals);
         const std::string_view value = equals == std::string_view::npos ? std::string_view{} : item.substr(equals + 1);
         const std::string bad = "avanzamento del percorso: " + std::string(item) + " non è valido";
-        if (equals == std::string_view::npos || !std::count(std::begin(fields), std::end(fields), key))
+        if (equals == std::string_view::npos ||
+            (key != optional_field && !std::count(std::begin(fields), std::end(fields), key)))
             return "avanzamento del percorso: campo sconosciuto \"" + std::string(item) + "\"";
         if (!seen.insert(key).second) return "avanzamento del percorso: " + std::string(key) + " è dato due volte";
         if (key == "tratta") {
@@ -213,6 +218,15 @@ std::variant<RouteProgress, std::string> read_progress(std::string_view text) {
             const auto lon = comma == std::string_view::npos ? std::nullopt : read_number(value.substr(comma + 1));
             if (!lat || !lon || std::fabs(*lat) > 90.0 || std::fabs(*lon) > 180.0) return bad;
             p.origin = {*lat, *lon};
+        } else if (key == optional_field) {
+            const std::size_t comma = value.find(',');
+            const auto point = read_whole<std::int64_t>(value.substr(0, comma));
+            const std::string_view way = comma == std::string_view::npos ? std::string_view{} : value.substr(comma + 1);
+            if (!point || *point < 0 || *point >= static_cast<std::int64_t>(Route::max_points) ||
+                (way != "avanti" && way != "indietro"))
+                return bad;
+            p.rejoin = *point;
+            p.rejoin_backward = way == "indietro";
         } else {  // rotta
             const auto course = read_number(value);
             if (!course || *course < 0.0 || *course >= 360.0) return bad;

@@ -62,6 +62,19 @@ public:
         ++changes;
         return std::nullopt;
     }
+    std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) override {
+        if (auto why = routes.give(n, std::move(route), options, this)) return Refusal{"percorso", *why};
+        ++changes;
+        return std::nullopt;
+    }
+    void take_route(std::size_t n) override {
+        routes.take_away(n, this);
+        ++changes;
+    }
+    const FollowedRoute* route(std::size_t n) const override { return routes.route(n); }
+    RouteSummary route_summary(std::size_t n) const override { return routes.summary(n); }
+
+    VehicleRoutes routes{fleet};
 };
 
 }  // namespace vadrel::testing

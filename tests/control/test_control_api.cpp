@@ -19,7 +19,9 @@ using testing::FakeTarget;
 
 ApiReply ask(FakeTarget& target, Method method, const char* path, const char* body = "",
              const char* type = "application/json") {
-    return answer({method, QString::fromUtf8(path), type, body}, target);
+    const QString url = QString::fromUtf8(path);
+    const qsizetype query = url.indexOf(u'?');
+    return answer({method, url.left(query), type, body, query < 0 ? QString() : url.mid(query + 1)}, target);
 }
 
 struct Row {

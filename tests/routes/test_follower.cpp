@@ -275,6 +275,50 @@ TEST(Follower, FromHereAndReachingAPoint) {
     EXPECT_TRUE(start_route(point, {}, here).finished);
 }
 
+// A vehicle put by hand off its route goes straight to the point it was
+// heading for, and on from there the way it was going.
+TEST(Follower, RejoiningFromWhereItWasPut) {
+    const Route route = route_of({{45.0, 9.0}, {45.0, 9.01}, {45.01, 9.01}});
+    const GeoPoint off{44.995, 9.005};
+    const struct {
+        const char* name;
+        FollowOptions options;
+        double before;           // seconds driven before it is put off its route
+        std::int64_t rejoin;     // the point it then heads for
+        std::int64_t next_leg;   // the leg it goes on along from there
+        bool backward;
+    } rows[] = {
+        {"on the first leg: to point 1, on along leg 1", {}, 20.0, 1, 1, false},
+        {"on the last leg: to the last point, and it stops there", {}, 120.0, 2, 1, false},
+        {"on the way back: to point 1, back along leg 0", {RouteEnd::back}, 250.0, 1, 0, true},
+        {"on the leg back of a loop: to the first point, round again", {RouteEnd::loop}, 250.0, 0, 0, false},
+    };
+    for (const auto& row : rows) {
+        RouteProgress p = advance(route, start_route(route, row.options, {}), row.options, row.before, 10.0).progress;
+        p = rejoin_route(route, p, row.options, off);
+        EXPECT_EQ(p.leg, -1) << row.name;
+        EXPECT_EQ(p.rejoin, row.rejoin) << row.name;
+        EXPECT_FALSE(progress_problem(route, row.options, p)) << row.name;
+        EXPECT_EQ(locate(route, p, row.options, 10.0).position, off) << row.name;
+        const double there = haversine(off, route.position(static_cast<std::size_t>(row.rejoin)));
+        const RouteStep half = advance(route, p, row.options, there / 20.0, 10.0);
+        EXPECT_LT(off_leg(half.position, off, route.position(static_cast<std::size_t>(row.rejoin))), 0.01) << row.name;
+        const RouteStep after = advance(route, p, row.options, there / 10.0 + 1.0, 10.0);
+        EXPECT_EQ(after.events.first_point, row.rejoin) << row.name;
+        if (row.next_leg == 1 && row.rejoin == 2) {
+            EXPECT_TRUE(after.progress.finished) << row.name;
+            continue;
+        }
+        EXPECT_EQ(after.progress.leg, row.next_leg) << row.name;
+        EXPECT_EQ(after.progress.backward, row.backward) << row.name;
+    }
+    const RouteProgress finished = advance(route, start_route(route, {}, {}), {}, 1e6, 10.0).progress;
+    EXPECT_EQ(rejoin_route(route, finished, {}, off), finished) << "a finished route stays finished";
+    const RouteProgress first = rejoin_route(route, start_route(route, {}, {}), {}, off);
+    EXPECT_NEAR(summarize(route, first, {}, 10.0).left_m, haversine(off, route.position(1)) + route.leg_length(1), 0.5)
+        << "what is left: to the point rejoined, and the route from there";
+}
+
 // A kept progress that does not fit its route is told, and brought within
 // it rather than followed out of it; a speed or a time that is not a number
 // moves nothing.

@@ -158,7 +158,7 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         {"CSV unknown speed unit", RouteFormat::csv, "lat;lon;velocita_mph\n", 1, 9, "unità"},
         {"CSV line too long", RouteFormat::csv, "lat;lon\n" + std::string(5000, '7'), 2, 1, "più lunga"},
         {"JSON syntax", RouteFormat::json, "[{\"lat\":1,\n \"lon\":}]", 2, 9, "JSON"},
-        {"JSON misspelt key", RouteFormat::json, "[{\"lat\":1,\"lon\":2,\"velocita\":3}]", 0, 0, "punto 1: chiave"},
+        {"JSON misspelt key", RouteFormat::json, "[{\"lat\":1,\"lon\":2,\"vel\":3}]", 0, 0, "punto 1: chiave"},
         {"JSON empty list", RouteFormat::json, "[]", 0, 0, "non ha punti"},
     };
     for (const Row& row : rows) {

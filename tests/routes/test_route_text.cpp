@@ -50,6 +50,8 @@ TEST(RouteText, ProgressReadsBackExactlyAndRefusesWhatIsNotOne) {
     p.rounds = 18446744073709551615u;
     p.origin = {-45.123456789, 179.99999999};
     p.course = 359.99;
+    p.rejoin = 99;
+    p.rejoin_backward = true;
     const std::string text = progress_text(p);
     EXPECT_EQ(std::get<RouteProgress>(read_progress(text + "\n")), p) << text;
     EXPECT_EQ(progress_text(RouteProgress{}),
@@ -62,6 +64,7 @@ TEST(RouteText, ProgressReadsBackExactlyAndRefusesWhatIsNotOne) {
     } rows[] = {
         {good + " altro=1", "campo sconosciuto \"altro=1\""},
         {good + " rotta=1", "rotta è dato due volte"},
+        {good + " raggiunge=3,su", "raggiunge=3,su non è valido"},
         {"tratta=0 frazione=0", "manca verso="},
         {"tratta=-2" + good.substr(8), "tratta=-2 non è valido"},
         {"frazione=1.5" + good.substr(std::string("tratta=0 frazione=0").size()) + " tratta=0", "frazione=1.5 non è valido"},

@@ -1,0 +1,139 @@
+#include "vehicle_routes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace vadrel {
+
+namespace {
+
+constexpr double metres_per_second_per_kmh = 1.0 / 3.6;
+
+GeoPoint where(const Vehicle& vehicle) {
+    return {vehicle.lat / arc_seconds_per_degree, vehicle.lon / arc_seconds_per_degree};
+}
+
+// The speed's size in m/s: a route has its own direction.
+double speed_mps(const Vehicle& vehicle) { return std::fabs(vehicle.speed_kmh()) * metres_per_second_per_kmh; }
+
+}  // namespace
+
+VehicleRoutes::VehicleRoutes(Fleet& fleet, RouteKeeper* keeper) : fleet_(fleet), keeper_(keeper) {
+    fleet_.set_guide(this);
+}
+
+VehicleRoutes::~VehicleRoutes() { fleet_.set_guide(nullptr); }
+
+std::optional<std::string> VehicleRoutes::give(std::size_t n, Route route, const FollowOptions& options,
+                                               Origin origin) {
+    if (n >= fleet_size) return "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a 20";
+    if (auto why = follow_problem(route, options)) return why;
+    // Placed first, with no route to rejoin: the placing is not a change by hand.
+    routes_[n].reset();
+    if (!options.from_here) {
+        const GeoPoint first = route.position(0);
+        placing_ = n;
+        fleet_.place(n, first.lat * arc_seconds_per_degree, first.lon * arc_seconds_per_degree, origin);
+        placing_.reset();
+    }
+    const GeoPoint here = where(fleet_.vehicle(n));
+    RouteProgress progress = start_route(route, options, here);
+    // The course of the path at once, as the panel and the next sentence show
+    // it; the placing's guard keeps it from counting as a course by hand.
+    const bool heading = options.from_here ? distance_m(here, route.position(0)) > 0.0
+                                           : route.size() >= 2 && route.leg_length(0) > 0.0;
+    if (heading) {
+        placing_ = n;
+        fleet_.set_course(n, locate(route, progress, options, 0.0).course, origin);
+        placing_.reset();
+    }
+    routes_[n] = FollowedRoute{std::move(route), options, progress};
+    keep_problem_ = keeper_ ? keeper_->keep(n, routes_[n]->route, options, progress) : std::string();
+    tell(n, origin);
+    return std::nullopt;
+}
+
+std::optional<std::string> VehicleRoutes::resume(std::size_t n, Route route, const FollowOptions& options,
+                                                 const RouteProgress& progress, Origin origin) {
+    if (n >= fleet_size) return "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a 20";
+    if (auto why = follow_problem(route, options)) return why;
+    if (auto why = progress_problem(route, options, progress)) return why;
+    routes_[n] = FollowedRoute{std::move(route), options, progress};
+    tell(n, origin);
+    return std::nullopt;
+}
+
+void VehicleRoutes::take_away(std::size_t n, Origin origin) {
+    if (n >= fleet_size || !routes_[n]) return;
+    drop(n);
+    tell(n, origin);
+}
+
+void VehicleRoutes::drop(std::size_t n) {
+    routes_[n].reset();
+    keep_problem_ = keeper_ ? keeper_->forget(n) : std::string();
+}
+
+const FollowedRoute* VehicleRoutes::route(std::size_t n) const {
+    return n < fleet_size && routes_[n] ? &*routes_[n] : nullptr;
+}
+
+RouteSummary VehicleRoutes::summary(std::size_t n) const {
+    const FollowedRoute& followed = *routes_.at(n);
+    return summarize(followed.route, followed.progress, followed.options, speed_mps(fleet_.vehicle(n)));
+}
+
+std::size_t VehicleRoutes::watch(Watcher watcher) {
+    watchers_.emplace_back(next_watch_, std::move(watcher));
+    return next_watch_++;
+}
+
+void VehicleRoutes::unwatch(std::size_t id) {
+    std::erase_if(watchers_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void VehicleRoutes::tell(std::size_t n, Origin origin) {
+    // A watcher may unwatch itself: the list as it was when told.
+    const auto watchers = watchers_;
+    for (const auto& [id, watcher] : watchers) watcher(n, origin);
+}
+
+bool VehicleRoutes::steer(std::size_t n, Vehicle& vehicle, double seconds) {
+    std::optional<FollowedRoute>& followed = routes_.at(n);
+    if (!followed) return false;
+    const RouteStep step = advance(followed->route, followed->progress, followed->options, seconds, speed_mps(vehicle));
+    followed->progress = step.progress;
+    vehicle.lat = step.lat_arc_seconds();
+    vehicle.lon = step.lon_arc_seconds();
+    vehicle.course = step.course;
+    // The speed it goes is the vehicle's (in its unit, forwards): a point's
+    // speed or the track's rhythm shows there as the panel's speed does, and
+    // the legs after go on at it until another point gives one. At the end
+    // of a route that stops there, the vehicle stands still.
+    const double in_unit = step.speed * (vehicle.unit == SpeedUnit::knots ? 3.6 / km_per_nautical_mile : 3.6);
+    if (step.progress.finished) {
+        vehicle.speed = 0.0;
+    } else if (std::fabs(in_unit - std::fabs(vehicle.speed)) > 1e-6 * std::max(1.0, in_unit)) {
+        vehicle.speed = in_unit;
+    }
+    return true;
+}
+
+void VehicleRoutes::changed_by_hand(std::size_t n, Change what, const Vehicle& vehicle, const void* origin) {
+    if (n >= fleet_size || !routes_[n] || placing_ == n) return;
+    FollowedRoute& followed = *routes_[n];
+    const bool finished = followed.progress.finished;
+    const bool leaves = what == Change::course || (finished && what == Change::placed) ||
+                        (finished && what == Change::speed && vehicle.speed != 0.0);
+    if (leaves) {
+        drop(n);
+        tell(n, origin);
+        return;
+    }
+    if (what == Change::placed) {
+        followed.progress = rejoin_route(followed.route, followed.progress, followed.options, where(vehicle));
+    }
+}
+
+}  // namespace vadrel

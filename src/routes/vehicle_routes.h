@@ -1,0 +1,110 @@
+#pragma once
+// The vehicles' routes as the program gives, shows and takes them away: the
+// one way for the command line, the control interface and the window. It
+// steers the fleet's vehicles along their routes (it is the fleet's guide),
+// places a vehicle at its route's start through the fleet's change path,
+// keeps each route where a keeper says (the program's folder) and tells its
+// watchers of every route given or taken away.
+//
+//   VehicleRoutes routes(fleet, &kept);
+//   routes.give(3, std::move(route), {RouteEnd::loop}, this);   // nullopt: given, placed, kept
+//   if (const FollowedRoute* followed = routes.route(3)) ... followed->route.size(), followed->progress
+//   routes.take_away(3, this);                                  // straight on from where it is
+//
+// A vehicle on a route changed by hand, whoever asks (the panel, "Vai a
+// posizione", the control interface, the fleet window, the map):
+//   - placed somewhere: it goes from there straight to the point it was
+//     heading for, and on along its route from that point;
+//   - given a course: it leaves its route and goes straight on at that course;
+//   - given a speed: it goes on along its route at that speed.
+// A vehicle at the end of a route that stops there leaves it when placed
+// somewhere or given a speed above 0: the route is done.
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fleet/fleet.h"
+#include "routes/follower.h"
+#include "routes/route.h"
+
+namespace vadrel {
+
+// Where the routes are kept between runs; "" when done, else why not in Italian.
+class RouteKeeper {
+public:
+    virtual ~RouteKeeper() = default;
+    virtual std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
+                             const RouteProgress& progress) = 0;
+    virtual std::string forget(std::size_t n) = 0;
+};
+
+struct FollowedRoute {
+    Route route;
+    FollowOptions options;
+    RouteProgress progress;
+};
+
+class VehicleRoutes final : public Guide {
+public:
+    using Origin = Fleet::Origin;
+    // The vehicle whose route was given or taken away, and who did it.
+    using Watcher = std::function<void(std::size_t vehicle, Origin origin)>;
+
+    // Becomes the fleet's guide until destroyed; `keeper` may be null (nothing kept).
+    explicit VehicleRoutes(Fleet& fleet, RouteKeeper* keeper = nullptr);
+    ~VehicleRoutes() override;
+    VehicleRoutes(const VehicleRoutes&) = delete;
+    VehicleRoutes& operator=(const VehicleRoutes&) = delete;
+
+    void set_keeper(RouteKeeper* keeper) { keeper_ = keeper; }
+
+    // Gives vehicle n the route: placed at its first point (unless
+    // options.from_here: it drives there from where it is), followed from
+    // its next step, and kept. Refused, with the reason in Italian and
+    // nothing changed, when n is not a vehicle or the route cannot be
+    // followed with these options. A route that cannot be kept is still
+    // given: why is in keep_problem().
+    std::optional<std::string> give(std::size_t n, Route route, const FollowOptions& options, Origin origin);
+    // Gives vehicle n a route as far along it as `progress` says, where the
+    // vehicle is (a kept route, at a restart): not placed, not kept again.
+    std::optional<std::string> resume(std::size_t n, Route route, const FollowOptions& options,
+                                      const RouteProgress& progress, Origin origin);
+    // Vehicle n goes straight on from where it is (nothing when it had no
+    // route); its kept route is removed.
+    void take_away(std::size_t n, Origin origin);
+
+    // Vehicle n's route and where it is along it; nullptr when it has none.
+    const FollowedRoute* route(std::size_t n) const;
+    bool has_route(std::size_t n) const { return route(n) != nullptr; }
+    // What is left of vehicle n's route at its speed now; only with has_route(n).
+    RouteSummary summary(std::size_t n) const;
+
+    std::size_t watch(Watcher watcher);
+    void unwatch(std::size_t id);
+
+    bool steer(std::size_t n, Vehicle& vehicle, double seconds) override;
+    void changed_by_hand(std::size_t n, Change what, const Vehicle& vehicle, const void* origin) override;
+
+    // Why the last route given could not be kept, or the last taken away
+    // could not be removed from where it was kept, in Italian; "" when it could.
+    const std::string& keep_problem() const { return keep_problem_; }
+
+private:
+    void tell(std::size_t n, Origin origin);
+    void drop(std::size_t n);
+
+    Fleet& fleet_;
+    RouteKeeper* keeper_;
+    std::array<std::optional<FollowedRoute>, fleet_size> routes_;
+    std::vector<std::pair<std::size_t, Watcher>> watchers_;
+    std::size_t next_watch_ = 1;
+    // The vehicle being placed at its route's start: not a change by hand.
+    std::optional<std::size_t> placing_;
+    std::string keep_problem_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "fleet/fleet.h"
+#include "routes/vehicle_routes.h"
+
+namespace vadrel {
+namespace {
+
+Route route_of(std::initializer_list<RoutePoint> points) {
+    Route route;
+    for (const RoutePoint& p : points) EXPECT_FALSE(route.add(p));
+    return route;
+}
+
+constexpr double metres_per_degree = 111'195.0;
+
+// Remembers what it was asked to keep and forget.
+struct FakeKeeper : RouteKeeper {
+    std::vector<std::string> calls;
+    std::string refusal;
+    std::string keep(std::size_t n, const Route& route, const FollowOptions&, const RouteProgress&) override {
+        calls.push_back("keep " + std::to_string(n) + " " + std::to_string(route.size()));
+        return refusal;
+    }
+    std::string forget(std::size_t n) override {
+        calls.push_back("forget " + std::to_string(n));
+        return {};
+    }
+};
+
+// A fleet whose vehicle 0 goes at 36 km/h (10 m/s) on routes the tests give.
+struct OnRoute : testing::Test {
+    Fleet fleet;
+    FakeKeeper keeper;
+    VehicleRoutes routes{fleet, &keeper};
+    std::vector<Change> heard;
+    std::vector<std::size_t> told;
+    const int me = 0;
+
+    void SetUp() override {
+        EXPECT_FALSE(fleet.set_unit(0, SpeedUnit::kmh, nullptr));
+        EXPECT_FALSE(fleet.set_speed(0, 36.0, nullptr));
+        fleet.watch([this](std::size_t, Change what, Fleet::Origin) { heard.push_back(what); });
+        routes.watch([this](std::size_t n, Fleet::Origin) { told.push_back(n); });
+    }
+    void give(Route route, FollowOptions options = {}) {
+        ASSERT_FALSE(routes.give(0, std::move(route), options, &me));
+    }
+    double lat() const { return fleet.vehicle(0).lat / arc_seconds_per_degree; }
+    double lon() const { return fleet.vehicle(0).lon / arc_seconds_per_degree; }
+};
+
+// North along the meridian 10 E from 44 N: 1 km, then 1 km more.
+const Route north = route_of({{44.0, 10.0}, {44.0 + 1000.0 / metres_per_degree, 10.0},
+                              {44.0 + 2000.0 / metres_per_degree, 10.0}});
+
+TEST_F(OnRoute, GivenItIsPlacedAtTheStartKeptAndToldThenMovesAlongIt) {
+    give(north);
+    EXPECT_NEAR(lat(), 44.0, 1e-9);
+    EXPECT_EQ(keeper.calls, std::vector<std::string>{"keep 0 3"});
+    EXPECT_EQ(told, std::vector<std::size_t>{0});
+    const std::uint32_t segment = fleet.vehicle(0).segment;
+    fleet.advance(100.0);  // the first step starts the clock
+    fleet.advance(110.0);  // 10 s at 10 m/s
+    EXPECT_NEAR((lat() - 44.0) * metres_per_degree, 100.0, 0.01);
+    EXPECT_NEAR(lon(), 10.0, 1e-9);
+    EXPECT_EQ(fleet.vehicle(0).segment, segment) << "the track goes on: the route moves, it does not place";
+    EXPECT_NEAR(routes.summary(0).left_m, 1900.0, 0.5);
+    EXPECT_NEAR(routes.summary(0).left_seconds, 190.0, 0.05);
+}
+
+TEST_F(OnRoute, FromHereItIsNotPlacedAndDrivesToTheFirstPoint) {
+    EXPECT_FALSE(fleet.place(0, 43.99 * arc_seconds_per_degree, 10.0 * arc_seconds_per_degree, nullptr));
+    give(north, {RouteEnd::stop, false, 0.0, true});
+    EXPECT_NEAR(lat(), 43.99, 1e-9);
+    fleet.advance(0.0);
+    fleet.advance(10.0);
+    EXPECT_NEAR((lat() - 43.99) * metres_per_degree, 100.0, 0.01);
+}
+
+TEST_F(OnRoute, StopsAtTheEndWithSpeedZero) {
+    give(north);
+    fleet.advance(0.0);
+    fleet.advance(250.0);  // 2500 m asked on a route of 2000 m
+    EXPECT_NEAR(lat(), 44.0 + 2000.0 / metres_per_degree, 1e-9);
+    EXPECT_EQ(fleet.vehicle(0).speed, 0.0);
+    EXPECT_NE(std::find(heard.begin(), heard.end(), Change::speed), heard.end());
+}
+
+TEST_F(OnRoute, APointsSpeedIsTheVehiclesInItsUnit) {
+    EXPECT_FALSE(fleet.set_unit(0, SpeedUnit::knots, nullptr));
+    give(route_of({{0.0, 0.0, 1852.0 / 3600.0 * 20.0}, {0.0, 1.0}}));  // 20 knots from the first point
+    fleet.advance(0.0);
+    fleet.advance(1.0);
+    EXPECT_NEAR(fleet.vehicle(0).speed, 20.0, 1e-6);
+    EXPECT_NEAR(fleet.vehicle(0).course, 90.0, 1e-9);
+}
+
+TEST_F(OnRoute, TakenAwayItGoesStraightOnFromWhereItIsAndTheKeptRouteGoes) {
+    give(north);
+    fleet.advance(0.0);
+    fleet.advance(10.0);
+    const double was = lat();
+    routes.take_away(0, &me);
+    EXPECT_FALSE(routes.has_route(0));
+    EXPECT_EQ(keeper.calls.back(), "forget 0");
+    EXPECT_EQ(told, (std::vector<std::size_t>{0, 0}));
+    fleet.advance(20.0);
+    EXPECT_NEAR((lat() - was) * metres_per_degree, 100.0, 0.05) << "north, its last course, at its speed";
+}
+
+// A vehicle on its route changed by hand, as every view changes it.
+TEST_F(OnRoute, PlacedByHandItGoesFromThereToThePointAheadThenOnAlongTheRoute) {
+    give(north);
+    fleet.advance(0.0);
+    fleet.advance(50.0);  // 500 m up the first leg, heading for point 1
+    const double east = 10.0 + 300.0 / (metres_per_degree * std::cos(44.0 * M_PI / 180.0));
+    ASSERT_FALSE(fleet.place(0, 44.0 * arc_seconds_per_degree, east * arc_seconds_per_degree, &me));
+    EXPECT_TRUE(routes.has_route(0));
+    fleet.advance(60.0);
+    EXPECT_GT(lon(), 10.0) << "from where it was put, not snapped back";
+    EXPECT_LT(lon(), east);
+    const double to_point_1 = std::hypot(1000.0, 300.0);
+    fleet.advance(50.0 + to_point_1 / 10.0 + 50.0);  // to point 1, then 500 m along the second leg
+    EXPECT_NEAR((lat() - 44.0) * metres_per_degree, 1500.0, 0.5);
+    EXPECT_NEAR(lon(), 10.0, 1e-7);
+    EXPECT_EQ(keeper.calls.size(), 1u) << "the route stays kept";
+}
+
+TEST_F(OnRoute, HandChangesThatTakeItOffItsRoute) {
+    const struct {
+        const char* name;
+        bool finished;  // first driven to the end of its route
+        Change what;
+        bool stays;
+    } rows[] = {
+        {"a course takes it off its route", false, Change::course, false},
+        {"a speed changes the pace only", false, Change::speed, true},
+        {"placed at the end of its route: done", true, Change::placed, false},
+        {"a speed at the end of its route: done", true, Change::speed, false},
+    };
+    for (const auto& row : rows) {
+        give(north);
+        fleet.advance(0.0);
+        fleet.advance(row.finished ? 1000.0 : 10.0);
+        keeper.calls.clear();
+        std::optional<Refusal> refused;
+        if (row.what == Change::course) refused = fleet.set_course(0, 90.0, &me);
+        if (row.what == Change::speed) refused = fleet.set_speed(0, 50.0, &me);
+        if (row.what == Change::placed) refused = fleet.place(0, 0.0, 0.0, &me);
+        EXPECT_FALSE(refused) << row.name;
+        EXPECT_EQ(routes.has_route(0), row.stays) << row.name;
+        EXPECT_EQ(keeper.calls.empty(), row.stays) << row.name;
+        routes.take_away(0, &me);
+        EXPECT_FALSE(fleet.set_speed(0, 36.0, &me));
+    }
+}
+
+TEST_F(OnRoute, ARouteThatCannotBeFollowedIsRefusedAndNothingChanges) {
+    const struct {
+        const char* name;
+        std::size_t vehicle;
+        Route route;
+        FollowOptions options;
+    } rows[] = {
+        {"empty", 0, Route{}, {}},
+        {"the track's rhythm without times", 0, north, {RouteEnd::stop, true}},
+        {"no such vehicle", fleet_size, north, {}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_TRUE(routes.give(row.vehicle, row.route, row.options, &me)) << row.name;
+        EXPECT_FALSE(routes.has_route(0)) << row.name;
+    }
+    EXPECT_NEAR(lat(), 0.0, 1e-12);
+    EXPECT_TRUE(keeper.calls.empty());
+    EXPECT_TRUE(told.empty());
+}
+
+}  // namespace
+}  // namespace vadrel
