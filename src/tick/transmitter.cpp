@@ -60,7 +60,7 @@ void Transmitter::tick(int fix_in_second) {
 
     const std::size_t n = fleet_.current();
     SecondOfVehicle second{fleet_.vehicle(n), {}, fleet_.mode(), receiver_, {}};
-    if (fix_in_second == 0) tracks_.add(n, track_point(second.vehicle, now, clock_.utc_seconds()));
+    TrackPoint point = track_point(second.vehicle, now, clock_.utc_seconds());
     if (second.mode == Mode::multi_user) {
         second.prefix = "@" + std::to_string(n);
         fleet_.set_current(fleet_.next_in_cycle(), this);
@@ -71,6 +71,14 @@ void Transmitter::tick(int fix_in_second) {
     second.fixes_per_second = rate;
     second.time = sentence_time(clock_, second.options, rate);
     receive(second, n);
+    if (fix_in_second == 0) {
+        if (const auto& shown = reported_[n]) {
+            point.reported = true;
+            point.reported_lat = shown->lat / arc_seconds_per_degree;
+            point.reported_lon = shown->lon / arc_seconds_per_degree;
+        }
+        tracks_.add(n, point);
+    }
     last_sky_ = second.sky;
     std::vector<std::string> sentences = second_sentences(second);
     const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
