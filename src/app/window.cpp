@@ -181,6 +181,11 @@ int run_window(int argc, char** argv, const Options& options) {
 
     gui::MainWindow window(program->form());
     window.set_routes(&program->routes());
+    window.set_mmsi([&](std::size_t n) -> std::optional<std::uint32_t> {
+        const AisSettings& ais = program->ais();
+        if (!ais.attivi || n >= ais.mezzi.size()) return std::nullopt;
+        return ais.mezzi[n].mmsi;
+    });
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
     // The network outputs, beside the panel's own menu entries.
