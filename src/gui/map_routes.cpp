@@ -69,26 +69,32 @@ QPolygonF legs_on_screen(const MapProjection& map, const std::vector<GeoPoint>& 
     QPolygonF out;
     if (points.empty()) return out;
     const double pixels_per_degree_lon = map.metres_per_degree_lon() / map.metres_per_pixel();
-    const double pixels_per_radian = MapProjection::earth_radius_m / map.metres_per_pixel();
     QPointF last = map.to_screen(points.front());
     double last_lon = points.front().lon;
     out << last;
     // Each point the short way from the one before, so that a line across
     // the 180th meridian stays one piece.
+    const auto after_last = [&](GeoPoint p) {
+        return QPointF(last.x() + std::remainder(p.lon - last_lon, 360.0) * pixels_per_degree_lon, map.to_screen(p).y());
+    };
     const auto add = [&](GeoPoint p, bool keep) {
-        const QPointF at(last.x() + std::remainder(p.lon - last_lon, 360.0) * pixels_per_degree_lon,
-                         map.to_screen(p).y());
+        const QPointF at = after_last(p);
         const QPointF step = at - out.constLast();
         if (keep || std::hypot(step.x(), step.y()) >= 0.5) out << at;
         last = at;
         last_lon = p.lon;
     };
     for (std::size_t i = 1; i < points.size(); ++i) {
-        const vadrel::GeoPoint a = on_globe(points[i - 1]);
-        const vadrel::GeoPoint b = on_globe(points[i]);
-        const double pixels = central_angle(to_vector(a), to_vector(b)) * pixels_per_radian;
-        const int pieces = std::clamp(static_cast<int>(std::ceil(pixels / piece_pixels)), 1, max_pieces);
-        for (int k = 1; k < pieces; ++k) add(on_map(interpolate(a, b, static_cast<double>(k) / pieces)), false);
+        // A leg short on the screen is its chord; a longer one is cut into
+        // pieces along its great circle (the trigonometry only for those).
+        const QPointF chord = after_last(points[i]) - last;
+        const int pieces = std::clamp(static_cast<int>(std::ceil(std::hypot(chord.x(), chord.y()) / piece_pixels)), 1,
+                                      max_pieces);
+        if (pieces > 1) {
+            const vadrel::GeoPoint a = on_globe(points[i - 1]);
+            const vadrel::GeoPoint b = on_globe(points[i]);
+            for (int k = 1; k < pieces; ++k) add(on_map(interpolate(a, b, static_cast<double>(k) / pieces)), false);
+        }
         add(points[i], i + 1 == points.size());
     }
     return out;

@@ -381,6 +381,12 @@ void MapCanvas::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void MapCanvas::hideEvent(QHideEvent* event) {
+    // A drawing left in a closed window would catch the clicks when it opens again.
+    cancel_drawing();
+    QWidget::hideEvent(event);
+}
+
 void MapCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
     // The double click's first click has added its point.
     if (drawing_ && event->button() == Qt::LeftButton) {
@@ -454,7 +460,14 @@ void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
     drag_.reset();
     setCursor(drawing_ ? Qt::CrossCursor : Qt::OpenHandCursor);
     if (click && drawing_) {
-        sketch_.push_back(projection_.to_geo(event->position()));
+        const GeoPoint where = projection_.to_geo(event->position());
+        if (std::fabs(where.lat) > 90.0) {
+            // beyond a pole, zoomed far out: no place to go
+            QToolTip::showText(event->globalPosition().toPoint(),
+                               QStringLiteral("Fuori dalla Terra: punto non aggiunto"), this);
+            return;
+        }
+        sketch_.push_back(where);
         update();
         return;
     }
