@@ -29,7 +29,8 @@ RouteParts split_route(const Route& route, const RouteProgress& progress, const 
 // The line through the points on the screen: each leg bent along its great
 // circle where it is long enough on the screen to show the bend, taken the
 // short way across the 180th meridian, points closer than half a pixel to
-// the one before left out.
+// the one before left out, and a run of points beyond one edge of the view
+// drawn as its first and last.
 QPolygonF legs_on_screen(const MapProjection& map, const std::vector<GeoPoint>& points);
 
 }  // namespace vadrel::gui

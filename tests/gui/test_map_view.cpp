@@ -145,6 +145,15 @@ TEST(MapRoutes, LegsOnTheScreenFollowTheirGreatCircleTheShortWay) {
     // points closer than half a pixel are one, the last point always stays
     const QPolygonF crowded = legs_on_screen(map, {{0.0, 180.0}, {0.0, 180.0000001}, {0.0, 180.0000002}});
     EXPECT_EQ(crowded.size(), 2);
+    // a winding run west of the view is its first and last point, then on into the view
+    map.set_view({0.0, 0.0}, 100.0);
+    std::vector<GeoPoint> winding;
+    for (int i = 0; i < 1000; ++i) winding.push_back({0.001 * (i % 7), -1.0 + 0.0005 * i});
+    winding.push_back({0.0, 0.0});
+    const QPolygonF run = legs_on_screen(map, winding);
+    EXPECT_EQ(std::count_if(run.begin(), run.end(), [](QPointF p) { return p.x() < -16.0; }), 2)
+        << "the run beyond the edge: its first and last";
+    EXPECT_NEAR(run.last().x(), 400.0, 1e-9);
 }
 
 bool on_land(const WorldMap& world, GeoPoint p) {
