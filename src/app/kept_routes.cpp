@@ -2,6 +2,10 @@
 
 #include <QByteArray>
 #include <QCryptographicHash>
+#include <QIODevice>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <string_view>
 #include <vector>
@@ -18,8 +22,45 @@ constexpr std::string_view first_line = "vadrel percorso 1";
 // The state's lines are short; anything longer is not ours.
 constexpr std::size_t max_state_bytes = 4096;
 
-std::string fingerprint_of(const QByteArray& bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString();
+constexpr std::size_t piece_bytes = 64 * 1024;
+
+// A device that hands what is written to it on, a piece at a time, so that
+// a route's GPX is never whole in memory.
+class PieceDevice final : public QIODevice {
+public:
+    explicit PieceDevice(std::function<void(std::string_view)> take) : take_(std::move(take)) {
+        open(QIODevice::WriteOnly);
+    }
+    ~PieceDevice() override { flush_pieces(); }
+    void flush_pieces() {
+        if (!held_.empty()) take_(held_);
+        held_.clear();
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        held_.append(data, static_cast<std::size_t>(size));
+        if (held_.size() >= piece_bytes) flush_pieces();
+        return size;
+    }
+
+private:
+    std::function<void(std::string_view)> take_;
+    std::string held_;
+};
+
+// The route as kept, written through `take`; its SHA-256 in hex.
+std::string write_kept(const Route& route, const std::function<void(std::string_view)>& take) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    {
+        PieceDevice device([&](std::string_view piece) {
+            hash.addData(QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())));
+            if (take) take(piece);
+        });
+        write_route_gpx(route, device);
+    }
+    return hash.result().toHex().toStdString();
 }
 
 // Why a name of the folder could not be read, in Italian.
@@ -46,12 +87,16 @@ std::string KeptRoutes::keep(std::size_t n, const Route& route, const FollowOpti
     // The old state first: a start after a failure half way finds no state
     // that a new route file could be taken for.
     if (const std::string why = forget(n); !why.empty()) return why;
-    const QByteArray gpx = route_gpx(route);
-    if (const FileError error = folder_.replace(route_name(n), std::string_view(gpx.constData(), gpx.size()))) {
+    std::string fingerprint;
+    // Written as it is made: a route of many points is never whole in memory.
+    const FileError error = folder_.replace_with(route_name(n), [&](const ProgramFolder::PieceWriter& put) {
+        fingerprint = write_kept(route, [&put](std::string_view piece) { put(piece); });
+    });
+    if (error) {
         folder_.remove(route_name(n));
         return folder_.shown(route_name(n)).toStdString() + ": " + error.text().toStdString();
     }
-    written_.at(n) = Written{fingerprint_of(gpx), options, progress};
+    written_.at(n) = Written{fingerprint, options, progress};
     if (std::string why = write_state(n, options, progress); !why.empty()) {
         forget(n);
         return why;
@@ -80,7 +125,7 @@ std::string KeptRoutes::save_progress(std::size_t n, const RouteProgress& progre
 
 bool KeptRoutes::holds(std::size_t n, const Route& route, const FollowOptions& options) const {
     const std::optional<Written>& written = written_.at(n);
-    return written && written->options == options && written->fingerprint == fingerprint_of(route_gpx(route));
+    return written && written->options == options && written->fingerprint == write_kept(route, {});
 }
 
 std::string KeptRoutes::forget(std::size_t n) {
@@ -98,7 +143,7 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     written_.at(n).reset();
     int state_error = 0, route_error = 0;
     const std::optional<std::string> state = folder_.read(state_name(n), max_state_bytes, &state_error);
-    const std::optional<std::string> gpx = folder_.read(route_name(n), max_file_bytes, &route_error);
+    Descriptor gpx = folder_.open_own(route_name(n), &route_error);
     if (!state && !gpx && state_error == ENOENT && route_error == ENOENT) return std::monostate{};
     const std::string state_shown = folder_.shown(state_name(n)).toStdString();
     const std::string route_shown = folder_.shown(route_name(n)).toStdString();
@@ -127,19 +172,30 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     const auto progress = read_progress(*progress_line);
     if (const auto* why = std::get_if<std::string>(&progress)) return state_shown + ": " + *why;
 
-    // The file's bytes as they are, not copied: a route may be megabytes.
-    const QByteArray bytes = QByteArray::fromRawData(gpx->data(), static_cast<qsizetype>(gpx->size()));
-    if (fingerprint_of(bytes) != *fingerprint) {
-        return route_shown + " non è il percorso che " + state_shown + " descrive (è stato cambiato o sostituito)";
-    }
-    // Read a piece at a time, as a file is: the reader's memory stays bounded.
-    std::size_t at = 0;
-    const PieceSource pieces = [&gpx, &at]() {
-        const std::string_view piece = std::string_view(*gpx).substr(at, 64 * 1024);
-        at += piece.size();
-        return Piece{piece, {}};
+    // Read a piece at a time, hashed as it goes: a route of many points is
+    // never whole in memory. Its fingerprint is checked before it is used.
+    struct stat status {};
+    if (::fstat(gpx.get(), &status) != 0) return route_shown + " " + unread(errno);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    std::string buffer(piece_bytes, '\0');
+    const PieceSource pieces = [&]() -> Piece {
+        while (true) {
+            const ssize_t got = ::read(gpx.get(), buffer.data(), buffer.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return {{}, "non si può leggere: " + italian_reason(errno)};
+            hash.addData(QByteArrayView(buffer.data(), static_cast<qsizetype>(got)));
+            return {std::string_view(buffer.data(), static_cast<std::size_t>(got)), {}};
+        }
     };
-    RouteReading reading = read_route_source(pieces, RouteFormat::gpx, gpx->size());
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const std::string changed =
+        route_shown + " non è il percorso che " + state_shown + " descrive (è stato cambiato o sostituito)";
+    if (size > max_file_bytes) return changed;  // never one vadrel wrote
+    RouteReading reading = read_route_source(pieces, RouteFormat::gpx, size);
+    // The rest of a file the reader stopped in: the hash covers it all.
+    while (!pieces().bytes.empty()) {
+    }
+    if (hash.result().toHex().toStdString() != *fingerprint) return changed;
     if (const auto* problem = std::get_if<ReadProblem>(&reading)) return route_shown + ": " + problem->message();
     auto& routes = std::get<std::vector<Route>>(reading);
     if (routes.size() != 1) return route_shown + " non contiene un solo percorso";

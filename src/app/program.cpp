@@ -94,7 +94,12 @@ Program::Program(const Options& options, Shell& shell)
     };
     check(FileRole::recording, options.registra, FileRole::tracks, options.traccia);
     check(FileRole::tracks, options.traccia, FileRole::recording, options.registra);
-    for (const RouteArgument& given : options.percorsi) given_routes_.push_back(read_route(given));
+    for (const RouteArgument& given : options.percorsi) {
+        given_routes_.push_back(read_route(given));
+        // Parsing a route of many points leaves megabytes of small blocks
+        // freed in the heap: back to the system before the next one.
+        malloc_trim(0);
+    }
     if (!settings_file_->problem().empty())
         settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
     port_settings_ = read_port_settings(*settings_file_, settings_problems_);

@@ -408,6 +408,25 @@ bool name_new(int folder, const std::string& temporary, const std::string& name)
 }  // namespace
 
 FileError ProgramFolder::replace(const std::string& name, std::string_view bytes) const {
+    return replace_with(name, [bytes](const PieceWriter& put) { put(bytes); });
+}
+
+Descriptor ProgramFolder::open_own(const std::string& name, int* error) const {
+    // Not blocking: a fifo under the name must not hold up the start.
+    Descriptor file(openat(fd_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    int code = 0;
+    if (!file || fstat(file.get(), &st) != 0) {
+        code = errno;
+        file = Descriptor();
+    } else if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+        file = Descriptor();
+    }
+    if (error != nullptr) *error = code;
+    return file;
+}
+
+FileError ProgramFolder::replace_with(const std::string& name, const std::function<void(const PieceWriter&)>& write) const {
     const FolderEntry old = look(name);
     if (made_read_only(old)) return {"il file è stato reso di sola lettura dal suo proprietario", 0};
     std::string temporary;
@@ -418,7 +437,15 @@ FileError ProgramFolder::replace(const std::string& name, std::string_view bytes
         unlinkat(fd_.get(), temporary.c_str(), 0);
         return FileError{step, code};
     };
-    if (!write_all(file.get(), bytes.data(), bytes.size())) return fail("scrittura non riuscita");
+    int write_error = 0;
+    write([&](std::string_view bytes) {
+        if (write_error == 0 && !write_all(file.get(), bytes.data(), bytes.size())) write_error = errno != 0 ? errno : EIO;
+        return write_error == 0;
+    });
+    if (write_error != 0) {
+        errno = write_error;
+        return fail("scrittura non riuscita");
+    }
     if (old.kind == FolderEntry::Kind::file && old.ours && fchmod(file.get(), old.mode) != 0) {
         return fail("impossibile dare al file i permessi del precedente");
     }

@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -111,6 +112,14 @@ public:
     // disk. The new file keeps the mode of the regular file it replaces; a
     // file made read-only (made_read_only) is not replaced.
     FileError replace(const std::string& name, std::string_view bytes) const;
+    // Writes one piece of a file; false once a write failed (what follows is dropped).
+    using PieceWriter = std::function<bool(std::string_view)>;
+    // As replace(), with the bytes `write` hands its writer piece by piece:
+    // a large file is never whole in memory.
+    FileError replace_with(const std::string& name, const std::function<void(const PieceWriter&)>& write) const;
+    // A regular file of ours opened for reading, from its start; an invalid
+    // descriptor otherwise, `error` as read() gives it.
+    Descriptor open_own(const std::string& name, int* error = nullptr) const;
     // A copy of the regular file `name` under the new name `copy`, with the
     // same bytes whatever their number and the same mode, read back and
     // compared before it takes its name; a name already there is never

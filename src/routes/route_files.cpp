@@ -1,5 +1,6 @@
 #include "route_files.h"
 
+#include <QBuffer>
 #include <QFileDevice>
 #include <QIODevice>
 #include <QXmlStreamWriter>
@@ -327,12 +328,19 @@ std::variant<std::size_t, std::string> choose_route(const std::vector<Route>& ro
 }
 
 QByteArray route_gpx(const Route& route) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    write_route_gpx(route, buffer);
+    return bytes;
+}
+
+void write_route_gpx(const Route& route, QIODevice& device) {
     const auto number = [](auto value) {
         char text[32];
         return QString::fromLatin1(text, std::to_chars(text, text + sizeof text, value).ptr - text);
     };
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
+    QXmlStreamWriter xml(&device);
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(1);
     xml.writeStartDocument();
@@ -362,7 +370,6 @@ QByteArray route_gpx(const Route& route) {
         xml.writeEndElement();
     }
     xml.writeEndDocument();
-    return bytes;
 }
 
 }  // namespace vadrel

@@ -126,5 +126,7 @@ std::variant<std::size_t, std::string> choose_route(const std::vector<Route>& ro
 // Garmin's TrackPointExtension), which read_route_file reads back the same:
 // to keep a vehicle's route in the program's folder, or to save it.
 QByteArray route_gpx(const Route& route);
+// The same GPX written to `device` as it is made.
+void write_route_gpx(const Route& route, QIODevice& device);
 
 }  // namespace vadrel

@@ -250,6 +250,41 @@ TEST_F(ControlServerTest, OversizedRequestsRefusedBeforeTheirBody) {
     EXPECT_EQ(status_of(request(port, http("GET", "/api/v1/stato"))), 200) << "the server goes on";
 }
 
+// A route's file may pass 64 KB, up to its own limit; one such body is
+// received at a time, another meanwhile is told to try again (503).
+TEST_F(ControlServerTest, ARouteTakesALargerBodyOneAtATime) {
+    ControlLimits limits;
+    limits.route_body_limit = 256 * 1024;
+    auto server = serve(limits);
+    const quint16 port = port_of(*server);
+    std::string csv = "lat,lon\n";
+    for (int i = 0; csv.size() < 100 * 1024; ++i) csv += "45." + std::to_string(100000 + i) + ",9.0\n";
+    const std::string put = http("PUT", "/api/v1/mezzi/0/percorso", csv, "Content-Type: text/csv\r\n");
+    EXPECT_EQ(status_of(request(port, put)), 200) << "past 64 KB, taken";
+    EXPECT_EQ(status_of(request(port, "PUT /api/v1/mezzi/0/percorso HTTP/1.1\r\nContent-Length: 262145\r\n\r\n")), 413);
+    EXPECT_EQ(status_of(request(port, "PUT /api/v1/mezzi/0 HTTP/1.1\r\nContent-Length: 65537\r\n\r\n")), 413)
+        << "elsewhere the limit stays";
+
+    // A large body under way, its end held back: another gets 503 once the first is seen.
+    const std::size_t held = put.find("\r\n\r\n") + 4 + 1000;
+    const int first = off_loop([port, &put, held] {
+        const int fd = connected(port);
+        send_all(fd, put.substr(0, held));
+        return fd;
+    });
+    int second = 0;
+    for (int tries = 0; tries < 50 && second != 503; ++tries) second = status_of(request(port, put));
+    EXPECT_EQ(second, 503);
+    const std::string reply = off_loop([first, &put, held] {
+        send_all(first, put.substr(held));
+        std::string got = read_reply(first);
+        ::close(first);
+        return got;
+    });
+    EXPECT_EQ(status_of(reply), 200) << "the first goes on";
+    EXPECT_EQ(status_of(request(port, put)), 200) << "and once it is done, the next";
+}
+
 TEST_F(ControlServerTest, ThousandIdleConnectionsBoundedAndClosed) {
     rlimit files{};
     ::getrlimit(RLIMIT_NOFILE, &files);
