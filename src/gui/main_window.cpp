@@ -221,6 +221,7 @@ void MainWindow::open_sky() {
 
 void MainWindow::set_routes(VehicleRoutes* routes) {
     routes_ = routes;
+    if (map_ != nullptr) map_->set_routes(routes_);
     if (routes_ == nullptr || vehicle_menu_ == nullptr) return;
     QAction* first = vehicle_menu_->actions().value(1);  // after "Vai a posizione..."
     auto* percorso = new QAction(QStringLiteral("&Percorso..."), vehicle_menu_);
@@ -247,6 +248,33 @@ void MainWindow::open_route() {
     dialog->open();
 }
 
+void MainWindow::reach(std::size_t n, double lat, double lon) {
+    if (routes_ == nullptr) return;
+    // A route of one point, driven to from where the vehicle is.
+    Route there(QStringLiteral("Raggiungi").toStdString());
+    if (auto why = there.add({lat, lon})) {
+        form_.platform.shell.message_box("Raggiungi: " + *why, program_title);
+        return;
+    }
+    forward([&] {
+        if (auto why = routes_->give(n, std::move(there), {RouteEnd::stop, false, 0.0, true}, this))
+            form_.platform.shell.message_box("Raggiungi: " + *why, program_title);
+    });
+}
+
+void MainWindow::set_mmsi(std::function<std::optional<std::uint32_t>(std::size_t)> mmsi) {
+    mmsi_ = std::move(mmsi);
+    if (map_ != nullptr) map_->canvas()->set_mmsi(mmsi_);
+}
+
+void MainWindow::tell_if_standing(std::size_t n) {
+    if (map_ == nullptr) return;
+    if (routes_ != nullptr && routes_->has_route(n) && form_.fleet.vehicle(n).speed == 0.0) {
+        map_->set_note(QStringLiteral("Il mezzo %1 ha velocità 0: partirà quando ne avrà una").arg(n));
+    }
+    map_->canvas()->update();
+}
+
 void MainWindow::open_go_to() {
     // Modal to the panel but without an event loop of its own: opened from
     // the events the multi-user tick lets run, the tick still ends.
@@ -254,22 +282,13 @@ void MainWindow::open_go_to() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         if (dialog->reach() && dialog->position() && routes_ != nullptr) {
-            // A route of one point, driven to from where the vehicle is; a
-            // coordinate not typed stays the vehicle's.
+            // A coordinate not typed stays the vehicle's.
             const std::size_t n = dialog->vehicle();
             const Vehicle& v = form_.fleet.vehicle(n);
             const auto& dove = *dialog->position();
             const double lat = dove.lat ? dove.lat->signed_seconds() : v.lat;
             const double lon = dove.lon ? dove.lon->signed_seconds() : v.lon;
-            Route there(QStringLiteral("Raggiungi").toStdString());
-            if (auto why = there.add({lat / arc_seconds_per_degree, lon / arc_seconds_per_degree})) {
-                form_.platform.shell.message_box("Raggiungi: " + *why, program_title);
-                return;
-            }
-            forward([&] {
-                if (auto why = routes_->give(n, std::move(there), {RouteEnd::stop, false, 0.0, true}, this))
-                    form_.platform.shell.message_box("Raggiungi: " + *why, program_title);
-            });
+            reach(n, lat / arc_seconds_per_degree, lon / arc_seconds_per_degree);
             return;
         }
         if (const auto& dove = dialog->position()) {
@@ -308,6 +327,39 @@ void MainWindow::open_map() {
                 form_.fleet.place(form_.fleet.current(), where.lat * arc_seconds_per_degree,
                                   where.lon * arc_seconds_per_degree, this);
             });
+        });
+        map_->set_routes(routes_);
+        map_->canvas()->set_mmsi(mmsi_);
+        MapCanvas* canvas = map_->canvas();
+        connect(canvas, &MapCanvas::reach, this, [this](GeoPoint where) {
+            reach(form_.fleet.current(), where.lat, where.lon);
+            tell_if_standing(form_.fleet.current());
+        });
+        // The route's points, a route of the point from where it is when it has none.
+        connect(canvas, &MapCanvas::append_to_route, this, [this](GeoPoint where) {
+            if (routes_ == nullptr) return;
+            const std::size_t n = form_.fleet.current();
+            forward([&] {
+                if (auto why = routes_->append(n, {where.lat, where.lon}, "Percorso dalla mappa", this))
+                    form_.platform.shell.message_box("Aggiungi punto al percorso: " + *why, program_title);
+            });
+            tell_if_standing(n);
+        });
+        connect(canvas, &MapCanvas::route_drawn, this, [this](const std::vector<GeoPoint>& points) {
+            if (routes_ == nullptr) return;
+            const std::size_t n = form_.fleet.current();
+            Route drawn("Percorso disegnato");
+            for (const GeoPoint& p : points) {
+                if (auto why = drawn.add({p.lat, p.lon})) {
+                    form_.platform.shell.message_box("Disegna percorso: " + *why, program_title);
+                    return;
+                }
+            }
+            forward([&] {
+                if (auto why = routes_->give(n, std::move(drawn), {RouteEnd::stop, false, 0.0, true}, this))
+                    form_.platform.shell.message_box("Disegna percorso: " + *why, program_title);
+            });
+            tell_if_standing(n);
         });
     }
     const bool opening = !map_->isVisible();

@@ -5,8 +5,10 @@
 // widgets with their signals blocked. No rule of the panel lives here.
 
 #include <QMainWindow>
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "panel/panel_form.h"
@@ -65,6 +67,11 @@ public:
     void set_routes(VehicleRoutes* routes);
     // "Percorso...": opens the dialog for the current vehicle and returns.
     void open_route();
+    // "Raggiungi": vehicle n drives to the place (degrees) from where it is,
+    // at its speed; a refusal in a message box.
+    void reach(std::size_t n, double lat, double lon);
+    // The MMSI the map's tooltip tells for a vehicle (none while AIS is off).
+    void set_mmsi(std::function<std::optional<std::uint32_t>(std::size_t)> mmsi);
     // "Mappa": shows the map window, made at its first opening.
     void open_map();
     // "Veicolo > Cielo": the sky of the current vehicle (SkyView).
@@ -107,6 +114,9 @@ private:
     SkyView* sky_ = nullptr;
     FleetWindow* fleet_ = nullptr;
     VehicleRoutes* routes_ = nullptr;
+    std::function<std::optional<std::uint32_t>(std::size_t)> mmsi_;
+    // After a route given from the map: a word on the map when the vehicle stands still.
+    void tell_if_standing(std::size_t n);
     QMenu* vehicle_menu_ = nullptr;
     QObject* help_key_ = nullptr;
     QTranslator* italiano_ = nullptr;

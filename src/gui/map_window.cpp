@@ -8,6 +8,8 @@
 #include <QImageWriter>
 #include <QLabel>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QToolTip>
@@ -26,6 +28,7 @@
 #include "gui/map_labels.h"
 #include "gui/tile_dialog.h"
 #include "gui/tile_layer.h"
+#include "gui/map_routes.h"
 #include "os/qt_file_error.h"
 
 namespace vadrel::gui {
@@ -218,6 +221,17 @@ void draw_box_text(QPainter& painter, const QRectF& box, const QString& text, do
     painter.setPen(colour);
     painter.drawText(box.adjusted(4, 2, -4, -2), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignVCenter, text);
 }
+// A distance as the operator reads it: 850 m, 12,4 km.
+QString distance_text(double metres) {
+    if (!std::isfinite(metres)) return QStringLiteral("\u2014");
+    if (metres < 1000.0) return QStringLiteral("%1 m").arg(std::llround(metres));
+    return QStringLiteral("%1 km").arg(QLocale(QLocale::Italian).toString(metres / 1000.0, 'f', 1));
+}
+
+// A route's points drawn at most this close together on the screen, and at
+// most so many of them for a route: a long route at a wide zoom shows its line.
+constexpr double mark_spacing_pixels = 8.0;
+constexpr std::size_t max_marks = 400;
 
 }  // namespace
 
@@ -310,6 +324,24 @@ std::optional<std::size_t> MapCanvas::vehicle_at(QPointF point) const {
 }
 
 QString MapCanvas::describe(std::size_t m) const {
+    const auto route_and_mmsi = [this](std::size_t n) {
+        QString text;
+        if (const FollowedRoute* followed = routes_ != nullptr ? routes_->route(n) : nullptr) {
+            const QString name = followed->route.name().empty() ? QStringLiteral("senza nome")
+                                                               : QString::fromStdString(followed->route.name());
+            if (followed->progress.finished) {
+                text += QStringLiteral("\nPercorso \u00ab%1\u00bb: finito").arg(name);
+            } else {
+                const RouteSummary left = routes_->summary(n);
+                text += QStringLiteral("\nPercorso \u00ab%1\u00bb: fatti %2, mancano %3")
+                            .arg(name, distance_text(left.done_m), distance_text(left.left_m));
+            }
+        }
+        if (const auto mmsi = mmsi_ ? mmsi_(n) : std::nullopt) {
+            text += QStringLiteral("\nMMSI %1").arg(*mmsi, 9, 10, QLatin1Char('0'));
+        }
+        return text;
+    };
     const Vehicle& v = form_.fleet.vehicle(m);
     const QString unit = v.unit == SpeedUnit::knots ? QStringLiteral("miglia/h") : QStringLiteral("Km/h");
     return QStringLiteral("Mezzo %1%2\n%3 %4\nVelocità %5 %6, rotta %7°")
@@ -319,7 +351,7 @@ QString MapCanvas::describe(std::size_t m) const {
         .arg(whole_number(v.speed))
         .arg(unit)
         .arg(whole_number(v.course), 3, 10, QLatin1Char('0')) +
-           (identity && !identity(m).isEmpty() ? QStringLiteral("\n") + identity(m) : QString());
+           route_and_mmsi(m) + (identity && !identity(m).isEmpty() ? QStringLiteral("\n") + identity(m) : QString());
 }
 
 void MapCanvas::bring_current_here(QPointF point) { emit place_current(projection_.to_geo(point)); }
@@ -331,7 +363,80 @@ void MapCanvas::contextMenuEvent(QContextMenuEvent* event) {
     here->setObjectName(QStringLiteral("porta_qui"));
     const QPointF at = event->pos();
     connect(here, &QAction::triggered, this, [this, at] { bring_current_here(at); });
+    if (routes_ != nullptr) {
+        const GeoPoint where = projection_.to_geo(at);
+        QAction* reach_here = menu.addAction(QStringLiteral("&Raggiungi"));
+        reach_here->setObjectName(QStringLiteral("raggiungi_qui"));
+        reach_here->setToolTip(QStringLiteral("Il mezzo attuale ci va dal punto dove è, alla sua velocità"));
+        connect(reach_here, &QAction::triggered, this, [this, where] { emit reach(where); });
+        QAction* append = menu.addAction(QStringLiteral("&Aggiungi punto al percorso"));
+        append->setObjectName(QStringLiteral("aggiungi_punto"));
+        connect(append, &QAction::triggered, this, [this, where] { emit append_to_route(where); });
+    }
     menu.exec(event->globalPos());
+}
+
+void MapCanvas::start_drawing() {
+    if (routes_ == nullptr) return;
+    drawing_ = true;
+    sketch_.clear();
+    setCursor(Qt::CrossCursor);
+    setFocus(Qt::OtherFocusReason);
+    emit drawing_changed(true);
+    update();
+}
+
+void MapCanvas::finish_drawing() {
+    if (!drawing_) return;
+    std::vector<GeoPoint> points = std::move(sketch_);
+    cancel_drawing();
+    if (!points.empty()) emit route_drawn(std::move(points));
+}
+
+void MapCanvas::cancel_drawing() {
+    if (!drawing_) return;
+    drawing_ = false;
+    sketch_.clear();
+    setCursor(Qt::OpenHandCursor);
+    emit drawing_changed(false);
+    update();
+}
+
+bool MapCanvas::event(QEvent* event) {
+    // While drawing, Enter and Esc are the drawing's, not the window's (Esc closes it).
+    if (drawing_ && event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void MapCanvas::keyPressEvent(QKeyEvent* event) {
+    if (drawing_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        finish_drawing();
+    } else if (drawing_ && event->key() == Qt::Key_Escape) {
+        cancel_drawing();
+    } else {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void MapCanvas::hideEvent(QHideEvent* event) {
+    // A drawing left in a closed window would catch the clicks when it opens again.
+    cancel_drawing();
+    QWidget::hideEvent(event);
+}
+
+void MapCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The double click's first click has added its point.
+    if (drawing_ && event->button() == Qt::LeftButton) {
+        finish_drawing();
+    } else {
+        QWidget::mouseDoubleClickEvent(event);
+    }
 }
 
 void MapCanvas::fit() {
@@ -370,6 +475,10 @@ void MapCanvas::mousePressEvent(QMouseEvent* event) {
 }
 
 void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
+    if (drawing_) {
+        pointer_ = event->position();
+        update();
+    }
     if (!drag_) {
         // pointing at a vehicle tells about it
         const auto m = vehicle_at(event->position());
@@ -392,7 +501,19 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
 void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = drag_ && !dragged_;
     drag_.reset();
-    setCursor(Qt::OpenHandCursor);
+    setCursor(drawing_ ? Qt::CrossCursor : Qt::OpenHandCursor);
+    if (click && drawing_) {
+        const GeoPoint where = projection_.to_geo(event->position());
+        if (std::fabs(where.lat) > 90.0) {
+            // beyond a pole, zoomed far out: no place to go
+            QToolTip::showText(event->globalPosition().toPoint(),
+                               QStringLiteral("Fuori dalla Terra: punto non aggiunto"), this);
+            return;
+        }
+        sketch_.push_back(where);
+        update();
+        return;
+    }
     // a click on a vehicle tells about it, as pointing does
     if (click) {
         if (const auto m = vehicle_at(event->position())) {
@@ -453,6 +574,9 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
         painter.setPen(QPen(colore_mezzo(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(path);
     }
+    std::vector<QRectF> clear = kept_clear(area);
+    for (const QRectF& box : paint_routes(painter, shown)) clear.push_back(box);
+    for (const QRectF& box : paint_reported(painter, shown)) clear.push_back(box);
     // the points and labels over every track, the current vehicle on top
     std::vector<std::size_t> order = shown;
     const std::size_t current = form_.fleet.current();
@@ -519,9 +643,98 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
         halo_text(painter, QPointF(boxes[i].left() + 2.0, boxes[i].top() + metrics.ascent()), QString::number(m),
                   Qt::black);
     }
+    paint_sketch(painter);
     draw_scale_and_north(painter, projection_, area);
     if (!tile_note_.isEmpty()) draw_box_text(painter, note_box(area, tile_note_), tile_note_, 8.0, QColor(150, 0, 0));
     if (!credit.isEmpty()) draw_box_text(painter, credit_box(area, credit), credit, 7.0, Qt::black);
+}
+
+std::vector<QRectF> MapCanvas::paint_routes(QPainter& painter, const std::vector<std::size_t>& shown) const {
+    std::vector<QRectF> marks;
+    if (routes_ == nullptr) return marks;
+    std::vector<std::size_t> order = shown;
+    const std::size_t current = form_.fleet.current();
+    std::erase(order, current);
+    order.push_back(current);  // on top, shown or not
+    const QRectF view = QRectF(rect()).adjusted(-8, -8, 8, 8);
+    for (const std::size_t m : order) {
+        const FollowedRoute* followed = routes_->route(m);
+        if (followed == nullptr) continue;
+        const bool attuale = m == current;
+        const QColor colour = colore_mezzo(m);
+        const RouteParts parts = split_route(followed->route, followed->progress, followed->options, live(m));
+        painter.setBrush(Qt::NoBrush);
+        QColor faint = colour;
+        faint.setAlpha(attuale ? 150 : 90);
+        painter.setPen(QPen(faint, attuale ? 2.5 : 1.5, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(legs_on_screen(projection_, parts.done));
+        painter.drawPolyline(legs_on_screen(projection_, parts.approach));
+        QColor bold = colour;
+        bold.setAlpha(attuale ? 255 : 170);
+        painter.setPen(QPen(bold, attuale ? 4.0 : 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(legs_on_screen(projection_, parts.left));
+        // its points, as squares, where they stand apart on the screen
+        const double half = attuale ? 4.0 : 3.0;
+        painter.setPen(QPen(Qt::black, 1.0));
+        painter.setBrush(Qt::white);
+        std::optional<QPointF> last;
+        std::size_t drawn = 0;
+        for (std::size_t i = 0; i < followed->route.size() && drawn < max_marks; ++i) {
+            const vadrel::GeoPoint p = followed->route.position(i);
+            const QPointF at = projection_.to_screen({p.lat, p.lon});
+            if (!view.contains(at)) continue;
+            if (last && std::hypot(at.x() - last->x(), at.y() - last->y()) < mark_spacing_pixels) continue;
+            const QRectF box(at - QPointF(half, half), QSizeF(2 * half, 2 * half));
+            painter.drawRect(box);
+            marks.push_back(box);
+            last = at;
+            ++drawn;
+        }
+    }
+    return marks;
+}
+
+std::vector<QRectF> MapCanvas::paint_reported(QPainter& painter, const std::vector<std::size_t>& shown) const {
+    std::vector<QRectF> crosses;
+    const double oldest = oldest_shown();
+    const double arm = 6.0;
+    for (const std::size_t m : shown) {
+        const QColor colour = colore_mezzo(m);
+        // the track of what was sent, dotted beside the true one
+        QPolygonF sent;
+        for (const TrackPoint& p : tracks().points(m)) {
+            if (p.steady >= oldest && p.reported) sent << projection_.to_screen({p.reported_lat, p.reported_lon});
+        }
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(colour, 1.0, Qt::DotLine));
+        if (sent.size() > 1) painter.drawPolyline(sent);
+        const auto reported = form_.transmitter.reported(m);
+        if (!reported) continue;
+        const QPointF truth = projection_.to_screen(live(m));
+        const QPointF at = projection_.to_screen({reported->lat / arc_seconds_per_degree, reported->lon / arc_seconds_per_degree});
+        painter.setPen(QPen(colour, 1.0));
+        painter.drawLine(truth, at);
+        painter.setPen(QPen(Qt::white, 4.0, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(at + QPointF(-arm, -arm), at + QPointF(arm, arm));
+        painter.drawLine(at + QPointF(-arm, arm), at + QPointF(arm, -arm));
+        painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(at + QPointF(-arm, -arm), at + QPointF(arm, arm));
+        painter.drawLine(at + QPointF(-arm, arm), at + QPointF(arm, -arm));
+        crosses.emplace_back(at - QPointF(arm, arm), QSizeF(2 * arm, 2 * arm));
+    }
+    return crosses;
+}
+
+void MapCanvas::paint_sketch(QPainter& painter) const {
+    if (!drawing_) return;
+    std::vector<GeoPoint> line = sketch_;
+    if (pointer_ && !line.empty()) line.push_back(projection_.to_geo(*pointer_));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 2.0, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPolyline(legs_on_screen(projection_, line));
+    painter.setPen(QPen(Qt::black, 1.0));
+    painter.setBrush(QColor(255, 220, 0));
+    for (const GeoPoint& p : sketch_) painter.drawEllipse(projection_.to_screen(p), 4.0, 4.0);
 }
 
 MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
@@ -538,6 +751,12 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     strade->setToolTip(QStringLiteral("Strade dalla rete sotto la mappa"));
     auto* salva = new QPushButton(QStringLiteral("&Salva immagine..."), this);
     salva->setObjectName(QStringLiteral("salva_immagine"));
+    draw_ = new QPushButton(QStringLiteral("&Disegna percorso"), this);
+    draw_->setObjectName(QStringLiteral("disegna_percorso"));
+    draw_->setCheckable(true);
+    draw_->setToolTip(QStringLiteral("Ogni clic sulla mappa aggiunge un punto al percorso del mezzo attuale; "
+                                     "doppio clic o Invio: fine; Esc: annulla"));
+    draw_->setVisible(false);
     note_ = new QLabel(QStringLiteral("Rotella: ingrandisce e riduce; trascinare: sposta"), this);
     note_->setObjectName(QStringLiteral("nota"));
     canvas_ = new MapCanvas(form, this);
@@ -546,6 +765,7 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     buttons->addWidget(adatta);
     buttons->addWidget(strade);
     buttons->addWidget(salva);
+    buttons->addWidget(draw_);
     buttons->addWidget(note_, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -567,6 +787,15 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
         }
         tile_dialog_->open_on(tile_settings_);
     });
+    connect(draw_, &QPushButton::toggled, canvas_, [this](bool on) {
+        if (on && !canvas_->drawing()) canvas_->start_drawing();
+        if (!on && canvas_->drawing()) canvas_->finish_drawing();
+    });
+    connect(canvas_, &MapCanvas::drawing_changed, this, [this](bool on) {
+        draw_->setChecked(on);
+        note_->setText(on ? QStringLiteral("Clic: aggiunge un punto; doppio clic o Invio: fine; Esc: annulla")
+                          : QStringLiteral("Rotella: ingrandisce e riduce; trascinare: sposta"));
+    });
     close_on_escape(*this);
 
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -578,6 +807,13 @@ void MapWindow::set_tiles(const TileSettings& settings, std::function<std::strin
     keep_tiles_ = std::move(keep);
     canvas_->set_tiles(settings);
 }
+
+void MapWindow::set_routes(const VehicleRoutes* routes) {
+    canvas_->set_routes(routes);
+    draw_->setVisible(routes != nullptr);
+}
+
+void MapWindow::set_note(const QString& text) { note_->setText(text); }
 
 void MapWindow::refresh() {
     if (isVisible()) canvas_->refresh();

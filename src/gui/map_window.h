@@ -5,13 +5,18 @@
 // every vehicle sent in the last hour, as a labelled point where
 // it is now at the end of its track with an arrow on its course, the
 // current one ringed, on the local plane around the fleet, with a graticule,
-// a scale bar and a north arrow. Labels never overlap. Pointing at a vehicle
-// tells its number, position, speed and course. It reads the model; its one
-// change, "Porta qui il mezzo attuale" on the right button, is asked of
-// whoever made it (place_current), who takes the path "Vai a posizione"
-// takes. Hidden, it does nothing.
+// a scale bar and a north arrow; each vehicle's route (the part driven
+// faint, the part left bold, the current vehicle's wider), and where the
+// receiver's noise puts it (a cross joined to the vehicle, its track
+// dotted). Labels never overlap, nor cover a route's points. Pointing at a
+// vehicle tells its number, position, speed, course, route and MMSI. It
+// reads the model; its changes ("Porta qui il mezzo attuale", "Raggiungi",
+// "Aggiungi punto al percorso" on the right button, a route drawn with
+// "Disegna percorso") are asked of whoever made it, who takes the paths
+// "Vai a posizione" and the routes take. Hidden, it does nothing.
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <optional>
@@ -22,8 +27,11 @@
 #include "gui/place_names.h"
 #include "gui/world_map.h"
 #include "panel/panel_form.h"
+#include "routes/vehicle_routes.h"
 
 class QLabel;
+class QPainter;
+class QPushButton;
 
 namespace vadrel::gui {
 
@@ -49,10 +57,10 @@ public:
     // The vehicle shown within a few pixels of the point, the nearest; or none.
     std::optional<std::size_t> vehicle_at(QPointF point) const;
     // What pointing at the vehicle tells: number, position in degrees and
-    // minutes, speed, course.
+    // minutes, speed, course, and where set its route and AIS MMSI.
     QString describe(std::size_t vehicle) const;
     // More lines of what pointing tells, from whoever made the map: the
-    // vehicle's MMSI, its stream's port ("" for none).
+    // vehicle's stream port ("" for none).
     std::function<QString(std::size_t)> identity;
     // The street tiles under the map, off until set on.
     TileLayer& tiles() const { return *tiles_; }
@@ -61,9 +69,32 @@ public:
     // that point of the canvas, asked through place_current.
     void bring_current_here(QPointF point);
 
+    // The routes drawn and acted on; none: no route on the map, no route
+    // entries in its menu, no drawing.
+    void set_routes(const VehicleRoutes* routes) { routes_ = routes; }
+    const VehicleRoutes* routes() const { return routes_; }
+    // The MMSI a vehicle's AIS target is sent with; none while AIS is off.
+    using MmsiOf = std::function<std::optional<std::uint32_t>(std::size_t vehicle)>;
+    void set_mmsi(MmsiOf mmsi) { mmsi_ = std::move(mmsi); }
+
+    // "Disegna percorso": from now on a click adds a point; a double click
+    // or Enter ends (route_drawn), Esc cancels.
+    void start_drawing();
+    void finish_drawing();
+    void cancel_drawing();
+    bool drawing() const { return drawing_; }
+    const std::vector<GeoPoint>& sketch() const { return sketch_; }
+
 signals:
     // The operator asks for the current vehicle at that place.
     void place_current(GeoPoint where);
+    // ... to drive there from where it is ("Raggiungi").
+    void reach(GeoPoint where);
+    // ... to add that place at the end of its route.
+    void append_to_route(GeoPoint where);
+    // ... to follow the points drawn, from where it is.
+    void route_drawn(std::vector<GeoPoint> points);
+    void drawing_changed(bool drawing);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -73,8 +104,21 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    // The routes of the vehicles shown and of the current one, the current
+    // one's on top; returns the boxes of the points drawn, for the labels to
+    // keep off.
+    std::vector<QRectF> paint_routes(QPainter& painter, const std::vector<std::size_t>& shown) const;
+    // Where the receiver's noise puts each vehicle shown: its dotted track
+    // and a cross joined to the true point; returns the crosses' boxes.
+    std::vector<QRectF> paint_reported(QPainter& painter, const std::vector<std::size_t>& shown) const;
+    // The route being drawn, to the pointer.
+    void paint_sketch(QPainter& painter) const;
     std::vector<GeoPoint> fleet_points() const;
     double oldest_shown() const;
     const TrackHistory& tracks() const;
@@ -92,6 +136,11 @@ private:
     PlaceNames places_;
     TileLayer* tiles_;
     QString tile_note_;
+    const VehicleRoutes* routes_ = nullptr;
+    MmsiOf mmsi_;
+    bool drawing_ = false;
+    std::vector<GeoPoint> sketch_;
+    std::optional<QPointF> pointer_;
 };
 
 class MapWindow : public QWidget {
@@ -106,12 +155,17 @@ public:
     void set_tiles(const TileSettings& settings, std::function<std::string(const TileSettings&)> keep);
     // Writes the map as a PNG; "" when written, else why not, in Italian.
     QString save_image(const QString& path) const;
+    // The routes on the map; "Disegna percorso" is there only with them.
+    void set_routes(const VehicleRoutes* routes);
+    // A line under the buttons for the operator.
+    void set_note(const QString& text);
 
 private:
     void ask_and_save();
 
     PanelForm& form_;
     MapCanvas* canvas_;
+    QPushButton* draw_;
     QLabel* note_;
     QString last_path_;
     TileSettings tile_settings_;

@@ -27,29 +27,41 @@ constexpr std::string_view header =
     "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\">\n";
 constexpr std::string_view footer = "</gpx>\n";
 
-std::string track_open(std::size_t vehicle) {
+std::string track_open(std::size_t vehicle, bool sent) {
     const std::string number = std::to_string(vehicle);
-    return "<trk><name>Mezzo " + number + "</name><number>" + number + "</number>\n";
+    return "<trk><name>Mezzo " + number + (sent ? " (posizione inviata)" : "") + "</name><number>" + number +
+           "</number>\n";
 }
 
-void add_point(std::string& text, const TrackPoint& p) {
+// The point where the sentences put it (sent), else where the vehicle was.
+void add_point(std::string& text, const TrackPoint& p, bool sent = false) {
     char line[400];
     const int n = std::snprintf(line, sizeof line,
                                 "<trkpt lat=\"%.7f\" lon=\"%.7f\"><time>%s</time><extensions><gpxtpx:TrackPointExtension>"
                                 "<gpxtpx:speed>%.2f</gpxtpx:speed><gpxtpx:course>%.1f</gpxtpx:course>"
                                 "</gpxtpx:TrackPointExtension></extensions></trkpt>\n",
-                                p.lat, p.lon, ora_iso(std::llround(p.utc * 1000.0)).c_str(), p.speed, p.course);
+                                sent ? p.reported_lat : p.lat, sent ? p.reported_lon : p.lon, ora_iso(std::llround(p.utc * 1000.0)).c_str(), p.speed, p.course);
     text.append(line, static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(sizeof line) - 1)));
 }
 
-// A vehicle's points as one track, a segment for each run of one segment number.
+// A vehicle's points as one track, a segment for each run of one segment
+// number; then, where the receiver's noise moved what the sentences said,
+// the positions sent as a second track.
 void add_track(std::string& text, std::size_t vehicle, const std::vector<TrackPoint>& points) {
-    text += track_open(vehicle);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (i == 0 || points[i].segment != points[i - 1].segment) text += i == 0 ? "<trkseg>\n" : "</trkseg>\n<trkseg>\n";
-        add_point(text, points[i]);
+    for (const bool sent : {false, true}) {
+        const TrackPoint* previous = nullptr;
+        for (const TrackPoint& p : points) {
+            if (sent && !p.reported) continue;
+            if (previous == nullptr) {
+                text += track_open(vehicle, sent) + "<trkseg>\n";
+            } else if (p.segment != previous->segment) {
+                text += "</trkseg>\n<trkseg>\n";
+            }
+            add_point(text, p, sent);
+            previous = &p;
+        }
+        if (previous != nullptr) text += "</trkseg>\n</trk>\n";
     }
-    text += "</trkseg>\n</trk>\n";
 }
 
 // Writes all of `bytes` at `offset`; 0, else the errno of the failure.

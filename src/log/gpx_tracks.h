@@ -1,7 +1,9 @@
 #pragma once
 // The vehicles' tracks as a GPX 1.1 file that grows at its end: each write
 // appends, for every vehicle with new points, a track of its own named
-// "Mezzo 3" with <number>3</number>, then writes the closing </gpx> anew. A
+// "Mezzo 3" with <number>3</number> (and, where the receiver's noise moved
+// what the sentences said, a second one of the positions sent, "Mezzo 3
+// (posizione inviata)"), then writes the closing </gpx> anew. A
 // point per step of the tick (position, UTC time, and speed and course in
 // Garmin's TrackPointExtension v2, which GPX 1.1 readers such as gpsbabel
 // take); a new segment where the vehicle was set rather than stepped.

@@ -2,7 +2,8 @@
 // The track of every vehicle over the last hour: one point for each step the
 // tick makes, oldest first, kept beside the vehicle table. The map draws it;
 // a point holds what a GPX track point needs (position, UTC time, speed and
-// course over ground) and the segment it belongs to.
+// course over ground), the segment it belongs to, and the position the
+// sentences gave when the receiver's noise moved it.
 //
 //   TrackHistory tracks(21);
 //   tracks.add(3, {steady, utc, 45.5, 9.2, 27.8, 90.0, segment});
@@ -29,6 +30,11 @@ struct TrackPoint {
     // Changes where the vehicle was set rather than stepped (by hand, by a
     // file): the track breaks there.
     std::uint32_t segment = 0;
+    // Where the sentences put it when the receiver's noise moved it off its
+    // true position (degrees); reported is false without noise.
+    bool reported = false;
+    double reported_lat = 0.0;
+    double reported_lon = 0.0;
     bool operator==(const TrackPoint&) const = default;
 };
 

@@ -64,6 +64,38 @@ std::optional<std::string> VehicleRoutes::resume(std::size_t n, Route route, con
     return std::nullopt;
 }
 
+std::optional<std::string> VehicleRoutes::append(std::size_t n, GeoPoint point, const std::string& name,
+                                                 Origin origin) {
+    if (n >= fleet_size) return "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a 20";
+    if (!routes_[n]) {
+        Route route(name);
+        if (auto why = route.add({point.lat, point.lon})) return why;
+        return give(n, std::move(route), {RouteEnd::stop, false, 0.0, true}, origin);
+    }
+    FollowedRoute followed = *routes_[n];
+    const std::size_t old_size = followed.route.size();
+    if (auto why = followed.route.add({point.lat, point.lon})) return why;
+    if (auto why = follow_problem(followed.route, followed.options)) return why;
+    RouteProgress& progress = followed.progress;
+    const GeoPoint here = where(fleet_.vehicle(n));
+    if (progress.finished) {
+        // From the last point, where it stopped, on to the new one.
+        progress = RouteProgress{};
+        progress.leg = -1;
+        progress.origin = here;
+        progress.rejoin = static_cast<std::int64_t>(old_size);
+        progress.course = followed.progress.course;
+    } else if (followed.options.end == RouteEnd::loop && progress.leg == static_cast<std::int64_t>(old_size) - 1) {
+        // On the leg back to the first point, which now starts at the new point.
+        progress.leg = static_cast<std::int64_t>(followed.route.size()) - 1;
+        progress = rejoin_route(followed.route, progress, followed.options, here);
+    }
+    routes_[n] = std::move(followed);
+    keep_problem_ = keeper_ ? keeper_->keep(n, routes_[n]->route, routes_[n]->options, routes_[n]->progress) : std::string();
+    tell(n, origin);
+    return std::nullopt;
+}
+
 void VehicleRoutes::take_away(std::size_t n, Origin origin) {
     if (n >= fleet_size || !routes_[n]) return;
     drop(n);

@@ -73,6 +73,15 @@ public:
     // vehicle is (a kept route, at a restart): not placed, not kept again.
     std::optional<std::string> resume(std::size_t n, Route route, const FollowOptions& options,
                                       const RouteProgress& progress, Origin origin);
+    // Adds a point at the end of vehicle n's route, the vehicle going on
+    // from where it is: one heading back to the first point of a loop goes
+    // on there and meets the new point on its next round; one at the end of
+    // a route that stopped there drives on to the new point (at its speed:
+    // it stands still until it has one). A vehicle with no route gets one
+    // of this point, driven to from where it is (named `name`). Kept and
+    // told as give() does; refused, nothing changed, for a point the route
+    // refuses (a time-paced route takes no point without a time).
+    std::optional<std::string> append(std::size_t n, GeoPoint point, const std::string& name, Origin origin);
     // Vehicle n goes straight on from where it is (nothing when it had no
     // route); its kept route is removed.
     void take_away(std::size_t n, Origin origin);

@@ -72,7 +72,7 @@ int Transmitter::stream_rate(const OpzioniRicevitore& options) {
 void Transmitter::send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own) {
     const std::size_t n = fleet_.current();
     SecondOfVehicle second{fleet_.vehicle(n), {}, fleet_.mode(), receiver_, {}};
-    if (fix_in_second == 0) tracks_.add(n, track_point(second.vehicle, now, clock_.utc_seconds()));
+    TrackPoint point = track_point(second.vehicle, now, clock_.utc_seconds());
     if (second.mode == Mode::multi_user) {
         second.prefix = "@" + std::to_string(n);
         fleet_.set_current(fleet_.next_in_cycle(), this);
@@ -83,6 +83,14 @@ void Transmitter::send_main(double now, int rate, int fix_in_second, std::vector
     second.fixes_per_second = rate;
     second.time = sentence_time(clock_, second.options, rate);
     receive(second, n);
+    if (fix_in_second == 0) {
+        if (const auto& shown = reported_[n]) {
+            point.reported = true;
+            point.reported_lat = shown->lat / arc_seconds_per_degree;
+            point.reported_lon = shown->lon / arc_seconds_per_degree;
+        }
+        tracks_.add(n, point);
+    }
     last_sky_ = second.sky;
     last_without_fix_ = second.options.senza_fix || (second.sky && second.sky->fix == FixKind::none);
     std::vector<std::string> sentences = second_sentences(second);

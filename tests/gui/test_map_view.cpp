@@ -15,10 +15,12 @@
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QPolygonF>
+#include <QPushButton>
 #include <QTest>
 
 #include "gui/map_labels.h"
 #include "gui/tile_layer.h"
+#include "gui/map_routes.h"
 #include "gui/map_window.h"
 #include "gui/world_map.h"
 #include "finestra.h"
@@ -72,6 +74,91 @@ TEST(MapLabels, NeverOverlap) {
         }
         EXPECT_TRUE(label_beside(r.labels[0], boxes[0])) << r.name << ": the first has room";
     }
+}
+
+// The route along 10 E from 44 N to 47 N, a degree a leg.
+Route along_ten_east() {
+    Route route("nord");
+    for (int i = 0; i < 4; ++i) EXPECT_FALSE(route.add({44.0 + i, 10.0}));
+    return route;
+}
+
+// The lats of a line: enough to tell its points along 10 E.
+std::vector<double> lats(const std::vector<GeoPoint>& line) {
+    std::vector<double> out;
+    for (const GeoPoint& p : line) out.push_back(p.lat);
+    return out;
+}
+
+TEST(MapRoutes, SplitWhereTheVehicleIs) {
+    const Route route = along_ten_east();
+    const GeoPoint here{45.5, 10.0};
+    RouteProgress mid;
+    mid.leg = 1;
+    RouteProgress finished = mid;
+    finished.finished = true;
+    RouteProgress leg_back = mid;
+    leg_back.leg = 3;  // a loop's leg from the last point to the first
+    RouteProgress going_back = mid;
+    going_back.backward = true;
+    RouteProgress joining;
+    joining.leg = -1;
+    joining.rejoin = 2;
+    joining.origin = {45.5, 9.0};
+    const struct {
+        const char* what;
+        RouteProgress progress;
+        RouteEnd end;
+        std::vector<double> done, left;
+        bool approach;
+    } rows[] = {
+        {"half way along leg 1", mid, RouteEnd::stop, {44, 45, 45.5}, {45.5, 46, 47}, false},
+        {"a loop goes back to its first point", mid, RouteEnd::loop, {44, 45, 45.5}, {45.5, 46, 47, 44}, false},
+        {"stopped at the end: all driven", finished, RouteEnd::stop, {44, 45, 46, 47}, {}, false},
+        {"on a loop's leg back", leg_back, RouteEnd::loop, {44, 45, 46, 47, 45.5}, {45.5, 44}, false},
+        {"going back: what is left is back to the first", going_back, RouteEnd::back, {47, 46, 45.5}, {45.5, 45, 44}, false},
+        {"joining from aside: to point 2, the points before it behind", joining, RouteEnd::stop, {44, 45}, {45.5, 46, 47}, true},
+    };
+    for (const auto& r : rows) {
+        const RouteParts parts = split_route(route, r.progress, {r.end, false, 0.0, false}, here);
+        EXPECT_EQ(lats(parts.done), r.done) << r.what;
+        EXPECT_EQ(lats(parts.left), r.left) << r.what;
+        EXPECT_EQ(parts.approach.size(), r.approach ? 2u : 0u) << r.what;
+    }
+}
+
+TEST(MapRoutes, LegsOnTheScreenFollowTheirGreatCircleTheShortWay) {
+    MapProjection map;
+    map.set_viewport({800, 600});
+    map.set_view({50.0, 0.0}, 5000.0);
+    // a long leg east along 50 N bends north on its great circle, to its
+    // vertex half way
+    const QPolygonF long_leg = legs_on_screen(map, {{50.0, -30.0}, {50.0, 30.0}});
+    ASSERT_GT(long_leg.size(), 10);
+    const QPointF top = *std::min_element(long_leg.begin(), long_leg.end(),
+                                          [](QPointF a, QPointF b) { return a.y() < b.y(); });
+    const double degree = M_PI / 180.0;
+    const double vertex = std::atan(std::tan(50.0 * degree) / std::cos(30.0 * degree)) / degree;
+    const QPointF expected = map.to_screen({vertex, 0.0});
+    EXPECT_NEAR(top.y(), expected.y(), 1.0);
+    EXPECT_NEAR(top.x(), expected.x(), 12.0);
+    // across the 180th meridian it stays one short piece
+    map.set_view({0.0, 180.0}, 100.0);
+    const QPolygonF across = legs_on_screen(map, {{0.0, 179.999}, {0.0, -179.999}});
+    ASSERT_GE(across.size(), 2);
+    EXPECT_NEAR(across.last().x() - across.first().x(), 2.224, 0.01) << "east, not round the globe";
+    // points closer than half a pixel are one, the last point always stays
+    const QPolygonF crowded = legs_on_screen(map, {{0.0, 180.0}, {0.0, 180.0000001}, {0.0, 180.0000002}});
+    EXPECT_EQ(crowded.size(), 2);
+    // a winding run west of the view is its first and last point, then on into the view
+    map.set_view({0.0, 0.0}, 100.0);
+    std::vector<GeoPoint> winding;
+    for (int i = 0; i < 1000; ++i) winding.push_back({0.001 * (i % 7), -1.0 + 0.0005 * i});
+    winding.push_back({0.0, 0.0});
+    const QPolygonF run = legs_on_screen(map, winding);
+    EXPECT_EQ(std::count_if(run.begin(), run.end(), [](QPointF p) { return p.x() < -16.0; }), 2)
+        << "the run beyond the edge: its first and last";
+    EXPECT_NEAR(run.last().x(), 400.0, 1e-9);
 }
 
 bool on_land(const WorldMap& world, GeoPoint p) {
@@ -224,6 +311,45 @@ TEST_F(MapView, StradeRefusesAnAddressItCannotUseAndKeepsAGoodOne) {
     EXPECT_EQ(kept[0], (TileSettings{true, "http://127.0.0.1:9/{z}/{x}/{y}.png"}));
     EXPECT_TRUE(canvas->tiles().on());
     canvas->set_tiles({});  // nothing asked of port 9 after the test
+}
+
+// The routes given from the map go through the program's routes, and the
+// tooltip tells them.
+TEST_F(MapView, RoutesGivenFromTheMap) {
+    VehicleRoutes routes(rig.fleet);
+    window.set_routes(&routes);
+    window.set_mmsi([](std::size_t n) { return std::optional<std::uint32_t>(247000000 + n); });
+    ASSERT_FALSE(rig.fleet.set_speed(0, 36.0, nullptr));
+    const auto geo_at = [this](QPoint p) { return canvas->projection().to_geo(p); };
+
+    emit canvas->reach(geo_at({300, 100}));
+    ASSERT_TRUE(routes.has_route(0));
+    EXPECT_EQ(routes.route(0)->route.size(), 1u);
+    EXPECT_TRUE(routes.route(0)->options.from_here) << "driven to, not jumped to";
+    emit canvas->append_to_route(geo_at({300, 300}));
+    EXPECT_EQ(routes.route(0)->route.size(), 2u);
+    EXPECT_TRUE(canvas->describe(0).endsWith(q("\nMMSI 247000000")));
+    EXPECT_TRUE(canvas->describe(0).contains(q("Percorso «Raggiungi»: fatti 0 m, mancano "))) << canvas->describe(0).toStdString();
+
+    // drawn: each click a point, Enter ends; Esc cancels and leaves the window open
+    auto* draw = window.map_window()->findChild<QPushButton*>(q("disegna_percorso"));
+    ASSERT_NE(draw, nullptr);
+    ASSERT_TRUE(draw->isVisible());
+    draw->click();
+    ASSERT_TRUE(canvas->drawing());
+    for (const QPoint p : {QPoint(100, 100), QPoint(150, 120), QPoint(200, 100)}) QTest::mouseClick(canvas, Qt::LeftButton, {}, p);
+    QTest::keyClick(canvas, Qt::Key_Return);
+    EXPECT_FALSE(canvas->drawing());
+    EXPECT_FALSE(draw->isChecked());
+    ASSERT_EQ(routes.route(0)->route.size(), 3u);
+    EXPECT_NEAR(routes.route(0)->route.position(2).lon, geo_at({200, 100}).lon, 1e-9);
+    draw->click();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(120, 60));
+    QTest::keyClick(canvas, Qt::Key_Escape);
+    EXPECT_FALSE(canvas->drawing());
+    EXPECT_TRUE(window.map_window()->isVisible()) << "Esc cancelled the drawing, not the window";
+    EXPECT_EQ(routes.route(0)->route.size(), 3u);
+    window.set_routes(nullptr);
 }
 
 }  // namespace

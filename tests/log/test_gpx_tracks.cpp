@@ -82,6 +82,37 @@ TEST_F(Gpx, EachWriteAppendsATrackPerVehicleWithNewPoints) {
     EXPECT_EQ(gpx.problem(), "");
 }
 
+// Where the receiver's noise moved what the sentences said, the positions
+// sent follow as a track of their own; the true track is as without noise.
+TEST_F(Gpx, ThePositionsSentUnderNoiseAreASecondTrack) {
+    ASSERT_EQ(gpx.start(), "");
+    TrackPoint noisy = at(2);
+    noisy.reported = true;
+    noisy.reported_lat = 44.5001;
+    noisy.reported_lon = 10.2499;
+    TrackPoint moved = at(3, 1);
+    moved.reported = true;
+    moved.reported_lat = 44.6;
+    moved.reported_lon = 10.3;
+    history.add(0, at(1));  // a second the noise did not reach (before it was on)
+    history.add(0, noisy);
+    history.add(0, moved);
+    gpx.take(history);
+    gpx.finish();
+    const std::vector<Track> expected = {
+        {"Mezzo 0", "0", {{time_of(1), time_of(2)}, {time_of(3)}}},
+        {"Mezzo 0 (posizione inviata)", "0", {{time_of(2)}, {time_of(3)}}},
+    };
+    const std::string text = folder.get("tracce.gpx");
+    EXPECT_EQ(tracks_in(text), expected) << text;
+    EXPECT_NE(text.find("<trkpt lat=\"44.5001000\" lon=\"10.2499000\"><time>2026-12-06T10:42:49.000Z"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<trkpt lat=\"44.5000000\" lon=\"10.2500000\"><time>2026-12-06T10:42:49.000Z"),
+              std::string::npos)
+        << "the true position stays in the vehicle's track";
+}
+
 // A full disk: the write is undone, the file stays a whole document, the
 // points wait for the next write, which takes them with the new ones.
 TEST_F(Gpx, AFullDiskLeavesTheFileWholeAndThePointsForTheNextWrite) {

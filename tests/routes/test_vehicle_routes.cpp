@@ -132,6 +132,44 @@ TEST_F(OnRoute, PlacedByHandItGoesFromThereToThePointAheadThenOnAlongTheRoute) {
     EXPECT_EQ(keeper.calls.size(), 1u) << "the route stays kept";
 }
 
+// A point added at the end: the vehicle goes on from where it is, and on to it.
+TEST_F(OnRoute, APointAppendedIsDrivenToFromWhereTheVehicleIs) {
+    const double p3 = 44.0 + 3000.0 / metres_per_degree;
+    struct Row {
+        const char* what;
+        bool with_route;
+        RouteEnd end;
+        double before_s;       // driven before the point is added
+        double after_s;        // then driven
+        double expected_m;     // north of 44 N at the end
+    } rows[] = {
+        {"no route: one of the point, from where it is", false, RouteEnd::stop, 0.0, 50.0, 500.0},
+        {"half way: on along the route, then to the point", true, RouteEnd::stop, 50.0, 200.0, 2500.0},
+        {"stopped at the end: on to the new point", true, RouteEnd::stop, 250.0, 50.0, 2500.0},
+        {"on the leg back of a loop: back to the first point first", true, RouteEnd::loop, 250.0, 50.0, 1000.0},
+    };
+    double t = 0.0;  // the steady clock, on from row to row
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        t += 1000.0;
+        routes.take_away(0, &me);
+        fleet.advance(t);  // the time since the row before goes by first
+        ASSERT_FALSE(fleet.place(0, 44.0 * arc_seconds_per_degree, 10.0 * arc_seconds_per_degree, &me));
+        ASSERT_FALSE(fleet.set_speed(0, 36.0, &me));
+        if (row.with_route) give(north, {row.end, false, 0.0, false});
+        fleet.advance(t + row.before_s);
+        const std::size_t kept = keeper.calls.size();
+        ASSERT_FALSE(routes.append(0, {p3, 10.0}, "aggiunto", &me));
+        EXPECT_EQ(keeper.calls.size(), kept + 1) << "kept again";
+        ASSERT_FALSE(fleet.set_speed(0, 36.0, &me));  // a route that stopped left it at 0
+        fleet.advance(t + row.before_s + row.after_s);
+        EXPECT_NEAR((lat() - 44.0) * metres_per_degree, row.expected_m, 0.5);
+        EXPECT_EQ(routes.route(0)->route.size(), row.with_route ? 4u : 1u);
+    }
+    EXPECT_TRUE(routes.append(0, {95.0, 10.0}, "", &me)) << "a latitude out of range";
+    EXPECT_EQ(routes.route(0)->route.size(), 4u);
+}
+
 TEST_F(OnRoute, HandChangesThatTakeItOffItsRoute) {
     const struct {
         const char* name;

@@ -408,6 +408,16 @@ TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
             r.tick();
             rmc.push_back(r.port.written.back().substr(0, r.port.written.back().find("\r\n")));
         }
+        // the track keeps the true position and, under noise, the one sent
+        const TrackPoint& step = r.transmitter.tracks().points(0).back();
+        const auto sent = r.transmitter.reported(0);
+        EXPECT_EQ(step.reported, noise > 0.0);
+        EXPECT_DOUBLE_EQ(step.lat * arc_seconds_per_degree, r.fleet.vehicle(0).lat);
+        if (sent) {
+            EXPECT_DOUBLE_EQ(step.reported_lat * arc_seconds_per_degree, sent->lat);
+            EXPECT_DOUBLE_EQ(step.reported_lon * arc_seconds_per_degree, sent->lon);
+            EXPECT_NE(step.reported_lat, step.lat);
+        }
         return std::pair(rmc, r.fleet.vehicle(0).lat);
     };
     const auto [plain, true_lat] = run(0.0, {});
