@@ -574,7 +574,6 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
         painter.setPen(QPen(colore_mezzo(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(path);
     }
-    std::vector<QRectF> clear = kept_clear(area);
     for (const QRectF& box : paint_routes(painter, shown)) clear.push_back(box);
     for (const QRectF& box : paint_reported(painter, shown)) clear.push_back(box);
     // the points and labels over every track, the current vehicle on top
