@@ -24,6 +24,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "integration"))
+from vadrel_run import free_base  # noqa: E402
+
 SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)
 
 EMPTY = b'0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#\r\n'
@@ -38,23 +41,6 @@ def folder():
     with open(os.path.join(path, "vadrel.cnf"), "wb") as f:
         f.write(b"\r\n".join(lines) + b"\r\n" + EMPTY * (21 - VEHICLES) + MARKER)
     return path
-
-
-def free_base():
-    for base in range(30000 + os.getpid() % 300 * 21, 60000, 21 * 11):
-        probes = []
-        try:
-            for k in range(21):
-                s = socket.socket()
-                probes.append(s)
-                s.bind(("127.0.0.1", base + k))
-            return base
-        except OSError:
-            continue
-        finally:
-            for s in probes:
-                s.close()
-    sys.exit("no free base")
 
 
 def stat(pid, key):

@@ -17,8 +17,7 @@ import tempfile
 import time
 import urllib.request
 
-from vadrel_run import GpsdWatch, Vadrel
-from test_streams import free_base
+from vadrel_run import GpsdWatch, Vadrel, free_base
 
 EMPTY = b'0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#\r\n'
 MARKER = b'"#","#","#","#","#","#","#","#","#","#"\r\n'

@@ -19,31 +19,13 @@ import threading
 import time
 import urllib.request
 
-from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle
+from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, free_base
 
 EMPTY = b'0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#\r\n'
 MARKER = b'"#","#","#","#","#","#","#","#","#","#"\r\n'
 # Vehicle k at 44 + k degrees north, 10 east, heading north at 36 km/h.
 VEHICLES = [b'%d,0,"N",,10,0,"E",36,0,#TRUE#,#FALSE#' % (44 + k) for k in range(3)]
 GPSD = os.path.exists("/usr/sbin/gpsd")
-
-
-def free_base(count=21, above=0):
-    """A base above `above` whose `count` ports nobody listens on now."""
-    for base in range(max(above + 1, 20000 + os.getpid() % 400 * 21), 60000, 21 * 7):
-        probes = []
-        try:
-            for k in range(count):
-                s = socket.socket()
-                probes.append(s)
-                s.bind(("127.0.0.1", base + k))
-            return base
-        except OSError:
-            continue
-        finally:
-            for s in probes:
-                s.close()
-    raise RuntimeError("no free base")
 
 
 def lines_from(sock, seconds):

@@ -180,6 +180,24 @@ def free_port():
         return s.getsockname()[1]
 
 
+def free_base(count=21, above=0):
+    """A base above `above` whose `count` ports nobody listens on now."""
+    for base in range(max(above + 1, 20000 + os.getpid() % 400 * 21), 60000, 21 * 7):
+        probes = []
+        try:
+            for k in range(count):
+                s = socket.socket()
+                probes.append(s)
+                s.bind(("127.0.0.1", base + k))
+            return base
+        except OSError:
+            continue
+        finally:
+            for s in probes:
+                s.close()
+    raise RuntimeError("no free base")
+
+
 def gpsd_reports(device, count, deadline, **popen):
     """Runs gpsd on the device (or tcp://HOST:PORT) and returns its first
     `count` TPV reports with a position. Without -b gpsd writes its probe bytes
