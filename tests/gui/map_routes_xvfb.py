@@ -15,6 +15,7 @@ the virtual port:
 
 Every wait is bounded; nothing waits a fixed time."""
 
+import contextlib
 import math
 import os
 import re
@@ -79,13 +80,25 @@ def finish(vadrel):
         fail("vadrel termina con %d" % code)
 
 
-def check_reach(binary, scratch):
-    folder = os.path.join(scratch, "raggiungi")
+@contextlib.contextmanager
+def running(binary, scratch, name, record, *extra):
+    """vadrel on a folder of its own whose table holds vehicle 0's record,
+    with the positions it sends; it must end with code 0."""
+    folder = os.path.join(scratch, name)
     os.mkdir(folder)
-    write_table(folder, ['44,1,"N",,10,8,"E",72,0,#TRUE#,#FALSE#'])
-    vadrel = Vadrel(binary, folder)
+    write_table(folder, [record])
+    vadrel = Vadrel(binary, folder, *extra)
     try:
-        positions = Positions(vadrel)
+        yield vadrel, Positions(vadrel)
+    finally:
+        finish(vadrel)
+
+
+NORTH_AT_72 = '44,1,"N",,10,8,"E",72,0,#TRUE#,#FALSE#'
+
+
+def check_reach(binary, scratch):
+    with running(binary, scratch, "raggiungi", NORTH_AT_72) as (vadrel, positions):
         map_window, centre = open_map(vadrel, positions)
         xdotool("mousemove", "--window", map_window, str(centre[0] + 100), str(centre[1]))
         before = shown_windows()
@@ -96,17 +109,10 @@ def check_reach(binary, scratch):
         if not wait_for(lambda: positions.read()[-1][1] > start[1] + 0.02, 8.0):
             fail("Raggiungi: il mezzo non va a est; posizioni lette %s" % positions.seen[-4:])
         print("ok: Raggiungi, il mezzo va verso il punto a est (%.4f' -> %.4f')" % (start[1], positions.seen[-1][1]))
-    finally:
-        finish(vadrel)
 
 
 def check_drawn(binary, scratch):
-    folder = os.path.join(scratch, "disegna")
-    os.mkdir(folder)
-    write_table(folder, ['44,1,"N",,10,8,"E",72,0,#TRUE#,#FALSE#'])
-    vadrel = Vadrel(binary, folder)
-    try:
-        positions = Positions(vadrel)
+    with running(binary, scratch, "disegna", NORTH_AT_72) as (vadrel, positions):
         map_window, centre = open_map(vadrel, positions)
         focus(map_window)
         xdotool("key", "--clearmodifiers", "alt+d")
@@ -132,8 +138,6 @@ def check_drawn(binary, scratch):
             fail("Disegna percorso: il mezzo non sale dal primo punto al secondo, a nord-ovest; "
                  "finisce a %s, partito da %s" % (end, start))
         print("ok: Disegna percorso, il mezzo va al primo punto, poi al secondo, e si ferma (%s)" % (end,))
-    finally:
-        finish(vadrel)
 
 
 def away_from_middle(png):
@@ -157,12 +161,7 @@ def away_from_middle(png):
 def red_pixels(binary, scratch, name, extra, keep):
     """Vehicle 0's colour on the saved map after a few seconds standing
     still, away from its point."""
-    folder = os.path.join(scratch, name)
-    os.mkdir(folder)
-    write_table(folder, ['45,30,"N",,9,10,"E",0,0,#TRUE#,#FALSE#'])
-    vadrel = Vadrel(binary, folder, *extra)
-    try:
-        positions = Positions(vadrel)
+    with running(binary, scratch, name, '45,30,"N",,9,10,"E",0,0,#TRUE#,#FALSE#', *extra) as (vadrel, positions):
         until("quattro frasi", lambda: len(positions.read()) >= 4, 10)
         map_window, _ = open_map(vadrel, positions)
         focus(map_window)
@@ -177,8 +176,6 @@ def red_pixels(binary, scratch, name, extra, keep):
         if keep:
             shutil.copy(png, keep)
         return away_from_middle(png)
-    finally:
-        finish(vadrel)
 
 
 def check_sent_position(binary, scratch, keep):
