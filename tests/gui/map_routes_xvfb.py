@@ -19,16 +19,14 @@ import contextlib
 import math
 import os
 import re
-import select
 import shutil
 import subprocess
 import sys
-import tempfile
 
 sys.dont_write_bytecode = True  # the helpers imported leave nothing in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from operator_xvfb import (CONVERT, Vadrel, canvas_centre, fail, focus, shown_windows, until, viewable,  # noqa: E402
-                           wait_for, window_id, window_starting, write_table, xdotool)
+                           wait_for, window_id, window_starting, write_table, x_server, xdotool)
 
 RED = (220, 30, 30)  # vehicle 0 on the map
 
@@ -191,25 +189,10 @@ def check_sent_position(binary, scratch, keep):
 def main():
     binary = sys.argv[1]
     keep = sys.argv[2] if len(sys.argv) > 2 else None
-    scratch = tempfile.mkdtemp(prefix="vadrel-xvfb-percorsi-")
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1024x768x24",
-                             "-dpi", "96", "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    try:
-        ready, _, _ = select.select([read_end], [], [], 10)
-        if not ready:
-            fail("Xvfb non è partito")
-        os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
-        os.environ["HOME"] = scratch
+    with x_server("vadrel-xvfb-percorsi-") as scratch:
         check_reach(binary, scratch)
         check_drawn(binary, scratch)
         check_sent_position(binary, scratch, keep)
-    finally:
-        xvfb.terminate()
-        xvfb.wait(timeout=10)
-        shutil.rmtree(scratch, ignore_errors=True)
-
 
 if __name__ == "__main__":
     main()

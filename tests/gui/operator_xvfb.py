@@ -25,6 +25,7 @@ virtual port:
 With KEEP_FOLDER the map's picture and the dialog's are copied there to be
 looked at. Every wait is bounded; nothing waits a fixed time."""
 
+import contextlib
 import os
 import re
 import select
@@ -549,13 +550,14 @@ def check_ais(binary, scratch):
         fail("vadrel termina con %d" % code)
 
 
-def main():
-    binary = sys.argv[1]
-    keep = sys.argv[2] if len(sys.argv) > 2 else None
-    scratch = tempfile.mkdtemp(prefix="vadrel-xvfb-")
+@contextlib.contextmanager
+def x_server(prefix):
+    """An Xvfb of its own, DISPLAY and HOME set for it (the file dialog starts
+    in a folder of the test's own); yields that scratch folder. -noreset: the
+    server lives on unchanged between the runs of vadrel, as a desktop's
+    does, instead of resetting when each one leaves."""
+    scratch = tempfile.mkdtemp(prefix=prefix)
     read_end, write_end = os.pipe()
-    # -noreset: the server lives on unchanged between the three runs of
-    # vadrel, as a desktop's does, instead of resetting when each one leaves.
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1024x768x24",
                              "-dpi", "96", "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
@@ -564,18 +566,24 @@ def main():
         if not ready:
             fail("Xvfb non è partito")
         os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
-        os.environ["HOME"] = scratch  # the file dialog starts in a folder of the test's own
+        os.environ["HOME"] = scratch
+        yield scratch
+    finally:
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def main():
+    binary = sys.argv[1]
+    keep = sys.argv[2] if len(sys.argv) > 2 else None
+    with x_server("vadrel-xvfb-") as scratch:
         check_go_to(binary, scratch, keep)
         check_map(binary, scratch, keep)
         check_fleet(binary, scratch)
         check_port(binary, scratch)
         check_ais(binary, scratch)
         check_tiles(binary, scratch)
-    finally:
-        xvfb.terminate()
-        xvfb.wait(timeout=10)
-        shutil.rmtree(scratch, ignore_errors=True)
-
 
 if __name__ == "__main__":
     main()
