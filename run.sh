@@ -10,8 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
-# The tests are ./test.sh's: their frameworks are not needed to run vadrel.
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADREL_TESTS=OFF -DVADREL_WERROR=ON >/dev/null
+# Built as Debian builds it, as ./test.sh builds it in the same folder; the
+# tests are ./test.sh's: their frameworks are not needed to run vadrel.
+./scripts/configure.sh "$BUILD_DIR" -DVADREL_TESTS=OFF -DVADREL_WERROR=ON
 cmake --build "$BUILD_DIR" --target vadrel
 if [ "$#" -eq 0 ]; then
   set -- --com 2=pty

@@ -3,11 +3,16 @@
 #
 #   scripts/check-package.sh           # the package, its files, and a fresh Debian 12
 #   scripts/check-package.sh --quick   # the package and its files only (no chroot)
+#   scripts/check-package.sh --quick --build build
+#                                      # the package of ./test.sh's build (CI)
 #
-# The package: a build with Debian's compiler flags (dpkg-buildflags, all
-# hardening) and warnings left as warnings, cpack -G DEB, then lintian (no
-# error allowed), desktop-file-validate, appstreamcli validate --no-net, the
-# man page through man --warnings, systemd-analyze verify of the unit.
+# The package: a build with Debian's compiler flags (scripts/configure.sh:
+# dpkg-buildflags, all hardening) and warnings left as warnings, cpack -G DEB,
+# then lintian (no error allowed), desktop-file-validate, appstreamcli
+# validate --no-net, the man page through man --warnings, systemd-analyze
+# verify of the unit. With --build DIR the package comes from that build
+# folder as it is configured: ./test.sh's has the same flags, with the tests
+# and warnings as errors besides, and the tests install nothing.
 #
 # The fresh Debian 12: a debootstrap chroot (minbase, from the mirror this
 # machine's apt uses) where `apt-get install ./vadrel_*.deb` must pull in
@@ -25,7 +30,15 @@ cd "$(dirname "$0")/.."
 root_dir=$(pwd)
 
 quick=false
-[ "${1:-}" = "--quick" ] && quick=true
+existing=
+while [ "$#" -gt 0 ]; do
+    case "$1" in
+        --quick) quick=true ;;
+        --build) existing=${2:?--build vuole una cartella}; shift ;;
+        *) echo "uso: $0 [--quick] [--build CARTELLA]" >&2; exit 2 ;;
+    esac
+    shift
+done
 
 step() { printf '\n== %s\n' "$*"; }
 fail() { echo "FALLITO: $*" >&2; exit 1; }
@@ -36,17 +49,16 @@ extra=(lintian desktop-file-utils appstream dpkg-dev man-db systemd)
 $quick || extra+=(debootstrap)
 ./scripts/install-deps.sh "${extra[@]}"
 
-BUILD_DIR=${BUILD_DIR:-build-deb}
-build=$root_dir/$BUILD_DIR
-
-step "Pacchetto (flag di Debian, avvisi non fatali)"
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-# Given on the command line, not through the environment, which only seeds a
-# new build folder.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
-      -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
-      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
-      -DVADREL_TESTS=OFF -DVADREL_WERROR=OFF >/dev/null
+if [ -n "$existing" ]; then
+    case "$existing" in /*) build=$existing ;; *) build=$root_dir/$existing ;; esac
+    [ -f "$build/CMakeCache.txt" ] || fail "$existing non è una cartella di compilazione"
+    step "Pacchetto (dalla compilazione in $existing)"
+else
+    BUILD_DIR=${BUILD_DIR:-build-deb}
+    build=$root_dir/$BUILD_DIR
+    step "Pacchetto (flag di Debian, avvisi non fatali)"
+    ./scripts/configure.sh "$build" -DVADREL_TESTS=OFF -DVADREL_WERROR=OFF
+fi
 cmake --build "$build"
 rm -f "$build"/vadrel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

@@ -21,11 +21,12 @@ if [ "${1:-}" = "--test" ]; then
   shift
 fi
 
-# Building and running: the compiler, Qt (with its HTTP server and WebSockets
-# for the control interface), the X client library the window's display probe
-# links, a font for the window.
+# Building and running: the compiler and Debian's compiler flags (dpkg-dev's
+# dpkg-buildflags), Qt (with its HTTP server and WebSockets for the control
+# interface), the X client library the window's display probe links, a font
+# for the window.
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ dpkg-dev pkg-config
   qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n libxcb1-dev
   fonts-dejavu-core
 )

@@ -237,7 +237,7 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
     } rows[] = {
         {"appended", [](const std::string& p) { std::ofstream(p, std::ios::app) << "$GP\x01junk\r\n"; },
          {"$A*41\r\n", "$B*42\r\n"}, ""},
-        {"cut", [](const std::string& p) { ::truncate(p.c_str(), 30); }, {}, "è stato accorciato dopo la verifica"},
+        {"cut", [](const std::string& p) { ASSERT_EQ(::truncate(p.c_str(), 30), 0); }, {}, "è stato accorciato dopo la verifica"},
         {"rewritten, the same size", [&head](const std::string& p) { std::ofstream(p) << std::string(head.size(), '\n'); },
          {}, "è stato modificato dopo la verifica"},
         {"replaced by another file: the one checked is sent",
