@@ -1,5 +1,6 @@
 #include "nmea_log.h"
 
+#include "model/civil_time.h"
 #include "nmea/sentences.h"
 
 #include <array>
@@ -8,30 +9,6 @@
 namespace vadrel {
 
 namespace {
-
-constexpr std::int64_t ms_per_day = 86'400'000;
-
-// Days since 1970-01-01 to the civil date, and back (proleptic Gregorian).
-void civil_from_days(std::int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-}
-
-std::int64_t days_from_civil(int y, int m, int d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
 
 std::optional<int> digits(std::string_view text, std::size_t at, std::size_t count) {
     if (at + count > text.size()) return std::nullopt;
@@ -90,18 +67,10 @@ bool timed_kind(std::string_view s) {
 }  // namespace
 
 std::string ora_iso(std::int64_t utc_ms) {
-    std::int64_t days = utc_ms / ms_per_day;
-    std::int64_t in_day = utc_ms % ms_per_day;
-    if (in_day < 0) {
-        in_day += ms_per_day;
-        --days;
-    }
-    int y = 0, m = 0, d = 0;
-    civil_from_days(days, y, m, d);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", y, m, d,
-                  static_cast<int>(in_day / 3'600'000), static_cast<int>(in_day / 60'000 % 60),
-                  static_cast<int>(in_day / 1000 % 60), static_cast<int>(in_day % 1000));
+    const CivilInstant t = civil_of(utc_ms);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%03dZ", static_cast<long long>(t.year), t.month,
+                  t.day, t.hour, t.minute, t.second, t.millisecond);
     return text;
 }
 

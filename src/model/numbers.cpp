@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace vadrel {
@@ -120,5 +121,11 @@ std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading
 }
 
 std::string int_text(long long value) { return std::to_string(value); }
+
+std::string option_number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 }  // namespace vadrel

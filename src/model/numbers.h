@@ -66,4 +66,7 @@ std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading
 // Plain decimal text: a leading "-" when negative, no padding, no grouping.
 std::string int_text(long long value);
 
+// A value as an option would give it: "%g" (0.5, 120, 1e-05).
+std::string option_number(double value);
+
 }  // namespace vadrel

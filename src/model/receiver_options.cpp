@@ -1,17 +1,12 @@
 #include "receiver_options.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include "model/numbers.h"
 
 namespace vadrel {
 
 namespace {
-
-std::string decimal(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
 
 bool share(double value) { return std::isfinite(value) && value >= 0.0 && value <= 1.0; }
 
@@ -19,7 +14,7 @@ bool share(double value) { return std::isfinite(value) && value >= 0.0 && value 
 
 std::string problema_guasti(const Guasti& g) {
     for (const auto& [nome, valore] : {std::pair{"perdita", g.perdita}, {"checksum", g.checksum}, {"tronca", g.tronca}}) {
-        if (!share(valore)) return std::string(nome) + " vuole una frazione da 0 a 1, non " + decimal(valore);
+        if (!share(valore)) return std::string(nome) + " vuole una frazione da 0 a 1, non " + option_number(valore);
     }
     if (g.checksum + g.tronca > 1.0) {
         return "checksum e tronca insieme non possono superare 1: una frase ha un solo guasto";
@@ -29,7 +24,7 @@ std::string problema_guasti(const Guasti& g) {
 
 std::string problema_quota(double quota) {
     if (std::isfinite(quota) && quota >= quota_minima && quota <= quota_massima) return {};
-    return "la quota va da " + decimal(quota_minima) + " a " + decimal(quota_massima) + " metri";
+    return "la quota va da " + option_number(quota_minima) + " a " + option_number(quota_massima) + " metri";
 }
 
 std::string descrivi_opzioni(const OpzioniRicevitore& o) {
@@ -37,24 +32,24 @@ std::string descrivi_opzioni(const OpzioniRicevitore& o) {
     const auto aggiungi = [&testo](const std::string& parte) { testo += (testo.empty() ? "" : ", ") + parte; };
     if (o.utc) aggiungi("ora UTC");
     if (o.moto_reale) aggiungi("velocità e rotta reali");
-    if (o.frasi_complete) aggiungi("frasi complete (quota " + decimal(o.quota) + " m)");
+    if (o.frasi_complete) aggiungi("frasi complete (quota " + option_number(o.quota) + " m)");
     if (o.senza_fix) aggiungi("perdita del segnale");
     if (o.guasti.attivi) {
-        aggiungi("guasti perdita=" + decimal(o.guasti.perdita) + ",checksum=" + decimal(o.guasti.checksum) +
-                 ",tronca=" + decimal(o.guasti.tronca) + ",seme=" + std::to_string(o.guasti.seme) +
+        aggiungi("guasti perdita=" + option_number(o.guasti.perdita) + ",checksum=" + option_number(o.guasti.checksum) +
+                 ",tronca=" + option_number(o.guasti.tronca) + ",seme=" + std::to_string(o.guasti.seme) +
                  (o.guasti.perdita_fix.every > 0 ? ",perdita-fix=" + std::to_string(o.guasti.perdita_fix.duration) +
                                                        "/" + std::to_string(o.guasti.perdita_fix.every)
                                                  : ""));
     }
     const Cielo& c = o.cielo;
     if (c.satelliti) {
-        std::string cielo = "satelliti (maschera " + decimal(c.maschera) + "°";
+        std::string cielo = "satelliti (maschera " + option_number(c.maschera) + "°";
         for (const Obstruction& ostacolo : c.ostacoli) {
-            cielo += ", ostacolo " + decimal(ostacolo.from) + "-" + decimal(ostacolo.to) + ":" + decimal(ostacolo.below);
+            cielo += ", ostacolo " + option_number(ostacolo.from) + "-" + option_number(ostacolo.to) + ":" + option_number(ostacolo.below);
         }
         aggiungi(cielo + ")");
     }
-    if (c.rumore > 0.0) aggiungi("rumore " + decimal(c.rumore) + " m");
+    if (c.rumore > 0.0) aggiungi("rumore " + option_number(c.rumore) + " m");
     if (c.frequenza != 1) aggiungi(std::to_string(c.frequenza) + " posizioni al secondo");
     if (c.talker == Talker::gn) aggiungi("talker GN");
     if (!c.frasi.empty()) {

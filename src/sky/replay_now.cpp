@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "nmea/sentences.h"
-#include "sky/civil_time.h"
+#include "model/civil_time.h"
 
 namespace vadrel {
 

@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <optional>
+
+#include "model/numbers.h"
 
 namespace vadrel {
 
 namespace {
-
-std::string decimal(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -68,13 +63,13 @@ std::variant<Obstruction, std::string> read_obstruction(std::string_view text) {
 }
 
 std::string obstruction_text(const Obstruction& o) {
-    return decimal(o.from) + "-" + decimal(o.to) + ":" + decimal(o.below);
+    return option_number(o.from) + "-" + option_number(o.to) + ":" + option_number(o.below);
 }
 
 std::variant<double, std::string> read_noise(std::string_view text) {
     const auto noise = number(text);
     if (!noise || !within(*noise, 0.0, max_noise)) {
-        return "il rumore di posizione va da 0 a " + decimal(max_noise) + " metri, non " + quoted(text);
+        return "il rumore di posizione va da 0 a " + option_number(max_noise) + " metri, non " + quoted(text);
     }
     return *noise;
 }

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "nmea/sentences.h"
-#include "sky/civil_time.h"
+#include "model/civil_time.h"
 #include "sky/sky.h"
 
 namespace vadrel {

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "motion/dead_reckoning.h"
-#include "sky/civil_time.h"
+#include "model/civil_time.h"
 #include "sky/sky_sentences.h"
 
 namespace vadrel {
