@@ -1,7 +1,8 @@
-// The sky's cost for a fleet: 19 vehicles spread over Italy, each with its
-// receiver under the sky (mask, a building to the west, 5 m of noise), the
-// full set with every sentence (RMC, GGA, VTG, GSA, the GSV group, ZDA, GLL,
-// HDT) and the GN talker, for one second of fixes at 1 and at 10 Hz. One
+// The sky's cost for a fleet: 19 vehicles spread over Italy in multi-user
+// mode, each with its own stream and its receiver under the sky (mask, a
+// building to the west, 5 m of noise), the full set with every sentence (RMC,
+// GGA, VTG, GSA, the GSV group, ZDA, GLL, HDT) and the GN talker, for one
+// second of fixes at 1 and at 10 Hz, made by the program's transmitter. One
 // iteration is one second of the simulation; "cpu_per_second" is the CPU
 // time it takes, the share of one core (target at 10 Hz: under 1 %, 10 ms);
 // "bytes_each_second" the sentences of that second with their line ends.
@@ -10,16 +11,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <array>
-#include <cmath>
-#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fleet/fleet.h"
-#include "motion/dead_reckoning.h"
-#include "sky/receiver_error.h"
-#include "sky/sky_sentences.h"
+#include "model/civil_time.h"
+#include "model/track_history.h"
+#include "tick/transmitter.h"
 
 namespace vadrel {
 namespace {
@@ -27,59 +26,67 @@ namespace {
 constexpr std::size_t vehicles = 19;
 constexpr std::int64_t day_2026_06_01 = 1'780'272'000'000;
 
-std::string printed(const char* format, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
+class BenchClock : public Clock {
+public:
+    std::int64_t utc_ms = day_2026_06_01;
+    double steady_seconds() override { return static_cast<double>(utc_ms - day_2026_06_01) / 1000.0; }
+    double utc_seconds() override { return static_cast<double>(utc_ms) / 1000.0; }
+    std::string time_text() override { return {}; }
+    std::string date_text() override { return {}; }
+    WallTime wall_time() override {
+        const CivilInstant c = civil_of(utc_ms);
+        const CivilTime t{static_cast<int>(c.year), c.month, c.day, c.hour, c.minute, c.second};
+        return {t, t};
+    }
+};
+
+class CountedBytes : public Output, public VehicleOutput {
+public:
+    std::size_t bytes = 0;
+    Delivery send(std::string_view b) override {
+        bytes += b.size();
+        return {Delivery::Serial::closed, {}, true, {}};
+    }
+    bool on() const override { return true; }
+    void send(const std::vector<std::optional<std::string>>& each) override {
+        for (const auto& b : each) bytes += b ? b->size() : 0;
+    }
+};
 
 void SkyOfAFleet(benchmark::State& state) {
     const int rate = static_cast<int>(state.range(0));
     Fleet fleet;
-    std::vector<PositionNoise> noise;
     for (std::size_t n = 0; n < vehicles; ++n) {
         fleet.place(n, (37.0 + 0.4 * static_cast<double>(n)) * 3600, (8.0 + 0.5 * static_cast<double>(n)) * 3600,
                     nullptr);
         fleet.set_course(n, 20.0 * static_cast<double>(n), nullptr);
         fleet.set_speed(n, 80.0, nullptr);
-        noise.emplace_back(5.0, 1, n);
     }
-    SkySettings settings;
-    settings.obstructions = {{200, 340, 40}};
-    const SentenceKind kinds[] = {SentenceKind::rmc, SentenceKind::gga, SentenceKind::vtg, SentenceKind::gsa,
-                                  SentenceKind::gsv, SentenceKind::zda, SentenceKind::gll, SentenceKind::hdt};
-    std::int64_t t = day_2026_06_01;
-    std::size_t bytes = 0;
+    fleet.set_mode(Mode::multi_user, nullptr);
+    fleet.set_cycle(static_cast<int>(vehicles), nullptr);
+    fleet.set_streams(true, nullptr);
+    OpzioniRicevitore receiver = ricevitore_moderno({});
+    receiver.quota = 50.0;
+    receiver.cielo.satelliti = true;
+    receiver.cielo.ostacoli = {{200, 340, 40}};
+    receiver.cielo.rumore = 5.0;
+    receiver.cielo.frequenza = rate;
+    receiver.cielo.talker = Talker::gn;
+    receiver.cielo.frasi = {SentenceKind::rmc, SentenceKind::gga, SentenceKind::vtg, SentenceKind::gsa,
+                            SentenceKind::gsv, SentenceKind::zda, SentenceKind::gll, SentenceKind::hdt};
+    TrackHistory tracks{fleet_size};
+    CountedBytes out;
+    BenchClock clock;
+    Transmitter transmitter(fleet, tracks, out, clock);
+    transmitter.set_receiver(receiver);
+    transmitter.set_vehicle_output(&out);
     for (auto _ : state) {
-        for (int k = 0; k < rate; ++k, t += 1000 / rate) {
-            const Constellation sky_now = constellation_at(t);
-            const CivilInstant when = civil_of(t);
-            for (std::size_t n = 0; n < vehicles; ++n) {
-                fleet.advance(n, static_cast<double>(t - day_2026_06_01) / 1000.0);
-                const Vehicle& v = fleet.vehicle(n);
-                const Sky sky = observe(sky_now, observer_of(v, 50.0), settings);
-                const ArcPosition shown = displaced(v.lat, v.lon, noise[n].step(t, sky));
-                const GroundMotion motion = ground_motion(v);
-                const FixTexts fix{when,
-                                   rate,
-                                   rmc_coordinate(std::fabs(shown.lat), 2),
-                                   shown.lat < 0 ? "S" : "N",
-                                   rmc_coordinate(std::fabs(shown.lon), 3),
-                                   shown.lon < 0 ? "W" : "E",
-                                   printed("%.1f", motion.kmh / km_per_nautical_mile),
-                                   printed("%05.1f", motion.course),
-                                   printed("%.1f", motion.kmh),
-                                   "000.0",
-                                   "W",
-                                   "50.0"};
-                for (const std::string& s : full_set(fix, sky, kinds, Talker::gn)) bytes += s.size() + 2;
-            }
-        }
-        benchmark::DoNotOptimize(bytes);
+        for (int k = 0; k < rate; ++k, clock.utc_ms += 1000 / rate) transmitter.tick(k);
+        benchmark::DoNotOptimize(out.bytes);
     }
     state.counters["cpu_per_second"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["bytes_each_second"] = static_cast<double>(bytes) / static_cast<double>(state.iterations());
+    state.counters["bytes_each_second"] = static_cast<double>(out.bytes) / static_cast<double>(state.iterations());
 }
 BENCHMARK(SkyOfAFleet)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 

@@ -7,13 +7,13 @@
 //
 // From START_MS (milliseconds since 1970 UTC), COUNT fixes at RATE a second:
 // the sentences of each fix on lines of their own, then an empty line. The
-// vehicle leaves 45°27'36"N 9°11'24"E on course 045 at 20 knots, stepped by
-// the fleet model; its antenna at 120 m.
+// vehicle leaves 45°27'36"N 9°11'24"E on course 045 at 20 knots; its antenna
+// at 120 m. The program's own transmitter makes each fix (a modern receiver:
+// UTC, real motion, the full set), on a clock that reads START_MS and on.
 //
 // "sposta": the lines of a log moved in time so that its first timed
 // sentence comes at NOW_MS (or less than a second before).
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -23,9 +23,11 @@
 #include <vector>
 
 #include "fleet/fleet.h"
-#include "motion/dead_reckoning.h"
+#include "model/civil_time.h"
+#include "model/track_history.h"
 #include "sky/replay_now.h"
 #include "sky/sky_options.h"
+#include "tick/transmitter.h"
 
 using namespace vadrel;
 
@@ -40,11 +42,33 @@ T read_or_exit(std::variant<T, std::string> read, std::string_view option) {
     return std::get<T>(read);
 }
 
-std::string printed(const char* format, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
+// A wall clock that reads what it is set to, in UTC.
+class FeedClock : public Clock {
+public:
+    std::int64_t utc_ms = 0;
+    double steady = 0.0;
+    double steady_seconds() override { return steady; }
+    double utc_seconds() override { return static_cast<double>(utc_ms) / 1000.0; }
+    std::string time_text() override { return {}; }
+    std::string date_text() override { return {}; }
+    WallTime wall_time() override {
+        const CivilInstant c = civil_of(utc_ms);
+        const CivilTime t{static_cast<int>(c.year), c.month, c.day, c.hour, c.minute, c.second};
+        return {t, t};
+    }
+};
+
+// Each fix's sentences on lines of their own, then an empty line.
+class PrintedFixes : public Output {
+public:
+    Delivery send(std::string_view bytes) override {
+        for (char c : bytes) {
+            if (c != '\r') std::putchar(c);
+        }
+        std::putchar('\n');
+        return {Delivery::Serial::closed, {}, true, {}};
+    }
+};
 
 }  // namespace
 
@@ -69,20 +93,22 @@ int main(int argc, char** argv) {
     }
     const std::int64_t start = std::atoll(argv[1]);
     const long count = std::atol(argv[2]);
-    const int rate = read_or_exit(read_rate(argv[3]), "frequenza");
-    SkySettings settings;
-    Talker talker = Talker::gp;
-    double noise_m = 0.0;
-    std::vector<SentenceKind> kinds(full_set_with_sky.begin(), full_set_with_sky.end());
+    OpzioniRicevitore receiver = ricevitore_moderno({});
+    receiver.quota = 120.0;
+    receiver.guasti.seme = 1;
+    Cielo& sky = receiver.cielo;
+    sky.satelliti = true;
+    sky.frequenza = read_or_exit(read_rate(argv[3]), "frequenza");
+    sky.frasi.assign(full_set_with_sky.begin(), full_set_with_sky.end());
     for (int i = 4; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const std::size_t eq = arg.find('=');
         const std::string_view key = arg.substr(0, eq), value = eq == arg.npos ? "" : arg.substr(eq + 1);
-        if (key == "maschera") settings.mask = read_or_exit(read_mask(value), key);
-        else if (key == "ostacolo") settings.obstructions.push_back(read_or_exit(read_obstruction(value), key));
-        else if (key == "talker") talker = read_or_exit(read_talker(value), key);
-        else if (key == "rumore") noise_m = read_or_exit(read_noise(value), key);
-        else if (key == "frasi") kinds = read_or_exit(read_sentence_list(value), key);
+        if (key == "maschera") sky.maschera = read_or_exit(read_mask(value), key);
+        else if (key == "ostacolo") sky.ostacoli.push_back(read_or_exit(read_obstruction(value), key));
+        else if (key == "talker") sky.talker = read_or_exit(read_talker(value), key);
+        else if (key == "rumore") sky.rumore = read_or_exit(read_noise(value), key);
+        else if (key == "frasi") sky.frasi = read_or_exit(read_sentence_list(value), key);
         else read_or_exit(std::variant<int, std::string>("opzione sconosciuta"), key);
     }
 
@@ -91,28 +117,16 @@ int main(int argc, char** argv) {
     fleet.set_unit(0, SpeedUnit::knots, nullptr);
     fleet.set_course(0, 45.0, nullptr);
     fleet.set_speed(0, 20.0, nullptr);
-    PositionNoise noise(noise_m, 1, 0);
+    TrackHistory tracks{fleet_size};
+    PrintedFixes output;
+    FeedClock clock;
+    Transmitter transmitter(fleet, tracks, output, clock);
+    transmitter.set_receiver(receiver);
     for (long k = 0; k < count; ++k) {
-        const std::int64_t t = start + k * 1000 / rate;
-        fleet.advance(0, static_cast<double>(t - start) / 1000.0);
-        const Vehicle& v = fleet.vehicle(0);
-        const Sky sky = observe(constellation_at(t), observer_of(v, 120.0), settings);
-        const ArcPosition shown = displaced(v.lat, v.lon, noise.step(t, sky));
-        const GroundMotion motion = ground_motion(v);
-        FixTexts fix{civil_of(t),
-                     rate,
-                     rmc_coordinate(std::fabs(shown.lat), 2),
-                     shown.lat < 0 ? "S" : "N",
-                     rmc_coordinate(std::fabs(shown.lon), 3),
-                     shown.lon < 0 ? "W" : "E",
-                     printed("%.1f", motion.kmh / km_per_nautical_mile),
-                     printed("%05.1f", motion.course),
-                     printed("%.1f", motion.kmh),
-                     "",
-                     "",
-                     "120.0"};
-        for (const std::string& sentence : full_set(fix, sky, kinds, talker)) std::printf("%s\n", sentence.c_str());
-        std::printf("\n");
+        const std::int64_t fix = k % sky.frequenza;
+        clock.utc_ms = start + k * 1000 / sky.frequenza;
+        clock.steady = static_cast<double>(clock.utc_ms - start) / 1000.0;
+        transmitter.tick(static_cast<int>(fix));
     }
     return 0;
 }
