@@ -16,29 +16,15 @@
 #include <vector>
 
 #include "fleet/fleet.h"
-#include "model/civil_time.h"
 #include "model/track_history.h"
 #include "tick/transmitter.h"
+#include "support/utc_clock.h"
 
 namespace vadrel {
 namespace {
 
 constexpr std::size_t vehicles = 19;
 constexpr std::int64_t day_2026_06_01 = 1'780'272'000'000;
-
-class BenchClock : public Clock {
-public:
-    std::int64_t utc_ms = day_2026_06_01;
-    double steady_seconds() override { return static_cast<double>(utc_ms - day_2026_06_01) / 1000.0; }
-    double utc_seconds() override { return static_cast<double>(utc_ms) / 1000.0; }
-    std::string time_text() override { return {}; }
-    std::string date_text() override { return {}; }
-    WallTime wall_time() override {
-        const CivilInstant c = civil_of(utc_ms);
-        const CivilTime t{static_cast<int>(c.year), c.month, c.day, c.hour, c.minute, c.second};
-        return {t, t};
-    }
-};
 
 class CountedBytes : public Output, public VehicleOutput {
 public:
@@ -76,12 +62,17 @@ void SkyOfAFleet(benchmark::State& state) {
                             SentenceKind::gsv, SentenceKind::zda, SentenceKind::gll, SentenceKind::hdt};
     TrackHistory tracks{fleet_size};
     CountedBytes out;
-    BenchClock clock;
+    testing::UtcClock clock;
+    clock.utc_ms = day_2026_06_01;
     Transmitter transmitter(fleet, tracks, out, clock);
     transmitter.set_receiver(receiver);
     transmitter.set_vehicle_output(&out);
     for (auto _ : state) {
-        for (int k = 0; k < rate; ++k, clock.utc_ms += 1000 / rate) transmitter.tick(k);
+        for (int k = 0; k < rate; ++k) {
+            clock.utc_ms += 1000 / rate;
+            clock.steady = static_cast<double>(clock.utc_ms - day_2026_06_01) / 1000.0;
+            transmitter.tick(k);
+        }
         benchmark::DoNotOptimize(out.bytes);
     }
     state.counters["cpu_per_second"] =

@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "fleet/fleet.h"
-#include "model/civil_time.h"
 #include "model/track_history.h"
 #include "sky/replay_now.h"
 #include "sky/sky_options.h"
 #include "tick/transmitter.h"
+#include "support/utc_clock.h"
 
 using namespace vadrel;
 
@@ -41,22 +41,6 @@ T read_or_exit(std::variant<T, std::string> read, std::string_view option) {
     }
     return std::get<T>(read);
 }
-
-// A wall clock that reads what it is set to, in UTC.
-class FeedClock : public Clock {
-public:
-    std::int64_t utc_ms = 0;
-    double steady = 0.0;
-    double steady_seconds() override { return steady; }
-    double utc_seconds() override { return static_cast<double>(utc_ms) / 1000.0; }
-    std::string time_text() override { return {}; }
-    std::string date_text() override { return {}; }
-    WallTime wall_time() override {
-        const CivilInstant c = civil_of(utc_ms);
-        const CivilTime t{static_cast<int>(c.year), c.month, c.day, c.hour, c.minute, c.second};
-        return {t, t};
-    }
-};
 
 // Each fix's sentences on lines of their own, then an empty line.
 class PrintedFixes : public Output {
@@ -119,7 +103,7 @@ int main(int argc, char** argv) {
     fleet.set_speed(0, 20.0, nullptr);
     TrackHistory tracks{fleet_size};
     PrintedFixes output;
-    FeedClock clock;
+    testing::UtcClock clock;
     Transmitter transmitter(fleet, tracks, output, clock);
     transmitter.set_receiver(receiver);
     for (long k = 0; k < count; ++k) {
