@@ -10,16 +10,10 @@
 
 #include "gui/map_labels.h"
 #include "gui/place_names.h"
+#include "finestra.h"
 
 namespace vadrel::gui {
 namespace {
-
-MapProjection view(GeoPoint centre, double metres_per_pixel, QSizeF size) {
-    MapProjection map;
-    map.set_viewport(size);
-    map.set_view(centre, metres_per_pixel);
-    return map;
-}
 
 TEST(PlaceNames, ReadsTheFileAndLeavesOutRowsItCannotUse) {
     EXPECT_FALSE(read_places("not json"));

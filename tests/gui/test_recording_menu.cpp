@@ -20,7 +20,7 @@
 #include <QTest>
 
 #include "gui/recording_menu.h"
-#include "modal.h"
+#include "finestra.h"
 #include "log/recorder.h"
 #include "log/replay.h"
 #include "support/fakes.h"

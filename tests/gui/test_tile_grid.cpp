@@ -8,16 +8,10 @@
 
 #include "config/tile_settings.h"
 #include "gui/tile_grid.h"
+#include "finestra.h"
 
 namespace vadrel::gui {
 namespace {
-
-MapProjection view(GeoPoint centre, double metres_per_pixel, QSizeF size = {500, 400}) {
-    MapProjection map;
-    map.set_viewport(size);
-    map.set_view(centre, metres_per_pixel);
-    return map;
-}
 
 TEST(TileGrid, RowsLatitudesAndZooms) {
     const struct {
@@ -49,7 +43,7 @@ TEST(TileGrid, RowsLatitudesAndZooms) {
         {"the whole world", {0, 0}, 100000.0, 1},
         {"closer than any tile server goes", {0, 0}, 0.05, max_tile_zoom},
     };
-    for (const auto& r : zooms) EXPECT_EQ(tile_zoom(view(r.centre, r.metres_per_pixel)), r.z) << r.name;
+    for (const auto& r : zooms) EXPECT_EQ(tile_zoom(view(r.centre, r.metres_per_pixel, {500, 400})), r.z) << r.name;
 }
 
 // Each tile in view lies where the map puts its corners, the tiles tile the
@@ -60,9 +54,9 @@ TEST(TileGrid, TilesInViewCoverTheViewWhereTheMapPutsThem) {
         const char* name;
         MapProjection map;
     } rows[] = {
-        {"Milan", view({45.4642, 9.19}, 25.0)},
-        {"across the 180th meridian", view({-17.0, 179.99}, 40.0)},
-        {"far north", view({78.2, 15.6}, 8.0)},
+        {"Milan", view({45.4642, 9.19}, 25.0, {500, 400})},
+        {"across the 180th meridian", view({-17.0, 179.99}, 40.0, {500, 400})},
+        {"far north", view({78.2, 15.6}, 8.0, {500, 400})},
     };
     for (const auto& r : rows) {
         const int z = tile_zoom(r.map);

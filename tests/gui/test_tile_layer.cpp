@@ -1,6 +1,6 @@
 // Street tiles from a tile server the test runs on 127.0.0.1: the tiles in
-// view load and land where the map puts their places, the second view comes
-// from the disk cache, and a server that fails is said once and asked no more.
+// view load where the map puts them, the second view comes from the disk
+// cache, and a server that fails is said once and asked no more.
 
 #include <gtest/gtest.h>
 
@@ -10,26 +10,25 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <cmath>
 
-#include "config/tile_settings.h"
 #include "gui/tile_grid.h"
 #include "gui/tile_layer.h"
+#include "finestra.h"
 #include "support/event_loop.h"
 
 namespace vadrel::gui {
 namespace {
 
-QColor tile_colour(int z, int x, int y) { return QColor((x * 37) % 256, (y * 59) % 256, z * 12); }
+QColor tile_colour(int x, int y) { return QColor(x % 256, y % 256, 128); }
 
-// Answers GET /z/x/y.png with a tile of one colour, cacheable for an hour
-// (or, as told, with 404 or with text), one request a connection.
+// Answers GET /z/x/y.png, one request a connection: a tile of one colour,
+// cacheable for an hour, or as told 404, text called an image, or far more
+// than a tile.
 class TileServer {
 public:
     enum class Answer { tile, not_found, not_image, huge };
     Answer answer = Answer::tile;
     int requests = 0;
-    QString user_agent;
 
     TileServer() {
         EXPECT_TRUE(server_.listen(QHostAddress::LocalHost));
@@ -49,31 +48,23 @@ private:
         request += socket->readAll();
         if (!request.contains("\r\n\r\n")) return;
         ++requests;
-        const QList<QByteArray> lines = request.split('\n');
-        for (const QByteArray& line : lines) {
-            if (line.toLower().startsWith("user-agent:")) user_agent = QString::fromLatin1(line.mid(11).trimmed());
-        }
-        const QList<QByteArray> path = lines.front().split(' ').value(1).split('/');
-        QByteArray body, status = "200 OK", type = "image/png";
+        QByteArray status = "200 OK", body = QByteArray(5 * 1024 * 1024, 'x');
         if (answer == Answer::not_found) {
             status = "404 Not Found";
-            type = "text/plain";
             body = "no";
-        } else if (answer == Answer::huge) {
-            body = QByteArray(5 * 1024 * 1024, 'x');
         } else if (answer == Answer::not_image) {
-            type = "image/png";
             body = "<html>not a tile</html>";
-        } else {
+        } else if (answer == Answer::tile) {
             QImage image(tile_pixels, tile_pixels, QImage::Format_RGB32);
-            image.fill(tile_colour(path.value(1).toInt(), path.value(2).toInt(), path.value(3).split('.').value(0).toInt()));
+            const QList<QByteArray> zxy = request.split(' ').value(1).split('.').value(0).split('/');
+            image.fill(tile_colour(zxy.value(2).toInt(), zxy.value(3).toInt()));
+            body.clear();
             QBuffer buffer(&body);
             buffer.open(QIODevice::WriteOnly);
             image.save(&buffer, "PNG");
         }
-        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\nCache-Control: max-age=3600\r\nConnection: close\r\n\r\n" +
-                      body);
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: image/png\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\nCache-Control: max-age=3600\r\nConnection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
         pending_.remove(socket);
     }
@@ -82,73 +73,38 @@ private:
     QHash<QTcpSocket*, QByteArray> pending_;
 };
 
-MapProjection milan() {
-    MapProjection map;
-    map.set_viewport({500, 400});
-    map.set_view({45.4642, 9.19}, 25.0);
-    return map;
-}
-
 // Paints the view until every tile in it is held (or 10 s pass); the picture.
-QImage load_all(TileLayer& layer, const MapProjection& map, int* most_in_flight = nullptr) {
+QImage load_all(TileLayer& layer, const MapProjection& map) {
     QImage picture(map.viewport().toSize(), QImage::Format_RGB32);
     const std::vector<TileKey> keys = tiles_in_view(map, tile_zoom(map));
     run_until([&] {
-        picture.fill(Qt::white);
         QPainter painter(&picture);
         layer.paint(painter, map);
-        if (most_in_flight) *most_in_flight = std::max(*most_in_flight, layer.in_flight());
-        return std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) { return layer.holds(k); }) ||
-               !layer.failure().isEmpty();
+        return std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) { return layer.holds(k); });
     });
     return picture;
 }
 
-class TileLayerTest : public ::testing::Test {
-protected:
+TEST(TileLayer, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
     QTemporaryDir cache;
     TileServer server;
-};
-
-TEST_F(TileLayerTest, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
-    const MapProjection map = milan();
-    const int z = tile_zoom(map);
-    const std::size_t tiles = tiles_in_view(map, z).size();
-    ASSERT_GT(tiles, 4u);
+    const MapProjection map = view({45.4642, 9.19}, 25.0, {500, 400});
+    const std::vector<TileKey> keys = tiles_in_view(map, tile_zoom(map));
     {
         TileLayer layer(cache.path());
         layer.set_source(true, server.address());
-        int most = 0;
-        const QImage picture = load_all(layer, map, &most);
-        ASSERT_EQ(layer.failure(), QString());
-        EXPECT_EQ(server.requests, static_cast<int>(tiles)) << "each tile in view once, no more";
-        EXPECT_LE(most, TileLayer::max_in_flight);
-        EXPECT_TRUE(server.user_agent.startsWith(QStringLiteral("vadrel/"))) << server.user_agent.toStdString();
-        // Milan's tile under Milan, a tile west of it left of it
-        const double n = std::ldexp(1.0, z);
-        const auto column = [n](double lon) { return static_cast<int>(std::floor((lon + 180.0) / 360.0 * n)); };
-        const auto row = [n](double lat) {
-            const double phi = lat * M_PI / 180.0;
-            return static_cast<int>(std::floor((1.0 - std::asinh(std::tan(phi)) / M_PI) / 2.0 * n));
-        };
-        const QPoint centre = map.to_screen({45.4642, 9.19}).toPoint();
-        EXPECT_EQ(picture.pixelColor(centre), tile_colour(z, column(9.19), row(45.4642)));
-        // and the tiles west and south of it where the map puts those places
-        for (const GeoPoint p : {GeoPoint{45.4642, 9.19 - 0.6 * 360.0 / n}, GeoPoint{45.44, 9.19}}) {
-            ASSERT_NE(std::make_pair(column(p.lon), row(p.lat)), std::make_pair(column(9.19), row(45.4642)));
-            EXPECT_EQ(picture.pixelColor(map.to_screen(p).toPoint()), tile_colour(z, column(p.lon), row(p.lat)))
-                << p.lat << " " << p.lon;
-        }
+        const QImage picture = load_all(layer, map);
+        EXPECT_EQ(server.requests, static_cast<int>(keys.size())) << "each tile in view once, no more";
+        EXPECT_EQ(picture.pixelColor(250, 200), tile_colour(keys.front().x, keys.front().y)) << "the tile under the centre";
     }
-    // a new layer on the same cache asks the server nothing
     TileLayer again(cache.path());
     again.set_source(true, server.address());
     load_all(again, map);
     EXPECT_EQ(again.failure(), QString());
-    EXPECT_EQ(server.requests, static_cast<int>(tiles)) << "the second view came from the disk";
+    EXPECT_EQ(server.requests, static_cast<int>(keys.size())) << "the second view came from the disk";
 }
 
-TEST_F(TileLayerTest, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
+TEST(TileLayer, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
     const struct {
         const char* name;
         TileServer::Answer answer;
@@ -169,22 +125,19 @@ TEST_F(TileLayerTest, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
         TileLayer layer(folder.path());
         layer.set_source(true, failing.address());
         QSignalSpy said(&layer, &TileLayer::failed);
-        MapProjection map = milan();
+        MapProjection map = view({45.4642, 9.19}, 25.0, {500, 400});
+        QImage picture(map.viewport().toSize(), QImage::Format_RGB32);
         for (int view = 0; view < 5; ++view) {
-            load_all(layer, map);
+            QPainter painter(&picture);
+            layer.paint(painter, map);  // asks for the tiles in view
             ASSERT_TRUE(run_until([&] { return layer.in_flight() == 0; })) << r.name;
             map.pan({300, 0});  // tiles nobody asked for yet
-            QImage picture(map.viewport().toSize(), QImage::Format_RGB32);
-            QPainter painter(&picture);
-            layer.paint(painter, map);
         }
-        ASSERT_TRUE(run_until([&] { return layer.in_flight() == 0; })) << r.name;
         EXPECT_EQ(said.count(), 1) << r.name;
         EXPECT_EQ(layer.failure(), QString::fromUtf8(r.reason)) << r.name;
         EXPECT_LE(failing.requests, TileLayer::max_in_flight) << r.name << ": asked on after the failure";
-        // set again, it tries again
         layer.set_source(true, failing.address());
-        EXPECT_EQ(layer.failure(), QString()) << r.name;
+        EXPECT_EQ(layer.failure(), QString()) << r.name << ": set again, it tries again";
     }
 }
 
