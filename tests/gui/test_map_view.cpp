@@ -1,26 +1,34 @@
-// The map read by an operator: labels that never overlap, a vehicle told by
-// pointing at it, "Adatta" on where the vehicles are now, and "Porta qui il
-// mezzo attuale" through the change path "Vai a posizione" takes.
+// The map read by an operator: labels and places' names that never overlap,
+// routes split where the vehicle is, the land and the borders; the tracks of
+// the last hour, "Adatta" on where the vehicles are now, a vehicle told by
+// pointing at it, street tiles and routes given from the map.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPolygonF>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "gui/map_labels.h"
 #include "gui/tile_layer.h"
 #include "gui/map_routes.h"
 #include "gui/map_window.h"
+#include "gui/place_names.h"
 #include "gui/world_map.h"
 #include "finestra.h"
 
@@ -71,6 +79,70 @@ TEST(MapLabels, NeverOverlap) {
             }
         }
         EXPECT_TRUE(label_beside(r.labels[0], boxes[0])) << r.name << ": the first has room";
+    }
+}
+
+TEST(PlaceNames, ReadsTheFileAndLeavesOutRowsItCannotUse) {
+    EXPECT_FALSE(read_places("not json"));
+    EXPECT_FALSE(read_places(R"({"campi":[]})"));
+    const auto places = read_places(R"({"luoghi":[["Roma",41.9,12.5,1.7,1,3000000],["",1,1,1,0,1],
+        ["Nowhere",95,0,1,0,1],["Short",1,1],[7,1,1,1,0,1],["Zurich",47.38,8.54,3.5,0,1100000]]})");
+    ASSERT_TRUE(places);
+    ASSERT_EQ(places->size(), 2u);
+    EXPECT_EQ((*places)[0].name, QStringLiteral("Roma"));
+    EXPECT_TRUE((*places)[0].capital);
+    EXPECT_FALSE((*places)[1].capital);
+
+    const PlaceNames world(built_in_places());
+    ASSERT_GT(world.places().size(), 200u);
+    const auto shown = [&world](const MapProjection& map) {
+        std::set<QString> names;
+        for (const std::size_t i : world.candidates(map)) names.insert(world.places()[i].name);
+        return names;
+    };
+    const auto europe = shown(view({47.0, 10.0}, 4000.0, {800, 600}));
+    EXPECT_TRUE(europe.contains(QStringLiteral("Rome")) && europe.contains(QStringLiteral("Paris")));
+    const auto earth = shown(view({20.0, 0.0}, 60000.0, {800, 600}));
+    EXPECT_FALSE(earth.contains(QStringLiteral("Vatican City"))) << "small places wait for a closer view";
+    EXPECT_TRUE(earth.contains(QStringLiteral("London")));
+}
+
+// Names never cover one another, a vehicle's label, dot or arrow, or the
+// scale bar; with no room, a name is left out.
+TEST(PlaceNames, NamesOnlyWhereThereIsRoom) {
+    const PlaceNames world(built_in_places());
+    const MapProjection europe = view({47.0, 10.0}, 6000.0, {640, 480});
+    const QRectF scale_bar(6, 434, 132, 32);
+    const QPointF rome = europe.to_screen({41.8955, 12.4833});
+    // a vehicle's label where Rome's name would usually go, up and right of its dot
+    const QRectF vehicle_label(rome.x() + 3, rome.y() - 30, 60, 27);
+    QImage picture(640, 480, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    const std::vector<QRectF> taken{scale_bar, vehicle_label};
+    const std::vector<QRectF> written = world.paint(painter, europe, taken);
+    ASSERT_GT(written.size(), 10u) << "Europe has names";
+    EXPECT_TRUE(std::any_of(written.begin(), written.end(), [&](const QRectF& box) { return box.contains(rome); }))
+        << "Rome has its dot, its name on another side";
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        EXPECT_TRUE(i % 2 == 1 || QRectF(0, 0, 640, 480).contains(written[i])) << "name " << i << " cut by the edge";
+        for (const QRectF& t : taken) EXPECT_FALSE(written[i].intersects(t)) << "box " << i;
+        // boxes come in pairs, name then dot: a name never covers another's box
+        for (std::size_t j = 0; j < written.size(); ++j) {
+            if (i / 2 == j / 2) continue;
+            EXPECT_FALSE(written[i].intersects(written[j])) << "boxes " << i << ", " << j;
+        }
+    }
+
+    // nine places on one spot: the sides run out, and the rest are left out, not stacked
+    const std::vector<LabelRequest> crowded(9, LabelRequest{QPointF(50, 50), QSizeF(40, 12), 2.5, {}});
+    const auto boxes = place_labels_where_free(crowded, {QRectF(0, 0, 30, 30)});
+    ASSERT_EQ(boxes.size(), 9u);
+    EXPECT_TRUE(boxes[0]) << "the first has a side free";
+    EXPECT_FALSE(boxes[8]) << "the last has none";
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+            EXPECT_FALSE(boxes[i] && boxes[j] && boxes[i]->intersects(*boxes[j])) << i << " and " << j;
+        }
     }
 }
 
@@ -221,14 +293,17 @@ TEST(WorldMap, TheBuiltInWorld) {
     EXPECT_TRUE(swiss_border) << "the border near Chiasso";
 }
 
+// Vehicle 0 sent along 45.5 N in the last half minute; vehicle 1 ran far
+// south for a while, then was set by hand beside vehicle 0; vehicle 2 sent
+// last more than an hour ago.
 class MapView : public Finestra {
 protected:
     void SetUp() override {
         Finestra::SetUp();
-        // vehicle 1 ran far south for a while, then was set by hand beside vehicle 0
         for (int s = 0; s < 30; ++s) {
             rig.tracks.add(0, {rig.clock.steady - 30 + s, 0, 45.5, 9.2 + s * 0.0001, 0, 90, 0});
             rig.tracks.add(1, {rig.clock.steady - 30 + s, 0, 40.0 + s * 0.01, 9.2, 0, 0, 0});
+            rig.tracks.add(2, {rig.clock.steady - 3700 + s, 0, 45.505, 9.2 + s * 0.0001, 0, 0, 0});
         }
         rig.fleet.place(0, 45.5 * 3600.0, 9.2 * 3600.0, nullptr);
         rig.fleet.place(1, 45.51 * 3600.0, 9.2 * 3600.0, nullptr);
@@ -242,12 +317,51 @@ protected:
     MapCanvas* canvas = nullptr;
 };
 
-TEST_F(MapView, AdattaFitsWhereTheVehiclesAreNow) {
-    // the old track 500 km south no longer stretches the view: both vehicles,
-    // 1.1 km apart, fill it
+// The tracks of the last hour drawn; "Adatta" on where the vehicles are now,
+// not on old tracks; a drag or the wheel leaves the view where the operator
+// put it, until "Adatta".
+TEST_F(MapView, ShowsTheLastHourAndFollowsTheFleetUntilMoved) {
+    EXPECT_EQ(canvas->shown_vehicles(), (std::vector<std::size_t>{0, 1}));
+    const QImage image = canvas->grab().toImage();
+    std::map<QRgb, int> pixels;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) ++pixels[image.pixel(x, y)];
+    }
+    EXPECT_GT(pixels[colore_mezzo(0).rgb()], 50);
+    EXPECT_EQ(pixels[colore_mezzo(2).rgb()], 0) << "more than an hour old";
+    // the old track 500 km south does not stretch the view: both vehicles, 1.1 km apart, fill it
     EXPECT_LT(canvas->projection().metres_per_pixel(), 20.0);
     const QRectF inside(QPointF(0, 0), QSizeF(canvas->size()));
     EXPECT_TRUE(inside.contains(canvas->projection().to_screen({45.51, 9.2})));
+
+    const GeoPoint held = canvas->projection().to_geo({50, 50});
+    QTest::mousePress(canvas, Qt::LeftButton, {}, {50, 50});
+    QTest::mouseMove(canvas, {80, 70});
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, {80, 70});
+    const QPointF dragged = canvas->projection().to_screen(held);
+    EXPECT_NEAR(dragged.x(), 80, 0.05);
+    EXPECT_NEAR(dragged.y(), 70, 0.05);
+    rig.fleet.place(0, 46.5 * 3600.0, 9.2 * 3600.0, nullptr);
+    window.map_window()->refresh();
+    EXPECT_EQ(canvas->projection().to_screen(held), dragged) << "a tick does not move the view";
+    QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("adatta")), Qt::LeftButton);
+    EXPECT_TRUE(canvas->following());
+    EXPECT_TRUE(inside.contains(canvas->projection().to_screen({46.5, 9.2})));
+    // a notch of the wheel zooms in a quarter, and the view stays there
+    const QPointF middle(canvas->width() / 2.0, canvas->height() / 2.0);
+    QWheelEvent wheel(middle, canvas->mapToGlobal(middle), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    const double before = canvas->projection().metres_per_pixel();
+    QApplication::sendEvent(canvas, &wheel);
+    EXPECT_NEAR(canvas->projection().metres_per_pixel(), before / 1.25, 1e-9);
+    EXPECT_FALSE(canvas->following());
+}
+
+// (The real program under Xvfb saves a picture through the file dialog.)
+TEST_F(MapView, SaysWhyThePictureWasNotSaved) {
+    QTemporaryDir folder;
+    EXPECT_EQ(window.map_window()->save_image(folder.filePath(q("nessuna/mappa.png"))),
+              q("il file non si può creare lì (il file o la cartella non esiste)"));
 }
 
 TEST_F(MapView, PointingAtAVehicleTellsAboutIt) {

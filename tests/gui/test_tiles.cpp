@@ -1,6 +1,8 @@
-// Street tiles from a tile server the test runs on 127.0.0.1: the tiles in
-// view load where the map puts them, the second view comes from the disk
-// cache, and a server that fails is said once and asked no more.
+// Street tiles: the tile maths against the map's plane and the tiles'
+// address as tables of worked values; then from a tile server the test runs
+// on 127.0.0.1, the tiles in view load where the map puts them, the second
+// view comes from the disk cache, and a server that fails is said once and
+// asked no more.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +12,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <cmath>
+#include <set>
 
+#include "config/tile_settings.h"
 #include "gui/tile_grid.h"
 #include "gui/tile_layer.h"
 #include "finestra.h"
@@ -18,6 +23,99 @@
 
 namespace vadrel::gui {
 namespace {
+
+TEST(TileGrid, RowsLatitudesAndZooms) {
+    const struct {
+        const char* name;
+        int z;
+        double row;
+        double lat;
+    } rows[] = {
+        {"the top of the world", 0, 0.0, 85.0511287798},
+        {"the equator", 0, 0.5, 0.0},
+        {"the bottom of the world", 0, 1.0, -85.0511287798},
+        {"the top of row 1465 at zoom 12 (Milan's)", 12, 1465.0, 45.5217},
+        {"the top of row 1466 at zoom 12", 12, 1466.0, 45.4601},
+    };
+    for (const auto& r : rows) EXPECT_NEAR(tile_latitude(r.z, r.row), r.lat, 1e-4) << r.name;
+    EXPECT_DOUBLE_EQ(tile_longitude(12, 2152), 9.140625) << "Milan's column";
+    EXPECT_DOUBLE_EQ(tile_longitude(3, -1), -225.0) << "a column unwrapped west of the 180th meridian";
+
+    const struct {
+        const char* name;
+        GeoPoint centre;
+        double metres_per_pixel;
+        int z;
+    } zooms[] = {
+        // 2^z * 256 pixels round a parallel of 40030 km * cos(lat)
+        {"a street at the equator", {0, 0}, 0.6, 18},
+        {"the same scale at 60 N: half as many metres round", {60, 0}, 0.6, 17},
+        {"a city at Milan", {45.46, 9.19}, 25.0, 12},
+        {"the whole world", {0, 0}, 100000.0, 1},
+        {"closer than any tile server goes", {0, 0}, 0.05, max_tile_zoom},
+    };
+    for (const auto& r : zooms) EXPECT_EQ(tile_zoom(view(r.centre, r.metres_per_pixel, {500, 400})), r.z) << r.name;
+}
+
+// Each tile in view lies where the map puts its corners, the tiles tile the
+// view without gaps, and a view across the 180th meridian asks for real
+// columns only.
+TEST(TileGrid, TilesInViewCoverTheViewWhereTheMapPutsThem) {
+    const struct {
+        const char* name;
+        MapProjection map;
+    } rows[] = {
+        {"Milan", view({45.4642, 9.19}, 25.0, {500, 400})},
+        {"across the 180th meridian", view({-17.0, 179.99}, 40.0, {500, 400})},
+        {"far north", view({78.2, 15.6}, 8.0, {500, 400})},
+    };
+    for (const auto& r : rows) {
+        const int z = tile_zoom(r.map);
+        const std::vector<TileKey> keys = tiles_in_view(r.map, z);
+        ASSERT_FALSE(keys.empty()) << r.name;
+        QRectF covered;
+        std::set<std::uint64_t> ids;
+        for (const TileKey& k : keys) {
+            EXPECT_TRUE(k.x >= 0 && k.x < (1 << z) && k.y >= 0 && k.y < (1 << z)) << r.name;
+            EXPECT_TRUE(ids.insert(k.id()).second) << r.name << ": a tile twice";
+            const QRectF whole = tile_strip(r.map, k, 0, 1);
+            const QPointF north_west = r.map.to_screen({tile_latitude(z, k.y), tile_longitude(z, k.x)});
+            EXPECT_NEAR(whole.left(), north_west.x(), 1e-6) << r.name;
+            EXPECT_NEAR(whole.top(), north_west.y(), 1e-6) << r.name;
+            // the strips stack into the tile
+            EXPECT_NEAR(tile_strip(r.map, k, 7, 8).bottom(), whole.bottom(), 1e-6) << r.name;
+            EXPECT_NEAR(tile_strip(r.map, k, 3, 8).bottom(), tile_strip(r.map, k, 4, 8).top(), 1e-6) << r.name;
+            covered = covered.united(whole);
+        }
+        EXPECT_TRUE(covered.contains(QRectF(QPointF(0, 0), r.map.viewport()))) << r.name;
+        // the first tile holds the centre
+        const QPointF middle(r.map.viewport().width() / 2, r.map.viewport().height() / 2);
+        EXPECT_TRUE(tile_strip(r.map, keys.front(), 0, 1).contains(middle)) << r.name;
+    }
+    const MapProjection huge = view({45.0, 9.0}, 25.0, {4000, 2500});
+    EXPECT_TRUE(tiles_in_view(huge, tile_zoom(huge)).empty()) << "more tiles than the cap: none at that zoom";
+    EXPECT_FALSE(tiles_in_view(huge, tile_zoom(huge) - 1).empty()) << "a zoom further out has them";
+}
+
+TEST(TileGrid, AddressOfATileAndAddressesRefused) {
+    EXPECT_EQ(tile_url(QString::fromUtf8(default_tile_address), {12, 2152, 1465, 2152}),
+              QStringLiteral("https://tile.openstreetmap.org/12/2152/1465.png"));
+    const struct {
+        const char* address;
+        const char* problem;
+    } rows[] = {
+        {default_tile_address, ""},
+        {"http://127.0.0.1:8080/{z}/{y}/{x}", ""},
+        {"", "manca l'indirizzo"},
+        {"https://tile.openstreetmap.org/{z}/{x}.png", "l'indirizzo non contiene {y}"},
+        {"ftp://example.org/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
+        {"/home/me/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
+        {"http:///{z}/{x}/{y}.png", "l'indirizzo non ha un server"},
+        {"http://127.0.0.1:99999/{z}/{x}/{y}.png", "l'indirizzo non è scritto come un indirizzo web"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(tile_address_problem(r.address), r.problem) << r.address;
+}
+
 
 QColor tile_colour(int x, int y) { return QColor(x % 256, y % 256, 128); }
 
