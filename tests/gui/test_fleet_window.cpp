@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -26,13 +28,8 @@ TEST(Flotta, EditsGoThroughTheChangePathAndRefusalsKeepTheCell) {
     rig.fleet.set_speed(3, 20.0, nullptr);
     FleetWindow w(rig.form);
     using C = FleetWindow::Column;
-    const struct {
-        int column;
-        const char* typed;
-        const char* shown;   // the cell afterwards
-        const char* reason;  // said under the table, "" when taken
-        const char* why;
-    } rows[] = {
+    // the column, the text typed, the cell afterwards, what is said under the table ("" when taken)
+    const std::tuple<int, const char*, const char*, const char*, const char*> rows[] = {
         {C::col_course, "180", "180", "", "a course taken"},
         {C::col_course, "400", "180", "La rotta va da 0 a 360 gradi, non 400", "the fleet's refusal, the cell as it was"},
         {C::col_course, "est", "180", "La rotta è un numero di gradi da 0 a 360, non «est»", "not a number"},
@@ -43,10 +40,10 @@ TEST(Flotta, EditsGoThroughTheChangePathAndRefusalsKeepTheCell) {
         {C::col_latitude, "ciao", "45°30'00,00\"N", "Non capisco «ciao»: le lettere sono N, S, E, W (o O)",
          "unreadable: read_position's reason"},
     };
-    for (const auto& r : rows) {
-        type(w, 3, r.column, r.typed);
-        EXPECT_EQ(cell(w, 3, r.column), q(r.shown)) << r.why;
-        EXPECT_EQ(w.note(), q(r.reason)) << r.why;
+    for (const auto& [column, typed, shown, reason, why] : rows) {
+        type(w, 3, column, typed);
+        EXPECT_EQ(cell(w, 3, column), q(shown)) << why;
+        EXPECT_EQ(w.note(), q(reason)) << why;
     }
     const Vehicle& v = rig.fleet.vehicle(3);
     EXPECT_EQ(v.course, 180.0);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -50,35 +51,32 @@ TEST(MapLabels, NeverOverlap) {
         const auto north = i % 2 == 0 ? std::optional<QPointF>(at - QPointF(0, 20)) : std::nullopt;
         row_of_points.push_back({at, QSizeF(17, 14), 4.5, north});
     }
-    const struct {
-        const char* name;
-        std::vector<LabelRequest> labels;
-    } rows[] = {
+    const std::pair<const char*, std::vector<LabelRequest>> rows[] = {
         {"21 vehicles on one point", on_one_point(21, {50, 50})},
         {"one point by the scale bar", on_one_point(1, {20, 75})},
         {"21 points in a row closer than their labels", row_of_points},
         {"an arrow where the label usually goes", {{QPointF(50, 50), QSizeF(10, 14), 4.5, QPointF(65, 35)}}},
     };
-    for (const auto& r : rows) {
-        const std::vector<QRectF> boxes = place_labels(r.labels, {scale});
-        ASSERT_EQ(boxes.size(), r.labels.size()) << r.name;
+    for (const auto& [name, labels] : rows) {
+        const std::vector<QRectF> boxes = place_labels(labels, {scale});
+        ASSERT_EQ(boxes.size(), labels.size()) << name;
         for (std::size_t i = 0; i < boxes.size(); ++i) {
-            EXPECT_FALSE(boxes[i].intersects(scale)) << r.name << ": label " << i;
-            if (const auto& tip = r.labels[i].arrow_tip) {
-                EXPECT_FALSE(boxes[i].intersects(QRectF(r.labels[i].point, *tip).normalized()))
-                    << r.name << ": label " << i << " over its arrow";
+            EXPECT_FALSE(boxes[i].intersects(scale)) << name << ": label " << i;
+            if (const auto& tip = labels[i].arrow_tip) {
+                EXPECT_FALSE(boxes[i].intersects(QRectF(labels[i].point, *tip).normalized()))
+                    << name << ": label " << i << " over its arrow";
             }
             for (std::size_t j = 0; j < boxes.size(); ++j) {
                 if (i == j) continue;
-                EXPECT_FALSE(boxes[i].intersects(boxes[j])) << r.name << ": labels " << i << " and " << j;
-                const QPointF p = r.labels[j].point;
-                const double d = r.labels[j].radius;
+                EXPECT_FALSE(boxes[i].intersects(boxes[j])) << name << ": labels " << i << " and " << j;
+                const QPointF p = labels[j].point;
+                const double d = labels[j].radius;
                 EXPECT_FALSE(boxes[i].intersects(QRectF(p.x() - d, p.y() - d, 2 * d, 2 * d)) &&
-                             r.labels[j].point != r.labels[i].point)
-                    << r.name << ": label " << i << " over point " << j;
+                             labels[j].point != labels[i].point)
+                    << name << ": label " << i << " over point " << j;
             }
         }
-        EXPECT_TRUE(label_beside(r.labels[0], boxes[0])) << r.name << ": the first has room";
+        EXPECT_TRUE(label_beside(labels[0], boxes[0])) << name << ": the first has room";
     }
 }
 
@@ -175,13 +173,8 @@ TEST(MapRoutes, SplitWhereTheVehicleIs) {
     joining.leg = -1;
     joining.rejoin = 2;
     joining.origin = {45.5, 9.0};
-    const struct {
-        const char* what;
-        RouteProgress progress;
-        RouteEnd end;
-        std::vector<double> done, left;
-        bool approach;
-    } rows[] = {
+    // where the vehicle is along the route, the route's end, the lats driven and left, whether joining
+    const std::tuple<const char*, RouteProgress, RouteEnd, std::vector<double>, std::vector<double>, bool> rows[] = {
         {"half way along leg 1", mid, RouteEnd::stop, {44, 45, 45.5}, {45.5, 46, 47}, false},
         {"a loop goes back to its first point", mid, RouteEnd::loop, {44, 45, 45.5}, {45.5, 46, 47, 44}, false},
         {"stopped at the end: all driven", finished, RouteEnd::stop, {44, 45, 46, 47}, {}, false},
@@ -189,11 +182,11 @@ TEST(MapRoutes, SplitWhereTheVehicleIs) {
         {"going back: what is left is back to the first", going_back, RouteEnd::back, {47, 46, 45.5}, {45.5, 45, 44}, false},
         {"joining from aside: to point 2, the points before it behind", joining, RouteEnd::stop, {44, 45}, {45.5, 46, 47}, true},
     };
-    for (const auto& r : rows) {
-        const RouteParts parts = split_route(route, r.progress, {r.end, false, 0.0, false}, here);
-        EXPECT_EQ(lats(parts.done), r.done) << r.what;
-        EXPECT_EQ(lats(parts.left), r.left) << r.what;
-        EXPECT_EQ(parts.approach.size(), r.approach ? 2u : 0u) << r.what;
+    for (const auto& [what, progress, end, done, left, approach] : rows) {
+        const RouteParts parts = split_route(route, progress, {end, false, 0.0, false}, here);
+        EXPECT_EQ(lats(parts.done), done) << what;
+        EXPECT_EQ(lats(parts.left), left) << what;
+        EXPECT_EQ(parts.approach.size(), approach ? 2u : 0u) << what;
     }
 }
 
@@ -257,11 +250,8 @@ TEST(WorldMap, ReadsLandAndBordersAndLeavesOutWhatItCannotUse) {
     EXPECT_DOUBLE_EQ(world->borders[0].front().lon, 11.0);
     EXPECT_DOUBLE_EQ(world->borders[0].back().lat, 41.0);
 
-    const struct {
-        const char* bytes;
-        int land;  // rings of land read, -1: not read at all
-        const char* why;
-    } rows[] = {
+    // the bytes, the rings of land read (-1: not read at all)
+    const std::tuple<const char*, int, const char*> rows[] = {
         {"", -1, "empty"},
         {"[1,2]", -1, "not an object"},
         {R"({"type":"FeatureCollection"})", -1, "GeoJSON, not a topology"},
@@ -271,9 +261,9 @@ TEST(WorldMap, ReadsLandAndBordersAndLeavesOutWhatItCannotUse) {
         {R"({"type":"Topology","arcs":[[[0,0],[1,0],[1,1],[0,0]]],"objects":{"land":{"type":"Polygon","arcs":[[-1]]}}})",
          1, "unquantized, one arc backwards"},
     };
-    for (const auto& r : rows) {
-        const auto got = WorldMap::read(r.bytes);
-        EXPECT_EQ(got ? static_cast<int>(got->land.size()) : -1, r.land) << r.why;
+    for (const auto& [bytes, land, why] : rows) {
+        const auto got = WorldMap::read(bytes);
+        EXPECT_EQ(got ? static_cast<int>(got->land.size()) : -1, land) << why;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 #include "config/tile_settings.h"
 #include "gui/tile_grid.h"
@@ -25,28 +26,19 @@ namespace vadrel::gui {
 namespace {
 
 TEST(TileGrid, RowsLatitudesAndZooms) {
-    const struct {
-        const char* name;
-        int z;
-        double row;
-        double lat;
-    } rows[] = {
+    // the zoom, a row (its top edge), its latitude
+    const std::tuple<const char*, int, double, double> rows[] = {
         {"the top of the world", 0, 0.0, 85.0511287798},
         {"the equator", 0, 0.5, 0.0},
         {"the bottom of the world", 0, 1.0, -85.0511287798},
         {"the top of row 1465 at zoom 12 (Milan's)", 12, 1465.0, 45.5217},
         {"the top of row 1466 at zoom 12", 12, 1466.0, 45.4601},
     };
-    for (const auto& r : rows) EXPECT_NEAR(tile_latitude(r.z, r.row), r.lat, 1e-4) << r.name;
+    for (const auto& [name, z, row, lat] : rows) EXPECT_NEAR(tile_latitude(z, row), lat, 1e-4) << name;
     EXPECT_DOUBLE_EQ(tile_longitude(12, 2152), 9.140625) << "Milan's column";
     EXPECT_DOUBLE_EQ(tile_longitude(3, -1), -225.0) << "a column unwrapped west of the 180th meridian";
 
-    const struct {
-        const char* name;
-        GeoPoint centre;
-        double metres_per_pixel;
-        int z;
-    } zooms[] = {
+    const std::tuple<const char*, GeoPoint, double, int> zooms[] = {
         // 2^z * 256 pixels round a parallel of 40030 km * cos(lat)
         {"a street at the equator", {0, 0}, 0.6, 18},
         {"the same scale at 60 N: half as many metres round", {60, 0}, 0.6, 17},
@@ -54,43 +46,41 @@ TEST(TileGrid, RowsLatitudesAndZooms) {
         {"the whole world", {0, 0}, 100000.0, 1},
         {"closer than any tile server goes", {0, 0}, 0.05, max_tile_zoom},
     };
-    for (const auto& r : zooms) EXPECT_EQ(tile_zoom(view(r.centre, r.metres_per_pixel, {500, 400})), r.z) << r.name;
+    for (const auto& [name, centre, metres_per_pixel, z] : zooms)
+        EXPECT_EQ(tile_zoom(view(centre, metres_per_pixel, {500, 400})), z) << name;
 }
 
 // Each tile in view lies where the map puts its corners, the tiles tile the
 // view without gaps, and a view across the 180th meridian asks for real
 // columns only.
 TEST(TileGrid, TilesInViewCoverTheViewWhereTheMapPutsThem) {
-    const struct {
-        const char* name;
-        MapProjection map;
-    } rows[] = {
+    const std::pair<const char*, MapProjection> rows[] = {
         {"Milan", view({45.4642, 9.19}, 25.0, {500, 400})},
         {"across the 180th meridian", view({-17.0, 179.99}, 40.0, {500, 400})},
         {"far north", view({78.2, 15.6}, 8.0, {500, 400})},
     };
-    for (const auto& r : rows) {
-        const int z = tile_zoom(r.map);
-        const std::vector<TileKey> keys = tiles_in_view(r.map, z);
-        ASSERT_FALSE(keys.empty()) << r.name;
+    for (const auto& [name, map] : rows) {
+        const int z = tile_zoom(map);
+        const std::vector<TileKey> keys = tiles_in_view(map, z);
+        ASSERT_FALSE(keys.empty()) << name;
         QRectF covered;
         std::set<std::uint64_t> ids;
         for (const TileKey& k : keys) {
-            EXPECT_TRUE(k.x >= 0 && k.x < (1 << z) && k.y >= 0 && k.y < (1 << z)) << r.name;
-            EXPECT_TRUE(ids.insert(k.id()).second) << r.name << ": a tile twice";
-            const QRectF whole = tile_strip(r.map, k, 0, 1);
-            const QPointF north_west = r.map.to_screen({tile_latitude(z, k.y), tile_longitude(z, k.x)});
-            EXPECT_NEAR(whole.left(), north_west.x(), 1e-6) << r.name;
-            EXPECT_NEAR(whole.top(), north_west.y(), 1e-6) << r.name;
+            EXPECT_TRUE(k.x >= 0 && k.x < (1 << z) && k.y >= 0 && k.y < (1 << z)) << name;
+            EXPECT_TRUE(ids.insert(k.id()).second) << name << ": a tile twice";
+            const QRectF whole = tile_strip(map, k, 0, 1);
+            const QPointF north_west = map.to_screen({tile_latitude(z, k.y), tile_longitude(z, k.x)});
+            EXPECT_NEAR(whole.left(), north_west.x(), 1e-6) << name;
+            EXPECT_NEAR(whole.top(), north_west.y(), 1e-6) << name;
             // the strips stack into the tile
-            EXPECT_NEAR(tile_strip(r.map, k, 7, 8).bottom(), whole.bottom(), 1e-6) << r.name;
-            EXPECT_NEAR(tile_strip(r.map, k, 3, 8).bottom(), tile_strip(r.map, k, 4, 8).top(), 1e-6) << r.name;
+            EXPECT_NEAR(tile_strip(map, k, 7, 8).bottom(), whole.bottom(), 1e-6) << name;
+            EXPECT_NEAR(tile_strip(map, k, 3, 8).bottom(), tile_strip(map, k, 4, 8).top(), 1e-6) << name;
             covered = covered.united(whole);
         }
-        EXPECT_TRUE(covered.contains(QRectF(QPointF(0, 0), r.map.viewport()))) << r.name;
+        EXPECT_TRUE(covered.contains(QRectF(QPointF(0, 0), map.viewport()))) << name;
         // the first tile holds the centre
-        const QPointF middle(r.map.viewport().width() / 2, r.map.viewport().height() / 2);
-        EXPECT_TRUE(tile_strip(r.map, keys.front(), 0, 1).contains(middle)) << r.name;
+        const QPointF middle(map.viewport().width() / 2, map.viewport().height() / 2);
+        EXPECT_TRUE(tile_strip(map, keys.front(), 0, 1).contains(middle)) << name;
     }
     const MapProjection huge = view({45.0, 9.0}, 25.0, {4000, 2500});
     EXPECT_TRUE(tiles_in_view(huge, tile_zoom(huge)).empty()) << "more tiles than the cap: none at that zoom";
@@ -100,10 +90,7 @@ TEST(TileGrid, TilesInViewCoverTheViewWhereTheMapPutsThem) {
 TEST(TileGrid, AddressOfATileAndAddressesRefused) {
     EXPECT_EQ(tile_url(QString::fromUtf8(default_tile_address), {12, 2152, 1465, 2152}),
               QStringLiteral("https://tile.openstreetmap.org/12/2152/1465.png"));
-    const struct {
-        const char* address;
-        const char* problem;
-    } rows[] = {
+    const std::pair<const char*, const char*> rows[] = {
         {default_tile_address, ""},
         {"http://127.0.0.1:8080/{z}/{y}/{x}", ""},
         {"", "manca l'indirizzo"},
@@ -113,7 +100,7 @@ TEST(TileGrid, AddressOfATileAndAddressesRefused) {
         {"http:///{z}/{x}/{y}.png", "l'indirizzo non ha un server"},
         {"http://127.0.0.1:99999/{z}/{x}/{y}.png", "l'indirizzo non è scritto come un indirizzo web"},
     };
-    for (const auto& r : rows) EXPECT_EQ(tile_address_problem(r.address), r.problem) << r.address;
+    for (const auto& [address, problem] : rows) EXPECT_EQ(tile_address_problem(address), problem) << address;
 }
 
 
@@ -203,23 +190,19 @@ TEST(TileLayer, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
 }
 
 TEST(TileLayer, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
-    const struct {
-        const char* name;
-        TileServer::Answer answer;
-        bool stop;
-        const char* reason;
-    } rows[] = {
+    // what the server answers, whether it is gone, what the layer says
+    const std::tuple<const char*, TileServer::Answer, bool, const char*> rows[] = {
         {"HTTP error", TileServer::Answer::not_found, false, "il server risponde con il codice 404"},
         {"an answer that is no image", TileServer::Answer::not_image, false, "il server non manda immagini"},
         {"an answer far larger than a tile", TileServer::Answer::huge, false,
          "il server manda risposte troppo grandi per una tile"},
         {"the server gone", TileServer::Answer::tile, true, "il server rifiuta la connessione"},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, answer, stop, reason] : rows) {
         QTemporaryDir folder;
         TileServer failing;
-        failing.answer = r.answer;
-        if (r.stop) failing.stop();
+        failing.answer = answer;
+        if (stop) failing.stop();
         TileLayer layer(folder.path());
         layer.set_source(true, failing.address());
         QSignalSpy said(&layer, &TileLayer::failed);
@@ -228,14 +211,14 @@ TEST(TileLayer, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
         for (int view = 0; view < 5; ++view) {
             QPainter painter(&picture);
             layer.paint(painter, map);  // asks for the tiles in view
-            ASSERT_TRUE(run_until([&] { return layer.in_flight() == 0; })) << r.name;
+            ASSERT_TRUE(run_until([&] { return layer.in_flight() == 0; })) << name;
             map.pan({300, 0});  // tiles nobody asked for yet
         }
-        EXPECT_EQ(said.count(), 1) << r.name;
-        EXPECT_EQ(layer.failure(), QString::fromUtf8(r.reason)) << r.name;
-        EXPECT_LE(failing.requests, TileLayer::max_in_flight) << r.name << ": asked on after the failure";
+        EXPECT_EQ(said.count(), 1) << name;
+        EXPECT_EQ(layer.failure(), QString::fromUtf8(reason)) << name;
+        EXPECT_LE(failing.requests, TileLayer::max_in_flight) << name << ": asked on after the failure";
         layer.set_source(true, failing.address());
-        EXPECT_EQ(layer.failure(), QString()) << r.name << ": set again, it tries again";
+        EXPECT_EQ(layer.failure(), QString()) << name << ": set again, it tries again";
     }
 }
 

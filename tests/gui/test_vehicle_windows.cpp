@@ -39,23 +39,18 @@ TEST(VaiAPosizione, SaysAtOnceWhatItUnderstoodOrWhy) {
     // it opens on the vehicle's own position, which it reads
     EXPECT_EQ(understood->text(), q("Latitudine 44°02'00,00\"N, longitudine 10°08'00,00\"E"));
     EXPECT_TRUE(ok->isEnabled());
-    const struct {
-        const char* typed;
-        const char* said;
-        bool readable;
-    } rows[] = {
+    const std::tuple<const char*, const char*, bool> rows[] = {
         {"45 30 0 N", "Latitudine 45°30'00,00\"N, la longitudine resta com'è", true},
         {"45 30 0 N ciao", "Non capisco «ciao»: le lettere sono N, S, E, W (o O)", false},
     };
-    for (const auto& r : rows) {
+    for (const auto& [typed, said, readable] : rows) {
         QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(text, q(r.typed));
-        EXPECT_EQ(understood->text(), q(r.said)) << r.typed;
-        EXPECT_EQ(ok->isEnabled(), r.readable) << r.typed;
-        EXPECT_EQ(understood->palette().color(QPalette::WindowText),
-                  r.readable ? QColor(0, 128, 0) : QColor(128, 0, 0))
-            << r.typed;
-        EXPECT_EQ(dialog.position().has_value(), r.readable) << r.typed;
+        QTest::keyClicks(text, q(typed));
+        EXPECT_EQ(understood->text(), q(said)) << typed;
+        EXPECT_EQ(ok->isEnabled(), readable) << typed;
+        EXPECT_EQ(understood->palette().color(QPalette::WindowText), readable ? QColor(0, 128, 0) : QColor(128, 0, 0))
+            << typed;
+        EXPECT_EQ(dialog.position().has_value(), readable) << typed;
     }
 }
 
@@ -79,37 +74,28 @@ TEST_F(Finestra, VaiAPosizioneOpenedInsideATickLetsTheTickEnd) {
 const double degree = MapProjection::earth_radius_m * 3.14159265358979 / 180.0;
 
 TEST(MapProjection, PlacesPointsOnTheLocalPlane) {
-    const struct {
-        const char* name;
-        GeoPoint centre;
-        double metres_per_pixel;
-        GeoPoint point;
-        QPointF screen;
-    } rows[] = {
+    // the view's centre and scale, a point, where it shows
+    const std::tuple<const char*, GeoPoint, double, GeoPoint, QPointF> rows[] = {
         {"the centre is the middle", {45.0, 9.0}, 10.0, {45.0, 9.0}, {100, 50}},
         {"a degree north is 111.2 km up", {0.0, 0.0}, 1000.0, {1.0, 0.0}, {100, 50 - 111.19493}},
         {"a degree east shrinks with the latitude", {60.0, 10.0}, 1000.0, {60.0, 11.0}, {100 + 55.59746, 50}},
         {"across 180 the short way", {0.0, -179.5}, 1000.0, {0.0, 179.5}, {100 - 111.19493, 50}},
     };
-    for (const auto& r : rows) {
-        const MapProjection map = view(r.centre, r.metres_per_pixel);
-        const QPointF at = map.to_screen(r.point);
-        EXPECT_NEAR(at.x(), r.screen.x(), 1e-4) << r.name;
-        EXPECT_NEAR(at.y(), r.screen.y(), 1e-4) << r.name;
+    for (const auto& [name, centre, metres_per_pixel, point, screen] : rows) {
+        const MapProjection map = view(centre, metres_per_pixel);
+        const QPointF at = map.to_screen(point);
+        EXPECT_NEAR(at.x(), screen.x(), 1e-4) << name;
+        EXPECT_NEAR(at.y(), screen.y(), 1e-4) << name;
         const GeoPoint back = map.to_geo(at);
-        EXPECT_NEAR(back.lat, r.point.lat, 1e-9) << r.name;
-        EXPECT_NEAR(std::remainder(back.lon - r.point.lon, 360.0), 0.0, 1e-9) << r.name;
+        EXPECT_NEAR(back.lat, point.lat, 1e-9) << name;
+        EXPECT_NEAR(std::remainder(back.lon - point.lon, 360.0), 0.0, 1e-9) << name;
     }
 }
 
 // In a viewport of 200 x 100 the fleet fills 80 %, and is 500 m wide at least.
 TEST(MapProjection, FitCentresTheFleetAndScalesItToTheViewport) {
-    const struct {
-        const char* name;
-        std::vector<GeoPoint> points;
-        GeoPoint centre;
-        double metres_per_pixel;
-    } rows[] = {
+    // the fleet, the centre and scale that fit it
+    const std::tuple<const char*, std::vector<GeoPoint>, GeoPoint, double> rows[] = {
         {"no vehicle: as it was", {}, {10.0, 20.0}, 30.0},
         {"one vehicle: 500 m across", {{45.5, 9.2}}, {45.5, 9.2}, 5.0},
         {"a degree of latitude fills the height", {{44.0, 9.0}, {45.0, 9.0}}, {44.5, 9.0}, degree / 80.0},
@@ -118,37 +104,33 @@ TEST(MapProjection, FitCentresTheFleetAndScalesItToTheViewport) {
         {"across 180 the fleet stays together", {{0.0, 179.0}, {0.0, -179.0}, {0.0, 179.5}}, {0.0, 180.0},
          2 * degree / 160.0},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, points, centre, metres_per_pixel] : rows) {
         MapProjection map = view({10.0, 20.0}, 30.0);
-        map.fit(r.points);
-        EXPECT_NEAR(map.centre().lat, r.centre.lat, 1e-9) << r.name;
-        EXPECT_NEAR(std::remainder(map.centre().lon - r.centre.lon, 360.0), 0.0, 1e-9) << r.name;
-        EXPECT_NEAR(map.metres_per_pixel(), r.metres_per_pixel, 1e-6) << r.name;
+        map.fit(points);
+        EXPECT_NEAR(map.centre().lat, centre.lat, 1e-9) << name;
+        EXPECT_NEAR(std::remainder(map.centre().lon - centre.lon, 360.0), 0.0, 1e-9) << name;
+        EXPECT_NEAR(map.metres_per_pixel(), metres_per_pixel, 1e-6) << name;
     }
 }
 
 // The wheel keeps the place under the cursor where it is; the scale stays
 // within a street and the globe; a drag moves what is shown with the mouse.
 TEST(MapProjection, ZoomAroundTheCursorAndPanWithTheMouse) {
-    const struct {
-        const char* name;
-        double factor;
-        QPointF anchor;
-        double metres_per_pixel;
-    } rows[] = {
+    // the wheel's factor, where the cursor is, the scale after
+    const std::tuple<const char*, double, QPointF, double> rows[] = {
         {"in at a corner", 1.25, {10, 90}, 80.0},
         {"out at the middle", 0.8, {100, 50}, 125.0},
         {"far in stops at a street", 1e6, {150, 20}, MapProjection::min_metres_per_pixel},
         {"far out stops at the globe", 1e-6, {150, 20}, MapProjection::max_metres_per_pixel},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, factor, anchor, metres_per_pixel] : rows) {
         MapProjection map = view({45.0, 9.0}, 100.0);
-        const GeoPoint under = map.to_geo(r.anchor);
-        map.zoom(r.factor, r.anchor);
-        EXPECT_NEAR(map.metres_per_pixel(), r.metres_per_pixel, 1e-9) << r.name;
+        const GeoPoint under = map.to_geo(anchor);
+        map.zoom(factor, anchor);
+        EXPECT_NEAR(map.metres_per_pixel(), metres_per_pixel, 1e-9) << name;
         const QPointF still = map.to_screen(under);
-        EXPECT_NEAR(still.x(), r.anchor.x(), 1e-6) << r.name;
-        EXPECT_NEAR(still.y(), r.anchor.y(), 1e-6) << r.name;
+        EXPECT_NEAR(still.x(), anchor.x(), 1e-6) << name;
+        EXPECT_NEAR(still.y(), anchor.y(), 1e-6) << name;
     }
     MapProjection map = view({45.0, 9.0}, 100.0);
     const GeoPoint place = map.to_geo({30, 40});
@@ -160,30 +142,19 @@ TEST(MapProjection, ZoomAroundTheCursorAndPanWithTheMouse) {
 }
 
 TEST(MapProjection, GraticuleStepsLabelsAndScaleBar) {
-    const struct {
-        double metres_per_pixel;
-        double step;  // seconds of arc for lines at least 90 px apart
-    } steps[] = {{0.05, 1}, {20.0, 60}, {1000.0, 3600}, {100000.0, 108000}};
-    for (const auto& r : steps) EXPECT_EQ(graticule_step(r.metres_per_pixel, degree, 90.0), r.step) << r.metres_per_pixel;
-
-    const struct {
-        double degrees;
-        bool latitude;
-        double step;
-        const char* label;
-    } labels[] = {{45.5, true, 1800, "45°30'N"},     {-9.2125, false, 15, "9°12'45\"W"}, {0.0, true, 3600, "0°00'"},
-                  {180.0, false, 3600, "180°00'"}, {-33.75, true, 60, "33°45'S"}};
-    for (const auto& r : labels) EXPECT_EQ(graticule_label(r.degrees, r.latitude, r.step), q(r.label)) << r.label;
-
-    const struct {
-        double metres_per_pixel;
-        double metres;
-        const char* text;
-    } bars[] = {{4.5, 500, "500 m"}, {20.0, 2000, "2 km"}};
-    for (const auto& r : bars) {
-        const ScaleBar bar = scale_bar(r.metres_per_pixel, 120.0);
-        EXPECT_EQ(bar.text, q(r.text));
-        EXPECT_NEAR(bar.pixels, r.metres / r.metres_per_pixel, 1e-9) << r.text;
+    // metres per pixel, seconds of arc for lines at least 90 px apart
+    for (const auto& [metres_per_pixel, step] : {std::pair(0.05, 1.0), {20.0, 60.0}, {1000.0, 3600.0}, {100000.0, 108000.0}})
+        EXPECT_EQ(graticule_step(metres_per_pixel, degree, 90.0), step) << metres_per_pixel;
+    // degrees, whether a latitude, the step, the label
+    const std::tuple<double, bool, double, const char*> labels[] = {
+        {45.5, true, 1800, "45°30'N"}, {-9.2125, false, 15, "9°12'45\"W"}, {0.0, true, 3600, "0°00'"},
+        {180.0, false, 3600, "180°00'"}, {-33.75, true, 60, "33°45'S"}};
+    for (const auto& [degrees, latitude, step, label] : labels)
+        EXPECT_EQ(graticule_label(degrees, latitude, step), q(label)) << label;
+    for (const auto& [metres_per_pixel, metres, text] : {std::tuple(4.5, 500.0, "500 m"), {20.0, 2000.0, "2 km"}}) {
+        const ScaleBar bar = scale_bar(metres_per_pixel, 120.0);
+        EXPECT_EQ(bar.text, q(text));
+        EXPECT_NEAR(bar.pixels, metres / metres_per_pixel, 1e-9) << text;
     }
 }
 
