@@ -55,14 +55,18 @@ inline void when_modal(std::function<void(QWidget*)> act, int tries = 500) {
 }
 
 // Does `act` and closes the modal window it brings up; returns what that
-// window said if it was a message box, "" if none came up.
+// window said if it was a message box, "" if none came up (and leaves alone
+// a modal window that comes up later, a later test's).
 inline QString said_after(const std::function<void()>& act) {
     const auto said = std::make_shared<QString>();
-    when_modal([said](QWidget* modal) {
+    const auto over = std::make_shared<bool>(false);
+    when_modal([said, over](QWidget* modal) {
+        if (*over) return;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) *said = box->text();
         modal->close();
     });
     act();
+    *over = true;
     return *said;
 }
 

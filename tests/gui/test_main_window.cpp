@@ -219,7 +219,8 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
             EXPECT_EQ(about->size(), QSize(361, 214));
             auto* txt = about->findChild<QPlainTextEdit*>(q("Text1"));
             QTest::keyClicks(txt, q("xyz"));
-            seen << txt->toPlainText() << about->focusWidget()->objectName() << QString::number(txt->textCursor().position());
+            seen << txt->toPlainText() << about->focusWidget()->objectName()
+                 << QString::number(txt->textCursor().position());
             QTest::keyClick(txt, Qt::Key_End, Qt::ControlModifier);  // a new box starts at the top
             QTest::mouseClick(about->findChild<QPushButton*>(q("Command1")), Qt::LeftButton);
         });

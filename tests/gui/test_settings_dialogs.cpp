@@ -65,7 +65,7 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
                           for (const auto& [n, device] : s.devices) in_use[n] = device;
                           return std::string();
                       }};
-    const auto com = [&dialog](int n) { return in<QComboBox>(dialog, QStringLiteral("com%1").arg(n).toUtf8().constData()); };
+    const auto com = [&dialog](int n) { return in<QComboBox>(dialog, ("com" + std::to_string(n)).c_str()); };
     PortSettings saved;
     saved.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}};
     dialog.open_on(saved);

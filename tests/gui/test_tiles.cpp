@@ -149,7 +149,8 @@ private:
             image.save(&buffer, "PNG");
         }
         socket->write("HTTP/1.1 " + status + "\r\nContent-Type: image/png\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\nCache-Control: max-age=3600\r\nConnection: close\r\n\r\n" + body);
+                      QByteArray::number(body.size()) +
+                      "\r\nCache-Control: max-age=3600\r\nConnection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
         pending_.remove(socket);
     }
@@ -180,7 +181,8 @@ TEST(TileLayer, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
         layer.set_source(true, server.address());
         const QImage picture = load_all(layer, map);
         EXPECT_EQ(server.requests, static_cast<int>(keys.size())) << "each tile in view once, no more";
-        EXPECT_EQ(picture.pixelColor(250, 200), tile_colour(keys.front().x, keys.front().y)) << "the tile under the centre";
+        EXPECT_EQ(picture.pixelColor(250, 200), tile_colour(keys.front().x, keys.front().y))
+            << "the tile under the centre";
     }
     TileLayer again(cache.path());
     again.set_source(true, server.address());

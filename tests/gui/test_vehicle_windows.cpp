@@ -143,7 +143,8 @@ TEST(MapProjection, ZoomAroundTheCursorAndPanWithTheMouse) {
 
 TEST(MapProjection, GraticuleStepsLabelsAndScaleBar) {
     // metres per pixel, seconds of arc for lines at least 90 px apart
-    for (const auto& [metres_per_pixel, step] : {std::pair(0.05, 1.0), {20.0, 60.0}, {1000.0, 3600.0}, {100000.0, 108000.0}})
+    for (const auto& [metres_per_pixel, step] :
+         {std::pair(0.05, 1.0), {20.0, 60.0}, {1000.0, 3600.0}, {100000.0, 108000.0}})
         EXPECT_EQ(graticule_step(metres_per_pixel, degree, 90.0), step) << metres_per_pixel;
     // degrees, whether a latitude, the step, the label
     const std::tuple<double, bool, double, const char*> labels[] = {
