@@ -20,7 +20,7 @@
 #include <QTest>
 
 #include "gui/recording_menu.h"
-#include "modal.h"
+#include "finestra.h"
 #include "log/recorder.h"
 #include "log/replay.h"
 #include "support/fakes.h"
@@ -69,40 +69,33 @@ protected:
     std::string tracks;  // the GPX file being written
 };
 
-// Beside the transmission status: what runs, the files in the tooltip; a
-// running GPX export stops from the menu.
-TEST_F(Registrazione, WhatRunsIsSaidAndTheGpxExportStops) {
+// Recording on and off, what runs said beside the transmission status with
+// the files in the tooltip; a running GPX export stops from the menu.
+TEST_F(Registrazione, RecordOnAndOffAndWhatRunsIsSaid) {
     QLabel& said = menu->activity_label();
+    chosen = QStringLiteral("/dev/null");  // refused: said, and nothing records
+    const QString refused = said_after([this] { action("registra")->trigger(); });
+    EXPECT_TRUE(refused.contains(QStringLiteral("non è un file normale"))) << refused.toStdString();
+    EXPECT_FALSE(action("registra")->isChecked());
     EXPECT_EQ(said.text(), QString());
     EXPECT_FALSE(action("ferma_gpx")->isEnabled());
     chosen = QString::fromStdString(folder.at("tracce.gpx"));
     said_after([this] { action("esporta_gpx")->trigger(); });
     EXPECT_EQ(said.text(), QStringLiteral("Esporta GPX"));
     EXPECT_EQ(said.toolTip(), QStringLiteral("Tracce GPX in ") + chosen);
-    EXPECT_TRUE(action("ferma_gpx")->isEnabled());
     chosen = QString::fromStdString(folder.at("giro.nmea"));
     action("registra")->trigger();
+    EXPECT_TRUE(recorder.recording() && action("registra")->isChecked());
     EXPECT_EQ(said.text(), QStringLiteral("Reg · GPX"));
     EXPECT_TRUE(said.toolTip().startsWith(QStringLiteral("Registrazione in ") + chosen + QLatin1Char('\n')));
+    fan_out.send("$GPRMC*00\r\n");
     action("ferma_gpx")->trigger();
     EXPECT_TRUE(tracks.empty());
     EXPECT_EQ(said.text(), QStringLiteral("Registra"));
     EXPECT_FALSE(action("ferma_gpx")->isEnabled());
-}
-
-TEST_F(Registrazione, RecordOnAndOff) {
-    chosen = QStringLiteral("/dev/null");  // refused: said, and nothing records
-    const QString said = said_after([this] { action("registra")->trigger(); });
-    EXPECT_TRUE(said.contains(QStringLiteral("non è un file normale"))) << said.toStdString();
-    EXPECT_FALSE(action("registra")->isChecked());
-    chosen = QString::fromStdString(folder.at("giro.nmea"));
     action("registra")->trigger();
-    EXPECT_TRUE(recorder.recording());
-    EXPECT_TRUE(action("registra")->isChecked());
-    fan_out.send("$GPRMC*00\r\n");
-    action("registra")->trigger();
-    EXPECT_FALSE(recorder.recording());
-    EXPECT_FALSE(action("registra")->isChecked());
+    EXPECT_FALSE(recorder.recording() || action("registra")->isChecked());
+    EXPECT_EQ(said.text(), QString());
     EXPECT_NE(folder.get("giro.nmea").find("Z\n$GPRMC*00\r\n"), std::string::npos);
 }
 

