@@ -38,36 +38,27 @@ TEST(ControlToken, MadeOncePrivateThenReadBack) {
         << "shown once, when made";
 }
 
-TEST(ControlToken, UnusableFilesRefusedAndLeftAlone) {
-    struct Row {
-        const char* name;
-        const char* bytes;
-        unsigned mode;
-        const char* said;
+// A vadrel.token there gives its key only when it is private and holds one
+// word; the file stays as it is.
+TEST(ControlToken, AFileThereIsTakenOnlyWhenPrivateAndAKey) {
+    const std::tuple<const char*, unsigned, const char*> rows[] = {  // bytes, mode, "=" and the key, or the refusal
+        {"la-mia_chiave.di~prova+1/2=\r\n", 0600, "=la-mia_chiave.di~prova+1/2="},
+        {"abcdefghijklmnopqrstuvwxyz\n", 0644, "altri utenti"},
+        {"abc\n", 0600, "non contiene una chiave valida"},
+        {"abcdefghij klmnopqrstuvwxyz\n", 0600, "non contiene una chiave valida"},
+        {"", 0600, "non contiene una chiave valida"},
     };
-    for (const Row& row : {Row{"readable by others", "abcdefghijklmnopqrstuvwxyz\n", 0644, "altri utenti"},
-                           Row{"too short", "abc\n", 0600, "non contiene una chiave valida"},
-                           Row{"two words", "abcdefghij klmnopqrstuvwxyz\n", 0600, "non contiene una chiave valida"},
-                           Row{"empty", "", 0600, "non contiene una chiave valida"}}) {
+    for (const auto& [bytes, mode, said] : rows) {
         ScratchFolder scratch;
-        scratch.put("vadrel.token", row.bytes);
-        ::chmod(scratch.at("vadrel.token").c_str(), row.mode);
+        scratch.put("vadrel.token", bytes);
+        ::chmod(scratch.at("vadrel.token").c_str(), mode);
         ProgramFolder folder(scratch.path());
         const auto token = control_token(folder);
-        ASSERT_TRUE(std::holds_alternative<std::string>(token)) << row.name;
-        EXPECT_NE(std::get<std::string>(token).find(row.said), std::string::npos) << row.name;
-        EXPECT_EQ(scratch.get("vadrel.token"), row.bytes) << row.name;
+        const auto* key = std::get_if<ControlToken>(&token);
+        const std::string got = key ? "=" + key->value : std::get<std::string>(token);
+        EXPECT_TRUE(key ? got == said : got.find(said) != std::string::npos) << bytes << ": " << got;
+        EXPECT_EQ(scratch.get("vadrel.token"), bytes);
     }
-}
-
-TEST(ControlToken, KeyOfTheUsersOwnTaken) {
-    ScratchFolder scratch;
-    scratch.put("vadrel.token", "la-mia_chiave.di~prova+1/2=\r\n");
-    ::chmod(scratch.at("vadrel.token").c_str(), 0600);
-    ProgramFolder folder(scratch.path());
-    const auto token = control_token(folder);
-    ASSERT_TRUE(std::holds_alternative<ControlToken>(token));
-    EXPECT_EQ(std::get<ControlToken>(token).value, "la-mia_chiave.di~prova+1/2=");
 }
 
 TEST(ControlToken, LinkUnderItsNameRefusesTheFolder) {

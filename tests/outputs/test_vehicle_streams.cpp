@@ -4,38 +4,23 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <string>
-#include <vector>
-
-#include "os/descriptor.h"
+#include "loopback.h"
 #include "os/name_resolver.h"
 #include "outputs/vehicle_streams.h"
-#include "support/event_loop.h"
 
-namespace vadrel {
+namespace vadrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-sockaddr_in loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
 
 // A base whose 21 ports nobody listens on now.
 int free_base() {
     for (int base = 20000 + static_cast<int>(::getpid() % 400) * 21; base < 60000; base += 21 * 7) {
         bool free = true;
         for (int k = 0; k < static_cast<int>(stream_ports) && free; ++k) {
-            Descriptor probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-            const sockaddr_in address = loopback(base + k);
+            const Descriptor probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            sockaddr_in address{AF_INET, htons(static_cast<std::uint16_t>(base + k)), {htonl(INADDR_LOOPBACK)}, {}};
             free = ::bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         }
         if (free) return base;
@@ -43,13 +28,7 @@ int free_base() {
     return 0;
 }
 
-// A client of one port; an invalid descriptor when nobody listens there.
-Descriptor client_of(int port) {
-    Descriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_in address = loopback(port);
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return {};
-    return fd;
-}
+Descriptor client_of(int port) { return testing::client_of("127.0.0.1:" + std::to_string(port)); }
 
 class Streams : public WithEventLoop {
 protected:
@@ -85,15 +64,10 @@ TEST_F(Streams, AClientOfPortKSeesOnlyVehicleKAndAVehicleOutOfUseClosesItsPort) 
         ASSERT_TRUE(clients.back().valid()) << k;
     }
     ASSERT_TRUE(run_until([&] {
-        for (std::size_t k = 0; k < 3; ++k)
-            if (streams_.server(k)->client_count() != 1) return false;
-        return true;
+        return streams_.server(0)->client_count() + streams_.server(1)->client_count() + streams_.server(2)->client_count() == 3;
     }));
     tick(2, 3);
-    for (std::size_t k = 0; k < 3; ++k) {
-        const std::string expected = line(2, k);
-        EXPECT_EQ(read_bytes(clients[k].get(), expected.size()), expected) << "vehicle " << k;
-    }
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(read_bytes(clients[k].get(), line(2, k).size()), line(2, k)) << k;
     // "Numero di mezzi mobili" down to 2: vehicle 2's port closes, its client hears the end
     tick(3, 2);
     EXPECT_EQ(read_bytes(clients[2].get(), 1), "");
@@ -111,30 +85,21 @@ TEST_F(Streams, AClientOfPortKSeesOnlyVehicleKAndAVehicleOutOfUseClosesItsPort) 
 
 TEST(StreamPorts, ABaseLeavesRoomForEveryVehicleAndForTheProgramsOtherPorts) {
     const std::vector<std::pair<int, std::string>> taken{{10110, "del server TCP"}, {8080, "dell'interfaccia"}};
-    struct Row {
-        int base;
-        const char* problem;  // what the message holds; "" for none
-        const char* message;
-    };
-    const Row rows[] = {
+    const std::tuple<int, const char*, const char*> rows[] = {  // base, what the message holds ("" none), the case
         {10111, "", "just past the TCP server"},
         {10089, "", "vehicle 20 on 10109, just below the TCP server"},
-        {10090, "la porta 10110 è già del server TCP (è quella del mezzo 20)", "vehicle 20 on the TCP server"},
+        {10090, "--tcp-mezzi: la porta 10110 è già del server TCP (è quella del mezzo 20)", "vehicle 20 on the TCP server"},
         {8080, "la porta 8080 è già dell'interfaccia", "vehicle 0 on the control port"},
         {65515, "", "vehicle 20 on 65535"},
         {65516, "la porta base va da 1 a 65515", "vehicle 20 past 65535"},
         {0, "la porta base va da 1 a 65515", "no base 0: the ports must be known"},
     };
-    for (const Row& row : rows) {
-        const std::string problem = stream_ports_problem("--tcp-mezzi", row.base, taken);
-        if (*row.problem == '\0') {
-            EXPECT_EQ(problem, "") << row.message;
-        } else {
-            EXPECT_NE(problem.find(row.problem), std::string::npos) << row.message << ": " << problem;
-            EXPECT_EQ(problem.rfind("--tcp-mezzi: ", 0), 0u) << row.message;
-        }
+    for (const auto& [base, holds, name] : rows) {
+        const std::string problem = stream_ports_problem("--tcp-mezzi", base, taken);
+        EXPECT_EQ(problem.empty(), *holds == '\0') << name << ": " << problem;
+        EXPECT_NE(problem.find(holds), std::string::npos) << name << ": " << problem;
     }
 }
 
 }  // namespace
-}  // namespace vadrel
+}  // namespace vadrel::testing
