@@ -42,16 +42,9 @@ TEST(Options, ReadsEveryOption) {
     const Options o = parsed({"--senza-finestra", "--cartella", "/tmp/x", "--com", "2=pty", "--com",
                               "3=pty:/tmp/gps", "--com", "1=/dev/ttyUSB0", "--porta", "3", "--baud",
                               "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5"});
-    EXPECT_TRUE(o.senza_finestra);
-    EXPECT_EQ(o.cartella, "/tmp/x");
-    EXPECT_EQ(o.com.at(2), (PortMapping{true, ""}));
-    EXPECT_EQ(o.com.at(3), (PortMapping{true, "/tmp/gps"}));
-    EXPECT_EQ(o.com.at(1), (PortMapping{false, "/dev/ttyUSB0"}));
-    EXPECT_EQ(o.porta, 3);
-    EXPECT_EQ(o.baud, 9600);
-    EXPECT_EQ(o.modo, Options::Modo::multi);
-    EXPECT_EQ(o.mezzi, "5");
-    EXPECT_DOUBLE_EQ(*o.durata, 2.5);
+    EXPECT_EQ(std::tuple(o.senza_finestra, o.cartella, o.porta, o.baud, o.modo, o.mezzi, *o.durata),
+              std::tuple(true, "/tmp/x", 3, 9600, Options::Modo::multi, "5", 2.5));
+    EXPECT_EQ(o.com, (std::map<int, PortMapping>{{1, {false, "/dev/ttyUSB0"}}, {2, {true, ""}}, {3, {true, "/tmp/gps"}}}));
     // The longest run still fits the timer's int milliseconds.
     EXPECT_EQ(parsed({"--durata", "2147483"}).durata, durata_massima);
     EXPECT_LE(durata_ms(durata_massima).count(), std::numeric_limits<int>::max());
@@ -163,20 +156,16 @@ TEST(Options, AisSwitchesOverrideTheSettingsFile) {
     AisSettings file;
     file.nave_propria = true;
     file.mezzi[4].name = "Quarto";
-    const struct {
-        std::vector<std::string> args;
-        bool attivi, nave_propria;
-    } rows[] = {
+    const std::tuple<std::vector<std::string>, bool, bool> rows[] = {  // the command line, attivi, nave_propria
         {{}, false, true},
         {{"--ais"}, true, true},
         {{"--ais=si", "--ais-nave-propria=no"}, true, false},
         {{"--ais", "--ais=no"}, false, true},
     };
-    for (const auto& row : rows) {
-        const AisSettings got = ais_per(file, parsed(row.args));
-        EXPECT_EQ(got.attivi, row.attivi) << row.args.size();
-        EXPECT_EQ(got.nave_propria, row.nave_propria) << row.args.size();
-        EXPECT_EQ(got.mezzi, file.mezzi);
+    for (const auto& [args, attivi, nave_propria] : rows) {
+        const AisSettings got = ais_per(file, parsed(args));
+        EXPECT_EQ(std::tuple(got.attivi, got.nave_propria, got.mezzi), std::tuple(attivi, nave_propria, file.mezzi))
+            << ::testing::PrintToString(args);
     }
 }
 
@@ -192,23 +181,18 @@ TEST(Options, RecordAndReplay) {
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::Rig rig(false);  // events not wired, as at creation
-    PanelForm& form = rig.form;
+    const PanelForm& form = rig.form;
     Options o;
     o.porta = 4;
     o.baud = 2400;
     o.modo = Options::Modo::radio;
     o.mezzi = "3";
-    apply_start_options(form, o);
-    EXPECT_TRUE(form.com4_option.selected());
-    EXPECT_FALSE(form.com2_option.selected());
-    EXPECT_TRUE(form.baud_2400_option.selected());
-    EXPECT_FALSE(form.baud_4800_option.selected());
-    EXPECT_TRUE(form.radio_mode_option.selected());
-    EXPECT_FALSE(form.standard_mode_option.selected());
-    EXPECT_EQ(form.vehicle_count_box.text(), "3");
-    EXPECT_EQ(rig.fleet.mode(), Mode::radio);
-    EXPECT_EQ(rig.fleet.cycle(), 3);
-    EXPECT_TRUE(rig.port.calls.empty());
+    apply_start_options(rig.form, o);
+    EXPECT_EQ(std::tuple(form.com4_option.selected(), form.com2_option.selected(), form.baud_2400_option.selected(),
+                         form.baud_4800_option.selected(), form.radio_mode_option.selected(),
+                         form.standard_mode_option.selected(), form.vehicle_count_box.text()),
+              std::tuple(true, false, true, false, true, false, "3"));
+    EXPECT_EQ(std::tuple(rig.fleet.mode(), rig.fleet.cycle(), rig.port.calls.size()), std::tuple(Mode::radio, 3, 0u));
 }
 
 // The command line over vadrel.ini: only what it names; the last of --tcp
