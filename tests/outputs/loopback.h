@@ -1,16 +1,39 @@
 #pragma once
-// The far ends of the outputs' tests, on the loopback: a client of a server
-// at "ADDRESS:PORT", and each tick's bytes, all different.
+// The outputs' tests on the loopback: a clock the test moves, what the
+// outputs say, a client of a server at "ADDRESS:PORT", and each tick's
+// bytes, all different.
 
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "os/descriptor.h"
+#include "os/name_resolver.h"
 #include "support/event_loop.h"
 
 namespace vadrel::testing {
+
+class OnTheLoopback : public WithEventLoop {
+protected:
+    std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + std::chrono::seconds(1000);
+    std::vector<std::string> events_;
+    NameResolver resolver_;
+
+    auto clock() {
+        return [this] { return now_; };
+    }
+    // Gives `output`'s events to events_.
+    template <typename Output>
+    Output& heard(Output& output) {
+        output.on_event = [this](const std::string& text) { events_.push_back(text); };
+        return output;
+    }
+    long told(const std::string& text) const { return std::count(events_.begin(), events_.end(), text); }
+};
 
 // A TCP client of "ADDRESS:PORT" (an IPv6 address in brackets), with socket
 // buffers of the sizes given (0: the system's); invalid when nobody listens.

@@ -1,9 +1,10 @@
 // The network outputs on real sockets on the loopback: the texts of their
 // addresses, the TCP server with clients that read, pause, talk, half-close
-// or reset, the UDP targets, and both beside the serial port in the fan-out.
-// The 30 s rule runs on a clock the test moves.
+// or reset, the UDP targets, both beside the serial port in the fan-out, and
+// each vehicle's stream. The 30 s rule runs on a clock the test moves.
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
 
 #include <QNetworkDatagram>
@@ -15,12 +16,12 @@
 
 #include "loopback.h"
 #include "os/descriptor_reserve.h"
-#include "os/name_resolver.h"
 #include "os/open_files.h"
 #include "outputs/network_address.h"
 #include "outputs/network_outputs.h"
 #include "outputs/tcp_output.h"
 #include "outputs/udp_output.h"
+#include "outputs/vehicle_streams.h"
 #include "support/descriptor_limit.h"
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
@@ -30,17 +31,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Network : public WithEventLoop {
+class Network : public OnTheLoopback {
 protected:
-    std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + 1000s;
-    std::vector<std::string> events_;
-    TcpOutput tcp_{[this] { return now_; }};
-    NameResolver resolver_;
-    UdpOutput udp_{resolver_, [this] { return now_; }};
+    TcpOutput tcp_{clock()};
+    UdpOutput udp_{resolver_, clock()};
 
     void SetUp() override {
-        tcp_.on_event = [this](const std::string& text) { events_.push_back(text); };
-        udp_.on_event = tcp_.on_event;
+        heard(tcp_);
+        heard(udp_);
     }
     // One tick, one second after the last.
     OutputSink::Result tick(const std::string& bytes) {
@@ -50,7 +48,6 @@ protected:
     bool accepted(std::size_t clients) {
         return run_until([&] { return tcp_.client_count() == clients; });
     }
-    long told(const std::string& text) const { return std::count(events_.begin(), events_.end(), text); }
 };
 
 // Sends from `client` all it can, the event loop running, until
@@ -192,31 +189,12 @@ TEST_F(Network, AClientThatDoesNotReadIsSkippedThenClosedAfterThirtySeconds) {
     EXPECT_NE(events_.back().find("non legge da 30 s"), std::string::npos) << events_.back();
 }
 
-// A client that talks is read and ignored, up to 64 KB a tick; one that
-// shuts its writing side still gets the bytes. The tick never waits for
-// either.
-TEST_F(Network, TalkingAndHalfClosedClientsLeaveTheOthersServed) {
-    tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
-    const Descriptor talker = client_of(tcp_.address(), 0, 4096), half = client_of(tcp_.address()),
-                     quiet = client_of(tcp_.address());
-    ASSERT_TRUE(accepted(3));
-    ::shutdown(half.get(), SHUT_WR);
-    std::string expected;
-    for (int t = 1; t <= 3; ++t) {
-        tick(tick_bytes(t));
-        expected += tick_bytes(t);
-        const std::size_t pushed = push_until(talker, [](std::size_t n) { return n >= 60 * 1024; });
-        EXPECT_GE(pushed, 60u * 1024) << "tick " << t << ": the server stopped reading";
-    }
-    for (const Descriptor* client : {&talker, &half, &quiet}) EXPECT_EQ(read_bytes(client->get(), expected.size()), expected);
-    EXPECT_EQ(tcp_.skipped(), 0);
-}
-
 // A client that is gone is closed as soon as its socket says so, with no
 // tick in between: its place goes to the next client, and the socket, which
 // reports its hang-up at every wait, no longer wakes the program. One that
 // closes after reading is known gone when the next tick's bytes draw its
-// reset; one that resets at once, or after filling its share of reading, at once.
+// reset; one that resets at once, or after sending more than the 64 KB a
+// tick reads from it, at once.
 TEST_F(Network, AClientThatIsGoneIsClosedAtOnceAndItsPlaceGoesToTheNext) {
     const std::tuple<const char*, std::function<void(Descriptor&)>, bool> rows[] = {
         // name, how it leaves, whether its end is known only when the next tick is sent
@@ -235,8 +213,9 @@ TEST_F(Network, AClientThatIsGoneIsClosedAtOnceAndItsPlaceGoesToTheNext) {
     };
     for (const auto& [name, leave, tick_after] : rows) {
         tcp_.start(Endpoint{"127.0.0.1", 0}, 2);
-        const Descriptor stays = client_of(tcp_.address());
+        const Descriptor stays = client_of(tcp_.address());  // half-closed: it still reads
         Descriptor leaves = client_of(tcp_.address(), 0, 4096);
+        ::shutdown(stays.get(), SHUT_WR);
         ASSERT_TRUE(accepted(2)) << name;
         tick(tick_bytes(1));
         EXPECT_EQ(read_bytes(leaves.get(), tick_bytes(1).size()), tick_bytes(1)) << name;
@@ -371,6 +350,92 @@ TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
                    "file del programma)"),
               1);
     EXPECT_EQ(told("UDP: ogni destinazione ha di nuovo il suo socket"), 1);
+}
+
+// A base whose 21 ports nobody listens on now.
+int free_base() {
+    for (int base = 20000 + static_cast<int>(::getpid() % 400) * 21; base < 60000; base += 21 * 7) {
+        bool free = true;
+        for (int k = 0; k < static_cast<int>(stream_ports) && free; ++k) {
+            const Descriptor probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            sockaddr_in address{AF_INET, htons(static_cast<std::uint16_t>(base + k)), {htonl(INADDR_LOOPBACK)}, {}};
+            free = ::bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        }
+        if (free) return base;
+    }
+    return 0;
+}
+
+Descriptor client_of(int port) { return testing::client_of("127.0.0.1:" + std::to_string(port)); }
+
+class Streams : public OnTheLoopback {
+protected:
+    VehicleStreams streams_{resolver_, clock()};
+
+    Streams() { heard(streams_); }
+    // One tick: vehicles 0 .. in_use - 1, each its own line.
+    void tick(int t, std::size_t in_use) {
+        now_ += 1s;
+        std::vector<std::optional<std::string>> bytes(21);
+        for (std::size_t n = 0; n < in_use; ++n) bytes[n] = line(t, n);
+        streams_.send(bytes);
+    }
+    static std::string line(int t, std::size_t n) {
+        return "$GPRMC,mezzo" + std::to_string(n) + ",secondo" + std::to_string(t) + "\r\n";
+    }
+};
+
+// A client of port BASE + k gets vehicle k's bytes and nothing else; a
+// vehicle out of use closes its port.
+TEST_F(Streams, AClientOfPortKSeesOnlyVehicleKAndAVehicleOutOfUseClosesItsPort) {
+    const int base = free_base();
+    ASSERT_NE(base, 0);
+    streams_.listen(Endpoint{"127.0.0.1", static_cast<std::uint16_t>(base)}, 4);
+    ASSERT_TRUE(streams_.on());
+    tick(1, 3);  // the servers listen from the first tick
+    EXPECT_EQ(streams_.port_of(2), base + 2);
+    EXPECT_FALSE(client_of(base + 3).valid()) << "vehicle 3 is not in use";
+    std::vector<Descriptor> clients;
+    for (int k = 0; k < 3; ++k) {
+        clients.push_back(client_of(base + k));
+        ASSERT_TRUE(clients.back().valid()) << k;
+    }
+    ASSERT_TRUE(run_until([&] {
+        return streams_.server(0)->client_count() + streams_.server(1)->client_count() + streams_.server(2)->client_count() == 3;
+    }));
+    tick(2, 3);
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(read_bytes(clients[k].get(), line(2, k).size()), line(2, k)) << k;
+    // "Numero di mezzi mobili" down to 2: vehicle 2's port closes, its client hears the end
+    tick(3, 2);
+    EXPECT_EQ(read_bytes(clients[2].get(), 1), "");
+    EXPECT_FALSE(client_of(base + 2).valid());
+    EXPECT_EQ(read_bytes(clients[1].get(), line(3, 1).size()), line(3, 1));
+    EXPECT_EQ(events_.front().rfind("mezzo 0: TCP in ascolto su 127.0.0.1:" + std::to_string(base), 0), 0u)
+        << events_.front();
+    // off: every port closes
+    streams_.listen(std::nullopt, 4);
+    tick(4, 2);
+    EXPECT_FALSE(streams_.on());
+    EXPECT_FALSE(client_of(base).valid());
+    EXPECT_EQ(streams_.port_of(0), std::nullopt);
+}
+
+TEST(StreamPorts, ABaseLeavesRoomForEveryVehicleAndForTheProgramsOtherPorts) {
+    const std::vector<std::pair<int, std::string>> taken{{10110, "del server TCP"}, {8080, "dell'interfaccia"}};
+    const std::tuple<int, const char*, const char*> rows[] = {  // base, what the message holds ("" none), the case
+        {10111, "", "just past the TCP server"},
+        {10089, "", "vehicle 20 on 10109, just below the TCP server"},
+        {10090, "--tcp-mezzi: la porta 10110 è già del server TCP (è quella del mezzo 20)", "vehicle 20 on the TCP server"},
+        {8080, "la porta 8080 è già dell'interfaccia", "vehicle 0 on the control port"},
+        {65515, "", "vehicle 20 on 65535"},
+        {65516, "la porta base va da 1 a 65515", "vehicle 20 past 65535"},
+        {0, "la porta base va da 1 a 65515", "no base 0: the ports must be known"},
+    };
+    for (const auto& [base, holds, name] : rows) {
+        const std::string problem = stream_ports_problem("--tcp-mezzi", base, taken);
+        EXPECT_EQ(problem.empty(), *holds == '\0') << name << ": " << problem;
+        EXPECT_NE(problem.find(holds), std::string::npos) << name << ": " << problem;
+    }
 }
 
 TEST(OpenFiles, TheSoftLimitIsRaisedToTheHardOne) {

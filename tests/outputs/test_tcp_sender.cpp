@@ -9,7 +9,6 @@
 
 #include "loopback.h"
 #include "os/descriptor_reserve.h"
-#include "os/name_resolver.h"
 #include "outputs/tcp_sender.h"
 #include "support/descriptor_limit.h"
 
@@ -61,16 +60,13 @@ private:
     bool listening_ = false;
 };
 
-class Sender : public WithEventLoop {
+class Sender : public OnTheLoopback {
 protected:
-    std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + 1000s;
-    std::vector<std::string> events_;
-    NameResolver resolver_;
     int ticks_ = 0;
 
     std::unique_ptr<TcpSender> sender(const std::string& host, std::uint16_t port) {
-        auto made = std::make_unique<TcpSender>(resolver_, Endpoint{host, port}, [this] { return now_; });
-        made->on_event = [this](const std::string& text) { events_.push_back(text); };
+        auto made = std::make_unique<TcpSender>(resolver_, Endpoint{host, port}, clock());
+        heard(*made);
         return made;
     }
     // One tick, about one second after the last: as the timer fires, a few
