@@ -1,15 +1,20 @@
-// The control interface's answers apart from sockets: each route, the
-// status codes and the refusals a client gets, on a fake simulator with a
-// real fleet.
+// The control interface apart from sockets: each route, the status codes
+// and the refusals a client gets, on a fake simulator with a real fleet; and
+// its key, vadrel.token, in a real program folder.
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <set>
 
 #include "control/control_api.h"
 #include "control/control_json.h"
+#include "config/program_folder.h"
+#include "control/access.h"
+#include "control/control_token.h"
 #include "fake_target.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel::testing {
 namespace {
@@ -198,6 +203,65 @@ TEST(Json, SecondCarriesEveryByteAndTheVehicles) {
     EXPECT_DOUBLE_EQ(noisy.value("lat").toDouble(), -12.5);
     EXPECT_DOUBLE_EQ(noisy.value("lat_inviata").toDouble(), -12.5001);
     EXPECT_DOUBLE_EQ(noisy.value("lon_inviata").toDouble(), 0.0002);
+}
+
+// vadrel.token in a real program folder: made once with mode 0600, read
+// back the same, shown only when made.
+TEST(ControlToken, MadeOncePrivateThenReadBack) {
+    ScratchFolder scratch;
+    ProgramFolder folder(scratch.path());
+    const auto first = control_token(folder), again = control_token(folder);
+    const auto *made = std::get_if<ControlToken>(&first), *read = std::get_if<ControlToken>(&again);
+    ASSERT_TRUE(made && read);
+    EXPECT_EQ(std::tuple(made->made, made->value.size(), scratch.mode("vadrel.token"), scratch.get("vadrel.token")),
+              std::tuple(true, 43u, 0600u, made->value + "\n"));
+    EXPECT_NE(token_notice(*made, folder).find(made->value), std::string::npos);
+    EXPECT_EQ(std::pair(read->value, read->made), std::pair(made->value, false));
+    EXPECT_EQ(token_notice(*read, folder).find(made->value), std::string::npos) << "shown once, when made";
+}
+
+// A vadrel.token there gives its key only when it is private and holds one
+// word; the file stays as it is.
+TEST(ControlToken, AFileThereIsTakenOnlyWhenPrivateAndAKey) {
+    const std::tuple<const char*, unsigned, const char*> rows[] = {  // bytes, mode, "=" and the key, or the refusal
+        {"la-mia_chiave.di~prova+1/2=\r\n", 0600, "=la-mia_chiave.di~prova+1/2="},
+        {"abcdefghijklmnopqrstuvwxyz\n", 0644, "altri utenti"},
+        {"abc\n", 0600, "non contiene una chiave valida"},
+        {"abcdefghij klmnopqrstuvwxyz\n", 0600, "non contiene una chiave valida"},
+        {"", 0600, "non contiene una chiave valida"},
+    };
+    for (const auto& [bytes, mode, said] : rows) {
+        ScratchFolder scratch;
+        scratch.put("vadrel.token", bytes);
+        ::chmod(scratch.at("vadrel.token").c_str(), mode);
+        ProgramFolder folder(scratch.path());
+        const auto token = control_token(folder);
+        const auto* key = std::get_if<ControlToken>(&token);
+        const std::string got = key ? "=" + key->value : std::get<std::string>(token);
+        EXPECT_TRUE(key ? got == said : got.find(said) != std::string::npos) << bytes << ": " << got;
+        EXPECT_EQ(scratch.get("vadrel.token"), bytes);
+    }
+}
+
+TEST(ControlToken, LinkUnderItsNameRefusesTheFolder) {
+    ScratchFolder scratch;
+    ASSERT_EQ(::symlink("/etc/passwd", scratch.at("vadrel.token").c_str()), 0);
+    EXPECT_THROW(ProgramFolder folder(scratch.path()), FolderRefused);
+}
+
+TEST(ControlToken, KeysDiffer) {
+    std::set<std::string> keys;
+    for (int i = 0; i < 100; ++i) keys.insert(new_token());
+    EXPECT_EQ(keys.size(), 100u);
+}
+
+TEST(SameSecret, ComparesWholeSecrets) {
+    EXPECT_TRUE(same_secret("abc", "abc"));
+    EXPECT_FALSE(same_secret("abc", "abd"));
+    EXPECT_FALSE(same_secret("abc", "ab"));
+    EXPECT_FALSE(same_secret("ab", "abc"));
+    EXPECT_FALSE(same_secret("", "a"));
+    EXPECT_TRUE(same_secret("", ""));
 }
 
 }  // namespace

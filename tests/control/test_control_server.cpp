@@ -122,6 +122,7 @@ protected:
     }
 };
 
+// The answers as a client reads them: the status, the headers and the body.
 TEST_F(ControlServerTest, RoutesOverTheWire) {
     auto server = serve();
     const quint16 port = port_of(*server);
@@ -130,10 +131,6 @@ TEST_F(ControlServerTest, RoutesOverTheWire) {
     EXPECT_EQ(status_of(state), 200);
     EXPECT_NE(state.find("Content-Type: application/json"), std::string::npos);
     EXPECT_EQ(body_of(state).value("mezzi").toArray().size(), 21);
-    EXPECT_EQ(status_of(request(port, http("PATCH", "/api/v1/mezzi/2", R"({"rotta": 123, "velocita": 40})"))), 200);
-    const std::string refused = request(port, http("PATCH", "/api/v1/mezzi/2", R"({"rotta": 70000})"));
-    EXPECT_EQ(std::pair(status_of(refused), body_of(refused).value("campo").toString()), std::pair(400, QString("rotta")));
-    EXPECT_EQ(target_.fleet.vehicle(2).course, 123);
     EXPECT_NE(request(port, http("DELETE", "/api/v1/mezzi/2")).find("\r\nAllow: GET, PATCH\r\n"), std::string::npos);
 }
 
