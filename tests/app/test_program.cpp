@@ -155,9 +155,9 @@ TEST(Program, AisTargetsFollowTheSecondsSentencesAndTheirChangesAreKept) {
 // operator's own (--cartella) without one gets the one installed beside the
 // executable (the build puts one beside this test).
 TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
-    const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/vadrel.hlp";
     for (const bool own_help : {false, true}) {
         Started run({"--com", "2=pty"}, own_help ? Files{{"vadrel.hlp", "<html>guida</html>"}} : Files{});
+        const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/vadrel.hlp";
         EXPECT_EQ(run.program->form().help_file, own_help ? run.folder.at("vadrel.hlp") : beside) << own_help;
         EXPECT_TRUE(run.stop());
     }
