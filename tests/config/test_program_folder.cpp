@@ -100,6 +100,7 @@ TEST(ProgramFolder, IsHeldByOneProgramAtATime) {
     const std::string told = opening(f.path());
     EXPECT_EQ(told.rfind("La cartella " + f.path() + " è già usata da un altro vadrel (", 0), 0u) << told;
     EXPECT_NE(told.find("processo " + std::to_string(getpid()) + " su "), std::string::npos) << told;
+    EXPECT_NE(told.find("--cartella"), std::string::npos) << told;
     first.reset();
     EXPECT_EQ(opening(f.path()), "");
 }

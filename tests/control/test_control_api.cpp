@@ -63,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"last_vehicle", Method::Get, "/api/v1/mezzi/20", "", 200, nullptr},
         Row{"vehicle_past_the_fleet", Method::Get, "/api/v1/mezzi/21", "", 404, "mezzo"},
         Row{"vehicle_huge_number", Method::Get, "/api/v1/mezzi/99999999999999999999", "", 404, ""},
+        Row{"vehicle_negative", Method::Get, "/api/v1/mezzi/-1", "", 404, ""},
         Row{"trailing_slash", Method::Get, "/api/v1/stato/", "", 404, ""},
         Row{"path_outside_the_api", Method::Get, "/etc/passwd", "", 404, ""},
         Row{"delete_state", Method::Delete, "/api/v1/stato", "", 405, ""},
@@ -93,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"deep_nesting", Method::Patch, "/api/v1/mezzi/3", "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[", 415, ""},
         Row{"stop", Method::Put, "/api/v1/trasmissione", R"({"attiva": false})", 200, nullptr},
         Row{"stop_as_text", Method::Put, "/api/v1/trasmissione", R"({"attiva": "no"})", 400, "attiva"},
+        Row{"stop_missing", Method::Put, "/api/v1/trasmissione", "{}", 400, "attiva"},
         Row{"multi", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 5})", 200, nullptr},
         Row{"mode_unknown", Method::Put, "/api/v1/modo", R"({"modo": "nmea"})", 400, "modo"},
         Row{"vehicles_zero", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 0})", 400, "mezzi"},
@@ -222,6 +224,7 @@ TEST(ControlToken, AFileThereIsTakenOnlyWhenPrivateAndAKey) {
     const std::tuple<const char*, unsigned, const char*> rows[] = {  // bytes, mode, "=" and the key, or the refusal
         {"la-mia_chiave.di~prova+1/2=\r\n", 0600, "=la-mia_chiave.di~prova+1/2="},
         {"abcdefghijklmnopqrstuvwxyz\n", 0644, "altri utenti"},
+        {"abcdefghijklmnopqrstuvwxyz\n", 0604, "altri utenti"},
         {"abc\n", 0600, "non contiene una chiave valida"},
         {"abcdefghij klmnopqrstuvwxyz\n", 0600, "non contiene una chiave valida"},
         {"", 0600, "non contiene una chiave valida"},

@@ -189,6 +189,22 @@ TEST_F(Network, AClientThatDoesNotReadIsSkippedThenClosedAfterThirtySeconds) {
     EXPECT_NE(events_.back().find("non legge da 30 s"), std::string::npos) << events_.back();
 }
 
+// A client that talks is read and ignored, up to 64 KB a tick: each tick
+// the server reads on, and the tick never waits for it.
+TEST_F(Network, ATalkingClientIsReadAndIgnored) {
+    tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
+    const Descriptor talker = client_of(tcp_.address(), 0, 4096);
+    ASSERT_TRUE(accepted(1));
+    std::string expected;
+    for (int t = 1; t <= 3; ++t) {
+        expected += tick_bytes(t);
+        tick(tick_bytes(t));
+        EXPECT_GE(push_until(talker, [](std::size_t n) { return n >= 60 * 1024; }), 60u * 1024) << "tick " << t;
+    }
+    EXPECT_EQ(read_bytes(talker.get(), expected.size()), expected);
+    EXPECT_EQ(tcp_.skipped(), 0);
+}
+
 // A client that is gone is closed as soon as its socket says so, with no
 // tick in between: its place goes to the next client, and the socket, which
 // reports its hang-up at every wait, no longer wakes the program. One that
