@@ -1,4 +1,5 @@
-// The program as the operator starts it, on a virtual port.
+// The program as the operator starts it, on a virtual port; the places it
+// keeps its files in; its Qt messages on a standard error nobody reads.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -6,10 +7,16 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtGlobal>
 #include <array>
 #include <chrono>
 #include <optional>
 
+#include "app/line_output.h"
+#include "app/places.h"
 #include "app/program.h"
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
@@ -218,6 +225,90 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     const ControlState state = control.state();
     EXPECT_EQ(std::tuple(state.mode, state.transmitting, state.vehicles_in_use, state.port.number, state.port.status),
               std::tuple(SendMode::multi, false, 5, 2, std::string("Stop")));
+}
+
+// Where the program keeps its table and finds its help, in a scratch tree:
+// a build folder, an installed tree (bin and share/vadrel as the install
+// rules lay them out), a folder of the operator's and a user's data folder.
+const QString bin = QStringLiteral("installed/" VADREL_BINDIR);
+const QString share = QStringLiteral("installed/" VADREL_DATADIR "/vadrel");
+
+// Folders made on demand; help files only where a row says.
+struct Tree {
+    QTemporaryDir dir;
+    std::string path(const QString& relative) const {
+        QDir().mkpath(dir.filePath(relative));
+        return dir.filePath(relative).toStdString();
+    }
+    QString help(const QString& folder) const { return QDir(QString::fromStdString(path(folder))).filePath("vadrel.hlp"); }
+};
+
+TEST(Places, TheTableLivesWhereTheOperatorMayKeepIt) {
+    const std::tuple<const char*, bool, QString, bool, const char*> rows[] = {
+        // name, --cartella given, the executable's folder, read-only, where the table goes
+        {"the folder of --cartella first", true, bin, false, "mine"},
+        {"a build folder keeps it beside the executable", false, "build", false, "build"},
+        {"an installed program, even where it may write", false, bin, false, "data"},
+        {"a build folder the user may not write in", false, "build", true, "data"},
+    };
+    for (const auto& [name, given, exe, read_only, expected] : rows) {
+        if (read_only && geteuid() == 0) continue;  // root writes anywhere; the package check runs it as a user
+        Tree tree;
+        QFile(tree.help(share)).open(QIODevice::WriteOnly);
+        const std::string exe_dir = tree.path(exe), data = tree.path("data");
+        if (read_only) QFile::setPermissions(QString::fromStdString(exe_dir), QFile::ReadOwner | QFile::ExeOwner);
+        const std::string chosen = cartella_tabella(given ? std::optional(tree.path("mine")) : std::nullopt, exe_dir, data);
+        EXPECT_EQ(chosen, tree.path(expected)) << name;
+    }
+}
+
+TEST(Places, TheHelpIsTheFirstOneFound) {
+    const std::pair<std::vector<QString>, QString> rows[] = {  // folders holding a vadrel.hlp, the one found ("" none)
+        {{"mine", bin, share}, "mine"},
+        {{bin, share}, bin},
+        {{share}, share},
+        {{}, ""},
+    };
+    for (const auto& [helps, expected] : rows) {
+        Tree tree;
+        for (const QString& folder : helps) QFile(tree.help(folder)).open(QIODevice::WriteOnly);
+        const QString found = percorso_help(tree.help("mine"), QString::fromStdString(tree.path(bin)));
+        EXPECT_EQ(found, expected.isEmpty() ? QString() : tree.help(expected)) << expected.toStdString();
+    }
+}
+
+// Standard error is a pipe nobody drains: Qt's own handler would wait in its
+// write for ever. Routed, the warning is dropped and the program goes on;
+// once the reader drains the pipe, the next warning comes out whole.
+TEST(QtMessages, AWarningWhileNobodyReadsIsDroppedNotWaitedFor) {
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const int saved = ::dup(STDERR_FILENO);
+    ASSERT_EQ(::dup2(ends[1], STDERR_FILENO), STDERR_FILENO);
+    // Filled through a nonblocking description of its own: standard error's
+    // stays blocking, as a shell leaves it.
+    const int filler = ::open(("/proc/self/fd/" + std::to_string(ends[1])).c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(filler, 0);
+    const std::string block(4096, 'x');
+    while (::write(filler, block.data(), block.size()) > 0) {
+    }
+    route_qt_messages();
+
+    ::alarm(10);  // a warning that waits ends the test here
+    qWarning("lost");
+    char drained[65536];
+    ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    while (::read(ends[0], drained, sizeof drained) > 0) {
+    }
+    qWarning("seen");
+    const ssize_t got = ::read(ends[0], drained, sizeof drained);
+    ::alarm(0);
+
+    qInstallMessageHandler(nullptr);
+    ::dup2(saved, STDERR_FILENO);
+    for (const int fd : {saved, filler, ends[0], ends[1]}) ::close(fd);
+    ASSERT_GT(got, 0);
+    EXPECT_EQ(std::string(drained, static_cast<std::size_t>(got)), "seen\n");
 }
 
 }  // namespace
