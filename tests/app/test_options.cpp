@@ -122,26 +122,18 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
         {{"--ostacolo", "no"}, over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli.clear(), o; })},
     };
     for (const auto& [args, expected] : rows) {
-        std::string line;
-        for (const std::string& a : args) line += a + " ";
-        EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << line;
+        EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << ::testing::PrintToString(args);
     }
     // the presets over the file in one step; an option after one goes over it
-    const struct {
-        std::vector<std::string> args;
-        bool utc, moto_reale, frasi_complete;
-    } presets[] = {
-        {{"--ricevitore", "moderno"}, true, true, true},
-        {{"--ricevitore", "moderno", "--utc=no"}, false, true, true},
-        {{"--frasi", "rmc", "--ricevitore", "moderno"}, true, true, true},
-        {{"--ricevitore", "classico"}, false, false, false},
+    const std::pair<std::vector<std::string>, std::array<bool, 3>> presets[] = {  // utc, moto_reale, frasi_complete
+        {{"--ricevitore", "moderno"}, {true, true, true}},
+        {{"--ricevitore", "moderno", "--utc=no"}, {false, true, true}},
+        {{"--frasi", "rmc", "--ricevitore", "moderno"}, {true, true, true}},
+        {{"--ricevitore", "classico"}, {false, false, false}},
     };
-    for (const auto& r : presets) {
-        const OpzioniRicevitore base = r.utc ? OpzioniRicevitore{} : file;
-        const OpzioniRicevitore got = ricevitore_per(base, parsed(r.args));
-        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}),
-                  (std::array{r.utc, r.moto_reale, r.frasi_complete}))
-            << r.args.front() << " " << r.args.back();
+    for (const auto& [args, expected] : presets) {
+        const OpzioniRicevitore got = ricevitore_per(expected[0] ? OpzioniRicevitore{} : file, parsed(args));
+        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}), expected) << ::testing::PrintToString(args);
     }
     OpzioniRicevitore on;
     on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;
