@@ -67,13 +67,16 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
         const std::size_t at = text.find(key);
         return text.replace(at, text.find('\n', at) - at, line);
     };
-    const std::tuple<const char*, std::function<void(const ScratchFolder&)>, std::string> rows[] = {  // what, damage, told
+    const std::tuple<const char*, std::function<void(const ScratchFolder&)>, std::string> rows[] = {
+        // what, damage, told
         {"state cut short", [&](const ScratchFolder& f) { f.put(state, f.get(state).substr(0, 40)); },
          "vadrel.percorso.0 non è lo stato di un percorso di vadrel"},
         {"state of another program", [&](const ScratchFolder& f) { f.put(state, "[percorso]\nfile=a.gpx\n"); },
          "vadrel.percorso.0 non è lo stato di un percorso di vadrel"},
         {"a route put in its place",
-         [&](const ScratchFolder& f) { f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString()); },
+         [&](const ScratchFolder& f) {
+             f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString());
+         },
          "vadrel.percorso.0.gpx non è il percorso che"},
         {"an unknown end rule",
          [&](const ScratchFolder& f) { f.put(state, replace_line(f.get(state), "opzioni=", "opzioni=fine=boh")); },
@@ -97,12 +100,15 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
         ProgramFolder folder(f.path());
         ASSERT_EQ(KeptRoutes(folder).keep(0, round_trip, looping, along()), "");
         damage(f);
-        const auto bytes = [&] { return (std::filesystem::is_fifo(f.at(state)) ? "<fifo>" : f.get(state)) + "|" + f.get(gpx); };
+        const auto bytes = [&] {
+            return (std::filesystem::is_fifo(f.at(state)) ? "<fifo>" : f.get(state)) + "|" + f.get(gpx);
+        };
         const std::string before = bytes();
         KeptRoutes kept(folder);
         const auto read = kept.read(0);
         ASSERT_TRUE(std::holds_alternative<std::string>(read)) << what;
-        EXPECT_NE(std::get<std::string>(read).find(told), std::string::npos) << what << ": " << std::get<std::string>(read);
+        EXPECT_NE(std::get<std::string>(read).find(told), std::string::npos)
+            << what << ": " << std::get<std::string>(read);
         EXPECT_EQ(kept.save_progress(0, RouteProgress{}), "") << what;
         EXPECT_EQ(bytes(), before) << what << ": nothing written for a route that was refused";
     }

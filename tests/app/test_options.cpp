@@ -44,7 +44,8 @@ TEST(Options, ReadsEveryOption) {
                               "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5"});
     EXPECT_EQ(std::tuple(o.senza_finestra, o.cartella, o.porta, o.baud, o.modo, o.mezzi, *o.durata),
               std::tuple(true, "/tmp/x", 3, 9600, Options::Modo::multi, "5", 2.5));
-    EXPECT_EQ(o.com, (std::map<int, PortMapping>{{1, {false, "/dev/ttyUSB0"}}, {2, {true, ""}}, {3, {true, "/tmp/gps"}}}));
+    EXPECT_EQ(o.com,
+              (std::map<int, PortMapping>{{1, {false, "/dev/ttyUSB0"}}, {2, {true, ""}}, {3, {true, "/tmp/gps"}}}));
     // The longest run still fits the timer's int milliseconds.
     EXPECT_EQ(parsed({"--durata", "2147483"}).durata, durata_massima);
     EXPECT_LE(durata_ms(durata_massima).count(), std::numeric_limits<int>::max());
@@ -133,7 +134,8 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
     };
     for (const auto& [args, expected] : presets) {
         const OpzioniRicevitore got = ricevitore_per(expected[0] ? OpzioniRicevitore{} : file, parsed(args));
-        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}), expected) << ::testing::PrintToString(args);
+        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}), expected)
+            << ::testing::PrintToString(args);
     }
     OpzioniRicevitore on;
     on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;

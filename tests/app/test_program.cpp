@@ -81,7 +81,8 @@ TEST(Program, EachComIsTheCommandLinesElseVadrelInisElseTheDefault) {
     const std::tuple<std::string, std::vector<std::string>, std::string, std::string> rows[] = {
         // vadrel.ini, the command line, COM 1 to 4, part of the message at start-up
         {"", {}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2 /dev/ttyS3 ", ""},
-        {"[porte]\ncom1=/dev/ttyUSB0\ncom3= ttyACM0 \ncom5=/dev/x\n", {}, "/dev/ttyUSB0 /dev/ttyS1 ttyACM0 /dev/ttyS3 ", ""},
+        {"[porte]\ncom1=/dev/ttyUSB0\ncom3= ttyACM0 \ncom5=/dev/x\n", {},
+         "/dev/ttyUSB0 /dev/ttyS1 ttyACM0 /dev/ttyS3 ", ""},
         {"[porte]\ncom1=/dev/ttyUSB0\ncom2=/dev/ttyUSB1\ncom4=\n", {"--com", "1=pty", "--com", "4=/dev/gps"},
          "PTY (virtuale) (--com) /dev/ttyUSB1 /dev/ttyS2 /dev/gps (--com) ", ""},
         {"[porte]\ncom2=dev/ttyUSB1\n", {}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2 /dev/ttyS3 ",
@@ -92,7 +93,8 @@ TEST(Program, EachComIsTheCommandLinesElseVadrelInisElseTheDefault) {
         Started run(args, {{"vadrel.ini", ini}});
         std::string devices;
         for (int number = 1; number <= 4; ++number) devices += run.program->port_in_use(number) + " ";
-        if (const auto at = devices.find("/dev/pts/"); at != std::string::npos) devices.replace(at, devices.find(' ', at) - at, "PTY");
+        if (const auto at = devices.find("/dev/pts/"); at != std::string::npos)
+            devices.replace(at, devices.find(' ', at) - at, "PTY");
         EXPECT_EQ(devices, in_use) << ini;
         const std::string said = run.shell.messages.empty() ? "" : run.shell.messages[0];
         EXPECT_EQ(run.shell.messages.size(), message.empty() ? 0u : 1u) << said;
@@ -129,7 +131,8 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
 // the command line's switch left out of the file.
 TEST(Program, AisTargetsFollowTheSecondsSentencesAndTheirChangesAreKept) {
     const Pty pty;
-    Started run({"--ais", "--mezzi", "3"}, {{"vadrel.ini", "[ais]\nattivi=false\nmezzo1_nome=Alfa\n[porte]\ncom2=" + pty.device + "\n"}});
+    Started run({"--ais", "--mezzi", "3"},
+                {{"vadrel.ini", "[ais]\nattivi=false\nmezzo1_nome=Alfa\n[porte]\ncom2=" + pty.device + "\n"}});
     Program& program = *run.program;
     EXPECT_EQ(program.ais().mezzi[1].name, "Alfa");
     program.transmitter().tick();
@@ -137,7 +140,8 @@ TEST(Program, AisTargetsFollowTheSecondsSentencesAndTheirChangesAreKept) {
     // wall-clock second passing): its seconds come whole, after this one.
     std::vector<std::string> lines;
     for (std::string got; lines.size() < 7 && !(got = pty.read_line()).empty();) {
-        for (std::size_t end; (end = got.find("\r\n")) != std::string::npos; got.erase(0, end + 2)) lines.push_back(got.substr(0, end));
+        for (std::size_t end; (end = got.find("\r\n")) != std::string::npos; got.erase(0, end + 2))
+            lines.push_back(got.substr(0, end));
     }
     ASSERT_GE(lines.size(), 7u) << "the $GPRMC, then 1 and 5 (two fragments) of vehicles 1 and 2";
     for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(lines[i].rfind(i == 0 ? "$GPRMC," : "!AIVDM,", 0), 0u) << lines[i];
@@ -178,9 +182,9 @@ TEST(Program, AnOutputOntoTheProgramsFilesOrTheOtherOutputChangesNothing) {
     Program& program = *run.program;
     const ScratchFolder& folder = run.folder;
     ASSERT_EQ(program.start_tracks(folder.at("giro.gpx")), "");
-    EXPECT_EQ(program.start_recording(folder.at("giro.gpx")), "la registrazione non può andare in " +
-                                                                  folder.at("giro.gpx") + ": è il file delle tracce GPX (" +
-                                                                  folder.at("giro.gpx") + ")");
+    EXPECT_EQ(program.start_recording(folder.at("giro.gpx")),
+              "la registrazione non può andare in " + folder.at("giro.gpx") + ": è il file delle tracce GPX (" +
+                  folder.at("giro.gpx") + ")");
     EXPECT_FALSE(program.recorder().recording());
     ASSERT_EQ(program.start_recording(folder.at("giro.nmea")), "");
     const std::pair<std::string, std::string> tracks[] = {
@@ -209,9 +213,10 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     patch.position = "45°30'N 9°12'W";
     patch.course = 270;
     EXPECT_EQ(control.patch_vehicle(0, patch), std::nullopt);
-    EXPECT_EQ(std::tuple(form.latitude_degrees_box.text(), form.latitude_minutes_box.text(),
-                         form.longitude_degrees_box.text(), form.longitude_hemisphere_box.text(), form.course_box.text()),
-              std::tuple("45", "30", "9", "W", "270"));
+    EXPECT_EQ(
+        std::tuple(form.latitude_degrees_box.text(), form.latitude_minutes_box.text(),
+                   form.longitude_degrees_box.text(), form.longitude_hemisphere_box.text(), form.course_box.text()),
+        std::tuple("45", "30", "9", "W", "270"));
     patch = {};
     patch.course = 400;
     EXPECT_EQ(control.patch_vehicle(0, patch), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
@@ -240,7 +245,9 @@ struct Tree {
         QDir().mkpath(dir.filePath(relative));
         return dir.filePath(relative).toStdString();
     }
-    QString help(const QString& folder) const { return QDir(QString::fromStdString(path(folder))).filePath("vadrel.hlp"); }
+    QString help(const QString& folder) const {
+        return QDir(QString::fromStdString(path(folder))).filePath("vadrel.hlp");
+    }
 };
 
 TEST(Places, TheTableLivesWhereTheOperatorMayKeepIt) {
@@ -257,7 +264,8 @@ TEST(Places, TheTableLivesWhereTheOperatorMayKeepIt) {
         QFile(tree.help(share)).open(QIODevice::WriteOnly);
         const std::string exe_dir = tree.path(exe), data = tree.path("data");
         if (read_only) QFile::setPermissions(QString::fromStdString(exe_dir), QFile::ReadOwner | QFile::ExeOwner);
-        const std::string chosen = cartella_tabella(given ? std::optional(tree.path("mine")) : std::nullopt, exe_dir, data);
+        const std::string chosen =
+            cartella_tabella(given ? std::optional(tree.path("mine")) : std::nullopt, exe_dir, data);
         EXPECT_EQ(chosen, tree.path(expected)) << name;
     }
 }

@@ -83,13 +83,15 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
     t[0] = VehicleRecord{-3, -32768, 0, "S", 32767, 0, 0, "W", -1, 360, 1, -32768};
     const std::pair<std::string, std::string> texts[] = {
         {"a\"b", "a'b"}, {"N\r\nS", "N??S"}, {std::string("N\0S", 3), "N?S"}, {"\xC3\xA8", "??"}, {" a,# ", " a,# "}};
-    for (std::size_t i = 0; i < std::size(texts); ++i) t[i + 1].lat_hemisphere = t[i + 1].lon_hemisphere = texts[i].first;
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+        t[i + 1].lat_hemisphere = t[i + 1].lon_hemisphere = texts[i].first;
     const std::string text = table_text(t);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "-3,-32768,\"S\",,32767,0,\"W\",-1,360,#TRUE#,#TRUE#");
     Tabella back = sentinel;
     ASSERT_EQ(read_table_text(text, back), 1);
     for (std::size_t i = 0; i < std::size(texts); ++i) {
-        EXPECT_EQ(back[i + 1].lat_hemisphere + "|" + back[i + 1].lon_hemisphere, texts[i].second + "|" + texts[i].second);
+        EXPECT_EQ(back[i + 1].lat_hemisphere + "|" + back[i + 1].lon_hemisphere,
+                  texts[i].second + "|" + texts[i].second);
     }
 }
 
@@ -99,7 +101,8 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
 TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
     const std::string la = line(A), lb = line(B), full = table_text(full_table());
     const Tabella read_full = full_table();
-    const std::tuple<const char*, std::string, int, std::vector<VehicleRecord>> rows[] = {  // name, content, result, records
+    const std::tuple<const char*, std::string, int, std::vector<VehicleRecord>> rows[] = {
+        // name, content, result, records
         {"lone LF, lone CR, no line end at the end", la + "\n" + lb + "\r#", 1, {a, b}},
         {"three records and no marker", la + "\r\n" + lb + "\r\n" + la + "\r\n", 0, {a, b, a}},
         {"a 22nd record", full.substr(0, full.find("\"#\"")) + la + "\r\n#", 0, {read_full.begin(), read_full.end()}},
@@ -196,8 +199,8 @@ TEST(VehicleTable, ARecordStaysAsReadWhileItsVehicleIsWhatItReadsAs) {
          "0,0,\"N\",,0,0,\"E\",0,0,#FALSE#,#FALSE#"},
         {"moved: as the panel shows it, to the whole second", "44,75,\"n\",,10,8,\"E \",0,400,#TRUE#,#TRUE#",
          [](Fleet& f) { f.place(1, std::nullopt, -0.4, nullptr); }, "45,15,\"N\",,0,0,\"W\",0,400,#FALSE#,#TRUE#"},
-        {"a speed set", "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#", [](Fleet& f) { f.set_speed(1, 12.5, nullptr); },
-         "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#"},
+        {"a speed set", "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#",
+         [](Fleet& f) { f.set_speed(1, 12.5, nullptr); }, "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#"},
         {"a unit set", "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#",
          [](Fleet& f) { f.set_unit(1, SpeedUnit::kmh, nullptr); }, "45,30,\"S\",,9,12,\"W\",12,270,#TRUE#,#FALSE#"},
     };
@@ -317,7 +320,7 @@ TEST(ConfigFile, ReadsTheFileInTheProgramsFolder) {
 TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
     using Names = std::vector<std::string>;
     const std::tuple<const char*, std::string, unsigned, Names, const char*, Names> rows[] = {
-        // name, the file before, its mode, other names there before ("d:" a folder), the copy ("" none), other names after
+        // name, the file before, its mode, other names before ("d:" a folder), the copy ("" none), other names after
         {"no file", "", 0644, {}, "", {}},
         {"a good file, longer", table_text(full_table()) + std::string(10000, 'x'), 0644, {}, "", {}},
         {"damaged, over a MiB, private", big_damaged, 0600, {}, "vadrel.cnf.bak.1", {"vadrel.cnf.bak.1"}},
@@ -368,8 +371,9 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
          "non era leggibile per intero e non è stato possibile conservarne una copia in ", false},
         {"a folder in its place", [](Bench& b) { mkdir(b.path.c_str(), 0755); }, RLIM_INFINITY,
          "al suo posto c'è una cartella", false},
-        {"a link put there while running", [](Bench& b) { ASSERT_EQ(symlink(b.f.at("mine").c_str(), b.path.c_str()), 0); },
-         RLIM_INFINITY, "è un collegamento simbolico a ", true},
+        {"a link put there while running",
+         [](Bench& b) { ASSERT_EQ(symlink(b.f.at("mine").c_str(), b.path.c_str()), 0); }, RLIM_INFINITY,
+         "è un collegamento simbolico a ", true},
         {"another user's file put there while running",
          [](Bench& b) {
              b.f.put(nome_file_configurazione, "suo");
@@ -403,7 +407,8 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
             EXPECT_EQ(b.messages.size(), 1u) << name;
             EXPECT_EQ(message.rfind("Il file di configurazione " + b.path + " è stato lasciato com'è: " + why, 0), 0u)
                 << message;
-            EXPECT_NE(message.find("La tabella dei veicoli è stata salvata in " + b.f.at(beside) + "."), std::string::npos)
+            EXPECT_NE(message.find("La tabella dei veicoli è stata salvata in " + b.f.at(beside) + "."),
+                      std::string::npos)
                 << message;
         }
         EXPECT_EQ(b.f.get("mine"), "del proprietario") << name;
@@ -448,8 +453,9 @@ TEST(ConfigFile, WithNoDescriptorLeftTheReserveIsWhatTheSaveUses) {
         EXPECT_EQ(saved, with_reserve);
         EXPECT_EQ(b.cnf(), with_reserve ? table_text(full_table()) : worked_example_text);
         EXPECT_EQ(reserve.holding(), DescriptorReserve::held);
-        const std::vector<std::string> told{"Impossibile salvare la tabella dei veicoli nel file " + file.path() +
-                                            ": troppi file aperti dal programma.\nIl file precedente è rimasto invariato."};
+        const std::vector<std::string> told{
+            "Impossibile salvare la tabella dei veicoli nel file " + file.path() +
+            ": troppi file aperti dal programma.\nIl file precedente è rimasto invariato."};
         EXPECT_EQ(b.messages, with_reserve ? std::vector<std::string>{} : told);
         EXPECT_EQ(b.others(), std::vector<std::string>{}) << "nothing beside it";
     }
@@ -485,13 +491,18 @@ TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
 // positions file is there (an older folder), the vehicle starts from its record.
 TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
     const double lat = 158473.40000000002, lon = -36538.6;  // 44 1 13.4 N, 10 8 58.6 W
-    const std::tuple<const char*, std::function<void(Bench&)>, double> rows[] = {  // name, between the runs, latitude
+    const std::tuple<const char*, std::function<void(Bench&)>, double> rows[] = {
+        // name, between the runs, latitude
         {"as saved", [](Bench&) {}, lat},
         {"vadrel.cnf moved to another minute by hand",
-         [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n")); },
+         [](Bench& b) {
+             b.f.put(nome_file_configurazione, cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n"));
+         },
          158520.0},
         {"vadrel.cnf in the other hemisphere",
-         [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n")); },
+         [](Bench& b) {
+             b.f.put(nome_file_configurazione, cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"));
+         },
          158460.0},
         {"no positions file", [](Bench& b) { std::filesystem::remove(b.f.at(nome_file_posizioni)); }, 158460.0},
         {"a damaged positions file", [](Bench& b) { b.f.put(nome_file_posizioni, "0 158473,4 x\n"); }, 158460.0},

@@ -179,18 +179,22 @@ TEST(OutputPath, OwnFilesTheReplayedLogAndTheOtherOutputAreRefused) {
     ASSERT_EQ(::mkfifo(elsewhere.at("fifo").c_str(), 0600), 0);
     const std::vector<RoleFile> others = {{FileRole::replay, elsewhere.at("viaggio.nmea")},
                                           {FileRole::tracks, elsewhere.at("giro.gpx")}};
-    const std::tuple<std::string, FileRole, std::string> rows[] = {  // path, role, what is said after the path ("" allowed)
+    const std::tuple<std::string, FileRole, std::string> rows[] = {
+        // path, role, what is said after the path ("" allowed)
         {program.at("vadrel.cnf"), FileRole::recording, "è un file del programma (" + program.at("vadrel.cnf") + ")"},
         {elsewhere.at("tabella.gpx"), FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf") + ")"},
-        {elsewhere.at("copia.nmea"), FileRole::recording, "è un file del programma (" + program.at("vadrel.ini") + ")"},
+        {elsewhere.at("copia.nmea"), FileRole::recording,
+         "è un file del programma (" + program.at("vadrel.ini") + ")"},
         {program.at("vadrel.lock"), FileRole::tracks, "è un file del programma (" + program.at("vadrel.lock") + ")"},
         // names of the program's own that are not there yet
-        {program.at("vadrel.cnf.bak.9"), FileRole::recording, "è un file del programma (" + program.at("vadrel.cnf.bak.9") + ")"},
+        {program.at("vadrel.cnf.bak.9"), FileRole::recording,
+         "è un file del programma (" + program.at("vadrel.cnf.bak.9") + ")"},
         {elsewhere.at("../" + program.path().substr(program.path().rfind('/') + 1) + "/vadrel.cnf.nuovo.2"),
          FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf.nuovo.2") + ")"},
         {elsewhere.at("altro.nmea"), FileRole::recording,
          "è il registro che si riproduce (" + elsewhere.at("viaggio.nmea") + ")"},
-        {elsewhere.at("giro.gpx"), FileRole::recording, "è il file delle tracce GPX (" + elsewhere.at("giro.gpx") + ")"},
+        {elsewhere.at("giro.gpx"), FileRole::recording,
+         "è il file delle tracce GPX (" + elsewhere.at("giro.gpx") + ")"},
         {elsewhere.at("fifo"), FileRole::tracks, "è un FIFO, non un file normale"},
         {"/dev/null", FileRole::recording, "è un dispositivo, non un file normale o un FIFO"},
         {elsewhere.path(), FileRole::tracks, "è una cartella, non un file normale"},

@@ -43,7 +43,9 @@ struct Ini {
         return writer(file, settings);
     }
     // The one problem named, or what was named instead.
-    std::string problem() const { return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problemi"; }
+    std::string problem() const {
+        return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problemi";
+    }
 };
 
 TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
@@ -93,11 +95,13 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
 // A value that cannot be used is named (file, group, key, value) and leaves
 // its output off, not running on a default the file did not ask for.
 TEST(SettingsFile, AValueThatCannotBeUsedIsNamedAndLeavesItsOutputOff) {
-    const std::tuple<const char*, const char*, bool, bool> rows[] = {  // text, what is named ("" nothing), tcp, udp
+    const std::tuple<const char*, const char*, bool, bool> rows[] = {
+        // text, what is named ("" nothing), tcp, udp
         {"tcp=true\ntcp_porta=2000\nudp=1", "", true, true},
         {"tcp=true\ntcp_porta=99999", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"99999\"", false, false},
         {"tcp=true\ntcp_porta=10,110", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"10,110\"", false, false},
-        {"tcp=true\ntcp_max_client=0", "[uscite] tcp_max_client vuole un numero da 1 a 1000000, non \"0\"", false, false},
+        {"tcp=true\ntcp_max_client=0", "[uscite] tcp_max_client vuole un numero da 1 a 1000000, non \"0\"", false,
+         false},
         {"tcp=forse\nudp=true", "[uscite] tcp vuole true o false, non \"forse\"", false, true},
         {"tcp=true\nudp=si", "[uscite] udp vuole true o false, non \"si\"", true, false},
     };
@@ -136,7 +140,8 @@ TEST(SettingsFile, AReceiverValueThatCannotBeUsedLeavesItsOptionOff) {
     for (const auto& [text, named] : rows) {
         Ini ini(std::string("[ricevitore]\n") + text + "\nmoto_reale=1\n");
         EXPECT_EQ(ini.read(read_receiver_settings), expected) << text;
-        EXPECT_NE(ini.problem().find(std::string("vadrel.ini: [ricevitore] ") + named), std::string::npos) << ini.problem();
+        EXPECT_NE(ini.problem().find(std::string("vadrel.ini: [ricevitore] ") + named), std::string::npos)
+            << ini.problem();
     }
 }
 
@@ -144,14 +149,16 @@ TEST(SettingsFile, AReceiverValueThatCannotBeUsedLeavesItsOptionOff) {
 // default, with a line naming the file, the group and the key; the others
 // are read.
 TEST(SettingsFile, AnAisValueThatCannotBeUsedLeavesItsVehicleAsByDefault) {
-    const std::tuple<const char*, std::size_t, const char*> rows[] = {  // text, the vehicle left as by default, named
+    const std::tuple<const char*, std::size_t, const char*> rows[] = {
+        // text, the vehicle left as by default, named
         {"mezzo2_mmsi=12345678901", 2, "mezzo2_mmsi vuole un MMSI di nove cifre"},
         {"mezzo2_mmsi=0", 2, "mezzo2_mmsi vuole un MMSI"},
         {"mezzo2_classe=C", 2, "mezzo2_classe vuole A o B, non \"C\""},
         {"mezzo2_tipo=100", 2, "mezzo2_tipo vuole un numero da 0 a 99"},
         {"mezzo2_nome=Nave Grande e Lunga Oltre Venti", 2, "mezzo2_nome: il nome AIS ha al massimo 20 caratteri"},
         {"mezzo2_nominativo=I@X", 2, "mezzo2_nominativo: «@» non si trasmette in AIS"},
-        {"mezzo2_mmsi=900000005", 2, "l'MMSI 900000005 è sia del mezzo 2 sia del mezzo 5: il mezzo 2 torna a 900000002"},
+        {"mezzo2_mmsi=900000005", 2,
+         "l'MMSI 900000005 è sia del mezzo 2 sia del mezzo 5: il mezzo 2 torna a 900000002"},
         {"mezzo7_mmsi=247000001", 7, "sia del mezzo 1 sia del mezzo 7: il mezzo 7 torna a 900000007"},
     };
     for (const auto& [text, vehicle, named] : rows) {
@@ -213,7 +220,8 @@ TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
             EXPECT_EQ(file.problem() != "", c == Case::unreadable || c == Case::too_big) << why;
             EXPECT_EQ(folder.get("vadrel.ini"), before) << why;
         }
-        QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder.dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 }
 

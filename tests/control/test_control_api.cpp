@@ -130,7 +130,8 @@ TEST(Answers, ChangesRefusedWhileALogIsReplayedReadsStillServed) {
         {Method::Patch, "/api/v1/ricevitore", R"({"utc": true})", 409},
         {Method::Get, "/api/v1/stato", "", 200},
     };
-    for (const auto& [method, path, body, status] : rows) EXPECT_EQ(ask(target, method, path, body).status, status) << path;
+    for (const auto& [method, path, body, status] : rows)
+        EXPECT_EQ(ask(target, method, path, body).status, status) << path;
     EXPECT_EQ(target.changes, 0);
 }
 
@@ -146,9 +147,10 @@ TEST(Answers, RefusedPatchLeavesTheVehicleAsItWas) {
 
 TEST(Answers, PatchedVehicleComesBackAsShown) {
     FakeTarget target;
-    const QJsonObject v = ask(target, Method::Patch, "/api/v1/mezzi/7",
-                              R"({"posizione": "44 01,7775 N 10 08,0623 E", "rotta": 270.5, "velocita": 12, "unita": "nodi"})")
-                              .body;
+    const QJsonObject v =
+        ask(target, Method::Patch, "/api/v1/mezzi/7",
+            R"({"posizione": "44 01,7775 N 10 08,0623 E", "rotta": 270.5, "velocita": 12, "unita": "nodi"})")
+            .body;
     EXPECT_EQ(v.value("numero").toInt(), 7);
     EXPECT_DOUBLE_EQ(v.value("lat").toDouble(), 44.0296250);  // 1,7775' = 0.0296250°, to 1e-7
     EXPECT_DOUBLE_EQ(v.value("lon").toDouble(), 10.1343717);

@@ -139,7 +139,8 @@ TEST_F(Network, EveryClientGetsEachTicksBytesFromTheTickAfterItConnects) {
         ASSERT_TRUE(tcp_.listening()) << tcp_.failure();
         EXPECT_EQ(tcp_.address().rfind(host == "::" ? "[::]:" : "127.0.0.1:", 0), 0u) << tcp_.address();
         const std::string port = tcp_.address().substr(tcp_.address().rfind(':'));
-        const Descriptor first = client_of("127.0.0.1" + port), second = client_of(host == "::" ? "[::1]" + port : "127.0.0.1" + port);
+        const Descriptor first = client_of("127.0.0.1" + port),
+                         second = client_of(host == "::" ? "[::1]" + port : "127.0.0.1" + port);
         ASSERT_TRUE(accepted(2)) << host;
         EXPECT_TRUE(tick(tick_bytes(1)).running);
         const Descriptor third = client_of("127.0.0.1" + port);
@@ -154,7 +155,8 @@ TEST_F(Network, EveryClientGetsEachTicksBytesFromTheTickAfterItConnects) {
         EXPECT_EQ(read_bytes(first.get(), both.size()) + read_bytes(second.get(), both.size()), both + both) << host;
         EXPECT_EQ(read_bytes(third.get(), tick_bytes(2).size()), tick_bytes(2)) << host;
         EXPECT_EQ(read_to_end(refused), "") << host;
-        for (const Descriptor* client : {&first, &second, &third}) EXPECT_EQ(read_bytes(client->get(), 1, 0), "") << host;
+        for (const Descriptor* client : {&first, &second, &third})
+            EXPECT_EQ(read_bytes(client->get(), 1, 0), "") << host;
         tcp_.stop();
         EXPECT_EQ(read_to_end(first), "") << "stop closes every client";
     }
@@ -339,7 +341,8 @@ TEST_F(Network, EachTargetGetsOneDatagramPerTick) {
             EXPECT_EQ(socket->receiveDatagram().data().toStdString(), tick_bytes(t));
         }
     }
-    EXPECT_EQ(std::pair(udp_.targets()[0].sent - sent_before, udp_.targets()[3].sent - named_before), std::pair(3LL, 3LL));
+    EXPECT_EQ(std::pair(udp_.targets()[0].sent - sent_before, udp_.targets()[3].sent - named_before),
+              std::pair(3LL, 3LL));
     // A lookup left behind ends alone.
     udp_.set_targets({{"localhost", 10110}});
     udp_.set_targets({});
@@ -356,13 +359,15 @@ TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
         const DescriptorLimit limit(DescriptorReserve::spare + 3);  // room for three sockets
         udp_.set_targets(std::vector<Endpoint>(6, Endpoint{"127.0.0.1", receiver.localPort()}));
         for (int t = 1; t <= 2; ++t) {
-            EXPECT_EQ(udp_.send(tick_bytes(t)).note, "  [UDP: 3 destinazioni senza socket: troppi file aperti dal programma]");
+            EXPECT_EQ(udp_.send(tick_bytes(t)).note,
+                      "  [UDP: 3 destinazioni senza socket: troppi file aperti dal programma]");
         }
         EXPECT_EQ(udp_.targets()[3].failure, "troppi file aperti dal programma");
     }
     EXPECT_EQ(udp_.send(tick_bytes(3)).note, "");
     int received = 0;
-    for (; received < 12 && run_until([&] { return receiver.hasPendingDatagrams(); }); ++received) receiver.receiveDatagram();
+    for (; received < 12 && run_until([&] { return receiver.hasPendingDatagrams(); }); ++received)
+        receiver.receiveDatagram();
     EXPECT_EQ(received, 3 + 3 + 6);
     for (const auto& target : udp_.targets()) EXPECT_EQ(target.failure, "") << target.target;
     EXPECT_EQ(told("UDP: 3 destinazioni senza socket: troppi file aperti dal programma (ne restano liberi 16 per i "
@@ -420,7 +425,9 @@ TEST_F(Streams, AClientOfPortKSeesOnlyVehicleKAndAVehicleOutOfUseClosesItsPort) 
         ASSERT_TRUE(clients.back().valid()) << k;
     }
     ASSERT_TRUE(run_until([&] {
-        return streams_.server(0)->client_count() + streams_.server(1)->client_count() + streams_.server(2)->client_count() == 3;
+        std::size_t accepted = 0;
+        for (std::size_t k = 0; k < 3; ++k) accepted += streams_.server(k)->client_count();
+        return accepted == 3;
     }));
     tick(2, 3);
     for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(read_bytes(clients[k].get(), line(2, k).size()), line(2, k)) << k;
@@ -441,10 +448,12 @@ TEST_F(Streams, AClientOfPortKSeesOnlyVehicleKAndAVehicleOutOfUseClosesItsPort) 
 
 TEST(StreamPorts, ABaseLeavesRoomForEveryVehicleAndForTheProgramsOtherPorts) {
     const std::vector<std::pair<int, std::string>> taken{{10110, "del server TCP"}, {8080, "dell'interfaccia"}};
-    const std::tuple<int, const char*, const char*> rows[] = {  // base, what the message holds ("" none), the case
+    const std::tuple<int, const char*, const char*> rows[] = {
+        // base, what the message holds ("" none), the case
         {10111, "", "just past the TCP server"},
         {10089, "", "vehicle 20 on 10109, just below the TCP server"},
-        {10090, "--tcp-mezzi: la porta 10110 è già del server TCP (è quella del mezzo 20)", "vehicle 20 on the TCP server"},
+        {10090, "--tcp-mezzi: la porta 10110 è già del server TCP (è quella del mezzo 20)",
+         "vehicle 20 on the TCP server"},
         {8080, "la porta 8080 è già dell'interfaccia", "vehicle 0 on the control port"},
         {65515, "", "vehicle 20 on 65535"},
         {65516, "la porta base va da 1 a 65515", "vehicle 20 past 65535"},
@@ -470,8 +479,10 @@ public:
         const int on = 1;
         ::setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         ::setsockopt(listener_.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);  // IPv6 only; nothing on IPv4
-        if (receive_buffer > 0) ::setsockopt(listener_.get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
-        listening_ = ::bind(listener_.get(), found->ai_addr, found->ai_addrlen) == 0 && ::listen(listener_.get(), backlog) == 0;
+        if (receive_buffer > 0)
+            ::setsockopt(listener_.get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+        listening_ =
+            ::bind(listener_.get(), found->ai_addr, found->ai_addrlen) == 0 && ::listen(listener_.get(), backlog) == 0;
         ::freeaddrinfo(found);
         socklen_t length = sizeof address_;
         ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address_), &length);
@@ -662,7 +673,8 @@ TEST_F(Sender, NoConnectionTakesTheDescriptorsKeptForTheProgramsFiles) {
     {
         const DescriptorLimit limit(DescriptorReserve::spare);
         tick(*sending, tick_bytes(1));
-        EXPECT_EQ(sending->failure(), "troppi file aperti dal programma (ne restano liberi 16 per i file del programma)");
+        EXPECT_EQ(sending->failure(),
+                  "troppi file aperti dal programma (ne restano liberi 16 per i file del programma)");
     }
     tick(*sending, tick_bytes(2));
     EXPECT_TRUE(sending->connected());
