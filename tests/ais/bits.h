@@ -13,12 +13,11 @@ namespace vadrel::testing {
 
 class AisBits {
 public:
-    // The payload's characters and fill bits; `valid` false on a character outside the armour.
+    // The payload's characters and fill bits.
     AisBits(std::string_view chars, int fill) {
         for (const char c : chars) {
             int value = c - 48;
             if (value > 40) value -= 8;
-            if (c < '0' || c > 'w' || (c > 'W' && c < '`')) valid = false;
             for (int i = 5; i >= 0; --i) bits_.push_back(((value >> i) & 1) != 0);
         }
         if (fill >= 0 && static_cast<std::size_t>(fill) <= bits_.size()) bits_.resize(bits_.size() - static_cast<std::size_t>(fill));
@@ -47,8 +46,6 @@ public:
         while (!out.empty() && out.back() == ' ') out.pop_back();
         return out;
     }
-    bool valid = true;
-
 private:
     std::vector<bool> bits_;
 };

@@ -1,17 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <numbers>
 #include <vector>
 
+#include "in_the_sky.h"
 #include "sky/receiver_error.h"
 
 namespace vadrel {
 namespace {
 
-constexpr std::int64_t day_2026_06_01 = 1'780'272'000'000;
-constexpr double deg = std::numbers::pi / 180.0;
+using namespace testing;
 
 // A fix of these dilutions where the open sky would give HDOP 1.2, VDOP 1.5.
 Sky fix_with(double hdop, double vdop, FixKind fix = FixKind::three_d) {
@@ -41,7 +39,6 @@ Spread spread(const std::vector<double>& values) {
 // errors of one fix are close to those of the next at 10 Hz (a walk, not a
 // new draw each time).
 TEST(ReceiverError, TheScatterIsTheDeviationSet) {
-    const Observer milan{45.46, 9.19, 120};
     const double lat = milan.latitude * 3600, lon = milan.longitude * 3600;
     for (const int rate : {1, 10}) {
         for (const double sigma : {5.0, 30.0}) {
