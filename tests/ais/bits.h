@@ -60,4 +60,30 @@ inline std::vector<std::string> fields_of(std::string_view sentence) {
     return fields;
 }
 
+struct Message {
+    std::string talker;
+    std::uint32_t type = 0;
+    std::uint32_t mmsi = 0;
+    AisBits bits{"", 0};
+};
+
+// The messages of sentences, their fragments joined.
+inline std::vector<Message> messages_of(const std::vector<std::string>& sentences) {
+    std::vector<Message> out;
+    std::string chars;
+    for (const std::string& s : sentences) {
+        const auto f = fields_of(s);
+        chars += f.at(5);
+        if (f.at(1) != f.at(2)) continue;
+        Message m;
+        m.talker = f.at(0);
+        m.bits = AisBits(chars, std::stoi(f.at(6)));
+        m.type = m.bits.u(0, 6);
+        m.mmsi = m.bits.u(8, 30);
+        out.push_back(m);
+        chars.clear();
+    }
+    return out;
+}
+
 }  // namespace vadrel::testing

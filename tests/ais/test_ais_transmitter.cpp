@@ -18,8 +18,9 @@
 namespace vadrel {
 namespace {
 
-using testing::AisBits;
 using testing::fields_of;
+using testing::Message;
+using testing::messages_of;
 
 constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0) {
     return degrees * 3600.0 + minutes * 60.0 + seconds;
@@ -90,32 +91,6 @@ TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
         {"a time that makes no sense is no time", {0, 25, -3, 30}, 3U << 17 | 2250U},
     };
     for (const Row& row : rows) EXPECT_EQ(sotdma_state(row.time, 1127, 18), row.expected) << row.name;
-}
-
-struct Message {
-    std::string talker;
-    std::uint32_t type = 0;
-    std::uint32_t mmsi = 0;
-    AisBits bits{"", 0};
-};
-
-// The messages of a second's sentences, their fragments joined.
-std::vector<Message> messages_of(const std::vector<std::string>& sentences) {
-    std::vector<Message> out;
-    std::string chars;
-    for (const std::string& s : sentences) {
-        const auto f = fields_of(s);
-        chars += f.at(5);
-        if (f.at(1) != f.at(2)) continue;
-        Message m;
-        m.talker = f.at(0);
-        m.bits = AisBits(chars, std::stoi(f.at(6)));
-        m.type = m.bits.u(0, 6);
-        m.mmsi = m.bits.u(8, 30);
-        out.push_back(m);
-        chars.clear();
-    }
-    return out;
 }
 
 // The second of the report's time stamp, UTC; the fleet's stations as it stands.

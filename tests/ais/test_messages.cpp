@@ -13,7 +13,6 @@ namespace vadrel::ais {
 namespace {
 
 using testing::AisBits;
-using testing::fields_of;
 
 std::vector<std::string> framed(const Payload& payload, char channel, int skip_sequences = 0,
                                  Talker talker = Talker::others) {
@@ -25,16 +24,7 @@ std::vector<std::string> framed(const Payload& payload, char channel, int skip_s
     return out;
 }
 
-AisBits bits_of(const std::vector<std::string>& sentences) {
-    std::string chars;
-    int fill = 0;
-    for (const std::string& s : sentences) {
-        const auto f = fields_of(s);
-        chars += f.at(5);
-        fill = std::stoi(f.at(6));
-    }
-    return AisBits(chars, fill);
-}
+AisBits bits_of(const std::vector<std::string>& sentences) { return testing::messages_of(sentences).at(0).bits; }
 
 // gpsd's worked example of message 1: a moored ship off Seattle, at
 // 122.345833 W 47.582833 N.

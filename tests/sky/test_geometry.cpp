@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <map>
-
 #include "in_the_sky.h"
 #include "sky/constellation.h"
 #include "sky/dilution.h"
@@ -64,49 +60,6 @@ TEST(Geometry, SatellitesKeepTheirOrbits) {
         const Ecef p = epoch.satellites[k].position;
         EXPECT_NEAR(std::asin(p.z / orbit_semi_major_axis_m),
                     std::asin(std::sin(55 * deg) * std::sin(reference_slots[k].argument_of_latitude * deg)), 1e-9);
-    }
-}
-
-// Second by second over a day the satellites move as orbits do: no
-// direction moves more than a satellite can (0.01° a second from the
-// ground), a satellite comes and goes only at the mask; at mid latitudes 6
-// to 12 are in view.
-TEST(Geometry, TheSkyMovesSmoothlyOverADay) {
-    for (const Observer& place : {milan, Observer{-37.8, 144.9, 30}}) {
-        const LocalFrame frame(place);
-        std::array<Direction, 24> was{};
-        std::map<int, int> elevations;  // as sent, by PRN, the second before
-        std::size_t fewest = 99, most = 0;
-        for (std::int64_t s = 0; s < 86'400; ++s) {
-            const Constellation c = constellation_at(day_2026_06_01 + s * 1000);
-            for (std::size_t k = 0; k < 24; ++k) {
-                const Direction d = frame.direction_to(c.satellites[k].position), e = was[k];
-                const double cos_gap = std::sin(d.elevation * deg) * std::sin(e.elevation * deg) +
-                                       std::cos(d.elevation * deg) * std::cos(e.elevation * deg) *
-                                           std::cos((d.azimuth - e.azimuth) * deg);
-                if (s > 0) {
-                    ASSERT_LT(std::acos(std::min(1.0, cos_gap)) / deg, 0.01) << "PRN " << k + 1 << " at " << s;
-                }
-                was[k] = d;
-            }
-            const Sky sky = observe(c, place, {});
-            std::map<int, int> now;
-            for (const SatelliteInView& v : sky.satellites) now[v.prn] = v.elevation;
-            const auto only_at_the_mask = [&](const std::map<int, int>& these, const std::map<int, int>& those) {
-                for (const auto& [prn, elevation] : these) {
-                    if (!those.count(prn)) {
-                        ASSERT_EQ(elevation, 5) << "PRN " << prn << " comes or goes at " << s;
-                    }
-                }
-            };
-            if (s > 0) only_at_the_mask(now, elevations);
-            only_at_the_mask(elevations, now);
-            elevations = std::move(now);
-            fewest = std::min(fewest, sky.satellites.size());
-            most = std::max(most, sky.satellites.size());
-        }
-        EXPECT_GE(fewest, 6u) << place.latitude;
-        EXPECT_LE(most, 12u) << place.latitude;
     }
 }
 

@@ -24,15 +24,19 @@ std::vector<std::string> fields_of(const std::string& sentence) {
 }
 
 // What a client checks, every second of a day: the $GPGSV group whole and
-// in order, the satellites $GPGSA uses heard in it, and its dilutions those
-// of their azimuths and elevations as $GPGSV gives them (within 0.1: the
-// rounding of the directions); the $GPGGA's count and HDOP the $GPGSA's.
+// in order, 6 to 12 satellites in view, each a degree of elevation at most
+// from the second before, coming and going only at the mask; the satellites
+// $GPGSA uses heard in it, and its dilutions those of their azimuths and
+// elevations as $GPGSV gives them (within 0.1: the rounding of the
+// directions); the $GPGGA's count and HDOP the $GPGSA's.
 TEST(Sky, EverySentenceOfASecondTellsOneGeometry) {
     double worst = 0;
+    std::map<int, int> before;  // the elevations of the second before, by PRN
     for (std::int64_t s = 0; s < 86'400; ++s) {
         const Sky sky = observe(constellation_at(day_2026_06_01 + s * 1000), milan, {});
         ASSERT_EQ(sky.fix, FixKind::three_d) << s;
         std::map<int, Direction> heard;
+        std::map<int, int> elevations;
         const std::vector<Gsv> group = gsv_of(sky);
         int listed = 0;
         for (std::size_t k = 0; k < group.size(); ++k) {
@@ -41,10 +45,21 @@ TEST(Sky, EverySentenceOfASecondTellsOneGeometry) {
             ASSERT_EQ(f[2], std::to_string(k + 1));
             ASSERT_EQ(std::stoi(f[3]), static_cast<int>(sky.satellites.size()));
             for (std::size_t i = 4; i + 3 < f.size(); i += 4, ++listed) {
+                elevations[std::stoi(f[i])] = std::stoi(f[i + 1]);
                 if (!f[i + 3].empty()) heard[std::stoi(f[i])] = {std::stod(f[i + 2]), std::stod(f[i + 1])};
             }
         }
         ASSERT_EQ(listed, static_cast<int>(sky.satellites.size())) << s;
+        ASSERT_TRUE(listed >= 6 && listed <= 12) << listed << " in view at " << s;
+        for (const auto& [prn, elevation] : elevations) {
+            const auto was = before.find(prn);
+            ASSERT_TRUE(was == before.end() ? s == 0 || elevation == 5 : std::abs(elevation - was->second) <= 1)
+                << "PRN " << prn << " at " << s;
+        }
+        for (const auto& [prn, elevation] : before) {
+            ASSERT_TRUE(elevations.count(prn) || elevation == 5) << "PRN " << prn << " leaves at " << s;
+        }
+        before = std::move(elevations);
         const auto gsa = fields_of(frase(gsa_of(sky)));
         ASSERT_EQ(gsa.size(), 18u);
         std::vector<Direction> used;
