@@ -73,7 +73,6 @@ TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
         EXPECT_EQ(fix.status, row.moored ? ais::NavigationalStatus::moored
                                          : ais::NavigationalStatus::under_way_using_engine)
             << row.name;
-        EXPECT_EQ(fix.motion.moored, row.moored) << row.name;
     }
 }
 
@@ -113,11 +112,10 @@ TEST(AisTime, TheSecondOfTheDayAndTheFleetsStations) {
     fleet.set_current(5, nullptr);
     const std::vector<AisIdentity> ids(2);
     const AisFleet stations = ais_fleet(fleet, ids, true);
-    EXPECT_EQ(stations.vehicles.size(), 6U) << "up to the current one";
-    EXPECT_EQ(stations.targets, 3U);
-    EXPECT_EQ(stations.current, 5U);
+    EXPECT_EQ((std::array{stations.vehicles.size(), stations.targets, stations.current, stations.identities.size()}),
+              (std::array<std::size_t, 4>{6, 3, 5, 2}))
+        << "the vehicles up to the current one, the cycle's targets";
     EXPECT_TRUE(stations.own_ship);
-    EXPECT_EQ(stations.identities.size(), 2U);
 }
 
 // Four vehicles in use, the current one 1: 0 class A at 10 kn, 2 still,

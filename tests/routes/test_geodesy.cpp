@@ -18,8 +18,6 @@ TEST(Geodesy, DistancesAndBearingsAsTheTextbookHasThem) {
         {"Milano - Roma", {45.4642, 9.19}, {41.9028, 12.4964}},
         {"across the equator", {-0.5, 10.0}, {0.5, 10.2}},
         {"across the 180th meridian", {10.0, 179.9}, {10.1, -179.9}},
-        {"near 80 N, eastwards", {80.0, 10.0}, {80.0, 40.0}},
-        {"due south", {45.0, 9.0}, {44.0, 9.0}},
         {"a centimetre", {45.0, 9.0}, {45.0000001, 9.0}},
         {"almost opposite", {10.0, 20.0}, {-10.0, -159.9}},
     };

@@ -189,53 +189,40 @@ TEST(Sky, SectorsWrapThroughNorth) {
     }
 }
 
-// The sentences of each kind of fix, as the table of sky_sentences.h says.
+// The sentences of each kind of fix, as the table of sky_sentences.h says;
+// a 2D fix changes only the $GPGGA's altitude and the $GPGSA.
 TEST(Sky, TheFieldsOfEachFix) {
     Sky sky;
     sky.satellites = {{2, 60, 40, 47, false, true},  {5, 30, 120, 40, false, true}, {12, 20, 250, 37, false, true},
                       {17, 7, 300, 0, true, false},  {24, 45, 200, 44, false, true}};
     sky.used = 4;
     sky.dilution = {2.5, 2.14, 1.26, 1.73, 1.0};
-    const Rmc base{"201528", "A", "4400.6787", "N", "01007.7087", "E", "12.3", "045.0", "090503", "000.0", "W"};
-    const Gga gga_base{"201528", "4400.6787", "N", "01007.7087", "E", "", "", "", "254.5", "M", "", "M", "", ""};
-    const Vtg vtg_base{"045.0", "045.0", "12.3", "22.8"};
-    const struct {
-        FixKind fix;
-        const char *rmc, *gga, *gsa, *vtg, *gll, *hdt;
-    } rows[] = {
-        {FixKind::three_d, "$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
-         "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,254.5,M,,M,,*50",
-         "$GPGSA,A,3,02,05,12,24,,,,,,,,,2.1,1.3,1.7*37", "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46",
-         "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B", "$GPHDT,045.0,T*34"},
-        {FixKind::two_d, "$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
-         "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,,,,M,,*35", "$GPGSA,A,2,02,05,12,24,,,,,,,,,2.1,1.3,*1E",
-         "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46", "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B",
-         "$GPHDT,045.0,T*34"},
-        {FixKind::none, "$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPGGA,201528,,,,,0,00,,,,,,,*6A",
-         "$GPGSA,A,1,,,,,,,,,,,,,,,*1E", "$GPVTG,,T,,M,,N,,K*4E", "$GPGLL,,,,,201528,V,N*68", "$GPHDT,,T*1B"},
-    };
-    for (const auto& row : rows) {
-        sky.fix = row.fix;
-        if (row.fix == FixKind::none) {
-            for (auto& s : sky.satellites) s.used = false;
-        }
-        Rmc rmc = base;
-        Gga gga = gga_base;
-        Vtg vtg = vtg_base;
+    const auto sentences = [&sky](FixKind fix) {
+        sky.fix = fix;
+        for (auto& s : sky.satellites) s.used = fix != FixKind::none && !s.hidden;
+        Rmc rmc{"201528", "A", "4400.6787", "N", "01007.7087", "E", "12.3", "045.0", "090503", "000.0", "W"};
+        Gga gga{"201528", "4400.6787", "N", "01007.7087", "E", "", "", "", "254.5", "M", "", "M", "", ""};
+        Vtg vtg{"045.0", "045.0", "12.3", "22.8"};
         tell_fix(sky, rmc);
         tell_fix(sky, gga);
         tell_fix(sky, vtg);
-        const int kind = static_cast<int>(row.fix);
-        EXPECT_EQ(frase(rmc), row.rmc) << kind;
-        EXPECT_EQ(frase(gga), row.gga) << kind;
-        EXPECT_EQ(frase(gsa_of(sky)), row.gsa) << kind;
-        EXPECT_EQ(frase(vtg), row.vtg) << kind;
-        EXPECT_EQ(frase(gll_of(rmc)), row.gll) << kind;
-        EXPECT_EQ(frase(hdt_of(rmc)), row.hdt) << kind;
-        const std::vector<Gsv> gsv = gsv_of(sky);
-        ASSERT_EQ(gsv.size(), 2u);
-        EXPECT_EQ(frase(gsv[1]), "$GPGSV,2,2,05,24,45,200,44*49") << kind;
-    }
+        EXPECT_EQ(frase(gsv_of(sky).at(1)), "$GPGSV,2,2,05,24,45,200,44*49");
+        return std::vector{frase(rmc), frase(gga), frase(gsa_of(sky)), frase(vtg), frase(gll_of(rmc)), frase(hdt_of(rmc))};
+    };
+    std::vector<std::string> two_d = sentences(FixKind::three_d);
+    two_d[1] = "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,,,,M,,*35";
+    two_d[2] = "$GPGSA,A,2,02,05,12,24,,,,,,,,,2.1,1.3,*1E";
+    EXPECT_EQ(sentences(FixKind::three_d),
+              (std::vector<std::string>{"$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
+                                        "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,254.5,M,,M,,*50",
+                                        "$GPGSA,A,3,02,05,12,24,,,,,,,,,2.1,1.3,1.7*37",
+                                        "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46",
+                                        "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B", "$GPHDT,045.0,T*34"}));
+    EXPECT_EQ(sentences(FixKind::two_d), two_d);
+    EXPECT_EQ(sentences(FixKind::none),
+              (std::vector<std::string>{"$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPGGA,201528,,,,,0,00,,,,,,,*6A",
+                                        "$GPGSA,A,1,,,,,,,,,,,,,,,*1E", "$GPVTG,,T,,M,,N,,K*4E",
+                                        "$GPGLL,,,,,201528,V,N*68", "$GPHDT,,T*1B"}));
     EXPECT_EQ(frase(gsv_of(Sky{}).at(0)), "$GPGSV,1,1,00*79");
 }
 
