@@ -21,9 +21,6 @@ TEST(AisIdentity, TextsGoAsSixBitUpperCaseWithoutAccents) {
         {"IT-1234_X", "IT-1234_X"},
     };
     for (const auto& [written, sent] : rows) EXPECT_EQ(six_bit_text(written), sent) << written;
-    AisIdentity id = default_identity(4);
-    id.name = "Libeccio";
-    EXPECT_EQ(sent_name(id, 4), "LIBECCIO");
 }
 
 TEST(AisIdentity, AnMmsiIsOneToNineDigits) {
