@@ -107,7 +107,7 @@ TEST(AisSchedule, ATurnShortensTheIntervalWhileTheCourseChanges) {
     EXPECT_EQ(across.positions, every(0, 60, 10));
 }
 
-TEST(AisSchedule, AFasterVehicleReportsAtOnceStaticDataWhenAmendedNothingWithoutATime) {
+TEST(AisSchedule, AFasterVehicleReportsAtOnceAndStaticDataWhenAmended) {
     Transponder t;
     Sent sent = run(t, 0, 25, AisClass::a, [](int) { return AisMotion{10.0, 0.0, false}; });
     EXPECT_EQ(sent.positions, (std::vector<int>{0, 10, 20}));
@@ -120,10 +120,13 @@ TEST(AisSchedule, AFasterVehicleReportsAtOnceStaticDataWhenAmendedNothingWithout
     sent = run(t, 5, 7, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
     EXPECT_EQ(sent.positions, std::vector<int>{5});
     EXPECT_EQ(sent.statics, std::vector<int>{5});
-    // A time that is not a number sends nothing, and leaves the schedule be.
-    const Transponder::Due none = t.due(std::nan(""), AisClass::a, {30.0, 0.0, false});
-    EXPECT_FALSE(none.position || none.static_data);
-    EXPECT_TRUE(t.due(7.0, AisClass::a, {30.0, 0.0, false}).position);
+}
+
+TEST(AisSchedule, NoTimeNoReport) {
+    Transponder t;
+    const Transponder::Due due = t.due(std::nan(""), AisClass::a, {10.0, 0.0, false});
+    EXPECT_FALSE(due.position || due.static_data);
+    EXPECT_TRUE(t.due(5.0, AisClass::a, {10.0, 0.0, false}).position) << "the first real time starts it";
 }
 
 }  // namespace
