@@ -63,22 +63,27 @@ TEST(Geometry, SatellitesKeepTheirOrbits) {
     }
 }
 
-// The textbook geometry: one satellite at the zenith, three on the horizon
+// The textbook geometry: one satellite at the zenith, three at elevation e
 // 120° apart: GᵀG is diagonal but for up and clock, and its inverse gives
-// HDOP = VDOP = sqrt(4/3), PDOP = sqrt(8/3), TDOP = sqrt(1/3), GDOP = sqrt(3).
-// Turned about the vertical it is the same; in 2D (altitude held) the three
-// on the horizon give HDOP sqrt(4/3) and TDOP sqrt(1/3).
+// HDOP = 2 / (√3 cos e), VDOP = 2 / (√3 (1 - sin e)), TDOP = √(3 sin²e + 1)
+// / (√3 (1 - sin e)); on the horizon HDOP = VDOP = √(4/3). Turned about the
+// vertical it is the same; in 2D (altitude held) the three low ones give
+// that HDOP and TDOP = √(1/3).
 TEST(Geometry, DilutionOfTextbookGeometries) {
-    for (const double turn : {0.0, 17.0, 200.0}) {
-        const Direction four[] = {{turn, 90}, {turn, 0}, {turn + 120, 0}, {std::fmod(turn + 240, 360), 0}};
-        const auto d = dilution_3d(four);
-        const auto flat = dilution_2d(std::span(four).subspan(1));
-        ASSERT_TRUE(d && flat) << turn;
-        const std::pair<double, double> got_and_textbook[] = {
-            {d->hdop, std::sqrt(4.0 / 3)},    {d->vdop, std::sqrt(4.0 / 3)}, {d->pdop, std::sqrt(8.0 / 3)},
-            {d->tdop, std::sqrt(1.0 / 3)},    {d->gdop, std::sqrt(3.0)},     {flat->hdop, std::sqrt(4.0 / 3)},
-            {flat->pdop, std::sqrt(4.0 / 3)}, {flat->vdop, 0.0},             {flat->tdop, std::sqrt(1.0 / 3)}};
-        for (const auto& [got, textbook] : got_and_textbook) EXPECT_NEAR(got, textbook, 1e-9) << turn;
+    for (const double e : {0.0, 30.0}) {
+        for (const double turn : {0.0, 17.0, 200.0}) {
+            const Direction four[] = {{turn, 90}, {turn, e}, {turn + 120, e}, {std::fmod(turn + 240, 360), e}};
+            const auto d = dilution_3d(four);
+            const auto flat = dilution_2d(std::span(four).subspan(1));
+            ASSERT_TRUE(d && flat) << turn;
+            const double s = std::sin(e * deg), h = 2 / (std::sqrt(3.0) * std::cos(e * deg));
+            const double v = 2 / (std::sqrt(3.0) * (1 - s)), t = std::sqrt(3 * s * s + 1) / (std::sqrt(3.0) * (1 - s));
+            const std::pair<double, double> got_and_textbook[] = {
+                {d->hdop, h},    {d->vdop, v},    {d->pdop, std::hypot(h, v)},     {d->tdop, t},
+                {d->gdop, std::hypot(h, v, t)}, {flat->hdop, h}, {flat->pdop, h}, {flat->vdop, 0.0},
+                {flat->tdop, std::sqrt(1.0 / 3)}};
+            for (const auto& [got, textbook] : got_and_textbook) EXPECT_NEAR(got, textbook, 1e-9) << e << " " << turn;
+        }
     }
     // No solution: too few, or every line of sight on one cone (all at one
     // elevation), or two satellites in one direction.
