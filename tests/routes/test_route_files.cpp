@@ -105,9 +105,10 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         const char* says;
     } rows[] = {
         {"external entity", RouteFormat::guess,
-         "<?xml version=\"1.0\"?><!-- x --><!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><gpx>&x;</gpx>",
-         1, 32, "DOCTYPE"},
+         "<?xml version=\"1.0\"?>\n<!-- x --><!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><gpx>&x;</gpx>",
+         2, 11, "DOCTYPE"},
         {"undeclared entity", RouteFormat::gpx, "<gpx><rte><name>&x;</name></rte></gpx>", 1, 20, "XML"},
+        {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 2, "XML"},
         {"binary: a NUL byte", RouteFormat::guess, std::string("lat;lon\n1;2\n3;\0\xFF", 16), 3, 3, "byte nulli"},
         {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 43,
          "finisce a metà"},
