@@ -99,10 +99,18 @@ int main(int argc, char** argv) {
         const Sky sky = observe(constellation_at(t), observer_of(v, 120.0), settings);
         const ArcPosition shown = displaced(v.lat, v.lon, noise.step(t, sky));
         const GroundMotion motion = ground_motion(v);
-        const FixTexts fix{civil_of(t), rate, rmc_coordinate(std::fabs(shown.lat), 2), shown.lat < 0 ? "S" : "N",
-                           rmc_coordinate(std::fabs(shown.lon), 3), shown.lon < 0 ? "W" : "E",
-                           printed("%.1f", motion.kmh / km_per_nautical_mile), printed("%05.1f", motion.course),
-                           printed("%.1f", motion.kmh), "", "", "120.0"};
+        FixTexts fix{civil_of(t),
+                     rate,
+                     rmc_coordinate(std::fabs(shown.lat), 2),
+                     shown.lat < 0 ? "S" : "N",
+                     rmc_coordinate(std::fabs(shown.lon), 3),
+                     shown.lon < 0 ? "W" : "E",
+                     printed("%.1f", motion.kmh / km_per_nautical_mile),
+                     printed("%05.1f", motion.course),
+                     printed("%.1f", motion.kmh),
+                     "",
+                     "",
+                     "120.0"};
         for (const std::string& sentence : full_set(fix, sky, kinds, talker)) std::printf("%s\n", sentence.c_str());
         std::printf("\n");
     }
