@@ -1,7 +1,6 @@
 #include "route_files.h"
 
 #include <QBuffer>
-#include <QFileDevice>
 #include <QIODevice>
 #include <QXmlStreamWriter>
 #include <algorithm>
@@ -14,7 +13,6 @@
 #include <unistd.h>
 
 #include "os/descriptor.h"
-#include "os/qt_file_error.h"
 #include "os/system_error.h"
 #include "routes/iso_time.h"
 #include "routes/route_parsers.h"
@@ -252,22 +250,6 @@ RouteReading read_route_file(const QByteArray& bytes, RouteFormat format) {
         return {std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), {}};
     };
     return read_route_source(source, format, static_cast<std::uint64_t>(bytes.size()));
-}
-
-RouteReading read_route_file(QIODevice& device, RouteFormat format) {
-    QByteArray buffer(static_cast<qsizetype>(piece_bytes), Qt::Uninitialized);
-    const PieceSource source = [&]() -> Piece {
-        errno = 0;
-        const qint64 got = device.read(buffer.data(), buffer.size());
-        if (got < 0) {
-            const auto* file = qobject_cast<QFileDevice*>(&device);
-            return {{}, "il file non si legge: " + (file ? file_reason(file->error(), errno) : std::string("errore di lettura"))};
-        }
-        return {std::string_view(buffer.constData(), static_cast<std::size_t>(got)), {}};
-    };
-    std::optional<std::uint64_t> size;
-    if (!device.isSequential()) size = static_cast<std::uint64_t>(std::max<qint64>(device.size() - device.pos(), 0));
-    return read_route_source(source, format, size);
 }
 
 RouteReading read_route_file(const std::string& path, const std::function<bool(double)>& go_on) {

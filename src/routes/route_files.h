@@ -3,7 +3,7 @@
 // segments joined, and the file's wpt in order as one more route), KML
 // (each LineString and gx:Track, named after its Placemark), CSV with a
 // header naming the columns, and a JSON list of points for the control
-// interface. One entry takes the bytes, a QIODevice or a path:
+// interface. One entry takes the bytes, another a path:
 //
 //   auto read = read_route_file(std::string("giro.gpx"));
 //   if (auto* problem = std::get_if<ReadProblem>(&read)) ... problem->message()
@@ -108,8 +108,6 @@ using PieceSource = std::function<Piece()>;
 RouteReading read_route_source(const PieceSource& source, RouteFormat format,
                                std::optional<std::uint64_t> size = std::nullopt);
 RouteReading read_route_file(const QByteArray& bytes, RouteFormat format);
-// Read from where the device stands to its end.
-RouteReading read_route_file(QIODevice& device, RouteFormat format);
 // A regular file (a folder, a FIFO or a device is refused: they are not
 // read), its format by the name, else by the content. `go_on(fraction read)`
 // is asked before each piece; false stops the reading ("lettura interrotta").

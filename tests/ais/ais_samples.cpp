@@ -32,24 +32,20 @@ struct Sample {
     double lat, lon;  // degrees
     double course, speed;
     SpeedUnit unit;
-    AisClass ais_class;
-    const char* name;
-    const char* call_sign;
-    std::uint8_t ship_type;
-    ais::Dimensions dimensions;
+    AisIdentity identity;  // its MMSI the default one
 };
 
 }  // namespace
 
 int main() {
     const Sample samples[] = {
-        {44.0, 10.0, 45.3, 12.0, SpeedUnit::knots, AisClass::a, "", "", default_ship_type, {}},
-        {-33.8568, -70.5, 200.25, 20.0, SpeedUnit::kmh, AisClass::a, "Nave Città", "IABC123", 60, {100, 20, 5, 7}},
-        {60.0, -5.0, 359.96, 5.0, SpeedUnit::knots, AisClass::b, "Libeccio", "IZ1XYZ", 37, {8, 4, 2, 2}},
-        {-12.05, -70.0167, 0.0, 0.0, SpeedUnit::kmh, AisClass::a, "Ormeggiata", "", 52, {30, 10, 4, 4}},
-        {-10.0, 179.9999, 10.0, -15.0, SpeedUnit::knots, AisClass::b, "", "", default_ship_type, {}},
-        {89.5, 0.001, 90.0, 25.0, SpeedUnit::knots, AisClass::a, "POLO NORD", "", 99, {511, 511, 63, 63}},
-        {0.0001, -0.0001, 270.0, 55.5, SpeedUnit::kmh, AisClass::a, "", "", 0, {}},
+        {44.0, 10.0, 45.3, 12.0, SpeedUnit::knots, {}},
+        {-33.8568, -70.5, 200.25, 20.0, SpeedUnit::kmh, {0, AisClass::a, "Nave Città", 60, "IABC123", {100, 20, 5, 7}}},
+        {60.0, -5.0, 359.96, 5.0, SpeedUnit::knots, {0, AisClass::b, "Libeccio", 37, "IZ1XYZ", {8, 4, 2, 2}}},
+        {-12.05, -70.0167, 0.0, 0.0, SpeedUnit::kmh, {0, AisClass::a, "Ormeggiata", 52, "", {30, 10, 4, 4}}},
+        {-10.0, 179.9999, 10.0, -15.0, SpeedUnit::knots, {0, AisClass::b, "", default_ship_type, "", {}}},
+        {89.5, 0.001, 90.0, 25.0, SpeedUnit::knots, {0, AisClass::a, "POLO NORD", 99, "", {511, 511, 63, 63}}},
+        {0.0001, -0.0001, 270.0, 55.5, SpeedUnit::kmh, {0, AisClass::a, "", 0, "", {}}},
     };
     Fleet fleet;
     std::vector<AisIdentity> identities;
@@ -59,13 +55,8 @@ int main() {
         fleet.set_course(k, s.course, nullptr);
         fleet.set_unit(k, s.unit, nullptr);
         fleet.set_speed(k, s.speed, nullptr);
-        AisIdentity id = default_identity(k);
-        id.ais_class = s.ais_class;
-        id.name = s.name;
-        id.call_sign = s.call_sign;
-        id.ship_type = s.ship_type;
-        id.dimensions = s.dimensions;
-        identities.push_back(id);
+        identities.push_back(s.identity);
+        identities.back().mmsi = default_identity(k).mmsi;
     }
     AisTransmitter ais;
     for (int second = 0; second < 8; ++second) {
@@ -74,29 +65,25 @@ int main() {
             fleet.advance(k, 10.0 + second);
             vehicles.push_back(fleet.vehicle(k));
         }
-        const AisFleet in_use{vehicles, identities, 0, true};
-        const std::vector<std::string> sentences = ais.second({10.0 + second, 12, 30, second}, in_use);
-        std::string line = "{\"second\": " + std::to_string(second) + ", \"sentences\": [";
-        for (std::size_t i = 0; i < sentences.size(); ++i) line += (i ? ", " : "") + quoted(sentences[i]);
-        line += "], \"vehicles\": [";
+        const std::vector<std::string> sentences = ais.second({10.0 + second, 12, 30, second}, {vehicles, identities, 0, true});
+        std::printf("{\"second\": %d, \"sentences\": [", second);
+        for (std::size_t i = 0; i < sentences.size(); ++i) std::printf("%s%s", i ? ", " : "", quoted(sentences[i]).c_str());
+        std::printf("], \"vehicles\": [");
         for (std::size_t k = 0; k < vehicles.size(); ++k) {
             const Vehicle& v = vehicles[k];
             const AisIdentity& id = identities[k];
             const GroundMotion ground = ground_motion(v);
-            char numbers[256];
-            std::snprintf(numbers, sizeof numbers,
-                          "\"lat\": %.9f, \"lon\": %.9f, \"knots\": %.6f, \"course\": %.6f, \"moving\": %s",
-                          v.latitude_degrees(), v.longitude_degrees(), ground.kmh / km_per_nautical_mile,
-                          ground.course, v.speed != 0.0 ? "true" : "false");
-            line += std::string(k ? ", " : "") + "{\"mmsi\": " + std::to_string(id.mmsi) + ", \"class\": " +
-                    quoted(ais_class_text(id.ais_class)) + ", " + numbers + ", \"name\": " +
-                    quoted(sent_name(id, k)) + ", \"call_sign\": " + quoted(six_bit_text(id.call_sign)) +
-                    ", \"type\": " + std::to_string(id.ship_type) + ", \"bow\": " +
-                    std::to_string(id.dimensions.to_bow) + ", \"stern\": " + std::to_string(id.dimensions.to_stern) +
-                    ", \"port\": " + std::to_string(id.dimensions.to_port) + ", \"starboard\": " +
-                    std::to_string(id.dimensions.to_starboard) + ", \"own\": " + (k == 0 ? "true" : "false") + "}";
+            std::printf("%s{\"mmsi\": %u, \"class\": %s, \"lat\": %.9f, \"lon\": %.9f, \"knots\": %.6f, \"course\": %.6f, "
+                        "\"moving\": %s, \"name\": %s, \"call_sign\": %s, \"type\": %d, \"bow\": %d, \"stern\": %d, "
+                        "\"port\": %d, \"starboard\": %d, \"own\": %s}",
+                        k ? ", " : "", id.mmsi, quoted(ais_class_text(id.ais_class)).c_str(), v.latitude_degrees(),
+                        v.longitude_degrees(), ground.kmh / km_per_nautical_mile, ground.course,
+                        v.speed != 0.0 ? "true" : "false", quoted(sent_name(id, k)).c_str(),
+                        quoted(six_bit_text(id.call_sign)).c_str(), id.ship_type, id.dimensions.to_bow,
+                        id.dimensions.to_stern, id.dimensions.to_port, id.dimensions.to_starboard,
+                        k == 0 ? "true" : "false");
         }
-        std::printf("%s]}\n", line.c_str());
+        std::printf("]}\n");
     }
     return 0;
 }

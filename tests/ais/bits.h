@@ -13,12 +13,11 @@ namespace vadrel::testing {
 
 class AisBits {
 public:
-    // The payload's characters and fill bits; `valid` false on a character outside the armour.
+    // The payload's characters and fill bits.
     AisBits(std::string_view chars, int fill) {
         for (const char c : chars) {
             int value = c - 48;
             if (value > 40) value -= 8;
-            if (c < '0' || c > 'w' || (c > 'W' && c < '`')) valid = false;
             for (int i = 5; i >= 0; --i) bits_.push_back(((value >> i) & 1) != 0);
         }
         if (fill >= 0 && static_cast<std::size_t>(fill) <= bits_.size()) bits_.resize(bits_.size() - static_cast<std::size_t>(fill));
@@ -47,8 +46,6 @@ public:
         while (!out.empty() && out.back() == ' ') out.pop_back();
         return out;
     }
-    bool valid = true;
-
 private:
     std::vector<bool> bits_;
 };
@@ -61,6 +58,32 @@ inline std::vector<std::string> fields_of(std::string_view sentence) {
         else fields.back() += c;
     }
     return fields;
+}
+
+struct Message {
+    std::string talker;
+    std::uint32_t type = 0;
+    std::uint32_t mmsi = 0;
+    AisBits bits{"", 0};
+};
+
+// The messages of sentences, their fragments joined.
+inline std::vector<Message> messages_of(const std::vector<std::string>& sentences) {
+    std::vector<Message> out;
+    std::string chars;
+    for (const std::string& s : sentences) {
+        const auto f = fields_of(s);
+        chars += f.at(5);
+        if (f.at(1) != f.at(2)) continue;
+        Message m;
+        m.talker = f.at(0);
+        m.bits = AisBits(chars, std::stoi(f.at(6)));
+        m.type = m.bits.u(0, 6);
+        m.mmsi = m.bits.u(8, 30);
+        out.push_back(m);
+        chars.clear();
+    }
+    return out;
 }
 
 }  // namespace vadrel::testing

@@ -18,8 +18,9 @@
 namespace vadrel {
 namespace {
 
-using testing::AisBits;
 using testing::fields_of;
+using testing::Message;
+using testing::messages_of;
 
 constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0) {
     return degrees * 3600.0 + minutes * 60.0 + seconds;
@@ -72,7 +73,6 @@ TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
         EXPECT_EQ(fix.status, row.moored ? ais::NavigationalStatus::moored
                                          : ais::NavigationalStatus::under_way_using_engine)
             << row.name;
-        EXPECT_EQ(fix.motion.moored, row.moored) << row.name;
     }
 }
 
@@ -90,32 +90,6 @@ TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
         {"a time that makes no sense is no time", {0, 25, -3, 30}, 3U << 17 | 2250U},
     };
     for (const Row& row : rows) EXPECT_EQ(sotdma_state(row.time, 1127, 18), row.expected) << row.name;
-}
-
-struct Message {
-    std::string talker;
-    std::uint32_t type = 0;
-    std::uint32_t mmsi = 0;
-    AisBits bits{"", 0};
-};
-
-// The messages of a second's sentences, their fragments joined.
-std::vector<Message> messages_of(const std::vector<std::string>& sentences) {
-    std::vector<Message> out;
-    std::string chars;
-    for (const std::string& s : sentences) {
-        const auto f = fields_of(s);
-        chars += f.at(5);
-        if (f.at(1) != f.at(2)) continue;
-        Message m;
-        m.talker = f.at(0);
-        m.bits = AisBits(chars, std::stoi(f.at(6)));
-        m.type = m.bits.u(0, 6);
-        m.mmsi = m.bits.u(8, 30);
-        out.push_back(m);
-        chars.clear();
-    }
-    return out;
 }
 
 // The second of the report's time stamp, UTC; the fleet's stations as it stands.
@@ -138,11 +112,10 @@ TEST(AisTime, TheSecondOfTheDayAndTheFleetsStations) {
     fleet.set_current(5, nullptr);
     const std::vector<AisIdentity> ids(2);
     const AisFleet stations = ais_fleet(fleet, ids, true);
-    EXPECT_EQ(stations.vehicles.size(), 6U) << "up to the current one";
-    EXPECT_EQ(stations.targets, 3U);
-    EXPECT_EQ(stations.current, 5U);
+    EXPECT_EQ((std::array{stations.vehicles.size(), stations.targets, stations.current, stations.identities.size()}),
+              (std::array<std::size_t, 4>{6, 3, 5, 2}))
+        << "the vehicles up to the current one, the cycle's targets";
     EXPECT_TRUE(stations.own_ship);
-    EXPECT_EQ(stations.identities.size(), 2U);
 }
 
 // Four vehicles in use, the current one 1: 0 class A at 10 kn, 2 still,
@@ -179,8 +152,7 @@ struct Scene {
 
 // Every vehicle in use but the current one is a target: a position report
 // and static data at the first second, class A as 1 and 5 (two
-// sentences), class B as 18 and 24 A and B; the own ship only when asked,
-// as !AIVDO.
+// sentences), class B as 18 and 24 A and B.
 TEST(AisTransmitter, TheFirstSecondIntroducesEveryTarget) {
     Scene scene;
     const auto first = scene.second(0);
@@ -203,11 +175,6 @@ TEST(AisTransmitter, TheFirstSecondIntroducesEveryTarget) {
     EXPECT_EQ(first[2].bits.u(38, 4), 5U) << "the still vehicle is moored";
     EXPECT_EQ(first[0].bits.u(38, 4), 0U) << "the moving one under way using engine";
     EXPECT_EQ(first[0].bits.u(137, 6), 0U) << "the UTC second";
-    Scene own;
-    const auto with_own = own.second(0, 4, true);
-    ASSERT_EQ(with_own.size(), 9U);
-    EXPECT_EQ(with_own[2].talker, "!AIVDO");
-    EXPECT_EQ(with_own[2].mmsi, 900000001U);
 }
 
 // Over 400 seconds each sends at its own intervals (class A at 10 kn:
@@ -242,7 +209,7 @@ TEST(AisTransmitter, EachTargetKeepsItsScheduleAndTellsItsPositionOfThatSecond) 
 
 // A new name goes out at the next second; a new MMSI or class is a new
 // station; a vehicle that leaves the vehicles in use and comes back, or
-// becomes the own ship, starts again.
+// becomes the own ship (sent as !AIVDO only when asked), starts again.
 TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     Scene scene;
     scene.second(0);

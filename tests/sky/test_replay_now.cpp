@@ -49,10 +49,8 @@ TEST(ReplayNow, MovesTimeAndDateFields) {
         {"ZDA beyond 9999", "$GPZDA,235959,31,12,9999,00,00*48", 1, nullptr},
         {"a move of more than ten thousand years", "$GPGGA,201528,,,,,0,00,,,,,,,*6A", 400'000'000'000LL, nullptr},
         {"proprietary", "$PGRME,297.9,M,300.0,M,297.9,M*2D", 1, nullptr},
-        {"AIS", "!AIVDM,1,1,,A,15M67FC000G?ufbE`FepT@3n00Sa,0*5F", 1, nullptr},
         {"not a sentence", "hello, world", 1, nullptr},
         {"empty", "", 1, nullptr},
-        {"only a line end", "\r\n", 1, nullptr},
     };
     for (const auto& r : rows) EXPECT_EQ(moved_in_time(r.in, r.seconds), r.out ? r.out : r.in) << r.name;
 

@@ -1,21 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <map>
-#include <cmath>
-#include <numbers>
 #include <sstream>
 
+#include "in_the_sky.h"
+#include "sky/dilution.h"
 #include "sky/sky.h"
 #include "sky/sky_sentences.h"
 
 namespace vadrel {
 namespace {
 
-constexpr double deg = std::numbers::pi / 180.0;
-constexpr std::int64_t day_2026_06_01 = 1'780'272'000'000;
-const Observer milan{45.46, 9.19, 120};
+using namespace testing;
 
 std::vector<std::string> fields_of(const std::string& sentence) {
     std::vector<std::string> fields;
@@ -26,50 +23,20 @@ std::vector<std::string> fields_of(const std::string& sentence) {
     return fields;
 }
 
-// The dilutions of the lines of sight, worked out as a client would, by
-// cofactors: q_ii = det(minor_ii) / det(GᵀG).
-struct Recomputed {
-    double pdop, hdop, vdop;
-};
-using Matrix = std::array<std::array<double, 4>, 4>;
-// The determinant of m's rows r and columns c (three each).
-double det3(const Matrix& m, const std::array<int, 3>& r, const std::array<int, 3>& c) {
-    auto a = [&](int i, int j) { return m[r[i]][c[j]]; };
-    return a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) - a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
-           a(0, 2) * (a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0));
-}
-std::array<int, 3> all_but(int skip) {
-    std::array<int, 3> rest{};
-    for (int i = 0, n = 0; i < 4; ++i) {
-        if (i != skip) rest[n++] = i;
-    }
-    return rest;
-}
-Recomputed recompute(const std::vector<std::pair<double, double>>& az_el) {
-    Matrix m{};
-    for (const auto& [az, el] : az_el) {
-        const double g[4] = {std::cos(el * deg) * std::sin(az * deg), std::cos(el * deg) * std::cos(az * deg),
-                             std::sin(el * deg), 1.0};
-        for (int i = 0; i < 4; ++i) {
-            for (int j = 0; j < 4; ++j) m[i][j] += g[i] * g[j];
-        }
-    }
-    double det = 0;
-    for (int j = 0; j < 4; ++j) det += (j % 2 ? -1 : 1) * m[0][j] * det3(m, all_but(0), all_but(j));
-    const auto q = [&](int i) { return det3(m, all_but(i), all_but(i)) / det; };
-    return {std::sqrt(q(0) + q(1) + q(2)), std::sqrt(q(0) + q(1)), std::sqrt(q(2))};
-}
-
 // What a client checks, every second of a day: the $GPGSV group whole and
-// in order, the satellites $GPGSA uses heard in it, and its dilutions those
-// of their azimuths and elevations as $GPGSV gives them (within 0.1); the
-// $GPGGA's count and HDOP the $GPGSA's.
+// in order, 6 to 12 satellites in view, each a degree of elevation at most
+// from the second before, coming and going only at the mask; the satellites
+// $GPGSA uses heard in it, and its dilutions those of their azimuths and
+// elevations as $GPGSV gives them (within 0.1: the rounding of the
+// directions); the $GPGGA's count and HDOP the $GPGSA's.
 TEST(Sky, EverySentenceOfASecondTellsOneGeometry) {
     double worst = 0;
+    std::map<int, int> before;  // the elevations of the second before, by PRN
     for (std::int64_t s = 0; s < 86'400; ++s) {
         const Sky sky = observe(constellation_at(day_2026_06_01 + s * 1000), milan, {});
         ASSERT_EQ(sky.fix, FixKind::three_d) << s;
-        std::map<int, std::pair<double, double>> heard;
+        std::map<int, Direction> heard;
+        std::map<int, int> elevations;
         const std::vector<Gsv> group = gsv_of(sky);
         int listed = 0;
         for (std::size_t k = 0; k < group.size(); ++k) {
@@ -78,19 +45,31 @@ TEST(Sky, EverySentenceOfASecondTellsOneGeometry) {
             ASSERT_EQ(f[2], std::to_string(k + 1));
             ASSERT_EQ(std::stoi(f[3]), static_cast<int>(sky.satellites.size()));
             for (std::size_t i = 4; i + 3 < f.size(); i += 4, ++listed) {
+                elevations[std::stoi(f[i])] = std::stoi(f[i + 1]);
                 if (!f[i + 3].empty()) heard[std::stoi(f[i])] = {std::stod(f[i + 2]), std::stod(f[i + 1])};
             }
         }
         ASSERT_EQ(listed, static_cast<int>(sky.satellites.size())) << s;
+        ASSERT_TRUE(listed >= 6 && listed <= 12) << listed << " in view at " << s;
+        for (const auto& [prn, elevation] : elevations) {
+            const auto was = before.find(prn);
+            ASSERT_TRUE(was == before.end() ? s == 0 || elevation == 5 : std::abs(elevation - was->second) <= 1)
+                << "PRN " << prn << " at " << s;
+        }
+        for (const auto& [prn, elevation] : before) {
+            ASSERT_TRUE(elevations.count(prn) || elevation == 5) << "PRN " << prn << " leaves at " << s;
+        }
+        before = std::move(elevations);
         const auto gsa = fields_of(frase(gsa_of(sky)));
         ASSERT_EQ(gsa.size(), 18u);
-        std::vector<std::pair<double, double>> used;
+        std::vector<Direction> used;
         for (int i = 3; i < 15 && !gsa[i].empty(); ++i) {
             ASSERT_TRUE(heard.count(std::stoi(gsa[i]))) << "PRN " << gsa[i] << " used but not heard at " << s;
             used.push_back(heard[std::stoi(gsa[i])]);
         }
-        const Recomputed r = recompute(used);
-        for (const auto& [sent, mine] : {std::pair{gsa[15], r.pdop}, {gsa[16], r.hdop}, {gsa[17], r.vdop}}) {
+        const auto r = dilution_3d(used);
+        ASSERT_TRUE(r) << s;
+        for (const auto& [sent, mine] : {std::pair{gsa[15], r->pdop}, {gsa[16], r->hdop}, {gsa[17], r->vdop}}) {
             worst = std::max(worst, std::fabs(std::stod(sent) - mine));
             ASSERT_NEAR(std::stod(sent), mine, 0.1) << s;
         }
@@ -102,23 +81,14 @@ TEST(Sky, EverySentenceOfASecondTellsOneGeometry) {
     EXPECT_LE(worst, 0.0501);  // only the rounding to one decimal
 }
 
-// The sky of the day above hides what the settings hide: behind "a
-// building to the west" no satellite is used, those there are listed
-// without a signal; hiding all but three gives a 2D fix, all but two none.
+// The sky of the day above hides what the settings hide: no hidden
+// satellite is used, they are listed without a signal; hiding all but three
+// gives a 2D fix, all but two none.
 // Whatever is hidden, the open sky's dilutions stay those without obstructions.
 TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
     const Constellation c = constellation_at(day_2026_06_01 + 3'600'000);
     const Sky open = observe(c, milan, {});
     ASSERT_GE(open.satellites.size(), 7u);
-
-    SkySettings west;
-    west.obstructions = {{200, 340, 40}};
-    for (const SatelliteInView& s : observe(c, milan, west).satellites) {
-        const bool behind = s.azimuth >= 200 && s.azimuth <= 340 && s.elevation < 40;
-        EXPECT_EQ(s.hidden, behind) << s.prn;
-        EXPECT_EQ(s.snr == 0, behind) << s.prn;
-        EXPECT_FALSE(s.used && behind) << s.prn;
-    }
 
     std::vector<SatelliteInView> highest = open.satellites;
     std::sort(highest.begin(), highest.end(), [](auto& a, auto& b) { return a.elevation > b.elevation; });
@@ -133,6 +103,10 @@ TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
             settings.obstructions.push_back({a, a, 90});  // one azimuth, up to the zenith
         }
         const Sky sky = observe(c, milan, settings);
+        for (const SatelliteInView& s : sky.satellites) {
+            EXPECT_EQ(s.hidden, s.snr == 0) << s.prn << ": listed, without a signal";
+            EXPECT_FALSE(s.used && s.hidden) << s.prn;
+        }
         EXPECT_EQ(sky.satellites.size(), open.satellites.size()) << row.left;
         EXPECT_EQ(sky.fix, row.fix) << row.left;
         EXPECT_EQ(sky.used, row.fix == FixKind::none ? 0 : static_cast<int>(row.left)) << row.left;
@@ -165,16 +139,11 @@ TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
 // 20,000 km away, PRN 1 first; the other slots far below the horizon.
 Constellation set_in_the_sky(const std::vector<Direction>& where) {
     Constellation c;
-    const Ecef here = ecef_of(milan);
-    const double sl = std::sin(milan.latitude * deg), cl = std::cos(milan.latitude * deg);
-    const double so = std::sin(milan.longitude * deg), co = std::cos(milan.longitude * deg);
     for (std::size_t k = 0; k < c.satellites.size(); ++k) {
         const Direction d = k < where.size() ? where[k] : Direction{0, -90};
         const double az = d.azimuth * deg, el = d.elevation * deg, r = 2e7;
-        const double e = r * std::cos(el) * std::sin(az), n = r * std::cos(el) * std::cos(az), u = r * std::sin(el);
         c.satellites[k] = {static_cast<int>(k) + 1,
-                           {here.x - so * e - sl * co * n + cl * co * u, here.y + co * e - sl * so * n + cl * so * u,
-                            here.z + cl * n + sl * u}};
+                           along(milan, r * std::cos(el) * std::sin(az), r * std::cos(el) * std::cos(az), r * std::sin(el))};
     }
     return c;
 }
@@ -215,73 +184,48 @@ TEST(Sky, SectorsWrapThroughNorth) {
     }
 }
 
-// The sentences of each kind of fix, as the table of sky_sentences.h says.
+// The sentences of each kind of fix, as the table of sky_sentences.h says;
+// a 2D fix changes only the $GPGGA's altitude and the $GPGSA.
 TEST(Sky, TheFieldsOfEachFix) {
     Sky sky;
     sky.satellites = {{2, 60, 40, 47, false, true},  {5, 30, 120, 40, false, true}, {12, 20, 250, 37, false, true},
                       {17, 7, 300, 0, true, false},  {24, 45, 200, 44, false, true}};
     sky.used = 4;
     sky.dilution = {2.5, 2.14, 1.26, 1.73, 1.0};
-    const Rmc base{"201528", "A", "4400.6787", "N", "01007.7087", "E", "12.3", "045.0", "090503", "000.0", "W"};
-    const Gga gga_base{"201528", "4400.6787", "N", "01007.7087", "E", "", "", "", "254.5", "M", "", "M", "", ""};
-    const Vtg vtg_base{"045.0", "045.0", "12.3", "22.8"};
-    const struct {
-        FixKind fix;
-        const char *rmc, *gga, *gsa, *vtg, *gll, *hdt;
-    } rows[] = {
-        {FixKind::three_d, "$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
-         "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,254.5,M,,M,,*50",
-         "$GPGSA,A,3,02,05,12,24,,,,,,,,,2.1,1.3,1.7*37", "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46",
-         "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B", "$GPHDT,045.0,T*34"},
-        {FixKind::two_d, "$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
-         "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,,,,M,,*35", "$GPGSA,A,2,02,05,12,24,,,,,,,,,2.1,1.3,*1E",
-         "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46", "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B",
-         "$GPHDT,045.0,T*34"},
-        {FixKind::none, "$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPGGA,201528,,,,,0,00,,,,,,,*6A",
-         "$GPGSA,A,1,,,,,,,,,,,,,,,*1E", "$GPVTG,,T,,M,,N,,K*4E", "$GPGLL,,,,,201528,V,N*68", "$GPHDT,,T*1B"},
-    };
-    for (const auto& row : rows) {
-        sky.fix = row.fix;
-        if (row.fix == FixKind::none) {
-            for (auto& s : sky.satellites) s.used = false;
-        }
-        Rmc rmc = base;
-        Gga gga = gga_base;
-        Vtg vtg = vtg_base;
+    const auto sentences = [&sky](FixKind fix) {
+        sky.fix = fix;
+        for (auto& s : sky.satellites) s.used = fix != FixKind::none && !s.hidden;
+        Rmc rmc{"201528", "A", "4400.6787", "N", "01007.7087", "E", "12.3", "045.0", "090503", "000.0", "W"};
+        Gga gga{"201528", "4400.6787", "N", "01007.7087", "E", "", "", "", "254.5", "M", "", "M", "", ""};
+        Vtg vtg{"045.0", "045.0", "12.3", "22.8"};
         tell_fix(sky, rmc);
         tell_fix(sky, gga);
         tell_fix(sky, vtg);
-        const int kind = static_cast<int>(row.fix);
-        EXPECT_EQ(frase(rmc), row.rmc) << kind;
-        EXPECT_EQ(frase(gga), row.gga) << kind;
-        EXPECT_EQ(frase(gsa_of(sky)), row.gsa) << kind;
-        EXPECT_EQ(frase(vtg), row.vtg) << kind;
-        EXPECT_EQ(frase(gll_of(rmc)), row.gll) << kind;
-        EXPECT_EQ(frase(hdt_of(rmc)), row.hdt) << kind;
-        const std::vector<Gsv> gsv = gsv_of(sky);
-        ASSERT_EQ(gsv.size(), 2u);
-        EXPECT_EQ(frase(gsv[1]), "$GPGSV,2,2,05,24,45,200,44*49") << kind;
-    }
+        EXPECT_EQ(frase(gsv_of(sky).at(1)), "$GPGSV,2,2,05,24,45,200,44*49");
+        return std::vector{frase(rmc), frase(gga), frase(gsa_of(sky)), frase(vtg), frase(gll_of(rmc)), frase(hdt_of(rmc))};
+    };
+    std::vector<std::string> two_d = sentences(FixKind::three_d);
+    two_d[1] = "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,,,,M,,*35";
+    two_d[2] = "$GPGSA,A,2,02,05,12,24,,,,,,,,,2.1,1.3,*1E";
+    EXPECT_EQ(sentences(FixKind::three_d),
+              (std::vector<std::string>{"$GPRMC,201528,A,4400.6787,N,01007.7087,E,12.3,045.0,090503,000.0,W,*7A",
+                                        "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,254.5,M,,M,,*50",
+                                        "$GPGSA,A,3,02,05,12,24,,,,,,,,,2.1,1.3,1.7*37",
+                                        "$GPVTG,045.0,T,045.0,M,12.3,N,22.8,K*46",
+                                        "$GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B", "$GPHDT,045.0,T*34"}));
+    EXPECT_EQ(sentences(FixKind::two_d), two_d);
+    EXPECT_EQ(sentences(FixKind::none),
+              (std::vector<std::string>{"$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPGGA,201528,,,,,0,00,,,,,,,*6A",
+                                        "$GPGSA,A,1,,,,,,,,,,,,,,,*1E", "$GPVTG,,T,,M,,N,,K*4E",
+                                        "$GPGLL,,,,,201528,V,N*68", "$GPHDT,,T*1B"}));
     EXPECT_EQ(frase(gsv_of(Sky{}).at(0)), "$GPGSV,1,1,00*79");
 }
 
-// The whole set of a fix in the order asked, with the talker and prefix;
-// with the sky it has always claimed, the bytes vadrel has always sent.
+// The whole set of a fix in the order asked, with the talker and prefix.
+// (The set of the sky vadrel has always claimed is the tick's to check.)
 TEST(Sky, TheFullSet) {
-    FixTexts fix{{2003, 5, 9, 20, 15, 28, 0}, 1, "4400.6787", "N", "01007.7087", "E", "54.0", "045.0", "100.0",
-                 "000.0", "W", "254.5"};
-    EXPECT_EQ(full_set(fix, classic_sky(), classic_full_set),
-              (std::vector<std::string>{"$GPRMC,201528,A,4400.6787,N,01007.7087,E,54.0,045.0,090503,000.0,W,*7B",
-                                        "$GPGGA,201528,4400.6787,N,01007.7087,E,1,07,1.0,254.5,M,,M,,*50",
-                                        "$GPVTG,045.0,T,045.0,M,54.0,N,100.0,K*7E",
-                                        "$GPGSA,A,3,04,16,18,19,22,27,29,,,,,,1.8,1.0,1.5*32",
-                                        "$GPZDA,201528,09,05,2003,00,00*49"}));
-    const std::vector<Gsv> burst = gsv_of(classic_sky());
-    EXPECT_EQ(frase(burst.at(0)), "$GPGSV,2,1,08,04,47,228,46,14,05,121,,16,16,303,39,18,57,057,46*7C");
-    EXPECT_EQ(frase(burst.at(1)), "$GPGSV,2,2,08,19,64,163,46,22,09,040,41,27,39,196,44,29,33,067,46*7C");
-
-    fix.when.millisecond = 500;
-    fix.fixes_per_second = 2;
+    const FixTexts fix{{2003, 5, 9, 20, 15, 28, 500}, 2, "4400.6787", "N", "01007.7087", "E", "54.0", "045.0",
+                       "100.0", "000.0", "W", "254.5"};
     const SentenceKind kinds[] = {SentenceKind::gll, SentenceKind::gsv, SentenceKind::rmc, SentenceKind::hdt};
     EXPECT_EQ(full_set(fix, Sky{}, kinds, Talker::gn, "@3"),
               (std::vector<std::string>{"@3$GNGLL,,,,,201528.50,V,N*4A", "@3$GPGSV,1,1,00*6E",
@@ -295,7 +239,7 @@ TEST(Sky, TimeFieldsAndTalkers) {
         int rate;
         const char* field;
     } times[] = {{72'928'000, 1, "201528"}, {72'928'999, 1, "201528"}, {72'928'100, 10, "201528.10"},
-                 {72'928'200, 5, "201528.20"}, {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},
+                 {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},
                  {86'399'900, 10, "235959.90"}};
     for (const auto& t : times) EXPECT_EQ(time_field(t.ms, t.rate), t.field) << t.ms << " at " << t.rate;
 
@@ -305,8 +249,6 @@ TEST(Sky, TimeFieldsAndTalkers) {
         const char* out;
     } talkers[] = {
         {"$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", Talker::gn, "$GNRMC,201528,V,,,,,,,090503,000.0,W,*79"},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", Talker::gn, "$GNGSA,A,1,,,,,,,,,,,,,,,*00"},
-        {"$GPHDT,045.0,T*34", Talker::gn, "$GNHDT,045.0,T*2A"},
         {"@3$GPGGA,201528,,,,,0,00,,,,,,,*7D", Talker::gn, "@3$GNGGA,201528,,,,,0,00,,,,,,,*63"},
         {"$GPGSV,1,1,00*79", Talker::gn, "$GPGSV,1,1,00*79"},
         {"$PGRME,297.9,M,300.0,M,297.9,M*2D", Talker::gn, "$PGRME,297.9,M,300.0,M,297.9,M*2D"},

@@ -23,7 +23,6 @@ TEST(SkyOptions, ReadOrRefused) {
         {"mask 91", problem(read_mask("91")), "da 0 a 90 gradi, non \"91\""},
         {"mask -1", problem(read_mask("-1")), "non \"-1\""},
         {"mask nan", problem(read_mask("nan")), "non \"nan\""},
-        {"building to the west", problem(read_obstruction("200-340:40")), ""},
         {"through north", problem(read_obstruction("350-10:20")), ""},
         {"all round", problem(read_obstruction("0-360:15.5")), ""},
         {"no elevation", problem(read_obstruction("200-340")), "AZIMUT1-AZIMUT2:ELEVAZIONE"},
@@ -58,17 +57,12 @@ TEST(SkyOptions, ReadOrRefused) {
     }
 }
 
-// What is read is the value given, and its text reads back the same.
+// The forms read and written apart from the plain numbers: a decimal comma
+// read, a point written; the sentences in the order given.
 TEST(SkyOptions, ValuesAndTheirTexts) {
     EXPECT_EQ(std::get<Obstruction>(read_obstruction("350-10,5:20")), (Obstruction{350, 10.5, 20}));
     EXPECT_EQ(obstruction_text({350, 10.5, 20}), "350-10.5:20");
-    EXPECT_EQ(std::get<Obstruction>(read_obstruction(obstruction_text({200, 340, 40}))), (Obstruction{200, 340, 40}));
-    EXPECT_EQ(std::get<FixOutage>(read_fix_outage("30/300")), (FixOutage{30, 300}));
-    EXPECT_EQ(std::get<int>(read_rate("5")), 5);
-    EXPECT_EQ(std::get<Talker>(read_talker("GN")), Talker::gn);
     const auto list = std::get<std::vector<SentenceKind>>(read_sentence_list("RMC,GSV,GLL,HDT"));
-    EXPECT_EQ(list, (std::vector<SentenceKind>{SentenceKind::rmc, SentenceKind::gsv, SentenceKind::gll,
-                                               SentenceKind::hdt}));
     EXPECT_EQ(sentence_list_text(list), "RMC,GSV,GLL,HDT");
 }
 
