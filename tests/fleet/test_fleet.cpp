@@ -25,7 +25,6 @@ TEST(Fleet, RefusedValuesLeaveTheVehicleAsItWas) {
         const char* field;  // "" when allowed
     } rows[] = {
         {"course 360 stands", [](Fleet& f) { return f.set_course(1, 360.0, nullptr); }, ""},
-        {"course 123.4", [](Fleet& f) { return f.set_course(1, 123.4, nullptr); }, ""},
         {"course 361", [](Fleet& f) { return f.set_course(1, 361.0, nullptr); }, "rotta"},
         {"course -1", [](Fleet& f) { return f.set_course(1, -1.0, nullptr); }, "rotta"},
         {"course beyond 16 bits", [](Fleet& f) { return f.set_course(1, 70000.0, nullptr); }, "rotta"},
@@ -149,7 +148,7 @@ TEST(Fleet, TheVehiclesInUse) {
 
 // Over the pole the course turns by 180 and the watchers hear of it, with
 // nobody as the origin; exactly on the equator a step keeps the side it came
-// from; a backing vehicle goes over the ground on the reverse course.
+// from.
 TEST(Fleet, OverThePoleAndOnTheLine) {
     Fleet fleet;
     std::vector<Change> heard;
@@ -171,10 +170,6 @@ TEST(Fleet, OverThePoleAndOnTheLine) {
         fleet.advance(20.0 + course);
         EXPECT_TRUE(std::signbit(fleet.vehicle(0).lat)) << "still south of the line on course " << course;
     }
-    fleet.set_speed(0, -5.0, nullptr);
-    fleet.set_course(0, 0.0, nullptr);
-    EXPECT_EQ(ground_motion(fleet.vehicle(0)).course, 180.0);
-    EXPECT_EQ(ground_motion(fleet.vehicle(0)).kmh, 5.0);
 }
 
 // Crossing a line is going on across it: the side changes and the figures
