@@ -76,6 +76,7 @@ TEST(VirtualPort, ItsLinkReplacesOnlyALinkLeftBehindAndGoesWithIt) {
         {"a link left behind", [&] { std::filesystem::create_symlink("/dev/pts/nessuno", link); }, true},
         {"another program's port", [&] { std::filesystem::create_symlink(other_run.slave_path(), link); }, false},
         {"somebody's link", [&] { std::filesystem::create_symlink(file, link); }, false},
+        {"somebody's link to nothing yet", [&] { std::filesystem::create_symlink(file + ".nuovo", link); }, false},
         {"a file", [&] { std::filesystem::copy_file(file, link); }, false},
     };
     // What stands at the link's path: where a link leads, or the bytes of a file.
