@@ -3,7 +3,9 @@
 // writer's thread; a full disk leaves the file whole and the points for the
 // next write; a file removed or changed by another program stops the tracks.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QXmlStreamReader>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <optional>
 
 #include "log/gpx_tracks.h"
+#include "support/event_loop.h"
 #include "support/scratch_folder.h"
 
 namespace vadrel {
@@ -86,17 +89,15 @@ TEST_F(Gpx, EachWriteAppendsATrackPerVehicleWithNewPoints) {
 // sent follow as a track of their own; the true track is as without noise.
 TEST_F(Gpx, ThePositionsSentUnderNoiseAreASecondTrack) {
     ASSERT_EQ(gpx.start(), "");
-    TrackPoint noisy = at(2);
-    noisy.reported = true;
-    noisy.reported_lat = 44.5001;
-    noisy.reported_lon = 10.2499;
-    TrackPoint moved = at(3, 1);
-    moved.reported = true;
-    moved.reported_lat = 44.6;
-    moved.reported_lon = 10.3;
+    const auto sent = [](TrackPoint p, double lat, double lon) {
+        p.reported = true;
+        p.reported_lat = lat;
+        p.reported_lon = lon;
+        return p;
+    };
     history.add(0, at(1));  // a second the noise did not reach (before it was on)
-    history.add(0, noisy);
-    history.add(0, moved);
+    history.add(0, sent(at(2), 44.5001, 10.2499));
+    history.add(0, sent(at(3, 1), 44.6, 10.3));
     gpx.take(history);
     gpx.finish();
     const std::vector<Track> expected = {
@@ -165,12 +166,15 @@ TEST_F(Gpx, AFileRemovedOrChangedStopsTheTracks) {
     }
 }
 
+// A FIFO with a reader opens as a file would, and is no file all the same.
 TEST_F(Gpx, WhatCannotHoldTheTracksIsRefused) {
     ASSERT_EQ(gpx.start(), "");
+    ASSERT_EQ(::mkfifo(folder.at("fifo").c_str(), 0600), 0);
+    const Fd reader(::open(folder.at("fifo").c_str(), O_RDONLY | O_NONBLOCK));
     const std::pair<std::string, std::string> rows[] = {
         {folder.at("tracce.gpx"), "un altro vadrel vi sta scrivendo"},
         {folder.at("manca/tracce.gpx"), "il file o la cartella non esiste"},
-        {"/dev/null", "non è un file normale"},
+        {folder.at("fifo"), "non è un file normale"},
     };
     for (const auto& [path, why] : rows) {
         GpxTracks other(path);

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-
 #include "log/nmea_log.h"
+#include "nmea/sentences.h"
 #include "nmea_log_check.h"
 
 namespace vadrel {
@@ -14,13 +14,7 @@ namespace {
 using namespace std::string_literals;
 
 // A sentence with its checksum and CR LF.
-std::string nmea(const std::string& body) {
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return body + tail;
-}
+std::string nmea(const std::string& body) { return body + checksum_field(body) + "\r\n"; }
 
 const std::string rmc1 = nmea("$GPRMC,120000.00,A,4400.0000,N,01000.0000,E,0.0,0.0,061226,,");
 const std::string gga1 = nmea("$GNGGA,120000.00,4400.0000,N,01000.0000,E,1,05,1.0,10.0,M,47.0,M,,");
@@ -79,6 +73,9 @@ TEST(LogReader, SecondsAndDamagedLines) {
          "# 2016-12-31T23:59:59.000Z\n" + gsv + "# 2016-12-31T23:59:60.000Z\n" + gsv +
              nmea("$GPRMC,235960,A,,,,,,,311216,,"),
          {{0.0, gsv}, {1.0, gsv + nmea("$GPRMC,235960,A,,,,,,,311216,,")}}, {}, true},
+        {"a leap second in a receiver's own time",
+         nmea("$GPRMC,235959,A,,,,,,,311216,,") + nmea("$GPRMC,235960,A,,,,,,,311216,,"),
+         {{0.0, nmea("$GPRMC,235959,A,,,,,,,311216,,")}, {1.0, nmea("$GPRMC,235960,A,,,,,,,311216,,")}}, {}, false},
         {"second 61 is no time",
          rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,"),
          {{0.0, rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,")}}, {2}, false},
@@ -103,14 +100,13 @@ TEST(LogReader, SecondsAndDamagedLines) {
         // Whole, and a byte at a time: the same seconds.
         for (const std::size_t piece : {r.log.size() + 1, std::size_t{1}}) {
             LogReader reader(in_pieces(r.log, piece));
-            std::vector<Tick> ticks;
-            LogTick tick;
-            while (reader.next(tick)) ticks.push_back({tick.offset, tick.bytes});
-            ASSERT_EQ(ticks.size(), r.ticks.size()) << r.name;
-            for (std::size_t i = 0; i < ticks.size(); ++i) {
-                EXPECT_NEAR(ticks[i].offset, r.ticks[i].offset, 1e-9) << r.name << " tick " << i;
-                EXPECT_EQ(ticks[i].bytes, r.ticks[i].bytes) << r.name << " tick " << i;
+            std::size_t i = 0;
+            for (LogTick tick; reader.next(tick); ++i) {
+                ASSERT_LT(i, r.ticks.size()) << r.name;
+                EXPECT_NEAR(tick.offset, r.ticks[i].offset, 1e-9) << r.name << " tick " << i;
+                EXPECT_EQ(tick.bytes, r.ticks[i].bytes) << r.name << " tick " << i;
             }
+            EXPECT_EQ(i, r.ticks.size()) << r.name;
             std::vector<long> problems;
             for (const LogProblem& p : reader.problems()) problems.push_back(p.line);
             EXPECT_EQ(problems, r.damaged) << r.name;

@@ -35,12 +35,16 @@ protected:
     testing::FakePort port;
     OutputFanOut fan_out{port};
     testing::ScratchFolder folder;
+    // A replay into the port on a clock the test moves.
+    double now = 0.0;
+    Replay replay{fan_out, [this] { return now; }};
 };
 
 TEST_F(RecordReplay, RecordsEachTickBehindItsTimeAndReplaysTheSameBytes) {
     std::int64_t utc = 1796553767001;
     Recorder recorder([&] { return utc; });
-    fan_out.add(recorder);
+    OutputFanOut recorded{port};
+    recorded.add(recorder);
     const std::string log = folder.path() + "/viaggio.nmea";
     ASSERT_EQ(recorder.start(log), "");
     const std::vector<std::string> ticks = {"$GPRMC,a*00\r\n", "\r\n\0\0\0\0\0$GPGSV*00\r\n\0\0\0\0\0"s,
@@ -48,7 +52,7 @@ TEST_F(RecordReplay, RecordsEachTickBehindItsTimeAndReplaysTheSameBytes) {
     const std::vector<std::int64_t> steps = {0, 1002, 1998};
     for (std::size_t i = 0; i < ticks.size(); ++i) {
         utc += steps[i];
-        EXPECT_TRUE(fan_out.send(ticks[i]).elsewhere);
+        EXPECT_TRUE(recorded.send(ticks[i]).elsewhere);
     }
     recorder.stop();
     EXPECT_EQ(folder.get("viaggio.nmea"), "# 2026-12-06T10:42:47.001Z\n" + ticks[0] + "# 2026-12-06T10:42:48.003Z\n" + ticks[1] +
@@ -56,11 +60,8 @@ TEST_F(RecordReplay, RecordsEachTickBehindItsTimeAndReplaysTheSameBytes) {
 
     // Replayed at twice the speed on a clock moved by hand: each tick goes
     // when its offset / 2 has passed, and not a moment before.
-    double now = 100.0;
-    testing::FakePort replay_port;
-    replay_port.force_open();
-    OutputFanOut replay_out{replay_port};
-    Replay replay(replay_out, [&] { return now; });
+    now = 100.0;
+    port.force_open();
     ASSERT_EQ(replay.start(checked(log), 2.0, false), "");
     const struct {
         double now;
@@ -70,21 +71,16 @@ TEST_F(RecordReplay, RecordsEachTickBehindItsTimeAndReplaysTheSameBytes) {
     for (const auto& r : rows) {
         now = r.now;
         const auto next = replay.step();
-        EXPECT_EQ(replay_port.written.size(), r.sent) << "at " << r.now;
-        EXPECT_EQ(next.has_value(), r.next.has_value()) << "at " << r.now;
-        if (next && r.next) {
-            EXPECT_NEAR(*next, *r.next, 1e-6) << "at " << r.now;
-        }
+        EXPECT_EQ(port.written.size(), r.sent) << "at " << r.now;
+        EXPECT_NEAR(next.value_or(-1.0), r.next.value_or(-1.0), 1e-6) << "at " << r.now;
     }
-    EXPECT_EQ(replay_port.written, ticks);
+    EXPECT_EQ(port.written, ticks);
 }
 
 TEST_F(RecordReplay, ALoopStartsAgainASecondAfterTheLastTick) {
     const std::string log = folder.path() + "/giro.nmea";
     std::ofstream(log) << "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:02.000Z\n$B*42\r\n";
-    double now = 0.0;
     port.force_open();
-    Replay replay(fan_out, [&] { return now; });
     ASSERT_EQ(replay.start(checked(log), 1.0, true), "");
     for (const double due : {2.0, 3.0, 5.0, 6.0}) {
         now = due;
@@ -115,8 +111,6 @@ TEST_F(RecordReplay, FullSpeedWaitsForTheReaderAtMostASecond) {
                           "$GPZDA,100002,06,12,2026,00,00*48\r\n";
     SlowReader reader;
     fan_out.add(reader);
-    double now = 0.0;
-    Replay replay(fan_out, [&] { return now; });
     ASSERT_EQ(replay.start(checked(log), Replay::full_speed, false), "");
     EXPECT_EQ(reader.got, 1);
     // Looked at again at once at first, then later and later, at most every 10 ms.
@@ -186,22 +180,17 @@ TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     Recorder recorder;
     EXPECT_NE(recorder.start(fifo).find("nessun programma legge"), std::string::npos);
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
+    const Fd reader(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
+    ASSERT_GE(reader.fd, 0);
     ASSERT_EQ(recorder.start(fifo), "");
     const std::string tick = std::string(1000, 'x') + "\n";
     OutputSink::Result result;
     while (recorder.skipped() == 0) result = recorder.send(tick);  // the pipe fills, nobody reads
     EXPECT_NE(result.note.find("il lettore è indietro, saltati 1"), std::string::npos) << result.note;
     const long long whole = recorder.ticks();
-    std::string got(1 << 20, '\0');
-    const ssize_t n = ::read(reader, got.data(), got.size());
-    got.resize(static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    std::string got = read_bytes(reader.fd, 1 << 20, 0);
     recorder.send(tick);  // the rest of the tick cut by the full pipe, then this one
-    std::string more(1 << 20, '\0');
-    const ssize_t m = ::read(reader, more.data(), more.size());
-    got.append(more.data(), static_cast<std::size_t>(std::max<ssize_t>(m, 0)));
-    ::close(reader);
+    got += read_bytes(reader.fd, 1 << 20, 0);
     LogReader log(sorgente_testo(got));
     LogTick t;
     long long ticks = 0;
@@ -251,12 +240,11 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
         const CheckedLog before = checked(log);
         r.change(log);
         port.written.clear();
-        double now = 0.0;
-        Replay replay(fan_out, [&] { return now; });
+        Replay once(fan_out, [this] { return now; });
         std::optional<std::string> ended;
-        replay.on_finished = [&](const std::string& why) { ended = why; };
-        const std::string started = replay.start(before, 1.0, false);
-        for (now = 0.0; now < 3.0 && replay.running(); now += 0.5) replay.step();
+        once.on_finished = [&](const std::string& why) { ended = why; };
+        const std::string started = once.start(before, 1.0, false);
+        for (now = 0.0; now < 3.0 && once.running(); now += 0.5) once.step();
         if (started.empty()) run_until([&] { return ended.has_value(); });
         EXPECT_EQ(port.written, r.sent) << r.name;
         EXPECT_NE((started + ended.value_or("")).find(r.why), std::string::npos) << r.name << ": " << started;
@@ -270,8 +258,6 @@ TEST_F(RecordReplay, SecondsLeftBehindAreSkippedAndCounted) {
     for (int s = 0; s < 100; ++s) log += riga_ora(1796553600000LL + s * 1000LL) + "$A" + std::to_string(s) + "*00\r\n";
     folder.put("lungo.nmea", log);
     port.force_open();
-    double now = 0.0;
-    Replay replay(fan_out, [&] { return now; });
     std::vector<std::string> told;
     replay.on_event = [&](const std::string& text) { told.push_back(text); };
     ASSERT_EQ(replay.start(checked(folder.at("lungo.nmea")), 1.0, false), "");
@@ -292,15 +278,12 @@ TEST_F(RecordReplay, SecondsLeftBehindAreSkippedAndCounted) {
 // A log of one second ends from the event loop, after start() has returned.
 TEST_F(RecordReplay, TheEndComesFromTheEventLoopNeverFromStart) {
     folder.put("uno.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n");
-    Replay replay(fan_out);
-    int ended = 0;
-    replay.on_finished = [&](const std::string& why) {
-        EXPECT_EQ(why, "");
-        ++ended;
-    };
-    ASSERT_EQ(replay.start(checked(folder.at("uno.nmea")), 1.0, false), "");
-    EXPECT_EQ(ended, 0);
-    EXPECT_TRUE(run_until([&] { return ended == 1; }));
+    Replay on_time(fan_out);
+    std::vector<std::string> ended;
+    on_time.on_finished = [&](const std::string& why) { ended.push_back(why); };
+    ASSERT_EQ(on_time.start(checked(folder.at("uno.nmea")), 1.0, false), "");
+    EXPECT_TRUE(ended.empty());
+    EXPECT_TRUE(run_until([&] { return ended == std::vector<std::string>{""}; }));
 }
 
 TEST_F(RecordReplay, OnlyRegularFilesAreReadAndTheReadingCanStopAnyTime) {

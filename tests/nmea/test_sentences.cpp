@@ -25,5 +25,11 @@ TEST(Frase, NewKindsAndShortGroups) {
     for (const auto& [built, expected] : rows) EXPECT_EQ(built, expected);
 }
 
+// Every byte after the first (the "$", or whatever stands there), as it is.
+TEST(Checksum, CoversEveryByteAfterTheFirst) {
+    EXPECT_EQ(checksum_field("$\x0A"), "*0A");
+    EXPECT_EQ(checksum_field("x$\xFF"), "*DB");
+}
+
 }  // namespace
 }  // namespace vadrel

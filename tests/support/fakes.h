@@ -86,7 +86,6 @@ public:
         messages.push_back(caption + ": " + text);
     }
     void run_pending_events() override {
-        ++pending_runs;
         if (pending) {
             auto once = std::move(pending);
             pending = nullptr;
@@ -98,7 +97,6 @@ public:
     void show_help(const std::string& file) override { help_files.push_back(file); }
 
     std::vector<std::string> messages;
-    int pending_runs = 0;
     // Runs once, the next time pending events run.
     std::function<void()> pending;
     std::string ended;

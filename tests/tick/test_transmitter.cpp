@@ -13,6 +13,8 @@ constexpr double arc(double degrees, double minutes = 0.0, double seconds = 0.0)
     return degrees * 3600.0 + minutes * 60.0 + seconds;
 }
 
+const std::string radio_start("\r\n\0\0\0\0\0$GPGSV", 13);
+
 // A running panel on an open port, vehicle 0 at 44 1 46 N, 10 8 4 E, course
 // 45, 100 km/h.
 struct Running : Rig {
@@ -23,59 +25,52 @@ struct Running : Rig {
         fleet.set_speed(0, 100.0, nullptr);
     }
     const std::string& monitor() const { return form.monitor.lines().back(); }
+    // The last write up to its first CR LF.
+    std::string last_sentence() const { return port.written.back().substr(0, port.written.back().find("\r\n")); }
 };
 
-TEST(Transmitter, FirstTickStampsThenTheNextMovesAndIsSentWithCrLf) {
+// The first tick only starts the clock; each later one moves and sends, in
+// the mode of the moment: a radio burst is one write and nine monitor lines.
+TEST(Transmitter, EachTickMovesAndSendsInTheModeOfTheMoment) {
     Running r;
     r.tick(0);
-    EXPECT_EQ(r.form.latitude_seconds_box.text(), "46");  // the first step covers no time
+    EXPECT_EQ(r.form.latitude_seconds_box.text(), "46");
     r.tick(1);
     EXPECT_EQ(testing::panel_text(r.form), "44 1 47 N 10 8 5 E 100 45 km");
-    ASSERT_EQ(r.port.written.size(), 2u);
-    const std::string& w = r.port.written[1];
+    const std::string w = r.port.written.at(1);
     EXPECT_EQ(w, "$GPRMC,201528,A,4401.7772,N,01008.0814,E,0.0,000.0,090503,000.0,W,*4B\r\n");
     EXPECT_EQ(r.monitor(), w.substr(0, w.size() - 2));
-}
-
-TEST(Transmitter, ModeIsReadAtEachTickAndRadioIsOneWrite) {
-    Running r;
-    r.tick(0);
     r.form.radio_mode_option.select();
     r.tick();
     r.form.standard_mode_option.select();
     r.tick();
-    ASSERT_EQ(r.port.written.size(), 3u);
-    EXPECT_EQ(r.port.written[0][0], '$');
-    EXPECT_EQ(r.port.written[1].substr(0, 13), std::string("\r\n\0\0\0\0\0$GPGSV", 13));
-    EXPECT_EQ(r.port.written[2][0], '$');
-    // the burst is shown readably: nine lines, NUL as a visible symbol
-    const auto& lines = r.form.monitor.lines();
-    EXPECT_EQ(lines.size(), 1u + 9u + 1u);
-    EXPECT_EQ(lines[2].rfind("\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80$GPGSV", 0), 0u);
+    ASSERT_EQ(r.port.written.size(), 4u);
+    EXPECT_EQ(r.port.written[2].substr(0, 13), radio_start);
+    EXPECT_EQ(r.port.written[3][0], '$');
+    EXPECT_EQ(r.form.monitor.lines().size(), 2u + 9u + 1u);
 }
 
+// Stopped, nothing moves and nothing is sent; started on a closed port, the
+// label says so and blinks, and the stopped seconds are one step.
 TEST(Transmitter, StartStopAndAClosedPort) {
     Running r;
     r.tick(0);
     r.form.start_stop_button.click();
-    EXPECT_FALSE(r.fleet.transmitting());
     EXPECT_EQ(r.form.status_label.caption(), "Stop");
     EXPECT_EQ(r.form.status_label.colour(), Colour::red_status());
-    for (int i = 0; i < 3; ++i) r.tick();  // stopped: nothing moves, nothing is sent
+    for (int i = 0; i < 3; ++i) r.tick();
     EXPECT_EQ(r.port.written.size(), 1u);
     EXPECT_EQ(r.form.monitor.lines().size(), 1u);
-    EXPECT_TRUE(r.form.status_label.visible());
 
     r.port.close();
     r.form.start_stop_button.click();
     EXPECT_EQ(r.form.status_label.caption(), "No Tx");
-    EXPECT_TRUE(r.form.status_label.visible());  // Start leaves the visibility to the blink
+    EXPECT_TRUE(r.form.status_label.visible()) << "Start leaves the visibility to the blink";
     r.tick(0);
     EXPECT_EQ(r.port.written.size(), 1u);
     EXPECT_EQ(r.monitor(), "");
     EXPECT_FALSE(r.form.status_label.visible());
-    // the three stopped seconds in one step: 3 s at 100 km/h on course 45
-    EXPECT_EQ(r.form.latitude_seconds_box.text(), "48");
+    EXPECT_EQ(r.form.latitude_seconds_box.text(), "48") << "3 s at 100 km/h on course 45";
 
     r.port.force_open();
     r.form.start_stop_button.click();
@@ -95,40 +90,31 @@ TEST(Transmitter, MonitorClearsOnlyPastItsHeight) {
 
 // Multi-user mode, two vehicles: each sentence carries its vehicle, the
 // panel shows the next one while the events run mid-tick (Stop pressed
-// there lets the tick end), and every vehicle of the cycle moves every
-// second once its turn has come.
+// there lets the tick end; a tick arriving there is dropped), and every
+// vehicle of the cycle moves every second once its turn has come.
 TEST(Transmitter, MultiUserSendsEachInTurnAndMovesThemAll) {
     Running r;
     r.fleet.load(1, Vehicle{-arc(45, 30), -arc(9, 12), 0.0, 100.0, SpeedUnit::kmh}, nullptr);
     r.form.multi_user_mode_option.select();
     r.form.vehicle_count_box.set_text("2");
-    r.shell.pending = [&] { r.form.start_stop_button.click(); };  // Stop, pressed mid-tick
+    r.shell.pending = [&] {
+        r.transmitter.tick();
+        r.form.start_stop_button.click();
+    };
     r.tick(0);
+    ASSERT_EQ(r.port.written.size(), 1u);
     EXPECT_EQ(r.port.written[0].substr(0, 3), "@0$");
     EXPECT_EQ(r.form.current_vehicle_box.text(), "1");
-    EXPECT_EQ(r.form.latitude_hemisphere_box.text(), "S");  // vehicle 1 is shown
-    EXPECT_FALSE(r.fleet.transmitting());      // the tick finished all the same
-    EXPECT_EQ(r.form.monitor.lines().size(), 1u);
+    EXPECT_EQ(r.form.latitude_hemisphere_box.text(), "S");
+    EXPECT_FALSE(r.fleet.transmitting()) << "the tick finished all the same";
     r.form.start_stop_button.click();
     r.tick();
     EXPECT_EQ(r.port.written[1].substr(0, 3), "@1$");
     EXPECT_NE(r.port.written[1].find(",4530.0000,S,"), std::string::npos) << "its first step starts its clock";
-    EXPECT_EQ(r.form.latitude_degrees_box.text(), "44");
     r.tick();
     r.tick();
     EXPECT_NE(r.port.written[3].find(",4529.9700,S,"), std::string::npos) << "two seconds north: " << r.port.written[3];
     EXPECT_EQ(r.fleet.vehicle(0).last_step, r.clock.steady) << "vehicle 0 moved at vehicle 1's turn too";
-    EXPECT_EQ(r.shell.pending_runs, 4);
-}
-
-TEST(Transmitter, ATickArrivingInsideATickIsDropped) {
-    Running r;
-    r.form.multi_user_mode_option.select();
-    r.shell.pending = [&] { r.transmitter.tick(); };
-    r.tick(0);
-    EXPECT_EQ(r.port.written.size(), 1u);
-    r.tick();
-    EXPECT_EQ(r.port.written.size(), 2u);
 }
 
 TEST(Transmitter, BusyLineSkipsAndALostPortIsClosedUntilChosenAgain) {
@@ -151,7 +137,6 @@ TEST(Transmitter, BusyLineSkipsAndALostPortIsClosedUntilChosenAgain) {
     r.form.com2_option.select();
     r.tick();
     EXPECT_EQ(r.port.written.size(), 1u);
-    EXPECT_EQ(r.monitor(), r.port.written[0].substr(0, r.port.written[0].size() - 2));
 }
 
 // An output beside the serial port, as the network outputs are.
@@ -171,14 +156,15 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
         const char* name;
         bool serial_open, serial_fails, radio;
         OutputSink::Result other;
-        const char* monitor;  // "S": the sentence; "" or "S..." with the notes after it
+        bool shown;
+        const char* notes;
     } rows[] = {
-        {"nothing runs", false, false, false, {false, ""}, ""},
-        {"only the other output runs", false, false, false, {true, ""}, "S"},
-        {"the other output failed", false, false, false, {false, "  [TCP: guasto]"}, "  [TCP: guasto]"},
-        {"both run, the other skipped", true, false, false, {true, "  [TCP: saltato]"}, "S  [TCP: saltato]"},
-        {"the serial port is lost", true, true, false, {true, ""}, "S  [non inviato: adattatore scollegato]"},
-        {"radio, the serial port closed", false, false, true, {true, ""}, "S"},
+        {"nothing runs", false, false, false, {false, ""}, false, ""},
+        {"only the other output runs", false, false, false, {true, ""}, true, ""},
+        {"the other output failed", false, false, false, {false, "  [TCP: guasto]"}, false, "  [TCP: guasto]"},
+        {"both run, the other skipped", true, false, false, {true, "  [TCP: saltato]"}, true, "  [TCP: saltato]"},
+        {"the serial port is lost", true, true, false, {true, ""}, true, "  [non inviato: adattatore scollegato]"},
+        {"radio, the serial port closed", false, false, true, {true, ""}, true, ""},
     };
     for (const auto& row : rows) {
         Running r;
@@ -191,15 +177,12 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
         r.tick();
         ASSERT_EQ(other.got.size(), 1u) << row.name;
         const std::string& bytes = other.got[0];
-        EXPECT_EQ(bytes.substr(0, row.radio ? 13 : 1), row.radio ? std::string("\r\n\0\0\0\0\0$GPGSV", 13) : "$")
-            << row.name;
-        std::string expected = row.monitor;
-        if (!expected.empty() && expected[0] == 'S') {
-            expected = (row.radio ? r.form.monitor.lines()[r.form.monitor.lines().size() - 9]
-                                  : bytes.substr(0, bytes.size() - 2)) +
-                       expected.substr(1);
-        }
-        EXPECT_EQ(row.radio ? r.form.monitor.lines()[r.form.monitor.lines().size() - 9] : r.monitor(), expected)
+        EXPECT_EQ(bytes.rfind(row.radio ? radio_start : "$GPRMC", 0), 0u) << row.name;
+        const std::string shown = row.radio ? "\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80$GPGSV"
+                                            : bytes.substr(0, bytes.size() - 2);
+        const auto& lines = r.form.monitor.lines();
+        EXPECT_EQ(lines.end()[row.radio ? -8 : -1].substr(0, row.radio ? shown.size() : std::string::npos),
+                  (row.shown ? shown : "") + row.notes)
             << row.name;
         EXPECT_EQ(r.port.written.size(), row.serial_open && !row.serial_fails ? 1u : 0u) << row.name;
         EXPECT_EQ(r.form.status_label.caption(), row.serial_fails ? "No tx" : "Label11") << row.name;
@@ -207,21 +190,20 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
 }
 
 // The supplement's lines (the AIS targets') follow the second's own
-// sentences in the same bytes, in GPS standard and radio, also in a second
+// sentences in the same write, in GPS standard and radio, also in a second
 // the receiver loses; multi-user mode never asks for them.
 TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
+    const std::string lines = "!AIVDM,1\r\n!AIVDM,2\r\n";
     const struct {
         const char* name;
         Mode mode;
         bool lost;
-        const char* bytes_start;  // before the supplement
-        std::size_t bytes_start_size;
-        bool asked;
+        std::string start, end;  // of the write; no end: not asked
     } rows[] = {
-        {"GPS standard: after the $GPRMC", Mode::gps_standard, false, "$GPRMC", 6, true},
-        {"radio: after the closing separator", Mode::radio, false, "\r\n\0\0\0\0\0$GPGSV", 13, true},
-        {"a lost second: alone", Mode::gps_standard, true, "", 0, true},
-        {"multi-user: none", Mode::multi_user, false, "@0$GPRMC", 8, false},
+        {"GPS standard: after the $GPRMC", Mode::gps_standard, false, "$GPRMC", "\r\n" + lines},
+        {"radio: after the closing separator", Mode::radio, false, radio_start, std::string("\r\n\0\0\0\0\0", 7) + lines},
+        {"a lost second: alone", Mode::gps_standard, true, lines, lines},
+        {"multi-user: none", Mode::multi_user, false, "@0$GPRMC", ""},
     };
     for (const auto& row : rows) {
         Running r;
@@ -239,29 +221,19 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
         r.tick();
         ASSERT_EQ(r.port.written.size(), 1u) << row.name;
         const std::string& bytes = r.port.written[0];
-        EXPECT_EQ(bytes.substr(0, row.bytes_start_size), std::string(row.bytes_start, row.bytes_start_size))
-            << row.name;
-        // Whole lines after the last sentence's CR LF, or the burst's closing separator.
-        const std::string lines = "!AIVDM,1\r\n!AIVDM,2\r\n";
-        const std::string before = row.mode == Mode::radio ? std::string("\r\n\0\0\0\0\0", 7) : "\r\n";
-        EXPECT_EQ(bytes.ends_with(row.lost ? lines : before + lines), row.asked) << row.name;
-        if (row.lost) {
-            EXPECT_EQ(bytes, lines) << row.name;
-        }
-        EXPECT_EQ(asked.size(), row.asked ? 1u : 0u) << row.name;
-        if (row.asked) {
-            EXPECT_EQ(asked[0], r.clock.steady_seconds()) << row.name;
-            EXPECT_EQ(r.monitor(), "!AIVDM,2") << row.name;
-            if (row.lost) {
-                EXPECT_EQ(r.form.monitor.lines().end()[-3].rfind("[guasto: secondo", 0), 0u) << row.name;
-            }
-        }
+        EXPECT_EQ(bytes.rfind(row.start, 0), 0u) << row.name;
+        EXPECT_EQ(bytes.ends_with(lines), !row.end.empty()) << row.name;
+        EXPECT_TRUE(bytes.ends_with(row.end)) << row.name;
+        EXPECT_EQ(asked, row.end.empty() ? std::vector<double>{} : std::vector{r.clock.steady}) << row.name;
+        EXPECT_EQ(r.monitor() == "!AIVDM,2", !row.end.empty()) << row.name;
+        const auto& shown = r.form.monitor.lines();
+        EXPECT_EQ(shown.size() >= 3 && shown.end()[-3].rfind("[guasto: secondo", 0) == 0, row.lost) << row.name;
     }
 }
 
 // Each sentence leaves a point on its vehicle's track: where it was sent,
 // the UTC time, its speed and course over ground. Multi-user mode, 2
-// vehicles: 0 at 100 km/h on course 45, 1 backwards at 10 miglia/h on 90.
+// vehicles: 0 at 100 km/h on course 45, 1 backwards at 10 knots on 90.
 TEST(Transmitter, EachSentenceIsAPointOfItsVehiclesTrack) {
     Running r;
     r.form.multi_user_mode_option.select();
@@ -280,10 +252,9 @@ TEST(Transmitter, EachSentenceIsAPointOfItsVehiclesTrack) {
         const auto& track = r.tracks.points(row.vehicle);
         ASSERT_EQ(track.size(), row.points) << row.vehicle;
         if (track.empty()) continue;
-        const TrackPoint& last = track.back();
-        EXPECT_EQ(last.utc, r.clock.utc - row.utc_before_now) << row.vehicle;
-        EXPECT_NEAR(last.speed, row.speed, 1e-9) << row.vehicle;
-        EXPECT_EQ(last.course, row.course) << row.vehicle;
+        EXPECT_EQ(track.back().utc, r.clock.utc - row.utc_before_now) << row.vehicle;
+        EXPECT_NEAR(track.back().speed, row.speed, 1e-9) << row.vehicle;
+        EXPECT_EQ(track.back().course, row.course) << row.vehicle;
     }
     EXPECT_EQ(r.tracks.points(0).back().lat * 3600.0, r.fleet.vehicle(0).lat) << "vehicle 0 was sent last";
 }
@@ -318,16 +289,16 @@ TEST(Transmitter, TheTrackBreaksWhereTheVehicleWasSet) {
 // meanwhile: a port lost by a replayed second is closed and told as a tick
 // tells it.
 TEST(Transmitter, PausedWhileALogPlays) {
-    enum class Meanwhile { nothing, stopped, port_lost };
     const struct {
-        Meanwhile meanwhile;
+        bool stopped;
+        const char* loss;  // of the port, by the replayed second
         const char* line;
         const char* caption;
         Colour colour;
-    } rows[] = {{Meanwhile::nothing, "$GPRMC,x*00", "Tx ok", Colour::green_status()},
-                {Meanwhile::stopped, "$GPRMC,x*00", "Stop", Colour::red_status()},
-                {Meanwhile::port_lost, "$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]", "No tx",
-                 Colour::red_status()}};
+    } rows[] = {{false, "", "$GPRMC,x*00", "Tx ok", Colour::green_status()},
+                {true, "", "$GPRMC,x*00", "Stop", Colour::red_status()},
+                {false, "porta persa: adattatore scollegato",
+                 "$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]", "No tx", Colour::red_status()}};
     for (const auto& row : rows) {
         Running r;
         r.form.status_label.set_caption("Tx ok");
@@ -337,21 +308,18 @@ TEST(Transmitter, PausedWhileALogPlays) {
         EXPECT_EQ(r.form.status_label.caption(), "Riproduce");
         r.tick();
         Delivery delivery;
-        delivery.serial = Delivery::Serial::written;
-        if (row.meanwhile == Meanwhile::port_lost) {
-            delivery.serial = Delivery::Serial::lost;
-            delivery.loss = "porta persa: adattatore scollegato";
-        }
+        delivery.serial = *row.loss ? Delivery::Serial::lost : Delivery::Serial::written;
+        delivery.loss = row.loss;
         r.transmitter.show_replayed("$GPRMC,x*00\r\n", delivery);
         EXPECT_EQ(r.port.written.size(), 1u);
-        if (row.meanwhile == Meanwhile::stopped) r.form.start_stop_button.click();
+        if (row.stopped) r.form.start_stop_button.click();
         r.transmitter.end_replay();
         EXPECT_EQ(r.monitor(), row.line);
         EXPECT_EQ(r.form.status_label.caption(), row.caption);
         EXPECT_EQ(r.form.status_label.colour(), row.colour);
-        EXPECT_EQ(r.port.is_open(), row.meanwhile != Meanwhile::port_lost);
+        EXPECT_EQ(r.port.is_open(), !*row.loss);
         r.tick();
-        EXPECT_EQ(r.port.written.size(), row.meanwhile == Meanwhile::nothing ? 2u : 1u);
+        EXPECT_EQ(r.port.written.size(), row.stopped || *row.loss ? 1u : 2u);
     }
 }
 
@@ -365,29 +333,24 @@ TEST(Transmitter, FixesBetweenTheSecondsCarryTheirTimeAndStepTheMotion) {
     o.cielo.satelliti = true;
     o.cielo.frequenza = 5;
     r.transmitter.set_receiver(o);
-    ASSERT_EQ(r.transmitter.fixes_per_second(), 5);
     r.clock.wall.utc = r.clock.wall.local = {2003, 5, 9, 20, 15, 28};
     std::vector<std::string> rmc;
     for (int k = 0; k < 5; ++k) {
         r.clock.utc = 1052511328.0 + 0.2 * k + 0.003;  // a timer a little late
         r.clock.steady += 0.2;
-        const std::size_t before = r.port.written.size();
         r.transmitter.tick(k);
-        ASSERT_EQ(r.port.written.size(), before + 1) << k;
-        rmc.push_back(r.port.written.back().substr(0, r.port.written.back().find("\r\n")));
+        ASSERT_EQ(r.port.written.size(), k + 1u);
+        rmc.push_back(r.last_sentence());
+        EXPECT_EQ(rmc.back().substr(0, 18), "$GPRMC,201528." + std::to_string(2 * k) + "0,A") << k;
     }
-    for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(rmc[static_cast<std::size_t>(k)].substr(0, 18), "$GPRMC,201528." + std::to_string(2 * k) + "0,A") << k;
-    }
-    EXPECT_NE(rmc[1].substr(17, 22), rmc[4].substr(17, 22));  // 100 km/h: moved between the fixes
+    EXPECT_NE(rmc[1].substr(17, 22), rmc[4].substr(17, 22)) << "moved between the fixes";
     EXPECT_NE(r.port.written.back().find("$GPGSV,"), std::string::npos);
 
     r.form.multi_user_mode_option.select();
-    const std::size_t before = r.port.written.size();
     r.transmitter.tick(1);
-    EXPECT_EQ(r.port.written.size(), before);
+    EXPECT_EQ(r.port.written.size(), 5u);
     r.transmitter.tick(0);
-    EXPECT_EQ(r.port.written.size(), before + 1);
+    EXPECT_EQ(r.port.written.size(), 6u);
 }
 
 // The noise moves what is said, never the vehicle; the same seed says the
@@ -406,14 +369,13 @@ TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
         for (int s = 0; s < 4; ++s) {
             r.clock.wall.utc.second = r.clock.wall.local.second = s;
             r.tick();
-            rmc.push_back(r.port.written.back().substr(0, r.port.written.back().find("\r\n")));
+            rmc.push_back(r.last_sentence());
         }
         // the track keeps the true position and, under noise, the one sent
         const TrackPoint& step = r.transmitter.tracks().points(0).back();
-        const auto sent = r.transmitter.reported(0);
         EXPECT_EQ(step.reported, noise > 0.0);
         EXPECT_DOUBLE_EQ(step.lat * arc_seconds_per_degree, r.fleet.vehicle(0).lat);
-        if (sent) {
+        if (const auto sent = r.transmitter.reported(0)) {
             EXPECT_DOUBLE_EQ(step.reported_lat * arc_seconds_per_degree, sent->lat);
             EXPECT_DOUBLE_EQ(step.reported_lon * arc_seconds_per_degree, sent->lon);
             EXPECT_NE(step.reported_lat, step.lat);
@@ -425,11 +387,8 @@ TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
     EXPECT_EQ(noisy_lat, true_lat);
     for (std::size_t s = 0; s < plain.size(); ++s) EXPECT_NE(noisy[s], plain[s]) << s;
     EXPECT_EQ(run(20.0, {}).first, noisy);
-
     const auto lost = run(0.0, {2, 4}).first;  // the last 2 s of every 4
-    for (std::size_t s = 0; s < lost.size(); ++s) {
-        EXPECT_EQ(lost[s].substr(13, 3), s < 2 ? ",A," : ",V,") << lost[s];
-    }
+    for (std::size_t s = 0; s < lost.size(); ++s) EXPECT_EQ(lost[s].substr(13, 3), s < 2 ? ",A," : ",V,") << lost[s];
 }
 
 }  // namespace
