@@ -31,8 +31,8 @@ LineOutput::LineOutput(int fd, std::size_t backlog_limit) : fd_(fd), limit_(back
         kind_ = Kind::socket;
     } else if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        own_fd_ = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (own_fd_ >= 0) {
+        own_fd_.reset(::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (own_fd_) {
             kind_ = Kind::own_description;
         } else if (errno == ENXIO) {
             closed_ = true;  // a pipe whose reader has gone
@@ -49,7 +49,6 @@ LineOutput::LineOutput(int fd, std::size_t backlog_limit) : fd_(fd), limit_(back
 
 LineOutput::~LineOutput() {
     flush();
-    if (own_fd_ >= 0) ::close(own_fd_);
 }
 
 std::size_t LineOutput::put(std::string_view bytes) {
@@ -58,7 +57,7 @@ std::size_t LineOutput::put(std::string_view bytes) {
     do {
         switch (kind_) {
             case Kind::own_description:
-                written = ::write(own_fd_, bytes.data(), bytes.size());
+                written = ::write(own_fd_.get(), bytes.data(), bytes.size());
                 break;
             case Kind::socket:
                 written = ::send(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);

@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include "os/descriptor.h"
+
 namespace vadrel {
 
 // How much of the messages on standard error may wait for a paused reader.
@@ -48,7 +50,7 @@ private:
     std::size_t put(std::string_view bytes);
 
     int fd_;
-    int own_fd_ = -1;
+    Descriptor own_fd_;
     Kind kind_ = Kind::plain;
     std::size_t limit_;
     std::string backlog_;

@@ -315,13 +315,11 @@ FolderEntry ProgramFolder::look(const std::string& name) const {
 std::vector<std::string> ProgramFolder::names() const {
     std::vector<std::string> found;
     // A descriptor of its own, so the listing has its own position.
-    const int listing = openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) return found;
-    DIR* dir = fdopendir(listing);
-    if (dir == nullptr) {
-        ::close(listing);
-        return found;
-    }
+    Descriptor listing(openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listing) return found;
+    DIR* dir = fdopendir(listing.get());
+    if (dir == nullptr) return found;
+    listing.release();  // closedir closes it
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") found.push_back(name);

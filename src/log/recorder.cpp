@@ -29,24 +29,16 @@ Recorder::~Recorder() { stop(); }
 
 std::string Recorder::start(const std::string& path) {
     stop();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) return "la registrazione in " + path + " non si apre: " + reason(errno);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
+    Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644));
+    if (!fd) return "la registrazione in " + path + " non si apre: " + reason(errno);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
         return "la registrazione in " + path + " non si apre: un'altra registrazione lo sta scrivendo";
-    }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode))) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode)))
         return "la registrazione in " + path + " non si apre: non è un file normale o un FIFO";
-    }
     regular_ = S_ISREG(info.st_mode);
-    if (regular_ && ::ftruncate(fd, 0) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return "la registrazione in " + path + " non si apre: " + reason(error);
-    }
-    fd_ = fd;
+    if (regular_ && ::ftruncate(fd.get(), 0) != 0) return "la registrazione in " + path + " non si apre: " + reason(errno);
+    fd_ = std::move(fd);
     path_ = path;
     pending_.clear();
     good_size_ = 0;
@@ -57,15 +49,14 @@ std::string Recorder::start(const std::string& path) {
 }
 
 void Recorder::stop() {
-    if (fd_ < 0) return;
+    if (!fd_) return;
     flush();
-    ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
 }
 
 int Recorder::flush() {
     while (!pending_.empty()) {
-        const ssize_t n = ::write(fd_, pending_.data(), pending_.size());
+        const ssize_t n = ::write(fd_.get(), pending_.data(), pending_.size());
         if (n > 0) {
             pending_.erase(0, static_cast<std::size_t>(n));
             continue;
@@ -78,11 +69,11 @@ int Recorder::flush() {
 }
 
 OutputSink::Result Recorder::send(std::string_view bytes) {
-    if (fd_ < 0) return {};
+    if (!fd_) return {};
     // A file removed (or its folder) would take the ticks nowhere: once a
     // second, one fstat tells.
     struct stat info {};
-    if (regular_ && ::fstat(fd_, &info) == 0 && info.st_nlink == 0) return fail("il file è stato cancellato");
+    if (regular_ && ::fstat(fd_.get(), &info) == 0 && info.st_nlink == 0) return fail("il file è stato cancellato");
     // A reader still busy with an earlier tick skips this one whole.
     int error = flush();
     if (error == EAGAIN) {
@@ -106,11 +97,10 @@ OutputSink::Result Recorder::send(std::string_view bytes) {
 OutputSink::Result Recorder::fail(const std::string& why) {
     // A tick cut short by a full disk is taken back, so the log ends whole.
     if (regular_) {
-        [[maybe_unused]] const int cut = ::ftruncate(fd_, good_size_);
+        [[maybe_unused]] const int cut = ::ftruncate(fd_.get(), good_size_);
     }
     pending_.clear();
-    ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     failure_ = "registrazione interrotta: " + why + " (" + path_ + ", " + std::to_string(ticks_) +
                " secondi registrati)";
     if (on_event) on_event(failure_);

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "os/descriptor.h"
 #include "outputs/output_fanout.h"
 
 namespace vadrel {
@@ -48,7 +49,7 @@ public:
 
     Result send(std::string_view bytes) override;
 
-    bool recording() const { return fd_ >= 0; }
+    bool recording() const { return fd_.valid(); }
     const std::string& path() const { return path_; }
     long long ticks() const { return ticks_; }
     long long skipped() const { return skipped_; }
@@ -65,7 +66,7 @@ private:
     Result fail(const std::string& why);
 
     UtcMs now_;
-    int fd_ = -1;
+    Descriptor fd_;
     bool regular_ = false;
     std::string path_;
     std::string pending_;

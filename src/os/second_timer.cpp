@@ -48,9 +48,9 @@ SecondTimer::SecondTimer(Kind kind, std::chrono::milliseconds offset, QObject* p
     connect(&qtimer_, &QTimer::timeout, this, &SecondTimer::qtimer_fired);
 #ifdef __linux__
     if (kind == Kind::best) {
-        timer_fd_ = ::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-        if (timer_fd_ >= 0) {
-            notifier_ = std::make_unique<QSocketNotifier>(timer_fd_, QSocketNotifier::Read);
+        timer_fd_.reset(::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC));
+        if (timer_fd_) {
+            notifier_ = std::make_unique<QSocketNotifier>(timer_fd_.get(), QSocketNotifier::Read);
             notifier_->setEnabled(false);
             connect(notifier_.get(), &QSocketNotifier::activated, this, &SecondTimer::timer_fd_ready);
         }
@@ -74,9 +74,9 @@ void SecondTimer::stop() {
     active_ = false;
     qtimer_.stop();
 #ifdef __linux__
-    if (timer_fd_ >= 0) {
+    if (timer_fd_) {
         const itimerspec disarm{};
-        ::timerfd_settime(timer_fd_, 0, &disarm, nullptr);
+        ::timerfd_settime(timer_fd_.get(), 0, &disarm, nullptr);
         notifier_->setEnabled(false);
     }
 #endif
@@ -88,11 +88,11 @@ void SecondTimer::arm(std::int64_t not_before_ns) {
     const std::int64_t next = next_tick_ns(now, offset_ns_, not_before_ns, period_ns_);
     due_ns_ = next;
 #ifdef __linux__
-    if (timer_fd_ >= 0) {
+    if (timer_fd_) {
         itimerspec when{};
         when.it_value.tv_sec = static_cast<time_t>(next / nanoseconds_per_second);
         when.it_value.tv_nsec = static_cast<long>(next % nanoseconds_per_second);
-        if (::timerfd_settime(timer_fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) == 0) {
+        if (::timerfd_settime(timer_fd_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) == 0) {
             notifier_->setEnabled(true);
             return;
         }
@@ -107,7 +107,7 @@ void SecondTimer::arm(std::int64_t not_before_ns) {
 void SecondTimer::timer_fd_ready() {
 #ifdef __linux__
     std::uint64_t expirations = 0;
-    const ssize_t got = ::read(timer_fd_, &expirations, sizeof expirations);
+    const ssize_t got = ::read(timer_fd_.get(), &expirations, sizeof expirations);
     if (got < 0) {
         // ECANCELED: the wall clock was set; wait for the next second of the
         // new time at least half a second after the last tick, however long
@@ -157,8 +157,7 @@ void SecondTimer::set_rate(int per_second) {
 void SecondTimer::release_timer_fd() {
 #ifdef __linux__
     notifier_.reset();
-    if (timer_fd_ >= 0) ::close(timer_fd_);
-    timer_fd_ = -1;
+    timer_fd_.reset();
 #endif
 }
 

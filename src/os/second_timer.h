@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "os/descriptor.h"
+
 class QSocketNotifier;
 
 namespace vadrel {
@@ -82,7 +84,7 @@ private:
     bool active_ = false;
     std::chrono::steady_clock::time_point last_tick_;
     std::int64_t due_ns_ = 0;  // the instant the timer is armed for
-    int timer_fd_ = -1;
+    Descriptor timer_fd_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer qtimer_;
 };

@@ -40,13 +40,13 @@ void take_over_signals() {
 SignalWatcher::SignalWatcher() {
 #ifdef __linux__
     const sigset_t set = watched_set();
-    fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (fd_ < 0) return;
-    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    fd_.reset(signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!fd_) return;
+    notifier_ = std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
         signalfd_siginfo info;
         bool end = false;
-        while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        while (read(fd_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
             if (info.ssi_signo == SIGUSR1) {
                 emit fix_switch();
             } else {
@@ -61,7 +61,7 @@ SignalWatcher::SignalWatcher() {
 SignalWatcher::~SignalWatcher() {
 #ifdef __linux__
     notifier_.reset();
-    if (fd_ >= 0) close(fd_);
+    fd_.reset();
 #endif
 }
 

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <memory>
 
+#include "os/descriptor.h"
+
 class QSocketNotifier;
 
 namespace vadrel {
@@ -28,7 +30,7 @@ signals:
     void fix_switch();
 
 private:
-    int fd_ = -1;
+    Descriptor fd_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -86,49 +86,33 @@ void make_link(const std::string& link, const std::string& slave) {
 }  // namespace
 
 VirtualSerialPort::VirtualSerialPort(std::string link_path) : link_path_(std::move(link_path)) {
-    if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0)
+    int master = -1, slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
         throw port_failure(PortError::porta_virtuale_non_creata, system_error("openpty"));
+    master_.reset(master);
+    slave_.reset(slave);
     char name[128];
-    if (::ttyname_r(slave_, name, sizeof name) != 0) {
-        const std::string detail = system_error("ttyname");
-        close_all();
-        throw port_failure(PortError::porta_virtuale_non_creata, detail);
-    }
+    if (::ttyname_r(slave_.get(), name, sizeof name) != 0)
+        throw port_failure(PortError::porta_virtuale_non_creata, system_error("ttyname"));
     slave_path_ = name;
-    make_raw(slave_, 4800);
-    dialout_problem_ = give_to_dialout(slave_);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    make_raw(slave_.get(), 4800);
+    dialout_problem_ = give_to_dialout(slave_.get());
+    ::fcntl(master_.get(), F_SETFL, ::fcntl(master_.get(), F_GETFL) | O_NONBLOCK);
+    ::fcntl(master_.get(), F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_.get(), F_SETFD, FD_CLOEXEC);
     // Readers come and go through the device's path: each open and each last
     // close of a file on it is an event. Our own slave is open already.
-    watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch_ >= 0 && ::inotify_add_watch(watch_, slave_path_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
-        ::close(watch_);
-        watch_ = -1;
-    }
+    watch_.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (watch_ && ::inotify_add_watch(watch_.get(), slave_path_.c_str(), IN_OPEN | IN_CLOSE) < 0) watch_.reset();
     if (!link_path_.empty()) {
-        try {
-            make_link(link_path_, slave_path_);
-        } catch (const PortFailure&) {
-            close_all();
-            throw;
-        }
+        make_link(link_path_, slave_path_);
         link_made_ = true;
-    }
-}
-
-void VirtualSerialPort::close_all() {
-    for (int* fd : {&watch_, &slave_, &master_}) {
-        if (*fd >= 0) ::close(*fd);
-        *fd = -1;
     }
 }
 
 VirtualSerialPort::~VirtualSerialPort() {
     // Only our own link: another run may have replaced it meanwhile.
     if (link_made_ && link_target(link_path_) == slave_path_) ::unlink(link_path_.c_str());
-    close_all();
 }
 
 void VirtualSerialPort::open(const LineSettings& settings) {
@@ -164,7 +148,7 @@ bool VirtualSerialPort::write(std::string_view bytes) {
 
     ssize_t written = -1;
     do {
-        written = ::write(master_, bytes.data(), bytes.size());
+        written = ::write(master_.get(), bytes.data(), bytes.size());
     } while (written < 0 && errno == EINTR);
     if (written >= 0) last_write_ = static_cast<int>(written);
     if (written == static_cast<ssize_t>(bytes.size())) return true;
@@ -178,15 +162,14 @@ bool VirtualSerialPort::write(std::string_view bytes) {
 std::string VirtualSerialPort::describe() const { return slave_path_ + " (virtuale)"; }
 
 bool VirtualSerialPort::reader_present() {
-    if (watch_ < 0) return true;  // cannot tell: treated as a reader that may be there
+    if (!watch_) return true;  // cannot tell: treated as a reader that may be there
     alignas(inotify_event) char events[4096];
     ssize_t got = 0;
-    while ((got = ::read(watch_, events, sizeof events)) > 0) {
+    while ((got = ::read(watch_.get(), events, sizeof events)) > 0) {
         for (const char* at = events; at < events + got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(at);
             if (event->mask & IN_Q_OVERFLOW) {
-                ::close(watch_);  // the count is lost: from now on, as if unknown
-                watch_ = -1;
+                watch_.reset();  // the count is lost: from now on, as if unknown
                 return true;
             }
             if (event->mask & IN_OPEN) ++readers_;
@@ -201,7 +184,7 @@ void VirtualSerialPort::drain_input() {
     char dropped[4096];
     // Bounded: a reader that writes without pause cannot hold the tick here.
     for (int round = 0; round < 64; ++round) {
-        const ssize_t got = ::read(master_, dropped, sizeof dropped);
+        const ssize_t got = ::read(master_.get(), dropped, sizeof dropped);
         if (got > 0) continue;
         if (got < 0 && errno == EINTR) continue;
         return;  // EAGAIN: nothing more
@@ -209,22 +192,22 @@ void VirtualSerialPort::drain_input() {
 }
 
 void VirtualSerialPort::discard_unread(bool nobody_there) {
-    ::tcflush(slave_, TCIFLUSH);
+    ::tcflush(slave_.get(), TCIFLUSH);
     // Nobody else there: the next reader finds raw mode and a port it may
     // open, whatever the last one left behind (exclusive mode included).
     if (nobody_there) {
-        make_raw(slave_, baud_);
-        ::ioctl(slave_, TIOCNXCL);
+        make_raw(slave_.get(), baud_);
+        ::ioctl(slave_.get(), TIOCNXCL);
     }
 }
 
 int VirtualSerialPort::unread_by_reader() const {
     // Polling the slave lets the kernel hand over bytes still on their way
     // to the reader's queue, so the count below includes them.
-    pollfd settle{slave_, POLLIN, 0};
+    pollfd settle{slave_.get(), POLLIN, 0};
     ::poll(&settle, 1, 0);
     int unread = 0;
-    if (::ioctl(slave_, FIONREAD, &unread) != 0) return -1;
+    if (::ioctl(slave_.get(), FIONREAD, &unread) != 0) return -1;
     return unread;
 }
 
@@ -234,7 +217,6 @@ VirtualSerialPort::VirtualSerialPort(std::string link_path) : link_path_(std::mo
     throw port_failure(PortError::porta_virtuale_non_creata, "non disponibile su questo sistema");
 }
 VirtualSerialPort::~VirtualSerialPort() = default;
-void VirtualSerialPort::close_all() {}
 void VirtualSerialPort::open(const LineSettings& settings) { baud_ = settings.baud; }
 void VirtualSerialPort::close() {}
 bool VirtualSerialPort::write(std::string_view) { return false; }

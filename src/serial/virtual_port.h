@@ -44,6 +44,7 @@
 
 #include <string>
 
+#include "os/descriptor.h"
 #include "serial/port_line.h"
 
 namespace vadrel {
@@ -82,7 +83,6 @@ public:
     bool reader_present();
 
 private:
-    void close_all();
     void drain_input();
     // Discards what is waiting for a reader; when nobody_there, also puts
     // raw mode back for the next reader.
@@ -90,9 +90,9 @@ private:
     // Bytes the reader has not read yet; -1 when that cannot be seen.
     int unread_by_reader() const;
 
-    int master_ = -1;
-    int slave_ = -1;  // held for the whole life of the port
-    int watch_ = -1;  // inotify on the slave's device, -1 when not available
+    Descriptor master_;
+    Descriptor slave_;  // held for the whole life of the port
+    Descriptor watch_;  // inotify on the slave's device, none when not available
     int readers_ = 0;
     int last_write_ = 0;  // bytes of the last write
     std::string slave_path_;
