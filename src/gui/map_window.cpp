@@ -1,6 +1,7 @@
 #include "map_window.h"
 
 #include <cerrno>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetricsF>
@@ -470,6 +471,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
 void MapCanvas::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     drag_ = event->position();
+    pressed_at_ = event->position();
     dragged_ = false;
     setCursor(Qt::ClosedHandCursor);
 }
@@ -491,6 +493,7 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
         }
         return;
     }
+    if (!dragged_ && (event->position() - pressed_at_).manhattanLength() < QApplication::startDragDistance()) return;
     following_ = false;
     dragged_ = true;
     projection_.pan(event->position() - *drag_);
