@@ -1,5 +1,6 @@
 #include "route.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -96,6 +97,20 @@ std::optional<std::string> Route::add(const RoutePoint& p) {
         speeds_.grow_to(points_.size(), std::numeric_limits<float>::quiet_NaN());
         speeds_.push_back(p.speed ? static_cast<float>(*p.speed) : std::numeric_limits<float>::quiet_NaN());
     }
+    // The run's extent, from the points as kept.
+    if (points_.size() % extent_points == 0) {
+        extents_.push_back({fixed.lat, fixed.lat, 0.0f, 0.0f, 0.0f});
+        run_east_ = 0.0;
+    } else {
+        Extent& run = extents_.back();
+        run_east_ += std::remainder(fixed.degrees().lon - points_[points_.size() - 1].degrees().lon, 360.0);
+        const auto east = static_cast<float>(run_east_);
+        run.south = std::min(run.south, fixed.lat);
+        run.north = std::max(run.north, fixed.lat);
+        run.west = std::min(run.west, east);
+        run.east = std::max(run.east, east);
+        run.last = east;
+    }
     points_.push_back(fixed);
     last_vector_ = v;
     return std::nullopt;
@@ -113,6 +128,7 @@ void Route::shrink() {
     leg_ms_.shrink();
     time_marks_.shrink_to_fit();
     speeds_.shrink();
+    extents_.shrink_to_fit();
 }
 
 std::optional<double> Route::speed(std::size_t i) const {

@@ -95,6 +95,23 @@ public:
     // point gives none; infinite when some leg has neither speed.
     double travel_seconds(double speed) const;
 
+    // A coarse index of the points, for drawing many of them: the extent
+    // of each run of extent_points consecutive points (run k holds points
+    // k * extent_points on, the last run maybe fewer), so that a run away
+    // from what is shown is passed over whole.
+    static constexpr std::size_t extent_points = 64;
+    struct Extent {
+        std::int32_t south = 0;  // ten-millionths of a degree, as the points
+        std::int32_t north = 0;
+        // Degrees east of the run's first point, its longitudes unwrapped
+        // from point to point the short way (more than 360 round a pole).
+        float west = 0.0f;
+        float east = 0.0f;
+        float last = 0.0f;  // the run's last point, likewise
+    };
+    std::size_t extents() const { return extents_.size(); }
+    const Extent& extent(std::size_t run) const { return extents_[run]; }
+
     bool operator==(const Route& other) const;
 
 private:
@@ -123,6 +140,8 @@ private:
     std::int64_t last_ms_ = 0;
     std::optional<std::int64_t> latest_ms_;  // the last time seen, kept or not
     Vec3 last_vector_{};
+    std::vector<Extent> extents_;
+    double run_east_ = 0.0;  // the last point east of its run's first, unwrapped
     double length_ = 0.0;
     double paced_seconds_ = 0.0;   // legs that start at a point with a speed
     double unpaced_metres_ = 0.0;  // the other legs
