@@ -45,7 +45,6 @@ TEST_F(MapDrag, ATrembleIsAClickADragPans) {
         QPoint by;
         bool point_added;
     } rows[] = {
-        {"still", {0, 0}, true},
         {"a pixel's tremble", {1, 0}, true},
         {"just short of the drag distance", {reach - 1, 0}, true},
         {"the drag distance itself", {0, reach}, false},
