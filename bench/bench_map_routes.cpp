@@ -10,7 +10,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <cmath>
 #include <vector>
 
 #include "gui/map_routes.h"
@@ -63,20 +62,11 @@ void routes_painted(benchmark::State& state, double metres_per_pixel) {
         for (std::size_t k = 0; k < vehicles; ++k) {
             const RouteParts parts = split_route(f.routes[k], f.progress[k], {}, f.here[k]);
             painter.setPen(QPen(Qt::red, 1.5, Qt::DashLine));
-            painter.drawPolyline(legs_on_screen(map, parts.done));
+            painter.drawPolyline(legs_on_screen(map, f.routes[k], parts.done));
             painter.setPen(QPen(Qt::red, 2.0));
-            painter.drawPolyline(legs_on_screen(map, parts.left));
+            painter.drawPolyline(legs_on_screen(map, f.routes[k], parts.left));
             // the points 8 pixels apart, at most 400, as the map draws them
-            QPointF last(-1e9, -1e9);
-            std::size_t drawn = 0;
-            for (std::size_t i = 0; i < f.routes[k].size() && drawn < 400; ++i) {
-                const auto p = f.routes[k].position(i);
-                const QPointF at = map.to_screen({p.lat, p.lon});
-                if (!view.contains(at) || std::hypot(at.x() - last.x(), at.y() - last.y()) < 8.0) continue;
-                painter.drawRect(QRectF(at - QPointF(3, 3), QSizeF(6, 6)));
-                last = at;
-                ++drawn;
-            }
+            for (const QRectF& box : point_marks(map, f.routes[k], 3.0, 8.0, 8.0, 400)) painter.drawRect(box);
         }
     }
     state.counters["punti"] = static_cast<double>(vehicles * points);

@@ -7,6 +7,8 @@
 //   painter.drawPolyline(legs_on_screen(projection, parts.left));
 
 #include <QPolygonF>
+#include <cstdint>
+#include <variant>
 #include <vector>
 
 #include "gui/map_projection.h"
@@ -14,10 +16,22 @@
 
 namespace vadrel::gui {
 
+// A part of a route in the order it is driven, without a copy of its
+// points: the route's own points by index (a range, either way), and
+// points that are not the route's (where the vehicle is, where it joined).
+struct RouteRun {
+    struct Range {
+        std::int64_t from = 0;  // inclusive; backwards when from > to
+        std::int64_t to = 0;
+    };
+    std::vector<std::variant<GeoPoint, Range>> pieces;
+    bool empty() const { return pieces.empty(); }
+};
+
 struct RouteParts {
-    std::vector<GeoPoint> done;      // the route's points behind the vehicle, then the vehicle
-    std::vector<GeoPoint> left;      // the vehicle, then the points ahead to the end (of the round)
-    std::vector<GeoPoint> approach;  // from where it joined the route to the vehicle; or nothing
+    RouteRun done;      // the route's points behind the vehicle, then the vehicle
+    RouteRun left;      // the vehicle, then the points ahead to the end (of the round)
+    RouteRun approach;  // from where it joined the route to the vehicle; or nothing
 };
 
 // `vehicle` is where the vehicle is now (degrees). A vehicle at the end of a
@@ -30,7 +44,17 @@ RouteParts split_route(const Route& route, const RouteProgress& progress, const 
 // circle where it is long enough on the screen to show the bend, taken the
 // short way across the 180th meridian, points closer than half a pixel to
 // the one before left out, and a run of points beyond one edge of the view
-// drawn as its first and last.
+// drawn as its first and last. A route's run is drawn from its coarse index
+// (Route::extent): a stretch of short legs beyond one edge, or smaller than
+// half a pixel, is its first and last point, so that drawing 100,000 points
+// costs about what the view shows of them.
 QPolygonF legs_on_screen(const MapProjection& map, const std::vector<GeoPoint>& points);
+QPolygonF legs_on_screen(const MapProjection& map, const Route& route, const RouteRun& run);
+
+// The route's points as squares of `half` a side's length where they stand
+// apart on the screen: in the view (grown by `margin`), each at least
+// `spacing` pixels from the last one marked, at most `most` of them.
+std::vector<QRectF> point_marks(const MapProjection& map, const Route& route, double half, double margin,
+                                double spacing, std::size_t most);
 
 }  // namespace vadrel::gui

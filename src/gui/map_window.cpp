@@ -1,6 +1,7 @@
 #include "map_window.h"
 
 #include <cerrno>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetricsF>
@@ -470,6 +471,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
 void MapCanvas::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     drag_ = event->position();
+    pressed_at_ = event->position();
     dragged_ = false;
     setCursor(Qt::ClosedHandCursor);
 }
@@ -491,6 +493,7 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
         }
         return;
     }
+    if (!dragged_ && (event->position() - pressed_at_).manhattanLength() < QApplication::startDragDistance()) return;
     following_ = false;
     dragged_ = true;
     projection_.pan(event->position() - *drag_);
@@ -655,7 +658,6 @@ std::vector<QRectF> MapCanvas::paint_routes(QPainter& painter, const std::vector
     const std::size_t current = form_.fleet.current();
     std::erase(order, current);
     order.push_back(current);  // on top, shown or not
-    const QRectF view = QRectF(rect()).adjusted(-8, -8, 8, 8);
     for (const std::size_t m : order) {
         const FollowedRoute* followed = routes_->route(m);
         if (followed == nullptr) continue;
@@ -666,28 +668,19 @@ std::vector<QRectF> MapCanvas::paint_routes(QPainter& painter, const std::vector
         QColor faint = colour;
         faint.setAlpha(attuale ? 150 : 90);
         painter.setPen(QPen(faint, attuale ? 2.5 : 1.5, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.drawPolyline(legs_on_screen(projection_, parts.done));
-        painter.drawPolyline(legs_on_screen(projection_, parts.approach));
+        painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.done));
+        painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.approach));
         QColor bold = colour;
         bold.setAlpha(attuale ? 255 : 170);
         painter.setPen(QPen(bold, attuale ? 4.0 : 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.drawPolyline(legs_on_screen(projection_, parts.left));
+        painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.left));
         // its points, as squares, where they stand apart on the screen
-        const double half = attuale ? 4.0 : 3.0;
         painter.setPen(QPen(Qt::black, 1.0));
         painter.setBrush(Qt::white);
-        std::optional<QPointF> last;
-        std::size_t drawn = 0;
-        for (std::size_t i = 0; i < followed->route.size() && drawn < max_marks; ++i) {
-            const vadrel::GeoPoint p = followed->route.position(i);
-            const QPointF at = projection_.to_screen({p.lat, p.lon});
-            if (!view.contains(at)) continue;
-            if (last && std::hypot(at.x() - last->x(), at.y() - last->y()) < mark_spacing_pixels) continue;
-            const QRectF box(at - QPointF(half, half), QSizeF(2 * half, 2 * half));
+        for (const QRectF& box : point_marks(projection_, followed->route, attuale ? 4.0 : 3.0, 8.0,
+                                             mark_spacing_pixels, max_marks)) {
             painter.drawRect(box);
             marks.push_back(box);
-            last = at;
-            ++drawn;
         }
     }
     return marks;

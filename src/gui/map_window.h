@@ -129,6 +129,9 @@ private:
     MapProjection projection_;
     bool following_ = true;
     std::optional<QPointF> drag_;
+    // Where the button went down; the map moves only once the pointer has
+    // gone the platform's drag distance from there (a click's tremor is a click).
+    QPointF pressed_at_;
     // Whether the press being dragged has moved the map (else it is a click).
     bool dragged_ = false;
     // Land, coastlines and borders; none if the built-in data cannot be read.

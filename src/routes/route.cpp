@@ -1,5 +1,6 @@
 #include "route.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -19,9 +20,22 @@ std::string number_text(double value) {
     return std::string(text, end);
 }
 
+constexpr double fixed_per_degree = 1e7;
+
 }  // namespace
 
-std::optional<std::string> Route::refusal(const RoutePoint& p) const {
+Route::Fixed Route::Fixed::of(double lat_degrees, double lon_degrees) {
+    return {static_cast<std::int32_t>(std::lround(lat_degrees * fixed_per_degree)),
+            static_cast<std::int32_t>(std::lround(lon_degrees * fixed_per_degree))};
+}
+
+// Divided, not multiplied by 1e-7: the quotient is correctly rounded, so a
+// coordinate read with up to seven decimals comes back as the same double.
+GeoPoint Route::Fixed::degrees() const {
+    return {static_cast<double>(lat) / fixed_per_degree, static_cast<double>(lon) / fixed_per_degree};
+}
+
+std::optional<std::string> Route::refusal(const RoutePoint& p, GeoPoint kept) const {
     if (!std::isfinite(p.lat) || p.lat < -90.0 || p.lat > 90.0)
         return "la latitudine " + number_text(p.lat) + " è fuori campo (da -90 a 90 gradi)";
     if (!std::isfinite(p.lon) || p.lon < -180.0 || p.lon > 180.0)
@@ -38,7 +52,7 @@ std::optional<std::string> Route::refusal(const RoutePoint& p) const {
             return "tra l'ora di questo punto e quella del precedente passano più di 49 giorni";
     }
     if (!points_.empty()) {
-        const double angle = central_angle(last_vector_, to_vector({p.lat, p.lon}));
+        const double angle = central_angle(last_vector_, to_vector(kept));
         if (angle > std::numbers::pi - antipode_margin_m / earth_radius_m)
             return "il punto è agli antipodi del precedente: tra i due passano infiniti cerchi massimi, la tratta "
                    "non è definita";
@@ -47,8 +61,13 @@ std::optional<std::string> Route::refusal(const RoutePoint& p) const {
 }
 
 std::optional<std::string> Route::add(const RoutePoint& p) {
-    if (auto refused = refusal(p)) return refused;
-    const Vec3 v = to_vector({p.lat, p.lon});
+    // In range before it is made a fixed number (a NaN or 1e300 has none).
+    const bool in_range = std::isfinite(p.lat) && std::fabs(p.lat) <= 90.0 && std::isfinite(p.lon) &&
+                          std::fabs(p.lon) <= 180.0;
+    const Fixed fixed = in_range ? Fixed::of(p.lat, p.lon) : Fixed{};
+    if (auto refused = refusal(p, fixed.degrees())) return refused;
+    // The legs join the points as kept.
+    const Vec3 v = to_vector(fixed.degrees());
     if (!points_.empty()) {
         const double metres = central_angle(last_vector_, v) * earth_radius_m;
         const std::size_t leg = legs_.size();
@@ -75,26 +94,41 @@ std::optional<std::string> Route::add(const RoutePoint& p) {
     if (p.time) latest_ms_ = p.time;
     // Speeds: none kept until a point has one.
     if (p.speed || !speeds_.empty()) {
-        speeds_.resize(points_.size(), std::numeric_limits<float>::quiet_NaN());
+        speeds_.grow_to(points_.size(), std::numeric_limits<float>::quiet_NaN());
         speeds_.push_back(p.speed ? static_cast<float>(*p.speed) : std::numeric_limits<float>::quiet_NaN());
     }
-    points_.push_back({p.lat, p.lon});
+    // The run's extent, from the points as kept.
+    if (points_.size() % extent_points == 0) {
+        extents_.push_back({fixed.lat, fixed.lat, 0.0f, 0.0f, 0.0f});
+        run_east_ = 0.0;
+    } else {
+        Extent& run = extents_.back();
+        run_east_ += std::remainder(fixed.degrees().lon - points_[points_.size() - 1].degrees().lon, 360.0);
+        const auto east = static_cast<float>(run_east_);
+        run.south = std::min(run.south, fixed.lat);
+        run.north = std::max(run.north, fixed.lat);
+        run.west = std::min(run.west, east);
+        run.east = std::max(run.east, east);
+        run.last = east;
+    }
+    points_.push_back(fixed);
     last_vector_ = v;
     return std::nullopt;
 }
 
 void Route::drop_times() {
     timed_ = false;
-    leg_ms_ = {};
+    leg_ms_.clear();
     time_marks_ = {};
 }
 
 void Route::shrink() {
-    points_.shrink_to_fit();
-    legs_.shrink_to_fit();
-    leg_ms_.shrink_to_fit();
+    points_.shrink();
+    legs_.shrink();
+    leg_ms_.shrink();
     time_marks_.shrink_to_fit();
-    speeds_.shrink_to_fit();
+    speeds_.shrink();
+    extents_.shrink_to_fit();
 }
 
 std::optional<double> Route::speed(std::size_t i) const {
@@ -111,7 +145,8 @@ std::optional<std::int64_t> Route::time(std::size_t i) const {
 }
 
 RoutePoint Route::point(std::size_t i) const {
-    return {points_[i].lat, points_[i].lon, speed(i), time(i)};
+    const GeoPoint p = points_[i].degrees();
+    return {p.lat, p.lon, speed(i), time(i)};
 }
 
 double Route::travel_seconds(double speed) const {

@@ -8,11 +8,13 @@
 //   route.add({95.0, 9.0});                    // "la latitudine 95 è fuori campo (da -90 a 90 gradi)"
 //   route.length();                            // metres
 //
-// A route holds up to a million points, about 20 bytes each (24 with times,
-// 28 with times and speeds): the coordinates exactly as read (doubles), the
-// length of each leg, and only where the file has them, the time from each
-// point to the next (to the millisecond) and the speeds. Nothing else is
-// kept per point, so 19 vehicles on routes of 100,000 points fit in 60 MB.
+// A route holds up to a million points, 12 bytes each (16 with times, 20
+// with times and speeds): the coordinates in ten-millionths of a degree
+// (1.1 cm; a coordinate of up to seven decimals reads back as the same
+// double), the length of each leg, and only where the file has them, the
+// time from each point to the next (to the millisecond) and the speeds.
+// Nothing else is kept per point, and nothing is copied as a route grows
+// (BlockVector), so 19 vehicles on routes of 100,000 points take some 30 MB.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "routes/block_vector.h"
 #include "routes/geodesy.h"
 
 namespace vadrel {
@@ -68,7 +71,7 @@ public:
 
     std::size_t size() const { return points_.size(); }
     bool empty() const { return points_.empty(); }
-    GeoPoint position(std::size_t i) const { return points_[i]; }
+    GeoPoint position(std::size_t i) const { return points_[i].degrees(); }
     // The speed of point i (m/s), for the leg that starts there.
     std::optional<double> speed(std::size_t i) const;
     // The time of point i; only when has_times().
@@ -92,26 +95,53 @@ public:
     // point gives none; infinite when some leg has neither speed.
     double travel_seconds(double speed) const;
 
+    // A coarse index of the points, for drawing many of them: the extent
+    // of each run of extent_points consecutive points (run k holds points
+    // k * extent_points on, the last run maybe fewer), so that a run away
+    // from what is shown is passed over whole.
+    static constexpr std::size_t extent_points = 64;
+    struct Extent {
+        std::int32_t south = 0;  // ten-millionths of a degree, as the points
+        std::int32_t north = 0;
+        // Degrees east of the run's first point, its longitudes unwrapped
+        // from point to point the short way (more than 360 round a pole).
+        float west = 0.0f;
+        float east = 0.0f;
+        float last = 0.0f;  // the run's last point, likewise
+    };
+    std::size_t extents() const { return extents_.size(); }
+    const Extent& extent(std::size_t run) const { return extents_[run]; }
+
     bool operator==(const Route& other) const;
 
 private:
-    std::optional<std::string> refusal(const RoutePoint& point) const;
+    // A point as kept: ten-millionths of a degree.
+    struct Fixed {
+        std::int32_t lat = 0;
+        std::int32_t lon = 0;
+        static Fixed of(double lat_degrees, double lon_degrees);
+        GeoPoint degrees() const;
+    };
+
+    std::optional<std::string> refusal(const RoutePoint& point, GeoPoint kept) const;
     void drop_times();
 
     std::string name_;
-    std::vector<GeoPoint> points_;
-    std::vector<float> legs_;
-    std::vector<std::uint32_t> leg_ms_;
+    BlockVector<Fixed> points_;
+    BlockVector<float> legs_;
+    BlockVector<std::uint32_t> leg_ms_;
     // The time of every time_stride-th point, so that any point's time is a
     // short sum away.
     static constexpr std::size_t time_stride = 256;
     std::vector<std::int64_t> time_marks_;
-    std::vector<float> speeds_;  // NaN where a point has none; empty when none has
+    BlockVector<float> speeds_;  // NaN where a point has none; empty when none has
     bool timed_ = true;
     std::int64_t first_ms_ = 0;
     std::int64_t last_ms_ = 0;
     std::optional<std::int64_t> latest_ms_;  // the last time seen, kept or not
     Vec3 last_vector_{};
+    std::vector<Extent> extents_;
+    double run_east_ = 0.0;  // the last point east of its run's first, unwrapped
     double length_ = 0.0;
     double paced_seconds_ = 0.0;   // legs that start at a point with a speed
     double unpaced_metres_ = 0.0;  // the other legs

@@ -71,7 +71,7 @@ TEST_F(OnRoute, GivenItIsPlacedAtTheStartKeptAndToldThenMovesAlongItToTheEnd) {
     EXPECT_NEAR(routes.summary(0).left_seconds, 190.0, 0.05);
     heard.clear();
     fleet.advance(350.0);  // 2500 m more asked on a route of 2000 m
-    EXPECT_NEAR(lat(), 44.0 + 2000.0 / metres_per_degree, 1e-9) << "stopped at the end";
+    EXPECT_NEAR(lat(), 44.0 + 2000.0 / metres_per_degree, 1e-7) << "stopped at the end (a point kept to 1e-7 degrees)";
     EXPECT_EQ(fleet.vehicle(0).speed, 0.0);
     EXPECT_NE(std::find(heard.begin(), heard.end(), Change::speed), heard.end());
 }
