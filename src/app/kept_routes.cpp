@@ -123,11 +123,6 @@ std::string KeptRoutes::save_progress(std::size_t n, const RouteProgress& progre
     return write_state(n, written->options, progress);
 }
 
-bool KeptRoutes::holds(std::size_t n, const Route& route, const FollowOptions& options) const {
-    const std::optional<Written>& written = written_.at(n);
-    return written && written->options == options && written->fingerprint == write_kept(route, {});
-}
-
 std::string KeptRoutes::forget(std::size_t n) {
     written_.at(n).reset();
     for (const std::string& name : {state_name(n), route_name(n)}) {

@@ -61,10 +61,6 @@ public:
     // the route, or why the files there cannot be used, in Italian.
     std::variant<std::monostate, Kept, std::string> read(std::size_t n);
 
-    // Whether vehicle n's route, as last kept or read, is this route with
-    // these options.
-    bool holds(std::size_t n, const Route& route, const FollowOptions& options) const;
-
 private:
     std::string write_state(std::size_t n, const FollowOptions& options, const RouteProgress& progress);
 

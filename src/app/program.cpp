@@ -181,7 +181,9 @@ void Program::give_routes() {
         const auto given = given_for(n);
         auto* route = std::get_if<KeptRoutes::Kept>(&kept);
         if (given != given_routes_.end()) {
-            if (!route || !kept_routes_->holds(n, given->route, given->options)) continue;
+            // Compared as read, point by point: a route kept by an earlier
+            // version with more decimals than a point keeps is the same.
+            if (!route || route->options != given->options || !(route->route == given->route)) continue;
             const std::size_t points = route->route.size();
             // The same route: the kept one goes on; the command line's otherwise.
             if (routes_.resume(n, std::move(route->route), route->options, route->progress, this)) continue;
