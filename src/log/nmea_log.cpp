@@ -160,8 +160,10 @@ std::string span_text(std::int64_t ms) {
 void LogReader::new_time(std::int64_t ms) {
     std::int64_t step = ms - time_ms_;
     if (mode_ == Mode::sentences) {
-        // Times of day: the nearer way round, so midnight is crossed.
-        if (step <= -ms_per_day / 2) step += ms_per_day;
+        // Times of day: the nearer way round, so midnight is crossed. A day
+        // that ends in a leap second (23:59:60) is a second longer.
+        const std::int64_t day = time_ms_ >= ms_per_day ? ms_per_day + 1000 : ms_per_day;
+        if (step <= -day / 2) step += day;
         if (step > ms_per_day / 2) step -= ms_per_day;
     }
     time_ms_ = ms;

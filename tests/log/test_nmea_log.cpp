@@ -73,9 +73,11 @@ TEST(LogReader, SecondsAndDamagedLines) {
          "# 2016-12-31T23:59:59.000Z\n" + gsv + "# 2016-12-31T23:59:60.000Z\n" + gsv +
              nmea("$GPRMC,235960,A,,,,,,,311216,,"),
          {{0.0, gsv}, {1.0, gsv + nmea("$GPRMC,235960,A,,,,,,,311216,,")}}, {}, true},
-        {"a leap second in a receiver's own time",
-         nmea("$GPRMC,235959,A,,,,,,,311216,,") + nmea("$GPRMC,235960,A,,,,,,,311216,,"),
-         {{0.0, nmea("$GPRMC,235959,A,,,,,,,311216,,")}, {1.0, nmea("$GPRMC,235960,A,,,,,,,311216,,")}}, {}, false},
+        {"a leap second in a receiver's own time, and midnight a second after it",
+         nmea("$GPRMC,235959,A,,,,,,,311216,,") + nmea("$GPRMC,235960,A,,,,,,,311216,,") +
+             nmea("$GPRMC,000000,A,,,,,,,010117,,"),
+         {{0.0, nmea("$GPRMC,235959,A,,,,,,,311216,,")}, {1.0, nmea("$GPRMC,235960,A,,,,,,,311216,,")},
+          {2.0, nmea("$GPRMC,000000,A,,,,,,,010117,,")}}, {}, false},
         {"second 61 is no time",
          rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,"),
          {{0.0, rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,")}}, {2}, false},
