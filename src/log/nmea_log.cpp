@@ -10,23 +10,6 @@ namespace vadrel {
 
 namespace {
 
-std::optional<int> digits(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) return std::nullopt;
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 std::string hex(unsigned value) {
     char text[3];
     std::snprintf(text, sizeof text, "%02X", value & 0xFFu);
@@ -40,11 +23,10 @@ std::string hex(unsigned value) {
 std::string sentence_problem(std::string_view s) {
     const std::size_t star = s.rfind('*');
     if (star == std::string_view::npos) return "frase senza checksum";
-    if (s.size() != star + 3 || hex_digit(s[star + 1]) < 0 || hex_digit(s[star + 2]) < 0)
-        return "checksum illeggibile";
+    const std::optional<unsigned> given = read_checksum(s.substr(star + 1));
+    if (!given) return "checksum illeggibile";
     const unsigned sum = nmea_checksum(s.substr(0, star));
-    const unsigned given = static_cast<unsigned>(hex_digit(s[star + 1]) * 16 + hex_digit(s[star + 2]));
-    if (sum != given) return "checksum errato (" + hex(given) + " invece di " + hex(sum) + ")";
+    if (sum != *given) return "checksum errato (" + hex(*given) + " invece di " + hex(sum) + ")";
     return {};
 }
 
@@ -79,16 +61,16 @@ std::optional<std::int64_t> leggi_riga_ora(std::string_view line) {
     if (line.size() != 26 || line.substr(0, 2) != "# " || line[6] != '-' || line[9] != '-' || line[12] != 'T' ||
         line[15] != ':' || line[18] != ':' || line[21] != '.' || line[25] != 'Z')
         return std::nullopt;
-    const auto y = digits(line, 2, 4), mo = digits(line, 7, 2), d = digits(line, 10, 2);
-    const auto h = digits(line, 13, 2), mi = digits(line, 16, 2), s = digits(line, 19, 2);
-    const auto ms = digits(line, 22, 3);
+    const auto y = read_digits(line, 2, 4), mo = read_digits(line, 7, 2), d = read_digits(line, 10, 2);
+    const auto h = read_digits(line, 13, 2), mi = read_digits(line, 16, 2), s = read_digits(line, 19, 2);
+    const auto ms = read_digits(line, 22, 3);
     if (!y || !mo || !d || !h || !mi || !s || !ms) return std::nullopt;
     if (*mo < 1 || *mo > 12 || *d < 1 || *d > 31 || *h > 23 || *mi > 59 || *s > 60) return std::nullopt;
     return days_from_civil(*y, *mo, *d) * ms_per_day + *h * 3'600'000LL + *mi * 60'000LL + *s * 1000LL + *ms;
 }
 
 std::optional<std::int64_t> leggi_campo_ora(std::string_view field) {
-    const auto h = digits(field, 0, 2), m = digits(field, 2, 2), s = digits(field, 4, 2);
+    const auto h = read_digits(field, 0, 2), m = read_digits(field, 2, 2), s = read_digits(field, 4, 2);
     if (!h || !m || !s || *h > 23 || *m > 59 || *s > 60) return std::nullopt;
     std::int64_t ms = *h * 3'600'000LL + *m * 60'000LL + *s * 1000LL;
     if (field.size() > 6) {

@@ -40,6 +40,30 @@ std::string checksum_field(std::string_view sentence) {
     return field;
 }
 
+std::optional<unsigned> read_checksum(std::string_view digits) {
+    if (digits.size() != 2) return std::nullopt;
+    unsigned value = 0;
+    for (const char c : digits) {
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+        else return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+std::optional<int> read_digits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) return std::nullopt;
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
 std::string frase(const Rmc& f, std::string_view prefisso) {
     return componi(prefisso, "$GPRMC",
                    {f.ora, f.stato, f.lat, f.ns, f.lon, f.ew, f.velocita, f.rotta, f.data, f.variazione,

@@ -11,6 +11,7 @@
 // that read multi-user lines check them so.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,12 @@ namespace vadrel {
 unsigned char nmea_checksum(std::string_view sentence);
 // "*" and the checksum in two upper-case hexadecimal digits: "*0A".
 std::string checksum_field(std::string_view sentence);
+// The checksum written after "*": two hexadecimal digits, either case;
+// nothing when `digits` is anything else.
+std::optional<unsigned> read_checksum(std::string_view digits);
+// The whole number written in `count` decimal digits at `at`; nothing when
+// the text is shorter or holds anything else there.
+std::optional<int> read_digits(std::string_view text, std::size_t at, std::size_t count);
 
 // Recommended minimum data. Its last field is always empty, so the text
 // before "*" ends with ",".

@@ -31,34 +31,17 @@ constexpr std::array<TimedKind, 8> timed_kinds{{
 // Moving by more than this is taken for a mistake: the sentence stays.
 constexpr std::int64_t longest_move_s = 10'000LL * 366 * 86'400;
 
-std::optional<int> number(std::string_view text, std::size_t from, std::size_t length) {
-    if (text.size() < from + length) return std::nullopt;
-    int n = 0;
-    for (std::size_t i = from; i < from + length; ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        n = n * 10 + (text[i] - '0');
-    }
-    return n;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // A time field: seconds of the day, and the decimals after them ("" or ".50").
 struct TimeOfDay {
     std::int64_t seconds;
     std::string_view decimals;
 };
 std::optional<TimeOfDay> time_of_day(std::string_view field) {
-    const auto h = number(field, 0, 2), m = number(field, 2, 2), s = number(field, 4, 2);
+    const auto h = read_digits(field, 0, 2), m = read_digits(field, 2, 2), s = read_digits(field, 4, 2);
     if (!h || !m || !s || *h > 23 || *m > 59 || *s > 59) return std::nullopt;
     const std::string_view decimals = field.substr(6);
     if (!decimals.empty()) {
-        if (decimals[0] != '.' || decimals.size() == 1 || !number(decimals, 1, decimals.size() - 1)) {
+        if (decimals[0] != '.' || decimals.size() == 1 || !read_digits(decimals, 1, decimals.size() - 1)) {
             return std::nullopt;
         }
     }
@@ -71,7 +54,7 @@ std::optional<std::int64_t> date_days(std::string_view kind, const std::vector<s
     std::int64_t year = 0;
     if (kind == "RMC") {
         const std::string_view f = fields[static_cast<std::size_t>(at)];
-        const auto d = number(f, 0, 2), m = number(f, 2, 2), y = number(f, 4, 2);
+        const auto d = read_digits(f, 0, 2), m = read_digits(f, 2, 2), y = read_digits(f, 4, 2);
         if (f.size() != 6 || !d || !m || !y) return std::nullopt;
         day = *d;
         month = *m;
@@ -81,7 +64,7 @@ std::optional<std::int64_t> date_days(std::string_view kind, const std::vector<s
         const std::string_view fd = fields[static_cast<std::size_t>(at)];
         const std::string_view fm = fields[static_cast<std::size_t>(at) + 1];
         const std::string_view fy = fields[static_cast<std::size_t>(at) + 2];
-        const auto d = number(fd, 0, 2), m = number(fm, 0, 2), y = number(fy, 0, 4);
+        const auto d = read_digits(fd, 0, 2), m = read_digits(fm, 0, 2), y = read_digits(fy, 0, 4);
         if (fd.size() != 2 || fm.size() != 2 || fy.size() != 4 || !d || !m || !y) return std::nullopt;
         day = *d;
         month = *m;
@@ -122,8 +105,8 @@ std::optional<Parts> parts_of(std::string_view text) {
     std::string_view body = text;
     if (const std::size_t star = text.find('*', dollar); star != std::string_view::npos) {
         if (star + 3 != text.size()) return std::nullopt;
-        const int high = hex_digit(text[star + 1]), low = hex_digit(text[star + 2]);
-        if (high < 0 || low < 0 || nmea_checksum(text.substr(0, star)) != high * 16 + low) return std::nullopt;
+        const std::optional<unsigned> given = read_checksum(text.substr(star + 1));
+        if (!given || nmea_checksum(text.substr(0, star)) != *given) return std::nullopt;
         body = text.substr(0, star);
         p.checksum = true;
     }
