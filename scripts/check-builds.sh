@@ -28,7 +28,7 @@ cd "$(dirname "$0")/.."
 # sanitizers by hand (sanitize below).
 server_build() {
     local dir=build-server
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    cmake -S . -B "$dir" -G Ninja -C cmake/sanitized.cmake -DCMAKE_CXX_COMPILER=clang++ \
           -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF -DVADREL_TESTS=OFF -DVADREL_FUZZ=ON \
           -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
     cmake --build "$dir"
@@ -82,7 +82,7 @@ clang_build() {
 sanitize_build() {
     local compiler="$1" dir="build-sanitize-$1"
     case "$compiler" in g++|clang++) ;; *) echo "uso: $0 sanitize [g++|clang++]" >&2; exit 2 ;; esac
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler" \
+    cmake -S . -B "$dir" -G Ninja -C cmake/sanitized.cmake -DCMAKE_CXX_COMPILER="$compiler" \
           -DVADREL_WERROR=ON -DVADREL_SANITIZE=ON -DVADREL_FINESTRA=OFF \
           -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Gui=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Widgets=ON >/dev/null
     cmake --build "$dir"

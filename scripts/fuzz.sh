@@ -37,7 +37,7 @@ fi
 "$root/scripts/install-deps.sh" clang libclang-rt-14-dev
 
 cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -C "$root/cmake/sanitized.cmake" \
   -DCMAKE_CXX_COMPILER=clang++ \
   -DVADREL_FUZZ=ON -DVADREL_TESTS=OFF >/dev/null
 cmake --build "$build" --target "${names[@]/#/fuzz_}"
