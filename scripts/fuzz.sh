@@ -36,8 +36,11 @@ fi
 
 "$root/scripts/install-deps.sh" clang libclang-rt-14-dev
 
-cmake -S "$root" -B "$build" -G Ninja \
-  -C "$root/cmake/sanitized.cmake" \
+# A new folder gets the sanitized builds' flags (-O1); one made already,
+# such as CI's server build, keeps its own.
+initial_cache=()
+if [ ! -f "$build/CMakeCache.txt" ]; then initial_cache=(-C "$root/cmake/sanitized.cmake"); fi
+cmake -S "$root" -B "$build" -G Ninja "${initial_cache[@]}" \
   -DCMAKE_CXX_COMPILER=clang++ \
   -DVADREL_FUZZ=ON -DVADREL_TESTS=OFF >/dev/null
 cmake --build "$build" --target "${names[@]/#/fuzz_}"
