@@ -6,7 +6,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr const char* group = "ais";
+constexpr const char* ais_group = "ais";
 
 std::string key(std::size_t n, const char* field) { return "mezzo" + std::to_string(n) + "_" + field; }
 
@@ -40,7 +40,7 @@ std::optional<AisIdentity> read_identity(const SettingsFile& file, GroupReader& 
     if (read.refused() != before) return std::nullopt;
     if (const auto problem = identity_problem(id)) {
         const std::string field = problem->field == "nominativo" ? call_key : name_key;
-        problems.push_back(file.path() + ": [" + group + "] " + field + ": " + problem->reason);
+        problems.push_back(file.path() + ": [" + ais_group + "] " + field + ": " + problem->reason);
         return std::nullopt;
     }
     return id;
@@ -55,7 +55,7 @@ std::array<AisIdentity, fleet_size> AisSettings::default_identities() {
 }
 
 AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, group, problems);
+    GroupReader read(file, ais_group, problems);
     AisSettings s;
     s.attivi = read.flag("attivi", s.attivi);
     s.nave_propria = read.flag("nave_propria", s.nave_propria);
@@ -68,7 +68,7 @@ AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>
         for (std::size_t j = 0; j < i; ++j) {
             if (s.mezzi[i].mmsi != s.mezzi[j].mmsi) continue;
             const std::size_t back = s.mezzi[i] == default_identity(i) ? j : i;
-            problems.push_back(file.path() + ": [" + group + "] l'MMSI " + mmsi_text(s.mezzi[i].mmsi) +
+            problems.push_back(file.path() + ": [" + ais_group + "] l'MMSI " + mmsi_text(s.mezzi[i].mmsi) +
                                " è sia del mezzo " + std::to_string(j) + " sia del mezzo " + std::to_string(i) +
                                ": il mezzo " + std::to_string(back) + " torna a " +
                                mmsi_text(default_identity(back).mmsi));
@@ -89,7 +89,7 @@ std::string save_ais_settings(SettingsFile& file, const AisSettings& s) {
         values[key(n, "nome")] = QString::fromStdString(id.name);
         values[key(n, "nominativo")] = QString::fromStdString(id.call_sign);
     }
-    return file.save_group(group, values);
+    return file.save_group(ais_group, values);
 }
 
 }  // namespace vadrel

@@ -16,7 +16,7 @@ namespace {
 // A good file is under 2 KB; a file of more than this is read only this far,
 // so a huge or endless file cannot hold up the start-up (and counts as
 // damaged unless its end marker comes first).
-constexpr std::size_t largest_file = 1 << 20;
+constexpr std::size_t largest_table = 1 << 20;
 // vadrel.pos is under 2 KB.
 constexpr std::size_t largest_positions_file = 64 << 10;
 
@@ -57,7 +57,7 @@ std::int16_t TableFile::read(VehicleRecords& records) {
         read_only_told_ = true;
     }
     int error = 0;
-    const auto data = folder_.read(nome_file_configurazione, largest_file, &error);
+    const auto data = folder_.read(nome_file_configurazione, largest_table, &error);
     if (!data) {
         // A file there that cannot be read now (no descriptor left, a disk
         // error) may hold a good table: it is never replaced by this run's.
@@ -86,7 +86,7 @@ SavedPositions TableFile::read_positions() const {
 // again at the next save, `unread` getting the system's error.
 QString TableFile::keep_copy(const FolderEntry& file, QString& note, int& unread) {
     if (copied_ == file.identity) return copy_failure_;
-    const auto data = folder_.read(nome_file_configurazione, largest_file, &unread);
+    const auto data = folder_.read(nome_file_configurazione, largest_table, &unread);
     if (!data) {
         const QString why = QStringLiteral("non si può leggere");
         return unread == 0 ? why : why + QStringLiteral(" (%1)").arg(QString::fromStdString(italian_reason(unread)));

@@ -178,9 +178,7 @@ std::string number_text(double value) {
     if (value == std::floor(value) && std::fabs(value) < 1e15) {
         return int_text(static_cast<long long>(value));
     }
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    return shortest_text(value);
 }
 
 bool store_integer(const Item& item, std::int16_t& field) {

@@ -4,12 +4,12 @@ namespace vadrel {
 
 namespace {
 
-constexpr const char* group = "controllo";
+constexpr const char* control_group = "controllo";
 
 }  // namespace
 
 ControlSettings read_control_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, group, problems);
+    GroupReader read(file, control_group, problems);
     ControlSettings settings;
     settings.on = read.flag("attivo", settings.on);
     settings.address = read.text("indirizzo", settings.address);
@@ -20,7 +20,7 @@ ControlSettings read_control_settings(const SettingsFile& file, std::vector<std:
 }
 
 std::string save_control_settings(SettingsFile& file, const ControlSettings& settings) {
-    return file.save_group(group, {
+    return file.save_group(control_group, {
                                       {"attivo", settings.on},
                                       {"indirizzo", QString::fromStdString(settings.address)},
                                       {"porta", settings.port},

@@ -4,16 +4,11 @@
 #include <cmath>
 
 #include "configurazione.h"
+#include "model/numbers.h"
 
 namespace vadrel {
 
 namespace {
-
-std::string number_text(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
 
 // The next field of a line, after blanks; empty at its end.
 std::string_view field(std::string_view& line) {
@@ -49,7 +44,7 @@ std::string positions_text(const std::array<SavedPosition, fleet_size>& position
         "# vadrel: posizioni esatte dei veicoli, in secondi d'arco (nord ed est positivi).\n"
         "# Una posizione vale solo dove, arrotondata, d\xC3\xA0 quella del suo veicolo in vadrel.cnf.\n";
     for (std::size_t i = 0; i < positions.size(); ++i) {
-        out += std::to_string(i) + ' ' + number_text(positions[i].lat) + ' ' + number_text(positions[i].lon) + '\n';
+        out += std::to_string(i) + ' ' + shortest_text(positions[i].lat) + ' ' + shortest_text(positions[i].lon) + '\n';
     }
     return out;
 }

@@ -6,12 +6,12 @@ namespace vadrel {
 
 namespace {
 
-constexpr const char* group = "uscite";
+constexpr const char* outputs_group = "uscite";
 
 }  // namespace
 
 OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, group, problems);
+    GroupReader read(file, outputs_group, problems);
     OutputSettings settings;
     // A server that cannot be what the file says stays off, as does UDP.
     settings.tcp = read.flag("tcp", settings.tcp);
@@ -23,7 +23,7 @@ OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::s
     settings.udp = read.flag("udp", settings.udp);
     if (read.refused() != before) settings.udp = false;
     // One target, or several: INI lists are written with commas.
-    for (const QString& target : file.value(group, "udp_destinazioni").toStringList()) {
+    for (const QString& target : file.value(outputs_group, "udp_destinazioni").toStringList()) {
         if (!target.trimmed().isEmpty()) settings.udp_targets.push_back(target.trimmed().toStdString());
     }
     const std::size_t before_streams = read.refused();
@@ -31,7 +31,7 @@ OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::s
     settings.streams_address = read.text("tcp_mezzi_indirizzo", settings.streams_address);
     settings.streams_port = static_cast<int>(read.integer("tcp_mezzi_porta", settings.streams_port, 1, 65535));
     if (read.refused() != before_streams) settings.streams = false;
-    for (const QString& server : file.value(group, "tcp_verso").toStringList()) {
+    for (const QString& server : file.value(outputs_group, "tcp_verso").toStringList()) {
         if (!server.trimmed().isEmpty()) settings.send_to.push_back(server.trimmed().toStdString());
     }
     settings.streams_to = read.text("tcp_verso_mezzi", settings.streams_to);
@@ -43,7 +43,7 @@ std::string save_output_settings(SettingsFile& file, const OutputSettings& setti
     for (const std::string& target : settings.udp_targets) targets << QString::fromStdString(target);
     QStringList servers;
     for (const std::string& server : settings.send_to) servers << QString::fromStdString(server);
-    return file.save_group(group, {
+    return file.save_group(outputs_group, {
                                       {"tcp", settings.tcp},
                                       {"tcp_indirizzo", QString::fromStdString(settings.tcp_address)},
                                       {"tcp_porta", settings.tcp_port},

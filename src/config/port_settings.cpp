@@ -6,9 +6,9 @@ namespace vadrel {
 
 namespace {
 
-constexpr const char* group = "porte";
+constexpr const char* ports_group = "porte";
 
-std::string key_of(int number) { return "com" + std::to_string(number); }
+std::string port_key(int number) { return "com" + std::to_string(number); }
 
 }  // namespace
 
@@ -22,12 +22,12 @@ std::string device_problem(const std::string& device) {
 PortSettings read_port_settings(const SettingsFile& file, std::vector<std::string>& problems) {
     PortSettings settings;
     for (const std::int16_t number : com_ports) {
-        const QVariant value = file.value(group, key_of(number));
+        const QVariant value = file.value(ports_group, port_key(number));
         if (!value.isValid()) continue;
         const std::string device = value.toString().trimmed().toStdString();
         if (device.empty()) continue;
         if (const std::string why = device_problem(device); !why.empty()) {
-            problems.push_back(file.path() + ": [" + group + "] " + key_of(number) + " " + why);
+            problems.push_back(file.path() + ": [" + ports_group + "] " + port_key(number) + " " + why);
             continue;
         }
         settings.devices[number] = device;
@@ -37,8 +37,8 @@ PortSettings read_port_settings(const SettingsFile& file, std::vector<std::strin
 
 std::string save_port_settings(SettingsFile& file, const PortSettings& settings) {
     std::map<std::string, QVariant> values;
-    for (const auto& [number, device] : settings.devices) values[key_of(number)] = QString::fromStdString(device);
-    return file.save_group(group, values);
+    for (const auto& [number, device] : settings.devices) values[port_key(number)] = QString::fromStdString(device);
+    return file.save_group(ports_group, values);
 }
 
 }  // namespace vadrel

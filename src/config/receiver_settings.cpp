@@ -8,7 +8,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr const char* group = "ricevitore";
+constexpr const char* receiver_group = "ricevitore";
 
 // A value of the sky's options read by its reader (sky/sky_options.h); one
 // that cannot be used leaves `fallback`, and a line names it.
@@ -19,7 +19,7 @@ T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string
     if (text.empty()) return fallback;
     auto value = reader(text);
     if (const auto* problem = std::get_if<std::string>(&value)) {
-        problems.push_back(file.path() + ": [" + group + "] " + key + ": " + *problem);
+        problems.push_back(file.path() + ": [" + receiver_group + "] " + key + ": " + *problem);
         return fallback;
     }
     return std::get<T>(value);
@@ -47,7 +47,7 @@ std::string obstructions_text(const std::vector<Obstruction>& list) {
 }  // namespace
 
 OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, group, problems);
+    GroupReader read(file, receiver_group, problems);
     OpzioniRicevitore o;
     o.utc = read.flag("utc", o.utc);
     o.moto_reale = read.flag("moto_reale", o.moto_reale);
@@ -82,7 +82,7 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
     g.perdita_fix = sky_value(read, file, problems, "guasti_perdita_fix", g.perdita_fix, read_fix_outage);
     if (read.refused() != before || problems.size() != problems_before) return o;
     if (const std::string problem = problema_guasti(g); !problem.empty()) {
-        problems.push_back(file.path() + ": [" + group + "] guasti: " + problem);
+        problems.push_back(file.path() + ": [" + receiver_group + "] guasti: " + problem);
         return o;
     }
     o.guasti = g;
@@ -90,7 +90,7 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
 }
 
 std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& o) {
-    return file.save_group(group, {
+    return file.save_group(receiver_group, {
                                       {"utc", o.utc},
                                       {"moto_reale", o.moto_reale},
                                       {"frasi", o.frasi_complete ? "complete" : "rmc"},

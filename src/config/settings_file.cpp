@@ -13,7 +13,7 @@ namespace vadrel {
 namespace {
 
 // A settings file is a few hundred bytes; one of more than this is not used.
-constexpr std::size_t largest_file = 1 << 20;
+constexpr std::size_t largest_settings = 1 << 20;
 
 // QSettings' status after a read or a sync; `system_error` is errno right
 // after it (QSettings keeps no reason of its own).
@@ -40,12 +40,12 @@ SettingsFile::SettingsFile(const ProgramFolder& folder)
     const FolderEntry entry = folder_.look(nome_file_impostazioni);
     if (entry.kind != FolderEntry::Kind::missing) {
         int error = 0;
-        const auto read = folder_.read(nome_file_impostazioni, largest_file + 1, &error);
-        if (read && read->size() <= largest_file) {
+        const auto read = folder_.read(nome_file_impostazioni, largest_settings + 1, &error);
+        if (read && read->size() <= largest_settings) {
             bytes = *read;
         } else if (read) {
             // Read in part, it would be written back in part.
-            problem_ = "il file supera " + std::to_string(largest_file >> 20) + " MiB";
+            problem_ = "il file supera " + std::to_string(largest_settings >> 20) + " MiB";
         } else {
             const QString why = not_usable(entry);
             problem_ = !why.isEmpty() ? why.toStdString()

@@ -6,7 +6,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr const char* group = "mappa";
+constexpr const char* map_group = "mappa";
 
 }  // namespace
 
@@ -26,7 +26,7 @@ std::string tile_address_problem(const std::string& address) {
 }
 
 TileSettings read_tile_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, group, problems);
+    GroupReader read(file, map_group, problems);
     TileSettings settings;
     settings.on = read.flag("strade", settings.on);
     settings.address = read.text("indirizzo", settings.address);
@@ -40,7 +40,7 @@ TileSettings read_tile_settings(const SettingsFile& file, std::vector<std::strin
 }
 
 std::string save_tile_settings(SettingsFile& file, const TileSettings& settings) {
-    return file.save_group(group, {
+    return file.save_group(map_group, {
                                       {"strade", settings.on},
                                       {"indirizzo", QString::fromStdString(settings.address)},
                                   });

@@ -8,7 +8,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr int unauthorized = 401, forbidden = 403;
+using namespace http_status;
 
 // The host of a Host header: "127.0.0.1:8080" -> "127.0.0.1", "[::1]:8080" -> "::1".
 QByteArray host_of(QByteArray value) {

@@ -14,8 +14,7 @@ namespace {
 
 using Method = QHttpServerRequest::Method;
 
-constexpr int ok = 200, bad_request = 400, not_found = 404, method_not_allowed = 405, conflict = 409,
-              unsupported = 415, upgrade_required = 426;
+using namespace http_status;
 
 // Whether `path` fits the route's pattern; the vehicle's number in `vehicle`
 // when the pattern has one ("{n}": digits only, any number of them).

@@ -62,6 +62,13 @@ struct ApiRequest {
     QString query;            // as the URL has it, percent-encoded; "" when none
 };
 
+// The HTTP statuses the control interface answers with.
+namespace http_status {
+inline constexpr int ok = 200, bad_request = 400, unauthorized = 401, forbidden = 403, not_found = 404,
+                     method_not_allowed = 405, conflict = 409, length_required = 411, payload_too_large = 413,
+                     unsupported = 415, upgrade_required = 426, header_too_large = 431, unavailable = 503;
+}  // namespace http_status
+
 struct ApiReply {
     int status = 200;
     QJsonObject body;

@@ -15,7 +15,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr int length_required = 411, payload_too_large = 413, header_too_large = 431, unavailable = 503;
+using namespace http_status;
 
 const char* reason_phrase(int status) {
     switch (status) {

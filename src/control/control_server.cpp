@@ -18,7 +18,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr int unavailable = 503;
+using namespace http_status;
 // What an events client may send: it has nothing to say, but pings and a
 // close carry a little.
 constexpr quint64 event_message_limit = 4096;

@@ -17,7 +17,7 @@ namespace vadrel {
 
 namespace {
 
-constexpr int bad_request = 400, payload_too_large = 413, unsupported = 415;
+using namespace http_status;
 constexpr const char* option_names[] = {"nome", "fine", "ritmo", "virata", "da"};
 
 ApiReply refusal(int status, const std::string& reason, const std::string& field = {}) {

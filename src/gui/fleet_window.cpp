@@ -12,16 +12,15 @@
 
 #include "gui/keys.h"
 #include "motion/position_text.h"
+#include "gui/qt_text.h"
 
 namespace vadrel::gui {
 
 namespace {
 
-QString q(const std::string& text) { return QString::fromStdString(text); }
-
 QString coordinate(double arc_seconds, bool latitude) {
     const WholeSeconds w = whole_seconds(arc_seconds);
-    return q(coordinate_text(TypedCoordinate{std::fabs(arc_seconds_of(w)), w.negative}, latitude));
+    return qt_text(coordinate_text(TypedCoordinate{std::fabs(arc_seconds_of(w)), w.negative}, latitude));
 }
 
 QString unit_name(SpeedUnit unit) { return unit == SpeedUnit::knots ? QStringLiteral("miglia/h") : QStringLiteral("Km/h"); }
@@ -232,7 +231,7 @@ void FleetWindow::say(const std::optional<Refusal>& refusal) {
         note_->clear();
         return;
     }
-    QString reason = q(refusal->reason);
+    QString reason = qt_text(refusal->reason);
     if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
     note_->setText(reason);
 }

@@ -7,11 +7,11 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "gui/qt_text.h"
+
 namespace vadrel::gui {
 
 namespace {
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
 
 // The vehicle's position as the panel shows it, in the first form the dialog reads.
 QString shown_position(const Vehicle& v) {
@@ -19,7 +19,7 @@ QString shown_position(const Vehicle& v) {
         const WholeSeconds w = whole_seconds(exact);
         return TypedCoordinate{std::fabs(arc_seconds_of(w)), w.negative};
     };
-    return q(coordinate_text(typed(v.lat), true) + " " + coordinate_text(typed(v.lon), false));
+    return qt_text(coordinate_text(typed(v.lat), true) + " " + coordinate_text(typed(v.lon), false));
 }
 
 void colour(QLabel* label, const QColor& c) {
@@ -80,13 +80,13 @@ void GoToDialog::read() {
     const auto read = read_position(text_->text().toStdString());
     if (const auto* reason = std::get_if<std::string>(&read)) {
         position_.reset();
-        understood_->setText(q(*reason));
+        understood_->setText(qt_text(*reason));
         colour(understood_, QColor(128, 0, 0));
     } else {
         position_ = std::get<TypedPosition>(read);
-        const QString lat = position_->lat ? QStringLiteral("latitudine %1").arg(q(coordinate_text(*position_->lat, true)))
+        const QString lat = position_->lat ? QStringLiteral("latitudine %1").arg(qt_text(coordinate_text(*position_->lat, true)))
                                            : QStringLiteral("la latitudine resta com'è");
-        const QString lon = position_->lon ? QStringLiteral("longitudine %1").arg(q(coordinate_text(*position_->lon, false)))
+        const QString lon = position_->lon ? QStringLiteral("longitudine %1").arg(qt_text(coordinate_text(*position_->lon, false)))
                                            : QStringLiteral("la longitudine resta com'è");
         QString said = lat + QStringLiteral(", ") + lon;
         said[0] = said[0].toUpper();

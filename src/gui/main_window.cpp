@@ -27,12 +27,11 @@
 #include "gui/map_window.h"
 #include "gui/sky_view.h"
 #include "gui/monitor.h"
+#include "gui/qt_text.h"
 
 namespace vadrel::gui {
 
 namespace {
-
-QString qt_text(const std::string& text) { return QString::fromStdString(text); }
 
 QColor qt_colour(const Colour& colour) { return QColor(colour.red, colour.green, colour.blue); }
 

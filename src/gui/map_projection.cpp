@@ -9,7 +9,7 @@ namespace vadrel::gui {
 namespace {
 
 constexpr double max_centre_lat = 85.0;
-constexpr double fill = 0.8;  // share of the viewport a fitted fleet fills
+constexpr double fit_share = 0.8;  // share of the viewport a fitted fleet fills
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
 double metres_per_degree_lat() { return MapProjection::earth_radius_m * std::numbers::pi / 180.0; }
@@ -54,7 +54,7 @@ void MapProjection::fit(const std::vector<GeoPoint>& points) {
     const double height_m = (north - south) * metres_per_degree_lat();
     const double w = std::max(viewport_.width(), 1.0);
     const double h = std::max(viewport_.height(), 1.0);
-    const double scale = std::max({width_m / (w * fill), height_m / (h * fill), min_fit_metres / std::min(w, h)});
+    const double scale = std::max({width_m / (w * fit_share), height_m / (h * fit_share), min_fit_metres / std::min(w, h)});
     set_view(centre_, scale);
 }
 

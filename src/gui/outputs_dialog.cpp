@@ -15,12 +15,11 @@
 
 #include "gui/dialog_buttons.h"
 #include "gui/table_columns.h"
+#include "gui/qt_text.h"
 
 namespace vadrel::gui {
 
 namespace {
-
-QString qt_text(const std::string& text) { return QString::fromStdString(text); }
 
 template <typename W>
 W* named(W* widget, const char* name) {

@@ -14,12 +14,11 @@
 #include "serial/port_router.h"
 #include "serial/ports.h"
 #include "gui/table_columns.h"
+#include "gui/qt_text.h"
 
 namespace vadrel::gui {
 
 namespace {
-
-QString qt_text(const std::string& text) { return QString::fromStdString(text); }
 
 // "FT232R USB UART, FTDI, n. di serie A10K"; "" when the system says nothing.
 QString details(const SerialDevice& device) {

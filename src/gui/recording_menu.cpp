@@ -18,11 +18,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/qt_text.h"
+
 namespace vadrel::gui {
 
 namespace {
 
-QString q(const std::string& text) { return QString::fromStdString(text); }
 std::string path_of(const QString& file) { return QFile::encodeName(file).toStdString(); }
 
 constexpr const char* title = "Registrazione";
@@ -77,7 +78,7 @@ ReplayDialog::ReplayDialog(RecordingActions& actions, QWidget* parent) : QDialog
 
 void ReplayDialog::open_on(const CheckedLog& log) {
     log_ = log;
-    file_->setText(q(log.path) + QStringLiteral(" (%1 secondi)").arg(log.summary.ticks));
+    file_->setText(qt_text(log.path) + QStringLiteral(" (%1 secondi)").arg(log.summary.ticks));
     progress_->setValue(0);
     refresh();
     show();
@@ -87,7 +88,7 @@ void ReplayDialog::open_on(const CheckedLog& log) {
 void ReplayDialog::start() {
     const double speed = full_speed_->isChecked() ? Replay::full_speed : speed_->value();
     const std::string why = actions_.start_replay(log_, speed, loop_->isChecked());
-    if (!why.empty()) QMessageBox::warning(this, QString::fromUtf8(title), q(why));
+    if (!why.empty()) QMessageBox::warning(this, QString::fromUtf8(title), qt_text(why));
     refresh();
 }
 
@@ -175,7 +176,7 @@ void RecordingMenu::record() {
                                               true);
     if (!file.isEmpty()) {
         const std::string why = actions_.start_recording(path_of(file));
-        if (!why.empty()) QMessageBox::warning(window_, QString::fromUtf8(title), q(why));
+        if (!why.empty()) QMessageBox::warning(window_, QString::fromUtf8(title), qt_text(why));
     }
     refresh();
 }
@@ -190,7 +191,7 @@ void RecordingMenu::replay() {
     if (std::holds_alternative<CheckInterrupted>(checked)) return;
     const auto lines_of = [](const std::vector<std::string>& lines) {
         QString text;
-        for (const std::string& line : lines) text += q(line) + QLatin1Char('\n');
+        for (const std::string& line : lines) text += qt_text(line) + QLatin1Char('\n');
         return text;
     };
     if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
@@ -221,7 +222,7 @@ void RecordingMenu::replay() {
 }
 
 CheckResult esamina_con_avanzamento(const std::string& path, QWidget* parent, const std::function<bool()>& ended) {
-    QProgressDialog progress(QStringLiteral("Lettura di %1...").arg(q(path)), QStringLiteral("Annulla"), 0, 1000, parent);
+    QProgressDialog progress(QStringLiteral("Lettura di %1...").arg(qt_text(path)), QStringLiteral("Annulla"), 0, 1000, parent);
     progress.setObjectName(QStringLiteral("lettura_registro"));
     progress.setWindowTitle(QStringLiteral("Riproduzione"));
     progress.setWindowModality(Qt::ApplicationModal);
@@ -242,7 +243,7 @@ void RecordingMenu::export_tracks() {
     if (file.isEmpty()) return;
     const std::string why = actions_.export_tracks(path_of(file));
     if (!why.empty()) {
-        QMessageBox::warning(window_, QString::fromUtf8(title), q(why));
+        QMessageBox::warning(window_, QString::fromUtf8(title), qt_text(why));
     } else {
         QMessageBox::information(window_, QString::fromUtf8(title),
                                  QStringLiteral("Le tracce dell'ultima ora vanno in %1; vadrel vi aggiunge i nuovi punti "

@@ -17,6 +17,7 @@
 
 #include "routes/follower.h"
 #include "routes/route_files.h"
+#include "gui/qt_text.h"
 
 namespace vadrel::gui {
 
@@ -24,8 +25,6 @@ namespace {
 
 // Points shown in the list: enough to see the route's shape and start.
 constexpr std::size_t shown_points = 1000;
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
 
 QString decimal(double value, int places) {
     return QLocale(QLocale::Italian).toString(value, 'f', places);
@@ -129,7 +128,7 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
         rhythm_->setChecked(followed->options.track_times);
         from_here_->setChecked(followed->options.from_here);
         say(QStringLiteral("Il mezzo %1 segue ora il percorso \"%2\" (%3 punti): un altro lo sostituisce.")
-                .arg(n).arg(q(followed->route.name())).arg(followed->route.size()),
+                .arg(n).arg(qt_text(followed->route.name())).arg(followed->route.size()),
             false);
     }
 }
@@ -154,7 +153,7 @@ void RouteDialog::load() {
     }
     RouteReading reading = read_route_file(QFile::encodeName(path).toStdString());
     if (const auto* problem = std::get_if<ReadProblem>(&reading)) {
-        say(QStringLiteral("Il percorso non si legge: ") + q(problem->message()), true);
+        say(QStringLiteral("Il percorso non si legge: ") + qt_text(problem->message()), true);
         return;
     }
     read_ = std::move(std::get<std::vector<Route>>(reading));
@@ -163,7 +162,7 @@ void RouteDialog::load() {
     const QSignalBlocker quiet(choice_);
     for (std::size_t i = 0; i < read_.size(); ++i) {
         const std::string& name = read_[i].name();
-        choice_->addItem(QStringLiteral("%1. %2").arg(i + 1).arg(name.empty() ? QStringLiteral("(senza nome)") : q(name)));
+        choice_->addItem(QStringLiteral("%1. %2").arg(i + 1).arg(name.empty() ? QStringLiteral("(senza nome)") : qt_text(name)));
     }
     choose();
 }
@@ -214,7 +213,7 @@ void RouteDialog::apply() {
     options.from_here = from_here_->isChecked();
     // A copy: the file's routes stay in the dialog should the route be refused.
     if (const auto why = routes_.give(vehicle_, read_[static_cast<std::size_t>(index)], options, this)) {
-        say(QStringLiteral("Percorso rifiutato: ") + q(*why), true);
+        say(QStringLiteral("Percorso rifiutato: ") + qt_text(*why), true);
         return;
     }
     accept();

@@ -122,6 +122,11 @@ std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading
 
 std::string int_text(long long value) { return std::to_string(value); }
 
+std::string shortest_text(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 std::string option_number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);

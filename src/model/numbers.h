@@ -66,6 +66,10 @@ std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading
 // Plain decimal text: a leading "-" when negative, no padding, no grouping.
 std::string int_text(long long value);
 
+// The shortest text that reads back as the very same value ("0.1", "5",
+// "1e+20"), as the files vadrel writes keep numbers.
+std::string shortest_text(double value);
+
 // A value as an option would give it: "%g" (0.5, 120, 1e-05).
 std::string option_number(double value);
 

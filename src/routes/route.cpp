@@ -1,24 +1,16 @@
 #include "route.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
+#include "model/numbers.h"
 #include "routes/iso_time.h"
 
 namespace vadrel {
 
 namespace {
-
-// A number as the file would write it: the shortest text that reads back
-// the same.
-std::string number_text(double value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
-}
 
 constexpr double fixed_per_degree = 1e7;
 
@@ -37,12 +29,12 @@ GeoPoint Route::Fixed::degrees() const {
 
 std::optional<std::string> Route::refusal(const RoutePoint& p, GeoPoint kept) const {
     if (!std::isfinite(p.lat) || p.lat < -90.0 || p.lat > 90.0)
-        return "la latitudine " + number_text(p.lat) + " è fuori campo (da -90 a 90 gradi)";
+        return "la latitudine " + shortest_text(p.lat) + " è fuori campo (da -90 a 90 gradi)";
     if (!std::isfinite(p.lon) || p.lon < -180.0 || p.lon > 180.0)
-        return "la longitudine " + number_text(p.lon) + " è fuori campo (da -180 a 180 gradi)";
+        return "la longitudine " + shortest_text(p.lon) + " è fuori campo (da -180 a 180 gradi)";
     if (p.speed && (!std::isfinite(*p.speed) || *p.speed < 0.0 || *p.speed > max_speed))
-        return "la velocità " + number_text(*p.speed) + " m/s è fuori campo (da 0 a " +
-               number_text(std::floor(max_speed)) + " m/s, cioè 32767 nodi)";
+        return "la velocità " + shortest_text(*p.speed) + " m/s è fuori campo (da 0 a " +
+               shortest_text(std::floor(max_speed)) + " m/s, cioè 32767 nodi)";
     if (points_.size() >= max_points) return "il percorso ha più di 1.000.000 di punti";
     if (p.time && latest_ms_) {
         if (*p.time < *latest_ms_)

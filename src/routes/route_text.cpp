@@ -9,17 +9,13 @@
 #include <vector>
 
 #include "fleet/fleet.h"
+#include "model/numbers.h"
 
 namespace vadrel {
 
 namespace {
 
 constexpr std::string_view option_keys[] = {"nome", "fine", "ritmo", "virata", "da"};
-
-std::string number_text(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
 
 // A decimal number with a point or a comma, nothing else around it.
 std::optional<double> read_number(std::string_view text) {
@@ -122,7 +118,7 @@ std::string options_text(const FollowOptions& options) {
     std::vector<std::string> items;
     if (options.end != RouteEnd::stop) items.push_back(std::string("fine=") + end_name(options.end));
     if (options.track_times) items.emplace_back("ritmo=traccia");
-    if (options.turn_rate != 0.0) items.push_back("virata=" + number_text(options.turn_rate));
+    if (options.turn_rate != 0.0) items.push_back("virata=" + shortest_text(options.turn_rate));
     if (options.from_here) items.emplace_back("da=qui");
     std::string text;
     for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
@@ -152,11 +148,11 @@ std::variant<RouteArgument, std::string> read_route_argument(std::string_view te
 }
 
 std::string progress_text(const RouteProgress& p) {
-    std::string text = "tratta=" + std::to_string(p.leg) + " frazione=" + number_text(p.fraction) +
+    std::string text = "tratta=" + std::to_string(p.leg) + " frazione=" + shortest_text(p.fraction) +
                        " verso=" + (p.backward ? "indietro" : "avanti") + " virata=";
-    text += p.turning ? number_text(p.turn_tangent) + "," + number_text(p.turn_done) : "no";
+    text += p.turning ? shortest_text(p.turn_tangent) + "," + shortest_text(p.turn_done) : "no";
     text += " giri=" + std::to_string(p.rounds) + " finito=" + (p.finished ? "si" : "no") + " origine=" +
-            number_text(p.origin.lat) + "," + number_text(p.origin.lon) + " rotta=" + number_text(p.course);
+            shortest_text(p.origin.lat) + "," + shortest_text(p.origin.lon) + " rotta=" + shortest_text(p.course);
     // Only on a leg back to the route: files of earlier runs have no such field.
     if (p.rejoin != 0 || p.rejoin_backward)
         text += " raggiunge=" + std::to_string(p.rejoin) + (p.rejoin_backward ? ",indietro" : ",avanti");

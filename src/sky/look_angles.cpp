@@ -3,13 +3,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "sky/wgs84.h"
+
 namespace vadrel {
 
 namespace {
 
-constexpr double wgs84_a = 6'378'137.0;
-constexpr double wgs84_f = 1.0 / 298.257223563;
-constexpr double wgs84_e2 = wgs84_f * (2.0 - wgs84_f);
 constexpr double degrees_per_radian = 180.0 / std::numbers::pi;
 
 }  // namespace
@@ -18,9 +17,9 @@ Ecef ecef_of(const Observer& o) {
     const double lat = o.latitude / degrees_per_radian;
     const double lon = o.longitude / degrees_per_radian;
     const double sin_lat = std::sin(lat);
-    const double n = wgs84_a / std::sqrt(1.0 - wgs84_e2 * sin_lat * sin_lat);
+    const double n = wgs84::semi_major_axis / std::sqrt(1.0 - wgs84::eccentricity_squared * sin_lat * sin_lat);
     return {(n + o.height) * std::cos(lat) * std::cos(lon), (n + o.height) * std::cos(lat) * std::sin(lon),
-            (n * (1.0 - wgs84_e2) + o.height) * sin_lat};
+            (n * (1.0 - wgs84::eccentricity_squared) + o.height) * sin_lat};
 }
 
 LocalFrame::LocalFrame(const Observer& o)

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "fleet/vehicle.h"
+#include "sky/wgs84.h"
 
 namespace vadrel {
 
@@ -17,9 +18,6 @@ std::uint64_t vehicle_seed(std::uint64_t seed, std::size_t vehicle) {
     SplitMix64 mix(seed ^ (0xD1B54A32D192ED03ULL * (static_cast<std::uint64_t>(vehicle) + 1)));
     return mix.next();
 }
-
-constexpr double wgs84_a = 6'378'137.0;
-constexpr double wgs84_e2 = (1.0 / 298.257223563) * (2.0 - 1.0 / 298.257223563);
 
 }  // namespace
 
@@ -52,9 +50,9 @@ Offset PositionNoise::step(std::int64_t utc_ms, const Sky& sky) {
 ArcPosition displaced(double lat, double lon, const Offset& offset) {
     const double phi = lat / arc_seconds_per_degree * std::numbers::pi / 180.0;
     const double s = std::sin(phi);
-    const double w = 1.0 - wgs84_e2 * s * s;
-    const double meridian = wgs84_a * (1.0 - wgs84_e2) / (w * std::sqrt(w));
-    const double normal = wgs84_a / std::sqrt(w);
+    const double w = 1.0 - wgs84::eccentricity_squared * s * s;
+    const double meridian = wgs84::semi_major_axis * (1.0 - wgs84::eccentricity_squared) / (w * std::sqrt(w));
+    const double normal = wgs84::semi_major_axis / std::sqrt(w);
     const double arc_per_radian = 180.0 / std::numbers::pi * arc_seconds_per_degree;
     // Within a few metres of a pole the east offset turns about it; a
     // parallel of a micrometre's radius is taken as that small.
