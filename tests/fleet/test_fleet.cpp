@@ -104,6 +104,11 @@ TEST(Fleet, TheVehiclesInUse) {
         EXPECT_EQ(in_use, row.in_use) << row.name;
         EXPECT_EQ(fleet.next_in_cycle(), row.next) << row.name;
     }
+    Fleet fleet;
+    for (const auto& [asked, taken] : {std::pair{-5, 0}, {25, 19}}) {
+        fleet.set_cycle(asked, nullptr);
+        EXPECT_EQ(fleet.cycle(), taken) << asked;
+    }
 }
 
 // Crossing a line is going on across it: the side changes and the figures
@@ -146,6 +151,13 @@ TEST(Fleet, CrossingsGoOnAcrossTheLine) {
         EXPECT_EQ(v.course, row.course_after) << row.name;
         EXPECT_EQ(turns, v.course != row.course) << row.name;
     }
+}
+
+// A speed or course beyond the record's range is shown at its end (the
+// record's rounding and sides are the vehicle table's tests).
+TEST(Vehicle, WholeNumbersStayInTheRecordsRange) {
+    EXPECT_EQ(whole_number(40000.0), 32767);
+    EXPECT_EQ(whole_number(-40000.0), -32768);
 }
 
 }  // namespace
