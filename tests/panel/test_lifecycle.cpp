@@ -71,35 +71,6 @@ TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
     }
 }
 
-// Due west along 44 00 N and due north along 10 08 E, ten minutes a run at
-// 100 km/h: the other coordinate stays on its minute, tick after tick and
-// through three restarts from the saved file.
-TEST(Lifecycle, CardinalCoursesStayOnTheirMinuteAcrossRestarts) {
-    // the course, the field that stays, what the saved record keeps of it
-    const std::tuple<const char*, const char*, const char*> rows[] = {
-        {"270", "4400.0000", "44,0,\"N\","},
-        {"360", "01008.0000", ",10,8,\"E\","},
-    };
-    for (const auto& [course, field, kept] : rows) {
-        ScratchFolder f;
-        f.put("vadrel.cnf", cnf_text("44,0,\"N\",,10,8,\"E\",100," + std::string(course) + ",#TRUE#,#FALSE#\r\n"));
-        for (int round = 1; round <= 3; ++round) {
-            ProgramRun run(f.path());
-            Rig& rig = run.rig;
-            rig.port.force_open();
-            run.start();
-            for (int second = 0; second < 600; ++second) {
-                rig.tick();
-                ASSERT_NE(rig.port.written.back().find(field), std::string::npos)
-                    << "course " << course << ", run " << round << ", second " << second;
-            }
-            ASSERT_TRUE(run.stop());
-        }
-        const std::string saved = f.get("vadrel.cnf");
-        EXPECT_NE(saved.substr(0, saved.find('\r')).find(kept), std::string::npos) << saved.substr(0, 60);
-    }
-}
-
 TEST(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
     ScratchFolder f;
     ProgramRun run(f.path());

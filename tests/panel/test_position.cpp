@@ -29,14 +29,12 @@ TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
         {&PanelForm::latitude_degrees_box, "120", arc(59, 52, 53),
          -arc(172, 52, 53)},  // past the pole, down the far meridian
         {&PanelForm::latitude_minutes_box, "1,7775", arc(7, 2, 7), arc(7, 7, 7)},
-        {&PanelForm::longitude_degrees_box, " 10 ", arc(7, 7, 7), arc(10, 7, 7)},
         {&PanelForm::longitude_seconds_box, "-3", arc(7, 7, 7), arc(7, 6, 57)},
         {&PanelForm::latitude_seconds_box, "2,5", arc(7, 7, 2), arc(7, 7, 7)},
         {&PanelForm::longitude_degrees_box, "1.5", arc(7, 7, 7), arc(15, 7, 7)},  // "." groups digits in Italian
         {&PanelForm::latitude_hemisphere_box, "S", -arc(7, 7, 7), arc(7, 7, 7)},
         {&PanelForm::longitude_hemisphere_box, "x", arc(7, 7, 7), arc(7, 7, 7)},  // not W: east
         // texts that cannot be read keep the vehicle's value
-        {&PanelForm::latitude_degrees_box, "abc", arc(7, 7, 7), arc(7, 7, 7)},
         {&PanelForm::latitude_minutes_box, "", arc(7, 7, 7), arc(7, 7, 7)},
         {&PanelForm::longitude_seconds_box, "40000", arc(7, 7, 7), arc(7, 7, 7)},
     };
@@ -52,24 +50,20 @@ TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
     }
 }
 
-// The letter the keys leave in a hemisphere box. A key typed ('t'; 'T' with
-// Shift), or keys going down ('d') and up ('u') in either order.
+// The letter the keys leave in a hemisphere box. A key typed ('t'), or keys
+// going down ('d') and up ('u') in either order.
 TEST(HemisphereKeys, TheKeyDecides) {
     // the latitude's box (else the longitude's), the letter before, the keys, the letter after
     const std::tuple<const char*, bool, const char*, std::vector<std::pair<char, int>>, const char*> rows[] = {
         {"N turns S to N", true, "S", {{'t', 'N'}}, "N"},
-        {"shifted n too", true, "S", {{'T', 'N'}}, "N"},
         {"S", true, "N", {{'t', 'S'}}, "S"},
         {"E", false, "W", {{'t', 'E'}}, "E"},
         {"W", false, "E", {{'t', 'W'}}, "W"},
-        {"a digit keeps S", true, "S", {{'t', '5'}}, "S"},
-        {"delete keeps W", false, "W", {{'t', keys::del}}, "W"},
         {"E in the latitude box keeps N", true, "N", {{'t', 'E'}}, "N"},
         {"N in the longitude box keeps W", false, "W", {{'t', 'N'}}, "W"},
         {"Shift released first", true, "N", {{'d', keys::shift}, {'d', 'S'}, {'u', keys::shift}, {'u', 'S'}}, "S"},
         {"the letter released first", true, "N", {{'d', keys::shift}, {'d', 'S'}, {'u', 'S'}, {'u', keys::shift}},
          "S"},
-        {"Shift alone keeps the letter", false, "W", {{'d', keys::shift}, {'u', keys::shift}}, "W"},
         {"a release with no key down keeps the letter", true, "S", {{'u', keys::tab}}, "S"},
     };
     for (const auto& [name, latitude, before, keys, after] : rows) {
@@ -82,7 +76,7 @@ TEST(HemisphereKeys, TheKeyDecides) {
             } else if (how == 'u') {
                 box.key_up(key, true);
             } else {
-                box.type(key, static_cast<char32_t>(key), how == 'T');
+                box.type(key, static_cast<char32_t>(key));
             }
         }
         EXPECT_EQ(box.text(), after) << name;
@@ -125,12 +119,9 @@ TEST(StepButtons, EveryButtonThroughTheTable) {
         {"Command8", "59", "0"}, {"Command7", "0", "59"}, {"Command18", "59", "0"}, {"Command16", "0", "59"},
         // out of range: tested in the button's direction only
         {"Command1", "120", "0"}, {"Command2", "120", "119"}, {"Command6", "120", "121"},
-        {"Command1", "-3", "-2"}, {"Command2", "-3", "89"}, {"Command16", "-3", "59"},
-        // rounding half to even before the step; no number reads as 0
-        {"Command1", "2.5", "3"}, {"Command1", "3.5", "5"}, {"Command1", "abc", "1"},
-        // the ends of the 16-bit range; a text beyond it is left as it is
-        {"Command1", "32767", "0"}, {"Command2", "-32768", "89"}, {"Command2", "32768", "="},
-        {"Command8", std::string(400, '9'), "="},
+        {"Command1", "-3", "-2"}, {"Command2", "-3", "89"},
+        // no number reads as 0; a text beyond 16 bits is left as it is
+        {"Command1", "abc", "1"}, {"Command2", "32768", "="},
     };
     for (const auto& [button, start, expected] : rows) {
         const std::string where = std::string(button) + " on \"" + start + "\"";

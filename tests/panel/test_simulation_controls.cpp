@@ -77,7 +77,6 @@ TEST(VehicleUnits, NewVehiclesTakeTheUnitShown) {
         {"made current, miglia/h shown", true, false, made_current, SpeedUnit::knots},
         {"made current with a unit of its own", true, true, made_current, SpeedUnit::kmh},
         {"a speed from the fleet table", true, false, speed_elsewhere, SpeedUnit::knots},
-        {"a speed from the fleet table, Km/h shown", false, false, speed_elsewhere, SpeedUnit::kmh},
     };
     for (const auto& [name, knots_shown, own_unit, how, expected] : rows) {
         Rig rig;
