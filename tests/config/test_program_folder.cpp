@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 #include <optional>
 #include <tuple>
@@ -128,6 +129,25 @@ TEST(ProgramFolder, NeverFollowsALink) {
     EXPECT_EQ(f.get("mine"), "del proprietario");
     EXPECT_EQ(f.get("vadrel.cnf"), "tabella");
     EXPECT_EQ(f.names(), (std::vector<std::string>{"mine", "vadrel.cnf", "vadrel.lock"}));
+}
+
+// A kept route is written and read a piece at a time: the pieces land whole
+// and in order; what is not a regular file of ours, or not there, does not open.
+TEST(ProgramFolder, WritesAndOpensAFileAPieceAtATime) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    EXPECT_FALSE(folder.replace_with("vadrel.percorso.3.gpx", [](const ProgramFolder::PieceWriter& put) {
+        for (const char* piece : {"<gpx>", "", "<rte/>", "</gpx>"}) EXPECT_TRUE(put(piece));
+    }));
+    EXPECT_EQ(f.get("vadrel.percorso.3.gpx"), "<gpx><rte/></gpx>");
+    int error = -1;
+    const Descriptor file = folder.open_own("vadrel.percorso.3.gpx", &error);
+    EXPECT_EQ(std::pair(read_bytes(file.get(), 5), error), std::pair(std::string("<gpx>"), 0));
+    ASSERT_EQ(mkfifo(f.at("vadrel.percorso.4.gpx").c_str(), 0600), 0);
+    EXPECT_FALSE(folder.open_own("vadrel.percorso.4.gpx", &error)) << "a FIFO is not opened for reading";
+    EXPECT_EQ(error, 0);
+    EXPECT_FALSE(folder.open_own("vadrel.percorso.5.gpx", &error));
+    EXPECT_EQ(error, ENOENT);
 }
 
 // An output path against the program's own files and the log replayed:
