@@ -150,24 +150,11 @@ TEST(ProgramFolder, WritesAndOpensAFileAPieceAtATime) {
     EXPECT_EQ(error, ENOENT);
 }
 
-// A name that is not UTF-8 cannot pass through Qt's strings; the lock and
-// every file still land in that very folder.
-TEST(ProgramFolder, KeepsAFolderNameThatIsNotUtf8) {
-    ScratchFolder f;
-    const std::string path = f.at("cartella-\xE8\xFF");
-    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
-    ProgramFolder folder(path);
-    EXPECT_TRUE(folder.locked());
-    EXPECT_FALSE(folder.replace("vadrel.cnf", "tabella"));
-    EXPECT_EQ(folder.read("vadrel.cnf", 100), "tabella");
-    EXPECT_EQ(f.names(), std::vector<std::string>{"cartella-\xE8\xFF"});
-    EXPECT_TRUE(std::filesystem::exists(path + "/vadrel.lock") && std::filesystem::exists(path + "/vadrel.cnf"));
-    EXPECT_EQ(folder.file_path("vadrel.cnf"), path + "/vadrel.cnf");
-}
-
-// An output path against the program's own files, the log replayed and the
-// other output: refused with both paths named, however the path reaches them.
-TEST(OutputPath, OwnFilesTheReplayedLogAndTheOtherOutputAreRefused) {
+// An output path against the program's own files and the log replayed:
+// refused with both paths named, however the path reaches them. (By their
+// plain names, and the other output: integration.record_replay_files,
+// refused_outputs.)
+TEST(OutputPath, OwnFilesAndTheReplayedLogAreRefused) {
     ScratchFolder program, elsewhere;
     program.put("vadrel.cnf", "tabella");
     program.put("vadrel.ini", "[porte]\n");
@@ -177,11 +164,9 @@ TEST(OutputPath, OwnFilesTheReplayedLogAndTheOtherOutputAreRefused) {
     ASSERT_EQ(::link(program.at("vadrel.ini").c_str(), elsewhere.at("copia.nmea").c_str()), 0);
     ASSERT_EQ(::symlink("viaggio.nmea", elsewhere.at("altro.nmea").c_str()), 0);
     ASSERT_EQ(::mkfifo(elsewhere.at("fifo").c_str(), 0600), 0);
-    const std::vector<RoleFile> others = {{FileRole::replay, elsewhere.at("viaggio.nmea")},
-                                          {FileRole::tracks, elsewhere.at("giro.gpx")}};
+    const std::vector<RoleFile> others = {{FileRole::replay, elsewhere.at("viaggio.nmea")}};
     const std::tuple<std::string, FileRole, std::string> rows[] = {
         // path, role, what is said after the path ("" allowed)
-        {program.at("vadrel.cnf"), FileRole::recording, "è un file del programma (" + program.at("vadrel.cnf") + ")"},
         {elsewhere.at("tabella.gpx"), FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf") + ")"},
         {elsewhere.at("copia.nmea"), FileRole::recording,
          "è un file del programma (" + program.at("vadrel.ini") + ")"},
@@ -193,8 +178,6 @@ TEST(OutputPath, OwnFilesTheReplayedLogAndTheOtherOutputAreRefused) {
          FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf.nuovo.2") + ")"},
         {elsewhere.at("altro.nmea"), FileRole::recording,
          "è il registro che si riproduce (" + elsewhere.at("viaggio.nmea") + ")"},
-        {elsewhere.at("giro.gpx"), FileRole::recording,
-         "è il file delle tracce GPX (" + elsewhere.at("giro.gpx") + ")"},
         {elsewhere.at("fifo"), FileRole::tracks, "è un FIFO, non un file normale"},
         {"/dev/null", FileRole::recording, "è un dispositivo, non un file normale o un FIFO"},
         {elsewhere.path(), FileRole::tracks, "è una cartella, non un file normale"},
