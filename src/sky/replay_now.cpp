@@ -32,20 +32,24 @@ constexpr std::array<TimedKind, 8> timed_kinds{{
 constexpr std::int64_t longest_move_s = 10'000LL * 366 * 86'400;
 
 // A time field: seconds of the day, and the decimals after them ("" or ".50").
+// A leap second, 23:59:60, is the day's last second again (as POSIX time
+// counts it), marked.
 struct TimeOfDay {
     std::int64_t seconds;
     std::string_view decimals;
+    bool leap = false;
 };
 std::optional<TimeOfDay> time_of_day(std::string_view field) {
     const auto h = read_digits(field, 0, 2), m = read_digits(field, 2, 2), s = read_digits(field, 4, 2);
-    if (!h || !m || !s || *h > 23 || *m > 59 || *s > 59) return std::nullopt;
+    const bool leap = h == 23 && m == 59 && s == 60;
+    if (!h || !m || !s || *h > 23 || *m > 59 || (*s > 59 && !leap)) return std::nullopt;
     const std::string_view decimals = field.substr(6);
     if (!decimals.empty()) {
         if (decimals[0] != '.' || decimals.size() == 1 || !read_digits(decimals, 1, decimals.size() - 1)) {
             return std::nullopt;
         }
     }
-    return TimeOfDay{*h * 3600LL + *m * 60LL + *s, decimals};
+    return TimeOfDay{*h * 3600LL + *m * 60LL + (leap ? 59 : *s), decimals, leap};
 }
 
 // A date's days since 1970: RMC's ddmmyy, or ZDA's three fields.
@@ -167,7 +171,11 @@ std::string moved_in_time(std::string_view sentence, std::int64_t seconds) {
     }
     const std::int64_t moved = (days ? *days * 86'400 : 0) + t->seconds + seconds;
     const CivilInstant c = civil_of(moved * 1000);
-    fields[time_at] = two_digits(c.hour) + two_digits(c.minute) + two_digits(c.second) + std::string(t->decimals);
+    // A leap second moved by whole days is still the day's leap second;
+    // moved by anything else, it is its day's last second again.
+    const bool still_leap = t->leap && seconds % 86'400 == 0;
+    fields[time_at] =
+        two_digits(c.hour) + two_digits(c.minute) + two_digits(still_leap ? 60 : c.second) + std::string(t->decimals);
     if (days) {
         if (c.year < 0 || c.year > 9999) return std::string(sentence);
         const auto at = static_cast<std::size_t>(p->kind->date);
