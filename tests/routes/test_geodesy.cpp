@@ -66,9 +66,10 @@ TEST(IsoTime, ReadsTheDateTimesOfGpxAndKml) {
     EXPECT_EQ(iso_time(1714557600000), "2024-05-01T10:00:00Z");
 }
 
-// The time to drive a route at a speed where its points give none, and its length.
+// The time to drive a route at a speed where its points give none (or 0),
+// and its length.
 TEST(Route, TravelTimeAndLength) {
-    const Route paced = testing::route_of({{0.0, 0.0, 10.0}, {0.0, 0.01}, {0.0, 0.02}});
+    const Route paced = testing::route_of({{0.0, 0.0, 10.0}, {0.0, 0.01, 0.0}, {0.0, 0.02}});
     const double leg = haversine({0.0, 0.0}, {0.0, 0.01});
     EXPECT_NEAR(paced.travel_seconds(5.0), leg / 10.0 + leg / 5.0, 1e-6);
     EXPECT_TRUE(std::isinf(paced.travel_seconds(0.0)));

@@ -95,8 +95,8 @@ TEST(RouteFiles, GoodFilesOfEachFormat) {
 }
 
 // What must be refused, and where: each file says why, in Italian, with the
-// line and column of the trouble. (The end-to-end test sends the route API an
-// empty body and a JSON point with a key that is none.)
+// line and column of the trouble where it has one. (The end-to-end test sends
+// the route API an empty CSV and a JSON point with a key that is none.)
 TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
     struct Row {
         const char* name;
@@ -134,6 +134,7 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         {"gx:Track unpaired", RouteFormat::kml,
          "<kml><Track><when>2024-05-01T10:00:00Z</when><coord>1 2 3</coord><coord>1 2 3</coord></Track></kml>", 1,
          94, "vanno a coppie"},
+        {"blanks only, the format to guess", RouteFormat::guess, " \n\n", 0, 0, "vuoto"},
         {"CSV without a header", RouteFormat::csv, "45.1;9.2\n", 1, 1, "nominare le colonne"},
         {"CSV comma separator with decimal commas", RouteFormat::csv, "lat,lon\n45,5,9,2\n", 2, 1, "col punto"},
         {"CSV unknown speed unit", RouteFormat::csv, "lat;lon;velocita_mph\n", 1, 9, "unità"},
