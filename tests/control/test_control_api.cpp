@@ -61,6 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"last_vehicle", Method::Get, "/api/v1/mezzi/20", "", 200, nullptr},
         Row{"vehicle_huge_number", Method::Get, "/api/v1/mezzi/99999999999999999999", "", 404, ""},
         Row{"vehicle_negative", Method::Get, "/api/v1/mezzi/-1", "", 404, ""},
+        Row{"trailing_slash", Method::Get, "/api/v1/stato/", "", 404, ""},
         Row{"path_outside_the_api", Method::Get, "/etc/passwd", "", 404, ""},
         Row{"events_without_upgrade", Method::Get, "/api/v1/eventi", "", 426, ""},
         Row{"course_360", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 360})", 200, nullptr},
@@ -72,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"longitude_past_180", Method::Patch, "/api/v1/mezzi/3", R"({"lon": -180.5})", 400, "lon"},
         Row{"position_both_ways", Method::Patch, "/api/v1/mezzi/3",
             R"({"posizione": "45 N", "lat": 45})", 400, "posizione"},
+        Row{"not_json_by_type", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})", 415, "", "text/plain"},
         Row{"json_with_charset", Method::Patch, "/api/v1/mezzi/3",
             R"({"rotta": 90})", 200, nullptr, "application/json; charset=utf-8"},
         Row{"no_type_but_json", Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 90})", 200, nullptr, ""},
@@ -128,11 +130,20 @@ TEST(Answers, RefusedPatchLeavesTheVehicleAsItWas) {
     EXPECT_TRUE(target.fleet.vehicle(4).same_values(before));
 }
 
+// A vehicle comes back to a ten-millionth of a degree: 1,7775' = 0.0296250°.
+TEST(Answers, PatchedVehicleComesBackToATenMillionthOfADegree) {
+    FakeTarget target;
+    const QJsonObject v =
+        ask(target, Method::Patch, "/api/v1/mezzi/7", R"({"posizione": "44 01,7775 N 10 08,0623 E"})").body;
+    EXPECT_EQ(std::pair(v.value("lat").toDouble(), v.value("lon").toDouble()), std::pair(44.0296250, 10.1343717));
+}
+
 TEST(Answers, StateHoldsEveryVehicleAndTheSimulator) {
     FakeTarget target;
     target.mode = SendMode::multi;
     target.vehicles_in_use = 5;
     const QJsonObject state = ask(target, Method::Get, "/api/v1/stato").body;
+    EXPECT_EQ(state.value("modo").toString(), "multi");
     EXPECT_EQ(state.value("mezzi_in_uso").toInt(), 5);
     EXPECT_EQ(state.value("porta").toObject().value("stato").toString(), "Tx OK");
     EXPECT_EQ(state.value("uscite").toArray()[0].toObject().value("client").toArray()[0].toString(), "127.0.0.1:40312");
