@@ -86,7 +86,6 @@ public:
     std::int64_t leg_ms(std::size_t i) const { return leg_ms_[i]; }
 
     bool has_times() const { return !points_.empty() && timed_; }
-    bool has_speeds() const { return !speeds_.empty(); }
     // Metres from the first point to the last.
     double length() const { return length_; }
     // From the first point's time to the last's; 0 without times.

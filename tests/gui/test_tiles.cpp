@@ -32,7 +32,6 @@ TEST(TileGrid, RowsLatitudesAndZooms) {
         {"the equator", 0, 0.5, 0.0},
         {"the bottom of the world", 0, 1.0, -85.0511287798},
         {"the top of row 1465 at zoom 12 (Milan's)", 12, 1465.0, 45.5217},
-        {"the top of row 1466 at zoom 12", 12, 1466.0, 45.4601},
     };
     for (const auto& [name, z, row, lat] : rows) EXPECT_NEAR(tile_latitude(z, row), lat, 1e-4) << name;
     EXPECT_DOUBLE_EQ(tile_longitude(12, 2152), 9.140625) << "Milan's column";
@@ -78,9 +77,6 @@ TEST(TileGrid, TilesInViewCoverTheViewWhereTheMapPutsThem) {
             covered = covered.united(whole);
         }
         EXPECT_TRUE(covered.contains(QRectF(QPointF(0, 0), map.viewport()))) << name;
-        // the first tile holds the centre
-        const QPointF middle(map.viewport().width() / 2, map.viewport().height() / 2);
-        EXPECT_TRUE(tile_strip(map, keys.front(), 0, 1).contains(middle)) << name;
     }
     const MapProjection huge = view({45.0, 9.0}, 25.0, {4000, 2500});
     EXPECT_TRUE(tiles_in_view(huge, tile_zoom(huge)).empty()) << "more tiles than the cap: none at that zoom";
@@ -96,7 +92,6 @@ TEST(TileGrid, AddressOfATileAndAddressesRefused) {
         {"", "manca l'indirizzo"},
         {"https://tile.openstreetmap.org/{z}/{x}.png", "l'indirizzo non contiene {y}"},
         {"ftp://example.org/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
-        {"/home/me/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
         {"http:///{z}/{x}/{y}.png", "l'indirizzo non ha un server"},
         {"http://127.0.0.1:99999/{z}/{x}/{y}.png", "l'indirizzo non è scritto come un indirizzo web"},
     };

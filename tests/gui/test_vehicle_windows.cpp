@@ -1,26 +1,36 @@
 // The windows of the menu Veicolo, driven as an operator would: "Vai a
-// posizione..." as the text is typed, the map's plane as tables, the sky;
-// and the keys every window shares: Escape closes, Alt opens the menu bar's
-// entries. (The real program under Xvfb types into "Vai a posizione" and
-// reads the sentences back.)
+// posizione..." as the text is typed; "Flotta": cells typed in place go
+// through the fleet's change path, a refusal is said and the cell shows again
+// what the vehicle has, the rows follow the fleet in multi-user mode;
+// "Percorso...", "Togli percorso" and "Raggiungi": a file opened, a route of
+// it chosen and applied, a file refused with nothing changed; the map's plane
+// as tables; the sky; Alt opens the menu bar's entries. (The real program
+// under Xvfb types into "Vai a posizione" and "Flotta" and reads the
+// sentences back.)
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
+#include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <cmath>
 #include <tuple>
 
-#include "gui/goto_dialog.h"
-#include "gui/help_viewer.h"
-#include "gui/map_window.h"
-#include "gui/sky_view.h"
-#include "gui/window_shell.h"
 #include "finestra.h"
+#include "gui/fleet_window.h"
+#include "gui/goto_dialog.h"
+#include "gui/map_window.h"
+#include "gui/route_dialog.h"
+#include "gui/sky_view.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel::gui {
 namespace {
@@ -67,6 +77,174 @@ TEST_F(Finestra, VaiAPosizioneOpenedInsideATickLetsTheTickEnd) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible() && dialog->vehicle() == 1u);
     dialog->close();
+}
+
+// ---- Flotta ----
+
+QString cell(const FleetWindow& w, int row, int column) { return w.table()->item(row, column)->text(); }
+
+// Types into the cell as an edit commits it.
+void type(FleetWindow& w, int row, int column, const char* text) { w.table()->item(row, column)->setText(q(text)); }
+
+TEST(Flotta, EditsGoThroughTheChangePathAndRefusalsKeepTheCell) {
+    testing::Rig rig;
+    rig.fleet.place(3, 45 * 3600.0, 9 * 3600.0, nullptr);
+    rig.fleet.set_course(3, 90.0, nullptr);
+    rig.fleet.set_speed(3, 20.0, nullptr);
+    FleetWindow w(rig.form);
+    using C = FleetWindow::Column;
+    // the column, the text typed, the cell afterwards, what is said under the table ("" when taken)
+    const std::tuple<int, const char*, const char*, const char*, const char*> rows[] = {
+        {C::col_course, "180", "180", "", "a course taken"},
+        {C::col_course, "400", "180", "La rotta va da 0 a 360 gradi, non 400", "the fleet's refusal, the cell as it was"},
+        {C::col_course, "est", "180", "La rotta è un numero di gradi da 0 a 360, non «est»", "not a number"},
+        {C::col_speed, "12,5", "12", "", "the decimal comma; shown whole as the panel shows it"},
+        {C::col_unit, "nodi", "miglia/h", "", "knots by another name"},
+        {C::col_latitude, "-12,5", "12°30'00,00\"S", "", "a lone number: degrees of the column's coordinate"},
+        {C::col_longitude, "45 30 0 N", "9°00'00,00\"E", "", "a letter says which coordinate: the latitude"},
+        {C::col_latitude, "ciao", "45°30'00,00\"N", "Non capisco «ciao»: le lettere sono N, S, E, W (o O)",
+         "unreadable: read_position's reason"},
+    };
+    for (const auto& [column, typed, shown, reason, why] : rows) {
+        type(w, 3, column, typed);
+        EXPECT_EQ(cell(w, 3, column), q(shown)) << why;
+        EXPECT_EQ(w.note(), q(reason)) << why;
+    }
+    EXPECT_EQ(rig.fleet.vehicle(3).speed, 12.5) << "the cell shows it whole; the vehicle has it all";
+}
+
+// While it runs in multi-user mode the rows say which is current and when
+// each was last sent. (The real program under Xvfb reads an edit of a
+// vehicle of the cycle back in its next "@n" sentence.)
+TEST(Flotta, LiveInMultiUserMode) {
+    testing::Rig rig;
+    rig.port.force_open();
+    rig.fleet.set_mode(Mode::multi_user, nullptr);
+    rig.fleet.set_cycle(3, nullptr);
+    FleetWindow w(rig.form);
+    w.show();
+    using C = FleetWindow::Column;
+    for (int i = 0; i < 3; ++i) rig.tick();  // @0, @1, @2 sent
+    w.refresh();
+    for (int row = 0; row < 3; ++row) EXPECT_FALSE(cell(w, row, C::col_last_sentence).isEmpty()) << row;
+    EXPECT_TRUE(cell(w, 3, C::col_last_sentence).isEmpty());
+    EXPECT_EQ(cell(w, 0, C::col_in_use), q("attuale"));
+    EXPECT_EQ(cell(w, 2, C::col_in_use), q("nel ciclo"));
+    EXPECT_EQ(cell(w, 5, C::col_in_use), q(""));
+}
+
+// Escape in a cell being edited gives up the edit and leaves the window
+// open, Escape elsewhere closes it. (The real program under Xvfb opens it
+// with Alt+V, F and edits a cell with F2.)
+TEST_F(Finestra, EscapeGivesUpAnEditBeforeClosing) {
+    rig.fleet.place(0, 45 * 3600.0, 9 * 3600.0, nullptr);
+    window.open_fleet();
+    FleetWindow* w = window.fleet_window();
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->activateWindow();
+    QTableWidget* table = w->table();
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_F2);
+    auto* editor = table->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, q("10 0 0 S"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(rig.fleet.vehicle(0).lat, 45 * 3600.0) << "the edit given up";
+    QTest::keyClick(table, Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+}
+
+// ---- Percorso... ----
+
+class Percorso : public Finestra {
+protected:
+    void SetUp() override {
+        Finestra::SetUp();
+        window.set_routes(&routes);
+        ASSERT_FALSE(rig.fleet.set_unit(0, SpeedUnit::kmh, nullptr));
+        ASSERT_FALSE(rig.fleet.set_speed(0, 36.0, nullptr));
+    }
+    RouteDialog* open_on(const std::string& name) {
+        window.findChild<QAction*>(q("menu_percorso"))->trigger();
+        auto* dialog = window.findChild<RouteDialog*>();
+        EXPECT_NE(dialog, nullptr);
+        if (dialog == nullptr) return nullptr;
+        dialog->findChild<QLineEdit*>(q("percorso_file"))->setText(QString::fromStdString(folder.at(name)));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(q("percorso_apri")), Qt::LeftButton);
+        return dialog;
+    }
+
+    VehicleRoutes routes{rig.fleet};
+    testing::ScratchFolder folder;
+};
+
+const char* const two_routes =
+    "<?xml version=\"1.0\"?><gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\">"
+    "<rte><name>Andata</name><rtept lat=\"45\" lon=\"9\"/><rtept lat=\"45\" lon=\"9.01\"/></rte>"
+    "<trk><name>Ritorno</name><trkseg><trkpt lat=\"45.01\" lon=\"9\"><time>2024-05-01T10:00:00Z</time></trkpt>"
+    "<trkpt lat=\"45.02\" lon=\"9\"><time>2024-05-01T10:01:00Z</time></trkpt>"
+    "<trkpt lat=\"45.03\" lon=\"9\"><time>2024-05-01T10:02:00Z</time></trkpt></trkseg></trk></gpx>";
+
+TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
+    folder.put("giro.gpx", two_routes);
+    RouteDialog* dialog = open_on("giro.gpx");
+    ASSERT_NE(dialog, nullptr);
+    auto* choice = dialog->findChild<QComboBox*>(q("percorso_scelta"));
+    ASSERT_EQ(choice->count(), 2);
+    EXPECT_EQ(choice->itemText(1), q("2. Ritorno"));
+    EXPECT_FALSE(dialog->findChild<QCheckBox*>(q("percorso_ritmo"))->isEnabled()) << "Andata has no times";
+    choice->setCurrentIndex(1);
+    EXPECT_EQ(dialog->findChild<QListWidget*>(q("percorso_punti"))->count(), 3);
+    const QString summary = dialog->findChild<QLabel*>(q("percorso_riassunto"))->text();
+    EXPECT_TRUE(summary.startsWith(q("3 punti, 2,224 km"))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(q("(36,0 km/h): 3 min 42 s"))) << summary.toStdString();
+    auto* rhythm = dialog->findChild<QCheckBox*>(q("percorso_ritmo"));
+    ASSERT_TRUE(rhythm->isEnabled());
+    rhythm->setChecked(true);
+    EXPECT_TRUE(dialog->findChild<QLabel*>(q("percorso_riassunto"))->text().contains(q("ritmo della traccia: 2 min 00 s")));
+    auto* end = dialog->findChild<QComboBox*>(q("percorso_fine"));
+    end->setCurrentIndex(1);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(q("percorso_applica")), Qt::LeftButton);
+    const FollowedRoute* followed = routes.route(0);
+    ASSERT_NE(followed, nullptr);
+    EXPECT_EQ(followed->route.name(), "Ritorno");
+    EXPECT_EQ(followed->options, (FollowOptions{RouteEnd::loop, true, 0.0, false}));
+    EXPECT_NEAR(rig.fleet.vehicle(0).lat, 45.01 * 3600.0, 1e-6) << "placed at its first point";
+
+    // "Togli percorso": straight on from where it is.
+    window.findChild<QAction*>(q("menu_togli_percorso"))->trigger();
+    EXPECT_FALSE(routes.has_route(0));
+}
+
+TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
+    folder.put("fuori.csv", "lat,lon\n45,9\n95,9\n");
+    const QPointer<RouteDialog> dialog = open_on("fuori.csv");
+    ASSERT_TRUE(dialog);
+    const QString said = dialog->findChild<QLabel*>(q("percorso_messaggio"))->text();
+    EXPECT_TRUE(said.contains(q("riga 3"))) << said.toStdString();
+    EXPECT_FALSE(dialog->findChild<QPushButton*>(q("percorso_applica"))->isEnabled());
+    dialog->close();
+    EXPECT_TRUE(QTest::qWaitFor([&dialog] { return dialog.isNull(); }));
+    EXPECT_FALSE(routes.has_route(0));
+    EXPECT_EQ(rig.fleet.vehicle(0).lat, 0.0);
+}
+
+// "Raggiungi": a route of one point driven to from where the vehicle is (how
+// such a route is driven is the routes' own test).
+TEST_F(Percorso, RaggiungiDrivesThereInsteadOfMovingAtOnce) {
+    window.open_go_to();
+    auto* dialog = window.findChild<GoToDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>(q("posizione"))->setText(q("0,01 0"));
+    QTest::mouseClick(dialog->findChild<QPushButton*>(q("raggiungi")), Qt::LeftButton);
+    const FollowedRoute* followed = routes.route(0);
+    ASSERT_NE(followed, nullptr);
+    EXPECT_EQ(followed->route.size(), 1u);
+    EXPECT_TRUE(followed->options.from_here);
+    EXPECT_EQ(rig.fleet.vehicle(0).lat, 0.0) << "not moved at once";
 }
 
 // ---- the map's plane ----
@@ -161,45 +339,11 @@ TEST(MapProjection, GraticuleStepsLabelsAndScaleBar) {
 
 // ---- keys every window shares ----
 
-// Escape in the window the operator is in.
-void escape_in(QWidget* window) {
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Escape);
-}
-
-TEST_F(Finestra, EscapeClosesTheHelpTheAboutBoxAndTheMap) {
-    WindowShell shell;
-    shell.show_help(VADREL_HELP_FILE);
-    escape_in(shell.help_viewer());
-    EXPECT_FALSE(shell.help_viewer()->isVisible());
-
-    bool about_closed = false;
-    when_modal([&about_closed](QWidget* about) {
-        QTest::keyClick(about->focusWidget(), Qt::Key_Escape);
-        about_closed = !about->isVisible();
-        about->close();
-    });
-    shell.show_about();
-    EXPECT_TRUE(about_closed);
-
-    window.open_map();
-    ASSERT_NE(window.map_window(), nullptr);
-    escape_in(window.map_window());
-    EXPECT_FALSE(window.map_window()->isVisible());
-}
-
 // Alt and the underlined letter, as the operator finds them on the menu bar.
+// (The real program under Xvfb opens "Veicolo", "Uscite" and "Opzioni" so.)
 TEST_F(Finestra, AltOpensTheMenuBarsEntries) {
     QTest::keyClick(&window, Qt::Key_I, Qt::AltModifier);
     EXPECT_EQ(rig.shell.about_shown, 1);
-    QTest::keyClick(&window, Qt::Key_V, Qt::AltModifier);
-    auto* veicolo = window.findChild<QMenu*>(q("menu_veicolo"));
-    ASSERT_NE(veicolo, nullptr);
-    EXPECT_TRUE(veicolo->isVisible());
-    QTest::keyClick(veicolo, Qt::Key_M);
-    ASSERT_NE(window.map_window(), nullptr);
-    EXPECT_TRUE(window.map_window()->isVisible());
 }
 
 // ---- Cielo ----

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "routes/follower.h"
-#include "routes/route_text.h"
 #include "textbook.h"
 
 namespace vadrel {
@@ -47,8 +46,6 @@ TEST(Follower, EveryFixIsOnTheRouteAtTheSetSpeed) {
     } rows[] = {
         {"across the equator",
          route_of({{-0.02, 10.0}, {0.015, 10.02}, {0.03, 9.99}, {-0.01, 9.985}}), 30.0},
-        {"across the 180th meridian",
-         route_of({{10.0, 179.98}, {10.02, -179.99}, {9.99, -179.97}, {10.0, 179.99}}), 41.7},
         {"near 80 N, where the great circle leaves the parallel",
          route_of({{80.0, 0.0}, {80.0, 3.0}, {80.05, 3.1}}), 250.0},
         {"many short legs, several in one second",
@@ -96,7 +93,7 @@ TEST(Follower, EveryFixIsOnTheRouteAtTheSetSpeed) {
 }
 
 // One long step is the same as many short ones: what is left of a second
-// goes on along the next legs, and a restart from the kept text goes on the same.
+// goes on along the next legs, from the start or from half way.
 TEST(Follower, AStepIsTheSumOfItsParts) {
     const Route route = route_of({{45.0, 9.0}, {45.001, 9.0}, {45.001, 9.002}, {45.0005, 9.0021}, {45.0, 9.0}});
     for (const FollowOptions options : {FollowOptions{RouteEnd::loop}, FollowOptions{RouteEnd::back, false, 8.0}}) {
@@ -104,10 +101,7 @@ TEST(Follower, AStepIsTheSumOfItsParts) {
         const RouteStep once = advance(route, steps[0].progress, options, 250.0, 9.0);
         EXPECT_LT(haversine(once.position, steps.back().position), 1e-6);
         EXPECT_EQ(once.progress.rounds, steps.back().progress.rounds);
-        const auto kept = read_progress(progress_text(steps[120].progress));
-        ASSERT_TRUE(std::holds_alternative<RouteProgress>(kept)) << std::get<std::string>(kept);
-        EXPECT_EQ(std::get<RouteProgress>(kept), steps[120].progress);
-        const RouteStep again = advance(route, std::get<RouteProgress>(kept), options, 130.0, 9.0);
+        const RouteStep again = advance(route, steps[120].progress, options, 130.0, 9.0);
         EXPECT_LT(haversine(again.position, steps.back().position), 1e-6);
     }
 }
@@ -123,7 +117,6 @@ TEST(Follower, ThePointsSpeeds) {
     const auto there = std::find_if(steps.begin(), steps.end(), [](const RouteStep& s) { return s.events.ends > 0; });
     EXPECT_NEAR(there - steps.begin(), leg / 5 + leg / 20, 1.0);
     EXPECT_EQ(steps[steps.size() - 3].speed, 5.0f);  // back along the first leg
-    EXPECT_NEAR(route.travel_seconds(20.0), leg / 5 + leg / 20, 1e-6);
 }
 
 // The end rules, each against the times a client would compute.

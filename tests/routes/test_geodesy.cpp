@@ -66,24 +66,10 @@ TEST(IsoTime, ReadsTheDateTimesOfGpxAndKml) {
     EXPECT_EQ(iso_time(1714557600000), "2024-05-01T10:00:00Z");
 }
 
-// A route keeps times only while every point has one, each to the
-// millisecond however far along; speeds only from the first point that has one.
-TEST(Route, KeepsTimesAndSpeedsCompactly) {
-    Route timed;
-    for (int i = 0; i < 1000; ++i) ASSERT_FALSE(timed.add({45.0 + i * 1e-4, 9.0, std::nullopt, 1000LL * i * i + 7}));
-    EXPECT_TRUE(timed.has_times());
-    EXPECT_FALSE(timed.has_speeds());
-    EXPECT_EQ(timed.time(999), 1000LL * 999 * 999 + 7);
-    EXPECT_EQ(timed.time(513), 1000LL * 513 * 513 + 7);
-    EXPECT_EQ(timed.duration_ms(), 1000LL * 999 * 999);
-    ASSERT_FALSE(timed.add({45.2, 9.0, 3.0}));
-    EXPECT_FALSE(timed.has_times());
-    EXPECT_FALSE(timed.point(3).speed);
-    EXPECT_FLOAT_EQ(static_cast<float>(*timed.point(1000).speed), 3.0f);
-    // A later time going back is still refused, kept or not.
-    EXPECT_TRUE(timed.add({45.3, 9.0, std::nullopt, 5}));
-
-    const Route paced = testing::route_of({{0.0, 0.0, 10.0}, {0.0, 0.01}, {0.0, 0.02}});
+// The time to drive a route at a speed where its points give none (or 0),
+// and its length.
+TEST(Route, TravelTimeAndLength) {
+    const Route paced = testing::route_of({{0.0, 0.0, 10.0}, {0.0, 0.01, 0.0}, {0.0, 0.02}});
     const double leg = haversine({0.0, 0.0}, {0.0, 0.01});
     EXPECT_NEAR(paced.travel_seconds(5.0), leg / 10.0 + leg / 5.0, 1e-6);
     EXPECT_TRUE(std::isinf(paced.travel_seconds(0.0)));

@@ -1,10 +1,11 @@
 // How a route keeps its points: to a ten-millionth of a degree, a
 // coordinate of up to seven decimals back as the very double it was read as,
-// across the blocks the points are kept in.
+// across the blocks the points are kept in, with their times and speeds.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "routes/route.h"
 
@@ -32,21 +33,29 @@ TEST(RoutePoints, KeptToATenMillionthOfADegree) {
     }
 }
 
-// Many blocks, a copy, and the legs measured between the points as kept.
+// Many blocks, a copy, and the legs measured between the points as kept;
+// each point's time to the millisecond however far along, kept while every
+// point has one; speeds only from the first point that has one.
 TEST(RoutePoints, ManyPointsAcrossBlocks) {
+    const auto speed_of = [](std::int64_t i) { return i < 3 ? std::nullopt : std::optional(5.0 + i % 7); };
     Route route("lungo");
-    for (int i = 0; i < 10'000; ++i) {
-        ASSERT_FALSE(route.add({44.0 + (i % 2) * 0.0002, 9.0 + 0.0003 * i, 5.0 + i % 7, 1'700'000'000'000 + 1000ll * i}));
+    for (std::int64_t i = 0; i < 10'000; ++i) {
+        ASSERT_FALSE(route.add({44.0 + (i % 2) * 0.0002, 9.0 + 0.0003 * i, speed_of(i), 1000 * i * i + 7}));
     }
     route.shrink();
     const Route copy = route;
-    for (const std::size_t i : {0u, 4095u, 4096u, 8191u, 8192u, 9999u}) {
-        EXPECT_EQ(copy.position(i).lon, std::round((9.0 + 0.0003 * i) * 1e7) / 1e7) << i;
-        EXPECT_EQ(copy.speed(i), 5.0 + i % 7) << i;
-        EXPECT_EQ(copy.time(i), 1'700'000'000'000 + 1000ll * i) << i;
+    for (const std::int64_t i : {0, 4095, 4096, 8191, 8192, 9999}) {
+        const auto n = static_cast<std::size_t>(i);
+        EXPECT_EQ(copy.position(n).lon, std::round((9.0 + 0.0003 * i) * 1e7) / 1e7) << i;
+        EXPECT_EQ(copy.speed(n), speed_of(i)) << i;
+        EXPECT_EQ(copy.time(n), 1000 * i * i + 7) << i;
     }
     EXPECT_EQ(copy, route);
+    EXPECT_EQ(route.duration_ms(), 1000LL * 9999 * 9999);
     EXPECT_NEAR(route.leg_length(4095), distance_m(route.position(4095), route.position(4096)), 1e-3);
+    ASSERT_FALSE(route.add({45.2, 9.0}));
+    EXPECT_FALSE(route.has_times()) << "a point without a time: none kept";
+    EXPECT_TRUE(route.add({45.3, 9.0, std::nullopt, 5})) << "a later time going back is still refused";
 }
 
 }  // namespace

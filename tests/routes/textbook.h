@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string>
 
 #include "routes/route.h"
 
@@ -39,8 +40,8 @@ inline double off_leg(GeoPoint p, GeoPoint a, GeoPoint b) {
     return std::min(haversine(p, a), haversine(p, b));
 }
 
-inline Route route_of(std::initializer_list<RoutePoint> points) {
-    Route route;
+inline Route route_of(std::initializer_list<RoutePoint> points, std::string name = {}) {
+    Route route(std::move(name));
     for (const RoutePoint& p : points) EXPECT_FALSE(route.add(p));
     return route;
 }
