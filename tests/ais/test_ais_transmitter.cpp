@@ -77,6 +77,8 @@ TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
         std::uint16_t speed, course, heading;
         bool moored;
     } rows[] = {
+        {"44 01 46 N 10 08 04 E, 100 km/h", {arc(44, 1, 46), arc(10, 8, 4), 45.0, 100.0, SpeedUnit::kmh}, 540, 450, 45,
+         false},
         {"south-west, knots", {-arc(33, 51, 24.48), -arc(151, 12, 55.08), 200.25, 12.5, SpeedUnit::knots}, 125, 2003,
          200, false},
         {"backing: the course turned round", {arc(1), arc(1), 10.0, -20.0, SpeedUnit::kmh}, 108, 1900, 190, false},
