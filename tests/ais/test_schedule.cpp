@@ -35,7 +35,6 @@ TEST(AisSchedule, TheReportingIntervalsOfTheStandard) {
         {"B 2 kn", AisClass::b, 2.0, false, false, 180.0},
         {"B 2.1 kn", AisClass::b, 2.1, false, false, 30.0},
         {"B 40 kn turning", AisClass::b, 40.0, false, true, 30.0},
-        {"B moored", AisClass::b, 0.0, true, false, 180.0},
     };
     for (const Row& row : rows) {
         EXPECT_DOUBLE_EQ(reporting_interval(row.ais_class, {row.knots, 0.0, row.moored}, row.turning), row.seconds)

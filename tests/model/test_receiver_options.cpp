@@ -7,15 +7,6 @@
 namespace vadrel {
 namespace {
 
-// The faults of a seed must be the same with every compiler and library:
-// the reference sequence of SplitMix64 from seed 0.
-TEST(SplitMix64, GivesTheReferenceSequence) {
-    SplitMix64 g(0);
-    EXPECT_EQ(g.next(), 0xE220A8397B1DCDAFULL);
-    EXPECT_EQ(g.next(), 0x6E789E6AA1B965F4ULL);
-    EXPECT_EQ(g.uniform(), static_cast<double>(0x06C45D188009454FULL >> 11) * 0x1.0p-53);
-}
-
 TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
     const struct {
         Guasti guasti;

@@ -17,7 +17,6 @@ TEST(PathTarget, LinksAndSpellingsLeadToOneTarget) {
     testing::ScratchFolder folder;
     folder.put("giro.nmea", "x");
     ::mkdir(folder.at("sub").c_str(), 0755);
-    ASSERT_EQ(::symlink("giro.nmea", folder.at("collegamento").c_str()), 0);
     ASSERT_EQ(::symlink("../giro.nmea", folder.at("sub/su").c_str()), 0);
     ASSERT_EQ(::link(folder.at("giro.nmea").c_str(), folder.at("sub/fisso").c_str()), 0);
     ASSERT_EQ(::symlink("nuovo.gpx", folder.at("pendente").c_str()), 0);
@@ -34,7 +33,6 @@ TEST(PathTarget, LinksAndSpellingsLeadToOneTarget) {
         int error;
     };
     const Row rows[] = {
-        {folder.at("collegamento"), PathTarget::Kind::regular, &file, 0},
         {folder.at("sub/su"), PathTarget::Kind::regular, &file, 0},
         {folder.at("sub/fisso"), PathTarget::Kind::regular, &file, 0},  // a hard link
         {folder.at("sub/../giro.nmea"), PathTarget::Kind::regular, &file, 0},

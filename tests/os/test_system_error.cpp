@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QSaveFile>
@@ -19,12 +18,7 @@ namespace {
 TEST(SystemError, EveryErrorReadsInItalian) {
     const std::pair<int, const char*> rows[] = {
         {ENOSPC, "il disco è pieno"},
-        {ELOOP, "troppi collegamenti simbolici"},
-        {EMFILE, "troppi file aperti dal programma"},
-        {ENOENT, "il file o la cartella non esiste"},
-        {ENETUNREACH, "rete irraggiungibile"},
         {EPROTO, "errore di sistema EPROTO (71)"},
-        {EKEYEXPIRED, "errore di sistema EKEYEXPIRED"},
     };
     for (const auto& [error, expected] : rows) {
         const std::string reason = italian_reason(error);
@@ -41,7 +35,6 @@ TEST(SystemError, EveryErrorReadsInItalian) {
 // in Qt's English; without a system error, by Qt's class.
 TEST(FileReason, QtsFileErrorsReadInItalian) {
     testing::ScratchFolder folder;
-    ASSERT_EQ(symlink("anello", folder.at("anello").c_str()), 0);
     folder.put("file", "x");
     const struct {
         const char* name;
@@ -49,7 +42,6 @@ TEST(FileReason, QtsFileErrorsReadInItalian) {
         bool save;
         const char* expected;
     } rows[] = {
-        {"a link to itself", folder.at("anello"), false, "troppi collegamenti simbolici"},
         {"missing", folder.at("manca"), false, "il file o la cartella non esiste"},
         {"saved under a file taken for a folder", folder.at("file/tracce.gpx"), true,
          "una parte del percorso non è una cartella"},
