@@ -8,9 +8,8 @@ import datetime
 import json
 import sys
 import threading
-import time
 
-from vadrel_run import Checks, GpsdWatch, Vadrel
+from vadrel_run import Checks, Vadrel, gpsd_reports
 
 
 def fields(sentence):
@@ -46,23 +45,6 @@ class Monitor:
         return fixes
 
 
-def watch(vadrel, seconds, kinds=("SKY", "TPV")):
-    """gpsd's reports of those classes over `seconds` once it reports anything."""
-    reports = []
-    with GpsdWatch(vadrel.device, time.monotonic() + 30) as gpsd:
-        end = time.monotonic() + 30
-        while time.monotonic() < end:
-            got = gpsd.next_report(end)
-            if got is None:
-                break
-            report = got[1]
-            if report.get("class") in kinds:
-                if not reports:
-                    end = time.monotonic() + seconds
-                reports.append(report)
-    return reports
-
-
 def main():
     binary = sys.argv[1]
     checks = Checks()
@@ -70,7 +52,7 @@ def main():
     vadrel = Vadrel(binary, "--frasi", "complete", "--satelliti", "--utc", "--frequenza", "5")
     monitor = Monitor(vadrel)
     try:
-        reports = watch(vadrel, 4)
+        reports = gpsd_reports(vadrel.device, 4)
     finally:
         code = vadrel.stop()
     checks.expect(code == 0, "vadrel exit code %d" % code)
@@ -102,7 +84,7 @@ def main():
     # every satellite hidden: still in view, none used, no fix
     vadrel = Vadrel(binary, "--frasi", "complete", "--satelliti", "--utc", "--ostacolo", "0-360:90")
     try:
-        reports = watch(vadrel, 2)
+        reports = gpsd_reports(vadrel.device, 2)
     finally:
         code = vadrel.stop()
     checks.expect(code == 0, "vadrel exit code %d" % code)

@@ -291,6 +291,23 @@ class GpsdWatch:
         self.close()
 
 
+def gpsd_reports(device, seconds, kinds=("SKY", "TPV")):
+    """gpsd's reports of those classes on the device over `seconds` once it
+    reports any (30 s at most for the first)."""
+    reports = []
+    with GpsdWatch(device, time.monotonic() + 30) as gpsd:
+        end = time.monotonic() + 30
+        while time.monotonic() < end:
+            got = gpsd.next_report(end)
+            if got is None:
+                break
+            if got[1].get("class") in kinds:
+                if not reports:
+                    end = time.monotonic() + seconds
+                reports.append(got[1])
+    return reports
+
+
 NPM_DIR = os.environ.get("VADREL_NPM_DIR") or os.path.join(
     os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "vadrel", "npm")
 

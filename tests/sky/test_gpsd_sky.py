@@ -18,7 +18,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
-from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, nmea  # noqa: E402
+from vadrel_run import Checks, Vadrel, folder_with_vehicle, gpsd_reports, nmea  # noqa: E402
 
 # Vehicle 0 leaves 45°27'N 9°11'E on course 045 at 20 knots; its antenna at 120 m.
 VEHICLE = '45,27,"N",,9,11,"E",20,45,#FALSE#,#TRUE#'
@@ -76,18 +76,8 @@ def run(binary, seconds, *options):
             pass  # closed by stop()
 
     threading.Thread(target=read, daemon=True).start()
-    reports = []
     try:
-        with GpsdWatch(vadrel.device, time.monotonic() + 30) as gpsd:
-            end = time.monotonic() + 30
-            while time.monotonic() < end:
-                got = gpsd.next_report(end)
-                if got is None:
-                    break
-                if got[1].get("class") == "TPV":
-                    if not reports:
-                        end = time.monotonic() + seconds
-                    reports.append(got[1])
+        reports = gpsd_reports(vadrel.device, seconds, ("TPV",))
     finally:
         code = vadrel.stop()
     return code, reports, lines
