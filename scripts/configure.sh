@@ -4,8 +4,9 @@
 # under /usr. ./run.sh, ./test.sh and scripts/check-package.sh all build this
 # way, so that one build serves the tests and the package. The program's
 # sources are compiled in batches (CMake's unity build), each batch reading
-# the Qt headers once; a build by hand compiles them one by one, which keeps
-# each source whole by itself.
+# the Qt headers once; CI's clang build (scripts/check-builds.sh server) and a
+# build by hand compile them one by one, which keeps each source whole by
+# itself.
 #
 #   scripts/configure.sh BUILD_DIR [CMAKE_OPTION...]
 #
