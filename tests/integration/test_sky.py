@@ -9,7 +9,7 @@ import json
 import sys
 import threading
 
-from vadrel_run import Checks, Vadrel, gpsd_reports
+from vadrel_run import Checks, Vadrel, gpsd_reports_over
 
 
 def fields(sentence):
@@ -52,7 +52,7 @@ def main():
     vadrel = Vadrel(binary, "--frasi", "complete", "--satelliti", "--utc", "--frequenza", "5")
     monitor = Monitor(vadrel)
     try:
-        reports = gpsd_reports(vadrel.device, 4)
+        reports = gpsd_reports_over(vadrel.device, 4)
     finally:
         code = vadrel.stop()
     checks.expect(code == 0, "vadrel exit code %d" % code)
@@ -84,7 +84,7 @@ def main():
     # every satellite hidden: still in view, none used, no fix
     vadrel = Vadrel(binary, "--frasi", "complete", "--satelliti", "--utc", "--ostacolo", "0-360:90")
     try:
-        reports = gpsd_reports(vadrel.device, 2)
+        reports = gpsd_reports_over(vadrel.device, 2)
     finally:
         code = vadrel.stop()
     checks.expect(code == 0, "vadrel exit code %d" % code)

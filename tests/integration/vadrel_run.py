@@ -291,7 +291,7 @@ class GpsdWatch:
         self.close()
 
 
-def gpsd_reports(device, seconds, kinds=("SKY", "TPV")):
+def gpsd_reports_over(device, seconds, kinds=("SKY", "TPV")):
     """gpsd's reports of those classes on the device over `seconds` once it
     reports any (30 s at most for the first)."""
     reports = []

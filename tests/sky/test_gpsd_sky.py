@@ -18,7 +18,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
-from vadrel_run import Checks, Vadrel, folder_with_vehicle, gpsd_reports, nmea  # noqa: E402
+from vadrel_run import Checks, Vadrel, folder_with_vehicle, gpsd_reports_over, nmea  # noqa: E402
 
 # Vehicle 0 leaves 45°27'N 9°11'E on course 045 at 20 knots; its antenna at 120 m.
 VEHICLE = '45,27,"N",,9,11,"E",20,45,#FALSE#,#TRUE#'
@@ -77,7 +77,7 @@ def run(binary, seconds, *options):
 
     threading.Thread(target=read, daemon=True).start()
     try:
-        reports = gpsd_reports(vadrel.device, seconds, ("TPV",))
+        reports = gpsd_reports_over(vadrel.device, seconds, ("TPV",))
     finally:
         code = vadrel.stop()
     return code, reports, lines
