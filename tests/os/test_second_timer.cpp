@@ -25,6 +25,7 @@ TEST(SecondSchedule, TheNextTickIsTheNextWholeSecondPlusTheOffset) {
     // now, not before, next
     const std::tuple<const char*, std::int64_t, std::int64_t, std::int64_t> rows[] = {
         {"started mid-second", t0 + 400 * ms, 0, t0 + s + 2 * ms},
+        {"started between the whole second and its offset: that second's tick", t0 + ms, 0, t0 + 2 * ms},
         {"handled on time: no drift", due + 1'500'000, due + s, t0 + s + 2 * ms},
         {"handled 600 ms late (SIGSTOP, SIGCONT): the next second all the same", t0 + 602 * ms, due + s, t0 + s + 2 * ms},
         {"handled 3.5 s late: the seconds missed are skipped", t0 + 3 * s + 502 * ms, due + s, t0 + 4 * s + 2 * ms},
