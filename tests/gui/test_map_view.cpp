@@ -300,6 +300,7 @@ TEST(MapRouteDrawing, FromTheIndexAsPointByPoint) {
         {"going back, a town's zoom", east, back, RouteEnd::back, {44.0, 9.70}, 20.0},
         {"beside the route: nothing", east, half, RouteEnd::stop, {44.1, 9.75}, 20.0},
         {"a square wave, a run a few pixels wide", square, half, RouteEnd::stop, {44.0, 9.7}, 100.0},
+        {"a square wave, a run two pixels wide", square, half, RouteEnd::stop, {44.0, 9.7}, 1000.0},
         {"across the 180th meridian", dateline, start, RouteEnd::loop, {-16.0, 180.0}, 20.0},
         {"the whole world, the 180th meridian at its edges", dateline, start, RouteEnd::stop, {-16.0, 0.0}, 60000.0},
         {"round the north pole", pole, start, RouteEnd::stop, {85.0, 0.0}, 3000.0},
