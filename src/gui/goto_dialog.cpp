@@ -84,10 +84,12 @@ void GoToDialog::read() {
         colour(understood_, QColor(128, 0, 0));
     } else {
         position_ = std::get<TypedPosition>(read);
-        const QString lat = position_->lat ? QStringLiteral("latitudine %1").arg(qt_text(coordinate_text(*position_->lat, true)))
-                                           : QStringLiteral("la latitudine resta com'è");
-        const QString lon = position_->lon ? QStringLiteral("longitudine %1").arg(qt_text(coordinate_text(*position_->lon, false)))
-                                           : QStringLiteral("la longitudine resta com'è");
+        const QString lat = position_->lat
+                                ? QStringLiteral("latitudine %1").arg(qt_text(coordinate_text(*position_->lat, true)))
+                                : QStringLiteral("la latitudine resta com'è");
+        const QString lon = position_->lon
+                                ? QStringLiteral("longitudine %1").arg(qt_text(coordinate_text(*position_->lon, false)))
+                                : QStringLiteral("la longitudine resta com'è");
         QString said = lat + QStringLiteral(", ") + lon;
         said[0] = said[0].toUpper();
         understood_->setText(said);

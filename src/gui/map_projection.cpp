@@ -54,7 +54,8 @@ void MapProjection::fit(const std::vector<GeoPoint>& points) {
     const double height_m = (north - south) * metres_per_degree_lat();
     const double w = std::max(viewport_.width(), 1.0);
     const double h = std::max(viewport_.height(), 1.0);
-    const double scale = std::max({width_m / (w * fit_share), height_m / (h * fit_share), min_fit_metres / std::min(w, h)});
+    const double scale =
+        std::max({width_m / (w * fit_share), height_m / (h * fit_share), min_fit_metres / std::min(w, h)});
     set_view(centre_, scale);
 }
 

@@ -222,7 +222,8 @@ void RecordingMenu::replay() {
 }
 
 CheckResult esamina_con_avanzamento(const std::string& path, QWidget* parent, const std::function<bool()>& ended) {
-    QProgressDialog progress(QStringLiteral("Lettura di %1...").arg(qt_text(path)), QStringLiteral("Annulla"), 0, 1000, parent);
+    QProgressDialog progress(QStringLiteral("Lettura di %1...").arg(qt_text(path)), QStringLiteral("Annulla"), 0, 1000,
+                             parent);
     progress.setObjectName(QStringLiteral("lettura_registro"));
     progress.setWindowTitle(QStringLiteral("Riproduzione"));
     progress.setWindowModality(Qt::ApplicationModal);

@@ -162,7 +162,8 @@ void RouteDialog::load() {
     const QSignalBlocker quiet(choice_);
     for (std::size_t i = 0; i < read_.size(); ++i) {
         const std::string& name = read_[i].name();
-        choice_->addItem(QStringLiteral("%1. %2").arg(i + 1).arg(name.empty() ? QStringLiteral("(senza nome)") : qt_text(name)));
+        choice_->addItem(
+            QStringLiteral("%1. %2").arg(i + 1).arg(name.empty() ? QStringLiteral("(senza nome)") : qt_text(name)));
     }
     choose();
 }
