@@ -44,7 +44,6 @@ def messages_of(sentences):
 def gpsd_reports(sentences, wanted):
     """gpsd's AIS reports, unscaled (the fields' own integers), of the sentences
     sent to it through a TCP source."""
-    reports = []
     deadline = time.monotonic() + 20
     with socket.socket() as source:
         source.bind(("127.0.0.1", 0))
@@ -55,13 +54,7 @@ def gpsd_reports(sentences, wanted):
             with feed:
                 time.sleep(0.3)  # the watch is in place before the sentences come
                 feed.sendall(("\r\n".join(sentences) + "\r\n").encode())
-                while len(reports) < wanted:
-                    got = gpsd.next_report(deadline)
-                    if got is None:
-                        break
-                    if got[1].get("class") == "AIS":
-                        reports.append(got[1])
-    return reports
+                return gpsd.reports(lambda r: r.get("class") == "AIS", wanted, deadline)
 
 
 def close(a, b, tolerance):

@@ -198,58 +198,19 @@ def free_base(count=21, above=0):
     raise RuntimeError("no free base")
 
 
-def gpsd_reports(device, count, deadline, **popen):
-    """Runs gpsd on the device (or tcp://HOST:PORT) and returns its first
-    `count` TPV reports with a position. Without -b gpsd writes its probe bytes
-    into the port, which vadrel must drop. popen: user and group to run it as."""
-    port = free_port()
-    folder = readable_folder()
-    os.chmod(folder, 0o777)  # for a gpsd run as another user, which starts there
-    control = os.path.join(folder, "control")
-    daemon = subprocess.Popen(["/usr/sbin/gpsd", "-N", "-n", "-S", str(port), "-F", control, device],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=folder, **popen)
-    reports = []
-    try:
-        while True:
-            try:
-                conn = socket.create_connection(("127.0.0.1", port), timeout=2)
-                break
-            except OSError:
-                if time.monotonic() > deadline:
-                    raise
-                time.sleep(0.1)
-        with conn:
-            conn.sendall(b'?WATCH={"enable":true,"json":true};\n')
-            buffer = b""
-            while len(reports) < count and time.monotonic() < deadline:
-                try:
-                    chunk = conn.recv(4096)
-                except socket.timeout:
-                    continue
-                if not chunk:
-                    break
-                buffer += chunk
-                while b"\n" in buffer:
-                    line, buffer = buffer.split(b"\n", 1)
-                    report = json.loads(line)
-                    if report.get("class") == "TPV" and "lat" in report and "time" in report:
-                        report["arrival"] = time.monotonic()
-                        reports.append(report)
-    finally:
-        daemon.terminate()
-        daemon.wait(timeout=10)
-    return reports[:count]
-
-
 class GpsdWatch:
-    """gpsd on a device, watched: next_report() gives its reports as they
-    come, each with the monotonic time it arrived."""
+    """gpsd on a device (or tcp://HOST:PORT), watched: next_report() gives its
+    reports as they come, each with the monotonic time it arrived. Without -b
+    gpsd writes its probe bytes into the port, which vadrel must drop. popen:
+    user and group to run it as."""
 
-    def __init__(self, device, deadline):
+    def __init__(self, device, deadline, **popen):
         port = free_port()
-        control = os.path.join(tempfile.mkdtemp(prefix="gpsd-"), "control")
+        folder = readable_folder()
+        os.chmod(folder, 0o777)  # for a gpsd run as another user, which starts there
+        control = os.path.join(folder, "control")
         self.daemon = subprocess.Popen(["/usr/sbin/gpsd", "-N", "-n", "-S", str(port), "-F", control, device],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=folder, **popen)
         while True:
             try:
                 self.conn = socket.create_connection(("127.0.0.1", port), timeout=2)
@@ -278,6 +239,19 @@ class GpsdWatch:
         line, self.buffer = self.buffer.split(b"\n", 1)
         return time.monotonic(), json.loads(line)
 
+    def reports(self, wanted, count, deadline):
+        """The first `count` reports for which wanted(report) holds, fewer at
+        the deadline; each with its "arrival"."""
+        found = []
+        while len(found) < count:
+            got = self.next_report(deadline)
+            if got is None:
+                break
+            if wanted(got[1]):
+                got[1]["arrival"] = got[0]
+                found.append(got[1])
+        return found
+
     def close(self):
         if getattr(self, "conn", None):
             self.conn.close()
@@ -289,6 +263,12 @@ class GpsdWatch:
 
     def __exit__(self, *exc):
         self.close()
+
+
+def gpsd_reports(device, count, deadline, **popen):
+    """gpsd's first `count` TPV reports with a position and a time."""
+    with GpsdWatch(device, deadline, **popen) as gpsd:
+        return gpsd.reports(lambda r: r.get("class") == "TPV" and "lat" in r and "time" in r, count, deadline)
 
 
 def gpsd_reports_over(device, seconds, kinds=("SKY", "TPV")):
