@@ -66,7 +66,8 @@ TEST(Follower, EveryFixIsOnTheRouteAtTheSetSpeed) {
             const RouteStep& s = steps[k];
             worst_off = std::max(worst_off, off_route(s.position, legs));
             if (s.events.points == 0 && !s.progress.finished) {
-                worst_speed = std::max(worst_speed, std::fabs(haversine(steps[k - 1].position, s.position) / speed - 1));
+                const double went = haversine(steps[k - 1].position, s.position);
+                worst_speed = std::max(worst_speed, std::fabs(went / speed - 1));
                 EXPECT_DOUBLE_EQ(s.speed, speed);
                 // The course is the heading of the great circle where the vehicle is.
                 EXPECT_LT(angle_between(s.course, bearing(s.position, route.position(s.progress.leg + 1))), 1e-5);
