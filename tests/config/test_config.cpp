@@ -1,12 +1,12 @@
 // The configuration file vadrel.cnf: reader and writer over bytes, the fuzzer's
 // seed corpus replayed, the table over the fleet, and the file on a real disk.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,6 +23,8 @@
 namespace vadrel::testing {
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
 using Tabella = VehicleRecords;
 using Items = std::array<std::string, 11>;
 
@@ -254,6 +256,7 @@ struct Bench {
     std::vector<std::string> messages;
     const Tell tell = [this](const QString& message) { messages.push_back(message.toStdString()); };
     const std::string path = f.at(nome_file_configurazione);
+    const std::string about = "Il file di configurazione " + path;  // how each message about it starts
 
     explicit Bench(const std::string& before = "") {
         if (!before.empty()) f.put(nome_file_configurazione, before);
@@ -346,10 +349,9 @@ TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
         EXPECT_EQ(std::tuple(b.cnf(), b.f.mode(nome_file_configurazione), b.others()),
                   std::tuple(worked_example_text, mode, after))
             << name;
-        const std::vector<std::string> told{"Il file di configurazione " + b.path +
-                                            " non era leggibile per intero.\nUna copia è stata conservata in " +
-                                            b.f.at(copy) + "."};
-        EXPECT_EQ(b.messages, told) << name;
+        EXPECT_THAT(b.messages, ElementsAre(b.about + " non era leggibile per intero.\nUna copia è stata conservata "
+                                                      "in " + b.f.at(copy) + "."))
+            << name;
         EXPECT_TRUE(b.f.get(copy) == before) << name << ": the copy is byte-identical";
         EXPECT_EQ(b.f.mode(copy), mode) << name;
         EXPECT_TRUE(present.size() != 2 || b.f.get("vadrel.cnf.bak") == "earlier copy") << name;
@@ -398,13 +400,10 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
             EXPECT_FALSE(b.save()) << name;
             EXPECT_EQ(b.cnf(), before) << name;
             EXPECT_EQ(b.f.get(beside), table_text(full_table())) << name << ' ' << beside;
-            const std::string message = b.messages.empty() ? "" : b.messages.back();
-            EXPECT_EQ(b.messages.size(), 1u) << name;
-            EXPECT_EQ(message.rfind("Il file di configurazione " + b.path + " è stato lasciato com'è: " + why, 0), 0u)
-                << message;
-            EXPECT_NE(message.find("La tabella dei veicoli è stata salvata in " + b.f.at(beside) + "."),
-                      std::string::npos)
-                << message;
+            const auto left = StartsWith(b.about + " è stato lasciato com'è: " + why);
+            const auto saved_beside =
+                ::testing::HasSubstr("La tabella dei veicoli è stata salvata in " + b.f.at(beside) + ".");
+            EXPECT_THAT(b.messages, ElementsAre(::testing::AllOf(left, saved_beside))) << name;
         }
         EXPECT_EQ(b.f.get("mine"), "del proprietario") << name;
         for (const std::string& left : b.f.names()) EXPECT_FALSE(ProgramFolder::is_temporary(left)) << left;
@@ -412,47 +411,40 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
 }
 
 // The operator is told; the previous file and the table stay as they were.
-TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
-    const std::tuple<const char*, rlim_t, bool, const char*> rows[] = {  // name, file size limit, folder removed, told
-        {"disk full halfway", 100, false,
-         "scrittura non riuscita: il file supera la dimensione consentita.\nIl file precedente è rimasto invariato."},
-        {"the folder removed while running", RLIM_INFINITY, true,
-         "impossibile creare il file: il file o la cartella non esiste.\nIl file non è stato creato."},
-    };
-    for (const auto& [name, size_limit, removed, told] : rows) {
-        Bench b(worked_example_text);
-        if (removed) std::filesystem::remove_all(b.f.path());
-        b.use(full_table());
-        const FileSizeLimit limit(size_limit);
-        EXPECT_FALSE(b.save()) << name;
-        EXPECT_EQ(b.cnf(), removed ? "<missing>" : worked_example_text) << name;
-        EXPECT_EQ(b.table.text(), table_text(full_table())) << name;
-        const std::string said = "Impossibile salvare la tabella dei veicoli nel file " + b.file->path() + ": " + told;
-        EXPECT_EQ(b.messages, std::vector<std::string>{said}) << name;
-    }
-}
-
 // With no descriptor left (network clients took them all, say), a table
 // file given the program's reserve saves all the same, and takes the
-// reserve back after; without one, the save says what failed and the file
-// stays as it was.
-TEST(ConfigFile, WithNoDescriptorLeftTheReserveIsWhatTheSaveUses) {
-    for (const bool with_reserve : {true, false}) {
+// reserve back after.
+TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
+    const std::string kept = "\nIl file precedente è rimasto invariato.";
+    // name, file size limit, folder removed, no descriptor left, the program's reserve given, the reason ("" saved)
+    const std::tuple<const char*, rlim_t, bool, bool, bool, std::string> rows[] = {
+        {"disk full halfway", 100, false, false, false,
+         "scrittura non riuscita: il file supera la dimensione consentita." + kept},
+        {"the folder removed while running", RLIM_INFINITY, true, false, false,
+         "impossibile creare il file: il file o la cartella non esiste.\nIl file non è stato creato."},
+        {"no descriptor left, the reserve given", RLIM_INFINITY, false, true, true, ""},
+        {"no descriptor left", RLIM_INFINITY, false, true, false, "troppi file aperti dal programma." + kept},
+    };
+    for (const auto& [name, size_limit, removed, no_descriptor, with_reserve, told] : rows) {
         Bench b(worked_example_text);
+        if (removed) std::filesystem::remove_all(b.f.path());
         DescriptorReserve reserve;
         TableFile file(*b.folder, with_reserve ? &reserve : nullptr);
         b.use(full_table());
-        std::optional<DescriptorLimit> none(std::in_place, 0);
+        const FileSizeLimit limit(size_limit);
+        std::optional<DescriptorLimit> none;
+        if (no_descriptor) none.emplace(0);
         const bool saved = save_table(b.table, file, b.tell);
         none.reset();
-        EXPECT_EQ(saved, with_reserve);
-        EXPECT_EQ(b.cnf(), with_reserve ? table_text(full_table()) : worked_example_text);
-        EXPECT_EQ(reserve.holding(), DescriptorReserve::held);
-        const std::vector<std::string> told{
-            "Impossibile salvare la tabella dei veicoli nel file " + file.path() +
-            ": troppi file aperti dal programma.\nIl file precedente è rimasto invariato."};
-        EXPECT_EQ(b.messages, with_reserve ? std::vector<std::string>{} : told);
-        EXPECT_EQ(b.others(), std::vector<std::string>{}) << "nothing beside it";
+        const std::string after = told.empty() ? table_text(full_table()) : worked_example_text;
+        EXPECT_EQ(b.cnf(), removed ? "<missing>" : after) << name;
+        EXPECT_EQ(std::pair(saved, b.table.text()), std::pair(told.empty(), table_text(full_table()))) << name;
+        EXPECT_EQ(reserve.holding(), DescriptorReserve::held) << name;
+        const std::string said = "Impossibile salvare la tabella dei veicoli nel file " + file.path() + ": " + told;
+        EXPECT_EQ(b.messages, told.empty() ? std::vector<std::string>{} : std::vector<std::string>{said}) << name;
+        if (!removed) {
+            EXPECT_EQ(b.others(), std::vector<std::string>{}) << name << ": nothing beside it";
+        }
     }
 }
 
@@ -486,28 +478,23 @@ TEST(ConfigFile, TheAutosaveWritesOnlyAChangedTableAndTellsAFailureOnce) {
 // positions file is there (an older folder), the vehicle starts from its record.
 TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
     const double lat = 158473.40000000002, lon = -36538.6;  // 44 1 13.4 N, 10 8 58.6 W
-    const std::tuple<const char*, std::function<void(Bench&)>, double> rows[] = {
-        // name, between the runs, latitude
-        {"as saved", [](Bench&) {}, lat},
-        {"vadrel.cnf moved to another minute by hand",
-         [](Bench& b) {
-             b.f.put(nome_file_configurazione, cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n"));
-         },
-         158520.0},
-        {"vadrel.cnf in the other hemisphere",
-         [](Bench& b) {
-             b.f.put(nome_file_configurazione, cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"));
-         },
-         158460.0},
-        {"no positions file", [](Bench& b) { std::filesystem::remove(b.f.at(nome_file_posizioni)); }, 158460.0},
-        {"a damaged positions file", [](Bench& b) { b.f.put(nome_file_posizioni, "0 158473,4 x\n"); }, 158460.0},
+    const std::tuple<const char*, const char*, std::string, double> rows[] = {
+        // name, the file changed between the runs (none: nothing changed), its bytes ("": removed), latitude
+        {"as saved", nullptr, "", lat},
+        {"vadrel.cnf moved to another minute by hand", nome_file_configurazione,
+         cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n"), 158520.0},
+        {"vadrel.cnf in the other hemisphere", nome_file_configurazione,
+         cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"), 158460.0},
+        {"no positions file", nome_file_posizioni, "", 158460.0},
+        {"a damaged positions file", nome_file_posizioni, "0 158473,4 x\n", 158460.0},
     };
-    for (const auto& [name, between, expected] : rows) {
+    for (const auto& [name, changed, bytes, expected] : rows) {
         Bench b;
         b.use(worked_example_table());
         b.fleet.place(0, lat, lon, nullptr);
         ASSERT_TRUE(b.save()) << name;
-        between(b);
+        if (changed && bytes.empty()) std::filesystem::remove(b.f.at(changed));
+        if (changed && !bytes.empty()) b.f.put(changed, bytes);
         b.table.load(Tabella{}, true);
         b.run();
         EXPECT_EQ(b.load(), 1) << name;
@@ -537,9 +524,8 @@ TEST(ConfigFile, AFileMadeReadOnlyStaysAsItIsAndThatIsSaidOnce) {
                   std::tuple(worked_example_text, inode, 0444u, std::vector<std::string>{}))
             << at_start;
         EXPECT_FALSE(std::filesystem::exists(b.f.at(nome_file_posizioni))) << at_start;
-        EXPECT_EQ(b.messages, std::vector<std::string>{"Il file di configurazione " + b.path +
-                                                       " è di sola lettura: è lasciato com'è e le modifiche alla "
-                                                       "tabella dei veicoli non saranno salvate."})
+        EXPECT_THAT(b.messages, ElementsAre(b.about + " è di sola lettura: è lasciato com'è e le modifiche alla "
+                                                      "tabella dei veicoli non saranno salvate."))
             << at_start;
     }
 }
@@ -552,19 +538,15 @@ TEST(ConfigFile, AFileThatCouldNotBeReadAtStartUpIsNeverReplaced) {
     std::optional<DescriptorLimit> none(std::in_place, 0);
     EXPECT_EQ(b.load(), 0);
     none.reset();
-    const std::string cnf = "Il file di configurazione " + b.path;
-    EXPECT_EQ(b.messages, std::vector<std::string>{cnf + " non si può leggere (troppi file aperti dal programma): la "
-                                                         "tabella dei veicoli parte da capo e il file sarà lasciato "
-                                                         "com'è."});
+    const std::string no_descriptor = "(troppi file aperti dal programma)";
+    EXPECT_THAT(b.messages, ElementsAre(b.about + " non si può leggere " + no_descriptor +
+                                        ": la tabella dei veicoli parte da capo e il file sarà lasciato com'è."));
     b.use(full_table());
     EXPECT_FALSE(b.save());
     EXPECT_EQ(b.cnf(), worked_example_text);
     EXPECT_EQ(b.f.get("vadrel.cnf.nuovo.1"), table_text(full_table()));
-    EXPECT_EQ(b.messages.back().rfind(cnf + " è stato lasciato com'è: all'avvio non si poteva leggere (troppi file "
-                                            "aperti dal programma).",
-                                      0),
-              0u)
-        << b.messages.back();
+    EXPECT_THAT(b.messages.back(), StartsWith(b.about + " è stato lasciato com'è: all'avvio non si poteva leggere " +
+                                              no_descriptor + "."));
 }
 
 }  // namespace

@@ -165,17 +165,18 @@ TEST(OutputPath, OwnFilesAndTheReplayedLogAreRefused) {
     ASSERT_EQ(::symlink("viaggio.nmea", elsewhere.at("altro.nmea").c_str()), 0);
     ASSERT_EQ(::mkfifo(elsewhere.at("fifo").c_str(), 0600), 0);
     const std::vector<RoleFile> others = {{FileRole::replay, elsewhere.at("viaggio.nmea")}};
+    const auto own = [&program](const std::string& name) {
+        return "è un file del programma (" + program.at(name) + ")";
+    };
     const std::tuple<std::string, FileRole, std::string> rows[] = {
         // path, role, what is said after the path ("" allowed)
-        {elsewhere.at("tabella.gpx"), FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf") + ")"},
-        {elsewhere.at("copia.nmea"), FileRole::recording,
-         "è un file del programma (" + program.at("vadrel.ini") + ")"},
-        {program.at("vadrel.lock"), FileRole::tracks, "è un file del programma (" + program.at("vadrel.lock") + ")"},
+        {elsewhere.at("tabella.gpx"), FileRole::tracks, own("vadrel.cnf")},
+        {elsewhere.at("copia.nmea"), FileRole::recording, own("vadrel.ini")},
+        {program.at("vadrel.lock"), FileRole::tracks, own("vadrel.lock")},
         // names of the program's own that are not there yet
-        {program.at("vadrel.cnf.bak.9"), FileRole::recording,
-         "è un file del programma (" + program.at("vadrel.cnf.bak.9") + ")"},
+        {program.at("vadrel.cnf.bak.9"), FileRole::recording, own("vadrel.cnf.bak.9")},
         {elsewhere.at("../" + program.path().substr(program.path().rfind('/') + 1) + "/vadrel.cnf.nuovo.2"),
-         FileRole::tracks, "è un file del programma (" + program.at("vadrel.cnf.nuovo.2") + ")"},
+         FileRole::tracks, own("vadrel.cnf.nuovo.2")},
         {elsewhere.at("altro.nmea"), FileRole::recording,
          "è il registro che si riproduce (" + elsewhere.at("viaggio.nmea") + ")"},
         {elsewhere.at("fifo"), FileRole::tracks, "è un FIFO, non un file normale"},

@@ -63,12 +63,11 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
     EXPECT_EQ(text.find("vecchia"), std::string::npos) << "the group is replaced as a whole";
 
     const ControlSettings control{true, "::", 0};
-    OpzioniRicevitore receiver;
-    receiver.utc = receiver.moto_reale = receiver.frasi_complete = receiver.senza_fix = true;
-    receiver.quota = -12.5;
-    receiver.guasti = {true, 0.125, 0.25, 0.5, 18446744073709551615ULL, {30, 300}};
-    receiver.cielo = {true, 12.5, {{200, 340, 40}, {350, 10, 20.5}}, 3, 5, Talker::gn,
-                      {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::gll}};
+    const OpzioniRicevitore receiver{
+        .utc = true, .moto_reale = true, .frasi_complete = true, .quota = -12.5, .senza_fix = true,
+        .guasti = {true, 0.125, 0.25, 0.5, 18446744073709551615ULL, {30, 300}},
+        .cielo = {true, 12.5, {{200, 340, 40}, {350, 10, 20.5}}, 3, 5, Talker::gn,
+                  {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::gll}}};
     AisSettings ais;
     ais.attivi = ais.nave_propria = true;
     ais.mezzi[3] = {247000003, AisClass::b, "Libeccio, è bella", 37, "IABC", {}};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fleet/fleet.h"
@@ -96,82 +97,59 @@ TEST_F(OnRoute, APointsSpeedIsTheVehiclesInItsUnit) {
 // A point added at the end: the vehicle goes on from where it is, and on to it.
 TEST_F(OnRoute, APointAppendedIsDrivenToFromWhereTheVehicleIs) {
     const double p3 = 44.0 + 3000.0 / metres_per_degree;
-    struct Row {
-        const char* what;
-        bool with_route;
-        RouteEnd end;
-        double before_s;       // driven before the point is added
-        double after_s;        // then driven
-        double expected_m;     // north of 44 N at the end
-    } rows[] = {
+    // what, with a route, its end rule, seconds driven before the point is added, seconds then driven, metres north
+    // of 44 N at the end
+    const std::tuple<const char*, bool, RouteEnd, double, double, double> rows[] = {
         {"no route: one of the point, from where it is", false, RouteEnd::stop, 0.0, 50.0, 500.0},
         {"half way: on along the route, then to the point", true, RouteEnd::stop, 50.0, 200.0, 2500.0},
         {"stopped at the end: on to the new point", true, RouteEnd::stop, 250.0, 50.0, 2500.0},
         {"on the leg back of a loop: back to the first point first", true, RouteEnd::loop, 250.0, 50.0, 1000.0},
     };
     double t = 0.0;  // the steady clock, on from row to row
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [what, with_route, end, before_s, after_s, expected_m] : rows) {
+        SCOPED_TRACE(what);
         t += 1000.0;
         routes.take_away(0, &me);
         fleet.advance(t);  // the time since the row before goes by first
         ASSERT_FALSE(fleet.place(0, 44.0 * arc_seconds_per_degree, 10.0 * arc_seconds_per_degree, &me));
         ASSERT_FALSE(fleet.set_speed(0, 36.0, &me));
-        if (row.with_route) give(north, {row.end, false, 0.0, false});
-        fleet.advance(t + row.before_s);
+        if (with_route) give(north, {end, false, 0.0, false});
+        fleet.advance(t + before_s);
         const std::size_t kept = keeper.calls.size();
         ASSERT_FALSE(routes.append(0, {p3, 10.0}, "aggiunto", &me));
         EXPECT_EQ(keeper.calls.size(), kept + 1) << "kept again";
         ASSERT_FALSE(fleet.set_speed(0, 36.0, &me));  // a route that stopped left it at 0
-        fleet.advance(t + row.before_s + row.after_s);
-        EXPECT_NEAR((lat() - 44.0) * metres_per_degree, row.expected_m, 0.5);
-        EXPECT_EQ(routes.route(0)->route.size(), row.with_route ? 4u : 1u);
+        fleet.advance(t + before_s + after_s);
+        EXPECT_NEAR((lat() - 44.0) * metres_per_degree, expected_m, 0.5);
+        EXPECT_EQ(routes.route(0)->route.size(), with_route ? 4u : 1u);
     }
     EXPECT_TRUE(routes.append(0, {95.0, 10.0}, "", &me)) << "a latitude out of range";
     EXPECT_EQ(routes.route(0)->route.size(), 4u);
 }
 
 TEST_F(OnRoute, HandChangesThatTakeItOffItsRoute) {
-    const struct {
-        const char* name;
-        bool finished;  // first driven to the end of its route
-        Change what;
-        bool stays;
-    } rows[] = {
+    // name, first driven to the end of its route, the change, whether the route stays
+    const std::tuple<const char*, bool, Change, bool> rows[] = {
         {"a speed changes the pace only", false, Change::speed, true},
         {"placed at the end of its route: done", true, Change::placed, false},
         {"a speed at the end of its route: done", true, Change::speed, false},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, finished, what, stays] : rows) {
         give(north);
         fleet.advance(0.0);
-        fleet.advance(row.finished ? 1000.0 : 10.0);
+        fleet.advance(finished ? 1000.0 : 10.0);
         keeper.calls.clear();
-        std::optional<Refusal> refused;
-        if (row.what == Change::speed) refused = fleet.set_speed(0, 50.0, &me);
-        if (row.what == Change::placed) refused = fleet.place(0, 0.0, 0.0, &me);
-        EXPECT_FALSE(refused) << row.name;
-        EXPECT_EQ(routes.has_route(0), row.stays) << row.name;
-        EXPECT_EQ(keeper.calls.empty(), row.stays) << row.name;
+        EXPECT_FALSE(what == Change::speed ? fleet.set_speed(0, 50.0, &me) : fleet.place(0, 0.0, 0.0, &me)) << name;
+        EXPECT_EQ(std::pair(routes.has_route(0), keeper.calls.empty()), std::pair(stays, stays)) << name;
         routes.take_away(0, &me);
         EXPECT_FALSE(fleet.set_speed(0, 36.0, &me));
     }
 }
 
 TEST_F(OnRoute, ARouteThatCannotBeFollowedIsRefusedAndNothingChanges) {
-    const struct {
-        const char* name;
-        std::size_t vehicle;
-        Route route;
-        FollowOptions options;
-    } rows[] = {
-        {"empty", 0, Route{}, {}},
-        {"no such vehicle", fleet_size, north, {}},
-    };
-    for (const auto& row : rows) {
-        EXPECT_TRUE(routes.give(row.vehicle, row.route, row.options, &me)) << row.name;
-        EXPECT_FALSE(routes.has_route(0)) << row.name;
-    }
+    EXPECT_TRUE(routes.give(0, Route{}, {}, &me)) << "empty";
+    EXPECT_TRUE(routes.give(fleet_size, north, {}, &me)) << "no such vehicle";
+    EXPECT_FALSE(routes.has_route(0));
     EXPECT_NEAR(lat(), 0.0, 1e-12);
     EXPECT_TRUE(keeper.calls.empty());
     EXPECT_TRUE(told.empty());

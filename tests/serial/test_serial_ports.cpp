@@ -249,10 +249,9 @@ TEST_F(DevicePortTest, AnUnpluggedDeviceIsAPortFailureAndChoosingThePortAgainRec
     EXPECT_EQ(failure_of([&] { second.open(settings_4800); }),
               std::pair(8005, "porta già in uso o non accessibile: " + cable->device + ": bloccata da un altro programma"));
     ::close(std::exchange(cable->master.fd, -1));
-    const auto lost = failure_of([&] { port.write(sentence); });
-    EXPECT_EQ(lost.first, 8015);
-    EXPECT_EQ(lost.second, "porta persa durante la scrittura: " + cable->device +
-                               ": errore di lettura o scrittura del dispositivo (guasto o scollegato?)");
+    EXPECT_EQ(failure_of([&] { port.write(sentence); }),
+              std::pair(8015, "porta persa durante la scrittura: " + cable->device +
+                                  ": errore di lettura o scrittura del dispositivo (guasto o scollegato?)"));
     EXPECT_FALSE(port.write(sentence)) << "closed: nothing more is tried";
 
     cable = std::make_unique<Cable>();  // plugged in again
