@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "model/numbers.h"
+#include "model/receiver_options.h"
+#include "model/track_history.h"
+#include "model/utf8.h"
+
+namespace vadrel {
+namespace {
+
+TEST(LeadingNumber, ReadsTheLongestLeadingNumber) {
+    const struct {
+        const char* text;
+        double expected;
+    } rows[] = {
+        {"12abc", 12}, {"2,5", 2}, {"", 0}, {"-", 0}, {"abc", 0}, {"  42", 42}, {"-5", -5}, {"+7", 7},
+        {"1.2.3", 1.2}, {".5", 0.5}, {"-.5", -0.5}, {"5.", 5}, {".", 0}, {"1e5", 1},
+    };
+    for (const auto& row : rows) EXPECT_DOUBLE_EQ(leading_number(row.text), row.expected) << row.text;
+}
+
+// The whole text under either format, or nothing.
+TEST(RegionalNumber, ReadsTheWholeTextOrRefusesIt) {
+    const auto it = RegionalFormat::italian();
+    const RegionalFormat en{'.', ','};
+    const struct {
+        const char* text;
+        RegionalFormat format;
+        std::optional<double> expected;
+    } rows[] = {
+        {"1,7775", it, 1.7775}, {" 44 ", it, 44}, {"-3", it, -3}, {"+3", it, 3}, {"1.234", it, 1234},
+        {"1.234,5", it, 1234.5}, {"1.7775", en, 1.7775}, {"1,7775", en, 17775}, {"1,234.5", en, 1234.5},
+        {",5", it, 0.5}, {"", it, {}}, {" ", it, {}}, {"-", it, {}}, {"12abc", it, {}}, {"1,2,3", it, {}},
+        {"1 2", it, {}}, {".5", it, {}}, {"5.", it, {}},
+    };
+    for (const auto& row : rows) {
+        std::optional<double> read;
+        try {
+            read = regional_number(row.text, row.format);
+        } catch (const ConversionError&) {
+        }
+        EXPECT_EQ(read, row.expected) << '"' << row.text << '"';
+    }
+}
+
+// The one reading of a 16-bit number from a text, under each of its two
+// readings, rounded half to even; nothing where the text cannot be read or
+// does not fit.
+TEST(Int16FromText, ReadsRoundsAndRefuses) {
+    const auto leading = NumberReading::leading();
+    const auto regional = NumberReading::regional_in(RegionalFormat::italian());
+    const struct {
+        const char* text;
+        NumberReading reading;
+        std::optional<int> expected;
+    } rows[] = {
+        {"1,7775", leading, 1}, {"1,7775", regional, 2}, {"12.5", leading, 12}, {"13,5", regional, 14},
+        {"-2,5", regional, -2}, {"-3,5", regional, -4}, {"0,49", regional, 0}, {"-5", leading, -5},
+        {"", leading, 0}, {"", regional, {}}, {"abc", regional, {}}, {"32767", leading, 32767},
+        {"32767,4", regional, 32767}, {"32767,5", regional, {}}, {"32768", leading, {}},
+        {"-32768,5", regional, -32768}, {"-32769", regional, {}}, {"99999999999999999999", leading, {}},
+        {"1.000.000", regional, {}},
+    };
+    for (const auto& row : rows) {
+        const auto read = int16_from_text(row.text, row.reading);
+        EXPECT_EQ(read ? std::optional<int>(*read) : std::nullopt, row.expected)
+            << '"' << row.text << '"' << (row.reading.regional ? " regional" : " leading");
+    }
+}
+
+// Each byte that starts no well-formed sequence is one U+FFFD, so no byte
+// sequence passes for a character it does not encode.
+TEST(Utf8, OnlyWellFormedSequencesAreCharacters) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::u32string points;
+    } rows[] = {
+        {"one to four bytes", "a\xC2\xB0\xE2\x80\xB3\xF0\x9F\x9A\xA2", U"a°″🚢"},
+        {"the highest code point", "\xF4\x8F\xBF\xBF", U"\U0010FFFF"},
+        {"overlong 0", "\xC0\xB0", U"\uFFFD\uFFFD"},
+        {"overlong in three bytes", "\xE0\x80\xB0", U"\uFFFD\uFFFD\uFFFD"},
+        {"overlong in four bytes", "\xF0\x80\x80\xB0", U"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"a surrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"cut short", "4\xC3", U"4\uFFFD"},
+        {"a lone continuation byte", "\x80" "5", U"\uFFFD" "5"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(code_points(r.bytes), r.points) << r.name;
+        EXPECT_EQ(is_utf8(r.bytes), r.points.find(U'\uFFFD') == std::u32string::npos) << r.name;
+        if (is_utf8(r.bytes)) {
+            EXPECT_EQ(utf8(r.points), r.bytes) << r.name;
+        }
+    }
+}
+
+TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
+    const struct {
+        Guasti guasti;
+        bool ok;
+    } rows[] = {
+        {{true, 0, 0, 0, 1}, true},      {{true, 1, 0.5, 0.5, 1}, true},   {{true, -0.01, 0, 0, 1}, false},
+        {{true, 0, 1.01, 0, 1}, false},  {{true, 0, 0, 2, 1}, false},      {{true, 0, 0.6, 0.5, 1}, false},
+        {{true, 0, 0, std::numeric_limits<double>::quiet_NaN(), 1}, false},
+    };
+    for (const auto& r : rows) {
+        const std::string problem = problema_guasti(r.guasti);
+        EXPECT_EQ(problem.empty(), r.ok) << r.guasti.perdita << " " << r.guasti.checksum << " " << r.guasti.tronca
+                                         << ": " << problem;
+    }
+}
+
+// Points at the steady times given, vehicle by vehicle; what stays.
+TEST(TrackHistory, KeepsTheLastHourOfEachVehicleAndNoMore) {
+    const struct {
+        const char* name;
+        std::function<void(TrackHistory&)> add;
+        std::size_t vehicle;
+        std::size_t kept;
+        double oldest;  // steady time of the oldest point kept
+    } rows[] = {
+        {"exactly an hour old stays",
+         [](TrackHistory& h) { for (int t = 0; t <= 3600; t += 10) h.add(0, {t * 1.0}); }, 0, 361, 0.0},
+        {"older than an hour goes",
+         [](TrackHistory& h) { for (int t = 0; t <= 3610; t += 10) h.add(0, {t * 1.0}); }, 0, 361, 10.0},
+        {"a vehicle no longer stepped ages out as the others go on",
+         [](TrackHistory& h) {
+             h.add(1, {0.0});
+             h.add(1, {5.0});
+             h.add(0, {3604.0});
+         },
+         1, 1, 5.0},
+        {"a clock standing still: an hour of steps at most",
+         [](TrackHistory& h) { for (int i = 0; i < 5000; ++i) h.add(2, {7.0 + i * 1e-9}); }, 2, 3600, 7.0 + 1400e-9},
+        {"a vehicle outside the table is ignored", [](TrackHistory& h) { h.add(21, {1.0}); }, 21, 0, 0.0},
+    };
+    for (const auto& r : rows) {
+        TrackHistory history(21);
+        r.add(history);
+        const auto& points = history.points(r.vehicle);
+        ASSERT_EQ(points.size(), r.kept) << r.name;
+        if (!points.empty()) {
+            EXPECT_DOUBLE_EQ(points.front().steady, r.oldest) << r.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vadrel
