@@ -149,28 +149,31 @@ TEST(StepButtons, EveryButtonThroughTheTable) {
 
 // Ten seconds at 50 km/h due north from 45 30 0 N: 4.497 seconds of arc.
 // What happens after the fifth second decides where the tenth ends: the
-// exact position follows the operator, not the panel's own writes.
+// exact position follows the operator, not the panel's own writes; the
+// track breaks where the vehicle was set, by hand or elsewhere.
 TEST(PositionBoxes, TheExactPositionFollowsTheOperatorNotThePanelsOwnWrites) {
-    const std::tuple<const char*, std::function<void(Rig&)>, const char*> rows[] = {
-        {"nothing: no fraction is lost", [](Rig&) {}, "4530.0749,N"},
+    // what happens, where the vehicle ends, whether its track breaks there
+    const std::tuple<const char*, std::function<void(Rig&)>, const char*, bool> rows[] = {
+        {"nothing: no fraction is lost", [](Rig&) {}, "4530.0749,N", false},
         {"a step button: from its whole second", [](Rig& r) { r.form.latitude_seconds_up_button.click(); },
-         "4530.0874,N"},
+         "4530.0874,N", true},
         {"a step button and back: nothing moved",
          [](Rig& r) {
              r.form.latitude_seconds_up_button.click();
              r.form.latitude_seconds_down_button.click();
          },
-         "4530.0749,N"},
+         "4530.0749,N", true},
         {"the S key: from 45 30 2 S, northward", [](Rig& r) { r.form.latitude_hemisphere_box.type('S', U's'); },
-         "4529.9958,S"},
+         "4529.9958,S", true},
         {"another vehicle shown and back",
          [](Rig& r) {
              r.fleet.set_current(1, nullptr);
              r.fleet.set_current(0, nullptr);
          },
-         "4530.0749,N"},
+         "4530.0749,N", false},
+        {"placed elsewhere", [](Rig& r) { r.fleet.place(0, 3600.0, std::nullopt, nullptr); }, "0100.0374,N", true},
     };
-    for (const auto& [name, between, field] : rows) {
+    for (const auto& [name, between, field, breaks] : rows) {
         Rig rig;
         rig.fleet.place(0, arc(45, 30), arc(9), nullptr);
         rig.form.speed_box.set_text("50");
@@ -179,6 +182,9 @@ TEST(PositionBoxes, TheExactPositionFollowsTheOperatorNotThePanelsOwnWrites) {
         for (int i = 0; i < 5; ++i) rig.tick();
         const double lat = rig.fleet.vehicle(0).lat;
         EXPECT_EQ(rmc_coordinate(lat, 2) + "," + (lat < 0 ? "S" : "N"), field) << name;
+        const auto& track = rig.tracks.points(0);
+        ASSERT_EQ(track.size(), 11u) << name;
+        EXPECT_EQ(track[6].segment != track[5].segment, breaks) << name;
     }
 }
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "nmea/sentences.h"
 #include "support/fakes.h"
 
@@ -229,30 +227,6 @@ TEST(Transmitter, EachSentenceIsAPointOfItsVehiclesTrack) {
     EXPECT_EQ(r.tracks.points(0).back().lat * 3600.0, r.fleet.vehicle(0).lat) << "vehicle 0 was sent last";
 }
 
-// The track goes on through the panel's own writes of its boxes and breaks
-// where the vehicle was set by hand or elsewhere.
-TEST(Transmitter, TheTrackBreaksWhereTheVehicleWasSet) {
-    const struct {
-        const char* name;
-        std::function<void(Rig&)> between;
-        bool breaks;
-    } rows[] = {
-        {"nothing", [](Rig&) {}, false},
-        {"another vehicle shown and back", [](Rig& r) { r.fleet.set_current(1, nullptr); r.fleet.set_current(0, nullptr); }, false},
-        {"the S key", [](Rig& r) { r.form.latitude_hemisphere_box.type('S', U's'); }, true},
-        {"placed elsewhere", [](Rig& r) { r.fleet.place(0, 3600.0, std::nullopt, nullptr); }, true},
-    };
-    for (const auto& row : rows) {
-        Running r;
-        r.tick();
-        row.between(r);
-        r.tick();
-        const auto& track = r.tracks.points(0);
-        ASSERT_EQ(track.size(), 2u) << row.name;
-        EXPECT_EQ(track[1].segment != track[0].segment, row.breaks) << row.name;
-    }
-}
-
 // While a log plays the ticks send nothing and the label says so; at its
 // end the label is what it was, or what Start/Stop or a lost port set
 // meanwhile: a port lost by a replayed second is closed and told as a tick
@@ -386,19 +360,25 @@ struct Fleet3 : Rig {
     }
 };
 
+// The faults, wrong checksums on every sentence here, stay on the main output.
 TEST(TransmitterStreams, EachVehicleInUseHasItsOwnGpsStandardSecondInEveryMode) {
     const struct {
         Mode mode;
+        bool faults;
         const char* main_starts;  // the main output's bytes, as the mode has them
         const char* message;
     } rows[] = {
-        {Mode::gps_standard, "$GPRMC,", "GPS standard: the current vehicle's stream is the main output"},
-        {Mode::radio, "\r\n", "radio: the main output keeps its burst"},
-        {Mode::multi_user, "@1$GPRMC,", "multi-user: the main output keeps its @n, in turn"},
+        {Mode::gps_standard, false, "$GPRMC,", "GPS standard: the current vehicle's stream is the main output"},
+        {Mode::gps_standard, true, "$GPRMC,", "GPS standard with faults: the stream keeps its checksums"},
+        {Mode::radio, false, "\r\n", "radio: the main output keeps its burst"},
+        {Mode::multi_user, false, "@1$GPRMC,", "multi-user: the main output keeps its @n, in turn"},
     };
     for (const auto& row : rows) {
         Fleet3 r;
         r.fleet.set_mode(row.mode, nullptr);
+        OpzioniRicevitore options;
+        options.guasti = {row.faults, 0.0, 1.0, 0.0, 1};
+        r.transmitter.set_receiver(options);
         r.tick(0);
         r.tick(1);
         ASSERT_EQ(r.streams.seconds.size(), 2u) << row.message;
@@ -412,7 +392,9 @@ TEST(TransmitterStreams, EachVehicleInUseHasItsOwnGpsStandardSecondInEveryMode) 
                       n < 3)
                 << row.message << ", vehicle " << n << ": " << second[n].value_or("none");
         }
-        EXPECT_EQ(*second[0] == r.port.written.back(), row.mode == Mode::gps_standard) << row.message;
+        const std::string body = second[0]->substr(0, second[0]->find('*'));
+        EXPECT_EQ(body + checksum_field(body) + "\r\n", *second[0]) << row.message;
+        EXPECT_EQ(*second[0] == r.port.written.back(), row.mode == Mode::gps_standard && !row.faults) << row.message;
     }
 }
 
@@ -430,21 +412,6 @@ TEST(TransmitterStreams, OffTheOtherVehiclesStayWhereTheyAreAndNothingIsMade) {
     r.tick(60);
     r.tick(60);
     EXPECT_GT(r.fleet.vehicle(1).lat, 45.0 * 3600.0 + 10.0);
-}
-
-TEST(TransmitterStreams, TheFaultsStayOnTheMainOutput) {
-    Fleet3 r;
-    OpzioniRicevitore options;
-    options.guasti.attivi = true;
-    options.guasti.checksum = 1.0;
-    r.transmitter.set_receiver(options);
-    r.tick(0);
-    r.tick(1);
-    ASSERT_FALSE(r.streams.seconds.empty());
-    const std::string& own = *r.streams.seconds.back()[0];
-    EXPECT_NE(r.port.written.back(), own);
-    const std::string body = own.substr(0, own.find('*'));
-    EXPECT_EQ(body + checksum_field(body) + "\r\n", own) << "a valid checksum";
 }
 
 }  // namespace
