@@ -53,7 +53,7 @@ TEST(PositionBoxes, EachChangeMovesTheCurrentVehicle) {
 }
 
 // The letter the keys leave in a hemisphere box. A key typed ('t'), or keys
-// going down ('d') and up ('u') in either order.
+// going down ('d') and up ('u') in either order; another vehicle shown ('v').
 TEST(HemisphereKeys, TheKeyDecides) {
     // the latitude's box (else the longitude's), the letter before, the keys, the letter after
     const std::tuple<const char*, bool, const char*, std::vector<std::pair<char, int>>, const char*> rows[] = {
@@ -67,9 +67,11 @@ TEST(HemisphereKeys, TheKeyDecides) {
         {"the letter released first", true, "N", {{'d', keys::shift}, {'d', 'S'}, {'u', 'S'}, {'u', keys::shift}},
          "S"},
         {"a release with no key down keeps the letter", true, "S", {{'u', keys::tab}}, "S"},
+        {"held while vehicle 1 (W) was shown", false, "E", {{'d', keys::shift}, {'v', 1}, {'u', keys::shift}}, "W"},
     };
     for (const auto& [name, latitude, before, keys, after] : rows) {
         Rig rig;
+        rig.fleet.place(1, -arc(1), -arc(1), nullptr);
         TextBox& box = latitude ? rig.form.latitude_hemisphere_box : rig.form.longitude_hemisphere_box;
         box.set_text(before);
         for (const auto& [how, key] : keys) {
@@ -77,25 +79,17 @@ TEST(HemisphereKeys, TheKeyDecides) {
                 box.key_down(key, true);
             } else if (how == 'u') {
                 box.key_up(key, true);
+            } else if (how == 'v') {
+                rig.fleet.set_current(static_cast<std::size_t>(key), nullptr);
             } else {
                 box.type(key, static_cast<char32_t>(key));
             }
         }
         EXPECT_EQ(box.text(), after) << name;
-        const double value = latitude ? rig.fleet.vehicle(0).lat : rig.fleet.vehicle(0).lon;
+        const Vehicle& shown = rig.fleet.vehicle(rig.fleet.current());
+        const double value = latitude ? shown.lat : shown.lon;
         EXPECT_EQ(std::signbit(value), *after == 'S' || *after == 'W') << name;
     }
-}
-
-// A key held while the box showed another vehicle counts no more.
-TEST(HemisphereKeys, AKeyHeldWhileAnotherVehicleWasShownKeepsItsLetter) {
-    Rig rig;
-    rig.fleet.place(1, -arc(1), -arc(1), nullptr);
-    rig.form.longitude_hemisphere_box.key_down(keys::shift, true);  // saves "E"
-    rig.fleet.set_current(1, nullptr);                 // the box shows "W"
-    rig.form.longitude_hemisphere_box.key_up(keys::shift, true);
-    EXPECT_EQ(rig.form.longitude_hemisphere_box.text(), "W");
-    EXPECT_TRUE(std::signbit(rig.fleet.vehicle(1).lon));
 }
 
 TEST(PositionBoxes, LockedBoxesNeverTakeTypedCharacters) {
@@ -277,17 +271,6 @@ TEST(Course, OnlyAReleaseAfterAKeyDownInTheBoxPutsTextBack) {
     box.key_up(keys::shift);    // any key's release checks: below 0 puts back the saved text ...
     EXPECT_EQ(box.text(), "12") << "... and a text the course cannot be gives way to the vehicle's";
     EXPECT_EQ(rig.fleet.vehicle(0).course, 12.0);
-}
-
-// (A vehicle never given a unit takes the one shown: VehicleUnits.)
-TEST(Unit, AClickIsTheVehiclesUnitAndTheVehicleShowsItsOwn) {
-    Rig rig;
-    rig.form.mph_option.select();
-    EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::knots);
-    rig.form.kmh_option.select();
-    EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::kmh);
-    rig.fleet.set_unit(0, SpeedUnit::knots, nullptr);  // elsewhere: shown at once
-    EXPECT_TRUE(rig.form.mph_option.selected());
 }
 
 }  // namespace

@@ -98,7 +98,9 @@ TEST(VehicleUnits, NewVehiclesTakeTheUnitShown) {
     }
 }
 
-TEST(Modes, EachButtonIsTheFleetsModeAndTheFleetsModeIsShown) {
+// Each option button is the fleet's unit or mode, and the fleet's is shown.
+// (A vehicle never given a unit takes the one shown: VehicleUnits.)
+TEST(OptionButtons, EachIsTheFleetsModeOrUnitAndTheFleetsIsShown) {
     Rig rig;
     rig.form.radio_mode_option.select();
     EXPECT_EQ(rig.fleet.mode(), Mode::radio);
@@ -107,6 +109,12 @@ TEST(Modes, EachButtonIsTheFleetsModeAndTheFleetsModeIsShown) {
     rig.fleet.set_mode(Mode::gps_standard, nullptr);
     EXPECT_TRUE(rig.form.standard_mode_option.selected());
     EXPECT_FALSE(rig.form.multi_user_mode_option.selected());
+    rig.form.mph_option.select();
+    EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::knots);
+    rig.form.kmh_option.select();
+    EXPECT_EQ(rig.fleet.vehicle(0).unit, SpeedUnit::kmh);
+    rig.fleet.set_unit(0, SpeedUnit::knots, nullptr);  // elsewhere: shown at once
+    EXPECT_TRUE(rig.form.mph_option.selected());
 }
 
 const char* const tx_ok = "Tx ok green";
