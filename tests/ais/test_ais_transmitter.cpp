@@ -1,4 +1,5 @@
-// The AIS sentences of each second for the vehicles in use: who sends, as
+// The AIS of the vehicles in use: their identities, each transponder's
+// schedule, and the sentences of each second: who sends, as
 // own ship or target, which messages and when, and what the position
 // reports say of the vehicle (the $GPRMC's own digits).
 
@@ -8,11 +9,14 @@
 #include <bitset>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "ais/identity.h"
+#include "ais/schedule.h"
 #include "ais/transmitter.h"
 #include "motion/dead_reckoning.h"
 
@@ -257,6 +261,179 @@ TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>(3, {"!AIVDO", 900000003})))
         << "targets 0 and 1; vehicle 2, between them and the own ship 3, is none";
     EXPECT_TRUE(scene.second(12, 4, true, 3, 2).empty()) << "vehicle 2 stays silent";
+}
+
+// A vehicle's AIS identity: the MMSI as the operator writes it, texts as
+// AIS sends them, and every refusal naming its field.
+TEST(AisIdentity, TextsGoAsSixBitUpperCaseWithoutAccents) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"Nave Città", "NAVE CITTA"},
+        {"Sant\u2019Anna", "SANT'ANNA"},
+        {"ÀÈÉÌÒÙ ç ñ", "AEEIOU C N"},
+        {"a@b", "A?B"},
+        {"straße", "STRA?E"},
+        {"IT-1234_X", "IT-1234_X"},
+    };
+    for (const auto& [written, sent] : rows) EXPECT_EQ(six_bit_text(written), sent) << written;
+}
+
+TEST(AisIdentity, AnMmsiIsOneToNineDigits) {
+    const struct Row {
+        const char* text;
+        std::uint32_t mmsi;  // 0: refused
+    } rows[] = {
+        {"900000003", 900000003}, {"2470123", 2470123},   {"000000001", 1},       {"999999999", 999999999},
+        {"0", 0},                 {"000000000", 0},       {"1000000000", 0},      {"12a", 0},
+        {"", 0},                  {"-1", 0},              {" 1", 0},              {"+5", 0},
+    };
+    for (const Row& row : rows) {
+        const auto read = read_mmsi(row.text);
+        const auto* mmsi = std::get_if<std::uint32_t>(&read);
+        EXPECT_EQ(mmsi ? *mmsi : 0, row.mmsi) << row.text;
+        EXPECT_EQ(mmsi ? "mmsi" : std::get<Refusal>(read).field, "mmsi") << row.text;
+    }
+    EXPECT_EQ(mmsi_text(2470123), "002470123");
+    EXPECT_EQ(std::get<AisClass>(read_ais_class("b")), AisClass::b);
+}
+
+TEST(AisIdentity, RefusalsNameTheirField) {
+    const struct Row {
+        const char* name;
+        void (*change)(AisIdentity&);
+        const char* field;  // "" when allowed
+    } rows[] = {
+        {"a name of 20 with accents", [](AisIdentity& i) { i.name = "Nave della Città è 2"; }, ""},
+        {"a name of 21", [](AisIdentity& i) { i.name = "ABCDEFGHIJKLMNOPQRSTU"; }, "nome"},
+        {"'@' ends a text", [](AisIdentity& i) { i.name = "A@B"; }, "nome"},
+        {"lower case is fine", [](AisIdentity& i) { i.name = "libeccio"; }, ""},
+        {"a letter AIS has not", [](AisIdentity& i) { i.name = "STRAßE"; }, "nome"},
+        {"not UTF-8", [](AisIdentity& i) { i.name = "\xC3("; }, "nome"},
+        {"a control character", [](AisIdentity& i) { i.name = "A\tB"; }, "nome"},
+        {"a call sign of 7", [](AisIdentity& i) { i.call_sign = "IABC123"; }, ""},
+        {"a call sign of 8", [](AisIdentity& i) { i.call_sign = "IABC1234"; }, "nominativo"},
+        {"MMSI 0", [](AisIdentity& i) { i.mmsi = 0; }, "mmsi"},
+        {"MMSI of ten digits", [](AisIdentity& i) { i.mmsi = 1000000000; }, "mmsi"},
+        {"type 99", [](AisIdentity& i) { i.ship_type = 99; }, ""},
+        {"511 m to the bow", [](AisIdentity& i) { i.dimensions.to_bow = 511; }, ""},
+        {"512 m to the stern", [](AisIdentity& i) { i.dimensions.to_stern = 512; }, "dimensioni"},
+        {"64 m to port", [](AisIdentity& i) { i.dimensions.to_port = 64; }, "dimensioni"},
+    };
+    for (const Row& row : rows) {
+        AisIdentity id = default_identity(1);
+        row.change(id);
+        const auto refusal = identity_problem(id);
+        EXPECT_EQ(refusal ? refusal->field : "", row.field) << row.name << ": " << (refusal ? refusal->reason : "");
+    }
+    std::vector<AisIdentity> fleet{default_identity(0), default_identity(1)};
+    fleet[1].ship_type = 200;
+    EXPECT_EQ(fleet_identities_problem(fleet)->reason.substr(0, 9), "mezzo 1: ") << "the fleet names the vehicle";
+}
+
+// When a transponder sends, on a fake steady time: the intervals of
+// ITU-R M.1371-5 by class, speed and manoeuvre; reports kept to their
+// nominal times whatever a tick's jitter; static data at start, every 6
+// minutes and when amended.
+TEST(AisSchedule, TheReportingIntervalsOfTheStandard) {
+    const struct Row {
+        const char* name;
+        AisClass ais_class;
+        double knots;
+        bool moored;
+        bool turning;
+        double seconds;
+    } rows[] = {
+        {"A moored", AisClass::a, 0.0, true, false, 180.0},
+        {"A moored drifting past 3 kn", AisClass::a, 3.1, true, false, 10.0},
+        {"A under way at 0 kn", AisClass::a, 0.0, false, false, 10.0},
+        {"A 14 kn", AisClass::a, 14.0, false, false, 10.0},
+        {"A 14 kn turning", AisClass::a, 14.0, false, true, 10.0 / 3.0},
+        {"A 14.1 kn", AisClass::a, 14.1, false, false, 6.0},
+        {"A 23 kn", AisClass::a, 23.0, false, false, 6.0},
+        {"A 23 kn turning", AisClass::a, 23.0, false, true, 2.0},
+        {"A 23.1 kn", AisClass::a, 23.1, false, false, 2.0},
+        {"B 2 kn", AisClass::b, 2.0, false, false, 180.0},
+        {"B 2.1 kn", AisClass::b, 2.1, false, false, 30.0},
+        {"B 40 kn turning", AisClass::b, 40.0, false, true, 30.0},
+    };
+    for (const Row& row : rows) {
+        EXPECT_DOUBLE_EQ(reporting_interval(row.ais_class, {row.knots, 0.0, row.moored}, row.turning), row.seconds)
+            << row.name;
+    }
+}
+
+// Ticks a transponder once a second from `from` to `to` (excluded), each a
+// few milliseconds early or late; the seconds at which positions and
+// static data went.
+struct Sent {
+    std::vector<int> positions;
+    std::vector<int> statics;
+};
+Sent run(Transponder& t, int from, int to, AisClass c, const std::function<AisMotion(int)>& motion) {
+    Sent sent;
+    for (int s = from; s < to; ++s) {
+        const double jitter = ((s * 7 + 10) % 11 - 5) * 0.001;  // -5 .. +5 ms; +5 at 0, -5 at 360
+        const Transponder::Due due = t.due(1000.0 + s + jitter, c, motion(s));
+        if (due.position) sent.positions.push_back(s);
+        if (due.static_data) sent.statics.push_back(s);
+    }
+    return sent;
+}
+
+std::vector<int> every(int from, int to, int step) {
+    std::vector<int> out;
+    for (int s = from; s < to; s += step) out.push_back(s);
+    return out;
+}
+
+// The same way for every interval of the table above.
+TEST(AisSchedule, ReportsKeepTheirIntervalWhateverTheJitterOfTheTicks) {
+    Transponder t;
+    const Sent sent = run(t, 0, 730, AisClass::a, [](int) { return AisMotion{10.0, 45.0, false}; });
+    EXPECT_EQ(sent.positions, every(0, 730, 10));
+    EXPECT_EQ(sent.statics, (std::vector<int>{0, 360, 720}));
+}
+
+// A turn of 90 degrees at second 60: for as long as the course differs by
+// more than 5 degrees from its mean over the 30 s before (up to second 86,
+// when 2 of the 29 earlier courses are still 0), 3 1/3 s: ticks 3, 4 and
+// 3 apart; then 10 s again from the last report.
+TEST(AisSchedule, ATurnShortensTheIntervalWhileTheCourseChanges) {
+    Transponder t;
+    const Sent sent = run(t, 0, 130, AisClass::a, [](int s) { return AisMotion{10.0, s < 60 ? 0.0 : 90.0, false}; });
+    const std::vector<int> expected{0, 10, 20, 30, 40, 50, 60, 63, 67, 70, 73, 77, 80, 83, 93, 103, 113, 123};
+    EXPECT_EQ(sent.positions, expected);
+    // A steady turn of 1 degree a second: from second 10 the course is
+    // more than 5 degrees ahead of its mean, and stays so (15 behind).
+    Transponder turning;
+    const Sent slow = run(turning, 0, 60, AisClass::a, [](int s) { return AisMotion{10.0, s * 1.0, false}; });
+    EXPECT_EQ(slow.positions, (std::vector<int>{0, 10, 13, 17, 20, 23, 27, 30, 33, 37, 40, 43, 47, 50, 53, 57}));
+    // Across north the mean is a direction, not an average of numbers.
+    Transponder north;
+    const Sent across = run(north, 0, 60, AisClass::a,
+                            [](int s) { return AisMotion{10.0, s % 2 ? 359.0 : 1.0, false}; });
+    EXPECT_EQ(across.positions, every(0, 60, 10));
+}
+
+TEST(AisSchedule, AFasterVehicleReportsAtOnceAndStaticDataWhenAmended) {
+    Transponder t;
+    Sent sent = run(t, 0, 25, AisClass::a, [](int) { return AisMotion{10.0, 0.0, false}; });
+    EXPECT_EQ(sent.positions, (std::vector<int>{0, 10, 20}));
+    sent = run(t, 25, 31, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
+    EXPECT_EQ(sent.positions, (std::vector<int>{25, 27, 29})) << "2 s from the second it sped up";
+    t.amend();
+    sent = run(t, 31, 33, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
+    EXPECT_EQ(sent.statics, std::vector<int>{31});
+    // A steady time that goes back starts the schedule again.
+    sent = run(t, 5, 7, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
+    EXPECT_EQ(sent.positions, std::vector<int>{5});
+    EXPECT_EQ(sent.statics, std::vector<int>{5});
+}
+
+TEST(AisSchedule, NoTimeNoReport) {
+    Transponder t;
+    const Transponder::Due due = t.due(std::nan(""), AisClass::a, {10.0, 0.0, false});
+    EXPECT_FALSE(due.position || due.static_data);
+    EXPECT_TRUE(t.due(5.0, AisClass::a, {10.0, 0.0, false}).position) << "the first real time starts it";
 }
 
 }  // namespace
