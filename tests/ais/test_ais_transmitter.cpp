@@ -13,6 +13,7 @@
 #include <limits>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ais/identity.h"
@@ -205,6 +206,13 @@ TEST(AisTransmitter, TheFirstSecondIntroducesEveryTarget) {
     EXPECT_EQ(channels, "ABBABBABB");
 }
 
+// The seconds from `from` to `to` (excluded), `step` apart.
+std::vector<int> every(int from, int to, int step) {
+    std::vector<int> out;
+    for (int s = from; s < to; s += step) out.push_back(s);
+    return out;
+}
+
 // Over 200 seconds each sends at its own intervals: class A at 10 kn,
 // 10 s; moored, 3 min; class B at 5 kn, 30 s.
 TEST(AisTransmitter, EachTargetKeepsItsOwnSchedule) {
@@ -215,12 +223,9 @@ TEST(AisTransmitter, EachTargetKeepsItsOwnSchedule) {
             if (m.type() == 1 || m.type() == 18) positions[m.mmsi()].push_back(s);
         }
     }
-    std::vector<int> every_10, every_30;
-    for (int s = 0; s < 200; s += 10) every_10.push_back(s);
-    for (int s = 0; s < 200; s += 30) every_30.push_back(s);
-    EXPECT_EQ(positions[900000000], every_10);
+    EXPECT_EQ(positions[900000000], every(0, 200, 10));
     EXPECT_EQ(positions[900000002], (std::vector<int>{0, 180}));
-    EXPECT_EQ(positions[900000003], every_30);
+    EXPECT_EQ(positions[900000003], every(0, 200, 30));
     EXPECT_EQ(positions.count(900000001), 0U);
 }
 
@@ -379,39 +384,31 @@ Sent run(Transponder& t, int from, int to, AisClass c, const std::function<AisMo
     return sent;
 }
 
-std::vector<int> every(int from, int to, int step) {
-    std::vector<int> out;
-    for (int s = from; s < to; s += step) out.push_back(s);
-    return out;
-}
-
-// The same way for every interval of the table above.
-TEST(AisSchedule, ReportsKeepTheirIntervalWhateverTheJitterOfTheTicks) {
-    Transponder t;
-    const Sent sent = run(t, 0, 730, AisClass::a, [](int) { return AisMotion{10.0, 45.0, false}; });
-    EXPECT_EQ(sent.positions, every(0, 730, 10));
-    EXPECT_EQ(sent.statics, (std::vector<int>{0, 360, 720}));
-}
-
-// A turn of 90 degrees at second 60: for as long as the course differs by
-// more than 5 degrees from its mean over the 30 s before (up to second 86,
-// when 2 of the 29 earlier courses are still 0), 3 1/3 s: ticks 3, 4 and
-// 3 apart; then 10 s again from the last report.
-TEST(AisSchedule, ATurnShortensTheIntervalWhileTheCourseChanges) {
-    Transponder t;
-    const Sent sent = run(t, 0, 130, AisClass::a, [](int s) { return AisMotion{10.0, s < 60 ? 0.0 : 90.0, false}; });
-    const std::vector<int> expected{0, 10, 20, 30, 40, 50, 60, 63, 67, 70, 73, 77, 80, 83, 93, 103, 113, 123};
-    EXPECT_EQ(sent.positions, expected);
-    // A steady turn of 1 degree a second: from second 10 the course is
-    // more than 5 degrees ahead of its mean, and stays so (15 behind).
-    Transponder turning;
-    const Sent slow = run(turning, 0, 60, AisClass::a, [](int s) { return AisMotion{10.0, s * 1.0, false}; });
-    EXPECT_EQ(slow.positions, (std::vector<int>{0, 10, 13, 17, 20, 23, 27, 30, 33, 37, 40, 43, 47, 50, 53, 57}));
-    // Across north the mean is a direction, not an average of numbers.
-    Transponder north;
-    const Sent across = run(north, 0, 60, AisClass::a,
-                            [](int s) { return AisMotion{10.0, s % 2 ? 359.0 : 1.0, false}; });
-    EXPECT_EQ(across.positions, every(0, 60, 10));
+// Ten knots, each tick a few milliseconds early or late: every 10 s, and
+// the same way for every interval of the table above. A turn of 90 degrees
+// at second 60: for as long as the course differs by more than 5 degrees
+// from its mean over the 30 s before (up to second 86, when 2 of the 29
+// earlier courses are still 0), 3 1/3 s: ticks 3, 4 and 3 apart; then 10 s
+// again from the last report. A steady turn of 1 degree a second: from
+// second 10 the course is more than 5 degrees ahead of its mean, and stays
+// so (15 behind). Across north the mean is a direction, not an average of
+// numbers. Static data every 6 minutes all along.
+TEST(AisSchedule, ReportsKeepTheirIntervalAndATurnShortensIt) {
+    // the course at each second, the seconds run, those with a position report
+    const std::tuple<const char*, double (*)(int), int, std::vector<int>> rows[] = {
+        {"a steady course", [](int) { return 45.0; }, 730, every(0, 730, 10)},
+        {"90 degrees at 60", [](int s) { return s < 60 ? 0.0 : 90.0; }, 130,
+         {0, 10, 20, 30, 40, 50, 60, 63, 67, 70, 73, 77, 80, 83, 93, 103, 113, 123}},
+        {"1 degree a second", [](int s) { return s * 1.0; }, 60,
+         {0, 10, 13, 17, 20, 23, 27, 30, 33, 37, 40, 43, 47, 50, 53, 57}},
+        {"across north", [](int s) { return s % 2 ? 359.0 : 1.0; }, 60, every(0, 60, 10)},
+    };
+    for (const auto& [name, course, to, positions] : rows) {
+        Transponder t;
+        const Sent sent = run(t, 0, to, AisClass::a, [&](int s) { return AisMotion{10.0, course(s), false}; });
+        EXPECT_EQ(sent.positions, positions) << name;
+        EXPECT_EQ(sent.statics, every(0, to, 360)) << name;
+    }
 }
 
 TEST(AisSchedule, AFasterVehicleReportsAtOnceAndStaticDataWhenAmended) {
