@@ -399,36 +399,29 @@ int ports_selected(const PanelForm& f) {
     return f.com1_option.selected() + f.com2_option.selected() + f.com3_option.selected() + f.com4_option.selected();
 }
 
+// A port that fails to open leaves none open nor chosen, the label and a
+// message say so.
 TEST(PortChoice, ClosesOpensAndReports) {
-    const struct {
-        const char* name;
-        bool open_before;
-        bool stopped;
-        std::set<int> failing;
-        std::vector<std::string> calls;
-        const char* label;
-        bool message;
-        bool open_after;
-    } rows[] = {
-        {"open port moves to COM 3", true, false, {}, {"close", "port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
-        {"closed port opens on COM 3", false, false, {}, {"port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
-        {"stopped transmission still shows Tx ok", false, true, {}, {"port 3", "open 3 4800,N,8,1"}, tx_ok, false, true},
-        {"a port that fails leaves none open", true, false, {3}, {"close", "port 3", "open 3 4800,N,8,1"}, no_tx, true, false},
+    // open before, transmission stopped, COM 3 fails, the port's calls
+    const std::tuple<const char*, bool, bool, bool, std::vector<std::string>> rows[] = {
+        {"open port moves to COM 3", true, false, false, {"close", "port 3", "open 3 4800,N,8,1"}},
+        {"closed port opens on COM 3", false, false, false, {"port 3", "open 3 4800,N,8,1"}},
+        {"stopped transmission still shows Tx ok", false, true, false, {"port 3", "open 3 4800,N,8,1"}},
+        {"a port that fails", true, false, true, {"close", "port 3", "open 3 4800,N,8,1"}},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, open_before, stopped, fails, calls] : rows) {
         Rig rig;
-        if (r.open_before) rig.port.force_open();
-        if (r.stopped) rig.form.start_stop_button.click();
-        rig.port.failing_ports = r.failing;
+        if (open_before) rig.port.force_open();
+        if (stopped) rig.form.start_stop_button.click();
+        if (fails) rig.port.failing_ports = {3};
         rig.form.com3_option.select();
-        EXPECT_EQ(rig.port.calls, r.calls) << r.name;
-        EXPECT_EQ(label(rig.form), r.label) << r.name;
-        EXPECT_EQ(rig.port.is_open(), r.open_after) << r.name;
-        EXPECT_EQ(ports_selected(rig.form), r.message ? 0 : 1) << r.name;
-        EXPECT_EQ(rig.transmitter.port_problem(), r.message ? "porta inesistente" : "") << r.name;
-        EXPECT_EQ(rig.shell.messages, r.message ? std::vector<std::string>{"vadrel: Errore nell'apertura della seriale"}
-                                                : std::vector<std::string>{})
-            << r.name;
+        EXPECT_EQ(rig.port.calls, calls) << name;
+        EXPECT_EQ(label(rig.form), fails ? no_tx : tx_ok) << name;
+        EXPECT_EQ(rig.port.is_open(), !fails) << name;
+        EXPECT_EQ(ports_selected(rig.form), fails ? 0 : 1) << name;
+        EXPECT_EQ(rig.transmitter.port_problem(), fails ? "porta inesistente" : "") << name;
+        EXPECT_EQ(rig.shell.messages, std::vector<std::string>(fails, "vadrel: Errore nell'apertura della seriale"))
+            << name;
     }
     Rig rig;  // any other error ends the program at once
     rig.port.fail_otherwise = true;
@@ -491,36 +484,49 @@ TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
 
 // One run of the program in a real folder, with fakes around the panel.
 struct ProgramRun {
-    explicit ProgramRun(const std::string& path) : folder(path), file(folder) {}
     ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
     void start() { start_panel(rig.form, table, file); }
     bool stop() { return stop_panel(rig.form, table, file); }
-    ProgramFolder folder;
-    TableFile file;
+    ScratchFolder f;
+    ProgramFolder folder{f.path()};
+    TableFile file{folder};
     Rig rig;
     VehicleTable table{rig.fleet};
 };
 
+// The port and speed selected when the panel was created, before any
+// handling, are those opened.
 TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
     const std::string first = "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n";
-    const std::tuple<const char*, std::string, const char*, const char*> rows[] = {
-        {"first run", "", "44 1,7775 0 N 10 8,0623 0 E 0 0 km", "44 2 0 N 10 8 0 E 0 0 km"},
-        {"a good file", cnf_text(first), "45 30 0 S 9 12 0 W 12 270 mi", "45 30 0 S 9 12 0 W 12 270 mi"},
+    const std::vector<std::string> com2 = {"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"};
+    // vadrel.cnf, the panel shown, after the first tick, COM 3 at 9600 selected, the port's calls
+    const std::tuple<const char*, std::string, const char*, const char*, bool, std::vector<std::string>> rows[] = {
+        {"first run", "", "44 1,7775 0 N 10 8,0623 0 E 0 0 km", "44 2 0 N 10 8 0 E 0 0 km", false, com2},
+        {"a good file", cnf_text(first), "45 30 0 S 9 12 0 W 12 270 mi", "45 30 0 S 9 12 0 W 12 270 mi", false,
+         com2},
         {"a file cut short keeps the start-up texts", first, "44 1,7775 0 N 10 8,0623 0 E 0 0 km",
-         "44 2 0 N 10 8 0 E 0 0 km"},
+         "44 2 0 N 10 8 0 E 0 0 km", false, com2},
+        {"COM 3 at 9600 selected", "", "44 1,7775 0 N 10 8,0623 0 E 0 0 km", "44 2 0 N 10 8 0 E 0 0 km", true,
+         {"port 3", "settings 9600,N,8,1", "open 3 9600,N,8,1"}},
     };
-    for (const auto& [name, file, shown, after_tick] : rows) {
-        ScratchFolder f;
-        if (!file.empty()) f.put("vadrel.cnf", file);
-        ProgramRun run(f.path());
+    for (const auto& [name, file, shown, after_tick, com3_9600, calls] : rows) {
+        ProgramRun run;
+        if (!file.empty()) run.f.put("vadrel.cnf", file);
+        for (OptionButton* b : {&run.rig.form.com3_option, &run.rig.form.baud_9600_option}) {
+            if (!com3_9600) break;
+            auto handler = std::move(b->on_click);
+            b->on_click = nullptr;
+            b->select();
+            b->on_click = std::move(handler);
+        }
+        run.rig.port.calls.clear();
         run.start();
         const PanelForm& form = run.rig.form;
         EXPECT_EQ(testing::panel_text(form), shown) << name;
-        EXPECT_EQ(run.rig.port.calls, (std::vector<std::string>{"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"}))
-            << name;
+        EXPECT_EQ(run.rig.port.calls, calls) << name;
         EXPECT_EQ(form.status_label.caption(), "Tx ok") << name;
-        EXPECT_EQ(form.help_file, f.at("vadrel.hlp")) << name;
-        EXPECT_EQ(fs::current_path(), f.path()) << name;
+        EXPECT_EQ(form.help_file, run.f.at("vadrel.hlp")) << name;
+        EXPECT_EQ(fs::current_path(), run.f.path()) << name;
         run.rig.tick(0);  // the first step covers no time: the boxes show where the vehicle is
         EXPECT_EQ(testing::panel_text(form), after_tick) << name;
     }
@@ -529,8 +535,7 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
 // Closes the port only when open, then writes all 21 records.
 TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
     for (const bool port_fails : {false, true}) {
-        ScratchFolder f;
-        ProgramRun run(f.path());
+        ProgramRun run;
         Rig& rig = run.rig;
         if (port_fails) rig.port.failing_ports = {2};
         run.start();
@@ -541,24 +546,8 @@ TEST(Lifecycle, ShutDownClosesThePortThenWritesAllRecords) {
         EXPECT_TRUE(rig.shell.messages.empty());
         // Ended before the first tick: the record holds what the panel showed,
         // the hemisphere letters and the unit of the window's creation included.
-        EXPECT_EQ(f.get("vadrel.cnf"), cnf_text("44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#\r\n")) << port_fails;
+        EXPECT_EQ(run.f.get("vadrel.cnf"), cnf_text("44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#\r\n")) << port_fails;
     }
-}
-
-TEST(Lifecycle, StartUpOpensThePortAndSpeedThePanelShows) {
-    ScratchFolder f;
-    ProgramRun run(f.path());
-    Rig& rig = run.rig;
-    // selections made when the panel was created, before any handling
-    for (OptionButton* b : {&rig.form.com3_option, &rig.form.baud_9600_option}) {
-        auto handler = std::move(b->on_click);
-        b->on_click = nullptr;
-        b->select();
-        b->on_click = std::move(handler);
-    }
-    rig.port.calls.clear();
-    run.start();
-    EXPECT_EQ(rig.port.calls, (std::vector<std::string>{"port 3", "settings 9600,N,8,1", "open 3 9600,N,8,1"}));
 }
 
 // The version and the contact lines are the project's as CMake hands them to
