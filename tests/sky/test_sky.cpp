@@ -44,13 +44,11 @@ TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
 
     std::vector<SatelliteInView> highest = open.satellites;
     std::sort(highest.begin(), highest.end(), [](auto& a, auto& b) { return a.elevation > b.elevation; });
-    const struct {
-        std::size_t left;
-        FixKind fix;
-    } rows[] = {{4, FixKind::three_d}, {3, FixKind::two_d}, {2, FixKind::none}};
-    for (const auto& row : rows) {
+    // the highest satellites left in view, the fix
+    const std::tuple<std::size_t, FixKind> rows[] = {{4, FixKind::three_d}, {3, FixKind::two_d}, {2, FixKind::none}};
+    for (const auto& [left, fix] : rows) {
         SkySettings settings;
-        for (std::size_t i = row.left; i < highest.size(); ++i) {
+        for (std::size_t i = left; i < highest.size(); ++i) {
             const double a = highest[i].azimuth;
             settings.obstructions.push_back({a, a, 90});  // one azimuth, up to the zenith
         }
@@ -59,9 +57,9 @@ TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
             EXPECT_EQ(s.hidden, s.snr == 0) << s.prn << ": listed, without a signal";
             EXPECT_FALSE(s.used && s.hidden) << s.prn;
         }
-        EXPECT_EQ(sky.satellites.size(), open.satellites.size()) << row.left;
-        EXPECT_EQ(sky.fix, row.fix) << row.left;
-        EXPECT_EQ(sky.used, row.fix == FixKind::none ? 0 : static_cast<int>(row.left)) << row.left;
+        EXPECT_EQ(sky.satellites.size(), open.satellites.size()) << left;
+        EXPECT_EQ(sky.fix, fix) << left;
+        EXPECT_EQ(sky.used, fix == FixKind::none ? 0 : static_cast<int>(left)) << left;
         EXPECT_EQ(sky.open_sky.hdop, open.dilution.hdop) << "the measure of the noise stays the open sky's";
     }
 
@@ -183,20 +181,14 @@ TEST(Sky, TheFullSet) {
 
 // Time fields and talkers.
 TEST(Sky, TimeFieldsAndTalkers) {
-    const struct {
-        std::int64_t ms;
-        int rate;
-        const char* field;
-    } times[] = {{72'928'000, 1, "201528"}, {72'928'999, 1, "201528"}, {72'928'100, 10, "201528.10"},
-                 {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},
-                 {86'399'900, 10, "235959.90"}};
-    for (const auto& t : times) EXPECT_EQ(time_field(t.ms, t.rate), t.field) << t.ms << " at " << t.rate;
+    // the time of day in ms, fixes a second, the field
+    const std::tuple<std::int64_t, int, const char*> times[] = {
+        {72'928'000, 1, "201528"},    {72'928'999, 1, "201528"}, {72'928'100, 10, "201528.10"},
+        {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},      {86'399'900, 10, "235959.90"}};
+    for (const auto& [ms, rate, field] : times) EXPECT_EQ(time_field(ms, rate), field) << ms << " at " << rate;
 
-    const struct {
-        const char* in;
-        Talker talker;
-        const char* out;
-    } talkers[] = {
+    // the sentence, the talker, the sentence then
+    const std::tuple<const char*, Talker, const char*> talkers[] = {
         {"$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", Talker::gn, "$GNRMC,201528,V,,,,,,,090503,000.0,W,*79"},
         {"@3$GPGGA,201528,,,,,0,00,,,,,,,*7D", Talker::gn, "@3$GNGGA,201528,,,,,0,00,,,,,,,*63"},
         {"$GPGSV,1,1,00*79", Talker::gn, "$GPGSV,1,1,00*79"},
@@ -205,7 +197,7 @@ TEST(Sky, TimeFieldsAndTalkers) {
         {"$GP", Talker::gn, "$GP"},
         {"", Talker::gn, ""},
     };
-    for (const auto& t : talkers) EXPECT_EQ(with_talker(t.in, t.talker), t.out) << t.in;
+    for (const auto& [in, talker, out] : talkers) EXPECT_EQ(with_talker(in, talker), out) << in;
 }
 
 // Straight overhead is 90°, due north 0° azimuth, due east 90°, on the
@@ -357,13 +349,12 @@ TEST(ReceiverError, TheSeedRepeatsTheErrorsExactly) {
 TEST(ReceiverError, OutagesComeOnTime) {
     const FixOutage o{30, 300};
     const std::int64_t start = day_2026_06_01 + 123;
-    const struct {
-        std::int64_t after_ms;
-        bool lost;
-    } rows[] = {{0, false},           {269'999, false}, {270'000, true},  {299'999, true},
-                {300'000, false},     {570'000, true},  {-1, true},       {-30'000, true},
-                {-30'001, false},     {86'400'000 * 400LL + 280'000, true}};
-    for (const auto& r : rows) EXPECT_EQ(fix_lost(o, start, start + r.after_ms), r.lost) << r.after_ms;
+    // ms after the start, the fix lost
+    const std::tuple<std::int64_t, bool> rows[] = {
+        {0, false},       {269'999, false}, {270'000, true}, {299'999, true},
+        {300'000, false}, {570'000, true},  {-1, true},      {-30'000, true},
+        {-30'001, false}, {86'400'000 * 400LL + 280'000, true}};
+    for (const auto& [after_ms, lost] : rows) EXPECT_EQ(fix_lost(o, start, start + after_ms), lost) << after_ms;
     EXPECT_FALSE(fix_lost({300, 300}, start, start + 299'000)) << "never for ever: that is --senza-fix";
     EXPECT_FALSE(fix_lost({0, 300}, start, start + 299'000));
 }
@@ -399,11 +390,8 @@ std::string problem(const std::variant<T, std::string>& read) {
 // Every value the options take, and the ones they refuse with a reason in
 // Italian that names what was given.
 TEST(SkyOptions, ReadOrRefused) {
-    const struct {
-        const char* name;
-        std::string problem;
-        const char* says;  // "" when read
-    } rows[] = {
+    // what is read, the problem, what it says ("" when read)
+    const std::tuple<const char*, std::string, const char*> rows[] = {
         {"mask 5", problem(read_mask("5")), ""},
         {"mask 12,5", problem(read_mask("12,5")), ""},
         {"mask 91", problem(read_mask("91")), "da 0 a 90 gradi, non \"91\""},
@@ -434,11 +422,11 @@ TEST(SkyOptions, ReadOrRefused) {
         {"sentences without RMC", problem(read_sentence_list("GGA,GSA")), "comprende sempre RMC"},
         {"sentences lower case", problem(read_sentence_list("rmc")), "\"rmc\" non è una frase"},
     };
-    for (const auto& r : rows) {
-        if (*r.says == '\0') {
-            EXPECT_EQ(r.problem, "") << r.name;
+    for (const auto& [name, problem, says] : rows) {
+        if (*says == '\0') {
+            EXPECT_EQ(problem, "") << name;
         } else {
-            EXPECT_NE(r.problem.find(r.says), std::string::npos) << r.name << ": " << r.problem;
+            EXPECT_NE(problem.find(says), std::string::npos) << name << ": " << problem;
         }
     }
 }
@@ -457,12 +445,8 @@ constexpr std::int64_t day = 86'400;
 // Time and date fields moved, the checksum made again, every other byte as
 // it was; what cannot be moved, as it was.
 TEST(ReplayNow, MovesTimeAndDateFields) {
-    const struct {
-        const char* name;
-        const char* in;
-        std::int64_t seconds;
-        const char* out;  // nullptr: as it was
-    } rows[] = {
+    // what moves, the sentence, the seconds, the sentence then (nullptr: as it was)
+    const std::tuple<const char*, const char*, std::int64_t, const char*> rows[] = {
         {"RMC a day and a second on", "$GPRMC,201528,A,4400.6787,N,01007.7087,E,0.0,000.0,090503,000.0,W,*4B",
          day + 1, "$GPRMC,201529,A,4400.6787,N,01007.7087,E,0.0,000.0,100503,000.0,W,*42"},
         {"RMC over a new year, decimals kept", "$GNRMC,235959.50,A,4400.6787,N,01007.7087,E,0.0,,311299,,,A*6B", 1,
@@ -501,7 +485,7 @@ TEST(ReplayNow, MovesTimeAndDateFields) {
         {"not a sentence", "hello, world", 1, nullptr},
         {"empty", "", 1, nullptr},
     };
-    for (const auto& r : rows) EXPECT_EQ(moved_in_time(r.in, r.seconds), r.out ? r.out : r.in) << r.name;
+    for (const auto& [name, in, seconds, out] : rows) EXPECT_EQ(moved_in_time(in, seconds), out ? out : in) << name;
 
     // A line of a radio log: the burst's NULs before the sentence, outside its checksum.
     using namespace std::string_literals;
