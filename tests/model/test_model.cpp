@@ -13,37 +13,32 @@ namespace vadrel {
 namespace {
 
 TEST(LeadingNumber, ReadsTheLongestLeadingNumber) {
-    const struct {
-        const char* text;
-        double expected;
-    } rows[] = {
+    // the text, its number
+    const std::tuple<const char*, double> rows[] = {
         {"12abc", 12}, {"2,5", 2}, {"", 0}, {"-", 0}, {"abc", 0}, {"  42", 42}, {"-5", -5}, {"+7", 7},
         {"1.2.3", 1.2}, {".5", 0.5}, {"-.5", -0.5}, {"5.", 5}, {".", 0}, {"1e5", 1},
     };
-    for (const auto& row : rows) EXPECT_DOUBLE_EQ(leading_number(row.text), row.expected) << row.text;
+    for (const auto& [text, expected] : rows) EXPECT_DOUBLE_EQ(leading_number(text), expected) << text;
 }
 
 // The whole text under either format, or nothing.
 TEST(RegionalNumber, ReadsTheWholeTextOrRefusesIt) {
     const auto it = RegionalFormat::italian();
     const RegionalFormat en{'.', ','};
-    const struct {
-        const char* text;
-        RegionalFormat format;
-        std::optional<double> expected;
-    } rows[] = {
+    // the text, its format, its number (none: refused)
+    const std::tuple<const char*, RegionalFormat, std::optional<double>> rows[] = {
         {"1,7775", it, 1.7775}, {" 44 ", it, 44}, {"-3", it, -3}, {"+3", it, 3}, {"1.234", it, 1234},
         {"1.234,5", it, 1234.5}, {"1.7775", en, 1.7775}, {"1,7775", en, 17775}, {"1,234.5", en, 1234.5},
         {",5", it, 0.5}, {"", it, {}}, {" ", it, {}}, {"-", it, {}}, {"12abc", it, {}}, {"1,2,3", it, {}},
         {"1 2", it, {}}, {".5", it, {}}, {"5.", it, {}},
     };
-    for (const auto& row : rows) {
+    for (const auto& [text, format, expected] : rows) {
         std::optional<double> read;
         try {
-            read = regional_number(row.text, row.format);
+            read = regional_number(text, format);
         } catch (const ConversionError&) {
         }
-        EXPECT_EQ(read, row.expected) << '"' << row.text << '"';
+        EXPECT_EQ(read, expected) << '"' << text << '"';
     }
 }
 
@@ -53,11 +48,8 @@ TEST(RegionalNumber, ReadsTheWholeTextOrRefusesIt) {
 TEST(Int16FromText, ReadsRoundsAndRefuses) {
     const auto leading = NumberReading::leading();
     const auto regional = NumberReading::regional_in(RegionalFormat::italian());
-    const struct {
-        const char* text;
-        NumberReading reading;
-        std::optional<int> expected;
-    } rows[] = {
+    // the text, its reading, its number (none: refused)
+    const std::tuple<const char*, NumberReading, std::optional<int>> rows[] = {
         {"1,7775", leading, 1}, {"1,7775", regional, 2}, {"12.5", leading, 12}, {"13,5", regional, 14},
         {"-2,5", regional, -2}, {"-3,5", regional, -4}, {"0,49", regional, 0}, {"-5", leading, -5},
         {"", leading, 0}, {"", regional, {}}, {"abc", regional, {}}, {"32767", leading, 32767},
@@ -65,21 +57,18 @@ TEST(Int16FromText, ReadsRoundsAndRefuses) {
         {"-32768,5", regional, -32768}, {"-32769", regional, {}}, {"99999999999999999999", leading, {}},
         {"1.000.000", regional, {}},
     };
-    for (const auto& row : rows) {
-        const auto read = int16_from_text(row.text, row.reading);
-        EXPECT_EQ(read ? std::optional<int>(*read) : std::nullopt, row.expected)
-            << '"' << row.text << '"' << (row.reading.regional ? " regional" : " leading");
+    for (const auto& [text, reading, expected] : rows) {
+        const auto read = int16_from_text(text, reading);
+        EXPECT_EQ(read ? std::optional<int>(*read) : std::nullopt, expected)
+            << '"' << text << '"' << (reading.regional ? " regional" : " leading");
     }
 }
 
 // Each byte that starts no well-formed sequence is one U+FFFD, so no byte
 // sequence passes for a character it does not encode.
 TEST(Utf8, OnlyWellFormedSequencesAreCharacters) {
-    const struct {
-        const char* name;
-        std::string bytes;
-        std::u32string points;
-    } rows[] = {
+    // what, the bytes, their code points
+    const std::tuple<const char*, std::string, std::u32string> rows[] = {
         {"one to four bytes", "a\xC2\xB0\xE2\x80\xB3\xF0\x9F\x9A\xA2", U"a°″🚢"},
         {"the highest code point", "\xF4\x8F\xBF\xBF", U"\U0010FFFF"},
         {"overlong 0", "\xC0\xB0", U"\uFFFD\uFFFD"},
@@ -90,40 +79,33 @@ TEST(Utf8, OnlyWellFormedSequencesAreCharacters) {
         {"cut short", "4\xC3", U"4\uFFFD"},
         {"a lone continuation byte", "\x80" "5", U"\uFFFD" "5"},
     };
-    for (const auto& r : rows) {
-        EXPECT_EQ(code_points(r.bytes), r.points) << r.name;
-        EXPECT_EQ(is_utf8(r.bytes), r.points.find(U'\uFFFD') == std::u32string::npos) << r.name;
-        if (is_utf8(r.bytes)) {
-            EXPECT_EQ(utf8(r.points), r.bytes) << r.name;
+    for (const auto& [name, bytes, points] : rows) {
+        EXPECT_EQ(code_points(bytes), points) << name;
+        EXPECT_EQ(is_utf8(bytes), points.find(U'\uFFFD') == std::u32string::npos) << name;
+        if (is_utf8(bytes)) {
+            EXPECT_EQ(utf8(points), bytes) << name;
         }
     }
 }
 
 TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
-    const struct {
-        Guasti guasti;
-        bool ok;
-    } rows[] = {
+    // the faults, allowed
+    const std::tuple<Guasti, bool> rows[] = {
         {{true, 0, 0, 0, 1}, true},      {{true, 1, 0.5, 0.5, 1}, true},   {{true, -0.01, 0, 0, 1}, false},
         {{true, 0, 1.01, 0, 1}, false},  {{true, 0, 0, 2, 1}, false},      {{true, 0, 0.6, 0.5, 1}, false},
         {{true, 0, 0, std::numeric_limits<double>::quiet_NaN(), 1}, false},
     };
-    for (const auto& r : rows) {
-        const std::string problem = problema_guasti(r.guasti);
-        EXPECT_EQ(problem.empty(), r.ok) << r.guasti.perdita << " " << r.guasti.checksum << " " << r.guasti.tronca
+    for (const auto& [guasti, ok] : rows) {
+        const std::string problem = problema_guasti(guasti);
+        EXPECT_EQ(problem.empty(), ok) << guasti.perdita << " " << guasti.checksum << " " << guasti.tronca
                                          << ": " << problem;
     }
 }
 
 // Points at the steady times given, vehicle by vehicle; what stays.
 TEST(TrackHistory, KeepsTheLastHourOfEachVehicleAndNoMore) {
-    const struct {
-        const char* name;
-        std::function<void(TrackHistory&)> add;
-        std::size_t vehicle;
-        std::size_t kept;
-        double oldest;  // steady time of the oldest point kept
-    } rows[] = {
+    // what, the points added, the vehicle, its points kept, the steady time of the oldest
+    const std::tuple<const char*, std::function<void(TrackHistory&)>, std::size_t, std::size_t, double> rows[] = {
         {"exactly an hour old stays",
          [](TrackHistory& h) { for (int t = 0; t <= 3600; t += 10) h.add(0, {t * 1.0}); }, 0, 361, 0.0},
         {"older than an hour goes",
@@ -139,13 +121,13 @@ TEST(TrackHistory, KeepsTheLastHourOfEachVehicleAndNoMore) {
          [](TrackHistory& h) { for (int i = 0; i < 5000; ++i) h.add(2, {7.0 + i * 1e-9}); }, 2, 3600, 7.0 + 1400e-9},
         {"a vehicle outside the table is ignored", [](TrackHistory& h) { h.add(21, {1.0}); }, 21, 0, 0.0},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, add, vehicle, kept, oldest] : rows) {
         TrackHistory history(21);
-        r.add(history);
-        const auto& points = history.points(r.vehicle);
-        ASSERT_EQ(points.size(), r.kept) << r.name;
+        add(history);
+        const auto& points = history.points(vehicle);
+        ASSERT_EQ(points.size(), kept) << name;
         if (!points.empty()) {
-            EXPECT_DOUBLE_EQ(points.front().steady, r.oldest) << r.name;
+            EXPECT_DOUBLE_EQ(points.front().steady, oldest) << name;
         }
     }
 }
