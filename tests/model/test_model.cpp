@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <limits>
+#include <tuple>
 
 #include "model/controls.h"
 #include "model/numbers.h"

@@ -47,25 +47,21 @@ TEST(SystemError, EveryErrorReadsInItalian) {
 TEST(FileReason, QtsFileErrorsReadInItalian) {
     testing::ScratchFolder folder;
     folder.put("file", "x");
-    const struct {
-        const char* name;
-        std::string path;
-        bool save;
-        const char* expected;
-    } rows[] = {
+    // what fails, the path, opened to be saved (else read), the reason
+    const std::tuple<const char*, std::string, bool, const char*> rows[] = {
         {"missing", folder.at("manca"), false, "il file o la cartella non esiste"},
         {"saved under a file taken for a folder", folder.at("file/tracce.gpx"), true,
          "una parte del percorso non è una cartella"},
     };
-    for (const auto& r : rows) {
-        QFile file(QString::fromStdString(r.path));
-        QSaveFile saved(QString::fromStdString(r.path));
+    for (const auto& [name, path, save, expected] : rows) {
+        QFile file(QString::fromStdString(path));
+        QSaveFile saved(QString::fromStdString(path));
         errno = 0;
-        const bool opened = r.save ? saved.open(QIODevice::WriteOnly) : file.open(QIODevice::ReadOnly);
+        const bool opened = save ? saved.open(QIODevice::WriteOnly) : file.open(QIODevice::ReadOnly);
         const int error = errno;
-        ASSERT_FALSE(opened) << r.name;
-        const std::string reason = file_reason(r.save ? saved.error() : file.error(), error);
-        EXPECT_EQ(reason.rfind(r.expected, 0), 0u) << r.name << ": " << reason;
+        ASSERT_FALSE(opened) << name;
+        const std::string reason = file_reason(save ? saved.error() : file.error(), error);
+        EXPECT_EQ(reason.rfind(expected, 0), 0u) << name << ": " << reason;
     }
     EXPECT_EQ(file_reason(QFileDevice::OpenError, 0), "il file non si apre");
 }
@@ -85,13 +81,8 @@ TEST(PathTarget, LinksAndSpellingsLeadToOneTarget) {
     const PathTarget fresh = path_target(folder.at("nuovo.gpx"));
     ASSERT_EQ(file.kind, PathTarget::Kind::regular);
     ASSERT_EQ(fresh.kind, PathTarget::Kind::new_name);
-    struct Row {
-        std::string path;
-        PathTarget::Kind kind;
-        const PathTarget* same;  // the target it must be, or none
-        int error;
-    };
-    const Row rows[] = {
+    // the path, what stands there, the target it must be (or none), the error
+    const std::tuple<std::string, PathTarget::Kind, const PathTarget*, int> rows[] = {
         {folder.at("sub/su"), PathTarget::Kind::regular, &file, 0},
         {folder.at("sub/fisso"), PathTarget::Kind::regular, &file, 0},  // a hard link
         {folder.at("sub/../giro.nmea"), PathTarget::Kind::regular, &file, 0},
@@ -105,12 +96,12 @@ TEST(PathTarget, LinksAndSpellingsLeadToOneTarget) {
         {folder.at("manca/giro.nmea"), PathTarget::Kind::unknown, nullptr, ENOENT},
         {folder.at("giro.nmea/x"), PathTarget::Kind::unknown, nullptr, ENOTDIR},
     };
-    for (const Row& row : rows) {
-        const PathTarget target = path_target(row.path);
-        EXPECT_EQ(target.kind, row.kind) << row.path;
-        EXPECT_EQ(target.error, row.error) << row.path;
-        EXPECT_EQ(target.same_as(file), row.same == &file) << row.path;
-        EXPECT_EQ(target.same_as(fresh), row.same == &fresh) << row.path;
+    for (const auto& [path, kind, same, error] : rows) {
+        const PathTarget target = path_target(path);
+        EXPECT_EQ(target.kind, kind) << path;
+        EXPECT_EQ(target.error, error) << path;
+        EXPECT_EQ(target.same_as(file), same == &file) << path;
+        EXPECT_EQ(target.same_as(fresh), same == &fresh) << path;
     }
     EXPECT_EQ(path_target(folder.at("pendente")).resolved, folder.at("nuovo.gpx"));
 }
