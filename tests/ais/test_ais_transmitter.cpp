@@ -76,12 +76,8 @@ std::string rmc_digits(std::int32_t value, int degree_digits) {
 }
 
 TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
-    const struct Row {
-        const char* name;
-        Vehicle vehicle;
-        std::uint16_t speed, course, heading;
-        bool moored;
-    } rows[] = {
+    // what, the vehicle, the speed, course and heading sent, moored
+    const std::tuple<const char*, Vehicle, std::uint16_t, std::uint16_t, std::uint16_t, bool> rows[] = {
         {"44 01 46 N 10 08 04 E, 100 km/h", {arc(44, 1, 46), arc(10, 8, 4), 45.0, 100.0, SpeedUnit::kmh}, 540, 450, 45,
          false},
         {"south-west, knots", {-arc(33, 51, 24.48), -arc(151, 12, 55.08), 200.25, 12.5, SpeedUnit::knots}, 125, 2003,
@@ -100,27 +96,24 @@ TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
     EXPECT_EQ(unknown.speed, ais::speed_unknown);
     EXPECT_EQ(unknown.course, ais::course_unknown);
     EXPECT_EQ(unknown.heading, ais::heading_unknown);
-    for (const Row& row : rows) {
-        const AisFix fix = fix_of(row.vehicle);
-        EXPECT_EQ(rmc_digits(fix.latitude, 2), rmc_coordinate(row.vehicle.lat, 2)) << row.name;
-        EXPECT_EQ(rmc_digits(fix.longitude, 3), rmc_coordinate(row.vehicle.lon, 3)) << row.name;
-        EXPECT_EQ(fix.latitude < 0, row.vehicle.lat < 0 && fix.latitude != 0) << row.name;
-        EXPECT_EQ(fix.longitude < 0, row.vehicle.lon < 0 && fix.longitude != 0) << row.name;
-        EXPECT_EQ(fix.speed, row.speed) << row.name;
-        EXPECT_EQ(fix.course, row.course) << row.name;
-        EXPECT_EQ(fix.heading, row.heading) << row.name;
-        EXPECT_EQ(fix.status, row.moored ? ais::NavigationalStatus::moored
+    for (const auto& [name, vehicle, speed, course, heading, moored] : rows) {
+        const AisFix fix = fix_of(vehicle);
+        EXPECT_EQ(rmc_digits(fix.latitude, 2), rmc_coordinate(vehicle.lat, 2)) << name;
+        EXPECT_EQ(rmc_digits(fix.longitude, 3), rmc_coordinate(vehicle.lon, 3)) << name;
+        EXPECT_EQ(fix.latitude < 0, vehicle.lat < 0 && fix.latitude != 0) << name;
+        EXPECT_EQ(fix.longitude < 0, vehicle.lon < 0 && fix.longitude != 0) << name;
+        EXPECT_EQ(fix.speed, speed) << name;
+        EXPECT_EQ(fix.course, course) << name;
+        EXPECT_EQ(fix.heading, heading) << name;
+        EXPECT_EQ(fix.status, moored ? ais::NavigationalStatus::moored
                                          : ais::NavigationalStatus::under_way_using_engine)
-            << row.name;
+            << name;
     }
 }
 
 TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
-    const struct Row {
-        const char* name;
-        AisTime time;
-        std::uint32_t expected;
-    } rows[] = {
+    // what, the time, the state
+    const std::tuple<const char*, AisTime, std::uint32_t> rows[] = {
         {"time-out 7: stations heard", {0, 10, 0, 30}, 7U << 14 | 18U},
         {"time-out 6: slot", {0, 10, 1, 30}, 6U << 14 | 1127U},
         {"time-out 1: hour and minute", {0, 10, 6, 30}, 1U << 14 | (10U << 9 | 6U << 2)},
@@ -128,22 +121,20 @@ TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
         {"no time: synchronised to other stations", {0, 0, 0, 60}, 3U << 17 | 2250U},
         {"a time that makes no sense is no time", {0, 25, -3, 30}, 3U << 17 | 2250U},
     };
-    for (const Row& row : rows) EXPECT_EQ(sotdma_state(row.time, 1127, 18), row.expected) << row.name;
+    for (const auto& [name, time, expected] : rows) EXPECT_EQ(sotdma_state(time, 1127, 18), expected) << name;
 }
 
 // The second of the report's time stamp, UTC; the fleet's stations as it stands.
 TEST(AisTime, TheSecondOfTheDayAndTheFleetsStations) {
-    const struct {
-        double utc;
-        int hour, minute, second;
-    } rows[] = {
+    // the UTC seconds, the hour, minute and second
+    const std::tuple<double, int, int, int> rows[] = {
         {86400.0 * 20000 + 13 * 3600 + 59 * 60 + 59.999, 13, 59, 59},
         {-1.5, 23, 59, 58},  // before 1970, still a time of day
         {std::nan(""), 0, 0, ais::second_unknown},
     };
-    for (const auto& row : rows) {
-        const AisTime t = ais_time(7.0, row.utc);
-        EXPECT_EQ((std::array{t.hour, t.minute, t.second}), (std::array{row.hour, row.minute, row.second})) << row.utc;
+    for (const auto& [utc, hour, minute, second] : rows) {
+        const AisTime t = ais_time(7.0, utc);
+        EXPECT_EQ((std::array{t.hour, t.minute, t.second}), (std::array{hour, minute, second})) << utc;
         EXPECT_EQ(t.steady, 7.0);
     }
     Fleet fleet;
@@ -283,30 +274,25 @@ TEST(AisIdentity, TextsGoAsSixBitUpperCaseWithoutAccents) {
 }
 
 TEST(AisIdentity, AnMmsiIsOneToNineDigits) {
-    const struct Row {
-        const char* text;
-        std::uint32_t mmsi;  // 0: refused
-    } rows[] = {
+    // the text, its MMSI (0: refused)
+    const std::tuple<const char*, std::uint32_t> rows[] = {
         {"900000003", 900000003}, {"2470123", 2470123},   {"000000001", 1},       {"999999999", 999999999},
         {"0", 0},                 {"000000000", 0},       {"1000000000", 0},      {"12a", 0},
         {"", 0},                  {"-1", 0},              {" 1", 0},              {"+5", 0},
     };
-    for (const Row& row : rows) {
-        const auto read = read_mmsi(row.text);
+    for (const auto& [text, expected] : rows) {
+        const auto read = read_mmsi(text);
         const auto* mmsi = std::get_if<std::uint32_t>(&read);
-        EXPECT_EQ(mmsi ? *mmsi : 0, row.mmsi) << row.text;
-        EXPECT_EQ(mmsi ? "mmsi" : std::get<Refusal>(read).field, "mmsi") << row.text;
+        EXPECT_EQ(mmsi ? *mmsi : 0, expected) << text;
+        EXPECT_EQ(mmsi ? "mmsi" : std::get<Refusal>(read).field, "mmsi") << text;
     }
     EXPECT_EQ(mmsi_text(2470123), "002470123");
     EXPECT_EQ(std::get<AisClass>(read_ais_class("b")), AisClass::b);
 }
 
 TEST(AisIdentity, RefusalsNameTheirField) {
-    const struct Row {
-        const char* name;
-        void (*change)(AisIdentity&);
-        const char* field;  // "" when allowed
-    } rows[] = {
+    // what, the change, the field refused ("" when allowed)
+    const std::tuple<const char*, void (*)(AisIdentity&), const char*> rows[] = {
         {"a name of 20 with accents", [](AisIdentity& i) { i.name = "Nave della Città è 2"; }, ""},
         {"a name of 21", [](AisIdentity& i) { i.name = "ABCDEFGHIJKLMNOPQRSTU"; }, "nome"},
         {"'@' ends a text", [](AisIdentity& i) { i.name = "A@B"; }, "nome"},
@@ -323,11 +309,11 @@ TEST(AisIdentity, RefusalsNameTheirField) {
         {"512 m to the stern", [](AisIdentity& i) { i.dimensions.to_stern = 512; }, "dimensioni"},
         {"64 m to port", [](AisIdentity& i) { i.dimensions.to_port = 64; }, "dimensioni"},
     };
-    for (const Row& row : rows) {
+    for (const auto& [name, change, field] : rows) {
         AisIdentity id = default_identity(1);
-        row.change(id);
+        change(id);
         const auto refusal = identity_problem(id);
-        EXPECT_EQ(refusal ? refusal->field : "", row.field) << row.name << ": " << (refusal ? refusal->reason : "");
+        EXPECT_EQ(refusal ? refusal->field : "", field) << name << ": " << (refusal ? refusal->reason : "");
     }
     std::vector<AisIdentity> fleet{default_identity(0), default_identity(1)};
     fleet[1].ship_type = 200;
@@ -339,14 +325,8 @@ TEST(AisIdentity, RefusalsNameTheirField) {
 // nominal times whatever a tick's jitter; static data at start, every 6
 // minutes and when amended.
 TEST(AisSchedule, TheReportingIntervalsOfTheStandard) {
-    const struct Row {
-        const char* name;
-        AisClass ais_class;
-        double knots;
-        bool moored;
-        bool turning;
-        double seconds;
-    } rows[] = {
+    // what, the class, the speed in knots, moored, turning, the interval in seconds
+    const std::tuple<const char*, AisClass, double, bool, bool, double> rows[] = {
         {"A moored", AisClass::a, 0.0, true, false, 180.0},
         {"A moored drifting past 3 kn", AisClass::a, 3.1, true, false, 10.0},
         {"A under way at 0 kn", AisClass::a, 0.0, false, false, 10.0},
@@ -360,9 +340,8 @@ TEST(AisSchedule, TheReportingIntervalsOfTheStandard) {
         {"B 2.1 kn", AisClass::b, 2.1, false, false, 30.0},
         {"B 40 kn turning", AisClass::b, 40.0, false, true, 30.0},
     };
-    for (const Row& row : rows) {
-        EXPECT_DOUBLE_EQ(reporting_interval(row.ais_class, {row.knots, 0.0, row.moored}, row.turning), row.seconds)
-            << row.name;
+    for (const auto& [name, ais_class, knots, moored, turning, seconds] : rows) {
+        EXPECT_DOUBLE_EQ(reporting_interval(ais_class, {knots, 0.0, moored}, turning), seconds) << name;
     }
 }
 

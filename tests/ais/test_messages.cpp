@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ais/messages.h"
 #include "ais/payload.h"
 #include "ais/sentences.h"
@@ -103,12 +105,8 @@ TEST(AisSentences, MessagesOfTwoSentencesTakeTheSequentialIdsInTurn) {
 // field. The literal messages above check the rest (signed fields, texts
 // padded with '@').
 TEST(AisPayload, FieldsAndTextsAsArmouredCharacters) {
-    const struct Row {
-        const char* name;
-        void (*put)(Payload&);
-        const char* chars;
-        int fill;
-    } rows[] = {
+    // what, what is put, the armoured characters, the fill bits
+    const std::tuple<const char*, void (*)(Payload&), const char*, int> rows[] = {
         {"39 is the last of the first range", [](Payload& p) { p.put(39, 6); }, "W", 0},
         {"40 is the first of the second range", [](Payload& p) { p.put(40, 6); }, "`", 0},
         {"one bit fills five", [](Payload& p) { p.put(1, 1); }, "P", 5},
@@ -118,10 +116,10 @@ TEST(AisPayload, FieldsAndTextsAsArmouredCharacters) {
         {"the signs between the letters and the digits",
          [](Payload& p) { p.put_text("!\"#$%&'()*+,-./:;<=>[\\]^_", 25); }, "QRSTUVW`abcdefgrstuvKLMNO", 0},
     };
-    for (const Row& row : rows) {
+    for (const auto& [name, put, chars, fill] : rows) {
         Payload payload;
-        row.put(payload);
-        EXPECT_EQ(payload.armoured(), (Payload::Armoured{row.chars, row.fill})) << row.name;
+        put(payload);
+        EXPECT_EQ(payload.armoured(), (Payload::Armoured{chars, fill})) << name;
     }
 }
 
