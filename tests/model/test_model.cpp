@@ -134,29 +134,23 @@ TEST(TrackHistory, KeepsTheLastHourOfEachVehicleAndNoMore) {
 }
 
 TEST(TextBox, TypedCharacterGoesAtTheCaretOverTheSelection) {
-    const struct {
-        const char* name;
-        std::string start;
-        std::size_t sel_start, sel_length;
-        char32_t key;
-        std::string after;
-        std::size_t caret;
-    } rows[] = {
+    // what, the text, the selection's start and length, the key, the text after, the caret
+    const std::tuple<const char*, std::string, std::size_t, std::size_t, char32_t, std::string, std::size_t> rows[] = {
         {"backspace at end", "12", 2, 0, keys::backspace, "1", 1},
         {"backspace at start", "12", 0, 0, keys::backspace, "12", 0},
         {"backspace over a two-byte character", "1\xC3\xA8", 3, 0, keys::backspace, "1", 1},
         {"insert a non-ASCII character", "1", 1, 0, U'\u00E8', "1\xC3\xA8", 3},
     };
-    for (const auto& row : rows) {
-        TextBox box("t", "Form1", row.start, false, {});
+    for (const auto& [name, start, sel_start, sel_length, key, after, caret] : rows) {
+        TextBox box("t", "Form1", start, false, {});
         int changes = 0;
         box.on_change = [&] { ++changes; };
-        box.set_selection(row.sel_start, row.sel_length);
-        EXPECT_EQ(box.text_after_key(row.key), row.after) << row.name;
-        EXPECT_TRUE(box.key_press(row.key)) << row.name;
-        EXPECT_EQ(box.text(), row.after) << row.name;
-        EXPECT_EQ(box.selection_start(), row.caret) << row.name;
-        EXPECT_EQ(changes, row.after == row.start ? 0 : 1) << row.name;
+        box.set_selection(sel_start, sel_length);
+        EXPECT_EQ(box.text_after_key(key), after) << name;
+        EXPECT_TRUE(box.key_press(key)) << name;
+        EXPECT_EQ(box.text(), after) << name;
+        EXPECT_EQ(box.selection_start(), caret) << name;
+        EXPECT_EQ(changes, after == start ? 0 : 1) << name;
     }
 }
 

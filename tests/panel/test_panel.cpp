@@ -228,16 +228,11 @@ TEST(CourseAndSpeed, TypingAndProgramText) {
     const auto A = &PanelForm::course_box;
     const auto V = &PanelForm::speed_box;
     const std::size_t E = std::string::npos;
-    const struct {
-        const char* name;
-        TextBox PanelForm::*which;
-        std::string start;
-        std::size_t caret, selected;
-        std::u32string typed;
-        int repeats;
-        std::string box;
-        double value;
-    } rows[] = {
+    // what, the box, its text before, caret, characters selected, the keys, their repetitions, the text
+    // after, the value
+    const std::tuple<const char*, TextBox PanelForm::*, std::string, std::size_t, std::size_t, std::u32string, int,
+                     std::string, double>
+        rows[] = {
         {"360 stands", A, "", E, 0, U"360", 1, "360", 360},
         {"361 puts back the text before its last key", A, "", E, 0, U"361", 1, "36", 36},
         {"held key: the text at the last repetition comes back", A, "3", E, 0, U"6", 2, "36", 36},
@@ -252,17 +247,17 @@ TEST(CourseAndSpeed, TypingAndProgramText) {
         {"digit over a selected digit fits", V, "12345", 0, 1, U"2", 1, "22345", 22345},
         {"program text above the range keeps the speed", V, "32768", E, 0, U"", 1, "32768", 25},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, which, start, caret, selected, typed, repeats, shown, value] : rows) {
         Rig rig;
         rig.fleet.set_current(5, nullptr);
-        TextBox& box = rig.form.*row.which;
+        TextBox& box = rig.form.*which;
         box.set_text("25");
-        box.set_text(row.start);
-        box.set_selection(row.caret, row.selected);
-        type(box, row.typed, row.repeats);
-        EXPECT_EQ(box.text(), row.box) << row.name;
+        box.set_text(start);
+        box.set_selection(caret, selected);
+        type(box, typed, repeats);
+        EXPECT_EQ(box.text(), shown) << name;
         const Vehicle& v = rig.fleet.vehicle(5);
-        EXPECT_EQ(row.which == A ? v.course : v.speed, row.value) << row.name;
+        EXPECT_EQ(which == A ? v.course : v.speed, value) << name;
     }
 }
 
@@ -281,14 +276,8 @@ TEST(Course, OnlyAReleaseAfterAKeyDownInTheBoxPutsTextBack) {
 }
 
 TEST(VehicleButtons, StepAndWrapOnlyWhileStoppedInMultiUserMode) {
-    const struct {
-        const char* name;
-        bool stopped, multi;
-        const char* count;
-        std::size_t from;
-        bool plus;
-        std::size_t to;
-    } rows[] = {
+    // what, stopped, multi-user, the count, the current vehicle, + (else -), the current one then
+    const std::tuple<const char*, bool, bool, const char*, std::size_t, bool, std::size_t> rows[] = {
         {"+ wraps at n", true, true, "3", 2, true, 0},
         {"- wraps to n-1", true, true, "3", 0, false, 2},
         {"+ steps", true, true, "3", 0, true, 1},
@@ -303,17 +292,17 @@ TEST(VehicleButtons, StepAndWrapOnlyWhileStoppedInMultiUserMode) {
         {"+ compares with fractions", true, true, "2,5", 2, true, 0},
         {"- with n beyond 16 bits: unchanged", true, true, "99999999", 0, false, 0},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, stopped, multi, count, from, plus, to] : rows) {
         Rig rig;
-        rig.fleet.place(row.to, 33 * 3600.0, std::nullopt, nullptr);
-        if (row.multi) rig.form.multi_user_mode_option.select();
-        if (row.stopped) rig.form.start_stop_button.click();
-        rig.form.vehicle_count_box.set_text(row.count);
-        rig.fleet.set_current(row.from, nullptr);
-        (row.plus ? rig.form.next_vehicle_button : rig.form.previous_vehicle_button).click();
-        EXPECT_EQ(rig.fleet.current(), row.to) << row.name;
-        EXPECT_EQ(rig.form.current_vehicle_box.text(), std::to_string(row.to)) << row.name;
-        EXPECT_EQ(rig.form.latitude_degrees_box.text(), "33") << row.name;
+        rig.fleet.place(to, 33 * 3600.0, std::nullopt, nullptr);
+        if (multi) rig.form.multi_user_mode_option.select();
+        if (stopped) rig.form.start_stop_button.click();
+        rig.form.vehicle_count_box.set_text(count);
+        rig.fleet.set_current(from, nullptr);
+        (plus ? rig.form.next_vehicle_button : rig.form.previous_vehicle_button).click();
+        EXPECT_EQ(rig.fleet.current(), to) << name;
+        EXPECT_EQ(rig.form.current_vehicle_box.text(), std::to_string(to)) << name;
+        EXPECT_EQ(rig.form.latitude_degrees_box.text(), "33") << name;
     }
 }
 

@@ -119,16 +119,13 @@ TEST(Sky, TwelveUsedTheHighestAndAWeakGeometry) {
 TEST(Sky, SectorsWrapThroughNorth) {
     const Obstruction north{350, 10, 30};
     const Obstruction all_round{0, 360, 20};
-    const struct {
-        const Obstruction& o;
-        int azimuth, elevation;
-        bool hidden;
-    } rows[] = {{north, 355, 10, true},   {north, 0, 29, true},   {north, 10, 0, true},
-                {north, 11, 10, false},   {north, 349, 10, false}, {north, 0, 30, false},
-                {all_round, 180, 19, true}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(hides(r.o, r.azimuth, r.elevation), r.hidden) << r.o.from << "-" << r.o.to << " az " << r.azimuth
-                                                              << " el " << r.elevation;
+    // the sector, azimuth and elevation, hidden
+    const std::tuple<const Obstruction&, int, int, bool> rows[] = {
+        {north, 355, 10, true},  {north, 0, 29, true},    {north, 10, 0, true},      {north, 11, 10, false},
+        {north, 349, 10, false}, {north, 0, 30, false},   {all_round, 180, 19, true}};
+    for (const auto& [o, azimuth, elevation, hidden] : rows) {
+        EXPECT_EQ(hides(o, azimuth, elevation), hidden)
+            << o.from << "-" << o.to << " az " << azimuth << " el " << elevation;
     }
 }
 
@@ -205,21 +202,19 @@ TEST(Sky, TimeFieldsAndTalkers) {
 // horizon 0°, 45° up toward the south-west 225°, wherever the observer stands.
 TEST(Geometry, LookAnglesOfKnownDirections) {
     const Observer places[] = {{0, 0, 0}, {45.46, 9.19, 120}, {-33.9, 151.2, 50}, {64.1, -21.9, 0}, {10, 179.99, 9000}};
-    const struct {
-        const char* name;
-        double east, north, up, azimuth, elevation;
-    } rows[] = {
+    // what, the point east, north and up of the observer, its azimuth (-1: any) and elevation
+    const std::tuple<const char*, double, double, double, double, double> rows[] = {
         {"overhead", 0, 0, 2e7, -1, 90},          {"north on the horizon", 0, 1e6, 0, 0, 0},
         {"east on the horizon", 1e6, 0, 0, 90, 0}, {"south-west, 45 up", -1e6, -1e6, std::sqrt(2.0) * 1e6, 225, 45},
         {"west, low", -2e7, 0, 1e6, 270, std::atan2(1.0, 20.0) / deg},
     };
     for (const Observer& o : places) {
         const LocalFrame frame(o);
-        for (const auto& r : rows) {
-            const Direction d = frame.direction_to(along(o, r.east, r.north, r.up));
-            EXPECT_NEAR(d.elevation, r.elevation, 1e-6) << r.name << " at " << o.latitude << "," << o.longitude;
-            if (r.azimuth >= 0) {
-                EXPECT_NEAR(d.azimuth, r.azimuth, 1e-6) << r.name << " at " << o.latitude;
+        for (const auto& [name, east, north, up, azimuth, elevation] : rows) {
+            const Direction d = frame.direction_to(along(o, east, north, up));
+            EXPECT_NEAR(d.elevation, elevation, 1e-6) << name << " at " << o.latitude << "," << o.longitude;
+            if (azimuth >= 0) {
+                EXPECT_NEAR(d.azimuth, azimuth, 1e-6) << name << " at " << o.latitude;
             }
         }
     }
@@ -362,10 +357,8 @@ TEST(ReceiverError, OutagesComeOnTime) {
 
 // Metres to seconds of arc on WGS 84, and the globe's edges.
 TEST(ReceiverError, DisplacedPositions) {
-    const struct {
-        const char* name;
-        double lat, lon, east, north, to_lat, to_lon, within;
-    } rows[] = {
+    // what, from where, metres east and north, to where, within
+    const std::tuple<const char*, double, double, double, double, double, double, double> rows[] = {
         // a degree of latitude at 45° is 111,132.954 m (WGS 84 tables): 1852 m is 59.993"
         {"north at 45", 45 * 3600.0, 9 * 3600.0, 0, 1852, 45 * 3600.0 + 1852 / 111'132.954 * 3600, 9 * 3600.0, 0.002},
         // on the equator a second of longitude is 30.92 m
@@ -374,10 +367,10 @@ TEST(ReceiverError, DisplacedPositions) {
         {"over the south pole", -90 * 3600.0 + 1, -10 * 3600.0, 0, -61.9, -90 * 3600.0 + 1, 170 * 3600.0, 0.01},
         {"across 180", 0, 180 * 3600.0 - 0.5, 30.92, 0, 0, -180 * 3600.0 + 0.5, 0.001},
     };
-    for (const auto& r : rows) {
-        const ArcPosition p = displaced(r.lat, r.lon, {r.east, r.north, 0});
-        EXPECT_NEAR(p.lat, r.to_lat, r.within) << r.name;
-        EXPECT_NEAR(p.lon, r.to_lon, r.within) << r.name;
+    for (const auto& [name, lat, lon, east, north, to_lat, to_lon, within] : rows) {
+        const ArcPosition p = displaced(lat, lon, {east, north, 0});
+        EXPECT_NEAR(p.lat, to_lat, within) << name;
+        EXPECT_NEAR(p.lon, to_lon, within) << name;
     }
     const ArcPosition pole = displaced(90 * 3600.0, 0, {1e6, 0, 0});
     EXPECT_TRUE(std::isfinite(pole.lon) && std::fabs(pole.lon) <= 180 * 3600.0);
