@@ -69,9 +69,9 @@ TEST(Sky, ObstructionsAndTheMaskDecideTheFix) {
     high.mask = highest[3].elevation;
     const Sky masked = observe(c, milan, high);
     for (const SatelliteInView& s : masked.satellites) EXPECT_GE(s.elevation, high.mask);
-    EXPECT_EQ(masked.satellites.size(), static_cast<std::size_t>(std::count_if(highest.begin(), highest.end(), [&](auto& s) {
-                                            return s.elevation >= high.mask;
-                                        })));
+    const auto at_or_above = [&high](const SatelliteInView& s) { return s.elevation >= high.mask; };
+    EXPECT_EQ(masked.satellites.size(),
+              static_cast<std::size_t>(std::count_if(highest.begin(), highest.end(), at_or_above)));
 
     // An observer that is nowhere (not a number) sees nothing.
     EXPECT_TRUE(observe(c, {std::nan(""), 9, 0}, {}).satellites.empty());
@@ -90,8 +90,8 @@ Constellation set_in_the_sky(const std::vector<Direction>& where) {
     for (std::size_t k = 0; k < c.satellites.size(); ++k) {
         const Direction d = k < where.size() ? where[k] : Direction{0, -90};
         const double az = d.azimuth * deg, el = d.elevation * deg, r = 2e7;
-        c.satellites[k] = {static_cast<int>(k) + 1,
-                           along(milan, r * std::cos(el) * std::sin(az), r * std::cos(el) * std::cos(az), r * std::sin(el))};
+        const double east = r * std::cos(el) * std::sin(az), north = r * std::cos(el) * std::cos(az);
+        c.satellites[k] = {static_cast<int>(k) + 1, along(milan, east, north, r * std::sin(el))};
     }
     return c;
 }
@@ -147,7 +147,8 @@ TEST(Sky, TheFieldsOfEachFix) {
         tell_fix(sky, gga);
         tell_fix(sky, vtg);
         EXPECT_EQ(frase(gsv_of(sky).at(1)), "$GPGSV,2,2,05,24,45,200,44*49");
-        return std::vector{frase(rmc), frase(gga), frase(gsa_of(sky)), frase(vtg), frase(gll_of(rmc)), frase(hdt_of(rmc))};
+        return std::vector{frase(rmc), frase(gga), frase(gsa_of(sky)),
+                           frase(vtg), frase(gll_of(rmc)), frase(hdt_of(rmc))};
     };
     std::vector<std::string> two_d = sentences(FixKind::three_d);
     two_d[1] = "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,,,,M,,*35";

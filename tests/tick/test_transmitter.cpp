@@ -169,7 +169,8 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
     // what, the mode, the second lost, the write's start and end (none: not asked)
     const std::tuple<const char*, Mode, bool, std::string, std::string> rows[] = {
         {"GPS standard: after the $GPRMC", Mode::gps_standard, false, "$GPRMC", "\r\n" + lines},
-        {"radio: after the closing separator", Mode::radio, false, radio_start, std::string("\r\n\0\0\0\0\0", 7) + lines},
+        {"radio: after the closing separator", Mode::radio, false, radio_start,
+         std::string("\r\n\0\0\0\0\0", 7) + lines},
         {"a lost second: alone", Mode::gps_standard, true, lines, lines},
         {"multi-user: none", Mode::multi_user, false, "@0$GPRMC", ""},
     };
