@@ -1,4 +1,5 @@
-// The AIS sentences of each second for the vehicles in use: who sends, as
+// The AIS of the vehicles in use: their identities, each transponder's
+// schedule, and the sentences of each second: who sends, as
 // own ship or target, which messages and when, and what the position
 // reports say of the vehicle (the $GPRMC's own digits).
 
@@ -8,11 +9,15 @@
 #include <bitset>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "ais/identity.h"
+#include "ais/schedule.h"
 #include "ais/transmitter.h"
 #include "motion/dead_reckoning.h"
 
@@ -71,12 +76,8 @@ std::string rmc_digits(std::int32_t value, int degree_digits) {
 }
 
 TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
-    const struct Row {
-        const char* name;
-        Vehicle vehicle;
-        std::uint16_t speed, course, heading;
-        bool moored;
-    } rows[] = {
+    // what, the vehicle, the speed, course and heading sent, moored
+    const std::tuple<const char*, Vehicle, std::uint16_t, std::uint16_t, std::uint16_t, bool> rows[] = {
         {"44 01 46 N 10 08 04 E, 100 km/h", {arc(44, 1, 46), arc(10, 8, 4), 45.0, 100.0, SpeedUnit::kmh}, 540, 450, 45,
          false},
         {"south-west, knots", {-arc(33, 51, 24.48), -arc(151, 12, 55.08), 200.25, 12.5, SpeedUnit::knots}, 125, 2003,
@@ -95,27 +96,24 @@ TEST(AisFix, ThePositionIsTheRmcsDigitsAndTheMotionItsRounding) {
     EXPECT_EQ(unknown.speed, ais::speed_unknown);
     EXPECT_EQ(unknown.course, ais::course_unknown);
     EXPECT_EQ(unknown.heading, ais::heading_unknown);
-    for (const Row& row : rows) {
-        const AisFix fix = fix_of(row.vehicle);
-        EXPECT_EQ(rmc_digits(fix.latitude, 2), rmc_coordinate(row.vehicle.lat, 2)) << row.name;
-        EXPECT_EQ(rmc_digits(fix.longitude, 3), rmc_coordinate(row.vehicle.lon, 3)) << row.name;
-        EXPECT_EQ(fix.latitude < 0, row.vehicle.lat < 0 && fix.latitude != 0) << row.name;
-        EXPECT_EQ(fix.longitude < 0, row.vehicle.lon < 0 && fix.longitude != 0) << row.name;
-        EXPECT_EQ(fix.speed, row.speed) << row.name;
-        EXPECT_EQ(fix.course, row.course) << row.name;
-        EXPECT_EQ(fix.heading, row.heading) << row.name;
-        EXPECT_EQ(fix.status, row.moored ? ais::NavigationalStatus::moored
+    for (const auto& [name, vehicle, speed, course, heading, moored] : rows) {
+        const AisFix fix = fix_of(vehicle);
+        EXPECT_EQ(rmc_digits(fix.latitude, 2), rmc_coordinate(vehicle.lat, 2)) << name;
+        EXPECT_EQ(rmc_digits(fix.longitude, 3), rmc_coordinate(vehicle.lon, 3)) << name;
+        EXPECT_EQ(fix.latitude < 0, vehicle.lat < 0 && fix.latitude != 0) << name;
+        EXPECT_EQ(fix.longitude < 0, vehicle.lon < 0 && fix.longitude != 0) << name;
+        EXPECT_EQ(fix.speed, speed) << name;
+        EXPECT_EQ(fix.course, course) << name;
+        EXPECT_EQ(fix.heading, heading) << name;
+        EXPECT_EQ(fix.status, moored ? ais::NavigationalStatus::moored
                                          : ais::NavigationalStatus::under_way_using_engine)
-            << row.name;
+            << name;
     }
 }
 
 TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
-    const struct Row {
-        const char* name;
-        AisTime time;
-        std::uint32_t expected;
-    } rows[] = {
+    // what, the time, the state
+    const std::tuple<const char*, AisTime, std::uint32_t> rows[] = {
         {"time-out 7: stations heard", {0, 10, 0, 30}, 7U << 14 | 18U},
         {"time-out 6: slot", {0, 10, 1, 30}, 6U << 14 | 1127U},
         {"time-out 1: hour and minute", {0, 10, 6, 30}, 1U << 14 | (10U << 9 | 6U << 2)},
@@ -123,22 +121,20 @@ TEST(AisFix, TheCommunicationStateFollowsItsTimeOut) {
         {"no time: synchronised to other stations", {0, 0, 0, 60}, 3U << 17 | 2250U},
         {"a time that makes no sense is no time", {0, 25, -3, 30}, 3U << 17 | 2250U},
     };
-    for (const Row& row : rows) EXPECT_EQ(sotdma_state(row.time, 1127, 18), row.expected) << row.name;
+    for (const auto& [name, time, expected] : rows) EXPECT_EQ(sotdma_state(time, 1127, 18), expected) << name;
 }
 
 // The second of the report's time stamp, UTC; the fleet's stations as it stands.
 TEST(AisTime, TheSecondOfTheDayAndTheFleetsStations) {
-    const struct {
-        double utc;
-        int hour, minute, second;
-    } rows[] = {
+    // the UTC seconds, the hour, minute and second
+    const std::tuple<double, int, int, int> rows[] = {
         {86400.0 * 20000 + 13 * 3600 + 59 * 60 + 59.999, 13, 59, 59},
         {-1.5, 23, 59, 58},  // before 1970, still a time of day
         {std::nan(""), 0, 0, ais::second_unknown},
     };
-    for (const auto& row : rows) {
-        const AisTime t = ais_time(7.0, row.utc);
-        EXPECT_EQ((std::array{t.hour, t.minute, t.second}), (std::array{row.hour, row.minute, row.second})) << row.utc;
+    for (const auto& [utc, hour, minute, second] : rows) {
+        const AisTime t = ais_time(7.0, utc);
+        EXPECT_EQ((std::array{t.hour, t.minute, t.second}), (std::array{hour, minute, second})) << utc;
         EXPECT_EQ(t.steady, 7.0);
     }
     Fleet fleet;
@@ -201,6 +197,13 @@ TEST(AisTransmitter, TheFirstSecondIntroducesEveryTarget) {
     EXPECT_EQ(channels, "ABBABBABB");
 }
 
+// The seconds from `from` to `to` (excluded), `step` apart.
+std::vector<int> every(int from, int to, int step) {
+    std::vector<int> out;
+    for (int s = from; s < to; s += step) out.push_back(s);
+    return out;
+}
+
 // Over 200 seconds each sends at its own intervals: class A at 10 kn,
 // 10 s; moored, 3 min; class B at 5 kn, 30 s.
 TEST(AisTransmitter, EachTargetKeepsItsOwnSchedule) {
@@ -211,12 +214,9 @@ TEST(AisTransmitter, EachTargetKeepsItsOwnSchedule) {
             if (m.type() == 1 || m.type() == 18) positions[m.mmsi()].push_back(s);
         }
     }
-    std::vector<int> every_10, every_30;
-    for (int s = 0; s < 200; s += 10) every_10.push_back(s);
-    for (int s = 0; s < 200; s += 30) every_30.push_back(s);
-    EXPECT_EQ(positions[900000000], every_10);
+    EXPECT_EQ(positions[900000000], every(0, 200, 10));
     EXPECT_EQ(positions[900000002], (std::vector<int>{0, 180}));
-    EXPECT_EQ(positions[900000003], every_30);
+    EXPECT_EQ(positions[900000003], every(0, 200, 30));
     EXPECT_EQ(positions.count(900000001), 0U);
 }
 
@@ -257,6 +257,159 @@ TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>(3, {"!AIVDO", 900000003})))
         << "targets 0 and 1; vehicle 2, between them and the own ship 3, is none";
     EXPECT_TRUE(scene.second(12, 4, true, 3, 2).empty()) << "vehicle 2 stays silent";
+}
+
+// A vehicle's AIS identity: the MMSI as the operator writes it, texts as
+// AIS sends them, and every refusal naming its field.
+TEST(AisIdentity, TextsGoAsSixBitUpperCaseWithoutAccents) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"Nave Città", "NAVE CITTA"},
+        {"Sant\u2019Anna", "SANT'ANNA"},
+        {"ÀÈÉÌÒÙ ç ñ", "AEEIOU C N"},
+        {"a@b", "A?B"},
+        {"straße", "STRA?E"},
+        {"IT-1234_X", "IT-1234_X"},
+    };
+    for (const auto& [written, sent] : rows) EXPECT_EQ(six_bit_text(written), sent) << written;
+}
+
+TEST(AisIdentity, AnMmsiIsOneToNineDigits) {
+    // the text, its MMSI (0: refused)
+    const std::tuple<const char*, std::uint32_t> rows[] = {
+        {"900000003", 900000003}, {"2470123", 2470123},   {"000000001", 1},       {"999999999", 999999999},
+        {"0", 0},                 {"000000000", 0},       {"1000000000", 0},      {"12a", 0},
+        {"", 0},                  {"-1", 0},              {" 1", 0},              {"+5", 0},
+    };
+    for (const auto& [text, expected] : rows) {
+        const auto read = read_mmsi(text);
+        const auto* mmsi = std::get_if<std::uint32_t>(&read);
+        EXPECT_EQ(mmsi ? *mmsi : 0, expected) << text;
+        EXPECT_EQ(mmsi ? "mmsi" : std::get<Refusal>(read).field, "mmsi") << text;
+    }
+    EXPECT_EQ(mmsi_text(2470123), "002470123");
+    EXPECT_EQ(std::get<AisClass>(read_ais_class("b")), AisClass::b);
+}
+
+TEST(AisIdentity, RefusalsNameTheirField) {
+    // what, the change, the field refused ("" when allowed)
+    const std::tuple<const char*, void (*)(AisIdentity&), const char*> rows[] = {
+        {"a name of 20 with accents", [](AisIdentity& i) { i.name = "Nave della Città è 2"; }, ""},
+        {"a name of 21", [](AisIdentity& i) { i.name = "ABCDEFGHIJKLMNOPQRSTU"; }, "nome"},
+        {"'@' ends a text", [](AisIdentity& i) { i.name = "A@B"; }, "nome"},
+        {"lower case is fine", [](AisIdentity& i) { i.name = "libeccio"; }, ""},
+        {"a letter AIS has not", [](AisIdentity& i) { i.name = "STRAßE"; }, "nome"},
+        {"not UTF-8", [](AisIdentity& i) { i.name = "\xC3("; }, "nome"},
+        {"a control character", [](AisIdentity& i) { i.name = "A\tB"; }, "nome"},
+        {"a call sign of 7", [](AisIdentity& i) { i.call_sign = "IABC123"; }, ""},
+        {"a call sign of 8", [](AisIdentity& i) { i.call_sign = "IABC1234"; }, "nominativo"},
+        {"MMSI 0", [](AisIdentity& i) { i.mmsi = 0; }, "mmsi"},
+        {"MMSI of ten digits", [](AisIdentity& i) { i.mmsi = 1000000000; }, "mmsi"},
+        {"type 99", [](AisIdentity& i) { i.ship_type = 99; }, ""},
+        {"511 m to the bow", [](AisIdentity& i) { i.dimensions.to_bow = 511; }, ""},
+        {"512 m to the stern", [](AisIdentity& i) { i.dimensions.to_stern = 512; }, "dimensioni"},
+        {"64 m to port", [](AisIdentity& i) { i.dimensions.to_port = 64; }, "dimensioni"},
+    };
+    for (const auto& [name, change, field] : rows) {
+        AisIdentity id = default_identity(1);
+        change(id);
+        const auto refusal = identity_problem(id);
+        EXPECT_EQ(refusal ? refusal->field : "", field) << name << ": " << (refusal ? refusal->reason : "");
+    }
+    std::vector<AisIdentity> fleet{default_identity(0), default_identity(1)};
+    fleet[1].ship_type = 200;
+    EXPECT_EQ(fleet_identities_problem(fleet)->reason.substr(0, 9), "mezzo 1: ") << "the fleet names the vehicle";
+}
+
+// When a transponder sends, on a fake steady time: the intervals of
+// ITU-R M.1371-5 by class, speed and manoeuvre; reports kept to their
+// nominal times whatever a tick's jitter; static data at start, every 6
+// minutes and when amended.
+TEST(AisSchedule, TheReportingIntervalsOfTheStandard) {
+    // what, the class, the speed in knots, moored, turning, the interval in seconds
+    const std::tuple<const char*, AisClass, double, bool, bool, double> rows[] = {
+        {"A moored", AisClass::a, 0.0, true, false, 180.0},
+        {"A moored drifting past 3 kn", AisClass::a, 3.1, true, false, 10.0},
+        {"A under way at 0 kn", AisClass::a, 0.0, false, false, 10.0},
+        {"A 14 kn", AisClass::a, 14.0, false, false, 10.0},
+        {"A 14 kn turning", AisClass::a, 14.0, false, true, 10.0 / 3.0},
+        {"A 14.1 kn", AisClass::a, 14.1, false, false, 6.0},
+        {"A 23 kn", AisClass::a, 23.0, false, false, 6.0},
+        {"A 23 kn turning", AisClass::a, 23.0, false, true, 2.0},
+        {"A 23.1 kn", AisClass::a, 23.1, false, false, 2.0},
+        {"B 2 kn", AisClass::b, 2.0, false, false, 180.0},
+        {"B 2.1 kn", AisClass::b, 2.1, false, false, 30.0},
+        {"B 40 kn turning", AisClass::b, 40.0, false, true, 30.0},
+    };
+    for (const auto& [name, ais_class, knots, moored, turning, seconds] : rows) {
+        EXPECT_DOUBLE_EQ(reporting_interval(ais_class, {knots, 0.0, moored}, turning), seconds) << name;
+    }
+}
+
+// Ticks a transponder once a second from `from` to `to` (excluded), each a
+// few milliseconds early or late; the seconds at which positions and
+// static data went.
+struct Sent {
+    std::vector<int> positions;
+    std::vector<int> statics;
+};
+Sent run(Transponder& t, int from, int to, AisClass c, const std::function<AisMotion(int)>& motion) {
+    Sent sent;
+    for (int s = from; s < to; ++s) {
+        const double jitter = ((s * 7 + 10) % 11 - 5) * 0.001;  // -5 .. +5 ms; +5 at 0, -5 at 360
+        const Transponder::Due due = t.due(1000.0 + s + jitter, c, motion(s));
+        if (due.position) sent.positions.push_back(s);
+        if (due.static_data) sent.statics.push_back(s);
+    }
+    return sent;
+}
+
+// Ten knots, each tick a few milliseconds early or late: every 10 s, and
+// the same way for every interval of the table above. A turn of 90 degrees
+// at second 60: for as long as the course differs by more than 5 degrees
+// from its mean over the 30 s before (up to second 86, when 2 of the 29
+// earlier courses are still 0), 3 1/3 s: ticks 3, 4 and 3 apart; then 10 s
+// again from the last report. A steady turn of 1 degree a second: from
+// second 10 the course is more than 5 degrees ahead of its mean, and stays
+// so (15 behind). Across north the mean is a direction, not an average of
+// numbers. Static data every 6 minutes all along.
+TEST(AisSchedule, ReportsKeepTheirIntervalAndATurnShortensIt) {
+    // the course at each second, the seconds run, those with a position report
+    const std::tuple<const char*, double (*)(int), int, std::vector<int>> rows[] = {
+        {"a steady course", [](int) { return 45.0; }, 730, every(0, 730, 10)},
+        {"90 degrees at 60", [](int s) { return s < 60 ? 0.0 : 90.0; }, 130,
+         {0, 10, 20, 30, 40, 50, 60, 63, 67, 70, 73, 77, 80, 83, 93, 103, 113, 123}},
+        {"1 degree a second", [](int s) { return s * 1.0; }, 60,
+         {0, 10, 13, 17, 20, 23, 27, 30, 33, 37, 40, 43, 47, 50, 53, 57}},
+        {"across north", [](int s) { return s % 2 ? 359.0 : 1.0; }, 60, every(0, 60, 10)},
+    };
+    for (const auto& [name, course, to, positions] : rows) {
+        Transponder t;
+        const Sent sent = run(t, 0, to, AisClass::a, [&](int s) { return AisMotion{10.0, course(s), false}; });
+        EXPECT_EQ(sent.positions, positions) << name;
+        EXPECT_EQ(sent.statics, every(0, to, 360)) << name;
+    }
+}
+
+TEST(AisSchedule, AFasterVehicleReportsAtOnceAndStaticDataWhenAmended) {
+    Transponder t;
+    Sent sent = run(t, 0, 25, AisClass::a, [](int) { return AisMotion{10.0, 0.0, false}; });
+    EXPECT_EQ(sent.positions, (std::vector<int>{0, 10, 20}));
+    sent = run(t, 25, 31, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
+    EXPECT_EQ(sent.positions, (std::vector<int>{25, 27, 29})) << "2 s from the second it sped up";
+    t.amend();
+    sent = run(t, 31, 33, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
+    EXPECT_EQ(sent.statics, std::vector<int>{31});
+    // A steady time that goes back starts the schedule again.
+    sent = run(t, 5, 7, AisClass::a, [](int) { return AisMotion{30.0, 0.0, false}; });
+    EXPECT_EQ(sent.positions, std::vector<int>{5});
+    EXPECT_EQ(sent.statics, std::vector<int>{5});
+}
+
+TEST(AisSchedule, NoTimeNoReport) {
+    Transponder t;
+    const Transponder::Due due = t.due(std::nan(""), AisClass::a, {10.0, 0.0, false});
+    EXPECT_FALSE(due.position || due.static_data);
+    EXPECT_TRUE(t.due(5.0, AisClass::a, {10.0, 0.0, false}).position) << "the first real time starts it";
 }
 
 }  // namespace

@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <QDateTime>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
 
+#include "nmea/faults.h"
+#include "nmea/sentences.h"
 #include "support/fakes.h"
+#include "tick/second_sentences.h"
+#include "tick/system_clock.h"
 
 namespace vadrel {
 namespace {
@@ -122,13 +130,8 @@ struct OtherOutput : OutputSink {
 // The bytes of the mode go to every output whatever the serial port does;
 // the monitor shows them when any output ran, with each one's note.
 TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
-    const struct {
-        const char* name;
-        bool serial_open, serial_fails, radio;
-        OutputSink::Result other;
-        bool shown;
-        const char* notes;
-    } rows[] = {
+    // what, the serial port open, its writes failing, radio, the other output's result, shown, the notes
+    const std::tuple<const char*, bool, bool, bool, OutputSink::Result, bool, const char*> rows[] = {
         {"nothing runs", false, false, false, {false, ""}, false, ""},
         {"only the other output runs", false, false, false, {true, ""}, true, ""},
         {"the other output failed", false, false, false, {false, "  [TCP: guasto]"}, false, "  [TCP: guasto]"},
@@ -136,25 +139,25 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
         {"the serial port is lost", true, true, false, {true, ""}, true, "  [non inviato: adattatore scollegato]"},
         {"radio, the serial port closed", false, false, true, {true, ""}, true, ""},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, serial_open, serial_fails, radio, result, shows, notes] : rows) {
         Running r;
         OtherOutput other;
-        other.result = row.other;
+        other.result = result;
         r.output.add(other);
-        if (!row.serial_open) r.port.close();
-        r.port.fail_writes = row.serial_fails;
-        if (row.radio) r.form.radio_mode_option.select();
+        if (!serial_open) r.port.close();
+        r.port.fail_writes = serial_fails;
+        if (radio) r.form.radio_mode_option.select();
         r.tick();
-        ASSERT_EQ(other.got.size(), 1u) << row.name;
+        ASSERT_EQ(other.got.size(), 1u) << name;
         const std::string& bytes = other.got[0];
-        EXPECT_EQ(bytes.rfind(row.radio ? radio_start : "$GPRMC", 0), 0u) << row.name;
-        const std::string shown = row.radio ? "\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80$GPGSV"
+        EXPECT_EQ(bytes.rfind(radio ? radio_start : "$GPRMC", 0), 0u) << name;
+        const std::string shown = radio ? "\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80$GPGSV"
                                             : bytes.substr(0, bytes.size() - 2);
         const auto& lines = r.form.monitor.lines();
-        EXPECT_EQ(lines.end()[row.radio ? -8 : -1].substr(0, row.radio ? shown.size() : std::string::npos),
-                  (row.shown ? shown : "") + row.notes)
-            << row.name;
-        EXPECT_EQ(r.port.written.size(), row.serial_open && !row.serial_fails ? 1u : 0u) << row.name;
+        EXPECT_EQ(lines.end()[radio ? -8 : -1].substr(0, radio ? shown.size() : std::string::npos),
+                  (shows ? shown : "") + notes)
+            << name;
+        EXPECT_EQ(r.port.written.size(), serial_open && !serial_fails ? 1u : 0u) << name;
     }
 }
 
@@ -163,40 +166,37 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
 // the receiver loses; multi-user mode never asks for them.
 TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
     const std::string lines = "!AIVDM,1\r\n!AIVDM,2\r\n";
-    const struct {
-        const char* name;
-        Mode mode;
-        bool lost;
-        std::string start, end;  // of the write; no end: not asked
-    } rows[] = {
+    // what, the mode, the second lost, the write's start and end (none: not asked)
+    const std::tuple<const char*, Mode, bool, std::string, std::string> rows[] = {
         {"GPS standard: after the $GPRMC", Mode::gps_standard, false, "$GPRMC", "\r\n" + lines},
-        {"radio: after the closing separator", Mode::radio, false, radio_start, std::string("\r\n\0\0\0\0\0", 7) + lines},
+        {"radio: after the closing separator", Mode::radio, false, radio_start,
+         std::string("\r\n\0\0\0\0\0", 7) + lines},
         {"a lost second: alone", Mode::gps_standard, true, lines, lines},
         {"multi-user: none", Mode::multi_user, false, "@0$GPRMC", ""},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, mode, lost, start, end] : rows) {
         Running r;
         std::vector<double> asked;
         r.transmitter.set_supplement([&asked](double steady) {
             asked.push_back(steady);
             return std::vector<std::string>{"!AIVDM,1", "!AIVDM,2"};
         });
-        r.fleet.set_mode(row.mode, nullptr);
-        if (row.lost) {
+        r.fleet.set_mode(mode, nullptr);
+        if (lost) {
             OpzioniRicevitore lose_all;
             lose_all.guasti = {true, 1.0, 0.0, 0.0, 1};
             r.transmitter.set_receiver(lose_all);
         }
         r.tick();
-        ASSERT_EQ(r.port.written.size(), 1u) << row.name;
+        ASSERT_EQ(r.port.written.size(), 1u) << name;
         const std::string& bytes = r.port.written[0];
-        EXPECT_EQ(bytes.rfind(row.start, 0), 0u) << row.name;
-        EXPECT_EQ(bytes.ends_with(lines), !row.end.empty()) << row.name;
-        EXPECT_TRUE(bytes.ends_with(row.end)) << row.name;
-        EXPECT_EQ(asked, row.end.empty() ? std::vector<double>{} : std::vector{r.clock.steady}) << row.name;
-        EXPECT_EQ(r.monitor() == "!AIVDM,2", !row.end.empty()) << row.name;
+        EXPECT_EQ(bytes.rfind(start, 0), 0u) << name;
+        EXPECT_EQ(bytes.ends_with(lines), !end.empty()) << name;
+        EXPECT_TRUE(bytes.ends_with(end)) << name;
+        EXPECT_EQ(asked, end.empty() ? std::vector<double>{} : std::vector{r.clock.steady}) << name;
+        EXPECT_EQ(r.monitor() == "!AIVDM,2", !end.empty()) << name;
         const auto& shown = r.form.monitor.lines();
-        EXPECT_EQ(shown.size() >= 3 && shown.end()[-3] == "[guasto: secondo 201528 non inviato]", row.lost) << row.name;
+        EXPECT_EQ(shown.size() >= 3 && shown.end()[-3] == "[guasto: secondo 201528 non inviato]", lost) << name;
     }
 }
 
@@ -212,44 +212,18 @@ TEST(Transmitter, EachSentenceIsAPointOfItsVehiclesTrack) {
         r.clock.utc += 1.0;
         r.tick();
     }
-    const struct {
-        std::size_t vehicle, points;
-        double speed;  // m/s
-        double course, utc_before_now;
-    } rows[] = {{0, 2, 100 / 3.6, 45, 0}, {1, 1, 10 * 1.852 / 3.6, 270, 1}, {2, 0, 0, 0, 0}};
-    for (const auto& row : rows) {
-        const auto& track = r.tracks.points(row.vehicle);
-        ASSERT_EQ(track.size(), row.points) << row.vehicle;
+    // the vehicle, its points, the last one's speed (m/s), course and seconds before now
+    const std::tuple<std::size_t, std::size_t, double, double, double> rows[] = {
+        {0, 2, 100 / 3.6, 45, 0}, {1, 1, 10 * 1.852 / 3.6, 270, 1}, {2, 0, 0, 0, 0}};
+    for (const auto& [vehicle, points, speed, course, utc_before_now] : rows) {
+        const auto& track = r.tracks.points(vehicle);
+        ASSERT_EQ(track.size(), points) << vehicle;
         if (track.empty()) continue;
-        EXPECT_EQ(track.back().utc, r.clock.utc - row.utc_before_now) << row.vehicle;
-        EXPECT_NEAR(track.back().speed, row.speed, 1e-9) << row.vehicle;
-        EXPECT_EQ(track.back().course, row.course) << row.vehicle;
+        EXPECT_EQ(track.back().utc, r.clock.utc - utc_before_now) << vehicle;
+        EXPECT_NEAR(track.back().speed, speed, 1e-9) << vehicle;
+        EXPECT_EQ(track.back().course, course) << vehicle;
     }
     EXPECT_EQ(r.tracks.points(0).back().lat * 3600.0, r.fleet.vehicle(0).lat) << "vehicle 0 was sent last";
-}
-
-// The track goes on through the panel's own writes of its boxes and breaks
-// where the vehicle was set by hand or elsewhere.
-TEST(Transmitter, TheTrackBreaksWhereTheVehicleWasSet) {
-    const struct {
-        const char* name;
-        std::function<void(Rig&)> between;
-        bool breaks;
-    } rows[] = {
-        {"nothing", [](Rig&) {}, false},
-        {"another vehicle shown and back", [](Rig& r) { r.fleet.set_current(1, nullptr); r.fleet.set_current(0, nullptr); }, false},
-        {"the S key", [](Rig& r) { r.form.latitude_hemisphere_box.type('S', U's'); }, true},
-        {"placed elsewhere", [](Rig& r) { r.fleet.place(0, 3600.0, std::nullopt, nullptr); }, true},
-    };
-    for (const auto& row : rows) {
-        Running r;
-        r.tick();
-        row.between(r);
-        r.tick();
-        const auto& track = r.tracks.points(0);
-        ASSERT_EQ(track.size(), 2u) << row.name;
-        EXPECT_EQ(track[1].segment != track[0].segment, row.breaks) << row.name;
-    }
 }
 
 // While a log plays the ticks send nothing and the label says so; at its
@@ -257,17 +231,13 @@ TEST(Transmitter, TheTrackBreaksWhereTheVehicleWasSet) {
 // meanwhile: a port lost by a replayed second is closed and told as a tick
 // tells it.
 TEST(Transmitter, PausedWhileALogPlays) {
-    const struct {
-        bool stopped;
-        const char* loss;  // of the port, by the replayed second
-        const char* line;
-        const char* caption;
-        Colour colour;
-    } rows[] = {{false, "", "$GPRMC,x*00", "Tx ok", Colour::green_status()},
-                {true, "", "$GPRMC,x*00", "Stop", Colour::red_status()},
-                {false, "porta persa: adattatore scollegato",
-                 "$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]", "No tx", Colour::red_status()}};
-    for (const auto& row : rows) {
+    // stopped, the port's loss by the replayed second, the monitor's line, the label's caption and colour
+    const std::tuple<bool, const char*, const char*, const char*, Colour> rows[] = {
+        {false, "", "$GPRMC,x*00", "Tx ok", Colour::green_status()},
+        {true, "", "$GPRMC,x*00", "Stop", Colour::red_status()},
+        {false, "porta persa: adattatore scollegato", "$GPRMC,x*00  [non inviato: porta persa: adattatore scollegato]",
+         "No tx", Colour::red_status()}};
+    for (const auto& [stopped, loss, line, caption, colour] : rows) {
         Running r;
         r.form.status_label.set_caption("Tx ok");
         r.form.status_label.set_colour(Colour::green_status());
@@ -276,18 +246,18 @@ TEST(Transmitter, PausedWhileALogPlays) {
         EXPECT_EQ(r.form.status_label.caption(), "Riproduce");
         r.tick();
         Delivery delivery;
-        delivery.serial = *row.loss ? Delivery::Serial::lost : Delivery::Serial::written;
-        delivery.loss = row.loss;
+        delivery.serial = *loss ? Delivery::Serial::lost : Delivery::Serial::written;
+        delivery.loss = loss;
         r.transmitter.show_replayed("$GPRMC,x*00\r\n", delivery);
         EXPECT_EQ(r.port.written.size(), 1u);
-        if (row.stopped) r.form.start_stop_button.click();
+        if (stopped) r.form.start_stop_button.click();
         r.transmitter.end_replay();
-        EXPECT_EQ(r.monitor(), row.line);
-        EXPECT_EQ(r.form.status_label.caption(), row.caption);
-        EXPECT_EQ(r.form.status_label.colour(), row.colour);
-        EXPECT_EQ(r.port.is_open(), !*row.loss);
+        EXPECT_EQ(r.monitor(), line);
+        EXPECT_EQ(r.form.status_label.caption(), caption);
+        EXPECT_EQ(r.form.status_label.colour(), colour);
+        EXPECT_EQ(r.port.is_open(), !*loss);
         r.tick();
-        EXPECT_EQ(r.port.written.size(), row.stopped || *row.loss ? 1u : 2u);
+        EXPECT_EQ(r.port.written.size(), stopped || *loss ? 1u : 2u);
     }
 }
 
@@ -357,6 +327,203 @@ TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
     EXPECT_EQ(run(20.0, {}).first, noisy);
     const auto lost = run(0.0, {2, 4}).first;  // the last 2 s of every 4
     for (std::size_t s = 0; s < lost.size(); ++s) EXPECT_EQ(lost[s].substr(13, 3), s < 2 ? ",A," : ",V,") << lost[s];
+}
+
+// Each vehicle's own stream beside the main output: which vehicles have
+// one, what each holds in every mode, and that the main output's bytes
+// stay as they are.
+struct FakeStreams final : VehicleOutput {
+    bool streaming = true;
+    std::vector<std::vector<std::optional<std::string>>> seconds;
+    bool on() const override { return streaming; }
+    void send(const std::vector<std::optional<std::string>>& bytes) override { seconds.push_back(bytes); }
+};
+
+// Vehicles 0, 1 and 2 of "Numero di mezzi mobili" 3, each at its own
+// latitude (44, 45, 46 degrees) heading north at 36 km/h.
+struct Fleet3 : Rig {
+    FakeStreams streams;
+    Fleet3() {
+        port.force_open();
+        for (std::size_t n = 0; n < 3; ++n) {
+            fleet.place(n, (44.0 + static_cast<double>(n)) * 3600.0, 10.0 * 3600.0, nullptr);
+            fleet.set_speed(n, 36.0, nullptr);
+        }
+        fleet.set_cycle(3, nullptr);
+        fleet.set_streams(true, nullptr);
+        transmitter.set_vehicle_output(&streams);
+    }
+};
+
+// The faults, wrong checksums on every sentence here, stay on the main output.
+TEST(TransmitterStreams, EachVehicleInUseHasItsOwnGpsStandardSecondInEveryMode) {
+    // the mode, faults, the main output's start (as the mode has it), what
+    const std::tuple<Mode, bool, const char*, const char*> rows[] = {
+        {Mode::gps_standard, false, "$GPRMC,", "GPS standard: the current vehicle's stream is the main output"},
+        {Mode::gps_standard, true, "$GPRMC,", "GPS standard with faults: the stream keeps its checksums"},
+        {Mode::radio, false, "\r\n", "radio: the main output keeps its burst"},
+        {Mode::multi_user, false, "@1$GPRMC,", "multi-user: the main output keeps its @n, in turn"},
+    };
+    for (const auto& [mode, faults, main_starts, message] : rows) {
+        Fleet3 r;
+        r.fleet.set_mode(mode, nullptr);
+        OpzioniRicevitore options;
+        options.guasti = {faults, 0.0, 1.0, 0.0, 1};
+        r.transmitter.set_receiver(options);
+        r.tick(0);
+        r.tick(1);
+        ASSERT_EQ(r.streams.seconds.size(), 2u) << message;
+        EXPECT_EQ(r.port.written.back().rfind(main_starts, 0), 0u) << message;
+        const auto& second = r.streams.seconds.back();
+        ASSERT_EQ(second.size(), fleet_size) << message;
+        for (std::size_t n = 0; n < fleet_size; ++n) {
+            // one $GPRMC, its own latitude, moved on by the second
+            const std::string own = "$GPRMC,201528,A," + std::to_string(44 + n) + "00.0";
+            EXPECT_EQ(second[n] && second[n]->starts_with(own) && second[n]->find("\r\n") == second[n]->size() - 2,
+                      n < 3)
+                << message << ", vehicle " << n << ": " << second[n].value_or("none");
+        }
+        const std::string body = second[0]->substr(0, second[0]->find('*'));
+        EXPECT_EQ(body + checksum_field(body) + "\r\n", *second[0]) << message;
+        EXPECT_EQ(*second[0] == r.port.written.back(), mode == Mode::gps_standard && !faults) << message;
+    }
+}
+
+TEST(TransmitterStreams, OffTheOtherVehiclesStayWhereTheyAreAndNothingIsMade) {
+    Fleet3 r;
+    r.streams.streaming = false;
+    r.fleet.set_streams(false, nullptr);
+    r.tick(0);
+    r.tick(60);
+    EXPECT_TRUE(r.streams.seconds.empty());
+    EXPECT_EQ(r.fleet.vehicle(1).lat, 45.0 * 3600.0);
+    // on: every vehicle in use moves with the ticks
+    r.streams.streaming = true;
+    r.fleet.set_streams(true, nullptr);
+    r.tick(60);
+    r.tick(60);
+    EXPECT_GT(r.fleet.vehicle(1).lat, 45.0 * 3600.0 + 10.0);
+}
+
+// The sentences of one second for one vehicle with the receiver options, as
+// a client reads them (the time 20.15.28 local, 18.15.28 UTC, on 9 May 2003,
+// at 4400.6787 N 01007.7087 E). The golden files of the end-to-end tests hold
+// every mode and option set byte for byte over many seconds; these rows are
+// the cases they leave out.
+using Sentences = std::vector<std::string>;
+
+struct Scene {
+    OpzioniRicevitore options;
+    Mode mode = Mode::gps_standard;
+    double speed = 0.0;
+    double course = 0.0;
+    SpeedUnit unit = SpeedUnit::kmh;
+};
+
+Sentences sentences_of(const Scene& s, testing::FakeClock& clock) {
+    // 4400.6787 N 01007.7087 E, a hair past so the cut keeps the last digit
+    const Vehicle v{158440.7221, 36462.5221, s.course, s.speed, s.unit};
+    return second_sentences({v, {}, s.mode, s.options, sentence_time(clock, s.options)});
+}
+
+// Radio without a fix: the burst's own fix goes too.
+TEST(SecondSentences, ARadioBurstWithoutAFix) {
+    OpzioniRicevitore no_fix;
+    no_fix.senza_fix = true;
+    testing::FakeClock clock;
+    EXPECT_EQ(sentences_of({no_fix, Mode::radio}, clock),
+              (Sentences{gsv_1, gsv_2, rme, "$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPVTG,,T,,M,,N,,K*4E",
+                         "$GPGGA,201528,,,,,0,00,,,,,,,*6A", "$GPGSA,A,1,,,,,,,,,,,,,,,*1E"}));
+}
+
+// Without UTC or the full set the time and date are the regional texts,
+// only "." and "/" taken out; otherwise one reading of the clock stamps the
+// whole set, also at midnight.
+TEST(SecondSentences, TimeAndDateFields) {
+    // the clock's time and date texts, the fields
+    const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+        {"9.05.03", "09/05/03", "090503", "090503"},
+        {"23.59.59", "31/12/2026", "235959", "31122026"},
+        {"12:30:45", "31-12-26", ":30:45", "31-12-26"},
+    };
+    for (const auto& [time, date, field_time, field_date] : rows) {
+        testing::FakeClock clock;
+        clock.time = time;
+        clock.date = date;
+        const SentenceTime t = sentence_time(clock, {});
+        EXPECT_EQ(t.time + " " + t.date, std::string(field_time) + " " + field_date) << time;
+    }
+    testing::FakeClock clock;
+    clock.wall.utc = {2026, 12, 31, 23, 59, 59};
+    OpzioniRicevitore o;
+    o.frasi_complete = o.utc = true;
+    const Sentences got = sentences_of({o}, clock);
+    EXPECT_EQ(clock.wall_readings, 1);
+    EXPECT_EQ(got.at(0), "$GPRMC,235959,A,4400.6787,N,01007.7087,E,0.0,000.0,311226,000.0,W,*4C");
+    EXPECT_EQ(got.at(4), "$GPZDA,235959,31,12,2026,00,00*4E");
+}
+
+TEST(SecondSentences, RealSpeedInKnotsAndTrueCourseOverTheGround) {
+    // speed, course, unit, the $GPRMC's speed and course fields
+    const std::tuple<double, double, SpeedUnit, const char*> rows[] = {
+        {-100, 45, SpeedUnit::none, ",54.0,225.0,"},  // backing along course 45 goes over the ground to 225
+        {100, 359.96, SpeedUnit::kmh, ",54.0,000.0,"},  // rounds to 360.0, which is 000.0
+    };
+    OpzioniRicevitore motion;
+    motion.moto_reale = true;
+    for (const auto& [speed, course, unit, fields] : rows) {
+        testing::FakeClock clock;
+        const std::string rmc = sentences_of({motion, Mode::gps_standard, speed, course, unit}, clock)[0];
+        EXPECT_NE(rmc.find(fields), std::string::npos) << speed << " at " << course << ": " << rmc;
+    }
+}
+
+// The faults of a seed go on with the same options, start again with a new
+// seed, and are none while switched off whatever the rates.
+TEST(Faults, ANewSeedStartsTheSequenceAgainAndTheSameOptionsKeepItGoing) {
+    testing::Rig rig;
+    rig.port.force_open();
+    OpzioniRicevitore o;
+    o.guasti = {true, 0.3, 0.3, 0.3, 7};
+    const auto run = [&rig](int ticks) {
+        rig.port.written.clear();
+        for (int i = 0; i < ticks; ++i) rig.tick();
+        std::string all;
+        for (const std::string& w : rig.port.written) all += w + "|";
+        return all + std::to_string(rig.port.written.size());
+    };
+    rig.transmitter.set_receiver(o);
+    const std::string first = run(30);
+    rig.transmitter.set_receiver(o);
+    EXPECT_NE(run(30), first) << "the same options go on with the sequence";
+    o.guasti.seme = 8;
+    rig.transmitter.set_receiver(o);
+    o.guasti.seme = 7;
+    rig.transmitter.set_receiver(o);
+    EXPECT_EQ(run(30), first);
+    o.guasti = {false, 0.0, 1.0, 0.0, 7};
+    rig.transmitter.set_receiver(o);
+    const std::string sent = run(1);
+    const std::string body = sent.substr(0, sent.find('*'));
+    EXPECT_EQ(sent, body + checksum_field(body) + "\r\n|1") << "off: no wrong checksum";
+}
+
+// A sentence built across midnight takes its date from its time reading; a
+// date asked long after the time, or alone, is read afresh. The hour has no
+// leading zero, the year two digits.
+TEST(SystemClock, TheDateGoesWithTheTimeJustRead) {
+    const auto at = [](int day, QTime time) { return QDateTime(QDate(2003, 5, day), time); };
+    const std::vector<QDateTime> readings = {at(8, QTime(23, 59, 59, 990)), at(9, QTime(0, 0, 0, 10)),
+                                             at(9, QTime(0, 0, 0, 500)), at(8, QTime(23, 59, 58)),
+                                             at(9, QTime(0, 0, 2))};
+    auto next = std::make_shared<std::size_t>(0);
+    SystemClock clock([readings, next] { return readings.at((*next)++); });
+    EXPECT_EQ(clock.time_text(), "23.59.59");
+    EXPECT_EQ(clock.date_text(), "08/05/03") << "not the next day's date";
+    EXPECT_EQ(clock.date_text(), "09/05/03") << "no time since the last date";
+    EXPECT_EQ(clock.time_text(), "23.59.58");
+    EXPECT_EQ(clock.date_text(), "09/05/03") << "4 s after the time";
+    EXPECT_EQ(time_text_of(QTime(9, 5, 3)), "9.05.03");
 }
 
 }  // namespace
