@@ -299,13 +299,14 @@ TEST(MenuOpzioni, TheSkyDialogTakesWhatTheCommandLineTakes) {
         in<QLineEdit>(*dialog, "ostacoli")->setText(q("200-340:40  350-10:20"));
         in<QLineEdit>(*dialog, "elenco_frasi")->setText(q("rmc,gsv"));
         ok->click();
+        dialog->close();  // refused again: said below, not waited for
     });
     m.action("opzione_cielo").trigger();
     EXPECT_TRUE(refused.contains(q("un ostacolo si scrive"))) << refused.toStdString();
     const Cielo expected{true, 15, {{200, 340, 40}, {350, 10, 20}}, 0, 10, Talker::gn,
                          {SentenceKind::rmc, SentenceKind::gsv}};
     EXPECT_EQ(m.rig.transmitter.receiver().cielo, expected);
-    EXPECT_EQ(m.kept.back().cielo, expected);
+    EXPECT_EQ(m.kept, std::vector<OpzioniRicevitore>{m.rig.transmitter.receiver()}) << "handed over once";
 }
 
 TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
@@ -321,6 +322,7 @@ TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
         refused = in<QLabel>(*dialog, "problema")->text();
         in<QDoubleSpinBox>(*dialog, "tronca")->setValue(0.4);
         ok->click();
+        dialog->close();  // refused again: said below, not waited for
     });
     m.action("opzione_guasti").trigger();
     EXPECT_TRUE(refused.contains(q("non possono superare 1"))) << refused.toStdString();
