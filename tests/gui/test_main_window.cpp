@@ -19,7 +19,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -317,10 +316,10 @@ TEST(Help, NamesEveryEntryOfTheMenuBar) {
     const bool ending = false;
     const WindowMenus menus(program, window, shell, ending);
 
-    QFile file(QStringLiteral(VADREL_HELP_FILE));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString html, error;
+    ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
     QTextDocument help;
-    help.setHtml(QString::fromUtf8(file.readAll()));
+    help.setHtml(html);
     const QString text = help.toPlainText().simplified();
 
     const QStringList names = entries(window.menuBar()->actions());
