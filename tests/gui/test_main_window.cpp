@@ -390,7 +390,8 @@ TEST(Flotta, EditsGoThroughTheChangePathAndRefusalsKeepTheCell) {
     // the column, the text typed, the cell afterwards, what is said under the table ("" when taken)
     const std::tuple<int, const char*, const char*, const char*, const char*> rows[] = {
         {C::col_course, "180", "180", "", "a course taken"},
-        {C::col_course, "400", "180", "La rotta va da 0 a 360 gradi, non 400", "the fleet's refusal, the cell as it was"},
+        {C::col_course, "400", "180", "La rotta va da 0 a 360 gradi, non 400",
+         "the fleet's refusal, the cell as it was"},
         {C::col_course, "est", "180", "La rotta è un numero di gradi da 0 a 360, non «est»", "not a number"},
         {C::col_speed, "12,5", "12", "", "the decimal comma; shown whole as the panel shows it"},
         {C::col_unit, "nodi", "miglia/h", "", "knots by another name"},

@@ -352,7 +352,8 @@ protected:
                              [this] { replay.stop(); }, [this] { return replay.running(); },
                              [this] { return replay.progress(); },
                              [this](const std::string& p) { return tracks = p, std::string(); },
-                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; }, [] { return false; },
+                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; },
+                             [] { return false; },
                              [this] { tracks.clear(); },
                              [this] {
                                  return RecordingActions::Files{recorder.recording() ? recorder.path() : "",

@@ -122,7 +122,8 @@ TEST(DeadReckoning, SentenceFieldsAgreeAndAreCut) {
         {-647999.99999, 3, "17959.9999"}, {648000.0, 3, "18000.0000"},
         {0.005, 3, "00000.0000"},         {0.006, 2, "0000.0001"},
     };
-    for (const auto& r : rows) EXPECT_EQ(rmc_coordinate(r.seconds_of_arc, r.degree_digits), r.field) << r.seconds_of_arc;
+    for (const auto& r : rows)
+        EXPECT_EQ(rmc_coordinate(r.seconds_of_arc, r.degree_digits), r.field) << r.seconds_of_arc;
 }
 
 }  // namespace
