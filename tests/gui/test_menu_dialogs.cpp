@@ -74,9 +74,7 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
                           return std::string();
                       }};
     const auto com = [&dialog](int n) { return in<QComboBox>(dialog, ("com" + std::to_string(n)).c_str()); };
-    PortSettings saved;
-    saved.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}};
-    dialog.open_on(saved);
+    dialog.open_on({.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}}});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     expect_whole_titles(dialog);
     auto* devices = in<QTreeWidget>(dialog, "dispositivi");
@@ -94,8 +92,7 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
     type(com(4)->lineEdit(), q("ttyUSB1"));  // a bare name is looked for under /dev
     EXPECT_EQ(click(dialog, "ok"), QString());
     EXPECT_FALSE(dialog.isVisible());
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].devices, (std::map<int, std::string>{{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {4, "ttyUSB1"}}));
+    EXPECT_EQ(kept, (std::vector<PortSettings>{{.devices = {{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {4, "ttyUSB1"}}}}));
     EXPECT_EQ(in<QLabel>(dialog, "com1_in_uso")->text(), q("/dev/ttyACM0"));
     EXPECT_EQ(port_tooltip(1, "/dev/ttyUSB0", present),
               q("COM 1: /dev/ttyUSB0 — FT232R USB UART, FTDI, n. di serie A10K3XYZ"));
