@@ -38,10 +38,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         window.activateWindow();
     }
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        return in<W>(window, name);
-    }
     TextBox& box(const char* name) { return *static_cast<TextBox*>(rig.form.find(name)); }
 
     testing::Rig rig;

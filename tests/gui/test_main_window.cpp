@@ -64,9 +64,9 @@ TEST_F(Finestra, ClientAreaAndTheButtonOverItsFrame) {
     EXPECT_EQ(window.centralWidget()->size(), QSize(594, 407));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     // Inside upper_pane the places count from inside its 2-pixel border.
-    EXPECT_EQ(find("Frame1")->geometry(), QRect(8, 2, 182, 112));
+    EXPECT_EQ(in(window, "Frame1")->geometry(), QRect(8, 2, 182, 112));
     // Start/Stop lies over its frame, where a click lands on it.
-    EXPECT_EQ(window.childAt(find("Command9")->mapTo(&window, QPoint(5, 5))), find("Command9"));
+    EXPECT_EQ(window.childAt(in(window, "Command9")->mapTo(&window, QPoint(5, 5))), in(window, "Command9"));
 }
 
 // Each typed character is the model's to insert or refuse; a refused one
@@ -78,9 +78,9 @@ TEST_F(Finestra, TypedTextIsWhatTheModelKeeps) {
     for (const Row& row : rows) {
         box(row.box).set_text(row.before);
         window.render();
-        QTest::keyClicks(find(row.box), q(row.typed));
+        QTest::keyClicks(in(window, row.box), q(row.typed));
         EXPECT_EQ(box(row.box).text(), row.after) << row.box << " typed " << row.typed;
-        EXPECT_EQ(find<QLineEdit>(row.box)->text().toStdString(), row.after) << row.box;
+        EXPECT_EQ(in<QLineEdit>(window, row.box)->text().toStdString(), row.after) << row.box;
     }
 }
 
@@ -92,7 +92,7 @@ TEST_F(Finestra, KeysReachTheBoxInTheToolkitsOrder) {
     mezzi.on_key_press = [note](char32_t c) { return note("press ", static_cast<int>(c)), true; };
     mezzi.on_change = [&log, &mezzi] { log.push_back("change " + mezzi.text()); };
     mezzi.on_key_up = [note](int key, bool) { note("up ", key); };
-    QWidget* edit = find("txt_num_mezzi");
+    QWidget* edit = in(window, "txt_num_mezzi");
     // A held "7": the key repeats down and press, and goes up once.
     for (const auto& [type, repeat] : {std::pair(QEvent::KeyPress, false),
                                        {QEvent::KeyRelease, true}, {QEvent::KeyPress, true},
@@ -110,7 +110,7 @@ TEST_F(Finestra, KeysReachTheBoxInTheToolkitsOrder) {
 // The model types at the caret and over the selection the operator set in the
 // widget; what the widget edits on its own (delete) reaches the model too.
 TEST_F(Finestra, EditingAtTheCaretGoesThroughTheModel) {
-    QWidget* edit = find("txt_num_mezzi");  // "0"
+    QWidget* edit = in(window, "txt_num_mezzi");  // "0"
     for (const Qt::Key key : {Qt::Key_Home, Qt::Key_5, Qt::Key_Right}) QTest::keyClick(edit, key);
     QTest::keyClick(edit, Qt::Key_Left, Qt::ShiftModifier);
     QTest::keyClick(edit, Qt::Key_3);
@@ -120,39 +120,39 @@ TEST_F(Finestra, EditingAtTheCaretGoesThroughTheModel) {
 }
 
 TEST_F(Finestra, ButtonsGoThroughTheModel) {
-    QTest::mouseClick(find("Command9"), Qt::LeftButton);
-    auto* label = find<QLabel>("Label11");
+    QTest::mouseClick(in(window, "Command9"), Qt::LeftButton);
+    auto* label = in<QLabel>(window, "Label11");
     EXPECT_EQ(label->text(), q("Stop"));
     EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
-    QTest::keyClick(find("Command9"), Qt::Key_Return);  // Enter clicks a button
+    QTest::keyClick(in(window, "Command9"), Qt::Key_Return);  // Enter clicks a button
     EXPECT_TRUE(rig.fleet.transmitting());
     // Clicking the selected mode button again leaves it selected.
-    for (int click = 1; click <= 2; ++click) QTest::mouseClick(find("opt_tx_radio"), Qt::LeftButton);
-    EXPECT_TRUE(find<QRadioButton>("opt_tx_radio")->isChecked());
-    EXPECT_FALSE(find<QRadioButton>("Opt_gps_standard")->isChecked());
+    for (int click = 1; click <= 2; ++click) QTest::mouseClick(in(window, "opt_tx_radio"), Qt::LeftButton);
+    EXPECT_TRUE(in<QRadioButton>(window, "opt_tx_radio")->isChecked());
+    EXPECT_FALSE(in<QRadioButton>(window, "Opt_gps_standard")->isChecked());
 }
 
 // A port that cannot be opened: the reason where the port's state is shown.
 TEST_F(Finestra, TheReasonOfNoTxIsTheTooltipOfTheTransmissionState) {
     rig.port.failing_ports = {3};
-    QTest::mouseClick(find("opt_com3"), Qt::LeftButton);
-    EXPECT_EQ(find("Frame5")->toolTip(), q("porta inesistente"));
-    QTest::mouseClick(find("opt_com4"), Qt::LeftButton);
-    EXPECT_EQ(find("Label11")->toolTip(), QString());
+    QTest::mouseClick(in(window, "opt_com3"), Qt::LeftButton);
+    EXPECT_EQ(in(window, "Frame5")->toolTip(), q("porta inesistente"));
+    QTest::mouseClick(in(window, "opt_com4"), Qt::LeftButton);
+    EXPECT_EQ(in(window, "Label11")->toolTip(), QString());
 }
 
 TEST_F(Finestra, RenderShowsTheModel) {
     rig.form.status_label.set_visible(false);
     rig.form.monitor.print(std::string("$GPRMC,A\0x", 10));
     window.render();
-    EXPECT_TRUE(find("Label11")->isHidden());
-    EXPECT_EQ(find<Monitor>("Picture1")->lines(), QStringList(q("$GPRMC,A\xE2\x90\x80x")));
+    EXPECT_TRUE(in(window, "Label11")->isHidden());
+    EXPECT_EQ(in<Monitor>(window, "Picture1")->lines(), QStringList(q("$GPRMC,A\xE2\x90\x80x")));
 }
 
 // As many lines as the panel prints before it clears the box: the newest
 // shows whole, its descenders above the box's foot.
 TEST_F(Finestra, TheMonitorsNewestLineShowsWhole) {
-    auto* monitor = find<Monitor>("Picture1");
+    auto* monitor = in<Monitor>(window, "Picture1");
     QStringList lines;
     while (static_cast<int>(lines.size()) * (PictureBox::line_height / 15) <= monitor->contentsRect().height())
         lines << QString();
@@ -171,9 +171,9 @@ TEST_F(Finestra, TheMonitorsNewestLineShowsWhole) {
 
 TEST_F(Finestra, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
     rig.form.help_file = "/opt/vadrel/vadrel.hlp";
-    for (auto name : {"txt_vel", "Command9", "txt_lat_ns"}) QTest::keyClick(find(name), Qt::Key_F1);
+    for (auto name : {"txt_vel", "Command9", "txt_lat_ns"}) QTest::keyClick(in(window, name), Qt::Key_F1);
     QKeyEvent held(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(find("txt_vel"), &held);
+    QApplication::sendEvent(in(window, "txt_vel"), &held);
     EXPECT_EQ(rig.shell.help_files, std::vector<std::string>(3, "/opt/vadrel/vadrel.hlp"));
 }
 
@@ -191,7 +191,7 @@ TEST_F(Finestra, MenuFailureIsShownAndClosingShutsDownOnce) {
 
 // The editing menu Qt builds for the boxes speaks Italian.
 TEST_F(Finestra, EditingMenusAreItalian) {
-    const std::unique_ptr<QMenu> menu(find<QLineEdit>("txt_vel")->createStandardContextMenu());
+    const std::unique_ptr<QMenu> menu(in<QLineEdit>(window, "txt_vel")->createStandardContextMenu());
     QStringList shown;
     for (QAction* a : menu->actions()) shown << a->text().section(QLatin1Char('\t'), 0, 0);
     shown.removeAll(QString());  // separators
@@ -465,7 +465,7 @@ protected:
     // "Percorso..." opened, the file put there with `bytes` opened in it.
     RouteDialog* open_on(const std::string& name, const std::string& bytes) {
         folder.put(name, bytes);
-        find<QAction>("menu_percorso")->trigger();
+        in<QAction>(window, "menu_percorso")->trigger();
         auto* dialog = window.findChild<RouteDialog*>();
         EXPECT_NE(dialog, nullptr);
         if (dialog == nullptr) return nullptr;
@@ -510,7 +510,7 @@ TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
     EXPECT_NEAR(rig.fleet.vehicle(0).lat, 45.01 * 3600.0, 1e-6) << "placed at its first point";
 
     // "Togli percorso": straight on from where it is.
-    find<QAction>("menu_togli_percorso")->trigger();
+    in<QAction>(window, "menu_togli_percorso")->trigger();
     EXPECT_FALSE(routes.has_route(0));
 }
 
