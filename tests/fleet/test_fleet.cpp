@@ -144,10 +144,9 @@ TEST(Fleet, CrossingsGoOnAcrossTheLine) {
         });
         for (int i = 0; i <= row.steps; ++i) fleet.advance(i * row.seconds);
         const Vehicle& v = fleet.vehicle(0);
-        EXPECT_EQ(rmc_coordinate(v.lat, 2) + (std::signbit(v.lat) ? ",S " : ",N ") + rmc_coordinate(v.lon, 3) +
-                      (std::signbit(v.lon) ? ",W" : ",E"),
-                  row.fields)
-            << row.name;
+        const std::string fields = rmc_coordinate(v.lat, 2) + (std::signbit(v.lat) ? ",S " : ",N ") +
+                                   rmc_coordinate(v.lon, 3) + (std::signbit(v.lon) ? ",W" : ",E");
+        EXPECT_EQ(fields, row.fields) << row.name;
         EXPECT_EQ(v.course, row.course_after) << row.name;
         EXPECT_EQ(turns, v.course != row.course) << row.name;
     }

@@ -23,18 +23,20 @@ namespace vadrel::gui {
 
 inline QString q(const char* text) { return QString::fromUtf8(text); }
 
+// The child of `parent` called `name`; a failure of the test when none is.
+template <typename W = QWidget>
+W* in(const QObject& parent, const char* name) {
+    W* w = parent.findChild<W*>(q(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
 class Finestra : public ::testing::Test {
 protected:
     void SetUp() override {
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         window.activateWindow();
-    }
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        W* w = window.findChild<W*>(q(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
     }
     TextBox& box(const char* name) { return *static_cast<TextBox*>(rig.form.find(name)); }
 

@@ -4,9 +4,13 @@
 // "Controllo..." and "Bersagli AIS...": what cannot be used is said and keeps
 // the dialog open, what can is handed over once. The menu "Opzioni": each
 // entry switches its option in the panel and hands the options over to be
-// kept; its dialogs refuse what cannot be used, saying why.
+// kept; its dialogs refuse what cannot be used, saying why. The menu
+// "Registrazione", over the real recorder and replay on a fake port:
+// recording on and off, a log replayed with its progress to the end, a log
+// with a damaged line sent only when the operator says so, a log that cannot
+// be sent at all.
 
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,6 +23,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -31,6 +37,10 @@
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/port_dialog.h"
+#include "gui/recording_menu.h"
+#include "log/recorder.h"
+#include "log/replay.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel::gui {
 namespace {
@@ -43,13 +53,6 @@ void type(QWidget* field, const QString& text) {
         if (i > 0) QTest::keyClick(field, Qt::Key_Return);
         QTest::keyClicks(field, lines[i]);
     }
-}
-
-template <typename W>
-W* in(const QWidget& dialog, const char* name) {
-    W* w = dialog.findChild<W*>(q(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
 }
 
 QString click(const QWidget& dialog, const char* button) {
@@ -71,9 +74,7 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
                           return std::string();
                       }};
     const auto com = [&dialog](int n) { return in<QComboBox>(dialog, ("com" + std::to_string(n)).c_str()); };
-    PortSettings saved;
-    saved.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}};
-    dialog.open_on(saved);
+    dialog.open_on({.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}}});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     expect_whole_titles(dialog);
     auto* devices = in<QTreeWidget>(dialog, "dispositivi");
@@ -91,8 +92,7 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
     type(com(4)->lineEdit(), q("ttyUSB1"));  // a bare name is looked for under /dev
     EXPECT_EQ(click(dialog, "ok"), QString());
     EXPECT_FALSE(dialog.isVisible());
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].devices, (std::map<int, std::string>{{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {4, "ttyUSB1"}}));
+    EXPECT_EQ(kept, (std::vector<PortSettings>{{.devices = {{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {4, "ttyUSB1"}}}}));
     EXPECT_EQ(in<QLabel>(dialog, "com1_in_uso")->text(), q("/dev/ttyACM0"));
     EXPECT_EQ(port_tooltip(1, "/dev/ttyUSB0", present),
               q("COM 1: /dev/ttyUSB0 — FT232R USB UART, FTDI, n. di serie A10K3XYZ"));
@@ -196,7 +196,6 @@ TEST(BersagliAis, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
         {2, "Libeccio è bello", "l'MMSI è già di un altro", -1},
         {2, "Libeccio è bello", "", -1},
     };
-    std::vector<std::pair<std::string, int>> seen;
     when_modal([&](QWidget* dialog) {
         auto* table = in<QTableWidget>(*dialog, "ais_mezzi");
         EXPECT_EQ(table->item(1, 2)->text(), q("Alfa"));
@@ -207,16 +206,14 @@ TEST(BersagliAis, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
         for (const auto& row : rows) {
             table->item(3, row.column)->setText(q(row.text));
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-            seen.emplace_back(in<QLabel>(*dialog, "problema")->text().toStdString(), table->currentColumn());
+            const std::string said = in<QLabel>(*dialog, "problema")->text().toStdString();
+            EXPECT_EQ(said.rfind(row.said, 0), 0u) << row.text << ": " << said;
+            EXPECT_TRUE(row.at_fault < 0 || table->currentColumn() == row.at_fault) << row.text << ": column";
             if (dialog->isHidden()) return;
         }
+        dialog->close();  // still open after the last row: said above, not waited for
     });
-    window.findChild<QAction*>(q("opzione_ais"))->trigger();
-    ASSERT_EQ(seen.size(), std::size(rows));
-    for (std::size_t i = 0; i < seen.size(); ++i) {
-        EXPECT_EQ(seen[i].first.rfind(rows[i].said, 0), 0u) << i << ": " << seen[i].first;
-        EXPECT_TRUE(rows[i].at_fault < 0 || seen[i].second == rows[i].at_fault) << i << ": column " << seen[i].second;
-    }
+    in<QAction>(window, "opzione_ais")->trigger();
     ASSERT_EQ(changes.size(), 2u) << "the program's refusal kept the dialog open";
     EXPECT_EQ(changes[1].mezzi[3], (AisIdentity{247000003, AisClass::b, "Libeccio è bello", 37, "", {}}));
     EXPECT_TRUE(changes[1].attivi);
@@ -283,52 +280,46 @@ TEST(MenuOpzioni, ModernReceiverTurnsOnTheThreeAtOnce) {
 // line's reason; what can is handed over whole.
 TEST(MenuOpzioni, TheSkyDialogTakesWhatTheCommandLineTakes) {
     Menu m;
-    QStringList refusals;
-    when_modal([&refusals](QWidget* dialog) {
+    QString refused;
+    when_modal([&refused](QWidget* dialog) {
         QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-        const auto text = [dialog](const char* name, const char* value) {
-            dialog->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(QString::fromUtf8(value));
-        };
-        dialog->findChild<QCheckBox*>(QStringLiteral("satelliti"))->setChecked(true);
-        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("maschera"))->setValue(15);
-        dialog->findChild<QComboBox*>(QStringLiteral("frequenza"))->setCurrentText(QStringLiteral("10"));
-        dialog->findChild<QComboBox*>(QStringLiteral("talker"))->setCurrentText(QStringLiteral("GN"));
-        text("ostacoli", "200-340:40 ovest");
+        in<QCheckBox>(*dialog, "satelliti")->setChecked(true);
+        in<QDoubleSpinBox>(*dialog, "maschera")->setValue(15);
+        in<QComboBox>(*dialog, "frequenza")->setCurrentText(q("10"));
+        in<QComboBox>(*dialog, "talker")->setCurrentText(q("GN"));
+        in<QLineEdit>(*dialog, "ostacoli")->setText(q("200-340:40 ovest"));
         ok->click();
-        refusals << dialog->findChild<QLabel*>(QStringLiteral("problema"))->text();
-        text("ostacoli", "200-340:40  350-10:20");
-        text("elenco_frasi", "rmc,gsv");
+        refused = in<QLabel>(*dialog, "problema")->text();
+        in<QLineEdit>(*dialog, "ostacoli")->setText(q("200-340:40  350-10:20"));
+        in<QLineEdit>(*dialog, "elenco_frasi")->setText(q("rmc,gsv"));
         ok->click();
+        dialog->close();  // refused again: said below, not waited for
     });
     m.action("opzione_cielo").trigger();
-    ASSERT_EQ(refusals.size(), 1);
-    EXPECT_TRUE(refusals[0].contains(QStringLiteral("un ostacolo si scrive"))) << refusals[0].toStdString();
+    EXPECT_TRUE(refused.contains(q("un ostacolo si scrive"))) << refused.toStdString();
     const Cielo expected{true, 15, {{200, 340, 40}, {350, 10, 20}}, 0, 10, Talker::gn,
                          {SentenceKind::rmc, SentenceKind::gsv}};
     EXPECT_EQ(m.rig.transmitter.receiver().cielo, expected);
-    EXPECT_EQ(m.kept.back().cielo, expected);
+    EXPECT_EQ(m.kept, std::vector<OpzioniRicevitore>{m.rig.transmitter.receiver()}) << "handed over once";
 }
 
 TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     Menu m;
-    QStringList refusals;
-    when_modal([&refusals](QWidget* dialog) {
-        const auto set = [dialog](const char* name, double value) {
-            dialog->findChild<QDoubleSpinBox*>(QString::fromLatin1(name))->setValue(value);
-        };
+    QString refused;
+    when_modal([&refused](QWidget* dialog) {
         QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-        set("perdita", 0.2);
-        set("checksum", 0.6);
-        set("tronca", 0.5);
-        dialog->findChild<QLineEdit*>(QStringLiteral("seme"))->setText(QStringLiteral("18446744073709551615"));
+        in<QDoubleSpinBox>(*dialog, "perdita")->setValue(0.2);
+        in<QDoubleSpinBox>(*dialog, "checksum")->setValue(0.6);
+        in<QDoubleSpinBox>(*dialog, "tronca")->setValue(0.5);
+        in<QLineEdit>(*dialog, "seme")->setText(q("18446744073709551615"));
         ok->click();
-        refusals << dialog->findChild<QLabel*>(QStringLiteral("problema"))->text();
-        set("tronca", 0.4);
+        refused = in<QLabel>(*dialog, "problema")->text();
+        in<QDoubleSpinBox>(*dialog, "tronca")->setValue(0.4);
         ok->click();
+        dialog->close();  // refused again: said below, not waited for
     });
     m.action("opzione_guasti").trigger();
-    ASSERT_EQ(refusals.size(), 1);
-    EXPECT_TRUE(refusals[0].contains(QStringLiteral("non possono superare 1"))) << refusals[0].toStdString();
+    EXPECT_TRUE(refused.contains(q("non possono superare 1"))) << refused.toStdString();
     const Guasti expected{true, 0.2, 0.6, 0.4, 18446744073709551615ULL};
     EXPECT_EQ(m.rig.transmitter.receiver().guasti, expected);
     EXPECT_TRUE(m.action("opzione_guasti").isChecked());
@@ -341,6 +332,128 @@ TEST(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     EXPECT_FALSE(m.rig.transmitter.receiver().guasti.attivi);
     EXPECT_FALSE(m.action("opzione_guasti").isChecked());
     EXPECT_EQ(m.kept.size(), 2u);
+}
+
+// ---- Registrazione ----
+
+class Registrazione : public ::testing::Test {
+protected:
+    Registrazione() {
+        port.force_open();
+        fan_out.add(recorder);
+        menu = std::make_unique<RecordingMenu>(
+            *window.menuBar(),
+            RecordingActions{[this](const std::string& p) { return recorder.start(p); }, [this] { recorder.stop(); },
+                             [this] { return recorder.recording(); },
+                             [this](const CheckedLog& log, double x, bool loop) { return replay.start(log, x, loop); },
+                             [this] { replay.stop(); }, [this] { return replay.running(); },
+                             [this] { return replay.progress(); },
+                             [this](const std::string& p) { return tracks = p, std::string(); },
+                             [this](QWidget*, const QString&, const QString&, bool) { return chosen; },
+                             [] { return false; },
+                             [this] { tracks.clear(); },
+                             [this] {
+                                 return RecordingActions::Files{recorder.recording() ? recorder.path() : "",
+                                                                replay.running() ? replay.path() : "", tracks};
+                             }},
+            &window);
+        replay.on_tick = [this](const std::string&, const Delivery&) { menu->refresh(); };
+        replay.on_finished = [this](const std::string&) { menu->refresh(); };
+    }
+    QAction* action(const char* name) { return in<QAction>(window, name); }
+    // The file the file dialog gives, in the folder; made with `bytes`, if any.
+    void choose(const char* name, const char* bytes = nullptr) {
+        if (bytes != nullptr) folder.put(name, bytes);
+        chosen = QString::fromStdString(folder.at(name));
+    }
+
+    testing::ScratchFolder folder;
+    testing::FakePort port;
+    OutputFanOut fan_out{port};
+    Recorder recorder;
+    Replay replay{fan_out};
+    QMainWindow window;
+    std::unique_ptr<RecordingMenu> menu;
+    QString chosen;
+    std::string tracks;  // the GPX file being written
+};
+
+// Recording on and off, what runs said beside the transmission status with
+// the files in the tooltip; a running GPX export stops from the menu.
+TEST_F(Registrazione, RecordOnAndOffAndWhatRunsIsSaid) {
+    QLabel& said = menu->activity_label();
+    chosen = QStringLiteral("/dev/null");  // refused: said, and nothing records
+    const QString refused = said_after([this] { action("registra")->trigger(); });
+    EXPECT_TRUE(refused.contains(QStringLiteral("non è un file normale"))) << refused.toStdString();
+    EXPECT_FALSE(action("registra")->isChecked());
+    EXPECT_EQ(said.text(), QString());
+    EXPECT_FALSE(action("ferma_gpx")->isEnabled());
+    choose("tracce.gpx");
+    said_after([this] { action("esporta_gpx")->trigger(); });
+    EXPECT_EQ(said.text(), QStringLiteral("Esporta GPX"));
+    EXPECT_EQ(said.toolTip(), QStringLiteral("Tracce GPX in ") + chosen);
+    choose("giro.nmea");
+    action("registra")->trigger();
+    EXPECT_TRUE(recorder.recording() && action("registra")->isChecked());
+    EXPECT_EQ(said.text(), QStringLiteral("Reg · GPX"));
+    EXPECT_TRUE(said.toolTip().startsWith(QStringLiteral("Registrazione in ") + chosen + QLatin1Char('\n')));
+    action("ferma_gpx")->trigger();
+    EXPECT_TRUE(tracks.empty());
+    EXPECT_EQ(said.text(), QStringLiteral("Registra"));
+    EXPECT_FALSE(action("ferma_gpx")->isEnabled());
+    action("registra")->trigger();
+    EXPECT_FALSE(recorder.recording() || action("registra")->isChecked());
+    EXPECT_EQ(said.text(), QString());
+}
+
+TEST_F(Registrazione, ALogPlaysToTheEndWithItsProgress) {
+    choose("giro.nmea", "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:01.000Z\n$B*42\r\n");
+    action("riproduci")->trigger();
+    ASSERT_TRUE(menu->replay_dialog().isVisible());
+    in<QCheckBox>(menu->replay_dialog(), "massima")->setChecked(true);
+    QTest::mouseClick(in<QPushButton>(menu->replay_dialog(), "avvia"), Qt::LeftButton);
+    EXPECT_FALSE(action("riproduci")->isEnabled());
+    QTRY_VERIFY(!replay.running());
+    EXPECT_EQ(port.written, (std::vector<std::string>{"$A*41\r\n", "$B*42\r\n"}));
+    EXPECT_EQ(in<QProgressBar>(menu->replay_dialog(), "avanzamento")->value(), 1000);
+    EXPECT_TRUE(action("riproduci")->isEnabled());
+    EXPECT_TRUE(in<QPushButton>(menu->replay_dialog(), "avvia")->isEnabled());
+}
+
+TEST_F(Registrazione, DamagedLinesGoOnlyWhenTheOperatorSaysSo) {
+    choose("rotto.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n$GPGSV*00\r\n");
+    for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
+        QString said;
+        when_modal([&](QWidget* box) {
+            said = static_cast<QMessageBox*>(box)->text();
+            static_cast<QMessageBox*>(box)->button(button)->click();
+        });
+        action("riproduci")->trigger();
+        EXPECT_TRUE(said.contains(QStringLiteral("riga 2: checksum errato"))) << said.toStdString();
+        EXPECT_EQ(menu->replay_dialog().isVisible(), button == QMessageBox::Yes);
+    }
+    choose("vuoto.nmea", "");
+    const QString said = said_after([this] { action("riproduci")->trigger(); });
+    EXPECT_TRUE(said.contains(QStringLiteral("è vuoto"))) << said.toStdString();
+    EXPECT_TRUE(port.written.empty());
+}
+
+// A large log: its reading shows how far it is once it takes more than half
+// a second, and "Annulla" stops it with nothing said; so does the end of the program.
+TEST_F(Registrazione, TheReadingOfALargeLogStopsWhenAsked) {
+    choose("grande.nmea", "");
+    ASSERT_EQ(::truncate(folder.at("grande.nmea").c_str(), 16LL << 30), 0);  // a hole, no room taken
+    QString shown;
+    when_modal([&](QWidget* modal) {
+        shown = modal->objectName();
+        if (auto* progress = qobject_cast<QProgressDialog*>(modal)) progress->cancel();
+    });
+    const QString said = said_after([this] { action("riproduci")->trigger(); });
+    EXPECT_EQ(shown, QStringLiteral("lettura_registro"));
+    EXPECT_EQ(said, QString()) << "cancelled: nothing to say";
+    EXPECT_FALSE(menu->replay_dialog().isVisible());
+    const CheckResult ended = esamina_con_avanzamento(folder.at("grande.nmea"), &window, [] { return true; });
+    EXPECT_TRUE(std::holds_alternative<CheckInterrupted>(ended));
 }
 
 }  // namespace
