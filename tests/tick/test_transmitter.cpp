@@ -154,6 +154,7 @@ TEST(Transmitter, EveryOutputGetsTheModesBytesAndTheMonitorShowsWhatRan) {
         const std::string shown = radio ? "\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80\xE2\x90\x80$GPGSV"
                                             : bytes.substr(0, bytes.size() - 2);
         const auto& lines = r.form.monitor.lines();
+        ASSERT_GE(lines.size(), radio ? 8u : 1u) << name;
         EXPECT_EQ(lines.end()[radio ? -8 : -1].substr(0, radio ? shown.size() : std::string::npos),
                   (shows ? shown : "") + notes)
             << name;
