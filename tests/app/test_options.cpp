@@ -111,7 +111,10 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
     const auto over_file = [&file](OpzioniRicevitore change(OpzioniRicevitore)) { return change(file); };
     const std::vector<std::pair<std::vector<std::string>, OpzioniRicevitore>> rows = {
         {{"--utc=no", "--moto-reale=no", "--frasi", "rmc", "--senza-fix=no"},
-         over_file([](OpzioniRicevitore o) { return o.utc = o.moto_reale = o.frasi_complete = o.senza_fix = false, o; })},
+         over_file([](OpzioniRicevitore o) {
+             o.utc = o.moto_reale = o.frasi_complete = o.senza_fix = false;
+             return o;
+         })},
         {{"--quota", "-12.5"}, over_file([](OpzioniRicevitore o) { return o.quota = -12.5, o; })},
         {{"--guasti", "no"}, over_file([](OpzioniRicevitore o) { return o.guasti.attivi = false, o; })},
         {{"--guasti", "tronca=0.5,seme=18446744073709551615"},
