@@ -36,7 +36,9 @@ std::optional<std::vector<Track>> tracks_in(const std::string& text) {
         if (element == QStringLiteral("name")) tracks.back().name = xml.readElementText().toStdString();
         if (element == QStringLiteral("number")) tracks.back().number = xml.readElementText().toStdString();
         if (element == QStringLiteral("trkseg")) tracks.back().segments.emplace_back();
-        if (element == QStringLiteral("time")) tracks.back().segments.back().push_back(xml.readElementText().toStdString());
+        if (element == QStringLiteral("time")) {
+            tracks.back().segments.back().push_back(xml.readElementText().toStdString());
+        }
     }
     if (xml.hasError()) return std::nullopt;
     return tracks;

@@ -87,7 +87,8 @@ TEST_F(RecordReplay, ALoopStartsAgainASecondAfterTheLastTick) {
         now = due;
         replay.step();
     }
-    EXPECT_EQ(port.written, (std::vector<std::string>{"$A*41\r\n", "$B*42\r\n", "$A*41\r\n", "$B*42\r\n", "$A*41\r\n"}));
+    const std::string a = "$A*41\r\n", b = "$B*42\r\n";
+    EXPECT_EQ(port.written, (std::vector<std::string>{a, b, a, b, a}));
     EXPECT_EQ(replay.round(), 3);
     replay.stop();
     EXPECT_FALSE(replay.step());
@@ -218,8 +219,9 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
         std::vector<std::string> sent;
         const char* why;  // of the end, "" when whole
     } rows[] = {
-        {"rewritten, the same size", [&head](const std::string& p) { std::ofstream(p) << std::string(head.size(), '\n'); },
-         {}, "è stato modificato dopo la verifica"},
+        {"rewritten, the same size",
+         [&head](const std::string& p) { std::ofstream(p) << std::string(head.size(), '\n'); }, {},
+         "è stato modificato dopo la verifica"},
         {"replaced by another file: the one checked is sent",
          [](const std::string& p) { ::unlink(p.c_str()); std::ofstream(p) << "$C*43\r\n"; },
          {"$A*41\r\n", "$B*42\r\n"}, ""},
