@@ -235,10 +235,10 @@ TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainAtEachTick) {
     QTcpServer squatter;
     ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost));
     tcp_.start(Endpoint{"127.0.0.1", squatter.serverPort()}, 64);
-    for (int t = 1; t <= 2; ++t) EXPECT_NE(tick(t).note.find("già in uso"), std::string::npos) << t;
-    EXPECT_EQ(std::count_if(events_.begin(), events_.end(),
-                            [](const std::string& e) { return e.find("già in uso") != std::string::npos; }),
-              1);
+    const std::string where = "TCP 127.0.0.1:" + std::to_string(squatter.serverPort());
+    const std::string why = "indirizzo già in uso (un altro programma ascolta su questa porta)";
+    for (int t = 1; t <= 2; ++t) EXPECT_EQ(tick(t).note, "  [" + where + ": " + why + "]") << t;
+    EXPECT_EQ(told(where + " non attivo: " + why), 1);
     squatter.close();
     EXPECT_EQ(tick(3).note, "");
     EXPECT_TRUE(tcp_.listening());
