@@ -90,20 +90,16 @@ long resident_kb() {
     return 0;
 }
 
-class ControlServerTest : public WithEventLoop {
+class ControlServerTest : public OnTheLoopback {
 protected:
-    std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point() + 1000h;
     FakeTarget target_;
-    std::vector<std::string> said_;
-
     std::unique_ptr<ControlServer> server_;
     quint16 port_ = 0;
 
     // Starts server_ on `where`, its port in port_.
     void serve(ControlLimits limits = {}, ControlAddress where = {"127.0.0.1", 0}, const std::string& token = {}) {
-        server_ = std::make_unique<ControlServer>(target_, limits, [this] { return now_; });
-        server_->on_event = [this](const std::string& text) { said_.push_back(text); };
-        const auto problem = server_->start(where, token);
+        server_ = std::make_unique<ControlServer>(target_, limits, clock());
+        const auto problem = heard(*server_).start(where, token);
         EXPECT_FALSE(problem) << *problem;
         port_ = static_cast<quint16>(std::stoi(server_->address().substr(server_->address().rfind(':') + 1)));
     }
@@ -324,7 +320,7 @@ TEST_F(ControlServerTest, EventClientThatNeverReadsSkippedThenClosed) {
     now_ += 30s;
     server_->publish(big, {});
     EXPECT_EQ(server_->event_client_count(), 0u);
-    EXPECT_NE(said_.back().find("non legge da 30 s"), std::string::npos);
+    EXPECT_NE(events_.back().find("non legge da 30 s"), std::string::npos);
 }
 
 }  // namespace
