@@ -60,9 +60,7 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
     const std::tuple<const char*, std::function<void(const ScratchFolder&)>, std::string> rows[] = {
         // what, damage, told
         {"a route put in its place",
-         [&](const ScratchFolder& f) {
-             f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString());
-         },
+         [&](const ScratchFolder& f) { f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString()); },
          "vadrel.percorso.0.gpx non è il percorso che"},
         {"an unknown end rule",
          [&](const ScratchFolder& f) { f.put(state, replace_line(f.get(state), "opzioni=", "opzioni=fine=boh")); },

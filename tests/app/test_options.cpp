@@ -19,6 +19,12 @@ Options parsed(const std::vector<std::string>& args) {
     return std::get<Options>(result);
 }
 
+// The message of `args` refused ("" when they are taken).
+std::string refusal(const std::vector<std::string>& args) {
+    auto result = parse_options(args);
+    return std::holds_alternative<std::string>(result) ? std::get<std::string>(result) : "";
+}
+
 // Every option of the table has its paragraph in the man page (".TP", then
 // the option in bold), and --help shows each one.
 TEST(Options, TheManPageAndTheHelpDescribeEveryOption) {
@@ -41,9 +47,15 @@ TEST(Options, TheManPageAndTheHelpDescribeEveryOption) {
 TEST(Options, ReadsEveryOption) {
     const Options o = parsed({"--senza-finestra", "--cartella", "/tmp/x", "--com", "2=pty", "--com",
                               "3=pty:/tmp/gps", "--com", "1=/dev/ttyUSB0", "--porta", "3", "--baud",
-                              "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5"});
+                              "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5", "--registra", "a.nmea",
+                              "--riproduci", "b.nmea", "--velocita", "0,5", "--ciclo", "--invia-danneggiate",
+                              "--salti-subito"});
     EXPECT_EQ(std::tuple(o.senza_finestra, o.cartella, o.porta, o.baud, o.modo, o.mezzi, *o.durata),
               std::tuple(true, "/tmp/x", 3, 9600, Options::Modo::multi, "5", 2.5));
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(std::tuple(*o.registra, *o.riproduci, o.velocita, o.ciclo, o.permesso().damaged, o.permesso().jumps),
+              std::tuple(here + "/a.nmea", here + "/b.nmea", 0.5, true, true, true));
+    EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "1000"}).velocita, 1000.0);
     EXPECT_EQ(o.com,
               (std::map<int, PortMapping>{{1, {false, "/dev/ttyUSB0"}}, {2, {true, ""}}, {3, {true, "/tmp/gps"}}}));
     // The longest run still fits the timer's int milliseconds.
@@ -85,11 +97,7 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--elenco-frasi", "RMC,RMC"}, {"--ais", "no"}, {"--ricevitore"}, {"--ricevitore", "Moderno"},
         {"--ricevitore", ""},
     };
-    for (const auto& args : rows) {
-        const auto result = parse_options(args);
-        ASSERT_TRUE(std::holds_alternative<std::string>(result)) << args[0];
-        EXPECT_FALSE(std::get<std::string>(result).empty()) << args[0];
-    }
+    for (const auto& args : rows) EXPECT_NE(refusal(args), "") << ::testing::PrintToString(args);
 }
 
 // The receiver options of a run: vadrel.ini's, with each one the command
@@ -103,7 +111,10 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
     const auto over_file = [&file](OpzioniRicevitore change(OpzioniRicevitore)) { return change(file); };
     const std::vector<std::pair<std::vector<std::string>, OpzioniRicevitore>> rows = {
         {{"--utc=no", "--moto-reale=no", "--frasi", "rmc", "--senza-fix=no"},
-         over_file([](OpzioniRicevitore o) { return o.utc = o.moto_reale = o.frasi_complete = o.senza_fix = false, o; })},
+         over_file([](OpzioniRicevitore o) {
+             o.utc = o.moto_reale = o.frasi_complete = o.senza_fix = false;
+             return o;
+         })},
         {{"--quota", "-12.5"}, over_file([](OpzioniRicevitore o) { return o.quota = -12.5, o; })},
         {{"--guasti", "no"}, over_file([](OpzioniRicevitore o) { return o.guasti.attivi = false, o; })},
         {{"--guasti", "tronca=0.5,seme=18446744073709551615"},
@@ -160,24 +171,10 @@ TEST(Options, AisSwitchesOverrideTheSettingsFile) {
     }
 }
 
-TEST(Options, RecordAndReplay) {
-    const std::string here = std::filesystem::current_path().string();
-    const Options o = parsed({"--registra", "a.nmea", "--riproduci", "b.nmea", "--velocita", "0,5", "--ciclo",
-                              "--invia-danneggiate", "--salti-subito"});
-    EXPECT_EQ(std::tuple(*o.registra, *o.riproduci, o.velocita, o.ciclo, o.permesso().damaged, o.permesso().jumps),
-              std::tuple(here + "/a.nmea", here + "/b.nmea", 0.5, true, true, true));
-    EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "1000"}).velocita, 1000.0);
-}
-
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::Rig rig(false);  // events not wired, as at creation
     const PanelForm& form = rig.form;
-    Options o;
-    o.porta = 4;
-    o.baud = 2400;
-    o.modo = Options::Modo::radio;
-    o.mezzi = "3";
-    apply_start_options(rig.form, o);
+    apply_start_options(rig.form, parsed({"--porta", "4", "--baud", "2400", "--modo", "radio", "--mezzi", "3"}));
     EXPECT_EQ(std::tuple(form.com4_option.selected(), form.com2_option.selected(), form.baud_2400_option.selected(),
                          form.baud_4800_option.selected(), form.radio_mode_option.selected(),
                          form.standard_mode_option.selected(), form.vehicle_count_box.text()),
@@ -190,50 +187,38 @@ TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
 // end-to-end test runs "--tcp no" over a vadrel.ini that switches TCP on.)
 TEST(Options, NetworkOutputsOverTheSettingsFile) {
     OutputSettings file;
-    file.tcp = true;
+    file.tcp = file.udp = true;
     file.tcp_address = "0.0.0.0";
     file.tcp_port = 2000;
-    file.udp = true;
     file.udp_targets = {"192.168.1.255:10110"};
-    struct Row {
-        std::vector<std::string> args;
-        bool tcp;
-        std::string tcp_at;
-        int tcp_max;
-        bool udp;
-        std::vector<std::string> targets;
+    // the command line; TCP on or off, its address and its most clients; UDP on or off, its targets
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--tcp", "10110"}, "on 127.0.0.1:10110 64; on 192.168.1.255:10110"},
+        {{"--tcp", "no", "--tcp", "[::]:0", "--tcp-max", "1000"}, "on [::]:0 1000; on 192.168.1.255:10110"},
+        {{"--udp", "no"}, "on 0.0.0.0:2000 64; off 192.168.1.255:10110"},
+        {{"--udp", "[::1]:1", "--udp", "plotter:2"}, "on 0.0.0.0:2000 64; on [::1]:1 plotter:2"},
+        {{"--udp", "[::1]:1", "--udp", "no", "--udp", "plotter:2"}, "on 0.0.0.0:2000 64; on plotter:2"},
     };
-    const Row rows[] = {
-        {{"--tcp", "10110"}, true, "127.0.0.1:10110", 64, true, {"192.168.1.255:10110"}},
-        {{"--tcp", "no", "--tcp", "[::]:0", "--tcp-max", "1000"}, true, "[::]:0", 1000, true, {"192.168.1.255:10110"}},
-        {{"--udp", "no"}, true, "0.0.0.0:2000", 64, false, {"192.168.1.255:10110"}},
-        {{"--udp", "[::1]:1", "--udp", "plotter:2"}, true, "0.0.0.0:2000", 64, true, {"[::1]:1", "plotter:2"}},
-        {{"--udp", "[::1]:1", "--udp", "no", "--udp", "plotter:2"}, true, "0.0.0.0:2000", 64, true, {"plotter:2"}},
-    };
-    for (const Row& row : rows) {
-        const OutputSettings s = outputs_for(file, parsed(row.args));
-        const std::string at = Endpoint{s.tcp_address, static_cast<std::uint16_t>(s.tcp_port)}.text();
-        EXPECT_EQ(std::tuple(s.tcp, at, s.tcp_max, s.udp, s.udp_targets),
-                  std::tuple(row.tcp, row.tcp_at, row.tcp_max, row.udp, row.targets))
-            << ::testing::PrintToString(row.args);
+    for (const auto& [args, outputs] : rows) {
+        const OutputSettings s = outputs_for(file, parsed(args));
+        std::string got = (s.tcp ? "on " : "off ") + Endpoint{s.tcp_address, std::uint16_t(s.tcp_port)}.text() + " " +
+                          std::to_string(s.tcp_max) + (s.udp ? "; on" : "; off");
+        for (const std::string& target : s.udp_targets) got += " " + target;
+        EXPECT_EQ(got, outputs) << ::testing::PrintToString(args);
     }
 }
 
 // --controllo over [controllo] of vadrel.ini, as --tcp over [uscite].
 TEST(Options, ControlInterfaceOverTheSettingsFile) {
     const ControlSettings file{true, "0.0.0.0", 9000};
-    struct Row {
-        std::vector<std::string> args;
-        ControlSettings wanted;
-    };
-    const Row rows[] = {
+    const std::pair<std::vector<std::string>, ControlSettings> rows[] = {
         {{}, file},
         {{"--controllo", "0"}, {true, "127.0.0.1", 0}},
         {{"--controllo", "[::]:8080"}, {true, "::", 8080}},
         {{"--controllo", "8080", "--controllo", "no"}, {false, "0.0.0.0", 9000}},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(controllo_per(file, parsed(row.args)), row.wanted) << ::testing::PrintToString(row.args);
+    for (const auto& [args, wanted] : rows) {
+        EXPECT_EQ(controllo_per(file, parsed(args)), wanted) << ::testing::PrintToString(args);
     }
     EXPECT_FALSE(controllo_per(ControlSettings{}, parsed({})).on) << "off unless asked for";
 }
@@ -254,22 +239,15 @@ TEST(Options, VehiclesOfTheRun) {
         << "a value without a unit keeps the unit given before";
     EXPECT_EQ(o.mezzi_impostati.at(20).course, 359.5);
 
-    struct Bad {
-        std::vector<std::string> args;
-        std::string message;
-    };
-    const Bad rows[] = {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"--rotta", "21=10"}, "--rotta vuole N=GRADI con N da 0 a 20, non \"21=10\""},
         {{"--rotta", "3=nord"}, "--rotta 3=nord: la rotta è un numero di gradi da 0 a 360"},
         {{"--velocita-mezzo", "1=12 miglia"}, "--velocita-mezzo 1=12 miglia: la velocità è un numero"},
         {{"--mezzo", "2="}, "--mezzo vuole N=POSIZIONE"},
         {{"--mezzo"}, "manca N=POSIZIONE dopo --mezzo"},
     };
-    for (const Bad& row : rows) {
-        const auto result = parse_options(row.args);
-        ASSERT_TRUE(std::holds_alternative<std::string>(result)) << row.args[0];
-        EXPECT_EQ(std::get<std::string>(result).rfind(row.message, 0), 0U)
-            << std::get<std::string>(result) << " (" << row.message << ")";
+    for (const auto& [args, message] : rows) {
+        EXPECT_EQ(refusal(args).rfind(message, 0), 0U) << refusal(args) << " (" << message << ")";
     }
 }
 

@@ -42,6 +42,7 @@ struct Started {
         program.emplace(std::get<Options>(parse_options(args)), shell);
         program->start();
     }
+    Program* operator->() { return &*program; }
     bool stop() { return std::exchange(stopped, true) || program->stop(); }
     ~Started() { stop(); }
 };
@@ -78,7 +79,7 @@ TEST(Program, EachComIsTheCommandLinesElseVadrelInisElseTheDefault) {
         args.insert(args.end(), {"--porta", "3"});
         Started run(args, {{"vadrel.ini", ini}});
         std::string devices;
-        for (int number = 1; number <= 4; ++number) devices += run.program->port_in_use(number) + " ";
+        for (int number = 1; number <= 4; ++number) devices += run->port_in_use(number) + " ";
         if (const auto at = devices.find("/dev/pts/"); at != std::string::npos)
             devices.replace(at, devices.find(' ', at) - at, "PTY");
         EXPECT_EQ(devices, in_use) << ini;
@@ -94,18 +95,18 @@ TEST(Program, EachComIsTheCommandLinesElseVadrelInisElseTheDefault) {
 TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
     const Pty first, second;
     Started run({"--com", "1=pty"}, {{"vadrel.ini", "[porte]\ncom2=" + first.device + "\n"}});
-    Program& program = *run.program;  // on COM 2, the first pseudo-terminal
-    ASSERT_EQ(program.form().status_label.caption(), "Tx ok");
-    const std::string virtual_port = program.port_in_use(1);
+    // on COM 2, the first pseudo-terminal
+    ASSERT_EQ(run->form().status_label.caption(), "Tx ok");
+    const std::string virtual_port = run->port_in_use(1);
     PortSettings wanted;
     wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
-    EXPECT_EQ(program.change_ports(wanted), "");
-    EXPECT_EQ(program.port_in_use(1), virtual_port) << "the virtual port of --com stays";
-    EXPECT_EQ(program.port_in_use(2) + " " + program.port_in_use(4), second.device + " ttyACM0");
-    EXPECT_EQ(program.form().status_label.caption(), "Tx ok");
+    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_EQ(run->port_in_use(1), virtual_port) << "the virtual port of --com stays";
+    EXPECT_EQ(run->port_in_use(2) + " " + run->port_in_use(4), second.device + " ttyACM0");
+    EXPECT_EQ(run->form().status_label.caption(), "Tx ok");
     wanted.devices.erase(4);
-    EXPECT_EQ(program.change_ports(wanted), "");
-    EXPECT_EQ(program.port_in_use(4), "/dev/ttyS3") << "back to the default";
+    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_EQ(run->port_in_use(4), "/dev/ttyS3") << "back to the default";
     EXPECT_TRUE(run.stop());
     EXPECT_EQ(run.folder.get("vadrel.ini"), "[porte]\ncom1=/dev/ttyUSB7\ncom2=" + second.device + "\n");
 }
@@ -117,23 +118,22 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
 TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
     Started run({"--com", "2=pty", "--ais", "--mezzi", "3"},
                 {{"vadrel.ini", "[ais]\nattivi=false\nmezzo1_nome=Alfa\n"}});
-    Program& program = *run.program;
-    EXPECT_EQ(program.ais().mezzi[1].name, "Alfa");
-    for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(program.fleet().in_use(n), n < 3) << n;
+    EXPECT_EQ(run->ais().mezzi[1].name, "Alfa");
+    for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(run->fleet().in_use(n), n < 3) << n;
 
-    AisSettings twice = program.ais();
+    AisSettings twice = run->ais();
     twice.mezzi[2].mmsi = twice.mezzi[1].mmsi;
-    EXPECT_EQ(program.change_ais(twice), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
-    EXPECT_EQ(program.ais().mezzi[2].mmsi, 900000002u);
-    AisSettings renamed = program.ais();
+    EXPECT_EQ(run->change_ais(twice), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
+    EXPECT_EQ(run->ais().mezzi[2].mmsi, 900000002u);
+    AisSettings renamed = run->ais();
     renamed.mezzi[2].name = "Bravo";
-    EXPECT_EQ(program.change_ais(renamed), "");
+    EXPECT_EQ(run->change_ais(renamed), "");
     const std::string ini = run.folder.get("vadrel.ini");
     EXPECT_NE(ini.find("attivi=false"), std::string::npos) << "--ais stays out of the file\n" << ini;
     EXPECT_NE(ini.find("mezzo2_nome=Bravo"), std::string::npos) << ini;
     renamed.attivi = false;
-    EXPECT_EQ(program.change_ais(renamed), "");
-    EXPECT_FALSE(program.fleet().in_use(1)) << "AIS off: the current vehicle alone";
+    EXPECT_EQ(run->change_ais(renamed), "");
+    EXPECT_FALSE(run->fleet().in_use(1)) << "AIS off: the current vehicle alone";
 }
 
 // A change of the receiver options (the menu "Opzioni") is kept in
@@ -142,9 +142,9 @@ TEST(Program, AReceiverChangeKeepsTheFilesChoiceTheCommandLineOverrode) {
     Started run({"--com", "2=pty", "--senza-fix=no"}, {{"vadrel.ini", "[ricevitore]\nutc=true\nsenza_fix=true\n"}});
     OpzioniRicevitore expected;
     expected.utc = true;
-    EXPECT_EQ(run.program->receiver(), expected);
+    EXPECT_EQ(run->receiver(), expected);
     expected.moto_reale = true;
-    EXPECT_EQ(run.program->change_receiver(expected), "");
+    EXPECT_EQ(run->change_receiver(expected), "");
     EXPECT_TRUE(run.stop());
     run.program.reset();  // its folder free again
     expected.senza_fix = true;
@@ -160,7 +160,7 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
     for (const bool own_help : {false, true}) {
         Started run({"--com", "2=pty"}, own_help ? Files{{"vadrel.hlp", "<html>guida</html>"}} : Files{});
         const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/vadrel.hlp";
-        EXPECT_EQ(run.program->form().help_file, own_help ? run.folder.at("vadrel.hlp") : beside) << own_help;
+        EXPECT_EQ(run->form().help_file, own_help ? run.folder.at("vadrel.hlp") : beside) << own_help;
         EXPECT_TRUE(run.stop());
     }
 }
@@ -170,18 +170,18 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
 // test refuses the program's own files and the other output at start-up.)
 TEST(Program, AnOutputOntoTheOtherOutputChangesNothing) {
     Started run({"--com", "2=pty"});
-    Program& program = *run.program;
     const ScratchFolder& folder = run.folder;
-    ASSERT_EQ(program.start_tracks(folder.at("giro.gpx")), "");
-    EXPECT_EQ(program.start_recording(folder.at("giro.gpx")),
+    ASSERT_EQ(run->start_tracks(folder.at("giro.gpx")), "");
+    EXPECT_EQ(run->start_recording(folder.at("giro.gpx")),
               "la registrazione non può andare in " + folder.at("giro.gpx") + ": è il file delle tracce GPX (" +
                   folder.at("giro.gpx") + ")");
-    EXPECT_FALSE(program.recorder().recording());
+    EXPECT_FALSE(run->recorder().recording());
     const std::string recording = folder.at("giro.nmea");
-    ASSERT_EQ(program.start_recording(recording), "");
-    EXPECT_EQ(program.start_tracks(recording),
-              "le tracce GPX non possono andare in " + recording + ": è il file della registrazione (" + recording + ")");
-    EXPECT_EQ(program.tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
+    ASSERT_EQ(run->start_recording(recording), "");
+    EXPECT_EQ(run->start_tracks(recording),
+              "le tracce GPX non possono andare in " + recording + ": è il file della registrazione (" + recording +
+                  ")");
+    EXPECT_EQ(run->tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
 }
 
 // A client's change takes the fleet's change path as a panel edit does: the
@@ -189,9 +189,9 @@ TEST(Program, AnOutputOntoTheOtherOutputChangesNothing) {
 // command line's vehicles come over the table read at start-up.
 TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     Started run({"--com", "2=pty", "--rotta", "0=45"});
-    PanelForm& form = run.program->form();
+    PanelForm& form = run->form();
     EXPECT_EQ(form.course_box.text(), "45") << "the command line's course, over the table's";
-    ProgramControl& control = run.program->control_target();
+    ProgramControl& control = run->control_target();
     int told = 0;
     control.changed = [&told] { ++told; };
     VehiclePatch patch;
@@ -212,7 +212,8 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     EXPECT_EQ(std::tuple(form.multi_user_mode_option.selected(), form.vehicle_count_box.text()), std::tuple(true, "5"));
     EXPECT_EQ(control.set_mode(SendMode::gps, 20).value_or(Refusal{}).field, "mezzi");
     EXPECT_EQ(told, 3) << "the window hears of each change done, not of a refusal";
-    EXPECT_EQ(std::pair(control.state().mode, control.state().port.status), std::pair(SendMode::multi, std::string("Stop")))
+    const ControlState state = control.state();
+    EXPECT_EQ(std::pair(state.mode, state.port.status), std::pair(SendMode::multi, std::string("Stop")))
         << "the state as the panel shows it";
 }
 

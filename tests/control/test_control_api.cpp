@@ -20,14 +20,18 @@ namespace {
 
 using Method = QHttpServerRequest::Method;
 
-ApiReply ask(FakeTarget& target, Method method, const char* path, const char* body = "",
-             const char* type = "application/json") {
-    const QString url = QString::fromUtf8(path);
-    const qsizetype query = url.indexOf(u'?');
-    return answer({method, url.left(query), type, body, query < 0 ? QString() : url.mid(query + 1)}, target);
-}
-
 constexpr const char* json = "application/json";
+
+// The routes on a fake simulator: the reply to a request.
+class Api : public ::testing::Test {
+protected:
+    FakeTarget target;
+    ApiReply ask(Method method, const char* path, const char* body = "", const char* type = json) {
+        const QString url = QString::fromUtf8(path);
+        const qsizetype query = url.indexOf(u'?');
+        return answer({method, url.left(query), type, body, query < 0 ? QString() : url.mid(query + 1)}, target);
+    }
+};
 
 struct Row {
     const char* name;
@@ -39,12 +43,11 @@ struct Row {
     const char* type = json;
 };
 
-class Answers : public ::testing::TestWithParam<Row> {};
+class Answers : public Api, public ::testing::WithParamInterface<Row> {};
 
 TEST_P(Answers, StatusAndField) {
     const Row& row = GetParam();
-    FakeTarget target;
-    const ApiReply reply = ask(target, row.method, row.path, row.body, row.type);
+    const ApiReply reply = ask(row.method, row.path, row.body, row.type);
     EXPECT_EQ(reply.status, row.status) << QJsonDocument(reply.body).toJson().toStdString();
     if (row.field != nullptr) {
         EXPECT_EQ(reply.body.value("campo").toString().toStdString(), row.field);
@@ -100,14 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"sentences_unknown", Method::Patch, "/api/v1/ricevitore", R"({"frasi": "tutte"})", 400, "frasi"}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
-TEST(Answers, MethodNotAllowedNamesTheMethodsOfThePath) {
-    FakeTarget target;
-    const ApiReply reply = ask(target, Method::Post, "/api/v1/mezzi/3", "{}");
+TEST_F(Api, MethodNotAllowedNamesTheMethodsOfThePath) {
+    const ApiReply reply = ask(Method::Post, "/api/v1/mezzi/3", "{}");
     EXPECT_EQ(reply.headers, (std::vector<std::pair<QByteArray, QByteArray>>{{"Allow", "GET, PATCH"}}));
 }
 
-TEST(Answers, ChangesRefusedWhileALogIsReplayedReadsStillServed) {
-    FakeTarget target;
+TEST_F(Api, ChangesRefusedWhileALogIsReplayedReadsStillServed) {
     target.replay = true;
     const std::tuple<Method, const char*, const char*, int> rows[] = {
         {Method::Put, "/api/v1/trasmissione", R"({"attiva": false})", 409},
@@ -116,33 +117,29 @@ TEST(Answers, ChangesRefusedWhileALogIsReplayedReadsStillServed) {
         {Method::Get, "/api/v1/stato", "", 200},
     };
     for (const auto& [method, path, body, status] : rows)
-        EXPECT_EQ(ask(target, method, path, body).status, status) << path;
+        EXPECT_EQ(ask(method, path, body).status, status) << path;
     EXPECT_EQ(target.changes, 0);
 }
 
-TEST(Answers, RefusedPatchLeavesTheVehicleAsItWas) {
-    FakeTarget target;
-    ASSERT_EQ(ask(target, Method::Patch, "/api/v1/mezzi/4", R"({"rotta": 45, "velocita": 10})").status, 200);
+TEST_F(Api, RefusedPatchLeavesTheVehicleAsItWas) {
+    ASSERT_EQ(ask(Method::Patch, "/api/v1/mezzi/4", R"({"rotta": 45, "velocita": 10})").status, 200);
     const Vehicle before = target.fleet.vehicle(4);
     const ApiReply reply =
-        ask(target, Method::Patch, "/api/v1/mezzi/4", R"({"posizione": "45 N 9 E", "rotta": 90, "velocita": 99999})");
+        ask(Method::Patch, "/api/v1/mezzi/4", R"({"posizione": "45 N 9 E", "rotta": 90, "velocita": 99999})");
     EXPECT_EQ(reply.body.value("errore").toString().toStdString(), speed_problem(99999)->reason) << "the fleet's own";
     EXPECT_TRUE(target.fleet.vehicle(4).same_values(before));
 }
 
 // A vehicle comes back to a ten-millionth of a degree: 1,7775' = 0.0296250°.
-TEST(Answers, PatchedVehicleComesBackToATenMillionthOfADegree) {
-    FakeTarget target;
-    const QJsonObject v =
-        ask(target, Method::Patch, "/api/v1/mezzi/7", R"({"posizione": "44 01,7775 N 10 08,0623 E"})").body;
+TEST_F(Api, PatchedVehicleComesBackToATenMillionthOfADegree) {
+    const QJsonObject v = ask(Method::Patch, "/api/v1/mezzi/7", R"({"posizione": "44 01,7775 N 10 08,0623 E"})").body;
     EXPECT_EQ(std::pair(v.value("lat").toDouble(), v.value("lon").toDouble()), std::pair(44.0296250, 10.1343717));
 }
 
-TEST(Answers, StateHoldsEveryVehicleAndTheSimulator) {
-    FakeTarget target;
+TEST_F(Api, StateHoldsEveryVehicleAndTheSimulator) {
     target.mode = SendMode::multi;
     target.vehicles_in_use = 5;
-    const QJsonObject state = ask(target, Method::Get, "/api/v1/stato").body;
+    const QJsonObject state = ask(Method::Get, "/api/v1/stato").body;
     EXPECT_EQ(state.value("modo").toString(), "multi");
     EXPECT_EQ(state.value("mezzi_in_uso").toInt(), 5);
     EXPECT_EQ(state.value("porta").toObject().value("stato").toString(), "Tx OK");
@@ -150,15 +147,14 @@ TEST(Answers, StateHoldsEveryVehicleAndTheSimulator) {
     EXPECT_EQ(state.value("ricevitore").toObject().value("frasi").toString(), "rmc");
 }
 
-TEST(Answers, ReceiverPatchKeepsWhatItDoesNotName) {
-    FakeTarget target;
+TEST_F(Api, ReceiverPatchKeepsWhatItDoesNotName) {
     target.receiver.utc = true;
     target.receiver.guasti = {true, 0.1, 0.2, 0.3, 9};
-    ASSERT_EQ(ask(target, Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"checksum": 0.5}})").status, 200);
+    ASSERT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"checksum": 0.5}})").status, 200);
     EXPECT_TRUE(target.receiver.utc);
     EXPECT_EQ(target.receiver.guasti, (Guasti{true, 0.1, 0.5, 0.3, 9}));
     // Checksum and cut together past 1: the menu's reason.
-    EXPECT_EQ(ask(target, Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"tronca": 0.6}})").status, 400);
+    EXPECT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"tronca": 0.6}})").status, 400);
 }
 
 TEST(Json, SecondCarriesEveryByteAndTheVehicles) {

@@ -36,7 +36,9 @@ std::optional<std::vector<Track>> tracks_in(const std::string& text) {
         if (element == QStringLiteral("name")) tracks.back().name = xml.readElementText().toStdString();
         if (element == QStringLiteral("number")) tracks.back().number = xml.readElementText().toStdString();
         if (element == QStringLiteral("trkseg")) tracks.back().segments.emplace_back();
-        if (element == QStringLiteral("time")) tracks.back().segments.back().push_back(xml.readElementText().toStdString());
+        if (element == QStringLiteral("time")) {
+            tracks.back().segments.back().push_back(xml.readElementText().toStdString());
+        }
     }
     if (xml.hasError()) return std::nullopt;
     return tracks;
@@ -52,23 +54,22 @@ protected:
     testing::ScratchFolder folder;
     TrackHistory history{21};
     GpxTracks gpx{folder.at("tracce.gpx")};
+
+    // Each (vehicle, point) into the history, then taken by `tracks` and written.
+    void write(GpxTracks& tracks, std::initializer_list<std::pair<std::size_t, TrackPoint>> points) {
+        for (const auto& [vehicle, point] : points) history.add(vehicle, point);
+        tracks.take(history);
+        tracks.finish();
+    }
 };
 
 TEST_F(Gpx, EachWriteAppendsATrackPerVehicleWithNewPoints) {
     folder.put("tracce.gpx", std::string(100000, 'x'));  // another run's file: made anew
     ASSERT_EQ(gpx.start(), "");
     EXPECT_EQ(tracks_in(folder.get("tracce.gpx")), std::vector<Track>{}) << "a whole document from the start";
-    history.add(0, at(1));
-    history.add(0, at(2));
-    gpx.take(history);
-    gpx.finish();
-    history.add(3, at(3));
-    history.add(0, at(4));
-    history.add(0, at(5, 1));  // set by hand: a new segment
-    gpx.take(history);
-    gpx.take(history);  // taken twice, written once
-    gpx.finish();
-    gpx.finish();  // nothing new: nothing added
+    write(gpx, {{0, at(1)}, {0, at(2)}});
+    write(gpx, {{3, at(3)}, {0, at(4)}, {0, at(5, 1)}});  // segment 1 set by hand: a new segment
+    write(gpx, {});  // taken and written again with nothing new: nothing added
     const std::vector<Track> expected = {
         {"Mezzo 0", "0", {{time_of(1), time_of(2)}}},
         {"Mezzo 0", "0", {{time_of(4)}, {time_of(5)}}},
@@ -80,9 +81,7 @@ TEST_F(Gpx, EachWriteAppendsATrackPerVehicleWithNewPoints) {
                         "<extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>27.78</gpxtpx:speed>"
                         "<gpxtpx:course>45.0</gpxtpx:course>"),
               std::string::npos);
-    EXPECT_EQ(gpx.written(), 5);
-    EXPECT_EQ(gpx.pending(), 0u);
-    EXPECT_EQ(gpx.problem(), "");
+    EXPECT_EQ(std::tuple(gpx.written(), gpx.pending(), gpx.problem()), std::tuple(5, 0u, ""));
 }
 
 // Where the receiver's noise moved what the sentences said, the positions
@@ -95,11 +94,8 @@ TEST_F(Gpx, ThePositionsSentUnderNoiseAreASecondTrack) {
         p.reported_lon = lon;
         return p;
     };
-    history.add(0, at(1));  // a second the noise did not reach (before it was on)
-    history.add(0, sent(at(2), 44.5001, 10.2499));
-    history.add(0, sent(at(3, 1), 44.6, 10.3));
-    gpx.take(history);
-    gpx.finish();
+    // The first second the noise did not reach (before it was on).
+    write(gpx, {{0, at(1)}, {0, sent(at(2), 44.5001, 10.2499)}, {0, sent(at(3, 1), 44.6, 10.3)}});
     const std::vector<Track> expected = {
         {"Mezzo 0", "0", {{time_of(1), time_of(2)}, {time_of(3)}}},
         {"Mezzo 0 (posizione inviata)", "0", {{time_of(2)}, {time_of(3)}}},
@@ -118,24 +114,17 @@ TEST_F(Gpx, ThePositionsSentUnderNoiseAreASecondTrack) {
 // points wait for the next write, which takes them with the new ones.
 TEST_F(Gpx, AFullDiskLeavesTheFileWholeAndThePointsForTheNextWrite) {
     ASSERT_EQ(gpx.start(), "");
-    history.add(2, at(1));
-    gpx.take(history);
-    gpx.finish();
+    write(gpx, {{2, at(1)}});
     const std::string before = folder.get("tracce.gpx");
-    history.add(2, at(2));
-    history.add(5, at(3));
-    gpx.take(history);
     {
         const testing::FileSizeLimit full(before.size() + 100);
-        gpx.finish();
+        write(gpx, {{2, at(2)}, {5, at(3)}});
     }
     EXPECT_EQ(gpx.problem(), "le tracce GPX in " + folder.at("tracce.gpx") +
                                  " non si scrivono: il file supera la dimensione consentita");
     EXPECT_EQ(folder.get("tracce.gpx"), before);
     EXPECT_EQ(gpx.pending(), 2u);
-    history.add(2, at(4));
-    gpx.take(history);
-    gpx.finish();
+    write(gpx, {{2, at(4)}});
     EXPECT_EQ(gpx.problem(), "");
     const std::vector<Track> expected = {
         {"Mezzo 2", "2", {{time_of(1)}}},
@@ -156,9 +145,7 @@ TEST_F(Gpx, AFileRemovedOrChangedStopsTheTracks) {
         } else {
             std::ofstream(folder.at("altre.gpx"), std::ios::app) << "<!-- altro -->\n";
         }
-        history.add(1, at(1));
-        tracks.take(history);
-        tracks.finish();
+        write(tracks, {{1, at(1)}});
         EXPECT_TRUE(tracks.stopped()) << removed;
         EXPECT_EQ(tracks.problem(), "tracce GPX interrotte: il file " + folder.at("altre.gpx") +
                                         (removed ? " è stato cancellato" : " è stato cambiato da un altro programma"));

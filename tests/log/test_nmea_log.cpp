@@ -21,6 +21,10 @@ const std::string gga1 = nmea("$GNGGA,120000.00,4400.0000,N,01000.0000,E,1,05,1.
 const std::string gsv = nmea("$GPGSV,1,1,01,04,47,228,46");
 const std::string rmc2 = nmea("$GPRMC,120001.00,A,4400.0100,N,01000.0000,E,0.0,0.0,061226,,");
 const std::string zda_late = nmea("$GPZDA,120003.50,06,12,2026,00,00");
+// A receiver's $GPRMC at a time (hhmmss) and date (ddmmyy), with nothing else.
+std::string rmc(const std::string& time, const std::string& date) {
+    return nmea("$GPRMC," + time + ",A,,,,,,," + date + ",,");
+}
 
 struct Tick {
     double offset;
@@ -41,6 +45,10 @@ const std::string day = "# 2026-12-06T12:00:00.000Z\n";
 // (A radio burst's NUL bytes before a comment belong to the second before:
 // the radio recording replayed, integration.record_replay.)
 TEST(LogReader, SecondsAndDamagedLines) {
+    // A bad checksum, no checksum, no time, not NMEA, cut short.
+    const std::string damaged = "$GPGSV,1,1,01*00\r\n$GPGSV,1,1,01\r\n" +
+                                nmea("$GPGGA,,4400.0,N,01000.0,E,0,00,,,,,,,") + "hello\r\n" +
+                                nmea("$GPGSV,1,1,01").substr(0, 10);
     const struct {
         const char* name;
         std::string log;
@@ -59,35 +67,24 @@ TEST(LogReader, SecondsAndDamagedLines) {
          day + gsv + "# 2036-12-06T12:00:00.000Z\n" + gsv + "# 2036-12-06T10:00:00.000Z\n" + gsv +
              "# 2036-12-06T10:00:01.000Z\n" + gsv,
          {{0.0, gsv}, {0.0, gsv}, {0.0, gsv}, {1.0, gsv}}, {3, 5}, true},
-        {"a receiver's time jumping by two hours sends at once",
-         rmc1 + nmea("$GPRMC,140000,A,,,,,,,061226,,") + nmea("$GPRMC,140001,A,,,,,,,061226,,"),
-         {{0.0, rmc1}, {0.0, nmea("$GPRMC,140000,A,,,,,,,061226,,")}, {1.0, nmea("$GPRMC,140001,A,,,,,,,061226,,")}},
-         {2}, false},
+        {"a receiver's clock jumping two hours sends at once", rmc1 + rmc("140000", "061226") + rmc("140001", "061226"),
+         {{0.0, rmc1}, {0.0, rmc("140000", "061226")}, {1.0, rmc("140001", "061226")}}, {2}, false},
         {"a receiver's log: sentences without a time go with the second before",
          gsv + rmc1 + gga1 + gsv + rmc2 + gsv + zda_late,
          {{0.0, gsv + rmc1 + gga1 + gsv}, {1.0, rmc2 + gsv}, {3.5, zda_late}}, {}, false},
         {"a leap second (23:59:60) in vadrel's comments and in a receiver's time is a second like the others",
-         "# 2016-12-31T23:59:59.000Z\n" + gsv + "# 2016-12-31T23:59:60.000Z\n" + gsv +
-             nmea("$GPRMC,235960,A,,,,,,,311216,,"),
-         {{0.0, gsv}, {1.0, gsv + nmea("$GPRMC,235960,A,,,,,,,311216,,")}}, {}, true},
+         "# 2016-12-31T23:59:59.000Z\n" + gsv + "# 2016-12-31T23:59:60.000Z\n" + gsv + rmc("235960", "311216"),
+         {{0.0, gsv}, {1.0, gsv + rmc("235960", "311216")}}, {}, true},
         {"a leap second in a receiver's own time, and midnight a second after it",
-         nmea("$GPRMC,235959,A,,,,,,,311216,,") + nmea("$GPRMC,235960,A,,,,,,,311216,,") +
-             nmea("$GPRMC,000000,A,,,,,,,010117,,"),
-         {{0.0, nmea("$GPRMC,235959,A,,,,,,,311216,,")}, {1.0, nmea("$GPRMC,235960,A,,,,,,,311216,,")},
-          {2.0, nmea("$GPRMC,000000,A,,,,,,,010117,,")}}, {}, false},
-        {"second 61 is no time",
-         rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,"),
-         {{0.0, rmc1 + nmea("$GPRMC,235961,A,,,,,,,311216,,")}}, {2}, false},
+         rmc("235959", "311216") + rmc("235960", "311216") + rmc("000000", "010117"),
+         {{0.0, rmc("235959", "311216")}, {1.0, rmc("235960", "311216")}, {2.0, rmc("000000", "010117")}}, {}, false},
+        {"second 61 is no time", rmc1 + rmc("235961", "311216"), {{0.0, rmc1 + rmc("235961", "311216")}}, {2}, false},
         {"a receiver's log past midnight",
-         nmea("$GPRMC,235959,A,,,,,,,061226,,") + nmea("$GPRMC,000000,A,,,,,,,071226,,"),
-         {{0.0, nmea("$GPRMC,235959,A,,,,,,,061226,,")}, {1.0, nmea("$GPRMC,000000,A,,,,,,,071226,,")}}, {}, false},
+         rmc("235959", "061226") + rmc("000000", "071226"),
+         {{0.0, rmc("235959", "061226")}, {1.0, rmc("000000", "071226")}}, {}, false},
         {"other comments and blank lines are not sent", "# gpsd log\n\n" + rmc1, {{0.0, "\n" + rmc1}}, {}, false},
         {"bad checksum, no checksum, no time, not NMEA, cut short",
-         rmc1 + "$GPGSV,1,1,01*00\r\n" + "$GPGSV,1,1,01\r\n" + nmea("$GPGGA,,4400.0,N,01000.0,E,0,00,,,,,,,") +
-             "hello\r\n" + nmea("$GPGSV,1,1,01").substr(0, 10),
-         {{0.0, rmc1 + "$GPGSV,1,1,01*00\r\n$GPGSV,1,1,01\r\n" + nmea("$GPGGA,,4400.0,N,01000.0,E,0,00,,,,,,,") +
-                    "hello\r\n" + nmea("$GPGSV,1,1,01").substr(0, 10)}},
-         {2, 3, 4, 5, 6}, false},
+         rmc1 + damaged, {{0.0, rmc1 + damaged}}, {2, 3, 4, 5, 6}, false},
         {"control bytes inside a line", rmc1 + "$GP\x01GSV*00\r\n", {{0.0, rmc1 + "$GP\x01GSV*00\r\n"}}, {2}, false},
         {"a line longer than any sentence is dropped", rmc1 + std::string(5000, 'x') + "\n" + gsv,
          {{0.0, rmc1 + gsv}}, {2}, false},

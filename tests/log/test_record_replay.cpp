@@ -31,6 +31,11 @@ protected:
         if (auto* refused = std::get_if<std::vector<std::string>>(&result)) ADD_FAILURE() << refused->at(0);
         return std::get<CheckedLog>(std::move(result));
     }
+    // A log of `bytes` in the folder, as its check read it.
+    CheckedLog log_of(const std::string& name, const std::string& bytes) const {
+        folder.put(name, bytes);
+        return checked(folder.at(name));
+    }
 
     testing::FakePort port;
     OutputFanOut fan_out{port};
@@ -38,6 +43,12 @@ protected:
     // A replay into the port on a clock the test moves.
     double now = 0.0;
     Replay replay{fan_out, [this] { return now; }};
+    // A recorder, what it says each followed by a new line.
+    Recorder recorder;
+    std::string told;
+    RecordReplay() {
+        recorder.on_event = [this](const std::string& text) { told += text + "\n"; };
+    }
 };
 
 // Each tick goes when its offset / speed has passed, and not a moment
@@ -48,11 +59,11 @@ protected:
 TEST_F(RecordReplay, EachTickGoesWhenItsOffsetOverTheSpeedHasPassed) {
     const std::vector<std::string> ticks = {"$GPRMC,a*00\r\n", "\r\n\0\0\0\0\0$GPGSV*00\r\n\0\0\0\0\0"s,
                                             "@3$GPRMC,b*00\r\n"};
-    folder.put("viaggio.nmea", "# 2026-12-06T10:42:47.001Z\n" + ticks[0] + "# 2026-12-06T10:42:48.003Z\n" +
-                                   ticks[1] + "# 2026-12-06T10:42:50.001Z\n" + ticks[2]);
+    const std::string log = "# 2026-12-06T10:42:47.001Z\n" + ticks[0] + "# 2026-12-06T10:42:48.003Z\n" + ticks[1] +
+                            "# 2026-12-06T10:42:50.001Z\n" + ticks[2];
     now = 100.0;
     port.force_open();
-    ASSERT_EQ(replay.start(checked(folder.at("viaggio.nmea")), 2.0, false), "");
+    ASSERT_EQ(replay.start(log_of("viaggio.nmea", log), 2.0, false), "");
     const struct {
         double now;
         std::size_t sent;
@@ -69,15 +80,15 @@ TEST_F(RecordReplay, EachTickGoesWhenItsOffsetOverTheSpeedHasPassed) {
 }
 
 TEST_F(RecordReplay, ALoopStartsAgainASecondAfterTheLastTick) {
-    const std::string log = folder.path() + "/giro.nmea";
-    std::ofstream(log) << "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:02.000Z\n$B*42\r\n";
     port.force_open();
-    ASSERT_EQ(replay.start(checked(log), 1.0, true), "");
+    const std::string log = "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:02.000Z\n$B*42\r\n";
+    ASSERT_EQ(replay.start(log_of("giro.nmea", log), 1.0, true), "");
     for (const double due : {2.0, 3.0, 5.0, 6.0}) {
         now = due;
         replay.step();
     }
-    EXPECT_EQ(port.written, (std::vector<std::string>{"$A*41\r\n", "$B*42\r\n", "$A*41\r\n", "$B*42\r\n", "$A*41\r\n"}));
+    const std::string a = "$A*41\r\n", b = "$B*42\r\n";
+    EXPECT_EQ(port.written, (std::vector<std::string>{a, b, a, b, a}));
     EXPECT_EQ(replay.round(), 3);
     replay.stop();
     EXPECT_FALSE(replay.step());
@@ -97,12 +108,11 @@ public:
 };
 
 TEST_F(RecordReplay, FullSpeedWaitsForTheReaderAtMostASecond) {
-    const std::string log = folder.path() + "/veloce.nmea";
-    std::ofstream(log) << "$GPZDA,100000,06,12,2026,00,00*4A\r\n$GPZDA,100001,06,12,2026,00,00*4B\r\n"
-                          "$GPZDA,100002,06,12,2026,00,00*48\r\n";
+    const std::string log = "$GPZDA,100000,06,12,2026,00,00*4A\r\n$GPZDA,100001,06,12,2026,00,00*4B\r\n"
+                            "$GPZDA,100002,06,12,2026,00,00*48\r\n";
     SlowReader reader;
     fan_out.add(reader);
-    ASSERT_EQ(replay.start(checked(log), Replay::full_speed, false), "");
+    ASSERT_EQ(replay.start(log_of("veloce.nmea", log), Replay::full_speed, false), "");
     EXPECT_EQ(reader.got, 1);
     // Looked at again at once at first, then later and later, at most every 10 ms.
     for (const auto& [at, again] : {std::pair{0.9, 0.9}, {0.903, 0.906}, {0.95, 0.96}}) {
@@ -112,24 +122,19 @@ TEST_F(RecordReplay, FullSpeedWaitsForTheReaderAtMostASecond) {
         EXPECT_NEAR(*next, again, 1e-9) << "at " << at;
     }
     EXPECT_EQ(reader.got, 1) << "held for less than a second";
+    // Taken: the next one goes, held from 0.95 in turn; held a whole second,
+    // the one after goes all the same.
     reader.held = false;
-    replay.step();
-    EXPECT_EQ(reader.got, 2) << "taken: the next one goes";
-    replay.step();
-    now = 1.9;
-    replay.step();
-    EXPECT_EQ(reader.got, 2);
-    now = 2.0;
-    replay.step();
-    EXPECT_EQ(reader.got, 3) << "held a whole second: the next one goes all the same";
+    for (const auto& [at, got] : {std::pair{0.95, 2}, {0.95, 2}, {1.9, 2}, {2.0, 3}}) {
+        now = at;
+        replay.step();
+        EXPECT_EQ(reader.got, got) << "at " << at;
+    }
 }
 
 TEST_F(RecordReplay, AFullDiskStopsTheRecordingAndLeavesTheOthersServed) {
-    Recorder recorder;
     fan_out.add(recorder);
     port.force_open();
-    std::string told;
-    recorder.on_event = [&](const std::string& text) { told += text; };
     const std::string log = folder.at("pieno.nmea");
     ASSERT_EQ(recorder.start(log), "");
     {
@@ -150,10 +155,7 @@ TEST_F(RecordReplay, AFullDiskStopsTheRecordingAndLeavesTheOthersServed) {
 // A recording whose file (or folder) is removed stops, said once: the
 // ticks would go nowhere.
 TEST_F(RecordReplay, ARecordingWhoseFileIsRemovedStops) {
-    Recorder recorder;
     fan_out.add(recorder);
-    std::string told;
-    recorder.on_event = [&](const std::string& text) { told += text + "\n"; };
     ::mkdir(folder.at("oggi").c_str(), 0755);
     ASSERT_EQ(recorder.start(folder.at("oggi/giro.nmea")), "");
     EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "");
@@ -169,7 +171,6 @@ TEST_F(RecordReplay, ARecordingWhoseFileIsRemovedStops) {
 TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
     const std::string fifo = folder.path() + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    Recorder recorder;
     EXPECT_NE(recorder.start(fifo).find("nessun programma legge"), std::string::npos);
     const Fd reader(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
     ASSERT_GE(reader.fd, 0);
@@ -216,8 +217,9 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
         std::vector<std::string> sent;
         const char* why;  // of the end, "" when whole
     } rows[] = {
-        {"rewritten, the same size", [&head](const std::string& p) { std::ofstream(p) << std::string(head.size(), '\n'); },
-         {}, "è stato modificato dopo la verifica"},
+        {"rewritten, the same size",
+         [&head](const std::string& p) { std::ofstream(p) << std::string(head.size(), '\n'); }, {},
+         "è stato modificato dopo la verifica"},
         {"replaced by another file: the one checked is sent",
          [](const std::string& p) { ::unlink(p.c_str()); std::ofstream(p) << "$C*43\r\n"; },
          {"$A*41\r\n", "$B*42\r\n"}, ""},
@@ -242,11 +244,10 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
 
 // A log of one second ends from the event loop, after start() has returned.
 TEST_F(RecordReplay, TheEndComesFromTheEventLoopNeverFromStart) {
-    folder.put("uno.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n");
     Replay on_time(fan_out);
     std::vector<std::string> ended;
     on_time.on_finished = [&](const std::string& why) { ended.push_back(why); };
-    ASSERT_EQ(on_time.start(checked(folder.at("uno.nmea")), 1.0, false), "");
+    ASSERT_EQ(on_time.start(log_of("uno.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n"), 1.0, false), "");
     EXPECT_TRUE(ended.empty());
     EXPECT_TRUE(run_until([&] { return ended == std::vector<std::string>{""}; }));
 }

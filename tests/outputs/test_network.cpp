@@ -42,10 +42,10 @@ protected:
         heard(tcp_);
         heard(udp_);
     }
-    // One tick, one second after the last.
-    OutputSink::Result tick(const std::string& bytes) {
+    // Tick t's bytes, one second after the last.
+    OutputSink::Result tick(int t, std::size_t size = 80) {
         now_ += 1s;
-        return tcp_.send(bytes);
+        return tcp_.send(tick_bytes(t, size));
     }
     bool accepted(std::size_t clients) {
         return run_until([&] { return tcp_.client_count() == clients; });
@@ -140,13 +140,13 @@ TEST_F(Network, EveryClientGetsEachTicksBytesFromTheTickAfterItConnects) {
     EXPECT_EQ(tcp_.address(), "[::]" + port);
     const Descriptor v4 = client_of("127.0.0.1" + port), v6 = client_of("[::1]" + port);
     ASSERT_TRUE(accepted(2));
-    tick(tick_bytes(1));
+    tick(1);
     const Descriptor third = client_of("127.0.0.1" + port);
     ASSERT_TRUE(accepted(3));
     const Descriptor refused = client_of("127.0.0.1" + port);
     ASSERT_TRUE(run_until([&] { return tcp_.refused() == 1; }));
     tcp_.start(Endpoint{"::", 0}, 3);  // the same address again: the server and its clients stay
-    EXPECT_EQ(tick(tick_bytes(2)).note, "");
+    EXPECT_EQ(tick(2).note, "");
 
     const std::string both = tick_bytes(1) + tick_bytes(2);
     EXPECT_EQ(read_bytes(v4.get(), both.size()) + read_bytes(v6.get(), both.size()), both + both);
@@ -169,7 +169,7 @@ TEST_F(Network, AClientThatDoesNotReadIsSkippedThenClosedAfterThirtySeconds) {
     std::string read_by_sleeper, first_note;
     int ticks = 0;
     while (tcp_.client_count() == 1 && ticks < 200) {
-        const std::string note = tick(tick_bytes(++ticks, size)).note;
+        const std::string note = tick(++ticks, size).note;
         if (first_note.empty()) first_note = note;
         // skipped since the 5th tick: it reads a little for 40 s, then no more
         if (ticks >= 5 && ticks < 45) read_by_sleeper += read_bytes(sleeper.get(), 200, 0);
@@ -192,7 +192,7 @@ TEST_F(Network, ATalkingClientIsReadAndIgnored) {
     std::string expected;
     for (int t = 1; t <= 3; ++t) {
         expected += tick_bytes(t);
-        tick(tick_bytes(t));
+        tick(t);
         EXPECT_GE(push_until(talker, [](std::size_t n) { return n >= 60 * 1024; }), 60u * 1024) << "tick " << t;
     }
     EXPECT_EQ(read_bytes(talker.get(), expected.size()), expected);
@@ -212,7 +212,7 @@ TEST_F(Network, AClientThatResetsIsClosedAtOnceAndItsPlaceGoesToTheNext) {
         Descriptor leaves = client_of(tcp_.address(), 0, 4096);
         ::shutdown(stays.get(), SHUT_WR);
         ASSERT_TRUE(accepted(2)) << talks;
-        tick(tick_bytes(1));
+        tick(1);
         EXPECT_EQ(read_bytes(leaves.get(), tick_bytes(1).size()), tick_bytes(1)) << talks;
         // Until the server stops reading this second.
         const auto unread = [before = std::size_t{1}](std::size_t n) mutable { return std::exchange(before, n) == n; };
@@ -221,7 +221,7 @@ TEST_F(Network, AClientThatResetsIsClosedAtOnceAndItsPlaceGoesToTheNext) {
         EXPECT_TRUE(run_until([&] { return tcp_.client_count() == 1; })) << talks;
         const Descriptor next = client_of(tcp_.address());
         EXPECT_TRUE(accepted(2)) << talks;
-        EXPECT_EQ(tick(tick_bytes(2)).note, "") << talks;
+        EXPECT_EQ(tick(2).note, "") << talks;
         EXPECT_EQ(read_bytes(next.get(), tick_bytes(2).size()), tick_bytes(2)) << talks;
         EXPECT_EQ(tcp_.refused(), 0) << talks;
         tcp_.stop();
@@ -235,12 +235,12 @@ TEST_F(Network, AnAddressInUseIsReportedAndTriedAgainAtEachTick) {
     QTcpServer squatter;
     ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost));
     tcp_.start(Endpoint{"127.0.0.1", squatter.serverPort()}, 64);
-    for (int t = 1; t <= 2; ++t) EXPECT_NE(tick(tick_bytes(t)).note.find("già in uso"), std::string::npos) << t;
-    EXPECT_EQ(std::count_if(events_.begin(), events_.end(),
-                            [](const std::string& e) { return e.find("già in uso") != std::string::npos; }),
-              1);
+    const std::string where = "TCP 127.0.0.1:" + std::to_string(squatter.serverPort());
+    const std::string why = "indirizzo già in uso (un altro programma ascolta su questa porta)";
+    for (int t = 1; t <= 2; ++t) EXPECT_EQ(tick(t).note, "  [" + where + ": " + why + "]") << t;
+    EXPECT_EQ(told(where + " non attivo: " + why), 1);
     squatter.close();
-    EXPECT_EQ(tick(tick_bytes(3)).note, "");
+    EXPECT_EQ(tick(3).note, "");
     EXPECT_TRUE(tcp_.listening());
 }
 
@@ -257,9 +257,9 @@ TEST_F(Network, WithNoDescriptorLeftAClientWaitsForTheNextTick) {
     limit.reset();
     EXPECT_TRUE(said) << ::testing::PrintToString(events_);
     EXPECT_EQ(std::pair(told(full), tcp_.client_count()), std::pair(1L, std::size_t{0}));
-    tick(tick_bytes(1));
+    tick(1);
     ASSERT_TRUE(accepted(1));
-    tick(tick_bytes(2));
+    tick(2);
     EXPECT_EQ(read_bytes(waiting.get(), tick_bytes(2).size()), tick_bytes(2));
 }
 
@@ -441,17 +441,17 @@ private:
 class Sender : public OnTheLoopback {
 protected:
     int ticks_ = 0;
+    std::unique_ptr<TcpSender> sending_;
 
-    std::unique_ptr<TcpSender> sender(const std::string& host, std::uint16_t port) {
-        auto made = std::make_unique<TcpSender>(resolver_, Endpoint{host, port}, clock());
-        heard(*made);
-        return made;
+    void send_to(const std::string& host, std::uint16_t port) {
+        sending_ = std::make_unique<TcpSender>(resolver_, Endpoint{host, port}, clock());
+        heard(*sending_);
     }
-    // One tick, about one second after the last: as the timer fires, a few
-    // milliseconds early or late.
-    OutputSink::Result tick(TcpSender& sender, const std::string& bytes) {
+    // Tick t's bytes, about one second after the last: as the timer fires, a
+    // few milliseconds early or late.
+    OutputSink::Result tick(int t, std::size_t size = 80) {
         now_ += (++ticks_ % 2 ? 997ms : 1003ms);
-        return sender.send(bytes);
+        return sending_->send(tick_bytes(t, size));
     }
 };
 
@@ -465,26 +465,26 @@ TEST_F(Sender, AServerThatGoesAwayAndComesBackGetsTheStreamAgainWithinThePause) 
     const std::uint16_t port = server->port();
     const std::string where = "TCP verso 127.0.0.1:" + std::to_string(port);
     server.reset();
-    const auto sending = sender("127.0.0.1", port);
+    send_to("127.0.0.1", port);
     std::vector<std::string> notes;
     // The ticks from `first` on, until it connects, at which a connection was
     // tried, counted from `first`; the server back after tick first + `back`.
     const auto tried = [&](int first, int last, int back) {
         std::vector<int> at;
-        const long long connections = sending->connections();
-        for (int t = first; t <= last && sending->connections() == connections; ++t) {
-            const long long before = sending->attempts();
-            const OutputSink::Result result = tick(*sending, tick_bytes(t));
-            EXPECT_EQ(result.running, sending->connected()) << t;
+        const long long connections = sending_->connections();
+        for (int t = first; t <= last && sending_->connections() == connections; ++t) {
+            const long long before = sending_->attempts();
+            const OutputSink::Result result = tick(t);
+            EXPECT_EQ(result.running, sending_->connected()) << t;
             if (!result.note.empty()) notes.push_back(result.note);
-            if (sending->attempts() > before) at.push_back(t - first);
+            if (sending_->attempts() > before) at.push_back(t - first);
             if (t - first == back) server = std::make_unique<Server>("127.0.0.1", port);
         }
         return at;
     };
     EXPECT_EQ(tried(1, 8, 4), (std::vector<int>{0, 1, 3, 7}));
     ASSERT_TRUE(server->accept());
-    for (int t = 9; t <= 20; ++t) tick(*sending, tick_bytes(t));  // a connection that holds 12 s
+    for (int t = 9; t <= 20; ++t) tick(t);  // a connection that holds 12 s
     server->read(13 * tick_bytes(0).size());  // all read: its close is an orderly one
 
     server.reset();
@@ -495,7 +495,7 @@ TEST_F(Sender, AServerThatGoesAwayAndComesBackGetsTheStreamAgainWithinThePause) 
     const int connected_at = 21 + again.back();
     std::string after = tick_bytes(connected_at);
     for (int t = connected_at + 1; t <= connected_at + 3; ++t) {
-        tick(*sending, tick_bytes(t));
+        tick(t);
         after += tick_bytes(t);
     }
     EXPECT_EQ(server->read(after.size()), after) << "from the tick it connected at, within the pause";
@@ -511,11 +511,11 @@ TEST_F(Sender, AServerThatGoesAwayAndComesBackGetsTheStreamAgainWithinThePause) 
 // A server that hangs up at once, again and again, is tried less and less often.
 TEST_F(Sender, AServerThatHangsUpAtOnceIsTriedLessAndLessOften) {
     Server server;
-    const auto sending = sender("127.0.0.1", server.port());
+    send_to("127.0.0.1", server.port());
     std::vector<int> connected_at;
     for (int t = 0; t < 70; ++t) {
-        tick(*sending, tick_bytes(t));
-        if (sending->connected() && server.accept(0)) {
+        tick(t);
+        if (sending_->connected() && server.accept(0)) {
             connected_at.push_back(t);
             server.hang_up();
         }
@@ -529,16 +529,16 @@ TEST_F(Sender, AServerThatHangsUpAtOnceIsTriedLessAndLessOften) {
 // on at their rate: integration.streams, sending.)
 TEST_F(Sender, AServerThatNeverReadsIsSkippedAndNeverSlowsTheTick) {
     Server server("127.0.0.1", 0, 1);  // the smallest receive buffer
-    const auto sending = sender("127.0.0.1", server.port());
+    send_to("127.0.0.1", server.port());
     const std::size_t size = 4096;
-    tick(*sending, tick_bytes(0, size));
+    tick(0, size);
     ASSERT_TRUE(server.accept());
-    for (int t = 1; t < 300; ++t) tick(*sending, tick_bytes(t, size));
-    EXPECT_GT(sending->skipped(), 250);
-    EXPECT_EQ(sending->sent() + sending->skipped(), 300);
-    EXPECT_TRUE(sending->busy() && sending->connected()) << "a server that does not read is still there";
-    const std::string got = server.read(sending->sent() * size, 2000);
-    ASSERT_EQ(got.size(), static_cast<std::size_t>(sending->sent()) * size);
+    for (int t = 1; t < 300; ++t) tick(t, size);
+    EXPECT_GT(sending_->skipped(), 250);
+    EXPECT_EQ(sending_->sent() + sending_->skipped(), 300);
+    EXPECT_TRUE(sending_->busy() && sending_->connected()) << "a server that does not read is still there";
+    const std::string got = server.read(sending_->sent() * size, 2000);
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(sending_->sent()) * size);
     for (std::size_t at = 0, last = 0; at < got.size(); at += size) {
         const auto t = std::stoul(got.substr(at + 7, 3));
         EXPECT_EQ(got.substr(at, size), tick_bytes(static_cast<int>(t), size));
@@ -552,18 +552,18 @@ TEST_F(Sender, AServerThatNeverReadsIsSkippedAndNeverSlowsTheTick) {
 TEST_F(Sender, ANameWithBothFamiliesIsReachedOverIPv4) {
     Server v4;
     Server v6("::1", v4.port());
-    const auto sending = sender("localhost", v4.port());
-    ASSERT_TRUE(run_until([&] { return tick(*sending, tick_bytes(1)).running; }));
+    send_to("localhost", v4.port());
+    ASSERT_TRUE(run_until([&] { return tick(1).running; }));
     EXPECT_TRUE(v4.accept());
     EXPECT_FALSE(v6.listening() && v6.accept(100));
     EXPECT_EQ(events_.back(), "TCP verso localhost:" + std::to_string(v4.port()) + ": collegato a 127.0.0.1");
 }
 
 TEST_F(Sender, ANameNotFoundIsSaidOnceAndTriedAgainAfterThePause) {
-    const auto sending = sender("nessun-computer.invalid", 5000);
-    ASSERT_TRUE(run_until([&] { return !tick(*sending, tick_bytes(1)).note.empty() && !sending->failure().empty(); }));
-    EXPECT_EQ(sending->failure(), "nome sconosciuto");
-    EXPECT_EQ(tick(*sending, tick_bytes(2)).note, "  [TCP verso nessun-computer.invalid:5000: nome sconosciuto]");
+    send_to("nessun-computer.invalid", 5000);
+    ASSERT_TRUE(run_until([&] { return !tick(1).note.empty() && !sending_->failure().empty(); }));
+    EXPECT_EQ(sending_->failure(), "nome sconosciuto");
+    EXPECT_EQ(tick(2).note, "  [TCP verso nessun-computer.invalid:5000: nome sconosciuto]");
     ASSERT_EQ(events_.size(), 1U);
     EXPECT_EQ(events_.front().rfind("TCP verso nessun-computer.invalid:5000: non collegato: nome sconosciuto", 0), 0U);
     EXPECT_TRUE(run_until([&] { return resolver_.under_way() == 0; }));
@@ -574,29 +574,28 @@ TEST_F(Sender, ANameNotFoundIsSaidOnceAndTriedAgainAfterThePause) {
 TEST_F(Sender, AnAttemptNobodyAnswersIsGivenUpAfterTenSeconds) {
     Server full("127.0.0.1", 0, 0, 0);
     const Descriptor waiting[] = {full.knock(), full.knock(), full.knock()};
-    const auto sending = sender("127.0.0.1", full.port());
-    EXPECT_EQ(tick(*sending, tick_bytes(1)).note,
-              "  [TCP verso 127.0.0.1:" + std::to_string(full.port()) + ": collegamento in corso]");
-    for (int t = 2; t <= 10; ++t) tick(*sending, tick_bytes(t));
-    EXPECT_EQ(sending->state(), TcpSender::State::connecting);
-    tick(*sending, tick_bytes(11));
-    EXPECT_EQ(sending->state(), TcpSender::State::waiting);
-    EXPECT_EQ(sending->failure(), "tempo scaduto (nessuna risposta in 10 s)");
+    send_to("127.0.0.1", full.port());
+    EXPECT_EQ(tick(1).note, "  [TCP verso 127.0.0.1:" + std::to_string(full.port()) + ": collegamento in corso]");
+    for (int t = 2; t <= 10; ++t) tick(t);
+    EXPECT_EQ(sending_->state(), TcpSender::State::connecting);
+    tick(11);
+    EXPECT_EQ(sending_->state(), TcpSender::State::waiting);
+    EXPECT_EQ(sending_->failure(), "tempo scaduto (nessuna risposta in 10 s)");
 }
 
 // A socket that would leave the program short of descriptors is not taken:
 // the attempt fails, said, and is tried again after the pause.
 TEST_F(Sender, NoConnectionTakesTheDescriptorsKeptForTheProgramsFiles) {
     Server server;
-    const auto sending = sender("127.0.0.1", server.port());
+    send_to("127.0.0.1", server.port());
     {
         const DescriptorLimit limit(DescriptorReserve::spare);
-        tick(*sending, tick_bytes(1));
-        EXPECT_EQ(sending->failure(),
+        tick(1);
+        EXPECT_EQ(sending_->failure(),
                   "troppi file aperti dal programma (ne restano liberi 16 per i file del programma)");
     }
-    tick(*sending, tick_bytes(2));
-    EXPECT_TRUE(sending->connected());
+    tick(2);
+    EXPECT_TRUE(sending_->connected());
 }
 
 TEST(OpenFiles, TheSoftLimitIsRaisedToTheHardOne) {
