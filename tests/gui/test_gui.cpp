@@ -1007,6 +1007,10 @@ TEST(MapRoutes, LegsOnTheScreenFollowTheirGreatCircleTheShortWay) {
     EXPECT_EQ(std::count_if(run.begin(), run.end(), [](QPointF p) { return p.x() < -16.0; }), 2)
         << "the run beyond the edge: its first and last";
     EXPECT_NEAR(run.last().x(), 400.0, 1e-9);
+    // a run of the route's index 0.9 pixels across is not within half a pixel: each point drawn
+    Route zigzag("zigzag");
+    for (int i = 0; i < 64; ++i) EXPECT_FALSE(zigzag.add({0.0, 0.0008 * (i % 2)}));
+    EXPECT_EQ(legs_on_screen(map, zigzag, RouteRun{{RouteRun::Range{0, 63}}}).size(), 64);
 }
 
 // Long routes drawn from their coarse index look as the same routes drawn
