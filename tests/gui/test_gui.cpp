@@ -176,8 +176,8 @@ void expect_whole_titles(const QWidget& dialog) {
 // entries. (The real program under Xvfb types into "Vai a posizione" and
 // "Flotta" and reads the sentences back.)
 TEST(CodiceTasto, GivesThePanelsCodes) {
-    // the key, Qt's key, the panel's code, whether on the keypad
     // Punctuation must not fall on other keys: "." is not delete, "-" not insert.
+    // The key, Qt's key, the panel's code, whether on the keypad:
     const std::tuple<const char*, int, int, bool> rows[] = {
         {"shift tab", Qt::Key_Backtab, 9, false}, {"F1", Qt::Key_F1, 112, false}, {"e grave", Qt::Key_Egrave, 0, false},
         {"period", Qt::Key_Period, 190, false}, {"minus", Qt::Key_Minus, 189, false},
