@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
+#include <utility>
 
 #include "motion/dead_reckoning.h"
 #include "motion/position_text.h"
@@ -24,10 +26,8 @@ TEST(ReadPosition, FormsAndReasons) {
     const std::string both = "45°30'00,00\"N | 9°12'00,00\"E";
     const std::string lat = "45°30'00,00\"N | -";
     const std::string south_west = "45°30'00,00\"S | 9°12'00,00\"W";
-    const struct {
-        std::string text;
-        std::string expected;  // the reading, or a piece of the reason after "errore: "
-    } rows[] = {
+    // the text, the reading or the start of the reason after "errore: "
+    const std::pair<std::string, std::string> rows[] = {
         // degrees, minutes and seconds
         {"45 30 0 N", lat},
         {"45°30'00\"N", lat},
@@ -83,12 +83,12 @@ TEST(ReadPosition, FormsAndReasons) {
         {"45 N 0," + std::string(400, '0') + "1 E", "45°00'00,00\"N | 0°00'00,00\"E"},
         {"\xC0\xB0 N", "errore: Il testo contiene byte"},
     };
-    for (const auto& r : rows) {
-        const std::string got = reading(r.text);
-        if (r.expected.rfind("errore: ", 0) == 0) {
-            EXPECT_EQ(got.rfind(r.expected, 0), 0u) << "\"" << r.text << "\" gives " << got;
+    for (const auto& [text, expected] : rows) {
+        const std::string got = reading(text);
+        if (expected.rfind("errore: ", 0) == 0) {
+            EXPECT_EQ(got.rfind(expected, 0), 0u) << "\"" << text << "\" gives " << got;
         } else {
-            EXPECT_EQ(got, r.expected) << "\"" << r.text << "\"";
+            EXPECT_EQ(got, expected) << "\"" << text << "\"";
         }
     }
 }
@@ -112,18 +112,15 @@ TEST(ReadPosition, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
 // Degrees, minutes and four decimals of minutes come from one count and are
 // cut, never rounded up into a minute or degree the vehicle has not reached.
 TEST(DeadReckoning, SentenceFieldsAgreeAndAreCut) {
-    const struct {
-        double seconds_of_arc;
-        int degree_digits;
-        const char* field;
-    } rows[] = {
+    // seconds of arc, the digits of the degrees, the field
+    const std::tuple<double, int, const char*> rows[] = {
         {158506.6359166, 2, "4401.7772"}, {-36484.8844694, 3, "01008.0814"},
         {161999.99999, 2, "4459.9999"},   {162000.0, 2, "4500.0000"},
         {-647999.99999, 3, "17959.9999"}, {648000.0, 3, "18000.0000"},
         {0.005, 3, "00000.0000"},         {0.006, 2, "0000.0001"},
     };
-    for (const auto& r : rows)
-        EXPECT_EQ(rmc_coordinate(r.seconds_of_arc, r.degree_digits), r.field) << r.seconds_of_arc;
+    for (const auto& [seconds_of_arc, digits, field] : rows)
+        EXPECT_EQ(rmc_coordinate(seconds_of_arc, digits), field) << seconds_of_arc;
 }
 
 }  // namespace
