@@ -299,6 +299,9 @@ TEST_F(ControlServerTest, EventsRefusedToOtherSitesAndPastTheCapUntilOneLeaves) 
     EXPECT_EQ(status_of(request(port_, upgrade)), 503);
     first.close();
     EXPECT_TRUE(run_until([&] { return server_->event_client_count() == 0; })) << "one that leaves makes room";
+    limits.max_event_clients = 0;
+    serve(limits);
+    EXPECT_EQ(status_of(request(port_, upgrade)), 503) << "a cap of none admits none";
 }
 
 TEST_F(ControlServerTest, EventClientThatNeverReadsSkippedThenClosed) {
