@@ -44,10 +44,7 @@ std::string rmc(const std::string& time, const std::string& date) {
     return nmea("$GPRMC," + time + ",A,,,,,,," + date + ",,");
 }
 
-struct Tick {
-    double offset;
-    std::string bytes;
-};
+using Tick = std::pair<double, std::string>;  // offset, bytes
 
 // A source that hands the bytes over `size` at a time.
 LogSource in_pieces(const std::string& bytes, std::size_t size) {
@@ -67,13 +64,8 @@ TEST(LogReader, SecondsAndDamagedLines) {
     const std::string damaged = "$GPGSV,1,1,01*00\r\n$GPGSV,1,1,01\r\n" +
                                 nmea("$GPGGA,,4400.0,N,01000.0,E,0,00,,,,,,,") + "hello\r\n" +
                                 nmea("$GPGSV,1,1,01").substr(0, 10);
-    const struct {
-        const char* name;
-        std::string log;
-        std::vector<Tick> ticks;
-        std::vector<long> damaged;  // the lines of its problems
-        bool by_comments;
-    } rows[] = {
+    // name, log, its ticks, the lines of its problems, timed by vadrel's comments
+    const std::tuple<const char*, std::string, std::vector<Tick>, std::vector<long>, bool> rows[] = {
         {"vadrel's comments time the seconds; the bytes stay as they are",
          "# 2026-12-06T12:00:00.000Z\n" + rmc1 + "# 2026-12-06T12:00:01.002Z\n" + nmea("@3$GPRMC,x"),
          {{0.0, rmc1}, {1.002, nmea("@3$GPRMC,x")}}, {}, true},
@@ -110,21 +102,21 @@ TEST(LogReader, SecondsAndDamagedLines) {
          day + std::string(LogReader::max_second - 1, '\n') + gsv + "\n\n" + "# 2026-12-06T12:00:01.000Z\n" + gsv,
          {{0.0, std::string(LogReader::max_second - 1, '\n')}, {1.0, gsv}}, {65508}, true},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, log, ticks, damaged, by_comments] : rows) {
         // Whole, and a byte at a time: the same seconds.
-        for (const std::size_t piece : {r.log.size() + 1, std::size_t{1}}) {
-            LogReader reader(in_pieces(r.log, piece));
+        for (const std::size_t piece : {log.size() + 1, std::size_t{1}}) {
+            LogReader reader(in_pieces(log, piece));
             std::size_t i = 0;
             for (LogTick tick; reader.next(tick); ++i) {
-                ASSERT_LT(i, r.ticks.size()) << r.name;
-                EXPECT_NEAR(tick.offset, r.ticks[i].offset, 1e-9) << r.name << " tick " << i;
-                EXPECT_EQ(tick.bytes, r.ticks[i].bytes) << r.name << " tick " << i;
+                ASSERT_LT(i, ticks.size()) << name;
+                EXPECT_NEAR(tick.offset, ticks[i].first, 1e-9) << name << " tick " << i;
+                EXPECT_EQ(tick.bytes, ticks[i].second) << name << " tick " << i;
             }
-            EXPECT_EQ(i, r.ticks.size()) << r.name;
+            EXPECT_EQ(i, ticks.size()) << name;
             std::vector<long> problems;
             for (const LogProblem& p : reader.problems()) problems.push_back(p.line);
-            EXPECT_EQ(problems, r.damaged) << r.name;
-            EXPECT_EQ(reader.by_comments(), r.by_comments) << r.name;
+            EXPECT_EQ(problems, damaged) << name;
+            EXPECT_EQ(reader.by_comments(), by_comments) << name;
         }
     }
 }
@@ -141,12 +133,8 @@ TEST(LogReader, TimeLinesReadBack) {
 TEST(LogReader, WhyALogCannotBeReplayedAndWhatTheLeaveDoes) {
     const std::string jump = day + gsv + "# 2026-12-06T14:00:00.000Z\n" + gsv;
     const std::string too_long = rmc1 + std::string(5000, 'x') + "\n";
-    const struct {
-        const char* name;
-        std::string log;
-        LogLeave leave;
-        std::vector<std::string> said;  // problems, or notes when the leave is enough
-    } rows[] = {
+    // name, log, leave, the problems (or the notes when the leave is enough)
+    const std::tuple<const char*, std::string, LogLeave, std::vector<std::string>> rows[] = {
         {"empty", "", {true, true}, {"il registro x.nmea è vuoto: non c'è niente da riprodurre"}},
         {"binary", "\x7f" "ELF\x02\x01\x01\0\0\0\n\x03\0>\0\x01\0\0\0\n"s, {true, true},
          {"il registro x.nmea non è un registro di frasi NMEA (sembra un file binario)"}},
@@ -173,11 +161,11 @@ TEST(LogReader, WhyALogCannotBeReplayedAndWhatTheLeaveDoes) {
           "  riga 3: l'ora salta avanti di 2 h"}},
         {"good", rmc1 + rmc2, {}, {}},
     };
-    for (const auto& r : rows) {
-        const LogSummary summary = esamina_registro(sorgente_testo(r.log));
-        std::vector<std::string> said = problemi_registro("x.nmea", summary, r.leave);
-        if (said.empty()) said = avvisi_registro(summary, r.leave);
-        EXPECT_EQ(said, r.said) << r.name;
+    for (const auto& [name, log, leave, expected] : rows) {
+        const LogSummary summary = esamina_registro(sorgente_testo(log));
+        std::vector<std::string> said = problemi_registro("x.nmea", summary, leave);
+        if (said.empty()) said = avvisi_registro(summary, leave);
+        EXPECT_EQ(said, expected) << name;
     }
 }
 
@@ -250,17 +238,15 @@ TEST_F(RecordReplay, EachTickGoesWhenItsOffsetOverTheSpeedHasPassed) {
     now = 100.0;
     port.force_open();
     ASSERT_EQ(replay.start(log_of("viaggio.nmea", log), 2.0, false), "");
-    const struct {
-        double now;
-        std::size_t sent;
-        std::optional<double> next;
-    } rows[] = {{100.0, 1, 100.501}, {100.5, 1, 100.501}, {100.501, 2, 101.5}, {102.0, 3, std::nullopt}};
-    for (const auto& r : rows) {
-        now = r.now;
+    // now, ticks sent by then, when the next is due
+    const std::tuple<double, std::size_t, std::optional<double>> rows[] = {
+        {100.0, 1, 100.501}, {100.5, 1, 100.501}, {100.501, 2, 101.5}, {102.0, 3, std::nullopt}};
+    for (const auto& [at, sent, due] : rows) {
+        now = at;
         const auto next = replay.step();
-        EXPECT_EQ(port.written.size(), r.sent) << "at " << r.now;
-        EXPECT_NEAR(replay.progress(), static_cast<double>(r.sent) / 3, 1e-9) << "at " << r.now;
-        EXPECT_NEAR(next.value_or(-1.0), r.next.value_or(-1.0), 1e-6) << "at " << r.now;
+        EXPECT_EQ(port.written.size(), sent) << "at " << at;
+        EXPECT_NEAR(replay.progress(), static_cast<double>(sent) / 3, 1e-9) << "at " << at;
+        EXPECT_NEAR(next.value_or(-1.0), due.value_or(-1.0), 1e-6) << "at " << at;
     }
     EXPECT_EQ(port.written, ticks);
 }
@@ -397,12 +383,9 @@ TEST_F(RecordReplay, ASecondRecordingOrAMissingFolderIsRefused) {
 TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
     port.force_open();
     const std::string head = "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:01.000Z\n$B*42\r\n";
-    const struct {
-        const char* name;
-        std::function<void(const std::string&)> change;
-        std::vector<std::string> sent;
-        const char* why;  // of the end, "" when whole
-    } rows[] = {
+    // name, the change to the file, what is sent, why the replay ends ("" when whole)
+    const std::tuple<const char*, std::function<void(const std::string&)>, std::vector<std::string>, const char*>
+        rows[] = {
         {"rewritten, the same size",
          [&head](const std::string& p) { std::ofstream(p) << std::string(head.size(), '\n'); }, {},
          "è stato modificato dopo la verifica"},
@@ -410,12 +393,12 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
          [](const std::string& p) { ::unlink(p.c_str()); std::ofstream(p) << "$C*43\r\n"; },
          {"$A*41\r\n", "$B*42\r\n"}, ""},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, change, sent, end] : rows) {
         const std::string log = folder.at("log.nmea");
         ::unlink(log.c_str());
         std::ofstream(log) << head;
         const CheckedLog before = checked(log);
-        r.change(log);
+        change(log);
         port.written.clear();
         Replay once(fan_out, [this] { return now; });
         std::optional<std::string> ended;
@@ -423,8 +406,8 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
         const std::string started = once.start(before, 1.0, false);
         for (now = 0.0; now < 3.0 && once.running(); now += 0.5) once.step();
         if (started.empty()) run_until([&] { return ended.has_value(); });
-        EXPECT_EQ(port.written, r.sent) << r.name;
-        EXPECT_NE((started + ended.value_or("")).find(r.why), std::string::npos) << r.name << ": " << started;
+        EXPECT_EQ(port.written, sent) << name;
+        EXPECT_NE((started + ended.value_or("")).find(end), std::string::npos) << name << ": " << started;
     }
 }
 
@@ -440,18 +423,15 @@ TEST_F(RecordReplay, TheEndComesFromTheEventLoopNeverFromStart) {
 
 TEST_F(RecordReplay, OnlyRegularFilesAreReadAndTheReadingCanStopAnyTime) {
     // (A FIFO and a device: integration.record_replay_files, bad_logs.)
-    const struct {
-        std::string path;
-        const char* said;
-    } refused[] = {
+    const std::pair<std::string, const char*> refused[] = {  // path, what the refusal says
         {folder.path(), "è una cartella"},
         {folder.at("manca"), "non si apre: il file o la cartella non esiste"},
     };
-    for (const auto& r : refused) {
-        const CheckResult result = esamina_file_registro(r.path);
+    for (const auto& [path, why] : refused) {
+        const CheckResult result = esamina_file_registro(path);
         const auto* said = std::get_if<std::vector<std::string>>(&result);
-        ASSERT_TRUE(said) << r.path;
-        EXPECT_NE(said->at(0).find(r.said), std::string::npos) << said->at(0);
+        ASSERT_TRUE(said) << path;
+        EXPECT_NE(said->at(0).find(why), std::string::npos) << said->at(0);
     }
     // Three blocks of empty lines: asked before each, stopped before the third.
     folder.put("vuote.nmea", std::string(2 * LogSnapshot::block + 1, '\n'));
