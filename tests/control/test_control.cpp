@@ -383,9 +383,7 @@ TEST_F(ControlServerTest, OversizedRequestsRefusedBeforeTheirBody) {
 // A route's file may pass 64 KB, up to its own limit; one such body is
 // received at a time, another meanwhile is told to try again (503).
 TEST_F(ControlServerTest, ARouteTakesALargerBodyOneAtATime) {
-    ControlLimits limits;
-    limits.route_body_limit = 256 * 1024;
-    serve(limits);
+    serve({.route_body_limit = 256 * 1024});
     std::string csv = "lat,lon\n";
     for (int i = 0; csv.size() < 100 * 1024; ++i) csv += "45." + std::to_string(100000 + i) + ",9.0\n";
     const std::string put = http("PUT", "/api/v1/mezzi/0/percorso", csv, "Content-Type: text/csv\r\n");
@@ -434,9 +432,7 @@ TEST_F(ControlServerTest, ThousandIdleConnectionsBoundedAndClosed) {
 }
 
 TEST_F(ControlServerTest, SlowRequestsHoldTheirPlacesOnlyUntilTheTimeLimit) {
-    ControlLimits limits;
-    limits.max_connections = 2;
-    serve(limits);
+    serve({.max_connections = 2});
     // Two clients that begin a request and never finish it.
     const Descriptor first = connected(port_), second = connected(port_);
     send_all(first, "PATCH /api/v1/mezzi/0 HTTP/1.1\r\nContent-Length: 20\r\n\r\n{\"rot");
@@ -498,9 +494,7 @@ const std::string upgrade = "GET /api/v1/eventi HTTP/1.1\r\nHost: 127.0.0.1\r\nC
                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
 
 TEST_F(ControlServerTest, EventsRefusedToOtherSitesAndPastTheCapUntilOneLeaves) {
-    ControlLimits limits;
-    limits.max_event_clients = 1;
-    serve(limits);
+    serve({.max_event_clients = 1});
     const QUrl url(QString::fromStdString("ws://" + server_->address() + "/api/v1/eventi"));
     QWebSocket page(QStringLiteral("http://attacker.example")), first;
     page.open(url);
@@ -511,8 +505,7 @@ TEST_F(ControlServerTest, EventsRefusedToOtherSitesAndPastTheCapUntilOneLeaves) 
     EXPECT_EQ(status_of(request(port_, upgrade)), 503);
     first.close();
     EXPECT_TRUE(run_until([&] { return server_->event_client_count() == 0; })) << "one that leaves makes room";
-    limits.max_event_clients = 0;
-    serve(limits);
+    serve({.max_event_clients = 0});
     EXPECT_EQ(status_of(request(port_, upgrade)), 503) << "a cap of none admits none";
 }
 
