@@ -1,0 +1,647 @@
+// The program's own library: its command line (the table of options, the
+// man page and --help), the vehicles' routes kept in a real program folder,
+// the program as the operator starts it on a virtual port, the places it
+// keeps its files in, and its Qt messages on a standard error nobody reads.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtGlobal>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <tuple>
+
+#include "../routes/textbook.h"
+#include "app/kept_routes.h"
+#include "app/line_output.h"
+#include "app/options.h"
+#include "app/places.h"
+#include "app/program.h"
+#include "routes/route_files.h"
+#include "routes/route_text.h"
+#include "support/fakes.h"
+#include "support/scratch_folder.h"
+
+namespace vadrel::testing {
+namespace {
+
+Options parsed(const std::vector<std::string>& args) {
+    auto result = parse_options(args);
+    EXPECT_TRUE(std::holds_alternative<Options>(result)) << std::get<std::string>(result);
+    return std::get<Options>(result);
+}
+
+// The message of `args` refused ("" when they are taken).
+std::string refusal(const std::vector<std::string>& args) {
+    auto result = parse_options(args);
+    return std::holds_alternative<std::string>(result) ? std::get<std::string>(result) : "";
+}
+
+// Every option of the table has its paragraph in the man page (".TP", then
+// the option in bold), and --help shows each one.
+TEST(Options, TheManPageAndTheHelpDescribeEveryOption) {
+    std::ifstream in(VADREL_MAN_PAGE);
+    ASSERT_TRUE(in) << VADREL_MAN_PAGE;
+    std::string line, previous, paragraphs;
+    while (std::getline(in, line)) {
+        if (previous == ".TP") paragraphs += line + "\n";
+        previous = line;
+    }
+    const std::string help = help_text();
+    for (std::string name : option_names()) {
+        EXPECT_NE(help.find("  " + name), std::string::npos) << name;
+        std::string roff;
+        for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(paragraphs.find(" " + roff), std::string::npos) << name << " has no .TP paragraph";
+    }
+}
+
+TEST(Options, ReadsEveryOption) {
+    const Options o = parsed({"--senza-finestra", "--cartella", "/tmp/x", "--com", "2=pty", "--com",
+                              "3=pty:/tmp/gps", "--com", "1=/dev/ttyUSB0", "--porta", "3", "--baud",
+                              "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5", "--registra", "a.nmea",
+                              "--riproduci", "b.nmea", "--velocita", "0,5", "--ciclo", "--invia-danneggiate",
+                              "--salti-subito"});
+    EXPECT_EQ(std::tuple(o.senza_finestra, o.cartella, o.porta, o.baud, o.modo, o.mezzi, *o.durata),
+              std::tuple(true, "/tmp/x", 3, 9600, Options::Modo::multi, "5", 2.5));
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(std::tuple(*o.registra, *o.riproduci, o.velocita, o.ciclo, o.permesso().damaged, o.permesso().jumps),
+              std::tuple(here + "/a.nmea", here + "/b.nmea", 0.5, true, true, true));
+    EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "1000"}).velocita, 1000.0);
+    EXPECT_EQ(o.com,
+              (std::map<int, PortMapping>{{1, {false, "/dev/ttyUSB0"}}, {2, {true, ""}}, {3, {true, "/tmp/gps"}}}));
+    // The longest run still fits the timer's int milliseconds.
+    EXPECT_EQ(parsed({"--durata", "2147483"}).durata, durata_massima);
+    EXPECT_LE(durata_ms(durata_massima).count(), std::numeric_limits<int>::max());
+    const Options defaults = parsed({});
+    EXPECT_EQ(std::tuple(defaults.senza_finestra, defaults.porta, defaults.baud, defaults.modo, defaults.com.empty()),
+              std::tuple(false, 2, 4800, Options::Modo::gps, true));
+}
+
+// Start-up makes the program's folder current: every path must already be
+// absolute by then, or it would name something else.
+TEST(Options, PathsAreMadeAbsoluteAgainstTheStartingFolder) {
+    const std::string here = std::filesystem::current_path().string();
+    const Options o = parsed({"--cartella", "./rel/.", "--com", "1=pty:gps0", "--com", "3=dev/../tty0",
+                              "--com", "4=ttyUSB0"});
+    EXPECT_EQ(o.cartella, here + "/rel");
+    EXPECT_EQ(o.com.at(1).device, here + "/gps0");
+    EXPECT_EQ(o.com.at(3).device, here + "/dev/../tty0");
+    EXPECT_EQ(o.com.at(4).device, "ttyUSB0");  // a bare name is the serial layer's to find
+}
+
+// (The end-to-end tests run bad values of --tcp, --udp and --baud, and of the
+// options of the vehicles, and read the whole message.)
+TEST(Options, BadOptionsGiveAnItalianMessage) {
+    const std::vector<std::vector<std::string>> rows = {
+        {"--porta", "5"}, {"--porta"}, {"--modo", "auto"}, {"--com", "5=pty"}, {"--com", "2"}, {"--com", "2="},
+        {"--com", "2=pty:"}, {"--durata", "0"}, {"--durata", "x"}, {"--cartella"}, {"--boh"}, {"-x"}, {"--mezzi"},
+        {"--durata", "3000000"}, {"--tcp"}, {"--tcp-max", "0"}, {"--tcp-max", "x"}, {"--udp"}, {"--utc=forse"},
+        {"--senza-fix="}, {"--frasi"}, {"--frasi", "tutte"}, {"--quota", "alta"}, {"--quota", "100000.1"},
+        {"--quota", "nan"}, {"--guasti"}, {"--guasti", ""}, {"--guasti", "perdita"}, {"--guasti", "perdita=1.5"},
+        {"--guasti", "perdita=0.1,perdita=0.2"}, {"--guasti", "ritardo=0.1"}, {"--guasti", "checksum=0.6,tronca=0.5"},
+        {"--guasti", "seme=-1"}, {"--guasti", "seme=18446744073709551616"}, {"--guasti", "tronca=0,1"},
+        {"--registra"}, {"--riproduci", ""}, {"--riproduci", "x", "--velocita", "0"},
+        {"--riproduci", "x", "--velocita", "1001"}, {"--riproduci", "x", "--velocita", "veloce"}, {"--ciclo"},
+        {"--controllo"}, {"--controllo", "nome:80"}, {"--velocita", "2"}, {"--salti-subito"}, {"--ora-attuale"},
+        {"--guasti", "perdita-fix=300/30"}, {"--maschera", "91"}, {"--ostacolo", "200-340"}, {"--ostacolo"},
+        {"--rumore", "-1"}, {"--frequenza", "3"}, {"--talker", "GL"}, {"--elenco-frasi", "GGA"},
+        {"--elenco-frasi", "RMC,RMC"}, {"--ais", "no"}, {"--ricevitore"}, {"--ricevitore", "Moderno"},
+        {"--ricevitore", ""},
+    };
+    for (const auto& args : rows) EXPECT_NE(refusal(args), "") << ::testing::PrintToString(args);
+}
+
+// The receiver options of a run: vadrel.ini's, with each one the command
+// line gives instead.
+TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
+    OpzioniRicevitore file;
+    file.utc = file.moto_reale = file.frasi_complete = file.senza_fix = true;
+    file.quota = 50;
+    file.guasti = {true, 0.1, 0.2, 0.3, 9, {}};
+    file.cielo.ostacoli = {{0, 90, 30}};
+    const auto over_file = [&file](OpzioniRicevitore change(OpzioniRicevitore)) { return change(file); };
+    const std::vector<std::pair<std::vector<std::string>, OpzioniRicevitore>> rows = {
+        {{"--utc=no", "--moto-reale=no", "--frasi", "rmc", "--senza-fix=no"},
+         over_file([](OpzioniRicevitore o) {
+             o.utc = o.moto_reale = o.frasi_complete = o.senza_fix = false;
+             return o;
+         })},
+        {{"--quota", "-12.5"}, over_file([](OpzioniRicevitore o) { return o.quota = -12.5, o; })},
+        {{"--guasti", "no"}, over_file([](OpzioniRicevitore o) { return o.guasti.attivi = false, o; })},
+        {{"--guasti", "tronca=0.5,seme=18446744073709551615"},
+         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0.5, 18446744073709551615ULL, {}}, o; })},
+        {{"--guasti", "perdita-fix=30/300"},
+         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0, 1, {30, 300}}, o; })},
+        {{"--satelliti", "--maschera", "12.5", "--rumore", "3", "--frequenza", "10", "--talker", "gn",
+          "--elenco-frasi", "RMC,GSV,HDT"},
+         over_file([](OpzioniRicevitore o) {
+             o.cielo = {true, 12.5, o.cielo.ostacoli, 3, 10, Talker::gn,
+                        {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::hdt}};
+             return o;
+         })},
+        // the command line's obstructions stand for the file's, "no" for none
+        {{"--ostacolo", "200-340:40", "--ostacolo", "350-10:20"},
+         over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli = {{200, 340, 40}, {350, 10, 20}}, o; })},
+        {{"--ostacolo", "no"}, over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli.clear(), o; })},
+    };
+    for (const auto& [args, expected] : rows) {
+        EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << ::testing::PrintToString(args);
+    }
+    // the presets over the file in one step; an option after one goes over it
+    const std::pair<std::vector<std::string>, std::array<bool, 3>> presets[] = {  // utc, moto_reale, frasi_complete
+        {{"--ricevitore", "moderno"}, {true, true, true}},
+        {{"--ricevitore", "moderno", "--utc=no"}, {false, true, true}},
+        {{"--frasi", "rmc", "--ricevitore", "moderno"}, {true, true, true}},
+        {{"--ricevitore", "classico"}, {false, false, false}},
+    };
+    for (const auto& [args, expected] : presets) {
+        const OpzioniRicevitore got = ricevitore_per(expected[0] ? OpzioniRicevitore{} : file, parsed(args));
+        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}), expected)
+            << ::testing::PrintToString(args);
+    }
+    OpzioniRicevitore on;
+    on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;
+    EXPECT_EQ(ricevitore_per({}, parsed({"--utc", "--moto-reale=si", "--frasi", "complete", "--senza-fix"})), on);
+}
+
+// The AIS switches of a run: vadrel.ini's, with each one the command line gives instead.
+TEST(Options, AisSwitchesOverrideTheSettingsFile) {
+    AisSettings file;
+    file.nave_propria = true;
+    file.mezzi[4].name = "Quarto";
+    const std::tuple<std::vector<std::string>, bool, bool> rows[] = {  // the command line, attivi, nave_propria
+        {{}, false, true},
+        {{"--ais"}, true, true},
+        {{"--ais=si", "--ais-nave-propria=no"}, true, false},
+        {{"--ais", "--ais=no"}, false, true},
+    };
+    for (const auto& [args, attivi, nave_propria] : rows) {
+        const AisSettings got = ais_per(file, parsed(args));
+        EXPECT_EQ(std::tuple(got.attivi, got.nave_propria, got.mezzi), std::tuple(attivi, nave_propria, file.mezzi))
+            << ::testing::PrintToString(args);
+    }
+}
+
+TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
+    testing::Rig rig(false);  // events not wired, as at creation
+    const PanelForm& form = rig.form;
+    apply_start_options(rig.form, parsed({"--porta", "4", "--baud", "2400", "--modo", "radio", "--mezzi", "3"}));
+    EXPECT_EQ(std::tuple(form.com4_option.selected(), form.com2_option.selected(), form.baud_2400_option.selected(),
+                         form.baud_4800_option.selected(), form.radio_mode_option.selected(),
+                         form.standard_mode_option.selected(), form.vehicle_count_box.text()),
+              std::tuple(true, false, true, false, true, false, "3"));
+    EXPECT_EQ(std::tuple(rig.fleet.mode(), rig.fleet.cycle(), rig.port.calls.size()), std::tuple(Mode::radio, 3, 0u));
+}
+
+// The command line over vadrel.ini: only what it names; the last of --tcp
+// wins; "no" switches an output off; --udp adds a target each time. (The
+// end-to-end test runs "--tcp no" over a vadrel.ini that switches TCP on.)
+TEST(Options, NetworkOutputsOverTheSettingsFile) {
+    OutputSettings file;
+    file.tcp = file.udp = true;
+    file.tcp_address = "0.0.0.0";
+    file.tcp_port = 2000;
+    file.udp_targets = {"192.168.1.255:10110"};
+    // the command line; TCP on or off, its address and its most clients; UDP on or off, its targets
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--tcp", "10110"}, "on 127.0.0.1:10110 64; on 192.168.1.255:10110"},
+        {{"--tcp", "no", "--tcp", "[::]:0", "--tcp-max", "1000"}, "on [::]:0 1000; on 192.168.1.255:10110"},
+        {{"--udp", "no"}, "on 0.0.0.0:2000 64; off 192.168.1.255:10110"},
+        {{"--udp", "[::1]:1", "--udp", "plotter:2"}, "on 0.0.0.0:2000 64; on [::1]:1 plotter:2"},
+        {{"--udp", "[::1]:1", "--udp", "no", "--udp", "plotter:2"}, "on 0.0.0.0:2000 64; on plotter:2"},
+    };
+    for (const auto& [args, outputs] : rows) {
+        const OutputSettings s = outputs_for(file, parsed(args));
+        std::string got = (s.tcp ? "on " : "off ") + Endpoint{s.tcp_address, std::uint16_t(s.tcp_port)}.text() + " " +
+                          std::to_string(s.tcp_max) + (s.udp ? "; on" : "; off");
+        for (const std::string& target : s.udp_targets) got += " " + target;
+        EXPECT_EQ(got, outputs) << ::testing::PrintToString(args);
+    }
+}
+
+// --controllo over [controllo] of vadrel.ini, as --tcp over [uscite].
+TEST(Options, ControlInterfaceOverTheSettingsFile) {
+    const ControlSettings file{true, "0.0.0.0", 9000};
+    const std::pair<std::vector<std::string>, ControlSettings> rows[] = {
+        {{}, file},
+        {{"--controllo", "0"}, {true, "127.0.0.1", 0}},
+        {{"--controllo", "[::]:8080"}, {true, "::", 8080}},
+        {{"--controllo", "8080", "--controllo", "no"}, {false, "0.0.0.0", 9000}},
+    };
+    for (const auto& [args, wanted] : rows) {
+        EXPECT_EQ(controllo_per(file, parsed(args)), wanted) << ::testing::PrintToString(args);
+    }
+    EXPECT_FALSE(controllo_per(ControlSettings{}, parsed({})).on) << "off unless asked for";
+}
+
+// --mezzo, --rotta and --velocita-mezzo: one patch a vehicle, the values
+// of each option merged, the last one of a kind winning; a refused value
+// gives the fleet's own reason after the option.
+TEST(Options, VehiclesOfTheRun) {
+    const Options o = parsed({"--mezzo", "3=45°30'N 9°12'E", "--rotta", "3=90", "--velocita-mezzo", "3=12,5 nodi",
+                              "--velocita-mezzo", "0=20km/h", "--velocita-mezzo", "0=7", "--rotta", "20=359.5"});
+    ASSERT_EQ(o.mezzi_impostati.size(), 3U);
+    const VehiclePatch& three = o.mezzi_impostati.at(3);
+    EXPECT_EQ(std::tuple(three.position, three.course, three.speed, three.unit),
+              std::tuple(std::optional<std::string>("45°30'N 9°12'E"), std::optional(90.0), std::optional(12.5),
+                         std::optional(SpeedUnit::knots)));
+    EXPECT_EQ(std::tuple(o.mezzi_impostati.at(0).speed, o.mezzi_impostati.at(0).unit),
+              std::tuple(std::optional(7.0), std::optional(SpeedUnit::kmh)))
+        << "a value without a unit keeps the unit given before";
+    EXPECT_EQ(o.mezzi_impostati.at(20).course, 359.5);
+
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--rotta", "21=10"}, "--rotta vuole N=GRADI con N da 0 a 20, non \"21=10\""},
+        {{"--rotta", "3=nord"}, "--rotta 3=nord: la rotta è un numero di gradi da 0 a 360"},
+        {{"--velocita-mezzo", "1=12 miglia"}, "--velocita-mezzo 1=12 miglia: la velocità è un numero"},
+        {{"--mezzo", "2="}, "--mezzo vuole N=POSIZIONE"},
+        {{"--mezzo"}, "manca N=POSIZIONE dopo --mezzo"},
+    };
+    for (const auto& [args, message] : rows) {
+        EXPECT_EQ(refusal(args).rfind(message, 0), 0U) << refusal(args) << " (" << message << ")";
+    }
+}
+
+// The vehicles' routes kept in a real program folder: read back where the
+// vehicle was, and every file that cannot be used refused and left as it is.
+
+// Across the 180th meridian, a point with a speed of its own.
+const Route round_trip = route_of({{10.0, 179.9}, {10.1, -179.95, 5.5}, {10.2, -179.8}}, "Giro");
+const FollowOptions looping{RouteEnd::loop, false, 2.5, false};
+
+RouteProgress along(std::int64_t leg = 1) {
+    RouteProgress progress;
+    progress.leg = leg;
+    progress.fraction = 0.1234567890123;
+    progress.rounds = 3;
+    progress.course = 87.25;
+    return progress;
+}
+
+TEST(KeptRoutes, ARestartGoesOnWhereTheVehicleWas) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    KeptRoutes kept(folder);
+    ASSERT_EQ(kept.keep(3, round_trip, looping, RouteProgress{}), "");
+    ASSERT_EQ(kept.save_progress(3, along()), "");
+
+    KeptRoutes again(folder);
+    auto read = again.read(3);
+    ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(read)) << std::get<std::string>(read);
+    const auto& [route, options, progress] = std::get<KeptRoutes::Kept>(read);
+    EXPECT_TRUE(route == round_trip) << "every point, its speed and the name";
+    EXPECT_EQ(std::pair(options, progress), std::pair(looping, along()));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(again.read(4)));
+
+    ASSERT_EQ(again.forget(3), "");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(again.read(3)));
+    EXPECT_EQ(f.names(), std::vector<std::string>{"vadrel.lock"});
+}
+
+// Each damage is refused with its reason, and both files stay as they are.
+TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
+    const std::string state = "vadrel.percorso.0", gpx = "vadrel.percorso.0.gpx";
+    const auto replace_line = [](std::string text, const std::string& key, const std::string& line) {
+        const std::size_t at = text.find(key);
+        return text.replace(at, text.find('\n', at) - at, line);
+    };
+    const std::tuple<const char*, std::function<void(const ScratchFolder&)>, std::string> rows[] = {
+        // what, damage, told
+        {"a route put in its place",
+         [&](const ScratchFolder& f) { f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString()); },
+         "vadrel.percorso.0.gpx non è il percorso che"},
+        {"an unknown end rule",
+         [&](const ScratchFolder& f) { f.put(state, replace_line(f.get(state), "opzioni=", "opzioni=fine=boh")); },
+         "fine=boh non è una regola"},
+        {"a leg past the route's end",
+         [&](const ScratchFolder& f) {
+             f.put(state, replace_line(f.get(state), "avanzamento=", "avanzamento=" + progress_text(along(9))));
+         },
+         "vadrel.percorso.0: l'avanzamento non corrisponde al percorso"},
+        {"no state", [&](const ScratchFolder& f) { std::remove(f.at(state).c_str()); }, "vadrel.percorso.0 manca"},
+        {"no route", [&](const ScratchFolder& f) { std::remove(f.at(gpx).c_str()); }, "vadrel.percorso.0.gpx manca"},
+        {"a fifo for the state",
+         [&](const ScratchFolder& f) {
+             std::remove(f.at(state).c_str());
+             ASSERT_EQ(mkfifo(f.at(state).c_str(), 0600), 0);
+         },
+         "vadrel.percorso.0 non è un file normale dell'utente"},
+    };
+    for (const auto& [what, damage, told] : rows) {
+        ScratchFolder f;
+        ProgramFolder folder(f.path());
+        ASSERT_EQ(KeptRoutes(folder).keep(0, round_trip, looping, along()), "");
+        damage(f);
+        const auto bytes = [&] {
+            return (std::filesystem::is_fifo(f.at(state)) ? "<fifo>" : f.get(state)) + "|" + f.get(gpx);
+        };
+        const std::string before = bytes();
+        KeptRoutes kept(folder);
+        const auto read = kept.read(0);
+        ASSERT_TRUE(std::holds_alternative<std::string>(read)) << what;
+        EXPECT_NE(std::get<std::string>(read).find(told), std::string::npos)
+            << what << ": " << std::get<std::string>(read);
+        EXPECT_EQ(kept.save_progress(0, RouteProgress{}), "") << what;
+        EXPECT_EQ(bytes(), before) << what << ": nothing written for a route that was refused";
+    }
+}
+
+// The program as the operator starts it, on a virtual port.
+
+using Files = std::vector<std::pair<std::string, std::string>>;  // name, bytes
+
+// A program started with `args` and "--cartella" a folder of its own that
+// holds `files`; stopped when it goes.
+struct Started {
+    ScratchFolder folder;
+    FakeShell shell;
+    std::optional<Program> program;
+    bool stopped = false;
+
+    explicit Started(std::vector<std::string> args, const Files& files = {}) {
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication app(argc, argv);  // one for the whole binary
+        for (const auto& [file, bytes] : files) folder.put(file, bytes);
+        args.insert(args.end(), {"--cartella", folder.path()});
+        program.emplace(std::get<Options>(parse_options(args)), shell);
+        program->start();
+    }
+    Program* operator->() { return &*program; }
+    bool stop() { return std::exchange(stopped, true) || program->stop(); }
+    ~Started() { stop(); }
+};
+
+// A pseudo-terminal, as the device behind a COM number.
+struct Pty {
+    int master = -1, slave = -1;
+    std::string device;
+    Pty() {
+        openpty(&master, &slave, nullptr, nullptr, nullptr);
+        device = ttyname(slave);
+    }
+    ~Pty() {
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+// What each COM number stands for: --com over the group [porte] of
+// vadrel.ini over the default; a device vadrel.ini names that cannot be is
+// said at start-up and left out.
+TEST(Program, EachComIsTheCommandLinesElseVadrelInisElseTheDefault) {
+    const std::tuple<std::string, std::vector<std::string>, std::string, std::string> rows[] = {
+        // vadrel.ini, the command line, COM 1 to 4, part of the message at start-up
+        {"", {}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2 /dev/ttyS3 ", ""},
+        {"[porte]\ncom1=/dev/ttyUSB0\ncom3= ttyACM0 \ncom5=/dev/x\n", {},
+         "/dev/ttyUSB0 /dev/ttyS1 ttyACM0 /dev/ttyS3 ", ""},
+        {"[porte]\ncom1=/dev/ttyUSB0\ncom2=/dev/ttyUSB1\ncom4=\n", {"--com", "1=pty", "--com", "4=/dev/gps"},
+         "PTY (virtuale) (--com) /dev/ttyUSB1 /dev/ttyS2 /dev/gps (--com) ", ""},
+        {"[porte]\ncom2=dev/ttyUSB1\n", {}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2 /dev/ttyS3 ",
+         "[porte] com2 vuole un percorso completo"},
+    };
+    for (auto [ini, args, in_use, message] : rows) {
+        args.insert(args.end(), {"--porta", "3"});
+        Started run(args, {{"vadrel.ini", ini}});
+        std::string devices;
+        for (int number = 1; number <= 4; ++number) devices += run->port_in_use(number) + " ";
+        if (const auto at = devices.find("/dev/pts/"); at != std::string::npos)
+            devices.replace(at, devices.find(' ', at) - at, "PTY");
+        EXPECT_EQ(devices, in_use) << ini;
+        const std::string said = run.shell.messages.empty() ? "" : run.shell.messages[0];
+        EXPECT_EQ(run.shell.messages.size(), message.empty() ? 0u : 1u) << said;
+        EXPECT_NE(said.find(message), std::string::npos) << ini << ": " << said;
+    }
+}
+
+// "Porta..." maps the ports --com left alone at once, the panel's open port
+// opened again on its new device, and keeps them for the next run. (The real
+// program under Xvfb reads its sentences on the new device.)
+TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
+    const Pty first, second;
+    Started run({"--com", "1=pty"}, {{"vadrel.ini", "[porte]\ncom2=" + first.device + "\n"}});
+    // on COM 2, the first pseudo-terminal
+    ASSERT_EQ(run->form().status_label.caption(), "Tx ok");
+    const std::string virtual_port = run->port_in_use(1);
+    PortSettings wanted;
+    wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
+    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_EQ(run->port_in_use(1), virtual_port) << "the virtual port of --com stays";
+    EXPECT_EQ(run->port_in_use(2) + " " + run->port_in_use(4), second.device + " ttyACM0");
+    EXPECT_EQ(run->form().status_label.caption(), "Tx ok");
+    wanted.devices.erase(4);
+    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_EQ(run->port_in_use(4), "/dev/ttyS3") << "back to the default";
+    EXPECT_TRUE(run.stop());
+    EXPECT_EQ(run.folder.get("vadrel.ini"), "[porte]\ncom1=/dev/ttyUSB7\ncom2=" + second.device + "\n");
+}
+
+// AIS targets: vadrel.ini's [ais] with --ais over it, vehicles 0 .. 2 of
+// "--mezzi 3" in use (what they send is the end-to-end test's); a change
+// giving two vehicles one MMSI is refused and changes nothing; one accepted
+// is kept, the command line's switch left out of the file.
+TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
+    Started run({"--com", "2=pty", "--ais", "--mezzi", "3"},
+                {{"vadrel.ini", "[ais]\nattivi=false\nmezzo1_nome=Alfa\n"}});
+    EXPECT_EQ(run->ais().mezzi[1].name, "Alfa");
+    for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(run->fleet().in_use(n), n < 3) << n;
+
+    AisSettings twice = run->ais();
+    twice.mezzi[2].mmsi = twice.mezzi[1].mmsi;
+    EXPECT_EQ(run->change_ais(twice), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
+    EXPECT_EQ(run->ais().mezzi[2].mmsi, 900000002u);
+    AisSettings renamed = run->ais();
+    renamed.mezzi[2].name = "Bravo";
+    EXPECT_EQ(run->change_ais(renamed), "");
+    const std::string ini = run.folder.get("vadrel.ini");
+    EXPECT_NE(ini.find("attivi=false"), std::string::npos) << "--ais stays out of the file\n" << ini;
+    EXPECT_NE(ini.find("mezzo2_nome=Bravo"), std::string::npos) << ini;
+    renamed.attivi = false;
+    EXPECT_EQ(run->change_ais(renamed), "");
+    EXPECT_FALSE(run->fleet().in_use(1)) << "AIS off: the current vehicle alone";
+}
+
+// A change of the receiver options (the menu "Opzioni") is kept in
+// vadrel.ini beside the file's own choice that the command line overrode.
+TEST(Program, AReceiverChangeKeepsTheFilesChoiceTheCommandLineOverrode) {
+    Started run({"--com", "2=pty", "--senza-fix=no"}, {{"vadrel.ini", "[ricevitore]\nutc=true\nsenza_fix=true\n"}});
+    OpzioniRicevitore expected;
+    expected.utc = true;
+    EXPECT_EQ(run->receiver(), expected);
+    expected.moto_reale = true;
+    EXPECT_EQ(run->change_receiver(expected), "");
+    EXPECT_TRUE(run.stop());
+    run.program.reset();  // its folder free again
+    expected.senza_fix = true;
+    ProgramFolder place(run.folder.path());
+    std::vector<std::string> problems;
+    EXPECT_EQ(read_receiver_settings(SettingsFile(place), problems), expected);
+}
+
+// The help file is the one in the program's folder; a folder of the
+// operator's own (--cartella) without one gets the one installed beside the
+// executable (the build puts one beside this test).
+TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
+    for (const bool own_help : {false, true}) {
+        Started run({"--com", "2=pty"}, own_help ? Files{{"vadrel.hlp", "<html>guida</html>"}} : Files{});
+        const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/vadrel.hlp";
+        EXPECT_EQ(run->form().help_file, own_help ? run.folder.at("vadrel.hlp") : beside) << own_help;
+        EXPECT_TRUE(run.stop());
+    }
+}
+
+// What the window's dialogs ask while both outputs run: an output onto the
+// other one is refused, and what runs goes on as it was. (The end-to-end
+// test refuses the program's own files and the other output at start-up.)
+TEST(Program, AnOutputOntoTheOtherOutputChangesNothing) {
+    Started run({"--com", "2=pty"});
+    const ScratchFolder& folder = run.folder;
+    ASSERT_EQ(run->start_tracks(folder.at("giro.gpx")), "");
+    EXPECT_EQ(run->start_recording(folder.at("giro.gpx")),
+              "la registrazione non può andare in " + folder.at("giro.gpx") + ": è il file delle tracce GPX (" +
+                  folder.at("giro.gpx") + ")");
+    EXPECT_FALSE(run->recorder().recording());
+    const std::string recording = folder.at("giro.nmea");
+    ASSERT_EQ(run->start_recording(recording), "");
+    EXPECT_EQ(run->start_tracks(recording),
+              "le tracce GPX non possono andare in " + recording + ": è il file della registrazione (" + recording +
+                  ")");
+    EXPECT_EQ(run->tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
+}
+
+// A client's change takes the fleet's change path as a panel edit does: the
+// panel shows it at once, a refusal leaves everything as it was; the
+// command line's vehicles come over the table read at start-up.
+TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
+    Started run({"--com", "2=pty", "--rotta", "0=45"});
+    PanelForm& form = run->form();
+    EXPECT_EQ(form.course_box.text(), "45") << "the command line's course, over the table's";
+    ProgramControl& control = run->control_target();
+    int told = 0;
+    control.changed = [&told] { ++told; };
+    VehiclePatch patch;
+    patch.position = "45°30'N 9°12'W";
+    patch.course = 270;
+    EXPECT_EQ(control.patch_vehicle(0, patch), std::nullopt);
+    EXPECT_EQ(
+        std::tuple(form.latitude_degrees_box.text(), form.latitude_minutes_box.text(),
+                   form.longitude_degrees_box.text(), form.longitude_hemisphere_box.text(), form.course_box.text()),
+        std::tuple("45", "30", "9", "W", "270"));
+    patch = {};
+    patch.course = 400;
+    EXPECT_EQ(control.patch_vehicle(0, patch), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
+    EXPECT_EQ(form.course_box.text(), "270");
+    EXPECT_EQ(control.set_transmission(false), std::nullopt);
+    EXPECT_EQ(form.status_label.caption(), "Stop");
+    EXPECT_EQ(control.set_mode(SendMode::multi, 5), std::nullopt);
+    EXPECT_EQ(std::tuple(form.multi_user_mode_option.selected(), form.vehicle_count_box.text()), std::tuple(true, "5"));
+    EXPECT_EQ(control.set_mode(SendMode::gps, 20).value_or(Refusal{}).field, "mezzi");
+    EXPECT_EQ(told, 3) << "the window hears of each change done, not of a refusal";
+    const ControlState state = control.state();
+    EXPECT_EQ(std::pair(state.mode, state.port.status), std::pair(SendMode::multi, std::string("Stop")))
+        << "the state as the panel shows it";
+}
+
+// Where the program keeps its table and finds its help, in a scratch tree:
+// a build folder, an installed tree (bin and share/vadrel as the install
+// rules lay them out), a folder of the operator's and a user's data folder.
+const QString bin = QStringLiteral("installed/" VADREL_BINDIR);
+const QString share = QStringLiteral("installed/" VADREL_DATADIR "/vadrel");
+
+// Folders made on demand; help files only where a row says.
+struct Tree {
+    QTemporaryDir dir;
+    std::string path(const QString& relative) const {
+        QDir().mkpath(dir.filePath(relative));
+        return dir.filePath(relative).toStdString();
+    }
+    QString help(const QString& folder) const {
+        return QDir(QString::fromStdString(path(folder))).filePath("vadrel.hlp");
+    }
+};
+
+TEST(Places, TheTableLivesWhereTheOperatorMayKeepIt) {
+    const std::tuple<const char*, bool, QString, bool, const char*> rows[] = {
+        // name, --cartella given, the executable's folder, read-only, where the table goes
+        {"the folder of --cartella first", true, bin, false, "mine"},
+        {"a build folder keeps it beside the executable", false, "build", false, "build"},
+        {"a build folder the user may not write in", false, "build", true, "data"},
+    };
+    for (const auto& [name, given, exe, read_only, expected] : rows) {
+        if (read_only && geteuid() == 0) continue;  // root writes anywhere; the package check runs it as a user
+        Tree tree;
+        QFile(tree.help(share)).open(QIODevice::WriteOnly);
+        const std::string exe_dir = tree.path(exe), data = tree.path("data");
+        if (read_only) QFile::setPermissions(QString::fromStdString(exe_dir), QFile::ReadOwner | QFile::ExeOwner);
+        const std::string chosen =
+            cartella_tabella(given ? std::optional(tree.path("mine")) : std::nullopt, exe_dir, data);
+        EXPECT_EQ(chosen, tree.path(expected)) << name;
+    }
+}
+
+TEST(Places, TheHelpIsTheFirstOneFound) {
+    const std::pair<std::vector<QString>, QString> rows[] = {  // folders holding a vadrel.hlp, the one found ("" none)
+        {{"mine", bin, share}, "mine"},
+        {{bin, share}, bin},
+        {{share}, share},
+        {{}, ""},
+    };
+    for (const auto& [helps, expected] : rows) {
+        Tree tree;
+        for (const QString& folder : helps) QFile(tree.help(folder)).open(QIODevice::WriteOnly);
+        const QString found = percorso_help(tree.help("mine"), QString::fromStdString(tree.path(bin)));
+        EXPECT_EQ(found, expected.isEmpty() ? QString() : tree.help(expected)) << expected.toStdString();
+    }
+}
+
+// Standard error is a pipe nobody drains: Qt's own handler would wait in its
+// write for ever. Routed, the warning is dropped and the program goes on;
+// once the reader drains the pipe, the next warning comes out whole.
+TEST(QtMessages, AWarningWhileNobodyReadsIsDroppedNotWaitedFor) {
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const int saved = ::dup(STDERR_FILENO);
+    ASSERT_EQ(::dup2(ends[1], STDERR_FILENO), STDERR_FILENO);
+    // Filled through a nonblocking description of its own: standard error's
+    // stays blocking, as a shell leaves it.
+    const int filler = ::open(("/proc/self/fd/" + std::to_string(ends[1])).c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(filler, 0);
+    const std::string block(4096, 'x');
+    while (::write(filler, block.data(), block.size()) > 0) {
+    }
+    route_qt_messages();
+
+    ::alarm(10);  // a warning that waits ends the test here
+    qWarning("lost");
+    char drained[65536];
+    ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    while (::read(ends[0], drained, sizeof drained) > 0) {
+    }
+    qWarning("seen");
+    const ssize_t got = ::read(ends[0], drained, sizeof drained);
+    ::alarm(0);
+
+    qInstallMessageHandler(nullptr);
+    ::dup2(saved, STDERR_FILENO);
+    for (const int fd : {saved, filler, ends[0], ends[1]}) ::close(fd);
+    ASSERT_GT(got, 0);
+    EXPECT_EQ(std::string(drained, static_cast<std::size_t>(got)), "seen\n");
+}
+
+}  // namespace
+}  // namespace vadrel::testing
