@@ -208,6 +208,11 @@ void ControlServer::take_event_clients() {
         client->last_taken = now_();
         socket->setMaxAllowedIncomingMessageSize(event_message_limit);
         socket->setMaxAllowedIncomingFrameSize(event_message_limit);
+        // Its TCP socket, still connected under the WebSocket, is no longer
+        // one upgrading: counted as both, each client took two places.
+        std::erase_if(upgrading_, [&](const auto& s) {
+            return s && s->peerPort() == socket->peerPort() && s->peerAddress() == socket->peerAddress();
+        });
         QWebSocket* raw = socket.get();
         client->socket.reset(socket.release());
         connect(raw, &QWebSocket::disconnected, this, [this, raw] {
