@@ -893,7 +893,7 @@ TEST(SettingsFile, AnAisValueThatCannotBeUsedLeavesItsVehicleAsByDefault) {
 }
 
 // The map's street tiles: a hand-written address that cannot be used leaves
-// them off. (Each reason an address cannot be used: the map's tests.)
+// them off, and each reason an address cannot be used.
 TEST(SettingsFile, TheStreetTilesAreOffWhenTheAddressCannotBeUsed) {
     const std::tuple<const char*, TileSettings, const char*> rows[] = {  // text, read, named ("" nothing)
         {"", TileSettings{}, ""},
@@ -907,6 +907,15 @@ TEST(SettingsFile, TheStreetTilesAreOffWhenTheAddressCannotBeUsed) {
         EXPECT_EQ(ini.problems.size(), *named ? 1u : 0u) << text;
         EXPECT_NE(ini.problem().find(named), std::string::npos) << ini.problem();
     }
+    const std::pair<const char*, const char*> addresses[] = {  // address, why it cannot be used ("" it can)
+        {"http://127.0.0.1:8080/{z}/{y}/{x}", ""},
+        {" \t", "manca l'indirizzo"},
+        {"https://tile.openstreetmap.org/{z}/{x}.png", "l'indirizzo non contiene {y}"},
+        {"ftp://example.org/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
+        {"HTTPS:///{z}/{x}/{y}.png", "l'indirizzo non ha un server"},
+        {"http://127.0.0.1:99999/{z}/{x}/{y}.png", "l'indirizzo non è scritto come un indirizzo web"},
+    };
+    for (const auto& [address, why] : addresses) EXPECT_EQ(tile_address_problem(address), why) << address;
 }
 
 // A save that cannot be done says why, naming the file, and changes nothing:

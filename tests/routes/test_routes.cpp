@@ -837,6 +837,7 @@ TEST(RouteFiles, ChoosingARouteByNameOrNumber) {
         {"Ritorno", std::size_t{1}},
         {"2", std::size_t{2}},  // a name first
         {"1", std::size_t{0}},
+        {"3", std::size_t{2}},
         {"4", "il file non ha un percorso \"4" + has},
         {"andata", "il file non ha un percorso \"andata" + has},
     };
