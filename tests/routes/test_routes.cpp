@@ -808,9 +808,7 @@ TEST(RouteFiles, ReadsRealFilesAndOnlyRegularOnes) {
     const RouteReading gpx = read_route_file(folder.at("senza_nome"));
     EXPECT_EQ(routes_of(gpx).size(), 1u);
 
-    {
-        std::ofstream big(folder.at("grande.gpx"));
-    }
+    folder.put("grande.gpx", "");
     ASSERT_EQ(::truncate(folder.at("grande.gpx").c_str(), 200 * 1000 * 1000), 0);
     ASSERT_EQ(::mkfifo(folder.at("fifo.gpx").c_str(), 0600), 0);
     ::mkdir(folder.at("cartella.gpx").c_str(), 0700);
