@@ -125,16 +125,6 @@ TEST(IsoTime, ReadsTheDateTimesOfGpxAndKml) {
     EXPECT_EQ(iso_time(1714557600000), "2024-05-01T10:00:00Z");
 }
 
-// The time to drive a route at a speed where its points give none (or 0),
-// and its length.
-TEST(Route, TravelTimeAndLength) {
-    const Route paced = testing::route_of({{0.0, 0.0, 10.0}, {0.0, 0.01, 0.0}, {0.0, 0.02}});
-    const double leg = haversine({0.0, 0.0}, {0.0, 0.01});
-    EXPECT_NEAR(paced.travel_seconds(5.0), leg / 10.0 + leg / 5.0, 1e-6);
-    EXPECT_TRUE(std::isinf(paced.travel_seconds(0.0)));
-    EXPECT_NEAR(paced.length(), 2 * leg, 1e-6);
-}
-
 TEST(RouteText, TheRouteArgumentOfTheCommandLine) {
     using Read = std::variant<RouteArgument, std::string>;
     const auto ok = [](std::size_t n, std::string file, std::string choice, FollowOptions options) {
@@ -294,7 +284,8 @@ TEST(Follower, AStepIsTheSumOfItsParts) {
 }
 
 // A leg goes at the speed of the point it starts from, either way along it;
-// a point without one, or with 0, leaves the vehicle's.
+// a point without one, or with 0, leaves the vehicle's. The route's time to
+// drive at a speed, and its length, count the same.
 TEST(Follower, ThePointsSpeeds) {
     const Route route = route_of({{0.0, 0.0, 5.0}, {0.0, 0.005, 0.0}, {0.0, 0.01}});
     const double leg = haversine({0.0, 0.0}, {0.0, 0.005});
@@ -304,6 +295,9 @@ TEST(Follower, ThePointsSpeeds) {
     const auto there = std::find_if(steps.begin(), steps.end(), [](const RouteStep& s) { return s.events.ends > 0; });
     EXPECT_NEAR(there - steps.begin(), leg / 5 + leg / 20, 1.0);
     EXPECT_EQ(steps[steps.size() - 3].speed, 5.0f);  // back along the first leg
+    EXPECT_NEAR(route.travel_seconds(20.0), leg / 5 + leg / 20, 1e-6);
+    EXPECT_TRUE(std::isinf(route.travel_seconds(0.0))) << "a leg left to a speed of 0";
+    EXPECT_NEAR(route.length(), 2 * leg, 1e-6);
 }
 
 // The end rules, each against the times a client would compute.
