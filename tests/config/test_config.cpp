@@ -633,9 +633,8 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
         EXPECT_EQ(reserve.holding(), DescriptorReserve::held) << name;
         const std::string said = "Impossibile salvare la tabella dei veicoli nel file " + file.path() + ": " + told;
         EXPECT_EQ(b.messages, told.empty() ? std::vector<std::string>{} : std::vector<std::string>{said}) << name;
-        if (!removed) {
-            EXPECT_EQ(b.others(), std::vector<std::string>{}) << name << ": nothing beside it";
-        }
+        EXPECT_EQ(removed ? std::vector<std::string>{} : b.others(), std::vector<std::string>{})
+            << name << ": nothing beside it";
     }
 }
 
@@ -797,8 +796,7 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
                   ini.save(save_ais_settings, ais) + ini.save(save_tile_settings, tiles),
               "");
     EXPECT_EQ(ini.folder.get("vadrel.ini").find("mezzo0_"), std::string::npos) << "only the vehicles set written";
-    ini.place.reset();  // a new run
-    ini.place.emplace(ini.folder.path());
+    ini.place.emplace(ini.folder.path());  // a new run, once this one has let the folder go
     EXPECT_EQ(ini.read(read_output_settings), outputs);
     EXPECT_EQ(ini.read(read_control_settings), control);
     EXPECT_EQ(ini.read(read_receiver_settings), receiver);
