@@ -1,27 +1,219 @@
-// The configuration file vadrel.cnf: reader and writer over bytes, the fuzzer's
-// seed corpus replayed, the table over the fleet, and the file on a real disk.
+// The configuration on a real disk. The program's folder: what makes it
+// refused, the lock against a second vadrel, the temporaries a killed save
+// leaves, and the outputs that may not go onto its files. The vehicle table
+// vadrel.cnf: reader and writer over bytes, the fuzzer's seed corpus
+// replayed, the table over the fleet, and the file on a real disk. The
+// settings vadrel.ini: each group written and read back beside the others,
+// what a hand-edited file holds that cannot be used, and the files it must
+// not write over.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <tuple>
 
-#include "config_check.h"
+#include "config/ais_settings.h"
+#include "config/control_settings.h"
+#include "config/output_path.h"
+#include "config/output_settings.h"
+#include "config/program_folder.h"
+#include "config/receiver_settings.h"
 #include "config/table_file.h"
-#include "os/descriptor_reserve.h"
-#include "support/descriptor_limit.h"
-#include "support/scratch_folder.h"
+#include "config/tile_settings.h"
 #include "config/vehicle_table.h"
+#include "config_check.h"
+#include "os/descriptor_reserve.h"
+#include "settings_check.h"
+#include "support/descriptor_limit.h"
+#include "support/event_loop.h"
+#include "support/scratch_folder.h"
 
 namespace vadrel::testing {
 namespace {
+
+// What opening the folder says: "" when it is used, else the refusal.
+std::string opening(const std::string& path) {
+    try {
+        ProgramFolder folder(path);
+        return "";
+    } catch (const FolderRefused& e) {
+        return e.what();
+    }
+}
+
+// A link to the user's own file, or a file, under a name; made by another
+// user where `others`. "" when the folder is used.
+TEST(ProgramFolder, IsRefusedWhenOneOfItsNamesIsALinkOrAnotherUsersFile) {
+    const std::tuple<const char*, bool, bool, const char*> rows[] = {  // name, a link, others', told
+        {"vadrel.cnf", true, false, "vadrel.cnf è un collegamento simbolico a "},
+        {"vadrel.lock", true, false, "vadrel.lock è un collegamento simbolico a "},
+        {"vadrel.cnf.bak", true, true, "vadrel.cnf.bak è un collegamento simbolico a "},
+        {"vadrel.ini", false, true, "vadrel.ini appartiene all'utente nobody"},
+        {"vadrel.cnf.bak.7", false, true, "vadrel.cnf.bak.7 appartiene all'utente nobody"},
+        {"vadrel.cnf.orig", false, true, ""},
+        {"vadrel.cnf.bak.x", true, false, ""},
+        {"vadrel.percorso.0.gpx", true, false, "vadrel.percorso.0.gpx è un collegamento simbolico a "},
+        {"vadrel.percorso.20", false, true, "vadrel.percorso.20 appartiene all'utente nobody"},
+        {"vadrel.percorso.03", true, false, ""},
+    };
+    for (const auto& [name, link, others, told] : rows) {
+        if (others && !can_give_files_away()) continue;
+        ScratchFolder f;
+        f.put("mine", "del proprietario");
+        ASSERT_EQ(link ? symlink(f.at("mine").c_str(), f.at(name).c_str()) : (f.put(name, ""), 0), 0);
+        ASSERT_EQ(others ? lchown(f.at(name).c_str(), other_user, other_user) : 0, 0);
+        const std::string said = opening(f.path());
+        const std::string refused = "La cartella " + f.path() + " non viene usata: " + f.at(told);
+        EXPECT_TRUE(*told ? said.rfind(refused, 0) == 0 && said.find("--cartella") != std::string::npos : said.empty())
+            << name << ": " << said;
+        EXPECT_EQ(std::pair(f.get("mine"), f.mode("mine")), std::pair(std::string("del proprietario"), 0644u)) << name;
+    }
+}
+
+TEST(ProgramFolder, IsRefusedWhenItIsNotAFolder) {
+    ScratchFolder f;
+    f.put("file", "");
+    EXPECT_EQ(opening(f.at("manca")).rfind("La cartella " + f.at("manca") + " non esiste.", 0), 0u);
+    EXPECT_EQ(opening(f.at("file")).rfind(f.at("file") + " non è una cartella.", 0), 0u);
+}
+
+// Only names of vadrel's own temporaries, only regular files of the user.
+TEST(ProgramFolder, RemovesTheTemporariesOfAKilledSave) {
+    ScratchFolder f;
+    for (const char* name : {"vadrel.cnf.tmp-a1B2c3", "vadrel.cnf.tmp-a1B2c", "vadrel.cnf.tmp-a1B2c3d",
+                             "vadrel.cnf.tmp-a1B2.3", "vadrel.cnf.backup", "vadrel.cnf.XYZ123", "x.tmp-a1B2c3"}) {
+        f.put(name, "resto");
+    }
+    ASSERT_TRUE(QDir(f.dir.path()).mkdir("vadrel.cnf.tmp-cartel"));
+    {
+        ProgramFolder folder(f.path());
+        EXPECT_EQ(f.names(),
+                  (std::vector<std::string>{"vadrel.cnf.XYZ123", "vadrel.cnf.backup", "vadrel.cnf.tmp-a1B2.3",
+                                            "vadrel.cnf.tmp-a1B2c", "vadrel.cnf.tmp-a1B2c3d", "vadrel.cnf.tmp-cartel",
+                                            "vadrel.lock", "x.tmp-a1B2c3"}));
+    }
+    EXPECT_EQ(f.get("vadrel.lock"), "<missing>") << "the lock goes with the program";
+}
+
+void age(const std::string& path, int seconds) {
+    const timespec when[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+// In one process two holders are as good as two programs: the second is
+// told who holds the folder, however long it has held it; once the first is
+// gone the folder is free. A lock file with nothing in it is a vadrel
+// starting this instant, or one that died before it could write its name:
+// taken over only once it is old.
+TEST(ProgramFolder, IsHeldByOneProgramAtATime) {
+    ScratchFolder f;
+    std::optional<ProgramFolder> first(std::in_place, f.path());
+    EXPECT_TRUE(first->locked());
+    age(f.at("vadrel.lock"), 3600);
+    const std::string told = opening(f.path());
+    EXPECT_EQ(told.rfind("La cartella " + f.path() + " è già usata da un altro vadrel (", 0), 0u) << told;
+    EXPECT_NE(told.find("processo " + std::to_string(getpid()) + " su "), std::string::npos) << told;
+    EXPECT_NE(told.find("--cartella"), std::string::npos) << told;
+    first.reset();
+    EXPECT_EQ(opening(f.path()), "");
+    f.put("vadrel.lock", "");
+    EXPECT_NE(opening(f.path()), "") << "an empty lock just made";
+    age(f.at("vadrel.lock"), 60);
+    EXPECT_EQ(opening(f.path()), "") << "an empty lock a minute old";
+}
+
+// Whatever comes under a name while the program runs, a link is never
+// followed: not read, not copied, and replaced as a name.
+TEST(ProgramFolder, NeverFollowsALink) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    f.put("mine", "del proprietario");
+    ASSERT_EQ(symlink(f.at("mine").c_str(), f.at("vadrel.cnf").c_str()), 0);
+    EXPECT_EQ(folder.read("vadrel.cnf", 100), std::nullopt);
+    EXPECT_TRUE(folder.copy("vadrel.cnf", "vadrel.cnf.bak.1"));
+    EXPECT_FALSE(folder.replace("vadrel.cnf", "tabella"));
+    EXPECT_EQ(f.get("mine"), "del proprietario");
+    EXPECT_EQ(f.get("vadrel.cnf"), "tabella");
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"mine", "vadrel.cnf", "vadrel.lock"}));
+}
+
+// A kept route is written and read a piece at a time: the pieces land whole
+// and in order; what is not a regular file of ours, or not there, does not open.
+TEST(ProgramFolder, WritesAndOpensAFileAPieceAtATime) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    EXPECT_FALSE(folder.replace_with("vadrel.percorso.3.gpx", [](const ProgramFolder::PieceWriter& put) {
+        for (const char* piece : {"<gpx>", "", "<rte/>", "</gpx>"}) EXPECT_TRUE(put(piece));
+    }));
+    EXPECT_EQ(f.get("vadrel.percorso.3.gpx"), "<gpx><rte/></gpx>");
+    int error = -1;
+    const Descriptor file = folder.open_own("vadrel.percorso.3.gpx", &error);
+    EXPECT_EQ(std::pair(read_bytes(file.get(), 5), error), std::pair(std::string("<gpx>"), 0));
+    ASSERT_EQ(mkfifo(f.at("vadrel.percorso.4.gpx").c_str(), 0600), 0);
+    EXPECT_FALSE(folder.open_own("vadrel.percorso.4.gpx", &error)) << "a FIFO is not opened for reading";
+    EXPECT_EQ(error, 0);
+    EXPECT_FALSE(folder.open_own("vadrel.percorso.5.gpx", &error));
+    EXPECT_EQ(error, ENOENT);
+}
+
+// An output path against the program's own files and the log replayed:
+// refused with both paths named, however the path reaches them. (By their
+// plain names, and the other output: integration.record_replay_files,
+// refused_outputs.)
+TEST(OutputPath, OwnFilesAndTheReplayedLogAreRefused) {
+    ScratchFolder program, elsewhere;
+    program.put("vadrel.cnf", "tabella");
+    program.put("vadrel.ini", "[porte]\n");
+    ProgramFolder folder(program.path());  // makes vadrel.lock
+    elsewhere.put("viaggio.nmea", "# registro\n");
+    ASSERT_EQ(::symlink(program.at("vadrel.cnf").c_str(), elsewhere.at("tabella.gpx").c_str()), 0);
+    ASSERT_EQ(::link(program.at("vadrel.ini").c_str(), elsewhere.at("copia.nmea").c_str()), 0);
+    ASSERT_EQ(::symlink("viaggio.nmea", elsewhere.at("altro.nmea").c_str()), 0);
+    ASSERT_EQ(::mkfifo(elsewhere.at("fifo").c_str(), 0600), 0);
+    const std::vector<RoleFile> others = {{FileRole::replay, elsewhere.at("viaggio.nmea")}};
+    const auto own = [&program](const std::string& name) {
+        return "è un file del programma (" + program.at(name) + ")";
+    };
+    const std::tuple<std::string, FileRole, std::string> rows[] = {
+        // path, role, what is said after the path ("" allowed)
+        {elsewhere.at("tabella.gpx"), FileRole::tracks, own("vadrel.cnf")},
+        {elsewhere.at("copia.nmea"), FileRole::recording, own("vadrel.ini")},
+        {program.at("vadrel.lock"), FileRole::tracks, own("vadrel.lock")},
+        // names of the program's own that are not there yet
+        {program.at("vadrel.cnf.bak.9"), FileRole::recording, own("vadrel.cnf.bak.9")},
+        {elsewhere.at("../" + program.path().substr(program.path().rfind('/') + 1) + "/vadrel.cnf.nuovo.2"),
+         FileRole::tracks, own("vadrel.cnf.nuovo.2")},
+        {elsewhere.at("altro.nmea"), FileRole::recording,
+         "è il registro che si riproduce (" + elsewhere.at("viaggio.nmea") + ")"},
+        {elsewhere.at("fifo"), FileRole::tracks, "è un FIFO, non un file normale"},
+        {"/dev/null", FileRole::recording, "è un dispositivo, non un file normale o un FIFO"},
+        {elsewhere.path(), FileRole::tracks, "è una cartella, non un file normale"},
+        {elsewhere.at("manca/giro.nmea"), FileRole::recording, "il file o la cartella non esiste"},
+        {elsewhere.at("fifo"), FileRole::recording, ""},
+        {elsewhere.at("nuovo.nmea"), FileRole::recording, ""},
+        {program.at("tracce.gpx"), FileRole::tracks, ""},
+    };
+    for (const auto& [path, role, refusal] : rows) {
+        const std::string start = role == FileRole::recording ? "la registrazione non può andare in "
+                                                              : "le tracce GPX non possono andare in ";
+        EXPECT_EQ(output_refusal(path, role, folder, others), refusal.empty() ? "" : start + path + ": " + refusal)
+            << path;
+    }
+    EXPECT_EQ(program.get("vadrel.cnf"), "tabella") << "nothing opened for writing";
+}
 
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
@@ -241,7 +433,6 @@ TEST(VehicleTable, AFileNotReadWhole) {
                               records),
               0);
     table.load(records, false);
-    EXPECT_EQ(fleet.vehicle(0).lat, 44 * 3600.0);
     EXPECT_EQ(fleet.vehicle(1).lat, 46 * 3600.0);
     EXPECT_EQ(table.text().substr(0, table.text().find("\r\n")), "44,0,\"N\",,10,0,\"E\",0,0,#FALSE#,#FALSE#");
 }
@@ -442,9 +633,8 @@ TEST(ConfigFile, ASaveThatCannotBeDoneKeepsThePreviousFile) {
         EXPECT_EQ(reserve.holding(), DescriptorReserve::held) << name;
         const std::string said = "Impossibile salvare la tabella dei veicoli nel file " + file.path() + ": " + told;
         EXPECT_EQ(b.messages, told.empty() ? std::vector<std::string>{} : std::vector<std::string>{said}) << name;
-        if (!removed) {
-            EXPECT_EQ(b.others(), std::vector<std::string>{}) << name << ": nothing beside it";
-        }
+        EXPECT_EQ(removed ? std::vector<std::string>{} : b.others(), std::vector<std::string>{})
+            << name << ": nothing beside it";
     }
 }
 
@@ -547,6 +737,230 @@ TEST(ConfigFile, AFileThatCouldNotBeReadAtStartUpIsNeverReplaced) {
     EXPECT_EQ(b.f.get("vadrel.cnf.nuovo.1"), table_text(full_table()));
     EXPECT_THAT(b.messages.back(), StartsWith(b.about + " è stato lasciato com'è: all'avvio non si poteva leggere " +
                                               no_descriptor + "."));
+}
+
+// A program folder whose vadrel.ini holds `text` (none when empty).
+struct Ini {
+    ScratchFolder folder;
+    std::optional<ProgramFolder> place;
+    std::vector<std::string> problems;
+
+    explicit Ini(const std::string& text = "") {
+        if (!text.empty()) folder.put("vadrel.ini", text);
+        place.emplace(folder.path());
+    }
+    // What a group's reader makes of the file as it is now.
+    template <typename Settings>
+    Settings read(Settings (*reader)(const SettingsFile&, std::vector<std::string>&)) {
+        problems.clear();
+        return reader(SettingsFile(*place), problems);
+    }
+    // Saved by the group's writer, then read back; "" when the save worked.
+    template <typename Settings>
+    std::string save(std::string (*writer)(SettingsFile&, const Settings&), const Settings& settings) {
+        SettingsFile file(*place);
+        return writer(file, settings);
+    }
+    // The one problem named, or what was named instead.
+    std::string problem() const {
+        return problems.size() == 1 ? problems[0] : std::to_string(problems.size()) + " problemi";
+    }
+};
+
+TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
+    Ini ini("[ricevitore]\nutc=true\n\n[uscite]\nvecchia=1\n");
+    OutputSettings outputs;
+    outputs.tcp = outputs.udp = true;
+    outputs.tcp_address = "::";
+    outputs.tcp_port = 2000;
+    outputs.tcp_max = 1000;
+    outputs.udp_targets = {"192.168.1.255:10110", "[ff02::1]:10110"};
+    EXPECT_EQ(ini.read(read_control_settings), ControlSettings{}) << "off unless the file says so";
+    EXPECT_EQ(ini.save(save_output_settings, outputs), "");
+    const std::string text = ini.folder.get("vadrel.ini");
+    EXPECT_NE(text.find("[ricevitore]\nutc=true"), std::string::npos) << text;
+    EXPECT_EQ(text.find("vecchia"), std::string::npos) << "the group is replaced as a whole";
+
+    const ControlSettings control{true, "::", 0};
+    const OpzioniRicevitore receiver{
+        .utc = true, .moto_reale = true, .frasi_complete = true, .quota = -12.5, .senza_fix = true,
+        .guasti = {true, 0.125, 0.25, 0.5, 18446744073709551615ULL, {30, 300}},
+        .cielo = {true, 12.5, {{200, 340, 40}, {350, 10, 20.5}}, 3, 5, Talker::gn,
+                  {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::gll}}};
+    AisSettings ais;
+    ais.attivi = ais.nave_propria = true;
+    ais.mezzi[3] = {247000003, AisClass::b, "Libeccio, è bella", 37, "IABC", {}};
+    ais.mezzi[20].name = "Ultimo";
+    const TileSettings tiles{true, "http://127.0.0.1:8080/{z}/{x}/{y}.png"};
+    EXPECT_EQ(ini.save(save_control_settings, control) + ini.save(save_receiver_settings, receiver) +
+                  ini.save(save_ais_settings, ais) + ini.save(save_tile_settings, tiles),
+              "");
+    EXPECT_EQ(ini.folder.get("vadrel.ini").find("mezzo0_"), std::string::npos) << "only the vehicles set written";
+    ini.place.emplace(ini.folder.path());  // a new run, once this one has let the folder go
+    EXPECT_EQ(ini.read(read_output_settings), outputs);
+    EXPECT_EQ(ini.read(read_control_settings), control);
+    EXPECT_EQ(ini.read(read_receiver_settings), receiver);
+    EXPECT_EQ(ini.read(read_ais_settings), ais);
+    EXPECT_EQ(ini.read(read_tile_settings), tiles);
+    EXPECT_EQ(ini.problems, std::vector<std::string>{});
+
+    // written by hand: one target, and a comma left after it
+    ini.folder.put("vadrel.ini", "[uscite]\nudp=true\nudp_destinazioni=10.0.0.255:10110,\n");
+    EXPECT_EQ(ini.read(read_output_settings).udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
+}
+
+// A value that cannot be used is named (file, group, key, value) and leaves
+// its output off, not running on a default the file did not ask for.
+// (A port out of range: integration.files, settings_out_of_range.)
+TEST(SettingsFile, AValueThatCannotBeUsedIsNamedAndLeavesItsOutputOff) {
+    const std::tuple<const char*, const char*, bool, bool> rows[] = {
+        // text, what is named ("" nothing), tcp, udp
+        {"tcp=true\ntcp_porta=2000\nudp=1", "", true, true},
+        {"tcp=true\ntcp_porta=10,110", "[uscite] tcp_porta vuole un numero da 0 a 65535, non \"10,110\"", false, false},
+        {"tcp=true\ntcp_max_client=0", "[uscite] tcp_max_client vuole un numero da 1 a 1000000, non \"0\"", false,
+         false},
+        {"tcp=forse\nudp=true", "[uscite] tcp vuole true o false, non \"forse\"", false, true},
+        {"tcp=true\nudp=si", "[uscite] udp vuole true o false, non \"si\"", true, false},
+    };
+    for (const auto& [text, named, tcp, udp] : rows) {
+        Ini ini(std::string("[uscite]\n") + text + "\n");
+        const OutputSettings read = ini.read(read_output_settings);
+        EXPECT_EQ(std::pair(read.tcp, read.udp), std::pair(tcp, udp)) << text;
+        const std::vector<std::string> said = {ini.folder.at("vadrel.ini") + ": " + named};
+        EXPECT_EQ(ini.problems, *named ? said : std::vector<std::string>{}) << text;
+    }
+    Ini control("[controllo]\nattivo=true\nporta=99999\n");
+    EXPECT_FALSE(control.read(read_control_settings).on);
+    EXPECT_EQ(control.problem(),
+              control.folder.at("vadrel.ini") + ": [controllo] porta vuole un numero da 0 a 65535, non \"99999\"");
+}
+
+// Each receiver value that cannot be used leaves its option off, with a line
+// naming the file, the key and the value; faults with one such value stay off.
+// A row for each way a value is read: a sky option's own reader (the mask,
+// the rate, the list of sentences) goes the way the obstructions go; a flag
+// and a height out of range: integration.files, settings_out_of_range.
+TEST(SettingsFile, AReceiverValueThatCannotBeUsedLeavesItsOptionOff) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"frasi=tutte", "frasi vuole rmc o complete"},
+        {"quota=alta", "quota vuole un numero, non \"alta\""},
+        {"guasti=true\nguasti_perdita=2", "guasti: perdita vuole una frazione da 0 a 1"},
+        {"guasti=true\nguasti_perdita=0.1\nguasti_seme=-3", "guasti_seme vuole un numero intero"},
+        {"guasti=true\nguasti_perdita_fix=30", "guasti_perdita_fix: perdita-fix vuole DURATA/OGNI"},
+        {"ostacoli=\"200-340:40,ovest\"", "ostacoli: un ostacolo si scrive"},
+    };
+    OpzioniRicevitore expected;
+    expected.moto_reale = true;
+    for (const auto& [text, named] : rows) {
+        Ini ini(std::string("[ricevitore]\n") + text + "\nmoto_reale=1\n");
+        EXPECT_EQ(ini.read(read_receiver_settings), expected) << text;
+        EXPECT_NE(ini.problem().find(std::string("vadrel.ini: [ricevitore] ") + named), std::string::npos)
+            << ini.problem();
+    }
+}
+
+// An AIS vehicle's value that cannot be used leaves that vehicle as by
+// default, with a line naming the file, the group and the key; the others
+// are read.
+TEST(SettingsFile, AnAisValueThatCannotBeUsedLeavesItsVehicleAsByDefault) {
+    const std::tuple<const char*, std::size_t, const char*> rows[] = {
+        // text, the vehicle left as by default, named
+        {"mezzo2_mmsi=12345678901", 2, "mezzo2_mmsi vuole un MMSI di nove cifre"},
+        {"mezzo2_classe=C", 2, "mezzo2_classe vuole A o B, non \"C\""},
+        {"mezzo2_tipo=100", 2, "mezzo2_tipo vuole un numero da 0 a 99"},
+        {"mezzo2_nome=Nave Grande e Lunga Oltre Venti", 2, "mezzo2_nome: il nome AIS ha al massimo 20 caratteri"},
+        {"mezzo2_nominativo=I@X", 2, "mezzo2_nominativo: «@» non si trasmette in AIS"},
+        {"mezzo2_mmsi=900000005", 2,
+         "l'MMSI 900000005 è sia del mezzo 2 sia del mezzo 5: il mezzo 2 torna a 900000002"},
+        {"mezzo7_mmsi=247000001", 7, "sia del mezzo 1 sia del mezzo 7: il mezzo 7 torna a 900000007"},
+    };
+    for (const auto& [text, vehicle, named] : rows) {
+        Ini ini(std::string("[ais]\nattivi=true\nmezzo1_mmsi=247000001\n") + text + "\n");
+        const AisSettings read = ini.read(read_ais_settings);
+        EXPECT_TRUE(read.attivi && read.mezzi[1].mmsi == 247000001u) << text;
+        EXPECT_EQ(read.mezzi[vehicle], default_identity(vehicle)) << text;
+        EXPECT_NE(ini.problem().find(named), std::string::npos) << ini.problem();
+        EXPECT_EQ(ini.problem().rfind(ini.folder.at("vadrel.ini") + ": [ais] ", 0), 0u) << ini.problem();
+    }
+}
+
+// The map's street tiles: a hand-written address that cannot be used leaves
+// them off, and each reason an address cannot be used.
+TEST(SettingsFile, TheStreetTilesAreOffWhenTheAddressCannotBeUsed) {
+    const std::tuple<const char*, TileSettings, const char*> rows[] = {  // text, read, named ("" nothing)
+        {"", TileSettings{}, ""},
+        {"strade=true\n", TileSettings{true, default_tile_address}, ""},
+        {"strade=true\nindirizzo=file:///etc/{z}/{x}/{y}\n", TileSettings{}, "[mappa] indirizzo"},
+        {"strade=forse\n", TileSettings{}, "[mappa] strade"},
+    };
+    for (const auto& [text, read, named] : rows) {
+        Ini ini(std::string("[mappa]\n") + text);
+        EXPECT_EQ(ini.read(read_tile_settings), read) << text;
+        EXPECT_EQ(ini.problems.size(), *named ? 1u : 0u) << text;
+        EXPECT_NE(ini.problem().find(named), std::string::npos) << ini.problem();
+    }
+    const std::pair<const char*, const char*> addresses[] = {  // address, why it cannot be used ("" it can)
+        {"http://127.0.0.1:8080/{z}/{y}/{x}", ""},
+        {" \t", "manca l'indirizzo"},
+        {"https://tile.openstreetmap.org/{z}/{x}.png", "l'indirizzo non contiene {y}"},
+        {"ftp://example.org/{z}/{x}/{y}.png", "l'indirizzo non comincia con http:// o https://"},
+        {"HTTPS:///{z}/{x}/{y}.png", "l'indirizzo non ha un server"},
+        {"http://127.0.0.1:99999/{z}/{x}/{y}.png", "l'indirizzo non è scritto come un indirizzo web"},
+    };
+    for (const auto& [address, why] : addresses) EXPECT_EQ(tile_address_problem(address), why) << address;
+}
+
+// A save that cannot be done says why, naming the file, and changes nothing:
+// a file that does not read as settings (QSettings would write over it), one
+// too big to read whole (its tail would be lost), one its owner made
+// read-only, a folder where nothing can be written (as root every folder is
+// writable: a folder in the file's place stands for it then).
+TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
+    enum class Case { unreadable, too_big, read_only, no_writing };
+    for (const Case c : {Case::unreadable, Case::too_big, Case::read_only, Case::no_writing}) {
+        ScratchFolder folder;
+        const std::string path = folder.at("vadrel.ini");
+        const std::string before = c == Case::unreadable ? "[uscite\ntcp=1\n"
+                                   : c == Case::too_big  ? "[ricevitore]\n" + std::string(1 << 20, ';') + "\nutc=1\n"
+                                                         : "[uscite]\ntcp=true\n";
+        if (c != Case::no_writing) {
+            folder.put("vadrel.ini", before);
+            if (c == Case::read_only) chmod(path.c_str(), 0444);
+        } else if (::geteuid() == 0) {
+            ASSERT_TRUE(QDir().mkdir(QString::fromStdString(path)));
+        } else {
+            QFile::setPermissions(folder.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        }
+        ProgramFolder place(folder.path());
+        SettingsFile file(place);
+        const std::string why = save_output_settings(file, OutputSettings{});
+        EXPECT_NE(why.find(path), std::string::npos) << why;
+        EXPECT_EQ(why.find("reso di sola lettura dal suo proprietario") != std::string::npos, c == Case::read_only)
+            << why;
+        if (c != Case::no_writing) {
+            EXPECT_EQ(file.problem() != "", c == Case::unreadable || c == Case::too_big) << why;
+            EXPECT_EQ(folder.get("vadrel.ini"), before) << why;
+        }
+        QFile::setPermissions(folder.dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+}
+
+// ok-* files have nothing to name, ko-* something; any other (a find of the
+// fuzzer) only has to hold what the fuzzer checks, on a real disk.
+TEST(SettingsFile, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_SETTINGS_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_SETTINGS_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        ScratchFolder folder;
+        std::size_t named = 0;
+        EXPECT_EQ(fuzzing::check_settings(bytes, folder.path(), &named), "") << name;
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(named == 0, name[1] == 'k') << name;
+        }
+    }
 }
 
 }  // namespace

@@ -9,8 +9,10 @@ namespace vadrel {
 namespace {
 
 // The kinds the full set added, and a $GPGSV with fewer than four
-// satellites: the blocks after its last satellite are left out.
-TEST(Frase, NewKindsAndShortGroups) {
+// satellites: the blocks after its last satellite are left out. The checksum
+// covers every byte after the first (the "$", or whatever stands there), as
+// it is.
+TEST(Frase, NewKindsShortGroupsAndTheChecksum) {
     Gsv last{"3", "3", "09", {}};
     last.satelliti[0] = {"29", "33", "067", "46"};
     Gsv middle_empty{"1", "1", "02", {{{"04", "47", "228", ""}, {}, {"19", "64", "163", "46"}, {}}}};
@@ -21,14 +23,10 @@ TEST(Frase, NewKindsAndShortGroups) {
         {frase(last), "$GPGSV,3,3,09,29,33,067,46*48"},
         {frase(Gsv{"1", "1", "00", {}}), "$GPGSV,1,1,00*79"},
         {frase(middle_empty), "$GPGSV,1,1,02,04,47,228,,,,,,19,64,163,46*78"},
+        {checksum_field("$\x0A"), "*0A"},
+        {checksum_field("x$\xFF"), "*DB"},
     };
-    for (const auto& [built, expected] : rows) EXPECT_EQ(built, expected);
-}
-
-// Every byte after the first (the "$", or whatever stands there), as it is.
-TEST(Checksum, CoversEveryByteAfterTheFirst) {
-    EXPECT_EQ(checksum_field("$\x0A"), "*0A");
-    EXPECT_EQ(checksum_field("x$\xFF"), "*DB");
+    for (const auto& [built, expected] : rows) EXPECT_EQ(built, expected) << expected;
 }
 
 }  // namespace
