@@ -21,6 +21,7 @@
 #include "log/replay.h"
 #include "nmea/sentences.h"
 #include "nmea_log_check.h"
+#include "os/descriptor.h"
 #include "outputs/output_fanout.h"
 #include "support/event_loop.h"
 #include "support/fakes.h"
@@ -344,17 +345,17 @@ TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
     const std::string fifo = folder.path() + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_NE(recorder.start(fifo).find("nessun programma legge"), std::string::npos);
-    const Fd reader(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
-    ASSERT_GE(reader.fd, 0);
+    const Descriptor reader(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
+    ASSERT_GE(reader.get(), 0);
     ASSERT_EQ(recorder.start(fifo), "");
     const std::string tick = std::string(1000, 'x') + "\n";
     OutputSink::Result result;
     while (recorder.skipped() == 0) result = recorder.send(tick);  // the pipe fills, nobody reads
     EXPECT_NE(result.note.find("il lettore è indietro, saltati 1"), std::string::npos) << result.note;
     const long long whole = recorder.ticks();
-    std::string got = read_bytes(reader.fd, 1 << 20, 0);
+    std::string got = read_bytes(reader.get(), 1 << 20, 0);
     recorder.send(tick);  // the rest of the tick cut by the full pipe, then this one
-    got += read_bytes(reader.fd, 1 << 20, 0);
+    got += read_bytes(reader.get(), 1 << 20, 0);
     LogReader log(sorgente_testo(got));
     LogTick t;
     long long ticks = 0;
@@ -588,7 +589,7 @@ TEST_F(Gpx, AFileRemovedOrChangedStopsTheTracks) {
 TEST_F(Gpx, WhatCannotHoldTheTracksIsRefused) {
     ASSERT_EQ(gpx.start(), "");
     ASSERT_EQ(::mkfifo(folder.at("fifo").c_str(), 0600), 0);
-    const Fd reader(::open(folder.at("fifo").c_str(), O_RDONLY | O_NONBLOCK));
+    const Descriptor reader(::open(folder.at("fifo").c_str(), O_RDONLY | O_NONBLOCK));
     const std::pair<std::string, std::string> rows[] = {
         {folder.at("tracce.gpx"), "un altro vadrel vi sta scrivendo"},
         {folder.at("manca/tracce.gpx"), "il file o la cartella non esiste"},

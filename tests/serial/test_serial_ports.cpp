@@ -19,6 +19,7 @@
 #include <memory>
 #include <tuple>
 
+#include "os/descriptor.h"
 #include "serial/device_port.h"
 #include "serial/port_router.h"
 #include "serial/virtual_port.h"
@@ -33,7 +34,9 @@ const std::string burst = std::string("\r\n\0\0\0\0\0", 7) + sentence + "\xff\x7
 const LineSettings settings_4800{4800, Parity::none, 8, StopBits::one};
 
 // The slave side opened as a serial device: line settings untouched, nonblocking.
-Fd client_of(const std::string& path) { return Fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)); }
+Descriptor client_of(const std::string& path) {
+    return Descriptor(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+}
 
 // The number and text of the PortFailure `action` throws; 0 and "" when none.
 std::pair<int, std::string> failure_of(const std::function<void()>& action) {
@@ -50,7 +53,7 @@ std::pair<int, std::string> failure_of(const std::function<void()>& action) {
 // side by side reuse /dev/pts numbers. QSerialPort itself must make the line raw.
 struct Cable {
     QTemporaryDir dir;
-    Fd master{-1};
+    Descriptor master;
     std::string device = dir.filePath("cavo-" + dir.path().section('/', -1)).toStdString();
 
     Cable() {
@@ -58,7 +61,7 @@ struct Cable {
         if (::openpty(&m, &s, nullptr, nullptr, nullptr) != 0) return;
         ::close(s);
         ::fcntl(m, F_SETFL, O_NONBLOCK);
-        master.fd = m;
+        master.reset(m);
         EXPECT_EQ(::symlink(::ptsname(m), device.c_str()), 0) << device;
     }
 };
@@ -103,21 +106,21 @@ TEST(VirtualPort, ItsLinkReplacesOnlyALinkLeftBehindAndGoesWithIt) {
 // never blocked.
 TEST(VirtualPort, SendsEveryByteAsItIsWhenTheReaderIsReadyAndDropsWhatTheReaderWrites) {
     VirtualSerialPort port;
-    Fd client = client_of(port.slave_path());
+    Descriptor client = client_of(port.slave_path());
     port.open(settings_4800);
     ASSERT_TRUE(port.write(burst));
-    const std::string begun = read_bytes(client.fd, 9);
+    const std::string begun = read_bytes(client.get(), 9);
     EXPECT_FALSE(port.write("$GPRMC,saltata\r\n")) << "the reader is halfway through the burst";
-    EXPECT_EQ(begun + read_bytes(client.fd, burst.size() - 9), burst) << "raw: NUL kept, no CR/LF translation";
+    EXPECT_EQ(begun + read_bytes(client.get(), burst.size() - 9), burst) << "raw: NUL kept, no CR/LF translation";
     const std::string probe = "?WATCH={\"enable\":true};\r\n";
     std::size_t taken = 0;
-    while (::write(client.fd, probe.data(), probe.size()) > 0) {
+    while (::write(client.get(), probe.data(), probe.size()) > 0) {
         ASSERT_LT(taken += probe.size(), 1'000'000u) << "the queue never filled";
     }
     ASSERT_TRUE(port.write(sentence));
-    pollfd room{client.fd, POLLOUT, 0};
+    pollfd room{client.get(), POLLOUT, 0};
     EXPECT_EQ(::poll(&room, 1, 3000), 1) << "room again for the reader";
-    EXPECT_EQ(read_bytes(client.fd, sentence.size()), sentence) << "the skipped one never comes";
+    EXPECT_EQ(read_bytes(client.get(), sentence.size()), sentence) << "the skipped one never comes";
 }
 
 // With nobody on the other end a write succeeds and drops the bytes, as on a
@@ -128,24 +131,24 @@ TEST(VirtualPort, NothingStaleReachesALateReader) {
     port.open(settings_4800);
     EXPECT_TRUE(port.write("$GPRMC,vecchia\r\n"));
     {
-        Fd first = client_of(port.slave_path());
-        EXPECT_FALSE(readable(first.fd, 0)) << "nothing queued before the reader came";
+        Descriptor first = client_of(port.slave_path());
+        EXPECT_FALSE(readable(first.get(), 0)) << "nothing queued before the reader came";
         ASSERT_TRUE(port.write("$GPRMC,mai letta\r\n"));
-        ASSERT_TRUE(readable(first.fd));
+        ASSERT_TRUE(readable(first.get()));
         termios cooked{};
-        ::tcgetattr(first.fd, &cooked);
+        ::tcgetattr(first.get(), &cooked);
         cooked.c_lflag |= ICANON | ECHO;
         cooked.c_oflag |= OPOST | ONLCR;
-        ASSERT_EQ(::tcsetattr(first.fd, TCSANOW, &cooked), 0);
+        ASSERT_EQ(::tcsetattr(first.get(), TCSANOW, &cooked), 0);
     }
     EXPECT_TRUE(port.write(sentence)) << "nobody there: dropped";
-    Fd second = client_of(port.slave_path());
-    EXPECT_FALSE(readable(second.fd, 0)) << "what the first left unread is gone";
+    Descriptor second = client_of(port.slave_path());
+    EXPECT_FALSE(readable(second.get(), 0)) << "what the first left unread is gone";
     termios found{};
-    ::tcgetattr(second.fd, &found);
+    ::tcgetattr(second.get(), &found);
     EXPECT_EQ((found.c_lflag & (ICANON | ECHO)) | (found.c_oflag & OPOST), 0u) << "raw again";
     ASSERT_TRUE(port.write(sentence));
-    EXPECT_EQ(read_bytes(second.fd, sentence.size()), sentence);
+    EXPECT_EQ(read_bytes(second.get(), sentence.size()), sentence);
 }
 
 // Without CAP_SYS_ADMIN, as an ordinary user runs: then nobody may open an
@@ -178,17 +181,17 @@ TEST(VirtualPort, AnExclusiveReaderThatPausesReadsOnlyTheFreshSentence) {
     VirtualSerialPort port;
     port.open(settings_4800);
     {
-        Fd reader = client_of(port.slave_path());
-        ASSERT_EQ(::ioctl(reader.fd, TIOCEXCL), 0);
-        ASSERT_LT(client_of(port.slave_path()).fd, 0) << "exclusive: nobody else may open it";
+        Descriptor reader = client_of(port.slave_path());
+        ASSERT_EQ(::ioctl(reader.get(), TIOCEXCL), 0);
+        ASSERT_LT(client_of(port.slave_path()).get(), 0) << "exclusive: nobody else may open it";
         for (int second = 10; second < 25; ++second) {
             ASSERT_TRUE(port.write("$GPRMC," + std::to_string(second) + "\r\n")) << second;
         }
-        EXPECT_EQ(read_bytes(reader.fd, 11), "$GPRMC,24\r\n");
-        EXPECT_FALSE(readable(reader.fd, 0)) << "nothing older behind it";
+        EXPECT_EQ(read_bytes(reader.get(), 11), "$GPRMC,24\r\n");
+        EXPECT_FALSE(readable(reader.get(), 0)) << "nothing older behind it";
     }
     ASSERT_TRUE(port.write(sentence));
-    EXPECT_GE(client_of(port.slave_path()).fd, 0) << "exclusive mode went with its reader";
+    EXPECT_GE(client_of(port.slave_path()).get(), 0) << "exclusive mode went with its reader";
 }
 
 using DevicePortTest = WithEventLoop;
@@ -202,9 +205,9 @@ TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettingsAndSkipsWhileBusy)
     port.set_settings("9600,N,8,1");
     port.open();
     ASSERT_TRUE(port.write(burst));
-    EXPECT_EQ(read_bytes(cable.master.fd, burst.size()), burst);
+    EXPECT_EQ(read_bytes(cable.master.get(), burst.size()), burst);
     termios line{};
-    ASSERT_EQ(::tcgetattr(client_of(cable.device).fd, &line), 0);
+    ASSERT_EQ(::tcgetattr(client_of(cable.device).get(), &line), 0);
     EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B9600));
     EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
     const std::string block(200'000, 'x');
@@ -212,11 +215,11 @@ TEST_F(DevicePortTest, SendsEveryByteAsItIsAtTheChosenSettingsAndSkipsWhileBusy)
     EXPECT_FALSE(port.write(sentence)) << "the block is still on its way";
     std::size_t received = 0;
     ASSERT_TRUE(run_until([&] {
-        received += read_bytes(cable.master.fd, block.size() - received, 5).size();
+        received += read_bytes(cable.master.get(), block.size() - received, 5).size();
         return received == block.size();
     }));
     ASSERT_TRUE(run_until([&] { return port.write(sentence); }));
-    EXPECT_EQ(read_bytes(cable.master.fd, sentence.size()), sentence);
+    EXPECT_EQ(read_bytes(cable.master.get(), sentence.size()), sentence);
 }
 
 // A UART still sending the previous write (its kernel queue not empty,
@@ -229,7 +232,7 @@ TEST_F(DevicePortTest, SkipsWhileTheDevicesOwnQueueIsNotEmpty) {
     for (const int still_to_send : {0, 372, 0}) {
         queued = still_to_send;
         EXPECT_EQ(port.write(sentence), still_to_send == 0) << still_to_send;
-        EXPECT_EQ(read_bytes(cable.master.fd, sentence.size(), still_to_send == 0 ? 3000 : 0),
+        EXPECT_EQ(read_bytes(cable.master.get(), sentence.size(), still_to_send == 0 ? 3000 : 0),
                   still_to_send == 0 ? sentence : "");
     }
 }
@@ -248,7 +251,7 @@ TEST_F(DevicePortTest, AnUnpluggedDeviceIsAPortFailureAndChoosingThePortAgainRec
     DevicePort second(cable->device);
     EXPECT_EQ(failure_of([&] { second.open(settings_4800); }),
               std::pair(8005, "porta già in uso o non accessibile: " + cable->device + ": bloccata da un altro programma"));
-    ::close(std::exchange(cable->master.fd, -1));
+    cable->master.reset();
     EXPECT_EQ(failure_of([&] { port.write(sentence); }),
               std::pair(8015, "porta persa durante la scrittura: " + cable->device +
                                   ": errore di lettura o scrittura del dispositivo (guasto o scollegato?)"));
@@ -258,7 +261,7 @@ TEST_F(DevicePortTest, AnUnpluggedDeviceIsAPortFailureAndChoosingThePortAgainRec
     port.use_device(1, cable->device);
     port.open();
     ASSERT_TRUE(port.write(sentence));
-    EXPECT_EQ(read_bytes(cable->master.fd, sentence.size()), sentence);
+    EXPECT_EQ(read_bytes(cable->master.get(), sentence.size()), sentence);
 }
 
 // A refused settings text leaves the former settings.
@@ -285,17 +288,17 @@ TEST(PortRouter, EachNumberHasItsDeviceAndANewNumberTakesEffectAtTheNextOpen) {
     for (const auto& [number, device] : rows) EXPECT_EQ(port.describe(number), device) << number;
     const VirtualSerialPort& com1 = port.use_virtual(1);
     EXPECT_EQ(port.describe(1), com1.slave_path() + " (virtuale)");
-    Fd one = client_of(com1.slave_path()), two = client_of(port.use_virtual(2).slave_path());
+    Descriptor one = client_of(com1.slave_path()), two = client_of(port.use_virtual(2).slave_path());
     port.open();
     port.set_port_number(2);
     ASSERT_TRUE(port.write("$GPRMC,uno\r\n")) << "still on COM 1";
-    EXPECT_EQ(read_bytes(one.fd, 12), "$GPRMC,uno\r\n");
+    EXPECT_EQ(read_bytes(one.get(), 12), "$GPRMC,uno\r\n");
     port.open();
     EXPECT_FALSE(com1.is_open());
     ASSERT_TRUE(port.write("$GPRMC,due\r\n"));
-    ASSERT_TRUE(readable(two.fd));
+    ASSERT_TRUE(readable(two.get()));
     port.open();  // the start-up opening what the port choice opened
-    EXPECT_EQ(read_bytes(two.fd, 12), "$GPRMC,due\r\n") << "not reopened: nothing discarded";
+    EXPECT_EQ(read_bytes(two.get(), 12), "$GPRMC,due\r\n") << "not reopened: nothing discarded";
     port.use_device(2, "/nessuna/porta");
     EXPECT_FALSE(port.is_open()) << "the open port mapped elsewhere is closed";
 }

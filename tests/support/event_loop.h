@@ -34,16 +34,6 @@ inline bool run_until(const std::function<bool()>& done) {
     return true;
 }
 
-// An open file descriptor, closed when it goes.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 inline bool readable(int fd, int wait_ms = 3000) {
     pollfd watch{fd, POLLIN, 0};
     return ::poll(&watch, 1, wait_ms) == 1;
