@@ -2,12 +2,15 @@
 """vadrel installed as a user gets it: `cmake --install` into a fresh prefix,
 then run from another folder. An installed program keeps its table in the
 user's data folder and says so. The installed man page documents every
-option of --help. (The same as an ordinary account, and a build folder the
-user may not write in: test_accounts.py.)"""
+option of --help, and the manual lies beside the package's documents. (The
+same as an ordinary account, and a build folder the user may not write in:
+test_accounts.py.)"""
 
 import atexit
 import gzip
 import os
+import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -78,7 +81,19 @@ def main():
     # against the options in the unit tests).
     with gzip.open(os.path.join(os.path.dirname(installed), "..", "share", "man", "man1", "vadrel.1.gz"), "rt") as f:
         assert "\n.TH VADREL 1 " in f.read()
-    print("4 passed, 0 failed")
+
+    # The manual is installed beside the package's documents, laid out as in
+    # the checkout: each page as written, and each picture a page shows.
+    source = pathlib.Path(__file__).resolve().parents[2]
+    doc = pathlib.Path(installed).parent.parent / "share" / "doc" / "vadrel"
+    pages = [source / "README.md"] + sorted((source / "docs").glob("*.md"))
+    for page in pages:
+        copy = doc / (str(page.relative_to(source)) + ".gz")
+        with gzip.open(copy, "rt", encoding="utf-8") as f:
+            assert f.read() == page.read_text(encoding="utf-8"), copy
+        for picture in re.findall(r"!\[[^\]]*\]\(([^)\s]+)\)", page.read_text(encoding="utf-8")):
+            assert (copy.parent / picture).is_file(), (copy, picture)
+    print("5 passed, 0 failed")
 
 
 if __name__ == "__main__":
