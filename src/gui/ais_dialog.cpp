@@ -64,6 +64,7 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     mezzi_->resizeColumnsToContents();
     problema_->setObjectName(QStringLiteral("problema"));
     problema_->setWordWrap(true);
+    problema_->setTextFormat(Qt::PlainText);  // it may quote a name as it was given
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(attivi_);
     layout->addWidget(nave_propria_);
