@@ -39,8 +39,15 @@ inline std::string check_positions(std::string_view bytes) {
 inline std::string check_configurazione(std::string_view bytes) {
     VehicleRecords table{};
     for (auto& r : table) r = VehicleRecord{-7, -7, -7, "?", -7, -7, -7, "?", -7, -7, 5, 5};
-    const std::int16_t result = read_table_text(bytes, table);
+    const TableRead read = read_table(bytes, table);
+    const std::int16_t result = read.result;
     if (result != 0 && result != 1) return "result " + std::to_string(result);
+    if (read.reached > table.size()) return "reached " + std::to_string(read.reached) + " records";
+    for (std::size_t i = read.reached; i < table.size(); ++i) {
+        if (table[i].lat_degrees != -7 || table[i].kmh != 5) {
+            return "record " + std::to_string(i) + " changed, not reached";
+        }
+    }
 
     const std::string text = table_text(table);
     std::size_t lines = 0;

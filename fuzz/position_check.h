@@ -1,6 +1,7 @@
 #pragma once
-// What must hold for any bytes typed into "Vai a posizione": a refusal is a
-// reason in valid UTF-8; a position read is within its ranges, and each of
+// What must hold for any bytes typed into "Vai a posizione": they are shown
+// with no control character (check_printable); a refusal is a reason in
+// valid UTF-8; a position read is within its ranges, and each of
 // its coordinates, written as the dialog writes it, reads back to the same
 // coordinate (to the hundredth of a second the text keeps), with its letter.
 // Shared by the fuzzer and the corpus test.
@@ -35,8 +36,31 @@ inline std::string check_coordinate(const TypedCoordinate& c, bool latitude) {
     return {};
 }
 
+// Any bytes as a terminal or the window shows them: no control character
+// left (but the line feeds kept when asked), well-formed UTF-8, and a second
+// pass changes nothing.
+inline std::string check_printable(std::string_view bytes) {
+    for (const LineFeeds line_feeds : {LineFeeds::escaped, LineFeeds::kept}) {
+        const std::string shown = printable(bytes, line_feeds);
+        for (const char c : shown) {
+            const auto byte = static_cast<unsigned char>(c);
+            if ((byte < 0x20 && !(c == '\n' && line_feeds == LineFeeds::kept)) || byte == 0x7F) {
+                return "control byte " + std::to_string(byte) + " shown";
+            }
+        }
+        const std::u32string points = code_points(shown);
+        if (!is_utf8(shown)) return "shown text not UTF-8";
+        for (const char32_t c : points) {
+            if ((c >= 0x80 && c <= 0x9F) || c == 0x202E || c == 0x2028) return "C1 or reordering character shown";
+        }
+        if (printable(shown, line_feeds) != shown) return "a second pass changes the text";
+    }
+    return {};
+}
+
 // Empty when all holds, otherwise what did not.
 inline std::string check_position(std::string_view bytes) {
+    if (std::string failure = check_printable(bytes); !failure.empty()) return failure;
     const auto read = read_position(bytes);
     if (const auto* refusal = std::get_if<std::string>(&read)) {
         if (refusal->empty() || !is_utf8(*refusal)) return "a refusal without a readable reason";

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <string>
 
+#include "model/utf8.h"
+
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -98,7 +100,10 @@ void LineOutput::flush() {
 bool LineOutput::write_line(std::string_view line) {
     flush();
     if (closed_) return false;
-    std::string text(line);
+    // Every line may carry a name or a value from a file or a client: none
+    // may steer the terminal. The line feeds of a message of several lines
+    // stay line breaks.
+    std::string text = printable(line, LineFeeds::kept);
     text += '\n';
     if (!backlog_.empty()) {
         if (backlog_.size() + text.size() > limit_) {
@@ -125,7 +130,8 @@ namespace {
 constexpr std::size_t longest_qt_message = 4000;
 
 void write_qt_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    std::string text = qFormatLogMessage(type, context, message).toStdString();
+    // Made printable before it is cut, so that it stays within the limit.
+    std::string text = printable(qFormatLogMessage(type, context, message).toStdString(), LineFeeds::kept);
     if (text.size() > longest_qt_message) text.resize(longest_qt_message);
     constexpr int standard_error = 2;
     LineOutput(standard_error, 0).write_line(text);

@@ -12,6 +12,10 @@
 // finished before the next one, so the reader never sees torn lines. Once the
 // reader is gone (`| head -1`, a closed terminal) nothing more is written.
 //
+// Every line is written as printable (model/utf8.h) shows it, its line feeds
+// kept: a name or a value that came from a file or a client cannot retitle,
+// clear or overwrite the terminal.
+//
 // The descriptor's own flags are left alone: a terminal or pipe is opened
 // anew (through /proc/self/fd) for a nonblocking description of our own, as
 // the shell and the other programs on the same terminal share the original

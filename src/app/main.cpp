@@ -10,6 +10,7 @@
 #include "app/options.h"
 #include "os/signals.h"
 #include "app/window.h"
+#include "model/utf8.h"
 #include "vadrel/version.h"
 #include "os/open_files.h"
 
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = vadrel::parse_options(args);
     if (const auto* error = std::get_if<std::string>(&parsed)) {
-        std::cerr << "vadrel: " << *error << std::endl;
+        // The reason may echo a value given.
+        std::cerr << "vadrel: " << vadrel::printable(*error, vadrel::LineFeeds::kept) << std::endl;
         return 2;
     }
     const vadrel::Options& options = std::get<vadrel::Options>(parsed);

@@ -49,7 +49,7 @@ QString read_only_message(const QString& shown) {
 
 }  // namespace
 
-std::int16_t TableFile::read(VehicleRecords& records) {
+TableRead TableFile::read(VehicleRecords& records) {
     const FolderEntry entry = folder_.look(nome_file_configurazione);
     const QString shown = folder_.shown(nome_file_configurazione);
     if (made_read_only(entry)) {
@@ -68,11 +68,11 @@ std::int16_t TableFile::read(VehicleRecords& records) {
                                      "parte da capo e il file sarà lasciato com'è.")
                           .arg(shown, unread_why_);
         }
-        return 0;
+        return {};
     }
-    const std::int16_t result = read_table_text(*data, records);
-    if (result == 1) saved_ = *data;
-    return result;
+    const TableRead read = read_table(*data, records);
+    if (read.result == 1) saved_ = *data;
+    return read;
 }
 
 SavedPositions TableFile::read_positions() const {
@@ -214,11 +214,11 @@ bool TableFile::first_positions_report(const QString& message) {
 
 std::int16_t load_table(VehicleTable& table, TableFile& file, const Tell& tell) {
     VehicleRecords records{};
-    const std::int16_t result = file.read(records);
+    const TableRead read = file.read(records);
     if (!file.notice().isEmpty()) tell(file.notice());
-    table.load(records, result == 1);
-    if (result == 1) table.take_positions(file.read_positions());
-    return result;
+    table.load(records, read.result == 1, read.reached);
+    if (read.result == 1) table.take_positions(file.read_positions());
+    return read.result;
 }
 
 namespace {

@@ -257,18 +257,18 @@ std::string quoted(std::string_view text) { return '"' + writable_text(text) + '
 
 }  // namespace
 
-std::int16_t read_table_text(std::string_view content, VehicleRecords& records) {
+TableRead read_table(std::string_view content, VehicleRecords& records) {
     ItemReader reader(content);
     for (std::size_t i = 0;; ++i) {
         std::array<Item, items_per_record> items;
         for (std::size_t k = 0; k < items.size(); ++k) {
             const auto item = reader.next();
-            if (!item) return 0;
-            if (k == 0 && is_marker(*item)) return 1;
+            if (!item) return {0, i};
+            if (k == 0 && is_marker(*item)) return {1, i};
             items[k] = *item;
         }
-        if (i >= records.size()) return 0;  // a 22nd record
-        if (!store_record(items, records[i])) return 0;
+        if (i >= records.size()) return {0, i};  // a 22nd record
+        if (!store_record(items, records[i])) return {0, i + 1};
     }
 }
 

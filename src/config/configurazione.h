@@ -85,11 +85,25 @@ std::string positions_text(const std::array<SavedPosition, fleet_size>& position
 // read (not three numbers, a number past its range, not finite) has none.
 SavedPositions read_positions_text(std::string_view text);
 
-// Reads the records of `content` into `records` from index 0 upward.
-// Returns 1 when the end marker was reached, 0 on any failure; on failure
-// the records before the failing one are complete, and in the failing
-// record the fields stored before the failing item hold their new values.
-std::int16_t read_table_text(std::string_view content, VehicleRecords& records);
+// What a read of vadrel.cnf did: `result` 1 when the end marker was
+// reached, 0 on any failure; `reached` the records it stored into, from
+// index 0 (the failing one included). The records from `reached` on are left
+// as they were: a file whose first item is the marker changes none.
+struct TableRead {
+    std::int16_t result = 0;
+    std::size_t reached = 0;
+    bool operator==(const TableRead&) const = default;
+};
+
+// Reads the records of `content` into `records` from index 0 upward. On
+// failure the records before the failing one are complete, and in the
+// failing record the fields stored before the failing item hold their new
+// values.
+TableRead read_table(std::string_view content, VehicleRecords& records);
+// The result alone.
+inline std::int16_t read_table_text(std::string_view content, VehicleRecords& records) {
+    return read_table(content, records).result;
+}
 
 // The whole file for `records`: 21 vehicle lines and the end-marker line.
 std::string table_text(const VehicleRecords& records);

@@ -29,9 +29,10 @@ public:
     // vadrel.cnf's full path, as bytes.
     std::string path() const { return folder_.file_path(nome_file_configurazione); }
 
-    // Reads vadrel.cnf into `records`: 1 when read up to its end marker; 0
-    // when missing, unreadable or damaged.
-    std::int16_t read(VehicleRecords& records);
+    // Reads vadrel.cnf into `records`: result 1 when read up to its end
+    // marker; 0 when missing, unreadable or damaged. Records it did not
+    // reach are left as they were.
+    TableRead read(VehicleRecords& records);
     // What the operator must know of the file read: it was made read-only,
     // or it is there and could not be read. Empty otherwise.
     const QString& notice() const { return notice_; }
@@ -90,8 +91,10 @@ using Tell = std::function<void(const QString& message)>;
 
 // Start-up: vadrel.cnf into the fleet and, when it was read whole, each
 // vehicle's exact position kept beside it where it agrees with its record.
-// Tells only of a file made read-only (its changes will not be saved) or one
-// that is there and cannot be read. Returns what TableFile::read did.
+// A vehicle whose record the file does not reach stays as it is (a file of
+// the end marker alone leaves vehicle 0 where the panel put it). Tells only
+// of a file made read-only (its changes will not be saved) or one that is
+// there and cannot be read. Returns TableFile::read's result.
 std::int16_t load_table(VehicleTable& table, TableFile& file, const Tell& tell);
 
 // Shut-down: saves the table and the exact positions, telling of any

@@ -1,5 +1,6 @@
 #include "vehicle_table.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vadrel {
@@ -69,16 +70,13 @@ VehicleTable::VehicleTable(Fleet& fleet) : fleet_(fleet) {
 
 VehicleTable::~VehicleTable() { fleet_.unwatch(watch_); }
 
-void VehicleTable::load(const VehicleRecords& records, bool whole) {
-    for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (n == 0 && !whole) {
-            kept_[n].reset();
-            continue;
-        }
+void VehicleTable::load(const VehicleRecords& records, bool whole, std::size_t reached) {
+    if (!whole) kept_[0].reset();
+    for (std::size_t n = whole ? 0 : 1; n < std::min(reached, fleet_size); ++n) {
         fleet_.load(n, vehicle_of(records[n]), this);
         kept_[n] = Kept{records[n], fleet_.vehicle(n)};
     }
-    if (whole) as_shown(kept_[fleet_.current()]->record);
+    if (whole && kept_[fleet_.current()]) as_shown(kept_[fleet_.current()]->record);
 }
 
 void VehicleTable::take_positions(const SavedPositions& saved) {

@@ -36,10 +36,11 @@ public:
     VehicleTable(const VehicleTable&) = delete;
     VehicleTable& operator=(const VehicleTable&) = delete;
 
-    // The records read from vadrel.cnf into the fleet. A file not read whole
-    // leaves vehicle 0 as it is (the panel's start-up position) and gives
-    // the others what it filled.
-    void load(const VehicleRecords& records, bool whole);
+    // The first `reached` records read from vadrel.cnf into the fleet; a
+    // vehicle past them stays as it is. A file not read whole leaves vehicle
+    // 0 as it is (the panel's start-up position) and gives the others what
+    // it filled.
+    void load(const VehicleRecords& records, bool whole, std::size_t reached = fleet_size);
     // The exact positions kept beside vadrel.cnf, each taken only where,
     // rounded as the boxes show it, it gives the degrees, minutes and letter
     // its vehicle's record holds.

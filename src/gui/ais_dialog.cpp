@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <variant>
 
+#include "gui/qt_text.h"
+
 namespace vadrel::gui {
 
 namespace {
@@ -62,6 +64,7 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     mezzi_->resizeColumnsToContents();
     problema_->setObjectName(QStringLiteral("problema"));
     problema_->setWordWrap(true);
+    problema_->setTextFormat(Qt::PlainText);  // it may quote a name as it was given
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(attivi_);
     layout->addWidget(nave_propria_);
@@ -91,7 +94,7 @@ void AisDialog::accept() {
         return item == nullptr ? std::string() : item->text().trimmed().toStdString();
     };
     const auto refuse = [this](int row, const Refusal& refusal) {
-        problema_->setText(QStringLiteral("Mezzo %1: ").arg(row) + QString::fromStdString(refusal.reason));
+        problema_->setText(QStringLiteral("Mezzo %1: ").arg(row) + qt_text(refusal.reason));
         mezzi_->setCurrentCell(row, column_of(refusal.field));
     };
     for (int row = 0; row < static_cast<int>(fleet_size); ++row) {
@@ -114,11 +117,11 @@ void AisDialog::accept() {
         if (auto problem = identity_problem(id)) return refuse(row, *problem);
     }
     if (auto problem = fleet_identities_problem(s.mezzi)) {
-        problema_->setText(QString::fromStdString(problem->reason));
+        problema_->setText(qt_text(problem->reason));
         return;
     }
     if (const std::string problem = change_(s); !problem.empty()) {
-        problema_->setText(QString::fromStdString(problem));
+        problema_->setText(qt_text(problem));
         return;
     }
     problema_->clear();

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "gui/dialog_buttons.h"
+#include "gui/qt_text.h"
 
 namespace vadrel::gui {
 
@@ -75,7 +76,8 @@ bool ControlDialog::apply() {
     QMessageBox box(this);
     box.setObjectName(QStringLiteral("message_box"));
     box.setWindowTitle(QStringLiteral("Interfaccia di controllo"));
-    box.setText(QString::fromStdString(problem));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(qt_text(problem));
     box.exec();
     return false;
 }

@@ -30,6 +30,7 @@
 #include "gui/tile_dialog.h"
 #include "gui/tile_layer.h"
 #include "gui/map_routes.h"
+#include "gui/qt_text.h"
 #include "os/qt_file_error.h"
 
 namespace vadrel::gui {
@@ -329,7 +330,7 @@ QString MapCanvas::describe(std::size_t m) const {
         QString text;
         if (const FollowedRoute* followed = routes_ != nullptr ? routes_->route(n) : nullptr) {
             const QString name = followed->route.name().empty() ? QStringLiteral("senza nome")
-                                                               : QString::fromStdString(followed->route.name());
+                                                               : qt_text(followed->route.name());
             if (followed->progress.finished) {
                 text += QStringLiteral("\nPercorso \u00ab%1\u00bb: finito").arg(name);
             } else {

@@ -84,6 +84,7 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
     from_here_->setObjectName(QStringLiteral("percorso_da_qui"));
 
     message_ = new QLabel(this);
+    message_->setTextFormat(Qt::PlainText);  // it names the route, whatever its name holds
     message_->setObjectName(QStringLiteral("percorso_messaggio"));
     message_->setWordWrap(true);
 

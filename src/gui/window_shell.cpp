@@ -7,6 +7,7 @@
 
 #include "gui/about_window.h"
 #include "gui/help_viewer.h"
+#include "gui/qt_text.h"
 #include "panel/panel_form.h"
 
 namespace vadrel::gui {
@@ -19,7 +20,10 @@ void WindowShell::message_box(const std::string& text, const std::string& captio
     box.setObjectName(QStringLiteral("message_box"));
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(QString::fromStdString(caption.empty() ? program_title : caption));
-    box.setText(QString::fromStdString(text));
+    // Plain text, made printable: a route's name or a file's path in it is
+    // neither markup nor a control character.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(qt_text(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }
@@ -27,7 +31,7 @@ void WindowShell::message_box(const std::string& text, const std::string& captio
 void WindowShell::run_pending_events() { QCoreApplication::processEvents(); }
 
 void WindowShell::end_program_now(const std::string& reason) {
-    std::fprintf(stderr, "%s: %s\n", program_title, reason.c_str());
+    std::fprintf(stderr, "%s: %s\n", program_title, printable(reason, LineFeeds::kept).c_str());
     std::fflush(stderr);
     std::_Exit(1);
 }

@@ -176,6 +176,9 @@ std::vector<std::string> readable_lines(const std::string& text) {
             lines.back() += c;
         }
     }
+    // What is left to steer a terminal or a window: C1 controls, bytes that
+    // are not UTF-8 (a log replayed, a name given by a client).
+    for (std::string& line : lines) line = printable(line);
     return lines;
 }
 

@@ -237,7 +237,8 @@ private:
 };
 
 // How the monitor shows one printed text: lines split at line breaks, a NUL
-// as the visible symbol for null, other control characters as ^X.
+// as the visible symbol for null, other C0 controls and DEL as ^X, the rest
+// as printable (utf8.h) shows it.
 std::vector<std::string> readable_lines(const std::string& text);
 
 }  // namespace vadrel

@@ -1,5 +1,6 @@
 #include "utf8.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace vadrel {
@@ -71,6 +72,53 @@ bool is_utf8(std::string_view text) {
         i += length;
     }
     return true;
+}
+
+namespace {
+
+// Characters shown as \u and four hex digits: controls that steer a
+// terminal as ESC does, and those that reorder or break what is shown.
+bool shown_as_code(char32_t c) {
+    return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text, LineFeeds line_feeds) {
+    const auto escaped_byte = [line_feeds](unsigned char byte) {
+        return (byte < 0x20 && !(byte == '\n' && line_feeds == LineFeeds::kept)) || byte == 0x7F;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        char code[8];
+        if (byte < 0x80) {
+            if (escaped_byte(byte)) {
+                std::snprintf(code, sizeof code, "\\x%02x", byte);
+                out += code;
+            } else {
+                out += static_cast<char>(byte);
+            }
+            ++i;
+            continue;
+        }
+        const auto [c, length] = decode(text.substr(i));
+        if (length == 0) {
+            std::snprintf(code, sizeof code, "\\x%02x", byte);
+            out += code;
+            ++i;
+        } else if (shown_as_code(c)) {
+            std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(c));
+            out += code;
+            i += length;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
 }
 
 }  // namespace vadrel

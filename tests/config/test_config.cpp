@@ -296,7 +296,8 @@ TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
     const std::string la = line(A), lb = line(B), full = table_text(full_table());
     const Tabella read_full = full_table();
     const std::tuple<const char*, std::string, int, std::vector<VehicleRecord>> rows[] = {
-        // name, content, result, records
+        // name, content, result, records (as many as it reached)
+        {"the marker alone: no record reached", "\"#\",\"#\"\r\n", 1, {}},
         {"lone LF, lone CR, no line end at the end", la + "\n" + lb + "\r#", 1, {a, b}},
         {"three records and no marker", la + "\r\n" + lb + "\r\n" + la + "\r\n", 0, {a, b, a}},
         {"a 22nd record", full.substr(0, full.find("\"#\"")) + la + "\r\n#", 0, {read_full.begin(), read_full.end()}},
@@ -306,7 +307,7 @@ TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
     };
     for (const auto& [name, content, result, records] : rows) {
         Tabella t = sentinel;
-        EXPECT_EQ(read_table_text(content, t), result) << name;
+        EXPECT_EQ(read_table(content, t), (TableRead{static_cast<std::int16_t>(result), records.size()})) << name;
         for (std::size_t i = 0; i < t.size(); ++i) {
             EXPECT_EQ(t[i], i < records.size() ? records[i] : untouched) << name << ' ' << i;
         }
@@ -437,6 +438,39 @@ TEST(VehicleTable, AFileNotReadWhole) {
     EXPECT_EQ(table.text().substr(0, table.text().find("\r\n")), "44,0,\"N\",,10,0,\"E\",0,0,#FALSE#,#FALSE#");
 }
 
+// A vehicle whose record the file does not reach keeps what it held, to
+// the last fraction of a second, and so does its record.
+TEST(VehicleTable, AVehicleTheFileDoesNotReachKeepsWhatItHeld) {
+    const std::string marker = "\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n";
+    std::string five;
+    for (int i = 0; i < 5; ++i) five += line(i % 2 ? B : A) + "\r\n";
+    five += marker;
+    // name, vadrel.cnf, result, vehicle 0 kept, vehicle 7 kept
+    const std::tuple<const char*, std::string, int, bool, bool> rows[] = {
+        {"the marker alone", marker, 1, true, true},
+        {"the marker alone, unquoted, blanks before it, no line end", "  #", 1, true, true},
+        {"five records and the marker", five, 1, false, true},
+        {"the whole worked example", worked_example_text, 1, false, false},
+        {"two records, cut short", line(A) + "\r\n" + line(B) + "\r\n", 0, true, true},
+    };
+    const double lat = (44 * 60 + 1.7775) * 60, lon = (10 * 60 + 8.0623) * 60;
+    for (const auto& [name, content, result, zero_kept, seven_kept] : rows) {
+        Fleet fleet;
+        VehicleTable table(fleet);
+        fleet.place(0, lat, lon, nullptr);
+        fleet.place(7, -lat, -lon, nullptr);
+        const VehicleRecords before = table.records();
+        VehicleRecords records{};
+        const TableRead read = read_table(content, records);
+        ASSERT_EQ(read.result, result) << name;
+        table.load(records, read.result == 1, read.reached);
+        EXPECT_EQ(fleet.vehicle(0).lat == lat && fleet.vehicle(0).lon == lon, zero_kept) << name;
+        EXPECT_EQ(fleet.vehicle(7).lat == -lat && fleet.vehicle(7).lon == -lon, seven_kept) << name;
+        EXPECT_EQ(table.records()[0] == before[0], zero_kept) << name;
+        EXPECT_EQ(table.records()[7] == before[7], seven_kept) << name;
+    }
+}
+
 // vadrel.cnf in a real folder of its own per case.
 struct Bench {
     ScratchFolder f;
@@ -487,6 +521,20 @@ const std::string big_damaged = [] {
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 3);
     return bytes;
 }();
+
+// The marker alone, at start-up and at the save after it: vehicle 0 stays
+// where the panel's start-up texts put it ("44", "1,7775" as 44° 2' N; "10",
+// "8,0623" as 10° 8' E; km/h), and so does its record in the file written back.
+TEST(ConfigFile, AFileOfTheMarkerAloneChangesNoVehicle) {
+    Bench b("\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\",\"#\"\r\n");
+    const double lat = (44 * 60 + 2) * 60, lon = (10 * 60 + 8) * 60;
+    b.fleet.place(0, lat, lon, nullptr);
+    b.fleet.set_unit(0, SpeedUnit::kmh, nullptr);
+    EXPECT_EQ(b.load(), 1);
+    EXPECT_EQ(std::pair(b.fleet.vehicle(0).lat, b.fleet.vehicle(0).lon), std::pair(lat, lon));
+    EXPECT_TRUE(b.save());
+    EXPECT_EQ(b.cnf().substr(0, b.cnf().find("\r\n")), "44,2,\"N\",,10,8,\"E\",0,0,#TRUE#,#FALSE#");
+}
 
 // Read from the program's folder, never the current directory, and only its
 // first MiB.

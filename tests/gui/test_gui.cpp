@@ -345,11 +345,28 @@ TEST(WindowShell, MessageBoxHasTextCaptionOkOnlyAndNoIcon) {
                                  QString::number(QMessageBox::NoIcon)}));
 }
 
+// A message naming what a file or a client gave: its controls written out,
+// its lines kept, its markup shown as it is.
+TEST(WindowShell, AMessageBoxShowsNoControlAndNoMarkup) {
+    WindowShell shell;
+    QStringList seen;
+    when_modal([&seen](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->text() << QString::number(box->textFormat());
+        }
+        modal->close();
+    });
+    shell.message_box("Il percorso \"\x1b]0;preso\x07<b>\xC2\x9B\"\nnon si tiene", "vadrel");
+    EXPECT_EQ(seen, QStringList({q("Il percorso \"\\x1b]0;preso\\x07<b>\\u009b\"\nnon si tiene"),
+                                 QString::number(Qt::PlainText)}));
+}
+
 TEST(WindowShell, EndSaysWhyAndEndsAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     WindowShell shell;
     EXPECT_EXIT(shell.end_program_now("porta COM 2 persa"), ::testing::ExitedWithCode(1),
                 "vadrel: porta COM 2 persa");
+    EXPECT_EXIT(shell.end_program_now("file \x1b[2J"), ::testing::ExitedWithCode(1), "vadrel: file \\\\x1b\\[2J");
 }
 
 // The box is built anew at each opening, centred on the main window, its

@@ -89,6 +89,48 @@ TEST(Utf8, OnlyWellFormedSequencesAreCharacters) {
     }
 }
 
+// Texts a file or a client may hold, as they are shown: nothing left that a
+// terminal takes as a command, nothing that reorders or hides the text.
+TEST(Printable, WritesOutWhatCouldSteerATerminal) {
+    const auto kept = LineFeeds::kept, escaped = LineFeeds::escaped;
+    // what, the text, its line feeds, as shown
+    const std::tuple<const char*, std::string, LineFeeds, std::string> rows[] = {
+        {"a title and a clear", "\x1b]0;preso\x07\x1b[2J", escaped, "\\x1b]0;preso\\x07\\x1b[2J"},
+        {"a cursor move over the line", "ok\r\x1b[1Avadrel: finto", escaped, "ok\\x0d\\x1b[1Avadrel: finto"},
+        {"NUL, tab, backspace, DEL", std::string("a\0b\tc\bd\x7f", 8), escaped, "a\\x00b\\x09c\\x08d\\x7f"},
+        {"a line feed, escaped", "uno\ndue", escaped, "uno\\x0adue"},
+        {"a line feed, kept; CR still written out", "uno\r\ndue", kept, "uno\\x0d\ndue"},
+        {"C1 CSI as UTF-8", "\xC2\x9B" "2J", escaped, "\\u009b2J"},
+        {"C1 edges", "\xC2\x80\xC2\x9F\xC2\xA0", escaped, "\\u0080\\u009f\xC2\xA0"},
+        {"a lone C1 byte (CSI in Latin-1)", "\x9B" "2J", escaped, "\\x9b2J"},
+        {"not UTF-8: cut short, overlong, surrogate", "\xC3 \xC0\xAF \xED\xA0\x80", escaped,
+         "\\xc3 \\xc0\\xaf \\xed\\xa0\\x80"},
+        {"a right-to-left override", "nome\xE2\x80\xAEtxt.exe", escaped, "nome\\u202etxt.exe"},
+        {"isolates and marks", "\xE2\x81\xA6x\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C", escaped,
+         "\\u2066x\\u2069\\u200f\\u061c"},
+        {"line and paragraph separators", "a\xE2\x80\xA8" "b\xE2\x80\xA9", kept, "a\\u2028b\\u2029"},
+        {"Italian, degrees, a ship, untouched", "Città 44°1' \xF0\x9F\x9A\xA2 \\x1b", escaped,
+         "Città 44°1' \xF0\x9F\x9A\xA2 \\x1b"},
+        {"empty", "", escaped, ""},
+    };
+    for (const auto& [name, text, line_feeds, shown] : rows) {
+        const std::string once = printable(text, line_feeds);
+        EXPECT_EQ(once, shown) << name;
+        EXPECT_EQ(printable(once, line_feeds), once) << name << ": a second pass changes nothing";
+        for (const char c : once) {
+            const auto byte = static_cast<unsigned char>(c);
+            EXPECT_TRUE((byte >= 0x20 && byte != 0x7F) || (c == '\n' && line_feeds == kept)) << name;
+        }
+        EXPECT_TRUE(is_utf8(once)) << name;
+    }
+}
+
+// The monitor keeps its ^X for C0 and shows the rest as printable does.
+TEST(Printable, TheMonitorShowsNoControlEither) {
+    EXPECT_EQ(readable_lines(std::string("$GP\x1b]0;x\x07\xC2\x9B\x9B\0", 13)),
+              (std::vector<std::string>{"$GP^[]0;x^G\\u009b\\x9b\xE2\x90\x80"}));
+}
+
 TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
     // the faults, allowed
     const std::tuple<Guasti, bool> rows[] = {
