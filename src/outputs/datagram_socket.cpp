@@ -46,6 +46,11 @@ OpenedSocket open_datagram_socket(int family) {
         const int on = 1;
         ::setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     }
+    // Every target of the family shares its send buffer, which a tick's
+    // burst to many targets fills while the interface drains it: as large
+    // as the system allows (net.core.wmem_max caps it).
+    const int buffer = 4 << 20;
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
     datagram_reports::ask_for(fd.get(), family);
     return {std::make_unique<SystemDatagramSocket>(std::move(fd)), 0};
 }
