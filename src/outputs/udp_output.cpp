@@ -45,12 +45,13 @@ struct UdpOutput::Target {
     std::string address_text;
     std::optional<SocketAddress> address;
     bool ready = false;  // its address known and its family's socket open
+    std::string key;                 // its address's bytes, once ready
+    const Answer* answer = nullptr;  // the network's last answer for that address
     std::shared_ptr<const NameResolver::Lookup> lookup;  // under way
     std::chrono::steady_clock::time_point next_lookup{};
     std::string failure;
-    bool reported = false;  // the failure is the network's answer, of `last_report`
-    std::chrono::steady_clock::time_point last_report{};
     bool short_of_files = false;  // no socket, for want of descriptors
+    bool went_now = false;        // this tick's datagram went
     bool skipped_now = false;
     long long sent = 0;
     long long skipped = 0;
@@ -65,7 +66,7 @@ void UdpOutput::set_targets(const std::vector<Endpoint>& targets) {
     if (targets == endpoints_) return;
     endpoints_ = targets;
     targets_.clear();  // a lookup under way is left to end alone
-    by_address_.clear();
+    answers_.clear();
     short_of_files_ = 0;
     if (targets.empty()) {
         for (auto& socket : sockets_) socket.reset();
@@ -91,7 +92,8 @@ void UdpOutput::prepare() {
         if (!target.address || socket_for(target, tried) == nullptr) continue;
         target.ready = true;
         target.failure.clear();
-        by_address_[address_key(*target.address)].push_back(&target);
+        target.key = address_key(*target.address);
+        target.answer = &answers_[target.key];
         opened.push_back("UDP verso " + target.where.text() +
                          (target.address_text == target.where.host ? "" : " (" + target.address_text + ")"));
     }
@@ -156,19 +158,23 @@ DatagramSocket* UdpOutput::socket_for(Target& target, int tried[2]) {
 
 UdpOutput::Reports UdpOutput::take_reports(DatagramSocket& socket, const Target* sent_to) {
     Reports taken;
-    for (const DatagramSocket::Report& report : socket.take_reports()) {
+    const std::vector<DatagramSocket::Report> reports = socket.take_reports();
+    if (reports.empty()) return taken;
+    const auto now = now_();
+    for (const DatagramSocket::Report& report : reports) {
         const std::string key = address_key(report.destination);
         taken.any = true;
-        taken.others = taken.others || sent_to == nullptr || key != address_key(*sent_to->address);
-        const auto found = by_address_.find(key);
-        if (found == by_address_.end()) continue;  // a target no longer in the list
-        for (Target* target : found->second) {
-            fail(*target, network_reason(report.error));
-            target->reported = true;
-            target->last_report = now_();
-        }
+        taken.others = taken.others || sent_to == nullptr || key != sent_to->key;
+        // Kept by address, whatever number of targets it has: a report costs
+        // the same for a target written a thousand times.
+        if (const auto found = answers_.find(key); found != answers_.end()) found->second = {report.error, now};
     }
     return taken;
+}
+
+int UdpOutput::held_answer(const Target& target, std::chrono::steady_clock::time_point now) const {
+    const Answer& answer = *target.answer;
+    return answer.error != 0 && now - answer.when < report_hold ? answer.error : 0;
 }
 
 int UdpOutput::send_to(Target& target, DatagramSocket& socket, std::string_view bytes) {
@@ -193,16 +199,16 @@ OutputSink::Result UdpOutput::send(std::string_view bytes) {
     for (const auto& socket : sockets_) {
         if (socket) take_reports(*socket);
     }
+    const auto now = now_();
     for (auto& owned : targets_) {
         Target& target = *owned;
-        target.skipped_now = false;
+        target.went_now = target.skipped_now = false;
         if (!target.ready) continue;
         const int error = send_to(target, *sockets_[slot_of(*target.address)], bytes);
         if (error == 0) {
             ++target.sent;
-            result.running = true;
-            const bool held = target.reported && now_() - target.last_report < report_hold;
-            if (!target.failure.empty() && !held) {
+            target.went_now = result.running = true;
+            if (!target.failure.empty() && held_answer(target, now) == 0) {
                 tell("UDP verso " + target.where.text() + " di nuovo raggiungibile");
                 target.failure.clear();
             }
@@ -211,11 +217,15 @@ OutputSink::Result UdpOutput::send(std::string_view bytes) {
             target.skipped_now = true;
         } else {
             fail(target, network_reason(error));
-            target.reported = false;
         }
     }
     for (const auto& socket : sockets_) {
         if (socket) take_reports(*socket);
+    }
+    for (const auto& owned : targets_) {
+        Target& target = *owned;
+        if (!target.went_now) continue;
+        if (const int answered = held_answer(target, now); answered != 0) fail(target, network_reason(answered));
     }
     for (const auto& target : targets_) {
         if (target->skipped_now) {

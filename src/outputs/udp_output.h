@@ -79,12 +79,14 @@ private:
     DatagramSocket* socket_for(Target& target, int tried[2]);
     // One datagram to `target`: 0, or why it did not go.
     int send_to(Target& target, DatagramSocket& socket, std::string_view bytes);
-    // Gives each of the network's reports to the targets it names.
+    // Keeps each of the network's reports as the answer for the address it names.
     struct Reports {
         bool any = false;
         bool others = false;  // one named another destination than `sent_to`
     };
     Reports take_reports(DatagramSocket& socket, const Target* sent_to = nullptr);
+    // The error the network answered for the target's address, while it holds; else 0.
+    int held_answer(const Target& target, std::chrono::steady_clock::time_point now) const;
     void fail(Target& target, const std::string& problem);
     void tell(const std::string& text);
 
@@ -94,8 +96,12 @@ private:
     std::unique_ptr<DatagramSocket> sockets_[2];  // IPv4, IPv6
     std::vector<Endpoint> endpoints_;
     std::vector<std::unique_ptr<Target>> targets_;
-    // The targets with a socket, by their address's bytes.
-    std::unordered_map<std::string, std::vector<Target*>> by_address_;
+    struct Answer {
+        int error = 0;
+        std::chrono::steady_clock::time_point when{};
+    };
+    // The network's last answer for each address a target with a socket has, by its bytes.
+    std::unordered_map<std::string, Answer> answers_;
     std::size_t short_of_files_ = 0;  // targets without a socket for want of descriptors
     std::string short_reason_;        // why, of the first of them
 };
