@@ -17,9 +17,9 @@
 // the socket cannot take now (its buffer full) is skipped and counted. What
 // sending refuses (a network that cannot be reached) is the failure of the
 // target sent to; what the network answers later (a port nobody listens on,
-// a host that cannot be reached) comes back with the destination it answers
-// and is that target's failure alone, held `report_hold` after the last such
-// answer. A failing target is reported and tried again at every tick; the
+// a host that cannot be reached), where the system hands it back (Linux),
+// comes with the destination it answers and is that target's failure alone,
+// held `report_hold` after the last such answer. A failing target is reported and tried again at every tick; the
 // others go on. When a family's socket would leave the program short of
 // descriptors (DescriptorReserve) its targets have none: they are said
 // together, once, and tried again at each tick.
