@@ -1,30 +1,64 @@
 #include "udp_output.h"
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 
-#include "os/descriptor.h"
 #include "os/descriptor_reserve.h"
 #include "os/system_error.h"
 
 namespace vadrel {
+
+namespace {
+
+int slot_of(const SocketAddress& address) { return address.family() == AF_INET6 ? 1 : 0; }
+
+// The bytes that tell one destination from another: family, port, address
+// (and an IPv6 address's interface), as the target's and the report's
+// addresses both hold them.
+std::string address_key(const SocketAddress& address) {
+    std::string key(1, static_cast<char>(address.family()));
+    const auto append = [&key](const void* bytes, std::size_t size) {
+        key.append(static_cast<const char*>(bytes), size);
+    };
+    if (address.family() == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address.storage);
+        append(&in.sin_port, sizeof in.sin_port);
+        append(&in.sin_addr, sizeof in.sin_addr);
+    } else if (address.family() == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address.storage);
+        append(&in6.sin6_port, sizeof in6.sin6_port);
+        append(&in6.sin6_addr, sizeof in6.sin6_addr);
+        append(&in6.sin6_scope_id, sizeof in6.sin6_scope_id);
+    }
+    return key;
+}
+
+bool is_skip(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS; }
+
+}  // namespace
 
 struct UdpOutput::Target {
     Endpoint where;
     // The numeric address: the target's own, or its name's once looked up.
     std::string address_text;
     std::optional<SocketAddress> address;
-    Descriptor fd;
+    bool ready = false;  // its address known and its family's socket open
+    std::string key;                 // its address's bytes, once ready
+    const Answer* answer = nullptr;  // the network's last answer for that address
     std::shared_ptr<const NameResolver::Lookup> lookup;  // under way
     std::chrono::steady_clock::time_point next_lookup{};
     std::string failure;
     bool short_of_files = false;  // no socket, for want of descriptors
+    bool went_now = false;        // this tick's datagram went
+    bool skipped_now = false;
     long long sent = 0;
     long long skipped = 0;
 };
 
-UdpOutput::UdpOutput(NameResolver& resolver, Now now) : resolver_(resolver), now_(std::move(now)) {}
+UdpOutput::UdpOutput(NameResolver& resolver, Now now, DatagramSocketOpener open)
+    : resolver_(resolver), now_(std::move(now)), open_(std::move(open)) {}
 
 UdpOutput::~UdpOutput() = default;
 
@@ -32,7 +66,11 @@ void UdpOutput::set_targets(const std::vector<Endpoint>& targets) {
     if (targets == endpoints_) return;
     endpoints_ = targets;
     targets_.clear();  // a lookup under way is left to end alone
+    answers_.clear();
     short_of_files_ = 0;
+    if (targets.empty()) {
+        for (auto& socket : sockets_) socket.reset();
+    }
     for (const Endpoint& where : targets) {
         auto target = std::make_unique<Target>();
         target->where = where;
@@ -45,16 +83,19 @@ void UdpOutput::set_targets(const std::vector<Endpoint>& targets) {
 
 void UdpOutput::prepare() {
     const std::size_t short_before = short_of_files_;
-    bool files_left = true;  // until a socket is refused: then the others need not try this tick
+    int tried[2] = {-1, -1};  // each family's socket is tried once a round: the error, 0 when opened
     std::vector<std::string> opened;
     for (auto& owned : targets_) {
         Target& target = *owned;
-        if (target.fd) continue;
+        if (target.ready) continue;
         if (!target.address) take_answer(target);
-        if (target.address && (files_left || !target.short_of_files) && open(target, files_left)) {
-            opened.push_back("UDP verso " + target.where.text() +
-                             (target.address_text == target.where.host ? "" : " (" + target.address_text + ")"));
-        }
+        if (!target.address || socket_for(target, tried) == nullptr) continue;
+        target.ready = true;
+        target.failure.clear();
+        target.key = address_key(*target.address);
+        target.answer = &answers_[target.key];
+        opened.push_back("UDP verso " + target.where.text() +
+                         (target.address_text == target.where.host ? "" : " (" + target.address_text + ")"));
     }
     // A long list is said in short.
     constexpr std::size_t said_one_by_one = 10;
@@ -94,33 +135,109 @@ void UdpOutput::take_answer(Target& target) {
     if (!target.address) fail(target, "indirizzo non valido: " + target.address_text);
 }
 
-bool UdpOutput::open(Target& target, bool& files_left) {
-    Descriptor fd(::socket(target.address->family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    int error = fd ? 0 : errno;
-    if (fd && !DescriptorReserve::leaves_spare(fd.get())) {
-        fd.reset();
-        error = EMFILE;
+DatagramSocket* UdpOutput::socket_for(Target& target, int tried[2]) {
+    const int slot = slot_of(*target.address);
+    if (!sockets_[slot] && tried[slot] < 0) {
+        OpenedSocket opened = open_(target.address->family());
+        sockets_[slot] = std::move(opened.socket);
+        tried[slot] = sockets_[slot] ? 0 : opened.error;
     }
-    if (error == EMFILE || error == ENFILE) {
-        // Said for all such targets together.
-        target.short_of_files = true;
-        target.failure = italian_reason(error);
-        files_left = false;
-        return false;
+    if (sockets_[slot]) {
+        target.short_of_files = false;
+        return sockets_[slot].get();
     }
-    target.short_of_files = false;
-    if (error != 0) {
+    const int error = tried[slot];
+    target.short_of_files = error == EMFILE || error == ENFILE;
+    if (target.short_of_files) {
+        target.failure = italian_reason(error);  // said for all such targets together
+    } else {
         fail(target, network_reason(error));
-        return false;
     }
-    if (target.address->family() == AF_INET) {
-        // Sending to a broadcast address (255.255.255.255 or a network's) needs it.
-        const int on = 1;
-        ::setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    return nullptr;
+}
+
+UdpOutput::Reports UdpOutput::take_reports(DatagramSocket& socket, const Target* sent_to) {
+    Reports taken;
+    const std::vector<DatagramSocket::Report> reports = socket.take_reports();
+    if (reports.empty()) return taken;
+    const auto now = now_();
+    for (const DatagramSocket::Report& report : reports) {
+        const std::string key = address_key(report.destination);
+        taken.any = true;
+        taken.others = taken.others || sent_to == nullptr || key != sent_to->key;
+        // Kept by address, whatever number of targets it has: a report costs
+        // the same for a target written a thousand times.
+        if (const auto found = answers_.find(key); found != answers_.end()) found->second = {report.error, now};
     }
-    target.fd = std::move(fd);
-    target.failure.clear();
-    return true;
+    return taken;
+}
+
+int UdpOutput::held_answer(const Target& target, std::chrono::steady_clock::time_point now) const {
+    const Answer& answer = *target.answer;
+    return answer.error != 0 && now - answer.when < report_hold ? answer.error : 0;
+}
+
+int UdpOutput::send_to(Target& target, DatagramSocket& socket, std::string_view bytes) {
+    // The socket is shared: a send may fail with the network's answer to an
+    // earlier datagram, to this target or another. The reports tell; then
+    // the datagram is sent again, a few times at most. A failure that comes
+    // with no report, or with its own each time, is this target's.
+    constexpr int attempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        const int error = socket.send_to(*target.address, bytes);
+        if (error == 0 || is_skip(error)) return error;
+        const Reports taken = take_reports(socket, &target);
+        if (!taken.any) return error;
+        if (attempt == attempts) return taken.others ? EAGAIN : error;  // others' answers keep coming: not its fault
+    }
+}
+
+OutputSink::Result UdpOutput::send(std::string_view bytes) {
+    Result result;
+    prepare();
+    // The answers to the last tick's datagrams first, then those that come at once.
+    for (const auto& socket : sockets_) {
+        if (socket) take_reports(*socket);
+    }
+    const auto now = now_();
+    for (auto& owned : targets_) {
+        Target& target = *owned;
+        target.went_now = target.skipped_now = false;
+        if (!target.ready) continue;
+        const int error = send_to(target, *sockets_[slot_of(*target.address)], bytes);
+        if (error == 0) {
+            ++target.sent;
+            target.went_now = result.running = true;
+            if (!target.failure.empty() && held_answer(target, now) == 0) {
+                tell("UDP verso " + target.where.text() + " di nuovo raggiungibile");
+                target.failure.clear();
+            }
+        } else if (is_skip(error)) {
+            ++target.skipped;
+            target.skipped_now = true;
+        } else {
+            fail(target, network_reason(error));
+        }
+    }
+    for (const auto& socket : sockets_) {
+        if (socket) take_reports(*socket);
+    }
+    for (const auto& owned : targets_) {
+        Target& target = *owned;
+        if (!target.went_now) continue;
+        if (const int answered = held_answer(target, now); answered != 0) fail(target, network_reason(answered));
+    }
+    for (const auto& target : targets_) {
+        if (target->skipped_now) {
+            result.note += "  [UDP " + target->where.text() + ": saltato]";
+        } else if (!target->failure.empty() && !target->short_of_files) {
+            result.note += "  [UDP " + target->where.text() + ": " + target->failure + "]";
+        }
+    }
+    if (short_of_files_ > 0)
+        result.note += "  [UDP: " + std::to_string(short_of_files_) + " destinazioni senza socket: " +
+                       short_reason_ + "]";
+    return result;
 }
 
 void UdpOutput::fail(Target& target, const std::string& problem) {
@@ -130,40 +247,6 @@ void UdpOutput::fail(Target& target, const std::string& problem) {
 
 void UdpOutput::tell(const std::string& text) {
     if (on_event) on_event(text);
-}
-
-OutputSink::Result UdpOutput::send(std::string_view bytes) {
-    Result result;
-    prepare();
-    for (auto& owned : targets_) {
-        Target& target = *owned;
-        if (!target.fd) {
-            if (!target.failure.empty() && !target.short_of_files)
-                result.note += "  [UDP " + target.where.text() + ": " + target.failure + "]";
-            continue;
-        }
-        ssize_t sent = -1;
-        do {
-            sent = ::sendto(target.fd.get(), bytes.data(), bytes.size(), MSG_DONTWAIT, target.address->get(),
-                            target.address->length);
-        } while (sent < 0 && errno == EINTR);
-        if (sent == static_cast<ssize_t>(bytes.size())) {
-            ++target.sent;
-            result.running = true;
-            if (!target.failure.empty()) tell("UDP verso " + target.where.text() + " di nuovo raggiungibile");
-            target.failure.clear();
-        } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) {
-            ++target.skipped;
-            result.note += "  [UDP " + target.where.text() + ": saltato]";
-        } else {
-            fail(target, sent < 0 ? network_reason(errno) : "datagramma troncato");
-            result.note += "  [UDP " + target.where.text() + ": " + target.failure + "]";
-        }
-    }
-    if (short_of_files_ > 0)
-        result.note += "  [UDP: " + std::to_string(short_of_files_) + " destinazioni senza socket: " +
-                       short_reason_ + "]";
-    return result;
 }
 
 std::vector<UdpOutput::TargetView> UdpOutput::targets() const {

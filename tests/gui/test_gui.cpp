@@ -1601,10 +1601,16 @@ TEST(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     QUdpSocket receiver;
     ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost));
     const QString target = QString("127.0.0.1:%1").arg(receiver.localPort());
+    QString closed;  // a port nobody listens on
+    {
+        QUdpSocket probe;
+        ASSERT_TRUE(probe.bind(QHostAddress::LocalHost));
+        closed = QString("127.0.0.1:%1").arg(probe.localPort());
+    }
     QTest::mouseClick(in<QCheckBox>(dialog, "tcp_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
     type(in<QSpinBox>(dialog, "tcp_porta"), q("0"));
     QTest::mouseClick(in<QCheckBox>(dialog, "udp_attivo"), Qt::LeftButton, {}, QPoint(5, 5));
-    type(in<QPlainTextEdit>(dialog, "udp_destinazioni"), target + q("\nplotter senza porta"));
+    type(in<QPlainTextEdit>(dialog, "udp_destinazioni"), closed + q("\n") + target + q("\nplotter senza porta"));
     const QString said = click(dialog, "ok");
     EXPECT_TRUE(said.startsWith(q("UDP: manca :PORTA"))) << said.toStdString();
     EXPECT_TRUE(dialog.isVisible()) << "OK closes only when all was done";
@@ -1626,7 +1632,21 @@ TEST(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     auto* clients = in<QTreeWidget>(dialog, "tcp_client");
     ASSERT_EQ(clients->topLevelItemCount(), 1);
     EXPECT_EQ(clients->topLevelItem(0)->text(0), QString("127.0.0.1:%1").arg(client.localPort()));
-    EXPECT_EQ(in<QTreeWidget>(dialog, "udp_stato")->topLevelItem(0)->text(1), q("1"));
+    auto* targets = in<QTreeWidget>(dialog, "udp_stato");
+    ASSERT_EQ(targets->topLevelItemCount(), 2);
+    EXPECT_EQ(targets->topLevelItem(1)->text(1), q("1"));
+    // each target's own state: the refusal the loopback answers within the
+    // second (or by a later one on a busy machine), and the listener's after it
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        if (targets->topLevelItem(0)->text(3) == q("rifiutato dalla destinazione")) return true;
+        fan_out.send("$GPRMC\r\n");
+        dialog.refresh();
+        return false;
+    }, 5000));
+    EXPECT_EQ(targets->topLevelItem(0)->text(0), closed);
+    fan_out.send("$GPRMC\r\n");
+    dialog.refresh();
+    EXPECT_EQ(targets->topLevelItem(1)->text(3), q("ok"));
 
     // the bad line taken away: Applica applies and keeps the dialog; Annulla
     // closes it, and changes nothing

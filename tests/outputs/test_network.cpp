@@ -1,10 +1,13 @@
 // The network outputs on real sockets on the loopback: the texts of their
 // addresses, the TCP server with clients that read, pause, talk, half-close
-// or reset, the UDP targets, both beside the serial port in the fan-out,
-// each vehicle's stream, and the outgoing TCP connection with servers that
+// or reset, the UDP targets (their shared sockets, and each failure given to
+// its own target, also on a fake socket), both beside the serial port in the
+// fan-out, each vehicle's stream, and the outgoing TCP connection with servers that
 // go away, never read, or never answer. The time limits run on a clock the
 // test moves.
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -14,9 +17,11 @@
 #include <QUdpSocket>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "loopback.h"
+#include "outputs/datagram_socket.h"
 #include "os/descriptor_reserve.h"
 #include "os/open_files.h"
 #include "outputs/network_address.h"
@@ -291,15 +296,18 @@ TEST_F(Network, EachTargetGetsEachTicksDatagram) {
     EXPECT_TRUE(run_until([&] { return resolver_.under_way() == 0; }));
 }
 
-// Targets whose sockets would leave fewer than the spare descriptors have
+// The IPv4 targets share one socket and the IPv6 ones another; where the
+// second would leave fewer than the spare descriptors, the IPv6 targets have
 // none: said together and once, shown on the monitor line as one note; they
-// get theirs at the first tick with room again.
+// get it at the first tick with room again.
 TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
-    QUdpSocket receiver;
-    ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost));
+    QUdpSocket v4, v6;
+    ASSERT_TRUE(v4.bind(QHostAddress::LocalHost) && v6.bind(QHostAddress::LocalHostIPv6));
+    std::vector<Endpoint> targets(3, Endpoint{"127.0.0.1", v4.localPort()});
+    targets.resize(6, Endpoint{"::1", v6.localPort()});
     {
-        const DescriptorLimit limit(DescriptorReserve::spare + 3);  // room for three sockets
-        udp_.set_targets(std::vector<Endpoint>(6, Endpoint{"127.0.0.1", receiver.localPort()}));
+        const DescriptorLimit limit(DescriptorReserve::spare + 1);  // room for one socket
+        udp_.set_targets(targets);
         for (int t = 1; t <= 2; ++t) {
             EXPECT_EQ(udp_.send(tick_bytes(t)).note,
                       "  [UDP: 3 destinazioni senza socket: troppi file aperti dal programma]");
@@ -307,15 +315,206 @@ TEST_F(Network, TargetsThatWouldLeaveTheProgramShortOfDescriptorsWaitForRoom) {
         EXPECT_EQ(udp_.targets()[3].failure, "troppi file aperti dal programma");
     }
     EXPECT_EQ(udp_.send(tick_bytes(3)).note, "");
-    int received = 0;
-    for (; received < 12 && run_until([&] { return receiver.hasPendingDatagrams(); }); ++received)
-        receiver.receiveDatagram();
-    EXPECT_EQ(received, 3 + 3 + 6);
+    for (const auto& [socket, expected] : {std::pair{&v4, 3 + 3 + 3}, std::pair{&v6, 3}}) {
+        int received = 0;
+        for (; received < expected && run_until([&] { return socket->hasPendingDatagrams(); }); ++received)
+            socket->receiveDatagram();
+        EXPECT_EQ(received, expected);
+        EXPECT_FALSE(socket->hasPendingDatagrams()) << "more than " << expected;  // the loopback delivers at once
+    }
     for (const auto& target : udp_.targets()) EXPECT_EQ(target.failure, "") << target.target;
     EXPECT_EQ(told("UDP: 3 destinazioni senza socket: troppi file aperti dal programma (ne restano liberi 16 per i "
                    "file del programma)"),
               1);
     EXPECT_EQ(told("UDP: ogni destinazione ha di nuovo il suo socket"), 1);
+}
+
+// How many descriptors the process holds.
+std::size_t open_descriptors() {
+    std::size_t count = 0;
+    for (int fd = 0; fd < 65536; ++fd) count += ::fcntl(fd, F_GETFD) != -1;
+    return count;
+}
+
+// A port of the loopback nobody listens on (bound, then let go).
+std::uint16_t closed_port(const QHostAddress& address) {
+    QUdpSocket probe;
+    return probe.bind(address) ? probe.localPort() : 0;
+}
+
+// On real sockets: a thousand targets of each family hold one socket each;
+// a target on a port nobody listens on hears "rifiutato" from the network,
+// and neither the target sent to before it nor the one after does, whatever
+// the order, in each family. The refusal shows on the monitor line while it
+// lasts.
+TEST_F(Network, ARefusalIsTheFailureOfTheTargetRefusedAlone) {
+    // the loopback address, then for each order: whether the refused target comes first
+    for (const QHostAddress& loopback : {QHostAddress(QHostAddress::LocalHost), QHostAddress(QHostAddress::LocalHostIPv6)}) {
+        for (const bool refused_first : {true, false}) {
+            const std::string row = loopback.toString().toStdString() + (refused_first ? ", refused first" : ", refused last");
+            QUdpSocket before, after;
+            ASSERT_TRUE(before.bind(loopback) && after.bind(loopback)) << row;
+            const std::uint16_t closed = closed_port(loopback);
+            const std::string host = loopback.toString().toStdString();
+            std::vector<Endpoint> targets{{host, before.localPort()}, {host, closed}, {host, after.localPort()}};
+            if (refused_first) std::swap(targets[0], targets[1]);
+            const std::size_t refused = refused_first ? 0 : 1;
+            const std::size_t held = open_descriptors();
+            udp_.set_targets(targets);
+            EXPECT_LE(open_descriptors(), held + 1) << row;
+            const Endpoint& closed_target = targets[refused];
+            const std::string refusal = "  [UDP " + closed_target.text() + ": rifiutato dalla destinazione]";
+            // The refusal comes back within the tick on the loopback, or by a
+            // later one on a busy machine: three ticks at least.
+            int ticks = 0;
+            std::string note;
+            EXPECT_TRUE(run_until([&] {
+                now_ += 1s;
+                note = udp_.send(tick_bytes(++ticks)).note;
+                return ticks >= 3 && note == refusal;
+            })) << row << ": " << note;
+            for (QUdpSocket* listener : {&before, &after}) {
+                for (int t = 1; t <= ticks; ++t) {
+                    const bool came = listener->hasPendingDatagrams() || listener->waitForReadyRead(2000);
+                    ASSERT_TRUE(came) << row << ": tick " << t << " of " << ticks << " did not come";
+                    EXPECT_EQ(listener->receiveDatagram().data().toStdString(), tick_bytes(t)) << row;
+                }
+            }
+            const auto views = udp_.targets();
+            for (std::size_t i = 0; i < views.size(); ++i) {
+                EXPECT_EQ(views[i].failure, i == refused ? "rifiutato dalla destinazione" : "") << row << ": " << views[i].target;
+                EXPECT_EQ(views[i].sent, ticks) << row << ": " << views[i].target;
+            }
+            EXPECT_EQ(told("UDP verso " + closed_target.text() + ": rifiutato dalla destinazione"), 1) << row;
+            udp_.set_targets({});
+            EXPECT_EQ(open_descriptors(), held) << row << ": no target, no socket";
+        }
+    }
+    const std::size_t held = open_descriptors();
+    std::vector<Endpoint> thousand(1000, Endpoint{"127.0.0.1", 9});
+    thousand.resize(2000, Endpoint{"::1", 9});
+    udp_.set_targets(thousand);
+    EXPECT_EQ(open_descriptors(), held + 2);
+}
+
+// A socket of one family as the system keeps one: a destination in
+// `answered` takes the datagram and the network answers later with that
+// error, which the next send to any destination returns until the answer
+// is read; a destination in `refused` is refused at once.
+struct FakeNetwork {
+    std::map<std::string, int> refused;
+    std::map<std::string, int> answered;
+    std::map<std::string, int> delivered;
+    int sockets = 0;
+};
+
+std::string text_of(const SocketAddress& address) {
+    char host[INET6_ADDRSTRLEN] = "";
+    const bool v6 = address.family() == AF_INET6;
+    const auto& in = reinterpret_cast<const sockaddr_in&>(address.storage);
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address.storage);
+    ::inet_ntop(address.family(), v6 ? static_cast<const void*>(&in6.sin6_addr) : &in.sin_addr, host, sizeof host);
+    return Endpoint{host, ntohs(v6 ? in6.sin6_port : in.sin_port)}.text();
+}
+
+class FakeSocket final : public DatagramSocket {
+public:
+    explicit FakeSocket(FakeNetwork& network) : network_(network) {}
+    int send_to(const SocketAddress& to, std::string_view) override {
+        if (pending_ != 0) return std::exchange(pending_, 0);
+        const std::string where = text_of(to);
+        if (const auto found = network_.refused.find(where); found != network_.refused.end()) return found->second;
+        ++network_.delivered[where];
+        if (const auto found = network_.answered.find(where); found != network_.answered.end()) {
+            queue_.push_back({to, found->second});
+            pending_ = found->second;
+        }
+        return 0;
+    }
+    std::vector<Report> take_reports() override {
+        pending_ = 0;
+        return std::exchange(queue_, {});
+    }
+
+private:
+    FakeNetwork& network_;
+    int pending_ = 0;
+    std::vector<Report> queue_;
+};
+
+class SharedSocket : public OnTheLoopback {
+protected:
+    FakeNetwork network_;
+    UdpOutput udp_{resolver_, clock(), [this](int) {
+                       ++network_.sockets;
+                       return OpenedSocket{std::make_unique<FakeSocket>(network_), 0};
+                   }};
+    void SetUp() override { heard(udp_); }
+};
+
+// Each failure goes to the target it concerns, on a network that answers
+// at once (the loopback) or late; after two ticks.
+TEST_F(SharedSocket, EachFailureGoesToItsOwnTarget) {
+    struct Row {
+        const char* name;
+        std::vector<Endpoint> targets;
+        std::map<std::string, int> refused, answered;  // what the network does with each destination
+        std::vector<const char*> failures;             // each target's
+        std::vector<long long> sent, skipped;          // each target's datagrams
+        std::map<std::string, int> delivered;          // the datagrams each destination got
+    };
+    const Endpoint a{"10.0.0.1", 1}, b{"10.0.0.2", 2}, c{"10.0.0.3", 3}, v6{"2001:db8::1", 1};
+    const std::string refused = "rifiutato dalla destinazione";
+    const Row rows[] = {
+        {"refused first", {a, b}, {}, {{"10.0.0.1:1", ECONNREFUSED}}, {refused.c_str(), ""}, {2, 2}, {0, 0},
+         {{"10.0.0.1:1", 2}, {"10.0.0.2:2", 2}}},
+        {"refused last", {b, a}, {}, {{"10.0.0.1:1", ECONNREFUSED}}, {"", refused.c_str()}, {2, 2}, {0, 0},
+         {{"10.0.0.1:1", 2}, {"10.0.0.2:2", 2}}},
+        {"two answers around a good one", {a, b, c}, {}, {{"10.0.0.1:1", ECONNREFUSED}, {"10.0.0.3:3", EHOSTUNREACH}},
+         {refused.c_str(), "", "destinazione irraggiungibile"}, {2, 2, 2}, {0, 0, 0},
+         {{"10.0.0.1:1", 2}, {"10.0.0.2:2", 2}, {"10.0.0.3:3", 2}}},
+        {"refused at once", {a, b}, {{"10.0.0.1:1", ENETUNREACH}}, {}, {"rete irraggiungibile", ""}, {0, 2}, {0, 0},
+         {{"10.0.0.2:2", 2}}},
+        {"a full buffer skips", {a, b}, {{"10.0.0.1:1", EAGAIN}}, {}, {"", ""}, {0, 2}, {2, 0}, {{"10.0.0.2:2", 2}}},
+        {"the same target twice", {a, a, b}, {}, {{"10.0.0.1:1", ECONNREFUSED}}, {refused.c_str(), refused.c_str(), ""},
+         {2, 2, 2}, {0, 0, 0}, {{"10.0.0.1:1", 4}, {"10.0.0.2:2", 2}}},
+        {"the families apart", {v6, a}, {}, {{"[2001:db8::1]:1", ECONNREFUSED}}, {refused.c_str(), ""}, {2, 2}, {0, 0},
+         {{"[2001:db8::1]:1", 2}, {"10.0.0.1:1", 2}}},
+    };
+    for (const Row& row : rows) {
+        network_ = FakeNetwork{row.refused, row.answered, {}, 0};
+        udp_.set_targets(row.targets);
+        for (int t = 1; t <= 2; ++t) {
+            now_ += 1s;
+            udp_.send(tick_bytes(t));
+        }
+        const auto views = udp_.targets();
+        for (std::size_t i = 0; i < views.size(); ++i) {
+            EXPECT_EQ(views[i].failure, row.failures[i]) << row.name << ": " << views[i].target;
+            EXPECT_EQ(std::pair(views[i].sent, views[i].skipped), std::pair(row.sent[i], row.skipped[i]))
+                << row.name << ": " << views[i].target;
+        }
+        EXPECT_EQ(network_.delivered, row.delivered) << row.name;
+        udp_.set_targets({});
+    }
+}
+
+// A refusal holds while the network keeps answering, and for five seconds
+// after its last answer: said once, and its end once.
+TEST_F(SharedSocket, ARefusalEndsFiveSecondsAfterTheLastAnswer) {
+    network_.answered = {{"10.0.0.1:1", ECONNREFUSED}};
+    udp_.set_targets({{"10.0.0.1", 1}, {"10.0.0.2", 2}});
+    std::vector<std::string> notes;
+    for (int t = 1; t <= 9; ++t) {
+        if (t == 4) network_.answered.clear();  // someone listens from tick 4
+        now_ += 1s;
+        notes.push_back(udp_.send(tick_bytes(t)).note);
+    }
+    const std::string refused = "  [UDP 10.0.0.1:1: rifiutato dalla destinazione]";
+    EXPECT_EQ(notes, (std::vector<std::string>{refused, refused, refused, refused, refused, refused, refused, "", ""}));
+    EXPECT_EQ(told("UDP verso 10.0.0.1:1: rifiutato dalla destinazione"), 1);
+    EXPECT_EQ(told("UDP verso 10.0.0.1:1 di nuovo raggiungibile"), 1);
+    EXPECT_EQ(network_.sockets, 1);
 }
 
 // A base whose 21 ports nobody listens on now.
