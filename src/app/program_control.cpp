@@ -88,6 +88,7 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
     }
     e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
     e.stream_port = program_.network().streams().port_of(n);
+    e.stream_problem = program_.network().streams().failure_of(n);
     return e;
 }
 

@@ -92,6 +92,7 @@ QJsonObject vehicle_json(const VehicleEntry& entry) {
     }
     if (!entry.mmsi.empty()) json.insert("mmsi", QString::fromStdString(entry.mmsi));
     if (entry.stream_port) json.insert("porta_flusso", *entry.stream_port);
+    if (!entry.stream_problem.empty()) json.insert("errore_flusso", QString::fromStdString(entry.stream_problem));
     return json;
 }
 

@@ -43,6 +43,8 @@ struct VehicleEntry {
     // while each vehicle has one.
     std::string mmsi;
     std::optional<int> stream_port;
+    // Why its stream cannot listen on its port, when it cannot ("" else).
+    std::string stream_problem;
 };
 
 // The serial port as the panel shows it.
