@@ -4,6 +4,7 @@
 
 #include "app/program.h"
 #include "ais/identity.h"
+#include "control/control_json.h"
 #include "control/vehicle_patch.h"
 #include "panel/link.h"
 #include "vadrel/version.h"
@@ -87,6 +88,7 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
     }
     e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
     e.stream_port = program_.network().streams().port_of(n);
+    e.stream_problem = program_.network().streams().failure_of(n);
     return e;
 }
 
@@ -116,9 +118,8 @@ std::optional<Refusal> ProgramControl::set_transmission(bool on) {
 }
 
 std::optional<Refusal> ProgramControl::set_mode(SendMode mode, std::optional<int> vehicles) {
-    if (vehicles && (*vehicles < 1 || *vehicles > Fleet::largest_cycle)) {
-        return Refusal{"mezzi", "il ciclo multiutente serve da 1 a " + std::to_string(Fleet::largest_cycle) +
-                                    " mezzi, non " + std::to_string(*vehicles)};
+    if (vehicles) {
+        if (auto bad = cycle_problem(*vehicles)) return bad;
     }
     Fleet& fleet = program_.fleet();
     fleet.set_mode(fleet_mode(mode), this);

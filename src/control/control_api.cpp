@@ -2,11 +2,13 @@
 
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <algorithm>
 #include <optional>
 #include <variant>
 
 #include "control/control_json.h"
 #include "control/route_api.h"
+#include "routes/route_parsers.h"
 
 namespace vadrel {
 
@@ -55,8 +57,11 @@ std::variant<QJsonObject, ApiReply> json_body(const ApiRequest& request) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
     if (error.error != QJsonParseError::NoError) {
-        return refused(unsupported, "il corpo della richiesta non è JSON valido (errore al byte " +
-                                        std::to_string(error.offset) + ")");
+        std::int64_t line = 1, column = 1;
+        route_parsing::move_along(std::string_view(request.body.constData(), static_cast<std::size_t>(request.body.size())),
+                                  static_cast<std::size_t>(std::max(error.offset, 0)), line, column);
+        return refused(unsupported, "il corpo della richiesta non è JSON valido (riga " + std::to_string(line) +
+                                        ", colonna " + std::to_string(column) + ")");
     }
     if (!document.isObject()) return refused(bad_request, "il corpo deve essere un oggetto JSON, {...}");
     return document.object();
@@ -118,25 +123,50 @@ ApiReply refused(int status, const std::string& reason, const std::string& field
     return ApiReply{status, refusal_json({field, reason}), {}};
 }
 
-ApiReply answer(const ApiRequest& request, ControlTarget& target) {
+namespace {
+
+// The methods the path has ("GET, PATCH"), empty when no route has it; the
+// route of `method` there, and the vehicle's number the path names.
+struct PathRoutes {
+    QByteArray allow;
     const ApiRoute* route = nullptr;
     QString vehicle;
-    QByteArray allow;
+};
+PathRoutes routes_of(const QString& path, std::optional<Method> method) {
+    PathRoutes found;
     for (const ApiRoute& candidate : control_routes()) {
-        if (!fits(QString::fromLatin1(candidate.path), request.path, vehicle)) continue;
-        allow += (allow.isEmpty() ? "" : ", ") + method_name(candidate.method);
-        if (candidate.method == request.method) route = &candidate;
+        if (!fits(QString::fromLatin1(candidate.path), path, found.vehicle)) continue;
+        found.allow += (found.allow.isEmpty() ? "" : ", ") + method_name(candidate.method);
+        if (method && candidate.method == *method) found.route = &candidate;
     }
-    if (allow.isEmpty()) {
-        return refused(not_found, "la risorsa " + request.path.left(200).toStdString() +
-                                      " non esiste: l'interfaccia è descritta in docs/openapi.yaml");
-    }
-    if (route == nullptr) {
-        ApiReply reply = refused(method_not_allowed, "il metodo " + method_name(request.method).toStdString() +
-                                                         " non è ammesso qui: i metodi sono " + allow.toStdString());
-        reply.headers.emplace_back("Allow", allow);
-        return reply;
-    }
+    return found;
+}
+
+ApiReply no_such_path(const QString& path) {
+    return refused(not_found, "la risorsa " + path.left(200).toStdString() +
+                                  " non esiste: l'interfaccia è descritta in docs/openapi.yaml");
+}
+
+ApiReply method_refused(const std::string& method, const QByteArray& allow) {
+    ApiReply reply = refused(method_not_allowed,
+                             "il metodo " + method + " non è ammesso qui: i metodi sono " + allow.toStdString());
+    reply.headers.emplace_back("Allow", allow);
+    return reply;
+}
+
+}  // namespace
+
+ApiReply method_refusal(const std::string& method, const QString& path) {
+    const PathRoutes found = routes_of(path, std::nullopt);
+    return found.allow.isEmpty() ? no_such_path(path) : method_refused(method, found.allow);
+}
+
+ApiReply answer(const ApiRequest& request, ControlTarget& target) {
+    const PathRoutes found = routes_of(request.path, request.method);
+    if (found.allow.isEmpty()) return no_such_path(request.path);
+    if (found.route == nullptr) return method_refused(method_name(request.method).toStdString(), found.allow);
+    const ApiRoute* route = found.route;
+    const QString& vehicle = found.vehicle;
     std::size_t n = 0;
     if (!vehicle.isEmpty()) {
         n = vehicle.toULongLong();

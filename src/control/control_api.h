@@ -82,6 +82,10 @@ ApiReply answer(const ApiRequest& request, ControlTarget& target);
 // a large body: a route's file.
 bool takes_large_body(QHttpServerRequest::Method method, const QString& path);
 
+// A method the path does not have (405 with Allow), `method` named as the
+// client sent it (already made safe to show); 404 when no route has the path.
+ApiReply method_refusal(const std::string& method, const QString& path);
+
 // {"errore", "campo"} with the status.
 ApiReply refused(int status, const std::string& reason, const std::string& field = {});
 

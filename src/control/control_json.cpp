@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <cmath>
 
+#include "model/numbers.h"
+
 namespace vadrel {
 
 namespace {
@@ -90,6 +92,7 @@ QJsonObject vehicle_json(const VehicleEntry& entry) {
     }
     if (!entry.mmsi.empty()) json.insert("mmsi", QString::fromStdString(entry.mmsi));
     if (entry.stream_port) json.insert("porta_flusso", *entry.stream_port);
+    if (!entry.stream_problem.empty()) json.insert("errore_flusso", QString::fromStdString(entry.stream_problem));
     return json;
 }
 
@@ -184,6 +187,12 @@ std::variant<bool, Refusal> read_transmission(const QJsonObject& body) {
     return *on;
 }
 
+std::optional<Refusal> cycle_problem(double vehicles) {
+    if (vehicles == std::trunc(vehicles) && vehicles >= 1 && vehicles <= Fleet::largest_cycle) return std::nullopt;
+    return Refusal{"mezzi", "il ciclo multiutente serve un numero intero di mezzi da 1 a " +
+                                std::to_string(Fleet::largest_cycle) + ", non " + shortest_text(vehicles)};
+}
+
 std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body) {
     if (auto bad = unknown_in(body, {"modo", "mezzi"}, "modo, mezzi")) return *bad;
     std::optional<std::string> name;
@@ -202,9 +211,7 @@ std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body) {
         return Refusal{"modo", "il modo è \"gps\", \"radio\" oppure \"multi\""};
     }
     if (vehicles) {
-        if (*vehicles != std::trunc(*vehicles) || *vehicles < 1 || *vehicles > static_cast<double>(fleet_size)) {
-            return Refusal{"mezzi", "il numero di mezzi è un numero intero da 1 a " + std::to_string(fleet_size)};
-        }
+        if (auto bad = cycle_problem(*vehicles)) return *bad;
         change.vehicles = static_cast<int>(*vehicles);
     }
     return change;

@@ -7,6 +7,7 @@
 
 #include <sys/socket.h>
 
+#include "control/http_head.h"
 #include "os/descriptor.h"
 #include "os/descriptor_reserve.h"
 #include "os/system_error.h"
@@ -36,42 +37,15 @@ const char* reason_phrase(int status) {
     }
 }
 
-// "Content-Length: 123" of the head (its lines after the request line), the
-// largest when it is there more than once; -1 when it is not there, past
-// every limit when it is not a number.
-struct HeadFacts {
-    qint64 length = -1;
-    bool chunked = false;
-    bool large_allowed = false;  // the request line names a route that takes a large body
-};
-
-// "PUT /api/v1/mezzi/3/percorso?fine=ciclo HTTP/1.1": its method and path.
-bool large_allowed(const QByteArray& request_line) {
-    const QList<QByteArray> words = request_line.trimmed().split(' ');
-    if (words.size() != 3 || words[0] != "PUT") return false;
-    const QByteArray target = words[1];
-    const qsizetype query = target.indexOf('?');
-    return takes_large_body(QHttpServerRequest::Method::Put, QString::fromLatin1(query < 0 ? target : target.left(query)));
+// Whether the request line names a route that takes a large body.
+bool large_allowed(const RequestHead& head) {
+    if (head.method != "PUT") return false;
+    const std::string_view target = head.target;
+    return takes_large_body(QHttpServerRequest::Method::Put, QString::fromLatin1(target.substr(0, target.find('?'))));
 }
 
-HeadFacts facts_of(const QByteArray& head) {
-    HeadFacts facts;
-    const QList<QByteArray> lines = head.split('\n');
-    facts.large_allowed = !lines.isEmpty() && large_allowed(lines.front());
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon <= 0) continue;
-        const QByteArray name = lines[i].left(colon).trimmed().toLower();
-        const QByteArray value = lines[i].mid(colon + 1).trimmed();
-        if (name == "content-length") {
-            bool ok = false;
-            const qint64 length = value.size() <= 18 ? value.toLongLong(&ok) : 0;
-            facts.length = std::max(facts.length, ok && length >= 0 ? length : std::numeric_limits<qint64>::max());
-        } else if (name == "transfer-encoding" && value.toLower() != "identity") {
-            facts.chunked = true;
-        }
-    }
-    return facts;
+std::string_view view(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 std::string kib(qint64 bytes) { return std::to_string(bytes / 1024) + " KB"; }
@@ -96,6 +70,7 @@ struct ControlListener::Connection {
     bool head_done = false;  // looked at whole
     bool refusing = false;   // refused before its body: what still comes is dropped
     bool large = false;      // sending a body beyond body_limit (a route's file)
+    bool keep_alive = true;  // as the head looked at last asks
     bool closed = false;
 
     bool busy() const {
@@ -224,26 +199,30 @@ void ControlListener::look_at(Connection& c) {
     if (c.head_done) return;
     const qint64 room = limits_.head_limit + 4 - c.head.size();
     c.head += socket.peek(std::min(socket.bytesAvailable(), std::max<qint64>(room, 0)));
-    // Blank lines before a request are not part of its head (Qt skips them too).
-    qsizetype start = 0;
-    while (start < c.head.size() && (c.head[start] == '\r' || c.head[start] == '\n')) ++start;
-    c.head.remove(0, start);
-    qsizetype end = c.head.indexOf("\r\n\r\n");
-    const qsizetype bare = c.head.indexOf("\n\n");
-    if (end < 0 || (bare >= 0 && bare < end)) end = bare;
-    if (end < 0) {
+    c.head.remove(0, static_cast<qsizetype>(leading_blank_lines(view(c.head))));
+    const auto span = head_end(view(c.head));
+    if (!span) {
         if (c.head.size() > limits_.head_limit) {
             refuse(c, vadrel::refused(header_too_large, "l'intestazione della richiesta supera " + kib(limits_.head_limit)));
         }
         return;
     }
     c.head_done = true;
-    const HeadFacts facts = facts_of(c.head.left(end));
+    const RequestHead facts = read_request_head(std::string_view(c.head.constData(), span->end));
     c.head.clear();
-    if (facts.chunked) {
+    c.keep_alive = facts.keep_alive;
+    const bool large_asked = large_allowed(facts);
+    if (!known_method(facts.method)) {
+        // Qt's server would take it for no method at all.
+        const std::string path = facts.target.substr(0, facts.target.find('?'));
+        refuse(c, method_refusal(shown_text(facts.method, max_method_bytes), QString::fromLatin1(path)));
+    } else if (facts.length_unclear) {
+        refuse(c, vadrel::refused(bad_request, "la lunghezza del corpo (Content-Length) non è chiara: va data una "
+                                               "volta sola, con un numero"));
+    } else if (facts.chunked) {
         refuse(c, vadrel::refused(length_required, "il corpo della richiesta deve avere la sua lunghezza (Content-Length), non "
                                            "arrivare a pezzi"));
-    } else if (facts.length > limits_.body_limit && !facts.large_allowed) {
+    } else if (facts.length > limits_.body_limit && !large_asked) {
         refuse(c, vadrel::refused(payload_too_large, "il corpo della richiesta supera " + kib(limits_.body_limit)));
     } else if (facts.length > limits_.route_body_limit) {
         refuse(c, vadrel::refused(payload_too_large, "il percorso supera " + mib(limits_.route_body_limit) +
@@ -287,6 +266,11 @@ void ControlListener::close(Connection& c) {
     c.closed = true;
     // Qt's server deletes the socket once it is disconnected.
     if (c.socket) c.socket->abort();
+}
+
+bool ControlListener::keeps_alive(const QTcpSocket* socket) {
+    const Connection* c = find(socket);
+    return c == nullptr || c->keep_alive;
 }
 
 void ControlListener::release(QTcpSocket* socket) {

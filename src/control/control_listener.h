@@ -15,7 +15,8 @@
 //   a Content-Length above body_limit gets 413 (above route_body_limit for
 //   a route's file, takes_large_body; and while another connection sends
 //   such a body larger than body_limit, 503: one large body at a time), a body sent in chunks (its
-//   size not said) 411, a head beyond head_limit without its end 431. The
+//   size not said) 411, a Content-Length twice with two values (or not a
+//   number) 400, a method Qt's server does not know 405 (named as sent), a head beyond head_limit without its end 431. The
 //   body is never read into memory: the connection says why, stops
 //   answering, drops what still comes, and closes when the client has sent
 //   it or at request_limit. Qt's HTTP server (6.4) would otherwise keep a
@@ -26,8 +27,8 @@
 //   holds the rest and slows the client), and at most reply_limit of
 //   replies the client does not read; past that the connection is closed.
 //
-// These looks at the head find its end and two header lines, no more; the
-// parsing of the request is Qt's.
+// These looks at the head (http_head.h) find its end, the request line and
+// three header lines, no more; the parsing of the request is Qt's.
 
 #include <QPointer>
 #include <QTcpServer>
@@ -67,6 +68,9 @@ public:
     // Closes the connections that went past their time limits, and accepts
     // again after the system ran out of descriptors.
     void check_time_limits();
+    // Whether the connection stays open after the reply to its request, as
+    // its head asked (HTTP/1.0 closes unless it asks to keep alive).
+    bool keeps_alive(const QTcpSocket* socket);
     // A connection that became a WebSocket: no longer an HTTP connection.
     void release(QTcpSocket* socket);
 

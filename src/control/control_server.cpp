@@ -89,6 +89,7 @@ struct ControlServer::EventClient {
     std::string peer;
     Clock::time_point last_taken;
     long long skipped = 0;
+    qint64 last_message = 0;  // the bytes of the second it was given last
 };
 
 ControlServer::ControlServer(ControlTarget& target, ControlLimits limits, Now now, QObject* parent)
@@ -185,8 +186,15 @@ bool ControlServer::handle(const QHttpServerRequest& request, QTcpSocket* socket
         return true;
     }
     HttpFront::respond(request, socket, reply_to(request));
-    if (request.value("connection").toLower().contains("close")) socket->disconnectFromHost();
+    close_if_asked(request, socket);
     return true;
+}
+
+void ControlServer::close_if_asked(const QHttpServerRequest& request, QTcpSocket* socket) const {
+    // Qt's server keeps every connection open; HTTP/1.0 without keep-alive
+    // (which the listener saw in the head) and "Connection: close" end here.
+    const bool keep = !request.value("connection").toLower().contains("close") && listener_ && listener_->keeps_alive(socket);
+    if (!keep) socket->disconnectFromHost();
 }
 
 void ControlServer::handle_refused(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -197,6 +205,7 @@ void ControlServer::handle_refused(const QHttpServerRequest& request, QTcpSocket
                                          std::to_string(limits_.max_event_clients) + " insieme): riprovare fra poco");
     }
     HttpFront::respond(request, socket, reply);
+    close_if_asked(request, socket);
 }
 
 void ControlServer::take_event_clients() {
@@ -210,17 +219,39 @@ void ControlServer::take_event_clients() {
         socket->setMaxAllowedIncomingFrameSize(event_message_limit);
         // Its TCP socket, still connected under the WebSocket, is no longer
         // one upgrading: counted as both, each client took two places.
+        QTcpSocket* under = nullptr;
         std::erase_if(upgrading_, [&](const auto& s) {
-            return s && s->peerPort() == socket->peerPort() && s->peerAddress() == socket->peerAddress();
+            const bool same = s && s->peerPort() == socket->peerPort() && s->peerAddress() == socket->peerAddress();
+            if (same) under = s.data();
+            return same;
         });
         QWebSocket* raw = socket.get();
         client->socket.reset(socket.release());
         connect(raw, &QWebSocket::disconnected, this, [this, raw] {
             std::erase_if(event_clients_, [raw](const auto& c) { return c->socket.get() == raw; });
         });
+        if (under != nullptr) {
+            // Qt's WebSocket answers each ping with a pong, written whether
+            // or not the client reads: after the pings it read, a client
+            // whose replies pass the bound is closed at once.
+            connect(under, &QTcpSocket::readyRead, this, [this, raw] { check_queue(raw); });
+        }
         event_clients_.push_back(std::move(client));
     }
     std::erase_if(upgrading_, [](const auto& s) { return !s || s->state() != QAbstractSocket::ConnectedState; });
+}
+
+bool ControlServer::check_queue(QWebSocket* socket) {
+    const auto found = std::find_if(event_clients_.begin(), event_clients_.end(),
+                                    [socket](const auto& c) { return c->socket.get() == socket; });
+    if (found == event_clients_.end()) return true;
+    EventClient& client = **found;
+    if (socket->bytesToWrite() <= client.last_message + limits_.reply_limit) return true;
+    tell("Interfaccia di controllo: chiuso il client degli eventi " + client.peer + ", non legge le risposte ai suoi ping (" +
+         std::to_string(socket->bytesToWrite() / 1024) + " KB in attesa)");
+    // Its entry goes with the socket's disconnected().
+    socket->abort();
+    return false;
 }
 
 void ControlServer::publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles) {
@@ -232,7 +263,7 @@ void ControlServer::publish(std::string_view bytes, const std::vector<VehicleEnt
         EventClient& client = *owned;
         if (client.socket->state() != QAbstractSocket::ConnectedState) return true;
         if (client.socket->bytesToWrite() == 0) {
-            client.socket->sendTextMessage(message);
+            client.last_message = client.socket->sendTextMessage(message);
             client.last_taken = now;
             return false;
         }

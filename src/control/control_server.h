@@ -19,7 +19,9 @@
 // max_event_clients at once (then 503). A client whose socket still holds
 // the earlier second's message skips this one (counted), so nothing queues
 // in the program; one that has taken nothing for idle_limit is closed. What
-// a client sends on it is read and dropped (messages of at most 4 KB).
+// a client sends on it is read and dropped (messages of at most 4 KB); the
+// pongs Qt answers its pings with count against the same bound: once more
+// than reply_limit beyond that second waits unread, the client is closed.
 
 #include <QObject>
 #include <QPointer>
@@ -97,7 +99,11 @@ private:
     ApiReply reply_to(const QHttpServerRequest& request);
     bool handle(const QHttpServerRequest& request, QTcpSocket* socket);
     void handle_refused(const QHttpServerRequest& request, QTcpSocket* socket);
+    void close_if_asked(const QHttpServerRequest& request, QTcpSocket* socket) const;
     void take_event_clients();
+    // Closes an events client whose unread replies pass its bound: the
+    // second it was given last and reply_limit. False when closed.
+    bool check_queue(QWebSocket* socket);
     void tell(const std::string& text);
 
     ControlTarget& target_;

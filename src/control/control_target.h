@@ -43,6 +43,8 @@ struct VehicleEntry {
     // while each vehicle has one.
     std::string mmsi;
     std::optional<int> stream_port;
+    // Why its stream cannot listen on its port, when it cannot ("" else).
+    std::string stream_problem;
 };
 
 // The serial port as the panel shows it.
@@ -109,7 +111,8 @@ public:
     // panel and the command line say it (Refusal::field names the JSON field).
     virtual std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) = 0;
     virtual std::optional<Refusal> set_transmission(bool on) = 0;
-    // The mode and, when given, the vehicles of the multi-user cycle.
+    // The mode and, when given, the vehicles of the multi-user cycle
+    // (refused by cycle_problem(), control_json.h, past its rule).
     virtual std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) = 0;
     // The receiver options as a whole (the server fills in what a client
     // left out from state().receiver).

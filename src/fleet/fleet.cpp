@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/numbers.h"
 #include "motion/dead_reckoning.h"
 #include "motion/normalizza.h"
 
@@ -11,16 +12,6 @@ namespace vadrel {
 namespace {
 
 constexpr double seconds_per_hour = 3600.0;
-
-std::string number_text(double value) {
-    std::string text = std::to_string(value);
-    while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) {
-        const bool point = text.back() == '.';
-        text.pop_back();
-        if (point) break;
-    }
-    return text;
-}
 
 // Exactly on the line a step keeps the side it came from, as the boxes keep
 // their letter there.
@@ -33,11 +24,11 @@ void keep_side_of_zero(double& value, double before) {
 std::optional<Refusal> course_problem(double degrees) {
     if (!std::isfinite(degrees)) return Refusal{"rotta", "la rotta non è un numero"};
     if (degrees < Fleet::speed_limit_low || degrees > Fleet::speed_limit_high) {
-        return Refusal{"rotta", "la rotta " + number_text(degrees) +
+        return Refusal{"rotta", "la rotta " + shortest_text(degrees) +
                                     " non sta nel campo della tabella (un numero intero da -32768 a 32767)"};
     }
     if (degrees < 0.0 || degrees > Fleet::course_limit) {
-        return Refusal{"rotta", "la rotta va da 0 a 360 gradi, non " + number_text(degrees)};
+        return Refusal{"rotta", "la rotta va da 0 a 360 gradi, non " + shortest_text(degrees)};
     }
     return std::nullopt;
 }
@@ -45,7 +36,7 @@ std::optional<Refusal> course_problem(double degrees) {
 std::optional<Refusal> speed_problem(double speed) {
     if (!std::isfinite(speed)) return Refusal{"velocita", "la velocità non è un numero"};
     if (speed < Fleet::speed_limit_low - 0.5 || speed >= Fleet::speed_limit_high + 0.5) {
-        return Refusal{"velocita", "la velocità " + number_text(speed) +
+        return Refusal{"velocita", "la velocità " + shortest_text(speed) +
                                        " non sta nel campo della tabella (da -32768 a 32767)"};
     }
     return std::nullopt;

@@ -28,7 +28,7 @@ ConversionError::ConversionError(const std::string& text)
     : std::runtime_error("valore non numerico: \"" + text + "\"") {}
 
 OverflowError::OverflowError(double value)
-    : std::runtime_error("valore fuori dall'intervallo a 16 bit: " + std::to_string(value)) {}
+    : std::runtime_error("valore fuori dall'intervallo a 16 bit: " + shortest_text(value)) {}
 
 double leading_number(std::string_view text) {
     std::size_t i = 0;

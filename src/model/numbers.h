@@ -67,7 +67,8 @@ std::optional<std::int16_t> int16_from_text(std::string_view text, NumberReading
 std::string int_text(long long value);
 
 // The shortest text that reads back as the very same value ("0.1", "5",
-// "1e+20"), as the files vadrel writes keep numbers.
+// "1e+20", "360.0000001"), as the files vadrel writes keep numbers; every
+// refusal that names a number it was given names it so (at most 24 characters).
 std::string shortest_text(double value);
 
 // A value as an option would give it: "%g" (0.5, 120, 1e-05).

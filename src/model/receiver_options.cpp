@@ -14,7 +14,7 @@ bool share(double value) { return std::isfinite(value) && value >= 0.0 && value 
 
 std::string problema_guasti(const Guasti& g) {
     for (const auto& [nome, valore] : {std::pair{"perdita", g.perdita}, {"checksum", g.checksum}, {"tronca", g.tronca}}) {
-        if (!share(valore)) return std::string(nome) + " vuole una frazione da 0 a 1, non " + option_number(valore);
+        if (!share(valore)) return std::string(nome) + " vuole una frazione da 0 a 1, non " + shortest_text(valore);
     }
     if (g.checksum + g.tronca > 1.0) {
         return "checksum e tronca insieme non possono superare 1: una frase ha un solo guasto";

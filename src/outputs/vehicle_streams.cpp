@@ -33,8 +33,13 @@ void VehicleStreams::send_to(const std::optional<Endpoint>& base) {
 }
 
 std::optional<int> VehicleStreams::port_of(std::size_t n) const {
-    if (!listen_base_ || n >= stream_ports) return std::nullopt;
+    if (!listen_base_ || n >= stream_ports || !failure_of(n).empty()) return std::nullopt;
     return listen_base_->port + static_cast<int>(n);
+}
+
+std::string VehicleStreams::failure_of(std::size_t n) const {
+    const TcpOutput* running = server(n);
+    return running != nullptr && running->started() && !running->listening() ? running->failure() : std::string();
 }
 
 void VehicleStreams::send(const std::vector<std::optional<std::string>>& bytes) {

@@ -56,8 +56,11 @@ public:
     void send(const std::vector<std::optional<std::string>>& bytes) override;
 
     // The port vehicle n is served on while the servers are on, whether or
-    // not it is in use now.
+    // not it is in use now; nothing while its server cannot listen there.
     std::optional<int> port_of(std::size_t n) const;
+    // Why vehicle n's server cannot listen (another program has its port,
+    // ...), in Italian; "" when it listens or has no server.
+    std::string failure_of(std::size_t n) const;
     // Vehicle n's server and connection, while it has them.
     const TcpOutput* server(std::size_t n) const { return n < servers_.size() ? servers_[n].get() : nullptr; }
     const TcpSender* sender(std::size_t n) const { return n < senders_.size() ? senders_[n].get() : nullptr; }

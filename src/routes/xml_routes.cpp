@@ -96,6 +96,7 @@ struct XmlParser::State {
     // column from 1): a problem with an element is placed at the end of its
     // tag, where the reader knows it for sure.
     std::int64_t token_line = 1, token_column = 1;
+    bool token_cut = false;  // the last token read stopped at the end of the bytes given
     std::int64_t line = 1, column = 1;
     // Bytes given to the reader since it last gave a token. While it gives
     // none, bytes wait here until there are as many as it holds: it reads a
@@ -192,17 +193,24 @@ bool XmlParser::State::give_waiting(bool at_end) {
 
 bool XmlParser::State::pump(bool at_end) {
     while (!done && !out.failed()) {
-        token_line = reader.lineNumber();
-        token_column = reader.columnNumber() + 1;
+        // A token cut by the end of the bytes given is read again from its
+        // start, but the reader's place has moved on into it: where it
+        // starts is the place before the first try.
+        if (!token_cut) {
+            token_line = reader.lineNumber();
+            token_column = reader.columnNumber() + 1;
+        }
         const QXmlStreamReader::TokenType token = reader.readNext();
         line = reader.lineNumber();
         column = reader.columnNumber() + 1;
+        token_cut = false;
         if (!reader.hasError()) {
             held = 0;
             ++tokens;
         }
         if (reader.hasError()) {
             if (reader.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
+                token_cut = true;
                 if (!at_end) return true;
                 line = token_line;
                 column = token_column;

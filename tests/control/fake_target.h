@@ -7,6 +7,7 @@
 #include <string>
 
 #include "control/control_target.h"
+#include "control/control_json.h"
 #include "control/vehicle_patch.h"
 #include "fleet/fleet.h"
 
@@ -49,8 +50,8 @@ public:
         return std::nullopt;
     }
     std::optional<Refusal> set_mode(SendMode m, std::optional<int> vehicles) override {
-        if (vehicles && m == SendMode::multi && *vehicles > 19) {
-            return Refusal{"mezzi", "in multiutente i mezzi sono al massimo 19"};
+        if (vehicles) {
+            if (auto bad = cycle_problem(*vehicles)) return bad;
         }
         mode = m;
         if (vehicles) vehicles_in_use = *vehicles;

@@ -14,8 +14,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebSocket>
+#include <filesystem>
 #include <fstream>
 #include <future>
+#include <limits>
 
 #include "../outputs/loopback.h"
 #include "config/program_folder.h"
@@ -24,7 +26,9 @@
 #include "control/control_json.h"
 #include "control/control_server.h"
 #include "control/control_token.h"
+#include "control/http_head.h"
 #include "fake_target.h"
+#include "http_check.h"
 #include "support/scratch_folder.h"
 
 namespace vadrel::testing {
@@ -73,7 +77,7 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
         {"mode_unknown", Method::Put, "/api/v1/modo", R"({"modo": "nmea"})", 400, "modo", json},
         {"vehicles_zero", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 0})", 400, "mezzi", json},
         {"vehicles_fraction", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 2.5})", 400, "mezzi", json},
-        {"vehicles_refused_by_the_simulator", Method::Put, "/api/v1/modo",
+        {"vehicles_past_the_cycle", Method::Put, "/api/v1/modo",
             R"({"modo": "multi", "mezzi": 20})", 400, "mezzi", json},
         {"receiver", Method::Patch, "/api/v1/ricevitore",
             R"({"utc": true, "frasi": "complete", "quota": 120})", 200, nullptr, json},
@@ -105,6 +109,110 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
 TEST_F(Api, MethodNotAllowedNamesTheMethodsOfThePath) {
     const ApiReply reply = ask(Method::Post, "/api/v1/mezzi/3", "{}");
     EXPECT_EQ(reply.headers, (std::vector<std::pair<QByteArray, QByteArray>>{{"Allow", "GET, PATCH"}}));
+}
+
+// What a refusal says of the value it was given: the value itself, never a
+// rounding that hides why, nor hundreds of digits; the cycle's one rule.
+TEST_F(Api, RefusalsNameTheValueAsGivenAndBounded) {
+    const std::tuple<Method, const char*, const char*, const char*> rows[] = {
+        // method, path, body, the reason's text
+        {Method::Patch, "/api/v1/mezzi/3", R"({"rotta": 360.0000001})", "la rotta va da 0 a 360 gradi, non 360.0000001"},
+        {Method::Patch, "/api/v1/mezzi/3", R"({"rotta": -1e-300})", "la rotta va da 0 a 360 gradi, non -1e-300"},
+        {Method::Patch, "/api/v1/mezzi/3", R"({"velocita": 1e308})",
+         "la velocità 1e+308 non sta nel campo della tabella (da -32768 a 32767)"},
+        {Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"perdita": 1.0000001}})",
+         "perdita vuole una frazione da 0 a 1, non 1.0000001"},
+        {Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 20})",
+         "il ciclo multiutente serve un numero intero di mezzi da 1 a 19, non 20"},
+        {Method::Put, "/api/v1/modo", R"({"modo": "gps", "mezzi": 22})",
+         "il ciclo multiutente serve un numero intero di mezzi da 1 a 19, non 22"},
+        {Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 2.5})",
+         "il ciclo multiutente serve un numero intero di mezzi da 1 a 19, non 2.5"},
+        // JSON's errors where the reader stopped (just past what it could
+        // not take), in characters: "à" is one.
+        {Method::Patch, "/api/v1/mezzi/3", "{\"rotta\": 90,\n  \"velocita\": 1x}",
+         "il corpo della richiesta non è JSON valido (riga 2, colonna 17)"},
+        {Method::Patch, "/api/v1/mezzi/3", "{\"posizione\": \"città\", \"x\": }",
+         "il corpo della richiesta non è JSON valido (riga 1, colonna 30)"},
+    };
+    for (const auto& [method, path, body, says] : rows) {
+        EXPECT_EQ(ask(method, path, body).body.value("errore").toString().toStdString(), says) << body;
+    }
+    EXPECT_EQ(ask(Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 19})").status, 200);
+    EXPECT_EQ(target.vehicles_in_use, 19);
+}
+
+// A method Qt's server does not know reaches the listener only: the refusal
+// names it as sent, made safe to show.
+TEST(MethodRefusal, NamesTheMethodOrTheMissingPath) {
+    const ApiReply put = method_refusal(shown_text("PROPFIND\x1b[2J", max_method_bytes), "/api/v1/stato");
+    EXPECT_EQ(put.status, 405);
+    EXPECT_EQ(put.body.value("errore").toString(), "il metodo PROPFIND\\x1b[2J non è ammesso qui: i metodi sono GET");
+    EXPECT_EQ(put.headers, (std::vector<std::pair<QByteArray, QByteArray>>{{"Allow", "GET"}}));
+    EXPECT_EQ(method_refusal("LOCK", "/api/v1/nulla").status, 404);
+    EXPECT_EQ(shown_text(std::string(40, 'A'), max_method_bytes), std::string(32, 'A') + "...");
+}
+
+// The head as the listener reads it before Qt's server.
+TEST(RequestHead, LengthsMethodsAndKeepingAlive) {
+    constexpr auto big = std::numeric_limits<std::int64_t>::max();
+    const std::tuple<const char*, std::string, std::int64_t, bool, bool, bool> rows[] = {
+        // name, head, length, length unclear, chunked, keeps alive
+        {"plain", "GET / HTTP/1.1\r\nHost: a", -1, false, false, true},
+        {"one length", "PUT / HTTP/1.1\r\nContent-Length: 12", 12, false, false, true},
+        {"two lengths, two values", "PUT / HTTP/1.1\r\nContent-Length: 12\r\ncontent-length: 200000", 200000, true,
+         false, true},
+        {"two values, the larger first", "PUT / HTTP/1.1\r\nContent-Length: 9\r\nContent-Length: 5", 5, true, false, true},
+        {"the same twice", "PUT / HTTP/1.1\r\nContent-Length: 7\r\nContent-Length: 007", 7, false, false, true},
+        {"a list of two values", "PUT / HTTP/1.1\r\nContent-Length: 5, 7", 7, true, false, true},
+        {"a list of one value", "PUT / HTTP/1.1\r\nContent-Length: 5,5", 5, false, false, true},
+        {"not a number", "PUT / HTTP/1.1\r\nContent-Length: -5", -1, true, false, true},
+        {"empty", "PUT / HTTP/1.1\r\nContent-Length:", -1, true, false, true},
+        {"beyond any number", "PUT / HTTP/1.1\r\nContent-Length: 99999999999999999999999", big, false, false, true},
+        {"chunked and a length", "PUT / HTTP/1.1\r\nTransfer-Encoding: chunked\r\nContent-Length: 5", 5, false, true,
+         true},
+        {"identity", "PUT / HTTP/1.1\r\nTransfer-Encoding: identity", -1, false, false, true},
+        {"1.0 closes", "GET / HTTP/1.0", -1, false, false, false},
+        {"1.0 kept alive", "GET / HTTP/1.0\r\nConnection: Keep-Alive", -1, false, false, true},
+        {"1.1 closed", "GET / HTTP/1.1\r\nConnection: foo, close", -1, false, false, false},
+        {"bare newlines", "GET / HTTP/1.0\nConnection: keep-alive\nContent-Length: 3", 3, false, false, true},
+    };
+    for (const auto& [name, head, length, unclear, chunked, keep] : rows) {
+        const RequestHead facts = read_request_head(head);
+        EXPECT_EQ(std::tuple(facts.length, facts.length_unclear, facts.chunked, facts.keep_alive),
+                  std::tuple(length, unclear, chunked, keep))
+            << name;
+    }
+    const RequestHead line = read_request_head("PUT  /api/v1/mezzi/3/percorso?fine=ciclo HTTP/1.1");
+    EXPECT_EQ(std::tuple(line.method, line.target, line.version),
+              std::tuple(std::string("PUT"), std::string("/api/v1/mezzi/3/percorso?fine=ciclo"), std::string("HTTP/1.1")));
+    EXPECT_FALSE(known_method("PROPFIND"));
+    EXPECT_FALSE(known_method("get"));
+    EXPECT_TRUE(known_method("PATCH"));
+}
+
+TEST(RequestHead, EndsAtTheFirstBlankLine) {
+    const std::tuple<const char*, std::optional<std::pair<std::size_t, std::size_t>>> rows[] = {
+        // bytes, where the head lies (start, end)
+        {"GET / HTTP/1.1\r\nHost: a\r\n\r\nbody\r\n\r\n", std::pair(0, 23)},
+        {"\r\n\nGET / HTTP/1.1\n\n", std::pair(3, 17)},
+        {"GET / HTTP/1.1\r\nA: b\n\r\n\r\n", std::pair(0, 21)},
+        {"GET / HTTP/1.1\r\nHost: a\r\n", std::nullopt},
+        {"\r\n\r\n", std::nullopt},
+    };
+    for (const auto& [bytes, where] : rows) {
+        const auto span = head_end(bytes);
+        EXPECT_EQ(span ? std::optional(std::pair(span->start, span->end)) : std::nullopt, where) << bytes;
+    }
+}
+
+// The fuzzer's seed corpus holds what the fuzzer checks.
+TEST(HttpCorpus, EveryFileHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_HTTP_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_HTTP_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        EXPECT_EQ(fuzzing::check_request(std::string{std::istreambuf_iterator<char>(in), {}}), "") << entry.path();
+    }
 }
 
 TEST_F(Api, ChangesRefusedWhileALogIsReplayedReadsStillServed) {
@@ -367,10 +475,13 @@ TEST_F(ControlServerTest, OversizedRequestsRefusedBeforeTheirBody) {
         {"one byte over", "PATCH /api/v1/mezzi/0 HTTP/1.1\r\ncontent-length: 65537\r\n\r\n"},
         {"endless head", "GET /api/v1/stato HTTP/1.1\r\nX-Riempi: " + std::string(9000, 'x')},
         {"endless request line", "GET /" + std::string(9000, 'a')},
+        {"two lengths, two values",
+         "PATCH /api/v1/mezzi/0 HTTP/1.1\r\nContent-Length: 2\r\nContent-Length: 20\r\n\r\n{}"},
+        {"a method Qt's server does not know", "PROPFIND /api/v1/stato HTTP/1.1\r\n\r\n"},
     };
     std::string statuses;
     for (const auto& [name, bytes] : rows) statuses += std::to_string(status(bytes)) + " ";
-    EXPECT_EQ(statuses, "411 413 413 431 431 ");
+    EXPECT_EQ(statuses, "411 413 413 431 431 400 405 ");
     // 64 KB itself is taken.
     const std::string start = R"({"posizione": "45 N 9 E")";
     const std::string body = start + std::string(65536 - start.size() - 1, ' ') + "}";

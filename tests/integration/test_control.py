@@ -79,6 +79,59 @@ def raw_reply(port, data, timeout=5):
     return int(reply.split(b" ", 2)[1]) if reply.startswith(b"HTTP/1.1 ") else 0
 
 
+def raw_exchange(port, data, timeout=5):
+    """Everything the server sends back to raw bytes until it closes the
+    connection, and whether it closed it within the timeout."""
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+        s.sendall(data)
+        reply, deadline = b"", time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            try:
+                chunk = s.recv(65536)
+            except socket.timeout:
+                break
+            except ConnectionResetError:
+                return reply, True
+            if not chunk:
+                return reply, True
+            reply += chunk
+    return reply, False
+
+
+def ping_flood(port, seconds):
+    """A WebSocket client of the events that sends pings and never reads, on
+    a small receive buffer: how long the server took to close it (None when
+    it did not within `seconds`) and the pings sent."""
+    s = socket.create_connection(("127.0.0.1", port), timeout=5)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+    s.sendall(b"GET /api/v1/eventi HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+              b"Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+              b"Sec-WebSocket-Version: 13\r\n\r\n")
+    head = b""
+    while b"\r\n\r\n" not in head:
+        head += s.recv(1)
+    if b" 101 " not in head.split(b"\r\n")[0]:
+        raise AssertionError("no upgrade: %r" % head)
+    # A masked ping with 125 bytes of payload (the most a ping carries), many at a time.
+    mask = b"\x01\x02\x03\x04"
+    payload = bytes(b ^ mask[i % 4] for i, b in enumerate(b"p" * 125))
+    burst = (b"\x89" + bytes([0x80 | 125]) + mask + payload) * 500
+    s.settimeout(1)
+    sent, start = 0, time.monotonic()
+    try:
+        while time.monotonic() - start < seconds:
+            try:
+                s.sendall(burst)
+                sent += 500
+            except socket.timeout:
+                pass  # the server reads no more, for now
+    except (BrokenPipeError, ConnectionResetError):
+        return time.monotonic() - start, sent
+    finally:
+        s.close()
+    return None, sent
+
+
 def status_of(call):
     try:
         call()
@@ -153,6 +206,33 @@ def main(binary):
               b"Content-Length: 10485760\r\n\r\n" + b" " * (10 * 1024 * 1024)
         checks.expect(raw_reply(api_port, big) == 413, "a 10 MB body: 413")
         checks.expect(client.vehicle(0)["rotta"] == 90, "nothing refused changed the vehicle")
+
+        # Requests that a reader could take two ways, and the closing of HTTP/1.0.
+        two_lengths = b"PATCH /api/v1/mezzi/0 HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n" \
+                      b"Content-Length: 12\r\nContent-Length: 200000\r\n\r\n{\"rotta\": 1}"
+        reply, closed = raw_exchange(api_port, two_lengths)
+        checks.expect(reply.startswith(b"HTTP/1.1 400") and b"Content-Length" in reply.split(b"\r\n\r\n", 1)[1] and
+                      closed, "Content-Length twice with two values: 400 and closed: %r" % reply[:300])
+        reply, closed = raw_exchange(api_port, b"PROPFIND\x1b[2J /api/v1/stato HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        checks.expect(reply.startswith(b"HTTP/1.1 405") and b"PROPFIND\\\\x1b[2J" in reply and b"Allow: GET" in reply,
+                      "a method Qt does not know, named as sent and escaped: %r" % reply[:400])
+        for request, closes in ((b"GET /api/v1/stato HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", True),
+                                (b"GET /api/v1/stato HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n",
+                                 False),
+                                (b"GET /api/v1/stato HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", False)):
+            reply, closed = raw_exchange(api_port, request, timeout=2)
+            checks.expect(b" 200 " in reply[:13] and closed == closes,
+                          "%r: answered, %s" % (request.strip(), "closed" if closes else "kept open"))
+        checks.expect(client.vehicle(0)["rotta"] == 90, "nothing refused changed the vehicle")
+
+        # A client of the events that floods pings and never reads: closed as
+        # soon as the pongs queued for it pass its bound, the memory held.
+        before = vadrel.memory_kb()
+        closed_after, pings = ping_flood(api_port, 8)
+        grown = vadrel.memory_kb() - before
+        checks.expect(closed_after is not None and grown < 64 * 1024,
+                      "a ping flood (%d pings) closed after %s s, %d KB grown" % (pings, closed_after, grown))
+        checks.expect(vadrel.said(r"non legge le risposte ai suoi ping") is not None, "the operator hears of it")
 
         # 1000 idle connections: the tick goes on each second, then the
         # interface answers again once they are gone.

@@ -573,6 +573,27 @@ TEST_F(Streams, AVehicleOutOfUseClosesItsPort) {
     EXPECT_EQ(streams_.port_of(0), std::nullopt);
 }
 
+// A vehicle's port another program holds: said behind the vehicle, and no
+// port reported for it while it cannot listen; the others go on.
+TEST_F(Streams, APortAnotherProgramHoldsIsSaidAndNotReported) {
+    const int base = free_base();
+    ASSERT_NE(base, 0);
+    QTcpServer other;
+    ASSERT_TRUE(other.listen(QHostAddress::LocalHost, static_cast<quint16>(base + 1)));
+    streams_.listen(Endpoint{"127.0.0.1", static_cast<std::uint16_t>(base)}, 4);
+    tick(1, 3);
+    EXPECT_EQ(std::tuple(streams_.port_of(0), streams_.port_of(1), streams_.port_of(2)),
+              std::tuple(std::optional(base), std::optional<int>(), std::optional(base + 2)));
+    EXPECT_NE(streams_.failure_of(1).find("un altro programma ascolta su questa porta"), std::string::npos);
+    EXPECT_EQ(streams_.failure_of(0), "");
+    EXPECT_EQ(told("mezzo 1: TCP 127.0.0.1:" + std::to_string(base + 1) + " non attivo: " + streams_.failure_of(1)), 1);
+    // Once the other program leaves, the next tick listens and reports it.
+    other.close();
+    tick(2, 3);
+    EXPECT_EQ(streams_.port_of(1), base + 1);
+    EXPECT_EQ(streams_.failure_of(1), "");
+}
+
 TEST(StreamPorts, ABaseLeavesRoomForEveryVehicleAndForTheProgramsOtherPorts) {
     const std::vector<std::pair<int, std::string>> taken{{10110, "del server TCP"}, {8080, "dell'interfaccia"}};
     const std::tuple<int, const char*, const char*> rows[] = {

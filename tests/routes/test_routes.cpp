@@ -706,7 +706,8 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         {"undeclared entity", RouteFormat::gpx, "<gpx><rte><name>&x;</name></rte></gpx>", 1, 20, "XML"},
         {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 2, "XML"},
         {"binary: a NUL byte", RouteFormat::guess, std::string("lat;lon\n1;2\n3;\0\xFF", 16), 3, 3, "byte nulli"},
-        {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 43,
+        // At the start of the element cut short, not where the reader gave up.
+        {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 30,
          "finisce a metà"},
         {"XML neither GPX nor KML", RouteFormat::gpx, "<html><body/></html>", 1, 7, "<html>"},
         {"latitude out of range", RouteFormat::gpx,
@@ -772,6 +773,12 @@ TEST(RouteFiles, EndlessAndHugeFilesAreRefusedEarly) {
         EXPECT_THAT(refusal(read_route_source(endless(start, again), format)), ::testing::HasSubstr(says)) << name;
         EXPECT_LE(given, at_most) << name;
     }
+    // The endless text is placed where it starts (line 3, after "<rte>"),
+    // not where the reader last tried it.
+    const RouteReading text = read_route_source(endless(gpx_head + "<rte>", std::string(65536, 'x')), RouteFormat::gpx);
+    ASSERT_TRUE(std::holds_alternative<ReadProblem>(text));
+    EXPECT_EQ(std::pair(std::get<ReadProblem>(text).line, std::get<ReadProblem>(text).column), std::pair(3L, 6L))
+        << std::get<ReadProblem>(text).message();
 
     // A million and one points of CSV, given a line at a time.
     std::size_t lines = 0;
