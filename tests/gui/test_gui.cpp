@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -79,6 +81,7 @@
 #include "gui/sky_view.h"
 #include "gui/tile_grid.h"
 #include "gui/tile_image.h"
+#include "tile_check.h"
 #include "gui/tile_layer.h"
 #include "gui/window_shell.h"
 #include "gui/world_map.h"
@@ -1493,6 +1496,22 @@ TEST(TileImage, TheHeaderIsReadFirstAndATileTakenIsScaledOnce) {
     caught = nullptr;
     EXPECT_EQ(warnings.filter(QStringLiteral("Rejecting")), QStringList()) << "Qt's refusal never reached";
     EXPECT_LT(bomb_png().size(), 120 * 1024) << "the bomb is small";
+}
+
+// ok-* files are taken, ko-* refused; any other (a find of the fuzzer)
+// only has to hold what the fuzzer checks.
+TEST(TileImage, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_TILE_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_TILE_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_tile(bytes), "") << name;
+        const bool taken = decode_tile(QByteArray::fromStdString(bytes), 64).outcome == DecodedTile::Outcome::image;
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(taken, name[1] == 'k') << name;
+        }
+    }
 }
 
 // Answers GET /z/x/y.png on 127.0.0.1, one request a connection: a tile of
