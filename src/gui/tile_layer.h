@@ -30,6 +30,7 @@
 #include <QSet>
 #include <QString>
 #include <QThreadPool>
+#include <QUrl>
 #include <chrono>
 #include <deque>
 
