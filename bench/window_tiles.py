@@ -135,8 +135,12 @@ def main():
         subprocess.run(["xdotool", "windowsize", "--sync", map_window, width, height], check=False)
         arrivals = Arrivals(fd)
         cpu_before = cpu_seconds(proc.pid)
-        arrivals.read(seconds, [proc.stdout.fileno()])
+        # the first 10 s load the tiles (or refuse them); the rest is the map at rest
+        arrivals.read(min(10.0, seconds), [proc.stdout.fileno()])
+        cpu_loading = cpu_seconds(proc.pid) - cpu_before
+        arrivals.read(seconds - min(10.0, seconds), [proc.stdout.fileno()])
         cpu = cpu_seconds(proc.pid) - cpu_before
+        resting = seconds - min(10.0, seconds)
         errors.seek(0)
         warnings = [line for line in errors if "Rejecting" in line or "QImage" in line]
         print("== %s tiles (%d bytes each), map open at %s x %s for %.0f s"
@@ -144,7 +148,9 @@ def main():
         print(summary(arrivals.offsets, arrivals.rmc_seconds, seconds))
         late = ["%d: %.0f ms" % (i, ms) for i, ms in enumerate(arrivals.offsets) if ms > 100]
         print("seconds whose sentence came over 100 ms late: %s" % (", ".join(late) or "none"))
-        print("CPU: %.2f s = %.1f %% of one core" % (cpu, 100.0 * cpu / seconds))
+        print("CPU: %.2f s = %.1f %% of one core; the first 10 s %.1f %%, the %.0f s after %.1f %%"
+              % (cpu, 100.0 * cpu / seconds, 100.0 * cpu_loading / min(10.0, seconds), resting,
+                 100.0 * (cpu - cpu_loading) / resting if resting > 0 else 0.0))
         print("resident memory: %.1f MB" % (rss_kb(proc.pid) / 1024))
         print("requests: %d, still open: %d; Qt's image warnings on stderr: %d"
               % (server.requests, server.open, len(warnings)))
