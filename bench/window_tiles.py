@@ -4,7 +4,8 @@ from a server on 127.0.0.1 that sends, as asked, ordinary tiles of 256
 pixels ("normale"), "retina" tiles of 512 ("retina"), tiles that decode to
 95 MB, 5000 x 5000 RGBA in 97 KB of PNG ("bomba"), or its answers a byte a
 second ("goccia"). While the map stays open: the program's CPU, the arrival
-of each second's sentence after the wall-clock second, the requests the
+of each second's sentence after the wall-clock second, the time the control
+interface takes to answer (20 GET /api/v1/stato), the requests the
 server saw and how many are still open, Qt's English warnings on standard
 error. The map must rest once its tiles are in (or refused): the CPU near
 that of the map without tiles, the tick's arrival unchanged.
@@ -18,6 +19,8 @@ there at the end (ImageMagick's import). Runs its own X server (Xvfb,
 import os
 import select
 import signal
+import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -101,6 +104,26 @@ def wait_window(caption, seconds=60.0):
     sys.exit("no window \"%s\"" % caption)
 
 
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def control_answers(port, count=20):
+    """The time of `count` GET /api/v1/stato on the control interface (ms)."""
+    times = []
+    for _ in range(count):
+        start = time.time()
+        with socket.create_connection(("127.0.0.1", port), timeout=10) as client:
+            client.sendall(b"GET /api/v1/stato HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nConnection: close\r\n\r\n" % port)
+            while client.recv(65536):
+                pass
+        times.append((time.time() - start) * 1000.0)
+        time.sleep(0.05)
+    return times
+
+
 def main():
     binary = sys.argv[1]
     kind = sys.argv[2] if len(sys.argv) > 2 else "bomba"
@@ -124,7 +147,9 @@ def main():
     select.select([read_end], [], [], 10)
     os.environ["DISPLAY"] = ":" + os.read(read_end, 64).decode().strip()
     errors = open(os.path.join(folder, "stderr.txt"), "w+")
-    proc = subprocess.Popen([binary, "--cartella", folder, "--com", "2=pty"], stdout=subprocess.PIPE,
+    control = free_port()
+    proc = subprocess.Popen([binary, "--cartella", folder, "--com", "2=pty", "--controllo", "127.0.0.1:%d" % control],
+                            stdout=subprocess.PIPE,
                             stderr=errors, text=True)
     try:
         fd = open_reader(virtual_port(proc))
@@ -135,22 +160,29 @@ def main():
         subprocess.run(["xdotool", "windowsize", "--sync", map_window, width, height], check=False)
         arrivals = Arrivals(fd)
         cpu_before = cpu_seconds(proc.pid)
+        started = time.time()
         # the first 10 s load the tiles (or refuse them); the rest is the map at rest
         arrivals.read(min(10.0, seconds), [proc.stdout.fileno()])
         cpu_loading = cpu_seconds(proc.pid) - cpu_before
-        arrivals.read(seconds - min(10.0, seconds), [proc.stdout.fileno()])
+        arrivals.read((seconds - min(10.0, seconds)) / 2, [proc.stdout.fileno()])
+        answers = control_answers(control)
+        arrivals.read((seconds - min(10.0, seconds)) / 2, [proc.stdout.fileno()])
         cpu = cpu_seconds(proc.pid) - cpu_before
-        resting = seconds - min(10.0, seconds)
+        # a slow control interface makes the run longer than asked
+        elapsed = time.time() - started
+        resting = elapsed - min(10.0, seconds)
         errors.seek(0)
         warnings = [line for line in errors if "Rejecting" in line or "QImage" in line]
         print("== %s tiles (%d bytes each), map open at %s x %s for %.0f s"
               % (kind, server.body_size, width, height, seconds))
-        print(summary(arrivals.offsets, arrivals.rmc_seconds, seconds))
+        print(summary(arrivals.offsets, arrivals.rmc_seconds, elapsed))
         late = ["%d: %.0f ms" % (i, ms) for i, ms in enumerate(arrivals.offsets) if ms > 100]
         print("seconds whose sentence came over 100 ms late: %s" % (", ".join(late) or "none"))
         print("CPU: %.2f s = %.1f %% of one core; the first 10 s %.1f %%, the %.0f s after %.1f %%"
-              % (cpu, 100.0 * cpu / seconds, 100.0 * cpu_loading / min(10.0, seconds), resting,
+              % (cpu, 100.0 * cpu / elapsed, 100.0 * cpu_loading / min(10.0, seconds), resting,
                  100.0 * (cpu - cpu_loading) / resting if resting > 0 else 0.0))
+        print("control interface, GET /api/v1/stato at rest: median %.1f ms, max %.1f ms"
+              % (statistics.median(answers), max(answers)))
         print("resident memory: %.1f MB" % (rss_kb(proc.pid) / 1024))
         print("requests: %d, still open: %d; Qt's image warnings on stderr: %d"
               % (server.requests, server.open, len(warnings)))

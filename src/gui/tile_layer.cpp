@@ -26,6 +26,8 @@ constexpr int strips = 8;
 // Marks on a reply: cut off for its size, or for its deadline.
 constexpr const char* too_large = "vadrel_troppo_grande";
 constexpr const char* too_late = "vadrel_troppo_lenta";
+// Tiles arriving within this time are drawn by one repaint.
+constexpr std::chrono::milliseconds repaint_gather{50};
 
 }  // namespace
 
@@ -66,6 +68,10 @@ TileLayer::TileLayer(const QString& cache_folder, Limits limits, QObject* parent
     // a server silent this long has gone (the whole answer's deadline is per request)
     network_.setTransferTimeout(static_cast<int>(limits_.deadline.count()));
     decoder_.setMaxThreadCount(1);
+    repaint_ = new QTimer(this);
+    repaint_->setSingleShot(true);
+    repaint_->setInterval(repaint_gather);
+    connect(repaint_, &QTimer::timeout, this, &TileLayer::updated);
 }
 
 TileLayer::~TileLayer() {
@@ -83,6 +89,7 @@ void TileLayer::set_source(bool on, const QString& address) {
     replies_.clear();
     wanted_.clear();
     decoding_.clear();
+    repaint_->stop();
     missing_.clear();
     ++generation_;
     if (address.trimmed() != address_) images_.clear();
@@ -90,6 +97,8 @@ void TileLayer::set_source(bool on, const QString& address) {
     address_ = address.trimmed();
     failure_.clear();
 }
+
+bool TileLayer::busy() const { return !replies_.isEmpty() || !decoding_.isEmpty() || repaint_->isActive(); }
 
 QSize TileLayer::held_size(const TileKey& key) const {
     const QImage* image = images_.object(key.id());
@@ -210,7 +219,7 @@ void TileLayer::take_decoded(std::uint64_t id, int generation, const DecodedTile
     if (tile.outcome == DecodedTile::Outcome::image || tile.outcome == DecodedTile::Outcome::broken) ++decoded_;
     if (tile.outcome == DecodedTile::Outcome::image) {
         images_.insert(id, new QImage(tile.image), tile.image.sizeInBytes());
-        emit updated();
+        if (!repaint_->isActive()) repaint_->start();
     } else {
         // refused once: not asked again, nor kept on disk to be refused again
         missing_.insert(id);

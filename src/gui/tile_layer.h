@@ -38,6 +38,7 @@
 #include "gui/tile_grid.h"
 
 class QNetworkReply;
+class QTimer;
 class QPainter;
 
 namespace vadrel::gui {
@@ -76,8 +77,8 @@ public:
     // The tiles of the view held in memory, and the requests in flight.
     bool holds(const TileKey& key) const { return images_.contains(key.id()); }
     int in_flight() const { return static_cast<int>(replies_.size()); }
-    // Requests in flight or answers being decoded.
-    bool busy() const { return !replies_.isEmpty() || !decoding_.isEmpty(); }
+    // Requests in flight, answers being decoded, or a repaint owed.
+    bool busy() const;
     // What the layer has done, for those who check it rests: images decoded
     // since it was made, and the bytes of those held.
     int decoded() const { return decoded_; }
@@ -88,7 +89,8 @@ public:
     QString attribution() const;
 
 signals:
-    // A tile arrived: the map repaints.
+    // Tiles arrived: the map repaints (once for those of a twentieth of a
+    // second, not once a tile).
     void updated();
     // The first failure since the layer was set, with its reason.
     void failed(const QString& why);
@@ -116,6 +118,8 @@ private:
     // Bumped by set_source: a decoding from before is dropped.
     int generation_ = 0;
     int decoded_ = 0;
+    // Gathers the tiles' arrivals into one repaint.
+    QTimer* repaint_;
     // One worker: decoding never takes the window's thread, nor both cores.
     QThreadPool decoder_;
 };
