@@ -1,6 +1,7 @@
 #include "window.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStringList>
@@ -20,6 +21,7 @@
 #include "os/signals.h"
 #include "gui/main_window.h"
 #include "gui/options_menu.h"
+#include "gui/tile_image.h"
 #include "gui/window_shell.h"
 
 #ifdef VADREL_XCB
@@ -109,6 +111,9 @@ int run_window(int argc, char** argv, const Options& options) {
         return run_headless(argc, argv, options);
     }
     QApplication app(argc, argv);
+    // No picture the window reads is larger than a street tile: Qt refuses
+    // to decode one that would take more (a tile's header is checked first).
+    QImageReader::setAllocationLimit(gui::tile_allocation_megabytes);
     // The window belongs to the menu entry vadrel.desktop and its icon (the
     // X window class becomes "vadrel" too).
     QApplication::setApplicationName(QStringLiteral("vadrel"));

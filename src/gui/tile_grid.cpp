@@ -41,7 +41,7 @@ double tile_latitude(int z, double row) {
 
 double tile_longitude(int z, double column) { return column / tiles_at(z) * 360.0 - 180.0; }
 
-std::vector<TileKey> tiles_in_view(const MapProjection& map, int z) {
+std::vector<TileKey> tiles_in_view(const MapProjection& map, int z, int most) {
     const QSizeF size = map.viewport();
     const GeoPoint centre = map.centre();
     const GeoPoint top_left = map.to_geo({0, 0});
@@ -54,7 +54,7 @@ std::vector<TileKey> tiles_in_view(const MapProjection& map, int z) {
     const long last_column = std::lround(std::floor((east + 180.0) / 360.0 * n));
     const long first_row = std::clamp(std::lround(std::floor(row_of(z, top_left.lat))), 0L, static_cast<long>(n) - 1);
     const long last_row = std::clamp(std::lround(std::floor(row_of(z, bottom_right.lat))), 0L, static_cast<long>(n) - 1);
-    if ((last_column - first_column + 1) * (last_row - first_row + 1) > max_tiles_in_view) return {};
+    if ((last_column - first_column + 1) * (last_row - first_row + 1) > most) return {};
 
     std::vector<TileKey> keys;
     const auto wrap = [n](long column) { return static_cast<int>(((column % static_cast<long>(n)) + static_cast<long>(n)) % static_cast<long>(n)); };

@@ -42,9 +42,9 @@ inline constexpr int max_tiles_in_view = 120;
 
 // The zoom whose tiles' pixels are nearest the map's at its centre, 0 .. 19.
 int tile_zoom(const MapProjection& map);
-// The tiles that cover the viewport at zoom z, the centre's first; none past
-// max_tiles_in_view.
-std::vector<TileKey> tiles_in_view(const MapProjection& map, int z);
+// The tiles that cover the viewport at zoom z, the centre's first; none when
+// they are more than `most`.
+std::vector<TileKey> tiles_in_view(const MapProjection& map, int z, int most = max_tiles_in_view);
 // The latitude of a tile row's top edge: row / 2^z of the way down the
 // Mercator square (any real row, so that strips can be cut).
 double tile_latitude(int z, double row);

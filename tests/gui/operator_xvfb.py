@@ -18,7 +18,9 @@ virtual port:
 - the map's street tiles, on in vadrel.ini, from a tile server the test runs:
   the tiles come under the vehicle, asked for by vadrel with a disk cache;
   the server stopped, a drag of the map asks for tiles it cannot have and
-  the map says so in red, and the program goes on.
+  the map says so in red, and the program goes on;
+- a tile server whose tiles decode to 95 MB: the map says so in red, and
+  asks no more.
 
     operator_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -342,12 +344,12 @@ TILE = (200, 120, 40)
 
 
 def png_of(colour, size=256):
-    """A PNG of one colour, written by hand."""
+    """A PNG of one colour (RGB, or RGBA with four values), written by hand."""
     def chunk(kind, data):
         return (len(data).to_bytes(4, "big") + kind + data
                 + zlib.crc32(kind + data).to_bytes(4, "big"))
     row = b"\0" + bytes(colour) * size
-    header = size.to_bytes(4, "big") * 2 + bytes([8, 2, 0, 0, 0])
+    header = size.to_bytes(4, "big") * 2 + bytes([8, 2 if len(colour) == 3 else 6, 0, 0, 0])
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(row * size))
             + chunk(b"IEND", b""))
 
@@ -355,9 +357,9 @@ def png_of(colour, size=256):
 class TileServer:
     """Tiles of one colour on 127.0.0.1, cacheable for an hour; what was asked."""
 
-    def __init__(self):
+    def __init__(self, tile=None):
         asked = self.asked = []
-        tile = png_of(TILE)
+        tile = tile or png_of(TILE)
 
         class Handler(BaseHTTPRequestHandler):
             def do_GET(self):
@@ -437,6 +439,41 @@ def check_tiles(binary, scratch):
     finally:
         if not stopped:
             server.stop()
+        code = vadrel.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+
+
+def check_bomb_tiles(binary, scratch):
+    """A server whose tiles decode to 95 MB (5000 x 5000 RGBA in 97 KB): the
+    map says so in red, and asks no more."""
+    folder = os.path.join(scratch, "bomba")
+    os.mkdir(folder)
+    write_table(folder, ['45,27,"N",,9,11,"E",0,0,#TRUE#,#FALSE#'])
+    server = TileServer(png_of((0, 0, 0, 0), 5000))
+    with open(os.path.join(folder, "vadrel.ini"), "w") as ini:
+        ini.write("[mappa]\nstrade=true\nindirizzo=%s\n" % server.address())
+    vadrel = Vadrel(binary, folder)
+    try:
+        until("il mezzo trasmette", lambda: vadrel.port.sentences())
+        focus(vadrel.window)
+        xdotool("key", "--clearmodifiers", "alt+v")
+        xdotool("key", "--clearmodifiers", "m")
+        map_window = until("la finestra Mappa compare", lambda: window_id("vadrel - Mappa"))
+        until("la finestra Mappa si vede", lambda: viewable(map_window))
+        until("la mappa dice che le tile sono troppo grandi",
+              lambda: near(picture(map_window, scratch, "bomba.png"), (150, 0, 0), 40) > 60)
+        asked = len(server.asked)
+        if asked > 2:
+            fail("%d tile chieste al server che manda tile troppo grandi: al più 2" % asked)
+        # the map repainted by a few seconds' ticks asks no more
+        seen = []
+        until("passano tre frasi", lambda: seen.extend(vadrel.port.sentences()) or len(seen) >= 3)
+        if len(server.asked) != asked:
+            fail("tile chieste di nuovo dopo il rifiuto: %d, poi %d" % (asked, len(server.asked)))
+        print("ok: tile di 5000x5000 pixel rifiutate (%d richieste), la mappa lo dice" % asked)
+    finally:
+        server.stop()
         code = vadrel.stop()
     if code != 0:
         fail("vadrel termina con %d" % code)
@@ -584,6 +621,7 @@ def main():
         check_port(binary, scratch)
         check_ais(binary, scratch)
         check_tiles(binary, scratch)
+        check_bomb_tiles(binary, scratch)
 
 if __name__ == "__main__":
     main()

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +26,7 @@
 #include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -77,6 +80,8 @@
 #include "gui/route_dialog.h"
 #include "gui/sky_view.h"
 #include "gui/tile_grid.h"
+#include "gui/tile_image.h"
+#include "tile_check.h"
 #include "gui/tile_layer.h"
 #include "gui/window_shell.h"
 #include "gui/world_map.h"
@@ -830,8 +835,10 @@ TEST_F(Finestra, TheSkyViewDrawsTheSatellitesUsed) {
 // map. Street tiles: the tile maths against the map's plane and the tiles'
 // address as tables of worked values; then from a tile server the test runs
 // on 127.0.0.1, the tiles in view load where the map puts them, the second
-// view comes from the disk cache, and a server that fails is said once and
-// asked no more.
+// view comes from the disk cache, tiles of any side are decoded once at the
+// side the map draws and the layer rests once they are in, and a server that
+// fails (a tile that decodes to 95 MB, an answer trickled a byte at a time
+// among them) is said once and asked no more.
 // Whatever the crowd, no label covers another label, another vehicle's
 // point or an area kept clear; a label with room stays beside its point.
 TEST(MapLabels, NeverOverlap) {
@@ -1389,6 +1396,10 @@ TEST(TileGrid, TilesInViewCoverTheViewWhereTheMapPutsThem) {
     const MapProjection huge = view({45.0, 9.0}, 25.0, {4000, 2500});
     EXPECT_TRUE(tiles_in_view(huge, tile_zoom(huge)).empty()) << "more tiles than the cap: none at that zoom";
     EXPECT_FALSE(tiles_in_view(huge, tile_zoom(huge) - 1).empty()) << "a zoom further out has them";
+    const MapProjection milan = view({45.4642, 9.19}, 25.0, {500, 400});
+    const int count = static_cast<int>(tiles_in_view(milan, tile_zoom(milan)).size());
+    EXPECT_EQ(tiles_in_view(milan, tile_zoom(milan), count).size(), static_cast<std::size_t>(count));
+    EXPECT_TRUE(tiles_in_view(milan, tile_zoom(milan), count - 1).empty()) << "one more than a smaller cap";
 }
 
 TEST(TileGrid, AddressOfATileAndAddressesRefused) {
@@ -1408,13 +1419,127 @@ TEST(TileGrid, AddressOfATileAndAddressesRefused) {
 
 QColor tile_colour(int x, int y) { return QColor(x % 256, y % 256, 128); }
 
-// Answers GET /z/x/y.png, one request a connection: a tile of one colour,
-// cacheable for an hour, or as told 404, text called an image, or far more
-// than a tile.
+// A picture in a format, as a server sends it.
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QByteArray png_of(int width, int height, QColor colour = QColor(200, 120, 40)) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return encoded(image, "PNG");
+}
+
+std::uint32_t crc32_of(const QByteArray& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= static_cast<std::uint8_t>(c);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// 5000 x 5000 transparent RGBA pixels, 95 MB decoded, in about 97 KB of
+// PNG: written by hand, made once.
+const QByteArray& bomb_png() {
+    static const QByteArray png = [] {
+        const auto big_endian = [](std::uint32_t n) {
+            QByteArray bytes;
+            for (const int shift : {24, 16, 8, 0}) bytes.append(static_cast<char>((n >> shift) & 0xFFu));
+            return bytes;
+        };
+        const auto chunk = [&](const QByteArray& kind, const QByteArray& data) {
+            return big_endian(static_cast<std::uint32_t>(data.size())) + kind + data + big_endian(crc32_of(kind + data));
+        };
+        constexpr int side = 5000;
+        // each row: filter 0, then 4 zero bytes a pixel
+        const QByteArray rows(static_cast<qsizetype>(side) * (1 + 4 * side), '\0');
+        const QByteArray header = big_endian(side) + big_endian(side) + QByteArray("\x08\x06\x00\x00\x00", 5);
+        return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", qCompress(rows).mid(4)) +
+               chunk("IEND", {});
+    }();
+    return png;
+}
+
+// An answer's header is read before it is decoded: a tile too large for a
+// tile is refused there; a tile taken is held at the side the map draws
+// it, whatever side the server sends. Qt's English warnings never come.
+TEST(TileImage, TheHeaderIsReadFirstAndATileTakenIsScaledOnce) {
+    using Outcome = DecodedTile::Outcome;
+    QImage photo(300, 300, QImage::Format_RGB32);
+    photo.fill(QColor(10, 200, 30));
+    // what the server sends, the side asked, the outcome, the size held (an
+    // image) or declared (too large), what the map says
+    const std::tuple<const char*, QByteArray, int, Outcome, QSize, const char*> rows[] = {
+        {"an ordinary tile", png_of(256, 256), 256, Outcome::image, {256, 256}, ""},
+        {"a retina tile on an ordinary screen", png_of(512, 512), 256, Outcome::image, {256, 256}, ""},
+        {"an ordinary tile on a screen of pixel ratio 2", png_of(256, 256), 512, Outcome::image, {512, 512}, ""},
+        {"the largest side taken", png_of(1024, 1024), 256, Outcome::image, {256, 256}, ""},
+        {"a JPEG", encoded(photo, "JPEG"), 256, Outcome::image, {256, 256}, ""},
+        {"a side over the largest", png_of(1025, 1), 256, Outcome::too_large, {1025, 1},
+         "il server manda tile di 1025×1 pixel, troppo grandi (al massimo 1024×1024)"},
+        {"5000 x 5000 RGBA pixels in 97 KB", bomb_png(), 256, Outcome::too_large, {5000, 5000},
+         "il server manda tile di 5000×5000 pixel, troppo grandi (al massimo 1024×1024)"},
+        {"a picture in no tile's format", encoded(photo, "BMP"), 256, Outcome::not_image, {}, "il server non manda immagini"},
+        {"a web page", "<html>no tile</html>", 256, Outcome::not_image, {}, "il server non manda immagini"},
+        {"nothing", {}, 256, Outcome::not_image, {}, "il server non manda immagini"},
+        {"a PNG cut in its header", png_of(256, 256).left(30), 256, Outcome::broken, {},
+         "il server manda immagini guaste"},
+        {"a PNG cut in its pixels", png_of(256, 256).chopped(30), 256, Outcome::broken, {},
+         "il server manda immagini guaste"},
+    };
+    QStringList warnings;
+    static QStringList* caught = nullptr;
+    caught = &warnings;
+    const QtMessageHandler before = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { caught->append(text); });
+    for (const auto& [name, body, side, outcome, size, refusal] : rows) {
+        const DecodedTile tile = decode_tile(body, side);
+        EXPECT_EQ(tile.outcome, outcome) << name;
+        EXPECT_EQ(tile_refusal(tile), QString::fromUtf8(refusal)) << name;
+        if (outcome == Outcome::image) {
+            EXPECT_EQ(tile.image.size(), size) << name;
+            EXPECT_EQ(tile.image.format(), QImage::Format_ARGB32_Premultiplied) << name;
+        } else if (outcome == Outcome::too_large) {
+            EXPECT_EQ(tile.declared, size) << name;
+            EXPECT_TRUE(tile.image.isNull()) << name;
+        }
+    }
+    qInstallMessageHandler(before);
+    caught = nullptr;
+    EXPECT_EQ(warnings.filter(QStringLiteral("Rejecting")), QStringList()) << "Qt's refusal never reached";
+    EXPECT_LT(bomb_png().size(), 120 * 1024) << "the bomb is small";
+}
+
+// ok-* files are taken, ko-* refused; any other (a find of the fuzzer)
+// only has to hold what the fuzzer checks.
+TEST(TileImage, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_TILE_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_TILE_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_tile(bytes), "") << name;
+        const bool taken = decode_tile(QByteArray::fromStdString(bytes), 64).outcome == DecodedTile::Outcome::image;
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(taken, name[1] == 'k') << name;
+        }
+    }
+}
+
+// Answers GET /z/x/y.png on 127.0.0.1, one request a connection: a tile of
+// one colour and `side` pixels, cacheable for an hour, or as told 404, text
+// called an image, far more than a tile, a tile that decodes to 95 MB, or
+// an answer trickled a byte at a time.
 class TileServer {
 public:
-    enum class Answer { tile, not_found, not_image, huge };
+    enum class Answer { tile, not_found, not_image, huge, bomb, trickle };
     Answer answer = Answer::tile;
+    int side = tile_pixels;
     int requests = 0;
 
     TileServer() {
@@ -1436,19 +1561,25 @@ private:
         if (!request.contains("\r\n\r\n")) return;
         ++requests;
         QByteArray status = "200 OK", body = QByteArray(5 * 1024 * 1024, 'x');
+        if (answer == Answer::trickle) {
+            // a byte every 50 ms: never silent long enough for a timeout of silence
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 100000\r\n\r\n");
+            auto* drip = new QTimer(socket);
+            QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+            drip->start(50);
+            pending_.remove(socket);
+            return;
+        }
         if (answer == Answer::not_found) {
             status = "404 Not Found";
             body = "no";
         } else if (answer == Answer::not_image) {
             body = "<html>not a tile</html>";
+        } else if (answer == Answer::bomb) {
+            body = bomb_png();
         } else if (answer == Answer::tile) {
-            QImage image(tile_pixels, tile_pixels, QImage::Format_RGB32);
             const QList<QByteArray> zxy = request.split(' ').value(1).split('.').value(0).split('/');
-            image.fill(tile_colour(zxy.value(2).toInt(), zxy.value(3).toInt()));
-            body.clear();
-            QBuffer buffer(&body);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
+            body = png_of(side, side, tile_colour(zxy.value(2).toInt(), zxy.value(3).toInt()));
         }
         socket->write("HTTP/1.1 " + status + "\r\nContent-Type: image/png\r\nContent-Length: " +
                       QByteArray::number(body.size()) +
@@ -1462,8 +1593,9 @@ private:
 };
 
 // Paints the view until every tile in it is held (or 10 s pass); the picture.
-QImage load_all(TileLayer& layer, const MapProjection& map) {
-    QImage picture(map.viewport().toSize(), QImage::Format_RGB32);
+QImage load_all(TileLayer& layer, const MapProjection& map, double pixel_ratio = 1.0) {
+    QImage picture((map.viewport() * pixel_ratio).toSize(), QImage::Format_RGB32);
+    picture.setDevicePixelRatio(pixel_ratio);
     const std::vector<TileKey> keys = tiles_in_view(map, tile_zoom(map));
     run_until([&] {
         QPainter painter(&picture);
@@ -1471,6 +1603,15 @@ QImage load_all(TileLayer& layer, const MapProjection& map) {
         return std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) { return layer.holds(k); });
     });
     return picture;
+}
+
+// Paints the view until the layer has nothing in flight nor being decoded.
+bool settle(TileLayer& layer, const MapProjection& map, QImage& picture) {
+    return run_until([&] {
+        QPainter painter(&picture);
+        layer.paint(painter, map);
+        return !layer.busy();
+    });
 }
 
 TEST(TileLayer, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
@@ -1493,6 +1634,56 @@ TEST(TileLayer, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
     EXPECT_EQ(server.requests, static_cast<int>(keys.size())) << "the second view came from the disk";
 }
 
+// Tiles of any side on a large map are decoded once, held at the side the
+// map draws them and drawn from there: once they are in, painting the view
+// again asks, decodes and announces nothing (the map rests); the memory
+// holds what it is allowed, and a view larger than that takes a zoom
+// further out rather than pushing its own tiles out.
+TEST(TileLayer, TilesAreDecodedOnceAtTheMapsSideAndTheMapRestsOnceTheyAreIn) {
+    constexpr qint64 mib = 1024 * 1024;
+    // the side served, the screen's pixel ratio, the memory's cap, the side held
+    const std::tuple<const char*, int, double, qint64, int> rows[] = {
+        {"retina tiles on a 1600 x 1000 map", 512, 1.0, TileLayer::Limits{}.memory_bytes, 256},
+        {"ordinary tiles on a screen of pixel ratio 2", 256, 2.0, TileLayer::Limits{}.memory_bytes, 512},
+        {"retina tiles with room for 16 tiles only", 512, 1.0, 4 * mib, 256},
+    };
+    for (const auto& [name, served, ratio, cap, held] : rows) {
+        QTemporaryDir cache;
+        TileServer server;
+        server.side = served;
+        TileLayer::Limits limits;
+        limits.memory_bytes = cap;
+        TileLayer layer(cache.path(), limits);
+        layer.set_source(true, server.address());
+        const MapProjection map = view({45.4642, 9.19}, 25.0, {1600, 1000});
+        QImage picture((map.viewport() * ratio).toSize(), QImage::Format_RGB32);
+        picture.setDevicePixelRatio(ratio);
+        ASSERT_TRUE(settle(layer, map, picture)) << name;
+        EXPECT_EQ(layer.failure(), QString()) << name;
+        const int asked = server.requests;
+        EXPECT_GE(asked, 4) << name;
+        EXPECT_EQ(layer.decoded(), asked) << name << ": one decoding a tile";
+        EXPECT_LE(layer.held_bytes(), cap) << name;
+        EXPECT_EQ(layer.held_bytes(), asked * held * held * 4) << name << ": every tile asked is held";
+        int z = tile_zoom(map);
+        while (tiles_in_view(map, z, static_cast<int>(cap / (held * held * 4))).empty()) --z;
+        for (const TileKey& key : tiles_in_view(map, z)) EXPECT_EQ(layer.held_size(key), QSize(held, held)) << name;
+
+        // the view painted again and again, the event loop turning between
+        QSignalSpy announced(&layer, &TileLayer::updated);
+        for (int paint = 0; paint < 20; ++paint) {
+            QPainter painter(&picture);
+            layer.paint(painter, map);
+            painter.end();
+            EXPECT_FALSE(layer.busy()) << name << ": asked again at paint " << paint;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        EXPECT_EQ(server.requests, asked) << name;
+        EXPECT_EQ(layer.decoded(), asked) << name;
+        EXPECT_EQ(announced.count(), 0) << name << ": a repaint asked for with nothing new";
+    }
+}
+
 TEST(TileLayer, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
     // what the server answers, whether it is gone, what the layer says
     const std::tuple<const char*, TileServer::Answer, bool, const char*> rows[] = {
@@ -1500,14 +1691,21 @@ TEST(TileLayer, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
         {"an answer that is no image", TileServer::Answer::not_image, false, "il server non manda immagini"},
         {"an answer far larger than a tile", TileServer::Answer::huge, false,
          "il server manda risposte troppo grandi per una tile"},
+        {"a tile that decodes to 95 MB", TileServer::Answer::bomb, false,
+         "il server manda tile di 5000×5000 pixel, troppo grandi (al massimo 1024×1024)"},
+        {"a server that trickles its answers", TileServer::Answer::trickle, false,
+         "il server non manda una tile intera in 0,5 secondi"},
         {"the server gone", TileServer::Answer::tile, true, "il server rifiuta la connessione"},
     };
+    bomb_png();  // made before the server's clock runs
     for (const auto& [name, answer, stop, reason] : rows) {
         QTemporaryDir folder;
         TileServer failing;
         failing.answer = answer;
         if (stop) failing.stop();
-        TileLayer layer(folder.path());
+        TileLayer::Limits limits;
+        if (answer == TileServer::Answer::trickle) limits.deadline = std::chrono::milliseconds(500);
+        TileLayer layer(folder.path(), limits);
         layer.set_source(true, failing.address());
         QSignalSpy said(&layer, &TileLayer::failed);
         MapProjection map = view({45.4642, 9.19}, 25.0, {500, 400});
@@ -1515,12 +1713,19 @@ TEST(TileLayer, AFailureIsSaidOnceAndTheServerIsAskedNoMore) {
         for (int view = 0; view < 5; ++view) {
             QPainter painter(&picture);
             layer.paint(painter, map);  // asks for the tiles in view
-            ASSERT_TRUE(run_until([&] { return layer.in_flight() == 0; })) << name;
+            ASSERT_TRUE(run_until([&] { return !layer.busy(); })) << name;
             map.pan({300, 0});  // tiles nobody asked for yet
+        }
+        map.pan({-1500, 0});
+        for (int again = 0; again < 3; ++again) {
+            QPainter painter(&picture);
+            layer.paint(painter, map);  // the first view again: its tiles failed
+            EXPECT_FALSE(layer.busy()) << name << ": a tile that failed asked again, or its answer decoded again";
         }
         EXPECT_EQ(said.count(), 1) << name;
         EXPECT_EQ(layer.failure(), QString::fromUtf8(reason)) << name;
         EXPECT_LE(failing.requests, TileLayer::max_in_flight) << name << ": asked on after the failure";
+        EXPECT_EQ(layer.decoded(), 0) << name;
         layer.set_source(true, failing.address());
         EXPECT_EQ(layer.failure(), QString()) << name << ": set again, it tries again";
     }
@@ -1969,5 +2174,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // as the window program sets it
+    QImageReader::setAllocationLimit(vadrel::gui::tile_allocation_megabytes);
     return RUN_ALL_TESTS();
 }
