@@ -160,6 +160,11 @@ Program::GivenRoute Program::read_route(const RouteArgument& given) {
     return {given.vehicle, given.file, std::move(route), given.request.options};
 }
 
+namespace {
+// Said after why a route cannot be kept (keep_progress tries again).
+constexpr const char* retried = "; il mezzo lo segue, e vadrel riprova a tenerlo a ogni salvataggio";
+}  // namespace
+
 void Program::give_routes() {
     kept_routes_ = std::make_unique<KeptRoutes>(*folder_);
     const auto given_for = [this](std::size_t n) {
@@ -208,7 +213,7 @@ void Program::give_routes() {
         const Route& route = routes_.route(n)->route;
         if (!routes_.keep_problem().empty()) {
             say("vadrel: il percorso del mezzo " + std::to_string(n) +
-                " non si può tenere per il prossimo avvio: " + routes_.keep_problem());
+                " non si può tenere per il prossimo avvio: " + routes_.keep_problem() + retried);
         }
         malloc_trim(0);  // the copy written, as above
         say("vadrel: il mezzo " + std::to_string(n) + " segue il percorso di " + given.file + " (" +
@@ -224,7 +229,8 @@ void Program::give_routes() {
             say(vehicle + " segue il percorso" + (name.empty() ? "" : " \"" + name + "\"") + " (" +
                 route_description(followed->route) + ")");
             if (!routes_.keep_problem().empty())
-                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + routes_.keep_problem());
+                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + routes_.keep_problem() +
+                    retried);
         } else {
             say(vehicle + " lascia il percorso e va dritto");
             if (!routes_.keep_problem().empty())
@@ -235,6 +241,10 @@ void Program::give_routes() {
 
 void Program::keep_progress() {
     if (!kept_routes_) return;
+    // A route that could not be kept when given (a full disk) is tried again.
+    for (const std::size_t n : routes_.keep_again()) {
+        say("vadrel: il percorso del mezzo " + std::to_string(n) + " ora è tenuto per il prossimo avvio");
+    }
     std::string problem;
     for (std::size_t n = 0; n < fleet_size; ++n) {
         const FollowedRoute* followed = routes_.route(n);
