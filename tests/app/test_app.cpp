@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <set>
 #include <tuple>
 
 #include "../routes/textbook.h"
@@ -418,6 +420,42 @@ TEST(KeptRoutes, AKeepCutShortLeavesTheOldRouteOrTheNewOneWhole) {
         ASSERT_EQ(kept.save_progress(0, along(0)), "");
         ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(KeptRoutes(folder).read(0)));
     }
+}
+
+// Every step of a keep as the folder saw it (inotify): at each, a start
+// would find the state and the route it names, the old pair or the new one.
+TEST(KeptRoutes, AtEveryStepOfAKeepTheStateNamesARouteThatIsThere) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    KeptRoutes kept(folder);
+    ASSERT_EQ(kept.keep(1, round_trip, looping, along()), "");
+    const std::string state = "vadrel.percorso.1", old_gpx = kept_gpx(f);
+    std::set<std::string> there;
+    for (const std::string& name : f.names()) there.insert(name);
+    const Descriptor watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    ASSERT_GE(inotify_add_watch(watch.get(), f.path().c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO), 0);
+    ASSERT_EQ(kept.keep(1, route_of({{44.0, 8.0}, {44.1, 8.1}}, "Secondo"), looping, along(0)), "");
+    const std::string new_gpx = kept_gpx(f);
+    ASSERT_NE(new_gpx, old_gpx);
+    std::vector<char> events(64 * 1024);
+    const ssize_t got = ::read(watch.get(), events.data(), events.size());
+    ASSERT_GT(got, 0);
+    bool state_new = false;
+    std::vector<std::string> steps;
+    for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events.data() + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        const std::string name = event->name;
+        if (event->mask & (IN_CREATE | IN_MOVED_TO)) there.insert(name);
+        if (event->mask & (IN_DELETE | IN_MOVED_FROM)) there.erase(name);
+        if (name == state && (event->mask & IN_MOVED_TO)) state_new = true;
+        steps.push_back(name);
+        const std::string& named = state_new ? new_gpx : old_gpx;
+        EXPECT_TRUE(there.count(state) && there.count(named))
+            << "after " << ::testing::PrintToString(steps) << ": the state and " << named;
+    }
+    EXPECT_TRUE(state_new);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"vadrel.lock", state, new_gpx}));
 }
 
 // A route the disk cannot take is not kept, and neither is the old one in
