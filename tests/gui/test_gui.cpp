@@ -680,6 +680,18 @@ TEST_F(Percorso, ARouteNotKeptIsSaidInTheDialog) {
     EXPECT_TRUE(opened.contains(q("non è tenuto"))) << opened.toStdString();
     again->close();
     EXPECT_TRUE(QTest::qWaitFor([&again] { return again.isNull(); }));
+    EXPECT_EQ(window.findChild<QMessageBox*>("percorso_non_tenuto"), nullptr) << "the dialog said it";
+
+    // Given from elsewhere (the control interface): the window says it in a box that does not wait.
+    Route one("uno");
+    ASSERT_FALSE(one.add({45.0, 9.0}));
+    ASSERT_FALSE(routes.give(4, std::move(one), {}, nullptr));
+    const QPointer<QMessageBox> box = window.findChild<QMessageBox*>("percorso_non_tenuto");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isVisible() && !box->isModal());
+    EXPECT_TRUE(box->text().contains(q("Il mezzo 4 segue il percorso.\nIl percorso non è tenuto"))) << box->text().toStdString();
+    box->close();
+    EXPECT_TRUE(QTest::qWaitFor([&box] { return box.isNull(); }));
     routes.set_keeper(nullptr);
 }
 
