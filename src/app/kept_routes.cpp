@@ -100,6 +100,7 @@ std::string KeptRoutes::route_name(std::size_t n, std::string_view fingerprint) 
 std::string KeptRoutes::keep(std::size_t n, const Route& route, const FollowOptions& options,
                              const RouteProgress& progress) {
     written_.at(n).reset();
+    too_large_.at(n) = false;
     std::string fingerprint;
     std::uint64_t bytes = 0;
     // Written as it is made (a route of many points is never whole in
@@ -118,6 +119,7 @@ std::string KeptRoutes::keep(std::size_t n, const Route& route, const FollowOpti
         why = folder_.shown(name).toStdString() + ": " + error.text().toStdString();
     } else if (bytes > max_file_bytes) {
         folder_.remove(name);
+        too_large_.at(n) = true;
         why = "il percorso scritto in GPX passa " + std::to_string(max_file_bytes / (1024 * 1024)) +
               " MiB, più di quanto vadrel rilegge";
     } else {

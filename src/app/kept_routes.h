@@ -61,6 +61,8 @@ public:
     std::string save_progress(std::size_t n, const RouteProgress& progress);
     // Removes vehicle n's kept route; "" when done (or nothing was there).
     std::string forget(std::size_t n) override;
+    // False after a route whose GPX passes max_file_bytes: it never will fit.
+    bool may_keep_later(std::size_t n) const override { return !too_large_.at(n); }
 
     struct Kept {
         Route route;
@@ -83,6 +85,7 @@ private:
         RouteProgress progress;
     };
     std::array<std::optional<Written>, fleet_size> written_;
+    std::array<bool, fleet_size> too_large_{};
 };
 
 }  // namespace vadrel

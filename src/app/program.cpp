@@ -160,12 +160,13 @@ Program::GivenRoute Program::read_route(const RouteArgument& given) {
     return {given.vehicle, given.file, std::move(route), given.request.options};
 }
 
-namespace {
-// Said after why a route cannot be kept (keep_progress tries again).
-constexpr const char* retried = "; il mezzo lo segue, e vadrel riprova a tenerlo a ogni salvataggio";
-}  // namespace
-
 void Program::give_routes() {
+    // Said after why a route cannot be kept.
+    const auto retried = [this](std::size_t n) {
+        return std::string(kept_routes_->may_keep_later(n)
+                               ? "; il mezzo lo segue, e vadrel riprova a tenerlo a ogni salvataggio"
+                               : "; il mezzo lo segue");
+    };
     kept_routes_ = std::make_unique<KeptRoutes>(*folder_);
     const auto given_for = [this](std::size_t n) {
         return std::find_if(given_routes_.begin(), given_routes_.end(),
@@ -213,7 +214,7 @@ void Program::give_routes() {
         const Route& route = routes_.route(n)->route;
         if (!routes_.keep_problem().empty()) {
             say("vadrel: il percorso del mezzo " + std::to_string(n) +
-                " non si può tenere per il prossimo avvio: " + routes_.keep_problem() + retried);
+                " non si può tenere per il prossimo avvio: " + routes_.keep_problem() + retried(n));
         }
         malloc_trim(0);  // the copy written, as above
         say("vadrel: il mezzo " + std::to_string(n) + " segue il percorso di " + given.file + " (" +
@@ -222,7 +223,7 @@ void Program::give_routes() {
     given_routes_.clear();
     malloc_trim(0);
     // The routes the others give and take away, said as the command line's are.
-    routes_.watch([this](std::size_t n, Fleet::Origin) {
+    routes_.watch([this, retried](std::size_t n, Fleet::Origin) {
         const std::string vehicle = "vadrel: il mezzo " + std::to_string(n);
         if (const FollowedRoute* followed = routes_.route(n)) {
             const std::string& name = followed->route.name();
@@ -230,7 +231,7 @@ void Program::give_routes() {
                 route_description(followed->route) + ")");
             if (!routes_.keep_problem().empty())
                 say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + routes_.keep_problem() +
-                    retried);
+                    retried(n));
         } else {
             say(vehicle + " lascia il percorso e va dritto");
             if (!routes_.keep_problem().empty())

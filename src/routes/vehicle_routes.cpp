@@ -118,7 +118,7 @@ void VehicleRoutes::keep(std::size_t n) {
 std::vector<std::size_t> VehicleRoutes::keep_again() {
     std::vector<std::size_t> kept;
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (!routes_[n] || not_kept_[n].empty() || !keeper_) continue;
+        if (!routes_[n] || not_kept_[n].empty() || !keeper_ || !keeper_->may_keep_later(n)) continue;
         const FollowedRoute& followed = *routes_[n];
         not_kept_[n] = keeper_->keep(n, followed.route, followed.options, followed.progress);
         if (not_kept_[n].empty()) kept.push_back(n);

@@ -40,6 +40,9 @@ public:
     virtual std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
                              const RouteProgress& progress) = 0;
     virtual std::string forget(std::size_t n) = 0;
+    // Whether keeping vehicle n's route again may work where it failed: a
+    // full disk may have room later, a route too large to keep stays so.
+    virtual bool may_keep_later(std::size_t) const { return true; }
 };
 
 struct FollowedRoute {
@@ -106,8 +109,8 @@ public:
     // Italian; "" when it is kept (or has no route, or there is no keeper).
     const std::string& not_kept(std::size_t n) const { return not_kept_.at(n); }
     // Keeps again, as they are now, the routes that could not be kept (a
-    // full disk, a folder not writable for a while); the vehicles whose
-    // route is kept now. Called with the table's saves.
+    // full disk, a folder not writable for a while) and may be later; the
+    // vehicles whose route is kept now. Called with the table's saves.
     std::vector<std::size_t> keep_again();
 
 private:

@@ -478,6 +478,8 @@ constexpr double metres_per_degree = 111'195.0;
 struct FakeKeeper : RouteKeeper {
     std::vector<std::string> calls;
     std::vector<std::string> refusals;
+    bool later = true;  // may_keep_later
+    bool may_keep_later(std::size_t) const override { return later; }
     std::string keep(std::size_t n, const Route& route, const FollowOptions&, const RouteProgress&) override {
         calls.push_back("keep " + std::to_string(n) + " " + std::to_string(route.size()));
         if (refusals.empty()) return {};
@@ -561,6 +563,13 @@ TEST_F(OnRoute, ARouteNotKeptIsFollowedAndKeptAgainUntilItIs) {
     give(north);
     routes.take_away(0, &me);
     EXPECT_EQ(std::pair(routes.not_kept(0), routes.keep_again()), std::pair(std::string(), std::vector<std::size_t>{}));
+    // A refusal that will not change (a route too large to keep) is not tried again.
+    keeper.refusals = {"troppo grande", "troppo grande"};
+    keeper.later = false;
+    give(north);
+    const std::size_t asked = keeper.calls.size();
+    EXPECT_EQ(std::pair(routes.keep_again(), keeper.calls.size()), std::pair(std::vector<std::size_t>{}, asked));
+    EXPECT_EQ(routes.not_kept(0), "troppo grande");
 }
 
 TEST_F(OnRoute, FromHereItIsNotPlacedAndDrivesToTheFirstPoint) {
