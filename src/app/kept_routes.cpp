@@ -64,6 +64,11 @@ std::string write_kept(const Route& route, const std::function<void(std::string_
     return hash.result().toHex().toStdString();
 }
 
+// The hex digits of a SHA-256 as kept (lower case).
+bool is_hex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
 // Whether `name` is the GPX of the vehicle whose state is `state`: state.gpx
 // or state.F.gpx, F of kept_route_mark_digits hex digits.
 bool is_route_of(std::string_view name, std::string_view state) {
@@ -71,8 +76,7 @@ bool is_route_of(std::string_view name, std::string_view state) {
     if (!name.starts_with(state) || !name.ends_with(gpx)) return false;
     name = name.substr(state.size(), name.size() - state.size() - gpx.size());
     if (name.empty()) return true;
-    return name.size() == kept_route_mark_digits + 1 && name[0] == '.' &&
-           std::all_of(name.begin() + 1, name.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return name.size() == kept_route_mark_digits + 1 && name[0] == '.' && is_hex(name.substr(1));
 }
 
 // Why a name of the folder could not be read, in Italian.
@@ -203,11 +207,7 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     const auto options_line = value_of(lines[2], "opzioni");
     const auto progress_line = value_of(lines[3], "avanzamento");
     if (!fingerprint || !options_line || !progress_line) return damaged;
-    if (fingerprint->size() != 64 || !std::all_of(fingerprint->begin(), fingerprint->end(), [](char c) {
-            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-        })) {
-        return damaged;
-    }
+    if (fingerprint->size() != 64 || !is_hex(*fingerprint)) return damaged;
     const auto request = read_route_request(*options_line);
     if (const auto* why = std::get_if<std::string>(&request)) return state_shown + ": " + *why;
     if (!std::get<RouteRequest>(request).choice.empty()) return damaged;
