@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QIODevice>
+#include <algorithm>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,6 +64,21 @@ std::string write_kept(const Route& route, const std::function<void(std::string_
     return hash.result().toHex().toStdString();
 }
 
+// The hex digits of a SHA-256 as kept (lower case).
+bool is_hex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// Whether `name` is the GPX of the vehicle whose state is `state`: state.gpx
+// or state.F.gpx, F of kept_route_mark_digits hex digits.
+bool is_route_of(std::string_view name, std::string_view state) {
+    constexpr std::string_view gpx = ".gpx";
+    if (!name.starts_with(state) || !name.ends_with(gpx)) return false;
+    name = name.substr(state.size(), name.size() - state.size() - gpx.size());
+    if (name.empty()) return true;
+    return name.size() == kept_route_mark_digits + 1 && name[0] == '.' && is_hex(name.substr(1));
+}
+
 // Why a name of the folder could not be read, in Italian.
 std::string unread(int code) {
     if (code == ENOENT) return "manca";
@@ -79,28 +95,49 @@ std::optional<std::string_view> value_of(std::string_view line, std::string_view
 }  // namespace
 
 std::string KeptRoutes::state_name(std::size_t n) { return std::string(kept_route_base) + "." + std::to_string(n); }
-std::string KeptRoutes::route_name(std::size_t n) { return state_name(n) + ".gpx"; }
+
+std::string KeptRoutes::route_name(std::size_t n, std::string_view fingerprint) {
+    if (fingerprint.empty()) return state_name(n) + ".gpx";
+    return state_name(n) + "." + std::string(fingerprint.substr(0, kept_route_mark_digits)) + ".gpx";
+}
 
 std::string KeptRoutes::keep(std::size_t n, const Route& route, const FollowOptions& options,
                              const RouteProgress& progress) {
     written_.at(n).reset();
-    // The old state first: a start after a failure half way finds no state
-    // that a new route file could be taken for.
-    if (const std::string why = forget(n); !why.empty()) return why;
+    too_large_.at(n) = false;
     std::string fingerprint;
-    // Written as it is made: a route of many points is never whole in memory.
-    const FileError error = folder_.replace_with(route_name(n), [&](const ProgramFolder::PieceWriter& put) {
-        fingerprint = write_kept(route, [&put](std::string_view piece) { put(piece); });
-    });
+    std::uint64_t bytes = 0;
+    // Written as it is made (a route of many points is never whole in
+    // memory), under the name its hash gives, beside the old route.
+    FileError error = folder_.replace_with(
+        [&](const ProgramFolder::PieceWriter& put) {
+            fingerprint = write_kept(route, [&](std::string_view piece) {
+                bytes += piece.size();
+                if (bytes <= max_file_bytes) put(piece);
+            });
+        },
+        [&] { return route_name(n, fingerprint); });
+    const std::string name = route_name(n, fingerprint);
+    std::string why;
     if (error) {
-        folder_.remove(route_name(n));
-        return folder_.shown(route_name(n)).toStdString() + ": " + error.text().toStdString();
+        why = folder_.shown(name).toStdString() + ": " + error.text().toStdString();
+    } else if (bytes > max_file_bytes) {
+        folder_.remove(name);
+        too_large_.at(n) = true;
+        why = "il percorso scritto in GPX passa " + std::to_string(max_file_bytes / (1024 * 1024)) +
+              " MiB, più di quanto vadrel rilegge";
+    } else {
+        written_.at(n) = Written{fingerprint, options, progress};
+        // The state names the new route only once that is on disk whole.
+        why = write_state(n, options, progress);
     }
-    written_.at(n) = Written{fingerprint, options, progress};
-    if (std::string why = write_state(n, options, progress); !why.empty()) {
+    if (!why.empty()) {
+        // The old route is not kept in place of the one the vehicle follows.
         forget(n);
         return why;
     }
+    // Kept: an old route that cannot be removed now is a left-over the next read removes.
+    remove_routes(n, name);
     return {};
 }
 
@@ -125,9 +162,17 @@ std::string KeptRoutes::save_progress(std::size_t n, const RouteProgress& progre
 
 std::string KeptRoutes::forget(std::size_t n) {
     written_.at(n).reset();
-    for (const std::string& name : {state_name(n), route_name(n)}) {
-        if (folder_.look(name).kind == FolderEntry::Kind::missing) continue;
-        if (!folder_.remove(name)) {
+    // The state first: a route file no state names is a left-over.
+    if (folder_.look(state_name(n)).kind != FolderEntry::Kind::missing && !folder_.remove(state_name(n))) {
+        return folder_.shown(state_name(n)).toStdString() + ": non si può togliere: " + italian_reason(errno);
+    }
+    return remove_routes(n);
+}
+
+std::string KeptRoutes::remove_routes(std::size_t n, const std::string& used) {
+    for (const std::string& name : folder_.names()) {
+        if (name == used || !is_route_of(name, state_name(n))) continue;
+        if (!folder_.remove(name) && errno != ENOENT) {
             return folder_.shown(name).toStdString() + ": non si può togliere: " + italian_reason(errno);
         }
     }
@@ -136,14 +181,16 @@ std::string KeptRoutes::forget(std::size_t n) {
 
 std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std::size_t n) {
     written_.at(n).reset();
-    int state_error = 0, route_error = 0;
+    int state_error = 0;
     const std::optional<std::string> state = folder_.read(state_name(n), max_state_bytes, &state_error);
-    Descriptor gpx = folder_.open_own(route_name(n), &route_error);
-    if (!state && !gpx && state_error == ENOENT && route_error == ENOENT) return std::monostate{};
     const std::string state_shown = folder_.shown(state_name(n)).toStdString();
-    const std::string route_shown = folder_.shown(route_name(n)).toStdString();
+    if (!state && state_error == ENOENT) {
+        // No state: a route file here is a left-over of a keep cut short
+        // before its state was written, or of a forget.
+        remove_routes(n);
+        return std::monostate{};
+    }
     if (!state) return state_shown + " " + unread(state_error);
-    if (!gpx) return route_shown + " " + unread(route_error);
 
     // Four lines, in their order, each ended.
     std::vector<std::string_view> lines;
@@ -160,6 +207,7 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     const auto options_line = value_of(lines[2], "opzioni");
     const auto progress_line = value_of(lines[3], "avanzamento");
     if (!fingerprint || !options_line || !progress_line) return damaged;
+    if (fingerprint->size() != 64 || !is_hex(*fingerprint)) return damaged;
     const auto request = read_route_request(*options_line);
     if (const auto* why = std::get_if<std::string>(&request)) return state_shown + ": " + *why;
     if (!std::get<RouteRequest>(request).choice.empty()) return damaged;
@@ -167,30 +215,50 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     const auto progress = read_progress(*progress_line);
     if (const auto* why = std::get_if<std::string>(&progress)) return state_shown + ": " + *why;
 
-    // Read a piece at a time, hashed as it goes: a route of many points is
-    // never whole in memory. Its fingerprint is checked before it is used.
+    // The route the state names; an earlier version's under its one name.
+    std::string route_file = route_name(n, *fingerprint);
+    int route_error = 0;
+    Descriptor gpx = folder_.open_own(route_file, &route_error);
+    if (!gpx && route_error == ENOENT) {
+        int legacy_error = 0;
+        gpx = folder_.open_own(route_name(n), &legacy_error);
+        if (gpx || legacy_error != ENOENT) {
+            route_file = route_name(n);
+            route_error = legacy_error;
+        }
+    }
+    const std::string route_shown = folder_.shown(route_file).toStdString();
+    if (!gpx) return route_shown + " " + unread(route_error);
+
+    // Hashed whole before a byte is parsed: a file put in its place, however
+    // hostile to the reader, is refused after one read. Then read a piece at
+    // a time: a route of many points is never whole in memory.
     struct stat status {};
     if (::fstat(gpx.get(), &status) != 0) return route_shown + " " + unread(errno);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const std::string changed =
+        route_shown + " non è il percorso che " + state_shown + " descrive (è stato cambiato o sostituito)";
+    if (size > max_file_bytes) return changed;  // never one vadrel wrote
     std::string buffer(piece_bytes, '\0');
     const PieceSource pieces = [&]() -> Piece {
         while (true) {
             const ssize_t got = ::read(gpx.get(), buffer.data(), buffer.size());
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) return {{}, "non si può leggere: " + italian_reason(errno)};
-            hash.addData(QByteArrayView(buffer.data(), static_cast<qsizetype>(got)));
             return {std::string_view(buffer.data(), static_cast<std::size_t>(got)), {}};
         }
     };
-    const auto size = static_cast<std::uint64_t>(status.st_size);
-    const std::string changed =
-        route_shown + " non è il percorso che " + state_shown + " descrive (è stato cambiato o sostituito)";
-    if (size > max_file_bytes) return changed;  // never one vadrel wrote
-    RouteReading reading = read_route_source(pieces, RouteFormat::gpx, size);
-    // The rest of a file the reader stopped in: the hash covers it all.
-    while (!pieces().bytes.empty()) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    std::uint64_t hashed = 0;
+    for (Piece piece = pieces(); !piece.bytes.empty() || !piece.failure.empty(); piece = pieces()) {
+        if (!piece.failure.empty()) return route_shown + " " + piece.failure;
+        hashed += piece.bytes.size();
+        if (hashed > max_file_bytes) return changed;  // grown since it was looked at
+        hash.addData(QByteArrayView(piece.bytes.data(), static_cast<qsizetype>(piece.bytes.size())));
     }
     if (hash.result().toHex().toStdString() != *fingerprint) return changed;
+    if (::lseek(gpx.get(), 0, SEEK_SET) != 0) return route_shown + " " + unread(errno);
+    RouteReading reading = read_route_source(pieces, RouteFormat::gpx, hashed);
     if (const auto* problem = std::get_if<ReadProblem>(&reading)) return route_shown + ": " + problem->message();
     auto& routes = std::get<std::vector<Route>>(reading);
     if (routes.size() != 1) return route_shown + " non contiene un solo percorso";
@@ -198,6 +266,8 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     if (const auto why = follow_problem(kept.route, kept.options)) return route_shown + ": " + *why;
     if (const auto why = progress_problem(kept.route, kept.options, kept.progress)) return state_shown + ": " + *why;
     written_.at(n) = Written{std::string(*fingerprint), kept.options, kept.progress};
+    // Whatever else this vehicle's names hold is a left-over of a keep cut short.
+    remove_routes(n, route_file);
     return kept;
 }
 

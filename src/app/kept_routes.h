@@ -1,13 +1,17 @@
 #pragma once
 // The vehicles' routes kept in the program's folder, so that a restart goes
 // on where each vehicle was. Two files for vehicle n:
-//   vadrel.percorso.N.gpx  the route as GPX 1.1 (route_gpx), written once
-//                          when the route is given;
-//   vadrel.percorso.N      its options, its progress and the GPX's SHA-256,
-//                          a few lines rewritten as the vehicle goes on.
-// Both are replaced through a temporary synced and renamed over them
-// (ProgramFolder::replace), so a killed save leaves the old file whole. The
-// progress is short to write; the route, however long, is written once.
+//   vadrel.percorso.N.F.gpx  the route as GPX 1.1 (route_gpx), written once
+//                            when the route is given; F is the start of its
+//                            SHA-256, so each route has a name of its own;
+//   vadrel.percorso.N        its options, its progress and the GPX's SHA-256,
+//                            a few lines rewritten as the vehicle goes on.
+// A new route is written and synced beside the old one under its own name,
+// then the state is replaced (ProgramFolder::replace: a temporary synced and
+// renamed over it), then the old GPX is removed. The state names the GPX it
+// belongs to, so a kill at any instant leaves the old pair or the new one,
+// whole; a GPX no state names is a left-over, removed at the next read. The
+// route of an earlier version (vadrel.percorso.N.gpx) is still read.
 //
 //   KeptRoutes kept(folder);
 //   kept.keep(3, route, options, progress);   // given a route
@@ -18,12 +22,14 @@
 // A kept file that cannot be used (damaged, written by something else, the
 // route and its progress not belonging together) is refused with the reason
 // in Italian and left as it is: the vehicle goes straight on, and the file
-// is only replaced when the vehicle is given another route.
+// is only replaced when the vehicle is given another route. The GPX's hash
+// is checked before it is parsed: a file put in its place costs one read.
 
 #include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "config/program_folder.h"
@@ -38,12 +44,16 @@ class KeptRoutes final : public RouteKeeper {
 public:
     explicit KeptRoutes(const ProgramFolder& folder) : folder_(folder) {}
 
-    // "vadrel.percorso.3" and "vadrel.percorso.3.gpx".
+    // "vadrel.percorso.3"; "vadrel.percorso.3.0123456789abcdef.gpx" for the
+    // route of that SHA-256 (hex), "vadrel.percorso.3.gpx" without one (an
+    // earlier version's name).
     static std::string state_name(std::size_t n);
-    static std::string route_name(std::size_t n);
+    static std::string route_name(std::size_t n, std::string_view fingerprint = {});
 
     // Keeps vehicle n's new route; "" when kept, else why not in Italian
-    // (nothing is kept for n then, and the next start finds no route).
+    // (nothing is kept for n then, the old route removed too, and the next
+    // start finds no route). A route whose GPX would pass what the readers
+    // take (max_file_bytes) is not kept.
     std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
                      const RouteProgress& progress) override;
     // Writes vehicle n's progress when it changed since last written; only
@@ -51,6 +61,8 @@ public:
     std::string save_progress(std::size_t n, const RouteProgress& progress);
     // Removes vehicle n's kept route; "" when done (or nothing was there).
     std::string forget(std::size_t n) override;
+    // False after a route whose GPX passes max_file_bytes: it never will fit.
+    bool may_keep_later(std::size_t n) const override { return !too_large_.at(n); }
 
     struct Kept {
         Route route;
@@ -62,6 +74,8 @@ public:
     std::variant<std::monostate, Kept, std::string> read(std::size_t n);
 
 private:
+    // Removes vehicle n's GPX files but `used`; "" when done.
+    std::string remove_routes(std::size_t n, const std::string& used = {});
     std::string write_state(std::size_t n, const FollowOptions& options, const RouteProgress& progress);
 
     const ProgramFolder& folder_;
@@ -71,6 +85,7 @@ private:
         RouteProgress progress;
     };
     std::array<std::optional<Written>, fleet_size> written_;
+    std::array<bool, fleet_size> too_large_{};
 };
 
 }  // namespace vadrel

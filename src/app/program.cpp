@@ -161,6 +161,12 @@ Program::GivenRoute Program::read_route(const RouteArgument& given) {
 }
 
 void Program::give_routes() {
+    // Said after why a route cannot be kept.
+    const auto retried = [this](std::size_t n) {
+        return std::string(kept_routes_->may_keep_later(n)
+                               ? "; il mezzo lo segue, e vadrel riprova a tenerlo a ogni salvataggio"
+                               : "; il mezzo lo segue");
+    };
     kept_routes_ = std::make_unique<KeptRoutes>(*folder_);
     const auto given_for = [this](std::size_t n) {
         return std::find_if(given_routes_.begin(), given_routes_.end(),
@@ -208,7 +214,7 @@ void Program::give_routes() {
         const Route& route = routes_.route(n)->route;
         if (!routes_.keep_problem().empty()) {
             say("vadrel: il percorso del mezzo " + std::to_string(n) +
-                " non si può tenere per il prossimo avvio: " + routes_.keep_problem());
+                " non si può tenere per il prossimo avvio: " + routes_.keep_problem() + retried(n));
         }
         malloc_trim(0);  // the copy written, as above
         say("vadrel: il mezzo " + std::to_string(n) + " segue il percorso di " + given.file + " (" +
@@ -217,14 +223,15 @@ void Program::give_routes() {
     given_routes_.clear();
     malloc_trim(0);
     // The routes the others give and take away, said as the command line's are.
-    routes_.watch([this](std::size_t n, Fleet::Origin) {
+    routes_.watch([this, retried](std::size_t n, Fleet::Origin) {
         const std::string vehicle = "vadrel: il mezzo " + std::to_string(n);
         if (const FollowedRoute* followed = routes_.route(n)) {
             const std::string& name = followed->route.name();
             say(vehicle + " segue il percorso" + (name.empty() ? "" : " \"" + name + "\"") + " (" +
                 route_description(followed->route) + ")");
             if (!routes_.keep_problem().empty())
-                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + routes_.keep_problem());
+                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + routes_.keep_problem() +
+                    retried(n));
         } else {
             say(vehicle + " lascia il percorso e va dritto");
             if (!routes_.keep_problem().empty())
@@ -235,6 +242,10 @@ void Program::give_routes() {
 
 void Program::keep_progress() {
     if (!kept_routes_) return;
+    // A route that could not be kept when given (a full disk) is tried again.
+    for (const std::size_t n : routes_.keep_again()) {
+        say("vadrel: il percorso del mezzo " + std::to_string(n) + " ora è tenuto per il prossimo avvio");
+    }
     std::string problem;
     for (std::size_t n = 0; n < fleet_size; ++n) {
         const FollowedRoute* followed = routes_.route(n);

@@ -157,4 +157,6 @@ const FollowedRoute* ProgramControl::route(std::size_t n) const { return program
 
 RouteSummary ProgramControl::route_summary(std::size_t n) const { return program_.routes().summary(n); }
 
+std::string ProgramControl::route_not_kept(std::size_t n) const { return program_.routes().not_kept(n); }
+
 }  // namespace vadrel

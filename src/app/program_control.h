@@ -32,6 +32,7 @@ public:
     void take_route(std::size_t n) override;
     const FollowedRoute* route(std::size_t n) const override;
     RouteSummary route_summary(std::size_t n) const override;
+    std::string route_not_kept(std::size_t n) const override;
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;

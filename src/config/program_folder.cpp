@@ -45,10 +45,21 @@ bool is_alnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// vadrel.percorso.N or vadrel.percorso.N.gpx, N a number as written.
+bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// vadrel.percorso.N, vadrel.percorso.N.gpx (an earlier version's) or
+// vadrel.percorso.N.F.gpx, F kept_route_mark_digits hex digits (the start of the GPX's SHA-256);
+// N a number as written.
 bool is_kept_route_name(std::string_view name) {
     constexpr std::string_view gpx = ".gpx";
-    if (name.ends_with(gpx)) name.remove_suffix(gpx.size());
+    if (name.ends_with(gpx)) {
+        name.remove_suffix(gpx.size());
+        const std::size_t dot = name.rfind('.');
+        const std::string_view mark = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+        if (mark.size() == kept_route_mark_digits && std::all_of(mark.begin(), mark.end(), is_hex_digit)) {
+            name.remove_suffix(mark.size() + 1);
+        }
+    }
     const std::string_view base = kept_route_base;
     if (name.size() <= base.size() + 1 || !name.starts_with(base) || name[base.size()] != '.') return false;
     const std::string_view digits = name.substr(base.size() + 1);
@@ -425,8 +436,11 @@ Descriptor ProgramFolder::open_own(const std::string& name, int* error) const {
 }
 
 FileError ProgramFolder::replace_with(const std::string& name, const std::function<void(const PieceWriter&)>& write) const {
-    const FolderEntry old = look(name);
-    if (made_read_only(old)) return {"il file è stato reso di sola lettura dal suo proprietario", 0};
+    return replace_with(write, [&name] { return name; });
+}
+
+FileError ProgramFolder::replace_with(const std::function<void(const PieceWriter&)>& write,
+                                      const std::function<std::string()>& name_when_written) const {
     std::string temporary;
     Descriptor file(make_temporary(fd_.get(), temporary));
     if (file.get() < 0) return {"impossibile creare il file", errno};
@@ -443,6 +457,12 @@ FileError ProgramFolder::replace_with(const std::string& name, const std::functi
     if (write_error != 0) {
         errno = write_error;
         return fail("scrittura non riuscita");
+    }
+    const std::string name = name_when_written();
+    const FolderEntry old = look(name);
+    if (made_read_only(old)) {
+        errno = 0;
+        return fail("il file è stato reso di sola lettura dal suo proprietario");
     }
     if (old.kind == FolderEntry::Kind::file && old.ours && fchmod(file.get(), old.mode) != 0) {
         return fail("impossibile dare al file i permessi del precedente");

@@ -11,6 +11,7 @@
 // UTF-8 still names the same folder.
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,8 +30,12 @@ namespace vadrel {
 
 // The key the control interface asks for when it listens beyond this computer.
 inline constexpr const char* control_token_name = "vadrel.token";
-// Each vehicle's kept route: vadrel.percorso.N and vadrel.percorso.N.gpx.
+// Each vehicle's kept route: vadrel.percorso.N (its state) and
+// vadrel.percorso.N.F.gpx, F the first kept_route_mark_digits hex digits of
+// the GPX's SHA-256, which the state holds (vadrel.percorso.N.gpx from an
+// earlier version).
 inline constexpr const char* kept_route_base = "vadrel.percorso";
+inline constexpr std::size_t kept_route_mark_digits = 16;
 
 // The folder cannot be used. The text says why, in Italian, and how to
 // choose another one.
@@ -117,6 +122,10 @@ public:
     // As replace(), with the bytes `write` hands its writer piece by piece:
     // a large file is never whole in memory.
     FileError replace_with(const std::string& name, const std::function<void(const PieceWriter&)>& write) const;
+    // As replace_with(), the name asked of `name_when_written` once every
+    // byte is written (a name made from the bytes).
+    FileError replace_with(const std::function<void(const PieceWriter&)>& write,
+                           const std::function<std::string()>& name_when_written) const;
     // A regular file of ours opened for reading, from its start; an invalid
     // descriptor otherwise, `error` as read() gives it.
     Descriptor open_own(const std::string& name, int* error = nullptr) const;

@@ -74,7 +74,12 @@ ApiReply route_reply(ControlTarget& target, std::size_t n, const PointsPage& pag
     if (followed == nullptr) {
         return refused(not_found, "il mezzo " + std::to_string(n) + " non ha un percorso", "percorso");
     }
-    return reply(route_json(n, *followed, target.route_summary(n), page));
+    QJsonObject json = route_json(n, *followed, target.route_summary(n), page);
+    // Followed, but lost at the next start unless a later save keeps it.
+    const std::string not_kept = target.route_not_kept(n);
+    json.insert("tenuto", not_kept.empty());
+    if (!not_kept.empty()) json.insert("perche_non_tenuto", QString::fromStdString(not_kept));
+    return reply(json);
 }
 
 }  // namespace

@@ -127,6 +127,9 @@ public:
     virtual const FollowedRoute* route(std::size_t n) const = 0;
     // What is left of it at the vehicle's speed; only when route(n).
     virtual RouteSummary route_summary(std::size_t n) const = 0;
+    // Why vehicle n's route is followed but not kept for the next start, in
+    // Italian; "" when it is kept.
+    virtual std::string route_not_kept(std::size_t n) const = 0;
 };
 
 }  // namespace vadrel

@@ -120,7 +120,10 @@ std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request) {
     auto& routes = std::get<std::vector<Route>>(reading);
     const auto chosen = choose_route(routes, wanted.choice);
     if (const auto* why = std::get_if<std::string>(&chosen)) return refusal(bad_request, *why, "nome");
-    return RouteOffer{std::move(routes[std::get<std::size_t>(chosen)]), wanted.options};
+    Route& route = routes[std::get<std::size_t>(chosen)];
+    // Refused here, with its field, rather than given and lost at the next start.
+    if (auto why = Route::name_problem(route.name())) return refusal(bad_request, *why, "nome");
+    return RouteOffer{std::move(route), wanted.options};
 }
 
 std::variant<PointsPage, ApiReply> points_page(const ApiRequest& request) {

@@ -150,6 +150,7 @@ MainWindow::MainWindow(PanelForm& form, QWidget* parent) : QMainWindow(parent), 
 }
 
 MainWindow::~MainWindow() {
+    if (routes_ != nullptr && routes_watch_ != 0) routes_->unwatch(routes_watch_);
     if (QCoreApplication* app = QCoreApplication::instance()) {
         QCoreApplication::removeTranslator(italiano_);
         QCoreApplication::removeTranslator(qt_italiano_);
@@ -219,9 +220,19 @@ void MainWindow::open_sky() {
 }
 
 void MainWindow::set_routes(VehicleRoutes* routes) {
+    if (routes_ != nullptr && routes_watch_ != 0) routes_->unwatch(routes_watch_);
+    routes_watch_ = 0;
     routes_ = routes;
     if (map_ != nullptr) map_->set_routes(routes_);
-    if (routes_ == nullptr || vehicle_menu_ == nullptr) return;
+    if (routes_ == nullptr) return;
+    // A route given from anywhere (the control interface too) and not kept.
+    routes_watch_ = routes_->watch([this](std::size_t n, Fleet::Origin) {
+        const std::string& why = routes_->not_kept(n);
+        // The route dialog says it itself.
+        if (why.empty() || findChild<RouteDialog*>() != nullptr) return;
+        tell_not_kept(n, why);
+    });
+    if (vehicle_menu_ == nullptr) return;
     QAction* first = vehicle_menu_->actions().value(1);  // after "Vai a posizione..."
     auto* percorso = new QAction(QStringLiteral("&Percorso..."), vehicle_menu_);
     percorso->setObjectName(QStringLiteral("menu_percorso"));
@@ -237,6 +248,20 @@ void MainWindow::set_routes(VehicleRoutes* routes) {
     connect(vehicle_menu_, &QMenu::aboutToShow, togli, [this, togli] {
         togli->setEnabled(routes_->has_route(form_.fleet.current()));
     });
+}
+
+void MainWindow::tell_not_kept(std::size_t n, const std::string& why) {
+    // One box, not modal: the tick and the control interface go on.
+    if (not_kept_box_.isNull()) {
+        not_kept_box_ = new QMessageBox(this);
+        not_kept_box_->setObjectName(QStringLiteral("percorso_non_tenuto"));
+        not_kept_box_->setAttribute(Qt::WA_DeleteOnClose);
+        not_kept_box_->setWindowTitle(QString::fromUtf8(program_title));
+        not_kept_box_->setStandardButtons(QMessageBox::Ok);
+        not_kept_box_->setWindowModality(Qt::NonModal);
+    }
+    not_kept_box_->setText(QStringLiteral("Il mezzo %1 segue il percorso.\n").arg(n) + not_kept_text(why));
+    not_kept_box_->show();
 }
 
 void MainWindow::open_route() {

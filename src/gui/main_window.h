@@ -5,6 +5,8 @@
 // widgets with their signals blocked. No rule of the panel lives here.
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -114,6 +116,10 @@ private:
     SkyView* sky_ = nullptr;
     FleetWindow* fleet_ = nullptr;
     VehicleRoutes* routes_ = nullptr;
+    std::size_t routes_watch_ = 0;
+    // Says that a route is followed but not kept (not_kept_text).
+    void tell_not_kept(std::size_t n, const std::string& why);
+    QPointer<QMessageBox> not_kept_box_;
     std::function<std::optional<std::uint32_t>(std::size_t)> mmsi_;
     // After a route given from the map: a word on the map when the vehicle stands still.
     void tell_if_standing(std::size_t n);

@@ -31,6 +31,7 @@
 #include "gui/tile_layer.h"
 #include "gui/map_routes.h"
 #include "gui/qt_text.h"
+#include "gui/route_dialog.h"
 #include "os/qt_file_error.h"
 
 namespace vadrel::gui {
@@ -338,6 +339,7 @@ QString MapCanvas::describe(std::size_t m) const {
                 text += QStringLiteral("\nPercorso \u00ab%1\u00bb: fatti %2, mancano %3")
                             .arg(name, distance_text(left.done_m), distance_text(left.left_m));
             }
+            if (const std::string& why = routes_->not_kept(n); !why.empty()) text += QStringLiteral("\n") + not_kept_text(why);
         }
         if (const auto mmsi = mmsi_ ? mmsi_(n) : std::nullopt) {
             text += QStringLiteral("\nMMSI %1").arg(*mmsi, 9, 10, QLatin1Char('0'));

@@ -32,6 +32,12 @@ QString decimal(double value, int places) {
 
 }  // namespace
 
+QString not_kept_text(const std::string& why) {
+    return QStringLiteral("Il percorso non è tenuto per il prossimo avvio (%1); vadrel riprova a ogni salvataggio "
+                          "della tabella.")
+        .arg(qt_text(why));
+}
+
 QString duration_text(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0.0) return QStringLiteral("\u2014");
     const auto whole = static_cast<long long>(std::llround(seconds));
@@ -128,9 +134,14 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
         turn_->setValue(followed->options.turn_rate);
         rhythm_->setChecked(followed->options.track_times);
         from_here_->setChecked(followed->options.from_here);
-        say(QStringLiteral("Il mezzo %1 segue ora il percorso \"%2\" (%3 punti): un altro lo sostituisce.")
-                .arg(n).arg(qt_text(followed->route.name())).arg(followed->route.size()),
-            false);
+        const QString now = QStringLiteral("Il mezzo %1 segue ora il percorso \"%2\" (%3 punti): un altro lo sostituisce.")
+                                .arg(n).arg(qt_text(followed->route.name())).arg(followed->route.size());
+        const std::string& not_kept = routes_.not_kept(n);
+        if (not_kept.empty()) {
+            say(now, false);
+        } else {
+            say(now + QStringLiteral("\n") + not_kept_text(not_kept), true);
+        }
     }
 }
 
@@ -216,6 +227,12 @@ void RouteDialog::apply() {
     // A copy: the file's routes stay in the dialog should the route be refused.
     if (const auto why = routes_.give(vehicle_, read_[static_cast<std::size_t>(index)], options, this)) {
         say(QStringLiteral("Percorso rifiutato: ") + qt_text(*why), true);
+        return;
+    }
+    // Followed but not kept: the dialog stays open to say so.
+    if (const std::string& not_kept = routes_.not_kept(vehicle_); !not_kept.empty()) {
+        say(QStringLiteral("Il mezzo %1 segue il percorso.\n").arg(vehicle_) + not_kept_text(not_kept), true);
+        apply_->setEnabled(false);
         return;
     }
     accept();

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "fleet/fleet.h"
@@ -59,5 +60,7 @@ private:
 
 // "1 h 02 min 05 s", "45 s"; "—" when not finite.
 QString duration_text(double seconds);
+// What the window says of a route followed but not kept (why: VehicleRoutes::not_kept).
+QString not_kept_text(const std::string& why);
 
 }  // namespace vadrel::gui

@@ -32,8 +32,8 @@ public:
           rejoin_backward_(progress.rejoin_backward && options.end == RouteEnd::back) {
         closing_ = options.end == RouteEnd::loop && n_ >= 2 && !(route.position(0) == route.position(n_ - 1));
         legs_ = n_ > 0 ? n_ - 1 + (closing_ ? 1 : 0) : 0;
-        timed_ = !follow_problem(route, {RouteEnd::stop, true, 0.0, false});
-        timed_ = timed_ && options.track_times;
+        // The rhythm's own conditions (follow_problem's), not the name's.
+        timed_ = options.track_times && route.has_times() && route.duration_ms() > 0;
         if (timed_) mean_speed_ = route.length() / (static_cast<double>(route.duration_ms()) / 1000.0);
         const bool rate_ok = std::isfinite(options.turn_rate) && options.turn_rate > 0.0 && options.turn_rate <= 360.0;
         rate_ = rate_ok && !timed_ ? options.turn_rate : 0.0;
@@ -381,6 +381,7 @@ private:
 
 std::optional<std::string> follow_problem(const Route& route, const FollowOptions& options) {
     if (route.empty()) return "il percorso non ha punti";
+    if (auto why = Route::name_problem(route.name())) return why;
     if (options.track_times) {
         if (!route.has_times()) return "il percorso non ha l'ora in ogni punto: non ha un ritmo da seguire";
         if (route.duration_ms() <= 0) return "la traccia dura 0 secondi: non ha un ritmo da seguire";
@@ -445,6 +446,7 @@ RouteStep advance(const Route& route, const RouteProgress& progress, const Follo
 std::optional<std::string> progress_problem(const Route& route, const FollowOptions& options,
                                             const RouteProgress& progress) {
     if (route.empty()) return "il percorso non ha punti";
+    if (auto why = Route::name_problem(route.name())) return why;
     const Path path(route, options, progress);
     if (auto reason = misfit(path, progress)) return "l'avanzamento non corrisponde al percorso: " + *reason;
     return std::nullopt;

@@ -110,7 +110,7 @@ struct RouteStep {
 };
 
 // Why a route cannot be followed with these options, in Italian: an empty
-// route, the track's rhythm for a route without a time at every point or
+// route, a name the kept route could not hold (Route::name_problem), the track's rhythm for a route without a time at every point or
 // lasting 0 s, a turn rate that is not a number from 0 to 360.
 std::optional<std::string> follow_problem(const Route& route, const FollowOptions& options);
 

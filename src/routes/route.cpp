@@ -1,11 +1,13 @@
 #include "route.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
 #include "model/numbers.h"
+#include "model/utf8.h"
 #include "routes/iso_time.h"
 
 namespace vadrel {
@@ -15,6 +17,25 @@ namespace {
 constexpr double fixed_per_degree = 1e7;
 
 }  // namespace
+
+std::optional<std::string> Route::name_problem(std::string_view name) {
+    // Bytes first: a name of many bytes is refused without being decoded.
+    if (name.size() > 4 * max_name_chars) {
+        return "il nome del percorso è più lungo di " + std::to_string(max_name_chars) + " caratteri";
+    }
+    const std::u32string chars = code_points(name);
+    if (chars.size() > max_name_chars) {
+        return "il nome del percorso è più lungo di " + std::to_string(max_name_chars) + " caratteri";
+    }
+    for (const char32_t c : chars) {
+        if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) {
+            char code[8];
+            std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
+            return std::string("il nome del percorso contiene un carattere che non si può scrivere (U+") + code + ")";
+        }
+    }
+    return std::nullopt;
+}
 
 Route::Fixed Route::Fixed::of(double lat_degrees, double lon_degrees) {
     return {static_cast<std::int32_t>(std::lround(lat_degrees * fixed_per_degree)),

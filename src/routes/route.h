@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "routes/block_vector.h"
@@ -55,6 +56,17 @@ public:
 
     Route() = default;
     explicit Route(std::string name) : name_(std::move(name)) {}
+
+    // The longest name a route takes, in characters. The GPX that keeps a
+    // route holds its name whole, at most four bytes a character, and every
+    // reader takes that much back (xml_routes.cpp's text limit is tied here).
+    static constexpr std::size_t max_name_chars = 1024;
+    // Why `name` cannot be a route's name, in Italian: longer than
+    // max_name_chars, or holding a character XML cannot hold (a control
+    // character other than tab and line breaks, U+FFFE, U+FFFF). Every way
+    // a route comes in passes here (follow_problem), so a route given is one
+    // its kept file gives back.
+    static std::optional<std::string> name_problem(std::string_view name);
 
     const std::string& name() const { return name_; }
     void set_name(std::string name) { name_ = std::move(name); }

@@ -49,7 +49,7 @@ std::optional<std::string> VehicleRoutes::give(std::size_t n, Route route, const
         placing_.reset();
     }
     routes_[n] = FollowedRoute{std::move(route), options, progress};
-    keep_problem_ = keeper_ ? keeper_->keep(n, routes_[n]->route, options, progress) : std::string();
+    keep(n);
     tell(n, origin);
     return std::nullopt;
 }
@@ -60,6 +60,7 @@ std::optional<std::string> VehicleRoutes::resume(std::size_t n, Route route, con
     if (auto why = follow_problem(route, options)) return why;
     if (auto why = progress_problem(route, options, progress)) return why;
     routes_[n] = FollowedRoute{std::move(route), options, progress};
+    not_kept_[n].clear();  // where it came from
     tell(n, origin);
     return std::nullopt;
 }
@@ -91,7 +92,7 @@ std::optional<std::string> VehicleRoutes::append(std::size_t n, GeoPoint point, 
         progress = rejoin_route(followed.route, progress, followed.options, here);
     }
     routes_[n] = std::move(followed);
-    keep_problem_ = keeper_ ? keeper_->keep(n, routes_[n]->route, routes_[n]->options, routes_[n]->progress) : std::string();
+    keep(n);
     tell(n, origin);
     return std::nullopt;
 }
@@ -104,7 +105,25 @@ void VehicleRoutes::take_away(std::size_t n, Origin origin) {
 
 void VehicleRoutes::drop(std::size_t n) {
     routes_[n].reset();
+    not_kept_[n].clear();
     keep_problem_ = keeper_ ? keeper_->forget(n) : std::string();
+}
+
+void VehicleRoutes::keep(std::size_t n) {
+    const FollowedRoute& followed = *routes_[n];
+    not_kept_[n] = keeper_ ? keeper_->keep(n, followed.route, followed.options, followed.progress) : std::string();
+    keep_problem_ = not_kept_[n];
+}
+
+std::vector<std::size_t> VehicleRoutes::keep_again() {
+    std::vector<std::size_t> kept;
+    for (std::size_t n = 0; n < fleet_size; ++n) {
+        if (!routes_[n] || not_kept_[n].empty() || !keeper_ || !keeper_->may_keep_later(n)) continue;
+        const FollowedRoute& followed = *routes_[n];
+        not_kept_[n] = keeper_->keep(n, followed.route, followed.options, followed.progress);
+        if (not_kept_[n].empty()) kept.push_back(n);
+    }
+    return kept;
 }
 
 const FollowedRoute* VehicleRoutes::route(std::size_t n) const {

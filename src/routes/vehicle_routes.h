@@ -40,6 +40,9 @@ public:
     virtual std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
                              const RouteProgress& progress) = 0;
     virtual std::string forget(std::size_t n) = 0;
+    // Whether keeping vehicle n's route again may work where it failed: a
+    // full disk may have room later, a route too large to keep stays so.
+    virtual bool may_keep_later(std::size_t) const { return true; }
 };
 
 struct FollowedRoute {
@@ -67,7 +70,8 @@ public:
     // its next step, and kept. Refused, with the reason in Italian and
     // nothing changed, when n is not a vehicle or the route cannot be
     // followed with these options. A route that cannot be kept is still
-    // given: why is in keep_problem().
+    // given: why is in keep_problem() and not_kept(n) until keep_again()
+    // keeps it.
     std::optional<std::string> give(std::size_t n, Route route, const FollowOptions& options, Origin origin);
     // Gives vehicle n a route as far along it as `progress` says, where the
     // vehicle is (a kept route, at a restart): not placed, not kept again.
@@ -101,10 +105,19 @@ public:
     // Why the last route given could not be kept, or the last taken away
     // could not be removed from where it was kept, in Italian; "" when it could.
     const std::string& keep_problem() const { return keep_problem_; }
+    // Why vehicle n's route is followed but not kept for the next start, in
+    // Italian; "" when it is kept (or has no route, or there is no keeper).
+    const std::string& not_kept(std::size_t n) const { return not_kept_.at(n); }
+    // Keeps again, as they are now, the routes that could not be kept (a
+    // full disk, a folder not writable for a while) and may be later; the
+    // vehicles whose route is kept now. Called with the table's saves.
+    std::vector<std::size_t> keep_again();
 
 private:
     void tell(std::size_t n, Origin origin);
     void drop(std::size_t n);
+    // Keeps vehicle n's route as it is now.
+    void keep(std::size_t n);
 
     Fleet& fleet_;
     RouteKeeper* keeper_;
@@ -114,6 +127,7 @@ private:
     // The vehicle being placed at its route's start: not a change by hand.
     std::optional<std::size_t> placing_;
     std::string keep_problem_;
+    std::array<std::string, fleet_size> not_kept_;
 };
 
 }  // namespace vadrel

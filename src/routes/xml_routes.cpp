@@ -18,7 +18,9 @@ namespace {
 // The prolog is looked at up to this size.
 constexpr std::size_t max_prolog = 64 * 1024;
 // The text of an element that is read (a name, a time, a speed, a gx:coord).
-constexpr std::size_t max_text = 4096;
+// A route's longest name at four bytes a character, so that every name a
+// route may have is read back from the GPX that keeps it.
+constexpr std::size_t max_text = 4 * Route::max_name_chars;
 // One "lon,lat,alt" of a KML LineString.
 constexpr std::size_t max_tuple = 256;
 // The reader holds a whole text, comment or tag before it gives it: one

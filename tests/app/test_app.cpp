@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <set>
 #include <tuple>
 
 #include "../routes/textbook.h"
@@ -312,9 +314,19 @@ TEST(KeptRoutes, ARestartGoesOnWhereTheVehicleWas) {
     EXPECT_EQ(f.names(), std::vector<std::string>{"vadrel.lock"});
 }
 
+// The name of the one GPX in the folder.
+std::string kept_gpx(const ScratchFolder& f) {
+    std::string found;
+    for (const std::string& name : f.names()) {
+        if (name.ends_with(".gpx")) found = name;
+    }
+    return found;
+}
+
 // Each damage is refused with its reason, and both files stay as they are.
 TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
-    const std::string state = "vadrel.percorso.0", gpx = "vadrel.percorso.0.gpx";
+    const std::string state = "vadrel.percorso.0";
+    std::string gpx;
     const auto replace_line = [](std::string text, const std::string& key, const std::string& line) {
         const std::size_t at = text.find(key);
         return text.replace(at, text.find('\n', at) - at, line);
@@ -323,7 +335,7 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
         // what, damage, told
         {"a route put in its place",
          [&](const ScratchFolder& f) { f.put(gpx, route_gpx(route_of({{1.0, 2.0}})).toStdString()); },
-         "vadrel.percorso.0.gpx non è il percorso che"},
+         ".gpx non è il percorso che"},
         {"an unknown end rule",
          [&](const ScratchFolder& f) { f.put(state, replace_line(f.get(state), "opzioni=", "opzioni=fine=boh")); },
          "fine=boh non è una regola"},
@@ -332,8 +344,10 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
              f.put(state, replace_line(f.get(state), "avanzamento=", "avanzamento=" + progress_text(along(9))));
          },
          "vadrel.percorso.0: l'avanzamento non corrisponde al percorso"},
-        {"no state", [&](const ScratchFolder& f) { std::remove(f.at(state).c_str()); }, "vadrel.percorso.0 manca"},
-        {"no route", [&](const ScratchFolder& f) { std::remove(f.at(gpx).c_str()); }, "vadrel.percorso.0.gpx manca"},
+        {"no route", [&](const ScratchFolder& f) { std::remove(f.at(gpx).c_str()); }, ".gpx manca"},
+        {"a state that names no route",
+         [&](const ScratchFolder& f) { f.put(state, replace_line(f.get(state), "impronta=", "impronta=../../x")); },
+         "non è lo stato di un percorso"},
         {"a fifo for the state",
          [&](const ScratchFolder& f) {
              std::remove(f.at(state).c_str());
@@ -345,9 +359,12 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
         ScratchFolder f;
         ProgramFolder folder(f.path());
         ASSERT_EQ(KeptRoutes(folder).keep(0, round_trip, looping, along()), "");
+        gpx = kept_gpx(f);
+        ASSERT_EQ(f.names(), (std::vector<std::string>{"vadrel.lock", state, gpx}));
         damage(f);
         const auto bytes = [&] {
-            return (std::filesystem::is_fifo(f.at(state)) ? "<fifo>" : f.get(state)) + "|" + f.get(gpx);
+            return (std::filesystem::is_fifo(f.at(state)) ? "<fifo>" : f.get(state)) + "|" +
+                   (std::filesystem::exists(f.at(gpx)) ? f.get(gpx) : "");
         };
         const std::string before = bytes();
         KeptRoutes kept(folder);
@@ -358,6 +375,115 @@ TEST(KeptRoutes, AFileThatCannotBeUsedIsRefusedAndLeftAlone) {
         EXPECT_EQ(kept.save_progress(0, RouteProgress{}), "") << what;
         EXPECT_EQ(bytes(), before) << what << ": nothing written for a route that was refused";
     }
+}
+
+// A new route is written beside the old one before its state names it: a
+// keep cut short at any step leaves the old pair or the new one, whole, and
+// the next read takes away what is left over.
+TEST(KeptRoutes, AKeepCutShortLeavesTheOldRouteOrTheNewOneWhole) {
+    const Route second = route_of({{44.0, 8.0}, {44.1, 8.1}}, "Secondo");
+    // The two generations, each complete, made in folders of their own.
+    const auto made = [](const Route& route) {
+        ScratchFolder f;
+        ProgramFolder folder(f.path());
+        EXPECT_EQ(KeptRoutes(folder).keep(0, route, looping, along()), "");
+        return std::pair(f.get("vadrel.percorso.0"), std::pair(kept_gpx(f), f.get(kept_gpx(f))));
+    };
+    const auto [old_state, old_gpx] = made(round_trip);
+    const auto [new_state, new_gpx] = made(second);
+    ASSERT_NE(old_gpx.first, new_gpx.first) << "each route a name of its own";
+    // what, the state there, the route files there, the route read
+    const std::tuple<const char*, std::string, std::vector<std::pair<std::string, std::string>>, const Route*> rows[] = {
+        {"the new route written, not yet named", old_state, {old_gpx, new_gpx}, &round_trip},
+        {"the state replaced, the old route not yet removed", new_state, {old_gpx, new_gpx}, &second},
+        {"done", new_state, {new_gpx}, &second},
+        {"a first route written, no state yet", "", {new_gpx}, nullptr},
+        {"an earlier version's files", old_state, {{"vadrel.percorso.0.gpx", old_gpx.second}}, &round_trip},
+    };
+    for (const auto& [what, state, routes, wanted] : rows) {
+        SCOPED_TRACE(what);
+        ScratchFolder f;
+        if (!state.empty()) f.put("vadrel.percorso.0", state);
+        for (const auto& [name, bytes] : routes) f.put(name, bytes);
+        ProgramFolder folder(f.path());
+        KeptRoutes kept(folder);
+        const auto read = kept.read(0);
+        if (wanted == nullptr) {
+            EXPECT_TRUE(std::holds_alternative<std::monostate>(read));
+            EXPECT_EQ(f.names(), std::vector<std::string>{"vadrel.lock"}) << "the left-over taken away";
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(read)) << std::get<std::string>(read);
+        EXPECT_TRUE(std::get<KeptRoutes::Kept>(read).route == *wanted);
+        EXPECT_EQ(f.names().size(), 3u) << "the left-over taken away";
+        // The progress goes on being saved beside the route read.
+        ASSERT_EQ(kept.save_progress(0, along(0)), "");
+        ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(KeptRoutes(folder).read(0)));
+    }
+}
+
+// Every step of a keep as the folder saw it (inotify): at each, a start
+// would find the state and the route it names, the old pair or the new one.
+TEST(KeptRoutes, AtEveryStepOfAKeepTheStateNamesARouteThatIsThere) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    KeptRoutes kept(folder);
+    ASSERT_EQ(kept.keep(1, round_trip, looping, along()), "");
+    const std::string state = "vadrel.percorso.1", old_gpx = kept_gpx(f);
+    std::set<std::string> there;
+    for (const std::string& name : f.names()) there.insert(name);
+    const Descriptor watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    ASSERT_GE(inotify_add_watch(watch.get(), f.path().c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO), 0);
+    ASSERT_EQ(kept.keep(1, route_of({{44.0, 8.0}, {44.1, 8.1}}, "Secondo"), looping, along(0)), "");
+    const std::string new_gpx = kept_gpx(f);
+    ASSERT_NE(new_gpx, old_gpx);
+    std::vector<char> events(64 * 1024);
+    const ssize_t got = ::read(watch.get(), events.data(), events.size());
+    ASSERT_GT(got, 0);
+    bool state_new = false;
+    std::vector<std::string> steps;
+    for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events.data() + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        const std::string name = event->name;
+        if (event->mask & (IN_CREATE | IN_MOVED_TO)) there.insert(name);
+        if (event->mask & (IN_DELETE | IN_MOVED_FROM)) there.erase(name);
+        if (name == state && (event->mask & IN_MOVED_TO)) state_new = true;
+        steps.push_back(name);
+        const std::string& named = state_new ? new_gpx : old_gpx;
+        EXPECT_TRUE(there.count(state) && there.count(named))
+            << "after " << ::testing::PrintToString(steps) << ": the state and " << named;
+    }
+    EXPECT_TRUE(state_new);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"vadrel.lock", state, new_gpx}));
+}
+
+// A route the disk cannot take is not kept, and neither is the old one in
+// its place: the vehicle follows the new route, and a start would find
+// none. Once the disk takes it, it is kept whole.
+TEST(KeptRoutes, ARouteTheDiskCannotTakeIsNotKeptUntilItCan) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    KeptRoutes kept(folder);
+    ASSERT_EQ(kept.keep(2, round_trip, looping, along()), "");
+    Fleet fleet;
+    VehicleRoutes routes(fleet, &kept);
+    Route long_one("Lungo");
+    for (int i = 0; i < 2000; ++i) ASSERT_FALSE(long_one.add({45.0 + i * 1e-4, 9.0}));
+    {
+        const FileSizeLimit full(4096);
+        ASSERT_FALSE(routes.give(2, long_one, {}, nullptr));
+        EXPECT_NE(routes.not_kept(2).find("vadrel.percorso.2."), std::string::npos) << routes.not_kept(2);
+        EXPECT_EQ(routes.keep_again(), std::vector<std::size_t>{}) << "still full";
+        EXPECT_EQ(f.names(), std::vector<std::string>{"vadrel.lock"}) << "no old route in the new one's place, no temporary";
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(KeptRoutes(folder).read(2)));
+        EXPECT_EQ(kept.save_progress(2, along(0)), "") << "no progress for a route not kept";
+    }
+    EXPECT_EQ(routes.keep_again(), std::vector<std::size_t>{2});
+    EXPECT_EQ(routes.not_kept(2), "");
+    const auto read = KeptRoutes(folder).read(2);
+    ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(read)) << std::get<std::string>(read);
+    EXPECT_TRUE(std::get<KeptRoutes::Kept>(read).route == long_one);
 }
 
 // The program as the operator starts it, on a virtual port.

@@ -68,6 +68,9 @@ TEST(ProgramFolder, IsRefusedWhenOneOfItsNamesIsALinkOrAnotherUsersFile) {
         {"vadrel.percorso.0.gpx", true, false, "vadrel.percorso.0.gpx è un collegamento simbolico a "},
         {"vadrel.percorso.20", false, true, "vadrel.percorso.20 appartiene all'utente nobody"},
         {"vadrel.percorso.03", true, false, ""},
+        {"vadrel.percorso.5.0123456789abcdef.gpx", true, false, "vadrel.percorso.5.0123456789abcdef.gpx è un collegamento"},
+        {"vadrel.percorso.5.0123456789ABCDEF.gpx", true, false, ""},
+        {"vadrel.percorso.5.0123456789abcde.gpx", true, false, ""},
     };
     for (const auto& [name, link, others, told] : rows) {
         if (others && !can_give_files_away()) continue;

@@ -74,6 +74,7 @@ public:
     }
     const FollowedRoute* route(std::size_t n) const override { return routes.route(n); }
     RouteSummary route_summary(std::size_t n) const override { return routes.summary(n); }
+    std::string route_not_kept(std::size_t n) const override { return routes.not_kept(n); }
 
     VehicleRoutes routes{fleet};
 };

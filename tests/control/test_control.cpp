@@ -106,6 +106,38 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
     }
 }
 
+// A route's name the kept file could not give back is refused at once, with
+// its field; a route given but not kept says so, and why.
+TEST_F(Api, ARouteSaysWhetherItIsKeptAndALongNameIsRefused) {
+    struct FullDisk final : RouteKeeper {
+        std::string keep(std::size_t, const Route&, const FollowOptions&, const RouteProgress&) override {
+            return "vadrel.percorso.3: scrittura non riuscita: il disco è pieno";
+        }
+        std::string forget(std::size_t) override { return {}; }
+    } full;
+    const auto route_named = [](std::size_t chars) {
+        return R"({"nome": ")" + std::string(chars, 'n') + R"(", "punti": [{"lat": 45, "lon": 9}]})";
+    };
+    const std::string longest = route_named(Route::max_name_chars), longer = route_named(Route::max_name_chars + 1);
+    const ApiReply refused = ask(Method::Put, "/api/v1/mezzi/3/percorso", longer.c_str());
+    EXPECT_EQ(std::pair(refused.status, refused.body.value("campo").toString()), std::pair(400, QString("nome")));
+    EXPECT_FALSE(target.routes.has_route(3));
+
+    const ApiReply kept = ask(Method::Put, "/api/v1/mezzi/3/percorso", longest.c_str());
+    EXPECT_EQ(kept.status, 200);
+    EXPECT_EQ(kept.body.value("nome").toString().size(), static_cast<qsizetype>(Route::max_name_chars));
+    EXPECT_EQ(std::pair(kept.body.value("tenuto"), kept.body.contains("perche_non_tenuto")),
+              std::pair(QJsonValue(true), false));
+
+    target.routes.set_keeper(&full);
+    const ApiReply followed = ask(Method::Put, "/api/v1/mezzi/3/percorso", longest.c_str());
+    EXPECT_EQ(std::pair(followed.status, followed.body.value("tenuto")), std::pair(200, QJsonValue(false)));
+    EXPECT_EQ(followed.body.value("perche_non_tenuto").toString().toStdString(),
+              "vadrel.percorso.3: scrittura non riuscita: il disco è pieno");
+    EXPECT_EQ(ask(Method::Get, "/api/v1/mezzi/3/percorso").body.value("tenuto"), QJsonValue(false)) << "GET says it too";
+    target.routes.set_keeper(nullptr);
+}
+
 TEST_F(Api, MethodNotAllowedNamesTheMethodsOfThePath) {
     const ApiReply reply = ask(Method::Post, "/api/v1/mezzi/3", "{}");
     EXPECT_EQ(reply.headers, (std::vector<std::pair<QByteArray, QByteArray>>{{"Allow", "GET, PATCH"}}));

@@ -675,6 +675,48 @@ TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
     EXPECT_EQ(rig.fleet.vehicle(0).lat, 0.0);
 }
 
+// A route followed but not kept: the dialog stays open to say so, and says
+// it again when opened for that vehicle.
+TEST_F(Percorso, ARouteNotKeptIsSaidInTheDialog) {
+    struct FullDisk final : RouteKeeper {
+        std::string keep(std::size_t, const Route&, const FollowOptions&, const RouteProgress&) override {
+            return "il disco è pieno";
+        }
+        std::string forget(std::size_t) override { return {}; }
+    } full;
+    routes.set_keeper(&full);
+    const QPointer<RouteDialog> dialog = open_on("giro.gpx", two_routes);
+    ASSERT_TRUE(dialog);
+    QTest::mouseClick(in<QPushButton>(*dialog, "percorso_applica"), Qt::LeftButton);
+    EXPECT_TRUE(routes.has_route(0)) << "followed";
+    ASSERT_TRUE(dialog) << "still open";
+    const QString said = in<QLabel>(*dialog, "percorso_messaggio")->text();
+    EXPECT_TRUE(said.contains(q("non è tenuto per il prossimo avvio (il disco è pieno)"))) << said.toStdString();
+    EXPECT_FALSE(in<QPushButton>(*dialog, "percorso_applica")->isEnabled());
+    dialog->close();
+    EXPECT_TRUE(QTest::qWaitFor([&dialog] { return dialog.isNull(); }));
+    in<QAction>(window, "menu_percorso")->trigger();
+    const QPointer<RouteDialog> again = window.findChild<RouteDialog*>();
+    ASSERT_TRUE(again);
+    const QString opened = in<QLabel>(*again, "percorso_messaggio")->text();
+    EXPECT_TRUE(opened.contains(q("non è tenuto"))) << opened.toStdString();
+    again->close();
+    EXPECT_TRUE(QTest::qWaitFor([&again] { return again.isNull(); }));
+    EXPECT_EQ(window.findChild<QMessageBox*>("percorso_non_tenuto"), nullptr) << "the dialog said it";
+
+    // Given from elsewhere (the control interface): the window says it in a box that does not wait.
+    Route one("uno");
+    ASSERT_FALSE(one.add({45.0, 9.0}));
+    ASSERT_FALSE(routes.give(4, std::move(one), {}, nullptr));
+    const QPointer<QMessageBox> box = window.findChild<QMessageBox*>("percorso_non_tenuto");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isVisible() && !box->isModal());
+    EXPECT_TRUE(box->text().contains(q("Il mezzo 4 segue il percorso.\nIl percorso non è tenuto"))) << box->text().toStdString();
+    box->close();
+    EXPECT_TRUE(QTest::qWaitFor([&box] { return box.isNull(); }));
+    routes.set_keeper(nullptr);
+}
+
 // "Raggiungi": a route of one point driven to from where the vehicle is (how
 // such a route is driven is the routes' own test).
 TEST_F(Percorso, RaggiungiDrivesThereInsteadOfMovingAtOnce) {

@@ -7,6 +7,7 @@ straight on; the route kept in the program's folder and removed with it;
 a body past 64 KB taken, one past the route's limit refused before it is
 read; hostile files refused with the reason, the vehicle left as it was."""
 
+import glob
 import math
 import os
 import socket
@@ -55,7 +56,7 @@ def main(binary):
                "PUT answers with the route: %r" % {k: v for k, v in given.items() if k != "punti"})
         expect(abs(given["lunghezza_m"] - (distance(*POINTS[:2]) + distance(*POINTS[1:]))) < 1,
                "its length: %r" % given["lunghezza_m"])
-        expect(os.path.exists(kept) and os.path.exists(kept + ".gpx"), "the route kept in the program's folder")
+        expect(os.path.exists(kept) and len(glob.glob(kept + ".*.gpx")) == 1, "the route kept in the program's folder")
 
         # Every second on the first leg, 20 m further each time.
         port.drain()

@@ -473,12 +473,19 @@ TEST(Follower, NothingOutOfTheRoute) {
 
 constexpr double metres_per_degree = 111'195.0;
 
-// Remembers what it was asked to keep and forget.
+// Remembers what it was asked to keep and forget; refuses to keep while
+// `refusals` has any, the first each time.
 struct FakeKeeper : RouteKeeper {
     std::vector<std::string> calls;
+    std::vector<std::string> refusals;
+    bool later = true;  // may_keep_later
+    bool may_keep_later(std::size_t) const override { return later; }
     std::string keep(std::size_t n, const Route& route, const FollowOptions&, const RouteProgress&) override {
         calls.push_back("keep " + std::to_string(n) + " " + std::to_string(route.size()));
-        return {};
+        if (refusals.empty()) return {};
+        const std::string why = refusals.front();
+        refusals.erase(refusals.begin());
+        return why;
     }
     std::string forget(std::size_t n) override {
         calls.push_back("forget " + std::to_string(n));
@@ -535,6 +542,34 @@ TEST_F(OnRoute, GivenItIsPlacedAtTheStartKeptAndToldThenMovesAlongItToTheEnd) {
     EXPECT_NE(std::find(heard.begin(), heard.end(), Change::speed), heard.end());
     routes.take_away(0, &me);
     EXPECT_EQ(std::pair(keeper.calls.back(), told), std::pair(std::string("forget 0"), std::vector<std::size_t>{0, 0}));
+}
+
+// A route that cannot be kept is followed, said not kept, and kept again
+// with the table's saves until it is; one kept is not written again.
+TEST_F(OnRoute, ARouteNotKeptIsFollowedAndKeptAgainUntilItIs) {
+    keeper.refusals = {"disco pieno", "disco ancora pieno"};
+    give(north);
+    EXPECT_TRUE(routes.has_route(0));
+    EXPECT_EQ(std::pair(routes.not_kept(0), routes.keep_problem()), std::pair(std::string("disco pieno"), std::string("disco pieno")));
+    EXPECT_EQ(routes.keep_again(), std::vector<std::size_t>{});
+    EXPECT_EQ(routes.not_kept(0), "disco ancora pieno");
+    go_for(10.0);
+    EXPECT_EQ(routes.keep_again(), std::vector<std::size_t>{0});
+    EXPECT_EQ(routes.not_kept(0), "");
+    EXPECT_EQ(routes.keep_again(), std::vector<std::size_t>{});
+    EXPECT_EQ(keeper.calls, (std::vector<std::string>{"keep 0 3", "keep 0 3", "keep 0 3"}));
+    // Taken away while not kept: nothing more to keep.
+    keeper.refusals = {"disco pieno"};
+    give(north);
+    routes.take_away(0, &me);
+    EXPECT_EQ(std::pair(routes.not_kept(0), routes.keep_again()), std::pair(std::string(), std::vector<std::size_t>{}));
+    // A refusal that will not change (a route too large to keep) is not tried again.
+    keeper.refusals = {"troppo grande", "troppo grande"};
+    keeper.later = false;
+    give(north);
+    const std::size_t asked = keeper.calls.size();
+    EXPECT_EQ(std::pair(routes.keep_again(), keeper.calls.size()), std::pair(std::vector<std::size_t>{}, asked));
+    EXPECT_EQ(routes.not_kept(0), "troppo grande");
 }
 
 TEST_F(OnRoute, FromHereItIsNotPlacedAndDrivesToTheFirstPoint) {
@@ -855,6 +890,51 @@ TEST(RouteFiles, WrittenGpxReadsBackTheSame) {
         ASSERT_EQ(routes_of(read).size(), 1u);
         EXPECT_EQ(routes_of(read)[0], route) << route_gpx(route).left(600).toStdString();
     }
+}
+
+// One rule for a route's name, wherever the route comes from: a name it
+// takes is written into the kept GPX and read back whole; a longer one, or
+// one with a character XML cannot hold, is refused before it is followed.
+TEST(RouteFiles, ANameTakenIsReadBackWholeAndAnyOtherIsRefused) {
+    std::string smileys;
+    for (std::size_t i = 0; i < Route::max_name_chars; ++i) smileys += "\xF0\x9F\x98\x80";
+    // what, the name, what is said ("" when taken)
+    const std::tuple<const char*, std::string, const char*> rows[] = {
+        {"the longest", std::string(Route::max_name_chars, 'a'), ""},
+        {"one character more", std::string(Route::max_name_chars + 1, 'a'), "più lungo di 1024 caratteri"},
+        {"four bytes a character", smileys, ""},
+        {"each escaped in XML", std::string(Route::max_name_chars, '&'), ""},
+        {"a tab and a line", "a\tb\nc", ""},
+        {"a control character", "giro\x01", "(U+0001)"},
+        {"an escape", "\x1B]0;x\x07", "(U+001B)"},
+        {"U+FFFF", "\xEF\xBF\xBF", "(U+FFFF)"},
+        {"bytes that are no UTF-8, one character each", std::string(Route::max_name_chars + 1, '\x80'), "più lungo"},
+        {"many bytes, not decoded", std::string(8 * 1024 * 1024, 'a'), "più lungo"},
+    };
+    for (const auto& [what, name, says] : rows) {
+        SCOPED_TRACE(what);
+        Route route(name);
+        ASSERT_FALSE(route.add({45.0, 9.0}));
+        const auto problem = follow_problem(route, {});
+        if (*says != '\0') {
+            ASSERT_TRUE(problem);
+            EXPECT_NE(problem->find(says), std::string::npos) << *problem;
+            continue;
+        }
+        ASSERT_FALSE(problem) << *problem;
+        const RouteReading read = read_route_file(route_gpx(route), RouteFormat::gpx);
+        ASSERT_EQ(routes_of(read).size(), 1u);
+        EXPECT_EQ(routes_of(read)[0].name(), name);
+    }
+    // A KML placemark's second line is named after it with " (2)": past the limit.
+    const std::string kml = "<kml><Placemark><name>" + std::string(Route::max_name_chars, 'k') +
+                            "</name><MultiGeometry><LineString><coordinates>1,2 3,4</coordinates></LineString>"
+                            "<LineString><coordinates>1,2 3,4</coordinates></LineString></MultiGeometry></Placemark></kml>";
+    const RouteReading placemark = read_text(kml, RouteFormat::kml);
+    const std::vector<Route>& lines = routes_of(placemark);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_FALSE(follow_problem(lines[0], {}));
+    EXPECT_TRUE(follow_problem(lines[1], {}));
 }
 
 // gpsbabel, a writer and reader of its own, reads our GPX and writes it
