@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "ais/identity.h"
 #include "panel/panel_form.h"
 #include "routes/vehicle_routes.h"
 #include "config/tile_settings.h"
@@ -70,8 +71,9 @@ public:
     // "Raggiungi": vehicle n drives to the place (degrees) from where it is,
     // at its speed; a refusal in a message box.
     void reach(std::size_t n, double lat, double lon);
-    // The MMSI the map's tooltip tells for a vehicle (none while AIS is off).
-    void set_mmsi(std::function<std::optional<std::uint32_t>(std::size_t)> mmsi);
+    // The AIS identity the map draws and tells for a vehicle (none while AIS is off).
+    using AisOf = std::function<std::optional<AisIdentity>(std::size_t)>;
+    void set_ais(AisOf ais);
     // "Mappa": shows the map window, made at its first opening.
     void open_map();
     // "Veicolo > Cielo": the sky of the current vehicle (SkyView).
@@ -114,7 +116,7 @@ private:
     SkyView* sky_ = nullptr;
     FleetWindow* fleet_ = nullptr;
     VehicleRoutes* routes_ = nullptr;
-    std::function<std::optional<std::uint32_t>(std::size_t)> mmsi_;
+    AisOf ais_;
     // After a route given from the map: a word on the map when the vehicle stands still.
     void tell_if_standing(std::size_t n);
     QMenu* vehicle_menu_ = nullptr;

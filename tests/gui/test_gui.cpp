@@ -550,9 +550,42 @@ TEST(Flotta, LiveInMultiUserMode) {
     w.refresh();
     for (int row = 0; row < 3; ++row) EXPECT_FALSE(cell(w, row, C::col_last_sentence).isEmpty()) << row;
     EXPECT_TRUE(cell(w, 3, C::col_last_sentence).isEmpty());
-    EXPECT_EQ(cell(w, 0, C::col_in_use), q("attuale"));
-    EXPECT_EQ(cell(w, 2, C::col_in_use), q("nel ciclo"));
+    EXPECT_EQ(cell(w, 0, C::col_in_use), q("attuale, ciclo"));
+    EXPECT_EQ(cell(w, 2, C::col_in_use), q("ciclo"));
     EXPECT_EQ(cell(w, 5, C::col_in_use), q(""));
+}
+
+// With AIS targets on, "In uso" says why each vehicle moves and sends, as
+// the fleet says it, and a target's last sentence is its last position
+// report; the rows follow a change of the targets or of the mode.
+TEST(Flotta, SaysWhyEachVehicleIsInUse) {
+    testing::Rig rig;
+    rig.port.force_open();
+    rig.fleet.set_cycle(4, nullptr);
+    rig.fleet.set_current(1, nullptr);
+    rig.transmitter.set_supplement([](double) { return Transmitter::SupplementSecond{{"!AIVDM,x"}, {0, 3}}; });
+    FleetWindow w(rig.form);
+    w.show();
+    using C = FleetWindow::Column;
+    const auto column = [&w](int c) {
+        QStringList texts;
+        for (int row = 0; row < 5; ++row) texts << cell(w, row, c);
+        return texts.join(q("|")).toStdString();
+    };
+    EXPECT_EQ(column(C::col_in_use), "|attuale|||");
+    rig.fleet.set_targets(true, nullptr);
+    rig.tick();
+    w.refresh();
+    EXPECT_EQ(column(C::col_in_use), "bersaglio AIS|attuale|bersaglio AIS|bersaglio AIS|");
+    std::string sent;
+    for (int row = 0; row < 5; ++row) sent += cell(w, row, C::col_last_sentence).isEmpty() ? '-' : 's';
+    EXPECT_EQ(sent, "ss-s-") << "1 the main output's, 0 and 3 reported as targets, 2 not yet";
+    rig.fleet.set_mode(Mode::radio, nullptr);
+    rig.fleet.set_streams(true, nullptr);
+    EXPECT_EQ(column(C::col_in_use),
+              "bersaglio AIS, flusso|attuale, flusso|bersaglio AIS, flusso|bersaglio AIS, flusso|");
+    rig.fleet.set_mode(Mode::multi_user, nullptr);
+    EXPECT_EQ(column(C::col_in_use), "ciclo, flusso|attuale, ciclo, flusso|ciclo, flusso|ciclo, flusso|");
 }
 
 // Escape in a cell being edited gives up the edit and leaves the window
@@ -1263,7 +1296,11 @@ TEST_F(MapView, StradeRefusesAnAddressItCannotUseAndKeepsAGoodOne) {
 // The routes given from the map go through the program's routes, and the
 // tooltip tells them; Esc gives up a drawing, not the window.
 TEST_F(MapView, RoutesGivenFromTheMap) {
-    window.set_mmsi([](std::size_t n) { return std::optional<std::uint32_t>(247000000 + n); });
+    window.set_ais([](std::size_t n) {
+        AisIdentity identity = default_identity(n);
+        identity.mmsi = static_cast<std::uint32_t>(247000000 + n);
+        return std::optional<AisIdentity>(identity);
+    });
     ASSERT_FALSE(rig.fleet.set_speed(0, 36.0, nullptr));
     emit canvas->reach(canvas->projection().to_geo({300, 100}));
     ASSERT_TRUE(routes.has_route(0));

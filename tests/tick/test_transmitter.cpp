@@ -180,7 +180,7 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
         std::vector<double> asked;
         r.transmitter.set_supplement([&asked](double steady) {
             asked.push_back(steady);
-            return std::vector<std::string>{"!AIVDM,1", "!AIVDM,2"};
+            return Transmitter::SupplementSecond{{"!AIVDM,1", "!AIVDM,2"}, {}};
         });
         r.fleet.set_mode(mode, nullptr);
         if (lost) {
