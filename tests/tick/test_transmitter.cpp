@@ -390,6 +390,30 @@ TEST(TransmitterStreams, EachVehicleInUseHasItsOwnGpsStandardSecondInEveryMode) 
     }
 }
 
+// The tracks follow the vehicles in use where their sentences went: the
+// main output's, each stream's, each AIS target whose position went out;
+// one point a second at most, however many outputs a vehicle has.
+TEST(TransmitterStreams, EachVehicleSentHasItsTrack) {
+    // what, the mode, streams on, the vehicles the supplement reports, each vehicle's points after 3 seconds (0 .. 3)
+    const std::tuple<const char*, Mode, bool, std::vector<std::size_t>, std::vector<std::size_t>> rows[] = {
+        {"GPS standard, streams: every second each", Mode::gps_standard, true, {}, {3, 3, 3, 0}},
+        {"multi-user, streams: each from its first turn", Mode::multi_user, true, {}, {3, 3, 2, 0}},
+        {"multi-user alone: each at its turn", Mode::multi_user, false, {}, {1, 1, 1, 0}},
+        {"AIS: the targets reported, the own ship once", Mode::gps_standard, false, {0, 2}, {3, 0, 3, 0}},
+    };
+    for (const auto& [what, mode, streams, reported, points] : rows) {
+        Fleet3 r;
+        r.fleet.set_mode(mode, nullptr);
+        r.fleet.set_streams(streams, nullptr);
+        r.streams.streaming = streams;
+        r.transmitter.set_supplement([&reported](double) { return Transmitter::SupplementSecond{{"!AIVDM"}, reported}; });
+        for (int t = 0; t < 3; ++t) r.tick(1);
+        std::vector<std::size_t> counted;
+        for (std::size_t n = 0; n < 4; ++n) counted.push_back(r.tracks.points(n).size());
+        EXPECT_EQ(counted, points) << what;
+    }
+}
+
 TEST(TransmitterStreams, OffTheOtherVehiclesStayWhereTheyAreAndNothingIsMade) {
     Fleet3 r;
     r.streams.streaming = false;
