@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <utility>
 
 #include "ais/transmitter.h"
 #include "ticking.h"
@@ -54,7 +55,7 @@ void BM_TickGpsStandardAis19(benchmark::State& state) {
     t.transmitter.set_supplement([&](double steady) {
         auto sentences = ais.second(ais_time(steady, t.clock.utc_seconds()), ais_fleet(t.fleet, identities, false));
         lines += sentences.size();
-        return sentences;
+        return Transmitter::SupplementSecond{std::move(sentences), ais.positions_sent()};
     });
     for (auto _ : state) t.tick();
     state.counters["righe_ais_per_tick"] =

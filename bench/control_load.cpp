@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
     const int rate = argc > 3 ? std::atoi(argv[3]) : 1000;
 
     vadrel::testing::FakeTarget target;
-    target.mode = vadrel::SendMode::multi;
-    target.vehicles_in_use = 19;
+    target.fleet.set_mode(vadrel::Mode::multi_user, nullptr);
+    target.fleet.set_cycle(19, nullptr);
     for (std::size_t n = 0; n < 19; ++n) {
         target.fleet.set_speed(n, 40, nullptr);
         target.fleet.set_course(n, static_cast<double>(n * 18), nullptr);
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
         std::vector<vadrel::VehicleEntry> in_use;
         for (std::size_t n = 0; n < 19; ++n) {
             target.fleet.advance(n, steady);
-            in_use.push_back({n, target.fleet.vehicle(n)});
+            in_use.push_back(target.entry(n));
         }
         server.publish("$GPRMC,000000,A,4401.7775,N,01008.0623,E,0.0,000.0,010124,000.0,W*00\r\n", in_use);
         arm();

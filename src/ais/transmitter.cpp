@@ -38,7 +38,11 @@ ais::StaticData static_data_of(const AisIdentity& identity, std::size_t vehicle)
 }  // namespace
 
 AisFleet ais_fleet(const Fleet& fleet, std::span<const AisIdentity> identities, bool own_ship) {
-    const auto targets = static_cast<std::size_t>(std::max(fleet.cycle(), 0));
+    // The fleet's AIS targets are vehicles 0 .. cycle - 1 but the current one.
+    std::size_t targets = 0;
+    for (std::size_t k = 0; k < fleet_size; ++k) {
+        if (fleet.in_use(k).has(UseReason::ais_target)) targets = k + 1;
+    }
     const std::size_t current = fleet.current();
     const std::size_t count = std::min(std::max(targets, current + 1), fleet_size);
     return {std::span<const Vehicle>(fleet.vehicles().data(), count), identities, current, own_ship, targets};
@@ -91,6 +95,7 @@ std::uint32_t sotdma_state(const AisTime& time, unsigned slot, unsigned stations
 
 std::vector<std::string> AisTransmitter::second(const AisTime& time, const AisFleet& fleet) {
     std::vector<std::string> out;
+    positions_sent_.clear();
     const std::size_t in_use = std::min(fleet.vehicles.size(), stations_.size());
     for (std::size_t k = 0; k < stations_.size(); ++k) {
         const bool own = k == fleet.current;
@@ -144,6 +149,7 @@ void AisTransmitter::send(Station& station, std::size_t vehicle, const Vehicle& 
         const ais::Payload payload =
             ais_class == AisClass::a ? ais::class_a_position(report) : ais::class_b_position(report);
         framer_.frame(payload, talker, station.transponder.next_channel(), out);
+        positions_sent_.push_back(vehicle);
     }
     if (due.static_data) {
         if (ais_class == AisClass::a) {

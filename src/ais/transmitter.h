@@ -49,9 +49,8 @@ struct AisFleet {
 };
 
 // The stations of the fleet as it stands: its vehicles up to the current
-// one, the targets those of "Numero di mezzi mobili" (its cycle), the
-// identities by vehicle. The caller asks only while the fleet's targets are
-// on, in GPS standard or radio.
+// one, the targets those the fleet has in use as AIS targets
+// (Fleet::in_use), the identities by vehicle.
 AisFleet ais_fleet(const Fleet& fleet, std::span<const AisIdentity> identities, bool own_ship);
 // The second at the steady time `steady` and the UTC clock's `utc` (seconds
 // since 1970): hour, minute and second of the day; not known (60) when the
@@ -84,6 +83,8 @@ std::uint32_t sotdma_state(const AisTime& time, unsigned slot, unsigned stations
 class AisTransmitter {
 public:
     std::vector<std::string> second(const AisTime& time, const AisFleet& fleet);
+    // The vehicles whose position report the last second sent, in order.
+    const std::vector<std::size_t>& positions_sent() const { return positions_sent_; }
 
 private:
     // No default member initializer here: clang decides whether the optional
@@ -99,6 +100,7 @@ private:
               std::size_t stations_heard, std::vector<std::string>& out);
 
     std::array<std::optional<Station>, fleet_size> stations_;
+    std::vector<std::size_t> positions_sent_;
     ais::Framer framer_;
 };
 

@@ -348,10 +348,11 @@ std::string Program::change_ais(const AisSettings& settings) {
     return save_ais_settings(*settings_file_, ais_in_file_);
 }
 
-std::vector<std::string> Program::ais_second(double steady) {
+Transmitter::SupplementSecond Program::ais_second(double steady) {
     if (!fleet_.targets()) return {};
-    return ais_.second(ais_time(steady, clock_.utc_seconds()),
-                       ais_fleet(fleet_, ais_in_force_.mezzi, ais_in_force_.nave_propria));
+    std::vector<std::string> lines = ais_.second(ais_time(steady, clock_.utc_seconds()),
+                                                 ais_fleet(fleet_, ais_in_force_.mezzi, ais_in_force_.nave_propria));
+    return {std::move(lines), ais_.positions_sent()};
 }
 
 void Program::switch_fix_loss() {

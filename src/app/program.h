@@ -189,7 +189,7 @@ private:
     // One second (its bytes) for the event clients of the control interface.
     void publish_second(std::string_view bytes);
     // The AIS lines of the second at the steady time `steady`.
-    std::vector<std::string> ais_second(double steady);
+    Transmitter::SupplementSecond ais_second(double steady);
     // Says on standard error why the port shows "No Tx", once for each new reason.
     void report_port();
     // The kept routes to their vehicles, where they were along them; then

@@ -5,6 +5,7 @@
 #include "app/program.h"
 #include "ais/identity.h"
 #include "control/control_json.h"
+#include "control/fleet_state.h"
 #include "control/vehicle_patch.h"
 #include "panel/link.h"
 #include "vadrel/version.h"
@@ -12,24 +13,6 @@
 namespace vadrel {
 
 namespace {
-
-SendMode send_mode(Mode mode) {
-    switch (mode) {
-    case Mode::radio: return SendMode::radio;
-    case Mode::multi_user: return SendMode::multi;
-    case Mode::gps_standard: break;
-    }
-    return SendMode::gps;
-}
-
-Mode fleet_mode(SendMode mode) {
-    switch (mode) {
-    case SendMode::radio: return Mode::radio;
-    case SendMode::multi: return Mode::multi_user;
-    case SendMode::gps: break;
-    }
-    return Mode::gps_standard;
-}
 
 // The baud of a settings text, "4800,N,8,1" -> 4800.
 int baud_of(const std::string& settings) {
@@ -47,11 +30,8 @@ ControlState ProgramControl::state() const {
     PanelForm& form = program_.form();
     ControlState s;
     s.version = versione;
-    s.mode = send_mode(fleet.mode());
-    s.transmitting = fleet.transmitting();
+    take_fleet_state(s, fleet);
     s.replaying = replaying();
-    s.current_vehicle = fleet.current();
-    s.vehicles_in_use = fleet.mode() == Mode::multi_user ? std::max(1, fleet.cycle()) : 1;
 
     s.port.number = selected_port(form);
     if (s.port.number != 0) s.port.device = program_.port_in_use(s.port.number);
@@ -89,6 +69,7 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
     e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
     e.stream_port = program_.network().streams().port_of(n);
     e.stream_problem = program_.network().streams().failure_of(n);
+    e.in_use = program_.fleet().in_use(n);
     return e;
 }
 
@@ -118,12 +99,7 @@ std::optional<Refusal> ProgramControl::set_transmission(bool on) {
 }
 
 std::optional<Refusal> ProgramControl::set_mode(SendMode mode, std::optional<int> vehicles) {
-    if (vehicles) {
-        if (auto bad = cycle_problem(*vehicles)) return bad;
-    }
-    Fleet& fleet = program_.fleet();
-    fleet.set_mode(fleet_mode(mode), this);
-    if (vehicles) fleet.set_cycle(*vehicles, this);
+    if (auto refused = change_mode(program_.fleet(), mode, vehicles, this)) return refused;
     tell_changed();
     return std::nullopt;
 }

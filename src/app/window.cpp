@@ -185,14 +185,14 @@ int run_window(int argc, char** argv, const Options& options) {
     window.set_routes(&program->routes());
     shell.set_main_window(&window);
     window.set_tiles(program->tile_settings(), [&](const TileSettings& settings) { return program->change_tiles(settings); });
-    window.set_mmsi([&](std::size_t n) -> std::optional<std::uint32_t> {
+    window.set_ais([&](std::size_t n) -> std::optional<AisIdentity> {
         const AisSettings& ais = program->ais();
         if (!ais.attivi || n >= ais.mezzi.size()) return std::nullopt;
-        return ais.mezzi[n].mmsi;
+        return ais.mezzi[n];
     });
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
-    // The map's vehicle: its stream's port (its MMSI comes through set_mmsi).
+    // The map's vehicle: its stream's port (its MMSI comes through set_ais).
     window.set_vehicle_identity([&program](std::size_t n) {
         const auto port = program->network().streams().port_of(n);
         return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();

@@ -232,7 +232,9 @@ ApiReply answer(const ApiRequest& request, ControlTarget& target) {
         const ModeChange& mode = std::get<ModeChange>(change);
         if (auto bad = target.set_mode(mode.mode, mode.vehicles)) return refusal_reply(*bad);
         const ControlState state = target.state();
-        return reply({{"modo", mode_name(state.mode)}, {"mezzi", state.vehicles_in_use}});
+        return reply({{"modo", mode_name(state.mode)},
+                      {"mezzi", state.vehicles_in_use},
+                      {"mezzi_mobili", state.cycle}});
     }
     default: break;
     }

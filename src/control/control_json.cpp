@@ -76,6 +76,14 @@ const char* mode_name(SendMode mode) {
     return "gps";
 }
 
+QJsonArray use_json(InUse in_use) {
+    QJsonArray reasons;
+    for (UseReason reason : use_reasons) {
+        if (in_use.has(reason)) reasons.append(QString::fromUtf8(use_reason_text(reason)));
+    }
+    return reasons;
+}
+
 const char* unit_name(SpeedUnit unit) { return unit == SpeedUnit::knots ? "nodi" : "km/h"; }
 
 QJsonObject vehicle_json(const VehicleEntry& entry) {
@@ -93,6 +101,7 @@ QJsonObject vehicle_json(const VehicleEntry& entry) {
     if (!entry.mmsi.empty()) json.insert("mmsi", QString::fromStdString(entry.mmsi));
     if (entry.stream_port) json.insert("porta_flusso", *entry.stream_port);
     if (!entry.stream_problem.empty()) json.insert("errore_flusso", QString::fromStdString(entry.stream_problem));
+    json.insert("in_uso", use_json(entry.in_use));
     return json;
 }
 
@@ -130,6 +139,7 @@ QJsonObject state_json(const ControlState& state) {
             {"riproduzione", state.replaying},
             {"mezzo_attuale", static_cast<qint64>(state.current_vehicle)},
             {"mezzi_in_uso", state.vehicles_in_use},
+            {"mezzi_mobili", state.cycle},
             {"porta", QJsonObject{{"numero", port.number},
                                   {"dispositivo", QString::fromStdString(port.device)},
                                   {"baud", port.baud},

@@ -6,9 +6,10 @@
 // the interface does not have, is refused with the field and an Italian
 // reason, as the panel refuses a value.
 //
-//   vehicle_json({3, v})   -> {"numero":3,"lat":44.0296250,"lon":10.1343717,"rotta":90,"velocita":12,"unita":"km/h"}
+//   vehicle_json({3, v})   -> {"numero":3,"lat":44.0296250,"lon":10.1343717,"rotta":90,"velocita":12,"unita":"km/h","in_uso":[]}
 //   read_vehicle_patch({"rotta":"90"}) -> Refusal{"rotta", "deve essere un numero"}
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <string>
 #include <string_view>
@@ -29,6 +30,8 @@ QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>&
 // {"errore": reason, "campo": field}
 QJsonObject refusal_json(const Refusal& refusal);
 
+// Why a vehicle is in use, in the order of use_reasons: ["attuale", "flusso"]; [] when it is not.
+QJsonArray use_json(InUse in_use);
 const char* mode_name(SendMode mode);
 const char* unit_name(SpeedUnit unit);
 

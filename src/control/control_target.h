@@ -45,6 +45,8 @@ struct VehicleEntry {
     std::optional<int> stream_port;
     // Why its stream cannot listen on its port, when it cannot ("" else).
     std::string stream_problem;
+    // Why it moves and sends (Fleet::in_use); none when it is not in use.
+    InUse in_use;
 };
 
 // The serial port as the panel shows it.
@@ -73,7 +75,8 @@ struct ControlState {
     bool transmitting = false;
     bool replaying = false;
     std::size_t current_vehicle = 0;
-    int vehicles_in_use = 1;   // those the multi-user cycle goes through; 1 otherwise
+    int vehicles_in_use = 1;   // those that move and send, for whatever reason (Fleet::in_use)
+    int cycle = 0;             // "Numero di mezzi mobili": a mode change keeps it
     PortState port;
     std::vector<OutputState> outputs;
     OpzioniRicevitore receiver;

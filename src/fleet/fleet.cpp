@@ -21,6 +21,26 @@ void keep_side_of_zero(double& value, double before) {
 
 }  // namespace
 
+const char* use_reason_text(UseReason reason) {
+    switch (reason) {
+    case UseReason::current: return "attuale";
+    case UseReason::cycle: return "ciclo";
+    case UseReason::ais_target: return "bersaglio AIS";
+    case UseReason::stream: break;
+    }
+    return "flusso";
+}
+
+std::string InUse::text() const {
+    std::string text;
+    for (UseReason reason : use_reasons) {
+        if (!has(reason)) continue;
+        if (!text.empty()) text += ", ";
+        text += use_reason_text(reason);
+    }
+    return text;
+}
+
 std::optional<Refusal> course_problem(double degrees) {
     if (!std::isfinite(degrees)) return Refusal{"rotta", "la rotta non è un numero"};
     if (degrees < Fleet::speed_limit_low || degrees > Fleet::speed_limit_high) {
@@ -165,15 +185,35 @@ std::size_t Fleet::next_in_cycle() const {
     return next >= static_cast<std::size_t>(cycle_) || next >= fleet_size ? 0 : next;
 }
 
-bool Fleet::in_use(std::size_t n) const {
-    if (n == current_) return true;
-    if (mode_ != Mode::multi_user) return (targets_ || streams_) && n < static_cast<std::size_t>(cycle_);
-    return n < static_cast<std::size_t>(std::max(cycle_, 1)) && vehicles_[n].started;
+InUse Fleet::in_use(std::size_t n) const {
+    InUse why;
+    if (n >= fleet_size) return why;
+    const bool multi = mode_ == Mode::multi_user;
+    // "Numero di mezzi mobili" as the mode reads it.
+    const bool counted = n < static_cast<std::size_t>(multi ? std::max(cycle_, 1) : cycle_);
+    if (n == current_) why.add(UseReason::current);
+    if (multi && counted) why.add(UseReason::cycle);
+    if (!multi && targets_ && counted && n != current_) why.add(UseReason::ais_target);
+    if (streams_ && (counted || n == current_)) why.add(UseReason::stream);
+    return why;
+}
+
+std::size_t Fleet::vehicles_in_use() const {
+    std::size_t count = 0;
+    for (std::size_t n = 0; n < fleet_size; ++n) count += in_use(n) ? 1 : 0;
+    return count;
+}
+
+bool Fleet::moving(std::size_t n) const {
+    const InUse why = in_use(n);
+    if (!why) return false;
+    // A vehicle waiting for its first turn of the cycle stays where it is.
+    return !why.has(UseReason::cycle) || why.has(UseReason::current) || vehicles_[n].started;
 }
 
 void Fleet::advance(double now) {
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (in_use(n)) advance(n, now);
+        if (moving(n)) advance(n, now);
     }
 }
 

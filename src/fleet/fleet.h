@@ -9,13 +9,15 @@
 //   Fleet fleet;
 //   fleet.set_course(3, 400.0, me);     // Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}
 //   fleet.set_speed(3, 12.0, me);       // nullopt: done; the watchers hear of it
-//   fleet.advance(clock.steady());      // the simulation: every vehicle in use to that time
+//   fleet.advance(clock.steady());      // the simulation: every vehicle moving to that time
+//   fleet.in_use(2);                    // why vehicle 2 moves and sends: {ais_target}
 //
 // Views watch the changes; each change carries who made it, so a view can
 // leave out the changes it made itself.
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -41,6 +43,46 @@ struct Refusal {
     bool operator==(const Refusal&) const = default;
 };
 
+// Why a vehicle is in use, that is, moves with the ticks and sends.
+enum class UseReason : std::uint8_t {
+    current,     // the current vehicle, in every mode
+    cycle,       // one of the multi-user cycle's
+    ais_target,  // one of "Numero di mezzi mobili" sent as an AIS target (GPS standard, radio)
+    stream,      // it has a stream of its own
+};
+inline constexpr std::array<UseReason, 4> use_reasons{UseReason::current, UseReason::cycle, UseReason::ais_target,
+                                                      UseReason::stream};
+// As the user reads it: "attuale", "ciclo", "bersaglio AIS", "flusso".
+const char* use_reason_text(UseReason reason);
+
+// The reasons one vehicle is in use for; none when it is not in use.
+//
+//   InUse why = fleet.in_use(2);     // {ais_target, stream}
+//   if (why) ...                     // in use
+//   why.text();                      // "bersaglio AIS, flusso"
+class InUse {
+public:
+    constexpr InUse() = default;
+    constexpr InUse(std::initializer_list<UseReason> reasons) {
+        for (UseReason reason : reasons) add(reason);
+    }
+    constexpr bool has(UseReason reason) const { return (bits_ & bit(reason)) != 0; }
+    constexpr explicit operator bool() const { return bits_ != 0; }
+    constexpr InUse& add(UseReason reason) {
+        bits_ = static_cast<std::uint8_t>(bits_ | bit(reason));
+        return *this;
+    }
+    constexpr bool operator==(const InUse&) const = default;
+    // The reasons in the order of use_reasons, joined by ", "; "" for none.
+    std::string text() const;
+
+private:
+    static constexpr std::uint8_t bit(UseReason reason) {
+        return static_cast<std::uint8_t>(1U << static_cast<unsigned>(reason));
+    }
+    std::uint8_t bits_ = 0;
+};
+
 // What changed: of a vehicle, or of the simulator.
 enum class Change : std::uint8_t {
     placed,  // set somewhere by hand or by a file: its track breaks
@@ -54,6 +96,11 @@ enum class Change : std::uint8_t {
     transmitting,
     targets,  // the cycle's vehicles became targets or streams, or ceased to
 };
+// Whether a change of this kind may change which vehicles are in use, and
+// why (Fleet::in_use): a view of the vehicles in use draws them all again.
+constexpr bool changes_use(Change what) {
+    return what == Change::current || what == Change::mode || what == Change::cycle || what == Change::targets;
+}
 
 // What steers some vehicles along paths of their own (routes): asked at
 // each step of a vehicle. A vehicle it steers is not dead-reckoned.
@@ -132,14 +179,27 @@ public:
     std::size_t next_in_cycle() const;
 
     // ---- the simulation ----
-    // Whether the vehicle moves with the ticks: in GPS standard and radio
-    // the current one; in multi-user the current one and every vehicle of
-    // the cycle once its turn has come round (so each starts where the
-    // table put it, at its first turn, and then moves all the time). With
-    // targets or streams on, in GPS standard and radio, the current one and
-    // the cycle's vehicles 0 .. n-1, all the time.
-    bool in_use(std::size_t n) const;
-    // Steps every vehicle in use to the steady time `now` along its course
+    // Whether vehicle n is in use, and why: the one answer the ticks, the
+    // streams, the AIS targets, the tracks, the views and the control
+    // interface read.
+    //   attuale: the current vehicle, in every mode;
+    //   ciclo: in multi-user, vehicles 0 .. cycle - 1 (vehicle 0 alone for
+    //     a cycle of 0 or 1);
+    //   bersaglio AIS: with targets on, in GPS standard and radio, vehicles
+    //     0 .. cycle - 1 but the current one;
+    //   flusso: with streams on, the current one and vehicles 0 .. cycle - 1
+    //     (in multi-user those of the cycle).
+    // A change of mode leaves the cycle as it is: in GPS standard and radio
+    // without targets or streams only the current vehicle is in use.
+    InUse in_use(std::size_t n) const;
+    // How many vehicles are in use.
+    std::size_t vehicles_in_use() const;
+    // Whether vehicle n moves with the ticks now: it is in use and, in the
+    // multi-user cycle, its first turn has come (so each starts where the
+    // table put it, at its first turn, and then moves all the time). Its
+    // stream sends from then on, too.
+    bool moving(std::size_t n) const;
+    // Steps every vehicle moving to the steady time `now` along its course
     // at its speed, by the time since its own last step (a vehicle's first
     // step only starts its clock). Over a pole a course turns by 180. Says
     // Change::moved for each, and Change::course for a course turned.

@@ -91,16 +91,10 @@ FleetWindow::FleetWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt:
     table_->setMinimumSize(std::min(width, 1000), std::min(height, 620));
 
     watch_ = form_.fleet.watch([this](std::size_t n, Change what, Fleet::Origin) {
-        switch (what) {
-            case Change::current:
-            case Change::mode:
-            case Change::cycle:
-            case Change::transmitting:
-                draw_all();
-                break;
-            default:
-                draw_row(n);
-                break;
+        if (changes_use(what) || what == Change::transmitting) {
+            draw_all();
+        } else {
+            draw_row(n);
         }
     });
     connect(table_, &QTableWidget::itemChanged, this, &FleetWindow::edited);
@@ -130,13 +124,7 @@ void FleetWindow::draw_row(std::size_t n) {
     if (n >= fleet_size) return;
     const Fleet& fleet = form_.fleet;
     const Vehicle& v = fleet.vehicle(n);
-    const bool in_cycle = fleet.mode() == Mode::multi_user && n < static_cast<std::size_t>(std::max(fleet.cycle(), 1));
-    QString use;
-    if (n == fleet.current()) {
-        use = QStringLiteral("attuale");
-    } else if (in_cycle) {
-        use = QStringLiteral("nel ciclo");
-    }
+    const QString use = qt_text(fleet.in_use(n).text());
     QString last;
     const auto& points = form_.transmitter.tracks().points(n);
     if (!points.empty()) {

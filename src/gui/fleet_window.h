@@ -1,6 +1,7 @@
 #pragma once
 // "Flotta": every vehicle of the table at a glance, one row each (number,
-// in use, position, course, speed, unit, the time of its last sentence),
+// why it is in use as the fleet says it, position, course, speed, unit, the
+// time of its last sentence on its track),
 // live while transmission runs and in every mode. A cell is edited in place
 // and the change goes through the fleet's one change path, as the panel's
 // boxes and "Vai a posizione" go: a refusal is said in red under the table,

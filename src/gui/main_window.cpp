@@ -286,9 +286,9 @@ void MainWindow::reach(std::size_t n, double lat, double lon) {
     });
 }
 
-void MainWindow::set_mmsi(std::function<std::optional<std::uint32_t>(std::size_t)> mmsi) {
-    mmsi_ = std::move(mmsi);
-    if (map_ != nullptr) map_->canvas()->set_mmsi(mmsi_);
+void MainWindow::set_ais(AisOf ais) {
+    ais_ = std::move(ais);
+    if (map_ != nullptr) map_->canvas()->set_ais(ais_);
 }
 
 void MainWindow::tell_if_standing(std::size_t n) {
@@ -353,7 +353,7 @@ void MainWindow::open_map() {
             });
         });
         map_->set_routes(routes_);
-        map_->canvas()->set_mmsi(mmsi_);
+        map_->canvas()->set_ais(ais_);
         MapCanvas* canvas = map_->canvas();
         connect(canvas, &MapCanvas::reach, this, [this](GeoPoint where) {
             reach(form_.fleet.current(), where.lat, where.lon);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "ais/identity.h"
 #include "panel/panel_form.h"
 #include "routes/vehicle_routes.h"
 #include "config/tile_settings.h"
@@ -72,8 +73,9 @@ public:
     // "Raggiungi": vehicle n drives to the place (degrees) from where it is,
     // at its speed; a refusal in a message box.
     void reach(std::size_t n, double lat, double lon);
-    // The MMSI the map's tooltip tells for a vehicle (none while AIS is off).
-    void set_mmsi(std::function<std::optional<std::uint32_t>(std::size_t)> mmsi);
+    // The AIS identity the map draws and tells for a vehicle (none while AIS is off).
+    using AisOf = std::function<std::optional<AisIdentity>(std::size_t)>;
+    void set_ais(AisOf ais);
     // "Mappa": shows the map window, made at its first opening.
     void open_map();
     // "Veicolo > Cielo": the sky of the current vehicle (SkyView).
@@ -120,7 +122,7 @@ private:
     // Says that a route is followed but not kept (not_kept_text).
     void tell_not_kept(std::size_t n, const std::string& why);
     QPointer<QMessageBox> not_kept_box_;
-    std::function<std::optional<std::uint32_t>(std::size_t)> mmsi_;
+    AisOf ais_;
     // After a route given from the map: a word on the map when the vehicle stands still.
     void tell_if_standing(std::size_t n);
     QMenu* vehicle_menu_ = nullptr;

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "gui/ais_mark.h"
 #include "gui/keys.h"
 #include "gui/map_labels.h"
 #include "gui/tile_dialog.h"
@@ -44,6 +45,8 @@ constexpr double graticule_min_pixels = 90.0;
 constexpr double pointing_pixels = 10.0;
 // The heading arrow's length beyond the point.
 constexpr double arrow_pixels = 16.0;
+// An AIS target's triangle, from its centre to its base.
+constexpr double ais_size = 7.0;
 
 QFont map_font(double points, bool bold = false) {
     QFont f(QStringLiteral("DejaVu Sans"));
@@ -289,9 +292,9 @@ GeoPoint MapCanvas::live(std::size_t m) const { return geo(form_.fleet.vehicle(m
 std::vector<std::size_t> MapCanvas::shown_vehicles() const {
     std::vector<std::size_t> shown;
     const double oldest = oldest_shown();
-    for (std::size_t m = 0; m < tracks().vehicles(); ++m) {
+    for (std::size_t m = 0; m < fleet_size; ++m) {
         const auto& track = tracks().points(m);
-        if (!track.empty() && track.back().steady >= oldest) shown.push_back(m);
+        if (form_.fleet.in_use(m) || (!track.empty() && track.back().steady >= oldest)) shown.push_back(m);
     }
     return shown;
 }
@@ -341,16 +344,17 @@ QString MapCanvas::describe(std::size_t m) const {
             }
             if (const std::string& why = routes_->not_kept(n); !why.empty()) text += QStringLiteral("\n") + not_kept_text(why);
         }
-        if (const auto mmsi = mmsi_ ? mmsi_(n) : std::nullopt) {
-            text += QStringLiteral("\nMMSI %1").arg(*mmsi, 9, 10, QLatin1Char('0'));
+        if (const auto ais = ais_ ? ais_(n) : std::nullopt) {
+            text += QStringLiteral("\nMMSI %1").arg(ais->mmsi, 9, 10, QLatin1Char('0'));
         }
         return text;
     };
     const Vehicle& v = form_.fleet.vehicle(m);
     const QString unit = v.unit == SpeedUnit::knots ? QStringLiteral("miglia/h") : QStringLiteral("Km/h");
+    const std::string why = form_.fleet.in_use(m).text();
     return QStringLiteral("Mezzo %1%2\n%3 %4\nVelocità %5 %6, rotta %7°")
         .arg(m)
-        .arg(m == form_.fleet.current() ? QStringLiteral(" (attuale)") : QString())
+        .arg(why.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(why)))
         .arg(degrees_minutes(v.latitude_degrees(), true), degrees_minutes(v.longitude_degrees(), false))
         .arg(whole_number(v.speed))
         .arg(unit)
@@ -586,12 +590,32 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     std::vector<std::size_t> order = shown;
     const std::size_t current = form_.fleet.current();
     std::stable_partition(order.begin(), order.end(), [current](std::size_t m) { return m != current; });
-    const auto radius_of = [current](std::size_t m) { return m == current ? 10.0 : 4.5; };
+    // An AIS target as the plotters draw one, with its name or MMSI.
+    const auto target = [this](std::size_t m) -> std::optional<AisIdentity> {
+        if (!form_.fleet.in_use(m).has(UseReason::ais_target)) return std::nullopt;
+        return ais_ ? ais_(m) : std::nullopt;
+    };
+    const auto radius_of = [current, &target](std::size_t m) {
+        return m == current ? 10.0 : target(m) ? ais_reach(ais_size) : 4.5;
+    };
+    const auto tip_of = [this, &target, &radius_of](std::size_t m, QPointF at) {
+        return target(m) ? std::nullopt : arrow_tip(form_.fleet.vehicle(m), at, radius_of(m));
+    };
+    const auto label_of = [&target](std::size_t m) {
+        const auto ais = target(m);
+        return ais ? ais_label(*ais) : QString::number(m);
+    };
     for (const std::size_t m : order) {
         const QPointF at = projection_.to_screen(live(m));
         const bool attuale = m == current;
+        if (const auto ais = target(m)) {
+            painter.setPen(QPen(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.setBrush(colore_mezzo(m));
+            painter.drawPath(ais_triangle(at, ground_motion(form_.fleet.vehicle(m)).course, ais_size));
+            continue;
+        }
         // the heading arrow, on the course it goes over the ground
-        if (const auto arrow = arrow_tip(form_.fleet.vehicle(m), at, radius_of(m))) {
+        if (const auto arrow = tip_of(m, at)) {
             const QPointF tip = *arrow;
             const QPointF ahead = (tip - at) / (radius_of(m) + arrow_pixels);
             const QPointF side(-ahead.y(), ahead.x());
@@ -621,10 +645,9 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     std::vector<LabelRequest> requests;
     for (const std::size_t m : labelled) {
         const QFontMetricsF metrics(map_font(9.0, m == current));
-        const QRectF ink = metrics.boundingRect(QString::number(m));
+        const QRectF ink = metrics.boundingRect(label_of(m));
         const QPointF at = projection_.to_screen(live(m));
-        const auto tip = arrow_tip(form_.fleet.vehicle(m), at, radius_of(m));
-        requests.push_back({at, QSizeF(ink.width() + 4.0, metrics.height()), radius_of(m), tip});
+        requests.push_back({at, QSizeF(ink.width() + 4.0, metrics.height()), radius_of(m), tip_of(m, at)});
     }
     const std::vector<QRectF> boxes = place_labels(requests, clear);
     // the places' names where nothing of the vehicles' is
@@ -645,8 +668,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
         }
         painter.setFont(map_font(9.0, m == current));
         const QFontMetricsF metrics(painter.font());
-        halo_text(painter, QPointF(boxes[i].left() + 2.0, boxes[i].top() + metrics.ascent()), QString::number(m),
-                  Qt::black);
+        halo_text(painter, QPointF(boxes[i].left() + 2.0, boxes[i].top() + metrics.ascent()), label_of(m), Qt::black);
     }
     paint_sketch(painter);
     draw_scale_and_north(painter, projection_, area);

@@ -2,9 +2,10 @@
 // "Mappa": over the land, coastlines and borders of the world (world_map.h),
 // with the street tiles when they are on (tile_layer.h) and the names of the
 // larger places where there is room (place_names.h),
-// every vehicle sent in the last hour, as a labelled point where
+// every vehicle in use or sent in the last hour, as a labelled point where
 // it is now at the end of its track with an arrow on its course, the
-// current one ringed, on the local plane around the fleet, with a graticule,
+// current one ringed, an AIS target as a triangle on its course labelled
+// with its name or MMSI, on the local plane around the fleet, with a graticule,
 // a scale bar and a north arrow; each vehicle's route (the part driven
 // faint, the part left bold, the current vehicle's wider), and where the
 // receiver's noise puts it (a cross joined to the vehicle, its track
@@ -22,6 +23,7 @@
 #include <optional>
 #include <vector>
 
+#include "ais/identity.h"
 #include "config/tile_settings.h"
 #include "gui/map_projection.h"
 #include "gui/place_names.h"
@@ -47,7 +49,8 @@ public:
     explicit MapCanvas(PanelForm& form, QWidget* parent = nullptr);
 
     const MapProjection& projection() const { return projection_; }
-    // The vehicles shown and their points, positions of the last hour.
+    // The vehicles shown: every vehicle in use (Fleet::in_use) and every
+    // one sent in the last hour.
     std::vector<std::size_t> shown_vehicles() const;
     // Fits the fleet and follows it as it moves, until the operator zooms or pans.
     void fit();
@@ -73,9 +76,9 @@ public:
     // entries in its menu, no drawing.
     void set_routes(const VehicleRoutes* routes) { routes_ = routes; }
     const VehicleRoutes* routes() const { return routes_; }
-    // The MMSI a vehicle's AIS target is sent with; none while AIS is off.
-    using MmsiOf = std::function<std::optional<std::uint32_t>(std::size_t vehicle)>;
-    void set_mmsi(MmsiOf mmsi) { mmsi_ = std::move(mmsi); }
+    // The AIS identity a vehicle is sent with; none while AIS is off.
+    using AisOf = std::function<std::optional<AisIdentity>(std::size_t vehicle)>;
+    void set_ais(AisOf ais) { ais_ = std::move(ais); }
 
     // "Disegna percorso": from now on a click adds a point; a double click
     // or Enter ends (route_drawn), Esc cancels.
@@ -140,7 +143,7 @@ private:
     TileLayer* tiles_;
     QString tile_note_;
     const VehicleRoutes* routes_ = nullptr;
-    MmsiOf mmsi_;
+    AisOf ais_;
     bool drawing_ = false;
     std::vector<GeoPoint> sketch_;
     std::optional<QPointF> pointer_;

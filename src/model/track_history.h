@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <vector>
 
 namespace vadrel {
@@ -55,6 +56,9 @@ public:
 private:
     std::vector<std::deque<TrackPoint>> tracks_;
     std::deque<TrackPoint> none_;
+    // The newest steady time every track was cut to the span at: the
+    // points of one second (several vehicles) cut the others once.
+    double swept_ = -std::numeric_limits<double>::infinity();
 };
 
 }  // namespace vadrel

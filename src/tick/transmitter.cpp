@@ -61,15 +61,26 @@ void Transmitter::tick(int fix_in_second) {
     fleet_.advance(now);
 
     std::vector<std::string> own;
-    if (main) send_main(now, rate, fix_in_second, streams ? &own : nullptr);
-    if (streams) send_streams(std::move(own));
+    std::optional<std::size_t> sent;
+    if (main) sent = send_main(now, rate, fix_in_second, streams ? &own : nullptr);
+    if (streams) send_streams(std::move(own), now, fix_in_second, fix_in_second == 0 ? sent : std::nullopt);
+}
+
+void Transmitter::track(std::size_t n, double now, bool reported) {
+    TrackPoint point = track_point(fleet_.vehicle(n), now, clock_.utc_seconds());
+    if (const auto shown = reported ? this->reported(n) : std::nullopt) {
+        point.reported = true;
+        point.reported_lat = shown->lat / arc_seconds_per_degree;
+        point.reported_lon = shown->lon / arc_seconds_per_degree;
+    }
+    tracks_.add(n, point);
 }
 
 int Transmitter::stream_rate(const OpzioniRicevitore& options) {
     return options.frasi_complete ? options.cielo.frequenza : 1;
 }
 
-void Transmitter::send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own) {
+std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own) {
     const std::size_t n = fleet_.current();
     SecondOfVehicle second{fleet_.vehicle(n), {}, fleet_.mode(), receiver_, {}};
     TrackPoint point = track_point(second.vehicle, now, clock_.utc_seconds());
@@ -104,7 +115,13 @@ void Transmitter::send_main(double now, int rate, int fix_in_second, std::vector
     std::vector<std::string> marked(sentences.size());
     for (std::size_t i = 0; i < sentences.size(); ++i) marked[i] = sentences[i] + faults.marks[i];
     std::vector<std::string> supplement;
-    if (supplement_ && second.mode != Mode::multi_user) supplement = supplement_(now);
+    if (supplement_ && second.mode != Mode::multi_user) {
+        SupplementSecond more = supplement_(now);
+        supplement = std::move(more.lines);
+        for (const std::size_t k : more.reported) {
+            if (k != n && k < fleet_size) track(k, now, false);
+        }
+    }
     std::string supplement_bytes;
     for (const std::string& line : supplement) supplement_bytes += line + "\r\n";
 
@@ -124,9 +141,11 @@ void Transmitter::send_main(double now, int rate, int fix_in_second, std::vector
         text += serial_note(delivery) + delivery.notes;
     }
     show(text, false);
+    return n;
 }
 
-void Transmitter::send_streams(std::vector<std::string> own_of_current) {
+void Transmitter::send_streams(std::vector<std::string> own_of_current, double now, int fix_in_second,
+                               std::optional<std::size_t> tracked) {
     const int rate = stream_rate(receiver_);
     const SentenceTime time = sentence_time(clock_, receiver_, rate);
     // The main output may have moved the multi-user cycle on: its vehicle
@@ -135,17 +154,18 @@ void Transmitter::send_streams(std::vector<std::string> own_of_current) {
     const std::size_t kept = own_of_current.empty() ? fleet_size : fleet_.current();
     std::vector<std::optional<std::string>> bytes(fleet_size);
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (!fleet_.in_use(n)) continue;
+        if (!fleet_.in_use(n).has(UseReason::stream) || !fleet_.moving(n)) continue;
         if (n == kept) {
             bytes[n] = second_bytes(own_of_current, Mode::gps_standard);
-            continue;
+        } else {
+            SecondOfVehicle second{fleet_.vehicle(n), {}, Mode::gps_standard, receiver_, time};
+            second.fixes_per_second = rate;
+            // The noise of a vehicle is a function of its time: asked again
+            // for the same fix it says the same.
+            receive(second, n);
+            bytes[n] = second_bytes(second_sentences(second), Mode::gps_standard);
         }
-        SecondOfVehicle second{fleet_.vehicle(n), {}, Mode::gps_standard, receiver_, time};
-        second.fixes_per_second = rate;
-        // The noise of a vehicle is a function of its time: asked again
-        // for the same fix it says the same.
-        receive(second, n);
-        bytes[n] = second_bytes(second_sentences(second), Mode::gps_standard);
+        if (fix_in_second == 0 && n != tracked) track(n, now, true);
     }
     streams_->send(bytes);
 }

@@ -76,12 +76,19 @@ public:
     // vehicles have moved; in GPS standard and radio only (multi-user's
     // "@n" lines are its own fleet channel). Not touched by the receiver's
     // faults: a second the receiver loses still sends them.
-    using Supplement = std::function<std::vector<std::string>(double steady)>;
+    struct SupplementSecond {
+        std::vector<std::string> lines;
+        // The vehicles whose position the lines tell: each gets a point on
+        // its track.
+        std::vector<std::size_t> reported;
+    };
+    using Supplement = std::function<SupplementSecond(double steady)>;
     void set_supplement(Supplement supplement) { supplement_ = std::move(supplement); }
 
     // Each vehicle's own stream (nullptr: none; it must outlive the
     // transmitter or be taken away first). While it is on, every tick also
-    // sends each vehicle in use its own sentences as GPS standard makes them
+    // sends each vehicle the fleet has in use with a stream, once it moves
+    // (Fleet::in_use, Fleet::moving), its own sentences as GPS standard makes them
     // with the receiver options (the full set, the sky, the noise, a loss of
     // the fix, the talker; at the options' rate in every mode), without
     // "@n" and without the faults put into the sentences, which stay the
@@ -119,6 +126,9 @@ public:
         return n < reported_.size() ? reported_[n] : std::nullopt;
     }
 
+    // Each vehicle's points where its sentences went: the main output's
+    // vehicle, those with a stream and the AIS targets whose position went
+    // out, one point a second at most.
     const TrackHistory& tracks() const { return tracks_; }
     Clock& clock() const { return clock_; }
 
@@ -129,10 +139,15 @@ private:
     // The main output's part of a tick: the second of the current vehicle
     // (or of the multi-user cycle's), with its faults and supplement; the
     // sentences of its vehicle as its own stream has them, when that is the
-    // same, to `own`.
-    void send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own);
-    // Each vehicle in use its own sentences, to the streams.
-    void send_streams(std::vector<std::string> own_of_current);
+    // same, to `own`. Returns the vehicle it sent.
+    std::size_t send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own);
+    // Each vehicle in use with a stream its own sentences, to the streams;
+    // on the whole second a point on the track of each but `tracked`.
+    void send_streams(std::vector<std::string> own_of_current, double now, int fix_in_second,
+                      std::optional<std::size_t> tracked);
+    // Vehicle n where it is now, on its track; with where the noise put it
+    // when `reported`.
+    void track(std::size_t n, double now, bool reported);
     // The serial port's part of a monitor line: what it did not send, and why.
     std::string serial_note(const Delivery& delivery);
     void show(const std::string& text, bool replayed);

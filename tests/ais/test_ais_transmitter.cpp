@@ -140,6 +140,7 @@ TEST(AisTime, TheSecondOfTheDayAndTheFleetsStations) {
     Fleet fleet;
     fleet.set_cycle(3, nullptr);
     fleet.set_current(5, nullptr);
+    fleet.set_targets(true, nullptr);
     const std::vector<AisIdentity> ids(2);
     const AisFleet stations = ais_fleet(fleet, ids, true);
     EXPECT_EQ((std::array{stations.vehicles.size(), stations.targets, stations.current, stations.identities.size()}),

@@ -585,7 +585,7 @@ TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
     Started run({"--com", "2=pty", "--ais", "--mezzi", "3"},
                 {{"vadrel.ini", "[ais]\nattivi=false\nmezzo1_nome=Alfa\n"}});
     EXPECT_EQ(run->ais().mezzi[1].name, "Alfa");
-    for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(run->fleet().in_use(n), n < 3) << n;
+    for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(static_cast<bool>(run->fleet().in_use(n)), n < 3) << n;
 
     AisSettings twice = run->ais();
     twice.mezzi[2].mmsi = twice.mezzi[1].mmsi;

@@ -53,12 +53,12 @@ int main(int argc, char** argv) {
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         std::vector<vadrel::VehicleEntry> in_use;
-        for (std::size_t n = 0; n < static_cast<std::size_t>(target.vehicles_in_use); ++n) {
-            in_use.push_back({n, target.fleet.vehicle(n)});
+        for (std::size_t n = 0; n < vadrel::fleet_size; ++n) {
+            if (target.fleet.in_use(n)) in_use.push_back(target.entry(n));
         }
         const std::string bytes =
             "$GPRMC," + std::to_string(++second) + (target.receiver.senza_fix ? ",V" : ",A") + "\r\n";
-        server.publish(target.transmitting ? bytes : std::string(), in_use);
+        server.publish(target.fleet.transmitting() ? bytes : std::string(), in_use);
     });
     tick.start(every_ms);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

@@ -1,13 +1,14 @@
 #pragma once
 // The simulator as the control interface's tests see it: a real fleet (its
-// change path and its refusals), the receiver options under the menu's
-// rules, and the rest as plain values the tests set.
+// change path, its refusals, its mode and vehicles in use), the receiver
+// options under the menu's rules, and the rest as plain values the tests set.
 
 #include <optional>
 #include <string>
 
 #include "control/control_target.h"
 #include "control/control_json.h"
+#include "control/fleet_state.h"
 #include "control/vehicle_patch.h"
 #include "fleet/fleet.h"
 
@@ -16,27 +17,27 @@ namespace vadrel::testing {
 class FakeTarget final : public ControlTarget {
 public:
     Fleet fleet;
-    bool transmitting = true;
     bool replay = false;
-    SendMode mode = SendMode::gps;
-    int vehicles_in_use = 1;
     OpzioniRicevitore receiver;
     int changes = 0;  // changes done, refused ones not counted
 
     ControlState state() const override {
         ControlState s;
         s.version = "1.4";
-        s.mode = mode;
-        s.transmitting = transmitting;
+        take_fleet_state(s, fleet);
         s.replaying = replay;
-        s.vehicles_in_use = vehicles_in_use;
         s.port = {2, "/dev/pts/9", 4800, true, "Tx OK", ""};
         s.outputs.push_back({"tcp", "127.0.0.1:10110", true, "", {"127.0.0.1:40312"}});
         s.receiver = receiver;
-        for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back({n, fleet.vehicle(n)});
+        for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
         return s;
     }
     Vehicle vehicle(std::size_t n) const override { return fleet.vehicle(n); }
+    VehicleEntry entry(std::size_t n) const override {
+        VehicleEntry e{n, fleet.vehicle(n)};
+        e.in_use = fleet.in_use(n);
+        return e;
+    }
     bool replaying() const override { return replay; }
 
     std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) override {
@@ -45,18 +46,14 @@ public:
         return refused;
     }
     std::optional<Refusal> set_transmission(bool on) override {
-        transmitting = on;
+        fleet.set_transmitting(on, this);
         ++changes;
         return std::nullopt;
     }
     std::optional<Refusal> set_mode(SendMode m, std::optional<int> vehicles) override {
-        if (vehicles) {
-            if (auto bad = cycle_problem(*vehicles)) return bad;
-        }
-        mode = m;
-        if (vehicles) vehicles_in_use = *vehicles;
-        ++changes;
-        return std::nullopt;
+        auto refused = change_mode(fleet, m, vehicles, this);
+        changes += refused ? 0 : 1;
+        return refused;
     }
     std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) override {
         receiver = options;

@@ -276,14 +276,58 @@ TEST_F(Api, PatchedVehicleComesBackToATenMillionthOfADegree) {
 }
 
 TEST_F(Api, StateHoldsEveryVehicleAndTheSimulator) {
-    target.mode = SendMode::multi;
-    target.vehicles_in_use = 5;
+    target.fleet.set_mode(Mode::multi_user, nullptr);
+    target.fleet.set_cycle(5, nullptr);
     const QJsonObject state = ask(Method::Get, "/api/v1/stato").body;
     EXPECT_EQ(state.value("modo").toString(), "multi");
     EXPECT_EQ(state.value("mezzi_in_uso").toInt(), 5);
+    EXPECT_EQ(state.value("mezzi_mobili").toInt(), 5);
     EXPECT_EQ(state.value("porta").toObject().value("stato").toString(), "Tx OK");
     EXPECT_EQ(state.value("uscite").toArray()[0].toObject().value("client").toArray()[0].toString(), "127.0.0.1:40312");
     EXPECT_EQ(state.value("ricevitore").toObject().value("frasi").toString(), "rmc");
+}
+
+// The vehicles in use and why, as the fleet says them, through a run of
+// mode changes with AIS targets on and "Numero di mezzi mobili" 4 (the
+// current vehicle 1): a mode change keeps them unless it asks for another
+// number; a refused one changes nothing.
+TEST_F(Api, ModeChangesKeepTheVehiclesInUseUnlessAsked) {
+    target.fleet.set_cycle(4, nullptr);
+    target.fleet.set_current(1, nullptr);
+    target.fleet.set_targets(true, nullptr);
+    // the PUT /api/v1/modo body (nullptr: none), its status, "mezzi" of the
+    // state and of the reply, "mezzi_mobili", each vehicle's "in_uso" (0 .. 4)
+    const std::tuple<const char*, int, int, int, const char*> rows[] = {
+        {nullptr, 200, 4, 4, "bersaglio AIS|attuale|bersaglio AIS|bersaglio AIS|"},
+        {R"({"modo": "gps"})", 200, 4, 4, "bersaglio AIS|attuale|bersaglio AIS|bersaglio AIS|"},
+        {R"({"modo": "radio"})", 200, 4, 4, "bersaglio AIS|attuale|bersaglio AIS|bersaglio AIS|"},
+        {R"({"modo": "multi"})", 200, 4, 4, "ciclo|attuale,ciclo|ciclo|ciclo|"},
+        {R"({"modo": "multi", "mezzi": 20})", 400, 4, 4, "ciclo|attuale,ciclo|ciclo|ciclo|"},
+        {R"({"modo": "gps"})", 200, 4, 4, "bersaglio AIS|attuale|bersaglio AIS|bersaglio AIS|"},
+        {R"({"modo": "gps", "mezzi": 2})", 200, 2, 2, "bersaglio AIS|attuale|||"},
+    };
+    for (const auto& [body, status, in_use, cycle, why] : rows) {
+        const std::string name = body != nullptr ? body : "(no change)";
+        if (body != nullptr) {
+            const ApiReply reply = ask(Method::Put, "/api/v1/modo", body);
+            EXPECT_EQ(reply.status, status) << name;
+            if (status == 200) {
+                EXPECT_EQ(reply.body.value("mezzi").toInt(), in_use) << name;
+                EXPECT_EQ(reply.body.value("mezzi_mobili").toInt(), cycle) << name;
+            }
+        }
+        const QJsonObject state = ask(Method::Get, "/api/v1/stato").body;
+        EXPECT_EQ(state.value("mezzi_in_uso").toInt(), in_use) << name;
+        EXPECT_EQ(state.value("mezzi_mobili").toInt(), cycle) << name;
+        QStringList reasons;
+        for (int n = 0; n < 5; ++n) {
+            QStringList of_one;
+            for (const QJsonValue reason : state.value("mezzi").toArray()[n].toObject().value("in_uso").toArray())
+                of_one << reason.toString();
+            reasons << of_one.join(QStringLiteral(","));
+        }
+        EXPECT_EQ(reasons.join(QStringLiteral("|")).toStdString(), why) << name;
+    }
 }
 
 TEST_F(Api, ReceiverPatchKeepsWhatItDoesNotName) {

@@ -64,20 +64,37 @@ TEST(Fleet, AdvanceStepsByTheTimeSinceTheVehiclesLastStep) {
     EXPECT_EQ(fleet.vehicle(0).last_step, 4100.0) << "vehicle 0 is no longer in use";
 }
 
-// Which vehicles move with the ticks. Vehicles 1, 2 and 5 have stepped before.
-TEST(Fleet, TheVehiclesInUse) {
-    // the case, the mode, the cycle, the current vehicle, targets on, the vehicles in use, the next in the cycle
-    const std::tuple<const char*, Mode, int, std::size_t, bool, std::vector<std::size_t>, std::size_t> rows[] = {
-        {"GPS standard: the current one", Mode::gps_standard, 3, 4, false, {4}, 0},
-        {"multi-user: the cycle's, once started, and the current one", Mode::multi_user, 3, 0, false, {0, 1, 2}, 1},
-        {"multi-user: a current one past the cycle is sent once more", Mode::multi_user, 3, 5, false, {1, 2, 5}, 0},
-        {"multi-user: a cycle of 0 serves vehicle 0", Mode::multi_user, 0, 0, false, {0}, 0},
-        {"multi-user: the last of the cycle wraps", Mode::multi_user, 3, 2, false, {1, 2}, 0},
-        {"targets, GPS standard: the cycle's, started or not", Mode::gps_standard, 4, 1, true, {0, 1, 2, 3}, 2},
-        {"targets, a cycle of 0: the current one", Mode::radio, 0, 3, true, {3}, 0},
-        {"targets leave multi-user as it is", Mode::multi_user, 4, 0, true, {0, 1, 2}, 1},
-    };
-    for (const auto& [name, mode, cycle, current, targets, expected, next] : rows) {
+// Which vehicles are in use and why, and which of them move with the
+// ticks. Vehicles 1, 2 and 5 have stepped before: in multi-user their turn
+// has come round.
+TEST(Fleet, TheVehiclesInUseAndWhy) {
+    // the case, the mode, the cycle, the current vehicle, targets on, streams on,
+    // the vehicles in use ("n why; ..."), those moving, the next in the cycle
+    const std::tuple<const char*, Mode, int, std::size_t, bool, bool, const char*, std::vector<std::size_t>,
+                     std::size_t>
+        rows[] = {
+            {"GPS standard: the current one", Mode::gps_standard, 3, 4, false, false, "4 attuale", {4}, 0},
+            {"multi-user: the cycle's; each moves once its turn has come", Mode::multi_user, 3, 0, false, false,
+             "0 attuale, ciclo; 1 ciclo; 2 ciclo", {0, 1, 2}, 1},
+            {"multi-user: a current one past the cycle is sent once more", Mode::multi_user, 3, 5, false, false,
+             "0 ciclo; 1 ciclo; 2 ciclo; 5 attuale", {1, 2, 5}, 0},
+            {"multi-user: a cycle of 0 serves vehicle 0", Mode::multi_user, 0, 0, false, false, "0 attuale, ciclo",
+             {0}, 0},
+            {"multi-user: the last of the cycle wraps", Mode::multi_user, 3, 2, false, false,
+             "0 ciclo; 1 ciclo; 2 attuale, ciclo", {1, 2}, 0},
+            {"targets, GPS standard: the cycle's but the current one, started or not", Mode::gps_standard, 4, 1,
+             true, false, "0 bersaglio AIS; 1 attuale; 2 bersaglio AIS; 3 bersaglio AIS", {0, 1, 2, 3}, 2},
+            {"targets, a cycle of 0: the current one", Mode::radio, 0, 3, true, false, "3 attuale", {3}, 0},
+            {"targets leave multi-user as it is", Mode::multi_user, 4, 0, true, false,
+             "0 attuale, ciclo; 1 ciclo; 2 ciclo; 3 ciclo", {0, 1, 2}, 1},
+            {"streams, GPS standard: the cycle's and the current one past it", Mode::gps_standard, 2, 4, false, true,
+             "0 flusso; 1 flusso; 4 attuale, flusso", {0, 1, 4}, 0},
+            {"targets and streams, radio", Mode::radio, 3, 0, true, true,
+             "0 attuale, flusso; 1 bersaglio AIS, flusso; 2 bersaglio AIS, flusso", {0, 1, 2}, 1},
+            {"streams, multi-user: the cycle's, each moving from its turn", Mode::multi_user, 3, 1, false, true,
+             "0 ciclo, flusso; 1 attuale, ciclo, flusso; 2 ciclo, flusso", {1, 2}, 2},
+        };
+    for (const auto& [name, mode, cycle, current, targets, streams, expected, moving, next] : rows) {
         Fleet fleet;
         for (std::size_t n : {1, 2, 5}) {
             fleet.set_current(n, nullptr);
@@ -87,11 +104,20 @@ TEST(Fleet, TheVehiclesInUse) {
         fleet.set_cycle(cycle, nullptr);
         fleet.set_current(current, nullptr);
         fleet.set_targets(targets, nullptr);
-        std::vector<std::size_t> in_use;
-        for (std::size_t n = 0; n < fleet_size; ++n) {
-            if (fleet.in_use(n)) in_use.push_back(n);
+        fleet.set_streams(streams, nullptr);
+        std::string in_use;
+        std::vector<std::size_t> moved;
+        std::size_t count = 0;
+        for (std::size_t n = 0; n <= fleet_size; ++n) {
+            if (const InUse why = fleet.in_use(n)) {
+                in_use += (in_use.empty() ? "" : "; ") + std::to_string(n) + " " + why.text();
+                ++count;
+            }
+            if (fleet.moving(n)) moved.push_back(n);
         }
         EXPECT_EQ(in_use, expected) << name;
+        EXPECT_EQ(fleet.vehicles_in_use(), count) << name;
+        EXPECT_EQ(moved, moving) << name;
         EXPECT_EQ(fleet.next_in_cycle(), next) << name;
     }
     Fleet fleet;
@@ -99,6 +125,25 @@ TEST(Fleet, TheVehiclesInUse) {
         fleet.set_cycle(asked, nullptr);
         EXPECT_EQ(fleet.cycle(), taken) << asked;
     }
+}
+
+// A change of mode keeps "Numero di mezzi mobili", so the vehicles in use
+// come back as they were: with targets on, 4 in every mode.
+TEST(Fleet, AModeChangeKeepsTheVehiclesInUse) {
+    Fleet fleet;
+    fleet.set_cycle(4, nullptr);
+    fleet.set_targets(true, nullptr);
+    std::vector<Change> told;
+    fleet.watch([&told](std::size_t, Change what, Fleet::Origin) { told.push_back(what); });
+    for (Mode mode : {Mode::gps_standard, Mode::radio, Mode::multi_user, Mode::gps_standard}) {
+        fleet.set_mode(mode, nullptr);
+        EXPECT_EQ(fleet.vehicles_in_use(), 4u) << static_cast<int>(mode);
+        EXPECT_EQ(fleet.cycle(), 4) << static_cast<int>(mode);
+    }
+    EXPECT_EQ(told, std::vector<Change>(4, Change::mode));
+    EXPECT_TRUE(changes_use(Change::mode) && changes_use(Change::targets) && !changes_use(Change::moved));
+    fleet.set_targets(false, nullptr);
+    EXPECT_EQ(fleet.vehicles_in_use(), 1u) << "GPS standard without targets or streams: the current one";
 }
 
 // Crossing a line is going on across it: the side changes and the figures

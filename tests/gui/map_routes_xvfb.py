@@ -9,7 +9,8 @@ the virtual port:
   the first point, then on to the second, and stops there;
 - with --rumore the map shows where the sentences put the vehicle (a cross
   and a dotted track in its colour) beside where it is: the saved picture
-  has more of its colour than without noise.
+  has more of its colour than without noise;
+- with --ais --mezzi 4 the three AIS targets are drawn beside vehicle 0.
 
     map_routes_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -54,10 +55,11 @@ class Positions:
         return until("una frase $GPRMC arriva", lambda: self.read() and self.seen[-1])
 
 
-def open_map(vadrel, positions):
+def open_map(vadrel, positions, hold=True):
     """Alt+V, M; once a tick has fitted the map to the vehicle, it stops
     following it (one notch of the wheel), so that a place on the screen
-    stays a place. Returns the map and the middle of its canvas."""
+    stays a place, unless not asked to `hold` it. Returns the map and the
+    middle of its canvas."""
     positions.last()
     focus(vadrel.window)
     xdotool("key", "--clearmodifiers", "alt+v")
@@ -67,8 +69,9 @@ def open_map(vadrel, positions):
     centre = until("la mappa ha una tela", lambda: canvas_centre(map_window))
     shown = len(positions.read())
     until("un secondo passa con la mappa aperta", lambda: len(positions.read()) > shown)
-    xdotool("mousemove", "--window", map_window, str(centre[0]), str(centre[1]))
-    xdotool("click", "4")
+    if hold:
+        xdotool("mousemove", "--window", map_window, str(centre[0]), str(centre[1]))
+        xdotool("click", "4")
     return map_window, centre
 
 
@@ -79,12 +82,13 @@ def finish(vadrel):
 
 
 @contextlib.contextmanager
-def running(binary, scratch, name, record, *extra):
-    """vadrel on a folder of its own whose table holds vehicle 0's record,
-    with the positions it sends; it must end with code 0."""
+def running(binary, scratch, name, records, *extra):
+    """vadrel on a folder of its own whose table holds the records (a
+    record alone: vehicle 0's), with the positions it sends; it must end
+    with code 0."""
     folder = os.path.join(scratch, name)
     os.mkdir(folder)
-    write_table(folder, [record])
+    write_table(folder, [records] if isinstance(records, str) else records)
     vadrel = Vadrel(binary, folder, *extra)
     try:
         yield vadrel, Positions(vadrel)
@@ -138,10 +142,10 @@ def check_drawn(binary, scratch):
         print("ok: Disegna percorso, il mezzo va al primo punto, poi al secondo, e si ferma (%s)" % (end,))
 
 
-def away_from_middle(png):
-    """Pixels of vehicle 0's colour more than 12 pixels from the middle of
-    the picture, where the map puts the one vehicle it fits (its point and
-    ring are within 10)."""
+def colour_pixels(png, colour, away=0):
+    """Pixels of the colour (within 12 a channel) more than `away` pixels
+    from the middle of the picture, where the map puts the one vehicle it
+    fits (its point and ring are within 10)."""
     text = subprocess.run([CONVERT, png, "txt:-"], capture_output=True, text=True, check=True).stdout
     size = re.match(r"# ImageMagick pixel enumeration: (\d+),(\d+),", text)
     if not size:
@@ -150,18 +154,18 @@ def away_from_middle(png):
     count = 0
     for match in re.finditer(r"^(\d+),(\d+): \(\s*(\d+),\s*(\d+),\s*(\d+)", text, re.M):
         x, y, r, g, b = (int(v) for v in match.groups())
-        if max(abs(r - RED[0]), abs(g - RED[1]), abs(b - RED[2])) <= 12 and \
-                math.hypot(x - middle[0], y - middle[1]) > 12:
+        if max(abs(r - colour[0]), abs(g - colour[1]), abs(b - colour[2])) <= 12 and \
+                math.hypot(x - middle[0], y - middle[1]) > away:
             count += 1
     return count
 
 
-def red_pixels(binary, scratch, name, extra, keep):
-    """Vehicle 0's colour on the saved map after a few seconds standing
-    still, away from its point."""
-    with running(binary, scratch, name, '45,30,"N",,9,10,"E",0,0,#TRUE#,#FALSE#', *extra) as (vadrel, positions):
+def saved_map(binary, scratch, name, records, extra, keep, hold=True):
+    """The map saved through its button (Alt+S) after a few seconds; held
+    where it was, or fitted to the vehicles."""
+    with running(binary, scratch, name, records, *extra) as (vadrel, positions):
         until("quattro frasi", lambda: len(positions.read()) >= 4, 10)
-        map_window, _ = open_map(vadrel, positions)
+        map_window, _ = open_map(vadrel, positions, hold)
         focus(map_window)
         xdotool("key", "--clearmodifiers", "alt+s")
         chooser = until("la scelta del file compare", lambda: window_starting("Salva immagine della mappa"))
@@ -173,7 +177,33 @@ def red_pixels(binary, scratch, name, extra, keep):
         until("l'immagine è salvata", lambda: os.path.exists(png) and os.path.getsize(png) > 0)
         if keep:
             shutil.copy(png, keep)
-        return away_from_middle(png)
+        return png
+
+
+def red_pixels(binary, scratch, name, extra, keep):
+    """Vehicle 0's colour on the saved map after a few seconds standing
+    still, away from its point."""
+    png = saved_map(binary, scratch, name, ['45,30,"N",,9,10,"E",0,0,#TRUE#,#FALSE#'], extra, keep)
+    return colour_pixels(png, RED, away=12)
+
+
+# Vehicles 1, 2 and 3 as they are drawn: blue, green, orange.
+TARGET_COLOURS = ((30, 90, 220), (20, 150, 40), (230, 130, 0))
+
+
+def check_ais_targets(binary, scratch, keep):
+    """With --ais --mezzi 4 the three targets around vehicle 0 are drawn
+    (their triangles and tracks in their colours), not vehicle 0 alone."""
+    records = ['45,30,"N",,9,10,"E",0,0,#TRUE#,#FALSE#',
+               '45,31,"N",,9,10,"E",20,90,#TRUE#,#FALSE#',
+               '45,30,"N",,9,12,"E",0,0,#TRUE#,#FALSE#',
+               '45,29,"N",,9,9,"E",20,300,#TRUE#,#FALSE#']
+    png = saved_map(binary, scratch, "ais", records, ["--ais", "--mezzi", "4"], keep, hold=False)
+    counts = [colour_pixels(png, colour) for colour in TARGET_COLOURS]
+    if min(counts) < 20:
+        fail("con --ais --mezzi 4 i bersagli non si vedono sulla mappa: pixel dei colori dei mezzi 1, 2, 3: %s"
+             % counts)
+    print("ok: con --ais --mezzi 4 la mappa mostra i tre bersagli (pixel dei loro colori: %s)" % counts)
 
 
 def check_sent_position(binary, scratch, keep):
@@ -193,6 +223,7 @@ def main():
         check_reach(binary, scratch)
         check_drawn(binary, scratch)
         check_sent_position(binary, scratch, keep)
+        check_ais_targets(binary, scratch, keep and os.path.join(os.path.dirname(keep), "ais-" + os.path.basename(keep)))
 
 if __name__ == "__main__":
     main()

@@ -61,6 +61,7 @@
 #include "app/window_menus.h"
 #include "config/tile_settings.h"
 #include "gui/ais_dialog.h"
+#include "gui/ais_mark.h"
 #include "gui/control_dialog.h"
 #include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
@@ -572,9 +573,42 @@ TEST(Flotta, LiveInMultiUserMode) {
     w.refresh();
     for (int row = 0; row < 3; ++row) EXPECT_FALSE(cell(w, row, C::col_last_sentence).isEmpty()) << row;
     EXPECT_TRUE(cell(w, 3, C::col_last_sentence).isEmpty());
-    EXPECT_EQ(cell(w, 0, C::col_in_use), q("attuale"));
-    EXPECT_EQ(cell(w, 2, C::col_in_use), q("nel ciclo"));
+    EXPECT_EQ(cell(w, 0, C::col_in_use), q("attuale, ciclo"));
+    EXPECT_EQ(cell(w, 2, C::col_in_use), q("ciclo"));
     EXPECT_EQ(cell(w, 5, C::col_in_use), q(""));
+}
+
+// With AIS targets on, "In uso" says why each vehicle moves and sends, as
+// the fleet says it, and a target's last sentence is its last position
+// report; the rows follow a change of the targets or of the mode.
+TEST(Flotta, SaysWhyEachVehicleIsInUse) {
+    testing::Rig rig;
+    rig.port.force_open();
+    rig.fleet.set_cycle(4, nullptr);
+    rig.fleet.set_current(1, nullptr);
+    rig.transmitter.set_supplement([](double) { return Transmitter::SupplementSecond{{"!AIVDM,x"}, {0, 3}}; });
+    FleetWindow w(rig.form);
+    w.show();
+    using C = FleetWindow::Column;
+    const auto column = [&w](int c) {
+        QStringList texts;
+        for (int row = 0; row < 5; ++row) texts << cell(w, row, c);
+        return texts.join(q("|")).toStdString();
+    };
+    EXPECT_EQ(column(C::col_in_use), "|attuale|||");
+    rig.fleet.set_targets(true, nullptr);
+    rig.tick();
+    w.refresh();
+    EXPECT_EQ(column(C::col_in_use), "bersaglio AIS|attuale|bersaglio AIS|bersaglio AIS|");
+    std::string sent;
+    for (int row = 0; row < 5; ++row) sent += cell(w, row, C::col_last_sentence).isEmpty() ? '-' : 's';
+    EXPECT_EQ(sent, "ss-s-") << "1 the main output's, 0 and 3 reported as targets, 2 not yet";
+    rig.fleet.set_mode(Mode::radio, nullptr);
+    rig.fleet.set_streams(true, nullptr);
+    EXPECT_EQ(column(C::col_in_use),
+              "bersaglio AIS, flusso|attuale, flusso|bersaglio AIS, flusso|bersaglio AIS, flusso|");
+    rig.fleet.set_mode(Mode::multi_user, nullptr);
+    EXPECT_EQ(column(C::col_in_use), "ciclo, flusso|attuale, ciclo, flusso|ciclo, flusso|ciclo, flusso|");
 }
 
 // Escape in a cell being edited gives up the edit and leaves the window
@@ -1302,6 +1336,58 @@ TEST_F(MapView, PointingAtAVehicleTellsAboutIt) {
     EXPECT_EQ(canvas->toolTip(), canvas->describe(1));
 }
 
+// With AIS targets on, every vehicle in use is drawn, also one whose
+// track is old: a target as a triangle on its course (vehicle 1 heads east)
+// in its colour, labelled with its name or its MMSI; pointing says why it is
+// in use.
+TEST_F(MapView, AisTargetsAreTrianglesOnTheirCourse) {
+    window.set_ais([](std::size_t n) {
+        AisIdentity identity = default_identity(n);
+        if (n == 1) identity.name = "Alfa";
+        return std::optional<AisIdentity>(identity);
+    });
+    rig.fleet.place(2, 45.505 * 3600.0, 9.21 * 3600.0, nullptr);
+    rig.fleet.set_cycle(3, nullptr);
+    rig.fleet.set_targets(true, nullptr);
+    canvas->fit();
+    EXPECT_EQ(canvas->shown_vehicles(), (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_TRUE(canvas->describe(1).startsWith(q("Mezzo 1 (bersaglio AIS)\n"))) << canvas->describe(1).toStdString();
+    EXPECT_TRUE(canvas->describe(2).endsWith(q("\nMMSI 900000002")));
+    const QImage image = canvas->grab().toImage();
+    const QPointF at = canvas->projection().to_screen({45.51, 9.2});
+    const auto colour = [&image, at](double ahead, double aside) {
+        return image.pixelColor(QPoint(static_cast<int>(std::lround(at.x() + ahead)),
+                                       static_cast<int>(std::lround(at.y() + aside))));
+    };
+    // the triangle, 7 px to its base behind the point and 10.5 to its apex ahead
+    EXPECT_EQ(colour(0, 0), colore_mezzo(1)) << "the point itself";
+    EXPECT_EQ(colour(-5, 3), colore_mezzo(1)) << "wide behind";
+    EXPECT_NE(colour(5, 3), colore_mezzo(1)) << "narrow ahead";
+    EXPECT_NE(colour(-9, 0), colore_mezzo(1)) << "nothing behind its base";
+    bool vehicle_two = false;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) vehicle_two = vehicle_two || image.pixelColor(x, y) == colore_mezzo(2);
+    }
+    EXPECT_TRUE(vehicle_two) << "in use, drawn though its track is old";
+}
+
+// The triangle's apex on the course, north up; the label the name as the
+// operator wrote it, else the MMSI's nine digits.
+TEST(AisMark, TheApexGoesAlongTheCourseAndTheLabelIsTheNameOrMmsi) {
+    // the course, where the apex lies from the centre (size 10: 15 px)
+    const std::tuple<double, QPointF> rows[] = {{0, {0, -15}}, {90, {15, 0}}, {180, {0, 15}}, {270, {-15, 0}}};
+    for (const auto& [course, apex] : rows) {
+        const QPointF drawn = ais_triangle({100, 100}, course, 10.0).elementAt(0);
+        EXPECT_NEAR(drawn.x(), 100 + apex.x(), 1e-9) << course;
+        EXPECT_NEAR(drawn.y(), 100 + apex.y(), 1e-9) << course;
+    }
+    AisIdentity identity = default_identity(3);
+    identity.mmsi = 2470123;
+    EXPECT_EQ(ais_label(identity), q("002470123"));
+    identity.name = "Nave è";
+    EXPECT_EQ(ais_label(identity), q("Nave è"));
+}
+
 // "Strade...": an address without {y} is refused with its reason and the
 // dialog stays; a good one turns the tiles on and is handed to be kept.
 TEST_F(MapView, StradeRefusesAnAddressItCannotUseAndKeepsAGoodOne) {
@@ -1329,7 +1415,11 @@ TEST_F(MapView, StradeRefusesAnAddressItCannotUseAndKeepsAGoodOne) {
 // The routes given from the map go through the program's routes, and the
 // tooltip tells them; Esc gives up a drawing, not the window.
 TEST_F(MapView, RoutesGivenFromTheMap) {
-    window.set_mmsi([](std::size_t n) { return std::optional<std::uint32_t>(247000000 + n); });
+    window.set_ais([](std::size_t n) {
+        AisIdentity identity = default_identity(n);
+        identity.mmsi = static_cast<std::uint32_t>(247000000 + n);
+        return std::optional<AisIdentity>(identity);
+    });
     ASSERT_FALSE(rig.fleet.set_speed(0, 36.0, nullptr));
     emit canvas->reach(canvas->projection().to_geo({300, 100}));
     ASSERT_TRUE(routes.has_route(0));

@@ -140,8 +140,56 @@ def status_of(call):
         return e.status
 
 
+def ais_targets_in_use(binary, checks):
+    """With --ais --mezzi 4 four vehicles move and send: the state says so
+    and why, the events carry the four, the targets' !AIVDM go out and a
+    target moves; a change of mode keeps them, one that asks for a number
+    takes it."""
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--ais", "--mezzi", "4",
+                    "--velocita-mezzo", "2=40", "--rotta", "2=90")
+    port = Port(vadrel.device)
+    try:
+        client = Client(vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1))
+
+        def in_use():
+            state = client.state()
+            return state["mezzi_in_uso"], state["mezzi_mobili"], [v["in_uso"] for v in state["mezzi"][:5]]
+
+        targets = [["attuale"], ["bersaglio AIS"], ["bersaglio AIS"], ["bersaglio AIS"], []]
+        checks.expect(in_use() == (4, 4, targets), "--ais --mezzi 4: four in use, and why: %r" % (in_use(),))
+        lon = client.vehicle(2)["lon"]
+        port.drain()
+        # A vehicle's first step only starts its clock: two seconds at least.
+        data, start = b"", time.monotonic()
+        while (b"!AIVDM" not in data or time.monotonic() < start + 2.5) and time.monotonic() < start + 8:
+            if select.select([port.fd], [], [], 0.2)[0]:
+                data += os.read(port.fd, 65536)
+        checks.expect(b"!AIVDM" in data, "the targets go out on the port: %r" % data[-300:])
+        checks.expect(client.vehicle(2)["lon"] > lon, "target 2 moves east")
+
+        for mode, vehicles, wanted in (("gps", None, (4, 4, targets)),
+                                       ("radio", None, (4, 4, targets)),
+                                       ("multi", None, (4, 4, [["attuale", "ciclo"], ["ciclo"], ["ciclo"],
+                                                               ["ciclo"], []])),
+                                       ("gps", None, (4, 4, targets)),
+                                       ("gps", 2, (2, 2, targets[:2] + [[], [], []]))):
+            reply = client.set_mode(mode, vehicles)
+            checks.expect((reply["mezzi"], reply["mezzi_mobili"]) == wanted[:2],
+                          "PUT modo %s %s answers %r" % (mode, vehicles, reply))
+            checks.expect(in_use() == wanted, "after PUT modo %s %s: %r" % (mode, vehicles, in_use()))
+            if mode == "gps" and vehicles is None:
+                with client.events(timeout=5) as events:
+                    second = events.next(timeout=3)
+                checks.expect([(v["numero"], v["in_uso"]) for v in second["mezzi"]] == list(enumerate(targets[:4])),
+                              "the events carry the four: %r" % second["mezzi"])
+    finally:
+        port.close()
+        vadrel.finish()
+
+
 def main(binary):
     checks = Checks()
+    ais_targets_in_use(binary, checks)
 
     # Refused on the command line: the panel's reason, exit code 2, nothing started.
     for args, reason in ((["--rotta", "3=400"], "la rotta va da 0 a 360 gradi, non 400"),

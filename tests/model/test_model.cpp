@@ -160,6 +160,14 @@ TEST(TrackHistory, KeepsTheLastHourOfEachVehicleAndNoMore) {
              h.add(0, {3604.0});
          },
          1, 1, 5.0},
+        {"several vehicles' points of one second: an old track goes at the first",
+         [](TrackHistory& h) {
+             h.add(1, {0.0});
+             h.add(0, {3601.0});
+             h.add(2, {3601.0});
+             h.add(1, {3601.0});
+         },
+         1, 1, 3601.0},
         {"a clock standing still: an hour of steps at most",
          [](TrackHistory& h) { for (int i = 0; i < 5000; ++i) h.add(2, {7.0 + i * 1e-9}); }, 2, 3600, 7.0 + 1400e-9},
         {"a vehicle outside the table is ignored", [](TrackHistory& h) { h.add(21, {1.0}); }, 21, 0, 0.0},

@@ -180,7 +180,7 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
         std::vector<double> asked;
         r.transmitter.set_supplement([&asked](double steady) {
             asked.push_back(steady);
-            return std::vector<std::string>{"!AIVDM,1", "!AIVDM,2"};
+            return Transmitter::SupplementSecond{{"!AIVDM,1", "!AIVDM,2"}, {}};
         });
         r.fleet.set_mode(mode, nullptr);
         if (lost) {
@@ -387,6 +387,30 @@ TEST(TransmitterStreams, EachVehicleInUseHasItsOwnGpsStandardSecondInEveryMode) 
         const std::string body = second[0]->substr(0, second[0]->find('*'));
         EXPECT_EQ(body + checksum_field(body) + "\r\n", *second[0]) << message;
         EXPECT_EQ(*second[0] == r.port.written.back(), mode == Mode::gps_standard && !faults) << message;
+    }
+}
+
+// The tracks follow the vehicles in use where their sentences went: the
+// main output's, each stream's, each AIS target whose position went out;
+// one point a second at most, however many outputs a vehicle has.
+TEST(TransmitterStreams, EachVehicleSentHasItsTrack) {
+    // what, the mode, streams on, the vehicles the supplement reports, each vehicle's points after 3 seconds (0 .. 3)
+    const std::tuple<const char*, Mode, bool, std::vector<std::size_t>, std::vector<std::size_t>> rows[] = {
+        {"GPS standard, streams: every second each", Mode::gps_standard, true, {}, {3, 3, 3, 0}},
+        {"multi-user, streams: each from its first turn", Mode::multi_user, true, {}, {3, 3, 2, 0}},
+        {"multi-user alone: each at its turn", Mode::multi_user, false, {}, {1, 1, 1, 0}},
+        {"AIS: the targets reported, the own ship once", Mode::gps_standard, false, {0, 2}, {3, 0, 3, 0}},
+    };
+    for (const auto& [what, mode, streams, reported, points] : rows) {
+        Fleet3 r;
+        r.fleet.set_mode(mode, nullptr);
+        r.fleet.set_streams(streams, nullptr);
+        r.streams.streaming = streams;
+        r.transmitter.set_supplement([&reported](double) { return Transmitter::SupplementSecond{{"!AIVDM"}, reported}; });
+        for (int t = 0; t < 3; ++t) r.tick(1);
+        std::vector<std::size_t> counted;
+        for (std::size_t n = 0; n < 4; ++n) counted.push_back(r.tracks.points(n).size());
+        EXPECT_EQ(counted, points) << what;
     }
 }
 
