@@ -171,7 +171,7 @@ TEST_F(Api, RefusalsNameTheValueAsGivenAndBounded) {
         EXPECT_EQ(ask(method, path, body).body.value("errore").toString().toStdString(), says) << body;
     }
     EXPECT_EQ(ask(Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 19})").status, 200);
-    EXPECT_EQ(target.vehicles_in_use, 19);
+    EXPECT_EQ(target.fleet.cycle(), 19);
 }
 
 // A method Qt's server does not know reaches the listener only: the refusal
