@@ -243,11 +243,14 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
 }
 
 RouteReading read_route_file(const QByteArray& bytes, RouteFormat format) {
-    bool given = false;
+    // Given a piece at a time, as a file is read: the XML reader's limit on
+    // one text or tag is not the size of the whole.
+    const std::string_view all(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    std::size_t given = 0;
     const PieceSource source = [&]() -> Piece {
-        if (given) return {};
-        given = true;
-        return {std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), {}};
+        const std::string_view piece = all.substr(given, piece_bytes);
+        given += piece.size();
+        return {piece, {}};
     };
     return read_route_source(source, format, static_cast<std::uint64_t>(bytes.size()));
 }

@@ -11,13 +11,18 @@
 //   auto& routes = std::get<std::vector<Route>>(read);
 //   auto chosen = choose_route(routes, "Andata");   // by name, or "2" by number
 //
-// Every file is read as a stream, a piece at a time, in bounded memory (the
+// Every file is read as a stream, a piece at a time (bytes already in
+// memory too), in bounded memory and in time in proportion to its length (the
 // routes it holds, and one piece), and refused, with the line and column
 // where it went wrong:
 //   - a file larger than max_file_bytes (a regular file before any reading),
 //     or with more than Route::max_points points in all;
 //   - XML with a DOCTYPE, found before the XML reader sees it, so that no
 //     entity is ever declared or expanded (and none is ever fetched);
+//   - XML whose markup would make the reader's time grow faster than the
+//     file, found before the reader sees it: a tag with more than 64
+//     attributes or longer than 64 KiB, elements nested more than 64 deep,
+//     more than 64 namespace declarations in force at once;
 //   - a file with a NUL byte (binary, or UTF-16), XML that is not well
 //     formed or stops half way, a line of CSV longer than max_line_bytes;
 //   - a point out of range, a time going backwards (Route::add), a route

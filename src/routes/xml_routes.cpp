@@ -4,8 +4,18 @@
 // root element: the XML declaration, comments, processing instructions) is
 // looked at here: a DOCTYPE there is refused, so no entity is ever declared,
 // let alone expanded or fetched.
+//
+// Every byte then passes a scan of the markup (Markup below) before the
+// reader has it. The reader's work on a tag grows with the square of its
+// attributes (each is compared with those before it) and with the namespace
+// declarations in force (each prefix is looked up through all of them), and
+// it keeps every open element: a tag with a million attributes held it for
+// minutes, a file nested millions deep took half a gigabyte. The scan bounds
+// all three, and the length of a tag, so the reader's time stays in
+// proportion to the file's length.
 
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cstring>
 
 #include "routes/iso_time.h"
@@ -25,6 +35,184 @@ constexpr std::size_t max_tuple = 256;
 // longer than this is refused, so that a file with no markup in it cannot
 // fill the memory. (A KML LineString of 500,000 points still fits.)
 constexpr std::size_t max_token = 16 * 1024 * 1024;
+// A GPX or KML tag has a handful of attributes (a root with a dozen
+// namespaces), and elements nest less than ten deep.
+constexpr int max_attributes = 64;
+constexpr int max_depth = 64;
+constexpr int max_namespaces = 64;  // xmlns declarations in force at once
+constexpr std::size_t max_tag = 64 * 1024;
+
+// The markup's shape as the bytes go by, without parsing it: where tags,
+// comments, processing instructions and CDATA start and end, the attributes
+// of each start tag (its "=" outside quotes), the depth. Enough to refuse a
+// file past the limits above before the reader sees its bytes; whether the
+// file is well formed is the reader's to say.
+class Markup {
+public:
+    // Empty while within the limits; otherwise why not, with line and column.
+    std::optional<ReadProblem> scan(std::string_view bytes);
+
+private:
+    enum class In : std::uint8_t { text, open, bang, comment, cdata, declaration, pi, end_tag, start_tag, quoted };
+    ReadProblem problem(std::int64_t line, std::int64_t column, std::string reason) const {
+        return ReadProblem{line, column, std::move(reason)};
+    }
+
+    In in_ = In::text;
+    char quote_ = 0;
+    int matched_ = 0;      // of "--" or "[CDATA[" after "<!", of an end ("-->", "]]>", "?>")
+    std::string_view expect_;
+    bool slash_ = false;   // the start tag's last mark was "/": it closes itself
+    int attributes_ = 0;
+    int declared_ = 0;     // namespace declarations of this start tag
+    int in_force_ = 0;     // those of the open elements
+    std::vector<std::uint8_t> declarations_;  // per open element
+    std::string name_;     // the start of the attribute name being read, up to 6 bytes
+    bool naming_ = false;
+    std::size_t tag_bytes_ = 0;
+    std::int64_t line_ = 1, column_ = 1;
+    std::int64_t tag_line_ = 1, tag_column_ = 1;
+    std::int64_t name_line_ = 1, name_column_ = 1;
+};
+
+std::optional<ReadProblem> Markup::scan(std::string_view bytes) {
+    for (const char c : bytes) {
+        switch (in_) {
+            case In::text:
+                if (c == '<') {
+                    in_ = In::open;
+                    tag_line_ = line_;
+                    tag_column_ = column_;
+                }
+                break;
+            case In::open:
+                if (c == '/') {
+                    in_ = In::end_tag;
+                } else if (c == '?') {
+                    in_ = In::pi;
+                    matched_ = 0;
+                } else if (c == '!') {
+                    in_ = In::bang;
+                    matched_ = 0;
+                } else {
+                    in_ = In::start_tag;
+                    attributes_ = declared_ = 0;
+                    slash_ = naming_ = false;
+                    tag_bytes_ = 2;
+                }
+                break;
+            case In::bang:
+                // "<!--" a comment, "<![CDATA[" a section, else a declaration
+                if (matched_ == 0 && (c == '-' || c == '[')) {
+                    expect_ = c == '-' ? std::string_view("--") : std::string_view("[CDATA[");
+                    matched_ = 1;
+                } else if (matched_ > 0 && c == expect_[static_cast<std::size_t>(matched_)]) {
+                    ++matched_;
+                } else {
+                    in_ = c == '>' ? In::text : In::declaration;
+                    break;
+                }
+                if (static_cast<std::size_t>(matched_) == expect_.size()) {
+                    in_ = expect_.size() == 2 ? In::comment : In::cdata;
+                    matched_ = 0;
+                }
+                break;
+            case In::comment:
+                if (c == '-') {
+                    matched_ = std::min(matched_ + 1, 2);
+                } else {
+                    if (c == '>' && matched_ == 2) in_ = In::text;
+                    matched_ = 0;
+                }
+                break;
+            case In::cdata:
+                if (c == ']') {
+                    matched_ = std::min(matched_ + 1, 2);
+                } else {
+                    if (c == '>' && matched_ == 2) in_ = In::text;
+                    matched_ = 0;
+                }
+                break;
+            case In::pi:
+                if (c == '>' && matched_ == 1) in_ = In::text;
+                matched_ = c == '?' ? 1 : 0;
+                break;
+            case In::declaration:
+                if (c == '>') in_ = In::text;
+                break;
+            case In::end_tag:
+                if (c == '>') {
+                    in_ = In::text;
+                    if (!declarations_.empty()) {
+                        in_force_ -= declarations_.back();
+                        declarations_.pop_back();
+                    }
+                }
+                break;
+            case In::quoted:
+                if (++tag_bytes_ > max_tag)
+                    return problem(tag_line_, tag_column_, "un marcatore è più lungo di 64 KiB: vadrel non lo legge");
+                if (c == quote_) in_ = In::start_tag;
+                break;
+            case In::start_tag:
+                if (++tag_bytes_ > max_tag)
+                    return problem(tag_line_, tag_column_, "un marcatore è più lungo di 64 KiB: vadrel non lo legge");
+                if (c == '"' || c == '\'') {
+                    in_ = In::quoted;
+                    quote_ = c;
+                    naming_ = false;
+                    break;
+                }
+                if (c == '>') {
+                    in_ = In::text;
+                    if (slash_) {  // an empty element: nothing stays open
+                        in_force_ -= declared_;
+                        break;
+                    }
+                    if (declarations_.size() >= max_depth)
+                        return problem(tag_line_, tag_column_,
+                                       "gli elementi sono annidati a più di " + std::to_string(max_depth) +
+                                           " livelli: vadrel non legge file così");
+                    declarations_.push_back(static_cast<std::uint8_t>(declared_));
+                    break;
+                }
+                slash_ = c == '/';
+                if (c == '=') {
+                    naming_ = false;
+                    if (++attributes_ > max_attributes)
+                        return problem(name_line_, name_column_,
+                                       "l'elemento ha più di " + std::to_string(max_attributes) +
+                                           " attributi: vadrel non legge file così");
+                    if (name_ == "xmlns" || name_.starts_with("xmlns:")) {
+                        ++declared_;
+                        if (++in_force_ > max_namespaces)
+                            return problem(name_line_, name_column_,
+                                           "più di " + std::to_string(max_namespaces) +
+                                               " dichiarazioni di spazi dei nomi (xmlns) valgono insieme: vadrel "
+                                               "non legge file così");
+                    }
+                } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                    naming_ = false;
+                } else if (!naming_) {
+                    naming_ = true;
+                    name_.clear();
+                    name_line_ = line_;
+                    name_column_ = column_;
+                    name_.push_back(c);
+                } else if (name_.size() < 6) {
+                    name_.push_back(c);
+                }
+                break;
+        }
+        if (c == '\n') {
+            ++line_;
+            column_ = 1;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++column_;
+        }
+    }
+    return std::nullopt;
+}
 
 enum class Ctx : std::uint8_t {
     other,
@@ -88,6 +276,7 @@ struct XmlParser::State {
     Collector& out;
     QXmlStreamReader reader;
     std::string prolog;
+    Markup markup;
     bool body = false;
     bool done = false;
     std::vector<Ctx> stack;
@@ -97,6 +286,7 @@ struct XmlParser::State {
     // tag, where the reader knows it for sure.
     std::int64_t token_line = 1, token_column = 1;
     std::int64_t line = 1, column = 1;
+    bool resuming = false;
     // Bytes given to the reader since it last gave a token. While it gives
     // none, bytes wait here until there are as many as it holds: it reads a
     // comment again from its start each time it is given more, so the
@@ -165,9 +355,17 @@ bool XmlParser::State::feed(std::string_view piece) {
             case Prolog::body: break;
         }
         body = true;
+        if (std::optional<ReadProblem> refused = markup.scan(prolog)) {
+            out.fail(refused->line, refused->column, std::move(refused->reason));
+            return false;
+        }
         waiting = std::move(prolog);
         prolog = {};
     } else {
+        if (std::optional<ReadProblem> refused = markup.scan(piece)) {
+            out.fail(refused->line, refused->column, std::move(refused->reason));
+            return false;
+        }
         waiting.append(piece);
     }
     if (held + waiting.size() > max_token) {
@@ -192,17 +390,23 @@ bool XmlParser::State::give_waiting(bool at_end) {
 
 bool XmlParser::State::pump(bool at_end) {
     while (!done && !out.failed()) {
-        token_line = reader.lineNumber();
-        token_column = reader.columnNumber() + 1;
+        // A token cut by the end of the bytes given is read again from its
+        // start: where it starts stays where it was first tried.
+        if (!resuming) {
+            token_line = reader.lineNumber();
+            token_column = reader.columnNumber() + 1;
+        }
         const QXmlStreamReader::TokenType token = reader.readNext();
         line = reader.lineNumber();
         column = reader.columnNumber() + 1;
+        resuming = false;
         if (!reader.hasError()) {
             held = 0;
             ++tokens;
         }
         if (reader.hasError()) {
             if (reader.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
+                resuming = true;
                 if (!at_end) return true;
                 line = token_line;
                 column = token_column;

@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -26,6 +28,7 @@
 #include "routes/route_text.h"
 #include "routes/vehicle_routes.h"
 #include "support/scratch_folder.h"
+#include "routes_check.h"
 #include "textbook.h"
 
 namespace vadrel {
@@ -706,7 +709,7 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         {"undeclared entity", RouteFormat::gpx, "<gpx><rte><name>&x;</name></rte></gpx>", 1, 20, "XML"},
         {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 2, "XML"},
         {"binary: a NUL byte", RouteFormat::guess, std::string("lat;lon\n1;2\n3;\0\xFF", 16), 3, 3, "byte nulli"},
-        {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 43,
+        {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 30,
          "finisce a metà"},
         {"XML neither GPX nor KML", RouteFormat::gpx, "<html><body/></html>", 1, 7, "<html>"},
         {"latitude out of range", RouteFormat::gpx,
@@ -743,6 +746,75 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         ASSERT_TRUE(problem);
         EXPECT_NE(problem->reason.find(says), std::string::npos) << problem->message();
         EXPECT_EQ(std::pair(problem->line, problem->column), std::pair(line, column)) << problem->message();
+    }
+}
+
+// The markup's limits, which keep the XML reader's time in proportion to the
+// file: counted on tags only, never in comments, CDATA, values or text.
+TEST(RouteFiles, MarkupPastItsLimitsIsRefusedWithWhere) {
+    const auto attributes = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += " a" + std::to_string(i) + "=\"\"";
+        return text;
+    };
+    const auto nested = [](int n, const std::string& open) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += open;
+        return text;
+    };
+    const std::string point = "<rte><rtept lat=\"1\" lon=\"2\"/></rte>";
+    // name, text, line and column of the refusal (0, 0: read), what is said
+    const std::tuple<const char*, std::string, std::int64_t, std::int64_t, const char*> rows[] = {
+        {"64 attributes", "<gpx" + attributes(64) + ">" + point + "</gpx>", 0, 0, ""},
+        {"65 attributes", "<gpx" + attributes(65) + ">" + point + "</gpx>", 1, 444, "più di 64 attributi"},
+        {"a million attributes", "<gpx>\n<rte" + attributes(1'000'000) + "/>", 2, 444, "più di 64 attributi"},
+        {"= and > inside values, comments and CDATA",
+         "<gpx a='=\"=>' b=\"'==\"><!-- <a x=1 y=2> --><![CDATA[ <b c=d> ]]><?p <e f=g>?>" + nested(70, "<b x=\"/>\"/>") +
+             point + "</gpx>",
+         0, 0, ""},
+        {"63 deep below the root", "<gpx>" + nested(63, "<a>") + nested(63, "</a>") + point + "</gpx>", 0, 0, ""},
+        {"64 deep below the root", "<gpx>\n" + nested(64, "<a>"), 2, 190, "annidati a più di 64"},
+        {"empty elements do not nest", "<gpx>" + nested(100, "<a xmlns:x=\"u\"/>") + point + "</gpx>", 0, 0, ""},
+        {"65 namespaces in force",
+         "<kml xmlns:a=\"u\" xmlns:b=\"u\">" + nested(62, "<a xmlns:n=\"u\">") + "<b xmlns=\"v\">", 1, 963, "xmlns"},
+        {"a tag past 64 KiB", "<gpx a=\"" + std::string(70'000, 'x') + "\">", 1, 1, "64 KiB"},
+    };
+    for (const auto& [name, text, line, column, says] : rows) {
+        SCOPED_TRACE(name);
+        const RouteReading read = read_text(text, RouteFormat::gpx);
+        const auto* problem = std::get_if<ReadProblem>(&read);
+        if (line == 0) {
+            EXPECT_FALSE(problem) << problem->message();
+            continue;
+        }
+        ASSERT_TRUE(problem);
+        EXPECT_THAT(problem->reason, ::testing::HasSubstr(says));
+        EXPECT_EQ(std::pair(problem->line, problem->column), std::pair(line, column)) << problem->message();
+    }
+}
+
+// A valid GPX whose whole is far beyond one token's 16 MiB reads as a file
+// does: the bytes in memory are given to the reader a piece at a time.
+TEST(RouteFiles, AGpxLargerThanOneTokenReadsFromMemory) {
+    std::string text = gpx_head + "<rte>\n";
+    while (text.size() < (17u << 20)) text += "<rtept lat=\"45.1234567\" lon=\"9.1234567\"></rtept>\n";
+    text += "</rte></gpx>\n";
+    const RouteReading read = read_text(text, RouteFormat::guess);
+    ASSERT_EQ(routes_of(read).size(), 1u);
+    EXPECT_GT(routes_of(read)[0].size(), 300'000u);
+}
+
+// The fuzzer's seed corpus: every rule of routes_check.h holds, and the
+// files named ok- read while those named ko- are refused.
+TEST(RouteFiles, FuzzCorpusKeepsEveryRule) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_ROUTES_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_ROUTES_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(fuzzing::check_routes(bytes), "") << name;
+        const RouteReading read = read_text(bytes, RouteFormat::guess);
+        EXPECT_EQ(std::holds_alternative<ReadProblem>(read), name.rfind("ko-", 0) == 0) << name << ": " << fuzzing::describe(read);
     }
 }
 
