@@ -41,6 +41,26 @@ constexpr int max_attributes = 64;
 constexpr int max_depth = 64;
 constexpr int max_namespaces = 64;  // xmlns declarations in force at once
 constexpr std::size_t max_tag = 64 * 1024;
+constexpr const char* not_utf8 =
+    "il file non è un testo UTF-8 valido (se ha un'altra codifica, la dichiari: <?xml version=\"1.0\" "
+    "encoding=\"...\"?>)";
+
+// The encoding the XML declaration at the start of `prolog` names, in lower
+// case; "" when it names none.
+std::string declared_encoding(std::string_view prolog) {
+    if (prolog.substr(0, 3) == "\xEF\xBB\xBF") prolog.remove_prefix(3);
+    if (prolog.substr(0, 5) != "<?xml") return {};
+    prolog = prolog.substr(0, prolog.find("?>"));
+    const std::size_t at = prolog.find("encoding");
+    if (at == std::string_view::npos) return {};
+    const std::size_t open = prolog.find_first_of("\"'", at);
+    if (open == std::string_view::npos) return {};
+    const std::size_t close = prolog.find(prolog[open], open + 1);
+    if (close == std::string_view::npos) return {};
+    std::string name(prolog.substr(open + 1, close - open - 1));
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return name;
+}
 
 // The markup's shape as the bytes go by, without parsing it: where tags,
 // comments, processing instructions and CDATA start and end, the attributes
@@ -51,6 +71,12 @@ class Markup {
 public:
     // Empty while within the limits; otherwise why not, with line and column.
     std::optional<ReadProblem> scan(std::string_view bytes);
+    // At the end: a character cut short.
+    std::optional<ReadProblem> finish() const;
+    // The bytes are UTF-8 unless the XML declaration names another encoding.
+    // Checked here, not by the reader: its decoder tells a bad byte at a
+    // place that depends on how the file was cut into pieces.
+    void set_utf8(bool utf8) { utf8_ = utf8; }
 
 private:
     enum class In : std::uint8_t { text, open, bang, comment, cdata, declaration, pi, end_tag, start_tag, quoted };
@@ -58,6 +84,10 @@ private:
         return ReadProblem{line, column, std::move(reason)};
     }
 
+    bool utf8_ = true;
+    int continuations_ = 0;             // still to come of the character being read
+    unsigned char low_ = 0x80, high_ = 0xBF;  // the range of its next byte
+    std::int64_t char_line_ = 1, char_column_ = 1;
     In in_ = In::text;
     char quote_ = 0;
     int matched_ = 0;      // of "--" or "[CDATA[" after "<!", of an end ("-->", "]]>", "?>")
@@ -75,8 +105,38 @@ private:
     std::int64_t name_line_ = 1, name_column_ = 1;
 };
 
+std::optional<ReadProblem> Markup::finish() const {
+    if (continuations_ > 0) return problem(char_line_, char_column_, not_utf8);
+    return std::nullopt;
+}
+
 std::optional<ReadProblem> Markup::scan(std::string_view bytes) {
     for (const char c : bytes) {
+        if (utf8_) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (continuations_ > 0) {
+                if (byte < low_ || byte > high_) return problem(char_line_, char_column_, not_utf8);
+                --continuations_;
+                low_ = 0x80;
+                high_ = 0xBF;
+            } else if (byte >= 0x80) {
+                char_line_ = line_;
+                char_column_ = column_;
+                if (byte >= 0xC2 && byte <= 0xDF) {
+                    continuations_ = 1;
+                } else if (byte >= 0xE0 && byte <= 0xEF) {
+                    continuations_ = 2;
+                    if (byte == 0xE0) low_ = 0xA0;   // no overlong form
+                    if (byte == 0xED) high_ = 0x9F;  // no surrogate
+                } else if (byte >= 0xF0 && byte <= 0xF4) {
+                    continuations_ = 3;
+                    if (byte == 0xF0) low_ = 0x90;
+                    if (byte == 0xF4) high_ = 0x8F;  // nothing past U+10FFFF
+                } else {
+                    return problem(line_, column_, not_utf8);
+                }
+            }
+        }
         switch (in_) {
             case In::text:
                 if (c == '<') {
@@ -355,6 +415,8 @@ bool XmlParser::State::feed(std::string_view piece) {
             case Prolog::body: break;
         }
         body = true;
+        const std::string encoding = declared_encoding(prolog);
+        markup.set_utf8(encoding.empty() || encoding == "utf-8" || encoding == "utf8");
         if (std::optional<ReadProblem> refused = markup.scan(prolog)) {
             out.fail(refused->line, refused->column, std::move(refused->reason));
             return false;
@@ -715,6 +777,10 @@ bool XmlParser::finish() {
     if (!s_->body) {
         s_->out.fail(0, 0, s_->prolog.find('<') == std::string::npos ? "il file è vuoto"
                                                                        : "il file XML finisce prima del suo primo elemento");
+        return false;
+    }
+    if (std::optional<ReadProblem> refused = s_->markup.finish()) {
+        s_->out.fail(refused->line, refused->column, std::move(refused->reason));
         return false;
     }
     return s_->give_waiting(true);

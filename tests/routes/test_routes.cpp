@@ -590,18 +590,28 @@ TEST_F(OnRoute, APointAppendedIsDrivenToFromWhereTheVehicleIs) {
 }
 
 TEST_F(OnRoute, HandChangesThatTakeItOffItsRoute) {
-    // name, first driven to the end of its route, the change, whether the route stays
-    const std::tuple<const char*, bool, Change, bool> rows[] = {
-        {"a speed changes the pace only", false, Change::speed, true},
-        {"placed at the end of its route: done", true, Change::placed, false},
-        {"a speed at the end of its route: done", true, Change::speed, false},
+    const Route one_point = route_of({{44.0, 10.0}});
+    // name, route, its end, first driven to the end of its route, the change, whether the route stays
+    const std::tuple<const char*, const Route*, RouteEnd, bool, Change, bool> rows[] = {
+        {"a speed changes the pace only", &north, RouteEnd::stop, false, Change::speed, true},
+        {"placed at the end of its route: done", &north, RouteEnd::stop, true, Change::placed, false},
+        {"a speed at the end of its route: done", &north, RouteEnd::stop, true, Change::speed, false},
+        {"a speed on a loop of one point: it never ends", &one_point, RouteEnd::loop, true, Change::speed, true},
+        {"a speed back and forth on one point", &one_point, RouteEnd::back, true, Change::speed, true},
+        {"a speed on one point that stops: done", &one_point, RouteEnd::stop, true, Change::speed, false},
     };
-    for (const auto& [name, finished, what, stays] : rows) {
-        give(north);
+    for (const auto& [name, route, end, finished, what, stays] : rows) {
+        SCOPED_TRACE(name);
+        give(*route, {end, false, 0.0, false});
         go_for(finished ? 1000.0 : 10.0);
         keeper.calls.clear();
-        EXPECT_FALSE(what == Change::speed ? fleet.set_speed(0, 50.0, &me) : fleet.place(0, 0.0, 0.0, &me)) << name;
-        EXPECT_EQ(std::pair(routes.has_route(0), keeper.calls.empty()), std::pair(stays, stays)) << name;
+        EXPECT_FALSE(what == Change::speed ? fleet.set_speed(0, 50.0, &me) : fleet.place(0, 0.0, 0.0, &me));
+        EXPECT_EQ(std::pair(routes.has_route(0), keeper.calls.empty()), std::pair(stays, stays));
+        if (stays && route == &one_point) {
+            fleet.advance(2000.0);
+            EXPECT_NEAR(lat(), 44.0, 1e-9) << "it holds at its point";
+            EXPECT_EQ(fleet.vehicle(0).speed, 50.0) << "at the speed given";
+        }
         routes.take_away(0, &me);
         EXPECT_FALSE(fleet.set_speed(0, 36.0, &me));
     }
@@ -657,6 +667,10 @@ TEST(RouteFiles, GoodFilesOfEachFormat) {
          "\xEF\xBB\xBF<gpx version=\"1.0\"><trk><trkseg><trkpt lat=\"-1\" lon=\"179.5\"><speed>2.5</speed></trkpt>"
          "</trkseg></trk></gpx>",
          {""}, 1, {-1.0, 179.5, 2.5}},
+        {"GPX in Latin-1, said so", RouteFormat::gpx,
+         "<?xml version='1.0' encoding='ISO-8859-1'?><gpx><rte><name>caff\xE8</name><rtept lat=\"1\" lon=\"2\"/>"
+         "</rte></gpx>",
+         {"caff\xC3\xA8"}, 1, {1.0, 2.0}},
         {"KML LineString named by its Placemark", RouteFormat::kml,
          "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark><name>Linea</name>"
          "<LineString><coordinates>\n  9.1,45.1,0 9.2,45.2\n  9.3,45.3,10\n</coordinates></LineString></Placemark>"
@@ -707,7 +721,10 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
          "<?xml version=\"1.0\"?>\n<!-- x --><!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><gpx>&x;</gpx>",
          2, 11, "DOCTYPE"},
         {"undeclared entity", RouteFormat::gpx, "<gpx><rte><name>&x;</name></rte></gpx>", 1, 20, "XML"},
-        {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 2, "XML"},
+        {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 1, "UTF-8"},
+        {"a Latin-1 byte in a file that does not say so", RouteFormat::gpx,
+         "<gpx><rte>\n<name>caff\xE8 \xC3\xA8</name><rtept lat=\"1\" lon=\"2\"/></rte></gpx>", 2, 11, "UTF-8"},
+        {"a character cut at the end", RouteFormat::gpx, "<gpx><rte><name>\xC3", 1, 17, "UTF-8"},
         {"binary: a NUL byte", RouteFormat::guess, std::string("lat;lon\n1;2\n3;\0\xFF", 16), 3, 3, "byte nulli"},
         {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 30,
          "finisce a metà"},
