@@ -242,12 +242,13 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
     return out.result();
 }
 
-RouteReading read_route_file(const QByteArray& bytes, RouteFormat format) {
+RouteReading read_route_file(const QByteArray& bytes, RouteFormat format, const std::function<bool()>& go_on) {
     // Given a piece at a time, as a file is read: the XML reader's limit on
     // one text or tag is not the size of the whole.
     const std::string_view all(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     std::size_t given = 0;
     const PieceSource source = [&]() -> Piece {
+        if (go_on && !go_on()) return {{}, "lettura interrotta"};
         const std::string_view piece = all.substr(given, piece_bytes);
         given += piece.size();
         return {piece, {}};

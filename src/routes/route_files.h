@@ -112,7 +112,9 @@ using PieceSource = std::function<Piece()>;
 // of the two was said.
 RouteReading read_route_source(const PieceSource& source, RouteFormat format,
                                std::optional<std::uint64_t> size = std::nullopt);
-RouteReading read_route_file(const QByteArray& bytes, RouteFormat format);
+// `go_on`, when given, is asked before each piece; false stops the reading
+// ("lettura interrotta").
+RouteReading read_route_file(const QByteArray& bytes, RouteFormat format, const std::function<bool()>& go_on = {});
 // A regular file (a folder, a FIFO or a device is refused: they are not
 // read), its format by the name, else by the content. `go_on(fraction read)`
 // is asked before each piece; false stops the reading ("lettura interrotta").

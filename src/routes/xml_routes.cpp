@@ -69,8 +69,9 @@ std::string declared_encoding(std::string_view prolog) {
 // file is well formed is the reader's to say.
 class Markup {
 public:
-    // Empty while within the limits; otherwise why not, with line and column.
-    std::optional<ReadProblem> scan(std::string_view bytes);
+    // Empty while within the limits; otherwise why not, with line and
+    // column, and `stop` the offset in `bytes` of the byte that passed them.
+    std::optional<ReadProblem> scan(std::string_view bytes, std::size_t& stop);
     // At the end: a character cut short.
     std::optional<ReadProblem> finish() const;
     // The bytes are UTF-8 unless the XML declaration names another encoding.
@@ -110,8 +111,9 @@ std::optional<ReadProblem> Markup::finish() const {
     return std::nullopt;
 }
 
-std::optional<ReadProblem> Markup::scan(std::string_view bytes) {
-    for (const char c : bytes) {
+std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& stop) {
+    for (stop = 0; stop < bytes.size(); ++stop) {
+        const char c = bytes[stop];
         if (utf8_) {
             const auto byte = static_cast<unsigned char>(c);
             if (continuations_ > 0) {
@@ -385,6 +387,8 @@ struct XmlParser::State {
     std::size_t tokens = 0;
 
     bool feed(std::string_view piece);
+    // The piece through the markup's scan, then on to the reader.
+    bool checked(std::string_view piece);
     bool give_waiting(bool at_end);
     bool pump(bool at_end);
     void start_element();
@@ -417,19 +421,24 @@ bool XmlParser::State::feed(std::string_view piece) {
         body = true;
         const std::string encoding = declared_encoding(prolog);
         markup.set_utf8(encoding.empty() || encoding == "utf-8" || encoding == "utf8");
-        if (std::optional<ReadProblem> refused = markup.scan(prolog)) {
-            out.fail(refused->line, refused->column, std::move(refused->reason));
-            return false;
-        }
-        waiting = std::move(prolog);
+        const std::string all = std::move(prolog);
         prolog = {};
-    } else {
-        if (std::optional<ReadProblem> refused = markup.scan(piece)) {
-            out.fail(refused->line, refused->column, std::move(refused->reason));
-            return false;
-        }
-        waiting.append(piece);
+        return checked(all);
     }
+    return checked(piece);
+}
+
+bool XmlParser::State::checked(std::string_view piece) {
+    std::size_t stop = 0;
+    if (std::optional<ReadProblem> refused = markup.scan(piece, stop)) {
+        // The reader reads up to there first: a problem it finds earlier in
+        // the file is the one told, however the file came in pieces.
+        waiting.append(piece.substr(0, stop));
+        if (!give_waiting(false)) return false;
+        out.fail(refused->line, refused->column, std::move(refused->reason));
+        return false;
+    }
+    waiting.append(piece);
     if (held + waiting.size() > max_token) {
         line = token_line;
         column = token_column;
