@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "control/control_json.h"
+#include "control/route_api.h"
 #include "os/system_error.h"
 
 namespace vadrel {
@@ -93,11 +94,19 @@ struct ControlServer::EventClient {
 
 ControlServer::ControlServer(ControlTarget& target, ControlLimits limits, Now now, QObject* parent)
     : QObject(parent), target_(target), limits_(limits), now_(std::move(now)) {
+    readers_.setMaxThreadCount(1);
+    readers_.setExpiryTimeout(-1);
     limits_timer_.setInterval(1000);
     connect(&limits_timer_, &QTimer::timeout, this, &ControlServer::check_time_limits);
 }
 
-ControlServer::~ControlServer() { stop(); }
+ControlServer::~ControlServer() {
+    stop();
+    // A reading under way stops at its next piece; those waiting never start.
+    stopping_->store(true);
+    readers_.clear();
+    readers_.waitForDone();
+}
 
 std::optional<std::string> ControlServer::start(const ControlAddress& where, const std::string& token) {
     stop();
@@ -184,9 +193,49 @@ bool ControlServer::handle(const QHttpServerRequest& request, QTcpSocket* socket
         upgrading_.emplace_back(socket);
         return true;
     }
-    HttpFront::respond(request, socket, reply_to(request));
-    if (request.value("connection").toLower().contains("close")) socket->disconnectFromHost();
+    const bool close_after = request.value("connection").toLower().contains("close");
+    if (auto refusal = access_refusal(rules_, headers_of(request))) {
+        HttpFront::respond(request, socket, *refusal);
+    } else {
+        ApiRequest api{request.method(), request.url().path(), request.value("content-type"), request.body(),
+                       request.url().query(QUrl::FullyEncoded)};
+        auto begun = begin_answer(api, target_);
+        if (auto* to_read = std::get_if<RouteToRead>(&begun)) {
+            read_route_later(std::move(api), to_read->n, socket, close_after);
+            return true;
+        }
+        HttpFront::respond(request, socket, std::get<ApiReply>(begun));
+    }
+    if (close_after) socket->disconnectFromHost();
     return true;
+}
+
+void ControlServer::read_route_later(ApiRequest request, std::size_t n, QTcpSocket* socket, bool close_after) {
+    QPointer<QTcpSocket> answer_to(socket);
+    const auto answer = [answer_to, close_after](const ApiReply& reply) {
+        // The client may have gone meanwhile: the route stands all the same.
+        if (!answer_to || answer_to->state() != QAbstractSocket::ConnectedState) return;
+        answer_to->write(whole_reply(reply, false));
+        if (close_after) answer_to->disconnectFromHost();
+    };
+    const qint64 bytes = request.body.size();
+    if (reading_bytes_ + bytes > 2 * limits_.route_body_limit) {
+        answer(refused(unavailable, "l'interfaccia di controllo sta già leggendo altri percorsi: riprovare fra poco"));
+        return;
+    }
+    reading_bytes_ += bytes;
+    readers_.start([this, request = std::move(request), n, answer, bytes, stopping = stopping_]() mutable {
+        auto offer = route_offer(request, [&stopping] { return !stopping->load(); });
+        request = {};  // the body's memory goes before the route is handed over
+        // Back on the loop; dropped if the server is gone by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, n, answer, bytes, offer = std::make_shared<decltype(offer)>(std::move(offer))]() mutable {
+                reading_bytes_ -= bytes;
+                answer(give_offered_route(target_, n, std::move(*offer)));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ControlServer::handle_refused(const QHttpServerRequest& request, QTcpSocket* socket) {

@@ -64,7 +64,7 @@ const char* end_name(RouteEnd end) {
 
 }  // namespace
 
-std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request) {
+std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request, const std::function<bool()>& go_on) {
     const QByteArray type = request.content_type.split(';').first().trimmed().toLower();
     RouteFormat format = format_of_content_type(type.toStdString());
     if (!type.isEmpty() && format == RouteFormat::guess) {
@@ -93,7 +93,7 @@ std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request) {
         QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
         if (error.error != QJsonParseError::NoError) {
             // The reader says where, with its line and column.
-            reading = read_route_file(request.body, RouteFormat::json);
+            reading = read_route_file(request.body, RouteFormat::json, go_on);
         } else {
             if (document.isObject()) {
                 QJsonObject object = document.object();
@@ -112,7 +112,7 @@ std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request) {
             reading = read_json_route(document);
         }
     } else {
-        reading = read_route_file(request.body, format);
+        reading = read_route_file(request.body, format, go_on);
     }
     if (const auto* problem = std::get_if<ReadProblem>(&reading)) {
         return refusal(bad_request, "il percorso non si legge: " + problem->message(), "percorso");
