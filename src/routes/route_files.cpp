@@ -194,16 +194,17 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
     while (true) {
         const Piece piece = source();
         if (!piece.failure.empty()) return ReadProblem{0, 0, piece.failure};
-        const std::string_view bytes = piece.bytes;
-        if (bytes.empty()) break;
-        total += bytes.size();
+        const std::string_view all = piece.bytes;
+        if (all.empty()) break;
+        total += all.size();
         if (total > limit()) return too_large();
-        if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
-            const auto at = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
-            route_parsing::move_along(bytes, at, place.line, place.column);
-            return ReadProblem{place.line, place.column,
-                               "il file contiene byte nulli: non è un testo (è un file binario, o un testo in UTF-16?)"};
-        }
+        // The bytes before a NUL are read first: a problem there, earlier in
+        // the file, is the one told, however the file came in pieces.
+        const void* nul = std::memchr(all.data(), '\0', all.size());
+        const std::size_t clean =
+            nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - all.data()) : all.size();
+        const std::string_view bytes = all.substr(0, clean);
+        const LineCount piece_start = place;
         // Lines and columns for the next piece, only counted where needed.
         const std::size_t last_newline = bytes.rfind('\n');
         if (last_newline == std::string_view::npos) {
@@ -213,19 +214,29 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
             place.column = 1;
             route_parsing::move_along(bytes.substr(last_newline + 1), bytes.size(), place.line, place.column);
         }
+        bool given = true;
         if (format == RouteFormat::guess) {
             undecided.append(bytes);
             std::string_view look = undecided;
             if (look.substr(0, 3) == "\xEF\xBB\xBF") look.remove_prefix(3);
             const std::size_t first = look.find_first_not_of(" \t\r\n");
-            if (first == std::string_view::npos && undecided.size() < piece_bytes) continue;
-            const char c = first == std::string_view::npos ? ' ' : look[first];
-            choose(c == '<' ? RouteFormat::gpx : c == '[' || c == '{' ? RouteFormat::json : RouteFormat::csv);
-            const std::string held = std::move(undecided);
-            if (!give(held)) break;
-            continue;
+            if (first != std::string_view::npos || undecided.size() >= piece_bytes) {
+                const char c = first == std::string_view::npos ? ' ' : look[first];
+                choose(c == '<' ? RouteFormat::gpx : c == '[' || c == '{' ? RouteFormat::json : RouteFormat::csv);
+                const std::string held = std::move(undecided);
+                undecided.clear();
+                given = give(held);
+            }
+        } else {
+            given = give(bytes);
         }
-        if (!give(bytes)) break;
+        if (!given) break;
+        if (nul) {
+            LineCount at = piece_start;
+            route_parsing::move_along(all, clean, at.line, at.column);
+            return ReadProblem{at.line, at.column,
+                               "il file contiene byte nulli: non è un testo (è un file binario, o un testo in UTF-16?)"};
+        }
     }
     if (format == RouteFormat::guess) {
         if (undecided.find_first_not_of(" \t\r\n\xEF\xBB\xBF") == std::string::npos) return ReadProblem{0, 0, "il file è vuoto"};
