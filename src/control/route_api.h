@@ -28,7 +28,7 @@ struct RouteOffer {
 };
 
 // The route a PUT gives, or the reply refusing it: 415 a Content-Type that
-// is no route's, 413 a JSON body beyond what its reader takes, 400 a file
+// is no route's, 400 a file
 // that cannot be read (with its line and column), a route the file does not
 // have, an option that is not one.
 // `go_on` is asked before each piece of the body is read; false stops the

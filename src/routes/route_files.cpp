@@ -162,8 +162,9 @@ std::string ReadProblem::message() const {
     return "riga " + std::to_string(line) + ", colonna " + std::to_string(column) + ": " + reason;
 }
 
-RouteReading read_route_source(const PieceSource& source, RouteFormat format, std::optional<std::uint64_t> size) {
-    const auto limit = [&] { return format == RouteFormat::json ? max_json_bytes : max_file_bytes; };
+RouteReading read_route_source(const PieceSource& source, RouteFormat format, std::optional<std::uint64_t> size,
+                               JsonFields* fields) {
+    const auto limit = [] { return max_file_bytes; };
     const auto too_large = [&] {
         return ReadProblem{0, 0, "il file è più grande di " + size_text(limit()) +
                                      ", il massimo che vadrel legge per un percorso"};
@@ -173,7 +174,7 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
     Collector out;
     std::optional<route_parsing::XmlParser> xml;
     std::optional<route_parsing::CsvParser> csv;
-    QByteArray json;
+    std::optional<route_parsing::JsonParser> json;
     std::string undecided;  // the blanks before the first byte that tells the format
     std::uint64_t total = 0;
     LineCount place;
@@ -182,12 +183,12 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         format = chosen;
         if (chosen == RouteFormat::gpx || chosen == RouteFormat::kml) xml.emplace(out);
         if (chosen == RouteFormat::csv) csv.emplace(out, "");
+        if (chosen == RouteFormat::json) json.emplace(out, fields ? fields->allowed : std::vector<std::string>{});
     };
     const auto give = [&](std::string_view bytes) {
         if (xml) return xml->feed(bytes);
         if (csv) return csv->feed(bytes);
-        json.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        return true;
+        return json->feed(bytes);
     };
     if (format != RouteFormat::guess) choose(format);
 
@@ -232,6 +233,7 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         }
         if (!given) break;
         if (nul) {
+            if (xml && !xml->drain()) break;
             LineCount at = piece_start;
             route_parsing::move_along(all, clean, at.line, at.column);
             return ReadProblem{at.line, at.column,
@@ -247,13 +249,14 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         xml->finish();
     } else if (csv) {
         csv->finish();
-    } else {
-        return route_parsing::read_json_points(json);
+    } else if (json->finish() && fields) {
+        fields->given = json->options();
     }
     return out.result();
 }
 
-RouteReading read_route_file(const QByteArray& bytes, RouteFormat format, const std::function<bool()>& go_on) {
+RouteReading read_route_file(const QByteArray& bytes, RouteFormat format, const std::function<bool()>& go_on,
+                             JsonFields* fields) {
     // Given a piece at a time, as a file is read: the XML reader's limit on
     // one text or tag is not the size of the whole.
     const std::string_view all(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -264,7 +267,7 @@ RouteReading read_route_file(const QByteArray& bytes, RouteFormat format, const 
         given += piece.size();
         return {piece, {}};
     };
-    return read_route_source(source, format, static_cast<std::uint64_t>(bytes.size()));
+    return read_route_source(source, format, static_cast<std::uint64_t>(bytes.size()), fields);
 }
 
 RouteReading read_route_file(const std::string& path, const std::function<bool(double)>& go_on) {

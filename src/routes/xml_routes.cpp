@@ -781,6 +781,11 @@ XmlParser::~XmlParser() = default;
 
 bool XmlParser::feed(std::string_view piece) { return s_->feed(piece); }
 
+bool XmlParser::drain() {
+    if (s_->out.failed()) return false;
+    return !s_->body || s_->give_waiting(false);
+}
+
 bool XmlParser::finish() {
     if (s_->out.failed()) return false;
     if (!s_->body) {

@@ -694,6 +694,10 @@ TEST(RouteFiles, GoodFilesOfEachFormat) {
          {-8.0, 7.0, 3.5}},
         {"JSON list", RouteFormat::json, "[{\"lat\":1,\"lon\":2},{\"lat\":1.5,\"lon\":2,\"velocita_kmh\":36}]", {""}, 2,
          {1.5, 2.0, 10.0}},
+        {"JSON: escapes, a BOM, the name after the points", RouteFormat::guess,
+         "\xEF\xBB\xBF {\"punti\" : [ {\"lat\" : -1.5e0 , \"lon\":2, \"velocita_nodi\": 10} ] ,"
+         " \"nome\":\"caff\\u00e8 \\ud83d\\ude97 \\\"a\\\"\"}",
+         {"caff\xC3\xA8 \xF0\x9F\x9A\x97 \"a\""}, 1, {-1.5, 2.0, static_cast<float>(10 * 1852.0 / 3600.0)}},
         {"JSON object with a name", RouteFormat::guess,
          "{\"nome\":\"api\",\"punti\":[{\"latitudine\":-3,\"longitudine\":4,\"ora\":\"2024-05-01T12:00:00+02:00\"}]}",
          {"api"}, 1, {-3.0, 4.0, std::nullopt, 1714557600000}},
@@ -754,7 +758,25 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         {"CSV comma separator with decimal commas", RouteFormat::csv, "lat,lon\n45,5,9,2\n", 2, 1, "col punto"},
         {"CSV unknown speed unit", RouteFormat::csv, "lat;lon;velocita_mph\n", 1, 9, "unità"},
         {"CSV line too long", RouteFormat::csv, "lat;lon\n" + std::string(5000, '7'), 2, 1, "più lunga"},
-        {"JSON syntax", RouteFormat::json, "[{\"lat\":1,\n \"lon\":}]", 2, 9, "JSON"},
+        {"JSON syntax", RouteFormat::json, "[{\"lat\":1,\n \"lon\":}]", 2, 8, "JSON"},
+        {"JSON: a key given twice", RouteFormat::json, "{\"punti\":[{\"lat\":1,\"lon\":2,\n\"latitudine\":3}]}", 2, 1,
+         "punto 1: latitudine: il valore è dato due volte"},
+        {"JSON: a route's field twice", RouteFormat::json,
+         "{\"nome\":\"a\",\"punti\":[{\"lat\":1,\"lon\":2}],\"nome\":\"b\"}", 1, 41, "\"nome\" è dato due volte"},
+        {"JSON: an unknown field of a point", RouteFormat::guess, "[{\"lat\":45,\"lon\":9,\"quota\":3}]", 1, 20,
+         "punto 1: chiave sconosciuta \"quota\""},
+        {"JSON: a point out of range, placed", RouteFormat::json, "[{\"lat\":1,\"lon\":2},\n {\"lat\":95,\"lon\":2}]", 2,
+         2, "punto 2: la latitudine 95"},
+        {"JSON: a number as text", RouteFormat::json, "[{\"lat\":\"45\",\"lon\":9}]", 1, 9, "lat deve essere un numero"},
+        {"JSON: a point that is a list", RouteFormat::json, "[[45,9]]", 1, 2, "ogni punto è un oggetto"},
+        {"JSON: no points", RouteFormat::json, "{\"nome\":\"x\"}", 0, 0, "lista di punti"},
+        {"JSON: an empty list", RouteFormat::json, " []", 1, 3, "non ha punti"},
+        {"JSON: text after the end", RouteFormat::json, "[{\"lat\":1,\"lon\":2}] x", 1, 21, "dopo la fine"},
+        {"JSON: a lone surrogate", RouteFormat::json, "{\"nome\":\"\\ud800x\",\"punti\":[]}", 1, 16, "surrogato"},
+        {"JSON: a control byte in a string", RouteFormat::json, "{\"nome\":\"a\tb\"}", 1, 11, "controllo"},
+        {"JSON: a number JSON does not write", RouteFormat::json, "[{\"lat\":01,\"lon\":2}]", 1, 9, "numero"},
+        {"JSON: 1e999", RouteFormat::json, "[{\"lat\":1e999,\"lon\":2}]", 1, 9, "fuori campo"},
+        {"JSON: cut short", RouteFormat::json, "{\"punti\":[{\"lat\":1", 1, 19, "non è chiuso"},
     };
     for (const auto& [name, format, text, line, column, says] : rows) {
         SCOPED_TRACE(name);
@@ -855,7 +877,7 @@ TEST(RouteFiles, EndlessAndHugeFilesAreRefusedEarly) {
         {"blanks: one endless text", gpx_head + "<rte>", std::string(65536, ' '), RouteFormat::guess,
          (16u << 20) + 70000, "16 MiB"},
         {"comment lines of CSV", "lat;lon\n", comments, RouteFormat::csv, max_file_bytes + 70000, "128 MiB"},
-        {"a JSON body", "[", std::string(65536, ' '), RouteFormat::json, max_json_bytes + 70000, "16 MiB"},
+        {"a JSON body", "[", std::string(65536, ' '), RouteFormat::json, max_file_bytes + 70000, "128 MiB"},
     };
     for (const auto& [name, start, again, format, at_most, says] : rows) {
         EXPECT_THAT(refusal(read_route_source(endless(start, again), format)), ::testing::HasSubstr(says)) << name;
