@@ -114,6 +114,8 @@ std::optional<ReadProblem> Markup::finish() const {
 std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& stop) {
     for (stop = 0; stop < bytes.size(); ++stop) {
         const char c = bytes[stop];
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return problem(line_, column_, "il file contiene un carattere di controllo che XML non ammette");
         if (utf8_) {
             const auto byte = static_cast<unsigned char>(c);
             if (continuations_ > 0) {

@@ -729,6 +729,8 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         {"a Latin-1 byte in a file that does not say so", RouteFormat::gpx,
          "<gpx><rte>\n<name>caff\xE8 \xC3\xA8</name><rtept lat=\"1\" lon=\"2\"/></rte></gpx>", 2, 11, "UTF-8"},
         {"a character cut at the end", RouteFormat::gpx, "<gpx><rte><name>\xC3", 1, 17, "UTF-8"},
+        {"a control character", RouteFormat::gpx, "<gpx><rte><name>\x1B]0;titolo\x07</name></rte></gpx>", 1, 17,
+         "carattere di controllo"},
         {"binary: a NUL byte", RouteFormat::guess, std::string("lat;lon\n1;2\n3;\0\xFF", 16), 3, 3, "byte nulli"},
         {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 30,
          "finisce a metà"},
