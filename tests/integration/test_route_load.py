@@ -8,7 +8,8 @@
   with its line and column;
 * a start that reads a route of a million points ends within a second of
   SIGTERM, whenever it comes;
-* a FIFO given as a route is refused without being read."""
+* a FIFO given as a route is refused without being read;
+* a loop of one point given a speed holds its vehicle there."""
 
 import os
 import signal
@@ -126,6 +127,15 @@ def tick_beside_put(binary, folder):
               % (put_end - put_start, late_ms(before), late_ms(during)))
         expect(len(before) >= 4 and missed(before) == 0, "every second before the upload: %r" % before)
         expect(len(during) >= 2 and missed(during) == 0, "every second during the upload: %r" % during)
+
+        # A loop of one point holds the vehicle there, whatever speed it is given.
+        client.set_route(2, [{"lat": 45.5, "lon": 9.5}], fine="ciclo")
+        client.set_vehicle(2, velocita=50)
+        time.sleep(2.2)
+        held = client.vehicle(2)
+        expect(abs(held["lat"] - 45.5) < 1e-6 and abs(held["lon"] - 9.5) < 1e-6,
+               "a one-point loop given a speed stays at its point: %r" % held)
+        expect(client.route(2, count=1)["punti_totali"] == 1, "and keeps its route")
     finally:
         code = vadrel.stop()
     expect(code == 0, "exit code 0: %d" % code)
