@@ -116,7 +116,7 @@ int run_headless(int argc, char** argv, const Options& options) {
     // From here to the event loop, a termination signal ends the program at
     // once: the routes' reading (of --percorso and of the kept ones) does
     // not hold it.
-    std::optional<TerminationDuringStart> starting(std::in_place, "vadrel: avvio interrotto da un segnale: niente è stato inviato.", 2);
+    std::optional<TerminationDuringStart> starting(std::in_place, start_interrupted, start_interrupted_status);
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);

@@ -161,7 +161,7 @@ int run_window(int argc, char** argv, const Options& options) {
         // signal ends the program at once; the guard is gone before any
         // message box waits.
         program = [&] {
-            const TerminationDuringStart starting("vadrel: avvio interrotto da un segnale: niente è stato inviato.", 2);
+            const TerminationDuringStart starting(start_interrupted, start_interrupted_status);
             return std::make_unique<Program>(options, shell);
         }();
     } catch (const FolderRefused& e) {

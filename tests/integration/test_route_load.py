@@ -195,6 +195,28 @@ def hostile_starts(binary, folder):
         expect(took < 1.0, "SIGTERM %.1f s into the start ends it within a second: %.2f s" % (delay, took))
         expect(proc.returncode in (0, 2), "an orderly end: %d %r" % (proc.returncode, said[-300:]))
 
+    # A kept route of 420,000 points read again at the start: SIGTERM ends it as well.
+    kept_folder = os.path.join(folder, "tenuto")
+    os.makedirs(kept_folder)
+    large = os.path.join(folder, "tenuto.gpx")
+    write_gpx(large, 420_000)
+    first = Vadrel(binary, "--percorso", "0=" + large, folder=kept_folder)
+    first.said(r"il mezzo 0 segue il percorso")
+    first.stop()
+    proc = started(binary, kept_folder)
+    time.sleep(0.3)
+    sent = time.monotonic()
+    proc.send_signal(signal.SIGTERM)
+    try:
+        _, said = proc.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        _, said = proc.communicate()
+    took = time.monotonic() - sent
+    print("SIGTERM while the kept route is read: ended in %.2f s, %d" % (took, proc.returncode))
+    expect(took < 1.0 and proc.returncode in (0, 2), "SIGTERM while a kept route is read: %.2f s, %d %r"
+           % (took, proc.returncode, said[-300:]))
+
     # A FIFO is not read: nothing waits for a writer.
     fifo = os.path.join(folder, "fifo.gpx")
     os.mkfifo(fifo)
