@@ -3,7 +3,8 @@
 // JSON), shared by the fuzzer and the corpus test:
 // * read whole, and again in pieces of any size, the reading is the same
 //   (the same routes, or the same problem at the same line and column; the
-//   XML reader's own "not well formed" or "cut short" may differ);
+//   XML reader's own "not well formed" or "cut short" may differ, or come
+//   instead of a problem further on);
 // * a problem says why in words, with a line from 1 and a column from 1, or
 //   with no place at all;
 // * every route has a point, every point is on the globe, and no more than
@@ -57,6 +58,13 @@ inline bool same(const RouteReading& a, const RouteReading& b) {
         };
         const ReadProblem& other = std::get<ReadProblem>(b);
         if (by_reader(*problem) && by_reader(other)) return true;
+        // The reader may also see such markup only once more bytes come,
+        // after a problem of ours further on was found.
+        const auto before = [](const ReadProblem& x, const ReadProblem& y) {
+            return std::pair(x.line, x.column) <= std::pair(y.line, y.column);
+        };
+        if (by_reader(*problem)) return before(*problem, other);
+        if (by_reader(other)) return before(other, *problem);
         return *problem == other;
     }
     return std::get<std::vector<Route>>(a) == std::get<std::vector<Route>>(b);
