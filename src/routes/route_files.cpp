@@ -220,7 +220,9 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
             undecided.append(bytes);
             std::string_view look = undecided;
             if (look.substr(0, 3) == "\xEF\xBB\xBF") look.remove_prefix(3);
-            const std::size_t first = look.find_first_not_of(" \t\r\n");
+            // A byte order mark not yet whole tells nothing yet.
+            const bool mark_begun = look.size() < 3 && std::string_view("\xEF\xBB\xBF").starts_with(look);
+            const std::size_t first = mark_begun ? std::string_view::npos : look.find_first_not_of(" \t\r\n");
             if (first != std::string_view::npos || undecided.size() >= piece_bytes) {
                 const char c = first == std::string_view::npos ? ' ' : look[first];
                 choose(c == '<' ? RouteFormat::gpx : c == '[' || c == '{' ? RouteFormat::json : RouteFormat::csv);
