@@ -302,6 +302,7 @@ enum class Prolog : std::uint8_t { more, body, doctype, too_long };
 // Where the root element starts, or why not yet.
 Prolog scan_prolog(std::string_view bytes, std::size_t& doctype_at) {
     std::size_t i = 0;
+    if (bytes.size() < 3 && std::string_view("\xEF\xBB\xBF").starts_with(bytes)) return Prolog::more;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
     const auto starts = [&](std::string_view what) { return bytes.substr(i, what.size()) == what; };
     const auto skip_past = [&](std::string_view end) {
