@@ -41,6 +41,7 @@ constexpr int max_attributes = 64;
 constexpr int max_depth = 64;
 constexpr int max_namespaces = 64;  // xmlns declarations in force at once
 constexpr std::size_t max_tag = 64 * 1024;
+constexpr const char* after_root = "dopo la fine dell'elemento principale il file ha altro testo o altri elementi";
 constexpr const char* not_utf8 =
     "il file non è un testo UTF-8 valido (se ha un'altra codifica, la dichiari: <?xml version=\"1.0\" "
     "encoding=\"...\"?>)";
@@ -85,6 +86,7 @@ private:
         return ReadProblem{line, column, std::move(reason)};
     }
 
+    bool root_done_ = false;  // the root element is closed
     bool utf8_ = true;
     int continuations_ = 0;             // still to come of the character being read
     unsigned char low_ = 0x80, high_ = 0xBF;  // the range of its next byte
@@ -143,6 +145,8 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
         }
         switch (in_) {
             case In::text:
+                if (root_done_ && c != '<' && c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                    return problem(line_, column_, after_root);
                 if (c == '<') {
                     in_ = In::open;
                     tag_line_ = line_;
@@ -150,6 +154,8 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
                 }
                 break;
             case In::open:
+                // After the root only comments and processing instructions.
+                if (root_done_ && c != '?' && c != '!') return problem(tag_line_, tag_column_, after_root);
                 if (c == '/') {
                     in_ = In::end_tag;
                 } else if (c == '?') {
@@ -210,6 +216,7 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
                     if (!declarations_.empty()) {
                         in_force_ -= declarations_.back();
                         declarations_.pop_back();
+                        root_done_ = declarations_.empty();
                     }
                 }
                 break;
@@ -231,6 +238,7 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
                     in_ = In::text;
                     if (slash_) {  // an empty element: nothing stays open
                         in_force_ -= declared_;
+                        root_done_ = declarations_.empty();
                         break;
                     }
                     if (declarations_.size() >= max_depth)

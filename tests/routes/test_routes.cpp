@@ -819,6 +819,9 @@ TEST(RouteFiles, MarkupPastItsLimitsIsRefusedWithWhere) {
         {"65 namespaces in force",
          "<kml xmlns:a=\"u\" xmlns:b=\"u\">" + nested(62, "<a xmlns:n=\"u\">") + "<b xmlns=\"v\">", 1, 963, "xmlns"},
         {"a tag past 64 KiB", "<gpx a=\"" + std::string(70'000, 'x') + "\">", 1, 1, "64 KiB"},
+        {"a comment after the root", "<gpx>" + point + "</gpx>\n<!-- fine -->\n", 0, 0, ""},
+        {"text after the root", "<gpx>" + point + "</gpx>\n lat,lon", 2, 2, "dopo la fine"},
+        {"an element after the root", "<gpx/><gpx>" + point + "</gpx>", 1, 7, "dopo la fine"},
     };
     for (const auto& [name, text, line, column, says] : rows) {
         SCOPED_TRACE(name);
