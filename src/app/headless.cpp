@@ -113,6 +113,10 @@ int run_headless(int argc, char** argv, const Options& options) {
         log = std::move(*checked);
     }
 
+    // From here to the event loop, a termination signal ends the program at
+    // once: the routes' reading (of --percorso and of the kept ones) does
+    // not hold it.
+    std::optional<TerminationDuringStart> starting(std::in_place, start_interrupted, start_interrupted_status);
     std::unique_ptr<Program> program;
     try {
         program = std::make_unique<Program>(options, shell);
@@ -186,6 +190,7 @@ int run_headless(int argc, char** argv, const Options& options) {
         errors.write_line("vadrel: riproduzione di " + *options.riproduci + ": " + std::to_string(log.summary.ticks) +
                           (log.summary.ticks == 1 ? " secondo" : " secondi"));
     }
+    starting.reset();
     app.exec();
     return program->stop() && replay_whole ? 0 : 1;
 }

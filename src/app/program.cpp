@@ -15,6 +15,7 @@
 #include "control/control_token.h"
 #include "control/vehicle_patch.h"
 #include "os/path_target.h"
+#include "os/signals.h"
 #include "panel/lifecycle.h"
 #include "panel/link.h"
 #include "panel/wiring.h"
@@ -161,6 +162,9 @@ Program::GivenRoute Program::read_route(const RouteArgument& given) {
 }
 
 void Program::give_routes() {
+    // Nothing sent yet: a termination signal while the kept routes are read
+    // ends the program at once, in the window program too.
+    const TerminationDuringStart starting(start_interrupted, start_interrupted_status);
     // Said after why a route cannot be kept.
     const auto retried = [this](std::size_t n) {
         return std::string(kept_routes_->may_keep_later(n)

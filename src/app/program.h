@@ -41,6 +41,11 @@
 
 namespace vadrel {
 
+// Said when a termination signal ends the program while it starts
+// (TerminationDuringStart), and its exit status.
+inline constexpr const char* start_interrupted = "vadrel: avvio interrotto da un segnale: niente è stato inviato.";
+inline constexpr int start_interrupted_status = 2;
+
 // A route of the command line that cannot be read or followed; the reason
 // in Italian, naming the file.
 class RouteRefused : public std::runtime_error {

@@ -162,7 +162,13 @@ int run_window(int argc, char** argv, const Options& options) {
     };
     std::unique_ptr<Program> program;
     try {
-        program = std::make_unique<Program>(options, shell);
+        // While it is made (the routes of --percorso read), a termination
+        // signal ends the program at once; the guard is gone before any
+        // message box waits.
+        program = [&] {
+            const TerminationDuringStart starting(start_interrupted, start_interrupted_status);
+            return std::make_unique<Program>(options, shell);
+        }();
     } catch (const FolderRefused& e) {
         errors.write_line(std::string("vadrel: ") + e.what());
         // Nothing to save yet: a termination request just closes the message.

@@ -67,6 +67,11 @@ std::variant<QJsonObject, ApiReply> json_body(const ApiRequest& request) {
     return document.object();
 }
 
+ApiReply replaying_refusal() {
+    return refused(conflict, "è in corso la riproduzione di un registro: il simulatore non accetta modifiche "
+                             "finché non finisce");
+}
+
 ApiReply vehicle_reply(ControlTarget& target, std::size_t n) { return reply(vehicle_json(target.entry(n))); }
 
 ApiReply route_reply(ControlTarget& target, std::size_t n, const PointsPage& page) {
@@ -167,6 +172,21 @@ ApiReply method_refusal(const std::string& method, const QString& path) {
 }
 
 ApiReply answer(const ApiRequest& request, ControlTarget& target) {
+    auto begun = begin_answer(request, target);
+    if (auto* reply = std::get_if<ApiReply>(&begun)) return std::move(*reply);
+    return give_offered_route(target, std::get<RouteToRead>(begun).n, route_offer(request));
+}
+
+ApiReply give_offered_route(ControlTarget& target, std::size_t n, std::variant<RouteOffer, ApiReply> offer) {
+    if (auto* bad = std::get_if<ApiReply>(&offer)) return std::move(*bad);
+    // A replay may have started while the route was read.
+    if (target.replaying()) return replaying_refusal();
+    auto& [given, options] = std::get<RouteOffer>(offer);
+    if (auto bad = target.give_route(n, std::move(given), options)) return refusal_reply(*bad);
+    return route_reply(target, n, {});
+}
+
+std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, ControlTarget& target) {
     const PathRoutes found = routes_of(request.path, request.method);
     if (found.allow.isEmpty()) return no_such_path(request.path);
     if (found.route == nullptr) return method_refused(method_name(request.method).toStdString(), found.allow);
@@ -195,17 +215,8 @@ ApiReply answer(const ApiRequest& request, ControlTarget& target) {
     default: break;
     }
     // The changes.
-    if (target.replaying()) {
-        return refused(conflict, "è in corso la riproduzione di un registro: il simulatore non accetta modifiche "
-                                 "finché non finisce");
-    }
-    if (route->action == Action::give_route) {
-        auto offer = route_offer(request);
-        if (auto* bad = std::get_if<ApiReply>(&offer)) return *bad;
-        auto& [given, options] = std::get<RouteOffer>(offer);
-        if (auto bad = target.give_route(n, std::move(given), options)) return refusal_reply(*bad);
-        return route_reply(target, n, {});
-    }
+    if (target.replaying()) return replaying_refusal();
+    if (route->action == Action::give_route) return RouteToRead{n};
     if (route->action == Action::take_route) {
         target.take_route(n);
         return vehicle_reply(target, n);

@@ -19,6 +19,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "control/control_target.h"
@@ -77,6 +78,16 @@ struct ApiReply {
 };
 
 ApiReply answer(const ApiRequest& request, ControlTarget& target);
+
+// answer() in two halves, so that a route's file is read off the program's
+// loop: begin_answer() answers every request but a PUT of a route whose
+// checks passed, which it hands back as the vehicle to give it to. The
+// caller reads it (route_offer, on any thread) and gives it on the loop
+// (give_offered_route, route_api.h), which answers.
+struct RouteToRead {
+    std::size_t n = 0;
+};
+std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, ControlTarget& target);
 
 // Whether a request with this method and path (its query left out) may carry
 // a large body: a route's file.

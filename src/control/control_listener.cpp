@@ -53,11 +53,11 @@ std::string mib(qint64 bytes) { return std::to_string(bytes / (1024 * 1024)) + "
 
 }  // namespace
 
-QByteArray closing_reply(const ApiReply& reply) {
+QByteArray whole_reply(const ApiReply& reply, bool closing) {
     const QByteArray body = QJsonDocument(reply.body).toJson(QJsonDocument::Compact);
     QByteArray bytes = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason_phrase(reply.status) + "\r\n" +
                        "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
-                       "\r\nConnection: close\r\n";
+                       "\r\n" + (closing ? "Connection: close\r\n" : "");
     for (const auto& [name, value] : reply.headers) bytes += name + ": " + value + "\r\n";
     return bytes + "\r\n" + body;
 }

@@ -106,8 +106,10 @@ private:
     bool accept_paused_ = false;  // the kernel had no descriptor for a connection: tried again at the next check
 };
 
-// The bytes of a whole HTTP reply that ends its connection, for the refusals
-// made before Qt's server has a request to answer.
-QByteArray closing_reply(const ApiReply& reply);
+// The bytes of a whole HTTP reply: one that ends its connection, for the
+// refusals made before Qt's server has a request to answer, or one that
+// keeps it, for an answer made after Qt's server let the request go.
+QByteArray whole_reply(const ApiReply& reply, bool closing);
+inline QByteArray closing_reply(const ApiReply& reply) { return whole_reply(reply, true); }
 
 }  // namespace vadrel

@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "control/control_json.h"
+#include "control/route_api.h"
 #include "os/system_error.h"
 
 namespace vadrel {
@@ -94,11 +95,19 @@ struct ControlServer::EventClient {
 
 ControlServer::ControlServer(ControlTarget& target, ControlLimits limits, Now now, QObject* parent)
     : QObject(parent), target_(target), limits_(limits), now_(std::move(now)) {
+    readers_.setMaxThreadCount(1);
+    readers_.setExpiryTimeout(-1);
     limits_timer_.setInterval(1000);
     connect(&limits_timer_, &QTimer::timeout, this, &ControlServer::check_time_limits);
 }
 
-ControlServer::~ControlServer() { stop(); }
+ControlServer::~ControlServer() {
+    stop();
+    // A reading under way stops at its next piece; those waiting never start.
+    stopping_->store(true);
+    readers_.clear();
+    readers_.waitForDone();
+}
 
 std::optional<std::string> ControlServer::start(const ControlAddress& where, const std::string& token) {
     stop();
@@ -185,16 +194,56 @@ bool ControlServer::handle(const QHttpServerRequest& request, QTcpSocket* socket
         upgrading_.emplace_back(socket);
         return true;
     }
-    HttpFront::respond(request, socket, reply_to(request));
-    close_if_asked(request, socket);
+    const bool close_after = !keeps_open(request, socket);
+    if (auto refusal = access_refusal(rules_, headers_of(request))) {
+        HttpFront::respond(request, socket, *refusal);
+    } else {
+        ApiRequest api{request.method(), request.url().path(), request.value("content-type"), request.body(),
+                       request.url().query(QUrl::FullyEncoded)};
+        auto begun = begin_answer(api, target_);
+        if (auto* to_read = std::get_if<RouteToRead>(&begun)) {
+            read_route_later(std::move(api), to_read->n, socket, close_after);
+            return true;
+        }
+        HttpFront::respond(request, socket, std::get<ApiReply>(begun));
+    }
+    if (close_after) socket->disconnectFromHost();
     return true;
 }
 
-void ControlServer::close_if_asked(const QHttpServerRequest& request, QTcpSocket* socket) const {
+bool ControlServer::keeps_open(const QHttpServerRequest& request, QTcpSocket* socket) const {
     // Qt's server keeps every connection open; HTTP/1.0 without keep-alive
-    // (which the listener saw in the head) and "Connection: close" end here.
-    const bool keep = !request.value("connection").toLower().contains("close") && listener_ && listener_->keeps_alive(socket);
-    if (!keep) socket->disconnectFromHost();
+    // (which the listener saw in the head) and "Connection: close" end after
+    // their answer.
+    return !request.value("connection").toLower().contains("close") && listener_ && listener_->keeps_alive(socket);
+}
+
+void ControlServer::read_route_later(ApiRequest request, std::size_t n, QTcpSocket* socket, bool close_after) {
+    QPointer<QTcpSocket> answer_to(socket);
+    const auto answer = [answer_to, close_after](const ApiReply& reply) {
+        // The client may have gone meanwhile: the route stands all the same.
+        if (!answer_to || answer_to->state() != QAbstractSocket::ConnectedState) return;
+        answer_to->write(whole_reply(reply, false));
+        if (close_after) answer_to->disconnectFromHost();
+    };
+    const qint64 bytes = request.body.size();
+    if (reading_bytes_ + bytes > 2 * limits_.route_body_limit) {
+        answer(refused(unavailable, "l'interfaccia di controllo sta già leggendo altri percorsi: riprovare fra poco"));
+        return;
+    }
+    reading_bytes_ += bytes;
+    readers_.start([this, request = std::move(request), n, answer, bytes, stopping = stopping_]() mutable {
+        auto offer = route_offer(request, [&stopping] { return !stopping->load(); });
+        request = {};  // the body's memory goes before the route is handed over
+        // Back on the loop; dropped if the server is gone by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, n, answer, bytes, offer = std::make_shared<decltype(offer)>(std::move(offer))]() mutable {
+                reading_bytes_ -= bytes;
+                answer(give_offered_route(target_, n, std::move(*offer)));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ControlServer::handle_refused(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -205,7 +254,7 @@ void ControlServer::handle_refused(const QHttpServerRequest& request, QTcpSocket
                                          std::to_string(limits_.max_event_clients) + " insieme): riprovare fra poco");
     }
     HttpFront::respond(request, socket, reply);
-    close_if_asked(request, socket);
+    if (!keeps_open(request, socket)) socket->disconnectFromHost();
 }
 
 void ControlServer::take_event_clients() {

@@ -22,10 +22,19 @@
 // a client sends on it is read and dropped (messages of at most 4 KB); the
 // pongs Qt answers its pings with count against the same bound: once more
 // than reply_limit beyond that second waits unread, the client is closed.
+//
+// A route given by PUT is read and checked on a thread of its own, one
+// route at a time in the order they came, never on the loop that makes the
+// seconds; the route read is given on the loop, and the answer sent then.
+// The bodies waiting there hold at most twice the listener's
+// route_body_limit in all: past it, 503. Stopping the server stops a
+// reading under way at its next piece.
 
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -99,7 +108,12 @@ private:
     ApiReply reply_to(const QHttpServerRequest& request);
     bool handle(const QHttpServerRequest& request, QTcpSocket* socket);
     void handle_refused(const QHttpServerRequest& request, QTcpSocket* socket);
-    void close_if_asked(const QHttpServerRequest& request, QTcpSocket* socket) const;
+    // False when the connection ends after its answer (HTTP/1.0 without
+    // keep-alive, "Connection: close").
+    bool keeps_open(const QHttpServerRequest& request, QTcpSocket* socket) const;
+    // Reads the route of `request` off the loop, gives it to vehicle n on
+    // the loop and answers on `socket` then.
+    void read_route_later(ApiRequest request, std::size_t n, QTcpSocket* socket, bool close_after);
     void take_event_clients();
     // Closes an events client whose unread replies pass its bound: the
     // second it was given last and reply_limit. False when closed.
@@ -116,6 +130,12 @@ private:
     std::vector<std::unique_ptr<EventClient>> event_clients_;
     long long events_skipped_ = 0;
     QTimer limits_timer_;
+    // The routes' reading: the bytes of the bodies given to it and not yet
+    // answered, and the flag that stops it. Declared last: the pool, waited
+    // for first, is gone before anything its task touches.
+    qint64 reading_bytes_ = 0;
+    std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
+    QThreadPool readers_;
 };
 
 }  // namespace vadrel

@@ -1,8 +1,6 @@
 #include "route_api.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonParseError>
 #include <QUrlQuery>
 #include <algorithm>
 #include <cmath>
@@ -51,8 +49,6 @@ bool looks_like_json(const QByteArray& body) {
     return false;
 }
 
-std::string size_text(std::uint64_t bytes) { return std::to_string(bytes / (1024 * 1024)) + " MiB"; }
-
 const char* end_name(RouteEnd end) {
     switch (end) {
         case RouteEnd::loop: return "ciclo";
@@ -64,7 +60,7 @@ const char* end_name(RouteEnd end) {
 
 }  // namespace
 
-std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request) {
+std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request, const std::function<bool()>& go_on) {
     const QByteArray type = request.content_type.split(';').first().trimmed().toLower();
     RouteFormat format = format_of_content_type(type.toStdString());
     if (!type.isEmpty() && format == RouteFormat::guess) {
@@ -83,36 +79,11 @@ std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request) {
     }
     if (format == RouteFormat::guess && looks_like_json(request.body)) format = RouteFormat::json;
 
-    RouteReading reading;
-    if (format == RouteFormat::json) {
-        if (static_cast<std::uint64_t>(request.body.size()) > max_json_bytes) {
-            return refusal(payload_too_large, "un percorso in JSON va al massimo fino a " + size_text(max_json_bytes) +
-                                                  ": per uno più lungo usare GPX o CSV");
-        }
-        QJsonParseError error{};
-        QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
-        if (error.error != QJsonParseError::NoError) {
-            // The reader says where, with its line and column.
-            reading = read_route_file(request.body, RouteFormat::json);
-        } else {
-            if (document.isObject()) {
-                QJsonObject object = document.object();
-                for (const char* name : {"fine", "ritmo", "virata", "da"}) {
-                    const QJsonValue value = object.take(QLatin1String(name));
-                    if (value.isUndefined()) continue;
-                    if (!value.isString() && !value.isDouble()) {
-                        return refusal(bad_request, std::string(name) + " deve essere un testo o un numero", name);
-                    }
-                    const std::string text = value.isDouble() ? QString::number(value.toDouble(), 'g', 17).toStdString()
-                                                              : value.toString().toStdString();
-                    if (auto bad = take_option(wanted, seen, name, text)) return *bad;
-                }
-                document.setObject(object);
-            }
-            reading = read_json_route(document);
-        }
-    } else {
-        reading = read_route_file(request.body, format);
+    // A JSON body may carry the options as its fields, beside the points.
+    JsonFields fields{{"fine", "ritmo", "virata", "da"}, {}};
+    RouteReading reading = read_route_file(request.body, format, go_on, &fields);
+    for (const auto& [name, text] : fields.given) {
+        if (auto bad = take_option(wanted, seen, name, text)) return *bad;
     }
     if (const auto* problem = std::get_if<ReadProblem>(&reading)) {
         return refusal(bad_request, "il percorso non si legge: " + problem->message(), "percorso");

@@ -12,6 +12,7 @@
 
 #include <QJsonObject>
 #include <cstddef>
+#include <functional>
 #include <variant>
 
 #include "control/control_api.h"
@@ -27,10 +28,17 @@ struct RouteOffer {
 };
 
 // The route a PUT gives, or the reply refusing it: 415 a Content-Type that
-// is no route's, 413 a JSON body beyond what its reader takes, 400 a file
+// is no route's, 400 a file
 // that cannot be read (with its line and column), a route the file does not
 // have, an option that is not one.
-std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request);
+// `go_on` is asked before each piece of the body is read; false stops the
+// reading (the program is ending). Runs on any thread: it touches nothing
+// but the request.
+std::variant<RouteOffer, ApiReply> route_offer(const ApiRequest& request, const std::function<bool()>& go_on = {});
+
+// On the program's loop: the route read for vehicle n given to it (or the
+// refusal the reading made), and the answer.
+ApiReply give_offered_route(ControlTarget& target, std::size_t n, std::variant<RouteOffer, ApiReply> offer);
 
 // Which points a GET shows: primo (from 0) and quanti (1 to max_points_shown,
 // 1000 when not asked), or the reply refusing them.

@@ -7,6 +7,8 @@
 
 #include <QObject>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "os/descriptor.h"
 
@@ -32,6 +34,25 @@ signals:
 private:
     Descriptor fd_;
     std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// While the program starts (its folder, its routes, its ports: nothing sent
+// yet, nothing to save), SIGINT, SIGTERM or SIGHUP end it at once, whatever
+// it is doing: a thread of this guard waits for them, writes `farewell` on
+// standard error and leaves with `status`. Reading a route of hundreds of
+// megabytes need not ask whether to stop. Once the guard goes (before the
+// event loop runs), SignalWatcher has the signals again.
+class TerminationDuringStart {
+public:
+    TerminationDuringStart(std::string farewell, int status);
+    ~TerminationDuringStart();
+    TerminationDuringStart(const TerminationDuringStart&) = delete;
+    TerminationDuringStart& operator=(const TerminationDuringStart&) = delete;
+
+private:
+    Descriptor signals_;
+    Descriptor wake_;
+    std::thread waiter_;
 };
 
 }  // namespace vadrel

@@ -162,8 +162,9 @@ std::string ReadProblem::message() const {
     return "riga " + std::to_string(line) + ", colonna " + std::to_string(column) + ": " + reason;
 }
 
-RouteReading read_route_source(const PieceSource& source, RouteFormat format, std::optional<std::uint64_t> size) {
-    const auto limit = [&] { return format == RouteFormat::json ? max_json_bytes : max_file_bytes; };
+RouteReading read_route_source(const PieceSource& source, RouteFormat format, std::optional<std::uint64_t> size,
+                               JsonFields* fields) {
+    const auto limit = [] { return max_file_bytes; };
     const auto too_large = [&] {
         return ReadProblem{0, 0, "il file è più grande di " + size_text(limit()) +
                                      ", il massimo che vadrel legge per un percorso"};
@@ -173,7 +174,7 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
     Collector out;
     std::optional<route_parsing::XmlParser> xml;
     std::optional<route_parsing::CsvParser> csv;
-    QByteArray json;
+    std::optional<route_parsing::JsonParser> json;
     std::string undecided;  // the blanks before the first byte that tells the format
     std::uint64_t total = 0;
     LineCount place;
@@ -182,28 +183,29 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         format = chosen;
         if (chosen == RouteFormat::gpx || chosen == RouteFormat::kml) xml.emplace(out);
         if (chosen == RouteFormat::csv) csv.emplace(out, "");
+        if (chosen == RouteFormat::json) json.emplace(out, fields ? fields->allowed : std::vector<std::string>{});
     };
     const auto give = [&](std::string_view bytes) {
         if (xml) return xml->feed(bytes);
         if (csv) return csv->feed(bytes);
-        json.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        return true;
+        return json->feed(bytes);
     };
     if (format != RouteFormat::guess) choose(format);
 
     while (true) {
         const Piece piece = source();
         if (!piece.failure.empty()) return ReadProblem{0, 0, piece.failure};
-        const std::string_view bytes = piece.bytes;
-        if (bytes.empty()) break;
-        total += bytes.size();
+        const std::string_view all = piece.bytes;
+        if (all.empty()) break;
+        total += all.size();
         if (total > limit()) return too_large();
-        if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
-            const auto at = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
-            route_parsing::move_along(bytes, at, place.line, place.column);
-            return ReadProblem{place.line, place.column,
-                               "il file contiene byte nulli: non è un testo (è un file binario, o un testo in UTF-16?)"};
-        }
+        // The bytes before a NUL are read first: a problem there, earlier in
+        // the file, is the one told, however the file came in pieces.
+        const void* nul = std::memchr(all.data(), '\0', all.size());
+        const std::size_t clean =
+            nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - all.data()) : all.size();
+        const std::string_view bytes = all.substr(0, clean);
+        const LineCount piece_start = place;
         // Lines and columns for the next piece, only counted where needed.
         const std::size_t last_newline = bytes.rfind('\n');
         if (last_newline == std::string_view::npos) {
@@ -213,19 +215,32 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
             place.column = 1;
             route_parsing::move_along(bytes.substr(last_newline + 1), bytes.size(), place.line, place.column);
         }
+        bool given = true;
         if (format == RouteFormat::guess) {
             undecided.append(bytes);
             std::string_view look = undecided;
             if (look.substr(0, 3) == "\xEF\xBB\xBF") look.remove_prefix(3);
-            const std::size_t first = look.find_first_not_of(" \t\r\n");
-            if (first == std::string_view::npos && undecided.size() < piece_bytes) continue;
-            const char c = first == std::string_view::npos ? ' ' : look[first];
-            choose(c == '<' ? RouteFormat::gpx : c == '[' || c == '{' ? RouteFormat::json : RouteFormat::csv);
-            const std::string held = std::move(undecided);
-            if (!give(held)) break;
-            continue;
+            // A byte order mark not yet whole tells nothing yet.
+            const bool mark_begun = look.size() < 3 && std::string_view("\xEF\xBB\xBF").starts_with(look);
+            const std::size_t first = mark_begun ? std::string_view::npos : look.find_first_not_of(" \t\r\n");
+            if (first != std::string_view::npos || undecided.size() >= piece_bytes) {
+                const char c = first == std::string_view::npos ? ' ' : look[first];
+                choose(c == '<' ? RouteFormat::gpx : c == '[' || c == '{' ? RouteFormat::json : RouteFormat::csv);
+                const std::string held = std::move(undecided);
+                undecided.clear();
+                given = give(held);
+            }
+        } else {
+            given = give(bytes);
         }
-        if (!give(bytes)) break;
+        if (!given) break;
+        if (nul) {
+            if (xml && !xml->drain()) break;
+            LineCount at = piece_start;
+            route_parsing::move_along(all, clean, at.line, at.column);
+            return ReadProblem{at.line, at.column,
+                               "il file contiene byte nulli: non è un testo (è un file binario, o un testo in UTF-16?)"};
+        }
     }
     if (format == RouteFormat::guess) {
         if (undecided.find_first_not_of(" \t\r\n\xEF\xBB\xBF") == std::string::npos) return ReadProblem{0, 0, "il file è vuoto"};
@@ -236,20 +251,25 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         xml->finish();
     } else if (csv) {
         csv->finish();
-    } else {
-        return route_parsing::read_json_points(json);
+    } else if (json->finish() && fields) {
+        fields->given = json->options();
     }
     return out.result();
 }
 
-RouteReading read_route_file(const QByteArray& bytes, RouteFormat format) {
-    bool given = false;
+RouteReading read_route_file(const QByteArray& bytes, RouteFormat format, const std::function<bool()>& go_on,
+                             JsonFields* fields) {
+    // Given a piece at a time, as a file is read: the XML reader's limit on
+    // one text or tag is not the size of the whole.
+    const std::string_view all(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    std::size_t given = 0;
     const PieceSource source = [&]() -> Piece {
-        if (given) return {};
-        given = true;
-        return {std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), {}};
+        if (go_on && !go_on()) return {{}, "lettura interrotta"};
+        const std::string_view piece = all.substr(given, piece_bytes);
+        given += piece.size();
+        return {piece, {}};
     };
-    return read_route_source(source, format, static_cast<std::uint64_t>(bytes.size()));
+    return read_route_source(source, format, static_cast<std::uint64_t>(bytes.size()), fields);
 }
 
 RouteReading read_route_file(const std::string& path, const std::function<bool(double)>& go_on) {

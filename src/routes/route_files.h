@@ -11,13 +11,18 @@
 //   auto& routes = std::get<std::vector<Route>>(read);
 //   auto chosen = choose_route(routes, "Andata");   // by name, or "2" by number
 //
-// Every file is read as a stream, a piece at a time, in bounded memory (the
+// Every file is read as a stream, a piece at a time (bytes already in
+// memory too), in bounded memory and in time in proportion to its length (the
 // routes it holds, and one piece), and refused, with the line and column
 // where it went wrong:
 //   - a file larger than max_file_bytes (a regular file before any reading),
 //     or with more than Route::max_points points in all;
 //   - XML with a DOCTYPE, found before the XML reader sees it, so that no
 //     entity is ever declared or expanded (and none is ever fetched);
+//   - XML whose markup would make the reader's time grow faster than the
+//     file, found before the reader sees it: a tag with more than 64
+//     attributes or longer than 64 KiB, elements nested more than 64 deep,
+//     more than 64 namespace declarations in force at once;
 //   - a file with a NUL byte (binary, or UTF-16), XML that is not well
 //     formed or stops half way, a line of CSV longer than max_line_bytes;
 //   - a point out of range, a time going backwards (Route::add), a route
@@ -42,7 +47,9 @@
 // each point with lat/latitudine, lon/longitudine, optionally one of
 // velocita (km/h, the panel's unit), velocita_kmh, velocita_nodi, velocita_ms,
 // and ora (ISO 8601); any other
-// key is refused, so that a misspelt one is not silently left out.
+// key is refused, so that a misspelt one is not silently left out, and so is
+// a key given twice. JSON is read as a stream too, as the other formats are,
+// up to the same max_file_bytes.
 
 #include <QByteArray>
 #include <cstdint>
@@ -56,7 +63,6 @@
 #include "routes/route.h"
 
 class QIODevice;
-class QJsonDocument;
 
 namespace vadrel {
 
@@ -64,9 +70,6 @@ namespace vadrel {
 // point, and room for a million plain points; a 200 MB file is refused
 // before its first byte is read.
 inline constexpr std::uint64_t max_file_bytes = 128ull * 1024 * 1024;
-// A JSON body is read whole by Qt's JSON parser, which needs about ten times
-// its size: 16 MiB holds some 400,000 points.
-inline constexpr std::uint64_t max_json_bytes = 16ull * 1024 * 1024;
 inline constexpr std::size_t max_line_bytes = 4096;
 
 enum class RouteFormat : std::uint8_t {
@@ -105,16 +108,25 @@ using PieceSource = std::function<Piece()>;
 // The file from its pieces; `size`, when known, is refused at once beyond
 // max_file_bytes. XML (gpx, kml) is told apart by its root element, whichever
 // of the two was said.
+// The fields a JSON route may carry beside its points (the control
+// interface's options: {"punti": [...], "fine": "ciclo"}), and those it
+// carried, in order, each as written (a string's text, a number's digits).
+struct JsonFields {
+    std::vector<std::string> allowed;
+    std::vector<std::pair<std::string, std::string>> given;
+};
+
 RouteReading read_route_source(const PieceSource& source, RouteFormat format,
-                               std::optional<std::uint64_t> size = std::nullopt);
-RouteReading read_route_file(const QByteArray& bytes, RouteFormat format);
+                               std::optional<std::uint64_t> size = std::nullopt, JsonFields* fields = nullptr);
+// `go_on`, when given, is asked before each piece; false stops the reading
+// ("lettura interrotta").
+RouteReading read_route_file(const QByteArray& bytes, RouteFormat format, const std::function<bool()>& go_on = {},
+                             JsonFields* fields = nullptr);
 // A regular file (a folder, a FIFO or a device is refused: they are not
 // read), its format by the name, else by the content. `go_on(fraction read)`
 // is asked before each piece; false stops the reading ("lettura interrotta").
 RouteReading read_route_file(const std::string& path, const std::function<bool(double)>& go_on = {});
 
-// A JSON route already parsed (a list of points, or {"nome", "punti"}).
-RouteReading read_json_route(const QJsonDocument& document);
 
 // The route a choice names: a route's name, else its number from 1; ""
 // chooses the first. The index, or an Italian reason naming the routes there are.

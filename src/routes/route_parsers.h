@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,10 @@ public:
     RouteReading result();
     std::size_t routes() const { return routes_.size(); }
     void rename(std::size_t index, std::string name) { routes_[index].set_name(std::move(name)); }
+    // The problem's reason said of a part: "punto 3: " + reason.
+    void prefix_problem(const std::string& prefix) {
+        if (problem_) problem_->reason = prefix + problem_->reason;
+    }
 
 private:
     std::vector<Route> routes_;
@@ -65,6 +70,10 @@ public:
     XmlParser& operator=(const XmlParser&) = delete;
     // False once there is a problem.
     bool feed(std::string_view piece);
+    // Everything fed so far given to the reader now (fed bytes may wait for
+    // more while the reader is in a long token): before a problem found
+    // further on is told.
+    bool drain();
     bool finish();
 
 private:
@@ -94,7 +103,64 @@ private:
     int speed_unit_ = 1;  // km/h, knots, m/s
 };
 
-// The whole body at once.
-RouteReading read_json_points(const QByteArray& body);
+// JSON: a list of points, or {"nome": ..., "punti": [...]} with, beside
+// them, the fields `option_names` (strings or numbers, kept as written).
+class JsonParser {
+public:
+    JsonParser(Collector& out, std::vector<std::string> option_names);
+    bool feed(std::string_view piece);
+    bool finish();
+    const std::vector<std::pair<std::string, std::string>>& options() const { return options_; }
+
+private:
+    enum class Lexing : std::uint8_t { none, string, escape, number, literal };
+    enum class Expect : std::uint8_t { value, value_or_close, key, key_or_close, colon, comma_or_close, end };
+    enum class Field : std::uint8_t { none, name, points, option, lat, lon, speed, time };
+    enum class Scalar : std::uint8_t { string, number, literal };
+
+    void step(char c);
+    void string_byte(char c);
+    void escape_byte(char c);
+    void number_end();
+    void literal_end();
+    void open(char bracket);
+    void close();
+    void after_value();
+    void key(const std::string& name);
+    void scalar(Scalar kind);
+    void not_a_scalar();
+    void point_end();
+    bool top_object() const;
+    void fail(std::int64_t line, std::int64_t column, std::string reason);
+    void syntax(const std::string& reason);
+    void syntax_at_token(const std::string& reason);
+    std::string in_point(const std::string& reason) const;
+
+    Collector& out_;
+    std::vector<std::string> option_names_;
+    std::vector<std::pair<std::string, std::string>> options_;
+    // The token being read.
+    Lexing lexing_ = Lexing::none;
+    Expect expect_ = Expect::value;
+    std::string token_, escape_;
+    bool string_is_key_ = false;
+    char32_t high_surrogate_ = 0;
+    double number_ = 0.0;
+    // The containers open, "{" or "[": three at most in a route's shape.
+    std::string nesting_;
+    bool listing_ = false, lists_done_ = false, done_ = false;
+    // The route's fields, and the field whose value comes.
+    std::set<std::string> seen_;
+    Field field_ = Field::none;
+    std::string field_name_, name_;
+    // The point being read.
+    RoutePoint point_;
+    bool has_lat_ = false, has_lon_ = false, has_speed_ = false;
+    std::int64_t point_line_ = 0, point_column_ = 0;
+    std::size_t points_ = 0;
+    // Where the byte being read and the token stand.
+    std::int64_t line_ = 1, column_ = 1, token_line_ = 1, token_column_ = 1;
+    std::size_t position_ = 0, bom_ = 0;
+};
 
 }  // namespace vadrel::route_parsing

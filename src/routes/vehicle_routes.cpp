@@ -164,7 +164,8 @@ bool VehicleRoutes::steer(std::size_t n, Vehicle& vehicle, double seconds) {
     // of a route that stops there, the vehicle stands still.
     const double in_unit = step.speed * (vehicle.unit == SpeedUnit::knots ? 3.6 / km_per_nautical_mile : 3.6);
     if (step.progress.finished) {
-        vehicle.speed = 0.0;
+        // A loop of one point holds there at the speed it was given.
+        if (followed->options.end == RouteEnd::stop) vehicle.speed = 0.0;
     } else if (std::fabs(in_unit - std::fabs(vehicle.speed)) > 1e-6 * std::max(1.0, in_unit)) {
         vehicle.speed = in_unit;
     }
@@ -174,7 +175,9 @@ bool VehicleRoutes::steer(std::size_t n, Vehicle& vehicle, double seconds) {
 void VehicleRoutes::changed_by_hand(std::size_t n, Change what, const Vehicle& vehicle, const void* origin) {
     if (n >= fleet_size || !routes_[n] || placing_ == n) return;
     FollowedRoute& followed = *routes_[n];
-    const bool finished = followed.progress.finished;
+    // Only a route that stops at its end is ever done with: a loop or a
+    // back-and-forth of a single point has nowhere to go, and holds there.
+    const bool finished = followed.progress.finished && followed.options.end == RouteEnd::stop;
     const bool leaves = what == Change::course || (finished && what == Change::placed) ||
                         (finished && what == Change::speed && vehicle.speed != 0.0);
     if (leaves) {

@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -26,6 +28,7 @@
 #include "routes/route_text.h"
 #include "routes/vehicle_routes.h"
 #include "support/scratch_folder.h"
+#include "routes_check.h"
 #include "textbook.h"
 
 namespace vadrel {
@@ -622,18 +625,28 @@ TEST_F(OnRoute, APointAppendedIsDrivenToFromWhereTheVehicleIs) {
 }
 
 TEST_F(OnRoute, HandChangesThatTakeItOffItsRoute) {
-    // name, first driven to the end of its route, the change, whether the route stays
-    const std::tuple<const char*, bool, Change, bool> rows[] = {
-        {"a speed changes the pace only", false, Change::speed, true},
-        {"placed at the end of its route: done", true, Change::placed, false},
-        {"a speed at the end of its route: done", true, Change::speed, false},
+    const Route one_point = route_of({{44.0, 10.0}});
+    // name, route, its end, first driven to the end of its route, the change, whether the route stays
+    const std::tuple<const char*, const Route*, RouteEnd, bool, Change, bool> rows[] = {
+        {"a speed changes the pace only", &north, RouteEnd::stop, false, Change::speed, true},
+        {"placed at the end of its route: done", &north, RouteEnd::stop, true, Change::placed, false},
+        {"a speed at the end of its route: done", &north, RouteEnd::stop, true, Change::speed, false},
+        {"a speed on a loop of one point: it never ends", &one_point, RouteEnd::loop, true, Change::speed, true},
+        {"a speed back and forth on one point", &one_point, RouteEnd::back, true, Change::speed, true},
+        {"a speed on one point that stops: done", &one_point, RouteEnd::stop, true, Change::speed, false},
     };
-    for (const auto& [name, finished, what, stays] : rows) {
-        give(north);
+    for (const auto& [name, route, end, finished, what, stays] : rows) {
+        SCOPED_TRACE(name);
+        give(*route, {end, false, 0.0, false});
         go_for(finished ? 1000.0 : 10.0);
         keeper.calls.clear();
-        EXPECT_FALSE(what == Change::speed ? fleet.set_speed(0, 50.0, &me) : fleet.place(0, 0.0, 0.0, &me)) << name;
-        EXPECT_EQ(std::pair(routes.has_route(0), keeper.calls.empty()), std::pair(stays, stays)) << name;
+        EXPECT_FALSE(what == Change::speed ? fleet.set_speed(0, 50.0, &me) : fleet.place(0, 0.0, 0.0, &me));
+        EXPECT_EQ(std::pair(routes.has_route(0), keeper.calls.empty()), std::pair(stays, stays));
+        if (stays && route == &one_point) {
+            fleet.advance(2000.0);
+            EXPECT_NEAR(lat(), 44.0, 1e-9) << "it holds at its point";
+            EXPECT_EQ(fleet.vehicle(0).speed, 50.0) << "at the speed given";
+        }
         routes.take_away(0, &me);
         EXPECT_FALSE(fleet.set_speed(0, 36.0, &me));
     }
@@ -689,6 +702,10 @@ TEST(RouteFiles, GoodFilesOfEachFormat) {
          "\xEF\xBB\xBF<gpx version=\"1.0\"><trk><trkseg><trkpt lat=\"-1\" lon=\"179.5\"><speed>2.5</speed></trkpt>"
          "</trkseg></trk></gpx>",
          {""}, 1, {-1.0, 179.5, 2.5}},
+        {"GPX in Latin-1, said so", RouteFormat::gpx,
+         "<?xml version='1.0' encoding='ISO-8859-1'?><gpx><rte><name>caff\xE8</name><rtept lat=\"1\" lon=\"2\"/>"
+         "</rte></gpx>",
+         {"caff\xC3\xA8"}, 1, {1.0, 2.0}},
         {"KML LineString named by its Placemark", RouteFormat::kml,
          "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark><name>Linea</name>"
          "<LineString><coordinates>\n  9.1,45.1,0 9.2,45.2\n  9.3,45.3,10\n</coordinates></LineString></Placemark>"
@@ -712,6 +729,10 @@ TEST(RouteFiles, GoodFilesOfEachFormat) {
          {-8.0, 7.0, 3.5}},
         {"JSON list", RouteFormat::json, "[{\"lat\":1,\"lon\":2},{\"lat\":1.5,\"lon\":2,\"velocita_kmh\":36}]", {""}, 2,
          {1.5, 2.0, 10.0}},
+        {"JSON: escapes, a BOM, the name after the points", RouteFormat::guess,
+         "\xEF\xBB\xBF {\"punti\" : [ {\"lat\" : -1.5e0 , \"lon\":2, \"velocita_nodi\": 10} ] ,"
+         " \"nome\":\"caff\\u00e8 \\ud83d\\ude97 \\\"a\\\"\"}",
+         {"caff\xC3\xA8 \xF0\x9F\x9A\x97 \"a\""}, 1, {-1.5, 2.0, static_cast<float>(10 * 1852.0 / 3600.0)}},
         {"JSON object with a name", RouteFormat::guess,
          "{\"nome\":\"api\",\"punti\":[{\"latitudine\":-3,\"longitudine\":4,\"ora\":\"2024-05-01T12:00:00+02:00\"}]}",
          {"api"}, 1, {-3.0, 4.0, std::nullopt, 1714557600000}},
@@ -739,7 +760,12 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
          "<?xml version=\"1.0\"?>\n<!-- x --><!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><gpx>&x;</gpx>",
          2, 11, "DOCTYPE"},
         {"undeclared entity", RouteFormat::gpx, "<gpx><rte><name>&x;</name></rte></gpx>", 1, 20, "XML"},
-        {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 2, "XML"},
+        {"binary without NUL", RouteFormat::gpx, "\x89PNG\r\n\x1A\n\xFF\xD8", 1, 1, "UTF-8"},
+        {"a Latin-1 byte in a file that does not say so", RouteFormat::gpx,
+         "<gpx><rte>\n<name>caff\xE8 \xC3\xA8</name><rtept lat=\"1\" lon=\"2\"/></rte></gpx>", 2, 11, "UTF-8"},
+        {"a character cut at the end", RouteFormat::gpx, "<gpx><rte><name>\xC3", 1, 17, "UTF-8"},
+        {"a control character", RouteFormat::gpx, "<gpx><rte><name>\x1B]0;titolo\x07</name></rte></gpx>", 1, 17,
+         "carattere di controllo"},
         {"binary: a NUL byte", RouteFormat::guess, std::string("lat;lon\n1;2\n3;\0\xFF", 16), 3, 3, "byte nulli"},
         // At the start of the element cut short, not where the reader gave up.
         {"truncated GPX", RouteFormat::gpx, gpx_head + "<rte><rtept lat=\"1\" lon=\"2\"/><rtept lat=\"1", 3, 30,
@@ -770,7 +796,25 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         {"CSV comma separator with decimal commas", RouteFormat::csv, "lat,lon\n45,5,9,2\n", 2, 1, "col punto"},
         {"CSV unknown speed unit", RouteFormat::csv, "lat;lon;velocita_mph\n", 1, 9, "unità"},
         {"CSV line too long", RouteFormat::csv, "lat;lon\n" + std::string(5000, '7'), 2, 1, "più lunga"},
-        {"JSON syntax", RouteFormat::json, "[{\"lat\":1,\n \"lon\":}]", 2, 9, "JSON"},
+        {"JSON syntax", RouteFormat::json, "[{\"lat\":1,\n \"lon\":}]", 2, 8, "JSON"},
+        {"JSON: a key given twice", RouteFormat::json, "{\"punti\":[{\"lat\":1,\"lon\":2,\n\"latitudine\":3}]}", 2, 1,
+         "punto 1: latitudine: il valore è dato due volte"},
+        {"JSON: a route's field twice", RouteFormat::json,
+         "{\"nome\":\"a\",\"punti\":[{\"lat\":1,\"lon\":2}],\"nome\":\"b\"}", 1, 41, "\"nome\" è dato due volte"},
+        {"JSON: an unknown field of a point", RouteFormat::guess, "[{\"lat\":45,\"lon\":9,\"quota\":3}]", 1, 20,
+         "punto 1: chiave sconosciuta \"quota\""},
+        {"JSON: a point out of range, placed", RouteFormat::json, "[{\"lat\":1,\"lon\":2},\n {\"lat\":95,\"lon\":2}]", 2,
+         2, "punto 2: la latitudine 95"},
+        {"JSON: a number as text", RouteFormat::json, "[{\"lat\":\"45\",\"lon\":9}]", 1, 9, "lat deve essere un numero"},
+        {"JSON: a point that is a list", RouteFormat::json, "[[45,9]]", 1, 2, "ogni punto è un oggetto"},
+        {"JSON: no points", RouteFormat::json, "{\"nome\":\"x\"}", 0, 0, "lista di punti"},
+        {"JSON: an empty list", RouteFormat::json, " []", 1, 3, "non ha punti"},
+        {"JSON: text after the end", RouteFormat::json, "[{\"lat\":1,\"lon\":2}] x", 1, 21, "dopo la fine"},
+        {"JSON: a lone surrogate", RouteFormat::json, "{\"nome\":\"\\ud800x\",\"punti\":[]}", 1, 16, "surrogato"},
+        {"JSON: a control byte in a string", RouteFormat::json, "{\"nome\":\"a\tb\"}", 1, 11, "controllo"},
+        {"JSON: a number JSON does not write", RouteFormat::json, "[{\"lat\":01,\"lon\":2}]", 1, 9, "numero"},
+        {"JSON: 1e999", RouteFormat::json, "[{\"lat\":1e999,\"lon\":2}]", 1, 9, "fuori campo"},
+        {"JSON: cut short", RouteFormat::json, "{\"punti\":[{\"lat\":1", 1, 19, "non è chiuso"},
     };
     for (const auto& [name, format, text, line, column, says] : rows) {
         SCOPED_TRACE(name);
@@ -779,6 +823,78 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
         ASSERT_TRUE(problem);
         EXPECT_NE(problem->reason.find(says), std::string::npos) << problem->message();
         EXPECT_EQ(std::pair(problem->line, problem->column), std::pair(line, column)) << problem->message();
+    }
+}
+
+// The markup's limits, which keep the XML reader's time in proportion to the
+// file: counted on tags only, never in comments, CDATA, values or text.
+TEST(RouteFiles, MarkupPastItsLimitsIsRefusedWithWhere) {
+    const auto attributes = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += " a" + std::to_string(i) + "=\"\"";
+        return text;
+    };
+    const auto nested = [](int n, const std::string& open) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += open;
+        return text;
+    };
+    const std::string point = "<rte><rtept lat=\"1\" lon=\"2\"/></rte>";
+    // name, text, line and column of the refusal (0, 0: read), what is said
+    const std::tuple<const char*, std::string, std::int64_t, std::int64_t, const char*> rows[] = {
+        {"64 attributes", "<gpx" + attributes(64) + ">" + point + "</gpx>", 0, 0, ""},
+        {"65 attributes", "<gpx" + attributes(65) + ">" + point + "</gpx>", 1, 444, "più di 64 attributi"},
+        {"a million attributes", "<gpx>\n<rte" + attributes(1'000'000) + "/>", 2, 444, "più di 64 attributi"},
+        {"= and > inside values, comments and CDATA",
+         "<gpx a='=\"=>' b=\"'==\"><!-- <a x=1 y=2> --><![CDATA[ <b c=d> ]]><?p <e f=g>?>" + nested(70, "<b x=\"/>\"/>") +
+             point + "</gpx>",
+         0, 0, ""},
+        {"63 deep below the root", "<gpx>" + nested(63, "<a>") + nested(63, "</a>") + point + "</gpx>", 0, 0, ""},
+        {"64 deep below the root", "<gpx>\n" + nested(64, "<a>"), 2, 190, "annidati a più di 64"},
+        {"empty elements do not nest", "<gpx>" + nested(100, "<a xmlns:x=\"u\"/>") + point + "</gpx>", 0, 0, ""},
+        {"65 namespaces in force",
+         "<kml xmlns:a=\"u\" xmlns:b=\"u\">" + nested(62, "<a xmlns:n=\"u\">") + "<b xmlns=\"v\">", 1, 963, "xmlns"},
+        {"a tag past 64 KiB", "<gpx a=\"" + std::string(70'000, 'x') + "\">", 1, 1, "64 KiB"},
+        {"a comment after the root", "<gpx>" + point + "</gpx>\n<!-- fine -->\n", 0, 0, ""},
+        {"text after the root", "<gpx>" + point + "</gpx>\n lat,lon", 2, 2, "dopo la fine"},
+        {"an element after the root", "<gpx/><gpx>" + point + "</gpx>", 1, 7, "dopo la fine"},
+    };
+    for (const auto& [name, text, line, column, says] : rows) {
+        SCOPED_TRACE(name);
+        const RouteReading read = read_text(text, RouteFormat::gpx);
+        const auto* problem = std::get_if<ReadProblem>(&read);
+        if (line == 0) {
+            EXPECT_FALSE(problem) << problem->message();
+            continue;
+        }
+        ASSERT_TRUE(problem);
+        EXPECT_THAT(problem->reason, ::testing::HasSubstr(says));
+        EXPECT_EQ(std::pair(problem->line, problem->column), std::pair(line, column)) << problem->message();
+    }
+}
+
+// A valid GPX whose whole is far beyond one token's 16 MiB reads as a file
+// does: the bytes in memory are given to the reader a piece at a time.
+TEST(RouteFiles, AGpxLargerThanOneTokenReadsFromMemory) {
+    std::string text = gpx_head + "<rte>\n";
+    while (text.size() < (17u << 20)) text += "<rtept lat=\"45.1234567\" lon=\"9.1234567\"></rtept>\n";
+    text += "</rte></gpx>\n";
+    const RouteReading read = read_text(text, RouteFormat::guess);
+    ASSERT_EQ(routes_of(read).size(), 1u);
+    EXPECT_GT(routes_of(read)[0].size(), 300'000u);
+}
+
+// The fuzzer's seed corpus: every rule of routes_check.h holds, and the
+// files named ok- read while those named ko- are refused.
+TEST(RouteFiles, FuzzCorpusKeepsEveryRule) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_ROUTES_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_ROUTES_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(fuzzing::check_routes(bytes), "") << name;
+        const RouteReading read = read_text(bytes, RouteFormat::guess);
+        EXPECT_EQ(std::holds_alternative<ReadProblem>(read), name.rfind("ko-", 0) == 0) << name << ": " << fuzzing::describe(read);
     }
 }
 
@@ -802,7 +918,7 @@ TEST(RouteFiles, EndlessAndHugeFilesAreRefusedEarly) {
         {"blanks: one endless text", gpx_head + "<rte>", std::string(65536, ' '), RouteFormat::guess,
          (16u << 20) + 70000, "16 MiB"},
         {"comment lines of CSV", "lat;lon\n", comments, RouteFormat::csv, max_file_bytes + 70000, "128 MiB"},
-        {"a JSON body", "[", std::string(65536, ' '), RouteFormat::json, max_json_bytes + 70000, "16 MiB"},
+        {"a JSON body", "[", std::string(65536, ' '), RouteFormat::json, max_file_bytes + 70000, "128 MiB"},
     };
     for (const auto& [name, start, again, format, at_most, says] : rows) {
         EXPECT_THAT(refusal(read_route_source(endless(start, again), format)), ::testing::HasSubstr(says)) << name;
