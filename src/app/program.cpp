@@ -16,7 +16,6 @@
 #include "control/vehicle_patch.h"
 #include "os/path_target.h"
 #include "panel/lifecycle.h"
-#include "panel/link.h"
 #include "panel/wiring.h"
 #include "serial/virtual_port.h"
 #include "routes/route_files.h"
@@ -120,7 +119,7 @@ Program::Program(const Options& options, Shell& shell)
     output_.add(tap_);
     recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
     form_ =
-        std::make_unique<PanelForm>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
+        std::make_unique<PanelForm>(fleet_, link_, transmitter_, Platform{clock_, shell, RegionalFormat::italian()});
     replay_.on_tick = [this](const std::string& bytes, const Delivery& delivery) {
         transmitter_.show_replayed(bytes, delivery);
         publish_second(bytes);
@@ -141,7 +140,8 @@ Program::Program(const Options& options, Shell& shell)
     control_->on_event = [this](const std::string& text) { say("vadrel: " + text); };
     transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
     transmitter_.set_vehicle_output(&network_.streams());
-    apply_start_options(*form_, options);
+    apply_start_options(fleet_, link_, options, this);
+    show_start_options(*form_, options);
     connect_panel(*form_);
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
 }
@@ -250,6 +250,7 @@ void Program::keep_progress() {
 
 void Program::start() {
     start_panel(*form_, vehicle_table_, *table_);
+    link_.start(this);
     give_routes();
     say("vadrel: tabella dei veicoli: " + table_->path());
     // The command line's vehicles over the table, as an operator's edits:
@@ -359,7 +360,7 @@ void Program::use_receiver(const OpzioniRicevitore& opzioni) {
 }
 
 void Program::report_port() {
-    const std::string& reason = transmitter_.port_problem();
+    const std::string& reason = link_.problem();
     if (reason == reported_reason_) return;
     reported_reason_ = reason;
     if (!reason.empty()) say("vadrel: porta No Tx: " + reason);
@@ -537,7 +538,7 @@ void Program::stop_replay() {
     transmitter_.end_replay();
 }
 
-std::string Program::change_ports(const PortSettings& settings) {
+std::string Program::change_ports(const PortSettings& settings, Link::Origin origin) {
     for (const std::int16_t number : com_ports) {
         if (options_.com.contains(number)) continue;  // this run's --com stays
         const auto device = [number](const PortSettings& s) {
@@ -545,8 +546,7 @@ std::string Program::change_ports(const PortSettings& settings) {
             return found == s.devices.end() ? default_device(number) : found->second;
         };
         if (device(settings) == device(port_settings_)) continue;
-        port_.use_device(number, device(settings));
-        if (selected_port(*form_) == number) choose_port(*form_, number);
+        link_.set_device(number, device(settings), origin);
     }
     port_settings_ = settings;
     return save_port_settings(*settings_file_, settings);

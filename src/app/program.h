@@ -27,6 +27,7 @@
 #include "config/vehicle_table.h"
 #include "tick/transmitter.h"
 #include "fleet/fleet.h"
+#include "link/link.h"
 #include "panel/panel_form.h"
 #include "outputs/output_fanout.h"
 #include "serial/port_router.h"
@@ -64,6 +65,10 @@ public:
 
     PanelForm& form() { return *form_; }
     Fleet& fleet() { return fleet_; }
+    // The serial link: the port chosen, its device and speed, open or
+    // failed, transmission; every source changes it through its change path.
+    Link& link() { return link_; }
+    const Link& link() const { return link_; }
     // The vehicles' routes: given, shown and taken away here by every source
     // (command line, control interface, window), kept in the program's folder
     // from start() on.
@@ -159,11 +164,11 @@ public:
 
     // The devices vadrel.ini maps COM 1..4 to (what "Porta..." edits).
     const PortSettings& port_settings() const { return port_settings_; }
-    // Maps the ports that --com leaves alone as these settings say, at once
-    // (the port the panel has open is opened again on its new device, by the
-    // panel's own port choice), and keeps them in vadrel.ini. Returns what
-    // could not be done, in Italian ("" when all was).
-    std::string change_ports(const PortSettings& settings);
+    // Maps the ports that --com leaves alone as these settings say, at once,
+    // through the link (the port chosen is opened again on its new device),
+    // and keeps them in vadrel.ini. Returns what could not be done, in
+    // Italian ("" when all was). `origin`: who asked, for the link's watchers.
+    std::string change_ports(const PortSettings& settings, Link::Origin origin = nullptr);
     // What COM number stands for now: "/dev/ttyUSB0", "/dev/pts/4 (virtuale)",
     // with " (--com)" when the command line chose it.
     std::string port_in_use(int number) const;
@@ -206,6 +211,7 @@ private:
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<TableFile> table_;
     PortRouter port_;
+    Link link_{port_, port_};
     OutputFanOut output_{port_};
     NetworkOutputs network_;
     // The log's time lines come from the clock that stamps the tracks.
@@ -233,7 +239,7 @@ private:
     Fleet fleet_;
     VehicleRoutes routes_{fleet_};
     TrackHistory tracks_{fleet_size};
-    Transmitter transmitter_{fleet_, tracks_, output_, clock_};
+    Transmitter transmitter_{fleet_, link_, tracks_, output_, clock_};
     VehicleTable vehicle_table_{fleet_};
     std::unique_ptr<PanelForm> form_;
     SecondTap tap_;

@@ -19,7 +19,9 @@ WindowMenus::WindowMenus(Program& program, gui::MainWindow& window, Shell& shell
                &window),
       // The devices behind COM 1..4, each shown on its button's tooltip.
       ports_(&serial_devices, [&program](int number) { return program.port_in_use(number); },
-             [&program](const PortSettings& settings) { return program.change_ports(settings); }, &window),
+             // The operator's change, as a port button's: a port that fails says so.
+             [&program](const PortSettings& settings) { return program.change_ports(settings, &program.form()); },
+             &window),
       // The control interface, kept in vadrel.ini.
       control_([&program](const ControlSettings& settings) { return program.change_control(settings); },
                [&program] { return program.control_status(); }, &window),

@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <cmath>
 
+#include "link/link.h"
+
 namespace vadrel {
 
 namespace {
@@ -127,12 +129,7 @@ QJsonObject state_json(const ControlState& state) {
             {"riproduzione", state.replaying},
             {"mezzo_attuale", static_cast<qint64>(state.current_vehicle)},
             {"mezzi_in_uso", state.vehicles_in_use},
-            {"porta", QJsonObject{{"numero", port.number},
-                                  {"dispositivo", QString::fromStdString(port.device)},
-                                  {"baud", port.baud},
-                                  {"aperta", port.open},
-                                  {"stato", QString::fromStdString(port.status)},
-                                  {"errore", QString::fromStdString(port.problem)}}},
+            {"porta", port_json(port)},
             {"uscite", outputs},
             {"ricevitore", receiver_json(state.receiver)},
             {"mezzi", vehicles}};
@@ -182,6 +179,46 @@ std::variant<bool, Refusal> read_transmission(const QJsonObject& body) {
     if (auto bad = take(bool_field(body, "attiva"), on)) return *bad;
     if (!on) return Refusal{"attiva", "manca il campo: true per trasmettere, false per fermare"};
     return *on;
+}
+
+QJsonObject port_json(const PortState& port) {
+    return {{"numero", port.number},
+            {"dispositivo", QString::fromStdString(port.device)},
+            {"baud", port.baud},
+            {"aperta", port.open},
+            {"stato", QString::fromStdString(port.status)},
+            {"errore", QString::fromStdString(port.problem)},
+            {"trasmissione", port.transmitting}};
+}
+
+std::variant<PortChange, Refusal> read_port_change(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"numero", "baud", "trasmissione"}, "numero, baud, trasmissione")) return *bad;
+    std::optional<double> number, baud;
+    PortChange change;
+    for (auto bad : {take(number_field(body, "numero"), number), take(number_field(body, "baud"), baud),
+                     take(bool_field(body, "trasmissione"), change.transmitting)}) {
+        if (bad) return *bad;
+    }
+    // A whole number, then the link's own rule for it.
+    const auto whole = [](const char* field, double value) -> std::variant<long, Refusal> {
+        if (value != std::trunc(value) || std::abs(value) > 1e9)
+            return Refusal{field, std::string("il campo \"") + field + "\" vuole un numero intero"};
+        return static_cast<long>(value);
+    };
+    if (number) {
+        auto n = whole("numero", *number);
+        if (auto* bad = std::get_if<Refusal>(&n)) return *bad;
+        if (auto bad = port_number_problem(std::get<long>(n))) return *bad;
+        change.number = static_cast<int>(std::get<long>(n));
+    }
+    if (baud) {
+        auto b = whole("baud", *baud);
+        if (auto* bad = std::get_if<Refusal>(&b)) return *bad;
+        if (auto bad = baud_problem(std::get<long>(b))) return *bad;
+        change.baud = static_cast<int>(std::get<long>(b));
+    }
+    if (change.empty()) return Refusal{"numero", "manca un campo: numero, baud o trasmissione"};
+    return change;
 }
 
 std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body) {

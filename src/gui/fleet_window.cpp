@@ -95,7 +95,6 @@ FleetWindow::FleetWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt:
             case Change::current:
             case Change::mode:
             case Change::cycle:
-            case Change::transmitting:
                 draw_all();
                 break;
             default:

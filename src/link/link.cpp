@@ -6,14 +6,8 @@
 
 namespace vadrel {
 
-namespace {
-
-// The port choice's own captions, in their own case beside Start/Stop's
-// "Tx OK" and "No Tx": an operator's scripts and screenshots know both.
-constexpr const char* chosen_open = "Tx ok";
-constexpr const char* chosen_closed = "No tx";
-
-}  // namespace
+using link_caption::chosen_closed;
+using link_caption::chosen_open;
 
 std::optional<Refusal> port_number_problem(long number) {
     if (valid_com_port(number)) return std::nullopt;
@@ -75,19 +69,33 @@ void Link::reopen(Origin origin) {
     tell(LinkChange::opened, origin);
 }
 
+std::optional<Refusal> Link::choose(int number, int baud, Origin origin) {
+    if (auto bad = port_number_problem(number)) return bad;
+    if (auto bad = baud_problem(baud)) return bad;
+    if (baud != baud_) {
+        baud_ = baud;
+        tell(LinkChange::speed, origin);
+    }
+    number_ = number;
+    reopen(origin);
+    return std::nullopt;
+}
+
 std::optional<Refusal> Link::set_baud(int baud, Origin origin) {
     if (auto bad = baud_problem(baud)) return bad;
+    if (!port_.is_open()) {
+        return Refusal{"baud", "nessuna porta è aperta: la velocità si cambia sulla porta aperta, o insieme alla porta "
+                               "scelta"};
+    }
     baud_ = baud;
-    if (port_.is_open()) {
-        try {
-            port_.close();
-            port_.set_settings(line_settings_text(baud));
-            port_.open();
-        } catch (const PortFailure& e) {
-            tell(LinkChange::speed, origin);
-            fail(e.what(), origin);
-            return std::nullopt;
-        }
+    try {
+        port_.close();
+        port_.set_settings(line_settings_text(baud));
+        port_.open();
+    } catch (const PortFailure& e) {
+        tell(LinkChange::speed, origin);
+        fail(e.what(), origin);
+        return std::nullopt;
     }
     tell(LinkChange::speed, origin);
     return std::nullopt;
@@ -97,13 +105,14 @@ std::optional<Refusal> Link::set_device(int number, const std::string& device, O
     if (auto bad = port_number_problem(number)) return bad;
     devices_.use_device(number, device);
     tell(LinkChange::device, origin);
-    if (number == number_ && port_.is_open()) reopen(origin);
+    // The port chosen is opened again on its new device (the old one is closed by now).
+    if (number == number_) reopen(origin);
     return std::nullopt;
 }
 
 void Link::set_transmitting(bool on, Origin origin) {
     transmitting_ = on;
-    caption_ = !on ? "Stop" : port_.is_open() ? "Tx OK" : "No Tx";
+    caption_ = !on ? link_caption::stopped : port_.is_open() ? link_caption::sending : link_caption::not_sending;
     tell(LinkChange::transmitting, origin);
 }
 

@@ -23,18 +23,19 @@
 
 #include "fleet/fleet.h"
 #include "model/platform.h"
+#include "serial/ports.h"
 
 namespace vadrel {
 
-// What COM 1 .. 4 stand for: the system behind the port (serial/port_router.h).
-class PortDevices {
-public:
-    virtual ~PortDevices() = default;
-    // COM number uses this device from its next open.
-    virtual void use_device(int number, const std::string& device) = 0;
-    // "/dev/ttyS1", "/dev/pts/4 (virtuale)"; empty outside 1 .. 4.
-    virtual std::string describe(int number) const = 0;
-};
+// The status captions: the port choice's own, in their own case beside
+// Start/Stop's (an operator's scripts and screenshots know both).
+namespace link_caption {
+inline constexpr const char* chosen_open = "Tx ok";
+inline constexpr const char* chosen_closed = "No tx";
+inline constexpr const char* sending = "Tx OK";
+inline constexpr const char* not_sending = "No Tx";
+inline constexpr const char* stopped = "Stop";
+}  // namespace link_caption
 
 enum class LinkChange : std::uint8_t {
     opened,        // a port was chosen (or started, or opened again) and is open
@@ -60,7 +61,7 @@ public:
     int port() const { return number_; }
     // What COM number stands for now.
     std::string device(int number) const { return devices_.describe(number); }
-    // The line speed, 2400, 4800 or 9600: the chosen port opens at it.
+    // The line speed, 2400, 4800 or 9600: the next port chosen opens at it.
     int baud() const { return baud_; }
     bool open() const { return port_.is_open(); }
     // Why no port is open: the device and the system's reason; "" while the
@@ -79,10 +80,13 @@ public:
     void start(Origin origin);
     // Closes the port chosen and opens COM number at the line speed.
     std::optional<Refusal> choose(int number, Origin origin);
-    // The line speed from now on: an open port is opened again at it.
+    // The line speed of the open port, opened again at it. Refused while
+    // no port is open: the next choice opens at the speed the line had.
     std::optional<Refusal> set_baud(int baud, Origin origin);
-    // COM number stands for `device` from now on; the port open on it is
-    // opened again there.
+    // COM number opened at this speed, whether a port was open or not.
+    std::optional<Refusal> choose(int number, int baud, Origin origin);
+    // COM number stands for `device` from now on; the port chosen, when it
+    // is that one, is opened again there.
     std::optional<Refusal> set_device(int number, const std::string& device, Origin origin);
     void set_transmitting(bool on, Origin origin);
     // A write found the port gone: it is closed, with the reason.
@@ -109,7 +113,7 @@ private:
     int baud_ = 4800;
     std::string problem_;
     bool transmitting_ = true;
-    std::string caption_ = "No tx";
+    std::string caption_ = link_caption::chosen_closed;
     std::vector<std::pair<WatchId, Watcher>> watchers_;
     WatchId next_watch_ = 1;
 };

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "panel/link.h"
 #include "panel/position.h"
 
 namespace vadrel {
@@ -35,35 +34,10 @@ void start_panel(PanelForm& form, VehicleTable& table, TableFile& file) {
     }
     store_panel(form);
     load_table(table, file, message_box_of(form));
-
-    // The port the panel shows, at the speed it shows: the buttons selected
-    // when the window was made are the operator's choice, opened once.
-    SerialPort& port = form.platform.port;
-    try {
-        const std::int16_t number = selected_port(form);
-        if (number == 0) {
-            show_no_tx(form);
-            return;
-        }
-        port.set_port_number(number);
-        port.set_settings(selected_settings(form));
-        port.open();
-        show_tx_ok(form);
-    } catch (const PortFailure& e) {
-        form.transmitter.set_port_problem(e.what());
-        clear_port_buttons(form);
-        show_no_tx(form);
-    } catch (const std::exception& e) {
-        form.platform.shell.end_program_now(e.what());
-    }
 }
 
 bool stop_panel(PanelForm& form, const VehicleTable& table, TableFile& file) {
-    try {
-        if (form.platform.port.is_open()) form.platform.port.close();
-    } catch (const PortFailure&) {
-        // a port that fails to close is closed enough: the table is saved all the same
-    }
+    form.link.close();
     return save_table(table, file, message_box_of(form));
 }
 

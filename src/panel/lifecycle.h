@@ -10,12 +10,10 @@ namespace vadrel {
 // Start-up, once, before the panel is first shown: the program's folder
 // (the folder of `file`) as current directory, the help file, the default
 // position on the panel and into the current vehicle, the vehicle table
-// from vadrel.cnf, and the port the panel shows opened at the speed it
-// shows. A port that cannot be opened leaves no port button selected and
-// "No Tx" in red, without a message box.
+// from vadrel.cnf. The port is the link's to open (Link::start).
 void start_panel(PanelForm& form, VehicleTable& table, TableFile& file);
 
-// Shut-down: closes the port if it is open, then saves the vehicle table.
+// Shut-down: closes the link's port if it is open, then saves the vehicle table.
 // Never refuses. Returns false when vadrel.cnf does not hold the table (the
 // shell has already said so and where the table is, if anywhere).
 bool stop_panel(PanelForm& form, const VehicleTable& table, TableFile& file);

@@ -26,6 +26,7 @@
 
 #include "../routes/textbook.h"
 #include "app/kept_routes.h"
+#include "panel/wiring.h"
 #include "app/line_output.h"
 #include "app/options.h"
 #include "app/places.h"
@@ -199,7 +200,10 @@ TEST(Options, AisSwitchesOverrideTheSettingsFile) {
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::Rig rig(false);  // events not wired, as at creation
     const PanelForm& form = rig.form;
-    apply_start_options(rig.form, parsed({"--porta", "4", "--baud", "2400", "--modo", "radio", "--mezzi", "3"}));
+    const Options options = parsed({"--porta", "4", "--baud", "2400", "--modo", "radio", "--mezzi", "3"});
+    apply_start_options(rig.fleet, rig.link, options, nullptr);
+    show_start_options(rig.form, options);
+    connect_panel(rig.form);  // the panel draws the link as it finds it
     EXPECT_EQ(std::tuple(form.com4_option.selected(), form.com2_option.selected(), form.baud_2400_option.selected(),
                          form.baud_4800_option.selected(), form.radio_mode_option.selected(),
                          form.standard_mode_option.selected(), form.vehicle_count_box.text()),

@@ -114,17 +114,26 @@ TEST(Link, StartUpAndAfter) {
     }
 }
 
-// The speed chosen while no port is open is the one the next choice opens at.
-TEST(Link, SpeedChosenWhileClosedOpensTheNextPort) {
+// A speed is the open port's: with none open it is refused, and the next
+// choice opens at the speed the line had, unless it comes with one.
+TEST(Link, SpeedIsTheOpenPorts) {
     LinkRig r;
     r.port.failing_ports = {2};
     r.link.start(nullptr);
     ASSERT_FALSE(r.link.open());
     r.port.calls.clear();
-    EXPECT_FALSE(r.link.set_baud(2400, &r));
+    const auto refused = r.link.set_baud(2400, &r);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->field, "baud");
     EXPECT_EQ(joined(r.port.calls), "") << "nothing is open to change";
     r.link.choose(3, &r);
-    EXPECT_EQ(joined(r.port.calls), "port 3; settings 2400,N,8,1; open 3 2400,N,8,1");
+    EXPECT_EQ(joined(r.port.calls), "port 3; open 3 4800,N,8,1");
+    r.port.calls.clear();
+    r.heard.clear();
+    r.link.choose(1, 9600, &r);
+    EXPECT_EQ(joined(r.port.calls), "close; port 1; settings 9600,N,8,1; open 1 9600,N,8,1");
+    EXPECT_EQ(joined(r.heard), "speed; opened");
+    EXPECT_EQ(r.state(), "1 9600 open Tx ok");
 }
 
 // Start/Stop's captions, in their own case, by whether the port is open.

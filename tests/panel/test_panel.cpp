@@ -11,6 +11,7 @@
 #include "panel/about.h"
 #include "panel/course_speed.h"
 #include "panel/lifecycle.h"
+#include "panel/link.h"
 #include "panel/step_buttons.h"
 #include "panel/view.h"
 #include "support/fakes.h"
@@ -408,7 +409,7 @@ TEST(PortChoice, ClosesOpensAndReports) {
         EXPECT_EQ(label(rig.form), fails ? no_tx : tx_ok) << name;
         EXPECT_EQ(rig.port.is_open(), !fails) << name;
         EXPECT_EQ(ports_selected(rig.form), fails ? 0 : 1) << name;
-        EXPECT_EQ(rig.transmitter.port_problem(), fails ? "porta inesistente" : "") << name;
+        EXPECT_EQ(rig.link.problem(), fails ? "porta inesistente" : "") << name;
         EXPECT_EQ(rig.shell.messages, std::vector<std::string>(fails, "vadrel: Errore nell'apertura della seriale"))
             << name;
     }
@@ -474,7 +475,11 @@ TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
 // One run of the program in a real folder, with fakes around the panel.
 struct ProgramRun {
     ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
-    void start() { start_panel(rig.form, table, file); }
+    // As the program does: the panel and the table, then the link's port.
+    void start() {
+        start_panel(rig.form, table, file);
+        rig.link.start(nullptr);
+    }
     bool stop() { return stop_panel(rig.form, table, file); }
     ScratchFolder f;
     ProgramFolder folder{f.path()};
@@ -483,8 +488,7 @@ struct ProgramRun {
     VehicleTable table{rig.fleet};
 };
 
-// The port and speed selected when the panel was created, before any
-// handling, are those opened.
+// The port and speed of the command line are those opened, once.
 TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
     const std::string first = "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n";
     const std::vector<std::string> com2 = {"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"};
@@ -501,12 +505,9 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
     for (const auto& [name, file, shown, after_tick, com3_9600, calls] : rows) {
         ProgramRun run;
         if (!file.empty()) run.f.put("vadrel.cnf", file);
-        for (OptionButton* b : {&run.rig.form.com3_option, &run.rig.form.baud_9600_option}) {
-            if (!com3_9600) break;
-            auto handler = std::move(b->on_click);
-            b->on_click = nullptr;
-            b->select();
-            b->on_click = std::move(handler);
+        if (com3_9600) {
+            EXPECT_FALSE(run.rig.link.set_start(3, 9600));
+            draw_link(run.rig.form);
         }
         run.rig.port.calls.clear();
         run.start();

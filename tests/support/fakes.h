@@ -134,8 +134,10 @@ struct Rig {
     FakeShell shell;
     Fleet fleet;
     TrackHistory tracks{fleet_size};
-    Transmitter transmitter{fleet, tracks, output, clock};
-    PanelForm form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
+    FakeDevices devices;
+    Link link{port, devices};
+    Transmitter transmitter{fleet, link, tracks, output, clock};
+    PanelForm form{fleet, link, transmitter, Platform{clock, shell, RegionalFormat::italian()}};
     // Without wiring: the panel as it is made, before start-up.
     explicit Rig(bool wired = true);
     // The second timer, `seconds_later` on the steady clock.
