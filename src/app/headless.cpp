@@ -8,6 +8,7 @@
 
 #include "app/line_output.h"
 #include "app/program.h"
+#include "model/controls.h"
 #include "os/signals.h"
 
 namespace vadrel {

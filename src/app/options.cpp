@@ -9,9 +9,7 @@
 
 #include "control/vehicle_patch.h"
 #include "outputs/vehicle_streams.h"
-#include "panel/panel_form.h"
-#include "fleet/cycle_text.h"
-#include "panel/view.h"
+#include "fleet/start_values.h"
 #include "serial/ports.h"
 #include "sky/sky_options.h"
 
@@ -822,15 +820,5 @@ void apply_start_options(Fleet& fleet, Link& link, const Options& options, Fleet
     if (options.mezzi) fleet.set_cycle(vehicles_in_cycle(*options.mezzi), origin);
 }
 
-void show_start_options(PanelForm& form, const Options& options) {
-    const Drawing drawing(form);
-    switch (options.modo) {
-        case Options::Modo::gps: form.standard_mode_option.select(); break;
-        case Options::Modo::radio: form.radio_mode_option.select(); break;
-        case Options::Modo::multi: form.multi_user_mode_option.select(); break;
-    }
-    // The text as given: the box shows it, the fleet took the cycle it reads as.
-    if (options.mezzi) form.vehicle_count_box.set_text(*options.mezzi);
-}
 
 }  // namespace vadrel

@@ -146,9 +146,5 @@ std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& op
 // the options say.
 void apply_start_options(Fleet& fleet, Link& link, const Options& options, Fleet::Origin origin);
 
-class PanelForm;
-// The mode button and the text of the number of vehicles as the options
-// give them, drawn: they are the panel's state at creation, not clicks.
-void show_start_options(PanelForm& form, const Options& options);
 
 }  // namespace vadrel

@@ -38,8 +38,6 @@ struct DrawnCoordinate {
     double exact = 0.0;
 };
 
-// The program's title, the caption of its message boxes.
-inline constexpr const char* program_title = "vadrel";
 // The caption of the main window.
 inline constexpr const char* window_caption = "Quorvel vadrel - Simulatore GPS";
 

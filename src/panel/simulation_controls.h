@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "fleet/cycle_text.h"
+#include "fleet/start_values.h"
 #include "panel/panel_form.h"
 
 namespace vadrel {

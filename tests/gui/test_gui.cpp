@@ -55,6 +55,7 @@
 #include <QWheelEvent>
 
 #include "app/program.h"
+#include "app/program_panel.h"
 #include "app/window_menus.h"
 #include "config/tile_settings.h"
 #include "gui/ais_dialog.h"
@@ -439,9 +440,10 @@ TEST(Help, NamesEveryEntryOfTheMenuBar) {
     const auto options = parse_options({"--cartella", folder.path()});
     testing::FakeShell shell;
     Program program(std::get<Options>(options), shell);
-    MainWindow window(program.form());
+    ProgramPanel panel(program, shell, std::get<Options>(options));
+    MainWindow window(panel.form());
     const bool ending = false;
-    const WindowMenus menus(program, window, shell, ending);
+    const WindowMenus menus(program, panel.form(), window, shell, ending);
 
     QString html, error;
     ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();

@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "app/options.h"
+#include "app/program_panel.h"
 #include "config/vehicle_table.h"
 #include "support/fakes.h"
 

@@ -10,6 +10,8 @@
 #include "motion/dead_reckoning.h"
 #include "panel/about.h"
 #include "panel/course_speed.h"
+#include "config/table_file.h"
+#include "fleet/start_values.h"
 #include "panel/lifecycle.h"
 #include "panel/link.h"
 #include "panel/step_buttons.h"
@@ -475,12 +477,17 @@ TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
 // One run of the program in a real folder, with fakes around the panel.
 struct ProgramRun {
     ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
-    // As the program does: the panel and the table, then the link's port.
+    // As the program does: the panel's start-up texts, the table, then the link's port.
     void start() {
-        start_panel(rig.form, table, file);
+        start_panel(rig.form);
+        load_table(table, file, tell);
         rig.link.start(nullptr);
     }
-    bool stop() { return stop_panel(rig.form, table, file); }
+    bool stop() {
+        rig.link.close();
+        return save_table(table, file, tell);
+    }
+    const Tell tell = [this](const QString& text) { rig.shell.message_box(text.toStdString(), program_title); };
     ScratchFolder f;
     ProgramFolder folder{f.path()};
     TableFile file{folder};
@@ -515,11 +522,19 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         EXPECT_EQ(testing::panel_text(form), shown) << name;
         EXPECT_EQ(run.rig.port.calls, calls) << name;
         EXPECT_EQ(form.status_label.caption(), "Tx ok") << name;
-        EXPECT_EQ(form.help_file, run.f.at("vadrel.hlp")) << name;
-        EXPECT_EQ(fs::current_path(), run.f.path()) << name;
         run.rig.tick(0);  // the first step covers no time: the boxes show where the vehicle is
         EXPECT_EQ(testing::panel_text(form), after_tick) << name;
     }
+}
+
+// Both programs start the current vehicle at one place: the panel's start-up
+// texts as it reads them, and start_vehicle() without a panel.
+TEST(Lifecycle, ThePanelsStartUpIsTheStartVehicle) {
+    Rig rig;  // as the window makes it
+    start_panel(rig.form);
+    EXPECT_TRUE(rig.fleet.vehicle(0).same_values(start_vehicle()))
+        << rig.fleet.vehicle(0).lat << " " << rig.fleet.vehicle(0).lon << " vs " << start_vehicle().lat << " "
+        << start_vehicle().lon;
 }
 
 // Closes the port only when open, then writes all 21 records.
