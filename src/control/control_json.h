@@ -37,8 +37,8 @@ std::variant<bool, Refusal> read_transmission(const QJsonObject& body);
 // The serial link: {"numero": 2, "dispositivo": "/dev/ttyS1", "baud": 4800,
 // "aperta": true, "stato": "Tx ok", "errore": "", "trasmissione": true}.
 QJsonObject port_json(const PortState& port);
-// A change of the link: "numero" (1 .. 4), "baud" (2400, 4800, 9600),
-// "trasmissione" (true, false), at least one.
+// A change of the link: "numero", "baud" (whole numbers: their ranges are
+// the link's to refuse), "trasmissione" (true, false), at least one.
 std::variant<PortChange, Refusal> read_port_change(const QJsonObject& body);
 struct ModeChange {
     SendMode mode = SendMode::gps;

@@ -570,6 +570,24 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     const ControlState state = control.state();
     EXPECT_EQ(std::pair(state.mode, state.port.status), std::pair(SendMode::multi, std::string("Stop")))
         << "the state as the panel shows it";
+
+    // The link through the same target: the open COM 2 at 9600 and Start,
+    // drawn on the panel's buttons and label; a refused port changes nothing.
+    PortChange faster;
+    faster.baud = 9600;
+    faster.transmitting = true;
+    EXPECT_EQ(control.change_port(faster), std::nullopt);
+    EXPECT_EQ(std::tuple(form.baud_9600_option.selected(), form.baud_4800_option.selected(),
+                         form.com2_option.selected(), form.status_label.caption()),
+              std::tuple(true, false, true, "Tx OK"));
+    PortChange wrong = faster;
+    wrong.number = 5;
+    wrong.transmitting = false;
+    EXPECT_EQ(control.change_port(wrong).value_or(Refusal{}).field, "numero");
+    const PortState port = control.port();
+    EXPECT_EQ(std::tuple(port.number, port.baud, port.open, port.transmitting, port.status),
+              std::tuple(2, 9600, true, true, std::string("Tx OK")));
+    EXPECT_EQ(told, 4);
 }
 
 // Where the program keeps its table and finds its help, in a scratch tree:
