@@ -65,8 +65,8 @@ void SkyOfAFleet(benchmark::State& state) {
     CountedBytes out;
     testing::UtcClock clock;
     clock.utc_ms = day_2026_06_01;
-    NullPort port;
-    NullDevices devices;
+    bench::NullPort port;
+    bench::NullDevices devices;
     Link link(port, devices);
     Transmitter transmitter(fleet, link, tracks, out, clock);
     transmitter.set_receiver(receiver);
