@@ -422,6 +422,25 @@ TEST(PortChoice, ClosesOpensAndReports) {
     EXPECT_TRUE(rig.shell.messages.empty());
 }
 
+// A port moved to a device that will not open: the operator hears of it
+// when the change was theirs ("Porta..." changes through the panel), not when
+// a client or start-up made it; the panel shows the port closed either way.
+TEST(PortChoice, ADeviceThatFailsIsToldOnlyForTheOperatorsChange) {
+    for (const bool operators : {true, false}) {
+        Rig rig;
+        rig.port.force_open();
+        rig.port.failing_ports = {2};
+        const Link::Origin origin = operators ? static_cast<Link::Origin>(&rig.form) : nullptr;
+        EXPECT_FALSE(rig.link.set_device(2, "/dev/ttyUSB0", origin));
+        EXPECT_EQ(rig.devices.devices[2], "/dev/ttyUSB0");
+        EXPECT_EQ(label(rig.form), no_tx) << operators;
+        EXPECT_EQ(ports_selected(rig.form), 0) << operators;
+        EXPECT_EQ(rig.shell.messages,
+                  std::vector<std::string>(operators ? 1 : 0, "vadrel: Errore nell'apertura della seriale"))
+            << operators;
+    }
+}
+
 // Without a fix the label says "Senza fix" while transmission runs on an
 // open port, and shows again what it showed when the fix is back. (Which
 // second has a fix is the transmitter's.)
