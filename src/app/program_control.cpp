@@ -122,7 +122,10 @@ std::optional<Refusal> ProgramControl::change_port(const PortChange& change) {
     }
     if (change.baud) {
         if (auto bad = baud_problem(*change.baud)) return bad;
-        if (!change.number && !link.open()) return link.set_baud(*change.baud, this);
+    }
+    // A speed alone is the open port's: the link refuses it while none is open.
+    if (change.baud && !change.number && !link.open()) {
+        if (auto bad = link.set_baud(*change.baud, this)) return bad;
     }
     if (change.number) {
         link.choose(*change.number, change.baud.value_or(link.baud()), this);
