@@ -19,6 +19,7 @@
 #include "model/track_history.h"
 #include "tick/transmitter.h"
 #include "support/utc_clock.h"
+#include "ticking.h"
 
 namespace vadrel {
 namespace {
@@ -64,7 +65,10 @@ void SkyOfAFleet(benchmark::State& state) {
     CountedBytes out;
     testing::UtcClock clock;
     clock.utc_ms = day_2026_06_01;
-    Transmitter transmitter(fleet, tracks, out, clock);
+    bench::NullPort port;
+    bench::NullDevices devices;
+    Link link(port, devices);
+    Transmitter transmitter(fleet, link, tracks, out, clock);
     transmitter.set_receiver(receiver);
     transmitter.set_vehicle_output(&out);
     for (auto _ : state) {

@@ -25,6 +25,12 @@ public:
     }
 };
 
+class NullDevices : public PortDevices {
+public:
+    void use_device(int, const std::string&) override {}
+    std::string describe(int) const override { return "/dev/null"; }
+};
+
 class SteppingClock : public Clock {
 public:
     double steady_seconds() override { return now; }
@@ -62,8 +68,10 @@ struct Ticking {
     QuietShell shell;
     Fleet fleet;
     TrackHistory tracks{fleet_size};
-    Transmitter transmitter{fleet, tracks, output, clock};
-    PanelForm form{fleet, transmitter, Platform{port, clock, shell}};
+    NullDevices devices;
+    Link link{port, devices};
+    Transmitter transmitter{fleet, link, tracks, output, clock};
+    PanelForm form{fleet, link, transmitter, Platform{clock, shell}};
 };
 
 }  // namespace vadrel::bench

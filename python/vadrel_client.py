@@ -83,6 +83,17 @@ class Vadrel:
         """PUT /api/v1/trasmissione: Start (True) or Stop (False)."""
         return self.request("PUT", "/api/v1/trasmissione", {"attiva": bool(on)})
 
+    def serial_port(self):
+        """GET /api/v1/porta: {"numero", "dispositivo", "baud", "aperta", "stato",
+        "errore", "trasmissione"}, the serial link."""
+        return self.request("GET", "/api/v1/porta")
+
+    def set_serial_port(self, **fields):
+        """PUT /api/v1/porta with any of numero (1..4), baud (2400, 4800, 9600),
+        trasmissione; the link as it is after (a port that would not open shows
+        "aperta": false and the system's "errore")."""
+        return self.request("PUT", "/api/v1/porta", fields)
+
     def set_mode(self, mode, vehicles=None):
         """PUT /api/v1/modo: "gps", "radio" or "multi", and the vehicles of the cycle."""
         body = {"modo": mode}

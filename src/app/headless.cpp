@@ -8,6 +8,7 @@
 
 #include "app/line_output.h"
 #include "app/program.h"
+#include "model/controls.h"
 #include "os/signals.h"
 
 namespace vadrel {
@@ -171,8 +172,8 @@ int run_headless(int argc, char** argv, const Options& options) {
             return 2;
         }
     }
-    const PanelForm& form = program->form();
-    errors.write_line("vadrel: porta " + form.status_label.caption() + ", " + form.platform.port.settings());
+    const Link& link = program->link();
+    errors.write_line("vadrel: porta " + link.caption() + ", " + line_settings_text(link.baud()));
     bool replay_whole = true;
     if (options.riproduci) {
         // The run ends in order when the replay ends, whole or not.

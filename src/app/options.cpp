@@ -9,9 +9,7 @@
 
 #include "control/vehicle_patch.h"
 #include "outputs/vehicle_streams.h"
-#include "panel/panel_form.h"
-#include "panel/link.h"
-#include "panel/simulation_controls.h"
+#include "fleet/start_values.h"
 #include "serial/ports.h"
 #include "sky/sky_options.h"
 
@@ -811,31 +809,16 @@ std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& op
     return ports;
 }
 
-void apply_start_options(PanelForm& form, const Options& options) {
-    for (std::size_t i = 0; i < com_ports.size(); ++i) {
-        if (com_ports[i] == options.porta) (form.*port_buttons[i]).select();
-    }
-    for (std::size_t i = 0; i < line_speeds.size(); ++i) {
-        if (line_speeds[i] == options.baud) (form.*speed_buttons[i]).select();
-    }
+void apply_start_options(Fleet& fleet, Link& link, const Options& options, Fleet::Origin origin) {
+    // Checked when the options were read: nothing is refused here.
+    if (auto bad = link.set_start(options.porta, options.baud)) throw std::invalid_argument(bad->reason);
     switch (options.modo) {
-        case Options::Modo::gps:
-            form.standard_mode_option.select();
-            form.fleet.set_mode(Mode::gps_standard, &form);
-            break;
-        case Options::Modo::radio:
-            form.radio_mode_option.select();
-            form.fleet.set_mode(Mode::radio, &form);
-            break;
-        case Options::Modo::multi:
-            form.multi_user_mode_option.select();
-            form.fleet.set_mode(Mode::multi_user, &form);
-            break;
+        case Options::Modo::gps: fleet.set_mode(Mode::gps_standard, origin); break;
+        case Options::Modo::radio: fleet.set_mode(Mode::radio, origin); break;
+        case Options::Modo::multi: fleet.set_mode(Mode::multi_user, origin); break;
     }
-    if (options.mezzi) {
-        form.vehicle_count_box.set_text(*options.mezzi);
-        form.fleet.set_cycle(vehicles_in_cycle(*options.mezzi), &form);
-    }
+    if (options.mezzi) fleet.set_cycle(vehicles_in_cycle(*options.mezzi), origin);
 }
+
 
 }  // namespace vadrel

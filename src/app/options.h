@@ -15,6 +15,7 @@
 #include "outputs/network_address.h"
 #include "log/nmea_log.h"
 #include "control/control_target.h"
+#include "link/link.h"
 #include "model/receiver_options.h"
 #include "routes/route_text.h"
 
@@ -141,10 +142,9 @@ AisSettings ais_per(const AisSettings& dal_file, const Options& options);
 // line names it, else the device of vadrel.ini, else nothing (the default).
 std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options);
 
-class PanelForm;
-// Selects the port, speed and mode buttons and fills the number of vehicles
-// as the options say. Runs before the events are wired: these are the
-// panel's state at creation, not clicks.
-void apply_start_options(PanelForm& form, const Options& options);
+// The port and speed start-up opens, the mode and the multi-user cycle, as
+// the options say.
+void apply_start_options(Fleet& fleet, Link& link, const Options& options, Fleet::Origin origin);
+
 
 }  // namespace vadrel

@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <array>
 
-#include "panel/panel_form.h"
+#include "model/platform.h"
 
 namespace vadrel {
 

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <optional>
 
 #include "app/places.h"
@@ -16,9 +18,7 @@
 #include "control/vehicle_patch.h"
 #include "os/path_target.h"
 #include "os/signals.h"
-#include "panel/lifecycle.h"
-#include "panel/link.h"
-#include "panel/wiring.h"
+#include "fleet/start_values.h"
 #include "serial/virtual_port.h"
 #include "routes/route_files.h"
 #include "sky/replay_now.h"
@@ -81,7 +81,8 @@ Program::Program(const Options& options, Shell& shell)
     : options_(options),
       folder_(std::make_unique<ProgramFolder>(table_folder(options))),
       table_(std::make_unique<TableFile>(*folder_, &reserve_)),
-      settings_file_(std::make_unique<SettingsFile>(*folder_)) {
+      settings_file_(std::make_unique<SettingsFile>(*folder_)),
+      shell_(shell) {
     // The command line's outputs, before a port or an output is opened.
     const auto check = [&](FileRole role, const std::optional<std::string>& path, FileRole other_role,
                            const std::optional<std::string>& other) {
@@ -120,12 +121,9 @@ Program::Program(const Options& options, Shell& shell)
     output_.add(recorder_);
     output_.add(tap_);
     recorder_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
-    form_ =
-        std::make_unique<PanelForm>(fleet_, transmitter_, Platform{port_, clock_, shell, RegionalFormat::italian()});
     replay_.on_tick = [this](const std::string& bytes, const Delivery& delivery) {
         transmitter_.show_replayed(bytes, delivery);
         publish_second(bytes);
-        report_port();
         if (after_tick) after_tick();
     };
     replay_.on_event = [this](const std::string& text) { say("vadrel: " + text); };
@@ -142,8 +140,11 @@ Program::Program(const Options& options, Shell& shell)
     control_->on_event = [this](const std::string& text) { say("vadrel: " + text); };
     transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
     transmitter_.set_vehicle_output(&network_.streams());
-    apply_start_options(*form_, options);
-    connect_panel(*form_);
+    apply_start_options(fleet_, link_, options, this);
+    // Why the port shows "No Tx" is said as the link changes, whoever changed it.
+    link_.watch([this](LinkChange what, Link::Origin) {
+        if (what == LinkChange::opened || what == LinkChange::closed) report_port();
+    });
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
 }
 
@@ -264,7 +265,18 @@ void Program::keep_progress() {
 }
 
 void Program::start() {
-    start_panel(*form_, vehicle_table_, *table_);
+    // Files are always reached through the folder, so a folder that cannot
+    // be made current changes nothing else.
+    std::error_code ignored;
+    std::filesystem::current_path(folder_->path(), ignored);
+    help_file_ = folder_->file_path("vadrel.hlp");
+    if (place_start_vehicle) {
+        place_start_vehicle();
+    } else {
+        fleet_.load(fleet_.current(), start_vehicle(), this);
+    }
+    load_table(vehicle_table_, *table_, [this](const QString& text) { tell(text.toStdString()); });
+    link_.start(this);
     give_routes();
     say("vadrel: tabella dei veicoli: " + table_->path());
     // The command line's vehicles over the table, as an operator's edits:
@@ -274,8 +286,7 @@ void Program::start() {
             say("vadrel: mezzo " + std::to_string(n) + ": " + bad->reason);
     }
     const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
-    if (!help.isEmpty()) form_->help_file = help.toStdString();
-    report_port();
+    if (!help.isEmpty()) help_file_ = help.toStdString();
     if (!dialout_problem_.empty()) {
         say("vadrel: la porta virtuale non può passare al gruppo dialout (" + dialout_problem_ +
             "): un gpsd avviato come servizio non potrà aprirla.");
@@ -298,7 +309,7 @@ void Program::start() {
     if (!problems.empty()) {
         std::string text = "Uscite:";
         for (const std::string& problem : problems) text += "\n" + problem;
-        form_->platform.shell.message_box(text, program_title);
+        tell(text);
     }
 
     // The receiver options: vadrel.ini, and the command line over it.
@@ -309,7 +320,7 @@ void Program::start() {
     if (!receiver_problems.empty()) {
         std::string text = "Opzioni del ricevitore:";
         for (const std::string& problem : receiver_problems) text += "\n" + problem;
-        form_->platform.shell.message_box(text, program_title);
+        tell(text);
     }
     if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
         say("vadrel: ricevitore: " + opzioni);
@@ -323,7 +334,7 @@ void Program::start() {
     if (!ais_problems.empty()) {
         std::string text = "Bersagli AIS:";
         for (const std::string& problem : ais_problems) text += "\n" + problem;
-        form_->platform.shell.message_box(text, program_title);
+        tell(text);
     }
     if (ais_in_force_.attivi) {
         say(std::string("vadrel: bersagli AIS: i mezzi da 0 a \"Numero di mezzi mobili\" - 1 tranne l'attuale") +
@@ -375,7 +386,7 @@ void Program::use_receiver(const OpzioniRicevitore& opzioni) {
 }
 
 void Program::report_port() {
-    const std::string& reason = transmitter_.port_problem();
+    const std::string& reason = link_.problem();
     if (reason == reported_reason_) return;
     reported_reason_ = reason;
     if (!reason.empty()) say("vadrel: porta No Tx: " + reason);
@@ -553,7 +564,7 @@ void Program::stop_replay() {
     transmitter_.end_replay();
 }
 
-std::string Program::change_ports(const PortSettings& settings) {
+std::string Program::change_ports(const PortSettings& settings, Link::Origin origin) {
     for (const std::int16_t number : com_ports) {
         if (options_.com.contains(number)) continue;  // this run's --com stays
         const auto device = [number](const PortSettings& s) {
@@ -561,8 +572,7 @@ std::string Program::change_ports(const PortSettings& settings) {
             return found == s.devices.end() ? default_device(number) : found->second;
         };
         if (device(settings) == device(port_settings_)) continue;
-        port_.use_device(number, device(settings));
-        if (selected_port(*form_) == number) choose_port(*form_, number);
+        link_.set_device(number, device(settings), origin);
     }
     port_settings_ = settings;
     return save_port_settings(*settings_file_, settings);
@@ -581,7 +591,8 @@ bool Program::stop() {
         replay_.stop();
         recorder_.stop();
         finish_tracks();
-        saved_ = stop_panel(*form_, vehicle_table_, *table_);
+        link_.close();
+        saved_ = save_table(vehicle_table_, *table_, [this](const QString& text) { tell(text.toStdString()); });
         keep_progress();
     }
     return saved_;
@@ -599,7 +610,6 @@ void Program::tick() {
     // A second of a replay is published as the replay sends it.
     const std::string sent = tap_.take();
     if (!replay_.running()) publish_second(sent);
-    report_port();
     if (timer_.tick_in_second() != 0) {
         if (after_tick) after_tick();
         return;
@@ -619,7 +629,7 @@ void Program::tick() {
     // message while the ticks go on is not started again from inside it.
     if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
         ticks_since_autosave_ = 0;
-        save_table_if_changed(vehicle_table_, *table_, message_box_of(*form_));
+        save_table_if_changed(vehicle_table_, *table_, [this](const QString& text) { tell(text.toStdString()); });
         keep_progress();
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
-// The program as the operator starts it, with or without a window: the real
-// port, clock and timer around one panel, start-up, the tick and shut-down.
+// The program as the operator starts it, with or without a window: the
+// models (the fleet, the link), the real port, clock and timer, start-up,
+// the tick and shut-down. It builds no panel: the window puts its own over
+// it (app/program_panel.h), the headless run reads the models.
 
 #include <QObject>
 #include <cmath>
@@ -27,7 +29,7 @@
 #include "config/vehicle_table.h"
 #include "tick/transmitter.h"
 #include "fleet/fleet.h"
-#include "panel/panel_form.h"
+#include "link/link.h"
 #include "outputs/output_fanout.h"
 #include "serial/port_router.h"
 #include "os/second_timer.h"
@@ -58,8 +60,9 @@ class Program : public QObject {
 public:
     // Opens the program's folder (vadrel.cnf, vadrel.hlp: --cartella, else
     // as cartella_tabella chooses), maps the COM ports of the options and of
-    // vadrel.ini (making the virtual ones), builds the panel with the options' selections, and
-    // wires its events. Throws FolderRefused when the folder cannot be used,
+    // vadrel.ini (making the virtual ones), and gives the fleet and the link
+    // the options' choices. `shell` says what start-up and the table's
+    // saves have to say. Throws FolderRefused when the folder cannot be used,
     // and OutputRefused when --registra or --traccia names a file that must
     // not be written (output_path.h), and RouteRefused when a --percorso
     // cannot be read or followed, all before any port is made or any output
@@ -67,8 +70,18 @@ public:
     Program(const Options& options, Shell& shell);
     ~Program() override;
 
-    PanelForm& form() { return *form_; }
     Fleet& fleet() { return fleet_; }
+    Clock& clock() { return clock_; }
+    // The help file F1 opens, known from start() on.
+    const std::string& help_file() const { return help_file_; }
+    // Puts the current vehicle where the program starts it, before
+    // vadrel.cnf is read: the window's panel stores its start-up texts;
+    // without it, start_vehicle() (fleet/start_values.h), the same place.
+    std::function<void()> place_start_vehicle;
+    // The serial link: the port chosen, its device and speed, open or
+    // failed, transmission; every source changes it through its change path.
+    Link& link() { return link_; }
+    const Link& link() const { return link_; }
     // The vehicles' routes: given, shown and taken away here by every source
     // (command line, control interface, window), kept in the program's folder
     // from start() on.
@@ -77,7 +90,9 @@ public:
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
 
-    // Start-up, the network outputs of vadrel.ini and the command line, then
+    // Start-up (the program's folder as current directory, the current
+    // vehicle's start, the vehicle table from vadrel.cnf, the link's port
+    // opened), the network outputs of vadrel.ini and the command line, then
     // the second-aligned ticks begin; every few ticks the table is saved if
     // it changed.
     void start();
@@ -164,11 +179,11 @@ public:
 
     // The devices vadrel.ini maps COM 1..4 to (what "Porta..." edits).
     const PortSettings& port_settings() const { return port_settings_; }
-    // Maps the ports that --com leaves alone as these settings say, at once
-    // (the port the panel has open is opened again on its new device, by the
-    // panel's own port choice), and keeps them in vadrel.ini. Returns what
-    // could not be done, in Italian ("" when all was).
-    std::string change_ports(const PortSettings& settings);
+    // Maps the ports that --com leaves alone as these settings say, at once,
+    // through the link (the port chosen is opened again on its new device),
+    // and keeps them in vadrel.ini. Returns what could not be done, in
+    // Italian ("" when all was). `origin`: who asked, for the link's watchers.
+    std::string change_ports(const PortSettings& settings, Link::Origin origin = nullptr);
     // What COM number stands for now: "/dev/ttyUSB0", "/dev/pts/4 (virtuale)",
     // with " (--com)" when the command line chose it.
     std::string port_in_use(int number) const;
@@ -195,7 +210,8 @@ private:
     void publish_second(std::string_view bytes);
     // The AIS lines of the second at the steady time `steady`.
     Transmitter::SupplementSecond ais_second(double steady);
-    // Says on standard error why the port shows "No Tx", once for each new reason.
+    // Says on standard error why the port shows "No Tx", once for each new
+    // reason (the link's watcher).
     void report_port();
     // The kept routes to their vehicles, where they were along them; then
     // the command line's, each placed at its start (unless it goes there
@@ -211,6 +227,7 @@ private:
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<TableFile> table_;
     PortRouter port_;
+    Link link_{port_, port_};
     OutputFanOut output_{port_};
     NetworkOutputs network_;
     // The log's time lines come from the clock that stamps the tracks.
@@ -238,9 +255,10 @@ private:
     Fleet fleet_;
     VehicleRoutes routes_{fleet_};
     TrackHistory tracks_{fleet_size};
-    Transmitter transmitter_{fleet_, tracks_, output_, clock_};
+    Transmitter transmitter_{fleet_, link_, tracks_, output_, clock_};
     VehicleTable vehicle_table_{fleet_};
-    std::unique_ptr<PanelForm> form_;
+    Shell& shell_;
+    std::string help_file_;
     SecondTap tap_;
     ControlSettings control_settings_;
     TileSettings tile_settings_;
@@ -276,6 +294,8 @@ private:
     void report_tracks();
     // Hands the last points to the GPX writer and waits for it.
     void finish_tracks();
+    // A message box, or a line on standard error headless.
+    void tell(const std::string& text) { shell_.message_box(text, program_title); }
     // The other files an output must not take: the log replayed and the
     // outputs in use besides `role`.
     std::vector<RoleFile> files_besides(FileRole role) const;

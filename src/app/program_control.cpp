@@ -7,38 +7,19 @@
 #include "control/control_json.h"
 #include "control/fleet_state.h"
 #include "control/vehicle_patch.h"
-#include "panel/link.h"
 #include "vadrel/version.h"
 
 namespace vadrel {
 
-namespace {
-
-// The baud of a settings text, "4800,N,8,1" -> 4800.
-int baud_of(const std::string& settings) {
-    try {
-        return std::stoi(settings);
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
-}  // namespace
-
 ControlState ProgramControl::state() const {
     const Fleet& fleet = program_.fleet();
-    PanelForm& form = program_.form();
     ControlState s;
     s.version = versione;
     take_fleet_state(s, fleet);
+    s.transmitting = program_.link().transmitting();
     s.replaying = replaying();
 
-    s.port.number = selected_port(form);
-    if (s.port.number != 0) s.port.device = program_.port_in_use(s.port.number);
-    s.port.baud = baud_of(selected_settings(form));
-    s.port.open = form.platform.port.is_open();
-    s.port.status = form.status_label.caption();
-    s.port.problem = program_.transmitter().port_problem();
+    s.port = port();
 
     const NetworkOutputs& network = program_.network();
     if (network.tcp().started()) {
@@ -92,8 +73,52 @@ std::optional<Refusal> ProgramControl::patch_vehicle(std::size_t n, const Vehicl
     return refused;
 }
 
+PortState ProgramControl::port() const {
+    const Link& link = program_.link();
+    const Transmitter& transmitter = program_.transmitter();
+    PortState port;
+    port.number = link.port();
+    if (port.number != 0) port.device = program_.port_in_use(port.number);
+    port.baud = link.baud();
+    port.open = link.open();
+    port.transmitting = link.transmitting();
+    // What the panel's label shows over the link's own caption meanwhile.
+    if (transmitter.replaying()) {
+        port.status = "Riproduce";
+    } else if (link.transmitting() && link.open() && transmitter.without_fix()) {
+        port.status = "Senza fix";
+    } else {
+        port.status = link.caption();
+    }
+    port.problem = link.problem();
+    return port;
+}
+
+std::optional<Refusal> ProgramControl::change_port(const PortChange& change) {
+    Link& link = program_.link();
+    // All checked before any is applied: a refused value changes nothing.
+    if (change.number) {
+        if (auto bad = port_number_problem(*change.number)) return bad;
+    }
+    if (change.baud) {
+        if (auto bad = baud_problem(*change.baud)) return bad;
+    }
+    // A speed alone is the open port's: the link refuses it while none is open.
+    if (change.baud && !change.number && !link.open()) {
+        if (auto bad = link.set_baud(*change.baud, this)) return bad;
+    }
+    if (change.number) {
+        link.choose(*change.number, change.baud.value_or(link.baud()), this);
+    } else if (change.baud) {
+        link.set_baud(*change.baud, this);
+    }
+    if (change.transmitting) link.set_transmitting(*change.transmitting, this);
+    tell_changed();
+    return std::nullopt;
+}
+
 std::optional<Refusal> ProgramControl::set_transmission(bool on) {
-    program_.fleet().set_transmitting(on, this);
+    program_.link().set_transmitting(on, this);
     tell_changed();
     return std::nullopt;
 }

@@ -26,6 +26,8 @@ public:
     bool replaying() const override;
     std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) override;
     std::optional<Refusal> set_transmission(bool on) override;
+    PortState port() const override;
+    std::optional<Refusal> change_port(const PortChange& change) override;
     std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) override;
     std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) override;
     std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) override;

@@ -16,6 +16,7 @@
 #include "app/headless.h"
 #include "app/line_output.h"
 #include "app/program.h"
+#include "app/program_panel.h"
 #include "app/window_menus.h"
 #include "gui/recording_menu.h"
 #include "os/signals.h"
@@ -187,7 +188,8 @@ int run_window(int argc, char** argv, const Options& options) {
     program->say = [&errors](const std::string& line) { errors.write_line(line); };
     for (const std::string& line : program->virtual_ports()) out.write_line(line);
 
-    gui::MainWindow window(program->form());
+    ProgramPanel panel(*program, shell, options);
+    gui::MainWindow window(panel.form());
     window.set_routes(&program->routes());
     shell.set_main_window(&window);
     window.set_tiles(program->tile_settings(), [&](const TileSettings& settings) { return program->change_tiles(settings); });
@@ -203,7 +205,7 @@ int run_window(int argc, char** argv, const Options& options) {
         const auto port = program->network().streams().port_of(n);
         return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();
     });
-    WindowMenus menus(*program, window, shell, ending);
+    WindowMenus menus(*program, panel.form(), window, shell, ending);
     gui::OptionsMenu& opzioni = menus.options();
 
     // A termination signal or the end of --durata: the shut-down, then every
@@ -224,6 +226,7 @@ int run_window(int argc, char** argv, const Options& options) {
             shell.message_box(why, program_title);
     }
     program->start();
+    panel.started();
     opzioni.refresh();
     if (options.traccia) {
         if (const std::string why = program->start_tracks(*options.traccia); !why.empty())

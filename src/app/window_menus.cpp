@@ -11,15 +11,19 @@
 
 namespace vadrel {
 
-WindowMenus::WindowMenus(Program& program, gui::MainWindow& window, Shell& shell, const bool& ending)
+WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& window, Shell& shell,
+                         const bool& ending)
     : program_(program),
+      form_(form),
       window_(window),
       // The network outputs, beside the panel's own menu entries.
       outputs_(program.network(), [&program](const OutputSettings& settings) { return program.change_outputs(settings); },
                &window),
       // The devices behind COM 1..4, each shown on its button's tooltip.
       ports_(&serial_devices, [&program](int number) { return program.port_in_use(number); },
-             [&program](const PortSettings& settings) { return program.change_ports(settings); }, &window),
+             // The operator's change, as a port button's: a port that fails says so.
+             [&program, &form](const PortSettings& settings) { return program.change_ports(settings, &form); },
+             &window),
       // The control interface, kept in vadrel.ini.
       control_([&program](const ControlSettings& settings) { return program.change_control(settings); },
                [&program] { return program.control_status(); }, &window),
@@ -48,7 +52,7 @@ WindowMenus::WindowMenus(Program& program, gui::MainWindow& window, Shell& shell
                          }},
                      &window),
       // The receiver options, kept in vadrel.ini.
-      opzioni_(program.form(), *window.menuBar(),
+      opzioni_(form, *window.menuBar(),
                [&program](const OpzioniRicevitore& o) { return program.change_receiver(o); }) {
     QObject::connect(&ports_, &gui::PortDialog::changed, &window, [this] {
         show_ports();
@@ -98,7 +102,7 @@ WindowMenus::WindowMenus(Program& program, gui::MainWindow& window, Shell& shell
 void WindowMenus::show_ports() {
     const std::vector<SerialDevice> present = serial_devices();
     for (std::size_t i = 0; i < com_ports.size(); ++i) {
-        const Control& button = program_.form().*port_buttons[i];
+        const Control& button = form_.*port_buttons[i];
         if (QWidget* widget = window_.control_widget(button.name()))
             widget->setToolTip(gui::port_tooltip(com_ports[i], program_.port_in_use(com_ports[i]), present));
     }

@@ -22,7 +22,7 @@ class Program;
 class WindowMenus {
 public:
     // `ending`: whether a termination signal has come (a log being read stops).
-    WindowMenus(Program& program, gui::MainWindow& window, Shell& shell, const bool& ending);
+    WindowMenus(Program& program, PanelForm& form, gui::MainWindow& window, Shell& shell, const bool& ending);
     WindowMenus(const WindowMenus&) = delete;
     WindowMenus& operator=(const WindowMenus&) = delete;
 
@@ -33,6 +33,7 @@ public:
 
 private:
     Program& program_;
+    PanelForm& form_;
     gui::MainWindow& window_;
     gui::OutputsDialog outputs_;
     gui::PortDialog ports_;

@@ -112,6 +112,8 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Patch, "/api/v1/mezzi/{n}", Action::patch_vehicle},
         {Method::Put, "/api/v1/trasmissione", Action::transmission},
         {Method::Put, "/api/v1/modo", Action::mode},
+        {Method::Get, "/api/v1/porta", Action::port},
+        {Method::Put, "/api/v1/porta", Action::change_port},
         {Method::Patch, "/api/v1/ricevitore", Action::receiver},
         {Method::Get, events_path, Action::events},
         {Method::Put, "/api/v1/mezzi/{n}/percorso", Action::give_route, true},
@@ -206,6 +208,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     case Action::events:
         return refused(upgrade_required, "gli eventi si ricevono su una connessione WebSocket (Upgrade: websocket)");
     case Action::state: return reply(state_json(target.state()));
+    case Action::port: return reply(port_json(target.port()));
     case Action::vehicle: return vehicle_reply(target, n);
     case Action::route: {
         auto page = points_page(request);
@@ -236,6 +239,12 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
         if (auto* bad = std::get_if<Refusal>(&on)) return refusal_reply(*bad);
         if (auto bad = target.set_transmission(std::get<bool>(on))) return refusal_reply(*bad);
         return reply({{"attiva", target.state().transmitting}});
+    }
+    case Action::change_port: {
+        auto change = read_port_change(object);
+        if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
+        if (auto bad = target.change_port(std::get<PortChange>(change))) return refusal_reply(*bad);
+        return reply(port_json(target.port()));
     }
     case Action::mode: {
         auto change = read_mode(object);

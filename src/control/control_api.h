@@ -36,6 +36,8 @@ enum class Action : unsigned char {
     vehicle,
     patch_vehicle,
     transmission,
+    port,
+    change_port,
     mode,
     receiver,
     events,

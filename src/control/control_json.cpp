@@ -140,12 +140,7 @@ QJsonObject state_json(const ControlState& state) {
             {"mezzo_attuale", static_cast<qint64>(state.current_vehicle)},
             {"mezzi_in_uso", state.vehicles_in_use},
             {"mezzi_mobili", state.cycle},
-            {"porta", QJsonObject{{"numero", port.number},
-                                  {"dispositivo", QString::fromStdString(port.device)},
-                                  {"baud", port.baud},
-                                  {"aperta", port.open},
-                                  {"stato", QString::fromStdString(port.status)},
-                                  {"errore", QString::fromStdString(port.problem)}}},
+            {"porta", port_json(port)},
             {"uscite", outputs},
             {"ricevitore", receiver_json(state.receiver)},
             {"mezzi", vehicles}};
@@ -201,6 +196,44 @@ std::optional<Refusal> cycle_problem(double vehicles) {
     if (vehicles == std::trunc(vehicles) && vehicles >= 1 && vehicles <= Fleet::largest_cycle) return std::nullopt;
     return Refusal{"mezzi", "il ciclo multiutente serve un numero intero di mezzi da 1 a " +
                                 std::to_string(Fleet::largest_cycle) + ", non " + shortest_text(vehicles)};
+}
+
+QJsonObject port_json(const PortState& port) {
+    return {{"numero", port.number},
+            {"dispositivo", QString::fromStdString(port.device)},
+            {"baud", port.baud},
+            {"aperta", port.open},
+            {"stato", QString::fromStdString(port.status)},
+            {"errore", QString::fromStdString(port.problem)},
+            {"trasmissione", port.transmitting}};
+}
+
+std::variant<PortChange, Refusal> read_port_change(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"numero", "baud", "trasmissione"}, "numero, baud, trasmissione")) return *bad;
+    std::optional<double> number, baud;
+    PortChange change;
+    for (auto bad : {take(number_field(body, "numero"), number), take(number_field(body, "baud"), baud),
+                     take(bool_field(body, "trasmissione"), change.transmitting)}) {
+        if (bad) return *bad;
+    }
+    // A whole number; its range is the link's own rule.
+    const auto whole = [](const char* field, double value) -> std::variant<long, Refusal> {
+        if (value != std::trunc(value) || std::abs(value) > 1e9)
+            return Refusal{field, std::string("il campo \"") + field + "\" vuole un numero intero"};
+        return static_cast<long>(value);
+    };
+    if (number) {
+        auto n = whole("numero", *number);
+        if (auto* bad = std::get_if<Refusal>(&n)) return *bad;
+        change.number = static_cast<int>(std::get<long>(n));
+    }
+    if (baud) {
+        auto b = whole("baud", *baud);
+        if (auto* bad = std::get_if<Refusal>(&b)) return *bad;
+        change.baud = static_cast<int>(std::get<long>(b));
+    }
+    if (change.empty()) return Refusal{"numero", "manca un campo: numero, baud o trasmissione"};
+    return change;
 }
 
 std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body) {

@@ -37,6 +37,12 @@ const char* unit_name(SpeedUnit unit);
 
 std::variant<VehiclePatch, Refusal> read_vehicle_patch(const QJsonObject& body);
 std::variant<bool, Refusal> read_transmission(const QJsonObject& body);
+// The serial link: {"numero": 2, "dispositivo": "/dev/ttyS1", "baud": 4800,
+// "aperta": true, "stato": "Tx ok", "errore": "", "trasmissione": true}.
+QJsonObject port_json(const PortState& port);
+// A change of the link: "numero", "baud" (whole numbers: their ranges are
+// the link's to refuse), "trasmissione" (true, false), at least one.
+std::variant<PortChange, Refusal> read_port_change(const QJsonObject& body);
 struct ModeChange {
     SendMode mode = SendMode::gps;
     std::optional<int> vehicles;

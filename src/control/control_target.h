@@ -49,14 +49,24 @@ struct VehicleEntry {
     InUse in_use;
 };
 
-// The serial port as the panel shows it.
+// The serial link as the panel shows it.
 struct PortState {
     int number = 0;            // COM 1 .. 4; 0 when no port is chosen
     std::string device;        // "/dev/ttyS1", "/dev/pts/3"
     int baud = 0;              // 2400, 4800 or 9600
     bool open = false;
-    std::string status;        // the panel's caption: "Tx OK", "No Tx", "Stop"
+    std::string status;        // the panel's caption: "Tx OK", "No Tx", "Stop", "Tx ok", "No tx"
     std::string problem;       // why it is not open, in Italian; "" when it is
+    bool transmitting = false;
+};
+
+// A change of the serial link: only what is given changes. A port given
+// with a speed opens at that speed; a speed alone is the open port's.
+struct PortChange {
+    std::optional<int> number;
+    std::optional<int> baud;
+    std::optional<bool> transmitting;
+    bool empty() const { return !number && !baud && !transmitting; }
 };
 
 // One output beside the serial port (TCP server, UDP target, recording, track).
@@ -117,6 +127,9 @@ public:
     // The mode and, when given, the vehicles of the multi-user cycle
     // (refused by cycle_problem(), control_json.h, past its rule).
     virtual std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) = 0;
+    // The serial link: the port chosen, its speed, transmission (Link).
+    virtual PortState port() const = 0;
+    virtual std::optional<Refusal> change_port(const PortChange& change) = 0;
     // The receiver options as a whole (the server fills in what a client
     // left out from state().receiver).
     virtual std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) = 0;

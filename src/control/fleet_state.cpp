@@ -26,7 +26,6 @@ Mode fleet_mode(SendMode mode) {
 
 void take_fleet_state(ControlState& state, const Fleet& fleet) {
     state.mode = send_mode(fleet.mode());
-    state.transmitting = fleet.transmitting();
     state.current_vehicle = fleet.current();
     state.vehicles_in_use = static_cast<int>(fleet.vehicles_in_use());
     state.cycle = fleet.cycle();

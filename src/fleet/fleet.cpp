@@ -165,11 +165,6 @@ void Fleet::set_cycle(int vehicles, Origin origin) {
     tell(current_, Change::cycle, origin);
 }
 
-void Fleet::set_transmitting(bool on, Origin origin) {
-    transmitting_ = on;
-    tell(current_, Change::transmitting, origin);
-}
-
 void Fleet::set_targets(bool on, Origin origin) {
     targets_ = on;
     tell(current_, Change::targets, origin);

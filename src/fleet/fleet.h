@@ -1,6 +1,6 @@
 #pragma once
 // The fleet: the 21 vehicles, the simulator's state (the current vehicle,
-// the mode, the multi-user cycle, transmission on or off) and the one path
+// the mode, the multi-user cycle) and the one path
 // every change to them takes. The rules are written here once, whoever
 // asks: the panel's boxes, "Vai a posizione", a loaded file. A refused
 // change leaves everything as it was and says why in Italian, naming the
@@ -93,7 +93,6 @@ enum class Change : std::uint8_t {
     current,  // another vehicle is the current one
     mode,
     cycle,
-    transmitting,
     targets,  // the cycle's vehicles became targets or streams, or ceased to
 };
 // Whether a change of this kind may change which vehicles are in use, and
@@ -159,7 +158,6 @@ public:
     // The vehicles of the multi-user cycle, 0 .. largest_cycle; 0 and 1
     // both serve vehicle 0 alone.
     int cycle() const { return cycle_; }
-    bool transmitting() const { return transmitting_; }
     // Whether the vehicles of "Numero di mezzi mobili" are the current
     // one's targets (AIS) in GPS standard and radio: off by default.
     bool targets() const { return targets_; }
@@ -167,7 +165,6 @@ public:
     void set_mode(Mode mode, Origin origin);
     // Taken within 0 .. largest_cycle.
     void set_cycle(int vehicles, Origin origin);
-    void set_transmitting(bool on, Origin origin);
     void set_targets(bool on, Origin origin);
     // Whether every vehicle of "Numero di mezzi mobili" has a stream of its
     // own: in GPS standard and radio they are in use, as with targets; in
@@ -222,7 +219,6 @@ private:
     std::size_t current_ = 0;
     Mode mode_ = Mode::gps_standard;
     int cycle_ = 0;
-    bool transmitting_ = true;
     bool targets_ = false;
     bool streams_ = false;
     std::vector<std::pair<WatchId, Watcher>> watchers_;

@@ -91,7 +91,7 @@ FleetWindow::FleetWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt:
     table_->setMinimumSize(std::min(width, 1000), std::min(height, 620));
 
     watch_ = form_.fleet.watch([this](std::size_t n, Change what, Fleet::Origin) {
-        if (changes_use(what) || what == Change::transmitting) {
+        if (changes_use(what)) {
             draw_all();
         } else {
             draw_row(n);

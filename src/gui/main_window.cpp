@@ -641,7 +641,7 @@ void MainWindow::render() {
     }
     // Why the port shows "No Tx": the device and the system's reason, where
     // the operator looks at the port's state.
-    const QString reason = qt_text(form_.transmitter.port_problem());
+    const QString reason = qt_text(form_.link.problem());
     for (const char* name : {"Frame5", "Label11"}) {
         if (QWidget* widget = control_widget(name)) widget->setToolTip(reason);
     }

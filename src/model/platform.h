@@ -113,6 +113,9 @@ public:
     virtual WallTime wall_time() = 0;
 };
 
+// The program's title, the caption of its message boxes.
+inline constexpr const char* program_title = "vadrel";
+
 // The window-level services the panel asks for.
 class Shell {
 public:

@@ -1,27 +1,15 @@
 #pragma once
-// Start-up and shut-down of the panel, shared by the window and the headless
-// run, and the information menu.
+// Start-up of the panel in the window, and the information menu.
 
-#include "config/table_file.h"
 #include "panel/panel_form.h"
 
 namespace vadrel {
 
-// Start-up, once, before the panel is first shown: the program's folder
-// (the folder of `file`) as current directory, the help file, the default
-// position on the panel and into the current vehicle, the vehicle table
-// from vadrel.cnf, and the port the panel shows opened at the speed it
-// shows. A port that cannot be opened leaves no port button selected and
-// "No Tx" in red, without a message box.
-void start_panel(PanelForm& form, VehicleTable& table, TableFile& file);
-
-// Shut-down: closes the port if it is open, then saves the vehicle table.
-// Never refuses. Returns false when vadrel.cnf does not hold the table (the
-// shell has already said so and where the table is, if anywhere).
-bool stop_panel(PanelForm& form, const VehicleTable& table, TableFile& file);
-
-// The operator is told through the shell's message box.
-Tell message_box_of(PanelForm& form);
+// Start-up, once, before vadrel.cnf is read (the program's start): the
+// start-up texts on the panel, then the whole panel into the current
+// vehicle as one change, so that a first run ended before any tick saves
+// what the panel showed (fleet/start_values.h: start_vehicle()).
+void start_panel(PanelForm& form);
 
 // The information menu: the about box.
 void about_clicked(PanelForm& form);

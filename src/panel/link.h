@@ -1,10 +1,10 @@
 #pragma once
-// The serial link as the panel works it: the port buttons, the speed buttons,
-// the status of the port in status_label and the reaction to a lost port.
+// The serial link as the panel works it: the port buttons and the speed
+// buttons change the link (link/link.h) and show it, and status_label shows
+// its state.
 
 #include <array>
 #include <cstdint>
-#include <string>
 
 #include "panel/panel_form.h"
 #include "serial/ports.h"
@@ -21,27 +21,20 @@ inline constexpr std::array<OptionButton PanelForm::*, line_speeds.size()> speed
 // The message of a port that cannot be opened.
 inline constexpr const char* port_open_error = "Errore nell'apertura della seriale";
 
-// Clears the four port buttons; touches neither the port nor the label.
-void clear_port_buttons(PanelForm& form);
-
-// The port opened (its problem forgotten) or failed: status_label shows the
-// state by the one rule of show_transmission.
-void show_tx_ok(PanelForm& form);
-void show_no_tx(PanelForm& form);
-
-// Port choice: close the open port, set number N, open, show the status. A
-// port failure keeps its reason as the transmitter's port problem, shows the
-// message, clears the port buttons and shows "No Tx"; any other error ends
-// the program at once.
+// Port choice: the link closes the open port and opens COM number. A port
+// failure shows the message, clears the port buttons and shows "No tx"; any
+// other error ends the program at once.
 void choose_port(PanelForm& form, std::int16_t number);
 
-// Speed choice: only on an open port, which is closed, given the settings
-// text and opened again. Its failures follow the port-choice rule.
-void choose_speed(PanelForm& form, const std::string& settings);
+// Speed choice: the link's speed from now on; an open port is opened again
+// at it. Its failures follow the port-choice rule.
+void choose_speed(PanelForm& form, int baud);
 
-// The settings text of the speed button selected, "4800,N,8,1" if none is.
-std::string selected_settings(const PanelForm& form);
-// The number of the port button selected, 0 if none is.
-std::int16_t selected_port(const PanelForm& form);
+// The port and speed buttons as the link has them; runs no handling.
+void draw_link(PanelForm& form);
+
+// The panel as a view of the link: a port opened or closed (a message for
+// a choice of the operator's that failed), the speed, transmission.
+void link_changed(PanelForm& form, LinkChange what, Link::Origin origin);
 
 }  // namespace vadrel

@@ -12,8 +12,9 @@ constexpr bool selected = true;
 constexpr Font step_font{12.0, false};
 }  // namespace
 
-PanelForm::PanelForm(Fleet& fleet_, Transmitter& transmitter_, Platform platform_)
+PanelForm::PanelForm(Fleet& fleet_, Link& link_, Transmitter& transmitter_, Platform platform_)
     : fleet(fleet_),
+      link(link_),
       transmitter(transmitter_),
       platform(platform_),
       next_vehicle_button("Command11", "Form1", "+", {7740, 5760, 225, 300}),
@@ -125,6 +126,7 @@ Control* PanelForm::find(const std::string& name) const {
 
 PanelForm::~PanelForm() {
     if (fleet_watch != 0) fleet.unwatch(fleet_watch);
+    if (link_watch != 0) link.unwatch(link_watch);
     transmitter.remove_view(*this);
 }
 

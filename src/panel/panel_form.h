@@ -2,7 +2,8 @@
 // PanelForm: the operator panel, a view and controller of the fleet. Every
 // control of the main window lives here with the panel's own state (the
 // texts its key filters keep); the vehicles and the simulator's state live
-// in the fleet (fleet/fleet.h). The panel's handlers (panel/*.cpp) turn each
+// in the fleet (fleet/fleet.h), the serial link's in the link (link/link.h).
+// The panel's handlers (panel/*.cpp) turn each
 // operator edit into one change of the fleet, and its view (panel/view.h)
 // writes the boxes from the fleet. Nothing here knows Qt.
 
@@ -15,6 +16,7 @@
 
 #include "tick/transmitter.h"
 #include "fleet/fleet.h"
+#include "link/link.h"
 #include "model/controls.h"
 #include "model/numbers.h"
 #include "model/platform.h"
@@ -23,7 +25,6 @@ namespace vadrel {
 
 // The outside world as the panel uses it.
 struct Platform {
-    SerialPort& port;
     Clock& clock;
     Shell& shell;
     RegionalFormat format = RegionalFormat::italian();
@@ -37,19 +38,18 @@ struct DrawnCoordinate {
     double exact = 0.0;
 };
 
-// The program's title, the caption of its message boxes.
-inline constexpr const char* program_title = "vadrel";
 // The caption of the main window.
 inline constexpr const char* window_caption = "Quorvel vadrel - Simulatore GPS";
 
 class PanelForm : public TransmitterView {
 public:
-    PanelForm(Fleet& fleet, Transmitter& transmitter, Platform platform);
+    PanelForm(Fleet& fleet, Link& link, Transmitter& transmitter, Platform platform);
     ~PanelForm() override;
     PanelForm(const PanelForm&) = delete;
     PanelForm& operator=(const PanelForm&) = delete;
 
     Fleet& fleet;
+    Link& link;
     Transmitter& transmitter;
     Platform platform;
 
@@ -158,12 +158,12 @@ public:
 
     // The panel as a view of the transmitter (panel/view.cpp).
     void second_shown(const std::string& text, bool replayed) override;
-    void port_lost() override;
     void next_vehicle() override;
     void replay_changed(bool playing) override;
 
-    // Set by connect_panel: the fleet's watcher of this panel.
+    // Set by connect_panel: the fleet's and the link's watchers of this panel.
     Fleet::WatchId fleet_watch = 0;
+    Link::WatchId link_watch = 0;
 
 private:
     std::vector<Control*> controls_;

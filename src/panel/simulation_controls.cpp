@@ -7,17 +7,12 @@ namespace vadrel {
 namespace {
 
 bool vehicle_buttons_active(const PanelForm& form) {
-    return !form.fleet.transmitting() && form.fleet.mode() == Mode::multi_user;
+    return !form.link.transmitting() && form.fleet.mode() == Mode::multi_user;
 }
 
 constexpr int last_vehicle = static_cast<int>(fleet_size) - 1;
 
 }  // namespace
-
-int vehicles_in_cycle(const std::string& text) {
-    return int16_from_text(text, NumberReading::leading())
-        .value_or(leading_number(text) > 0 ? Fleet::largest_cycle + 1 : 0);
-}
 
 void mode_clicked(PanelForm& form, Mode mode) {
     if (!form.drawing) form.fleet.set_mode(mode, &form);
@@ -56,6 +51,6 @@ void next_vehicle_clicked(PanelForm& form) {
     form.fleet.set_current(static_cast<std::size_t>(chosen), &form);
 }
 
-void start_stop_clicked(PanelForm& form) { form.fleet.set_transmitting(!form.fleet.transmitting(), &form); }
+void start_stop_clicked(PanelForm& form) { form.link.set_transmitting(!form.link.transmitting(), &form); }
 
 }  // namespace vadrel

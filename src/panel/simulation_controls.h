@@ -5,14 +5,10 @@
 
 #include <string>
 
+#include "fleet/start_values.h"
 #include "panel/panel_form.h"
 
 namespace vadrel {
-
-// The number of vehicles a text of "Numero di mezzi mobili" asks for: its
-// leading number, rounded half to even; beyond the 16-bit range, past the
-// largest cycle when large and 0 when very negative.
-int vehicles_in_cycle(const std::string& text);
 
 // The mode buttons.
 void mode_clicked(PanelForm& form, Mode mode);

@@ -78,15 +78,15 @@ void draw_vehicle(PanelForm& form) {
 }
 
 void show_transmission(PanelForm& form) {
-    if (!form.fleet.transmitting()) {
-        form.status_label.set_caption("Stop");
+    if (!form.link.transmitting()) {
+        form.status_label.set_caption(link_caption::stopped);
         form.status_label.set_colour(Colour::red_status());
         form.status_label.set_visible(true);
-    } else if (form.platform.port.is_open()) {
-        form.status_label.set_caption("Tx OK");
+    } else if (form.link.open()) {
+        form.status_label.set_caption(link_caption::sending);
         form.status_label.set_colour(Colour::green_status());
     } else {
-        form.status_label.set_caption("No Tx");
+        form.status_label.set_caption(link_caption::not_sending);
         form.status_label.set_colour(Colour::red_status());
     }
 }
@@ -100,7 +100,7 @@ constexpr const char* no_fix_caption = "Senza fix";
 // what it showed. Captions set meanwhile (Start/Stop, a port chosen or lost)
 // stand.
 void show_fix(PanelForm& form) {
-    const bool lost = form.fleet.transmitting() && form.platform.port.is_open() && form.transmitter.without_fix();
+    const bool lost = form.link.transmitting() && form.link.open() && form.transmitter.without_fix();
     const bool shown = form.status_label.caption() == no_fix_caption;
     if (lost && !shown) {
         form.held_caption = form.status_label.caption();
@@ -142,7 +142,6 @@ void watch_model(PanelForm& form) {
                 give_shown_unit(form, form.fleet.current(), shown_unit(form));
                 draw_vehicle(form);
                 return;
-            case Change::transmitting: show_transmission(form); return;
             case Change::mode: if (elsewhere) draw_mode(form); return;
             case Change::cycle: {
                 const SpeedUnit unit = shown_unit(form);
@@ -166,6 +165,8 @@ void watch_model(PanelForm& form) {
             default: break;
         }
     });
+    form.link_watch = form.link.watch([&form](LinkChange what, Link::Origin origin) { link_changed(form, what, origin); });
+    draw_link(form);
     form.transmitter.add_view(form);
 }
 
@@ -177,16 +178,6 @@ void PanelForm::second_shown(const std::string& text, bool replayed) {
     if (replayed) return;
     show_fix(*this);
     status_label.set_visible(!status_label.visible());
-}
-
-void PanelForm::port_lost() {
-    try {
-        if (platform.port.is_open()) platform.port.close();
-    } catch (const PortFailure&) {
-        // the port is gone already
-    }
-    clear_port_buttons(*this);
-    show_no_tx(*this);
 }
 
 void PanelForm::next_vehicle() {
@@ -211,7 +202,7 @@ void PanelForm::replay_changed(bool playing) {
         return;
     }
     if (status_label.caption() != replay_caption_text) return;
-    if (!fleet.transmitting()) {
+    if (!link.transmitting()) {
         show_transmission(*this);
     } else {
         status_label.set_caption(held_caption);

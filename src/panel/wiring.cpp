@@ -47,7 +47,7 @@ void connect_panel(PanelForm& f) {
         (f.*port_buttons[i]).on_click = [&f, number = com_ports[i]] { choose_port(f, number); };
     }
     for (std::size_t i = 0; i < line_speeds.size(); ++i) {
-        (f.*speed_buttons[i]).on_click = [&f, baud = line_speeds[i]] { choose_speed(f, line_settings_text(baud)); };
+        (f.*speed_buttons[i]).on_click = [&f, baud = line_speeds[i]] { choose_speed(f, baud); };
     }
 
     // information menu

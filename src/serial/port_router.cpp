@@ -34,10 +34,10 @@ const PortRouter::Slot& PortRouter::slot(int number) const {
     return const_cast<PortRouter*>(this)->slot(number);
 }
 
-void PortRouter::use_device(int number, std::string device) {
+void PortRouter::use_device(int number, const std::string& device) {
     Slot& target = slot(number);
     if (target.line && target.line.get() == active_) close();
-    target.device = std::move(device);
+    target.device = device;
     target.line.reset();
 }
 

@@ -42,7 +42,7 @@ class VirtualSerialPort;
 // The device a port number uses when nothing else is mapped; empty outside 1..4.
 std::string default_device(int number);
 
-class PortRouter final : public SerialPort {
+class PortRouter final : public SerialPort, public PortDevices {
 public:
     PortRouter();
     ~PortRouter() override;
@@ -51,13 +51,13 @@ public:
 
     // COM number uses this device through QSerialPort. Throws
     // std::out_of_range for a number outside 1..4.
-    void use_device(int number, std::string device);
+    void use_device(int number, const std::string& device) override;
     // COM number becomes a virtual port: the pseudo-terminal is made now (and
     // the link, when link_path is not empty). Throws PortFailure (8018) when it
     // cannot be made, std::out_of_range for a number outside 1..4.
     const VirtualSerialPort& use_virtual(int number, const std::string& link_path = {});
     // "/dev/ttyS1", "/dev/pts/4 (virtuale)"; empty outside 1..4.
-    std::string describe(int number) const;
+    std::string describe(int number) const override;
 
     bool is_open() const override;
     void open() override;

@@ -20,4 +20,14 @@ std::string line_settings_text(int baud);
 // "2400, 4800 o 9600", for messages.
 std::string line_speed_list();
 
+// What COM 1 .. 4 stand for: the system behind the port (port_router.h).
+class PortDevices {
+public:
+    virtual ~PortDevices() = default;
+    // COM number uses this device from its next open; a number outside 1 .. 4 throws std::out_of_range.
+    virtual void use_device(int number, const std::string& device) = 0;
+    // "/dev/ttyS1", "/dev/pts/4 (virtuale)"; empty outside 1 .. 4.
+    virtual std::string describe(int number) const = 0;
+};
+
 }  // namespace vadrel

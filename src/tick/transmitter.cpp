@@ -48,7 +48,7 @@ int Transmitter::fixes_per_second() const {
 void Transmitter::remove_view(TransmitterView& view) { std::erase(views_, &view); }
 
 void Transmitter::tick(int fix_in_second) {
-    if (!fleet_.transmitting() || replaying_ || in_tick_) return;
+    if (!link_.transmitting() || replaying_ || in_tick_) return;
     const int rate = fixes_per_second();
     const bool main = fix_in_second == 0 || rate > 1;
     const bool streams = streams_ != nullptr && streams_->on();
@@ -203,12 +203,12 @@ std::string Transmitter::serial_note(const Delivery& delivery) {
             ++skipped_writes_;
             return "  [non inviato: linea ancora occupata; saltati " + std::to_string(skipped_writes_) + "]";
         case Delivery::Serial::lost:
-            port_problem_ = delivery.loss;
-            tell([&](TransmitterView& view) { view.port_lost(); });
-            return "  [non inviato: " + port_problem_ + "]";
+            // The link closes the port and tells its views (the panel's buttons).
+            link_.lost(delivery.loss, this);
+            return "  [non inviato: " + link_.problem() + "]";
         case Delivery::Serial::closed:
             // A port closed by a failure says why on each line.
-            if (!port_problem_.empty()) return "  [non inviato: " + port_problem_ + "]";
+            if (!link_.problem().empty()) return "  [non inviato: " + link_.problem() + "]";
             break;
         case Delivery::Serial::written:
             break;

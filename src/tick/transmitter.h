@@ -9,7 +9,7 @@
 // standard and radio the lines of a supplement (the AIS targets') follow
 // the second's own sentences, in the same bytes.
 //
-//   Transmitter transmitter(fleet, tracks, output, clock);
+//   Transmitter transmitter(fleet, link, tracks, output, clock);
 //   transmitter.add_view(panel);
 //   transmitter.tick();          // from the second timer
 
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fleet/fleet.h"
+#include "link/link.h"
 #include "model/platform.h"
 #include "model/receiver_options.h"
 #include "model/track_history.h"
@@ -36,9 +37,6 @@ public:
     // (the sentences as they went out, each fault marked, and what the
     // outputs said), control characters as they are; "" when nothing ran.
     virtual void second_shown(const std::string& /*text*/, bool /*replayed*/) {}
-    // The serial port failed while writing (the adapter went away); the
-    // reason is the transmitter's port_problem() by now.
-    virtual void port_lost() {}
     // Multi-user mode: the next vehicle of the cycle has just become the
     // current one, in the middle of the second.
     virtual void next_vehicle() {}
@@ -48,14 +46,15 @@ public:
 
 class Transmitter {
 public:
-    Transmitter(Fleet& fleet, TrackHistory& tracks, Output& output, Clock& clock)
-        : fleet_(fleet), tracks_(tracks), output_(output), clock_(clock) {}
+    // The link says whether to transmit, and hears of a port lost while writing.
+    Transmitter(Fleet& fleet, Link& link, TrackHistory& tracks, Output& output, Clock& clock)
+        : fleet_(fleet), link_(link), tracks_(tracks), output_(output), clock_(clock) {}
     Transmitter(const Transmitter&) = delete;
     Transmitter& operator=(const Transmitter&) = delete;
 
     // One second, or one fix of it: `fix_in_second` 0 on the whole second,
     // 1 .. rate - 1 for the fixes between at fixes_per_second() (the others
-    // send nothing). Nothing while transmission is stopped or a log plays; a
+    // send nothing). Nothing while the link's transmission is stopped or a log plays; a
     // tick arriving from inside a tick (the events the multi-user step lets
     // run) waits for the next second.
     void tick(int fix_in_second = 0);
@@ -95,11 +94,6 @@ public:
     // main output's. The main output's bytes stay as they are.
     void set_vehicle_output(VehicleOutput* streams) { streams_ = streams; }
 
-    // Why the serial port sends nothing (its device and the system's
-    // reason), said on every monitor line while it lasts; "" while the port
-    // is open. Set by whoever opens the port and by a write that lost it.
-    const std::string& port_problem() const { return port_problem_; }
-    void set_port_problem(std::string problem) { port_problem_ = std::move(problem); }
     // Seconds the serial port skipped because the line was still busy.
     long long skipped_writes() const { return skipped_writes_; }
 
@@ -158,6 +152,7 @@ private:
     }
 
     Fleet& fleet_;
+    Link& link_;
     TrackHistory& tracks_;
     Output& output_;
     Clock& clock_;
@@ -172,7 +167,6 @@ private:
     std::vector<std::optional<ArcPosition>> reported_;
     Supplement supplement_;
     VehicleOutput* streams_ = nullptr;
-    std::string port_problem_;
     long long skipped_writes_ = 0;
     bool replaying_ = false;
     bool in_tick_ = false;

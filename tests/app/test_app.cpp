@@ -28,6 +28,8 @@
 
 #include "../routes/textbook.h"
 #include "app/kept_routes.h"
+#include "app/program_panel.h"
+#include "panel/wiring.h"
 #include "app/line_output.h"
 #include "app/options.h"
 #include "app/places.h"
@@ -201,7 +203,10 @@ TEST(Options, AisSwitchesOverrideTheSettingsFile) {
 TEST(Options, StartOptionsSelectTheButtonsWithoutClicks) {
     testing::Rig rig(false);  // events not wired, as at creation
     const PanelForm& form = rig.form;
-    apply_start_options(rig.form, parsed({"--porta", "4", "--baud", "2400", "--modo", "radio", "--mezzi", "3"}));
+    const Options options = parsed({"--porta", "4", "--baud", "2400", "--modo", "radio", "--mezzi", "3"});
+    apply_start_options(rig.fleet, rig.link, options, nullptr);
+    show_start_options(rig.form, options);
+    connect_panel(rig.form);  // the panel draws the link as it finds it
     EXPECT_EQ(std::tuple(form.com4_option.selected(), form.com2_option.selected(), form.baud_2400_option.selected(),
                          form.baud_4800_option.selected(), form.radio_mode_option.selected(),
                          form.standard_mode_option.selected(), form.vehicle_count_box.text()),
@@ -496,6 +501,8 @@ struct Started {
     ScratchFolder folder;
     FakeShell shell;
     std::optional<Program> program;
+    // The window's panel over it.
+    std::optional<ProgramPanel> panel;
     bool stopped = false;
 
     explicit Started(std::vector<std::string> args, const Files& files = {}) {
@@ -505,12 +512,19 @@ struct Started {
         static QCoreApplication app(argc, argv);  // one for the whole binary
         for (const auto& [file, bytes] : files) folder.put(file, bytes);
         args.insert(args.end(), {"--cartella", folder.path()});
-        program.emplace(std::get<Options>(parse_options(args)), shell);
+        const Options options = std::get<Options>(parse_options(args));
+        program.emplace(options, shell);
+        panel.emplace(*program, shell, options);
         program->start();
+        panel->started();
     }
     Program* operator->() { return &*program; }
+    PanelForm& form() { return panel->form(); }
     bool stop() { return std::exchange(stopped, true) || program->stop(); }
-    ~Started() { stop(); }
+    ~Started() {
+        stop();
+        panel.reset();
+    }
 };
 
 // A pseudo-terminal, as the device behind a COM number.
@@ -562,14 +576,14 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
     const Pty first, second;
     Started run({"--com", "1=pty"}, {{"vadrel.ini", "[porte]\ncom2=" + first.device + "\n"}});
     // on COM 2, the first pseudo-terminal
-    ASSERT_EQ(run->form().status_label.caption(), "Tx ok");
+    ASSERT_EQ(run.form().status_label.caption(), "Tx ok");
     const std::string virtual_port = run->port_in_use(1);
     PortSettings wanted;
     wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
     EXPECT_EQ(run->change_ports(wanted), "");
     EXPECT_EQ(run->port_in_use(1), virtual_port) << "the virtual port of --com stays";
     EXPECT_EQ(run->port_in_use(2) + " " + run->port_in_use(4), second.device + " ttyACM0");
-    EXPECT_EQ(run->form().status_label.caption(), "Tx ok");
+    EXPECT_EQ(run.form().status_label.caption(), "Tx ok");
     wanted.devices.erase(4);
     EXPECT_EQ(run->change_ports(wanted), "");
     EXPECT_EQ(run->port_in_use(4), "/dev/ttyS3") << "back to the default";
@@ -626,7 +640,8 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
     for (const bool own_help : {false, true}) {
         Started run({"--com", "2=pty"}, own_help ? Files{{"vadrel.hlp", "<html>guida</html>"}} : Files{});
         const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/vadrel.hlp";
-        EXPECT_EQ(run->form().help_file, own_help ? run.folder.at("vadrel.hlp") : beside) << own_help;
+        EXPECT_EQ(run.form().help_file, own_help ? run.folder.at("vadrel.hlp") : beside) << own_help;
+        EXPECT_EQ(std::filesystem::current_path(), run.folder.path()) << "the program's folder is the current one";
         EXPECT_TRUE(run.stop());
     }
 }
@@ -655,7 +670,7 @@ TEST(Program, AnOutputOntoTheOtherOutputChangesNothing) {
 // command line's vehicles come over the table read at start-up.
 TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     Started run({"--com", "2=pty", "--rotta", "0=45"});
-    PanelForm& form = run->form();
+    PanelForm& form = run.form();
     EXPECT_EQ(form.course_box.text(), "45") << "the command line's course, over the table's";
     ProgramControl& control = run->control_target();
     int told = 0;
@@ -681,6 +696,24 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     const ControlState state = control.state();
     EXPECT_EQ(std::pair(state.mode, state.port.status), std::pair(SendMode::multi, std::string("Stop")))
         << "the state as the panel shows it";
+
+    // The link through the same target: the open COM 2 at 9600 and Start,
+    // drawn on the panel's buttons and label; a refused port changes nothing.
+    PortChange faster;
+    faster.baud = 9600;
+    faster.transmitting = true;
+    EXPECT_EQ(control.change_port(faster), std::nullopt);
+    EXPECT_EQ(std::tuple(form.baud_9600_option.selected(), form.baud_4800_option.selected(),
+                         form.com2_option.selected(), form.status_label.caption()),
+              std::tuple(true, false, true, "Tx OK"));
+    PortChange wrong = faster;
+    wrong.number = 5;
+    wrong.transmitting = false;
+    EXPECT_EQ(control.change_port(wrong).value_or(Refusal{}).field, "numero");
+    const PortState port = control.port();
+    EXPECT_EQ(std::tuple(port.number, port.baud, port.open, port.transmitting, port.status),
+              std::tuple(2, 9600, true, true, std::string("Tx OK")));
+    EXPECT_EQ(told, 4);
 }
 
 // Where the program keeps its table and finds its help, in a scratch tree:

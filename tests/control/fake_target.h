@@ -11,8 +11,32 @@
 #include "control/fleet_state.h"
 #include "control/vehicle_patch.h"
 #include "fleet/fleet.h"
+#include "link/link.h"
 
 namespace vadrel::testing {
+
+// A serial port on which COM 3 never opens, and its devices.
+class FakeSerial final : public SerialPort, public PortDevices {
+public:
+    bool is_open() const override { return open_; }
+    void open() override {
+        if (number_ == 3) throw PortFailure(8002, "/dev/ttyS2: porta inesistente");
+        open_ = true;
+    }
+    void close() override { open_ = false; }
+    void set_port_number(std::int16_t number) override { number_ = number; }
+    std::int16_t port_number() const override { return number_; }
+    void set_settings(const std::string& settings) override { settings_ = settings; }
+    std::string settings() const override { return settings_; }
+    bool write(std::string_view) override { return open_; }
+    void use_device(int, const std::string&) override {}
+    std::string describe(int number) const override { return "/dev/ttyS" + std::to_string(number - 1); }
+
+private:
+    bool open_ = false;
+    std::int16_t number_ = 1;
+    std::string settings_ = "4800,N,8,1";
+};
 
 class FakeTarget final : public ControlTarget {
 public:
@@ -50,6 +74,28 @@ public:
         ++changes;
         return std::nullopt;
     }
+    // The serial link is a real one on a fake port (COM 3 fails to open).
+    PortState port() const override {
+        PortState p;
+        p.number = link.port();
+        p.device = link.device(p.number);
+        p.baud = link.baud();
+        p.open = link.open();
+        p.status = link.caption();
+        p.problem = link.problem();
+        p.transmitting = link.transmitting();
+        return p;
+    }
+    std::optional<Refusal> change_port(const PortChange& change) override {
+        if (change.number) {
+            if (auto bad = link.choose(*change.number, change.baud.value_or(link.baud()), this)) return bad;
+        } else if (change.baud) {
+            if (auto bad = link.set_baud(*change.baud, this)) return bad;
+        }
+        if (change.transmitting) link.set_transmitting(*change.transmitting, this);
+        ++changes;
+        return std::nullopt;
+    }
     std::optional<Refusal> set_mode(SendMode m, std::optional<int> vehicles) override {
         auto refused = change_mode(fleet, m, vehicles, this);
         changes += refused ? 0 : 1;
@@ -74,6 +120,9 @@ public:
     std::string route_not_kept(std::size_t n) const override { return routes.not_kept(n); }
 
     VehicleRoutes routes{fleet};
+    FakeSerial serial;
+    Link link{serial, serial};
+    FakeTarget() { link.start(nullptr); }
 };
 
 }  // namespace vadrel::testing

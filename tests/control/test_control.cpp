@@ -74,6 +74,16 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
         {"stop", Method::Put, "/api/v1/trasmissione", R"({"attiva": false})", 200, nullptr, json},
         {"stop_as_text", Method::Put, "/api/v1/trasmissione", R"({"attiva": "no"})", 400, "attiva", json},
         {"stop_missing", Method::Put, "/api/v1/trasmissione", "{}", 400, "attiva", json},
+        {"port", Method::Get, "/api/v1/porta", "", 200, nullptr, json},
+        {"port_4", Method::Put, "/api/v1/porta", R"({"numero": 4})", 200, nullptr, json},
+        {"port_5", Method::Put, "/api/v1/porta", R"({"numero": 5})", 400, "numero", json},
+        {"port_fraction", Method::Put, "/api/v1/porta", R"({"numero": 1.5})", 400, "numero", json},
+        {"port_as_text", Method::Put, "/api/v1/porta", R"({"numero": "COM1"})", 400, "numero", json},
+        {"port_huge", Method::Put, "/api/v1/porta", R"({"numero": 1e300})", 400, "numero", json},
+        {"port_with_a_bad_speed", Method::Put, "/api/v1/porta", R"({"numero": 1, "baud": 1200})", 400, "baud", json},
+        {"port_nothing", Method::Put, "/api/v1/porta", "{}", 400, "numero", json},
+        {"port_unknown_field", Method::Put, "/api/v1/porta", R"({"parita": "N"})", 400, "parita", json},
+        {"port_stop_as_text", Method::Put, "/api/v1/porta", R"({"trasmissione": "no"})", 400, "trasmissione", json},
         {"mode_unknown", Method::Put, "/api/v1/modo", R"({"modo": "nmea"})", 400, "modo", json},
         {"vehicles_zero", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 0})", 400, "mezzi", json},
         {"vehicles_fraction", Method::Put, "/api/v1/modo", R"({"modo": "multi", "mezzi": 2.5})", 400, "mezzi", json},
@@ -101,7 +111,9 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
             EXPECT_FALSE(reply.body.value("errore").toString().isEmpty()) << name;
             EXPECT_EQ(target.changes, changes) << name << ": a refused change changes nothing";
         } else {
-            EXPECT_FALSE(reply.body.contains("errore")) << name;
+            // The link's own "errore" is why its port is closed, not a refusal.
+            const bool link = std::string_view(path) == "/api/v1/porta";
+            EXPECT_FALSE(reply.body.contains(link ? "campo" : "errore")) << name;
         }
     }
 }
@@ -252,6 +264,8 @@ TEST_F(Api, ChangesRefusedWhileALogIsReplayedReadsStillServed) {
     const std::tuple<Method, const char*, const char*, int> rows[] = {
         {Method::Put, "/api/v1/trasmissione", R"({"attiva": false})", 409},
         {Method::Put, "/api/v1/modo", R"({"modo": "radio"})", 409},
+        {Method::Put, "/api/v1/porta", R"({"numero": 1})", 409},
+        {Method::Get, "/api/v1/porta", "", 200},
         {Method::Patch, "/api/v1/ricevitore", R"({"utc": true})", 409},
         {Method::Get, "/api/v1/stato", "", 200},
     };
@@ -328,6 +342,38 @@ TEST_F(Api, ModeChangesKeepTheVehiclesInUseUnlessAsked) {
         }
         EXPECT_EQ(reasons.join(QStringLiteral("|")).toStdString(), why) << name;
     }
+}
+
+// The link through its routes, one change a row from where the last left
+// it (the fake's COM 3 never opens): the link's own rules and state.
+TEST_F(Api, PortRoutesChangeTheLinkAsItsButtonsDo) {
+    // body of the PUT, status, "campo" of a refusal (or ""), then GET: numero, baud, aperta, stato, trasmissione
+    const std::tuple<const char*, int, const char*, int, int, bool, const char*, bool> rows[] = {
+        {R"({"numero": 1})", 200, "", 1, 4800, true, "Tx ok", true},
+        {R"({"baud": 9600})", 200, "", 1, 9600, true, "Tx ok", true},
+        {R"({"numero": 3})", 200, "", 0, 9600, false, "No tx", true},
+        {R"({"baud": 2400})", 400, "baud", 0, 9600, false, "No tx", true},
+        {R"({"numero": 4, "baud": 2400, "trasmissione": false})", 200, "", 4, 2400, true, "Stop", false},
+        {R"({"numero": 2, "baud": 1200, "trasmissione": true})", 400, "baud", 4, 2400, true, "Stop", false},
+        {R"({"trasmissione": true})", 200, "", 4, 2400, true, "Tx OK", true},
+    };
+    for (const auto& [body, status, field, number, baud, open, caption, on] : rows) {
+        const ApiReply reply = ask(Method::Put, "/api/v1/porta", body);
+        EXPECT_EQ(reply.status, status) << body;
+        EXPECT_EQ(reply.body.value("campo").toString().toStdString(), field) << body;
+        const QJsonObject port = ask(Method::Get, "/api/v1/porta").body;
+        EXPECT_EQ(std::tuple(port.value("numero").toInt(), port.value("baud").toInt(), port.value("aperta").toBool(),
+                             port.value("stato").toString().toStdString(), port.value("trasmissione").toBool()),
+                  std::tuple(number, baud, open, std::string(caption), on))
+            << body;
+        if (status == 200) {
+            EXPECT_EQ(reply.body, port) << body << ": the PUT answers with the link after it";
+        }
+    }
+    // A port that would not open says why, and is no refusal.
+    const QJsonObject failed = ask(Method::Put, "/api/v1/porta", R"({"numero": 3})").body;
+    EXPECT_EQ(failed.value("errore").toString().toStdString(), "/dev/ttyS2: porta inesistente");
+    EXPECT_FALSE(failed.contains("campo"));
 }
 
 TEST_F(Api, ReceiverPatchKeepsWhatItDoesNotName) {

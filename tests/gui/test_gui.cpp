@@ -58,6 +58,7 @@
 #include <QWheelEvent>
 
 #include "app/program.h"
+#include "app/program_panel.h"
 #include "app/window_menus.h"
 #include "config/tile_settings.h"
 #include "gui/ais_dialog.h"
@@ -258,7 +259,7 @@ TEST_F(Finestra, ButtonsGoThroughTheModel) {
     EXPECT_EQ(label->text(), q("Stop"));
     EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
     QTest::keyClick(in(window, "Command9"), Qt::Key_Return);  // Enter clicks a button
-    EXPECT_TRUE(rig.fleet.transmitting());
+    EXPECT_TRUE(rig.link.transmitting());
     // Clicking the selected mode button again leaves it selected.
     for (int click = 1; click <= 2; ++click) QTest::mouseClick(in(window, "opt_tx_radio"), Qt::LeftButton);
     EXPECT_TRUE(in<QRadioButton>(window, "opt_tx_radio")->isChecked());
@@ -382,7 +383,7 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
     const QString text = QString::fromStdString(about_box_text()).replace(q("\r\n"), q("\n"));
     WindowShell shell;
     testing::Rig rig;
-    PanelForm form{rig.fleet, rig.transmitter, Platform{rig.port, rig.clock, shell, RegionalFormat::italian()}};
+    PanelForm form{rig.fleet, rig.link, rig.transmitter, Platform{rig.clock, shell, RegionalFormat::italian()}};
     form.help_file = "/nessuna/cartella/vadrel.hlp";
     MainWindow window(form);  // F1 works in every window of the program
     window.show();
@@ -462,9 +463,10 @@ TEST(Help, NamesEveryEntryOfTheMenuBar) {
     const auto options = parse_options({"--cartella", folder.path()});
     testing::FakeShell shell;
     Program program(std::get<Options>(options), shell);
-    MainWindow window(program.form());
+    ProgramPanel panel(program, shell, std::get<Options>(options));
+    MainWindow window(panel.form());
     const bool ending = false;
-    const WindowMenus menus(program, window, shell, ending);
+    const WindowMenus menus(program, panel.form(), window, shell, ending);
 
     QString html, error;
     ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();

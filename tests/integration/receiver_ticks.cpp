@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "app/options.h"
+#include "app/program_panel.h"
 #include "config/vehicle_table.h"
 #include "support/fakes.h"
 
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
     }
     const Options& options = std::get<Options>(parsed);
     testing::Rig rig;
-    apply_start_options(rig.form, options);
+    apply_start_options(rig.fleet, rig.link, options, nullptr);
+    show_start_options(rig.form, options);
     rig.transmitter.set_receiver(ricevitore_per({}, options));
     rig.port.force_open();
     for (auto [box, text] : {std::pair{&rig.form.latitude_degrees_box, "44"}, {&rig.form.longitude_degrees_box, "10"},

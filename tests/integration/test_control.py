@@ -12,6 +12,7 @@ import socket
 import stat
 import subprocess
 import sys
+import tempfile
 import time
 import tty
 
@@ -187,6 +188,53 @@ def ais_targets_in_use(binary, checks):
         vadrel.finish()
 
 
+def serial_link(binary, checks):
+    """PUT /api/v1/porta moves the sentences from COM 2 to COM 3, a virtual
+    port of its own, at the speed asked; a COM the system will not open is
+    shown closed with its reason; GET shows each."""
+    missing = os.path.join(tempfile.mkdtemp(prefix="vadrel-missing-"), "ttyNONE")
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--com", "3=pty", "--com", "4=" + missing)
+    com3 = None
+    while com3 is None:
+        line = vadrel.proc.stdout.readline()
+        match = re.match(r"COM 3: (\S+)", line)
+        if not line or match:
+            com3 = match.group(1) if match else ""
+    client = Client(vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1))
+    first, second = Port(vadrel.device), Port(com3)
+    try:
+        before = client.serial_port()
+        checks.expect((before["numero"], before["baud"], before["aperta"], before["stato"]) == (2, 4800, True, "Tx ok"),
+                      "COM 2 open at start-up: %r" % before)
+        moved = client.set_serial_port(numero=3, baud=9600)
+        checks.expect((moved["numero"], moved["baud"], moved["aperta"], moved["errore"]) == (3, 9600, True, "") and
+                      moved["dispositivo"].startswith(com3), "PUT moves the link to COM 3: %r" % moved)
+        second.drain()
+        first.drain()
+        rmc = second.next_rmc()
+        checks.expect(rmc[0] == "$GPRMC", "the sentences on COM 3's virtual port")
+        try:
+            first.next_rmc(seconds=2)
+            checks.expect(False, "COM 2 no longer sends")
+        except AssertionError:
+            checks.expect(True, "COM 2 no longer sends")
+        shown = client.serial_port()
+        checks.expect(shown == moved, "GET shows the link as PUT left it: %r" % shown)
+        failed = client.set_serial_port(numero=4)
+        checks.expect(failed["numero"] == 0 and not failed["aperta"] and missing in failed["errore"] and
+                      failed["stato"] == "No tx", "a COM that will not open, shown closed with why: %r" % failed)
+        checks.expect(status_of(lambda: client.set_serial_port(baud=2400)) == 400,
+                      "a speed alone while no port is open: 400")
+        checks.expect(status_of(lambda: client.set_serial_port(numero=5)) == 400, "COM 5: 400")
+        again = client.set_serial_port(numero=3)
+        checks.expect(again["aperta"] and again["baud"] == 9600, "COM 3 again, at the speed of the line: %r" % again)
+    finally:
+        first.close()
+        second.close()
+    code, said, _ = vadrel.finish()
+    checks.expect(code == 0 and "porta No Tx: " in said, "orderly end, the failed port said: %d %s" % (code, said[-300:]))
+
+
 def main(binary):
     checks = Checks()
     ais_targets_in_use(binary, checks)
@@ -311,6 +359,8 @@ def main(binary):
         first = f.readline().decode("latin-1")
     checks.expect(re.match(r'^12,30,"S",.*"E",20,90,#FALSE#,#TRUE#', first) is not None,
                   "vehicle 0 as the client left it, in vadrel.cnf: %r" % first)
+
+    serial_link(binary, checks)
 
     # Beyond the loopback: a key in vadrel.token (0600) said once; 401 without it.
     wide = Vadrel(binary, "--controllo", "0.0.0.0:0")

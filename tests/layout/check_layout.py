@@ -15,7 +15,7 @@ import sys
 
 # Lowest first: a folder uses only the folders before it.
 LAYERS = [
-    "os", "model", "motion", "fleet", "nmea", "routes", "sky", "serial", "ais",
+    "os", "model", "motion", "fleet", "nmea", "routes", "sky", "serial", "link", "ais",
     "config", "control", "outputs", "log", "tick", "panel", "gui", "app",
 ]
 

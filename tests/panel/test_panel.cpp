@@ -10,7 +10,10 @@
 #include "motion/dead_reckoning.h"
 #include "panel/about.h"
 #include "panel/course_speed.h"
+#include "config/table_file.h"
+#include "fleet/start_values.h"
 #include "panel/lifecycle.h"
+#include "panel/link.h"
 #include "panel/step_buttons.h"
 #include "panel/view.h"
 #include "support/fakes.h"
@@ -408,7 +411,7 @@ TEST(PortChoice, ClosesOpensAndReports) {
         EXPECT_EQ(label(rig.form), fails ? no_tx : tx_ok) << name;
         EXPECT_EQ(rig.port.is_open(), !fails) << name;
         EXPECT_EQ(ports_selected(rig.form), fails ? 0 : 1) << name;
-        EXPECT_EQ(rig.transmitter.port_problem(), fails ? "porta inesistente" : "") << name;
+        EXPECT_EQ(rig.link.problem(), fails ? "porta inesistente" : "") << name;
         EXPECT_EQ(rig.shell.messages, std::vector<std::string>(fails, "vadrel: Errore nell'apertura della seriale"))
             << name;
     }
@@ -417,6 +420,25 @@ TEST(PortChoice, ClosesOpensAndReports) {
     rig.form.com1_option.select();
     EXPECT_EQ(rig.shell.ended, "guasto imprevisto");
     EXPECT_TRUE(rig.shell.messages.empty());
+}
+
+// A port moved to a device that will not open: the operator hears of it
+// when the change was theirs ("Porta..." changes through the panel), not when
+// a client or start-up made it; the panel shows the port closed either way.
+TEST(PortChoice, ADeviceThatFailsIsToldOnlyForTheOperatorsChange) {
+    for (const bool operators : {true, false}) {
+        Rig rig;
+        rig.port.force_open();
+        rig.port.failing_ports = {2};
+        const Link::Origin origin = operators ? static_cast<Link::Origin>(&rig.form) : nullptr;
+        EXPECT_FALSE(rig.link.set_device(2, "/dev/ttyUSB0", origin));
+        EXPECT_EQ(rig.devices.devices[2], "/dev/ttyUSB0");
+        EXPECT_EQ(label(rig.form), no_tx) << operators;
+        EXPECT_EQ(ports_selected(rig.form), 0) << operators;
+        EXPECT_EQ(rig.shell.messages,
+                  std::vector<std::string>(operators ? 1 : 0, "vadrel: Errore nell'apertura della seriale"))
+            << operators;
+    }
 }
 
 // Without a fix the label says "Senza fix" while transmission runs on an
@@ -474,8 +496,17 @@ TEST(SpeedChoice, ReopensAnOpenPortOnlyAndKeepsTheLabel) {
 // One run of the program in a real folder, with fakes around the panel.
 struct ProgramRun {
     ~ProgramRun() { fs::current_path(fs::temp_directory_path()); }
-    void start() { start_panel(rig.form, table, file); }
-    bool stop() { return stop_panel(rig.form, table, file); }
+    // As the program does: the panel's start-up texts, the table, then the link's port.
+    void start() {
+        start_panel(rig.form);
+        load_table(table, file, tell);
+        rig.link.start(nullptr);
+    }
+    bool stop() {
+        rig.link.close();
+        return save_table(table, file, tell);
+    }
+    const Tell tell = [this](const QString& text) { rig.shell.message_box(text.toStdString(), program_title); };
     ScratchFolder f;
     ProgramFolder folder{f.path()};
     TableFile file{folder};
@@ -483,8 +514,7 @@ struct ProgramRun {
     VehicleTable table{rig.fleet};
 };
 
-// The port and speed selected when the panel was created, before any
-// handling, are those opened.
+// The port and speed of the command line are those opened, once.
 TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
     const std::string first = "45,30,\"S\",,9,12,\"W\",12,270,#FALSE#,#TRUE#\r\n";
     const std::vector<std::string> com2 = {"port 2", "settings 4800,N,8,1", "open 2 4800,N,8,1"};
@@ -501,12 +531,9 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
     for (const auto& [name, file, shown, after_tick, com3_9600, calls] : rows) {
         ProgramRun run;
         if (!file.empty()) run.f.put("vadrel.cnf", file);
-        for (OptionButton* b : {&run.rig.form.com3_option, &run.rig.form.baud_9600_option}) {
-            if (!com3_9600) break;
-            auto handler = std::move(b->on_click);
-            b->on_click = nullptr;
-            b->select();
-            b->on_click = std::move(handler);
+        if (com3_9600) {
+            EXPECT_FALSE(run.rig.link.set_start(3, 9600));
+            draw_link(run.rig.form);
         }
         run.rig.port.calls.clear();
         run.start();
@@ -514,11 +541,19 @@ TEST(Lifecycle, StartUpShowsTheDefaultOrTheStoredVehicleAndOpensThePortOnce) {
         EXPECT_EQ(testing::panel_text(form), shown) << name;
         EXPECT_EQ(run.rig.port.calls, calls) << name;
         EXPECT_EQ(form.status_label.caption(), "Tx ok") << name;
-        EXPECT_EQ(form.help_file, run.f.at("vadrel.hlp")) << name;
-        EXPECT_EQ(fs::current_path(), run.f.path()) << name;
         run.rig.tick(0);  // the first step covers no time: the boxes show where the vehicle is
         EXPECT_EQ(testing::panel_text(form), after_tick) << name;
     }
+}
+
+// Both programs start the current vehicle at one place: the panel's start-up
+// texts as it reads them, and start_vehicle() without a panel.
+TEST(Lifecycle, ThePanelsStartUpIsTheStartVehicle) {
+    Rig rig;  // as the window makes it
+    start_panel(rig.form);
+    EXPECT_TRUE(rig.fleet.vehicle(0).same_values(start_vehicle()))
+        << rig.fleet.vehicle(0).lat << " " << rig.fleet.vehicle(0).lon << " vs " << start_vehicle().lat << " "
+        << start_vehicle().lon;
 }
 
 // Closes the port only when open, then writes all 21 records.

@@ -3,6 +3,7 @@
 // it is asked, a clock set by hand, a shell that records its messages.
 
 #include <functional>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "tick/transmitter.h"
 #include "fleet/fleet.h"
+#include "link/link.h"
 #include "panel/panel_form.h"
 #include "outputs/output_fanout.h"
 
@@ -59,6 +61,21 @@ private:
     bool open_ = false;
     std::int16_t number_ = 1;
     std::string settings_ = "4800,N,8,1";
+};
+
+// What COM 1 .. 4 stand for, recorded.
+class FakeDevices : public PortDevices {
+public:
+    void use_device(int number, const std::string& device) override {
+        devices[number] = device;
+        calls.push_back("device " + std::to_string(number) + " " + device);
+    }
+    std::string describe(int number) const override {
+        const auto found = devices.find(number);
+        return found != devices.end() ? found->second : "/dev/ttyS" + std::to_string(number - 1);
+    }
+    std::map<int, std::string> devices;
+    std::vector<std::string> calls;
 };
 
 class FakeClock : public Clock {
@@ -117,8 +134,10 @@ struct Rig {
     FakeShell shell;
     Fleet fleet;
     TrackHistory tracks{fleet_size};
-    Transmitter transmitter{fleet, tracks, output, clock};
-    PanelForm form{fleet, transmitter, Platform{port, clock, shell, RegionalFormat::italian()}};
+    FakeDevices devices;
+    Link link{port, devices};
+    Transmitter transmitter{fleet, link, tracks, output, clock};
+    PanelForm form{fleet, link, transmitter, Platform{clock, shell, RegionalFormat::italian()}};
     // Without wiring: the panel as it is made, before start-up.
     explicit Rig(bool wired = true);
     // The second timer, `seconds_later` on the steady clock.

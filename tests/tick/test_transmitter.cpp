@@ -85,7 +85,7 @@ TEST(Transmitter, MultiUserSendsEachInTurnAndMovesThemAll) {
     ASSERT_EQ(r.port.written.size(), 1u);
     EXPECT_EQ(r.form.current_vehicle_box.text(), "1");
     EXPECT_EQ(r.form.latitude_hemisphere_box.text(), "S");
-    EXPECT_FALSE(r.fleet.transmitting()) << "the tick finished all the same";
+    EXPECT_FALSE(r.link.transmitting()) << "the tick finished all the same";
     r.form.start_stop_button.click();
     r.tick();
     EXPECT_EQ(r.port.written.at(1).rfind("@1$GPRMC,201528,A,4530.0000,S,", 0), 0u) << "its first step starts its clock";
