@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         }
         const std::string bytes =
             "$GPRMC," + std::to_string(++second) + (target.receiver.senza_fix ? ",V" : ",A") + "\r\n";
-        server.publish(target.fleet.transmitting() ? bytes : std::string(), in_use);
+        server.publish(target.link.transmitting() ? bytes : std::string(), in_use);
     });
     tick.start(every_ms);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

@@ -49,6 +49,7 @@ public:
         ControlState s;
         s.version = "1.4";
         take_fleet_state(s, fleet);
+        s.transmitting = link.transmitting();
         s.replaying = replay;
         s.port = {2, "/dev/pts/9", 4800, true, "Tx OK", ""};
         s.outputs.push_back({"tcp", "127.0.0.1:10110", true, "", {"127.0.0.1:40312"}});
@@ -70,7 +71,7 @@ public:
         return refused;
     }
     std::optional<Refusal> set_transmission(bool on) override {
-        fleet.set_transmitting(on, this);
+        link.set_transmitting(on, this);
         ++changes;
         return std::nullopt;
     }
