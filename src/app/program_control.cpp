@@ -86,6 +86,7 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
         e.sent_lon = sent->lon;
     }
     e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
+    e.ais = program_.ais().mezzi[n];
     e.stream_port = program_.network().streams().port_of(n);
     return e;
 }
@@ -104,9 +105,33 @@ std::vector<VehicleEntry> ProgramControl::vehicles_in_use() const {
 }
 
 std::optional<Refusal> ProgramControl::patch_vehicle(std::size_t n, const VehiclePatch& patch) {
+    // All or nothing: the identity and the values checked before anything changes.
+    std::optional<AisSettings> identities;
+    if (patch.ais) {
+        auto patched = patched_ais(program_.ais(), n, *patch.ais);
+        if (auto* bad = std::get_if<Refusal>(&patched)) return *bad;
+        identities = std::get<AisSettings>(patched);
+    }
+    if (auto bad = vehicle_patch_problem(patch)) return bad;
     auto refused = apply_vehicle_patch(program_.fleet(), n, patch, this);
+    if (!refused && identities) return set_ais(*identities);
     if (!refused) tell_changed();
     return refused;
+}
+
+AisSettings ProgramControl::ais() const { return program_.ais(); }
+
+std::optional<Refusal> ProgramControl::set_ais(const AisSettings& settings) {
+    if (const std::string problem = program_.change_ais(settings); !problem.empty()) {
+        // Checked and in force, but not kept: the operator hears of it.
+        if (program_.ais() == settings) {
+            program_.say("vadrel: bersagli AIS non salvati: " + problem);
+        } else {
+            return Refusal{"ais", problem};
+        }
+    }
+    tell_changed();
+    return std::nullopt;
 }
 
 std::optional<Refusal> ProgramControl::set_transmission(bool on) {
