@@ -54,6 +54,8 @@ endif()
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own Italian for the dialogs Qt draws (choosing where to save the map).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+# The control interface's Python client (vadrel_client) runs under it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The service is told of a new program and stopped before removal.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -65,6 +65,31 @@ class Vadrel:
         """GET /api/v1/stato: the simulator and every vehicle."""
         return self.request("GET", "/api/v1/stato")
 
+    def index(self):
+        """GET /api/v1: each route with its methods and what it is for."""
+        return self.request("GET", "/api/v1")["risorse"]
+
+    def vehicles(self):
+        """GET /api/v1/mezzi: the 21 vehicles, each as vehicle(n) gives it."""
+        return self.request("GET", "/api/v1/mezzi")["mezzi"]
+
+    def receiver(self):
+        """GET /api/v1/ricevitore: the receiver's and the sky's options."""
+        return self.request("GET", "/api/v1/ricevitore")
+
+    def ais(self):
+        """GET /api/v1/ais: {"attivi", "nave_propria", "statici_subito", "mezzi": [identity...]}."""
+        return self.request("GET", "/api/v1/ais")
+
+    def set_ais(self, **switches):
+        """PATCH /api/v1/ais with any of attivi, nave_propria, statici_subito."""
+        return self.request("PATCH", "/api/v1/ais", switches)
+
+    def set_identity(self, n, **identity):
+        """PATCH /api/v1/mezzi/{n} with its AIS identity: any of mmsi (text),
+        classe ("A", "B"), nome, tipo (0..99), nominativo."""
+        return self.request("PATCH", "/api/v1/mezzi/%d" % n, {"ais": identity})
+
     def vehicle(self, n):
         """GET /api/v1/mezzi/{n}: {"numero", "lat", "lon", "rotta", "velocita", "unita",
         "mmsi"}, and "porta_flusso" when each vehicle has a stream (--tcp-mezzi)."""

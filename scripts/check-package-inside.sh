@@ -19,8 +19,8 @@ wait_for() {
 
 step "apt-get install ./$(basename "$deb")"
 apt-get update -qq
-# A user who reads manual pages has man.
-apt-get install -y -qq --no-install-recommends man-db >/dev/null
+# A user who reads manual pages has man; one who scripts the control interface, python3.
+apt-get install -y -qq --no-install-recommends man-db python3 >/dev/null
 before=$(dpkg-query -W -f='${Package}\n' | wc -l)
 apt-get install -y -qq "$deb" >/dev/null
 after=$(dpkg-query -W -f='${Package}\n' | wc -l)
@@ -52,6 +52,15 @@ grep -q '^NOME' <<<"$page" || fail "man vadrel: $page"
 grep -q -- '--senza-finestra' <<<"$page" || fail "man vadrel non descrive le opzioni"
 grep -q "^STATO D'USCITA" <<<"$page" || fail "man vadrel non descrive i codici d'uscita"
 sed -n '1,4p' <<<"$page" | sed 's/^/  /'
+
+step "La descrizione dell'interfaccia di controllo e il client Python"
+grep -qx /usr/share/vadrel/openapi.yaml /tmp/vadrel-files || fail "manca /usr/share/vadrel/openapi.yaml"
+grep -q '^openapi: 3' /usr/share/vadrel/openapi.yaml || fail "openapi.yaml non è una descrizione OpenAPI 3"
+client=$(su - utente -c "cd / && python3 -c 'import vadrel_client; print(vadrel_client.__file__)'") \
+    || fail "python3 non trova il modulo vadrel_client"
+[ "$client" = /usr/lib/python3/dist-packages/vadrel_client.py ] || fail "vadrel_client è in $client"
+grep -q 'vadrel_client' <<<"$page" || fail "man vadrel non dice dov'è il client Python"
+echo "  /usr/share/vadrel/openapi.yaml; import vadrel_client: $client"
 
 step "La riga di comando del servizio, come utente di sistema"
 # What systemd does for the unit: a user of its own, the state folder

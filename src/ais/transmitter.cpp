@@ -151,17 +151,30 @@ void AisTransmitter::send(Station& station, std::size_t vehicle, const Vehicle& 
         framer_.frame(payload, talker, station.transponder.next_channel(), out);
         positions_sent_.push_back(vehicle);
     }
-    if (due.static_data) {
-        if (ais_class == AisClass::a) {
-            framer_.frame(ais::static_and_voyage(station.static_data), talker, station.transponder.next_channel(), out);
-        } else {
-            // Both parts on one channel: a receiver (gpsd) pairs B with the A
-            // it heard on the same channel.
-            const char channel = station.transponder.next_channel();
-            framer_.frame(ais::static_part_a(station.static_data), talker, channel, out);
-            framer_.frame(ais::static_part_b(station.static_data), talker, channel, out);
-        }
+    if (due.static_data) send_static(station, station.transponder.next_channel(), framer_, out);
+}
+
+void AisTransmitter::send_static(const Station& station, char channel, ais::Framer& framer, std::vector<std::string>& out) {
+    const ais::Talker talker = station.own ? ais::Talker::own : ais::Talker::others;
+    if (station.identity.ais_class == AisClass::a) {
+        framer.frame(ais::static_and_voyage(station.static_data), talker, channel, out);
+    } else {
+        // Both parts on one channel: a receiver (gpsd) pairs B with the A
+        // it heard on the same channel.
+        framer.frame(ais::static_part_a(station.static_data), talker, channel, out);
+        framer.frame(ais::static_part_b(station.static_data), talker, channel, out);
     }
+}
+
+std::vector<std::string> AisTransmitter::static_sentences() const {
+    std::vector<std::string> out;
+    // A framer of its own and channel A: the sequence ids and the
+    // transponders' turns of A and B on the air stay as they are.
+    ais::Framer framer;
+    for (const std::optional<Station>& station : stations_) {
+        if (station) send_static(*station, 'A', framer, out);
+    }
+    return out;
 }
 
 }  // namespace vadrel

@@ -85,6 +85,11 @@ public:
     std::vector<std::string> second(const AisTime& time, const AisFleet& fleet);
     // The vehicles whose position report the last second sent, in order.
     const std::vector<std::size_t>& positions_sent() const { return positions_sent_; }
+    // The static data (message 5, or 24 A and B) of every station the last
+    // second sent, for a receiver that has just begun to listen: the
+    // schedule on the air, and the sequence ids of its sentences, are left
+    // as they are.
+    std::vector<std::string> static_sentences() const;
 
 private:
     // No default member initializer here: clang decides whether the optional
@@ -96,6 +101,7 @@ private:
         ais::StaticData static_data;
         Transponder transponder;
     };
+    static void send_static(const Station& station, char channel, ais::Framer& framer, std::vector<std::string>& out);
     void send(Station& station, std::size_t vehicle, const Vehicle& state, const AisTime& time,
               std::size_t stations_heard, std::vector<std::string>& out);
 

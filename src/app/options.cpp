@@ -643,6 +643,12 @@ const std::vector<OptionSpec>& option_table() {
         {"--ais-nave-propria", Kind::on_off, "[=no]",
          "con --ais anche il mezzo attuale, come nave propria\n(!AIVDO)",
          [](Options& o, const Value& v) { return on_off(o.ais_nave_propria, "--ais-nave-propria", v); }},
+        {"--ais-statici-subito", Kind::on_off, "[=no]",
+         "con --ais ogni nuovo client TCP e ogni nuovo collegamento\n"
+         "TCP in uscita riceve subito i dati statici (nome, tipo)\n"
+         "di ogni bersaglio, oltre al ritmo del trasponditore\n"
+         "(ogni 6 minuti)",
+         [](Options& o, const Value& v) { return on_off(o.ais_statici_subito, "--ais-statici-subito", v); }},
     };
     return table;
 }
@@ -800,6 +806,7 @@ AisSettings ais_per(const AisSettings& dal_file, const Options& options) {
     AisSettings a = dal_file;
     a.attivi = options.ais.value_or(a.attivi);
     a.nave_propria = options.ais_nave_propria.value_or(a.nave_propria);
+    a.statici_subito = options.ais_statici_subito.value_or(a.statici_subito);
     return a;
 }
 

@@ -101,6 +101,7 @@ struct Options {
     // vadrel.ini for this run.
     std::optional<bool> ais;
     std::optional<bool> ais_nave_propria;
+    std::optional<bool> ais_statici_subito;
 };
 
 // The longest --durata, in seconds: the timer that ends the run counts whole

@@ -139,6 +139,7 @@ Program::Program(const Options& options, Shell& shell)
     control_ = std::make_unique<ControlServer>(*control_target_);
     control_->on_event = [this](const std::string& text) { say("vadrel: " + text); };
     transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
+    network_.set_greeting([this] { return ais_greeting(); });
     transmitter_.set_vehicle_output(&network_.streams());
     apply_start_options(fleet_, link_, options, this);
     // Why the port shows "No Tx" is said as the link changes, whoever changed it.
@@ -338,7 +339,8 @@ void Program::start() {
     }
     if (ais_in_force_.attivi) {
         say(std::string("vadrel: bersagli AIS: i mezzi da 0 a \"Numero di mezzi mobili\" - 1 tranne l'attuale") +
-            (ais_in_force_.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : ""));
+            (ais_in_force_.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : "") +
+            (ais_in_force_.statici_subito ? "; i dati statici subito a ogni nuovo client TCP" : ""));
     }
     timer_.start();
 }
@@ -356,6 +358,7 @@ std::string Program::change_ais(const AisSettings& settings) {
     // The switches the change leaves as they are stay in the file as they are there.
     if (settings.attivi != ais_in_force_.attivi) ais_in_file_.attivi = settings.attivi;
     if (settings.nave_propria != ais_in_force_.nave_propria) ais_in_file_.nave_propria = settings.nave_propria;
+    if (settings.statici_subito != ais_in_force_.statici_subito) ais_in_file_.statici_subito = settings.statici_subito;
     ais_in_file_.mezzi = settings.mezzi;
     ais_in_force_ = settings;
     fleet_.set_targets(settings.attivi, this);
@@ -368,6 +371,15 @@ Transmitter::SupplementSecond Program::ais_second(double steady) {
     std::vector<std::string> lines = ais_.second(ais_time(steady, clock_.utc_seconds()),
                                                  ais_fleet(fleet_, ais_in_force_.mezzi, ais_in_force_.nave_propria));
     return {std::move(lines), ais_.positions_sent()};
+}
+
+std::string Program::ais_greeting() const {
+    // The stations are those the last second sent; none go while the
+    // targets are off or in multi-user mode.
+    if (!ais_in_force_.statici_subito || !fleet_.targets() || fleet_.mode() == Mode::multi_user) return {};
+    std::string bytes;
+    for (const std::string& line : ais_.static_sentences()) bytes += line + "\r\n";
+    return bytes;
 }
 
 void Program::switch_fix_loss() {

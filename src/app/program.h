@@ -210,6 +210,9 @@ private:
     void publish_second(std::string_view bytes);
     // The AIS lines of the second at the steady time `steady`.
     Transmitter::SupplementSecond ais_second(double steady);
+    // Every target's static data for a new TCP client or connection, when
+    // asked (statici_subito) and the targets are on the air; "" otherwise.
+    std::string ais_greeting() const;
     // Says on standard error why the port shows "No Tx", once for each new
     // reason (the link's watcher).
     void report_port();

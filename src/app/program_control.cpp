@@ -48,6 +48,7 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
         e.sent_lon = sent->lon;
     }
     e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
+    e.ais = program_.ais().mezzi[n];
     e.stream_port = program_.network().streams().port_of(n);
     e.stream_problem = program_.network().streams().failure_of(n);
     e.in_use = program_.fleet().in_use(n);
@@ -68,7 +69,16 @@ std::vector<VehicleEntry> ProgramControl::vehicles_in_use() const {
 }
 
 std::optional<Refusal> ProgramControl::patch_vehicle(std::size_t n, const VehiclePatch& patch) {
+    // All or nothing: the identity and the values checked before anything changes.
+    std::optional<AisSettings> identities;
+    if (patch.ais) {
+        auto patched = patched_ais(program_.ais(), n, *patch.ais);
+        if (auto* bad = std::get_if<Refusal>(&patched)) return *bad;
+        identities = std::get<AisSettings>(patched);
+    }
+    if (auto bad = vehicle_patch_problem(patch)) return bad;
     auto refused = apply_vehicle_patch(program_.fleet(), n, patch, this);
+    if (!refused && identities) return set_ais(*identities);
     if (!refused) tell_changed();
     return refused;
 }
@@ -113,6 +123,21 @@ std::optional<Refusal> ProgramControl::change_port(const PortChange& change) {
         link.set_baud(*change.baud, this);
     }
     if (change.transmitting) link.set_transmitting(*change.transmitting, this);
+    tell_changed();
+    return std::nullopt;
+}
+
+AisSettings ProgramControl::ais() const { return program_.ais(); }
+
+std::optional<Refusal> ProgramControl::set_ais(const AisSettings& settings) {
+    if (const std::string problem = program_.change_ais(settings); !problem.empty()) {
+        // Checked and in force, but not kept: the operator hears of it.
+        if (program_.ais() == settings) {
+            program_.say("vadrel: bersagli AIS non salvati: " + problem);
+        } else {
+            return Refusal{"ais", problem};
+        }
+    }
     tell_changed();
     return std::nullopt;
 }

@@ -59,6 +59,7 @@ AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>
     AisSettings s;
     s.attivi = read.flag("attivi", s.attivi);
     s.nave_propria = read.flag("nave_propria", s.nave_propria);
+    s.statici_subito = read.flag("statici_subito", s.statici_subito);
     for (std::size_t n = 0; n < fleet_size; ++n) {
         if (auto id = read_identity(file, read, n, problems)) s.mezzi[n] = *id;
     }
@@ -79,7 +80,8 @@ AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>
 }
 
 std::string save_ais_settings(SettingsFile& file, const AisSettings& s) {
-    std::map<std::string, QVariant> values{{"attivi", s.attivi}, {"nave_propria", s.nave_propria}};
+    std::map<std::string, QVariant> values{{"attivi", s.attivi}, {"nave_propria", s.nave_propria},
+                                         {"statici_subito", s.statici_subito}};
     for (std::size_t n = 0; n < fleet_size; ++n) {
         const AisIdentity& id = s.mezzi[n];
         if (id == default_identity(n)) continue;

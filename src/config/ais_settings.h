@@ -7,6 +7,7 @@
 //   [ais]
 //   attivi=true
 //   nave_propria=false
+//   statici_subito=false
 //   mezzo3_mmsi=247000003
 //   mezzo3_classe=B
 //   mezzo3_nome=Libeccio
@@ -25,6 +26,9 @@ namespace vadrel {
 struct AisSettings {
     bool attivi = false;
     bool nave_propria = false;  // the current vehicle as !AIVDO
+    // Every target's static data (messages 5 and 24) to each new TCP client
+    // and stream in its first second, beside the transponder's rhythm.
+    bool statici_subito = false;
     std::array<AisIdentity, fleet_size> mezzi = default_identities();
     bool operator==(const AisSettings&) const = default;
 

@@ -25,25 +25,6 @@ T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string
     return std::get<T>(value);
 }
 
-std::variant<std::vector<Obstruction>, std::string> read_obstructions(std::string_view text) {
-    std::vector<Obstruction> list;
-    for (std::size_t start = 0; start <= text.size();) {
-        std::size_t comma = text.find(',', start);
-        if (comma == std::string_view::npos) comma = text.size();
-        auto one = read_obstruction(text.substr(start, comma - start));
-        if (auto* problem = std::get_if<std::string>(&one)) return std::move(*problem);
-        list.push_back(std::get<Obstruction>(one));
-        start = comma + 1;
-    }
-    return list;
-}
-
-std::string obstructions_text(const std::vector<Obstruction>& list) {
-    std::string text;
-    for (const Obstruction& o : list) text += (text.empty() ? "" : ",") + obstruction_text(o);
-    return text;
-}
-
 }  // namespace
 
 OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems) {
@@ -64,7 +45,7 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
     Cielo& c = o.cielo;
     c.satelliti = read.flag("satelliti", c.satelliti);
     c.maschera = sky_value(read, file, problems, "maschera", c.maschera, read_mask);
-    c.ostacoli = sky_value(read, file, problems, "ostacoli", c.ostacoli, read_obstructions);
+    c.ostacoli = sky_value(read, file, problems, "ostacoli", c.ostacoli, read_obstruction_list);
     c.rumore = sky_value(read, file, problems, "rumore", c.rumore, read_noise);
     c.frequenza = sky_value(read, file, problems, "frequenza", c.frequenza, read_rate);
     c.talker = sky_value(read, file, problems, "talker", c.talker, read_talker);
@@ -107,7 +88,7 @@ std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& 
                                                                  : QString()},
                                       {"satelliti", o.cielo.satelliti},
                                       {"maschera", o.cielo.maschera},
-                                      {"ostacoli", QString::fromStdString(obstructions_text(o.cielo.ostacoli))},
+                                      {"ostacoli", QString::fromStdString(obstruction_list_text(o.cielo.ostacoli))},
                                       {"rumore", o.cielo.rumore},
                                       {"frequenza", o.cielo.frequenza},
                                       {"talker", o.cielo.talker == Talker::gn ? "GN" : "GP"},

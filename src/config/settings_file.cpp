@@ -32,6 +32,16 @@ QString key_of(const std::string& group, const std::string& key) {
     return QString::fromStdString(group + "/" + key);
 }
 
+// What QSettings is given to write: an empty list or no value as an empty
+// text, which it would otherwise write as "@Invalid()", a marker no person
+// or other program reads as "none".
+QVariant written(const QVariant& value) {
+    if (!value.isValid()) return QString();
+    if (value.typeId() == QMetaType::QStringList && value.toStringList().isEmpty()) return QString();
+    if (value.typeId() == QMetaType::QVariantList && value.toList().isEmpty()) return QString();
+    return value;
+}
+
 }  // namespace
 
 SettingsFile::SettingsFile(const ProgramFolder& folder)
@@ -122,7 +132,7 @@ std::string GroupReader::text(const char* key, const std::string& fallback) {
 std::string SettingsFile::save_group(const std::string& group, const std::map<std::string, QVariant>& values) {
     if (!problem_.empty()) return "il file " + path_ + " non è stato letto (" + problem_ + ") e resta com'è";
     settings_->remove(QString::fromStdString(group));
-    for (const auto& [key, value] : values) settings_->setValue(key_of(group, key), value);
+    for (const auto& [key, value] : values) settings_->setValue(key_of(group, key), written(value));
     errno = 0;
     settings_->sync();
     if (const std::string why = status_text(settings_->status(), errno); !why.empty())

@@ -1,9 +1,11 @@
 #include "control_api.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <variant>
 
 #include "control/control_json.h"
@@ -74,6 +76,24 @@ ApiReply replaying_refusal() {
 
 ApiReply vehicle_reply(ControlTarget& target, std::size_t n) { return reply(vehicle_json(target.entry(n))); }
 
+// GET /api/v1: each path once, with its methods and what it is for.
+QJsonObject index_json() {
+    QJsonArray lines;
+    std::vector<std::string_view> seen;
+    for (const ApiRoute& route : control_routes()) {
+        if (std::find(seen.begin(), seen.end(), route.path) != seen.end()) continue;
+        seen.emplace_back(route.path);
+        QJsonArray methods;
+        for (const ApiRoute& other : control_routes()) {
+            if (std::string_view(other.path) == route.path) methods.append(QString::fromLatin1(method_name(other.method)));
+        }
+        lines.append(QJsonObject{{"risorsa", QString::fromLatin1(route.path)},
+                                 {"metodi", methods},
+                                 {"descrizione", QString::fromUtf8(route_description(route.path))}});
+    }
+    return {{"risorse", lines}, {"descrizione_completa", QString::fromUtf8(api_description_path())}};
+}
+
 ApiReply route_reply(ControlTarget& target, std::size_t n, const PointsPage& page) {
     const FollowedRoute* followed = target.route(n);
     if (followed == nullptr) {
@@ -107,7 +127,12 @@ QByteArray method_name(Method method) {
 
 const std::vector<ApiRoute>& control_routes() {
     static const std::vector<ApiRoute> routes = {
+        {Method::Get, "/api/v1", Action::index},
         {Method::Get, "/api/v1/stato", Action::state},
+        {Method::Get, "/api/v1/mezzi", Action::vehicles},
+        {Method::Get, "/api/v1/ricevitore", Action::read_receiver},
+        {Method::Get, "/api/v1/ais", Action::ais},
+        {Method::Patch, "/api/v1/ais", Action::patch_ais},
         {Method::Get, "/api/v1/mezzi/{n}", Action::vehicle},
         {Method::Patch, "/api/v1/mezzi/{n}", Action::patch_vehicle},
         {Method::Put, "/api/v1/trasmissione", Action::transmission},
@@ -122,6 +147,28 @@ const std::vector<ApiRoute>& control_routes() {
     };
     return routes;
 }
+
+const char* route_description(const char* path) {
+    static const std::pair<std::string_view, const char*> lines[] = {
+        {"/api/v1", "questo elenco delle risorse"},
+        {"/api/v1/stato", "tutto il simulatore: modo, trasmissione, porta, uscite, ricevitore, i 21 mezzi"},
+        {"/api/v1/mezzi", "i 21 mezzi, dal numero 0 al 20"},
+        {"/api/v1/mezzi/{n}", "un mezzo: posizione, rotta, velocità, unità, identità AIS; PATCH ne cambia i valori"},
+        {"/api/v1/mezzi/{n}/percorso", "il percorso di un mezzo: PUT lo dà (GPX, KML, CSV, JSON), DELETE lo toglie"},
+        {"/api/v1/trasmissione", "la trasmissione: attiva o ferma"},
+        {"/api/v1/modo", "il modo d'invio: gps, radio o multi, e i mezzi del ciclo multiutente"},
+        {"/api/v1/ricevitore", "le opzioni del ricevitore e del cielo, come in \"Cielo e ricevitore...\""},
+        {"/api/v1/porta", "la porta seriale: COM, velocità, aperta o perché no, Start/Stop"},
+        {"/api/v1/ais", "i bersagli AIS, come in \"Bersagli AIS...\": attivi, nave propria, statici subito"},
+        {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
+    };
+    for (const auto& [route, line] : lines) {
+        if (route == path) return line;
+    }
+    return "";
+}
+
+const char* api_description_path() { return VADREL_API_DESCRIPTION; }
 
 bool takes_large_body(Method method, const QString& path) {
     QString vehicle;
@@ -156,7 +203,8 @@ PathRoutes routes_of(const QString& path, std::optional<Method> method) {
 
 ApiReply no_such_path(const QString& path) {
     return refused(not_found, "la risorsa " + path.left(200).toStdString() +
-                                  " non esiste: l'interfaccia è descritta in docs/openapi.yaml");
+                                  " non esiste: GET /api/v1 elenca le risorse, descritte per intero in " +
+                                  api_description_path());
 }
 
 ApiReply method_refused(const std::string& method, const QByteArray& allow) {
@@ -207,8 +255,16 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     switch (route->action) {
     case Action::events:
         return refused(upgrade_required, "gli eventi si ricevono su una connessione WebSocket (Upgrade: websocket)");
+    case Action::index: return reply(index_json());
     case Action::state: return reply(state_json(target.state()));
     case Action::port: return reply(port_json(target.port()));
+    case Action::vehicles: {
+        QJsonArray vehicles;
+        for (std::size_t i = 0; i < fleet_size; ++i) vehicles.append(vehicle_json(target.entry(i)));
+        return reply({{"mezzi", vehicles}});
+    }
+    case Action::read_receiver: return reply(receiver_json(target.state().receiver));
+    case Action::ais: return reply(ais_json(target.ais()));
     case Action::vehicle: return vehicle_reply(target, n);
     case Action::route: {
         auto page = points_page(request);
@@ -231,8 +287,20 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     case Action::patch_vehicle: {
         auto patch = read_vehicle_patch(object);
         if (auto* bad = std::get_if<Refusal>(&patch)) return refusal_reply(*bad);
-        if (auto bad = target.patch_vehicle(n, std::get<VehiclePatch>(patch))) return refusal_reply(*bad);
+        VehiclePatch& change = std::get<VehiclePatch>(patch);
+        if (object.contains(QStringLiteral("ais"))) {
+            auto identity = read_identity(object.value(QStringLiteral("ais")), target.ais().mezzi.at(n));
+            if (auto* bad = std::get_if<Refusal>(&identity)) return refusal_reply(*bad);
+            change.ais = std::get<AisIdentity>(identity);
+        }
+        if (auto bad = target.patch_vehicle(n, change)) return refusal_reply(*bad);
         return vehicle_reply(target, n);
+    }
+    case Action::patch_ais: {
+        auto settings = read_ais(object, target.ais());
+        if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
+        if (auto bad = target.set_ais(std::get<AisSettings>(settings))) return refusal_reply(*bad);
+        return reply(ais_json(target.ais()));
     }
     case Action::transmission: {
         auto on = read_transmission(object);

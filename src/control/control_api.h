@@ -32,6 +32,11 @@ inline constexpr const char* events_path = "/api/v1/eventi";
 
 // What a route does.
 enum class Action : unsigned char {
+    index,
+    vehicles,
+    read_receiver,
+    ais,
+    patch_ais,
     state,
     vehicle,
     patch_vehicle,
@@ -56,6 +61,11 @@ struct ApiRoute {
 };
 // Every route the interface serves; docs/openapi.yaml describes each one.
 const std::vector<ApiRoute>& control_routes();
+// What a path of control_routes() is for, one line in Italian, for the
+// index GET /api/v1 serves; "" for a path without one.
+const char* route_description(const char* path);
+// Where the installed package keeps the interface's description.
+const char* api_description_path();
 
 struct ApiRequest {
     QHttpServerRequest::Method method = QHttpServerRequest::Method::Get;

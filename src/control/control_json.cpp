@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/numbers.h"
+#include "sky/sky_options.h"
 
 namespace vadrel {
 
@@ -65,6 +66,50 @@ std::optional<Refusal> take(Field<T> field, std::optional<T>& out) {
     return std::nullopt;
 }
 
+// "30/300", "" when the fix is never lost.
+QString fix_outage_text(const FixOutage& outage) {
+    return outage.every > 0 ? QString::number(outage.duration) + u'/' + QString::number(outage.every) : QString();
+}
+
+// A number of the sky's options read as its text is read on the command
+// line and in vadrel.ini, so the rules and the reasons are those.
+template <typename T>
+std::optional<Refusal> sky_number(const QJsonObject& body, std::string_view name,
+                                  std::variant<T, std::string> (*reader)(std::string_view), T& out) {
+    std::optional<double> value;
+    if (auto bad = take(number_field(body, name), value)) return bad;
+    if (!value) return std::nullopt;
+    auto read = reader(QString::number(*value, 'g', 17).toStdString());
+    if (auto* why = std::get_if<std::string>(&read)) return Refusal{std::string(name), *why};
+    out = std::get<T>(read);
+    return std::nullopt;
+}
+
+// A text of the sky's options, read as the command line and vadrel.ini read it.
+template <typename T>
+std::optional<Refusal> sky_text(const QJsonObject& body, std::string_view name,
+                                std::variant<T, std::string> (*reader)(std::string_view), T& out) {
+    std::optional<std::string> value;
+    if (auto bad = take(text_field(body, name), value)) return bad;
+    if (!value) return std::nullopt;
+    auto read = reader(*value);
+    if (auto* why = std::get_if<std::string>(&read)) return Refusal{std::string(name), *why};
+    out = std::get<T>(read);
+    return std::nullopt;
+}
+
+// "" is the default set; any other text a list read_sentence_list takes.
+std::variant<std::vector<SentenceKind>, std::string> sentence_list_or_default(std::string_view text) {
+    if (text.empty()) return std::vector<SentenceKind>{};
+    return read_sentence_list(text);
+}
+
+// "" is a fix never lost.
+std::variant<FixOutage, std::string> fix_outage_or_none(std::string_view text) {
+    if (text.empty()) return FixOutage{};
+    return read_fix_outage(text);
+}
+
 }  // namespace
 
 const char* mode_name(SendMode mode) {
@@ -102,21 +147,52 @@ QJsonObject vehicle_json(const VehicleEntry& entry) {
     if (entry.stream_port) json.insert("porta_flusso", *entry.stream_port);
     if (!entry.stream_problem.empty()) json.insert("errore_flusso", QString::fromStdString(entry.stream_problem));
     json.insert("in_uso", use_json(entry.in_use));
+    if (entry.ais) json.insert("ais", identity_json(*entry.ais));
     return json;
 }
 
 QJsonObject receiver_json(const OpzioniRicevitore& options) {
     const Guasti& faults = options.guasti;
+    const Cielo& sky = options.cielo;
     return {{"utc", options.utc},
             {"moto_reale", options.moto_reale},
             {"frasi", options.frasi_complete ? "complete" : "rmc"},
             {"quota", options.quota},
             {"senza_fix", options.senza_fix},
+            {"satelliti", sky.satelliti},
+            {"maschera", sky.maschera},
+            {"ostacoli", QString::fromStdString(obstruction_list_text(sky.ostacoli))},
+            {"rumore", sky.rumore},
+            {"frequenza", sky.frequenza},
+            {"talker", sky.talker == Talker::gn ? "GN" : "GP"},
+            {"elenco_frasi", QString::fromStdString(sentence_list_text(sky.frasi))},
             {"guasti", QJsonObject{{"attivi", faults.attivi},
                                    {"perdita", faults.perdita},
                                    {"checksum", faults.checksum},
                                    {"tronca", faults.tronca},
-                                   {"seme", static_cast<double>(faults.seme)}}}};
+                                   {"seme", static_cast<double>(faults.seme)},
+                                   {"perdita_fix", fix_outage_text(faults.perdita_fix)}}}};
+}
+
+QJsonObject identity_json(const AisIdentity& id) {
+    return {{"mmsi", QString::fromStdString(mmsi_text(id.mmsi))},
+            {"classe", ais_class_text(id.ais_class)},
+            {"nome", QString::fromStdString(id.name)},
+            {"tipo", id.ship_type},
+            {"nominativo", QString::fromStdString(id.call_sign)}};
+}
+
+QJsonObject ais_json(const AisSettings& settings) {
+    QJsonArray vehicles;
+    for (std::size_t n = 0; n < settings.mezzi.size(); ++n) {
+        QJsonObject one = identity_json(settings.mezzi[n]);
+        one.insert("numero", static_cast<qint64>(n));
+        vehicles.append(one);
+    }
+    return {{"attivi", settings.attivi},
+            {"nave_propria", settings.nave_propria},
+            {"statici_subito", settings.statici_subito},
+            {"mezzi", vehicles}};
 }
 
 QJsonObject state_json(const ControlState& state) {
@@ -160,8 +236,9 @@ QJsonObject refusal_json(const Refusal& refusal) {
 }
 
 std::variant<VehiclePatch, Refusal> read_vehicle_patch(const QJsonObject& body) {
-    if (auto bad = unknown_in(body, {"lat", "lon", "posizione", "rotta", "velocita", "unita"},
-                              "lat, lon, posizione, rotta, velocita, unita")) {
+    // "ais" needs the identity in force: the caller reads it (read_identity).
+    if (auto bad = unknown_in(body, {"lat", "lon", "posizione", "rotta", "velocita", "unita", "ais"},
+                              "lat, lon, posizione, rotta, velocita, unita, ais")) {
         return *bad;
     }
     VehiclePatch patch;
@@ -261,8 +338,11 @@ std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body) {
 }
 
 std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, const OpzioniRicevitore& current) {
-    if (auto bad = unknown_in(body, {"utc", "moto_reale", "frasi", "quota", "senza_fix", "guasti"},
-                              "utc, moto_reale, frasi, quota, senza_fix, guasti")) {
+    if (auto bad = unknown_in(body,
+                              {"utc", "moto_reale", "frasi", "quota", "senza_fix", "guasti", "satelliti", "maschera",
+                               "ostacoli", "rumore", "frequenza", "talker", "elenco_frasi"},
+                              "utc, moto_reale, frasi, quota, senza_fix, guasti, satelliti, maschera, ostacoli, "
+                              "rumore, frequenza, talker, elenco_frasi")) {
         return *bad;
     }
     OpzioniRicevitore options = current;
@@ -287,12 +367,24 @@ std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, 
         if (const std::string why = problema_quota(*altitude); !why.empty()) return Refusal{"quota", why};
         options.quota = *altitude;
     }
+    Cielo& sky = options.cielo;
+    std::optional<bool> satellites;
+    if (auto bad = take(bool_field(body, "satelliti"), satellites)) return *bad;
+    if (satellites) sky.satelliti = *satellites;
+    for (auto bad : {sky_number(body, "maschera", read_mask, sky.maschera),
+                     sky_number(body, "rumore", read_noise, sky.rumore),
+                     sky_number(body, "frequenza", read_rate, sky.frequenza),
+                     sky_text(body, "ostacoli", read_obstruction_list, sky.ostacoli),
+                     sky_text(body, "talker", read_talker, sky.talker),
+                     sky_text(body, "elenco_frasi", sentence_list_or_default, sky.frasi)}) {
+        if (bad) return *bad;
+    }
     const QJsonValue faults_value = body.value("guasti");
     if (faults_value.isUndefined()) return options;
     if (!faults_value.isObject()) return Refusal{"guasti", "deve essere un oggetto JSON"};
     const QJsonObject faults = faults_value.toObject();
-    if (auto bad = unknown_in(faults, {"attivi", "perdita", "checksum", "tronca", "seme"},
-                              "attivi, perdita, checksum, tronca, seme")) {
+    if (auto bad = unknown_in(faults, {"attivi", "perdita", "checksum", "tronca", "seme", "perdita_fix"},
+                              "attivi, perdita, checksum, tronca, seme, perdita_fix")) {
         bad->field = "guasti." + bad->field;
         return *bad;
     }
@@ -317,8 +409,73 @@ std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, 
         }
         g.seme = static_cast<std::uint64_t>(*seed);
     }
+    if (auto bad = sky_text(faults, "perdita_fix", fix_outage_or_none, g.perdita_fix)) {
+        bad->field = "guasti." + bad->field;
+        return *bad;
+    }
     if (const std::string why = problema_guasti(g); !why.empty()) return Refusal{"guasti", why};
     return options;
+}
+
+std::variant<AisIdentity, Refusal> read_identity(const QJsonValue& value, const AisIdentity& current) {
+    const auto in_ais = [](Refusal refusal) {
+        refusal.field = "ais." + refusal.field;
+        return refusal;
+    };
+    if (!value.isObject()) return Refusal{"ais", "deve essere un oggetto JSON"};
+    const QJsonObject body = value.toObject();
+    if (auto bad = unknown_in(body, {"mmsi", "classe", "nome", "tipo", "nominativo"},
+                              "mmsi, classe, nome, tipo, nominativo")) {
+        return in_ais(*bad);
+    }
+    AisIdentity id = current;
+    std::optional<std::string> mmsi, ais_class, name, call_sign;
+    std::optional<double> type;
+    for (auto bad : {take(text_field(body, "mmsi"), mmsi), take(text_field(body, "classe"), ais_class),
+                     take(text_field(body, "nome"), name), take(text_field(body, "nominativo"), call_sign),
+                     take(number_field(body, "tipo"), type)}) {
+        if (bad) return in_ais(*bad);
+    }
+    // The dialog's rules: its readers, then identity_problem.
+    if (mmsi) {
+        const auto read = read_mmsi(*mmsi);
+        if (const auto* bad = std::get_if<Refusal>(&read)) return in_ais(*bad);
+        id.mmsi = std::get<std::uint32_t>(read);
+    }
+    if (ais_class) {
+        const auto read = read_ais_class(*ais_class);
+        if (const auto* bad = std::get_if<Refusal>(&read)) return in_ais(*bad);
+        id.ais_class = std::get<AisClass>(read);
+    }
+    if (type) {
+        if (*type != std::trunc(*type) || *type < 0 || *type > 99) {
+            return in_ais({"tipo", "il tipo di nave AIS va da 0 (non disponibile) a 99, non " +
+                                       QString::number(*type).toStdString()});
+        }
+        id.ship_type = static_cast<std::uint8_t>(*type);
+    }
+    if (name) id.name = *name;
+    if (call_sign) id.call_sign = *call_sign;
+    if (auto bad = identity_problem(id)) return in_ais(*bad);
+    return id;
+}
+
+std::variant<AisSettings, Refusal> read_ais(const QJsonObject& body, const AisSettings& current) {
+    if (auto bad = unknown_in(body, {"attivi", "nave_propria", "statici_subito"},
+                              "attivi, nave_propria, statici_subito (le identità dei mezzi si cambiano con "
+                              "PATCH /api/v1/mezzi/{n} e il campo ais)")) {
+        return *bad;
+    }
+    AisSettings settings = current;
+    std::optional<bool> on, own_ship, statics;
+    for (auto bad : {take(bool_field(body, "attivi"), on), take(bool_field(body, "nave_propria"), own_ship),
+                     take(bool_field(body, "statici_subito"), statics)}) {
+        if (bad) return *bad;
+    }
+    if (on) settings.attivi = *on;
+    if (own_ship) settings.nave_propria = *own_ship;
+    if (statics) settings.statici_subito = *statics;
+    return settings;
 }
 
 }  // namespace vadrel

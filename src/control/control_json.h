@@ -23,6 +23,10 @@ namespace vadrel {
 // Latitude and longitude in signed decimal degrees to 1e-7.
 QJsonObject vehicle_json(const VehicleEntry& entry);
 QJsonObject receiver_json(const OpzioniRicevitore& options);
+// {"mmsi": "900000003", "classe": "A", "nome": "", "tipo": 90, "nominativo": ""}
+QJsonObject identity_json(const AisIdentity& identity);
+// The switches and every vehicle's identity (with its "numero").
+QJsonObject ais_json(const AisSettings& settings);
 QJsonObject state_json(const ControlState& state);
 // One second for the WebSocket clients: the bytes sent (their count and the
 // bytes themselves, as text) and each vehicle in use.
@@ -54,5 +58,11 @@ std::optional<Refusal> cycle_problem(double vehicles);
 // The options `current` with the fields the body gives changed, checked by
 // the menu's own rules (altitude, fault rates).
 std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, const OpzioniRicevitore& current);
+// The identity `current` with the fields of `value` (a vehicle patch's "ais")
+// changed, checked by the AIS dialog's rules; a refusal names "ais.FIELD".
+std::variant<AisIdentity, Refusal> read_identity(const QJsonValue& value, const AisIdentity& current);
+// The AIS switches (attivi, nave_propria, statici_subito) of `current` with
+// those the body gives changed.
+std::variant<AisSettings, Refusal> read_ais(const QJsonObject& body, const AisSettings& current);
 
 }  // namespace vadrel

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "config/ais_settings.h"
 #include "fleet/fleet.h"
 #include "fleet/vehicle.h"
 #include "model/receiver_options.h"
@@ -47,6 +48,8 @@ struct VehicleEntry {
     std::string stream_problem;
     // Why it moves and sends (Fleet::in_use); none when it is not in use.
     InUse in_use;
+    // Its whole AIS identity, when the simulator has one to show.
+    std::optional<AisIdentity> ais;
 };
 
 // The serial link as the panel shows it.
@@ -104,7 +107,10 @@ struct VehiclePatch {
     std::optional<double> course;    // degrees, true
     std::optional<double> speed;     // in the unit (the new one when given)
     std::optional<SpeedUnit> unit;
-    bool empty() const { return !lat && !lon && !position && !course && !speed && !unit; }
+    // Its AIS identity as a whole, the fields a client left out filled in
+    // from the one in force; checked by the AIS dialog's rules.
+    std::optional<AisIdentity> ais;
+    bool empty() const { return !lat && !lon && !position && !course && !speed && !unit && !ais; }
 };
 
 class ControlTarget {
@@ -133,6 +139,10 @@ public:
     // The receiver options as a whole (the server fills in what a client
     // left out from state().receiver).
     virtual std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) = 0;
+    // The AIS targets as "Bersagli AIS..." sets them, and the change of them
+    // as a whole (the server fills in what a client left out from ais()).
+    virtual AisSettings ais() const = 0;
+    virtual std::optional<Refusal> set_ais(const AisSettings& settings) = 0;
 
     // Vehicle n's route (VehicleRoutes: placed at its start unless
     // from_here, kept in the program's folder); refused with the reason.

@@ -56,6 +56,16 @@ std::optional<Refusal> vehicle_patch_problem(const VehiclePatch& patch) {
     return std::nullopt;
 }
 
+std::variant<AisSettings, Refusal> patched_ais(const AisSettings& settings, std::size_t n, const AisIdentity& identity) {
+    AisSettings patched = settings;
+    patched.mezzi.at(n) = identity;
+    if (auto problem = fleet_identities_problem(patched.mezzi)) {
+        problem->field = "ais." + problem->field;
+        return *problem;
+    }
+    return patched;
+}
+
 std::optional<Refusal> apply_vehicle_patch(Fleet& fleet, std::size_t n, const VehiclePatch& patch,
                                            Fleet::Origin origin) {
     if (auto bad = vehicle_patch_problem(patch)) return bad;

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <variant>
 
 #include "control/control_target.h"
 #include "fleet/fleet.h"
@@ -20,7 +21,11 @@ namespace vadrel {
 // Why the patch cannot be applied, checked without changing anything.
 std::optional<Refusal> vehicle_patch_problem(const VehiclePatch& patch);
 
-// Applies the patch to vehicle n: the position (placed, its track breaks),
+// The AIS settings with vehicle n's identity the patch gives, or why they
+// cannot be sent together (two vehicles with one MMSI): the field "ais.mmsi".
+std::variant<AisSettings, Refusal> patched_ais(const AisSettings& settings, std::size_t n, const AisIdentity& identity);
+
+// Applies the patch to vehicle n (its "ais" is the caller's): the position (placed, its track breaks),
 // the unit, then the speed in that unit, then the course.
 std::optional<Refusal> apply_vehicle_patch(Fleet& fleet, std::size_t n, const VehiclePatch& patch,
                                            Fleet::Origin origin);

@@ -33,6 +33,8 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
       change_(std::move(change)),
       attivi_(new QCheckBox(QStringLiteral("Invia i &bersagli AIS (modi GPS standard e radio)"), this)),
       nave_propria_(new QCheckBox(QStringLiteral("Anche il mezzo attuale, come nave &propria (!AIVDO)"), this)),
+      statici_subito_(new QCheckBox(
+          QStringLiteral("Nome e tipo &subito a ogni nuovo client TCP (non solo ogni 6 minuti)"), this)),
       mezzi_(new QTableWidget(static_cast<int>(fleet_size), columns, this)),
       problema_(new QLabel(this)),
       settings_(current) {
@@ -42,6 +44,8 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     attivi_->setChecked(current.attivi);
     nave_propria_->setObjectName(QStringLiteral("ais_nave_propria"));
     nave_propria_->setChecked(current.nave_propria);
+    statici_subito_->setObjectName(QStringLiteral("ais_statici_subito"));
+    statici_subito_->setChecked(current.statici_subito);
     mezzi_->setObjectName(QStringLiteral("ais_mezzi"));
     mezzi_->setHorizontalHeaderLabels(
         {QStringLiteral("MMSI"), QStringLiteral("Classe"), QStringLiteral("Nome"), QStringLiteral("Tipo"),
@@ -68,6 +72,7 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(attivi_);
     layout->addWidget(nave_propria_);
+    layout->addWidget(statici_subito_);
     auto* rules = new QLabel(
         QStringLiteral("Sono bersagli i mezzi da 0 a \"Numero di mezzi mobili\" - 1, tranne l'attuale. MMSI di nove "
                        "cifre (predefinito 900000000 + il numero del mezzo, che nessuna nave vera ha), classe A o B, "
@@ -89,6 +94,7 @@ void AisDialog::accept() {
     AisSettings s = settings_;
     s.attivi = attivi_->isChecked();
     s.nave_propria = nave_propria_->isChecked();
+    s.statici_subito = statici_subito_->isChecked();
     const auto cell = [this](int row, int column) {
         const QTableWidgetItem* item = mezzi_->item(row, column);
         return item == nullptr ? std::string() : item->text().trimmed().toStdString();

@@ -35,6 +35,7 @@ private:
     AisChange change_;
     QCheckBox* attivi_;
     QCheckBox* nave_propria_;
+    QCheckBox* statici_subito_;
     QTableWidget* mezzi_;
     QLabel* problema_;
     AisSettings settings_;

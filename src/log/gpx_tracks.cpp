@@ -35,12 +35,16 @@ std::string track_open(std::size_t vehicle, bool sent) {
 
 // The point where the sentences put it (sent), else where the vehicle was.
 void add_point(std::string& text, const TrackPoint& p, bool sent = false) {
-    char line[400];
+    // GPX 1.1 puts <ele> before <time>; the altitude as the sentences said it.
+    char ele[64] = "";
+    if (p.altitude && std::isfinite(*p.altitude)) std::snprintf(ele, sizeof ele, "<ele>%.1f</ele>", *p.altitude);
+    char line[460];
     const int n = std::snprintf(line, sizeof line,
-                                "<trkpt lat=\"%.7f\" lon=\"%.7f\"><time>%s</time><extensions><gpxtpx:TrackPointExtension>"
+                                "<trkpt lat=\"%.7f\" lon=\"%.7f\">%s<time>%s</time><extensions><gpxtpx:TrackPointExtension>"
                                 "<gpxtpx:speed>%.2f</gpxtpx:speed><gpxtpx:course>%.1f</gpxtpx:course>"
                                 "</gpxtpx:TrackPointExtension></extensions></trkpt>\n",
-                                sent ? p.reported_lat : p.lat, sent ? p.reported_lon : p.lon, ora_iso(std::llround(p.utc * 1000.0)).c_str(), p.speed, p.course);
+                                sent ? p.reported_lat : p.lat, sent ? p.reported_lon : p.lon, ele,
+                                ora_iso(std::llround(p.utc * 1000.0)).c_str(), p.speed, p.course);
     text.append(line, static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(sizeof line) - 1)));
 }
 

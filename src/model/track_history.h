@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace vadrel {
@@ -36,6 +37,9 @@ struct TrackPoint {
     bool reported = false;
     double reported_lat = 0.0;
     double reported_lon = 0.0;
+    // Metres above sea level as the sentences said it ($GPGGA); none when
+    // they carried no altitude (only $GPRMC, no fix, a 2D fix).
+    std::optional<double> altitude{};
     bool operator==(const TrackPoint&) const = default;
 };
 

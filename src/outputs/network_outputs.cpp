@@ -14,11 +14,17 @@ void TcpSenders::set_servers(const std::vector<Endpoint>& servers) {
             continue;
         }
         kept.push_back(std::make_unique<TcpSender>(resolver_, server, now_));
+        kept.back()->greeting = greeting_;
         kept.back()->on_event = [this](const std::string& text) {
             if (on_event) on_event(text);
         };
     }
     senders_ = std::move(kept);
+}
+
+void TcpSenders::set_greeting(std::function<std::string()> greeting) {
+    greeting_ = std::move(greeting);
+    for (const auto& sender : senders_) sender->greeting = greeting_;
 }
 
 OutputSink::Result TcpSenders::send(std::string_view bytes) {

@@ -28,12 +28,15 @@ public:
     Result send(std::string_view bytes) override;
     bool busy() const override;
     const std::vector<std::unique_ptr<TcpSender>>& senders() const { return senders_; }
+    // Each connection's greeting (TcpSender::greeting), those made later too.
+    void set_greeting(std::function<std::string()> greeting);
     std::function<void(const std::string&)> on_event;
 
 private:
     NameResolver& resolver_;
     TcpSender::Now now_;
     std::vector<std::unique_ptr<TcpSender>> senders_;
+    std::function<std::string()> greeting_;
 };
 
 class NetworkOutputs {
@@ -52,6 +55,13 @@ public:
         udp_.on_event = tell;
         senders_.on_event = tell;
         streams_.on_event = tell;
+    }
+
+    // Whole lines each new client of the TCP server, and each new
+    // connection out, gets before its first second; "" for none.
+    void set_greeting(const std::function<std::string()>& greeting) {
+        tcp_.greeting = greeting;
+        senders_.set_greeting(greeting);
     }
 
     // Starts, changes or stops the server, the targets, the connections

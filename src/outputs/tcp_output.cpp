@@ -292,6 +292,11 @@ void TcpOutput::take_client(Descriptor fd) {
     files_told_ = false;
     client->fd = std::move(fd);
     client->watched = true;
+    // Into an empty socket, so it goes whole; a client gone meanwhile is
+    // found by the next tick.
+    if (greeting) {
+        if (const std::string bytes = greeting(); !bytes.empty()) deliver(client->fd.get(), bytes);
+    }
     clients_.push_back(std::move(client));
 }
 

@@ -94,6 +94,9 @@ public:
     // What the operator should hear of, in Italian: listening, a failure and
     // its end, clients refused or closed for not reading.
     std::function<void(const std::string&)> on_event;
+    // Whole lines a new client gets as soon as it is taken, before any
+    // tick's bytes (the AIS targets' static data); "" for none.
+    std::function<std::string()> greeting;
 
 private:
     struct Client;

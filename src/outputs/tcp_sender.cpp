@@ -134,6 +134,7 @@ void TcpSender::finish_connect(Time now) {
 
 void TcpSender::became_connected(Time now) {
     state_ = State::connected;
+    greet_ = true;
     started_ = now;
     failure_.clear();
     ++connections_;
@@ -203,6 +204,15 @@ OutputSink::Result TcpSender::send(std::string_view bytes) {
         return {true, note()};
     }
 #endif
+    std::string greeted;
+    if (greet_) {
+        greet_ = false;
+        if (greeting) greeted = greeting();
+        if (!greeted.empty()) {
+            greeted += bytes;
+            bytes = greeted;
+        }
+    }
     ssize_t written = -1;
     do {
         written = ::send(fd_.get(), bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);

@@ -77,6 +77,9 @@ public:
 
     // What the operator should hear of, in Italian: each change of the connection.
     std::function<void(const std::string&)> on_event;
+    // Whole lines sent before the first second of each connection (the AIS
+    // targets' static data); "" for none.
+    std::function<std::string()> greeting;
 
 private:
     using Time = std::chrono::steady_clock::time_point;
@@ -86,6 +89,7 @@ private:
     void finish_connect(Time now);
     void read_from_server(Time now);
     void became_connected(Time now);
+    bool greet_ = false;  // the greeting goes before the next second
     // The connection or the attempt ended for `reason`: closed, the next attempt after the pause.
     void fail(const std::string& reason, Time now);
     void tell(const std::string& text);

@@ -133,4 +133,24 @@ std::string sentence_list_text(const std::vector<SentenceKind>& list) {
     return text;
 }
 
+std::variant<std::vector<Obstruction>, std::string> read_obstruction_list(std::string_view text) {
+    std::vector<Obstruction> list;
+    if (text.empty()) return list;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t comma = text.find(',', start);
+        if (comma == std::string_view::npos) comma = text.size();
+        auto one = read_obstruction(text.substr(start, comma - start));
+        if (auto* problem = std::get_if<std::string>(&one)) return std::move(*problem);
+        list.push_back(std::get<Obstruction>(one));
+        start = comma + 1;
+    }
+    return list;
+}
+
+std::string obstruction_list_text(const std::vector<Obstruction>& list) {
+    std::string text;
+    for (const Obstruction& o : list) text += (text.empty() ? "" : ",") + obstruction_text(o);
+    return text;
+}
+
 }  // namespace vadrel

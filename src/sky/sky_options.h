@@ -28,6 +28,10 @@ std::variant<double, std::string> read_mask(std::string_view text);
 std::variant<Obstruction, std::string> read_obstruction(std::string_view text);
 // The text read_obstruction reads back: "200-340:40".
 std::string obstruction_text(const Obstruction& obstruction);
+// Obstructions separated by commas, as vadrel.ini and the control interface
+// write them: "200-340:40,0-30:15"; "" is none.
+std::variant<std::vector<Obstruction>, std::string> read_obstruction_list(std::string_view text);
+std::string obstruction_list_text(const std::vector<Obstruction>& list);
 // --rumore METRI: 0 (none) to max_noise.
 inline constexpr double max_noise = 1000.0;
 std::variant<double, std::string> read_noise(std::string_view text);

@@ -1,6 +1,8 @@
 #include "transmitter.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 
 #include "nmea/faults.h"
 #include "tick/second_sentences.h"
@@ -27,8 +29,33 @@ private:
 // over ground (a negative speed goes backwards).
 TrackPoint track_point(const Vehicle& v, double steady, double utc) {
     const GroundMotion ground = ground_motion(v);
-    return {steady, utc, v.lat / arc_seconds_per_degree, v.lon / arc_seconds_per_degree, ground.kmh / 3.6,
-            ground.course, v.segment};
+    TrackPoint point{steady, utc, v.lat / arc_seconds_per_degree, v.lon / arc_seconds_per_degree, ground.kmh / 3.6,
+                     ground.course, v.segment};
+    return point;
+}
+
+// The altitude the second's GGA carries ("$GPGGA,...,254.5,M,..." or
+// "$GNGGA", behind a multi-user prefix too); none when no GGA has one.
+std::optional<double> carried_altitude(const std::vector<std::string>& sentences) {
+    constexpr std::size_t altitude_field = 9;
+    for (const std::string& sentence : sentences) {
+        const std::size_t dollar = sentence.find('$');
+        if (dollar == std::string::npos || sentence.compare(dollar + 3, 4, "GGA,") != 0) continue;
+        std::string_view rest(sentence);
+        rest = rest.substr(dollar, rest.find('*') == std::string_view::npos ? std::string_view::npos
+                                                                           : rest.find('*') - dollar);
+        for (std::size_t field = 0; field < altitude_field; ++field) {
+            const std::size_t comma = rest.find(',');
+            if (comma == std::string_view::npos) return std::nullopt;
+            rest.remove_prefix(comma + 1);
+        }
+        rest = rest.substr(0, rest.find(','));
+        double metres = 0.0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), metres);
+        if (rest.empty() || error != std::errc() || end != rest.data() + rest.size()) return std::nullopt;
+        return metres;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -94,17 +121,18 @@ std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std:
     second.fixes_per_second = rate;
     second.time = sentence_time(clock_, second.options, rate);
     receive(second, n);
+    last_sky_ = second.sky;
+    last_without_fix_ = second.options.senza_fix || (second.sky && second.sky->fix == FixKind::none);
+    std::vector<std::string> sentences = second_sentences(second);
     if (fix_in_second == 0) {
         if (const auto& shown = reported_[n]) {
             point.reported = true;
             point.reported_lat = shown->lat / arc_seconds_per_degree;
             point.reported_lon = shown->lon / arc_seconds_per_degree;
         }
+        point.altitude = carried_altitude(sentences);
         tracks_.add(n, point);
     }
-    last_sky_ = second.sky;
-    last_without_fix_ = second.options.senza_fix || (second.sky && second.sky->fix == FixKind::none);
-    std::vector<std::string> sentences = second_sentences(second);
     // GPS standard's own sentences are the current vehicle's stream too.
     if (own != nullptr && second.mode == Mode::gps_standard && rate == stream_rate(receiver_)) *own = sentences;
     const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);

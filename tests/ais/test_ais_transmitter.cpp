@@ -260,6 +260,33 @@ TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     EXPECT_TRUE(scene.second(12, 4, true, 3, 2).empty()) << "vehicle 2 stays silent";
 }
 
+// A receiver that begins to listen between two static reports gets every
+// station's static data at once, asked as often as it likes, while the
+// schedule on the air, and its sentences byte for byte, go on as without.
+TEST(AisTransmitter, StaticDataForANewListenerLeavesTheAirAsItIs) {
+    Scene plain, asked;
+    EXPECT_TRUE(asked.ais_.static_sentences().empty()) << "no station yet";
+    std::vector<std::string> on_air, on_air_asked;
+    for (int s = 0; s < 400; ++s) {
+        plain.second(s);
+        asked.second(s);
+        on_air.insert(on_air.end(), plain.sentences_.begin(), plain.sentences_.end());
+        on_air_asked.insert(on_air_asked.end(), asked.sentences_.begin(), asked.sentences_.end());
+        if (s % 7 != 3) continue;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> statics;
+        for (const Message& m : messages_of(asked.ais_.static_sentences())) statics.emplace_back(m.mmsi(), m.type());
+        EXPECT_EQ(statics, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                               {900000000, 5}, {900000002, 5}, {900000003, 24}, {900000003, 24}}))
+            << s;
+    }
+    EXPECT_EQ(on_air_asked, on_air);
+    // Without vehicle 2 in use it is no station, and none of its data goes.
+    asked.second(400, 2);
+    std::vector<std::uint32_t> mmsis;
+    for (const Message& m : messages_of(asked.ais_.static_sentences())) mmsis.push_back(m.mmsi());
+    EXPECT_EQ(mmsis, std::vector<std::uint32_t>{900000000});
+}
+
 // A vehicle's AIS identity: the MMSI as the operator writes it, texts as
 // AIS sends them, and every refusal naming its field.
 TEST(AisIdentity, TextsGoAsSixBitUpperCaseWithoutAccents) {

@@ -187,15 +187,19 @@ TEST(Options, AisSwitchesOverrideTheSettingsFile) {
     AisSettings file;
     file.nave_propria = true;
     file.mezzi[4].name = "Quarto";
-    const std::tuple<std::vector<std::string>, bool, bool> rows[] = {  // the command line, attivi, nave_propria
-        {{}, false, true},
-        {{"--ais"}, true, true},
-        {{"--ais=si", "--ais-nave-propria=no"}, true, false},
-        {{"--ais", "--ais=no"}, false, true},
+    file.statici_subito = true;
+    // the command line, attivi, nave_propria, statici_subito
+    const std::tuple<std::vector<std::string>, bool, bool, bool> rows[] = {
+        {{}, false, true, true},
+        {{"--ais"}, true, true, true},
+        {{"--ais=si", "--ais-nave-propria=no"}, true, false, true},
+        {{"--ais", "--ais=no"}, false, true, true},
+        {{"--ais-statici-subito=no"}, false, true, false},
     };
-    for (const auto& [args, attivi, nave_propria] : rows) {
+    for (const auto& [args, attivi, nave_propria, statici] : rows) {
         const AisSettings got = ais_per(file, parsed(args));
-        EXPECT_EQ(std::tuple(got.attivi, got.nave_propria, got.mezzi), std::tuple(attivi, nave_propria, file.mezzi))
+        EXPECT_EQ(std::tuple(got.attivi, got.nave_propria, got.statici_subito, got.mezzi),
+                  std::tuple(attivi, nave_propria, statici, file.mezzi))
             << ::testing::PrintToString(args);
     }
 }

@@ -839,7 +839,7 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
         .cielo = {true, 12.5, {{200, 340, 40}, {350, 10, 20.5}}, 3, 5, Talker::gn,
                   {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::gll}}};
     AisSettings ais;
-    ais.attivi = ais.nave_propria = true;
+    ais.attivi = ais.nave_propria = ais.statici_subito = true;
     ais.mezzi[3] = {247000003, AisClass::b, "Libeccio, è bella", 37, "IABC", {}};
     ais.mezzi[20].name = "Ultimo";
     const TileSettings tiles{true, "http://127.0.0.1:8080/{z}/{x}/{y}.png"};
@@ -858,6 +858,30 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
     // written by hand: one target, and a comma left after it
     ini.folder.put("vadrel.ini", "[uscite]\nudp=true\nudp_destinazioni=10.0.0.255:10110,\n");
     EXPECT_EQ(ini.read(read_output_settings).udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
+}
+
+// An empty list is written empty, as a person writes "none", never as
+// QSettings' own marker of no value; a file with that marker from an
+// earlier run still reads as no list.
+TEST(SettingsFile, AnEmptyListIsWrittenEmptyAndTheOldMarkerStillReads) {
+    Ini ini;
+    OutputSettings outputs;
+    outputs.udp = true;
+    EXPECT_EQ(ini.save(save_output_settings, outputs), "");
+    const std::string text = ini.folder.get("vadrel.ini");
+    EXPECT_EQ(text.find("@Invalid"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nudp_destinazioni=\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\ntcp_verso=\n"), std::string::npos) << text;
+    ini.place.emplace(ini.folder.path());
+    EXPECT_EQ(ini.read(read_output_settings), outputs);
+    for (const char* old : {"udp_destinazioni=@Invalid()\ntcp_verso=@Invalid()", "udp_destinazioni=\ntcp_verso="}) {
+        ini.folder.put("vadrel.ini", std::string("[uscite]\nudp=true\n") + old + "\n");
+        ini.place.emplace(ini.folder.path());
+        const OutputSettings read = ini.read(read_output_settings);
+        EXPECT_EQ(std::pair(read.udp_targets, read.send_to),
+                  std::pair(std::vector<std::string>{}, std::vector<std::string>{})) << old;
+        EXPECT_EQ(ini.problems, std::vector<std::string>{}) << old;
+    }
 }
 
 // A value that cannot be used is named (file, group, key, value) and leaves

@@ -43,6 +43,7 @@ public:
     Fleet fleet;
     bool replay = false;
     OpzioniRicevitore receiver;
+    AisSettings ais_settings;
     int changes = 0;  // changes done, refused ones not counted
 
     ControlState state() const override {
@@ -66,9 +67,29 @@ public:
     bool replaying() const override { return replay; }
 
     std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) override {
+        AisSettings next = ais_settings;
+        if (patch.ais) {
+            auto patched = patched_ais(ais_settings, n, *patch.ais);
+            if (auto* bad = std::get_if<Refusal>(&patched)) return *bad;
+            next = std::get<AisSettings>(patched);
+        }
+        if (auto bad = vehicle_patch_problem(patch)) return bad;
         auto refused = apply_vehicle_patch(fleet, n, patch, this);
+        if (!refused) ais_settings = next;
         changes += refused ? 0 : 1;
         return refused;
+    }
+    AisSettings ais() const override { return ais_settings; }
+    std::optional<Refusal> set_ais(const AisSettings& settings) override {
+        ais_settings = settings;
+        ++changes;
+        return std::nullopt;
+    }
+    VehicleEntry entry(std::size_t n) const override {
+        VehicleEntry e{n, fleet.vehicle(n)};
+        e.mmsi = mmsi_text(ais_settings.mezzi.at(n).mmsi);
+        e.ais = ais_settings.mezzi.at(n);
+        return e;
     }
     std::optional<Refusal> set_transmission(bool on) override {
         link.set_transmitting(on, this);

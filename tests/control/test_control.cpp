@@ -18,6 +18,7 @@
 #include <fstream>
 #include <future>
 #include <limits>
+#include <map>
 
 #include "../outputs/loopback.h"
 #include "config/program_folder.h"
@@ -29,6 +30,7 @@
 #include "control/http_head.h"
 #include "fake_target.h"
 #include "http_check.h"
+#include "sky/sky_options.h"
 #include "support/scratch_folder.h"
 
 namespace vadrel::testing {
@@ -101,6 +103,59 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
         {"fault_unknown_field", Method::Patch, "/api/v1/ricevitore",
             R"({"guasti": {"ritardo": 1}})", 400, "guasti.ritardo", json},
         {"sentences_unknown", Method::Patch, "/api/v1/ricevitore", R"({"frasi": "tutte"})", 400, "frasi", json},
+        {"index", Method::Get, "/api/v1", "", 200, nullptr, json},
+        {"index_slash", Method::Get, "/api/v1/", "", 404, "", json},
+        {"vehicles", Method::Get, "/api/v1/mezzi", "", 200, nullptr, json},
+        {"receiver_read", Method::Get, "/api/v1/ricevitore", "", 200, nullptr, json},
+        {"sky", Method::Patch, "/api/v1/ricevitore",
+            R"({"satelliti": true, "maschera": 12.5, "ostacoli": "200-340:40,0-30:15", "rumore": 3,
+                "frequenza": 5, "talker": "GN", "elenco_frasi": "RMC,GGA,GSV"})", 200, nullptr, json},
+        {"sky_defaults_again", Method::Patch, "/api/v1/ricevitore",
+            R"({"ostacoli": "", "elenco_frasi": ""})", 200, nullptr, json},
+        {"satellites_as_text", Method::Patch, "/api/v1/ricevitore", R"({"satelliti": "si"})", 400, "satelliti", json},
+        {"mask_past_90", Method::Patch, "/api/v1/ricevitore", R"({"maschera": 91})", 400, "maschera", json},
+        {"mask_negative", Method::Patch, "/api/v1/ricevitore", R"({"maschera": -0.5})", 400, "maschera", json},
+        {"mask_as_text", Method::Patch, "/api/v1/ricevitore", R"({"maschera": "10"})", 400, "maschera", json},
+        {"obstruction_no_elevation", Method::Patch, "/api/v1/ricevitore",
+            R"({"ostacoli": "200-340"})", 400, "ostacoli", json},
+        {"obstruction_trailing_comma", Method::Patch, "/api/v1/ricevitore",
+            R"({"ostacoli": "200-340:40,"})", 400, "ostacoli", json},
+        {"noise_past_the_most", Method::Patch, "/api/v1/ricevitore", R"({"rumore": 1000.5})", 400, "rumore", json},
+        {"rate_3", Method::Patch, "/api/v1/ricevitore", R"({"frequenza": 3})", 400, "frequenza", json},
+        {"rate_fraction", Method::Patch, "/api/v1/ricevitore", R"({"frequenza": 2.5})", 400, "frequenza", json},
+        {"talker_gl", Method::Patch, "/api/v1/ricevitore", R"({"talker": "GL"})", 400, "talker", json},
+        {"list_without_rmc", Method::Patch, "/api/v1/ricevitore",
+            R"({"elenco_frasi": "GGA,GSV"})", 400, "elenco_frasi", json},
+        {"list_twice", Method::Patch, "/api/v1/ricevitore",
+            R"({"elenco_frasi": "RMC,GGA,RMC"})", 400, "elenco_frasi", json},
+        {"fix_outage", Method::Patch, "/api/v1/ricevitore",
+            R"({"guasti": {"perdita_fix": "30/300"}})", 200, nullptr, json},
+        {"fix_outage_longer_than_its_period", Method::Patch, "/api/v1/ricevitore",
+            R"({"guasti": {"perdita_fix": "300/30"}})", 400, "guasti.perdita_fix", json},
+        {"ais_read", Method::Get, "/api/v1/ais", "", 200, nullptr, json},
+        {"ais_on", Method::Patch, "/api/v1/ais",
+            R"({"attivi": true, "nave_propria": true, "statici_subito": true})", 200, nullptr, json},
+        {"ais_as_text", Method::Patch, "/api/v1/ais", R"({"attivi": "true"})", 400, "attivi", json},
+        {"ais_unknown", Method::Patch, "/api/v1/ais", R"({"mezzi": []})", 400, "mezzi", json},
+        {"identity", Method::Patch, "/api/v1/mezzi/3",
+            R"({"ais": {"mmsi": "247000003", "classe": "B", "nome": "Libeccio", "tipo": 37, "nominativo": "IABC"}})",
+            200, nullptr, json},
+        {"identity_not_an_object", Method::Patch, "/api/v1/mezzi/3", R"({"ais": "247000003"})", 400, "ais", json},
+        {"mmsi_ten_digits", Method::Patch, "/api/v1/mezzi/3",
+            R"({"ais": {"mmsi": "2470000031"}})", 400, "ais.mmsi", json},
+        {"mmsi_zero", Method::Patch, "/api/v1/mezzi/3", R"({"ais": {"mmsi": "000000000"}})", 400, "ais.mmsi", json},
+        {"mmsi_as_number", Method::Patch, "/api/v1/mezzi/3", R"({"ais": {"mmsi": 247000003}})", 400, "ais.mmsi", json},
+        {"mmsi_of_another_vehicle", Method::Patch, "/api/v1/mezzi/3",
+            R"({"ais": {"mmsi": "900000004"}})", 400, "ais.mmsi", json},
+        {"class_c", Method::Patch, "/api/v1/mezzi/3", R"({"ais": {"classe": "C"}})", 400, "ais.classe", json},
+        {"type_100", Method::Patch, "/api/v1/mezzi/3", R"({"ais": {"tipo": 100}})", 400, "ais.tipo", json},
+        {"type_fraction", Method::Patch, "/api/v1/mezzi/3", R"({"ais": {"tipo": 36.5}})", 400, "ais.tipo", json},
+        {"name_21_letters", Method::Patch, "/api/v1/mezzi/3",
+            R"({"ais": {"nome": "ABCDEFGHIJKLMNOPQRSTU"}})", 400, "ais.nome", json},
+        {"call_sign_8", Method::Patch, "/api/v1/mezzi/3",
+            R"({"ais": {"nominativo": "IABCDEFG"}})", 400, "ais.nominativo", json},
+        {"identity_unknown_field", Method::Patch, "/api/v1/mezzi/3",
+            R"({"ais": {"bandiera": "IT"}})", 400, "ais.bandiera", json},
     };
     for (const auto& [name, method, path, body, status, field, type] : rows) {
         const int changes = target.changes;
@@ -384,6 +439,85 @@ TEST_F(Api, ReceiverPatchKeepsWhatItDoesNotName) {
     EXPECT_EQ(target.receiver.guasti, (Guasti{true, 0.1, 0.5, 0.3, 9}));
     // Checksum and cut together past 1: the menu's reason.
     EXPECT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"tronca": 0.6}})").status, 400);
+}
+
+// The index: every path served once, with all its methods and a line saying
+// what it is for; a 404 leads to it and to the installed description.
+TEST_F(Api, IndexListsEveryPathOnceWithItsMethods) {
+    const QJsonObject index = ask(Method::Get, "/api/v1").body;
+    std::map<QString, QStringList> served;
+    for (const ApiRoute& route : control_routes())
+        served[QString::fromLatin1(route.path)].append(QString::fromLatin1(method_name(route.method)));
+    std::map<QString, QStringList> listed;
+    for (const QJsonValue line : index.value("risorse").toArray()) {
+        const QJsonObject o = line.toObject();
+        const QString path = o.value("risorsa").toString();
+        EXPECT_FALSE(listed.count(path)) << path.toStdString() << " listed twice";
+        for (const QJsonValue m : o.value("metodi").toArray()) listed[path].append(m.toString());
+        EXPECT_FALSE(o.value("descrizione").toString().isEmpty()) << path.toStdString() << " says nothing";
+    }
+    EXPECT_EQ(listed, served);
+    EXPECT_EQ(listed[QStringLiteral("/api/v1/mezzi/{n}")], (QStringList{"GET", "PATCH"}));
+    const QString missing = ask(Method::Get, "/api/v1/nulla").body.value("errore").toString();
+    EXPECT_TRUE(missing.contains(QStringLiteral("GET /api/v1 "))) << missing.toStdString();
+    EXPECT_TRUE(missing.endsWith(QString::fromUtf8(api_description_path()))) << missing.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(api_description_path()).startsWith(u'/')) << "an installed, absolute path";
+}
+
+TEST_F(Api, VehiclesListedAsEachIsShownAlone) {
+    ASSERT_EQ(ask(Method::Patch, "/api/v1/mezzi/20", R"({"rotta": 45, "ais": {"nome": "Ultimo"}})").status, 200);
+    const QJsonArray vehicles = ask(Method::Get, "/api/v1/mezzi").body.value("mezzi").toArray();
+    ASSERT_EQ(vehicles.size(), static_cast<qsizetype>(fleet_size));
+    for (std::size_t n = 0; n < fleet_size; ++n) {
+        const std::string path = "/api/v1/mezzi/" + std::to_string(n);
+        EXPECT_EQ(vehicles[static_cast<qsizetype>(n)].toObject(), ask(Method::Get, path.c_str()).body) << n;
+    }
+    const QJsonObject last = vehicles.last().toObject();
+    EXPECT_EQ(last.value("rotta").toDouble(), 45.0);
+    EXPECT_EQ(last.value("ais").toObject().value("nome").toString(), "Ultimo");
+}
+
+// The sky's options come back as they were given, in the texts vadrel.ini
+// holds, and a patch changes only what it names.
+TEST_F(Api, SkyOptionsComeBackAsGivenAndKeepWhatIsNotNamed) {
+    const QJsonObject given = ask(Method::Patch, "/api/v1/ricevitore",
+                                  R"({"satelliti": true, "maschera": 12.5, "ostacoli": "340-20:30,0-90:15",
+                                      "rumore": 3, "frequenza": 5, "talker": "gn",
+                                      "elenco_frasi": "RMC,GSV,GGA"})").body;
+    EXPECT_EQ(given.value("maschera").toDouble(), 12.5);
+    EXPECT_EQ(given.value("ostacoli").toString(), "340-20:30,0-90:15");
+    EXPECT_EQ(given.value("talker").toString(), "GN");
+    EXPECT_EQ(given.value("elenco_frasi").toString(), "RMC,GSV,GGA");
+    EXPECT_EQ(target.receiver.cielo.frequenza, 5);
+    EXPECT_EQ(target.receiver.cielo.ostacoli, (std::vector<Obstruction>{{340, 20, 30}, {0, 90, 15}}));
+    ASSERT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"rumore": 0})").status, 200);
+    EXPECT_EQ(target.receiver.cielo.maschera, 12.5);
+    EXPECT_TRUE(target.receiver.cielo.satelliti);
+    EXPECT_EQ(ask(Method::Get, "/api/v1/ricevitore").body.value("rumore").toDouble(), 0.0);
+    // The reason is the one the command line and vadrel.ini give.
+    EXPECT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"frequenza": 3})").body.value("errore").toString(),
+              QString::fromStdString(std::get<std::string>(read_rate("3"))));
+}
+
+TEST_F(Api, IdentityPatchIsAllOrNothingAndKeepsWhatItDoesNotName) {
+    target.ais_settings.mezzi[5].name = "Grecale";
+    ASSERT_EQ(ask(Method::Patch, "/api/v1/mezzi/5", R"({"ais": {"mmsi": "247000005"}})").status, 200);
+    EXPECT_EQ(target.ais_settings.mezzi[5].mmsi, 247000005U);
+    EXPECT_EQ(target.ais_settings.mezzi[5].name, "Grecale");
+    const AisSettings before = target.ais_settings;
+    const Vehicle vehicle = target.fleet.vehicle(5);
+    // A good identity with a refused course: neither changes.
+    EXPECT_EQ(ask(Method::Patch, "/api/v1/mezzi/5", R"({"rotta": 400, "ais": {"nome": "Maestrale"}})").status, 400);
+    // A good course with a refused identity: neither changes.
+    EXPECT_EQ(ask(Method::Patch, "/api/v1/mezzi/5", R"({"rotta": 40, "ais": {"classe": "Z"}})").status, 400);
+    EXPECT_EQ(target.ais_settings, before);
+    EXPECT_TRUE(target.fleet.vehicle(5).same_values(vehicle));
+    const QJsonObject ais = ask(Method::Get, "/api/v1/ais").body;
+    EXPECT_EQ(ais.value("mezzi").toArray()[5].toObject().value("mmsi").toString(), "247000005");
+    EXPECT_EQ(ais.value("mezzi").toArray()[5].toObject().value("numero").toInt(), 5);
+    ASSERT_EQ(ask(Method::Patch, "/api/v1/ais", R"({"statici_subito": true})").status, 200);
+    EXPECT_TRUE(target.ais_settings.statici_subito);
+    EXPECT_FALSE(target.ais_settings.attivi) << "a switch not named stays";
 }
 
 TEST(Json, SecondCarriesEveryByteAndTheVehicles) {

@@ -48,6 +48,16 @@ def main(binary):
                           "%s: %r" % (name, error))
         checks.expect(vadrel.vehicle(3)["rotta"] == 90, "a refused course leaves the vehicle as it was")
 
+        # The index, every vehicle, the sky and the AIS through the client's own calls.
+        checks.expect(any(line["risorsa"] == "/api/v1/ais" for line in vadrel.index()), "the index")
+        checks.expect(vadrel.vehicles()[3] == vadrel.vehicle(3), "every vehicle, each as alone")
+        checks.expect(vadrel.set_receiver(maschera=15, elenco_frasi="RMC,GGA")["maschera"] == 15 and
+                      vadrel.receiver()["elenco_frasi"] == "RMC,GGA", "the sky's options")
+        checks.expect(vadrel.set_ais(attivi=True)["attivi"] is True and vadrel.ais()["attivi"] is True, "AIS on")
+        checks.expect(vadrel.set_identity(3, nome="Libeccio")["ais"]["nome"] == "Libeccio", "an identity")
+        error = refusal(lambda: vadrel.set_identity(4, tipo=100))
+        checks.expect(error is not None and (error.status, error.field) == (400, "ais.tipo"), "type 100: %r" % error)
+
         vadrel.set_mode("multi", 3)
         with vadrel.events() as events:
             second = events.next(timeout=3)

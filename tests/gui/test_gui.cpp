@@ -2048,6 +2048,8 @@ TEST(BersagliAis, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
         auto* table = in<QTableWidget>(*dialog, "ais_mezzi");
         EXPECT_EQ(table->item(1, 2)->text(), q("Alfa"));
         in<QCheckBox>(*dialog, "ais_attivi")->setChecked(true);
+        EXPECT_FALSE(in<QCheckBox>(*dialog, "ais_statici_subito")->isChecked());
+        in<QCheckBox>(*dialog, "ais_statici_subito")->setChecked(true);
         table->item(3, 1)->setText(q("C"));
         table->item(3, 2)->setText(q("Un nome lungo più di venti"));
         table->item(3, 3)->setText(q("300"));
@@ -2065,6 +2067,8 @@ TEST(BersagliAis, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
     ASSERT_EQ(changes.size(), 2u) << "the program's refusal kept the dialog open";
     EXPECT_EQ(changes[1].mezzi[3], (AisIdentity{247000003, AisClass::b, "Libeccio è bello", 37, "", {}}));
     EXPECT_TRUE(changes[1].attivi);
+    EXPECT_TRUE(changes[1].statici_subito);
+    EXPECT_FALSE(changes[1].nave_propria);
     EXPECT_EQ(changes[1].mezzi[1].name, "Alfa");
 }
 

@@ -93,7 +93,23 @@ def main():
             assert f.read() == page.read_text(encoding="utf-8"), copy
         for picture in re.findall(r"!\[[^\]]*\]\(([^)\s]+)\)", page.read_text(encoding="utf-8")):
             assert (copy.parent / picture).is_file(), (copy, picture)
-    print("5 passed, 0 failed")
+    # The control interface's description, plain, where its 404 says it
+    # is; and the Python client, a module the system's python3 imports from
+    # the installed tree as it would from /usr/lib/python3/dist-packages.
+    prefix = pathlib.Path(installed).parent.parent
+    description = prefix / "share" / "vadrel" / "openapi.yaml"
+    assert description.read_bytes() == (source / "docs" / "openapi.yaml").read_bytes(), description
+    client = prefix / "lib" / "python3" / "dist-packages" / "vadrel_client.py"
+    assert client.read_bytes() == (source / "python" / "vadrel_client.py").read_bytes(), client
+    imported = subprocess.run(["/usr/bin/python3", "-I", "-c",
+                               "import sys; sys.path.insert(0, %r); import vadrel_client; "
+                               "print(vadrel_client.__file__, vadrel_client.Vadrel.index.__doc__)" % str(client.parent)],
+                              capture_output=True, text=True, timeout=30, cwd="/")
+    assert imported.returncode == 0 and imported.stdout.startswith(str(client)), imported
+    with gzip.open(prefix / "share" / "man" / "man1" / "vadrel.1.gz", "rt") as f:
+        page = f.read()
+    assert "/usr/share/vadrel/openapi.yaml" in page and "dist\\-packages/vadrel_client.py" in page
+    print("7 passed, 0 failed")
 
 
 if __name__ == "__main__":

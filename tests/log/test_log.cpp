@@ -542,6 +542,23 @@ TEST_F(Gpx, ThePositionsSentUnderNoiseAreASecondTrack) {
         << "the true position stays in the vehicle's track";
 }
 
+// The altitude the sentences carried goes in <ele>, before <time> as GPX
+// 1.1 orders them; a point without one has none.
+TEST_F(Gpx, TheAltitudeCarriedIsThePointsElevation) {
+    ASSERT_EQ(gpx.start(), "");
+    TrackPoint high = at(1);
+    high.altitude = -12.25;
+    write(gpx, {{0, high}, {0, at(2)}});
+    const std::string text = folder.get("tracce.gpx");
+    EXPECT_NE(text.find("<trkpt lat=\"44.5000000\" lon=\"10.2500000\"><ele>-12.2</ele><time>2026-12-06T10:42:48.000Z"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<trkpt lat=\"44.5000000\" lon=\"10.2500000\"><time>2026-12-06T10:42:49.000Z"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("<ele>", text.find("<ele>") + 1), std::string::npos) << "one point had an altitude";
+}
+
 // A full disk: the write is undone, the file stays a whole document, the
 // points wait for the next write, which takes them with the new ones.
 TEST_F(Gpx, AFullDiskLeavesTheFileWholeAndThePointsForTheNextWrite) {

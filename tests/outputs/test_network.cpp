@@ -728,6 +728,31 @@ TEST_F(Sender, AServerThatGoesAwayAndComesBackGetsTheStreamAgainWithinThePause) 
                            where + ": non collegato: rifiutato dalla destinazione", where + ": collegato"}));
 }
 
+// Each connection's first second comes after the greeting (the AIS targets'
+// static data), asked anew at each connection; the later seconds alone.
+TEST_F(Sender, EachConnectionIsGreetedBeforeItsFirstSecond) {
+    auto server = std::make_unique<Server>();
+    const std::uint16_t port = server->port();
+    send_to("127.0.0.1", port);
+    int asked = 0;
+    sending_->greeting = [&asked] { return "!AIVDM,greeting," + std::to_string(++asked) + "\r\n"; };
+    int t = 1;
+    while (!sending_->connected() && t < 20) tick(t++);
+    ASSERT_TRUE(server->accept());
+    // The tick that connected sent its second, greeted; the next one alone.
+    const std::string first = "!AIVDM,greeting,1\r\n" + tick_bytes(t - 1) + tick_bytes(t);
+    tick(t);
+    EXPECT_EQ(server->read(first.size()), first);
+    EXPECT_EQ(asked, 1);
+    server->hang_up();
+    server.reset();
+    server = std::make_unique<Server>("127.0.0.1", port);
+    for (++t; sending_->connections() < 2 && t < 200; ++t) tick(t);
+    ASSERT_TRUE(server->accept());
+    const std::string second = "!AIVDM,greeting,2\r\n" + tick_bytes(t - 1);
+    EXPECT_EQ(server->read(second.size()), second);
+}
+
 // A server that hangs up at once, again and again, is tried less and less often.
 TEST_F(Sender, AServerThatHangsUpAtOnceIsTriedLessAndLessOften) {
     Server server;

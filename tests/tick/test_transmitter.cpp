@@ -8,6 +8,7 @@
 
 #include "nmea/faults.h"
 #include "nmea/sentences.h"
+#include "sky/sky_options.h"
 #include "support/fakes.h"
 #include "tick/second_sentences.h"
 #include "tick/system_clock.h"
@@ -328,6 +329,47 @@ TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
     EXPECT_EQ(run(20.0, {}).first, noisy);
     const auto lost = run(0.0, {2, 4}).first;  // the last 2 s of every 4
     for (std::size_t s = 0; s < lost.size(); ++s) EXPECT_EQ(lost[s].substr(13, 3), s < 2 ? ",A," : ",V,") << lost[s];
+}
+
+// The track's altitude is the one the second's GGA carried: none without a
+// GGA or without a fix, the altitude with the noise's part under noise.
+TEST(Transmitter, TheTrackKeepsTheAltitudeTheSentencesCarried) {
+    const auto altitude_of = [](bool full, bool no_fix, double noise, const char* list) {
+        Running r;
+        OpzioniRicevitore o;
+        o.frasi_complete = full;
+        o.quota = 254.5;
+        o.senza_fix = no_fix;
+        o.cielo.rumore = noise;
+        if (*list != '\0') o.cielo.frasi = std::get<std::vector<SentenceKind>>(read_sentence_list(list));
+        r.transmitter.set_receiver(o);
+        r.tick();
+        std::string gga;
+        for (std::size_t at = 0; at != std::string::npos;) {
+            const std::size_t end = r.port.written.back().find("\r\n", at);
+            const std::string line = r.port.written.back().substr(at, end - at);
+            if (line.find("GGA,") != std::string::npos) gga = line;
+            at = end == std::string::npos ? end : end + 2;
+        }
+        return std::pair(r.transmitter.tracks().points(0).back().altitude, gga);
+    };
+    // full set, no fix, noise (m), sentence list, altitude in the track
+    const std::tuple<bool, bool, double, const char*, std::optional<double>> rows[] = {
+        {false, false, 0.0, "", std::nullopt},       // $GPRMC alone
+        {true, false, 0.0, "", 254.5},
+        {true, true, 0.0, "", std::nullopt},         // GGA with empty fields
+        {true, false, 0.0, "RMC,VTG", std::nullopt}, // no GGA in the list
+        {true, false, 0.0, "RMC,GGA", 254.5},
+    };
+    for (const auto& [full, no_fix, noise, list, expected] : rows) {
+        const auto [altitude, gga] = altitude_of(full, no_fix, noise, list);
+        EXPECT_EQ(altitude, expected) << full << no_fix << list << ": " << gga;
+    }
+    // Under noise: the altitude the GGA says, which the noise moved.
+    const auto [noisy, gga] = altitude_of(true, false, 30.0, "");
+    ASSERT_TRUE(noisy.has_value()) << gga;
+    EXPECT_NE(*noisy, 254.5);
+    EXPECT_NE(gga.find("," + QString::number(*noisy, 'f', 1).toStdString() + ",M,"), std::string::npos) << gga;
 }
 
 // Each vehicle's own stream beside the main output: which vehicles have
