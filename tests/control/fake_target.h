@@ -59,11 +59,6 @@ public:
         return s;
     }
     Vehicle vehicle(std::size_t n) const override { return fleet.vehicle(n); }
-    VehicleEntry entry(std::size_t n) const override {
-        VehicleEntry e{n, fleet.vehicle(n)};
-        e.in_use = fleet.in_use(n);
-        return e;
-    }
     bool replaying() const override { return replay; }
 
     std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) override {
@@ -89,6 +84,7 @@ public:
         VehicleEntry e{n, fleet.vehicle(n)};
         e.mmsi = mmsi_text(ais_settings.mezzi.at(n).mmsi);
         e.ais = ais_settings.mezzi.at(n);
+        e.in_use = fleet.in_use(n);
         return e;
     }
     std::optional<Refusal> set_transmission(bool on) override {
