@@ -227,6 +227,10 @@ int run_window(int argc, char** argv, const Options& options) {
     menus.show_ports();
     window.render();
     window.show();
+    // The keyboard to the panel at once: without a window manager nobody
+    // else gives it, and Alt+V would wait for a click.
+    window.raise();
+    window.activateWindow();
     const ShutDownAtExit display_lost(program, errors);
     app.exec();
     return program->stop() ? 0 : 1;

@@ -17,6 +17,7 @@
 
 #include "routes/follower.h"
 #include "routes/route_files.h"
+#include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
 
 namespace vadrel::gui {
@@ -108,6 +109,8 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
     layout->addLayout(form);
     layout->addWidget(message_);
     layout->addWidget(buttons);
+    // Its status and refusals wrap, and scroll past a few lines.
+    fit_texts(*this);
 
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString chosen = QFileDialog::getOpenFileName(

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -40,6 +41,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QString>
@@ -59,6 +61,7 @@
 #include "config/tile_settings.h"
 #include "gui/ais_dialog.h"
 #include "gui/control_dialog.h"
+#include "gui/dialog_fit.h"
 #include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
 #include "gui/help_viewer.h"
@@ -75,6 +78,8 @@
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
 #include "gui/route_dialog.h"
+#include "gui/sky_dialog.h"
+#include "gui/tile_dialog.h"
 #include "gui/sky_view.h"
 #include "gui/tile_grid.h"
 #include "gui/tile_layer.h"
@@ -1662,6 +1667,60 @@ TEST(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     EXPECT_TRUE(network.tcp().listening());
 }
 
+// Every dialog fits a 1024 x 768 screen, whatever its statuses and refusals
+// say: each text that wraps given a page of words, the dialog asks for no
+// more than the screen holds, and shown at that size every table stays inside
+// its frame and every text can be read whole (it wraps, or scrolls).
+TEST(Dialoghi, EveryOneFitsASmallScreenWhateverItsTextsSay) {
+    testing::Rig rig;
+    NetworkOutputs network;
+    VehicleRoutes routes{rig.fleet};
+    const auto nothing = [](const auto&) { return std::string(); };
+    // columns: the dialog's name, the dialog
+    std::vector<std::tuple<const char*, std::unique_ptr<QDialog>>> dialogs;
+    dialogs.emplace_back("Rete", std::make_unique<OutputsDialog>(network, nothing));
+    dialogs.emplace_back("Controllo", std::make_unique<ControlDialog>(nothing, [] { return std::string(); }));
+    dialogs.emplace_back("Porta", std::make_unique<PortDialog>([] { return std::vector<SerialDevice>{}; },
+                                                               [](int) { return std::string(); }, nothing));
+    dialogs.emplace_back("Guasti", std::make_unique<FaultsDialog>(Guasti{}, nullptr));
+    dialogs.emplace_back("Cielo e ricevitore", std::make_unique<SkyDialog>(Cielo{}, nullptr));
+    dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(AisSettings{}, nothing, nullptr));
+    dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
+    dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
+    dialogs.emplace_back("Vai a posizione", std::make_unique<GoToDialog>(rig.form));
+    QString page;
+    for (int i = 0; i < 120; ++i) page += q("non attivo su [2001:db8::1]:10110: indirizzo non disponibile; ");
+    for (auto& [name, dialog] : dialogs) {
+        SCOPED_TRACE(name);
+        // its statuses and refusals: the texts that wrap and start empty
+        std::vector<QLabel*> said;
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            if (label->wordWrap() && label->text().isEmpty()) said.push_back(label);
+        for (QLabel* label : said) label->setText(page);
+        const QSize wanted = dialog->sizeHint();
+        EXPECT_LE(wanted.width(), 1024) << wanted.width();
+        EXPECT_LE(wanted.height(), 768 - 60) << wanted.height() << " (a title bar above)";
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        dialog->resize(wanted);
+        QApplication::processEvents();
+        for (const QAbstractItemView* table : dialog->findChildren<QAbstractItemView*>()) {
+            if (!table->isVisible() || qobject_cast<const QHeaderView*>(table) != nullptr) continue;
+            const QRect frame = table->parentWidget()->rect();
+            EXPECT_TRUE(frame.contains(table->geometry())) << table->objectName().toStdString();
+            EXPECT_GE(table->height(), 60) << table->objectName().toStdString();
+        }
+        for (const QLabel* label : said) {
+            if (!label->isVisible()) continue;
+            // whole, or inside a scroll area whose bar reaches the rest
+            const bool scrolls = qobject_cast<QScrollArea*>(label->parentWidget()->parentWidget()) != nullptr;
+            EXPECT_TRUE(scrolls || label->height() >= label->heightForWidth(label->width()))
+                << label->objectName().toStdString();
+        }
+        dialog->hide();
+    }
+}
+
 TEST(Controllo, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
     std::vector<ControlSettings> kept;
     std::string refusal = "interfaccia di controllo non attiva su [::1]:0: indirizzo non disponibile";
@@ -1814,6 +1873,8 @@ TEST_F(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     QString refused;
     when_modal([&refused](QWidget* dialog) {
         QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        EXPECT_FALSE(in<QCheckBox>(*dialog, "guasti_attivi")->isChecked()) << "as they are: off";
+        in<QCheckBox>(*dialog, "guasti_attivi")->setChecked(true);
         in<QDoubleSpinBox>(*dialog, "perdita")->setValue(0.2);
         in<QDoubleSpinBox>(*dialog, "checksum")->setValue(0.6);
         in<QDoubleSpinBox>(*dialog, "tronca")->setValue(0.5);
@@ -1829,15 +1890,68 @@ TEST_F(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     const Guasti expected{true, 0.2, 0.6, 0.4, 18446744073709551615ULL};
     EXPECT_EQ(rig.transmitter.receiver().guasti, expected);
     EXPECT_TRUE(action("opzione_guasti").isChecked());
+    EXPECT_EQ(kept.size(), 1u);
+}
 
-    action("opzione_guasti").trigger();  // off: the rates stay for the next time
-    EXPECT_EQ(kept.back().guasti, (Guasti{false, 0.2, 0.6, 0.4, 18446744073709551615ULL}));
+// "Quota..." writes and reads the height with the comma, as the panel does.
+TEST_F(MenuOpzioni, QuotaWithTheComma) {
+    // columns: typed, the height taken
+    const std::vector<std::tuple<const char*, double>> rows{{"12,5", 12.5}, {"-3,2", -3.2}, {"100000", 100000.0}};
+    double before = rig.transmitter.receiver().quota;
+    for (const auto& [typed, taken] : rows) {
+        QString shown;
+        when_modal([&shown, typed](QWidget* dialog) {
+            auto* box = dialog->findChild<QDoubleSpinBox*>();
+            shown = box->text();
+            box->selectAll();
+            QTest::keyClicks(box, q(typed));
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        action("opzione_quota").trigger();
+        EXPECT_EQ(shown, QLocale(QLocale::Italian).toString(before, 'f', 1).remove(QLatin1Char('.'))) << typed;
+        EXPECT_TRUE(shown.contains(QLatin1Char(','))) << shown.toStdString();
+        EXPECT_DOUBLE_EQ(rig.transmitter.receiver().quota, taken) << typed;
+        before = taken;
+    }
+}
 
-    when_modal([](QWidget* dialog) { dialog->close(); });  // cancelled: nothing changes
+// "Guasti..." while faults go out opens the dialog, as it does while they do
+// not: a rate changed with one OK, the box that switches them off, Annulla.
+TEST_F(MenuOpzioni, GuastiAlwaysOpensTheDialogOnAndOffIsItsBox) {
+    const Guasti on{true, 0.2, 0.6, 0.4, 7};
+    OpzioniRicevitore o = rig.transmitter.receiver();
+    o.guasti = on;
+    rig.transmitter.set_receiver(o);
+    menu.refresh();
+    // columns: what the operator does in the dialog, the faults after, the check mark after
+    const std::vector<std::tuple<std::function<void(QWidget&)>, Guasti, bool>> rows{
+        {[](QWidget& d) { in<QDoubleSpinBox>(d, "perdita")->setValue(0.3); }, Guasti{true, 0.3, 0.6, 0.4, 7}, true},
+        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(false); }, Guasti{false, 0.3, 0.6, 0.4, 7},
+         false},
+        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(true); }, Guasti{true, 0.3, 0.6, 0.4, 7}, true},
+    };
+    for (const auto& [act, after, checked] : rows) {
+        bool opened = false;
+        when_modal([this, &opened, &act](QWidget* dialog) {
+            opened = true;
+            EXPECT_EQ(in<QCheckBox>(*dialog, "guasti_attivi")->isChecked(), rig.transmitter.receiver().guasti.attivi)
+                << "the box as the faults are";
+            act(*dialog);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        action("opzione_guasti").trigger();
+        EXPECT_TRUE(opened) << "one click opens the dialog";
+        EXPECT_EQ(rig.transmitter.receiver().guasti, after);
+        EXPECT_EQ(action("opzione_guasti").isChecked(), checked);
+    }
+    when_modal([](QWidget* dialog) {
+        in<QCheckBox>(*dialog, "guasti_attivi")->setChecked(false);
+        dialog->close();
+    });
     action("opzione_guasti").trigger();
-    EXPECT_FALSE(rig.transmitter.receiver().guasti.attivi);
-    EXPECT_FALSE(action("opzione_guasti").isChecked());
-    EXPECT_EQ(kept.size(), 2u);
+    EXPECT_TRUE(rig.transmitter.receiver().guasti.attivi) << "Annulla changes nothing";
+    EXPECT_TRUE(action("opzione_guasti").isChecked());
+    EXPECT_EQ(kept.size(), 3u);
 }
 
 // ---- Registrazione ----
