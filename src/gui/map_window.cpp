@@ -254,7 +254,7 @@ MapCanvas::MapCanvas(PanelForm& form, QWidget* parent)
       places_(built_in_places()),
       tiles_(new TileLayer(QStandardPaths::writableLocation(QStandardPaths::CacheLocation), this)) {
     setObjectName(QStringLiteral("mappa"));
-    setMinimumSize(240, 180);
+    setMinimumSize(160, 120);
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);

@@ -1,6 +1,9 @@
 #include "placement.h"
 
+#include <QEvent>
+#include <QLayout>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -15,6 +18,27 @@ QSize fitted(QSize tool, QSize least, const QRect& area) {
     if (area.width() < least.width() || area.height() < least.height()) return {};
     return tool.boundedTo(area.size());
 }
+
+// Puts the tool back where it was put when a window manager moved it
+// elsewhere as it mapped it (some centre a window over the one it belongs
+// to); gone after the first seconds, so the operator's moves stay.
+class KeepPlace : public QObject {
+public:
+    KeepPlace(QWidget& tool, QPoint where) : QObject(&tool), tool_(tool), where_(where) {
+        tool.installEventFilter(this);
+        QTimer::singleShot(2000, this, &QObject::deleteLater);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A move, or the first paint (the decorations known by then).
+        const bool check = event->type() == QEvent::Move || event->type() == QEvent::Paint;
+        if (watched == &tool_ && check && tool_.frameGeometry().topLeft() != where_) tool_.move(where_);
+        return false;
+    }
+
+private:
+    QWidget& tool_;
+    QPoint where_;
+};
 
 }  // namespace
 
@@ -67,6 +91,11 @@ QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& scr
     return placed;
 }
 
+void place_at(QWidget& window, QPoint where) {
+    window.move(where);
+    new KeepPlace(window, where);
+}
+
 void show_beside(QWidget& tool, const QWidget& panel) {
     if (!tool.property("vadrel_placed").toBool()) {
         tool.setProperty("vadrel_placed", true);
@@ -74,11 +103,18 @@ void show_beside(QWidget& tool, const QWidget& panel) {
         if (screen != nullptr) {
             // The decorations a window manager adds, as it added them to the panel.
             const QSize decorations = panel.frameGeometry().size() - panel.geometry().size();
-            const QSize least = tool.minimumSizeHint().expandedTo(tool.minimumSize()) + decorations;
-            const QRect frame = beside_panel(panel.frameGeometry(), tool.size() + decorations, least,
+            // The size it was given, or the one its layout asks for.
+            tool.ensurePolished();
+            if (tool.layout() != nullptr) tool.layout()->activate();
+            const QSize wanted =
+                (tool.testAttribute(Qt::WA_Resized) ? tool.size() : tool.sizeHint()).expandedTo(tool.minimumSize());
+            // As small as the tool may be: a window manager may have put the
+            // panel in the middle of a small screen.
+            const QSize least = tool.minimumSize().expandedTo(QSize(160, 120)) + decorations;
+            const QRect frame = beside_panel(panel.frameGeometry(), wanted + decorations, least,
                                              screen->availableGeometry());
             tool.resize(frame.size() - decorations);
-            tool.move(frame.topLeft());
+            place_at(tool, frame.topLeft());
         }
     }
     tool.show();

@@ -4,6 +4,7 @@
 // with the most room is still too small for it. Without a window manager
 // nobody else moves a window, so the window is put there by us.
 
+#include <QPoint>
 #include <QRect>
 
 class QWidget;
@@ -15,6 +16,10 @@ namespace vadrel::gui {
 // smaller than `least` is shrunk to fit the side with the most room; the
 // panel is left uncovered whenever the screen holds both.
 QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& screen);
+
+// Puts the window's frame there, and back there when a window manager puts it
+// elsewhere as it first shows it.
+void place_at(QWidget& window, QPoint where);
 
 // Shows the tool beside the panel the first time it is shown; later it
 // opens where the operator left it.
