@@ -663,6 +663,51 @@ TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
     EXPECT_FALSE(routes.has_route(0));
 }
 
+// Enter in the path box reads the file and shows it; nothing is given until
+// Applica. "Dal punto attuale" starts unticked, even after a route that had
+// it, and ticked it counts the approach in the length and the time.
+TEST_F(Percorso, EnterReadsTheFileOnlyApplicaGivesTheRoute) {
+    folder.put("giro.gpx", two_routes);
+    rig.fleet.place(0, 44 * 3600.0, 9 * 3600.0, nullptr);  // 111 km south of the first point
+    for (const bool had_from_here : {false, true}) {
+        if (had_from_here) {
+            Route before("prima");
+            ASSERT_FALSE(before.add({44.0, 9.0}));
+            ASSERT_FALSE(before.add({44.0, 9.1}));
+            ASSERT_FALSE(routes.give(0, std::move(before), {RouteEnd::stop, false, 0.0, true}, nullptr));
+        }
+        in<QAction>(window, "menu_percorso")->trigger();
+        auto* dialog = window.findChild<RouteDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        auto* from_here = in<QCheckBox>(*dialog, "percorso_da_qui");
+        EXPECT_FALSE(from_here->isChecked()) << "after a route from here: " << had_from_here;
+        auto* path = in<QLineEdit>(*dialog, "percorso_file");
+        path->setFocus();
+        QTest::keyClicks(path, QString::fromStdString(folder.at("giro.gpx")));
+        QTest::keyClick(path, Qt::Key_Return);
+        EXPECT_TRUE(dialog->isVisible()) << "Enter reads the file, the dialog stays";
+        EXPECT_EQ(in<QComboBox>(*dialog, "percorso_scelta")->count(), 2);
+        EXPECT_EQ(in<QListWidget>(*dialog, "percorso_punti")->count(), 2);
+        EXPECT_EQ(routes.has_route(0), had_from_here) << "nothing given by Enter";
+        const QLabel* summary = in<QLabel>(*dialog, "percorso_riassunto");
+        EXPECT_FALSE(summary->text().contains(q("Dal punto attuale")));
+        from_here->setChecked(true);
+        // 111,195 km at 36 km/h: 3 h 05 min 19 s, then the route's 786 m (1 min 19 s)
+        EXPECT_TRUE(summary->text().contains(q("Dal punto attuale al primo punto: 111,195 km, 3 h 05 min 19 s; "
+                                               "in tutto 111,981 km, 3 h 06 min 38 s")))
+            << summary->text().toStdString();
+        QTest::keyClick(path, Qt::Key_Enter);
+        EXPECT_TRUE(dialog->isVisible());
+        QTest::mouseClick(in<QPushButton>(*dialog, "percorso_applica"), Qt::LeftButton);
+        EXPECT_FALSE(dialog->isVisible());
+        ASSERT_TRUE(routes.has_route(0));
+        EXPECT_EQ(routes.route(0)->route.name(), "Andata");
+        EXPECT_TRUE(routes.route(0)->options.from_here);
+        delete dialog;
+    }
+}
+
 TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
     const QPointer<RouteDialog> dialog = open_on("fuori.csv", "lat,lon\n45,9\n95,9\n");
     ASSERT_TRUE(dialog);
