@@ -862,15 +862,66 @@ TEST_F(Finestra, TheSkyViewDrawsTheSatellitesUsed) {
     SkyView* view = window.sky_view();
     ASSERT_NE(view, nullptr);
     const QImage image = view->grab().toImage();
-    const double radius = std::max(10.0, std::min(view->width(), view->height() - 40) / 2.0 - 20.0);
+    const SkyLayout layout = sky_layout(view->size(), view->fontMetrics());
     int used = 0;
     for (const SatelliteInView& sat : rig.transmitter.last_sky()->satellites) {
         if (!sat.used) continue;
         ++used;
-        const QPointF at = sky_point(sat.elevation, sat.azimuth, QPointF(view->width() / 2.0, radius + 20.0), radius);
+        const QPointF at = sky_point(sat.elevation, sat.azimuth, layout.centre, layout.radius);
         EXPECT_EQ(image.pixelColor(at.toPoint()), QColor(0, 140, 60)) << sat.prn;
     }
     EXPECT_GE(used, 4);
+}
+
+// At any size from the least up, the plot's labels stand inside the view,
+// the cardinal points outside the horizon, none over another or over the text.
+TEST(SkyPlot, LabelsFitAnySize) {
+    const QFontMetrics font(QApplication::font());
+    // columns: width, height
+    const std::vector<std::tuple<int, int>> sizes{{360, 400}, {160, 200}, {900, 300}, {300, 900}, {1600, 1000}};
+    for (const auto& [w, h] : sizes) {
+        const SkyLayout layout = sky_layout(QSizeF(w, h), font);
+        const QRectF view(0, 0, w, h);
+        std::vector<QRectF> labels(layout.sides.begin(), layout.sides.end());
+        labels.insert(labels.end(), layout.elevations.begin(), layout.elevations.end());
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            EXPECT_TRUE(view.contains(labels[i])) << w << "x" << h << " label " << i;
+            EXPECT_FALSE(labels[i].intersects(layout.text)) << w << "x" << h << " label " << i;
+            for (std::size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(labels[i].intersects(labels[j])) << w << "x" << h << " " << i << "/" << j;
+        }
+        for (const QRectF& side : layout.sides) {
+            const QPointF d = side.center() - layout.centre;
+            EXPECT_GT(std::hypot(d.x(), d.y()), layout.radius) << w << "x" << h;
+        }
+        EXPECT_TRUE(view.contains(layout.text)) << w << "x" << h;
+        EXPECT_LE(layout.centre.y() + layout.radius, layout.text.top()) << w << "x" << h;
+    }
+}
+
+// With no sky the view names the option that is off; Esc closes it.
+TEST_F(Finestra, TheSkyViewSaysWhatIsMissingAndEscCloses) {
+    // columns: frasi complete, satelliti dalle orbite, rumore, what is said missing
+    const std::vector<std::tuple<bool, bool, double, const char*>> rows{
+        {false, false, 0.0, "mancano \"Satelliti dalle orbite\" (Opzioni > Cielo e ricevitore...) e \"Frasi complete\""},
+        {true, false, 0.0, "manca \"Satelliti dalle orbite\" (Opzioni > Cielo e ricevitore...)"},
+        {false, true, 0.0, "manca \"Frasi complete\" (Opzioni)"},
+        {true, true, 0.0, "prossimo secondo"},
+        {false, true, 5.0, "prossimo secondo"},
+    };
+    for (const auto& [complete, orbits, noise, said] : rows) {
+        OpzioniRicevitore o;
+        o.frasi_complete = complete;
+        o.cielo.satelliti = orbits;
+        o.cielo.rumore = noise;
+        EXPECT_TRUE(sky_missing(o).contains(q(said))) << sky_missing(o).toStdString();
+    }
+    window.open_sky();
+    SkyView* view = window.sky_view();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_FALSE(view->isVisible());
 }
 
 // The map read by an operator: labels and places' names that never overlap,
