@@ -15,6 +15,8 @@
 #include <tuple>
 
 #include <QAction>
+#include <QAbstractButton>
+#include <QRegularExpression>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -474,6 +476,57 @@ TEST(Help, NamesEveryEntryOfTheMenuBar) {
     const QStringList names = entries(window.menuBar()->actions());
     EXPECT_GE(names.size(), 25) << names.join(QStringLiteral(" | ")).toStdString();
     for (const QString& name : names) EXPECT_TRUE(text.contains(name)) << name.toStdString();
+}
+
+// Every entry the help names with its dots ("Guasti...") or by its path
+// ("Opzioni > Cielo e ricevitore...") is in the window: an entry of the menu
+// bar as the program builds it, or a button of one of its windows.
+TEST(Help, NamesNoEntryTheWindowDoesNotHave) {
+    testing::ScratchFolder folder;
+    const auto options = parse_options({"--cartella", folder.path()});
+    testing::FakeShell shell;
+    Program program(std::get<Options>(options), shell);
+    MainWindow window(program.form());
+    const bool ending = false;
+    const WindowMenus menus(program, window, shell, ending);
+    window.set_routes(&program.routes());
+    window.open_map();
+    window.findChild<QAction*>(q("menu_percorso"))->trigger();  // its "Sfoglia..."
+
+    std::set<QString> entries;                   // every entry and button
+    std::set<std::pair<QString, QString>> paths;  // (menu, entry)
+    const auto walk = [&](auto&& self, const QString& menu, const QList<QAction*>& actions) -> void {
+        for (const QAction* action : actions) {
+            if (action->isSeparator()) continue;
+            const QString text = action->text().remove(QLatin1Char('&'));
+            entries.insert(text);
+            if (!menu.isEmpty()) paths.insert({menu, text});
+            if (action->menu() != nullptr) self(self, text, action->menu()->actions());
+        }
+    };
+    walk(walk, QString(), window.menuBar()->actions());
+    for (const QWidget* top : QApplication::topLevelWidgets())
+        for (const QAbstractButton* button : top->findChildren<QAbstractButton*>())
+            entries.insert(button->text().remove(QLatin1Char('&')));
+
+    QString html, error;
+    ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
+    const QRegularExpression bold(q("<b>(.*?)</b>"), QRegularExpression::DotMatchesEverythingOption);
+    int dotted = 0, pathed = 0;
+    for (auto match = bold.globalMatch(html); match.hasNext();) {
+        QTextDocument read;
+        read.setHtml(match.next().captured(1));
+        const QString name = read.toPlainText().simplified();
+        if (const qsizetype at = name.indexOf(q(" > ")); at > 0) {
+            ++pathed;
+            EXPECT_TRUE(paths.count({name.left(at), name.mid(at + 3)}) == 1) << "no such entry: " << name.toStdString();
+        } else if (name.endsWith(q("..."))) {
+            ++dotted;
+            EXPECT_TRUE(entries.count(name) == 1) << "no such entry or button: " << name.toStdString();
+        }
+    }
+    EXPECT_GE(dotted, 15);
+    EXPECT_GE(pathed, 2);
 }
 
 // ---- the windows of the menu Veicolo ----
