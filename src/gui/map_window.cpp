@@ -11,6 +11,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QVariantAnimation>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QToolTip>
@@ -37,7 +38,9 @@ namespace vadrel::gui {
 
 namespace {
 
-constexpr double zoom_per_notch = 1.25;
+constexpr double zoom_per_notch = 2.0;
+// A notch's zoom drawn over this time, so the eye follows where it goes.
+constexpr int zoom_milliseconds = 160;
 constexpr double graticule_min_pixels = 90.0;
 // How near the pointer comes to a vehicle to point at it.
 constexpr double pointing_pixels = 10.0;
@@ -255,6 +258,14 @@ MapCanvas::MapCanvas(PanelForm& form, QWidget* parent)
       tiles_(new TileLayer(QStandardPaths::writableLocation(QStandardPaths::CacheLocation), this)) {
     setObjectName(QStringLiteral("mappa"));
     setMinimumSize(160, 120);
+    // The wheel's zoom, step by step to its scale, round the cursor.
+    zooming_.setDuration(zoom_milliseconds);
+    zooming_.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&zooming_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        const double scale = value.toDouble();
+        if (scale > 0.0) projection_.zoom(projection_.metres_per_pixel() / scale, zoom_anchor_);
+        update();
+    });
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -306,6 +317,13 @@ std::vector<GeoPoint> MapCanvas::fleet_points() const {
             if (p.steady >= oldest && p.segment == segment) points.push_back(geo(p));
         }
         points.push_back(live(m));
+        // and the route it follows, all of it
+        if (const FollowedRoute* followed = routes_ != nullptr ? routes_->route(m) : nullptr) {
+            for (std::size_t i = 0; i < followed->route.size(); ++i) {
+                const RoutePoint p = followed->route.point(i);
+                points.push_back({p.lat, p.lon});
+            }
+        }
     }
     return points;
 }
@@ -442,6 +460,7 @@ void MapCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void MapCanvas::fit() {
+    zooming_.stop();
     following_ = true;
     projection_.set_viewport(size());
     projection_.fit(fleet_points());
@@ -464,8 +483,16 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
     const double notches = event->angleDelta().y() / 120.0;
     if (notches == 0.0) return;
     following_ = false;
-    projection_.zoom(std::pow(zoom_per_notch, notches), event->position());
-    update();
+    // From where a zoom under way has got to, towards its end times this notch.
+    const double from = projection_.metres_per_pixel();
+    const double to = (zooming_.state() == QAbstractAnimation::Running ? zoom_target_ : from) /
+                      std::pow(zoom_per_notch, notches);
+    zoom_target_ = to;
+    zoom_anchor_ = event->position();
+    zooming_.stop();
+    zooming_.setStartValue(from);
+    zooming_.setEndValue(to);
+    zooming_.start();
     event->accept();
 }
 

@@ -15,6 +15,7 @@
 // "Disegna percorso") are asked of whoever made it, who takes the paths
 // "Vai a posizione" and the routes take. Hidden, it does nothing.
 
+#include <QVariantAnimation>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -49,7 +50,8 @@ public:
     const MapProjection& projection() const { return projection_; }
     // The vehicles shown and their points, positions of the last hour.
     std::vector<std::size_t> shown_vehicles() const;
-    // Fits the fleet and follows it as it moves, until the operator zooms or pans.
+    // Fits the fleet and the routes it follows, and follows it as it moves,
+    // until the operator zooms or pans.
     void fit();
     bool following() const { return following_; }
     // After a tick: follows the fleet if it should, and repaints.
@@ -128,6 +130,10 @@ private:
     PanelForm& form_;
     MapProjection projection_;
     bool following_ = true;
+    // The wheel's zoom under way: the scale it goes to, round this point.
+    QVariantAnimation zooming_;
+    double zoom_target_ = 0.0;
+    QPointF zoom_anchor_;
     std::optional<QPointF> drag_;
     // Where the button went down; the map moves only once the pointer has
     // gone the platform's drag distance from there (a click's tremor is a click).

@@ -1379,14 +1379,43 @@ TEST_F(MapView, ShowsTheLastHourAndFollowsTheFleetUntilMoved) {
     QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("adatta")), Qt::LeftButton);
     EXPECT_TRUE(canvas->following());
     EXPECT_TRUE(inside.contains(canvas->projection().to_screen({46.5, 9.2})));
-    // a notch of the wheel zooms in a quarter, and the view stays there
-    const QPointF middle(canvas->width() / 2.0, canvas->height() / 2.0);
-    QWheelEvent wheel(middle, canvas->mapToGlobal(middle), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    const double before = canvas->projection().metres_per_pixel();
-    QApplication::sendEvent(canvas, &wheel);
-    EXPECT_NEAR(canvas->projection().metres_per_pixel(), before / 1.25, 1e-9);
+    // a notch of the wheel zooms in twice, through the scales between (drawn
+    // as it goes), the place under the cursor held; two notches out, four
+    // times; the view stays there
+    const QPointF corner(canvas->width() / 4.0, canvas->height() / 4.0);
+    const GeoPoint under = canvas->projection().to_geo(corner);
+    // columns: notches, the scale after over the scale before
+    const std::vector<std::tuple<int, double>> rows{{1, 0.5}, {-2, 4.0}, {3, 0.125}};
+    for (const auto& [notches, ratio] : rows) {
+        const double before = canvas->projection().metres_per_pixel();
+        std::set<double> scales;
+        QWheelEvent wheel(corner, canvas->mapToGlobal(corner), {}, {0, 120 * notches}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &wheel);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            scales.insert(canvas->projection().metres_per_pixel());
+            return std::fabs(canvas->projection().metres_per_pixel() - before * ratio) < 1e-9 * before;
+        }, 3000)) << notches << ": " << canvas->projection().metres_per_pixel() / before;
+        EXPECT_GE(scales.size(), 3u) << notches << ": smoothly, not in one jump";
+        const QPointF still = canvas->projection().to_screen(under);
+        EXPECT_NEAR(still.x(), corner.x(), 1e-6);
+        EXPECT_NEAR(still.y(), corner.y(), 1e-6);
+    }
     EXPECT_FALSE(canvas->following());
+}
+
+// "Adatta", and the map as it opens, frame the vehicles and the routes they
+// follow, all of each route.
+TEST_F(MapView, AdattaFitsTheRoutesToo) {
+    Route far("lontano");
+    ASSERT_FALSE(far.add({45.5, 9.2}));
+    ASSERT_FALSE(far.add({45.0, 10.5}));
+    ASSERT_FALSE(routes.give(0, std::move(far), {RouteEnd::stop, false, 0.0, true}, nullptr));
+    QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("adatta")), Qt::LeftButton);
+    const QRectF inside(0, 0, canvas->width(), canvas->height());
+    // columns: a point that must be in view
+    for (const GeoPoint& p : {GeoPoint{45.0, 10.5}, GeoPoint{45.5, 9.2}, GeoPoint{45.51, 9.2}})
+        EXPECT_TRUE(inside.contains(canvas->projection().to_screen(p))) << p.lat << " " << p.lon;
 }
 
 // (The real program under Xvfb saves a picture through the file dialog.)
