@@ -69,7 +69,12 @@ void halo_text(QPainter& painter, QPointF at, const QString& text, const QColor&
     painter.drawPath(path);
 }
 
-void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
+// The graticule's lines and labels; a label that would fall on a box of
+// `avoid` (the scale bar, the north arrow, a banner, the credit) is left out.
+// Returns where its labels went, for the other labels to keep off.
+std::vector<QRectF> draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size,
+                                   const std::vector<QRectF>& avoid) {
+    std::vector<QRectF> drawn;
     const double lat_step = graticule_step(map.metres_per_pixel(), MapProjection::earth_radius_m * std::numbers::pi / 180.0,
                                            graticule_min_pixels);
     const double lon_step =
@@ -77,8 +82,17 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
     const GeoPoint top_left = map.to_geo({0, 0});
     const GeoPoint bottom_right = map.to_geo({size.width(), size.height()});
     painter.setFont(map_font(7.0));
+    const QFontMetricsF metrics(painter.font());
     const QColor line(205, 205, 205);
     const QColor label(90, 90, 90);
+    const auto put = [&](QPointF at, const QString& text) {
+        // the ink's box at the baseline, with the halo round it
+        const QRectF box = metrics.boundingRect(text).translated(at).adjusted(-2, -2, 2, 2);
+        for (const QRectF& kept : avoid)
+            if (kept.intersects(box)) return;
+        halo_text(painter, at, text, label);
+        drawn.push_back(box);
+    };
 
     const double south = std::max(bottom_right.lat, -90.0);
     const double north = std::min(top_left.lat, 90.0);
@@ -86,7 +100,7 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
         const double y = map.to_screen({s / 3600.0, map.centre().lon}).y();
         painter.setPen(QPen(line, 1.0));
         painter.drawLine(QPointF(0, y), QPointF(size.width(), y));
-        halo_text(painter, {4, y - 3}, graticule_label(s / 3600.0, true, lat_step), label);
+        put({4, y - 3}, graticule_label(s / 3600.0, true, lat_step));
     }
     // longitudes east of the left edge, the short way from the centre
     const double west = map.centre().lon + std::remainder(top_left.lon - map.centre().lon, 360.0);
@@ -98,8 +112,9 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
         const double x = map.to_screen({map.centre().lat, lon}).x();
         painter.setPen(QPen(line, 1.0));
         painter.drawLine(QPointF(x, 0), QPointF(x, size.height()));
-        halo_text(painter, {x + 3, size.height() - 6}, graticule_label(lon, false, lon_step), label);
+        put({x + 3, size.height() - 6}, graticule_label(lon, false, lon_step));
     }
+    return drawn;
 }
 
 constexpr double scale_max_pixels = 120.0;
@@ -560,12 +575,14 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     const QSizeF area = size();
     if (world_) draw_world(painter, projection_, *world_, area);
     tiles_->paint(painter, projection_);
-    draw_graticule(painter, projection_, area);
     const QString credit = tiles_->on() ? tiles_->attribution() : QString();
     std::vector<QRectF> clear = kept_clear(area);
     for (const QRectF& box : {note_box(area, tile_note_), credit_box(area, credit)}) {
         if (!box.isEmpty()) clear.push_back(box);
     }
+    // The graticule's labels off those boxes; the names and the vehicles'
+    // labels off the graticule's.
+    for (const QRectF& box : draw_graticule(painter, projection_, area, clear)) clear.push_back(box);
 
     const std::vector<std::size_t> shown = shown_vehicles();
     if (shown.empty()) {
