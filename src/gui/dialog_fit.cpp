@@ -18,6 +18,21 @@ namespace {
 constexpr int decorations = 90;
 constexpr QSize small_screen{1024, 768};
 
+// Qt opens a window at most two thirds of the screen tall: a dialog that
+// scrolls opens at its full size instead, within the screen.
+class OpenWhole : public QObject {
+public:
+    explicit OpenWhole(QDialog& dialog) : QObject(&dialog), dialog_(dialog) { dialog.installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &dialog_ && event->type() == QEvent::Show && !dialog_.testAttribute(Qt::WA_Resized))
+            dialog_.resize(dialog_.sizeHint().boundedTo(largest_dialog(dialog_)));
+        return false;
+    }
+
+private:
+    QDialog& dialog_;
+};
+
 }  // namespace
 
 QSize largest_dialog(const QWidget& dialog) {
@@ -122,6 +137,7 @@ void fit_to_screen(QDialog& dialog, QLayout* body, QWidget* foot) {
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(scroll, 1);
     if (foot != nullptr) layout->addWidget(foot);
+    new OpenWhole(dialog);
 }
 
 }  // namespace vadrel::gui
