@@ -19,6 +19,7 @@
 #include "gui/recording_menu.h"
 #include "os/signals.h"
 #include "gui/main_window.h"
+#include "gui/placement.h"
 #include "gui/options_menu.h"
 #include "gui/window_shell.h"
 
@@ -231,6 +232,7 @@ int run_window(int argc, char** argv, const Options& options) {
     // else gives it, and Alt+V would wait for a click.
     window.raise();
     window.activateWindow();
+    gui::give_keyboard_back(window);
     const ShutDownAtExit display_lost(program, errors);
     app.exec();
     return program->stop() ? 0 : 1;

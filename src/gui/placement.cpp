@@ -1,5 +1,6 @@
 #include "placement.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QLayout>
 #include <QScreen>
@@ -40,7 +41,33 @@ private:
     QPoint where_;
 };
 
+// Gives the keyboard back to the panel when a window of the program that had
+// it is hidden: with no window manager nobody else does.
+class KeyboardBack : public QObject {
+public:
+    explicit KeyboardBack(QWidget& panel) : QObject(&panel), panel_(panel) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Hide || !watched->isWidgetType()) return false;
+        auto* hidden = static_cast<QWidget*>(watched);
+        if (hidden == &panel_ || !hidden->isWindow() || hidden->windowType() == Qt::Popup ||
+            hidden->windowType() == Qt::ToolTip)
+            return false;
+        const bool had_it = QApplication::activeWindow() == nullptr || QApplication::activeWindow() == hidden;
+        if (had_it && panel_.isVisible()) {
+            QTimer::singleShot(0, &panel_, [this] {
+                if (QApplication::activeWindow() == nullptr && panel_.isVisible()) panel_.activateWindow();
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget& panel_;
+};
+
 }  // namespace
+
+void give_keyboard_back(QWidget& panel) { new KeyboardBack(panel); }
 
 QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& screen) {
     least = least.boundedTo(tool);

@@ -21,6 +21,11 @@ QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& scr
 // elsewhere as it first shows it.
 void place_at(QWidget& window, QPoint where);
 
+// When a window of the program that had the keyboard is hidden (a dialog
+// closed), the keyboard goes back to the panel: with no window manager
+// nobody else gives it.
+void give_keyboard_back(QWidget& panel);
+
 // Shows the tool beside the panel the first time it is shown; later it
 // opens where the operator left it.
 void show_beside(QWidget& tool, const QWidget& panel);

@@ -2,7 +2,8 @@
 """The real window on an X server of its own, at 1024 x 768 and 1600 x 1000
 with no window manager, and at 1600 x 1000 with one (openbox, when installed):
 
-- the panel has the keyboard at start: Alt+V opens "Veicolo" with no click;
+- the panel has the keyboard at start: Alt+V opens "Veicolo" with no click,
+  and again after a dialog ("Rete...") is closed with Esc;
 - "Mappa", "Flotta" and "Cielo" (Alt+V then M, F, C) open beside the panel,
   never over it, each inside the screen.
 
@@ -128,6 +129,19 @@ def run(binary, width, height, manager, scratch, keep):
         key("Escape")
         until(label + ": il menu si chiude", lambda: not menus())
         print("ok: %s: Alt+V apre Veicolo senza clic" % label)
+        # A dialog closed with Esc gives the keyboard back to the panel.
+        key("alt+u")
+        until(label + ": il menu Uscite si apre", menus)
+        key("r")
+        until(label + ": Rete si apre", lambda: window_starting("Rete") and geometry(window_starting("Rete")))
+        key("Escape")
+        until(label + ": Rete si chiude", lambda: not window_starting("Rete") or not geometry(window_starting("Rete")))
+        key("alt+v")
+        if not wait_for(menus, 5.0):
+            fail(label + ": chiuso Rete, Alt+V non apre Veicolo senza un clic")
+        key("Escape")
+        until(label + ": il menu si chiude", lambda: not menus())
+        print("ok: %s: chiuso un dialogo, la tastiera torna al pannello" % label)
         for name, letter, caption in TOOLS:
             key("alt+v")
             until(label + ": il menu Veicolo si apre", menus)
