@@ -135,6 +135,7 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     connect(cielo, &QAction::triggered, this, [this] {
         OpzioniRicevitore o = form_.transmitter.receiver();
         SkyDialog dialog(o.cielo, menu_->parentWidget()->window());
+        dialog.setLocale(regional_locale(form_.platform.format));
         if (dialog.exec() != QDialog::Accepted) return;
         o.cielo = dialog.cielo();
         change(o);
@@ -150,6 +151,7 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
         refresh();
         OpzioniRicevitore o = form_.transmitter.receiver();
         FaultsDialog dialog(o.guasti, menu_->parentWidget()->window());
+        dialog.setLocale(regional_locale(form_.platform.format));
         if (dialog.exec() != QDialog::Accepted) return;
         o.guasti = dialog.guasti();
         change(o);

@@ -2052,6 +2052,7 @@ TEST_F(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     when_modal([&refused](QWidget* dialog) {
         QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
         EXPECT_FALSE(in<QCheckBox>(*dialog, "guasti_attivi")->isChecked()) << "as they are: off";
+        EXPECT_EQ(in<QDoubleSpinBox>(*dialog, "perdita")->text(), q("0,000")) << "with the comma";
         in<QCheckBox>(*dialog, "guasti_attivi")->setChecked(true);
         in<QDoubleSpinBox>(*dialog, "perdita")->setValue(0.2);
         in<QDoubleSpinBox>(*dialog, "checksum")->setValue(0.6);
