@@ -39,7 +39,7 @@ if $testing; then
   packages+=(
     libgtest-dev libgmock-dev
     gpsd python3-nmea2 python3-yaml gpsbabel libxml2-utils strace
-    xvfb xauth x11-utils xdotool imagemagick
+    xvfb xauth x11-utils xdotool imagemagick openbox
     ccache
     python3
   )

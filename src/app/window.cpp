@@ -21,6 +21,7 @@
 #include "gui/recording_menu.h"
 #include "os/signals.h"
 #include "gui/main_window.h"
+#include "gui/placement.h"
 #include "gui/options_menu.h"
 #include "gui/tile_image.h"
 #include "gui/window_shell.h"
@@ -241,6 +242,11 @@ int run_window(int argc, char** argv, const Options& options) {
     menus.show_ports();
     window.render();
     window.show();
+    // The keyboard to the panel at once: without a window manager nobody
+    // else gives it, and Alt+V would wait for a click.
+    window.raise();
+    window.activateWindow();
+    gui::give_keyboard_back(window);
     const ShutDownAtExit display_lost(program, errors);
     app.exec();
     return program->stop() ? 0 : 1;

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <variant>
 
+#include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
 
 namespace vadrel::gui {
@@ -86,6 +87,8 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     connect(buttons, &QDialogButtonBox::accepted, this, &AisDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AisDialog::reject);
     layout->addWidget(buttons);
+    // Its status and refusals wrap, and scroll past a few lines.
+    fit_texts(*this);
     resize(640, 520);
     attivi_->setFocus();
 }

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "gui/dialog_buttons.h"
+#include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
 
 namespace vadrel::gui {
@@ -32,20 +33,17 @@ ControlDialog::ControlDialog(Change change, Status status, QWidget* parent)
     port_->setToolTip(QStringLiteral("0: una porta libera qualsiasi"));
     status_label_ = new QLabel;
     status_label_->setObjectName(QStringLiteral("controllo_stato"));
-    status_label_->setWordWrap(true);
     status_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* form = new QFormLayout;
     form->addRow(on_);
     form->addRow(QStringLiteral("Indirizzo:"), address_);
     form->addRow(QStringLiteral("Porta:"), port_);
-    form->addRow(status_label_);
+    form->addRow(scrolling_status(status_label_, 4));
 
     QDialogButtonBox* buttons = apply_buttons(*this, [this] { return apply(); });
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
+    fit_to_screen(*this, form, buttons);
 }
 
 void ControlDialog::open_on(const ControlSettings& in_force) {

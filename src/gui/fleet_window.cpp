@@ -88,7 +88,12 @@ FleetWindow::FleetWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt:
                       table_->verticalScrollBar()->sizeHint().width() + 40;
     const int height = table_->verticalHeader()->length() + table_->horizontalHeader()->height() +
                        2 * table_->frameWidth() + 8;
-    table_->setMinimumSize(std::min(width, 1000), std::min(height, 620));
+    // Its size to begin with, not its least: a small screen may hold it
+    // beside the panel only smaller, scrolling.
+    table_->setMinimumSize(320, 160);
+    const QMargins margins = layout->contentsMargins();
+    resize(std::min(width, 1000) + margins.left() + margins.right(),
+           std::min(height, 620) + margins.top() + margins.bottom() + layout->spacing() + note_->sizeHint().height());
 
     watch_ = form_.fleet.watch([this](std::size_t n, Change what, Fleet::Origin) {
         if (changes_use(what)) {

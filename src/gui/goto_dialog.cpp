@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
 
 namespace vadrel::gui {
@@ -69,6 +70,8 @@ GoToDialog::GoToDialog(const PanelForm& form, QWidget* parent, bool can_reach)
     layout->addWidget(understood_);
     layout->addWidget(examples);
     layout->addWidget(buttons);
+    // Its status and refusals wrap, and scroll past a few lines.
+    fit_texts(*this);
 
     connect(text_, &QLineEdit::textChanged, this, &GoToDialog::read);
     text_->setText(shown_position(form.fleet.vehicle(vehicle_)));

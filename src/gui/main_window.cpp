@@ -20,6 +20,7 @@
 #include <exception>
 
 #include "gui/fleet_window.h"
+#include "gui/placement.h"
 #include "gui/goto_dialog.h"
 #include "gui/route_dialog.h"
 #include "gui/italian.h"
@@ -214,9 +215,7 @@ void MainWindow::build_menus() {
 
 void MainWindow::open_sky() {
     if (sky_ == nullptr) sky_ = new SkyView(form_, this);
-    sky_->show();
-    sky_->raise();
-    sky_->activateWindow();
+    show_beside(*sky_, *this);
 }
 
 void MainWindow::set_routes(VehicleRoutes* routes) {
@@ -329,9 +328,7 @@ void MainWindow::open_go_to() {
 
 void MainWindow::open_fleet() {
     if (fleet_ == nullptr) fleet_ = new FleetWindow(form_, this);
-    fleet_->show();
-    fleet_->raise();
-    fleet_->activateWindow();
+    show_beside(*fleet_, *this);
 }
 
 void MainWindow::set_tiles(const TileSettings& settings, std::function<std::string(const TileSettings&)> keep) {
@@ -387,10 +384,8 @@ void MainWindow::open_map() {
         });
     }
     const bool opening = !map_->isVisible();
-    map_->show();
+    show_beside(*map_, *this);
     if (opening) map_->canvas()->refresh();
-    map_->raise();
-    map_->activateWindow();
 }
 
 QWidget* MainWindow::make_widget(Control& control, QWidget* container) {

@@ -11,6 +11,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QVariantAnimation>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QToolTip>
@@ -39,7 +40,9 @@ namespace vadrel::gui {
 
 namespace {
 
-constexpr double zoom_per_notch = 1.25;
+constexpr double zoom_per_notch = 2.0;
+// A notch's zoom drawn over this time, so the eye follows where it goes.
+constexpr int zoom_milliseconds = 160;
 constexpr double graticule_min_pixels = 90.0;
 // How near the pointer comes to a vehicle to point at it.
 constexpr double pointing_pixels = 10.0;
@@ -70,7 +73,12 @@ void halo_text(QPainter& painter, QPointF at, const QString& text, const QColor&
     painter.drawPath(path);
 }
 
-void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
+// The graticule's lines and labels; a label that would fall on a box of
+// `avoid` (the scale bar, the north arrow, a banner, the credit) is left out.
+// Returns where its labels went, for the other labels to keep off.
+std::vector<QRectF> draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size,
+                                   const std::vector<QRectF>& avoid) {
+    std::vector<QRectF> drawn;
     const double lat_step = graticule_step(map.metres_per_pixel(), MapProjection::earth_radius_m * std::numbers::pi / 180.0,
                                            graticule_min_pixels);
     const double lon_step =
@@ -78,8 +86,17 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
     const GeoPoint top_left = map.to_geo({0, 0});
     const GeoPoint bottom_right = map.to_geo({size.width(), size.height()});
     painter.setFont(map_font(7.0));
+    const QFontMetricsF metrics(painter.font());
     const QColor line(205, 205, 205);
     const QColor label(90, 90, 90);
+    const auto put = [&](QPointF at, const QString& text) {
+        // the ink's box at the baseline, with the halo round it
+        const QRectF box = metrics.boundingRect(text).translated(at).adjusted(-2, -2, 2, 2);
+        for (const QRectF& kept : avoid)
+            if (kept.intersects(box)) return;
+        halo_text(painter, at, text, label);
+        drawn.push_back(box);
+    };
 
     const double south = std::max(bottom_right.lat, -90.0);
     const double north = std::min(top_left.lat, 90.0);
@@ -87,7 +104,7 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
         const double y = map.to_screen({s / 3600.0, map.centre().lon}).y();
         painter.setPen(QPen(line, 1.0));
         painter.drawLine(QPointF(0, y), QPointF(size.width(), y));
-        halo_text(painter, {4, y - 3}, graticule_label(s / 3600.0, true, lat_step), label);
+        put({4, y - 3}, graticule_label(s / 3600.0, true, lat_step));
     }
     // longitudes east of the left edge, the short way from the centre
     const double west = map.centre().lon + std::remainder(top_left.lon - map.centre().lon, 360.0);
@@ -99,8 +116,9 @@ void draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size) {
         const double x = map.to_screen({map.centre().lat, lon}).x();
         painter.setPen(QPen(line, 1.0));
         painter.drawLine(QPointF(x, 0), QPointF(x, size.height()));
-        halo_text(painter, {x + 3, size.height() - 6}, graticule_label(lon, false, lon_step), label);
+        put({x + 3, size.height() - 6}, graticule_label(lon, false, lon_step));
     }
+    return drawn;
 }
 
 constexpr double scale_max_pixels = 120.0;
@@ -258,7 +276,15 @@ MapCanvas::MapCanvas(PanelForm& form, QWidget* parent)
       places_(built_in_places()),
       tiles_(new TileLayer(QStandardPaths::writableLocation(QStandardPaths::CacheLocation), this)) {
     setObjectName(QStringLiteral("mappa"));
-    setMinimumSize(240, 180);
+    setMinimumSize(160, 120);
+    // The wheel's zoom, step by step to its scale, round the cursor.
+    zooming_.setDuration(zoom_milliseconds);
+    zooming_.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&zooming_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        const double scale = value.toDouble();
+        if (scale > 0.0) projection_.zoom(projection_.metres_per_pixel() / scale, zoom_anchor_);
+        update();
+    });
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -310,6 +336,13 @@ std::vector<GeoPoint> MapCanvas::fleet_points() const {
             if (p.steady >= oldest && p.segment == segment) points.push_back(geo(p));
         }
         points.push_back(live(m));
+        // and the route it follows, all of it
+        if (const FollowedRoute* followed = routes_ != nullptr ? routes_->route(m) : nullptr) {
+            for (std::size_t i = 0; i < followed->route.size(); ++i) {
+                const RoutePoint p = followed->route.point(i);
+                points.push_back({p.lat, p.lon});
+            }
+        }
     }
     return points;
 }
@@ -448,6 +481,7 @@ void MapCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void MapCanvas::fit() {
+    zooming_.stop();
     following_ = true;
     projection_.set_viewport(size());
     projection_.fit(fleet_points());
@@ -470,8 +504,16 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
     const double notches = event->angleDelta().y() / 120.0;
     if (notches == 0.0) return;
     following_ = false;
-    projection_.zoom(std::pow(zoom_per_notch, notches), event->position());
-    update();
+    // From where a zoom under way has got to, towards its end times this notch.
+    const double from = projection_.metres_per_pixel();
+    const double to = (zooming_.state() == QAbstractAnimation::Running ? zoom_target_ : from) /
+                      std::pow(zoom_per_notch, notches);
+    zoom_target_ = to;
+    zoom_anchor_ = event->position();
+    zooming_.stop();
+    zooming_.setStartValue(from);
+    zooming_.setEndValue(to);
+    zooming_.start();
     event->accept();
 }
 
@@ -539,12 +581,14 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     const QSizeF area = size();
     if (world_) draw_world(painter, projection_, *world_, area);
     tiles_->paint(painter, projection_);
-    draw_graticule(painter, projection_, area);
     const QString credit = tiles_->on() ? tiles_->attribution() : QString();
     std::vector<QRectF> clear = kept_clear(area);
     for (const QRectF& box : {note_box(area, tile_note_), credit_box(area, credit)}) {
         if (!box.isEmpty()) clear.push_back(box);
     }
+    // The graticule's labels off those boxes; the names and the vehicles'
+    // labels off the graticule's.
+    for (const QRectF& box : draw_graticule(painter, projection_, area, clear)) clear.push_back(box);
 
     const std::vector<std::size_t> shown = shown_vehicles();
     if (shown.empty()) {

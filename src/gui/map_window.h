@@ -16,6 +16,7 @@
 // "Disegna percorso") are asked of whoever made it, who takes the paths
 // "Vai a posizione" and the routes take. Hidden, it does nothing.
 
+#include <QVariantAnimation>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -52,7 +53,8 @@ public:
     // The vehicles shown: every vehicle in use (Fleet::in_use) and every
     // one sent in the last hour.
     std::vector<std::size_t> shown_vehicles() const;
-    // Fits the fleet and follows it as it moves, until the operator zooms or pans.
+    // Fits the fleet and the routes it follows, and follows it as it moves,
+    // until the operator zooms or pans.
     void fit();
     bool following() const { return following_; }
     // After a tick: follows the fleet if it should, and repaints.
@@ -131,6 +133,10 @@ private:
     PanelForm& form_;
     MapProjection projection_;
     bool following_ = true;
+    // The wheel's zoom under way: the scale it goes to, round this point.
+    QVariantAnimation zooming_;
+    double zoom_target_ = 0.0;
+    QPointF zoom_anchor_;
     std::optional<QPointF> drag_;
     // Where the button went down; the map moves only once the pointer has
     // gone the platform's drag distance from there (a click's tremor is a click).

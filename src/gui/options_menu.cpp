@@ -1,5 +1,6 @@
 #include "options_menu.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -11,6 +12,8 @@
 #include <charconv>
 
 #include "nmea/faults.h"
+#include "gui/dialog_fit.h"
+#include "gui/qt_text.h"
 #include "gui/sky_dialog.h"
 #include "sky/sky_options.h"
 
@@ -31,6 +34,7 @@ QDoubleSpinBox* share_box(double value, QWidget* parent) {
 
 FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
     : QDialog(parent),
+      attivi_(new QCheckBox(QStringLiteral("Guasti attivi"), this)),
       perdita_(share_box(current.perdita, this)),
       checksum_(share_box(current.checksum, this)),
       tronca_(share_box(current.tronca, this)),
@@ -44,6 +48,8 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
       guasti_(current) {
     setObjectName(QStringLiteral("guasti"));
     setWindowTitle(QStringLiteral("Guasti"));
+    attivi_->setObjectName(QStringLiteral("guasti_attivi"));
+    attivi_->setChecked(current.attivi);
     perdita_->setObjectName(QStringLiteral("perdita"));
     checksum_->setObjectName(QStringLiteral("checksum"));
     tronca_->setObjectName(QStringLiteral("tronca"));
@@ -53,6 +59,7 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
     problema_->setObjectName(QStringLiteral("problema"));
     problema_->setWordWrap(true);
     auto* form = new QFormLayout(this);
+    form->addRow(attivi_);
     form->addRow(QStringLiteral("Frazione dei secondi non inviati:"), perdita_);
     form->addRow(QStringLiteral("Frazione delle frasi con checksum errato:"), checksum_);
     form->addRow(QStringLiteral("Frazione delle frasi troncate:"), tronca_);
@@ -64,10 +71,12 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &FaultsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &FaultsDialog::reject);
     form->addRow(buttons);
+    // Its status and refusals wrap, and scroll past a few lines.
+    fit_texts(*this);
 }
 
 void FaultsDialog::accept() {
-    Guasti g{true, perdita_->value(), checksum_->value(), tronca_->value(), 0, {}};
+    Guasti g{attivi_->isChecked(), perdita_->value(), checksum_->value(), tronca_->value(), 0, {}};
     const std::string seme = seme_->text().trimmed().toStdString();
     const auto read = std::from_chars(seme.data(), seme.data() + seme.size(), g.seme);
     std::string problem = problema_guasti(g);
@@ -104,14 +113,21 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     QAction* quota = menu_->addAction(QStringLiteral("&Quota..."));
     quota->setObjectName(QStringLiteral("opzione_quota"));
     connect(quota, &QAction::triggered, this, [this] {
-        bool ok = false;
-        const double metri = QInputDialog::getDouble(
-            menu_->parentWidget()->window(), QStringLiteral("Quota"),
-            QStringLiteral("Quota del $GPGGA in metri, da %1 a %2:").arg(quota_minima).arg(quota_massima),
-            form_.transmitter.receiver().quota, quota_minima, quota_massima, 1, &ok);
-        if (!ok) return;
+        // Numbers as the panel writes them: the comma.
+        const QLocale regional = regional_locale(form_.platform.format);
+        QInputDialog dialog(menu_->parentWidget()->window());
+        dialog.setObjectName(QStringLiteral("quota"));
+        dialog.setLocale(regional);
+        dialog.setWindowTitle(QStringLiteral("Quota"));
+        dialog.setLabelText(QStringLiteral("Quota del $GPGGA in metri, da %1 a %2:")
+                                .arg(regional.toString(quota_minima), regional.toString(quota_massima)));
+        dialog.setInputMode(QInputDialog::DoubleInput);
+        dialog.setDoubleRange(quota_minima, quota_massima);
+        dialog.setDoubleDecimals(1);
+        dialog.setDoubleValue(form_.transmitter.receiver().quota);
+        if (dialog.exec() != QDialog::Accepted) return;
         OpzioniRicevitore o = form_.transmitter.receiver();
-        o.quota = metri;
+        o.quota = dialog.doubleValue();
         change(o);
     });
     QAction* cielo = menu_->addAction(QStringLiteral("&Cielo e ricevitore..."));
@@ -119,6 +135,7 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     connect(cielo, &QAction::triggered, this, [this] {
         OpzioniRicevitore o = form_.transmitter.receiver();
         SkyDialog dialog(o.cielo, menu_->parentWidget()->window());
+        dialog.setLocale(regional_locale(form_.platform.format));
         if (dialog.exec() != QDialog::Accepted) return;
         o.cielo = dialog.cielo();
         change(o);
@@ -127,19 +144,16 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     senza_fix_ = checkable("opzione_senza_fix", QStringLiteral("&Perdita del segnale"), &OpzioniRicevitore::senza_fix);
     guasti_ = menu_->addAction(QStringLiteral("&Guasti..."));
     guasti_->setObjectName(QStringLiteral("opzione_guasti"));
+    // The check mark says whether faults go out; a click always opens the
+    // dialog, where they are switched on and off and their rates changed.
     guasti_->setCheckable(true);
-    connect(guasti_, &QAction::triggered, this, [this](bool checked) {
+    connect(guasti_, &QAction::triggered, this, [this] {
+        refresh();
         OpzioniRicevitore o = form_.transmitter.receiver();
-        if (checked) {
-            FaultsDialog dialog(o.guasti, menu_->parentWidget()->window());
-            if (dialog.exec() != QDialog::Accepted) {
-                refresh();
-                return;
-            }
-            o.guasti = dialog.guasti();
-        } else {
-            o.guasti.attivi = false;
-        }
+        FaultsDialog dialog(o.guasti, menu_->parentWidget()->window());
+        dialog.setLocale(regional_locale(form_.platform.format));
+        if (dialog.exec() != QDialog::Accepted) return;
+        o.guasti = dialog.guasti();
         change(o);
     });
     refresh();

@@ -16,6 +16,7 @@
 #include "panel/panel_form.h"
 
 class QAction;
+class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -30,11 +31,12 @@ class FaultsDialog : public QDialog {
     Q_OBJECT
 public:
     FaultsDialog(const Guasti& current, QWidget* parent);
-    // The faults as the fields say, switched on.
+    // The faults as the fields say, on or off as the box says.
     const Guasti& guasti() const { return guasti_; }
     void accept() override;
 
 private:
+    QCheckBox* attivi_;
     QDoubleSpinBox* perdita_;
     QDoubleSpinBox* checksum_;
     QDoubleSpinBox* tronca_;

@@ -11,9 +11,11 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeWidget>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "gui/dialog_buttons.h"
+#include "gui/dialog_fit.h"
 #include "gui/table_columns.h"
 #include "gui/qt_text.h"
 
@@ -65,7 +67,6 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     tcp_max_ = named(new QSpinBox, "tcp_max");
     tcp_max_->setRange(1, 100000);
     tcp_status_ = named(new QLabel, "tcp_stato");
-    tcp_status_->setWordWrap(true);
     // A client that does not read loses a tick's sentences at a time: a
     // second's, or a fix's above one fix a second.
     tcp_clients_ = table("tcp_client", {QStringLiteral("Client"), QStringLiteral("Secondi saltati")});
@@ -75,7 +76,7 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     tcp_form->addRow(QStringLiteral("Indirizzo:"), tcp_address_);
     tcp_form->addRow(QStringLiteral("Porta:"), tcp_port_);
     tcp_form->addRow(QStringLiteral("Client al massimo:"), tcp_max_);
-    tcp_form->addRow(tcp_status_);
+    tcp_form->addRow(scrolling_status(tcp_status_));
     tcp_form->addRow(tcp_clients_);
 
     auto* udp = new QGroupBox(QStringLiteral("UDP"));
@@ -109,22 +110,24 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     streams_to_ = named(new QLineEdit, "tcp_verso_mezzi");
     streams_to_->setPlaceholderText(QStringLiteral("server.esempio:6000"));
     streams_status_ = named(new QLabel, "tcp_mezzi_stato");
-    streams_status_->setWordWrap(true);
     streams_form->addRow(streams_on_);
     streams_form->addRow(QStringLiteral("Indirizzo:"), streams_address_);
     streams_form->addRow(QStringLiteral("Porta base:"), streams_port_);
     streams_form->addRow(new QLabel(QStringLiteral("Collegarsi a (HOST:PORTA, uno per riga) con ciò che riceve la porta seriale:")));
     streams_form->addRow(send_to_);
     streams_form->addRow(QStringLiteral("Flusso di ogni mezzo verso (HOST:PORTA_BASE):"), streams_to_);
-    streams_form->addRow(streams_status_);
+    streams_form->addRow(scrolling_status(streams_status_));
 
     QDialogButtonBox* buttons = apply_buttons(*this, [this] { return apply(); });
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tcp);
-    layout->addWidget(udp);
-    layout->addWidget(streams);
-    layout->addWidget(buttons);
+    // The server and the targets side by side: the dialog fits a small screen.
+    auto* top = new QHBoxLayout;
+    top->addWidget(tcp);
+    top->addWidget(udp);
+    auto* body = new QVBoxLayout;
+    body->addLayout(top);
+    body->addWidget(streams);
+    fit_to_screen(*this, body, buttons);
 }
 
 void OutputsDialog::open_on_settings() {

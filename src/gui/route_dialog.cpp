@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,7 +17,9 @@
 #include <cmath>
 
 #include "routes/follower.h"
+#include "routes/geodesy.h"
 #include "routes/route_files.h"
+#include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
 
 namespace vadrel::gui {
@@ -98,6 +101,11 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
     apply_ = buttons->addButton(QStringLiteral("A&pplica"), QDialogButtonBox::AcceptRole);
     apply_->setObjectName(QStringLiteral("percorso_applica"));
     apply_->setEnabled(false);
+    // Only a click (or Alt+P) gives the route: Enter reads the file.
+    apply_->setAutoDefault(false);
+    browse->setAutoDefault(false);
+    open->setAutoDefault(false);
+    path_->installEventFilter(this);
     connect(buttons, &QDialogButtonBox::accepted, this, &RouteDialog::apply);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -114,6 +122,8 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
     layout->addLayout(form);
     layout->addWidget(message_);
     layout->addWidget(buttons);
+    // Its status and refusals wrap, and scroll past a few lines.
+    fit_texts(*this);
 
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString chosen = QFileDialog::getOpenFileName(
@@ -124,16 +134,16 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
         load();
     });
     connect(open, &QPushButton::clicked, this, &RouteDialog::load);
-    connect(path_, &QLineEdit::returnPressed, this, &RouteDialog::load);
     connect(choice_, &QComboBox::currentIndexChanged, this, &RouteDialog::choose);
     connect(rhythm_, &QCheckBox::toggled, this, &RouteDialog::describe);
+    connect(from_here_, &QCheckBox::toggled, this, &RouteDialog::describe);
 
     // The route the vehicle follows now, as a starting point for the options.
     if (const FollowedRoute* followed = routes_.route(n)) {
         end_->setCurrentIndex(end_->findData(static_cast<int>(followed->options.end)));
         turn_->setValue(followed->options.turn_rate);
         rhythm_->setChecked(followed->options.track_times);
-        from_here_->setChecked(followed->options.from_here);
+        // "Dal punto attuale" always starts unticked: the approach may be long.
         const QString now = QStringLiteral("Il mezzo %1 segue ora il percorso \"%2\" (%3 punti): un altro lo sostituisce.")
                                 .arg(n).arg(qt_text(followed->route.name())).arg(followed->route.size());
         const std::string& not_kept = routes_.not_kept(n);
@@ -143,6 +153,18 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
             say(now + QStringLiteral("\n") + not_kept_text(not_kept), true);
         }
     }
+}
+
+bool RouteDialog::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in the path box reads the file; the dialog does not see it.
+    if (watched == path_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            load();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void RouteDialog::say(const QString& text, bool problem) {
@@ -206,12 +228,29 @@ void RouteDialog::describe() {
     const Vehicle& v = fleet_.vehicle(vehicle_);
     const double kmh = std::fabs(v.speed_kmh());
     QString text = QStringLiteral("%1 punti, %2 km").arg(route.size()).arg(decimal(route.length() / 1000.0, 3));
-    if (rhythm_->isChecked() && route.has_times()) {
-        text += QStringLiteral("; al ritmo della traccia: %1").arg(duration_text(static_cast<double>(route.duration_ms()) / 1000.0));
+    const bool rhythm = rhythm_->isChecked() && route.has_times();
+    const double track_seconds = static_cast<double>(route.duration_ms()) / 1000.0;
+    double seconds = 0.0;
+    if (rhythm) {
+        seconds = track_seconds;
+        text += QStringLiteral("; al ritmo della traccia: %1").arg(duration_text(seconds));
     } else {
-        const double seconds = route.travel_seconds(kmh / 3.6);
+        seconds = route.travel_seconds(kmh / 3.6);
         text += QStringLiteral("; alla velocità del mezzo (%1 km/h): %2").arg(decimal(kmh, 1), duration_text(seconds));
         if (!std::isfinite(seconds)) text += QStringLiteral(" (il mezzo è fermo)");
+    }
+    if (from_here_->isChecked() && route.size() > 0) {
+        // The first leg, from where the vehicle is: at the track's mean speed
+        // with its rhythm, otherwise at the vehicle's.
+        const RoutePoint first = route.point(0);
+        const double approach =
+            distance_m(vadrel::GeoPoint{v.lat / arc_seconds_per_degree, v.lon / arc_seconds_per_degree},
+                       vadrel::GeoPoint{first.lat, first.lon});
+        const double speed = rhythm ? (track_seconds > 0.0 ? route.length() / track_seconds : 0.0) : kmh / 3.6;
+        const double approach_seconds = approach == 0.0 ? 0.0 : speed > 0.0 ? approach / speed : INFINITY;
+        text += QStringLiteral(".\nDal punto attuale al primo punto: %1 km, %2; in tutto %3 km, %4")
+                    .arg(decimal(approach / 1000.0, 3), duration_text(approach_seconds),
+                         decimal((approach + route.length()) / 1000.0, 3), duration_text(seconds + approach_seconds));
     }
     summary_->setText(text);
 }

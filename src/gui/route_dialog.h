@@ -36,6 +36,9 @@ public:
     // Reads the file the path box names; its routes, or why not, shown.
     void load();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void choose();
     void describe();

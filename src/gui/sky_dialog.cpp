@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "gui/dialog_fit.h"
 #include "sky/sky_options.h"
 
 namespace vadrel::gui {
@@ -74,6 +75,8 @@ SkyDialog::SkyDialog(const Cielo& current, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &SkyDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SkyDialog::reject);
     form->addRow(buttons);
+    // Its status and refusals wrap, and scroll past a few lines.
+    fit_texts(*this);
 }
 
 void SkyDialog::accept() {

@@ -1,5 +1,6 @@
 #include "sky_view.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <cmath>
 #include <numbers>
@@ -12,10 +13,47 @@ QPointF sky_point(double elevation, double azimuth, QPointF centre, double radiu
     return {centre.x() + r * std::sin(a), centre.y() - r * std::cos(a)};
 }
 
+SkyLayout sky_layout(QSizeF size, const QFontMetrics& font) {
+    SkyLayout layout;
+    const double line = font.lineSpacing();
+    const double letter = std::max<double>(font.horizontalAdvance(QStringLiteral("W")), line);
+    // Two lines of text at the foot; round the circle, room for a letter.
+    layout.text = QRectF(0, std::max(0.0, size.height() - 2 * line - 6), size.width(), 2 * line + 6);
+    const double margin = letter + 4;
+    const double across = std::min(size.width() - 2 * margin, layout.text.top() - 2 * margin);
+    layout.radius = std::max(4.0, across / 2.0);
+    layout.centre = QPointF(size.width() / 2.0, margin + layout.radius);
+    for (int i = 0; i < 4; ++i) {
+        const QPointF at = sky_point(0, 90.0 * i, layout.centre, layout.radius + margin / 2.0);
+        layout.sides[static_cast<std::size_t>(i)] = QRectF(at.x() - letter / 2, at.y() - line / 2, letter, line);
+    }
+    // Along the north-east line, inside each circle.
+    const double label = font.horizontalAdvance(QStringLiteral("60°")) + 2;
+    const double elevations[] = {0.0, 30.0, 60.0};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const QPointF at = sky_point(elevations[i], 45, layout.centre, layout.radius);
+        layout.elevations[i] = QRectF(at.x() - label - 2, at.y() + 2, label, line);
+    }
+    return layout;
+}
+
+QString sky_missing(const OpzioniRicevitore& options) {
+    const bool orbits = options.cielo.satelliti;
+    const bool sentences = options.frasi_complete || options.cielo.rumore > 0.0;
+    if (!orbits && !sentences)
+        return QStringLiteral("Cielo non simulato: mancano \"Satelliti dalle orbite\" (Opzioni > Cielo e "
+                              "ricevitore...) e \"Frasi complete\" (Opzioni)");
+    if (!orbits)
+        return QStringLiteral("Cielo non simulato: manca \"Satelliti dalle orbite\" (Opzioni > Cielo e ricevitore...)");
+    if (!sentences) return QStringLiteral("Cielo non simulato: manca \"Frasi complete\" (Opzioni)");
+    return QStringLiteral("Il cielo compare con il prossimo secondo trasmesso");
+}
+
 SkyView::SkyView(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
     setObjectName(QStringLiteral("cielo_vista"));
     setWindowTitle(QStringLiteral("Cielo"));
     resize(360, 400);
+    setMinimumSize(160, 200);
 }
 
 void SkyView::refresh() {
@@ -26,8 +64,9 @@ void SkyView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(rect(), palette().window());
-    const double radius = std::max(10.0, std::min(width(), height() - 40) / 2.0 - 20.0);
-    const QPointF centre(width() / 2.0, radius + 20.0);
+    const SkyLayout layout = sky_layout(size(), fontMetrics());
+    const double radius = layout.radius;
+    const QPointF centre = layout.centre;
     p.setPen(QPen(Qt::gray, 1));
     for (const double elevation : {0.0, 30.0, 60.0}) {
         const double r = radius * (90.0 - elevation) / 90.0;
@@ -35,16 +74,16 @@ void SkyView::paintEvent(QPaintEvent*) {
     }
     p.drawLine(sky_point(0, 0, centre, radius), sky_point(0, 180, centre, radius));
     p.drawLine(sky_point(0, 90, centre, radius), sky_point(0, 270, centre, radius));
+    const char* elevations[] = {"0°", "30°", "60°"};
+    for (std::size_t i = 0; i < 3; ++i)
+        p.drawText(layout.elevations[i], Qt::AlignRight | Qt::AlignTop, QString::fromUtf8(elevations[i]));
     p.setPen(palette().windowText().color());
     const char* sides[] = {"N", "E", "S", "O"};
-    for (int i = 0; i < 4; ++i) {
-        const QPointF at = sky_point(-12, 90.0 * i, centre, radius);
-        p.drawText(QRectF(at.x() - 10, at.y() - 10, 20, 20), Qt::AlignCenter, QString::fromLatin1(sides[i]));
-    }
+    for (std::size_t i = 0; i < 4; ++i) p.drawText(layout.sides[i], Qt::AlignCenter, QString::fromLatin1(sides[i]));
     const auto& sky = form_.transmitter.last_sky();
-    const QRectF below(0, height() - 36, width(), 36);
+    const QRectF below = layout.text;
     if (!sky) {
-        p.drawText(below, Qt::AlignCenter, QStringLiteral("Cielo non simulato (Opzioni > Cielo e ricevitore...)"));
+        p.drawText(below, Qt::AlignCenter | Qt::TextWordWrap, sky_missing(form_.transmitter.receiver()));
         return;
     }
     for (const SatelliteInView& s : sky->satellites) {
@@ -67,6 +106,14 @@ void SkyView::paintEvent(QPaintEvent*) {
                    .arg(sky->dilution.pdop, 0, 'f', 1)
                    .arg(sky->dilution.hdop, 0, 'f', 1)
                    .arg(sky->dilution.vdop, 0, 'f', 1));
+}
+
+void SkyView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace vadrel::gui

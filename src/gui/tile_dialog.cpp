@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/dialog_fit.h"
 #include "gui/dialog_buttons.h"
 
 namespace vadrel::gui {
@@ -47,6 +48,8 @@ TileDialog::TileDialog(Change change, QWidget* parent) : QDialog(parent), change
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    // Its status and refusals wrap, and scroll past a few lines.
+    fit_texts(*this);
 }
 
 void TileDialog::open_on(const TileSettings& in_force) {

@@ -17,6 +17,8 @@
 #include <tuple>
 
 #include <QAction>
+#include <QAbstractButton>
+#include <QRegularExpression>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -30,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -43,6 +46,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QString>
@@ -64,6 +68,7 @@
 #include "gui/ais_dialog.h"
 #include "gui/ais_mark.h"
 #include "gui/control_dialog.h"
+#include "gui/dialog_fit.h"
 #include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
 #include "gui/help_viewer.h"
@@ -80,6 +85,8 @@
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
 #include "gui/route_dialog.h"
+#include "gui/sky_dialog.h"
+#include "gui/tile_dialog.h"
 #include "gui/sky_view.h"
 #include "gui/tile_grid.h"
 #include "gui/tile_image.h"
@@ -479,6 +486,57 @@ TEST(Help, NamesEveryEntryOfTheMenuBar) {
     for (const QString& name : names) EXPECT_TRUE(text.contains(name)) << name.toStdString();
 }
 
+// Every entry the help names with its dots ("Guasti...") or by its path
+// ("Opzioni > Cielo e ricevitore...") is in the window: an entry of the menu
+// bar as the program builds it, or a button of one of its windows.
+TEST(Help, NamesNoEntryTheWindowDoesNotHave) {
+    testing::ScratchFolder folder;
+    const auto options = parse_options({"--cartella", folder.path()});
+    testing::FakeShell shell;
+    Program program(std::get<Options>(options), shell);
+    MainWindow window(program.form());
+    const bool ending = false;
+    const WindowMenus menus(program, window, shell, ending);
+    window.set_routes(&program.routes());
+    window.open_map();
+    window.findChild<QAction*>(q("menu_percorso"))->trigger();  // its "Sfoglia..."
+
+    std::set<QString> entries;                   // every entry and button
+    std::set<std::pair<QString, QString>> paths;  // (menu, entry)
+    const auto walk = [&](auto&& self, const QString& menu, const QList<QAction*>& actions) -> void {
+        for (const QAction* action : actions) {
+            if (action->isSeparator()) continue;
+            const QString text = action->text().remove(QLatin1Char('&'));
+            entries.insert(text);
+            if (!menu.isEmpty()) paths.insert({menu, text});
+            if (action->menu() != nullptr) self(self, text, action->menu()->actions());
+        }
+    };
+    walk(walk, QString(), window.menuBar()->actions());
+    for (const QWidget* top : QApplication::topLevelWidgets())
+        for (const QAbstractButton* button : top->findChildren<QAbstractButton*>())
+            entries.insert(button->text().remove(QLatin1Char('&')));
+
+    QString html, error;
+    ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
+    const QRegularExpression bold(q("<b>(.*?)</b>"), QRegularExpression::DotMatchesEverythingOption);
+    int dotted = 0, pathed = 0;
+    for (auto match = bold.globalMatch(html); match.hasNext();) {
+        QTextDocument read;
+        read.setHtml(match.next().captured(1));
+        const QString name = read.toPlainText().simplified();
+        if (const qsizetype at = name.indexOf(q(" > ")); at > 0) {
+            ++pathed;
+            EXPECT_TRUE(paths.count({name.left(at), name.mid(at + 3)}) == 1) << "no such entry: " << name.toStdString();
+        } else if (name.endsWith(q("..."))) {
+            ++dotted;
+            EXPECT_TRUE(entries.count(name) == 1) << "no such entry or button: " << name.toStdString();
+        }
+    }
+    EXPECT_GE(dotted, 15);
+    EXPECT_GE(pathed, 2);
+}
+
 // ---- the windows of the menu Veicolo ----
 
 // ---- Vai a posizione ----
@@ -699,6 +757,51 @@ TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
     EXPECT_FALSE(routes.has_route(0));
 }
 
+// Enter in the path box reads the file and shows it; nothing is given until
+// Applica. "Dal punto attuale" starts unticked, even after a route that had
+// it, and ticked it counts the approach in the length and the time.
+TEST_F(Percorso, EnterReadsTheFileOnlyApplicaGivesTheRoute) {
+    folder.put("giro.gpx", two_routes);
+    rig.fleet.place(0, 44 * 3600.0, 9 * 3600.0, nullptr);  // 111 km south of the first point
+    for (const bool had_from_here : {false, true}) {
+        if (had_from_here) {
+            Route before("prima");
+            ASSERT_FALSE(before.add({44.0, 9.0}));
+            ASSERT_FALSE(before.add({44.0, 9.1}));
+            ASSERT_FALSE(routes.give(0, std::move(before), {RouteEnd::stop, false, 0.0, true}, nullptr));
+        }
+        in<QAction>(window, "menu_percorso")->trigger();
+        auto* dialog = window.findChild<RouteDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        auto* from_here = in<QCheckBox>(*dialog, "percorso_da_qui");
+        EXPECT_FALSE(from_here->isChecked()) << "after a route from here: " << had_from_here;
+        auto* path = in<QLineEdit>(*dialog, "percorso_file");
+        path->setFocus();
+        QTest::keyClicks(path, QString::fromStdString(folder.at("giro.gpx")));
+        QTest::keyClick(path, Qt::Key_Return);
+        EXPECT_TRUE(dialog->isVisible()) << "Enter reads the file, the dialog stays";
+        EXPECT_EQ(in<QComboBox>(*dialog, "percorso_scelta")->count(), 2);
+        EXPECT_EQ(in<QListWidget>(*dialog, "percorso_punti")->count(), 2);
+        EXPECT_EQ(routes.has_route(0), had_from_here) << "nothing given by Enter";
+        const QLabel* summary = in<QLabel>(*dialog, "percorso_riassunto");
+        EXPECT_FALSE(summary->text().contains(q("Dal punto attuale")));
+        from_here->setChecked(true);
+        // 111,195 km at 36 km/h: 3 h 05 min 19 s, then the route's 786 m (1 min 19 s)
+        EXPECT_TRUE(summary->text().contains(q("Dal punto attuale al primo punto: 111,195 km, 3 h 05 min 19 s; "
+                                               "in tutto 111,981 km, 3 h 06 min 38 s")))
+            << summary->text().toStdString();
+        QTest::keyClick(path, Qt::Key_Enter);
+        EXPECT_TRUE(dialog->isVisible());
+        QTest::mouseClick(in<QPushButton>(*dialog, "percorso_applica"), Qt::LeftButton);
+        EXPECT_FALSE(dialog->isVisible());
+        ASSERT_TRUE(routes.has_route(0));
+        EXPECT_EQ(routes.route(0)->route.name(), "Andata");
+        EXPECT_TRUE(routes.route(0)->options.from_here);
+        delete dialog;
+    }
+}
+
 TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
     const QPointer<RouteDialog> dialog = open_on("fuori.csv", "lat,lon\n45,9\n95,9\n");
     ASSERT_TRUE(dialog);
@@ -895,15 +998,66 @@ TEST_F(Finestra, TheSkyViewDrawsTheSatellitesUsed) {
     SkyView* view = window.sky_view();
     ASSERT_NE(view, nullptr);
     const QImage image = view->grab().toImage();
-    const double radius = std::max(10.0, std::min(view->width(), view->height() - 40) / 2.0 - 20.0);
+    const SkyLayout layout = sky_layout(view->size(), view->fontMetrics());
     int used = 0;
     for (const SatelliteInView& sat : rig.transmitter.last_sky()->satellites) {
         if (!sat.used) continue;
         ++used;
-        const QPointF at = sky_point(sat.elevation, sat.azimuth, QPointF(view->width() / 2.0, radius + 20.0), radius);
+        const QPointF at = sky_point(sat.elevation, sat.azimuth, layout.centre, layout.radius);
         EXPECT_EQ(image.pixelColor(at.toPoint()), QColor(0, 140, 60)) << sat.prn;
     }
     EXPECT_GE(used, 4);
+}
+
+// At any size from the least up, the plot's labels stand inside the view,
+// the cardinal points outside the horizon, none over another or over the text.
+TEST(SkyPlot, LabelsFitAnySize) {
+    const QFontMetrics font(QApplication::font());
+    // columns: width, height
+    const std::vector<std::tuple<int, int>> sizes{{360, 400}, {160, 200}, {900, 300}, {300, 900}, {1600, 1000}};
+    for (const auto& [w, h] : sizes) {
+        const SkyLayout layout = sky_layout(QSizeF(w, h), font);
+        const QRectF view(0, 0, w, h);
+        std::vector<QRectF> labels(layout.sides.begin(), layout.sides.end());
+        labels.insert(labels.end(), layout.elevations.begin(), layout.elevations.end());
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            EXPECT_TRUE(view.contains(labels[i])) << w << "x" << h << " label " << i;
+            EXPECT_FALSE(labels[i].intersects(layout.text)) << w << "x" << h << " label " << i;
+            for (std::size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(labels[i].intersects(labels[j])) << w << "x" << h << " " << i << "/" << j;
+        }
+        for (const QRectF& side : layout.sides) {
+            const QPointF d = side.center() - layout.centre;
+            EXPECT_GT(std::hypot(d.x(), d.y()), layout.radius) << w << "x" << h;
+        }
+        EXPECT_TRUE(view.contains(layout.text)) << w << "x" << h;
+        EXPECT_LE(layout.centre.y() + layout.radius, layout.text.top()) << w << "x" << h;
+    }
+}
+
+// With no sky the view names the option that is off; Esc closes it.
+TEST_F(Finestra, TheSkyViewSaysWhatIsMissingAndEscCloses) {
+    // columns: frasi complete, satelliti dalle orbite, rumore, what is said missing
+    const std::vector<std::tuple<bool, bool, double, const char*>> rows{
+        {false, false, 0.0, "mancano \"Satelliti dalle orbite\" (Opzioni > Cielo e ricevitore...) e \"Frasi complete\""},
+        {true, false, 0.0, "manca \"Satelliti dalle orbite\" (Opzioni > Cielo e ricevitore...)"},
+        {false, true, 0.0, "manca \"Frasi complete\" (Opzioni)"},
+        {true, true, 0.0, "prossimo secondo"},
+        {false, true, 5.0, "prossimo secondo"},
+    };
+    for (const auto& [complete, orbits, noise, said] : rows) {
+        OpzioniRicevitore o;
+        o.frasi_complete = complete;
+        o.cielo.satelliti = orbits;
+        o.cielo.rumore = noise;
+        EXPECT_TRUE(sky_missing(o).contains(q(said))) << sky_missing(o).toStdString();
+    }
+    window.open_sky();
+    SkyView* view = window.sky_view();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_FALSE(view->isVisible());
 }
 
 // The map read by an operator: labels and places' names that never overlap,
@@ -1310,14 +1464,43 @@ TEST_F(MapView, ShowsTheLastHourAndFollowsTheFleetUntilMoved) {
     QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("adatta")), Qt::LeftButton);
     EXPECT_TRUE(canvas->following());
     EXPECT_TRUE(inside.contains(canvas->projection().to_screen({46.5, 9.2})));
-    // a notch of the wheel zooms in a quarter, and the view stays there
-    const QPointF middle(canvas->width() / 2.0, canvas->height() / 2.0);
-    QWheelEvent wheel(middle, canvas->mapToGlobal(middle), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    const double before = canvas->projection().metres_per_pixel();
-    QApplication::sendEvent(canvas, &wheel);
-    EXPECT_NEAR(canvas->projection().metres_per_pixel(), before / 1.25, 1e-9);
+    // a notch of the wheel zooms in twice, through the scales between (drawn
+    // as it goes), the place under the cursor held; two notches out, four
+    // times; the view stays there
+    const QPointF corner(canvas->width() / 4.0, canvas->height() / 4.0);
+    const GeoPoint under = canvas->projection().to_geo(corner);
+    // columns: notches, the scale after over the scale before
+    const std::vector<std::tuple<int, double>> rows{{1, 0.5}, {-2, 4.0}, {3, 0.125}};
+    for (const auto& [notches, ratio] : rows) {
+        const double before = canvas->projection().metres_per_pixel();
+        std::set<double> scales;
+        QWheelEvent wheel(corner, canvas->mapToGlobal(corner), {}, {0, 120 * notches}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &wheel);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            scales.insert(canvas->projection().metres_per_pixel());
+            return std::fabs(canvas->projection().metres_per_pixel() - before * ratio) < 1e-9 * before;
+        }, 3000)) << notches << ": " << canvas->projection().metres_per_pixel() / before;
+        EXPECT_GE(scales.size(), 3u) << notches << ": smoothly, not in one jump";
+        const QPointF still = canvas->projection().to_screen(under);
+        EXPECT_NEAR(still.x(), corner.x(), 1e-6);
+        EXPECT_NEAR(still.y(), corner.y(), 1e-6);
+    }
     EXPECT_FALSE(canvas->following());
+}
+
+// "Adatta", and the map as it opens, frame the vehicles and the routes they
+// follow, all of each route.
+TEST_F(MapView, AdattaFitsTheRoutesToo) {
+    Route far("lontano");
+    ASSERT_FALSE(far.add({45.5, 9.2}));
+    ASSERT_FALSE(far.add({45.0, 10.5}));
+    ASSERT_FALSE(routes.give(0, std::move(far), {RouteEnd::stop, false, 0.0, true}, nullptr));
+    QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("adatta")), Qt::LeftButton);
+    const QRectF inside(0, 0, canvas->width(), canvas->height());
+    // columns: a point that must be in view
+    for (const GeoPoint& p : {GeoPoint{45.0, 10.5}, GeoPoint{45.5, 9.2}, GeoPoint{45.51, 9.2}})
+        EXPECT_TRUE(inside.contains(canvas->projection().to_screen(p))) << p.lat << " " << p.lon;
 }
 
 // (The real program under Xvfb saves a picture through the file dialog.)
@@ -2001,6 +2184,60 @@ TEST(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     EXPECT_TRUE(network.tcp().listening());
 }
 
+// Every dialog fits a 1024 x 768 screen, whatever its statuses and refusals
+// say: each text that wraps given a page of words, the dialog asks for no
+// more than the screen holds, and shown at that size every table stays inside
+// its frame and every text can be read whole (it wraps, or scrolls).
+TEST(Dialoghi, EveryOneFitsASmallScreenWhateverItsTextsSay) {
+    testing::Rig rig;
+    NetworkOutputs network;
+    VehicleRoutes routes{rig.fleet};
+    const auto nothing = [](const auto&) { return std::string(); };
+    // columns: the dialog's name, the dialog
+    std::vector<std::tuple<const char*, std::unique_ptr<QDialog>>> dialogs;
+    dialogs.emplace_back("Rete", std::make_unique<OutputsDialog>(network, nothing));
+    dialogs.emplace_back("Controllo", std::make_unique<ControlDialog>(nothing, [] { return std::string(); }));
+    dialogs.emplace_back("Porta", std::make_unique<PortDialog>([] { return std::vector<SerialDevice>{}; },
+                                                               [](int) { return std::string(); }, nothing));
+    dialogs.emplace_back("Guasti", std::make_unique<FaultsDialog>(Guasti{}, nullptr));
+    dialogs.emplace_back("Cielo e ricevitore", std::make_unique<SkyDialog>(Cielo{}, nullptr));
+    dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(AisSettings{}, nothing, nullptr));
+    dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
+    dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
+    dialogs.emplace_back("Vai a posizione", std::make_unique<GoToDialog>(rig.form));
+    QString page;
+    for (int i = 0; i < 120; ++i) page += q("non attivo su [2001:db8::1]:10110: indirizzo non disponibile; ");
+    for (auto& [name, dialog] : dialogs) {
+        SCOPED_TRACE(name);
+        // its statuses and refusals: the texts that wrap and start empty
+        std::vector<QLabel*> said;
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            if (label->wordWrap() && label->text().isEmpty()) said.push_back(label);
+        for (QLabel* label : said) label->setText(page);
+        const QSize wanted = dialog->sizeHint();
+        EXPECT_LE(wanted.width(), 1024) << wanted.width();
+        EXPECT_LE(wanted.height(), 768 - 60) << wanted.height() << " (a title bar above)";
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        dialog->resize(wanted);
+        QApplication::processEvents();
+        for (const QAbstractItemView* table : dialog->findChildren<QAbstractItemView*>()) {
+            if (!table->isVisible() || qobject_cast<const QHeaderView*>(table) != nullptr) continue;
+            const QRect frame = table->parentWidget()->rect();
+            EXPECT_TRUE(frame.contains(table->geometry())) << table->objectName().toStdString();
+            EXPECT_GE(table->height(), 60) << table->objectName().toStdString();
+        }
+        for (const QLabel* label : said) {
+            if (!label->isVisible()) continue;
+            // whole, or inside a scroll area whose bar reaches the rest
+            const bool scrolls = qobject_cast<QScrollArea*>(label->parentWidget()->parentWidget()) != nullptr;
+            EXPECT_TRUE(scrolls || label->height() >= label->heightForWidth(label->width()))
+                << label->objectName().toStdString();
+        }
+        dialog->hide();
+    }
+}
+
 TEST(Controllo, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
     std::vector<ControlSettings> kept;
     std::string refusal = "interfaccia di controllo non attiva su [::1]:0: indirizzo non disponibile";
@@ -2157,6 +2394,9 @@ TEST_F(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     QString refused;
     when_modal([&refused](QWidget* dialog) {
         QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        EXPECT_FALSE(in<QCheckBox>(*dialog, "guasti_attivi")->isChecked()) << "as they are: off";
+        EXPECT_EQ(in<QDoubleSpinBox>(*dialog, "perdita")->text(), q("0,000")) << "with the comma";
+        in<QCheckBox>(*dialog, "guasti_attivi")->setChecked(true);
         in<QDoubleSpinBox>(*dialog, "perdita")->setValue(0.2);
         in<QDoubleSpinBox>(*dialog, "checksum")->setValue(0.6);
         in<QDoubleSpinBox>(*dialog, "tronca")->setValue(0.5);
@@ -2172,15 +2412,68 @@ TEST_F(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     const Guasti expected{true, 0.2, 0.6, 0.4, 18446744073709551615ULL};
     EXPECT_EQ(rig.transmitter.receiver().guasti, expected);
     EXPECT_TRUE(action("opzione_guasti").isChecked());
+    EXPECT_EQ(kept.size(), 1u);
+}
 
-    action("opzione_guasti").trigger();  // off: the rates stay for the next time
-    EXPECT_EQ(kept.back().guasti, (Guasti{false, 0.2, 0.6, 0.4, 18446744073709551615ULL}));
+// "Quota..." writes and reads the height with the comma, as the panel does.
+TEST_F(MenuOpzioni, QuotaWithTheComma) {
+    // columns: typed, the height taken
+    const std::vector<std::tuple<const char*, double>> rows{{"12,5", 12.5}, {"-3,2", -3.2}, {"100000", 100000.0}};
+    double before = rig.transmitter.receiver().quota;
+    for (const auto& [typed, taken] : rows) {
+        QString shown;
+        when_modal([&shown, typed](QWidget* dialog) {
+            auto* box = dialog->findChild<QDoubleSpinBox*>();
+            shown = box->text();
+            box->selectAll();
+            QTest::keyClicks(box, q(typed));
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        action("opzione_quota").trigger();
+        EXPECT_EQ(shown, QLocale(QLocale::Italian).toString(before, 'f', 1).remove(QLatin1Char('.'))) << typed;
+        EXPECT_TRUE(shown.contains(QLatin1Char(','))) << shown.toStdString();
+        EXPECT_DOUBLE_EQ(rig.transmitter.receiver().quota, taken) << typed;
+        before = taken;
+    }
+}
 
-    when_modal([](QWidget* dialog) { dialog->close(); });  // cancelled: nothing changes
+// "Guasti..." while faults go out opens the dialog, as it does while they do
+// not: a rate changed with one OK, the box that switches them off, Annulla.
+TEST_F(MenuOpzioni, GuastiAlwaysOpensTheDialogOnAndOffIsItsBox) {
+    const Guasti on{true, 0.2, 0.6, 0.4, 7};
+    OpzioniRicevitore o = rig.transmitter.receiver();
+    o.guasti = on;
+    rig.transmitter.set_receiver(o);
+    menu.refresh();
+    // columns: what the operator does in the dialog, the faults after, the check mark after
+    const std::vector<std::tuple<std::function<void(QWidget&)>, Guasti, bool>> rows{
+        {[](QWidget& d) { in<QDoubleSpinBox>(d, "perdita")->setValue(0.3); }, Guasti{true, 0.3, 0.6, 0.4, 7}, true},
+        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(false); }, Guasti{false, 0.3, 0.6, 0.4, 7},
+         false},
+        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(true); }, Guasti{true, 0.3, 0.6, 0.4, 7}, true},
+    };
+    for (const auto& [act, after, checked] : rows) {
+        bool opened = false;
+        when_modal([this, &opened, &act](QWidget* dialog) {
+            opened = true;
+            EXPECT_EQ(in<QCheckBox>(*dialog, "guasti_attivi")->isChecked(), rig.transmitter.receiver().guasti.attivi)
+                << "the box as the faults are";
+            act(*dialog);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        action("opzione_guasti").trigger();
+        EXPECT_TRUE(opened) << "one click opens the dialog";
+        EXPECT_EQ(rig.transmitter.receiver().guasti, after);
+        EXPECT_EQ(action("opzione_guasti").isChecked(), checked);
+    }
+    when_modal([](QWidget* dialog) {
+        in<QCheckBox>(*dialog, "guasti_attivi")->setChecked(false);
+        dialog->close();
+    });
     action("opzione_guasti").trigger();
-    EXPECT_FALSE(rig.transmitter.receiver().guasti.attivi);
-    EXPECT_FALSE(action("opzione_guasti").isChecked());
-    EXPECT_EQ(kept.size(), 2u);
+    EXPECT_TRUE(rig.transmitter.receiver().guasti.attivi) << "Annulla changes nothing";
+    EXPECT_TRUE(action("opzione_guasti").isChecked());
+    EXPECT_EQ(kept.size(), 3u);
 }
 
 // ---- Registrazione ----

@@ -1,0 +1,152 @@
+#include "placement.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLayout>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <array>
+
+namespace vadrel::gui {
+
+namespace {
+
+// The tool's size bounded to a free area, or an empty size when even its
+// least does not fit there.
+QSize fitted(QSize tool, QSize least, const QRect& area) {
+    if (area.width() < least.width() || area.height() < least.height()) return {};
+    return tool.boundedTo(area.size());
+}
+
+// Puts the tool back where it was put when a window manager moved it
+// elsewhere as it mapped it (some centre a window over the one it belongs
+// to); gone after the first seconds, so the operator's moves stay.
+class KeepPlace : public QObject {
+public:
+    KeepPlace(QWidget& tool, QPoint where) : QObject(&tool), tool_(tool), where_(where) {
+        tool.installEventFilter(this);
+        QTimer::singleShot(2000, this, &QObject::deleteLater);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A move, or the first paint (the decorations known by then).
+        const bool check = event->type() == QEvent::Move || event->type() == QEvent::Paint;
+        if (watched == &tool_ && check && tool_.frameGeometry().topLeft() != where_) tool_.move(where_);
+        return false;
+    }
+
+private:
+    QWidget& tool_;
+    QPoint where_;
+};
+
+// Gives the keyboard back to the panel when a window of the program that had
+// it is hidden: with no window manager nobody else does.
+class KeyboardBack : public QObject {
+public:
+    explicit KeyboardBack(QWidget& panel) : QObject(&panel), panel_(panel) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Hide || !watched->isWidgetType()) return false;
+        auto* hidden = static_cast<QWidget*>(watched);
+        if (hidden == &panel_ || !hidden->isWindow() || hidden->windowType() == Qt::Popup ||
+            hidden->windowType() == Qt::ToolTip)
+            return false;
+        const bool had_it = QApplication::activeWindow() == nullptr || QApplication::activeWindow() == hidden;
+        if (had_it && panel_.isVisible()) {
+            QTimer::singleShot(0, &panel_, [this] {
+                if (QApplication::activeWindow() == nullptr && panel_.isVisible()) panel_.activateWindow();
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget& panel_;
+};
+
+}  // namespace
+
+void give_keyboard_back(QWidget& panel) { new KeyboardBack(panel); }
+
+QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& screen) {
+    least = least.boundedTo(tool);
+    // The free areas on each side of the panel, in the order tried: right,
+    // below, left, above.
+    const std::array<QRect, 4> sides{
+        QRect(QPoint(panel.right() + 1, screen.top()), screen.bottomRight()),
+        QRect(QPoint(screen.left(), panel.bottom() + 1), screen.bottomRight()),
+        QRect(screen.topLeft(), QPoint(panel.left() - 1, screen.bottom())),
+        QRect(screen.topLeft(), QPoint(screen.right(), panel.top() - 1)),
+    };
+    int best = -1;
+    QSize best_size;
+    for (int i = 0; i < static_cast<int>(sides.size()); ++i) {
+        const QRect area = sides[static_cast<std::size_t>(i)].intersected(screen);
+        const QSize size = fitted(tool, least, area);
+        if (size.isEmpty()) continue;
+        // Whole is best; otherwise the side that keeps the most of it.
+        if (best < 0 || static_cast<long>(size.width()) * size.height() >
+                            static_cast<long>(best_size.width()) * best_size.height()) {
+            best = i;
+            best_size = size;
+        }
+    }
+    if (best < 0) {
+        // No side holds it: over the panel's far corner, inside the screen.
+        const QSize size = tool.boundedTo(screen.size());
+        QRect placed(panel.topRight() - QPoint(size.width() / 2, 0), size);
+        placed.moveRight(std::min(placed.right(), screen.right()));
+        placed.moveBottom(std::min(placed.bottom(), screen.bottom()));
+        placed.moveLeft(std::max(placed.left(), screen.left()));
+        placed.moveTop(std::max(placed.top(), screen.top()));
+        return placed;
+    }
+    const QRect area = sides[static_cast<std::size_t>(best)].intersected(screen);
+    QRect placed(QPoint(), best_size);
+    // Against the panel, level with its top (or its left edge), kept inside.
+    switch (best) {
+        case 0: placed.moveTopLeft({area.left(), panel.top()}); break;
+        case 1: placed.moveTopLeft({panel.left(), area.top()}); break;
+        case 2: placed.moveTopRight({area.right(), panel.top()}); break;
+        default: placed.moveBottomLeft({panel.left(), area.bottom()}); break;
+    }
+    placed.moveRight(std::min(placed.right(), area.right()));
+    placed.moveBottom(std::min(placed.bottom(), area.bottom()));
+    placed.moveLeft(std::max(placed.left(), area.left()));
+    placed.moveTop(std::max(placed.top(), area.top()));
+    return placed;
+}
+
+void place_at(QWidget& window, QPoint where) {
+    window.move(where);
+    new KeepPlace(window, where);
+}
+
+void show_beside(QWidget& tool, const QWidget& panel) {
+    if (!tool.property("vadrel_placed").toBool()) {
+        tool.setProperty("vadrel_placed", true);
+        const QScreen* screen = panel.screen();
+        if (screen != nullptr) {
+            // The decorations a window manager adds, as it added them to the panel.
+            const QSize decorations = panel.frameGeometry().size() - panel.geometry().size();
+            // The size it was given, or the one its layout asks for.
+            tool.ensurePolished();
+            if (tool.layout() != nullptr) tool.layout()->activate();
+            const QSize wanted =
+                (tool.testAttribute(Qt::WA_Resized) ? tool.size() : tool.sizeHint()).expandedTo(tool.minimumSize());
+            // As small as the tool may be: a window manager may have put the
+            // panel in the middle of a small screen.
+            const QSize least = tool.minimumSize().expandedTo(QSize(160, 120)) + decorations;
+            const QRect frame = beside_panel(panel.frameGeometry(), wanted + decorations, least,
+                                             screen->availableGeometry());
+            tool.resize(frame.size() - decorations);
+            place_at(tool, frame.topLeft());
+        }
+    }
+    tool.show();
+    tool.raise();
+    tool.activateWindow();
+}
+
+}  // namespace vadrel::gui

@@ -1,0 +1,33 @@
+#pragma once
+// Where a tool window (the map, "Flotta", "Cielo") opens: beside the panel,
+// never over it, inside the screen's free area; made smaller when the side
+// with the most room is still too small for it. Without a window manager
+// nobody else moves a window, so the window is put there by us.
+
+#include <QPoint>
+#include <QRect>
+
+class QWidget;
+
+namespace vadrel::gui {
+
+// The tool's frame (its window and the decorations around it) beside the
+// panel's frame, inside `screen` (the screen's available area). A tool no
+// smaller than `least` is shrunk to fit the side with the most room; the
+// panel is left uncovered whenever the screen holds both.
+QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& screen);
+
+// Puts the window's frame there, and back there when a window manager puts it
+// elsewhere as it first shows it.
+void place_at(QWidget& window, QPoint where);
+
+// When a window of the program that had the keyboard is hidden (a dialog
+// closed), the keyboard goes back to the panel: with no window manager
+// nobody else gives it.
+void give_keyboard_back(QWidget& panel);
+
+// Shows the tool beside the panel the first time it is shown; later it
+// opens where the operator left it.
+void show_beside(QWidget& tool, const QWidget& panel);
+
+}  // namespace vadrel::gui
