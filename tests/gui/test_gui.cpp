@@ -494,9 +494,10 @@ TEST(Help, NamesNoEntryTheWindowDoesNotHave) {
     const auto options = parse_options({"--cartella", folder.path()});
     testing::FakeShell shell;
     Program program(std::get<Options>(options), shell);
-    MainWindow window(program.form());
+    ProgramPanel panel(program, shell, std::get<Options>(options));
+    MainWindow window(panel.form());
     const bool ending = false;
-    const WindowMenus menus(program, window, shell, ending);
+    const WindowMenus menus(program, panel.form(), window, shell, ending);
     window.set_routes(&program.routes());
     window.open_map();
     window.findChild<QAction*>(q("menu_percorso"))->trigger();  // its "Sfoglia..."
