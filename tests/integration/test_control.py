@@ -12,6 +12,7 @@ import socket
 import stat
 import subprocess
 import sys
+import threading
 import time
 import tty
 
@@ -140,8 +141,94 @@ def status_of(call):
         return e.status
 
 
+class TcpArrivals:
+    """A reader of the TCP output on a thread of its own: each $GPRMC's
+    arrival after its wall-clock second (ms), with the second it came in."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+        self.sock.settimeout(None)
+        self.seen = []  # (whole second of arrival, ms after it)
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        pending = b""
+        while True:
+            try:
+                chunk = self.sock.recv(65536)
+            except OSError:
+                return
+            if not chunk:
+                return
+            now = time.time()
+            pending += chunk
+            while b"\r\n" in pending:
+                sentence, pending = pending.split(b"\r\n", 1)
+                if sentence.startswith(b"$GPRMC"):
+                    self.seen.append((int(now), (now - int(now)) * 1000.0))
+
+    def offset_in(self, second):
+        return next((ms for whole, ms in self.seen if whole == second), None)
+
+    def close(self):
+        self.sock.close()
+        self.thread.join(5)
+
+
+def late_in_second():
+    """Sleeps to 0.8 s into the next wall-clock second; that second. A loop
+    held from there for half a second or more makes the next sentence late."""
+    now = time.time()
+    second = int(now) + 1
+    time.sleep(second + 0.8 - now)
+    return second
+
+
+def first_requests(binary, checks):
+    """Each kind of request, the first of its kind in the run and again later,
+    sent late in a second: the sentences of the next two seconds arrive on the
+    TCP output as in the seconds without a request. The bound is far above a
+    loaded machine's few tens of ms and far below a stalled loop's."""
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--tcp", "127.0.0.1:0")
+    tcp = vadrel.tcp_port()  # said before the control interface
+    url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
+    client = Client(url)
+    reader = TcpArrivals(tcp)
+    bound_ms = 300
+    try:
+        # The table's first save comes a few seconds after start: the
+        # requests go after it, so that only they are measured.
+        deadline = time.monotonic() + 15
+        while not vadrel.table_saved() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        # name, the request: each kind twice, the first time the first of the run
+        kinds = [("state", client.state),
+                 ("vehicle", lambda: client.vehicle(3)),
+                 ("change", lambda: client.set_vehicle(3, rotta=45)),
+                 ("refused", lambda: status_of(lambda: client.set_vehicle(3, rotta=999))),
+                 ("events", lambda: client.events(timeout=2).close())]
+        late = []
+        for round_ in ("first", "again"):
+            for name, call in kinds:
+                second = late_in_second()
+                call()
+                time.sleep(second + 2.6 - time.time())
+                for after in (second + 1, second + 2):
+                    offset = reader.offset_in(after)
+                    if offset is None or offset > bound_ms:
+                        late.append("%s %s: %s" % (round_, name, offset))
+        quiet = [ms for _, ms in reader.seen]
+        checks.expect(not late, "the sentence after each request within %d ms of its second: late %r; "
+                      "all arrivals (ms) %r" % (bound_ms, late, ["%.0f" % ms for ms in quiet]))
+    finally:
+        reader.close()
+        vadrel.finish()
+
+
 def main(binary):
     checks = Checks()
+    first_requests(binary, checks)
 
     # Refused on the command line: the panel's reason, exit code 2, nothing started.
     for args, reason in ((["--rotta", "3=400"], "la rotta va da 0 a 360 gradi, non 400"),
