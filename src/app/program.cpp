@@ -560,6 +560,8 @@ bool Program::stop() {
     if (!stopped_) {
         stopped_ = true;
         timer_.stop();
+        if (autosave_.joinable()) autosave_.join();
+        autosave_lent_.reset();
         // No change from a client after the table's last save.
         control_->stop();
         replay_.stop();
@@ -598,14 +600,33 @@ void Program::tick() {
         report_tracks();
     }
     if (after_tick) after_tick();
-    // Right after a tick, the save is as far as it can be from the next one:
-    // a slow disk delays no sentence. Counted first, so a save that shows a
-    // message while the ticks go on is not started again from inside it.
+    // Counted first, so a save that shows a message while the ticks go on is
+    // not started again from inside it.
     if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
         ticks_since_autosave_ = 0;
-        save_table_if_changed(vehicle_table_, *table_, message_box_of(*form_));
+        start_autosave();
         keep_progress();
     }
+}
+
+void Program::start_autosave() {
+    // One still writing: the next round sees what changed since.
+    if (autosave_.joinable()) return;
+    std::string text = vehicle_table_.text();
+    if (table_->is_saved(text)) return;
+    autosave_lent_.emplace(reserve_.lend());
+    autosave_ = std::jthread([this, text = std::move(text), positions = vehicle_table_.positions_text()] {
+        TableFile::Outcome outcome = table_->save_lent(text, positions);
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome)] { finish_autosave(outcome); }, Qt::QueuedConnection);
+    });
+}
+
+void Program::finish_autosave(const TableFile::Outcome& outcome) {
+    if (stopped_) return;  // the last save, at the stop, says its own
+    report_autosave(*table_, outcome, message_box_of(*form_));
+    if (autosave_.joinable()) autosave_.join();
+    autosave_lent_.reset();
 }
 
 }  // namespace vadrel

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -271,9 +272,20 @@ private:
     void report_tracks();
     // Hands the last points to the GPX writer and waits for it.
     void finish_tracks();
+    // A changed table to vadrel.cnf on a thread of its own: its writing and
+    // syncs wait for the disk, which may take longer than a second.
+    void start_autosave();
+    // Back on this thread: what the autosave has to say, then its thread
+    // joined (a message shown meanwhile starts no other).
+    void finish_autosave(const TableFile::Outcome& outcome);
     // The other files an output must not take: the log replayed and the
     // outputs in use besides `role`.
     std::vector<RoleFile> files_besides(FileRole role) const;
+
+    // The autosave's descriptor of the reserve, lent here, and its thread:
+    // nothing else touches table_ while it runs. Last, so joined first.
+    std::optional<DescriptorReserve::Lent> autosave_lent_;
+    std::jthread autosave_;
 };
 
 }  // namespace vadrel

@@ -8,6 +8,7 @@ replayed that refuses changes; the changes kept in vadrel.cnf at exit."""
 import os
 import re
 import select
+import shutil
 import socket
 import stat
 import subprocess
@@ -226,9 +227,50 @@ def first_requests(binary, checks):
         vadrel.finish()
 
 
+def slow_disk(binary, checks):
+    """A disk that holds each fsync 350 ms, as one busy with other writers
+    does (strace delays the calls): the table's saves after start-up and
+    after a change take 1.4 s each, and every second has its sentence."""
+    if shutil.which("strace") is None:
+        print("SKIP slow disk: no strace")
+        return
+    held = ["strace", "-f", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:delay_exit=350000"]
+    try:
+        vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--tcp", "127.0.0.1:0", "--durata", "16", prefix=held)
+    except RuntimeError as e:
+        print("SKIP slow disk: strace cannot trace here (%s)" % str(e)[:200])
+        return
+    tcp = vadrel.tcp_port()
+    client = Client(vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1))
+    reader = TcpArrivals(tcp)
+    try:
+        deadline = time.monotonic() + 15
+        while not vadrel.table_saved() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        client.set_vehicle(2, rotta=123)
+        # The autosave after the change, while the program runs.
+        third, deadline = "", time.monotonic() + 9
+        while ",123," not in third and time.monotonic() < deadline:
+            time.sleep(0.2)
+            with open(vadrel.config_path(), "rb") as f:
+                records = f.read().split(b"\r\n")
+            third = records[2].decode("latin-1") if len(records) > 2 else ""
+        checks.expect(",123," in third, "the change saved within the autosave's round: %r" % third)
+        vadrel.proc.wait(timeout=40)
+    finally:
+        reader.close()
+        vadrel.finish()
+    seconds = sorted(whole for whole, _ in reader.seen)
+    missing = [s for s in range(seconds[0], seconds[-1]) if s not in seconds] if seconds else ["none at all"]
+    checks.expect(len(seconds) >= 10 and not missing,
+                  "a sentence every second while the saves wait for the disk: %d seen, missing %r"
+                  % (len(seconds), missing))
+
+
 def main(binary):
     checks = Checks()
     first_requests(binary, checks)
+    slow_disk(binary, checks)
 
     # Refused on the command line: the panel's reason, exit code 2, nothing started.
     for args, reason in ((["--rotta", "3=400"], "la rotta va da 0 a 360 gradi, non 400"),
