@@ -200,6 +200,8 @@ private:
     // Each route's progress to the folder, when it changed; a failure said
     // once until a save works again.
     void keep_progress();
+    // Says what became of the progress's saves; `problem` is the first failure.
+    void report_progress(const std::string& problem);
 
     Options options_;
     // Kept for the table's save, whatever the network clients take.
@@ -277,7 +279,14 @@ private:
     void start_autosave();
     // Back on this thread: what the autosave has to say, then its thread
     // joined (a message shown meanwhile starts no other).
-    void finish_autosave(const TableFile::Outcome& outcome);
+    void finish_autosave(const std::optional<TableFile::Outcome>& table, const std::string& progress_problem);
+    // Waits for an autosave still writing: what else touches table_ or the
+    // kept routes does so after it.
+    void wait_autosave();
+    // The kept routes as the routes see them: a route given or taken away
+    // waits for an autosave still writing its progress.
+    class KeeperAfterAutosave;
+    std::unique_ptr<KeeperAfterAutosave> keeper_;
     // The other files an output must not take: the log replayed and the
     // outputs in use besides `role`.
     std::vector<RoleFile> files_besides(FileRole role) const;

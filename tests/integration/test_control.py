@@ -13,6 +13,7 @@ import socket
 import stat
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import tty
@@ -230,13 +231,18 @@ def first_requests(binary, checks):
 def slow_disk(binary, checks):
     """A disk that holds each fsync 350 ms, as one busy with other writers
     does (strace delays the calls): the table's saves after start-up and
-    after a change take 1.4 s each, and every second has its sentence."""
+    after a change take 1.4 s each, a moving vehicle's route its progress
+    every few seconds, and every second has its sentence."""
     if shutil.which("strace") is None:
         print("SKIP slow disk: no strace")
         return
     held = ["strace", "-f", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:delay_exit=350000"]
     try:
-        vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--tcp", "127.0.0.1:0", "--durata", "16", prefix=held)
+        route = os.path.join(tempfile.mkdtemp(prefix="vadrel-route-"), "rotta.csv")
+        with open(route, "w") as f:
+            f.write("lat,lon\n44.0,10.0\n44.5,10.5\n45.0,11.0\n")
+        vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--tcp", "127.0.0.1:0", "--durata", "16",
+                        "--percorso", "1=" + route, "--velocita-mezzo", "1=100", prefix=held)
     except RuntimeError as e:
         print("SKIP slow disk: strace cannot trace here (%s)" % str(e)[:200])
         return
