@@ -149,6 +149,23 @@ Program::Program(const Options& options, Shell& shell)
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
 }
 
+class Program::KeeperAfterAutosave final : public RouteKeeper {
+public:
+    explicit KeeperAfterAutosave(Program& program) : program_(program) {}
+    std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
+                     const RouteProgress& progress) override {
+        program_.wait_autosave();
+        return program_.kept_routes_->keep(n, route, options, progress);
+    }
+    std::string forget(std::size_t n) override {
+        program_.wait_autosave();
+        return program_.kept_routes_->forget(n);
+    }
+
+private:
+    Program& program_;
+};
+
 Program::~Program() = default;
 
 Program::GivenRoute Program::read_route(const RouteArgument& given) {
@@ -212,7 +229,8 @@ void Program::give_routes() {
         }
     }
     // From here on every route given or taken away is kept or removed.
-    routes_.set_keeper(kept_routes_.get());
+    keeper_ = std::make_unique<KeeperAfterAutosave>(*this);
+    routes_.set_keeper(keeper_.get());
     for (GivenRoute& given : given_routes_) {
         const std::size_t n = given.vehicle;
         // Refused already at construction, if at all.
@@ -259,6 +277,10 @@ void Program::keep_progress() {
         const std::string why = kept_routes_->save_progress(n, followed->progress);
         if (!why.empty() && problem.empty()) problem = why;
     }
+    report_progress(problem);
+}
+
+void Program::report_progress(const std::string& problem) {
     if (problem == kept_problem_) return;
     kept_problem_ = problem;
     say(problem.empty() ? std::string("vadrel: i percorsi si salvano di nuovo")
@@ -598,6 +620,8 @@ bool Program::stop() {
     if (!stopped_) {
         stopped_ = true;
         timer_.stop();
+        wait_autosave();
+        autosave_lent_.reset();
         // No change from a client after the table's last save.
         control_->stop();
         replay_.stop();
@@ -636,14 +660,55 @@ void Program::tick() {
         report_tracks();
     }
     if (after_tick) after_tick();
-    // Right after a tick, the save is as far as it can be from the next one:
-    // a slow disk delays no sentence. Counted first, so a save that shows a
-    // message while the ticks go on is not started again from inside it.
+    // Counted first, so a save that shows a message while the ticks go on is
+    // not started again from inside it.
     if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
         ticks_since_autosave_ = 0;
-        save_table_if_changed(vehicle_table_, *table_, [this](const QString& text) { tell(text.toStdString()); });
-        keep_progress();
+        start_autosave();
     }
+}
+
+void Program::start_autosave() {
+    // One still writing: the next round sees what changed since.
+    if (autosave_.joinable()) return;
+    // A route that could not be kept when given (a full disk) is tried again.
+    for (const std::size_t n : kept_routes_ ? routes_.keep_again() : std::vector<std::size_t>{}) {
+        say("vadrel: il percorso del mezzo " + std::to_string(n) + " ora è tenuto per il prossimo avvio");
+    }
+    std::string text = vehicle_table_.text();
+    const bool table_changed = !table_->is_saved(text);
+    // Each followed route's progress, as this second left it.
+    std::vector<std::pair<std::size_t, RouteProgress>> progress;
+    for (std::size_t n = 0; kept_routes_ && n < fleet_size; ++n) {
+        if (const FollowedRoute* followed = routes_.route(n)) progress.emplace_back(n, followed->progress);
+    }
+    if (!table_changed && progress.empty()) return;
+    autosave_lent_.emplace(reserve_.lend());
+    autosave_ = std::jthread([this, table_changed, text = std::move(text), positions = vehicle_table_.positions_text(),
+                              progress = std::move(progress)] {
+        std::optional<TableFile::Outcome> table;
+        if (table_changed) table = table_->save_lent(text, positions);
+        std::string problem;
+        for (const auto& [n, reached] : progress) {
+            const std::string why = kept_routes_->save_progress(n, reached);
+            if (!why.empty() && problem.empty()) problem = why;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, table = std::move(table), problem = std::move(problem)] { finish_autosave(table, problem); },
+            Qt::QueuedConnection);
+    });
+}
+
+void Program::finish_autosave(const std::optional<TableFile::Outcome>& table, const std::string& progress_problem) {
+    if (stopped_) return;  // the last save, at the stop, says its own
+    if (table) report_autosave(*table_, *table, [this](const QString& text) { tell(text.toStdString()); });
+    report_progress(progress_problem);
+    wait_autosave();
+    autosave_lent_.reset();
+}
+
+void Program::wait_autosave() {
+    if (autosave_.joinable()) autosave_.join();
 }
 
 }  // namespace vadrel

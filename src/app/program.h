@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -223,6 +224,8 @@ private:
     // Each route's progress to the folder, when it changed; a failure said
     // once until a save works again.
     void keep_progress();
+    // Says what became of the progress's saves; `problem` is the first failure.
+    void report_progress(const std::string& problem);
 
     Options options_;
     // Kept for the table's save, whatever the network clients take.
@@ -299,9 +302,27 @@ private:
     void finish_tracks();
     // A message box, or a line on standard error headless.
     void tell(const std::string& text) { shell_.message_box(text, program_title); }
+    // A changed table to vadrel.cnf on a thread of its own: its writing and
+    // syncs wait for the disk, which may take longer than a second.
+    void start_autosave();
+    // Back on this thread: what the autosave has to say, then its thread
+    // joined (a message shown meanwhile starts no other).
+    void finish_autosave(const std::optional<TableFile::Outcome>& table, const std::string& progress_problem);
+    // Waits for an autosave still writing: what else touches table_ or the
+    // kept routes does so after it.
+    void wait_autosave();
+    // The kept routes as the routes see them: a route given or taken away
+    // waits for an autosave still writing its progress.
+    class KeeperAfterAutosave;
+    std::unique_ptr<KeeperAfterAutosave> keeper_;
     // The other files an output must not take: the log replayed and the
     // outputs in use besides `role`.
     std::vector<RoleFile> files_besides(FileRole role) const;
+
+    // The autosave's descriptor of the reserve, lent here, and its thread:
+    // nothing else touches table_ while it runs. Last, so joined first.
+    std::optional<DescriptorReserve::Lent> autosave_lent_;
+    std::jthread autosave_;
 };
 
 }  // namespace vadrel

@@ -141,6 +141,10 @@ std::string TableFile::beside_name() {
 TableFile::Outcome TableFile::save(const std::string& text, const std::string& positions) {
     std::optional<DescriptorReserve::Lent> lent;
     if (reserve_ != nullptr) lent.emplace(reserve_->lend());
+    return save_lent(text, positions);
+}
+
+TableFile::Outcome TableFile::save_lent(const std::string& text, const std::string& positions) {
     const FolderEntry file = folder_.look(nome_file_configurazione);
     const QString shown = folder_.shown(nome_file_configurazione);
     if (made_read_only(file)) {
@@ -243,7 +247,10 @@ bool save_table(const VehicleTable& table, TableFile& file, const Tell& tell) {
 void save_table_if_changed(const VehicleTable& table, TableFile& file, const Tell& tell) {
     const std::string text = table.text();
     if (file.is_saved(text)) return;
-    const TableFile::Outcome outcome = file.save(text, table.positions_text());
+    report_autosave(file, file.save(text, table.positions_text()), tell);
+}
+
+void report_autosave(TableFile& file, const TableFile::Outcome& outcome, const Tell& tell) {
     if (outcome.where == TableFile::Where::file) file.clear_report();
     if (!outcome.message.isEmpty() &&
         (outcome.where == TableFile::Where::file || outcome.where == TableFile::Where::kept ||

@@ -55,6 +55,10 @@ public:
     // and the table goes beside it. One made read-only by its owner is left
     // as it is, and so is the table: that is said once.
     Outcome save(const std::string& text, const std::string& positions);
+    // As save(), with a descriptor of the reserve already lent by the
+    // caller: the one TableFile call another thread may make, while this
+    // thread leaves the TableFile alone.
+    Outcome save_lent(const std::string& text, const std::string& positions);
 
     // Whether `text` is what this run last saved (in vadrel.cnf or beside it).
     bool is_saved(const std::string& text) const { return saved_ == text; }
@@ -105,5 +109,8 @@ bool save_table(const VehicleTable& table, TableFile& file, const Tell& tell);
 // Every few seconds: saves the table when it differs from what was last
 // saved, or when the last save failed; tells each failure once.
 void save_table_if_changed(const VehicleTable& table, TableFile& file, const Tell& tell);
+// Its second half, for an autosave written on another thread: tells what
+// save_table_if_changed tells of `outcome`.
+void report_autosave(TableFile& file, const TableFile::Outcome& outcome, const Tell& tell);
 
 }  // namespace vadrel

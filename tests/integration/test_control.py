@@ -8,11 +8,13 @@ replayed that refuses changes; the changes kept in vadrel.cnf at exit."""
 import os
 import re
 import select
+import shutil
 import socket
 import stat
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import tty
 
@@ -235,9 +237,145 @@ def serial_link(binary, checks):
     checks.expect(code == 0 and "porta No Tx: " in said, "orderly end, the failed port said: %d %s" % (code, said[-300:]))
 
 
+class TcpArrivals:
+    """A reader of the TCP output on a thread of its own: each $GPRMC's
+    arrival after its wall-clock second (ms), with the second it came in."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+        self.sock.settimeout(None)
+        self.seen = []  # (whole second of arrival, ms after it)
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        pending = b""
+        while True:
+            try:
+                chunk = self.sock.recv(65536)
+            except OSError:
+                return
+            if not chunk:
+                return
+            now = time.time()
+            pending += chunk
+            while b"\r\n" in pending:
+                sentence, pending = pending.split(b"\r\n", 1)
+                if b"$GPRMC" in sentence:  # after "@N" in multi-user mode
+                    self.seen.append((int(now), (now - int(now)) * 1000.0))
+
+    def offset_in(self, second):
+        return next((ms for whole, ms in self.seen if whole == second), None)
+
+    def close(self):
+        self.sock.close()
+        self.thread.join(5)
+
+
+def late_in_second():
+    """Sleeps to 0.8 s into the next wall-clock second; that second. A loop
+    held from there for half a second or more makes the next sentence late."""
+    now = time.time()
+    second = int(now) + 1
+    time.sleep(second + 0.8 - now)
+    return second
+
+
+def first_requests(binary, checks):
+    """Each kind of request, the first of its kind in the run and again later,
+    sent late in a second: the sentences of the next two seconds arrive on the
+    TCP output as in the seconds without a request. The bound is far above a
+    loaded machine's few tens of ms and far below a stalled loop's."""
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--tcp", "127.0.0.1:0")
+    tcp = vadrel.tcp_port()  # said before the control interface
+    url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
+    client = Client(url)
+    reader = TcpArrivals(tcp)
+    bound_ms = 300
+    try:
+        # The table's first save comes a few seconds after start: the
+        # requests go after it, so that only they are measured.
+        deadline = time.monotonic() + 15
+        while not vadrel.table_saved() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        # name, the request: each kind twice, the first time the first of the run
+        kinds = [("state", client.state),
+                 ("vehicle", lambda: client.vehicle(3)),
+                 ("change", lambda: client.set_vehicle(3, rotta=45)),
+                 ("refused", lambda: status_of(lambda: client.set_vehicle(3, rotta=999))),
+                 ("events", lambda: client.events(timeout=2).close())]
+        late = []
+        for round_ in ("first", "again"):
+            for name, call in kinds:
+                second = late_in_second()
+                call()
+                time.sleep(second + 2.6 - time.time())
+                for after in (second + 1, second + 2):
+                    offset = reader.offset_in(after)
+                    if offset is None or offset > bound_ms:
+                        late.append("%s %s: %s" % (round_, name, offset))
+        quiet = [ms for _, ms in reader.seen]
+        checks.expect(not late, "the sentence after each request within %d ms of its second: late %r; "
+                      "all arrivals (ms) %r" % (bound_ms, late, ["%.0f" % ms for ms in quiet]))
+    finally:
+        reader.close()
+        vadrel.finish()
+
+
+def slow_disk(binary, checks):
+    """A disk that holds each fsync 350 ms, as one busy with other writers
+    does (strace delays the calls): the table's saves after start-up and
+    after a change take 1.4 s each, two moving vehicles' routes their progress
+    every few seconds (0.7 s each), and every second has its sentence."""
+    if shutil.which("strace") is None:
+        print("SKIP slow disk: no strace")
+        return
+    held = ["strace", "-f", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:delay_exit=350000"]
+    try:
+        route = os.path.join(tempfile.mkdtemp(prefix="vadrel-route-"), "rotta.csv")
+        with open(route, "w") as f:
+            f.write("lat,lon\n44.0,10.0\n44.5,10.5\n45.0,11.0\n")
+        vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--tcp", "127.0.0.1:0", "--durata", "16",
+                        "--percorso", "1=" + route, "--percorso", "2=" + route, "--velocita-mezzo", "1=100",
+                        "--velocita-mezzo", "2=100", "--modo", "multi", "--mezzi", "3", prefix=held)
+    except RuntimeError as e:
+        print("SKIP slow disk: strace cannot trace here (%s)" % str(e)[:200])
+        return
+    tcp = vadrel.tcp_port()
+    client = Client(vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1))
+    reader = TcpArrivals(tcp)
+    try:
+        deadline = time.monotonic() + 15
+        while not vadrel.table_saved() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        # A vehicle off the routes: a route given or taken away waits for an
+        # autosave still writing.
+        client.set_vehicle(0, rotta=123)
+        # The autosave after the change, while the program runs.
+        first, deadline = "", time.monotonic() + 9
+        while ",123," not in first and time.monotonic() < deadline:
+            time.sleep(0.2)
+            with open(vadrel.config_path(), "rb") as f:
+                first = f.readline().decode("latin-1")
+        checks.expect(",123," in first, "the change saved within the autosave's round: %r" % first)
+        vadrel.proc.wait(timeout=40)
+    finally:
+        reader.close()
+        vadrel.finish()
+    seconds = sorted(whole for whole, _ in reader.seen)
+    missing = [s for s in range(seconds[0], seconds[-1]) if s not in seconds] if seconds else ["none at all"]
+    checks.expect(len(seconds) >= 10 and not missing,
+                  "a sentence every second while the saves wait for the disk: %d seen, missing %r"
+                  % (len(seconds), [time.strftime("%H:%M:%S", time.localtime(s)) for s in missing]))
+
+
 def main(binary):
     checks = Checks()
     ais_targets_in_use(binary, checks)
+
+
+    first_requests(binary, checks)
+    slow_disk(binary, checks)
 
     # Refused on the command line: the panel's reason, exit code 2, nothing started.
     for args, reason in ((["--rotta", "3=400"], "la rotta va da 0 a 360 gradi, non 400"),
