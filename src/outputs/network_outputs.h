@@ -48,6 +48,7 @@ public:
         fan_out.add(tcp_);
         fan_out.add(udp_);
         fan_out.add(senders_);
+        fan_out.add(stream_notes_);
     }
     // What the outputs have to tell, in Italian (listening, failures, ...).
     void set_on_event(const std::function<void(const std::string&)>& tell) {
@@ -87,6 +88,13 @@ private:
     UdpOutput udp_;
     TcpSenders senders_;
     VehicleStreams streams_;
+    // The streams go out apart from the fan-out; their failures still reach
+    // every monitor line through it, as the other outputs' do.
+    struct StreamNotes final : OutputSink {
+        explicit StreamNotes(const VehicleStreams& streams) : streams(streams) {}
+        Result send(std::string_view) override { return {false, streams.note()}; }
+        const VehicleStreams& streams;
+    } stream_notes_{streams_};
     OutputSettings settings_;
 };
 

@@ -42,6 +42,17 @@ std::string VehicleStreams::failure_of(std::size_t n) const {
     return running != nullptr && running->started() && !running->listening() ? running->failure() : std::string();
 }
 
+std::string VehicleStreams::note() const {
+    std::string all;
+    for (std::size_t n = 0; n < servers_.size(); ++n) {
+        if (const std::string why = failure_of(n); !why.empty()) {
+            const Endpoint where{listen_base_->host, static_cast<std::uint16_t>(listen_base_->port + n)};
+            all += "  [mezzo " + std::to_string(n) + ": TCP " + where.text() + ": " + why + "]";
+        }
+    }
+    return all;
+}
+
 void VehicleStreams::send(const std::vector<std::optional<std::string>>& bytes) {
     const std::size_t count = std::min(bytes.size(), stream_ports);
     if (servers_.size() < count) servers_.resize(count);

@@ -61,6 +61,9 @@ public:
     // Why vehicle n's server cannot listen (another program has its port,
     // ...), in Italian; "" when it listens or has no server.
     std::string failure_of(std::size_t n) const;
+    // For the monitor line: each stream that cannot listen on its port and
+    // why, "  [mezzo 1: TCP 127.0.0.1:10111: ...]"; "" when all listen.
+    std::string note() const;
     // Vehicle n's server and connection, while it has them.
     const TcpOutput* server(std::size_t n) const { return n < servers_.size() ? servers_[n].get() : nullptr; }
     const TcpSender* sender(std::size_t n) const { return n < senders_.size() ? senders_[n].get() : nullptr; }

@@ -1547,7 +1547,7 @@ TEST_F(MapView, AisTargetsAreTrianglesOnTheirCourse) {
     };
     // the triangle, 7 px to its base behind the point and 10.5 to its apex ahead
     EXPECT_EQ(colour(0, 0), colore_mezzo(1)) << "the point itself";
-    EXPECT_EQ(colour(-5, 3), colore_mezzo(1)) << "wide behind";
+    EXPECT_EQ(colour(-5, 2), colore_mezzo(1)) << "wide behind";
     EXPECT_NE(colour(5, 3), colore_mezzo(1)) << "narrow ahead";
     EXPECT_NE(colour(-9, 0), colore_mezzo(1)) << "nothing behind its base";
     bool vehicle_two = false;

@@ -69,7 +69,9 @@ def main(binary):
     with open(os.path.join(folder, "vadrel.ini"), "wb") as f:
         f.write(("[ais]\nattivi=%s\nmezzo0_nome=NAVE\x07\x1b[1A\nmezzo0_nominativo=\xc2\x9b2J\n" % RETITLE)
                 .encode("latin-1"))
-    csv = os.path.join(folder, "giro" + RETITLE + ".csv")
+    # A route's name holds no C0 control (the kept GPX could not): the C1
+    # controls and the reordering marks that XML allows are written out.
+    csv = os.path.join(folder, "giro\u009b2J\u202e.csv")
     with open(csv, "w") as f:
         f.write("lat,lon\n" + "".join("%r,%r\n" % p for p in points(1)))
 
@@ -85,8 +87,14 @@ def main(binary):
                 break
         url = said[-1].split("in ascolto su ", 1)[1].split("/api/v1")[0]
         client = Client(url, timeout=20)
+        try:
+            client.request("PUT", "/api/v1/mezzi/4/percorso",
+                           {"nome": RETITLE, "punti": [{"lat": a, "lon": b} for a, b in points(4)]})
+            expect(False, "a name with escape sequences refused")
+        except Exception as e:  # the client raises on 400
+            expect(getattr(e, "status", None) == 400, "a name with escape sequences refused with 400: %r" % e)
         client.request("PUT", "/api/v1/mezzi/4/percorso",
-                       {"nome": RETITLE, "punti": [{"lat": a, "lon": b} for a, b in points(4)]})
+                       {"nome": "json\u009b2J", "punti": [{"lat": a, "lon": b} for a, b in points(4)]})
         client.set_route(2, gpx("\u009b2J\u202etxt.exe", 2), "application/gpx+xml")
         client.set_route(3, kml("kml" + "\u0085" + "riga", 3), "application/vnd.google-earth.kml+xml")
         for _ in range(3):
@@ -98,10 +106,10 @@ def main(binary):
     said = "".join(said) + rest
     expect(code == 0, "ends in order: %d" % code)
     clean(said, "standard error")
-    for shown, what in (("percorso \"\\x1b]0;preso\\x07\\x1b[2J\"", "JSON's name"),
+    for shown, what in (("percorso \"json\\u009b2J\"", "JSON's name"),
                         ("\\u009b2J\\u202etxt.exe", "GPX's name"),
                         ("kml\\u0085riga", "KML's name"),
-                        ("giro\\x1b]0;preso\\x07\\x1b[2J.csv", "the CSV file's name"),
+                        ("giro\\u009b2J\\u202e.csv", "the CSV file's name"),
                         ("[ais] attivi", "the [ais] value refused")):
         expect(shown in said, "%s written out on standard error" % what)
     with open(os.path.join(folder, "vadrel.cnf"), "rb") as f:

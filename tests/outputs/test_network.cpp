@@ -587,11 +587,14 @@ TEST_F(Streams, APortAnotherProgramHoldsIsSaidAndNotReported) {
     EXPECT_NE(streams_.failure_of(1).find("un altro programma ascolta su questa porta"), std::string::npos);
     EXPECT_EQ(streams_.failure_of(0), "");
     EXPECT_EQ(told("mezzo 1: TCP 127.0.0.1:" + std::to_string(base + 1) + " non attivo: " + streams_.failure_of(1)), 1);
+    // On every monitor line while it lasts.
+    EXPECT_EQ(streams_.note(), "  [mezzo 1: TCP 127.0.0.1:" + std::to_string(base + 1) + ": " + streams_.failure_of(1) + "]");
     // Once the other program leaves, the next tick listens and reports it.
     other.close();
     tick(2, 3);
     EXPECT_EQ(streams_.port_of(1), base + 1);
     EXPECT_EQ(streams_.failure_of(1), "");
+    EXPECT_EQ(streams_.note(), "");
 }
 
 TEST(StreamPorts, ABaseLeavesRoomForEveryVehicleAndForTheProgramsOtherPorts) {
