@@ -807,6 +807,9 @@ bool XmlParser::finish() {
         return false;
     }
     if (std::optional<ReadProblem> refused = s_->markup.finish()) {
+        // The reader reads the bytes before first, as for a problem met in a
+        // piece: what it finds there is the file's first problem.
+        if (!s_->give_waiting(false)) return false;
         s_->out.fail(refused->line, refused->column, std::move(refused->reason));
         return false;
     }
