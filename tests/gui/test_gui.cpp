@@ -465,15 +465,20 @@ QStringList entries(const QList<QAction*>& actions) {
     return texts;
 }
 
-TEST(Help, NamesEveryEntryOfTheMenuBar) {
+// The window as the program builds it: its panel, its menus.
+class Help : public ::testing::Test {
+protected:
     testing::ScratchFolder folder;
-    const auto options = parse_options({"--cartella", folder.path()});
+    Options options = std::get<Options>(parse_options({"--cartella", folder.path()}));
     testing::FakeShell shell;
-    Program program(std::get<Options>(options), shell);
-    ProgramPanel panel(program, shell, std::get<Options>(options));
-    MainWindow window(panel.form());
+    Program program{options, shell};
+    ProgramPanel panel{program, shell, options};
+    MainWindow window{panel.form()};
     const bool ending = false;
-    const WindowMenus menus(program, panel.form(), window, shell, ending);
+    const WindowMenus menus{program, panel.form(), window, shell, ending};
+};
+
+TEST_F(Help, NamesEveryEntryOfTheMenuBar) {
 
     QString html, error;
     ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
@@ -489,15 +494,7 @@ TEST(Help, NamesEveryEntryOfTheMenuBar) {
 // Every entry the help names with its dots ("Guasti...") or by its path
 // ("Opzioni > Cielo e ricevitore...") is in the window: an entry of the menu
 // bar as the program builds it, or a button of one of its windows.
-TEST(Help, NamesNoEntryTheWindowDoesNotHave) {
-    testing::ScratchFolder folder;
-    const auto options = parse_options({"--cartella", folder.path()});
-    testing::FakeShell shell;
-    Program program(std::get<Options>(options), shell);
-    ProgramPanel panel(program, shell, std::get<Options>(options));
-    MainWindow window(panel.form());
-    const bool ending = false;
-    const WindowMenus menus(program, panel.form(), window, shell, ending);
+TEST_F(Help, NamesNoEntryTheWindowDoesNotHave) {
     window.set_routes(&program.routes());
     window.open_map();
     window.findChild<QAction*>(q("menu_percorso"))->trigger();  // its "Sfoglia..."
