@@ -221,12 +221,14 @@ void Program::give_routes() {
         *kept_routes_, [this](std::size_t n, const std::string& why, bool later) { routes_.finished(n, why, later); });
     routes_.set_keeper(keeping_.get());
     routes_.watch_keeping([this, retried](std::size_t n, const std::string& why, bool again) {
-        const std::string vehicle = "vadrel: il percorso del mezzo " + std::to_string(n);
+        const std::string vehicle = "vadrel: il mezzo " + std::to_string(n);
         if (routes_.has_route(n)) {
-            if (!why.empty()) say(vehicle + " non si può tenere per il prossimo avvio: " + why + retried(n));
-            else if (again) say(vehicle + " ora è tenuto per il prossimo avvio");
+            if (!why.empty())
+                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + why + retried(n));
+            else if (again)
+                say("vadrel: il percorso del mezzo " + std::to_string(n) + " ora è tenuto per il prossimo avvio");
         } else if (!why.empty()) {
-            say(vehicle + " tenuto non si può togliere: " + why);
+            say(vehicle + ": il percorso tenuto non si può togliere: " + why);
         }
     });
     for (GivenRoute& given : given_routes_) {
