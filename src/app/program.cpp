@@ -264,6 +264,8 @@ void Program::keep_progress() {
     for (std::size_t n = 0; n < fleet_size; ++n) {
         if (const FollowedRoute* followed = routes_.route(n)) progress.emplace_back(n, followed->progress);
     }
+    // Nothing to write: the worker's thread is not started for it.
+    if (progress.empty()) return;
     keeping_->save_progress(std::move(progress), [this](const std::string& problem) { report_progress(problem); });
 }
 
