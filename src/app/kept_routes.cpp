@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QIODevice>
+#include <QMetaObject>
+#include <memory>
 #include <algorithm>
 #include <functional>
 #include <sys/stat.h>
@@ -269,6 +271,61 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     // Whatever else this vehicle's names hold is a left-over of a keep cut short.
     remove_routes(n, route_file);
     return kept;
+}
+
+KeptRoutesWorker::KeptRoutesWorker(KeptRoutes& kept, Done done) : kept_(kept), done_(std::move(done)) {
+    // One thread: the tasks run in the order asked.
+    pool_.setMaxThreadCount(1);
+    pool_.setExpiryTimeout(-1);
+}
+
+KeptRoutesWorker::~KeptRoutesWorker() {
+    pool_.clear();
+    pool_.waitForDone();
+}
+
+void KeptRoutesWorker::post(std::function<std::function<void()>()> task) {
+    pool_.start([this, task = std::move(task)] {
+        std::function<void()> back = task();
+        // Dropped if the worker is gone by then.
+        QMetaObject::invokeMethod(&home_, std::move(back), Qt::QueuedConnection);
+    });
+}
+
+std::optional<std::string> KeptRoutesWorker::keep(std::size_t n, const Route& route, const FollowOptions& options,
+                                                  const RouteProgress& progress) {
+    // The one copy made here: the vehicle's own may change before it is written.
+    auto shared = std::make_shared<const Route>(route);
+    post([this, n, shared = std::move(shared), options, progress]() -> std::function<void()> {
+        std::string why = kept_.keep(n, *shared, options, progress);
+        const bool later = kept_.may_keep_later(n);
+        return [this, n, why = std::move(why), later] { done_(n, why, later); };
+    });
+    return std::nullopt;
+}
+
+std::optional<std::string> KeptRoutesWorker::forget(std::size_t n) {
+    post([this, n]() -> std::function<void()> {
+        std::string why = kept_.forget(n);
+        return [this, n, why = std::move(why)] { done_(n, why, true); };
+    });
+    return std::nullopt;
+}
+
+void KeptRoutesWorker::save_progress(std::vector<std::pair<std::size_t, RouteProgress>> progress,
+                                     std::function<void(const std::string&)> saved) {
+    post([this, progress = std::move(progress), saved = std::move(saved)]() -> std::function<void()> {
+        std::string problem;
+        for (const auto& [n, along] : progress) {
+            const std::string why = kept_.save_progress(n, along);
+            if (!why.empty() && problem.empty()) problem = why;
+        }
+        return [saved, problem = std::move(problem)] { saved(problem); };
+    });
+}
+
+bool KeptRoutesWorker::wait(std::chrono::milliseconds limit) {
+    return pool_.waitForDone(static_cast<int>(limit.count()));
 }
 
 }  // namespace vadrel

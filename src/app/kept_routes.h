@@ -25,8 +25,14 @@
 // is only replaced when the vehicle is given another route. The GPX's hash
 // is checked before it is parsed: a file put in its place costs one read.
 
+#include <QObject>
+#include <QThreadPool>
 #include <array>
+#include <chrono>
 #include <cstddef>
+#include <functional>
+#include <utility>
+#include <vector>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,7 +46,7 @@
 
 namespace vadrel {
 
-class KeptRoutes final : public RouteKeeper {
+class KeptRoutes final {
 public:
     explicit KeptRoutes(const ProgramFolder& folder) : folder_(folder) {}
 
@@ -55,14 +61,14 @@ public:
     // start finds no route). A route whose GPX would pass what the readers
     // take (max_file_bytes) is not kept.
     std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
-                     const RouteProgress& progress) override;
+                     const RouteProgress& progress);
     // Writes vehicle n's progress when it changed since last written; only
     // for a route this run kept or read. "" when done or nothing to do.
     std::string save_progress(std::size_t n, const RouteProgress& progress);
     // Removes vehicle n's kept route; "" when done (or nothing was there).
-    std::string forget(std::size_t n) override;
+    std::string forget(std::size_t n);
     // False after a route whose GPX passes max_file_bytes: it never will fit.
-    bool may_keep_later(std::size_t n) const override { return !too_large_.at(n); }
+    bool may_keep_later(std::size_t n) const { return !too_large_.at(n); }
 
     struct Kept {
         Route route;
@@ -86,6 +92,50 @@ private:
     };
     std::array<std::optional<Written>, fleet_size> written_;
     std::array<bool, fleet_size> too_large_{};
+};
+
+// The kept routes written on a thread of their own, one task after another
+// in the order asked: a route of a million points takes seconds to write and
+// sync, and the tick's thread never waits for it. A later keep, forget or
+// save of a vehicle never overtakes an earlier one, so the state never names
+// a GPX not yet written. Each outcome comes back to the thread that made the
+// worker (its event loop), through `done`.
+//
+//   KeptRoutesWorker worker(kept, [&](std::size_t n, const std::string& why, bool later) {
+//       routes.finished(n, why, later); });
+//   routes.set_keeper(&worker);       // keep() and forget() answer nullopt: under way
+//   worker.save_progress({{3, progress}}, [](const std::string& problem) { ... });
+//   worker.wait(std::chrono::seconds(20));   // at the end
+//
+// `kept` is the worker's alone from the first task on.
+class KeptRoutesWorker final : public RouteKeeper {
+public:
+    using Done = std::function<void(std::size_t n, const std::string& why, bool may_keep_later)>;
+    KeptRoutesWorker(KeptRoutes& kept, Done done);
+    // Drops what is not started and waits for the task running.
+    ~KeptRoutesWorker() override;
+    KeptRoutesWorker(const KeptRoutesWorker&) = delete;
+    KeptRoutesWorker& operator=(const KeptRoutesWorker&) = delete;
+
+    // The route copied here; nullopt: under way.
+    std::optional<std::string> keep(std::size_t n, const Route& route, const FollowOptions& options,
+                                    const RouteProgress& progress) override;
+    std::optional<std::string> forget(std::size_t n) override;
+    // Each vehicle's progress after what was asked before; `saved` gets the
+    // first failure ("" when none).
+    void save_progress(std::vector<std::pair<std::size_t, RouteProgress>> progress,
+                       std::function<void(const std::string& problem)> saved);
+    // Waits at most `limit` for every task asked; true when all are done.
+    bool wait(std::chrono::milliseconds limit);
+
+private:
+    // Runs `task` on the worker; what it returns goes to `back` on this thread.
+    void post(std::function<std::function<void()>()> task);
+
+    KeptRoutes& kept_;
+    Done done_;
+    QObject home_;  // the thread the outcomes come back to
+    QThreadPool pool_;
 };
 
 }  // namespace vadrel

@@ -27,6 +27,10 @@ namespace vadrel {
 
 namespace {
 
+// The longest the end waits for the routes being written (a million points
+// take a few seconds on a slow disk).
+constexpr std::chrono::seconds kept_routes_wait{20};
+
 // "120 punti, 3.456 km".
 std::string route_description(const Route& route) {
     char length[32];
@@ -149,23 +153,6 @@ Program::Program(const Options& options, Shell& shell)
     connect(&timer_, &SecondTimer::tick, this, &Program::tick);
 }
 
-class Program::KeeperAfterAutosave final : public RouteKeeper {
-public:
-    explicit KeeperAfterAutosave(Program& program) : program_(program) {}
-    std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
-                     const RouteProgress& progress) override {
-        program_.wait_autosave();
-        return program_.kept_routes_->keep(n, route, options, progress);
-    }
-    std::string forget(std::size_t n) override {
-        program_.wait_autosave();
-        return program_.kept_routes_->forget(n);
-    }
-
-private:
-    Program& program_;
-};
-
 Program::~Program() = default;
 
 Program::GivenRoute Program::read_route(const RouteArgument& given) {
@@ -186,7 +173,7 @@ void Program::give_routes() {
     const TerminationDuringStart starting(start_interrupted, start_interrupted_status);
     // Said after why a route cannot be kept.
     const auto retried = [this](std::size_t n) {
-        return std::string(kept_routes_->may_keep_later(n)
+        return std::string(routes_.may_keep_later(n)
                                ? "; il mezzo lo segue, e vadrel riprova a tenerlo a ogni salvataggio"
                                : "; il mezzo lo segue");
     };
@@ -228,18 +215,27 @@ void Program::give_routes() {
             resumed(n, points);
         }
     }
-    // From here on every route given or taken away is kept or removed.
-    keeper_ = std::make_unique<KeeperAfterAutosave>(*this);
-    routes_.set_keeper(keeper_.get());
+    // From here on every route given or taken away is kept or removed, on
+    // the worker: what became of it is said when it is done.
+    keeping_ = std::make_unique<KeptRoutesWorker>(
+        *kept_routes_, [this](std::size_t n, const std::string& why, bool later) { routes_.finished(n, why, later); });
+    routes_.set_keeper(keeping_.get());
+    routes_.watch_keeping([this, retried](std::size_t n, const std::string& why, bool again) {
+        const std::string vehicle = "vadrel: il mezzo " + std::to_string(n);
+        if (routes_.has_route(n)) {
+            if (!why.empty())
+                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + why + retried(n));
+            else if (again)
+                say("vadrel: il percorso del mezzo " + std::to_string(n) + " ora è tenuto per il prossimo avvio");
+        } else if (!why.empty()) {
+            say(vehicle + ": il percorso tenuto non si può togliere: " + why);
+        }
+    });
     for (GivenRoute& given : given_routes_) {
         const std::size_t n = given.vehicle;
         // Refused already at construction, if at all.
         if (routes_.give(n, std::move(given.route), given.options, this)) continue;
         const Route& route = routes_.route(n)->route;
-        if (!routes_.keep_problem().empty()) {
-            say("vadrel: il percorso del mezzo " + std::to_string(n) +
-                " non si può tenere per il prossimo avvio: " + routes_.keep_problem() + retried(n));
-        }
         malloc_trim(0);  // the copy written, as above
         say("vadrel: il mezzo " + std::to_string(n) + " segue il percorso di " + given.file + " (" +
             route_description(route) + ")");
@@ -253,31 +249,24 @@ void Program::give_routes() {
             const std::string& name = followed->route.name();
             say(vehicle + " segue il percorso" + (name.empty() ? "" : " \"" + name + "\"") + " (" +
                 route_description(followed->route) + ")");
-            if (!routes_.keep_problem().empty())
-                say(vehicle + ": il percorso non si può tenere per il prossimo avvio: " + routes_.keep_problem() +
-                    retried(n));
         } else {
             say(vehicle + " lascia il percorso e va dritto");
-            if (!routes_.keep_problem().empty())
-                say(vehicle + ": il percorso tenuto non si può togliere: " + routes_.keep_problem());
         }
     });
 }
 
 void Program::keep_progress() {
-    if (!kept_routes_) return;
+    if (!keeping_) return;
     // A route that could not be kept when given (a full disk) is tried again.
-    for (const std::size_t n : routes_.keep_again()) {
-        say("vadrel: il percorso del mezzo " + std::to_string(n) + " ora è tenuto per il prossimo avvio");
-    }
-    std::string problem;
+    routes_.keep_again();
+    // After the keeps asked before, on the worker: never a GPX not yet written.
+    std::vector<std::pair<std::size_t, RouteProgress>> progress;
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        const FollowedRoute* followed = routes_.route(n);
-        if (followed == nullptr) continue;
-        const std::string why = kept_routes_->save_progress(n, followed->progress);
-        if (!why.empty() && problem.empty()) problem = why;
+        if (const FollowedRoute* followed = routes_.route(n)) progress.emplace_back(n, followed->progress);
     }
-    report_progress(problem);
+    // Nothing to write: the worker's thread is not started for it.
+    if (progress.empty()) return;
+    keeping_->save_progress(std::move(progress), [this](const std::string& problem) { report_progress(problem); });
 }
 
 void Program::report_progress(const std::string& problem) {
@@ -630,6 +619,10 @@ bool Program::stop() {
         link_.close();
         saved_ = save_table(vehicle_table_, *table_, [this](const QString& text) { tell(text.toStdString()); });
         keep_progress();
+        // A route given just before the end is kept whole, or not at all.
+        if (keeping_ && !keeping_->wait(kept_routes_wait)) {
+            say("vadrel: i percorsi non finiscono di scriversi: il prossimo avvio trova i precedenti");
+        }
     }
     return saved_;
 }
@@ -669,40 +662,23 @@ void Program::tick() {
 }
 
 void Program::start_autosave() {
+    // The routes' progress on the kept routes' worker, after what it was asked before.
+    keep_progress();
     // One still writing: the next round sees what changed since.
     if (autosave_.joinable()) return;
-    // A route that could not be kept when given (a full disk) is tried again.
-    for (const std::size_t n : kept_routes_ ? routes_.keep_again() : std::vector<std::size_t>{}) {
-        say("vadrel: il percorso del mezzo " + std::to_string(n) + " ora è tenuto per il prossimo avvio");
-    }
     std::string text = vehicle_table_.text();
-    const bool table_changed = !table_->is_saved(text);
-    // Each followed route's progress, as this second left it.
-    std::vector<std::pair<std::size_t, RouteProgress>> progress;
-    for (std::size_t n = 0; kept_routes_ && n < fleet_size; ++n) {
-        if (const FollowedRoute* followed = routes_.route(n)) progress.emplace_back(n, followed->progress);
-    }
-    if (!table_changed && progress.empty()) return;
+    if (table_->is_saved(text)) return;
     autosave_lent_.emplace(reserve_.lend());
-    autosave_ = std::jthread([this, table_changed, text = std::move(text), positions = vehicle_table_.positions_text(),
-                              progress = std::move(progress)] {
-        std::optional<TableFile::Outcome> table;
-        if (table_changed) table = table_->save_lent(text, positions);
-        std::string problem;
-        for (const auto& [n, reached] : progress) {
-            const std::string why = kept_routes_->save_progress(n, reached);
-            if (!why.empty() && problem.empty()) problem = why;
-        }
+    autosave_ = std::jthread([this, text = std::move(text), positions = vehicle_table_.positions_text()] {
+        TableFile::Outcome table = table_->save_lent(text, positions);
         QMetaObject::invokeMethod(
-            this, [this, table = std::move(table), problem = std::move(problem)] { finish_autosave(table, problem); },
-            Qt::QueuedConnection);
+            this, [this, table = std::move(table)] { finish_autosave(table); }, Qt::QueuedConnection);
     });
 }
 
-void Program::finish_autosave(const std::optional<TableFile::Outcome>& table, const std::string& progress_problem) {
+void Program::finish_autosave(const TableFile::Outcome& table) {
     if (stopped_) return;  // the last save, at the stop, says its own
-    if (table) report_autosave(*table_, *table, [this](const QString& text) { tell(text.toStdString()); });
-    report_progress(progress_problem);
+    report_autosave(*table_, table, [this](const QString& text) { tell(text.toStdString()); });
     wait_autosave();
     autosave_lent_.reset();
 }

@@ -257,6 +257,8 @@ private:
     std::vector<GivenRoute> given_routes_;
     static GivenRoute read_route(const RouteArgument& given);
     std::unique_ptr<KeptRoutes> kept_routes_;
+    // Writes them once the start has read them; waited for at the end.
+    std::unique_ptr<KeptRoutesWorker> keeping_;
     std::string kept_problem_;
     Fleet fleet_;
     VehicleRoutes routes_{fleet_};
@@ -307,14 +309,9 @@ private:
     void start_autosave();
     // Back on this thread: what the autosave has to say, then its thread
     // joined (a message shown meanwhile starts no other).
-    void finish_autosave(const std::optional<TableFile::Outcome>& table, const std::string& progress_problem);
-    // Waits for an autosave still writing: what else touches table_ or the
-    // kept routes does so after it.
+    void finish_autosave(const TableFile::Outcome& table);
+    // Waits for an autosave still writing: what else touches table_ does so after it.
     void wait_autosave();
-    // The kept routes as the routes see them: a route given or taken away
-    // waits for an autosave still writing its progress.
-    class KeeperAfterAutosave;
-    std::unique_ptr<KeeperAfterAutosave> keeper_;
     // The other files an output must not take: the log replayed and the
     // outputs in use besides `role`.
     std::vector<RoleFile> files_besides(FileRole role) const;

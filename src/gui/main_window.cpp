@@ -152,6 +152,7 @@ MainWindow::MainWindow(PanelForm& form, QWidget* parent) : QMainWindow(parent), 
 
 MainWindow::~MainWindow() {
     if (routes_ != nullptr && routes_watch_ != 0) routes_->unwatch(routes_watch_);
+    if (routes_ != nullptr && keeping_watch_ != 0) routes_->unwatch(keeping_watch_);
     if (QCoreApplication* app = QCoreApplication::instance()) {
         QCoreApplication::removeTranslator(italiano_);
         QCoreApplication::removeTranslator(qt_italiano_);
@@ -220,15 +221,21 @@ void MainWindow::open_sky() {
 
 void MainWindow::set_routes(VehicleRoutes* routes) {
     if (routes_ != nullptr && routes_watch_ != 0) routes_->unwatch(routes_watch_);
-    routes_watch_ = 0;
+    if (routes_ != nullptr && keeping_watch_ != 0) routes_->unwatch(keeping_watch_);
+    routes_watch_ = keeping_watch_ = 0;
     routes_ = routes;
     if (map_ != nullptr) map_->set_routes(routes_);
     if (routes_ == nullptr) return;
     // A route given from anywhere (the control interface too) and not kept.
     routes_watch_ = routes_->watch([this](std::size_t n, Fleet::Origin) {
         const std::string& why = routes_->not_kept(n);
-        // The route dialog says it itself.
-        if (why.empty() || findChild<RouteDialog*>() != nullptr) return;
+        // The route dialog says it itself; one being written is told when done.
+        if (why.empty() || routes_->keeping(n) || findChild<RouteDialog*>() != nullptr) return;
+        tell_not_kept(n, why);
+    });
+    // A route found not kept once written.
+    keeping_watch_ = routes_->watch_keeping([this](std::size_t n, const std::string& why, bool again) {
+        if (why.empty() || again || !routes_->has_route(n) || findChild<RouteDialog*>() != nullptr) return;
         tell_not_kept(n, why);
     });
     if (vehicle_menu_ == nullptr) return;

@@ -119,6 +119,7 @@ private:
     FleetWindow* fleet_ = nullptr;
     VehicleRoutes* routes_ = nullptr;
     std::size_t routes_watch_ = 0;
+    std::size_t keeping_watch_ = 0;
     // Says that a route is followed but not kept (not_kept_text).
     void tell_not_kept(std::size_t n, const std::string& why);
     QPointer<QMessageBox> not_kept_box_;

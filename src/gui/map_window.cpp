@@ -375,7 +375,9 @@ QString MapCanvas::describe(std::size_t m) const {
                 text += QStringLiteral("\nPercorso \u00ab%1\u00bb: fatti %2, mancano %3")
                             .arg(name, distance_text(left.done_m), distance_text(left.left_m));
             }
-            if (const std::string& why = routes_->not_kept(n); !why.empty()) text += QStringLiteral("\n") + not_kept_text(why);
+            // Being written is not "not kept": said once it is known.
+            const std::string& why = routes_->not_kept(n);
+            if (!why.empty() && !routes_->keeping(n)) text += QStringLiteral("\n") + not_kept_text(why);
         }
         if (const auto ais = ais_ ? ais_(n) : std::nullopt) {
             text += QStringLiteral("\nMMSI %1").arg(ais->mmsi, 9, 10, QLatin1Char('0'));

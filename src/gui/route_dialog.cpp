@@ -147,7 +147,7 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
         const QString now = QStringLiteral("Il mezzo %1 segue ora il percorso \"%2\" (%3 punti): un altro lo sostituisce.")
                                 .arg(n).arg(qt_text(followed->route.name())).arg(followed->route.size());
         const std::string& not_kept = routes_.not_kept(n);
-        if (not_kept.empty()) {
+        if (not_kept.empty() || routes_.keeping(n)) {
             say(now, false);
         } else {
             say(now + QStringLiteral("\n") + not_kept_text(not_kept), true);
@@ -269,7 +269,7 @@ void RouteDialog::apply() {
         return;
     }
     // Followed but not kept: the dialog stays open to say so.
-    if (const std::string& not_kept = routes_.not_kept(vehicle_); !not_kept.empty()) {
+    if (const std::string& not_kept = routes_.not_kept(vehicle_); !not_kept.empty() && !routes_.keeping(vehicle_)) {
         say(QStringLiteral("Il mezzo %1 segue il percorso.\n").arg(vehicle_) + not_kept_text(not_kept), true);
         apply_->setEnabled(false);
         return;

@@ -106,22 +106,55 @@ void VehicleRoutes::take_away(std::size_t n, Origin origin) {
 void VehicleRoutes::drop(std::size_t n) {
     routes_[n].reset();
     not_kept_[n].clear();
-    keep_problem_ = keeper_ ? keeper_->forget(n) : std::string();
+    keep_problem_.clear();
+    if (keeper_) answered(n, keeper_->forget(n));
+}
+
+bool VehicleRoutes::answered(std::size_t n, const std::optional<std::string>& why) {
+    if (!why) {
+        ++pending_[n];
+        if (routes_[n]) not_kept_[n] = keeping_text;
+        keep_problem_.clear();
+        return false;
+    }
+    if (routes_[n]) {
+        not_kept_[n] = *why;
+        later_[n] = keeper_->may_keep_later(n);
+    }
+    keep_problem_ = *why;
+    return true;
 }
 
 void VehicleRoutes::keep(std::size_t n) {
     const FollowedRoute& followed = *routes_[n];
-    not_kept_[n] = keeper_ ? keeper_->keep(n, followed.route, followed.options, followed.progress) : std::string();
-    keep_problem_ = not_kept_[n];
+    not_kept_[n].clear();
+    keep_problem_.clear();
+    again_[n] = false;
+    if (keeper_) answered(n, keeper_->keep(n, followed.route, followed.options, followed.progress));
+}
+
+void VehicleRoutes::finished(std::size_t n, const std::string& why, bool may_keep_later) {
+    if (n >= fleet_size || pending_[n] == 0 || --pending_[n] > 0) return;  // a later one decides
+    if (routes_[n]) {
+        not_kept_[n] = why;
+        later_[n] = may_keep_later;
+    }
+    keep_problem_ = why;
+    const bool again = std::exchange(again_[n], false);
+    // A watcher may unwatch itself: the list as it was when told.
+    const auto watchers = keep_watchers_;
+    for (const auto& [id, watcher] : watchers) watcher(n, why, again);
 }
 
 std::vector<std::size_t> VehicleRoutes::keep_again() {
     std::vector<std::size_t> kept;
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (!routes_[n] || not_kept_[n].empty() || !keeper_ || !keeper_->may_keep_later(n)) continue;
+        if (!routes_[n] || not_kept_[n].empty() || pending_[n] > 0 || !keeper_ || !later_[n]) continue;
         const FollowedRoute& followed = *routes_[n];
-        not_kept_[n] = keeper_->keep(n, followed.route, followed.options, followed.progress);
-        if (not_kept_[n].empty()) kept.push_back(n);
+        again_[n] = true;
+        if (answered(n, keeper_->keep(n, followed.route, followed.options, followed.progress)) &&
+            not_kept_[n].empty())
+            kept.push_back(n);
     }
     return kept;
 }
@@ -140,8 +173,14 @@ std::size_t VehicleRoutes::watch(Watcher watcher) {
     return next_watch_++;
 }
 
+std::size_t VehicleRoutes::watch_keeping(KeepWatcher watcher) {
+    keep_watchers_.emplace_back(next_watch_, std::move(watcher));
+    return next_watch_++;
+}
+
 void VehicleRoutes::unwatch(std::size_t id) {
     std::erase_if(watchers_, [id](const auto& entry) { return entry.first == id; });
+    std::erase_if(keep_watchers_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void VehicleRoutes::tell(std::size_t n, Origin origin) {

@@ -25,6 +25,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fleet/fleet.h"
@@ -33,13 +34,16 @@
 
 namespace vadrel {
 
-// Where the routes are kept between runs; "" when done, else why not in Italian.
+// Where the routes are kept between runs; "" when done, else why not in
+// Italian, or nothing while under way: a keeper that writes on a thread of
+// its own tells VehicleRoutes::finished() each outcome later, in the order
+// asked, on the routes' thread.
 class RouteKeeper {
 public:
     virtual ~RouteKeeper() = default;
-    virtual std::string keep(std::size_t n, const Route& route, const FollowOptions& options,
-                             const RouteProgress& progress) = 0;
-    virtual std::string forget(std::size_t n) = 0;
+    virtual std::optional<std::string> keep(std::size_t n, const Route& route, const FollowOptions& options,
+                                            const RouteProgress& progress) = 0;
+    virtual std::optional<std::string> forget(std::size_t n) = 0;
     // Whether keeping vehicle n's route again may work where it failed: a
     // full disk may have room later, a route too large to keep stays so.
     virtual bool may_keep_later(std::size_t) const { return true; }
@@ -107,13 +111,29 @@ public:
     const std::string& keep_problem() const { return keep_problem_; }
     // Why vehicle n's route is followed but not kept for the next start, in
     // Italian; "" when it is kept (or has no route, or there is no keeper).
+    // While it is being written: keeping_text, and keeping(n).
     const std::string& not_kept(std::size_t n) const { return not_kept_.at(n); }
+    bool keeping(std::size_t n) const { return pending_.at(n) > 0; }
+    static constexpr std::string_view keeping_text = "in corso: vadrel lo sta scrivendo nella cartella del programma";
+    // Whether vehicle n's route, not kept, may be kept by keep_again().
+    bool may_keep_later(std::size_t n) const { return later_.at(n); }
+    // A keep or forget the keeper finished; only the last one asked of a
+    // vehicle counts. Then the keep watchers are told: `why` "" when kept
+    // (or removed), `again` for a keep of keep_again().
+    void finished(std::size_t n, const std::string& why, bool may_keep_later);
+    using KeepWatcher = std::function<void(std::size_t vehicle, const std::string& why, bool again)>;
+    // Unwatched by unwatch().
+    std::size_t watch_keeping(KeepWatcher watcher);
     // Keeps again, as they are now, the routes that could not be kept (a
     // full disk, a folder not writable for a while) and may be later; the
     // vehicles whose route is kept now. Called with the table's saves.
+    // A keeper that finishes later: nothing now, its successes come to the
+    // keep watchers with `again`.
     std::vector<std::size_t> keep_again();
 
 private:
+    // What the keeper answered (nullopt: under way); true when it answered now.
+    bool answered(std::size_t n, const std::optional<std::string>& why);
     void tell(std::size_t n, Origin origin);
     void drop(std::size_t n);
     // Keeps vehicle n's route as it is now.
@@ -128,6 +148,11 @@ private:
     std::optional<std::size_t> placing_;
     std::string keep_problem_;
     std::array<std::string, fleet_size> not_kept_;
+    std::array<bool, fleet_size> later_{};
+    // Keeps and forgets under way, and whether the last keep is keep_again's.
+    std::array<int, fleet_size> pending_{};
+    std::array<bool, fleet_size> again_{};
+    std::vector<std::pair<std::size_t, KeepWatcher>> keep_watchers_;
 };
 
 }  // namespace vadrel

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <chrono>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -467,32 +468,108 @@ TEST(KeptRoutes, AtEveryStepOfAKeepTheStateNamesARouteThatIsThere) {
     EXPECT_EQ(f.names(), (std::vector<std::string>{"vadrel.lock", state, new_gpx}));
 }
 
+// One application for the whole binary: the worker's outcomes come back
+// through its event queue.
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// The routes kept on the worker, its outcomes told to the routes and noted
+// here as "vehicle why again".
+struct KeptOnWorker {
+    explicit KeptOnWorker(const ProgramFolder& folder) : kept(folder) {
+        application();
+        routes.set_keeper(&worker);
+        routes.watch_keeping([this](std::size_t n, const std::string& why, bool again) {
+            told.push_back(std::to_string(n) + " " + why + (again ? " again" : ""));
+        });
+    }
+    // Every task asked done, and its outcome back on this thread.
+    void settle() {
+        ASSERT_TRUE(worker.wait(std::chrono::seconds(30)));
+        QCoreApplication::sendPostedEvents();
+    }
+    KeptRoutes kept;
+    Fleet fleet;
+    VehicleRoutes routes{fleet};
+    KeptRoutesWorker worker{kept, [this](std::size_t n, const std::string& why, bool later) {
+                                routes.finished(n, why, later);
+                            }};
+    std::vector<std::string> told;
+};
+
 // A route the disk cannot take is not kept, and neither is the old one in
 // its place: the vehicle follows the new route, and a start would find
-// none. Once the disk takes it, it is kept whole.
+// none. The worker's failure comes back and is tried again with the saves;
+// once the disk takes it, it is kept whole.
 TEST(KeptRoutes, ARouteTheDiskCannotTakeIsNotKeptUntilItCan) {
     ScratchFolder f;
     ProgramFolder folder(f.path());
-    KeptRoutes kept(folder);
-    ASSERT_EQ(kept.keep(2, round_trip, looping, along()), "");
-    Fleet fleet;
-    VehicleRoutes routes(fleet, &kept);
+    KeptOnWorker on(folder);
+    ASSERT_EQ(on.kept.keep(2, round_trip, looping, along()), "");
     Route long_one("Lungo");
     for (int i = 0; i < 2000; ++i) ASSERT_FALSE(long_one.add({45.0 + i * 1e-4, 9.0}));
     {
         const FileSizeLimit full(4096);
-        ASSERT_FALSE(routes.give(2, long_one, {}, nullptr));
-        EXPECT_NE(routes.not_kept(2).find("vadrel.percorso.2."), std::string::npos) << routes.not_kept(2);
-        EXPECT_EQ(routes.keep_again(), std::vector<std::size_t>{}) << "still full";
+        ASSERT_FALSE(on.routes.give(2, long_one, {}, nullptr));
+        EXPECT_EQ(std::pair(on.routes.keeping(2), on.routes.not_kept(2)),
+                  std::pair(true, std::string(VehicleRoutes::keeping_text)))
+            << "under way: not said kept";
+        EXPECT_EQ(on.routes.keep_again(), std::vector<std::size_t>{}) << "not tried again while under way";
+        on.settle();
+        EXPECT_FALSE(on.routes.keeping(2));
+        EXPECT_NE(on.routes.not_kept(2).find("vadrel.percorso.2."), std::string::npos) << on.routes.not_kept(2);
+        ASSERT_EQ(on.told.size(), 1U);
+        EXPECT_EQ(on.told[0].rfind("2 ", 0), 0U) << on.told[0];
+        on.routes.keep_again();
+        on.settle();
+        EXPECT_NE(on.routes.not_kept(2), "") << "still full";
         EXPECT_EQ(f.names(), std::vector<std::string>{"vadrel.lock"}) << "no old route in the new one's place, no temporary";
         EXPECT_TRUE(std::holds_alternative<std::monostate>(KeptRoutes(folder).read(2)));
-        EXPECT_EQ(kept.save_progress(2, along(0)), "") << "no progress for a route not kept";
+        EXPECT_EQ(on.kept.save_progress(2, along(0)), "") << "no progress for a route not kept";
     }
-    EXPECT_EQ(routes.keep_again(), std::vector<std::size_t>{2});
-    EXPECT_EQ(routes.not_kept(2), "");
+    on.told.clear();
+    on.routes.keep_again();
+    on.settle();
+    EXPECT_EQ(std::pair(on.routes.not_kept(2), on.told), std::pair(std::string(), std::vector<std::string>{"2  again"}));
     const auto read = KeptRoutes(folder).read(2);
     ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(read)) << std::get<std::string>(read);
     EXPECT_TRUE(std::get<KeptRoutes::Kept>(read).route == long_one);
+}
+
+// Keeps, forgets and saves asked one after another are done in that order:
+// what is on disk at the end is what was asked last, only the last outcome
+// of a vehicle counts, and a progress saved right after a keep names the
+// new route.
+TEST(KeptRoutes, TheWorkerKeepsInTheOrderAsked) {
+    ScratchFolder f;
+    ProgramFolder folder(f.path());
+    KeptOnWorker on(folder);
+    Route other("Altro");
+    for (int i = 0; i < 3000; ++i) ASSERT_FALSE(other.add({44.0 + i * 1e-4, 8.0}));
+    // vehicle 1: A, B, taken away; vehicle 3: A, taken away, B, its progress.
+    ASSERT_FALSE(on.routes.give(1, round_trip, looping, nullptr));
+    ASSERT_FALSE(on.routes.give(1, other, looping, nullptr));
+    on.routes.take_away(1, nullptr);
+    ASSERT_FALSE(on.routes.give(3, round_trip, looping, nullptr));
+    on.routes.take_away(3, nullptr);
+    ASSERT_FALSE(on.routes.give(3, other, looping, nullptr));
+    std::vector<std::string> saved;
+    on.worker.save_progress({{3, along()}}, [&](const std::string& problem) { saved.push_back(problem); });
+    on.settle();
+    EXPECT_EQ(on.told, (std::vector<std::string>{"1 ", "3 "})) << "only the last of each";
+    EXPECT_EQ(saved, std::vector<std::string>{""});
+    EXPECT_EQ(std::pair(on.routes.keeping(3), on.routes.not_kept(3)), std::pair(false, std::string()));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(KeptRoutes(folder).read(1)));
+    const auto read = KeptRoutes(folder).read(3);
+    ASSERT_TRUE(std::holds_alternative<KeptRoutes::Kept>(read)) << std::get<std::string>(read);
+    EXPECT_TRUE(std::get<KeptRoutes::Kept>(read).route == other);
+    EXPECT_EQ(std::get<KeptRoutes::Kept>(read).progress, along());
+    EXPECT_EQ(f.names().size(), 3U) << "the lock, the state and its GPX: " << ::testing::PrintToString(f.names());
 }
 
 // The program as the operator starts it, on a virtual port.
@@ -510,10 +587,7 @@ struct Started {
     bool stopped = false;
 
     explicit Started(std::vector<std::string> args, const Files& files = {}) {
-        static int argc = 1;
-        static char name[] = "test_app";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);  // one for the whole binary
+        application();
         for (const auto& [file, bytes] : files) folder.put(file, bytes);
         args.insert(args.end(), {"--cartella", folder.path()});
         const Options options = std::get<Options>(parse_options(args));

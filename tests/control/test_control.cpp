@@ -177,10 +177,10 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
 // its field; a route given but not kept says so, and why.
 TEST_F(Api, ARouteSaysWhetherItIsKeptAndALongNameIsRefused) {
     struct FullDisk final : RouteKeeper {
-        std::string keep(std::size_t, const Route&, const FollowOptions&, const RouteProgress&) override {
+        std::optional<std::string> keep(std::size_t, const Route&, const FollowOptions&, const RouteProgress&) override {
             return "vadrel.percorso.3: scrittura non riuscita: il disco è pieno";
         }
-        std::string forget(std::size_t) override { return {}; }
+        std::optional<std::string> forget(std::size_t) override { return std::string(); }
     } full;
     const auto route_named = [](std::size_t chars) {
         return R"({"nome": ")" + std::string(chars, 'n') + R"(", "punti": [{"lat": 45, "lon": 9}]})";

@@ -816,10 +816,10 @@ TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
 // it again when opened for that vehicle.
 TEST_F(Percorso, ARouteNotKeptIsSaidInTheDialog) {
     struct FullDisk final : RouteKeeper {
-        std::string keep(std::size_t, const Route&, const FollowOptions&, const RouteProgress&) override {
+        std::optional<std::string> keep(std::size_t, const Route&, const FollowOptions&, const RouteProgress&) override {
             return "il disco è pieno";
         }
-        std::string forget(std::size_t) override { return {}; }
+        std::optional<std::string> forget(std::size_t) override { return std::string(); }
     } full;
     routes.set_keeper(&full);
     const QPointer<RouteDialog> dialog = open_on("giro.gpx", two_routes);

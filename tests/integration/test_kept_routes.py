@@ -4,8 +4,10 @@ route may have read back whole after a restart, a longer one refused at once;
 the program killed (SIGKILL) while it keeps a new route, again and again,
 each restart going on along the old route or the new one, whole; a route
 given on a full disk (a small tmpfs) followed, said not kept, and kept once
-there is room; a kept route put in place by a file hostile to the reader
-refused by its hash without being parsed."""
+there is room; a route given just before SIGTERM kept whole before the end;
+a kept route put in place by a file hostile to the reader refused by its hash
+without being parsed. The answer to a PUT says the keeping under way; GET
+says what became of it."""
 
 import glob
 import json
@@ -47,6 +49,19 @@ def put(url, n, body, content_type):
 
 def csv_route(points, lat=45.0):
     return ("lat,lon\n" + "".join("%.6f,%.6f\n" % (lat + i * 1e-5, 9.0) for i in range(points))).encode()
+
+
+KEEPING = "in corso"
+
+
+def kept_state(client, n, seconds=30):
+    """Vehicle n's route once its keeping is no longer under way."""
+    deadline = time.monotonic() + seconds
+    while True:
+        route = client.route(n, count=1)
+        if KEEPING not in route.get("perche_non_tenuto", "") or time.monotonic() > deadline:
+            return route
+        time.sleep(0.05)
 
 
 def resumed_points(said, n=0):
@@ -94,8 +109,11 @@ def a_long_name_across_a_restart(binary):
     try:
         body = json.dumps({"nome": name, "punti": [{"lat": 45.0, "lon": 9.0}, {"lat": 45.01, "lon": 9.0}]})
         status, given = put(url, 0, body.encode(), "application/json")
-        expect(status == 200 and given.get("nome") == name and given.get("tenuto") is True,
-               "the longest name taken and kept: %d %r" % (status, {k: given.get(k) for k in ("tenuto", "errore")}))
+        expect(status == 200 and given.get("nome") == name and given.get("tenuto") is False
+               and KEEPING in given.get("perche_non_tenuto", ""),
+               "the longest name taken, its keeping under way: %d %r" %
+               (status, {k: given.get(k) for k in ("tenuto", "perche_non_tenuto", "errore")}))
+        expect(kept_state(client, 0)["tenuto"] is True, "then kept")
         for what, body, kind in (
                 ("JSON", json.dumps({"nome": name + "x", "punti": [{"lat": 45.0, "lon": 9.0}]}).encode(),
                  "application/json"),
@@ -133,13 +151,14 @@ def kills_while_keeping(binary, tries=6):
     chance = random.Random(34)
     points = 150000
     vadrel, url, client = started(binary, folder)
-    # The first route, timed from the keeping's first file to the answer.
+    # The first route, timed from the keeping's first file to its end.
     thread = threading.Thread(target=put_quietly, args=(url, 0, csv_route(points), "text/csv"), daemon=True)
     thread.start()
     while thread.is_alive() and not any(".tmp-" in name for name in os.listdir(folder)):
         pass
     keeping = time.monotonic()
     thread.join(60)
+    expect(kept_state(client, 0, 60)["tenuto"] is True, "the first route kept")
     keeping = time.monotonic() - keeping
     vadrel.stop()
     old = points
@@ -174,6 +193,19 @@ def kills_while_keeping(binary, tries=6):
     print("keeping took %.3f s; kills (within the keeping, after s, old, new, resumed): %r" % (keeping, outcomes))
 
 
+def given_just_before_the_end(binary):
+    """SIGTERM right after a large route is given: the end waits for its
+    keeping, and the next start goes on along it."""
+    folder = tempfile.mkdtemp(prefix="vadrel-fine-")
+    vadrel, url, client = started(binary, folder)
+    status, given = put(url, 0, csv_route(200000), "text/csv")
+    expect(status == 200 and given.get("punti_totali") == 200000, "given: %d %r" % (status, given.get("errore")))
+    code = vadrel.stop()
+    expect(code == 0, "the end after the keeping: %r" % code)
+    said = start_lines(binary, folder, 1.0)
+    expect(resumed_points(said) == 200000, "kept before the end: %r" % [line for line in said if "percorso" in line])
+
+
 def a_full_disk(binary):
     mount = tempfile.mkdtemp(prefix="vadrel-pieno-")
     if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", mount],
@@ -193,7 +225,9 @@ def a_full_disk(binary):
                 pass
             os.close(fd)
             status, given = put(url, 0, csv_route(20000), "text/csv")
-            expect(status == 200 and given.get("tenuto") is False and "pieno" in given.get("perche_non_tenuto", ""),
+            expect(status == 200 and given.get("tenuto") is False, "followed, not said kept: %d %r" % (status, given))
+            given = kept_state(client, 0)
+            expect(given.get("tenuto") is False and "pieno" in given.get("perche_non_tenuto", ""),
                    "followed, said not kept, and why: %d %r" %
                    (status, {k: given.get(k) for k in ("tenuto", "perche_non_tenuto")}))
             heard = Heard(vadrel)
@@ -233,7 +267,8 @@ def a_hostile_kept_file(binary):
 
 def main():
     binary = sys.argv[1]
-    parts = (a_long_name_across_a_restart, a_hostile_kept_file, kills_while_keeping, a_full_disk)
+    parts = (a_long_name_across_a_restart, a_hostile_kept_file, kills_while_keeping, given_just_before_the_end,
+             a_full_disk)
     # Some of them by name: test_kept_routes.py vadrel a_full_disk
     for part in parts:
         if len(sys.argv) <= 2 or part.__name__ in sys.argv[2:]:

@@ -12,6 +12,7 @@ import math
 import os
 import socket
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
@@ -56,6 +57,10 @@ def main(binary):
                "PUT answers with the route: %r" % {k: v for k, v in given.items() if k != "punti"})
         expect(abs(given["lunghezza_m"] - (distance(*POINTS[:2]) + distance(*POINTS[1:]))) < 1,
                "its length: %r" % given["lunghezza_m"])
+        # Written beside the seconds: GET says when it is.
+        deadline = time.monotonic() + 30
+        while "in corso" in client.route(0, count=1).get("perche_non_tenuto", "") and time.monotonic() < deadline:
+            time.sleep(0.05)
         expect(os.path.exists(kept) and len(glob.glob(kept + ".*.gpx")) == 1, "the route kept in the program's folder")
 
         # Every second on the first leg, 20 m further each time.
@@ -94,6 +99,9 @@ def main(binary):
                                       virata=0)
         expect(json_route["punti_totali"] == 2, "a JSON route: %r" % json_route.get("punti_totali"))
         client.remove_route(0)
+        deadline = time.monotonic() + 30  # removed beside the seconds
+        while os.path.exists(kept) and time.monotonic() < deadline:
+            time.sleep(0.05)
         expect(status(lambda: client.route(0))[0] == 404 and not os.path.exists(kept), "DELETE: no route, none kept")
         port.drain()
         a, b = fix(port), fix(port)

@@ -2,8 +2,9 @@
 """Large and hostile routes against the real program's seconds:
 * a valid GPX of 17 MB (420,000 rtept, one a line) given by PUT is taken,
   as --percorso takes it;
-* while 30 MB of GPX are sent and read, a reader of the TCP server gets
-  every second, none missed and none later than those before the upload;
+* while 32 MB of GPX (a route of a million points) are sent, read and kept
+  in the program's folder, a reader of the TCP server gets every second,
+  none missed and none later than those before the upload;
 * a route file with one element of a million attributes is refused at once
   with its line and column;
 * a start that reads a route of a million points ends within a second of
@@ -46,10 +47,9 @@ def write_gpx(path, points, timed=False):
 
 
 def slow_body():
-    """30 MB of GPX: a route of 780,000 points, then a small one of two."""
-    points = "".join('<rtept lat="44.%05d" lon="9.%05d"/>\n' % (i % 2, i % 100000) for i in range(780_000))
-    return ('<gpx>\n<rte><name>grande</name>\n%s</rte>\n<rte><name>piccolo</name><rtept lat="45" lon="9"/>'
-            '<rtept lat="45.001" lon="9"/></rte></gpx>\n' % points).encode()
+    """32 MB of GPX: one route of a million points, the most a route takes."""
+    points = "".join('<rtept lat="4%d" lon="9.%05d"/>\n' % (4 + i % 2, i % 100000) for i in range(1_000_000))
+    return ('<gpx>\n<rte><name>grande</name>\n%s</rte></gpx>\n' % points).encode()
 
 
 class Seconds(threading.Thread):
@@ -119,20 +119,28 @@ def tick_beside_put(binary, folder):
             answer = client.set_route(0, f.read(), "application/gpx+xml")
         expect(answer.get("punti_totali") == 420_000, "PUT takes the 420,000 points: %r" % answer.get("punti_totali"))
 
-        # A file slow to read whose chosen route is small (so that keeping it
-        # takes no time): the seconds go on beside its reading as before it.
+        # A file slow to read, its whole route kept, given to three vehicles
+        # one after another: the seconds go on beside its reading and its
+        # keeping as before them.
+        body = slow_body()
         time.sleep(6)
         before_end = time.time()
-        body = slow_body()
         put_start = time.time()
-        answer = client.set_route(1, body, "application/gpx+xml", nome="piccolo")
-        put_end = time.time()
-        expect(answer.get("punti_totali") == 2, "the small route chosen: %r" % answer.get("punti_totali"))
+        for n in (1, 3, 4):
+            put_begun = time.time()
+            answer = client.set_route(n, body, "application/gpx+xml")
+            put_end = time.time()
+            expect(answer.get("punti_totali") == 1_000_000, "the whole route taken: %r" % answer.get("punti_totali"))
+            while "in corso" in client.route(n, count=1).get("perche_non_tenuto", "") and time.time() < put_end + 60:
+                time.sleep(0.05)
+            kept_end = time.time()
+            expect(client.route(n, count=1)["tenuto"] is True, "and kept")
+            print("PUT of %.1f MB took %.2f s, its keeping %.2f s more"
+                  % (len(body) / 1e6, put_end - put_begun, kept_end - put_end))
         time.sleep(2.5)
         before = seconds.between(before_end - 5, before_end)
-        during = seconds.between(put_start, put_end + 2)
-        print("PUT of %.1f MB took %.2f s; latest arrival after the second: %.0f ms before, %.0f ms during"
-              % (len(body) / 1e6, put_end - put_start, late_ms(before), late_ms(during)))
+        during = seconds.between(put_start, kept_end + 2)
+        print("latest arrival after the second: %.0f ms before, %.0f ms during" % (late_ms(before), late_ms(during)))
         expect(len(before) >= 4 and missed(before) == 0, "every second before the upload: %r" % before)
         expect(len(during) >= 2 and missed(during) == 0, "every second during the upload: %r" % during)
         expect(late_ms(during) < late_ms(before) + 250,

@@ -483,16 +483,17 @@ struct FakeKeeper : RouteKeeper {
     std::vector<std::string> refusals;
     bool later = true;  // may_keep_later
     bool may_keep_later(std::size_t) const override { return later; }
-    std::string keep(std::size_t n, const Route& route, const FollowOptions&, const RouteProgress&) override {
+    std::optional<std::string> keep(std::size_t n, const Route& route, const FollowOptions&,
+                                    const RouteProgress&) override {
         calls.push_back("keep " + std::to_string(n) + " " + std::to_string(route.size()));
-        if (refusals.empty()) return {};
+        if (refusals.empty()) return std::string();
         const std::string why = refusals.front();
         refusals.erase(refusals.begin());
         return why;
     }
-    std::string forget(std::size_t n) override {
+    std::optional<std::string> forget(std::size_t n) override {
         calls.push_back("forget " + std::to_string(n));
-        return {};
+        return std::string();
     }
 };
 
