@@ -172,6 +172,9 @@ int run_headless(int argc, char** argv, const Options& options) {
             return 2;
         }
     }
+    // Started: from the line that says so, a termination signal waits for
+    // the event loop and ends the program in order.
+    starting.reset();
     const Link& link = program->link();
     errors.write_line("vadrel: porta " + link.caption() + ", " + line_settings_text(link.baud()));
     bool replay_whole = true;
@@ -191,7 +194,6 @@ int run_headless(int argc, char** argv, const Options& options) {
         errors.write_line("vadrel: riproduzione di " + *options.riproduci + ": " + std::to_string(log.summary.ticks) +
                           (log.summary.ticks == 1 ? " secondo" : " secondi"));
     }
-    starting.reset();
     app.exec();
     return program->stop() && replay_whole ? 0 : 1;
 }
