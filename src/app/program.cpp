@@ -243,7 +243,7 @@ void Program::give_routes() {
     given_routes_.clear();
     malloc_trim(0);
     // The routes the others give and take away, said as the command line's are.
-    routes_.watch([this, retried](std::size_t n, Fleet::Origin) {
+    routes_.watch([this](std::size_t n, Fleet::Origin) {
         const std::string vehicle = "vadrel: il mezzo " + std::to_string(n);
         if (const FollowedRoute* followed = routes_.route(n)) {
             const std::string& name = followed->route.name();
