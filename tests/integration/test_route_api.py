@@ -89,6 +89,9 @@ def main(binary):
         client.set_vehicle(0, rotta=180)
         code, _ = status(lambda: client.route(0))
         expect(code == 404, "a course set by hand takes it off its route: %d" % code)
+        deadline = time.monotonic() + 30  # removed beside the seconds
+        while os.path.exists(kept) and time.monotonic() < deadline:
+            time.sleep(0.05)
         expect(not os.path.exists(kept), "and the kept route goes with it")
         port.drain()
         a, b = fix(port), fix(port)
@@ -98,6 +101,9 @@ def main(binary):
         json_route = client.set_route(0, [{"lat": 45.0, "lon": 9.0}, {"lat": 45.0, "lon": 9.01, "velocita": 36}],
                                       virata=0)
         expect(json_route["punti_totali"] == 2, "a JSON route: %r" % json_route.get("punti_totali"))
+        deadline = time.monotonic() + 30  # kept beside the seconds: first there, then taken away
+        while not os.path.exists(kept) and time.monotonic() < deadline:
+            time.sleep(0.05)
         client.remove_route(0)
         deadline = time.monotonic() + 30  # removed beside the seconds
         while os.path.exists(kept) and time.monotonic() < deadline:
