@@ -59,11 +59,11 @@ std::variant<QJsonObject, ApiReply> json_body(const ApiRequest& request) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
     if (error.error != QJsonParseError::NoError) {
-        std::int64_t line = 1, column = 1;
-        route_parsing::move_along(std::string_view(request.body.constData(), static_cast<std::size_t>(request.body.size())),
-                                  static_cast<std::size_t>(std::max(error.offset, 0)), line, column);
-        return refused(unsupported, "il corpo della richiesta non è JSON valido (riga " + std::to_string(line) +
-                                        ", colonna " + std::to_string(column) + ")");
+        route_parsing::TextPlace at;
+        at.advance(std::string_view(request.body.constData(), static_cast<std::size_t>(request.body.size()))
+                       .substr(0, static_cast<std::size_t>(std::max(error.offset, 0))));
+        return refused(unsupported, "il corpo della richiesta non è JSON valido (riga " + std::to_string(at.line) +
+                                        ", colonna " + std::to_string(at.column) + ")");
     }
     if (!document.isObject()) return refused(bad_request, "il corpo deve essere un oggetto JSON, {...}");
     return document.object();

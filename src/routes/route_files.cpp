@@ -95,18 +95,6 @@ std::optional<double> read_decimal(std::string_view text, bool comma) {
     return value;
 }
 
-void move_along(std::string_view text, std::size_t offset, std::int64_t& line, std::int64_t& column) {
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\n') {
-            ++line;
-            column = 1;
-        } else if ((byte & 0xC0) != 0x80) {  // not the continuation of a character
-            ++column;
-        }
-    }
-}
-
 }  // namespace route_parsing
 
 using route_parsing::Collector;
@@ -128,9 +116,15 @@ bool ends_with(std::string_view text, std::string_view end) {
 }
 
 // Where the file's lines stand, to place a NUL byte.
+// Both ways of counting lines, until the format is known.
 struct LineCount {
-    std::int64_t line = 1;
-    std::int64_t column = 1;
+    route_parsing::TextPlace text;
+    route_parsing::TextPlace xml{.xml = true};
+
+    void advance(std::string_view bytes) {
+        text.advance(bytes);
+        xml.advance(bytes);
+    }
 };
 
 std::string size_text(std::uint64_t bytes) { return std::to_string(bytes / (1024 * 1024)) + " MiB"; }
@@ -205,16 +199,7 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         const std::size_t clean =
             nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - all.data()) : all.size();
         const std::string_view bytes = all.substr(0, clean);
-        const LineCount piece_start = place;
-        // Lines and columns for the next piece, only counted where needed.
-        const std::size_t last_newline = bytes.rfind('\n');
-        if (last_newline == std::string_view::npos) {
-            route_parsing::move_along(bytes, bytes.size(), place.line, place.column);
-        } else {
-            place.line += std::count(bytes.begin(), bytes.end(), '\n');
-            place.column = 1;
-            route_parsing::move_along(bytes.substr(last_newline + 1), bytes.size(), place.line, place.column);
-        }
+        place.advance(bytes);
         bool given = true;
         if (format == RouteFormat::guess) {
             undecided.append(bytes);
@@ -236,8 +221,7 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         if (!given) break;
         if (nul) {
             if (xml && !xml->drain()) break;
-            LineCount at = piece_start;
-            route_parsing::move_along(all, clean, at.line, at.column);
+            const route_parsing::TextPlace& at = xml ? place.xml : place.text;
             return ReadProblem{at.line, at.column,
                                "il file contiene byte nulli: non è un testo (è un file binario, o un testo in UTF-16?)"};
         }

@@ -59,8 +59,32 @@ private:
 // blanks around it allowed; nullopt when it is anything else.
 std::optional<double> read_decimal(std::string_view text, bool comma = false);
 
-// Line and column of the byte `offset` of `text`, counted from (line, column).
-void move_along(std::string_view text, std::size_t offset, std::int64_t& line, std::int64_t& column);
+// A place in a text given in pieces: line from 1, column from 1 in
+// characters. A line ends at LF; in XML also at a CR alone, and a CR LF pair
+// ends one line, as an XML reader counts them.
+struct TextPlace {
+    std::int64_t line = 1;
+    std::int64_t column = 1;
+    bool xml = false;
+    bool after_cr = false;
+
+    void advance(char byte) {
+        if (byte == '\n' && after_cr) {
+            after_cr = false;
+            return;
+        }
+        after_cr = xml && byte == '\r';
+        if (byte == '\n' || after_cr) {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) {  // not the continuation of a character
+            ++column;
+        }
+    }
+    void advance(std::string_view text) {
+        for (const char byte : text) advance(byte);
+    }
+};
 
 class XmlParser {
 public:

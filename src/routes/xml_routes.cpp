@@ -105,7 +105,7 @@ private:
     std::string name_;     // the start of the attribute name being read, up to 6 bytes
     bool naming_ = false;
     std::size_t tag_bytes_ = 0;
-    std::int64_t line_ = 1, column_ = 1;
+    TextPlace here_{.xml = true};  // of the byte being read
     std::int64_t tag_line_ = 1, tag_column_ = 1;
     std::int64_t name_line_ = 1, name_column_ = 1;
 };
@@ -119,7 +119,7 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
     for (stop = 0; stop < bytes.size(); ++stop) {
         const char c = bytes[stop];
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return problem(line_, column_, "il file contiene un carattere di controllo che XML non ammette");
+            return problem(here_.line, here_.column, "il file contiene un carattere di controllo che XML non ammette");
         if (utf8_) {
             const auto byte = static_cast<unsigned char>(c);
             if (continuations_ > 0) {
@@ -128,8 +128,8 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
                 low_ = 0x80;
                 high_ = 0xBF;
             } else if (byte >= 0x80) {
-                char_line_ = line_;
-                char_column_ = column_;
+                char_line_ = here_.line;
+                char_column_ = here_.column;
                 if (byte >= 0xC2 && byte <= 0xDF) {
                     continuations_ = 1;
                 } else if (byte >= 0xE0 && byte <= 0xEF) {
@@ -141,18 +141,18 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
                     if (byte == 0xF0) low_ = 0x90;
                     if (byte == 0xF4) high_ = 0x8F;  // nothing past U+10FFFF
                 } else {
-                    return problem(line_, column_, not_utf8);
+                    return problem(here_.line, here_.column, not_utf8);
                 }
             }
         }
         switch (in_) {
             case In::text:
                 if (root_done_ && c != '<' && c != ' ' && c != '\t' && c != '\r' && c != '\n')
-                    return problem(line_, column_, after_root);
+                    return problem(here_.line, here_.column, after_root);
                 if (c == '<') {
                     in_ = In::open;
-                    tag_line_ = line_;
-                    tag_column_ = column_;
+                    tag_line_ = here_.line;
+                    tag_column_ = here_.column;
                 }
                 break;
             case In::open:
@@ -270,20 +270,15 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
                 } else if (!naming_) {
                     naming_ = true;
                     name_.clear();
-                    name_line_ = line_;
-                    name_column_ = column_;
+                    name_line_ = here_.line;
+                    name_column_ = here_.column;
                     name_.push_back(c);
                 } else if (name_.size() < 6) {
                     name_.push_back(c);
                 }
                 break;
         }
-        if (c == '\n') {
-            ++line_;
-            column_ = 1;
-        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            ++column_;
-        }
+        here_.advance(c);
     }
     return std::nullopt;
 }
@@ -422,9 +417,9 @@ bool XmlParser::State::feed(std::string_view piece) {
                 out.fail(0, 0, "il file XML non arriva al suo primo elemento nei primi 64 KiB");
                 return false;
             case Prolog::doctype: {
-                std::int64_t l = 1, c = 1;
-                move_along(prolog, doctype_at, l, c);
-                out.fail(l, c,
+                TextPlace at{.xml = true};
+                at.advance(std::string_view(prolog).substr(0, doctype_at));
+                out.fail(at.line, at.column,
                          "il file contiene una dichiarazione DOCTYPE: vadrel non la legge, perché potrebbe "
                          "dichiarare entità da espandere o da prendere altrove");
                 return false;

@@ -827,6 +827,45 @@ TEST(RouteFiles, HostileAndBrokenFilesAreRefusedWithWhere) {
     }
 }
 
+// A problem is placed as the format counts lines: XML ends a line at a CR
+// alone as at LF, and a CR LF pair ends one; CSV and JSON end lines at LF
+// only. However the bytes come, the place is the same, even with a CR LF
+// pair cut between two pieces.
+TEST(RouteFiles, ProblemsArePlacedByTheFormatsLines) {
+    const std::string nul(1, '\0');
+    const std::string attributes = [] {
+        std::string text;
+        for (int i = 0; i < 65; ++i) text += " a" + std::to_string(i) + "=\"\"";
+        return text;
+    }();
+    // name, format, text, line, column, what is said
+    const std::tuple<const char*, RouteFormat, std::string, std::int64_t, std::int64_t, const char*> rows[] = {
+        {"XML: CR alone, then CR LF", RouteFormat::guess, "<gpx>\r<rte>\r\n<name>a" + nul, 3, 8, "byte nulli"},
+        {"XML: CR CR", RouteFormat::gpx, "<gpx>\r\r<rte>" + nul, 3, 6, "byte nulli"},
+        {"XML: the markup's limit after a CR", RouteFormat::gpx, "<gpx>\r<rte" + attributes + "/></gpx>", 2, 444,
+         "attributi"},
+        {"CSV: a CR alone is no line's end", RouteFormat::csv, "lat;lon\r\n1;2\r3;" + nul, 2, 7, "byte nulli"},
+        {"JSON: nor here", RouteFormat::json, "[\r{\"lat\":1,\r\n" + nul, 2, 1, "byte nulli"},
+    };
+    for (const auto& [name, format, text, line, column, says] : rows) {
+        for (const std::size_t piece : {text.size(), std::size_t{1}, std::size_t{2}, std::size_t{5}}) {
+            SCOPED_TRACE(std::string(name) + ", pieces of " + std::to_string(piece));
+            std::size_t at = 0;
+            const RouteReading read = read_route_source(
+                [&]() -> Piece {
+                    const std::string_view next = std::string_view(text).substr(at, piece);
+                    at += next.size();
+                    return {next, {}};
+                },
+                format);
+            const auto* problem = std::get_if<ReadProblem>(&read);
+            ASSERT_TRUE(problem);
+            EXPECT_NE(problem->reason.find(says), std::string::npos) << problem->message();
+            EXPECT_EQ(std::pair(problem->line, problem->column), std::pair(line, column)) << problem->message();
+        }
+    }
+}
+
 // The markup's limits, which keep the XML reader's time in proportion to the
 // file: counted on tags only, never in comments, CDATA, values or text.
 TEST(RouteFiles, MarkupPastItsLimitsIsRefusedWithWhere) {
