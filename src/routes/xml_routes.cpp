@@ -96,6 +96,7 @@ private:
     In in_ = In::text;
     char quote_ = 0;
     int matched_ = 0;      // of "--" or "[CDATA[" after "<!", of an end ("-->", "]]>", "?>")
+    int brackets_ = 0;     // "]" just before, in text
     std::string_view expect_;
     bool slash_ = false;   // the start tag's last mark was "/": it closes itself
     int attributes_ = 0;
@@ -149,6 +150,13 @@ std::optional<ReadProblem> Markup::scan(std::string_view bytes, std::size_t& sto
             case In::text:
                 if (root_done_ && c != '<' && c != ' ' && c != '\t' && c != '\r' && c != '\n')
                     return problem(here_.line, here_.column, after_root);
+                // "]]>" ends CDATA and nothing else: in text, the reader sees
+                // it or not depending on where its pieces end, so it is
+                // refused here, where every byte is seen in order.
+                if (c == '>' && brackets_ >= 2)
+                    return problem(here_.line, here_.column,
+                                   "il testo contiene \"]]>\", che XML ammette solo alla fine di una sezione CDATA");
+                brackets_ = c == ']' ? brackets_ + 1 : 0;
                 if (c == '<') {
                     in_ = In::open;
                     tag_line_ = here_.line;

@@ -844,6 +844,8 @@ TEST(RouteFiles, ProblemsArePlacedByTheFormatsLines) {
         {"XML: CR CR", RouteFormat::gpx, "<gpx>\r\r<rte>" + nul, 3, 6, "byte nulli"},
         {"XML: the markup's limit after a CR", RouteFormat::gpx, "<gpx>\r<rte" + attributes + "/></gpx>", 2, 444,
          "attributi"},
+        {"XML: \"]]>\" in text, however it is cut", RouteFormat::gpx, "<gpx>\r<rte><name>a]]]>b</name>", 2, 16,
+         "\"]]>\""},
         {"CSV: a CR alone is no line's end", RouteFormat::csv, "lat;lon\r\n1;2\r3;" + nul, 2, 7, "byte nulli"},
         {"JSON: nor here", RouteFormat::json, "[\r{\"lat\":1,\r\n" + nul, 2, 1, "byte nulli"},
     };
