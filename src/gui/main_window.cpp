@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLibraryInfo>
@@ -12,9 +10,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
-#include <qdrawutil.h>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <exception>
@@ -22,12 +18,14 @@
 #include "gui/fleet_window.h"
 #include "gui/placement.h"
 #include "gui/goto_dialog.h"
+#include "gui/help_key.h"
 #include "gui/route_dialog.h"
 #include "gui/italian.h"
-#include "gui/keys.h"
 #include "gui/map_window.h"
 #include "gui/sky_view.h"
 #include "gui/monitor.h"
+#include "gui/panel_frame.h"
+#include "gui/text_box_binding.h"
 #include "gui/qt_text.h"
 
 namespace vadrel::gui {
@@ -46,17 +44,6 @@ QFont panel_font(const Font& font) {
     return f;
 }
 
-// UTF-16 position of a UTF-8 byte offset of the same text.
-int utf16_offset(const QString& text, std::size_t bytes) {
-    const QByteArray utf8 = text.toUtf8();
-    const auto end = static_cast<qsizetype>(std::min<std::size_t>(bytes, utf8.size()));
-    return static_cast<int>(QString::fromUtf8(utf8.left(end)).size());
-}
-
-std::size_t utf8_offset(const QString& text, int position) {
-    return static_cast<std::size_t>(text.left(position).toUtf8().size());
-}
-
 // The captions read as they stand; Alt and the underlined letter open the entry.
 QString with_accelerator(const std::string& caption, char letter) {
     QString text = qt_text(caption);
@@ -70,59 +57,6 @@ char accelerator_of(const std::string& menu_entry) {
     if (menu_entry == "menu_info") return 'I';
     if (menu_entry == "menu_help") return 'H';
     return 0;
-}
-
-// A frame of the panel: its caption sits on its top border, whose line runs
-// at half the caption's height, so the controls placed from the frame's
-// outer corner (the "Modo" buttons 12 pixels down) lie inside the border.
-class PanelFrame : public QGroupBox {
-public:
-    PanelFrame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QPainter painter(this);
-        const QFontMetrics metrics(font());
-        // An etched line, sunk into the panel as the frames of the form are.
-        qDrawShadeRect(&painter, rect().adjusted(0, metrics.height() / 2, 0, 0), palette(), true, 1);
-        if (title().isEmpty()) return;
-        const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
-        painter.fillRect(caption, palette().color(QPalette::Window));
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(caption, Qt::AlignCenter, title());
-    }
-};
-
-// F1 in any window of the program opens the help file.
-class HelpKey : public QObject {
-public:
-    HelpKey(PanelForm& form, QObject* parent) : QObject(parent), form_(form) {}
-
-protected:
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_F1) return false;
-        if (!key->isAutoRepeat()) form_.platform.shell.show_help(form_.help_file);
-        return true;
-    }
-
-private:
-    PanelForm& form_;
-};
-
-// Copies the caret and selection of the widget into the box, in UTF-8 bytes.
-void sync_selection(const QLineEdit& edit, TextBox& box) {
-    const QString text = edit.text();
-    if (text.toStdString() != box.text()) return;
-    if (edit.hasSelectedText()) {
-        const int start = edit.selectionStart();
-        const int end = start + static_cast<int>(edit.selectedText().size());
-        const std::size_t byte_start = utf8_offset(text, start);
-        box.set_selection(byte_start, utf8_offset(text, end) - byte_start);
-    } else {
-        box.set_selection(utf8_offset(text, edit.cursorPosition()), 0);
-    }
 }
 
 }  // namespace
@@ -161,6 +95,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::build() {
+    text_boxes_ = new TextBoxBinding([this](const std::function<void()>& event) { forward(event); }, this);
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Form1"));
     client->setAutoFillBackground(true);
@@ -403,7 +338,7 @@ QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
             auto* edit = new QLineEdit(container);
             edit->setReadOnly(box.locked());
             edit->setText(qt_text(box.text()));
-            bind_text_box(box, edit);
+            text_boxes_->bind(box, edit);
             widget = edit;
             break;
         }
@@ -468,22 +403,6 @@ QWidget* MainWindow::make_widget(Control& control, QWidget* container) {
     return widget;
 }
 
-void MainWindow::bind_text_box(TextBox& box, QLineEdit* edit) {
-    boxes_[edit] = &box;
-    edit->installEventFilter(this);
-    // Editing the widget does on its own (delete key, paste, cut, undo, drop)
-    // reaches the model as a new text, which runs the change handling.
-    connect(edit, &QLineEdit::textEdited, this, [this, &box, edit](const QString& text) {
-        forward([&box, edit, &text] {
-            box.set_text(text.toStdString());
-            sync_selection(*edit, box);
-        });
-    });
-    auto keep_selection = [&box, edit] { sync_selection(*edit, box); };
-    connect(edit, &QLineEdit::cursorPositionChanged, this, keep_selection);
-    connect(edit, &QLineEdit::selectionChanged, this, keep_selection);
-}
-
 void MainWindow::place_beside_status(QLabel& label) {
     QWidget* client = centralWidget();
     label.setParent(client);
@@ -508,79 +427,6 @@ void MainWindow::forward(const std::function<void()>& event) {
                                          program_title);
     }
     render();
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    const auto found = boxes_.find(watched);
-    if (found == boxes_.end()) return QMainWindow::eventFilter(watched, event);
-    TextBox& box = *found->second;
-    auto* edit = static_cast<QLineEdit*>(watched);
-    switch (event->type()) {
-        case QEvent::KeyPress:
-            return key_pressed(box, edit, static_cast<const QKeyEvent&>(*event));
-        case QEvent::KeyRelease:
-            return key_released(box, edit, static_cast<const QKeyEvent&>(*event));
-        case QEvent::InputMethod:
-            return input_method(box, edit, static_cast<const QInputMethodEvent&>(*event));
-        default:
-            return false;
-    }
-}
-
-bool MainWindow::key_pressed(TextBox& box, QLineEdit* edit, const QKeyEvent& event) {
-    const int key = event.key();
-    const int code = codice_tasto(key, (event.modifiers() & Qt::KeypadModifier) != 0);
-    const bool shift = (event.modifiers() & Qt::ShiftModifier) != 0;
-
-    // The characters the key types; backspace types code 8. Enter, escape and
-    // control combinations type nothing into a one-line box.
-    // (Control with Alt is AltGr on some systems, which does type.)
-    const Qt::KeyboardModifiers modifiers = event.modifiers();
-    const bool command = ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)) ||
-                         (modifiers & Qt::MetaModifier);
-    std::u32string typed;
-    if (key == Qt::Key_Backspace) {
-        typed.push_back(static_cast<char32_t>(keys::backspace));
-    } else if (!command) {
-        for (const char32_t c : event.text().toUcs4()) {
-            if (c >= 0x20 && c != 0x7F) typed.push_back(c);
-        }
-    }
-    // Tab moves the focus before the box sees the key go down.
-    const bool moves_focus = key == Qt::Key_Tab || key == Qt::Key_Backtab;
-
-    forward([&] {
-        sync_selection(*edit, box);
-        if (code != 0 && !moves_focus) box.key_down(code, shift);
-        for (const char32_t c : typed) box.key_press(c);
-    });
-    // A typed character is the model's to insert or refuse; other keys
-    // (arrows, delete, shortcuts) go on to the widget.
-    return !typed.empty();
-}
-
-bool MainWindow::key_released(TextBox& box, QLineEdit* edit, const QKeyEvent& event) {
-    // A held key goes up once, when it is let go.
-    if (event.isAutoRepeat()) return true;
-    const int code = codice_tasto(event.key(), (event.modifiers() & Qt::KeypadModifier) != 0);
-    const bool shift = (event.modifiers() & Qt::ShiftModifier) != 0;
-    if (code != 0) {
-        forward([&] {
-            sync_selection(*edit, box);
-            box.key_up(code, shift);
-        });
-    }
-    return false;
-}
-
-bool MainWindow::input_method(TextBox& box, QLineEdit* edit, const QInputMethodEvent& event) {
-    const QString committed = event.commitString();
-    if (committed.isEmpty()) return false;
-    forward([&] {
-        sync_selection(*edit, box);
-        for (const char32_t c : committed.toUcs4()) box.key_press(c);
-    });
-    return true;
 }
 
 void MainWindow::render() {

@@ -22,12 +22,11 @@ class QLabel;
 class QLineEdit;
 class QTranslator;
 class QMenu;
-class QKeyEvent;
-class QInputMethodEvent;
 
 namespace vadrel::gui {
 
 class Monitor;
+class TextBoxBinding;
 class MapWindow;
 class SkyView;
 class FleetWindow;
@@ -92,23 +91,18 @@ public:
     FleetWindow* fleet_window() const { return fleet_; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void build();
     QWidget* make_widget(Control& control, QWidget* container);
-    void bind_text_box(TextBox& box, QLineEdit* edit);
     // Runs one event in the model, then renders. A failure the model leaves
     // unhandled is shown in a message box instead of ending the program.
     void forward(const std::function<void()>& event);
-    bool key_pressed(TextBox& box, QLineEdit* edit, const QKeyEvent& event);
-    bool key_released(TextBox& box, QLineEdit* edit, const QKeyEvent& event);
-    bool input_method(TextBox& box, QLineEdit* edit, const QInputMethodEvent& event);
 
     PanelForm& form_;
     std::map<std::string, QWidget*> widgets_;
-    std::map<const QObject*, TextBox*> boxes_;
+    TextBoxBinding* text_boxes_ = nullptr;
     void build_menus();
 
     Monitor* monitor_ = nullptr;
