@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""The size of the sources.
+
+No C++ source under src/, tests/, bench/ or fuzz/ is longer than LIMIT lines,
+and src/app/program.cpp, the wiring of the whole program, is kept under its
+own tighter limit. LONG lists the files over the limit today with the lines
+they may still have: such a file may shrink, never grow, and once it is
+within the limit its row must go.
+
+    check_sizes.py [SOURCE_ROOT]    (the checkout; by default the one holding this script)
+"""
+
+import pathlib
+import sys
+
+LIMIT = 600
+TIGHTER = {"src/app/program.cpp": 400}
+FOLDERS = ("src", "tests", "bench", "fuzz")
+
+# To be split: path -> the most lines it may have until then.
+LONG = {
+    "src/app/options.cpp": 831,
+    "src/app/program.cpp": 690,
+    "src/gui/main_window.cpp": 660,
+    "src/gui/map_window.cpp": 924,
+    "src/routes/xml_routes.cpp": 814,
+    "tests/app/test_app.cpp": 884,
+    "tests/config/test_config.cpp": 1042,
+    "tests/control/test_control.cpp": 902,
+    "tests/gui/test_gui.cpp": 2609,
+    "tests/log/test_log.cpp": 622,
+    "tests/outputs/test_network.cpp": 860,
+    "tests/routes/test_routes.cpp": 1137,
+}
+
+
+def line_count(path):
+    with open(path, "rb") as f:
+        return sum(1 for _ in f)
+
+
+def problems(root, long=None):
+    """What is too long under the checkout `root`, one line each."""
+    root = pathlib.Path(root)
+    long = LONG if long is None else long
+    found = []
+    for folder in FOLDERS:
+        for path in sorted((root / folder).rglob("*")):
+            if path.suffix not in (".h", ".cpp") or not path.is_file():
+                continue
+            name = path.relative_to(root).as_posix()
+            if name.startswith("build"):
+                continue
+            lines = line_count(path)
+            limit = TIGHTER.get(name, LIMIT)
+            allowed = long.get(name)
+            if allowed is None and lines > limit:
+                found.append(f"{name} has {lines} lines, more than {limit}: split it")
+            elif allowed is not None and lines > allowed:
+                found.append(f"{name} has {lines} lines: it is to be split, and may not grow past {allowed}")
+            elif allowed is not None and lines <= limit:
+                found.append(f"{name} has {lines} lines, within {limit}: take it out of LONG")
+    for name in sorted(long):
+        if not (root / name).is_file():
+            found.append(f"{name} is in LONG but no longer exists: take it out")
+    return found
+
+
+def main(argv):
+    root = argv[1] if len(argv) > 1 else pathlib.Path(__file__).resolve().parents[2]
+    found = problems(root)
+    for problem in found:
+        print(problem, file=sys.stderr)
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
