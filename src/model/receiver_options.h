@@ -27,7 +27,7 @@ struct Faults {
     double loss = 0.0;   // share of seconds whose sentences are not sent at all
     double checksum = 0.0;  // share of sentences sent with a wrong checksum
     double cut_short = 0.0;    // share of sentences cut short
-    std::uint64_t seed = 1;  // also of the position noise (Cielo::rumore)
+    std::uint64_t seed = 1;  // also of the position noise (SkyOptions::noise)
     FixOutage fix_outage{};  // the fix lost for a while, again and again
     bool operator==(const Faults&) const = default;
 };

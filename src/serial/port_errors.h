@@ -3,7 +3,7 @@
 // Every PortFailure thrown by src/platform carries one of these numbers, all
 // within 8000..8020, so the panel's port rule recognises them.
 //
-//   throw port_failure(PortError::porta_inesistente, "/dev/ttyS2: No such file or directory");
+//   throw port_failure(PortError::port_missing, "/dev/ttyS2: No such file or directory");
 //   -> PortFailure{8002, "porta inesistente: /dev/ttyS2: No such file or directory"}
 
 #include <string_view>

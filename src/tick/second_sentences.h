@@ -42,7 +42,7 @@ struct SecondOfVehicle {
     Mode mode = Mode::gps_standard;
     ReceiverOptions options;
     SentenceTime time;
-    // The full set's sky (with Cielo::satelliti, the satellites from their
+    // The full set's sky (with SkyOptions::satellites, the satellites from their
     // orbits; nothing: the fixed sky it has always claimed, classic_sky())
     // and this fix's rate. With senza_fix nothing is heard whatever it says.
     std::optional<Sky> sky = std::nullopt;

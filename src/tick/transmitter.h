@@ -58,7 +58,7 @@ public:
     // tick arriving from inside a tick (the events the multi-user step lets
     // run) waits for the next second.
     void tick(int fix_in_second = 0);
-    // The fixes a second the options ask for (Cielo::frequenza with the full
+    // The fixes a second the options ask for (SkyOptions::rate with the full
     // set), which the timer should tick at; the multi-user and radio modes
     // still send once a second.
     int fixes_per_second() const;
