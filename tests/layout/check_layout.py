@@ -57,9 +57,10 @@ def problems(root):
     return found
 
 
-def main(argv):
+def main(argv, check=None):
+    """Prints what `check` (by default `problems`) finds; 1 when it finds anything."""
     root = argv[1] if len(argv) > 1 else pathlib.Path(__file__).resolve().parents[2]
-    found = problems(root)
+    found = (check or problems)(root)
     for problem in found:
         print(problem, file=sys.stderr)
     return 1 if found else 0

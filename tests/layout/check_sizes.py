@@ -13,6 +13,9 @@ within the limit its row must go.
 import pathlib
 import sys
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import check_layout  # noqa: E402
+
 LIMIT = 600
 TIGHTER = {"src/app/program.cpp": 400}
 FOLDERS = ("src", "tests", "bench", "fuzz")
@@ -66,13 +69,5 @@ def problems(root, long=None):
     return found
 
 
-def main(argv):
-    root = argv[1] if len(argv) > 1 else pathlib.Path(__file__).resolve().parents[2]
-    found = problems(root)
-    for problem in found:
-        print(problem, file=sys.stderr)
-    return 1 if found else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(check_layout.main(sys.argv, problems))
