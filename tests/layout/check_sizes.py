@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The size of the sources.
 
-No C++ source under src/, tests/, bench/ or fuzz/ is longer than LIMIT lines,
+No C++ source under src/ is longer than LIMIT lines (a test file holds the
+tests of one library, and may be longer),
 and src/app/program.cpp, the wiring of the whole program, is kept under its
 own tighter limit. LONG lists the files over the limit today with the lines
 they may still have: such a file may shrink, never grow, and once it is
@@ -18,22 +19,12 @@ import check_layout  # noqa: E402
 
 LIMIT = 600
 TIGHTER = {"src/app/program.cpp": 400}
-FOLDERS = ("src", "tests", "bench", "fuzz")
+FOLDERS = ("src",)
 
 # To be split: path -> the most lines it may have until then.
 LONG = {
     "src/app/options.cpp": 831,
     "src/app/program.cpp": 690,
-    "src/gui/main_window.cpp": 660,
-    "src/gui/map_window.cpp": 924,
-    "src/routes/xml_routes.cpp": 814,
-    "tests/app/test_app.cpp": 884,
-    "tests/config/test_config.cpp": 1042,
-    "tests/control/test_control.cpp": 902,
-    "tests/gui/test_gui.cpp": 2609,
-    "tests/log/test_log.cpp": 622,
-    "tests/outputs/test_network.cpp": 860,
-    "tests/routes/test_routes.cpp": 1137,
 }
 
 

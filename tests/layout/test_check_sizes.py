@@ -23,8 +23,8 @@ class Checker(unittest.TestCase):
         cases = [
             ({"src/a/a.cpp": 600, "tests/a/t.cpp": 600}, {}, []),
             ({"src/a/a.cpp": 601}, {}, ["src/a/a.cpp has 601 lines, more than 600"]),
-            ({"fuzz/f.h": 601}, {}, ["fuzz/f.h has 601"]),
-            ({"bench/b.cpp": 700}, {}, ["bench/b.cpp has 700"]),
+            ({"fuzz/f.h": 601, "tests/a/t.cpp": 2000}, {}, []),  # only the program's sources
+            ({"src/b/b.h": 700}, {}, ["src/b/b.h has 700"]),
             ({"src/a/notes.txt": 900}, {}, []),
             ({"src/app/program.cpp": 400}, {}, []),
             ({"src/app/program.cpp": 401}, {}, ["more than 400"]),
