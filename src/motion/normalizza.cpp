@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "model/coordinates.h"
+
 namespace vadrel {
 
 namespace {
 
-constexpr double quarto_giro = 90.0 * 3600.0;
-constexpr double mezzo_giro = 180.0 * 3600.0;
-constexpr double giro = 360.0 * 3600.0;
+constexpr double quarto_giro = latitude_limit;
+constexpr double mezzo_giro = longitude_limit;
+constexpr double giro = 2.0 * longitude_limit;
 
 }  // namespace
 

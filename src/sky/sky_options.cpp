@@ -1,7 +1,6 @@
 #include "sky_options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -13,24 +12,11 @@ namespace {
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// A finite number filling the whole text, under a decimal point or comma.
-std::optional<double> number(std::string_view text) {
-    std::string point(text);
-    std::replace(point.begin(), point.end(), ',', '.');
-    double value = 0.0;
-    const auto result = std::from_chars(point.data(), point.data() + point.size(), value);
-    if (point.empty() || result.ec != std::errc() || result.ptr != point.data() + point.size() ||
-        !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
+// The receiver's options read as the command line reads a value, in vadrel.ini too.
+std::optional<double> number(std::string_view text) { return read_number(text, NumberSource::command_line); }
 
 std::optional<std::int64_t> whole(std::string_view text) {
-    std::int64_t value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
-    return value;
+    return read_whole<std::int64_t>(text, NumberSource::command_line);
 }
 
 bool within(double value, double low, double high) { return value >= low && value <= high; }
