@@ -55,7 +55,7 @@ std::string descrivi_opzioni(const OpzioniRicevitore& o) {
     if (!c.frasi.empty()) {
         std::string elenco;
         for (const SentenceKind kind : c.frasi) {
-            elenco += (elenco.empty() ? "" : ",") + std::string(sentence_names[static_cast<std::size_t>(kind)]);
+            elenco += (elenco.empty() ? "" : ",") + std::string(name_of(kind));
         }
         aggiungi("frasi " + elenco);
     }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "model/numbers.h"
+#include "sky/sentence_table.h"
 
 namespace vadrel {
 
@@ -89,17 +90,16 @@ std::variant<FixOutage, std::string> read_fix_outage(std::string_view text) {
 }
 
 std::variant<std::vector<SentenceKind>, std::string> read_sentence_list(std::string_view text) {
-    std::string names;
-    for (const std::string_view name : sentence_names) names += (names.empty() ? "" : ", ") + std::string(name);
     std::vector<SentenceKind> list;
     for (std::size_t start = 0;;) {
         const std::size_t comma = text.find(',', start);
         const std::string_view name = text.substr(start, comma == std::string_view::npos ? comma : comma - start);
-        const auto found = std::find(sentence_names.begin(), sentence_names.end(), name);
-        if (found == sentence_names.end()) {
-            return quoted(name) + " non è una frase dell'insieme completo (valgono " + names + ")";
+        const SentenceRow* row = sentence_row(name);
+        if (row == nullptr || (row->where & SentIn::full_set) == 0 || !row->kind) {
+            return quoted(name) + " non è una frase dell'insieme completo (valgono " +
+                   sentence_names_in(SentIn::full_set) + ")";
         }
-        const auto kind = static_cast<SentenceKind>(found - sentence_names.begin());
+        const SentenceKind kind = *row->kind;
         if (std::find(list.begin(), list.end(), kind) != list.end()) return std::string(name) + " è data due volte";
         list.push_back(kind);
         if (comma == std::string_view::npos) break;
@@ -114,7 +114,7 @@ std::variant<std::vector<SentenceKind>, std::string> read_sentence_list(std::str
 std::string sentence_list_text(const std::vector<SentenceKind>& list) {
     std::string text;
     for (const SentenceKind kind : list) {
-        text += (text.empty() ? "" : ",") + std::string(sentence_names[static_cast<std::size_t>(kind)]);
+        text += (text.empty() ? "" : ",") + std::string(sentence_row(kind).name);
     }
     return text;
 }
