@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <charconv>
 
+#include "model/numbers.h"
 #include "nmea/faults.h"
 #include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
@@ -78,11 +78,10 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
 void FaultsDialog::accept() {
     Guasti g{attivi_->isChecked(), perdita_->value(), checksum_->value(), tronca_->value(), 0, {}};
     const std::string seme = seme_->text().trimmed().toStdString();
-    const auto read = std::from_chars(seme.data(), seme.data() + seme.size(), g.seme);
+    const auto read = read_whole<std::uint64_t>(seme, NumberSource::window_box);
+    g.seme = read.value_or(0);
     std::string problem = problema_guasti(g);
-    if (read.ec != std::errc() || read.ptr != seme.data() + seme.size() || seme.empty()) {
-        problem = "il seme è un numero intero da 0 a 18446744073709551615";
-    }
+    if (!read) problem = "il seme è un numero intero da 0 a 18446744073709551615";
     if (const std::string outage = perdita_fix_->text().trimmed().toStdString(); !outage.empty() && problem.empty()) {
         auto read_outage = read_fix_outage(outage);
         if (const auto* why = std::get_if<std::string>(&read_outage)) {

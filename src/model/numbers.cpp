@@ -65,8 +65,10 @@ NumberRule number_rule(NumberSource source, RegionalFormat format) {
     case NumberSource::panel_box:
         return {true, Blanks::spaces_tabs, format.decimal, false, format.grouping, false, true};
     case NumberSource::table_item: return {true, Blanks::spaces_tabs, '.', false, '\0', false, true};
-    case NumberSource::command_line: return {true, Blanks::spaces_tabs, ',', true, '\0', true, false};
-    case NumberSource::route_file: return {true, Blanks::line_breaks_too, '.', false, '\0', true, false};
+    case NumberSource::command_line:
+    case NumberSource::window_box: return {true, Blanks::spaces_tabs, ',', true, '\0', true, false};
+    case NumberSource::route_file:
+    case NumberSource::settings_item: return {true, Blanks::line_breaks_too, '.', false, '\0', true, false};
     case NumberSource::route_file_comma: break;
     }
     return {true, Blanks::line_breaks_too, ',', true, '\0', true, false};

@@ -27,14 +27,26 @@ struct RegionalFormat {
 //
 //   source            "+"  blanks             decimal       exponent  past a double
 //   panel_box         yes  space, tab         regional (with grouping)  no   huge
-//   table_item        yes  space, tab         "."           no        huge (tiny: 0)
+//   table_item        yes  space, tab         "."           no        huge
 //   command_line      yes  space, tab         "." or ","    yes       refused
+//   window_box        as command_line (a dialog's box, a cell of the vehicles' table)
 //   route_file        yes  space, tab, CR, LF "."           yes       refused
 //   route_file_comma  yes  space, tab, CR, LF "." or ","    yes       refused
+//   settings_item     as route_file (vadrel.ini, the exact positions vadrel keeps)
 //
-// A "-" is read everywhere; "inf", "nan", hexadecimal and an empty text
-// nowhere. A value too small to tell from zero is 0 for every source.
-enum class NumberSource : std::uint8_t { panel_box, table_item, command_line, route_file, route_file_comma };
+// panel_box is a box of the operator's form; table_item an item of
+// vadrel.cnf. A "-" is read everywhere; "inf", "nan", hexadecimal and an
+// empty text nowhere. A value too small to tell from zero is 0 for every
+// source.
+enum class NumberSource : std::uint8_t {
+    panel_box,
+    table_item,
+    command_line,
+    window_box,
+    route_file,
+    route_file_comma,
+    settings_item,
+};
 
 struct NumberRule {
     enum class Blanks : std::uint8_t { none, spaces_tabs, line_breaks_too };

@@ -76,7 +76,8 @@ TEST(ReadNumber, EachSourceHasItsRule) {
         {"1e400", S::route_file, {}}, {std::string(400, '9'), S::table_item, huge},
         {"-" + std::string(400, '9'), S::panel_box, -huge}, {std::string(400, '9'), S::command_line, {}},
         {tiny, S::table_item, 0}, {"0," + std::string(400, '0') + "1", S::panel_box, 0}, {tiny, S::panel_box, 1}, {"1e-400", S::route_file, 0},
-        {long_digits, S::route_file, 45.11111111111111},
+        {long_digits, S::route_file, 45.11111111111111}, {" +1,5 ", S::window_box, 1.5}, {"2e1", S::window_box, 20},
+        {"1e3", S::settings_item, 1000}, {"1,5", S::settings_item, {}}, {"\n+7\r", S::settings_item, 7},
     };
     for (const auto& [text, source, expected] : rows) {
         const auto read = read_number(text, source);
