@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <tuple>
 
@@ -10,6 +13,7 @@
 #include "model/receiver_options.h"
 #include "model/track_history.h"
 #include "model/utf8.h"
+#include "numbers_check.h"
 
 namespace vadrel {
 namespace {
@@ -109,6 +113,16 @@ TEST(ReadWhole, BySourceAndType) {
         } else {
             EXPECT_EQ(u ? static_cast<long long>(*u) : -1, as_u64) << '"' << text << '"';
         }
+    }
+}
+
+// The fuzzer's seed corpus holds: every source's reading reads back the same.
+TEST(ReadNumber, TheSeedCorpusHolds) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_NUMBERS_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_NUMBERS_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_numbers(bytes), "") << entry.path().filename();
     }
 }
 
