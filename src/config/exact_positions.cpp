@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "configurazione.h"
+#include "vehicle_record.h"
 #include "model/numbers.h"
 
 namespace vadrel {

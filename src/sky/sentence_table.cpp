@@ -15,25 +15,25 @@ std::string two_digits(int value) {
     return text;
 }
 
-std::vector<std::string> build_rmc(const FullSetFix& f) { return {frase(f.rmc, f.prefix)}; }
+std::vector<std::string> build_rmc(const FullSetFix& f) { return {sentence(f.rmc, f.prefix)}; }
 
 std::vector<std::string> build_gga(const FullSetFix& f) {
     Gga gga{f.time, f.fix.lat, f.fix.ns, f.fix.lon, f.fix.ew, "", "", "", f.fix.altitude, "M", "", "M", "", ""};
     tell_fix(f.sky, gga);
-    return {frase(gga, f.prefix)};
+    return {sentence(gga, f.prefix)};
 }
 
 std::vector<std::string> build_vtg(const FullSetFix& f) {
     Vtg vtg{f.fix.course, f.fix.course, f.fix.knots, f.fix.kmh};  // no magnetic variation
     tell_fix(f.sky, vtg);
-    return {frase(vtg, f.prefix)};
+    return {sentence(vtg, f.prefix)};
 }
 
-std::vector<std::string> build_gsa(const FullSetFix& f) { return {frase(gsa_of(f.sky), f.prefix)}; }
+std::vector<std::string> build_gsa(const FullSetFix& f) { return {sentence(gsa_of(f.sky), f.prefix)}; }
 
 std::vector<std::string> build_gsv(const FullSetFix& f) {
     std::vector<std::string> group;
-    for (const Gsv& g : gsv_of(f.sky)) group.push_back(frase(g, f.prefix));
+    for (const Gsv& g : gsv_of(f.sky)) group.push_back(sentence(g, f.prefix));
     return group;
 }
 
@@ -41,12 +41,12 @@ std::vector<std::string> build_zda(const FullSetFix& f) {
     const CivilInstant& t = f.fix.when;
     char year[16];
     std::snprintf(year, sizeof year, "%04d", static_cast<int>(t.year));
-    return {frase(Zda{f.time, two_digits(t.day), two_digits(t.month), year, "00", "00"}, f.prefix)};
+    return {sentence(Zda{f.time, two_digits(t.day), two_digits(t.month), year, "00", "00"}, f.prefix)};
 }
 
-std::vector<std::string> build_gll(const FullSetFix& f) { return {frase(gll_of(f.rmc), f.prefix)}; }
+std::vector<std::string> build_gll(const FullSetFix& f) { return {sentence(gll_of(f.rmc), f.prefix)}; }
 
-std::vector<std::string> build_hdt(const FullSetFix& f) { return {frase(hdt_of(f.rmc), f.prefix)}; }
+std::vector<std::string> build_hdt(const FullSetFix& f) { return {sentence(hdt_of(f.rmc), f.prefix)}; }
 
 const std::array<SentenceRow, 9> table{{
     // name, kind in the full set, its builder there, where it may go
