@@ -1,6 +1,5 @@
 #include "options.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -10,6 +9,7 @@
 #include "control/vehicle_patch.h"
 #include "outputs/vehicle_streams.h"
 #include "fleet/start_values.h"
+#include "model/numbers.h"
 #include "serial/ports.h"
 #include "sky/sky_options.h"
 
@@ -17,18 +17,13 @@ namespace vadrel {
 
 namespace {
 
-std::optional<long> whole_number(const std::string& text) {
-    long value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
-    return value;
-}
+std::optional<long> whole_number(const std::string& text) { return read_whole<long>(text, NumberSource::command_line); }
+
+std::optional<double> finite_number(const std::string& text) { return read_number(text, NumberSource::command_line); }
 
 std::optional<double> seconds(const std::string& text) {
-    double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
-    if (!std::isfinite(value) || value <= 0 || value > max_duration) return std::nullopt;
+    const auto value = finite_number(text);
+    if (!value || *value <= 0 || *value > max_duration) return std::nullopt;
     return value;
 }
 
@@ -48,15 +43,6 @@ std::string absolute_path(const std::string& path) {
         if (part != "." && !part.empty()) tidy /= part;
     }
     return tidy.string();
-}
-
-std::optional<double> finite_number(const std::string& text) {
-    double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 // "perdita=P,checksum=P,tronca=P,seme=N", each part at most once, in any
@@ -85,12 +71,9 @@ std::variant<Faults, std::string> read_faults(const std::string& text) {
             continue;
         }
         if (key == "seme") {
-            std::uint64_t seed = 0;
-            const auto result = std::from_chars(value.data(), value.data() + value.size(), seed);
-            if (result.ec != std::errc() || result.ptr != value.data() + value.size()) {
-                return "--guasti: seme vuole un numero intero da 0 a 18446744073709551615, non \"" + value + "\"";
-            }
-            g.seed = seed;
+            const auto seed = read_whole<std::uint64_t>(value, NumberSource::command_line);
+            if (!seed) return "--guasti: seme vuole un numero intero da 0 a 18446744073709551615, non \"" + value + "\"";
+            g.seed = *seed;
             continue;
         }
         double* rate = key == "perdita" ? &g.loss : key == "checksum" ? &g.checksum : key == "tronca" ? &g.cut_short : nullptr;
@@ -109,12 +92,8 @@ std::variant<Faults, std::string> read_faults(const std::string& text) {
 
 std::optional<double> read_speed(const std::string& text) {
     if (text == "max") return 0.0;
-    std::string point = text;
-    for (char& c : point) c = c == ',' ? '.' : c;
-    double value = 0;
-    const auto result = std::from_chars(point.data(), point.data() + point.size(), value);
-    if (result.ec != std::errc() || result.ptr != point.data() + point.size()) return std::nullopt;
-    if (!(value >= min_speed && value <= max_speed)) return std::nullopt;
+    const auto value = finite_number(text);
+    if (!value || !(*value >= min_speed && *value <= max_speed)) return std::nullopt;
     return value;
 }
 
@@ -278,26 +257,16 @@ Read read_control(Options& o, const Value& v) {
 // text, or the message of a bad one.
 std::variant<std::pair<std::size_t, std::string>, std::string> vehicle_and_value(const char* name, const char* wanted,
                                                                                  const Value& v) {
-    const std::string usage = std::string(name) + " vuole N=" + wanted + " con N da 0 a " +
-                              std::to_string(fleet_size - 1);
+    const std::string usage = std::string(name) + " vuole N=" + wanted + " con N " + vehicle_range();
     if (!v) return "manca N=" + std::string(wanted) + " dopo " + name;
     const std::size_t eq = v->find('=');
     const auto n = whole_number(v->substr(0, eq));
-    if (eq == std::string::npos || !n || *n < 0 || *n >= static_cast<long>(fleet_size)) {
+    if (eq == std::string::npos || !n || *n < 0 || !vehicle_exists(static_cast<std::size_t>(*n))) {
         return usage + ", non \"" + *v + "\"";
     }
     std::string value = v->substr(eq + 1);
     if (value.empty()) return usage + ", non \"" + *v + "\"";
     return std::pair{static_cast<std::size_t>(*n), value};
-}
-
-// A number with a decimal point or comma, blanks around it dropped.
-std::optional<double> decimal(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    while (!text.empty() && text.front() == ' ') text.erase(0, 1);
-    for (char& c : text) c = c == ',' ? '.' : c;
-    if (!text.empty() && text.front() == '+') text.erase(0, 1);
-    return finite_number(text);
 }
 
 // One value of a vehicle into its patch, checked by the fleet's rules: the
@@ -325,7 +294,7 @@ Read read_vehicle(Options& o, const Value& v) {
 
 Read read_course(Options& o, const Value& v) {
     return vehicle_option(o, "--rotta", "GRADI", v, [](const std::string& text, VehiclePatch& patch) {
-        const auto degrees = decimal(text);
+        const auto degrees = finite_number(text);
         if (!degrees) return std::optional<std::string>("la rotta è un numero di gradi da 0 a 360");
         patch.course = *degrees;
         return std::optional<std::string>();
@@ -341,7 +310,7 @@ Read read_vehicle_speed(Options& o, const Value& v) {
                 unit = meant;
             }
         }
-        const auto speed = decimal(text);
+        const auto speed = finite_number(text);
         if (!speed) {
             return std::optional<std::string>("la velocità è un numero, seguito se serve da km/h o nodi "
                                               "(12, 12,5km/h, 20nodi)");

@@ -42,7 +42,6 @@
 // cut short by the end of input is left untouched; a conversion failure leaves
 // the fields stored before it with their new values.
 
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -61,7 +60,6 @@ constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 enum class Kind { empty, text, bare, yes, no };
 
@@ -132,45 +130,9 @@ private:
     std::size_t pos_ = 0;
 };
 
-// A number as the file writes it: [sign] digits ["." digits], blanks around
-// allowed, at least one digit, no exponent.
-std::optional<double> number_of(std::string_view s) {
-    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
-    bool negative = false;
-    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
-        negative = s.front() == '-';
-        s.remove_prefix(1);
-    }
-    bool any_digit = false;
-    bool whole_part_zero = true;
-    bool seen_point = false;
-    for (const char c : s) {
-        if (is_digit(c)) {
-            any_digit = true;
-            if (!seen_point && c != '0') whole_part_zero = false;
-        } else if (c == '.' && !seen_point) {
-            seen_point = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!any_digit) return std::nullopt;
-    double value = 0.0;
-    const auto result = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::fixed);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Too many digits for a double: huge when the whole part is not zero,
-        // otherwise too small to tell from zero.
-        value = whole_part_zero ? 0.0 : HUGE_VAL;
-    } else if (result.ec != std::errc() || result.ptr != s.data() + s.size()) {
-        return std::nullopt;
-    }
-    return negative ? -value : value;
-}
-
 std::optional<double> item_number(const Item& item) {
     if (item.kind != Kind::text && item.kind != Kind::bare) return std::nullopt;
-    return number_of(item.body);
+    return read_number(item.body, NumberSource::table_item);
 }
 
 // The text of a number: whole numbers without a point, others shortest.
@@ -205,7 +167,7 @@ bool store_text(const Item& item, std::string& field) {
             field.assign(item.body);
             return true;
         case Kind::bare:
-            if (const auto value = number_of(item.body)) {
+            if (const auto value = read_number(item.body, NumberSource::table_item)) {
                 field = number_text(*value);
                 return true;
             }
@@ -228,7 +190,7 @@ bool store_flag(const Item& item, std::int16_t& field) {
             return true;
         case Kind::text:
         case Kind::bare:
-            if (const auto value = number_of(item.body)) {
+            if (const auto value = read_number(item.body, NumberSource::table_item)) {
                 field = *value != 0.0 ? -1 : 0;
                 return true;
             }

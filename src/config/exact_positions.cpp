@@ -1,6 +1,5 @@
 // The exact positions beside vadrel.cnf: writer and reader over bytes.
 
-#include <charconv>
 #include <cmath>
 
 #include "vehicle_record.h"
@@ -22,18 +21,12 @@ std::string_view field(std::string_view& line) {
 
 template <typename T>
 std::optional<T> whole_field(std::string_view text) {
-    T value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
+    return read_whole<T>(text, NumberSource::settings_item);
 }
 
 std::optional<double> seconds_field(std::string_view text, double limit) {
-    double value = 0.0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    if (!std::isfinite(value) || std::fabs(value) > limit) return std::nullopt;
+    const auto value = read_number(text, NumberSource::settings_item);
+    if (!value || std::fabs(*value) > limit) return std::nullopt;
     return value;
 }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 
+#include "model/numbers.h"
 #include "os/qt_file_error.h"
 #include "os/system_error.h"
 
@@ -102,26 +103,23 @@ bool GroupReader::flag(const char* key, bool fallback) {
 long long GroupReader::integer(const char* key, long long fallback, long long lowest, long long highest) {
     const QString text = trimmed(key);
     if (text.isEmpty()) return fallback;
-    bool read = false;
-    const long long value = text.toLongLong(&read);
-    if (read && value >= lowest && value <= highest) return value;
+    const auto value = read_whole<long long>(text.toStdString(), NumberSource::settings_item);
+    if (value && *value >= lowest && *value <= highest) return *value;
     return refuse(key, "un numero da " + std::to_string(lowest) + " a " + std::to_string(highest), fallback);
 }
 
 double GroupReader::number(const char* key, double fallback) {
     const QString text = trimmed(key);
     if (text.isEmpty()) return fallback;
-    bool read = false;
-    const double value = text.toDouble(&read);
-    return read && std::isfinite(value) ? value : refuse(key, "un numero", fallback);
+    const auto value = read_number(text.toStdString(), NumberSource::settings_item);
+    return value ? *value : refuse(key, "un numero", fallback);
 }
 
 std::uint64_t GroupReader::whole(const char* key, std::uint64_t fallback) {
     const QString text = trimmed(key);
     if (text.isEmpty()) return fallback;
-    bool read = false;
-    const std::uint64_t value = text.toULongLong(&read);
-    return read ? value : refuse(key, "un numero intero da 0 a 18446744073709551615", fallback);
+    const auto value = read_whole<std::uint64_t>(text.toStdString(), NumberSource::settings_item);
+    return value ? *value : refuse(key, "un numero intero da 0 a 18446744073709551615", fallback);
 }
 
 std::string GroupReader::text(const char* key, const std::string& fallback) {

@@ -245,12 +245,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     std::size_t n = 0;
     if (!vehicle.isEmpty()) {
         n = vehicle.toULongLong();
-        if (n >= fleet_size) {
-            return refused(not_found,
-                           "il mezzo " + vehicle.toStdString() + " non esiste: i mezzi vanno da 0 a " +
-                               std::to_string(fleet_size - 1),
-                           "mezzo");
-        }
+        if (!vehicle_exists(n)) return refused(not_found, no_such_vehicle(vehicle.toStdString()), "mezzo");
     }
     switch (route->action) {
     case Action::events:

@@ -269,12 +269,6 @@ std::variant<bool, Refusal> read_transmission(const QJsonObject& body) {
     return *on;
 }
 
-std::optional<Refusal> cycle_problem(double vehicles) {
-    if (vehicles == std::trunc(vehicles) && vehicles >= 1 && vehicles <= Fleet::largest_cycle) return std::nullopt;
-    return Refusal{"mezzi", "il ciclo multiutente serve un numero intero di mezzi da 1 a " +
-                                std::to_string(Fleet::largest_cycle) + ", non " + shortest_text(vehicles)};
-}
-
 QJsonObject port_json(const PortState& port) {
     return {{"numero", port.number},
             {"dispositivo", QString::fromStdString(port.device)},

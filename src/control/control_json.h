@@ -52,9 +52,6 @@ struct ModeChange {
     std::optional<int> vehicles;
 };
 std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body);
-// The one rule of the multi-user cycle's size, 1 to Fleet::largest_cycle
-// whole vehicles, with its one message; read_mode() and the simulator both ask it.
-std::optional<Refusal> cycle_problem(double vehicles);
 // The options `current` with the fields the body gives changed, checked by
 // the menu's own rules (altitude, fault rates).
 std::variant<ReceiverOptions, Refusal> read_receiver(const QJsonObject& body, const ReceiverOptions& current);

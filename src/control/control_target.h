@@ -131,7 +131,7 @@ public:
     virtual std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) = 0;
     virtual std::optional<Refusal> set_transmission(bool on) = 0;
     // The mode and, when given, the vehicles of the multi-user cycle
-    // (refused by cycle_problem(), control_json.h, past its rule).
+    // (refused by cycle_problem(), fleet/fleet.h, past its rule).
     virtual std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) = 0;
     // The serial link: the port chosen, its speed, transmission (Link).
     virtual PortState port() const = 0;

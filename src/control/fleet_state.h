@@ -24,7 +24,7 @@ Mode fleet_mode(SendMode mode);
 // are.
 void take_fleet_state(ControlState& state, const Fleet& fleet);
 
-// The mode and, when given, "Numero di mezzi mobili" (1 .. Fleet::largest_cycle);
+// The mode and, when given, "Numero di mezzi mobili" (1 .. largest_cycle);
 // without it the cycle stays as it is, whatever the mode. Refused with the
 // field "mezzi", changing nothing.
 std::optional<Refusal> change_mode(Fleet& fleet, SendMode mode, std::optional<int> vehicles, Fleet::Origin origin);

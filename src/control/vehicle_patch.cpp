@@ -3,6 +3,7 @@
 #include <cmath>
 #include <variant>
 
+#include "model/coordinates.h"
 #include "motion/position_text.h"
 
 namespace vadrel {
@@ -28,15 +29,11 @@ std::variant<Place, Refusal> place_of(const VehiclePatch& patch) {
         return place;
     }
     if (patch.lat) {
-        if (!std::isfinite(*patch.lat) || std::fabs(*patch.lat) > 90.0) {
-            return Refusal{"lat", "la latitudine va da -90 (sud) a 90 (nord) gradi"};
-        }
+        if (auto why = latitude_problem(*patch.lat)) return Refusal{"lat", *why};
         place.lat = *patch.lat * arc_seconds_per_degree;
     }
     if (patch.lon) {
-        if (!std::isfinite(*patch.lon) || std::fabs(*patch.lon) > 180.0) {
-            return Refusal{"lon", "la longitudine va da -180 (ovest) a 180 (est) gradi"};
-        }
+        if (auto why = longitude_problem(*patch.lon)) return Refusal{"lon", *why};
         place.lon = *patch.lon * arc_seconds_per_degree;
     }
     return place;

@@ -62,11 +62,26 @@ std::optional<Refusal> speed_problem(double speed) {
     return std::nullopt;
 }
 
-std::optional<Refusal> Fleet::check_index(std::size_t n) const {
-    if (n < fleet_size) return std::nullopt;
-    return Refusal{"mezzo", "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a " +
-                                std::to_string(fleet_size - 1)};
+std::string vehicle_range() { return "da 0 a " + std::to_string(fleet_size - 1); }
+
+std::string no_such_vehicle(std::string_view given) {
+    return "il mezzo " + std::string(given) + " non esiste: i mezzi vanno " + vehicle_range();
 }
+
+std::string no_such_vehicle(std::size_t n) { return no_such_vehicle(std::to_string(n)); }
+
+std::optional<Refusal> vehicle_problem(std::size_t n) {
+    if (n < fleet_size) return std::nullopt;
+    return Refusal{"mezzo", no_such_vehicle(n)};
+}
+
+std::optional<Refusal> cycle_problem(double vehicles) {
+    if (vehicles == std::trunc(vehicles) && vehicles >= 1 && vehicles <= largest_cycle) return std::nullopt;
+    return Refusal{"mezzi", "il ciclo multiutente serve un numero intero di mezzi da 1 a " +
+                                std::to_string(largest_cycle) + ", non " + shortest_text(vehicles)};
+}
+
+std::optional<Refusal> Fleet::check_index(std::size_t n) const { return vehicle_problem(n); }
 
 Fleet::WatchId Fleet::watch(Watcher watcher) {
     watchers_.emplace_back(next_watch_, std::move(watcher));

@@ -22,6 +22,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,8 @@
 namespace vadrel {
 
 inline constexpr std::size_t fleet_size = 21;
+// Most vehicles the multi-user cycle serves: vehicles 0 .. 18.
+inline constexpr int largest_cycle = 19;
 
 // The three ways of sending: the plain $GPRMC (GPS standard), the framed
 // burst of the radio receiver, and the vehicles in turn behind "@n".
@@ -129,8 +132,6 @@ public:
     static constexpr double speed_limit_low = -32768.0;
     static constexpr double speed_limit_high = 32767.0;
     static constexpr double course_limit = 360.0;
-    // Most vehicles the multi-user cycle serves: 0 .. 18.
-    static constexpr int largest_cycle = 19;
 
     const Vehicle& vehicle(std::size_t n) const { return vehicles_.at(n); }
     const std::array<Vehicle, fleet_size>& vehicles() const { return vehicles_; }
@@ -230,5 +231,18 @@ private:
 // nullopt when allowed.
 std::optional<Refusal> course_problem(double degrees);
 std::optional<Refusal> speed_problem(double speed);
+// Vehicle numbers run 0 .. fleet_size - 1: Refusal{"mezzo", no_such_vehicle(n)}.
+constexpr bool vehicle_exists(std::size_t n) { return n < fleet_size; }
+std::optional<Refusal> vehicle_problem(std::size_t n);
+// "Numero di mezzi mobili" as a user gives it (the control interface): a
+// whole number from 1 to largest_cycle; Refusal{"mezzi", ...} otherwise.
+std::optional<Refusal> cycle_problem(double vehicles);
+
+// The messages of these rules, written once.
+// "il mezzo 21 non esiste: i mezzi vanno da 0 a 20", the number as given.
+std::string no_such_vehicle(std::string_view given);
+std::string no_such_vehicle(std::size_t n);
+// The vehicles' numbers as a usage names them: "da 0 a 20".
+std::string vehicle_range();
 
 }  // namespace vadrel

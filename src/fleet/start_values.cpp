@@ -15,7 +15,7 @@ Vehicle start_vehicle() {
 
 int vehicles_in_cycle(const std::string& text) {
     return int16_from_text(text, NumberReading::leading())
-        .value_or(leading_number(text) > 0 ? Fleet::largest_cycle + 1 : 0);
+        .value_or(leading_number(text) > 0 ? largest_cycle + 1 : 0);
 }
 
 }  // namespace vadrel

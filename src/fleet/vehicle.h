@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "model/coordinates.h"
+
 namespace vadrel {
 
 // The panel's two units: Km/h and miglia/h (nautical miles an hour, knots).
@@ -17,9 +19,6 @@ namespace vadrel {
 enum class SpeedUnit : std::uint8_t { none, kmh, knots };
 
 inline constexpr double km_per_nautical_mile = 1.852;
-inline constexpr double arc_seconds_per_degree = 3600.0;
-inline constexpr double latitude_limit = 90.0 * arc_seconds_per_degree;
-inline constexpr double longitude_limit = 180.0 * arc_seconds_per_degree;
 
 struct Vehicle {
     // Seconds of arc, north and east positive, at full precision: what the

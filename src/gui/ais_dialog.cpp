@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "gui/dialog_fit.h"
+#include "model/numbers.h"
 #include "gui/qt_text.h"
 
 namespace vadrel::gui {
@@ -114,10 +115,9 @@ void AisDialog::accept() {
         const auto ais_class = read_ais_class(cell(row, class_column));
         if (const auto* refusal = std::get_if<Refusal>(&ais_class)) return refuse(row, *refusal);
         id.ais_class = std::get<AisClass>(ais_class);
-        bool number = false;
         const std::string type = cell(row, type_column);
-        const int ship_type = QString::fromStdString(type).toInt(&number);
-        if (!number || ship_type < 0 || ship_type > 99) {
+        const int ship_type = read_whole<int>(type, NumberSource::window_box).value_or(-1);
+        if (ship_type < 0 || ship_type > 99) {
             return refuse(row, {"tipo", "il tipo di nave AIS va da 0 (non disponibile) a 99, non \"" + type + "\""});
         }
         id.ship_type = static_cast<std::uint8_t>(ship_type);

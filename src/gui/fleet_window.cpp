@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTableWidget>
@@ -11,6 +10,7 @@
 #include <cmath>
 
 #include "gui/keys.h"
+#include "model/numbers.h"
 #include "motion/position_text.h"
 #include "gui/qt_text.h"
 
@@ -27,12 +27,7 @@ QString unit_name(SpeedUnit unit) { return unit == SpeedUnit::knots ? QStringLit
 
 // A number under the decimal comma or a point; nullopt for anything else.
 std::optional<double> typed_number(const QString& typed) {
-    QString text = typed.trimmed();
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text, &ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return read_number(typed.trimmed().toStdString(), NumberSource::window_box);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <charconv>
 
+#include "model/numbers.h"
 #include "nmea/faults.h"
 #include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
@@ -78,11 +78,10 @@ FaultsDialog::FaultsDialog(const Faults& current, QWidget* parent)
 void FaultsDialog::accept() {
     Faults g{enabled_->isChecked(), loss_->value(), checksum_->value(), cut_short_->value(), 0, {}};
     const std::string seed = seed_->text().trimmed().toStdString();
-    const auto read = std::from_chars(seed.data(), seed.data() + seed.size(), g.seed);
+    const auto read = read_whole<std::uint64_t>(seed, NumberSource::window_box);
+    g.seed = read.value_or(0);
     std::string problem = faults_problem(g);
-    if (read.ec != std::errc() || read.ptr != seed.data() + seed.size() || seed.empty()) {
-        problem = "il seme è un numero intero da 0 a 18446744073709551615";
-    }
+    if (!read) problem = "il seme è un numero intero da 0 a 18446744073709551615";
     if (const std::string outage = fix_outage_->text().trimmed().toStdString(); !outage.empty() && problem.empty()) {
         auto read_outage = read_fix_outage(outage);
         if (const auto* why = std::get_if<std::string>(&read_outage)) {

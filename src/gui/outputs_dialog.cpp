@@ -103,7 +103,9 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     streams_address_ = named(new QLineEdit, "tcp_mezzi_indirizzo");
     streams_port_ = named(new QSpinBox, "tcp_mezzi_porta");
     streams_port_->setRange(1, 65535 - static_cast<int>(stream_ports) + 1);
-    streams_port_->setToolTip(QStringLiteral("I mezzi da 0 a 20 prendono le porte da base a base + 20"));
+    streams_port_->setToolTip(QStringLiteral("I mezzi %1 prendono le porte da base a base + %2")
+                                  .arg(QString::fromStdString(vehicle_range()))
+                                  .arg(stream_ports - 1));
     send_to_ = named(new QPlainTextEdit, "tcp_verso");
     send_to_->setPlaceholderText(QStringLiteral("server.esempio:5055"));
     send_to_->setMaximumHeight(60);

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "gui/map_labels.h"
+#include "model/coordinates.h"
 
 namespace vadrel::gui {
 
@@ -47,7 +48,7 @@ std::optional<std::vector<Place>> read_places(const QByteArray& json) {
             continue;
         const Place place{row[0].toString().trimmed(), {row[1].toDouble(), row[2].toDouble()}, row[3].toDouble(),
                           row[4].toInt() == 1};
-        if (place.name.isEmpty() || std::fabs(place.at.lat) > 90.0 || std::fabs(place.at.lon) > 180.0) continue;
+        if (place.name.isEmpty() || !on_globe(place.at.lat, place.at.lon)) continue;
         places.push_back(place);
     }
     return places;

@@ -1,5 +1,6 @@
 #include "numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -58,42 +59,99 @@ double leading_number(std::string_view text) {
     return negative ? -value : value;
 }
 
-double regional_number(std::string_view text, RegionalFormat format) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && is_blank(text[begin])) ++begin;
-    while (end > begin && is_blank(text[end - 1])) --end;
-    std::string_view body = text.substr(begin, end - begin);
-
-    bool negative = false;
-    if (!body.empty() && (body.front() == '-' || body.front() == '+')) {
-        negative = body.front() == '-';
-        body.remove_prefix(1);
+NumberRule number_rule(NumberSource source, RegionalFormat format) {
+    using Blanks = NumberRule::Blanks;
+    switch (source) {
+    case NumberSource::panel_box:
+        return {true, Blanks::spaces_tabs, format.decimal, false, format.grouping, false, true};
+    case NumberSource::table_item: return {true, Blanks::spaces_tabs, '.', false, '\0', false, true};
+    case NumberSource::command_line:
+    case NumberSource::window_box: return {true, Blanks::spaces_tabs, ',', true, '\0', true, false};
+    case NumberSource::route_file:
+    case NumberSource::settings_item: return {true, Blanks::line_breaks_too, '.', false, '\0', true, false};
+    case NumberSource::route_file_comma: break;
     }
+    return {true, Blanks::line_breaks_too, ',', true, '\0', true, false};
+}
 
-    std::string digits;
+std::string_view without_blanks(std::string_view text, NumberRule::Blanks blanks) {
+    const auto blank = [blanks](char c) {
+        if (blanks == NumberRule::Blanks::none) return false;
+        return c == ' ' || c == '\t' || (blanks == NumberRule::Blanks::line_breaks_too && (c == '\r' || c == '\n'));
+    };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<double> read_number(std::string_view text, NumberSource source, RegionalFormat format) {
+    const NumberRule rule = number_rule(source, format);
+    text = without_blanks(text, rule.blanks);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || (rule.plus && text.front() == '+'))) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    // The plain form from_chars reads, in the C locale whatever the host's.
+    std::string plain;
     bool seen_decimal = false;
     bool any_digit = false;
+    long magnitude = 0;  // about the power of ten of the first digit that is not 0
+    bool leading_zeros = true;
     char previous = '\0';
-    for (const char c : body) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
         if (is_digit(c)) {
-            digits += c;
             any_digit = true;
-        } else if (c == format.decimal && !seen_decimal) {
+            if (c != '0') leading_zeros = false;
+            if (!seen_decimal && !leading_zeros) ++magnitude;
+            if (seen_decimal && leading_zeros) --magnitude;
+            plain += c;
+        } else if (!seen_decimal && (c == rule.decimal || (rule.point_too && c == '.'))) {
             seen_decimal = true;
-            digits += '.';
-        } else if (c == format.grouping && !seen_decimal && is_digit(previous)) {
+            plain += '.';
+        } else if (rule.grouping != '\0' && c == rule.grouping && !seen_decimal && is_digit(previous)) {
             // grouping only between digits of the whole part
         } else {
-            throw ConversionError(std::string(text));
+            break;
         }
         previous = c;
     }
-    if (!any_digit || previous == format.grouping) throw ConversionError(std::string(text));
-    if (digits.front() == '.') digits.insert(digits.begin(), '0');
-    if (digits.back() == '.') digits.pop_back();
-    const double value = parse_plain(digits);
+    if (!any_digit || (rule.grouping != '\0' && previous == rule.grouping)) return std::nullopt;
+    if (rule.exponent && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        plain += 'e';
+        ++i;
+        bool below = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            below = text[i] == '-';
+            plain += text[i++];
+        }
+        const std::size_t digits = i;
+        long power = 0;
+        for (; i < text.size() && is_digit(text[i]); ++i) {
+            plain += text[i];
+            power = std::min(power * 10 + (text[i] - '0'), 1'000'000L);
+        }
+        if (i == digits) return std::nullopt;
+        magnitude += below ? -power : power;
+    }
+    if (i != text.size()) return std::nullopt;
+    double value = 0.0;
+    const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too small to tell from zero, or past a double.
+        if (magnitude > 0 && !rule.huge_past_range) return std::nullopt;
+        value = magnitude > 0 ? HUGE_VAL : 0.0;
+    } else if (result.ec != std::errc() || result.ptr != plain.data() + plain.size()) {
+        return std::nullopt;
+    }
     return negative ? -value : value;
+}
+
+double regional_number(std::string_view text, RegionalFormat format) {
+    if (auto value = read_number(text, NumberSource::panel_box, format)) return *value;
+    throw ConversionError(std::string(text));
 }
 
 double round_half_even(double value) {

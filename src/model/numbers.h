@@ -2,6 +2,8 @@
 // Number readings shared by the whole panel: the leading-number reading, the
 // regional conversion, 16-bit storage and the texts the panel writes.
 
+#include <charconv>
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -17,6 +19,44 @@ struct RegionalFormat {
     char grouping = '.';
 
     static constexpr RegionalFormat italian() { return {',', '.'}; }
+};
+
+// Where a number is read from. Each source has its one rule on a leading
+// "+", the decimal comma, blanks around the number and an exponent, written
+// once in number_rule():
+//
+//   source            "+"  blanks             decimal       exponent  past a double
+//   panel_box         yes  space, tab         regional (with grouping)  no   huge
+//   table_item        yes  space, tab         "."           no        huge
+//   command_line      yes  space, tab         "." or ","    yes       refused
+//   window_box        as command_line (a dialog's box, a cell of the vehicles' table)
+//   route_file        yes  space, tab, CR, LF "."           yes       refused
+//   route_file_comma  yes  space, tab, CR, LF "." or ","    yes       refused
+//   settings_item     as route_file (vadrel.ini, the exact positions vadrel keeps)
+//
+// panel_box is a box of the operator's form; table_item an item of
+// vadrel.cnf. A "-" is read everywhere; "inf", "nan", hexadecimal and an
+// empty text nowhere. A value too small to tell from zero is 0 for every
+// source.
+enum class NumberSource : std::uint8_t {
+    panel_box,
+    table_item,
+    command_line,
+    window_box,
+    route_file,
+    route_file_comma,
+    settings_item,
+};
+
+struct NumberRule {
+    enum class Blanks : std::uint8_t { none, spaces_tabs, line_breaks_too };
+    bool plus = false;
+    Blanks blanks = Blanks::none;
+    char decimal = '.';
+    bool point_too = false;  // "." a decimal point besides `decimal`
+    char grouping = '\0';    // between digits of the whole part; '\0': none
+    bool exponent = false;
+    bool huge_past_range = false;  // past a double's range: infinite, not refused
 };
 
 // A text that is not a number in the regional format.
@@ -36,10 +76,35 @@ public:
 // that does not begin with a number is 0. Independent of the regional format.
 double leading_number(std::string_view text);
 
-// The whole text as a number in the regional format: blanks around it, a sign,
-// digit grouping in the whole part and the regional decimal separator.
-// Anything else (the empty text included) throws ConversionError.
+// The whole text as a panel's box reads it (read_number, panel_box) in the
+// regional format: blanks around it, a sign, digit grouping in the whole part
+// and the regional decimal separator. Anything else (the empty text
+// included) throws ConversionError.
 double regional_number(std::string_view text, RegionalFormat format);
+
+// The rule of a source; the panel's boxes follow `format`.
+NumberRule number_rule(NumberSource source, RegionalFormat format = RegionalFormat::italian());
+
+// The one reader of numbers: the whole text as `source` reads it, or
+// nothing. Finite, but for a source whose values past range are huge.
+std::optional<double> read_number(std::string_view text, NumberSource source,
+                                  RegionalFormat format = RegionalFormat::italian());
+
+// The text without the blanks the rule drops around a number.
+std::string_view without_blanks(std::string_view text, NumberRule::Blanks blanks);
+
+// A whole number filling the text as `source` reads it ("+" and blanks
+// by its rule; no point, no exponent), within Integer; or nothing.
+template <std::integral Integer>
+std::optional<Integer> read_whole(std::string_view text, NumberSource source) {
+    const NumberRule rule = number_rule(source);
+    text = without_blanks(text, rule.blanks);
+    if (rule.plus && text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
+    Integer value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
 
 // Rounds half to even (2.5 gives 2, 3.5 gives 4), with no range limit.
 double round_half_even(double value);

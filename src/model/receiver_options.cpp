@@ -55,7 +55,7 @@ std::string describe_options(const ReceiverOptions& o) {
     if (!c.sentences.empty()) {
         std::string list_text;
         for (const SentenceKind kind : c.sentences) {
-            list_text += (list_text.empty() ? "" : ",") + std::string(sentence_names[static_cast<std::size_t>(kind)]);
+            list_text += (list_text.empty() ? "" : ",") + std::string(name_of(kind));
         }
         add("frasi " + list_text);
     }

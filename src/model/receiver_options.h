@@ -50,6 +50,9 @@ enum class Talker : std::uint8_t { gp, gn };
 enum class SentenceKind : std::uint8_t { rmc, gga, vtg, gsa, gsv, zda, gll, hdt };
 inline constexpr std::array<std::string_view, 8> sentence_names{"RMC", "GGA", "VTG", "GSA",
                                                                 "GSV", "ZDA", "GLL", "HDT"};
+// Its name, as elenco_frasi gives it: "RMC". sky/sentence_table.h has the
+// rest of what is known of each kind.
+constexpr std::string_view name_of(SentenceKind kind) { return sentence_names[static_cast<std::size_t>(kind)]; }
 
 inline constexpr double default_elevation_mask = 5.0;  // degrees
 

@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "model/coordinates.h"
+
 namespace vadrel {
 
 namespace {
 
-constexpr double quarter_turn = 90.0 * 3600.0;
-constexpr double half_turn = 180.0 * 3600.0;
-constexpr double full_turn = 360.0 * 3600.0;
+constexpr double quarter_turn = latitude_limit;
+constexpr double half_turn = longitude_limit;
+constexpr double full_turn = 2.0 * longitude_limit;
 
 }  // namespace
 

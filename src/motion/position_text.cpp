@@ -5,14 +5,15 @@
 #include <cstdio>
 #include <vector>
 
+#include "model/coordinates.h"
 #include "model/utf8.h"
 
 namespace vadrel {
 
 namespace {
 
-constexpr double max_lat_seconds = 90.0 * 3600.0;
-constexpr double max_lon_seconds = 180.0 * 3600.0;
+constexpr double max_lat_seconds = latitude_limit;
+constexpr double max_lon_seconds = longitude_limit;
 
 enum class Mark { none, degrees, minutes, seconds };
 

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "fleet/fleet.h"
 #include "model/platform.h"
 #include "os/name_resolver.h"
 #include "outputs/network_address.h"
@@ -30,8 +31,8 @@
 
 namespace vadrel {
 
-// The most vehicles a base port must leave room for: BASE .. BASE + 20.
-inline constexpr std::size_t stream_ports = 21;
+// A base port leaves room for every vehicle: BASE .. BASE + 20.
+inline constexpr std::size_t stream_ports = fleet_size;
 
 // Why the ports base .. base + stream_ports - 1 cannot be the streams'
 // ("" when they can): one of them past 65535, a base of 0, or one of them

@@ -183,8 +183,8 @@ void PanelForm::second_shown(const std::string& text, bool replayed) {
 void PanelForm::next_vehicle() {
     // The box reads the cycle's number as the fleet took it: past the
     // largest it shows the largest.
-    if (vehicles_in_cycle(vehicle_count_box.text()) > Fleet::largest_cycle) {
-        vehicle_count_box.set_text(int_text(Fleet::largest_cycle));
+    if (vehicles_in_cycle(vehicle_count_box.text()) > largest_cycle) {
+        vehicle_count_box.set_text(int_text(largest_cycle));
     }
     platform.shell.run_pending_events();
 }

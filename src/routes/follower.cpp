@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/coordinates.h"
 #include "routes/turn.h"
 
 namespace vadrel {
@@ -126,7 +127,7 @@ private:
 };
 
 bool valid_position(GeoPoint p) {
-    return std::isfinite(p.lat) && std::isfinite(p.lon) && std::fabs(p.lat) <= 90.0 && std::fabs(p.lon) <= 180.0;
+    return on_globe(p.lat, p.lon);
 }
 
 // The first reason a progress does not fit, in Italian.

@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 
+#include "model/coordinates.h"
 #include "model/numbers.h"
 #include "model/utf8.h"
 #include "routes/iso_time.h"
@@ -49,10 +50,8 @@ GeoPoint Route::Fixed::degrees() const {
 }
 
 std::optional<std::string> Route::refusal(const RoutePoint& p, GeoPoint kept) const {
-    if (!std::isfinite(p.lat) || p.lat < -90.0 || p.lat > 90.0)
-        return "la latitudine " + shortest_text(p.lat) + " è fuori campo (da -90 a 90 gradi)";
-    if (!std::isfinite(p.lon) || p.lon < -180.0 || p.lon > 180.0)
-        return "la longitudine " + shortest_text(p.lon) + " è fuori campo (da -180 a 180 gradi)";
+    if (auto why = latitude_problem(p.lat)) return why;
+    if (auto why = longitude_problem(p.lon)) return why;
     if (p.speed && (!std::isfinite(*p.speed) || *p.speed < 0.0 || *p.speed > max_speed))
         return "la velocità " + shortest_text(*p.speed) + " m/s è fuori campo (da 0 a " +
                shortest_text(std::floor(max_speed)) + " m/s, cioè 32767 nodi)";
@@ -75,8 +74,7 @@ std::optional<std::string> Route::refusal(const RoutePoint& p, GeoPoint kept) co
 
 std::optional<std::string> Route::add(const RoutePoint& p) {
     // In range before it is made a fixed number (a NaN or 1e300 has none).
-    const bool in_range = std::isfinite(p.lat) && std::fabs(p.lat) <= 90.0 && std::isfinite(p.lon) &&
-                          std::fabs(p.lon) <= 180.0;
+    const bool in_range = on_globe(p.lat, p.lon);
     const Fixed fixed = in_range ? Fixed::of(p.lat, p.lon) : Fixed{};
     if (auto refused = refusal(p, fixed.degrees())) return refused;
     // The legs join the points as kept.

@@ -5,13 +5,13 @@
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/numbers.h"
 #include "os/descriptor.h"
 #include "os/system_error.h"
 #include "routes/iso_time.h"
@@ -81,18 +81,7 @@ RouteReading Collector::result() {
 }
 
 std::optional<double> read_decimal(std::string_view text, bool comma) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.size() > 64 || text.front() == '+' || text.front() == ' ') return std::nullopt;
-    char plain[64];
-    std::memcpy(plain, text.data(), text.size());
-    if (comma) std::replace(plain, plain + text.size(), ',', '.');
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(plain, plain + text.size(), value);
-    if (error != std::errc() || end != plain + text.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return read_number(text, comma ? NumberSource::route_file_comma : NumberSource::route_file);
 }
 
 }  // namespace route_parsing
@@ -299,10 +288,8 @@ std::variant<std::size_t, std::string> choose_route(const std::vector<Route>& ro
     for (std::size_t i = 0; i < routes.size(); ++i) {
         if (routes[i].name() == choice) return i;
     }
-    std::size_t number = 0;
-    const auto [end, error] = std::from_chars(choice.data(), choice.data() + choice.size(), number);
-    if (error == std::errc() && end == choice.data() + choice.size() && number >= 1 && number <= routes.size())
-        return number - 1;
+    const auto number = read_whole<std::size_t>(choice, NumberSource::command_line);
+    if (number && *number >= 1 && *number <= routes.size()) return *number - 1;
     std::string names;
     const std::size_t shown = std::min<std::size_t>(routes.size(), 10);
     for (std::size_t i = 0; i < shown; ++i) {

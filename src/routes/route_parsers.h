@@ -55,8 +55,8 @@ private:
     std::optional<ReadProblem> empty_;
 };
 
-// A number with a decimal point (or, when `comma` is true, a comma instead),
-// blanks around it allowed; nullopt when it is anything else.
+// A route file's number (NumberSource::route_file, or route_file_comma when
+// `comma` is true: a comma as well as a point); nullopt when it is anything else.
 std::optional<double> read_decimal(std::string_view text, bool comma = false);
 
 // A place in a text given in pieces: line from 1, column from 1 in

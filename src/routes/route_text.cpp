@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fleet/fleet.h"
+#include "model/coordinates.h"
 #include "model/numbers.h"
 
 namespace vadrel {
@@ -17,25 +18,14 @@ namespace {
 
 constexpr std::string_view option_keys[] = {"nome", "fine", "ritmo", "virata", "da"};
 
-// A decimal number with a point or a comma, nothing else around it.
+// The values of a route's options and progress: as the command line reads them.
 std::optional<double> read_number(std::string_view text) {
-    std::string plain(text);
-    for (char& c : plain) {
-        if (c == ',') c = '.';
-    }
-    if (plain.empty() || plain.front() == '+') return std::nullopt;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (error != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return vadrel::read_number(text, NumberSource::command_line);
 }
 
 template <typename Integer>
 std::optional<Integer> read_whole(std::string_view text) {
-    Integer value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
+    return vadrel::read_whole<Integer>(text, NumberSource::command_line);
 }
 
 // Where the next option starts: a comma followed by a known key and "=".
@@ -130,9 +120,7 @@ std::variant<RouteArgument, std::string> read_route_argument(std::string_view te
     const auto vehicle = read_whole<std::size_t>(text.substr(0, equals));
     if (equals == std::string_view::npos || !vehicle)
         return "--percorso vuole N=FILE, con N il numero del mezzo: \"" + std::string(text) + "\"";
-    if (*vehicle >= fleet_size)
-        return "il mezzo " + std::to_string(*vehicle) + " non esiste: i mezzi vanno da 0 a " +
-               std::to_string(fleet_size - 1);
+    if (!vehicle_exists(*vehicle)) return no_such_vehicle(*vehicle);
     RouteArgument argument;
     argument.vehicle = *vehicle;
     const std::size_t options = next_option(text, equals + 1);
@@ -212,7 +200,7 @@ std::variant<RouteProgress, std::string> read_progress(std::string_view text) {
             const std::size_t comma = value.find(',');
             const auto lat = read_number(value.substr(0, comma));
             const auto lon = comma == std::string_view::npos ? std::nullopt : read_number(value.substr(comma + 1));
-            if (!lat || !lon || std::fabs(*lat) > 90.0 || std::fabs(*lon) > 180.0) return bad;
+            if (!lat || !lon || !on_globe(*lat, *lon)) return bad;
             p.origin = {*lat, *lon};
         } else if (key == optional_field) {
             const std::size_t comma = value.find(',');

@@ -27,7 +27,7 @@ VehicleRoutes::~VehicleRoutes() { fleet_.set_guide(nullptr); }
 
 std::optional<std::string> VehicleRoutes::give(std::size_t n, Route route, const FollowOptions& options,
                                                Origin origin) {
-    if (n >= fleet_size) return "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a 20";
+    if (!vehicle_exists(n)) return no_such_vehicle(n);
     if (auto why = follow_problem(route, options)) return why;
     // Placed first, with no route to rejoin: the placing is not a change by hand.
     routes_[n].reset();
@@ -56,7 +56,7 @@ std::optional<std::string> VehicleRoutes::give(std::size_t n, Route route, const
 
 std::optional<std::string> VehicleRoutes::resume(std::size_t n, Route route, const FollowOptions& options,
                                                  const RouteProgress& progress, Origin origin) {
-    if (n >= fleet_size) return "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a 20";
+    if (!vehicle_exists(n)) return no_such_vehicle(n);
     if (auto why = follow_problem(route, options)) return why;
     if (auto why = progress_problem(route, options, progress)) return why;
     routes_[n] = FollowedRoute{std::move(route), options, progress};
@@ -67,7 +67,7 @@ std::optional<std::string> VehicleRoutes::resume(std::size_t n, Route route, con
 
 std::optional<std::string> VehicleRoutes::append(std::size_t n, GeoPoint point, const std::string& name,
                                                  Origin origin) {
-    if (n >= fleet_size) return "il mezzo " + std::to_string(n) + " non esiste: i mezzi vanno da 0 a 20";
+    if (!vehicle_exists(n)) return no_such_vehicle(n);
     if (!routes_[n]) {
         Route route(name);
         if (auto why = route.add({point.lat, point.lon})) return why;

@@ -57,8 +57,8 @@ ArcPosition displaced(double lat, double lon, const Offset& offset) {
     // Within a few metres of a pole the east offset turns about it; a
     // parallel of a micrometre's radius is taken as that small.
     const double parallel = std::fmax(normal * std::cos(phi), 1e-6);
-    constexpr double pole = 90.0 * arc_seconds_per_degree;
-    constexpr double half_turn = 180.0 * arc_seconds_per_degree;
+    constexpr double pole = latitude_limit;
+    constexpr double half_turn = longitude_limit;
     ArcPosition p{std::remainder(lat + offset.north / meridian * arc_per_radian, 2 * half_turn),
                   lon + offset.east / parallel * arc_per_radian};
     if (p.lat > pole || p.lat < -pole) {

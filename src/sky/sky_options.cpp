@@ -1,11 +1,11 @@
 #include "sky_options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
 #include "model/numbers.h"
+#include "sky/sentence_table.h"
 
 namespace vadrel {
 
@@ -13,24 +13,11 @@ namespace {
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// A finite number filling the whole text, under a decimal point or comma.
-std::optional<double> number(std::string_view text) {
-    std::string point(text);
-    std::replace(point.begin(), point.end(), ',', '.');
-    double value = 0.0;
-    const auto result = std::from_chars(point.data(), point.data() + point.size(), value);
-    if (point.empty() || result.ec != std::errc() || result.ptr != point.data() + point.size() ||
-        !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
+// The receiver's options read as the command line reads a value, in vadrel.ini too.
+std::optional<double> number(std::string_view text) { return read_number(text, NumberSource::command_line); }
 
 std::optional<std::int64_t> whole(std::string_view text) {
-    std::int64_t value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
-    return value;
+    return read_whole<std::int64_t>(text, NumberSource::command_line);
 }
 
 bool within(double value, double low, double high) { return value >= low && value <= high; }
@@ -103,17 +90,16 @@ std::variant<FixOutage, std::string> read_fix_outage(std::string_view text) {
 }
 
 std::variant<std::vector<SentenceKind>, std::string> read_sentence_list(std::string_view text) {
-    std::string names;
-    for (const std::string_view name : sentence_names) names += (names.empty() ? "" : ", ") + std::string(name);
     std::vector<SentenceKind> list;
     for (std::size_t start = 0;;) {
         const std::size_t comma = text.find(',', start);
         const std::string_view name = text.substr(start, comma == std::string_view::npos ? comma : comma - start);
-        const auto found = std::find(sentence_names.begin(), sentence_names.end(), name);
-        if (found == sentence_names.end()) {
-            return quoted(name) + " non è una frase dell'insieme completo (valgono " + names + ")";
+        const SentenceRow* row = sentence_row(name);
+        if (row == nullptr || (row->where & SentIn::full_set) == 0 || !row->kind) {
+            return quoted(name) + " non è una frase dell'insieme completo (valgono " +
+                   sentence_names_in(SentIn::full_set) + ")";
         }
-        const auto kind = static_cast<SentenceKind>(found - sentence_names.begin());
+        const SentenceKind kind = *row->kind;
         if (std::find(list.begin(), list.end(), kind) != list.end()) return std::string(name) + " è data due volte";
         list.push_back(kind);
         if (comma == std::string_view::npos) break;
@@ -128,7 +114,7 @@ std::variant<std::vector<SentenceKind>, std::string> read_sentence_list(std::str
 std::string sentence_list_text(const std::vector<SentenceKind>& list) {
     std::string text;
     for (const SentenceKind kind : list) {
-        text += (text.empty() ? "" : ",") + std::string(sentence_names[static_cast<std::size_t>(kind)]);
+        text += (text.empty() ? "" : ",") + std::string(sentence_row(kind).name);
     }
     return text;
 }

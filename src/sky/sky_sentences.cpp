@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <string_view>
+#include <utility>
+
+#include "sky/sentence_table.h"
 
 namespace vadrel {
 
@@ -124,45 +127,14 @@ std::vector<std::string> full_set(const FixTexts& fix, const Sky& sky, std::span
     const CivilInstant& t = fix.when;
     const std::string time =
         time_field(t.hour * 3'600'000LL + t.minute * 60'000LL + t.second * 1000LL + t.millisecond, fix.fixes_per_second);
-    const int year = static_cast<int>(t.year);
     Rmc rmc{time,      "A",        fix.lat, fix.ns, fix.lon, fix.ew, fix.knots, fix.course,
-            printed("%02d%02d%02d", t.day, t.month, year % 100), fix.variation, fix.variation_ew};
+            printed("%02d%02d%02d", t.day, t.month, static_cast<int>(t.year) % 100), fix.variation, fix.variation_ew};
     tell_fix(sky, rmc);
+    const FullSetFix built{fix, sky, rmc, time, prefix};
     std::vector<std::string> sentences;
-    const auto send = [&](const std::string& sentence) { sentences.push_back(with_talker(sentence, talker)); };
     for (const SentenceKind kind : kinds) {
-        switch (kind) {
-            case SentenceKind::rmc:
-                send(sentence(rmc, prefix));
-                break;
-            case SentenceKind::gga: {
-                Gga gga{time, fix.lat, fix.ns, fix.lon, fix.ew, "", "", "", fix.altitude, "M", "", "M", "", ""};
-                tell_fix(sky, gga);
-                send(sentence(gga, prefix));
-                break;
-            }
-            case SentenceKind::vtg: {
-                Vtg vtg{fix.course, fix.course, fix.knots, fix.kmh};  // no magnetic variation
-                tell_fix(sky, vtg);
-                send(sentence(vtg, prefix));
-                break;
-            }
-            case SentenceKind::gsa:
-                send(sentence(gsa_of(sky), prefix));
-                break;
-            case SentenceKind::gsv:
-                for (const Gsv& g : gsv_of(sky)) send(sentence(g, prefix));
-                break;
-            case SentenceKind::zda:
-                send(sentence(Zda{time, printed("%02d", t.day), printed("%02d", t.month), printed("%04d", year), "00", "00"},
-                           prefix));
-                break;
-            case SentenceKind::gll:
-                send(sentence(gll_of(rmc), prefix));
-                break;
-            case SentenceKind::hdt:
-                send(sentence(hdt_of(rmc), prefix));
-                break;
+        for (std::string& sentence : sentence_row(kind).build(built)) {
+            sentences.push_back(with_talker(std::move(sentence), talker));
         }
     }
     return sentences;

@@ -127,6 +127,44 @@ TEST(Fleet, TheVehiclesInUseAndWhy) {
     }
 }
 
+// The vehicles' numbers and the cycle's size as a user gives them: one rule
+// each, one message each, whoever asks (the panel, a file, the control
+// interface, the command line).
+TEST(FleetRules, VehicleNumbersAndCycleSize) {
+    // the vehicle's number, the refusal ("": none)
+    const std::tuple<std::size_t, const char*> vehicles[] = {
+        {0, ""}, {20, ""}, {21, "il mezzo 21 non esiste: i mezzi vanno da 0 a 20"},
+        {999, "il mezzo 999 non esiste: i mezzi vanno da 0 a 20"},
+    };
+    Fleet fleet;
+    for (const auto& [n, why] : vehicles) {
+        const auto refusal = vehicle_problem(n);
+        EXPECT_EQ(refusal ? refusal->reason : "", why) << n;
+        EXPECT_EQ(refusal ? refusal->field : "mezzo", "mezzo") << n;
+        EXPECT_EQ(vehicle_exists(n), !refusal) << n;
+        EXPECT_EQ(fleet.set_speed(n, 1.0, nullptr), refusal) << n;
+        EXPECT_EQ(fleet.set_current(n, nullptr), refusal) << n;
+    }
+    EXPECT_EQ(no_such_vehicle("0021"), "il mezzo 0021 non esiste: i mezzi vanno da 0 a 20");
+    EXPECT_EQ(vehicle_range(), "da 0 a 20");
+
+    // "Numero di mezzi mobili" as given, the refusal ("": none)
+    const std::tuple<double, const char*> cycles[] = {
+        {1, ""}, {19, ""}, {0, "il ciclo multiutente serve un numero intero di mezzi da 1 a 19, non 0"},
+        {20, "il ciclo multiutente serve un numero intero di mezzi da 1 a 19, non 20"},
+        {2.5, "il ciclo multiutente serve un numero intero di mezzi da 1 a 19, non 2.5"},
+        {-1, "il ciclo multiutente serve un numero intero di mezzi da 1 a 19, non -1"},
+    };
+    for (const auto& [vehicles, why] : cycles) {
+        const auto refusal = cycle_problem(vehicles);
+        EXPECT_EQ(refusal ? refusal->reason : "", why) << vehicles;
+        EXPECT_EQ(refusal ? refusal->field : "mezzi", "mezzi") << vehicles;
+        // what the fleet takes from a text ("Numero di mezzi mobili", --mezzi) stays within the same rule
+        fleet.set_cycle(static_cast<int>(vehicles), nullptr);
+        EXPECT_LE(fleet.cycle(), largest_cycle) << vehicles;
+    }
+}
+
 // A change of mode keeps "Numero di mezzi mobili", so the vehicles in use
 // come back as they were: with targets on, 4 in every mode.
 TEST(Fleet, AModeChangeKeepsTheVehiclesInUse) {

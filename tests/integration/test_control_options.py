@@ -66,7 +66,7 @@ def main(binary):
     folder = tempfile.mkdtemp(prefix="vadrel-")
     vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--ais", "--mezzi", "3", "--utc", "--moto-reale",
                     "--frasi", "complete", "--tcp", "0", "--traccia", os.path.join(folder, "tracce.gpx"),
-                    folder=folder)
+                    "--quota", " +12,5", folder=folder)
     try:
         url, tcp = said_both(vadrel)
         client = Client(url)
@@ -84,6 +84,25 @@ def main(binary):
         except VadrelError as e:
             checks.expect(e.status == 404 and "GET /api/v1 " in str(e) and "/openapi.yaml" in str(e),
                           "a 404 leads to the index and the description: %s" % e)
+
+        # A number on the command line: a sign, a comma, blanks, as every option reads one.
+        checks.expect(client.receiver()["quota"] == 12.5, "--quota ' +12,5': %r" % client.receiver())
+        # One rule, one message, wherever the value comes from: a vehicle that
+        # does not exist, a latitude past a pole.
+        for ask, field, reason in (
+                (lambda: client.vehicle(21), "mezzo", "il mezzo 21 non esiste: i mezzi vanno da 0 a 20"),
+                (lambda: client.set_vehicle(3, lat=95), "lat",
+                 "la latitudine 95 è fuori campo: va da -90 (sud) a 90 (nord) gradi")):
+            try:
+                ask()
+                checks.expect(False, "%s accepted" % field)
+            except VadrelError as e:
+                checks.expect((e.field, e.reason) == (field, reason), "refused naming %s: %s" % (field, e))
+        refused = subprocess.run([binary, "--senza-finestra", "--percorso", "21=giro.gpx"], capture_output=True,
+                                 text=True, timeout=30, check=False)
+        checks.expect(refused.returncode == 2 and
+                      refused.stderr.endswith("il mezzo 21 non esiste: i mezzi vanno da 0 a 20\n"),
+                      "the command line's vehicle 21: %r" % refused.stderr)
 
         # The sky's options: set, read back, refused with the field, kept.
         client.set_receiver(satelliti=True, maschera=20, talker="GN", quota=120.5)

@@ -1,17 +1,49 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <tuple>
 
 #include "model/controls.h"
+#include "model/coordinates.h"
 #include "model/numbers.h"
 #include "model/receiver_options.h"
 #include "model/track_history.h"
 #include "model/utf8.h"
+#include "numbers_check.h"
 
 namespace vadrel {
 namespace {
+
+// What a user may give: the poles and the 180th meridian are on the globe,
+// anything past them or not finite is refused with the value it was.
+TEST(Coordinates, RangesAndTheirRefusals) {
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    // latitude, longitude, on the globe, the latitude's refusal, the longitude's ("": none)
+    const std::tuple<double, double, bool, const char*, const char*> rows[] = {
+        {0, 0, true, "", ""},
+        {90, 180, true, "", ""},
+        {-90, -180, true, "", ""},
+        {90.0000001, 0, false, "la latitudine 90.0000001 è fuori campo: va da -90 (sud) a 90 (nord) gradi", ""},
+        {-95, 0, false, "la latitudine -95 è fuori campo: va da -90 (sud) a 90 (nord) gradi", ""},
+        {0, 180.5, false, "", "la longitudine 180.5 è fuori campo: va da -180 (ovest) a 180 (est) gradi"},
+        {0, -181, false, "", "la longitudine -181 è fuori campo: va da -180 (ovest) a 180 (est) gradi"},
+        {nan, 0, false, "la latitudine nan è fuori campo: va da -90 (sud) a 90 (nord) gradi", ""},
+        {0, -inf, false, "", "la longitudine -inf è fuori campo: va da -180 (ovest) a 180 (est) gradi"},
+    };
+    for (const auto& [lat, lon, inside, lat_why, lon_why] : rows) {
+        const std::string row = std::to_string(lat) + " " + std::to_string(lon);
+        EXPECT_EQ(on_globe(lat, lon), inside) << row;
+        EXPECT_EQ(latitude_problem(lat).value_or(""), lat_why) << row;
+        EXPECT_EQ(longitude_problem(lon).value_or(""), lon_why) << row;
+    }
+    EXPECT_EQ(latitude_limit, 324000.0);
+    EXPECT_EQ(longitude_limit, 648000.0);
+}
 
 TEST(LeadingNumber, ReadsTheLongestLeadingNumber) {
     // the text, its number
@@ -20,6 +52,78 @@ TEST(LeadingNumber, ReadsTheLongestLeadingNumber) {
         {"1.2.3", 1.2}, {".5", 0.5}, {"-.5", -0.5}, {"5.", 5}, {".", 0}, {"1e5", 1},
     };
     for (const auto& [text, expected] : rows) EXPECT_DOUBLE_EQ(leading_number(text), expected) << text;
+}
+
+// Each source's rule on "+", the decimal comma, blanks and exponents, in one
+// table; a row's source is named by a short word.
+TEST(ReadNumber, EachSourceHasItsRule) {
+    using S = NumberSource;
+    constexpr double huge = std::numeric_limits<double>::infinity();
+    const std::string tiny = "0." + std::string(400, '0') + "1";
+    const std::string long_digits = "45." + std::string(70, '1');
+    // the text, its source, its number (none: refused)
+    const std::tuple<std::string, S, std::optional<double>> rows[] = {
+        {"+5", S::panel_box, 5}, {"+5", S::table_item, 5}, {"+5", S::command_line, 5}, {"+5", S::route_file, 5},
+        {"-5", S::command_line, -5}, {"+-5", S::command_line, {}}, {"--5", S::route_file, {}},
+        {"2,5", S::panel_box, 2.5}, {"2,5", S::table_item, {}}, {"2,5", S::command_line, 2.5},
+        {"2,5", S::route_file, {}}, {"2,5", S::route_file_comma, 2.5}, {"2.5", S::route_file_comma, 2.5},
+        {"1.234", S::panel_box, 1234}, {"1.234,5", S::panel_box, 1234.5}, {"1.234", S::table_item, 1.234},
+        {"2.5", S::command_line, 2.5}, {"1,2,3", S::command_line, {}}, {"1.2.3", S::route_file, {}},
+        {" 7\t", S::panel_box, 7}, {" 7\t", S::table_item, 7}, {" 7 ", S::command_line, 7},
+        {"\r\n7 ", S::route_file, 7}, {"7\n", S::table_item, {}}, {"7\n", S::command_line, {}},
+        {"7 8", S::route_file, {}}, {"1e5", S::panel_box, {}}, {"1e5", S::table_item, {}},
+        {"1e5", S::command_line, 1e5}, {"1E-2", S::route_file, 0.01}, {"1e", S::route_file, {}},
+        {"1e+", S::command_line, {}}, {".5", S::table_item, 0.5}, {"5.", S::route_file, 5},
+        {"", S::panel_box, {}}, {"", S::command_line, {}}, {" ", S::route_file, {}}, {"-", S::table_item, {}},
+        {".", S::route_file, {}}, {"inf", S::command_line, {}}, {"nan", S::route_file, {}},
+        {"0x10", S::command_line, {}}, {"12abc", S::table_item, {}}, {"1e400", S::command_line, {}},
+        {"1e400", S::route_file, {}}, {std::string(400, '9'), S::table_item, huge},
+        {"-" + std::string(400, '9'), S::panel_box, -huge}, {std::string(400, '9'), S::command_line, {}},
+        {tiny, S::table_item, 0}, {"0," + std::string(400, '0') + "1", S::panel_box, 0}, {tiny, S::panel_box, 1}, {"1e-400", S::route_file, 0},
+        {long_digits, S::route_file, 45.11111111111111}, {" +1,5 ", S::window_box, 1.5}, {"2e1", S::window_box, 20},
+        {"1e3", S::settings_item, 1000}, {"1,5", S::settings_item, {}}, {"\n+7\r", S::settings_item, 7},
+    };
+    for (const auto& [text, source, expected] : rows) {
+        const auto read = read_number(text, source);
+        if (expected && read) {
+            EXPECT_DOUBLE_EQ(*read, *expected) << '"' << text << "\" " << static_cast<int>(source);
+        } else {
+            EXPECT_EQ(read, expected) << '"' << text << "\" " << static_cast<int>(source);
+        }
+    }
+}
+
+// Whole numbers: "+" and blanks by the source's rule, no point, within the type.
+TEST(ReadWhole, BySourceAndType) {
+    using S = NumberSource;
+    // the text, its source, as a long, as an unsigned 64-bit (-1: refused)
+    const std::tuple<const char*, S, long, long long> rows[] = {
+        {"12", S::command_line, 12, 12}, {"+12", S::command_line, 12, 12}, {" 12 ", S::command_line, 12, 12},
+        {"-3", S::command_line, -3, -1}, {"+-3", S::command_line, -1, -1}, {"1.0", S::command_line, -1, -1},
+        {"1e2", S::command_line, -1, -1}, {"", S::command_line, -1, -1}, {"+", S::command_line, -1, -1},
+        {"18446744073709551615", S::command_line, -1, -2}, {"18446744073709551616", S::command_line, -1, -1},
+        {"\n4", S::route_file, 4, 4}, {"\n4", S::table_item, -1, -1},
+    };
+    for (const auto& [text, source, as_long, as_u64] : rows) {
+        const auto l = read_whole<long>(text, source);
+        EXPECT_EQ(l.value_or(-1), as_long) << '"' << text << '"';
+        const auto u = read_whole<std::uint64_t>(text, source);
+        if (as_u64 == -2) {
+            EXPECT_EQ(u, std::uint64_t{18446744073709551615ULL}) << text;
+        } else {
+            EXPECT_EQ(u ? static_cast<long long>(*u) : -1, as_u64) << '"' << text << '"';
+        }
+    }
+}
+
+// The fuzzer's seed corpus holds: every source's reading reads back the same.
+TEST(ReadNumber, TheSeedCorpusHolds) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_NUMBERS_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_NUMBERS_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_numbers(bytes), "") << entry.path().filename();
+    }
 }
 
 // The whole text under either format, or nothing.

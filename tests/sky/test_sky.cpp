@@ -12,6 +12,7 @@
 #include "sky/look_angles.h"
 #include "sky/receiver_error.h"
 #include "sky/replay_now.h"
+#include "sky/sentence_table.h"
 #include "sky/sky.h"
 #include "sky/sky_options.h"
 #include "sky/sky_sentences.h"
@@ -433,6 +434,42 @@ TEST(SkyOptions, ValuesAndTheirTexts) {
     EXPECT_EQ(obstruction_text({350, 10.5, 20}), "350-10.5:20");
     const auto list = std::get<std::vector<SentenceKind>>(read_sentence_list("RMC,GSV,GLL,HDT"));
     EXPECT_EQ(sentence_list_text(list), "RMC,GSV,GLL,HDT");
+}
+
+// The one table of sentences: each kind's builder makes sentences of its
+// name; where each may go; names read from elenco_frasi only where allowed.
+TEST(SentenceTable, NamesBuildersAndPlaces) {
+    constexpr std::uint8_t standard = SentIn::gps_standard, burst = SentIn::radio_burst, set = SentIn::full_set;
+    // name, where it may go
+    const std::tuple<const char*, std::uint8_t> rows[] = {
+        {"RMC", standard | burst | set}, {"GGA", burst | set}, {"VTG", burst | set}, {"GSA", burst | set},
+        {"GSV", burst | set}, {"ZDA", set}, {"GLL", set}, {"HDT", set}, {"RME", burst},
+    };
+    ASSERT_EQ(sentence_table().size(), std::size(rows));
+    FixTexts fix;
+    fix.when = {2003, 5, 9, 20, 15, 28, 0};
+    fix.lat = "4400.6787", fix.ns = "N", fix.lon = "01007.7087", fix.ew = "E";
+    fix.knots = "0.0", fix.course = "000.0", fix.kmh = "0.0", fix.variation = "000.0", fix.variation_ew = "W";
+    fix.altitude = "0.0";
+    for (const auto& [name, where] : rows) {
+        const SentenceRow* row = sentence_row(name);
+        ASSERT_NE(row, nullptr) << name;
+        EXPECT_EQ(row->where, where) << name;
+        EXPECT_EQ(row->kind.has_value(), (where & set) != 0) << name;
+        if (!row->kind) {
+            EXPECT_EQ(problem(read_sentence_list(std::string("RMC,") + name)),
+                      "\"RME\" non è una frase dell'insieme completo (valgono RMC, GGA, VTG, GSA, GSV, ZDA, GLL, HDT)");
+            continue;
+        }
+        EXPECT_EQ(&sentence_row(*row->kind), row) << name;
+        EXPECT_EQ(name_of(*row->kind), name);
+        const SentenceKind kind = *row->kind;
+        const auto built = full_set(fix, classic_sky(), std::span(&kind, 1), Talker::gp, "@3");
+        ASSERT_FALSE(built.empty()) << name;
+        for (const std::string& sentence : built) EXPECT_EQ(sentence.substr(0, 8), std::string("@3$GP") + name);
+    }
+    EXPECT_EQ(sentence_row("XYZ"), nullptr);
+    EXPECT_EQ(sentence_names_in(burst), "RMC, GGA, VTG, GSA, GSV, RME");
 }
 
 constexpr std::int64_t day = 86'400;

@@ -8,6 +8,7 @@
 
 #include "nmea/faults.h"
 #include "nmea/sentences.h"
+#include "sky/sentence_table.h"
 #include "sky/sky_options.h"
 #include "support/fakes.h"
 #include "tick/second_sentences.h"
@@ -501,6 +502,29 @@ TEST(SecondSentences, ARadioBurstWithoutAFix) {
     EXPECT_EQ(sentences_of({no_fix, Mode::radio}, clock),
               (Sentences{gsv_1, gsv_2, rme, "$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPVTG,,T,,M,,N,,K*4E",
                          "$GPGGA,201528,,,,,0,00,,,,,,,*6A", "$GPGSA,A,1,,,,,,,,,,,,,,,*1E"}));
+}
+
+// Each mode sends only the kinds the sentence table allows it.
+TEST(SecondSentences, EachModeSendsWhatTheTableAllows) {
+    ReceiverOptions full;
+    full.full_set = true;
+    full.sky_options.sentences = std::get<std::vector<SentenceKind>>(read_sentence_list("RMC,GGA,VTG,GSA,GSV,ZDA,GLL,HDT"));
+    // the scene, where its sentences must be allowed
+    const std::tuple<Scene, std::uint8_t> rows[] = {
+        {{{}, Mode::gps_standard}, SentIn::gps_standard},
+        {{{}, Mode::multi_user}, SentIn::gps_standard},
+        {{{}, Mode::radio}, SentIn::radio_burst},
+        {{full, Mode::radio}, SentIn::radio_burst},
+        {{full, Mode::gps_standard}, SentIn::full_set},
+    };
+    for (const auto& [scene, where] : rows) {
+        testing::FakeClock clock;
+        for (const std::string& sentence : sentences_of(scene, clock)) {
+            const SentenceRow* row = sentence_row(sentence.substr(sentence.find('$') + 3, 3));
+            ASSERT_NE(row, nullptr) << sentence;
+            EXPECT_NE(row->where & where, 0) << sentence << " in " << static_cast<int>(where);
+        }
+    }
 }
 
 // Without UTC or the full set the time and date are the regional texts,
