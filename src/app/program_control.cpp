@@ -30,11 +30,12 @@ ControlState ProgramControl::state() const {
     for (const auto& target : network.udp().targets()) {
         s.outputs.push_back({"udp", target.target, target.failure.empty(), target.failure, {}});
     }
-    if (program_.recorder().recording()) s.outputs.push_back({"registrazione", program_.recorder().path(), true, "", {}});
-    if (const GpxTracks* tracks = program_.tracks()) {
+    const Recordings& files = program_.recordings();
+    if (files.recorder().recording()) s.outputs.push_back({"registrazione", files.recorder().path(), true, "", {}});
+    if (const GpxTracks* tracks = files.tracks()) {
         s.outputs.push_back({"traccia", tracks->path(), !tracks->stopped(), tracks->problem(), {}});
     }
-    if (program_.replay().running()) s.outputs.push_back({"riproduzione", program_.replay().path(), true, "", {}});
+    if (files.replay().running()) s.outputs.push_back({"riproduzione", files.replay().path(), true, "", {}});
 
     s.receiver = program_.receiver();
     for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
@@ -130,14 +131,10 @@ std::optional<Refusal> ProgramControl::change_port(const PortChange& change) {
 AisSettings ProgramControl::ais() const { return program_.ais(); }
 
 std::optional<Refusal> ProgramControl::set_ais(const AisSettings& settings) {
-    if (const std::string problem = program_.change_ais(settings); !problem.empty()) {
-        // Checked and in force, but not kept: the operator hears of it.
-        if (program_.ais() == settings) {
-            program_.say("vadrel: bersagli AIS non salvati: " + problem);
-        } else {
-            return Refusal{"ais", problem};
-        }
-    }
+    const Result<> done = program_.ais_settings().change(settings, this);
+    if (const Refusal* refused = done.refusal()) return Refusal{"ais", refused->reason};
+    // Checked and in force, but not kept: the operator hears of it.
+    if (!done) program_.say("vadrel: bersagli AIS non salvati: " + done.message());
     tell_changed();
     return std::nullopt;
 }
@@ -157,8 +154,8 @@ std::optional<Refusal> ProgramControl::set_mode(SendMode mode, std::optional<int
 std::optional<Refusal> ProgramControl::set_receiver(const OpzioniRicevitore& options) {
     // The options are in force once checked; a vadrel.ini that cannot be
     // written is the operator's to hear of, not a refusal of the values.
-    if (const std::string problem = program_.change_receiver(options); !problem.empty()) {
-        program_.say("vadrel: opzioni del ricevitore non salvate: " + problem);
+    if (const Result<> kept = program_.receiver_settings().change(options, this); !kept) {
+        program_.say("vadrel: opzioni del ricevitore non salvate: " + kept.message());
     }
     tell_changed();
     return std::nullopt;

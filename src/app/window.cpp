@@ -155,37 +155,17 @@ int run_window(int argc, char** argv, const Options& options) {
             return 2;
         }
     }
-    // A command line's file refused: said, shown, and nothing started.
-    const auto refused = [&](const std::exception& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
-        shell.message_box(e.what(), program_title);
-        return 2;
-    };
-    std::unique_ptr<Program> program;
-    try {
-        // While it is made (the routes of --percorso read), a termination
-        // signal ends the program at once; the guard is gone before any
-        // message box waits.
-        program = [&] {
-            const TerminationDuringStart starting(start_interrupted, start_interrupted_status);
-            return std::make_unique<Program>(options, shell);
-        }();
-    } catch (const FolderRefused& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        // Nothing to save yet: a termination request just closes the message.
-        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
-        shell.message_box(e.what(), program_title);
-        return 2;
-    } catch (const OutputRefused& e) {
-        return refused(e);
-    } catch (const RouteRefused& e) {
-        return refused(e);
-    } catch (const PortFailure& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        shell.message_box(e.what(), program_title);
-        return 1;
+    auto made = make_program(options, shell);
+    if (const auto* refused = std::get_if<StartRefused>(&made)) {
+        // A command line's file refused: said, shown, and nothing started;
+        // nothing to save yet, so a termination request just closes the message.
+        errors.write_line("vadrel: " + refused->message);
+        if (refused->status == 2)
+            QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
+        shell.message_box(refused->message, program_title);
+        return refused->status;
     }
+    std::unique_ptr<Program> program = std::get<std::unique_ptr<Program>>(std::move(made));
     program->say = [&errors](const std::string& line) { errors.write_line(line); };
     for (const std::string& line : program->virtual_ports()) out.write_line(line);
 
@@ -193,7 +173,11 @@ int run_window(int argc, char** argv, const Options& options) {
     gui::MainWindow window(panel.form());
     window.set_routes(&program->routes());
     shell.set_main_window(&window);
-    window.set_tiles(program->tile_settings(), [&](const TileSettings& settings) { return program->change_tiles(settings); });
+    // The map keeps its words for why not ("" when kept).
+    window.set_tiles(program->tile_settings().value(), [&](const TileSettings& settings) {
+        const Result<> kept = program->tile_settings().change(settings, &window);
+        return kept ? std::string() : kept.message();
+    });
     window.set_ais([&](std::size_t n) -> std::optional<AisIdentity> {
         const AisSettings& ais = program->ais();
         if (!ais.attivi || n >= ais.mezzi.size()) return std::nullopt;
@@ -218,27 +202,18 @@ int run_window(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::termination, &window, end);
     QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] {
         program->switch_fix_loss();
-        opzioni.refresh();
     });
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
 
-    if (options.registra) {
-        if (const std::string why = program->start_recording(*options.registra); !why.empty())
-            shell.message_box(why, program_title);
-    }
-    program->start();
-    panel.started();
-    opzioni.refresh();
-    if (options.traccia) {
-        if (const std::string why = program->start_tracks(*options.traccia); !why.empty())
-            shell.message_box(why, program_title);
-    }
-    if (options.riproduci) {
-        for (const std::string& line : avvisi_registro(log.summary, options.permesso()))
-            errors.write_line("vadrel: " + line);
-        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo, options.ora_attuale); !why.empty())
-            shell.message_box(why, program_title);
-    }
+    // A command line's output that does not start is shown, and the run goes on.
+    const auto shown = [&shell](const std::string& message) {
+        shell.message_box(message, program_title);
+        return true;
+    };
+    start_program(*program, options, log, {shown, [&] {
+                                              panel.started();
+                                              opzioni.refresh();
+                                          }});
     menus.show_ports();
     window.render();
     window.show();

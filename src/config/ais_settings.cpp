@@ -79,7 +79,7 @@ AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>
     return s;
 }
 
-std::string save_ais_settings(SettingsFile& file, const AisSettings& s) {
+Result<> save_ais_settings(SettingsFile& file, const AisSettings& s) {
     std::map<std::string, QVariant> values{{"attivi", s.attivi}, {"nave_propria", s.nave_propria},
                                          {"statici_subito", s.statici_subito}};
     for (std::size_t n = 0; n < fleet_size; ++n) {
@@ -92,6 +92,24 @@ std::string save_ais_settings(SettingsFile& file, const AisSettings& s) {
         values[key(n, "nominativo")] = QString::fromStdString(id.call_sign);
     }
     return file.save_group(ais_group, values);
+}
+
+}  // namespace vadrel
+
+namespace vadrel {
+
+AisSettingsModel::Rules ais_rules(SettingsFile& file) {
+    AisSettingsModel::Rules rules;
+    rules.check = [](const AisSettings& wanted) { return fleet_identities_problem(wanted.mezzi); };
+    rules.keep = [](const AisSettings& before, const AisSettings& after, AisSettings& kept) {
+        // The switches the change leaves as they are stay in the file as they are there.
+        if (after.attivi != before.attivi) kept.attivi = after.attivi;
+        if (after.nave_propria != before.nave_propria) kept.nave_propria = after.nave_propria;
+        if (after.statici_subito != before.statici_subito) kept.statici_subito = after.statici_subito;
+        kept.mezzi = after.mezzi;
+    };
+    rules.save = [&file](const AisSettings& kept) { return save_ais_settings(file, kept); };
+    return rules;
 }
 
 }  // namespace vadrel

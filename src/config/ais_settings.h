@@ -20,6 +20,7 @@
 
 #include "ais/identity.h"
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -40,7 +41,12 @@ struct AisSettings {
 // and `problems` gets a line naming it; so does a vehicle whose MMSI
 // another one already has.
 AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_ais_settings(SettingsFile& file, const AisSettings& settings);
+Result<> save_ais_settings(SettingsFile& file, const AisSettings& settings);
+
+// The group as a model, one change path for every source.
+using AisSettingsModel = SettingsModel<AisSettings>;
+// Refuses identities that cannot be sent (an MMSI two vehicles share); the
+// file keeps the switches a change touches and every identity.
+AisSettingsModel::Rules ais_rules(SettingsFile& file);
 
 }  // namespace vadrel

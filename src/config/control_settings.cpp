@@ -19,7 +19,7 @@ ControlSettings read_control_settings(const SettingsFile& file, std::vector<std:
     return settings;
 }
 
-std::string save_control_settings(SettingsFile& file, const ControlSettings& settings) {
+Result<> save_control_settings(SettingsFile& file, const ControlSettings& settings) {
     return file.save_group(control_group, {
                                       {"attivo", settings.on},
                                       {"indirizzo", QString::fromStdString(settings.address)},

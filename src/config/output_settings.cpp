@@ -38,7 +38,7 @@ OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::s
     return settings;
 }
 
-std::string save_output_settings(SettingsFile& file, const OutputSettings& settings) {
+Result<> save_output_settings(SettingsFile& file, const OutputSettings& settings) {
     QStringList targets;
     for (const std::string& target : settings.udp_targets) targets << QString::fromStdString(target);
     QStringList servers;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -49,7 +50,9 @@ struct OutputSettings {
 // for a TCP value, UDP for its flag. The texts (address, targets) are checked
 // where they are used (read_network_settings, NetworkOutputs::apply).
 OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_output_settings(SettingsFile& file, const OutputSettings& settings);
+Result<> save_output_settings(SettingsFile& file, const OutputSettings& settings);
+
+// The group as a model, one change path for every source.
+using OutputSettingsModel = SettingsModel<OutputSettings>;
 
 }  // namespace vadrel

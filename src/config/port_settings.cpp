@@ -35,7 +35,7 @@ PortSettings read_port_settings(const SettingsFile& file, std::vector<std::strin
     return settings;
 }
 
-std::string save_port_settings(SettingsFile& file, const PortSettings& settings) {
+Result<> save_port_settings(SettingsFile& file, const PortSettings& settings) {
     std::map<std::string, QVariant> values;
     for (const auto& [number, device] : settings.devices) values[port_key(number)] = QString::fromStdString(device);
     return file.save_group(ports_group, values);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -30,7 +31,9 @@ std::string device_problem(const std::string& device);
 // The mappings in the file; other keys are not read. A device that cannot
 // be is left out, with a line in `problems`.
 PortSettings read_port_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_port_settings(SettingsFile& file, const PortSettings& settings);
+Result<> save_port_settings(SettingsFile& file, const PortSettings& settings);
+
+// The group as a model, one change path for every source.
+using PortSettingsModel = SettingsModel<PortSettings>;
 
 }  // namespace vadrel

@@ -70,7 +70,7 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
     return o;
 }
 
-std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& o) {
+Result<> save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& o) {
     return file.save_group(receiver_group, {
                                       {"utc", o.utc},
                                       {"moto_reale", o.moto_reale},
@@ -94,6 +94,44 @@ std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& 
                                       {"talker", o.cielo.talker == Talker::gn ? "GN" : "GP"},
                                       {"elenco_frasi", QString::fromStdString(sentence_list_text(o.cielo.frasi))},
                                   });
+}
+
+}  // namespace vadrel
+
+namespace vadrel {
+
+ReceiverSettingsModel::Rules receiver_rules(SettingsFile& file) {
+    ReceiverSettingsModel::Rules rules;
+    rules.keep = [](const OpzioniRicevitore& before, const OpzioniRicevitore& after, OpzioniRicevitore& kept) {
+        const auto take = [&](auto OpzioniRicevitore::*field) {
+            if (before.*field != after.*field) kept.*field = after.*field;
+        };
+        take(&OpzioniRicevitore::utc);
+        take(&OpzioniRicevitore::moto_reale);
+        take(&OpzioniRicevitore::frasi_complete);
+        take(&OpzioniRicevitore::quota);
+        take(&OpzioniRicevitore::senza_fix);
+        const auto take_sky = [&](auto Cielo::*field) {
+            if (before.cielo.*field != after.cielo.*field) kept.cielo.*field = after.cielo.*field;
+        };
+        take_sky(&Cielo::satelliti);
+        take_sky(&Cielo::maschera);
+        take_sky(&Cielo::ostacoli);
+        take_sky(&Cielo::rumore);
+        take_sky(&Cielo::frequenza);
+        take_sky(&Cielo::talker);
+        take_sky(&Cielo::frasi);
+        Guasti rates = after.guasti;
+        rates.attivi = before.guasti.attivi;
+        if (rates != before.guasti) {
+            const bool attivi = kept.guasti.attivi;
+            kept.guasti = rates;
+            kept.guasti.attivi = attivi;
+        }
+        if (before.guasti.attivi != after.guasti.attivi) kept.guasti.attivi = after.guasti.attivi;
+    };
+    rules.save = [&file](const OpzioniRicevitore& kept) { return save_receiver_settings(file, kept); };
+    return rules;
 }
 
 }  // namespace vadrel

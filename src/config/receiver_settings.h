@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 #include "model/receiver_options.h"
 
 namespace vadrel {
@@ -34,7 +35,13 @@ namespace vadrel {
 // cannot be used leaves its option as by default (faults that cannot be used
 // leave them off), and `problems` gets a line naming it.
 OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& opzioni);
+Result<> save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& opzioni);
+
+// The group as a model, one change path for every source.
+using ReceiverSettingsModel = SettingsModel<OpzioniRicevitore>;
+// The file keeps the fields a change touches; the fault rates and their seed
+// go together, as the faults' dialog sets them. What the command line chose
+// for this run and the change leaves alone stays out of the file.
+ReceiverSettingsModel::Rules receiver_rules(SettingsFile& file);
 
 }  // namespace vadrel

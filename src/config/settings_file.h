@@ -6,7 +6,7 @@
 //
 //   SettingsFile file(folder);
 //   bool tcp = file.value("uscite", "tcp", false).toBool();
-//   std::string why = file.save_group("uscite", {{"tcp", true}, {"tcp_porta", 10110}});
+//   Result<> saved = file.save_group("uscite", {{"tcp", true}, {"tcp_porta", 10110}});
 //
 // The file is read once, when the object is made, and a group is saved at
 // once, as a whole, when it changes; both go through the program's folder,
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "config/program_folder.h"
+#include "os/result.h"
 
 class QSettings;
 
@@ -52,8 +53,8 @@ public:
     // 'vadrel.ini: [uscite] tcp_porta vuole un numero da 0 a 65535, non "dieci"'.
     std::string refusal(const std::string& group, const std::string& key, const std::string& wanted) const;
     // Replaces the group with these keys and saves the file now; the other
-    // groups stay as they are. "" when saved, else why not, in Italian.
-    std::string save_group(const std::string& group, const std::map<std::string, QVariant>& values);
+    // groups stay as they are.
+    Result<> save_group(const std::string& group, const std::map<std::string, QVariant>& values);
 
 private:
     const ProgramFolder& folder_;

@@ -39,7 +39,7 @@ TileSettings read_tile_settings(const SettingsFile& file, std::vector<std::strin
     return settings;
 }
 
-std::string save_tile_settings(SettingsFile& file, const TileSettings& settings) {
+Result<> save_tile_settings(SettingsFile& file, const TileSettings& settings) {
     return file.save_group(map_group, {
                                       {"strade", settings.on},
                                       {"indirizzo", QString::fromStdString(settings.address)},

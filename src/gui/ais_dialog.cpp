@@ -129,8 +129,8 @@ void AisDialog::accept() {
         problema_->setText(qt_text(problem->reason));
         return;
     }
-    if (const std::string problem = change_(s); !problem.empty()) {
-        problema_->setText(qt_text(problem));
+    if (const Result<> done = change_(s); !done) {
+        problema_->setText(qt_text(done.message()));
         return;
     }
     problema_->clear();

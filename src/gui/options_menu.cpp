@@ -174,8 +174,8 @@ QAction* OptionsMenu::checkable(const char* name, const QString& text, bool Opzi
 void OptionsMenu::change(const OpzioniRicevitore& opzioni) {
     form_.transmitter.set_receiver(opzioni);
     refresh();
-    if (const std::string problem = keep_(opzioni); !problem.empty()) {
-        form_.platform.shell.message_box(problem, program_title);
+    if (const Result<> kept = keep_(opzioni); !kept) {
+        form_.platform.shell.message_box(kept.message(), program_title);
     }
 }
 

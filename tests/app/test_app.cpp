@@ -658,12 +658,12 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
     const std::string virtual_port = run->port_in_use(1);
     PortSettings wanted;
     wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
-    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_TRUE(run->port_settings().change(wanted, nullptr).ok());
     EXPECT_EQ(run->port_in_use(1), virtual_port) << "the virtual port of --com stays";
     EXPECT_EQ(run->port_in_use(2) + " " + run->port_in_use(4), second.device + " ttyACM0");
     EXPECT_EQ(run.form().status_label.caption(), "Tx ok");
     wanted.devices.erase(4);
-    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_TRUE(run->port_settings().change(wanted, nullptr).ok());
     EXPECT_EQ(run->port_in_use(4), "/dev/ttyS3") << "back to the default";
     EXPECT_TRUE(run.stop());
     EXPECT_EQ(run.folder.get("vadrel.ini"), "[porte]\ncom1=/dev/ttyUSB7\ncom2=" + second.device + "\n");
@@ -681,16 +681,18 @@ TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
 
     AisSettings twice = run->ais();
     twice.mezzi[2].mmsi = twice.mezzi[1].mmsi;
-    EXPECT_EQ(run->change_ais(twice), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
+    const Result<> refused = run->ais_settings().change(twice, nullptr);
+    ASSERT_NE(refused.refusal(), nullptr);
+    EXPECT_EQ(refused.message(), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
     EXPECT_EQ(run->ais().mezzi[2].mmsi, 900000002u);
     AisSettings renamed = run->ais();
     renamed.mezzi[2].name = "Bravo";
-    EXPECT_EQ(run->change_ais(renamed), "");
+    EXPECT_TRUE(run->ais_settings().change(renamed, nullptr).ok());
     const std::string ini = run.folder.get("vadrel.ini");
     EXPECT_NE(ini.find("attivi=false"), std::string::npos) << "--ais stays out of the file\n" << ini;
     EXPECT_NE(ini.find("mezzo2_nome=Bravo"), std::string::npos) << ini;
     renamed.attivi = false;
-    EXPECT_EQ(run->change_ais(renamed), "");
+    EXPECT_TRUE(run->ais_settings().change(renamed, nullptr).ok());
     EXPECT_FALSE(run->fleet().in_use(1)) << "AIS off: the current vehicle alone";
 }
 
@@ -702,7 +704,7 @@ TEST(Program, AReceiverChangeKeepsTheFilesChoiceTheCommandLineOverrode) {
     expected.utc = true;
     EXPECT_EQ(run->receiver(), expected);
     expected.moto_reale = true;
-    EXPECT_EQ(run->change_receiver(expected), "");
+    EXPECT_TRUE(run->receiver_settings().change(expected, nullptr).ok());
     EXPECT_TRUE(run.stop());
     run.program.reset();  // its folder free again
     expected.senza_fix = true;
@@ -730,17 +732,20 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
 TEST(Program, AnOutputOntoTheOtherOutputChangesNothing) {
     Started run({"--com", "2=pty"});
     const ScratchFolder& folder = run.folder;
-    ASSERT_EQ(run->start_tracks(folder.at("giro.gpx")), "");
-    EXPECT_EQ(run->start_recording(folder.at("giro.gpx")),
+    Recordings& files = run->recordings();
+    ASSERT_TRUE(files.start_tracks(folder.at("giro.gpx")).ok());
+    EXPECT_EQ(files.start_recording(folder.at("giro.gpx")).message(),
               "la registrazione non può andare in " + folder.at("giro.gpx") + ": è il file delle tracce GPX (" +
                   folder.at("giro.gpx") + ")");
-    EXPECT_FALSE(run->recorder().recording());
+    EXPECT_FALSE(files.recorder().recording());
     const std::string recording = folder.at("giro.nmea");
-    ASSERT_EQ(run->start_recording(recording), "");
-    EXPECT_EQ(run->start_tracks(recording),
+    ASSERT_TRUE(files.start_recording(recording).ok());
+    const Result<> refused = files.start_tracks(recording);
+    EXPECT_NE(refused.refusal(), nullptr) << "a file given, not a failure of the system";
+    EXPECT_EQ(refused.message(),
               "le tracce GPX non possono andare in " + recording + ": è il file della registrazione (" + recording +
                   ")");
-    EXPECT_EQ(run->tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
+    EXPECT_EQ(files.tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
 }
 
 // A client's change takes the fleet's change path as a panel edit does: the
