@@ -103,6 +103,67 @@ XConnection connect_to_display(std::string& why) {
 #endif
 }
 
+void set_up_application() {
+    // No picture the window reads is larger than a street tile: Qt refuses
+    // to decode one that would take more (a tile's header is checked first).
+    QImageReader::setAllocationLimit(gui::tile_allocation_megabytes);
+    // The window belongs to the menu entry vadrel.desktop and its icon (the
+    // X window class becomes "vadrel" too).
+    QApplication::setApplicationName(QStringLiteral("vadrel"));
+    QApplication::setDesktopFileName(QStringLiteral("vadrel"));
+}
+
+// The log to replay read whole, with progress shown (a termination signal
+// or "Annulla" stops the reading); one that cannot be sent as it stands:
+// said, shown, and nothing.
+std::optional<CheckedLog> checked_log(const std::string& path, LogLeave leave, const bool& ending, LineOutput& errors,
+                                      Shell& shell) {
+    CheckResult checked = gui::esamina_con_avanzamento(path, nullptr, [&ending] { return ending; });
+    if (std::holds_alternative<CheckInterrupted>(checked)) {
+        errors.write_line("vadrel: lettura del registro " + path + " interrotta");
+        errors.write_line("vadrel: niente è stato inviato.");
+        return std::nullopt;
+    }
+    std::vector<std::string> problems;
+    if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
+        problems = std::move(*refused);
+    } else {
+        const CheckedLog& log = std::get<CheckedLog>(checked);
+        problems = problemi_registro(log.path, log.summary, leave);
+    }
+    if (problems.empty()) return std::get<CheckedLog>(std::move(checked));
+    std::string text;
+    for (const std::string& line : problems) {
+        errors.write_line("vadrel: " + line);
+        text += line + "\n";
+    }
+    shell.message_box(text + "Niente è stato inviato.", program_title);
+    return std::nullopt;
+}
+
+// The window over the program: the routes, the street tiles (kept through
+// their model), the vehicles' AIS identities and streams, the shut-down on close.
+void show_program(gui::MainWindow& window, Program& program) {
+    window.set_routes(&program.routes());
+    // The map keeps its words for why not ("" when kept).
+    window.set_tiles(program.tile_settings().value(), [&program, &window](const TileSettings& settings) {
+        const Result<> kept = program.tile_settings().change(settings, &window);
+        return kept ? std::string() : kept.message();
+    });
+    window.set_ais([&program](std::size_t n) -> std::optional<AisIdentity> {
+        const AisSettings& ais = program.ais();
+        if (!ais.attivi || n >= ais.mezzi.size()) return std::nullopt;
+        return ais.mezzi[n];
+    });
+    // Closing the window runs the shut-down; the window closes whatever it says.
+    window.set_on_close([&program] { program.stop(); });
+    // The map's vehicle: its stream's port (its MMSI comes through set_ais).
+    window.set_vehicle_identity([&program](std::size_t n) {
+        const auto port = program.network().streams().port_of(n);
+        return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();
+    });
+}
+
 }  // namespace
 
 int run_window(int argc, char** argv, const Options& options) {
@@ -113,13 +174,7 @@ int run_window(int argc, char** argv, const Options& options) {
         return run_headless(argc, argv, options);
     }
     QApplication app(argc, argv);
-    // No picture the window reads is larger than a street tile: Qt refuses
-    // to decode one that would take more (a tile's header is checked first).
-    QImageReader::setAllocationLimit(gui::tile_allocation_megabytes);
-    // The window belongs to the menu entry vadrel.desktop and its icon (the
-    // X window class becomes "vadrel" too).
-    QApplication::setApplicationName(QStringLiteral("vadrel"));
-    QApplication::setDesktopFileName(QStringLiteral("vadrel"));
+    set_up_application();
     LineOutput out(STDOUT_FILENO, 0);
     LineOutput errors(STDERR_FILENO, standard_error_backlog);
     gui::WindowShell shell;
@@ -131,29 +186,12 @@ int run_window(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::termination, &app, [&ending] { ending = true; });
     CheckedLog log;
     if (options.riproduci) {
-        CheckResult checked = gui::esamina_con_avanzamento(*options.riproduci, nullptr, [&ending] { return ending; });
-        std::vector<std::string> problems;
-        if (std::holds_alternative<CheckInterrupted>(checked)) {
-            errors.write_line("vadrel: lettura del registro " + *options.riproduci + " interrotta");
-            errors.write_line("vadrel: niente è stato inviato.");
-            return 2;
-        }
-        if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
-            problems = std::move(*refused);
-        } else {
-            log = std::get<CheckedLog>(std::move(checked));
-            problems = problemi_registro(log.path, log.summary, options.permesso());
-        }
-        if (!problems.empty()) {
-            std::string text;
-            for (const std::string& line : problems) {
-                errors.write_line("vadrel: " + line);
-                text += line + "\n";
-            }
+        std::optional<CheckedLog> checked = checked_log(*options.riproduci, options.permesso(), ending, errors, shell);
+        if (!checked) {
             QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
-            shell.message_box(text + "Niente è stato inviato.", program_title);
             return 2;
         }
+        log = std::move(*checked);
     }
     auto made = make_program(options, shell);
     if (const auto* refused = std::get_if<StartRefused>(&made)) {
@@ -171,25 +209,7 @@ int run_window(int argc, char** argv, const Options& options) {
 
     ProgramPanel panel(*program, shell, options);
     gui::MainWindow window(panel.form());
-    window.set_routes(&program->routes());
-    shell.set_main_window(&window);
-    // The map keeps its words for why not ("" when kept).
-    window.set_tiles(program->tile_settings().value(), [&](const TileSettings& settings) {
-        const Result<> kept = program->tile_settings().change(settings, &window);
-        return kept ? std::string() : kept.message();
-    });
-    window.set_ais([&](std::size_t n) -> std::optional<AisIdentity> {
-        const AisSettings& ais = program->ais();
-        if (!ais.attivi || n >= ais.mezzi.size()) return std::nullopt;
-        return ais.mezzi[n];
-    });
-    // Closing the window runs the shut-down; the window closes whatever it says.
-    window.set_on_close([&] { program->stop(); });
-    // The map's vehicle: its stream's port (its MMSI comes through set_ais).
-    window.set_vehicle_identity([&program](std::size_t n) {
-        const auto port = program->network().streams().port_of(n);
-        return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();
-    });
+    show_program(window, *program);
     WindowMenus menus(*program, panel.form(), window, shell, ending);
     gui::OptionsMenu& opzioni = menus.options();
 
@@ -200,9 +220,7 @@ int run_window(int argc, char** argv, const Options& options) {
         QCoreApplication::exit(0);
     };
     QObject::connect(&termination, &SignalWatcher::termination, &window, end);
-    QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] {
-        program->switch_fix_loss();
-    });
+    QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] { program->switch_fix_loss(); });
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
 
     // A command line's output that does not start is shown, and the run goes on.

@@ -761,20 +761,20 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     VehiclePatch patch;
     patch.position = "45°30'N 9°12'W";
     patch.course = 270;
-    EXPECT_EQ(control.patch_vehicle(0, patch), std::nullopt);
+    EXPECT_TRUE(control.patch_vehicle(0, patch).ok());
     EXPECT_EQ(
         std::tuple(form.latitude_degrees_box.text(), form.latitude_minutes_box.text(),
                    form.longitude_degrees_box.text(), form.longitude_hemisphere_box.text(), form.course_box.text()),
         std::tuple("45", "30", "9", "W", "270"));
     patch = {};
     patch.course = 400;
-    EXPECT_EQ(control.patch_vehicle(0, patch), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
+    EXPECT_EQ(*control.patch_vehicle(0, patch).refusal(), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
     EXPECT_EQ(form.course_box.text(), "270");
-    EXPECT_EQ(control.set_transmission(false), std::nullopt);
+    EXPECT_TRUE(control.set_transmission(false).ok());
     EXPECT_EQ(form.status_label.caption(), "Stop");
-    EXPECT_EQ(control.set_mode(SendMode::multi, 5), std::nullopt);
+    EXPECT_TRUE(control.set_mode(SendMode::multi, 5).ok());
     EXPECT_EQ(std::tuple(form.multi_user_mode_option.selected(), form.vehicle_count_box.text()), std::tuple(true, "5"));
-    EXPECT_EQ(control.set_mode(SendMode::gps, 20).value_or(Refusal{}).field, "mezzi");
+    EXPECT_EQ(control.set_mode(SendMode::gps, 20).refusal()->field, "mezzi");
     EXPECT_EQ(told, 3) << "the window hears of each change done, not of a refusal";
     const ControlState state = control.state();
     EXPECT_EQ(std::pair(state.mode, state.port.status), std::pair(SendMode::multi, std::string("Stop")))
@@ -785,14 +785,14 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     PortChange faster;
     faster.baud = 9600;
     faster.transmitting = true;
-    EXPECT_EQ(control.change_port(faster), std::nullopt);
+    EXPECT_TRUE(control.change_port(faster).ok());
     EXPECT_EQ(std::tuple(form.baud_9600_option.selected(), form.baud_4800_option.selected(),
                          form.com2_option.selected(), form.status_label.caption()),
               std::tuple(true, false, true, "Tx OK"));
     PortChange wrong = faster;
     wrong.number = 5;
     wrong.transmitting = false;
-    EXPECT_EQ(control.change_port(wrong).value_or(Refusal{}).field, "numero");
+    EXPECT_EQ(control.change_port(wrong).refusal()->field, "numero");
     const PortState port = control.port();
     EXPECT_EQ(std::tuple(port.number, port.baud, port.open, port.transmitting, port.status),
               std::tuple(2, 9600, true, true, std::string("Tx OK")));

@@ -1134,11 +1134,16 @@ TEST(SettingsModel, AChoiceForThisRunIsToldAndNeverWritten) {
 // The receiver's file keeps what a change touches; the command line's
 // choices the change leaves alone stay out of it; the fault rates and the
 // seed go together.
-TEST(SettingsModel, TheReceiversFileKeepsWhatAChangeTouches) {
+// An empty program's folder and its vadrel.ini.
+struct EmptyIni {
     ScratchFolder folder;
-    ProgramFolder place(folder.path());
-    SettingsFile file(place);
-    ReceiverSettingsModel model(receiver_rules(file));
+    ProgramFolder place{folder.path()};
+    SettingsFile file{place};
+};
+
+TEST(SettingsModel, TheReceiversFileKeepsWhatAChangeTouches) {
+    EmptyIni ini;
+    ReceiverSettingsModel model(receiver_rules(ini.file));
     OpzioniRicevitore in_file;
     in_file.senza_fix = true;
     in_file.guasti = {false, 0.5, 0, 0, 7, {}};
@@ -1158,14 +1163,12 @@ TEST(SettingsModel, TheReceiversFileKeepsWhatAChangeTouches) {
     expected.guasti = {false, 0.25, 0, 0, 8, {}};
     EXPECT_EQ(model.kept(), expected) << "the rates go with the seed, the switch stays the file's";
     std::vector<std::string> problems;
-    EXPECT_EQ(read_receiver_settings(SettingsFile(place), problems), expected);
+    EXPECT_EQ(read_receiver_settings(SettingsFile(ini.place), problems), expected);
 }
 
 TEST(SettingsModel, TheAisFileKeepsTheSwitchesAChangeTouchesAndRefusesASharedMmsi) {
-    ScratchFolder folder;
-    ProgramFolder place(folder.path());
-    SettingsFile file(place);
-    AisSettingsModel model(ais_rules(file));
+    EmptyIni ini;
+    AisSettingsModel model(ais_rules(ini.file));
     AisSettings for_run;
     for_run.attivi = true;  // --ais
     model.load(AisSettings{}, for_run);
