@@ -27,9 +27,13 @@ struct SettingsRead {
 
 inline SettingsRead read_settings(const SettingsFile& file) {
     SettingsRead read;
-    read.outputs = read_output_settings(file, read.problems);
-    read.receiver = read_receiver_settings(file, read.problems);
-    read.ports = read_port_settings(file, read.problems);
+    const auto take = [&read](auto group) {
+        read.problems.insert(read.problems.end(), group.problems.begin(), group.problems.end());
+        return std::move(group.value);
+    };
+    read.outputs = take(read_output_settings(file));
+    read.receiver = take(read_receiver_settings(file));
+    read.ports = take(read_port_settings(file));
     return read;
 }
 

@@ -69,12 +69,14 @@ Program::Program(const Options& options, Shell& shell)
       autosave_(vehicle_table_, *table_, reserve_, [this](const QString& text) { tell(text.toStdString()); }, *this) {
     if (!settings_file_->problem().empty())
         settings_problems_.push_back(settings_file_->path() + ": " + settings_file_->problem());
-    const PortSettings ports = read_port_settings(*settings_file_, settings_problems_);
-    ports_.load(ports, ports);
+    const GroupRead<PortSettings> ports = read_port_settings(*settings_file_);
+    ports_.load(ports.value, ports.value);
     // before the window is made: the map takes them from there
-    const TileSettings tiles = read_tile_settings(*settings_file_, settings_problems_);
-    tiles_.load(tiles, tiles);
-    for (const auto& [number, mapping] : ports_for(ports, options)) {
+    const GroupRead<TileSettings> tiles = read_tile_settings(*settings_file_);
+    tiles_.load(tiles.value, tiles.value);
+    for (const auto* read : {&ports.problems, &tiles.problems})
+        settings_problems_.insert(settings_problems_.end(), read->begin(), read->end());
+    for (const auto& [number, mapping] : ports_for(ports.value, options)) {
         if (mapping.virtuale) {
             const VirtualSerialPort& made = port_.use_virtual(number, mapping.device);
             virtual_ports_.push_back("COM " + std::to_string(number) + ": " + made.slave_path());
@@ -189,8 +191,12 @@ void Program::tell_problems(const std::string& heading, const std::vector<std::s
 
 void Program::start_outputs(std::vector<std::string> problems) {
     // Network outputs: vadrel.ini beside vadrel.cnf, and the command line over it.
-    const OutputSettings outputs_file = read_network_settings(*settings_file_, problems);
-    const ControlSettings control_file = read_control_settings(*settings_file_, problems);
+    const GroupRead<OutputSettings> outputs_read = read_network_settings(*settings_file_);
+    const GroupRead<ControlSettings> control_read = read_control_settings(*settings_file_);
+    for (const auto* read : {&outputs_read.problems, &control_read.problems})
+        problems.insert(problems.end(), read->begin(), read->end());
+    const OutputSettings& outputs_file = outputs_read.value;
+    const ControlSettings& control_file = control_read.value;
     const ControlSettings control_in_force = controllo_per(control_file, options_);
     const OutputSettings outputs_in_force = outputs_for(outputs_file, options_);
     outputs_.load(outputs_file, outputs_in_force);
@@ -206,11 +212,10 @@ void Program::start_outputs(std::vector<std::string> problems) {
 
 void Program::start_receiver() {
     // The receiver options: vadrel.ini, and the command line over it.
-    std::vector<std::string> problems;
-    const OpzioniRicevitore in_file = read_receiver_settings(*settings_file_, problems);
-    receiver_.load(in_file, ricevitore_per(in_file, options_));
+    const GroupRead<OpzioniRicevitore> read = read_receiver_settings(*settings_file_);
+    receiver_.load(read.value, ricevitore_per(read.value, options_));
     use_receiver(receiver_.value());
-    tell_problems("Opzioni del ricevitore:", problems);
+    tell_problems("Opzioni del ricevitore:", read.problems);
     if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
         say("vadrel: ricevitore: " + opzioni);
     }
@@ -218,12 +223,11 @@ void Program::start_receiver() {
 
 void Program::start_ais() {
     // The AIS targets: vadrel.ini, and the command line over it.
-    std::vector<std::string> problems;
-    const AisSettings in_file = read_ais_settings(*settings_file_, problems);
-    ais_.load(in_file, ais_per(in_file, options_));
+    const GroupRead<AisSettings> read = read_ais_settings(*settings_file_);
+    ais_.load(read.value, ais_per(read.value, options_));
     const AisSettings& ais = ais_.value();
     fleet_.set_targets(ais.attivi, this);
-    tell_problems("Bersagli AIS:", problems);
+    tell_problems("Bersagli AIS:", read.problems);
     if (ais.attivi) {
         say(std::string("vadrel: bersagli AIS: i mezzi da 0 a \"Numero di mezzi mobili\" - 1 tranne l'attuale") +
             (ais.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : "") +

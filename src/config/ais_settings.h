@@ -38,9 +38,9 @@ struct AisSettings {
 
 // The settings in the file, defaults where it says nothing. A vehicle's
 // value that cannot be used leaves that vehicle's identity as by default,
-// and `problems` gets a line naming it; so does a vehicle whose MMSI
+// with a line naming it; so does a vehicle whose MMSI
 // another one already has.
-AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>& problems);
+GroupRead<AisSettings> read_ais_settings(const SettingsFile& file);
 Result<> save_ais_settings(SettingsFile& file, const AisSettings& settings);
 
 // The group as a model, one change path for every source.

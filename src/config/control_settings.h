@@ -26,8 +26,8 @@ struct ControlSettings {
 };
 
 // The settings in the file, the defaults for what is missing; a value that
-// cannot be used gets a line in `problems` and leaves the interface off.
-ControlSettings read_control_settings(const SettingsFile& file, std::vector<std::string>& problems);
+// cannot be used gets a line and leaves the interface off.
+GroupRead<ControlSettings> read_control_settings(const SettingsFile& file);
 Result<> save_control_settings(SettingsFile& file, const ControlSettings& settings);
 
 // The group as a model, one change path for every source.

@@ -13,13 +13,12 @@ constexpr const char* receiver_group = "ricevitore";
 // A value of the sky's options read by its reader (sky/sky_options.h); one
 // that cannot be used leaves `fallback`, and a line names it.
 template <typename T>
-T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string>& problems, const char* key,
-            const T& fallback, std::variant<T, std::string> (*reader)(std::string_view)) {
+T sky_value(GroupReader& read, const char* key, const T& fallback, std::variant<T, std::string> (*reader)(std::string_view)) {
     const std::string text = read.text(key, "");
     if (text.empty()) return fallback;
     auto value = reader(text);
     if (const auto* problem = std::get_if<std::string>(&value)) {
-        problems.push_back(file.path() + ": [" + receiver_group + "] " + key + ": " + *problem);
+        read.note(key + (": " + *problem));
         return fallback;
     }
     return std::get<T>(value);
@@ -27,8 +26,8 @@ T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string
 
 }  // namespace
 
-OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, receiver_group, problems);
+GroupRead<OpzioniRicevitore> read_receiver_settings(const SettingsFile& file) {
+    GroupReader read(file, receiver_group);
     OpzioniRicevitore o;
     o.utc = read.flag("utc", o.utc);
     o.moto_reale = read.flag("moto_reale", o.moto_reale);
@@ -44,12 +43,12 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
 
     Cielo& c = o.cielo;
     c.satelliti = read.flag("satelliti", c.satelliti);
-    c.maschera = sky_value(read, file, problems, "maschera", c.maschera, read_mask);
-    c.ostacoli = sky_value(read, file, problems, "ostacoli", c.ostacoli, read_obstruction_list);
-    c.rumore = sky_value(read, file, problems, "rumore", c.rumore, read_noise);
-    c.frequenza = sky_value(read, file, problems, "frequenza", c.frequenza, read_rate);
-    c.talker = sky_value(read, file, problems, "talker", c.talker, read_talker);
-    c.frasi = sky_value(read, file, problems, "elenco_frasi", c.frasi, read_sentence_list);
+    c.maschera = sky_value(read, "maschera", c.maschera, read_mask);
+    c.ostacoli = sky_value(read, "ostacoli", c.ostacoli, read_obstruction_list);
+    c.rumore = sky_value(read, "rumore", c.rumore, read_noise);
+    c.frequenza = sky_value(read, "frequenza", c.frequenza, read_rate);
+    c.talker = sky_value(read, "talker", c.talker, read_talker);
+    c.frasi = sky_value(read, "elenco_frasi", c.frasi, read_sentence_list);
 
     // Faults with a value that cannot be used stay off.
     const std::size_t before = read.refused();
@@ -59,15 +58,15 @@ OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<s
     g.checksum = read.number("guasti_checksum", g.checksum);
     g.tronca = read.number("guasti_tronca", g.tronca);
     g.seme = read.whole("guasti_seme", g.seme);
-    const std::size_t problems_before = problems.size();
-    g.perdita_fix = sky_value(read, file, problems, "guasti_perdita_fix", g.perdita_fix, read_fix_outage);
-    if (read.refused() != before || problems.size() != problems_before) return o;
+    const std::size_t problems_before = read.problems().size();
+    g.perdita_fix = sky_value(read, "guasti_perdita_fix", g.perdita_fix, read_fix_outage);
+    if (read.refused() != before || read.problems().size() != problems_before) return read.done(o);
     if (const std::string problem = problema_guasti(g); !problem.empty()) {
-        problems.push_back(file.path() + ": [" + receiver_group + "] guasti: " + problem);
-        return o;
+        read.note("guasti: " + problem);
+        return read.done(o);
     }
     o.guasti = g;
-    return o;
+    return read.done(o);
 }
 
 Result<> save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& o) {

@@ -33,8 +33,8 @@ namespace vadrel {
 
 // The options in the file, all off where it says nothing. A value that
 // cannot be used leaves its option as by default (faults that cannot be used
-// leave them off), and `problems` gets a line naming it.
-OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems);
+// leave them off), with a line naming it.
+GroupRead<OpzioniRicevitore> read_receiver_settings(const SettingsFile& file);
 Result<> save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& opzioni);
 
 // The group as a model, one change path for every source.

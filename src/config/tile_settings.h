@@ -29,8 +29,8 @@ struct TileSettings {
 std::string tile_address_problem(const std::string& address);
 
 // The settings in the file, the defaults for what is missing; an address
-// that cannot be used gets a line in `problems` and leaves the layer off.
-TileSettings read_tile_settings(const SettingsFile& file, std::vector<std::string>& problems);
+// that cannot be used gets a line and leaves the layer off.
+GroupRead<TileSettings> read_tile_settings(const SettingsFile& file);
 Result<> save_tile_settings(SettingsFile& file, const TileSettings& settings);
 
 // The group as a model, one change path for every source.

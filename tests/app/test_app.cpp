@@ -709,8 +709,7 @@ TEST(Program, AReceiverChangeKeepsTheFilesChoiceTheCommandLineOverrode) {
     run.program.reset();  // its folder free again
     expected.senza_fix = true;
     ProgramFolder place(run.folder.path());
-    std::vector<std::string> problems;
-    EXPECT_EQ(read_receiver_settings(SettingsFile(place), problems), expected);
+    EXPECT_EQ(read_receiver_settings(SettingsFile(place)).value, expected);
 }
 
 // The help file is the one in the program's folder; a folder of the

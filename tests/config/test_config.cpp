@@ -803,9 +803,10 @@ struct Ini {
     }
     // What a group's reader makes of the file as it is now.
     template <typename Settings>
-    Settings read(Settings (*reader)(const SettingsFile&, std::vector<std::string>&)) {
-        problems.clear();
-        return reader(SettingsFile(*place), problems);
+    Settings read(GroupRead<Settings> (*reader)(const SettingsFile&)) {
+        GroupRead<Settings> read = reader(SettingsFile(*place));
+        problems = std::move(read.problems);
+        return std::move(read.value);
     }
     // Saved by the group's writer: whether the save worked.
     template <typename Settings>
@@ -1162,8 +1163,7 @@ TEST(SettingsModel, TheReceiversFileKeepsWhatAChangeTouches) {
     ASSERT_TRUE(model.change(wanted, nullptr).ok());
     expected.guasti = {false, 0.25, 0, 0, 8, {}};
     EXPECT_EQ(model.kept(), expected) << "the rates go with the seed, the switch stays the file's";
-    std::vector<std::string> problems;
-    EXPECT_EQ(read_receiver_settings(SettingsFile(ini.place), problems), expected);
+    EXPECT_EQ(read_receiver_settings(SettingsFile(ini.place)).value, expected);
 }
 
 TEST(SettingsModel, TheAisFileKeepsTheSwitchesAChangeTouchesAndRefusesASharedMmsi) {
