@@ -76,7 +76,7 @@ std::optional<CheckedLog> check_log(const std::string& path, LogLeave leave, Sig
     bool ended = false;
     const QMetaObject::Connection end =
         QObject::connect(&termination, &SignalWatcher::termination, [&ended] { ended = true; });
-    CheckResult checked = esamina_file_registro(path, [&ended](double) {
+    CheckResult checked = examine_log_file(path, [&ended](double) {
         QCoreApplication::processEvents();
         return !ended;
     });
@@ -88,7 +88,7 @@ std::optional<CheckedLog> check_log(const std::string& path, LogLeave leave, Sig
         problems = std::move(*refused);
     } else {
         const CheckedLog& log = std::get<CheckedLog>(checked);
-        problems = problemi_registro(path, log.summary, leave);
+        problems = log_problems(path, log.summary, leave);
     }
     if (problems.empty()) return std::get<CheckedLog>(std::move(checked));
     for (const std::string& line : problems) errors.write_line("vadrel: " + line);
@@ -108,8 +108,8 @@ int run_headless(int argc, char** argv, const Options& options) {
     // A log to replay is read whole first: one that cannot be sent as it
     // stands is refused before any port is opened or anything is sent.
     CheckedLog log;
-    if (options.riproduci) {
-        std::optional<CheckedLog> checked = check_log(*options.riproduci, options.permesso(), termination, errors);
+    if (options.replay_from) {
+        std::optional<CheckedLog> checked = check_log(*options.replay_from, options.log_leave(), termination, errors);
         if (!checked) return 2;
         log = std::move(*checked);
     }
@@ -134,19 +134,19 @@ int run_headless(int argc, char** argv, const Options& options) {
         ~Leave() { transmitter.remove_view(view); }
     } leave{program->transmitter(), monitor_output};
 
-    long long saltate = 0;
+    long long skipped = 0;
     program->after_tick = [&] {
-        if (program->transmitter().skipped_writes() != saltate) {
-            saltate = program->transmitter().skipped_writes();
+        if (program->transmitter().skipped_writes() != skipped) {
+            skipped = program->transmitter().skipped_writes();
             errors.write_line("vadrel: scrittura saltata, la linea era ancora occupata (" +
-                              std::to_string(saltate) + " in tutto)");
+                              std::to_string(skipped) + " in tutto)");
         }
     };
 
     // Both ends leave the event loop; the shut-down follows it.
     QObject::connect(&termination, &SignalWatcher::termination, &app, &QCoreApplication::quit);
     QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
-    if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &app, &QCoreApplication::quit);
+    if (options.duration) QTimer::singleShot(duration_ms(*options.duration), &app, &QCoreApplication::quit);
 
     bool replay_whole = true;
     // A command line's output that does not start ends the run.
@@ -167,8 +167,8 @@ int run_headless(int argc, char** argv, const Options& options) {
         };
     };
     if (!start_program(*program, options, log, {fatal, [] {}, ready})) return 2;
-    if (options.riproduci) {
-        errors.write_line("vadrel: riproduzione di " + *options.riproduci + ": " + std::to_string(log.summary.ticks) +
+    if (options.replay_from) {
+        errors.write_line("vadrel: riproduzione di " + *options.replay_from + ": " + std::to_string(log.summary.ticks) +
                           (log.summary.ticks == 1 ? " secondo" : " secondi"));
     }
     app.exec();

@@ -51,9 +51,9 @@ Read read_com(Options& o, const Value& v) {
     const std::string target = v->substr(eq + 1);
     PortMapping mapping;
     if (target == "pty") {
-        mapping.virtuale = true;
+        mapping.virtual_port = true;
     } else if (target.rfind("pty:", 0) == 0) {
-        mapping.virtuale = true;
+        mapping.virtual_port = true;
         mapping.device = target.substr(4);
         if (mapping.device.empty()) return "manca il percorso dopo --com " + std::to_string(*n) + "=pty:";
     } else if (target.empty()) {
@@ -63,7 +63,7 @@ Read read_com(Options& o, const Value& v) {
     }
     // A bare device name ("ttyUSB0") is looked for under /dev by the serial
     // layer; a path with a folder in it is a path.
-    if (mapping.virtuale || mapping.device.find('/') != std::string::npos) {
+    if (mapping.virtual_port || mapping.device.find('/') != std::string::npos) {
         if (!mapping.device.empty()) mapping.device = absolute_path(mapping.device);
     }
     o.com[static_cast<int>(*n)] = mapping;
@@ -73,8 +73,8 @@ Read read_com(Options& o, const Value& v) {
 Read read_tcp(Options& o, const Value& v) {
     if (!v) return "manca [INDIRIZZO:]PORTA dopo --tcp";
     o.tcp.reset();
-    o.senza_tcp = *v == "no";
-    if (o.senza_tcp) return std::nullopt;
+    o.no_tcp = *v == "no";
+    if (o.no_tcp) return std::nullopt;
     auto where = parse_listen_address(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--tcp: " + *problem;
     o.tcp = std::get<Endpoint>(where);
@@ -110,39 +110,39 @@ Read stream_base(std::optional<Endpoint>& field, bool& off, const char* name, co
     return std::nullopt;
 }
 
-Read read_udp(Options& o, const Value& v) { return target_list(o.udp, o.senza_udp, "--udp", v); }
+Read read_udp(Options& o, const Value& v) { return target_list(o.udp, o.no_udp, "--udp", v); }
 
-Read read_tcp_mezzi(Options& o, const Value& v) {
-    return stream_base(o.tcp_mezzi, o.senza_tcp_mezzi, "--tcp-mezzi", "[INDIRIZZO:]PORTA_BASE", parse_listen_address, v);
+Read read_tcp_vehicles(Options& o, const Value& v) {
+    return stream_base(o.tcp_vehicles, o.no_tcp_vehicles, "--tcp-mezzi", "[INDIRIZZO:]PORTA_BASE", parse_listen_address, v);
 }
 
-Read read_tcp_verso(Options& o, const Value& v) { return target_list(o.tcp_verso, o.senza_tcp_verso, "--tcp-verso", v); }
+Read read_tcp_to(Options& o, const Value& v) { return target_list(o.tcp_to, o.no_tcp_to, "--tcp-verso", v); }
 
-Read read_tcp_verso_mezzi(Options& o, const Value& v) {
-    return stream_base(o.tcp_verso_mezzi, o.senza_tcp_verso_mezzi, "--tcp-verso-mezzi", "HOST:PORTA_BASE", parse_target,
+Read read_tcp_to_vehicles(Options& o, const Value& v) {
+    return stream_base(o.tcp_to_vehicles, o.no_tcp_to_vehicles, "--tcp-verso-mezzi", "HOST:PORTA_BASE", parse_target,
                        v);
 }
 
-Read read_guasti(Options& o, const Value& v) {
+Read read_faults_option(Options& o, const Value& v) {
     if (!v) return "manca perdita=P,checksum=P,tronca=P,seme=N (o no) dopo --guasti";
     if (*v == "no") {
-        o.guasti = Guasti{};
+        o.faults = Faults{};
         return std::nullopt;
     }
-    auto guasti = read_faults(*v);
-    if (const auto* error = std::get_if<std::string>(&guasti)) return *error;
-    o.guasti = std::get<Guasti>(guasti);
+    auto faults = read_faults(*v);
+    if (const auto* error = std::get_if<std::string>(&faults)) return *error;
+    o.faults = std::get<Faults>(faults);
     return std::nullopt;
 }
 
-Read read_controllo(Options& o, const Value& v) {
+Read read_control(Options& o, const Value& v) {
     if (!v) return "manca [INDIRIZZO:]PORTA dopo --controllo";
-    o.controllo.reset();
-    o.senza_controllo = *v == "no";
-    if (o.senza_controllo) return std::nullopt;
+    o.control.reset();
+    o.no_control = *v == "no";
+    if (o.no_control) return std::nullopt;
     auto where = parse_listen_address(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--controllo: " + *problem;
-    o.controllo = std::get<Endpoint>(where);
+    o.control = std::get<Endpoint>(where);
     return std::nullopt;
 }
 
@@ -170,14 +170,14 @@ Read vehicle_option(Options& o, const char* name, const char* wanted, const Valu
     auto parsed = vehicle_and_value(name, wanted, v);
     if (auto* bad = std::get_if<std::string>(&parsed)) return *bad;
     const auto& [n, text] = std::get<std::pair<std::size_t, std::string>>(parsed);
-    VehiclePatch patch = o.mezzi_impostati[n];
+    VehiclePatch patch = o.vehicles_set[n];
     if (auto bad = set(text, patch)) return std::string(name) + " " + *v + ": " + *bad;
     if (auto bad = vehicle_patch_problem(patch)) return std::string(name) + " " + *v + ": " + bad->reason;
-    o.mezzi_impostati[n] = patch;
+    o.vehicles_set[n] = patch;
     return std::nullopt;
 }
 
-Read read_mezzo(Options& o, const Value& v) {
+Read read_vehicle(Options& o, const Value& v) {
     return vehicle_option(o, "--mezzo", "POSIZIONE", v, [](const std::string& text, VehiclePatch& patch) {
         patch.lat.reset();
         patch.lon.reset();
@@ -186,7 +186,7 @@ Read read_mezzo(Options& o, const Value& v) {
     });
 }
 
-Read read_rotta(Options& o, const Value& v) {
+Read read_course(Options& o, const Value& v) {
     return vehicle_option(o, "--rotta", "GRADI", v, [](const std::string& text, VehiclePatch& patch) {
         const auto degrees = decimal(text);
         if (!degrees) return std::optional<std::string>("la rotta è un numero di gradi da 0 a 360");
@@ -195,7 +195,7 @@ Read read_rotta(Options& o, const Value& v) {
     });
 }
 
-Read read_velocita_mezzo(Options& o, const Value& v) {
+Read read_vehicle_speed(Options& o, const Value& v) {
     return vehicle_option(o, "--velocita-mezzo", "VALORE[km/h|nodi]", v, [](std::string text, VehiclePatch& patch) {
         std::optional<SpeedUnit> unit;
         for (const auto& [suffix, meant] : {std::pair{"km/h", SpeedUnit::kmh}, std::pair{"nodi", SpeedUnit::knots}}) {
@@ -227,16 +227,16 @@ Read sky_value(std::optional<T>& field, const char* name, const Value& v,
     return std::nullopt;
 }
 
-Read read_ostacolo(Options& o, const Value& v) {
+Read read_obstruction_option(Options& o, const Value& v) {
     if (!v) return "manca AZIMUT1-AZIMUT2:ELEVAZIONE (o no) dopo --ostacolo";
-    if (!o.ostacoli) o.ostacoli.emplace();
+    if (!o.obstructions) o.obstructions.emplace();
     if (*v == "no") {
-        o.ostacoli->clear();
+        o.obstructions->clear();
         return std::nullopt;
     }
     auto obstruction = read_obstruction(*v);
     if (const auto* problem = std::get_if<std::string>(&obstruction)) return "--ostacolo: " + *problem;
-    o.ostacoli->push_back(std::get<Obstruction>(obstruction));
+    o.obstructions->push_back(std::get<Obstruction>(obstruction));
     return std::nullopt;
 }
 
@@ -245,12 +245,12 @@ Read read_ostacolo(Options& o, const Value& v) {
 const std::vector<OptionSpec>& option_table() {
     static const std::vector<OptionSpec> table = {
         {"--senza-finestra", Kind::flag, "", "funziona senza finestra; il monitor va sullo standard output",
-         [](Options& o, const Value&) -> Read { o.senza_finestra = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.no_window = true; return std::nullopt; }},
         {"--cartella", Kind::value, "DIR",
          "cartella del programma, di vadrel.cnf e di vadrel.hlp\n(predefinita: la cartella dell'eseguibile, se il programma non è installato\ne vi si può scrivere; altrimenti ~/.local/share/vadrel)",
          [](Options& o, const Value& v) -> Read {
              if (!v || v->empty()) return "manca la cartella dopo --cartella";
-             o.cartella = absolute_path(*v);
+             o.folder = absolute_path(*v);
              return std::nullopt;
          }},
         {"--com", Kind::value, "N=DISPOSITIVO",
@@ -266,7 +266,7 @@ const std::vector<OptionSpec>& option_table() {
          [](Options& o, const Value& v) -> Read {
              const auto n = v ? whole_number(*v) : std::nullopt;
              if (!n || !valid_com_port(*n)) return "--porta vuole un numero da 1 a 4";
-             o.porta = static_cast<int>(*n);
+             o.com_port = static_cast<int>(*n);
              return std::nullopt;
          }},
         {"--baud", Kind::value, "B", "velocità all'avvio: 2400, 4800 o 9600 (predefinita: 4800)",
@@ -279,11 +279,11 @@ const std::vector<OptionSpec>& option_table() {
         {"--modo", Kind::value, "M", "modo all'avvio: gps, radio o multi (predefinito: gps)",
          [](Options& o, const Value& v) -> Read {
              if (v == "gps") {
-                 o.modo = Options::Modo::gps;
+                 o.mode = Options::Mode::gps;
              } else if (v == "radio") {
-                 o.modo = Options::Modo::radio;
+                 o.mode = Options::Mode::radio;
              } else if (v == "multi") {
-                 o.modo = Options::Modo::multi;
+                 o.mode = Options::Mode::multi;
              } else {
                  return "--modo vuole gps, radio o multi";
              }
@@ -292,14 +292,14 @@ const std::vector<OptionSpec>& option_table() {
         {"--mezzi", Kind::value, "N", "testo iniziale di \"Numero di mezzi mobili\"",
          [](Options& o, const Value& v) -> Read {
              if (!v) return "manca il numero dopo --mezzi";
-             o.mezzi = *v;
+             o.vehicles = *v;
              return std::nullopt;
          }},
         {"--durata", Kind::value, "S", "funziona S secondi (al più 2147483), poi chiude in ordine",
          [](Options& o, const Value& v) -> Read {
              const auto s = v ? seconds(*v) : std::nullopt;
              if (!s) return "--durata vuole un numero di secondi maggiore di zero e non oltre 2147483 (24 giorni)";
-             o.durata = *s;
+             o.duration = *s;
              return std::nullopt;
          }},
         {"--tcp", Kind::value, "[INDIRIZZO:]PORTA",
@@ -326,35 +326,35 @@ const std::vector<OptionSpec>& option_table() {
          "PORTA_BASE + k, con le sue frasi del modo gps e le opzioni\n"
          "del ricevitore, senza \"@n\", con le regole di --tcp (massimo\n"
          "--tcp-max client per porta); no: spento",
-         read_tcp_mezzi},
+         read_tcp_vehicles},
         {"--tcp-verso", Kind::value, "HOST:PORTA",
          "si collega a un server in ascolto, come un localizzatore, e\n"
          "gli invia ciò che riceve la porta seriale; perso il server,\n"
          "riprova dopo 1 s, poi a pause doppie fino a 60 s; si può\n"
          "ripetere; no: nessuno",
-         read_tcp_verso},
+         read_tcp_to},
         {"--tcp-verso-mezzi", Kind::value, "HOST:PORTA_BASE",
          "un collegamento per mezzo in uso verso PORTA_BASE + k, con il\n"
          "flusso del mezzo k; no: nessuno",
-         read_tcp_verso_mezzi},
+         read_tcp_to_vehicles},
         {"--controllo", Kind::value, "[INDIRIZZO:]PORTA",
          "interfaccia di controllo HTTP e JSON sotto /api/v1 (INDIRIZZO\n"
          "predefinito 127.0.0.1; un altro indirizzo vuole la chiave di\n"
          "vadrel.token; PORTA 0: una porta libera, detta sullo standard\n"
          "error; no: spenta). Senza, vale vadrel.ini (menu Uscite >\n"
          "Controllo...); predefinita: spenta",
-         read_controllo},
+         read_control},
         {"--registra", Kind::value, "FILE",
          "registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
          "riga \"# ora UTC\" (FILE è svuotato all'inizio)",
-         [](Options& o, const Value& v) { return file_option(o.registra, "--registra", v); }},
+         [](Options& o, const Value& v) { return file_option(o.record_to, "--registra", v); }},
         {"--traccia", Kind::value, "FILE.gpx",
          "scrive le tracce dei mezzi in un file GPX 1.1, ogni minuto\ne alla chiusura",
-         [](Options& o, const Value& v) { return file_option(o.traccia, "--traccia", v); }},
+         [](Options& o, const Value& v) { return file_option(o.track_to, "--traccia", v); }},
         {"--riproduci", Kind::value, "FILE",
          "invia di nuovo un registro (di vadrel o di un ricevitore vero)\n"
          "sulle stesse uscite, con il suo ritmo; poi chiude in ordine",
-         [](Options& o, const Value& v) { return file_option(o.riproduci, "--riproduci", v); }},
+         [](Options& o, const Value& v) { return file_option(o.replay_from, "--riproduci", v); }},
         {"--percorso", Kind::value, "N=FILE[,opzioni]",
          "il mezzo N (0..20) segue il percorso di FILE (GPX, KML, CSV o\n"
          "JSON) alla sua velocità, invece di andare dritto; si può ripetere.\n"
@@ -366,33 +366,33 @@ const std::vector<OptionSpec>& option_table() {
              if (!v) return "manca N=FILE dopo --percorso";
              auto read = read_route_argument(*v);
              if (const auto* why = std::get_if<std::string>(&read)) return "--percorso " + *v + ": " + *why;
-             o.percorsi.push_back(std::get<RouteArgument>(std::move(read)));
+             o.routes.push_back(std::get<RouteArgument>(std::move(read)));
              return std::nullopt;
          }},
         {"--velocita", Kind::value, "X",
          "riproduce X volte più veloce (da 0.01 a 1000; max: più veloce\n"
          "che le uscite possono; predefinita: 1)",
          [](Options& o, const Value& v) -> Read {
-             const auto x = v ? leggi_velocita(*v) : std::nullopt;
+             const auto x = v ? read_speed(*v) : std::nullopt;
              if (!x) return "--velocita vuole un numero da 0.01 a 1000, oppure max";
-             o.velocita = *x;
+             o.speed = *x;
              return std::nullopt;
          }},
         {"--ciclo", Kind::flag, "", "riproduce il registro da capo senza fine",
-         [](Options& o, const Value&) -> Read { o.ciclo = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.loop = true; return std::nullopt; }},
         {"--invia-danneggiate", Kind::flag, "",
          "riproduce anche un registro con righe danneggiate, come sono\n"
          "(le righe oltre 4096 byte, o oltre 65507 byte in un secondo,\n"
          "non si inviano e sono elencate)",
-         [](Options& o, const Value&) -> Read { o.invia_danneggiate = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.send_damaged = true; return std::nullopt; }},
         {"--salti-subito", Kind::flag, "",
          "riproduce anche un registro la cui ora salta di oltre un'ora,\n"
          "avanti o indietro: il secondo dopo il salto parte subito",
-         [](Options& o, const Value&) -> Read { o.salti_subito = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.jumps_at_once = true; return std::nullopt; }},
         {"--ora-attuale", Kind::flag, "",
          "riproduce il registro con ora e data spostate al presente\n"
          "(checksum ricalcolati), per i client che rifiutano i fix vecchi",
-         [](Options& o, const Value&) -> Read { o.ora_attuale = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.current_time = true; return std::nullopt; }},
         {"--version", Kind::flag, "", "mostra la versione ed esce",
          [](Options& o, const Value&) -> Read { o.version = true; return std::nullopt; }},
         {"--help", Kind::flag, "", "mostra questo aiuto ed esce",
@@ -406,26 +406,26 @@ const std::vector<OptionSpec>& option_table() {
          "seguono sulla riga di comando valgono sopra",
          [](Options& o, const Value& v) -> Read {
              if (v != "moderno" && v != "classico") return "--ricevitore vuole moderno o classico";
-             const bool moderno = v == "moderno";
-             o.utc = moderno;
-             o.moto_reale = moderno;
-             o.frasi_complete = moderno;
+             const bool modern = v == "moderno";
+             o.utc = modern;
+             o.real_motion = modern;
+             o.full_set = modern;
              return std::nullopt;
          }},
         {"--utc", Kind::on_off, "[=no]", "ora e data delle frasi in UTC (predefinita: l'ora locale)",
          [](Options& o, const Value& v) { return on_off(o.utc, "--utc", v); }},
         {"--moto-reale", Kind::on_off, "[=no]",
          "nel $GPRMC la velocità in nodi e la rotta vera del mezzo\n(predefinite: 0.0 e 000.0)",
-         [](Options& o, const Value& v) { return on_off(o.moto_reale, "--moto-reale", v); }},
+         [](Options& o, const Value& v) { return on_off(o.real_motion, "--moto-reale", v); }},
         {"--frasi", Kind::value, "F",
          "rmc: il solo $GPRMC (predefinito); complete: dopo il $GPRMC\n"
          "anche $GPGGA, $GPVTG, $GPGSA e $GPZDA, e nel modo radio\n"
          "$GPGGA, $GPVTG e $GPGSA del mezzo invece di quelli fissi",
          [](Options& o, const Value& v) -> Read {
              if (v == "rmc") {
-                 o.frasi_complete = false;
+                 o.full_set = false;
              } else if (v == "complete") {
-                 o.frasi_complete = true;
+                 o.full_set = true;
              } else {
                  return "--frasi vuole rmc o complete";
              }
@@ -433,21 +433,21 @@ const std::vector<OptionSpec>& option_table() {
          }},
         {"--quota", Kind::value, "METRI", "la quota del $GPGGA, da -1000 a 100000 (predefinita: 0)",
          [](Options& o, const Value& v) -> Read {
-             const auto metri = v ? finite_number(*v) : std::nullopt;
-             if (!metri || !problema_quota(*metri).empty()) return "--quota vuole un numero di metri da -1000 a 100000";
-             o.quota = *metri;
+             const auto metres = v ? finite_number(*v) : std::nullopt;
+             if (!metres || !altitude_problem(*metres).empty()) return "--quota vuole un numero di metri da -1000 a 100000";
+             o.altitude = *metres;
              return std::nullopt;
          }},
         {"--senza-fix", Kind::on_off, "[=no]",
          "le frasi di un ricevitore che ha perso il segnale; il mezzo\n"
          "continua a muoversi. Il segnale SIGUSR1 la attiva e la toglie",
-         [](Options& o, const Value& v) { return on_off(o.senza_fix, "--senza-fix", v); }},
+         [](Options& o, const Value& v) { return on_off(o.no_fix, "--senza-fix", v); }},
         {"--guasti", Kind::value, "ELENCO",
          "perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
          "dei secondi non inviati, delle frasi con checksum errato e\n"
          "delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
          "no: nessun guasto",
-         read_guasti},
+         read_faults_option},
         {nullptr, Kind::value, "perdita-fix=DURATA/OGNI",
          "nell'ELENCO di --guasti: il fix si perde per DURATA secondi\n"
          "ogni OGNI secondi (30/300: 30 s ogni 5 minuti)",
@@ -456,24 +456,24 @@ const std::vector<OptionSpec>& option_table() {
          "con --frasi complete, i satelliti dalle loro orbite: $GPGSV,\n"
          "i satelliti usati e le diluizioni del $GPGSA e del $GPGGA dalla\n"
          "loro geometria; fix 2D sotto 4 satelliti usati, nessuno sotto 3",
-         [](Options& o, const Value& v) { return on_off(o.satelliti, "--satelliti", v); }},
+         [](Options& o, const Value& v) { return on_off(o.satellites, "--satelliti", v); }},
         {"--maschera", Kind::value, "GRADI", "elevazione minima dei satelliti, da 0 a 90 (predefinita: 5)",
-         [](Options& o, const Value& v) { return sky_value(o.maschera, "--maschera", v, read_mask); }},
+         [](Options& o, const Value& v) { return sky_value(o.mask, "--maschera", v, read_mask); }},
         {"--ostacolo", Kind::value, "AZIMUT1-AZIMUT2:ELEVAZIONE",
          "nasconde i satelliti da AZIMUT1 ad AZIMUT2 (in senso orario)\n"
          "sotto ELEVAZIONE gradi, per esempio 200-340:40 (un edificio a\n"
          "ovest); si può ripetere; no: nessun ostacolo",
-         read_ostacolo},
+         read_obstruction_option},
         {"--rumore", Kind::value, "METRI",
          "rumore sulla posizione inviata (passeggiata casuale, METRI di\n"
          "deviazione standard per asse a cielo aperto, scalata dall'HDOP;\n"
          "il seme di --guasti); la posizione vera resta quella del mezzo.\n"
          "0: nessuno (predefinito)",
-         [](Options& o, const Value& v) { return sky_value(o.rumore, "--rumore", v, read_noise); }},
+         [](Options& o, const Value& v) { return sky_value(o.noise, "--rumore", v, read_noise); }},
         {"--frequenza", Kind::value, "N",
          "posizioni al secondo delle frasi complete nel modo GPS standard:\n"
          "1 (predefinita), 2, 5 o 10, con i centesimi nell'ora",
-         [](Options& o, const Value& v) { return sky_value(o.frequenza, "--frequenza", v, read_rate); }},
+         [](Options& o, const Value& v) { return sky_value(o.rate, "--frequenza", v, read_rate); }},
         {"--talker", Kind::value, "GP|GN", "talker delle frasi complete (predefinito: GP; $GPGSV resta GP)",
          [](Options& o, const Value& v) { return sky_value(o.talker, "--talker", v, read_talker); }},
         {"--elenco-frasi", Kind::value, "ELENCO",
@@ -481,18 +481,18 @@ const std::vector<OptionSpec>& option_table() {
          "ZDA, GLL e HDT (predefinito: RMC,GGA,VTG,GSA,ZDA, con\n"
          "--satelliti RMC,GGA,VTG,GSA,GSV,ZDA)",
          [](Options& o, const Value& v) {
-             return sky_value(o.elenco_frasi, "--elenco-frasi", v, read_sentence_list);
+             return sky_value(o.sentence_list, "--elenco-frasi", v, read_sentence_list);
          }},
         {nullptr, Kind::flag, nullptr,
          "Mezzi (N da 0 a 20; ripetibili; come una modifica sul pannello, la tabella li salva):", nullptr},
         {"--mezzo", Kind::value, "N=POSIZIONE",
          "il mezzo N è nella posizione indicata, scritta in una delle\n"
          "forme di \"Vai a posizione\" (45°30'N 9°12'E, 45.5 9.2, ...)",
-         read_mezzo},
-        {"--rotta", Kind::value, "N=GRADI", "la rotta vera del mezzo N, da 0 a 360 gradi", read_rotta},
+         read_vehicle},
+        {"--rotta", Kind::value, "N=GRADI", "la rotta vera del mezzo N, da 0 a 360 gradi", read_course},
         {"--velocita-mezzo", Kind::value, "N=VALORE[km/h|nodi]",
          "la velocità del mezzo N, nella sua unità o in quella indicata",
-         read_velocita_mezzo},
+         read_vehicle_speed},
         {nullptr, Kind::flag, nullptr,
          "Bersagli AIS (ognuna vale per questa volta sopra il gruppo [ais] di vadrel.ini):", nullptr},
         {"--ais", Kind::on_off, "[=no]",
@@ -505,13 +505,13 @@ const std::vector<OptionSpec>& option_table() {
          [](Options& o, const Value& v) { return on_off(o.ais, "--ais", v); }},
         {"--ais-nave-propria", Kind::on_off, "[=no]",
          "con --ais anche il mezzo attuale, come nave propria\n(!AIVDO)",
-         [](Options& o, const Value& v) { return on_off(o.ais_nave_propria, "--ais-nave-propria", v); }},
+         [](Options& o, const Value& v) { return on_off(o.ais_own_ship, "--ais-nave-propria", v); }},
         {"--ais-statici-subito", Kind::on_off, "[=no]",
          "con --ais ogni nuovo client TCP e ogni nuovo collegamento\n"
          "TCP in uscita riceve subito i dati statici (nome, tipo)\n"
          "di ogni bersaglio, oltre al ritmo del trasponditore\n"
          "(ogni 6 minuti)",
-         [](Options& o, const Value& v) { return on_off(o.ais_statici_subito, "--ais-statici-subito", v); }},
+         [](Options& o, const Value& v) { return on_off(o.ais_statics_at_once, "--ais-statici-subito", v); }},
     };
     return table;
 }

@@ -19,7 +19,7 @@ std::optional<double> seconds(const std::string& text) {
     double value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
-    if (!std::isfinite(value) || value <= 0 || value > durata_massima) return std::nullopt;
+    if (!std::isfinite(value) || value <= 0 || value > max_duration) return std::nullopt;
     return value;
 }
 
@@ -52,11 +52,11 @@ std::optional<double> finite_number(const std::string& text) {
 
 // "perdita=P,checksum=P,tronca=P,seme=N", each part at most once, in any
 // order; what is left out is 0 (the seed 1).
-std::variant<Guasti, std::string> read_faults(const std::string& text) {
+std::variant<Faults, std::string> read_faults(const std::string& text) {
     const std::string usage =
         "--guasti vuole perdita=P,checksum=P,tronca=P,seme=N,perdita-fix=DURATA/OGNI (P da 0 a 1) oppure no";
-    Guasti g;
-    g.attivi = true;
+    Faults g;
+    g.enabled = true;
     std::set<std::string> seen;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -72,19 +72,19 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
         if (key == "perdita-fix") {
             auto outage = read_fix_outage(value);
             if (const auto* problem = std::get_if<std::string>(&outage)) return "--guasti: " + *problem;
-            g.perdita_fix = std::get<FixOutage>(outage);
+            g.fix_outage = std::get<FixOutage>(outage);
             continue;
         }
         if (key == "seme") {
-            std::uint64_t seme = 0;
-            const auto result = std::from_chars(value.data(), value.data() + value.size(), seme);
+            std::uint64_t seed = 0;
+            const auto result = std::from_chars(value.data(), value.data() + value.size(), seed);
             if (result.ec != std::errc() || result.ptr != value.data() + value.size()) {
                 return "--guasti: seme vuole un numero intero da 0 a 18446744073709551615, non \"" + value + "\"";
             }
-            g.seme = seme;
+            g.seed = seed;
             continue;
         }
-        double* rate = key == "perdita" ? &g.perdita : key == "checksum" ? &g.checksum : key == "tronca" ? &g.tronca : nullptr;
+        double* rate = key == "perdita" ? &g.loss : key == "checksum" ? &g.checksum : key == "tronca" ? &g.cut_short : nullptr;
         if (rate == nullptr) {
             return "--guasti: \"" + key + "\" non è un guasto (valgono perdita, checksum, tronca, perdita-fix e seme)";
         }
@@ -92,7 +92,7 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
         if (!number) return "--guasti: " + key + " vuole una frazione da 0 a 1, non \"" + value + "\"";
         *rate = *number;
     }
-    if (const std::string problem = problema_guasti(g); !problem.empty()) return "--guasti: " + problem;
+    if (const std::string problem = faults_problem(g); !problem.empty()) return "--guasti: " + problem;
     return g;
 }
 

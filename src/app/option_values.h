@@ -22,7 +22,7 @@ std::string absolute_path(const std::string& path);
 // A finite number, all of the text.
 std::optional<double> finite_number(const std::string& text);
 // "perdita=P,checksum=P,tronca=P,seme=N", or why not, in Italian.
-std::variant<Guasti, std::string> read_faults(const std::string& text);
+std::variant<Faults, std::string> read_faults(const std::string& text);
 // A number with a decimal point or comma, blanks around it dropped.
 std::optional<double> decimal(std::string text);
 

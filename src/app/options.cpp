@@ -17,18 +17,18 @@ using Read = std::optional<std::string>;
 
 }  // namespace
 
-std::optional<double> leggi_velocita(const std::string& text) {
+std::optional<double> read_speed(const std::string& text) {
     if (text == "max") return 0.0;
     std::string point = text;
     for (char& c : point) c = c == ',' ? '.' : c;
     double value = 0;
     const auto result = std::from_chars(point.data(), point.data() + point.size(), value);
     if (result.ec != std::errc() || result.ptr != point.data() + point.size()) return std::nullopt;
-    if (!(value >= velocita_minima && value <= velocita_massima)) return std::nullopt;
+    if (!(value >= min_speed && value <= max_speed)) return std::nullopt;
     return value;
 }
 
-std::chrono::milliseconds durata_ms(double seconds) {
+std::chrono::milliseconds duration_ms(double seconds) {
     return std::chrono::milliseconds(std::llround(seconds * 1000.0));
 }
 
@@ -97,14 +97,14 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
         if (spec->kind == Kind::value && i + 1 < args.size()) value = args[++i];
         if (const Read problem = spec->read(o, value)) return *problem;
     }
-    if (o.tcp_mezzi) {
+    if (o.tcp_vehicles) {
         std::vector<std::pair<int, std::string>> taken;
         if (o.tcp && o.tcp->port != 0) taken.emplace_back(o.tcp->port, "del server TCP (--tcp)");
-        if (o.controllo && o.controllo->port != 0)
-            taken.emplace_back(o.controllo->port, "dell'interfaccia di controllo (--controllo)");
-        if (std::string why = stream_ports_problem("--tcp-mezzi", o.tcp_mezzi->port, taken); !why.empty()) return why;
+        if (o.control && o.control->port != 0)
+            taken.emplace_back(o.control->port, "dell'interfaccia di controllo (--controllo)");
+        if (std::string why = stream_ports_problem("--tcp-mezzi", o.tcp_vehicles->port, taken); !why.empty()) return why;
     }
-    if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate || o.salti_subito || o.ora_attuale))
+    if (!o.replay_from && (o.speed != 1.0 || o.loop || o.send_damaged || o.jumps_at_once || o.current_time))
         return "--velocita, --ciclo, --invia-danneggiate, --salti-subito e --ora-attuale valgono solo con --riproduci";
     return o;
 }

@@ -26,58 +26,58 @@ void take_listener(const std::optional<Endpoint>& given, bool off, bool& on, std
 
 OutputSettings outputs_for(const OutputSettings& file, const Options& options) {
     OutputSettings settings = file;
-    take_listener(options.tcp, options.senza_tcp, settings.tcp, settings.tcp_address, settings.tcp_port);
+    take_listener(options.tcp, options.no_tcp, settings.tcp, settings.tcp_address, settings.tcp_port);
     if (options.tcp_max) settings.tcp_max = *options.tcp_max;
     if (!options.udp.empty()) {
         settings.udp = true;
         settings.udp_targets.clear();
         for (const Endpoint& target : options.udp) settings.udp_targets.push_back(target.text());
     }
-    if (options.senza_udp) settings.udp = false;
-    take_listener(options.tcp_mezzi, options.senza_tcp_mezzi, settings.streams, settings.streams_address,
+    if (options.no_udp) settings.udp = false;
+    take_listener(options.tcp_vehicles, options.no_tcp_vehicles, settings.streams, settings.streams_address,
                   settings.streams_port);
-    if (!options.tcp_verso.empty()) {
+    if (!options.tcp_to.empty()) {
         settings.send_to.clear();
-        for (const Endpoint& server : options.tcp_verso) settings.send_to.push_back(server.text());
+        for (const Endpoint& server : options.tcp_to) settings.send_to.push_back(server.text());
     }
-    if (options.senza_tcp_verso) settings.send_to.clear();
-    if (options.tcp_verso_mezzi) settings.streams_to = options.tcp_verso_mezzi->text();
-    if (options.senza_tcp_verso_mezzi) settings.streams_to.clear();
+    if (options.no_tcp_to) settings.send_to.clear();
+    if (options.tcp_to_vehicles) settings.streams_to = options.tcp_to_vehicles->text();
+    if (options.no_tcp_to_vehicles) settings.streams_to.clear();
     return settings;
 }
 
-ControlSettings controllo_per(const ControlSettings& file, const Options& options) {
+ControlSettings control_for(const ControlSettings& file, const Options& options) {
     ControlSettings settings = file;
-    take_listener(options.controllo, options.senza_controllo, settings.on, settings.address, settings.port);
+    take_listener(options.control, options.no_control, settings.on, settings.address, settings.port);
     return settings;
 }
 
-OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Options& options) {
-    OpzioniRicevitore r = dal_file;
+ReceiverOptions receiver_for(const ReceiverOptions& from_file, const Options& options) {
+    ReceiverOptions r = from_file;
     r.utc = options.utc.value_or(r.utc);
-    r.moto_reale = options.moto_reale.value_or(r.moto_reale);
-    r.frasi_complete = options.frasi_complete.value_or(r.frasi_complete);
-    r.quota = options.quota.value_or(r.quota);
-    r.senza_fix = options.senza_fix.value_or(r.senza_fix);
-    if (options.guasti && options.guasti->attivi) r.guasti = *options.guasti;
+    r.real_motion = options.real_motion.value_or(r.real_motion);
+    r.full_set = options.full_set.value_or(r.full_set);
+    r.altitude = options.altitude.value_or(r.altitude);
+    r.no_fix = options.no_fix.value_or(r.no_fix);
+    if (options.faults && options.faults->enabled) r.faults = *options.faults;
     // "--guasti no" switches them off and keeps the file's rates for later
-    if (options.guasti && !options.guasti->attivi) r.guasti.attivi = false;
-    Cielo& c = r.cielo;
-    c.satelliti = options.satelliti.value_or(c.satelliti);
-    c.maschera = options.maschera.value_or(c.maschera);
-    c.ostacoli = options.ostacoli.value_or(c.ostacoli);
-    c.rumore = options.rumore.value_or(c.rumore);
-    c.frequenza = options.frequenza.value_or(c.frequenza);
+    if (options.faults && !options.faults->enabled) r.faults.enabled = false;
+    SkyOptions& c = r.sky_options;
+    c.satellites = options.satellites.value_or(c.satellites);
+    c.mask = options.mask.value_or(c.mask);
+    c.obstructions = options.obstructions.value_or(c.obstructions);
+    c.noise = options.noise.value_or(c.noise);
+    c.rate = options.rate.value_or(c.rate);
     c.talker = options.talker.value_or(c.talker);
-    c.frasi = options.elenco_frasi.value_or(c.frasi);
+    c.sentences = options.sentence_list.value_or(c.sentences);
     return r;
 }
 
-AisSettings ais_per(const AisSettings& dal_file, const Options& options) {
-    AisSettings a = dal_file;
-    a.attivi = options.ais.value_or(a.attivi);
-    a.nave_propria = options.ais_nave_propria.value_or(a.nave_propria);
-    a.statici_subito = options.ais_statici_subito.value_or(a.statici_subito);
+AisSettings ais_per(const AisSettings& from_file, const Options& options) {
+    AisSettings a = from_file;
+    a.enabled = options.ais.value_or(a.enabled);
+    a.own_ship = options.ais_own_ship.value_or(a.own_ship);
+    a.statics_at_once = options.ais_statics_at_once.value_or(a.statics_at_once);
     return a;
 }
 
@@ -89,13 +89,13 @@ std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& op
 
 void apply_start_options(Fleet& fleet, Link& link, const Options& options, Fleet::Origin origin) {
     // Checked when the options were read: nothing is refused here.
-    if (auto bad = link.set_start(options.porta, options.baud)) throw std::invalid_argument(bad->reason);
-    switch (options.modo) {
-        case Options::Modo::gps: fleet.set_mode(Mode::gps_standard, origin); break;
-        case Options::Modo::radio: fleet.set_mode(Mode::radio, origin); break;
-        case Options::Modo::multi: fleet.set_mode(Mode::multi_user, origin); break;
+    if (auto bad = link.set_start(options.com_port, options.baud)) throw std::invalid_argument(bad->reason);
+    switch (options.mode) {
+        case Options::Mode::gps: fleet.set_mode(Mode::gps_standard, origin); break;
+        case Options::Mode::radio: fleet.set_mode(Mode::radio, origin); break;
+        case Options::Mode::multi: fleet.set_mode(Mode::multi_user, origin); break;
     }
-    if (options.mezzi) fleet.set_cycle(vehicles_in_cycle(*options.mezzi), origin);
+    if (options.vehicles) fleet.set_cycle(vehicles_in_cycle(*options.vehicles), origin);
 }
 
 }  // namespace vadrel

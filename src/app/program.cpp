@@ -22,8 +22,8 @@ std::string executable_folder() { return QFile::encodeName(QCoreApplication::app
 // The folder of the table. The user's data folder is made on first use; when
 // it cannot be, the folder refuses to open and says why.
 std::string table_folder(const Options& options) {
-    const std::string folder = cartella_tabella(options.cartella, executable_folder(), cartella_dati_utente());
-    if (!options.cartella) QDir().mkpath(QFile::decodeName(folder.c_str()));
+    const std::string folder = table_folder_of(options.folder, executable_folder(), user_data_folder());
+    if (!options.folder) QDir().mkpath(QFile::decodeName(folder.c_str()));
     return folder;
 }
 
@@ -34,14 +34,14 @@ void check_output_files(const Options& options, const ProgramFolder& folder) {
                            const std::optional<std::string>& other) {
         if (!path) return;
         std::vector<RoleFile> others;
-        if (options.riproduci) others.push_back({FileRole::replay, *options.riproduci});
+        if (options.replay_from) others.push_back({FileRole::replay, *options.replay_from});
         if (other) others.push_back({other_role, *other});
         if (const std::string why = output_refusal(*path, role, folder, others); !why.empty()) {
             throw OutputRefused(why);
         }
     };
-    check(FileRole::recording, options.registra, FileRole::tracks, options.traccia);
-    check(FileRole::tracks, options.traccia, FileRole::recording, options.registra);
+    check(FileRole::recording, options.record_to, FileRole::tracks, options.track_to);
+    check(FileRole::tracks, options.track_to, FileRole::recording, options.record_to);
 }
 
 std::unique_ptr<ProgramFolder> checked_folder(const Options& options) {
@@ -64,7 +64,7 @@ Program::Program(const Options& options, Shell& shell)
       tiles_(kept_whole(*settings_file_, save_tile_settings)),
       ports_(kept_whole(*settings_file_, save_port_settings)),
       recordings_(*folder_, output_, transmitter_, tracks_, [this](const std::string& line) { say(line); }),
-      route_keeping_(*folder_, routes_, options.percorsi, [this](const std::string& line) { say(line); }),
+      route_keeping_(*folder_, routes_, options.routes, [this](const std::string& line) { say(line); }),
       shell_(shell),
       autosave_(vehicle_table_, *table_, reserve_, [this](const QString& text) { tell(text.toStdString()); }, *this) {
     if (!settings_file_->problem().empty())
@@ -77,7 +77,7 @@ Program::Program(const Options& options, Shell& shell)
     for (const auto* read : {&ports.problems, &tiles.problems})
         settings_problems_.insert(settings_problems_.end(), read->begin(), read->end());
     for (const auto& [number, mapping] : ports_for(ports.value, options)) {
-        if (mapping.virtuale) {
+        if (mapping.virtual_port) {
             const VirtualSerialPort& made = port_.use_virtual(number, mapping.device);
             virtual_ports_.push_back("COM " + std::to_string(number) + ": " + made.slave_path());
             if (dialout_problem_.empty()) dialout_problem_ = made.dialout_problem();
@@ -124,7 +124,7 @@ void Program::wire_replay() {
 
 void Program::wire_settings() {
     receiver_.watch([this](ReceiverSettingsModel::Origin) { use_receiver(receiver_.value()); });
-    ais_.watch([this](AisSettingsModel::Origin) { fleet_.set_targets(ais_.value().attivi, this); });
+    ais_.watch([this](AisSettingsModel::Origin) { fleet_.set_targets(ais_.value().enabled, this); });
     outputs_.set_apply([this](const OutputSettings& settings, OutputSettingsModel::Origin) -> Result<> {
         std::vector<std::pair<int, std::string>> taken;
         if (control_->listening()) taken.emplace_back(control_->settings().port, "dell'interfaccia di controllo");
@@ -166,11 +166,11 @@ void Program::start() {
     say("vadrel: tabella dei veicoli: " + table_->path());
     // The command line's vehicles over the table, as an operator's edits:
     // checked when the options were read, so nothing is refused here.
-    for (const auto& [n, patch] : options_.mezzi_impostati) {
+    for (const auto& [n, patch] : options_.vehicles_set) {
         if (auto bad = apply_vehicle_patch(fleet_, n, patch, &options_))
             say("vadrel: mezzo " + std::to_string(n) + ": " + bad->reason);
     }
-    const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
+    const QString help = route_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
     if (!help.isEmpty()) help_file_ = help.toStdString();
     if (!dialout_problem_.empty()) {
         say("vadrel: la porta virtuale non può passare al gruppo dialout (" + dialout_problem_ +
@@ -197,7 +197,7 @@ void Program::start_outputs(std::vector<std::string> problems) {
         problems.insert(problems.end(), read->begin(), read->end());
     const OutputSettings& outputs_file = outputs_read.value;
     const ControlSettings& control_file = control_read.value;
-    const ControlSettings control_in_force = controllo_per(control_file, options_);
+    const ControlSettings control_in_force = control_for(control_file, options_);
     const OutputSettings outputs_in_force = outputs_for(outputs_file, options_);
     outputs_.load(outputs_file, outputs_in_force);
     control_settings_.load(control_file, control_in_force);
@@ -212,12 +212,12 @@ void Program::start_outputs(std::vector<std::string> problems) {
 
 void Program::start_receiver() {
     // The receiver options: vadrel.ini, and the command line over it.
-    const GroupRead<OpzioniRicevitore> read = read_receiver_settings(*settings_file_);
-    receiver_.load(read.value, ricevitore_per(read.value, options_));
+    const GroupRead<ReceiverOptions> read = read_receiver_settings(*settings_file_);
+    receiver_.load(read.value, receiver_for(read.value, options_));
     use_receiver(receiver_.value());
     tell_problems("Opzioni del ricevitore:", read.problems);
-    if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
-        say("vadrel: ricevitore: " + opzioni);
+    if (const std::string chosen_options = describe_options(transmitter_.receiver()); !chosen_options.empty()) {
+        say("vadrel: ricevitore: " + chosen_options);
     }
 }
 
@@ -226,12 +226,12 @@ void Program::start_ais() {
     const GroupRead<AisSettings> read = read_ais_settings(*settings_file_);
     ais_.load(read.value, ais_per(read.value, options_));
     const AisSettings& ais = ais_.value();
-    fleet_.set_targets(ais.attivi, this);
+    fleet_.set_targets(ais.enabled, this);
     tell_problems("Bersagli AIS:", read.problems);
-    if (ais.attivi) {
+    if (ais.enabled) {
         say(std::string("vadrel: bersagli AIS: i mezzi da 0 a \"Numero di mezzi mobili\" - 1 tranne l'attuale") +
-            (ais.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : "") +
-            (ais.statici_subito ? "; i dati statici subito a ogni nuovo client TCP" : ""));
+            (ais.own_ship ? "; l'attuale come nave propria (!AIVDO)" : "") +
+            (ais.statics_at_once ? "; i dati statici subito a ogni nuovo client TCP" : ""));
     }
 }
 
@@ -239,32 +239,32 @@ Transmitter::SupplementSecond Program::ais_second(double steady) {
     if (!fleet_.targets()) return {};
     const AisSettings& ais = ais_.value();
     std::vector<std::string> lines = ais_transmitter_.second(ais_time(steady, clock_.utc_seconds()),
-                                                             ais_fleet(fleet_, ais.mezzi, ais.nave_propria));
+                                                             ais_fleet(fleet_, ais.vehicles, ais.own_ship));
     return {std::move(lines), ais_transmitter_.positions_sent()};
 }
 
 std::string Program::ais_greeting() const {
     // The stations are those the last second sent; none go while the
     // targets are off or in multi-user mode.
-    if (!ais_.value().statici_subito || !fleet_.targets() || fleet_.mode() == Mode::multi_user) return {};
+    if (!ais_.value().statics_at_once || !fleet_.targets() || fleet_.mode() == Mode::multi_user) return {};
     std::string bytes;
     for (const std::string& line : ais_transmitter_.static_sentences()) bytes += line + "\r\n";
     return bytes;
 }
 
 void Program::switch_fix_loss() {
-    OpzioniRicevitore opzioni = receiver_.value();
-    opzioni.senza_fix = !opzioni.senza_fix;
-    receiver_.set_for_run(opzioni, this);
-    say(opzioni.senza_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"
+    ReceiverOptions chosen_options = receiver_.value();
+    chosen_options.no_fix = !chosen_options.no_fix;
+    receiver_.set_for_run(chosen_options, this);
+    say(chosen_options.no_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"
                           : "vadrel: segnale ritrovato: le frasi tornano con il fix");
 }
 
-void Program::use_receiver(const OpzioniRicevitore& opzioni) {
-    transmitter_.set_receiver(opzioni);
+void Program::use_receiver(const ReceiverOptions& chosen_options) {
+    transmitter_.set_receiver(chosen_options);
     // The transmitter sends the fixes between the seconds only where the
     // mode takes them; the timer ticks at the rate asked in any mode.
-    timer_.set_rate(opzioni.frasi_complete ? opzioni.cielo.frequenza : 1);
+    timer_.set_rate(chosen_options.full_set ? chosen_options.sky_options.rate : 1);
 }
 
 void Program::report_port() {
@@ -312,7 +312,7 @@ void Program::tick() {
     if (after_tick) after_tick();
     // Counted first, so a save that shows a message while the ticks go on is
     // not started again from inside it.
-    if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
+    if (++ticks_since_autosave_ >= save_interval / std::chrono::seconds(1)) {
         ticks_since_autosave_ = 0;
         // The routes' progress on the kept routes' worker, after what it was asked before.
         route_keeping_.keep_progress();

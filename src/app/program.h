@@ -106,7 +106,7 @@ public:
     // change's origin.
     PortSettingsModel& port_settings() { return ports_; }
 
-    const OpzioniRicevitore& receiver() const { return transmitter_.receiver(); }
+    const ReceiverOptions& receiver() const { return transmitter_.receiver(); }
     // The AIS targets as they are sent now.
     const AisSettings& ais() const { return ais_.value(); }
 
@@ -169,7 +169,7 @@ private:
     // reason (the link's watcher).
     void report_port();
     // The receiver options in force: the transmitter's, and the timer's rate.
-    void use_receiver(const OpzioniRicevitore& opzioni);
+    void use_receiver(const ReceiverOptions& chosen_options);
     // A message box, or a line on standard error headless.
     void tell(const std::string& text) { shell_.message_box(text, program_title); }
     // Says a group's problems under its heading, as one message.

@@ -29,7 +29,7 @@ public:
     PortState port() const override;
     Result<> change_port(const PortChange& change) override;
     Result<> set_mode(SendMode mode, std::optional<int> vehicles) override;
-    Result<> set_receiver(const OpzioniRicevitore& options) override;
+    Result<> set_receiver(const ReceiverOptions& options) override;
     AisSettings ais() const override;
     Result<> set_ais(const AisSettings& settings) override;
     Result<> give_route(std::size_t n, Route route, const FollowOptions& options) override;

@@ -26,8 +26,8 @@ std::variant<std::unique_ptr<Program>, StartRefused> make_program(const Options&
 
 bool start_program(Program& program, const Options& options, const CheckedLog& log, const StartSteps& steps) {
     Recordings& files = program.recordings();
-    if (options.registra) {
-        if (const Result<> done = files.start_recording(*options.registra); !done && !steps.failed(done.message()))
+    if (options.record_to) {
+        if (const Result<> done = files.start_recording(*options.record_to); !done && !steps.failed(done.message()))
             return false;
     }
     program.start();
@@ -37,11 +37,11 @@ bool start_program(Program& program, const Options& options, const CheckedLog& l
         program.stop();
         return false;
     };
-    if (options.traccia && !stop_unless_going_on(files.start_tracks(*options.traccia))) return false;
+    if (options.track_to && !stop_unless_going_on(files.start_tracks(*options.track_to))) return false;
     steps.ready();
-    if (!options.riproduci) return true;
-    for (const std::string& line : avvisi_registro(log.summary, options.permesso())) program.say("vadrel: " + line);
-    return stop_unless_going_on(files.start_replay(log, options.velocita, options.ciclo, options.ora_attuale));
+    if (!options.replay_from) return true;
+    for (const std::string& line : log_warnings(log.summary, options.log_leave())) program.say("vadrel: " + line);
+    return stop_unless_going_on(files.start_replay(log, options.speed, options.loop, options.current_time));
 }
 
 }  // namespace vadrel

@@ -118,7 +118,7 @@ void set_up_application() {
 // said, shown, and nothing.
 std::optional<CheckedLog> checked_log(const std::string& path, LogLeave leave, const bool& ending, LineOutput& errors,
                                       Shell& shell) {
-    CheckResult checked = gui::esamina_con_avanzamento(path, nullptr, [&ending] { return ending; });
+    CheckResult checked = gui::examine_with_progress(path, nullptr, [&ending] { return ending; });
     if (std::holds_alternative<CheckInterrupted>(checked)) {
         errors.write_line("vadrel: lettura del registro " + path + " interrotta");
         errors.write_line("vadrel: niente è stato inviato.");
@@ -129,7 +129,7 @@ std::optional<CheckedLog> checked_log(const std::string& path, LogLeave leave, c
         problems = std::move(*refused);
     } else {
         const CheckedLog& log = std::get<CheckedLog>(checked);
-        problems = problemi_registro(log.path, log.summary, leave);
+        problems = log_problems(log.path, log.summary, leave);
     }
     if (problems.empty()) return std::get<CheckedLog>(std::move(checked));
     std::string text;
@@ -152,8 +152,8 @@ void show_program(gui::MainWindow& window, Program& program) {
     });
     window.set_ais([&program](std::size_t n) -> std::optional<AisIdentity> {
         const AisSettings& ais = program.ais();
-        if (!ais.attivi || n >= ais.mezzi.size()) return std::nullopt;
-        return ais.mezzi[n];
+        if (!ais.enabled || n >= ais.vehicles.size()) return std::nullopt;
+        return ais.vehicles[n];
     });
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&program] { program.stop(); });
@@ -185,8 +185,8 @@ int run_window(int argc, char** argv, const Options& options) {
     bool ending = false;
     QObject::connect(&termination, &SignalWatcher::termination, &app, [&ending] { ending = true; });
     CheckedLog log;
-    if (options.riproduci) {
-        std::optional<CheckedLog> checked = checked_log(*options.riproduci, options.permesso(), ending, errors, shell);
+    if (options.replay_from) {
+        std::optional<CheckedLog> checked = checked_log(*options.replay_from, options.log_leave(), ending, errors, shell);
         if (!checked) {
             QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
             return 2;
@@ -211,7 +211,7 @@ int run_window(int argc, char** argv, const Options& options) {
     gui::MainWindow window(panel.form());
     show_program(window, *program);
     WindowMenus menus(*program, panel.form(), window, shell, ending);
-    gui::OptionsMenu& opzioni = menus.options();
+    gui::OptionsMenu& chosen_options = menus.options();
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.
@@ -221,7 +221,7 @@ int run_window(int argc, char** argv, const Options& options) {
     };
     QObject::connect(&termination, &SignalWatcher::termination, &window, end);
     QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] { program->switch_fix_loss(); });
-    if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
+    if (options.duration) QTimer::singleShot(duration_ms(*options.duration), &window, end);
 
     // A command line's output that does not start is shown, and the run goes on.
     const auto shown = [&shell](const std::string& message) {
@@ -230,7 +230,7 @@ int run_window(int argc, char** argv, const Options& options) {
     };
     start_program(*program, options, log, {shown, [&] {
                                               panel.started();
-                                              opzioni.refresh();
+                                              chosen_options.refresh();
                                           }});
     menus.show_ports();
     window.render();

@@ -56,32 +56,32 @@ std::array<AisIdentity, fleet_size> AisSettings::default_identities() {
 GroupRead<AisSettings> read_ais_settings(const SettingsFile& file) {
     GroupReader read(file, ais_group);
     AisSettings s;
-    s.attivi = read.flag("attivi", s.attivi);
-    s.nave_propria = read.flag("nave_propria", s.nave_propria);
-    s.statici_subito = read.flag("statici_subito", s.statici_subito);
+    s.enabled = read.flag("attivi", s.enabled);
+    s.own_ship = read.flag("nave_propria", s.own_ship);
+    s.statics_at_once = read.flag("statici_subito", s.statics_at_once);
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (auto id = read_identity(read, n)) s.mezzi[n] = *id;
+        if (auto id = read_identity(read, n)) s.vehicles[n] = *id;
     }
     // Two vehicles with one MMSI: the later one set in the file goes back to
     // its own default (a default is never another vehicle's).
     for (std::size_t i = 0; i < fleet_size; ++i) {
         for (std::size_t j = 0; j < i; ++j) {
-            if (s.mezzi[i].mmsi != s.mezzi[j].mmsi) continue;
-            const std::size_t back = s.mezzi[i] == default_identity(i) ? j : i;
-            read.note("l'MMSI " + mmsi_text(s.mezzi[i].mmsi) + " è sia del mezzo " + std::to_string(j) +
+            if (s.vehicles[i].mmsi != s.vehicles[j].mmsi) continue;
+            const std::size_t back = s.vehicles[i] == default_identity(i) ? j : i;
+            read.note("l'MMSI " + mmsi_text(s.vehicles[i].mmsi) + " è sia del mezzo " + std::to_string(j) +
                       " sia del mezzo " + std::to_string(i) + ": il mezzo " + std::to_string(back) + " torna a " +
                       mmsi_text(default_identity(back).mmsi));
-            s.mezzi[back] = default_identity(back);
+            s.vehicles[back] = default_identity(back);
         }
     }
     return read.done(s);
 }
 
 Result<> save_ais_settings(SettingsFile& file, const AisSettings& s) {
-    std::map<std::string, QVariant> values{{"attivi", s.attivi}, {"nave_propria", s.nave_propria},
-                                         {"statici_subito", s.statici_subito}};
+    std::map<std::string, QVariant> values{{"attivi", s.enabled}, {"nave_propria", s.own_ship},
+                                         {"statici_subito", s.statics_at_once}};
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        const AisIdentity& id = s.mezzi[n];
+        const AisIdentity& id = s.vehicles[n];
         if (id == default_identity(n)) continue;
         values[key(n, "mmsi")] = QString::fromStdString(mmsi_text(id.mmsi));
         values[key(n, "classe")] = ais_class_text(id.ais_class);
@@ -98,13 +98,13 @@ namespace vadrel {
 
 AisSettingsModel::Rules ais_rules(SettingsFile& file) {
     AisSettingsModel::Rules rules;
-    rules.check = [](const AisSettings& wanted) { return fleet_identities_problem(wanted.mezzi); };
+    rules.check = [](const AisSettings& wanted) { return fleet_identities_problem(wanted.vehicles); };
     rules.keep = [](const AisSettings& before, const AisSettings& after, AisSettings& kept) {
         // The switches the change leaves as they are stay in the file as they are there.
-        if (after.attivi != before.attivi) kept.attivi = after.attivi;
-        if (after.nave_propria != before.nave_propria) kept.nave_propria = after.nave_propria;
-        if (after.statici_subito != before.statici_subito) kept.statici_subito = after.statici_subito;
-        kept.mezzi = after.mezzi;
+        if (after.enabled != before.enabled) kept.enabled = after.enabled;
+        if (after.own_ship != before.own_ship) kept.own_ship = after.own_ship;
+        if (after.statics_at_once != before.statics_at_once) kept.statics_at_once = after.statics_at_once;
+        kept.vehicles = after.vehicles;
     };
     rules.save = [&file](const AisSettings& kept) { return save_ais_settings(file, kept); };
     return rules;

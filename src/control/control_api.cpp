@@ -295,7 +295,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
         if (auto* bad = std::get_if<Refusal>(&patch)) return refusal_reply(*bad);
         VehiclePatch& change = std::get<VehiclePatch>(patch);
         if (object.contains(QStringLiteral("ais"))) {
-            auto identity = read_identity(object.value(QStringLiteral("ais")), target.ais().mezzi.at(n));
+            auto identity = read_identity(object.value(QStringLiteral("ais")), target.ais().vehicles.at(n));
             if (auto* bad = std::get_if<Refusal>(&identity)) return refusal_reply(*bad);
             change.ais = std::get<AisIdentity>(identity);
         }
@@ -334,7 +334,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     auto options = read_receiver(object, target.state().receiver);
     if (auto* bad = std::get_if<Refusal>(&options)) return refusal_reply(*bad);
-    if (const Result<> done = target.set_receiver(std::get<OpzioniRicevitore>(options)); !done) return not_done(done);
+    if (const Result<> done = target.set_receiver(std::get<ReceiverOptions>(options)); !done) return not_done(done);
     return reply(receiver_json(target.state().receiver));
 }
 
