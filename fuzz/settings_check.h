@@ -27,9 +27,13 @@ struct SettingsRead {
 
 inline SettingsRead read_settings(const SettingsFile& file) {
     SettingsRead read;
-    read.outputs = read_output_settings(file, read.problems);
-    read.receiver = read_receiver_settings(file, read.problems);
-    read.ports = read_port_settings(file, read.problems);
+    const auto take = [&read](auto group) {
+        read.problems.insert(read.problems.end(), group.problems.begin(), group.problems.end());
+        return std::move(group.value);
+    };
+    read.outputs = take(read_output_settings(file));
+    read.receiver = take(read_receiver_settings(file));
+    read.ports = take(read_port_settings(file));
     return read;
 }
 
@@ -56,14 +60,15 @@ inline std::string check_settings(std::string_view bytes, const std::string& fol
             if (problem.rfind(file.path() + ": [", 0) != 0) return "a refusal that names no file and group: " + problem;
         }
         if (!file.problem().empty()) {
-            if (save_output_settings(file, o).empty()) return "a file that could not be used was saved";
+            if (save_output_settings(file, o).ok()) return "a file that could not be used was saved";
             std::ifstream in(path, std::ios::binary);
             if (std::string(std::istreambuf_iterator<char>(in), {}) != bytes) return "a file that could not be used changed";
             return {};
         }
-        const std::string why = save_output_settings(file, o) + save_receiver_settings(file, first.receiver) +
-                                save_port_settings(file, first.ports);
-        if (!why.empty()) return "a save failed: " + why;
+        for (const Result<>& saved : {save_output_settings(file, o), save_receiver_settings(file, first.receiver),
+                                     save_port_settings(file, first.ports)}) {
+            if (!saved) return "a save failed: " + saved.message();
+        }
     }
     SettingsFile again(place);
     first.problems.clear();

@@ -118,22 +118,12 @@ int run_headless(int argc, char** argv, const Options& options) {
     // once: the routes' reading (of --percorso and of the kept ones) does
     // not hold it.
     std::optional<TerminationDuringStart> starting(std::in_place, start_interrupted, start_interrupted_status);
-    std::unique_ptr<Program> program;
-    try {
-        program = std::make_unique<Program>(options, shell);
-    } catch (const FolderRefused& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        return 2;
-    } catch (const OutputRefused& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        return 2;
-    } catch (const RouteRefused& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        return 2;
-    } catch (const PortFailure& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        return 1;
+    auto made = make_program(options, shell);
+    if (const auto* refused = std::get_if<StartRefused>(&made)) {
+        errors.write_line("vadrel: " + refused->message);
+        return refused->status;
     }
+    std::unique_ptr<Program> program = std::get<std::unique_ptr<Program>>(std::move(made));
     program->say = [&errors](const std::string& line) { errors.write_line(line); };
     MonitorOutput monitor_output(out, errors);
     monitor_output.write(program->virtual_ports());
@@ -158,39 +148,26 @@ int run_headless(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
     if (options.duration) QTimer::singleShot(duration_ms(*options.duration), &app, &QCoreApplication::quit);
 
-    if (options.record_to) {
-        if (const std::string why = program->start_recording(*options.record_to); !why.empty()) {
-            errors.write_line("vadrel: " + why);
-            return 2;
-        }
-    }
-    program->start();
-    if (options.track_to) {
-        if (const std::string why = program->start_tracks(*options.track_to); !why.empty()) {
-            errors.write_line("vadrel: " + why);
-            program->stop();
-            return 2;
-        }
-    }
-    // Started: from the line that says so, a termination signal waits for
-    // the event loop and ends the program in order.
-    starting.reset();
-    const Link& link = program->link();
-    errors.write_line("vadrel: porta " + link.caption() + ", " + line_settings_text(link.baud()));
     bool replay_whole = true;
-    if (options.replay_from) {
+    // A command line's output that does not start ends the run.
+    const auto fatal = [&errors](const std::string& message) {
+        errors.write_line("vadrel: " + message);
+        return false;
+    };
+    const auto ready = [&] {
+        // Started: from the line that says so, a termination signal waits
+        // for the event loop and ends the program in order.
+        starting.reset();
+        const Link& link = program->link();
+        errors.write_line("vadrel: porta " + link.caption() + ", " + line_settings_text(link.baud()));
         // The run ends in order when the replay ends, whole or not.
         program->replay_finished = [&app, &replay_whole](const std::string& problem) {
             replay_whole = problem.empty();
             app.quit();
         };
-        for (const std::string& line : log_warnings(log.summary, options.log_leave()))
-            errors.write_line("vadrel: " + line);
-        if (const std::string why = program->start_replay(log, options.speed, options.loop, options.current_time); !why.empty()) {
-            errors.write_line("vadrel: " + why);
-            program->stop();
-            return 2;
-        }
+    };
+    if (!start_program(*program, options, log, {fatal, [] {}, ready})) return 2;
+    if (options.replay_from) {
         errors.write_line("vadrel: riproduzione di " + *options.replay_from + ": " + std::to_string(log.summary.ticks) +
                           (log.summary.ticks == 1 ? " secondo" : " secondi"));
     }

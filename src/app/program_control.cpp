@@ -30,11 +30,12 @@ ControlState ProgramControl::state() const {
     for (const auto& target : network.udp().targets()) {
         s.outputs.push_back({"udp", target.target, target.failure.empty(), target.failure, {}});
     }
-    if (program_.recorder().recording()) s.outputs.push_back({"registrazione", program_.recorder().path(), true, "", {}});
-    if (const GpxTracks* tracks = program_.tracks()) {
+    const Recordings& files = program_.recordings();
+    if (files.recorder().recording()) s.outputs.push_back({"registrazione", files.recorder().path(), true, "", {}});
+    if (const GpxTracks* tracks = files.tracks()) {
         s.outputs.push_back({"traccia", tracks->path(), !tracks->stopped(), tracks->problem(), {}});
     }
-    if (program_.replay().running()) s.outputs.push_back({"riproduzione", program_.replay().path(), true, "", {}});
+    if (files.replay().running()) s.outputs.push_back({"riproduzione", files.replay().path(), true, "", {}});
 
     s.receiver = program_.receiver();
     for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
@@ -68,7 +69,7 @@ std::vector<VehicleEntry> ProgramControl::vehicles_in_use() const {
     return in_use;
 }
 
-std::optional<Refusal> ProgramControl::patch_vehicle(std::size_t n, const VehiclePatch& patch) {
+Result<> ProgramControl::patch_vehicle(std::size_t n, const VehiclePatch& patch) {
     // All or nothing: the identity and the values checked before anything changes.
     std::optional<AisSettings> identities;
     if (patch.ais) {
@@ -76,11 +77,12 @@ std::optional<Refusal> ProgramControl::patch_vehicle(std::size_t n, const Vehicl
         if (auto* bad = std::get_if<Refusal>(&patched)) return *bad;
         identities = std::get<AisSettings>(patched);
     }
-    if (auto bad = vehicle_patch_problem(patch)) return bad;
+    if (auto bad = vehicle_patch_problem(patch)) return *bad;
     auto refused = apply_vehicle_patch(program_.fleet(), n, patch, this);
     if (!refused && identities) return set_ais(*identities);
     if (!refused) tell_changed();
-    return refused;
+    if (refused) return *refused;
+    return {};
 }
 
 PortState ProgramControl::port() const {
@@ -104,18 +106,18 @@ PortState ProgramControl::port() const {
     return port;
 }
 
-std::optional<Refusal> ProgramControl::change_port(const PortChange& change) {
+Result<> ProgramControl::change_port(const PortChange& change) {
     Link& link = program_.link();
     // All checked before any is applied: a refused value changes nothing.
     if (change.number) {
-        if (auto bad = port_number_problem(*change.number)) return bad;
+        if (auto bad = port_number_problem(*change.number)) return *bad;
     }
     if (change.baud) {
-        if (auto bad = baud_problem(*change.baud)) return bad;
+        if (auto bad = baud_problem(*change.baud)) return *bad;
     }
     // A speed alone is the open port's: the link refuses it while none is open.
     if (change.baud && !change.number && !link.open()) {
-        if (auto bad = link.set_baud(*change.baud, this)) return bad;
+        if (auto bad = link.set_baud(*change.baud, this)) return *bad;
     }
     if (change.number) {
         link.choose(*change.number, change.baud.value_or(link.baud()), this);
@@ -124,54 +126,50 @@ std::optional<Refusal> ProgramControl::change_port(const PortChange& change) {
     }
     if (change.transmitting) link.set_transmitting(*change.transmitting, this);
     tell_changed();
-    return std::nullopt;
+    return {};
 }
 
 AisSettings ProgramControl::ais() const { return program_.ais(); }
 
-std::optional<Refusal> ProgramControl::set_ais(const AisSettings& settings) {
-    if (const std::string problem = program_.change_ais(settings); !problem.empty()) {
-        // Checked and in force, but not kept: the operator hears of it.
-        if (program_.ais() == settings) {
-            program_.say("vadrel: bersagli AIS non salvati: " + problem);
-        } else {
-            return Refusal{"ais", problem};
-        }
-    }
+Result<> ProgramControl::set_ais(const AisSettings& settings) {
+    const Result<> done = program_.ais_settings().change(settings, this);
+    if (const Refusal* refused = done.refusal()) return Refusal{"ais", refused->reason};
+    // Checked and in force, but not kept: the operator hears of it.
+    if (!done) program_.say("vadrel: bersagli AIS non salvati: " + done.message());
     tell_changed();
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Refusal> ProgramControl::set_transmission(bool on) {
+Result<> ProgramControl::set_transmission(bool on) {
     program_.link().set_transmitting(on, this);
     tell_changed();
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Refusal> ProgramControl::set_mode(SendMode mode, std::optional<int> vehicles) {
-    if (auto refused = change_mode(program_.fleet(), mode, vehicles, this)) return refused;
+Result<> ProgramControl::set_mode(SendMode mode, std::optional<int> vehicles) {
+    if (auto refused = change_mode(program_.fleet(), mode, vehicles, this)) return *refused;
     tell_changed();
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Refusal> ProgramControl::set_receiver(const ReceiverOptions& options) {
+Result<> ProgramControl::set_receiver(const ReceiverOptions& options) {
     // The options are in force once checked; a vadrel.ini that cannot be
     // written is the operator's to hear of, not a refusal of the values.
-    if (const std::string problem = program_.change_receiver(options); !problem.empty()) {
-        program_.say("vadrel: opzioni del ricevitore non salvate: " + problem);
+    if (const Result<> kept = program_.receiver_settings().change(options, this); !kept) {
+        program_.say("vadrel: opzioni del ricevitore non salvate: " + kept.message());
     }
     tell_changed();
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace vadrel
 
 namespace vadrel {
 
-std::optional<Refusal> ProgramControl::give_route(std::size_t n, Route route, const FollowOptions& options) {
+Result<> ProgramControl::give_route(std::size_t n, Route route, const FollowOptions& options) {
     if (auto why = program_.routes().give(n, std::move(route), options, this)) return Refusal{"percorso", *why};
     tell_changed();
-    return std::nullopt;
+    return {};
 }
 
 void ProgramControl::take_route(std::size_t n) {

@@ -103,6 +103,67 @@ XConnection connect_to_display(std::string& why) {
 #endif
 }
 
+void set_up_application() {
+    // No picture the window reads is larger than a street tile: Qt refuses
+    // to decode one that would take more (a tile's header is checked first).
+    QImageReader::setAllocationLimit(gui::tile_allocation_megabytes);
+    // The window belongs to the menu entry vadrel.desktop and its icon (the
+    // X window class becomes "vadrel" too).
+    QApplication::setApplicationName(QStringLiteral("vadrel"));
+    QApplication::setDesktopFileName(QStringLiteral("vadrel"));
+}
+
+// The log to replay read whole, with progress shown (a termination signal
+// or "Annulla" stops the reading); one that cannot be sent as it stands:
+// said, shown, and nothing.
+std::optional<CheckedLog> checked_log(const std::string& path, LogLeave leave, const bool& ending, LineOutput& errors,
+                                      Shell& shell) {
+    CheckResult checked = gui::examine_with_progress(path, nullptr, [&ending] { return ending; });
+    if (std::holds_alternative<CheckInterrupted>(checked)) {
+        errors.write_line("vadrel: lettura del registro " + path + " interrotta");
+        errors.write_line("vadrel: niente è stato inviato.");
+        return std::nullopt;
+    }
+    std::vector<std::string> problems;
+    if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
+        problems = std::move(*refused);
+    } else {
+        const CheckedLog& log = std::get<CheckedLog>(checked);
+        problems = log_problems(log.path, log.summary, leave);
+    }
+    if (problems.empty()) return std::get<CheckedLog>(std::move(checked));
+    std::string text;
+    for (const std::string& line : problems) {
+        errors.write_line("vadrel: " + line);
+        text += line + "\n";
+    }
+    shell.message_box(text + "Niente è stato inviato.", program_title);
+    return std::nullopt;
+}
+
+// The window over the program: the routes, the street tiles (kept through
+// their model), the vehicles' AIS identities and streams, the shut-down on close.
+void show_program(gui::MainWindow& window, Program& program) {
+    window.set_routes(&program.routes());
+    // The map keeps its words for why not ("" when kept).
+    window.set_tiles(program.tile_settings().value(), [&program, &window](const TileSettings& settings) {
+        const Result<> kept = program.tile_settings().change(settings, &window);
+        return kept ? std::string() : kept.message();
+    });
+    window.set_ais([&program](std::size_t n) -> std::optional<AisIdentity> {
+        const AisSettings& ais = program.ais();
+        if (!ais.enabled || n >= ais.vehicles.size()) return std::nullopt;
+        return ais.vehicles[n];
+    });
+    // Closing the window runs the shut-down; the window closes whatever it says.
+    window.set_on_close([&program] { program.stop(); });
+    // The map's vehicle: its stream's port (its MMSI comes through set_ais).
+    window.set_vehicle_identity([&program](std::size_t n) {
+        const auto port = program.network().streams().port_of(n);
+        return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();
+    });
+}
+
 }  // namespace
 
 int run_window(int argc, char** argv, const Options& options) {
@@ -113,13 +174,7 @@ int run_window(int argc, char** argv, const Options& options) {
         return run_headless(argc, argv, options);
     }
     QApplication app(argc, argv);
-    // No picture the window reads is larger than a street tile: Qt refuses
-    // to decode one that would take more (a tile's header is checked first).
-    QImageReader::setAllocationLimit(gui::tile_allocation_megabytes);
-    // The window belongs to the menu entry vadrel.desktop and its icon (the
-    // X window class becomes "vadrel" too).
-    QApplication::setApplicationName(QStringLiteral("vadrel"));
-    QApplication::setDesktopFileName(QStringLiteral("vadrel"));
+    set_up_application();
     LineOutput out(STDOUT_FILENO, 0);
     LineOutput errors(STDERR_FILENO, standard_error_backlog);
     gui::WindowShell shell;
@@ -131,81 +186,30 @@ int run_window(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::termination, &app, [&ending] { ending = true; });
     CheckedLog log;
     if (options.replay_from) {
-        CheckResult checked = gui::examine_with_progress(*options.replay_from, nullptr, [&ending] { return ending; });
-        std::vector<std::string> problems;
-        if (std::holds_alternative<CheckInterrupted>(checked)) {
-            errors.write_line("vadrel: lettura del registro " + *options.replay_from + " interrotta");
-            errors.write_line("vadrel: niente è stato inviato.");
-            return 2;
-        }
-        if (auto* refused = std::get_if<std::vector<std::string>>(&checked)) {
-            problems = std::move(*refused);
-        } else {
-            log = std::get<CheckedLog>(std::move(checked));
-            problems = log_problems(log.path, log.summary, options.log_leave());
-        }
-        if (!problems.empty()) {
-            std::string text;
-            for (const std::string& line : problems) {
-                errors.write_line("vadrel: " + line);
-                text += line + "\n";
-            }
+        std::optional<CheckedLog> checked = checked_log(*options.replay_from, options.log_leave(), ending, errors, shell);
+        if (!checked) {
             QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
-            shell.message_box(text + "Niente è stato inviato.", program_title);
             return 2;
         }
+        log = std::move(*checked);
     }
-    // A command line's file refused: said, shown, and nothing started.
-    const auto refused = [&](const std::exception& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
-        shell.message_box(e.what(), program_title);
-        return 2;
-    };
-    std::unique_ptr<Program> program;
-    try {
-        // While it is made (the routes of --percorso read), a termination
-        // signal ends the program at once; the guard is gone before any
-        // message box waits.
-        program = [&] {
-            const TerminationDuringStart starting(start_interrupted, start_interrupted_status);
-            return std::make_unique<Program>(options, shell);
-        }();
-    } catch (const FolderRefused& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        // Nothing to save yet: a termination request just closes the message.
-        QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
-        shell.message_box(e.what(), program_title);
-        return 2;
-    } catch (const OutputRefused& e) {
-        return refused(e);
-    } catch (const RouteRefused& e) {
-        return refused(e);
-    } catch (const PortFailure& e) {
-        errors.write_line(std::string("vadrel: ") + e.what());
-        shell.message_box(e.what(), program_title);
-        return 1;
+    auto made = make_program(options, shell);
+    if (const auto* refused = std::get_if<StartRefused>(&made)) {
+        // A command line's file refused: said, shown, and nothing started;
+        // nothing to save yet, so a termination request just closes the message.
+        errors.write_line("vadrel: " + refused->message);
+        if (refused->status == 2)
+            QObject::connect(&termination, &SignalWatcher::termination, &app, [] { QCoreApplication::exit(2); });
+        shell.message_box(refused->message, program_title);
+        return refused->status;
     }
+    std::unique_ptr<Program> program = std::get<std::unique_ptr<Program>>(std::move(made));
     program->say = [&errors](const std::string& line) { errors.write_line(line); };
     for (const std::string& line : program->virtual_ports()) out.write_line(line);
 
     ProgramPanel panel(*program, shell, options);
     gui::MainWindow window(panel.form());
-    window.set_routes(&program->routes());
-    shell.set_main_window(&window);
-    window.set_tiles(program->tile_settings(), [&](const TileSettings& settings) { return program->change_tiles(settings); });
-    window.set_ais([&](std::size_t n) -> std::optional<AisIdentity> {
-        const AisSettings& ais = program->ais();
-        if (!ais.enabled || n >= ais.vehicles.size()) return std::nullopt;
-        return ais.vehicles[n];
-    });
-    // Closing the window runs the shut-down; the window closes whatever it says.
-    window.set_on_close([&] { program->stop(); });
-    // The map's vehicle: its stream's port (its MMSI comes through set_ais).
-    window.set_vehicle_identity([&program](std::size_t n) {
-        const auto port = program->network().streams().port_of(n);
-        return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();
-    });
+    show_program(window, *program);
     WindowMenus menus(*program, panel.form(), window, shell, ending);
     gui::OptionsMenu& chosen_options = menus.options();
 
@@ -216,29 +220,18 @@ int run_window(int argc, char** argv, const Options& options) {
         QCoreApplication::exit(0);
     };
     QObject::connect(&termination, &SignalWatcher::termination, &window, end);
-    QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] {
-        program->switch_fix_loss();
-        chosen_options.refresh();
-    });
+    QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] { program->switch_fix_loss(); });
     if (options.duration) QTimer::singleShot(duration_ms(*options.duration), &window, end);
 
-    if (options.record_to) {
-        if (const std::string why = program->start_recording(*options.record_to); !why.empty())
-            shell.message_box(why, program_title);
-    }
-    program->start();
-    panel.started();
-    chosen_options.refresh();
-    if (options.track_to) {
-        if (const std::string why = program->start_tracks(*options.track_to); !why.empty())
-            shell.message_box(why, program_title);
-    }
-    if (options.replay_from) {
-        for (const std::string& line : log_warnings(log.summary, options.log_leave()))
-            errors.write_line("vadrel: " + line);
-        if (const std::string why = program->start_replay(log, options.speed, options.loop, options.current_time); !why.empty())
-            shell.message_box(why, program_title);
-    }
+    // A command line's output that does not start is shown, and the run goes on.
+    const auto shown = [&shell](const std::string& message) {
+        shell.message_box(message, program_title);
+        return true;
+    };
+    start_program(*program, options, log, {shown, [&] {
+                                              panel.started();
+                                              chosen_options.refresh();
+                                          }});
     menus.show_ports();
     window.render();
     window.show();

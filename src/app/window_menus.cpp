@@ -17,43 +17,43 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
       form_(form),
       window_(window),
       // The network outputs, beside the panel's own menu entries.
-      outputs_(program.network(), [&program](const OutputSettings& settings) { return program.change_outputs(settings); },
+      outputs_(program.network(), [&program](const OutputSettings& settings) { return program.output_settings().change(settings, nullptr); },
                &window),
       // The devices behind COM 1..4, each shown on its button's tooltip.
       ports_(&serial_devices, [&program](int number) { return program.port_in_use(number); },
              // The operator's change, as a port button's: a port that fails says so.
-             [&program, &form](const PortSettings& settings) { return program.change_ports(settings, &form); },
+             [&program, &form](const PortSettings& settings) { return program.port_settings().change(settings, &form); },
              &window),
       // The control interface, kept in vadrel.ini.
-      control_([&program](const ControlSettings& settings) { return program.change_control(settings); },
-               [&program] { return program.control_status(); }, &window),
+      control_([&program](const ControlSettings& settings) { return program.control_settings().change(settings, nullptr); },
+               [&program] { return program.control().status(); }, &window),
       outputs_menu_(window.menuBar()->addMenu(QStringLiteral("&Uscite"))),
       // Record, replay and tracks.
       recording_menu_(*window.menuBar(),
                      gui::RecordingActions{
-                         [&program](const std::string& path) { return program.start_recording(path); },
-                         [&program] { program.stop_recording(); },
-                         [&program] { return program.recorder().recording(); },
+                         [&program](const std::string& path) { return program.recordings().start_recording(path); },
+                         [&program] { program.recordings().stop_recording(); },
+                         [&program] { return program.recordings().recorder().recording(); },
                          [&program](const CheckedLog& log, double speed, bool loop) {
-                             return program.start_replay(log, speed, loop);
+                             return program.recordings().start_replay(log, speed, loop);
                          },
-                         [&program] { program.stop_replay(); },
-                         [&program] { return program.replay().running(); },
-                         [&program] { return program.replay().progress(); },
-                         [&program](const std::string& path) { return program.start_tracks(path); },
+                         [&program] { program.recordings().stop_replay(); },
+                         [&program] { return program.recordings().replay().running(); },
+                         [&program] { return program.recordings().replay().progress(); },
+                         [&program](const std::string& path) { return program.recordings().start_tracks(path); },
                          {},
                          [&ending] { return ending; },
-                         [&program] { program.stop_tracks(); },
-                         [&program] {
+                         [&program] { program.recordings().stop_tracks(); },
+                         [&files = program.recordings()] {
                              return gui::RecordingActions::Files{
-                                 program.recorder().recording() ? program.recorder().path() : std::string(),
-                                 program.replay().running() ? program.replay().path() : std::string(),
-                                 program.tracks() != nullptr ? program.tracks()->path() : std::string()};
+                                 files.recorder().recording() ? files.recorder().path() : std::string(),
+                                 files.replay().running() ? files.replay().path() : std::string(),
+                                 files.tracks() != nullptr ? files.tracks()->path() : std::string()};
                          }},
                      &window),
       // The receiver options, kept in vadrel.ini.
       options_menu_(form, *window.menuBar(),
-               [&program](const ReceiverOptions& o) { return program.change_receiver(o); }) {
+               [&program](const ReceiverOptions& o) { return program.receiver_settings().change(o, nullptr); }) {
     QObject::connect(&ports_, &gui::PortDialog::changed, &window, [this] {
         show_ports();
         window_.render();
@@ -65,11 +65,11 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     QObject::connect(network_action, &QAction::triggered, &outputs_, &gui::OutputsDialog::open_on_settings);
     QAction* com_port = outputs_menu->addAction(QStringLiteral("&Porta..."));
     com_port->setObjectName(QStringLiteral("menu_porta"));
-    QObject::connect(com_port, &QAction::triggered, &ports_, [this] { ports_.open_on(program_.port_settings()); });
+    QObject::connect(com_port, &QAction::triggered, &ports_, [this] { ports_.open_on(program_.port_settings().value()); });
     QAction* control = outputs_menu->addAction(QStringLiteral("&Controllo..."));
     control->setObjectName(QStringLiteral("menu_controllo"));
     QObject::connect(control, &QAction::triggered, &control_,
-                     [this] { control_.open_on(program_.control_settings()); });
+                     [this] { control_.open_on(program_.control_settings().value()); });
     // Recording, replay and the GPX export said beside the transmission status.
     window.place_beside_status(recording_menu_.activity_label());
 
@@ -93,11 +93,14 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
         window_.render();
     });
     program.control_target().changed = [this] { redraw_.start(); };
+    receiver_watch_ = program.receiver_settings().watch([this](ReceiverSettingsModel::Origin) { options_menu_.refresh(); });
     // The AIS targets, in the same menu, kept in vadrel.ini.
     options_menu_.menu().addSeparator();
     gui::add_ais_entry(options_menu_.menu(), [&program] { return program.ais(); },
-                       [&program](const AisSettings& settings) { return program.change_ais(settings); });
+                       [&program](const AisSettings& settings) { return program.ais_settings().change(settings, nullptr); });
 }
+
+WindowMenus::~WindowMenus() { program_.receiver_settings().unwatch(receiver_watch_); }
 
 void WindowMenus::show_ports() {
     const std::vector<SerialDevice> present = serial_devices();

@@ -23,6 +23,7 @@ class WindowMenus {
 public:
     // `ending`: whether a termination signal has come (a log being read stops).
     WindowMenus(Program& program, PanelForm& form, gui::MainWindow& window, Shell& shell, const bool& ending);
+    ~WindowMenus();
     WindowMenus(const WindowMenus&) = delete;
     WindowMenus& operator=(const WindowMenus&) = delete;
 
@@ -42,6 +43,8 @@ private:
     gui::RecordingMenu recording_menu_;
     gui::OptionsMenu options_menu_;
     QTimer redraw_;
+    // The receiver options' menu follows the model, whoever changes it.
+    std::size_t receiver_watch_ = 0;
 };
 
 }  // namespace vadrel

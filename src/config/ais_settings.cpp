@@ -11,9 +11,8 @@ constexpr const char* ais_group = "ais";
 std::string key(std::size_t n, const char* field) { return "mezzo" + std::to_string(n) + "_" + field; }
 
 // Vehicle n's identity as the file gives it; nullopt when it refuses a value
-// (said in `problems`).
-std::optional<AisIdentity> read_identity(const SettingsFile& file, GroupReader& read, std::size_t n,
-                                         std::vector<std::string>& problems) {
+// (said in the reading's lines).
+std::optional<AisIdentity> read_identity(GroupReader& read, std::size_t n) {
     const std::size_t before = read.refused();
     AisIdentity id = default_identity(n);
     const std::string mmsi_key = key(n, "mmsi");
@@ -40,7 +39,7 @@ std::optional<AisIdentity> read_identity(const SettingsFile& file, GroupReader& 
     if (read.refused() != before) return std::nullopt;
     if (const auto problem = identity_problem(id)) {
         const std::string field = problem->field == "nominativo" ? call_key : name_key;
-        problems.push_back(file.path() + ": [" + ais_group + "] " + field + ": " + problem->reason);
+        read.note(field + ": " + problem->reason);
         return std::nullopt;
     }
     return id;
@@ -54,14 +53,14 @@ std::array<AisIdentity, fleet_size> AisSettings::default_identities() {
     return ids;
 }
 
-AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, ais_group, problems);
+GroupRead<AisSettings> read_ais_settings(const SettingsFile& file) {
+    GroupReader read(file, ais_group);
     AisSettings s;
     s.enabled = read.flag("attivi", s.enabled);
     s.own_ship = read.flag("nave_propria", s.own_ship);
     s.statics_at_once = read.flag("statici_subito", s.statics_at_once);
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (auto id = read_identity(file, read, n, problems)) s.vehicles[n] = *id;
+        if (auto id = read_identity(read, n)) s.vehicles[n] = *id;
     }
     // Two vehicles with one MMSI: the later one set in the file goes back to
     // its own default (a default is never another vehicle's).
@@ -69,17 +68,16 @@ AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>
         for (std::size_t j = 0; j < i; ++j) {
             if (s.vehicles[i].mmsi != s.vehicles[j].mmsi) continue;
             const std::size_t back = s.vehicles[i] == default_identity(i) ? j : i;
-            problems.push_back(file.path() + ": [" + ais_group + "] l'MMSI " + mmsi_text(s.vehicles[i].mmsi) +
-                               " è sia del mezzo " + std::to_string(j) + " sia del mezzo " + std::to_string(i) +
-                               ": il mezzo " + std::to_string(back) + " torna a " +
-                               mmsi_text(default_identity(back).mmsi));
+            read.note("l'MMSI " + mmsi_text(s.vehicles[i].mmsi) + " è sia del mezzo " + std::to_string(j) +
+                      " sia del mezzo " + std::to_string(i) + ": il mezzo " + std::to_string(back) + " torna a " +
+                      mmsi_text(default_identity(back).mmsi));
             s.vehicles[back] = default_identity(back);
         }
     }
-    return s;
+    return read.done(s);
 }
 
-std::string save_ais_settings(SettingsFile& file, const AisSettings& s) {
+Result<> save_ais_settings(SettingsFile& file, const AisSettings& s) {
     std::map<std::string, QVariant> values{{"attivi", s.enabled}, {"nave_propria", s.own_ship},
                                          {"statici_subito", s.statics_at_once}};
     for (std::size_t n = 0; n < fleet_size; ++n) {
@@ -92,6 +90,24 @@ std::string save_ais_settings(SettingsFile& file, const AisSettings& s) {
         values[key(n, "nominativo")] = QString::fromStdString(id.call_sign);
     }
     return file.save_group(ais_group, values);
+}
+
+}  // namespace vadrel
+
+namespace vadrel {
+
+AisSettingsModel::Rules ais_rules(SettingsFile& file) {
+    AisSettingsModel::Rules rules;
+    rules.check = [](const AisSettings& wanted) { return fleet_identities_problem(wanted.vehicles); };
+    rules.keep = [](const AisSettings& before, const AisSettings& after, AisSettings& kept) {
+        // The switches the change leaves as they are stay in the file as they are there.
+        if (after.enabled != before.enabled) kept.enabled = after.enabled;
+        if (after.own_ship != before.own_ship) kept.own_ship = after.own_ship;
+        if (after.statics_at_once != before.statics_at_once) kept.statics_at_once = after.statics_at_once;
+        kept.vehicles = after.vehicles;
+    };
+    rules.save = [&file](const AisSettings& kept) { return save_ais_settings(file, kept); };
+    return rules;
 }
 
 }  // namespace vadrel

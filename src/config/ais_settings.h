@@ -20,6 +20,7 @@
 
 #include "ais/identity.h"
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -37,10 +38,15 @@ struct AisSettings {
 
 // The settings in the file, defaults where it says nothing. A vehicle's
 // value that cannot be used leaves that vehicle's identity as by default,
-// and `problems` gets a line naming it; so does a vehicle whose MMSI
+// with a line naming it; so does a vehicle whose MMSI
 // another one already has.
-AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_ais_settings(SettingsFile& file, const AisSettings& settings);
+GroupRead<AisSettings> read_ais_settings(const SettingsFile& file);
+Result<> save_ais_settings(SettingsFile& file, const AisSettings& settings);
+
+// The group as a model, one change path for every source.
+using AisSettingsModel = SettingsModel<AisSettings>;
+// Refuses identities that cannot be sent (an MMSI two vehicles share); the
+// file keeps the switches a change touches and every identity.
+AisSettingsModel::Rules ais_rules(SettingsFile& file);
 
 }  // namespace vadrel

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -25,9 +26,11 @@ struct ControlSettings {
 };
 
 // The settings in the file, the defaults for what is missing; a value that
-// cannot be used gets a line in `problems` and leaves the interface off.
-ControlSettings read_control_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_control_settings(SettingsFile& file, const ControlSettings& settings);
+// cannot be used gets a line and leaves the interface off.
+GroupRead<ControlSettings> read_control_settings(const SettingsFile& file);
+Result<> save_control_settings(SettingsFile& file, const ControlSettings& settings);
+
+// The group as a model, one change path for every source.
+using ControlSettingsModel = SettingsModel<ControlSettings>;
 
 }  // namespace vadrel

@@ -10,8 +10,8 @@ constexpr const char* outputs_group = "uscite";
 
 }  // namespace
 
-OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, outputs_group, problems);
+GroupRead<OutputSettings> read_output_settings(const SettingsFile& file) {
+    GroupReader read(file, outputs_group);
     OutputSettings settings;
     // A server that cannot be what the file says stays off, as does UDP.
     settings.tcp = read.flag("tcp", settings.tcp);
@@ -35,10 +35,10 @@ OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::s
         if (!server.trimmed().isEmpty()) settings.send_to.push_back(server.trimmed().toStdString());
     }
     settings.streams_to = read.text("tcp_verso_mezzi", settings.streams_to);
-    return settings;
+    return read.done(settings);
 }
 
-std::string save_output_settings(SettingsFile& file, const OutputSettings& settings) {
+Result<> save_output_settings(SettingsFile& file, const OutputSettings& settings) {
     QStringList targets;
     for (const std::string& target : settings.udp_targets) targets << QString::fromStdString(target);
     QStringList servers;

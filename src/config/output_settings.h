@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -45,11 +46,13 @@ struct OutputSettings {
 
 // The settings in the file, the defaults for what is missing. A value that
 // cannot be used (a port past 65535, a flag that is not true or false) gets
-// a line in `problems` naming it, and leaves its output off: the TCP server
+// a line naming it, and leaves its output off: the TCP server
 // for a TCP value, UDP for its flag. The texts (address, targets) are checked
 // where they are used (read_network_settings, NetworkOutputs::apply).
-OutputSettings read_output_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_output_settings(SettingsFile& file, const OutputSettings& settings);
+GroupRead<OutputSettings> read_output_settings(const SettingsFile& file);
+Result<> save_output_settings(SettingsFile& file, const OutputSettings& settings);
+
+// The group as a model, one change path for every source.
+using OutputSettingsModel = SettingsModel<OutputSettings>;
 
 }  // namespace vadrel

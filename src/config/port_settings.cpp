@@ -19,7 +19,8 @@ std::string device_problem(const std::string& device) {
     return {};
 }
 
-PortSettings read_port_settings(const SettingsFile& file, std::vector<std::string>& problems) {
+GroupRead<PortSettings> read_port_settings(const SettingsFile& file) {
+    GroupReader read(file, ports_group);
     PortSettings settings;
     for (const std::int16_t number : com_ports) {
         const QVariant value = file.value(ports_group, port_key(number));
@@ -27,15 +28,15 @@ PortSettings read_port_settings(const SettingsFile& file, std::vector<std::strin
         const std::string device = value.toString().trimmed().toStdString();
         if (device.empty()) continue;
         if (const std::string why = device_problem(device); !why.empty()) {
-            problems.push_back(file.path() + ": [" + ports_group + "] " + port_key(number) + " " + why);
+            read.note(port_key(number) + " " + why);
             continue;
         }
         settings.devices[number] = device;
     }
-    return settings;
+    return read.done(settings);
 }
 
-std::string save_port_settings(SettingsFile& file, const PortSettings& settings) {
+Result<> save_port_settings(SettingsFile& file, const PortSettings& settings) {
     std::map<std::string, QVariant> values;
     for (const auto& [number, device] : settings.devices) values[port_key(number)] = QString::fromStdString(device);
     return file.save_group(ports_group, values);

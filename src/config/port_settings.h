@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -28,9 +29,11 @@ struct PortSettings {
 std::string device_problem(const std::string& device);
 
 // The mappings in the file; other keys are not read. A device that cannot
-// be is left out, with a line in `problems`.
-PortSettings read_port_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_port_settings(SettingsFile& file, const PortSettings& settings);
+// be is left out, with a line naming it.
+GroupRead<PortSettings> read_port_settings(const SettingsFile& file);
+Result<> save_port_settings(SettingsFile& file, const PortSettings& settings);
+
+// The group as a model, one change path for every source.
+using PortSettingsModel = SettingsModel<PortSettings>;
 
 }  // namespace vadrel

@@ -13,13 +13,12 @@ constexpr const char* receiver_group = "ricevitore";
 // A value of the sky's options read by its reader (sky/sky_options.h); one
 // that cannot be used leaves `fallback`, and a line names it.
 template <typename T>
-T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string>& problems, const char* key,
-            const T& fallback, std::variant<T, std::string> (*reader)(std::string_view)) {
+T sky_value(GroupReader& read, const char* key, const T& fallback, std::variant<T, std::string> (*reader)(std::string_view)) {
     const std::string text = read.text(key, "");
     if (text.empty()) return fallback;
     auto value = reader(text);
     if (const auto* problem = std::get_if<std::string>(&value)) {
-        problems.push_back(file.path() + ": [" + receiver_group + "] " + key + ": " + *problem);
+        read.note(key + (": " + *problem));
         return fallback;
     }
     return std::get<T>(value);
@@ -27,8 +26,8 @@ T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string
 
 }  // namespace
 
-ReceiverOptions read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, receiver_group, problems);
+GroupRead<ReceiverOptions> read_receiver_settings(const SettingsFile& file) {
+    GroupReader read(file, receiver_group);
     ReceiverOptions o;
     o.utc = read.flag("utc", o.utc);
     o.real_motion = read.flag("moto_reale", o.real_motion);
@@ -44,12 +43,12 @@ ReceiverOptions read_receiver_settings(const SettingsFile& file, std::vector<std
 
     SkyOptions& c = o.sky_options;
     c.satellites = read.flag("satelliti", c.satellites);
-    c.mask = sky_value(read, file, problems, "maschera", c.mask, read_mask);
-    c.obstructions = sky_value(read, file, problems, "ostacoli", c.obstructions, read_obstruction_list);
-    c.noise = sky_value(read, file, problems, "rumore", c.noise, read_noise);
-    c.rate = sky_value(read, file, problems, "frequenza", c.rate, read_rate);
-    c.talker = sky_value(read, file, problems, "talker", c.talker, read_talker);
-    c.sentences = sky_value(read, file, problems, "elenco_frasi", c.sentences, read_sentence_list);
+    c.mask = sky_value(read, "maschera", c.mask, read_mask);
+    c.obstructions = sky_value(read, "ostacoli", c.obstructions, read_obstruction_list);
+    c.noise = sky_value(read, "rumore", c.noise, read_noise);
+    c.rate = sky_value(read, "frequenza", c.rate, read_rate);
+    c.talker = sky_value(read, "talker", c.talker, read_talker);
+    c.sentences = sky_value(read, "elenco_frasi", c.sentences, read_sentence_list);
 
     // Faults with a value that cannot be used stay off.
     const std::size_t before = read.refused();
@@ -59,18 +58,18 @@ ReceiverOptions read_receiver_settings(const SettingsFile& file, std::vector<std
     g.checksum = read.number("guasti_checksum", g.checksum);
     g.cut_short = read.number("guasti_tronca", g.cut_short);
     g.seed = read.whole("guasti_seme", g.seed);
-    const std::size_t problems_before = problems.size();
-    g.fix_outage = sky_value(read, file, problems, "guasti_perdita_fix", g.fix_outage, read_fix_outage);
-    if (read.refused() != before || problems.size() != problems_before) return o;
+    const std::size_t problems_before = read.problems().size();
+    g.fix_outage = sky_value(read, "guasti_perdita_fix", g.fix_outage, read_fix_outage);
+    if (read.refused() != before || read.problems().size() != problems_before) return read.done(o);
     if (const std::string problem = faults_problem(g); !problem.empty()) {
-        problems.push_back(file.path() + ": [" + receiver_group + "] guasti: " + problem);
-        return o;
+        read.note("guasti: " + problem);
+        return read.done(o);
     }
     o.faults = g;
-    return o;
+    return read.done(o);
 }
 
-std::string save_receiver_settings(SettingsFile& file, const ReceiverOptions& o) {
+Result<> save_receiver_settings(SettingsFile& file, const ReceiverOptions& o) {
     return file.save_group(receiver_group, {
                                       {"utc", o.utc},
                                       {"moto_reale", o.real_motion},
@@ -94,6 +93,44 @@ std::string save_receiver_settings(SettingsFile& file, const ReceiverOptions& o)
                                       {"talker", o.sky_options.talker == Talker::gn ? "GN" : "GP"},
                                       {"elenco_frasi", QString::fromStdString(sentence_list_text(o.sky_options.sentences))},
                                   });
+}
+
+}  // namespace vadrel
+
+namespace vadrel {
+
+ReceiverSettingsModel::Rules receiver_rules(SettingsFile& file) {
+    ReceiverSettingsModel::Rules rules;
+    rules.keep = [](const ReceiverOptions& before, const ReceiverOptions& after, ReceiverOptions& kept) {
+        const auto take = [&](auto ReceiverOptions::*field) {
+            if (before.*field != after.*field) kept.*field = after.*field;
+        };
+        take(&ReceiverOptions::utc);
+        take(&ReceiverOptions::real_motion);
+        take(&ReceiverOptions::full_set);
+        take(&ReceiverOptions::altitude);
+        take(&ReceiverOptions::no_fix);
+        const auto take_sky = [&](auto SkyOptions::*field) {
+            if (before.sky_options.*field != after.sky_options.*field) kept.sky_options.*field = after.sky_options.*field;
+        };
+        take_sky(&SkyOptions::satellites);
+        take_sky(&SkyOptions::mask);
+        take_sky(&SkyOptions::obstructions);
+        take_sky(&SkyOptions::noise);
+        take_sky(&SkyOptions::rate);
+        take_sky(&SkyOptions::talker);
+        take_sky(&SkyOptions::sentences);
+        Faults rates = after.faults;
+        rates.enabled = before.faults.enabled;
+        if (rates != before.faults) {
+            const bool enabled = kept.faults.enabled;
+            kept.faults = rates;
+            kept.faults.enabled = enabled;
+        }
+        if (before.faults.enabled != after.faults.enabled) kept.faults.enabled = after.faults.enabled;
+    };
+    rules.save = [&file](const ReceiverOptions& kept) { return save_receiver_settings(file, kept); };
+    return rules;
 }
 
 }  // namespace vadrel

@@ -26,15 +26,22 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 #include "model/receiver_options.h"
 
 namespace vadrel {
 
 // The options in the file, all off where it says nothing. A value that
 // cannot be used leaves its option as by default (faults that cannot be used
-// leave them off), and `problems` gets a line naming it.
-ReceiverOptions read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_receiver_settings(SettingsFile& file, const ReceiverOptions& chosen_options);
+// leave them off), with a line naming it.
+GroupRead<ReceiverOptions> read_receiver_settings(const SettingsFile& file);
+Result<> save_receiver_settings(SettingsFile& file, const ReceiverOptions& chosen_options);
+
+// The group as a model, one change path for every source.
+using ReceiverSettingsModel = SettingsModel<ReceiverOptions>;
+// The file keeps the fields a change touches; the fault rates and their seed
+// go together, as the faults' dialog sets them. What the command line chose
+// for this run and the change leaves alone stays out of the file.
+ReceiverSettingsModel::Rules receiver_rules(SettingsFile& file);
 
 }  // namespace vadrel

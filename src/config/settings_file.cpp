@@ -127,20 +127,21 @@ std::string GroupReader::text(const char* key, const std::string& fallback) {
     return text.isEmpty() ? fallback : text.toStdString();
 }
 
-std::string SettingsFile::save_group(const std::string& group, const std::map<std::string, QVariant>& values) {
-    if (!problem_.empty()) return "il file " + path_ + " non è stato letto (" + problem_ + ") e resta com'è";
+Result<> SettingsFile::save_group(const std::string& group, const std::map<std::string, QVariant>& values) {
+    if (!problem_.empty()) return Failure("il file " + path_ + " non è stato letto (" + problem_ + ") e resta com'è");
+    const std::string what = "impossibile salvare " + path_;
     settings_->remove(QString::fromStdString(group));
     for (const auto& [key, value] : values) settings_->setValue(key_of(group, key), written(value));
     errno = 0;
     settings_->sync();
     if (const std::string why = status_text(settings_->status(), errno); !why.empty())
-        return "impossibile salvare " + path_ + ": " + why;
+        return Failure(what, why);
     QFile copy(copy_.fileName());
     errno = 0;
-    if (!copy.open(QIODevice::ReadOnly)) return "impossibile salvare " + path_ + ": " + file_reason(copy.error(), errno);
+    if (!copy.open(QIODevice::ReadOnly)) return Failure(what, file_reason(copy.error(), errno));
     const QByteArray bytes = copy.readAll();
     if (const FileError error = folder_.replace(settings_file_name, bytes.toStdString()))
-        return "impossibile salvare " + path_ + ": " + error.text().toStdString();
+        return Failure(what, error.text().toStdString());
     return {};
 }
 

@@ -6,7 +6,7 @@
 //
 //   SettingsFile file(folder);
 //   bool tcp = file.value("uscite", "tcp", false).toBool();
-//   std::string why = file.save_group("uscite", {{"tcp", true}, {"tcp_porta", 10110}});
+//   Result<> saved = file.save_group("uscite", {{"tcp", true}, {"tcp_porta", 10110}});
 //
 // The file is read once, when the object is made, and a group is saved at
 // once, as a whole, when it changes; both go through the program's folder,
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "config/program_folder.h"
+#include "os/result.h"
 
 class QSettings;
 
@@ -52,8 +53,8 @@ public:
     // 'vadrel.ini: [uscite] tcp_porta vuole un numero da 0 a 65535, non "dieci"'.
     std::string refusal(const std::string& group, const std::string& key, const std::string& wanted) const;
     // Replaces the group with these keys and saves the file now; the other
-    // groups stay as they are. "" when saved, else why not, in Italian.
-    std::string save_group(const std::string& group, const std::map<std::string, QVariant>& values);
+    // groups stay as they are.
+    Result<> save_group(const std::string& group, const std::map<std::string, QVariant>& values);
 
 private:
     const ProgramFolder& folder_;
@@ -63,18 +64,26 @@ private:
     std::unique_ptr<QSettings> settings_;
 };
 
+// A group as read: its values, and a line for each value that could not be
+// used, naming the file, the group, the key and the value.
+template <typename Value>
+struct GroupRead {
+    Value value;
+    std::vector<std::string> problems;
+};
+
 // The values of one group, each checked as the program will use it: a value
 // that is not there, or empty, gives the fallback; one that cannot be used
-// gives the fallback too, and `problems` a line naming the file, the group,
-// the key and the value (SettingsFile::refusal). The callers leave off what a
-// refused value belongs to.
+// gives the fallback too, and a line naming the file, the group, the key and
+// the value (SettingsFile::refusal). The callers leave off what a refused
+// value belongs to.
 //
-//   GroupReader read(file, "uscite", problems);
+//   GroupReader read(file, "uscite");
 //   const int port = read.integer("tcp_porta", 10110, 0, 65535);
+//   return read.done(settings);   // the values and the lines
 class GroupReader {
 public:
-    GroupReader(const SettingsFile& file, std::string group, std::vector<std::string>& problems)
-        : file_(file), group_(std::move(group)), problems_(problems) {}
+    GroupReader(const SettingsFile& file, std::string group) : file_(file), group_(std::move(group)) {}
 
     // true, false, 1 or 0, in any case.
     bool flag(const char* key, bool fallback);
@@ -95,13 +104,22 @@ public:
     }
     // How many values this reading refused.
     std::size_t refused() const { return refused_; }
+    // A value the group's own rules refuse: "[group] " and `what` after the file's path.
+    void note(const std::string& what) { problems_.push_back(file_.path() + ": [" + group_ + "] " + what); }
+    // The lines so far.
+    const std::vector<std::string>& problems() const { return problems_; }
+    // The group as read, with the lines; the reading is over.
+    template <typename Value>
+    GroupRead<Value> done(Value value) {
+        return {std::move(value), std::move(problems_)};
+    }
 
 private:
     QString trimmed(const char* key) const { return file_.text(group_, key).trimmed(); }
 
     const SettingsFile& file_;
     std::string group_;
-    std::vector<std::string>& problems_;
+    std::vector<std::string> problems_;
     std::size_t refused_ = 0;
 };
 

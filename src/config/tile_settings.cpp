@@ -25,8 +25,8 @@ std::string tile_address_problem(const std::string& address) {
     return {};
 }
 
-TileSettings read_tile_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    GroupReader read(file, map_group, problems);
+GroupRead<TileSettings> read_tile_settings(const SettingsFile& file) {
+    GroupReader read(file, map_group);
     TileSettings settings;
     settings.on = read.flag("strade", settings.on);
     settings.address = read.text("indirizzo", settings.address);
@@ -36,10 +36,10 @@ TileSettings read_tile_settings(const SettingsFile& file, std::vector<std::strin
     }
     // A layer that cannot be what the file says stays off.
     if (read.refused() != 0) settings.on = false;
-    return settings;
+    return read.done(settings);
 }
 
-std::string save_tile_settings(SettingsFile& file, const TileSettings& settings) {
+Result<> save_tile_settings(SettingsFile& file, const TileSettings& settings) {
     return file.save_group(map_group, {
                                       {"strade", settings.on},
                                       {"indirizzo", QString::fromStdString(settings.address)},

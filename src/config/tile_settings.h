@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
+#include "config/settings_model.h"
 
 namespace vadrel {
 
@@ -28,9 +29,11 @@ struct TileSettings {
 std::string tile_address_problem(const std::string& address);
 
 // The settings in the file, the defaults for what is missing; an address
-// that cannot be used gets a line in `problems` and leaves the layer off.
-TileSettings read_tile_settings(const SettingsFile& file, std::vector<std::string>& problems);
-// "" when saved, else why not.
-std::string save_tile_settings(SettingsFile& file, const TileSettings& settings);
+// that cannot be used gets a line and leaves the layer off.
+GroupRead<TileSettings> read_tile_settings(const SettingsFile& file);
+Result<> save_tile_settings(SettingsFile& file, const TileSettings& settings);
+
+// The group as a model, one change path for every source.
+using TileSettingsModel = SettingsModel<TileSettings>;
 
 }  // namespace vadrel

@@ -44,6 +44,12 @@ ApiReply reply(QJsonObject body) { return ApiReply{ok, std::move(body), {}}; }
 
 ApiReply refusal_reply(const Refusal& refusal) { return ApiReply{bad_request, refusal_json(refusal), {}}; }
 
+// A change not made: a value given refused (400), or the system failing it (503).
+ApiReply not_done(const Result<>& done) {
+    if (const Refusal* refusal = done.refusal()) return refusal_reply(*refusal);
+    return ApiReply{unavailable, refusal_json({{}, done.message()}), {}};
+}
+
 // The body as a JSON object; 415 when it is not JSON, 400 when it is JSON but
 // not an object.
 std::variant<QJsonObject, ApiReply> json_body(const ApiRequest& request) {
@@ -232,7 +238,7 @@ ApiReply give_offered_route(ControlTarget& target, std::size_t n, std::variant<R
     // A replay may have started while the route was read.
     if (target.replaying()) return replaying_refusal();
     auto& [given, options] = std::get<RouteOffer>(offer);
-    if (auto bad = target.give_route(n, std::move(given), options)) return refusal_reply(*bad);
+    if (const Result<> done = target.give_route(n, std::move(given), options); !done) return not_done(done);
     return route_reply(target, n, {});
 }
 
@@ -288,32 +294,32 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
             if (auto* bad = std::get_if<Refusal>(&identity)) return refusal_reply(*bad);
             change.ais = std::get<AisIdentity>(identity);
         }
-        if (auto bad = target.patch_vehicle(n, change)) return refusal_reply(*bad);
+        if (const Result<> done = target.patch_vehicle(n, change); !done) return not_done(done);
         return vehicle_reply(target, n);
     }
     case Action::patch_ais: {
         auto settings = read_ais(object, target.ais());
         if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
-        if (auto bad = target.set_ais(std::get<AisSettings>(settings))) return refusal_reply(*bad);
+        if (const Result<> done = target.set_ais(std::get<AisSettings>(settings)); !done) return not_done(done);
         return reply(ais_json(target.ais()));
     }
     case Action::transmission: {
         auto on = read_transmission(object);
         if (auto* bad = std::get_if<Refusal>(&on)) return refusal_reply(*bad);
-        if (auto bad = target.set_transmission(std::get<bool>(on))) return refusal_reply(*bad);
+        if (const Result<> done = target.set_transmission(std::get<bool>(on)); !done) return not_done(done);
         return reply({{"attiva", target.state().transmitting}});
     }
     case Action::change_port: {
         auto change = read_port_change(object);
         if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
-        if (auto bad = target.change_port(std::get<PortChange>(change))) return refusal_reply(*bad);
+        if (const Result<> done = target.change_port(std::get<PortChange>(change)); !done) return not_done(done);
         return reply(port_json(target.port()));
     }
     case Action::mode: {
         auto change = read_mode(object);
         if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
         const ModeChange& mode = std::get<ModeChange>(change);
-        if (auto bad = target.set_mode(mode.mode, mode.vehicles)) return refusal_reply(*bad);
+        if (const Result<> done = target.set_mode(mode.mode, mode.vehicles); !done) return not_done(done);
         const ControlState state = target.state();
         return reply({{"modo", mode_name(state.mode)},
                       {"mezzi", state.vehicles_in_use},
@@ -323,7 +329,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     auto options = read_receiver(object, target.state().receiver);
     if (auto* bad = std::get_if<Refusal>(&options)) return refusal_reply(*bad);
-    if (auto bad = target.set_receiver(std::get<ReceiverOptions>(options))) return refusal_reply(*bad);
+    if (const Result<> done = target.set_receiver(std::get<ReceiverOptions>(options)); !done) return not_done(done);
     return reply(receiver_json(target.state().receiver));
 }
 

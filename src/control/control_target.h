@@ -21,6 +21,7 @@
 #include "fleet/fleet.h"
 #include "fleet/vehicle.h"
 #include "model/receiver_options.h"
+#include "os/result.h"
 #include "routes/vehicle_routes.h"
 
 namespace vadrel {
@@ -126,27 +127,28 @@ public:
     // Whether a log is being replayed: then every change is refused (409).
     virtual bool replaying() const = 0;
 
-    // The changes: nullopt when done, else what was refused and why, as the
-    // panel and the command line say it (Refusal::field names the JSON field).
-    virtual std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) = 0;
-    virtual std::optional<Refusal> set_transmission(bool on) = 0;
+    // The changes: done, or what was refused and why, as the panel and the
+    // command line say it (Refusal::field names the JSON field), or what
+    // failed in the system.
+    virtual Result<> patch_vehicle(std::size_t n, const VehiclePatch& patch) = 0;
+    virtual Result<> set_transmission(bool on) = 0;
     // The mode and, when given, the vehicles of the multi-user cycle
     // (refused by cycle_problem(), fleet/fleet.h, past its rule).
-    virtual std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) = 0;
+    virtual Result<> set_mode(SendMode mode, std::optional<int> vehicles) = 0;
     // The serial link: the port chosen, its speed, transmission (Link).
     virtual PortState port() const = 0;
-    virtual std::optional<Refusal> change_port(const PortChange& change) = 0;
+    virtual Result<> change_port(const PortChange& change) = 0;
     // The receiver options as a whole (the server fills in what a client
     // left out from state().receiver).
-    virtual std::optional<Refusal> set_receiver(const ReceiverOptions& options) = 0;
+    virtual Result<> set_receiver(const ReceiverOptions& options) = 0;
     // The AIS targets as "Bersagli AIS..." sets them, and the change of them
     // as a whole (the server fills in what a client left out from ais()).
     virtual AisSettings ais() const = 0;
-    virtual std::optional<Refusal> set_ais(const AisSettings& settings) = 0;
+    virtual Result<> set_ais(const AisSettings& settings) = 0;
 
     // Vehicle n's route (VehicleRoutes: placed at its start unless
     // from_here, kept in the program's folder); refused with the reason.
-    virtual std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) = 0;
+    virtual Result<> give_route(std::size_t n, Route route, const FollowOptions& options) = 0;
     // Vehicle n goes straight on from where it is.
     virtual void take_route(std::size_t n) = 0;
     // Vehicle n's route and where it is along it; nullptr when it has none.

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "fleet/vehicle.h"
+#include "os/result.h"
 
 namespace vadrel {
 
@@ -37,14 +38,6 @@ inline constexpr int largest_cycle = 19;
 // The three ways of sending: the plain $GPRMC (GPS standard), the framed
 // burst of the radio receiver, and the vehicles in turn behind "@n".
 enum class Mode : std::uint8_t { gps_standard, radio, multi_user };
-
-// Why a change was refused: the field ("lat", "lon", "rotta", "velocita",
-// "mezzo") and the reason in Italian.
-struct Refusal {
-    std::string field;
-    std::string reason;
-    bool operator==(const Refusal&) const = default;
-};
 
 // Why a vehicle is in use, that is, moves with the ticks and sends.
 enum class UseReason : std::uint8_t {

@@ -129,8 +129,8 @@ void AisDialog::accept() {
         problem_->setText(qt_text(problem->reason));
         return;
     }
-    if (const std::string problem = change_(s); !problem.empty()) {
-        problem_->setText(qt_text(problem));
+    if (const Result<> done = change_(s); !done) {
+        problem_->setText(qt_text(done.message()));
         return;
     }
     problem_->clear();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "os/result.h"
 #include "config/ais_settings.h"
 
 class QCheckBox;
@@ -20,8 +21,8 @@ class QTableWidget;
 
 namespace vadrel::gui {
 
-// The program's change: "" when done, else why not, in Italian.
-using AisChange = std::function<std::string(const AisSettings&)>;
+// The program's change: done, or refused or failed with the reason.
+using AisChange = std::function<Result<>(const AisSettings&)>;
 
 class AisDialog : public QDialog {
     Q_OBJECT

@@ -68,14 +68,14 @@ ControlSettings ControlDialog::settings() const {
 }
 
 bool ControlDialog::apply() {
-    const std::string problem = change_(settings());
+    const Result<> done = change_(settings());
     refresh();
-    if (problem.empty()) return true;
+    if (done) return true;
     QMessageBox box(this);
     box.setObjectName(QStringLiteral("message_box"));
     box.setWindowTitle(QStringLiteral("Interfaccia di controllo"));
     box.setTextFormat(Qt::PlainText);
-    box.setText(qt_text(problem));
+    box.setText(qt_text(done.message()));
     box.exec();
     return false;
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "os/result.h"
 #include "config/control_settings.h"
 
 class QCheckBox;
@@ -22,7 +23,7 @@ class ControlDialog : public QDialog {
 public:
     // change: applies and keeps the settings, returns what could not be done;
     // status: what the interface is doing, in Italian.
-    using Change = std::function<std::string(const ControlSettings&)>;
+    using Change = std::function<Result<>(const ControlSettings&)>;
     using Status = std::function<std::string()>;
     ControlDialog(Change change, Status status, QWidget* parent = nullptr);
 

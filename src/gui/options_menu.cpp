@@ -173,8 +173,8 @@ QAction* OptionsMenu::checkable(const char* name, const QString& text, bool Rece
 void OptionsMenu::change(const ReceiverOptions& chosen_options) {
     form_.transmitter.set_receiver(chosen_options);
     refresh();
-    if (const std::string problem = keep_(chosen_options); !problem.empty()) {
-        form_.platform.shell.message_box(problem, program_title);
+    if (const Result<> kept = keep_(chosen_options); !kept) {
+        form_.platform.shell.message_box(kept.message(), program_title);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "os/result.h"
 #include "panel/panel_form.h"
 
 class QAction;
@@ -49,7 +50,7 @@ private:
 class OptionsMenu : public QObject {
     Q_OBJECT
 public:
-    using Keep = std::function<std::string(const ReceiverOptions&)>;
+    using Keep = std::function<Result<>(const ReceiverOptions&)>;
     OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep);
 
     // The check marks as the panel has them (after SIGUSR1, say).

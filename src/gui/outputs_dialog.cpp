@@ -176,13 +176,13 @@ OutputSettings OutputsDialog::settings() const {
 }
 
 bool OutputsDialog::apply() {
-    const std::string problems = change_(settings());
+    const Result<> done = change_(settings());
     refresh();
-    if (problems.empty()) return true;
+    if (done) return true;
     QMessageBox box(this);
     box.setObjectName(QStringLiteral("message_box"));
     box.setWindowTitle(QStringLiteral("Rete"));
-    box.setText(qt_text(problems));
+    box.setText(qt_text(done.message()));
     box.exec();
     return false;
 }

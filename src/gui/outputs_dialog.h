@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "os/result.h"
 #include "config/output_settings.h"
 #include "outputs/network_outputs.h"
 
@@ -25,7 +26,7 @@ class OutputsDialog : public QDialog {
     Q_OBJECT
 public:
     // change: applies and keeps the settings; returns what could not be done.
-    using Change = std::function<std::string(const OutputSettings&)>;
+    using Change = std::function<Result<>(const OutputSettings&)>;
     OutputsDialog(const NetworkOutputs& outputs, Change change, QWidget* parent = nullptr);
 
     // Fills the fields with the settings in force and shows the dialog.

@@ -174,7 +174,7 @@ bool PortDialog::apply() {
             problems += "COM " + std::to_string(number) + ": " + why + "\n";
     }
     if (problems.empty()) {
-        problems = change_(wanted);
+        if (const Result<> done = change_(wanted); !done) problems = done.message();
         show_in_use();
         emit changed();
     }

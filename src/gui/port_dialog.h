@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "os/result.h"
 #include "config/port_settings.h"
 #include "serial/serial_devices.h"
 
@@ -27,7 +28,7 @@ public:
     // What COM N stands for in this run ("/dev/pts/4 (virtuale) (--com)").
     using InUse = std::function<std::string(int number)>;
     // Applies and keeps the settings; returns what could not be done.
-    using Change = std::function<std::string(const PortSettings&)>;
+    using Change = std::function<Result<>(const PortSettings&)>;
     PortDialog(List list, InUse in_use, Change change, QWidget* parent = nullptr);
 
     // Lists the devices, shows these settings and opens the dialog.

@@ -87,8 +87,8 @@ void ReplayDialog::open_on(const CheckedLog& log) {
 
 void ReplayDialog::start() {
     const double speed = full_speed_->isChecked() ? Replay::full_speed : speed_->value();
-    const std::string why = actions_.start_replay(log_, speed, loop_->isChecked());
-    if (!why.empty()) QMessageBox::warning(this, QString::fromUtf8(title), qt_text(why));
+    if (const Result<> done = actions_.start_replay(log_, speed, loop_->isChecked()); !done)
+        QMessageBox::warning(this, QString::fromUtf8(title), qt_text(done.message()));
     refresh();
 }
 
@@ -175,8 +175,8 @@ void RecordingMenu::record() {
                                               QStringLiteral("Registri NMEA (*.nmea *.log *.txt);;Tutti i file (*)"),
                                               true);
     if (!file.isEmpty()) {
-        const std::string why = actions_.start_recording(path_of(file));
-        if (!why.empty()) QMessageBox::warning(window_, QString::fromUtf8(title), qt_text(why));
+        if (const Result<> done = actions_.start_recording(path_of(file)); !done)
+            QMessageBox::warning(window_, QString::fromUtf8(title), qt_text(done.message()));
     }
     refresh();
 }
@@ -242,9 +242,8 @@ void RecordingMenu::export_tracks() {
     const QString file = actions_.choose_file(window_, QStringLiteral("Esporta tracce GPX"),
                                               QStringLiteral("Tracce GPX (*.gpx)"), true);
     if (file.isEmpty()) return;
-    const std::string why = actions_.export_tracks(path_of(file));
-    if (!why.empty()) {
-        QMessageBox::warning(window_, QString::fromUtf8(title), qt_text(why));
+    if (const Result<> done = actions_.export_tracks(path_of(file)); !done) {
+        QMessageBox::warning(window_, QString::fromUtf8(title), qt_text(done.message()));
     } else {
         QMessageBox::information(window_, QString::fromUtf8(title),
                                  QStringLiteral("Le tracce dell'ultima ora vanno in %1; vadrel vi aggiunge i nuovi punti "

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "os/result.h"
 #include "log/replay.h"
 
 class QAction;
@@ -24,15 +25,15 @@ class QPushButton;
 namespace vadrel::gui {
 
 struct RecordingActions {
-    // Each returns "" when done, else why not, in Italian.
-    std::function<std::string(const std::string&)> start_recording;
+    // Each is done, or says why not (a refusal of the file, a failure).
+    std::function<Result<>(const std::string&)> start_recording;
     std::function<void()> stop_recording;
     std::function<bool()> recording;
-    std::function<std::string(const CheckedLog&, double, bool)> start_replay;
+    std::function<Result<>(const CheckedLog&, double, bool)> start_replay;
     std::function<void()> stop_replay;
     std::function<bool()> replaying;
     std::function<double()> replay_progress;  // 0 to 1
-    std::function<std::string(const std::string&)> export_tracks;
+    std::function<Result<>(const std::string&)> export_tracks;
     // The file the operator picks: save (true) or open; "" when cancelled.
     std::function<QString(QWidget*, const QString& caption, const QString& filter, bool save)> choose_file;
     // Whether the program is ending (a termination signal): a log being read stops.

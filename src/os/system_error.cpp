@@ -53,6 +53,9 @@ std::string italian_reason(int error) {
     return "errore di sistema " + std::string(name ? name : "sconosciuto") + " (" + std::to_string(error) + ")";
 }
 
-std::string Failure::message() const { return what_ + ": " + (error_ != 0 ? italian_reason(error_) : why_); }
+std::string Failure::message() const {
+    if (error_ == 0 && why_.empty()) return what_;
+    return what_ + ": " + (error_ != 0 ? italian_reason(error_) : why_);
+}
 
 }  // namespace vadrel

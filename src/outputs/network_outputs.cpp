@@ -110,8 +110,10 @@ std::string NetworkOutputs::apply(const OutputSettings& settings, const std::vec
     return problems;
 }
 
-OutputSettings read_network_settings(const SettingsFile& file, std::vector<std::string>& problems) {
-    OutputSettings settings = read_output_settings(file, problems);
+GroupRead<OutputSettings> read_network_settings(const SettingsFile& file) {
+    GroupRead<OutputSettings> read = read_output_settings(file);
+    OutputSettings& settings = read.value;
+    std::vector<std::string>& problems = read.problems;
     const std::string where = file.path() + ": [uscite] ";
     if (const std::string why = listen_host_problem(settings.tcp_address); !why.empty()) {
         problems.push_back(where + "tcp_indirizzo: " + why);
@@ -130,7 +132,7 @@ OutputSettings read_network_settings(const SettingsFile& file, std::vector<std::
         problems.push_back(where + "tcp_mezzi_indirizzo: " + why);
         settings.streams = false;
     }
-    return settings;
+    return read;
 }
 
 }  // namespace vadrel

@@ -100,8 +100,8 @@ private:
 
 // The group [uscite] of vadrel.ini as the outputs will take it: every value
 // checked, the address and the targets as apply() checks them. A value that
-// cannot be used gets a line in `problems` naming the file, the key and the
+// cannot be used gets a line naming the file, the key and the
 // value, and leaves off what it belongs to (the TCP server; a target).
-OutputSettings read_network_settings(const SettingsFile& file, std::vector<std::string>& problems);
+GroupRead<OutputSettings> read_network_settings(const SettingsFile& file);
 
 }  // namespace vadrel

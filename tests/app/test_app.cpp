@@ -658,12 +658,12 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
     const std::string virtual_port = run->port_in_use(1);
     PortSettings wanted;
     wanted.devices = {{1, "/dev/ttyUSB7"}, {2, second.device}, {4, "ttyACM0"}};
-    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_TRUE(run->port_settings().change(wanted, nullptr).ok());
     EXPECT_EQ(run->port_in_use(1), virtual_port) << "the virtual port of --com stays";
     EXPECT_EQ(run->port_in_use(2) + " " + run->port_in_use(4), second.device + " ttyACM0");
     EXPECT_EQ(run.form().status_label.caption(), "Tx ok");
     wanted.devices.erase(4);
-    EXPECT_EQ(run->change_ports(wanted), "");
+    EXPECT_TRUE(run->port_settings().change(wanted, nullptr).ok());
     EXPECT_EQ(run->port_in_use(4), "/dev/ttyS3") << "back to the default";
     EXPECT_TRUE(run.stop());
     EXPECT_EQ(run.folder.get("vadrel.ini"), "[porte]\ncom1=/dev/ttyUSB7\ncom2=" + second.device + "\n");
@@ -681,16 +681,18 @@ TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
 
     AisSettings twice = run->ais();
     twice.vehicles[2].mmsi = twice.vehicles[1].mmsi;
-    EXPECT_EQ(run->change_ais(twice), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
+    const Result<> refused = run->ais_settings().change(twice, nullptr);
+    ASSERT_NE(refused.refusal(), nullptr);
+    EXPECT_EQ(refused.message(), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
     EXPECT_EQ(run->ais().vehicles[2].mmsi, 900000002u);
     AisSettings renamed = run->ais();
     renamed.vehicles[2].name = "Bravo";
-    EXPECT_EQ(run->change_ais(renamed), "");
+    EXPECT_TRUE(run->ais_settings().change(renamed, nullptr).ok());
     const std::string ini = run.folder.get("vadrel.ini");
     EXPECT_NE(ini.find("attivi=false"), std::string::npos) << "--ais stays out of the file\n" << ini;
     EXPECT_NE(ini.find("mezzo2_nome=Bravo"), std::string::npos) << ini;
     renamed.enabled = false;
-    EXPECT_EQ(run->change_ais(renamed), "");
+    EXPECT_TRUE(run->ais_settings().change(renamed, nullptr).ok());
     EXPECT_FALSE(run->fleet().in_use(1)) << "AIS off: the current vehicle alone";
 }
 
@@ -702,13 +704,12 @@ TEST(Program, AReceiverChangeKeepsTheFilesChoiceTheCommandLineOverrode) {
     expected.utc = true;
     EXPECT_EQ(run->receiver(), expected);
     expected.real_motion = true;
-    EXPECT_EQ(run->change_receiver(expected), "");
+    EXPECT_TRUE(run->receiver_settings().change(expected, nullptr).ok());
     EXPECT_TRUE(run.stop());
     run.program.reset();  // its folder free again
     expected.no_fix = true;
     ProgramFolder place(run.folder.path());
-    std::vector<std::string> problems;
-    EXPECT_EQ(read_receiver_settings(SettingsFile(place), problems), expected);
+    EXPECT_EQ(read_receiver_settings(SettingsFile(place)).value, expected);
 }
 
 // The help file is the one in the program's folder; a folder of the
@@ -730,17 +731,20 @@ TEST(Program, F1OpensTheFoldersHelpOrElseTheOneBesideTheProgram) {
 TEST(Program, AnOutputOntoTheOtherOutputChangesNothing) {
     Started run({"--com", "2=pty"});
     const ScratchFolder& folder = run.folder;
-    ASSERT_EQ(run->start_tracks(folder.at("giro.gpx")), "");
-    EXPECT_EQ(run->start_recording(folder.at("giro.gpx")),
+    Recordings& files = run->recordings();
+    ASSERT_TRUE(files.start_tracks(folder.at("giro.gpx")).ok());
+    EXPECT_EQ(files.start_recording(folder.at("giro.gpx")).message(),
               "la registrazione non può andare in " + folder.at("giro.gpx") + ": è il file delle tracce GPX (" +
                   folder.at("giro.gpx") + ")");
-    EXPECT_FALSE(run->recorder().recording());
+    EXPECT_FALSE(files.recorder().recording());
     const std::string recording = folder.at("giro.nmea");
-    ASSERT_EQ(run->start_recording(recording), "");
-    EXPECT_EQ(run->start_tracks(recording),
+    ASSERT_TRUE(files.start_recording(recording).ok());
+    const Result<> refused = files.start_tracks(recording);
+    EXPECT_NE(refused.refusal(), nullptr) << "a file given, not a failure of the system";
+    EXPECT_EQ(refused.message(),
               "le tracce GPX non possono andare in " + recording + ": è il file della registrazione (" + recording +
                   ")");
-    EXPECT_EQ(run->tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
+    EXPECT_EQ(files.tracks()->path(), folder.at("giro.gpx")) << "the tracks go on where they were";
 }
 
 // A client's change takes the fleet's change path as a panel edit does: the
@@ -756,20 +760,20 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     VehiclePatch patch;
     patch.position = "45°30'N 9°12'W";
     patch.course = 270;
-    EXPECT_EQ(control.patch_vehicle(0, patch), std::nullopt);
+    EXPECT_TRUE(control.patch_vehicle(0, patch).ok());
     EXPECT_EQ(
         std::tuple(form.latitude_degrees_box.text(), form.latitude_minutes_box.text(),
                    form.longitude_degrees_box.text(), form.longitude_hemisphere_box.text(), form.course_box.text()),
         std::tuple("45", "30", "9", "W", "270"));
     patch = {};
     patch.course = 400;
-    EXPECT_EQ(control.patch_vehicle(0, patch), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
+    EXPECT_EQ(*control.patch_vehicle(0, patch).refusal(), (Refusal{"rotta", "la rotta va da 0 a 360 gradi, non 400"}));
     EXPECT_EQ(form.course_box.text(), "270");
-    EXPECT_EQ(control.set_transmission(false), std::nullopt);
+    EXPECT_TRUE(control.set_transmission(false).ok());
     EXPECT_EQ(form.status_label.caption(), "Stop");
-    EXPECT_EQ(control.set_mode(SendMode::multi, 5), std::nullopt);
+    EXPECT_TRUE(control.set_mode(SendMode::multi, 5).ok());
     EXPECT_EQ(std::tuple(form.multi_user_mode_option.selected(), form.vehicle_count_box.text()), std::tuple(true, "5"));
-    EXPECT_EQ(control.set_mode(SendMode::gps, 20).value_or(Refusal{}).field, "mezzi");
+    EXPECT_EQ(control.set_mode(SendMode::gps, 20).refusal()->field, "mezzi");
     EXPECT_EQ(told, 3) << "the window hears of each change done, not of a refusal";
     const ControlState state = control.state();
     EXPECT_EQ(std::pair(state.mode, state.port.status), std::pair(SendMode::multi, std::string("Stop")))
@@ -780,14 +784,14 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     PortChange faster;
     faster.baud = 9600;
     faster.transmitting = true;
-    EXPECT_EQ(control.change_port(faster), std::nullopt);
+    EXPECT_TRUE(control.change_port(faster).ok());
     EXPECT_EQ(std::tuple(form.baud_9600_option.selected(), form.baud_4800_option.selected(),
                          form.com2_option.selected(), form.status_label.caption()),
               std::tuple(true, false, true, "Tx OK"));
     PortChange wrong = faster;
     wrong.number = 5;
     wrong.transmitting = false;
-    EXPECT_EQ(control.change_port(wrong).value_or(Refusal{}).field, "numero");
+    EXPECT_EQ(control.change_port(wrong).refusal()->field, "numero");
     const PortState port = control.port();
     EXPECT_EQ(std::tuple(port.number, port.baud, port.open, port.transmitting, port.status),
               std::tuple(2, 9600, true, true, std::string("Tx OK")));

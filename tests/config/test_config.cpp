@@ -31,6 +31,7 @@
 #include "config/output_settings.h"
 #include "config/program_folder.h"
 #include "config/receiver_settings.h"
+#include "config/settings_model.h"
 #include "config/table_file.h"
 #include "config/tile_settings.h"
 #include "config/vehicle_table.h"
@@ -802,15 +803,18 @@ struct Ini {
     }
     // What a group's reader makes of the file as it is now.
     template <typename Settings>
-    Settings read(Settings (*reader)(const SettingsFile&, std::vector<std::string>&)) {
-        problems.clear();
-        return reader(SettingsFile(*place), problems);
+    Settings read(GroupRead<Settings> (*reader)(const SettingsFile&)) {
+        GroupRead<Settings> read = reader(SettingsFile(*place));
+        problems = std::move(read.problems);
+        return std::move(read.value);
     }
-    // Saved by the group's writer, then read back; "" when the save worked.
+    // Saved by the group's writer: whether the save worked.
     template <typename Settings>
-    std::string save(std::string (*writer)(SettingsFile&, const Settings&), const Settings& settings) {
+    bool save(Result<> (*writer)(SettingsFile&, const Settings&), const Settings& settings) {
         SettingsFile file(*place);
-        return writer(file, settings);
+        const Result<> saved = writer(file, settings);
+        EXPECT_TRUE(saved.ok()) << saved.message();
+        return saved.ok();
     }
     // The one problem named, or what was named instead.
     std::string problem() const {
@@ -827,7 +831,7 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
     outputs.tcp_max = 1000;
     outputs.udp_targets = {"192.168.1.255:10110", "[ff02::1]:10110"};
     EXPECT_EQ(ini.read(read_control_settings), ControlSettings{}) << "off unless the file says so";
-    EXPECT_EQ(ini.save(save_output_settings, outputs), "");
+    EXPECT_TRUE(ini.save(save_output_settings, outputs));
     const std::string text = ini.folder.get("vadrel.ini");
     EXPECT_NE(text.find("[ricevitore]\nutc=true"), std::string::npos) << text;
     EXPECT_EQ(text.find("vecchia"), std::string::npos) << "the group is replaced as a whole";
@@ -843,9 +847,8 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
     ais.vehicles[3] = {247000003, AisClass::b, "Libeccio, è bella", 37, "IABC", {}};
     ais.vehicles[20].name = "Ultimo";
     const TileSettings tiles{true, "http://127.0.0.1:8080/{z}/{x}/{y}.png"};
-    EXPECT_EQ(ini.save(save_control_settings, control) + ini.save(save_receiver_settings, receiver) +
-                  ini.save(save_ais_settings, ais) + ini.save(save_tile_settings, tiles),
-              "");
+    EXPECT_TRUE(ini.save(save_control_settings, control) && ini.save(save_receiver_settings, receiver) &&
+                ini.save(save_ais_settings, ais) && ini.save(save_tile_settings, tiles));
     EXPECT_EQ(ini.folder.get("vadrel.ini").find("mezzo0_"), std::string::npos) << "only the vehicles set written";
     ini.place.emplace(ini.folder.path());  // a new run, once this one has let the folder go
     EXPECT_EQ(ini.read(read_output_settings), outputs);
@@ -867,7 +870,7 @@ TEST(SettingsFile, AnEmptyListIsWrittenEmptyAndTheOldMarkerStillReads) {
     Ini ini;
     OutputSettings outputs;
     outputs.udp = true;
-    EXPECT_EQ(ini.save(save_output_settings, outputs), "");
+    EXPECT_TRUE(ini.save(save_output_settings, outputs));
     const std::string text = ini.folder.get("vadrel.ini");
     EXPECT_EQ(text.find("@Invalid"), std::string::npos) << text;
     EXPECT_NE(text.find("\nudp_destinazioni=\n"), std::string::npos) << text;
@@ -1008,7 +1011,10 @@ TEST(SettingsFile, ASaveThatCannotBeDoneSaysWhyAndChangesNothing) {
         }
         ProgramFolder place(folder.path());
         SettingsFile file(place);
-        const std::string why = save_output_settings(file, OutputSettings{});
+        const Result<> saved = save_output_settings(file, OutputSettings{});
+        ASSERT_FALSE(saved.ok());
+        ASSERT_NE(saved.failure(), nullptr) << "the system's operation failed, no value was refused";
+        const std::string why = saved.message();
         EXPECT_NE(why.find(path), std::string::npos) << why;
         EXPECT_EQ(why.find("reso di sola lettura dal suo proprietario") != std::string::npos, c == Case::read_only)
             << why;
@@ -1036,6 +1042,149 @@ TEST(SettingsFile, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
             EXPECT_EQ(named == 0, name[1] == 'k') << name;
         }
     }
+}
+
+
+// ---- the settings groups as models ----
+
+// A group model over a plain value, its writer and its program's `apply`
+// faked: what each was given, in order.
+struct ModelRig {
+    struct Value {
+        int a = 0;
+        int b = 0;
+        bool operator==(const Value&) const = default;
+    };
+    std::vector<Value> saved;
+    std::vector<std::string> events;
+    std::optional<std::string> save_fails, apply_fails;
+    SettingsModel<Value> model{rules()};
+    const int me = 0;
+
+    SettingsModel<Value>::Rules rules() {
+        SettingsModel<Value>::Rules r;
+        r.check = [](const Value& v) -> std::optional<Refusal> {
+            if (v.a < 0) return Refusal{"a", "a va da 0 in su"};
+            return std::nullopt;
+        };
+        // The file keeps b only when the change touches it.
+        r.keep = [](const Value& before, const Value& after, Value& kept) {
+            kept.a = after.a;
+            if (before.b != after.b) kept.b = after.b;
+        };
+        r.save = [this](const Value& kept) -> Result<> {
+            events.push_back("save");
+            if (save_fails) return Failure("impossibile salvare vadrel.ini", *save_fails);
+            saved.push_back(kept);
+            return {};
+        };
+        return r;
+    }
+    ModelRig() {
+        model.load({1, 1}, {1, 9});  // the file's b, and this run's over it
+        model.watch([this](const void* origin) { events.push_back(origin == &me ? "told me" : "told"); });
+        model.set_apply([this](const Value& wanted, const void*) -> Result<> {
+            events.push_back("apply " + std::to_string(model.value().a) + "->" + std::to_string(wanted.a));
+            if (apply_fails) return Failure(*apply_fails);
+            return {};
+        });
+    }
+};
+
+TEST(SettingsModel, OneChangePathChecksAppliesTellsAndKeeps) {
+    using Value = ModelRig::Value;
+    enum Ends { done, refused, failed };
+    // columns: the change, the apply's failure, the save's failure, how it ends,
+    // in force after, in the file after, what happened in order
+    const std::tuple<Value, const char*, const char*, Ends, Value, std::vector<Value>, std::vector<std::string>>
+        rows[] = {
+            {{2, 9}, nullptr, nullptr, done, {2, 9}, {{2, 1}}, {"apply 1->2", "told me", "save"}},
+            {{2, 3}, nullptr, nullptr, done, {2, 3}, {{2, 3}}, {"apply 1->2", "told me", "save"}},
+            {{-1, 9}, nullptr, nullptr, refused, {1, 9}, {}, {}},
+            {{2, 9}, "la porta è occupata", nullptr, failed, {2, 9}, {}, {"apply 1->2", "told me"}},
+            {{2, 9}, nullptr, "il disco è pieno", failed, {2, 9}, {}, {"apply 1->2", "told me", "save"}},
+        };
+    for (const auto& [wanted, apply_fails, save_fails, ends, in_force, saved, events] : rows) {
+        ModelRig rig;
+        if (apply_fails) rig.apply_fails = apply_fails;
+        if (save_fails) rig.save_fails = save_fails;
+        const Result<> result = rig.model.change(wanted, &rig.me);
+        const std::string row = std::to_string(wanted.a) + "," + std::to_string(wanted.b) + " " +
+                                (apply_fails ? apply_fails : "") + (save_fails ? save_fails : "");
+        EXPECT_EQ(result.ok(), ends == done) << row;
+        EXPECT_EQ(result.refusal() != nullptr, ends == refused) << row;
+        EXPECT_EQ(result.failure() != nullptr, ends == failed) << row;
+        EXPECT_EQ(rig.model.value(), in_force) << row;
+        EXPECT_EQ(rig.saved, saved) << row;
+        EXPECT_EQ(rig.events, events) << row;
+    }
+    ModelRig rig;
+    rig.save_fails = "il disco è pieno";
+    EXPECT_EQ(rig.model.change({2, 9}, nullptr).message(), "impossibile salvare vadrel.ini: il disco è pieno");
+    EXPECT_EQ(rig.model.change({-2, 9}, nullptr).message(), "a va da 0 in su");
+}
+
+TEST(SettingsModel, AChoiceForThisRunIsToldAndNeverWritten) {
+    ModelRig rig;
+    rig.model.set_for_run({5, 5}, &rig.me);
+    EXPECT_EQ(rig.model.value(), (ModelRig::Value{5, 5}));
+    EXPECT_EQ(rig.model.kept(), (ModelRig::Value{1, 1}));
+    EXPECT_EQ(rig.events, std::vector<std::string>{"told me"}) << "neither applied nor saved";
+}
+
+// The receiver's file keeps what a change touches; the command line's
+// choices the change leaves alone stay out of it; the fault rates and the
+// seed go together.
+// An empty program's folder and its vadrel.ini.
+struct EmptyIni {
+    ScratchFolder folder;
+    ProgramFolder place{folder.path()};
+    SettingsFile file{place};
+};
+
+TEST(SettingsModel, TheReceiversFileKeepsWhatAChangeTouches) {
+    EmptyIni ini;
+    ReceiverSettingsModel model(receiver_rules(ini.file));
+    ReceiverOptions in_file;
+    in_file.no_fix = true;
+    in_file.faults = {false, 0.5, 0, 0, 7, {}};
+    ReceiverOptions for_run = in_file;
+    for_run.no_fix = false;   // --senza-fix=no
+    for_run.faults.enabled = true;  // --guasti
+    for_run.faults.loss = 0.25;
+    model.load(in_file, for_run);
+    ReceiverOptions wanted = for_run;
+    wanted.utc = true;
+    ASSERT_TRUE(model.change(wanted, nullptr).ok());
+    ReceiverOptions expected = in_file;
+    expected.utc = true;
+    EXPECT_EQ(model.kept(), expected) << "the run's senza_fix and faults stay out";
+    wanted.faults.seed = 8;
+    ASSERT_TRUE(model.change(wanted, nullptr).ok());
+    expected.faults = {false, 0.25, 0, 0, 8, {}};
+    EXPECT_EQ(model.kept(), expected) << "the rates go with the seed, the switch stays the file's";
+    EXPECT_EQ(read_receiver_settings(SettingsFile(ini.place)).value, expected);
+}
+
+TEST(SettingsModel, TheAisFileKeepsTheSwitchesAChangeTouchesAndRefusesASharedMmsi) {
+    EmptyIni ini;
+    AisSettingsModel model(ais_rules(ini.file));
+    AisSettings for_run;
+    for_run.enabled = true;  // --ais
+    model.load(AisSettings{}, for_run);
+    AisSettings wanted = for_run;
+    wanted.vehicles[2].mmsi = wanted.vehicles[1].mmsi;
+    const Result<> refused = model.change(wanted, nullptr);
+    ASSERT_NE(refused.refusal(), nullptr);
+    EXPECT_EQ(refused.refusal()->field, "mmsi");
+    EXPECT_EQ(model.value(), for_run) << "a refusal changes nothing";
+    wanted = for_run;
+    wanted.own_ship = true;
+    wanted.vehicles[3].name = "Libeccio";
+    ASSERT_TRUE(model.change(wanted, nullptr).ok());
+    EXPECT_FALSE(model.kept().enabled) << "--ais stays out of the file";
+    EXPECT_TRUE(model.kept().own_ship);
+    EXPECT_EQ(model.kept().vehicles[3].name, "Libeccio");
 }
 
 }  // namespace

@@ -61,24 +61,25 @@ public:
     Vehicle vehicle(std::size_t n) const override { return fleet.vehicle(n); }
     bool replaying() const override { return replay; }
 
-    std::optional<Refusal> patch_vehicle(std::size_t n, const VehiclePatch& patch) override {
+    Result<> patch_vehicle(std::size_t n, const VehiclePatch& patch) override {
         AisSettings next = ais_settings;
         if (patch.ais) {
             auto patched = patched_ais(ais_settings, n, *patch.ais);
             if (auto* bad = std::get_if<Refusal>(&patched)) return *bad;
             next = std::get<AisSettings>(patched);
         }
-        if (auto bad = vehicle_patch_problem(patch)) return bad;
+        if (auto bad = vehicle_patch_problem(patch)) return *bad;
         auto refused = apply_vehicle_patch(fleet, n, patch, this);
         if (!refused) ais_settings = next;
         changes += refused ? 0 : 1;
-        return refused;
+        if (refused) return *refused;
+        return {};
     }
     AisSettings ais() const override { return ais_settings; }
-    std::optional<Refusal> set_ais(const AisSettings& settings) override {
+    Result<> set_ais(const AisSettings& settings) override {
         ais_settings = settings;
         ++changes;
-        return std::nullopt;
+        return {};
     }
     VehicleEntry entry(std::size_t n) const override {
         VehicleEntry e{n, fleet.vehicle(n)};
@@ -87,10 +88,10 @@ public:
         e.in_use = fleet.in_use(n);
         return e;
     }
-    std::optional<Refusal> set_transmission(bool on) override {
+    Result<> set_transmission(bool on) override {
         link.set_transmitting(on, this);
         ++changes;
-        return std::nullopt;
+        return {};
     }
     // The serial link is a real one on a fake port (COM 3 fails to open).
     PortState port() const override {
@@ -104,30 +105,31 @@ public:
         p.transmitting = link.transmitting();
         return p;
     }
-    std::optional<Refusal> change_port(const PortChange& change) override {
+    Result<> change_port(const PortChange& change) override {
         if (change.number) {
-            if (auto bad = link.choose(*change.number, change.baud.value_or(link.baud()), this)) return bad;
+            if (auto bad = link.choose(*change.number, change.baud.value_or(link.baud()), this)) return *bad;
         } else if (change.baud) {
-            if (auto bad = link.set_baud(*change.baud, this)) return bad;
+            if (auto bad = link.set_baud(*change.baud, this)) return *bad;
         }
         if (change.transmitting) link.set_transmitting(*change.transmitting, this);
         ++changes;
-        return std::nullopt;
+        return {};
     }
-    std::optional<Refusal> set_mode(SendMode m, std::optional<int> vehicles) override {
+    Result<> set_mode(SendMode m, std::optional<int> vehicles) override {
         auto refused = change_mode(fleet, m, vehicles, this);
         changes += refused ? 0 : 1;
-        return refused;
+        if (refused) return *refused;
+        return {};
     }
-    std::optional<Refusal> set_receiver(const ReceiverOptions& options) override {
+    Result<> set_receiver(const ReceiverOptions& options) override {
         receiver = options;
         ++changes;
-        return std::nullopt;
+        return {};
     }
-    std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) override {
+    Result<> give_route(std::size_t n, Route route, const FollowOptions& options) override {
         if (auto why = routes.give(n, std::move(route), options, this)) return Refusal{"percorso", *why};
         ++changes;
-        return std::nullopt;
+        return {};
     }
     void take_route(std::size_t n) override {
         routes.take_away(n, this);

@@ -105,6 +105,17 @@
 namespace vadrel::gui {
 namespace {
 
+// What the program's part says of a change, as the dialogs take it: done, or
+// failed with the reason ("" for done).
+Result<> said(const std::string& why) {
+    if (why.empty()) return {};
+    return Failure(why);
+}
+
+}  // namespace
+
+namespace {
+
 // What the window's tests share: the main window on the panel of a test rig,
 // shown and active; modal windows answered from inside their event loop; a
 // map's plane; the tables' titles.
@@ -2083,7 +2094,7 @@ TEST(PortDialog, TheOperatorMapsComNumbersToDevicesAndBack) {
                       [&](const PortSettings& s) {
                           kept.push_back(s);
                           for (const auto& [n, device] : s.devices) in_use[n] = device;
-                          return std::string();
+                          return Result<>();
                       }};
     const auto com = [&dialog](int n) { return in<QComboBox>(dialog, ("com" + std::to_string(n)).c_str()); };
     dialog.open_on({.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}}});
@@ -2113,7 +2124,10 @@ TEST(PortDialog, TheOperatorMapsComNumbersToDevicesAndBack) {
 TEST(OutputsDialog, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     NetworkOutputs network;
     std::vector<OutputSettings> kept;
-    OutputsDialog dialog{network, [&](const OutputSettings& s) { return kept.push_back(s), network.apply(s); }};
+    OutputsDialog dialog{network, [&](const OutputSettings& s) {
+                              kept.push_back(s);
+                              return said(network.apply(s));
+                          }};
     dialog.open_on_settings();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     expect_whole_titles(dialog);
@@ -2191,15 +2205,16 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
     NetworkOutputs network;
     VehicleRoutes routes{rig.fleet};
     const auto nothing = [](const auto&) { return std::string(); };
+    const auto done = [](const auto&) { return Result<>(); };
     // columns: the dialog's name, the dialog
     std::vector<std::tuple<const char*, std::unique_ptr<QDialog>>> dialogs;
-    dialogs.emplace_back("Rete", std::make_unique<OutputsDialog>(network, nothing));
-    dialogs.emplace_back("Controllo", std::make_unique<ControlDialog>(nothing, [] { return std::string(); }));
+    dialogs.emplace_back("Rete", std::make_unique<OutputsDialog>(network, done));
+    dialogs.emplace_back("Controllo", std::make_unique<ControlDialog>(done, [] { return std::string(); }));
     dialogs.emplace_back("Porta", std::make_unique<PortDialog>([] { return std::vector<SerialDevice>{}; },
-                                                               [](int) { return std::string(); }, nothing));
+                                                               [](int) { return std::string(); }, done));
     dialogs.emplace_back("Guasti", std::make_unique<FaultsDialog>(Faults{}, nullptr));
     dialogs.emplace_back("Cielo e ricevitore", std::make_unique<SkyDialog>(SkyOptions{}, nullptr));
-    dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(AisSettings{}, nothing, nullptr));
+    dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(AisSettings{}, done, nullptr));
     dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
     dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
     dialogs.emplace_back("Vai a posizione", std::make_unique<GoToDialog>(rig.form));
@@ -2239,7 +2254,7 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
 TEST(ControlDialog, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
     std::vector<ControlSettings> kept;
     std::string refusal = "interfaccia di controllo non attiva su [::1]:0: indirizzo non disponibile";
-    ControlDialog dialog([&](const ControlSettings& s) { return kept.push_back(s), refusal; },
+    ControlDialog dialog([&](const ControlSettings& s) { return kept.push_back(s), said(refusal); },
                          [] { return std::string("Spenta."); });
     dialog.open_on(ControlSettings{});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -2267,7 +2282,7 @@ TEST(AisDialog, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
     std::string program_says = "l'MMSI è già di un altro";
     add_ais_entry(*window.menuBar()->addMenu(q("&Opzioni")), [&] { return current; }, [&](const AisSettings& s) {
         changes.push_back(s);
-        return std::exchange(program_says, "");
+        return said(std::exchange(program_says, ""));
     });
     // the column typed in, the text, what is said under the table after OK ("" when closed), the column
     // selected (-1: any)
@@ -2317,7 +2332,7 @@ protected:
     std::string problem;
     OptionsMenu menu{rig.form, *window.menuBar(), [this](const ReceiverOptions& o) {
                          kept.push_back(o);
-                         return problem;
+                         return said(problem);
                      }};
     QAction& action(const char* name) { return *window.findChild<QAction*>(QString::fromLatin1(name)); }
 };
@@ -2483,12 +2498,12 @@ protected:
         fan_out.add(recorder);
         menu = std::make_unique<RecordingMenu>(
             *window.menuBar(),
-            RecordingActions{[this](const std::string& p) { return recorder.start(p); }, [this] { recorder.stop(); },
+            RecordingActions{[this](const std::string& p) { return said(recorder.start(p)); }, [this] { recorder.stop(); },
                              [this] { return recorder.recording(); },
-                             [this](const CheckedLog& log, double x, bool loop) { return replay.start(log, x, loop); },
+                             [this](const CheckedLog& log, double x, bool loop) { return said(replay.start(log, x, loop)); },
                              [this] { replay.stop(); }, [this] { return replay.running(); },
                              [this] { return replay.progress(); },
-                             [this](const std::string& p) { return tracks = p, std::string(); },
+                             [this](const std::string& p) { return tracks = p, Result<>(); },
                              [this](QWidget*, const QString&, const QString&, bool) { return chosen; },
                              [] { return false; },
                              [this] { tracks.clear(); },

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "os/path_target.h"
+#include "os/result.h"
 #include "os/qt_file_error.h"
 #include "os/second_timer.h"
 #include "os/system_error.h"
@@ -40,6 +41,29 @@ TEST(SystemError, EveryErrorReadsInItalian) {
               "vadrel.cnf non si salva: il disco è di sola lettura");
     EXPECT_EQ(Failure("il registro r.nmea non si riproduce", std::string("riga 3 danneggiata")).message(),
               "il registro r.nmea non si riproduce: riga 3 danneggiata");
+}
+
+// A result is its value, a refusal of a value given, or a failure of the
+// system, each said in its own words; a failure said whole stays as said.
+TEST(Result, IsTheValueOrWhyNot) {
+    const Result<int> value = 7;
+    EXPECT_TRUE(value.ok());
+    EXPECT_EQ(value.value(), 7);
+    EXPECT_EQ(value.refusal(), nullptr);
+    EXPECT_EQ(value.failure(), nullptr);
+    // columns: the result, refused, the words for the operator
+    const std::tuple<Result<>, bool, std::string> rows[] = {
+        {Refusal{"porta", "la porta va da 1 a 4, non 5"}, true, "la porta va da 1 a 4, non 5"},
+        {Failure("impossibile salvare vadrel.ini", ENOSPC), false, "impossibile salvare vadrel.ini: il disco è pieno"},
+        {Failure("il server TCP non ascolta: porta occupata"), false, "il server TCP non ascolta: porta occupata"},
+    };
+    for (const auto& [result, refused, message] : rows) {
+        EXPECT_FALSE(result.ok()) << message;
+        EXPECT_EQ(result.refusal() != nullptr, refused) << message;
+        EXPECT_EQ(result.failure() != nullptr, !refused) << message;
+        EXPECT_EQ(result.message(), message);
+    }
+    EXPECT_TRUE(Result<>().ok());
 }
 
 // Real failures of Qt's file classes read as the one table has them, never

@@ -123,8 +123,7 @@ TEST(NetworkAddress, TheSettingsFilesAddressAndTargetsAreCheckedAndNamed) {
     folder.put("vadrel.ini", "[uscite]\ntcp=true\ntcp_indirizzo=plotter\nudp=true\n"
                              "udp_destinazioni=10.0.0.255:99999, 10.0.0.255:10110\n");
     ProgramFolder place(folder.path());
-    std::vector<std::string> problems;
-    const OutputSettings read = read_network_settings(SettingsFile(place), problems);
+    const auto [read, problems] = read_network_settings(SettingsFile(place));
     EXPECT_FALSE(read.tcp);
     EXPECT_EQ(read.udp_targets, std::vector<std::string>{"10.0.0.255:10110"});
     const std::string where = folder.at("vadrel.ini") + ": [uscite] ";

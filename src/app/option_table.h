@@ -1,0 +1,34 @@
+#pragma once
+// The one table of the command line's options: each option's name, its
+// argument, its lines of --help and how it reads its value. parse_options,
+// help_text and option_names (options.h) read it.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+
+namespace vadrel {
+
+// One option of the command line: its name, the argument it takes, the
+// lines --help shows for it, and how it reads its value into the options.
+// The value is nullopt when the command line ends before it; the reader
+// returns the Italian message of a bad or missing value, or nothing.
+struct OptionSpec {
+    enum class Kind : unsigned char { flag, value, on_off };
+    const char* name;
+    Kind kind;
+    const char* argument;  // as --help writes it ("" for none)
+    const char* help;      // its lines, the second and later ones indented by the table
+    std::function<std::optional<std::string>(Options&, const std::optional<std::string>&)> read;
+};
+
+// Every option, in the order --help lists them; a null name starts a new
+// part of the help with the heading in `help`.
+const std::vector<OptionSpec>& option_table();
+// The option of that name ("--tcp"); nullptr for none.
+const OptionSpec* find_option(const std::string& name);
+
+}  // namespace vadrel
