@@ -334,6 +334,8 @@ void Program::start() {
         for (const std::string& problem : receiver_problems) text += "\n" + problem;
         tell(text);
     }
+    say("vadrel: " + receiver_in_force(receiver_in_force_) +
+        (receiver_in_force_.moto_reale ? "" : " (--ricevitore moderno per quelle reali)"));
     if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
         say("vadrel: ricevitore: " + opzioni);
     }
@@ -587,7 +589,9 @@ void Program::stop_replay() {
     transmitter_.end_replay();
 }
 
-std::string Program::change_ports(const PortSettings& settings, Link::Origin origin) {
+std::string Program::change_ports(const PortSettings& wanted, Link::Origin origin) {
+    PortSettings settings = wanted;
+    std::string problems;
     for (const std::int16_t number : com_ports) {
         if (options_.com.contains(number)) continue;  // this run's --com stays
         const auto device = [number](const PortSettings& s) {
@@ -595,11 +599,21 @@ std::string Program::change_ports(const PortSettings& settings, Link::Origin ori
             return found == s.devices.end() ? default_device(number) : found->second;
         };
         if (device(settings) == device(port_settings_)) continue;
-        link_.set_device(number, device(settings), origin);
+        if (const auto refused = link_.set_device(number, device(settings), origin)) {
+            // Kept as it was, in the file too.
+            problems += "COM " + std::to_string(number) + ": " + refused->reason + "\n";
+            settings.devices.erase(number);
+            if (const auto was = port_settings_.devices.find(number); was != port_settings_.devices.end())
+                settings.devices.insert(*was);
+        } else if (device(settings) == virtual_device) {
+            virtual_port_made("COM " + std::to_string(number) + ": " + port_.virtual_path(number));
+        }
     }
     port_settings_ = settings;
-    return save_port_settings(*settings_file_, settings);
+    return problems + save_port_settings(*settings_file_, settings);
 }
+
+std::string Program::virtual_path(int number) const { return port_.virtual_path(number); }
 
 std::string Program::port_in_use(int number) const {
     return port_.describe(number) + (options_.com.contains(number) ? " (--com)" : "");

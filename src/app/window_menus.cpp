@@ -3,9 +3,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 
 #include "app/program.h"
 #include "gui/ais_dialog.h"
+#include "gui/first_start_dialog.h"
 #include "panel/link.h"
 #include "serial/serial_devices.h"
 
@@ -54,6 +56,11 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
       // The receiver options, kept in vadrel.ini.
       opzioni_(form, *window.menuBar(),
                [&program](const OpzioniRicevitore& o) { return program.change_receiver(o); }) {
+    // The receiver in force on a line of its own under the panel.
+    window.statusBar()->setSizeGripEnabled(false);
+    window.statusBar()->addWidget(&opzioni_.receiver_label());
+    opzioni_.receiver_label().show();
+    ports_.set_virtual_path([&program](int number) { return program.virtual_path(number); });
     QObject::connect(&ports_, &gui::PortDialog::changed, &window, [this] {
         show_ports();
         window_.render();
@@ -97,6 +104,30 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     opzioni_.menu().addSeparator();
     gui::add_ais_entry(opzioni_.menu(), [&program] { return program.ais(); },
                        [&program](const AisSettings& settings) { return program.change_ais(settings); });
+}
+
+void WindowMenus::first_start(const Options& options) {
+    if (!program_.first_start()) return;
+    gui::FirstStartDialog::Answer answer;
+    if (!options.utc && !options.moto_reale && !options.frasi_complete)
+        answer = [this](ReceiverKind kind) { opzioni_.choose_receiver(kind); };
+    gui::FirstStartDialog::MakePort make_port;
+    const int port = options.porta;
+    if (!program_.link().open() && !program_.link().problem().empty() && !options.com.contains(port)) {
+        make_port = [this, port] {
+            PortSettings settings = program_.port_settings();
+            settings.devices[port] = virtual_device;
+            gui::FirstStartDialog::Made made{{}, program_.change_ports(settings, &form_)};
+            if (made.problem.empty()) choose_port(form_, static_cast<std::int16_t>(port));
+            made.path = program_.virtual_path(port);
+            show_ports();
+            window_.render();
+            return made;
+        };
+    }
+    if (!answer && !make_port) return;
+    (new gui::FirstStartDialog(window_, std::move(answer), std::move(make_port), port, program_.link().problem()))
+        ->show();
 }
 
 void WindowMenus::show_ports() {

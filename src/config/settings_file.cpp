@@ -48,7 +48,8 @@ SettingsFile::SettingsFile(const ProgramFolder& folder)
     : folder_(folder), path_(folder.shown(nome_file_impostazioni).toStdString()) {
     std::string bytes;
     const FolderEntry entry = folder_.look(nome_file_impostazioni);
-    if (entry.kind != FolderEntry::Kind::missing) {
+    was_there_ = entry.kind != FolderEntry::Kind::missing;
+    if (was_there_) {
         int error = 0;
         const auto read = folder_.read(nome_file_impostazioni, largest_settings + 1, &error);
         if (read && read->size() <= largest_settings) {

@@ -99,17 +99,27 @@ void FaultsDialog::accept() {
 }
 
 OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
-    : QObject(&bar), form_(form), keep_(std::move(keep)), menu_(bar.addMenu(QStringLiteral("&Opzioni"))) {
+    : QObject(&bar),
+      form_(form),
+      keep_(std::move(keep)),
+      menu_(bar.addMenu(QStringLiteral("&Opzioni"))),
+      in_force_(new QLabel(&bar)) {
     menu_->setObjectName(QStringLiteral("menu_opzioni"));
+    in_force_->setObjectName(QStringLiteral("ricevitore_in_uso"));
+    in_force_->hide();
     utc_ = checkable("opzione_utc", QStringLiteral("Ora &UTC"), &OpzioniRicevitore::utc);
     moto_reale_ = checkable("opzione_moto_reale", QStringLiteral("&Velocità e rotta reali"),
                             &OpzioniRicevitore::moto_reale);
     frasi_complete_ = checkable("opzione_frasi_complete", QStringLiteral("&Frasi complete"),
                                 &OpzioniRicevitore::frasi_complete);
-    // One step for what a receiver of today sends: UTC, the real motion, the full set.
+    // One step for what a receiver of today sends: UTC, the real motion, the
+    // full set; and one back to the radio modems' receiver.
+    QAction* classic = menu_->addAction(QStringLiteral("Ricevitore &classico"));
+    classic->setObjectName(QStringLiteral("opzione_ricevitore_classico"));
+    connect(classic, &QAction::triggered, this, [this] { choose_receiver(ReceiverKind::classic); });
     QAction* moderno = menu_->addAction(QStringLiteral("&Ricevitore moderno"));
     moderno->setObjectName(QStringLiteral("opzione_ricevitore_moderno"));
-    connect(moderno, &QAction::triggered, this, [this] { change(ricevitore_moderno(form_.transmitter.receiver())); });
+    connect(moderno, &QAction::triggered, this, [this] { choose_receiver(ReceiverKind::modern); });
     QAction* quota = menu_->addAction(QStringLiteral("&Quota..."));
     quota->setObjectName(QStringLiteral("opzione_quota"));
     connect(quota, &QAction::triggered, this, [this] {
@@ -159,6 +169,11 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     refresh();
 }
 
+void OptionsMenu::choose_receiver(ReceiverKind kind) {
+    const OpzioniRicevitore& now = form_.transmitter.receiver();
+    change(kind == ReceiverKind::modern ? ricevitore_moderno(now) : classic_receiver(now));
+}
+
 QAction* OptionsMenu::checkable(const char* name, const QString& text, bool OpzioniRicevitore::*option) {
     QAction* action = menu_->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
@@ -186,6 +201,9 @@ void OptionsMenu::refresh() {
     frasi_complete_->setChecked(o.frasi_complete);
     senza_fix_->setChecked(o.senza_fix);
     guasti_->setChecked(o.guasti.attivi);
+    QString in_force = QString::fromStdString(receiver_in_force(o));
+    in_force[0] = in_force[0].toUpper();
+    in_force_->setText(in_force);
 }
 
 }  // namespace vadrel::gui

@@ -123,7 +123,7 @@ void place_at(QWidget& window, QPoint where) {
     new KeepPlace(window, where);
 }
 
-void show_beside(QWidget& tool, const QWidget& panel) {
+void place_beside(QWidget& tool, const QWidget& panel) {
     if (!tool.property("vadrel_placed").toBool()) {
         tool.setProperty("vadrel_placed", true);
         const QScreen* screen = panel.screen();
@@ -144,6 +144,10 @@ void show_beside(QWidget& tool, const QWidget& panel) {
             place_at(tool, frame.topLeft());
         }
     }
+}
+
+void show_beside(QWidget& tool, const QWidget& panel) {
+    place_beside(tool, panel);
     tool.show();
     tool.raise();
     tool.activateWindow();

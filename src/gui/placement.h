@@ -26,6 +26,9 @@ void place_at(QWidget& window, QPoint where);
 // nobody else gives it.
 void give_keyboard_back(QWidget& panel);
 
+// Puts the tool beside the panel, the first time only, without showing it.
+void place_beside(QWidget& tool, const QWidget& panel);
+
 // Shows the tool beside the panel the first time it is shown; later it
 // opens where the operator left it.
 void show_beside(QWidget& tool, const QWidget& panel);

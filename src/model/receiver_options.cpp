@@ -27,6 +27,21 @@ std::string problema_quota(double quota) {
     return "la quota va da " + option_number(quota_minima) + " a " + option_number(quota_massima) + " metri";
 }
 
+ReceiverKind receiver_kind(const OpzioniRicevitore& o) {
+    if (!o.utc && !o.moto_reale && !o.frasi_complete) return ReceiverKind::classic;
+    if (o.utc && o.moto_reale && o.frasi_complete) return ReceiverKind::modern;
+    return ReceiverKind::custom;
+}
+
+std::string receiver_in_force(const OpzioniRicevitore& o) {
+    switch (receiver_kind(o)) {
+        case ReceiverKind::classic: return "ricevitore classico (modem radio): velocità e rotta sempre a zero";
+        case ReceiverKind::modern: return "ricevitore moderno (gpsd, plotter): velocità e rotta reali";
+        case ReceiverKind::custom: break;
+    }
+    return std::string("ricevitore su misura: velocità e rotta ") + (o.moto_reale ? "reali" : "sempre a zero");
+}
+
 std::string descrivi_opzioni(const OpzioniRicevitore& o) {
     std::string testo;
     const auto aggiungi = [&testo](const std::string& parte) { testo += (testo.empty() ? "" : ", ") + parte; };

@@ -87,6 +87,23 @@ inline OpzioniRicevitore ricevitore_moderno(OpzioniRicevitore options) {
     return options;
 }
 
+// What the radio modems' receiver sent: local time, speed and course always
+// 0.0 and 000.0, the $GPRMC alone; every other option as it is.
+inline OpzioniRicevitore classic_receiver(OpzioniRicevitore options) {
+    options.utc = false;
+    options.moto_reale = false;
+    options.frasi_complete = false;
+    return options;
+}
+
+// Which receiver the options make: the classic one, the modern one, or one
+// of the operator's own between them.
+enum class ReceiverKind : std::uint8_t { classic, modern, custom };
+ReceiverKind receiver_kind(const OpzioniRicevitore& options);
+// The receiver in force, in Italian, for the window and standard error:
+// "ricevitore classico (modem radio): velocità e rotta sempre a zero".
+std::string receiver_in_force(const OpzioniRicevitore& options);
+
 // The altitudes the option takes, in metres.
 inline constexpr double quota_minima = -1000.0;
 inline constexpr double quota_massima = 100000.0;

@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -69,6 +70,7 @@
 #include "gui/ais_mark.h"
 #include "gui/control_dialog.h"
 #include "gui/dialog_fit.h"
+#include "gui/first_start_dialog.h"
 #include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
 #include "gui/help_viewer.h"
@@ -2085,6 +2087,7 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
                           for (const auto& [n, device] : s.devices) in_use[n] = device;
                           return std::string();
                       }};
+    dialog.set_virtual_path([&in_use](int n) { return in_use[n] == "pty" ? std::string("/dev/pts/7") : std::string(); });
     const auto com = [&dialog](int n) { return in<QComboBox>(dialog, ("com" + std::to_string(n)).c_str()); };
     dialog.open_on({.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}}});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -2095,17 +2098,27 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
     EXPECT_EQ(com(3)->currentText(), q("/dev/gone")) << "a device unplugged now stays as it was";
     EXPECT_TRUE(com(4)->currentText().startsWith(q("/dev/ttyUSB0 — FT232R USB UART, FTDI")));
 
-    com(1)->setCurrentIndex(1);            // the u-blox receiver
+    com(1)->setCurrentIndex(2);            // the u-blox receiver
     type(com(2)->lineEdit(), q("/dev/gps0"));  // a link of its own
-    com(3)->setCurrentIndex(0);            // back to /dev/ttyS2
+    com(3)->setCurrentIndex(1);            // a virtual port
     type(com(4)->lineEdit(), q("dev/rel"));
     EXPECT_TRUE(click(dialog, "ok").startsWith(q("COM 4: vuole un percorso completo")));
     EXPECT_TRUE(kept.empty() && dialog.isVisible());
     type(com(4)->lineEdit(), q("ttyUSB1"));  // a bare name is looked for under /dev
     EXPECT_EQ(click(dialog, "ok"), QString());
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(kept, (std::vector<PortSettings>{{.devices = {{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {4, "ttyUSB1"}}}}));
+    EXPECT_EQ(kept, (std::vector<PortSettings>{
+                        {.devices = {{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {3, "pty"}, {4, "ttyUSB1"}}}}));
     EXPECT_EQ(in<QLabel>(dialog, "com1_in_uso")->text(), q("/dev/ttyACM0"));
+    // A virtual port's path is a click away from the program that reads it.
+    EXPECT_FALSE(in<QPushButton>(dialog, "com1_copia")->isVisibleTo(&dialog));
+    ASSERT_TRUE(in<QPushButton>(dialog, "com3_copia")->isVisibleTo(&dialog));
+    QApplication::clipboard()->clear();
+    dialog.open_on(kept.back());
+    EXPECT_EQ(com(3)->currentIndex(), 1) << "the virtual port shown as chosen";
+    QTest::mouseClick(in<QPushButton>(dialog, "com3_copia"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->text(), q("/dev/pts/7"));
+    dialog.reject();
     EXPECT_EQ(port_tooltip(1, "/dev/ttyUSB0", present),
               q("COM 1: /dev/ttyUSB0 — FT232R USB UART, FTDI, n. di serie A10K3XYZ"));
 }
@@ -2360,6 +2373,74 @@ TEST_F(MenuOpzioni, ModernReceiverTurnsOnTheThreeAtOnce) {
     EXPECT_EQ(rig.transmitter.receiver(), expected);
     EXPECT_EQ(kept, std::vector<OpzioniRicevitore>{expected});
     EXPECT_TRUE(action("opzione_moto_reale").isChecked());
+}
+
+// The receiver in force is told whichever way it changes; "Ricevitore classico" goes back with the other options kept.
+TEST_F(MenuOpzioni, TheReceiverInForceIsAlwaysShown) {
+    const auto shown = [this] { return window.findChild<QLabel*>(q("ricevitore_in_uso"))->text().toStdString(); };
+    menu.refresh();
+    EXPECT_EQ(shown(), "Ricevitore classico (modem radio): velocità e rotta sempre a zero");
+    action("opzione_ricevitore_moderno").trigger();
+    EXPECT_EQ(shown(), "Ricevitore moderno (gpsd, plotter): velocità e rotta reali");
+    action("opzione_utc").trigger();
+    EXPECT_EQ(shown(), "Ricevitore su misura: velocità e rotta reali");
+    OpzioniRicevitore o = rig.transmitter.receiver();
+    o.quota = 33;
+    rig.transmitter.set_receiver(o);
+    action("opzione_ricevitore_classico").trigger();
+    EXPECT_EQ(shown(), "Ricevitore classico (modem radio): velocità e rotta sempre a zero");
+    EXPECT_EQ(rig.transmitter.receiver().quota, 33);
+    EXPECT_EQ(kept.back(), rig.transmitter.receiver());
+    EXPECT_FALSE(action("opzione_moto_reale").isChecked());
+}
+
+// The first start's questions: each answer goes where it belongs, once; the
+// question does not take the keyboard from the panel.
+TEST(FirstStart, TheAnswersGoWhereTheyBelong) {
+    QWidget panel;
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    std::vector<ReceiverKind> chosen;
+    QPointer<FirstStartDialog> alone =
+        new FirstStartDialog(panel, [&](ReceiverKind k) { chosen.push_back(k); }, {}, 2, "");
+    alone->show();
+    EXPECT_TRUE(alone->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(alone->findChild<QWidget*>(q("parte_porta")), nullptr) << "no port asked for";
+    QTest::mouseClick(in<QPushButton>(*alone, "ricevitore_moderno"), Qt::LeftButton);
+    EXPECT_EQ(chosen, std::vector<ReceiverKind>{ReceiverKind::modern});
+    QTRY_VERIFY(alone.isNull());  // nothing else to ask: gone
+
+    // name, what making the port gives (path, problem), what the dialog then shows
+    const std::tuple<const char*, FirstStartDialog::Made, const char*> rows[] = {
+        {"made", {"/dev/pts/9", ""}, "Porta virtuale pronta:"},
+        {"refused", {"", "COM 2: porta virtuale non disponibile: openpty: troppi file aperti"},
+         "COM 2: porta virtuale non disponibile: openpty: troppi file aperti"},
+    };
+    for (const auto& [name, made, said] : rows) {
+        int asked = 0;
+        FirstStartDialog both(panel, [&](ReceiverKind k) { chosen.push_back(k); },
+                              [&, made = made] { return ++asked, made; }, 2, "porta inesistente: /dev/ttyS1");
+        both.show();
+        EXPECT_TRUE(both.findChild<QWidget*>(q("parte_porta"))->findChild<QLabel*>()->text().startsWith(
+            q("La COM 2 non si apre: porta inesistente: /dev/ttyS1.")))
+            << name;
+        EXPECT_EQ(in<QPushButton>(both, "crea_porta_virtuale")->text(), q("Crea la &porta virtuale COM 2")) << name;
+        QTest::mouseClick(in<QPushButton>(both, "ricevitore_classico"), Qt::LeftButton);
+        EXPECT_EQ(chosen.back(), ReceiverKind::classic) << name;
+        EXPECT_TRUE(both.isVisible()) << name << ": the port still to answer";
+        EXPECT_FALSE(in<QWidget>(both, "parte_ricevitore")->isVisible()) << name;
+        QTest::mouseClick(in<QPushButton>(both, "crea_porta_virtuale"), Qt::LeftButton);
+        EXPECT_EQ(asked, 1) << name;
+        EXPECT_EQ(in<QLabel>(both, "esito_porta")->text(), q(said)) << name;
+        const bool ok = made.problem.empty();
+        EXPECT_EQ(in<QLineEdit>(both, "percorso_porta")->isVisible(), ok) << name;
+        EXPECT_EQ(in<QPushButton>(both, "crea_porta_virtuale")->isVisible(), !ok) << name << ": tried again";
+        if (ok) {
+            QTest::mouseClick(in<QPushButton>(both, "copia_percorso"), Qt::LeftButton);
+            EXPECT_EQ(QApplication::clipboard()->text(), q("/dev/pts/9"));
+        }
+    }
+    EXPECT_EQ(chosen.size(), 3u);
 }
 
 // "Cielo e ricevitore...": what cannot be used is refused with the command

@@ -145,6 +145,38 @@ TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
     }
 }
 
+TEST(ReceiverKind, EachMixOfTheThreeSwitchesIsNamed) {
+    // utc, real motion, full set; the kind; a word the text must hold
+    const std::tuple<bool, bool, bool, ReceiverKind, const char*> rows[] = {
+        {false, false, false, ReceiverKind::classic, "sempre a zero"},
+        {true, true, true, ReceiverKind::modern, "reali"},
+        {true, false, false, ReceiverKind::custom, "sempre a zero"},
+        {false, true, false, ReceiverKind::custom, "reali"},
+        {false, false, true, ReceiverKind::custom, "sempre a zero"},
+        {true, true, false, ReceiverKind::custom, "reali"},
+    };
+    for (const auto& [utc, motion, full, kind, word] : rows) {
+        OpzioniRicevitore o;
+        o.utc = utc;
+        o.moto_reale = motion;
+        o.frasi_complete = full;
+        o.quota = 12.0;  // other options stay out of it
+        EXPECT_EQ(receiver_kind(o), kind) << utc << motion << full;
+        EXPECT_NE(receiver_in_force(o).find(word), std::string::npos) << receiver_in_force(o);
+    }
+    // A step to either end keeps the options beside the three.
+    OpzioniRicevitore mixed;
+    mixed.moto_reale = true;
+    mixed.quota = 254.5;
+    mixed.senza_fix = true;
+    const OpzioniRicevitore classic = classic_receiver(mixed);
+    EXPECT_EQ(receiver_kind(classic), ReceiverKind::classic);
+    EXPECT_EQ(classic.quota, 254.5);
+    EXPECT_TRUE(classic.senza_fix);
+    EXPECT_EQ(receiver_kind(ricevitore_moderno(classic)), ReceiverKind::modern);
+    EXPECT_EQ(receiver_in_force(OpzioniRicevitore{}), "ricevitore classico (modem radio): velocità e rotta sempre a zero");
+}
+
 // Points at the steady times given, vehicle by vehicle; what stays.
 TEST(TrackHistory, KeepsTheLastHourOfEachVehicleAndNoMore) {
     // what, the points added, the vehicle, its points kept, the steady time of the oldest
