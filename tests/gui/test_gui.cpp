@@ -76,6 +76,7 @@
 #include "gui/help_viewer.h"
 #include "gui/keys.h"
 #include "gui/main_window.h"
+#include "gui/map_drawing.h"
 #include "gui/map_labels.h"
 #include "gui/map_projection.h"
 #include "gui/map_routes.h"
@@ -1115,6 +1116,42 @@ TEST(MapLabels, NeverOverlap) {
     }
 }
 
+// The banner of the street tiles goes where it covers no vehicle and not
+// the scale bar: down the left side, then down the right; top left when
+// nothing is free (the points are drawn over it then).
+TEST(MapBanner, CoversNoVehicle) {
+    const QSizeF area(600, 400);
+    const QString text = q("Strade non disponibili: il server non risponde. Si mostra la mappa senza rete.");
+    const QRectF top_left = note_box(area, text);
+    ASSERT_EQ(top_left.topLeft(), QPointF(6, 6));
+    ASSERT_LT(top_left.width(), 500.0);
+    std::vector<QRectF> left_column;  // a vehicle every 10 pixels down the left
+    for (double y = 0; y < 400; y += 10) left_column.push_back(QRectF(20, y, 9, 9));
+    std::vector<QRectF> everywhere;
+    for (double x = 0; x < 600; x += 40)
+        for (double y = 0; y < 400; y += 10) everywhere.push_back(QRectF(x, y, 9, 9));
+    // name, the vehicles' boxes, where the banner's left edge goes (-1: the right side)
+    const std::tuple<const char*, std::vector<QRectF>, double> rows[] = {
+        {"no vehicle", {}, 6},
+        {"a vehicle under the top left", {QRectF(40, 8, 9, 9)}, 6},
+        {"a vehicle on every line of the left", left_column, -1},
+        {"vehicles everywhere", everywhere, 6},
+    };
+    for (const auto& [name, points, left] : rows) {
+        const QRectF box = note_box(area, text, points);
+        EXPECT_EQ(box.size(), top_left.size()) << name;
+        EXPECT_EQ(box.left(), left < 0 ? area.width() - box.width() - 6 : left) << name;
+        if (points.size() < everywhere.size()) {
+            for (const QRectF& p : points) EXPECT_FALSE(box.intersects(p)) << name;
+            for (const QRectF& kept : kept_clear(area)) EXPECT_FALSE(box.intersects(kept)) << name;
+            EXPECT_TRUE(QRectF(QPointF(), area).contains(box)) << name;
+        } else {
+            EXPECT_EQ(box, top_left) << name;
+        }
+    }
+    EXPECT_EQ(note_box(area, QString(), {}), QRectF()) << "no banner without a text";
+}
+
 TEST(PlaceNames, ReadsTheFileAndLeavesOutRowsItCannotUse) {
     EXPECT_FALSE(read_places("not json"));
     EXPECT_FALSE(read_places(R"({"campi":[]})"));
@@ -1939,7 +1976,14 @@ TEST(TileLayer, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
     {
         TileLayer layer(cache.path());
         layer.set_source(true, server.address());
+        QImage blank(500, 400, QImage::Format_RGB32);
+        {
+            QPainter painter(&blank);
+            EXPECT_EQ(layer.paint(painter, map), 0) << "none in yet: no credit to show";
+        }
         const QImage picture = load_all(layer, map);
+        QPainter painter(&blank);
+        EXPECT_EQ(layer.paint(painter, map), static_cast<int>(keys.size())) << "every tile drawn";
         EXPECT_EQ(server.requests, static_cast<int>(keys.size())) << "each tile in view once, no more";
         EXPECT_EQ(picture.pixelColor(250, 200), tile_colour(keys.front().x, keys.front().y))
             << "the tile under the centre";
