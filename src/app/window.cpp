@@ -248,6 +248,7 @@ int run_window(int argc, char** argv, const Options& options) {
     window.raise();
     window.activateWindow();
     gui::give_keyboard_back(window);
+    gui::centre_dialogs_on(window);
     menus.first_start(options);
     const ShutDownAtExit display_lost(program, errors);
     app.exec();

@@ -1,6 +1,7 @@
 #include "placement.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QLayout>
 #include <QScreen>
@@ -65,9 +66,50 @@ private:
     QWidget& panel_;
 };
 
+// Moves each dialog as it is shown (before its window is mapped) to where
+// dialog_place() says, and again when it grows as its texts are set while it
+// is still where it was put; tools and dialogs placed by their own code
+// (beside the panel) are left alone.
+class DialogCentre : public QObject {
+public:
+    explicit DialogCentre(QWidget& panel) : QObject(&panel), panel_(panel) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool shown = event->type() == QEvent::Show;
+        if (!shown && event->type() != QEvent::Resize) return false;
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog == nullptr || !dialog->isWindow() || dialog->property("vadrel_placed").toBool()) return false;
+        const QVariant put = dialog->property(put_at);
+        if (!shown && (!dialog->isVisible() || put.toPoint() != dialog->pos())) return false;
+        const QScreen* screen = panel_.screen();
+        if (screen == nullptr || !panel_.isVisible()) return false;
+        const QSize decorations = panel_.frameGeometry().size() - panel_.geometry().size();
+        const QRect frame = dialog_place(panel_.frameGeometry(), dialog->size() + decorations, screen->availableGeometry());
+        dialog->move(frame.topLeft());
+        dialog->setProperty(put_at, dialog->pos());
+        return false;
+    }
+
+private:
+    static constexpr const char* put_at = "vadrel_centred_at";
+    QWidget& panel_;
+};
+
 }  // namespace
 
 void give_keyboard_back(QWidget& panel) { new KeyboardBack(panel); }
+
+void centre_dialogs_on(QWidget& panel) { new DialogCentre(panel); }
+
+QRect dialog_place(const QRect& panel, QSize dialog, const QRect& screen) {
+    QRect placed(QPoint(), dialog);
+    placed.moveCenter(panel.center());
+    if (!screen.contains(placed)) placed.moveCenter(screen.center());
+    placed.moveRight(std::min(placed.right(), screen.right()));
+    placed.moveBottom(std::min(placed.bottom(), screen.bottom()));
+    placed.moveLeft(std::max(placed.left(), screen.left()));
+    placed.moveTop(std::max(placed.top(), screen.top()));
+    return placed;
+}
 
 QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& screen) {
     least = least.boundedTo(tool);

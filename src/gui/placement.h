@@ -26,6 +26,17 @@ void place_at(QWidget& window, QPoint where);
 // nobody else gives it.
 void give_keyboard_back(QWidget& panel);
 
+// Where a dialog's frame goes: centred on the panel's frame; where that
+// crosses the screen's edge (a dialog larger than a panel in the screen's
+// corner, as it stands with no window manager), centred on the screen; in
+// any case inside the screen as far as it fits.
+QRect dialog_place(const QRect& panel, QSize dialog, const QRect& screen);
+
+// Every dialog of the program, as it is shown, goes where dialog_place
+// says, never into the screen's corner over the panel's menus: with no
+// window manager nobody else places it.
+void centre_dialogs_on(QWidget& panel);
+
 // Puts the tool beside the panel, the first time only, without showing it.
 void place_beside(QWidget& tool, const QWidget& panel);
 

@@ -5,7 +5,9 @@ with no window manager, and at 1600 x 1000 with one (openbox, when installed):
 - the panel has the keyboard at start: Alt+V opens "Veicolo" with no click,
   and again after a dialog ("Rete...") is closed with Esc;
 - "Mappa", "Flotta" and "Cielo" (Alt+V then M, F, C) open beside the panel,
-  never over it, each inside the screen.
+  never over it, each inside the screen;
+- a dialog larger than the panel ("Rete...") opens inside the screen, not
+  in its corner over the panel's menus.
 
     placement_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -133,7 +135,12 @@ def run(binary, width, height, manager, scratch, keep):
         key("alt+u")
         until(label + ": il menu Uscite si apre", menus)
         key("r")
-        until(label + ": Rete si apre", lambda: window_starting("Rete") and geometry(window_starting("Rete")))
+        dialog = until(label + ": Rete si apre", lambda: window_starting("Rete") and geometry(window_starting("Rete")))
+        # larger than the panel: centred on the screen, not in its corner over the panel's menus
+        if not manager and (dialog[0] <= 0 or dialog[1] <= 0 or dialog[0] + dialog[2] > width or
+                            dialog[1] + dialog[3] > height):
+            fail("%s: Rete a %s, nell'angolo sopra il pannello o fuori dallo schermo" % (label, dialog))
+        print("ok: %s: Rete a %s" % (label, dialog))
         key("Escape")
         until(label + ": Rete si chiude", lambda: not window_starting("Rete") or not geometry(window_starting("Rete")))
         key("alt+v")

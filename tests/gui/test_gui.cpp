@@ -85,6 +85,7 @@
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/place_names.h"
+#include "gui/placement.h"
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
 #include "gui/route_dialog.h"
@@ -1150,6 +1151,31 @@ TEST(MapBanner, CoversNoVehicle) {
         }
     }
     EXPECT_EQ(note_box(area, QString(), {}), QRectF()) << "no banner without a text";
+}
+
+// A dialog over the panel's middle; one larger than the panel in the
+// screen's corner (no window manager) in the screen's middle instead,
+// never in the corner over the panel's menus unless it fills the screen.
+TEST(DialogPlace, CentredOnThePanelOrElseOnTheScreen) {
+    const QRect corner(0, 0, 594, 443);      // the panel with no window manager
+    const QRect centred(215, 162, 594, 443);  // as a window manager puts it
+    const QRect small(0, 0, 1024, 768);
+    const QRect large(0, 0, 1600, 1000);
+    // name, panel, dialog, screen, where the dialog's frame goes
+    const std::tuple<const char*, QRect, QSize, QRect, QPoint> rows[] = {
+        {"smaller than the panel", corner, {400, 297}, small, {97, 73}},
+        {"smaller, the panel centred", centred, {400, 297}, small, {312, 235}},
+        {"larger than the panel", corner, {804, 670}, small, {110, 49}},
+        {"larger, a large screen", corner, {804, 670}, large, {398, 165}},
+        {"larger, the panel centred", centred, {804, 670}, small, {110, 49}},
+        {"larger than the screen", corner, {1100, 800}, small, {0, 0}},
+        {"a screen beside another", QRect(1024, 0, 594, 443), {400, 297}, QRect(1024, 0, 1024, 768), {1121, 73}},
+    };
+    for (const auto& [name, panel, dialog, screen, at] : rows) {
+        const QRect placed = dialog_place(panel, dialog, screen);
+        EXPECT_EQ(placed.topLeft(), at) << name;
+        EXPECT_EQ(placed.size(), dialog) << name;
+    }
 }
 
 TEST(PlaceNames, ReadsTheFileAndLeavesOutRowsItCannotUse) {
