@@ -3,11 +3,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 
 #include "app/program.h"
 #include "gui/ais_dialog.h"
 #include "gui/first_start_dialog.h"
+#include "gui/placement.h"
 #include "panel/link.h"
 #include "serial/serial_devices.h"
 
@@ -126,8 +128,14 @@ void WindowMenus::first_start(const Options& options) {
         };
     }
     if (!answer && !make_port) return;
-    (new gui::FirstStartDialog(window_, std::move(answer), std::move(make_port), port, program_.link().problem()))
-        ->show();
+    QPointer<gui::FirstStartDialog> question =
+        new gui::FirstStartDialog(window_, std::move(answer), std::move(make_port), port, program_.link().problem());
+    // Beside the panel where a window manager has put it, not where it stood before.
+    gui::when_on_screen(window_, [this, question] {
+        if (question.isNull()) return;
+        gui::place_beside(*question, window_);
+        question->show();
+    });
 }
 
 void WindowMenus::show_ports() {

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/placement.h"
 
 namespace vadrel::gui {
 
@@ -50,7 +49,6 @@ FirstStartDialog::FirstStartDialog(QWidget& panel, Answer answer, MakePort make_
     close_button->setAutoDefault(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     column->addWidget(buttons);
-    place_beside(*this, panel);
 }
 
 QWidget* FirstStartDialog::receiver_part(Answer answer) {

@@ -30,7 +30,8 @@ public:
     };
     using MakePort = std::function<Made()>;
 
-    // Either part is left out when its function is empty. `port` names the
+    // Made hidden: the caller shows it beside the panel. Either part is left
+    // out when its function is empty. `port` names the
     // COM the virtual port would be, `why` why it did not open.
     FirstStartDialog(QWidget& panel, Answer answer, MakePort make_port, int port, const std::string& why);
 

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
+#include <utility>
 #include <algorithm>
 #include <array>
 
@@ -94,7 +96,36 @@ private:
     QWidget& panel_;
 };
 
+// Calls its function at the first expose of a window, then goes.
+class OnExpose : public QObject {
+public:
+    OnExpose(QWindow& window, std::function<void()> then) : QObject(&window), then_(std::move(then)) {
+        window.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = qobject_cast<QWindow*>(watched);
+        if (event->type() == QEvent::Expose && window != nullptr && window->isExposed() && then_) {
+            // After the expose is handled: the window's place is known by then.
+            QTimer::singleShot(0, parent(), std::exchange(then_, {}));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
+
 }  // namespace
+
+void when_on_screen(QWidget& panel, std::function<void()> then) {
+    QWindow* window = panel.windowHandle();
+    if (window == nullptr || window->isExposed()) {
+        then();
+        return;
+    }
+    new OnExpose(*window, std::move(then));
+}
 
 void give_keyboard_back(QWidget& panel) { new KeyboardBack(panel); }
 
@@ -182,7 +213,11 @@ void place_beside(QWidget& tool, const QWidget& panel) {
             const QSize least = tool.minimumSize().expandedTo(QSize(160, 120)) + decorations;
             const QRect frame = beside_panel(panel.frameGeometry(), wanted + decorations, least,
                                              screen->availableGeometry());
-            tool.resize(frame.size() - decorations);
+            QSize inside = frame.size() - decorations;
+            // Made narrower, wrapped texts take more lines: as tall as they need.
+            if (tool.layout() != nullptr && tool.layout()->hasHeightForWidth())
+                inside.setHeight(std::max(inside.height(), tool.layout()->totalHeightForWidth(inside.width())));
+            tool.resize(inside);
             place_at(tool, frame.topLeft());
         }
     }

@@ -5,6 +5,7 @@
 // nobody else moves a window, so the window is put there by us.
 
 #include <QPoint>
+#include <functional>
 #include <QRect>
 
 class QWidget;
@@ -36,6 +37,10 @@ QRect dialog_place(const QRect& panel, QSize dialog, const QRect& screen);
 // says, never into the screen's corner over the panel's menus: with no
 // window manager nobody else places it.
 void centre_dialogs_on(QWidget& panel);
+
+// Calls `then` once the panel's window is on the screen: where a window
+// manager has put it, its decorations known; at once when it is already.
+void when_on_screen(QWidget& panel, std::function<void()> then);
 
 // Puts the tool beside the panel, the first time only, without showing it.
 void place_beside(QWidget& tool, const QWidget& panel);
