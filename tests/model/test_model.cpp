@@ -131,16 +131,16 @@ TEST(Printable, TheMonitorShowsNoControlEither) {
               (std::vector<std::string>{"$GP^[]0;x^G\\u009b\\x9b\xE2\x90\x80"}));
 }
 
-TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
+TEST(FaultsProblem, RatesAreSharesAndOneSentenceHasOneFault) {
     // the faults, allowed
-    const std::tuple<Guasti, bool> rows[] = {
+    const std::tuple<Faults, bool> rows[] = {
         {{true, 0, 0, 0, 1}, true},      {{true, 1, 0.5, 0.5, 1}, true},   {{true, -0.01, 0, 0, 1}, false},
         {{true, 0, 1.01, 0, 1}, false},  {{true, 0, 0, 2, 1}, false},      {{true, 0, 0.6, 0.5, 1}, false},
         {{true, 0, 0, std::numeric_limits<double>::quiet_NaN(), 1}, false},
     };
-    for (const auto& [guasti, ok] : rows) {
-        const std::string problem = problema_guasti(guasti);
-        EXPECT_EQ(problem.empty(), ok) << guasti.perdita << " " << guasti.checksum << " " << guasti.tronca
+    for (const auto& [faults, ok] : rows) {
+        const std::string problem = faults_problem(faults);
+        EXPECT_EQ(problem.empty(), ok) << faults.loss << " " << faults.checksum << " " << faults.cut_short
                                          << ": " << problem;
     }
 }
@@ -156,25 +156,25 @@ TEST(ReceiverKind, EachMixOfTheThreeSwitchesIsNamed) {
         {true, true, false, ReceiverKind::custom, "reali"},
     };
     for (const auto& [utc, motion, full, kind, word] : rows) {
-        OpzioniRicevitore o;
+        ReceiverOptions o;
         o.utc = utc;
-        o.moto_reale = motion;
-        o.frasi_complete = full;
-        o.quota = 12.0;  // other options stay out of it
+        o.real_motion = motion;
+        o.full_set = full;
+        o.altitude = 12.0;  // other options stay out of it
         EXPECT_EQ(receiver_kind(o), kind) << utc << motion << full;
         EXPECT_NE(receiver_in_force(o).find(word), std::string::npos) << receiver_in_force(o);
     }
     // A step to either end keeps the options beside the three.
-    OpzioniRicevitore mixed;
-    mixed.moto_reale = true;
-    mixed.quota = 254.5;
-    mixed.senza_fix = true;
-    const OpzioniRicevitore classic = classic_receiver(mixed);
+    ReceiverOptions mixed;
+    mixed.real_motion = true;
+    mixed.altitude = 254.5;
+    mixed.no_fix = true;
+    const ReceiverOptions classic = classic_receiver(mixed);
     EXPECT_EQ(receiver_kind(classic), ReceiverKind::classic);
-    EXPECT_EQ(classic.quota, 254.5);
-    EXPECT_TRUE(classic.senza_fix);
-    EXPECT_EQ(receiver_kind(ricevitore_moderno(classic)), ReceiverKind::modern);
-    EXPECT_EQ(receiver_in_force(OpzioniRicevitore{}), "ricevitore classico (modem radio): velocità e rotta sempre a zero");
+    EXPECT_EQ(classic.altitude, 254.5);
+    EXPECT_TRUE(classic.no_fix);
+    EXPECT_EQ(receiver_kind(modern_receiver(classic)), ReceiverKind::modern);
+    EXPECT_EQ(receiver_in_force(ReceiverOptions{}), "ricevitore classico (modem radio): velocità e rotta sempre a zero");
 }
 
 // Points at the steady times given, vehicle by vehicle; what stays.
