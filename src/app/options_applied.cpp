@@ -83,7 +83,8 @@ AisSettings ais_per(const AisSettings& from_file, const Options& options) {
 
 std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options) {
     std::map<int, PortMapping> ports = options.com;
-    for (const auto& [number, device] : file.devices) ports.try_emplace(number, PortMapping{false, device});
+    for (const auto& [number, device] : file.devices)
+        ports.try_emplace(number, device == virtual_device ? PortMapping{true, {}} : PortMapping{false, device});
     return ports;
 }
 

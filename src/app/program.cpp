@@ -140,11 +140,18 @@ void Program::wire_settings() {
             const auto found = s.devices.find(number);
             return found == s.devices.end() ? default_device(number) : found->second;
         };
+        std::string refused_ports;
         for (const std::int16_t number : com_ports) {
             if (options_.com.contains(number)) continue;  // this run's --com stays
             if (device(settings, number) == device(ports_.value(), number)) continue;
-            link_.set_device(number, device(settings, number), origin);
+            if (const auto refused = link_.set_device(number, device(settings, number), origin)) {
+                refused_ports += "COM " + std::to_string(number) + ": " + refused->reason + "\n";
+            } else if (device(settings, number) == virtual_device) {
+                virtual_port_made("COM " + std::to_string(number) + ": " + port_.virtual_path(number));
+            }
         }
+        // A COM the link refused stays as it was; the others are in force.
+        if (!refused_ports.empty()) return Failure(std::move(refused_ports));
         return {};
     });
 }
@@ -216,6 +223,8 @@ void Program::start_receiver() {
     receiver_.load(read.value, receiver_for(read.value, options_));
     use_receiver(receiver_.value());
     tell_problems("Opzioni del ricevitore:", read.problems);
+    say("vadrel: " + receiver_in_force(receiver_.value()) +
+        (receiver_.value().real_motion ? "" : " (--ricevitore moderno per quelle reali)"));
     if (const std::string chosen_options = describe_options(transmitter_.receiver()); !chosen_options.empty()) {
         say("vadrel: ricevitore: " + chosen_options);
     }
@@ -319,5 +328,7 @@ void Program::tick() {
         autosave_.start();
     }
 }
+
+std::string Program::virtual_path(int number) const { return port_.virtual_path(number); }
 
 }  // namespace vadrel

@@ -109,6 +109,8 @@ public:
     const ReceiverOptions& receiver() const { return transmitter_.receiver(); }
     // The AIS targets as they are sent now.
     const AisSettings& ais() const { return ais_.value(); }
+    // No vadrel.ini when the program started: the window asks what it would keep there.
+    bool first_start() const { return settings_file_ && !settings_file_->was_there(); }
 
     // Loss of the receiver's signal on if off, off if on (SIGUSR1), said on
     // standard error; the settings file is left as it is.
@@ -116,6 +118,9 @@ public:
 
     // Called after every tick, for the monitor of the headless run or the window.
     std::function<void()> after_tick;
+    // "COM 2: /dev/pts/4" for a virtual port made while the program runs,
+    // as virtual_ports() has those of the start.
+    std::function<void(const std::string&)> virtual_port_made = [](const std::string&) {};
     // Messages for standard error, whole lines without the line end.
     std::function<void(const std::string&)> say = [](const std::string&) {};
 
@@ -136,6 +141,8 @@ public:
     // What COM number stands for now: "/dev/ttyUSB0", "/dev/pts/4 (virtuale)",
     // with " (--com)" when the command line chose it.
     std::string port_in_use(int number) const;
+    // The path a client opens to read COM number when it is a virtual port; "" otherwise.
+    std::string virtual_path(int number) const;
 
 private:
     // The bytes of the last second sent, for the events of the control interface.

@@ -206,6 +206,7 @@ int run_window(int argc, char** argv, const Options& options) {
     std::unique_ptr<Program> program = std::get<std::unique_ptr<Program>>(std::move(made));
     program->say = [&errors](const std::string& line) { errors.write_line(line); };
     for (const std::string& line : program->virtual_ports()) out.write_line(line);
+    program->virtual_port_made = [&out](const std::string& line) { out.write_line(line); };
 
     ProgramPanel panel(*program, shell, options);
     gui::MainWindow window(panel.form());
@@ -240,6 +241,8 @@ int run_window(int argc, char** argv, const Options& options) {
     window.raise();
     window.activateWindow();
     gui::give_keyboard_back(window);
+    gui::centre_dialogs_on(window);
+    menus.first_start(options);
     const ShutDownAtExit display_lost(program, errors);
     app.exec();
     return program->stop() ? 0 : 1;

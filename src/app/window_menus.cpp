@@ -3,9 +3,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
 
 #include "app/program.h"
 #include "gui/ais_dialog.h"
+#include "gui/first_start_dialog.h"
+#include "gui/placement.h"
 #include "panel/link.h"
 #include "serial/serial_devices.h"
 
@@ -54,6 +58,11 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
       // The receiver options, kept in vadrel.ini.
       options_menu_(form, *window.menuBar(),
                [&program](const ReceiverOptions& o) { return program.receiver_settings().change(o, nullptr); }) {
+    // The receiver in force on a line of its own under the panel.
+    window.statusBar()->setSizeGripEnabled(false);
+    window.statusBar()->addWidget(&options_menu_.receiver_label());
+    options_menu_.receiver_label().show();
+    ports_.set_virtual_path([&program](int number) { return program.virtual_path(number); });
     QObject::connect(&ports_, &gui::PortDialog::changed, &window, [this] {
         show_ports();
         window_.render();
@@ -101,6 +110,37 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
 }
 
 WindowMenus::~WindowMenus() { program_.receiver_settings().unwatch(receiver_watch_); }
+
+void WindowMenus::first_start(const Options& options) {
+    if (!program_.first_start()) return;
+    gui::FirstStartDialog::Answer answer;
+    if (!options.utc && !options.real_motion && !options.full_set)
+        answer = [this](ReceiverKind kind) { options_menu_.choose_receiver(kind); };
+    gui::FirstStartDialog::MakePort make_port;
+    const int port = options.com_port;
+    if (!program_.link().open() && !program_.link().problem().empty() && !options.com.contains(port)) {
+        make_port = [this, port] {
+            PortSettings settings = program_.port_settings().value();
+            settings.devices[port] = virtual_device;
+            const Result<> changed = program_.port_settings().change(settings, &form_);
+            gui::FirstStartDialog::Made made{{}, changed ? std::string() : changed.message()};
+            if (made.problem.empty()) choose_port(form_, static_cast<std::int16_t>(port));
+            made.path = program_.virtual_path(port);
+            show_ports();
+            window_.render();
+            return made;
+        };
+    }
+    if (!answer && !make_port) return;
+    QPointer<gui::FirstStartDialog> question =
+        new gui::FirstStartDialog(window_, std::move(answer), std::move(make_port), port, program_.link().problem());
+    // Beside the panel where a window manager has put it, not where it stood before.
+    gui::when_on_screen(window_, [this, question] {
+        if (question.isNull()) return;
+        gui::place_beside(*question, window_);
+        question->show();
+    });
+}
 
 void WindowMenus::show_ports() {
     const std::vector<SerialDevice> present = serial_devices();

@@ -8,6 +8,7 @@
 
 class QMenu;
 
+#include "app/options.h"
 #include "gui/control_dialog.h"
 #include "gui/main_window.h"
 #include "gui/options_menu.h"
@@ -26,6 +27,12 @@ public:
     ~WindowMenus();
     WindowMenus(const WindowMenus&) = delete;
     WindowMenus& operator=(const WindowMenus&) = delete;
+
+    // What a first start (no vadrel.ini yet) asks beside the panel: the
+    // receiver, unless the command line chose it; a virtual port, when the
+    // port chosen did not open (a computer without serial ports) and the
+    // command line did not map it.
+    void first_start(const Options& options);
 
     // The device behind each port button, on its tooltip.
     void show_ports();

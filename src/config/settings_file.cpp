@@ -49,7 +49,8 @@ SettingsFile::SettingsFile(const ProgramFolder& folder)
     : folder_(folder), path_(folder.shown(settings_file_name).toStdString()) {
     std::string bytes;
     const FolderEntry entry = folder_.look(settings_file_name);
-    if (entry.kind != FolderEntry::Kind::missing) {
+    was_there_ = entry.kind != FolderEntry::Kind::missing;
+    if (was_there_) {
         int error = 0;
         const auto read = folder_.read(settings_file_name, largest_settings + 1, &error);
         if (read && read->size() <= largest_settings) {

@@ -44,6 +44,9 @@ public:
     // Why the file could not be read, in Italian; "" when it was, or is not there.
     const std::string& problem() const { return problem_; }
 
+    // Whether the file was there when it was read: not on a first start.
+    bool was_there() const { return was_there_; }
+
     // The value of group/key, or the fallback when it is not there.
     QVariant value(const std::string& group, const std::string& key, const QVariant& fallback = {}) const;
     // The value of group/key as written, a list (a value with commas) joined
@@ -60,6 +63,7 @@ private:
     const ProgramFolder& folder_;
     std::string path_;
     std::string problem_;
+    bool was_there_ = false;
     QTemporaryFile copy_;
     std::unique_ptr<QSettings> settings_;
 };

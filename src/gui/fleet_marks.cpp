@@ -111,6 +111,18 @@ QString FleetMarks::label_of(std::size_t m) const {
     return ais ? ais_label(*ais) : QString::number(m);
 }
 
+std::vector<QRectF> FleetMarks::point_boxes(const std::vector<std::size_t>& shown) const {
+    std::vector<QRectF> boxes;
+    for (const std::size_t m : shown) {
+        const QPointF at = projection_.to_screen(live(m));
+        const double r = radius_of(m) + 2.0;  // the pen round it
+        QRectF box(at - QPointF(r, r), at + QPointF(r, r));
+        if (const auto tip = tip_of(m, at)) box = box.united(QRectF(at, *tip).normalized().adjusted(-4, -4, 4, 4));
+        boxes.push_back(box);
+    }
+    return boxes;
+}
+
 void FleetMarks::paint_points(QPainter& painter, const std::vector<std::size_t>& shown) const {
     const std::size_t current = form_.fleet.current();
     for (const std::size_t m : drawing_order(shown)) {

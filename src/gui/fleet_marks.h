@@ -49,6 +49,9 @@ public:
     // Where the receiver's noise puts each vehicle shown: its dotted track
     // and a cross joined to the true point; returns the crosses' boxes.
     std::vector<QRectF> paint_reported(QPainter& painter, const std::vector<std::size_t>& shown) const;
+    // Where the points of the vehicles shown are, each with its heading
+    // arrow: what no label and no banner may cover.
+    std::vector<QRectF> point_boxes(const std::vector<std::size_t>& shown) const;
     // The points over every track, the current vehicle on top.
     void paint_points(QPainter& painter, const std::vector<std::size_t>& shown) const;
     // The labels off `clear`, the current vehicle's placed first; the places'

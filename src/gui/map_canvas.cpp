@@ -365,17 +365,23 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF area = size();
     if (world_) draw_world(painter, projection_, *world_, area);
-    tiles_->paint(painter, projection_);
-    const QString credit = tiles_->on() ? tiles_->attribution() : QString();
+    // The credit only over tiles drawn.
+    const QString credit = tiles_->paint(painter, projection_) > 0 ? tiles_->attribution() : QString();
+    const std::vector<std::size_t> shown = shown_vehicles();
+    const FleetMarks marks(form_, projection_, routes_, ais_, oldest_shown());
+    // The banner where it covers no vehicle; no label over the banner, the
+    // credit, the scale bar or a vehicle.
+    const std::vector<QRectF> points = marks.point_boxes(shown);
+    const QRectF note = note_box(area, tile_note_, points);
     std::vector<QRectF> clear = kept_clear(area);
-    for (const QRectF& box : {note_box(area, tile_note_), credit_box(area, credit)}) {
+    for (const QRectF& box : {note, credit_box(area, credit)}) {
         if (!box.isEmpty()) clear.push_back(box);
     }
-    // The graticule's labels off those boxes; the names and the vehicles'
-    // labels off the graticule's.
-    for (const QRectF& box : draw_graticule(painter, projection_, area, clear)) clear.push_back(box);
+    std::vector<QRectF> graticule_clear = clear;
+    graticule_clear.insert(graticule_clear.end(), points.begin(), points.end());
+    // The names and the vehicles' labels off the graticule's.
+    for (const QRectF& box : draw_graticule(painter, projection_, area, graticule_clear)) clear.push_back(box);
 
-    const std::vector<std::size_t> shown = shown_vehicles();
     if (shown.empty()) {
         painter.setFont(map_font(9.0));
         painter.setPen(QColor(90, 90, 90));
@@ -383,15 +389,15 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
                          QStringLiteral("Nessun mezzo da mostrare: la mappa mostra i mezzi\n"
                                         "che hanno trasmesso nell'ultima ora."));
     }
-    const FleetMarks marks(form_, projection_, routes_, ais_, oldest_shown());
     marks.paint_tracks(painter, shown);
     for (const QRectF& box : marks.paint_routes(painter, shown)) clear.push_back(box);
     for (const QRectF& box : marks.paint_reported(painter, shown)) clear.push_back(box);
+    // Under the points: where no place is free of them, they still show.
+    if (!tile_note_.isEmpty()) draw_box_text(painter, note, tile_note_, 8.0, QColor(150, 0, 0));
     marks.paint_points(painter, shown);
     marks.paint_labels(painter, shown, clear, places_);
     paint_sketch(painter);
     draw_scale_and_north(painter, projection_, area);
-    if (!tile_note_.isEmpty()) draw_box_text(painter, note_box(area, tile_note_), tile_note_, 8.0, QColor(150, 0, 0));
     if (!credit.isEmpty()) draw_box_text(painter, credit_box(area, credit), credit, 7.0, Qt::black);
 }
 

@@ -156,13 +156,27 @@ void draw_scale_and_north(QPainter& painter, const MapProjection& map, QSizeF si
     halo_text(painter, tip + QPointF(-4, 40), QStringLiteral("N"), Qt::black);
 }
 
-// Where the map says the street tiles stopped: top left, under nothing.
-QRectF note_box(QSizeF size, const QString& text) {
+QRectF note_box(QSizeF size, const QString& text, const std::vector<QRectF>& avoid) {
     if (text.isEmpty()) return {};
     const QFontMetricsF metrics(map_font(8.0));
     const QRectF room(0, 0, std::max(size.width() - 60.0, 60.0), size.height());
     const QRectF ink = metrics.boundingRect(room, Qt::TextWordWrap, text);
-    return QRectF(6.0, 6.0, ink.width() + 10.0, ink.height() + 6.0);
+    const QRectF first(6.0, 6.0, ink.width() + 10.0, ink.height() + 6.0);
+    std::vector<QRectF> taken = avoid;
+    const std::vector<QRectF> fixed = kept_clear(size);
+    taken.insert(taken.end(), fixed.begin(), fixed.end());
+    const auto free = [&taken](const QRectF& box) {
+        return std::none_of(taken.begin(), taken.end(), [&box](const QRectF& t) { return box.intersects(t); });
+    };
+    // Down the left side, then down the right (clear of the north arrow).
+    const double lowest = size.height() - first.height() - 6.0;
+    for (const double x : {first.left(), size.width() - first.width() - 6.0}) {
+        for (double y = first.top(); y <= lowest; y += 8.0) {
+            const QRectF box(QPointF(x, y), first.size());
+            if (free(box)) return box;
+        }
+    }
+    return first;
 }
 
 // The tiles' credit, bottom right, over the longitude labels.

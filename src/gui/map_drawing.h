@@ -47,8 +47,10 @@ std::vector<QRectF> kept_clear(QSizeF size);
 
 void draw_scale_and_north(QPainter& painter, const MapProjection& map, QSizeF size);
 
-// Where the map says the street tiles stopped: top left, under nothing.
-QRectF note_box(QSizeF size, const QString& text);
+// Where the map says the street tiles stopped: top left, or lower down the
+// left side, or down the right side, where it covers none of `avoid` (the
+// vehicles' points) and not the scale bar; top left when no place is free.
+QRectF note_box(QSizeF size, const QString& text, const std::vector<QRectF>& avoid = {});
 
 // The tiles' credit, bottom right, over the longitude labels.
 QRectF credit_box(QSizeF size, const QString& text);

@@ -98,17 +98,27 @@ void FaultsDialog::accept() {
 }
 
 OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
-    : QObject(&bar), form_(form), keep_(std::move(keep)), menu_(bar.addMenu(QStringLiteral("&Opzioni"))) {
+    : QObject(&bar),
+      form_(form),
+      keep_(std::move(keep)),
+      menu_(bar.addMenu(QStringLiteral("&Opzioni"))),
+      in_force_(new QLabel(&bar)) {
     menu_->setObjectName(QStringLiteral("menu_opzioni"));
+    in_force_->setObjectName(QStringLiteral("ricevitore_in_uso"));
+    in_force_->hide();
     utc_ = checkable("opzione_utc", QStringLiteral("Ora &UTC"), &ReceiverOptions::utc);
     real_motion_ = checkable("opzione_moto_reale", QStringLiteral("&Velocità e rotta reali"),
                             &ReceiverOptions::real_motion);
     full_set_ = checkable("opzione_frasi_complete", QStringLiteral("&Frasi complete"),
                                 &ReceiverOptions::full_set);
-    // One step for what a receiver of today sends: UTC, the real motion, the full set.
+    // One step for what a receiver of today sends: UTC, the real motion, the
+    // full set; and one back to the radio modems' receiver.
+    QAction* classic = menu_->addAction(QStringLiteral("Ricevitore &classico"));
+    classic->setObjectName(QStringLiteral("opzione_ricevitore_classico"));
+    connect(classic, &QAction::triggered, this, [this] { choose_receiver(ReceiverKind::classic); });
     QAction* modern = menu_->addAction(QStringLiteral("&Ricevitore moderno"));
     modern->setObjectName(QStringLiteral("opzione_ricevitore_moderno"));
-    connect(modern, &QAction::triggered, this, [this] { change(modern_receiver(form_.transmitter.receiver())); });
+    connect(modern, &QAction::triggered, this, [this] { choose_receiver(ReceiverKind::modern); });
     QAction* altitude = menu_->addAction(QStringLiteral("&Quota..."));
     altitude->setObjectName(QStringLiteral("opzione_quota"));
     connect(altitude, &QAction::triggered, this, [this] {
@@ -158,6 +168,11 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     refresh();
 }
 
+void OptionsMenu::choose_receiver(ReceiverKind kind) {
+    const ReceiverOptions& now = form_.transmitter.receiver();
+    change(kind == ReceiverKind::modern ? modern_receiver(now) : classic_receiver(now));
+}
+
 QAction* OptionsMenu::checkable(const char* name, const QString& text, bool ReceiverOptions::*option) {
     QAction* action = menu_->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
@@ -185,6 +200,9 @@ void OptionsMenu::refresh() {
     full_set_->setChecked(o.full_set);
     no_fix_->setChecked(o.no_fix);
     faults_->setChecked(o.faults.enabled);
+    QString in_force = QString::fromStdString(receiver_in_force(o));
+    in_force[0] = in_force[0].toUpper();
+    in_force_->setText(in_force);
 }
 
 }  // namespace vadrel::gui

@@ -55,6 +55,13 @@ public:
 
     // The check marks as the panel has them (after SIGUSR1, say).
     void refresh();
+    // The classic receiver or the modern one, the other options as they
+    // are; kept in vadrel.ini as every change of the menu.
+    void choose_receiver(ReceiverKind kind);
+    // The receiver in force, kept up to date, for the window to show where
+    // it is always in sight: the classic one's zero speed and course
+    // surprise whoever does not know it.
+    QLabel& receiver_label() { return *in_force_; }
     // The menu, for the entries other options add to it.
     QMenu& menu() { return *menu_; }
 
@@ -70,6 +77,7 @@ private:
     QAction* full_set_;
     QAction* no_fix_;
     QAction* faults_;
+    QLabel* in_force_;  // the receiver in force
 };
 
 }  // namespace vadrel::gui

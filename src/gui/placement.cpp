@@ -1,11 +1,14 @@
 #include "placement.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QLayout>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
+#include <utility>
 #include <algorithm>
 #include <array>
 
@@ -65,9 +68,79 @@ private:
     QWidget& panel_;
 };
 
+// Moves each dialog as it is shown (before its window is mapped) to where
+// dialog_place() says, and again when it grows as its texts are set while it
+// is still where it was put; tools and dialogs placed by their own code
+// (beside the panel) are left alone.
+class DialogCentre : public QObject {
+public:
+    explicit DialogCentre(QWidget& panel) : QObject(&panel), panel_(panel) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool shown = event->type() == QEvent::Show;
+        if (!shown && event->type() != QEvent::Resize) return false;
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog == nullptr || !dialog->isWindow() || dialog->property("vadrel_placed").toBool()) return false;
+        const QVariant put = dialog->property(put_at);
+        if (!shown && (!dialog->isVisible() || put.toPoint() != dialog->pos())) return false;
+        const QScreen* screen = panel_.screen();
+        if (screen == nullptr || !panel_.isVisible()) return false;
+        const QSize decorations = panel_.frameGeometry().size() - panel_.geometry().size();
+        const QRect frame = dialog_place(panel_.frameGeometry(), dialog->size() + decorations, screen->availableGeometry());
+        dialog->move(frame.topLeft());
+        dialog->setProperty(put_at, dialog->pos());
+        return false;
+    }
+
+private:
+    static constexpr const char* put_at = "vadrel_centred_at";
+    QWidget& panel_;
+};
+
+// Calls its function at the first expose of a window, then goes.
+class OnExpose : public QObject {
+public:
+    OnExpose(QWindow& window, std::function<void()> then) : QObject(&window), then_(std::move(then)) {
+        window.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = qobject_cast<QWindow*>(watched);
+        if (event->type() == QEvent::Expose && window != nullptr && window->isExposed() && then_) {
+            // After the expose is handled: the window's place is known by then.
+            QTimer::singleShot(0, parent(), std::exchange(then_, {}));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
+
 }  // namespace
 
+void when_on_screen(QWidget& panel, std::function<void()> then) {
+    QWindow* window = panel.windowHandle();
+    if (window == nullptr || window->isExposed()) {
+        then();
+        return;
+    }
+    new OnExpose(*window, std::move(then));
+}
+
 void give_keyboard_back(QWidget& panel) { new KeyboardBack(panel); }
+
+void centre_dialogs_on(QWidget& panel) { new DialogCentre(panel); }
+
+QRect dialog_place(const QRect& panel, QSize dialog, const QRect& screen) {
+    QRect placed(QPoint(), dialog);
+    placed.moveCenter(panel.center());
+    if (!screen.contains(placed)) placed.moveCenter(screen.center());
+    placed.moveRight(std::min(placed.right(), screen.right()));
+    placed.moveBottom(std::min(placed.bottom(), screen.bottom()));
+    placed.moveLeft(std::max(placed.left(), screen.left()));
+    placed.moveTop(std::max(placed.top(), screen.top()));
+    return placed;
+}
 
 QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& screen) {
     least = least.boundedTo(tool);
@@ -123,7 +196,7 @@ void place_at(QWidget& window, QPoint where) {
     new KeepPlace(window, where);
 }
 
-void show_beside(QWidget& tool, const QWidget& panel) {
+void place_beside(QWidget& tool, const QWidget& panel) {
     if (!tool.property("vadrel_placed").toBool()) {
         tool.setProperty("vadrel_placed", true);
         const QScreen* screen = panel.screen();
@@ -140,10 +213,18 @@ void show_beside(QWidget& tool, const QWidget& panel) {
             const QSize least = tool.minimumSize().expandedTo(QSize(160, 120)) + decorations;
             const QRect frame = beside_panel(panel.frameGeometry(), wanted + decorations, least,
                                              screen->availableGeometry());
-            tool.resize(frame.size() - decorations);
+            QSize inside = frame.size() - decorations;
+            // Made narrower, wrapped texts take more lines: as tall as they need.
+            if (tool.layout() != nullptr && tool.layout()->hasHeightForWidth())
+                inside.setHeight(std::max(inside.height(), tool.layout()->totalHeightForWidth(inside.width())));
+            tool.resize(inside);
             place_at(tool, frame.topLeft());
         }
     }
+}
+
+void show_beside(QWidget& tool, const QWidget& panel) {
+    place_beside(tool, panel);
     tool.show();
     tool.raise();
     tool.activateWindow();

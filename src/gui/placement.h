@@ -5,6 +5,7 @@
 // nobody else moves a window, so the window is put there by us.
 
 #include <QPoint>
+#include <functional>
 #include <QRect>
 
 class QWidget;
@@ -25,6 +26,24 @@ void place_at(QWidget& window, QPoint where);
 // closed), the keyboard goes back to the panel: with no window manager
 // nobody else gives it.
 void give_keyboard_back(QWidget& panel);
+
+// Where a dialog's frame goes: centred on the panel's frame; where that
+// crosses the screen's edge (a dialog larger than a panel in the screen's
+// corner, as it stands with no window manager), centred on the screen; in
+// any case inside the screen as far as it fits.
+QRect dialog_place(const QRect& panel, QSize dialog, const QRect& screen);
+
+// Every dialog of the program, as it is shown, goes where dialog_place
+// says, never into the screen's corner over the panel's menus: with no
+// window manager nobody else places it.
+void centre_dialogs_on(QWidget& panel);
+
+// Calls `then` once the panel's window is on the screen: where a window
+// manager has put it, its decorations known; at once when it is already.
+void when_on_screen(QWidget& panel, std::function<void()> then);
+
+// Puts the tool beside the panel, the first time only, without showing it.
+void place_beside(QWidget& tool, const QWidget& panel);
 
 // Shows the tool beside the panel the first time it is shown; later it
 // opens where the operator left it.

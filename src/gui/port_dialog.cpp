@@ -1,6 +1,8 @@
 #include "port_dialog.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -95,16 +97,28 @@ PortDialog::PortDialog(List list, InUse in_use, Change change, QWidget* parent)
         label->setBuddy(choice);
         auto* now = new QLabel;
         now->setObjectName(QStringLiteral("com%1_in_uso").arg(number));
+        now->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // A virtual port's path, for the program that is to read it.
+        auto* copy = new QPushButton(QStringLiteral("Copia"));
+        copy->setObjectName(QStringLiteral("com%1_copia").arg(number));
+        copy->setToolTip(QStringLiteral("Copia il percorso della porta virtuale"));
+        copy->setAutoDefault(false);
+        copy->hide();
+        connect(copy, &QPushButton::clicked, this, [this, number] {
+            QGuiApplication::clipboard()->setText(qt_text(virtual_path_(number)));
+        });
         grid->addWidget(label, row, 0);
         grid->addWidget(choice, row, 1);
         grid->addWidget(now, row, 2);
+        grid->addWidget(copy, row, 3);
         choices_[slot(number)] = choice;
         in_use_labels_[slot(number)] = now;
+        copy_buttons_[slot(number)] = copy;
     }
     auto* note = new QLabel(QStringLiteral(
         "Una porta data con --com resta quella per questa sessione; la scelta fatta qui vale dalla prossima."));
     note->setWordWrap(true);
-    grid->addWidget(note, static_cast<int>(com_ports.size()) + 1, 0, 1, 3);
+    grid->addWidget(note, static_cast<int>(com_ports.size()) + 1, 0, 1, 4);
 
     auto* buttons = new QDialogButtonBox;
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -137,6 +151,7 @@ void PortDialog::open_on(const PortSettings& settings) {
         QComboBox& choice = *choices_[slot(number)];
         choice.clear();
         choice.addItem(QStringLiteral("predefinito (%1)").arg(qt_text(default_device(number))), QString());
+        choice.addItem(QStringLiteral("Porta virtuale (pseudo-terminale)"), QString::fromLatin1(virtual_device));
         for (const SerialDevice& device : present_) choice.addItem(with_details(device), qt_text(device.path));
         const auto mapped = settings.devices.find(number);
         if (mapped == settings.devices.end()) {
@@ -163,7 +178,10 @@ PortSettings PortDialog::settings() const {
 }
 
 void PortDialog::show_in_use() {
-    for (const std::int16_t number : com_ports) in_use_labels_[slot(number)]->setText(qt_text(in_use_(number)));
+    for (const std::int16_t number : com_ports) {
+        in_use_labels_[slot(number)]->setText(qt_text(in_use_(number)));
+        copy_buttons_[slot(number)]->setVisible(!virtual_path_(number).empty());
+    }
 }
 
 bool PortDialog::apply() {

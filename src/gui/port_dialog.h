@@ -17,6 +17,7 @@
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 
 namespace vadrel::gui {
@@ -30,6 +31,10 @@ public:
     // Applies and keeps the settings; returns what could not be done.
     using Change = std::function<Result<>(const PortSettings&)>;
     PortDialog(List list, InUse in_use, Change change, QWidget* parent = nullptr);
+
+    // The path of COM N when it is a virtual port, "" otherwise: shown with a
+    // button that copies it.
+    void set_virtual_path(std::function<std::string(int number)> path) { virtual_path_ = std::move(path); }
 
     // Lists the devices, shows these settings and opens the dialog.
     void open_on(const PortSettings& settings);
@@ -52,6 +57,8 @@ private:
     QTreeWidget* devices_;
     std::array<QComboBox*, 4> choices_{};
     std::array<QLabel*, 4> in_use_labels_{};
+    std::array<QPushButton*, 4> copy_buttons_{};
+    std::function<std::string(int)> virtual_path_ = [](int) { return std::string(); };
 };
 
 // The tooltip of COM N's button: what it stands for now, with the

@@ -111,8 +111,9 @@ QString TileLayer::attribution() const {
     return QStringLiteral("Strade: %1").arg(host);
 }
 
-void TileLayer::paint(QPainter& painter, const MapProjection& map) {
-    if (!on_) return;
+int TileLayer::paint(QPainter& painter, const MapProjection& map) {
+    if (!on_) return 0;
+    int drawn = 0;
     const double ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
     side_ = std::clamp(static_cast<int>(std::lround(tile_pixels * ratio)), 1, max_tile_side);
     // no more tiles in view than memory holds: else each tile arriving
@@ -132,6 +133,7 @@ void TileLayer::paint(QPainter& painter, const MapProjection& map) {
                 wanted_.push_back(key);
             continue;
         }
+        ++drawn;
         const double rows = static_cast<double>(image->height()) / strips;
         for (int s = 0; s < strips; ++s) {
             const QRectF source(0, s * rows, image->width(), rows);
@@ -140,6 +142,7 @@ void TileLayer::paint(QPainter& painter, const MapProjection& map) {
         }
     }
     ask_next();
+    return drawn;
 }
 
 void TileLayer::ask_next() {

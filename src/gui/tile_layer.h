@@ -71,7 +71,8 @@ public:
     bool on() const { return on_; }
     QString address() const { return address_; }
     // Draws the tiles of the view at hand, asks for the others.
-    void paint(QPainter& painter, const MapProjection& map);
+    // Returns how many tiles it drew: their credit goes with them.
+    int paint(QPainter& painter, const MapProjection& map);
     // Why the tiles stopped, in Italian; "" while they work.
     QString failure() const { return failure_; }
     // The tiles of the view held in memory, and the requests in flight.

@@ -103,7 +103,12 @@ std::optional<Refusal> Link::set_baud(int baud, Origin origin) {
 
 std::optional<Refusal> Link::set_device(int number, const std::string& device, Origin origin) {
     if (auto bad = port_number_problem(number)) return bad;
-    devices_.use_device(number, device);
+    try {
+        devices_.use_device(number, device);
+    } catch (const PortFailure& e) {
+        // A virtual port that cannot be made: the COM stays as it was.
+        return Refusal{"dispositivo", e.what()};
+    }
     tell(LinkChange::device, origin);
     // The port chosen is opened again on its new device (the old one is closed by now).
     if (number == number_) reopen(origin);

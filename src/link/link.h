@@ -86,7 +86,9 @@ public:
     // COM number opened at this speed, whether a port was open or not.
     std::optional<Refusal> choose(int number, int baud, Origin origin);
     // COM number stands for `device` from now on; the port chosen, when it
-    // is that one, is opened again there.
+    // is that one, is opened again there. A virtual port (virtual_device)
+    // that cannot be made is refused with the system's reason, the COM left
+    // as it was.
     std::optional<Refusal> set_device(int number, const std::string& device, Origin origin);
     void set_transmitting(bool on, Origin origin);
     // A write found the port gone: it is closed, with the reason.

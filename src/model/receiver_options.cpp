@@ -27,6 +27,21 @@ std::string altitude_problem(double altitude) {
     return "la quota va da " + option_number(min_altitude) + " a " + option_number(max_altitude) + " metri";
 }
 
+ReceiverKind receiver_kind(const ReceiverOptions& o) {
+    if (!o.utc && !o.real_motion && !o.full_set) return ReceiverKind::classic;
+    if (o.utc && o.real_motion && o.full_set) return ReceiverKind::modern;
+    return ReceiverKind::custom;
+}
+
+std::string receiver_in_force(const ReceiverOptions& o) {
+    switch (receiver_kind(o)) {
+        case ReceiverKind::classic: return "ricevitore classico (modem radio): velocità e rotta sempre a zero";
+        case ReceiverKind::modern: return "ricevitore moderno (gpsd, plotter): velocità e rotta reali";
+        case ReceiverKind::custom: break;
+    }
+    return std::string("ricevitore su misura: velocità e rotta ") + (o.real_motion ? "reali" : "sempre a zero");
+}
+
 std::string describe_options(const ReceiverOptions& o) {
     std::string text;
     const auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };

@@ -90,6 +90,23 @@ inline ReceiverOptions modern_receiver(ReceiverOptions options) {
     return options;
 }
 
+// What the radio modems' receiver sent: local time, speed and course always
+// 0.0 and 000.0, the $GPRMC alone; every other option as it is.
+inline ReceiverOptions classic_receiver(ReceiverOptions options) {
+    options.utc = false;
+    options.real_motion = false;
+    options.full_set = false;
+    return options;
+}
+
+// Which receiver the options make: the classic one, the modern one, or one
+// of the operator's own between them.
+enum class ReceiverKind : std::uint8_t { classic, modern, custom };
+ReceiverKind receiver_kind(const ReceiverOptions& options);
+// The receiver in force, in Italian, for the window and standard error:
+// "ricevitore classico (modem radio): velocità e rotta sempre a zero".
+std::string receiver_in_force(const ReceiverOptions& options);
+
 // The altitudes the option takes, in metres.
 inline constexpr double min_altitude = -1000.0;
 inline constexpr double max_altitude = 100000.0;

@@ -63,9 +63,11 @@ void link_changed(PanelForm& form, LinkChange what, Link::Origin origin) {
         }
         case LinkChange::closed:
             // The operator hears of a choice of theirs that failed first,
-            // with the panel as it stood.
+            // with the panel as it stood: the caption they know, the system's
+            // reason below it.
             if (origin == &form && !form.link.problem().empty())
-                form.platform.shell.message_box(port_open_error, program_title);
+                form.platform.shell.message_box(std::string(port_open_error) + "\n" + form.link.problem(),
+                                                program_title);
             {
                 const Drawing drawing(form);
                 draw_buttons(form);

@@ -35,7 +35,12 @@ const PortRouter::Slot& PortRouter::slot(int number) const {
 }
 
 void PortRouter::use_device(int number, const std::string& device) {
+    if (device == virtual_device) {
+        use_virtual(number);
+        return;
+    }
     Slot& target = slot(number);
+    target.virtual_path.clear();
     if (target.line && target.line.get() == active_) close();
     target.device = device;
     target.line.reset();
@@ -47,8 +52,13 @@ const VirtualSerialPort& PortRouter::use_virtual(int number, const std::string& 
     const VirtualSerialPort& made = *line;
     if (target.line && target.line.get() == active_) close();
     target.device = made.slave_path();
+    target.virtual_path = link_path.empty() ? made.slave_path() : link_path;
     target.line = std::move(line);
     return made;
+}
+
+std::string PortRouter::virtual_path(int number) const {
+    return valid_com_port(number) ? slot(number).virtual_path : std::string();
 }
 
 std::string PortRouter::describe(int number) const {

@@ -58,6 +58,9 @@ public:
     const VirtualSerialPort& use_virtual(int number, const std::string& link_path = {});
     // "/dev/ttyS1", "/dev/pts/4 (virtuale)"; empty outside 1..4.
     std::string describe(int number) const override;
+    // The path a client opens to read COM number when it is a virtual port
+    // ("/dev/pts/4", or the link asked for); "" otherwise.
+    std::string virtual_path(int number) const;
 
     bool is_open() const override;
     void open() override;
@@ -71,6 +74,7 @@ public:
 private:
     struct Slot {
         std::string device;
+        std::string virtual_path;  // what a client opens, for a virtual port
         std::unique_ptr<PortLine> line;  // made at the first open, or by use_virtual
     };
     Slot& slot(int number);

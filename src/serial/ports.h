@@ -20,11 +20,17 @@ std::string line_settings_text(int baud);
 // "2400, 4800 o 9600", for messages.
 std::string line_speed_list();
 
+// The device text that makes a COM a new virtual port (a pseudo-terminal),
+// in vadrel.ini and in "Porta...", as "--com N=pty" does.
+inline constexpr const char* virtual_device = "pty";
+
 // What COM 1 .. 4 stand for: the system behind the port (port_router.h).
 class PortDevices {
 public:
     virtual ~PortDevices() = default;
-    // COM number uses this device from its next open; a number outside 1 .. 4 throws std::out_of_range.
+    // COM number uses this device from its next open; a number outside 1 .. 4
+    // throws std::out_of_range. virtual_device makes a new virtual port now,
+    // and throws PortFailure (the COM as it was) when it cannot be made.
     virtual void use_device(int number, const std::string& device) = 0;
     // "/dev/ttyS1", "/dev/pts/4 (virtuale)"; empty outside 1 .. 4.
     virtual std::string describe(int number) const = 0;

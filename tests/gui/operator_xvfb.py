@@ -20,7 +20,12 @@ virtual port:
   the server stopped, a drag of the map asks for tiles it cannot have and
   the map says so in red, and the program goes on;
 - a tile server whose tiles decode to 95 MB: the map says so in red, and
-  asks no more.
+  asks no more;
+- a first start (no vadrel.ini) where COM 2 does not open: the window asks
+  beside the panel, without taking its keyboard, which receiver and whether
+  to make a virtual port; Alt+P makes it (its path on standard output, the
+  sentences there), Alt+M the modern receiver (real speed in the $GPRMC);
+  vadrel.ini keeps both, and the next start asks nothing.
 
     operator_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -157,16 +162,18 @@ class Port:
 
 
 class Vadrel:
-    def __init__(self, binary, folder, *extra, port=None):
+    def __init__(self, binary, folder, *extra, port=None, com=True):
+        """`com`: COM 2 made a virtual port by the command line; without it
+        the program says a virtual port of vadrel.ini the same way."""
         self.errors = open(os.path.join(folder, "stderr.txt"), "w")
-        com = [] if port else ["--com", "2=pty"]
+        com = [] if port or not com else ["--com", "2=pty"]
         self.proc = subprocess.Popen([binary, "--cartella", folder, *com, *extra],
                                      stdout=subprocess.PIPE if not port else None, stderr=self.errors, text=True)
         if port:
             self.port = port
         else:
             line = self.proc.stdout.readline()
-            match = re.match(r"COM 2: (\S+)", line)
+            match = re.match(r"COM \d: (\S+)", line)
             if not match:
                 self.stop()
                 fail("vadrel non dice la sua porta virtuale: %r" % line)
@@ -181,13 +188,17 @@ class Vadrel:
             raise
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-        try:
-            return self.proc.wait(timeout=15)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            fail("vadrel non termina dopo SIGTERM")
+        return stop_process(self.proc)
+
+
+def stop_process(proc):
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+    try:
+        return proc.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        fail("vadrel non termina dopo SIGTERM")
 
 
 def write_table(folder, vehicles):
@@ -587,6 +598,78 @@ def check_ais(binary, scratch):
         fail("vadrel termina con %d" % code)
 
 
+def rmc_speed(sentences):
+    """The speed field of the last $GPRMC among the sentences, or None."""
+    speeds = [s.split(",")[7] for s in sentences if s.startswith("$GPRMC") and s.count(",") > 8]
+    return speeds[-1] if speeds else None
+
+
+def check_first_start(binary, scratch):
+    folder = os.path.join(scratch, "primo")
+    os.mkdir(folder)
+    # 20 km/h to the east: the classic receiver says 0.0, the modern one 10.8 knots
+    write_table(folder, ['44,1,"N",,10,8,"E",20,90,#TRUE#,#FALSE#'])
+    with open(os.path.join(folder, "stderr.txt"), "w") as errors:
+        # COM 3 is /dev/ttyS2: a port that does not open here (as on a computer without serial ports)
+        proc = subprocess.Popen([binary, "--cartella", folder, "--porta", "3"], stdout=subprocess.PIPE,
+                                stderr=errors, text=True)
+    try:
+        panel = until("la finestra di vadrel compare", lambda: window_id(CAPTION))
+        until("la finestra di vadrel si vede", lambda: viewable(panel))
+        question = until("la domanda del primo avvio compare", lambda: window_id("vadrel - Primo avvio"))
+        until("la domanda si vede", lambda: viewable(question))
+        focused = subprocess.run(["xdotool", "getwindowfocus"], capture_output=True, text=True).stdout.strip()
+        if int(focused or "0") != int(panel, 16):
+            fail("la domanda prende la tastiera al pannello (%s, non %s)" % (focused, panel))
+        focus(question)
+        xdotool("key", "--clearmodifiers", "alt+p")
+        ready, _, _ = select.select([proc.stdout], [], [], 10)
+        line = proc.stdout.readline() if ready else ""
+        match = re.match(r"COM 3: (/dev/pts/\d+)$", line.strip())
+        if not match:
+            fail("Crea la porta virtuale non dice il suo percorso: %r" % line)
+        port = Port(match.group(1))
+        heard = []
+        until("la COM 3 virtuale trasmette", lambda: heard.extend(port.sentences()) or rmc_speed(heard))
+        if rmc_speed(heard) != "0.0":
+            fail("il ricevitore classico manda la velocità %r" % rmc_speed(heard))
+        focus(question)
+        xdotool("key", "--clearmodifiers", "alt+m")
+        def kept():
+            with open(os.path.join(folder, "vadrel.ini")) as ini:
+                return "moto_reale=true" in ini.read()
+        # a shortcut clicks a tenth of a second later: the answer kept before Esc
+        until("vadrel.ini tiene il ricevitore moderno", kept)
+        # it stays while it shows the port's path, until closed
+        focus(question)
+        xdotool("key", "--clearmodifiers", "Escape")
+        until("Esc chiude la domanda", lambda: window_id("vadrel - Primo avvio") is None)
+        heard.clear()
+        until("il ricevitore moderno manda la velocità vera",
+              lambda: heard.extend(port.sentences()) or rmc_speed(heard) == "10.8")
+        with open(os.path.join(folder, "vadrel.ini")) as ini:
+            kept = ini.read()
+        if "moto_reale=true" not in kept or "com3=pty" not in kept:
+            fail("vadrel.ini non tiene le risposte: %r" % kept)
+    finally:
+        code = stop_process(proc)
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+    # again: the answers kept, nothing asked
+    again = Vadrel(binary, folder, "--porta", "3", port=None, com=False)
+    try:
+        heard = []
+        until("la porta virtuale di vadrel.ini trasmette la velocità vera",
+              lambda: heard.extend(again.port.sentences()) or rmc_speed(heard) == "10.8")
+        if window_id("vadrel - Primo avvio") is not None:
+            fail("con vadrel.ini presente la finestra chiede di nuovo")
+    finally:
+        code = again.stop()
+    if code != 0:
+        fail("vadrel termina con %d" % code)
+    print("ok: primo avvio, la domanda accanto al pannello fa la porta virtuale e sceglie il ricevitore moderno")
+
+
 @contextlib.contextmanager
 def x_server(prefix):
     """An Xvfb of its own, DISPLAY and HOME set for it (the file dialog starts
@@ -620,6 +703,7 @@ def main():
         check_fleet(binary, scratch)
         check_port(binary, scratch)
         check_ais(binary, scratch)
+        check_first_start(binary, scratch)
         check_tiles(binary, scratch)
         check_bomb_tiles(binary, scratch)
 

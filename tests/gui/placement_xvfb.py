@@ -5,7 +5,11 @@ with no window manager, and at 1600 x 1000 with one (openbox, when installed):
 - the panel has the keyboard at start: Alt+V opens "Veicolo" with no click,
   and again after a dialog ("Rete...") is closed with Esc;
 - "Mappa", "Flotta" and "Cielo" (Alt+V then M, F, C) open beside the panel,
-  never over it, each inside the screen.
+  never over it, each inside the screen;
+- a dialog larger than the panel ("Rete...") opens inside the screen, not
+  in its corner over the panel's menus;
+- the question of a first start opens beside the panel, where a window
+  manager has put the panel.
 
     placement_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -118,6 +122,16 @@ def run(binary, width, height, manager, scratch, keep):
         processes.append(vadrel)
         panel = until(label + ": la finestra compare", lambda: window_starting(CAPTION))
         until(label + ": la finestra si vede", lambda: geometry(panel))
+        # The first start's question: beside the panel where it stands (a
+        # window manager moves the panel after it is shown), inside the screen.
+        question = until(label + ": la domanda del primo avvio compare", lambda: window_starting("vadrel - Primo avvio"))
+        asked = until(label + ": la domanda si vede", lambda: geometry(question))
+        time.sleep(0.3)  # a window manager may still be placing it: the place it settles on
+        asked, at = geometry(question), geometry(panel)
+        if overlap(asked, at) or asked[0] < 0 or asked[1] < 0 or asked[0] + asked[2] > width or \
+                asked[1] + asked[3] > height:
+            fail("%s: la domanda %s copre il pannello %s o esce dallo schermo" % (label, asked, at))
+        print("ok: %s: la domanda del primo avvio a %s, accanto al pannello %s" % (label, asked, at))
         # No click: the keyboard is the panel's from the start. (A window
         # manager may show windows of its own that no client manages.)
         others = popups()
@@ -133,7 +147,12 @@ def run(binary, width, height, manager, scratch, keep):
         key("alt+u")
         until(label + ": il menu Uscite si apre", menus)
         key("r")
-        until(label + ": Rete si apre", lambda: window_starting("Rete") and geometry(window_starting("Rete")))
+        dialog = until(label + ": Rete si apre", lambda: window_starting("Rete") and geometry(window_starting("Rete")))
+        # larger than the panel: centred on the screen, not in its corner over the panel's menus
+        if not manager and (dialog[0] <= 0 or dialog[1] <= 0 or dialog[0] + dialog[2] > width or
+                            dialog[1] + dialog[3] > height):
+            fail("%s: Rete a %s, nell'angolo sopra il pannello o fuori dallo schermo" % (label, dialog))
+        print("ok: %s: Rete a %s" % (label, dialog))
         key("Escape")
         until(label + ": Rete si chiude", lambda: not window_starting("Rete") or not geometry(window_starting("Rete")))
         key("alt+v")

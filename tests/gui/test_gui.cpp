@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -69,11 +70,13 @@
 #include "gui/ais_mark.h"
 #include "gui/control_dialog.h"
 #include "gui/dialog_fit.h"
+#include "gui/first_start_dialog.h"
 #include "gui/fleet_window.h"
 #include "gui/goto_dialog.h"
 #include "gui/help_viewer.h"
 #include "gui/keys.h"
 #include "gui/main_window.h"
+#include "gui/map_drawing.h"
 #include "gui/map_labels.h"
 #include "gui/map_projection.h"
 #include "gui/map_routes.h"
@@ -82,6 +85,7 @@
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/place_names.h"
+#include "gui/placement.h"
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
 #include "gui/route_dialog.h"
@@ -1124,6 +1128,67 @@ TEST(MapLabels, NeverOverlap) {
     }
 }
 
+// The banner of the street tiles goes where it covers no vehicle and not
+// the scale bar: down the left side, then down the right; top left when
+// nothing is free (the points are drawn over it then).
+TEST(MapBanner, CoversNoVehicle) {
+    const QSizeF area(600, 400);
+    const QString text = q("Strade non disponibili: il server non risponde. Si mostra la mappa senza rete.");
+    const QRectF top_left = note_box(area, text);
+    ASSERT_EQ(top_left.topLeft(), QPointF(6, 6));
+    ASSERT_LT(top_left.width(), 500.0);
+    std::vector<QRectF> left_column;  // a vehicle every 10 pixels down the left
+    for (double y = 0; y < 400; y += 10) left_column.push_back(QRectF(20, y, 9, 9));
+    std::vector<QRectF> everywhere;
+    for (double x = 0; x < 600; x += 40)
+        for (double y = 0; y < 400; y += 10) everywhere.push_back(QRectF(x, y, 9, 9));
+    // name, the vehicles' boxes, where the banner's left edge goes (-1: the right side)
+    const std::tuple<const char*, std::vector<QRectF>, double> rows[] = {
+        {"no vehicle", {}, 6},
+        {"a vehicle under the top left", {QRectF(40, 8, 9, 9)}, 6},
+        {"a vehicle on every line of the left", left_column, -1},
+        {"vehicles everywhere", everywhere, 6},
+    };
+    for (const auto& [name, points, left] : rows) {
+        const QRectF box = note_box(area, text, points);
+        EXPECT_EQ(box.size(), top_left.size()) << name;
+        EXPECT_EQ(box.left(), left < 0 ? area.width() - box.width() - 6 : left) << name;
+        if (points.size() < everywhere.size()) {
+            for (const QRectF& p : points) EXPECT_FALSE(box.intersects(p)) << name;
+            for (const QRectF& kept : kept_clear(area)) EXPECT_FALSE(box.intersects(kept)) << name;
+            EXPECT_TRUE(QRectF(QPointF(), area).contains(box)) << name;
+        } else {
+            EXPECT_EQ(box, top_left) << name;
+        }
+    }
+    EXPECT_EQ(note_box(area, QString(), {}), QRectF()) << "no banner without a text";
+}
+
+// A dialog over the panel's middle; one larger than the panel in the
+// screen's corner (no window manager) in the screen's middle instead,
+// never in the corner over the panel's menus unless it fills the screen.
+TEST(DialogPlace, CentredOnThePanelOrElseOnTheScreen) {
+    const QRect corner(0, 0, 594, 443);      // the panel with no window manager
+    const QRect centred(215, 162, 594, 443);  // as a window manager puts it
+    const QRect small(0, 0, 1024, 768);
+    const QRect large(0, 0, 1600, 1000);
+    // name, panel, dialog, screen, where the dialog's frame goes
+    const std::tuple<const char*, QRect, QSize, QRect, QPoint> rows[] = {
+        {"smaller than the panel", corner, {400, 297}, small, {97, 73}},
+        {"smaller, the panel centred", centred, {400, 297}, small, {312, 235}},
+        {"larger than the panel", corner, {804, 670}, small, {110, 49}},
+        {"larger, a large screen", corner, {804, 670}, large, {398, 165}},
+        {"larger, the panel centred", centred, {804, 670}, small, {110, 49}},
+        {"larger than the screen", corner, {1100, 800}, small, {0, 0}},
+        {"a screen beside another", QRect(1024, 0, 594, 443), {400, 297}, QRect(1024, 0, 1024, 768), {1121, 73}},
+    };
+    for (const auto& [name, panel, dialog, screen, at] : rows) {
+        const QRect placed = dialog_place(panel, dialog, screen);
+        EXPECT_EQ(placed.topLeft(), at) << name;
+        EXPECT_EQ(placed.size(), dialog) << name;
+    }
+}
+
 TEST(PlaceNames, ReadsTheFileAndLeavesOutRowsItCannotUse) {
     EXPECT_FALSE(read_places("not json"));
     EXPECT_FALSE(read_places(R"({"campi":[]})"));
@@ -1948,7 +2013,14 @@ TEST(TileLayer, LoadsTheTilesInViewWhereTheMapPutsThemThenFromTheDiskCache) {
     {
         TileLayer layer(cache.path());
         layer.set_source(true, server.address());
+        QImage blank(500, 400, QImage::Format_RGB32);
+        {
+            QPainter painter(&blank);
+            EXPECT_EQ(layer.paint(painter, map), 0) << "none in yet: no credit to show";
+        }
         const QImage picture = load_all(layer, map);
+        QPainter painter(&blank);
+        EXPECT_EQ(layer.paint(painter, map), static_cast<int>(keys.size())) << "every tile drawn";
         EXPECT_EQ(server.requests, static_cast<int>(keys.size())) << "each tile in view once, no more";
         EXPECT_EQ(picture.pixelColor(250, 200), tile_colour(keys.front().x, keys.front().y))
             << "the tile under the centre";
@@ -2096,6 +2168,7 @@ TEST(PortDialog, TheOperatorMapsComNumbersToDevicesAndBack) {
                           for (const auto& [n, device] : s.devices) in_use[n] = device;
                           return Result<>();
                       }};
+    dialog.set_virtual_path([&in_use](int n) { return in_use[n] == "pty" ? std::string("/dev/pts/7") : std::string(); });
     const auto com = [&dialog](int n) { return in<QComboBox>(dialog, ("com" + std::to_string(n)).c_str()); };
     dialog.open_on({.devices = {{3, "/dev/gone"}, {4, "/dev/ttyUSB0"}}});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -2106,17 +2179,27 @@ TEST(PortDialog, TheOperatorMapsComNumbersToDevicesAndBack) {
     EXPECT_EQ(com(3)->currentText(), q("/dev/gone")) << "a device unplugged now stays as it was";
     EXPECT_TRUE(com(4)->currentText().startsWith(q("/dev/ttyUSB0 — FT232R USB UART, FTDI")));
 
-    com(1)->setCurrentIndex(1);            // the u-blox receiver
+    com(1)->setCurrentIndex(2);            // the u-blox receiver
     type(com(2)->lineEdit(), q("/dev/gps0"));  // a link of its own
-    com(3)->setCurrentIndex(0);            // back to /dev/ttyS2
+    com(3)->setCurrentIndex(1);            // a virtual port
     type(com(4)->lineEdit(), q("dev/rel"));
     EXPECT_TRUE(click(dialog, "ok").startsWith(q("COM 4: vuole un percorso completo")));
     EXPECT_TRUE(kept.empty() && dialog.isVisible());
     type(com(4)->lineEdit(), q("ttyUSB1"));  // a bare name is looked for under /dev
     EXPECT_EQ(click(dialog, "ok"), QString());
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(kept, (std::vector<PortSettings>{{.devices = {{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {4, "ttyUSB1"}}}}));
+    EXPECT_EQ(kept, (std::vector<PortSettings>{
+                        {.devices = {{1, "/dev/ttyACM0"}, {2, "/dev/gps0"}, {3, "pty"}, {4, "ttyUSB1"}}}}));
     EXPECT_EQ(in<QLabel>(dialog, "com1_in_uso")->text(), q("/dev/ttyACM0"));
+    // A virtual port's path is a click away from the program that reads it.
+    EXPECT_FALSE(in<QPushButton>(dialog, "com1_copia")->isVisibleTo(&dialog));
+    ASSERT_TRUE(in<QPushButton>(dialog, "com3_copia")->isVisibleTo(&dialog));
+    QApplication::clipboard()->clear();
+    dialog.open_on(kept.back());
+    EXPECT_EQ(com(3)->currentIndex(), 1) << "the virtual port shown as chosen";
+    QTest::mouseClick(in<QPushButton>(dialog, "com3_copia"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->text(), q("/dev/pts/7"));
+    dialog.reject();
     EXPECT_EQ(port_tooltip(1, "/dev/ttyUSB0", present),
               q("COM 1: /dev/ttyUSB0 — FT232R USB UART, FTDI, n. di serie A10K3XYZ"));
 }
@@ -2375,6 +2458,74 @@ TEST_F(OptionsMenuTest, ModernReceiverTurnsOnTheThreeAtOnce) {
     EXPECT_EQ(rig.transmitter.receiver(), expected);
     EXPECT_EQ(kept, std::vector<ReceiverOptions>{expected});
     EXPECT_TRUE(action("opzione_moto_reale").isChecked());
+}
+
+// The receiver in force is told whichever way it changes; "Ricevitore classico" goes back with the other options kept.
+TEST_F(OptionsMenuTest, TheReceiverInForceIsAlwaysShown) {
+    const auto shown = [this] { return window.findChild<QLabel*>(q("ricevitore_in_uso"))->text().toStdString(); };
+    menu.refresh();
+    EXPECT_EQ(shown(), "Ricevitore classico (modem radio): velocità e rotta sempre a zero");
+    action("opzione_ricevitore_moderno").trigger();
+    EXPECT_EQ(shown(), "Ricevitore moderno (gpsd, plotter): velocità e rotta reali");
+    action("opzione_utc").trigger();
+    EXPECT_EQ(shown(), "Ricevitore su misura: velocità e rotta reali");
+    ReceiverOptions o = rig.transmitter.receiver();
+    o.altitude = 33;
+    rig.transmitter.set_receiver(o);
+    action("opzione_ricevitore_classico").trigger();
+    EXPECT_EQ(shown(), "Ricevitore classico (modem radio): velocità e rotta sempre a zero");
+    EXPECT_EQ(rig.transmitter.receiver().altitude, 33);
+    EXPECT_EQ(kept.back(), rig.transmitter.receiver());
+    EXPECT_FALSE(action("opzione_moto_reale").isChecked());
+}
+
+// The first start's questions: each answer goes where it belongs, once; the
+// question does not take the keyboard from the panel.
+TEST(FirstStart, TheAnswersGoWhereTheyBelong) {
+    QWidget panel;
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    std::vector<ReceiverKind> chosen;
+    QPointer<FirstStartDialog> alone =
+        new FirstStartDialog(panel, [&](ReceiverKind k) { chosen.push_back(k); }, {}, 2, "");
+    alone->show();
+    EXPECT_TRUE(alone->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(alone->findChild<QWidget*>(q("parte_porta")), nullptr) << "no port asked for";
+    QTest::mouseClick(in<QPushButton>(*alone, "ricevitore_moderno"), Qt::LeftButton);
+    EXPECT_EQ(chosen, std::vector<ReceiverKind>{ReceiverKind::modern});
+    QTRY_VERIFY(alone.isNull());  // nothing else to ask: gone
+
+    // name, what making the port gives (path, problem), what the dialog then shows
+    const std::tuple<const char*, FirstStartDialog::Made, const char*> rows[] = {
+        {"made", {"/dev/pts/9", ""}, "Porta virtuale pronta:"},
+        {"refused", {"", "COM 2: porta virtuale non disponibile: openpty: troppi file aperti"},
+         "COM 2: porta virtuale non disponibile: openpty: troppi file aperti"},
+    };
+    for (const auto& [name, made, said] : rows) {
+        int asked = 0;
+        FirstStartDialog both(panel, [&](ReceiverKind k) { chosen.push_back(k); },
+                              [&, made = made] { return ++asked, made; }, 2, "porta inesistente: /dev/ttyS1");
+        both.show();
+        EXPECT_TRUE(both.findChild<QWidget*>(q("parte_porta"))->findChild<QLabel*>()->text().startsWith(
+            q("La COM 2 non si apre: porta inesistente: /dev/ttyS1.")))
+            << name;
+        EXPECT_EQ(in<QPushButton>(both, "crea_porta_virtuale")->text(), q("Crea la &porta virtuale COM 2")) << name;
+        QTest::mouseClick(in<QPushButton>(both, "ricevitore_classico"), Qt::LeftButton);
+        EXPECT_EQ(chosen.back(), ReceiverKind::classic) << name;
+        EXPECT_TRUE(both.isVisible()) << name << ": the port still to answer";
+        EXPECT_FALSE(in<QWidget>(both, "parte_ricevitore")->isVisible()) << name;
+        QTest::mouseClick(in<QPushButton>(both, "crea_porta_virtuale"), Qt::LeftButton);
+        EXPECT_EQ(asked, 1) << name;
+        EXPECT_EQ(in<QLabel>(both, "esito_porta")->text(), q(said)) << name;
+        const bool ok = made.problem.empty();
+        EXPECT_EQ(in<QLineEdit>(both, "percorso_porta")->isVisible(), ok) << name;
+        EXPECT_EQ(in<QPushButton>(both, "crea_porta_virtuale")->isVisible(), !ok) << name << ": tried again";
+        if (ok) {
+            QTest::mouseClick(in<QPushButton>(both, "copia_percorso"), Qt::LeftButton);
+            EXPECT_EQ(QApplication::clipboard()->text(), q("/dev/pts/9"));
+        }
+    }
+    EXPECT_EQ(chosen.size(), 3u);
 }
 
 // "Cielo e ricevitore...": what cannot be used is refused with the command

@@ -74,6 +74,14 @@ TEST(Link, ChangePath) {
          "device 3 /dev/ttyUSB0", "2 4800 open Tx ok", "device"},
         {"COM 9 on a device", [](LinkRig& r) { return r.link.set_device(9, "/dev/ttyUSB0", &r); },
          "numero: la porta va da 1 a 4, non 9", "", "2 4800 open Tx ok", ""},
+        {"COM 2 a virtual port", [](LinkRig& r) { return r.link.set_device(2, virtual_device, &r); }, "",
+         "device 2 pty; close; port 2; open 2 4800,N,8,1", "2 4800 open Tx ok", "device; opened"},
+        {"COM 2 a virtual port the system will not make",
+         [](LinkRig& r) {
+             r.devices.virtual_refused = "porta virtuale non disponibile: openpty: troppi file aperti";
+             return r.link.set_device(2, virtual_device, &r);
+         },
+         "dispositivo: porta virtuale non disponibile: openpty: troppi file aperti", "", "2 4800 open Tx ok", ""},
     };
     for (const auto& [name, change, refusal, calls, state, heard] : rows) {
         LinkRig r;

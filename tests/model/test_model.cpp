@@ -249,6 +249,38 @@ TEST(FaultsProblem, RatesAreSharesAndOneSentenceHasOneFault) {
     }
 }
 
+TEST(ReceiverKind, EachMixOfTheThreeSwitchesIsNamed) {
+    // utc, real motion, full set; the kind; a word the text must hold
+    const std::tuple<bool, bool, bool, ReceiverKind, const char*> rows[] = {
+        {false, false, false, ReceiverKind::classic, "sempre a zero"},
+        {true, true, true, ReceiverKind::modern, "reali"},
+        {true, false, false, ReceiverKind::custom, "sempre a zero"},
+        {false, true, false, ReceiverKind::custom, "reali"},
+        {false, false, true, ReceiverKind::custom, "sempre a zero"},
+        {true, true, false, ReceiverKind::custom, "reali"},
+    };
+    for (const auto& [utc, motion, full, kind, word] : rows) {
+        ReceiverOptions o;
+        o.utc = utc;
+        o.real_motion = motion;
+        o.full_set = full;
+        o.altitude = 12.0;  // other options stay out of it
+        EXPECT_EQ(receiver_kind(o), kind) << utc << motion << full;
+        EXPECT_NE(receiver_in_force(o).find(word), std::string::npos) << receiver_in_force(o);
+    }
+    // A step to either end keeps the options beside the three.
+    ReceiverOptions mixed;
+    mixed.real_motion = true;
+    mixed.altitude = 254.5;
+    mixed.no_fix = true;
+    const ReceiverOptions classic = classic_receiver(mixed);
+    EXPECT_EQ(receiver_kind(classic), ReceiverKind::classic);
+    EXPECT_EQ(classic.altitude, 254.5);
+    EXPECT_TRUE(classic.no_fix);
+    EXPECT_EQ(receiver_kind(modern_receiver(classic)), ReceiverKind::modern);
+    EXPECT_EQ(receiver_in_force(ReceiverOptions{}), "ricevitore classico (modem radio): velocità e rotta sempre a zero");
+}
+
 // Points at the steady times given, vehicle by vehicle; what stays.
 TEST(TrackHistory, KeepsTheLastHourOfEachVehicleAndNoMore) {
     // what, the points added, the vehicle, its points kept, the steady time of the oldest

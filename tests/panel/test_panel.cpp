@@ -412,7 +412,9 @@ TEST(PortChoice, ClosesOpensAndReports) {
         EXPECT_EQ(rig.port.is_open(), !fails) << name;
         EXPECT_EQ(ports_selected(rig.form), fails ? 0 : 1) << name;
         EXPECT_EQ(rig.link.problem(), fails ? "porta inesistente" : "") << name;
-        EXPECT_EQ(rig.shell.messages, std::vector<std::string>(fails, "vadrel: Errore nell'apertura della seriale"))
+        // the caption the operator knows, the system's reason below it
+        EXPECT_EQ(rig.shell.messages,
+                  std::vector<std::string>(fails, "vadrel: Errore nell'apertura della seriale\nporta inesistente"))
             << name;
     }
     Rig rig;  // any other error ends the program at once
@@ -436,7 +438,8 @@ TEST(PortChoice, ADeviceThatFailsIsToldOnlyForTheOperatorsChange) {
         EXPECT_EQ(label(rig.form), no_tx) << operators;
         EXPECT_EQ(ports_selected(rig.form), 0) << operators;
         EXPECT_EQ(rig.shell.messages,
-                  std::vector<std::string>(operators ? 1 : 0, "vadrel: Errore nell'apertura della seriale"))
+                  std::vector<std::string>(operators ? 1 : 0,
+                                           "vadrel: Errore nell'apertura della seriale\nporta inesistente"))
             << operators;
     }
 }

@@ -301,6 +301,19 @@ TEST(PortRouter, EachNumberHasItsDeviceAndANewNumberTakesEffectAtTheNextOpen) {
     EXPECT_EQ(read_bytes(two.get(), 12), "$GPRMC,due\r\n") << "not reopened: nothing discarded";
     port.use_device(2, "/nessuna/porta");
     EXPECT_FALSE(port.is_open()) << "the open port mapped elsewhere is closed";
+    EXPECT_EQ(port.virtual_path(2), "") << "a device is no virtual port";
+    EXPECT_EQ(port.virtual_path(1), com1.slave_path());
+    // The settings' word for a virtual port makes one, as "Porta..." asks.
+    port.use_device(3, virtual_device);
+    const std::string three = port.virtual_path(3);
+    ASSERT_TRUE(three.starts_with("/dev/pts/")) << three;
+    EXPECT_EQ(port.describe(3), three + " (virtuale)");
+    Descriptor reader = client_of(three);
+    port.set_port_number(3);
+    port.open();
+    ASSERT_TRUE(port.write("$GPRMC,tre\r\n"));
+    EXPECT_EQ(read_bytes(reader.get(), 12), "$GPRMC,tre\r\n");
+    EXPECT_EQ(port.virtual_path(9), "");
 }
 
 TEST(LineSettings, ReadsAndWritesBackTheSettingsTexts) {

@@ -67,6 +67,8 @@ private:
 class FakeDevices : public PortDevices {
 public:
     void use_device(int number, const std::string& device) override {
+        // A virtual port the system will not make, as the real router throws.
+        if (device == virtual_device && !virtual_refused.empty()) throw PortFailure(8018, virtual_refused);
         devices[number] = device;
         calls.push_back("device " + std::to_string(number) + " " + device);
     }
@@ -76,6 +78,7 @@ public:
     }
     std::map<int, std::string> devices;
     std::vector<std::string> calls;
+    std::string virtual_refused;  // why a virtual port cannot be made; "" when it can
 };
 
 class FakeClock : public Clock {
