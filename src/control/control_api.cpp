@@ -246,7 +246,7 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
         if (auto* bad = std::get_if<Refusal>(&patch)) return refusal_reply(*bad);
         VehiclePatch& change = std::get<VehiclePatch>(patch);
         if (object.contains(QStringLiteral("ais"))) {
-            auto identity = read_identity(object.value(QStringLiteral("ais")), target.ais().mezzi.at(n));
+            auto identity = read_identity(object.value(QStringLiteral("ais")), target.ais().vehicles.at(n));
             if (auto* bad = std::get_if<Refusal>(&identity)) return refusal_reply(*bad);
             change.ais = std::get<AisIdentity>(identity);
         }
@@ -285,7 +285,7 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
     }
     auto options = read_receiver(object, target.state().receiver);
     if (auto* bad = std::get_if<Refusal>(&options)) return refusal_reply(*bad);
-    if (auto bad = target.set_receiver(std::get<OpzioniRicevitore>(options))) return refusal_reply(*bad);
+    if (auto bad = target.set_receiver(std::get<ReceiverOptions>(options))) return refusal_reply(*bad);
     return reply(receiver_json(target.state().receiver));
 }
 
