@@ -18,13 +18,9 @@ void put_dimensions(Payload& p, const Dimensions& d) {
     p.put(d.to_starboard, 6);
 }
 
-}  // namespace
-
-Payload class_a_position(const PositionReport& r) {
-    Payload p;
-    open(p, 1, r.mmsi);
-    p.put(static_cast<unsigned>(r.status), 4);
-    p.put_signed(r.rate_of_turn, 8);
+// Speed, accuracy, position, course, heading and second: the same fields in
+// class A's and class B's reports.
+void put_motion(Payload& p, const PositionReport& r) {
     p.put(r.speed, 10);
     p.put(r.accuracy, 1);
     p.put_signed(r.longitude, 28);
@@ -32,6 +28,24 @@ Payload class_a_position(const PositionReport& r) {
     p.put(r.course, 12);
     p.put(r.heading, 9);
     p.put(r.second, 6);
+}
+
+// Message 24 up to its part number: A (0) or B (1).
+Payload message_24(std::uint32_t mmsi, unsigned part) {
+    Payload p;
+    open(p, 24, mmsi);
+    p.put(part, 2);
+    return p;
+}
+
+}  // namespace
+
+Payload class_a_position(const PositionReport& r) {
+    Payload p;
+    open(p, 1, r.mmsi);
+    p.put(static_cast<unsigned>(r.status), 4);
+    p.put_signed(r.rate_of_turn, 8);
+    put_motion(p, r);
     p.put(r.manoeuvre, 2);
     p.put(0, 3);  // spare
     p.put(r.raim, 1);
@@ -43,13 +57,7 @@ Payload class_b_position(const PositionReport& r) {
     Payload p;
     open(p, 18, r.mmsi);
     p.put(0, 8);  // reserved for regional applications
-    p.put(r.speed, 10);
-    p.put(r.accuracy, 1);
-    p.put_signed(r.longitude, 28);
-    p.put_signed(r.latitude, 27);
-    p.put(r.course, 12);
-    p.put(r.heading, 9);
-    p.put(r.second, 6);
+    put_motion(p, r);
     p.put(0, 2);  // reserved for regional applications
     p.put(1, 1);  // class B unit: CS
     p.put(0, 1);  // no display
@@ -85,18 +93,14 @@ Payload static_and_voyage(const StaticData& d) {
 }
 
 Payload static_part_a(const StaticData& d) {
-    Payload p;
-    open(p, 24, d.mmsi);
-    p.put(0, 2);  // part A
+    Payload p = message_24(d.mmsi, 0);
     p.put_text(d.name, 20);
     p.put(0, 8);  // spare
     return p;
 }
 
 Payload static_part_b(const StaticData& d) {
-    Payload p;
-    open(p, 24, d.mmsi);
-    p.put(1, 2);  // part B
+    Payload p = message_24(d.mmsi, 1);
     p.put(d.ship_type, 8);
     p.put_text(d.vendor, 3);
     p.put(d.model, 4);

@@ -241,6 +241,8 @@ Read read_obstruction_option(Options& o, const Value& v) {
 
 }  // namespace
 
+// Every option of the command line, a data table: --help, the man page and
+// the reader all come from it.
 const std::vector<OptionSpec>& option_table() {
     static const std::vector<OptionSpec> table = {
         {"--senza-finestra", Kind::flag, "", "funziona senza finestra; il monitor va sullo standard output",

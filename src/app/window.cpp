@@ -164,6 +164,14 @@ void show_program(gui::MainWindow& window, Program& program) {
     });
 }
 
+// The program's lines: what it says to standard error, its virtual ports'
+// paths to standard output, those of the start and those made later.
+void tell_on(Program& program, LineOutput& out, LineOutput& errors) {
+    program.say = [&errors](const std::string& line) { errors.write_line(line); };
+    for (const std::string& line : program.virtual_ports()) out.write_line(line);
+    program.virtual_port_made = [&out](const std::string& line) { out.write_line(line); };
+}
+
 }  // namespace
 
 int run_window(int argc, char** argv, const Options& options) {
@@ -204,9 +212,7 @@ int run_window(int argc, char** argv, const Options& options) {
         return refused->status;
     }
     std::unique_ptr<Program> program = std::get<std::unique_ptr<Program>>(std::move(made));
-    program->say = [&errors](const std::string& line) { errors.write_line(line); };
-    for (const std::string& line : program->virtual_ports()) out.write_line(line);
-    program->virtual_port_made = [&out](const std::string& line) { out.write_line(line); };
+    tell_on(*program, out, errors);
 
     ProgramPanel panel(*program, shell, options);
     gui::MainWindow window(panel.form());

@@ -125,8 +125,6 @@ std::optional<unsigned> name_number(std::string_view name, std::string_view base
     return number;
 }
 
-bool ProgramFolder::is_own_name(std::string_view name) { return is_vadrel_name(name); }
-
 bool ProgramFolder::is_temporary(std::string_view name) {
     return name.size() == temporary_prefix.size() + 6 && name.substr(0, temporary_prefix.size()) == temporary_prefix &&
            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(temporary_prefix.size()), name.end(), is_alnum);

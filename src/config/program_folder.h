@@ -143,10 +143,6 @@ public:
 
     // vadrel.cnf's temporaries: "vadrel.cnf.tmp-" and six letters or digits.
     static bool is_temporary(std::string_view name);
-    // A name vadrel reads, writes or removes in its folder: vadrel.cnf, its
-    // copies and temporaries, vadrel.ini, the locks, vadrel.token, the kept
-    // routes.
-    static bool is_own_name(std::string_view name);
     // The path of the program's own file that `target` is (the same file
     // under any name, or one of vadrel's names here, there or not); empty
     // when it is none of them.

@@ -242,49 +242,11 @@ ApiReply give_offered_route(ControlTarget& target, std::size_t n, std::variant<R
     return route_reply(target, n, {});
 }
 
-std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, ControlTarget& target) {
-    const PathRoutes found = routes_of(request.path, request.method);
-    if (found.allow.isEmpty()) return no_such_path(request.path);
-    if (found.route == nullptr) return method_refused(method_name(request.method).toStdString(), found.allow);
-    const ApiRoute* route = found.route;
-    const QString& vehicle = found.vehicle;
-    std::size_t n = 0;
-    if (!vehicle.isEmpty()) {
-        n = vehicle.toULongLong();
-        if (!vehicle_exists(n)) return refused(not_found, no_such_vehicle(vehicle.toStdString()), "mezzo");
-    }
-    switch (route->action) {
-    case Action::events:
-        return refused(upgrade_required, "gli eventi si ricevono su una connessione WebSocket (Upgrade: websocket)");
-    case Action::index: return reply(index_json());
-    case Action::state: return reply(state_json(target.state()));
-    case Action::port: return reply(port_json(target.port()));
-    case Action::vehicles: {
-        QJsonArray vehicles;
-        for (std::size_t i = 0; i < fleet_size; ++i) vehicles.append(vehicle_json(target.entry(i)));
-        return reply({{"mezzi", vehicles}});
-    }
-    case Action::read_receiver: return reply(receiver_json(target.state().receiver));
-    case Action::ais: return reply(ais_json(target.ais()));
-    case Action::vehicle: return vehicle_reply(target, n);
-    case Action::route: {
-        auto page = points_page(request);
-        if (auto* bad = std::get_if<ApiReply>(&page)) return *bad;
-        return route_reply(target, n, std::get<PointsPage>(page));
-    }
-    default: break;
-    }
-    // The changes.
-    if (target.replaying()) return replaying_refusal();
-    if (route->action == Action::give_route) return RouteToRead{n};
-    if (route->action == Action::take_route) {
-        target.take_route(n);
-        return vehicle_reply(target, n);
-    }
-    auto body = json_body(request);
-    if (auto* problem = std::get_if<ApiReply>(&body)) return *problem;
-    const QJsonObject& object = std::get<QJsonObject>(body);
-    switch (route->action) {
+namespace {
+
+// A change with its body read: what is changed, and the answer.
+ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& target, std::size_t n) {
+    switch (action) {
     case Action::patch_vehicle: {
         auto patch = read_vehicle_patch(object);
         if (auto* bad = std::get_if<Refusal>(&patch)) return refusal_reply(*bad);
@@ -331,6 +293,52 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     if (auto* bad = std::get_if<Refusal>(&options)) return refusal_reply(*bad);
     if (const Result<> done = target.set_receiver(std::get<ReceiverOptions>(options)); !done) return not_done(done);
     return reply(receiver_json(target.state().receiver));
+}
+
+}  // namespace
+
+std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, ControlTarget& target) {
+    const PathRoutes found = routes_of(request.path, request.method);
+    if (found.allow.isEmpty()) return no_such_path(request.path);
+    if (found.route == nullptr) return method_refused(method_name(request.method).toStdString(), found.allow);
+    const ApiRoute* route = found.route;
+    const QString& vehicle = found.vehicle;
+    std::size_t n = 0;
+    if (!vehicle.isEmpty()) {
+        n = vehicle.toULongLong();
+        if (!vehicle_exists(n)) return refused(not_found, no_such_vehicle(vehicle.toStdString()), "mezzo");
+    }
+    switch (route->action) {
+    case Action::events:
+        return refused(upgrade_required, "gli eventi si ricevono su una connessione WebSocket (Upgrade: websocket)");
+    case Action::index: return reply(index_json());
+    case Action::state: return reply(state_json(target.state()));
+    case Action::port: return reply(port_json(target.port()));
+    case Action::vehicles: {
+        QJsonArray vehicles;
+        for (std::size_t i = 0; i < fleet_size; ++i) vehicles.append(vehicle_json(target.entry(i)));
+        return reply({{"mezzi", vehicles}});
+    }
+    case Action::read_receiver: return reply(receiver_json(target.state().receiver));
+    case Action::ais: return reply(ais_json(target.ais()));
+    case Action::vehicle: return vehicle_reply(target, n);
+    case Action::route: {
+        auto page = points_page(request);
+        if (auto* bad = std::get_if<ApiReply>(&page)) return *bad;
+        return route_reply(target, n, std::get<PointsPage>(page));
+    }
+    default: break;
+    }
+    // The changes.
+    if (target.replaying()) return replaying_refusal();
+    if (route->action == Action::give_route) return RouteToRead{n};
+    if (route->action == Action::take_route) {
+        target.take_route(n);
+        return vehicle_reply(target, n);
+    }
+    auto body = json_body(request);
+    if (auto* problem = std::get_if<ApiReply>(&body)) return *problem;
+    return change_answer(route->action, std::get<QJsonObject>(body), target, n);
 }
 
 }  // namespace vadrel

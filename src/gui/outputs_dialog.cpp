@@ -55,7 +55,6 @@ OutputsDialog::OutputsDialog(const NetworkOutputs& outputs, Change change, QWidg
     setObjectName(QStringLiteral("Uscite"));
     setWindowTitle(QStringLiteral("Rete"));
     setMinimumWidth(520);
-
     auto* tcp = new QGroupBox(QStringLiteral("Server TCP"));
     auto* tcp_form = new QFormLayout(tcp);
     tcp_on_ = named(new QCheckBox(QStringLiteral("Attivo")), "tcp_attivo");

@@ -76,21 +76,7 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
     points_->setObjectName(QStringLiteral("percorso_punti"));
     points_->setMinimumHeight(140);
 
-    end_ = new QComboBox(this);
-    end_->setObjectName(QStringLiteral("percorso_fine"));
-    end_->addItem(QStringLiteral("Ferma all'ultimo punto"), static_cast<int>(RouteEnd::stop));
-    end_->addItem(QStringLiteral("Ciclo: di nuovo dal primo punto"), static_cast<int>(RouteEnd::loop));
-    end_->addItem(QStringLiteral("Indietro lungo il percorso"), static_cast<int>(RouteEnd::back));
-    rhythm_ = new QCheckBox(QStringLiteral("&Ritmo della traccia (alle ore dei punti)"), this);
-    rhythm_->setObjectName(QStringLiteral("percorso_ritmo"));
-    turn_ = new QDoubleSpinBox(this);
-    turn_->setObjectName(QStringLiteral("percorso_virata"));
-    turn_->setRange(0.0, 360.0);
-    turn_->setDecimals(1);
-    turn_->setSuffix(QStringLiteral(" °/s"));
-    turn_->setSpecialValueText(QStringLiteral("immediata"));
-    from_here_ = new QCheckBox(QStringLiteral("Dal punto &attuale (ci va da dove è)"), this);
-    from_here_->setObjectName(QStringLiteral("percorso_da_qui"));
+    make_options();
 
     message_ = new QLabel(this);
     message_->setTextFormat(Qt::PlainText);  // it names the route, whatever its name holds
@@ -138,20 +124,41 @@ RouteDialog::RouteDialog(const Fleet& fleet, VehicleRoutes& routes, std::size_t 
     connect(rhythm_, &QCheckBox::toggled, this, &RouteDialog::describe);
     connect(from_here_, &QCheckBox::toggled, this, &RouteDialog::describe);
 
-    // The route the vehicle follows now, as a starting point for the options.
-    if (const FollowedRoute* followed = routes_.route(n)) {
-        end_->setCurrentIndex(end_->findData(static_cast<int>(followed->options.end)));
-        turn_->setValue(followed->options.turn_rate);
-        rhythm_->setChecked(followed->options.track_times);
-        // "Dal punto attuale" always starts unticked: the approach may be long.
-        const QString now = QStringLiteral("Il mezzo %1 segue ora il percorso \"%2\" (%3 punti): un altro lo sostituisce.")
-                                .arg(n).arg(qt_text(followed->route.name())).arg(followed->route.size());
-        const std::string& not_kept = routes_.not_kept(n);
-        if (not_kept.empty() || routes_.keeping(n)) {
-            say(now, false);
-        } else {
-            say(now + QStringLiteral("\n") + not_kept_text(not_kept), true);
-        }
+    show_followed();
+}
+
+void RouteDialog::make_options() {
+    end_ = new QComboBox(this);
+    end_->setObjectName(QStringLiteral("percorso_fine"));
+    end_->addItem(QStringLiteral("Ferma all'ultimo punto"), static_cast<int>(RouteEnd::stop));
+    end_->addItem(QStringLiteral("Ciclo: di nuovo dal primo punto"), static_cast<int>(RouteEnd::loop));
+    end_->addItem(QStringLiteral("Indietro lungo il percorso"), static_cast<int>(RouteEnd::back));
+    rhythm_ = new QCheckBox(QStringLiteral("&Ritmo della traccia (alle ore dei punti)"), this);
+    rhythm_->setObjectName(QStringLiteral("percorso_ritmo"));
+    turn_ = new QDoubleSpinBox(this);
+    turn_->setObjectName(QStringLiteral("percorso_virata"));
+    turn_->setRange(0.0, 360.0);
+    turn_->setDecimals(1);
+    turn_->setSuffix(QStringLiteral(" °/s"));
+    turn_->setSpecialValueText(QStringLiteral("immediata"));
+    from_here_ = new QCheckBox(QStringLiteral("Dal punto &attuale (ci va da dove è)"), this);
+    from_here_->setObjectName(QStringLiteral("percorso_da_qui"));
+}
+
+void RouteDialog::show_followed() {
+    const FollowedRoute* followed = routes_.route(vehicle_);
+    if (followed == nullptr) return;
+    end_->setCurrentIndex(end_->findData(static_cast<int>(followed->options.end)));
+    turn_->setValue(followed->options.turn_rate);
+    rhythm_->setChecked(followed->options.track_times);
+    // "Dal punto attuale" always starts unticked: the approach may be long.
+    const QString now = QStringLiteral("Il mezzo %1 segue ora il percorso \"%2\" (%3 punti): un altro lo sostituisce.")
+                            .arg(vehicle_).arg(qt_text(followed->route.name())).arg(followed->route.size());
+    const std::string& not_kept = routes_.not_kept(vehicle_);
+    if (not_kept.empty() || routes_.keeping(vehicle_)) {
+        say(now, false);
+    } else {
+        say(now + QStringLiteral("\n") + not_kept_text(not_kept), true);
     }
 }
 

@@ -40,6 +40,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // "Alla fine", "Virata", the track's rhythm, "Dal punto attuale".
+    void make_options();
+    // The route the vehicle follows now, as a starting point for the options.
+    void show_followed();
     void choose();
     void describe();
     void apply();

@@ -75,9 +75,8 @@ public:
     int paint(QPainter& painter, const MapProjection& map);
     // Why the tiles stopped, in Italian; "" while they work.
     QString failure() const { return failure_; }
-    // The tiles of the view held in memory, and the requests in flight.
+    // The tiles of the view held in memory.
     bool holds(const TileKey& key) const { return images_.contains(key.id()); }
-    int in_flight() const { return static_cast<int>(replies_.size()); }
     // Requests in flight, answers being decoded, or a repaint owed.
     bool busy() const;
     // What the layer has done, for those who check it rests: images decoded

@@ -34,17 +34,11 @@ void Link::start(Origin origin) {
         tell(LinkChange::closed, origin);
         return;
     }
-    try {
+    opening(origin, [this] {
         port_.set_port_number(static_cast<std::int16_t>(number_));
         port_.set_settings(line_settings_text(baud_));
         port_.open();
-    } catch (const PortFailure& e) {
-        fail(e.what(), origin);
-        return;
-    }
-    problem_.clear();
-    caption_ = chosen_open;
-    tell(LinkChange::opened, origin);
+    });
 }
 
 std::optional<Refusal> Link::choose(int number, Origin origin) {
@@ -55,11 +49,17 @@ std::optional<Refusal> Link::choose(int number, Origin origin) {
 }
 
 void Link::reopen(Origin origin) {
-    try {
+    opening(origin, [this] {
         if (port_.is_open()) port_.close();
         port_.set_port_number(static_cast<std::int16_t>(number_));
         if (const std::string wanted = line_settings_text(baud_); port_.settings() != wanted) port_.set_settings(wanted);
         port_.open();
+    });
+}
+
+void Link::opening(Origin origin, const std::function<void()>& open) {
+    try {
+        open();
     } catch (const PortFailure& e) {
         fail(e.what(), origin);
         return;

@@ -106,6 +106,9 @@ private:
     // Closes what is open and opens the chosen number at the chosen speed;
     // a failure leaves no port chosen.
     void reopen(Origin origin);
+    // Runs `open`, which opens the port or throws PortFailure: the link is
+    // open, or failed with the port's reason.
+    void opening(Origin origin, const std::function<void()>& open);
     void fail(const std::string& reason, Origin origin);
     void tell(LinkChange what, Origin origin);
 

@@ -194,90 +194,97 @@ bool LogReader::next(LogTick& tick) {
             break;
         }
         ++line_;
-        // The radio burst's NULs stand before each line; they are bytes of
-        // the second they follow.
-        const std::size_t nuls = line.find_first_not_of('\0');
-        std::string_view text(line);
-        text.remove_prefix(nuls == std::string::npos ? text.size() : nuls);
-        const bool ended = !text.empty() && text.back() == '\n';
-        if (ended) text.remove_suffix(1);
-        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-
-        std::string problem;
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte > 0x7E) {
-                binary_ = true;
-                problem = "byte non di testo (" + hex(byte) + ")";
-                break;
-            }
-        }
-        if (too_long) {
-            if (problem.empty() && text.empty()) {
-                // NULs for thousands of bytes: no radio framing, a binary file (or a hole in one).
-                binary_ = true;
-                problem = "byte non di testo (00)";
-            }
-            ++dropped_;
-            add_problem(LogProblem::Kind::dropped,
-                        (problem.empty() ? "" : problem + ", ") + "riga troppo lunga (oltre " +
-                            std::to_string(max_line) + " byte): non si invia");
-            continue;
-        }
-        if (problem.empty() && !text.empty() && text[0] == '#') {
-            // A comment is never sent; its NULs belong to the second before.
-            if (building_) keep(std::string_view(line).substr(0, nuls));
-            const auto ms = read_time_line(text);
-            if (ms && mode_ == Mode::undecided) {
-                mode_ = Mode::comments;
-                time_ms_ = *ms;
-                begin(0);
-            } else if (ms && mode_ == Mode::comments) {
-                new_time(*ms);
-            }
-            continue;
-        }
-        const std::string_view sentence = without_prefix(text);
-        if (problem.empty() && !text.empty()) {
-            if (sentence.empty() || (sentence[0] != '$' && sentence[0] != '!')) {
-                problem = "non è una frase NMEA";
-            } else {
-                problem = sentence_problem(text);
-                if (problem.empty() && !ended) problem = "frase senza fine riga (file troncato?)";
-            }
-        }
-        bool timed_here = false;
-        std::int64_t ms = 0;
-        if (problem.empty() && mode_ != Mode::comments && timed_kind(sentence)) {
-            const std::size_t comma = sentence.find(',', 7);
-            const auto time = read_time_field(sentence.substr(7, comma == std::string_view::npos ? 0 : comma - 7));
-            if (!time) {
-                problem = "frase senza ora";
-            } else {
-                timed_here = true;
-                ms = *time;
-            }
-        }
-        if (timed_here) {
-            if (mode_ == Mode::undecided) {
-                mode_ = Mode::sentences;
-                time_ms_ = ms;
-                if (!building_) begin(0);
-            } else if (ms != time_ms_) {
-                new_time(ms);
-            }
-        }
-        if (!building_) begin(0);
-        const long dropped_before = dropped_;
-        keep(line);
-        if (!problem.empty() && dropped_ == dropped_before) {
-            ++damaged_;
-            add_problem(LogProblem::Kind::damaged, problem);
-        }
+        take_line(line, too_long);
     }
     tick = std::move(finished_);
     ready_ = false;
     return true;
+}
+
+void LogReader::take_line(const std::string& line, bool too_long) {
+    // The radio burst's NULs stand before each line; they are bytes of
+    // the second they follow.
+    const std::size_t nuls = line.find_first_not_of('\0');
+    std::string_view text(line);
+    text.remove_prefix(nuls == std::string::npos ? text.size() : nuls);
+    const bool ended = !text.empty() && text.back() == '\n';
+    if (ended) text.remove_suffix(1);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+
+    std::string problem = text_problem(text);
+    if (too_long) {
+        if (problem.empty() && text.empty()) {
+            // NULs for thousands of bytes: no radio framing, a binary file (or a hole in one).
+            binary_ = true;
+            problem = "byte non di testo (00)";
+        }
+        ++dropped_;
+        add_problem(LogProblem::Kind::dropped,
+                    (problem.empty() ? "" : problem + ", ") + "riga troppo lunga (oltre " +
+                        std::to_string(max_line) + " byte): non si invia");
+        return;
+    }
+    if (problem.empty() && !text.empty() && text[0] == '#') {
+        // A comment is never sent; its NULs belong to the second before.
+        if (building_) keep(std::string_view(line).substr(0, nuls));
+        const auto ms = read_time_line(text);
+        if (ms && mode_ == Mode::undecided) {
+            mode_ = Mode::comments;
+            time_ms_ = *ms;
+            begin(0);
+        } else if (ms && mode_ == Mode::comments) {
+            new_time(*ms);
+        }
+        return;
+    }
+    const std::string_view sentence = without_prefix(text);
+    if (problem.empty() && !text.empty()) {
+        if (sentence.empty() || (sentence[0] != '$' && sentence[0] != '!')) {
+            problem = "non è una frase NMEA";
+        } else {
+            problem = sentence_problem(text);
+            if (problem.empty() && !ended) problem = "frase senza fine riga (file troncato?)";
+        }
+    }
+    bool timed_here = false;
+    std::int64_t ms = 0;
+    if (problem.empty() && mode_ != Mode::comments && timed_kind(sentence)) {
+        const std::size_t comma = sentence.find(',', 7);
+        const auto time = read_time_field(sentence.substr(7, comma == std::string_view::npos ? 0 : comma - 7));
+        if (!time) {
+            problem = "frase senza ora";
+        } else {
+            timed_here = true;
+            ms = *time;
+        }
+    }
+    if (timed_here) {
+        if (mode_ == Mode::undecided) {
+            mode_ = Mode::sentences;
+            time_ms_ = ms;
+            if (!building_) begin(0);
+        } else if (ms != time_ms_) {
+            new_time(ms);
+        }
+    }
+    if (!building_) begin(0);
+    const long dropped_before = dropped_;
+    keep(line);
+    if (!problem.empty() && dropped_ == dropped_before) {
+        ++damaged_;
+        add_problem(LogProblem::Kind::damaged, problem);
+    }
+}
+
+std::string LogReader::text_problem(std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) {
+            binary_ = true;
+            return "byte non di testo (" + hex(byte) + ")";
+        }
+    }
+    return {};
 }
 
 LogSource source_text_of(std::string_view bytes) {

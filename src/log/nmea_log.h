@@ -103,6 +103,10 @@ private:
     // Reads one line with its "\n" (when it has one), at most max_line
     // bytes of it; false at the end.
     bool read_line(std::string& line, bool& too_long);
+    // One line of the log into the second being built.
+    void take_line(const std::string& line, bool too_long);
+    // Why the line is no text (a byte outside printable ASCII), or "".
+    std::string text_problem(std::string_view text);
     void add_problem(LogProblem::Kind kind, const std::string& reason);
     // A new time: the second being built closes and one starts.
     void new_time(std::int64_t ms);

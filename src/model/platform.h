@@ -30,7 +30,6 @@ public:
     virtual void open() = 0;
     virtual void close() = 0;
     virtual void set_port_number(std::int16_t number) = 0;
-    virtual std::int16_t port_number() const = 0;
     // A settings text such as "4800,N,8,1".
     virtual void set_settings(const std::string& settings) = 0;
     virtual std::string settings() const = 0;

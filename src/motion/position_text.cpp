@@ -73,6 +73,26 @@ char hemisphere_of(std::u32string word) {
     return 0;
 }
 
+// The figure's text and value from its digits ("45", "45,5"); why not, when
+// they are no number a double holds.
+std::optional<Error> read_value(std::u32string_view digits, Figure& f) {
+    f.text = utf8(digits);
+    std::string plain = f.text;
+    for (char& d : plain) {
+        if (d == ',') d = '.';
+    }
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), f.value);
+    if (error == std::errc::result_out_of_range) {
+        // past what a double holds, or, with no whole part but
+        // zeros, too small to tell from zero
+        if (plain.find_first_not_of('0') != plain.find('.')) return "Numero troppo grande: " + quoted(shortened(digits));
+        f.value = 0.0;
+    } else if (error != std::errc() || end != plain.data() + plain.size()) {
+        return "Numero non valido: " + quoted(shortened(digits));
+    }
+    return std::nullopt;
+}
+
 std::variant<std::vector<Token>, Error> tokens_of(const std::u32string& text) {
     std::vector<Token> tokens;
     int sign = 0;
@@ -107,23 +127,7 @@ std::variant<std::vector<Token>, Error> tokens_of(const std::u32string& text) {
                 }
             }
             std::u32string_view digits = std::u32string_view(text).substr(start, i - start);
-            f.text = utf8(digits);
-            std::string plain = f.text;
-            for (char& d : plain) {
-                if (d == ',') d = '.';
-            }
-            const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), f.value);
-            if (error == std::errc::result_out_of_range) {
-                // past what a double holds, or, with no whole part but
-                // zeros, too small to tell from zero
-                if (plain.find_first_not_of('0') == plain.find('.')) {
-                    f.value = 0.0;
-                } else {
-                    return Error("Numero troppo grande: " + quoted(shortened(digits)));
-                }
-            } else if (error != std::errc() || end != plain.data() + plain.size()) {
-                return Error("Numero non valido: " + quoted(shortened(digits)));
-            }
+            if (auto error = read_value(digits, f)) return *error;
             // its mark, after blanks if any: ° ' " or two minute marks
             std::size_t k = i;
             while (is_blank(at(k))) ++k;

@@ -2,7 +2,6 @@
 
 #include "panel/step_buttons.h"
 
-
 namespace vadrel {
 
 namespace {
@@ -12,6 +11,7 @@ constexpr bool selected = true;
 constexpr Font step_font{12.0, false};
 }  // namespace
 
+// The form's controls where the form lays them: a data table.
 PanelForm::PanelForm(Fleet& fleet_, Link& link_, Transmitter& transmitter_, Platform platform_)
     : fleet(fleet_),
       link(link_),
@@ -102,6 +102,10 @@ PanelForm::PanelForm(Fleet& fleet_, Link& link_, Transmitter& transmitter_, Plat
         &current_vehicle_label, &vehicle_count_label, &about_menu, &help_menu,
     };
 
+    set_fonts_and_groups();
+}
+
+void PanelForm::set_fonts_and_groups() {
     for (CommandButton* b : {&next_vehicle_button, &previous_vehicle_button}) b->set_font(step_font);
     for (const StepButton& step : step_buttons) (this->*step.button).set_font(step_font);
     status_label.set_font({9.75, true});

@@ -166,6 +166,10 @@ public:
     Link::WatchId link_watch = 0;
 
 private:
+    // The step buttons' font, the label of the state in bold, and the
+    // option buttons that clear each other.
+    void set_fonts_and_groups();
+
     std::vector<Control*> controls_;
 };
 

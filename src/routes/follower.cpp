@@ -43,10 +43,8 @@ public:
     std::int64_t legs() const { return legs_; }
     std::int64_t points() const { return n_; }
     bool closing() const { return closing_; }
-    bool timed() const { return timed_; }
     double rate() const { return rate_; }
     RouteEnd end() const { return options_.end; }
-    GeoPoint origin() const { return origin_; }
 
     // A leg of the route itself (not the first leg of from_here, not the leg back).
     bool inner(std::int64_t leg) const { return leg >= 0 && leg + 1 < n_; }

@@ -90,32 +90,41 @@ void JsonParser::syntax_at_token(const std::string& reason) {
     fail(token_line_, token_column_, "JSON non valido: " + reason);
 }
 
-void JsonParser::step(char c) {
+bool JsonParser::token_byte(char c) {
     switch (lexing_) {
-        case Lexing::string: return string_byte(c);
-        case Lexing::escape: return escape_byte(c);
+        case Lexing::string: string_byte(c); return true;
+        case Lexing::escape: escape_byte(c); return true;
         case Lexing::number:
             if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E') {
-                if (token_.size() >= max_number) return syntax("numero troppo lungo");
-                token_.push_back(c);
-                return;
+                if (token_.size() >= max_number) {
+                    syntax("numero troppo lungo");
+                } else {
+                    token_.push_back(c);
+                }
+                return true;
             }
             lexing_ = Lexing::none;
             number_end();
-            if (out_.failed()) return;
-            break;
+            return out_.failed();
         case Lexing::literal:
             if (c >= 'a' && c <= 'z') {
-                if (token_.size() >= 5) return syntax("valore non valido");
-                token_.push_back(c);
-                return;
+                if (token_.size() >= 5) {
+                    syntax("valore non valido");
+                } else {
+                    token_.push_back(c);
+                }
+                return true;
             }
             lexing_ = Lexing::none;
             literal_end();
-            if (out_.failed()) return;
-            break;
+            return out_.failed();
         case Lexing::none: break;
     }
+    return false;
+}
+
+void JsonParser::step(char c) {
+    if (token_byte(c)) return;
     if (is_blank(c)) return;
     if (position_ < 3 && bom_ == position_ && c == "\xEF\xBB\xBF"[position_]) {  // a byte order mark
         ++bom_;
@@ -153,7 +162,11 @@ void JsonParser::step(char c) {
         }
         return;
     }
-    // A value, or the end of an empty list.
+    value_start(c);
+}
+
+// A value, or the end of an empty list.
+void JsonParser::value_start(char c) {
     if (c == ']' && expect_ == Expect::value_or_close) return close();
     switch (c) {
         case '{':

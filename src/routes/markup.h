@@ -50,6 +50,19 @@ private:
     ReadProblem problem(std::int64_t line, std::int64_t column, std::string reason) const {
         return ReadProblem{line, column, std::move(reason)};
     }
+    // A byte that is no character of the text (a control, broken UTF-8).
+    std::optional<ReadProblem> character(char c);
+    // The byte's step through the markup, in the state `in_`.
+    std::optional<ReadProblem> markup(char c);
+    // After "<": which kind of tag it opens.
+    std::optional<ReadProblem> opened(char c);
+    void bang(char c);
+    // A comment or a CDATA section ends at two of `mark` then ">".
+    void close_after_two(char c, char mark);
+    std::optional<ReadProblem> start_tag(char c);
+    // An "=" in a start tag: one more attribute, maybe a namespace declaration.
+    std::optional<ReadProblem> attribute();
+    ReadProblem tag_too_long() const;
 
     bool root_done_ = false;  // the root element is closed
     bool utf8_ = true;

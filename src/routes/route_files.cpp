@@ -145,6 +145,23 @@ std::string ReadProblem::message() const {
     return "riga " + std::to_string(line) + ", colonna " + std::to_string(column) + ": " + reason;
 }
 
+namespace {
+
+// The format the first bytes tell, after blanks and a byte order mark: XML
+// at "<", JSON at "[" or "{", else CSV; none while they tell nothing yet.
+std::optional<RouteFormat> format_of_start(std::string_view undecided) {
+    std::string_view look = undecided;
+    if (look.substr(0, 3) == "\xEF\xBB\xBF") look.remove_prefix(3);
+    // A byte order mark not yet whole tells nothing yet.
+    const bool mark_begun = look.size() < 3 && std::string_view("\xEF\xBB\xBF").starts_with(look);
+    const std::size_t first = mark_begun ? std::string_view::npos : look.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos && undecided.size() < piece_bytes) return std::nullopt;
+    const char c = first == std::string_view::npos ? ' ' : look[first];
+    return c == '<' ? RouteFormat::gpx : c == '[' || c == '{' ? RouteFormat::json : RouteFormat::csv;
+}
+
+}  // namespace
+
 RouteReading read_route_source(const PieceSource& source, RouteFormat format, std::optional<std::uint64_t> size,
                                JsonFields* fields) {
     const auto limit = [] { return max_file_bytes; };
@@ -192,14 +209,8 @@ RouteReading read_route_source(const PieceSource& source, RouteFormat format, st
         bool given = true;
         if (format == RouteFormat::guess) {
             undecided.append(bytes);
-            std::string_view look = undecided;
-            if (look.substr(0, 3) == "\xEF\xBB\xBF") look.remove_prefix(3);
-            // A byte order mark not yet whole tells nothing yet.
-            const bool mark_begun = look.size() < 3 && std::string_view("\xEF\xBB\xBF").starts_with(look);
-            const std::size_t first = mark_begun ? std::string_view::npos : look.find_first_not_of(" \t\r\n");
-            if (first != std::string_view::npos || undecided.size() >= piece_bytes) {
-                const char c = first == std::string_view::npos ? ' ' : look[first];
-                choose(c == '<' ? RouteFormat::gpx : c == '[' || c == '{' ? RouteFormat::json : RouteFormat::csv);
+            if (const auto told = format_of_start(undecided)) {
+                choose(*told);
                 const std::string held = std::move(undecided);
                 undecided.clear();
                 given = give(held);

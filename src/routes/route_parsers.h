@@ -143,6 +143,10 @@ private:
     enum class Scalar : std::uint8_t { string, number, literal };
 
     void step(char c);
+    // The byte read into the token under way (a string, a number, a
+    // literal); false when there is none or the byte ends it.
+    bool token_byte(char c);
+    void value_start(char c);
     void string_byte(char c);
     void escape_byte(char c);
     void number_end();

@@ -1,9 +1,8 @@
 // GPX and KML, read as a stream by QXmlStreamReader.
 //
 // Before the reader sees a byte, the file's prolog (what comes before the
-// root element: the XML declaration, comments, processing instructions) is
-// looked at here: a DOCTYPE there is refused, so no entity is ever declared,
-// let alone expanded or fetched.
+// root element) is looked at (xml_prolog.h): a DOCTYPE there is refused, so
+// no entity is ever declared, let alone expanded or fetched.
 //
 // Every byte then passes a scan of the markup (markup.h) before the
 // reader has it, which bounds the reader's work on a tag and the elements it
@@ -17,13 +16,12 @@
 #include "routes/iso_time.h"
 #include "routes/markup.h"
 #include "routes/route_parsers.h"
+#include "routes/xml_prolog.h"
 
 namespace vadrel::route_parsing {
 
 namespace {
 
-// The prolog is looked at up to this size.
-constexpr std::size_t max_prolog = 64 * 1024;
 // The text of an element that is read (a name, a time, a speed, a gx:coord).
 // A route's longest name at four bytes a character, so that every name a
 // route may have is read back from the GPX that keeps it.
@@ -34,23 +32,6 @@ constexpr std::size_t max_tuple = 256;
 // longer than this is refused, so that a file with no markup in it cannot
 // fill the memory. (A KML LineString of 500,000 points still fits.)
 constexpr std::size_t max_token = 16 * 1024 * 1024;
-
-// The encoding the XML declaration at the start of `prolog` names, in lower
-// case; "" when it names none.
-std::string declared_encoding(std::string_view prolog) {
-    if (prolog.substr(0, 3) == "\xEF\xBB\xBF") prolog.remove_prefix(3);
-    if (prolog.substr(0, 5) != "<?xml") return {};
-    prolog = prolog.substr(0, prolog.find("?>"));
-    const std::size_t at = prolog.find("encoding");
-    if (at == std::string_view::npos) return {};
-    const std::size_t open = prolog.find_first_of("\"'", at);
-    if (open == std::string_view::npos) return {};
-    const std::size_t close = prolog.find(prolog[open], open + 1);
-    if (close == std::string_view::npos) return {};
-    std::string name(prolog.substr(open + 1, close - open - 1));
-    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return name;
-}
 
 enum class Ctx : std::uint8_t {
     other,
@@ -71,39 +52,13 @@ enum class Ctx : std::uint8_t {
     coord,  // gx:coord
 };
 
-enum class Prolog : std::uint8_t { more, body, doctype, too_long };
-
-// Where the root element starts, or why not yet.
-Prolog scan_prolog(std::string_view bytes, std::size_t& doctype_at) {
-    std::size_t i = 0;
-    if (bytes.size() < 3 && std::string_view("\xEF\xBB\xBF").starts_with(bytes)) return Prolog::more;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
-    const auto starts = [&](std::string_view what) { return bytes.substr(i, what.size()) == what; };
-    const auto skip_past = [&](std::string_view end) {
-        const std::size_t at = bytes.find(end, i);
-        if (at == std::string_view::npos) return false;
-        i = at + end.size();
-        return true;
-    };
-    while (true) {
-        while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n')) ++i;
-        if (i >= bytes.size()) return bytes.size() > max_prolog ? Prolog::too_long : Prolog::more;
-        if (bytes[i] != '<') return Prolog::body;  // not XML: the reader says where
-        if (bytes.size() - i < 9) return Prolog::more;
-        if (starts("<?")) {
-            if (!skip_past("?>")) return bytes.size() > max_prolog ? Prolog::too_long : Prolog::more;
-        } else if (starts("<!--")) {
-            if (!skip_past("-->")) return bytes.size() > max_prolog ? Prolog::too_long : Prolog::more;
-        } else if (starts("<!DOCTYPE") || starts("<!doctype")) {
-            doctype_at = i;
-            return Prolog::doctype;
-        } else {
-            return Prolog::body;
-        }
-    }
-}
-
 std::string utf8(QStringView text) { return text.toUtf8().toStdString(); }
+
+// The elements whose text is read.
+bool holds_text(Ctx ctx) {
+    return ctx == Ctx::route_name || ctx == Ctx::point_time || ctx == Ctx::point_speed || ctx == Ctx::placemark_name ||
+           ctx == Ctx::when || ctx == Ctx::coord;
+}
 
 bool blank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
@@ -169,7 +124,17 @@ struct XmlParser::State {
     bool give_waiting(bool at_end);
     bool pump(bool at_end);
     void start_element();
+    // A GPX point's lat and lon; false (and failed) without them.
+    bool start_point();
+    // The context of a KML element under `up`.
+    Ctx start_kml(QStringView name, Ctx up);
     void end_element();
+    // The element's text as a time; none (and failed) when it is no time.
+    std::optional<std::int64_t> text_time();
+    void end_placemark();
+    void end_when();
+    void end_coord();
+    void end_track();
     void characters();
     void tuple_end();
     void pair_track_points();
@@ -308,62 +273,71 @@ void XmlParser::State::start_element() {
     } else if ((up == Ctx::gpx && name == u"wpt") || (up == Ctx::route && name == u"rtept") ||
                (up == Ctx::segment && name == u"trkpt")) {
         ctx = Ctx::point;
-        const QXmlStreamAttributes attributes = reader.attributes();
-        const auto coordinate = [&](QLatin1String attribute, double& value) {
-            if (!attributes.hasAttribute(attribute)) {
-                fail("al punto manca l'attributo " + std::string(attribute.data(), static_cast<std::size_t>(attribute.size())));
-                return false;
-            }
-            const std::optional<double> number = read_decimal(utf8(attributes.value(attribute)));
-            if (!number) {
-                fail("l'attributo " + std::string(attribute.data(), static_cast<std::size_t>(attribute.size())) + "=\"" + utf8(attributes.value(attribute)) +
-                     "\" non è un numero");
-                return false;
-            }
-            value = *number;
-            return true;
-        };
-        point = {};
-        point_line = line;
-        point_column = column;
-        if (!coordinate(QLatin1String("lat"), point.lat) || !coordinate(QLatin1String("lon"), point.lon)) return;
-        in_point = true;
+        if (!start_point()) return;
     } else if (up == Ctx::route && name == u"trkseg") {
         ctx = Ctx::segment;
     } else if (up == Ctx::route && name == u"name") {
         ctx = Ctx::route_name;
     } else if (stack.front() == Ctx::kml) {
-        if (name == u"Placemark") {
-            ctx = Ctx::placemark;
-            placemark_name.clear();
-            placemark_first = out.routes();
-        } else if (up == Ctx::placemark && name == u"name") {
-            ctx = Ctx::placemark_name;
-        } else if (name == u"LineString") {
-            ctx = Ctx::line_string;
-            out.begin("", line, column);
-        } else if (up == Ctx::line_string && name == u"coordinates") {
-            ctx = Ctx::coordinates;
-            tuple.clear();
-        } else if (name == u"Track") {
-            ctx = Ctx::track;
-            out.begin("", line, column);
-            whens.clear();
-            coords.clear();
-            coord_places.clear();
-            paired = 0;
-        } else if (up == Ctx::track && name == u"when") {
-            ctx = Ctx::when;
-        } else if (up == Ctx::track && name == u"coord") {
-            ctx = Ctx::coord;
-        }
+        ctx = start_kml(name, up);
     }
-    if (ctx == Ctx::route_name || ctx == Ctx::point_time || ctx == Ctx::point_speed || ctx == Ctx::placemark_name ||
-        ctx == Ctx::when || ctx == Ctx::coord) {
+    if (holds_text(ctx)) {
         text.clear();
         text_too_long = false;
     }
     stack.push_back(ctx);
+}
+
+bool XmlParser::State::start_point() {
+    const QXmlStreamAttributes attributes = reader.attributes();
+    const auto coordinate = [&](QLatin1String attribute, double& value) {
+        const std::string attribute_name(attribute.data(), static_cast<std::size_t>(attribute.size()));
+        if (!attributes.hasAttribute(attribute)) {
+            fail("al punto manca l'attributo " + attribute_name);
+            return false;
+        }
+        const std::optional<double> number = read_decimal(utf8(attributes.value(attribute)));
+        if (!number) {
+            fail("l'attributo " + attribute_name + "=\"" + utf8(attributes.value(attribute)) + "\" non è un numero");
+            return false;
+        }
+        value = *number;
+        return true;
+    };
+    point = {};
+    point_line = line;
+    point_column = column;
+    if (!coordinate(QLatin1String("lat"), point.lat) || !coordinate(QLatin1String("lon"), point.lon)) return false;
+    in_point = true;
+    return true;
+}
+
+Ctx XmlParser::State::start_kml(QStringView name, Ctx up) {
+    if (name == u"Placemark") {
+        placemark_name.clear();
+        placemark_first = out.routes();
+        return Ctx::placemark;
+    }
+    if (up == Ctx::placemark && name == u"name") return Ctx::placemark_name;
+    if (name == u"LineString") {
+        out.begin("", line, column);
+        return Ctx::line_string;
+    }
+    if (up == Ctx::line_string && name == u"coordinates") {
+        tuple.clear();
+        return Ctx::coordinates;
+    }
+    if (name == u"Track") {
+        out.begin("", line, column);
+        whens.clear();
+        coords.clear();
+        coord_places.clear();
+        paired = 0;
+        return Ctx::track;
+    }
+    if (up == Ctx::track && name == u"when") return Ctx::when;
+    if (up == Ctx::track && name == u"coord") return Ctx::coord;
+    return Ctx::other;
 }
 
 void XmlParser::State::characters() {
@@ -397,8 +371,7 @@ void XmlParser::State::characters() {
         }
         return;
     }
-    if (ctx == Ctx::route_name || ctx == Ctx::point_time || ctx == Ctx::point_speed || ctx == Ctx::placemark_name ||
-        ctx == Ctx::when || ctx == Ctx::coord) {
+    if (holds_text(ctx)) {
         if (text.size() + static_cast<std::size_t>(chars.size()) > max_text) {
             text_too_long = true;
             return;
@@ -442,9 +415,7 @@ void XmlParser::State::end_element() {
     if (stack.empty()) return;
     const Ctx ctx = stack.back();
     stack.pop_back();
-    if ((ctx == Ctx::route_name || ctx == Ctx::point_time || ctx == Ctx::point_speed || ctx == Ctx::placemark_name ||
-         ctx == Ctx::when || ctx == Ctx::coord) &&
-        text_too_long) {
+    if (holds_text(ctx) && text_too_long) {
         fail("il testo dell'elemento è più lungo di 4096 caratteri");
         return;
     }
@@ -453,15 +424,9 @@ void XmlParser::State::end_element() {
         case Ctx::route_name:
             if (out.open()) out.current().set_name(text);
             break;
-        case Ctx::point_time: {
-            const std::optional<std::int64_t> t = read_iso_time(text);
-            if (!t) {
-                fail("l'ora \"" + text + "\" non è valida (per esempio 2024-05-01T10:00:00Z)");
-                return;
-            }
-            point.time = t;
+        case Ctx::point_time:
+            if (const auto t = text_time()) point.time = t;
             break;
-        }
         case Ctx::point_speed: {
             const std::optional<double> v = read_decimal(text);
             if (!v) {
@@ -471,7 +436,7 @@ void XmlParser::State::end_element() {
             point.speed = v;
             break;
         }
-        case Ctx::point: {
+        case Ctx::point:
             in_point = false;
             if (stack.back() == Ctx::gpx) {
                 out.add_to(waypoints, point, point_line, point_column);
@@ -479,78 +444,83 @@ void XmlParser::State::end_element() {
                 out.add(point, point_line, point_column);
             }
             break;
-        }
-        case Ctx::placemark: {
-            const std::size_t made = out.routes() - placemark_first;
-            for (std::size_t i = 0; i < made; ++i) {
-                out.rename(placemark_first + i,
-                           made == 1 || i == 0 ? placemark_name : placemark_name + " (" + std::to_string(i + 1) + ")");
-            }
-            break;
-        }
+        case Ctx::placemark: end_placemark(); break;
         case Ctx::placemark_name: placemark_name = text; break;
-        case Ctx::coordinates:
-            tuple_end();
-            break;
+        case Ctx::coordinates: tuple_end(); break;
         case Ctx::line_string: out.end(); break;
-        case Ctx::when: {
-            const std::optional<std::int64_t> t = read_iso_time(text);
-            if (!t) {
-                fail("l'ora \"" + text + "\" non è valida (per esempio 2024-05-01T10:00:00Z)");
-                return;
-            }
-            if (whens.size() >= Route::max_points) {
-                fail("il file ha più di 1.000.000 di punti");
-                return;
-            }
-            whens.push_back(*t);
-            pair_track_points();
-            break;
-        }
-        case Ctx::coord: {
-            // "lon lat alt"
-            std::vector<double> numbers;
-            std::size_t at = 0;
-            while (at < text.size() && numbers.size() <= 3) {
-                while (at < text.size() && blank(static_cast<char16_t>(text[at]))) ++at;
-                std::size_t end = at;
-                while (end < text.size() && !blank(static_cast<char16_t>(text[end]))) ++end;
-                if (end == at) break;
-                const std::optional<double> n = read_decimal(std::string_view(text).substr(at, end - at));
-                if (!n) break;
-                numbers.push_back(*n);
-                at = end;
-            }
-            while (at < text.size() && blank(static_cast<char16_t>(text[at]))) ++at;
-            if (numbers.size() < 2 || numbers.size() > 3 || at != text.size()) {
-                fail("gx:coord non valido: \"" + text + "\" (va scritto longitudine latitudine quota)");
-                return;
-            }
-            if (coords.size() >= Route::max_points) {
-                fail("il file ha più di 1.000.000 di punti");
-                return;
-            }
-            coords.push_back({numbers[1], numbers[0], std::nullopt, std::nullopt});
-            coord_places.emplace_back(line, column);
-            pair_track_points();
-            break;
-        }
-        case Ctx::track:
-            if (whens.size() != coords.size()) {
-                fail("gx:Track ha " + std::to_string(whens.size()) + " <when> e " + std::to_string(coords.size()) +
-                     " <gx:coord>: vanno a coppie");
-                return;
-            }
-            whens = {};
-            coords = {};
-            coord_places = {};
-            out.end();
-            break;
+        case Ctx::when: end_when(); break;
+        case Ctx::coord: end_coord(); break;
+        case Ctx::track: end_track(); break;
         case Ctx::gpx:
             if (!waypoints.empty()) out.take(std::move(waypoints));
             break;
         default: break;
     }
+}
+
+std::optional<std::int64_t> XmlParser::State::text_time() {
+    const std::optional<std::int64_t> t = read_iso_time(text);
+    if (!t) fail("l'ora \"" + text + "\" non è valida (per esempio 2024-05-01T10:00:00Z)");
+    return t;
+}
+
+void XmlParser::State::end_placemark() {
+    const std::size_t made = out.routes() - placemark_first;
+    for (std::size_t i = 0; i < made; ++i) {
+        out.rename(placemark_first + i,
+                   made == 1 || i == 0 ? placemark_name : placemark_name + " (" + std::to_string(i + 1) + ")");
+    }
+}
+
+void XmlParser::State::end_when() {
+    const std::optional<std::int64_t> t = text_time();
+    if (!t) return;
+    if (whens.size() >= Route::max_points) {
+        fail("il file ha più di 1.000.000 di punti");
+        return;
+    }
+    whens.push_back(*t);
+    pair_track_points();
+}
+
+void XmlParser::State::end_coord() {
+    // "lon lat alt"
+    std::vector<double> numbers;
+    std::size_t at = 0;
+    while (at < text.size() && numbers.size() <= 3) {
+        while (at < text.size() && blank(static_cast<char16_t>(text[at]))) ++at;
+        std::size_t end = at;
+        while (end < text.size() && !blank(static_cast<char16_t>(text[end]))) ++end;
+        if (end == at) break;
+        const std::optional<double> n = read_decimal(std::string_view(text).substr(at, end - at));
+        if (!n) break;
+        numbers.push_back(*n);
+        at = end;
+    }
+    while (at < text.size() && blank(static_cast<char16_t>(text[at]))) ++at;
+    if (numbers.size() < 2 || numbers.size() > 3 || at != text.size()) {
+        fail("gx:coord non valido: \"" + text + "\" (va scritto longitudine latitudine quota)");
+        return;
+    }
+    if (coords.size() >= Route::max_points) {
+        fail("il file ha più di 1.000.000 di punti");
+        return;
+    }
+    coords.push_back({numbers[1], numbers[0], std::nullopt, std::nullopt});
+    coord_places.emplace_back(line, column);
+    pair_track_points();
+}
+
+void XmlParser::State::end_track() {
+    if (whens.size() != coords.size()) {
+        fail("gx:Track ha " + std::to_string(whens.size()) + " <when> e " + std::to_string(coords.size()) +
+             " <gx:coord>: vanno a coppie");
+        return;
+    }
+    whens = {};
+    coords = {};
+    coord_places = {};
+    out.end();
 }
 
 XmlParser::XmlParser(Collector& out) : s_(std::make_unique<State>(out)) {}

@@ -66,7 +66,6 @@ public:
     void open() override;
     void close() override;
     void set_port_number(std::int16_t number) override;
-    std::int16_t port_number() const override { return number_; }
     void set_settings(const std::string& settings) override;
     std::string settings() const override { return settings_text_; }
     bool write(std::string_view bytes) override;

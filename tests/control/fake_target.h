@@ -25,7 +25,6 @@ public:
     }
     void close() override { open_ = false; }
     void set_port_number(std::int16_t number) override { number_ = number; }
-    std::int16_t port_number() const override { return number_; }
     void set_settings(const std::string& settings) override { settings_ = settings; }
     std::string settings() const override { return settings_; }
     bool write(std::string_view) override { return open_; }

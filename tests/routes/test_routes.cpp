@@ -893,6 +893,8 @@ TEST(RouteFiles, MarkupPastItsLimitsIsRefusedWithWhere) {
          0, 0, ""},
         {"63 deep below the root", "<gpx>" + nested(63, "<a>") + nested(63, "</a>") + point + "</gpx>", 0, 0, ""},
         {"64 deep below the root", "<gpx>\n" + nested(64, "<a>"), 2, 190, "annidati a più di 64"},
+        {"64 deep after a comment and a CDATA section", "<gpx><!-- a - b\n--><![CDATA[ ]> ]] ]]]>\n" + nested(64, "<a>"),
+         3, 190, "annidati a più di 64"},
         {"empty elements do not nest", "<gpx>" + nested(100, "<a xmlns:x=\"u\"/>") + point + "</gpx>", 0, 0, ""},
         {"65 namespaces in force",
          "<kml xmlns:a=\"u\" xmlns:b=\"u\">" + nested(62, "<a xmlns:n=\"u\">") + "<b xmlns=\"v\">", 1, 963, "xmlns"},

@@ -34,7 +34,6 @@ public:
         calls.push_back("port " + std::to_string(number));
         number_ = number;
     }
-    std::int16_t port_number() const override { return number_; }
     void set_settings(const std::string& settings) override {
         calls.push_back("settings " + settings);
         settings_ = settings;
