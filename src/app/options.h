@@ -88,6 +88,10 @@ struct Options {
     std::vector<RouteArgument> percorsi;
     double velocita = 1.0;
     bool ciclo = false;
+    // The clock: simulated seconds a real second (0: as fast as the outputs
+    // take them) and the UTC instant it starts from, in milliseconds.
+    std::optional<double> velocita_tempo;
+    std::optional<std::int64_t> inizio;
     // What the operator allows of a log that is not whole: damaged lines
     // sent as they stand, a jump of its time sent at once.
     bool invia_danneggiate = false;

@@ -150,7 +150,8 @@ Program::Program(const Options& options, Shell& shell)
     link_.watch([this](LinkChange what, Link::Origin) {
         if (what == LinkChange::opened || what == LinkChange::closed) report_port();
     });
-    connect(&timer_, &SecondTimer::tick, this, &Program::tick);
+    connect(&timer_, &TickScheduler::tick, this, &Program::tick);
+    timer_.set_outputs_busy([this] { return !recorder_.drained(); });
 }
 
 Program::~Program() = default;
@@ -353,6 +354,9 @@ void Program::start() {
             (ais_in_force_.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : "") +
             (ais_in_force_.statici_subito ? "; i dati statici subito a ogni nuovo client TCP" : ""));
     }
+    if (options_.inizio) clock_.start_at(static_cast<double>(*options_.inizio) / 1000.0);
+    if (options_.velocita_tempo == 0.0) clock_.set_max();
+    if (options_.velocita_tempo > 0.0) clock_.set_rate(*options_.velocita_tempo);
     timer_.start();
 }
 

@@ -35,6 +35,7 @@
 #include "serial/port_router.h"
 #include "os/second_timer.h"
 #include "tick/system_clock.h"
+#include "tick/tick_scheduler.h"
 #include "outputs/network_outputs.h"
 #include "log/gpx_tracks.h"
 #include "log/recorder.h"
@@ -73,6 +74,8 @@ public:
 
     Fleet& fleet() { return fleet_; }
     Clock& clock() { return clock_; }
+    // The one clock's controls: start, rate, pause, leap seconds, week offset.
+    SimulatedClock& simulated_clock() { return clock_; }
     // The help file F1 opens, known from start() on.
     const std::string& help_file() const { return help_file_; }
     // Puts the current vehicle where the program starts it, before
@@ -245,7 +248,8 @@ private:
     // What vadrel.ini said that could not be used, for the message at start-up.
     std::vector<std::string> settings_problems_;
     PortSettings port_settings_;
-    SystemClock clock_;
+    SystemClock system_clock_;
+    SimulatedClock clock_{system_clock_, &local_offset_at};
     // The vehicles' routes: the command line's, read at construction and
     // given once the table is loaded.
     struct GivenRoute {
@@ -282,9 +286,9 @@ private:
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.
 #ifdef __linux__
-    SecondTimer timer_{SecondTimer::Kind::best, std::chrono::milliseconds(0)};
+    TickScheduler timer_{clock_, system_clock_, SecondTimer::Kind::best, std::chrono::milliseconds(0)};
 #else
-    SecondTimer timer_;
+    TickScheduler timer_{clock_, system_clock_};
 #endif
     std::vector<std::string> virtual_ports_;
     // Why a virtual port is not in the group dialout, said once at start-up.

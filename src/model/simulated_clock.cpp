@@ -49,9 +49,20 @@ void SimulatedClock::anchor() {
     anchor_real_ = real_.steady_seconds();
 }
 
+void SimulatedClock::tell() {
+    if (changed_) changed_();
+}
+
 void SimulatedClock::start_at(double posix) {
     anchor();
     anchor_atomic_ = leaps_.atomic_of(posix);
+    tell();
+}
+
+bool SimulatedClock::add_leap_second(std::int64_t day_after) {
+    if (!leaps_.add(day_after)) return false;
+    tell();
+    return true;
 }
 
 bool SimulatedClock::set_rate(double rate) {
@@ -59,29 +70,34 @@ bool SimulatedClock::set_rate(double rate) {
     anchor();
     rate_ = rate;
     mode_ = Mode::running;
+    tell();
     return true;
 }
 
 void SimulatedClock::set_max() {
     anchor();
     mode_ = Mode::max;
+    tell();
 }
 
 void SimulatedClock::pause() {
     anchor();
     paused_ = true;
+    tell();
 }
 
 void SimulatedClock::resume() {
     if (!paused_) return;
     anchor();
     paused_ = false;
+    tell();
 }
 
 void SimulatedClock::set_week_offset(int weeks) {
     // The wall clock's own texts carry no century to move a date by.
     if (weeks != 0) leave_wall();
     week_offset_ = weeks;
+    tell();
 }
 
 double SimulatedClock::elapsed() {

@@ -54,9 +54,12 @@ public:
     void resume();
     // A second 23:59:60 at the end of the UTC day before `day_after`
     // (days since 1970); refused unless after the last one.
-    bool add_leap_second(std::int64_t day_after) { return leaps_.add(day_after); }
+    bool add_leap_second(std::int64_t day_after);
     // Weeks the receiver's dates are off (-1024: the rollover fault).
     void set_week_offset(int weeks);
+
+    // Told after each change above that took (one watcher: the ticker).
+    void set_on_change(std::function<void()> changed) { changed_ = std::move(changed); }
 
     // --- what it is ---
     bool following_wall() const { return mode_ == Mode::wall; }
@@ -92,6 +95,7 @@ private:
     void leave_wall();
     // Makes now the anchor: the readings so far stay, the new rule runs from here.
     void anchor();
+    void tell();
     double elapsed();
     UtcReading utc_now();
     CivilTime local_of(const UtcReading& utc) const;
@@ -107,6 +111,7 @@ private:
     double anchor_steady_ = 0.0;  // the simulated steady seconds then
     double anchor_atomic_ = 0.0;  // and the atomic seconds
     std::optional<double> held_;
+    std::function<void()> changed_;
 };
 
 // "H.mm.ss" and "dd/MM/yy" of a civil time, as the regional texts read.
