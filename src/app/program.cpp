@@ -483,7 +483,7 @@ std::string Program::control_status() const {
 
 void Program::publish_second(std::string_view bytes) {
     if (control_->event_client_count() == 0) return;
-    control_->publish(bytes, control_target_->vehicles_in_use());
+    control_->publish(bytes, control_target_->vehicles_in_use(), clock_.utc_text());
 }
 
 std::vector<RoleFile> Program::files_besides(FileRole role) const {

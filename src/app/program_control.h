@@ -32,6 +32,7 @@ public:
     std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) override;
     AisSettings ais() const override;
     std::optional<Refusal> set_ais(const AisSettings& settings) override;
+    std::optional<Refusal> change_clock(const ClockChange& change) override;
     std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) override;
     void take_route(std::size_t n) override;
     const FollowedRoute* route(std::size_t n) const override;

@@ -140,6 +140,8 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Get, "/api/v1/porta", Action::port},
         {Method::Put, "/api/v1/porta", Action::change_port},
         {Method::Patch, "/api/v1/ricevitore", Action::receiver},
+        {Method::Get, "/api/v1/tempo", Action::read_clock},
+        {Method::Patch, "/api/v1/tempo", Action::patch_clock},
         {Method::Get, events_path, Action::events},
         {Method::Put, "/api/v1/mezzi/{n}/percorso", Action::give_route, true},
         {Method::Get, "/api/v1/mezzi/{n}/percorso", Action::route},
@@ -158,6 +160,7 @@ const char* route_description(const char* path) {
         {"/api/v1/trasmissione", "la trasmissione: attiva o ferma"},
         {"/api/v1/modo", "il modo d'invio: gps, radio o multi, e i mezzi del ciclo multiutente"},
         {"/api/v1/ricevitore", "le opzioni del ricevitore e del cielo, come in \"Cielo e ricevitore...\""},
+        {"/api/v1/tempo", "l'orologio: ora UTC simulata, velocità; PATCH ne cambia la velocità o lo mette in pausa"},
         {"/api/v1/porta", "la porta seriale: COM, velocità, aperta o perché no, Start/Stop"},
         {"/api/v1/ais", "i bersagli AIS, come in \"Bersagli AIS...\": attivi, nave propria, statici subito"},
         {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
@@ -265,6 +268,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     case Action::read_receiver: return reply(receiver_json(target.state().receiver));
     case Action::ais: return reply(ais_json(target.ais()));
+    case Action::read_clock: return reply(clock_json(target.state().clock));
     case Action::vehicle: return vehicle_reply(target, n);
     case Action::route: {
         auto page = points_page(request);
@@ -295,6 +299,12 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
         }
         if (auto bad = target.patch_vehicle(n, change)) return refusal_reply(*bad);
         return vehicle_reply(target, n);
+    }
+    case Action::patch_clock: {
+        auto change = read_clock_change(object);
+        if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
+        if (auto bad = target.change_clock(std::get<ClockChange>(change))) return refusal_reply(*bad);
+        return reply(clock_json(target.state().clock));
     }
     case Action::patch_ais: {
         auto settings = read_ais(object, target.ais());

@@ -152,6 +152,16 @@ std::string SimulatedClock::date_text() {
     return date_text_of(moved_days(local_of(utc_now()), std::int64_t{week_offset_} * 7));
 }
 
+std::string SimulatedClock::utc_text() {
+    UtcReading utc = utc_now();
+    if (mode_ == Mode::wall) utc = leaps_.utc_of(leaps_.atomic_of(real_.utc_seconds()));
+    const CivilTime& c = utc.civil;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", c.year, c.month, c.day, c.hour, c.minute,
+                  c.second, utc.millisecond);
+    return text;
+}
+
 WallTime SimulatedClock::wall_time() {
     if (mode_ == Mode::wall) return real_.wall_time();
     const UtcReading utc = utc_now();

@@ -82,6 +82,10 @@ public:
     // readings are its own instant, however late it runs.
     void hold(std::optional<double> atomic) { held_ = atomic; }
 
+    // The UTC now as ISO 8601 to the millisecond, second 60 inside a leap
+    // second: "2016-12-31T23:59:60.250Z".
+    std::string utc_text();
+
     // --- Clock ---
     double steady_seconds() override;
     double utc_seconds() override;
