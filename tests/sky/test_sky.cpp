@@ -183,7 +183,8 @@ TEST(Sky, TimeFieldsAndTalkers) {
     // the time of day in ms, fixes a second, the field
     const std::tuple<std::int64_t, int, const char*> times[] = {
         {72'928'000, 1, "201528"},    {72'928'999, 1, "201528"}, {72'928'100, 10, "201528.10"},
-        {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},      {86'399'900, 10, "235959.90"}};
+        {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},      {86'399'900, 10, "235959.90"},
+        {86'400'000, 1, "235960"},    {86'400'500, 2, "235960.50"}};  // a leap second
     for (const auto& [ms, rate, field] : times) EXPECT_EQ(time_field(ms, rate), field) << ms << " at " << rate;
 
     // the sentence, the talker, the sentence then
