@@ -69,6 +69,9 @@ public:
     double rate() const { return rate_; }
     int week_offset() const { return week_offset_; }
     const LeapSeconds& leap_seconds() const { return leaps_; }
+    // How many times start_at has moved the time: the ticker starts its
+    // seconds afresh after a jump, and goes on from its last after any other change.
+    std::uint64_t jumps() const { return jumps_; }
 
     // --- for the ticker ---
     // The simulated time on the atomic scale now.
@@ -111,6 +114,7 @@ private:
     bool paused_ = false;
     double rate_ = 1.0;
     int week_offset_ = 0;
+    std::uint64_t jumps_ = 0;
     double anchor_real_ = 0.0;    // the real steady seconds at the anchor
     double anchor_steady_ = 0.0;  // the simulated steady seconds then
     double anchor_atomic_ = 0.0;  // and the atomic seconds

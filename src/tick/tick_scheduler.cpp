@@ -42,6 +42,7 @@ TickScheduler::TickScheduler(SimulatedClock& clock, Clock& real, SecondTimer::Ki
 void TickScheduler::start() {
     active_ = true;
     next_.reset();
+    jumps_seen_ = clock_.jumps();
     arm();
 }
 
@@ -62,9 +63,15 @@ int TickScheduler::tick_in_second() const {
 }
 
 void TickScheduler::clock_changed() {
-    // The next tick from the time the clock now reads: a new start does not
-    // make up the seconds it jumped over.
-    next_.reset();
+    // After a new start the next tick is from the time the clock now reads
+    // (the seconds it jumped over are not made up); after a change of rate
+    // or a pause the seconds go on from the last one ticked.
+    if (clock_.jumps() != jumps_seen_ || clock_.following_wall()) next_.reset();
+    jumps_seen_ = clock_.jumps();
+    if (active_ && !ticking_) arm();
+}
+
+void TickScheduler::poll() {
     if (active_ && !ticking_) arm();
 }
 
