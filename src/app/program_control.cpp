@@ -14,7 +14,7 @@ namespace vadrel {
 ControlState ProgramControl::state() const {
     const Fleet& fleet = program_.fleet();
     ControlState s;
-    s.version = versione;
+    s.version = program_version;
     take_fleet_state(s, fleet);
     s.transmitting = program_.link().transmitting();
     s.replaying = replaying();
@@ -49,8 +49,8 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
         e.sent_lat = sent->lat;
         e.sent_lon = sent->lon;
     }
-    e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
-    e.ais = program_.ais().mezzi[n];
+    e.mmsi = mmsi_text(program_.ais().vehicles[n].mmsi);
+    e.ais = program_.ais().vehicles[n];
     e.stream_port = program_.network().streams().port_of(n);
     e.stream_problem = program_.network().streams().failure_of(n);
     e.in_use = program_.fleet().in_use(n);
@@ -172,7 +172,7 @@ std::optional<Refusal> ProgramControl::set_mode(SendMode mode, std::optional<int
     return std::nullopt;
 }
 
-std::optional<Refusal> ProgramControl::set_receiver(const OpzioniRicevitore& options) {
+std::optional<Refusal> ProgramControl::set_receiver(const ReceiverOptions& options) {
     // The options are in force once checked; a vadrel.ini that cannot be
     // written is the operator's to hear of, not a refusal of the values.
     if (const std::string problem = program_.change_receiver(options); !problem.empty()) {

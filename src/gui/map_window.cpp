@@ -259,7 +259,7 @@ constexpr std::size_t max_marks = 400;
 
 }  // namespace
 
-QColor colore_mezzo(std::size_t mezzo) {
+QColor vehicle_colour(std::size_t vehicle) {
     // Strong colours apart from each other and from the map's greys.
     static const QColor colours[] = {
         {220, 30, 30},  {30, 90, 220},  {20, 150, 40},  {230, 130, 0},  {150, 40, 180}, {0, 160, 170},
@@ -267,7 +267,7 @@ QColor colore_mezzo(std::size_t mezzo) {
         {160, 120, 0},  {0, 120, 60},   {255, 60, 200}, {60, 60, 60},   {180, 80, 0},   {0, 180, 255},
         {130, 0, 0},    {70, 0, 140},   {0, 110, 0},
     };
-    return colours[mezzo % std::size(colours)];
+    return colours[vehicle % std::size(colours)];
 }
 
 MapCanvas::MapCanvas(PanelForm& form, QWidget* parent)
@@ -627,7 +627,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
             path.lineTo(now);
         }
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(colore_mezzo(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(vehicle_colour(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(path);
     }
     for (const QRectF& box : paint_routes(painter, shown)) clear.push_back(box);
@@ -653,10 +653,10 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     };
     for (const std::size_t m : order) {
         const QPointF at = projection_.to_screen(live(m));
-        const bool attuale = m == current;
+        const bool is_current = m == current;
         if (const auto ais = target(m)) {
             painter.setPen(QPen(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            painter.setBrush(colore_mezzo(m));
+            painter.setBrush(vehicle_colour(m));
             painter.drawPath(ais_triangle(at, ground_motion(form_.fleet.vehicle(m)).course, ais_size));
             continue;
         }
@@ -665,7 +665,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
             const QPointF tip = *arrow;
             const QPointF ahead = (tip - at) / (radius_of(m) + arrow_pixels);
             const QPointF side(-ahead.y(), ahead.x());
-            painter.setPen(QPen(Qt::black, attuale ? 2.0 : 1.5, Qt::SolidLine, Qt::RoundCap));
+            painter.setPen(QPen(Qt::black, is_current ? 2.0 : 1.5, Qt::SolidLine, Qt::RoundCap));
             painter.drawLine(at, tip);
             QPainterPath head;
             head.moveTo(tip);
@@ -676,11 +676,11 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
             painter.setBrush(Qt::black);
             painter.drawPath(head);
         }
-        const double radius = attuale ? 6.0 : 4.5;
-        painter.setPen(QPen(attuale ? Qt::black : Qt::white, attuale ? 2.5 : 1.5));
-        painter.setBrush(colore_mezzo(m));
+        const double radius = is_current ? 6.0 : 4.5;
+        painter.setPen(QPen(is_current ? Qt::black : Qt::white, is_current ? 2.5 : 1.5));
+        painter.setBrush(vehicle_colour(m));
         painter.drawEllipse(at, radius, radius);
-        if (attuale) {
+        if (is_current) {
             painter.setPen(QPen(Qt::black, 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(at, radius + 4.0, radius + 4.0);
@@ -707,7 +707,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     for (std::size_t i = 0; i < labelled.size(); ++i) {
         const std::size_t m = labelled[i];
         if (!label_beside(requests[i], boxes[i])) {
-            painter.setPen(QPen(colore_mezzo(m), 1.0));
+            painter.setPen(QPen(vehicle_colour(m), 1.0));
             const QPointF end(std::clamp(requests[i].point.x(), boxes[i].left(), boxes[i].right()),
                               std::clamp(requests[i].point.y(), boxes[i].top(), boxes[i].bottom()));
             painter.drawLine(requests[i].point, end);
@@ -732,23 +732,23 @@ std::vector<QRectF> MapCanvas::paint_routes(QPainter& painter, const std::vector
     for (const std::size_t m : order) {
         const FollowedRoute* followed = routes_->route(m);
         if (followed == nullptr) continue;
-        const bool attuale = m == current;
-        const QColor colour = colore_mezzo(m);
+        const bool is_current = m == current;
+        const QColor colour = vehicle_colour(m);
         const RouteParts parts = split_route(followed->route, followed->progress, followed->options, live(m));
         painter.setBrush(Qt::NoBrush);
         QColor faint = colour;
-        faint.setAlpha(attuale ? 150 : 90);
-        painter.setPen(QPen(faint, attuale ? 2.5 : 1.5, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
+        faint.setAlpha(is_current ? 150 : 90);
+        painter.setPen(QPen(faint, is_current ? 2.5 : 1.5, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.done));
         painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.approach));
         QColor bold = colour;
-        bold.setAlpha(attuale ? 255 : 170);
-        painter.setPen(QPen(bold, attuale ? 4.0 : 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        bold.setAlpha(is_current ? 255 : 170);
+        painter.setPen(QPen(bold, is_current ? 4.0 : 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.left));
         // its points, as squares, where they stand apart on the screen
         painter.setPen(QPen(Qt::black, 1.0));
         painter.setBrush(Qt::white);
-        for (const QRectF& box : point_marks(projection_, followed->route, attuale ? 4.0 : 3.0, 8.0,
+        for (const QRectF& box : point_marks(projection_, followed->route, is_current ? 4.0 : 3.0, 8.0,
                                              mark_spacing_pixels, max_marks)) {
             painter.drawRect(box);
             marks.push_back(box);
@@ -762,7 +762,7 @@ std::vector<QRectF> MapCanvas::paint_reported(QPainter& painter, const std::vect
     const double oldest = oldest_shown();
     const double arm = 6.0;
     for (const std::size_t m : shown) {
-        const QColor colour = colore_mezzo(m);
+        const QColor colour = vehicle_colour(m);
         // the track of what was sent, dotted beside the true one
         QPolygonF sent;
         for (const TrackPoint& p : tracks().points(m)) {
@@ -806,14 +806,14 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     // The map closes with the program, not the other way round.
     setAttribute(Qt::WA_QuitOnClose, false);
 
-    auto* adatta = new QPushButton(QStringLiteral("&Adatta"), this);
-    adatta->setObjectName(QStringLiteral("adatta"));
-    adatta->setToolTip(QStringLiteral("Mostra tutti i mezzi e li segue"));
-    auto* strade = new QPushButton(QStringLiteral("S&trade..."), this);
-    strade->setObjectName(QStringLiteral("strade"));
-    strade->setToolTip(QStringLiteral("Strade dalla rete sotto la mappa"));
-    auto* salva = new QPushButton(QStringLiteral("&Salva immagine..."), this);
-    salva->setObjectName(QStringLiteral("salva_immagine"));
+    auto* fit_button = new QPushButton(QStringLiteral("&Adatta"), this);
+    fit_button->setObjectName(QStringLiteral("adatta"));
+    fit_button->setToolTip(QStringLiteral("Mostra tutti i mezzi e li segue"));
+    auto* streets_button = new QPushButton(QStringLiteral("S&trade..."), this);
+    streets_button->setObjectName(QStringLiteral("strade"));
+    streets_button->setToolTip(QStringLiteral("Strade dalla rete sotto la mappa"));
+    auto* save_button = new QPushButton(QStringLiteral("&Salva immagine..."), this);
+    save_button->setObjectName(QStringLiteral("salva_immagine"));
     draw_ = new QPushButton(QStringLiteral("&Disegna percorso"), this);
     draw_->setObjectName(QStringLiteral("disegna_percorso"));
     draw_->setCheckable(true);
@@ -825,9 +825,9 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     canvas_ = new MapCanvas(form, this);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(adatta);
-    buttons->addWidget(strade);
-    buttons->addWidget(salva);
+    buttons->addWidget(fit_button);
+    buttons->addWidget(streets_button);
+    buttons->addWidget(save_button);
     buttons->addWidget(draw_);
     buttons->addWidget(note_, 1);
     auto* layout = new QVBoxLayout(this);
@@ -836,9 +836,9 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     layout->addWidget(canvas_, 1);
     resize(640, 520);
 
-    connect(adatta, &QPushButton::clicked, canvas_, &MapCanvas::fit);
-    connect(salva, &QPushButton::clicked, this, &MapWindow::ask_and_save);
-    connect(strade, &QPushButton::clicked, this, [this] {
+    connect(fit_button, &QPushButton::clicked, canvas_, &MapCanvas::fit);
+    connect(save_button, &QPushButton::clicked, this, &MapWindow::ask_and_save);
+    connect(streets_button, &QPushButton::clicked, this, [this] {
         if (tile_dialog_ == nullptr) {
             tile_dialog_ = new TileDialog(
                 [this](const TileSettings& wanted) {

@@ -42,7 +42,7 @@ class TileLayer;
 class TileDialog;
 
 // The colour of a vehicle's track and point.
-QColor colore_mezzo(std::size_t mezzo);
+QColor vehicle_colour(std::size_t vehicle);
 
 class MapCanvas : public QWidget {
     Q_OBJECT
