@@ -522,14 +522,14 @@ const std::vector<OptionSpec>& option_table() {
          [](Options& o, const Value& v) -> Read {
              const auto x = v ? read_speed(*v) : std::nullopt;
              if (!x || (*x != 0.0 && *x < 0.1)) return "--velocita-tempo vuole un numero da 0.1 a 1000, oppure max";
-             o.velocita_tempo = *x;
+             o.clock_rate = *x;
              return std::nullopt;
          }},
         {"--inizio", Kind::value, "DATA_ORA", "istante UTC da cui parte l'orologio (ISO 8601: 2016-12-31T23:59:50Z)",
          [](Options& o, const Value& v) -> Read {
              const auto ms = v ? read_iso_time(*v) : std::nullopt;
              if (!ms) return "--inizio vuole una data e un'ora ISO 8601, come 2016-12-31T23:59:50Z";
-             o.inizio = *ms;
+             o.clock_start = *ms;
              return std::nullopt;
          }},
         {"--ciclo", Kind::flag, "", "riproduce il registro da capo senza fine",

@@ -90,8 +90,8 @@ struct Options {
     bool loop = false;
     // The clock: simulated seconds a real second (0: as fast as the outputs
     // take them) and the UTC instant it starts from, in milliseconds.
-    std::optional<double> velocita_tempo;
-    std::optional<std::int64_t> inizio;
+    std::optional<double> clock_rate;
+    std::optional<std::int64_t> clock_start;
     // What the operator allows of a log that is not whole: damaged lines
     // sent as they stand, a jump of its time sent at once.
     bool send_damaged = false;

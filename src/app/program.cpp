@@ -354,9 +354,9 @@ void Program::start() {
             (ais_in_force_.own_ship ? "; l'attuale come nave propria (!AIVDO)" : "") +
             (ais_in_force_.statics_at_once ? "; i dati statici subito a ogni nuovo client TCP" : ""));
     }
-    if (options_.inizio) clock_.start_at(static_cast<double>(*options_.inizio) / 1000.0);
-    if (options_.velocita_tempo == 0.0) clock_.set_max();
-    if (options_.velocita_tempo > 0.0) clock_.set_rate(*options_.velocita_tempo);
+    if (options_.clock_start) clock_.start_at(static_cast<double>(*options_.clock_start) / 1000.0);
+    if (options_.clock_rate == 0.0) clock_.set_max();
+    if (options_.clock_rate > 0.0) clock_.set_rate(*options_.clock_rate);
     timer_.start();
 }
 
