@@ -10,6 +10,7 @@
 #include "control/vehicle_patch.h"
 #include "outputs/vehicle_streams.h"
 #include "fleet/start_values.h"
+#include "routes/iso_time.h"
 #include "serial/ports.h"
 #include "sky/sky_options.h"
 
@@ -377,6 +378,22 @@ const std::vector<OptionSpec>& option_table() {
              const auto x = v ? read_speed(*v) : std::nullopt;
              if (!x) return "--velocita vuole un numero da 0.01 a 1000, oppure max";
              o.speed = *x;
+             return std::nullopt;
+         }},
+        {"--velocita-tempo", Kind::value, "X",
+         "secondi simulati per secondo reale, da 0.1 a 1000; max: tanti\n"
+         "quanti le uscite ne prendono (predefinita: 1)",
+         [](Options& o, const Value& v) -> Read {
+             const auto x = v ? read_speed(*v) : std::nullopt;
+             if (!x || (*x != 0.0 && *x < 0.1)) return "--velocita-tempo vuole un numero da 0.1 a 1000, oppure max";
+             o.clock_rate = *x;
+             return std::nullopt;
+         }},
+        {"--inizio", Kind::value, "DATA_ORA", "istante UTC da cui parte l'orologio (ISO 8601: 2016-12-31T23:59:50Z)",
+         [](Options& o, const Value& v) -> Read {
+             const auto ms = v ? read_iso_time(*v) : std::nullopt;
+             if (!ms) return "--inizio vuole una data e un'ora ISO 8601, come 2016-12-31T23:59:50Z";
+             o.clock_start = *ms;
              return std::nullopt;
          }},
         {"--ciclo", Kind::flag, "", "riproduce il registro da capo senza fine",

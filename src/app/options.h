@@ -88,6 +88,10 @@ struct Options {
     std::vector<RouteArgument> routes;
     double speed = 1.0;
     bool loop = false;
+    // The clock: simulated seconds a real second (0: as fast as the outputs
+    // take them) and the UTC instant it starts from, in milliseconds.
+    std::optional<double> clock_rate;
+    std::optional<std::int64_t> clock_start;
     // What the operator allows of a log that is not whole: damaged lines
     // sent as they stand, a jump of its time sent at once.
     bool send_damaged = false;

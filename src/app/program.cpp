@@ -99,7 +99,8 @@ Program::Program(const Options& options, Shell& shell)
         if (what == LinkChange::opened || what == LinkChange::closed) report_port();
     });
     wire_settings();
-    connect(&timer_, &SecondTimer::tick, this, &Program::tick);
+    connect(&timer_, &TickScheduler::tick, this, &Program::tick);
+    timer_.set_outputs_busy([this] { return !recordings_.log_drained(); });
 }
 
 Program::~Program() = default;
@@ -186,6 +187,9 @@ void Program::start() {
     start_outputs(std::move(settings_problems_));
     start_receiver();
     start_ais();
+    if (options_.clock_start) clock_.start_at(static_cast<double>(*options_.clock_start) / 1000.0);
+    if (options_.clock_rate == 0.0) clock_.set_max();
+    if (options_.clock_rate > 0.0) clock_.set_rate(*options_.clock_rate);
     timer_.start();
 }
 

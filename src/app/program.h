@@ -36,6 +36,7 @@
 #include "fleet/fleet.h"
 #include "link/link.h"
 #include "os/second_timer.h"
+#include "tick/tick_scheduler.h"
 #include "outputs/network_outputs.h"
 #include "outputs/output_fanout.h"
 #include "routes/vehicle_routes.h"
@@ -63,6 +64,8 @@ public:
 
     Fleet& fleet() { return fleet_; }
     Clock& clock() { return clock_; }
+    // The one clock's controls: start, rate, pause, leap seconds, week offset.
+    SimulatedClock& simulated_clock() { return clock_; }
     // The help file F1 opens, known from start() on.
     const std::string& help_file() const { return help_file_; }
     // Puts the current vehicle where the program starts it, before
@@ -200,7 +203,8 @@ private:
     Link link_{port_, port_};
     OutputFanOut output_{port_};
     NetworkOutputs network_;
-    SystemClock clock_;
+    SystemClock system_clock_;
+    SimulatedClock clock_{system_clock_, &local_offset_at};
     Fleet fleet_;
     VehicleRoutes routes_{fleet_};
     TrackHistory tracks_{fleet_size};
@@ -216,9 +220,9 @@ private:
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.
 #ifdef __linux__
-    SecondTimer timer_{SecondTimer::Kind::best, std::chrono::milliseconds(0)};
+    TickScheduler timer_{clock_, system_clock_, SecondTimer::Kind::best, std::chrono::milliseconds(0)};
 #else
-    SecondTimer timer_;
+    TickScheduler timer_{clock_, system_clock_};
 #endif
     std::vector<std::string> virtual_ports_;
     // Why a virtual port is not in the group dialout, said once at start-up.

@@ -38,6 +38,8 @@ ControlState ProgramControl::state() const {
     if (files.replay().running()) s.outputs.push_back({"riproduzione", files.replay().path(), true, "", {}});
 
     s.receiver = program_.receiver();
+    SimulatedClock& clock = program_.simulated_clock();
+    s.clock = {clock.utc_text(), clock.rate(), clock.max(), clock.paused(), !clock.following_wall()};
     for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
     return s;
 }
@@ -130,6 +132,22 @@ Result<> ProgramControl::change_port(const PortChange& change) {
 }
 
 AisSettings ProgramControl::ais() const { return program_.ais(); }
+
+Result<> ProgramControl::change_clock(const ClockChange& change) {
+    SimulatedClock& clock = program_.simulated_clock();
+    if (change.rate && !(*change.rate >= SimulatedClock::slowest && *change.rate <= SimulatedClock::fastest)) {
+        return Refusal{"velocita_tempo", "vuole un numero da 0.1 a 1000, oppure \"max\""};
+    }
+    if (change.max) {
+        clock.set_max();
+    } else if (change.rate) {
+        clock.set_rate(*change.rate);
+    }
+    if (change.paused == true) clock.pause();
+    if (change.paused == false) clock.resume();
+    tell_changed();
+    return {};
+}
 
 Result<> ProgramControl::set_ais(const AisSettings& settings) {
     const Result<> done = program_.ais_settings().change(settings, this);

@@ -32,6 +32,7 @@ public:
     Result<> set_receiver(const ReceiverOptions& options) override;
     AisSettings ais() const override;
     Result<> set_ais(const AisSettings& settings) override;
+    Result<> change_clock(const ClockChange& change) override;
     Result<> give_route(std::size_t n, Route route, const FollowOptions& options) override;
     void take_route(std::size_t n) override;
     const FollowedRoute* route(std::size_t n) const override;

@@ -39,6 +39,8 @@ public:
     Result<> start_recording(const std::string& path);
     void stop_recording() { recorder_.stop(); }
     const Recorder& recorder() const { return recorder_; }
+    // The log has taken every second given to it (a clock at max waits for it).
+    bool log_drained() { return recorder_.drained(); }
 
     // Replays the log as checked through the outputs; the ticks send nothing
     // meanwhile; `to_now`: each round's time and date fields moved to the

@@ -146,6 +146,8 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Get, "/api/v1/porta", Action::port},
         {Method::Put, "/api/v1/porta", Action::change_port},
         {Method::Patch, "/api/v1/ricevitore", Action::receiver},
+        {Method::Get, "/api/v1/tempo", Action::read_clock},
+        {Method::Patch, "/api/v1/tempo", Action::patch_clock},
         {Method::Get, events_path, Action::events},
         {Method::Put, "/api/v1/mezzi/{n}/percorso", Action::give_route, true},
         {Method::Get, "/api/v1/mezzi/{n}/percorso", Action::route},
@@ -164,6 +166,7 @@ const char* route_description(const char* path) {
         {"/api/v1/trasmissione", "la trasmissione: attiva o ferma"},
         {"/api/v1/modo", "il modo d'invio: gps, radio o multi, e i mezzi del ciclo multiutente"},
         {"/api/v1/ricevitore", "le opzioni del ricevitore e del cielo, come in \"Cielo e ricevitore...\""},
+        {"/api/v1/tempo", "l'orologio: ora UTC simulata, velocità; PATCH ne cambia la velocità o lo mette in pausa"},
         {"/api/v1/porta", "la porta seriale: COM, velocità, aperta o perché no, Start/Stop"},
         {"/api/v1/ais", "i bersagli AIS, come in \"Bersagli AIS...\": attivi, nave propria, statici subito"},
         {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
@@ -259,6 +262,12 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
         if (const Result<> done = target.patch_vehicle(n, change); !done) return not_done(done);
         return vehicle_reply(target, n);
     }
+    case Action::patch_clock: {
+        auto change = read_clock_change(object);
+        if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
+        if (const Result<> done = target.change_clock(std::get<ClockChange>(change)); !done) return not_done(done);
+        return reply(clock_json(target.state().clock));
+    }
     case Action::patch_ais: {
         auto settings = read_ais(object, target.ais());
         if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
@@ -321,6 +330,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     case Action::read_receiver: return reply(receiver_json(target.state().receiver));
     case Action::ais: return reply(ais_json(target.ais()));
+    case Action::read_clock: return reply(clock_json(target.state().clock));
     case Action::vehicle: return vehicle_reply(target, n);
     case Action::route: {
         auto page = points_page(request);

@@ -37,6 +37,8 @@ enum class Action : unsigned char {
     read_receiver,
     ais,
     patch_ais,
+    read_clock,
+    patch_clock,
     state,
     vehicle,
     patch_vehicle,

@@ -219,16 +219,44 @@ QJsonObject state_json(const ControlState& state) {
             {"porta", port_json(port)},
             {"uscite", outputs},
             {"ricevitore", receiver_json(state.receiver)},
+            {"tempo", clock_json(state.clock)},
             {"mezzi", vehicles}};
 }
 
-QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles) {
+QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc) {
     QJsonArray list;
     for (const VehicleEntry& entry : vehicles) list.append(vehicle_json(entry));
     // The bytes as Latin-1: every byte one character, NUL and CR LF escaped by JSON.
-    return {{"byte", static_cast<qint64>(bytes.size())},
-            {"inviati", QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))},
-            {"mezzi", list}};
+    QJsonObject second{{"byte", static_cast<qint64>(bytes.size())},
+                       {"inviati", QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))},
+                       {"mezzi", list}};
+    if (!utc.empty()) second.insert(QStringLiteral("ora"), QString::fromStdString(utc));
+    return second;
+}
+
+QJsonObject clock_json(const ClockState& clock) {
+    return {{"ora", QString::fromStdString(clock.utc)},
+            {"velocita_tempo", clock.max ? QJsonValue(QStringLiteral("max")) : QJsonValue(clock.rate)},
+            {"in_pausa", clock.paused},
+            {"simulato", clock.simulated}};
+}
+
+std::variant<ClockChange, Refusal> read_clock_change(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"velocita_tempo", "in_pausa"}, "velocita_tempo, in_pausa")) return *bad;
+    ClockChange change;
+    const QJsonValue rate = body.value(QStringLiteral("velocita_tempo"));
+    if (rate.isString() && rate.toString() == QStringLiteral("max")) {
+        change.max = true;
+    } else if (!rate.isUndefined()) {
+        if (auto bad = take(number_field(body, "velocita_tempo"), change.rate)) {
+            return Refusal{"velocita_tempo", "vuole un numero da 0.1 a 1000, oppure \"max\""};
+        }
+    }
+    if (auto bad = take(bool_field(body, "in_pausa"), change.paused)) return *bad;
+    if (!change.rate && !change.max && !change.paused) {
+        return Refusal{"velocita_tempo", "manca il campo: velocita_tempo (da 0.1 a 1000, o \"max\") o in_pausa"};
+    }
+    return change;
 }
 
 QJsonObject refusal_json(const Refusal& refusal) {

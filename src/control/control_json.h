@@ -30,7 +30,12 @@ QJsonObject ais_json(const AisSettings& settings);
 QJsonObject state_json(const ControlState& state);
 // One second for the WebSocket clients: the bytes sent (their count and the
 // bytes themselves, as text) and each vehicle in use.
-QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles);
+// With `utc` (the clock's ISO text) the second's simulated time, "ora".
+QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles,
+                        const std::string& utc = {});
+// The clock, and a change of it: {"velocita_tempo": 10 | "max", "in_pausa": true}.
+QJsonObject clock_json(const ClockState& clock);
+std::variant<ClockChange, Refusal> read_clock_change(const QJsonObject& body);
 // {"errore": reason, "campo": field}
 QJsonObject refusal_json(const Refusal& refusal);
 

@@ -303,10 +303,10 @@ bool ControlServer::check_queue(QWebSocket* socket) {
     return false;
 }
 
-void ControlServer::publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles) {
+void ControlServer::publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc) {
     if (event_clients_.empty()) return;
     const QString message =
-        QString::fromUtf8(QJsonDocument(second_json(bytes, vehicles)).toJson(QJsonDocument::Compact));
+        QString::fromUtf8(QJsonDocument(second_json(bytes, vehicles, utc)).toJson(QJsonDocument::Compact));
     const auto now = now_();
     std::erase_if(event_clients_, [&](const std::unique_ptr<EventClient>& owned) {
         EventClient& client = *owned;

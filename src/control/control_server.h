@@ -82,7 +82,8 @@ public:
     bool needs_token() const { return !rules_.token.empty(); }
 
     // One second for the WebSocket clients: the bytes sent and each vehicle in use.
-    void publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles);
+    // `utc`: the second's time on the program's clock, "ora" in the message.
+    void publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc = {});
 
     // The connections' time limits, checked each second by the server's own
     // timer; the tests call it after moving their clock.

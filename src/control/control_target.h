@@ -82,6 +82,22 @@ struct OutputState {
     std::vector<std::string> clients;  // the peers connected to it: "127.0.0.1:40312"
 };
 
+// The program's one clock, for GET /api/v1/tempo and the state.
+struct ClockState {
+    std::string utc;        // "2016-12-31T23:59:60.250Z": the simulated UTC
+    double rate = 1.0;      // simulated seconds a real second
+    bool max = false;       // as fast as the outputs take them (rate is then the last one asked)
+    bool paused = false;
+    bool simulated = false;  // false: the wall clock's own readings
+};
+
+// A change of the clock: only what is given changes; max wins over a rate.
+struct ClockChange {
+    std::optional<double> rate;
+    bool max = false;
+    std::optional<bool> paused;
+};
+
 // The whole simulator at one moment, for GET /api/v1/stato.
 struct ControlState {
     std::string version;       // "1.4"
@@ -95,6 +111,7 @@ struct ControlState {
     std::vector<OutputState> outputs;
     ReceiverOptions receiver;
     std::vector<VehicleEntry> vehicles;  // every vehicle, 0 .. 20
+    ClockState clock;
 };
 
 // A change of one vehicle: only the values given change. A position comes
@@ -145,6 +162,8 @@ public:
     // as a whole (the server fills in what a client left out from ais()).
     virtual AisSettings ais() const = 0;
     virtual Result<> set_ais(const AisSettings& settings) = 0;
+    // The clock's rate and pause (a rate outside 0.1 .. 1000 refused, field "velocita_tempo").
+    virtual Result<> change_clock(const ClockChange& change) = 0;
 
     // Vehicle n's route (VehicleRoutes: placed at its start unless
     // from_here, kept in the program's folder); refused with the reason.

@@ -94,6 +94,15 @@ OutputSink::Result Recorder::send(std::string_view bytes) {
     return fail(reason(error));
 }
 
+bool Recorder::drained() {
+    if (!fd_.valid() || pending_.empty()) return true;
+    const int error = flush();
+    if (error == 0) return true;
+    if (error == EAGAIN) return false;
+    fail(reason(error));
+    return true;
+}
+
 OutputSink::Result Recorder::fail(const std::string& why) {
     // A tick cut short by a full disk is taken back, so the log ends whole.
     if (regular_) {

@@ -48,6 +48,9 @@ public:
     void stop();
 
     Result send(std::string_view bytes) override;
+    // Hands on what a slow reader of the FIFO has not taken yet; whether all
+    // of it is gone (a failure counts as gone: nothing is left to wait for).
+    bool drained();
 
     bool recording() const { return fd_.valid(); }
     const std::string& path() const { return path_; }

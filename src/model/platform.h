@@ -90,6 +90,9 @@ struct CivilTime {
 struct WallTime {
     CivilTime local;
     CivilTime utc;
+    // Days the receiver's dates are off (a GPS week rollover fault: -7168
+    // for 1024 weeks); its times of day stay true.
+    std::int64_t date_offset_days = 0;
 };
 
 class Clock {

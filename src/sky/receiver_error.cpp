@@ -21,6 +21,28 @@ std::uint64_t vehicle_seed(std::uint64_t seed, std::size_t vehicle) {
 
 }  // namespace
 
+double decay(double x) {
+    if (!(x > 0.0)) return 1.0;
+    if (x > 800.0) return 0.0;  // below the smallest double
+    // e^-x = (e^-y)^(2^k) with y = x / 2^k at most 2^-10, where seven terms
+    // of the series are exact to the last bit; halving and squaring round
+    // the same everywhere.
+    int halvings = 0;
+    double y = x;
+    while (y > 1.0 / 1024.0) {
+        y *= 0.5;
+        ++halvings;
+    }
+    double term = 1.0;
+    double sum = 1.0;
+    for (int n = 1; n <= 7; ++n) {
+        term = term * -y / n;
+        sum += term;
+    }
+    for (int i = 0; i < halvings; ++i) sum *= sum;
+    return sum;
+}
+
 PositionNoise::PositionNoise(double sigma, std::uint64_t seed, std::size_t vehicle)
     : sigma_(std::isfinite(sigma) && sigma > 0.0 ? sigma : 0.0), dice_(vehicle_seed(seed, vehicle)) {}
 
@@ -35,7 +57,7 @@ Offset PositionNoise::step(std::int64_t utc_ms, const Sky& sky) {
         for (double& z : walk_) z = deviate();
     } else if (utc_ms > *last_ms_) {
         const double dt = (static_cast<double>(utc_ms) - static_cast<double>(*last_ms_)) / 1000.0;
-        const double phi = correlation_s / (correlation_s + dt);
+        const double phi = decay(dt / correlation_s);
         const double fresh = std::sqrt(1.0 - phi * phi);
         for (double& z : walk_) z = phi * z + fresh * deviate();
     }

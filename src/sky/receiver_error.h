@@ -8,11 +8,12 @@
 //   const ArcPosition shown = displaced(lat, lon, e);  // what the sentences say
 //
 // The noise is a first-order Gauss-Markov walk on each axis (east, north,
-// up): z' = phi z + sqrt(1 - phi²) w with phi = tau / (tau + dt), tau one
+// up): z' = phi z + sqrt(1 - phi²) w with phi = e^(-dt/tau), tau one
 // second, dt the time since the previous step, w a normal deviate. Its
-// standard deviation is 1 whatever the rate, and its value drifts over a
-// second or so, as a receiver's does, giving a client's filter something to
-// filter. Each axis of the error is the walk times sigma, scaled by how much
+// standard deviation is 1 and two fixes a second apart correlate by e^-1
+// whatever the rate (ten steps of 0.1 s make one of 1 s), and its value
+// drifts over a second or so, as a receiver's does, giving a client's filter
+// something to filter. Each axis of the error is the walk times sigma, scaled by how much
 // the fix's geometry dilutes the precision beyond what the open sky at that
 // place and time would (Sky::open_sky): HDOP / open HDOP east and north,
 // VDOP / open VDOP up. So under an open sky the positions scatter by sigma
@@ -24,7 +25,8 @@
 // The same seed and vehicle give the same errors on every machine: the
 // deviates come from SplitMix64 as the sum of twelve uniform draws less six
 // (unit variance), and the walk uses only the operations IEEE 754 rounds
-// exactly (no library function whose last bit differs between systems).
+// exactly (no library function whose last bit differs between systems:
+// the step factor has its own series, decay).
 
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +66,10 @@ private:
     double walk_[3] = {0.0, 0.0, 0.0};
     std::optional<std::int64_t> last_ms_;
 };
+
+// e^-x for x >= 0 (1 below), the same to the last bit on every machine:
+// the step factor of the walk.
+double decay(double x);
 
 // A position in seconds of arc, north and east positive, as the fleet keeps it.
 struct ArcPosition {

@@ -88,7 +88,9 @@ Hdt hdt_of(const Rmc& rmc) { return {rmc.course}; }
 
 std::string time_field(std::int64_t ms_of_day, int fixes_per_second) {
     const auto seconds = static_cast<int>(ms_of_day / 1000);
-    const std::string whole = printed("%02d%02d%02d", seconds / 3600 % 100, seconds / 60 % 60, seconds % 60);
+    // A day's second past its last is a leap second: 23:59:60.
+    const std::string whole = seconds >= 86'400 ? printed("2359%02d", 60 + (seconds - 86'400) % 40)
+                                                : printed("%02d%02d%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
     if (fixes_per_second <= 1) return whole;
     return whole + printed(".%02d", static_cast<int>(ms_of_day % 1000 / 10));
 }

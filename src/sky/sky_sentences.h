@@ -57,7 +57,8 @@ Gll gll_of(const Rmc& rmc);
 Hdt hdt_of(const Rmc& rmc);
 
 // A time field for the time of day in milliseconds: "hhmmss" at one fix a
-// second, "hhmmss.ss" (hundredths, cut) at more.
+// second, "hhmmss.ss" (hundredths, cut) at more. From 86400000 on, the
+// day's leap second: "235960".
 std::string time_field(std::int64_t ms_of_day, int fixes_per_second);
 
 // Talker (model/receiver_options.h): GN goes to the sentences of the

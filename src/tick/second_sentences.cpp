@@ -7,6 +7,7 @@
 
 #include "motion/dead_reckoning.h"
 #include "model/civil_time.h"
+#include "model/simulated_clock.h"
 #include "sky/sky_sentences.h"
 
 namespace vadrel {
@@ -167,9 +168,13 @@ SentenceTime sentence_time(Clock& clock, const ReceiverOptions& options, int fix
         t.utc_ms = read - (read % period + period) % period;
         const std::int64_t zone = options.utc ? 0 : ms_of_civil(now.local) - ms_of_civil(now.utc);
         const CivilInstant shown = civil_of(t.utc_ms + zone);
-        t.civil = {static_cast<int>(shown.year), shown.month, shown.day, shown.hour, shown.minute, shown.second};
         t.millisecond = shown.millisecond;
+        // Inside a leap second the reading repeats 23:59:59: the second is the wall time's 60.
+        if (now.utc.second != 60) {
+            t.civil = {static_cast<int>(shown.year), shown.month, shown.day, shown.hour, shown.minute, shown.second};
+        }
     }
+    t.civil = moved_days(t.civil, now.date_offset_days);
     t.time = printed("%02d%02d%02d", t.civil.hour, t.civil.minute, t.civil.second);
     t.date = printed("%02d%02d%02d", t.civil.day, t.civil.month, t.civil.year % 100);
     return t;

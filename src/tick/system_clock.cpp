@@ -24,6 +24,8 @@ CivilTime civil_time_of(const QDateTime& moment) {
     return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
 }
 
+int local_offset_at(std::int64_t posix) { return QDateTime::fromSecsSinceEpoch(posix).offsetFromUtc(); }
+
 SystemClock::SystemClock(Source source) : source_(std::move(source)) {}
 
 double SystemClock::steady_seconds() {

@@ -15,6 +15,7 @@
 // sentence built across midnight never pairs 23.59.59 with the next day's date.
 
 #include <QDateTime>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ namespace vadrel {
 std::string time_text_of(const QTime& time);  // "H.mm.ss", hour without a leading zero
 std::string date_text_of(const QDate& date);  // "dd/MM/yy"
 CivilTime civil_time_of(const QDateTime& moment);
+// Seconds east of UTC of the local zone at a posix instant (SimulatedClock's zone).
+int local_offset_at(std::int64_t posix);
 
 class SystemClock final : public Clock {
 public:

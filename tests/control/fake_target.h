@@ -44,6 +44,7 @@ public:
     ReceiverOptions receiver;
     AisSettings ais_settings;
     int changes = 0;  // changes done, refused ones not counted
+    ClockState clock{"2016-12-31T23:59:60.000Z"};
 
     ControlState state() const override {
         ControlState s;
@@ -54,6 +55,7 @@ public:
         s.port = {2, "/dev/pts/9", 4800, true, "Tx OK", ""};
         s.outputs.push_back({"tcp", "127.0.0.1:10110", true, "", {"127.0.0.1:40312"}});
         s.receiver = receiver;
+        s.clock = clock;
         for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
         return s;
     }
@@ -75,6 +77,16 @@ public:
         return {};
     }
     AisSettings ais() const override { return ais_settings; }
+    Result<> change_clock(const ClockChange& change) override {
+        if (change.rate && !(*change.rate >= 0.1 && *change.rate <= 1000.0)) {
+            return Refusal{"velocita_tempo", "da 0.1 a 1000"};
+        }
+        if (change.rate) clock.rate = *change.rate;
+        clock.max = change.max || (clock.max && !change.rate);
+        if (change.paused) clock.paused = *change.paused;
+        clock.simulated = true;
+        return {};
+    }
     Result<> set_ais(const AisSettings& settings) override {
         ais_settings = settings;
         ++changes;

@@ -7,10 +7,13 @@
 #include <limits>
 #include <tuple>
 
+#include "model/civil_time.h"
 #include "model/controls.h"
 #include "model/coordinates.h"
+#include "model/leap_seconds.h"
 #include "model/numbers.h"
 #include "model/receiver_options.h"
+#include "model/simulated_clock.h"
 #include "model/track_history.h"
 #include "model/utf8.h"
 #include "numbers_check.h"
@@ -365,6 +368,182 @@ TEST(PictureBox, CountsEveryLineBreakAndShowsNulReadably) {
     EXPECT_EQ(p.lines(), (std::vector<std::string>{"uno", "", "\xE2\x90\x80\xE2\x90\x80$A", "B", "C", "D"}));
     p.clear();
     EXPECT_EQ(p.current_y(), 0);
+}
+
+}  // namespace
+}  // namespace vadrel
+
+namespace vadrel {
+namespace {
+
+// The atomic seconds of 2017-01-01 00:00:00 UTC, the day after the last leap second.
+constexpr double new_year_2017 = 1483228800.0 + 37.0;
+
+TEST(LeapSeconds, TheTableCountsTwentySevenSecondsFrom1972) {
+    const LeapSeconds leaps;
+    // posix instant, TAI-UTC then
+    const std::tuple<double, int> rows[] = {
+        {0.0, 10},                   // before the table: its first value
+        {78796799.0, 10},            // 1972-06-30 23:59:59
+        {78796800.0, 11},            // 1972-07-01
+        {915148799.0, 31},           // 1998-12-31 23:59:59
+        {915148800.0, 32},           // 1999-01-01
+        {1483228799.5, 36},          // the last second of 2016
+        {1483228800.0, 37},          // 2017-01-01
+        {4102444800.0, 37},          // 2100: nothing announced
+    };
+    for (const auto& [posix, offset] : rows) EXPECT_EQ(leaps.offset_at(posix), offset) << posix;
+    EXPECT_EQ(leaps.days_after().size(), 27U);
+}
+
+TEST(LeapSeconds, TheSecondSixtyComesBetweenTheYears) {
+    const LeapSeconds leaps;
+    // atomic seconds, civil time read, millisecond, inside the leap, posix
+    const std::tuple<double, CivilTime, int, bool, double> rows[] = {
+        {new_year_2017 - 2.0, {2016, 12, 31, 23, 59, 59}, 0, false, 1483228799.0},
+        {new_year_2017 - 1.0, {2016, 12, 31, 23, 59, 60}, 0, true, 1483228799.0},
+        {new_year_2017 - 0.25, {2016, 12, 31, 23, 59, 60}, 750, true, 1483228799.75},
+        {new_year_2017, {2017, 1, 1, 0, 0, 0}, 0, false, 1483228800.0},
+        {new_year_2017 + 0.5, {2017, 1, 1, 0, 0, 0}, 500, false, 1483228800.5},
+        {78796800.0 + 10.0, {1972, 6, 30, 23, 59, 60}, 0, true, 78796799.0},
+        {10.0 - 0.5, {1969, 12, 31, 23, 59, 59}, 500, false, -0.5},
+    };
+    for (const auto& [atomic, civil, ms, leap, posix] : rows) {
+        const UtcReading r = leaps.utc_of(atomic);
+        EXPECT_EQ(r.civil, civil) << atomic;
+        EXPECT_EQ(r.millisecond, ms) << atomic;
+        EXPECT_EQ(r.leap, leap) << atomic;
+        EXPECT_DOUBLE_EQ(r.posix, posix) << atomic;
+    }
+    // Outside the leap seconds the scales go there and back.
+    for (const double posix : {0.0, 78796799.0, 1483228800.0, 1700000000.25}) {
+        EXPECT_DOUBLE_EQ(leaps.utc_of(leaps.atomic_of(posix)).posix, posix) << posix;
+    }
+}
+
+TEST(LeapSeconds, AnAddedSecondComesAtTheEndOfItsDay) {
+    LeapSeconds leaps;
+    const std::int64_t day_after = days_from_civil(2030, 7, 1);
+    EXPECT_FALSE(leaps.add(days_from_civil(2016, 1, 1)));  // before the last
+    EXPECT_TRUE(leaps.add(day_after));
+    EXPECT_FALSE(leaps.add(day_after));
+    const double posix = static_cast<double>(day_after) * 86400.0;
+    EXPECT_EQ(leaps.offset_at(posix - 1.0), 37);
+    EXPECT_EQ(leaps.offset_at(posix), 38);
+    const UtcReading r = leaps.utc_of(posix + 37.0);
+    EXPECT_EQ(r.civil, (CivilTime{2030, 6, 30, 23, 59, 60}));
+}
+
+// A real clock whose readings the test sets.
+struct RealClock : Clock {
+    double steady = 500.0;
+    double utc = 1700000000.0;
+    double steady_seconds() override { return steady; }
+    double utc_seconds() override { return utc; }
+    std::string time_text() override { return "wall time"; }
+    std::string date_text() override { return "wall date"; }
+    WallTime wall_time() override { return {{1, 1, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2}}; }
+};
+
+struct Simulated : ::testing::Test {
+    RealClock real;
+    // Central European winter time.
+    SimulatedClock clock{real, [](std::int64_t) { return 3600; }};
+};
+
+TEST_F(Simulated, UntouchedItGivesTheWallClocksReadings) {
+    EXPECT_TRUE(clock.following_wall());
+    EXPECT_EQ(clock.time_text(), "wall time");
+    EXPECT_EQ(clock.date_text(), "wall date");
+    EXPECT_EQ(clock.wall_time().utc, (CivilTime{2, 2, 2, 2, 2, 2}));
+    real.steady = 512.25;
+    real.utc = 1700000001.5;
+    EXPECT_DOUBLE_EQ(clock.steady_seconds(), 512.25);
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1700000001.5);
+    EXPECT_FALSE(clock.real_steady_at(1.0));
+}
+
+TEST_F(Simulated, RunsFromItsStartAtItsRate) {
+    clock.start_at(1483228790.0);  // 2016-12-31 23:59:50 UTC
+    EXPECT_TRUE(clock.set_rate(10.0));
+    real.steady += 0.95;  // 9.5 simulated seconds
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1483228799.5);
+    EXPECT_DOUBLE_EQ(clock.steady_seconds(), 500.0 + 9.5);
+    real.steady += 0.1;  // into the leap second
+    WallTime w = clock.wall_time();
+    EXPECT_EQ(w.utc, (CivilTime{2016, 12, 31, 23, 59, 60}));
+    EXPECT_EQ(w.local, (CivilTime{2017, 1, 1, 0, 59, 60}));
+    EXPECT_EQ(clock.time_text(), "0.59.60");
+    real.steady += 0.1;
+    w = clock.wall_time();
+    EXPECT_EQ(w.utc, (CivilTime{2017, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(clock.date_text(), "01/01/17");
+    // The steady scale went on through the leap second: 11.5 s.
+    EXPECT_DOUBLE_EQ(clock.steady_seconds(), 511.5);
+}
+
+TEST_F(Simulated, PausedItStandsAndResumedItGoesOnFromThere) {
+    clock.start_at(1000000000.0);
+    clock.pause();
+    real.steady += 30.0;
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1000000000.0);
+    EXPECT_FALSE(clock.real_steady_at(clock.atomic_seconds() + 1.0));
+    clock.resume();
+    real.steady += 2.0;
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1000000002.0);
+    EXPECT_DOUBLE_EQ(clock.steady_seconds(), 500.0 + 2.0);
+    // A change of rate keeps the time reached.
+    EXPECT_TRUE(clock.set_rate(0.5));
+    real.steady += 2.0;
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1000000003.0);
+    EXPECT_DOUBLE_EQ(*clock.real_steady_at(clock.atomic_seconds() + 1.0), real.steady + 2.0);
+}
+
+TEST_F(Simulated, RefusesRatesOutsideItsRange) {
+    // rate, taken
+    const std::tuple<double, bool> rows[] = {
+        {0.1, true}, {1000.0, true}, {0.09, false}, {1000.5, false}, {0.0, false}, {-1.0, false},
+        {std::numeric_limits<double>::quiet_NaN(), false}, {std::numeric_limits<double>::infinity(), false},
+    };
+    for (const auto& [rate, taken] : rows) EXPECT_EQ(clock.set_rate(rate), taken) << rate;
+    EXPECT_DOUBLE_EQ(clock.rate(), 1000.0);
+}
+
+TEST_F(Simulated, AtMaxOnlyTheStepsMoveIt) {
+    clock.start_at(1483228799.0);
+    clock.set_max();
+    real.steady += 100.0;
+    const double at = clock.atomic_seconds();
+    EXPECT_DOUBLE_EQ(at, new_year_2017 - 2.0);
+    EXPECT_FALSE(clock.real_steady_at(at + 1.0));
+    clock.step_to(at + 1.0);
+    EXPECT_EQ(clock.wall_time().utc.second, 60);
+    clock.step_to(at);  // never back
+    EXPECT_EQ(clock.wall_time().utc.second, 60);
+    EXPECT_DOUBLE_EQ(clock.steady_seconds(), 501.0);
+}
+
+TEST_F(Simulated, AHeldReadingIsTheTicksOwnInstant) {
+    clock.start_at(1483228799.0);
+    EXPECT_TRUE(clock.set_rate(100.0));
+    clock.hold(new_year_2017 - 1.0);
+    real.steady += 0.5;
+    EXPECT_EQ(clock.wall_time().utc.second, 60);
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1483228799.0);
+    clock.hold(std::nullopt);
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1483228799.0 + 50.0 - 1.0);
+}
+
+TEST_F(Simulated, TheWeekOffsetMovesTheDatesOnly) {
+    clock.start_at(1555000000.0);  // 2019-04-11 16:26:40 UTC
+    clock.set_week_offset(-1024);
+    const WallTime w = clock.wall_time();
+    EXPECT_EQ(w.utc, (CivilTime{2019, 4, 11, 16, 26, 40}));
+    EXPECT_EQ(w.date_offset_days, -7168);
+    EXPECT_EQ(moved_days(w.utc, w.date_offset_days), (CivilTime{1999, 8, 26, 16, 26, 40}));
+    EXPECT_EQ(clock.date_text(), "26/08/99");
+    EXPECT_EQ(clock.time_text(), "17.26.40");
+    EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1555000000.0);
 }
 
 }  // namespace

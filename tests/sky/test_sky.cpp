@@ -184,7 +184,8 @@ TEST(Sky, TimeFieldsAndTalkers) {
     // the time of day in ms, fixes a second, the field
     const std::tuple<std::int64_t, int, const char*> times[] = {
         {72'928'000, 1, "201528"},    {72'928'999, 1, "201528"}, {72'928'100, 10, "201528.10"},
-        {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},      {86'399'900, 10, "235959.90"}};
+        {72'928'500, 2, "201528.50"}, {0, 10, "000000.00"},      {86'399'900, 10, "235959.90"},
+        {86'400'000, 1, "235960"},    {86'400'500, 2, "235960.50"}};  // a leap second
     for (const auto& [ms, rate, field] : times) EXPECT_EQ(time_field(ms, rate), field) << ms << " at " << rate;
 
     // the sentence, the talker, the sentence then
@@ -326,16 +327,45 @@ TEST(ReceiverError, TheDilutionScalesTheError) {
     EXPECT_EQ(PositionNoise(std::nan(""), 11, 0).step(0, fix_with(1, 1)), Offset{});
 }
 
+TEST(ReceiverError, TheStepFactorIsTheExponential) {
+    for (const double x : {1e-9, 0.001, 0.1, 0.2, 0.5, 1.0, 2.0, 10.0, 60.0, 700.0}) {
+        EXPECT_NEAR(decay(x) / std::exp(-x), 1.0, 1e-10) << x;
+    }
+    // x, e^-x exactly
+    const std::tuple<double, double> rows[] = {{0.0, 1.0}, {-1.0, 1.0}, {std::nan(""), 1.0}, {801.0, 0.0}, {1e300, 0.0}};
+    for (const auto& [x, expected] : rows) EXPECT_EQ(decay(x), expected) << x;
+}
+
+// Fixes a second apart correlate by e^-1 at any rate: the walk's east axis
+// sampled once a second over a long run, stepped at 1, 5 and 10 fixes a second.
+TEST(ReceiverError, FixesASecondApartCorrelateByOneOverE) {
+    const Sky sky = fix_with(1.2, 1.5);
+    for (const int rate : {1, 5, 10}) {
+        PositionNoise noise(1.0, 7, 0);
+        std::vector<double> east;
+        for (std::int64_t k = 0; k < 60'000 * rate; ++k) {
+            const Offset e = noise.step(k * 1000 / rate, sky);
+            if (k % rate == 0) east.push_back(e.east);
+        }
+        const Spread s = spread(east);
+        double lagged = 0.0;
+        for (std::size_t i = 1; i < east.size(); ++i) lagged += (east[i] - s.mean) * (east[i - 1] - s.mean);
+        const double correlation = lagged / static_cast<double>(east.size() - 1) / (s.deviation * s.deviation);
+        EXPECT_NEAR(correlation, std::exp(-1.0), 0.012) << correlation << " at " << rate << " fixes a second";
+        EXPECT_NEAR(s.deviation, 1.0, 0.05) << rate << " fixes a second";
+    }
+}
+
 // The same seed and vehicle give the same errors, on every machine: the
 // first ones are written here. Another vehicle or seed, other errors; the
 // same time twice, the same error.
 TEST(ReceiverError, TheSeedRepeatsTheErrorsExactly) {
     const Sky sky = fix_with(1.0, 1.0);
     PositionNoise a(5.0, 42, 0), other_vehicle(5.0, 42, 1), other_seed(5.0, 43, 0);
-    // -0.1475..., 4.3011..., -3.0302... and 0.3780..., 3.3799..., -1.8124..., to the last bit
+    // -0.1475..., 4.3011..., -3.0302... and 0.3899..., 3.3500..., -1.7789..., to the last bit
     const Offset first = a.step(0, sky);
     EXPECT_EQ(first, (Offset{-0x1.2e25017d15dcbp-3, 0x1.1345dfab5e4fbp+2, -0x1.83de2c671924ep+1}));
-    EXPECT_EQ(a.step(100, sky), (Offset{0x1.83156ccfab3c2p-2, 0x1.b0a0e92358370p+1, -0x1.cfffca8ff6829p+0}));
+    EXPECT_EQ(a.step(100, sky), (Offset{0x1.8f41a45ba7d0ep-2, 0x1.accb6e4024cp+1, -0x1.c7656a6e1ee0ap+0}));
     EXPECT_NE(other_vehicle.step(0, sky), first);
     EXPECT_NE(other_seed.step(0, sky), first);
     const Offset again = a.step(200, sky);
