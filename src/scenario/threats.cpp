@@ -1,0 +1,78 @@
+#include "threats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "sky/receiver_error.h"
+#include "sky/sky_sentences.h"
+#include "tick/second_sentences.h"
+
+namespace vadrel {
+
+Sky jammed_sky(Sky sky, double share) {
+    std::vector<SatelliteInView*> heard;
+    for (SatelliteInView& s : sky.satellites) {
+        if (s.snr > 0) heard.push_back(&s);
+    }
+    if (share < 1.0 / 3.0) {
+        const int drop = static_cast<int>(std::lround(jamming_drop_db * share * 3.0));
+        for (SatelliteInView* s : heard) s->snr = s->snr - drop < weakest_heard_snr ? 0 : s->snr - drop;
+    } else {
+        // The strongest first; of two alike the higher, then the lower PRN.
+        std::sort(heard.begin(), heard.end(), [](const SatelliteInView* a, const SatelliteInView* b) {
+            if (a->snr != b->snr) return a->snr > b->snr;
+            return a->elevation != b->elevation ? a->elevation > b->elevation : a->prn < b->prn;
+        });
+        const std::size_t kept = share < 2.0 / 3.0 ? 3 : 0;
+        for (std::size_t i = 0; i < heard.size(); ++i) {
+            heard[i]->snr = i < kept ? std::max(heard[i]->snr - jamming_drop_db, weakest_heard_snr) : 0;
+        }
+    }
+    choose_fix(sky);
+    return sky;
+}
+
+void Threats::drift(const Drift& drift, std::int64_t utc_ms) {
+    if (drift.metres_per_second <= 0.0) {
+        drift_.reset();
+        return;
+    }
+    drift_ = Since{drift, utc_ms};
+}
+
+void Threats::jam(double seconds, std::int64_t utc_ms) {
+    jamming_ = Jamming{utc_ms, std::llround(seconds * 1000.0)};
+}
+
+bool Threats::jamming(std::int64_t utc_ms) const {
+    return jamming_ && utc_ms >= jamming_->start_ms && utc_ms < jamming_->start_ms + jamming_->length_ms;
+}
+
+void Threats::affect(SecondOfVehicle& second, std::size_t /*n*/) {
+    const std::int64_t now = second.time.utc_ms;
+    const Cielo& cielo = second.options.cielo;
+    if (drift_ && now >= drift_->start_ms) {
+        const double metres = drift_->drift.metres_per_second * static_cast<double>(now - drift_->start_ms) / 1000.0;
+        const double course = drift_->drift.course * std::numbers::pi / 180.0;
+        const ArcPosition shown =
+            displaced(second.vehicle.lat, second.vehicle.lon, {metres * std::sin(course), metres * std::cos(course), 0.0});
+        second.vehicle.lat = shown.lat;
+        second.vehicle.lon = shown.lon;
+        if (second.sky && cielo.satelliti) {
+            for (SatelliteInView& s : second.sky->satellites) {
+                if (s.snr > 0) s.snr = spoofed_snr;
+            }
+        }
+    }
+    if (jamming(now)) {
+        const double share = static_cast<double>(now - jamming_->start_ms) / static_cast<double>(jamming_->length_ms);
+        if (second.sky || second.options.frasi_complete) {
+            second.sky = jammed_sky(second.sky ? *second.sky : classic_sky(), share);
+        }
+        if (share >= 2.0 / 3.0) second.options.senza_fix = true;
+    }
+}
+
+}  // namespace vadrel
