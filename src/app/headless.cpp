@@ -8,6 +8,7 @@
 
 #include "app/line_output.h"
 #include "app/program.h"
+#include "app/scenario_run.h"
 #include "model/controls.h"
 #include "os/signals.h"
 
@@ -98,7 +99,7 @@ std::optional<CheckedLog> check_log(const std::string& path, LogLeave leave, Sig
 
 }  // namespace
 
-int run_headless(int argc, char** argv, const Options& options) {
+int run_headless(int argc, char** argv, const Options& options, const Scenario* scenario) {
     QCoreApplication app(argc, argv);
     SignalWatcher termination;
     LineOutput out(STDOUT_FILENO, 0);
@@ -157,6 +158,13 @@ int run_headless(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::termination, &app, &QCoreApplication::quit);
     QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &app, &QCoreApplication::quit);
+
+    std::optional<ScenarioRun> played;
+    if (scenario != nullptr) {
+        played.emplace(*scenario, *program);
+        played->player.marked = [&monitor_output](const std::string& line) { monitor_output.write({line}); };
+        played->ended = [&app] { app.quit(); };
+    }
 
     if (options.registra) {
         if (const std::string why = program->start_recording(*options.registra); !why.empty()) {

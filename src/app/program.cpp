@@ -630,6 +630,7 @@ bool Program::stop() {
 void Program::tick() {
     if (stopped_) return;
     try {
+        if (before_tick) before_tick();
         transmitter_.tick(timer_.tick_in_second());
     } catch (const std::exception& e) {
         // Every failure the tick knows of is handled inside it; anything else

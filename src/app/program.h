@@ -114,6 +114,8 @@ public:
     // standard error; the settings file is left as it is.
     void switch_fix_loss();
 
+    // Called before every tick, for a scenario's events of that second.
+    std::function<void()> before_tick;
     // Called after every tick, for the monitor of the headless run or the window.
     std::function<void()> after_tick;
     // Messages for standard error, whole lines without the line end.

@@ -1,0 +1,78 @@
+#include "scenario_start.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "os/descriptor.h"
+#include "os/system_error.h"
+#include "scenario/scenario_reader.h"
+
+namespace vadrel {
+
+namespace {
+
+// The file's bytes, at most one more than a scenario may have: a regular
+// file only (a FIFO or a device would hold the start), opened without
+// waiting.
+struct FileBytes {
+    std::string bytes;
+    std::string problem;  // "" when read
+};
+
+FileBytes file_bytes(const std::string& path) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) return {{}, path + ": " + italian_reason(errno)};
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) return {{}, path + ": " + italian_reason(errno)};
+    if (!S_ISREG(status.st_mode)) return {{}, path + ": non è un file normale"};
+    std::string bytes;
+    char buffer[65536];
+    while (bytes.size() <= max_scenario_bytes) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return {{}, path + ": " + italian_reason(errno)};
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return {bytes, {}};
+}
+
+}  // namespace
+
+std::optional<std::string> scenario_option_problem(const ScenarioArgument& argument) {
+    auto parsed = parse_options(argument.words);
+    const std::string& first = argument.words.front();
+    // false for an option that takes a value is its "no": --tcp no.
+    if (std::holds_alternative<std::string>(parsed) && argument.words.size() == 1 && first.ends_with("=no")) {
+        parsed = parse_options({first.substr(0, first.size() - 3), "no"});
+    }
+    const auto* problem = std::get_if<std::string>(&parsed);
+    if (problem == nullptr) return std::nullopt;
+    if (problem->starts_with("opzione sconosciuta")) return "chiave sconosciuta";
+    return *problem;
+}
+
+std::variant<ScenarioStart, std::string> start_scenario(const std::string& path, const std::vector<std::string>& args) {
+    const FileBytes file_read = file_bytes(path);
+    if (!file_read.problem.empty()) return file_read.problem;
+    const std::filesystem::path file(path);
+    const ScenarioSource source{file.filename().string(), file.parent_path().string(), scenario_option_problem};
+    auto read = read_scenario(file_read.bytes, source);
+    if (auto* problem = std::get_if<ScenarioProblem>(&read)) return problem->message();
+    ScenarioStart start{{}, std::get<Scenario>(std::move(read))};
+    std::vector<std::string> words;
+    for (const ScenarioArgument& argument : start.scenario.arguments) {
+        words.insert(words.end(), argument.words.begin(), argument.words.end());
+    }
+    words.insert(words.end(), args.begin(), args.end());
+    auto options = parse_options(words);
+    if (auto* problem = std::get_if<std::string>(&options)) return source.file + ": " + *problem;
+    start.options = std::get<Options>(std::move(options));
+    return start;
+}
+
+}  // namespace vadrel

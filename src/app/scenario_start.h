@@ -1,0 +1,30 @@
+#pragma once
+// The start of a run with a scenario (--scenario FILE): the file read and
+// every key checked before anything opens, its settings as options under
+// the command line's.
+//
+//   auto start = start_scenario("/home/a/s.yaml", args);
+//   if (auto* why = std::get_if<std::string>(&start)) ...  // s.yaml:5: velocita: ...; exit 2
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/options.h"
+#include "scenario/scenario.h"
+
+namespace vadrel {
+
+struct ScenarioStart {
+    Options options;
+    Scenario scenario;
+};
+
+// `path` as --scenario gave it (absolute), `args` the command line.
+std::variant<ScenarioStart, std::string> start_scenario(const std::string& path, const std::vector<std::string>& args);
+
+// Whether the command line takes this setting of a scenario: nothing when
+// it does, else why not ("chiave sconosciuta" for a key no option has).
+std::optional<std::string> scenario_option_problem(const ScenarioArgument& argument);
+
+}  // namespace vadrel
