@@ -30,7 +30,9 @@ namespace vadrel {
 
 inline constexpr std::size_t max_scenario_bytes = 1024 * 1024;
 inline constexpr int max_scenario_depth = 16;
-inline constexpr std::size_t max_scenario_events = 100000;
+// Below what the size allows (an event takes 20 bytes at least), so that
+// it bounds the events on its own.
+inline constexpr std::size_t max_scenario_events = 50000;
 
 struct ScenarioProblem {
     std::string file;

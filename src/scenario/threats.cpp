@@ -11,6 +11,26 @@
 
 namespace vadrel {
 
+namespace {
+
+// The first three of the heard (strongest first) whose geometry gives a 2D
+// fix keep their figures; the sky is left with none heard when no three do.
+void keep_three(Sky& sky, const std::vector<SatelliteInView*>& heard, const std::vector<int>& figures) {
+    const std::size_t n = heard.size();
+    for (std::size_t i = 0; i + 2 < n; ++i) {
+        for (std::size_t j = i + 1; j + 1 < n; ++j) {
+            for (std::size_t k = j + 1; k < n; ++k) {
+                for (const std::size_t m : {i, j, k}) heard[m]->snr = figures[m];
+                choose_fix(sky);
+                if (sky.fix == FixKind::two_d) return;
+                for (const std::size_t m : {i, j, k}) heard[m]->snr = 0;
+            }
+        }
+    }
+}
+
+}  // namespace
+
 Sky jammed_sky(Sky sky, double share) {
     std::vector<SatelliteInView*> heard;
     for (SatelliteInView& s : sky.satellites) {
@@ -25,10 +45,14 @@ Sky jammed_sky(Sky sky, double share) {
             if (a->snr != b->snr) return a->snr > b->snr;
             return a->elevation != b->elevation ? a->elevation > b->elevation : a->prn < b->prn;
         });
-        const std::size_t kept = share < 2.0 / 3.0 ? 3 : 0;
-        for (std::size_t i = 0; i < heard.size(); ++i) {
-            heard[i]->snr = i < kept ? std::max(heard[i]->snr - jamming_drop_db, weakest_heard_snr) : 0;
-        }
+        for (SatelliteInView* s : heard) s->snr = std::max(s->snr - jamming_drop_db, weakest_heard_snr);
+        const std::vector<int> figures = [&] {
+            std::vector<int> kept;
+            for (const SatelliteInView* s : heard) kept.push_back(s->snr);
+            return kept;
+        }();
+        for (SatelliteInView* s : heard) s->snr = 0;
+        if (share < 2.0 / 3.0) keep_three(sky, heard, figures);
     }
     choose_fix(sky);
     return sky;

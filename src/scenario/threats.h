@@ -8,7 +8,7 @@
 //
 //   jamming, over its duration: in the first third the signal figures fall
 //   by up to 15 dB and the weak satellites are lost; in the second third
-//   only the three strongest are heard (a 2D fix, as their geometry allows);
+//   only three are heard, the strongest whose geometry gives a 2D fix;
 //   in the last third none is (the fix is lost). After it all is as before.
 //
 // Every vehicle's receiver suffers them alike. Times are the second's
