@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "nmea/sentences.h"
+#include "scenario_check.h"
 #include "scenario/scenario_player.h"
 #include "scenario/scenario_reader.h"
 #include "scenario/scenario_values.h"
@@ -190,6 +193,22 @@ TEST(ScenarioReader, JsonAndEventOrder) {
     }
     EXPECT_EQ(s.events[2].leap_second_utc_ms, 1483228800000);
     EXPECT_EQ(s.events[4].vehicle->unit, SpeedUnit::kmh);
+}
+
+// ok-* files must read, ko-* must be refused; any other (a find of the
+// fuzzer) only has to hold what the fuzzer checks.
+TEST(ScenarioReader, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_SCENARIO_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_SCENARIO_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_scenario(bytes), "") << name;
+        const bool read_whole = std::holds_alternative<Scenario>(read(bytes));
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(read_whole, name[1] == 'k') << name;
+        }
+    }
 }
 
 TEST(ScenarioValues, SpeedsAndSeconds) {
