@@ -159,12 +159,9 @@ int run_headless(int argc, char** argv, const Options& options, const Scenario* 
     QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
     if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &app, &QCoreApplication::quit);
 
-    std::optional<ScenarioRun> played;
-    if (scenario != nullptr) {
-        played.emplace(*scenario, *program);
-        played->player.marked = [&monitor_output](const std::string& line) { monitor_output.write({line}); };
-        played->ended = [&app] { app.quit(); };
-    }
+    program->scenario().marked = [&monitor_output](const std::string& line) { monitor_output.write({line}); };
+    program->scenario().ended = [&app] { app.quit(); };
+    if (scenario != nullptr) program->scenario().play(*scenario);
 
     if (options.registra) {
         if (const std::string why = program->start_recording(*options.registra); !why.empty()) {

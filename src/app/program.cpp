@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/places.h"
+#include "app/scenario_run.h"
 #include "control/access.h"
 #include "control/control_token.h"
 #include "control/vehicle_patch.h"
@@ -139,6 +140,7 @@ Program::Program(const Options& options, Shell& shell)
                             : "vadrel: riproduzione interrotta: " + problem + " (" + counts + ")");
         if (replay_finished) replay_finished(problem);
     };
+    scenario_ = std::make_unique<ScenarioRun>(*this);
     control_target_ = std::make_unique<ProgramControl>(*this);
     control_ = std::make_unique<ControlServer>(*control_target_);
     control_->on_event = [this](const std::string& text) { say("vadrel: " + text); };

@@ -56,6 +56,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+class ScenarioRun;
+
 class Program : public QObject {
     Q_OBJECT
 public:
@@ -116,6 +118,9 @@ public:
 
     // Called before every tick, for a scenario's events of that second.
     std::function<void()> before_tick;
+    // The scenario under way, if any (--scenario, PUT /api/v1/scenario).
+    ScenarioRun& scenario() { return *scenario_; }
+    const ScenarioRun& scenario() const { return *scenario_; }
     // Called after every tick, for the monitor of the headless run or the window.
     std::function<void()> after_tick;
     // Messages for standard error, whole lines without the line end.
@@ -318,6 +323,8 @@ private:
     // outputs in use besides `role`.
     std::vector<RoleFile> files_besides(FileRole role) const;
 
+    // After the transmitter and the fleet it reaches.
+    std::unique_ptr<ScenarioRun> scenario_;
     // The autosave's descriptor of the reserve, lent here, and its thread:
     // nothing else touches table_ while it runs. Last, so joined first.
     std::optional<DescriptorReserve::Lent> autosave_lent_;

@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include "app/program.h"
+#include "app/scenario_run.h"
+#include "app/scenario_start.h"
 #include "ais/identity.h"
 #include "control/control_json.h"
 #include "control/fleet_state.h"
 #include "control/vehicle_patch.h"
+#include "fleet/start_values.h"
 #include "vadrel/version.h"
 
 namespace vadrel {
@@ -38,6 +41,7 @@ ControlState ProgramControl::state() const {
 
     s.receiver = program_.receiver();
     for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
+    s.scenario = program_.scenario().state();
     return s;
 }
 
@@ -184,5 +188,40 @@ const FollowedRoute* ProgramControl::route(std::size_t n) const { return program
 RouteSummary ProgramControl::route_summary(std::size_t n) const { return program_.routes().summary(n); }
 
 std::string ProgramControl::route_not_kept(std::size_t n) const { return program_.routes().not_kept(n); }
+
+std::optional<Refusal> ProgramControl::play_scenario(const QByteArray& bytes) {
+    auto read = read_running_scenario(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (auto* problem = std::get_if<ScenarioProblem>(&read)) {
+        return Refusal{problem->key.empty() ? "scenario" : problem->key, problem->message()};
+    }
+    const ScenarioStart& start = std::get<ScenarioStart>(read);
+    const Options& o = start.options;
+    // Each value was checked as it was read: what follows is applied whole.
+    const auto given = [&](const std::string& option) {
+        return std::any_of(start.scenario.arguments.begin(), start.scenario.arguments.end(),
+                           [&](const ScenarioArgument& a) {
+                               const std::string& word = a.words.front();
+                               return word.substr(0, word.find('=')) == option;
+                           });
+    };
+    if (given("--modo") || given("--mezzi")) {
+        const SendMode mode = o.modo == Options::Modo::radio   ? SendMode::radio
+                              : o.modo == Options::Modo::multi ? SendMode::multi
+                                                               : SendMode::gps;
+        const std::optional<int> vehicles = o.mezzi ? std::optional(vehicles_in_cycle(*o.mezzi)) : std::nullopt;
+        if (auto bad = set_mode(given("--modo") ? mode : state().mode, vehicles)) return bad;
+    }
+    for (const auto& [n, patch] : o.mezzi_impostati) {
+        if (auto bad = patch_vehicle(n, patch)) return bad;
+    }
+    if (given("--ais") || given("--ais-nave-propria") || given("--ais-statici-subito")) {
+        if (auto bad = set_ais(ais_per(ais(), o))) return bad;
+    }
+    const OpzioniRicevitore receiver = ricevitore_per(program_.receiver(), o);
+    if (receiver != program_.receiver()) set_receiver(receiver);
+    program_.scenario().play(start.scenario);
+    tell_changed();
+    return std::nullopt;
+}
 
 }  // namespace vadrel

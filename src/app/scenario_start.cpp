@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +55,41 @@ std::optional<std::string> scenario_option_problem(const ScenarioArgument& argum
     if (problem == nullptr) return std::nullopt;
     if (problem->starts_with("opzione sconosciuta")) return "chiave sconosciuta";
     return *problem;
+}
+
+namespace {
+
+// The options a running program takes from a scenario.
+bool changes_while_running(const std::string& option) {
+    static const std::set<std::string> running{
+        "--modo", "--mezzi", "--mezzo", "--rotta", "--velocita-mezzo", "--ais", "--ais-nave-propria",
+        "--ais-statici-subito", "--ricevitore", "--utc", "--moto-reale", "--frasi", "--quota", "--senza-fix",
+        "--guasti", "--satelliti", "--maschera", "--ostacolo", "--rumore", "--frequenza", "--talker",
+        "--elenco-frasi"};
+    return running.contains(option.substr(0, option.find('=')));
+}
+
+}  // namespace
+
+std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_view bytes) {
+    const auto check = [](const ScenarioArgument& argument) -> std::optional<std::string> {
+        if (auto problem = scenario_option_problem(argument)) return problem;
+        if (!changes_while_running(argument.words.front())) {
+            return "vale solo all'avvio del programma (vadrel --scenario FILE)";
+        }
+        return std::nullopt;
+    };
+    auto read = read_scenario(bytes, {"scenario", "", check});
+    if (auto* problem = std::get_if<ScenarioProblem>(&read)) return *problem;
+    ScenarioStart start{{}, std::get<Scenario>(std::move(read))};
+    std::vector<std::string> words;
+    for (const ScenarioArgument& argument : start.scenario.arguments) {
+        words.insert(words.end(), argument.words.begin(), argument.words.end());
+    }
+    auto options = parse_options(words);
+    if (auto* problem = std::get_if<std::string>(&options)) return ScenarioProblem{"scenario", {}, "", *problem};
+    start.options = std::get<Options>(std::move(options));
+    return start;
 }
 
 std::variant<ScenarioStart, std::string> start_scenario(const std::string& path, const std::vector<std::string>& args) {

@@ -7,11 +7,13 @@
 //   if (auto* why = std::get_if<std::string>(&start)) ...  // s.yaml:5: velocita: ...; exit 2
 
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "app/options.h"
 #include "scenario/scenario.h"
+#include "scenario/scenario_reader.h"
 
 namespace vadrel {
 
@@ -26,5 +28,11 @@ std::variant<ScenarioStart, std::string> start_scenario(const std::string& path,
 // Whether the command line takes this setting of a scenario: nothing when
 // it does, else why not ("chiave sconosciuta" for a key no option has).
 std::optional<std::string> scenario_option_problem(const ScenarioArgument& argument);
+
+// A scenario sent to the running program (PUT /api/v1/scenario): only the
+// settings a running program can change (the mode and its cycle, the
+// vehicles, the receiver, the AIS targets), paths taken against the current
+// folder (the program's). The refusal places the problem in the bytes.
+std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_view bytes);
 
 }  // namespace vadrel

@@ -11,6 +11,7 @@
 //
 // The server calls these on the program's event loop, one at a time.
 
+#include <QByteArray>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -81,6 +82,17 @@ struct OutputState {
     std::vector<std::string> clients;  // the peers connected to it: "127.0.0.1:40312"
 };
 
+// A scenario under way: how far it has come.
+struct ScenarioState {
+    std::string file;          // the name it was given by ("scenario" for one sent here)
+    double elapsed = 0.0;      // simulated seconds since its start
+    std::optional<double> duration;
+    std::size_t done = 0;      // events done, of `events`
+    std::size_t events = 0;
+    std::optional<double> next_at;  // the next event's second, and what it does
+    std::string next;
+};
+
 // The whole simulator at one moment, for GET /api/v1/stato.
 struct ControlState {
     std::string version;       // "1.4"
@@ -94,6 +106,7 @@ struct ControlState {
     std::vector<OutputState> outputs;
     OpzioniRicevitore receiver;
     std::vector<VehicleEntry> vehicles;  // every vehicle, 0 .. 20
+    std::optional<ScenarioState> scenario;  // nothing when none is under way
 };
 
 // A change of one vehicle: only the values given change. A position comes
@@ -143,6 +156,14 @@ public:
     // as a whole (the server fills in what a client left out from ais()).
     virtual AisSettings ais() const = 0;
     virtual std::optional<Refusal> set_ais(const AisSettings& settings) = 0;
+
+    // A scenario file's bytes (YAML or JSON): its settings that a running
+    // program can take applied, its events played from the next second on,
+    // in place of one under way. Refused whole, with the key and the
+    // message that places it in the file.
+    virtual std::optional<Refusal> play_scenario(const QByteArray& /*bytes*/) {
+        return Refusal{"scenario", "questo simulatore non esegue scenari"};
+    }
 
     // Vehicle n's route (VehicleRoutes: placed at its start unless
     // from_here, kept in the program's folder); refused with the reason.
