@@ -14,7 +14,9 @@ import sys
 import tempfile
 import time
 
-from vadrel_run import Checks, Vadrel
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
+from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
+from vadrel_run import Checks, Vadrel  # noqa: E402
 
 checks = Checks()
 
@@ -114,11 +116,50 @@ def run_scenario(binary):
     checks.expect(os.path.exists(log) and os.path.getsize(log) > 0, "the log beside the scenario")
 
 
+def through_the_interface(binary):
+    """PUT /api/v1/scenario on a running program: refused with line and key,
+    a start-only setting refused, then one played: the vehicle changed at
+    once, the progress in the state, the event marked."""
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0")
+    try:
+        url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
+        client = Client(url)
+        for text, field, part in (
+                (b"eventi:\n  - {a: 1, mezzo: 0, velocita: cento}\n", "velocita",
+                 'scenario:2: velocita: "cento" non'),
+                (b"uscite: {tcp: 10110}\n", "tcp", "scenario:1: tcp: vale solo all'avvio"),
+                (b"a: &x 1\nb: *x\n", "scenario", "ancore e alias")):
+            try:
+                client.play_scenario(text)
+                checks.expect(False, "%r accepted" % text)
+            except VadrelError as error:
+                checks.expect(error.status == 400 and error.field == field and part in str(error),
+                              "%r refused as %r: %d %r %r" % (text, part, error.status, error.field, str(error)))
+        checks.expect("scenario" not in client.state(), "no scenario in the state before one is played")
+        answer = client.play_scenario(b"modo: multi\nmezzi:\n  - {numero: 2, rotta: 123}\n"
+                                      b"eventi:\n  - {a: 1, fix: perso}\n  - {a: 600, fix: ripreso}\n")
+        checks.expect(answer.get("eventi") == 2 and answer.get("eventi_fatti") == 0,
+                      "the answer is the scenario's progress: %r" % answer)
+        checks.expect(client.vehicle(2)["rotta"] == 123 and client.state()["modo"] == "multi",
+                      "the settings applied at once")
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and client.state()["scenario"]["eventi_fatti"] < 1:
+            time.sleep(0.2)
+        scenario = client.state()["scenario"]
+        checks.expect(scenario["eventi_fatti"] == 1 and scenario["prossimo"] == {"a": 600, "evento": "fix ripreso"},
+                      "the state tells the progress: %r" % scenario)
+        checks.expect(client.state()["ricevitore"]["senza_fix"] is True, "the event lost the fix")
+    finally:
+        code, said, _ = vadrel.finish()
+        checks.expect(code == 0, "ends in order: %d %s" % (code, said[-300:]))
+
+
 def main():
     binary = sys.argv[1]
     bad_files(binary)
     fifo(binary)
     run_scenario(binary)
+    through_the_interface(binary)
     checks.finish()
 
 
