@@ -52,11 +52,13 @@ void ScenarioReading::for_each_key(const YAML::Node& node, const std::string& wh
     if (!node.IsMap()) refuse(node.Mark(), what, "vuole chiavi e valori ({chiave: valore})");
     std::set<std::string> seen;
     for (auto item = node.begin(); item != node.end(); ++item) {
-        const YAML::Node& key = item->first;
+        // Copies: the iterator's pair is a temporary of its own.
+        const YAML::Node key = item->first;
+        const YAML::Node value = item->second;
         if (!key.IsScalar()) refuse(key.Mark(), what, "una chiave vuole un nome semplice");
         const std::string name = key.Scalar();
         if (!seen.insert(name).second) refuse(key.Mark(), name, "la chiave è data due volte");
-        each(name, item->second);
+        each(name, value);
     }
 }
 
