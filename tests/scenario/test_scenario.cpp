@@ -391,6 +391,13 @@ TEST(Threats, JammingTakesTheFixAwayAndGivesItBack) {
         EXPECT_EQ(field(*find(sentences, "$GPGSA"), 2), mode) << at;
         EXPECT_EQ(field(*find(sentences, "$GPRMC"), 2), fix == FixKind::none ? "V" : "A") << at;
     }
+    // The $GPRMC alone, with neither the sky nor the full set: lost in the last third.
+    for (const auto& [at, status] : {std::pair{12, "A"}, std::pair{25, "V"}, std::pair{31, "A"}}) {
+        SecondOfVehicle plain = second_at(start + at * 1000, false);
+        plain.options = {};
+        threats.affect(plain, 0);
+        EXPECT_EQ(field(second_sentences(plain).front(), 2), status) << at;
+    }
     SecondOfVehicle falling = second_at(start + 9000, true);
     threats.affect(falling, 0);
     int total = 0;
