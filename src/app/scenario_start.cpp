@@ -44,13 +44,34 @@ FileBytes file_bytes(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> scenario_option_problem(const ScenarioArgument& argument) {
-    auto parsed = parse_options(argument.words);
+namespace {
+
+// The words as the command line takes them: false for an option that takes
+// a value is its "no" (--tcp no), for a switch its "=no" (--utc=no).
+std::vector<std::string> option_words(const ScenarioArgument& argument) {
     const std::string& first = argument.words.front();
-    // false for an option that takes a value is its "no": --tcp no.
-    if (std::holds_alternative<std::string>(parsed) && argument.words.size() == 1 && first.ends_with("=no")) {
-        parsed = parse_options({first.substr(0, first.size() - 3), "no"});
+    if (argument.words.size() == 1 && first.ends_with("=no") &&
+        std::holds_alternative<std::string>(parse_options(argument.words))) {
+        return {first.substr(0, first.size() - 3), "no"};
     }
+    return argument.words;
+}
+
+// The scenario's settings, then `after` (the command line's, which win).
+std::variant<Options, std::string> options_of(const Scenario& scenario, const std::vector<std::string>& after) {
+    std::vector<std::string> words;
+    for (const ScenarioArgument& argument : scenario.arguments) {
+        const std::vector<std::string> taken = option_words(argument);
+        words.insert(words.end(), taken.begin(), taken.end());
+    }
+    words.insert(words.end(), after.begin(), after.end());
+    return parse_options(words);
+}
+
+}  // namespace
+
+std::optional<std::string> scenario_option_problem(const ScenarioArgument& argument) {
+    const auto parsed = parse_options(option_words(argument));
     const auto* problem = std::get_if<std::string>(&parsed);
     if (problem == nullptr) return std::nullopt;
     if (problem->starts_with("opzione sconosciuta")) return "chiave sconosciuta";
@@ -82,11 +103,7 @@ std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_v
     auto read = read_scenario(bytes, {"scenario", "", check});
     if (auto* problem = std::get_if<ScenarioProblem>(&read)) return *problem;
     ScenarioStart start{{}, std::get<Scenario>(std::move(read))};
-    std::vector<std::string> words;
-    for (const ScenarioArgument& argument : start.scenario.arguments) {
-        words.insert(words.end(), argument.words.begin(), argument.words.end());
-    }
-    auto options = parse_options(words);
+    auto options = options_of(start.scenario, {});
     if (auto* problem = std::get_if<std::string>(&options)) return ScenarioProblem{"scenario", {}, "", *problem};
     start.options = std::get<Options>(std::move(options));
     return start;
@@ -100,12 +117,7 @@ std::variant<ScenarioStart, std::string> start_scenario(const std::string& path,
     auto read = read_scenario(file_read.bytes, source);
     if (auto* problem = std::get_if<ScenarioProblem>(&read)) return problem->message();
     ScenarioStart start{{}, std::get<Scenario>(std::move(read))};
-    std::vector<std::string> words;
-    for (const ScenarioArgument& argument : start.scenario.arguments) {
-        words.insert(words.end(), argument.words.begin(), argument.words.end());
-    }
-    words.insert(words.end(), args.begin(), args.end());
-    auto options = parse_options(words);
+    auto options = options_of(start.scenario, args);
     if (auto* problem = std::get_if<std::string>(&options)) return source.file + ": " + *problem;
     start.options = std::get<Options>(std::move(options));
     return start;

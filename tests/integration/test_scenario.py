@@ -47,6 +47,20 @@ def bad_files(binary):
     refused(binary, '{"durata": 5, "modo": "satellite"}', "s.json:1: modo: --modo vuole gps, radio o multi", "s.json")
 
 
+def switches_off(binary):
+    """false is an option's "no", for a switch (--utc=no) as for a value
+    (--tcp no); a scenario of one second ends by itself."""
+    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
+    path = os.path.join(scenarios, "spento.yaml")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("durata: 1\nuscite: {tcp: false, udp: false}\nricevitore: {utc: false, senza_fix: no}\n")
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty", "--scenario", path],
+                         capture_output=True, text=True, timeout=30)
+    checks.expect(run.returncode == 0, "false switches off: exit %d %r" % (run.returncode, run.stderr))
+    checks.expect("TCP in ascolto" not in run.stderr, "no TCP server with tcp: false")
+
+
 def fifo(binary):
     folder = tempfile.mkdtemp(prefix="vadrel-")
     path = os.path.join(folder, "s.yaml")
@@ -158,6 +172,7 @@ def main():
     binary = sys.argv[1]
     bad_files(binary)
     fifo(binary)
+    switches_off(binary)
     run_scenario(binary)
     through_the_interface(binary)
     checks.finish()
