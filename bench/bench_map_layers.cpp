@@ -53,7 +53,7 @@ void tiles(benchmark::State& state) {
 }
 
 BENCHMARK_CAPTURE(place_names, europa, GeoPoint{47.0, 10.0}, 4000.0);
-BENCHMARK_CAPTURE(place_names, mondo, GeoPoint{20.0, 0.0}, 30000.0);
+BENCHMARK_CAPTURE(place_names, world, GeoPoint{20.0, 0.0}, 30000.0);
 BENCHMARK(tiles);
 
 }  // namespace

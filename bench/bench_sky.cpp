@@ -52,14 +52,14 @@ void SkyOfAFleet(benchmark::State& state) {
     fleet.set_mode(Mode::multi_user, nullptr);
     fleet.set_cycle(static_cast<int>(vehicles), nullptr);
     fleet.set_streams(true, nullptr);
-    OpzioniRicevitore receiver = ricevitore_moderno({});
-    receiver.quota = 50.0;
-    receiver.cielo.satelliti = true;
-    receiver.cielo.ostacoli = {{200, 340, 40}};
-    receiver.cielo.rumore = 5.0;
-    receiver.cielo.frequenza = rate;
-    receiver.cielo.talker = Talker::gn;
-    receiver.cielo.frasi = {SentenceKind::rmc, SentenceKind::gga, SentenceKind::vtg, SentenceKind::gsa,
+    ReceiverOptions receiver = modern_receiver({});
+    receiver.altitude = 50.0;
+    receiver.sky_options.satellites = true;
+    receiver.sky_options.obstructions = {{200, 340, 40}};
+    receiver.sky_options.noise = 5.0;
+    receiver.sky_options.rate = rate;
+    receiver.sky_options.talker = Talker::gn;
+    receiver.sky_options.sentences = {SentenceKind::rmc, SentenceKind::gga, SentenceKind::vtg, SentenceKind::gsa,
                             SentenceKind::gsv, SentenceKind::zda, SentenceKind::gll, SentenceKind::hdt};
     TrackHistory tracks{fleet_size};
     CountedBytes out;

@@ -15,7 +15,7 @@ namespace {
 
 enum class Mode { gps, radio, multi };
 
-void run_ticks(benchmark::State& state, Mode mode, const OpzioniRicevitore& options = {}) {
+void run_ticks(benchmark::State& state, Mode mode, const ReceiverOptions& options = {}) {
     Ticking t([](std::size_t) { return 45.0; });
     t.transmitter.set_receiver(options);
     if (mode == Mode::radio) t.form.radio_mode_option.select();
@@ -34,10 +34,10 @@ void BM_TickMultiUser19(benchmark::State& state) { run_ticks(state, Mode::multi)
 
 // Every receiver option on: UTC, real motion, the full set, faults.
 void BM_TickFullSetWithFaults(benchmark::State& state) {
-    OpzioniRicevitore o;
-    o.utc = o.moto_reale = o.frasi_complete = true;
-    o.quota = 254.5;
-    o.guasti = {true, 0.05, 0.05, 0.05, 7};
+    ReceiverOptions o;
+    o.utc = o.real_motion = o.full_set = true;
+    o.altitude = 254.5;
+    o.faults = {true, 0.05, 0.05, 0.05, 7};
     run_ticks(state, Mode::gps, o);
 }
 

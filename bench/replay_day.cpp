@@ -62,7 +62,7 @@ long long write_log(const std::string& path, bool radio, long seconds) {
             for (int k = 0; k < 7; ++k) burst += (k == 3 ? tick : fixed).substr(0, (k == 3 ? tick : fixed).size() - 2) + sep;
             tick = burst;
         }
-        out << vadrel::riga_ora(1796553767000LL + i * 1000LL) << tick;
+        out << vadrel::time_line(1796553767000LL + i * 1000LL) << tick;
         payload += static_cast<long long>(tick.size());
     }
     return payload;
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     const long long expected = write_log(path, radio, seconds);
 
     auto start = std::chrono::steady_clock::now();
-    auto examined = vadrel::esamina_file_registro(path);
+    auto examined = vadrel::examine_log_file(path);
     if (!std::holds_alternative<vadrel::CheckedLog>(examined)) {
         std::fprintf(stderr, "the log does not read back\n");
         return 2;

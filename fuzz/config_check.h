@@ -36,7 +36,7 @@ inline std::string check_positions(std::string_view bytes) {
 }
 
 // Empty when all holds, otherwise what did not.
-inline std::string check_configurazione(std::string_view bytes) {
+inline std::string check_table(std::string_view bytes) {
     VehicleRecords table{};
     for (auto& r : table) r = VehicleRecord{-7, -7, -7, "?", -7, -7, -7, "?", -7, -7, 5, 5};
     const TableRead read = read_table(bytes, table);

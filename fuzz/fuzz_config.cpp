@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::string failure = vadrel::fuzzing::check_configurazione(bytes);
+    const std::string failure = vadrel::fuzzing::check_table(bytes);
     if (!failure.empty()) {
         std::fprintf(stderr, "configurazione: %s\n", failure.c_str());
         std::abort();

@@ -14,7 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::string failure = vadrel::fuzzing::check_registro(bytes);
+    const std::string failure = vadrel::fuzzing::check_nmea_log(bytes);
     if (!failure.empty()) {
         std::fprintf(stderr, "registro: %s\n", failure.c_str());
         std::abort();

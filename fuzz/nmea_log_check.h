@@ -62,7 +62,7 @@ inline bool whole_sentence(std::string_view s) {
 }
 
 // Empty when all holds, otherwise what did not.
-inline std::string check_registro(std::string_view bytes) {
+inline std::string check_nmea_log(std::string_view bytes) {
     const Reading whole = read_log(bytes, bytes.size() + 1);
     const std::size_t piece = 1 + bytes.size() % 13;
     const Reading pieces = read_log(bytes, piece);

@@ -19,7 +19,7 @@ namespace vadrel::fuzzing {
 
 struct SettingsRead {
     OutputSettings outputs;
-    OpzioniRicevitore receiver;
+    ReceiverOptions receiver;
     PortSettings ports;
     std::vector<std::string> problems;
     bool operator==(const SettingsRead&) const = default;
@@ -37,7 +37,7 @@ inline SettingsRead read_settings(const SettingsFile& file) {
 // how many values the file had that could not be used (the file itself
 // counting as one when it could not be used at all).
 inline std::string check_settings(std::string_view bytes, const std::string& folder, std::size_t* named = nullptr) {
-    const std::string path = folder + "/" + nome_file_impostazioni;
+    const std::string path = folder + "/" + settings_file_name;
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ProgramFolder place(folder);
     SettingsRead first;
@@ -47,8 +47,8 @@ inline std::string check_settings(std::string_view bytes, const std::string& fol
         if (named != nullptr) *named = first.problems.size() + (file.problem().empty() ? 0 : 1);
         const OutputSettings& o = first.outputs;
         if (o.tcp_port < 0 || o.tcp_port > 65535 || o.tcp_max < 1 || o.tcp_max > 1'000'000) return "a TCP value out of range";
-        if (!problema_quota(first.receiver.quota).empty()) return "a height out of range";
-        if (!problema_guasti(first.receiver.guasti).empty()) return "fault rates out of range";
+        if (!altitude_problem(first.receiver.altitude).empty()) return "a height out of range";
+        if (!faults_problem(first.receiver.faults).empty()) return "fault rates out of range";
         for (const auto& [number, device] : first.ports.devices) {
             if (number < 1 || number > 4 || !device_problem(device).empty()) return "a port's device that cannot be";
         }

@@ -77,7 +77,7 @@ std::optional<CheckedLog> check_log(const std::string& path, LogLeave leave, Sig
     bool ended = false;
     const QMetaObject::Connection end =
         QObject::connect(&termination, &SignalWatcher::termination, [&ended] { ended = true; });
-    CheckResult checked = esamina_file_registro(path, [&ended](double) {
+    CheckResult checked = examine_log_file(path, [&ended](double) {
         QCoreApplication::processEvents();
         return !ended;
     });
@@ -89,7 +89,7 @@ std::optional<CheckedLog> check_log(const std::string& path, LogLeave leave, Sig
         problems = std::move(*refused);
     } else {
         const CheckedLog& log = std::get<CheckedLog>(checked);
-        problems = problemi_registro(path, log.summary, leave);
+        problems = log_problems(path, log.summary, leave);
     }
     if (problems.empty()) return std::get<CheckedLog>(std::move(checked));
     for (const std::string& line : problems) errors.write_line("vadrel: " + line);
@@ -109,8 +109,8 @@ int run_headless(int argc, char** argv, const Options& options, const Scenario* 
     // A log to replay is read whole first: one that cannot be sent as it
     // stands is refused before any port is opened or anything is sent.
     CheckedLog log;
-    if (options.riproduci) {
-        std::optional<CheckedLog> checked = check_log(*options.riproduci, options.permesso(), termination, errors);
+    if (options.replay_from) {
+        std::optional<CheckedLog> checked = check_log(*options.replay_from, options.log_leave(), termination, errors);
         if (!checked) return 2;
         log = std::move(*checked);
     }
@@ -145,33 +145,33 @@ int run_headless(int argc, char** argv, const Options& options, const Scenario* 
         ~Leave() { transmitter.remove_view(view); }
     } leave{program->transmitter(), monitor_output};
 
-    long long saltate = 0;
+    long long skipped = 0;
     program->after_tick = [&] {
-        if (program->transmitter().skipped_writes() != saltate) {
-            saltate = program->transmitter().skipped_writes();
+        if (program->transmitter().skipped_writes() != skipped) {
+            skipped = program->transmitter().skipped_writes();
             errors.write_line("vadrel: scrittura saltata, la linea era ancora occupata (" +
-                              std::to_string(saltate) + " in tutto)");
+                              std::to_string(skipped) + " in tutto)");
         }
     };
 
     // Both ends leave the event loop; the shut-down follows it.
     QObject::connect(&termination, &SignalWatcher::termination, &app, &QCoreApplication::quit);
     QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
-    if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &app, &QCoreApplication::quit);
+    if (options.duration) QTimer::singleShot(duration_ms(*options.duration), &app, &QCoreApplication::quit);
 
     program->scenario().marked = [&monitor_output](const std::string& line) { monitor_output.write({line}); };
     program->scenario().ended = [&app] { app.quit(); };
     if (scenario != nullptr) program->scenario().play(*scenario);
 
-    if (options.registra) {
-        if (const std::string why = program->start_recording(*options.registra); !why.empty()) {
+    if (options.record_to) {
+        if (const std::string why = program->start_recording(*options.record_to); !why.empty()) {
             errors.write_line("vadrel: " + why);
             return 2;
         }
     }
     program->start();
-    if (options.traccia) {
-        if (const std::string why = program->start_tracks(*options.traccia); !why.empty()) {
+    if (options.track_to) {
+        if (const std::string why = program->start_tracks(*options.track_to); !why.empty()) {
             errors.write_line("vadrel: " + why);
             program->stop();
             return 2;
@@ -183,20 +183,20 @@ int run_headless(int argc, char** argv, const Options& options, const Scenario* 
     const Link& link = program->link();
     errors.write_line("vadrel: porta " + link.caption() + ", " + line_settings_text(link.baud()));
     bool replay_whole = true;
-    if (options.riproduci) {
+    if (options.replay_from) {
         // The run ends in order when the replay ends, whole or not.
         program->replay_finished = [&app, &replay_whole](const std::string& problem) {
             replay_whole = problem.empty();
             app.quit();
         };
-        for (const std::string& line : avvisi_registro(log.summary, options.permesso()))
+        for (const std::string& line : log_warnings(log.summary, options.log_leave()))
             errors.write_line("vadrel: " + line);
-        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo, options.ora_attuale); !why.empty()) {
+        if (const std::string why = program->start_replay(log, options.speed, options.loop, options.current_time); !why.empty()) {
             errors.write_line("vadrel: " + why);
             program->stop();
             return 2;
         }
-        errors.write_line("vadrel: riproduzione di " + *options.riproduci + ": " + std::to_string(log.summary.ticks) +
+        errors.write_line("vadrel: riproduzione di " + *options.replay_from + ": " + std::to_string(log.summary.ticks) +
                           (log.summary.ticks == 1 ? " secondo" : " secondi"));
     }
     app.exec();

@@ -46,17 +46,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::cout << "vadrel " << vadrel::versione << std::endl;
+        std::cout << "vadrel " << vadrel::program_version << std::endl;
         return 0;
     }
-    if (options.senza_finestra) return vadrel::run_headless(argc, argv, options);
+    if (options.no_window) return vadrel::run_headless(argc, argv, options);
     if (!vadrel::display_available()) {
         std::cerr << "vadrel: nessuno schermo disponibile, funziono senza finestra." << std::endl;
         return vadrel::run_headless(argc, argv, options);
     }
 #if defined(VADREL_WINDOW)
     return vadrel::run_window(argc, argv, options);
-#elif defined(VADREL_SENZA_FINESTRA)
+#elif defined(VADREL_NO_WINDOW)
     // A server build has no window program at all: nothing to look for.
     std::cerr << "vadrel: questa versione non ha la finestra, funziono senza finestra." << std::endl;
     return vadrel::run_headless(argc, argv, options);

@@ -28,7 +28,7 @@ std::optional<double> seconds(const std::string& text) {
     double value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
-    if (!std::isfinite(value) || value <= 0 || value > durata_massima) return std::nullopt;
+    if (!std::isfinite(value) || value <= 0 || value > max_duration) return std::nullopt;
     return value;
 }
 
@@ -61,11 +61,11 @@ std::optional<double> finite_number(const std::string& text) {
 
 // "perdita=P,checksum=P,tronca=P,seme=N", each part at most once, in any
 // order; what is left out is 0 (the seed 1).
-std::variant<Guasti, std::string> read_faults(const std::string& text) {
+std::variant<Faults, std::string> read_faults(const std::string& text) {
     const std::string usage =
         "--guasti vuole perdita=P,checksum=P,tronca=P,seme=N,perdita-fix=DURATA/OGNI (P da 0 a 1) oppure no";
-    Guasti g;
-    g.attivi = true;
+    Faults g;
+    g.enabled = true;
     std::set<std::string> seen;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -81,19 +81,19 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
         if (key == "perdita-fix") {
             auto outage = read_fix_outage(value);
             if (const auto* problem = std::get_if<std::string>(&outage)) return "--guasti: " + *problem;
-            g.perdita_fix = std::get<FixOutage>(outage);
+            g.fix_outage = std::get<FixOutage>(outage);
             continue;
         }
         if (key == "seme") {
-            std::uint64_t seme = 0;
-            const auto result = std::from_chars(value.data(), value.data() + value.size(), seme);
+            std::uint64_t seed = 0;
+            const auto result = std::from_chars(value.data(), value.data() + value.size(), seed);
             if (result.ec != std::errc() || result.ptr != value.data() + value.size()) {
                 return "--guasti: seme vuole un numero intero da 0 a 18446744073709551615, non \"" + value + "\"";
             }
-            g.seme = seme;
+            g.seed = seed;
             continue;
         }
-        double* rate = key == "perdita" ? &g.perdita : key == "checksum" ? &g.checksum : key == "tronca" ? &g.tronca : nullptr;
+        double* rate = key == "perdita" ? &g.loss : key == "checksum" ? &g.checksum : key == "tronca" ? &g.cut_short : nullptr;
         if (rate == nullptr) {
             return "--guasti: \"" + key + "\" non è un guasto (valgono perdita, checksum, tronca, perdita-fix e seme)";
         }
@@ -101,24 +101,24 @@ std::variant<Guasti, std::string> read_faults(const std::string& text) {
         if (!number) return "--guasti: " + key + " vuole una frazione da 0 a 1, non \"" + value + "\"";
         *rate = *number;
     }
-    if (const std::string problem = problema_guasti(g); !problem.empty()) return "--guasti: " + problem;
+    if (const std::string problem = faults_problem(g); !problem.empty()) return "--guasti: " + problem;
     return g;
 }
 
 }  // namespace
 
-std::optional<double> leggi_velocita(const std::string& text) {
+std::optional<double> read_speed(const std::string& text) {
     if (text == "max") return 0.0;
     std::string point = text;
     for (char& c : point) c = c == ',' ? '.' : c;
     double value = 0;
     const auto result = std::from_chars(point.data(), point.data() + point.size(), value);
     if (result.ec != std::errc() || result.ptr != point.data() + point.size()) return std::nullopt;
-    if (!(value >= velocita_minima && value <= velocita_massima)) return std::nullopt;
+    if (!(value >= min_speed && value <= max_speed)) return std::nullopt;
     return value;
 }
 
-std::chrono::milliseconds durata_ms(double seconds) {
+std::chrono::milliseconds duration_ms(double seconds) {
     return std::chrono::milliseconds(std::llround(seconds * 1000.0));
 }
 
@@ -169,9 +169,9 @@ Read read_com(Options& o, const Value& v) {
     const std::string target = v->substr(eq + 1);
     PortMapping mapping;
     if (target == "pty") {
-        mapping.virtuale = true;
+        mapping.virtual_port = true;
     } else if (target.rfind("pty:", 0) == 0) {
-        mapping.virtuale = true;
+        mapping.virtual_port = true;
         mapping.device = target.substr(4);
         if (mapping.device.empty()) return "manca il percorso dopo --com " + std::to_string(*n) + "=pty:";
     } else if (target.empty()) {
@@ -181,7 +181,7 @@ Read read_com(Options& o, const Value& v) {
     }
     // A bare device name ("ttyUSB0") is looked for under /dev by the serial
     // layer; a path with a folder in it is a path.
-    if (mapping.virtuale || mapping.device.find('/') != std::string::npos) {
+    if (mapping.virtual_port || mapping.device.find('/') != std::string::npos) {
         if (!mapping.device.empty()) mapping.device = absolute_path(mapping.device);
     }
     o.com[static_cast<int>(*n)] = mapping;
@@ -191,8 +191,8 @@ Read read_com(Options& o, const Value& v) {
 Read read_tcp(Options& o, const Value& v) {
     if (!v) return "manca [INDIRIZZO:]PORTA dopo --tcp";
     o.tcp.reset();
-    o.senza_tcp = *v == "no";
-    if (o.senza_tcp) return std::nullopt;
+    o.no_tcp = *v == "no";
+    if (o.no_tcp) return std::nullopt;
     auto where = parse_listen_address(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--tcp: " + *problem;
     o.tcp = std::get<Endpoint>(where);
@@ -201,8 +201,8 @@ Read read_tcp(Options& o, const Value& v) {
 
 Read read_udp(Options& o, const Value& v) {
     if (!v) return "manca HOST:PORTA dopo --udp";
-    o.senza_udp = *v == "no";
-    if (o.senza_udp) {
+    o.no_udp = *v == "no";
+    if (o.no_udp) {
         o.udp.clear();
         return std::nullopt;
     }
@@ -212,65 +212,65 @@ Read read_udp(Options& o, const Value& v) {
     return std::nullopt;
 }
 
-Read read_tcp_mezzi(Options& o, const Value& v) {
+Read read_tcp_vehicles(Options& o, const Value& v) {
     if (!v) return "manca [INDIRIZZO:]PORTA_BASE dopo --tcp-mezzi";
-    o.tcp_mezzi.reset();
-    o.senza_tcp_mezzi = *v == "no";
-    if (o.senza_tcp_mezzi) return std::nullopt;
+    o.tcp_vehicles.reset();
+    o.no_tcp_vehicles = *v == "no";
+    if (o.no_tcp_vehicles) return std::nullopt;
     auto where = parse_listen_address(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--tcp-mezzi: " + *problem;
     if (std::string range = stream_ports_problem("--tcp-mezzi", std::get<Endpoint>(where).port); !range.empty())
         return range;
-    o.tcp_mezzi = std::get<Endpoint>(where);
+    o.tcp_vehicles = std::get<Endpoint>(where);
     return std::nullopt;
 }
 
-Read read_tcp_verso(Options& o, const Value& v) {
+Read read_tcp_to(Options& o, const Value& v) {
     if (!v) return "manca HOST:PORTA dopo --tcp-verso";
-    o.senza_tcp_verso = *v == "no";
-    if (o.senza_tcp_verso) {
-        o.tcp_verso.clear();
+    o.no_tcp_to = *v == "no";
+    if (o.no_tcp_to) {
+        o.tcp_to.clear();
         return std::nullopt;
     }
     auto where = parse_target(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--tcp-verso: " + *problem;
-    o.tcp_verso.push_back(std::get<Endpoint>(where));
+    o.tcp_to.push_back(std::get<Endpoint>(where));
     return std::nullopt;
 }
 
-Read read_tcp_verso_mezzi(Options& o, const Value& v) {
+Read read_tcp_to_vehicles(Options& o, const Value& v) {
     if (!v) return "manca HOST:PORTA_BASE dopo --tcp-verso-mezzi";
-    o.tcp_verso_mezzi.reset();
-    o.senza_tcp_verso_mezzi = *v == "no";
-    if (o.senza_tcp_verso_mezzi) return std::nullopt;
+    o.tcp_to_vehicles.reset();
+    o.no_tcp_to_vehicles = *v == "no";
+    if (o.no_tcp_to_vehicles) return std::nullopt;
     auto where = parse_target(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--tcp-verso-mezzi: " + *problem;
     if (std::string range = stream_ports_problem("--tcp-verso-mezzi", std::get<Endpoint>(where).port); !range.empty())
         return range;
-    o.tcp_verso_mezzi = std::get<Endpoint>(where);
+    o.tcp_to_vehicles = std::get<Endpoint>(where);
     return std::nullopt;
 }
 
-Read read_guasti(Options& o, const Value& v) {
+Read read_faults_option(Options& o, const Value& v) {
     if (!v) return "manca perdita=P,checksum=P,tronca=P,seme=N (o no) dopo --guasti";
     if (*v == "no") {
-        o.guasti = Guasti{};
+        o.faults = Faults{};
         return std::nullopt;
     }
-    auto guasti = read_faults(*v);
-    if (const auto* error = std::get_if<std::string>(&guasti)) return *error;
-    o.guasti = std::get<Guasti>(guasti);
+    auto faults = read_faults(*v);
+    if (const auto* error = std::get_if<std::string>(&faults)) return *error;
+    o.faults = std::get<Faults>(faults);
     return std::nullopt;
 }
 
-Read read_controllo(Options& o, const Value& v) {
+Read read_control(Options& o, const Value& v) {
     if (!v) return "manca [INDIRIZZO:]PORTA dopo --controllo";
-    o.controllo.reset();
-    o.senza_controllo = *v == "no";
-    if (o.senza_controllo) return std::nullopt;
+    o.control.reset();
+    o.no_control = *v == "no";
+    if (o.no_control) return std::nullopt;
     auto where = parse_listen_address(*v);
     if (auto* problem = std::get_if<std::string>(&where)) return "--controllo: " + *problem;
-    o.controllo = std::get<Endpoint>(where);
+    o.control = std::get<Endpoint>(where);
     return std::nullopt;
 }
 
@@ -307,14 +307,14 @@ Read vehicle_option(Options& o, const char* name, const char* wanted, const Valu
     auto parsed = vehicle_and_value(name, wanted, v);
     if (auto* bad = std::get_if<std::string>(&parsed)) return *bad;
     const auto& [n, text] = std::get<std::pair<std::size_t, std::string>>(parsed);
-    VehiclePatch patch = o.mezzi_impostati[n];
+    VehiclePatch patch = o.vehicles_set[n];
     if (auto bad = set(text, patch)) return std::string(name) + " " + *v + ": " + *bad;
     if (auto bad = vehicle_patch_problem(patch)) return std::string(name) + " " + *v + ": " + bad->reason;
-    o.mezzi_impostati[n] = patch;
+    o.vehicles_set[n] = patch;
     return std::nullopt;
 }
 
-Read read_mezzo(Options& o, const Value& v) {
+Read read_vehicle(Options& o, const Value& v) {
     return vehicle_option(o, "--mezzo", "POSIZIONE", v, [](const std::string& text, VehiclePatch& patch) {
         patch.lat.reset();
         patch.lon.reset();
@@ -323,7 +323,7 @@ Read read_mezzo(Options& o, const Value& v) {
     });
 }
 
-Read read_rotta(Options& o, const Value& v) {
+Read read_course(Options& o, const Value& v) {
     return vehicle_option(o, "--rotta", "GRADI", v, [](const std::string& text, VehiclePatch& patch) {
         const auto degrees = decimal(text);
         if (!degrees) return std::optional<std::string>("la rotta è un numero di gradi da 0 a 360");
@@ -332,7 +332,7 @@ Read read_rotta(Options& o, const Value& v) {
     });
 }
 
-Read read_velocita_mezzo(Options& o, const Value& v) {
+Read read_vehicle_speed(Options& o, const Value& v) {
     return vehicle_option(o, "--velocita-mezzo", "VALORE[km/h|nodi]", v, [](std::string text, VehiclePatch& patch) {
         std::optional<SpeedUnit> unit;
         for (const auto& [suffix, meant] : {std::pair{"km/h", SpeedUnit::kmh}, std::pair{"nodi", SpeedUnit::knots}}) {
@@ -364,16 +364,16 @@ Read sky_value(std::optional<T>& field, const char* name, const Value& v,
     return std::nullopt;
 }
 
-Read read_ostacolo(Options& o, const Value& v) {
+Read read_obstruction_option(Options& o, const Value& v) {
     if (!v) return "manca AZIMUT1-AZIMUT2:ELEVAZIONE (o no) dopo --ostacolo";
-    if (!o.ostacoli) o.ostacoli.emplace();
+    if (!o.obstructions) o.obstructions.emplace();
     if (*v == "no") {
-        o.ostacoli->clear();
+        o.obstructions->clear();
         return std::nullopt;
     }
     auto obstruction = read_obstruction(*v);
     if (const auto* problem = std::get_if<std::string>(&obstruction)) return "--ostacolo: " + *problem;
-    o.ostacoli->push_back(std::get<Obstruction>(obstruction));
+    o.obstructions->push_back(std::get<Obstruction>(obstruction));
     return std::nullopt;
 }
 
@@ -382,12 +382,12 @@ Read read_ostacolo(Options& o, const Value& v) {
 const std::vector<OptionSpec>& option_table() {
     static const std::vector<OptionSpec> table = {
         {"--senza-finestra", Kind::flag, "", "funziona senza finestra; il monitor va sullo standard output",
-         [](Options& o, const Value&) -> Read { o.senza_finestra = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.no_window = true; return std::nullopt; }},
         {"--cartella", Kind::value, "DIR",
          "cartella del programma, di vadrel.cnf e di vadrel.hlp\n(predefinita: la cartella dell'eseguibile, se il programma non è installato\ne vi si può scrivere; altrimenti ~/.local/share/vadrel)",
          [](Options& o, const Value& v) -> Read {
              if (!v || v->empty()) return "manca la cartella dopo --cartella";
-             o.cartella = absolute_path(*v);
+             o.folder = absolute_path(*v);
              return std::nullopt;
          }},
         {"--com", Kind::value, "N=DISPOSITIVO",
@@ -403,7 +403,7 @@ const std::vector<OptionSpec>& option_table() {
          [](Options& o, const Value& v) -> Read {
              const auto n = v ? whole_number(*v) : std::nullopt;
              if (!n || !valid_com_port(*n)) return "--porta vuole un numero da 1 a 4";
-             o.porta = static_cast<int>(*n);
+             o.com_port = static_cast<int>(*n);
              return std::nullopt;
          }},
         {"--baud", Kind::value, "B", "velocità all'avvio: 2400, 4800 o 9600 (predefinita: 4800)",
@@ -416,11 +416,11 @@ const std::vector<OptionSpec>& option_table() {
         {"--modo", Kind::value, "M", "modo all'avvio: gps, radio o multi (predefinito: gps)",
          [](Options& o, const Value& v) -> Read {
              if (v == "gps") {
-                 o.modo = Options::Modo::gps;
+                 o.mode = Options::Mode::gps;
              } else if (v == "radio") {
-                 o.modo = Options::Modo::radio;
+                 o.mode = Options::Mode::radio;
              } else if (v == "multi") {
-                 o.modo = Options::Modo::multi;
+                 o.mode = Options::Mode::multi;
              } else {
                  return "--modo vuole gps, radio o multi";
              }
@@ -429,14 +429,14 @@ const std::vector<OptionSpec>& option_table() {
         {"--mezzi", Kind::value, "N", "testo iniziale di \"Numero di mezzi mobili\"",
          [](Options& o, const Value& v) -> Read {
              if (!v) return "manca il numero dopo --mezzi";
-             o.mezzi = *v;
+             o.vehicles = *v;
              return std::nullopt;
          }},
         {"--durata", Kind::value, "S", "funziona S secondi (al più 2147483), poi chiude in ordine",
          [](Options& o, const Value& v) -> Read {
              const auto s = v ? seconds(*v) : std::nullopt;
              if (!s) return "--durata vuole un numero di secondi maggiore di zero e non oltre 2147483 (24 giorni)";
-             o.durata = *s;
+             o.duration = *s;
              return std::nullopt;
          }},
         {"--tcp", Kind::value, "[INDIRIZZO:]PORTA",
@@ -463,31 +463,31 @@ const std::vector<OptionSpec>& option_table() {
          "PORTA_BASE + k, con le sue frasi del modo gps e le opzioni\n"
          "del ricevitore, senza \"@n\", con le regole di --tcp (massimo\n"
          "--tcp-max client per porta); no: spento",
-         read_tcp_mezzi},
+         read_tcp_vehicles},
         {"--tcp-verso", Kind::value, "HOST:PORTA",
          "si collega a un server in ascolto, come un localizzatore, e\n"
          "gli invia ciò che riceve la porta seriale; perso il server,\n"
          "riprova dopo 1 s, poi a pause doppie fino a 60 s; si può\n"
          "ripetere; no: nessuno",
-         read_tcp_verso},
+         read_tcp_to},
         {"--tcp-verso-mezzi", Kind::value, "HOST:PORTA_BASE",
          "un collegamento per mezzo in uso verso PORTA_BASE + k, con il\n"
          "flusso del mezzo k; no: nessuno",
-         read_tcp_verso_mezzi},
+         read_tcp_to_vehicles},
         {"--controllo", Kind::value, "[INDIRIZZO:]PORTA",
          "interfaccia di controllo HTTP e JSON sotto /api/v1 (INDIRIZZO\n"
          "predefinito 127.0.0.1; un altro indirizzo vuole la chiave di\n"
          "vadrel.token; PORTA 0: una porta libera, detta sullo standard\n"
          "error; no: spenta). Senza, vale vadrel.ini (menu Uscite >\n"
          "Controllo...); predefinita: spenta",
-         read_controllo},
+         read_control},
         {"--registra", Kind::value, "FILE",
          "registra in FILE ogni secondo inviato, byte per byte, dopo una\n"
          "riga \"# ora UTC\" (FILE è svuotato all'inizio)",
-         [](Options& o, const Value& v) { return file_option(o.registra, "--registra", v); }},
+         [](Options& o, const Value& v) { return file_option(o.record_to, "--registra", v); }},
         {"--traccia", Kind::value, "FILE.gpx",
          "scrive le tracce dei mezzi in un file GPX 1.1, ogni minuto\ne alla chiusura",
-         [](Options& o, const Value& v) { return file_option(o.traccia, "--traccia", v); }},
+         [](Options& o, const Value& v) { return file_option(o.track_to, "--traccia", v); }},
         {"--scenario", Kind::value, "FILE",
          "esegue lo scenario del FILE (YAML o JSON): le impostazioni\n"
          "iniziali e gli eventi ai loro secondi; le opzioni date qui\n"
@@ -496,7 +496,7 @@ const std::vector<OptionSpec>& option_table() {
         {"--riproduci", Kind::value, "FILE",
          "invia di nuovo un registro (di vadrel o di un ricevitore vero)\n"
          "sulle stesse uscite, con il suo ritmo; poi chiude in ordine",
-         [](Options& o, const Value& v) { return file_option(o.riproduci, "--riproduci", v); }},
+         [](Options& o, const Value& v) { return file_option(o.replay_from, "--riproduci", v); }},
         {"--percorso", Kind::value, "N=FILE[,opzioni]",
          "il mezzo N (0..20) segue il percorso di FILE (GPX, KML, CSV o\n"
          "JSON) alla sua velocità, invece di andare dritto; si può ripetere.\n"
@@ -508,33 +508,33 @@ const std::vector<OptionSpec>& option_table() {
              if (!v) return "manca N=FILE dopo --percorso";
              auto read = read_route_argument(*v);
              if (const auto* why = std::get_if<std::string>(&read)) return "--percorso " + *v + ": " + *why;
-             o.percorsi.push_back(std::get<RouteArgument>(std::move(read)));
+             o.routes.push_back(std::get<RouteArgument>(std::move(read)));
              return std::nullopt;
          }},
         {"--velocita", Kind::value, "X",
          "riproduce X volte più veloce (da 0.01 a 1000; max: più veloce\n"
          "che le uscite possono; predefinita: 1)",
          [](Options& o, const Value& v) -> Read {
-             const auto x = v ? leggi_velocita(*v) : std::nullopt;
+             const auto x = v ? read_speed(*v) : std::nullopt;
              if (!x) return "--velocita vuole un numero da 0.01 a 1000, oppure max";
-             o.velocita = *x;
+             o.speed = *x;
              return std::nullopt;
          }},
         {"--ciclo", Kind::flag, "", "riproduce il registro da capo senza fine",
-         [](Options& o, const Value&) -> Read { o.ciclo = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.loop = true; return std::nullopt; }},
         {"--invia-danneggiate", Kind::flag, "",
          "riproduce anche un registro con righe danneggiate, come sono\n"
          "(le righe oltre 4096 byte, o oltre 65507 byte in un secondo,\n"
          "non si inviano e sono elencate)",
-         [](Options& o, const Value&) -> Read { o.invia_danneggiate = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.send_damaged = true; return std::nullopt; }},
         {"--salti-subito", Kind::flag, "",
          "riproduce anche un registro la cui ora salta di oltre un'ora,\n"
          "avanti o indietro: il secondo dopo il salto parte subito",
-         [](Options& o, const Value&) -> Read { o.salti_subito = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.jumps_at_once = true; return std::nullopt; }},
         {"--ora-attuale", Kind::flag, "",
          "riproduce il registro con ora e data spostate al presente\n"
          "(checksum ricalcolati), per i client che rifiutano i fix vecchi",
-         [](Options& o, const Value&) -> Read { o.ora_attuale = true; return std::nullopt; }},
+         [](Options& o, const Value&) -> Read { o.current_time = true; return std::nullopt; }},
         {"--version", Kind::flag, "", "mostra la versione ed esce",
          [](Options& o, const Value&) -> Read { o.version = true; return std::nullopt; }},
         {"--help", Kind::flag, "", "mostra questo aiuto ed esce",
@@ -548,26 +548,26 @@ const std::vector<OptionSpec>& option_table() {
          "seguono sulla riga di comando valgono sopra",
          [](Options& o, const Value& v) -> Read {
              if (v != "moderno" && v != "classico") return "--ricevitore vuole moderno o classico";
-             const bool moderno = v == "moderno";
-             o.utc = moderno;
-             o.moto_reale = moderno;
-             o.frasi_complete = moderno;
+             const bool modern = v == "moderno";
+             o.utc = modern;
+             o.real_motion = modern;
+             o.full_set = modern;
              return std::nullopt;
          }},
         {"--utc", Kind::on_off, "[=no]", "ora e data delle frasi in UTC (predefinita: l'ora locale)",
          [](Options& o, const Value& v) { return on_off(o.utc, "--utc", v); }},
         {"--moto-reale", Kind::on_off, "[=no]",
          "nel $GPRMC la velocità in nodi e la rotta vera del mezzo\n(predefinite: 0.0 e 000.0)",
-         [](Options& o, const Value& v) { return on_off(o.moto_reale, "--moto-reale", v); }},
+         [](Options& o, const Value& v) { return on_off(o.real_motion, "--moto-reale", v); }},
         {"--frasi", Kind::value, "F",
          "rmc: il solo $GPRMC (predefinito); complete: dopo il $GPRMC\n"
          "anche $GPGGA, $GPVTG, $GPGSA e $GPZDA, e nel modo radio\n"
          "$GPGGA, $GPVTG e $GPGSA del mezzo invece di quelli fissi",
          [](Options& o, const Value& v) -> Read {
              if (v == "rmc") {
-                 o.frasi_complete = false;
+                 o.full_set = false;
              } else if (v == "complete") {
-                 o.frasi_complete = true;
+                 o.full_set = true;
              } else {
                  return "--frasi vuole rmc o complete";
              }
@@ -575,21 +575,21 @@ const std::vector<OptionSpec>& option_table() {
          }},
         {"--quota", Kind::value, "METRI", "la quota del $GPGGA, da -1000 a 100000 (predefinita: 0)",
          [](Options& o, const Value& v) -> Read {
-             const auto metri = v ? finite_number(*v) : std::nullopt;
-             if (!metri || !problema_quota(*metri).empty()) return "--quota vuole un numero di metri da -1000 a 100000";
-             o.quota = *metri;
+             const auto metres = v ? finite_number(*v) : std::nullopt;
+             if (!metres || !altitude_problem(*metres).empty()) return "--quota vuole un numero di metri da -1000 a 100000";
+             o.altitude = *metres;
              return std::nullopt;
          }},
         {"--senza-fix", Kind::on_off, "[=no]",
          "le frasi di un ricevitore che ha perso il segnale; il mezzo\n"
          "continua a muoversi. Il segnale SIGUSR1 la attiva e la toglie",
-         [](Options& o, const Value& v) { return on_off(o.senza_fix, "--senza-fix", v); }},
+         [](Options& o, const Value& v) { return on_off(o.no_fix, "--senza-fix", v); }},
         {"--guasti", Kind::value, "ELENCO",
          "perdita=P,checksum=P,tronca=P,seme=N: la frazione (da 0 a 1)\n"
          "dei secondi non inviati, delle frasi con checksum errato e\n"
          "delle frasi troncate; lo stesso seme dà gli stessi guasti.\n"
          "no: nessun guasto",
-         read_guasti},
+         read_faults_option},
         {nullptr, Kind::value, "perdita-fix=DURATA/OGNI",
          "nell'ELENCO di --guasti: il fix si perde per DURATA secondi\n"
          "ogni OGNI secondi (30/300: 30 s ogni 5 minuti)",
@@ -598,24 +598,24 @@ const std::vector<OptionSpec>& option_table() {
          "con --frasi complete, i satelliti dalle loro orbite: $GPGSV,\n"
          "i satelliti usati e le diluizioni del $GPGSA e del $GPGGA dalla\n"
          "loro geometria; fix 2D sotto 4 satelliti usati, nessuno sotto 3",
-         [](Options& o, const Value& v) { return on_off(o.satelliti, "--satelliti", v); }},
+         [](Options& o, const Value& v) { return on_off(o.satellites, "--satelliti", v); }},
         {"--maschera", Kind::value, "GRADI", "elevazione minima dei satelliti, da 0 a 90 (predefinita: 5)",
-         [](Options& o, const Value& v) { return sky_value(o.maschera, "--maschera", v, read_mask); }},
+         [](Options& o, const Value& v) { return sky_value(o.mask, "--maschera", v, read_mask); }},
         {"--ostacolo", Kind::value, "AZIMUT1-AZIMUT2:ELEVAZIONE",
          "nasconde i satelliti da AZIMUT1 ad AZIMUT2 (in senso orario)\n"
          "sotto ELEVAZIONE gradi, per esempio 200-340:40 (un edificio a\n"
          "ovest); si può ripetere; no: nessun ostacolo",
-         read_ostacolo},
+         read_obstruction_option},
         {"--rumore", Kind::value, "METRI",
          "rumore sulla posizione inviata (passeggiata casuale, METRI di\n"
          "deviazione standard per asse a cielo aperto, scalata dall'HDOP;\n"
          "il seme di --guasti); la posizione vera resta quella del mezzo.\n"
          "0: nessuno (predefinito)",
-         [](Options& o, const Value& v) { return sky_value(o.rumore, "--rumore", v, read_noise); }},
+         [](Options& o, const Value& v) { return sky_value(o.noise, "--rumore", v, read_noise); }},
         {"--frequenza", Kind::value, "N",
          "posizioni al secondo delle frasi complete nel modo GPS standard:\n"
          "1 (predefinita), 2, 5 o 10, con i centesimi nell'ora",
-         [](Options& o, const Value& v) { return sky_value(o.frequenza, "--frequenza", v, read_rate); }},
+         [](Options& o, const Value& v) { return sky_value(o.rate, "--frequenza", v, read_rate); }},
         {"--talker", Kind::value, "GP|GN", "talker delle frasi complete (predefinito: GP; $GPGSV resta GP)",
          [](Options& o, const Value& v) { return sky_value(o.talker, "--talker", v, read_talker); }},
         {"--elenco-frasi", Kind::value, "ELENCO",
@@ -623,18 +623,18 @@ const std::vector<OptionSpec>& option_table() {
          "ZDA, GLL e HDT (predefinito: RMC,GGA,VTG,GSA,ZDA, con\n"
          "--satelliti RMC,GGA,VTG,GSA,GSV,ZDA)",
          [](Options& o, const Value& v) {
-             return sky_value(o.elenco_frasi, "--elenco-frasi", v, read_sentence_list);
+             return sky_value(o.sentence_list, "--elenco-frasi", v, read_sentence_list);
          }},
         {nullptr, Kind::flag, nullptr,
          "Mezzi (N da 0 a 20; ripetibili; come una modifica sul pannello, la tabella li salva):", nullptr},
         {"--mezzo", Kind::value, "N=POSIZIONE",
          "il mezzo N è nella posizione indicata, scritta in una delle\n"
          "forme di \"Vai a posizione\" (45°30'N 9°12'E, 45.5 9.2, ...)",
-         read_mezzo},
-        {"--rotta", Kind::value, "N=GRADI", "la rotta vera del mezzo N, da 0 a 360 gradi", read_rotta},
+         read_vehicle},
+        {"--rotta", Kind::value, "N=GRADI", "la rotta vera del mezzo N, da 0 a 360 gradi", read_course},
         {"--velocita-mezzo", Kind::value, "N=VALORE[km/h|nodi]",
          "la velocità del mezzo N, nella sua unità o in quella indicata",
-         read_velocita_mezzo},
+         read_vehicle_speed},
         {nullptr, Kind::flag, nullptr,
          "Bersagli AIS (ognuna vale per questa volta sopra il gruppo [ais] di vadrel.ini):", nullptr},
         {"--ais", Kind::on_off, "[=no]",
@@ -647,13 +647,13 @@ const std::vector<OptionSpec>& option_table() {
          [](Options& o, const Value& v) { return on_off(o.ais, "--ais", v); }},
         {"--ais-nave-propria", Kind::on_off, "[=no]",
          "con --ais anche il mezzo attuale, come nave propria\n(!AIVDO)",
-         [](Options& o, const Value& v) { return on_off(o.ais_nave_propria, "--ais-nave-propria", v); }},
+         [](Options& o, const Value& v) { return on_off(o.ais_own_ship, "--ais-nave-propria", v); }},
         {"--ais-statici-subito", Kind::on_off, "[=no]",
          "con --ais ogni nuovo client TCP e ogni nuovo collegamento\n"
          "TCP in uscita riceve subito i dati statici (nome, tipo)\n"
          "di ogni bersaglio, oltre al ritmo del trasponditore\n"
          "(ogni 6 minuti)",
-         [](Options& o, const Value& v) { return on_off(o.ais_statici_subito, "--ais-statici-subito", v); }},
+         [](Options& o, const Value& v) { return on_off(o.ais_statics_at_once, "--ais-statici-subito", v); }},
     };
     return table;
 }
@@ -732,14 +732,14 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
         if (spec->kind == Kind::value && i + 1 < args.size()) value = args[++i];
         if (const Read problem = spec->read(o, value)) return *problem;
     }
-    if (o.tcp_mezzi) {
+    if (o.tcp_vehicles) {
         std::vector<std::pair<int, std::string>> taken;
         if (o.tcp && o.tcp->port != 0) taken.emplace_back(o.tcp->port, "del server TCP (--tcp)");
-        if (o.controllo && o.controllo->port != 0)
-            taken.emplace_back(o.controllo->port, "dell'interfaccia di controllo (--controllo)");
-        if (std::string why = stream_ports_problem("--tcp-mezzi", o.tcp_mezzi->port, taken); !why.empty()) return why;
+        if (o.control && o.control->port != 0)
+            taken.emplace_back(o.control->port, "dell'interfaccia di controllo (--controllo)");
+        if (std::string why = stream_ports_problem("--tcp-mezzi", o.tcp_vehicles->port, taken); !why.empty()) return why;
     }
-    if (!o.riproduci && (o.velocita != 1.0 || o.ciclo || o.invia_danneggiate || o.salti_subito || o.ora_attuale))
+    if (!o.replay_from && (o.speed != 1.0 || o.loop || o.send_damaged || o.jumps_at_once || o.current_time))
         return "--velocita, --ciclo, --invia-danneggiate, --salti-subito e --ora-attuale valgono solo con --riproduci";
     return o;
 }
@@ -751,67 +751,67 @@ OutputSettings outputs_for(const OutputSettings& file, const Options& options) {
         settings.tcp_address = options.tcp->host;
         settings.tcp_port = options.tcp->port;
     }
-    if (options.senza_tcp) settings.tcp = false;
+    if (options.no_tcp) settings.tcp = false;
     if (options.tcp_max) settings.tcp_max = *options.tcp_max;
     if (!options.udp.empty()) {
         settings.udp = true;
         settings.udp_targets.clear();
         for (const Endpoint& target : options.udp) settings.udp_targets.push_back(target.text());
     }
-    if (options.senza_udp) settings.udp = false;
-    if (options.tcp_mezzi) {
+    if (options.no_udp) settings.udp = false;
+    if (options.tcp_vehicles) {
         settings.streams = true;
-        settings.streams_address = options.tcp_mezzi->host;
-        settings.streams_port = options.tcp_mezzi->port;
+        settings.streams_address = options.tcp_vehicles->host;
+        settings.streams_port = options.tcp_vehicles->port;
     }
-    if (options.senza_tcp_mezzi) settings.streams = false;
-    if (!options.tcp_verso.empty()) {
+    if (options.no_tcp_vehicles) settings.streams = false;
+    if (!options.tcp_to.empty()) {
         settings.send_to.clear();
-        for (const Endpoint& server : options.tcp_verso) settings.send_to.push_back(server.text());
+        for (const Endpoint& server : options.tcp_to) settings.send_to.push_back(server.text());
     }
-    if (options.senza_tcp_verso) settings.send_to.clear();
-    if (options.tcp_verso_mezzi) settings.streams_to = options.tcp_verso_mezzi->text();
-    if (options.senza_tcp_verso_mezzi) settings.streams_to.clear();
+    if (options.no_tcp_to) settings.send_to.clear();
+    if (options.tcp_to_vehicles) settings.streams_to = options.tcp_to_vehicles->text();
+    if (options.no_tcp_to_vehicles) settings.streams_to.clear();
     return settings;
 }
 
-ControlSettings controllo_per(const ControlSettings& file, const Options& options) {
+ControlSettings control_for(const ControlSettings& file, const Options& options) {
     ControlSettings settings = file;
-    if (options.controllo) {
+    if (options.control) {
         settings.on = true;
-        settings.address = options.controllo->host;
-        settings.port = options.controllo->port;
+        settings.address = options.control->host;
+        settings.port = options.control->port;
     }
-    if (options.senza_controllo) settings.on = false;
+    if (options.no_control) settings.on = false;
     return settings;
 }
 
-OpzioniRicevitore ricevitore_per(const OpzioniRicevitore& dal_file, const Options& options) {
-    OpzioniRicevitore r = dal_file;
+ReceiverOptions receiver_for(const ReceiverOptions& from_file, const Options& options) {
+    ReceiverOptions r = from_file;
     r.utc = options.utc.value_or(r.utc);
-    r.moto_reale = options.moto_reale.value_or(r.moto_reale);
-    r.frasi_complete = options.frasi_complete.value_or(r.frasi_complete);
-    r.quota = options.quota.value_or(r.quota);
-    r.senza_fix = options.senza_fix.value_or(r.senza_fix);
-    if (options.guasti && options.guasti->attivi) r.guasti = *options.guasti;
+    r.real_motion = options.real_motion.value_or(r.real_motion);
+    r.full_set = options.full_set.value_or(r.full_set);
+    r.altitude = options.altitude.value_or(r.altitude);
+    r.no_fix = options.no_fix.value_or(r.no_fix);
+    if (options.faults && options.faults->enabled) r.faults = *options.faults;
     // "--guasti no" switches them off and keeps the file's rates for later
-    if (options.guasti && !options.guasti->attivi) r.guasti.attivi = false;
-    Cielo& c = r.cielo;
-    c.satelliti = options.satelliti.value_or(c.satelliti);
-    c.maschera = options.maschera.value_or(c.maschera);
-    c.ostacoli = options.ostacoli.value_or(c.ostacoli);
-    c.rumore = options.rumore.value_or(c.rumore);
-    c.frequenza = options.frequenza.value_or(c.frequenza);
+    if (options.faults && !options.faults->enabled) r.faults.enabled = false;
+    SkyOptions& c = r.sky_options;
+    c.satellites = options.satellites.value_or(c.satellites);
+    c.mask = options.mask.value_or(c.mask);
+    c.obstructions = options.obstructions.value_or(c.obstructions);
+    c.noise = options.noise.value_or(c.noise);
+    c.rate = options.rate.value_or(c.rate);
     c.talker = options.talker.value_or(c.talker);
-    c.frasi = options.elenco_frasi.value_or(c.frasi);
+    c.sentences = options.sentence_list.value_or(c.sentences);
     return r;
 }
 
-AisSettings ais_per(const AisSettings& dal_file, const Options& options) {
-    AisSettings a = dal_file;
-    a.attivi = options.ais.value_or(a.attivi);
-    a.nave_propria = options.ais_nave_propria.value_or(a.nave_propria);
-    a.statici_subito = options.ais_statici_subito.value_or(a.statici_subito);
+AisSettings ais_per(const AisSettings& from_file, const Options& options) {
+    AisSettings a = from_file;
+    a.enabled = options.ais.value_or(a.enabled);
+    a.own_ship = options.ais_own_ship.value_or(a.own_ship);
+    a.statics_at_once = options.ais_statics_at_once.value_or(a.statics_at_once);
     return a;
 }
 
@@ -823,13 +823,13 @@ std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& op
 
 void apply_start_options(Fleet& fleet, Link& link, const Options& options, Fleet::Origin origin) {
     // Checked when the options were read: nothing is refused here.
-    if (auto bad = link.set_start(options.porta, options.baud)) throw std::invalid_argument(bad->reason);
-    switch (options.modo) {
-        case Options::Modo::gps: fleet.set_mode(Mode::gps_standard, origin); break;
-        case Options::Modo::radio: fleet.set_mode(Mode::radio, origin); break;
-        case Options::Modo::multi: fleet.set_mode(Mode::multi_user, origin); break;
+    if (auto bad = link.set_start(options.com_port, options.baud)) throw std::invalid_argument(bad->reason);
+    switch (options.mode) {
+        case Options::Mode::gps: fleet.set_mode(Mode::gps_standard, origin); break;
+        case Options::Mode::radio: fleet.set_mode(Mode::radio, origin); break;
+        case Options::Mode::multi: fleet.set_mode(Mode::multi_user, origin); break;
     }
-    if (options.mezzi) fleet.set_cycle(vehicles_in_cycle(*options.mezzi), origin);
+    if (options.vehicles) fleet.set_cycle(vehicles_in_cycle(*options.vehicles), origin);
 }
 
 

@@ -22,9 +22,9 @@ QString installed_data(const QString& exe_dir) {
 
 }  // namespace
 
-std::string cartella_tabella(const std::optional<std::string>& cartella, const std::string& exe_dir,
+std::string table_folder_of(const std::optional<std::string>& folder, const std::string& exe_dir,
                              const std::string& user_data) {
-    if (cartella) return *cartella;
+    if (folder) return *folder;
     const QString dir = QFile::decodeName(exe_dir.c_str());
     // Installed: its help was installed under share/. Even root, who may
     // write in /usr/bin, keeps the table in a data folder of its own.
@@ -33,7 +33,7 @@ std::string cartella_tabella(const std::optional<std::string>& cartella, const s
     return user_data;
 }
 
-QString percorso_help(const QString& own, const QString& exe_dir) {
+QString route_help(const QString& own, const QString& exe_dir) {
     const std::array candidates = {own, help_in(exe_dir), help_in(installed_data(exe_dir))};
     for (const QString& file : candidates) {
         if (QFileInfo(file).isFile()) return file;
@@ -41,7 +41,7 @@ QString percorso_help(const QString& own, const QString& exe_dir) {
     return {};
 }
 
-std::string cartella_dati_utente() {
+std::string user_data_folder() {
     // The application's data folder, named "vadrel" whichever of the two
     // executables asks.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);

@@ -15,16 +15,16 @@ namespace vadrel {
 //   operator may write there and no installed tree is around it;
 // * otherwise, for an installed program or a folder the operator may not
 //   write in, `user_data` (the user's data folder).
-std::string cartella_tabella(const std::optional<std::string>& cartella, const std::string& exe_dir,
+std::string table_folder_of(const std::optional<std::string>& folder, const std::string& exe_dir,
                              const std::string& user_data);
 
 // The help file F1 opens: `own` (vadrel.hlp in the program's folder) when it
 // is there, else the one beside the executable, else the installed tree's
 // (share/vadrel/). Empty when there is none.
-QString percorso_help(const QString& own, const QString& exe_dir);
+QString route_help(const QString& own, const QString& exe_dir);
 
 // The user's data folder for vadrel (~/.local/share/vadrel), the same for
 // vadrel and vadrel-finestra. Not created here.
-std::string cartella_dati_utente();
+std::string user_data_folder();
 
 }  // namespace vadrel

@@ -44,40 +44,40 @@ std::string executable_folder() { return QFile::encodeName(QCoreApplication::app
 // The folder of the table. The user's data folder is made on first use; when
 // it cannot be, the folder refuses to open and says why.
 std::string table_folder(const Options& options) {
-    const std::string folder = cartella_tabella(options.cartella, executable_folder(), cartella_dati_utente());
-    if (!options.cartella) QDir().mkpath(QFile::decodeName(folder.c_str()));
+    const std::string folder = table_folder_of(options.folder, executable_folder(), user_data_folder());
+    if (!options.folder) QDir().mkpath(QFile::decodeName(folder.c_str()));
     return folder;
 }
 
 // Puts into `kept` the fields that differ from `before` to `after`: the
 // fault rates and seed go together, as the faults' dialog sets them.
-void changed_fields(const OpzioniRicevitore& before, const OpzioniRicevitore& after, OpzioniRicevitore& kept) {
-    const auto take = [&](auto OpzioniRicevitore::*field) {
+void changed_fields(const ReceiverOptions& before, const ReceiverOptions& after, ReceiverOptions& kept) {
+    const auto take = [&](auto ReceiverOptions::*field) {
         if (before.*field != after.*field) kept.*field = after.*field;
     };
-    take(&OpzioniRicevitore::utc);
-    take(&OpzioniRicevitore::moto_reale);
-    take(&OpzioniRicevitore::frasi_complete);
-    take(&OpzioniRicevitore::quota);
-    take(&OpzioniRicevitore::senza_fix);
-    const auto take_sky = [&](auto Cielo::*field) {
-        if (before.cielo.*field != after.cielo.*field) kept.cielo.*field = after.cielo.*field;
+    take(&ReceiverOptions::utc);
+    take(&ReceiverOptions::real_motion);
+    take(&ReceiverOptions::full_set);
+    take(&ReceiverOptions::altitude);
+    take(&ReceiverOptions::no_fix);
+    const auto take_sky = [&](auto SkyOptions::*field) {
+        if (before.sky_options.*field != after.sky_options.*field) kept.sky_options.*field = after.sky_options.*field;
     };
-    take_sky(&Cielo::satelliti);
-    take_sky(&Cielo::maschera);
-    take_sky(&Cielo::ostacoli);
-    take_sky(&Cielo::rumore);
-    take_sky(&Cielo::frequenza);
-    take_sky(&Cielo::talker);
-    take_sky(&Cielo::frasi);
-    Guasti rates = after.guasti;
-    rates.attivi = before.guasti.attivi;
-    if (rates != before.guasti) {
-        const bool attivi = kept.guasti.attivi;
-        kept.guasti = rates;
-        kept.guasti.attivi = attivi;
+    take_sky(&SkyOptions::satellites);
+    take_sky(&SkyOptions::mask);
+    take_sky(&SkyOptions::obstructions);
+    take_sky(&SkyOptions::noise);
+    take_sky(&SkyOptions::rate);
+    take_sky(&SkyOptions::talker);
+    take_sky(&SkyOptions::sentences);
+    Faults rates = after.faults;
+    rates.enabled = before.faults.enabled;
+    if (rates != before.faults) {
+        const bool enabled = kept.faults.enabled;
+        kept.faults = rates;
+        kept.faults.enabled = enabled;
     }
-    if (before.guasti.attivi != after.guasti.attivi) kept.guasti.attivi = after.guasti.attivi;
+    if (before.faults.enabled != after.faults.enabled) kept.faults.enabled = after.faults.enabled;
 }
 
 }  // namespace
@@ -93,15 +93,15 @@ Program::Program(const Options& options, Shell& shell)
                            const std::optional<std::string>& other) {
         if (!path) return;
         std::vector<RoleFile> others;
-        if (options.riproduci) others.push_back({FileRole::replay, *options.riproduci});
+        if (options.replay_from) others.push_back({FileRole::replay, *options.replay_from});
         if (other) others.push_back({other_role, *other});
         if (const std::string why = output_refusal(*path, role, *folder_, others); !why.empty()) {
             throw OutputRefused(why);
         }
     };
-    check(FileRole::recording, options.registra, FileRole::tracks, options.traccia);
-    check(FileRole::tracks, options.traccia, FileRole::recording, options.registra);
-    for (const RouteArgument& given : options.percorsi) {
+    check(FileRole::recording, options.record_to, FileRole::tracks, options.track_to);
+    check(FileRole::tracks, options.track_to, FileRole::recording, options.record_to);
+    for (const RouteArgument& given : options.routes) {
         given_routes_.push_back(read_route(given));
         // Parsing a route of many points leaves megabytes of small blocks
         // freed in the heap: back to the system before the next one.
@@ -112,13 +112,13 @@ Program::Program(const Options& options, Shell& shell)
     port_settings_ = read_port_settings(*settings_file_, settings_problems_);
     // before the window is made: the map takes them from there
     tile_settings_ = read_tile_settings(*settings_file_, settings_problems_);
-    for (const auto& [numero, mapping] : ports_for(port_settings_, options)) {
-        if (mapping.virtuale) {
-            const VirtualSerialPort& porta = port_.use_virtual(numero, mapping.device);
-            virtual_ports_.push_back("COM " + std::to_string(numero) + ": " + porta.slave_path());
-            if (dialout_problem_.empty()) dialout_problem_ = porta.dialout_problem();
+    for (const auto& [number, mapping] : ports_for(port_settings_, options)) {
+        if (mapping.virtual_port) {
+            const VirtualSerialPort& com_port = port_.use_virtual(number, mapping.device);
+            virtual_ports_.push_back("COM " + std::to_string(number) + ": " + com_port.slave_path());
+            if (dialout_problem_.empty()) dialout_problem_ = com_port.dialout_problem();
         } else {
-            port_.use_device(numero, mapping.device);
+            port_.use_device(number, mapping.device);
         }
     }
     network_.add_to(output_);
@@ -295,11 +295,11 @@ void Program::start() {
     say("vadrel: tabella dei veicoli: " + table_->path());
     // The command line's vehicles over the table, as an operator's edits:
     // checked when the options were read, so nothing is refused here.
-    for (const auto& [n, patch] : options_.mezzi_impostati) {
+    for (const auto& [n, patch] : options_.vehicles_set) {
         if (auto bad = apply_vehicle_patch(fleet_, n, patch, &options_))
             say("vadrel: mezzo " + std::to_string(n) + ": " + bad->reason);
     }
-    const QString help = percorso_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
+    const QString help = route_help(folder_->qt_path("vadrel.hlp"), QCoreApplication::applicationDirPath());
     if (!help.isEmpty()) help_file_ = help.toStdString();
     if (!dialout_problem_.empty()) {
         say("vadrel: la porta virtuale non può passare al gruppo dialout (" + dialout_problem_ +
@@ -310,7 +310,7 @@ void Program::start() {
     std::vector<std::string> problems = std::move(settings_problems_);
     const OutputSettings from_file = read_network_settings(*settings_file_, problems);
     const ControlSettings control_file = read_control_settings(*settings_file_, problems);
-    const ControlSettings control_in_force = controllo_per(control_file, options_);
+    const ControlSettings control_in_force = control_for(control_file, options_);
     const auto control_port = [&]() -> std::vector<std::pair<int, std::string>> {
         if (!control_in_force.on) return {};
         return {{control_in_force.port, "dell'interfaccia di controllo"}};
@@ -329,52 +329,52 @@ void Program::start() {
     // The receiver options: vadrel.ini, and the command line over it.
     std::vector<std::string> receiver_problems;
     receiver_in_file_ = read_receiver_settings(*settings_file_, receiver_problems);
-    receiver_in_force_ = ricevitore_per(receiver_in_file_, options_);
+    receiver_in_force_ = receiver_for(receiver_in_file_, options_);
     use_receiver(receiver_in_force_);
     if (!receiver_problems.empty()) {
         std::string text = "Opzioni del ricevitore:";
         for (const std::string& problem : receiver_problems) text += "\n" + problem;
         tell(text);
     }
-    if (const std::string opzioni = descrivi_opzioni(transmitter_.receiver()); !opzioni.empty()) {
-        say("vadrel: ricevitore: " + opzioni);
+    if (const std::string chosen_options = describe_options(transmitter_.receiver()); !chosen_options.empty()) {
+        say("vadrel: ricevitore: " + chosen_options);
     }
 
     // The AIS targets: vadrel.ini, and the command line over it.
     std::vector<std::string> ais_problems;
     ais_in_file_ = read_ais_settings(*settings_file_, ais_problems);
     ais_in_force_ = ais_per(ais_in_file_, options_);
-    fleet_.set_targets(ais_in_force_.attivi, this);
+    fleet_.set_targets(ais_in_force_.enabled, this);
     if (!ais_problems.empty()) {
         std::string text = "Bersagli AIS:";
         for (const std::string& problem : ais_problems) text += "\n" + problem;
         tell(text);
     }
-    if (ais_in_force_.attivi) {
+    if (ais_in_force_.enabled) {
         say(std::string("vadrel: bersagli AIS: i mezzi da 0 a \"Numero di mezzi mobili\" - 1 tranne l'attuale") +
-            (ais_in_force_.nave_propria ? "; l'attuale come nave propria (!AIVDO)" : "") +
-            (ais_in_force_.statici_subito ? "; i dati statici subito a ogni nuovo client TCP" : ""));
+            (ais_in_force_.own_ship ? "; l'attuale come nave propria (!AIVDO)" : "") +
+            (ais_in_force_.statics_at_once ? "; i dati statici subito a ogni nuovo client TCP" : ""));
     }
     timer_.start();
 }
 
-std::string Program::change_receiver(const OpzioniRicevitore& opzioni) {
-    changed_fields(receiver_in_force_, opzioni, receiver_in_file_);
-    receiver_in_force_ = opzioni;
-    use_receiver(opzioni);
+std::string Program::change_receiver(const ReceiverOptions& chosen_options) {
+    changed_fields(receiver_in_force_, chosen_options, receiver_in_file_);
+    receiver_in_force_ = chosen_options;
+    use_receiver(chosen_options);
     if (!settings_file_) return {};
     return save_receiver_settings(*settings_file_, receiver_in_file_);
 }
 
 std::string Program::change_ais(const AisSettings& settings) {
-    if (auto problem = fleet_identities_problem(settings.mezzi)) return problem->reason;
+    if (auto problem = fleet_identities_problem(settings.vehicles)) return problem->reason;
     // The switches the change leaves as they are stay in the file as they are there.
-    if (settings.attivi != ais_in_force_.attivi) ais_in_file_.attivi = settings.attivi;
-    if (settings.nave_propria != ais_in_force_.nave_propria) ais_in_file_.nave_propria = settings.nave_propria;
-    if (settings.statici_subito != ais_in_force_.statici_subito) ais_in_file_.statici_subito = settings.statici_subito;
-    ais_in_file_.mezzi = settings.mezzi;
+    if (settings.enabled != ais_in_force_.enabled) ais_in_file_.enabled = settings.enabled;
+    if (settings.own_ship != ais_in_force_.own_ship) ais_in_file_.own_ship = settings.own_ship;
+    if (settings.statics_at_once != ais_in_force_.statics_at_once) ais_in_file_.statics_at_once = settings.statics_at_once;
+    ais_in_file_.vehicles = settings.vehicles;
     ais_in_force_ = settings;
-    fleet_.set_targets(settings.attivi, this);
+    fleet_.set_targets(settings.enabled, this);
     if (!settings_file_) return {};
     return save_ais_settings(*settings_file_, ais_in_file_);
 }
@@ -382,32 +382,32 @@ std::string Program::change_ais(const AisSettings& settings) {
 Transmitter::SupplementSecond Program::ais_second(double steady) {
     if (!fleet_.targets()) return {};
     std::vector<std::string> lines = ais_.second(ais_time(steady, clock_.utc_seconds()),
-                                                 ais_fleet(fleet_, ais_in_force_.mezzi, ais_in_force_.nave_propria));
+                                                 ais_fleet(fleet_, ais_in_force_.vehicles, ais_in_force_.own_ship));
     return {std::move(lines), ais_.positions_sent()};
 }
 
 std::string Program::ais_greeting() const {
     // The stations are those the last second sent; none go while the
     // targets are off or in multi-user mode.
-    if (!ais_in_force_.statici_subito || !fleet_.targets() || fleet_.mode() == Mode::multi_user) return {};
+    if (!ais_in_force_.statics_at_once || !fleet_.targets() || fleet_.mode() == Mode::multi_user) return {};
     std::string bytes;
     for (const std::string& line : ais_.static_sentences()) bytes += line + "\r\n";
     return bytes;
 }
 
 void Program::switch_fix_loss() {
-    OpzioniRicevitore& opzioni = receiver_in_force_;
-    opzioni.senza_fix = !opzioni.senza_fix;
-    use_receiver(opzioni);
-    say(opzioni.senza_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"
+    ReceiverOptions& chosen_options = receiver_in_force_;
+    chosen_options.no_fix = !chosen_options.no_fix;
+    use_receiver(chosen_options);
+    say(chosen_options.no_fix ? "vadrel: perdita del segnale: le frasi dicono che il ricevitore non ha il fix"
                           : "vadrel: segnale ritrovato: le frasi tornano con il fix");
 }
 
-void Program::use_receiver(const OpzioniRicevitore& opzioni) {
-    transmitter_.set_receiver(opzioni);
+void Program::use_receiver(const ReceiverOptions& chosen_options) {
+    transmitter_.set_receiver(chosen_options);
     // The transmitter sends the fixes between the seconds only where the
     // mode takes them; the timer ticks at the rate asked in any mode.
-    timer_.set_rate(opzioni.frasi_complete ? opzioni.cielo.frequenza : 1);
+    timer_.set_rate(chosen_options.full_set ? chosen_options.sky_options.rate : 1);
 }
 
 void Program::report_port() {
@@ -658,7 +658,7 @@ void Program::tick() {
     if (after_tick) after_tick();
     // Counted first, so a save that shows a message while the ticks go on is
     // not started again from inside it.
-    if (++ticks_since_autosave_ >= intervallo_salvataggio / std::chrono::seconds(1)) {
+    if (++ticks_since_autosave_ >= save_interval / std::chrono::seconds(1)) {
         ticks_since_autosave_ = 0;
         start_autosave();
     }

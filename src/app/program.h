@@ -107,10 +107,10 @@ public:
     // vadrel.ini; what the command line chose for this run and the menu left
     // alone stays there as the file had it. Returns what could not be done,
     // in Italian ("" when all was).
-    std::string change_receiver(const OpzioniRicevitore& opzioni);
-    const OpzioniRicevitore& receiver() const { return transmitter_.receiver(); }
+    std::string change_receiver(const ReceiverOptions& chosen_options);
+    const ReceiverOptions& receiver() const { return transmitter_.receiver(); }
     // The receiver options in force: the transmitter's, and the timer's rate.
-    void use_receiver(const OpzioniRicevitore& opzioni);
+    void use_receiver(const ReceiverOptions& chosen_options);
 
     // Loss of the receiver's signal on if off, off if on (SIGUSR1), said on
     // standard error; the settings file is left as it is.
@@ -247,8 +247,8 @@ private:
     Recorder recorder_{[this] { return std::llround(clock_.utc_seconds() * 1000.0); }};
     Replay replay_{output_};
     std::unique_ptr<SettingsFile> settings_file_;
-    OpzioniRicevitore receiver_in_file_;  // as vadrel.ini has them, or will once saved
-    OpzioniRicevitore receiver_in_force_;  // as last set here; the menu may set the panel's first
+    ReceiverOptions receiver_in_file_;  // as vadrel.ini has them, or will once saved
+    ReceiverOptions receiver_in_force_;  // as last set here; the menu may set the panel's first
     // What vadrel.ini said that could not be used, for the message at start-up.
     std::vector<std::string> settings_problems_;
     PortSettings port_settings_;

@@ -17,7 +17,7 @@ namespace vadrel {
 ControlState ProgramControl::state() const {
     const Fleet& fleet = program_.fleet();
     ControlState s;
-    s.version = versione;
+    s.version = program_version;
     take_fleet_state(s, fleet);
     s.transmitting = program_.link().transmitting();
     s.replaying = replaying();
@@ -51,8 +51,8 @@ VehicleEntry ProgramControl::entry(std::size_t n) const {
         e.sent_lat = sent->lat;
         e.sent_lon = sent->lon;
     }
-    e.mmsi = mmsi_text(program_.ais().mezzi[n].mmsi);
-    e.ais = program_.ais().mezzi[n];
+    e.mmsi = mmsi_text(program_.ais().vehicles[n].mmsi);
+    e.ais = program_.ais().vehicles[n];
     e.stream_port = program_.network().streams().port_of(n);
     e.stream_problem = program_.network().streams().failure_of(n);
     e.in_use = program_.fleet().in_use(n);
@@ -158,7 +158,7 @@ std::optional<Refusal> ProgramControl::set_mode(SendMode mode, std::optional<int
     return std::nullopt;
 }
 
-std::optional<Refusal> ProgramControl::set_receiver(const OpzioniRicevitore& options) {
+std::optional<Refusal> ProgramControl::set_receiver(const ReceiverOptions& options) {
     // The options are in force once checked; a vadrel.ini that cannot be
     // written is the operator's to hear of, not a refusal of the values.
     if (const std::string problem = program_.change_receiver(options); !problem.empty()) {
@@ -205,19 +205,19 @@ std::optional<Refusal> ProgramControl::play_scenario(const QByteArray& bytes) {
                            });
     };
     if (given("--modo") || given("--mezzi")) {
-        const SendMode mode = o.modo == Options::Modo::radio   ? SendMode::radio
-                              : o.modo == Options::Modo::multi ? SendMode::multi
+        const SendMode mode = o.mode == Options::Mode::radio   ? SendMode::radio
+                              : o.mode == Options::Mode::multi ? SendMode::multi
                                                                : SendMode::gps;
-        const std::optional<int> vehicles = o.mezzi ? std::optional(vehicles_in_cycle(*o.mezzi)) : std::nullopt;
+        const std::optional<int> vehicles = o.vehicles ? std::optional(vehicles_in_cycle(*o.vehicles)) : std::nullopt;
         if (auto bad = set_mode(given("--modo") ? mode : state().mode, vehicles)) return bad;
     }
-    for (const auto& [n, patch] : o.mezzi_impostati) {
+    for (const auto& [n, patch] : o.vehicles_set) {
         if (auto bad = patch_vehicle(n, patch)) return bad;
     }
     if (given("--ais") || given("--ais-nave-propria") || given("--ais-statici-subito")) {
         if (auto bad = set_ais(ais_per(ais(), o))) return bad;
     }
-    const OpzioniRicevitore receiver = ricevitore_per(program_.receiver(), o);
+    const ReceiverOptions receiver = receiver_for(program_.receiver(), o);
     if (receiver != program_.receiver()) set_receiver(receiver);
     program_.scenario().play(start.scenario);
     tell_changed();

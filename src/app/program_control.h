@@ -29,7 +29,7 @@ public:
     PortState port() const override;
     std::optional<Refusal> change_port(const PortChange& change) override;
     std::optional<Refusal> set_mode(SendMode mode, std::optional<int> vehicles) override;
-    std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) override;
+    std::optional<Refusal> set_receiver(const ReceiverOptions& options) override;
     AisSettings ais() const override;
     std::optional<Refusal> set_ais(const AisSettings& settings) override;
     std::optional<Refusal> give_route(std::size_t n, Route route, const FollowOptions& options) override;

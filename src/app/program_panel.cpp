@@ -21,13 +21,13 @@ void ProgramPanel::started() { form_.help_file = program_.help_file(); }
 
 void show_start_options(PanelForm& form, const Options& options) {
     const Drawing drawing(form);
-    switch (options.modo) {
-        case Options::Modo::gps: form.standard_mode_option.select(); break;
-        case Options::Modo::radio: form.radio_mode_option.select(); break;
-        case Options::Modo::multi: form.multi_user_mode_option.select(); break;
+    switch (options.mode) {
+        case Options::Mode::gps: form.standard_mode_option.select(); break;
+        case Options::Mode::radio: form.radio_mode_option.select(); break;
+        case Options::Mode::multi: form.multi_user_mode_option.select(); break;
     }
     // The text as given: the box shows it, the fleet took the cycle it reads as.
-    if (options.mezzi) form.vehicle_count_box.set_text(*options.mezzi);
+    if (options.vehicles) form.vehicle_count_box.set_text(*options.vehicles);
 }
 
 }  // namespace vadrel

@@ -19,8 +19,8 @@ void ScenarioRun::play(const Scenario& scenario) {
     player_->marked = [this](const std::string& line) { marked(line); };
     over_ = false;
     if (scenario.seed) {
-        OpzioniRicevitore options = program_.receiver();
-        options.guasti.seme = *scenario.seed;
+        ReceiverOptions options = program_.receiver();
+        options.faults.seed = *scenario.seed;
         program_.use_receiver(options);
     }
     program_.transmitter().set_effects(&player_->threats());
@@ -41,8 +41,8 @@ std::optional<ScenarioState> ScenarioRun::state() const {
 }
 
 void ScenarioRun::set_fix_lost(bool lost) {
-    OpzioniRicevitore options = program_.receiver();
-    options.senza_fix = lost;
+    ReceiverOptions options = program_.receiver();
+    options.no_fix = lost;
     program_.use_receiver(options);
 }
 

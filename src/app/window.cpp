@@ -130,11 +130,11 @@ int run_window(int argc, char** argv, const Options& options) {
     bool ending = false;
     QObject::connect(&termination, &SignalWatcher::termination, &app, [&ending] { ending = true; });
     CheckedLog log;
-    if (options.riproduci) {
-        CheckResult checked = gui::esamina_con_avanzamento(*options.riproduci, nullptr, [&ending] { return ending; });
+    if (options.replay_from) {
+        CheckResult checked = gui::examine_with_progress(*options.replay_from, nullptr, [&ending] { return ending; });
         std::vector<std::string> problems;
         if (std::holds_alternative<CheckInterrupted>(checked)) {
-            errors.write_line("vadrel: lettura del registro " + *options.riproduci + " interrotta");
+            errors.write_line("vadrel: lettura del registro " + *options.replay_from + " interrotta");
             errors.write_line("vadrel: niente è stato inviato.");
             return 2;
         }
@@ -142,7 +142,7 @@ int run_window(int argc, char** argv, const Options& options) {
             problems = std::move(*refused);
         } else {
             log = std::get<CheckedLog>(std::move(checked));
-            problems = problemi_registro(log.path, log.summary, options.permesso());
+            problems = log_problems(log.path, log.summary, options.log_leave());
         }
         if (!problems.empty()) {
             std::string text;
@@ -196,8 +196,8 @@ int run_window(int argc, char** argv, const Options& options) {
     window.set_tiles(program->tile_settings(), [&](const TileSettings& settings) { return program->change_tiles(settings); });
     window.set_ais([&](std::size_t n) -> std::optional<AisIdentity> {
         const AisSettings& ais = program->ais();
-        if (!ais.attivi || n >= ais.mezzi.size()) return std::nullopt;
-        return ais.mezzi[n];
+        if (!ais.enabled || n >= ais.vehicles.size()) return std::nullopt;
+        return ais.vehicles[n];
     });
     // Closing the window runs the shut-down; the window closes whatever it says.
     window.set_on_close([&] { program->stop(); });
@@ -207,7 +207,7 @@ int run_window(int argc, char** argv, const Options& options) {
         return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();
     });
     WindowMenus menus(*program, panel.form(), window, shell, ending);
-    gui::OptionsMenu& opzioni = menus.options();
+    gui::OptionsMenu& chosen_options = menus.options();
 
     // A termination signal or the end of --durata: the shut-down, then every
     // event loop ends, also that of a message box waiting for OK.
@@ -218,25 +218,25 @@ int run_window(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::termination, &window, end);
     QObject::connect(&termination, &SignalWatcher::fix_switch, &window, [&] {
         program->switch_fix_loss();
-        opzioni.refresh();
+        chosen_options.refresh();
     });
-    if (options.durata) QTimer::singleShot(durata_ms(*options.durata), &window, end);
+    if (options.duration) QTimer::singleShot(duration_ms(*options.duration), &window, end);
 
-    if (options.registra) {
-        if (const std::string why = program->start_recording(*options.registra); !why.empty())
+    if (options.record_to) {
+        if (const std::string why = program->start_recording(*options.record_to); !why.empty())
             shell.message_box(why, program_title);
     }
     program->start();
     panel.started();
-    opzioni.refresh();
-    if (options.traccia) {
-        if (const std::string why = program->start_tracks(*options.traccia); !why.empty())
+    chosen_options.refresh();
+    if (options.track_to) {
+        if (const std::string why = program->start_tracks(*options.track_to); !why.empty())
             shell.message_box(why, program_title);
     }
-    if (options.riproduci) {
-        for (const std::string& line : avvisi_registro(log.summary, options.permesso()))
+    if (options.replay_from) {
+        for (const std::string& line : log_warnings(log.summary, options.log_leave()))
             errors.write_line("vadrel: " + line);
-        if (const std::string why = program->start_replay(log, options.velocita, options.ciclo, options.ora_attuale); !why.empty())
+        if (const std::string why = program->start_replay(log, options.speed, options.loop, options.current_time); !why.empty())
             shell.message_box(why, program_title);
     }
     menus.show_ports();

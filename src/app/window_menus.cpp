@@ -27,9 +27,9 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
       // The control interface, kept in vadrel.ini.
       control_([&program](const ControlSettings& settings) { return program.change_control(settings); },
                [&program] { return program.control_status(); }, &window),
-      uscite_(window.menuBar()->addMenu(QStringLiteral("&Uscite"))),
+      outputs_menu_(window.menuBar()->addMenu(QStringLiteral("&Uscite"))),
       // Record, replay and tracks.
-      registrazione_(*window.menuBar(),
+      recording_menu_(*window.menuBar(),
                      gui::RecordingActions{
                          [&program](const std::string& path) { return program.start_recording(path); },
                          [&program] { program.stop_recording(); },
@@ -52,50 +52,50 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
                          }},
                      &window),
       // The receiver options, kept in vadrel.ini.
-      opzioni_(form, *window.menuBar(),
-               [&program](const OpzioniRicevitore& o) { return program.change_receiver(o); }) {
+      options_menu_(form, *window.menuBar(),
+               [&program](const ReceiverOptions& o) { return program.change_receiver(o); }) {
     QObject::connect(&ports_, &gui::PortDialog::changed, &window, [this] {
         show_ports();
         window_.render();
     });
-    QMenu* uscite = uscite_;
-    uscite->setObjectName(QStringLiteral("menu_uscite"));
-    QAction* rete = uscite->addAction(QStringLiteral("&Rete..."));
-    rete->setObjectName(QStringLiteral("menu_rete"));
-    QObject::connect(rete, &QAction::triggered, &outputs_, &gui::OutputsDialog::open_on_settings);
-    QAction* porta = uscite->addAction(QStringLiteral("&Porta..."));
-    porta->setObjectName(QStringLiteral("menu_porta"));
-    QObject::connect(porta, &QAction::triggered, &ports_, [this] { ports_.open_on(program_.port_settings()); });
-    QAction* controllo = uscite->addAction(QStringLiteral("&Controllo..."));
-    controllo->setObjectName(QStringLiteral("menu_controllo"));
-    QObject::connect(controllo, &QAction::triggered, &control_,
+    QMenu* outputs_menu = outputs_menu_;
+    outputs_menu->setObjectName(QStringLiteral("menu_uscite"));
+    QAction* network_action = outputs_menu->addAction(QStringLiteral("&Rete..."));
+    network_action->setObjectName(QStringLiteral("menu_rete"));
+    QObject::connect(network_action, &QAction::triggered, &outputs_, &gui::OutputsDialog::open_on_settings);
+    QAction* com_port = outputs_menu->addAction(QStringLiteral("&Porta..."));
+    com_port->setObjectName(QStringLiteral("menu_porta"));
+    QObject::connect(com_port, &QAction::triggered, &ports_, [this] { ports_.open_on(program_.port_settings()); });
+    QAction* control = outputs_menu->addAction(QStringLiteral("&Controllo..."));
+    control->setObjectName(QStringLiteral("menu_controllo"));
+    QObject::connect(control, &QAction::triggered, &control_,
                      [this] { control_.open_on(program_.control_settings()); });
     // Recording, replay and the GPX export said beside the transmission status.
-    window.place_beside_status(registrazione_.activity_label());
+    window.place_beside_status(recording_menu_.activity_label());
 
     program.replay_finished = [this, &shell](const std::string& problem) {
         window_.render();
-        registrazione_.refresh();
+        recording_menu_.refresh();
         if (!problem.empty()) shell.message_box("Riproduzione interrotta: " + problem, program_title);
     };
     program.after_tick = [this] {
         window_.render();
         outputs_.refresh();
         control_.refresh();
-        registrazione_.refresh();
+        recording_menu_.refresh();
     };
     // A change a client of the control interface made shows at once: drawn
     // when the loop is next free, once for a burst of changes.
     redraw_.setSingleShot(true);
     redraw_.setInterval(0);
     QObject::connect(&redraw_, &QTimer::timeout, &window, [this] {
-        opzioni_.refresh();
+        options_menu_.refresh();
         window_.render();
     });
     program.control_target().changed = [this] { redraw_.start(); };
     // The AIS targets, in the same menu, kept in vadrel.ini.
-    opzioni_.menu().addSeparator();
-    gui::add_ais_entry(opzioni_.menu(), [&program] { return program.ais(); },
+    options_menu_.menu().addSeparator();
+    gui::add_ais_entry(options_menu_.menu(), [&program] { return program.ais(); },
                        [&program](const AisSettings& settings) { return program.change_ais(settings); });
 }
 

@@ -29,7 +29,7 @@ public:
     // The device behind each port button, on its tooltip.
     void show_ports();
 
-    gui::OptionsMenu& options() { return opzioni_; }
+    gui::OptionsMenu& options() { return options_menu_; }
 
 private:
     Program& program_;
@@ -38,9 +38,9 @@ private:
     gui::OutputsDialog outputs_;
     gui::PortDialog ports_;
     gui::ControlDialog control_;
-    QMenu* uscite_;  // before the menus that follow it on the bar
-    gui::RecordingMenu registrazione_;
-    gui::OptionsMenu opzioni_;
+    QMenu* outputs_menu_;  // before the menus that follow it on the bar
+    gui::RecordingMenu recording_menu_;
+    gui::OptionsMenu options_menu_;
     QTimer redraw_;
 };
 

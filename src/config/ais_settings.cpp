@@ -57,33 +57,33 @@ std::array<AisIdentity, fleet_size> AisSettings::default_identities() {
 AisSettings read_ais_settings(const SettingsFile& file, std::vector<std::string>& problems) {
     GroupReader read(file, ais_group, problems);
     AisSettings s;
-    s.attivi = read.flag("attivi", s.attivi);
-    s.nave_propria = read.flag("nave_propria", s.nave_propria);
-    s.statici_subito = read.flag("statici_subito", s.statici_subito);
+    s.enabled = read.flag("attivi", s.enabled);
+    s.own_ship = read.flag("nave_propria", s.own_ship);
+    s.statics_at_once = read.flag("statici_subito", s.statics_at_once);
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        if (auto id = read_identity(file, read, n, problems)) s.mezzi[n] = *id;
+        if (auto id = read_identity(file, read, n, problems)) s.vehicles[n] = *id;
     }
     // Two vehicles with one MMSI: the later one set in the file goes back to
     // its own default (a default is never another vehicle's).
     for (std::size_t i = 0; i < fleet_size; ++i) {
         for (std::size_t j = 0; j < i; ++j) {
-            if (s.mezzi[i].mmsi != s.mezzi[j].mmsi) continue;
-            const std::size_t back = s.mezzi[i] == default_identity(i) ? j : i;
-            problems.push_back(file.path() + ": [" + ais_group + "] l'MMSI " + mmsi_text(s.mezzi[i].mmsi) +
+            if (s.vehicles[i].mmsi != s.vehicles[j].mmsi) continue;
+            const std::size_t back = s.vehicles[i] == default_identity(i) ? j : i;
+            problems.push_back(file.path() + ": [" + ais_group + "] l'MMSI " + mmsi_text(s.vehicles[i].mmsi) +
                                " è sia del mezzo " + std::to_string(j) + " sia del mezzo " + std::to_string(i) +
                                ": il mezzo " + std::to_string(back) + " torna a " +
                                mmsi_text(default_identity(back).mmsi));
-            s.mezzi[back] = default_identity(back);
+            s.vehicles[back] = default_identity(back);
         }
     }
     return s;
 }
 
 std::string save_ais_settings(SettingsFile& file, const AisSettings& s) {
-    std::map<std::string, QVariant> values{{"attivi", s.attivi}, {"nave_propria", s.nave_propria},
-                                         {"statici_subito", s.statici_subito}};
+    std::map<std::string, QVariant> values{{"attivi", s.enabled}, {"nave_propria", s.own_ship},
+                                         {"statici_subito", s.statics_at_once}};
     for (std::size_t n = 0; n < fleet_size; ++n) {
-        const AisIdentity& id = s.mezzi[n];
+        const AisIdentity& id = s.vehicles[n];
         if (id == default_identity(n)) continue;
         values[key(n, "mmsi")] = QString::fromStdString(mmsi_text(id.mmsi));
         values[key(n, "classe")] = ais_class_text(id.ais_class);

@@ -24,12 +24,12 @@
 namespace vadrel {
 
 struct AisSettings {
-    bool attivi = false;
-    bool nave_propria = false;  // the current vehicle as !AIVDO
+    bool enabled = false;
+    bool own_ship = false;  // the current vehicle as !AIVDO
     // Every target's static data (messages 5 and 24) to each new TCP client
     // and stream in its first second, beside the transponder's rhythm.
-    bool statici_subito = false;
-    std::array<AisIdentity, fleet_size> mezzi = default_identities();
+    bool statics_at_once = false;
+    std::array<AisIdentity, fleet_size> vehicles = default_identities();
     bool operator==(const AisSettings&) const = default;
 
     static std::array<AisIdentity, fleet_size> default_identities();

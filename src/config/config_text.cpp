@@ -46,7 +46,7 @@
 #include <cmath>
 #include <optional>
 
-#include "configurazione.h"
+#include "vehicle_record.h"
 #include "model/numbers.h"
 
 namespace vadrel {

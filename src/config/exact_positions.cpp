@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "configurazione.h"
+#include "vehicle_record.h"
 #include "model/numbers.h"
 
 namespace vadrel {

@@ -15,7 +15,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "configurazione.h"
+#include "vehicle_record.h"
 
 #include <dirent.h>
 #include <climits>
@@ -69,11 +69,11 @@ bool is_kept_route_name(std::string_view name) {
 
 // Every name vadrel reads, writes or removes in its folder.
 bool is_vadrel_name(std::string_view name) {
-    for (const char* fixed : {nome_file_configurazione, nome_file_posizioni, lock_name, lock_removal_name,
-                              settings_name, settings_lock_name, nome_copia_configurazione, control_token_name}) {
+    for (const char* fixed : {table_file_name, positions_file_name, lock_name, lock_removal_name,
+                              settings_name, settings_lock_name, table_copy_name, control_token_name}) {
         if (name == fixed) return true;
     }
-    return name_number(name, nome_copia_configurazione) || name_number(name, nome_tabella_a_parte) ||
+    return name_number(name, table_copy_name) || name_number(name, separate_table_name) ||
            is_kept_route_name(name) || ProgramFolder::is_temporary(name);
 }
 

@@ -27,72 +27,72 @@ T sky_value(GroupReader& read, const SettingsFile& file, std::vector<std::string
 
 }  // namespace
 
-OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems) {
+ReceiverOptions read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems) {
     GroupReader read(file, receiver_group, problems);
-    OpzioniRicevitore o;
+    ReceiverOptions o;
     o.utc = read.flag("utc", o.utc);
-    o.moto_reale = read.flag("moto_reale", o.moto_reale);
-    const std::string frasi = read.text("frasi", "rmc");
-    if (frasi == "complete") {
-        o.frasi_complete = true;
-    } else if (frasi != "rmc") {
+    o.real_motion = read.flag("moto_reale", o.real_motion);
+    const std::string sentences = read.text("frasi", "rmc");
+    if (sentences == "complete") {
+        o.full_set = true;
+    } else if (sentences != "rmc") {
         read.refuse("frasi", "rmc o complete", false);
     }
-    const double quota = read.number("quota", o.quota);
-    o.quota = problema_quota(quota).empty() ? quota : read.refuse("quota", "un numero di metri da -1000 a 100000", 0.0);
-    o.senza_fix = read.flag("senza_fix", o.senza_fix);
+    const double altitude = read.number("quota", o.altitude);
+    o.altitude = altitude_problem(altitude).empty() ? altitude : read.refuse("quota", "un numero di metri da -1000 a 100000", 0.0);
+    o.no_fix = read.flag("senza_fix", o.no_fix);
 
-    Cielo& c = o.cielo;
-    c.satelliti = read.flag("satelliti", c.satelliti);
-    c.maschera = sky_value(read, file, problems, "maschera", c.maschera, read_mask);
-    c.ostacoli = sky_value(read, file, problems, "ostacoli", c.ostacoli, read_obstruction_list);
-    c.rumore = sky_value(read, file, problems, "rumore", c.rumore, read_noise);
-    c.frequenza = sky_value(read, file, problems, "frequenza", c.frequenza, read_rate);
+    SkyOptions& c = o.sky_options;
+    c.satellites = read.flag("satelliti", c.satellites);
+    c.mask = sky_value(read, file, problems, "maschera", c.mask, read_mask);
+    c.obstructions = sky_value(read, file, problems, "ostacoli", c.obstructions, read_obstruction_list);
+    c.noise = sky_value(read, file, problems, "rumore", c.noise, read_noise);
+    c.rate = sky_value(read, file, problems, "frequenza", c.rate, read_rate);
     c.talker = sky_value(read, file, problems, "talker", c.talker, read_talker);
-    c.frasi = sky_value(read, file, problems, "elenco_frasi", c.frasi, read_sentence_list);
+    c.sentences = sky_value(read, file, problems, "elenco_frasi", c.sentences, read_sentence_list);
 
     // Faults with a value that cannot be used stay off.
     const std::size_t before = read.refused();
-    Guasti g;
-    g.attivi = read.flag("guasti", g.attivi);
-    g.perdita = read.number("guasti_perdita", g.perdita);
+    Faults g;
+    g.enabled = read.flag("guasti", g.enabled);
+    g.loss = read.number("guasti_perdita", g.loss);
     g.checksum = read.number("guasti_checksum", g.checksum);
-    g.tronca = read.number("guasti_tronca", g.tronca);
-    g.seme = read.whole("guasti_seme", g.seme);
+    g.cut_short = read.number("guasti_tronca", g.cut_short);
+    g.seed = read.whole("guasti_seme", g.seed);
     const std::size_t problems_before = problems.size();
-    g.perdita_fix = sky_value(read, file, problems, "guasti_perdita_fix", g.perdita_fix, read_fix_outage);
+    g.fix_outage = sky_value(read, file, problems, "guasti_perdita_fix", g.fix_outage, read_fix_outage);
     if (read.refused() != before || problems.size() != problems_before) return o;
-    if (const std::string problem = problema_guasti(g); !problem.empty()) {
+    if (const std::string problem = faults_problem(g); !problem.empty()) {
         problems.push_back(file.path() + ": [" + receiver_group + "] guasti: " + problem);
         return o;
     }
-    o.guasti = g;
+    o.faults = g;
     return o;
 }
 
-std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& o) {
+std::string save_receiver_settings(SettingsFile& file, const ReceiverOptions& o) {
     return file.save_group(receiver_group, {
                                       {"utc", o.utc},
-                                      {"moto_reale", o.moto_reale},
-                                      {"frasi", o.frasi_complete ? "complete" : "rmc"},
-                                      {"quota", o.quota},
-                                      {"senza_fix", o.senza_fix},
-                                      {"guasti", o.guasti.attivi},
-                                      {"guasti_perdita", o.guasti.perdita},
-                                      {"guasti_checksum", o.guasti.checksum},
-                                      {"guasti_tronca", o.guasti.tronca},
-                                      {"guasti_seme", QString::number(o.guasti.seme)},
-                                      {"guasti_perdita_fix", o.guasti.perdita_fix.every > 0
-                                                                 ? QString::number(o.guasti.perdita_fix.duration) + "/" +
-                                                                       QString::number(o.guasti.perdita_fix.every)
+                                      {"moto_reale", o.real_motion},
+                                      {"frasi", o.full_set ? "complete" : "rmc"},
+                                      {"quota", o.altitude},
+                                      {"senza_fix", o.no_fix},
+                                      {"guasti", o.faults.enabled},
+                                      {"guasti_perdita", o.faults.loss},
+                                      {"guasti_checksum", o.faults.checksum},
+                                      {"guasti_tronca", o.faults.cut_short},
+                                      {"guasti_seme", QString::number(o.faults.seed)},
+                                      {"guasti_perdita_fix", o.faults.fix_outage.every > 0
+                                                                 ? QString::number(o.faults.fix_outage.duration) + "/" +
+                                                                       QString::number(o.faults.fix_outage.every)
                                                                  : QString()},
-                                      {"satelliti", o.cielo.satelliti},
-                                      {"maschera", o.cielo.maschera},
-                                      {"ostacoli", QString::fromStdString(obstruction_list_text(o.cielo.ostacoli))},
-                                      {"rumore", o.cielo.rumore},
-                                      {"frequenza", o.cielo.frequenza},
-                                      {"talker", o.cielo.talker == Talker::gn ? "GN" : "GP"},
-                                      {"elenco_frasi", QString::fromStdString(sentence_list_text(o.cielo.frasi))},
+                                      {"satelliti", o.sky_options.satellites},
+                                      {"maschera", o.sky_options.mask},
+                                      {"ostacoli", QString::fromStdString(obstruction_list_text(o.sky_options.obstructions))},
+                                      {"rumore", o.sky_options.noise},
+                                      {"frequenza", o.sky_options.rate},
+                                      {"talker", o.sky_options.talker == Talker::gn ? "GN" : "GP"},
+                                      {"elenco_frasi", QString::fromStdString(sentence_list_text(o.sky_options.sentences))},
                                   });
 }
 

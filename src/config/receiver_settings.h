@@ -33,8 +33,8 @@ namespace vadrel {
 // The options in the file, all off where it says nothing. A value that
 // cannot be used leaves its option as by default (faults that cannot be used
 // leave them off), and `problems` gets a line naming it.
-OpzioniRicevitore read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems);
+ReceiverOptions read_receiver_settings(const SettingsFile& file, std::vector<std::string>& problems);
 // "" when saved, else why not.
-std::string save_receiver_settings(SettingsFile& file, const OpzioniRicevitore& opzioni);
+std::string save_receiver_settings(SettingsFile& file, const ReceiverOptions& chosen_options);
 
 }  // namespace vadrel

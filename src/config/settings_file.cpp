@@ -45,12 +45,12 @@ QVariant written(const QVariant& value) {
 }  // namespace
 
 SettingsFile::SettingsFile(const ProgramFolder& folder)
-    : folder_(folder), path_(folder.shown(nome_file_impostazioni).toStdString()) {
+    : folder_(folder), path_(folder.shown(settings_file_name).toStdString()) {
     std::string bytes;
-    const FolderEntry entry = folder_.look(nome_file_impostazioni);
+    const FolderEntry entry = folder_.look(settings_file_name);
     if (entry.kind != FolderEntry::Kind::missing) {
         int error = 0;
-        const auto read = folder_.read(nome_file_impostazioni, largest_settings + 1, &error);
+        const auto read = folder_.read(settings_file_name, largest_settings + 1, &error);
         if (read && read->size() <= largest_settings) {
             bytes = *read;
         } else if (read) {
@@ -141,7 +141,7 @@ std::string SettingsFile::save_group(const std::string& group, const std::map<st
     errno = 0;
     if (!copy.open(QIODevice::ReadOnly)) return "impossibile salvare " + path_ + ": " + file_reason(copy.error(), errno);
     const QByteArray bytes = copy.readAll();
-    if (const FileError error = folder_.replace(nome_file_impostazioni, bytes.toStdString()))
+    if (const FileError error = folder_.replace(settings_file_name, bytes.toStdString()))
         return "impossibile salvare " + path_ + ": " + error.text().toStdString();
     return {};
 }

@@ -29,7 +29,7 @@ class QSettings;
 
 namespace vadrel {
 
-inline constexpr const char* nome_file_impostazioni = "vadrel.ini";
+inline constexpr const char* settings_file_name = "vadrel.ini";
 
 class SettingsFile {
 public:

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "config/configurazione.h"
+#include "config/vehicle_record.h"
 #include "config/vehicle_table.h"
 #include "config/program_folder.h"
 #include "os/descriptor_reserve.h"
@@ -27,7 +27,7 @@ public:
 
     ProgramFolder& folder() const { return folder_; }
     // vadrel.cnf's full path, as bytes.
-    std::string path() const { return folder_.file_path(nome_file_configurazione); }
+    std::string path() const { return folder_.file_path(table_file_name); }
 
     // Reads vadrel.cnf into `records`: result 1 when read up to its end
     // marker; 0 when missing, unreadable or damaged. Records it did not

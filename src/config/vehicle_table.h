@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "config/configurazione.h"
+#include "config/vehicle_record.h"
 #include "fleet/fleet.h"
 
 namespace vadrel {

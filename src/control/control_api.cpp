@@ -296,7 +296,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
         if (auto* bad = std::get_if<Refusal>(&patch)) return refusal_reply(*bad);
         VehiclePatch& change = std::get<VehiclePatch>(patch);
         if (object.contains(QStringLiteral("ais"))) {
-            auto identity = read_identity(object.value(QStringLiteral("ais")), target.ais().mezzi.at(n));
+            auto identity = read_identity(object.value(QStringLiteral("ais")), target.ais().vehicles.at(n));
             if (auto* bad = std::get_if<Refusal>(&identity)) return refusal_reply(*bad);
             change.ais = std::get<AisIdentity>(identity);
         }
@@ -335,7 +335,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     auto options = read_receiver(object, target.state().receiver);
     if (auto* bad = std::get_if<Refusal>(&options)) return refusal_reply(*bad);
-    if (auto bad = target.set_receiver(std::get<OpzioniRicevitore>(options))) return refusal_reply(*bad);
+    if (auto bad = target.set_receiver(std::get<ReceiverOptions>(options))) return refusal_reply(*bad);
     return reply(receiver_json(target.state().receiver));
 }
 

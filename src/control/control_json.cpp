@@ -151,27 +151,27 @@ QJsonObject vehicle_json(const VehicleEntry& entry) {
     return json;
 }
 
-QJsonObject receiver_json(const OpzioniRicevitore& options) {
-    const Guasti& faults = options.guasti;
-    const Cielo& sky = options.cielo;
+QJsonObject receiver_json(const ReceiverOptions& options) {
+    const Faults& faults = options.faults;
+    const SkyOptions& sky = options.sky_options;
     return {{"utc", options.utc},
-            {"moto_reale", options.moto_reale},
-            {"frasi", options.frasi_complete ? "complete" : "rmc"},
-            {"quota", options.quota},
-            {"senza_fix", options.senza_fix},
-            {"satelliti", sky.satelliti},
-            {"maschera", sky.maschera},
-            {"ostacoli", QString::fromStdString(obstruction_list_text(sky.ostacoli))},
-            {"rumore", sky.rumore},
-            {"frequenza", sky.frequenza},
+            {"moto_reale", options.real_motion},
+            {"frasi", options.full_set ? "complete" : "rmc"},
+            {"quota", options.altitude},
+            {"senza_fix", options.no_fix},
+            {"satelliti", sky.satellites},
+            {"maschera", sky.mask},
+            {"ostacoli", QString::fromStdString(obstruction_list_text(sky.obstructions))},
+            {"rumore", sky.noise},
+            {"frequenza", sky.rate},
             {"talker", sky.talker == Talker::gn ? "GN" : "GP"},
-            {"elenco_frasi", QString::fromStdString(sentence_list_text(sky.frasi))},
-            {"guasti", QJsonObject{{"attivi", faults.attivi},
-                                   {"perdita", faults.perdita},
+            {"elenco_frasi", QString::fromStdString(sentence_list_text(sky.sentences))},
+            {"guasti", QJsonObject{{"attivi", faults.enabled},
+                                   {"perdita", faults.loss},
                                    {"checksum", faults.checksum},
-                                   {"tronca", faults.tronca},
-                                   {"seme", static_cast<double>(faults.seme)},
-                                   {"perdita_fix", fix_outage_text(faults.perdita_fix)}}}};
+                                   {"tronca", faults.cut_short},
+                                   {"seme", static_cast<double>(faults.seed)},
+                                   {"perdita_fix", fix_outage_text(faults.fix_outage)}}}};
 }
 
 QJsonObject identity_json(const AisIdentity& id) {
@@ -184,14 +184,14 @@ QJsonObject identity_json(const AisIdentity& id) {
 
 QJsonObject ais_json(const AisSettings& settings) {
     QJsonArray vehicles;
-    for (std::size_t n = 0; n < settings.mezzi.size(); ++n) {
-        QJsonObject one = identity_json(settings.mezzi[n]);
+    for (std::size_t n = 0; n < settings.vehicles.size(); ++n) {
+        QJsonObject one = identity_json(settings.vehicles[n]);
         one.insert("numero", static_cast<qint64>(n));
         vehicles.append(one);
     }
-    return {{"attivi", settings.attivi},
-            {"nave_propria", settings.nave_propria},
-            {"statici_subito", settings.statici_subito},
+    return {{"attivi", settings.enabled},
+            {"nave_propria", settings.own_ship},
+            {"statici_subito", settings.statics_at_once},
             {"mezzi", vehicles}};
 }
 
@@ -351,7 +351,7 @@ std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body) {
     return change;
 }
 
-std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, const OpzioniRicevitore& current) {
+std::variant<ReceiverOptions, Refusal> read_receiver(const QJsonObject& body, const ReceiverOptions& current) {
     if (auto bad = unknown_in(body,
                               {"utc", "moto_reale", "frasi", "quota", "senza_fix", "guasti", "satelliti", "maschera",
                                "ostacoli", "rumore", "frequenza", "talker", "elenco_frasi"},
@@ -359,7 +359,7 @@ std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, 
                               "rumore, frequenza, talker, elenco_frasi")) {
         return *bad;
     }
-    OpzioniRicevitore options = current;
+    ReceiverOptions options = current;
     std::optional<bool> utc, real_motion, no_fix;
     std::optional<std::string> sentences;
     std::optional<double> altitude;
@@ -369,28 +369,28 @@ std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, 
         if (bad) return *bad;
     }
     if (utc) options.utc = *utc;
-    if (real_motion) options.moto_reale = *real_motion;
-    if (no_fix) options.senza_fix = *no_fix;
+    if (real_motion) options.real_motion = *real_motion;
+    if (no_fix) options.no_fix = *no_fix;
     if (sentences) {
         if (*sentences != "rmc" && *sentences != "complete") {
             return Refusal{"frasi", "le frasi sono \"rmc\" oppure \"complete\""};
         }
-        options.frasi_complete = *sentences == "complete";
+        options.full_set = *sentences == "complete";
     }
     if (altitude) {
-        if (const std::string why = problema_quota(*altitude); !why.empty()) return Refusal{"quota", why};
-        options.quota = *altitude;
+        if (const std::string why = altitude_problem(*altitude); !why.empty()) return Refusal{"quota", why};
+        options.altitude = *altitude;
     }
-    Cielo& sky = options.cielo;
+    SkyOptions& sky = options.sky_options;
     std::optional<bool> satellites;
     if (auto bad = take(bool_field(body, "satelliti"), satellites)) return *bad;
-    if (satellites) sky.satelliti = *satellites;
-    for (auto bad : {sky_number(body, "maschera", read_mask, sky.maschera),
-                     sky_number(body, "rumore", read_noise, sky.rumore),
-                     sky_number(body, "frequenza", read_rate, sky.frequenza),
-                     sky_text(body, "ostacoli", read_obstruction_list, sky.ostacoli),
+    if (satellites) sky.satellites = *satellites;
+    for (auto bad : {sky_number(body, "maschera", read_mask, sky.mask),
+                     sky_number(body, "rumore", read_noise, sky.noise),
+                     sky_number(body, "frequenza", read_rate, sky.rate),
+                     sky_text(body, "ostacoli", read_obstruction_list, sky.obstructions),
                      sky_text(body, "talker", read_talker, sky.talker),
-                     sky_text(body, "elenco_frasi", sentence_list_or_default, sky.frasi)}) {
+                     sky_text(body, "elenco_frasi", sentence_list_or_default, sky.sentences)}) {
         if (bad) return *bad;
     }
     const QJsonValue faults_value = body.value("guasti");
@@ -412,22 +412,22 @@ std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, 
             return *bad;
         }
     }
-    Guasti& g = options.guasti;
-    if (on) g.attivi = *on;
-    if (loss) g.perdita = *loss;
+    Faults& g = options.faults;
+    if (on) g.enabled = *on;
+    if (loss) g.loss = *loss;
     if (checksum) g.checksum = *checksum;
-    if (cut) g.tronca = *cut;
+    if (cut) g.cut_short = *cut;
     if (seed) {
         if (*seed != std::trunc(*seed) || *seed < 0 || *seed > largest_exact_whole) {
             return Refusal{"guasti.seme", "il seme è un numero intero da 0 a 9007199254740991"};
         }
-        g.seme = static_cast<std::uint64_t>(*seed);
+        g.seed = static_cast<std::uint64_t>(*seed);
     }
-    if (auto bad = sky_text(faults, "perdita_fix", fix_outage_or_none, g.perdita_fix)) {
+    if (auto bad = sky_text(faults, "perdita_fix", fix_outage_or_none, g.fix_outage)) {
         bad->field = "guasti." + bad->field;
         return *bad;
     }
-    if (const std::string why = problema_guasti(g); !why.empty()) return Refusal{"guasti", why};
+    if (const std::string why = faults_problem(g); !why.empty()) return Refusal{"guasti", why};
     return options;
 }
 
@@ -486,9 +486,9 @@ std::variant<AisSettings, Refusal> read_ais(const QJsonObject& body, const AisSe
                      take(bool_field(body, "statici_subito"), statics)}) {
         if (bad) return *bad;
     }
-    if (on) settings.attivi = *on;
-    if (own_ship) settings.nave_propria = *own_ship;
-    if (statics) settings.statici_subito = *statics;
+    if (on) settings.enabled = *on;
+    if (own_ship) settings.own_ship = *own_ship;
+    if (statics) settings.statics_at_once = *statics;
     return settings;
 }
 

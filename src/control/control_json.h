@@ -22,7 +22,7 @@ namespace vadrel {
 
 // Latitude and longitude in signed decimal degrees to 1e-7.
 QJsonObject vehicle_json(const VehicleEntry& entry);
-QJsonObject receiver_json(const OpzioniRicevitore& options);
+QJsonObject receiver_json(const ReceiverOptions& options);
 // {"mmsi": "900000003", "classe": "A", "nome": "", "tipo": 90, "nominativo": ""}
 QJsonObject identity_json(const AisIdentity& identity);
 // The switches and every vehicle's identity (with its "numero").
@@ -60,7 +60,7 @@ std::variant<ModeChange, Refusal> read_mode(const QJsonObject& body);
 std::optional<Refusal> cycle_problem(double vehicles);
 // The options `current` with the fields the body gives changed, checked by
 // the menu's own rules (altitude, fault rates).
-std::variant<OpzioniRicevitore, Refusal> read_receiver(const QJsonObject& body, const OpzioniRicevitore& current);
+std::variant<ReceiverOptions, Refusal> read_receiver(const QJsonObject& body, const ReceiverOptions& current);
 // The identity `current` with the fields of `value` (a vehicle patch's "ais")
 // changed, checked by the AIS dialog's rules; a refusal names "ais.FIELD".
 std::variant<AisIdentity, Refusal> read_identity(const QJsonValue& value, const AisIdentity& current);

@@ -104,7 +104,7 @@ struct ControlState {
     int cycle = 0;             // "Numero di mezzi mobili": a mode change keeps it
     PortState port;
     std::vector<OutputState> outputs;
-    OpzioniRicevitore receiver;
+    ReceiverOptions receiver;
     std::vector<VehicleEntry> vehicles;  // every vehicle, 0 .. 20
     std::optional<ScenarioState> scenario;  // nothing when none is under way
 };
@@ -151,7 +151,7 @@ public:
     virtual std::optional<Refusal> change_port(const PortChange& change) = 0;
     // The receiver options as a whole (the server fills in what a client
     // left out from state().receiver).
-    virtual std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) = 0;
+    virtual std::optional<Refusal> set_receiver(const ReceiverOptions& options) = 0;
     // The AIS targets as "Bersagli AIS..." sets them, and the change of them
     // as a whole (the server fills in what a client left out from ais()).
     virtual AisSettings ais() const = 0;

@@ -58,8 +58,8 @@ std::optional<Refusal> vehicle_patch_problem(const VehiclePatch& patch) {
 
 std::variant<AisSettings, Refusal> patched_ais(const AisSettings& settings, std::size_t n, const AisIdentity& identity) {
     AisSettings patched = settings;
-    patched.mezzi.at(n) = identity;
-    if (auto problem = fleet_identities_problem(patched.mezzi)) {
+    patched.vehicles.at(n) = identity;
+    if (auto problem = fleet_identities_problem(patched.vehicles)) {
         problem->field = "ais." + problem->field;
         return *problem;
     }

@@ -5,7 +5,7 @@
 
 #include "model/numbers.h"
 #include "motion/dead_reckoning.h"
-#include "motion/normalizza.h"
+#include "motion/normalize.h"
 
 namespace vadrel {
 
@@ -94,11 +94,11 @@ std::optional<Refusal> Fleet::place(std::size_t n, std::optional<double> lat, st
     // The longitude first: a latitude past a pole moves it.
     if (lon) {
         v.lon = *lon;
-        normalizza_lon(v.lon);
+        normalize_lon(v.lon);
     }
     if (lat) {
         v.lat = *lat;
-        normalizza_lat(v.lat, v.lon);
+        normalize_lat(v.lat, v.lon);
     }
     ++v.segment;
     if (guide_) guide_->changed_by_hand(n, Change::placed, v, origin);
@@ -138,9 +138,9 @@ void Fleet::load(std::size_t n, const Vehicle& vehicle, Origin origin) {
     }
     Vehicle& v = vehicles_[n];
     v.lon = vehicle.lon;
-    normalizza_lon(v.lon);
+    normalize_lon(v.lon);
     v.lat = vehicle.lat;
-    normalizza_lat(v.lat, v.lon);
+    normalize_lat(v.lat, v.lon);
     v.course = std::clamp(vehicle.course, speed_limit_low, speed_limit_high);
     v.speed = std::clamp(vehicle.speed, speed_limit_low, speed_limit_high);
     v.unit = vehicle.unit;

@@ -32,48 +32,48 @@ int column_of(const std::string& field) {
 AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* parent)
     : QDialog(parent),
       change_(std::move(change)),
-      attivi_(new QCheckBox(QStringLiteral("Invia i &bersagli AIS (modi GPS standard e radio)"), this)),
-      nave_propria_(new QCheckBox(QStringLiteral("Anche il mezzo attuale, come nave &propria (!AIVDO)"), this)),
-      statici_subito_(new QCheckBox(
+      enabled_(new QCheckBox(QStringLiteral("Invia i &bersagli AIS (modi GPS standard e radio)"), this)),
+      own_ship_(new QCheckBox(QStringLiteral("Anche il mezzo attuale, come nave &propria (!AIVDO)"), this)),
+      statics_at_once_(new QCheckBox(
           QStringLiteral("Nome e tipo &subito a ogni nuovo client TCP (non solo ogni 6 minuti)"), this)),
-      mezzi_(new QTableWidget(static_cast<int>(fleet_size), columns, this)),
-      problema_(new QLabel(this)),
+      vehicles_(new QTableWidget(static_cast<int>(fleet_size), columns, this)),
+      problem_(new QLabel(this)),
       settings_(current) {
     setObjectName(QStringLiteral("bersagli_ais"));
     setWindowTitle(QStringLiteral("Bersagli AIS"));
-    attivi_->setObjectName(QStringLiteral("ais_attivi"));
-    attivi_->setChecked(current.attivi);
-    nave_propria_->setObjectName(QStringLiteral("ais_nave_propria"));
-    nave_propria_->setChecked(current.nave_propria);
-    statici_subito_->setObjectName(QStringLiteral("ais_statici_subito"));
-    statici_subito_->setChecked(current.statici_subito);
-    mezzi_->setObjectName(QStringLiteral("ais_mezzi"));
-    mezzi_->setHorizontalHeaderLabels(
+    enabled_->setObjectName(QStringLiteral("ais_attivi"));
+    enabled_->setChecked(current.enabled);
+    own_ship_->setObjectName(QStringLiteral("ais_nave_propria"));
+    own_ship_->setChecked(current.own_ship);
+    statics_at_once_->setObjectName(QStringLiteral("ais_statici_subito"));
+    statics_at_once_->setChecked(current.statics_at_once);
+    vehicles_->setObjectName(QStringLiteral("ais_mezzi"));
+    vehicles_->setHorizontalHeaderLabels(
         {QStringLiteral("MMSI"), QStringLiteral("Classe"), QStringLiteral("Nome"), QStringLiteral("Tipo"),
          QStringLiteral("Nominativo")});
     QStringList rows;
     for (std::size_t n = 0; n < fleet_size; ++n) {
         rows << QStringLiteral("Mezzo %1").arg(n);
-        const AisIdentity& id = current.mezzi[n];
+        const AisIdentity& id = current.vehicles[n];
         const int row = static_cast<int>(n);
-        mezzi_->setItem(row, mmsi_column, new QTableWidgetItem(QString::fromStdString(mmsi_text(id.mmsi))));
-        mezzi_->setItem(row, class_column, new QTableWidgetItem(QString::fromLatin1(ais_class_text(id.ais_class))));
+        vehicles_->setItem(row, mmsi_column, new QTableWidgetItem(QString::fromStdString(mmsi_text(id.mmsi))));
+        vehicles_->setItem(row, class_column, new QTableWidgetItem(QString::fromLatin1(ais_class_text(id.ais_class))));
         auto* name = new QTableWidgetItem(QString::fromStdString(id.name));
         name->setToolTip(QStringLiteral("Vuoto: \"MEZZO %1\"").arg(n));
-        mezzi_->setItem(row, name_column, name);
-        mezzi_->setItem(row, type_column, new QTableWidgetItem(QString::number(id.ship_type)));
-        mezzi_->setItem(row, call_sign_column, new QTableWidgetItem(QString::fromStdString(id.call_sign)));
+        vehicles_->setItem(row, name_column, name);
+        vehicles_->setItem(row, type_column, new QTableWidgetItem(QString::number(id.ship_type)));
+        vehicles_->setItem(row, call_sign_column, new QTableWidgetItem(QString::fromStdString(id.call_sign)));
     }
-    mezzi_->setVerticalHeaderLabels(rows);
-    mezzi_->horizontalHeader()->setStretchLastSection(true);
-    mezzi_->resizeColumnsToContents();
-    problema_->setObjectName(QStringLiteral("problema"));
-    problema_->setWordWrap(true);
-    problema_->setTextFormat(Qt::PlainText);  // it may quote a name as it was given
+    vehicles_->setVerticalHeaderLabels(rows);
+    vehicles_->horizontalHeader()->setStretchLastSection(true);
+    vehicles_->resizeColumnsToContents();
+    problem_->setObjectName(QStringLiteral("problema"));
+    problem_->setWordWrap(true);
+    problem_->setTextFormat(Qt::PlainText);  // it may quote a name as it was given
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(attivi_);
-    layout->addWidget(nave_propria_);
-    layout->addWidget(statici_subito_);
+    layout->addWidget(enabled_);
+    layout->addWidget(own_ship_);
+    layout->addWidget(statics_at_once_);
     auto* rules = new QLabel(
         QStringLiteral("Sono bersagli i mezzi da 0 a \"Numero di mezzi mobili\" - 1, tranne l'attuale. MMSI di nove "
                        "cifre (predefinito 900000000 + il numero del mezzo, che nessuna nave vera ha), classe A o B, "
@@ -81,8 +81,8 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
         this);
     rules->setWordWrap(true);
     layout->addWidget(rules);
-    layout->addWidget(mezzi_);
-    layout->addWidget(problema_);
+    layout->addWidget(vehicles_);
+    layout->addWidget(problem_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &AisDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AisDialog::reject);
@@ -90,24 +90,24 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     // Its status and refusals wrap, and scroll past a few lines.
     fit_texts(*this);
     resize(640, 520);
-    attivi_->setFocus();
+    enabled_->setFocus();
 }
 
 void AisDialog::accept() {
     AisSettings s = settings_;
-    s.attivi = attivi_->isChecked();
-    s.nave_propria = nave_propria_->isChecked();
-    s.statici_subito = statici_subito_->isChecked();
+    s.enabled = enabled_->isChecked();
+    s.own_ship = own_ship_->isChecked();
+    s.statics_at_once = statics_at_once_->isChecked();
     const auto cell = [this](int row, int column) {
-        const QTableWidgetItem* item = mezzi_->item(row, column);
+        const QTableWidgetItem* item = vehicles_->item(row, column);
         return item == nullptr ? std::string() : item->text().trimmed().toStdString();
     };
     const auto refuse = [this](int row, const Refusal& refusal) {
-        problema_->setText(QStringLiteral("Mezzo %1: ").arg(row) + qt_text(refusal.reason));
-        mezzi_->setCurrentCell(row, column_of(refusal.field));
+        problem_->setText(QStringLiteral("Mezzo %1: ").arg(row) + qt_text(refusal.reason));
+        vehicles_->setCurrentCell(row, column_of(refusal.field));
     };
     for (int row = 0; row < static_cast<int>(fleet_size); ++row) {
-        AisIdentity& id = s.mezzi[static_cast<std::size_t>(row)];
+        AisIdentity& id = s.vehicles[static_cast<std::size_t>(row)];
         const auto mmsi = read_mmsi(cell(row, mmsi_column));
         if (const auto* refusal = std::get_if<Refusal>(&mmsi)) return refuse(row, *refusal);
         id.mmsi = std::get<std::uint32_t>(mmsi);
@@ -125,15 +125,15 @@ void AisDialog::accept() {
         id.call_sign = cell(row, call_sign_column);
         if (auto problem = identity_problem(id)) return refuse(row, *problem);
     }
-    if (auto problem = fleet_identities_problem(s.mezzi)) {
-        problema_->setText(qt_text(problem->reason));
+    if (auto problem = fleet_identities_problem(s.vehicles)) {
+        problem_->setText(qt_text(problem->reason));
         return;
     }
     if (const std::string problem = change_(s); !problem.empty()) {
-        problema_->setText(qt_text(problem));
+        problem_->setText(qt_text(problem));
         return;
     }
-    problema_->clear();
+    problem_->clear();
     settings_ = s;
     QDialog::accept();
 }

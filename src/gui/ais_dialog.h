@@ -33,11 +33,11 @@ public:
 
 private:
     AisChange change_;
-    QCheckBox* attivi_;
-    QCheckBox* nave_propria_;
-    QCheckBox* statici_subito_;
-    QTableWidget* mezzi_;
-    QLabel* problema_;
+    QCheckBox* enabled_;
+    QCheckBox* own_ship_;
+    QCheckBox* statics_at_once_;
+    QTableWidget* vehicles_;
+    QLabel* problem_;
     AisSettings settings_;
 };
 

@@ -36,7 +36,7 @@ std::optional<QPointF> arrow_tip(const Vehicle& vehicle, QPointF at, double radi
 
 }  // namespace
 
-QColor colore_mezzo(std::size_t mezzo) {
+QColor vehicle_colour(std::size_t vehicle) {
     // Strong colours apart from each other and from the map's greys.
     static const QColor colours[] = {
         {220, 30, 30},  {30, 90, 220},  {20, 150, 40},  {230, 130, 0},  {150, 40, 180}, {0, 160, 170},
@@ -44,7 +44,7 @@ QColor colore_mezzo(std::size_t mezzo) {
         {160, 120, 0},  {0, 120, 60},   {255, 60, 200}, {60, 60, 60},   {180, 80, 0},   {0, 180, 255},
         {130, 0, 0},    {70, 0, 140},   {0, 110, 0},
     };
-    return colours[mezzo % std::size(colours)];
+    return colours[vehicle % std::size(colours)];
 }
 
 FleetMarks::FleetMarks(PanelForm& form, const MapProjection& projection, const VehicleRoutes* routes,
@@ -81,7 +81,7 @@ void FleetMarks::paint_tracks(QPainter& painter, const std::vector<std::size_t>&
             path.lineTo(now);
         }
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(colore_mezzo(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(vehicle_colour(m), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(path);
     }
 }
@@ -115,10 +115,10 @@ void FleetMarks::paint_points(QPainter& painter, const std::vector<std::size_t>&
     const std::size_t current = form_.fleet.current();
     for (const std::size_t m : drawing_order(shown)) {
         const QPointF at = projection_.to_screen(live(m));
-        const bool attuale = m == current;
+        const bool is_current = m == current;
         if (const auto ais = target(m)) {
             painter.setPen(QPen(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            painter.setBrush(colore_mezzo(m));
+            painter.setBrush(vehicle_colour(m));
             painter.drawPath(ais_triangle(at, ground_motion(form_.fleet.vehicle(m)).course, ais_size));
             continue;
         }
@@ -127,7 +127,7 @@ void FleetMarks::paint_points(QPainter& painter, const std::vector<std::size_t>&
             const QPointF tip = *arrow;
             const QPointF ahead = (tip - at) / (radius_of(m) + arrow_pixels);
             const QPointF side(-ahead.y(), ahead.x());
-            painter.setPen(QPen(Qt::black, attuale ? 2.0 : 1.5, Qt::SolidLine, Qt::RoundCap));
+            painter.setPen(QPen(Qt::black, is_current ? 2.0 : 1.5, Qt::SolidLine, Qt::RoundCap));
             painter.drawLine(at, tip);
             QPainterPath head;
             head.moveTo(tip);
@@ -138,11 +138,11 @@ void FleetMarks::paint_points(QPainter& painter, const std::vector<std::size_t>&
             painter.setBrush(Qt::black);
             painter.drawPath(head);
         }
-        const double radius = attuale ? 6.0 : 4.5;
-        painter.setPen(QPen(attuale ? Qt::black : Qt::white, attuale ? 2.5 : 1.5));
-        painter.setBrush(colore_mezzo(m));
+        const double radius = is_current ? 6.0 : 4.5;
+        painter.setPen(QPen(is_current ? Qt::black : Qt::white, is_current ? 2.5 : 1.5));
+        painter.setBrush(vehicle_colour(m));
         painter.drawEllipse(at, radius, radius);
-        if (attuale) {
+        if (is_current) {
             painter.setPen(QPen(Qt::black, 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(at, radius + 4.0, radius + 4.0);
@@ -174,7 +174,7 @@ void FleetMarks::paint_labels(QPainter& painter, const std::vector<std::size_t>&
     for (std::size_t i = 0; i < labelled.size(); ++i) {
         const std::size_t m = labelled[i];
         if (!label_beside(requests[i], boxes[i])) {
-            painter.setPen(QPen(colore_mezzo(m), 1.0));
+            painter.setPen(QPen(vehicle_colour(m), 1.0));
             const QPointF end(std::clamp(requests[i].point.x(), boxes[i].left(), boxes[i].right()),
                               std::clamp(requests[i].point.y(), boxes[i].top(), boxes[i].bottom()));
             painter.drawLine(requests[i].point, end);
@@ -195,23 +195,23 @@ std::vector<QRectF> FleetMarks::paint_routes(QPainter& painter, const std::vecto
     for (const std::size_t m : order) {
         const FollowedRoute* followed = routes_->route(m);
         if (followed == nullptr) continue;
-        const bool attuale = m == current;
-        const QColor colour = colore_mezzo(m);
+        const bool is_current = m == current;
+        const QColor colour = vehicle_colour(m);
         const RouteParts parts = split_route(followed->route, followed->progress, followed->options, live(m));
         painter.setBrush(Qt::NoBrush);
         QColor faint = colour;
-        faint.setAlpha(attuale ? 150 : 90);
-        painter.setPen(QPen(faint, attuale ? 2.5 : 1.5, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
+        faint.setAlpha(is_current ? 150 : 90);
+        painter.setPen(QPen(faint, is_current ? 2.5 : 1.5, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.done));
         painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.approach));
         QColor bold = colour;
-        bold.setAlpha(attuale ? 255 : 170);
-        painter.setPen(QPen(bold, attuale ? 4.0 : 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        bold.setAlpha(is_current ? 255 : 170);
+        painter.setPen(QPen(bold, is_current ? 4.0 : 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPolyline(legs_on_screen(projection_, followed->route, parts.left));
         // its points, as squares, where they stand apart on the screen
         painter.setPen(QPen(Qt::black, 1.0));
         painter.setBrush(Qt::white);
-        for (const QRectF& box : point_marks(projection_, followed->route, attuale ? 4.0 : 3.0, 8.0,
+        for (const QRectF& box : point_marks(projection_, followed->route, is_current ? 4.0 : 3.0, 8.0,
                                              mark_spacing_pixels, max_marks)) {
             painter.drawRect(box);
             marks.push_back(box);
@@ -225,7 +225,7 @@ std::vector<QRectF> FleetMarks::paint_reported(QPainter& painter, const std::vec
     const double oldest = oldest_;
     const double arm = 6.0;
     for (const std::size_t m : shown) {
-        const QColor colour = colore_mezzo(m);
+        const QColor colour = vehicle_colour(m);
         // the track of what was sent, dotted beside the true one
         QPolygonF sent;
         for (const TrackPoint& p : tracks().points(m)) {

@@ -29,7 +29,7 @@ class QPainter;
 namespace vadrel::gui {
 
 // The colour of a vehicle's track and point.
-QColor colore_mezzo(std::size_t mezzo);
+QColor vehicle_colour(std::size_t vehicle);
 
 class FleetMarks {
 public:

@@ -14,7 +14,7 @@
 
 namespace vadrel::gui {
 
-bool leggi_guida(const QString& path, QString& html, QString& error, qint64 limit) {
+bool read_guide(const QString& path, QString& html, QString& error, qint64 limit) {
     const QString reason = QStringLiteral("Impossibile aprire il file della guida: %1").arg(path);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile()) {
@@ -58,7 +58,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
 bool HelpViewer::open(const QString& path) {
     QString html;
     QString error;
-    if (!leggi_guida(path, html, error)) {
+    if (!read_guide(path, html, error)) {
         browser_->setPlainText(error);
         return false;
     }

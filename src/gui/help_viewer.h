@@ -24,7 +24,7 @@ private:
 
 // Reads the help file into `html`; when it cannot, returns false with the
 // reason, in Italian, in `error`. Files larger than `limit` bytes are refused.
-bool leggi_guida(const QString& path, QString& html, QString& error,
+bool read_guide(const QString& path, QString& html, QString& error,
                  qint64 limit = 4 * 1024 * 1024);
 
 }  // namespace vadrel::gui

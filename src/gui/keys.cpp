@@ -8,7 +8,7 @@
 
 namespace vadrel::gui {
 
-int codice_tasto(int qt_key, bool keypad) {
+int key_code(int qt_key, bool keypad) {
     if (keypad) {
         if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) return 96 + (qt_key - Qt::Key_0);
         switch (qt_key) {

@@ -20,7 +20,7 @@
 #include "gui/goto_dialog.h"
 #include "gui/help_key.h"
 #include "gui/route_dialog.h"
-#include "gui/italian.h"
+#include "gui/italian_qt_texts.h"
 #include "gui/map_window.h"
 #include "gui/sky_view.h"
 #include "gui/monitor.h"
@@ -74,13 +74,13 @@ MainWindow::MainWindow(PanelForm& form, QWidget* parent) : QMainWindow(parent), 
     qApp->installEventFilter(help_key_);
     // Qt's own Italian for its dialogs (choosing a file), where it is
     // installed; our own texts over it.
-    qt_italiano_ = new QTranslator(this);
-    if (qt_italiano_->load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
+    qt_italian_ = new QTranslator(this);
+    if (qt_italian_->load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(qt_italiano_);
+        QCoreApplication::installTranslator(qt_italian_);
     }
-    italiano_ = new TestiQtItaliani(this);
-    QCoreApplication::installTranslator(italiano_);
+    italian_ = new ItalianQtTexts(this);
+    QCoreApplication::installTranslator(italian_);
     render();
 }
 
@@ -88,8 +88,8 @@ MainWindow::~MainWindow() {
     if (routes_ != nullptr && routes_watch_ != 0) routes_->unwatch(routes_watch_);
     if (routes_ != nullptr && keeping_watch_ != 0) routes_->unwatch(keeping_watch_);
     if (QCoreApplication* app = QCoreApplication::instance()) {
-        QCoreApplication::removeTranslator(italiano_);
-        QCoreApplication::removeTranslator(qt_italiano_);
+        QCoreApplication::removeTranslator(italian_);
+        QCoreApplication::removeTranslator(qt_italian_);
         app->removeEventFilter(help_key_);
     }
 }
@@ -131,22 +131,22 @@ void MainWindow::build() {
 }
 
 void MainWindow::build_menus() {
-    QMenu* veicolo = menuBar()->addMenu(QStringLiteral("&Veicolo"));
-    veicolo->setObjectName(QStringLiteral("menu_veicolo"));
-    vehicle_menu_ = veicolo;
-    QAction* vai = veicolo->addAction(QStringLiteral("&Vai a posizione..."));
+    QMenu* vehicle_menu = menuBar()->addMenu(QStringLiteral("&Veicolo"));
+    vehicle_menu->setObjectName(QStringLiteral("menu_veicolo"));
+    vehicle_menu_ = vehicle_menu;
+    QAction* vai = vehicle_menu->addAction(QStringLiteral("&Vai a posizione..."));
     vai->setObjectName(QStringLiteral("menu_vai_a_posizione"));
     vai->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     connect(vai, &QAction::triggered, this, &MainWindow::open_go_to);
-    QAction* mappa = veicolo->addAction(QStringLiteral("&Mappa"));
-    mappa->setObjectName(QStringLiteral("menu_mappa"));
-    connect(mappa, &QAction::triggered, this, &MainWindow::open_map);
-    QAction* flotta = veicolo->addAction(QStringLiteral("&Flotta"));
-    flotta->setObjectName(QStringLiteral("menu_flotta"));
-    connect(flotta, &QAction::triggered, this, &MainWindow::open_fleet);
-    QAction* cielo = veicolo->addAction(QStringLiteral("&Cielo"));
-    cielo->setObjectName(QStringLiteral("menu_cielo"));
-    connect(cielo, &QAction::triggered, this, &MainWindow::open_sky);
+    QAction* map_action = vehicle_menu->addAction(QStringLiteral("&Mappa"));
+    map_action->setObjectName(QStringLiteral("menu_mappa"));
+    connect(map_action, &QAction::triggered, this, &MainWindow::open_map);
+    QAction* fleet_action = vehicle_menu->addAction(QStringLiteral("&Flotta"));
+    fleet_action->setObjectName(QStringLiteral("menu_flotta"));
+    connect(fleet_action, &QAction::triggered, this, &MainWindow::open_fleet);
+    QAction* sky_options = vehicle_menu->addAction(QStringLiteral("&Cielo"));
+    sky_options->setObjectName(QStringLiteral("menu_cielo"));
+    connect(sky_options, &QAction::triggered, this, &MainWindow::open_sky);
 }
 
 void MainWindow::open_sky() {
@@ -175,19 +175,19 @@ void MainWindow::set_routes(VehicleRoutes* routes) {
     });
     if (vehicle_menu_ == nullptr) return;
     QAction* first = vehicle_menu_->actions().value(1);  // after "Vai a posizione..."
-    auto* percorso = new QAction(QStringLiteral("&Percorso..."), vehicle_menu_);
-    percorso->setObjectName(QStringLiteral("menu_percorso"));
-    connect(percorso, &QAction::triggered, this, &MainWindow::open_route);
-    auto* togli = new QAction(QStringLiteral("&Togli percorso"), vehicle_menu_);
-    togli->setObjectName(QStringLiteral("menu_togli_percorso"));
-    connect(togli, &QAction::triggered, this, [this] {
+    auto* route_action = new QAction(QStringLiteral("&Percorso..."), vehicle_menu_);
+    route_action->setObjectName(QStringLiteral("menu_percorso"));
+    connect(route_action, &QAction::triggered, this, &MainWindow::open_route);
+    auto* remove_route_action = new QAction(QStringLiteral("&Togli percorso"), vehicle_menu_);
+    remove_route_action->setObjectName(QStringLiteral("menu_togli_percorso"));
+    connect(remove_route_action, &QAction::triggered, this, [this] {
         forward([this] { routes_->take_away(form_.fleet.current(), this); });
     });
-    vehicle_menu_->insertAction(first, percorso);
-    vehicle_menu_->insertAction(first, togli);
+    vehicle_menu_->insertAction(first, route_action);
+    vehicle_menu_->insertAction(first, remove_route_action);
     // Only for a vehicle that has a route.
-    connect(vehicle_menu_, &QMenu::aboutToShow, togli, [this, togli] {
-        togli->setEnabled(routes_->has_route(form_.fleet.current()));
+    connect(vehicle_menu_, &QMenu::aboutToShow, remove_route_action, [this, remove_route_action] {
+        remove_route_action->setEnabled(routes_->has_route(form_.fleet.current()));
     });
 }
 
@@ -250,19 +250,19 @@ void MainWindow::open_go_to() {
             // A coordinate not typed stays the vehicle's.
             const std::size_t n = dialog->vehicle();
             const Vehicle& v = form_.fleet.vehicle(n);
-            const auto& dove = *dialog->position();
-            const double lat = dove.lat ? dove.lat->signed_seconds() : v.lat;
-            const double lon = dove.lon ? dove.lon->signed_seconds() : v.lon;
+            const auto& target = *dialog->position();
+            const double lat = target.lat ? target.lat->signed_seconds() : v.lat;
+            const double lon = target.lon ? target.lon->signed_seconds() : v.lon;
             reach(n, lat / arc_seconds_per_degree, lon / arc_seconds_per_degree);
             return;
         }
-        if (const auto& dove = dialog->position()) {
+        if (const auto& target = dialog->position()) {
             // Through the fleet's change path, as anyone else's change: the
             // panel shows it at once when it is the current vehicle.
             const auto seconds = [](const std::optional<TypedCoordinate>& c) {
                 return c ? std::optional<double>(c->signed_seconds()) : std::nullopt;
             };
-            forward([&] { form_.fleet.place(dialog->vehicle(), seconds(dove->lat), seconds(dove->lon), this); });
+            forward([&] { form_.fleet.place(dialog->vehicle(), seconds(target->lat), seconds(target->lon), this); });
         }
     });
     dialog->open();

@@ -122,8 +122,8 @@ private:
     void tell_if_standing(std::size_t n);
     QMenu* vehicle_menu_ = nullptr;
     QObject* help_key_ = nullptr;
-    QTranslator* italiano_ = nullptr;
-    QTranslator* qt_italiano_ = nullptr;
+    QTranslator* italian_ = nullptr;
+    QTranslator* qt_italian_ = nullptr;
     std::function<void()> on_close_;
     std::function<QString(std::size_t)> identity_;
 };

@@ -23,14 +23,14 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     // The map closes with the program, not the other way round.
     setAttribute(Qt::WA_QuitOnClose, false);
 
-    auto* adatta = new QPushButton(QStringLiteral("&Adatta"), this);
-    adatta->setObjectName(QStringLiteral("adatta"));
-    adatta->setToolTip(QStringLiteral("Mostra tutti i mezzi e li segue"));
-    auto* strade = new QPushButton(QStringLiteral("S&trade..."), this);
-    strade->setObjectName(QStringLiteral("strade"));
-    strade->setToolTip(QStringLiteral("Strade dalla rete sotto la mappa"));
-    auto* salva = new QPushButton(QStringLiteral("&Salva immagine..."), this);
-    salva->setObjectName(QStringLiteral("salva_immagine"));
+    auto* fit_button = new QPushButton(QStringLiteral("&Adatta"), this);
+    fit_button->setObjectName(QStringLiteral("adatta"));
+    fit_button->setToolTip(QStringLiteral("Mostra tutti i mezzi e li segue"));
+    auto* streets_button = new QPushButton(QStringLiteral("S&trade..."), this);
+    streets_button->setObjectName(QStringLiteral("strade"));
+    streets_button->setToolTip(QStringLiteral("Strade dalla rete sotto la mappa"));
+    auto* save_button = new QPushButton(QStringLiteral("&Salva immagine..."), this);
+    save_button->setObjectName(QStringLiteral("salva_immagine"));
     draw_ = new QPushButton(QStringLiteral("&Disegna percorso"), this);
     draw_->setObjectName(QStringLiteral("disegna_percorso"));
     draw_->setCheckable(true);
@@ -42,9 +42,9 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     canvas_ = new MapCanvas(form, this);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(adatta);
-    buttons->addWidget(strade);
-    buttons->addWidget(salva);
+    buttons->addWidget(fit_button);
+    buttons->addWidget(streets_button);
+    buttons->addWidget(save_button);
     buttons->addWidget(draw_);
     buttons->addWidget(note_, 1);
     auto* layout = new QVBoxLayout(this);
@@ -53,9 +53,9 @@ MapWindow::MapWindow(PanelForm& form, QWidget* parent) : QWidget(parent, Qt::Win
     layout->addWidget(canvas_, 1);
     resize(640, 520);
 
-    connect(adatta, &QPushButton::clicked, canvas_, &MapCanvas::fit);
-    connect(salva, &QPushButton::clicked, this, &MapWindow::ask_and_save);
-    connect(strade, &QPushButton::clicked, this, [this] {
+    connect(fit_button, &QPushButton::clicked, canvas_, &MapCanvas::fit);
+    connect(save_button, &QPushButton::clicked, this, &MapWindow::ask_and_save);
+    connect(streets_button, &QPushButton::clicked, this, [this] {
         if (tile_dialog_ == nullptr) {
             tile_dialog_ = new TileDialog(
                 [this](const TileSettings& wanted) {

@@ -32,41 +32,41 @@ QDoubleSpinBox* share_box(double value, QWidget* parent) {
 
 }  // namespace
 
-FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
+FaultsDialog::FaultsDialog(const Faults& current, QWidget* parent)
     : QDialog(parent),
-      attivi_(new QCheckBox(QStringLiteral("Guasti attivi"), this)),
-      perdita_(share_box(current.perdita, this)),
+      enabled_(new QCheckBox(QStringLiteral("Guasti attivi"), this)),
+      loss_(share_box(current.loss, this)),
       checksum_(share_box(current.checksum, this)),
-      tronca_(share_box(current.tronca, this)),
-      seme_(new QLineEdit(QString::number(current.seme), this)),
-      perdita_fix_(new QLineEdit(current.perdita_fix.every > 0 ? QStringLiteral("%1/%2")
-                                                                    .arg(current.perdita_fix.duration)
-                                                                    .arg(current.perdita_fix.every)
+      cut_short_(share_box(current.cut_short, this)),
+      seed_(new QLineEdit(QString::number(current.seed), this)),
+      fix_outage_(new QLineEdit(current.fix_outage.every > 0 ? QStringLiteral("%1/%2")
+                                                                    .arg(current.fix_outage.duration)
+                                                                    .arg(current.fix_outage.every)
                                                               : QString(),
                                  this)),
-      problema_(new QLabel(this)),
-      guasti_(current) {
+      problem_(new QLabel(this)),
+      faults_(current) {
     setObjectName(QStringLiteral("guasti"));
     setWindowTitle(QStringLiteral("Guasti"));
-    attivi_->setObjectName(QStringLiteral("guasti_attivi"));
-    attivi_->setChecked(current.attivi);
-    perdita_->setObjectName(QStringLiteral("perdita"));
+    enabled_->setObjectName(QStringLiteral("guasti_attivi"));
+    enabled_->setChecked(current.enabled);
+    loss_->setObjectName(QStringLiteral("perdita"));
     checksum_->setObjectName(QStringLiteral("checksum"));
-    tronca_->setObjectName(QStringLiteral("tronca"));
-    seme_->setObjectName(QStringLiteral("seme"));
-    perdita_fix_->setObjectName(QStringLiteral("perdita_fix"));
-    perdita_fix_->setPlaceholderText(QStringLiteral("nessuna"));
-    problema_->setObjectName(QStringLiteral("problema"));
-    problema_->setWordWrap(true);
+    cut_short_->setObjectName(QStringLiteral("tronca"));
+    seed_->setObjectName(QStringLiteral("seme"));
+    fix_outage_->setObjectName(QStringLiteral("perdita_fix"));
+    fix_outage_->setPlaceholderText(QStringLiteral("nessuna"));
+    problem_->setObjectName(QStringLiteral("problema"));
+    problem_->setWordWrap(true);
     auto* form = new QFormLayout(this);
-    form->addRow(attivi_);
-    form->addRow(QStringLiteral("Frazione dei secondi non inviati:"), perdita_);
+    form->addRow(enabled_);
+    form->addRow(QStringLiteral("Frazione dei secondi non inviati:"), loss_);
     form->addRow(QStringLiteral("Frazione delle frasi con checksum errato:"), checksum_);
-    form->addRow(QStringLiteral("Frazione delle frasi troncate:"), tronca_);
-    form->addRow(QStringLiteral("Seme:"), seme_);
-    form->addRow(QStringLiteral("Perdita del fix (DURATA/OGNI secondi):"), perdita_fix_);
+    form->addRow(QStringLiteral("Frazione delle frasi troncate:"), cut_short_);
+    form->addRow(QStringLiteral("Seme:"), seed_);
+    form->addRow(QStringLiteral("Perdita del fix (DURATA/OGNI secondi):"), fix_outage_);
     form->addRow(new QLabel(QStringLiteral("Frazioni da 0 a 1. Lo stesso seme dà gli stessi guasti."), this));
-    form->addRow(problema_);
+    form->addRow(problem_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &FaultsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &FaultsDialog::reject);
@@ -76,43 +76,43 @@ FaultsDialog::FaultsDialog(const Guasti& current, QWidget* parent)
 }
 
 void FaultsDialog::accept() {
-    Guasti g{attivi_->isChecked(), perdita_->value(), checksum_->value(), tronca_->value(), 0, {}};
-    const std::string seme = seme_->text().trimmed().toStdString();
-    const auto read = std::from_chars(seme.data(), seme.data() + seme.size(), g.seme);
-    std::string problem = problema_guasti(g);
-    if (read.ec != std::errc() || read.ptr != seme.data() + seme.size() || seme.empty()) {
+    Faults g{enabled_->isChecked(), loss_->value(), checksum_->value(), cut_short_->value(), 0, {}};
+    const std::string seed = seed_->text().trimmed().toStdString();
+    const auto read = std::from_chars(seed.data(), seed.data() + seed.size(), g.seed);
+    std::string problem = faults_problem(g);
+    if (read.ec != std::errc() || read.ptr != seed.data() + seed.size() || seed.empty()) {
         problem = "il seme è un numero intero da 0 a 18446744073709551615";
     }
-    if (const std::string outage = perdita_fix_->text().trimmed().toStdString(); !outage.empty() && problem.empty()) {
+    if (const std::string outage = fix_outage_->text().trimmed().toStdString(); !outage.empty() && problem.empty()) {
         auto read_outage = read_fix_outage(outage);
         if (const auto* why = std::get_if<std::string>(&read_outage)) {
             problem = *why;
         } else {
-            g.perdita_fix = std::get<FixOutage>(read_outage);
+            g.fix_outage = std::get<FixOutage>(read_outage);
         }
     }
-    problema_->setText(QString::fromStdString(problem));
+    problem_->setText(QString::fromStdString(problem));
     adjustSize();
     if (!problem.empty()) return;
-    guasti_ = g;
+    faults_ = g;
     QDialog::accept();
 }
 
 OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
     : QObject(&bar), form_(form), keep_(std::move(keep)), menu_(bar.addMenu(QStringLiteral("&Opzioni"))) {
     menu_->setObjectName(QStringLiteral("menu_opzioni"));
-    utc_ = checkable("opzione_utc", QStringLiteral("Ora &UTC"), &OpzioniRicevitore::utc);
-    moto_reale_ = checkable("opzione_moto_reale", QStringLiteral("&Velocità e rotta reali"),
-                            &OpzioniRicevitore::moto_reale);
-    frasi_complete_ = checkable("opzione_frasi_complete", QStringLiteral("&Frasi complete"),
-                                &OpzioniRicevitore::frasi_complete);
+    utc_ = checkable("opzione_utc", QStringLiteral("Ora &UTC"), &ReceiverOptions::utc);
+    real_motion_ = checkable("opzione_moto_reale", QStringLiteral("&Velocità e rotta reali"),
+                            &ReceiverOptions::real_motion);
+    full_set_ = checkable("opzione_frasi_complete", QStringLiteral("&Frasi complete"),
+                                &ReceiverOptions::full_set);
     // One step for what a receiver of today sends: UTC, the real motion, the full set.
-    QAction* moderno = menu_->addAction(QStringLiteral("&Ricevitore moderno"));
-    moderno->setObjectName(QStringLiteral("opzione_ricevitore_moderno"));
-    connect(moderno, &QAction::triggered, this, [this] { change(ricevitore_moderno(form_.transmitter.receiver())); });
-    QAction* quota = menu_->addAction(QStringLiteral("&Quota..."));
-    quota->setObjectName(QStringLiteral("opzione_quota"));
-    connect(quota, &QAction::triggered, this, [this] {
+    QAction* modern = menu_->addAction(QStringLiteral("&Ricevitore moderno"));
+    modern->setObjectName(QStringLiteral("opzione_ricevitore_moderno"));
+    connect(modern, &QAction::triggered, this, [this] { change(modern_receiver(form_.transmitter.receiver())); });
+    QAction* altitude = menu_->addAction(QStringLiteral("&Quota..."));
+    altitude->setObjectName(QStringLiteral("opzione_quota"));
+    connect(altitude, &QAction::triggered, this, [this] {
         // Numbers as the panel writes them: the comma.
         const QLocale regional = regional_locale(form_.platform.format);
         QInputDialog dialog(menu_->parentWidget()->window());
@@ -120,72 +120,72 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
         dialog.setLocale(regional);
         dialog.setWindowTitle(QStringLiteral("Quota"));
         dialog.setLabelText(QStringLiteral("Quota del $GPGGA in metri, da %1 a %2:")
-                                .arg(regional.toString(quota_minima), regional.toString(quota_massima)));
+                                .arg(regional.toString(min_altitude), regional.toString(max_altitude)));
         dialog.setInputMode(QInputDialog::DoubleInput);
-        dialog.setDoubleRange(quota_minima, quota_massima);
+        dialog.setDoubleRange(min_altitude, max_altitude);
         dialog.setDoubleDecimals(1);
-        dialog.setDoubleValue(form_.transmitter.receiver().quota);
+        dialog.setDoubleValue(form_.transmitter.receiver().altitude);
         if (dialog.exec() != QDialog::Accepted) return;
-        OpzioniRicevitore o = form_.transmitter.receiver();
-        o.quota = dialog.doubleValue();
+        ReceiverOptions o = form_.transmitter.receiver();
+        o.altitude = dialog.doubleValue();
         change(o);
     });
-    QAction* cielo = menu_->addAction(QStringLiteral("&Cielo e ricevitore..."));
-    cielo->setObjectName(QStringLiteral("opzione_cielo"));
-    connect(cielo, &QAction::triggered, this, [this] {
-        OpzioniRicevitore o = form_.transmitter.receiver();
-        SkyDialog dialog(o.cielo, menu_->parentWidget()->window());
+    QAction* sky_options = menu_->addAction(QStringLiteral("&Cielo e ricevitore..."));
+    sky_options->setObjectName(QStringLiteral("opzione_cielo"));
+    connect(sky_options, &QAction::triggered, this, [this] {
+        ReceiverOptions o = form_.transmitter.receiver();
+        SkyDialog dialog(o.sky_options, menu_->parentWidget()->window());
         dialog.setLocale(regional_locale(form_.platform.format));
         if (dialog.exec() != QDialog::Accepted) return;
-        o.cielo = dialog.cielo();
+        o.sky_options = dialog.sky_options();
         change(o);
     });
     menu_->addSeparator();
-    senza_fix_ = checkable("opzione_senza_fix", QStringLiteral("&Perdita del segnale"), &OpzioniRicevitore::senza_fix);
-    guasti_ = menu_->addAction(QStringLiteral("&Guasti..."));
-    guasti_->setObjectName(QStringLiteral("opzione_guasti"));
+    no_fix_ = checkable("opzione_senza_fix", QStringLiteral("&Perdita del segnale"), &ReceiverOptions::no_fix);
+    faults_ = menu_->addAction(QStringLiteral("&Guasti..."));
+    faults_->setObjectName(QStringLiteral("opzione_guasti"));
     // The check mark says whether faults go out; a click always opens the
     // dialog, where they are switched on and off and their rates changed.
-    guasti_->setCheckable(true);
-    connect(guasti_, &QAction::triggered, this, [this] {
+    faults_->setCheckable(true);
+    connect(faults_, &QAction::triggered, this, [this] {
         refresh();
-        OpzioniRicevitore o = form_.transmitter.receiver();
-        FaultsDialog dialog(o.guasti, menu_->parentWidget()->window());
+        ReceiverOptions o = form_.transmitter.receiver();
+        FaultsDialog dialog(o.faults, menu_->parentWidget()->window());
         dialog.setLocale(regional_locale(form_.platform.format));
         if (dialog.exec() != QDialog::Accepted) return;
-        o.guasti = dialog.guasti();
+        o.faults = dialog.faults();
         change(o);
     });
     refresh();
 }
 
-QAction* OptionsMenu::checkable(const char* name, const QString& text, bool OpzioniRicevitore::*option) {
+QAction* OptionsMenu::checkable(const char* name, const QString& text, bool ReceiverOptions::*option) {
     QAction* action = menu_->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(true);
     connect(action, &QAction::triggered, this, [this, option](bool checked) {
-        OpzioniRicevitore o = form_.transmitter.receiver();
+        ReceiverOptions o = form_.transmitter.receiver();
         o.*option = checked;
         change(o);
     });
     return action;
 }
 
-void OptionsMenu::change(const OpzioniRicevitore& opzioni) {
-    form_.transmitter.set_receiver(opzioni);
+void OptionsMenu::change(const ReceiverOptions& chosen_options) {
+    form_.transmitter.set_receiver(chosen_options);
     refresh();
-    if (const std::string problem = keep_(opzioni); !problem.empty()) {
+    if (const std::string problem = keep_(chosen_options); !problem.empty()) {
         form_.platform.shell.message_box(problem, program_title);
     }
 }
 
 void OptionsMenu::refresh() {
-    const OpzioniRicevitore& o = form_.transmitter.receiver();
+    const ReceiverOptions& o = form_.transmitter.receiver();
     utc_->setChecked(o.utc);
-    moto_reale_->setChecked(o.moto_reale);
-    frasi_complete_->setChecked(o.frasi_complete);
-    senza_fix_->setChecked(o.senza_fix);
-    guasti_->setChecked(o.guasti.attivi);
+    real_motion_->setChecked(o.real_motion);
+    full_set_->setChecked(o.full_set);
+    no_fix_->setChecked(o.no_fix);
+    faults_->setChecked(o.faults.enabled);
 }
 
 }  // namespace vadrel::gui

@@ -30,26 +30,26 @@ namespace vadrel::gui {
 class FaultsDialog : public QDialog {
     Q_OBJECT
 public:
-    FaultsDialog(const Guasti& current, QWidget* parent);
+    FaultsDialog(const Faults& current, QWidget* parent);
     // The faults as the fields say, on or off as the box says.
-    const Guasti& guasti() const { return guasti_; }
+    const Faults& faults() const { return faults_; }
     void accept() override;
 
 private:
-    QCheckBox* attivi_;
-    QDoubleSpinBox* perdita_;
+    QCheckBox* enabled_;
+    QDoubleSpinBox* loss_;
     QDoubleSpinBox* checksum_;
-    QDoubleSpinBox* tronca_;
-    QLineEdit* seme_;
-    QLineEdit* perdita_fix_;
-    QLabel* problema_;
-    Guasti guasti_;
+    QDoubleSpinBox* cut_short_;
+    QLineEdit* seed_;
+    QLineEdit* fix_outage_;
+    QLabel* problem_;
+    Faults faults_;
 };
 
 class OptionsMenu : public QObject {
     Q_OBJECT
 public:
-    using Keep = std::function<std::string(const OpzioniRicevitore&)>;
+    using Keep = std::function<std::string(const ReceiverOptions&)>;
     OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep);
 
     // The check marks as the panel has them (after SIGUSR1, say).
@@ -58,17 +58,17 @@ public:
     QMenu& menu() { return *menu_; }
 
 private:
-    void change(const OpzioniRicevitore& opzioni);
-    QAction* checkable(const char* name, const QString& text, bool OpzioniRicevitore::*option);
+    void change(const ReceiverOptions& chosen_options);
+    QAction* checkable(const char* name, const QString& text, bool ReceiverOptions::*option);
 
     PanelForm& form_;
     Keep keep_;
     QMenu* menu_;
     QAction* utc_;
-    QAction* moto_reale_;
-    QAction* frasi_complete_;
-    QAction* senza_fix_;
-    QAction* guasti_;
+    QAction* real_motion_;
+    QAction* full_set_;
+    QAction* no_fix_;
+    QAction* faults_;
 };
 
 }  // namespace vadrel::gui

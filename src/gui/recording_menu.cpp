@@ -187,7 +187,7 @@ void RecordingMenu::replay() {
                                               false);
     if (file.isEmpty()) return;
     const std::string path = path_of(file);
-    const CheckResult checked = esamina_con_avanzamento(path, window_, [this] { return actions_.ending && actions_.ending(); });
+    const CheckResult checked = examine_with_progress(path, window_, [this] { return actions_.ending && actions_.ending(); });
     if (std::holds_alternative<CheckInterrupted>(checked)) return;
     const auto lines_of = [](const std::vector<std::string>& lines) {
         QString text;
@@ -199,12 +199,12 @@ void RecordingMenu::replay() {
         return;
     }
     const CheckedLog& log = std::get<CheckedLog>(checked);
-    const std::vector<std::string> problems = problemi_registro(path, log.summary, {});
+    const std::vector<std::string> problems = log_problems(path, log.summary, {});
     if (problems.empty()) {
         dialog_->open_on(log);
         return;
     }
-    if (!problemi_registro(path, log.summary, {true, true}).empty()) {
+    if (!log_problems(path, log.summary, {true, true}).empty()) {
         QMessageBox::warning(window_, QString::fromUtf8(title), lines_of(problems) + QStringLiteral("Niente è stato inviato."));
         return;
     }
@@ -221,7 +221,7 @@ void RecordingMenu::replay() {
     if (answer == QMessageBox::Yes) dialog_->open_on(log);
 }
 
-CheckResult esamina_con_avanzamento(const std::string& path, QWidget* parent, const std::function<bool()>& ended) {
+CheckResult examine_with_progress(const std::string& path, QWidget* parent, const std::function<bool()>& ended) {
     QProgressDialog progress(QStringLiteral("Lettura di %1...").arg(qt_text(path)), QStringLiteral("Annulla"), 0, 1000,
                              parent);
     progress.setObjectName(QStringLiteral("lettura_registro"));
@@ -229,7 +229,7 @@ CheckResult esamina_con_avanzamento(const std::string& path, QWidget* parent, co
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(500);
     progress.setAutoReset(false);
-    return esamina_file_registro(path, [&](double done) {
+    return examine_log_file(path, [&](double done) {
         // Once shown, the modal window takes the events itself; before, only
         // those that are not the operator's (a termination signal).
         progress.setValue(static_cast<int>(done * 1000.0));

@@ -59,7 +59,7 @@ ActivityText activity_text(const RecordingActions::Files& files);
 // Reads a log to replay whole, with a progress window over parent once the
 // reading takes more than half a second ("Annulla" stops it); ended() is
 // asked too between blocks (a termination signal, the window closed).
-CheckResult esamina_con_avanzamento(const std::string& path, QWidget* parent, const std::function<bool()>& ended);
+CheckResult examine_with_progress(const std::string& path, QWidget* parent, const std::function<bool()>& ended);
 
 // The replay's own window: speed, loop, progress, Avvia and Ferma.
 class ReplayDialog : public QDialog {

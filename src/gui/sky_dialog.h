@@ -19,20 +19,20 @@ namespace vadrel::gui {
 class SkyDialog : public QDialog {
     Q_OBJECT
 public:
-    SkyDialog(const Cielo& current, QWidget* parent);
-    const Cielo& cielo() const { return cielo_; }
+    SkyDialog(const SkyOptions& current, QWidget* parent);
+    const SkyOptions& sky_options() const { return sky_options_; }
     void accept() override;
 
 private:
-    QCheckBox* satelliti_;
-    QDoubleSpinBox* maschera_;
-    QLineEdit* ostacoli_;
-    QDoubleSpinBox* rumore_;
-    QComboBox* frequenza_;
+    QCheckBox* satellites_;
+    QDoubleSpinBox* mask_;
+    QLineEdit* obstructions_;
+    QDoubleSpinBox* noise_;
+    QComboBox* rate_;
     QComboBox* talker_;
-    QLineEdit* frasi_;
-    QLabel* problema_;
-    Cielo cielo_;
+    QLineEdit* sentences_;
+    QLabel* problem_;
+    SkyOptions sky_options_;
 };
 
 }  // namespace vadrel::gui

@@ -37,9 +37,9 @@ SkyLayout sky_layout(QSizeF size, const QFontMetrics& font) {
     return layout;
 }
 
-QString sky_missing(const OpzioniRicevitore& options) {
-    const bool orbits = options.cielo.satelliti;
-    const bool sentences = options.frasi_complete || options.cielo.rumore > 0.0;
+QString sky_missing(const ReceiverOptions& options) {
+    const bool orbits = options.sky_options.satellites;
+    const bool sentences = options.full_set || options.sky_options.noise > 0.0;
     if (!orbits && !sentences)
         return QStringLiteral("Cielo non simulato: mancano \"Satelliti dalle orbite\" (Opzioni > Cielo e "
                               "ricevitore...) e \"Frasi complete\" (Opzioni)");

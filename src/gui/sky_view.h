@@ -35,7 +35,7 @@ SkyLayout sky_layout(QSizeF size, const QFontMetrics& font);
 
 // Why there is no sky to draw: the option that is off, named as the menus
 // name it.
-QString sky_missing(const OpzioniRicevitore& options);
+QString sky_missing(const ReceiverOptions& options);
 
 class SkyView : public QWidget {
     Q_OBJECT

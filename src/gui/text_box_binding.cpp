@@ -74,7 +74,7 @@ bool TextBoxBinding::eventFilter(QObject* watched, QEvent* event) {
 
 bool TextBoxBinding::key_pressed(TextBox& box, QLineEdit* edit, const QKeyEvent& event) {
     const int key = event.key();
-    const int code = codice_tasto(key, (event.modifiers() & Qt::KeypadModifier) != 0);
+    const int code = key_code(key, (event.modifiers() & Qt::KeypadModifier) != 0);
     const bool shift = (event.modifiers() & Qt::ShiftModifier) != 0;
 
     // The characters the key types; backspace types code 8. Enter, escape and
@@ -107,7 +107,7 @@ bool TextBoxBinding::key_pressed(TextBox& box, QLineEdit* edit, const QKeyEvent&
 bool TextBoxBinding::key_released(TextBox& box, QLineEdit* edit, const QKeyEvent& event) {
     // A held key goes up once, when it is let go.
     if (event.isAutoRepeat()) return true;
-    const int code = codice_tasto(event.key(), (event.modifiers() & Qt::KeypadModifier) != 0);
+    const int code = key_code(event.key(), (event.modifiers() & Qt::KeypadModifier) != 0);
     const bool shift = (event.modifiers() & Qt::ShiftModifier) != 0;
     if (code != 0) {
         forward_([&] {

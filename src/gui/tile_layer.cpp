@@ -152,7 +152,7 @@ void TileLayer::ask_next() {
         if (replies_.contains(key.id())) continue;
         QNetworkRequest request{QUrl(tile_url(address_, key))};
         request.setHeader(QNetworkRequest::UserAgentHeader,
-                          QStringLiteral("vadrel/%1 (simulatore GPS)").arg(QString::fromUtf8(versione)));
+                          QStringLiteral("vadrel/%1 (simulatore GPS)").arg(QString::fromUtf8(program_version)));
         // after a failure only what the disk already has
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                              failure_.isEmpty() ? QNetworkRequest::PreferNetwork : QNetworkRequest::AlwaysCache);

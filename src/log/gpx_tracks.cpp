@@ -44,7 +44,7 @@ void add_point(std::string& text, const TrackPoint& p, bool sent = false) {
                                 "<gpxtpx:speed>%.2f</gpxtpx:speed><gpxtpx:course>%.1f</gpxtpx:course>"
                                 "</gpxtpx:TrackPointExtension></extensions></trkpt>\n",
                                 sent ? p.reported_lat : p.lat, sent ? p.reported_lon : p.lon, ele,
-                                ora_iso(std::llround(p.utc * 1000.0)).c_str(), p.speed, p.course);
+                                iso_time_text(std::llround(p.utc * 1000.0)).c_str(), p.speed, p.course);
     text.append(line, static_cast<std::size_t>(std::clamp(n, 0, static_cast<int>(sizeof line) - 1)));
 }
 

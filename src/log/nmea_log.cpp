@@ -48,7 +48,7 @@ bool timed_kind(std::string_view s) {
 
 }  // namespace
 
-std::string ora_iso(std::int64_t utc_ms) {
+std::string iso_time_text(std::int64_t utc_ms) {
     const CivilInstant t = civil_of(utc_ms);
     char text[48];
     std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%03dZ", static_cast<long long>(t.year), t.month,
@@ -56,7 +56,7 @@ std::string ora_iso(std::int64_t utc_ms) {
     return text;
 }
 
-std::optional<std::int64_t> leggi_riga_ora(std::string_view line) {
+std::optional<std::int64_t> read_time_line(std::string_view line) {
     // # 2026-12-06T10:42:47.001Z
     if (line.size() != 26 || line.substr(0, 2) != "# " || line[6] != '-' || line[9] != '-' || line[12] != 'T' ||
         line[15] != ':' || line[18] != ':' || line[21] != '.' || line[25] != 'Z')
@@ -69,7 +69,7 @@ std::optional<std::int64_t> leggi_riga_ora(std::string_view line) {
     return days_from_civil(*y, *mo, *d) * ms_per_day + *h * 3'600'000LL + *mi * 60'000LL + *s * 1000LL + *ms;
 }
 
-std::optional<std::int64_t> leggi_campo_ora(std::string_view field) {
+std::optional<std::int64_t> read_time_field(std::string_view field) {
     const auto h = read_digits(field, 0, 2), m = read_digits(field, 2, 2), s = read_digits(field, 4, 2);
     if (!h || !m || !s || *h > 23 || *m > 59 || *s > 60) return std::nullopt;
     std::int64_t ms = *h * 3'600'000LL + *m * 60'000LL + *s * 1000LL;
@@ -227,7 +227,7 @@ bool LogReader::next(LogTick& tick) {
         if (problem.empty() && !text.empty() && text[0] == '#') {
             // A comment is never sent; its NULs belong to the second before.
             if (building_) keep(std::string_view(line).substr(0, nuls));
-            const auto ms = leggi_riga_ora(text);
+            const auto ms = read_time_line(text);
             if (ms && mode_ == Mode::undecided) {
                 mode_ = Mode::comments;
                 time_ms_ = *ms;
@@ -250,7 +250,7 @@ bool LogReader::next(LogTick& tick) {
         std::int64_t ms = 0;
         if (problem.empty() && mode_ != Mode::comments && timed_kind(sentence)) {
             const std::size_t comma = sentence.find(',', 7);
-            const auto time = leggi_campo_ora(sentence.substr(7, comma == std::string_view::npos ? 0 : comma - 7));
+            const auto time = read_time_field(sentence.substr(7, comma == std::string_view::npos ? 0 : comma - 7));
             if (!time) {
                 problem = "frase senza ora";
             } else {
@@ -280,7 +280,7 @@ bool LogReader::next(LogTick& tick) {
     return true;
 }
 
-LogSource sorgente_testo(std::string_view bytes) {
+LogSource source_text_of(std::string_view bytes) {
     return [bytes, given = false]() mutable {
         if (given) return std::string_view{};
         given = true;
@@ -288,7 +288,7 @@ LogSource sorgente_testo(std::string_view bytes) {
     };
 }
 
-LogSummary esamina_registro(const LogSource& source) {
+LogSummary examine_log(const LogSource& source) {
     LogReader reader(source);
     LogSummary summary;
     LogTick tick;
@@ -330,7 +330,7 @@ void list_problems(const LogSummary& s, LogProblem::Kind kind, long count, std::
 
 }  // namespace
 
-std::vector<std::string> problemi_registro(const std::string& path, const LogSummary& s, LogLeave leave) {
+std::vector<std::string> log_problems(const std::string& path, const LogSummary& s, LogLeave leave) {
     const std::string name = "il registro " + path;
     if (s.lines == 0) return {name + " è vuoto: non c'è niente da riprodurre"};
     if (s.binary && (s.damaged + s.dropped) * 2 > s.lines)
@@ -358,7 +358,7 @@ std::vector<std::string> problemi_registro(const std::string& path, const LogSum
     return problems;
 }
 
-std::vector<std::string> avvisi_registro(const LogSummary& s, LogLeave leave) {
+std::vector<std::string> log_warnings(const LogSummary& s, LogLeave leave) {
     std::vector<std::string> notes;
     if (s.damaged > 0 && leave.damaged)
         notes.push_back("il registro ha " + lines_text(s.damaged, " riga danneggiata, inviata", " righe danneggiate, inviate") +

@@ -32,14 +32,14 @@
 namespace vadrel {
 
 // "2026-12-06T10:42:47.001Z" for the milliseconds since 1970 in UTC.
-std::string ora_iso(std::int64_t utc_ms);
+std::string iso_time_text(std::int64_t utc_ms);
 // "# 2026-12-06T10:42:47.001Z\n": the line before each second of a log.
-inline std::string riga_ora(std::int64_t utc_ms) { return "# " + ora_iso(utc_ms) + "\n"; }
+inline std::string time_line(std::int64_t utc_ms) { return "# " + iso_time_text(utc_ms) + "\n"; }
 // The milliseconds of a line written by riga_ora (without its "\n").
-std::optional<std::int64_t> leggi_riga_ora(std::string_view line);
+std::optional<std::int64_t> read_time_line(std::string_view line);
 // The time of day of an NMEA time field "hhmmss" or "hhmmss.ss", in
 // milliseconds since midnight.
-std::optional<std::int64_t> leggi_campo_ora(std::string_view field);
+std::optional<std::int64_t> read_time_field(std::string_view field);
 
 // One second of the log: its bytes exactly as they stand in the file, and
 // when it comes, in seconds after the log's first second.
@@ -148,9 +148,9 @@ struct LogSummary {
     bool by_comments = false;
 };
 // Reads the whole log from source.
-LogSummary esamina_registro(const LogSource& source);
+LogSummary examine_log(const LogSource& source);
 // A source that gives these bytes in one piece.
-LogSource sorgente_testo(std::string_view bytes);
+LogSource source_text_of(std::string_view bytes);
 
 // What the operator allows of a log that is not whole.
 struct LogLeave {
@@ -160,9 +160,9 @@ struct LogLeave {
 
 // Why the log cannot be replayed with this leave, in Italian, one line per
 // item; empty when it can.
-std::vector<std::string> problemi_registro(const std::string& path, const LogSummary& summary, LogLeave leave);
+std::vector<std::string> log_problems(const std::string& path, const LogSummary& summary, LogLeave leave);
 // What a replay with this leave does with what the log has that is not
 // whole, in Italian, one line per item, to be said before it starts.
-std::vector<std::string> avvisi_registro(const LogSummary& summary, LogLeave leave);
+std::vector<std::string> log_warnings(const LogSummary& summary, LogLeave leave);
 
 }  // namespace vadrel

@@ -81,7 +81,7 @@ OutputSink::Result Recorder::send(std::string_view bytes) {
         return {true, "  [registrazione: il lettore è indietro, saltati " + std::to_string(skipped_) + "]"};
     }
     if (error == 0) {
-        pending_ = riga_ora(now_());
+        pending_ = time_line(now_());
         pending_ += bytes;
         const auto size = static_cast<long long>(pending_.size());
         error = flush();

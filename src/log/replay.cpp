@@ -77,7 +77,7 @@ std::string LogSnapshot::read_again(std::size_t index, std::string& buffer) cons
     return {};
 }
 
-CheckResult esamina_file_registro(const std::string& path, const std::function<bool(double)>& go_on) {
+CheckResult examine_log_file(const std::string& path, const std::function<bool(double)>& go_on) {
     const std::string name = "il registro " + path;
     // Without blocking: a FIFO with no writer would hold the open for good.
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -116,7 +116,7 @@ CheckResult esamina_file_registro(const std::string& path, const std::function<b
         problem = file->read_on(buffer, size);
         return buffer;
     };
-    LogSummary summary = esamina_registro(source);
+    LogSummary summary = examine_log(source);
     if (interrupted) return CheckInterrupted{};
     if (!problem.empty()) return refusal(problem);
     return CheckedLog{path, std::move(summary), std::move(file)};

@@ -84,7 +84,7 @@ struct CheckInterrupted {};
 // FIFO, a device (only regular files are replayed), a file too large, an
 // error of the disk. What its lines hold is judged by problemi_registro.
 using CheckResult = std::variant<CheckedLog, std::vector<std::string>, CheckInterrupted>;
-CheckResult esamina_file_registro(const std::string& path, const std::function<bool(double)>& go_on = {});
+CheckResult examine_log_file(const std::string& path, const std::function<bool(double)>& go_on = {});
 
 class Replay {
 public:

@@ -12,54 +12,54 @@ bool share(double value) { return std::isfinite(value) && value >= 0.0 && value 
 
 }  // namespace
 
-std::string problema_guasti(const Guasti& g) {
-    for (const auto& [nome, valore] : {std::pair{"perdita", g.perdita}, {"checksum", g.checksum}, {"tronca", g.tronca}}) {
-        if (!share(valore)) return std::string(nome) + " vuole una frazione da 0 a 1, non " + shortest_text(valore);
+std::string faults_problem(const Faults& g) {
+    for (const auto& [name, value] : {std::pair{"perdita", g.loss}, {"checksum", g.checksum}, {"tronca", g.cut_short}}) {
+        if (!share(value)) return std::string(name) + " vuole una frazione da 0 a 1, non " + shortest_text(value);
     }
-    if (g.checksum + g.tronca > 1.0) {
+    if (g.checksum + g.cut_short > 1.0) {
         return "checksum e tronca insieme non possono superare 1: una frase ha un solo guasto";
     }
     return {};
 }
 
-std::string problema_quota(double quota) {
-    if (std::isfinite(quota) && quota >= quota_minima && quota <= quota_massima) return {};
-    return "la quota va da " + option_number(quota_minima) + " a " + option_number(quota_massima) + " metri";
+std::string altitude_problem(double altitude) {
+    if (std::isfinite(altitude) && altitude >= min_altitude && altitude <= max_altitude) return {};
+    return "la quota va da " + option_number(min_altitude) + " a " + option_number(max_altitude) + " metri";
 }
 
-std::string descrivi_opzioni(const OpzioniRicevitore& o) {
-    std::string testo;
-    const auto aggiungi = [&testo](const std::string& parte) { testo += (testo.empty() ? "" : ", ") + parte; };
-    if (o.utc) aggiungi("ora UTC");
-    if (o.moto_reale) aggiungi("velocità e rotta reali");
-    if (o.frasi_complete) aggiungi("frasi complete (quota " + option_number(o.quota) + " m)");
-    if (o.senza_fix) aggiungi("perdita del segnale");
-    if (o.guasti.attivi) {
-        aggiungi("guasti perdita=" + option_number(o.guasti.perdita) + ",checksum=" + option_number(o.guasti.checksum) +
-                 ",tronca=" + option_number(o.guasti.tronca) + ",seme=" + std::to_string(o.guasti.seme) +
-                 (o.guasti.perdita_fix.every > 0 ? ",perdita-fix=" + std::to_string(o.guasti.perdita_fix.duration) +
-                                                       "/" + std::to_string(o.guasti.perdita_fix.every)
+std::string describe_options(const ReceiverOptions& o) {
+    std::string text;
+    const auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+    if (o.utc) add("ora UTC");
+    if (o.real_motion) add("velocità e rotta reali");
+    if (o.full_set) add("frasi complete (quota " + option_number(o.altitude) + " m)");
+    if (o.no_fix) add("perdita del segnale");
+    if (o.faults.enabled) {
+        add("guasti perdita=" + option_number(o.faults.loss) + ",checksum=" + option_number(o.faults.checksum) +
+                 ",tronca=" + option_number(o.faults.cut_short) + ",seme=" + std::to_string(o.faults.seed) +
+                 (o.faults.fix_outage.every > 0 ? ",perdita-fix=" + std::to_string(o.faults.fix_outage.duration) +
+                                                       "/" + std::to_string(o.faults.fix_outage.every)
                                                  : ""));
     }
-    const Cielo& c = o.cielo;
-    if (c.satelliti) {
-        std::string cielo = "satelliti (maschera " + option_number(c.maschera) + "°";
-        for (const Obstruction& ostacolo : c.ostacoli) {
-            cielo += ", ostacolo " + option_number(ostacolo.from) + "-" + option_number(ostacolo.to) + ":" + option_number(ostacolo.below);
+    const SkyOptions& c = o.sky_options;
+    if (c.satellites) {
+        std::string sky_options = "satelliti (maschera " + option_number(c.mask) + "°";
+        for (const Obstruction& obstruction : c.obstructions) {
+            sky_options += ", ostacolo " + option_number(obstruction.from) + "-" + option_number(obstruction.to) + ":" + option_number(obstruction.below);
         }
-        aggiungi(cielo + ")");
+        add(sky_options + ")");
     }
-    if (c.rumore > 0.0) aggiungi("rumore " + option_number(c.rumore) + " m");
-    if (c.frequenza != 1) aggiungi(std::to_string(c.frequenza) + " posizioni al secondo");
-    if (c.talker == Talker::gn) aggiungi("talker GN");
-    if (!c.frasi.empty()) {
-        std::string elenco;
-        for (const SentenceKind kind : c.frasi) {
-            elenco += (elenco.empty() ? "" : ",") + std::string(sentence_names[static_cast<std::size_t>(kind)]);
+    if (c.noise > 0.0) add("rumore " + option_number(c.noise) + " m");
+    if (c.rate != 1) add(std::to_string(c.rate) + " posizioni al secondo");
+    if (c.talker == Talker::gn) add("talker GN");
+    if (!c.sentences.empty()) {
+        std::string list_text;
+        for (const SentenceKind kind : c.sentences) {
+            list_text += (list_text.empty() ? "" : ",") + std::string(sentence_names[static_cast<std::size_t>(kind)]);
         }
-        aggiungi("frasi " + elenco);
+        add("frasi " + list_text);
     }
-    return testo;
+    return text;
 }
 
 std::uint64_t SplitMix64::next() {

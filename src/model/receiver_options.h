@@ -22,14 +22,14 @@ struct FixOutage {
 
 // Faults put into the output on purpose, so that a client under test can be
 // watched coping with them. The same seed gives the same faults.
-struct Guasti {
-    bool attivi = false;
-    double perdita = 0.0;   // share of seconds whose sentences are not sent at all
+struct Faults {
+    bool enabled = false;
+    double loss = 0.0;   // share of seconds whose sentences are not sent at all
     double checksum = 0.0;  // share of sentences sent with a wrong checksum
-    double tronca = 0.0;    // share of sentences cut short
-    std::uint64_t seme = 1;  // also of the position noise (Cielo::rumore)
-    FixOutage perdita_fix{};  // the fix lost for a while, again and again
-    bool operator==(const Guasti&) const = default;
+    double cut_short = 0.0;    // share of sentences cut short
+    std::uint64_t seed = 1;  // also of the position noise (Cielo::rumore)
+    FixOutage fix_outage{};  // the fix lost for a while, again and again
+    bool operator==(const Faults&) const = default;
 };
 
 // An obstruction, as "a building to the west": the azimuths from `from`
@@ -51,56 +51,56 @@ enum class SentenceKind : std::uint8_t { rmc, gga, vtg, gsa, gsv, zda, gll, hdt 
 inline constexpr std::array<std::string_view, 8> sentence_names{"RMC", "GGA", "VTG", "GSA",
                                                                 "GSV", "ZDA", "GLL", "HDT"};
 
-inline constexpr double maschera_predefinita = 5.0;  // degrees
+inline constexpr double default_elevation_mask = 5.0;  // degrees
 
 // The receiver under a sky, for the full set. Every field at its default
 // gives the bytes the full set has always had (fixed satellites and
 // dilutions, one fix a second, GP).
-struct Cielo {
-    bool satelliti = false;  // the satellites from their orbits, the fix from their geometry
-    double maschera = maschera_predefinita;
-    std::vector<Obstruction> ostacoli;
-    double rumore = 0.0;  // metres of position noise under an open sky (0: none)
-    int frequenza = 1;    // fixes a second: 1, 2, 5 or 10 (GPS standard mode)
+struct SkyOptions {
+    bool satellites = false;  // the satellites from their orbits, the fix from their geometry
+    double mask = default_elevation_mask;
+    std::vector<Obstruction> obstructions;
+    double noise = 0.0;  // metres of position noise under an open sky (0: none)
+    int rate = 1;    // fixes a second: 1, 2, 5 or 10 (GPS standard mode)
     Talker talker = Talker::gp;
-    std::vector<SentenceKind> frasi;  // the full set's sentences in order; empty: the default set
-    bool operator==(const Cielo&) const = default;
+    std::vector<SentenceKind> sentences;  // the full set's sentences in order; empty: the default set
+    bool operator==(const SkyOptions&) const = default;
 };
 
-struct OpzioniRicevitore {
+struct ReceiverOptions {
     bool utc = false;             // time and date in UTC instead of local time
-    bool moto_reale = false;      // the vehicle's speed and course instead of 0.0 and 000.0
-    bool frasi_complete = false;  // $GPGGA, $GPVTG, $GPGSA, $GPZDA after the $GPRMC; live ones in the radio burst
-    double quota = 0.0;           // metres above sea level, for $GPGGA
-    bool senza_fix = false;       // the sentences of a receiver that has lost the signal
-    Guasti guasti;
-    Cielo cielo{};
-    bool operator==(const OpzioniRicevitore&) const = default;
+    bool real_motion = false;      // the vehicle's speed and course instead of 0.0 and 000.0
+    bool full_set = false;  // $GPGGA, $GPVTG, $GPGSA, $GPZDA after the $GPRMC; live ones in the radio burst
+    double altitude = 0.0;           // metres above sea level, for $GPGGA
+    bool no_fix = false;       // the sentences of a receiver that has lost the signal
+    Faults faults;
+    SkyOptions sky_options{};
+    bool operator==(const ReceiverOptions&) const = default;
 };
 
 // What a receiver of today sends, in one step: time in UTC, the real speed
 // and course, the full set; every other option as it is.
-inline OpzioniRicevitore ricevitore_moderno(OpzioniRicevitore options) {
+inline ReceiverOptions modern_receiver(ReceiverOptions options) {
     options.utc = true;
-    options.moto_reale = true;
-    options.frasi_complete = true;
+    options.real_motion = true;
+    options.full_set = true;
     return options;
 }
 
 // The altitudes the option takes, in metres.
-inline constexpr double quota_minima = -1000.0;
-inline constexpr double quota_massima = 100000.0;
+inline constexpr double min_altitude = -1000.0;
+inline constexpr double max_altitude = 100000.0;
 
 // Why these fault rates cannot be used, in Italian; "" when they can. Each
 // rate is a share from 0 to 1; a sentence is either given a wrong checksum
 // or cut, never both, so those two add up to 1 at most.
-std::string problema_guasti(const Guasti& guasti);
+std::string faults_problem(const Faults& faults);
 // Why this altitude cannot be used, in Italian; "" when it can.
-std::string problema_quota(double quota);
+std::string altitude_problem(double altitude);
 
 // The options switched on, in Italian, for a line on standard error:
 // "ora UTC, velocità e rotta reali, ..."; "" when none is.
-std::string descrivi_opzioni(const OpzioniRicevitore& opzioni);
+std::string describe_options(const ReceiverOptions& chosen_options);
 
 // SplitMix64: a small generator whose sequence is the same with every
 // compiler and library (the standard distributions are not), so a seed

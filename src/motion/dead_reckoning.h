@@ -16,7 +16,7 @@ namespace vadrel {
 
 // The value of pi the motion has always used: positions stepped with it
 // are the positions vadrel has always sent.
-inline constexpr double pi_rotta = 3.141592;
+inline constexpr double course_pi = 3.141592;
 
 // The latitude half of a step. Returns the course held after it: over a pole
 // the vehicle comes down the far side (its longitude moves by half a turn)

@@ -4,11 +4,11 @@
 
 namespace vadrel {
 
-FaultsOfSecond apply_faults(const Guasti& g, SplitMix64& dice, std::vector<std::string>& sentences) {
+FaultsOfSecond apply_faults(const Faults& g, SplitMix64& dice, std::vector<std::string>& sentences) {
     FaultsOfSecond result;
     result.marks.assign(sentences.size(), "");
-    if (!g.attivi) return result;
-    if (dice.uniform() < g.perdita) {
+    if (!g.enabled) return result;
+    if (dice.uniform() < g.loss) {
         result.lost = true;
         return result;
     }
@@ -22,7 +22,7 @@ FaultsOfSecond apply_faults(const Guasti& g, SplitMix64& dice, std::vector<std::
             std::snprintf(digits, sizeof digits, "%02X", wrong);
             s.replace(s.size() - 2, 2, digits);
             result.marks[i] = wrong_checksum_mark;
-        } else if (u < g.checksum + g.tronca) {
+        } else if (u < g.checksum + g.cut_short) {
             s.resize(1 + dice.below(s.size() - 1));
             result.marks[i] = cut_sentence_mark;
         }

@@ -20,7 +20,7 @@ struct FaultsOfSecond {
 // (each a whole sentence with its "*" and checksum, without line end). A
 // wrong checksum has its two digits changed; a cut sentence loses its end,
 // the checksum always with it. Draws nothing while the faults are off.
-FaultsOfSecond apply_faults(const Guasti& faults, SplitMix64& dice, std::vector<std::string>& sentences);
+FaultsOfSecond apply_faults(const Faults& faults, SplitMix64& dice, std::vector<std::string>& sentences);
 
 // The monitor's marks: the line of a second not sent names its time field.
 inline std::string lost_second_mark(const std::string& time) {

@@ -10,20 +10,20 @@ namespace vadrel {
 namespace {
 
 // The one place a sentence is put together.
-std::string componi(std::string_view prefisso, std::string_view indirizzo, std::span<const std::string_view> campi) {
-    std::string s(prefisso);
-    s += indirizzo;
-    for (const std::string_view campo : campi) {
+std::string compose(std::string_view prefix, std::string_view address, std::span<const std::string_view> fields) {
+    std::string s(prefix);
+    s += address;
+    for (const std::string_view field : fields) {
         s += ',';
-        s += campo;
+        s += field;
     }
     s += checksum_field(s);
     return s;
 }
 
-std::string componi(std::string_view prefisso, std::string_view indirizzo,
-                    std::initializer_list<std::string_view> campi) {
-    return componi(prefisso, indirizzo, std::span(campi.begin(), campi.size()));
+std::string compose(std::string_view prefix, std::string_view address,
+                    std::initializer_list<std::string_view> fields) {
+    return compose(prefix, address, std::span(fields.begin(), fields.size()));
 }
 
 }  // namespace
@@ -64,54 +64,54 @@ std::optional<int> read_digits(std::string_view text, std::size_t at, std::size_
     return value;
 }
 
-std::string frase(const Rmc& f, std::string_view prefisso) {
-    return componi(prefisso, "$GPRMC",
-                   {f.ora, f.stato, f.lat, f.ns, f.lon, f.ew, f.velocita, f.rotta, f.data, f.variazione,
-                    f.variazione_ew, ""});
+std::string sentence(const Rmc& f, std::string_view prefix) {
+    return compose(prefix, "$GPRMC",
+                   {f.time_field, f.status, f.lat, f.ns, f.lon, f.ew, f.speed, f.course, f.data, f.variation,
+                    f.variation_ew, ""});
 }
 
-std::string frase(const Gga& f, std::string_view prefisso) {
-    return componi(prefisso, "$GPGGA",
-                   {f.ora, f.lat, f.ns, f.lon, f.ew, f.qualita, f.satelliti, f.hdop, f.quota, f.quota_unita,
-                    f.geoide, f.geoide_unita, f.eta_dgps, f.stazione_dgps});
+std::string sentence(const Gga& f, std::string_view prefix) {
+    return compose(prefix, "$GPGGA",
+                   {f.time_field, f.lat, f.ns, f.lon, f.ew, f.quality, f.satellites, f.hdop, f.altitude, f.altitude_unit,
+                    f.geoid, f.geoid_unit, f.eta_dgps, f.dgps_station});
 }
 
-std::string frase(const Vtg& f, std::string_view prefisso) {
-    return componi(prefisso, "$GPVTG", {f.rotta_vera, "T", f.rotta_magnetica, "M", f.nodi, "N", f.kmh, "K"});
+std::string sentence(const Vtg& f, std::string_view prefix) {
+    return compose(prefix, "$GPVTG", {f.course_true, "T", f.course_magnetic, "M", f.knots, "N", f.kmh, "K"});
 }
 
-std::string frase(const Gsa& f, std::string_view prefisso) {
-    const auto& s = f.satelliti;
-    return componi(prefisso, "$GPGSA",
-                   {f.modo, f.fix, s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9], s[10], s[11], f.pdop,
+std::string sentence(const Gsa& f, std::string_view prefix) {
+    const auto& s = f.satellites;
+    return compose(prefix, "$GPGSA",
+                   {f.mode, f.fix, s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9], s[10], s[11], f.pdop,
                     f.hdop, f.vdop});
 }
 
-std::string frase(const Gsv& f, std::string_view prefisso) {
-    const auto& s = f.satelliti;
-    const std::array<std::string_view, 19> campi{
-        f.frasi,     f.questa,        f.in_vista,
-        s[0].numero, s[0].elevazione, s[0].azimut, s[0].segnale,
-        s[1].numero, s[1].elevazione, s[1].azimut, s[1].segnale,
-        s[2].numero, s[2].elevazione, s[2].azimut, s[2].segnale,
-        s[3].numero, s[3].elevazione, s[3].azimut, s[3].segnale};
-    std::size_t blocchi = s.size();
-    while (blocchi > 0 && s[blocchi - 1].numero.empty()) --blocchi;
-    return componi(prefisso, "$GPGSV", std::span(campi).first(3 + 4 * blocchi));
+std::string sentence(const Gsv& f, std::string_view prefix) {
+    const auto& s = f.satellites;
+    const std::array<std::string_view, 19> fields{
+        f.sentences,     f.this_one,        f.in_view,
+        s[0].number, s[0].elevation, s[0].azimuth, s[0].snr,
+        s[1].number, s[1].elevation, s[1].azimuth, s[1].snr,
+        s[2].number, s[2].elevation, s[2].azimuth, s[2].snr,
+        s[3].number, s[3].elevation, s[3].azimuth, s[3].snr};
+    std::size_t blocks = s.size();
+    while (blocks > 0 && s[blocks - 1].number.empty()) --blocks;
+    return compose(prefix, "$GPGSV", std::span(fields).first(3 + 4 * blocks));
 }
 
-std::string frase(const Rme& f, std::string_view prefisso) {
-    return componi(prefisso, "$PGRME", {f.orizzontale, "M", f.verticale, "M", f.sferico, "M"});
+std::string sentence(const Rme& f, std::string_view prefix) {
+    return compose(prefix, "$PGRME", {f.horizontal, "M", f.vertical, "M", f.spherical, "M"});
 }
 
-std::string frase(const Zda& f, std::string_view prefisso) {
-    return componi(prefisso, "$GPZDA", {f.ora, f.giorno, f.mese, f.anno, f.zona_ore, f.zona_minuti});
+std::string sentence(const Zda& f, std::string_view prefix) {
+    return compose(prefix, "$GPZDA", {f.time_field, f.day, f.month, f.year, f.zone_hours, f.zone_minutes});
 }
 
-std::string frase(const Gll& f, std::string_view prefisso) {
-    return componi(prefisso, "$GPGLL", {f.lat, f.ns, f.lon, f.ew, f.ora, f.stato, f.modo});
+std::string sentence(const Gll& f, std::string_view prefix) {
+    return compose(prefix, "$GPGLL", {f.lat, f.ns, f.lon, f.ew, f.time_field, f.status, f.mode});
 }
 
-std::string frase(const Hdt& f, std::string_view prefisso) { return componi(prefisso, "$GPHDT", {f.prua, "T"}); }
+std::string sentence(const Hdt& f, std::string_view prefix) { return compose(prefix, "$GPHDT", {f.heading, "T"}); }
 
 }  // namespace vadrel

@@ -31,62 +31,62 @@ std::optional<int> read_digits(std::string_view text, std::size_t at, std::size_
 // Recommended minimum data. Its last field is always empty, so the text
 // before "*" ends with ",".
 struct Rmc {
-    std::string ora;    // hhmmss
-    std::string stato;  // A valid, V no fix
+    std::string time_field;    // hhmmss
+    std::string status;  // A valid, V no fix
     std::string lat;    // ddmm.mmmm
     std::string ns;
     std::string lon;  // dddmm.mmmm
     std::string ew;
-    std::string velocita;  // knots
-    std::string rotta;     // degrees true
+    std::string speed;  // knots
+    std::string course;     // degrees true
     std::string data;      // ddmmyy
-    std::string variazione;
-    std::string variazione_ew;
+    std::string variation;
+    std::string variation_ew;
 };
 // $GPRMC,201528,A,4400.6787,N,01007.7087,E,0.0,000.0,090503,000.0,W,*4B
-std::string frase(const Rmc& f, std::string_view prefisso = {});
+std::string sentence(const Rmc& f, std::string_view prefix = {});
 
 // Fix data.
 struct Gga {
-    std::string ora;
+    std::string time_field;
     std::string lat;
     std::string ns;
     std::string lon;
     std::string ew;
-    std::string qualita;    // 0 no fix, 1 GPS fix
-    std::string satelliti;  // in use, two digits
+    std::string quality;    // 0 no fix, 1 GPS fix
+    std::string satellites;  // in use, two digits
     std::string hdop;
-    std::string quota;  // metres above sea level
-    std::string quota_unita;
-    std::string geoide;  // separation of the geoid from the ellipsoid, metres
-    std::string geoide_unita;
+    std::string altitude;  // metres above sea level
+    std::string altitude_unit;
+    std::string geoid;  // separation of the geoid from the ellipsoid, metres
+    std::string geoid_unit;
     std::string eta_dgps;
-    std::string stazione_dgps;
+    std::string dgps_station;
 };
 // $GPGGA,201528,4400.6787,N,01007.7087,E,1,03,6.3,254.5,M,47.9,M,,*44
-std::string frase(const Gga& f, std::string_view prefisso = {});
+std::string sentence(const Gga& f, std::string_view prefix = {});
 
 // Course and speed over ground.
 struct Vtg {
-    std::string rotta_vera;
-    std::string rotta_magnetica;
-    std::string nodi;
+    std::string course_true;
+    std::string course_magnetic;
+    std::string knots;
     std::string kmh;
 };
 // $GPVTG,327.9,T,327.4,M,03.0,N,05.5,K*40
-std::string frase(const Vtg& f, std::string_view prefisso = {});
+std::string sentence(const Vtg& f, std::string_view prefix = {});
 
 // Dilution of precision and the satellites in use.
 struct Gsa {
-    std::string modo;  // A automatic
+    std::string mode;  // A automatic
     std::string fix;   // 1 none, 2 2D, 3 3D
-    std::array<std::string, 12> satelliti;
+    std::array<std::string, 12> satellites;
     std::string pdop;
     std::string hdop;
     std::string vdop;
 };
 // $GPGSA,A,3,,,,18,,,27,29,,,,,6.3,6.3,1.0*34
-std::string frase(const Gsa& f, std::string_view prefisso = {});
+std::string sentence(const Gsa& f, std::string_view prefix = {});
 
 // Satellites in view, four to a sentence. The last sentence of a group may
 // carry fewer: the blocks after its last satellite with a number are left
@@ -94,39 +94,39 @@ std::string frase(const Gsa& f, std::string_view prefisso = {});
 // "$GPGSV,1,1,00*79" with none in view).
 struct Gsv {
     struct Satellite {
-        std::string numero;
-        std::string elevazione;
-        std::string azimut;
-        std::string segnale;  // signal to noise, dB; empty when not tracked
+        std::string number;
+        std::string elevation;
+        std::string azimuth;
+        std::string snr;  // signal to noise, dB; empty when not tracked
     };
-    std::string frasi;   // sentences in the group
-    std::string questa;  // this one's number in the group
-    std::string in_vista;
-    std::array<Satellite, 4> satelliti;
+    std::string sentences;   // sentences in the group
+    std::string this_one;  // this one's number in the group
+    std::string in_view;
+    std::array<Satellite, 4> satellites;
 };
 // $GPGSV,2,1,08,04,47,228,46,14,05,121,,16,16,303,39,18,57,057,46*7C
-std::string frase(const Gsv& f, std::string_view prefisso = {});
+std::string sentence(const Gsv& f, std::string_view prefix = {});
 
 // Estimated position error, a proprietary sentence of the maker code GRM.
 struct Rme {
-    std::string orizzontale;  // metres
-    std::string verticale;
-    std::string sferico;
+    std::string horizontal;  // metres
+    std::string vertical;
+    std::string spherical;
 };
 // $PGRME,297.9,M,300.0,M,297.9,M*2D
-std::string frase(const Rme& f, std::string_view prefisso = {});
+std::string sentence(const Rme& f, std::string_view prefix = {});
 
 // Date and time; the local zone as hours and minutes from UTC.
 struct Zda {
-    std::string ora;
-    std::string giorno;
-    std::string mese;
-    std::string anno;  // four digits
-    std::string zona_ore;
-    std::string zona_minuti;
+    std::string time_field;
+    std::string day;
+    std::string month;
+    std::string year;  // four digits
+    std::string zone_hours;
+    std::string zone_minutes;
 };
 // $GPZDA,201528,09,05,2003,00,00*49
-std::string frase(const Zda& f, std::string_view prefisso = {});
+std::string sentence(const Zda& f, std::string_view prefix = {});
 
 // Geographic position, latitude and longitude, with the time of the fix.
 struct Gll {
@@ -134,18 +134,18 @@ struct Gll {
     std::string ns;
     std::string lon;
     std::string ew;
-    std::string ora;
-    std::string stato;  // A valid, V no fix
-    std::string modo;   // A autonomous, N not valid
+    std::string time_field;
+    std::string status;  // A valid, V no fix
+    std::string mode;   // A autonomous, N not valid
 };
 // $GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B
-std::string frase(const Gll& f, std::string_view prefisso = {});
+std::string sentence(const Gll& f, std::string_view prefix = {});
 
 // Heading, degrees true.
 struct Hdt {
-    std::string prua;  // empty when unknown
+    std::string heading;  // empty when unknown
 };
 // $GPHDT,327.9,T*3A
-std::string frase(const Hdt& f, std::string_view prefisso = {});
+std::string sentence(const Hdt& f, std::string_view prefix = {});
 
 }  // namespace vadrel

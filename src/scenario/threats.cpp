@@ -76,7 +76,7 @@ bool Threats::jamming(std::int64_t utc_ms) const {
 
 void Threats::affect(SecondOfVehicle& second, std::size_t /*n*/) {
     const std::int64_t now = second.time.utc_ms;
-    const Cielo& cielo = second.options.cielo;
+    const SkyOptions& sky_options = second.options.sky_options;
     if (drift_ && now >= drift_->start_ms) {
         const double metres = drift_->drift.metres_per_second * static_cast<double>(now - drift_->start_ms) / 1000.0;
         const double course = drift_->drift.course * std::numbers::pi / 180.0;
@@ -84,7 +84,7 @@ void Threats::affect(SecondOfVehicle& second, std::size_t /*n*/) {
             displaced(second.vehicle.lat, second.vehicle.lon, {metres * std::sin(course), metres * std::cos(course), 0.0});
         second.vehicle.lat = shown.lat;
         second.vehicle.lon = shown.lon;
-        if (second.sky && cielo.satelliti) {
+        if (second.sky && sky_options.satellites) {
             for (SatelliteInView& s : second.sky->satellites) {
                 if (s.snr > 0) s.snr = spoofed_snr;
             }
@@ -92,10 +92,10 @@ void Threats::affect(SecondOfVehicle& second, std::size_t /*n*/) {
     }
     if (jamming(now)) {
         const double share = static_cast<double>(now - jamming_->start_ms) / static_cast<double>(jamming_->length_ms);
-        if (second.sky || second.options.frasi_complete) {
+        if (second.sky || second.options.full_set) {
             second.sky = jammed_sky(second.sky ? *second.sky : classic_sky(), share);
         }
-        if (share >= 2.0 / 3.0) second.options.senza_fix = true;
+        if (share >= 2.0 / 3.0) second.options.no_fix = true;
     }
 }
 

@@ -67,9 +67,9 @@ std::string port_reason(QSerialPort::SerialPortError error, int system_error) {
 
 PortError open_error(QSerialPort::SerialPortError error) {
     switch (error) {
-        case QSerialPort::DeviceNotFoundError: return PortError::porta_inesistente;
-        case QSerialPort::PermissionError: return PortError::porta_in_uso;
-        default: return PortError::errore_porta;
+        case QSerialPort::DeviceNotFoundError: return PortError::port_missing;
+        case QSerialPort::PermissionError: return PortError::port_busy;
+        default: return PortError::port_error_text;
     }
 }
 
@@ -104,7 +104,7 @@ void DevicePort::open(const LineSettings& settings) {
                                    "): " + port_reason(port_.error(), errno);
         port_.close();
         port_.clearError();
-        throw port_failure(PortError::impostazioni_rifiutate, detail);
+        throw port_failure(PortError::settings_refused, detail);
     }
     port_.clearError();
 }
@@ -152,7 +152,7 @@ std::string DevicePort::describe() const { return device_; }
 void DevicePort::lose(const std::string& what, int system_error) {
     const std::string detail = device_ + ": " + port_reason(port_.error(), system_error) + what;
     close();
-    throw port_failure(PortError::porta_persa, detail);
+    throw port_failure(PortError::port_lost, detail);
 }
 
 int kernel_output_queue(qintptr handle) {

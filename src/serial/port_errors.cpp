@@ -8,13 +8,13 @@ namespace {
 
 std::string_view text_of(PortError error) {
     switch (error) {
-        case PortError::porta_inesistente: return "porta inesistente";
-        case PortError::porta_in_uso: return "porta già in uso o non accessibile";
-        case PortError::impostazioni_non_valide: return "impostazioni non valide";
-        case PortError::impostazioni_rifiutate: return "impostazioni rifiutate dalla porta";
-        case PortError::porta_persa: return "porta persa durante la scrittura";
-        case PortError::porta_virtuale_non_creata: return "porta virtuale non disponibile";
-        case PortError::errore_porta: break;
+        case PortError::port_missing: return "porta inesistente";
+        case PortError::port_busy: return "porta già in uso o non accessibile";
+        case PortError::settings_invalid: return "impostazioni non valide";
+        case PortError::settings_refused: return "impostazioni rifiutate dalla porta";
+        case PortError::port_lost: return "porta persa durante la scrittura";
+        case PortError::virtual_port_not_created: return "porta virtuale non disponibile";
+        case PortError::port_error_text: break;
     }
     return "errore della porta";
 }

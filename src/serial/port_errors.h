@@ -13,13 +13,13 @@
 namespace vadrel {
 
 enum class PortError : int {
-    porta_inesistente = 8002,          // no such device, or a port number without a device
-    porta_in_uso = 8005,               // another program holds it, or access is refused
-    impostazioni_non_valide = 8010,    // a settings text that is not "baud,parity,data,stop"
-    impostazioni_rifiutate = 8012,     // the device refused the line settings
-    porta_persa = 8015,                // the device went away (adapter unplugged) while writing
-    porta_virtuale_non_creata = 8018,  // the pseudo-terminal or its link could not be made
-    errore_porta = 8020,               // any other failure the device reports
+    port_missing = 8002,          // no such device, or a port number without a device
+    port_busy = 8005,               // another program holds it, or access is refused
+    settings_invalid = 8010,    // a settings text that is not "baud,parity,data,stop"
+    settings_refused = 8012,     // the device refused the line settings
+    port_lost = 8015,                // the device went away (adapter unplugged) while writing
+    virtual_port_not_created = 8018,  // the pseudo-terminal or its link could not be made
+    port_error_text = 8020,               // any other failure the device reports
 };
 
 // A PortFailure with the error's number and "text: detail" as its message

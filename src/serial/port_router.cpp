@@ -62,13 +62,13 @@ bool PortRouter::is_open() const { return active_ != nullptr && active_->is_open
 
 void PortRouter::open() {
     if (!valid_com_port(number_))
-        throw port_failure(PortError::porta_inesistente, "COM " + std::to_string(number_));
+        throw port_failure(PortError::port_missing, "COM " + std::to_string(number_));
     Slot& target = slot(number_);
     if (is_open() && active_ == target.line.get() && active_settings_ == settings_) return;
     close();
     if (!target.line) {
         if (target.device.empty())
-            throw port_failure(PortError::porta_inesistente, "COM " + std::to_string(number_));
+            throw port_failure(PortError::port_missing, "COM " + std::to_string(number_));
         target.line = std::make_unique<DevicePort>(target.device);
     }
     target.line->open(settings_);  // throws PortFailure; nothing is open then
@@ -85,7 +85,7 @@ void PortRouter::set_port_number(std::int16_t number) { number_ = number; }
 
 void PortRouter::set_settings(const std::string& settings) {
     const std::optional<LineSettings> parsed = parse_line_settings(settings);
-    if (!parsed) throw port_failure(PortError::impostazioni_non_valide, "\"" + settings + "\"");
+    if (!parsed) throw port_failure(PortError::settings_invalid, "\"" + settings + "\"");
     settings_ = *parsed;
     settings_text_ = settings;
 }

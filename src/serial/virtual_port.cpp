@@ -65,22 +65,22 @@ void make_link(const std::string& link, const std::string& slave) {
     struct stat existing {};
     if (::lstat(link.c_str(), &existing) == 0) {
         if (!S_ISLNK(existing.st_mode))
-            throw port_failure(PortError::porta_virtuale_non_creata, link + ": esiste già e non è un collegamento");
+            throw port_failure(PortError::virtual_port_not_created, link + ": esiste già e non è un collegamento");
         const std::string target = link_target(link);
         struct stat pointed {};
         const bool dangling = ::stat(link.c_str(), &pointed) != 0 && errno == ENOENT;
         const bool pseudo_terminal = target.starts_with("/dev/pts/");
         if (pseudo_terminal && !dangling)
-            throw port_failure(PortError::porta_virtuale_non_creata,
+            throw port_failure(PortError::virtual_port_not_created,
                                link + ": porta già a " + target + ", una porta virtuale in uso da un altro "
                                "programma (forse un altro vadrel); scegli un altro nome");
         if (!pseudo_terminal || !dangling)
-            throw port_failure(PortError::porta_virtuale_non_creata,
+            throw port_failure(PortError::virtual_port_not_created,
                                link + ": esiste già e porta a " + target + "; lo lascio com'è");
         ::unlink(link.c_str());
     }
     if (::symlink(slave.c_str(), link.c_str()) != 0)
-        throw port_failure(PortError::porta_virtuale_non_creata, system_error(link.c_str()));
+        throw port_failure(PortError::virtual_port_not_created, system_error(link.c_str()));
 }
 
 }  // namespace
@@ -88,12 +88,12 @@ void make_link(const std::string& link, const std::string& slave) {
 VirtualSerialPort::VirtualSerialPort(std::string link_path) : link_path_(std::move(link_path)) {
     int master = -1, slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
-        throw port_failure(PortError::porta_virtuale_non_creata, system_error("openpty"));
+        throw port_failure(PortError::virtual_port_not_created, system_error("openpty"));
     master_.reset(master);
     slave_.reset(slave);
     char name[128];
     if (::ttyname_r(slave_.get(), name, sizeof name) != 0)
-        throw port_failure(PortError::porta_virtuale_non_creata, system_error("ttyname"));
+        throw port_failure(PortError::virtual_port_not_created, system_error("ttyname"));
     slave_path_ = name;
     make_raw(slave_.get(), 4800);
     dialout_problem_ = give_to_dialout(slave_.get());
@@ -156,7 +156,7 @@ bool VirtualSerialPort::write(std::string_view bytes) {
     if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
     const std::string detail = slave_path_ + ": " + italian_reason(errno);
     sending_ = false;
-    throw port_failure(PortError::porta_persa, detail);
+    throw port_failure(PortError::port_lost, detail);
 }
 
 std::string VirtualSerialPort::describe() const { return slave_path_ + " (virtuale)"; }
@@ -214,7 +214,7 @@ int VirtualSerialPort::unread_by_reader() const {
 #else  // not Linux
 
 VirtualSerialPort::VirtualSerialPort(std::string link_path) : link_path_(std::move(link_path)) {
-    throw port_failure(PortError::porta_virtuale_non_creata, "non disponibile su questo sistema");
+    throw port_failure(PortError::virtual_port_not_created, "non disponibile su questo sistema");
 }
 VirtualSerialPort::~VirtualSerialPort() = default;
 void VirtualSerialPort::open(const LineSettings& settings) { baud_ = settings.baud; }

@@ -38,7 +38,7 @@ namespace vadrel {
 // than `below` is hidden.
 bool hides(const Obstruction& obstruction, int azimuth, int elevation);
 
-inline constexpr double default_mask = maschera_predefinita;
+inline constexpr double default_mask = default_elevation_mask;
 
 struct SkySettings {
     double mask = default_mask;  // degrees

@@ -19,24 +19,24 @@ std::string one_decimal(double value) { return printed("%.1f", value); }
 
 void tell_fix(const Sky& sky, Rmc& rmc) {
     if (sky.fix != FixKind::none) {
-        rmc.stato = "A";
+        rmc.status = "A";
         return;
     }
-    rmc.stato = "V";
-    for (std::string* field : {&rmc.lat, &rmc.ns, &rmc.lon, &rmc.ew, &rmc.velocita, &rmc.rotta}) field->clear();
+    rmc.status = "V";
+    for (std::string* field : {&rmc.lat, &rmc.ns, &rmc.lon, &rmc.ew, &rmc.speed, &rmc.course}) field->clear();
 }
 
 void tell_fix(const Sky& sky, Gga& gga) {
     if (sky.fix == FixKind::none) {
-        gga = Gga{gga.ora, "", "", "", "", "0", "00", "", "", "", "", "", gga.eta_dgps, gga.stazione_dgps};
+        gga = Gga{gga.time_field, "", "", "", "", "0", "00", "", "", "", "", "", gga.eta_dgps, gga.dgps_station};
         return;
     }
-    gga.qualita = "1";
-    gga.satelliti = printed("%02d", sky.used);
+    gga.quality = "1";
+    gga.satellites = printed("%02d", sky.used);
     gga.hdop = one_decimal(sky.dilution.hdop);
     if (sky.fix == FixKind::two_d) {
-        gga.quota.clear();
-        gga.quota_unita.clear();
+        gga.altitude.clear();
+        gga.altitude_unit.clear();
     }
 }
 
@@ -50,7 +50,7 @@ Gsa gsa_of(const Sky& sky) {
     gsa.fix = sky.fix == FixKind::three_d ? "3" : "2";
     std::size_t n = 0;
     for (const SatelliteInView& s : sky.satellites) {
-        if (s.used && n < gsa.satelliti.size()) gsa.satelliti[n++] = printed("%02d", s.prn);
+        if (s.used && n < gsa.satellites.size()) gsa.satellites[n++] = printed("%02d", s.prn);
     }
     gsa.pdop = one_decimal(sky.dilution.pdop);
     gsa.hdop = one_decimal(sky.dilution.hdop);
@@ -64,12 +64,12 @@ std::vector<Gsv> gsv_of(const Sky& sky) {
     std::vector<Gsv> group(sentences);
     for (std::size_t k = 0; k < sentences; ++k) {
         Gsv& g = group[k];
-        g.frasi = printed("%zu", sentences);
-        g.questa = printed("%zu", k + 1);
-        g.in_vista = printed("%02zu", in_view);
+        g.sentences = printed("%zu", sentences);
+        g.this_one = printed("%zu", k + 1);
+        g.in_view = printed("%02zu", in_view);
         for (std::size_t i = 0; i < 4 && 4 * k + i < in_view; ++i) {
             const SatelliteInView& s = sky.satellites[4 * k + i];
-            g.satelliti[i] = {printed("%02d", s.prn), printed("%02d", s.elevation), printed("%03d", s.azimuth),
+            g.satellites[i] = {printed("%02d", s.prn), printed("%02d", s.elevation), printed("%03d", s.azimuth),
                               s.snr > 0 ? printed("%02d", s.snr) : ""};
         }
     }
@@ -77,11 +77,11 @@ std::vector<Gsv> gsv_of(const Sky& sky) {
 }
 
 Gll gll_of(const Rmc& rmc) {
-    const bool fix = rmc.stato == "A";
-    return {rmc.lat, rmc.ns, rmc.lon, rmc.ew, rmc.ora, fix ? "A" : "V", fix ? "A" : "N"};
+    const bool fix = rmc.status == "A";
+    return {rmc.lat, rmc.ns, rmc.lon, rmc.ew, rmc.time_field, fix ? "A" : "V", fix ? "A" : "N"};
 }
 
-Hdt hdt_of(const Rmc& rmc) { return {rmc.rotta}; }
+Hdt hdt_of(const Rmc& rmc) { return {rmc.course}; }
 
 std::string time_field(std::int64_t ms_of_day, int fixes_per_second) {
     const auto seconds = static_cast<int>(ms_of_day / 1000);
@@ -133,35 +133,35 @@ std::vector<std::string> full_set(const FixTexts& fix, const Sky& sky, std::span
     for (const SentenceKind kind : kinds) {
         switch (kind) {
             case SentenceKind::rmc:
-                send(frase(rmc, prefix));
+                send(sentence(rmc, prefix));
                 break;
             case SentenceKind::gga: {
                 Gga gga{time, fix.lat, fix.ns, fix.lon, fix.ew, "", "", "", fix.altitude, "M", "", "M", "", ""};
                 tell_fix(sky, gga);
-                send(frase(gga, prefix));
+                send(sentence(gga, prefix));
                 break;
             }
             case SentenceKind::vtg: {
                 Vtg vtg{fix.course, fix.course, fix.knots, fix.kmh};  // no magnetic variation
                 tell_fix(sky, vtg);
-                send(frase(vtg, prefix));
+                send(sentence(vtg, prefix));
                 break;
             }
             case SentenceKind::gsa:
-                send(frase(gsa_of(sky), prefix));
+                send(sentence(gsa_of(sky), prefix));
                 break;
             case SentenceKind::gsv:
-                for (const Gsv& g : gsv_of(sky)) send(frase(g, prefix));
+                for (const Gsv& g : gsv_of(sky)) send(sentence(g, prefix));
                 break;
             case SentenceKind::zda:
-                send(frase(Zda{time, printed("%02d", t.day), printed("%02d", t.month), printed("%04d", year), "00", "00"},
+                send(sentence(Zda{time, printed("%02d", t.day), printed("%02d", t.month), printed("%04d", year), "00", "00"},
                            prefix));
                 break;
             case SentenceKind::gll:
-                send(frase(gll_of(rmc), prefix));
+                send(sentence(gll_of(rmc), prefix));
                 break;
             case SentenceKind::hdt:
-                send(frase(hdt_of(rmc), prefix));
+                send(sentence(hdt_of(rmc), prefix));
                 break;
         }
     }

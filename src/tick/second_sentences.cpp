@@ -57,7 +57,7 @@ struct Motion {
 };
 
 Motion motion_of(const SecondOfVehicle& s) {
-    if (!s.options.moto_reale) return {still_course, still_speed, still_speed};
+    if (!s.options.real_motion) return {still_course, still_speed, still_speed};
     const GroundMotion ground = ground_motion(s.vehicle);
     const long tenths = std::lround(ground.course * 10.0) % 3600;
     return {printed("%03ld.%ld", tenths / 10, tenths % 10), printed("%.1f", ground.kmh / km_per_nautical_mile),
@@ -66,29 +66,29 @@ Motion motion_of(const SecondOfVehicle& s) {
 
 Rmc rmc_of(const SecondOfVehicle& s) {
     const SentenceTime& t = s.time;
-    if (s.options.senza_fix) return {t.time, "V", "", "", "", "", "", "", t.date, variation, variation_side};
+    if (s.options.no_fix) return {t.time, "V", "", "", "", "", "", "", t.date, variation, variation_side};
     const Fix f = fix_of(s.vehicle);
     const Motion m = motion_of(s);
     return {t.time, fix_valid, f.lat, f.ns, f.lon, f.ew, m.knots, m.course, t.date, variation, variation_side};
 }
 
 Gga gga_of(const SecondOfVehicle& s) {
-    if (s.options.senza_fix) return {s.time.time, "", "", "", "", "0", "00", "", "", "", "", "", "", ""};
+    if (s.options.no_fix) return {s.time.time, "", "", "", "", "0", "00", "", "", "", "", "", "", ""};
     const Fix f = fix_of(s.vehicle);
     return {s.time.time, f.lat, f.ns, f.lon, f.ew, "1", printed("%02zu", satellites_in_use.size()),
-            hdop, printed("%.1f", s.options.quota), "M", "", "M", "", ""};
+            hdop, printed("%.1f", s.options.altitude), "M", "", "M", "", ""};
 }
 
 Vtg vtg_of(const SecondOfVehicle& s) {
-    if (s.options.senza_fix) return {};
+    if (s.options.no_fix) return {};
     const Motion m = motion_of(s);
     return {m.course, m.course, m.knots, m.kmh};  // no magnetic variation: the $GPRMC says 000.0
 }
 
 Gsa gsa_of(const SecondOfVehicle& s) {
-    if (s.options.senza_fix) return {"A", "1", {}, "", "", ""};
+    if (s.options.no_fix) return {"A", "1", {}, "", "", ""};
     Gsa f{"A", "3", {}, pdop, hdop, vdop};
-    std::copy(satellites_in_use.begin(), satellites_in_use.end(), f.satelliti.begin());
+    std::copy(satellites_in_use.begin(), satellites_in_use.end(), f.satellites.begin());
     return f;
 }
 
@@ -120,13 +120,13 @@ std::vector<std::string> full_set_of(const SecondOfVehicle& s) {
     fix.kmh = m.kmh;
     fix.variation = variation;
     fix.variation_ew = variation_side;
-    fix.altitude = printed("%.1f", s.options.quota + s.altitude_error);
+    fix.altitude = printed("%.1f", s.options.altitude + s.altitude_error);
     Sky sky = s.sky ? *s.sky : classic_sky();
-    if (s.options.senza_fix) sky = unheard(std::move(sky));
-    const Cielo& cielo = s.options.cielo;
-    if (!cielo.frasi.empty()) return full_set(fix, sky, cielo.frasi, cielo.talker, s.prefix);
-    if (cielo.satelliti) return full_set(fix, sky, full_set_with_sky, cielo.talker, s.prefix);
-    return full_set(fix, sky, classic_full_set, cielo.talker, s.prefix);
+    if (s.options.no_fix) sky = unheard(std::move(sky));
+    const SkyOptions& sky_options = s.options.sky_options;
+    if (!sky_options.sentences.empty()) return full_set(fix, sky, sky_options.sentences, sky_options.talker, s.prefix);
+    if (sky_options.satellites) return full_set(fix, sky, full_set_with_sky, sky_options.talker, s.prefix);
+    return full_set(fix, sky, classic_full_set, sky_options.talker, s.prefix);
 }
 
 const std::string radio_separator("\r\n\0\0\0\0\0", 7);
@@ -142,9 +142,9 @@ std::string framed(const std::vector<std::string>& sentences) {
 
 }  // namespace
 
-SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options, int fixes_per_second) {
+SentenceTime sentence_time(Clock& clock, const ReceiverOptions& options, int fixes_per_second) {
     SentenceTime t;
-    if (!options.utc && !options.frasi_complete) {
+    if (!options.utc && !options.full_set) {
         const std::string time = "000000" + without(clock.time_text(), '.');
         t.time = time.substr(time.size() - 6);
         t.date = without(clock.date_text(), '/');
@@ -176,12 +176,12 @@ SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options, int f
 }
 
 std::vector<std::string> second_sentences(const SecondOfVehicle& s) {
-    const OpzioniRicevitore& o = s.options;
-    if (s.mode != Mode::radio && o.frasi_complete) return full_set_of(s);
-    const std::string rmc = frase(rmc_of(s), s.prefix);
+    const ReceiverOptions& o = s.options;
+    if (s.mode != Mode::radio && o.full_set) return full_set_of(s);
+    const std::string rmc = sentence(rmc_of(s), s.prefix);
     if (s.mode == Mode::radio) {
-        if (!o.frasi_complete && !o.senza_fix) return {gsv_1, gsv_2, rme, rmc, vtg, gga, gsa};
-        return {gsv_1, gsv_2, rme, rmc, frase(vtg_of(s)), frase(gga_of(s)), frase(gsa_of(s))};
+        if (!o.full_set && !o.no_fix) return {gsv_1, gsv_2, rme, rmc, vtg, gga, gsa};
+        return {gsv_1, gsv_2, rme, rmc, sentence(vtg_of(s)), sentence(gga_of(s)), sentence(gsa_of(s))};
     }
     return {rmc};
 }

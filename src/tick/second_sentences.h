@@ -33,14 +33,14 @@ struct SentenceTime {
     int millisecond = 0;     // of the fix within its second, above one fix a second
     std::int64_t utc_ms = 0;  // the same instant since 1970 UTC, for the sky
 };
-SentenceTime sentence_time(Clock& clock, const OpzioniRicevitore& options, int fixes_per_second = 1);
+SentenceTime sentence_time(Clock& clock, const ReceiverOptions& options, int fixes_per_second = 1);
 
 // What one second tells of one vehicle.
 struct SecondOfVehicle {
     Vehicle vehicle;
     std::string prefix;  // "@3" in multi-user mode, else empty
     Mode mode = Mode::gps_standard;
-    OpzioniRicevitore options;
+    ReceiverOptions options;
     SentenceTime time;
     // The full set's sky (with Cielo::satelliti, the satellites from their
     // orbits; nothing: the fixed sky it has always claimed, classic_sky())
@@ -70,21 +70,21 @@ std::string second_text(const std::vector<std::string>& sentences, Mode mode);
 
 // The six fixed sentences of the burst, in burst order around the $GPRMC,
 // made by the builders from their fixed field values.
-inline const std::string gsv_1 = frase(Gsv{"2", "1", "08",
+inline const std::string gsv_1 = sentence(Gsv{"2", "1", "08",
                                            {{{"04", "47", "228", "46"},
                                              {"14", "05", "121", ""},
                                              {"16", "16", "303", "39"},
                                              {"18", "57", "057", "46"}}}});
-inline const std::string gsv_2 = frase(Gsv{"2", "2", "08",
+inline const std::string gsv_2 = sentence(Gsv{"2", "2", "08",
                                            {{{"19", "64", "163", "46"},
                                              {"22", "09", "040", "41"},
                                              {"27", "39", "196", "44"},
                                              {"29", "33", "067", "46"}}}});
-inline const std::string rme = frase(Rme{"297.9", "300.0", "297.9"});
-inline const std::string vtg = frase(Vtg{"327.9", "327.4", "03.0", "05.5"});
-inline const std::string gga = frase(
+inline const std::string rme = sentence(Rme{"297.9", "300.0", "297.9"});
+inline const std::string vtg = sentence(Vtg{"327.9", "327.4", "03.0", "05.5"});
+inline const std::string gga = sentence(
     Gga{"201528", "4400.6787", "N", "01007.7087", "E", "1", "03", "6.3", "254.5", "M", "47.9", "M", "", ""});
 inline const std::string gsa =
-    frase(Gsa{"A", "3", {"", "", "", "18", "", "", "27", "29", "", "", "", ""}, "6.3", "6.3", "1.0"});
+    sentence(Gsa{"A", "3", {"", "", "", "18", "", "", "27", "29", "", "", "", ""}, "6.3", "6.3", "1.0"});
 
 }  // namespace vadrel

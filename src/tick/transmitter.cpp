@@ -61,16 +61,16 @@ std::optional<double> carried_altitude(const std::vector<std::string>& sentences
 
 }  // namespace
 
-void Transmitter::set_receiver(const OpzioniRicevitore& options) {
-    if (options.guasti != receiver_.guasti) dice_ = SplitMix64(options.guasti.seme);
-    if (options.guasti.seme != receiver_.guasti.seme || options.cielo.rumore != receiver_.cielo.rumore) noise_.clear();
-    if (options.guasti.perdita_fix != receiver_.guasti.perdita_fix) outage_origin_ms_.reset();
+void Transmitter::set_receiver(const ReceiverOptions& options) {
+    if (options.faults != receiver_.faults) dice_ = SplitMix64(options.faults.seed);
+    if (options.faults.seed != receiver_.faults.seed || options.sky_options.noise != receiver_.sky_options.noise) noise_.clear();
+    if (options.faults.fix_outage != receiver_.faults.fix_outage) outage_origin_ms_.reset();
     receiver_ = options;
 }
 
 int Transmitter::fixes_per_second() const {
-    if (!receiver_.frasi_complete || fleet_.mode() != Mode::gps_standard) return 1;
-    return receiver_.cielo.frequenza;
+    if (!receiver_.full_set || fleet_.mode() != Mode::gps_standard) return 1;
+    return receiver_.sky_options.rate;
 }
 
 void Transmitter::remove_view(TransmitterView& view) { std::erase(views_, &view); }
@@ -104,8 +104,8 @@ void Transmitter::track(std::size_t n, double now, bool reported) {
     tracks_.add(n, point);
 }
 
-int Transmitter::stream_rate(const OpzioniRicevitore& options) {
-    return options.frasi_complete ? options.cielo.frequenza : 1;
+int Transmitter::stream_rate(const ReceiverOptions& options) {
+    return options.full_set ? options.sky_options.rate : 1;
 }
 
 std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std::vector<std::string>* own) {
@@ -123,7 +123,7 @@ std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std:
     second.time = sentence_time(clock_, second.options, rate);
     receive(second, n);
     last_sky_ = second.sky;
-    last_without_fix_ = second.options.senza_fix || (second.sky && second.sky->fix == FixKind::none);
+    last_without_fix_ = second.options.no_fix || (second.sky && second.sky->fix == FixKind::none);
     std::vector<std::string> sentences = second_sentences(second);
     if (fix_in_second == 0) {
         if (const auto& shown = reported_[n]) {
@@ -136,7 +136,7 @@ std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std:
     }
     // GPS standard's own sentences are the current vehicle's stream too.
     if (own != nullptr && second.mode == Mode::gps_standard && rate == stream_rate(receiver_)) *own = sentences;
-    const FaultsOfSecond faults = apply_faults(receiver_.guasti, dice_, sentences);
+    const FaultsOfSecond faults = apply_faults(receiver_.faults, dice_, sentences);
 
     // The bytes are made in the mode whether or not the serial port is open:
     // the other outputs take them all the same. The monitor shows the
@@ -201,22 +201,22 @@ void Transmitter::send_streams(std::vector<std::string> own_of_current, double n
 
 void Transmitter::receive(SecondOfVehicle& second, std::size_t n) {
     const std::int64_t now_ms = second.time.utc_ms;
-    const Guasti& faults = receiver_.guasti;
-    if (faults.attivi && faults.perdita_fix.every > 0) {
+    const Faults& faults = receiver_.faults;
+    if (faults.enabled && faults.fix_outage.every > 0) {
         if (!outage_origin_ms_) outage_origin_ms_ = now_ms;
-        if (fix_lost(faults.perdita_fix, *outage_origin_ms_, now_ms)) second.options.senza_fix = true;
+        if (fix_lost(faults.fix_outage, *outage_origin_ms_, now_ms)) second.options.no_fix = true;
     }
-    const Cielo& cielo = receiver_.cielo;
-    if (cielo.satelliti && (receiver_.frasi_complete || cielo.rumore > 0.0)) {
-        second.sky = observe(constellation_at(now_ms), observer_of(second.vehicle, receiver_.quota),
-                             {cielo.maschera, cielo.ostacoli}, !second.options.senza_fix);
+    const SkyOptions& sky_options = receiver_.sky_options;
+    if (sky_options.satellites && (receiver_.full_set || sky_options.noise > 0.0)) {
+        second.sky = observe(constellation_at(now_ms), observer_of(second.vehicle, receiver_.altitude),
+                             {sky_options.mask, sky_options.obstructions}, !second.options.no_fix);
     }
     if (reported_.size() <= n) reported_.resize(n + 1);
     reported_[n].reset();
-    if (cielo.rumore > 0.0) {
-        while (noise_.size() <= n) noise_.emplace_back(cielo.rumore, faults.seme, noise_.size());
+    if (sky_options.noise > 0.0) {
+        while (noise_.size() <= n) noise_.emplace_back(sky_options.noise, faults.seed, noise_.size());
         Sky sky = second.sky ? *second.sky : classic_sky();
-        if (second.options.senza_fix) sky.fix = FixKind::none;
+        if (second.options.no_fix) sky.fix = FixKind::none;
         const Offset error = noise_[n].step(now_ms, sky);
         // Only what is said moves: the fleet's vehicle keeps its true position.
         const ArcPosition shown = displaced(second.vehicle.lat, second.vehicle.lon, error);

@@ -64,12 +64,12 @@ public:
     // still send once a second.
     int fixes_per_second() const;
     // The fixes a second of each vehicle's own stream, in every mode.
-    static int stream_rate(const OpzioniRicevitore& options);
+    static int stream_rate(const ReceiverOptions& options);
 
     // The receiver options from now on; a change of the faults starts their
     // sequence again from the seed.
-    const OpzioniRicevitore& receiver() const { return receiver_; }
-    void set_receiver(const OpzioniRicevitore& options);
+    const ReceiverOptions& receiver() const { return receiver_; }
+    void set_receiver(const ReceiverOptions& options);
 
     // The lines a second sends after its own sentences, each whole and
     // without line end, asked with the steady time of the second once the
@@ -116,7 +116,7 @@ public:
 
     // Whether the receiver has no fix: the loss of the signal switched on,
     // or the last fix sent had none (a timed loss, too few satellites).
-    bool without_fix() const { return receiver_.senza_fix || last_without_fix_; }
+    bool without_fix() const { return receiver_.no_fix || last_without_fix_; }
     // The sky of the last fix sent (the current vehicle's, with the
     // satellites option); nothing without it.
     const std::optional<Sky>& last_sky() const { return last_sky_; }
@@ -163,7 +163,7 @@ private:
     TrackHistory& tracks_;
     Output& output_;
     Clock& clock_;
-    OpzioniRicevitore receiver_;
+    ReceiverOptions receiver_;
     SplitMix64 dice_;
     // The receiver's errors: each vehicle's noise, drawn from the faults'
     // seed, and the start of the run the timed losses of the fix count from.

@@ -80,20 +80,20 @@ TEST(Options, ReadsEveryOption) {
                               "9600", "--modo", "multi", "--mezzi", "5", "--durata", "2.5", "--registra", "a.nmea",
                               "--riproduci", "b.nmea", "--velocita", "0,5", "--ciclo", "--invia-danneggiate",
                               "--salti-subito"});
-    EXPECT_EQ(std::tuple(o.senza_finestra, o.cartella, o.porta, o.baud, o.modo, o.mezzi, *o.durata),
-              std::tuple(true, "/tmp/x", 3, 9600, Options::Modo::multi, "5", 2.5));
+    EXPECT_EQ(std::tuple(o.no_window, o.folder, o.com_port, o.baud, o.mode, o.vehicles, *o.duration),
+              std::tuple(true, "/tmp/x", 3, 9600, Options::Mode::multi, "5", 2.5));
     const std::string here = std::filesystem::current_path().string();
-    EXPECT_EQ(std::tuple(*o.registra, *o.riproduci, o.velocita, o.ciclo, o.permesso().damaged, o.permesso().jumps),
+    EXPECT_EQ(std::tuple(*o.record_to, *o.replay_from, o.speed, o.loop, o.log_leave().damaged, o.log_leave().jumps),
               std::tuple(here + "/a.nmea", here + "/b.nmea", 0.5, true, true, true));
-    EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "1000"}).velocita, 1000.0);
+    EXPECT_EQ(parsed({"--riproduci", "b", "--velocita", "1000"}).speed, 1000.0);
     EXPECT_EQ(o.com,
               (std::map<int, PortMapping>{{1, {false, "/dev/ttyUSB0"}}, {2, {true, ""}}, {3, {true, "/tmp/gps"}}}));
     // The longest run still fits the timer's int milliseconds.
-    EXPECT_EQ(parsed({"--durata", "2147483"}).durata, durata_massima);
-    EXPECT_LE(durata_ms(durata_massima).count(), std::numeric_limits<int>::max());
+    EXPECT_EQ(parsed({"--durata", "2147483"}).duration, max_duration);
+    EXPECT_LE(duration_ms(max_duration).count(), std::numeric_limits<int>::max());
     const Options defaults = parsed({});
-    EXPECT_EQ(std::tuple(defaults.senza_finestra, defaults.porta, defaults.baud, defaults.modo, defaults.com.empty()),
-              std::tuple(false, 2, 4800, Options::Modo::gps, true));
+    EXPECT_EQ(std::tuple(defaults.no_window, defaults.com_port, defaults.baud, defaults.mode, defaults.com.empty()),
+              std::tuple(false, 2, 4800, Options::Mode::gps, true));
 }
 
 // Start-up makes the program's folder current: every path must already be
@@ -102,7 +102,7 @@ TEST(Options, PathsAreMadeAbsoluteAgainstTheStartingFolder) {
     const std::string here = std::filesystem::current_path().string();
     const Options o = parsed({"--cartella", "./rel/.", "--com", "1=pty:gps0", "--com", "3=dev/../tty0",
                               "--com", "4=ttyUSB0"});
-    EXPECT_EQ(o.cartella, here + "/rel");
+    EXPECT_EQ(o.folder, here + "/rel");
     EXPECT_EQ(o.com.at(1).device, here + "/gps0");
     EXPECT_EQ(o.com.at(3).device, here + "/dev/../tty0");
     EXPECT_EQ(o.com.at(4).device, "ttyUSB0");  // a bare name is the serial layer's to find
@@ -133,38 +133,38 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
 // The receiver options of a run: vadrel.ini's, with each one the command
 // line gives instead.
 TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
-    OpzioniRicevitore file;
-    file.utc = file.moto_reale = file.frasi_complete = file.senza_fix = true;
-    file.quota = 50;
-    file.guasti = {true, 0.1, 0.2, 0.3, 9, {}};
-    file.cielo.ostacoli = {{0, 90, 30}};
-    const auto over_file = [&file](OpzioniRicevitore change(OpzioniRicevitore)) { return change(file); };
-    const std::vector<std::pair<std::vector<std::string>, OpzioniRicevitore>> rows = {
+    ReceiverOptions file;
+    file.utc = file.real_motion = file.full_set = file.no_fix = true;
+    file.altitude = 50;
+    file.faults = {true, 0.1, 0.2, 0.3, 9, {}};
+    file.sky_options.obstructions = {{0, 90, 30}};
+    const auto over_file = [&file](ReceiverOptions change(ReceiverOptions)) { return change(file); };
+    const std::vector<std::pair<std::vector<std::string>, ReceiverOptions>> rows = {
         {{"--utc=no", "--moto-reale=no", "--frasi", "rmc", "--senza-fix=no"},
-         over_file([](OpzioniRicevitore o) {
-             o.utc = o.moto_reale = o.frasi_complete = o.senza_fix = false;
+         over_file([](ReceiverOptions o) {
+             o.utc = o.real_motion = o.full_set = o.no_fix = false;
              return o;
          })},
-        {{"--quota", "-12.5"}, over_file([](OpzioniRicevitore o) { return o.quota = -12.5, o; })},
-        {{"--guasti", "no"}, over_file([](OpzioniRicevitore o) { return o.guasti.attivi = false, o; })},
+        {{"--quota", "-12.5"}, over_file([](ReceiverOptions o) { return o.altitude = -12.5, o; })},
+        {{"--guasti", "no"}, over_file([](ReceiverOptions o) { return o.faults.enabled = false, o; })},
         {{"--guasti", "tronca=0.5,seme=18446744073709551615"},
-         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0.5, 18446744073709551615ULL, {}}, o; })},
+         over_file([](ReceiverOptions o) { return o.faults = {true, 0, 0, 0.5, 18446744073709551615ULL, {}}, o; })},
         {{"--guasti", "perdita-fix=30/300"},
-         over_file([](OpzioniRicevitore o) { return o.guasti = {true, 0, 0, 0, 1, {30, 300}}, o; })},
+         over_file([](ReceiverOptions o) { return o.faults = {true, 0, 0, 0, 1, {30, 300}}, o; })},
         {{"--satelliti", "--maschera", "12.5", "--rumore", "3", "--frequenza", "10", "--talker", "gn",
           "--elenco-frasi", "RMC,GSV,HDT"},
-         over_file([](OpzioniRicevitore o) {
-             o.cielo = {true, 12.5, o.cielo.ostacoli, 3, 10, Talker::gn,
+         over_file([](ReceiverOptions o) {
+             o.sky_options = {true, 12.5, o.sky_options.obstructions, 3, 10, Talker::gn,
                         {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::hdt}};
              return o;
          })},
         // the command line's obstructions stand for the file's, "no" for none
         {{"--ostacolo", "200-340:40", "--ostacolo", "350-10:20"},
-         over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli = {{200, 340, 40}, {350, 10, 20}}, o; })},
-        {{"--ostacolo", "no"}, over_file([](OpzioniRicevitore o) { return o.cielo.ostacoli.clear(), o; })},
+         over_file([](ReceiverOptions o) { return o.sky_options.obstructions = {{200, 340, 40}, {350, 10, 20}}, o; })},
+        {{"--ostacolo", "no"}, over_file([](ReceiverOptions o) { return o.sky_options.obstructions.clear(), o; })},
     };
     for (const auto& [args, expected] : rows) {
-        EXPECT_EQ(ricevitore_per(file, parsed(args)), expected) << ::testing::PrintToString(args);
+        EXPECT_EQ(receiver_for(file, parsed(args)), expected) << ::testing::PrintToString(args);
     }
     // the presets over the file in one step; an option after one goes over it
     const std::pair<std::vector<std::string>, std::array<bool, 3>> presets[] = {  // utc, moto_reale, frasi_complete
@@ -174,21 +174,21 @@ TEST(Options, ReceiverOptionsOverrideTheSettingsFile) {
         {{"--ricevitore", "classico"}, {false, false, false}},
     };
     for (const auto& [args, expected] : presets) {
-        const OpzioniRicevitore got = ricevitore_per(expected[0] ? OpzioniRicevitore{} : file, parsed(args));
-        EXPECT_EQ((std::array{got.utc, got.moto_reale, got.frasi_complete}), expected)
+        const ReceiverOptions got = receiver_for(expected[0] ? ReceiverOptions{} : file, parsed(args));
+        EXPECT_EQ((std::array{got.utc, got.real_motion, got.full_set}), expected)
             << ::testing::PrintToString(args);
     }
-    OpzioniRicevitore on;
-    on.utc = on.moto_reale = on.frasi_complete = on.senza_fix = true;
-    EXPECT_EQ(ricevitore_per({}, parsed({"--utc", "--moto-reale=si", "--frasi", "complete", "--senza-fix"})), on);
+    ReceiverOptions on;
+    on.utc = on.real_motion = on.full_set = on.no_fix = true;
+    EXPECT_EQ(receiver_for({}, parsed({"--utc", "--moto-reale=si", "--frasi", "complete", "--senza-fix"})), on);
 }
 
 // The AIS switches of a run: vadrel.ini's, with each one the command line gives instead.
 TEST(Options, AisSwitchesOverrideTheSettingsFile) {
     AisSettings file;
-    file.nave_propria = true;
-    file.mezzi[4].name = "Quarto";
-    file.statici_subito = true;
+    file.own_ship = true;
+    file.vehicles[4].name = "Quarto";
+    file.statics_at_once = true;
     // the command line, attivi, nave_propria, statici_subito
     const std::tuple<std::vector<std::string>, bool, bool, bool> rows[] = {
         {{}, false, true, true},
@@ -197,10 +197,10 @@ TEST(Options, AisSwitchesOverrideTheSettingsFile) {
         {{"--ais", "--ais=no"}, false, true, true},
         {{"--ais-statici-subito=no"}, false, true, false},
     };
-    for (const auto& [args, attivi, nave_propria, statici] : rows) {
+    for (const auto& [args, enabled, own_ship, statics] : rows) {
         const AisSettings got = ais_per(file, parsed(args));
-        EXPECT_EQ(std::tuple(got.attivi, got.nave_propria, got.statici_subito, got.mezzi),
-                  std::tuple(attivi, nave_propria, statici, file.mezzi))
+        EXPECT_EQ(std::tuple(got.enabled, got.own_ship, got.statics_at_once, got.vehicles),
+                  std::tuple(enabled, own_ship, statics, file.vehicles))
             << ::testing::PrintToString(args);
     }
 }
@@ -255,9 +255,9 @@ TEST(Options, ControlInterfaceOverTheSettingsFile) {
         {{"--controllo", "8080", "--controllo", "no"}, {false, "0.0.0.0", 9000}},
     };
     for (const auto& [args, wanted] : rows) {
-        EXPECT_EQ(controllo_per(file, parsed(args)), wanted) << ::testing::PrintToString(args);
+        EXPECT_EQ(control_for(file, parsed(args)), wanted) << ::testing::PrintToString(args);
     }
-    EXPECT_FALSE(controllo_per(ControlSettings{}, parsed({})).on) << "off unless asked for";
+    EXPECT_FALSE(control_for(ControlSettings{}, parsed({})).on) << "off unless asked for";
 }
 
 // --mezzo, --rotta and --velocita-mezzo: one patch a vehicle, the values
@@ -266,15 +266,15 @@ TEST(Options, ControlInterfaceOverTheSettingsFile) {
 TEST(Options, VehiclesOfTheRun) {
     const Options o = parsed({"--mezzo", "3=45°30'N 9°12'E", "--rotta", "3=90", "--velocita-mezzo", "3=12,5 nodi",
                               "--velocita-mezzo", "0=20km/h", "--velocita-mezzo", "0=7", "--rotta", "20=359.5"});
-    ASSERT_EQ(o.mezzi_impostati.size(), 3U);
-    const VehiclePatch& three = o.mezzi_impostati.at(3);
+    ASSERT_EQ(o.vehicles_set.size(), 3U);
+    const VehiclePatch& three = o.vehicles_set.at(3);
     EXPECT_EQ(std::tuple(three.position, three.course, three.speed, three.unit),
               std::tuple(std::optional<std::string>("45°30'N 9°12'E"), std::optional(90.0), std::optional(12.5),
                          std::optional(SpeedUnit::knots)));
-    EXPECT_EQ(std::tuple(o.mezzi_impostati.at(0).speed, o.mezzi_impostati.at(0).unit),
+    EXPECT_EQ(std::tuple(o.vehicles_set.at(0).speed, o.vehicles_set.at(0).unit),
               std::tuple(std::optional(7.0), std::optional(SpeedUnit::kmh)))
         << "a value without a unit keeps the unit given before";
-    EXPECT_EQ(o.mezzi_impostati.at(20).course, 359.5);
+    EXPECT_EQ(o.vehicles_set.at(20).course, 359.5);
 
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"--rotta", "21=10"}, "--rotta vuole N=GRADI con N da 0 a 20, non \"21=10\""},
@@ -676,20 +676,20 @@ TEST(Program, AChangedMappingIsUsedAtOnceAndKept) {
 TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
     Started run({"--com", "2=pty", "--ais", "--mezzi", "3"},
                 {{"vadrel.ini", "[ais]\nattivi=false\nmezzo1_nome=Alfa\n"}});
-    EXPECT_EQ(run->ais().mezzi[1].name, "Alfa");
+    EXPECT_EQ(run->ais().vehicles[1].name, "Alfa");
     for (std::size_t n = 0; n < fleet_size; ++n) EXPECT_EQ(static_cast<bool>(run->fleet().in_use(n)), n < 3) << n;
 
     AisSettings twice = run->ais();
-    twice.mezzi[2].mmsi = twice.mezzi[1].mmsi;
+    twice.vehicles[2].mmsi = twice.vehicles[1].mmsi;
     EXPECT_EQ(run->change_ais(twice), "l'MMSI 900000001 è sia del mezzo 1 sia del mezzo 2");
-    EXPECT_EQ(run->ais().mezzi[2].mmsi, 900000002u);
+    EXPECT_EQ(run->ais().vehicles[2].mmsi, 900000002u);
     AisSettings renamed = run->ais();
-    renamed.mezzi[2].name = "Bravo";
+    renamed.vehicles[2].name = "Bravo";
     EXPECT_EQ(run->change_ais(renamed), "");
     const std::string ini = run.folder.get("vadrel.ini");
     EXPECT_NE(ini.find("attivi=false"), std::string::npos) << "--ais stays out of the file\n" << ini;
     EXPECT_NE(ini.find("mezzo2_nome=Bravo"), std::string::npos) << ini;
-    renamed.attivi = false;
+    renamed.enabled = false;
     EXPECT_EQ(run->change_ais(renamed), "");
     EXPECT_FALSE(run->fleet().in_use(1)) << "AIS off: the current vehicle alone";
 }
@@ -698,14 +698,14 @@ TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
 // vadrel.ini beside the file's own choice that the command line overrode.
 TEST(Program, AReceiverChangeKeepsTheFilesChoiceTheCommandLineOverrode) {
     Started run({"--com", "2=pty", "--senza-fix=no"}, {{"vadrel.ini", "[ricevitore]\nutc=true\nsenza_fix=true\n"}});
-    OpzioniRicevitore expected;
+    ReceiverOptions expected;
     expected.utc = true;
     EXPECT_EQ(run->receiver(), expected);
-    expected.moto_reale = true;
+    expected.real_motion = true;
     EXPECT_EQ(run->change_receiver(expected), "");
     EXPECT_TRUE(run.stop());
     run.program.reset();  // its folder free again
-    expected.senza_fix = true;
+    expected.no_fix = true;
     ProgramFolder place(run.folder.path());
     std::vector<std::string> problems;
     EXPECT_EQ(read_receiver_settings(SettingsFile(place), problems), expected);
@@ -826,7 +826,7 @@ TEST(Places, TheTableLivesWhereTheOperatorMayKeepIt) {
         const std::string exe_dir = tree.path(exe), data = tree.path("data");
         if (read_only) QFile::setPermissions(QString::fromStdString(exe_dir), QFile::ReadOwner | QFile::ExeOwner);
         const std::string chosen =
-            cartella_tabella(given ? std::optional(tree.path("mine")) : std::nullopt, exe_dir, data);
+            table_folder_of(given ? std::optional(tree.path("mine")) : std::nullopt, exe_dir, data);
         EXPECT_EQ(chosen, tree.path(expected)) << name;
     }
 }
@@ -841,7 +841,7 @@ TEST(Places, TheHelpIsTheFirstOneFound) {
     for (const auto& [helps, expected] : rows) {
         Tree tree;
         for (const QString& folder : helps) QFile(tree.help(folder)).open(QIODevice::WriteOnly);
-        const QString found = percorso_help(tree.help("mine"), QString::fromStdString(tree.path(bin)));
+        const QString found = route_help(tree.help("mine"), QString::fromStdString(tree.path(bin)));
         EXPECT_EQ(found, expected.isEmpty() ? QString() : tree.help(expected)) << expected.toStdString();
     }
 }

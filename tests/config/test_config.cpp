@@ -220,13 +220,13 @@ TEST(OutputPath, OwnFilesAndTheReplayedLogAreRefused) {
 
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
-using Tabella = VehicleRecords;
+using Table = VehicleRecords;
 using Items = std::array<std::string, 11>;
 
 // What a read leaves in a field it did not touch.
 constexpr std::int16_t X = -7;
 const VehicleRecord untouched{X, X, X, "?", X, X, X, "?", X, X, X, X};
-const Tabella sentinel = [] { Tabella t; t.fill(untouched); return t; }();
+const Table sentinel = [] { Table t; t.fill(untouched); return t; }();
 
 // The documented example: two vehicles, every other record never filled. The
 // file does not keep the seconds: the tables here hold X in them, which a read
@@ -244,8 +244,8 @@ std::string line(Items items, std::size_t k = 3, const std::string& item = "") {
     return text;
 }
 
-Tabella worked_example_table() {
-    Tabella t{};
+Table worked_example_table() {
+    Table t{};
     for (auto& v : t) v.lat_seconds = v.lon_seconds = X;
     t[0] = a;
     t[1] = b;
@@ -254,8 +254,8 @@ Tabella worked_example_table() {
 const std::string worked_example_text = cnf_text(line(A) + "\r\n" + line(B) + "\r\n");
 
 // Every record filled, each differently.
-Tabella full_table() {
-    Tabella t{};
+Table full_table() {
+    Table t{};
     const auto n = [](int value) { return static_cast<std::int16_t>(value); };
     for (int i = 0; i < static_cast<int>(fleet_size); ++i) {
         t[static_cast<std::size_t>(i)] = VehicleRecord{n(i * 4),        n(59 - i), X,           i % 2 ? "S" : "N",
@@ -267,8 +267,8 @@ Tabella full_table() {
 
 TEST(ConfigWriter, WritesTheWorkedExampleByteForByteAndEveryTableReadsBack) {
     EXPECT_EQ(table_text(worked_example_table()), worked_example_text);
-    for (const Tabella& table : {worked_example_table(), full_table()}) {
-        Tabella t = sentinel;
+    for (const Table& table : {worked_example_table(), full_table()}) {
+        Table t = sentinel;
         EXPECT_EQ(read_table_text(table_text(table), t), 1);
         EXPECT_EQ(t, table);
     }
@@ -276,7 +276,7 @@ TEST(ConfigWriter, WritesTheWorkedExampleByteForByteAndEveryTableReadsBack) {
 
 // Extremes, any non-zero flag, and texts a quoted item cannot hold as they are.
 TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
-    Tabella t{};
+    Table t{};
     t[0] = VehicleRecord{-3, -32768, 0, "S", 32767, 0, 0, "W", -1, 360, 1, -32768};
     const std::pair<std::string, std::string> texts[] = {
         {"a\"b", "a'b"}, {"N\r\nS", "N??S"}, {std::string("N\0S", 3), "N?S"}, {"\xC3\xA8", "??"}, {" a,# ", " a,# "}};
@@ -284,7 +284,7 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
         t[i + 1].lat_hemisphere = t[i + 1].lon_hemisphere = texts[i].first;
     const std::string text = table_text(t);
     EXPECT_EQ(text.substr(0, text.find("\r\n")), "-3,-32768,\"S\",,32767,0,\"W\",-1,360,#TRUE#,#TRUE#");
-    Tabella back = sentinel;
+    Table back = sentinel;
     ASSERT_EQ(read_table_text(text, back), 1);
     for (std::size_t i = 0; i < std::size(texts); ++i) {
         EXPECT_EQ(back[i + 1].lat_hemisphere + "|" + back[i + 1].lon_hemisphere,
@@ -297,7 +297,7 @@ TEST(ConfigWriter, WritesOddValuesSoTheyReadBack) {
 // blanks, records split over lines); here what a failed read has filled.
 TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
     const std::string la = line(A), lb = line(B), full = table_text(full_table());
-    const Tabella read_full = full_table();
+    const Table read_full = full_table();
     const std::tuple<const char*, std::string, int, std::vector<VehicleRecord>> rows[] = {
         // name, content, result, records (as many as it reached)
         {"the marker alone: no record reached", "\"#\",\"#\"\r\n", 1, {}},
@@ -309,7 +309,7 @@ TEST(ConfigReader, FillsRecordsUpToTheMarkerOrTheFailure) {
         {"input ends mid record: that record untouched", la + "\r\n45,30,\"S\",,9,12,\"W\"", 0, {a}},
     };
     for (const auto& [name, content, result, records] : rows) {
-        Tabella t = sentinel;
+        Table t = sentinel;
         EXPECT_EQ(read_table(content, t), (TableRead{static_cast<std::int16_t>(result), records.size()})) << name;
         for (std::size_t i = 0; i < t.size(); ++i) {
             EXPECT_EQ(t[i], i < records.size() ? records[i] : untouched) << name << ' ' << i;
@@ -329,7 +329,7 @@ TEST(ConfigReader, ReadsAnItemAsItsFieldWants) {
     for (const auto& row : rows) {
         for (std::size_t c = 1; c < 4; ++c) {
             const std::size_t k = std::array<std::size_t, 4>{0, 0, 2, 9}[c];
-            Tabella t = sentinel;
+            Table t = sentinel;
             const bool read = read_table_text(line(B, k, row[0]) + "\r\n#", t) == 1;
             const std::string got = k == 2 ? t[0].lat_hemisphere : std::to_string(k == 0 ? t[0].lat_degrees : t[0].kmh);
             EXPECT_EQ(row[c] == "*" ? "*" : read ? got : "-", row[c]) << row[0] << " as item " << k + 1;
@@ -344,8 +344,8 @@ TEST(ConfigCorpus, EveryFileReadsWithoutHarm) {
     for (const auto& entry : std::filesystem::directory_iterator(VADREL_CONFIG_CORPUS)) {
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string name = entry.path().filename().string(), bytes(std::istreambuf_iterator<char>(in), {});
-        EXPECT_EQ(fuzzing::check_configurazione(bytes), "") << name;
-        Tabella table{};
+        EXPECT_EQ(fuzzing::check_table(bytes), "") << name;
+        Table table{};
         const int result = read_table_text(bytes, table);
         EXPECT_EQ(result, name.rfind("ok-", 0) == 0 ? 1 : name.rfind("ko-", 0) == 0 ? 0 : result) << name;
     }
@@ -483,11 +483,11 @@ struct Bench {
     VehicleTable table{fleet};
     std::vector<std::string> messages;
     const Tell tell = [this](const QString& message) { messages.push_back(message.toStdString()); };
-    const std::string path = f.at(nome_file_configurazione);
+    const std::string path = f.at(table_file_name);
     const std::string about = "Il file di configurazione " + path;  // how each message about it starts
 
     explicit Bench(const std::string& before = "") {
-        if (!before.empty()) f.put(nome_file_configurazione, before);
+        if (!before.empty()) f.put(table_file_name, before);
         run();
     }
     // A new run of the program in the same folder.
@@ -498,11 +498,11 @@ struct Bench {
         file = std::make_unique<TableFile>(*folder);
     }
     // The fleet as these records read.
-    void use(const Tabella& records) { table.load(records, true); }
+    void use(const Table& records) { table.load(records, true); }
     int load() { return load_table(table, *file, tell); }
     bool save() { return save_table(table, *file, tell); }
     void autosave() { save_table_if_changed(table, *file, tell); }
-    std::string cnf() const { return f.get(nome_file_configurazione); }
+    std::string cnf() const { return f.get(table_file_name); }
     ino_t inode() const {
         struct stat st {};
         return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -511,7 +511,7 @@ struct Bench {
     std::vector<std::string> others() const {
         std::vector<std::string> names = f.names();
         std::erase_if(names, [](const std::string& n) {
-            return n == nome_file_configurazione || n == nome_file_posizioni || n == "vadrel.lock";
+            return n == table_file_name || n == positions_file_name || n == "vadrel.lock";
         });
         return names;
     }
@@ -551,7 +551,7 @@ TEST(ConfigFile, ReadsTheFileInTheProgramsFolder) {
     for (const auto& [name, bytes, result] : rows) {
         Bench b;
         ASSERT_EQ(bytes == "/" ? mkdir(b.path.c_str(), 0755) : bytes == "|" ? mkfifo(b.path.c_str(), 0644) : 0, 0);
-        if (bytes.size() > 1) b.f.put(nome_file_configurazione, bytes);
+        if (bytes.size() > 1) b.f.put(table_file_name, bytes);
         EXPECT_EQ(b.load(), result) << name;
         EXPECT_EQ(b.table.text() == worked_example_text, result == 1) << name;
         EXPECT_EQ(b.messages, std::vector<std::string>{}) << name;
@@ -588,7 +588,7 @@ TEST(ConfigFile, ASaveKeepsADamagedFileAsAVerifiedCopyFirst) {
         b.use(worked_example_table());
         EXPECT_TRUE(b.save()) << name;
         EXPECT_TRUE(b.save()) << name << ": the file is good now: no copy of it";
-        EXPECT_EQ(std::tuple(b.cnf(), b.f.mode(nome_file_configurazione), b.others()),
+        EXPECT_EQ(std::tuple(b.cnf(), b.f.mode(table_file_name), b.others()),
                   std::tuple(worked_example_text, mode, after))
             << name;
         EXPECT_THAT(b.messages, ElementsAre(b.about + " non era leggibile per intero.\nUna copia è stata conservata "
@@ -606,7 +606,7 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
     const std::string big = damaged + std::string(64 << 10, 'x');
     const std::tuple<const char*, std::function<void(Bench&)>, rlim_t, const char*, bool> rows[] = {
         // name, what is in the way once the program runs, file size limit, why, whether the next run is refused
-        {"damaged, no room for a copy", [&](Bench& b) { b.f.put(nome_file_configurazione, big); }, 16 << 10,
+        {"damaged, no room for a copy", [&](Bench& b) { b.f.put(table_file_name, big); }, 16 << 10,
          "non era leggibile per intero e non è stato possibile conservarne una copia in ", false},
         {"a folder in its place", [](Bench& b) { mkdir(b.path.c_str(), 0755); }, RLIM_INFINITY,
          "al suo posto c'è una cartella", false},
@@ -615,7 +615,7 @@ TEST(ConfigFile, AFileThatMustStayIsLeftAndTheTableIsSavedBesideIt) {
          "è un collegamento simbolico a ", true},
         {"another user's file put there while running",
          [](Bench& b) {
-             b.f.put(nome_file_configurazione, "suo");
+             b.f.put(table_file_name, "suo");
              ASSERT_EQ(lchown(b.path.c_str(), other_user, other_user), 0);
          },
          RLIM_INFINITY, "appartiene all'utente nobody", true},
@@ -722,12 +722,12 @@ TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
     const std::tuple<const char*, const char*, std::string, double> rows[] = {
         // name, the file changed between the runs (none: nothing changed), its bytes ("": removed), latitude
         {"as saved", nullptr, "", lat},
-        {"vadrel.cnf moved to another minute by hand", nome_file_configurazione,
+        {"vadrel.cnf moved to another minute by hand", table_file_name,
          cnf_text("44,2,\"N\",,10,8,\"W\",30,90,#TRUE#,#FALSE#\r\n"), 158520.0},
-        {"vadrel.cnf in the other hemisphere", nome_file_configurazione,
+        {"vadrel.cnf in the other hemisphere", table_file_name,
          cnf_text("44,1,\"N\",,10,8,\"E\",30,90,#TRUE#,#FALSE#\r\n"), 158460.0},
-        {"no positions file", nome_file_posizioni, "", 158460.0},
-        {"a damaged positions file", nome_file_posizioni, "0 158473,4 x\n", 158460.0},
+        {"no positions file", positions_file_name, "", 158460.0},
+        {"a damaged positions file", positions_file_name, "0 158473,4 x\n", 158460.0},
     };
     for (const auto& [name, changed, bytes, expected] : rows) {
         Bench b;
@@ -736,7 +736,7 @@ TEST(ConfigFile, ARestartGoesOnFromTheExactPositionWhereVadrelCnfAgrees) {
         ASSERT_TRUE(b.save()) << name;
         if (changed && bytes.empty()) std::filesystem::remove(b.f.at(changed));
         if (changed && !bytes.empty()) b.f.put(changed, bytes);
-        b.table.load(Tabella{}, true);
+        b.table.load(Table{}, true);
         b.run();
         EXPECT_EQ(b.load(), 1) << name;
         EXPECT_EQ(b.fleet.vehicle(0).lat, expected) << name;
@@ -761,10 +761,10 @@ TEST(ConfigFile, AFileMadeReadOnlyStaysAsItIsAndThatIsSaidOnce) {
         b.autosave();
         b.autosave();
         EXPECT_TRUE(b.save()) << at_start;
-        EXPECT_EQ(std::tuple(b.cnf(), b.inode(), b.f.mode(nome_file_configurazione), b.others()),
+        EXPECT_EQ(std::tuple(b.cnf(), b.inode(), b.f.mode(table_file_name), b.others()),
                   std::tuple(worked_example_text, inode, 0444u, std::vector<std::string>{}))
             << at_start;
-        EXPECT_FALSE(std::filesystem::exists(b.f.at(nome_file_posizioni))) << at_start;
+        EXPECT_FALSE(std::filesystem::exists(b.f.at(positions_file_name))) << at_start;
         EXPECT_THAT(b.messages, ElementsAre(b.about + " è di sola lettura: è lasciato com'è e le modifiche alla "
                                                       "tabella dei veicoli non saranno salvate."))
             << at_start;
@@ -833,15 +833,15 @@ TEST(SettingsFile, EachGroupIsSavedAndReadBackBesideTheOtherGroups) {
     EXPECT_EQ(text.find("vecchia"), std::string::npos) << "the group is replaced as a whole";
 
     const ControlSettings control{true, "::", 0};
-    const OpzioniRicevitore receiver{
-        .utc = true, .moto_reale = true, .frasi_complete = true, .quota = -12.5, .senza_fix = true,
-        .guasti = {true, 0.125, 0.25, 0.5, 18446744073709551615ULL, {30, 300}},
-        .cielo = {true, 12.5, {{200, 340, 40}, {350, 10, 20.5}}, 3, 5, Talker::gn,
+    const ReceiverOptions receiver{
+        .utc = true, .real_motion = true, .full_set = true, .altitude = -12.5, .no_fix = true,
+        .faults = {true, 0.125, 0.25, 0.5, 18446744073709551615ULL, {30, 300}},
+        .sky_options = {true, 12.5, {{200, 340, 40}, {350, 10, 20.5}}, 3, 5, Talker::gn,
                   {SentenceKind::rmc, SentenceKind::gsv, SentenceKind::gll}}};
     AisSettings ais;
-    ais.attivi = ais.nave_propria = ais.statici_subito = true;
-    ais.mezzi[3] = {247000003, AisClass::b, "Libeccio, è bella", 37, "IABC", {}};
-    ais.mezzi[20].name = "Ultimo";
+    ais.enabled = ais.own_ship = ais.statics_at_once = true;
+    ais.vehicles[3] = {247000003, AisClass::b, "Libeccio, è bella", 37, "IABC", {}};
+    ais.vehicles[20].name = "Ultimo";
     const TileSettings tiles{true, "http://127.0.0.1:8080/{z}/{x}/{y}.png"};
     EXPECT_EQ(ini.save(save_control_settings, control) + ini.save(save_receiver_settings, receiver) +
                   ini.save(save_ais_settings, ais) + ini.save(save_tile_settings, tiles),
@@ -924,8 +924,8 @@ TEST(SettingsFile, AReceiverValueThatCannotBeUsedLeavesItsOptionOff) {
         {"guasti=true\nguasti_perdita_fix=30", "guasti_perdita_fix: perdita-fix vuole DURATA/OGNI"},
         {"ostacoli=\"200-340:40,ovest\"", "ostacoli: un ostacolo si scrive"},
     };
-    OpzioniRicevitore expected;
-    expected.moto_reale = true;
+    ReceiverOptions expected;
+    expected.real_motion = true;
     for (const auto& [text, named] : rows) {
         Ini ini(std::string("[ricevitore]\n") + text + "\nmoto_reale=1\n");
         EXPECT_EQ(ini.read(read_receiver_settings), expected) << text;
@@ -952,8 +952,8 @@ TEST(SettingsFile, AnAisValueThatCannotBeUsedLeavesItsVehicleAsByDefault) {
     for (const auto& [text, vehicle, named] : rows) {
         Ini ini(std::string("[ais]\nattivi=true\nmezzo1_mmsi=247000001\n") + text + "\n");
         const AisSettings read = ini.read(read_ais_settings);
-        EXPECT_TRUE(read.attivi && read.mezzi[1].mmsi == 247000001u) << text;
-        EXPECT_EQ(read.mezzi[vehicle], default_identity(vehicle)) << text;
+        EXPECT_TRUE(read.enabled && read.vehicles[1].mmsi == 247000001u) << text;
+        EXPECT_EQ(read.vehicles[vehicle], default_identity(vehicle)) << text;
         EXPECT_NE(ini.problem().find(named), std::string::npos) << ini.problem();
         EXPECT_EQ(ini.problem().rfind(ini.folder.at("vadrel.ini") + ": [ais] ", 0), 0u) << ini.problem();
     }

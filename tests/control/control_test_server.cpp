@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
             if (target.fleet.in_use(n)) in_use.push_back(target.entry(n));
         }
         const std::string bytes =
-            "$GPRMC," + std::to_string(++second) + (target.receiver.senza_fix ? ",V" : ",A") + "\r\n";
+            "$GPRMC," + std::to_string(++second) + (target.receiver.no_fix ? ",V" : ",A") + "\r\n";
         server.publish(target.link.transmitting() ? bytes : std::string(), in_use);
     });
     tick.start(every_ms);

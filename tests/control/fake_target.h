@@ -42,7 +42,7 @@ class FakeTarget final : public ControlTarget {
 public:
     Fleet fleet;
     bool replay = false;
-    OpzioniRicevitore receiver;
+    ReceiverOptions receiver;
     AisSettings ais_settings;
     int changes = 0;  // changes done, refused ones not counted
 
@@ -82,8 +82,8 @@ public:
     }
     VehicleEntry entry(std::size_t n) const override {
         VehicleEntry e{n, fleet.vehicle(n)};
-        e.mmsi = mmsi_text(ais_settings.mezzi.at(n).mmsi);
-        e.ais = ais_settings.mezzi.at(n);
+        e.mmsi = mmsi_text(ais_settings.vehicles.at(n).mmsi);
+        e.ais = ais_settings.vehicles.at(n);
         e.in_use = fleet.in_use(n);
         return e;
     }
@@ -119,7 +119,7 @@ public:
         changes += refused ? 0 : 1;
         return refused;
     }
-    std::optional<Refusal> set_receiver(const OpzioniRicevitore& options) override {
+    std::optional<Refusal> set_receiver(const ReceiverOptions& options) override {
         receiver = options;
         ++changes;
         return std::nullopt;

@@ -433,10 +433,10 @@ TEST_F(Api, PortRoutesChangeTheLinkAsItsButtonsDo) {
 
 TEST_F(Api, ReceiverPatchKeepsWhatItDoesNotName) {
     target.receiver.utc = true;
-    target.receiver.guasti = {true, 0.1, 0.2, 0.3, 9};
+    target.receiver.faults = {true, 0.1, 0.2, 0.3, 9};
     ASSERT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"checksum": 0.5}})").status, 200);
     EXPECT_TRUE(target.receiver.utc);
-    EXPECT_EQ(target.receiver.guasti, (Guasti{true, 0.1, 0.5, 0.3, 9}));
+    EXPECT_EQ(target.receiver.faults, (Faults{true, 0.1, 0.5, 0.3, 9}));
     // Checksum and cut together past 1: the menu's reason.
     EXPECT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"guasti": {"tronca": 0.6}})").status, 400);
 }
@@ -488,11 +488,11 @@ TEST_F(Api, SkyOptionsComeBackAsGivenAndKeepWhatIsNotNamed) {
     EXPECT_EQ(given.value("ostacoli").toString(), "340-20:30,0-90:15");
     EXPECT_EQ(given.value("talker").toString(), "GN");
     EXPECT_EQ(given.value("elenco_frasi").toString(), "RMC,GSV,GGA");
-    EXPECT_EQ(target.receiver.cielo.frequenza, 5);
-    EXPECT_EQ(target.receiver.cielo.ostacoli, (std::vector<Obstruction>{{340, 20, 30}, {0, 90, 15}}));
+    EXPECT_EQ(target.receiver.sky_options.rate, 5);
+    EXPECT_EQ(target.receiver.sky_options.obstructions, (std::vector<Obstruction>{{340, 20, 30}, {0, 90, 15}}));
     ASSERT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"rumore": 0})").status, 200);
-    EXPECT_EQ(target.receiver.cielo.maschera, 12.5);
-    EXPECT_TRUE(target.receiver.cielo.satelliti);
+    EXPECT_EQ(target.receiver.sky_options.mask, 12.5);
+    EXPECT_TRUE(target.receiver.sky_options.satellites);
     EXPECT_EQ(ask(Method::Get, "/api/v1/ricevitore").body.value("rumore").toDouble(), 0.0);
     // The reason is the one the command line and vadrel.ini give.
     EXPECT_EQ(ask(Method::Patch, "/api/v1/ricevitore", R"({"frequenza": 3})").body.value("errore").toString(),
@@ -500,10 +500,10 @@ TEST_F(Api, SkyOptionsComeBackAsGivenAndKeepWhatIsNotNamed) {
 }
 
 TEST_F(Api, IdentityPatchIsAllOrNothingAndKeepsWhatItDoesNotName) {
-    target.ais_settings.mezzi[5].name = "Grecale";
+    target.ais_settings.vehicles[5].name = "Grecale";
     ASSERT_EQ(ask(Method::Patch, "/api/v1/mezzi/5", R"({"ais": {"mmsi": "247000005"}})").status, 200);
-    EXPECT_EQ(target.ais_settings.mezzi[5].mmsi, 247000005U);
-    EXPECT_EQ(target.ais_settings.mezzi[5].name, "Grecale");
+    EXPECT_EQ(target.ais_settings.vehicles[5].mmsi, 247000005U);
+    EXPECT_EQ(target.ais_settings.vehicles[5].name, "Grecale");
     const AisSettings before = target.ais_settings;
     const Vehicle vehicle = target.fleet.vehicle(5);
     // A good identity with a refused course: neither changes.
@@ -516,8 +516,8 @@ TEST_F(Api, IdentityPatchIsAllOrNothingAndKeepsWhatItDoesNotName) {
     EXPECT_EQ(ais.value("mezzi").toArray()[5].toObject().value("mmsi").toString(), "247000005");
     EXPECT_EQ(ais.value("mezzi").toArray()[5].toObject().value("numero").toInt(), 5);
     ASSERT_EQ(ask(Method::Patch, "/api/v1/ais", R"({"statici_subito": true})").status, 200);
-    EXPECT_TRUE(target.ais_settings.statici_subito);
-    EXPECT_FALSE(target.ais_settings.attivi) << "a switch not named stays";
+    EXPECT_TRUE(target.ais_settings.statics_at_once);
+    EXPECT_FALSE(target.ais_settings.enabled) << "a switch not named stays";
 }
 
 TEST(Json, SecondCarriesEveryByteAndTheVehicles) {

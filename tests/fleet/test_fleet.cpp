@@ -57,7 +57,7 @@ TEST(Fleet, AdvanceStepsByTheTimeSinceTheVehiclesLastStep) {
     fleet.set_speed(0, 10.0, nullptr);
     fleet.advance(500.0);
     fleet.advance(4100.0);
-    EXPECT_NEAR(fleet.vehicle(0).lat, 18.52 / 6371.0 * 180.0 / pi_rotta * 3600.0, 1e-9);
+    EXPECT_NEAR(fleet.vehicle(0).lat, 18.52 / 6371.0 * 180.0 / course_pi * 3600.0, 1e-9);
     EXPECT_EQ(fleet.vehicle(0).lon, 0.0);
     fleet.set_current(1, nullptr);
     fleet.advance(5000.0);

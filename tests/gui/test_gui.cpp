@@ -118,7 +118,7 @@ W* in(const QObject& parent, const char* name) {
     return w;
 }
 
-class Finestra : public ::testing::Test {
+class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         window.show();
@@ -189,7 +189,7 @@ void expect_whole_titles(const QWidget& dialog) {
 // changed; the map's plane as tables; the sky; Alt opens the menu bar's
 // entries. (The real program under Xvfb types into "Vai a posizione" and
 // "Flotta" and reads the sentences back.)
-TEST(CodiceTasto, GivesThePanelsCodes) {
+TEST(KeyCode, GivesThePanelsCodes) {
     // Punctuation must not fall on other keys: "." is not delete, "-" not insert.
     // The key, Qt's key, the panel's code, whether on the keypad:
     const std::tuple<const char*, int, int, bool> rows[] = {
@@ -197,10 +197,10 @@ TEST(CodiceTasto, GivesThePanelsCodes) {
         {"period", Qt::Key_Period, 190, false}, {"minus", Qt::Key_Minus, 189, false},
         {"keypad 7", Qt::Key_7, 103, true}, {"keypad enter", Qt::Key_Enter, 13, true},
         {"keypad point", Qt::Key_Period, 110, true}, {"keypad left", Qt::Key_Left, 37, true}};
-    for (const auto& [name, qt_key, code, keypad] : rows) EXPECT_EQ(codice_tasto(qt_key, keypad), code) << name;
+    for (const auto& [name, qt_key, code, keypad] : rows) EXPECT_EQ(key_code(qt_key, keypad), code) << name;
 }
 
-TEST_F(Finestra, ClientAreaAndTheButtonOverItsFrame) {
+TEST_F(WindowTest, ClientAreaAndTheButtonOverItsFrame) {
     EXPECT_EQ(window.centralWidget()->size(), QSize(594, 407));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     // Inside upper_pane the places count from inside its 2-pixel border.
@@ -211,7 +211,7 @@ TEST_F(Finestra, ClientAreaAndTheButtonOverItsFrame) {
 
 // Each typed character is the model's to insert or refuse; a refused one
 // never shows in the widget.
-TEST_F(Finestra, TypedTextIsWhatTheModelKeeps) {
+TEST_F(WindowTest, TypedTextIsWhatTheModelKeeps) {
     // the box, its text before, the keys typed, its text after
     const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
         {"txt_angolo", "", "365", "36"}, {"txt_lat_ns", "S", "n", "N"},
@@ -225,14 +225,14 @@ TEST_F(Finestra, TypedTextIsWhatTheModelKeeps) {
     }
 }
 
-TEST_F(Finestra, KeysReachTheBoxInTheToolkitsOrder) {
-    TextBox& mezzi = rig.form.vehicle_count_box;
+TEST_F(WindowTest, KeysReachTheBoxInTheToolkitsOrder) {
+    TextBox& vehicles = rig.form.vehicle_count_box;
     std::vector<std::string> log;
     auto note = [&log](const char* what, int key) { log.push_back(what + std::to_string(key)); };
-    mezzi.on_key_down = [note](int key, bool) { note("down ", key); };
-    mezzi.on_key_press = [note](char32_t c) { return note("press ", static_cast<int>(c)), true; };
-    mezzi.on_change = [&log, &mezzi] { log.push_back("change " + mezzi.text()); };
-    mezzi.on_key_up = [note](int key, bool) { note("up ", key); };
+    vehicles.on_key_down = [note](int key, bool) { note("down ", key); };
+    vehicles.on_key_press = [note](char32_t c) { return note("press ", static_cast<int>(c)), true; };
+    vehicles.on_change = [&log, &vehicles] { log.push_back("change " + vehicles.text()); };
+    vehicles.on_key_up = [note](int key, bool) { note("up ", key); };
     QWidget* edit = in(window, "txt_num_mezzi");
     // A held "7": the key repeats down and press, and goes up once.
     for (const auto& [type, repeat] : {std::pair(QEvent::KeyPress, false),
@@ -250,7 +250,7 @@ TEST_F(Finestra, KeysReachTheBoxInTheToolkitsOrder) {
 
 // The model types at the caret and over the selection the operator set in the
 // widget; what the widget edits on its own (delete) reaches the model too.
-TEST_F(Finestra, EditingAtTheCaretGoesThroughTheModel) {
+TEST_F(WindowTest, EditingAtTheCaretGoesThroughTheModel) {
     QWidget* edit = in(window, "txt_num_mezzi");  // "0"
     for (const Qt::Key key : {Qt::Key_Home, Qt::Key_5, Qt::Key_Right}) QTest::keyClick(edit, key);
     QTest::keyClick(edit, Qt::Key_Left, Qt::ShiftModifier);
@@ -260,7 +260,7 @@ TEST_F(Finestra, EditingAtTheCaretGoesThroughTheModel) {
     EXPECT_EQ(rig.form.vehicle_count_box.text(), "3");
 }
 
-TEST_F(Finestra, ButtonsGoThroughTheModel) {
+TEST_F(WindowTest, ButtonsGoThroughTheModel) {
     QTest::mouseClick(in(window, "Command9"), Qt::LeftButton);
     auto* label = in<QLabel>(window, "Label11");
     EXPECT_EQ(label->text(), q("Stop"));
@@ -274,7 +274,7 @@ TEST_F(Finestra, ButtonsGoThroughTheModel) {
 }
 
 // A port that cannot be opened: the reason where the port's state is shown.
-TEST_F(Finestra, TheReasonOfNoTxIsTheTooltipOfTheTransmissionState) {
+TEST_F(WindowTest, TheReasonOfNoTxIsTheTooltipOfTheTransmissionState) {
     rig.port.failing_ports = {3};
     QTest::mouseClick(in(window, "opt_com3"), Qt::LeftButton);
     EXPECT_EQ(in(window, "Frame5")->toolTip(), q("porta inesistente"));
@@ -282,7 +282,7 @@ TEST_F(Finestra, TheReasonOfNoTxIsTheTooltipOfTheTransmissionState) {
     EXPECT_EQ(in(window, "Label11")->toolTip(), QString());
 }
 
-TEST_F(Finestra, RenderShowsTheModel) {
+TEST_F(WindowTest, RenderShowsTheModel) {
     rig.form.status_label.set_visible(false);
     rig.form.monitor.print(std::string("$GPRMC,A\0x", 10));
     window.render();
@@ -292,7 +292,7 @@ TEST_F(Finestra, RenderShowsTheModel) {
 
 // As many lines as the panel prints before it clears the box: the newest
 // shows whole, its descenders above the box's foot.
-TEST_F(Finestra, TheMonitorsNewestLineShowsWhole) {
+TEST_F(WindowTest, TheMonitorsNewestLineShowsWhole) {
     auto* monitor = in<Monitor>(window, "Picture1");
     QStringList lines;
     while (static_cast<int>(lines.size()) * (PictureBox::line_height / 15) <= monitor->contentsRect().height())
@@ -310,7 +310,7 @@ TEST_F(Finestra, TheMonitorsNewestLineShowsWhole) {
     EXPECT_LT(lowest_ink, area.bottom() - 1) << "the newest line is cut at the foot";
 }
 
-TEST_F(Finestra, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
+TEST_F(WindowTest, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
     rig.form.help_file = "/opt/vadrel/vadrel.hlp";
     for (auto name : {"txt_vel", "Command9", "txt_lat_ns"}) QTest::keyClick(in(window, name), Qt::Key_F1);
     QKeyEvent held(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier, QString(), true);
@@ -319,7 +319,7 @@ TEST_F(Finestra, F1OpensTheHelpFileFromAnyWidgetOncePerPress) {
 }
 
 // A failure the model leaves unhandled is shown, not fatal.
-TEST_F(Finestra, MenuFailureIsShownAndClosingShutsDownOnce) {
+TEST_F(WindowTest, MenuFailureIsShownAndClosingShutsDownOnce) {
     rig.form.about_menu.on_click = [] { throw std::runtime_error("valore fuori intervallo"); };
     window.menuBar()->actions().value(0)->trigger();
     EXPECT_EQ(rig.shell.messages, std::vector<std::string>{
@@ -331,7 +331,7 @@ TEST_F(Finestra, MenuFailureIsShownAndClosingShutsDownOnce) {
 }
 
 // The editing menu Qt builds for the boxes speaks Italian.
-TEST_F(Finestra, EditingMenusAreItalian) {
+TEST_F(WindowTest, EditingMenusAreItalian) {
     const std::unique_ptr<QMenu> menu(in<QLineEdit>(window, "txt_vel")->createStandardContextMenu());
     QStringList shown;
     for (QAction* a : menu->actions()) shown << a->text().section(QLatin1Char('\t'), 0, 0);
@@ -386,7 +386,7 @@ TEST(WindowShell, EndSaysWhyAndEndsAtOnce) {
 // The box is built anew at each opening, centred on the main window, its
 // text read-only with the caret at the top and the focus on "Chiudi", closed
 // by it or by Escape; F1 inside it opens the help over it.
-TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
+TEST(WindowAbout, CloseFocusedAnewEachTimeF1Inside) {
     const QString text = QString::fromStdString(about_box_text()).replace(q("\r\n"), q("\n"));
     WindowShell shell;
     testing::Rig rig;
@@ -426,10 +426,10 @@ TEST(FinestraAbout, ChiudiFocusedAnewEachTimeF1Inside) {
     EXPECT_EQ(help, no_help + q("/nessuna/cartella/vadrel.hlp"));
 }
 
-TEST(LeggiGuida, RefusesAFileTooBigToShow) {
+TEST(ReadGuide, RefusesAFileTooBigToShow) {
     const QString good = q(VADREL_HELP_FILE);
     QString html, error;
-    EXPECT_FALSE(leggi_guida(good, html, error, 10));
+    EXPECT_FALSE(read_guide(good, html, error, 10));
     EXPECT_EQ(error, no_help + good + q(" (file troppo grande)"));
 }
 
@@ -481,7 +481,7 @@ protected:
 TEST_F(Help, NamesEveryEntryOfTheMenuBar) {
 
     QString html, error;
-    ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
+    ASSERT_TRUE(read_guide(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
     QTextDocument help;
     help.setHtml(html);
     const QString text = help.toPlainText().simplified();
@@ -516,7 +516,7 @@ TEST_F(Help, NamesNoEntryTheWindowDoesNotHave) {
             entries.insert(button->text().remove(QLatin1Char('&')));
 
     QString html, error;
-    ASSERT_TRUE(leggi_guida(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
+    ASSERT_TRUE(read_guide(q(VADREL_HELP_FILE), html, error)) << error.toStdString();
     const QRegularExpression bold(q("<b>(.*?)</b>"), QRegularExpression::DotMatchesEverythingOption);
     int dotted = 0, pathed = 0;
     for (auto match = bold.globalMatch(html); match.hasNext();) {
@@ -540,7 +540,7 @@ TEST_F(Help, NamesNoEntryTheWindowDoesNotHave) {
 // ---- Vai a posizione ----
 
 // What the dialog says as the text is typed, and whether OK is there.
-TEST(VaiAPosizione, SaysAtOnceWhatItUnderstoodOrWhy) {
+TEST(GotoDialog, SaysAtOnceWhatItUnderstoodOrWhy) {
     testing::Rig rig;
     rig.fleet.place(0, 44 * 3600.0 + 120.0, 10 * 3600.0 + 480.0, nullptr);
     GoToDialog dialog(rig.form);
@@ -568,7 +568,7 @@ TEST(VaiAPosizione, SaysAtOnceWhatItUnderstoodOrWhy) {
 
 // Ctrl+G handled among the events the multi-user tick lets run: the dialog
 // opens for the vehicle then on the panel, and the tick ends all the same.
-TEST_F(Finestra, VaiAPosizioneOpenedInsideATickLetsTheTickEnd) {
+TEST_F(WindowTest, GotoDialogOpenedInsideATickLetsTheTickEnd) {
     rig.port.force_open();
     rig.form.multi_user_mode_option.select();
     rig.form.vehicle_count_box.set_text("2");
@@ -588,7 +588,7 @@ QString cell(const FleetWindow& w, int row, int column) { return w.table()->item
 // Types into the cell as an edit commits it.
 void type(FleetWindow& w, int row, int column, const char* text) { w.table()->item(row, column)->setText(q(text)); }
 
-TEST(Flotta, EditsGoThroughTheChangePathAndRefusalsKeepTheCell) {
+TEST(FleetWindow, EditsGoThroughTheChangePathAndRefusalsKeepTheCell) {
     testing::Rig rig;
     rig.fleet.place(3, 45 * 3600.0, 9 * 3600.0, nullptr);
     rig.fleet.set_course(3, 90.0, nullptr);
@@ -619,7 +619,7 @@ TEST(Flotta, EditsGoThroughTheChangePathAndRefusalsKeepTheCell) {
 // While it runs in multi-user mode the rows say which is current and when
 // each was last sent. (The real program under Xvfb reads an edit of a
 // vehicle of the cycle back in its next "@n" sentence.)
-TEST(Flotta, LiveInMultiUserMode) {
+TEST(FleetWindow, LiveInMultiUserMode) {
     testing::Rig rig;
     rig.port.force_open();
     rig.fleet.set_mode(Mode::multi_user, nullptr);
@@ -639,7 +639,7 @@ TEST(Flotta, LiveInMultiUserMode) {
 // With AIS targets on, "In uso" says why each vehicle moves and sends, as
 // the fleet says it, and a target's last sentence is its last position
 // report; the rows follow a change of the targets or of the mode.
-TEST(Flotta, SaysWhyEachVehicleIsInUse) {
+TEST(FleetWindow, SaysWhyEachVehicleIsInUse) {
     testing::Rig rig;
     rig.port.force_open();
     rig.fleet.set_cycle(4, nullptr);
@@ -672,7 +672,7 @@ TEST(Flotta, SaysWhyEachVehicleIsInUse) {
 // Escape in a cell being edited gives up the edit and leaves the window
 // open, Escape elsewhere closes it. (The real program under Xvfb opens it
 // with Alt+V, F and edits a cell with F2.)
-TEST_F(Finestra, EscapeGivesUpAnEditBeforeClosing) {
+TEST_F(WindowTest, EscapeGivesUpAnEditBeforeClosing) {
     rig.fleet.place(0, 45 * 3600.0, 9 * 3600.0, nullptr);
     window.open_fleet();
     FleetWindow* w = window.fleet_window();
@@ -695,10 +695,10 @@ TEST_F(Finestra, EscapeGivesUpAnEditBeforeClosing) {
 
 // ---- Percorso... ----
 
-class Percorso : public Finestra {
+class RouteDialogTest : public WindowTest {
 protected:
     void SetUp() override {
-        Finestra::SetUp();
+        WindowTest::SetUp();
         window.set_routes(&routes);
         ASSERT_FALSE(rig.fleet.set_unit(0, SpeedUnit::kmh, nullptr));
         ASSERT_FALSE(rig.fleet.set_speed(0, 36.0, nullptr));
@@ -726,7 +726,7 @@ const char* const two_routes =
     "<trkpt lat=\"45.02\" lon=\"9\"><time>2024-05-01T10:01:00Z</time></trkpt>"
     "<trkpt lat=\"45.03\" lon=\"9\"><time>2024-05-01T10:02:00Z</time></trkpt></trkseg></trk></gpx>";
 
-TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
+TEST_F(RouteDialogTest, ARouteOfTheFileChosenSeenAndApplied) {
     RouteDialog* dialog = open_on("giro.gpx", two_routes);
     ASSERT_NE(dialog, nullptr);
     auto* choice = in<QComboBox>(*dialog, "percorso_scelta");
@@ -758,7 +758,7 @@ TEST_F(Percorso, ARouteOfTheFileChosenSeenAndApplied) {
 // Enter in the path box reads the file and shows it; nothing is given until
 // Applica. "Dal punto attuale" starts unticked, even after a route that had
 // it, and ticked it counts the approach in the length and the time.
-TEST_F(Percorso, EnterReadsTheFileOnlyApplicaGivesTheRoute) {
+TEST_F(RouteDialogTest, EnterReadsTheFileOnlyApplyGivesTheRoute) {
     folder.put("giro.gpx", two_routes);
     rig.fleet.place(0, 44 * 3600.0, 9 * 3600.0, nullptr);  // 111 km south of the first point
     for (const bool had_from_here : {false, true}) {
@@ -800,7 +800,7 @@ TEST_F(Percorso, EnterReadsTheFileOnlyApplicaGivesTheRoute) {
     }
 }
 
-TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
+TEST_F(RouteDialogTest, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
     const QPointer<RouteDialog> dialog = open_on("fuori.csv", "lat,lon\n45,9\n95,9\n");
     ASSERT_TRUE(dialog);
     const QString said = in<QLabel>(*dialog, "percorso_messaggio")->text();
@@ -814,7 +814,7 @@ TEST_F(Percorso, AFileThatCannotBeUsedIsSaidInTheDialogAndNothingChanges) {
 
 // A route followed but not kept: the dialog stays open to say so, and says
 // it again when opened for that vehicle.
-TEST_F(Percorso, ARouteNotKeptIsSaidInTheDialog) {
+TEST_F(RouteDialogTest, ARouteNotKeptIsSaidInTheDialog) {
     struct FullDisk final : RouteKeeper {
         std::optional<std::string> keep(std::size_t, const Route&, const FollowOptions&, const RouteProgress&) override {
             return "il disco è pieno";
@@ -856,7 +856,7 @@ TEST_F(Percorso, ARouteNotKeptIsSaidInTheDialog) {
 
 // "Raggiungi": a route of one point driven to from where the vehicle is (how
 // such a route is driven is the routes' own test).
-TEST_F(Percorso, RaggiungiDrivesThereInsteadOfMovingAtOnce) {
+TEST_F(RouteDialogTest, ReachDrivesThereInsteadOfMovingAtOnce) {
     window.open_go_to();
     auto* dialog = window.findChild<GoToDialog*>();
     ASSERT_NE(dialog, nullptr);
@@ -963,7 +963,7 @@ TEST(MapProjection, GraticuleStepsLabelsAndScaleBar) {
 
 // Alt and the underlined letter, as the operator finds them on the menu bar.
 // (The real program under Xvfb opens "Veicolo", "Uscite" and "Opzioni" so.)
-TEST_F(Finestra, AltOpensTheMenuBarsEntries) {
+TEST_F(WindowTest, AltOpensTheMenuBarsEntries) {
     QTest::keyClick(&window, Qt::Key_I, Qt::AltModifier);
     EXPECT_EQ(rig.shell.about_shown, 1);
 }
@@ -985,9 +985,9 @@ TEST(SkyPlot, ZenithAtTheCentreHorizonOnTheCircleNorthUp) {
 
 // After a fix under the sky, "Veicolo > Cielo" draws each used satellite
 // filled in green where its elevation and azimuth put it.
-TEST_F(Finestra, TheSkyViewDrawsTheSatellitesUsed) {
-    OpzioniRicevitore o;
-    o.frasi_complete = o.cielo.satelliti = true;
+TEST_F(WindowTest, TheSkyViewDrawsTheSatellitesUsed) {
+    ReceiverOptions o;
+    o.full_set = o.sky_options.satellites = true;
     rig.transmitter.set_receiver(o);
     rig.port.force_open();
     rig.tick();
@@ -1034,7 +1034,7 @@ TEST(SkyPlot, LabelsFitAnySize) {
 }
 
 // With no sky the view names the option that is off; Esc closes it.
-TEST_F(Finestra, TheSkyViewSaysWhatIsMissingAndEscCloses) {
+TEST_F(WindowTest, TheSkyViewSaysWhatIsMissingAndEscCloses) {
     // columns: frasi complete, satelliti dalle orbite, rumore, what is said missing
     const std::vector<std::tuple<bool, bool, double, const char*>> rows{
         {false, false, 0.0, "mancano \"Satelliti dalle orbite\" (Opzioni > Cielo e ricevitore...) e \"Frasi complete\""},
@@ -1044,10 +1044,10 @@ TEST_F(Finestra, TheSkyViewSaysWhatIsMissingAndEscCloses) {
         {false, true, 5.0, "prossimo secondo"},
     };
     for (const auto& [complete, orbits, noise, said] : rows) {
-        OpzioniRicevitore o;
-        o.frasi_complete = complete;
-        o.cielo.satelliti = orbits;
-        o.cielo.rumore = noise;
+        ReceiverOptions o;
+        o.full_set = complete;
+        o.sky_options.satellites = orbits;
+        o.sky_options.noise = noise;
         EXPECT_TRUE(sky_missing(o).contains(q(said))) << sky_missing(o).toStdString();
     }
     window.open_sky();
@@ -1408,10 +1408,10 @@ TEST(WorldMap, TheBuiltInWorld) {
 // Vehicle 0 sent along 45.5 N in the last half minute; vehicle 1 ran far
 // south for a while, then was set by hand beside vehicle 0; vehicle 2 sent
 // last more than an hour ago.
-class MapView : public Finestra {
+class MapView : public WindowTest {
 protected:
     void SetUp() override {
-        Finestra::SetUp();
+        WindowTest::SetUp();
         for (int s = 0; s < 30; ++s) {
             rig.tracks.add(0, {rig.clock.steady - 30 + s, 0, 45.5, 9.2 + s * 0.0001, 0, 90, 0});
             rig.tracks.add(1, {rig.clock.steady - 30 + s, 0, 40.0 + s * 0.01, 9.2, 0, 0, 0});
@@ -1442,8 +1442,8 @@ TEST_F(MapView, ShowsTheLastHourAndFollowsTheFleetUntilMoved) {
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) ++pixels[image.pixel(x, y)];
     }
-    EXPECT_GT(pixels[colore_mezzo(0).rgb()], 50);
-    EXPECT_EQ(pixels[colore_mezzo(2).rgb()], 0) << "more than an hour old";
+    EXPECT_GT(pixels[vehicle_colour(0).rgb()], 50);
+    EXPECT_EQ(pixels[vehicle_colour(2).rgb()], 0) << "more than an hour old";
     // the old track 500 km south does not stretch the view: both vehicles, 1.1 km apart, fill it
     EXPECT_LT(canvas->projection().metres_per_pixel(), 20.0);
     const QRectF inside(QPointF(0, 0), QSizeF(canvas->size()));
@@ -1489,7 +1489,7 @@ TEST_F(MapView, ShowsTheLastHourAndFollowsTheFleetUntilMoved) {
 
 // "Adatta", and the map as it opens, frame the vehicles and the routes they
 // follow, all of each route.
-TEST_F(MapView, AdattaFitsTheRoutesToo) {
+TEST_F(MapView, FitButtonFitsTheRoutesToo) {
     Route far("lontano");
     ASSERT_FALSE(far.add({45.5, 9.2}));
     ASSERT_FALSE(far.add({45.0, 10.5}));
@@ -1543,13 +1543,13 @@ TEST_F(MapView, AisTargetsAreTrianglesOnTheirCourse) {
                                        static_cast<int>(std::lround(at.y() + aside))));
     };
     // the triangle, 7 px to its base behind the point and 10.5 to its apex ahead
-    EXPECT_EQ(colour(0, 0), colore_mezzo(1)) << "the point itself";
-    EXPECT_EQ(colour(-5, 2), colore_mezzo(1)) << "wide behind";
-    EXPECT_NE(colour(5, 3), colore_mezzo(1)) << "narrow ahead";
-    EXPECT_NE(colour(-9, 0), colore_mezzo(1)) << "nothing behind its base";
+    EXPECT_EQ(colour(0, 0), vehicle_colour(1)) << "the point itself";
+    EXPECT_EQ(colour(-5, 2), vehicle_colour(1)) << "wide behind";
+    EXPECT_NE(colour(5, 3), vehicle_colour(1)) << "narrow ahead";
+    EXPECT_NE(colour(-9, 0), vehicle_colour(1)) << "nothing behind its base";
     bool vehicle_two = false;
     for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) vehicle_two = vehicle_two || image.pixelColor(x, y) == colore_mezzo(2);
+        for (int x = 0; x < image.width(); ++x) vehicle_two = vehicle_two || image.pixelColor(x, y) == vehicle_colour(2);
     }
     EXPECT_TRUE(vehicle_two) << "in use, drawn though its track is old";
 }
@@ -1573,7 +1573,7 @@ TEST(AisMark, TheApexGoesAlongTheCourseAndTheLabelIsTheNameOrMmsi) {
 
 // "Strade...": an address without {y} is refused with its reason and the
 // dialog stays; a good one turns the tiles on and is handed to be kept.
-TEST_F(MapView, StradeRefusesAnAddressItCannotUseAndKeepsAGoodOne) {
+TEST_F(MapView, StreetsRefusesAnAddressItCannotUseAndKeepsAGoodOne) {
     std::vector<TileSettings> kept;
     window.map_window()->set_tiles({}, [&kept](const TileSettings& s) { return kept.push_back(s), std::string(); });
     QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("strade")), Qt::LeftButton);
@@ -2076,7 +2076,7 @@ const std::vector<SerialDevice> present = {
     {"/dev/ttyUSB0", "ttyUSB0", "FT232R USB UART", "FTDI", "A10K3XYZ"},
 };
 
-TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
+TEST(PortDialog, TheOperatorMapsComNumbersToDevicesAndBack) {
     std::map<int, std::string> in_use{{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}, {3, "/dev/gone"}, {4, "/dev/ttyS3"}};
     std::vector<PortSettings> kept;
     PortDialog dialog{[] { return present; }, [&in_use](int n) { return in_use[n]; },
@@ -2110,7 +2110,7 @@ TEST(Porta, TheOperatorMapsComNumbersToDevicesAndBack) {
               q("COM 1: /dev/ttyUSB0 — FT232R USB UART, FTDI, n. di serie A10K3XYZ"));
 }
 
-TEST(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
+TEST(OutputsDialog, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     NetworkOutputs network;
     std::vector<OutputSettings> kept;
     OutputsDialog dialog{network, [&](const OutputSettings& s) { return kept.push_back(s), network.apply(s); }};
@@ -2186,7 +2186,7 @@ TEST(Uscite, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
 // say: each text that wraps given a page of words, the dialog asks for no
 // more than the screen holds, and shown at that size every table stays inside
 // its frame and every text can be read whole (it wraps, or scrolls).
-TEST(Dialoghi, EveryOneFitsASmallScreenWhateverItsTextsSay) {
+TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
     testing::Rig rig;
     NetworkOutputs network;
     VehicleRoutes routes{rig.fleet};
@@ -2197,8 +2197,8 @@ TEST(Dialoghi, EveryOneFitsASmallScreenWhateverItsTextsSay) {
     dialogs.emplace_back("Controllo", std::make_unique<ControlDialog>(nothing, [] { return std::string(); }));
     dialogs.emplace_back("Porta", std::make_unique<PortDialog>([] { return std::vector<SerialDevice>{}; },
                                                                [](int) { return std::string(); }, nothing));
-    dialogs.emplace_back("Guasti", std::make_unique<FaultsDialog>(Guasti{}, nullptr));
-    dialogs.emplace_back("Cielo e ricevitore", std::make_unique<SkyDialog>(Cielo{}, nullptr));
+    dialogs.emplace_back("Guasti", std::make_unique<FaultsDialog>(Faults{}, nullptr));
+    dialogs.emplace_back("Cielo e ricevitore", std::make_unique<SkyDialog>(SkyOptions{}, nullptr));
     dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(AisSettings{}, nothing, nullptr));
     dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
     dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
@@ -2236,7 +2236,7 @@ TEST(Dialoghi, EveryOneFitsASmallScreenWhateverItsTextsSay) {
     }
 }
 
-TEST(Controllo, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
+TEST(ControlDialog, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
     std::vector<ControlSettings> kept;
     std::string refusal = "interfaccia di controllo non attiva su [::1]:0: indirizzo non disponibile";
     ControlDialog dialog([&](const ControlSettings& s) { return kept.push_back(s), refusal; },
@@ -2259,10 +2259,10 @@ TEST(Controllo, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
 
 // Each refusal is said under the table with the vehicle's number and the
 // cell at fault selected; the program's own refusal too.
-TEST(BersagliAis, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
+TEST(AisDialog, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
     QMainWindow window;
     AisSettings current;
-    current.mezzi[1].name = "Alfa";
+    current.vehicles[1].name = "Alfa";
     std::vector<AisSettings> changes;
     std::string program_says = "l'MMSI è già di un altro";
     add_ais_entry(*window.menuBar()->addMenu(q("&Opzioni")), [&] { return current; }, [&](const AisSettings& s) {
@@ -2300,34 +2300,34 @@ TEST(BersagliAis, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
     });
     in<QAction>(window, "opzione_ais")->trigger();
     ASSERT_EQ(changes.size(), 2u) << "the program's refusal kept the dialog open";
-    EXPECT_EQ(changes[1].mezzi[3], (AisIdentity{247000003, AisClass::b, "Libeccio è bello", 37, "", {}}));
-    EXPECT_TRUE(changes[1].attivi);
-    EXPECT_TRUE(changes[1].statici_subito);
-    EXPECT_FALSE(changes[1].nave_propria);
-    EXPECT_EQ(changes[1].mezzi[1].name, "Alfa");
+    EXPECT_EQ(changes[1].vehicles[3], (AisIdentity{247000003, AisClass::b, "Libeccio è bello", 37, "", {}}));
+    EXPECT_TRUE(changes[1].enabled);
+    EXPECT_TRUE(changes[1].statics_at_once);
+    EXPECT_FALSE(changes[1].own_ship);
+    EXPECT_EQ(changes[1].vehicles[1].name, "Alfa");
 }
 
 // ---- Opzioni ----
 
-class MenuOpzioni : public ::testing::Test {
+class OptionsMenuTest : public ::testing::Test {
 protected:
     testing::Rig rig;
     QMainWindow window;
-    std::vector<OpzioniRicevitore> kept;
+    std::vector<ReceiverOptions> kept;
     std::string problem;
-    OptionsMenu menu{rig.form, *window.menuBar(), [this](const OpzioniRicevitore& o) {
+    OptionsMenu menu{rig.form, *window.menuBar(), [this](const ReceiverOptions& o) {
                          kept.push_back(o);
                          return problem;
                      }};
     QAction& action(const char* name) { return *window.findChild<QAction*>(QString::fromLatin1(name)); }
 };
 
-TEST_F(MenuOpzioni, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
-    const std::pair<const char*, bool OpzioniRicevitore::*> rows[] = {
-        {"opzione_utc", &OpzioniRicevitore::utc},
-        {"opzione_moto_reale", &OpzioniRicevitore::moto_reale},
-        {"opzione_frasi_complete", &OpzioniRicevitore::frasi_complete},
-        {"opzione_senza_fix", &OpzioniRicevitore::senza_fix},
+TEST_F(OptionsMenuTest, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
+    const std::pair<const char*, bool ReceiverOptions::*> rows[] = {
+        {"opzione_utc", &ReceiverOptions::utc},
+        {"opzione_moto_reale", &ReceiverOptions::real_motion},
+        {"opzione_frasi_complete", &ReceiverOptions::full_set},
+        {"opzione_senza_fix", &ReceiverOptions::no_fix},
     };
     for (const auto& [name, option] : rows) {
         for (const bool on : {true, false}) {
@@ -2337,8 +2337,8 @@ TEST_F(MenuOpzioni, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
             EXPECT_EQ(action(name).isChecked(), on) << name;
         }
     }
-    OpzioniRicevitore lost = rig.transmitter.receiver();
-    lost.senza_fix = true;  // as SIGUSR1 does
+    ReceiverOptions lost = rig.transmitter.receiver();
+    lost.no_fix = true;  // as SIGUSR1 does
     rig.transmitter.set_receiver(lost);
     menu.refresh();
     EXPECT_TRUE(action("opzione_senza_fix").isChecked());
@@ -2351,20 +2351,20 @@ TEST_F(MenuOpzioni, EachEntrySwitchesItsOptionAndHandsItOverToBeKept) {
 
 // "Ricevitore moderno": the three options of a receiver of today in one
 // step, the others as they were, kept as any other entry.
-TEST_F(MenuOpzioni, ModernReceiverTurnsOnTheThreeAtOnce) {
-    OpzioniRicevitore expected = rig.transmitter.receiver();
-    expected.quota = 120;
+TEST_F(OptionsMenuTest, ModernReceiverTurnsOnTheThreeAtOnce) {
+    ReceiverOptions expected = rig.transmitter.receiver();
+    expected.altitude = 120;
     rig.transmitter.set_receiver(expected);
     action("opzione_ricevitore_moderno").trigger();
-    expected.utc = expected.moto_reale = expected.frasi_complete = true;
+    expected.utc = expected.real_motion = expected.full_set = true;
     EXPECT_EQ(rig.transmitter.receiver(), expected);
-    EXPECT_EQ(kept, std::vector<OpzioniRicevitore>{expected});
+    EXPECT_EQ(kept, std::vector<ReceiverOptions>{expected});
     EXPECT_TRUE(action("opzione_moto_reale").isChecked());
 }
 
 // "Cielo e ricevitore...": what cannot be used is refused with the command
 // line's reason; what can is handed over whole.
-TEST_F(MenuOpzioni, TheSkyDialogTakesWhatTheCommandLineTakes) {
+TEST_F(OptionsMenuTest, TheSkyDialogTakesWhatTheCommandLineTakes) {
     QString refused;
     when_modal([&refused](QWidget* dialog) {
         QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
@@ -2382,13 +2382,13 @@ TEST_F(MenuOpzioni, TheSkyDialogTakesWhatTheCommandLineTakes) {
     });
     action("opzione_cielo").trigger();
     EXPECT_TRUE(refused.contains(q("un ostacolo si scrive"))) << refused.toStdString();
-    const Cielo expected{true, 15, {{200, 340, 40}, {350, 10, 20}}, 0, 10, Talker::gn,
+    const SkyOptions expected{true, 15, {{200, 340, 40}, {350, 10, 20}}, 0, 10, Talker::gn,
                          {SentenceKind::rmc, SentenceKind::gsv}};
-    EXPECT_EQ(rig.transmitter.receiver().cielo, expected);
-    EXPECT_EQ(kept, std::vector<OpzioniRicevitore>{rig.transmitter.receiver()}) << "handed over once";
+    EXPECT_EQ(rig.transmitter.receiver().sky_options, expected);
+    EXPECT_EQ(kept, std::vector<ReceiverOptions>{rig.transmitter.receiver()}) << "handed over once";
 }
 
-TEST_F(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
+TEST_F(OptionsMenuTest, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     QString refused;
     when_modal([&refused](QWidget* dialog) {
         QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
@@ -2407,17 +2407,17 @@ TEST_F(MenuOpzioni, TheFaultsDialogTakesOnlyRatesThatCanBeUsed) {
     });
     action("opzione_guasti").trigger();
     EXPECT_TRUE(refused.contains(q("non possono superare 1"))) << refused.toStdString();
-    const Guasti expected{true, 0.2, 0.6, 0.4, 18446744073709551615ULL};
-    EXPECT_EQ(rig.transmitter.receiver().guasti, expected);
+    const Faults expected{true, 0.2, 0.6, 0.4, 18446744073709551615ULL};
+    EXPECT_EQ(rig.transmitter.receiver().faults, expected);
     EXPECT_TRUE(action("opzione_guasti").isChecked());
     EXPECT_EQ(kept.size(), 1u);
 }
 
 // "Quota..." writes and reads the height with the comma, as the panel does.
-TEST_F(MenuOpzioni, QuotaWithTheComma) {
+TEST_F(OptionsMenuTest, AltitudeWithTheComma) {
     // columns: typed, the height taken
     const std::vector<std::tuple<const char*, double>> rows{{"12,5", 12.5}, {"-3,2", -3.2}, {"100000", 100000.0}};
-    double before = rig.transmitter.receiver().quota;
+    double before = rig.transmitter.receiver().altitude;
     for (const auto& [typed, taken] : rows) {
         QString shown;
         when_modal([&shown, typed](QWidget* dialog) {
@@ -2430,38 +2430,38 @@ TEST_F(MenuOpzioni, QuotaWithTheComma) {
         action("opzione_quota").trigger();
         EXPECT_EQ(shown, QLocale(QLocale::Italian).toString(before, 'f', 1).remove(QLatin1Char('.'))) << typed;
         EXPECT_TRUE(shown.contains(QLatin1Char(','))) << shown.toStdString();
-        EXPECT_DOUBLE_EQ(rig.transmitter.receiver().quota, taken) << typed;
+        EXPECT_DOUBLE_EQ(rig.transmitter.receiver().altitude, taken) << typed;
         before = taken;
     }
 }
 
 // "Guasti..." while faults go out opens the dialog, as it does while they do
 // not: a rate changed with one OK, the box that switches them off, Annulla.
-TEST_F(MenuOpzioni, GuastiAlwaysOpensTheDialogOnAndOffIsItsBox) {
-    const Guasti on{true, 0.2, 0.6, 0.4, 7};
-    OpzioniRicevitore o = rig.transmitter.receiver();
-    o.guasti = on;
+TEST_F(OptionsMenuTest, FaultsAlwaysOpensTheDialogOnAndOffIsItsBox) {
+    const Faults on{true, 0.2, 0.6, 0.4, 7};
+    ReceiverOptions o = rig.transmitter.receiver();
+    o.faults = on;
     rig.transmitter.set_receiver(o);
     menu.refresh();
     // columns: what the operator does in the dialog, the faults after, the check mark after
-    const std::vector<std::tuple<std::function<void(QWidget&)>, Guasti, bool>> rows{
-        {[](QWidget& d) { in<QDoubleSpinBox>(d, "perdita")->setValue(0.3); }, Guasti{true, 0.3, 0.6, 0.4, 7}, true},
-        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(false); }, Guasti{false, 0.3, 0.6, 0.4, 7},
+    const std::vector<std::tuple<std::function<void(QWidget&)>, Faults, bool>> rows{
+        {[](QWidget& d) { in<QDoubleSpinBox>(d, "perdita")->setValue(0.3); }, Faults{true, 0.3, 0.6, 0.4, 7}, true},
+        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(false); }, Faults{false, 0.3, 0.6, 0.4, 7},
          false},
-        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(true); }, Guasti{true, 0.3, 0.6, 0.4, 7}, true},
+        {[](QWidget& d) { in<QCheckBox>(d, "guasti_attivi")->setChecked(true); }, Faults{true, 0.3, 0.6, 0.4, 7}, true},
     };
     for (const auto& [act, after, checked] : rows) {
         bool opened = false;
         when_modal([this, &opened, &act](QWidget* dialog) {
             opened = true;
-            EXPECT_EQ(in<QCheckBox>(*dialog, "guasti_attivi")->isChecked(), rig.transmitter.receiver().guasti.attivi)
+            EXPECT_EQ(in<QCheckBox>(*dialog, "guasti_attivi")->isChecked(), rig.transmitter.receiver().faults.enabled)
                 << "the box as the faults are";
             act(*dialog);
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         });
         action("opzione_guasti").trigger();
         EXPECT_TRUE(opened) << "one click opens the dialog";
-        EXPECT_EQ(rig.transmitter.receiver().guasti, after);
+        EXPECT_EQ(rig.transmitter.receiver().faults, after);
         EXPECT_EQ(action("opzione_guasti").isChecked(), checked);
     }
     when_modal([](QWidget* dialog) {
@@ -2469,16 +2469,16 @@ TEST_F(MenuOpzioni, GuastiAlwaysOpensTheDialogOnAndOffIsItsBox) {
         dialog->close();
     });
     action("opzione_guasti").trigger();
-    EXPECT_TRUE(rig.transmitter.receiver().guasti.attivi) << "Annulla changes nothing";
+    EXPECT_TRUE(rig.transmitter.receiver().faults.enabled) << "Annulla changes nothing";
     EXPECT_TRUE(action("opzione_guasti").isChecked());
     EXPECT_EQ(kept.size(), 3u);
 }
 
 // ---- Registrazione ----
 
-class Registrazione : public ::testing::Test {
+class RecordingMenuTest : public ::testing::Test {
 protected:
-    Registrazione() {
+    RecordingMenuTest() {
         port.force_open();
         fan_out.add(recorder);
         menu = std::make_unique<RecordingMenu>(
@@ -2520,7 +2520,7 @@ protected:
 
 // Recording on and off, what runs said beside the transmission status with
 // the files in the tooltip; a running GPX export stops from the menu.
-TEST_F(Registrazione, RecordOnAndOffAndWhatRunsIsSaid) {
+TEST_F(RecordingMenuTest, RecordOnAndOffAndWhatRunsIsSaid) {
     QLabel& said = menu->activity_label();
     chosen = QStringLiteral("/dev/null");  // refused: said, and nothing records
     const QString refused = said_after([this] { action("registra")->trigger(); });
@@ -2546,7 +2546,7 @@ TEST_F(Registrazione, RecordOnAndOffAndWhatRunsIsSaid) {
     EXPECT_EQ(said.text(), QString());
 }
 
-TEST_F(Registrazione, ALogPlaysToTheEndWithItsProgress) {
+TEST_F(RecordingMenuTest, ALogPlaysToTheEndWithItsProgress) {
     choose("giro.nmea", "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:01.000Z\n$B*42\r\n");
     action("riproduci")->trigger();
     ASSERT_TRUE(menu->replay_dialog().isVisible());
@@ -2560,7 +2560,7 @@ TEST_F(Registrazione, ALogPlaysToTheEndWithItsProgress) {
     EXPECT_TRUE(in<QPushButton>(menu->replay_dialog(), "avvia")->isEnabled());
 }
 
-TEST_F(Registrazione, DamagedLinesGoOnlyWhenTheOperatorSaysSo) {
+TEST_F(RecordingMenuTest, DamagedLinesGoOnlyWhenTheOperatorSaysSo) {
     choose("rotto.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n$GPGSV*00\r\n");
     for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
         QString said;
@@ -2580,7 +2580,7 @@ TEST_F(Registrazione, DamagedLinesGoOnlyWhenTheOperatorSaysSo) {
 
 // A large log: its reading shows how far it is once it takes more than half
 // a second, and "Annulla" stops it with nothing said; so does the end of the program.
-TEST_F(Registrazione, TheReadingOfALargeLogStopsWhenAsked) {
+TEST_F(RecordingMenuTest, TheReadingOfALargeLogStopsWhenAsked) {
     choose("grande.nmea", "");
     ASSERT_EQ(::truncate(folder.at("grande.nmea").c_str(), 16LL << 30), 0);  // a hole, no room taken
     QString shown;
@@ -2592,7 +2592,7 @@ TEST_F(Registrazione, TheReadingOfALargeLogStopsWhenAsked) {
     EXPECT_EQ(shown, QStringLiteral("lettura_registro"));
     EXPECT_EQ(said, QString()) << "cancelled: nothing to say";
     EXPECT_FALSE(menu->replay_dialog().isVisible());
-    const CheckResult ended = esamina_con_avanzamento(folder.at("grande.nmea"), &window, [] { return true; });
+    const CheckResult ended = examine_with_progress(folder.at("grande.nmea"), &window, [] { return true; });
     EXPECT_TRUE(std::holds_alternative<CheckInterrupted>(ended));
 }
 

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     testing::Rig rig;
     apply_start_options(rig.fleet, rig.link, options, nullptr);
     show_start_options(rig.form, options);
-    rig.transmitter.set_receiver(ricevitore_per({}, options));
+    rig.transmitter.set_receiver(receiver_for({}, options));
     rig.port.force_open();
     for (auto [box, text] : {std::pair{&rig.form.latitude_degrees_box, "44"}, {&rig.form.longitude_degrees_box, "10"},
                              {&rig.form.course_box, "45"}, {&rig.form.speed_box, "100"}}) {

@@ -124,11 +124,11 @@ TEST(LogReader, SecondsAndDamagedLines) {
 
 TEST(LogReader, TimeLinesReadBack) {
     for (const std::int64_t ms : {0LL, 1796553767001LL, 951782400000LL /* 2000-02-29 */, 4102444799999LL}) {
-        const std::string line = riga_ora(ms);
+        const std::string line = time_line(ms);
         ASSERT_EQ(line.back(), '\n');
-        EXPECT_EQ(leggi_riga_ora(std::string_view(line).substr(0, line.size() - 1)), ms) << line;
+        EXPECT_EQ(read_time_line(std::string_view(line).substr(0, line.size() - 1)), ms) << line;
     }
-    EXPECT_EQ(riga_ora(1796553767001LL), "# 2026-12-06T10:42:47.001Z\n");
+    EXPECT_EQ(time_line(1796553767001LL), "# 2026-12-06T10:42:47.001Z\n");
 }
 
 TEST(LogReader, WhyALogCannotBeReplayedAndWhatTheLeaveDoes) {
@@ -163,9 +163,9 @@ TEST(LogReader, WhyALogCannotBeReplayedAndWhatTheLeaveDoes) {
         {"good", rmc1 + rmc2, {}, {}},
     };
     for (const auto& [name, log, leave, expected] : rows) {
-        const LogSummary summary = esamina_registro(sorgente_testo(log));
-        std::vector<std::string> said = problemi_registro("x.nmea", summary, leave);
-        if (said.empty()) said = avvisi_registro(summary, leave);
+        const LogSummary summary = examine_log(source_text_of(log));
+        std::vector<std::string> said = log_problems("x.nmea", summary, leave);
+        if (said.empty()) said = log_warnings(summary, leave);
         EXPECT_EQ(said, expected) << name;
     }
 }
@@ -173,7 +173,7 @@ TEST(LogReader, WhyALogCannotBeReplayedAndWhatTheLeaveDoes) {
 // A run of lines past a second's limit is one problem; every line is counted.
 TEST(LogReader, ASecondPastItsLimitIsOneProblemWithItsLines) {
     const std::string log = day + std::string(LogReader::max_second + 10, '\n') + "# 2026-12-06T12:00:01.000Z\n";
-    LogReader reader(sorgente_testo(log));
+    LogReader reader(source_text_of(log));
     LogTick tick;
     while (reader.next(tick)) EXPECT_LE(tick.bytes.size(), LogReader::max_second);
     EXPECT_EQ(reader.dropped(), 10);
@@ -190,8 +190,8 @@ TEST(LogCorpus, EveryFileHoldsWhatTheFuzzerChecks) {
         const std::string name = entry.path().filename().string();
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-        EXPECT_EQ(fuzzing::check_registro(bytes), "") << name;
-        const bool whole = problemi_registro(name, esamina_registro(sorgente_testo(bytes)), {}).empty();
+        EXPECT_EQ(fuzzing::check_nmea_log(bytes), "") << name;
+        const bool whole = log_problems(name, examine_log(source_text_of(bytes)), {}).empty();
         if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
             EXPECT_EQ(whole, name[1] == 'k') << name;
         }
@@ -202,7 +202,7 @@ class RecordReplay : public WithEventLoop {
 protected:
     // The log at path as its check read it.
     static CheckedLog checked(const std::string& path) {
-        CheckResult result = esamina_file_registro(path);
+        CheckResult result = examine_log_file(path);
         if (auto* refused = std::get_if<std::vector<std::string>>(&result)) ADD_FAILURE() << refused->at(0);
         return std::get<CheckedLog>(std::move(result));
     }
@@ -356,7 +356,7 @@ TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
     std::string got = read_bytes(reader.get(), 1 << 20, 0);
     recorder.send(tick);  // the rest of the tick cut by the full pipe, then this one
     got += read_bytes(reader.get(), 1 << 20, 0);
-    LogReader log(sorgente_testo(got));
+    LogReader log(source_text_of(got));
     LogTick t;
     long long ticks = 0;
     while (log.next(t)) {
@@ -429,7 +429,7 @@ TEST_F(RecordReplay, OnlyRegularFilesAreReadAndTheReadingCanStopAnyTime) {
         {folder.at("manca"), "non si apre: il file o la cartella non esiste"},
     };
     for (const auto& [path, why] : refused) {
-        const CheckResult result = esamina_file_registro(path);
+        const CheckResult result = examine_log_file(path);
         const auto* said = std::get_if<std::vector<std::string>>(&result);
         ASSERT_TRUE(said) << path;
         EXPECT_NE(said->at(0).find(why), std::string::npos) << said->at(0);
@@ -437,7 +437,7 @@ TEST_F(RecordReplay, OnlyRegularFilesAreReadAndTheReadingCanStopAnyTime) {
     // Three blocks of empty lines: asked before each, stopped before the third.
     folder.put("vuote.nmea", std::string(2 * LogSnapshot::block + 1, '\n'));
     std::vector<double> asked;
-    const CheckResult result = esamina_file_registro(folder.at("vuote.nmea"), [&](double done) {
+    const CheckResult result = examine_log_file(folder.at("vuote.nmea"), [&](double done) {
         asked.push_back(done);
         return asked.size() < 3;
     });

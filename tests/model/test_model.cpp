@@ -131,16 +131,16 @@ TEST(Printable, TheMonitorShowsNoControlEither) {
               (std::vector<std::string>{"$GP^[]0;x^G\\u009b\\x9b\xE2\x90\x80"}));
 }
 
-TEST(ProblemaGuasti, RatesAreSharesAndOneSentenceHasOneFault) {
+TEST(FaultsProblem, RatesAreSharesAndOneSentenceHasOneFault) {
     // the faults, allowed
-    const std::tuple<Guasti, bool> rows[] = {
+    const std::tuple<Faults, bool> rows[] = {
         {{true, 0, 0, 0, 1}, true},      {{true, 1, 0.5, 0.5, 1}, true},   {{true, -0.01, 0, 0, 1}, false},
         {{true, 0, 1.01, 0, 1}, false},  {{true, 0, 0, 2, 1}, false},      {{true, 0, 0.6, 0.5, 1}, false},
         {{true, 0, 0, std::numeric_limits<double>::quiet_NaN(), 1}, false},
     };
-    for (const auto& [guasti, ok] : rows) {
-        const std::string problem = problema_guasti(guasti);
-        EXPECT_EQ(problem.empty(), ok) << guasti.perdita << " " << guasti.checksum << " " << guasti.tronca
+    for (const auto& [faults, ok] : rows) {
+        const std::string problem = faults_problem(faults);
+        EXPECT_EQ(problem.empty(), ok) << faults.loss << " " << faults.checksum << " " << faults.cut_short
                                          << ": " << problem;
     }
 }

@@ -445,13 +445,13 @@ TEST(PortChoice, ADeviceThatFailsIsToldOnlyForTheOperatorsChange) {
 // open port, and shows again what it showed when the fix is back. (Which
 // second has a fix is the transmitter's.)
 TEST(StatusLabel, SaysWhileTheFixIsLost) {
-    OpzioniRicevitore timed_loss;
-    timed_loss.guasti.attivi = true;
-    timed_loss.guasti.perdita_fix = {1, 2};
-    OpzioniRicevitore no_signal;
-    no_signal.senza_fix = true;
+    ReceiverOptions timed_loss;
+    timed_loss.faults.enabled = true;
+    timed_loss.faults.fix_outage = {1, 2};
+    ReceiverOptions no_signal;
+    no_signal.no_fix = true;
     // stopped, the port open, the receiver's options, the ticks, the label after them
-    const std::tuple<const char*, bool, bool, OpzioniRicevitore, int, const char*> rows[] = {
+    const std::tuple<const char*, bool, bool, ReceiverOptions, int, const char*> rows[] = {
         {"a timed loss of the fix, its second second", false, true, timed_loss, 2, "Senza fix red"},
         {"a timed loss of the fix, over", false, true, timed_loss, 3, tx_ok},
         {"a closed port says nothing of the fix", false, false, no_signal, 1, tx_ok},

@@ -323,8 +323,8 @@ SecondOfVehicle second_at(std::int64_t utc_ms, bool satellites) {
     v.course = 90;
     v.speed = 36;
     v.unit = SpeedUnit::kmh;
-    OpzioniRicevitore options = ricevitore_moderno({});
-    options.cielo.satelliti = satellites;
+    ReceiverOptions options = modern_receiver({});
+    options.sky_options.satellites = satellites;
     SecondOfVehicle s{v, {}, Mode::gps_standard, options, {}};
     s.time.utc_ms = utc_ms;
     s.time.civil = {2016, 12, 31, 12, 0, 0};
@@ -385,7 +385,7 @@ TEST(Threats, JammingTakesTheFixAwayAndGivesItBack) {
         SecondOfVehicle s = second_at(start + at * 1000, true);
         threats.affect(s, 0);
         const std::vector<std::string> sentences = second_sentences(s);
-        const FixKind told = s.options.senza_fix ? FixKind::none : s.sky->fix;
+        const FixKind told = s.options.no_fix ? FixKind::none : s.sky->fix;
         EXPECT_EQ(told, fix) << at;
         EXPECT_EQ(field(*find(sentences, "$GPGGA"), 6), quality) << at;
         EXPECT_EQ(field(*find(sentences, "$GPGSA"), 2), mode) << at;

@@ -106,7 +106,7 @@ TEST(Sky, TwelveUsedTheHighestAndAWeakGeometry) {
     ASSERT_EQ(sky.satellites.size(), 24u);
     EXPECT_EQ(sky.used, 12);
     for (const SatelliteInView& s : sky.satellites) EXPECT_EQ(s.used, s.prn > 12) << s.prn << " at " << s.elevation;
-    EXPECT_EQ(gsa_of(sky).satelliti[0], "13");
+    EXPECT_EQ(gsa_of(sky).satellites[0], "13");
 
     const std::vector<Direction> flat{{0, 30}, {90, 30}, {180, 30}, {270, 31}};
     ASSERT_GT(dilution_3d(flat)->pdop, max_dop);
@@ -146,9 +146,9 @@ TEST(Sky, TheFieldsOfEachFix) {
         tell_fix(sky, rmc);
         tell_fix(sky, gga);
         tell_fix(sky, vtg);
-        EXPECT_EQ(frase(gsv_of(sky).at(1)), "$GPGSV,2,2,05,24,45,200,44*49");
-        return std::vector{frase(rmc), frase(gga), frase(gsa_of(sky)),
-                           frase(vtg), frase(gll_of(rmc)), frase(hdt_of(rmc))};
+        EXPECT_EQ(sentence(gsv_of(sky).at(1)), "$GPGSV,2,2,05,24,45,200,44*49");
+        return std::vector{sentence(rmc), sentence(gga), sentence(gsa_of(sky)),
+                           sentence(vtg), sentence(gll_of(rmc)), sentence(hdt_of(rmc))};
     };
     std::vector<std::string> two_d = sentences(FixKind::three_d);
     two_d[1] = "$GPGGA,201528,4400.6787,N,01007.7087,E,1,04,1.3,,,,M,,*35";
@@ -164,7 +164,7 @@ TEST(Sky, TheFieldsOfEachFix) {
               (std::vector<std::string>{"$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPGGA,201528,,,,,0,00,,,,,,,*6A",
                                         "$GPGSA,A,1,,,,,,,,,,,,,,,*1E", "$GPVTG,,T,,M,,N,,K*4E",
                                         "$GPGLL,,,,,201528,V,N*68", "$GPHDT,,T*1B"}));
-    EXPECT_EQ(frase(gsv_of(Sky{}).at(0)), "$GPGSV,1,1,00*79");
+    EXPECT_EQ(sentence(gsv_of(Sky{}).at(0)), "$GPGSV,1,1,00*79");
 }
 
 // The whole set of a fix in the order asked, with the talker and prefix.

@@ -185,8 +185,8 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
         });
         r.fleet.set_mode(mode, nullptr);
         if (lost) {
-            OpzioniRicevitore lose_all;
-            lose_all.guasti = {true, 1.0, 0.0, 0.0, 1};
+            ReceiverOptions lose_all;
+            lose_all.faults = {true, 1.0, 0.0, 0.0, 1};
             r.transmitter.set_receiver(lose_all);
         }
         r.tick();
@@ -268,10 +268,10 @@ TEST(Transmitter, PausedWhileALogPlays) {
 // one a second.
 TEST(Transmitter, FixesBetweenTheSecondsCarryTheirTimeAndStepTheMotion) {
     Running r;
-    OpzioniRicevitore o;
-    o.frasi_complete = o.utc = true;
-    o.cielo.satelliti = true;
-    o.cielo.frequenza = 5;
+    ReceiverOptions o;
+    o.full_set = o.utc = true;
+    o.sky_options.satellites = true;
+    o.sky_options.rate = 5;
     r.transmitter.set_receiver(o);
     r.clock.wall.utc = r.clock.wall.local = {2003, 5, 9, 20, 15, 28};
     std::vector<std::string> rmc;
@@ -298,12 +298,12 @@ TEST(Transmitter, FixesBetweenTheSecondsCarryTheirTimeAndStepTheMotion) {
 TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
     const auto run = [](double noise, FixOutage outage) {
         Running r;
-        OpzioniRicevitore o;
-        o.frasi_complete = true;
-        o.cielo.rumore = noise;
-        o.guasti.attivi = outage.every > 0;
-        o.guasti.seme = 7;
-        o.guasti.perdita_fix = outage;
+        ReceiverOptions o;
+        o.full_set = true;
+        o.sky_options.noise = noise;
+        o.faults.enabled = outage.every > 0;
+        o.faults.seed = 7;
+        o.faults.fix_outage = outage;
         r.transmitter.set_receiver(o);
         std::vector<std::string> rmc;
         for (int s = 0; s < 4; ++s) {
@@ -336,12 +336,12 @@ TEST(Transmitter, NoiseAndTimedLossesOfTheFixAreTheReceiversNotTheVehicles) {
 TEST(Transmitter, TheTrackKeepsTheAltitudeTheSentencesCarried) {
     const auto altitude_of = [](bool full, bool no_fix, double noise, const char* list) {
         Running r;
-        OpzioniRicevitore o;
-        o.frasi_complete = full;
-        o.quota = 254.5;
-        o.senza_fix = no_fix;
-        o.cielo.rumore = noise;
-        if (*list != '\0') o.cielo.frasi = std::get<std::vector<SentenceKind>>(read_sentence_list(list));
+        ReceiverOptions o;
+        o.full_set = full;
+        o.altitude = 254.5;
+        o.no_fix = no_fix;
+        o.sky_options.noise = noise;
+        if (*list != '\0') o.sky_options.sentences = std::get<std::vector<SentenceKind>>(read_sentence_list(list));
         r.transmitter.set_receiver(o);
         r.tick();
         std::string gga;
@@ -410,8 +410,8 @@ TEST(TransmitterStreams, EachVehicleInUseHasItsOwnGpsStandardSecondInEveryMode) 
     for (const auto& [mode, faults, main_starts, message] : rows) {
         Fleet3 r;
         r.fleet.set_mode(mode, nullptr);
-        OpzioniRicevitore options;
-        options.guasti = {faults, 0.0, 1.0, 0.0, 1};
+        ReceiverOptions options;
+        options.faults = {faults, 0.0, 1.0, 0.0, 1};
         r.transmitter.set_receiver(options);
         r.tick(0);
         r.tick(1);
@@ -480,7 +480,7 @@ TEST(TransmitterStreams, OffTheOtherVehiclesStayWhereTheyAreAndNothingIsMade) {
 using Sentences = std::vector<std::string>;
 
 struct Scene {
-    OpzioniRicevitore options;
+    ReceiverOptions options;
     Mode mode = Mode::gps_standard;
     double speed = 0.0;
     double course = 0.0;
@@ -495,8 +495,8 @@ Sentences sentences_of(const Scene& s, testing::FakeClock& clock) {
 
 // Radio without a fix: the burst's own fix goes too.
 TEST(SecondSentences, ARadioBurstWithoutAFix) {
-    OpzioniRicevitore no_fix;
-    no_fix.senza_fix = true;
+    ReceiverOptions no_fix;
+    no_fix.no_fix = true;
     testing::FakeClock clock;
     EXPECT_EQ(sentences_of({no_fix, Mode::radio}, clock),
               (Sentences{gsv_1, gsv_2, rme, "$GPRMC,201528,V,,,,,,,090503,000.0,W,*67", "$GPVTG,,T,,M,,N,,K*4E",
@@ -522,8 +522,8 @@ TEST(SecondSentences, TimeAndDateFields) {
     }
     testing::FakeClock clock;
     clock.wall.utc = {2026, 12, 31, 23, 59, 59};
-    OpzioniRicevitore o;
-    o.frasi_complete = o.utc = true;
+    ReceiverOptions o;
+    o.full_set = o.utc = true;
     const Sentences got = sentences_of({o}, clock);
     EXPECT_EQ(clock.wall_readings, 1);
     EXPECT_EQ(got.at(0), "$GPRMC,235959,A,4400.6787,N,01007.7087,E,0.0,000.0,311226,000.0,W,*4C");
@@ -536,8 +536,8 @@ TEST(SecondSentences, RealSpeedInKnotsAndTrueCourseOverTheGround) {
         {-100, 45, SpeedUnit::none, ",54.0,225.0,"},  // backing along course 45 goes over the ground to 225
         {100, 359.96, SpeedUnit::kmh, ",54.0,000.0,"},  // rounds to 360.0, which is 000.0
     };
-    OpzioniRicevitore motion;
-    motion.moto_reale = true;
+    ReceiverOptions motion;
+    motion.real_motion = true;
     for (const auto& [speed, course, unit, fields] : rows) {
         testing::FakeClock clock;
         const std::string rmc = sentences_of({motion, Mode::gps_standard, speed, course, unit}, clock)[0];
@@ -550,8 +550,8 @@ TEST(SecondSentences, RealSpeedInKnotsAndTrueCourseOverTheGround) {
 TEST(Faults, ANewSeedStartsTheSequenceAgainAndTheSameOptionsKeepItGoing) {
     testing::Rig rig;
     rig.port.force_open();
-    OpzioniRicevitore o;
-    o.guasti = {true, 0.3, 0.3, 0.3, 7};
+    ReceiverOptions o;
+    o.faults = {true, 0.3, 0.3, 0.3, 7};
     const auto run = [&rig](int ticks) {
         rig.port.written.clear();
         for (int i = 0; i < ticks; ++i) rig.tick();
@@ -563,12 +563,12 @@ TEST(Faults, ANewSeedStartsTheSequenceAgainAndTheSameOptionsKeepItGoing) {
     const std::string first = run(30);
     rig.transmitter.set_receiver(o);
     EXPECT_NE(run(30), first) << "the same options go on with the sequence";
-    o.guasti.seme = 8;
+    o.faults.seed = 8;
     rig.transmitter.set_receiver(o);
-    o.guasti.seme = 7;
+    o.faults.seed = 7;
     rig.transmitter.set_receiver(o);
     EXPECT_EQ(run(30), first);
-    o.guasti = {false, 0.0, 1.0, 0.0, 7};
+    o.faults = {false, 0.0, 1.0, 0.0, 7};
     rig.transmitter.set_receiver(o);
     const std::string sent = run(1);
     const std::string body = sent.substr(0, sent.find('*'));

@@ -27,7 +27,7 @@
 
 namespace vadrel {
 
-inline constexpr const char* nome_file_configurazione = "vadrel.cnf";
+inline constexpr const char* table_file_name = "vadrel.cnf";
 
 // One vehicle line, its fields as the file fixes them. Flags are -1
 // (selected) or 0.
@@ -51,13 +51,13 @@ using VehicleRecords = std::array<VehicleRecord, fleet_size>;
 // it, to vadrel.cnf.bak.1, .2, ... (a new number each time); the newest
 // copie_conservate are kept. vadrel.cnf.bak alone is the copy earlier
 // versions made: never touched.
-inline constexpr const char* nome_copia_configurazione = "vadrel.cnf.bak";
-inline constexpr unsigned copie_conservate = 5;
+inline constexpr const char* table_copy_name = "vadrel.cnf.bak";
+inline constexpr unsigned kept_copies = 5;
 // When vadrel.cnf has to be left as it is, the table is saved beside it
 // under vadrel.cnf.nuovo.N, a number no earlier run used.
-inline constexpr const char* nome_tabella_a_parte = "vadrel.cnf.nuovo";
+inline constexpr const char* separate_table_name = "vadrel.cnf.nuovo";
 // A changed table is on disk within this time.
-inline constexpr std::chrono::seconds intervallo_salvataggio{5};
+inline constexpr std::chrono::seconds save_interval{5};
 
 // The vehicles' exact positions, beside vadrel.cnf (which keeps whole
 // minutes), saved with it: a comment, then one line a vehicle with its
@@ -69,7 +69,7 @@ inline constexpr std::chrono::seconds intervallo_salvataggio{5};
 //
 // vadrel.cnf stays the truth: a position is taken back only where it rounds
 // to what its vehicle's record there says (VehicleTable::take_positions).
-inline constexpr const char* nome_file_posizioni = "vadrel.pos";
+inline constexpr const char* positions_file_name = "vadrel.pos";
 
 struct SavedPosition {
     double lat = 0.0;

@@ -7,10 +7,10 @@
 
 namespace vadrel::gui {
 
-class TestiQtItaliani : public QTranslator {
+class ItalianQtTexts : public QTranslator {
     Q_OBJECT
 public:
-    explicit TestiQtItaliani(QObject* parent = nullptr);
+    explicit ItalianQtTexts(QObject* parent = nullptr);
     bool isEmpty() const override { return false; }
     QString translate(const char* context, const char* source_text,
                       const char* disambiguation = nullptr, int n = -1) const override;

@@ -1,4 +1,4 @@
-#include "italian.h"
+#include "italian_qt_texts.h"
 
 #include <cstring>
 
@@ -6,14 +6,14 @@ namespace vadrel::gui {
 
 namespace {
 
-struct Testo {
+struct TextPair {
     const char* source;
-    const char* italiano;
+    const char* italian;
 };
 
 // The editing menus of QLineEdit and of the rich-text widgets use the same
 // source texts under their own contexts.
-constexpr Testo menu_modifica[] = {
+constexpr TextPair edit_menu[] = {
     {"&Undo", "&Annulla"},
     {"&Redo", "&Ripeti"},
     {"Cu&t", "&Taglia"},
@@ -25,30 +25,30 @@ constexpr Testo menu_modifica[] = {
     {"Insert Unicode control character", "Inserisci carattere di controllo Unicode"},
 };
 
-constexpr Testo pulsanti[] = {
+constexpr TextPair button_texts[] = {
     {"Close", "Chiudi"},
     {"Cancel", "Annulla"},
 };
 
-const char* cerca(const Testo* begin, const Testo* end, const char* source) {
-    for (const Testo* t = begin; t != end; ++t) {
-        if (std::strcmp(t->source, source) == 0) return t->italiano;
+const char* find_text(const TextPair* begin, const TextPair* end, const char* source) {
+    for (const TextPair* t = begin; t != end; ++t) {
+        if (std::strcmp(t->source, source) == 0) return t->italian;
     }
     return nullptr;
 }
 
 }  // namespace
 
-TestiQtItaliani::TestiQtItaliani(QObject* parent) : QTranslator(parent) {}
+ItalianQtTexts::ItalianQtTexts(QObject* parent) : QTranslator(parent) {}
 
-QString TestiQtItaliani::translate(const char* context, const char* source_text,
+QString ItalianQtTexts::translate(const char* context, const char* source_text,
                                    const char* /*disambiguation*/, int /*n*/) const {
     if (context == nullptr || source_text == nullptr) return QString();
     const char* found = nullptr;
     if (std::strcmp(context, "QLineEdit") == 0 || std::strcmp(context, "QWidgetTextControl") == 0) {
-        found = cerca(std::begin(menu_modifica), std::end(menu_modifica), source_text);
+        found = find_text(std::begin(edit_menu), std::end(edit_menu), source_text);
     } else if (std::strcmp(context, "QPlatformTheme") == 0) {
-        found = cerca(std::begin(pulsanti), std::end(pulsanti), source_text);
+        found = find_text(std::begin(button_texts), std::end(button_texts), source_text);
     }
     return found != nullptr ? QString::fromUtf8(found) : QString();
 }

@@ -9,9 +9,9 @@ namespace vadrel {
 // then on the meridian 180 degrees away (the longitude moves by half a turn)
 // and heads the other way. Returns true when that happened, false when the
 // latitude was already within 90 S .. 90 N (or came round a whole meridian).
-bool normalizza_lat(double& lat, double& lon);
+bool normalize_lat(double& lat, double& lon);
 
 // Brings a longitude into 180 W .. 180 E: east of 180 E is west of it.
-void normalizza_lon(double& lon);
+void normalize_lon(double& lon);
 
 }  // namespace vadrel

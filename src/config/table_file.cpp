@@ -50,14 +50,14 @@ QString read_only_message(const QString& shown) {
 }  // namespace
 
 TableRead TableFile::read(VehicleRecords& records) {
-    const FolderEntry entry = folder_.look(nome_file_configurazione);
-    const QString shown = folder_.shown(nome_file_configurazione);
+    const FolderEntry entry = folder_.look(table_file_name);
+    const QString shown = folder_.shown(table_file_name);
     if (made_read_only(entry)) {
         notice_ = read_only_message(shown);
         read_only_told_ = true;
     }
     int error = 0;
-    const auto data = folder_.read(nome_file_configurazione, largest_table, &error);
+    const auto data = folder_.read(table_file_name, largest_table, &error);
     if (!data) {
         // A file there that cannot be read now (no descriptor left, a disk
         // error) may hold a good table: it is never replaced by this run's.
@@ -76,7 +76,7 @@ TableRead TableFile::read(VehicleRecords& records) {
 }
 
 SavedPositions TableFile::read_positions() const {
-    const auto data = folder_.read(nome_file_posizioni, largest_positions_file);
+    const auto data = folder_.read(positions_file_name, largest_positions_file);
     return data ? read_positions_text(*data) : SavedPositions{};
 }
 
@@ -86,7 +86,7 @@ SavedPositions TableFile::read_positions() const {
 // again at the next save, `unread` getting the system's error.
 QString TableFile::keep_copy(const FolderEntry& file, QString& note, int& unread) {
     if (copied_ == file.identity) return copy_failure_;
-    const auto data = folder_.read(nome_file_configurazione, largest_table, &unread);
+    const auto data = folder_.read(table_file_name, largest_table, &unread);
     if (!data) {
         const QString why = QStringLiteral("non si può leggere");
         return unread == 0 ? why : why + QStringLiteral(" (%1)").arg(QString::fromStdString(italian_reason(unread)));
@@ -96,12 +96,12 @@ QString TableFile::keep_copy(const FolderEntry& file, QString& note, int& unread
     VehicleRecords scratch{};
     if (data->empty() || read_table_text(*data, scratch) == 1) return {};
 
-    unsigned number = next_number(folder_, nome_copia_configurazione);
+    unsigned number = next_number(folder_, table_copy_name);
     FileError error;
     std::string copy;
     for (int attempt = 0; attempt < 3; ++attempt, ++number) {
-        copy = numbered(nome_copia_configurazione, number);
-        error = folder_.copy(nome_file_configurazione, copy);
+        copy = numbered(table_copy_name, number);
+        error = folder_.copy(table_file_name, copy);
         if (!error || error.code != EEXIST) break;
     }
     if (error) {
@@ -112,17 +112,17 @@ QString TableFile::keep_copy(const FolderEntry& file, QString& note, int& unread
     }
     note = QStringLiteral("Il file di configurazione %1 non era leggibile per intero.\n"
                           "Una copia è stata conservata in %2.")
-               .arg(folder_.shown(nome_file_configurazione), folder_.shown(copy));
+               .arg(folder_.shown(table_file_name), folder_.shown(copy));
     // The newest few copies stay; only vadrel's own files are taken away.
     std::vector<unsigned> copies;
     for (const std::string& name : folder_.names()) {
-        const auto n = name_number(name, nome_copia_configurazione);
+        const auto n = name_number(name, table_copy_name);
         const FolderEntry entry = n ? folder_.look(name) : FolderEntry{};
         if (n && entry.kind == FolderEntry::Kind::file && entry.ours) copies.push_back(*n);
     }
     std::sort(copies.begin(), copies.end());
-    for (std::size_t i = 0; i + copie_conservate < copies.size(); ++i) {
-        folder_.remove(numbered(nome_copia_configurazione, copies[i]));
+    for (std::size_t i = 0; i + kept_copies < copies.size(); ++i) {
+        folder_.remove(numbered(table_copy_name, copies[i]));
     }
     return {};
 }
@@ -133,7 +133,7 @@ std::string TableFile::beside_name() {
     const FolderEntry entry = beside_.empty() ? FolderEntry{} : folder_.look(beside_);
     const bool usable = entry.kind == FolderEntry::Kind::file && entry.ours;
     if (beside_.empty() || !usable) {
-        beside_ = numbered(nome_tabella_a_parte, next_number(folder_, nome_tabella_a_parte));
+        beside_ = numbered(separate_table_name, next_number(folder_, separate_table_name));
     }
     return beside_;
 }
@@ -145,8 +145,8 @@ TableFile::Outcome TableFile::save(const std::string& text, const std::string& p
 }
 
 TableFile::Outcome TableFile::save_lent(const std::string& text, const std::string& positions) {
-    const FolderEntry file = folder_.look(nome_file_configurazione);
-    const QString shown = folder_.shown(nome_file_configurazione);
+    const FolderEntry file = folder_.look(table_file_name);
+    const QString shown = folder_.shown(table_file_name);
     if (made_read_only(file)) {
         const bool told = std::exchange(read_only_told_, true);
         return {Where::kept, told ? QString() : read_only_message(shown), {}};
@@ -168,15 +168,15 @@ TableFile::Outcome TableFile::save_lent(const std::string& text, const std::stri
     }
 
     if (left.isEmpty()) {
-        const FileError error = folder_.replace(nome_file_configurazione, text);
+        const FileError error = folder_.replace(table_file_name, text);
         if (!error) {
             saved_ = text;
             QString positions_problem;
-            if (const FileError failed = folder_.replace(nome_file_posizioni, positions)) {
+            if (const FileError failed = folder_.replace(positions_file_name, positions)) {
                 positions_problem = QStringLiteral("Le posizioni esatte dei veicoli non sono state salvate in %1: "
                                                    "%2.\nAlla prossima partenza i veicoli riprenderanno dai "
                                                    "minuti interi di %3.")
-                                        .arg(folder_.shown(nome_file_posizioni), failed.text(), shown);
+                                        .arg(folder_.shown(positions_file_name), failed.text(), shown);
             }
             return {Where::file, note, positions_problem};
         }
