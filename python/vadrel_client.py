@@ -170,6 +170,17 @@ class Vadrel:
         """DELETE /api/v1/mezzi/{n}/percorso: straight on from where it is."""
         return self.request("DELETE", "/api/v1/mezzi/%d/percorso" % n)
 
+    def play_scenario(self, scenario):
+        """PUT /api/v1/scenario: scenario is a file's path or its bytes (YAML
+        or JSON). Played from the next second, in place of the one under way;
+        the answer is its progress, as the state's "scenario" tells it."""
+        if isinstance(scenario, (bytes, bytearray)):
+            body = bytes(scenario)
+        else:
+            with open(scenario, "rb") as f:
+                body = f.read()
+        return self.request("PUT", "/api/v1/scenario", body, "application/yaml")
+
     def events(self, timeout=None):
         """The WebSocket of GET /api/v1/eventi: a message each second."""
         return Events(self, timeout if timeout is not None else self.timeout)

@@ -24,10 +24,12 @@ fi
 # Building and running: the compiler and Debian's compiler flags (dpkg-dev's
 # dpkg-buildflags), Qt (with its HTTP server and WebSockets for the control
 # interface), the X client library the window's display probe links, a font
-# for the window.
+# for the window, yaml-cpp for the scenario files (the package then depends on
+# libyaml-cpp0.7, found by dpkg-shlibdeps).
 packages=(
   cmake ninja-build g++ dpkg-dev pkg-config
   qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n libxcb1-dev
+  libyaml-cpp-dev
   fonts-dejavu-core
 )
 npm_packages=()

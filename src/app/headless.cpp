@@ -8,6 +8,7 @@
 
 #include "app/line_output.h"
 #include "app/program.h"
+#include "app/scenario_run.h"
 #include "model/controls.h"
 #include "os/signals.h"
 
@@ -98,7 +99,7 @@ std::optional<CheckedLog> check_log(const std::string& path, LogLeave leave, Sig
 
 }  // namespace
 
-int run_headless(int argc, char** argv, const Options& options) {
+int run_headless(int argc, char** argv, const Options& options, const Scenario* scenario) {
     QCoreApplication app(argc, argv);
     SignalWatcher termination;
     LineOutput out(STDOUT_FILENO, 0);
@@ -147,6 +148,10 @@ int run_headless(int argc, char** argv, const Options& options) {
     QObject::connect(&termination, &SignalWatcher::termination, &app, &QCoreApplication::quit);
     QObject::connect(&termination, &SignalWatcher::fix_switch, program.get(), &Program::switch_fix_loss);
     if (options.duration) QTimer::singleShot(duration_ms(*options.duration), &app, &QCoreApplication::quit);
+
+    program->scenario().marked = [&monitor_output](const std::string& line) { monitor_output.write({line}); };
+    program->scenario().ended = [&app] { app.quit(); };
+    if (scenario != nullptr) program->scenario().play(*scenario);
 
     bool replay_whole = true;
     // A command line's output that does not start ends the run.

@@ -8,6 +8,7 @@
 #include "app/headless.h"
 #include "app/line_output.h"
 #include "app/options.h"
+#include "app/scenario_start.h"
 #include "os/signals.h"
 #include "app/window.h"
 #include "model/utf8.h"
@@ -30,6 +31,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     const vadrel::Options& options = std::get<vadrel::Options>(parsed);
+    if (options.scenario && !options.help && !options.version) {
+        // Every key checked before anything opens; the run is headless.
+        auto start = vadrel::start_scenario(*options.scenario, args);
+        if (const auto* why = std::get_if<std::string>(&start)) {
+            std::cerr << "vadrel: " << vadrel::printable(*why, vadrel::LineFeeds::kept) << std::endl;
+            return 2;
+        }
+        const auto& run = std::get<vadrel::ScenarioStart>(start);
+        return vadrel::run_headless(argc, argv, run.options, &run.scenario);
+    }
     if (options.help) {
         std::cout << vadrel::help_text();
         return 0;

@@ -353,6 +353,11 @@ const std::vector<OptionSpec>& option_table() {
         {"--traccia", Kind::value, "FILE.gpx",
          "scrive le tracce dei mezzi in un file GPX 1.1, ogni minuto\ne alla chiusura",
          [](Options& o, const Value& v) { return file_option(o.track_to, "--traccia", v); }},
+        {"--scenario", Kind::value, "FILE",
+         "esegue lo scenario del FILE (YAML o JSON): le impostazioni\n"
+         "iniziali e gli eventi ai loro secondi; le opzioni date qui\n"
+         "valgono sopra quelle dello scenario",
+         [](Options& o, const Value& v) { return file_option(o.scenario, "--scenario", v); }},
         {"--riproduci", Kind::value, "FILE",
          "invia di nuovo un registro (di vadrel o di un ricevitore vero)\n"
          "sulle stesse uscite, con il suo ritmo; poi chiude in ordine",

@@ -83,6 +83,8 @@ struct Options {
     // Keep the vehicles' tracks in this GPX file.
     std::optional<std::string> track_to;
     std::optional<std::string> replay_from;
+    // A scenario file: its settings under the command line's, its events.
+    std::optional<std::string> scenario;
     // Routes for vehicles, in the order given (a later one for the same
     // vehicle replaces an earlier one).
     std::vector<RouteArgument> routes;

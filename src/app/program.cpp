@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/places.h"
+#include "app/scenario_run.h"
 #include "control/vehicle_patch.h"
 #include "fleet/start_values.h"
 #include "serial/virtual_port.h"
@@ -89,6 +90,7 @@ Program::Program(const Options& options, Shell& shell)
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
     output_.add(tap_);
     wire_replay();
+    scenario_ = std::make_unique<ScenarioRun>(*this);
     control_ = std::make_unique<ControlService>(*this, *folder_, [this](const std::string& line) { say(line); });
     transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
     network_.set_greeting([this] { return ais_greeting(); });
@@ -308,6 +310,7 @@ bool Program::stop() {
 void Program::tick() {
     if (stopped_) return;
     try {
+        if (before_tick) before_tick();
         transmitter_.tick(timer_.tick_in_second());
     } catch (const std::exception& e) {
         // Every failure the tick knows of is handled inside it; anything else

@@ -46,6 +46,8 @@
 
 namespace vadrel {
 
+class ScenarioRun;
+
 class Program : public QObject {
     Q_OBJECT
 public:
@@ -119,6 +121,11 @@ public:
     // standard error; the settings file is left as it is.
     void switch_fix_loss();
 
+    // Called before every tick, for a scenario's events of that second.
+    std::function<void()> before_tick;
+    // The scenario under way, if any (--scenario, PUT /api/v1/scenario).
+    ScenarioRun& scenario() { return *scenario_; }
+    const ScenarioRun& scenario() const { return *scenario_; }
     // Called after every tick, for the monitor of the headless run or the window.
     std::function<void()> after_tick;
     // "COM 2: /dev/pts/4" for a virtual port made while the program runs,
@@ -232,6 +239,8 @@ private:
     // A changed table is saved within intervallo_salvataggio of the change.
     long ticks_since_autosave_ = 0;
     std::string reported_reason_;
+    // After the transmitter and the fleet it reaches.
+    std::unique_ptr<ScenarioRun> scenario_;
     // Last, so its thread is joined first.
     TableAutosave autosave_;
 };

@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include "app/program.h"
+#include "app/scenario_run.h"
+#include "app/scenario_start.h"
 #include "ais/identity.h"
 #include "control/control_json.h"
 #include "control/fleet_state.h"
 #include "control/vehicle_patch.h"
+#include "fleet/start_values.h"
 #include "vadrel/version.h"
 
 namespace vadrel {
@@ -41,6 +44,7 @@ ControlState ProgramControl::state() const {
     SimulatedClock& clock = program_.simulated_clock();
     s.clock = {clock.utc_text(), clock.rate(), clock.max(), clock.paused(), !clock.following_wall()};
     for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
+    s.scenario = program_.scenario().state();
     return s;
 }
 
@@ -200,5 +204,42 @@ const FollowedRoute* ProgramControl::route(std::size_t n) const { return program
 RouteSummary ProgramControl::route_summary(std::size_t n) const { return program_.routes().summary(n); }
 
 std::string ProgramControl::route_not_kept(std::size_t n) const { return program_.routes().not_kept(n); }
+
+Result<> ProgramControl::play_scenario(const QByteArray& bytes) {
+    auto read = read_running_scenario(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (auto* problem = std::get_if<ScenarioProblem>(&read)) {
+        return Refusal{problem->key.empty() ? "scenario" : problem->key, problem->message()};
+    }
+    const ScenarioStart& start = std::get<ScenarioStart>(read);
+    const Options& o = start.options;
+    // Each value was checked as it was read: what follows is applied whole.
+    const auto given = [&](const std::string& option) {
+        return std::any_of(start.scenario.arguments.begin(), start.scenario.arguments.end(),
+                           [&](const ScenarioArgument& a) {
+                               const std::string& word = a.words.front();
+                               return word.substr(0, word.find('=')) == option;
+                           });
+    };
+    if (given("--modo") || given("--mezzi")) {
+        const SendMode mode = o.mode == Options::Mode::radio   ? SendMode::radio
+                              : o.mode == Options::Mode::multi ? SendMode::multi
+                                                               : SendMode::gps;
+        const std::optional<int> vehicles = o.vehicles ? std::optional(vehicles_in_cycle(*o.vehicles)) : std::nullopt;
+        if (Result<> done = set_mode(given("--modo") ? mode : state().mode, vehicles); !done) return done;
+    }
+    for (const auto& [n, patch] : o.vehicles_set) {
+        if (Result<> done = patch_vehicle(n, patch); !done) return done;
+    }
+    if (given("--ais") || given("--ais-nave-propria") || given("--ais-statici-subito")) {
+        if (Result<> done = set_ais(ais_per(ais(), o)); !done) return done;
+    }
+    const ReceiverOptions receiver = receiver_for(program_.receiver(), o);
+    if (receiver != program_.receiver()) {
+        if (Result<> done = set_receiver(receiver); !done) return done;
+    }
+    program_.scenario().play(start.scenario);
+    tell_changed();
+    return {};
+}
 
 }  // namespace vadrel

@@ -38,6 +38,7 @@ public:
     const FollowedRoute* route(std::size_t n) const override;
     RouteSummary route_summary(std::size_t n) const override;
     std::string route_not_kept(std::size_t n) const override;
+    Result<> play_scenario(const QByteArray& bytes) override;
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;

@@ -152,6 +152,7 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Put, "/api/v1/mezzi/{n}/percorso", Action::give_route, true},
         {Method::Get, "/api/v1/mezzi/{n}/percorso", Action::route},
         {Method::Delete, "/api/v1/mezzi/{n}/percorso", Action::take_route},
+        {Method::Put, "/api/v1/scenario", Action::scenario, true},
     };
     return routes;
 }
@@ -170,6 +171,7 @@ const char* route_description(const char* path) {
         {"/api/v1/porta", "la porta seriale: COM, velocità, aperta o perché no, Start/Stop"},
         {"/api/v1/ais", "i bersagli AIS, come in \"Bersagli AIS...\": attivi, nave propria, statici subito"},
         {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
+        {"/api/v1/scenario", "PUT esegue uno scenario (YAML o JSON) al posto di quello in corso"},
     };
     for (const auto& [route, line] : lines) {
         if (route == path) return line;
@@ -341,6 +343,11 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     // The changes.
     if (target.replaying()) return replaying_refusal();
+    if (route->action == Action::scenario) {
+        if (const Result<> done = target.play_scenario(request.body); !done) return not_done(done);
+        const ControlState state = target.state();
+        return reply(state.scenario ? scenario_json(*state.scenario) : QJsonObject{});
+    }
     if (route->action == Action::give_route) return RouteToRead{n};
     if (route->action == Action::take_route) {
         target.take_route(n);

@@ -51,6 +51,7 @@ enum class Action : unsigned char {
     route,
     give_route,
     take_route,
+    scenario,
 };
 
 struct ApiRoute {

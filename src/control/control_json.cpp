@@ -195,6 +195,18 @@ QJsonObject ais_json(const AisSettings& settings) {
             {"mezzi", vehicles}};
 }
 
+QJsonObject scenario_json(const ScenarioState& scenario) {
+    QJsonObject json{{"file", QString::fromStdString(scenario.file)},
+                     {"secondi", scenario.elapsed},
+                     {"eventi_fatti", static_cast<qint64>(scenario.done)},
+                     {"eventi", static_cast<qint64>(scenario.events)}};
+    if (scenario.duration) json.insert("durata", *scenario.duration);
+    if (scenario.next_at) {
+        json.insert("prossimo", QJsonObject{{"a", *scenario.next_at}, {"evento", QString::fromStdString(scenario.next)}});
+    }
+    return json;
+}
+
 QJsonObject state_json(const ControlState& state) {
     const PortState& port = state.port;
     QJsonArray outputs;
@@ -209,18 +221,20 @@ QJsonObject state_json(const ControlState& state) {
     }
     QJsonArray vehicles;
     for (const VehicleEntry& entry : state.vehicles) vehicles.append(vehicle_json(entry));
-    return {{"versione", QString::fromStdString(state.version)},
-            {"modo", mode_name(state.mode)},
-            {"trasmissione", state.transmitting},
-            {"riproduzione", state.replaying},
-            {"mezzo_attuale", static_cast<qint64>(state.current_vehicle)},
-            {"mezzi_in_uso", state.vehicles_in_use},
-            {"mezzi_mobili", state.cycle},
-            {"porta", port_json(port)},
-            {"uscite", outputs},
-            {"ricevitore", receiver_json(state.receiver)},
-            {"tempo", clock_json(state.clock)},
-            {"mezzi", vehicles}};
+    QJsonObject json{{"versione", QString::fromStdString(state.version)},
+                     {"modo", mode_name(state.mode)},
+                     {"trasmissione", state.transmitting},
+                     {"riproduzione", state.replaying},
+                     {"mezzo_attuale", static_cast<qint64>(state.current_vehicle)},
+                     {"mezzi_in_uso", state.vehicles_in_use},
+                     {"mezzi_mobili", state.cycle},
+                     {"porta", port_json(port)},
+                     {"uscite", outputs},
+                     {"ricevitore", receiver_json(state.receiver)},
+                     {"tempo", clock_json(state.clock)},
+                     {"mezzi", vehicles}};
+    if (state.scenario) json.insert("scenario", scenario_json(*state.scenario));
+    return json;
 }
 
 QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc) {

@@ -28,6 +28,9 @@ QJsonObject identity_json(const AisIdentity& identity);
 // The switches and every vehicle's identity (with its "numero").
 QJsonObject ais_json(const AisSettings& settings);
 QJsonObject state_json(const ControlState& state);
+// A scenario under way: {"file", "secondi", "durata", "eventi_fatti",
+// "eventi", "prossimo": {"a", "evento"}}; no durata or prossimo when it has none.
+QJsonObject scenario_json(const ScenarioState& scenario);
 // One second for the WebSocket clients: the bytes sent (their count and the
 // bytes themselves, as text) and each vehicle in use.
 // With `utc` (the clock's ISO text) the second's simulated time, "ora".

@@ -11,6 +11,7 @@
 //
 // The server calls these on the program's event loop, one at a time.
 
+#include <QByteArray>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -98,6 +99,17 @@ struct ClockChange {
     std::optional<bool> paused;
 };
 
+// A scenario under way: how far it has come.
+struct ScenarioState {
+    std::string file;          // the name it was given by ("scenario" for one sent here)
+    double elapsed = 0.0;      // simulated seconds since its start
+    std::optional<double> duration;
+    std::size_t done = 0;      // events done, of `events`
+    std::size_t events = 0;
+    std::optional<double> next_at;  // the next event's second, and what it does
+    std::string next;
+};
+
 // The whole simulator at one moment, for GET /api/v1/stato.
 struct ControlState {
     std::string version;       // "1.4"
@@ -112,6 +124,7 @@ struct ControlState {
     ReceiverOptions receiver;
     std::vector<VehicleEntry> vehicles;  // every vehicle, 0 .. 20
     ClockState clock;
+    std::optional<ScenarioState> scenario;  // nothing when none is under way
 };
 
 // A change of one vehicle: only the values given change. A position comes
@@ -164,6 +177,14 @@ public:
     virtual Result<> set_ais(const AisSettings& settings) = 0;
     // The clock's rate and pause (a rate outside 0.1 .. 1000 refused, field "velocita_tempo").
     virtual Result<> change_clock(const ClockChange& change) = 0;
+
+    // A scenario file's bytes (YAML or JSON): its settings that a running
+    // program can take applied, its events played from the next second on,
+    // in place of one under way. Refused whole, with the key and the
+    // message that places it in the file.
+    virtual Result<> play_scenario(const QByteArray& /*bytes*/) {
+        return Refusal{"scenario", "questo simulatore non esegue scenari"};
+    }
 
     // Vehicle n's route (VehicleRoutes: placed at its start unless
     // from_here, kept in the program's folder); refused with the reason.

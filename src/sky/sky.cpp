@@ -50,6 +50,28 @@ int snr_at(int elevation) {
     return static_cast<int>(std::lround(30.0 + 20.0 * std::sin(elevation * std::numbers::pi / 180.0)));
 }
 
+void choose_fix(Sky& sky) {
+    std::vector<const SatelliteInView*> heard;
+    heard.reserve(sky.satellites.size());
+    for (SatelliteInView& s : sky.satellites) {
+        s.used = false;
+        if (s.snr > 0) heard.push_back(&s);
+    }
+    sky.fix = FixKind::none;
+    sky.dilution = {};
+    sky.used = 0;
+    highest_first(heard);
+    const Solution fix = solve(heard);
+    if (fix.fix == FixKind::none) return;
+    const std::size_t n = std::min(heard.size(), max_used);
+    sky.fix = fix.fix;
+    sky.dilution = fix.dilution;
+    sky.used = static_cast<int>(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        sky.satellites[static_cast<std::size_t>(heard[i] - sky.satellites.data())].used = true;
+    }
+}
+
 Sky observe(const Constellation& constellation, const Observer& observer, const SkySettings& settings,
             bool signal) {
     // Every satellite above the horizon, as the sentences would carry it.
@@ -81,21 +103,7 @@ Sky observe(const Constellation& constellation, const Observer& observer, const 
     std::sort(sky.satellites.begin(), sky.satellites.end(),
               [](const SatelliteInView& a, const SatelliteInView& b) { return a.prn < b.prn; });
 
-    std::array<const SatelliteInView*, all> heard{};
-    std::size_t n = 0;
-    for (const SatelliteInView& s : sky.satellites) {
-        if (s.snr > 0) heard[n++] = &s;
-    }
-    highest_first(std::span(heard).first(n));
-    const Solution fix = solve(std::span(heard).first(n));
-    if (fix.fix != FixKind::none) {
-        sky.fix = fix.fix;
-        sky.dilution = fix.dilution;
-        sky.used = static_cast<int>(std::min(n, max_used));
-        for (std::size_t i = 0; i < std::min(n, max_used); ++i) {
-            sky.satellites[static_cast<std::size_t>(heard[i] - sky.satellites.data())].used = true;
-        }
-    }
+    choose_fix(sky);
 
     const bool open = settings.mask == default_mask && settings.obstructions.empty() && signal;
     if (open && sky.fix == FixKind::three_d) {

@@ -76,6 +76,11 @@ Observer observer_of(const Vehicle& vehicle, double height);
 // The signal-to-noise figure of a satellite heard at this elevation.
 int snr_at(int elevation);
 
+// The satellites used and the fix, chosen again from the figures the
+// satellites carry now (those with one are heard), as observe() chooses them;
+// the open sky's dilutions stay.
+void choose_fix(Sky& sky);
+
 // The sky of an observer at the constellation's time. `signal` false: the
 // receiver hears nothing (an outage); the satellites stay listed.
 Sky observe(const Constellation& constellation, const Observer& observer, const SkySettings& settings,

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "nmea/faults.h"
+#include "tick/second_effects.h"
 #include "tick/second_sentences.h"
 #include "sky/constellation.h"
 #include "sky/sky_sentences.h"
@@ -212,17 +213,24 @@ void Transmitter::receive(SecondOfVehicle& second, std::size_t n) {
     }
     if (reported_.size() <= n) reported_.resize(n + 1);
     reported_[n].reset();
-    if (sky_options.noise <= 0.0) return;
-    while (noise_.size() <= n) noise_.emplace_back(sky_options.noise, faults.seed, noise_.size());
-    Sky sky = second.sky ? *second.sky : classic_sky();
-    if (second.options.no_fix) sky.fix = FixKind::none;
-    const Offset error = noise_[n].step(now_ms, sky);
-    // Only what is said moves: the fleet's vehicle keeps its true position.
-    const ArcPosition shown = displaced(second.vehicle.lat, second.vehicle.lon, error);
-    second.vehicle.lat = shown.lat;
-    second.vehicle.lon = shown.lon;
-    reported_[n] = shown;
-    second.altitude_error = error.up;
+    if (sky_options.noise > 0.0) {
+        while (noise_.size() <= n) noise_.emplace_back(sky_options.noise, faults.seed, noise_.size());
+        Sky sky = second.sky ? *second.sky : classic_sky();
+        if (second.options.no_fix) sky.fix = FixKind::none;
+        const Offset error = noise_[n].step(now_ms, sky);
+        // Only what is said moves: the fleet's vehicle keeps its true position.
+        const ArcPosition shown = displaced(second.vehicle.lat, second.vehicle.lon, error);
+        second.vehicle.lat = shown.lat;
+        second.vehicle.lon = shown.lon;
+        reported_[n] = shown;
+        second.altitude_error = error.up;
+    }
+    if (effects_ == nullptr) return;
+    const ArcPosition before{second.vehicle.lat, second.vehicle.lon};
+    effects_->affect(second, n);
+    if (second.vehicle.lat != before.lat || second.vehicle.lon != before.lon) {
+        reported_[n] = ArcPosition{second.vehicle.lat, second.vehicle.lon};
+    }
 }
 
 std::string Transmitter::serial_note(const Delivery& delivery) {

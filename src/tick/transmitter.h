@@ -29,6 +29,7 @@
 namespace vadrel {
 
 struct SecondOfVehicle;
+class SecondEffects;
 
 class TransmitterView {
 public:
@@ -93,6 +94,12 @@ public:
     // "@n" and without the faults put into the sentences, which stay the
     // main output's. The main output's bytes stay as they are.
     void set_vehicle_output(VehicleOutput* streams) { streams_ = streams; }
+
+    // What changes each vehicle's second beyond the receiver's options
+    // (nullptr: nothing; it must outlive the transmitter or be taken away
+    // first), asked once for each second of each vehicle, the main output's
+    // and the streams' alike.
+    void set_effects(SecondEffects* effects) { effects_ = effects; }
 
     // Seconds the serial port skipped because the line was still busy.
     long long skipped_writes() const { return skipped_writes_; }
@@ -167,6 +174,7 @@ private:
     std::vector<std::optional<ArcPosition>> reported_;
     Supplement supplement_;
     VehicleOutput* streams_ = nullptr;
+    SecondEffects* effects_ = nullptr;
     long long skipped_writes_ = 0;
     bool replaying_ = false;
     bool in_tick_ = false;

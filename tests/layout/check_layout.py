@@ -16,7 +16,7 @@ import sys
 # Lowest first: a folder uses only the folders before it.
 LAYERS = [
     "os", "model", "motion", "fleet", "nmea", "routes", "sky", "serial", "link", "ais",
-    "config", "control", "outputs", "log", "tick", "panel", "gui", "app",
+    "config", "control", "outputs", "log", "tick", "scenario", "panel", "gui", "app",
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([A-Za-z0-9_]+)/', re.MULTILINE)

@@ -1,0 +1,61 @@
+#include "scenario_player.h"
+
+#include <cmath>
+
+#include "control/vehicle_patch.h"
+#include "scenario/scenario_values.h"
+
+namespace vadrel {
+
+ScenarioPlayer::ScenarioPlayer(const Scenario& scenario, Fleet& fleet, Clock& clock, ScenarioReceiver& receiver)
+    : file_(scenario.file),
+      timeline_(scenario.events, scenario.duration),
+      fleet_(fleet),
+      clock_(clock),
+      receiver_(receiver) {}
+
+double ScenarioPlayer::elapsed() const { return start_ ? clock_.utc_seconds() - *start_ : 0.0; }
+
+bool ScenarioPlayer::step() {
+    const double now = clock_.utc_seconds();
+    if (!start_) start_ = now;
+    const double since = now - *start_;
+    const auto now_ms = static_cast<std::int64_t>(std::llround(now * 1000.0));
+    for (const ScenarioEvent& event : timeline_.due(since)) apply(event, now_ms);
+    return timeline_.over(since);
+}
+
+void ScenarioPlayer::apply(const ScenarioEvent& event, std::int64_t now_ms) {
+    std::string note;
+    if (event.fix_lost) receiver_.set_fix_lost(*event.fix_lost);
+    if (event.vehicle) {
+        const VehicleChange& change = *event.vehicle;
+        VehiclePatch patch;
+        patch.position = change.position;
+        patch.course = change.course;
+        patch.speed = change.speed;
+        patch.unit = change.unit;
+        if (auto refused = apply_vehicle_patch(fleet_, change.vehicle, patch, this)) {
+            note += " [rifiutato: " + refused->reason + "]";
+        }
+    }
+    if (event.drift) threats_.drift(*event.drift, now_ms);
+    if (event.jamming_seconds) threats_.jam(*event.jamming_seconds, now_ms);
+    if (event.gps_week_offset) receiver_.set_week_offset(*event.gps_week_offset);
+    constexpr std::int64_t day_ms = 86400000;
+    if (event.leap_second_utc_ms && !receiver_.add_leap_second(*event.leap_second_utc_ms / day_ms)) {
+        note += " [rifiutato: non viene dopo l'ultimo secondo intercalare]";
+    }
+    marked("scenario " + number_text(event.at) + " s: " + event.text + note);
+}
+
+ScenarioProgress ScenarioPlayer::progress() const {
+    ScenarioProgress progress{file_, elapsed(), timeline_.duration(), timeline_.done(), timeline_.size(), {}, {}};
+    if (const ScenarioEvent* next = timeline_.next()) {
+        progress.next_at = next->at;
+        progress.next = next->text;
+    }
+    return progress;
+}
+
+}  // namespace vadrel

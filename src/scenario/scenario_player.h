@@ -1,0 +1,76 @@
+#pragma once
+// A scenario played on the program's models: at each tick the events due
+// by the simulated time since the first tick, each through the change path
+// it belongs to (the fleet's for a vehicle's fields, the receiver's for the
+// fix, the threats for drift and jamming), and the end of the run when its
+// duration has gone by. What each event did is handed to `marked`, for the
+// monitor and the control interface.
+//
+//   ScenarioPlayer player(scenario, fleet, clock, receiver);
+//   transmitter.set_effects(&player.threats());
+//   player.marked = [&](const std::string& line) { monitor.write({line}); };
+//   if (player.step()) quit();      // before each tick
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "fleet/fleet.h"
+#include "model/platform.h"
+#include "scenario/scenario.h"
+#include "scenario/threats.h"
+#include "scenario/timeline.h"
+
+namespace vadrel {
+
+// What the receiver's events change: the loss of the signal on or off.
+class ScenarioReceiver {
+public:
+    virtual ~ScenarioReceiver() = default;
+    virtual void set_fix_lost(bool lost) = 0;
+    // The receiver's dates that many weeks off (-1024: the rollover fault).
+    virtual void set_week_offset(int weeks) = 0;
+    // A leap second at the end of the day before `day_after` (days since
+    // 1970); false when the clock refuses it (not after its last one).
+    virtual bool add_leap_second(std::int64_t day_after) = 0;
+};
+
+// How far a scenario has come, for the control interface.
+struct ScenarioProgress {
+    std::string file;
+    double elapsed = 0.0;
+    std::optional<double> duration;
+    std::size_t done = 0;
+    std::size_t events = 0;
+    std::optional<double> next_at;
+    std::string next;  // what the next event does; "" when none is left
+};
+
+class ScenarioPlayer {
+public:
+    ScenarioPlayer(const Scenario& scenario, Fleet& fleet, Clock& clock, ScenarioReceiver& receiver);
+
+    // The events due now, applied; true once the duration has gone by.
+    bool step();
+    Threats& threats() { return threats_; }
+    ScenarioProgress progress() const;
+
+    // "scenario 12 s: mezzo 0: velocità 50 km/h"; with the reason when
+    // the fleet refused it.
+    std::function<void(const std::string&)> marked = [](const std::string&) {};
+
+private:
+    void apply(const ScenarioEvent& event, std::int64_t now_ms);
+    double elapsed() const;
+
+    std::string file_;
+    Timeline timeline_;
+    Fleet& fleet_;
+    Clock& clock_;
+    ScenarioReceiver& receiver_;
+    Threats threats_;
+    std::optional<double> start_;
+};
+
+}  // namespace vadrel

@@ -1,0 +1,182 @@
+#!/usr/bin/python3
+"""The real program with a scenario: a bad file refused with its line and key
+before anything opens (exit 2, the folder untouched, no port made), a FIFO
+refused without waiting, paths taken beside the scenario; then a short
+scenario run headless: the fix lost and found again, a drift of the sent
+position, each event marked on the monitor, and its duration ending the
+program in order."""
+
+import os
+import re
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
+from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
+from vadrel_run import Checks, Vadrel  # noqa: E402
+
+checks = Checks()
+
+
+def refused(binary, text, expected, name="s.yaml"):
+    """Runs a scenario that must be refused: exit 2, the message, nothing made."""
+    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    path = os.path.join(scenarios, name)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty", "--scenario", path],
+                         capture_output=True, text=True, timeout=20)
+    checks.expect(run.returncode == 2, "%s: exit %d, not 2" % (expected, run.returncode))
+    checks.expect(expected in run.stderr, "%r not in %r" % (expected, run.stderr))
+    checks.expect(os.listdir(folder) == [], "a refused scenario leaves the folder untouched: %r" % os.listdir(folder))
+    checks.expect("COM 2" not in run.stdout, "no port made for a refused scenario")
+
+
+def bad_files(binary):
+    refused(binary, "durata: 10\nmezzi:\n  - numero: 0\n    velocita: cento\n",
+            's.yaml:4: velocita: "cento" non è una velocità')
+    refused(binary, "durata: 10\neventi:\n  - {a: 5, fix: perso}\n  - {a: 11, fix: ripreso}\n",
+            "s.yaml:4: a: l'evento alle 11 s viene dopo la durata dello scenario (10 s)")
+    refused(binary, "seme: 1\npippo: 3\n", "s.yaml:2: pippo: chiave sconosciuta")
+    refused(binary, "uscite: {tcp: \"127.0.0.1:99999\"}\n", "s.yaml:1: tcp: --tcp:")
+    refused(binary, "a: &x [1]\nb: *x\n", "ancore e alias")
+    refused(binary, '{"durata": 5, "modo": "satellite"}', "s.json:1: modo: --modo vuole gps, radio o multi", "s.json")
+
+
+def switches_off(binary):
+    """false is an option's "no", for a switch (--utc=no) as for a value
+    (--tcp no); a scenario of one second ends by itself."""
+    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
+    path = os.path.join(scenarios, "spento.yaml")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("durata: 1\nuscite: {tcp: false, udp: false}\nricevitore: {utc: false, senza_fix: no}\n")
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--com", "2=pty", "--scenario", path],
+                         capture_output=True, text=True, timeout=30)
+    checks.expect(run.returncode == 0, "false switches off: exit %d %r" % (run.returncode, run.stderr))
+    checks.expect("TCP in ascolto" not in run.stderr, "no TCP server with tcp: false")
+
+
+def fifo(binary):
+    folder = tempfile.mkdtemp(prefix="vadrel-")
+    path = os.path.join(folder, "s.yaml")
+    os.mkfifo(path)
+    start = time.monotonic()
+    run = subprocess.run([binary, "--senza-finestra", "--cartella", folder, "--scenario", path],
+                         capture_output=True, text=True, timeout=20)
+    checks.expect(run.returncode == 2 and "non è un file normale" in run.stderr,
+                  "a FIFO as scenario: %d %r" % (run.returncode, run.stderr))
+    checks.expect(time.monotonic() - start < 10, "a FIFO is refused without waiting for a writer")
+
+
+def fields(line):
+    return line.split("*")[0].split(",")
+
+
+def run_scenario(binary):
+    """Six seconds: the fix lost at 2 and found at 3, a drift north from 4;
+    recorded into a log named relative to the scenario's folder."""
+    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
+    path = os.path.join(scenarios, "giro.yaml")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("seme: 7\n"
+                "durata: 6\n"
+                "registra: registro.log\n"
+                "uscite: {tcp: \"127.0.0.1:0\"}\n"
+                "ricevitore: {utc: true, moto_reale: true}\n"
+                "mezzi:\n"
+                "  - {numero: 0, posizione: \"45 30 0 N 9 12 0 E\", rotta: 90, velocita: 10 m/s}\n"
+                "eventi:\n"
+                "  - {a: 2, fix: perso}\n"
+                "  - {a: 3, fix: ripreso}\n"
+                "  - {a: 4, deriva: {metri_al_secondo: 500, rotta: 0}}\n")
+    started = time.monotonic()
+    vadrel = Vadrel(binary, "--scenario", path)
+    port = vadrel.tcp_port()
+    client = socket.create_connection(("127.0.0.1", port), timeout=15)
+    data = b""
+    client.settimeout(15)
+    while True:
+        try:
+            chunk = client.recv(65536)
+        except OSError:
+            break
+        if not chunk:
+            break
+        data += chunk
+    code = vadrel.proc.wait(timeout=20)
+    elapsed = time.monotonic() - started
+    out = vadrel.proc.stdout.read()
+    checks.expect(code == 0, "the scenario's end is an orderly one: exit %d" % code)
+    checks.expect(elapsed < 15, "the duration ends the program (%.1f s)" % elapsed)
+    for mark in ["scenario 2 s: fix perso", "scenario 3 s: fix ripreso", "scenario 4 s: deriva 500 m/s verso 0"]:
+        checks.expect(mark in out, "the monitor marks %r: %r" % (mark, out[-600:]))
+    rmc = [fields(line) for line in data.decode("ascii", "replace").split("\r\n") if line.startswith("$GPRMC")]
+    statuses = "".join(r[2] for r in rmc)
+    checks.expect(re.search("AV+A", statuses) is not None, "the fix lost and found again: %r" % statuses)
+    valid = [r for r in rmc if r[2] == "A"]
+    checks.expect(len(valid) >= 2, "seconds with a fix: %r" % statuses)
+    if len(valid) >= 2:
+        latitudes = [float(r[3]) for r in valid]
+        checks.expect(latitudes[-1] - latitudes[0] > 0.1,
+                      "the drift moves the latitude sent north: %r" % latitudes)
+        checks.expect(all(r[7] == valid[0][7] and r[8] == valid[0][8] for r in valid),
+                      "the speed and course sent stay the true ones: %r" % [(r[7], r[8]) for r in valid])
+    log = os.path.join(scenarios, "registro.log")
+    checks.expect(os.path.exists(log) and os.path.getsize(log) > 0, "the log beside the scenario")
+
+
+def through_the_interface(binary):
+    """PUT /api/v1/scenario on a running program: refused with line and key,
+    a start-only setting refused, then one played: the vehicle changed at
+    once, the progress in the state, the event marked."""
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0")
+    try:
+        url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
+        client = Client(url)
+        for text, field, part in (
+                (b"eventi:\n  - {a: 1, mezzo: 0, velocita: cento}\n", "velocita",
+                 'scenario:2: velocita: "cento" non'),
+                (b"uscite: {tcp: 10110}\n", "tcp", "scenario:1: tcp: vale solo all'avvio"),
+                (b"a: &x 1\nb: *x\n", "scenario", "ancore e alias")):
+            try:
+                client.play_scenario(text)
+                checks.expect(False, "%r accepted" % text)
+            except VadrelError as error:
+                checks.expect(error.status == 400 and error.field == field and part in str(error),
+                              "%r refused as %r: %d %r %r" % (text, part, error.status, error.field, str(error)))
+        checks.expect("scenario" not in client.state(), "no scenario in the state before one is played")
+        answer = client.play_scenario(b"modo: multi\nmezzi:\n  - {numero: 2, rotta: 123}\n"
+                                      b"eventi:\n  - {a: 1, fix: perso}\n  - {a: 600, fix: ripreso}\n")
+        checks.expect(answer.get("eventi") == 2 and answer.get("eventi_fatti") == 0,
+                      "the answer is the scenario's progress: %r" % answer)
+        checks.expect(client.vehicle(2)["rotta"] == 123 and client.state()["modo"] == "multi",
+                      "the settings applied at once")
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and client.state()["scenario"]["eventi_fatti"] < 1:
+            time.sleep(0.2)
+        scenario = client.state()["scenario"]
+        checks.expect(scenario["eventi_fatti"] == 1 and scenario["prossimo"] == {"a": 600, "evento": "fix ripreso"},
+                      "the state tells the progress: %r" % scenario)
+        checks.expect(client.state()["ricevitore"]["senza_fix"] is True, "the event lost the fix")
+    finally:
+        code, said, _ = vadrel.finish()
+        checks.expect(code == 0, "ends in order: %d %s" % (code, said[-300:]))
+
+
+def main():
+    binary = sys.argv[1]
+    bad_files(binary)
+    fifo(binary)
+    switches_off(binary)
+    run_scenario(binary)
+    through_the_interface(binary)
+    checks.finish()
+
+
+if __name__ == "__main__":
+    main()

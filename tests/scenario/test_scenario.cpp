@@ -1,0 +1,456 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "nmea/sentences.h"
+#include "scenario_check.h"
+#include "scenario/scenario_player.h"
+#include "scenario/scenario_reader.h"
+#include "scenario/scenario_values.h"
+#include "sky/constellation.h"
+#include "support/fakes.h"
+#include "tick/second_sentences.h"
+
+namespace vadrel {
+namespace {
+
+using testing::FakeClock;
+using testing::Rig;
+
+std::variant<Scenario, ScenarioProblem> read(const std::string& text, ScenarioOptionCheck check = {}) {
+    return read_scenario(text, {"s.yaml", "/prove", std::move(check)});
+}
+
+Scenario good(const std::string& text) {
+    auto scenario = read(text);
+    if (auto* problem = std::get_if<ScenarioProblem>(&scenario)) ADD_FAILURE() << problem->message();
+    return std::get<Scenario>(scenario);
+}
+
+// Every refusal names its line and key; the reason is checked by a part of it.
+TEST(ScenarioReader, RefusesABadFileAtItsLineAndKey) {
+    // name, file, line, key, part of the reason
+    const std::vector<std::tuple<const char*, std::string, int, std::string, std::string>> rows{
+        {"speed in words", "durata: 10\nmezzi:\n  - numero: 0\n    velocita: cento\n", 4, "velocita",
+         "\"cento\" non è una velocità"},
+        {"event after the end", "durata: 10\neventi:\n  - a: 5\n    fix: perso\n  - a: 11\n    fix: ripreso\n", 5,
+         "a", "dopo la durata dello scenario (10 s)"},
+        {"event after the end, durata last", "eventi:\n  - {a: \"00:01:00\", fix: perso}\ndurata: 59\n", 2, "a",
+         "dopo la durata"},
+        {"unknown event key", "eventi:\n  - a: 1\n    pioggia: forte\n", 3, "pioggia", "chiave sconosciuta"},
+        {"fix word", "eventi:\n  - {a: 1, fix: forse}\n", 2, "fix", "perso o ripreso"},
+        {"event without a time", "eventi:\n  - fix: perso\n", 2, "a", "manca il secondo"},
+        {"event that does nothing", "eventi:\n  - a: 3\n", 2, "eventi", "non dice che cosa"},
+        {"vehicle field without a vehicle", "eventi:\n  - {a: 3, rotta: 10}\n", 2, "mezzo", "manca il numero"},
+        {"vehicle past the fleet", "eventi:\n  - {a: 3, mezzo: 21, rotta: 10}\n", 2, "mezzo", "da 0 a 20"},
+        {"course past 360", "eventi:\n  - {a: 3, mezzo: 1, rotta: 400}\n", 2, "rotta", "400"},
+        {"position unread", "mezzi:\n  - {numero: 2, posizione: \"45 N 200 E\"}\n", 2, "posizione", ""},
+        {"time of day", "eventi:\n  - {a: \"00:61:00\", fix: perso}\n", 2, "a", "hh:mm:ss"},
+        {"negative time", "eventi:\n  - {a: -1, fix: perso}\n", 2, "a", "fuori campo"},
+        {"time rate", "velocita_tempo: 2000\n", 1, "velocita_tempo", "da 0.1 a 1000"},
+        {"start", "inizio: ieri\n", 1, "inizio", "ISO 8601"},
+        {"seed", "seme: -3\n", 1, "seme", "numero intero"},
+        {"zero duration", "durata: 0\n", 1, "durata", "più di 0"},
+        {"key twice", "seme: 1\nseme: 2\n", 2, "seme", "due volte"},
+        {"drift speed", "eventi:\n  - a: 1\n    deriva: {metri_al_secondo: 2000}\n", 3, "metri_al_secondo", "1000"},
+        {"drift without speed", "eventi:\n  - a: 1\n    deriva: {rotta: 3}\n", 3, "deriva", "metri_al_secondo"},
+        {"jamming length", "eventi:\n  - {a: 1, disturbo: {durata: 0}}\n", 2, "durata", "più di 0"},
+        {"week offset", "eventi:\n  - {a: 1, settimana_gps: 10000}\n", 2, "settimana_gps", "-8192 a 8192"},
+        {"leap second date", "eventi:\n  - {a: 1, secondo_intercalare: 2016-13-31}\n", 2, "secondo_intercalare",
+         "AAAA-MM-GG"},
+        {"leap second before the start", "inizio: 2017-01-02T00:00:00Z\neventi:\n  - {a: 1, secondo_intercalare: 2016-12-31}\n",
+         3, "secondo_intercalare", "prima dell'inizio"},
+        {"not for a scenario", "scenario: altro.yaml\n", 1, "scenario", "non vale"},
+        {"vehicle without number", "mezzi:\n  - {rotta: 3}\n", 2, "mezzi", "manca il numero"},
+        {"unknown vehicle key", "mezzi:\n  - {numero: 3, colore: rosso}\n", 2, "colore", "chiave sconosciuta"},
+        {"route without file", "mezzi:\n  - {numero: 3, percorso: {fine: ciclo}}\n", 2, "percorso", "manca il file"},
+        {"route option", "mezzi:\n  - {numero: 3, percorso: {file: g.gpx, fine: mai}}\n", 2, "percorso", ""},
+        {"group not a map", "ricevitore: 3\n", 1, "ricevitore", "chiavi e valori"},
+        {"list as a value", "mezzi:\n  - {numero: 3, rotta: [1, 2]}\n", 2, "rotta", "valore semplice"},
+        {"events not a list", "eventi: 3\n", 1, "eventi", "elenco"},
+        {"anchor", "a: &x 3\nb: *x\n", 1, "", "ancore e alias"},
+        {"alias only", "b: *x\n", 1, "", ""},
+        {"second document", "seme: 1\n---\nseme: 2\n", 2, "", "più di un documento"},
+        {"not a map", "- 1\n- 2\n", 1, "", "non contiene uno scenario"},
+        {"empty", "", 0, "", "non contiene uno scenario"},
+        {"broken YAML", "seme: [1, 2\n", 2, "", "YAML non valido"},
+        {"NUL byte", std::string("seme: 1\nx\0y: 2\n", 14), 2, "", "NUL"},
+        {"not UTF-8", "seme: \xff\n", 0, "", "UTF-8"},
+        {"too deep", "x: " + std::string(17, '[') + std::string(17, ']') + "\n", 1, "", "annidati più di 16"},
+    };
+    for (const auto& [name, text, line, key, reason] : rows) {
+        const auto result = read(text);
+        const auto* problem = std::get_if<ScenarioProblem>(&result);
+        ASSERT_NE(problem, nullptr) << name;
+        EXPECT_EQ(problem->place.line, line) << name << ": " << problem->message();
+        EXPECT_EQ(problem->key, key) << name << ": " << problem->message();
+        EXPECT_NE(problem->reason.find(reason), std::string::npos) << name << ": " << problem->message();
+        EXPECT_EQ(problem->file, "s.yaml") << name;
+    }
+}
+
+TEST(ScenarioReader, MessageNamesFileLineAndKey) {
+    EXPECT_EQ((ScenarioProblem{"s.yaml", {5, 3}, "velocita", "\"cento\" non è una velocità"}.message()),
+              "s.yaml:5: velocita: \"cento\" non è una velocità");
+    EXPECT_EQ((ScenarioProblem{"s.yaml", {}, "", "il file supera 1024 KiB"}.message()),
+              "s.yaml: il file supera 1024 KiB");
+}
+
+TEST(ScenarioReader, BoundsSizeAndEvents) {
+    const auto big = read("# " + std::string(max_scenario_bytes, 'x') + "\n");
+    ASSERT_TRUE(std::holds_alternative<ScenarioProblem>(big));
+    EXPECT_NE(std::get<ScenarioProblem>(big).reason.find("supera"), std::string::npos);
+
+    std::string many = "eventi:\n";
+    for (std::size_t i = 0; i <= max_scenario_events; ++i) many += "- {a: 1,fix: perso}\n";
+    const auto refused = read(many);
+    ASSERT_TRUE(std::holds_alternative<ScenarioProblem>(refused));
+    EXPECT_EQ(std::get<ScenarioProblem>(refused).place.line, static_cast<int>(max_scenario_events) + 2);
+}
+
+// The start's settings are the options' words; each goes to the check with its place.
+TEST(ScenarioReader, SettingsBecomeTheOptionsWords) {
+    const Scenario s = good(
+        "inizio: 2016-12-31T23:59:50Z\n"
+        "seme: 7\n"
+        "velocita_tempo: max\n"
+        "durata: \"01:00:00\"\n"
+        "modo: multi\n"
+        "ricevitore: {utc: true, moto_reale: false, frasi: complete, guasti: {perdita: 0.1, perdita_fix: 30/300}, "
+        "ostacoli: \"200-340:40,0-30:15\"}\n"
+        "ais: {attivi: true, nave_propria: true}\n"
+        "uscite: {tcp: \"127.0.0.1:10110\", udp: [\"127.0.0.1:1\", \"127.0.0.1:2\"]}\n"
+        "registra: reg/s.log\n"
+        "mezzi:\n"
+        "  - {numero: 1, posizione: \"45 30 0 N 9 12 0 E\", rotta: 90, velocita: 5 m/s, percorso: {file: giro.gpx, fine: ciclo}}\n");
+    EXPECT_EQ(s.start_utc_ms, 1483228790000);
+    EXPECT_EQ(s.seed, 7u);
+    EXPECT_EQ(s.time_rate, 0.0);
+    EXPECT_EQ(s.duration, 3600.0);
+    // words, key, line
+    const std::vector<std::tuple<std::vector<std::string>, std::string, int>> expected{
+        {{"--modo", "multi"}, "modo", 5},
+        {{"--utc"}, "utc", 6},
+        {{"--moto-reale=no"}, "moto_reale", 6},
+        {{"--frasi", "complete"}, "frasi", 6},
+        {{"--guasti", "perdita=0.1,perdita-fix=30/300"}, "guasti", 6},
+        {{"--ostacolo", "no"}, "ostacoli", 6},
+        {{"--ostacolo", "200-340:40"}, "ostacoli", 6},
+        {{"--ostacolo", "0-30:15"}, "ostacoli", 6},
+        {{"--ais"}, "attivi", 7},
+        {{"--ais-nave-propria"}, "nave_propria", 7},
+        {{"--tcp", "127.0.0.1:10110"}, "tcp", 8},
+        {{"--udp", "127.0.0.1:1"}, "udp", 8},
+        {{"--udp", "127.0.0.1:2"}, "udp", 8},
+        {{"--registra", "/prove/reg/s.log"}, "registra", 9},
+        {{"--mezzo", "1=45 30 0 N 9 12 0 E"}, "posizione", 11},
+        {{"--rotta", "1=90"}, "rotta", 11},
+        {{"--velocita-mezzo", "1=18km/h"}, "velocita", 11},
+        {{"--percorso", "1=/prove/giro.gpx,fine=ciclo"}, "percorso", 11},
+    };
+    ASSERT_EQ(s.arguments.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& [words, key, line] = expected[i];
+        EXPECT_EQ(s.arguments[i].words, words) << i;
+        EXPECT_EQ(s.arguments[i].key, key) << i;
+        EXPECT_EQ(s.arguments[i].place.line, line) << i;
+    }
+}
+
+TEST(ScenarioReader, TheChecksRefusalIsPlaced) {
+    const auto refused = read("seme: 1\npippo: 3\n", [](const ScenarioArgument& a) -> std::optional<std::string> {
+        if (a.words.front() == "--pippo") return "chiave sconosciuta";
+        return std::nullopt;
+    });
+    ASSERT_TRUE(std::holds_alternative<ScenarioProblem>(refused));
+    EXPECT_EQ(std::get<ScenarioProblem>(refused).message(), "s.yaml:2: pippo: chiave sconosciuta");
+}
+
+// JSON is read as YAML; events are put in time order, file order within a second.
+TEST(ScenarioReader, JsonAndEventOrder) {
+    const Scenario s = good(
+        R"({"durata": 30, "eventi": [{"a": 20, "disturbo": {"durata": 5}}, {"a": "00:00:08", "fix": "ripreso"},)"
+        R"( {"a": 8, "mezzo": 0, "velocita": "50 km/h", "rotta": 180, "posizione": "45.5 9.2"},)"
+        R"( {"a": 3, "deriva": {"metri_al_secondo": 10, "rotta": 0}}, {"a": 4, "settimana_gps": -1024},)"
+        R"( {"a": 5, "secondo_intercalare": "2016-12-31"}]})");
+    ASSERT_EQ(s.events.size(), 6u);
+    // at, text
+    const std::vector<std::pair<double, std::string>> expected{
+        {3, "deriva 10 m/s verso 0"},
+        {4, "settimana GPS -1024"},
+        {5, "secondo intercalare alla fine del 2016-12-31"},
+        {8, "fix ripreso"},
+        {8, "mezzo 0: velocità 50 km/h, rotta 180, posizione 45.5 9.2"},
+        {20, "disturbo per 5 s"},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(s.events[i].at, expected[i].first) << i;
+        EXPECT_EQ(s.events[i].text, expected[i].second) << i;
+    }
+    EXPECT_EQ(s.events[2].leap_second_utc_ms, 1483228800000);
+    EXPECT_EQ(s.events[4].vehicle->unit, SpeedUnit::kmh);
+}
+
+// ok-* files must read, ko-* must be refused; any other (a find of the
+// fuzzer) only has to hold what the fuzzer checks.
+TEST(ScenarioReader, EveryFileOfTheSeedCorpusHoldsWhatTheFuzzerChecks) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_SCENARIO_CORPUS));
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_SCENARIO_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_scenario(bytes), "") << name;
+        const bool read_whole = std::holds_alternative<Scenario>(read(bytes));
+        if (name.rfind("ok-", 0) == 0 || name.rfind("ko-", 0) == 0) {
+            EXPECT_EQ(read_whole, name[1] == 'k') << name;
+        }
+    }
+}
+
+TEST(ScenarioValues, SpeedsAndSeconds) {
+    // text, value, unit (none: the vehicle's), or refused
+    const std::vector<std::tuple<const char*, double, std::optional<SpeedUnit>, bool>> speeds{
+        {"100 km/h", 100, SpeedUnit::kmh, true}, {"12,5nodi", 12.5, SpeedUnit::knots, true},
+        {"10 m/s", 36, SpeedUnit::kmh, true},    {"7", 7, std::nullopt, true},
+        {"20 kn", 20, SpeedUnit::knots, true},   {"cento", 0, std::nullopt, false},
+        {"km/h", 0, std::nullopt, false},        {"40000 km/h", 0, std::nullopt, false},
+    };
+    for (const auto& [text, value, unit, ok] : speeds) {
+        const auto read_speed = read_scenario_speed(text);
+        ASSERT_EQ(std::holds_alternative<ScenarioSpeed>(read_speed), ok) << text;
+        if (!ok) continue;
+        EXPECT_DOUBLE_EQ(std::get<ScenarioSpeed>(read_speed).value, value) << text;
+        EXPECT_EQ(std::get<ScenarioSpeed>(read_speed).unit, unit) << text;
+    }
+    // text, seconds (-1: refused)
+    const std::vector<std::pair<const char*, double>> seconds{
+        {"5", 5}, {"2,5", 2.5}, {"00:10:00", 600}, {"1:30", 90}, {"10:00:00", 36000},
+        {"1:60", -1}, {"1::2", -1}, {":", -1}, {"1:2:3:4", -1}, {"x", -1}, {"3000000", -1},
+    };
+    for (const auto& [text, value] : seconds) {
+        const auto read_seconds = read_scenario_seconds(text);
+        if (value < 0) {
+            EXPECT_TRUE(std::holds_alternative<std::string>(read_seconds)) << text;
+        } else {
+            ASSERT_TRUE(std::holds_alternative<double>(read_seconds)) << text;
+            EXPECT_EQ(std::get<double>(read_seconds), value) << text;
+        }
+    }
+}
+
+// The events come at their seconds on the clock, each once, and the
+// duration ends the run.
+struct FakeReceiver : ScenarioReceiver {
+    void set_fix_lost(bool lost) override { changes.push_back(lost); }
+    void set_week_offset(int weeks) override { week_offset = weeks; }
+    bool add_leap_second(std::int64_t day_after) override {
+        leap_days.push_back(day_after);
+        return day_after > 17167;  // the clock's last: 2017-01-01
+    }
+    std::vector<bool> changes;
+    int week_offset = 0;
+    std::vector<std::int64_t> leap_days;
+};
+
+// The clock's events reach the clock at their seconds: the week offset, and
+// a leap second (the day after it, in days since 1970), refused and marked
+// so when it is not after the clock's last.
+TEST(ScenarioPlayer, TheClocksEventsReachTheClock) {
+    const Scenario s = good(
+        "inizio: 2030-06-30T23:59:00Z\n"
+        "eventi:\n"
+        "  - {a: 1, settimana_gps: -1024}\n"
+        "  - {a: 2, secondo_intercalare: 2030-06-30}\n");
+    FakeClock clock;
+    Fleet fleet;
+    FakeReceiver receiver;
+    ScenarioPlayer player(s, fleet, clock, receiver);
+    std::vector<std::string> marks;
+    player.marked = [&](const std::string& line) { marks.push_back(line); };
+    const double start = clock.utc;
+    for (const double at : {0.0, 1.0, 2.0}) {
+        clock.utc = start + at;
+        player.step();
+    }
+    EXPECT_EQ(receiver.week_offset, -1024);
+    EXPECT_EQ(receiver.leap_days, (std::vector<std::int64_t>{22096}));  // 2030-07-01
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(marks[1].find("rifiutato"), std::string::npos) << marks[1];
+}
+
+TEST(ScenarioPlayer, EventsAtTheirSecondsOnAFakeClock) {
+    const Scenario s = good(
+        "durata: 10\n"
+        "eventi:\n"
+        "  - {a: 0, mezzo: 2, rotta: 45}\n"
+        "  - {a: 5, fix: perso}\n"
+        "  - {a: 8, fix: ripreso}\n"
+        "  - {a: 8, mezzo: 2, velocita: 20 nodi}\n");
+    FakeClock clock;
+    Fleet fleet;
+    FakeReceiver receiver;
+    ScenarioPlayer player(s, fleet, clock, receiver);
+    std::vector<std::string> marks;
+    player.marked = [&](const std::string& line) { marks.push_back(line); };
+    // seconds from the start, marks so far, fix changes so far, over
+    const std::vector<std::tuple<double, std::size_t, std::size_t, bool>> steps{
+        {0.0, 1, 0, false}, {4.999, 1, 0, false}, {5.0, 2, 1, false}, {6.0, 2, 1, false},
+        {8.5, 4, 2, false}, {9.9, 4, 2, false},   {10.0, 4, 2, true},
+    };
+    const double start = clock.utc;
+    for (const auto& [at, count, fixes, over] : steps) {
+        clock.utc = start + at;
+        EXPECT_EQ(player.step(), over) << at;
+        EXPECT_EQ(marks.size(), count) << at;
+        EXPECT_EQ(receiver.changes.size(), fixes) << at;
+    }
+    EXPECT_EQ(receiver.changes, (std::vector<bool>{true, false}));
+    EXPECT_EQ(fleet.vehicle(2).course, 45.0);
+    EXPECT_EQ(fleet.vehicle(2).speed, 20.0);
+    EXPECT_EQ(fleet.vehicle(2).unit, SpeedUnit::knots);
+    EXPECT_EQ(marks[1], "scenario 5 s: fix perso");
+    const ScenarioProgress progress = player.progress();
+    EXPECT_EQ(progress.done, 4u);
+    EXPECT_EQ(progress.events, 4u);
+    EXPECT_FALSE(progress.next_at);
+}
+
+TEST(ScenarioPlayer, ProgressTellsTheNextEvent) {
+    const Scenario s = good("eventi:\n  - {a: 1, fix: perso}\n  - {a: 3, disturbo: {durata: 4}}\n");
+    FakeClock clock;
+    Fleet fleet;
+    FakeReceiver receiver;
+    ScenarioPlayer player(s, fleet, clock, receiver);
+    player.step();
+    clock.utc += 2;
+    player.step();
+    const ScenarioProgress progress = player.progress();
+    EXPECT_EQ(progress.done, 1u);
+    EXPECT_EQ(progress.next_at, 3.0);
+    EXPECT_EQ(progress.next, "disturbo per 4 s");
+    EXPECT_EQ(progress.elapsed, 2.0);
+}
+
+// The field of a sentence ("$GPGGA,...": field 0 is the name).
+std::string field(const std::string& sentence, std::size_t n) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < n; ++i) start = sentence.find(',', start) + 1;
+    return sentence.substr(start, sentence.find_first_of(",*", start) - start);
+}
+
+const std::string* find(const std::vector<std::string>& sentences, const std::string& name) {
+    for (const std::string& s : sentences) {
+        if (s.compare(0, name.size(), name) == 0) return &s;
+    }
+    return nullptr;
+}
+
+SecondOfVehicle second_at(std::int64_t utc_ms, bool satellites) {
+    Vehicle v;
+    v.lat = 45.5 * 3600;
+    v.lon = 9.2 * 3600;
+    v.course = 90;
+    v.speed = 36;
+    v.unit = SpeedUnit::kmh;
+    ReceiverOptions options = modern_receiver({});
+    options.sky_options.satellites = satellites;
+    SecondOfVehicle s{v, {}, Mode::gps_standard, options, {}};
+    s.time.utc_ms = utc_ms;
+    s.time.civil = {2016, 12, 31, 12, 0, 0};
+    s.time.time = "120000";
+    s.time.date = "311216";
+    if (satellites) s.sky = observe(constellation_at(utc_ms), observer_of(v, 0.0), {});
+    return s;
+}
+
+// Spoofing: the position moves away at the drift's speed and course, the
+// speed and course sent stay the true ones, every figure alike.
+TEST(Threats, DriftMovesOnlyThePositionAndEvensTheFigures) {
+    const std::int64_t start = 1483185600000;
+    Threats threats;
+    threats.drift({10.0, 0.0}, start);
+    SecondOfVehicle s = second_at(start + 100000, true);
+    const SecondOfVehicle truth = s;
+    threats.affect(s, 0);
+    const std::vector<std::string> sentences = second_sentences(s);
+    const std::vector<std::string> true_sentences = second_sentences(truth);
+    // 1000 m north: 32.4 seconds of arc of latitude at 45.5° (a degree is 111.1 km there).
+    EXPECT_NEAR((s.vehicle.lat - truth.vehicle.lat), 32.4, 0.2);
+    EXPECT_DOUBLE_EQ(s.vehicle.lon, truth.vehicle.lon);
+    const std::string* rmc = find(sentences, "$GPRMC");
+    const std::string* true_rmc = find(true_sentences, "$GPRMC");
+    ASSERT_TRUE(rmc && true_rmc);
+    EXPECT_NE(field(*rmc, 3), field(*true_rmc, 3)) << "the latitude sent moves";
+    EXPECT_EQ(field(*rmc, 7), field(*true_rmc, 7)) << "the speed sent stays";
+    EXPECT_EQ(field(*rmc, 8), field(*true_rmc, 8)) << "the course sent stays";
+    EXPECT_EQ(field(*find(sentences, "$GPGGA"), 2), field(*rmc, 3)) << "one position in every sentence";
+    for (const SatelliteInView& sat : s.sky->satellites) {
+        if (sat.snr > 0) {
+            EXPECT_EQ(sat.snr, spoofed_snr) << sat.prn;
+        }
+    }
+    threats.drift({0.0, 0.0}, start + 200000);
+    SecondOfVehicle after = second_at(start + 300000, true);
+    const SecondOfVehicle untouched = after;
+    threats.affect(after, 0);
+    EXPECT_EQ(after.vehicle.lat, untouched.vehicle.lat) << "a drift of 0 m/s ends it";
+}
+
+// Jamming: the figures fall, the fix goes 2D, then is lost, and comes back.
+TEST(Threats, JammingTakesTheFixAwayAndGivesItBack) {
+    const std::int64_t start = 1483185600000;
+    Threats threats;
+    threats.jam(30.0, start);
+    // seconds into it, fix, GGA quality, GSA mode
+    const std::vector<std::tuple<int, FixKind, std::string, std::string>> rows{
+        {-1, FixKind::three_d, "1", "3"}, {0, FixKind::three_d, "1", "3"}, {12, FixKind::two_d, "1", "2"},
+        {19, FixKind::two_d, "1", "2"},   {21, FixKind::none, "0", "1"},   {29, FixKind::none, "0", "1"},
+        {30, FixKind::three_d, "1", "3"},
+    };
+    const SecondOfVehicle open = second_at(start, true);
+    int open_total = 0;
+    for (const SatelliteInView& sat : open.sky->satellites) open_total += sat.snr;
+    for (const auto& [at, fix, quality, mode] : rows) {
+        SecondOfVehicle s = second_at(start + at * 1000, true);
+        threats.affect(s, 0);
+        const std::vector<std::string> sentences = second_sentences(s);
+        const FixKind told = s.options.no_fix ? FixKind::none : s.sky->fix;
+        EXPECT_EQ(told, fix) << at;
+        EXPECT_EQ(field(*find(sentences, "$GPGGA"), 6), quality) << at;
+        EXPECT_EQ(field(*find(sentences, "$GPGSA"), 2), mode) << at;
+        EXPECT_EQ(field(*find(sentences, "$GPRMC"), 2), fix == FixKind::none ? "V" : "A") << at;
+    }
+    // The $GPRMC alone, with neither the sky nor the full set: lost in the last third.
+    for (const auto& [at, status] : {std::pair{12, "A"}, std::pair{25, "V"}, std::pair{31, "A"}}) {
+        SecondOfVehicle plain = second_at(start + at * 1000, false);
+        plain.options = {};
+        threats.affect(plain, 0);
+        EXPECT_EQ(field(second_sentences(plain).front(), 2), status) << at;
+    }
+    SecondOfVehicle falling = second_at(start + 9000, true);
+    threats.affect(falling, 0);
+    int total = 0;
+    for (const SatelliteInView& sat : falling.sky->satellites) total += sat.snr;
+    EXPECT_LT(total, open_total) << "the figures fall";
+}
+
+// Through the transmitter: every vehicle's second, and the position it
+// reports on its track.
+TEST(Threats, TheTransmitterAsksForEachSecond) {
+    Rig r;
+    r.port.force_open();
+    Threats threats;
+    r.transmitter.set_effects(&threats);
+    threats.drift({100.0, 90.0}, static_cast<std::int64_t>(r.clock.utc * 1000) - 10000);
+    r.tick();
+    ASSERT_TRUE(r.transmitter.reported(0));
+    EXPECT_GT(r.transmitter.reported(0)->lon, r.fleet.vehicle(0).lon) << "1000 m east of the truth";
+    r.transmitter.set_effects(nullptr);
+}
+
+}  // namespace
+}  // namespace vadrel
