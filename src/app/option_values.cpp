@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "model/numbers.h"
+#include "sky/sky_options.h"
 
 namespace vadrel {
 

@@ -237,8 +237,11 @@ def out_of_descriptors(binary):
     port = vadrel.tcp_port()
     clients = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(200)]
     vadrel.said(r"TCP: rifiutati i nuovi client: troppi file aperti dal programma")
+    # No socket past the guard: the last 16 numbers are left to the
+    # program's own files (which may take one of them for a moment).
     held = vadrel.descriptors()
-    assert held <= 128 - 16, held
+    sockets = vadrel.socket_descriptors()
+    assert max(sockets) < 128 - 16 and held <= 128, (max(sockets), held)
     assert b"$GPRMC" in clients[0].recv(4096)
     code, said, took = vadrel.finish()
     for client in clients:

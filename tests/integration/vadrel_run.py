@@ -88,6 +88,18 @@ class Vadrel:
     def descriptors(self):
         return len(os.listdir("/proc/%d/fd" % self.proc.pid))
 
+    def socket_descriptors(self):
+        """The numbers of the program's open sockets."""
+        folder = "/proc/%d/fd" % self.proc.pid
+        numbers = []
+        for name in os.listdir(folder):
+            try:
+                if os.readlink(os.path.join(folder, name)).startswith("socket:"):
+                    numbers.append(int(name))
+            except OSError:
+                pass  # closed meanwhile
+        return numbers
+
     def table_saved(self):
         """Whether vadrel.cnf holds a whole table, its end marker last."""
         try:
