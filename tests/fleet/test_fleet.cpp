@@ -64,6 +64,31 @@ TEST(Fleet, AdvanceStepsByTheTimeSinceTheVehiclesLastStep) {
     EXPECT_EQ(fleet.vehicle(0).last_step, 4100.0) << "vehicle 0 is no longer in use";
 }
 
+// An hour at 10 knots from 60 N: the longitude's step is the arc over the
+// cosine of the latitude the step arrives at (due east the arc doubles at
+// 60 degrees), the latitude's step first.
+TEST(Fleet, TheLongitudesStepIsOverTheCosineOfTheNewLatitude) {
+    const double arc = 18.52 / 6371.0 * 180.0 / course_pi * 3600.0;  // arc-seconds in an hour
+    const auto radians = [](double degrees) { return degrees * course_pi / 180.0; };
+    // course, latitude and longitude after the hour, in arc-seconds
+    const std::tuple<double, double, double> rows[] = {
+        {90.0, 60.0 * 3600.0, arc / std::cos(radians(60.0))},
+        {45.0, 60.0 * 3600.0 + arc * std::cos(radians(45.0)),
+         arc * std::sin(radians(45.0)) / std::cos(radians(60.0 + arc * std::cos(radians(45.0)) / 3600.0))},
+    };
+    for (const auto& [course, lat, lon] : rows) {
+        Fleet fleet;
+        ASSERT_FALSE(fleet.place(0, 60.0 * 3600.0, 0.0, nullptr));
+        fleet.set_unit(0, SpeedUnit::knots, nullptr);
+        fleet.set_speed(0, 10.0, nullptr);
+        fleet.set_course(0, course, nullptr);
+        fleet.advance(0.0);
+        fleet.advance(3600.0);
+        EXPECT_NEAR(fleet.vehicle(0).lat, lat, 1e-6) << course;
+        EXPECT_NEAR(fleet.vehicle(0).lon, lon, 1e-6) << course;
+    }
+}
+
 // Which vehicles are in use and why, and which of them move with the
 // ticks. Vehicles 1, 2 and 5 have stepped before: in multi-user their turn
 // has come round.
