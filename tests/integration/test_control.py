@@ -20,7 +20,7 @@ import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel  # noqa: E402
+from vadrel_run import Checks, Vadrel, each_line  # noqa: E402
 
 
 class Port:
@@ -249,20 +249,10 @@ class TcpArrivals:
         self.thread.start()
 
     def _read(self):
-        pending = b""
-        while True:
-            try:
-                chunk = self.sock.recv(65536)
-            except OSError:
-                return
-            if not chunk:
-                return
-            now = time.time()
-            pending += chunk
-            while b"\r\n" in pending:
-                sentence, pending = pending.split(b"\r\n", 1)
-                if b"$GPRMC" in sentence:  # after "@N" in multi-user mode
-                    self.seen.append((int(now), (now - int(now)) * 1000.0))
+        def take(sentence, now):
+            if b"$GPRMC" in sentence:  # after "@N" in multi-user mode
+                self.seen.append((int(now), (now - int(now)) * 1000.0))
+        each_line(self.sock, take)
 
     def offset_in(self, second):
         return next((ms for whole, ms in self.seen if whole == second), None)

@@ -23,7 +23,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client  # noqa: E402
-from vadrel_run import Checks, Vadrel  # noqa: E402
+from vadrel_run import Checks, Vadrel, each_line  # noqa: E402
 
 checks = Checks()
 expect = checks.expect
@@ -63,23 +63,13 @@ class Seconds(threading.Thread):
         self.start()
 
     def run(self):
-        pending = b""
-        while True:
-            try:
-                chunk = self.sock.recv(65536)
-            except OSError:
-                return
-            if not chunk:
-                return
-            now = time.time()
-            pending += chunk
-            *lines, pending = pending.split(b"\r\n")
-            for line in lines:
-                if line.startswith(b"$GPRMC,"):
-                    hhmmss = line.split(b",")[1][:6].decode()
-                    seconds = int(hhmmss[:2]) * 3600 + int(hhmmss[2:4]) * 60 + int(hhmmss[4:6])
-                    with self.lock:
-                        self.arrivals.append((now, seconds))
+        def take(line, now):
+            if line.startswith(b"$GPRMC,"):
+                hhmmss = line.split(b",")[1][:6].decode()
+                seconds = int(hhmmss[:2]) * 3600 + int(hhmmss[2:4]) * 60 + int(hhmmss[4:6])
+                with self.lock:
+                    self.arrivals.append((now, seconds))
+        each_line(self.sock, take)
 
     def between(self, start, end):
         with self.lock:
@@ -165,6 +155,19 @@ def started(binary, folder, *extra):
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 
 
+def terminated(proc):
+    """SIGTERM, then how long the program took to end and what it said
+    (killed after 30 s)."""
+    sent = time.monotonic()
+    proc.send_signal(signal.SIGTERM)
+    try:
+        _, said = proc.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        _, said = proc.communicate()
+    return time.monotonic() - sent, said
+
+
 def hostile_starts(binary, folder):
     # One element, a million attributes: refused at once, with where.
     bomb = os.path.join(folder, "bomba.gpx")
@@ -191,14 +194,7 @@ def hostile_starts(binary, folder):
     for delay in (0.2, 0.6, 1.2):
         proc = started(binary, os.path.join(folder, "milione-%s" % delay), "--percorso", "0=" + many)
         time.sleep(delay)
-        sent = time.monotonic()
-        proc.send_signal(signal.SIGTERM)
-        try:
-            _, said = proc.communicate(timeout=30)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            _, said = proc.communicate()
-        took = time.monotonic() - sent
+        took, said = terminated(proc)
         print("SIGTERM %.1f s after the start: ended in %.2f s, %d" % (delay, took, proc.returncode))
         expect(took < 1.0, "SIGTERM %.1f s into the start ends it within a second: %.2f s" % (delay, took))
         expect(proc.returncode in (0, 2), "an orderly end: %d %r" % (proc.returncode, said[-300:]))
@@ -213,14 +209,7 @@ def hostile_starts(binary, folder):
     first.stop()
     proc = started(binary, kept_folder)
     time.sleep(0.3)
-    sent = time.monotonic()
-    proc.send_signal(signal.SIGTERM)
-    try:
-        _, said = proc.communicate(timeout=30)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        _, said = proc.communicate()
-    took = time.monotonic() - sent
+    took, said = terminated(proc)
     print("SIGTERM while the kept route is read: ended in %.2f s, %d" % (took, proc.returncode))
     expect(took < 1.0 and proc.returncode in (0, 2), "SIGTERM while a kept route is read: %.2f s, %d %r"
            % (took, proc.returncode, said[-300:]))

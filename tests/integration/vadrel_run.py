@@ -15,6 +15,24 @@ import threading
 import time
 
 
+def each_line(sock, on_line):
+    """Reads the socket to its end, giving each CR LF line with the time its
+    piece arrived: on_line(line, now)."""
+    pending = b""
+    while True:
+        try:
+            chunk = sock.recv(65536)
+        except OSError:
+            return
+        if not chunk:
+            return
+        now = time.time()
+        pending += chunk
+        *lines, pending = pending.split(b"\r\n")
+        for line in lines:
+            on_line(line, now)
+
+
 class Checks:
     """Checks that go on after a failure, each failure printed as it comes;
     finish() prints the tally and ends the script with 1 if any failed."""
