@@ -1,5 +1,6 @@
 """Starting the real vadrel program for the end-to-end tests."""
 
+import atexit
 import functools
 import json
 import os
@@ -63,6 +64,8 @@ class Vadrel:
         self.proc = subprocess.Popen(
             [*prefix, binary, "--senza-finestra", "--cartella", self.folder, "--com", "2=pty", *extra],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1, errors="replace", **popen)
+        # A test that fails before it stops the program leaves none behind.
+        atexit.register(lambda proc=self.proc: proc.poll() is None and proc.kill())
         self.device = None
         self.lines = []
         deadline = time.monotonic() + 15
