@@ -15,8 +15,8 @@ import sys
 
 # Lowest first: a folder uses only the folders before it.
 LAYERS = [
-    "os", "model", "motion", "fleet", "nmea", "routes", "sky", "serial", "link", "ais",
-    "config", "control", "outputs", "log", "tick", "scenario", "panel", "gui", "app",
+    "os", "model", "motion", "fleet", "nmea", "routes", "sky", "serial", "link", "ais", "marine",
+    "config", "control", "outputs", "log", "tick", "tracker", "scenario", "panel", "gui", "app",
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([A-Za-z0-9_]+)/', re.MULTILINE)

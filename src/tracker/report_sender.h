@@ -1,0 +1,31 @@
+#pragma once
+// What every protocol of the tracked fleet is behind: a sender takes one
+// device's report and puts it to its server in that server's words, never
+// waiting (a report that cannot go now is skipped and counted, never queued
+// without bound). A new protocol is one more class of this kind, in a file
+// of its own.
+
+#include <cstdint>
+#include <string>
+
+#include "tracker/device_report.h"
+
+namespace vadrel {
+
+// What a sender has done since it started.
+struct SenderCounts {
+    std::uint64_t sent = 0;         // reports handed to the system whole
+    std::uint64_t skipped = 0;      // reports that could not go
+    std::uint64_t connections = 0;  // connections open now
+    std::string state;              // in Italian, for the API and the log: "collegato", or why not
+};
+
+class ReportSender {
+public:
+    virtual ~ReportSender() = default;
+    // Puts `report` to the server, or skips it; never blocks.
+    virtual void send(const DeviceReport& report) = 0;
+    virtual SenderCounts counts() const = 0;
+};
+
+}  // namespace vadrel
