@@ -165,22 +165,21 @@ void TcpSender::read_from_server(Time now) {
 
 void TcpSender::fail(const std::string& reason, Time now) {
     const bool was_connected = state_ == State::connected;
-    if (was_connected && now - started_ >= held_long_enough) pause_ = first_pause;
+    const std::chrono::seconds pause = pause_.failed(was_connected, started_, now);
     fd_.reset();
     lookup_.reset();
     state_ = State::waiting;
-    next_attempt_ = now + pause_;
+    next_attempt_ = now + pause;
     if (was_connected) {
         tell("TCP verso " + server_.text() + ": collegamento perso: " + reason + "; nuovo tentativo tra " +
-             seconds_text(pause_) + ", poi a pause crescenti fino a " + seconds_text(longest_pause));
+             seconds_text(pause) + ", poi a pause crescenti fino a " + seconds_text(longest_pause));
     } else if (reason != failure_) {
         tell("TCP verso " + server_.text() + ": non collegato: " + reason +
-             (failure_.empty() ? "; nuovo tentativo tra " + seconds_text(pause_) + ", poi a pause crescenti fino a " +
+             (failure_.empty() ? "; nuovo tentativo tra " + seconds_text(pause) + ", poi a pause crescenti fino a " +
                                      seconds_text(longest_pause)
                                : std::string()));
     }
     failure_ = reason;
-    pause_ = std::min(pause_ * 2, std::chrono::seconds(longest_pause));
 }
 
 void TcpSender::tell(const std::string& text) {

@@ -38,16 +38,17 @@
 #include "os/name_resolver.h"
 #include "outputs/network_address.h"
 #include "outputs/output_fanout.h"
+#include "outputs/retry_pause.h"
 
 namespace vadrel {
 
 class TcpSender final : public OutputSink {
 public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
-    static constexpr std::chrono::seconds first_pause{1};
-    static constexpr std::chrono::seconds longest_pause{60};
+    static constexpr std::chrono::seconds first_pause = RetryPause::first;
+    static constexpr std::chrono::seconds longest_pause = RetryPause::longest;
     static constexpr std::chrono::seconds connect_limit{10};
-    static constexpr std::chrono::seconds held_long_enough{10};
+    static constexpr std::chrono::seconds held_long_enough = RetryPause::held_long_enough;
     static constexpr std::chrono::seconds unacknowledged_limit{30};
     static constexpr std::size_t read_budget = 64 * 1024;
 
@@ -69,7 +70,7 @@ public:
     // Why it is not connected, in Italian; "" while connected or before the first attempt ended.
     const std::string& failure() const { return failure_; }
     // The pause after the next failure.
-    std::chrono::seconds pause() const { return pause_; }
+    std::chrono::seconds pause() const { return pause_.next(); }
     long long sent() const { return sent_; }
     long long skipped() const { return skipped_; }
     long long attempts() const { return attempts_; }
@@ -105,7 +106,7 @@ private:
     std::string failure_;
     Time next_attempt_{};
     Time started_{};  // of the attempt or of the connection
-    std::chrono::seconds pause_ = first_pause;
+    RetryPause pause_;
     long long sent_ = 0;
     long long skipped_ = 0;
     long long attempts_ = 0;
