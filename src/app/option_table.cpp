@@ -242,10 +242,9 @@ Read read_obstruction_option(Options& o, const Value& v) {
 
 }  // namespace
 
-// Every option of the command line, a data table: --help, the man page and
-// the reader all come from it.
-const std::vector<OptionSpec>& option_table() {
-    static const std::vector<OptionSpec> table = {
+// The options of the simulator itself, a data table.
+std::vector<OptionSpec> simulator_options() {
+    return {
         {"--senza-finestra", Kind::flag, "", "funziona senza finestra; il monitor va sullo standard output",
          [](Options& o, const Value&) -> Read { o.no_window = true; return std::nullopt; }},
         {"--cartella", Kind::value, "DIR",
@@ -536,6 +535,20 @@ const std::vector<OptionSpec>& option_table() {
          "(ogni 6 minuti)",
          [](Options& o, const Value& v) { return on_off(o.ais_statics_at_once, "--ais-statici-subito", v); }},
     };
+}
+
+// Every option of the command line: --help, the man page and the reader all
+// come from it. Each group of options beyond the simulator's own is a table
+// in a file of its own, joined here in the order --help lists them.
+const std::vector<OptionSpec>& option_table() {
+    static const std::vector<OptionSpec> table = [] {
+        std::vector<OptionSpec> all;
+        for (std::vector<OptionSpec> (*group)() : {&simulator_options}) {
+            std::vector<OptionSpec> rows = group();
+            all.insert(all.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+        }
+        return all;
+    }();
     return table;
 }
 

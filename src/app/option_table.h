@@ -25,6 +25,10 @@ struct OptionSpec {
     std::function<std::optional<std::string>(Options&, const std::optional<std::string>&)> read;
 };
 
+// The groups of options, each a data table in a file of its own
+// (option_table.cpp: the simulator's own).
+std::vector<OptionSpec> simulator_options();
+
 // Every option, in the order --help lists them; a null name starts a new
 // part of the help with the heading in `help`.
 const std::vector<OptionSpec>& option_table();
