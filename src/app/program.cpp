@@ -131,9 +131,9 @@ void Program::wire_settings() {
     outputs_.set_apply([this](const OutputSettings& settings, OutputSettingsModel::Origin) -> Result<> {
         std::vector<std::pair<int, std::string>> taken;
         if (control_->listening()) taken.emplace_back(control_->settings().port, "dell'interfaccia di controllo");
-        std::string problems = network_.apply(settings, taken);
+        const std::vector<Refusal> refused = network_.apply(settings, taken);
         fleet_.set_streams(network_.streams().on(), this);
-        if (!problems.empty()) return Failure(std::move(problems));
+        if (!refused.empty()) return Refusal{refused.front().field, reasons(refused)};
         return {};
     });
     control_settings_.set_apply(
@@ -216,8 +216,8 @@ void Program::start_outputs(std::vector<std::string> problems) {
     control_settings_.load(control_file, control_in_force);
     std::vector<std::pair<int, std::string>> control_port;
     if (control_in_force.on) control_port.emplace_back(control_in_force.port, "dell'interfaccia di controllo");
-    if (const std::string problem = network_.apply(outputs_in_force, control_port); !problem.empty())
-        problems.push_back(problem);
+    if (const std::vector<Refusal> refused = network_.apply(outputs_in_force, control_port); !refused.empty())
+        problems.push_back(reasons(refused));
     fleet_.set_streams(network_.streams().on(), this);
     if (const Result<> started = control_->apply(control_in_force); !started) problems.push_back(started.message());
     tell_problems("Uscite:", problems);

@@ -67,7 +67,7 @@ Result<> Recordings::file_refusal(const std::string& path, FileRole role) const 
 
 Result<> Recordings::start_recording(const std::string& path) {
     if (Result<> refused = file_refusal(path, FileRole::recording); !refused) return refused;
-    if (std::string why = recorder_.start(path); !why.empty()) return Failure(std::move(why));
+    if (Result<> started = recorder_.start(path); !started) return started;
     say_("vadrel: registrazione in " + path);
     return {};
 }
@@ -78,9 +78,9 @@ Result<> Recordings::start_replay(const CheckedLog& log, double speed, bool loop
     replay_.rewrite = nullptr;
     if (to_now) replay_.rewrite = moved_to_now(replay_, transmitter_.clock());
     transmitter_.begin_replay();
-    if (std::string why = replay_.start(log, speed, loop); !why.empty()) {
+    if (Result<> running = replay_.start(log, speed, loop); !running) {
         transmitter_.end_replay();
-        return Failure(std::move(why));
+        return running;
     }
     return {};
 }
@@ -98,7 +98,7 @@ Result<> Recordings::start_tracks(const std::string& path) {
         gpx_.reset();
     }
     auto tracks = std::make_unique<GpxTracks>(path);
-    if (std::string why = tracks->start(); !why.empty()) return Failure(std::move(why));
+    if (Result<> started = tracks->start(); !started) return started;
     finish_tracks();
     gpx_ = std::move(tracks);
     gpx_problem_.clear();

@@ -93,23 +93,24 @@ GpxTracks::~GpxTracks() {
     if (worker_.joinable()) worker_.join();
 }
 
-std::string GpxTracks::start() {
-    const std::string cannot = "le tracce GPX in " + path_ + " non si scrivono: ";
+Result<> GpxTracks::start() {
+    const std::string cannot = "le tracce GPX in " + path_ + " non si scrivono";
     // Not blocking: a FIFO put under the name meanwhile must not hold the program.
     Descriptor fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644));
-    if (!fd) return cannot + italian_reason(errno);
+    if (!fd) return Failure(cannot, errno);
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return cannot + italian_reason(errno);
-    if (!S_ISREG(st.st_mode)) return cannot + "non è un file normale";
+    if (::fstat(fd.get(), &st) != 0) return Failure(cannot, errno);
+    if (!S_ISREG(st.st_mode)) return Failure(cannot, std::string("non è un file normale"));
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        return cannot + (errno == EWOULDBLOCK ? "un altro vadrel vi sta scrivendo" : italian_reason(errno));
+        if (errno == EWOULDBLOCK) return Failure(cannot, std::string("un altro vadrel vi sta scrivendo"));
+        return Failure(cannot, errno);
     }
     std::string empty(header);
     empty += footer;
-    if (::ftruncate(fd.get(), 0) != 0) return cannot + italian_reason(errno);
+    if (::ftruncate(fd.get(), 0) != 0) return Failure(cannot, errno);
     if (const int error = write_at(fd.get(), empty, 0); error != 0) {
         [[maybe_unused]] const int cut = ::ftruncate(fd.get(), 0);
-        return cannot + italian_reason(error);
+        return Failure(cannot, error);
     }
     try {
         fd_ = std::move(fd);
@@ -118,7 +119,7 @@ std::string GpxTracks::start() {
         worker_ = std::thread(&GpxTracks::run, this);
     } catch (const std::system_error& e) {
         fd_.reset();
-        return cannot + italian_reason(e.code().value());
+        return Failure(cannot, e.code().value());
     }
     return {};
 }

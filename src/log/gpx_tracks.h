@@ -9,7 +9,7 @@
 // take); a new segment where the vehicle was set rather than stepped.
 //
 //   GpxTracks gpx("viaggio.gpx");
-//   std::string why = gpx.start();   // the file made anew; "" when it is
+//   Result<> started = gpx.start();   // the file made anew, or the failure
 //   gpx.take(form.tracce);           // after each tick: the points added since the last call
 //   gpx.write();                     // every minute: handed to the writer, returns at once
 //   gpx.finish();                    // at exit: waits for the writer
@@ -33,6 +33,7 @@
 
 #include "model/track_history.h"
 #include "os/descriptor.h"
+#include "os/result.h"
 
 namespace vadrel {
 
@@ -47,7 +48,7 @@ public:
     const std::string& path() const { return path_; }
     // Makes the file anew, locked against a second writer: a GPX document
     // with no track yet. "" when done, else why not, in Italian.
-    std::string start();
+    vadrel::Result<> start();
     // Takes every point the tracks gained since the last call (the first
     // call: all they hold).
     void take(const TrackHistory& tracks);

@@ -27,17 +27,18 @@ std::int64_t Recorder::system_utc_ms() {
 
 Recorder::~Recorder() { stop(); }
 
-std::string Recorder::start(const std::string& path) {
+vadrel::Result<> Recorder::start(const std::string& path) {
+    const std::string cannot = "la registrazione in " + path + " non si apre";
     stop();
     Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644));
-    if (!fd) return "la registrazione in " + path + " non si apre: " + reason(errno);
+    if (!fd) return Failure(cannot, errno);
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        return "la registrazione in " + path + " non si apre: un'altra registrazione lo sta scrivendo";
+        return Failure(cannot, std::string("un'altra registrazione lo sta scrivendo"));
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode)))
-        return "la registrazione in " + path + " non si apre: non è un file normale o un FIFO";
+        return Failure(cannot, std::string("non è un file normale o un FIFO"));
     regular_ = S_ISREG(info.st_mode);
-    if (regular_ && ::ftruncate(fd.get(), 0) != 0) return "la registrazione in " + path + " non si apre: " + reason(errno);
+    if (regular_ && ::ftruncate(fd.get(), 0) != 0) return Failure(cannot, errno);
     fd_ = std::move(fd);
     path_ = path;
     pending_.clear();

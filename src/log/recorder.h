@@ -7,7 +7,7 @@
 //
 //   Recorder recorder;
 //   fan_out.add(recorder);
-//   std::string why = recorder.start("viaggio.nmea");   // "" when it records
+//   Result<> started = recorder.start("viaggio.nmea");   // or the failure, said in Italian
 //
 // Each tick is handed to the kernel as it comes, so a crash of the program
 // loses nothing written before. A failure of the disk (full, quota, an I/O
@@ -25,6 +25,7 @@
 #include <string_view>
 
 #include "os/descriptor.h"
+#include "os/result.h"
 #include "outputs/output_fanout.h"
 
 namespace vadrel {
@@ -43,7 +44,7 @@ public:
     // Records into path from the next tick on, emptying the file first; a
     // recording under way is closed before. Returns why it cannot, in
     // Italian ("" when it records).
-    std::string start(const std::string& path);
+    vadrel::Result<> start(const std::string& path);
     // Closes the file; what was written stays.
     void stop();
 

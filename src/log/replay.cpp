@@ -156,9 +156,9 @@ void Replay::fetch() {
     if (reader_ && failure_.empty() && reader_->next(tick) && failure_.empty()) next_ = std::move(tick);
 }
 
-std::string Replay::start(const CheckedLog& log, double speed, bool loop) {
+vadrel::Result<> Replay::start(const CheckedLog& log, double speed, bool loop) {
     stop();
-    if (!log.file) return "il registro " + log.path + " non è stato letto";
+    if (!log.file) return Failure("il registro " + log.path + " non è stato letto");
     log_ = log;
     speed_ = speed;
     loop_ = loop;
@@ -175,7 +175,7 @@ std::string Replay::start(const CheckedLog& log, double speed, bool loop) {
     if (!next_) {
         const std::string why = failure_.empty() ? "il registro " + log.path + " non ha secondi da inviare" : failure_;
         stop();
-        return why;
+        return Failure(why);
     }
     start_ = now_();
     schedule();

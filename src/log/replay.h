@@ -8,7 +8,7 @@
 //   problemi_registro(log.path, log.summary, leave);    // what the operator must allow
 //   Replay replay(fan_out);
 //   replay.on_finished = [&](const std::string& problem) { ... };
-//   replay.start(log, 1.0, false);                      // "" when it runs
+//   Result<> running = replay.start(log, 1.0, false);   // or why not
 //
 // The check reads the file whole once, a block at a time, and keeps it open
 // with a fingerprint of each block. The replay reads that same open file
@@ -35,6 +35,7 @@
 
 #include "log/nmea_log.h"
 #include "os/descriptor.h"
+#include "os/result.h"
 #include "outputs/output_fanout.h"
 
 namespace vadrel {
@@ -103,7 +104,7 @@ public:
 
     // Starts sending the log as checked; its first second goes at once.
     // Returns why it cannot, in Italian.
-    std::string start(const CheckedLog& log, double speed, bool loop);
+    vadrel::Result<> start(const CheckedLog& log, double speed, bool loop);
     // Stops before the next second; on_finished is not called.
     void stop();
     bool running() const { return reader_ != nullptr; }

@@ -14,6 +14,7 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "os/system_error.h"
 
@@ -31,6 +32,13 @@ struct Refusal {
 struct Done {
     bool operator==(const Done&) const = default;
 };
+
+// The reasons of several refusals, one line each.
+inline std::string reasons(const std::vector<Refusal>& refusals) {
+    std::string lines;
+    for (const Refusal& refusal : refusals) lines += (lines.empty() ? "" : "\n") + refusal.reason;
+    return lines;
+}
 
 template <typename T = Done>
 class [[nodiscard]] Result {

@@ -41,18 +41,19 @@ bool TcpSenders::busy() const {
     return std::any_of(senders_.begin(), senders_.end(), [](const auto& sender) { return sender->busy(); });
 }
 
-std::string NetworkOutputs::apply(const OutputSettings& settings, const std::vector<std::pair<int, std::string>>& taken) {
+std::vector<Refusal> NetworkOutputs::apply(const OutputSettings& settings,
+                                           const std::vector<std::pair<int, std::string>>& taken) {
     settings_ = settings;
-    std::string problems;
-    const auto problem = [&](const std::string& text) { problems += (problems.empty() ? "" : "\n") + text; };
+    std::vector<Refusal> problems;
+    const auto problem = [&](const char* field, const std::string& text) { problems.push_back({field, text}); };
     if (!settings.tcp) {
         tcp_.stop();
     } else if (std::string why = listen_host_problem(settings.tcp_address); !why.empty()) {
         tcp_.stop();
-        problem("TCP: " + why);
+        problem("tcp", "TCP: " + why);
     } else if (settings.tcp_port < 0 || settings.tcp_port > 65535) {
         tcp_.stop();
-        problem("TCP: la porta va da 0 a 65535, non " + std::to_string(settings.tcp_port));
+        problem("tcp", "TCP: la porta va da 0 a 65535, non " + std::to_string(settings.tcp_port));
     } else {
         tcp_.start(Endpoint{settings.tcp_address, static_cast<std::uint16_t>(settings.tcp_port)}, settings.tcp_max);
     }
@@ -61,7 +62,7 @@ std::string NetworkOutputs::apply(const OutputSettings& settings, const std::vec
         for (const std::string& text : settings.udp_targets) {
             auto target = parse_target(text);
             if (auto* why = std::get_if<std::string>(&target)) {
-                problem("UDP: " + *why);
+                problem("udp", "UDP: " + *why);
             } else {
                 targets.push_back(std::get<Endpoint>(target));
             }
@@ -73,7 +74,7 @@ std::string NetworkOutputs::apply(const OutputSettings& settings, const std::vec
     for (const std::string& text : settings.send_to) {
         auto server = parse_target(text);
         if (auto* why = std::get_if<std::string>(&server)) {
-            problem("TCP verso: " + *why);
+            problem("tcp_verso", "TCP verso: " + *why);
         } else if (std::find(servers.begin(), servers.end(), std::get<Endpoint>(server)) == servers.end()) {
             servers.push_back(std::get<Endpoint>(server));
         }
@@ -85,10 +86,10 @@ std::string NetworkOutputs::apply(const OutputSettings& settings, const std::vec
         std::vector<std::pair<int, std::string>> others = taken;
         if (settings.tcp && settings.tcp_port != 0) others.emplace_back(settings.tcp_port, "del server TCP");
         if (std::string why = listen_host_problem(settings.streams_address); !why.empty()) {
-            problem("TCP per mezzo: " + why);
+            problem("tcp_mezzi", "TCP per mezzo: " + why);
         } else if (std::string range = stream_ports_problem("TCP per mezzo", settings.streams_port, others);
                    !range.empty()) {
-            problem(range);
+            problem("tcp_mezzi", range);
         } else {
             listen_base = Endpoint{settings.streams_address, static_cast<std::uint16_t>(settings.streams_port)};
         }
@@ -98,10 +99,10 @@ std::string NetworkOutputs::apply(const OutputSettings& settings, const std::vec
     if (!settings.streams_to.empty()) {
         auto base = parse_target(settings.streams_to);
         if (auto* why = std::get_if<std::string>(&base)) {
-            problem("TCP verso, per mezzo: " + *why);
+            problem("tcp_verso_mezzi", "TCP verso, per mezzo: " + *why);
         } else if (std::string range = stream_ports_problem("TCP verso, per mezzo", std::get<Endpoint>(base).port);
                    !range.empty()) {
-            problem(range);
+            problem("tcp_verso_mezzi", range);
         } else {
             send_base = std::get<Endpoint>(base);
         }

@@ -69,9 +69,10 @@ public:
     // and the streams as the settings say. A value that cannot be used
     // leaves its output off; the others go on. `taken`: ports of this
     // program the streams must leave alone (the control interface's),
-    // besides the TCP server's. Returns what could not be done, one line
-    // each ("" when all was).
-    std::string apply(const OutputSettings& settings, const std::vector<std::pair<int, std::string>>& taken = {});
+    // besides the TCP server's. Returns the values that could not be used,
+    // each with its field (tcp, udp, tcp_verso, tcp_mezzi, tcp_verso_mezzi);
+    // none when all were.
+    std::vector<Refusal> apply(const OutputSettings& settings, const std::vector<std::pair<int, std::string>>& taken = {});
 
     const OutputSettings& settings() const { return settings_; }
     const TcpOutput& tcp() const { return tcp_; }

@@ -2209,7 +2209,7 @@ TEST(OutputsDialog, TheOperatorSwitchesTheOutputsOnAndSeesTheirClients) {
     std::vector<OutputSettings> kept;
     OutputsDialog dialog{network, [&](const OutputSettings& s) {
                               kept.push_back(s);
-                              return said(network.apply(s));
+                              return said(reasons(network.apply(s)));
                           }};
     dialog.open_on_settings();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -2649,9 +2649,9 @@ protected:
         fan_out.add(recorder);
         menu = std::make_unique<RecordingMenu>(
             *window.menuBar(),
-            RecordingActions{[this](const std::string& p) { return said(recorder.start(p)); }, [this] { recorder.stop(); },
+            RecordingActions{[this](const std::string& p) { return recorder.start(p); }, [this] { recorder.stop(); },
                              [this] { return recorder.recording(); },
-                             [this](const CheckedLog& log, double x, bool loop) { return said(replay.start(log, x, loop)); },
+                             [this](const CheckedLog& log, double x, bool loop) { return replay.start(log, x, loop); },
                              [this] { replay.stop(); }, [this] { return replay.running(); },
                              [this] { return replay.progress(); },
                              [this](const std::string& p) { return tracks = p, Result<>(); },

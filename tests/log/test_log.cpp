@@ -238,7 +238,7 @@ TEST_F(RecordReplay, EachTickGoesWhenItsOffsetOverTheSpeedHasPassed) {
                             "# 2026-12-06T10:42:50.001Z\n" + ticks[2];
     now = 100.0;
     port.force_open();
-    ASSERT_EQ(replay.start(log_of("viaggio.nmea", log), 2.0, false), "");
+    ASSERT_TRUE(replay.start(log_of("viaggio.nmea", log), 2.0, false).ok());
     // now, ticks sent by then, when the next is due
     const std::tuple<double, std::size_t, std::optional<double>> rows[] = {
         {100.0, 1, 100.501}, {100.5, 1, 100.501}, {100.501, 2, 101.5}, {102.0, 3, std::nullopt}};
@@ -255,7 +255,7 @@ TEST_F(RecordReplay, EachTickGoesWhenItsOffsetOverTheSpeedHasPassed) {
 TEST_F(RecordReplay, ALoopStartsAgainASecondAfterTheLastTick) {
     port.force_open();
     const std::string log = "# 2026-12-06T10:00:00.000Z\n$A*41\r\n# 2026-12-06T10:00:02.000Z\n$B*42\r\n";
-    ASSERT_EQ(replay.start(log_of("giro.nmea", log), 1.0, true), "");
+    ASSERT_TRUE(replay.start(log_of("giro.nmea", log), 1.0, true).ok());
     for (const double due : {2.0, 3.0, 5.0, 6.0}) {
         now = due;
         replay.step();
@@ -285,7 +285,7 @@ TEST_F(RecordReplay, FullSpeedWaitsForTheReaderAtMostASecond) {
                             "$GPZDA,100002,06,12,2026,00,00*48\r\n";
     SlowReader reader;
     fan_out.add(reader);
-    ASSERT_EQ(replay.start(log_of("veloce.nmea", log), Replay::full_speed, false), "");
+    ASSERT_TRUE(replay.start(log_of("veloce.nmea", log), Replay::full_speed, false).ok());
     EXPECT_EQ(reader.got, 1);
     // Looked at again at once at first, then later and later, at most every 10 ms.
     for (const auto& [at, again] : {std::pair{0.9, 0.9}, {0.903, 0.906}, {0.95, 0.96}}) {
@@ -309,7 +309,7 @@ TEST_F(RecordReplay, AFullDiskStopsTheRecordingAndLeavesTheOthersServed) {
     fan_out.add(recorder);
     port.force_open();
     const std::string log = folder.at("pieno.nmea");
-    ASSERT_EQ(recorder.start(log), "");
+    ASSERT_TRUE(recorder.start(log).ok());
     {
         const testing::FileSizeLimit full(60);  // the first tick fits, the second not whole
         EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "");
@@ -330,7 +330,7 @@ TEST_F(RecordReplay, AFullDiskStopsTheRecordingAndLeavesTheOthersServed) {
 TEST_F(RecordReplay, ARecordingWhoseFileIsRemovedStops) {
     fan_out.add(recorder);
     ::mkdir(folder.at("oggi").c_str(), 0755);
-    ASSERT_EQ(recorder.start(folder.at("oggi/giro.nmea")), "");
+    ASSERT_TRUE(recorder.start(folder.at("oggi/giro.nmea")).ok());
     EXPECT_EQ(fan_out.send("$GPRMC*00\r\n").notes, "");
     std::filesystem::remove_all(folder.at("oggi"));
     EXPECT_NE(fan_out.send("$GPRMC*00\r\n").notes.find("registrazione interrotta: il file è stato cancellato"),
@@ -344,10 +344,10 @@ TEST_F(RecordReplay, ARecordingWhoseFileIsRemovedStops) {
 TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
     const std::string fifo = folder.path() + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_NE(recorder.start(fifo).find("nessun programma legge"), std::string::npos);
+    EXPECT_NE(recorder.start(fifo).message().find("nessun programma legge"), std::string::npos);
     const Descriptor reader(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
     ASSERT_GE(reader.get(), 0);
-    ASSERT_EQ(recorder.start(fifo), "");
+    ASSERT_TRUE(recorder.start(fifo).ok());
     const std::string tick = std::string(1000, 'x') + "\n";
     OutputSink::Result result;
     while (recorder.skipped() == 0) result = recorder.send(tick);  // the pipe fills, nobody reads
@@ -371,11 +371,11 @@ TEST_F(RecordReplay, APausedFifoReaderSkipsWholeTicks) {
 TEST_F(RecordReplay, ASecondRecordingOrAMissingFolderIsRefused) {
     const std::string log = folder.path() + "/uno.nmea";
     Recorder first, second;
-    ASSERT_EQ(first.start(log), "");
-    EXPECT_NE(second.start(log).find("un'altra registrazione"), std::string::npos);
+    ASSERT_TRUE(first.start(log).ok());
+    EXPECT_NE(second.start(log).message().find("un'altra registrazione"), std::string::npos);
     first.stop();
-    EXPECT_EQ(second.start(log), "");
-    EXPECT_NE(first.start(folder.path() + "/manca/x.nmea").find("la cartella non esiste"), std::string::npos);
+    EXPECT_TRUE(second.start(log).ok());
+    EXPECT_NE(first.start(folder.path() + "/manca/x.nmea").message().find("la cartella non esiste"), std::string::npos);
 }
 
 // What is sent is what was checked: a file rewritten stops the replay before
@@ -404,9 +404,10 @@ TEST_F(RecordReplay, TheReplaySendsWhatWasCheckedAndNothingElse) {
         Replay once(fan_out, [this] { return now; });
         std::optional<std::string> ended;
         once.on_finished = [&](const std::string& why) { ended = why; };
-        const std::string started = once.start(before, 1.0, false);
+        const Result<> running = once.start(before, 1.0, false);
+        const std::string started = running ? std::string() : running.message();
         for (now = 0.0; now < 3.0 && once.running(); now += 0.5) once.step();
-        if (started.empty()) run_until([&] { return ended.has_value(); });
+        if (running) run_until([&] { return ended.has_value(); });
         EXPECT_EQ(port.written, sent) << name;
         EXPECT_NE((started + ended.value_or("")).find(end), std::string::npos) << name << ": " << started;
     }
@@ -417,7 +418,7 @@ TEST_F(RecordReplay, TheEndComesFromTheEventLoopNeverFromStart) {
     Replay on_time(fan_out);
     std::vector<std::string> ended;
     on_time.on_finished = [&](const std::string& why) { ended.push_back(why); };
-    ASSERT_EQ(on_time.start(log_of("uno.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n"), 1.0, false), "");
+    ASSERT_TRUE(on_time.start(log_of("uno.nmea", "$GPZDA,100000,06,12,2026,00,00*4A\r\n"), 1.0, false).ok());
     EXPECT_TRUE(ended.empty());
     EXPECT_TRUE(run_until([&] { return ended == std::vector<std::string>{""}; }));
 }
@@ -497,7 +498,7 @@ protected:
 
 TEST_F(Gpx, EachWriteAppendsATrackPerVehicleWithNewPoints) {
     folder.put("tracce.gpx", std::string(100000, 'x'));  // another run's file: made anew
-    ASSERT_EQ(gpx.start(), "");
+    ASSERT_TRUE(gpx.start().ok());
     EXPECT_EQ(tracks_in(folder.get("tracce.gpx")), std::vector<Track>{}) << "a whole document from the start";
     write(gpx, {{0, at(1)}, {0, at(2)}});
     write(gpx, {{3, at(3)}, {0, at(4)}, {0, at(5, 1)}});  // segment 1 set by hand: a new segment
@@ -519,7 +520,7 @@ TEST_F(Gpx, EachWriteAppendsATrackPerVehicleWithNewPoints) {
 // Where the receiver's noise moved what the sentences said, the positions
 // sent follow as a track of their own; the true track is as without noise.
 TEST_F(Gpx, ThePositionsSentUnderNoiseAreASecondTrack) {
-    ASSERT_EQ(gpx.start(), "");
+    ASSERT_TRUE(gpx.start().ok());
     const auto sent = [](TrackPoint p, double lat, double lon) {
         p.reported = true;
         p.reported_lat = lat;
@@ -545,7 +546,7 @@ TEST_F(Gpx, ThePositionsSentUnderNoiseAreASecondTrack) {
 // The altitude the sentences carried goes in <ele>, before <time> as GPX
 // 1.1 orders them; a point without one has none.
 TEST_F(Gpx, TheAltitudeCarriedIsThePointsElevation) {
-    ASSERT_EQ(gpx.start(), "");
+    ASSERT_TRUE(gpx.start().ok());
     TrackPoint high = at(1);
     high.altitude = -12.25;
     write(gpx, {{0, high}, {0, at(2)}});
@@ -562,7 +563,7 @@ TEST_F(Gpx, TheAltitudeCarriedIsThePointsElevation) {
 // A full disk: the write is undone, the file stays a whole document, the
 // points wait for the next write, which takes them with the new ones.
 TEST_F(Gpx, AFullDiskLeavesTheFileWholeAndThePointsForTheNextWrite) {
-    ASSERT_EQ(gpx.start(), "");
+    ASSERT_TRUE(gpx.start().ok());
     write(gpx, {{2, at(1)}});
     const std::string before = folder.get("tracce.gpx");
     {
@@ -588,7 +589,7 @@ TEST_F(Gpx, AFullDiskLeavesTheFileWholeAndThePointsForTheNextWrite) {
 TEST_F(Gpx, AFileRemovedOrChangedStopsTheTracks) {
     for (const bool removed : {true, false}) {
         GpxTracks tracks(folder.at("altre.gpx"));
-        ASSERT_EQ(tracks.start(), "");
+        ASSERT_TRUE(tracks.start().ok());
         if (removed) {
             std::filesystem::remove(folder.at("altre.gpx"));
         } else {
@@ -604,7 +605,7 @@ TEST_F(Gpx, AFileRemovedOrChangedStopsTheTracks) {
 
 // A FIFO with a reader opens as a file would, and is no file all the same.
 TEST_F(Gpx, WhatCannotHoldTheTracksIsRefused) {
-    ASSERT_EQ(gpx.start(), "");
+    ASSERT_TRUE(gpx.start().ok());
     ASSERT_EQ(::mkfifo(folder.at("fifo").c_str(), 0600), 0);
     const Descriptor reader(::open(folder.at("fifo").c_str(), O_RDONLY | O_NONBLOCK));
     const std::pair<std::string, std::string> rows[] = {
@@ -614,7 +615,7 @@ TEST_F(Gpx, WhatCannotHoldTheTracksIsRefused) {
     };
     for (const auto& [path, why] : rows) {
         GpxTracks other(path);
-        EXPECT_EQ(other.start(), "le tracce GPX in " + path + " non si scrivono: " + why);
+        EXPECT_EQ(other.start().message(), "le tracce GPX in " + path + " non si scrivono: " + why);
     }
 }
 
