@@ -181,17 +181,11 @@ std::string KeptRoutes::remove_routes(std::size_t n, const std::string& used) {
     return {};
 }
 
-std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std::size_t n) {
-    written_.at(n).reset();
+std::variant<std::monostate, KeptRoutes::Written, std::string> KeptRoutes::read_state(std::size_t n) {
     int state_error = 0;
     const std::optional<std::string> state = folder_.read(state_name(n), max_state_bytes, &state_error);
     const std::string state_shown = folder_.shown(state_name(n)).toStdString();
-    if (!state && state_error == ENOENT) {
-        // No state: a route file here is a left-over of a keep cut short
-        // before its state was written, or of a forget.
-        remove_routes(n);
-        return std::monostate{};
-    }
+    if (!state && state_error == ENOENT) return std::monostate{};
     if (!state) return state_shown + " " + unread(state_error);
 
     // Four lines, in their order, each ended.
@@ -213,34 +207,37 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
     const auto request = read_route_request(*options_line);
     if (const auto* why = std::get_if<std::string>(&request)) return state_shown + ": " + *why;
     if (!std::get<RouteRequest>(request).choice.empty()) return damaged;
-    const FollowOptions options = std::get<RouteRequest>(request).options;
     const auto progress = read_progress(*progress_line);
     if (const auto* why = std::get_if<std::string>(&progress)) return state_shown + ": " + *why;
+    return Written{std::string(*fingerprint), std::get<RouteRequest>(request).options,
+                   std::get<RouteProgress>(progress)};
+}
 
+std::pair<Descriptor, std::string> KeptRoutes::open_route(std::size_t n, const std::string& fingerprint,
+                                                          int& error) const {
     // The route the state names; an earlier version's under its one name.
-    std::string route_file = route_name(n, *fingerprint);
-    int route_error = 0;
-    Descriptor gpx = folder_.open_own(route_file, &route_error);
-    if (!gpx && route_error == ENOENT) {
+    std::string route_file = route_name(n, fingerprint);
+    Descriptor gpx = folder_.open_own(route_file, &error);
+    if (!gpx && error == ENOENT) {
         int legacy_error = 0;
-        gpx = folder_.open_own(route_name(n), &legacy_error);
-        if (gpx || legacy_error != ENOENT) {
+        Descriptor legacy = folder_.open_own(route_name(n), &legacy_error);
+        if (legacy || legacy_error != ENOENT) {
             route_file = route_name(n);
-            route_error = legacy_error;
+            error = legacy_error;
+            gpx = std::move(legacy);
         }
     }
-    const std::string route_shown = folder_.shown(route_file).toStdString();
-    if (!gpx) return route_shown + " " + unread(route_error);
+    return {std::move(gpx), route_file};
+}
 
+std::variant<Route, std::string> KeptRoutes::read_route(const Descriptor& gpx, const std::string& fingerprint,
+                                                        const std::string& route_shown, const std::string& changed) {
     // Hashed whole before a byte is parsed: a file put in its place, however
     // hostile to the reader, is refused after one read. Then read a piece at
     // a time: a route of many points is never whole in memory.
     struct stat status {};
     if (::fstat(gpx.get(), &status) != 0) return route_shown + " " + unread(errno);
-    const auto size = static_cast<std::uint64_t>(status.st_size);
-    const std::string changed =
-        route_shown + " non è il percorso che " + state_shown + " descrive (è stato cambiato o sostituito)";
-    if (size > max_file_bytes) return changed;  // never one vadrel wrote
+    if (static_cast<std::uint64_t>(status.st_size) > max_file_bytes) return changed;  // never one vadrel wrote
     std::string buffer(piece_bytes, '\0');
     const PieceSource pieces = [&]() -> Piece {
         while (true) {
@@ -258,16 +255,41 @@ std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std
         if (hashed > max_file_bytes) return changed;  // grown since it was looked at
         hash.addData(QByteArrayView(piece.bytes.data(), static_cast<qsizetype>(piece.bytes.size())));
     }
-    if (hash.result().toHex().toStdString() != *fingerprint) return changed;
+    if (hash.result().toHex().toStdString() != fingerprint) return changed;
     if (::lseek(gpx.get(), 0, SEEK_SET) != 0) return route_shown + " " + unread(errno);
     RouteReading reading = read_route_source(pieces, RouteFormat::gpx, hashed);
     if (const auto* problem = std::get_if<ReadProblem>(&reading)) return route_shown + ": " + problem->message();
     auto& routes = std::get<std::vector<Route>>(reading);
     if (routes.size() != 1) return route_shown + " non contiene un solo percorso";
-    Kept kept{std::move(routes.front()), options, std::get<RouteProgress>(progress)};
+    return std::move(routes.front());
+}
+
+std::variant<std::monostate, KeptRoutes::Kept, std::string> KeptRoutes::read(std::size_t n) {
+    written_.at(n).reset();
+    auto state = read_state(n);
+    if (std::holds_alternative<std::monostate>(state)) {
+        // No state: a route file here is a left-over of a keep cut short
+        // before its state was written, or of a forget.
+        remove_routes(n);
+        return std::monostate{};
+    }
+    if (auto* why = std::get_if<std::string>(&state)) return std::move(*why);
+    Written& written = std::get<Written>(state);
+    const std::string state_shown = folder_.shown(state_name(n)).toStdString();
+
+    int route_error = 0;
+    auto [gpx, route_file] = open_route(n, written.fingerprint, route_error);
+    const std::string route_shown = folder_.shown(route_file).toStdString();
+    if (!gpx) return route_shown + " " + unread(route_error);
+    const std::string changed =
+        route_shown + " non è il percorso che " + state_shown + " descrive (è stato cambiato o sostituito)";
+    auto route = read_route(gpx, written.fingerprint, route_shown, changed);
+    if (auto* why = std::get_if<std::string>(&route)) return std::move(*why);
+
+    Kept kept{std::move(std::get<Route>(route)), written.options, written.progress};
     if (const auto why = follow_problem(kept.route, kept.options)) return route_shown + ": " + *why;
     if (const auto why = progress_problem(kept.route, kept.options, kept.progress)) return state_shown + ": " + *why;
-    written_.at(n) = Written{std::string(*fingerprint), kept.options, kept.progress};
+    written_.at(n) = std::move(written);
     // Whatever else this vehicle's names hold is a left-over of a keep cut short.
     remove_routes(n, route_file);
     return kept;

@@ -39,6 +39,7 @@
 #include <variant>
 
 #include "config/program_folder.h"
+#include "os/descriptor.h"
 #include "fleet/fleet.h"
 #include "routes/follower.h"
 #include "routes/route.h"
@@ -84,12 +85,21 @@ private:
     std::string remove_routes(std::size_t n, const std::string& used = {});
     std::string write_state(std::size_t n, const FollowOptions& options, const RouteProgress& progress);
 
-    const ProgramFolder& folder_;
     struct Written {
         std::string fingerprint;  // of the route file
         FollowOptions options;
         RouteProgress progress;
     };
+    // Vehicle n's state file: nothing when there is none, or why it cannot be used.
+    std::variant<std::monostate, Written, std::string> read_state(std::size_t n);
+    // The route file a state names (its name in the folder), or the one
+    // name of an earlier version; `error` the errno of a file not opened.
+    std::pair<Descriptor, std::string> open_route(std::size_t n, const std::string& fingerprint, int& error) const;
+    // The route of `gpx` when it has that fingerprint; otherwise `changed`, or why it cannot be read.
+    static std::variant<Route, std::string> read_route(const Descriptor& gpx, const std::string& fingerprint,
+                                                       const std::string& route_shown, const std::string& changed);
+
+    const ProgramFolder& folder_;
     std::array<std::optional<Written>, fleet_size> written_;
     std::array<bool, fleet_size> too_large_{};
 };
