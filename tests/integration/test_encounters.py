@@ -90,8 +90,8 @@ def run_encounters(binary, checks):
                     "--rotta", "0=0", "--rotta", "1=270", "--velocita-mezzo", "1=12nodi",
                     "--incontro", "1=0.5,6", "--incontro", "2=1.2,9,sinistra",
                     "--ais-boa", "Secca della Meloria Ovest=43 33,0 N 10 13,2 E", "--ais-sart", "44 1 N 10 0 E",
-                    folder=folder)
-    lines = []
+                    "--ais-statici-subito", folder=folder)
+    lines, greeting = [], b""
     try:
         port = vadrel.tcp_port()
         with socket.create_connection(("127.0.0.1", port), timeout=5) as client:
@@ -102,6 +102,11 @@ def run_encounters(binary, checks):
                 pending += client.recv(65536)
                 *whole, pending = pending.split(b"\r\n")
                 lines += [line.decode("ascii") for line in whole]
+        # A client that comes later hears the buoy at once, before its first second.
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as late:
+            late.settimeout(3)
+            while b"$GPRMC" not in greeting:
+                greeting += late.recv(65536)
     finally:
         code, said, _ = vadrel.finish()
     checks.expect(code == 0, "vadrel's exit code %d: %s" % (code, said))
@@ -146,6 +151,10 @@ def run_encounters(binary, checks):
     checks.expect(len(aids) >= 1 and aids[0]["name"] == "SECCA DELLA MELORIA OVEST" and aids[0]["aid_type"] == 1
                   and aids[0]["virtual"] == 0 and abs(aids[0]["lat"] - (43 + 33 / 60)) < 1e-6
                   and abs(aids[0]["lon"] - (10 + 13.2 / 60)) < 1e-6, "the buoy's message 21: %r" % aids[:1])
+    first = greeting.split(b"$GPRMC")[0].decode("ascii").split("\r\n")
+    heard = [decoded(line) for line in first if line.startswith("!AIVDM,1,")]
+    checks.expect(any(m["type"] == 21 and m["mmsi"] == 990000001 for m in heard),
+                  "a late client hears the buoy before its first second: %r" % first)
     sart = [m for m in messages if m["mmsi"] == 970010001]
     checks.expect(any(m["type"] == 14 and m["text"] == "SART TEST" for m in sart), "the SART's message 14")
     reports = [m for m in sart if m["type"] == 1]
