@@ -112,4 +112,39 @@ Payload static_part_b(const StaticData& d) {
     return p;
 }
 
+Payload aid_to_navigation(const AidToNavigation& a) {
+    Payload p;
+    open(p, 21, a.mmsi);
+    p.put(a.aid_type, 5);
+    p.put_text(a.name, aid_name_chars);
+    p.put(a.accuracy, 1);
+    p.put_signed(a.longitude, 28);
+    p.put_signed(a.latitude, 27);
+    put_dimensions(p, Dimensions{});
+    p.put(1, 4);  // EPFD: GPS
+    p.put(a.second, 6);
+    p.put(0, 1);  // on position
+    p.put(0, 8);  // reserved for regional applications
+    p.put(0, 1);  // RAIM
+    p.put(a.virtual_aid, 1);
+    p.put(0, 1);  // autonomous mode
+    p.put(0, 1);  // spare
+    if (a.name.size() > aid_name_chars) {
+        const std::string_view rest = std::string_view(a.name).substr(aid_name_chars, aid_name_extension_chars);
+        p.put_text(rest, static_cast<unsigned>(rest.size()));
+        // The extension ends on a whole byte.
+        if (const unsigned spare = static_cast<unsigned>(p.bits() % 8); spare != 0) p.put(0, 8 - spare);
+    }
+    return p;
+}
+
+Payload safety_broadcast(std::uint32_t mmsi, std::string_view text) {
+    Payload p;
+    open(p, 14, mmsi);
+    p.put(0, 2);  // spare
+    const std::string_view sent = text.substr(0, safety_text_chars);
+    p.put_text(sent, static_cast<unsigned>(sent.size()));
+    return p;
+}
+
 }  // namespace vadrel::ais

@@ -12,7 +12,9 @@
 // name) and part B (class B type, vendor, call sign, dimensions).
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "ais/payload.h"
 
@@ -22,6 +24,7 @@ enum class NavigationalStatus : std::uint8_t {
     under_way_using_engine = 0,
     at_anchor = 1,
     moored = 5,
+    sart_active = 14,  // also MOB-AIS and EPIRB-AIS
     not_defined = 15,
 };
 
@@ -97,5 +100,28 @@ Payload static_and_voyage(const StaticData& data);  // message 5, 424 bits
 // Message 24 part A: 168 bits, the name and 8 spare bits (decoders take 160 or 168).
 Payload static_part_a(const StaticData& data);
 Payload static_part_b(const StaticData& data);  // message 24 part B, 168 bits
+
+// Message 21, an aid to navigation's report: its type (1 a reference
+// point, 20 .. 23 the cardinal marks, 30 a special mark: Table 74), its name
+// (six-bit text, 20 characters and up to 14 more in the extension), its
+// position, no dimensions, not virtual, on position.
+inline constexpr std::size_t aid_name_chars = 20;
+inline constexpr std::size_t aid_name_extension_chars = 14;
+struct AidToNavigation {
+    std::uint32_t mmsi = 0;
+    std::uint8_t aid_type = 1;  // 5 bits
+    std::string name;
+    bool accuracy = true;
+    std::int32_t longitude = longitude_unknown;
+    std::int32_t latitude = latitude_unknown;
+    std::uint8_t second = second_unknown;
+    bool virtual_aid = false;
+};
+Payload aid_to_navigation(const AidToNavigation& aid);  // 272 bits, and the extension to a whole byte
+
+// Message 14, a safety-related broadcast: six-bit text, as much as the
+// payload holds (the message allows 161 characters; vadrel sends short ones).
+inline constexpr std::size_t safety_text_chars = (Payload::max_bits - 40) / 6;
+Payload safety_broadcast(std::uint32_t mmsi, std::string_view text);
 
 }  // namespace vadrel::ais

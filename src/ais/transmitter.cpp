@@ -121,17 +121,25 @@ std::vector<std::string> AisTransmitter::second(const AisTime& time, const AisFl
             station->static_data = static_data_of(identity, k);
             station->transponder.amend();
         }
-        send(*station, k, fleet.vehicles[k], time, in_use - 1, out);
+        AisFix fix = fix_of(fleet.vehicles[k]);
+        if (fleet.under_way.test(k) && fix.status == ais::NavigationalStatus::moored) {
+            fix.status = ais::NavigationalStatus::under_way_using_engine;
+            fix.motion.moored = false;
+        }
+        send(*station, k, fix, time, in_use - 1, out);
     }
     return out;
 }
 
-void AisTransmitter::send(Station& station, std::size_t vehicle, const Vehicle& state, const AisTime& time,
+void AisTransmitter::send(Station& station, std::size_t vehicle, const AisFix& fix, const AisTime& time,
                           std::size_t stations_heard, std::vector<std::string>& out) {
-    const AisFix fix = fix_of(state);
     const AisClass ais_class = station.identity.ais_class;
     const Transponder::Due due = station.transponder.due(time.steady, ais_class, fix.motion);
     const ais::Talker talker = station.own ? ais::Talker::own : ais::Talker::others;
+    // The static data first: a display that meets a class B station's
+    // message 18 before its 24 shows a nameless target (and some never
+    // put the name on it).
+    if (due.static_data) send_static(station, station.transponder.next_channel(), framer_, out);
     if (due.position) {
         ais::PositionReport report;
         report.mmsi = station.identity.mmsi;
@@ -151,7 +159,6 @@ void AisTransmitter::send(Station& station, std::size_t vehicle, const Vehicle& 
         framer_.frame(payload, talker, station.transponder.next_channel(), out);
         positions_sent_.push_back(vehicle);
     }
-    if (due.static_data) send_static(station, station.transponder.next_channel(), framer_, out);
 }
 
 void AisTransmitter::send_static(const Station& station, char channel, ais::Framer& framer, std::vector<std::string>& out) {

@@ -17,6 +17,7 @@
 // the next second.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -46,6 +47,9 @@ struct AisFleet {
     // Vehicles from this number on are no targets: those between the last
     // target and an own ship past them are not in use.
     std::size_t targets = fleet_size;
+    // Vehicles that report under way even when still (an encounter's
+    // targets): status 0 and the 10 s rhythm, not moored and 3 minutes.
+    std::bitset<fleet_size> under_way{};
 };
 
 // The stations of the fleet as it stands: its vehicles up to the current
@@ -102,7 +106,7 @@ private:
         Transponder transponder;
     };
     static void send_static(const Station& station, char channel, ais::Framer& framer, std::vector<std::string>& out);
-    void send(Station& station, std::size_t vehicle, const Vehicle& state, const AisTime& time,
+    void send(Station& station, std::size_t vehicle, const AisFix& fix, const AisTime& time,
               std::size_t stations_heard, std::vector<std::string>& out);
 
     std::array<std::optional<Station>, fleet_size> stations_;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "config/control_settings.h"
+#include "ais/encounter.h"
+#include "ais/fixed_stations.h"
 #include "config/ais_settings.h"
 #include "config/output_settings.h"
 #include "config/port_settings.h"
@@ -108,6 +110,12 @@ struct Options {
     std::optional<bool> ais;
     std::optional<bool> ais_own_ship;
     std::optional<bool> ais_statics_at_once;
+    // Set-piece AIS situations: targets placed for an encounter with the
+    // own ship, aids to navigation, a SART in test. Any of them turns the
+    // AIS targets on for this run.
+    std::vector<EncounterAsk> encounters;
+    std::vector<Buoy> ais_buoys;
+    std::optional<Sart> ais_sart;
 };
 
 // The longest --durata, in seconds: the timer that ends the run counts whole

@@ -189,6 +189,7 @@ void Program::start() {
     start_outputs(std::move(settings_problems_));
     start_receiver();
     start_ais();
+    start_encounters();
     if (options_.clock_start) clock_.start_at(static_cast<double>(*options_.clock_start) / 1000.0);
     if (options_.clock_rate == 0.0) clock_.set_max();
     if (options_.clock_rate > 0.0) clock_.set_rate(*options_.clock_rate);
@@ -253,8 +254,13 @@ void Program::start_ais() {
 Transmitter::SupplementSecond Program::ais_second(double steady) {
     if (!fleet_.targets()) return {};
     const AisSettings& ais = ais_.value();
-    std::vector<std::string> lines = ais_transmitter_.second(ais_time(steady, clock_.utc_seconds()),
-                                                             ais_fleet(fleet_, ais.vehicles, ais.own_ship));
+    const AisTime time = ais_time(steady, clock_.utc_seconds());
+    AisFleet stations = ais_fleet(fleet_, ais.vehicles, ais.own_ship);
+    stations.under_way = encounter_targets_;
+    std::vector<std::string> lines = ais_transmitter_.second(time, stations);
+    if (fleet_.mode() != Mode::multi_user) {
+        for (std::string& line : fixed_stations_.second(time)) lines.push_back(std::move(line));
+    }
     return {std::move(lines), ais_transmitter_.positions_sent()};
 }
 
@@ -264,6 +270,7 @@ std::string Program::ais_greeting() const {
     if (!ais_.value().statics_at_once || !fleet_.targets() || fleet_.mode() == Mode::multi_user) return {};
     std::string bytes;
     for (const std::string& line : ais_transmitter_.static_sentences()) bytes += line + "\r\n";
+    for (const std::string& line : fixed_stations_.aid_sentences()) bytes += line + "\r\n";
     return bytes;
 }
 

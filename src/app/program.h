@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "ais/fixed_stations.h"
 #include "ais/transmitter.h"
 #include "app/control_service.h"
 #include "app/options.h"
@@ -114,6 +115,10 @@ public:
     const ReceiverOptions& receiver() const { return transmitter_.receiver(); }
     // The AIS targets as they are sent now.
     const AisSettings& ais() const { return ais_.value(); }
+    // Vehicle N placed for an encounter with the own ship (ais/encounter.h),
+    // made an AIS target for this run if it is not one: what was done, in
+    // Italian, one line a change; or the refusal.
+    std::variant<std::vector<std::string>, Refusal> place_encounter(const EncounterAsk& ask, const void* origin);
     // No vadrel.ini when the program started: the window asks what it would keep there.
     bool first_start() const { return settings_file_ && !settings_file_->was_there(); }
 
@@ -175,6 +180,11 @@ private:
     void start_outputs(std::vector<std::string> problems);
     void start_receiver();
     void start_ais();
+    // The command line's encounters, buoys and SART (program_encounters.cpp).
+    void start_encounters();
+    // The AIS targets on and vehicles 0 .. vehicles - 1 in use, for this
+    // run: what it changed, in Italian.
+    std::vector<std::string> make_targets(std::size_t vehicles, const void* origin);
     // The replay's seconds and end wired to the views.
     void wire_replay();
     // The AIS lines of the second at the steady time `steady`.
@@ -224,6 +234,9 @@ private:
     SecondTap tap_;
     std::unique_ptr<ControlService> control_;
     AisTransmitter ais_transmitter_;
+    FixedStations fixed_stations_;
+    // The encounters' targets: they report under way even when still.
+    std::bitset<fleet_size> encounter_targets_;
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.
 #ifdef __linux__

@@ -162,6 +162,13 @@ Result<> ProgramControl::set_ais(const AisSettings& settings) {
     return {};
 }
 
+Result<std::vector<std::string>> ProgramControl::place_encounter(const EncounterAsk& ask) {
+    auto done = program_.place_encounter(ask, this);
+    if (auto* bad = std::get_if<Refusal>(&done)) return *bad;
+    tell_changed();
+    return std::get<std::vector<std::string>>(std::move(done));
+}
+
 Result<> ProgramControl::set_transmission(bool on) {
     program_.link().set_transmitting(on, this);
     tell_changed();

@@ -39,6 +39,7 @@ public:
     RouteSummary route_summary(std::size_t n) const override;
     std::string route_not_kept(std::size_t n) const override;
     Result<> play_scenario(const QByteArray& bytes) override;
+    Result<std::vector<std::string>> place_encounter(const EncounterAsk& ask) override;
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;

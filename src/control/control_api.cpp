@@ -153,6 +153,7 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Get, "/api/v1/mezzi/{n}/percorso", Action::route},
         {Method::Delete, "/api/v1/mezzi/{n}/percorso", Action::take_route},
         {Method::Put, "/api/v1/scenario", Action::scenario, true},
+        {Method::Post, "/api/v1/ais/incontri", Action::encounter},
     };
     return routes;
 }
@@ -172,6 +173,7 @@ const char* route_description(const char* path) {
         {"/api/v1/ais", "i bersagli AIS, come in \"Bersagli AIS...\": attivi, nave propria, statici subito"},
         {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
         {"/api/v1/scenario", "PUT esegue uno scenario (YAML o JSON) al posto di quello in corso"},
+        {"/api/v1/ais/incontri", "POST mette un mezzo dove passa a un CPA e un TCPA dati dalla nave propria"},
     };
     for (const auto& [route, line] : lines) {
         if (route == path) return line;
@@ -287,6 +289,16 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
         if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
         if (const Result<> done = target.change_port(std::get<PortChange>(change)); !done) return not_done(done);
         return reply(port_json(target.port()));
+    }
+    case Action::encounter: {
+        auto ask = read_encounter(object);
+        if (auto* bad = std::get_if<Refusal>(&ask)) return refusal_reply(*bad);
+        const EncounterAsk& asked = std::get<EncounterAsk>(ask);
+        const Result<std::vector<std::string>> done = target.place_encounter(asked);
+        if (!done) return done.refusal() ? refusal_reply(*done.refusal()) : not_done(Result<>(*done.failure()));
+        QJsonArray lines;
+        for (const std::string& line : done.value()) lines.append(QString::fromStdString(line));
+        return reply({{"fatto", lines}, {"mezzo", vehicle_json(target.entry(asked.vehicle))}});
     }
     case Action::mode: {
         auto change = read_mode(object);

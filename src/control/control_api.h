@@ -52,6 +52,7 @@ enum class Action : unsigned char {
     give_route,
     take_route,
     scenario,
+    encounter,
 };
 
 struct ApiRoute {

@@ -514,4 +514,22 @@ std::variant<AisSettings, Refusal> read_ais(const QJsonObject& body, const AisSe
     return settings;
 }
 
+std::variant<EncounterAsk, Refusal> read_encounter(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"mezzo", "cpa", "tcpa", "lato"}, "mezzo, cpa, tcpa, lato")) return *bad;
+    std::optional<double> vehicle, cpa, tcpa;
+    std::optional<std::string> side;
+    for (auto bad : {take(number_field(body, "mezzo"), vehicle), take(number_field(body, "cpa"), cpa),
+                     take(number_field(body, "tcpa"), tcpa), take(text_field(body, "lato"), side)}) {
+        if (bad) return *bad;
+    }
+    if (!vehicle || *vehicle < 0 || *vehicle != std::floor(*vehicle) || !vehicle_exists(static_cast<std::size_t>(*vehicle)))
+        return Refusal{"mezzo", "il mezzo è un numero " + vehicle_range()};
+    if (!cpa) return Refusal{"cpa", "manca il CPA, in miglia nautiche"};
+    if (!tcpa) return Refusal{"tcpa", "manca il TCPA, in minuti"};
+    if (side && *side != "dritta" && *side != "sinistra") return Refusal{"lato", "il lato è dritta o sinistra"};
+    if (auto bad = encounter_values_problem(*cpa, *tcpa)) return Refusal{*cpa < 0 ? "cpa" : "tcpa", bad->reason};
+    return EncounterAsk{static_cast<std::size_t>(*vehicle), *cpa, *tcpa,
+                        side == "sinistra" ? Side::port : Side::starboard};
+}
+
 }  // namespace vadrel

@@ -69,5 +69,7 @@ std::variant<AisIdentity, Refusal> read_identity(const QJsonValue& value, const 
 // The AIS switches (attivi, nave_propria, statici_subito) of `current` with
 // those the body gives changed.
 std::variant<AisSettings, Refusal> read_ais(const QJsonObject& body, const AisSettings& current);
+// The body of POST /api/v1/ais/incontri: {"mezzo": 1, "cpa": 0.5, "tcpa": 6, "lato": "dritta"}.
+std::variant<EncounterAsk, Refusal> read_encounter(const QJsonObject& body);
 
 }  // namespace vadrel

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ais/encounter.h"
 #include "config/ais_settings.h"
 #include "fleet/fleet.h"
 #include "fleet/vehicle.h"
@@ -175,6 +176,12 @@ public:
     // as a whole (the server fills in what a client left out from ais()).
     virtual AisSettings ais() const = 0;
     virtual Result<> set_ais(const AisSettings& settings) = 0;
+    // Vehicle `ask.vehicle` placed for an encounter with the own ship
+    // (ais/encounter.h), made an AIS target if it is not one: what was
+    // done, in Italian, a line a change.
+    virtual Result<std::vector<std::string>> place_encounter(const EncounterAsk& /*ask*/) {
+        return Refusal{"incontro", "questo simulatore non prepara incontri"};
+    }
     // The clock's rate and pause (a rate outside 0.1 .. 1000 refused, field "velocita_tempo").
     virtual Result<> change_clock(const ClockChange& change) = 0;
 

@@ -7,12 +7,15 @@
 //
 // The fleet covers both hemispheres, both classes, both units, a vehicle
 // backing, one still, one fast near the pole, one a hair off 0 N 0 E, and
-// names, types, call signs and sizes set or left at their defaults.
+// names, types, call signs and sizes set or left at their defaults. Two
+// buoys (one name with the extension) and a SART in test stand still beside
+// them, as "stations".
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "ais/fixed_stations.h"
 #include "ais/transmitter.h"
 
 namespace {
@@ -59,13 +62,19 @@ int main() {
         identities.back().mmsi = default_identity(k).mmsi;
     }
     AisTransmitter ais;
+    const std::vector<Buoy> buoys{{"Boa Nord", 44.05 * 3600.0, 9.8 * 3600.0},
+                                  {"Secca della Meloria Ovest", -43.55 * 3600.0, -10.22 * 3600.0}};
+    const Sart sart{-0.5 * 3600.0, 179.99 * 3600.0};
+    FixedStations fixed;
+    fixed.set(buoys, sart);
     for (int second = 0; second < 8; ++second) {
         std::vector<Vehicle> vehicles;
         for (std::size_t k = 0; k < std::size(samples); ++k) {
             fleet.advance(k, 10.0 + second);
             vehicles.push_back(fleet.vehicle(k));
         }
-        const std::vector<std::string> sentences = ais.second({10.0 + second, 12, 30, second}, {vehicles, identities, 0, true});
+        std::vector<std::string> sentences = ais.second({10.0 + second, 12, 30, second}, {vehicles, identities, 0, true});
+        for (std::string& line : fixed.second({10.0 + second, 12, 30, second})) sentences.push_back(std::move(line));
         std::printf("{\"second\": %d, \"sentences\": [", second);
         for (std::size_t i = 0; i < sentences.size(); ++i) std::printf("%s%s", i ? ", " : "", quoted(sentences[i]).c_str());
         std::printf("], \"vehicles\": [");
@@ -83,7 +92,14 @@ int main() {
                         id.dimensions.to_stern, id.dimensions.to_port, id.dimensions.to_starboard,
                         k == 0 ? "true" : "false");
         }
-        std::printf("]}\n");
+        std::printf("], \"stations\": [");
+        for (std::size_t k = 0; k < buoys.size(); ++k) {
+            std::printf("{\"mmsi\": %u, \"kind\": \"aid\", \"name\": %s, \"lat\": %.9f, \"lon\": %.9f}, ",
+                        first_aid_mmsi + static_cast<unsigned>(k), quoted(six_bit_text(buoys[k].name)).c_str(),
+                        buoys[k].lat / 3600.0, buoys[k].lon / 3600.0);
+        }
+        std::printf("{\"mmsi\": %u, \"kind\": \"sart\", \"lat\": %.9f, \"lon\": %.9f}]}\n", sart.mmsi,
+                    sart.lat / 3600.0, sart.lon / 3600.0);
     }
     return 0;
 }

@@ -5,7 +5,9 @@ message of every second must decode, and say what vadrel's own state of
 the vehicle is at that second: the MMSI, the position to 1e-5 degrees, the
 speed over ground to 0.05 kn, the course over ground to 0.05 degrees, the
 heading, the navigational status, and the static data as set (name, type,
-call sign, dimensions).
+call sign, dimensions); and the stations that stand still: a buoy's
+message 21 (type, name with its extension, position, not virtual), a SART's
+message 1 (status 14) and 14 ("SART TEST").
 
 Usage: decoders.py AIS_SAMPLES NODE"""
 
@@ -97,6 +99,43 @@ def check_gpsd(report, message, vehicle, where):
                    "%s: gpsd message 5 %s" % (where, report))
 
 
+def check_station_gpsd(report, station, where):
+    """A buoy's message 21 or the SART's message 1 and 14, as gpsd reads them."""
+    t = report["type"]
+    if t in (1, 21):
+        lat, lon = report["lat"] / 600000, report["lon"] / 600000
+        expect(close(lat, station["lat"], 1e-5) and close(lon, station["lon"], 1e-5),
+               "%s: gpsd position %.7f %.7f, vadrel %.7f %.7f" % (where, lat, lon, station["lat"], station["lon"]))
+    if t == 21:
+        expect((report.get("aid_type"), report.get("name"), report.get("virtual_aid"), report.get("off_position"))
+               == (1, station["name"], False, False), "%s: gpsd message 21 %s" % (where, report))
+    if t == 1:
+        expect(report["status"] == 14 and report["speed"] == 0 and report["course"] == 3600
+               and report["heading"] == 511, "%s: gpsd SART report %s" % (where, report))
+    if t == 14:
+        expect(report.get("text") == "SART TEST", "%s: gpsd message 14 %s" % (where, report))
+
+
+def check_station_signalk(result, message, station, where):
+    expect("error" not in result, "%s: Signal K refuses %s: %s" % (where, result["sentence"], result.get("error")))
+    delta = result.get("delta")
+    if message["type"] == 14:
+        return  # a text to all: Signal K's parser keeps no value of it
+    expect(bool(delta) and delta["context"].endswith("urn:mrn:imo:mmsi:%09d" % station["mmsi"]),
+           "%s: Signal K context %s" % (where, delta and delta.get("context")))
+    if not delta:
+        return
+    values = signalk_values(result)
+    position = values.get("navigation.position", {})
+    expect(close(position.get("latitude", 99), station["lat"], 1e-5)
+           and close(position.get("longitude", 999), station["lon"], 1e-5),
+           "%s: Signal K position %s, vadrel %.7f %.7f" % (where, position, station["lat"], station["lon"]))
+    if message["type"] == 21:
+        # Signal K's parser reads the name field alone, not its extension (gpsd reads both).
+        expect(delta["context"].startswith("atons.") and values.get("name") == station["name"][:20].rstrip(),
+               "%s: Signal K aid %s %s" % (where, delta["context"], values.get("name")))
+
+
 def check_signalk(result, message, vehicle, where):
     expect("error" not in result, "%s: Signal K refuses %s: %s" % (where, result["sentence"], result.get("error")))
     delta = result.get("delta")
@@ -148,14 +187,19 @@ def main():
     for second in seconds:
         every_sentence += second["sentences"]
         by_mmsi = {v["mmsi"]: v for v in second["vehicles"]}
+        stations = {s["mmsi"]: s for s in second["stations"]}
         for m in messages_of(second["sentences"]):
+            m["where"] = "second %d, message %d of %09d" % (second["second"], m["type"], m["mmsi"])
+            m["station"] = stations.get(m["mmsi"])
+            messages.append(m)
+            if m["station"]:
+                expect(m["talker"] == "VDM", "%s: talker %s" % (m["where"], m["talker"]))
+                continue
             expect(m["mmsi"] in by_mmsi, "second %d: a message of MMSI %d" % (second["second"], m["mmsi"]))
             m["vehicle"] = by_mmsi.get(m["mmsi"])
-            m["where"] = "second %d, message %d of %09d" % (second["second"], m["type"], m["mmsi"])
             expect(m["talker"] == ("VDO" if m["vehicle"]["own"] else "VDM"), "%s: talker %s" % (m["where"], m["talker"]))
-            messages.append(m)
     kinds = sorted({(m["type"], m["part"] if m["type"] == 24 else 0) for m in messages})
-    expect(kinds == [(1, 0), (5, 0), (18, 0), (24, 0), (24, 1)], "message kinds %s" % kinds)
+    expect(kinds == [(1, 0), (5, 0), (14, 0), (18, 0), (21, 0), (24, 0), (24, 1)], "message kinds %s" % kinds)
 
     # gpsd: one report for each message but 24 A, whose name it keeps for the B that follows.
     reported = [m for m in messages if not (m["type"] == 24 and m["part"] == 0)]
@@ -164,7 +208,10 @@ def main():
     for report, message in zip(reports, reported):
         expect((report["type"], report["mmsi"]) == (message["type"], message["mmsi"]),
                "gpsd reported message %s of %s for %s" % (report["type"], report["mmsi"], message["where"]))
-        check_gpsd(report, message, message["vehicle"], message["where"])
+        if message["station"]:
+            check_station_gpsd(report, message["station"], message["where"])
+        else:
+            check_gpsd(report, message, message["vehicle"], message["where"])
 
     # Signal K: one delta for each message's last sentence.
     results = signalk(every_sentence, node)
@@ -174,7 +221,10 @@ def main():
         for result in results[at:at + len(message["sentences"]) - 1]:
             expect("error" not in result, "%s: Signal K refuses a first fragment: %s" % (message["where"], result))
         at += len(message["sentences"])
-        check_signalk(results[at - 1], message, message["vehicle"], message["where"])
+        if message["station"]:
+            check_station_signalk(results[at - 1], message, message["station"], message["where"])
+        else:
+            check_signalk(results[at - 1], message, message["vehicle"], message["where"])
 
     print("%d seconds, %d messages in %d sentences; gpsd %d reports, Signal K %d deltas"
           % (len(seconds), len(messages), len(every_sentence), len(reports), len(messages)))

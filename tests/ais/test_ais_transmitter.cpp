@@ -16,6 +16,7 @@
 #include <tuple>
 #include <vector>
 
+#include "ais/fixed_stations.h"
 #include "ais/identity.h"
 #include "ais/schedule.h"
 #include "ais/transmitter.h"
@@ -181,21 +182,22 @@ struct Scene {
     AisTransmitter ais_;
 };
 
-// Every vehicle in use but the current one is a target: a position report
-// and static data at the first second, class A as 1 and 5 (two
-// sentences), class B as 18 and 24 A and B.
+// Every vehicle in use but the current one is a target: its static data
+// and a position report at the first second, in that order (a display that
+// meets 18 before 24 shows a nameless target), class A as 5 (two
+// sentences) and 1, class B as 24 A and B and 18.
 TEST(AisTransmitter, TheFirstSecondIntroducesEveryTarget) {
     Scene scene;
     const auto first = scene.second(0);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> sent;
     for (const Message& m : first) sent.emplace_back(m.mmsi(), m.type());
     EXPECT_EQ(sent, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-                        {900000000, 1}, {900000000, 5}, {900000002, 1}, {900000002, 5},
-                        {900000003, 18}, {900000003, 24}, {900000003, 24}}));
+                        {900000000, 5}, {900000000, 1}, {900000002, 5}, {900000002, 1},
+                        {900000003, 24}, {900000003, 24}, {900000003, 18}}));
     // Channels in turn for each station; 24 A and B on one, where gpsd pairs them.
     std::string channels;
     for (const std::string& s : scene.sentences_) channels += fields_of(s).at(4);
-    EXPECT_EQ(channels, "ABBABBABB");
+    EXPECT_EQ(channels, "AABAABAAB");
 }
 
 // The seconds from `from` to `to` (excluded), `step` apart.
@@ -221,6 +223,25 @@ TEST(AisTransmitter, EachTargetKeepsItsOwnSchedule) {
     EXPECT_EQ(positions.count(900000001), 0U);
 }
 
+// A still vehicle marked under way (an encounter's target) reports under
+// way using engine at the 10 s rhythm, not moored every 3 minutes.
+TEST(AisTransmitter, AStillTargetMarkedUnderWayReportsEveryTenSeconds) {
+    Scene scene;
+    std::vector<int> seconds;
+    for (int s = 0; s < 60; ++s) {
+        for (std::size_t k = 0; k < 4; ++k) scene.fleet_.advance(k, 100.0 + s);
+        scene.vehicles_.assign(scene.fleet_.vehicles().begin(), scene.fleet_.vehicles().begin() + 4);
+        AisFleet fleet{scene.vehicles_, scene.identities_, 1, false, fleet_size};
+        fleet.under_way.set(2);
+        for (const Message& m : messages_of(scene.ais_.second({100.0 + s, 14, 0, s}, fleet))) {
+            if (m.type() != 1 || m.mmsi() != 900000002) continue;
+            seconds.push_back(s);
+            EXPECT_EQ(m.u(38, 4), 0U) << "under way using engine";
+        }
+    }
+    EXPECT_EQ(seconds, every(0, 60, 10));
+}
+
 // A new name goes out at the next second; a new MMSI or class is a new
 // station; a vehicle that leaves the vehicles in use and comes back, or
 // becomes the own ship (sent as !AIVDO only when asked), starts again.
@@ -239,7 +260,7 @@ TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     scene.identities_[0].ais_class = AisClass::b;
     sent = scene.second(4);
     ASSERT_EQ(sent.size(), 3U);
-    EXPECT_EQ(sent[0].type(), 18U);
+    EXPECT_EQ((std::array{sent[0].type(), sent[1].type(), sent[2].type()}), (std::array{24U, 24U, 18U}));
     EXPECT_EQ(scene.second(5, 2).size(), 0U) << "only vehicles 0 and 1 in use: the target 0 is not due";
     sent = scene.second(6, 4);
     ASSERT_EQ(sent.size(), 5U);
@@ -258,6 +279,68 @@ TEST(AisTransmitter, ChangesOfIdentityAndOfTheVehiclesInUseStartAgain) {
     EXPECT_EQ(who, (std::vector<std::pair<std::string, std::uint32_t>>(3, {"!AIVDO", 900000003})))
         << "targets 0 and 1; vehicle 2, between them and the own ship 3, is none";
     EXPECT_TRUE(scene.second(12, 4, true, 3, 2).empty()) << "vehicle 2 stays silent";
+}
+
+// Text of `chars` six-bit characters from bit `start`, the '@' padding cut.
+std::string text_at(const Message& m, std::size_t start, std::size_t chars) {
+    std::string out;
+    for (std::size_t k = 0; k < chars && start + 6 * k + 6 <= m.bits.size(); ++k) {
+        const std::uint32_t c = m.u(start + 6 * k, 6);
+        out += static_cast<char>(c < 32 ? c + 64 : c);
+    }
+    return out.substr(0, out.find('@'));
+}
+
+// Buoys every 3 minutes from the first second, the name's end in the
+// extension; the SART's burst of eight each minute, four on each channel,
+// with "SART TEST" at the first and every 4 minutes.
+TEST(FixedStations, BuoysAndTheSartKeepTheirRhythms) {
+    FixedStations fixed;
+    fixed.set({{"Boa Nord", arc(44, 5), arc(9, 49)}, {"Secca della Meloria Ovest", -arc(1), -arc(2)}},
+              Sart{arc(44, 1), arc(9, 50)});
+    std::map<std::uint32_t, std::vector<int>> seconds;  // type * 1e9 + MMSI: the seconds sent
+    std::string burst_channels;
+    for (int s = 0; s < 500; ++s) {
+        const std::vector<std::string> sentences = fixed.second({10.0 + s, 8, s / 60, s % 60});
+        const std::vector<Message> messages = messages_of(sentences);
+        for (std::size_t k = 0; k < messages.size(); ++k) {
+            const Message& m = messages[k];
+            seconds[m.type() * 1000U + m.mmsi() % 1000U].push_back(s);
+            if (s == 60 && m.type() == 1) burst_channels += fields_of(sentences[k]).at(4);
+            if (m.type() == 21 && s == 0) {
+                const bool second_buoy = m.mmsi() == first_aid_mmsi + 1;
+                EXPECT_EQ(m.mmsi(), first_aid_mmsi + (second_buoy ? 1 : 0));
+                EXPECT_EQ(m.u(38, 5), 1U) << "a reference point";
+                EXPECT_EQ(text_at(m, 43, 20) + text_at(m, 272, 14),
+                          second_buoy ? "SECCA DELLA MELORIA OVEST" : "BOA NORD");
+                const std::size_t fill = static_cast<std::size_t>(fields_of(sentences[k]).at(6).at(0) - '0');
+                EXPECT_EQ((m.bits.size() - fill) % 8, 0U) << "a whole byte";
+                EXPECT_EQ(m.u(269, 1), 0U) << "not virtual";
+                const auto signed_at = [&](std::size_t start, unsigned width) {
+                    return static_cast<std::int32_t>(m.u(start, width) << (32 - width)) >> (32 - width);
+                };
+                EXPECT_EQ(signed_at(192, 27), second_buoy ? -600000 : (44 * 60 + 5) * 10000);
+                EXPECT_EQ(signed_at(164, 28), second_buoy ? -1200000 : (9 * 60 + 49) * 10000);
+            }
+            if (m.type() == 1) {
+                EXPECT_EQ((std::array{m.mmsi(), m.u(38, 4), m.u(50, 10)}), (std::array{970010001U, 14U, 0U}));
+            }
+            if (m.type() == 14) {
+                EXPECT_EQ(text_at(m, 40, 20), "SART TEST");
+            }
+        }
+    }
+    EXPECT_EQ(seconds[21001], (std::vector<int>{0, 180, 360}));
+    EXPECT_EQ(seconds[21002], (std::vector<int>{0, 180, 360}));
+    std::vector<int> bursts;
+    for (int s = 0; s < 500; s += 60) bursts.insert(bursts.end(), sart_burst, s);
+    EXPECT_EQ(seconds[1001], bursts);
+    EXPECT_EQ(seconds[14001], (std::vector<int>{0, 240, 480}));
+    EXPECT_EQ(burst_channels, "BABABABA");
+    EXPECT_EQ(messages_of(fixed.aid_sentences()).size(), 2U) << "both buoys for a new listener";
+    EXPECT_TRUE(buoy_name_problem(std::string(35, 'X')));
+    EXPECT_TRUE(buoy_name_problem(""));
+    EXPECT_FALSE(buoy_name_problem(std::string(34, 'X')));
 }
 
 // A receiver that begins to listen between two static reports gets every

@@ -288,6 +288,45 @@ TEST(Options, VehiclesOfTheRun) {
     }
 }
 
+// --incontro, --ais-boa and --ais-sart: what they ask, a later encounter of
+// one vehicle standing for the earlier; each refusal with its reason.
+TEST(Options, SetPieceAisSituations) {
+    const Options o = parsed({"--incontro", "1=0.5,6", "--incontro", "4=1.25,12.5,sinistra", "--incontro",
+                              "1=0.2,3,dritta", "--ais-boa", "Boa Nord=44 05 N 9 49 E", "--ais-boa",
+                              "Scoglio=-43.5 -10.25", "--ais-sart", "44°01'N 9°50'E"});
+    EXPECT_EQ(o.encounters, (std::vector<EncounterAsk>{{4, 1.25, 12.5, Side::port}, {1, 0.2, 3, Side::starboard}}));
+    ASSERT_EQ(o.ais_buoys.size(), 2U);
+    EXPECT_EQ(std::tuple(o.ais_buoys[0].name, o.ais_buoys[0].lat, o.ais_buoys[0].lon),
+              std::tuple(std::string("Boa Nord"), 44 * 3600.0 + 5 * 60.0, 9 * 3600.0 + 49 * 60.0));
+    EXPECT_EQ(std::tuple(o.ais_buoys[1].lat, o.ais_buoys[1].lon), std::tuple(-43.5 * 3600.0, -10.25 * 3600.0));
+    ASSERT_TRUE(o.ais_sart);
+    EXPECT_EQ(std::tuple(o.ais_sart->lat, o.ais_sart->lon, o.ais_sart->mmsi),
+              std::tuple(44 * 3600.0 + 60.0, 9 * 3600.0 + 50 * 60.0, 970010001U));
+
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--incontro", "1=-0.1,6"}, "--incontro 1=-0.1,6: il CPA"},
+        {{"--incontro", "1=0.5,0"}, "--incontro 1=0.5,0: il TCPA"},
+        {{"--incontro", "1=0.5,-2"}, "--incontro 1=0.5,-2: il TCPA"},
+        {{"--incontro", "1=0,5,6"}, "--incontro vuole N=CPA_MIGLIA,TCPA_MINUTI"},
+        {{"--incontro", "1=0.5"}, "--incontro vuole"},
+        {{"--incontro", "1=0.5,6,dritta,x"}, "--incontro vuole"},
+        {{"--incontro", "21=0.5,6"}, "--incontro vuole"},
+        {{"--incontro", "x=0.5,6"}, "--incontro vuole"},
+        {{"--incontro"}, "manca N=CPA_MIGLIA,TCPA_MINUTI dopo --incontro"},
+        {{"--ais-boa", "Boa"}, "--ais-boa vuole NOME=POSIZIONE"},
+        {{"--ais-boa", "=44 N 9 E"}, "--ais-boa =44 N 9 E: manca il nome"},
+        {{"--ais-boa", "Boa=44 N"}, "--ais-boa Boa=44 N: servono latitudine e longitudine"},
+        {{"--ais-boa", "Boa=nord"}, "--ais-boa Boa=nord: "},
+        {{"--ais-boa", std::string(35, 'B') + "=44 N 9 E"}, "--ais-boa " + std::string(35, 'B')},
+        {{"--ais-boa", "Boa ☃=44 N 9 E"}, "--ais-boa Boa ☃=44 N 9 E: il nome"},
+        {{"--ais-sart", "9 E"}, "--ais-sart 9 E: servono latitudine e longitudine"},
+        {{"--ais-sart"}, "manca POSIZIONE dopo --ais-sart"},
+    };
+    for (const auto& [args, message] : rows) {
+        EXPECT_EQ(refusal(args).rfind(message, 0), 0U) << refusal(args) << " (" << message << ")";
+    }
+}
+
 // The vehicles' routes kept in a real program folder: read back where the
 // vehicle was, and every file that cannot be used refused and left as it is.
 

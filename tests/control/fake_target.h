@@ -92,6 +92,15 @@ public:
         ++changes;
         return {};
     }
+    // The encounter's geometry on the fake fleet: vehicle placed, or refused.
+    Result<std::vector<std::string>> place_encounter(const EncounterAsk& ask) override {
+        const std::size_t own = fleet.current();
+        const auto placed = vadrel::place_encounter(fleet.vehicle(own), own, fleet.vehicle(ask.vehicle), ask);
+        if (const auto* bad = std::get_if<Refusal>(&placed)) return *bad;
+        fleet.place(ask.vehicle, std::get<Vehicle>(placed).lat, std::get<Vehicle>(placed).lon, this);
+        ++changes;
+        return std::vector<std::string>{"posto"};
+    }
     VehicleEntry entry(std::size_t n) const override {
         VehicleEntry e{n, fleet.vehicle(n)};
         e.mmsi = mmsi_text(ais_settings.vehicles.at(n).mmsi);
