@@ -57,6 +57,7 @@ MapCanvas::MapCanvas(PanelForm& form, QWidget* parent)
     : QWidget(parent),
       form_(form),
       places_(built_in_places()),
+      detail_(MapDetail::built_in()),
       tiles_(new TileLayer(QStandardPaths::writableLocation(QStandardPaths::CacheLocation), this)) {
     setObjectName(QStringLiteral("mappa"));
     setMinimumSize(160, 120);
@@ -364,7 +365,11 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF area = size();
-    if (world_) draw_world(painter, projection_, *world_, area);
+    // the coast close up read on a worker the first time; drawn once it is in
+    detail_.want_land(projection_, [this] {
+        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    });
+    if (world_) draw_world(painter, projection_, *world_, area, &detail_);
     // The credit only over tiles drawn.
     const QString credit = tiles_->paint(painter, projection_) > 0 ? tiles_->attribution() : QString();
     const std::vector<std::size_t> shown = shown_vehicles();
@@ -373,8 +378,13 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     // credit, the scale bar or a vehicle.
     const std::vector<QRectF> points = marks.point_boxes(shown);
     const QRectF note = note_box(area, tile_note_, points);
+    // Too close for any name on the view: the nearest place said in a box.
+    const QString near = places_.nearby(projection_);
+    std::vector<QRectF> off_note = points;
+    if (!note.isEmpty()) off_note.push_back(note);
+    const QRectF near_box = note_box(area, near, off_note);
     std::vector<QRectF> clear = kept_clear(area);
-    for (const QRectF& box : {note, credit_box(area, credit)}) {
+    for (const QRectF& box : {note, near_box, credit_box(area, credit)}) {
         if (!box.isEmpty()) clear.push_back(box);
     }
     std::vector<QRectF> graticule_clear = clear;
@@ -394,6 +404,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     for (const QRectF& box : marks.paint_reported(painter, shown)) clear.push_back(box);
     // Under the points: where no place is free of them, they still show.
     if (!tile_note_.isEmpty()) draw_box_text(painter, note, tile_note_, 8.0, QColor(150, 0, 0));
+    if (!near.isEmpty()) draw_box_text(painter, near_box, near, 8.0, QColor(50, 50, 50));
     marks.paint_points(painter, shown);
     marks.paint_labels(painter, shown, clear, places_);
     paint_sketch(painter);
