@@ -19,6 +19,8 @@ std::variant<std::unique_ptr<Program>, StartRefused> make_program(const Options&
         return StartRefused{e.what(), 2};
     } catch (const RouteRefused& e) {
         return StartRefused{e.what(), 2};
+    } catch (const FleetRefused& e) {
+        return StartRefused{e.what(), 2};
     } catch (const PortFailure& e) {
         return StartRefused{e.what(), 1};
     }

@@ -52,6 +52,9 @@ enum class Action : unsigned char {
     give_route,
     take_route,
     scenario,
+    fleet,
+    tracked_device,
+    replace_fleet,
 };
 
 struct ApiRoute {
