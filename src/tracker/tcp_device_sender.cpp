@@ -9,16 +9,6 @@
 
 namespace vadrel {
 
-namespace {
-
-std::string two(int value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d", value);
-    return text;
-}
-
-}  // namespace
-
 std::string rmc_line(const DeviceReport& r) {
     const CivilInstant t = civil_of(r.utc_ms);
     const double lat = r.lat * 3600.0;
@@ -28,7 +18,11 @@ std::string rmc_line(const DeviceReport& r) {
     std::snprintf(course, sizeof course, "%03ld.%ld", tenths / 10, tenths % 10);
     char knots[32];
     std::snprintf(knots, sizeof knots, "%.1f", r.speed_knots);
-    const Rmc rmc{two(t.hour) + two(t.minute) + two(t.second),
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d%02d%02d", t.hour, t.minute, t.second);
+    char date[16];
+    std::snprintf(date, sizeof date, "%02d%02d%02d", t.day, t.month, static_cast<int>(t.year % 100));
+    const Rmc rmc{time,
                   "A",
                   rmc_coordinate(lat, 2),
                   std::signbit(lat) ? "S" : "N",
@@ -36,7 +30,7 @@ std::string rmc_line(const DeviceReport& r) {
                   std::signbit(lon) ? "W" : "E",
                   knots,
                   course,
-                  two(t.day) + two(t.month) + two(static_cast<int>(t.year % 100)),
+                  date,
                   "000.0",
                   "W"};
     return sentence(rmc) + "\r\n";
