@@ -99,7 +99,6 @@ std::variant<Options, std::string> parse_options(const std::vector<std::string>&
             taken.emplace_back(o.control->port, "dell'interfaccia di controllo (--controllo)");
         if (std::string why = stream_ports_problem("--tcp-mezzi", o.tcp_vehicles->port, taken); !why.empty()) return why;
     }
-    if (std::string why = fleet_options_problem(o); !why.empty()) return why;
     if (!o.replay_from && (o.speed != 1.0 || o.loop || o.send_damaged || o.jumps_at_once || o.current_time))
         return "--velocita, --ciclo, --invia-danneggiate, --salti-subito e --ora-attuale valgono solo con --riproduci";
     return o;

@@ -32,6 +32,7 @@
 #include "app/program_panel.h"
 #include "panel/wiring.h"
 #include "app/line_output.h"
+#include "app/option_table.h"
 #include "app/options.h"
 #include "app/places.h"
 #include "app/program.h"
@@ -108,8 +109,6 @@ TEST(Options, TheFleetsOptions) {
     EXPECT_EQ(std::tuple(o.fleet_interval, o.part, o.parts, o.seed), std::tuple(5, 2, 3, std::optional<std::uint64_t>(9)));
     // (arguments, the start of the refusal)
     const std::pair<std::vector<std::string>, std::string> rows[] = {
-        {{"--flotta", "a.csv"}, "ogni --flotta vuole la sua --flotta-verso (1 --flotta, 0 --flotta-verso)"},
-        {{"--flotta-verso", "traccar:h:1"}, "ogni --flotta vuole la sua --flotta-verso (0 --flotta, 1 --flotta-verso)"},
         {{"--flotta", "a", "--flotta-verso", "gps103:h:1"}, "--flotta-verso: protocollo \"gps103\" sconosciuto"},
         {{"--flotta", "a", "--flotta-verso", "traccar:h"}, "--flotta-verso: traccar: "},
         {{"--flotta"}, "manca il file dopo --flotta"},
@@ -122,6 +121,12 @@ TEST(Options, TheFleetsOptions) {
         {{"--seme", "-1"}, "--seme vuole"},
     };
     for (const auto& [args, start] : rows) EXPECT_EQ(refusal(args).substr(0, start.size()), start) << args.front();
+    // The pairs are checked on the whole command line, before the program is made.
+    EXPECT_EQ(fleet_options_problem(parsed({"--flotta", "a.csv"})),
+              "ogni --flotta vuole la sua --flotta-verso (1 --flotta, 0 --flotta-verso)");
+    EXPECT_EQ(fleet_options_problem(parsed({"--flotta-verso", "nmea:h:1"})),
+              "ogni --flotta vuole la sua --flotta-verso (0 --flotta, 1 --flotta-verso)");
+    EXPECT_EQ(fleet_options_problem(o), "");
 }
 
 // Start-up makes the program's folder current: every path must already be
