@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <gtest/gtest.h>
@@ -462,6 +463,60 @@ TEST(TrackerProtocols, TraccarOverRealConnections) {
     EXPECT_EQ(sender.counts().sent, 1U);
     EXPECT_EQ(sender.counts().skipped, 1U);
     EXPECT_EQ(sender.counts().state, "2 di 3 collegati (il server ha chiuso la connessione)");
+}
+
+// A server that does not read: once the socket holds bytes it has not sent,
+// reports are skipped whole, the connection stays up, and every line the
+// server gets at last is whole.
+TEST(TrackerProtocols, ASlowServerCostsReportsNeverHalfLines) {
+    Listener server;
+    const int small = 4096;
+    ::setsockopt(server.fd.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    NameResolver resolver;
+    TraccarSender sender({"127.0.0.1", server.port}, resolver, [] { return std::chrono::steady_clock::now(); });
+    sender.expect({"lento"});
+    sender.service();
+    Descriptor peer = server.accept_one();
+    ASSERT_TRUE(peer);
+    for (int k = 0; k < 100 && sender.counts().connections < 1; ++k) {
+        pollfd none{};
+        ::poll(&none, 0, 10);
+        sender.service();
+    }
+    DeviceReport r;
+    r.id = "lento";
+    for (int k = 0; k < 200000 && sender.counts().skipped == 0; ++k) {
+        r.utc_ms = 1'700'000'000'000 + k * 1000LL;
+        sender.send(r);
+    }
+    ASSERT_GT(sender.counts().skipped, 0U);
+    // What was sent has reached the server, but for at most the last line:
+    // nothing waits in the sender's queue to arrive late.
+    int arrived = 0;
+    ::ioctl(peer.get(), FIONREAD, &arrived);
+    const std::size_t sent_bytes = pgid_line("lento").size() + sender.counts().sent * rmc_line(r).size();
+    EXPECT_GE(static_cast<std::size_t>(arrived) + rmc_line(r).size(), sent_bytes);
+    sender.service();
+    EXPECT_EQ(sender.counts().connections, 1U) << sender.counts().state;
+    std::string got;
+    char buffer[65536];
+    ::shutdown(peer.get(), SHUT_WR);
+    for (ssize_t n = 1; n > 0;) {
+        pollfd p{peer.get(), POLLIN, 0};
+        if (::poll(&p, 1, 200) != 1) break;
+        n = ::recv(peer.get(), buffer, sizeof buffer, 0);
+        if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+        sender.service();
+    }
+    ASSERT_FALSE(got.empty());
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < got.size(); ++lines) {
+        const std::size_t end = got.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "a line cut short after " << lines;
+        EXPECT_EQ(got.substr(at, 1), "$");
+        at = end + 2;
+    }
+    EXPECT_EQ(lines, sender.counts().sent + 1) << "the $PGID and every report sent";
 }
 
 // A server that is not there is tried again after 1, 2, 4 ... seconds.
