@@ -5,6 +5,7 @@ sphere of 6371 km, its speed in knots and course); the reports of a second
 spread over it; a receiver that goes and comes back; a bad file refused
 naming its line, before anything opens."""
 
+import json
 import math
 import os
 import selectors
@@ -14,6 +15,8 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.error
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from vadrel_run import Checks, Vadrel, checksum_ok  # noqa: E402
@@ -169,6 +172,37 @@ def check_device(checks, ident, lines, device, run_seconds):
     return [at - r["t"] for r, at in reports]
 
 
+def api(url, method="GET", body=None):
+    """The status and JSON answer of the control interface."""
+    request = urllib.request.Request(url, data=body, method=method, headers={"Content-Type": "text/csv"})
+    try:
+        with urllib.request.urlopen(request, timeout=20) as reply:
+            return reply.status, json.loads(reply.read())
+    except urllib.error.HTTPError as e:
+        return e.code, json.loads(e.read())
+
+
+def check_api(checks, url, extra):
+    status, overview = api(url + "/api/v1/flotta")
+    servers = overview.get("server", [])
+    checks.expect(status == 200 and overview.get("dispositivi") == 1005 and len(servers) == 2,
+                  "GET /flotta: 1005 devices, two servers: %r" % overview)
+    checks.expect(servers and servers[0]["protocollo"] == "traccar" and servers[0]["connessioni"] == 1000
+                  and servers[0]["stato"] == "collegato", "the traccar server: %r" % (servers[:1],))
+    status, device = api(url + "/api/v1/flotta/t0007")
+    checks.expect(status == 200 and device.get("rotta") == 259 and device.get("ultimo_rapporto_ms"),
+                  "GET /flotta/t0007: %r" % device)
+    status, _ = api(url + "/api/v1/flotta/nessuno")
+    checks.expect(status == 404, "an unknown device: 404")
+    status, refusal = api(url + "/api/v1/flotta?verso=traccar:127.0.0.1:%d" % extra.port, "PUT",
+                          b"id;lat;lon;rotta;velocita_kmh\np1;95;7;0;10\n")
+    checks.expect(status == 400 and "flotta:2: lat:" in refusal.get("errore", ""),
+                  "PUT of a bad fleet refused naming its line: %r" % refusal)
+    body = "id;lat;lon;rotta;velocita_kmh\n" + "".join("p%d;45;7;%d;20\n" % (n, n * 90) for n in range(3))
+    status, after = api(url + "/api/v1/flotta?verso=traccar%%3A127.0.0.1%%3A%d" % extra.port, "PUT", body.encode())
+    checks.expect(status == 200 and after.get("dispositivi") == 1008, "PUT of a new fleet: %r" % after)
+
+
 def bad_files(checks, folder):
     cases = [
         ("lat;lon\n", "1: id: manca la colonna"),
@@ -197,13 +231,16 @@ def main():
     checks = Checks()
     folder = tempfile.mkdtemp(prefix="vadrel-fleet-")
     bad_files(checks, folder)
-    traccar, nmea = Receiver(), Receiver()
+    traccar, nmea, extra = Receiver(), Receiver(), Receiver()
     traccar_file, traccar_devices = fleet_file(folder, "flotta.csv", 1000, "t")
     nmea_file, nmea_devices = fleet_file(folder, "nmea.csv", 5, "n")
     vadrel = Vadrel(BINARY, "--flotta", traccar_file, "--flotta-verso", "traccar:127.0.0.1:%d" % traccar.port,
-                    "--flotta", nmea_file, "--flotta-verso", "nmea:127.0.0.1:%d" % nmea.port)
+                    "--flotta", nmea_file, "--flotta-verso", "nmea:127.0.0.1:%d" % nmea.port,
+                    "--controllo", "127.0.0.1:0")
+    url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
     run_seconds = 10
     time.sleep(4)
+    check_api(checks, url, extra)
     # The nmea receiver goes away for two seconds and comes back on its port.
     nmea_port = nmea.port
     nmea.close()
@@ -216,6 +253,10 @@ def main():
     code = vadrel.stop()
     traccar.close()
     nmea_back.close()
+    extra.close()
+    put = extra.by_device(True)
+    checks.expect(sorted(put) == ["p0", "p1", "p2"] and all(len(v) >= 5 for v in put.values()),
+                  "the fleet PUT reports to its server: %r" % {k: len(v) for k, v in put.items()})
     checks.expect(code == 0, "vadrel ended cleanly (%d)" % code)
     checks.expect(rss_kb < 100 * 1024, "1005 devices in %d KiB (under 100 MB)" % rss_kb)
 
