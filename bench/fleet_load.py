@@ -16,9 +16,7 @@ its own."""
 import json
 import os
 import resource
-import selectors
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -26,56 +24,29 @@ import time
 
 
 def receiver(port_file, seconds_file):
-    """The receiver's process: every connection read, each $GPRMC line's
-    arrival after its second kept; the tally written on SIGTERM."""
+    """The receiver's process (the integration test's receiver): each
+    $GPRMC line's arrival after its second kept; the tally written on SIGTERM."""
     resource.setrlimit(resource.RLIMIT_NOFILE, (resource.getrlimit(resource.RLIMIT_NOFILE)[1],) * 2)
-    listener = socket.socket()
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(4096)
-    listener.setblocking(False)
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "integration"))
+    from test_fleet import Receiver  # noqa: E402
+    signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM])
+    got = Receiver()
     with open(port_file, "w") as f:
-        f.write(str(listener.getsockname()[1]))
-    selector = selectors.DefaultSelector()
-    selector.register(listener, selectors.EVENT_READ, None)
-    pending, names = {}, {}
+        f.write(str(got.port))
+    signal.sigwait([signal.SIGTERM])
+    got.close()
     reports = {}  # id -> {second: arrival offset}
-    running = [True]
-    signal.signal(signal.SIGTERM, lambda *_: running.__setitem__(0, False))
-    while running[0]:
-        for key, _ in selector.select(0.1):
-            if key.data is None:
-                try:
-                    while True:
-                        peer, _ = listener.accept()
-                        peer.setblocking(False)
-                        pending[peer.fileno()] = b""
-                        selector.register(peer, selectors.EVENT_READ, peer.fileno())
-                except (BlockingIOError, OSError):
-                    pass
+    for ident, lines in got.by_device(True).items():
+        for line, now in lines:
+            if not line.startswith("$GPRMC"):
                 continue
-            number = key.data
-            try:
-                chunk = key.fileobj.recv(65536)
-            except OSError:
-                chunk = b""
-            if not chunk:
-                selector.unregister(key.fileobj)
-                key.fileobj.close()
-                continue
-            now = time.time()
-            pending[number] += chunk
-            *lines, pending[number] = pending[number].split(b"\r\n")
-            for line in lines:
-                if line.startswith(b"$PGID,"):
-                    names[number] = line[6:line.index(b"*")].decode()
-                elif line.startswith(b"$GPRMC"):
-                    hhmmss = line.split(b",")[1]
-                    second = int(hhmmss[0:2]) * 3600 + int(hhmmss[2:4]) * 60 + int(hhmmss[4:6])
-                    day = int(now) - int(now) % 86400
-                    offset = now - (day + second)
-                    if offset < -43200:
-                        offset += 86400
-                    reports.setdefault(names.get(number, "?"), {})[day + second] = offset
+            hhmmss = line.split(",")[1]
+            second = int(hhmmss[0:2]) * 3600 + int(hhmmss[2:4]) * 60 + int(hhmmss[4:6])
+            day = int(now) - int(now) % 86400
+            offset = now - (day + second)
+            if offset < -43200:
+                offset += 86400
+            reports.setdefault(ident, {})[day + second] = offset
     with open(seconds_file, "w") as f:
         json.dump(reports, f)
 

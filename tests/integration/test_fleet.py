@@ -21,7 +21,7 @@ import urllib.request
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from vadrel_run import Checks, Vadrel, checksum_ok  # noqa: E402
 
-BINARY = sys.argv[1]
+BINARY = sys.argv[1] if len(sys.argv) > 1 else ""
 R_KM = 6371.0
 PI = 3.141592  # the motion's own pi
 
@@ -283,4 +283,5 @@ def main():
     checks.finish()
 
 
-main()
+if __name__ == "__main__":
+    main()
