@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include "fleet/fleet.h"
+#include "fleet_file_check.h"
 #include "motion/dead_reckoning.h"
 #include "nmea/sentences.h"
 #include "os/descriptor.h"
@@ -134,6 +135,18 @@ TEST(FleetFile, EveryFormGivesTheSameDevices) {
             got[i].line = wanted[i].line;
             EXPECT_EQ(got[i], wanted[i]) << name << " row " << i;
         }
+    }
+}
+
+// The fuzzer's seed corpus: every rule of its check holds; "ko-" files are refused.
+TEST(FleetFile, TheFuzzersCorpusHoldsItsRules) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_FLEET_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_FLEET_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(fuzzing::check_fleet_file(bytes), "") << name;
+        EXPECT_EQ(problem_of(bytes).empty(), name.rfind("ko-", 0) != 0) << name << ": " << problem_of(bytes);
     }
 }
 
