@@ -236,6 +236,43 @@ TEST(TrackedFleet, MovesAsThePanelsVehicles) {
     }
 }
 
+// A device with a route goes from where it starts to the route's first
+// point and along it, at its speed; a route that cannot be read is refused
+// naming the row that gave it.
+TEST(TrackedFleet, FollowsItsRouteAndRefusesABadOne) {
+    const std::string folder = ::testing::TempDir() + "fleet_routes";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/giro.csv") << "lat;lon\n45.0;7.001\n45.0;7.01\n";
+    std::ofstream(folder + "/rotto.csv") << "lat;lon\n95;7\n";
+    std::ofstream(folder + "/f.csv") << header.substr(0, header.size() - 1) << ";percorso;fine\n"
+                                     << "a;45.0;7.0;0;36;giro.csv;ferma\n";
+    FleetReading read = read_fleet_file(folder + "/f.csv");
+    ASSERT_TRUE(std::holds_alternative<std::vector<FleetEntry>>(read));
+    auto loaded = TrackedFleet::load(std::get<std::vector<FleetEntry>>(read), "f.csv", 1, 1);
+    ASSERT_TRUE(std::holds_alternative<TrackedFleet>(loaded)) << std::get<FleetProblem>(loaded).message();
+    TrackedFleet& fleet = std::get<TrackedFleet>(loaded);
+    fleet.start(0);
+    // 10 m/s: the first point (79 m east) after 8 s, on along 45 N, the end
+    // (787 m from the start) after 79 s, and there it stays.
+    const DeviceReport at5 = fleet.report(0, 5);
+    EXPECT_NEAR(distance_m({45.0, 7.0}, {at5.lat, at5.lon}), 50.0, 0.5);
+    EXPECT_NEAR(at5.course, 90.0, 0.01);
+    EXPECT_NEAR(at5.speed_knots, 36.0 / 1.852, 1e-9);
+    const DeviceReport at60 = fleet.report(0, 60);
+    EXPECT_NEAR(distance_m({45.0, 7.0}, {at60.lat, at60.lon}), 600.0, 0.5);
+    const DeviceReport at100 = fleet.report(0, 100);
+    EXPECT_NEAR(at100.lon, 7.01, 1e-9);
+    EXPECT_EQ(at100.speed_knots, 0.0) << "stopped at the end";
+    std::ofstream(folder + "/f.csv", std::ios::app) << "b;45.0;7.0;0;36;rotto.csv;\n";
+    read = read_fleet_file(folder + "/f.csv");
+    ASSERT_TRUE(std::holds_alternative<std::vector<FleetEntry>>(read));
+    loaded = TrackedFleet::load(std::get<std::vector<FleetEntry>>(read), "f.csv", 1, 1);
+    ASSERT_TRUE(std::holds_alternative<FleetProblem>(loaded));
+    const std::string message = std::get<FleetProblem>(loaded).message();
+    EXPECT_EQ(message.substr(0, 25), "f.csv:3: percorso: " + folder.substr(0, 6)) << message;
+    EXPECT_NE(message.find("riga 2"), std::string::npos) << message;
+}
+
 // Wandering in its zone a device never leaves it, and does turn.
 TEST(TrackedFleet, ZoneKeepsTheDevicesInside) {
     std::vector<FleetEntry> entries;
