@@ -30,6 +30,11 @@ struct OptionSpec {
 std::vector<OptionSpec> simulator_options();
 // The set-piece AIS situations: encounters, buoys, a SART (option_table_encounters.cpp).
 std::vector<OptionSpec> encounter_options();
+// The tracked fleet's (option_table_fleet.cpp).
+std::vector<OptionSpec> fleet_options();
+// Why the fleet's options do not go together (a --flotta without its
+// --flotta-verso), or "".
+std::string fleet_options_problem(const Options& options);
 
 // Every option, in the order --help lists them; a null name starts a new
 // part of the help with the heading in `help`.

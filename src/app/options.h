@@ -105,6 +105,15 @@ struct Options {
     LogLeave log_leave() const { return {send_damaged, jumps_at_once}; }
     bool version = false;
     bool help = false;
+    // The tracked fleets: each --flotta file with its --flotta-verso, in
+    // order; this instance's part of each file (--parte K/N); the seed of
+    // their random turns (--seme).
+    std::vector<std::string> fleets;
+    std::vector<std::string> fleet_to;
+    int fleet_interval = 1;
+    int part = 1;
+    int parts = 1;
+    std::optional<std::uint64_t> seed;
     // The AIS targets and the own ship as !AIVDO; each one given overrides
     // vadrel.ini for this run.
     std::optional<bool> ais;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -43,6 +44,14 @@ void check_output_files(const Options& options, const ProgramFolder& folder) {
     };
     check(FileRole::recording, options.record_to, FileRole::tracks, options.track_to);
     check(FileRole::tracks, options.track_to, FileRole::recording, options.record_to);
+}
+
+// The real time a second's reports spread over: the second, or less when
+// the clock runs faster; none at max.
+std::chrono::nanoseconds fleet_span(const SimulatedClock& clock) {
+    if (clock.max()) return {};
+    const double rate = clock.following_wall() ? 1.0 : std::max(clock.rate(), 1.0);
+    return std::chrono::nanoseconds(std::llround(1e9 / rate));
 }
 
 std::unique_ptr<ProgramFolder> checked_folder(const Options& options) {
@@ -91,6 +100,7 @@ Program::Program(const Options& options, Shell& shell)
     output_.add(tap_);
     wire_replay();
     scenario_ = std::make_unique<ScenarioRun>(*this);
+    fleets_ = std::make_unique<FleetService>(options, options.seed.value_or(options.faults ? options.faults->seed : 1));
     control_ = std::make_unique<ControlService>(*this, *folder_, [this](const std::string& line) { say(line); });
     transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
     network_.set_greeting([this] { return ais_greeting(); });
@@ -194,6 +204,7 @@ void Program::start() {
     if (options_.clock_rate == 0.0) clock_.set_max();
     if (options_.clock_rate > 0.0) clock_.set_rate(*options_.clock_rate);
     timer_.start();
+    fleets_->start();
 }
 
 void Program::tell_problems(const std::string& heading, const std::vector<std::string>& problems) {
@@ -304,6 +315,7 @@ bool Program::stop() {
     if (!stopped_) {
         stopped_ = true;
         timer_.stop();
+        fleets_->stop();
         // No change from a client after the table's last save.
         control_->stop();
         recordings_.stop();
@@ -332,6 +344,7 @@ void Program::tick() {
         return;
     }
     recordings_.second();
+    fleets_->second(std::llround(std::floor(clock_.utc_seconds() + 0.001)), fleet_span(clock_));
     if (after_tick) after_tick();
     // Counted first, so a save that shows a message while the ticks go on is
     // not started again from inside it.

@@ -17,6 +17,7 @@
 #include "ais/fixed_stations.h"
 #include "ais/transmitter.h"
 #include "app/control_service.h"
+#include "app/fleet_service.h"
 #include "app/options.h"
 #include "app/program_control.h"
 #include "app/recordings.h"
@@ -59,7 +60,8 @@ public:
     // and the table's saves have to say. Throws FolderRefused when the
     // folder cannot be used, and OutputRefused when --registra or --traccia
     // names a file that must not be written (output_path.h), and
-    // RouteRefused when a --percorso cannot be read or followed, all before
+    // RouteRefused when a --percorso cannot be read or followed, FleetRefused
+    // when a --flotta file cannot be used, all before
     // any port is made or any output opened; PortFailure when a virtual port
     // cannot be made.
     Program(const Options& options, Shell& shell);
@@ -150,6 +152,8 @@ public:
 
     // The control interface: its server, started by start().
     ControlService& control() { return *control_; }
+    // The tracked fleets (--flotta, PUT /api/v1/flotta).
+    FleetService& fleets() { return *fleets_; }
     const ControlService& control() const { return *control_; }
     ProgramControl& control_target() { return control_->target(); }
 
@@ -254,6 +258,7 @@ private:
     std::string reported_reason_;
     // After the transmitter and the fleet it reaches.
     std::unique_ptr<ScenarioRun> scenario_;
+    std::unique_ptr<FleetService> fleets_;
     // Last, so its thread is joined first.
     TableAutosave autosave_;
 };

@@ -249,4 +249,21 @@ Result<> ProgramControl::play_scenario(const QByteArray& bytes) {
     return {};
 }
 
+TrackerOverview ProgramControl::tracker() const { return program_.fleets().overview(); }
+
+std::optional<TrackedDeviceView> ProgramControl::tracked_device(const std::string& id) const {
+    const auto device = program_.fleets().device(id);
+    if (!device) return std::nullopt;
+    return TrackedDeviceView{device->id,       device->lat,      device->lon,
+                             device->course,   device->speed_kmh, device->interval,
+                             device->last_report_ms};
+}
+
+Result<> ProgramControl::replace_fleet(const QByteArray& bytes, const std::string& destination) {
+    const std::string problem =
+        program_.fleets().replace(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), destination);
+    if (!problem.empty()) return Refusal{"flotta", problem};
+    return {};
+}
+
 }  // namespace vadrel

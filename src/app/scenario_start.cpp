@@ -120,6 +120,8 @@ std::variant<ScenarioStart, std::string> start_scenario(const std::string& path,
     auto options = options_of(start.scenario, args);
     if (auto* problem = std::get_if<std::string>(&options)) return source.file + ": " + *problem;
     start.options = std::get<Options>(std::move(options));
+    // The scenario's seed is the fleet's too, unless --seme says otherwise.
+    if (!start.options.seed) start.options.seed = start.scenario.seed;
     return start;
 }
 

@@ -1,5 +1,6 @@
 #include "start_up.h"
 
+#include "app/option_table.h"
 #include "app/program.h"
 #include "log/nmea_log.h"
 #include "os/signals.h"
@@ -7,6 +8,8 @@
 namespace vadrel {
 
 std::variant<std::unique_ptr<Program>, StartRefused> make_program(const Options& options, Shell& shell) {
+    // Checked on the whole command line (a scenario's keys come one by one).
+    if (std::string why = fleet_options_problem(options); !why.empty()) return StartRefused{why, 2};
     try {
         // While it is made (the routes of --percorso read), a termination
         // signal ends the program at once; the guard is gone before any
@@ -18,6 +21,8 @@ std::variant<std::unique_ptr<Program>, StartRefused> make_program(const Options&
     } catch (const OutputRefused& e) {
         return StartRefused{e.what(), 2};
     } catch (const RouteRefused& e) {
+        return StartRefused{e.what(), 2};
+    } catch (const FleetRefused& e) {
         return StartRefused{e.what(), 2};
     } catch (const PortFailure& e) {
         return StartRefused{e.what(), 1};

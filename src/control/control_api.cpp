@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "control/control_json.h"
+#include "control/fleet_api.h"
 #include "control/route_api.h"
 #include "routes/route_parsers.h"
 
@@ -27,7 +28,11 @@ bool fits(const QString& pattern, const QString& path, QString& vehicle) {
     const QStringList have = path.split(u'/');
     if (want.size() != have.size()) return false;
     for (qsizetype i = 0; i < want.size(); ++i) {
-        if (want[i] == u"{n}") {
+        if (want[i] == u"{id}") {
+            // A tracked device's id: the fleet file's characters, bounded.
+            if (have[i].isEmpty() || have[i].size() > 64) return false;
+            vehicle = have[i];
+        } else if (want[i] == u"{n}") {
             if (have[i].isEmpty() || have[i].size() > 9) return false;
             for (QChar c : have[i]) {
                 if (c < u'0' || c > u'9') return false;
@@ -154,6 +159,9 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Delete, "/api/v1/mezzi/{n}/percorso", Action::take_route},
         {Method::Put, "/api/v1/scenario", Action::scenario, true},
         {Method::Post, "/api/v1/ais/incontri", Action::encounter},
+        {Method::Get, "/api/v1/flotta", Action::fleet},
+        {Method::Put, "/api/v1/flotta", Action::replace_fleet, true},
+        {Method::Get, "/api/v1/flotta/{id}", Action::tracked_device},
     };
     return routes;
 }
@@ -174,6 +182,8 @@ const char* route_description(const char* path) {
         {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
         {"/api/v1/scenario", "PUT esegue uno scenario (YAML o JSON) al posto di quello in corso"},
         {"/api/v1/ais/incontri", "POST mette un mezzo dove passa a un CPA e un TCPA dati dalla nave propria"},
+        {"/api/v1/flotta", "la flotta per server di tracciamento: dispositivi, rapporti, server; PUT ne sostituisce una"},
+        {"/api/v1/flotta/{id}", "un dispositivo della flotta: posizione, rotta, velocità, ultimo rapporto"},
     };
     for (const auto& [route, line] : lines) {
         if (route == path) return line;
@@ -325,6 +335,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     if (found.allow.isEmpty()) return no_such_path(request.path);
     if (found.route == nullptr) return method_refused(method_name(request.method).toStdString(), found.allow);
     const ApiRoute* route = found.route;
+    if (const auto fleet = fleet_answer(request, route->action, found.vehicle, target)) return *fleet;
     const QString& vehicle = found.vehicle;
     std::size_t n = 0;
     if (!vehicle.isEmpty()) {

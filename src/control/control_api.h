@@ -53,6 +53,9 @@ enum class Action : unsigned char {
     take_route,
     scenario,
     encounter,
+    fleet,
+    tracked_device,
+    replace_fleet,
 };
 
 struct ApiRoute {

@@ -145,6 +145,34 @@ struct VehiclePatch {
     bool empty() const { return !lat && !lon && !position && !course && !speed && !unit && !ais; }
 };
 
+// The tracked fleets as the interface shows them (GET /api/v1/flotta).
+struct TrackerServerView {
+    std::string protocol;  // "traccar", "nmea", "osmand"
+    std::string address;
+    std::string file;
+    std::uint64_t devices = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t skipped = 0;
+    std::uint64_t connections = 0;
+    std::string state;
+};
+struct TrackerOverview {
+    std::uint64_t devices = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t skipped = 0;
+    std::vector<TrackerServerView> servers;
+};
+// One device of them (GET /api/v1/flotta/{id}).
+struct TrackedDeviceView {
+    std::string id;
+    double lat = 0.0;
+    double lon = 0.0;
+    double course = 0.0;
+    double speed_kmh = 0.0;
+    int interval = 1;
+    std::int64_t last_report_ms = -1;  // -1: none yet
+};
+
 class ControlTarget {
 public:
     virtual ~ControlTarget() = default;
@@ -205,6 +233,16 @@ public:
     // Why vehicle n's route is followed but not kept for the next start, in
     // Italian; "" when it is kept.
     virtual std::string route_not_kept(std::size_t n) const = 0;
+
+    // The tracked fleets: their servers and counts, one device by its id,
+    // and a fleet file's bytes (CSV or JSON) for the server `destination`
+    // ("traccar:HOST:PORTA"), in place of the fleet reporting there; refused
+    // with the file's line and field.
+    virtual TrackerOverview tracker() const { return {}; }
+    virtual std::optional<TrackedDeviceView> tracked_device(const std::string& /*id*/) const { return std::nullopt; }
+    virtual Result<> replace_fleet(const QByteArray& /*bytes*/, const std::string& /*destination*/) {
+        return Refusal{"flotta", "questo simulatore non ha una flotta per server"};
+    }
 };
 
 }  // namespace vadrel

@@ -9,20 +9,11 @@
 
 namespace vadrel::route_parsing {
 
-namespace {
-
-struct Field {
-    std::string text;
-    std::size_t at = 0;  // where it starts in the line, for the column
-};
-
-// The fields of a line; a field in double quotes may hold the separator and
-// "" for a quote. False when a quote is left open.
-bool split(std::string_view line, char separator, std::vector<Field>& fields) {
+bool split_csv(std::string_view line, char separator, std::vector<CsvField>& fields) {
     fields.clear();
     std::size_t i = 0;
     while (true) {
-        Field field;
+        CsvField field;
         field.at = i;
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t') && line[i] != separator) ++i;
         if (i < line.size() && line[i] == '"') {
@@ -54,6 +45,8 @@ bool split(std::string_view line, char separator, std::vector<Field>& fields) {
         ++i;  // the separator
     }
 }
+
+namespace {
 
 std::string trimmed_lower(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -131,8 +124,8 @@ bool CsvParser::header(std::string_view text) {
     separator_ = text.find(';') != std::string_view::npos    ? ';'
                  : text.find('\t') != std::string_view::npos ? '\t'
                                                              : ',';
-    std::vector<Field> fields;
-    if (!split(text, separator_, fields)) {
+    std::vector<CsvField> fields;
+    if (!split_csv(text, separator_, fields)) {
         out_.fail(line_, 1, "l'intestazione ha una virgoletta non chiusa");
         return false;
     }
@@ -182,8 +175,8 @@ bool CsvParser::header(std::string_view text) {
 }
 
 bool CsvParser::row(std::string_view text) {
-    std::vector<Field> fields;
-    if (!split(text, separator_, fields)) {
+    std::vector<CsvField> fields;
+    if (!split_csv(text, separator_, fields)) {
         out_.fail(line_, 1, "la riga ha una virgoletta non chiusa");
         return false;
     }
@@ -196,7 +189,7 @@ bool CsvParser::row(std::string_view text) {
     }
     const bool comma = separator_ != ',';
     const auto number = [&](int column, const char* what) -> std::optional<double> {
-        const Field& field = fields[static_cast<std::size_t>(column)];
+        const CsvField& field = fields[static_cast<std::size_t>(column)];
         const std::optional<double> value = read_decimal(field.text, comma);
         if (!value)
             out_.fail(line_, static_cast<std::int64_t>(field.at) + 1,
@@ -216,7 +209,7 @@ bool CsvParser::row(std::string_view text) {
         point.speed = metres_per_second(*speed, speed_unit_);
     }
     if (time_ >= 0 && fields[static_cast<std::size_t>(time_)].text.find_first_not_of(" \t") != std::string::npos) {
-        const Field& field = fields[static_cast<std::size_t>(time_)];
+        const CsvField& field = fields[static_cast<std::size_t>(time_)];
         std::string when = field.text;
         // A date column of its own (2024-05-01 or 2024/05/01), as gpsbabel writes it.
         if (date_ >= 0) {
@@ -231,7 +224,7 @@ bool CsvParser::row(std::string_view text) {
             return false;
         }
     }
-    const Field& first = fields[static_cast<std::size_t>(lat_ < lon_ ? lat_ : lon_)];
+    const CsvField& first = fields[static_cast<std::size_t>(lat_ < lon_ ? lat_ : lon_)];
     return out_.add(point, line_, static_cast<std::int64_t>(first.at) + 1);
 }
 

@@ -105,6 +105,15 @@ private:
     std::unique_ptr<State> s_;
 };
 
+// One field of a CSV line.
+struct CsvField {
+    std::string text;
+    std::size_t at = 0;  // where it starts in the line, for the column
+};
+// The fields of a line; a field in double quotes may hold the separator and
+// "" for a quote. False when a quote is left open.
+bool split_csv(std::string_view line, char separator, std::vector<CsvField>& fields);
+
 class CsvParser {
 public:
     CsvParser(Collector& out, std::string route_name);

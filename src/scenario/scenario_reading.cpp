@@ -17,7 +17,7 @@ namespace {
 
 // The options whose value is a file of this machine.
 bool names_a_file(const std::string& name) {
-    static const std::set<std::string> files{"registra", "traccia", "riproduci", "cartella"};
+    static const std::set<std::string> files{"registra", "traccia", "riproduci", "cartella", "flotta"};
     return files.contains(name);
 }
 

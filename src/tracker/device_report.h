@@ -18,6 +18,7 @@ struct DeviceReport {
     double altitude = 0.0;    // metres
     double accuracy = 0.0;    // metres
     std::int64_t utc_ms = 0;  // the simulated instant, milliseconds since 1970 UTC
+    std::uint32_t device = 0; // the device's number in its fleet (from 0), for a sender that keeps a state per device
     bool operator==(const DeviceReport&) const = default;
 };
 

@@ -32,6 +32,7 @@
 #include "app/program_panel.h"
 #include "panel/wiring.h"
 #include "app/line_output.h"
+#include "app/option_table.h"
 #include "app/options.h"
 #include "app/places.h"
 #include "app/program.h"
@@ -94,6 +95,38 @@ TEST(Options, ReadsEveryOption) {
     const Options defaults = parsed({});
     EXPECT_EQ(std::tuple(defaults.no_window, defaults.com_port, defaults.baud, defaults.mode, defaults.com.empty()),
               std::tuple(false, 2, 4800, Options::Mode::gps, true));
+}
+
+// The tracked fleet's options: each file with its server, in order; the
+// part of each file; refusals of bad values (exit 2), as a table.
+TEST(Options, TheFleetsOptions) {
+    const std::string here = std::filesystem::current_path().string();
+    const Options o = parsed({"--flotta", "a.csv", "--flotta-verso", "traccar:127.0.0.1:5023", "--flotta", "/b.json",
+                              "--flotta-verso", "nmea:[::1]:10110", "--flotta-intervallo", "5", "--parte", "2/3",
+                              "--seme", "9"});
+    EXPECT_EQ(o.fleets, (std::vector<std::string>{here + "/a.csv", "/b.json"}));
+    EXPECT_EQ(o.fleet_to, (std::vector<std::string>{"traccar:127.0.0.1:5023", "nmea:[::1]:10110"}));
+    EXPECT_EQ(std::tuple(o.fleet_interval, o.part, o.parts, o.seed), std::tuple(5, 2, 3, std::optional<std::uint64_t>(9)));
+    // (arguments, the start of the refusal)
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--flotta", "a", "--flotta-verso", "gps103:h:1"}, "--flotta-verso: protocollo \"gps103\" sconosciuto"},
+        {{"--flotta", "a", "--flotta-verso", "traccar:h"}, "--flotta-verso: traccar: "},
+        {{"--flotta"}, "manca il file dopo --flotta"},
+        {{"--flotta-intervallo", "0"}, "--flotta-intervallo vuole"},
+        {{"--flotta-intervallo", "3601"}, "--flotta-intervallo vuole"},
+        {{"--parte", "0/3"}, "--parte vuole K/N"},
+        {{"--parte", "4/3"}, "--parte vuole K/N"},
+        {{"--parte", "1"}, "--parte vuole K/N"},
+        {{"--parte", "1/0"}, "--parte vuole K/N"},
+        {{"--seme", "-1"}, "--seme vuole"},
+    };
+    for (const auto& [args, start] : rows) EXPECT_EQ(refusal(args).substr(0, start.size()), start) << args.front();
+    // The pairs are checked on the whole command line, before the program is made.
+    EXPECT_EQ(fleet_options_problem(parsed({"--flotta", "a.csv"})),
+              "ogni --flotta vuole la sua --flotta-verso (1 --flotta, 0 --flotta-verso)");
+    EXPECT_EQ(fleet_options_problem(parsed({"--flotta-verso", "nmea:h:1"})),
+              "ogni --flotta vuole la sua --flotta-verso (0 --flotta, 1 --flotta-verso)");
+    EXPECT_EQ(fleet_options_problem(o), "");
 }
 
 // Start-up makes the program's folder current: every path must already be

@@ -159,6 +159,23 @@ public:
     RouteSummary route_summary(std::size_t n) const override { return routes.summary(n); }
     std::string route_not_kept(std::size_t n) const override { return routes.not_kept(n); }
 
+    // The tracked fleet as plain values; the last fleet file offered.
+    TrackerOverview tracker() const override { return fleet_overview; }
+    std::optional<TrackedDeviceView> tracked_device(const std::string& id) const override {
+        for (const TrackedDeviceView& d : tracked) {
+            if (d.id == id) return d;
+        }
+        return std::nullopt;
+    }
+    Result<> replace_fleet(const QByteArray& bytes, const std::string& destination) override {
+        if (bytes.isEmpty()) return Refusal{"flotta", "flotta: il file è vuoto"};
+        offered_fleet = {bytes.toStdString(), destination};
+        return {};
+    }
+    TrackerOverview fleet_overview;
+    std::vector<TrackedDeviceView> tracked;
+    std::pair<std::string, std::string> offered_fleet;
+
     VehicleRoutes routes{fleet};
     FakeSerial serial;
     Link link{serial, serial};

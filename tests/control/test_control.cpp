@@ -928,5 +928,41 @@ TEST_F(ControlServerTest, EventClientThatNeverReadsSkippedThenClosed) {
     EXPECT_NE(events_.back().find("non legge da 30 s"), std::string::npos);
 }
 
+
+// The tracked fleet's routes: the overview, a device by its id, a fleet file
+// put for a server named in the query (percent-encoded).
+TEST_F(Api, TheTrackedFleet) {
+    target.fleet_overview = {3, 10, 2, {{"traccar", "127.0.0.1:5023", "f.csv", 3, 10, 2, 2, "2 di 3 collegati"}}};
+    target.tracked = {{"taxi-1", 45.5, 7.25, 90.0, 40.0, 1, 1'700'000'000'000}};
+    const auto request = [&](Method method, const char* path, const char* query, const char* body) {
+        return answer({method, QString::fromUtf8(path), "text/csv", body, QString::fromUtf8(query)}, target);
+    };
+    const std::string too_long = "/api/v1/flotta/" + std::string(65, 'x');
+    // (name, method, path, query, body, status, "campo" of a refusal or nullptr)
+    const std::tuple<const char*, Method, const char*, const char*, const char*, int, const char*> rows[] = {
+        {"overview", Method::Get, "/api/v1/flotta", "", "", 200, nullptr},
+        {"device", Method::Get, "/api/v1/flotta/taxi-1", "", "", 200, nullptr},
+        {"no such device", Method::Get, "/api/v1/flotta/taxi-2", "", "", 404, "id"},
+        {"id too long", Method::Get, too_long.c_str(), "", "", 404, ""},
+        {"put without a server", Method::Put, "/api/v1/flotta", "", "id;lat\n", 400, "verso"},
+        {"put refused", Method::Put, "/api/v1/flotta", "verso=traccar:1.2.3.4:5", "", 400, "flotta"},
+        {"put", Method::Put, "/api/v1/flotta", "verso=traccar%3A127.0.0.1%3A5023", "id;lat\n", 200, nullptr},
+        {"delete", Method::Delete, "/api/v1/flotta", "", "", 405, ""},
+    };
+    for (const auto& [name, method, path, query, body, status, field] : rows) {
+        const ApiReply reply = request(method, path, query, body);
+        EXPECT_EQ(reply.status, status) << name;
+        if (field != nullptr) {
+            EXPECT_EQ(reply.body.value("campo").toString().toStdString(), field) << name;
+        }
+    }
+    EXPECT_EQ(target.offered_fleet, (std::pair<std::string, std::string>{"id;lat\n", "traccar:127.0.0.1:5023"}));
+    const QJsonObject overview = request(Method::Get, "/api/v1/flotta", "", "").body;
+    EXPECT_EQ(overview.value("saltati").toInt(), 2);
+    EXPECT_EQ(overview.value("server").toArray().at(0).toObject().value("stato").toString(), "2 di 3 collegati");
+    const QJsonObject device = request(Method::Get, "/api/v1/flotta/taxi-1", "", "").body;
+    EXPECT_EQ(device.value("rotta").toDouble(), 90.0);
+    EXPECT_EQ(device.value("ultimo_rapporto_ms").toDouble(), 1.7e12);
+}
 }  // namespace
 }  // namespace vadrel::testing

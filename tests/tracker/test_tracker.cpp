@@ -1,390 +1,600 @@
-// The tracked fleet's senders: the OsmAnd request and address, the reader
-// of the server's answers, and the sender against a real HTTP server on
-// the loopback, with a clock the test moves.
+// The tracked fleet: its file's refusals and forms, the devices' motion
+// against the panel's vehicles, the zones, the spread of a second's
+// reports, the TCP protocols on real sockets, the retry pause.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <set>
-#include <string>
-#include <tuple>
-#include <vector>
+#include <sys/stat.h>
 
-#include "os/descriptor_reserve.h"
-#include "os/name_resolver.h"
-#include "support/descriptor_limit.h"
-#include "support/event_loop.h"
-#include "tracker/http_response_reader.h"
-#include "tracker/osmand_sender.h"
-#include "tracker/osmand_url.h"
-#include "tracker/http_receiver.h"
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <tuple>
+
+#include "fleet/fleet.h"
+#include "fleet_file_check.h"
+#include "motion/dead_reckoning.h"
+#include "nmea/sentences.h"
+#include "os/descriptor.h"
+#include "routes/geodesy.h"
+#include "tracker/device_connections.h"
+#include "tracker/fleet_file.h"
+#include "tracker/fleet_run.h"
+#include "tracker/sender_factory.h"
+#include "tracker/traccar_sender.h"
+#include "tracker/tracked_fleet.h"
 
 namespace vadrel {
 namespace {
 
-using testing::HttpReceiver;
-using testing::query_of;
-using Response = HttpResponseReader::Response;
+const std::string header = "id;lat;lon;rotta;velocita_kmh\n";
 
-// ---- the address and the request ----------------------------------------
+std::string problem_of(const std::string& text) {
+    const FleetReading read = read_fleet_text(text, "f.csv", "/d");
+    if (const auto* problem = std::get_if<FleetProblem>(&read)) return problem->message();
+    return "";
+}
 
-TEST(OsmandUrl, ReadsWhatAnOperatorWrites) {
-    // url, host, port, path
-    const std::vector<std::tuple<std::string, std::string, int, std::string>> rows = {
-        {"http://127.0.0.1:5055", "127.0.0.1", 5055, "/"},
-        {"HTTP://traccar.example:5055/", "traccar.example", 5055, "/"},
-        {"http://[::1]:5055/osmand", "::1", 5055, "/osmand"},
-        {"http://server", "server", 80, "/"},
-        {"http://server/in?key=abc", "server", 80, "/in?key=abc"},
+std::vector<FleetEntry> entries_of(const std::string& text) {
+    FleetReading read = read_fleet_text(text, "f.csv", "/d");
+    if (const auto* problem = std::get_if<FleetProblem>(&read)) ADD_FAILURE() << problem->message();
+    return std::get_if<std::vector<FleetEntry>>(&read) ? std::get<std::vector<FleetEntry>>(read) : std::vector<FleetEntry>{};
+}
+
+// A file refused names its line, the field and why: (row name, file, message).
+TEST(FleetFile, RefusalsNameTheLineAndTheField) {
+    const std::tuple<const char*, std::string, std::string> rows[] = {
+        {"empty", "", "f.csv: il file è vuoto: manca l'intestazione (id;lat;lon;rotta;velocita_kmh)"},
+        {"header only", header, "f.csv:1: il file non ha dispositivi"},
+        {"column missing", "id;lat;lon;rotta\na;1;2;3\n", "f.csv:1: velocita_kmh: manca la colonna"},
+        {"column unknown", "id;lat;lon;rotta;velocita_kmh;colore\n",
+         "f.csv:1: colore: colonna sconosciuta (id, lat, lon, rotta, velocita_kmh, percorso, fine, intervallo, zona)"},
+        {"column twice", "id;lat;lat;lon;rotta;velocita_kmh\n", "f.csv:1: lat: la colonna c'è due volte"},
+        {"id empty", header + "a;1;2;3;4\n;1;2;3;4\n", "f.csv:3: id: manca l'identificativo"},
+        {"id twice", header + "a;1;2;3;4\n# comment\na;1;2;3;4\n", "f.csv:4: id: \"a\" c'è già alla riga 2"},
+        {"id with a comma", "id;lat;lon;rotta;velocita_kmh\n\"a,b\";1;2;3;4\n",
+         "f.csv:2: id: \"a,b\": un identificativo ha da 1 a 64 lettere, cifre o - _ . : @ +"},
+        {"id too long", header + std::string(65, 'x') + ";1;2;3;4\n",
+         "f.csv:2: id: \"" + std::string(40, 'x') + "...\": un identificativo ha da 1 a 64 lettere, cifre o - _ . : @ +"},
+        {"lat past the pole", header + "a;90.5;2;3;4\n", "f.csv:2: lat: \"90.5\" è fuori campo (da -90 a 90)"},
+        {"lon no number", header + "a;1;est;3;4\n", "f.csv:2: lon: \"est\" non è un numero"},
+        {"lon missing", header + "a;1;;3;4\n", "f.csv:2: lon: manca il valore"},
+        {"course past 360", header + "a;1;2;361;4\n", "f.csv:2: rotta: \"361\" è fuori campo (da 0 a 360)"},
+        {"speed negative", header + "a;1;2;3;-4\n", "f.csv:2: velocita_kmh: \"-4\" è fuori campo (da 0 a 10000)"},
+        {"fields too few", header + "a;1;2;3\n", "f.csv:2: la riga ha 4 campi, l'intestazione 5"},
+        {"quote open", header + "\"a;1;2;3;4\n", "f.csv:2: la riga ha una virgoletta non chiusa"},
+        {"end without route", "id;lat;lon;rotta;velocita_kmh;fine\na;1;2;3;4;ciclo\n",
+         "f.csv:2: fine: fine vale solo con un percorso"},
+        {"end unknown", "id;lat;lon;rotta;velocita_kmh;percorso;fine\na;1;2;3;4;g.gpx;avanti\n",
+         "f.csv:2: fine: \"avanti\" non è ferma, ciclo o indietro"},
+        {"interval 0", "id;lat;lon;rotta;velocita_kmh;intervallo\na;1;2;3;4;0\n",
+         "f.csv:2: intervallo: \"0\" non è un numero intero di secondi da 1 a 3600"},
+        {"interval a fraction", "id;lat;lon;rotta;velocita_kmh;intervallo\na;1;2;3;4;1.5\n",
+         "f.csv:2: intervallo: \"1.5\" non è un numero intero di secondi da 1 a 3600"},
+        {"zone two numbers", "id;lat;lon;rotta;velocita_kmh;zona\na;1;2;3;4;1,2\n",
+         "f.csv:2: zona: \"1,2\" non è LAT,LON,RAGGIO_KM"},
+        {"zone radius 0", "id;lat;lon;rotta;velocita_kmh;zona\na;1;2;3;4;1,2,0\n",
+         "f.csv:2: zona: il raggio dev'essere più di 0 km"},
+        {"zone left behind", "id;lat;lon;rotta;velocita_kmh;zona\na;1;2;3;4;1,2.1,5\n",
+         "f.csv:2: zona: la posizione del dispositivo (lat, lon) è fuori dalla zona"},
+        {"zone and route", "id;lat;lon;rotta;velocita_kmh;percorso;zona\na;1;2;3;4;g.gpx;1,2,5\n",
+         "f.csv:2: zona: un dispositivo con un percorso non ha una zona"},
+        {"line too long", header + "a;1;2;3;4" + std::string(5000, ' ') + "\n",
+         "f.csv:2: la riga è più lunga di 4096 byte"},
+        {"NUL", header + std::string("a;1;2;3;4\0\n", 11), "f.csv: il file contiene byte NUL: non è testo"},
+        {"not UTF-8", header + "a;1;2;3;4\n\xff;1;2;3;4\n", "f.csv:3: la riga non è testo UTF-8"},
+        {"json unknown key", "[\n{\"id\": \"a\", \"lat\": 1, \"lon\": 2, \"rotta\": 3, \"velocita_kmh\": 4},\n{\"ip\": \"b\"}]",
+         "f.csv:3: ip: campo sconosciuto (id, lat, lon, rotta, velocita_kmh, percorso, fine, intervallo, zona)"},
+        {"json field missing", "[\n\n{\"id\": \"a\", \"lat\": 1, \"lon\": 2, \"rotta\": 3}]",
+         "f.csv:3: velocita_kmh: manca il campo"},
+        {"json value bad", "[{\"id\": \"a\",\n \"lat\": 91, \"lon\": 2, \"rotta\": 3, \"velocita_kmh\": 4}]",
+         "f.csv:1: lat: \"91\" è fuori campo (da -90 a 90)"},
+        {"json cut short", "[{\"id\": \"a\", \"lat\": 1,", "f.csv:1: il file finisce a metà"},
+        {"json nested", "[{\"id\": [1]}]", "f.csv:1: un valore dev'essere una stringa o un numero"},
+        {"json after the end", "[{\"id\": \"a\", \"lat\": 1, \"lon\": 2, \"rotta\": 3, \"velocita_kmh\": 4}] x",
+         "f.csv:1: c'è altro dopo la fine della lista"},
+        {"json empty", "[ ]", "f.csv:1: il file non ha dispositivi"},
     };
-    for (const auto& [url, host, port, path] : rows) {
-        const auto parsed = OsmandUrl::parse(url);
-        ASSERT_TRUE(std::holds_alternative<OsmandUrl>(parsed)) << url << ": " << std::get<std::string>(parsed);
-        const auto& got = std::get<OsmandUrl>(parsed);
-        EXPECT_EQ(got.host, host) << url;
-        EXPECT_EQ(got.port, port) << url;
-        EXPECT_EQ(got.path, path) << url;
-        EXPECT_EQ(OsmandSender::check(url), "") << url;
-    }
+    for (const auto& [name, text, message] : rows) EXPECT_EQ(problem_of(text), message) << name;
 }
 
-TEST(OsmandUrl, RefusesWithTheReason) {
-    // url, a part of the reason
-    const std::vector<std::pair<std::string, std::string>> rows = {
-        {"https://server:5055", "solo http"},
-        {"ftp://server", "http://"},
-        {"127.0.0.1:5055", "http://"},
-        {"http://", "manca il server"},
-        {"http://:5055", "manca il server"},
-        {"http://server:0", "porta non valida"},
-        {"http://server:65536", "porta non valida"},
-        {"http://server:", "porta non valida"},
-        {"http://server:50x", "porta non valida"},
-        {"http://user:pw@server", "nome utente"},
-        {"http://[::1:5055", "manca la ]"},
-        {"http://[zz::1]:5055", "IPv6 non valido"},
-        {"http://[::1]5055", "dopo la ]"},
-        {"http://ser ver", "nome del server"},
-        {"http://server/a b", "percorso"},
-        {"http://server/a#b", "percorso"},
-        {"http://server/\x01", "percorso"},
-        {"http://" + std::string(3000, 'a'), "più lungo"},
+// The same devices in every form: a BOM, CR LF, comments, a decimal comma
+// with ";", quoted fields with ",", JSON; a route joined to the folder.
+TEST(FleetFile, EveryFormGivesTheSameDevices) {
+    const std::vector<FleetEntry> wanted = entries_of(
+        "id;lat;lon;rotta;velocita_kmh;percorso;fine;intervallo;zona\n"
+        "a;45.5;7.25;90;40;giro.gpx;ciclo;5;\n"
+        "b;-10;-20;360;0;;;;-10,-20,1.5\n");
+    ASSERT_EQ(wanted.size(), 2U);
+    EXPECT_EQ(wanted[0].route, "/d/giro.gpx");
+    EXPECT_EQ(wanted[0].end, RouteEnd::loop);
+    EXPECT_EQ(wanted[0].interval, 5);
+    EXPECT_EQ(wanted[1].course, 0.0) << "360 is north";
+    EXPECT_EQ(wanted[1].zone, (DeviceZone{-10, -20, 1.5}));
+    const std::pair<const char*, std::string> forms[] = {
+        {"bom crlf comma", "\xEF\xBB\xBF# fleet\r\nID;LAT;lon;rotta;velocita_kmh;percorso;fine;intervallo;zona\r\n"
+                           "a;45,5;7,25;90;40;giro.gpx;ciclo;5;\r\n\r\nb;-10;-20;360;0;;;;-10,-20,1.5\r\n"},
+        {"commas", "id,lat,lon,rotta,velocita_kmh,percorso,fine,intervallo,zona\n"
+                   "a,45.5,7.25,90,40,giro.gpx,ciclo,5,\nb,-10,-20,360,0,,,,\"-10,-20,1.5\"\n"},
+        {"json", "[{\"id\": \"a\", \"lat\": 45.5, \"lon\": 7.25, \"rotta\": 90, \"velocita_kmh\": 40,\n"
+                 "  \"percorso\": \"giro.gpx\", \"fine\": \"ciclo\", \"intervallo\": 5},\n"
+                 " {\"id\": \"\\u0062\", \"lat\": -10, \"lon\": -20, \"rotta\": \"360\", \"velocita_kmh\": 0,"
+                 " \"zona\": \"-10,-20,1.5\"}]"},
     };
-    for (const auto& [url, reason] : rows) {
-        const std::string why = OsmandSender::check(url);
-        EXPECT_NE(why.find(reason), std::string::npos) << url << " -> " << why;
-    }
-}
-
-TEST(OsmandUrl, PutsTheReportInTheQuery) {
-    const OsmandUrl url = std::get<OsmandUrl>(OsmandUrl::parse("http://[::1]:5055/in?key=k"));
-    DeviceReport report{"nave 1/è", 45.4371, -12.33260049, 12.345, 359.96, 10.04, 5.0, 1700000000999};
-    std::string request;
-    url.append_request(request, report);
-    EXPECT_EQ(request,
-              "GET /in?key=k&id=nave%201%2F%C3%A8&timestamp=1700000000&lat=45.4371000&lon=-12.3326005&speed=12.35"
-              "&bearing=360.0&altitude=10.0&accuracy=5.0 HTTP/1.1\r\nHost: [::1]:5055\r\n\r\n");
-}
-
-TEST(OsmandUrl, WritesWholeSecondsAndLeavesOutWhatIsNoNumber) {
-    // utc_ms, timestamp: seconds rounded down, before 1970 too
-    const std::vector<std::pair<std::int64_t, std::string>> times = {
-        {0, "0"}, {999, "0"}, {-1, "-1"}, {-1000, "-1"}, {-1001, "-2"}, {4102444800000, "4102444800"}};
-    const OsmandUrl url = std::get<OsmandUrl>(OsmandUrl::parse("http://s:1"));
-    for (const auto& [ms, seconds] : times) {
-        std::string request;
-        url.append_request(request, DeviceReport{"a", 0, 0, 0, 0, 0, 0, ms});
-        EXPECT_EQ(query_of(request.substr(4, request.find(' ', 4) - 4))["timestamp"], seconds) << ms;
-    }
-    std::string request;
-    url.append_request(request, DeviceReport{"a", 1.5, std::nan(""), 1e300, -0.0, 0, 0, 0});
-    const auto query = query_of(request.substr(4, request.find(' ', 4) - 4));
-    EXPECT_EQ(query.count("lon"), 0u);
-    EXPECT_EQ(query.at("lat"), "1.5000000");
-    EXPECT_EQ(query.at("speed").size(), 304u);  // 1e300 written out, fixed
-}
-
-// ---- the server's answers ------------------------------------------------
-
-const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
-
-TEST(HttpResponseReader, ReadsAnswersInAnyPieces) {
-    // name, bytes, the responses, whether the bytes are HTTP
-    const std::vector<std::tuple<std::string, std::string, std::vector<Response>, bool>> rows = {
-        {"empty body", ok, {{200, false}}, true},
-        {"three pipelined", ok + ok + ok, {{200, false}, {200, false}, {200, false}}, true},
-        {"body with a length", "HTTP/1.1 400 Bad Request\r\nContent-Length: 5\r\n\r\nHELLO" + ok,
-         {{400, false}, {200, false}}, true},
-        {"chunked with extension and trailer",
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n4;x=y\r\nabcd\r\n0\r\nX-T: 1\r\n\r\n" + ok,
-         {{200, false}, {200, false}}, true},
-        {"interim answer passed over", "HTTP/1.1 100 Continue\r\n\r\n" + ok, {{200, false}}, true},
-        {"no content", "HTTP/1.1 204 No Content\r\n\r\n" + ok, {{204, false}, {200, false}}, true},
-        {"close said", "HTTP/1.1 200 OK\r\nConnection: Close\r\nContent-Length: 0\r\n\r\n", {{200, true}}, true},
-        {"1.0 closes", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", {{200, true}}, true},
-        {"1.0 kept alive", "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 0\r\n\r\n", {{200, false}},
-         true},
-        {"bare line ends", "HTTP/1.1 200 OK\nContent-Length: 1\n\nx", {{200, false}}, true},
-        {"no reason", "HTTP/1.1 200\r\nContent-Length: 0\r\n\r\n", {{200, false}}, true},
-        {"not http", "SSH-2.0-OpenSSH\r\n", {}, false},
-        {"version 2", "HTTP/2.0 200 OK\r\n\r\n", {}, false},
-        {"status of letters", "HTTP/1.1 2x0 OK\r\n\r\n", {}, false},
-        {"status below 100", "HTTP/1.1 099 OK\r\n\r\n", {}, false},
-        {"header without colon", "HTTP/1.1 200 OK\r\nbroken\r\n\r\n", {}, false},
-        {"folded header", "HTTP/1.1 200 OK\r\n folded: x\r\n\r\n", {}, false},
-        {"length of letters", "HTTP/1.1 200 OK\r\nContent-Length: 1x\r\n\r\n", {}, false},
-        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", {}, false},
-        {"lengths differ", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n", {}, false},
-        {"body too long", "HTTP/1.1 200 OK\r\nContent-Length: 99999999\r\n\r\n", {}, false},
-        {"chunk too long", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFF\r\n", {}, false},
-        {"chunk size not hex", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", {}, false},
-        {"chunk without its end", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nab\r\n", {}, false},
-        {"other coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n", {}, false},
-        {"switching protocols", "HTTP/1.1 101 Switching\r\n\r\n", {}, false},
-        {"line too long", "HTTP/1.1 200 OK\r\nX: " + std::string(HttpResponseReader::line_limit, 'a'), {}, false},
-        {"too many headers", "HTTP/1.1 200 OK\r\n" + [] {
-             std::string many;
-             for (int i = 0; i <= HttpResponseReader::header_count_limit; ++i) many += "X: 1\r\n";
-             return many;
-         }(), {}, false},
-    };
-    for (const auto& [name, bytes, expected, whole] : rows) {
-        for (const std::size_t piece : {bytes.size(), std::size_t{1}, std::size_t{7}}) {
-            HttpResponseReader reader;
-            std::vector<Response> done;
-            bool fine = true;
-            for (std::size_t at = 0; at < bytes.size() && fine; at += piece)
-                fine = reader.feed(std::string_view(bytes).substr(at, piece), done);
-            EXPECT_EQ(fine, whole) << name << " in pieces of " << piece;
-            EXPECT_EQ(done, expected) << name << " in pieces of " << piece;
-            EXPECT_EQ(reader.problem().empty(), whole) << name;
+    for (const auto& [name, text] : forms) {
+        std::vector<FleetEntry> got = entries_of(text);
+        ASSERT_EQ(got.size(), 2U) << name;
+        for (std::size_t i = 0; i < 2; ++i) {
+            got[i].line = wanted[i].line;
+            EXPECT_EQ(got[i], wanted[i]) << name << " row " << i;
         }
     }
 }
 
-TEST(HttpResponseReader, TheCloseEndsABodyWithoutLengthAndCutsOthersShort) {
-    // bytes before the close, the response the close completes (status 0: none), whether the close is fine
-    const std::vector<std::tuple<std::string, int, bool>> rows = {
-        {"HTTP/1.1 200 OK\r\n\r\nanything", 200, true},
-        {ok, 0, true},
-        {"", 0, true},
-        {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nab", 0, false},
-        {"HTTP/1.1 20", 0, false},
-    };
-    for (const auto& [bytes, status, fine] : rows) {
-        HttpResponseReader reader;
-        std::vector<Response> done;
-        ASSERT_TRUE(reader.feed(bytes, done)) << bytes;
-        done.clear();
-        EXPECT_EQ(reader.finish(done), fine) << bytes;
-        EXPECT_EQ(done.empty() ? 0 : done.front().status, status) << bytes;
+// The fuzzer's seed corpus: every rule of its check holds; "ko-" files are refused.
+TEST(FleetFile, TheFuzzersCorpusHoldsItsRules) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_FLEET_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_FLEET_CORPUS)) {
+        const std::string name = entry.path().filename().string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(fuzzing::check_fleet_file(bytes), "") << name;
+        EXPECT_EQ(problem_of(bytes).empty(), name.rfind("ko-", 0) != 0) << name << ": " << problem_of(bytes);
     }
 }
 
-// ---- the sender against a real server ------------------------------------
+// A FIFO or a folder is refused before it is read; a file is read whole.
+TEST(FleetFile, OnlyRegularFilesAreRead) {
+    const std::string folder = ::testing::TempDir() + "fleet_file_kinds";
+    std::filesystem::create_directories(folder);
+    const std::string fifo = folder + "/f.csv";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto message = [](const std::string& path) {
+        const FleetReading read = read_fleet_file(path);
+        return std::get_if<FleetProblem>(&read) ? std::get<FleetProblem>(read).message() : "";
+    };
+    EXPECT_EQ(message(fifo), fifo + ": non è un file normale (è una FIFO, un dispositivo o un socket)");
+    EXPECT_EQ(message(folder), folder + ": è una cartella, non un file di flotta");
+    std::filesystem::remove(fifo);
+    std::ofstream(fifo) << header << "a;1;2;3;4\n";
+    const FleetReading read = read_fleet_file(fifo);
+    ASSERT_TRUE(std::holds_alternative<std::vector<FleetEntry>>(read));
+    EXPECT_EQ(std::get<std::vector<FleetEntry>>(read)[0].id, "a");
+}
 
-class OsmandOnTheLoopback : public WithEventLoop {
-protected:
-    std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
-    NameResolver resolver_;
+// Instance K of N takes rows K, K+N, ...: every row once over the N instances.
+TEST(FleetFile, PartsShareTheRowsWithoutOverlap) {
+    std::vector<FleetEntry> entries(7);
+    for (std::size_t i = 0; i < entries.size(); ++i) entries[i].id = std::to_string(i + 1);
+    // (part, parts, rows taken)
+    const std::tuple<int, int, std::string> rows[] = {
+        {1, 1, "1234567"}, {1, 3, "147"}, {2, 3, "25"}, {3, 3, "36"}, {7, 7, "7"}, {2, 9, "2"},
+    };
+    for (const auto& [part, parts, taken] : rows) {
+        std::string got;
+        for (const FleetEntry& e : fleet_part(entries, part, parts)) got += e.id;
+        EXPECT_EQ(got, taken) << part << "/" << parts;
+    }
+}
 
-    OsmandSender::Now clock() {
-        return [this] { return now_; };
+FleetEntry device(std::string id, double lat, double lon, double course, double kmh) {
+    FleetEntry e;
+    e.id = std::move(id);
+    e.lat = lat;
+    e.lon = lon;
+    e.course = course;
+    e.speed_kmh = kmh;
+    return e;
+}
+
+// A device moves exactly as a panel's vehicle with the same course and
+// speed, a second at a time and over longer steps, over a pole too; and
+// each second's step is as long as the speed says, to the metre.
+TEST(TrackedFleet, MovesAsThePanelsVehicles) {
+    // (lat, lon, course, km/h, seconds between reports)
+    const std::tuple<double, double, double, double, int> rows[] = {
+        {45.0, 7.0, 90.0, 50.0, 1}, {-33.9, 151.2, 225.0, 120.0, 1}, {89.99, 10.0, 0.0, 900.0, 1},
+        {0.0, 179.999, 90.0, 300.0, 3}, {60.0, -0.001, 270.0, 36.0, 7},
+    };
+    for (const auto& [lat, lon, course, kmh, interval] : rows) {
+        FleetEntry e = device("d", lat, lon, course, kmh);
+        e.interval = interval;
+        TrackedFleet tracked({e}, 1, 1);
+        const std::int64_t start = 1'700'000'000;
+        tracked.start(start);
+        Fleet fleet;
+        ASSERT_FALSE(fleet.place(0, lat * 3600.0, lon * 3600.0, nullptr));
+        fleet.set_unit(0, SpeedUnit::kmh, nullptr);
+        fleet.set_speed(0, kmh, nullptr);
+        fleet.set_course(0, course, nullptr);
+        fleet.advance(0.0);
+        std::optional<DeviceReport> before;
+        for (std::int64_t s = start; s < start + 60; ++s) {
+            if (!tracked.due(0, s)) continue;
+            const DeviceReport r = tracked.report(0, s);
+            fleet.advance(static_cast<double>(s - start));
+            const Vehicle& v = fleet.vehicle(0);
+            EXPECT_EQ(r.lat, v.lat / 3600.0) << lat << " at " << s - start;
+            EXPECT_EQ(r.lon, v.lon / 3600.0) << lat << " at " << s - start;
+            EXPECT_EQ(r.course, v.course) << lat << " at " << s - start;
+            EXPECT_EQ(r.utc_ms, s * 1000);
+            EXPECT_NEAR(r.speed_knots, kmh / 1.852, 1e-12);
+            if (before && lat < 89.0) {
+                const double metres = distance_m({before->lat, before->lon}, {r.lat, r.lon});
+                EXPECT_NEAR(metres, kmh / 3.6 * static_cast<double>(r.utc_ms - before->utc_ms) / 1000.0, 1.0) << lat;
+            }
+            before = r;
+        }
     }
-    static DeviceReport report(int i) {
-        return DeviceReport{"dev " + std::to_string(i), 45.0 + i * 1e-4, 9.0 - i * 1e-4, i % 40 * 0.5, i % 360 + 0.5,
-                            12.0, 4.0, 1700000000000 + i * 1000LL};
+}
+
+// A device with a route goes from where it starts to the route's first
+// point and along it, at its speed; a route that cannot be read is refused
+// naming the row that gave it.
+TEST(TrackedFleet, FollowsItsRouteAndRefusesABadOne) {
+    const std::string folder = ::testing::TempDir() + "fleet_routes";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/giro.csv") << "lat;lon\n45.0;7.001\n45.0;7.01\n";
+    std::ofstream(folder + "/rotto.csv") << "lat;lon\n95;7\n";
+    std::ofstream(folder + "/f.csv") << header.substr(0, header.size() - 1) << ";percorso;fine\n"
+                                     << "a;45.0;7.0;0;36;giro.csv;ferma\n";
+    FleetReading read = read_fleet_file(folder + "/f.csv");
+    ASSERT_TRUE(std::holds_alternative<std::vector<FleetEntry>>(read));
+    auto loaded = TrackedFleet::load(std::get<std::vector<FleetEntry>>(read), "f.csv", 1, 1);
+    ASSERT_TRUE(std::holds_alternative<TrackedFleet>(loaded)) << std::get<FleetProblem>(loaded).message();
+    TrackedFleet& fleet = std::get<TrackedFleet>(loaded);
+    fleet.start(0);
+    // 10 m/s: the first point (79 m east) after 8 s, on along 45 N, the end
+    // (787 m from the start) after 79 s, and there it stays.
+    const DeviceReport at5 = fleet.report(0, 5);
+    EXPECT_NEAR(distance_m({45.0, 7.0}, {at5.lat, at5.lon}), 50.0, 0.5);
+    EXPECT_NEAR(at5.course, 90.0, 0.01);
+    EXPECT_NEAR(at5.speed_knots, 36.0 / 1.852, 1e-9);
+    const DeviceReport at60 = fleet.report(0, 60);
+    EXPECT_NEAR(distance_m({45.0, 7.0}, {at60.lat, at60.lon}), 600.0, 0.5);
+    const DeviceReport at100 = fleet.report(0, 100);
+    EXPECT_NEAR(at100.lon, 7.01, 1e-9);
+    EXPECT_EQ(at100.speed_knots, 0.0) << "stopped at the end";
+    std::ofstream(folder + "/f.csv", std::ios::app) << "b;45.0;7.0;0;36;rotto.csv;\n";
+    read = read_fleet_file(folder + "/f.csv");
+    ASSERT_TRUE(std::holds_alternative<std::vector<FleetEntry>>(read));
+    loaded = TrackedFleet::load(std::get<std::vector<FleetEntry>>(read), "f.csv", 1, 1);
+    ASSERT_TRUE(std::holds_alternative<FleetProblem>(loaded));
+    const std::string message = std::get<FleetProblem>(loaded).message();
+    EXPECT_EQ(message.substr(0, 25), "f.csv:3: percorso: " + folder.substr(0, 6)) << message;
+    EXPECT_NE(message.find("riga 2"), std::string::npos) << message;
+}
+
+// Wandering in its zone a device never leaves it, and does turn.
+TEST(TrackedFleet, ZoneKeepsTheDevicesInside) {
+    std::vector<FleetEntry> entries;
+    for (int n = 0; n < 20; ++n) {
+        FleetEntry e = device("z" + std::to_string(n), 45.0, 7.0, n * 18.0, 20.0 + n * 10.0);
+        e.zone = DeviceZone{45.0, 7.0, 0.3};
+        entries.push_back(e);
     }
-    // Runs the server and the sender until the sender has `answers` answers.
-    static bool answered(OsmandSender& sender, std::uint64_t answers) {
-        return run_until([&] {
-            sender.service();
-            return sender.answered() >= answers;
-        });
+    TrackedFleet tracked(entries, 1, 42);
+    std::vector<int> turns(entries.size());
+    for (std::int64_t s = 0; s < 3600; ++s) {
+        for (std::size_t i = 0; i < tracked.size(); ++i) {
+            const double course = tracked.state(i).course;
+            const DeviceReport r = tracked.report(i, s);
+            ASSERT_LE(distance_m({45.0, 7.0}, {r.lat, r.lon}), 300.0 + 1e-6) << i << " at " << s;
+            if (r.course != course) ++turns[i];
+        }
+    }
+    for (std::size_t i = 0; i < turns.size(); ++i) EXPECT_GT(turns[i], 5) << i;
+    // The same seed, the same walk; another seed, another.
+    TrackedFleet again(entries, 1, 42), other(entries, 1, 43);
+    for (std::int64_t s = 0; s < 3600; ++s) again.advance(0, s), other.advance(0, s);
+    EXPECT_EQ(again.state(0).lat, tracked.state(0).lat);
+    EXPECT_NE(other.state(0).lat, tracked.state(0).lat);
+}
+
+class Recorder final : public ReportSender {
+public:
+    using Time = std::chrono::steady_clock::time_point;
+    explicit Recorder(const Time& now) : now_(now) {}
+    void send(const DeviceReport& r) override { sent.push_back({r.device, r.utc_ms, now_}); }
+    SenderCounts counts() const override { return {sent.size(), 0, 0, "collegato"}; }
+    void service() override { ++services; }
+    struct Sent {
+        std::uint32_t device;
+        std::int64_t utc_ms;
+        Time at;
+    };
+    std::vector<Sent> sent;
+    int services = 0;
+
+private:
+    const Time& now_;
+};
+
+// A second's reports go over the real second that follows, each device at
+// its own moment, a few at each slice, never all at once; with an interval
+// of 3 s a third of the devices a second; what a second left goes before
+// the next.
+TEST(FleetRun, ReportsSpreadOverTheSecond) {
+    using namespace std::chrono_literals;
+    // (devices, interval, slice every, reports of a second at most in one slice)
+    const std::tuple<int, int, std::chrono::milliseconds, std::size_t> rows[] = {
+        {1000, 1, 5ms, 6}, {600, 3, 5ms, 2}, {7, 1, 1ms, 1}, {10000, 2, 5ms, 26},
+    };
+    for (const auto& [count, interval, every, most] : rows) {
+        std::vector<FleetEntry> entries;
+        for (int n = 0; n < count; ++n) entries.push_back(device("d" + std::to_string(n), 1, 2, 3, 4));
+        Recorder::Time now{};
+        auto recorder = std::make_unique<Recorder>(now);
+        Recorder& sent = *recorder;
+        FleetRun run(TrackedFleet(entries, interval, 1), std::move(recorder), "f", "x");
+        std::vector<int> per_device(static_cast<std::size_t>(count));
+        for (std::int64_t s = 100; s < 106; ++s) {
+            const Recorder::Time start = Recorder::Time{} + std::chrono::seconds(s);
+            now = start;
+            const std::size_t before = sent.sent.size();
+            run.second(s, now, 1s);
+            std::size_t last = sent.sent.size();
+            EXPECT_LE(last - before, most) << count << " at the second itself";
+            for (now = start + every; now < start + 1s; now += every) {
+                run.slice(now);
+                EXPECT_LE(sent.sent.size() - last, most) << count << " in one slice";
+                last = sent.sent.size();
+            }
+            for (std::size_t k = before; k < sent.sent.size(); ++k) {
+                const auto& r = sent.sent[k];
+                // Its own second's, or the last one's left over.
+                EXPECT_TRUE(r.utc_ms == s * 1000 || r.utc_ms == (s - 1) * 1000) << r.utc_ms;
+                const double fraction = run.fleet().fraction(r.device);
+                const double at = std::chrono::duration<double>(r.at - Recorder::Time{} -
+                                                                std::chrono::milliseconds(r.utc_ms))
+                                      .count();
+                EXPECT_GE(at, fraction - 1e-9) << r.device;
+                EXPECT_LT(at, fraction + std::chrono::duration<double>(every).count() + 1e-9) << r.device;
+            }
+        }
+        run.second(106, now, 1s);  // what the last second left
+        for (const auto& r : sent.sent) {
+            if (r.utc_ms < 106'000) ++per_device[r.device];
+        }
+        std::map<std::int64_t, int> per_second;
+        for (const auto& r : sent.sent) ++per_second[r.utc_ms / 1000];
+        for (std::int64_t s = 100; s < 106; ++s) EXPECT_EQ(per_second[s], count / interval) << count << " at " << s;
+        for (int n = 0; n < count; ++n) {
+            EXPECT_EQ(per_device[static_cast<std::size_t>(n)], 6 / interval) << n;
+        }
+        EXPECT_GT(sent.services, 6 * 100) << "the sender is serviced at every slice";
+    }
+}
+
+TEST(FleetRun, WhatASecondLeftGoesBeforeTheNext) {
+    using namespace std::chrono_literals;
+    std::vector<FleetEntry> entries;
+    for (int n = 0; n < 10; ++n) entries.push_back(device("d" + std::to_string(n), 1, 2, 3, 4));
+    Recorder::Time now{};
+    auto recorder = std::make_unique<Recorder>(now);
+    Recorder& sent = *recorder;
+    FleetRun run(TrackedFleet(entries, 1, 1), std::move(recorder), "f", "x");
+    run.second(7, now, 1s);
+    run.slice(now + 450ms);
+    EXPECT_EQ(sent.sent.size(), 5U);
+    EXPECT_EQ(run.pending(), 5U);
+    run.second(8, now + 500ms, 1s);  // a clock ten times faster, or a late slice
+    ASSERT_EQ(sent.sent.size(), 11U);
+    for (std::size_t k = 0; k < 10; ++k) EXPECT_EQ(sent.sent[k].utc_ms, 7000) << k;
+    EXPECT_EQ(sent.sent[10].utc_ms, 8000);
+    run.second(9, now + 600ms, 0s);  // at max: the rest of 8, then all of 9 at once
+    EXPECT_EQ(sent.sent.size(), 30U);
+}
+
+// The lines of the protocols, against checksums worked by hand.
+TEST(TrackerProtocols, Lines) {
+    const auto xor_of = [](const std::string& body) {
+        unsigned char x = 0;
+        for (const char c : body) x ^= static_cast<unsigned char>(c);
+        char text[3];
+        std::snprintf(text, sizeof text, "%02X", x);
+        return std::string(text);
+    };
+    EXPECT_EQ(pgid_line("taxi-1"), "$PGID,taxi-1*" + xor_of("PGID,taxi-1") + "\r\n");
+    DeviceReport r;
+    r.lat = 44.0 + 1.7772 / 60.0;
+    r.lon = -(10.0 + 8.0814 / 60.0);
+    r.speed_knots = 21.6;
+    r.course = 359.96;
+    r.utc_ms = 1'049'919'328'000;  // 2003-04-09 20:15:28
+    const std::string body = "GPRMC,201528,A,4401.7772,N,01008.0814,W,21.6,000.0,090403,000.0,W,";
+    EXPECT_EQ(rmc_line(r), "$" + body + "*" + xor_of(body) + "\r\n");
+}
+
+TEST(TrackerProtocols, Destinations) {
+    // (text, what comes of it: "" a sender, else the refusal)
+    const std::pair<std::string, std::string> rows[] = {
+        {"traccar:127.0.0.1:5023", ""},
+        {"nmea:[::1]:10110", ""},
+        {"traccar:127.0.0.1", "traccar: "},
+        {"gps103:1.2.3.4:5", "protocollo \"gps103\" sconosciuto: traccar, nmea o osmand"},
+        {"127.0.0.1", "\"127.0.0.1\" non è PROTOCOLLO:INDIRIZZO"},
+        {"osmand:ftp://x", "osmand: l'indirizzo è un URL http://HOST:PORTA/"},
+    };
+    NameResolver resolver;
+    for (const auto& [text, refusal] : rows) {
+        auto made = make_report_sender(text, resolver, [] { return std::chrono::steady_clock::time_point{}; });
+        if (refusal.empty()) {
+            EXPECT_TRUE(std::holds_alternative<std::unique_ptr<ReportSender>>(made)) << text;
+        } else {
+            ASSERT_TRUE(std::holds_alternative<std::string>(made)) << text;
+            EXPECT_EQ(std::get<std::string>(made).substr(0, refusal.size()), refusal) << text;
+        }
+    }
+}
+
+// A listening socket of the test's own, on a port the system chooses.
+struct Listener {
+    Descriptor fd{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    std::uint16_t port = 0;
+    explicit Listener(bool listening = true) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        socklen_t length = sizeof address;
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        if (listening) {
+            EXPECT_EQ(::listen(fd.get(), 64), 0);
+        }
+    }
+    Descriptor accept_one() {
+        pollfd p{fd.get(), POLLIN, 0};
+        if (::poll(&p, 1, 5000) != 1) return Descriptor();
+        return Descriptor(::accept4(fd.get(), nullptr, nullptr, SOCK_CLOEXEC));
     }
 };
 
-TEST_F(OsmandOnTheLoopback, EveryReportArrivesOnceWithItsParameters) {
-    HttpReceiver server;
-    OsmandSender sender(resolver_, server.url() + "/", clock());
-    for (int i = 0; i < 50; ++i) sender.send(report(i));
-    ASSERT_TRUE(answered(sender, 50));
-    ASSERT_EQ(server.targets.size(), 50u);
-    std::set<std::string> ids;
-    for (int i = 0; i < 50; ++i) {
-        auto query = query_of(server.targets[static_cast<std::size_t>(i)]);
-        const int which = std::stoi(query["id"].substr(6));  // "dev%20N"
-        ids.insert(query["id"]);
-        const DeviceReport sent = report(which);
-        EXPECT_NEAR(std::stod(query["lat"]), sent.lat, 1e-7) << i;
-        EXPECT_NEAR(std::stod(query["lon"]), sent.lon, 1e-7) << i;
-        EXPECT_EQ(std::stod(query["speed"]), sent.speed_knots) << i;
-        EXPECT_EQ(std::stod(query["bearing"]), sent.course) << i;
-        EXPECT_EQ(std::stoll(query["timestamp"]), sent.utc_ms / 1000) << i;
+std::string read_line(int fd) {
+    std::string line;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, 5000) == 1 && ::recv(fd, &c, 1, 0) == 1) {
+        line.push_back(c);
+        if (c == '\n') break;
     }
-    EXPECT_EQ(ids.size(), 50u);
-    const SenderCounts counts = sender.counts();
-    EXPECT_EQ(counts.sent, 50u);
-    EXPECT_EQ(counts.skipped, 0u);
-    EXPECT_EQ(counts.state, "collegato");
-    EXPECT_GE(counts.connections, 1u);
+    return line;
 }
 
-TEST_F(OsmandOnTheLoopback, AThousandInOneGoKeepAFewConnectionsAndReuseThem) {
-    HttpReceiver server;
-    OsmandSender sender(resolver_, server.url(), clock());
-    for (int round = 1; round <= 3; ++round) {
-        for (int i = 0; i < 1000; ++i) sender.send(report(i));  // the server reads nothing meanwhile
-        ASSERT_TRUE(answered(sender, 1000u * static_cast<unsigned>(round))) << round;
-        EXPECT_EQ(server.targets.size(), 1000u * static_cast<unsigned>(round));
-        EXPECT_EQ(sender.counts().skipped, 0u);
-        EXPECT_LE(server.accepted, OsmandSender::most_connections) << round;
-    }
-    EXPECT_EQ(sender.opened(), static_cast<std::uint64_t>(server.accepted));
-}
-
-TEST_F(OsmandOnTheLoopback, ASlowServerMakesReportsSkipNeverWait) {
-    HttpReceiver server(HttpReceiver::Answer::held);
-    OsmandSender sender(resolver_, server.url(), clock());
-    const std::uint64_t bound = OsmandSender::most_connections * OsmandSender::most_in_flight;
-    for (int i = 0; i < 20000; ++i) {
-        sender.send(report(i));
-        if (i % 1000 == 0) QCoreApplication::processEvents();  // the server reads, and answers nothing
-        ASSERT_LE(sender.buffered(), OsmandSender::most_connections * PipelinedConnection::buffer_limit);
-    }
-    SenderCounts counts = sender.counts();
-    EXPECT_EQ(counts.sent + counts.skipped, 20000u);
-    EXPECT_LE(counts.sent, bound);
-    EXPECT_GE(counts.skipped, 20000u - bound);
-    // Once it answers, reports go again.
-    ASSERT_TRUE(run_until([&] { return server.targets.size() == counts.sent; }));
-    server.release();
-    ASSERT_TRUE(answered(sender, counts.sent));
-    sender.send(report(1));
-    EXPECT_EQ(sender.counts().sent, counts.sent + 1);
-}
-
-TEST_F(OsmandOnTheLoopback, AServerSilentForLongIsLeftAndTriedAgain) {
-    HttpReceiver server(HttpReceiver::Answer::held);
-    OsmandSender sender(resolver_, server.url(), clock());
-    sender.send(report(1));
-    ASSERT_TRUE(run_until([&] {
+// On real sockets: each device its own connection, its $PGID first, then
+// its reports; a device whose server hung up skips its reports and counts them.
+TEST(TrackerProtocols, TraccarOverRealConnections) {
+    Listener server;
+    NameResolver resolver;
+    TraccarSender sender({"127.0.0.1", server.port}, resolver, [] { return std::chrono::steady_clock::now(); });
+    sender.expect({"uno", "due", "tre"});
+    std::map<std::string, Descriptor> peers;
+    for (int n = 0; n < 3; ++n) {
         sender.service();
-        return server.targets.size() == 1;
-    }));
-    now_ += PipelinedConnection::answer_limit - std::chrono::seconds(1);
-    sender.service();
-    EXPECT_EQ(sender.counts().sent, 1u);
-    now_ += std::chrono::seconds(1);
-    sender.service();
-    EXPECT_EQ(sender.counts().sent, 0u);
-    EXPECT_EQ(sender.counts().skipped, 1u);
-    EXPECT_NE(sender.counts().state.find("nessuna risposta dal server in 30 s"), std::string::npos)
-        << sender.counts().state;
-}
-
-TEST_F(OsmandOnTheLoopback, AServerThatClosesAfterEachAnswerGetsOneRequestAConnection) {
-    for (const auto answer : {HttpReceiver::Answer::close_each, HttpReceiver::Answer::close_said}) {
-        HttpReceiver server(answer);
-        OsmandSender sender(resolver_, server.url(), clock());
-        for (int i = 0; i < 5; ++i) {
-            sender.send(report(i));
-            ASSERT_TRUE(answered(sender, static_cast<std::uint64_t>(i) + 1)) << i;
-        }
-        EXPECT_EQ(server.accepted, 5);
+        Descriptor peer = server.accept_one();
+        ASSERT_TRUE(peer);
+        const std::string hello = read_line(peer.get());
+        ASSERT_EQ(hello.substr(0, 6), "$PGID,") << hello;
+        peers[hello.substr(6, hello.find('*') - 6)] = std::move(peer);
     }
-    HttpReceiver server(HttpReceiver::Answer::close_each);
-    OsmandSender sender(resolver_, server.url(), clock());
-    for (int i = 0; i < 20; ++i) {
-        sender.send(report(i));
-        ASSERT_TRUE(answered(sender, static_cast<std::uint64_t>(i) + 1)) << i;
-    }
-    // A few at once: one a connection, the rest skipped; none sent and lost.
-    for (int i = 0; i < 10; ++i) sender.send(report(i));
-    ASSERT_TRUE(run_until([&] {
+    for (int k = 0; k < 100 && sender.counts().connections < 3; ++k) {
+        pollfd none{};
+        ::poll(&none, 0, 10);
         sender.service();
-        const SenderCounts counts = sender.counts();
-        return counts.sent + counts.skipped == 30 && sender.answered() == counts.sent;
-    }));
-    const std::uint64_t sent = sender.counts().sent;
-    EXPECT_EQ(server.targets.size(), sent);
-    EXPECT_GT(sent, 21u);
-    EXPECT_LE(sent, 20u + OsmandSender::most_connections);
-}
-
-TEST_F(OsmandOnTheLoopback, AServerThatGoesAwayIsTriedAgainAfterThePause) {
-    HttpReceiver server;
-    const std::string url = server.url();
-    OsmandSender sender(resolver_, url, clock());
-    sender.send(report(1));
-    ASSERT_TRUE(answered(sender, 1));
-    server.stop();
-    // Until the sender sees it gone and each connection is refused once.
-    for (int i = 0; i < 2 * OsmandSender::most_connections + 2; ++i) sender.send(report(i));
-    EXPECT_EQ(sender.counts().connections, 0u);
-    EXPECT_EQ(sender.counts().state, "non collegato: rifiutato dalla destinazione; nuovo tentativo tra 1 s");
-    ASSERT_TRUE(server.listen(server.port()));  // back within the pause
-    now_ += std::chrono::milliseconds(900);
-    sender.send(report(2));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(server.accepted, 1) << "no attempt before the pause ends";
-    now_ += std::chrono::milliseconds(100);
-    sender.send(report(3));
-    ASSERT_TRUE(answered(sender, 2));
-    EXPECT_EQ(query_of(server.targets.back())["id"], "dev%203");
+    }
+    ASSERT_EQ(sender.counts().connections, 3U) << sender.counts().state;
     EXPECT_EQ(sender.counts().state, "collegato");
-}
-
-TEST_F(OsmandOnTheLoopback, GarbageOrRefusalIsSaidInTheState) {
-    HttpReceiver garbage(HttpReceiver::Answer::garbage);
-    OsmandSender sender(resolver_, garbage.url(), clock());
-    sender.send(report(1));
-    ASSERT_TRUE(run_until([&] {
+    DeviceReport r;
+    r.id = "due";
+    r.device = 1;
+    r.lat = 45.5;
+    r.lon = 7.25;
+    r.utc_ms = 1'700'000'000'000;
+    sender.send(r);
+    EXPECT_EQ(read_line(peers["due"].get()), rmc_line(r));
+    peers["tre"].reset();
+    for (int k = 0; k < 100 && sender.counts().connections == 3; ++k) {
+        pollfd none{};
+        ::poll(&none, 0, 10);
         sender.service();
-        return sender.counts().skipped == 1;
-    }));
-    EXPECT_EQ(sender.counts().sent, 0u);
-    EXPECT_EQ(sender.counts().state,
-              "non collegato: risposta non valida dal server: risposta non HTTP; nuovo tentativo tra 1 s");
-
-    HttpReceiver refusing(HttpReceiver::Answer::not_found);
-    OsmandSender refused(resolver_, refusing.url(), clock());
-    for (int i = 0; i < 3; ++i) refused.send(report(i));
-    ASSERT_TRUE(answered(refused, 3));
-    EXPECT_EQ(refused.refused(), 3u);
-    EXPECT_EQ(refused.counts().state, "collegato; 3 risposte non 2xx (l'ultima: 400)");
-}
-
-TEST_F(OsmandOnTheLoopback, TheProgramsOwnFilesKeepTheirDescriptors) {
-    HttpReceiver server;
-    OsmandSender sender(resolver_, server.url(), clock());
-    {
-        const testing::DescriptorLimit limit(DescriptorReserve::spare);
-        sender.send(report(1));
-        EXPECT_EQ(sender.counts().skipped, 1u);
-        EXPECT_EQ(sender.counts().state,
-                  "non collegato: troppi file aperti dal programma (ne restano liberi 16 per i file del programma); "
-                  "nuovo tentativo tra 1 s");
     }
-    now_ += std::chrono::seconds(1);
-    sender.send(report(2));
-    ASSERT_TRUE(answered(sender, 1));
-    EXPECT_EQ(query_of(server.targets.front())["id"], "dev%202");
+    EXPECT_EQ(sender.counts().connections, 2U);
+    r.device = 2;
+    sender.send(r);
+    EXPECT_EQ(sender.counts().sent, 1U);
+    EXPECT_EQ(sender.counts().skipped, 1U);
+    EXPECT_EQ(sender.counts().state, "2 di 3 collegati (il server ha chiuso la connessione)");
 }
 
-TEST_F(OsmandOnTheLoopback, ANameIsLookedUpAsideAndAnAddressRefusedSkipsAll) {
-    HttpReceiver server;
-    OsmandSender sender(resolver_, "http://localhost:" + std::to_string(server.port()), clock());
-    ASSERT_TRUE(run_until([&] {
-        sender.send(report(1));
-        return !server.targets.empty();
-    }));
-    EXPECT_EQ(query_of(server.targets.front())["id"], "dev%201");
+// A server that does not read: once the socket holds bytes it has not sent,
+// reports are skipped whole, the connection stays up, and every line the
+// server gets at last is whole.
+TEST(TrackerProtocols, ASlowServerCostsReportsNeverHalfLines) {
+    Listener server;
+    const int small = 4096;
+    ::setsockopt(server.fd.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    NameResolver resolver;
+    TraccarSender sender({"127.0.0.1", server.port}, resolver, [] { return std::chrono::steady_clock::now(); });
+    sender.expect({"lento"});
+    sender.service();
+    Descriptor peer = server.accept_one();
+    ASSERT_TRUE(peer);
+    for (int k = 0; k < 100 && sender.counts().connections < 1; ++k) {
+        pollfd none{};
+        ::poll(&none, 0, 10);
+        sender.service();
+    }
+    DeviceReport r;
+    r.id = "lento";
+    for (int k = 0; k < 200000 && sender.counts().skipped == 0; ++k) {
+        r.utc_ms = 1'700'000'000'000 + k * 1000LL;
+        sender.send(r);
+    }
+    ASSERT_GT(sender.counts().skipped, 0U);
+    // What was sent has reached the server, but for at most the last line:
+    // nothing waits in the sender's queue to arrive late.
+    int arrived = 0;
+    ::ioctl(peer.get(), FIONREAD, &arrived);
+    const std::size_t sent_bytes = pgid_line("lento").size() + sender.counts().sent * rmc_line(r).size();
+    EXPECT_GE(static_cast<std::size_t>(arrived) + rmc_line(r).size(), sent_bytes);
+    sender.service();
+    EXPECT_EQ(sender.counts().connections, 1U) << sender.counts().state;
+    std::string got;
+    char buffer[65536];
+    ::shutdown(peer.get(), SHUT_WR);
+    for (ssize_t n = 1; n > 0;) {
+        pollfd p{peer.get(), POLLIN, 0};
+        if (::poll(&p, 1, 200) != 1) break;
+        n = ::recv(peer.get(), buffer, sizeof buffer, 0);
+        if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+        sender.service();
+    }
+    ASSERT_FALSE(got.empty());
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < got.size(); ++lines) {
+        const std::size_t end = got.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "a line cut short after " << lines;
+        EXPECT_EQ(got.substr(at, 1), "$");
+        at = end + 2;
+    }
+    EXPECT_EQ(lines, sender.counts().sent + 1) << "the $PGID and every report sent";
+}
 
-    OsmandSender bad(resolver_, "https://127.0.0.1:1", clock());
-    bad.send(report(1));
-    EXPECT_EQ(bad.counts().skipped, 1u);
-    EXPECT_NE(bad.counts().state.find("solo http"), std::string::npos);
+// A server that is not there is tried again after 1, 2, 4 ... seconds.
+TEST(TrackerProtocols, RetriesAfterTheDoublingPause) {
+    Listener closed(false);  // bound, never listening: every connection refused
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    NameResolver resolver;
+    DeviceConnections links({"127.0.0.1", closed.port}, resolver, [&] { return now; });
+    links.open(1, {});
+    const auto settle = [&] {
+        for (int k = 0; k < 3; ++k) {
+            pollfd none{};
+            ::poll(&none, 0, 5);  // the refusal comes back through the kernel
+            links.service();
+        }
+    };
+    settle();
+    EXPECT_EQ(links.attempts(), 1U);
+    // (seconds on, attempts by then)
+    const std::pair<double, std::uint64_t> rows[] = {{0.5, 1}, {1.0, 2}, {2.9, 2}, {3.0, 3}, {6.9, 3}, {7.0, 4}, {15.0, 5}};
+    const auto start = now;
+    for (const auto& [seconds, attempts] : rows) {
+        now = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+        settle();
+        EXPECT_EQ(links.attempts(), attempts) << seconds;
+    }
+    EXPECT_EQ(links.connected(), 0U);
+    EXPECT_FALSE(links.send(0, "x"));
 }
 
 }  // namespace

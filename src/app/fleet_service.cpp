@@ -1,0 +1,127 @@
+#include "fleet_service.h"
+
+#include "tracker/sender_factory.h"
+
+namespace vadrel {
+
+namespace {
+
+// Often enough that a device's moment within the second is kept to a few
+// milliseconds; seldom enough to cost nothing when idle.
+constexpr std::chrono::milliseconds slice_every{5};
+
+std::chrono::steady_clock::time_point steady_now() { return std::chrono::steady_clock::now(); }
+
+}  // namespace
+
+FleetService::FleetService(const Options& options, std::uint64_t seed, QObject* parent)
+    : QObject(parent), interval_(options.fleet_interval), part_(options.part), parts_(options.parts), seed_(seed) {
+    for (std::size_t n = 0; n < options.fleets.size(); ++n) {
+        FleetReading read = read_fleet_file(options.fleets[n]);
+        if (const auto* problem = std::get_if<FleetProblem>(&read)) throw FleetRefused(problem->message());
+        std::string problem;
+        auto run = make_run(std::get<std::vector<FleetEntry>>(read), options.fleets[n], options.fleet_to[n], problem);
+        if (!run) throw FleetRefused(problem);
+        runs_.push_back(std::move(run));
+    }
+    slices_.setTimerType(Qt::PreciseTimer);
+    slices_.setInterval(slice_every);
+    connect(&slices_, &QTimer::timeout, this, [this] {
+        const auto now = steady_now();
+        for (const auto& run : runs_) run->slice(now);
+    });
+}
+
+FleetService::~FleetService() = default;
+
+std::unique_ptr<FleetRun> FleetService::make_run(const std::vector<FleetEntry>& entries, const std::string& file,
+                                                 const std::string& destination, std::string& problem) {
+    auto loaded = TrackedFleet::load(fleet_part(entries, part_, parts_), file, interval_, seed_);
+    if (const auto* refused = std::get_if<FleetProblem>(&loaded)) {
+        problem = refused->message();
+        return nullptr;
+    }
+    auto sender = make_report_sender(destination, resolver_, &steady_now);
+    if (const auto* refused = std::get_if<std::string>(&sender)) {
+        problem = "--flotta-verso " + destination + ": " + *refused;
+        return nullptr;
+    }
+    return std::make_unique<FleetRun>(std::move(std::get<TrackedFleet>(loaded)),
+                                      std::move(std::get<std::unique_ptr<ReportSender>>(sender)), file, destination);
+}
+
+void FleetService::start() {
+    started_ = true;
+    if (!runs_.empty()) slices_.start();
+}
+
+void FleetService::stop() {
+    started_ = false;
+    slices_.stop();
+}
+
+void FleetService::second(std::int64_t second, std::chrono::nanoseconds span) {
+    const auto now = steady_now();
+    for (const auto& run : runs_) run->second(second, now, span);
+}
+
+std::string FleetService::replace(std::string_view bytes, const std::string& destination) {
+    const auto parsed = parse_destination(destination);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) return "verso: " + *problem;
+    FleetReading read = read_fleet_text(bytes, "flotta", ".");
+    if (const auto* problem = std::get_if<FleetProblem>(&read)) return problem->message();
+    std::string problem;
+    auto run = make_run(std::get<std::vector<FleetEntry>>(read), "flotta", destination, problem);
+    if (!run) return problem;
+    for (auto& kept : runs_) {
+        if (kept->summary().destination == destination) {
+            kept = std::move(run);
+            return {};
+        }
+    }
+    runs_.push_back(std::move(run));
+    if (started_) slices_.start();
+    return {};
+}
+
+std::vector<FleetSummary> FleetService::summaries() const {
+    std::vector<FleetSummary> all;
+    for (const auto& run : runs_) all.push_back(run->summary());
+    return all;
+}
+
+TrackerOverview FleetService::overview() const {
+    TrackerOverview all;
+    for (const FleetSummary& s : summaries()) {
+        const std::size_t colon = s.destination.find(':');
+        all.devices += s.devices;
+        all.sent += s.counts.sent;
+        all.skipped += s.counts.skipped;
+        all.servers.push_back({s.destination.substr(0, colon), s.destination.substr(colon + 1), s.file, s.devices,
+                               s.counts.sent, s.counts.skipped, s.counts.connections, s.counts.state});
+    }
+    return all;
+}
+
+std::optional<DeviceState> FleetService::device(const std::string& id) const {
+    for (const auto& run : runs_) {
+        if (const auto found = run->fleet().find(id)) return run->fleet().state(*found);
+    }
+    return std::nullopt;
+}
+
+std::vector<DeviceState> FleetService::snapshot() const {
+    std::vector<DeviceState> all;
+    for (const auto& run : runs_) {
+        for (std::size_t i = 0; i < run->fleet().size(); ++i) all.push_back(run->fleet().state(i));
+    }
+    return all;
+}
+
+std::size_t FleetService::devices() const {
+    std::size_t count = 0;
+    for (const auto& run : runs_) count += run->fleet().size();
+    return count;
+}
+
+}  // namespace vadrel

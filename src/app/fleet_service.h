@@ -1,0 +1,72 @@
+#pragma once
+// The tracked fleets of the program: each --flotta file read and checked
+// before anything opens, its devices reporting to its --flotta-verso on
+// the program's clock. The reports of a second go in small slices, a timer
+// every few milliseconds on the main loop sending those whose moment has
+// come (a slice of 10,000 devices is a few dozen sends), so the panel's
+// tick never waits behind them.
+//
+//   FleetService fleets(options, seed);        // throws FleetRefused
+//   fleets.start();                            // the connections open
+//   fleets.second(utc_second, span);           // at each tick of a whole second
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "control/control_target.h"
+#include "os/name_resolver.h"
+#include "tracker/fleet_run.h"
+
+namespace vadrel {
+
+class FleetRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class FleetService : public QObject {
+    Q_OBJECT
+public:
+    FleetService(const Options& options, std::uint64_t seed, QObject* parent = nullptr);
+    ~FleetService() override;
+
+    void start();
+    void stop();
+    // The tick of the simulated second `second`; its reports spread over `span`.
+    void second(std::int64_t second, std::chrono::nanoseconds span);
+
+    // A fleet file's bytes (CSV or JSON) for the server `destination`:
+    // replaces the fleet that reports there, or adds one. "" when it took,
+    // else why not ("FILE:LINE: campo: motivo").
+    std::string replace(std::string_view bytes, const std::string& destination);
+
+    std::vector<FleetSummary> summaries() const;
+    // The same as the control interface shows it.
+    TrackerOverview overview() const;
+    std::optional<DeviceState> device(const std::string& id) const;
+    // Every device where it is now, for the map.
+    std::vector<DeviceState> snapshot() const;
+    std::size_t devices() const;
+
+private:
+    std::unique_ptr<FleetRun> make_run(const std::vector<FleetEntry>& entries, const std::string& file,
+                                       const std::string& destination, std::string& problem);
+
+    int interval_;
+    int part_;
+    int parts_;
+    std::uint64_t seed_;
+    NameResolver resolver_;
+    std::vector<std::unique_ptr<FleetRun>> runs_;
+    QTimer slices_;
+    bool started_ = false;
+};
+
+}  // namespace vadrel

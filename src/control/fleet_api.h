@@ -1,0 +1,23 @@
+#pragma once
+// The tracked fleet over the control interface:
+//
+//   GET /api/v1/flotta                  devices, reports sent and skipped, each server
+//   GET /api/v1/flotta/{id}             one device: position, course, speed, last report
+//   PUT /api/v1/flotta?verso=traccar:127.0.0.1:5023   body: a fleet file (CSV or JSON),
+//       in place of the fleet that reports there
+
+#include <QJsonObject>
+#include <optional>
+
+#include "control/control_api.h"
+#include "control/control_target.h"
+
+namespace vadrel {
+
+QJsonObject tracker_json(const TrackerOverview& overview);
+QJsonObject tracked_device_json(const TrackedDeviceView& device);
+
+// The answer of a fleet's route; nothing for the other actions.
+std::optional<ApiReply> fleet_answer(const ApiRequest& request, Action action, const QString& id, ControlTarget& target);
+
+}  // namespace vadrel
