@@ -8,7 +8,8 @@ and HDOP, 127250 the course as heading; the AIS targets' 129038 and 129039
 the fields of their !AIVDM. With the instruments in the build, the ship
 north at 10 kn under a true wind from 270 at 15 kn, 12.5 m of water: the
 wind, depth and heading messages against that geometry. Then a client that
-leaves at once, and a bad --n2k. Skips (77) without node or canboatjs."""
+leaves at once, a scenario's uscite.n2k and a bad --n2k. Skips (77)
+without node or canboatjs."""
 
 import math
 import os
@@ -263,7 +264,17 @@ def run_instruments(binary):
            "12.5 m below the transducer, 0.5 m to the water line: %r" % depths[-1])
 
 
-def refusals(binary):
+def scenario_and_refusal(binary):
+    folder = tempfile.mkdtemp(prefix="vadrel-n2k-")
+    with open(os.path.join(folder, "prova.yaml"), "w", encoding="utf-8") as f:
+        f.write("uscite: {n2k: 0}\ndurata: 2\n")
+    vadrel = Vadrel(binary, "--scenario", os.path.join(folder, "prova.yaml"), folder=folder)
+    try:
+        port = listening(vadrel, 1)["n2k"]
+        lines = read_lines(port, 1.5)
+    finally:
+        vadrel.stop()
+    expect(any(",129029," in line for line in lines), "a scenario's uscite.n2k starts the server: %r" % lines)
     done = subprocess.run([binary, "--senza-finestra", "--n2k", "::1:10110"], capture_output=True, text=True, timeout=20)
     expect(done.returncode != 0 and "--n2k" in done.stderr, "--n2k ::1:10110 is refused: %r" % done.stderr)
 
@@ -275,7 +286,7 @@ def main():
         sys.exit(77)
     run_moments(binary)
     run_instruments(binary)
-    refusals(binary)
+    scenario_and_refusal(binary)
     checks.finish()
 
 
