@@ -70,7 +70,13 @@ public:
         }
     }
 
-    Message message(std::uint32_t pgn, std::uint8_t priority) && { return {pgn, priority, own_address, broadcast, std::move(data_)}; }
+    Message message(std::uint32_t pgn, std::uint8_t priority) && {
+        Message out;
+        out.pgn = pgn;
+        out.priority = priority;
+        out.data = std::move(data_);
+        return out;
+    }
 
 private:
     std::vector<std::uint8_t> data_;

@@ -22,18 +22,15 @@
 
 namespace vadrel::n2k {
 
-// The address vadrel's messages come from on the bus, and "everyone".
-inline constexpr std::uint8_t own_address = 1;
-inline constexpr std::uint8_t broadcast = 255;
-// A sequence id (SID) ties the messages of one moment; 255: none.
+// A sequence id (SID) ties the messages of one moment, 0 to 252; 255: none.
 inline constexpr std::uint8_t no_sid = 255;
 inline constexpr std::uint8_t highest_sid = 252;
 
 struct Message {
     std::uint32_t pgn = 0;
     std::uint8_t priority = 2;
-    std::uint8_t source = own_address;
-    std::uint8_t destination = broadcast;
+    std::uint8_t source = 1;         // vadrel's address on the bus
+    std::uint8_t destination = 255;  // everyone
     std::vector<std::uint8_t> data;
     bool operator==(const Message&) const = default;
 };

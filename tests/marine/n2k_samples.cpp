@@ -18,10 +18,12 @@
 
 #include "marine/n2k_builder.h"
 #include "marine/n2k_messages.h"
+#include "n2k_examples.h"
 
 namespace {
 
 using namespace vadrel;
+using testing::report_of;
 
 constexpr std::int64_t moment_ms = 1796637600000;  // 2026-12-07T10:00:00.000Z
 constexpr double ms_per_knot = 1852.0 / 3600.0;
@@ -52,20 +54,6 @@ void print(const std::string& name, const std::string& line, const std::vector<F
 
 void print(const std::string& name, const n2k::Message& message, const std::vector<Field>& expect) {
     print(name, n2k::plain_line(message, moment_ms), expect);
-}
-
-ais::PositionReport report_of(std::uint32_t mmsi) {
-    ais::PositionReport r;
-    r.mmsi = mmsi;
-    r.status = ais::NavigationalStatus::under_way_using_engine;
-    r.speed = 123;  // 12.3 kn
-    r.accuracy = true;
-    r.latitude = -33 * 600000 - 513408;   // 33 deg 51.3408' S
-    r.longitude = 151 * 600000 + 129180;  // 151 deg 12.9180' E
-    r.course = 2005;
-    r.heading = 200;
-    r.second = 30;
-    return r;
 }
 
 void single_messages() {
@@ -121,19 +109,7 @@ void ais_messages() {
           {text("messageId", "Standard Class B position report"), num("userId", 247123451),
            num("latitude", -(33 + 51.3408 / 60.0)), num("sog", 12.3 * ms_per_knot), text("unitType", "CS"),
            text("band", "Entire marine band"), text("canHandleMsg22", "Yes"), text("aisMode", "Autonomous")});
-    ais::StaticData data;
-    data.mmsi = 247123450;
-    data.imo = 9074729;
-    data.call_sign = "IABC";
-    data.name = "NAVE CITTA";
-    data.ship_type = 60;
-    data.dimensions = {100, 20, 5, 7};
-    data.eta_month = 12;
-    data.eta_day = 24;
-    data.eta_hour = 18;
-    data.eta_minute = 30;
-    data.draught = 35;
-    data.destination = "GENOVA";
+    const ais::StaticData data = testing::static_example();
     print("ais static", n2k::ais_static({AisClass::a, data, 'A', false}, moment_ms),
           {num("userId", 247123450), num("imoNumber", 9074729), text("callsign", "IABC"), text("name", "NAVE CITTA"),
            text("typeOfShip", "Passenger ship"), num("length", 120), num("beam", 12),

@@ -11,9 +11,12 @@
 
 #include "marine/n2k_builder.h"
 #include "marine/n2k_messages.h"
+#include "n2k_examples.h"
 
 namespace vadrel {
 namespace {
+
+using testing::report_of;
 
 constexpr std::int64_t moment_ms = 1796637600000;  // 2026-12-07T10:00:00.000Z
 
@@ -27,37 +30,11 @@ std::string bytes_of(const n2k::Message& message) {
     return out;
 }
 
-ais::PositionReport report_of(std::uint32_t mmsi) {
-    ais::PositionReport r;
-    r.mmsi = mmsi;
-    r.status = ais::NavigationalStatus::under_way_using_engine;
-    r.speed = 123;
-    r.accuracy = true;
-    r.latitude = -33 * 600000 - 513408;
-    r.longitude = 151 * 600000 + 129180;
-    r.course = 2005;
-    r.heading = 200;
-    r.second = 30;
-    return r;
-}
-
 // Columns: row name, the message, its PGN, priority and data bytes.
 using ByteRow = std::tuple<const char*, n2k::Message, std::uint32_t, int, const char*>;
 
 std::vector<ByteRow> byte_rows() {
-    ais::StaticData data;
-    data.mmsi = 247123450;
-    data.imo = 9074729;
-    data.call_sign = "IABC";
-    data.name = "NAVE CITTA";
-    data.ship_type = 60;
-    data.dimensions = {100, 20, 5, 7};
-    data.eta_month = 12;
-    data.eta_day = 24;
-    data.eta_hour = 18;
-    data.eta_minute = 30;
-    data.draught = 35;
-    data.destination = "GENOVA";
+    const ais::StaticData data = testing::static_example();
     return {
         {"position", n2k::position_rapid(44.0113117, 10.1284783), 129025, 2,
          "dd,97,3b,1a,af,7b,09,06"},
