@@ -26,6 +26,10 @@ public:
     explicit Fields(std::size_t bytes) : data_(bytes, 0xFF) {}
 
     void put(unsigned offset, unsigned bits, std::uint64_t value) {
+        if (offset % 8 == 0 && bits % 8 == 0) {  // whole bytes, most fields
+            for (unsigned i = 0; i < bits / 8; ++i) data_[offset / 8 + i] = static_cast<std::uint8_t>(value >> (8 * i));
+            return;
+        }
         for (unsigned i = 0; i < bits; ++i) {
             const unsigned at = offset + i;
             const auto mask = static_cast<std::uint8_t>(1U << (at % 8));
@@ -124,10 +128,12 @@ std::string plain_line(const Message& message, std::int64_t utc_ms) {
                   unsigned{message.priority}, unsigned{message.pgn}, unsigned{message.source},
                   unsigned{message.destination}, message.data.size());
     std::string line = head;
+    line.reserve(line.size() + 3 * message.data.size());
+    static constexpr char digits[] = "0123456789abcdef";
     for (const std::uint8_t byte : message.data) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, ",%02x", unsigned{byte});
-        line += hex;
+        line += ',';
+        line += digits[byte >> 4];
+        line += digits[byte & 0xF];
     }
     return line;
 }
