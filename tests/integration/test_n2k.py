@@ -267,14 +267,19 @@ def run_instruments(binary):
 def scenario_and_refusal(binary):
     folder = tempfile.mkdtemp(prefix="vadrel-n2k-")
     with open(os.path.join(folder, "prova.yaml"), "w", encoding="utf-8") as f:
-        f.write("uscite: {n2k: 0}\ndurata: 2\n")
+        f.write("inizio: 2016-12-31T23:59:58Z\nuscite: {n2k: 0}\ndurata: 4\n")
     vadrel = Vadrel(binary, "--scenario", os.path.join(folder, "prova.yaml"), folder=folder)
     try:
         port = listening(vadrel, 1)["n2k"]
-        lines = read_lines(port, 1.5)
+        lines = read_lines(port, 3.5)
     finally:
         vadrel.stop()
     expect(any(",129029," in line for line in lines), "a scenario's uscite.n2k starts the server: %r" % lines)
+    # The time stamps are the simulated clock's: the scenario's start, across the new year.
+    stamps = [line[:24] for line in lines]
+    expect(stamps and all(s[:4] in ("2016", "2017") for s in stamps), "the scenario's time: %r" % stamps)
+    dates = [m["fields"].get("date") for m in decoded(lines) if m["pgn"] == 129029]
+    expect(dates and all(d in ("2016.12.31", "2017.01.01") for d in dates), "129029 dates: %r" % dates)
     done = subprocess.run([binary, "--senza-finestra", "--n2k", "::1:10110"], capture_output=True, text=True, timeout=20)
     expect(done.returncode != 0 and "--n2k" in done.stderr, "--n2k ::1:10110 is refused: %r" % done.stderr)
 
