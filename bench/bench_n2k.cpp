@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "marine/n2k_builder.h"
+#include "marine/n2k_examples.h"
 
 namespace vadrel {
 namespace {
@@ -19,20 +20,8 @@ namespace {
 constexpr std::int64_t moment_ms = 1796637600000;
 constexpr std::size_t targets = 18;
 
-InstrumentReadings readings() {
-    InstrumentReadings r;
-    r.heading_true = 12.0;
-    r.water_speed_knots = 9.5;
-    r.apparent_wind = WindReading{303.7, 18.03};
-    r.true_wind_relative = WindReading{270.0, 15.0};
-    r.true_wind = WindReading{270.0, 15.0};
-    r.depth_below_transducer = 12.5;
-    r.water_temperature = 14.0;
-    return r;
-}
-
 void moment(benchmark::State& state, bool whole_second, bool ais) {
-    const InstrumentReadings r = readings();
+    const InstrumentReadings r = testing::instrument_example();
     const OwnShipFix fix{true, 44.0113117, 10.1284783, 45.3, 10.0, 12.0, 7, 1.0, 1.8};
     std::vector<AisReportSent> reports;
     std::vector<AisStaticSent> statics;

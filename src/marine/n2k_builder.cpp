@@ -49,8 +49,12 @@ std::vector<std::string> N2kBuilder::lines(const N2kMoment& moment) {
     }
     for (const AisReportSent& sent : moment.reports) messages.push_back(n2k::ais_position(sent));
     for (const AisStaticSent& sent : moment.statics) {
-        // Class B's static data (message 24) has PGNs of its own, not sent.
-        if (sent.ais_class == AisClass::a) messages.push_back(n2k::ais_static(sent, moment.utc_ms));
+        if (sent.ais_class == AisClass::a) {
+            messages.push_back(n2k::ais_static(sent, moment.utc_ms));
+        } else {
+            messages.push_back(n2k::ais_static_name(sent));
+            messages.push_back(n2k::ais_static_type(sent));
+        }
     }
     std::vector<std::string> out;
     out.reserve(messages.size());

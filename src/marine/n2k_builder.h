@@ -11,7 +11,7 @@
 // (the instruments' heading, else the course over ground), and with the
 // instruments 128259, 130306 (apparent, true relative to the bow, true
 // from north), 128267 and 130316 for what they read; and the AIS messages
-// the second sent, 129038 or 129039 and 129794. Without a fix only 129029
+// the second sent, 129038 or 129039, 129794 or 129809 and 129810. Without a fix only 129029
 // goes, saying so. No Qt.
 
 #include <cstdint>

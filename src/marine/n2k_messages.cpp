@@ -115,6 +115,17 @@ std::optional<double> ais_rate_of_turn(int indicator) {
     return degrees_per_minute * std::numbers::pi / 180.0 / 60.0;
 }
 
+// Length, beam, the reference point from starboard and from the bow, at
+// `offset`; all not available when no size is known.
+void put_dimensions(Fields& f, unsigned offset, const ais::Dimensions& size) {
+    const bool sized = size != ais::Dimensions{};
+    const auto metres = [sized](int value) { return sized ? std::optional<double>(value) : std::nullopt; };
+    f.put_unsigned(offset, 16, metres(size.to_bow + size.to_stern), 0.1);
+    f.put_unsigned(offset + 16, 16, metres(size.to_port + size.to_starboard), 0.1);
+    f.put_unsigned(offset + 32, 16, metres(size.to_starboard), 0.1);
+    f.put_unsigned(offset + 48, 16, metres(size.to_bow), 0.1);
+}
+
 // 0 and 1: heard on channel A or B; 2 and 3: the own ship's, sent on A or B.
 std::uint64_t transceiver(char channel, bool own) { return (channel == 'B' ? 1U : 0U) + (own ? 2U : 0U); }
 
@@ -269,13 +280,7 @@ Message ais_static(const AisStaticSent& sent, std::int64_t utc_ms) {
     f.put_text(72, 7, d.call_sign);
     f.put_text(128, 20, d.name);
     f.put(288, 8, d.ship_type);
-    const ais::Dimensions& size = d.dimensions;
-    const bool sized = size != ais::Dimensions{};
-    const auto metres = [sized](int value) { return sized ? std::optional<double>(value) : std::nullopt; };
-    f.put_unsigned(296, 16, metres(size.to_bow + size.to_stern), 0.1);
-    f.put_unsigned(312, 16, metres(size.to_port + size.to_starboard), 0.1);
-    f.put_unsigned(328, 16, metres(size.to_starboard), 0.1);
-    f.put_unsigned(344, 16, metres(size.to_bow), 0.1);
+    put_dimensions(f, 296, d.dimensions);
     std::optional<double> eta_day;
     if (d.eta_month >= 1 && d.eta_month <= 12 && d.eta_day >= 1 && d.eta_day <= 31) {
         eta_day = static_cast<double>(days_from_civil(civil_of(utc_ms).year, d.eta_month, d.eta_day));
@@ -291,6 +296,35 @@ Message ais_static(const AisStaticSent& sent, std::int64_t utc_ms) {
     f.put(590, 1, d.dte_unavailable ? 1 : 0);
     f.put(592, 5, transceiver(sent.channel, sent.own));
     return std::move(f).message(129794, 6);
+}
+
+Message ais_static_name(const AisStaticSent& sent) {
+    Fields f(27);
+    f.put(0, 6, 24);
+    f.put(6, 2, 0);
+    f.put(8, 32, sent.data.mmsi);
+    f.put_text(40, 20, sent.data.name);
+    f.put(200, 5, transceiver(sent.channel, sent.own));
+    f.put(208, 8, no_sid);
+    return std::move(f).message(129809, 6);
+}
+
+Message ais_static_type(const AisStaticSent& sent) {
+    const ais::StaticData& d = sent.data;
+    Fields f(35);
+    f.put(0, 6, 24);
+    f.put(6, 2, 0);
+    f.put(8, 32, d.mmsi);
+    f.put(40, 8, d.ship_type);
+    f.put_text(48, 7, d.vendor);
+    f.put_text(104, 7, d.call_sign);
+    put_dimensions(f, 160, d.dimensions);
+    f.put(224, 32, 0xFFFFFFFF);  // no mother ship
+    f.put(258, 2, 0);           // spare
+    f.put(260, 4, d.epfd);
+    f.put(264, 5, transceiver(sent.channel, sent.own));
+    f.put(272, 8, no_sid);
+    return std::move(f).message(129810, 6);
 }
 
 }  // namespace vadrel::n2k

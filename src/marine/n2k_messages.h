@@ -88,5 +88,9 @@ Message ais_position(const AisReportSent& sent);
 // estimated time of arrival, which has no year, is taken in the year of
 // `utc_ms`.
 Message ais_static(const AisStaticSent& sent, std::int64_t utc_ms);
+// 129809 and 129810 AIS Class B Static Data, parts A (the name) and B (the
+// type, the maker's id, the call sign, the size): message 24's two parts.
+Message ais_static_name(const AisStaticSent& sent);
+Message ais_static_type(const AisStaticSent& sent);
 
 }  // namespace vadrel::n2k

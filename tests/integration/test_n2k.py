@@ -204,6 +204,9 @@ def check_ais(messages, nmea_lines):
     for m in (m for m in messages if m["pgn"] == 129794):
         f = m["fields"]
         expect(f.get("userId") == 900000001 and f.get("name") == "MEZZO 1", "vehicle 1's static data: %r" % f)
+    for m in (m for m in messages if m["pgn"] in (129809, 129810)):
+        f = m["fields"]
+        expect(f.get("userId") == 900000002 and f.get("name", "MEZZO 2") == "MEZZO 2", "vehicle 2's static data: %r" % f)
 
 
 def run_moments(binary):

@@ -1,8 +1,10 @@
 #pragma once
-// The AIS fields the NMEA 2000 tests encode: a class A report under way off
-// Sydney, and a ship's static and voyage data with every field set.
+// The values the NMEA 2000 tests encode: a class A report under way off
+// Sydney, a ship's static and voyage data with every field set, and every
+// instrument reading.
 
 #include "ais/messages.h"
+#include "marine/instrument_readings.h"
 
 namespace vadrel::testing {
 
@@ -35,6 +37,21 @@ inline ais::StaticData static_example() {
     data.draught = 35;
     data.destination = "GENOVA";
     return data;
+}
+
+// Heading 12, 9.5 kn through the water, the wind of a ship north at 10 kn
+// under a true wind from 270 at 15 kn, 12.5 m of water, 14 degrees.
+inline InstrumentReadings instrument_example() {
+    InstrumentReadings r;
+    r.heading_true = 12.0;
+    r.water_speed_knots = 9.5;
+    r.apparent_wind = WindReading{303.7, 18.03};
+    r.true_wind_relative = WindReading{270.0, 15.0};
+    r.true_wind = WindReading{270.0, 15.0};
+    r.depth_below_transducer = 12.5;
+    r.transducer_offset = 0.5;
+    r.water_temperature = 14.0;
+    return r;
 }
 
 }  // namespace vadrel::testing

@@ -116,6 +116,13 @@ void ais_messages() {
            num("positionReferenceFromStarboard", 7), num("positionReferenceFromBow", 100), text("etaDate", "2026.12.24"),
            text("etaTime", "18:30:00"), num("draft", 3.5), text("destination", "GENOVA"),
            text("aisVersionIndicator", "ITU-R M.1371-5"), text("gnssType", "GPS"), text("dte", "Not available")});
+    print("ais class b name", n2k::ais_static_name({AisClass::b, data, 'B', false}),
+          {text("messageId", "Static data report"), num("userId", 247123450), text("name", "NAVE CITTA"),
+           text("aisTransceiverInformation", "Channel B VDL reception")});
+    print("ais class b type", n2k::ais_static_type({AisClass::b, data, 'A', false}),
+          {num("userId", 247123450), text("typeOfShip", "Passenger ship"), text("vendorId", "VDR"),
+           text("callsign", "IABC"), num("length", 120), num("beam", 12), num("positionReferenceFromStarboard", 7),
+           num("positionReferenceFromBow", 100), text("gnssType", "GPS")});
     ais::StaticData bare;
     bare.mmsi = 900000002;
     bare.name = "MEZZO 2";

@@ -81,6 +81,10 @@ std::vector<ByteRow> byte_rows() {
          "05,fa,cd,ba,0e,29,78,8a,00,49,41,42,43,40,40,40,4e,41,56,45,20,43,49,54,54,41,40,40,40,40,40,40,"
              "40,40,40,40,3c,b0,04,78,00,46,00,e8,03,4b,51,80,5a,b2,27,5e,01,47,45,4e,4f,56,41,40,40,40,40,40,"
              "40,40,40,40,40,40,40,40,40,c6,e0"},
+        {"ais class b name", n2k::ais_static_name({AisClass::b, data, 'B', false}), 129809, 6,
+         "18,fa,cd,ba,0e,4e,41,56,45,20,43,49,54,54,41,40,40,40,40,40,40,40,40,40,40,e1,ff"},
+        {"ais class b type", n2k::ais_static_type({AisClass::b, data, 'A', false}), 129810, 6,
+         "18,fa,cd,ba,0e,3c,56,44,52,40,40,40,40,49,41,42,43,40,40,40,b0,04,78,00,46,00,e8,03,ff,ff,ff,ff,13,e0,ff"},
     };
 }
 
@@ -128,23 +132,10 @@ unsigned byte_of(const std::string& line, std::size_t index) {
     return static_cast<unsigned>(std::stoul(line.substr(at, 2), nullptr, 16));
 }
 
-InstrumentReadings readings() {
-    InstrumentReadings r;
-    r.heading_true = 12.0;
-    r.water_speed_knots = 9.5;
-    r.apparent_wind = WindReading{303.7, 18.03};
-    r.true_wind_relative = WindReading{270.0, 15.0};
-    r.true_wind = WindReading{270.0, 15.0};
-    r.depth_below_transducer = 12.5;
-    r.transducer_offset = 0.5;
-    r.water_temperature = 14.0;
-    return r;
-}
-
 const OwnShipFix north{true, 44.0, 10.0, 0.0, 10.0, 12.0, 7, 1.0, 1.8};
 
 TEST(N2kBuilder, WhatEachMomentSends) {
-    const InstrumentReadings full = readings();
+    const InstrumentReadings full = testing::instrument_example();
     InstrumentReadings bare;
     bare.heading_true = 7.0;
     OwnShipFix lost = north;
@@ -161,8 +152,8 @@ TEST(N2kBuilder, WhatEachMomentSends) {
          {129025, 129026, 129029, 127250, 128259}},
         {"no fix", {moment_ms, lost, true, nullptr, {}, {}}, {129029}},
         {"no fix, the instruments still read", {moment_ms, lost, true, &bare, {}, {}}, {129029, 127250, 128259}},
-        {"AIS: positions, class A's static data", {moment_ms, north, false, nullptr, reports, statics},
-         {129025, 129026, 129038, 129039, 129794}},
+        {"AIS: positions, static data of class A and B", {moment_ms, north, false, nullptr, reports, statics},
+         {129025, 129026, 129038, 129039, 129794, 129809, 129810}},
         {"no own ship (multi-user)", {moment_ms, std::nullopt, true, &full, reports, {}}, {129038, 129039}},
     };
     for (const auto& [name, moment, pgns] : rows) {
@@ -175,7 +166,7 @@ TEST(N2kBuilder, WhatEachMomentSends) {
 TEST(N2kBuilder, TheHeadingIsTheInstrumentsOrElseTheCourse) {
     OwnShipFix east = north;
     east.course = 90.0;
-    const InstrumentReadings r = readings();  // heading 12
+    const InstrumentReadings r = testing::instrument_example();  // heading 12
     N2kBuilder builder;
     const std::vector<std::string> without = builder.lines({moment_ms, east, true, nullptr, {}, {}});
     const std::vector<std::string> with = builder.lines({moment_ms, east, true, &r, {}, {}});
@@ -184,7 +175,7 @@ TEST(N2kBuilder, TheHeadingIsTheInstrumentsOrElseTheCourse) {
 }
 
 TEST(N2kBuilder, OneSequenceIdAMomentCountingToTheLast) {
-    const InstrumentReadings r = readings();
+    const InstrumentReadings r = testing::instrument_example();
     N2kBuilder builder;
     for (int moment = 0; moment < 600; ++moment) {
         const std::vector<std::string> lines = builder.lines({moment_ms, north, true, &r, {}, {}});
