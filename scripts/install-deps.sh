@@ -6,8 +6,8 @@
 #                                                 # also the test frameworks and the real
 #                                                 # clients the end-to-end tests use
 #
-# With --test it also installs Signal K's NMEA parser (a real client of the
-# end-to-end tests) from the npm registry into a folder of its own outside the
+# With --test it also installs Signal K's NMEA parser and canboat's NMEA 2000
+# decoder (real clients of the end-to-end tests) from the npm registry into a folder of its own outside the
 # tree: $VADREL_NPM_DIR, by default ~/.cache/vadrel/npm. PACKAGEs are further
 # Debian packages a script needs (clang for the clang builds, say).
 # Safe to re-run: it only installs what is missing. It installs packages
@@ -48,7 +48,7 @@ if $testing; then
   # Node.js and npm, for Signal K's parser: Debian's, where the machine has
   # none of its own (a Node.js that came with the machine carries its own npm).
   if ! command -v npm >/dev/null 2>&1; then packages+=(nodejs npm); fi
-  npm_packages=("@signalk/nmea0183-signalk@3.20.1")
+  npm_packages=("@signalk/nmea0183-signalk@3.20.1" "@canboat/canboatjs@3.20.0")
 fi
 packages+=("$@")
 

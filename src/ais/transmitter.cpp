@@ -96,6 +96,8 @@ std::uint32_t sotdma_state(const AisTime& time, unsigned slot, unsigned stations
 std::vector<std::string> AisTransmitter::second(const AisTime& time, const AisFleet& fleet) {
     std::vector<std::string> out;
     positions_sent_.clear();
+    reports_sent_.clear();
+    statics_sent_.clear();
     const std::size_t in_use = std::min(fleet.vehicles.size(), stations_.size());
     for (std::size_t k = 0; k < stations_.size(); ++k) {
         const bool own = k == fleet.current;
@@ -156,8 +158,15 @@ void AisTransmitter::send(Station& station, std::size_t vehicle, const AisFix& f
         report.radio = sotdma_state(time, slot, static_cast<unsigned>(stations_heard));
         const ais::Payload payload =
             ais_class == AisClass::a ? ais::class_a_position(report) : ais::class_b_position(report);
-        framer_.frame(payload, talker, station.transponder.next_channel(), out);
+        const char channel = station.transponder.next_channel();
+        framer_.frame(payload, talker, channel, out);
         positions_sent_.push_back(vehicle);
+        reports_sent_.push_back({ais_class, report, channel, station.own});
+    }
+    if (due.static_data) {
+        const char channel = station.transponder.next_channel();
+        send_static(station, channel, framer_, out);
+        statics_sent_.push_back({ais_class, station.static_data, channel, station.own});
     }
 }
 

@@ -84,11 +84,30 @@ AisFix fix_of(const Vehicle& vehicle);
 // slot number, UTC hour and minute, slot offset).
 std::uint32_t sotdma_state(const AisTime& time, unsigned slot, unsigned stations_heard);
 
+// A message a second sent, as its fields: for another form of the same
+// report (NMEA 2000), so both always tell the same.
+// `own`: the own ship's (!AIVDO), transmitted rather than heard.
+struct AisReportSent {
+    AisClass ais_class = AisClass::a;
+    ais::PositionReport report;
+    char channel = 'A';
+    bool own = false;
+};
+struct AisStaticSent {
+    AisClass ais_class = AisClass::a;
+    ais::StaticData data;
+    char channel = 'A';
+    bool own = false;
+};
+
 class AisTransmitter {
 public:
     std::vector<std::string> second(const AisTime& time, const AisFleet& fleet);
     // The vehicles whose position report the last second sent, in order.
     const std::vector<std::size_t>& positions_sent() const { return positions_sent_; }
+    // The position reports and static data the last second sent, in order.
+    const std::vector<AisReportSent>& reports_sent() const { return reports_sent_; }
+    const std::vector<AisStaticSent>& statics_sent() const { return statics_sent_; }
     // The static data (message 5, or 24 A and B) of every station the last
     // second sent, for a receiver that has just begun to listen: the
     // schedule on the air, and the sequence ids of its sentences, are left
@@ -111,6 +130,8 @@ private:
 
     std::array<std::optional<Station>, fleet_size> stations_;
     std::vector<std::size_t> positions_sent_;
+    std::vector<AisReportSent> reports_sent_;
+    std::vector<AisStaticSent> statics_sent_;
     ais::Framer framer_;
 };
 

@@ -35,6 +35,7 @@ std::vector<OptionSpec> fleet_options();
 // Why the fleet's options do not go together (a --flotta without its
 // --flotta-verso), or "".
 std::string fleet_options_problem(const Options& options);
+std::vector<OptionSpec> n2k_options();  // option_table_n2k.cpp
 
 // Every option, in the order --help lists them; a null name starts a new
 // part of the help with the heading in `help`.

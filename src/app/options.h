@@ -55,6 +55,8 @@ struct Options {
     bool no_tcp_to = false;
     std::optional<Endpoint> tcp_to_vehicles;
     bool no_tcp_to_vehicles = false;
+    // The NMEA 2000 server (--n2k); none by default.
+    std::optional<Endpoint> n2k;
     // The control interface for this run, over [controllo] of vadrel.ini;
     // "no" switches it off.
     std::optional<Endpoint> control;

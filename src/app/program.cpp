@@ -97,6 +97,7 @@ Program::Program(const Options& options, Shell& shell)
     }
     network_.add_to(output_);
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
+    n2k_.set_on_event([this](const std::string& text) { say("vadrel: NMEA 2000: " + text); });
     output_.add(tap_);
     wire_replay();
     scenario_ = std::make_unique<ScenarioRun>(*this);
@@ -231,6 +232,7 @@ void Program::start_outputs(std::vector<std::string> problems) {
     if (const std::vector<Refusal> refused = network_.apply(outputs_in_force, control_port); !refused.empty())
         problems.push_back(reasons(refused));
     fleet_.set_streams(network_.streams().on(), this);
+    n2k_.start(options_.n2k, outputs_in_force.tcp_max);
     if (const Result<> started = control_->apply(control_in_force); !started) problems.push_back(started.message());
     tell_problems("Uscite:", problems);
 }
@@ -272,6 +274,7 @@ Transmitter::SupplementSecond Program::ais_second(double steady) {
     if (fleet_.mode() != Mode::multi_user) {
         for (std::string& line : fixed_stations_.second(time)) lines.push_back(std::move(line));
     }
+    n2k_.take_ais(ais_transmitter_);
     return {std::move(lines), ais_transmitter_.positions_sent()};
 }
 
@@ -331,6 +334,7 @@ void Program::tick() {
     try {
         if (before_tick) before_tick();
         transmitter_.tick(timer_.tick_in_second());
+        n2k_.flush();
     } catch (const std::exception& e) {
         // Every failure the tick knows of is handled inside it; anything else
         // is reported and the next second tries again, with the table intact.

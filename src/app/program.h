@@ -18,6 +18,7 @@
 #include "ais/transmitter.h"
 #include "app/control_service.h"
 #include "app/fleet_service.h"
+#include "app/n2k_output.h"
 #include "app/options.h"
 #include "app/program_control.h"
 #include "app/recordings.h"
@@ -142,6 +143,8 @@ public:
     std::function<void(const std::string&)> say = [](const std::string&) {};
 
     const NetworkOutputs& network() const { return network_; }
+    // The NMEA 2000 server (--n2k).
+    N2kOutput& n2k() { return n2k_; }
     // Recording, replay and GPX tracks.
     Recordings& recordings() { return recordings_; }
     const Recordings& recordings() const { return recordings_; }
@@ -241,6 +244,7 @@ private:
     FixedStations fixed_stations_;
     // The encounters' targets: they report under way even when still.
     std::bitset<fleet_size> encounter_targets_;
+    N2kOutput n2k_{transmitter_};
     // The timerfd never wakes before its instant, so the ticks can sit right
     // on the second; the portable timer keeps its small margin.
 #ifdef __linux__

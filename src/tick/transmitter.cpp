@@ -124,6 +124,7 @@ std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std:
     receive(second, n);
     last_sky_ = second.sky;
     last_without_fix_ = second.options.no_fix || (second.sky && second.sky->fix == FixKind::none);
+    if (fix_observer_) fix_observer_(second, fix_in_second);
     std::vector<std::string> sentences = second_sentences(second);
     if (fix_in_second == 0) {
         if (const auto& shown = reported_[n]) {

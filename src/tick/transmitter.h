@@ -101,6 +101,14 @@ public:
     // and the streams' alike.
     void set_effects(SecondEffects* effects) { effects_ = effects; }
 
+    // Told of each fix the main output sends, as the receiver made it (the
+    // position it reports, its time, its sky; the vehicle the multi-user
+    // cycle sends, in that mode), with its number in the second, before
+    // its bytes go: another form of the same fix (NMEA 2000) then tells
+    // the same. Not while a log plays or the transmission is stopped.
+    using FixObserver = std::function<void(const SecondOfVehicle&, int fix_in_second)>;
+    void set_fix_observer(FixObserver observer) { fix_observer_ = std::move(observer); }
+
     // Seconds the serial port skipped because the line was still busy.
     long long skipped_writes() const { return skipped_writes_; }
 
@@ -175,6 +183,7 @@ private:
     Supplement supplement_;
     VehicleOutput* streams_ = nullptr;
     SecondEffects* effects_ = nullptr;
+    FixObserver fix_observer_;
     long long skipped_writes_ = 0;
     bool replaying_ = false;
     bool in_tick_ = false;

@@ -278,6 +278,27 @@ TEST(Options, NetworkOutputsOverTheSettingsFile) {
     }
 }
 
+// --n2k: the server's address as --tcp reads it; "no" and a bad value.
+TEST(Options, NmeaTwoThousandServer) {
+    // Columns: the command line, the server ("" none) or the refusal's start.
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{}, ""},
+        {{"--n2k", "10112"}, "127.0.0.1:10112"},
+        {{"--n2k", "[::]:0"}, "[::]:0"},
+        {{"--n2k", "10112", "--n2k", "no"}, ""},
+        {{"--n2k", "::1:10112"}, "--n2k: "},
+        {{"--n2k", "70000"}, "--n2k: "},
+        {{"--n2k"}, "manca [INDIRIZZO:]PORTA dopo --n2k"},
+    };
+    for (const auto& [args, wanted] : rows) {
+        const std::string refused = refusal(args);
+        const auto result = parse_options(args);
+        const std::string got = !refused.empty() ? refused.substr(0, wanted.size())
+                                : std::get<Options>(result).n2k ? std::get<Options>(result).n2k->text() : "";
+        EXPECT_EQ(got, wanted) << ::testing::PrintToString(args);
+    }
+}
+
 // --controllo over [controllo] of vadrel.ini, as --tcp over [uscite].
 TEST(Options, ControlInterfaceOverTheSettingsFile) {
     const ControlSettings file{true, "0.0.0.0", 9000};

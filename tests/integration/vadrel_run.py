@@ -336,6 +336,20 @@ def signalk(sentences, node="node"):
     return [json.loads(line) for line in done.stdout.splitlines()]
 
 
+def canboat(lines, node="node"):
+    """canboat's NMEA 2000 decoder (canboat_parse.js, @canboat/canboatjs from
+    scripts/install-deps.sh) over plain text lines: one result each,
+    {"line", "message"} or {"line", "error"}; None when node or the package
+    is missing."""
+    package = os.path.join(NPM_DIR, "node_modules", "@canboat", "canboatjs")
+    if not shutil.which(node) or not os.path.isdir(package):
+        return None
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "canboat_parse.js")
+    done = subprocess.run([node, script], input="\n".join(lines) + "\n", capture_output=True, text=True,
+                          env=dict(os.environ, NODE_PATH=os.path.join(NPM_DIR, "node_modules")), check=True)
+    return [json.loads(line) for line in done.stdout.splitlines()]
+
+
 def signalk_values(result):
     """The values of a Signal K delta by path, those of the empty path merged in."""
     found = {}
