@@ -21,13 +21,6 @@ constexpr std::chrono::milliseconds scan_every{200};
 // What a server sends is read at most this much a wake-up, and dropped.
 constexpr std::size_t read_bytes = 4096;
 
-int socket_error(int fd) {
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
-    return error;
-}
-
 }  // namespace
 
 DeviceConnections::DeviceConnections(Endpoint server, NameResolver& resolver, std::function<Time()> now)
