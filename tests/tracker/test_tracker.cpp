@@ -422,7 +422,7 @@ TEST(TrackerProtocols, Destinations) {
         {"traccar:127.0.0.1", "traccar: "},
         {"gps103:1.2.3.4:5", "protocollo \"gps103\" sconosciuto: traccar, nmea o osmand"},
         {"127.0.0.1", "\"127.0.0.1\" non è PROTOCOLLO:INDIRIZZO"},
-        {"osmand:ftp://x", "osmand: l'indirizzo è un URL http://HOST:PORTA/"},
+        {"osmand:ftp://x", "osmand: indirizzo OsmAnd non valido"},
     };
     NameResolver resolver;
     for (const auto& [text, refusal] : rows) {
