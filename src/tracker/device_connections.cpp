@@ -86,7 +86,7 @@ void DeviceConnections::attempt(std::size_t device, Time now) {
 
 void DeviceConnections::finish_connect(std::size_t device, Time now) {
     Link& link = links_[device];
-    if (const int error = socket_error(link.fd.get()); error != 0) return drop(device, error, now);
+    if (const int error = connect_error(link.fd.get()); error != 0) return drop(device, error, now);
     link.phase = Phase::up;
     --connecting_;
     ++connected_;
@@ -149,7 +149,7 @@ void DeviceConnections::events(Time now) {
                     continue;
                 }
             }
-            if (what & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) drop(device, socket_error(links_[device].fd.get()), now);
+            if (what & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) drop(device, connect_error(links_[device].fd.get()), now);
         }
         if (count < static_cast<int>(ready.size())) return;
     }
