@@ -42,7 +42,7 @@ class OsmandSender final : public ReportSender {
 public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
     static constexpr int most_connections = 4;
-    static constexpr int most_in_flight = 256;  // requests unanswered on one connection
+    static constexpr int most_in_flight = 2048;  // requests unanswered on one connection: a second of 8000 reports at once
     static constexpr int spread_above = 32;
 
     OsmandSender(NameResolver& resolver, std::string url, Now now = &std::chrono::steady_clock::now);

@@ -50,7 +50,7 @@ public:
     enum class State : unsigned char { closed, connecting, connected };
     static constexpr std::chrono::seconds connect_limit{10};
     static constexpr std::chrono::seconds answer_limit{30};
-    static constexpr std::size_t buffer_limit = 128 * 1024;  // written, not yet taken by the kernel
+    static constexpr std::size_t buffer_limit = 512 * 1024;  // written, not yet taken by the kernel
     static constexpr std::size_t read_budget = 256 * 1024;   // read at one service
 
     PipelinedConnection() = default;
