@@ -2,7 +2,8 @@
 // A tracking server for the senders' tests: a real HTTP/1.1 listener on the
 // loopback (QTcpServer, on the test's own event loop), which records the
 // target of every request it reads, and answers as the test asks: at once,
-// not until released, closing after each answer, or with bytes that are no
+// not until released, closing after each answer (or only saying it will),
+// or with bytes that are no
 // HTTP. It runs only while the test runs the event loop, so the test
 // decides when the server reads.
 
@@ -18,7 +19,7 @@ namespace vadrel::testing {
 
 class HttpReceiver {
 public:
-    enum class Answer { at_once, held, close_each, garbage, not_found };
+    enum class Answer { at_once, held, close_each, close_said, garbage, not_found };
 
     explicit HttpReceiver(Answer answer = Answer::at_once) : answer_(answer) { listen(0); }
 
@@ -88,6 +89,9 @@ private:
             case Answer::close_each:
                 client.socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
                 client.socket->disconnectFromHost();
+                break;
+            case Answer::close_said:  // and keeps the connection: the client must not use it again
+                client.socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
                 break;
             case Answer::garbage: client.socket->write("SSH-2.0-OpenSSH\r\n\r\n"); break;
             case Answer::not_found: client.socket->write("HTTP/1.1 400 Bad Request\r\nContent-Length: 2\r\n\r\nno"); break;

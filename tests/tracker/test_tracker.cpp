@@ -282,6 +282,15 @@ TEST_F(OsmandOnTheLoopback, AServerSilentForLongIsLeftAndTriedAgain) {
 }
 
 TEST_F(OsmandOnTheLoopback, AServerThatClosesAfterEachAnswerGetsOneRequestAConnection) {
+    for (const auto answer : {HttpReceiver::Answer::close_each, HttpReceiver::Answer::close_said}) {
+        HttpReceiver server(answer);
+        OsmandSender sender(resolver_, server.url(), clock());
+        for (int i = 0; i < 5; ++i) {
+            sender.send(report(i));
+            ASSERT_TRUE(answered(sender, static_cast<std::uint64_t>(i) + 1)) << i;
+        }
+        EXPECT_EQ(server.accepted, 5);
+    }
     HttpReceiver server(HttpReceiver::Answer::close_each);
     OsmandSender sender(resolver_, server.url(), clock());
     for (int i = 0; i < 20; ++i) {
