@@ -56,10 +56,9 @@ void OsmandSender::service(Time now) {
 
 PipelinedConnection* OsmandSender::connection_for(Time now) {
     const int bound = one_at_a_time_ ? 1 : most_in_flight;
-    PipelinedConnection* best = nullptr;
+    PipelinedConnection* best = nullptr;  // the least busy; when even it is full, the report is skipped
     for (PipelinedConnection& connection : connections_) {
-        if (!connection.open() || connection.outstanding() >= bound) continue;
-        if (!best || connection.outstanding() < best->outstanding()) best = &connection;
+        if (connection.open() && (!best || connection.outstanding() < best->outstanding())) best = &connection;
     }
     if (best && best->outstanding() < std::min(bound, spread_above)) return best;
     PipelinedConnection* fresh = open_another(now);
