@@ -34,7 +34,10 @@ bool PipelinedConnection::open(const SocketAddress& address, Time now) {
         return false;
     }
     if (!DescriptorReserve::leaves_spare(fd.get())) {
-        end(true, italian_reason(EMFILE), now, nothing);
+        end(true,
+            italian_reason(EMFILE) + " (ne restano liberi " + std::to_string(DescriptorReserve::spare) +
+                " per i file del programma)",
+            now, nothing);
         return false;
     }
     const int on = 1;

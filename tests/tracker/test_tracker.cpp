@@ -10,7 +10,9 @@
 #include <tuple>
 #include <vector>
 
+#include "os/descriptor_reserve.h"
 #include "os/name_resolver.h"
+#include "support/descriptor_limit.h"
 #include "support/event_loop.h"
 #include "tracker/http_response_reader.h"
 #include "tracker/osmand_sender.h"
@@ -351,6 +353,23 @@ TEST_F(OsmandOnTheLoopback, GarbageOrRefusalIsSaidInTheState) {
     ASSERT_TRUE(answered(refused, 3));
     EXPECT_EQ(refused.refused(), 3u);
     EXPECT_EQ(refused.counts().state, "collegato; 3 risposte non 2xx (l'ultima: 400)");
+}
+
+TEST_F(OsmandOnTheLoopback, TheProgramsOwnFilesKeepTheirDescriptors) {
+    HttpReceiver server;
+    OsmandSender sender(resolver_, server.url(), clock());
+    {
+        const testing::DescriptorLimit limit(DescriptorReserve::spare);
+        sender.send(report(1));
+        EXPECT_EQ(sender.counts().skipped, 1u);
+        EXPECT_EQ(sender.counts().state,
+                  "non collegato: troppi file aperti dal programma (ne restano liberi 16 per i file del programma); "
+                  "nuovo tentativo tra 1 s");
+    }
+    now_ += std::chrono::seconds(1);
+    sender.send(report(2));
+    ASSERT_TRUE(answered(sender, 1));
+    EXPECT_EQ(query_of(server.targets.front())["id"], "dev%202");
 }
 
 TEST_F(OsmandOnTheLoopback, ANameIsLookedUpAsideAndAnAddressRefusedSkipsAll) {
