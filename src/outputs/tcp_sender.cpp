@@ -26,13 +26,6 @@ short poll_now(int fd, short events) {
     return ::poll(&state, 1, 0) == 1 ? state.revents : 0;
 }
 
-int socket_error(int fd) {
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
-    return error;
-}
-
 std::string seconds_text(std::chrono::seconds s) { return std::to_string(s.count()) + " s"; }
 
 }  // namespace

@@ -15,13 +15,6 @@ namespace vadrel {
 
 namespace {
 
-int socket_error(int fd) {
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
-    return error;
-}
-
 std::string seconds_text(std::chrono::seconds s) { return std::to_string(s.count()) + " s"; }
 
 }  // namespace
