@@ -22,8 +22,9 @@
 //   while it is, reports are skipped.
 // * Answers other than 2xx are counted and said in the state.
 // `send` looks at the connections (one poll for all) before it writes;
-// `service` does only that, for a caller that wants the answers read while
-// no report goes. The steady time comes from `now`, read once a call.
+// `service` does only that, between reports (the answers read, connections
+// completed, what waits written). The steady time comes from `now`, read
+// once a call.
 
 #include <array>
 #include <chrono>
@@ -54,7 +55,7 @@ public:
 
     void send(const DeviceReport& report) override;
     SenderCounts counts() const override;
-    void service();
+    void service() override;
 
     // Answers read, and of those the ones other than 2xx.
     std::uint64_t answered() const { return tally_.answered; }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tracker/device_report.h"
 
@@ -26,6 +27,12 @@ public:
     // Puts `report` to the server, or skips it; never blocks.
     virtual void send(const DeviceReport& report) = 0;
     virtual SenderCounts counts() const = 0;
+    // The devices that will report, by their number (DeviceReport::device):
+    // a sender that keeps a connection a device opens them now.
+    virtual void expect(const std::vector<std::string>& ids) { (void)ids; }
+    // The work between reports (connections completing, retries, what the
+    // server sends), called every few milliseconds; never blocks.
+    virtual void service() {}
 };
 
 }  // namespace vadrel
