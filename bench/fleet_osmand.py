@@ -32,7 +32,10 @@ def receiver(port_out, results, stop):
     async def client(reader, writer):
         pending = b""
         while True:
-            chunk = await reader.read(65536)
+            try:
+                chunk = await reader.read(65536)
+            except ConnectionError:  # the program's end resets its connections
+                break
             if not chunk:
                 break
             now = time.time()
@@ -90,7 +93,9 @@ def run(binary, devices, seconds):
     per_second, tenths = results_in.recv()
     child.join()
     middle = [per_second.get(s, 0) for s in range(int(begun) + 1, int(begun) + seconds)]
-    lost = sum(max(0, devices - n) for n in middle)
+    # A second's reports straddle the wall-clock second a little: lost is what
+    # the whole stretch lacks, not each second's shortfall.
+    lost = max(0, devices * len(middle) - sum(middle))
     user, system = user1 - user0, system1 - system0
     print("%6d devices: CPU user %.1f%% system %.1f%% (system/user %.2f), peak %d KB, "
           "reports a second %d..%d, lost %d of %d, arrivals per tenth of a second %d..%d"

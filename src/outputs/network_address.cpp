@@ -149,7 +149,7 @@ std::optional<SocketAddress> socket_address(const std::string& host, std::uint16
 
 std::string network_reason(int error) { return italian_reason(error); }
 
-int socket_error(int fd) {
+int connect_error(int fd) {
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;

@@ -69,8 +69,8 @@ std::optional<SocketAddress> socket_address(const std::string& host, std::uint16
 // The system's error number as the operator reads it: "rete irraggiungibile".
 std::string network_reason(int error);
 
-// What a socket's non-blocking connect ended with (SO_ERROR, which it
-// clears): 0 when connected, else the error number.
-int socket_error(int fd);
+// The error pending on a socket (SO_ERROR, which it clears): what a
+// non-blocking connect ended with, or what broke a connection; 0 for none.
+int connect_error(int fd);
 
 }  // namespace vadrel

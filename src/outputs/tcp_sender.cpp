@@ -117,7 +117,7 @@ void TcpSender::finish_connect(Time now) {
             fail(italian_reason(ETIMEDOUT) + " (nessuna risposta in " + seconds_text(connect_limit) + ")", now);
         return;
     }
-    const int error = socket_error(fd_.get());
+    const int error = connect_error(fd_.get());
     if (error != 0) {
         fail(italian_reason(error), now);
         return;
@@ -151,7 +151,7 @@ void TcpSender::read_from_server(Time now) {
         return;
     }
     if (ready & (POLLERR | POLLHUP)) {
-        const int error = socket_error(fd_.get());
+        const int error = connect_error(fd_.get());
         fail(error != 0 ? italian_reason(error) : std::string("il server ha chiuso il collegamento"), now);
     }
 }

@@ -87,7 +87,7 @@ void PipelinedConnection::service(short revents, Time now, RequestTally& tally) 
 }
 
 void PipelinedConnection::finish_connect(Time now, RequestTally& tally) {
-    const int error = socket_error(fd_.get());
+    const int error = connect_error(fd_.get());
     if (error != 0) {
         end(true, network_reason(error), now, tally);
         return;

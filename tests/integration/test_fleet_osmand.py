@@ -35,6 +35,10 @@ class Receiver(http.server.ThreadingHTTPServer):
         self.connections = 0
         self.refused = []      # requests that were no OsmAnd report
 
+    def handle_error(self, request, client_address):
+        if not isinstance(sys.exc_info()[1], ConnectionError):  # the program's end resets its connections
+            super().handle_error(request, client_address)
+
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"  # kept alive, pipelined requests read in turn
