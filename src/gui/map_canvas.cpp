@@ -57,6 +57,7 @@ MapCanvas::MapCanvas(PanelForm& form, QWidget* parent)
     : QWidget(parent),
       form_(form),
       places_(built_in_places()),
+      detail_(MapDetail::built_in()),
       tiles_(new TileLayer(QStandardPaths::writableLocation(QStandardPaths::CacheLocation), this)) {
     setObjectName(QStringLiteral("mappa"));
     setMinimumSize(160, 120);
@@ -364,7 +365,11 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF area = size();
-    if (world_) draw_world(painter, projection_, *world_, area);
+    // the coast close up read on a worker the first time; drawn once it is in
+    detail_.want_land(projection_, [this] {
+        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    });
+    if (world_) draw_world(painter, projection_, *world_, area, &detail_);
     // The credit only over tiles drawn.
     const QString credit = tiles_->paint(painter, projection_) > 0 ? tiles_->attribution() : QString();
     const std::vector<std::size_t> shown = shown_vehicles();

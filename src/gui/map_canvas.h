@@ -27,6 +27,7 @@
 #include "ais/identity.h"
 #include "config/tile_settings.h"
 #include "gui/fleet_marks.h"
+#include "gui/map_detail.h"
 #include "gui/map_projection.h"
 #include "gui/place_names.h"
 #include "gui/world_map.h"
@@ -134,6 +135,8 @@ private:
     // Land, coastlines and borders; none if the built-in data cannot be read.
     std::optional<WorldMap> world_;
     PlaceNames places_;
+    // Lakes, rivers and the coast close up, offline.
+    MapDetail detail_;
     TileLayer* tiles_;
     QString tile_note_;
     const VehicleRoutes* routes_ = nullptr;

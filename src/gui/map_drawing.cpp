@@ -103,18 +103,41 @@ std::vector<QRectF> draw_graticule(QPainter& painter, const MapProjection& map, 
 }
 
 // The sea, the land with its coast, the borders.
-void draw_world(QPainter& painter, const MapProjection& map, const WorldMap& world, QSizeF size) {
-    painter.fillRect(QRectF(QPointF(0, 0), size), QColor(214, 230, 244));
+void draw_world(QPainter& painter, const MapProjection& map, const WorldMap& world, QSizeF size,
+                const MapDetail* detail) {
+    const QColor sea(214, 230, 244);
+    const QPen coast(QColor(105, 140, 175), 1.0);
+    painter.fillRect(QRectF(QPointF(0, 0), size), sea);
     const QRectF view(QPointF(-10, -10), size + QSizeF(20, 20));
-    QPainterPath land;
-    land.setFillRule(Qt::OddEvenFill);
-    for (const WorldMap::Line& ring : world.land) {
-        const QPolygonF shape = on_screen(map, ring);
-        if (shape.boundingRect().intersects(view)) land.addPolygon(shape);
-    }
-    painter.setPen(QPen(QColor(105, 140, 175), 1.0));
+    // Rings of a set (those whose box meets the view), or of all the world's.
+    const auto path_of = [&](const std::vector<WorldMap::Line>& rings, const std::vector<std::size_t>* some) {
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        const std::size_t count = some ? some->size() : rings.size();
+        for (std::size_t k = 0; k < count; ++k) {
+            const QPolygonF shape = on_screen(map, rings[some ? (*some)[k] : k]);
+            if (shape.boundingRect().intersects(view)) path.addPolygon(shape);
+        }
+        return path;
+    };
+    const LineSet* close = detail ? detail->land(map) : nullptr;
+    const std::vector<std::size_t> close_rings = close ? close->in_view(map) : std::vector<std::size_t>{};
+    painter.setPen(coast);
     painter.setBrush(QColor(240, 236, 222));
-    painter.drawPath(land);
+    painter.drawPath(close ? path_of(close->lines(), &close_rings) : path_of(world.land, nullptr));
+    if (detail) {
+        const LineSet& lakes = detail->lakes(map);
+        const std::vector<std::size_t> shown_lakes = lakes.in_view(map);
+        painter.setBrush(sea);
+        painter.drawPath(path_of(lakes.lines(), &shown_lakes));
+        painter.setPen(QPen(QColor(120, 160, 205), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        const LineSet& rivers = detail->rivers(map);
+        for (const std::size_t i : rivers.in_view(map)) {
+            const QPolygonF line = on_screen(map, rivers.lines()[i]);
+            if (line.boundingRect().intersects(view)) painter.drawPolyline(line);
+        }
+    }
     painter.setPen(QPen(QColor(150, 105, 150), 1.0, Qt::DashLine));
     painter.setBrush(Qt::NoBrush);
     for (const WorldMap::Line& border : world.borders) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fleet/vehicle.h"
+#include "gui/map_detail.h"
 #include "gui/map_projection.h"
 #include "gui/world_map.h"
 #include "model/track_history.h"
@@ -39,8 +40,10 @@ void halo_text(QPainter& painter, QPointF at, const QString& text, const QColor&
 std::vector<QRectF> draw_graticule(QPainter& painter, const MapProjection& map, QSizeF size,
                                    const std::vector<QRectF>& avoid);
 
-// The sea, the land with its coast, the borders.
-void draw_world(QPainter& painter, const MapProjection& map, const WorldMap& world, QSizeF size);
+// The sea, the land with its coast (the detail's, close up, when it is in),
+// the detail's lakes and rivers, the borders.
+void draw_world(QPainter& painter, const MapProjection& map, const WorldMap& world, QSizeF size,
+                const MapDetail* detail = nullptr);
 
 // Where the scale bar and the north arrow are drawn: no label goes there.
 std::vector<QRectF> kept_clear(QSizeF size);

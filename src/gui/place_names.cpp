@@ -20,6 +20,9 @@ constexpr double dot_radius = 2.5;
 // Natural Earth's zooms are for a map of 256-pixel tiles; a view a little
 // further out than that zoom still has room for the name.
 constexpr double zoom_allowance = 1.0;
+// More names than a screen holds: the most important this many claim room,
+// so a view over thousands of places costs what one over a few hundred does.
+constexpr std::size_t max_candidates = 400;
 
 // The Web Mercator zoom this view's scale matches at its centre.
 double view_zoom(const MapProjection& map) {
@@ -55,7 +58,7 @@ std::optional<std::vector<Place>> read_places(const QByteArray& json) {
 }
 
 std::vector<Place> built_in_places() {
-    QFile file(QStringLiteral(":/luoghi/places-110m.json"));
+    QFile file(QStringLiteral(":/luoghi/places-10m.json"));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return read_places(file.readAll()).value_or(std::vector<Place>{});
 }
@@ -67,19 +70,25 @@ std::vector<std::size_t> PlaceNames::candidates(const MapProjection& map) const 
     for (std::size_t i = 0; i < places_.size(); ++i) {
         if (places_[i].min_zoom > zoom + zoom_allowance) continue;
         if (screen.contains(map.to_screen(places_[i].at))) shown.push_back(i);
+        if (shown.size() == max_candidates) break;
     }
     return shown;
 }
 
 std::vector<QRectF> PlaceNames::paint(QPainter& painter, const MapProjection& map,
                                       const std::vector<QRectF>& taken) const {
-    // a place whose dot something else covers is not written at all
+    // a place whose dot something else covers, or a more important place's
+    // dot (two places a few pixels apart), is not written at all
     std::vector<std::size_t> shown;
+    std::vector<QRectF> dots;
     for (const std::size_t i : candidates(map)) {
         const QPointF at = map.to_screen(places_[i].at);
         const QRectF dot(at.x() - dot_radius, at.y() - dot_radius, 2 * dot_radius, 2 * dot_radius);
-        if (std::none_of(taken.begin(), taken.end(), [&dot](const QRectF& box) { return box.intersects(dot); }))
+        const auto covers = [&dot](const QRectF& box) { return box.intersects(dot); };
+        if (std::none_of(taken.begin(), taken.end(), covers) && std::none_of(dots.begin(), dots.end(), covers)) {
             shown.push_back(i);
+            dots.push_back(dot);
+        }
     }
     const QFont fonts[] = {place_font(false), place_font(true)};
     const QFontMetricsF metrics[] = {QFontMetricsF(fonts[0]), QFontMetricsF(fonts[1])};

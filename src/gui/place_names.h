@@ -1,5 +1,5 @@
 #pragma once
-// The larger places of the world on the map, from Natural Earth's 1:110m
+// The places of the world on the map by scale, from Natural Earth's 1:10m
 // populated places (data/places/, built in as a resource). A place is
 // written from the zoom Natural Earth gives it, the most important first
 // (that zoom, then capitals, then population), beside its dot where its name

@@ -76,6 +76,7 @@
 #include "gui/help_viewer.h"
 #include "gui/keys.h"
 #include "gui/main_window.h"
+#include "gui/map_detail.h"
 #include "gui/map_drawing.h"
 #include "gui/map_labels.h"
 #include "gui/map_projection.h"
@@ -1207,10 +1208,13 @@ TEST(PlaceNames, ReadsTheFileAndLeavesOutRowsItCannotUse) {
         return names;
     };
     const auto europe = shown(view({47.0, 10.0}, 4000.0, {800, 600}));
-    EXPECT_TRUE(europe.contains(QStringLiteral("Rome")) && europe.contains(QStringLiteral("Paris")));
+    EXPECT_TRUE(europe.contains(q("Roma")) && europe.contains(q("Parigi"))) << "named in Italian";
     const auto earth = shown(view({20.0, 0.0}, 60000.0, {800, 600}));
-    EXPECT_FALSE(earth.contains(QStringLiteral("Vatican City"))) << "small places wait for a closer view";
-    EXPECT_TRUE(earth.contains(QStringLiteral("London")));
+    EXPECT_FALSE(earth.contains(q("Città del Vaticano"))) << "small places wait for a closer view";
+    EXPECT_TRUE(earth.contains(q("Londra")));
+    // close up, the towns round the vehicle have their names too
+    const auto lombardy = shown(view({45.6, 9.3}, 130.0, {1024, 768}));
+    for (const char* town : {"Milano", "Como", "Bergamo"}) EXPECT_TRUE(lombardy.contains(q(town))) << town;
 }
 
 // Names never cover one another, a vehicle's label, dot or arrow, or the
@@ -1479,6 +1483,148 @@ TEST(WorldMap, TheBuiltInWorld) {
         });
     });
     EXPECT_TRUE(swiss_border) << "the border near Chiasso";
+}
+
+// The detail's lines: each the sum of its steps, in whole units of "passo".
+TEST(MapDetail, ReadsLinesAndLeavesOutWhatItCannotUse) {
+    const auto good = read_lines(R"({"passo":0.5,"linee":[[20,80,2,0,0,2,-2,-2],[1,1,1,1]]})");
+    ASSERT_TRUE(good);
+    ASSERT_EQ(good->size(), 2u);
+    ASSERT_EQ((*good)[0].size(), 4u);
+    EXPECT_DOUBLE_EQ((*good)[0][0].lon, 10.0);
+    EXPECT_DOUBLE_EQ((*good)[0][0].lat, 40.0);
+    EXPECT_DOUBLE_EQ((*good)[0][2].lon, 11.0) << "steps added up";
+    EXPECT_DOUBLE_EQ((*good)[0][2].lat, 41.0);
+    EXPECT_DOUBLE_EQ((*good)[0][3].lat, 40.0) << "and back";
+
+    // the bytes, the lines read (-1: the file refused), why
+    const std::tuple<const char*, int, const char*> rows[] = {
+        {"", -1, "empty"},
+        {"\x89PNG\r\n", -1, "not JSON"},
+        {R"([[1,2,3,4]])", -1, "not an object"},
+        {R"({"linee":[[0,0,1,1]]})", -1, "no step"},
+        {R"({"passo":0,"linee":[[0,0,1,1]]})", -1, "a step of nothing"},
+        {R"({"passo":-1,"linee":[[0,0,1,1]]})", -1, "a step backwards"},
+        {R"({"passo":"0.1","linee":[[0,0,1,1]]})", -1, "a step in words"},
+        {R"({"passo":0.1,"linee":{}})", -1, "lines not a list"},
+        {R"({"passo":0.1,"linee":[]})", 0, "no lines"},
+        {R"({"passo":0.1,"linee":[[0,0,1]]})", 0, "an odd count"},
+        {R"({"passo":0.1,"linee":[[0,0]]})", 0, "a single point"},
+        {R"({"passo":0.1,"linee":[[0,0,"1",1]]})", 0, "a step in words"},
+        {R"({"passo":0.1,"linee":[[0,0,1,null]]})", 0, "a step of null"},
+        {R"({"passo":0.1,"linee":[[0,900,0,1]]})", 0, "off the globe"},
+        {R"({"passo":0.1,"linee":[[0,0,1e308,1e308,1e308,1e308]]})", 0, "steps past every number"},
+        {R"({"passo":0.1,"linee":[7,[0,0,1,1],[0,0,1,1,1]]})", 1, "the good one of three"},
+    };
+    for (const auto& [bytes, lines, why] : rows) {
+        const auto got = read_lines(QByteArray(bytes));
+        EXPECT_EQ(got ? static_cast<int>(got->size()) : -1, lines) << why;
+    }
+    // a file larger than its bound is refused, not read to the end
+    EXPECT_TRUE(read_lines(R"({"passo":0.1,"linee":[[0,0,1,1],[0,0,1,1]]})", 4));
+    EXPECT_FALSE(read_lines(R"({"passo":0.1,"linee":[[0,0,1,1],[0,0,1,1,1,1]]})", 4));
+}
+
+// A view finds the lines whose box it meets, across the 180th meridian too.
+TEST(MapDetail, AViewFindsItsOwnLines) {
+    const LineSet set({{{45.0, 9.0}, {45.5, 9.5}},          // 0: Lombardy
+                       {{-17.0, 179.5}, {-16.5, -179.5}},   // 1: Fiji, across the 180th
+                       {{10.0, -80.0}, {10.5, -79.5}}});    // 2: Panama
+    // centre, metres a pixel, the lines seen
+    const std::tuple<GeoPoint, double, std::vector<std::size_t>> rows[] = {
+        {{45.2, 9.2}, 100.0, {0}},
+        {{45.2, 12.0}, 100.0, {}},
+        {{-16.8, -179.9}, 100.0, {1}},
+        {{-16.8, 179.9}, 100.0, {1}},
+        {{10.2, -79.8}, 200.0, {2}},
+        {{0.0, 0.0}, 100000.0, {0, 1, 2}},
+    };
+    for (const auto& [centre, scale, seen] : rows) {
+        EXPECT_EQ(set.in_view(view(centre, scale, {1024, 768})), seen) << centre.lat << ", " << centre.lon;
+    }
+}
+
+// The lakes, the rivers and the 1:10m coast built in: Lake Geneva open
+// water, a river through the Po valley, Genoa's harbour off its coast;
+// the coast close up only, read once on a worker.
+TEST(MapDetail, TheBuiltInDetail) {
+    MapDetail detail = MapDetail::built_in();
+    const MapProjection lake = view({46.45, 6.55}, 100.0, {1024, 768});
+    WorldMap lakes;
+    for (const std::size_t i : detail.lakes(lake).in_view(lake)) lakes.land.push_back(detail.lakes(lake).lines()[i]);
+    EXPECT_TRUE(on_land(lakes, {46.45, 6.55})) << "Lago di Ginevra";
+    EXPECT_TRUE(detail.lakes(view({46.45, 6.55}, 20000.0)).lines().empty()) << "no lakes from afar";
+    const MapProjection po = view({45.1, 10.5}, 1000.0, {1024, 768});
+    EXPECT_FALSE(detail.rivers(po).in_view(po).empty()) << "the Po";
+
+    const MapProjection far = view({45.4, 12.3}, 2000.0, {1024, 768});
+    const MapProjection close = view({45.4, 12.3}, 100.0, {1024, 768});
+    int told = 0;
+    detail.want_land(far, [&told] { ++told; });
+    detail.wait_for_land();
+    EXPECT_EQ(told, 0) << "not read for a view from afar";
+    detail.want_land(close, [&told] { ++told; });
+    detail.want_land(close, [&told] { ++told; });
+    detail.wait_for_land();
+    EXPECT_EQ(told, 1) << "read once";
+    EXPECT_EQ(detail.land(far), nullptr) << "the world's land from afar";
+    const LineSet* land = detail.land(close);
+    ASSERT_NE(land, nullptr);
+    WorldMap coast;
+    coast.land = land->lines();
+    EXPECT_TRUE(on_land(coast, {45.46, 9.19})) << "Milano";
+    EXPECT_FALSE(on_land(coast, {44.0, 9.0})) << "Mar Ligure";
+    EXPECT_FALSE(on_land(coast, {44.40, 8.92})) << "il porto di Genova";
+}
+
+// A layer that cannot be read (a resource broken) is left empty: the map
+// draws the world's land as before, and says so once.
+TEST(MapDetail, ALayerThatCannotBeReadIsLeftOut) {
+    const auto broken = [] { return read_lines("{\"passo\":"); };
+    MapDetail detail(broken, broken, broken);
+    const MapProjection close = view({45.46, 9.19}, 50.0, {320, 240});
+    int told = 0;
+    detail.want_land(close, [&told] { ++told; });
+    detail.wait_for_land();
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(detail.land(close), nullptr);
+    EXPECT_TRUE(detail.lakes(close).lines().empty() && detail.rivers(close).lines().empty());
+    const auto world = WorldMap::built_in();
+    ASSERT_TRUE(world);
+    QImage picture(320, 240, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    draw_world(painter, close, *world, {320, 240}, &detail);
+    painter.end();
+    EXPECT_EQ(picture.pixelColor(160, 120), QColor(240, 236, 222)) << "Milano on the world's land";
+}
+
+// Thousands of places in one view, as close up over a crowded region: the
+// names written never cover one another, a vehicle's label or the scale
+// bar, never cross the edge, and no more claim room than a screen holds.
+TEST(PlaceNames, ThousandsCloseUpNeverOverlap) {
+    std::vector<Place> crowd;
+    unsigned seed = 12345;
+    const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) / 65536u % 10000u / 10000.0; };
+    for (int i = 0; i < 5000; ++i) {
+        crowd.push_back({QStringLiteral("Borgo %1").arg(i), {45.40 + 0.12 * next(), 9.10 + 0.18 * next()}, 8.0,
+                         i % 97 == 0});
+    }
+    const PlaceNames names(std::move(crowd));
+    const MapProjection map = view({45.46, 9.19}, 20.0, {1024, 768});
+    EXPECT_LE(names.candidates(map).size(), 400u) << "the most important claim room, not all";
+    const QRectF scale_bar(6, 722, 132, 32), vehicle_label(500, 380, 80, 30);
+    QImage picture(1024, 768, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    const std::vector<QRectF> written = names.paint(painter, map, {scale_bar, vehicle_label});
+    ASSERT_GT(written.size(), 40u) << "the screen has room for many";
+    for (std::size_t i = 0; i < written.size(); i += 2) {
+        EXPECT_TRUE(QRectF(0, 0, 1024, 768).contains(written[i])) << "name " << i / 2 << " cut by the edge";
+        EXPECT_FALSE(written[i].intersects(scale_bar) || written[i].intersects(vehicle_label)) << i / 2;
+        for (std::size_t j = 0; j < written.size(); ++j) {
+            if (i / 2 == j / 2) continue;
+            ASSERT_FALSE(written[i].intersects(written[j])) << "boxes " << i << ", " << j;
+        }
+    }
 }
 
 // Vehicle 0 sent along 45.5 N in the last half minute; vehicle 1 ran far
