@@ -191,6 +191,22 @@ QRect beside_panel(const QRect& panel, QSize tool, QSize least, const QRect& scr
     return placed;
 }
 
+bool room_beside_centred(QSize panel, QSize tool, const QRect& screen) {
+    QRect centred(QPoint(), panel);
+    centred.moveCenter(screen.center());
+    return !beside_panel(centred, tool, tool, screen).intersects(centred);
+}
+
+void make_room_for_tools(QWidget& panel, QSize tool) {
+    const QScreen* screen = panel.screen();
+    if (screen == nullptr || panel.isVisible()) return;
+    const QRect area = screen->availableGeometry();
+    panel.ensurePolished();
+    // the decorations are not known before a window manager adds them: a title bar's worth
+    const QSize frame = panel.size().expandedTo(panel.sizeHint()) + QSize(8, 32);
+    if (!room_beside_centred(frame, tool, area)) panel.move(area.topLeft());
+}
+
 void place_at(QWidget& window, QPoint where) {
     window.move(where);
     new KeepPlace(window, where);

@@ -42,6 +42,17 @@ void centre_dialogs_on(QWidget& panel);
 // manager has put it, its decorations known; at once when it is already.
 void when_on_screen(QWidget& panel, std::function<void()> then);
 
+// Whether a tool of that frame has room beside a panel a window manager
+// centres on the screen (its free area), without covering it.
+bool room_beside_centred(QSize panel, QSize tool, const QRect& screen);
+
+// Before the panel is first shown: where a window manager centring it would
+// leave no room beside it for a tool of `tool` (a small screen), the panel
+// starts in the top left corner of the screen's free area instead (a
+// position the program gives, which window managers keep), the room for
+// the tools on its right and below it.
+void make_room_for_tools(QWidget& panel, QSize tool);
+
 // Puts the tool beside the panel, the first time only, without showing it.
 void place_beside(QWidget& tool, const QWidget& panel);
 

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""The real window on an X server of its own, at 1024 x 768 and 1600 x 1000
-with no window manager, and at 1600 x 1000 with one (openbox, when installed):
+"""The real window on an X server of its own, at 1024 x 768 and 1600 x 1000,
+with no window manager and with one (openbox, when installed):
 
 - the panel has the keyboard at start: Alt+V opens "Veicolo" with no click,
   and again after a dialog ("Rete...") is closed with Esc;
@@ -152,6 +152,8 @@ def run(binary, width, height, manager, scratch, keep):
         if not manager and (dialog[0] <= 0 or dialog[1] <= 0 or dialog[0] + dialog[2] > width or
                             dialog[1] + dialog[3] > height):
             fail("%s: Rete a %s, nell'angolo sopra il pannello o fuori dallo schermo" % (label, dialog))
+        if dialog[0] < 0 or dialog[1] < 0 or dialog[0] + dialog[2] > width or dialog[1] + dialog[3] > height:
+            fail("%s: Rete a %s esce dallo schermo" % (label, dialog))
         print("ok: %s: Rete a %s" % (label, dialog))
         key("Escape")
         until(label + ": Rete si chiude", lambda: not window_starting("Rete") or not geometry(window_starting("Rete")))
@@ -198,10 +200,10 @@ def main():
     if len(managers) == 1:
         print("nota: nessun gestore delle finestre (openbox) installato, provato solo senza")
     with tempfile.TemporaryDirectory() as scratch:
-        # A window manager centres the panel: on 1024 x 768 no side of it
-        # then holds the map's row of buttons, so only the larger screen.
+        # A window manager centres the panel: on 1024 x 768 the tools then
+        # take the narrower room beside it.
         for manager, width, height in [(None, 1024, 768), (None, 1600, 1000)] + [
-                (m, 1600, 1000) for m in managers if m]:
+                (m, w, h) for m in managers if m for w, h in [(1024, 768), (1600, 1000)]]:
             run(binary, width, height, manager, scratch, keep)
 
 

@@ -1168,6 +1168,37 @@ TEST(MapBanner, CoversNoVehicle) {
 // A dialog over the panel's middle; one larger than the panel in the
 // screen's corner (no window manager) in the screen's middle instead,
 // never in the corner over the panel's menus unless it fills the screen.
+// A tool beside the panel, shrunk to the side with most room; on a small
+// screen a centred panel leaves no side wide enough, so it starts in the
+// corner. The panel's frame is 600 x 480 as it stands at 96 dpi.
+TEST(ToolPlace, BesideThePanelNeverOverIt) {
+    const QRect small(0, 0, 1024, 768), large(0, 0, 1600, 1000);
+    // panel, tool, least, screen, where the tool goes
+    const std::tuple<QRect, QSize, QSize, QRect, QRect, const char*> rows[] = {
+        {{0, 0, 600, 480}, {700, 520}, {200, 150}, large, {600, 0, 700, 520}, "whole on the right"},
+        {{0, 0, 600, 480}, {700, 520}, {200, 150}, small, {600, 0, 424, 520}, "the right keeps more than below"},
+        {{0, 0, 600, 480}, {700, 520}, {500, 150}, small, {0, 480, 700, 288}, "below, shorter: the right too narrow"},
+        {{212, 144, 600, 480}, {700, 520}, {200, 150}, small, {812, 144, 212, 520}, "narrow on the right"},
+        {{212, 144, 600, 480}, {700, 520}, {480, 360}, small, {324, 144, 700, 520}, "no side holds it: over a corner"},
+        {{0, 24, 600, 480}, {400, 300}, {200, 150}, QRect(0, 24, 1024, 744), {600, 24, 400, 300}, "under a top bar"},
+    };
+    for (const auto& [panel, tool, least, screen, placed, why] : rows) {
+        const QRect got = beside_panel(panel, tool, least, screen);
+        EXPECT_EQ(got, placed) << why;
+        EXPECT_TRUE(screen.contains(got)) << why;
+    }
+    // panel, tool, screen, room beside it centred
+    const std::tuple<QSize, QSize, QRect, bool> centred[] = {
+        {{600, 480}, {480, 360}, small, false},
+        {{600, 480}, {480, 360}, large, true},
+        {{600, 480}, {200, 150}, small, true},
+        {{1024, 768}, {200, 150}, small, false},
+    };
+    for (const auto& [panel, tool, screen, room] : centred) {
+        EXPECT_EQ(room_beside_centred(panel, tool, screen), room) << screen.width() << " " << tool.width();
+    }
+}
+
 TEST(DialogPlace, CentredOnThePanelOrElseOnTheScreen) {
     const QRect corner(0, 0, 594, 443);      // the panel with no window manager
     const QRect centred(215, 162, 594, 443);  // as a window manager puts it
