@@ -378,8 +378,13 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     // credit, the scale bar or a vehicle.
     const std::vector<QRectF> points = marks.point_boxes(shown);
     const QRectF note = note_box(area, tile_note_, points);
+    // Too close for any name on the view: the nearest place said in a box.
+    const QString near = places_.nearby(projection_);
+    std::vector<QRectF> off_note = points;
+    if (!note.isEmpty()) off_note.push_back(note);
+    const QRectF near_box = note_box(area, near, off_note);
     std::vector<QRectF> clear = kept_clear(area);
-    for (const QRectF& box : {note, credit_box(area, credit)}) {
+    for (const QRectF& box : {note, near_box, credit_box(area, credit)}) {
         if (!box.isEmpty()) clear.push_back(box);
     }
     std::vector<QRectF> graticule_clear = clear;
@@ -399,6 +404,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     for (const QRectF& box : marks.paint_reported(painter, shown)) clear.push_back(box);
     // Under the points: where no place is free of them, they still show.
     if (!tile_note_.isEmpty()) draw_box_text(painter, note, tile_note_, 8.0, QColor(150, 0, 0));
+    if (!near.isEmpty()) draw_box_text(painter, near_box, near, 8.0, QColor(50, 50, 50));
     marks.paint_points(painter, shown);
     marks.paint_labels(painter, shown, clear, places_);
     paint_sketch(painter);

@@ -5,9 +5,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "gui/map_labels.h"
 #include "model/coordinates.h"
@@ -73,6 +75,35 @@ std::vector<std::size_t> PlaceNames::candidates(const MapProjection& map) const 
         if (shown.size() == max_candidates) break;
     }
     return shown;
+}
+
+QString PlaceNames::nearby(const MapProjection& map) const {
+    const QRectF screen(QPointF(0, 0), map.viewport());
+    const GeoPoint centre = map.centre();
+    const double cos_lat = std::cos(centre.lat * std::numbers::pi / 180.0);
+    constexpr double km_per_degree = MapProjection::earth_radius_m * std::numbers::pi / 180.0 / 1000.0;
+    constexpr double within_km = 60.0;
+    double best = within_km;
+    const Place* nearest = nullptr;
+    QPointF step;  // to the nearest, km east and north
+    for (const Place& place : places_) {
+        if (screen.contains(map.to_screen(place.at))) return {};
+        const QPointF d(std::remainder(place.at.lon - centre.lon, 360.0) * cos_lat * km_per_degree,
+                        (place.at.lat - centre.lat) * km_per_degree);
+        const double km = std::hypot(d.x(), d.y());
+        if (km < best) {
+            best = km;
+            nearest = &place;
+            step = d;
+        }
+    }
+    if (nearest == nullptr) return {};
+    // the way from the centre, in eighths of the compass
+    static const char* const ways[] = {"N", "NE", "E", "SE", "S", "SO", "O", "NO"};
+    const double bearing = std::fmod(std::atan2(step.x(), step.y()) * 180.0 / std::numbers::pi + 360.0, 360.0);
+    const QString way = QString::fromLatin1(ways[static_cast<int>(std::lround(bearing / 45.0)) % 8]);
+    return QStringLiteral("Vicino a %1 (%2 km a %3)")
+        .arg(nearest->name, QLocale(QLocale::Italian).toString(best, 'f', best < 10.0 ? 1 : 0), way);
 }
 
 std::vector<QRectF> PlaceNames::paint(QPainter& painter, const MapProjection& map,

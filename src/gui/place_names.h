@@ -44,6 +44,10 @@ public:
     // Writes the names that fit; returns the boxes written (dot and name).
     std::vector<QRectF> paint(QPainter& painter, const MapProjection& map, const std::vector<QRectF>& taken) const;
     const std::vector<Place>& places() const { return places_; }
+    // Where a view is too close for any place on it: the place nearest its
+    // centre within 60 km, as "Vicino a Carrara (4,2 km a NE)"; empty when a
+    // place is on the view or none is that near.
+    QString nearby(const MapProjection& map) const;
 
 private:
     std::vector<Place> places_;

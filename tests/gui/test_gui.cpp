@@ -1629,6 +1629,22 @@ TEST(MapDetail, ALayerThatCannotBeReadIsLeftOut) {
     EXPECT_EQ(picture.pixelColor(160, 120), QColor(240, 236, 222)) << "Milano on the world's land";
 }
 
+// Close up, with no place on the view, the map says the nearest one and
+// which way it lies from the view's centre.
+TEST(PlaceNames, TheNearestPlaceWhenNoneIsInView) {
+    const PlaceNames world(built_in_places());
+    // centre, metres a pixel, what the map says
+    const std::tuple<GeoPoint, double, const char*> rows[] = {
+        {{45.4642, 9.19}, 2.0, "Vicino a Milano (1,3 km a NE)"},
+        {{44.0333, 10.1333}, 2.0, "Vicino a Pisa (41 km a SE)"},
+        {{45.4642, 9.19}, 20.0, ""},   // Milano on the view: its name is there
+        {{40.0, -40.0}, 2.0, ""},      // mid-Atlantic: nothing within 60 km
+    };
+    for (const auto& [centre, scale, said] : rows) {
+        EXPECT_EQ(world.nearby(view(centre, scale, {1024, 768})), q(said)) << centre.lat << ", " << centre.lon;
+    }
+}
+
 // Thousands of places in one view, as close up over a crowded region: the
 // names written never cover one another, a vehicle's label or the scale
 // bar, never cross the edge, and no more claim room than a screen holds.
