@@ -241,8 +241,7 @@ int run_window(int argc, char** argv, const Options& options) {
                                           }});
     menus.show_ports();
     window.render();
-    // a map of 480 x 360 beside the panel, not over it, on a small screen too
-    gui::make_room_for_tools(window, QSize(480, 360));
+    gui::make_room_for_tools(window, QSize(480, 360));  // a map beside the panel, on a small screen too
     window.show();
     // The keyboard to the panel at once: without a window manager nobody
     // else gives it, and Alt+V would wait for a click.
