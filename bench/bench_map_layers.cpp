@@ -1,16 +1,21 @@
-// What the map's new layers cost each repaint (once a second while it is
-// open, and on every drag): the names of the larger places placed and
-// written over Europe and over the world, and the tiles of a view found.
+// What the map's layers cost each repaint (once a second while it is open,
+// and on every drag): the names of places placed and written over Europe,
+// the world and close up over Lombardy (thousands of places near), the
+// world drawn with its detail (the 1:10m coast close up, the lakes and
+// rivers), the coast read once, and the tiles of a view found.
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVADREL_BENCHMARKS=ON -DVADREL_TESTS=OFF
 //   cmake --build build-bench --target bench_map_layers && build-bench/bench/bench_map_layers
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstdlib>
 
+#include "gui/map_detail.h"
+#include "gui/map_drawing.h"
 #include "gui/place_names.h"
 #include "gui/tile_grid.h"
 
@@ -37,6 +42,30 @@ void place_names(benchmark::State& state, GeoPoint centre, double metres_per_pix
     state.counters["nomi"] = static_cast<double>(written);
 }
 
+void world_with_detail(benchmark::State& state, GeoPoint centre, double metres_per_pixel) {
+    const auto world = WorldMap::built_in();
+    MapDetail detail = MapDetail::built_in();
+    const MapProjection map = view(centre, metres_per_pixel);
+    detail.want_land(map, {});
+    detail.wait_for_land();
+    QImage picture(1024, 768, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        draw_world(painter, map, *world, {1024, 768}, &detail);
+    }
+    state.counters["costa_10m"] = detail.land(map) != nullptr ? 1.0 : 0.0;
+}
+
+void read_coast(benchmark::State& state) {
+    QFile file(QStringLiteral(":/dettaglio/land-10m.json"));
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    std::size_t rings = 0;
+    for (auto _ : state) rings = read_lines(bytes).value_or(std::vector<WorldMap::Line>{}).size();
+    state.counters["anelli"] = static_cast<double>(rings);
+}
+
 void tiles(benchmark::State& state) {
     const MapProjection map = view({45.46, 9.19}, 2.0);
     std::size_t count = 0;
@@ -54,6 +83,11 @@ void tiles(benchmark::State& state) {
 
 BENCHMARK_CAPTURE(place_names, europa, GeoPoint{47.0, 10.0}, 4000.0);
 BENCHMARK_CAPTURE(place_names, world, GeoPoint{20.0, 0.0}, 30000.0);
+BENCHMARK_CAPTURE(place_names, lombardia, GeoPoint{45.6, 9.3}, 130.0);
+BENCHMARK_CAPTURE(world_with_detail, genova_costa, GeoPoint{44.4, 8.9}, 100.0);
+BENCHMARK_CAPTURE(world_with_detail, alpi_laghi_fiumi, GeoPoint{46.0, 9.0}, 2000.0);
+BENCHMARK_CAPTURE(world_with_detail, europa, GeoPoint{47.0, 10.0}, 6000.0);
+BENCHMARK(read_coast)->Unit(benchmark::kMillisecond);
 BENCHMARK(tiles);
 
 }  // namespace
