@@ -46,7 +46,7 @@ gui::ScenarioActions scenario_actions(Program& program, Shell& shell) {
 std::function<void(const std::string&)> monitor_marks(PanelForm& form) {
     return [&form](const std::string& line) {
         if (form.monitor.current_y() > form.monitor.height()) form.monitor.clear();
-        form.monitor.print(line + "\r\n");
+        form.monitor.print(line);  // a line of its own
     };
 }
 

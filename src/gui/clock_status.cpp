@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
-#include <cmath>
+#include <algorithm>
 
 namespace vadrel::gui {
 
@@ -22,11 +22,10 @@ QString clock_line_text(const ClockLine& line) {
     QString utc = QString::fromStdString(line.utc.substr(0, 19));
     utc.replace(QLatin1Char('T'), QLatin1Char(' '));
     QString text = utc + QStringLiteral(" UTC  ") + rate_text(line);
-    if (line.paused) text += QStringLiteral(" (in pausa)");
+    if (line.paused) text += QStringLiteral(" (pausa)");
     if (line.events) {
         const auto [done, all] = *line.events;
-        text += all == 0 ? QStringLiteral("  scenario senza eventi")
-                         : QStringLiteral("  evento %1 di %2").arg(done).arg(all);
+        text += all == 0 ? QStringLiteral("  senza eventi") : QStringLiteral("  evento %1/%2").arg(done).arg(all);
     }
     return text;
 }
@@ -38,12 +37,15 @@ ClockStatus::ClockStatus(Read read, Pause pause, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     text_ = new QLabel(this);
     text_->setObjectName(QStringLiteral("tempo_simulato"));
-    // The panel keeps its width: a long line is cut, not the window widened.
+    // The panel keeps its width: a longer line is cut (whole in its
+    // tooltip), never the window widened.
     text_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    text_->setMinimumWidth(text_->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00 UTC  x1000")));
+    widest_ = text_->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00 UTC  x1000  evento 999/999"));
     button_ = new QToolButton(this);
     button_->setObjectName(QStringLiteral("tempo_pausa"));
     button_->setAutoRaise(true);
+    // As tall as a line of text: the status line, and so the panel, keep their height.
+    button_->setFixedHeight(text_->fontMetrics().height());
     layout->addWidget(text_, 1);
     layout->addWidget(button_);
     connect(button_, &QToolButton::clicked, this, [this] {
@@ -63,6 +65,7 @@ void ClockStatus::refresh() {
     if (text_->text() != text) {
         text_->setText(text);
         text_->setToolTip(text);
+        text_->setMinimumWidth(std::min(text_->fontMetrics().horizontalAdvance(text), widest_));
     }
     button_->setText(paused_ ? QStringLiteral("Riprendi") : QStringLiteral("Pausa"));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The program's clock on the window's status line: the simulated UTC, the
 // rate (x1, x10, max), a button that pauses and resumes it, and how far a
-// scenario has come (evento 3 di 7). It only shows and asks; the program's
+// scenario has come (evento 3/7). It only shows and asks; the program's
 // clock and its scenario are the truth.
 //
 //   ClockStatus status([&] { return line_now(); }, [&](bool pause) { ... });
@@ -27,7 +27,7 @@ struct ClockLine {
     std::optional<std::pair<std::size_t, std::size_t>> events;
 };
 
-// "2016-12-31 23:59:60 UTC  x10  evento 3 di 7"
+// "2016-12-31 23:59:60 UTC  x10  evento 3/7"
 QString clock_line_text(const ClockLine& line);
 
 class ClockStatus : public QWidget {
@@ -46,6 +46,7 @@ private:
     QLabel* text_;
     QToolButton* button_;
     bool paused_ = false;
+    int widest_ = 0;  // pixels the line may take
     QTimer timer_;
 };
 

@@ -25,7 +25,7 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "..", "python"))
-from operator_xvfb import (Vadrel, fail, focus, until, wait_for, window_id, window_starting,  # noqa: E402
+from operator_xvfb import (Vadrel, fail, focus, until, viewable, wait_for, window_starting,  # noqa: E402
                            write_table, x_server, xdotool)
 from vadrel_client import Vadrel as Client  # noqa: E402
 
@@ -47,6 +47,13 @@ def free_port():
         return s.getsockname()[1]
 
 
+def message_box():
+    """The message box shown now (its caption is the program's name), if any."""
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
+    shown = [w for w in re.findall(r'^\s*(0x[0-9a-f]+) "vadrel":', tree, re.M) if viewable(w)]
+    return shown[0] if shown else None
+
+
 def open_scenario(vadrel, path):
     """Alt+F, A, the path typed into the file dialog, Return."""
     focus(vadrel.window)
@@ -60,17 +67,19 @@ def open_scenario(vadrel, path):
     until("la scelta dello scenario si chiude", lambda: not window_starting("Apri scenario"))
 
 
-def refused_file(vadrel, client, scenarios):
+def refused_file(vadrel, client, scenarios, keep):
     before = client.vehicle(0)["velocita"]
     open_scenario(vadrel, os.path.join(scenarios, "rotto.yaml"))
-    box = until("il rifiuto si mostra", lambda: window_id("vadrel"))
+    box = until("il rifiuto si mostra", message_box)
+    if keep:
+        subprocess.run(["import", "-window", "root", os.path.join(keep, "scenario_rifiutato.png")], check=True)
     if "scenario" in client.state():
         fail("uno scenario rifiutato è in corso: %r" % client.state()["scenario"])
     if client.vehicle(0)["velocita"] != before:
         fail("il rifiuto ha cambiato il mezzo 0")
     focus(box)
     xdotool("key", "--clearmodifiers", "Return")
-    until("il rifiuto si chiude", lambda: not window_id("vadrel"))
+    until("il rifiuto si chiude", lambda: not message_box())
     print("ok: lo scenario rifiutato si mostra, nulla cambia")
 
 
@@ -89,6 +98,11 @@ def good_file(vadrel, client, scenarios):
     if len(route.get("punti", [])) != 3:
         fail("il percorso del mezzo 1: %r" % route)
     print("ok: lo scenario aperto dal menu gira: x10, rotta a 2 s, percorso a 4 s")
+
+
+def size(window):
+    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+    return tuple(int(re.search(name + r": (\d+)", info).group(1)) for name in ("Width", "Height"))
 
 
 def pause_button(vadrel, client):
@@ -120,8 +134,11 @@ def main():
         try:
             client = Client("http://127.0.0.1:%d" % port)
             until("l'interfaccia di controllo risponde", lambda: wait_for(lambda: client.state(), 1.0))
-            refused_file(vadrel, client, scenarios)
+            before = size(vadrel.window)
+            refused_file(vadrel, client, scenarios, keep)
             good_file(vadrel, client, scenarios)
+            if size(vadrel.window) != before:
+                fail("the panel's size changed with the status line: %r, then %r" % (before, size(vadrel.window)))
             if keep:
                 subprocess.run(["import", "-window", "root", os.path.join(keep, "scenario_1024x768.png")], check=True)
             pause_button(vadrel, client)

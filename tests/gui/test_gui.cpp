@@ -2775,11 +2775,11 @@ TEST(ClockStatus, TheLineSaysTimeRatePauseAndEvents) {
     const std::vector<std::tuple<const char*, ClockLine, QString>> rows{
         {"wall clock", {"2026-12-08T00:10:05.250Z", 1.0, false, false, {}}, "2026-12-08 00:10:05 UTC  x1"},
         {"leap second", {"2016-12-31T23:59:60.500Z", 10.0, false, false, {}}, "2016-12-31 23:59:60 UTC  x10"},
-        {"slow, paused", {"2016-12-31T23:59:59.000Z", 0.5, false, true, {}}, "2016-12-31 23:59:59 UTC  x0.5 (in pausa)"},
+        {"slow, paused", {"2016-12-31T23:59:59.000Z", 0.5, false, true, {}}, "2016-12-31 23:59:59 UTC  x0.5 (pausa)"},
         {"max, events", {"2016-12-31T23:59:59.000Z", 10.0, true, false, Events{{3, 7}}},
-         "2016-12-31 23:59:59 UTC  max  evento 3 di 7"},
+         "2016-12-31 23:59:59 UTC  max  evento 3/7"},
         {"no events", {"2016-12-31T23:59:59.000Z", 1000.0, false, false, Events{{0, 0}}},
-         "2016-12-31 23:59:59 UTC  x1000  scenario senza eventi"},
+         "2016-12-31 23:59:59 UTC  x1000  senza eventi"},
     };
     for (const auto& [name, line, text] : rows) EXPECT_EQ(clock_line_text(line), text) << name;
 }
@@ -2800,7 +2800,7 @@ TEST(ClockStatus, TheButtonAsksTheOppositeOfTheClock) {
     button->click();
     EXPECT_EQ(asked, (std::vector<bool>{true, false}));
     EXPECT_EQ(status.findChild<QLabel*>(QStringLiteral("tempo_simulato"))->text(),
-              QStringLiteral("2016-12-31 23:59:59 UTC  x10 (in pausa)"));
+              QStringLiteral("2016-12-31 23:59:59 UTC  x10 (pausa)"));
 }
 
 // "Apri scenario...": the file read on another thread, played on this one;
