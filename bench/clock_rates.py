@@ -153,7 +153,7 @@ def fleet_run(binary, seconds, rate, vehicles=19):
 def fleet(binary, seconds):
     for rate in ("max", "1"):
         per_second, cpu, kib, streams = fleet_run(binary, seconds, rate)
-        print("19 mezzi, frasi complete e satelliti, x%s: %.1f secondi simulati al secondo reale, CPU %.0f%%, "
+        print("19 mezzi, frasi complete e satelliti, x%s: %.1f secondi simulati al secondo reale, CPU %.1f%%, "
               "%d flussi letti, %.0f KiB/s" % (rate, per_second, cpu, streams, kib))
 
 
