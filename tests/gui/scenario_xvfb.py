@@ -57,13 +57,12 @@ def message_box():
 def open_scenario(vadrel, path):
     """Alt+F, A, the path typed into the file dialog, Return."""
     focus(vadrel.window)
-    xdotool("key", "--clearmodifiers", "alt+f")
-    xdotool("key", "--clearmodifiers", "a")
-    chooser = until("la scelta dello scenario compare", lambda: window_starting("Apri scenario"))
-    focus(chooser)
-    xdotool("key", "--clearmodifiers", "ctrl+a")
-    xdotool("type", "--delay", "10", "--", path)
-    xdotool("key", "--clearmodifiers", "Return")
+    for keys in ("alt+f", "a"):
+        xdotool("key", "--clearmodifiers", keys)
+    focus(until("la scelta dello scenario compare", lambda: window_starting("Apri scenario")))
+    for step in (("key", "--clearmodifiers", "ctrl+a"), ("type", "--delay", "10", "--", path),
+                 ("key", "--clearmodifiers", "Return")):
+        xdotool(*step)
     until("la scelta dello scenario si chiude", lambda: not window_starting("Apri scenario"))
 
 

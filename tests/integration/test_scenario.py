@@ -178,20 +178,16 @@ def marks_and_routes(binary):
     """An event gives a route from a file beside the scenario; the events'
     WebSocket carries each event's mark with the second's simulated time; a
     route file that cannot be read refuses the scenario at its line."""
-    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
-    with open(os.path.join(scenarios, "giro.gpx"), "w") as f:
-        f.write(GPX)
     refused(binary, "eventi:\n  - {a: 1, fix: perso}\n  - {a: 2, mezzo: 1, percorso: manca.gpx}\n",
             "s.yaml:3: percorso: manca.gpx: ")
-    path = os.path.join(scenarios, "segni.yaml")
-    with open(path, "w", encoding="utf-8") as f:
-        f.write("inizio: 2030-01-01T00:00:00Z\n"
-                "durata: 10\n"
-                "controllo: \"127.0.0.1:0\"\n"
-                "eventi:\n"
-                "  - {a: 3, mezzo: 1, percorso: {file: giro.gpx, fine: ciclo}}\n"
-                "  - {a: 4, fix: perso}\n")
-    vadrel = Vadrel(binary, "--scenario", path)
+    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
+    files = {"giro.gpx": GPX,
+             "segni.yaml": "inizio: 2030-01-01T00:00:00Z\ndurata: 10\ncontrollo: \"127.0.0.1:0\"\neventi:\n"
+                           "  - {a: 3, mezzo: 1, percorso: {file: giro.gpx, fine: ciclo}}\n  - {a: 4, fix: perso}\n"}
+    for name, text in files.items():
+        with open(os.path.join(scenarios, name), "w", encoding="utf-8") as f:
+            f.write(text)
+    vadrel = Vadrel(binary, "--scenario", os.path.join(scenarios, "segni.yaml"))
     try:
         client = Client(vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1))
         marks = []

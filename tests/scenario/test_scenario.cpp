@@ -347,27 +347,37 @@ TEST(ScenarioPlayer, ProgressTellsTheNextEvent) {
     EXPECT_EQ(progress.elapsed, 2.0);
 }
 
+// A scenario played on a fake clock, a fleet and a fake receiver; at(s)
+// steps it at s seconds from its first step.
+struct Played {
+    explicit Played(const Scenario& scenario) : player(scenario, fleet, clock, receiver) { player.step(); }
+    void at(double seconds) {
+        clock.utc = start + seconds;
+        player.step();
+    }
+    FakeClock clock;
+    Fleet fleet;
+    FakeReceiver receiver;
+    double start = clock.utc;
+    ScenarioPlayer player;
+};
+
 // What each event did goes to the events' WebSocket too: its index in the
 // scenario, its second, its text; each mark once.
 TEST(ScenarioPlayer, MarksEachEventOnceWithItsIndex) {
     const Scenario s =
         good("eventi:\n  - {a: 1, fix: perso}\n  - {a: 1, secondo_intercalare: 2015-06-30}\n  - {a: 4, fix: ripreso}\n");
-    FakeClock clock;
-    Fleet fleet;
-    FakeReceiver receiver;
-    ScenarioPlayer player(s, fleet, clock, receiver);
-    player.step();
+    Played played(s);
+    ScenarioPlayer& player = played.player;
     EXPECT_TRUE(player.take_marks().empty());
-    clock.utc += 2;
-    player.step();
+    played.at(2);
     const std::vector<ScenarioMark> marks = player.take_marks();
     ASSERT_EQ(marks.size(), 2u);
     EXPECT_EQ(marks[0], (ScenarioMark{0, 1.0, "fix perso"}));
     EXPECT_EQ(marks[1].index, 1u);
     EXPECT_NE(marks[1].text.find("rifiutato"), std::string::npos) << marks[1].text;
     EXPECT_TRUE(player.take_marks().empty()) << "taken once";
-    clock.utc += 3;
-    player.step();
+    played.at(5);
     EXPECT_EQ(player.take_marks(), (std::vector<ScenarioMark>{{2, 4.0, "fix ripreso"}}));
 }
 
@@ -390,23 +400,18 @@ TEST(ScenarioPlayer, AnEventGivesARouteAtItsSecond) {
     EXPECT_EQ(s.events[0].text, "mezzo 4: percorso giro.gpx (fine=ciclo,virata=2)");
     ASSERT_TRUE(s.events[0].route_read);
     EXPECT_EQ(s.events[0].route_read->size(), 3u);
-    FakeClock clock;
-    Fleet fleet;
-    FakeReceiver receiver;
-    ScenarioPlayer player(s, fleet, clock, receiver);
-    player.step();
-    clock.utc += 2.5;
-    player.step();
+    Played played(s);
+    const FakeReceiver& receiver = played.receiver;
+    played.at(2.5);
     EXPECT_TRUE(receiver.routes.empty()) << "not before its second";
-    clock.utc += 3;
-    player.step();
+    played.at(5.5);
     ASSERT_EQ(receiver.routes.size(), 2u);
     EXPECT_EQ(receiver.routes[0].n, 4u);
     EXPECT_EQ(receiver.routes[0].points, 3u);
     EXPECT_EQ(receiver.routes[0].options.end, RouteEnd::loop);
     EXPECT_EQ(receiver.routes[0].options.turn_rate, 2.0);
     EXPECT_EQ(receiver.routes[1].options.end, RouteEnd::back) << "the text after N= with its options";
-    const std::vector<ScenarioMark> marks = player.take_marks();
+    const std::vector<ScenarioMark> marks = played.player.take_marks();
     ASSERT_EQ(marks.size(), 2u);
     EXPECT_NE(marks[1].text.find("[rifiutato: il mezzo 20 non segue percorsi]"), std::string::npos) << marks[1].text;
 }
