@@ -2817,8 +2817,11 @@ TEST(ScenarioMenu, ReadsOffTheLoopPlaysOnItOneAtATime) {
                       {[&, open](const std::string& path) -> ScenarioActions::Play {
                            read_off_loop = read_off_loop && std::this_thread::get_id() != loop;
                            if (path == "lento.yaml") open.wait();
-                           return [&played, path, loop]() -> std::string {
-                               if (std::this_thread::get_id() != loop) return "played off the loop";
+                           return [&played, &read_off_loop, path, loop]() -> std::string {
+                               if (std::this_thread::get_id() != loop) {
+                                   read_off_loop = false;  // played where it was read
+                                   return "played off the loop";
+                               }
                                if (path == "rotto.yaml") return "rotto.yaml:3: velocita: non è una velocità";
                                played.push_back(path);
                                return "";
@@ -2842,7 +2845,7 @@ TEST(ScenarioMenu, ReadsOffTheLoopPlaysOnItOneAtATime) {
     EXPECT_EQ(finished.at(1).at(0).toString(), QStringLiteral("rotto.yaml:3: velocita: non è una velocità"));
     EXPECT_EQ(told.back(), "rotto.yaml:3: velocita: non è una velocità");
     EXPECT_EQ(played.size(), 1u) << "nothing played of a refused file";
-    EXPECT_TRUE(read_off_loop);
+    EXPECT_TRUE(read_off_loop) << "read on another thread, played on this one";
     EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("menu_apri_scenario"))->isEnabled());
 }
 
