@@ -1,5 +1,7 @@
 #include "control_service.h"
 
+#include "app/program.h"
+#include "app/scenario_run.h"
 #include "control/access.h"
 #include "control/control_token.h"
 #include "outputs/network_address.h"
@@ -7,7 +9,8 @@
 namespace vadrel {
 
 ControlService::ControlService(Program& program, const ProgramFolder& folder, Say say)
-    : folder_(folder),
+    : program_(program),
+      folder_(folder),
       say_(std::move(say)),
       target_(std::make_unique<ProgramControl>(program)),
       server_(std::make_unique<ControlServer>(*target_)) {
@@ -63,8 +66,11 @@ std::string ControlService::status() const {
 }
 
 void ControlService::publish(std::string_view bytes) {
+    // Taken every second, so that none waits for a client to come.
+    std::vector<ScenarioMark> marks = program_.scenario().take_marks();
     if (server_->event_client_count() == 0) return;
-    server_->publish(bytes, target_->vehicles_in_use());
+    // Inside the tick the clock reads the second's own instant.
+    server_->publish(bytes, target_->vehicles_in_use(), program_.simulated_clock().utc_text(), marks);
 }
 
 }  // namespace vadrel

@@ -50,6 +50,7 @@ public:
 private:
     Result<> start(const ControlSettings& settings);
 
+    Program& program_;
     const ProgramFolder& folder_;
     Say say_;
     std::unique_ptr<ProgramControl> target_;

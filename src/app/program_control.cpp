@@ -212,12 +212,28 @@ RouteSummary ProgramControl::route_summary(std::size_t n) const { return program
 
 std::string ProgramControl::route_not_kept(std::size_t n) const { return program_.routes().not_kept(n); }
 
-Result<> ProgramControl::play_scenario(const QByteArray& bytes) {
-    auto read = read_running_scenario(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+Result<> ProgramControl::play_scenario(const QByteArray& bytes) { return prepare_scenario(bytes)(); }
+
+ControlTarget::ScenarioPlay ProgramControl::prepare_scenario(const QByteArray& bytes) {
+    return playing(read_running_scenario(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
+
+ControlTarget::ScenarioPlay ProgramControl::prepare_scenario_file(const std::string& path) {
+    return playing(read_running_scenario_file(path));
+}
+
+ControlTarget::ScenarioPlay ProgramControl::playing(std::variant<ScenarioStart, ScenarioProblem> read) {
     if (auto* problem = std::get_if<ScenarioProblem>(&read)) {
-        return Refusal{problem->key.empty() ? "scenario" : problem->key, problem->message()};
+        return [refusal = Refusal{problem->key.empty() ? "scenario" : problem->key, problem->message()}]() -> Result<> {
+            return refusal;
+        };
     }
-    const ScenarioStart& start = std::get<ScenarioStart>(read);
+    return [this, start = std::make_shared<ScenarioStart>(std::get<ScenarioStart>(std::move(read)))] {
+        return apply_scenario(*start);
+    };
+}
+
+Result<> ProgramControl::apply_scenario(const ScenarioStart& start) {
     const Options& o = start.options;
     // Each value was checked as it was read: what follows is applied whole.
     const auto given = [&](const std::string& option) {

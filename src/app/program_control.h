@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include "app/scenario_start.h"
 #include "control/control_target.h"
 
 namespace vadrel {
@@ -43,6 +44,9 @@ public:
     TrackerOverview tracker() const override;
     std::optional<TrackedDeviceView> tracked_device(const std::string& id) const override;
     Result<> replace_fleet(const QByteArray& bytes, const std::string& destination) override;
+    ScenarioPlay prepare_scenario(const QByteArray& bytes) override;
+    // The same for a scenario the window opens from a file (any thread).
+    ScenarioPlay prepare_scenario_file(const std::string& path);
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;
@@ -53,6 +57,9 @@ public:
     std::function<void()> changed;
 
 private:
+    // What plays a scenario read, on the loop: or its refusal.
+    ScenarioPlay playing(std::variant<ScenarioStart, ScenarioProblem> read);
+    Result<> apply_scenario(const ScenarioStart& start);
     void tell_changed() const {
         if (changed) changed();
     }

@@ -54,6 +54,11 @@ void ScenarioRun::set_fix_lost(bool lost) {
 
 void ScenarioRun::set_week_offset(int weeks) { program_.simulated_clock().set_week_offset(weeks); }
 
+std::string ScenarioRun::give_route(std::size_t n, const Route& route, const FollowOptions& options) {
+    const Result<> given = program_.control_target().give_route(n, route, options);
+    return given ? std::string() : given.message();
+}
+
 bool ScenarioRun::add_leap_second(std::int64_t day_after) { return program_.simulated_clock().add_leap_second(day_after); }
 
 }  // namespace vadrel

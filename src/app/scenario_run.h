@@ -30,10 +30,13 @@ public:
     void play(const Scenario& scenario);
     // How far the one under way has come; nothing when none is.
     std::optional<ScenarioState> state() const;
+    // The events played since the last asking, for the events' WebSocket.
+    std::vector<ScenarioMark> take_marks() { return player_ ? player_->take_marks() : std::vector<ScenarioMark>{}; }
 
     void set_fix_lost(bool lost) override;
     void set_week_offset(int weeks) override;
     bool add_leap_second(std::int64_t day_after) override;
+    std::string give_route(std::size_t n, const Route& route, const FollowOptions& options) override;
 
     // Called once, at the first tick past the duration.
     std::function<void()> ended = [] {};

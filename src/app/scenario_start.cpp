@@ -10,6 +10,7 @@
 
 #include "os/descriptor.h"
 #include "os/system_error.h"
+#include "scenario/event_routes.h"
 #include "scenario/scenario_reader.h"
 
 namespace vadrel {
@@ -21,21 +22,21 @@ namespace {
 // waiting.
 struct FileBytes {
     std::string bytes;
-    std::string problem;  // "" when read
+    std::string problem;  // why not, "" when read
 };
 
 FileBytes file_bytes(const std::string& path) {
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!file.valid()) return {{}, path + ": " + italian_reason(errno)};
+    if (!file.valid()) return {{}, italian_reason(errno)};
     struct stat status {};
-    if (::fstat(file.get(), &status) != 0) return {{}, path + ": " + italian_reason(errno)};
-    if (!S_ISREG(status.st_mode)) return {{}, path + ": non è un file normale"};
+    if (::fstat(file.get(), &status) != 0) return {{}, italian_reason(errno)};
+    if (!S_ISREG(status.st_mode)) return {{}, "non è un file normale"};
     std::string bytes;
     char buffer[65536];
     while (bytes.size() <= max_scenario_bytes) {
         const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return {{}, path + ": " + italian_reason(errno)};
+        if (got < 0) return {{}, italian_reason(errno)};
         if (got == 0) break;
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
@@ -92,7 +93,8 @@ bool changes_while_running(const std::string& option) {
 
 }  // namespace
 
-std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_view bytes) {
+std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_view bytes, const std::string& file,
+                                                                   const std::string& folder) {
     const auto check = [](const ScenarioArgument& argument) -> std::optional<std::string> {
         if (auto problem = scenario_option_problem(argument)) return problem;
         if (!changes_while_running(argument.words.front())) {
@@ -100,23 +102,32 @@ std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_v
         }
         return std::nullopt;
     };
-    auto read = read_scenario(bytes, {"scenario", "", check});
+    auto read = read_scenario(bytes, {file, folder, check});
     if (auto* problem = std::get_if<ScenarioProblem>(&read)) return *problem;
     ScenarioStart start{{}, std::get<Scenario>(std::move(read))};
+    if (auto problem = read_event_routes(start.scenario)) return *problem;
     auto options = options_of(start.scenario, {});
-    if (auto* problem = std::get_if<std::string>(&options)) return ScenarioProblem{"scenario", {}, "", *problem};
+    if (auto* problem = std::get_if<std::string>(&options)) return ScenarioProblem{file, {}, "", *problem};
     start.options = std::get<Options>(std::move(options));
     return start;
 }
 
+std::variant<ScenarioStart, ScenarioProblem> read_running_scenario_file(const std::string& path) {
+    const std::filesystem::path file(path);
+    const FileBytes file_read = file_bytes(path);
+    if (!file_read.problem.empty()) return ScenarioProblem{file.filename().string(), {}, "", file_read.problem};
+    return read_running_scenario(file_read.bytes, file.filename().string(), file.parent_path().string());
+}
+
 std::variant<ScenarioStart, std::string> start_scenario(const std::string& path, const std::vector<std::string>& args) {
     const FileBytes file_read = file_bytes(path);
-    if (!file_read.problem.empty()) return file_read.problem;
+    if (!file_read.problem.empty()) return path + ": " + file_read.problem;
     const std::filesystem::path file(path);
     const ScenarioSource source{file.filename().string(), file.parent_path().string(), scenario_option_problem};
     auto read = read_scenario(file_read.bytes, source);
     if (auto* problem = std::get_if<ScenarioProblem>(&read)) return problem->message();
     ScenarioStart start{{}, std::get<Scenario>(std::move(read))};
+    if (auto problem = read_event_routes(start.scenario)) return problem->message();
     auto options = options_of(start.scenario, args);
     if (auto* problem = std::get_if<std::string>(&options)) return source.file + ": " + *problem;
     start.options = std::get<Options>(std::move(options));

@@ -32,7 +32,13 @@ std::optional<std::string> scenario_option_problem(const ScenarioArgument& argum
 // A scenario sent to the running program (PUT /api/v1/scenario): only the
 // settings a running program can change (the mode and its cycle, the
 // vehicles, the receiver, the AIS targets), paths taken against the current
-// folder (the program's). The refusal places the problem in the bytes.
-std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_view bytes);
+// folder (the program's) unless `folder` is given. The refusal places the
+// problem in the bytes. Touches nothing but its arguments: runs on any thread.
+std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_view bytes,
+                                                                   const std::string& file = "scenario",
+                                                                   const std::string& folder = "");
+// The same from a file the window opens: a regular file only, its paths
+// taken against its own folder, its refusals naming it (s.yaml:5: ...).
+std::variant<ScenarioStart, ScenarioProblem> read_running_scenario_file(const std::string& path);
 
 }  // namespace vadrel

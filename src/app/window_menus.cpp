@@ -7,6 +7,7 @@
 #include <QStatusBar>
 
 #include "app/program.h"
+#include "app/scenario_run.h"
 #include "gui/ais_dialog.h"
 #include "gui/first_start_dialog.h"
 #include "gui/placement.h"
@@ -14,6 +15,42 @@
 #include "serial/serial_devices.h"
 
 namespace vadrel {
+
+namespace {
+
+gui::ClockLine clock_line(Program& program) {
+    SimulatedClock& clock = program.simulated_clock();
+    gui::ClockLine line{clock.utc_text(), clock.rate(), clock.max(), clock.paused(), std::nullopt};
+    if (const auto scenario = program.scenario().state()) line.events = std::pair{scenario->done, scenario->events};
+    return line;
+}
+
+// As PATCH /api/v1/tempo pauses and resumes it; a pause alone is never refused.
+void pause_clock(Program& program, bool pause) {
+    static_cast<void>(program.control_target().change_clock({std::nullopt, false, pause}));
+}
+
+// A scenario's file read off the loop, played as the control interface plays one.
+gui::ScenarioActions scenario_actions(Program& program, Shell& shell) {
+    return {[&control = program.control_target()](const std::string& path) -> gui::ScenarioActions::Play {
+                return [play = control.prepare_scenario_file(path)] {
+                    const Result<> done = play();
+                    return done ? std::string() : done.message();
+                };
+            },
+            [&shell](const std::string& message) { shell.message_box(message, program_title); },
+            {}};
+}
+
+// Each event of a scenario marked on the panel's monitor as it is played.
+std::function<void(const std::string&)> monitor_marks(PanelForm& form) {
+    return [&form](const std::string& line) {
+        if (form.monitor.current_y() > form.monitor.height()) form.monitor.clear();
+        form.monitor.print(line);  // a line of its own
+    };
+}
+
+}  // namespace
 
 WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& window, Shell& shell,
                          const bool& ending)
@@ -57,11 +94,16 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
                      &window),
       // The receiver options, kept in vadrel.ini.
       options_menu_(form, *window.menuBar(),
-               [&program](const ReceiverOptions& o) { return program.receiver_settings().change(o, nullptr); }) {
+               [&program](const ReceiverOptions& o) { return program.receiver_settings().change(o, nullptr); }),
+      scenario_menu_(*window.menuBar(), scenario_actions(program, shell), &window),
+      clock_status_([&program] { return clock_line(program); }, [&program](bool pause) { pause_clock(program, pause); },
+                    &window) {
     // The receiver in force on a line of its own under the panel.
     window.statusBar()->setSizeGripEnabled(false);
     window.statusBar()->addWidget(&options_menu_.receiver_label());
     options_menu_.receiver_label().show();
+    window.statusBar()->addPermanentWidget(&clock_status_);
+    program.scenario().marked = monitor_marks(form);
     ports_.set_virtual_path([&program](int number) { return program.virtual_path(number); });
     QObject::connect(&ports_, &gui::PortDialog::changed, &window, [this] {
         show_ports();
@@ -109,7 +151,10 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
                        [&program](const AisSettings& settings) { return program.ais_settings().change(settings, nullptr); });
 }
 
-WindowMenus::~WindowMenus() { program_.receiver_settings().unwatch(receiver_watch_); }
+WindowMenus::~WindowMenus() {
+    program_.receiver_settings().unwatch(receiver_watch_);
+    program_.scenario().marked = [](const std::string&) {};
+}
 
 void WindowMenus::first_start(const Options& options) {
     if (!program_.first_start()) return;

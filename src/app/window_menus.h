@@ -1,7 +1,8 @@
 #pragma once
 // The window's menus beside the panel's own and the dialogs behind them,
 // wired to the program: "Uscite" (Rete..., Porta..., Controllo...),
-// "Registrazione" and "Opzioni" with the AIS entry. Made after the main
+// "Registrazione", "Opzioni" with the AIS entry, and "File" with
+// "Apri scenario..."; the clock and a scenario's progress on the status line. Made after the main
 // window and gone before it.
 
 #include <QTimer>
@@ -9,12 +10,14 @@
 class QMenu;
 
 #include "app/options.h"
+#include "gui/clock_status.h"
 #include "gui/control_dialog.h"
 #include "gui/main_window.h"
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
+#include "gui/scenario_menu.h"
 
 namespace vadrel {
 
@@ -49,6 +52,9 @@ private:
     QMenu* outputs_menu_;  // before the menus that follow it on the bar
     gui::RecordingMenu recording_menu_;
     gui::OptionsMenu options_menu_;
+    // "File" > "Apri scenario...", and the clock on the status line.
+    gui::ScenarioMenu scenario_menu_;
+    gui::ClockStatus clock_status_;
     QTimer redraw_;
     // The receiver options' menu follows the model, whoever changes it.
     std::size_t receiver_watch_ = 0;

@@ -247,6 +247,7 @@ ApiReply method_refusal(const std::string& method, const QString& path) {
 ApiReply answer(const ApiRequest& request, ControlTarget& target) {
     auto begun = begin_answer(request, target);
     if (auto* reply = std::get_if<ApiReply>(&begun)) return std::move(*reply);
+    if (std::holds_alternative<ScenarioToRead>(begun)) return scenario_reply(target, target.prepare_scenario(request.body));
     return give_offered_route(target, std::get<RouteToRead>(begun).n, route_offer(request));
 }
 
@@ -257,6 +258,14 @@ ApiReply give_offered_route(ControlTarget& target, std::size_t n, std::variant<R
     auto& [given, options] = std::get<RouteOffer>(offer);
     if (const Result<> done = target.give_route(n, std::move(given), options); !done) return not_done(done);
     return route_reply(target, n, {});
+}
+
+ApiReply scenario_reply(ControlTarget& target, const ControlTarget::ScenarioPlay& play) {
+    // A replay may have started while the scenario was read.
+    if (target.replaying()) return replaying_refusal();
+    if (const Result<> done = play(); !done) return not_done(done);
+    const ControlState state = target.state();
+    return reply(state.scenario ? scenario_json(*state.scenario) : QJsonObject{});
 }
 
 namespace {
@@ -330,7 +339,7 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
 
 }  // namespace
 
-std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, ControlTarget& target) {
+std::variant<ApiReply, RouteToRead, ScenarioToRead> begin_answer(const ApiRequest& request, ControlTarget& target) {
     const PathRoutes found = routes_of(request.path, request.method);
     if (found.allow.isEmpty()) return no_such_path(request.path);
     if (found.route == nullptr) return method_refused(method_name(request.method).toStdString(), found.allow);
@@ -366,11 +375,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     // The changes.
     if (target.replaying()) return replaying_refusal();
-    if (route->action == Action::scenario) {
-        if (const Result<> done = target.play_scenario(request.body); !done) return not_done(done);
-        const ControlState state = target.state();
-        return reply(state.scenario ? scenario_json(*state.scenario) : QJsonObject{});
-    }
+    if (route->action == Action::scenario) return ScenarioToRead{};
     if (route->action == Action::give_route) return RouteToRead{n};
     if (route->action == Action::take_route) {
         target.take_route(n);

@@ -106,7 +106,11 @@ ApiReply answer(const ApiRequest& request, ControlTarget& target);
 struct RouteToRead {
     std::size_t n = 0;
 };
-std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, ControlTarget& target);
+// The same for a scenario's body: read by the target's prepare_scenario on
+// any thread, then played and answered by scenario_reply on the loop.
+struct ScenarioToRead {};
+std::variant<ApiReply, RouteToRead, ScenarioToRead> begin_answer(const ApiRequest& request, ControlTarget& target);
+ApiReply scenario_reply(ControlTarget& target, const ControlTarget::ScenarioPlay& play);
 
 // Whether a request with this method and path (its query left out) may carry
 // a large body: a route's file.

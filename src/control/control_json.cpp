@@ -237,7 +237,8 @@ QJsonObject state_json(const ControlState& state) {
     return json;
 }
 
-QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc) {
+QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc,
+                        const std::vector<ScenarioMark>& marks) {
     QJsonArray list;
     for (const VehicleEntry& entry : vehicles) list.append(vehicle_json(entry));
     // The bytes as Latin-1: every byte one character, NUL and CR LF escaped by JSON.
@@ -245,6 +246,14 @@ QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>&
                        {"inviati", QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))},
                        {"mezzi", list}};
     if (!utc.empty()) second.insert(QStringLiteral("ora"), QString::fromStdString(utc));
+    if (marks.empty()) return second;
+    QJsonArray played;
+    for (const ScenarioMark& mark : marks) {
+        played.append(QJsonObject{{"indice", static_cast<qint64>(mark.index)},
+                                  {"a", mark.at},
+                                  {"evento", QString::fromStdString(mark.text)}});
+    }
+    second.insert(QStringLiteral("scenario"), played);
     return second;
 }
 

@@ -33,9 +33,11 @@ QJsonObject state_json(const ControlState& state);
 QJsonObject scenario_json(const ScenarioState& scenario);
 // One second for the WebSocket clients: the bytes sent (their count and the
 // bytes themselves, as text) and each vehicle in use.
-// With `utc` (the clock's ISO text) the second's simulated time, "ora".
+// With `utc` (the clock's ISO text) the second's simulated time, "ora";
+// with `marks` the scenario's events played before it, "scenario":
+// [{"indice": 2, "a": 12, "evento": "fix perso"}].
 QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>& vehicles,
-                        const std::string& utc = {});
+                        const std::string& utc = {}, const std::vector<ScenarioMark>& marks = {});
 // The clock, and a change of it: {"velocita_tempo": 10 | "max", "in_pausa": true}.
 QJsonObject clock_json(const ClockState& clock);
 std::variant<ClockChange, Refusal> read_clock_change(const QJsonObject& body);

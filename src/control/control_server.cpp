@@ -205,6 +205,10 @@ bool ControlServer::handle(const QHttpServerRequest& request, QTcpSocket* socket
             read_route_later(std::move(api), to_read->n, socket, close_after);
             return true;
         }
+        if (std::holds_alternative<ScenarioToRead>(begun)) {
+            read_scenario_later(std::move(api.body), socket, close_after);
+            return true;
+        }
         HttpFront::respond(request, socket, std::get<ApiReply>(begun));
     }
     if (close_after) socket->disconnectFromHost();
@@ -218,14 +222,43 @@ bool ControlServer::keeps_open(const QHttpServerRequest& request, QTcpSocket* so
     return !request.value("connection").toLower().contains("close") && listener_ && listener_->keeps_alive(socket);
 }
 
-void ControlServer::read_route_later(ApiRequest request, std::size_t n, QTcpSocket* socket, bool close_after) {
-    QPointer<QTcpSocket> answer_to(socket);
-    const auto answer = [answer_to, close_after](const ApiReply& reply) {
-        // The client may have gone meanwhile: the route stands all the same.
+namespace {
+
+// Answers on `socket` later, when it is still there: the client may have
+// gone meanwhile, and what it asked stands all the same.
+std::function<void(const ApiReply&)> later_answer(QTcpSocket* socket, bool close_after) {
+    return [answer_to = QPointer<QTcpSocket>(socket), close_after](const ApiReply& reply) {
         if (!answer_to || answer_to->state() != QAbstractSocket::ConnectedState) return;
         answer_to->write(whole_reply(reply, false));
         if (close_after) answer_to->disconnectFromHost();
     };
+}
+
+}  // namespace
+
+void ControlServer::read_scenario_later(QByteArray body, QTcpSocket* socket, bool close_after) {
+    const auto answer = later_answer(socket, close_after);
+    // One at a time: a second would replace the first as soon as both are read.
+    if (reading_scenario_) {
+        answer(refused(conflict, "uno scenario è già in lettura: riprovare quando è finito"));
+        return;
+    }
+    reading_scenario_ = true;
+    readers_.start([this, body = std::move(body), answer]() mutable {
+        auto play = std::make_shared<ControlTarget::ScenarioPlay>(target_.prepare_scenario(body));
+        body = {};
+        QMetaObject::invokeMethod(
+            this,
+            [this, answer, play] {
+                reading_scenario_ = false;
+                answer(scenario_reply(target_, *play));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ControlServer::read_route_later(ApiRequest request, std::size_t n, QTcpSocket* socket, bool close_after) {
+    const auto answer = later_answer(socket, close_after);
     const qint64 bytes = request.body.size();
     if (reading_bytes_ + bytes > 2 * limits_.route_body_limit) {
         answer(refused(unavailable, "l'interfaccia di controllo sta già leggendo altri percorsi: riprovare fra poco"));
@@ -303,10 +336,11 @@ bool ControlServer::check_queue(QWebSocket* socket) {
     return false;
 }
 
-void ControlServer::publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc) {
+void ControlServer::publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc,
+                            const std::vector<ScenarioMark>& marks) {
     if (event_clients_.empty()) return;
     const QString message =
-        QString::fromUtf8(QJsonDocument(second_json(bytes, vehicles, utc)).toJson(QJsonDocument::Compact));
+        QString::fromUtf8(QJsonDocument(second_json(bytes, vehicles, utc, marks)).toJson(QJsonDocument::Compact));
     const auto now = now_();
     std::erase_if(event_clients_, [&](const std::unique_ptr<EventClient>& owned) {
         EventClient& client = *owned;

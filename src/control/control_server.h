@@ -83,7 +83,9 @@ public:
 
     // One second for the WebSocket clients: the bytes sent and each vehicle in use.
     // `utc`: the second's time on the program's clock, "ora" in the message.
-    void publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc = {});
+    // `marks`: the scenario's events played before this second.
+    void publish(std::string_view bytes, const std::vector<VehicleEntry>& vehicles, const std::string& utc = {},
+                 const std::vector<ScenarioMark>& marks = {});
 
     // The connections' time limits, checked each second by the server's own
     // timer; the tests call it after moving their clock.
@@ -115,6 +117,9 @@ private:
     // Reads the route of `request` off the loop, gives it to vehicle n on
     // the loop and answers on `socket` then.
     void read_route_later(ApiRequest request, std::size_t n, QTcpSocket* socket, bool close_after);
+    // Reads a scenario's body off the loop, plays it on the loop and answers
+    // then; a second while one is read is refused (409).
+    void read_scenario_later(QByteArray body, QTcpSocket* socket, bool close_after);
     void take_event_clients();
     // Closes an events client whose unread replies pass its bound: the
     // second it was given last and reply_limit. False when closed.
@@ -135,6 +140,7 @@ private:
     // answered, and the flag that stops it. Declared last: the pool, waited
     // for first, is gone before anything its task touches.
     qint64 reading_bytes_ = 0;
+    bool reading_scenario_ = false;
     std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
     QThreadPool readers_;
 };

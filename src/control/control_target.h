@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,6 +110,15 @@ struct ScenarioState {
     std::size_t events = 0;
     std::optional<double> next_at;  // the next event's second, and what it does
     std::string next;
+};
+
+// An event of a scenario as it was played: its place in the scenario
+// (from 0), its second and what it did, for the events' WebSocket.
+struct ScenarioMark {
+    std::size_t index = 0;
+    double at = 0.0;
+    std::string text;
+    bool operator==(const ScenarioMark&) const = default;
 };
 
 // The whole simulator at one moment, for GET /api/v1/stato.
@@ -219,6 +229,13 @@ public:
     // message that places it in the file.
     virtual Result<> play_scenario(const QByteArray& /*bytes*/) {
         return Refusal{"scenario", "questo simulatore non esegue scenari"};
+    }
+    // play_scenario in two halves, so that a large file is read off the
+    // loop: this reads and checks the bytes on any thread (touching nothing
+    // else), and what it gives back plays them, or refuses, on the loop.
+    using ScenarioPlay = std::function<Result<>()>;
+    virtual ScenarioPlay prepare_scenario(const QByteArray& bytes) {
+        return [this, bytes] { return play_scenario(bytes); };
     }
 
     // Vehicle n's route (VehicleRoutes: placed at its start unless

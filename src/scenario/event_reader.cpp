@@ -1,5 +1,7 @@
 #include "event_reader.h"
 
+#include <filesystem>
+
 #include "fleet/fleet.h"
 #include "motion/position_text.h"
 #include "scenario/scenario_values.h"
@@ -98,6 +100,10 @@ ScenarioEvent event_of(const ScenarioReading& reading, const YAML::Node& node) {
         } else if (key == "mezzo") {
             change.vehicle = static_cast<std::size_t>(reading.whole(value, key, 0, static_cast<long>(fleet_size) - 1));
             vehicle = true;
+        } else if (key == "percorso") {
+            auto read = read_route_argument(reading.route_argument(0, value));
+            event.route = std::get<RouteArgument>(read);  // checked by route_argument
+            event.route_place = reading.place(value.Mark());
         } else if (vehicle_field(reading, key, value, change, fields)) {
         } else if (key == "deriva") {
             event.drift = drift_of(reading, value);
@@ -119,10 +125,16 @@ ScenarioEvent event_of(const ScenarioReading& reading, const YAML::Node& node) {
         }
     });
     if (!at) reading.refuse(node.Mark(), "a", "manca il secondo dell'evento (a: secondi dall'inizio)");
+    if (event.route) {
+        event.route->vehicle = change.vehicle;
+        const std::string options = options_text(event.route->request.options);
+        append(fields, "percorso " + std::filesystem::path(event.route->file).filename().string() +
+                           (options.empty() ? "" : " (" + options + ")"));
+    }
     if (!fields.empty() && !vehicle) reading.refuse(node.Mark(), "mezzo", "manca il numero del mezzo a cui cambiare " + fields);
     if (vehicle) {
         if (fields.empty()) reading.refuse(node.Mark(), "mezzo", "manca che cosa cambia del mezzo");
-        event.vehicle = change;
+        if (change.position || change.course || change.speed) event.vehicle = change;
         append(event.text, "mezzo " + std::to_string(change.vehicle) + ": " + fields);
     }
     if (event.text.empty()) reading.refuse(node.Mark(), "eventi", "l'evento non dice che cosa accade");

@@ -15,11 +15,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "fleet/vehicle.h"
+#include "routes/route.h"
+#include "routes/route_text.h"
 
 namespace vadrel {
 
@@ -70,6 +73,12 @@ struct ScenarioEvent {
     std::optional<double> jamming_seconds;     // disturbo: {durata: S}
     std::optional<int> gps_week_offset;        // settimana_gps: -1024
     std::optional<std::int64_t> leap_second_utc_ms;  // secondo_intercalare: the end of that day
+    // percorso: the route vehicle `route->vehicle` follows from this second,
+    // as --percorso names it (the file against the scenario's folder); the
+    // route itself, read and checked with the file (read_event_routes).
+    std::optional<RouteArgument> route;
+    ScenarioPlace route_place;
+    std::shared_ptr<const Route> route_read;
     // What the event does, in Italian, for the monitor and the control
     // interface: "fix perso", "mezzo 0: velocità 50 km/h, rotta 180".
     std::string text;

@@ -21,11 +21,12 @@ bool ScenarioPlayer::step() {
     if (!start_) start_ = now;
     const double since = now - *start_;
     const auto now_ms = static_cast<std::int64_t>(std::llround(now * 1000.0));
-    for (const ScenarioEvent& event : timeline_.due(since)) apply(event, now_ms);
+    std::size_t index = timeline_.done();
+    for (const ScenarioEvent& event : timeline_.due(since)) apply(event, index++, now_ms);
     return timeline_.over(since);
 }
 
-void ScenarioPlayer::apply(const ScenarioEvent& event, std::int64_t now_ms) {
+void ScenarioPlayer::apply(const ScenarioEvent& event, std::size_t index, std::int64_t now_ms) {
     std::string note;
     if (event.fix_lost) receiver_.set_fix_lost(*event.fix_lost);
     if (event.vehicle) {
@@ -39,6 +40,10 @@ void ScenarioPlayer::apply(const ScenarioEvent& event, std::int64_t now_ms) {
             note += " [rifiutato: " + refused->reason + "]";
         }
     }
+    if (event.route && event.route_read) {
+        const std::string refused = receiver_.give_route(event.route->vehicle, *event.route_read, event.route->request.options);
+        if (!refused.empty()) note += " [rifiutato: " + refused + "]";
+    }
     if (event.drift) threats_.drift(*event.drift, now_ms);
     if (event.jamming_seconds) threats_.jam(*event.jamming_seconds, now_ms);
     if (event.gps_week_offset) receiver_.set_week_offset(*event.gps_week_offset);
@@ -46,6 +51,7 @@ void ScenarioPlayer::apply(const ScenarioEvent& event, std::int64_t now_ms) {
     if (event.leap_second_utc_ms && !receiver_.add_leap_second(*event.leap_second_utc_ms / day_ms)) {
         note += " [rifiutato: non viene dopo l'ultimo secondo intercalare]";
     }
+    marks_.push_back({index, event.at, event.text + note});
     marked("scenario " + number_text(event.at) + " s: " + event.text + note);
 }
 

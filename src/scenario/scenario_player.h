@@ -15,6 +15,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "control/control_target.h"
 
 #include "fleet/fleet.h"
 #include "model/platform.h"
@@ -34,6 +38,9 @@ public:
     // A leap second at the end of the day before `day_after` (days since
     // 1970); false when the clock refuses it (not after its last one).
     virtual bool add_leap_second(std::int64_t day_after) = 0;
+    // Vehicle n follows `route` from now on, as a route the control
+    // interface gives; "" when it does, else why not.
+    virtual std::string give_route(std::size_t n, const Route& route, const FollowOptions& options) = 0;
 };
 
 // How far a scenario has come, for the control interface.
@@ -55,13 +62,15 @@ public:
     bool step();
     Threats& threats() { return threats_; }
     ScenarioProgress progress() const;
+    // The events played since the last asking, for the events' WebSocket.
+    std::vector<ScenarioMark> take_marks() { return std::exchange(marks_, {}); }
 
     // "scenario 12 s: mezzo 0: velocità 50 km/h"; with the reason when
     // the fleet refused it.
     std::function<void(const std::string&)> marked = [](const std::string&) {};
 
 private:
-    void apply(const ScenarioEvent& event, std::int64_t now_ms);
+    void apply(const ScenarioEvent& event, std::size_t index, std::int64_t now_ms);
     double elapsed() const;
 
     std::string file_;
@@ -71,6 +80,7 @@ private:
     ScenarioReceiver& receiver_;
     Threats threats_;
     std::optional<double> start_;
+    std::vector<ScenarioMark> marks_;
 };
 
 }  // namespace vadrel

@@ -177,7 +177,11 @@ std::string ScenarioReading::route_argument(std::size_t vehicle, const YAML::Nod
     std::string text;
     if (node.IsScalar()) {
         text = node.Scalar();
-        if (text.find('=') == std::string::npos) text = std::to_string(vehicle) + "=" + text;
+        // The text after "N=" (its options may hold "=" too), or with it.
+        const std::size_t digits = text.find_first_not_of("0123456789");
+        if (digits == 0 || digits == std::string::npos || text[digits] != '=') {
+            text = std::to_string(vehicle) + "=" + text;
+        }
     } else {
         std::string file;
         std::string rest;

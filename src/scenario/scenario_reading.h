@@ -63,10 +63,12 @@ public:
     void vehicle(const YAML::Node& node, std::vector<ScenarioArgument>& arguments) const;
     // A path of the file, taken against the scenario's folder.
     std::string path(const std::string& text) const;
+    // A route as --percorso takes it ("3=/prove/giro.gpx,fine=ciclo"), from
+    // `{file: giro.gpx, fine: ciclo}` or the text after "N=".
+    std::string route_argument(std::size_t vehicle, const YAML::Node& node) const;
 
 private:
     void add(ScenarioArgument argument, std::vector<ScenarioArgument>& arguments) const;
-    std::string route_argument(std::size_t vehicle, const YAML::Node& node) const;
 
     const ScenarioSource& source_;
 };

@@ -13,10 +13,12 @@ int allowed_rate(int per_second) { return per_second == 2 || per_second == 5 || 
 
 double next_simulated_tick(double atomic, double period, double offset) {
     // Whole ticks counted from the whole second, so the rounding of a
-    // large atomic number never moves a tick off its instant.
+    // large atomic number never moves a tick off its instant. Today's
+    // instants round by a few tenths of a microsecond: a tick less than
+    // tick_tolerance away counts as this one, so the next is never itself.
     const double second = std::floor(atomic - offset);
     const double within = atomic - offset - second;
-    const double k = std::floor(within / period + 1e-9) + 1.0;
+    const double k = std::floor((within + tick_tolerance) / period) + 1.0;
     return second + offset + k * period;
 }
 
@@ -86,7 +88,7 @@ void TickScheduler::arm() {
     if (clock_.paused()) return;
     const double period = 1.0 / per_second_;
     // A second the clock has just been set to is ticked itself.
-    if (!next_) next_ = next_simulated_tick(clock_.atomic_seconds() - 1e-6, period, offset_);
+    if (!next_) next_ = next_simulated_tick(clock_.atomic_seconds() - 10 * tick_tolerance, period, offset_);
     if (clock_.max()) {
         // No system says when a reader has taken its bytes: looked at again each millisecond.
         timer_.start(busy_ && busy_() ? 1 : 0);

@@ -28,7 +28,8 @@
 namespace vadrel {
 
 // The first instant k * period + offset (k whole, on the atomic scale)
-// after `atomic`.
+// more than tick_tolerance seconds after `atomic`.
+inline constexpr double tick_tolerance = 1e-6;
 double next_simulated_tick(double atomic, double period, double offset);
 // Which tick of its second the instant `due` is at `per_second` (0 on the second).
 int tick_index(double due, int per_second, double offset);

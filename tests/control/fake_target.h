@@ -3,8 +3,10 @@
 // change path, its refusals, its mode and vehicles in use), the receiver
 // options under the menu's rules, and the rest as plain values the tests set.
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/control_target.h"
 #include "control/control_json.h"
@@ -175,6 +177,19 @@ public:
     TrackerOverview fleet_overview;
     std::vector<TrackedDeviceView> tracked;
     std::pair<std::string, std::string> offered_fleet;
+    // A scenario's bytes: read on the server's worker (where `reading`, when
+    // set, may hold it), played on the loop into `scenarios`.
+    std::function<void()> reading;
+    std::vector<std::string> scenarios;
+    ScenarioPlay prepare_scenario(const QByteArray& bytes) override {
+        if (reading) reading();
+        return [this, text = bytes.toStdString()]() -> Result<> {
+            if (text.starts_with("pippo")) return Refusal{"pippo", "scenario:1: pippo: chiave sconosciuta"};
+            scenarios.push_back(text);
+            ++changes;
+            return {};
+        };
+    }
 
     VehicleRoutes routes{fleet};
     FakeSerial serial;

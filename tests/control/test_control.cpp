@@ -547,6 +547,14 @@ TEST_F(Api, IdentityPatchIsAllOrNothingAndKeepsWhatItDoesNotName) {
     EXPECT_FALSE(target.ais_settings.enabled) << "a switch not named stays";
 }
 
+TEST(Json, SecondCarriesTheScenariosMarksOnlyWhenThereAreSome) {
+    EXPECT_FALSE(second_json("", {}, "2016-12-31T23:59:60.000Z").contains("scenario"));
+    const QJsonObject second = second_json("", {}, "2016-12-31T23:59:60.000Z", {{3, 12.5, "fix perso"}});
+    EXPECT_EQ(second.value("ora").toString(), "2016-12-31T23:59:60.000Z");
+    const QJsonObject mark = second.value("scenario").toArray()[0].toObject();
+    EXPECT_EQ(mark, (QJsonObject{{"indice", 3}, {"a", 12.5}, {"evento", "fix perso"}}));
+}
+
 TEST(Json, SecondCarriesEveryByteAndTheVehicles) {
     Vehicle v;
     v.lat = -3600.0 * 12.5;
@@ -795,6 +803,44 @@ TEST_F(ControlServerTest, ARouteTakesALargerBodyOneAtATime) {
     });
     EXPECT_EQ(status_of(reply), 200) << "the first goes on";
     EXPECT_EQ(status(put), 200) << "and once it is done, the next";
+}
+
+// A scenario's body is read off the loop, the seconds go on meanwhile; a
+// second while one is read is refused (409), and once it is played the next
+// is taken.
+TEST_F(ControlServerTest, AScenarioIsReadOffTheLoopOneAtATime) {
+    serve();
+    std::promise<void> entered;
+    std::promise<void> gate;
+    std::shared_future<void> open = gate.get_future().share();
+    target_.reading = [&entered, open, first = true]() mutable {
+        if (!std::exchange(first, false)) return;
+        entered.set_value();
+        open.wait();
+    };
+    const std::string put = http("PUT", "/api/v1/scenario", "eventi: []\n", "Content-Type: application/yaml\r\n");
+    Descriptor first = off_loop([port = port_, &put] {
+        Descriptor fd = connected(port);
+        send_all(fd, put);
+        return fd;
+    });
+    std::future<void> reading = entered.get_future();
+    ASSERT_TRUE(run_until([&] { return reading.wait_for(0s) == std::future_status::ready; }));
+    EXPECT_EQ(status(get_state), 200) << "the loop answers while the scenario is read";
+    const std::string busy = request(port_, put);
+    EXPECT_EQ(status_of(busy), 409) << busy;
+    EXPECT_NE(busy.find("già in lettura"), std::string::npos) << busy;
+    gate.set_value();
+    const std::string reply = off_loop([&first] { return read_reply(first); });
+    EXPECT_EQ(status_of(reply), 200) << reply;
+    EXPECT_EQ(target_.scenarios, (std::vector<std::string>{"eventi: []\n"})) << "played once, on the loop";
+    EXPECT_EQ(status(put), 200) << "the next is taken";
+    const std::string refused = request(port_, http("PUT", "/api/v1/scenario", "pippo: 1\n", "Content-Type: application/yaml\r\n"));
+    EXPECT_EQ(status_of(refused), 400) << refused;
+    EXPECT_NE(refused.find("\"campo\":\"pippo\""), std::string::npos) << refused;
+    target_.replay = true;
+    EXPECT_EQ(status(put), 409) << "refused while a log is replayed";
+    EXPECT_EQ(target_.scenarios.size(), 2u);
 }
 
 TEST_F(ControlServerTest, ThousandIdleConnectionsBoundedAndClosed) {

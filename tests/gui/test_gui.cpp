@@ -15,8 +15,12 @@
 #include <set>
 #include <stdexcept>
 #include <tuple>
+#include <atomic>
+#include <future>
+#include <thread>
 
 #include <QAction>
+#include <QToolButton>
 #include <QAbstractButton>
 #include <QRegularExpression>
 #include <QApplication>
@@ -66,6 +70,8 @@
 #include "app/program_panel.h"
 #include "app/window_menus.h"
 #include "config/tile_settings.h"
+#include "gui/clock_status.h"
+#include "gui/scenario_menu.h"
 #include "gui/ais_dialog.h"
 #include "gui/ais_mark.h"
 #include "gui/control_dialog.h"
@@ -2957,6 +2963,87 @@ TEST_F(RecordingMenuTest, TheReadingOfALargeLogStopsWhenAsked) {
     EXPECT_FALSE(menu->replay_dialog().isVisible());
     const CheckResult ended = examine_with_progress(folder.at("grande.nmea"), &window, [] { return true; });
     EXPECT_TRUE(std::holds_alternative<CheckInterrupted>(ended));
+}
+
+// The clock's line: the UTC to the second, the rate, the pause, the events.
+TEST(ClockStatus, TheLineSaysTimeRatePauseAndEvents) {
+    using Events = std::optional<std::pair<std::size_t, std::size_t>>;
+    // name, line, text
+    const std::vector<std::tuple<const char*, ClockLine, QString>> rows{
+        {"wall clock", {"2026-12-08T00:10:05.250Z", 1.0, false, false, {}}, "2026-12-08 00:10:05 UTC  x1"},
+        {"leap second", {"2016-12-31T23:59:60.500Z", 10.0, false, false, {}}, "2016-12-31 23:59:60 UTC  x10"},
+        {"slow, paused", {"2016-12-31T23:59:59.000Z", 0.5, false, true, {}}, "2016-12-31 23:59:59 UTC  x0.5 (pausa)"},
+        {"max, events", {"2016-12-31T23:59:59.000Z", 10.0, true, false, Events{{3, 7}}},
+         "2016-12-31 23:59:59 UTC  max  evento 3/7"},
+        {"no events", {"2016-12-31T23:59:59.000Z", 1000.0, false, false, Events{{0, 0}}},
+         "2016-12-31 23:59:59 UTC  x1000  senza eventi"},
+    };
+    for (const auto& [name, line, text] : rows) EXPECT_EQ(clock_line_text(line), text) << name;
+}
+
+// The button pauses a running clock and resumes a paused one, as the
+// clock says it is, not as the button last was.
+TEST(ClockStatus, TheButtonAsksTheOppositeOfTheClock) {
+    ClockLine line{"2016-12-31T23:59:59.000Z", 10.0, false, false, {}};
+    std::vector<bool> asked;
+    ClockStatus status([&] { return line; }, [&](bool pause) { asked.push_back(pause); });
+    auto* button = status.findChild<QToolButton*>(QStringLiteral("tempo_pausa"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QStringLiteral("Pausa"));
+    button->click();
+    line.paused = true;  // paused elsewhere (the control interface)
+    status.refresh();
+    EXPECT_EQ(button->text(), QStringLiteral("Riprendi"));
+    button->click();
+    EXPECT_EQ(asked, (std::vector<bool>{true, false}));
+    EXPECT_EQ(status.findChild<QLabel*>(QStringLiteral("tempo_simulato"))->text(),
+              QStringLiteral("2016-12-31 23:59:59 UTC  x10 (pausa)"));
+}
+
+// "Apri scenario...": the file read on another thread, played on this one;
+// a second while one is read refused; a refusal told as it came.
+TEST(ScenarioMenu, ReadsOffTheLoopPlaysOnItOneAtATime) {
+    QMainWindow window;
+    std::vector<std::string> told;
+    std::vector<std::string> played;
+    std::promise<void> gate;
+    std::shared_future<void> open = gate.get_future().share();
+    const std::thread::id loop = std::this_thread::get_id();
+    std::atomic<bool> read_off_loop = true;
+    ScenarioMenu menu(*window.menuBar(),
+                      {[&, open](const std::string& path) -> ScenarioActions::Play {
+                           read_off_loop = read_off_loop && std::this_thread::get_id() != loop;
+                           if (path == "lento.yaml") open.wait();
+                           return [&played, &read_off_loop, path, loop]() -> std::string {
+                               if (std::this_thread::get_id() != loop) {
+                                   read_off_loop = false;  // played where it was read
+                                   return "played off the loop";
+                               }
+                               if (path == "rotto.yaml") return "rotto.yaml:3: velocita: non è una velocità";
+                               played.push_back(path);
+                               return "";
+                           };
+                       },
+                       [&](const std::string& message) { told.push_back(message); },
+                       [](QWidget*) { return QStringLiteral("lento.yaml"); }},
+                      &window);
+    QSignalSpy finished(&menu, &ScenarioMenu::finished);
+    window.findChild<QAction*>(QStringLiteral("menu_apri_scenario"))->trigger();
+    EXPECT_TRUE(menu.reading());
+    EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("menu_apri_scenario"))->isEnabled());
+    EXPECT_FALSE(menu.open_file("altro.yaml")) << "one at a time";
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("già in lettura"), std::string::npos);
+    gate.set_value();
+    ASSERT_TRUE(run_until([&] { return finished.size() == 1; }));
+    EXPECT_EQ(played, (std::vector<std::string>{"lento.yaml"}));
+    EXPECT_TRUE(menu.open_file("rotto.yaml"));
+    ASSERT_TRUE(run_until([&] { return finished.size() == 2; }));
+    EXPECT_EQ(finished.at(1).at(0).toString(), QStringLiteral("rotto.yaml:3: velocita: non è una velocità"));
+    EXPECT_EQ(told.back(), "rotto.yaml:3: velocita: non è una velocità");
+    EXPECT_EQ(played.size(), 1u) << "nothing played of a refused file";
+    EXPECT_TRUE(read_off_loop) << "read on another thread, played on this one";
+    EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("menu_apri_scenario"))->isEnabled());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
@@ -168,8 +169,97 @@ def through_the_interface(binary):
         checks.expect(code == 0, "ends in order: %d %s" % (code, said[-300:]))
 
 
+GPX = ('<?xml version="1.0"?>\n<gpx version="1.1" creator="t" xmlns="http://www.topografix.com/GPX/1/1">\n'
+       '<rte><rtept lat="45.5" lon="9.2"/><rtept lat="45.6" lon="9.3"/><rtept lat="45.7" lon="9.3"/></rte>\n'
+       '</gpx>\n')
+
+
+def marks_and_routes(binary):
+    """An event gives a route from a file beside the scenario; the events'
+    WebSocket carries each event's mark with the second's simulated time; a
+    route file that cannot be read refuses the scenario at its line."""
+    refused(binary, "eventi:\n  - {a: 1, fix: perso}\n  - {a: 2, mezzo: 1, percorso: manca.gpx}\n",
+            "s.yaml:3: percorso: manca.gpx: ")
+    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
+    files = {"giro.gpx": GPX,
+             "segni.yaml": "inizio: 2030-01-01T00:00:00Z\ndurata: 10\ncontrollo: \"127.0.0.1:0\"\neventi:\n"
+                           "  - {a: 3, mezzo: 1, percorso: {file: giro.gpx, fine: ciclo}}\n  - {a: 4, fix: perso}\n"}
+    for name, text in files.items():
+        with open(os.path.join(scenarios, name), "w", encoding="utf-8") as f:
+            f.write(text)
+    vadrel = Vadrel(binary, "--scenario", os.path.join(scenarios, "segni.yaml"))
+    try:
+        client = Client(vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1))
+        marks = []
+        with client.events(timeout=5) as events:
+            while len(marks) < 2:
+                second = events.next()
+                marks += [(mark, second.get("ora")) for mark in second.get("scenario", [])]
+        # The seconds count from the first one sent, a second after inizio.
+        checks.expect(marks == [({"indice": 0, "a": 3, "evento": "mezzo 1: percorso giro.gpx (fine=ciclo)"},
+                                 "2030-01-01T00:00:04.000Z"),
+                                ({"indice": 1, "a": 4, "evento": "fix perso"}, "2030-01-01T00:00:05.000Z")],
+                      "the events' marks with their simulated time: %r" % marks)
+        route = client.route(1)
+        checks.expect(len(route.get("punti", [])) == 3, "the event gave vehicle 1 its route: %r" % route)
+    finally:
+        code = vadrel.proc.wait(timeout=20)
+        checks.expect(code == 0, "the scenario ends in order: %d" % code)
+
+
+def big_body(binary):
+    """A 1 MiB scenario sent while the seconds go on: they keep their pace
+    while it is read, and a second PUT meanwhile is refused with 409."""
+    vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0", "--tcp", "127.0.0.1:0")
+    try:
+        said = {}
+        while len(said) < 2:
+            match = vadrel.said(r"TCP in ascolto su 127\.0\.0\.1:(\d+)|in ascolto su (http://\S+)/api/v1")
+            said.update({k: v for k, v in zip(("port", "url"), match.groups()) if v})
+        url, port = said["url"], int(said["port"])
+        events = b"".join(b"  - {a: %d, fix: %s}\n" % (100 + i, b"perso" if i % 2 else b"ripreso")
+                          for i in range(45000))
+        body = b"eventi:\n" + events[:1024 * 1024 - 100]
+        body = body[:body.rfind(b"\n") + 1]
+        feed = socket.create_connection(("127.0.0.1", port), timeout=10)
+        arrivals = []
+        answers = {}
+
+        def put(name):
+            try:
+                answers[name] = Client(url, timeout=30).play_scenario(body)
+            except VadrelError as error:
+                answers[name] = error
+
+        first = threading.Thread(target=put, args=("first",))
+        started = time.monotonic()
+        first.start()
+        time.sleep(0.05)  # the first on its way; the second must come while it is read
+        put("second")
+        while first.is_alive() or time.monotonic() - started < 3:
+            data = feed.recv(65536)
+            arrivals += [time.monotonic()] * data.count(b"$GPRMC")
+            if time.monotonic() - started > 20:
+                break
+        first.join()
+        feed.close()
+        gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
+        checks.expect(isinstance(answers.get("first"), dict) and answers["first"].get("eventi", 0) > 30000,
+                      "the 1 MiB scenario played: %r" % str(answers.get("first"))[:200])
+        second = answers.get("second")
+        checks.expect(isinstance(second, VadrelError) and second.status == 409,
+                      "a second PUT while the first is read: %r" % second)
+        checks.expect(gaps and max(gaps) < 1.5, "the seconds keep their pace meanwhile: %r" % gaps)
+        print("1 MiB: %.2f s to play; the longest gap between seconds meanwhile %.2f s"
+              % (time.monotonic() - started, max(gaps) if gaps else -1))
+    finally:
+        vadrel.finish()
+
+
 def main():
     binary = sys.argv[1]
+    marks_and_routes(binary)
+    big_body(binary)
     bad_files(binary)
     fifo(binary)
     switches_off(binary)

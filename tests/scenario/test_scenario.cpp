@@ -8,11 +8,13 @@
 
 #include "nmea/sentences.h"
 #include "scenario_check.h"
+#include "scenario/event_routes.h"
 #include "scenario/scenario_player.h"
 #include "scenario/scenario_reader.h"
 #include "scenario/scenario_values.h"
 #include "sky/constellation.h"
 #include "support/fakes.h"
+#include "support/scratch_folder.h"
 #include "tick/second_sentences.h"
 
 namespace vadrel {
@@ -251,6 +253,16 @@ struct FakeReceiver : ScenarioReceiver {
         leap_days.push_back(day_after);
         return day_after > 17167;  // the clock's last: 2017-01-01
     }
+    std::string give_route(std::size_t n, const Route& route, const FollowOptions& options) override {
+        routes.push_back({n, route.size(), options});
+        return n == 20 ? "il mezzo 20 non segue percorsi" : "";
+    }
+    struct Given {
+        std::size_t n;
+        std::size_t points;
+        FollowOptions options;
+    };
+    std::vector<Given> routes;
     std::vector<bool> changes;
     int week_offset = 0;
     std::vector<std::int64_t> leap_days;
@@ -333,6 +345,107 @@ TEST(ScenarioPlayer, ProgressTellsTheNextEvent) {
     EXPECT_EQ(progress.next_at, 3.0);
     EXPECT_EQ(progress.next, "disturbo per 4 s");
     EXPECT_EQ(progress.elapsed, 2.0);
+}
+
+// A scenario played on a fake clock, a fleet and a fake receiver; at(s)
+// steps it at s seconds from its first step.
+struct Played {
+    explicit Played(const Scenario& scenario) : player(scenario, fleet, clock, receiver) { player.step(); }
+    void at(double seconds) {
+        clock.utc = start + seconds;
+        player.step();
+    }
+    FakeClock clock;
+    Fleet fleet;
+    FakeReceiver receiver;
+    double start = clock.utc;
+    ScenarioPlayer player;
+};
+
+// What each event did goes to the events' WebSocket too: its index in the
+// scenario, its second, its text; each mark once.
+TEST(ScenarioPlayer, MarksEachEventOnceWithItsIndex) {
+    const Scenario s =
+        good("eventi:\n  - {a: 1, fix: perso}\n  - {a: 1, secondo_intercalare: 2015-06-30}\n  - {a: 4, fix: ripreso}\n");
+    Played played(s);
+    ScenarioPlayer& player = played.player;
+    EXPECT_TRUE(player.take_marks().empty());
+    played.at(2);
+    const std::vector<ScenarioMark> marks = player.take_marks();
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(marks[0], (ScenarioMark{0, 1.0, "fix perso"}));
+    EXPECT_EQ(marks[1].index, 1u);
+    EXPECT_NE(marks[1].text.find("rifiutato"), std::string::npos) << marks[1].text;
+    EXPECT_TRUE(player.take_marks().empty()) << "taken once";
+    played.at(5);
+    EXPECT_EQ(player.take_marks(), (std::vector<ScenarioMark>{{2, 4.0, "fix ripreso"}}));
+}
+
+constexpr const char* two_point_gpx =
+    "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+    "<rte><name>Andata</name><rtept lat=\"45.5\" lon=\"9.2\"/><rtept lat=\"45.6\" lon=\"9.3\"/>"
+    "<rtept lat=\"45.7\" lon=\"9.3\"/></rte>\n</gpx>\n";
+
+// An event gives a route: read with the scenario, against its folder, and
+// given at the event's second with its options.
+TEST(ScenarioPlayer, AnEventGivesARouteAtItsSecond) {
+    const testing::ScratchFolder folder;
+    folder.put("giro.gpx", two_point_gpx);
+    auto read = read_scenario("eventi:\n  - {a: 3, mezzo: 4, percorso: {file: giro.gpx, fine: ciclo, virata: 2}}\n"
+                              "  - {a: 5, mezzo: 20, percorso: \"giro.gpx,fine=indietro\"}\n",
+                              {"s.yaml", folder.path(), {}});
+    ASSERT_TRUE(std::holds_alternative<Scenario>(read)) << std::get<ScenarioProblem>(read).message();
+    Scenario s = std::get<Scenario>(std::move(read));
+    ASSERT_FALSE(read_event_routes(s));
+    EXPECT_EQ(s.events[0].text, "mezzo 4: percorso giro.gpx (fine=ciclo,virata=2)");
+    ASSERT_TRUE(s.events[0].route_read);
+    EXPECT_EQ(s.events[0].route_read->size(), 3u);
+    Played played(s);
+    const FakeReceiver& receiver = played.receiver;
+    played.at(2.5);
+    EXPECT_TRUE(receiver.routes.empty()) << "not before its second";
+    played.at(5.5);
+    ASSERT_EQ(receiver.routes.size(), 2u);
+    EXPECT_EQ(receiver.routes[0].n, 4u);
+    EXPECT_EQ(receiver.routes[0].points, 3u);
+    EXPECT_EQ(receiver.routes[0].options.end, RouteEnd::loop);
+    EXPECT_EQ(receiver.routes[0].options.turn_rate, 2.0);
+    EXPECT_EQ(receiver.routes[1].options.end, RouteEnd::back) << "the text after N= with its options";
+    const std::vector<ScenarioMark> marks = played.player.take_marks();
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_NE(marks[1].text.find("[rifiutato: il mezzo 20 non segue percorsi]"), std::string::npos) << marks[1].text;
+}
+
+// A route that cannot be given refuses the scenario at its percorso's line.
+TEST(ScenarioReader, RefusesAnEventsRouteAtItsLine) {
+    const testing::ScratchFolder folder;
+    folder.put("giro.gpx", two_point_gpx);
+    folder.put("rotto.gpx", "<gpx version=\"1.1\">\n<rte><rtept lat=\"95\" lon=\"9\"/></rte></gpx>\n");
+    // name, the event's route, the line, part of the reason (empty: read at once)
+    const std::vector<std::tuple<const char*, std::string, int, std::string>> rows{
+        {"missing file", "{mezzo: 1, percorso: manca.gpx}", 3, "manca.gpx: "},
+        {"bad point", "{mezzo: 1, percorso: rotto.gpx}", 3, "rotto.gpx: riga 2"},
+        {"no such route", "{mezzo: 1, percorso: {file: giro.gpx, nome: Ritorno}}", 3, "Ritorno"},
+        {"no vehicle", "{percorso: giro.gpx}", 0, "manca il numero del mezzo"},
+        {"unknown option", "{mezzo: 1, percorso: {file: giro.gpx, fine: mai}}", 0, "fine"},
+        {"no file", "{mezzo: 1, percorso: {fine: ciclo}}", 0, "manca il file"},
+    };
+    for (const auto& [name, route, line, part] : rows) {
+        auto read = read_scenario("eventi:\n  - {a: 1, fix: perso}\n  - {a: 2, " + route.substr(1),
+                                  {"s.yaml", folder.path(), {}});
+        std::optional<ScenarioProblem> problem;
+        if (auto* refused = std::get_if<ScenarioProblem>(&read)) {
+            problem = *refused;
+        } else {
+            problem = read_event_routes(std::get<Scenario>(read));
+        }
+        ASSERT_TRUE(problem) << name;
+        EXPECT_NE(problem->message().find(part), std::string::npos) << name << ": " << problem->message();
+        if (line != 0) {
+            EXPECT_EQ(problem->place.line, line) << name;
+            EXPECT_EQ(problem->key, "percorso") << name;
+        }
+    }
 }
 
 // The field of a sentence ("$GPGGA,...": field 0 is the name).

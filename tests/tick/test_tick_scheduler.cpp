@@ -29,6 +29,26 @@ TEST(TickInstants, TheNextTickOfASimulatedSecond) {
     for (const auto& [due, rate, offset, index] : indices) EXPECT_EQ(tick_index(due, rate, offset), index) << due;
 }
 
+// Each tick's next is the one after it, also where the instants are large
+// enough (this century's, on the atomic scale) that their last bits round:
+// a tick a tenth of a second on never comes back to itself.
+TEST(TickInstants, TicksAlwaysGoOnAtTodaysInstants) {
+    // the first instant, ticks a second, offset
+    const std::tuple<double, int, double> rows[] = {
+        {1772359237.0, 10, 0.002}, {1772359237.0, 5, 0.002}, {1483228837.0, 10, 0.0},
+        {2000000000.5, 10, 0.002}, {1772359237.0, 2, 0.002}, {1772359237.0, 1, 0.002},
+    };
+    for (const auto& [first, rate, offset] : rows) {
+        const double period = 1.0 / rate;
+        double due = next_simulated_tick(first - 1e-6, period, offset);
+        for (int i = 0; i < 10 * rate; ++i) {
+            const double next = next_simulated_tick(due, period, offset);
+            ASSERT_NEAR(next - due, period, 1e-5) << first << " at " << rate << ", tick " << i;
+            due = next;
+        }
+    }
+}
+
 struct RealClock : Clock {
     double steady = 100.0;
     double utc = 1700000000.0;
