@@ -182,9 +182,16 @@ bool VirtualSerialPort::reader_present() {
 
 void VirtualSerialPort::drain_input() {
     char dropped[4096];
+    const bool wanted = lines_ && lines_->wants_lines();
+    if (!wanted) assembler_.clear();
+    const std::string source = "seriale " + slave_path_;
+    const auto each_line = [&](std::string_view line) { lines_->line(line, source); };
     // Bounded: a reader that writes without pause cannot hold the tick here.
     for (int round = 0; round < 64; ++round) {
         const ssize_t got = ::read(master_.get(), dropped, sizeof dropped);
+        // The first 64 KB are read for lines; the rest only dropped.
+        if (got > 0 && wanted && round < 16)
+            assembler_.feed(std::string_view(dropped, static_cast<std::size_t>(got)), each_line);
         if (got > 0) continue;
         if (got < 0 && errno == EINTR) continue;
         return;  // EAGAIN: nothing more
