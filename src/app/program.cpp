@@ -189,6 +189,7 @@ void Program::start() {
     start_outputs(std::move(settings_problems_));
     start_receiver();
     start_ais();
+    pilot_.start(options_, say);
     if (options_.clock_start) clock_.start_at(static_cast<double>(*options_.clock_start) / 1000.0);
     if (options_.clock_rate == 0.0) clock_.set_max();
     if (options_.clock_rate > 0.0) clock_.set_rate(*options_.clock_rate);
@@ -311,6 +312,7 @@ void Program::tick() {
     if (stopped_) return;
     try {
         if (before_tick) before_tick();
+        if (timer_.tick_in_second() == 0) pilot_.step();
         transmitter_.tick(timer_.tick_in_second());
     } catch (const std::exception& e) {
         // Every failure the tick knows of is handled inside it; anything else

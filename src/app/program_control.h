@@ -39,6 +39,8 @@ public:
     RouteSummary route_summary(std::size_t n) const override;
     std::string route_not_kept(std::size_t n) const override;
     Result<> play_scenario(const QByteArray& bytes) override;
+    std::optional<PilotState> pilot() const override;
+    Result<> change_pilot(const PilotChange& change) override;
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;

@@ -5,6 +5,7 @@
 // window and gone before it.
 
 #include <QTimer>
+#include <memory>
 
 class QMenu;
 
@@ -13,6 +14,7 @@ class QMenu;
 #include "gui/main_window.h"
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
+#include "gui/pilot_entry.h"
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
 
@@ -49,9 +51,12 @@ private:
     QMenu* outputs_menu_;  // before the menus that follow it on the bar
     gui::RecordingMenu recording_menu_;
     gui::OptionsMenu options_menu_;
+    // "Pilota automatico" in "Opzioni", and its line under the panel.
+    std::unique_ptr<gui::PilotEntry> pilot_entry_;
     QTimer redraw_;
     // The receiver options' menu follows the model, whoever changes it.
     std::size_t receiver_watch_ = 0;
+    std::size_t pilot_watch_ = 0;
 };
 
 }  // namespace vadrel

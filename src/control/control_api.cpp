@@ -113,6 +113,12 @@ ApiReply route_reply(ControlTarget& target, std::size_t n, const PointsPage& pag
     return reply(json);
 }
 
+ApiReply pilot_reply(const ControlTarget& target) {
+    const std::optional<PilotState> pilot = target.pilot();
+    if (!pilot) return refused(not_found, "questo simulatore non ha il pilota automatico", "pilota");
+    return reply(pilot_json(*pilot));
+}
+
 }  // namespace
 
 QByteArray method_name(Method method) {
@@ -153,6 +159,8 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Get, "/api/v1/mezzi/{n}/percorso", Action::route},
         {Method::Delete, "/api/v1/mezzi/{n}/percorso", Action::take_route},
         {Method::Put, "/api/v1/scenario", Action::scenario, true},
+        {Method::Get, "/api/v1/pilota", Action::pilot},
+        {Method::Patch, "/api/v1/pilota", Action::patch_pilot},
     };
     return routes;
 }
@@ -172,6 +180,7 @@ const char* route_description(const char* path) {
         {"/api/v1/ais", "i bersagli AIS, come in \"Bersagli AIS...\": attivi, nave propria, statici subito"},
         {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
         {"/api/v1/scenario", "PUT esegue uno scenario (YAML o JSON) al posto di quello in corso"},
+        {"/api/v1/pilota", "il pilota automatico: attivo, virata; la rotta chiesta dalle frasi APB e RMB"},
     };
     for (const auto& [route, line] : lines) {
         if (route == path) return line;
@@ -270,6 +279,12 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
         if (const Result<> done = target.change_clock(std::get<ClockChange>(change)); !done) return not_done(done);
         return reply(clock_json(target.state().clock));
     }
+    case Action::patch_pilot: {
+        auto change = read_pilot_change(object);
+        if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
+        if (const Result<> done = target.change_pilot(std::get<PilotChange>(change)); !done) return not_done(done);
+        return pilot_reply(target);
+    }
     case Action::patch_ais: {
         auto settings = read_ais(object, target.ais());
         if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
@@ -333,6 +348,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     case Action::read_receiver: return reply(receiver_json(target.state().receiver));
     case Action::ais: return reply(ais_json(target.ais()));
     case Action::read_clock: return reply(clock_json(target.state().clock));
+    case Action::pilot: return pilot_reply(target);
     case Action::vehicle: return vehicle_reply(target, n);
     case Action::route: {
         auto page = points_page(request);
