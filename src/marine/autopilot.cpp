@@ -18,14 +18,21 @@ std::string three_digits(double heading) {
 
 }  // namespace
 
+// 0 .. 360 (excluded); a hair below 360 (a bearing's rounding) is 0, or
+// the sentences would say 360.0.
+double within_compass(double degrees) {
+    double value = std::fmod(degrees, 360.0);
+    if (value < 0.0) value += 360.0;
+    return value >= 360.0 - 1e-9 ? 0.0 : value;
+}
+
 double turned_course(double course, double target, double most) {
+    target = within_compass(target);
     double difference = std::fmod(target - course, 360.0);
     if (difference > 180.0) difference -= 360.0;
     if (difference <= -180.0) difference += 360.0;
-    if (std::abs(difference) <= most) return target >= 360.0 ? 0.0 : target;
-    double result = std::fmod(course + (difference > 0.0 ? most : -most), 360.0);
-    if (result < 0.0) result += 360.0;
-    return result >= 360.0 ? 0.0 : result;
+    if (std::abs(difference) <= most) return target;
+    return within_compass(course + (difference > 0.0 ? most : -most));
 }
 
 void Autopilot::set_on(bool on) {
@@ -84,7 +91,7 @@ std::optional<double> Autopilot::step(double course, GeoPoint here, double now) 
     last_step_ = now;
     if (!on_) return std::nullopt;
     // The bearing to the waypoint follows the ship while the RMBs come.
-    if (destination_ && !silent(now)) asked_ = initial_bearing(here, *destination_);
+    if (destination_ && !silent(now)) asked_ = within_compass(initial_bearing(here, *destination_));
     if (!asked_) return std::nullopt;
     const double next = turned_course(course, *asked_, turn_rate_ * seconds);
     if (next == course) return std::nullopt;

@@ -81,6 +81,10 @@ private:
     std::optional<double> last_step_;
 };
 
+// A course within 0 .. 360 (excluded); a hair below 360, as a bearing's
+// rounding gives, is 0, so the sentences never say 360.0.
+double within_compass(double degrees);
+
 // The course after turning from `course` towards `target` by at most
 // `most` degrees, the short way round (to starboard when opposite);
 // `target` itself when within reach. 0 .. 360.

@@ -150,6 +150,8 @@ TEST(PilotTurn, TurnsTheShortWayAndStopsOnTheHeading) {
         {0.0, 90.0, 0.0, 0.0},       // no time went by
         {0.0, 270.0, 100.0, 270.0},  // one long step: straight there, the short way
         {0.0, 200.0, 100.0, 260.0},
+        {10.0, 359.99999999999994, 20.0, 0.0},  // a bearing's rounding below 360: north, never 360.0
+        {1.0, 0.0, 2.0, 0.0},
     };
     for (const auto& [course, target, most, expected] : rows)
         EXPECT_DOUBLE_EQ(turned_course(course, target, most), expected) << course << " -> " << target;
@@ -222,6 +224,9 @@ TEST(Autopilot, SteersToTheWaypointOfRmbFromWhereTheShipIs) {
     EXPECT_EQ(pilot.waypoint(), "WP1");
     pilot.hear(rmb, "udp", 9.0);
     EXPECT_NEAR(std::remainder(*pilot.step(90.0, south, 9.0), 360.0), 0.0, 1e-9) << "the APB has gone quiet";
+    // The RMBs stop: the last bearing is held, wherever the ship goes.
+    EXPECT_EQ(pilot.step(0.0, west, 20.0), std::nullopt);
+    EXPECT_NEAR(std::remainder(*pilot.asked(), 360.0), 0.0, 1e-9);
 }
 
 TEST(Autopilot, KeepsTheCrossTrackErrorAndTheVariation) {
