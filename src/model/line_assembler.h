@@ -38,10 +38,11 @@ public:
             overlong_ = false;
         }
     }
-    // Forgets a line begun (its source went away, or its lines are not wanted).
-    void clear() {
+    // Drops the line begun, up to its end: it began while the lines were
+    // not wanted.
+    void drop_line_begun() {
+        if (!partial_.empty()) overlong_ = true;
         partial_.clear();
-        overlong_ = false;
     }
 
 private:

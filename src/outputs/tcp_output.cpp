@@ -304,14 +304,17 @@ void TcpOutput::take_client(Descriptor fd) {
 
 void TcpOutput::read_from(Client& client) {
     char dropped[16384];
+    // Lines not wanted still mark where the next one begins.
     const bool wanted = lines_ && lines_->wants_lines();
-    if (!wanted) client.lines.clear();
-    const auto each_line = [&](std::string_view line) { lines_->line(line, "tcp " + client.peer); };
+    const auto each_line = [&](std::string_view line) {
+        if (wanted) lines_->line(line, "tcp " + client.peer);
+    };
     while (client.budget > 0 && client.fd) {
         const ssize_t got = ::recv(client.fd.get(), dropped, std::min(sizeof dropped, client.budget), MSG_DONTWAIT);
         if (got > 0) {
             client.budget -= static_cast<std::size_t>(got);
-            if (wanted) client.lines.feed(std::string_view(dropped, static_cast<std::size_t>(got)), each_line);
+            if (lines_) client.lines.feed(std::string_view(dropped, static_cast<std::size_t>(got)), each_line);
+            if (!wanted) client.lines.drop_line_begun();
             continue;
         }
         if (got < 0 && errno == EINTR) continue;

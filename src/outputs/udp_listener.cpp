@@ -61,7 +61,7 @@ void UdpListener::read_waiting() {
         LineAssembler lines(LineListener::longest_line);
         const auto each = [&](std::string_view line) { lines_->line(line, source); };
         lines.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), each);
-        lines.feed("\n", each);
+        if (!bytes.endsWith('\n')) lines.feed("\n", each);
     }
 }
 

@@ -278,6 +278,14 @@ TEST(LineAssembler, GivesWholeLinesOnlyAndDropsTheOverlong) {
         for (const std::string& piece : pieces) lines.feed(piece, [&](std::string_view line) { got.emplace_back(line); });
         EXPECT_EQ(got, expected) << pieces.front();
     }
+    // A line begun while the lines were not wanted is dropped whole.
+    LineAssembler lines(8);
+    std::vector<std::string> got;
+    const auto each = [&](std::string_view line) { got.emplace_back(line); };
+    lines.feed("$A*00\n$B", [](std::string_view) {});
+    lines.drop_line_begun();
+    lines.feed("*00\n$C*00\n", each);
+    EXPECT_EQ(got, std::vector<std::string>{"$C*00"});
 }
 
 // The fuzzer's seed corpus holds: every line read or refused within the rules.
