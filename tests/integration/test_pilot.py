@@ -125,7 +125,8 @@ def tcp_turns_to_090(binary, checks):
         seconds = rmcs_for(vadrel, 14)
         courses = [fields[4] for _, fields in seconds]
         checks.expect(courses[-1] == 90.0, "14 s of APB asking 090 turn the ship to 090: %r" % courses)
-        checks.expect(all(b >= a and b - a <= 10.05 for a, b in zip(courses, courses[1:])) and max(courses) <= 90.0,
+        # A tick a few milliseconds late turns as much more: the turn is by the clock's seconds.
+        checks.expect(all(b >= a and b - a <= 10.5 for a, b in zip(courses, courses[1:])) and max(courses) <= 90.0,
                       "at most 10 degrees a second, never past 090: %r" % courses)
         checks.expect(all(fields[3] == 10.0 for _, fields in seconds), "the speed stays 10 knots")
         gaps = [b - a for (a, _), (b, _) in zip(seconds, seconds[1:])]
@@ -160,8 +161,10 @@ def udp_turns_at_the_default_rate(binary, checks):
         lines = framed("GPXTE,A,A,0.50,L,N") + apb(90).rstrip()
         repeat(lambda b: out.sendto(b, ("127.0.0.1", port)), lines)
         courses = [fields[4] for _, fields in rmcs_for(vadrel, 8)]
-        turning = [round(b - a, 3) for a, b in zip(courses, courses[1:]) if b != a]
-        checks.expect(len(turning) >= 5 and all(step == 3.0 for step in turning[1:]),
+        # The ticks sit on whole seconds, so a late one is made up by the next:
+        # the course k seconds on is 3k degrees further, give or take a tick's jitter.
+        turned = [c for c in courses if c > 0]
+        checks.expect(len(turned) >= 6 and all(abs(c - turned[0] - 3.0 * k) <= 0.35 for k, c in enumerate(turned)),
                       "APBs over UDP turn the ship 3 degrees a second by default: %r" % courses)
 
 
