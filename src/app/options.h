@@ -127,6 +127,13 @@ struct Options {
     std::vector<EncounterAsk> encounters;
     std::vector<Buoy> ais_buoys;
     std::optional<Sart> ais_sart;
+    // The autopilot: on, its rate of turn (degrees a second), the magnetic
+    // variation its magnetic headings are made true with, and the UDP port
+    // it also listens on.
+    std::optional<bool> pilot;
+    std::optional<double> pilot_turn_rate;
+    std::optional<double> pilot_variation;
+    std::optional<Endpoint> udp_listen;
 };
 
 // The longest --durata, in seconds: the timer that ends the run counts whole

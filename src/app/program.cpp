@@ -201,6 +201,7 @@ void Program::start() {
     start_receiver();
     start_ais();
     start_encounters();
+    pilot_.start(options_, say);
     if (options_.clock_start) clock_.start_at(static_cast<double>(*options_.clock_start) / 1000.0);
     if (options_.clock_rate == 0.0) clock_.set_max();
     if (options_.clock_rate > 0.0) clock_.set_rate(*options_.clock_rate);
@@ -333,6 +334,7 @@ void Program::tick() {
     if (stopped_) return;
     try {
         if (before_tick) before_tick();
+        if (timer_.tick_in_second() == 0) pilot_.step();
         transmitter_.tick(timer_.tick_in_second());
         n2k_.flush();
     } catch (const std::exception& e) {

@@ -20,6 +20,7 @@
 #include "app/fleet_service.h"
 #include "app/n2k_output.h"
 #include "app/options.h"
+#include "app/pilot_run.h"
 #include "app/program_control.h"
 #include "app/recordings.h"
 #include "app/route_keeping.h"
@@ -87,6 +88,9 @@ public:
     // from start() on.
     VehicleRoutes& routes() { return routes_; }
     Transmitter& transmitter() { return transmitter_; }
+    // The autopilot: the plotter's sentences steer the current vehicle.
+    PilotRun& pilot() { return pilot_; }
+    const PilotRun& pilot() const { return pilot_; }
     // "COM 2: /dev/pts/4" for each virtual port, in port order.
     const std::vector<std::string>& virtual_ports() const { return virtual_ports_; }
 
@@ -233,6 +237,7 @@ private:
     VehicleRoutes routes_{fleet_};
     TrackHistory tracks_{fleet_size};
     Transmitter transmitter_{fleet_, link_, tracks_, output_, clock_};
+    PilotRun pilot_{fleet_, clock_, port_, network_};
     VehicleTable vehicle_table_{fleet_};
     Recordings recordings_;
     RouteKeeping route_keeping_;

@@ -45,6 +45,7 @@ ControlState ProgramControl::state() const {
     s.clock = {clock.utc_text(), clock.rate(), clock.max(), clock.paused(), !clock.following_wall()};
     for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
     s.scenario = program_.scenario().state();
+    s.pilot = pilot();
     return s;
 }
 
@@ -279,6 +280,27 @@ Result<> ProgramControl::replace_fleet(const QByteArray& bytes, const std::strin
     const std::string problem =
         program_.fleets().replace(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), destination);
     if (!problem.empty()) return Refusal{"flotta", problem};
+    return {};
+}
+std::optional<PilotState> ProgramControl::pilot() const {
+    const PilotRun& run = program_.pilot();
+    const Autopilot& pilot = run.pilot();
+    const double now = run.now();
+    PilotState state{pilot.on(),      pilot.turn_rate(),     pilot.variation(), pilot.asked(), pilot.waypoint(),
+                     pilot.source(),  pilot.since_last(now), std::nullopt,      'R',           run.status()};
+    if (const auto& xte = pilot.cross_track()) {
+        state.cross_track_nm = xte->nautical_miles;
+        state.steer = xte->steer;
+    }
+    return state;
+}
+
+Result<> ProgramControl::change_pilot(const PilotChange& change) {
+    PilotRun& run = program_.pilot();
+    if (change.turn_rate) {
+        if (auto refused = run.set_turn_rate(*change.turn_rate)) return *refused;
+    }
+    if (change.on) run.set_on(*change.on);
     return {};
 }
 

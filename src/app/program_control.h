@@ -47,6 +47,8 @@ public:
     ScenarioPlay prepare_scenario(const QByteArray& bytes) override;
     // The same for a scenario the window opens from a file (any thread).
     ScenarioPlay prepare_scenario_file(const std::string& path);
+    std::optional<PilotState> pilot() const override;
+    Result<> change_pilot(const PilotChange& change) override;
 
     // The vehicles the ticks move now, with their numbers.
     std::vector<VehicleEntry> vehicles_in_use() const;

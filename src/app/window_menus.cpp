@@ -134,6 +134,7 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
         outputs_.refresh();
         control_.refresh();
         recording_menu_.refresh();
+        pilot_entry_->refresh();
     };
     // A change a client of the control interface made shows at once: drawn
     // when the loop is next free, once for a burst of changes.
@@ -141,6 +142,7 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     redraw_.setInterval(0);
     QObject::connect(&redraw_, &QTimer::timeout, &window, [this] {
         options_menu_.refresh();
+        if (pilot_entry_) pilot_entry_->refresh();
         window_.render();
     });
     program.control_target().changed = [this] { redraw_.start(); };
@@ -149,11 +151,19 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     options_menu_.menu().addSeparator();
     gui::add_ais_entry(options_menu_.menu(), [&program] { return program.ais(); },
                        [&program](const AisSettings& settings) { return program.ais_settings().change(settings, nullptr); });
+    PilotRun& pilot = program.pilot();
+    pilot_entry_ = std::make_unique<gui::PilotEntry>(
+        options_menu_.menu(), *window.statusBar(),
+        gui::PilotActions{[&pilot] { return pilot.pilot().on(); }, [&pilot](bool on) { pilot.set_on(on); },
+                          [&pilot] { return pilot.status(); }});
+    // Switched by a client of the control interface: shown at once.
+    pilot_watch_ = pilot.watch([this] { redraw_.start(); });
 }
 
 WindowMenus::~WindowMenus() {
     program_.receiver_settings().unwatch(receiver_watch_);
     program_.scenario().marked = [](const std::string&) {};
+    program_.pilot().unwatch(pilot_watch_);
 }
 
 void WindowMenus::first_start(const Options& options) {

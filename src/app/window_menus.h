@@ -6,6 +6,7 @@
 // window and gone before it.
 
 #include <QTimer>
+#include <memory>
 
 class QMenu;
 
@@ -15,6 +16,7 @@ class QMenu;
 #include "gui/main_window.h"
 #include "gui/options_menu.h"
 #include "gui/outputs_dialog.h"
+#include "gui/pilot_entry.h"
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
 #include "gui/scenario_menu.h"
@@ -55,9 +57,12 @@ private:
     // "File" > "Apri scenario...", and the clock on the status line.
     gui::ScenarioMenu scenario_menu_;
     gui::ClockStatus clock_status_;
+    // "Pilota automatico" in "Opzioni", and its line under the panel.
+    std::unique_ptr<gui::PilotEntry> pilot_entry_;
     QTimer redraw_;
     // The receiver options' menu follows the model, whoever changes it.
     std::size_t receiver_watch_ = 0;
+    std::size_t pilot_watch_ = 0;
 };
 
 }  // namespace vadrel

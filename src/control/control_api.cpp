@@ -118,6 +118,12 @@ ApiReply route_reply(ControlTarget& target, std::size_t n, const PointsPage& pag
     return reply(json);
 }
 
+ApiReply pilot_reply(const ControlTarget& target) {
+    const std::optional<PilotState> pilot = target.pilot();
+    if (!pilot) return refused(not_found, "questo simulatore non ha il pilota automatico", "pilota");
+    return reply(pilot_json(*pilot));
+}
+
 }  // namespace
 
 QByteArray method_name(Method method) {
@@ -162,6 +168,8 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Get, "/api/v1/flotta", Action::fleet},
         {Method::Put, "/api/v1/flotta", Action::replace_fleet, true},
         {Method::Get, "/api/v1/flotta/{id}", Action::tracked_device},
+        {Method::Get, "/api/v1/pilota", Action::pilot},
+        {Method::Patch, "/api/v1/pilota", Action::patch_pilot},
     };
     return routes;
 }
@@ -184,6 +192,7 @@ const char* route_description(const char* path) {
         {"/api/v1/ais/incontri", "POST mette un mezzo dove passa a un CPA e un TCPA dati dalla nave propria"},
         {"/api/v1/flotta", "la flotta per server di tracciamento: dispositivi, rapporti, server; PUT ne sostituisce una"},
         {"/api/v1/flotta/{id}", "un dispositivo della flotta: posizione, rotta, velocità, ultimo rapporto"},
+        {"/api/v1/pilota", "il pilota automatico: attivo, virata; la rotta chiesta dalle frasi APB e RMB"},
     };
     for (const auto& [route, line] : lines) {
         if (route == path) return line;
@@ -291,6 +300,12 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
         if (const Result<> done = target.change_clock(std::get<ClockChange>(change)); !done) return not_done(done);
         return reply(clock_json(target.state().clock));
     }
+    case Action::patch_pilot: {
+        auto change = read_pilot_change(object);
+        if (auto* bad = std::get_if<Refusal>(&change)) return refusal_reply(*bad);
+        if (const Result<> done = target.change_pilot(std::get<PilotChange>(change)); !done) return not_done(done);
+        return pilot_reply(target);
+    }
     case Action::patch_ais: {
         auto settings = read_ais(object, target.ais());
         if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
@@ -365,6 +380,7 @@ std::variant<ApiReply, RouteToRead, ScenarioToRead> begin_answer(const ApiReques
     case Action::read_receiver: return reply(receiver_json(target.state().receiver));
     case Action::ais: return reply(ais_json(target.ais()));
     case Action::read_clock: return reply(clock_json(target.state().clock));
+    case Action::pilot: return pilot_reply(target);
     case Action::vehicle: return vehicle_reply(target, n);
     case Action::route: {
         auto page = points_page(request);

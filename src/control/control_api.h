@@ -56,6 +56,8 @@ enum class Action : unsigned char {
     fleet,
     tracked_device,
     replace_fleet,
+    pilot,
+    patch_pilot,
 };
 
 struct ApiRoute {

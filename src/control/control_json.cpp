@@ -234,6 +234,7 @@ QJsonObject state_json(const ControlState& state) {
                      {"tempo", clock_json(state.clock)},
                      {"mezzi", vehicles}};
     if (state.scenario) json.insert("scenario", scenario_json(*state.scenario));
+    if (state.pilot) json.insert("pilota", pilot_json(*state.pilot));
     return json;
 }
 
@@ -539,6 +540,31 @@ std::variant<EncounterAsk, Refusal> read_encounter(const QJsonObject& body) {
     if (auto bad = encounter_values_problem(*cpa, *tcpa)) return Refusal{*cpa < 0 ? "cpa" : "tcpa", bad->reason};
     return EncounterAsk{static_cast<std::size_t>(*vehicle), *cpa, *tcpa,
                         side == "sinistra" ? Side::port : Side::starboard};
+}
+QJsonObject pilot_json(const PilotState& pilot) {
+    const auto or_null = [](const std::optional<double>& value) { return value ? QJsonValue(*value) : QJsonValue(); };
+    QJsonValue cross_track;
+    if (pilot.cross_track_nm) {
+        cross_track = QJsonObject{{"miglia", *pilot.cross_track_nm}, {"correggi", QString(QChar::fromLatin1(pilot.steer))}};
+    }
+    return {{"attivo", pilot.on},
+            {"virata", pilot.turn_rate},
+            {"declinazione", or_null(pilot.variation)},
+            {"rotta_chiesta", or_null(pilot.asked)},
+            {"verso", QString::fromStdString(pilot.waypoint)},
+            {"fonte", QString::fromStdString(pilot.source)},
+            {"ultima_frase_s", or_null(pilot.since_last)},
+            {"xte", cross_track},
+            {"stato", QString::fromStdString(pilot.status)}};
+}
+
+std::variant<PilotChange, Refusal> read_pilot_change(const QJsonObject& body) {
+    if (auto bad = unknown_in(body, {"attivo", "virata"}, "attivo, virata (gli altri si leggono soltanto)")) return *bad;
+    PilotChange change;
+    for (auto bad : {take(bool_field(body, "attivo"), change.on), take(number_field(body, "virata"), change.turn_rate)}) {
+        if (bad) return *bad;
+    }
+    return change;
 }
 
 }  // namespace vadrel

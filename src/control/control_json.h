@@ -40,6 +40,12 @@ QJsonObject second_json(std::string_view bytes, const std::vector<VehicleEntry>&
                         const std::string& utc = {}, const std::vector<ScenarioMark>& marks = {});
 // The clock, and a change of it: {"velocita_tempo": 10 | "max", "in_pausa": true}.
 QJsonObject clock_json(const ClockState& clock);
+// The autopilot: {"attivo", "virata", "declinazione", "rotta_chiesta", "verso",
+// "fonte", "ultima_frase_s", "xte": {"miglia", "correggi"}, "stato"}; null
+// for what it has not heard yet.
+QJsonObject pilot_json(const PilotState& pilot);
+// A change of it: {"attivo": true, "virata": 10}.
+std::variant<PilotChange, Refusal> read_pilot_change(const QJsonObject& body);
 std::variant<ClockChange, Refusal> read_clock_change(const QJsonObject& body);
 // {"errore": reason, "campo": field}
 QJsonObject refusal_json(const Refusal& refusal);

@@ -120,6 +120,25 @@ struct ScenarioMark {
     std::string text;
     bool operator==(const ScenarioMark&) const = default;
 };
+// The autopilot, for GET /api/v1/pilota and the state.
+struct PilotState {
+    bool on = false;
+    double turn_rate = 3.0;               // degrees a simulated second
+    std::optional<double> variation;      // east positive; nothing: magnetic taken as true
+    std::optional<double> asked;          // the heading asked, true
+    std::string waypoint;                 // where to: APB's or RMB's id
+    std::string source;                   // "tcp 127.0.0.1:40312", "udp ...", "seriale ..."
+    std::optional<double> since_last;     // seconds since the last sentence taken
+    std::optional<double> cross_track_nm;  // the last cross-track error, and which way to steer
+    char steer = 'R';
+    std::string status;                   // "Pilota: rotta 090 verso WP1"
+};
+
+// A change of the autopilot: only what is given changes.
+struct PilotChange {
+    std::optional<bool> on;
+    std::optional<double> turn_rate;
+};
 
 // The whole simulator at one moment, for GET /api/v1/stato.
 struct ControlState {
@@ -136,6 +155,7 @@ struct ControlState {
     std::vector<VehicleEntry> vehicles;  // every vehicle, 0 .. 20
     ClockState clock;
     std::optional<ScenarioState> scenario;  // nothing when none is under way
+    std::optional<PilotState> pilot;        // nothing when the simulator has none
 };
 
 // A change of one vehicle: only the values given change. A position comes
@@ -259,6 +279,12 @@ public:
     virtual std::optional<TrackedDeviceView> tracked_device(const std::string& /*id*/) const { return std::nullopt; }
     virtual Result<> replace_fleet(const QByteArray& /*bytes*/, const std::string& /*destination*/) {
         return Refusal{"flotta", "questo simulatore non ha una flotta per server"};
+    }
+    // The autopilot (nothing: this simulator has none), and a change of it
+    // (a rate outside its range refused, field "virata").
+    virtual std::optional<PilotState> pilot() const { return std::nullopt; }
+    virtual Result<> change_pilot(const PilotChange& /*change*/) {
+        return Refusal{"pilota", "questo simulatore non ha il pilota automatico"};
     }
 };
 

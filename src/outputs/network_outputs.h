@@ -65,6 +65,9 @@ public:
         senders_.set_greeting(greeting);
     }
 
+    // Who takes the lines the TCP server's clients send (nullptr: nobody).
+    void set_lines(LineListener* lines) { tcp_.set_lines(lines); }
+
     // Starts, changes or stops the server, the targets, the connections
     // and the streams as the settings say. A value that cannot be used
     // leaves its output off; the others go on. `taken`: ports of this

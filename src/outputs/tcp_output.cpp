@@ -14,6 +14,7 @@
 #include <sys/epoll.h>
 #endif
 
+#include "model/line_assembler.h"
 #include "os/descriptor_reserve.h"
 #include "os/system_error.h"
 
@@ -140,6 +141,7 @@ struct TcpOutput::Client {
     std::size_t budget = read_budget;
     std::chrono::steady_clock::time_point last_drained;
     long long skipped = 0;
+    LineAssembler lines{LineListener::longest_line};  // a line begun, for the line listener
 };
 
 TcpOutput::TcpOutput(Now now, QObject* parent) : QObject(parent), now_(std::move(now)) {
@@ -302,10 +304,17 @@ void TcpOutput::take_client(Descriptor fd) {
 
 void TcpOutput::read_from(Client& client) {
     char dropped[16384];
+    // Lines not wanted still mark where the next one begins.
+    const bool wanted = lines_ && lines_->wants_lines();
+    const auto each_line = [&](std::string_view line) {
+        if (wanted) lines_->line(line, "tcp " + client.peer);
+    };
     while (client.budget > 0 && client.fd) {
         const ssize_t got = ::recv(client.fd.get(), dropped, std::min(sizeof dropped, client.budget), MSG_DONTWAIT);
         if (got > 0) {
             client.budget -= static_cast<std::size_t>(got);
+            if (lines_) client.lines.feed(std::string_view(dropped, static_cast<std::size_t>(got)), each_line);
+            if (!wanted) client.lines.drop_line_begun();
             continue;
         }
         if (got < 0 && errno == EINTR) continue;

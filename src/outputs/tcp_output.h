@@ -16,9 +16,10 @@
 //   draining.)
 // * A client whose queue has not emptied for 30 s (it has not read, or has
 //   read less than one tick's bytes meanwhile) is closed.
-// * What a client sends is read and thrown away, at most 64 KB a second per
-//   client; the rest waits in its small kernel buffer and slows only that
-//   client's sending.
+// * What a client sends is read, at most 64 KB a second per client, and
+//   thrown away, or split into lines for a LineListener that wants them
+//   (the autopilot's sentences); the rest waits in its small kernel buffer
+//   and slows only that client's sending.
 // * A client that half-closes (shuts its writing side) still gets the bytes.
 //   A client that is gone (it reset, or closed and the next bytes drew its
 //   reset: the socket hangs up or reports an error) is closed as soon as the
@@ -39,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "model/line_listener.h"
 #include "os/descriptor.h"
 #include "outputs/network_address.h"
 #include "outputs/output_fanout.h"
@@ -94,6 +96,9 @@ public:
     // What the operator should hear of, in Italian: listening, a failure and
     // its end, clients refused or closed for not reading.
     std::function<void(const std::string&)> on_event;
+    // Who takes the lines the clients send (nullptr: nobody); it must
+    // outlive the server or be taken away first.
+    void set_lines(LineListener* lines) { lines_ = lines; }
     // Whole lines a new client gets as soon as it is taken, before any
     // tick's bytes (the AIS targets' static data); "" for none.
     std::function<std::string()> greeting;
@@ -130,6 +135,7 @@ private:
     long long refused_for_files_ = 0;
     bool files_told_ = false;
     long long idle_closed_ = 0;
+    LineListener* lines_ = nullptr;
 };
 
 }  // namespace vadrel

@@ -72,6 +72,8 @@ private:
 // The command-line option a key of a group stands for.
 std::string option_key(const std::string& group, const std::string& key) {
     if (group == "ais") return key == "attivi" ? "ais" : "ais_" + key;
+    // pilota: {attivo, virata, declinazione, udp_ascolto}
+    if (group == "pilota") return key == "attivo" ? "pilota" : key == "udp_ascolto" ? key : "pilota_" + key;
     return key;
 }
 
@@ -104,7 +106,7 @@ void read_top(ScenarioReading& reading, const YAML::Node& root, Scenario& scenar
             for (const YAML::Node& item : value) reading.vehicle(item, scenario.arguments);
         } else if (key == "eventi") {
             read_events(reading, value, scenario.events);
-        } else if (key == "ricevitore" || key == "uscite" || key == "ais") {
+        } else if (key == "ricevitore" || key == "uscite" || key == "ais" || key == "pilota") {
             read_group(reading, key, value, scenario);
         } else if (not_here.contains(key)) {
             reading.refuse(value.Mark(), key, "non vale in uno scenario");

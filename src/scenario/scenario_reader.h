@@ -8,7 +8,8 @@
 //
 // The start's settings are the command line's options under their names
 // (uscite: {tcp: ...} is --tcp, ricevitore: {moto_reale: true} is
-// --moto-reale, ais: {nave_propria: true} is --ais-nave-propria, any other
+// --moto-reale, ais: {nave_propria: true} is --ais-nave-propria, pilota:
+// {attivo: true, virata: 10} is --pilota --pilota-virata 10, any other
 // key at the top its option); `check` asks the program whether it takes
 // each one. Paths are taken against the scenario's folder.
 //

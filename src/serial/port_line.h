@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/line_listener.h"
 #include "serial/line_settings.h"
 
 namespace vadrel {
@@ -26,6 +27,9 @@ public:
     virtual bool write(std::string_view bytes) = 0;
     // What the line is, for messages: "/dev/ttyS1", "/dev/pts/4 (virtuale)".
     virtual std::string describe() const = 0;
+    // Who takes the lines the other end sends (nullptr: nobody; they are
+    // dropped). A line that cannot read what comes back ignores it.
+    virtual void set_lines(LineListener* /*lines*/) {}
 };
 
 }  // namespace vadrel

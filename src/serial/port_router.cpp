@@ -81,9 +81,17 @@ void PortRouter::open() {
             throw port_failure(PortError::port_missing, "COM " + std::to_string(number_));
         target.line = std::make_unique<DevicePort>(target.device);
     }
+    target.line->set_lines(lines_);
     target.line->open(settings_);  // throws PortFailure; nothing is open then
     active_ = target.line.get();
     active_settings_ = settings_;
+}
+
+void PortRouter::set_lines(LineListener* lines) {
+    lines_ = lines;
+    for (Slot& each : slots_) {
+        if (each.line) each.line->set_lines(lines);
+    }
 }
 
 void PortRouter::close() {

@@ -69,6 +69,9 @@ public:
     void set_settings(const std::string& settings) override;
     std::string settings() const override { return settings_text_; }
     bool write(std::string_view bytes) override;
+    // Who takes the lines the other end of a virtual port sends (nullptr:
+    // nobody); it must outlive the router or be taken away first.
+    void set_lines(LineListener* lines);
 
 private:
     struct Slot {
@@ -84,6 +87,7 @@ private:
     std::string settings_text_ = "4800,N,8,1";
     LineSettings settings_;
     PortLine* active_ = nullptr;
+    LineListener* lines_ = nullptr;
     LineSettings active_settings_;
 };
 

@@ -182,9 +182,22 @@ bool VirtualSerialPort::reader_present() {
 
 void VirtualSerialPort::drain_input() {
     char dropped[4096];
+    // Lines not wanted still mark where the next one begins.
+    const bool wanted = lines_ && lines_->wants_lines();
+    const std::string source = "seriale " + slave_path_;
+    const auto each_line = [&](std::string_view line) {
+        if (wanted) lines_->line(line, source);
+    };
     // Bounded: a reader that writes without pause cannot hold the tick here.
     for (int round = 0; round < 64; ++round) {
         const ssize_t got = ::read(master_.get(), dropped, sizeof dropped);
+        // The first 64 KB are read for lines; past them, the line they cut is dropped.
+        if (got > 0 && lines_ && round < 16) {
+            assembler_.feed(std::string_view(dropped, static_cast<std::size_t>(got)), each_line);
+        } else if (got > 0) {
+            assembler_.drop_line_begun();
+        }
+        if (!wanted) assembler_.drop_line_begun();
         if (got > 0) continue;
         if (got < 0 && errno == EINTR) continue;
         return;  // EAGAIN: nothing more

@@ -40,10 +40,12 @@
 //   arrives as LF LF and data echoes back. A reader may change them; when
 //   nobody is there we put raw mode back.
 // * Bytes the reader writes (gpsd without -b writes probe strings) arrive on
-//   the master; we read and drop them before each write.
+//   the master; we read them before each write and drop them, or hand their
+//   lines (at most 64 KB a write) to a listener that wants them.
 
 #include <string>
 
+#include "model/line_assembler.h"
 #include "os/descriptor.h"
 #include "serial/port_line.h"
 
@@ -77,6 +79,7 @@ public:
     // has not read the previous write, and when the queue is full. Never blocks.
     bool write(std::string_view bytes) override;
     std::string describe() const override;
+    void set_lines(LineListener* lines) override { lines_ = lines; }
 
     // Whether some program holds the slave open right now (true when that
     // cannot be told).
@@ -101,6 +104,8 @@ private:
     bool link_made_ = false;
     bool sending_ = false;
     int baud_ = 4800;
+    LineListener* lines_ = nullptr;
+    LineAssembler assembler_{LineListener::longest_line};
 };
 
 }  // namespace vadrel

@@ -58,6 +58,7 @@ public:
         s.outputs.push_back({"tcp", "127.0.0.1:10110", true, "", {"127.0.0.1:40312"}});
         s.receiver = receiver;
         s.clock = clock;
+        s.pilot = pilot_state;
         for (std::size_t n = 0; n < fleet_size; ++n) s.vehicles.push_back(entry(n));
         return s;
     }
@@ -189,6 +190,19 @@ public:
             ++changes;
             return {};
         };
+    }
+    // An autopilot that has heard one APB; nothing: a simulator without one.
+    std::optional<PilotState> pilot_state =
+        PilotState{true, 3.0, std::nullopt, 90.0, "WP1", "tcp 127.0.0.1:40312", 1.5, 0.1, 'R', "Pilota: rotta 090 verso WP1"};
+    std::optional<PilotState> pilot() const override { return pilot_state; }
+    Result<> change_pilot(const PilotChange& change) override {
+        if (!pilot_state) return ControlTarget::change_pilot(change);
+        if (change.turn_rate && (*change.turn_rate <= 0 || *change.turn_rate > 180))
+            return Refusal{"virata", "la virata va da più di 0 a 180 gradi al secondo"};
+        if (change.turn_rate) pilot_state->turn_rate = *change.turn_rate;
+        if (change.on) pilot_state->on = *change.on;
+        ++changes;
+        return {};
     }
 
     VehicleRoutes routes{fleet};

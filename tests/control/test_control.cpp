@@ -183,6 +183,13 @@ TEST_F(Api, EachRouteAnswersWithItsStatusAndField) {
             R"({"ais": {"nominativo": "IABCDEFG"}})", 400, "ais.nominativo", json},
         {"identity_unknown_field", Method::Patch, "/api/v1/mezzi/3",
             R"({"ais": {"bandiera": "IT"}})", 400, "ais.bandiera", json},
+        {"pilot_read", Method::Get, "/api/v1/pilota", "", 200, nullptr, json},
+        {"pilot_on_at_10", Method::Patch, "/api/v1/pilota", R"({"attivo": true, "virata": 10})", 200, nullptr, json},
+        {"pilot_rate_0", Method::Patch, "/api/v1/pilota", R"({"virata": 0})", 400, "virata", json},
+        {"pilot_rate_as_text", Method::Patch, "/api/v1/pilota", R"({"virata": "10"})", 400, "virata", json},
+        {"pilot_on_as_text", Method::Patch, "/api/v1/pilota", R"({"attivo": "si"})", 400, "attivo", json},
+        {"pilot_heading_read_only", Method::Patch, "/api/v1/pilota", R"({"rotta_chiesta": 90})", 400,
+            "rotta_chiesta", json},
     };
     for (const auto& [name, method, path, body, status, field, type] : rows) {
         const int changes = target.changes;
@@ -381,6 +388,32 @@ TEST_F(Api, StateHoldsEveryVehicleAndTheSimulator) {
     EXPECT_EQ(state.value("porta").toObject().value("stato").toString(), "Tx OK");
     EXPECT_EQ(state.value("uscite").toArray()[0].toObject().value("client").toArray()[0].toString(), "127.0.0.1:40312");
     EXPECT_EQ(state.value("ricevitore").toObject().value("frasi").toString(), "rmc");
+}
+
+// The autopilot as JSON: what it heard, null for what it has not; a
+// simulator without one says so, on its own path and in the state.
+TEST_F(Api, PilotShowsWhatItHeardAndIsMissingWhereThereIsNone) {
+    const QJsonObject pilot = ask(Method::Get, "/api/v1/pilota").body;
+    EXPECT_EQ(pilot.value("rotta_chiesta").toDouble(), 90.0);
+    EXPECT_EQ(pilot.value("verso").toString(), "WP1");
+    EXPECT_EQ(pilot.value("fonte").toString(), "tcp 127.0.0.1:40312");
+    EXPECT_TRUE(pilot.value("declinazione").isNull());
+    EXPECT_EQ(pilot.value("xte").toObject().value("correggi").toString(), "R");
+    EXPECT_EQ(ask(Method::Get, "/api/v1/stato").body.value("pilota").toObject(), pilot);
+    ask(Method::Patch, "/api/v1/pilota", R"({"virata": 12.5})");
+    EXPECT_EQ(target.pilot_state->turn_rate, 12.5);
+    EXPECT_TRUE(target.pilot_state->on) << "what a change does not name stays";
+
+    target.pilot_state->asked.reset();
+    target.pilot_state->cross_track_nm.reset();
+    const QJsonObject unheard = ask(Method::Get, "/api/v1/pilota").body;
+    EXPECT_TRUE(unheard.value("rotta_chiesta").isNull());
+    EXPECT_TRUE(unheard.value("xte").isNull());
+
+    target.pilot_state.reset();
+    EXPECT_EQ(ask(Method::Get, "/api/v1/pilota").status, 404);
+    EXPECT_EQ(ask(Method::Patch, "/api/v1/pilota", R"({"attivo": true})").status, 400);
+    EXPECT_FALSE(ask(Method::Get, "/api/v1/stato").body.contains("pilota"));
 }
 
 // The vehicles in use and why, as the fleet says them, through a run of

@@ -28,6 +28,7 @@
 #include "outputs/network_outputs.h"
 #include "outputs/tcp_output.h"
 #include "outputs/tcp_sender.h"
+#include "outputs/udp_listener.h"
 #include "outputs/udp_output.h"
 #include "outputs/vehicle_streams.h"
 #include "support/descriptor_limit.h"
@@ -201,6 +202,110 @@ TEST_F(Network, ATalkingClientIsReadAndIgnored) {
     }
     EXPECT_EQ(read_bytes(talker.get(), expected.size()), expected);
     EXPECT_EQ(tcp_.skipped(), 0);
+}
+
+// The events of what the loopback holds already, handled.
+void settle() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+// Takes the lines a peer sends, while it wants them.
+struct HeardLines final : LineListener {
+    bool wanted = true;
+    std::vector<std::pair<std::string, std::string>> lines;  // text, source
+    mutable int asked = 0;  // each read asks once
+    bool wants_lines() const override {
+        ++asked;
+        return wanted;
+    }
+    void line(std::string_view text, std::string_view source) override { lines.emplace_back(text, source); }
+};
+
+// What a client sends reaches the line listener as whole lines, whatever
+// pieces it came in, named by the client; not while the listener wants
+// none (a line begun then is dropped whole), and at most 64 KB a tick of a
+// client that floods.
+TEST_F(Network, AClientsLinesReachTheListenerWhileItWantsThem) {
+    HeardLines heard;
+    tcp_.set_lines(&heard);
+    tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
+    const Descriptor plotter = client_of(tcp_.address());
+    ASSERT_TRUE(accepted(1));
+    const std::string source = "tcp " + tcp_.clients().front().peer;
+    const auto say = [&](const std::string& bytes) {
+        ASSERT_EQ(::send(plotter.get(), bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    };
+    say("$GPAPB,1*00\r\n$GPA");
+    say("PB,2*00\r\n");
+    ASSERT_TRUE(run_until([&] { return heard.lines.size() == 2; }));
+    EXPECT_EQ(heard.lines[0], std::make_pair(std::string("$GPAPB,1*00"), source));
+    EXPECT_EQ(heard.lines[1].first, "$GPAPB,2*00");
+
+    heard.wanted = false;
+    const int asked = heard.asked;
+    say("$GPAPB,3*00\r\n$GPAPB,half");
+    ASSERT_TRUE(run_until([&] { return heard.asked > asked; }));
+    heard.wanted = true;
+    tick(1);
+    say("-line*00\r\n$GPAPB,4*00\r\n");
+    ASSERT_TRUE(run_until([&] { return heard.lines.size() == 3; }));
+    EXPECT_EQ(heard.lines[2].first, "$GPAPB,4*00") << "nothing of what came while it wanted none, nor its rest";
+
+    // Lines of 100 bytes without pause: 655 and a piece of them a tick.
+    heard.lines.clear();
+    std::string lines;
+    for (int i = 0; i < 40; ++i) lines += std::string(98, 'x') + "\r\n";
+    std::size_t pushed = 0, offset = 0;
+    run_until([&] {
+        for (ssize_t n; (n = ::send(plotter.get(), lines.data() + offset, lines.size() - offset, MSG_DONTWAIT)) > 0;) {
+            pushed += static_cast<std::size_t>(n);
+            offset = (offset + static_cast<std::size_t>(n)) % lines.size();
+        }
+        return pushed >= TcpOutput::read_budget + 8192;
+    });
+    ASSERT_TRUE(run_until([&] { return heard.lines.size() >= TcpOutput::read_budget / 100; }));
+    settle();
+    EXPECT_EQ(heard.lines.size(), TcpOutput::read_budget / 100) << "64 KB a tick";
+    tick(2);
+    ASSERT_TRUE(run_until([&] { return heard.lines.size() > TcpOutput::read_budget / 100; })) << "the next tick reads on";
+    tcp_.set_lines(nullptr);
+}
+
+// Datagrams to the UDP listener: each one or more lines, its last without a
+// line end too, named by the sender; a flood read 64 KB a second, the rest
+// left waiting for the next.
+TEST_F(Network, TheUdpListenerGivesEachDatagramsLinesAndReads64KBASecond) {
+    HeardLines heard;
+    UdpListener listener;
+    listener.set_lines(&heard);
+    ASSERT_EQ(listener.start(Endpoint{"127.0.0.1", 0}), "");
+    ASSERT_TRUE(listener.listening());
+    QUdpSocket plotter;
+    ASSERT_TRUE(plotter.bind(QHostAddress::LocalHost, 0));
+    const std::string source = "udp 127.0.0.1:" + std::to_string(plotter.localPort());
+    const auto port = static_cast<quint16>(std::stoi(listener.address().substr(listener.address().rfind(':') + 1)));
+    plotter.writeDatagram(QByteArray("$L1*00\r\n$L2*00"), QHostAddress::LocalHost, port);
+    plotter.writeDatagram(QByteArray("$L3*00\n"), QHostAddress::LocalHost, port);
+    ASSERT_TRUE(run_until([&] { return heard.lines.size() == 3; }));
+    EXPECT_EQ(heard.lines[1], std::make_pair(std::string("$L2*00"), source));
+    EXPECT_EQ(heard.lines[2].first, "$L3*00");
+
+    // 70 datagrams of 1000 bytes (what the kernel's buffer holds), five lines each: 21 bytes of this second
+    // are gone, so 66 are read (the 66th begun within the 64 KB), the rest
+    // at the next second.
+    heard.lines.clear();
+    QByteArray five_lines;
+    for (int i = 0; i < 5; ++i) five_lines += QByteArray(199, 'k') + '\n';
+    for (int i = 0; i < 70; ++i) plotter.writeDatagram(five_lines, QHostAddress::LocalHost, port);
+    ASSERT_TRUE(run_until([&] { return listener.datagrams() == 68; }));
+    settle();
+    EXPECT_EQ(listener.datagrams(), 68);
+    EXPECT_EQ(heard.lines.size(), 66u * 5);
+    listener.next_second();
+    EXPECT_EQ(listener.datagrams(), 72);
+    EXPECT_EQ(heard.lines.size(), 70u * 5);
+    UdpListener second;
+    EXPECT_NE(second.start(Endpoint{"127.0.0.1", port}), "") << "a port in use is said";
 }
 
 // A client that resets is closed as soon as its socket says so, with no tick

@@ -125,6 +125,7 @@ TEST(ScenarioReader, SettingsBecomeTheOptionsWords) {
         "ricevitore: {utc: true, moto_reale: false, frasi: complete, guasti: {perdita: 0.1, perdita_fix: 30/300}, "
         "ostacoli: \"200-340:40,0-30:15\"}\n"
         "ais: {attivi: true, nave_propria: true}\n"
+        "pilota: {attivo: true, virata: 10, udp_ascolto: 10111}\n"
         "uscite: {tcp: \"127.0.0.1:10110\", udp: [\"127.0.0.1:1\", \"127.0.0.1:2\"]}\n"
         "registra: reg/s.log\n"
         "mezzi:\n"
@@ -145,14 +146,17 @@ TEST(ScenarioReader, SettingsBecomeTheOptionsWords) {
         {{"--ostacolo", "0-30:15"}, "ostacoli", 6},
         {{"--ais"}, "attivi", 7},
         {{"--ais-nave-propria"}, "nave_propria", 7},
-        {{"--tcp", "127.0.0.1:10110"}, "tcp", 8},
-        {{"--udp", "127.0.0.1:1"}, "udp", 8},
-        {{"--udp", "127.0.0.1:2"}, "udp", 8},
-        {{"--registra", "/prove/reg/s.log"}, "registra", 9},
-        {{"--mezzo", "1=45 30 0 N 9 12 0 E"}, "posizione", 11},
-        {{"--rotta", "1=90"}, "rotta", 11},
-        {{"--velocita-mezzo", "1=18km/h"}, "velocita", 11},
-        {{"--percorso", "1=/prove/giro.gpx,fine=ciclo"}, "percorso", 11},
+        {{"--pilota"}, "attivo", 8},
+        {{"--pilota-virata", "10"}, "virata", 8},
+        {{"--udp-ascolto", "10111"}, "udp_ascolto", 8},
+        {{"--tcp", "127.0.0.1:10110"}, "tcp", 9},
+        {{"--udp", "127.0.0.1:1"}, "udp", 9},
+        {{"--udp", "127.0.0.1:2"}, "udp", 9},
+        {{"--registra", "/prove/reg/s.log"}, "registra", 10},
+        {{"--mezzo", "1=45 30 0 N 9 12 0 E"}, "posizione", 12},
+        {{"--rotta", "1=90"}, "rotta", 12},
+        {{"--velocita-mezzo", "1=18km/h"}, "velocita", 12},
+        {{"--percorso", "1=/prove/giro.gpx,fine=ciclo"}, "percorso", 12},
     };
     ASSERT_EQ(s.arguments.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -1,0 +1,211 @@
+#!/usr/bin/python3
+"""The autopilot on the real program: a chart plotter's $GPAPB asking 090
+once a second over TCP turns a ship going north at 10 knots to 090 within
+14 s at 10 degrees a second, never past it and at its speed, while another
+client floods the server and no second is lost; the default rate turns 3
+degrees a second, from APBs over UDP; an RMB written into the virtual serial
+port steers to its waypoint along the great circle; with the pilot off the
+course never changes. The control interface reads and switches it."""
+
+import contextlib
+import math
+import os
+import re
+import socket
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
+from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
+from vadrel_run import Checks, Vadrel  # noqa: E402
+
+SHIP = ("--moto-reale", "--utc", "--mezzo", "0=45 9", "--rotta", "0=0", "--velocita-mezzo", "0=10nodi")
+
+
+def framed(body):
+    checksum = 0
+    for c in body.encode():
+        checksum ^= c
+    return ("$%s*%02X\r\n" % (body, checksum)).encode()
+
+
+def apb(heading, waypoint="WP1"):
+    return framed("GPAPB,A,A,0.10,R,N,V,V,011,M,%s,011,M,%03d,T" % (waypoint, heading))
+
+
+def rmb(lat, lon, waypoint="BOA"):
+    def ddmm(value, width):
+        degrees = int(abs(value))
+        return "%0*d%05.2f" % (width, degrees, (abs(value) - degrees) * 60)
+    return framed("GPRMB,A,,,WP0,%s,%s,%s,%s,%s,,,,V" % (waypoint, ddmm(lat, 2), "N" if lat >= 0 else "S",
+                                                      ddmm(lon, 3), "E" if lon >= 0 else "W"))
+
+
+def rmc_fields(line):
+    """time, lat and lon in degrees, speed, course of a $GPRMC line."""
+    f = line.split("*")[0].split(",")
+    lat = (int(f[3][:2]) + float(f[3][2:]) / 60) * (1 if f[4] == "N" else -1)
+    lon = (int(f[5][:3]) + float(f[5][3:]) / 60) * (1 if f[6] == "E" else -1)
+    return f[1], lat, lon, float(f[7]), float(f[8])
+
+
+def sender(send, lines, stop, every=1.0):
+    """Sends the lines once every `every` seconds until stopped."""
+    while not stop.is_set():
+        try:
+            send(lines)
+        except OSError:
+            return
+        stop.wait(every)
+
+
+def flood(port, stop, sent):
+    """Garbage without pause, as fast as vadrel takes it."""
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        s.settimeout(0.2)
+        chunk = (b"$GPAPB,garbage" * 4000)[:65536]
+        while not stop.is_set():
+            try:
+                sent[0] += s.send(chunk)
+            except socket.timeout:
+                pass
+            except OSError:
+                return
+
+
+@contextlib.contextmanager
+def ship(binary, *extra):
+    """The program with the ship going north at 10 knots, and a way to keep
+    sending lines once a second: repeat(send, lines); all stopped at the end."""
+    vadrel = Vadrel(binary, *SHIP, *extra)
+    stop = threading.Event()
+
+    def repeat(send, lines):
+        threading.Thread(target=sender, args=(send, lines, stop), daemon=True).start()
+    try:
+        yield vadrel, repeat, stop
+    finally:
+        stop.set()
+        vadrel.stop()
+
+
+def said_all(vadrel, patterns):
+    """Reads standard error until every pattern has matched; their first groups."""
+    found = {}
+    for line in vadrel.proc.stderr:
+        for name, pattern in patterns.items():
+            match = re.search(pattern, line)
+            if match and name not in found:
+                found[name] = match.group(1)
+        if len(found) == len(patterns):
+            return found
+    raise AssertionError("vadrel never said %r" % patterns)
+
+
+def rmcs_for(vadrel, seconds):
+    """The $GPRMC lines the monitor shows for `seconds`, with their arrival."""
+    out, deadline = [], time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        out.append((time.monotonic(), rmc_fields(vadrel.sentence())))
+    return out
+
+
+def tcp_turns_to_090(binary, checks):
+    with ship(binary, "--tcp", "0", "--controllo", "127.0.0.1:0", "--pilota", "--pilota-virata", "10") as (
+            vadrel, repeat, stop):
+        where = said_all(vadrel, {"tcp": r"TCP in ascolto su 127\.0\.0\.1:(\d+)",
+                                  "url": r"in ascolto su (http://\S+)/api/v1"})
+        port = int(where["tcp"])
+        flooded = [0]
+        threading.Thread(target=flood, args=(port, stop, flooded), daemon=True).start()
+        plotter = socket.create_connection(("127.0.0.1", port))
+        vadrel.sentence()  # the tick before the first APB
+        repeat(plotter.sendall, apb(90))
+        seconds = rmcs_for(vadrel, 14)
+        courses = [fields[4] for _, fields in seconds]
+        checks.expect(courses[-1] == 90.0, "14 s of APB asking 090 turn the ship to 090: %r" % courses)
+        # A tick a few milliseconds late turns as much more: the turn is by the clock's seconds.
+        checks.expect(all(b >= a and b - a <= 10.5 for a, b in zip(courses, courses[1:])) and max(courses) <= 90.0,
+                      "at most 10 degrees a second, never past 090: %r" % courses)
+        checks.expect(all(fields[3] == 10.0 for _, fields in seconds), "the speed stays 10 knots")
+        gaps = [b - a for (a, _), (b, _) in zip(seconds, seconds[1:])]
+        checks.expect(flooded[0] > 100000 and max(gaps) < 1.5,
+                      "a flooding client (%d bytes) never slows the tick: %r" % (flooded[0], gaps))
+        client = Client(where["url"])
+        pilot = client.request("GET", "/api/v1/pilota")
+        checks.expect(pilot["attivo"] and pilot["virata"] == 10 and pilot["rotta_chiesta"] == 90 and
+                      pilot["verso"] == "WP1" and pilot["fonte"].startswith("tcp 127.0.0.1:") and
+                      pilot["xte"] == {"miglia": 0.1, "correggi": "R"} and pilot["ultima_frase_s"] < 3 and
+                      pilot["stato"] == "Pilota: rotta 090 verso WP1", "GET /api/v1/pilota: %r" % pilot)
+        checks.expect(client.request("GET", "/api/v1/stato")["pilota"]["attivo"], "the pilot in the state")
+        try:
+            client.request("PATCH", "/api/v1/pilota", {"virata": 0})
+            checks.expect(False, "a rate of 0 accepted")
+        except VadrelError as e:
+            checks.expect(e.status == 400 and e.field == "virata", "a rate of 0 refused: %s" % e)
+        off = client.request("PATCH", "/api/v1/pilota", {"attivo": False})
+        checks.expect(not off["attivo"] and off["stato"] == "Pilota: spento", "switched off: %r" % off)
+        plotter.sendall(apb(180))
+        courses = [fields[4] for _, fields in rmcs_for(vadrel, 3)]
+        checks.expect(set(courses) == {90.0}, "switched off, an APB asking 180 changes nothing: %r" % courses)
+        plotter.close()
+
+
+def udp_turns_at_the_default_rate(binary, checks):
+    with ship(binary, "--udp-ascolto", "127.0.0.1:0", "--pilota") as (vadrel, repeat, _):
+        port = int(vadrel.said(r"UDP in ascolto su 127\.0\.0\.1:(\d+)").group(1))
+        out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        vadrel.sentence()
+        # two lines in one datagram: the XTE first, the APB last without a line end
+        lines = framed("GPXTE,A,A,0.50,L,N") + apb(90).rstrip()
+        repeat(lambda b: out.sendto(b, ("127.0.0.1", port)), lines)
+        courses = [fields[4] for _, fields in rmcs_for(vadrel, 8)]
+        # The ticks sit on whole seconds, so a late one is made up by the next:
+        # the course k seconds on is 3k degrees further, give or take a tick's jitter.
+        turned = [c for c in courses if c > 0]
+        checks.expect(len(turned) >= 6 and all(abs(c - turned[0] - 3.0 * k) <= 0.35 for k, c in enumerate(turned)),
+                      "APBs over UDP turn the ship 3 degrees a second by default: %r" % courses)
+
+
+def initial_bearing(lat1, lon1, lat2, lon2):
+    p1, p2, dl = math.radians(lat1), math.radians(lat2), math.radians(lon2 - lon1)
+    y = math.sin(dl) * math.cos(p2)
+    x = math.cos(p1) * math.sin(p2) - math.sin(p1) * math.cos(p2) * math.cos(dl)
+    return math.degrees(math.atan2(y, x)) % 360
+
+
+def rmb_steers_to_its_waypoint(binary, checks):
+    with ship(binary, "--pilota", "--pilota-virata", "90") as (vadrel, repeat, stop):
+        fd = os.open(vadrel.device, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        repeat(lambda b: os.write(fd, b), rmb(46.0, 10.0))
+        seconds = rmcs_for(vadrel, 6)
+        stop.set()
+        os.close(fd)
+        _, lat, lon, _, course = seconds[-1][1]
+        expected = initial_bearing(lat, lon, 46.0, 10.0)
+        checks.expect(abs(course - expected) <= 0.3,
+                      "RMB over the serial port: course %.1f, the great circle's bearing %.2f" % (course, expected))
+
+
+def off_never_turns(binary, checks):
+    with ship(binary, "--tcp", "0") as (vadrel, repeat, _):
+        plotter = socket.create_connection(("127.0.0.1", vadrel.tcp_port()))
+        repeat(plotter.sendall, apb(90))
+        courses = [fields[4] for _, fields in rmcs_for(vadrel, 5)]
+        checks.expect(set(courses) == {0.0}, "the pilot off: the course never changes: %r" % courses)
+        plotter.close()
+
+
+def main(binary):
+    checks = Checks()
+    for case in (tcp_turns_to_090, udp_turns_at_the_default_rate, rmb_steers_to_its_waypoint, off_never_turns):
+        try:
+            case(binary, checks)
+        except Exception as e:  # noqa: BLE001 - one case's failure is reported, the others still run
+            checks.expect(False, "%s: %r" % (case.__name__, e))
+    checks.finish()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
