@@ -543,7 +543,7 @@ std::vector<OptionSpec> simulator_options() {
 const std::vector<OptionSpec>& option_table() {
     static const std::vector<OptionSpec> table = [] {
         std::vector<OptionSpec> all;
-        for (std::vector<OptionSpec> (*group)() : {&simulator_options}) {
+        for (std::vector<OptionSpec> (*group)() : {&simulator_options, &instrument_options}) {
             std::vector<OptionSpec> rows = group();
             all.insert(all.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
         }

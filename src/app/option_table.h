@@ -28,6 +28,8 @@ struct OptionSpec {
 // The groups of options, each a data table in a file of its own
 // (option_table.cpp: the simulator's own).
 std::vector<OptionSpec> simulator_options();
+// option_table_instruments.cpp: the own ship's instruments.
+std::vector<OptionSpec> instrument_options();
 
 // Every option, in the order --help lists them; a null name starts a new
 // part of the help with the heading in `help`.

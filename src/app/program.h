@@ -23,6 +23,7 @@
 #include "app/start_up.h"
 #include "app/table_autosave.h"
 #include "config/ais_settings.h"
+#include "config/instrument_settings_model.h"
 #include "config/control_settings.h"
 #include "config/output_path.h"
 #include "config/output_settings.h"
@@ -102,6 +103,7 @@ public:
     // line chose for this run and a change leaves alone stays out of the file.
     ReceiverSettingsModel& receiver_settings() { return receiver_; }
     AisSettingsModel& ais_settings() { return ais_; }
+    InstrumentSettingsModel& instrument_settings() { return instruments_; }
     OutputSettingsModel& output_settings() { return outputs_; }
     ControlSettingsModel& control_settings() { return control_settings_; }
     TileSettingsModel& tile_settings() { return tiles_; }
@@ -175,6 +177,7 @@ private:
     void start_outputs(std::vector<std::string> problems);
     void start_receiver();
     void start_ais();
+    void start_instruments();
     // The replay's seconds and end wired to the views.
     void wire_replay();
     // The AIS lines of the second at the steady time `steady`.
@@ -202,6 +205,7 @@ private:
     std::vector<std::string> settings_problems_;
     ReceiverSettingsModel receiver_;
     AisSettingsModel ais_;
+    InstrumentSettingsModel instruments_;
     OutputSettingsModel outputs_;
     ControlSettingsModel control_settings_;
     TileSettingsModel tiles_;

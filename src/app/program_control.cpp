@@ -162,6 +162,16 @@ Result<> ProgramControl::set_ais(const AisSettings& settings) {
     return {};
 }
 
+InstrumentSettings ProgramControl::instruments() const { return program_.instrument_settings().value(); }
+
+Result<> ProgramControl::set_instruments(const InstrumentSettings& settings) {
+    const Result<> done = program_.instrument_settings().change(settings, this);
+    if (done.refusal() != nullptr) return done;
+    if (!done) program_.say("vadrel: strumenti di bordo non salvati: " + done.message());
+    tell_changed();
+    return {};
+}
+
 Result<> ProgramControl::set_transmission(bool on) {
     program_.link().set_transmitting(on, this);
     tell_changed();

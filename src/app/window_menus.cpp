@@ -8,6 +8,7 @@
 
 #include "app/program.h"
 #include "gui/ais_dialog.h"
+#include "gui/instrument_dialog.h"
 #include "gui/first_start_dialog.h"
 #include "gui/placement.h"
 #include "panel/link.h"
@@ -107,6 +108,10 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     options_menu_.menu().addSeparator();
     gui::add_ais_entry(options_menu_.menu(), [&program] { return program.ais(); },
                        [&program](const AisSettings& settings) { return program.ais_settings().change(settings, nullptr); });
+    // The own ship's instruments, kept in vadrel.ini too.
+    gui::add_instrument_entry(
+        options_menu_.menu(), [&program] { return program.instrument_settings().value(); },
+        [&program](const InstrumentSettings& settings) { return program.instrument_settings().change(settings, nullptr); });
 }
 
 WindowMenus::~WindowMenus() { program_.receiver_settings().unwatch(receiver_watch_); }

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "control/control_json.h"
+#include "control/instrument_json.h"
 #include "control/route_api.h"
 #include "routes/route_parsers.h"
 
@@ -153,6 +154,8 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Get, "/api/v1/mezzi/{n}/percorso", Action::route},
         {Method::Delete, "/api/v1/mezzi/{n}/percorso", Action::take_route},
         {Method::Put, "/api/v1/scenario", Action::scenario, true},
+        {Method::Get, "/api/v1/strumenti", Action::instruments},
+        {Method::Patch, "/api/v1/strumenti", Action::patch_instruments},
     };
     return routes;
 }
@@ -172,6 +175,7 @@ const char* route_description(const char* path) {
         {"/api/v1/ais", "i bersagli AIS, come in \"Bersagli AIS...\": attivi, nave propria, statici subito"},
         {"/api/v1/eventi", "WebSocket: ogni secondo i byte inviati e i mezzi in uso"},
         {"/api/v1/scenario", "PUT esegue uno scenario (YAML o JSON) al posto di quello in corso"},
+        {"/api/v1/strumenti", "gli strumenti di bordo, come in \"Strumenti di bordo...\": vento, corrente, profondità, temperatura"},
     };
     for (const auto& [route, line] : lines) {
         if (route == path) return line;
@@ -270,6 +274,13 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
         if (const Result<> done = target.change_clock(std::get<ClockChange>(change)); !done) return not_done(done);
         return reply(clock_json(target.state().clock));
     }
+    case Action::patch_instruments: {
+        auto settings = read_instruments(object, target.instruments());
+        if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
+        const Result<> done = target.set_instruments(std::get<InstrumentSettings>(settings));
+        if (!done) return not_done(done);
+        return reply(instrument_json(target.instruments()));
+    }
     case Action::patch_ais: {
         auto settings = read_ais(object, target.ais());
         if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
@@ -332,6 +343,7 @@ std::variant<ApiReply, RouteToRead> begin_answer(const ApiRequest& request, Cont
     }
     case Action::read_receiver: return reply(receiver_json(target.state().receiver));
     case Action::ais: return reply(ais_json(target.ais()));
+    case Action::instruments: return reply(instrument_json(target.instruments()));
     case Action::read_clock: return reply(clock_json(target.state().clock));
     case Action::vehicle: return vehicle_reply(target, n);
     case Action::route: {

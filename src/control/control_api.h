@@ -52,6 +52,8 @@ enum class Action : unsigned char {
     give_route,
     take_route,
     scenario,
+    instruments,
+    patch_instruments,
 };
 
 struct ApiRoute {

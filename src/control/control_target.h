@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "config/ais_settings.h"
+#include "marine/instrument_settings.h"
 #include "fleet/fleet.h"
 #include "fleet/vehicle.h"
 #include "model/receiver_options.h"
@@ -175,6 +176,13 @@ public:
     // as a whole (the server fills in what a client left out from ais()).
     virtual AisSettings ais() const = 0;
     virtual Result<> set_ais(const AisSettings& settings) = 0;
+    // The own ship's instruments as "Strumenti di bordo..." sets them, and
+    // the change of them as a whole (the server fills in what a client left
+    // out from instruments()).
+    virtual InstrumentSettings instruments() const { return {}; }
+    virtual Result<> set_instruments(const InstrumentSettings& /*settings*/) {
+        return Refusal{"strumenti", "questo simulatore non ha strumenti di bordo"};
+    }
     // The clock's rate and pause (a rate outside 0.1 .. 1000 refused, field "velocita_tempo").
     virtual Result<> change_clock(const ClockChange& change) = 0;
 
