@@ -243,6 +243,9 @@ Result<> ProgramControl::play_scenario(const QByteArray& bytes) {
     if (given("--ais") || given("--ais-nave-propria") || given("--ais-statici-subito")) {
         if (Result<> done = set_ais(ais_per(ais(), o)); !done) return done;
     }
+    if (const InstrumentSettings wanted = instruments_per(instruments(), o); wanted != instruments()) {
+        if (Result<> done = set_instruments(wanted); !done) return done;
+    }
     const ReceiverOptions receiver = receiver_for(program_.receiver(), o);
     if (receiver != program_.receiver()) {
         if (Result<> done = set_receiver(receiver); !done) return done;

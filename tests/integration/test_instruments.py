@@ -3,8 +3,9 @@
 with a wind from 270 at 15 kn, 12.5 m under a transducer 0.5 m below the
 water line, water at 14 C. A TCP client reads each second's sentences, whose
 instruments' part Signal K's parser reads as the geometry says; a PATCH of
-the control interface changes them from the next second; a refused one
-names its field; [strumenti] keeps the values for the next start."""
+the control interface, or a scenario given to the running program, changes
+them from the next second; a refused PATCH names its field; [strumenti]
+keeps the values for the next start."""
 
 import math
 import os
@@ -125,6 +126,12 @@ def main():
             except VadrelError as e:
                 checks.expect(e.status == 400 and e.field == field and reason in e.reason,
                               "PATCH %s=%r: %d %s %s" % (field, value, e.status, e.field, e.reason))
+        # A scenario given to the running program changes them too.
+        client.play_scenario(b"vento: 0@12\nprofondita: 40\n")
+        lines = seconds.next_whole(after=time.time())
+        told = [line.split("*")[0] for line in lines if line[1:6] in ("WIMWD", "SDDPT")]
+        checks.expect(told == ["$WIMWD,0.0,T,,M,12.0,N,6.2,M", "$SDDPT,40.0,0.5"], "the scenario's wind and depth: %r" % told)
+        client.set_instruments(vento_direzione=270, vento_nodi=20, profondita=30)
         seconds.close()
     finally:
         code = vadrel.stop()
