@@ -222,12 +222,8 @@ TEST(Transmitter, TheInstrumentsFollowTheSecondsOwnSentencesInGpsStandardOnly) {
         instruments.enabled = on;
         r.transmitter.set_instruments(instruments);
         r.transmitter.set_supplement([](double) { return Transmitter::SupplementSecond{{"!AIVDM,1"}, {}}; });
+        if (lost) r.transmitter.set_receiver(ReceiverOptions{.faults = {true, 1.0, 0.0, 0.0, 1}});  // every second lost
         r.fleet.set_mode(mode, nullptr);
-        if (lost) {
-            ReceiverOptions lose_all;
-            lose_all.faults = {true, 1.0, 0.0, 0.0, 1};
-            r.transmitter.set_receiver(lose_all);
-        }
         r.tick();
         ASSERT_EQ(r.port.written.size(), 1u) << name;
         std::vector<std::string> lines;
