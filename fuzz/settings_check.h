@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/instrument_settings_model.h"
 #include "config/output_settings.h"
 #include "config/port_settings.h"
 #include "config/receiver_settings.h"
@@ -21,6 +22,7 @@ struct SettingsRead {
     OutputSettings outputs;
     ReceiverOptions receiver;
     PortSettings ports;
+    InstrumentSettings instruments;
     std::vector<std::string> problems;
     bool operator==(const SettingsRead&) const = default;
 };
@@ -34,6 +36,7 @@ inline SettingsRead read_settings(const SettingsFile& file) {
     read.outputs = take(read_output_settings(file));
     read.receiver = take(read_receiver_settings(file));
     read.ports = take(read_port_settings(file));
+    read.instruments = take(read_instrument_settings(file));
     return read;
 }
 
@@ -53,6 +56,7 @@ inline std::string check_settings(std::string_view bytes, const std::string& fol
         if (o.tcp_port < 0 || o.tcp_port > 65535 || o.tcp_max < 1 || o.tcp_max > 1'000'000) return "a TCP value out of range";
         if (!altitude_problem(first.receiver.altitude).empty()) return "a height out of range";
         if (!faults_problem(first.receiver.faults).empty()) return "fault rates out of range";
+        if (instrument_settings_problem(first.instruments)) return "an instrument's value out of range";
         for (const auto& [number, device] : first.ports.devices) {
             if (number < 1 || number > 4 || !device_problem(device).empty()) return "a port's device that cannot be";
         }
@@ -66,7 +70,8 @@ inline std::string check_settings(std::string_view bytes, const std::string& fol
             return {};
         }
         for (const Result<>& saved : {save_output_settings(file, o), save_receiver_settings(file, first.receiver),
-                                     save_port_settings(file, first.ports)}) {
+                                     save_port_settings(file, first.ports),
+                                     save_instrument_settings(file, first.instruments)}) {
             if (!saved) return "a save failed: " + saved.message();
         }
     }

@@ -85,6 +85,15 @@ class Vadrel:
         """PATCH /api/v1/ais with any of attivi, nave_propria, statici_subito."""
         return self.request("PATCH", "/api/v1/ais", switches)
 
+    def instruments(self):
+        """GET /api/v1/strumenti: the own ship's instruments (wind, current, depth...)."""
+        return self.request("GET", "/api/v1/strumenti")
+
+    def set_instruments(self, **fields):
+        """PATCH /api/v1/strumenti: attivi, vento_direzione, vento_nodi, corrente_direzione,
+        corrente_nodi, profondita, offset_trasduttore, temperatura_acqua, variazione, deviazione."""
+        return self.request("PATCH", "/api/v1/strumenti", fields)
+
     def set_identity(self, n, **identity):
         """PATCH /api/v1/mezzi/{n} with its AIS identity: any of mmsi (text),
         classe ("A", "B"), nome, tipo (0..99), nominativo."""

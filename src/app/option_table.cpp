@@ -544,7 +544,7 @@ const std::vector<OptionSpec>& option_table() {
     static const std::vector<OptionSpec> table = [] {
         std::vector<OptionSpec> all;
         for (std::vector<OptionSpec> (*group)() : {&simulator_options, &encounter_options, &fleet_options, &n2k_options,
-                                                     &pilot_options}) {
+                                                     &pilot_options, &instrument_options}) {
             std::vector<OptionSpec> rows = group();
             all.insert(all.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
         }

@@ -38,6 +38,8 @@ std::string fleet_options_problem(const Options& options);
 std::vector<OptionSpec> n2k_options();  // option_table_n2k.cpp
 // option_table_pilot.cpp: the autopilot's.
 std::vector<OptionSpec> pilot_options();
+// option_table_instruments.cpp: the own ship's instruments.
+std::vector<OptionSpec> instrument_options();
 
 // Every option, in the order --help lists them; a null name starts a new
 // part of the help with the heading in `help`.

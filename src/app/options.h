@@ -12,6 +12,7 @@
 #include "ais/encounter.h"
 #include "ais/fixed_stations.h"
 #include "config/ais_settings.h"
+#include "config/instrument_settings_model.h"
 #include "config/output_settings.h"
 #include "config/port_settings.h"
 #include "outputs/network_address.h"
@@ -134,6 +135,13 @@ struct Options {
     std::optional<double> pilot_turn_rate;
     std::optional<double> pilot_variation;
     std::optional<Endpoint> udp_listen;
+    // The own ship's instruments; each one given overrides [strumenti] for
+    // this run.
+    std::optional<bool> instruments;
+    std::optional<Flow> wind;
+    std::optional<Flow> current;
+    std::optional<DepthText> depth;
+    std::optional<double> water_temperature;
 };
 
 // The longest --durata, in seconds: the timer that ends the run counts whole
@@ -170,6 +178,10 @@ ReceiverOptions receiver_for(const ReceiverOptions& from_file, const Options& op
 // The AIS settings of this run: those of the settings file, with what the
 // command line says instead.
 AisSettings ais_per(const AisSettings& from_file, const Options& options);
+
+// The instruments of this run: those of the settings file, with what the
+// command line says instead.
+InstrumentSettings instruments_per(const InstrumentSettings& from_file, const Options& options);
 
 // What each COM number stands for in this run: --com where the command
 // line names it, else the device of vadrel.ini, else nothing (the default).

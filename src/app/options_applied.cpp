@@ -81,6 +81,19 @@ AisSettings ais_per(const AisSettings& from_file, const Options& options) {
     return a;
 }
 
+InstrumentSettings instruments_per(const InstrumentSettings& from_file, const Options& options) {
+    InstrumentSettings s = from_file;
+    s.enabled = options.instruments.value_or(s.enabled);
+    s.wind = options.wind.value_or(s.wind);
+    s.current = options.current.value_or(s.current);
+    if (options.depth) {
+        s.depth = options.depth->depth;
+        s.transducer_offset = options.depth->offset.value_or(s.transducer_offset);
+    }
+    s.water_temperature = options.water_temperature.value_or(s.water_temperature);
+    return s;
+}
+
 std::map<int, PortMapping> ports_for(const PortSettings& file, const Options& options) {
     std::map<int, PortMapping> ports = options.com;
     for (const auto& [number, device] : file.devices)

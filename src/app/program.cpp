@@ -69,6 +69,7 @@ Program::Program(const Options& options, Shell& shell)
       settings_file_(std::make_unique<SettingsFile>(*folder_)),
       receiver_(receiver_rules(*settings_file_)),
       ais_(ais_rules(*settings_file_)),
+      instruments_(instrument_rules(*settings_file_)),
       outputs_(kept_whole(*settings_file_, save_output_settings)),
       control_settings_(kept_whole(*settings_file_, save_control_settings)),
       tiles_(kept_whole(*settings_file_, save_tile_settings)),
@@ -139,6 +140,7 @@ void Program::wire_replay() {
 void Program::wire_settings() {
     receiver_.watch([this](ReceiverSettingsModel::Origin) { use_receiver(receiver_.value()); });
     ais_.watch([this](AisSettingsModel::Origin) { fleet_.set_targets(ais_.value().enabled, this); });
+    instruments_.watch([this](InstrumentSettingsModel::Origin) { transmitter_.set_instruments(instruments_.value()); });
     outputs_.set_apply([this](const OutputSettings& settings, OutputSettingsModel::Origin) -> Result<> {
         std::vector<std::pair<int, std::string>> taken;
         if (control_->listening()) taken.emplace_back(control_->settings().port, "dell'interfaccia di controllo");
@@ -202,6 +204,7 @@ void Program::start() {
     start_ais();
     start_encounters();
     pilot_.start(options_, say);
+    start_instruments();
     if (options_.clock_start) clock_.start_at(static_cast<double>(*options_.clock_start) / 1000.0);
     if (options_.clock_rate == 0.0) clock_.set_max();
     if (options_.clock_rate > 0.0) clock_.set_rate(*options_.clock_rate);
@@ -263,6 +266,15 @@ void Program::start_ais() {
             (ais.own_ship ? "; l'attuale come nave propria (!AIVDO)" : "") +
             (ais.statics_at_once ? "; i dati statici subito a ogni nuovo client TCP" : ""));
     }
+}
+
+void Program::start_instruments() {
+    // The own ship's instruments: vadrel.ini, and the command line over it.
+    const GroupRead<InstrumentSettings> read = read_instrument_settings(*settings_file_);
+    instruments_.load(read.value, instruments_per(read.value, options_));
+    transmitter_.set_instruments(instruments_.value());
+    tell_problems("Strumenti di bordo:", read.problems);
+    if (instruments_.value().enabled) say("vadrel: strumenti di bordo: le loro frasi dopo ogni secondo in GPS standard");
 }
 
 Transmitter::SupplementSecond Program::ais_second(double steady) {

@@ -27,6 +27,7 @@
 #include "app/start_up.h"
 #include "app/table_autosave.h"
 #include "config/ais_settings.h"
+#include "config/instrument_settings_model.h"
 #include "config/control_settings.h"
 #include "config/output_path.h"
 #include "config/output_settings.h"
@@ -110,6 +111,7 @@ public:
     // line chose for this run and a change leaves alone stays out of the file.
     ReceiverSettingsModel& receiver_settings() { return receiver_; }
     AisSettingsModel& ais_settings() { return ais_; }
+    InstrumentSettingsModel& instrument_settings() { return instruments_; }
     OutputSettingsModel& output_settings() { return outputs_; }
     ControlSettingsModel& control_settings() { return control_settings_; }
     TileSettingsModel& tile_settings() { return tiles_; }
@@ -196,6 +198,7 @@ private:
     // The AIS targets on and vehicles 0 .. vehicles - 1 in use, for this
     // run: what it changed, in Italian.
     std::vector<std::string> make_targets(std::size_t vehicles, const void* origin);
+    void start_instruments();
     // The replay's seconds and end wired to the views.
     void wire_replay();
     // The AIS lines of the second at the steady time `steady`.
@@ -223,6 +226,7 @@ private:
     std::vector<std::string> settings_problems_;
     ReceiverSettingsModel receiver_;
     AisSettingsModel ais_;
+    InstrumentSettingsModel instruments_;
     OutputSettingsModel outputs_;
     ControlSettingsModel control_settings_;
     TileSettingsModel tiles_;

@@ -169,6 +169,15 @@ Result<std::vector<std::string>> ProgramControl::place_encounter(const Encounter
     tell_changed();
     return std::get<std::vector<std::string>>(std::move(done));
 }
+InstrumentSettings ProgramControl::instruments() const { return program_.instrument_settings().value(); }
+
+Result<> ProgramControl::set_instruments(const InstrumentSettings& settings) {
+    const Result<> done = program_.instrument_settings().change(settings, this);
+    if (done.refusal() != nullptr) return done;
+    if (!done) program_.say("vadrel: strumenti di bordo non salvati: " + done.message());
+    tell_changed();
+    return {};
+}
 
 Result<> ProgramControl::set_transmission(bool on) {
     program_.link().set_transmitting(on, this);
@@ -256,6 +265,9 @@ Result<> ProgramControl::apply_scenario(const ScenarioStart& start) {
     }
     if (given("--ais") || given("--ais-nave-propria") || given("--ais-statici-subito")) {
         if (Result<> done = set_ais(ais_per(ais(), o)); !done) return done;
+    }
+    if (const InstrumentSettings wanted = instruments_per(instruments(), o); wanted != instruments()) {
+        if (Result<> done = set_instruments(wanted); !done) return done;
     }
     const ReceiverOptions receiver = receiver_for(program_.receiver(), o);
     if (receiver != program_.receiver()) {

@@ -33,6 +33,8 @@ public:
     Result<> set_receiver(const ReceiverOptions& options) override;
     AisSettings ais() const override;
     Result<> set_ais(const AisSettings& settings) override;
+    InstrumentSettings instruments() const override;
+    Result<> set_instruments(const InstrumentSettings& settings) override;
     Result<> change_clock(const ClockChange& change) override;
     Result<> give_route(std::size_t n, Route route, const FollowOptions& options) override;
     void take_route(std::size_t n) override;

@@ -87,7 +87,7 @@ bool changes_while_running(const std::string& option) {
         "--modo", "--mezzi", "--mezzo", "--rotta", "--velocita-mezzo", "--ais", "--ais-nave-propria",
         "--ais-statici-subito", "--ricevitore", "--utc", "--moto-reale", "--frasi", "--quota", "--senza-fix",
         "--guasti", "--satelliti", "--maschera", "--ostacolo", "--rumore", "--frequenza", "--talker",
-        "--elenco-frasi"};
+        "--elenco-frasi", "--strumenti", "--vento", "--corrente", "--profondita", "--temperatura-acqua"};
     return running.contains(option.substr(0, option.find('=')));
 }
 

@@ -9,6 +9,7 @@
 #include "app/program.h"
 #include "app/scenario_run.h"
 #include "gui/ais_dialog.h"
+#include "gui/instrument_dialog.h"
 #include "gui/first_start_dialog.h"
 #include "gui/placement.h"
 #include "panel/link.h"
@@ -158,6 +159,10 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
                           [&pilot] { return pilot.status(); }});
     // Switched by a client of the control interface: shown at once.
     pilot_watch_ = pilot.watch([this] { redraw_.start(); });
+    // The own ship's instruments, kept in vadrel.ini too.
+    gui::add_instrument_entry(
+        options_menu_.menu(), [&program] { return program.instrument_settings().value(); },
+        [&program](const InstrumentSettings& settings) { return program.instrument_settings().change(settings, nullptr); });
 }
 
 WindowMenus::~WindowMenus() {

@@ -10,6 +10,7 @@
 
 #include "control/control_json.h"
 #include "control/fleet_api.h"
+#include "control/instrument_json.h"
 #include "control/route_api.h"
 #include "routes/route_parsers.h"
 
@@ -170,6 +171,8 @@ const std::vector<ApiRoute>& control_routes() {
         {Method::Get, "/api/v1/flotta/{id}", Action::tracked_device},
         {Method::Get, "/api/v1/pilota", Action::pilot},
         {Method::Patch, "/api/v1/pilota", Action::patch_pilot},
+        {Method::Get, "/api/v1/strumenti", Action::instruments},
+        {Method::Patch, "/api/v1/strumenti", Action::patch_instruments},
     };
     return routes;
 }
@@ -193,6 +196,7 @@ const char* route_description(const char* path) {
         {"/api/v1/flotta", "la flotta per server di tracciamento: dispositivi, rapporti, server; PUT ne sostituisce una"},
         {"/api/v1/flotta/{id}", "un dispositivo della flotta: posizione, rotta, velocità, ultimo rapporto"},
         {"/api/v1/pilota", "il pilota automatico: attivo, virata; la rotta chiesta dalle frasi APB e RMB"},
+        {"/api/v1/strumenti", "gli strumenti di bordo, come in \"Strumenti di bordo...\": vento, corrente, profondità, temperatura"},
     };
     for (const auto& [route, line] : lines) {
         if (route == path) return line;
@@ -306,6 +310,13 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
         if (const Result<> done = target.change_pilot(std::get<PilotChange>(change)); !done) return not_done(done);
         return pilot_reply(target);
     }
+    case Action::patch_instruments: {
+        auto settings = read_instruments(object, target.instruments());
+        if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
+        const Result<> done = target.set_instruments(std::get<InstrumentSettings>(settings));
+        if (!done) return not_done(done);
+        return reply(instrument_json(target.instruments()));
+    }
     case Action::patch_ais: {
         auto settings = read_ais(object, target.ais());
         if (auto* bad = std::get_if<Refusal>(&settings)) return refusal_reply(*bad);
@@ -379,6 +390,7 @@ std::variant<ApiReply, RouteToRead, ScenarioToRead> begin_answer(const ApiReques
     }
     case Action::read_receiver: return reply(receiver_json(target.state().receiver));
     case Action::ais: return reply(ais_json(target.ais()));
+    case Action::instruments: return reply(instrument_json(target.instruments()));
     case Action::read_clock: return reply(clock_json(target.state().clock));
     case Action::pilot: return pilot_reply(target);
     case Action::vehicle: return vehicle_reply(target, n);

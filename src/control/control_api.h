@@ -58,6 +58,8 @@ enum class Action : unsigned char {
     replace_fleet,
     pilot,
     patch_pilot,
+    instruments,
+    patch_instruments,
 };
 
 struct ApiRoute {

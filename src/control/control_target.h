@@ -21,6 +21,7 @@
 
 #include "ais/encounter.h"
 #include "config/ais_settings.h"
+#include "marine/instrument_settings.h"
 #include "fleet/fleet.h"
 #include "fleet/vehicle.h"
 #include "model/receiver_options.h"
@@ -239,6 +240,13 @@ public:
     // done, in Italian, a line a change.
     virtual Result<std::vector<std::string>> place_encounter(const EncounterAsk& /*ask*/) {
         return Refusal{"incontro", "questo simulatore non prepara incontri"};
+    }
+    // The own ship's instruments as "Strumenti di bordo..." sets them, and
+    // the change of them as a whole (the server fills in what a client left
+    // out from instruments()).
+    virtual InstrumentSettings instruments() const { return {}; }
+    virtual Result<> set_instruments(const InstrumentSettings& /*settings*/) {
+        return Refusal{"strumenti", "questo simulatore non ha strumenti di bordo"};
     }
     // The clock's rate and pause (a rate outside 0.1 .. 1000 refused, field "velocita_tempo").
     virtual Result<> change_clock(const ClockChange& change) = 0;

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "marine/instrument_settings.h"
+
 namespace vadrel {
 
 struct WindReading {
@@ -25,7 +27,28 @@ struct InstrumentReadings {
     std::optional<double> depth_below_transducer;  // metres
     double transducer_offset = 0.0;              // metres, as DPT carries it
     std::optional<double> water_temperature;     // degrees Celsius
+    // The compass's corrections, degrees east positive; nothing when not known.
+    std::optional<double> variation;
+    std::optional<double> deviation;
     bool operator==(const InstrumentReadings&) const = default;
 };
+
+// The ship's motion over the ground in one second, and what the log had
+// counted before it.
+struct ShipMotion {
+    double course = 0.0;           // degrees true, over the ground
+    double speed_knots = 0.0;      // over the ground
+    double previous_course = 0.0;  // a second before (the turn)
+    double elapsed_seconds = 1.0;  // since that reading; 0 at the first
+    double distance_run_nm = 0.0;  // through the water, before this second
+};
+
+// The readings of that second under `settings`: the heading is the course
+// (no leeway); the water speed the ground velocity less the current's; the
+// apparent wind the true wind's velocity less the ship's over the ground;
+// the theoretical true wind (relative to the bow) the wind over the water,
+// true wind less current; the true wind as set. The distance run grows by
+// the water speed over the elapsed time.
+InstrumentReadings instrument_readings(const ShipMotion& motion, const InstrumentSettings& settings);
 
 }  // namespace vadrel

@@ -112,6 +112,39 @@ std::string sentence(const Gll& f, std::string_view prefix) {
     return compose(prefix, "$GPGLL", {f.lat, f.ns, f.lon, f.ew, f.time_field, f.status, f.mode});
 }
 
-std::string sentence(const Hdt& f, std::string_view prefix) { return compose(prefix, "$GPHDT", {f.heading, "T"}); }
+std::string sentence(const Hdt& f, std::string_view prefix) {
+    return compose(prefix, "$" + f.talker + "HDT", {f.heading, "T"});
+}
+
+std::string sentence(const Hdg& f, std::string_view prefix) {
+    return compose(prefix, "$HCHDG", {f.heading, f.deviation, f.deviation_ew, f.variation, f.variation_ew});
+}
+
+std::string sentence(const Rot& f, std::string_view prefix) { return compose(prefix, "$TIROT", {f.rate, "A"}); }
+
+std::string sentence(const Vhw& f, std::string_view prefix) {
+    return compose(prefix, "$VWVHW", {f.heading_true, "T", f.heading_magnetic, "M", f.knots, "N", f.kmh, "K"});
+}
+
+std::string sentence(const Mwv& f, std::string_view prefix) {
+    return compose(prefix, "$WIMWV", {f.angle, f.reference, f.knots, "N", "A"});
+}
+
+std::string sentence(const Mwd& f, std::string_view prefix) {
+    return compose(prefix, "$WIMWD",
+                   {f.direction_true, "T", f.direction_magnetic, "M", f.knots, "N", f.metres_per_second, "M"});
+}
+
+std::string sentence(const Dbt& f, std::string_view prefix) {
+    return compose(prefix, "$SDDBT", {f.feet, "f", f.metres, "M", f.fathoms, "F"});
+}
+
+std::string sentence(const Dpt& f, std::string_view prefix) { return compose(prefix, "$SDDPT", {f.depth, f.offset}); }
+
+std::string sentence(const Mtw& f, std::string_view prefix) { return compose(prefix, "$SDMTW", {f.celsius, "C"}); }
+
+std::string sentence(const Vlw& f, std::string_view prefix) {
+    return compose(prefix, "$VWVLW", {f.total, "N", f.since_reset, "N"});
+}
 
 }  // namespace vadrel

@@ -141,11 +141,98 @@ struct Gll {
 // $GPGLL,4400.6787,N,01007.7087,E,201528,A,A*4B
 std::string sentence(const Gll& f, std::string_view prefix = {});
 
-// Heading, degrees true.
+// Heading, degrees true: the receiver's own (GP, or GN as the full set's
+// talker says) or a gyro's (HE).
 struct Hdt {
     std::string heading;  // empty when unknown
+    std::string talker = "GP";
 };
 // $GPHDT,327.9,T*3A
 std::string sentence(const Hdt& f, std::string_view prefix = {});
+
+// The own ship's instruments: each sentence with its sensor's usual talker.
+// Angles in degrees, speeds in knots unless named; "E" or "W" beside a
+// correction, both empty when it is not known.
+
+// Heading of a magnetic sensor, with its deviation and the variation.
+struct Hdg {
+    std::string heading;
+    std::string deviation;
+    std::string deviation_ew;
+    std::string variation;
+    std::string variation_ew;
+};
+// $HCHDG,351.7,1.5,E,2.0,E*44
+std::string sentence(const Hdg& f, std::string_view prefix = {});
+
+// Rate of turn, degrees a minute, negative to port.
+struct Rot {
+    std::string rate;
+};
+// $TIROT,-12.0,A*25
+std::string sentence(const Rot& f, std::string_view prefix = {});
+
+// Heading and speed through the water.
+struct Vhw {
+    std::string heading_true;
+    std::string heading_magnetic;
+    std::string knots;
+    std::string kmh;
+};
+// $VWVHW,355.2,T,,M,10.2,N,18.9,K*78
+std::string sentence(const Vhw& f, std::string_view prefix = {});
+
+// Wind angle relative to the bow and speed: R the apparent wind, T the
+// true (theoretical) one.
+struct Mwv {
+    std::string angle;
+    std::string reference;  // R or T
+    std::string knots;
+};
+// $WIMWV,303.7,R,18.0,N,A*1D
+std::string sentence(const Mwv& f, std::string_view prefix = {});
+
+// Wind direction (where it blows from) and speed.
+struct Mwd {
+    std::string direction_true;
+    std::string direction_magnetic;
+    std::string knots;
+    std::string metres_per_second;
+};
+// $WIMWD,270.0,T,268.0,M,15.0,N,7.7,M*67
+std::string sentence(const Mwd& f, std::string_view prefix = {});
+
+// Depth below the transducer in feet, metres and fathoms.
+struct Dbt {
+    std::string feet;
+    std::string metres;
+    std::string fathoms;
+};
+// $SDDBT,41.0,f,12.5,M,6.8,F*0B
+std::string sentence(const Dbt& f, std::string_view prefix = {});
+
+// Depth below the transducer and the transducer's offset, metres: positive
+// from the transducer to the water line, negative to the keel.
+struct Dpt {
+    std::string depth;
+    std::string offset;
+};
+// $SDDPT,12.5,0.5*64
+std::string sentence(const Dpt& f, std::string_view prefix = {});
+
+// Water temperature, degrees Celsius.
+struct Mtw {
+    std::string celsius;
+};
+// $SDMTW,14.0,C*01
+std::string sentence(const Mtw& f, std::string_view prefix = {});
+
+// Distance through the water, nautical miles: in all and since the reset.
+struct Vlw {
+    std::string total;
+    std::string since_reset;
+};
+// $VWVLW,3.25,N,3.25,N*4C
+std::string sentence(const Vlw& f, std::string_view prefix = {});
 
 }  // namespace vadrel

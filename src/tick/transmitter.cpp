@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "marine/instrument_sentences.h"
 #include "nmea/faults.h"
 #include "tick/second_effects.h"
 #include "tick/second_sentences.h"
@@ -144,10 +145,10 @@ std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std:
     // sentences without their line ends, each with its fault's mark.
     std::vector<std::string> marked(sentences.size());
     for (std::size_t i = 0; i < sentences.size(); ++i) marked[i] = sentences[i] + faults.marks[i];
-    std::vector<std::string> supplement;
+    std::vector<std::string> supplement = instrument_lines(second.mode, n, now, fix_in_second);
     if (supplement_ && second.mode != Mode::multi_user) {
         SupplementSecond more = supplement_(now);
-        supplement = std::move(more.lines);
+        supplement.insert(supplement.end(), more.lines.begin(), more.lines.end());
         for (const std::size_t k : more.reported) {
             if (k != n && k < fleet_size) track(k, now, false);
         }
@@ -172,6 +173,20 @@ std::size_t Transmitter::send_main(double now, int rate, int fix_in_second, std:
     }
     show(text, false);
     return n;
+}
+
+std::vector<std::string> Transmitter::instrument_lines(Mode mode, std::size_t n, double now, int fix_in_second) {
+    if (!instruments_.enabled || mode != Mode::gps_standard) {
+        instrument_log_.reset();
+        instrument_vehicle_.reset();
+        return {};
+    }
+    if (fix_in_second != 0) return {};
+    // Another ship's course is no turn of this one's, its distance not its run.
+    if (instrument_vehicle_ != n) instrument_log_.reset();
+    instrument_vehicle_ = n;
+    last_readings_ = instrument_log_.second(fleet_.vehicle(n), now, instruments_);
+    return instrument_sentences(*last_readings_);
 }
 
 void Transmitter::send_streams(std::vector<std::string> own_of_current, double now, int fix_in_second,

@@ -21,6 +21,7 @@
 
 #include "fleet/fleet.h"
 #include "link/link.h"
+#include "marine/instrument_log.h"
 #include "model/platform.h"
 #include "model/receiver_options.h"
 #include "model/track_history.h"
@@ -108,6 +109,15 @@ public:
     // the same. Not while a log plays or the transmission is stopped.
     using FixObserver = std::function<void(const SecondOfVehicle&, int fix_in_second)>;
     void set_fix_observer(FixObserver observer) { fix_observer_ = std::move(observer); }
+    // The own ship's instruments: while they are on, each whole second in
+    // GPS standard sends their sentences (marine/instrument_sentences.h) of
+    // the current vehicle's true motion after its own ones, before the
+    // supplement's, untouched by the receiver's faults. Another vehicle
+    // made current, or the instruments turned off, starts their log again.
+    void set_instruments(const InstrumentSettings& settings) { instruments_ = settings; }
+    const InstrumentSettings& instruments() const { return instruments_; }
+    // The readings of the last second that sent them; nothing before.
+    const std::optional<InstrumentReadings>& last_readings() const { return last_readings_; }
 
     // Seconds the serial port skipped because the line was still busy.
     long long skipped_writes() const { return skipped_writes_; }
@@ -157,6 +167,8 @@ private:
     // Vehicle n where it is now, on its track; with where the noise put it
     // when `reported`.
     void track(std::size_t n, double now, bool reported);
+    // The instruments' sentences of vehicle n in this second, if any.
+    std::vector<std::string> instrument_lines(Mode mode, std::size_t n, double now, int fix_in_second);
     // The serial port's part of a monitor line: what it did not send, and why.
     std::string serial_note(const Delivery& delivery);
     void show(const std::string& text, bool replayed);
@@ -181,6 +193,10 @@ private:
     bool last_without_fix_ = false;
     std::vector<std::optional<ArcPosition>> reported_;
     Supplement supplement_;
+    InstrumentSettings instruments_;
+    InstrumentLog instrument_log_;
+    std::optional<std::size_t> instrument_vehicle_;
+    std::optional<InstrumentReadings> last_readings_;
     VehicleOutput* streams_ = nullptr;
     SecondEffects* effects_ = nullptr;
     FixObserver fix_observer_;

@@ -158,9 +158,43 @@ TEST(Options, BadOptionsGiveAnItalianMessage) {
         {"--guasti", "perdita-fix=300/30"}, {"--maschera", "91"}, {"--ostacolo", "200-340"}, {"--ostacolo"},
         {"--rumore", "-1"}, {"--frequenza", "3"}, {"--talker", "GL"}, {"--elenco-frasi", "GGA"},
         {"--elenco-frasi", "RMC,RMC"}, {"--ais", "no"}, {"--ricevitore"}, {"--ricevitore", "Moderno"},
-        {"--ricevitore", ""},
+        {"--ricevitore", ""}, {"--strumenti=forse"}, {"--vento", "270"}, {"--vento", "270@"}, {"--vento", "@15"},
+        {"--vento", "270@15nodo"}, {"--vento", "361@5"}, {"--vento", "90@201"}, {"--corrente", "90@21"},
+        {"--corrente"}, {"--profondita", "-1"}, {"--profondita", "12.5,"},
+        {"--profondita", "12.5,101"}, {"--temperatura-acqua", "caldo"}, {"--temperatura-acqua", "51"},
     };
     for (const auto& args : rows) EXPECT_NE(refusal(args), "") << ::testing::PrintToString(args);
+}
+
+// The instruments' options, each unit of a speed in knots, over what
+// vadrel.ini says.
+TEST(Options, InstrumentOptionsOverTheSettingsFile) {
+    // option, value, wind or current read (degrees, knots)
+    const std::tuple<const char*, const char*, Flow> flows[] = {
+        {"--vento", "270@15", {270, 15}},
+        {"--vento", "0@10nodi", {0, 10}},
+        {"--vento", "360@18.52km/h", {360, 10}},
+        {"--corrente", "90@1m/s", {90, 3600.0 / 1852.0}},
+        {"--corrente", "45,5@2,5", {45.5, 2.5}},
+    };
+    for (const auto& [option, value, flow] : flows) {
+        const Options o = parsed({option, value});
+        const std::optional<Flow>& read = std::string(option) == "--vento" ? o.wind : o.current;
+        ASSERT_TRUE(read.has_value()) << value;
+        EXPECT_DOUBLE_EQ(read->direction, flow.direction) << value;
+        EXPECT_NEAR(read->speed_knots, flow.speed_knots, 1e-9) << value;
+    }
+    InstrumentSettings file;
+    file.depth = 40;
+    file.transducer_offset = 1;
+    file.water_temperature = 20;
+    file.wind = {10, 5};
+    InstrumentSettings run = instruments_per(file, parsed({"--strumenti", "--profondita", "12.5", "--temperatura-acqua", "14"}));
+    EXPECT_EQ(std::tuple(run.enabled, run.depth, run.transducer_offset, run.water_temperature, run.wind),
+              std::tuple(true, 12.5, 1.0, 14.0, Flow{10, 5})) << "an offset not given stays the file's";
+    run = instruments_per(file, parsed({"--strumenti=no", "--profondita", "3,-0.8"}));
+    EXPECT_EQ(std::tuple(run.enabled, run.depth, run.transducer_offset), std::tuple(false, 3.0, -0.8));
+    EXPECT_EQ(instruments_per(file, parsed({})), file);
 }
 
 // The receiver options of a run: vadrel.ini's, with each one the command

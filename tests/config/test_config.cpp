@@ -27,6 +27,7 @@
 
 #include "config/ais_settings.h"
 #include "config/control_settings.h"
+#include "config/instrument_settings_model.h"
 #include "config/output_path.h"
 #include "config/output_settings.h"
 #include "config/program_folder.h"
@@ -1164,6 +1165,75 @@ TEST(SettingsModel, TheReceiversFileKeepsWhatAChangeTouches) {
     expected.faults = {false, 0.25, 0, 0, 8, {}};
     EXPECT_EQ(model.kept(), expected) << "the rates go with the seed, the switch stays the file's";
     EXPECT_EQ(read_receiver_settings(SettingsFile(ini.place)).value, expected);
+}
+
+// [strumenti]: what is written reads back the same, a correction not known
+// as an empty value; a value out of range or no number gives its default,
+// named with the file and the group, the others read.
+TEST(SettingsFile, TheInstrumentsReadBackAndAValueOutOfRangeGivesItsDefault) {
+    Ini ini;
+    InstrumentSettings saved;
+    saved.enabled = true;
+    saved.wind = {270, 15.5};
+    saved.current = {90, 1.25};
+    saved.depth = 12.5;
+    saved.transducer_offset = -0.8;
+    saved.water_temperature = -1.5;
+    saved.variation = -2.25;
+    ASSERT_TRUE(ini.save(save_instrument_settings, saved));
+    EXPECT_NE(ini.folder.get("vadrel.ini").find("deviazione="), std::string::npos);
+    EXPECT_EQ(ini.read(read_instrument_settings), saved);
+    EXPECT_EQ(ini.problems, std::vector<std::string>{});
+
+    const InstrumentSettings d;
+    const std::tuple<const char*, const char*> rows[] = {  // text, the key named
+        {"vento_nodi=250", "vento_nodi"},
+        {"vento_direzione=-1", "vento_direzione"},
+        {"corrente_nodi=nan", "corrente_nodi"},
+        {"profondita=-3", "profondita"},
+        {"offset_trasduttore=100.5", "offset_trasduttore"},
+        {"temperatura_acqua=80", "temperatura_acqua"},
+        {"variazione=est", "variazione"},
+        {"deviazione=91", "deviazione"},
+    };
+    for (const auto& [text, key] : rows) {
+        Ini bad(std::string("[strumenti]\nattivi=true\nvento_direzione=45\nprofondita=7\n") + text + "\n");
+        InstrumentSettings read = bad.read(read_instrument_settings);
+        EXPECT_TRUE(read.enabled) << text;
+        EXPECT_EQ(read.wind.direction, std::string(key) == "vento_direzione" ? d.wind.direction : 45.0) << text;
+        EXPECT_EQ(read.depth, std::string(key) == "profondita" ? d.depth : 7.0) << text;
+        EXPECT_EQ(read.wind.speed_knots, d.wind.speed_knots) << text;
+        EXPECT_EQ(read.deviation, std::nullopt) << text;
+        EXPECT_NE(bad.problem().find(key), std::string::npos) << bad.problem();
+        EXPECT_EQ(bad.problem().rfind(bad.folder.at("vadrel.ini") + ": [strumenti] ", 0), 0u) << bad.problem();
+    }
+}
+
+TEST(SettingsModel, TheInstrumentsFileKeepsTheSwitchOnlyWhenAChangeTurnsIt) {
+    EmptyIni ini;
+    InstrumentSettingsModel model(instrument_rules(ini.file));
+    InstrumentSettings for_run;
+    for_run.enabled = true;  // --strumenti
+    for_run.wind = {270, 15};  // --vento 270@15
+    model.load(InstrumentSettings{}, for_run);
+    InstrumentSettings wanted = for_run;
+    wanted.depth = 30;
+    ASSERT_TRUE(model.change(wanted, nullptr).ok());
+    EXPECT_FALSE(model.kept().enabled) << "--strumenti stays out of the file";
+    EXPECT_EQ(model.kept().depth, 30.0);
+    EXPECT_EQ(model.kept().wind, (Flow{270, 15})) << "a change keeps every value in force";
+    wanted.wind.speed_knots = 201;
+    const Result<> refused = model.change(wanted, nullptr);
+    ASSERT_NE(refused.refusal(), nullptr);
+    EXPECT_EQ(refused.refusal()->field, "vento_nodi");
+    EXPECT_EQ(model.value().wind.speed_knots, 15.0) << "a refusal changes nothing";
+    wanted = model.value();
+    wanted.enabled = false;
+    ASSERT_TRUE(model.change(wanted, nullptr).ok());
+    wanted.enabled = true;
+    ASSERT_TRUE(model.change(wanted, nullptr).ok());
+    EXPECT_TRUE(model.kept().enabled) << "turned by a change: kept";
+    EXPECT_EQ(read_instrument_settings(SettingsFile(ini.place)).value, model.kept());
 }
 
 TEST(SettingsModel, TheAisFileKeepsTheSwitchesAChangeTouchesAndRefusesASharedMmsi) {

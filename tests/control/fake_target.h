@@ -104,6 +104,13 @@ public:
         ++changes;
         return std::vector<std::string>{"posto"};
     }
+    InstrumentSettings instrument_settings;
+    InstrumentSettings instruments() const override { return instrument_settings; }
+    Result<> set_instruments(const InstrumentSettings& settings) override {
+        instrument_settings = settings;
+        ++changes;
+        return {};
+    }
     VehicleEntry entry(std::size_t n) const override {
         VehicleEntry e{n, fleet.vehicle(n)};
         e.mmsi = mmsi_text(ais_settings.vehicles.at(n).mmsi);

@@ -19,6 +19,7 @@
 #include <future>
 #include <limits>
 #include <map>
+#include <tuple>
 
 #include "../outputs/loopback.h"
 #include "config/program_folder.h"
@@ -586,6 +587,40 @@ TEST(Json, SecondCarriesTheScenariosMarksOnlyWhenThereAreSome) {
     EXPECT_EQ(second.value("ora").toString(), "2016-12-31T23:59:60.000Z");
     const QJsonObject mark = second.value("scenario").toArray()[0].toObject();
     EXPECT_EQ(mark, (QJsonObject{{"indice", 3}, {"a", 12.5}, {"evento", "fix perso"}}));
+}
+// The instruments: a PATCH changes only its fields, the corrections take
+// null for not known; a refusal names its field and changes nothing.
+TEST_F(Api, InstrumentsChangeFieldByFieldAndRefuseWhatCannotBe) {
+    const QJsonObject given = ask(Method::Patch, "/api/v1/strumenti",
+                                  R"({"attivi": true, "vento_direzione": 270, "vento_nodi": 15,
+                                      "profondita": 12.5, "offset_trasduttore": -0.5, "variazione": 2.5})").body;
+    EXPECT_TRUE(given.value("attivi").toBool());
+    EXPECT_EQ(given.value("vento_nodi").toDouble(), 15.0);
+    EXPECT_EQ(given.value("offset_trasduttore").toDouble(), -0.5);
+    EXPECT_EQ(given.value("variazione").toDouble(), 2.5);
+    EXPECT_TRUE(given.value("deviazione").isNull());
+    EXPECT_EQ(given.value("temperatura_acqua").toDouble(), 15.0) << "a field not named stays";
+    ASSERT_EQ(ask(Method::Patch, "/api/v1/strumenti", R"({"variazione": null})").status, 200);
+    EXPECT_EQ(target.instrument_settings.variation, std::nullopt);
+    const InstrumentSettings before = target.instrument_settings;
+    // body, the field named, a piece of the reason
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {R"({"vento_nodi": 200.5})", "vento_nodi", "da 0 a 200"},
+        {R"({"vento_direzione": "ovest"})", "vento_direzione", "numero"},
+        {R"({"profondita": 5, "corrente_nodi": -1})", "corrente_nodi", "corrente"},
+        {R"({"attivi": 1})", "attivi", "true o false"},
+        {R"({"deviazione": "est"})", "deviazione", "null"},
+        {R"({"vento": 3})", "vento", "campo sconosciuto"},
+    };
+    for (const auto& [body, field, reason] : rows) {
+        const ApiReply refused = ask(Method::Patch, "/api/v1/strumenti", body);
+        EXPECT_EQ(refused.status, 400) << body;
+        EXPECT_EQ(refused.body.value("campo").toString().toStdString(), field) << body;
+        EXPECT_TRUE(refused.body.value("errore").toString().contains(QString::fromUtf8(reason)))
+            << refused.body.value("errore").toString().toStdString();
+    }
+    EXPECT_EQ(target.instrument_settings, before);
+    EXPECT_EQ(ask(Method::Get, "/api/v1/strumenti").body.value("profondita").toDouble(), 12.5);
 }
 
 TEST(Json, SecondCarriesEveryByteAndTheVehicles) {

@@ -73,6 +73,7 @@
 #include "gui/clock_status.h"
 #include "gui/scenario_menu.h"
 #include "gui/ais_dialog.h"
+#include "gui/instrument_dialog.h"
 #include "gui/ais_mark.h"
 #include "gui/control_dialog.h"
 #include "gui/dialog_fit.h"
@@ -2501,6 +2502,7 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
     dialogs.emplace_back("Guasti", std::make_unique<FaultsDialog>(Faults{}, nullptr));
     dialogs.emplace_back("Cielo e ricevitore", std::make_unique<SkyDialog>(SkyOptions{}, nullptr));
     dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(AisSettings{}, done, nullptr));
+    dialogs.emplace_back("Strumenti di bordo", std::make_unique<InstrumentDialog>(InstrumentSettings{}, done, nullptr));
     dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
     dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
     dialogs.emplace_back("Vai a posizione", std::make_unique<GoToDialog>(rig.form));
@@ -2556,6 +2558,47 @@ TEST(ControlDialog, TheOperatorSwitchesTheInterfaceOnAndSeesWhyNot) {
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(kept, (std::vector<ControlSettings>(2, ControlSettings{true, "::1", 0})))
         << "the brackets are not the address's";
+}
+
+// The instruments' numbers with the decimal comma, a point read too, a
+// correction left empty not known; a refusal names its field and puts the
+// cursor there; Applica hands over and stays, OK hands over and closes.
+TEST(InstrumentDialog, CommaDecimalsRefusalsAndTheChange) {
+    InstrumentSettings current;
+    current.depth = 12.5;
+    current.variation = -2.25;
+    std::vector<InstrumentSettings> changes;
+    InstrumentDialog dialog(current, [&](const InstrumentSettings& s) { return changes.push_back(s), said(""); }, nullptr);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(in<QLineEdit>(dialog, "profondita")->text(), q("12,5"));
+    EXPECT_EQ(in<QLineEdit>(dialog, "variazione")->text(), q("-2,25"));
+    EXPECT_EQ(in<QLineEdit>(dialog, "deviazione")->text(), q(""));
+    // the field typed in, the text, the start of what is said after Applica ("" taken)
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {"vento_nodi", "quindici", "vento_nodi: un numero"},
+        {"vento_nodi", "250", "la velocità del vento in nodi va da 0 a 200"},
+        {"vento_nodi", "15,5", ""},
+        {"vento_direzione", "270.5", ""},
+        {"variazione", "", ""},
+    };
+    for (const auto& [field, text, start] : rows) {
+        type(in<QLineEdit>(dialog, field), q(text));
+        if (*text == '\0') QTest::keyClick(in<QLineEdit>(dialog, field), Qt::Key_Delete);  // the selection typed over
+        QTest::mouseClick(in<QPushButton>(dialog, "applica"), Qt::LeftButton);
+        const std::string told = in<QLabel>(dialog, "problema")->text().toStdString();
+        EXPECT_EQ(told.rfind(start, 0), 0u) << text << ": " << told;
+        EXPECT_TRUE(*start == '\0' || in<QLineEdit>(dialog, field)->hasFocus()) << text;
+        EXPECT_TRUE(dialog.isVisible()) << "Applica keeps the dialog";
+    }
+    ASSERT_EQ(changes.size(), 3u) << "only what was taken";
+    EXPECT_EQ(changes.back().wind, (Flow{270.5, 15.5}));
+    EXPECT_EQ(changes.back().variation, std::nullopt);
+    EXPECT_EQ(changes.back().depth, 12.5);
+    in<QCheckBox>(dialog, "strumenti_attivi")->setChecked(true);
+    QTest::mouseClick(in<QPushButton>(dialog, "ok"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(changes.back().enabled);
 }
 
 // Each refusal is said under the table with the vehicle's number and the

@@ -167,6 +167,26 @@ TEST(ScenarioReader, SettingsBecomeTheOptionsWords) {
     }
 }
 
+// The own ship's instruments are options at the top, as the command line
+// writes them.
+TEST(ScenarioReader, TheInstrumentsAreOptionsAtTheTop) {
+    const Scenario s = good("strumenti: true\nvento: 270@15\ncorrente: 90@1.5nodi\nprofondita: \"12.5,0.5\"\n"
+                            "temperatura_acqua: 14\n");
+    // words, key
+    const std::vector<std::tuple<std::vector<std::string>, std::string>> expected{
+        {{"--strumenti"}, "strumenti"},
+        {{"--vento", "270@15"}, "vento"},
+        {{"--corrente", "90@1.5nodi"}, "corrente"},
+        {{"--profondita", "12.5,0.5"}, "profondita"},
+        {{"--temperatura-acqua", "14"}, "temperatura_acqua"},
+    };
+    ASSERT_EQ(s.arguments.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(s.arguments[i].words, std::get<0>(expected[i])) << i;
+        EXPECT_EQ(s.arguments[i].key, std::get<1>(expected[i])) << i;
+    }
+}
+
 TEST(ScenarioReader, TheChecksRefusalIsPlaced) {
     const auto refused = read("seme: 1\npippo: 3\n", [](const ScenarioArgument& a) -> std::optional<std::string> {
         if (a.words.front() == "--pippo") return "chiave sconosciuta";

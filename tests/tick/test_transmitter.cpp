@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -201,6 +202,72 @@ TEST(Transmitter, TheSupplementFollowsTheSecondsOwnSentences) {
         const auto& shown = r.form.monitor.lines();
         EXPECT_EQ(shown.size() >= 3 && shown.end()[-3] == "[guasto: secondo 201528 non inviato]", lost) << name;
     }
+}
+
+// The own ship's instruments speak after the second's own sentences and
+// before the supplement's, in GPS standard only, also in a second the
+// receiver loses (they are other devices); off, nothing changes.
+TEST(Transmitter, TheInstrumentsFollowTheSecondsOwnSentencesInGpsStandardOnly) {
+    // what, the mode, on, the second lost, where the write has the instruments' first line (npos: nowhere)
+    const std::tuple<const char*, Mode, bool, bool, std::size_t> rows[] = {
+        {"GPS standard: after the $GPRMC", Mode::gps_standard, true, false, 1},
+        {"a lost second: the instruments first", Mode::gps_standard, true, true, 0},
+        {"radio: none", Mode::radio, true, false, std::string::npos},
+        {"multi-user: none", Mode::multi_user, true, false, std::string::npos},
+        {"off: none", Mode::gps_standard, false, false, std::string::npos},
+    };
+    for (const auto& [name, mode, on, lost, at] : rows) {
+        Running r;
+        InstrumentSettings instruments;
+        instruments.enabled = on;
+        r.transmitter.set_instruments(instruments);
+        r.transmitter.set_supplement([](double) { return Transmitter::SupplementSecond{{"!AIVDM,1"}, {}}; });
+        if (lost) r.transmitter.set_receiver(ReceiverOptions{.faults = {true, 1.0, 0.0, 0.0, 1}});  // every second lost
+        r.fleet.set_mode(mode, nullptr);
+        r.tick();
+        ASSERT_EQ(r.port.written.size(), 1u) << name;
+        std::vector<std::string> lines;
+        for (std::size_t from = 0, end; (end = r.port.written[0].find("\r\n", from)) != std::string::npos; from = end + 2)
+            lines.push_back(r.port.written[0].substr(from, end - from));
+        const auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("$HCHDG"); });
+        EXPECT_EQ(first == lines.end() ? std::string::npos : static_cast<std::size_t>(first - lines.begin()), at) << name;
+        if (at == std::string::npos) continue;
+        EXPECT_EQ(lines.size(), at + 12) << name << ": eleven sentences, then the supplement";
+        EXPECT_EQ(lines.back(), "!AIVDM,1") << name;
+        EXPECT_EQ(lines[at + 1], "$HEHDT,45.0,T*1E") << name << ": the vehicle's course";
+        EXPECT_TRUE(r.transmitter.last_readings().has_value()) << name;
+    }
+}
+
+// The rate of turn is the current vehicle's own: its course change over the
+// steady time since the second before; another vehicle made current, or the
+// instruments turned off and on, starts again from no turn.
+TEST(Transmitter, TheInstrumentsTurnWithTheCurrentVehicleOnly) {
+    Running r;
+    InstrumentSettings instruments;
+    instruments.enabled = true;
+    r.transmitter.set_instruments(instruments);
+    r.fleet.set_course(1, 300.0, nullptr);
+    r.fleet.set_speed(1, 10.0, nullptr);
+    const auto rate = [&r] { return r.transmitter.last_readings()->rate_of_turn; };
+    r.tick();
+    EXPECT_EQ(rate(), 0.0) << "the first second";
+    r.fleet.set_course(0, 55.0, nullptr);
+    r.tick(2.0);
+    EXPECT_DOUBLE_EQ(rate(), 300.0) << "10 degrees in 2 s to starboard";
+    r.fleet.set_current(1, nullptr);
+    r.tick();
+    EXPECT_EQ(rate(), 0.0) << "another vehicle: no turn from 55 to 300";
+    EXPECT_EQ(r.transmitter.last_readings()->heading_true, 300.0);
+    instruments.enabled = false;
+    r.transmitter.set_instruments(instruments);
+    r.tick();
+    r.fleet.set_course(1, 290.0, nullptr);
+    instruments.enabled = true;
+    r.transmitter.set_instruments(instruments);
+    r.tick();
+    EXPECT_EQ(rate(), 0.0) << "off and on again: no turn";
+    EXPECT_EQ(r.transmitter.last_readings()->distance_run_nm, 0.0);
 }
 
 // Each sentence leaves a point on its vehicle's track: where it was sent,
