@@ -99,6 +99,11 @@ Program::Program(const Options& options, Shell& shell)
     network_.add_to(output_);
     network_.set_on_event([this](const std::string& text) { say("vadrel: " + text); });
     n2k_.set_on_event([this](const std::string& text) { say("vadrel: NMEA 2000: " + text); });
+    // The instruments' readings of the second the 0183 sentences carried, the same in NMEA 2000.
+    n2k_.instruments = [this]() -> std::optional<InstrumentReadings> {
+        if (!transmitter_.instruments().enabled || fleet_.mode() != Mode::gps_standard) return std::nullopt;
+        return transmitter_.last_readings();
+    };
     output_.add(tap_);
     wire_replay();
     scenario_ = std::make_unique<ScenarioRun>(*this);

@@ -43,7 +43,9 @@ std::vector<std::string> N2kBuilder::lines(const N2kMoment& moment) {
         messages.push_back(n2k::gnss_position(sid, position));
         const InstrumentReadings* instruments = moment.instruments;
         if (instruments != nullptr || own.valid) {
-            messages.push_back(n2k::vessel_heading(sid, instruments ? instruments->heading_true : own.course));
+            messages.push_back(n2k::vessel_heading(sid, instruments ? instruments->heading_true : own.course,
+                                                   instruments ? instruments->deviation : std::nullopt,
+                                                   instruments ? instruments->variation : std::nullopt));
         }
         if (instruments) add_instruments(messages, sid, *instruments);
     }
