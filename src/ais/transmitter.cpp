@@ -141,7 +141,11 @@ void AisTransmitter::send(Station& station, std::size_t vehicle, const AisFix& f
     // The static data first: a display that meets a class B station's
     // message 18 before its 24 shows a nameless target (and some never
     // put the name on it).
-    if (due.static_data) send_static(station, station.transponder.next_channel(), framer_, out);
+    if (due.static_data) {
+        const char channel = station.transponder.next_channel();
+        send_static(station, channel, framer_, out);
+        statics_sent_.push_back({ais_class, station.static_data, channel, station.own});
+    }
     if (due.position) {
         ais::PositionReport report;
         report.mmsi = station.identity.mmsi;
@@ -162,11 +166,6 @@ void AisTransmitter::send(Station& station, std::size_t vehicle, const AisFix& f
         framer_.frame(payload, talker, channel, out);
         positions_sent_.push_back(vehicle);
         reports_sent_.push_back({ais_class, report, channel, station.own});
-    }
-    if (due.static_data) {
-        const char channel = station.transponder.next_channel();
-        send_static(station, channel, framer_, out);
-        statics_sent_.push_back({ais_class, station.static_data, channel, station.own});
     }
 }
 
