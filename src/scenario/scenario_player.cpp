@@ -12,14 +12,14 @@ ScenarioPlayer::ScenarioPlayer(const Scenario& scenario, Fleet& fleet, Clock& cl
       timeline_(scenario.events, scenario.duration),
       fleet_(fleet),
       clock_(clock),
-      receiver_(receiver) {}
+      receiver_(receiver),
+      start_(scenario.start_utc_ms ? static_cast<double>(*scenario.start_utc_ms) / 1000.0 : clock.utc_seconds()) {}
 
-double ScenarioPlayer::elapsed() const { return start_ ? clock_.utc_seconds() - *start_ : 0.0; }
+double ScenarioPlayer::elapsed() const { return clock_.utc_seconds() - start_; }
 
 bool ScenarioPlayer::step() {
     const double now = clock_.utc_seconds();
-    if (!start_) start_ = now;
-    const double since = now - *start_;
+    const double since = now - start_;
     const auto now_ms = static_cast<std::int64_t>(std::llround(now * 1000.0));
     std::size_t index = timeline_.done();
     for (const ScenarioEvent& event : timeline_.due(since)) apply(event, index++, now_ms);

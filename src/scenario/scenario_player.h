@@ -79,7 +79,9 @@ private:
     Clock& clock_;
     ScenarioReceiver& receiver_;
     Threats threats_;
-    std::optional<double> start_;
+    // The scenario's start on the clock (its `inizio`, or when it was given):
+    // an event at `a: N` goes with the second N seconds after it.
+    double start_;
     std::vector<ScenarioMark> marks_;
 };
 

@@ -195,10 +195,10 @@ def marks_and_routes(binary):
             while len(marks) < 2:
                 second = events.next()
                 marks += [(mark, second.get("ora")) for mark in second.get("scenario", [])]
-        # The seconds count from the first one sent, a second after inizio.
+        # The seconds count from inizio: the event at 3 goes with the second 00:00:03.
         checks.expect(marks == [({"indice": 0, "a": 3, "evento": "mezzo 1: percorso giro.gpx (fine=ciclo)"},
-                                 "2030-01-01T00:00:04.000Z"),
-                                ({"indice": 1, "a": 4, "evento": "fix perso"}, "2030-01-01T00:00:05.000Z")],
+                                 "2030-01-01T00:00:03.000Z"),
+                                ({"indice": 1, "a": 4, "evento": "fix perso"}, "2030-01-01T00:00:04.000Z")],
                       "the events' marks with their simulated time: %r" % marks)
         route = client.route(1)
         checks.expect(len(route.get("punti", [])) == 3, "the event gave vehicle 1 its route: %r" % route)

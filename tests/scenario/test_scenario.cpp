@@ -307,12 +307,14 @@ TEST(ScenarioPlayer, TheClocksEventsReachTheClock) {
     ScenarioPlayer player(s, fleet, clock, receiver);
     std::vector<std::string> marks;
     player.marked = [&](const std::string& line) { marks.push_back(line); };
-    const double start = clock.utc;
-    for (const double at : {0.0, 1.0, 2.0}) {
-        clock.utc = start + at;
-        player.step();
-    }
+    // The seconds count from inizio: the second sent at inizio + 1 plays the event at 1.
+    const double start = static_cast<double>(*s.start_utc_ms) / 1000.0;
+    clock.utc = start + 1.0;
+    player.step();
     EXPECT_EQ(receiver.week_offset, -1024);
+    EXPECT_TRUE(receiver.leap_days.empty()) << "the event at 2 waits for its second";
+    clock.utc = start + 2.0;
+    player.step();
     EXPECT_EQ(receiver.leap_days, (std::vector<std::int64_t>{22096}));  // 2030-07-01
     ASSERT_EQ(marks.size(), 2u);
     EXPECT_EQ(marks[1].find("rifiutato"), std::string::npos) << marks[1];
