@@ -126,10 +126,18 @@ def run(binary, width, height, manager, scratch, keep):
         # window manager moves the panel after it is shown), inside the screen.
         question = until(label + ": la domanda del primo avvio compare", lambda: window_starting("vadrel - Primo avvio"))
         asked = until(label + ": la domanda si vede", lambda: geometry(question))
-        time.sleep(0.3)  # a window manager may still be placing it: the place it settles on
-        asked, at = geometry(question), geometry(panel)
-        if overlap(asked, at) or asked[0] < 0 or asked[1] < 0 or asked[0] + asked[2] > width or \
-                asked[1] + asked[3] > height:
+
+        def settled():
+            # A window manager may still be placing the panel and the
+            # question (the question follows the panel): the place they
+            # settle on, within a few seconds on a loaded machine.
+            nonlocal asked, at
+            asked, at = geometry(question), geometry(panel)
+            return asked and at and not overlap(asked, at) and asked[0] >= 0 and asked[1] >= 0 and \
+                asked[0] + asked[2] <= width and asked[1] + asked[3] <= height
+
+        at = None
+        if not wait_for(settled, 5.0):
             fail("%s: la domanda %s copre il pannello %s o esce dallo schermo" % (label, asked, at))
         print("ok: %s: la domanda del primo avvio a %s, accanto al pannello %s" % (label, asked, at))
         # No click: the keyboard is the panel's from the start. (A window
