@@ -25,23 +25,33 @@ QSize fitted(QSize tool, QSize least, const QRect& area) {
 
 // Puts the tool back where it was put when a window manager moved it
 // elsewhere as it mapped it (some centre a window over the one it belongs
-// to); gone after the first seconds, so the operator's moves stay.
+// to); gone two seconds after the tool is first shown, so the operator's
+// moves stay. The seconds count from the showing, not from the placing: on
+// a loaded machine the window manager may map the tool much later.
 class KeepPlace : public QObject {
 public:
     KeepPlace(QWidget& tool, QPoint where) : QObject(&tool), tool_(tool), where_(where) {
         tool.installEventFilter(this);
-        QTimer::singleShot(2000, this, &QObject::deleteLater);
+        if (tool.isVisible()) last_seconds();
     }
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &tool_) return false;
+        if (event->type() == QEvent::Show) last_seconds();
         // A move, or the first paint (the decorations known by then).
         const bool check = event->type() == QEvent::Move || event->type() == QEvent::Paint;
-        if (watched == &tool_ && check && tool_.frameGeometry().topLeft() != where_) tool_.move(where_);
+        if (check && tool_.frameGeometry().topLeft() != where_) tool_.move(where_);
         return false;
     }
 
 private:
+    void last_seconds() {
+        if (counting_) return;
+        counting_ = true;
+        QTimer::singleShot(2000, this, &QObject::deleteLater);
+    }
     QWidget& tool_;
     QPoint where_;
+    bool counting_ = false;
 };
 
 // Gives the keyboard back to the panel when a window of the program that had
