@@ -46,7 +46,7 @@ std::string UdpListener::address() const {
 
 void UdpListener::next_second() {
     budget_ = read_budget;
-    read_waiting();
+    if (listening()) read_waiting();
 }
 
 void UdpListener::read_waiting() {
