@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
@@ -86,19 +87,22 @@ TEST(OsmandUrl, PutsTheReportInTheQuery) {
               "&bearing=360.0&altitude=10.0&accuracy=5.0 HTTP/1.1\r\nHost: [::1]:5055\r\n\r\n");
 }
 
+// The query of the request `url` makes of `report`.
+std::map<std::string, std::string> request_query(const OsmandUrl& url, const DeviceReport& report) {
+    std::string request;
+    url.append_request(request, report);
+    return query_of(request.substr(4, request.find(' ', 4) - 4));
+}
+
 TEST(OsmandUrl, WritesWholeSecondsAndLeavesOutWhatIsNoNumber) {
     // utc_ms, timestamp: seconds rounded down, before 1970 too
     const std::vector<std::pair<std::int64_t, std::string>> times = {
         {0, "0"}, {999, "0"}, {-1, "-1"}, {-1000, "-1"}, {-1001, "-2"}, {4102444800000, "4102444800"}};
     const OsmandUrl url = std::get<OsmandUrl>(OsmandUrl::parse("http://s:1"));
     for (const auto& [ms, seconds] : times) {
-        std::string request;
-        url.append_request(request, DeviceReport{"a", 0, 0, 0, 0, 0, 0, ms});
-        EXPECT_EQ(query_of(request.substr(4, request.find(' ', 4) - 4))["timestamp"], seconds) << ms;
+        EXPECT_EQ(request_query(url, DeviceReport{"a", 0, 0, 0, 0, 0, 0, ms})["timestamp"], seconds) << ms;
     }
-    std::string request;
-    url.append_request(request, DeviceReport{"a", 1.5, std::nan(""), 1e300, -0.0, 0, 0, 0});
-    const auto query = query_of(request.substr(4, request.find(' ', 4) - 4));
+    const auto query = request_query(url, DeviceReport{"a", 1.5, std::nan(""), 1e300, -0.0, 0, 0, 0});
     EXPECT_EQ(query.count("lon"), 0u);
     EXPECT_EQ(query.at("lat"), "1.5000000");
     EXPECT_EQ(query.at("speed").size(), 304u);  // 1e300 written out, fixed
@@ -195,12 +199,17 @@ protected:
         return DeviceReport{"dev " + std::to_string(i), 45.0 + i * 1e-4, 9.0 - i * 1e-4, i % 40 * 0.5, i % 360 + 0.5,
                             12.0, 4.0, 1700000000000 + i * 1000LL};
     }
-    // Runs the server and the sender until the sender has `answers` answers.
-    static bool answered(OsmandSender& sender, std::uint64_t answers) {
+    // Runs the server and the sender until `done`.
+    template <typename Done>
+    static bool served_until(OsmandSender& sender, Done done) {
         return run_until([&] {
             sender.service();
-            return sender.answered() >= answers;
+            return done();
         });
+    }
+    // Until the sender has `answers` answers.
+    static bool answered(OsmandSender& sender, std::uint64_t answers) {
+        return served_until(sender, [&] { return sender.answered() >= answers; });
     }
 };
 
@@ -268,10 +277,7 @@ TEST_F(OsmandOnTheLoopback, AServerSilentForLongIsLeftAndTriedAgain) {
     HttpReceiver server(HttpReceiver::Answer::held);
     OsmandSender sender(resolver_, server.url(), clock());
     sender.send(report(1));
-    ASSERT_TRUE(run_until([&] {
-        sender.service();
-        return server.targets.size() == 1;
-    }));
+    ASSERT_TRUE(served_until(sender, [&] { return server.targets.size() == 1; }));
     now_ += PipelinedConnection::answer_limit - std::chrono::seconds(1);
     sender.service();
     EXPECT_EQ(sender.counts().sent, 1u);
@@ -287,29 +293,22 @@ TEST_F(OsmandOnTheLoopback, AServerThatClosesAfterEachAnswerGetsOneRequestAConne
     for (const auto answer : {HttpReceiver::Answer::close_each, HttpReceiver::Answer::close_said}) {
         HttpReceiver server(answer);
         OsmandSender sender(resolver_, server.url(), clock());
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 20; ++i) {
             sender.send(report(i));
             ASSERT_TRUE(answered(sender, static_cast<std::uint64_t>(i) + 1)) << i;
         }
-        EXPECT_EQ(server.accepted, 5);
+        EXPECT_EQ(server.accepted, 20);
+        // A few at once: one a connection, the rest skipped; none sent and lost.
+        for (int i = 0; i < 10; ++i) sender.send(report(i));
+        ASSERT_TRUE(served_until(sender, [&] {
+            const SenderCounts counts = sender.counts();
+            return counts.sent + counts.skipped == 30 && sender.answered() == counts.sent;
+        }));
+        const std::uint64_t sent = sender.counts().sent;
+        EXPECT_EQ(server.targets.size(), sent);
+        EXPECT_GT(sent, 21u);
+        EXPECT_LE(sent, 20u + OsmandSender::most_connections);
     }
-    HttpReceiver server(HttpReceiver::Answer::close_each);
-    OsmandSender sender(resolver_, server.url(), clock());
-    for (int i = 0; i < 20; ++i) {
-        sender.send(report(i));
-        ASSERT_TRUE(answered(sender, static_cast<std::uint64_t>(i) + 1)) << i;
-    }
-    // A few at once: one a connection, the rest skipped; none sent and lost.
-    for (int i = 0; i < 10; ++i) sender.send(report(i));
-    ASSERT_TRUE(run_until([&] {
-        sender.service();
-        const SenderCounts counts = sender.counts();
-        return counts.sent + counts.skipped == 30 && sender.answered() == counts.sent;
-    }));
-    const std::uint64_t sent = sender.counts().sent;
-    EXPECT_EQ(server.targets.size(), sent);
-    EXPECT_GT(sent, 21u);
-    EXPECT_LE(sent, 20u + OsmandSender::most_connections);
 }
 
 TEST_F(OsmandOnTheLoopback, AServerThatGoesAwayIsTriedAgainAfterThePause) {
@@ -339,10 +338,7 @@ TEST_F(OsmandOnTheLoopback, GarbageOrRefusalIsSaidInTheState) {
     HttpReceiver garbage(HttpReceiver::Answer::garbage);
     OsmandSender sender(resolver_, garbage.url(), clock());
     sender.send(report(1));
-    ASSERT_TRUE(run_until([&] {
-        sender.service();
-        return sender.counts().skipped == 1;
-    }));
+    ASSERT_TRUE(served_until(sender, [&] { return sender.counts().skipped == 1; }));
     EXPECT_EQ(sender.counts().sent, 0u);
     EXPECT_EQ(sender.counts().state,
               "non collegato: risposta non valida dal server: risposta non HTTP; nuovo tentativo tra 1 s");
