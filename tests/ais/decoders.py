@@ -20,7 +20,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "integration"))
-from vadrel_run import Checks, GpsdWatch, signalk, signalk_values  # noqa: E402
+from vadrel_run import Checks, GpsdWatch, ais_bits, ais_unsigned, signalk, signalk_values  # noqa: E402
 
 KNOT_MS = 1852 / 3600
 checks = Checks()
@@ -36,9 +36,9 @@ def messages_of(sentences):
         if fields[1] != fields[2]:
             continue
         payload = "".join(g.split(",")[5] for g in group)
-        bits = "".join(format((ord(c) - 48 - (8 if ord(c) - 48 > 40 else 0)), "06b") for c in payload)
-        out.append({"talker": fields[0][3:6], "type": int(bits[0:6], 2), "mmsi": int(bits[8:38], 2),
-                    "part": int(bits[38:40], 2), "sentences": group})
+        bits = ais_bits(payload)
+        out.append({"talker": fields[0][3:6], "type": ais_unsigned(bits, 0, 6), "mmsi": ais_unsigned(bits, 8, 30),
+                    "part": ais_unsigned(bits, 38, 2), "sentences": group})
         group = []
     return out
 

@@ -18,7 +18,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel  # noqa: E402
+from vadrel_run import Checks, Vadrel, ais_bits, ais_text, ais_unsigned  # noqa: E402
 
 
 def said_both(vadrel):
@@ -54,10 +54,9 @@ def static_names(port, seconds):
         payload = (payload if fields[2] != "1" else "") + fields[5]
         if fields[1] != fields[2]:
             continue
-        bits = "".join(format((ord(c) - 48) - (8 if ord(c) - 48 > 40 else 0), "06b") for c in payload)
-        if int(bits[0:6], 2) == 5:
-            name = "".join(chr(v + 64 if v < 32 else v) for v in (int(bits[i:i + 6], 2) for i in range(112, 232, 6)))
-            names.append((int(bits[8:38], 2), name.rstrip("@ ")))
+        bits = ais_bits(payload)
+        if ais_unsigned(bits, 0, 6) == 5:
+            names.append((ais_unsigned(bits, 8, 30), ais_text(bits, 112, 20).rstrip("@ ")))
     return names
 
 

@@ -15,32 +15,9 @@ import subprocess
 import sys
 import time
 
-from vadrel_run import Checks, Vadrel, folder_with_vehicle
+from vadrel_run import Checks, Vadrel, ais_bits, ais_signed, ais_text, ais_unsigned, folder_with_vehicle
 
 MILES_PER_DEGREE = 60.0
-
-
-def bits_of(payload):
-    return "".join(format(ord(c) - 48 - (8 if ord(c) - 48 > 40 else 0), "06b") for c in payload)
-
-
-def unsigned(bits, start, width):
-    return int(bits[start:start + width], 2)
-
-
-def signed(bits, start, width):
-    value = unsigned(bits, start, width)
-    return value - (1 << width) if value >= 1 << (width - 1) else value
-
-
-def text(bits, start, chars):
-    out = ""
-    for k in range(chars):
-        if start + 6 * k + 6 > len(bits):
-            break
-        c = unsigned(bits, start + 6 * k, 6)
-        out += chr(c + 64 if c < 32 else c)
-    return out.split("@")[0]
 
 
 def decoded(line):
@@ -48,16 +25,18 @@ def decoded(line):
     fields = line.split("*")[0].split(",")
     if fields[1] != "1":
         return None
-    b = bits_of(fields[5])
-    m = {"type": unsigned(b, 0, 6), "mmsi": unsigned(b, 8, 30)}
+    b = ais_bits(fields[5])
+    m = {"type": ais_unsigned(b, 0, 6), "mmsi": ais_unsigned(b, 8, 30)}
     if m["type"] == 1:
-        m.update(status=unsigned(b, 38, 4), sog=unsigned(b, 50, 10) / 10, lon=signed(b, 61, 28) / 600000,
-                 lat=signed(b, 89, 27) / 600000, cog=unsigned(b, 116, 12) / 10, second=unsigned(b, 137, 6))
+        m.update(status=ais_unsigned(b, 38, 4), sog=ais_unsigned(b, 50, 10) / 10,
+                 lon=ais_signed(b, 61, 28) / 600000, lat=ais_signed(b, 89, 27) / 600000,
+                 cog=ais_unsigned(b, 116, 12) / 10, second=ais_unsigned(b, 137, 6))
     elif m["type"] == 21:
-        m.update(aid_type=unsigned(b, 38, 5), name=text(b, 43, 20) + text(b, 272, 14),
-                 lon=signed(b, 164, 28) / 600000, lat=signed(b, 192, 27) / 600000, virtual=unsigned(b, 269, 1))
+        m.update(aid_type=ais_unsigned(b, 38, 5), name=ais_text(b, 43, 20) + ais_text(b, 272, 14),
+                 lon=ais_signed(b, 164, 28) / 600000, lat=ais_signed(b, 192, 27) / 600000,
+                 virtual=ais_unsigned(b, 269, 1))
     elif m["type"] == 14:
-        m.update(text=text(b, 40, 161))
+        m.update(text=ais_text(b, 40, 161))
     return m
 
 

@@ -21,7 +21,7 @@ import threading
 import tempfile
 import time
 
-from vadrel_run import Checks, Vadrel, canboat, each_line
+from vadrel_run import Checks, Vadrel, ais_bits, ais_signed, ais_unsigned, canboat, each_line
 
 KNOT = 1852 / 3600
 SECONDS = 4
@@ -116,11 +116,10 @@ def ais_reports(lines):
             instant = next(iter(rmc_by_instant([line])), None)
         if not line.startswith("!AIVDM") or fields[1] != "1":
             continue
-        bits = "".join(format(ord(c) - 48 - (8 if ord(c) - 48 > 40 else 0), "06b") for c in fields[5])
+        bits = ais_bits(fields[5])
 
         def value(start, size, signed=False):
-            n = int(bits[start:start + size], 2)
-            return n - (1 << size) if signed and n >> (size - 1) else n
+            return (ais_signed if signed else ais_unsigned)(bits, start, size)
         # message 18 has no status nor rate of turn: its fields 4 bits earlier
         kind = value(0, 6)
         shift = 0 if kind == 1 else 4 if kind == 18 else None

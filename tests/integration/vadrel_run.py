@@ -405,3 +405,28 @@ def sentences_of(data):
     left out."""
     lines = data.replace(b"\0", b"").split(b"\r\n")
     return [line.decode("ascii") for line in lines[1:-1] if line]
+
+
+def ais_bits(payload):
+    """An AIS payload's six-bit characters as a text of 0 and 1."""
+    return "".join(format(ord(c) - 48 - (8 if ord(c) - 48 > 40 else 0), "06b") for c in payload)
+
+
+def ais_unsigned(bits, start, width):
+    return int(bits[start:start + width], 2)
+
+
+def ais_signed(bits, start, width):
+    value = ais_unsigned(bits, start, width)
+    return value - (1 << width) if value >= 1 << (width - 1) else value
+
+
+def ais_text(bits, start, chars):
+    """A text field up to its first "@", cut short where the bits end."""
+    out = ""
+    for k in range(chars):
+        if start + 6 * k + 6 > len(bits):
+            break
+        c = ais_unsigned(bits, start + 6 * k, 6)
+        out += chr(c + 64 if c < 32 else c)
+    return out.split("@")[0]
