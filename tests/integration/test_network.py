@@ -20,7 +20,7 @@ import tempfile
 import threading
 import time
 
-from vadrel_run import Vadrel, gpsd_reports
+from vadrel_run import Vadrel, flood, gpsd_reports
 
 GPSD = os.path.exists("/usr/sbin/gpsd")
 
@@ -34,20 +34,6 @@ def sentences(data):
     lines = data.split(b"\r\n")[:-1]
     assert all(re.fullmatch(rb"\$GPRMC,\d{6},A,[^*]*\*[0-9A-F]{2}", line) for line in lines), lines
     return lines
-
-
-def flood(port, stop):
-    """Sends 100 MB, or as much as vadrel takes before the end."""
-    with socket.create_connection(("127.0.0.1", port)) as s:
-        s.settimeout(0.2)
-        chunk, left = b"z" * 65536, 100 * 1024 * 1024
-        while left > 0 and not stop.is_set():
-            try:
-                left -= s.send(chunk[:left])
-            except socket.timeout:
-                pass
-            except OSError:
-                return
 
 
 def reset_in_a_loop(port, stop, count):
@@ -68,7 +54,7 @@ def room_of_clients(binary):
     clients = [socket.create_connection(("127.0.0.1", port)) for _ in range(CLIENTS)]
     sleeper = socket.create_connection(("127.0.0.1", port))  # never reads
     stop, resets = threading.Event(), [0]
-    nasty = [threading.Thread(target=flood, args=(port, stop)),
+    nasty = [threading.Thread(target=flood, args=(port, stop, b"z" * 65536, 100 * 1024 * 1024)),
              threading.Thread(target=reset_in_a_loop, args=(port, stop, resets))]
     for thread in nasty:
         thread.start()

@@ -18,7 +18,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel  # noqa: E402
+from vadrel_run import Checks, Vadrel, flood  # noqa: E402
 
 SHIP = ("--moto-reale", "--utc", "--mezzo", "0=45 9", "--rotta", "0=0", "--velocita-mezzo", "0=10nodi")
 
@@ -58,20 +58,6 @@ def sender(send, lines, stop, every=1.0):
         except OSError:
             return
         stop.wait(every)
-
-
-def flood(port, stop, sent):
-    """Garbage without pause, as fast as vadrel takes it."""
-    with socket.create_connection(("127.0.0.1", port)) as s:
-        s.settimeout(0.2)
-        chunk = (b"$GPAPB,garbage" * 4000)[:65536]
-        while not stop.is_set():
-            try:
-                sent[0] += s.send(chunk)
-            except socket.timeout:
-                pass
-            except OSError:
-                return
 
 
 @contextlib.contextmanager
@@ -118,7 +104,8 @@ def tcp_turns_to_090(binary, checks):
                                   "url": r"in ascolto su (http://\S+)/api/v1"})
         port = int(where["tcp"])
         flooded = [0]
-        threading.Thread(target=flood, args=(port, stop, flooded), daemon=True).start()
+        threading.Thread(target=flood, args=(port, stop, (b"$GPAPB,garbage" * 4000)[:65536], None, flooded),
+                         daemon=True).start()
         plotter = socket.create_connection(("127.0.0.1", port))
         vadrel.sentence()  # the tick before the first APB
         repeat(plotter.sendall, apb(90))

@@ -430,3 +430,19 @@ def ais_text(bits, start, chars):
         c = ais_unsigned(bits, start + 6 * k, 6)
         out += chr(c + 64 if c < 32 else c)
     return out.split("@")[0]
+
+
+def flood(port, stop, chunk, limit=None, sent=None):
+    """Sends `chunk` over and over on a connection of its own, as fast as
+    vadrel takes it, until `stop` is set, vadrel drops the connection, or
+    `limit` bytes are gone; counts the bytes sent in sent[0]."""
+    sent = [0] if sent is None else sent
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        s.settimeout(0.2)
+        while not stop.is_set() and (limit is None or sent[0] < limit):
+            try:
+                sent[0] += s.send(chunk if limit is None else chunk[:limit - sent[0]])
+            except socket.timeout:
+                pass
+            except OSError:
+                return
