@@ -6,9 +6,8 @@ not one second missing from the whole log however many the run made."""
 
 import os
 import sys
-import tempfile
 
-from vadrel_run import Checks, Vadrel
+from vadrel_run import Checks, logged_run
 
 GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden", "leap-second.nmea")
 
@@ -17,16 +16,10 @@ expect = checks.expect
 
 
 def main(binary):
-    folder = tempfile.mkdtemp(prefix="vadrel-clock-")
-    log = os.path.join(folder, "registro.nmea")
-    program = Vadrel(binary, "--inizio", "2016-12-31T23:59:58Z", "--velocita-tempo", "max", "--frasi", "complete",
-                     "--utc", "--elenco-frasi", "RMC,GGA,ZDA", "--registra", log, "--controllo", "no", "--tcp", "no",
-                     "--durata", "1", folder=folder)
-    code = program.proc.wait(timeout=30)
-    program.stop()
+    code, log = logged_run(binary, "vadrel-clock-", "--inizio", "2016-12-31T23:59:58Z", "--velocita-tempo", "max",
+                           "--frasi", "complete", "--utc", "--elenco-frasi", "RMC,GGA,ZDA", "--durata", "1", timeout=30)
     expect(code == 0, "the run ends by itself, code %r" % code)
-    with open(log, "rb") as f:
-        lines = f.read().decode("latin-1").splitlines()
+    lines = log.decode("latin-1").splitlines()
     with open(GOLDEN, "rb") as f:
         golden = f.read().decode("latin-1").splitlines()
     got = lines[:len(golden)]

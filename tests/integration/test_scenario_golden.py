@@ -6,9 +6,8 @@ seconds, across the leap second at the end of 2016."""
 
 import os
 import sys
-import tempfile
 
-from vadrel_run import Checks, Vadrel
+from vadrel_run import Checks, logged_run
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden")
 SCENARIO = os.path.join(HERE, "scenario.yaml")
@@ -19,15 +18,9 @@ expect = checks.expect
 
 
 def run(binary):
-    folder = tempfile.mkdtemp(prefix="vadrel-scenario-golden-")
-    log = os.path.join(folder, "registro.nmea")
-    program = Vadrel(binary, "--scenario", SCENARIO, "--velocita-tempo", "max", "--registra", log,
-                     "--controllo", "no", "--tcp", "no", folder=folder)
-    code = program.proc.wait(timeout=60)
-    program.stop()
+    code, log = logged_run(binary, "vadrel-scenario-golden-", "--scenario", SCENARIO, "--velocita-tempo", "max")
     expect(code == 0, "the scenario ends the run by itself, code %r" % code)
-    with open(log, "rb") as f:
-        return f.read()
+    return log
 
 
 def main(binary):

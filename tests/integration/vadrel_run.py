@@ -446,3 +446,18 @@ def flood(port, stop, chunk, limit=None, sent=None):
                 pass
             except OSError:
                 return
+
+
+def logged_run(binary, prefix, *extra, timeout=60):
+    """A run in a folder of its own that ends by itself, its sentences
+    recorded: its exit code and the bytes of its log."""
+    folder = tempfile.mkdtemp(prefix=prefix)
+    log = os.path.join(folder, "registro.nmea")
+    program = Vadrel(binary, *extra, "--registra", log, "--controllo", "no", "--tcp", "no", folder=folder)
+    code = program.proc.wait(timeout=timeout)
+    program.stop()
+    try:
+        with open(log, "rb") as f:
+            return code, f.read()
+    except FileNotFoundError:
+        return code, b""
