@@ -20,7 +20,7 @@ import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel, each_line  # noqa: E402
+from vadrel_run import Checks, Vadrel, each_line, nmea_degrees  # noqa: E402
 
 
 class Port:
@@ -59,11 +59,6 @@ class Port:
 
     def close(self):
         os.close(self.fd)
-
-
-def degrees(field, hemisphere, width):
-    value = int(field[:width]) + float(field[width:]) / 60
-    return -value if hemisphere in "SW" else value
 
 
 def raw_reply(port, data, timeout=5):
@@ -398,7 +393,7 @@ def main(binary):
             client.set_vehicle(0, **fields)
             port.drain()
             rmc = port.next_rmc()
-            got = (degrees(rmc[3], rmc[4], 2), degrees(rmc[5], rmc[6], 3))
+            got = (nmea_degrees(rmc[3], rmc[4]), nmea_degrees(rmc[5], rmc[6]))
             checks.expect(abs(got[0] - lat) < 1e-3 and abs(got[1] - lon) < 1e-3,
                           "%r in the next $GPRMC as %r: %r" % (fields, (lat, lon), rmc))
         client.set_vehicle(0, rotta=90, velocita=20, unita="nodi")

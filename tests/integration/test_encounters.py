@@ -15,7 +15,8 @@ import subprocess
 import sys
 import time
 
-from vadrel_run import Checks, Vadrel, ais_bits, ais_signed, ais_text, ais_unsigned, folder_with_vehicle
+from vadrel_run import (Checks, Vadrel, ais_bits, ais_signed, ais_text, ais_unsigned, folder_with_vehicle,
+                        nmea_degrees)
 
 MILES_PER_DEGREE = 60.0
 
@@ -44,8 +45,7 @@ def rmc_of(line):
     """Time of day (seconds), latitude, longitude, SOG, COG of a $GPRMC."""
     f = line.split("*")[0].split(",")
     t = f[1]
-    lat = (int(f[3][:2]) + float(f[3][2:]) / 60) * (1 if f[4] == "N" else -1)
-    lon = (int(f[5][:3]) + float(f[5][3:]) / 60) * (1 if f[6] == "E" else -1)
+    lat, lon = nmea_degrees(f[3], f[4]), nmea_degrees(f[5], f[6])
     return int(t[:2]) * 3600 + int(t[2:4]) * 60 + float(t[4:]), lat, lon, float(f[7]), float(f[8])
 
 

@@ -19,7 +19,7 @@ import urllib.error
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vadrel_run import Checks, Vadrel, checksum_ok  # noqa: E402
+from vadrel_run import Checks, Vadrel, checksum_ok, nmea_degrees  # noqa: E402
 
 BINARY = sys.argv[1] if len(sys.argv) > 1 else ""
 R_KM = 6371.0
@@ -104,19 +104,13 @@ class Receiver:
         return devices
 
 
-def coordinate(field, side):
-    degrees = int(float(field) / 100)
-    value = degrees + (float(field) - degrees * 100) / 60
-    return -value if side in "SW" else value
-
-
 def parse_rmc(line):
     fields = line.split("*")[0].split(",")
     hhmmss, day = fields[1], fields[9]
     stamp = (int(day[4:6]) + 2000, int(day[2:4]), int(day[0:2]), int(hhmmss[0:2]), int(hhmmss[2:4]), int(hhmmss[4:6]))
     import calendar
-    return {"t": calendar.timegm(stamp + (0, 0, 0)), "lat": coordinate(fields[3], fields[4]),
-            "lon": coordinate(fields[5], fields[6]), "knots": fields[7], "course": fields[8], "status": fields[2]}
+    return {"t": calendar.timegm(stamp + (0, 0, 0)), "lat": nmea_degrees(fields[3], fields[4]),
+            "lon": nmea_degrees(fields[5], fields[6]), "knots": fields[7], "course": fields[8], "status": fields[2]}
 
 
 def reckon(lat, lon, course, km):

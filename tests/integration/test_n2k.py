@@ -21,7 +21,7 @@ import threading
 import tempfile
 import time
 
-from vadrel_run import Checks, Vadrel, ais_bits, ais_signed, ais_unsigned, canboat, each_line
+from vadrel_run import Checks, Vadrel, ais_bits, ais_signed, ais_unsigned, canboat, each_line, nmea_degrees
 
 KNOT = 1852 / 3600
 SECONDS = 4
@@ -76,12 +76,6 @@ def decoded(lines):
     return out
 
 
-def degrees(field, hemisphere):
-    """ddmm.mmmm (or dddmm.mmmm) and N/S/E/W as signed degrees."""
-    whole = int(float(field) // 100)
-    return (whole + (float(field) - whole * 100) / 60) * (-1 if hemisphere in "SW" else 1)
-
-
 def rmc_by_instant(lines):
     """Each $..RMC by its instant, "2026-12-07T10:00:00.100Z"."""
     found = {}
@@ -92,7 +86,7 @@ def rmc_by_instant(lines):
         t, d = fields[1], fields[9]
         ms = round(float(t[4:]) * 1000)
         instant = "20%s-%s-%sT%s:%s:%02d.%03dZ" % (d[4:6], d[2:4], d[0:2], t[0:2], t[2:4], ms // 1000, ms % 1000)
-        found[instant] = {"lat": degrees(fields[3], fields[4]), "lon": degrees(fields[5], fields[6]),
+        found[instant] = {"lat": nmea_degrees(fields[3], fields[4]), "lon": nmea_degrees(fields[5], fields[6]),
                           "knots": float(fields[7]), "course": float(fields[8])}
     return found
 

@@ -23,7 +23,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vadrel_run import Checks, Vadrel  # noqa: E402
+from vadrel_run import Checks, Vadrel, nmea_degrees  # noqa: E402
 
 checks = Checks()
 EXPECTED = math.exp(-1.0)
@@ -44,22 +44,15 @@ def scenario(folder, name, rate, duration, receiver, extra=""):
     return path
 
 
-def degrees(value, hemisphere, width):
-    whole = float(value[:width])
-    minutes = float(value[width:])
-    sign = -1.0 if hemisphere in ("S", "W") else 1.0
-    return sign * (whole + minutes / 60.0)
-
-
 def fixes(text):
     """(lat, lon) of each fix in order: its $GPGGA with the full set, else its $GPRMC."""
     gga, rmc = [], []
     for line in text.splitlines():
         f = line.split("*")[0].split(",")
         if line.startswith("$GPGGA") and len(f) > 6 and f[6] != "0" and f[2] and f[4]:
-            gga.append((degrees(f[2], f[3], 2), degrees(f[4], f[5], 3)))
+            gga.append((nmea_degrees(f[2], f[3]), nmea_degrees(f[4], f[5])))
         elif line.startswith("$GPRMC") and len(f) > 6 and f[2] == "A" and f[3] and f[5]:
-            rmc.append((degrees(f[3], f[4], 2), degrees(f[5], f[6], 3)))
+            rmc.append((nmea_degrees(f[3], f[4]), nmea_degrees(f[5], f[6])))
     return gga or rmc
 
 

@@ -18,7 +18,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel, flood  # noqa: E402
+from vadrel_run import Checks, Vadrel, flood, nmea_degrees  # noqa: E402
 
 SHIP = ("--moto-reale", "--utc", "--mezzo", "0=45 9", "--rotta", "0=0", "--velocita-mezzo", "0=10nodi")
 
@@ -45,8 +45,7 @@ def rmb(lat, lon, waypoint="BOA"):
 def rmc_fields(line):
     """time, lat and lon in degrees, speed, course of a $GPRMC line."""
     f = line.split("*")[0].split(",")
-    lat = (int(f[3][:2]) + float(f[3][2:]) / 60) * (1 if f[4] == "N" else -1)
-    lon = (int(f[5][:3]) + float(f[5][3:]) / 60) * (1 if f[6] == "E" else -1)
+    lat, lon = nmea_degrees(f[3], f[4]), nmea_degrees(f[5], f[6])
     return f[1], lat, lon, float(f[7]), float(f[8])
 
 

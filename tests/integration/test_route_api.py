@@ -16,8 +16,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel  # noqa: E402
-from test_control import Port, degrees, raw_reply  # noqa: E402
+from vadrel_run import Checks, Vadrel, nmea_degrees  # noqa: E402
+from test_control import Port, raw_reply  # noqa: E402
 from test_routes import distance, off_leg  # noqa: E402
 
 checks = Checks()
@@ -32,7 +32,7 @@ GPX = ("<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"prova\" xmlns=\"
 
 def fix(port):
     rmc = port.next_rmc()
-    return degrees(rmc[3], rmc[4], 2), degrees(rmc[5], rmc[6], 3)
+    return nmea_degrees(rmc[3], rmc[4]), nmea_degrees(rmc[5], rmc[6])
 
 
 def status(call):

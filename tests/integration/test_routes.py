@@ -17,7 +17,7 @@ import sys
 import tempfile
 import time
 
-from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, read_port, sentences_of
+from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, nmea_degrees, read_port, sentences_of
 
 EARTH = 6371008.8  # metres, the mean radius the routes' great circles use
 checks = Checks()
@@ -77,8 +77,7 @@ def along(p, q, points):
 def rmc_fix(sentence):
     """(lat, lon, knots) of a $GPRMC."""
     f = sentence.split(",")
-    lat = (int(f[3][:2]) + float(f[3][2:]) / 60) * (1 if f[4] == "N" else -1)
-    lon = (int(f[5][:3]) + float(f[5][3:]) / 60) * (1 if f[6] == "E" else -1)
+    lat, lon = nmea_degrees(f[3], f[4]), nmea_degrees(f[5], f[6])
     return lat, lon, float(f[7])
 
 

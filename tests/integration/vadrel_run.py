@@ -461,3 +461,10 @@ def logged_run(binary, prefix, *extra, timeout=60):
             return code, f.read()
     except FileNotFoundError:
         return code, b""
+
+
+def nmea_degrees(field, hemisphere):
+    """A ddmm.mmmm or dddmm.mmmm field and its N, S, E or W as signed degrees."""
+    width = len(field.split(".")[0]) - 2
+    value = int(field[:width]) + float(field[width:]) / 60
+    return -value if hemisphere in ("S", "W") else value
