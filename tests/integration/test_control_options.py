@@ -8,7 +8,6 @@ xmllint and gpsbabel read them."""
 
 import os
 import re
-import select
 import shutil
 import socket
 import subprocess
@@ -18,7 +17,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel, ais_bits, ais_text, ais_unsigned  # noqa: E402
+from vadrel_run import Checks, Vadrel, ais_bits, ais_text, ais_unsigned, read_for  # noqa: E402
 
 
 def said_both(vadrel):
@@ -38,14 +37,8 @@ def said_both(vadrel):
 def static_names(port, seconds):
     """Connects to the TCP server and reads for `seconds`: the MMSI and name
     of each message 5 (the static data of a class A target), in order."""
-    data, deadline = b"", time.monotonic() + seconds
     with socket.create_connection(("127.0.0.1", port), timeout=2) as s:
-        while time.monotonic() < deadline:
-            if select.select([s], [], [], 0.05)[0]:
-                chunk = s.recv(65536)
-                if not chunk:
-                    break
-                data += chunk
+        data = read_for(s, seconds)
     names, payload = [], ""
     for line in data.decode("ascii", "replace").split("\r\n"):
         fields = line.split(",")

@@ -19,7 +19,7 @@ import threading
 import time
 import urllib.request
 
-from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, free_base
+from vadrel_run import Checks, GpsdWatch, Vadrel, folder_with_vehicle, free_base, read_for
 
 EMPTY = b'0,0,"",,0,0,"",0,0,#FALSE#,#FALSE#\r\n'
 MARKER = b'"#","#","#","#","#","#","#","#","#","#"\r\n'
@@ -30,18 +30,7 @@ GPSD = os.path.exists("/usr/sbin/gpsd")
 
 def lines_from(sock, seconds):
     """The lines a socket gives for that many seconds."""
-    sock.settimeout(0.5)
-    data = b""
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        try:
-            chunk = sock.recv(65536)
-        except socket.timeout:
-            continue
-        if not chunk:
-            break
-        data += chunk
-    return [line for line in data.decode("ascii", "replace").split("\r\n") if line]
+    return [line for line in read_for(sock, seconds).decode("ascii", "replace").split("\r\n") if line]
 
 
 def latitude(rmc):

@@ -468,3 +468,15 @@ def nmea_degrees(field, hemisphere):
     width = len(field.split(".")[0]) - 2
     value = int(field[:width]) + float(field[width:]) / 60
     return -value if hemisphere in ("S", "W") else value
+
+
+def read_for(sock, seconds):
+    """The bytes a socket gives for that many seconds, or until it closes."""
+    data, deadline = b"", time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if select.select([sock], [], [], min(0.05, max(0.0, deadline - time.monotonic())))[0]:
+            chunk = sock.recv(65536)
+            if not chunk:
+                break
+            data += chunk
+    return data
