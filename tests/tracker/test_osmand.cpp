@@ -335,20 +335,24 @@ TEST_F(OsmandOnTheLoopback, AServerThatGoesAwayIsTriedAgainAfterThePause) {
 }
 
 TEST_F(OsmandOnTheLoopback, GarbageOrRefusalIsSaidInTheState) {
-    HttpReceiver garbage(HttpReceiver::Answer::garbage);
-    OsmandSender sender(resolver_, garbage.url(), clock());
-    sender.send(report(1));
-    ASSERT_TRUE(served_until(sender, [&] { return sender.counts().skipped == 1; }));
-    EXPECT_EQ(sender.counts().sent, 0u);
-    EXPECT_EQ(sender.counts().state,
-              "non collegato: risposta non valida dal server: risposta non HTTP; nuovo tentativo tra 1 s");
-
-    HttpReceiver refusing(HttpReceiver::Answer::not_found);
-    OsmandSender refused(resolver_, refusing.url(), clock());
-    for (int i = 0; i < 3; ++i) refused.send(report(i));
-    ASSERT_TRUE(answered(refused, 3));
-    EXPECT_EQ(refused.refused(), 3u);
-    EXPECT_EQ(refused.counts().state, "collegato; 3 risposte non 2xx (l'ultima: 400)");
+    // (the server's answer, reports, then sent, skipped, refused, the state)
+    const std::tuple<HttpReceiver::Answer, int, std::uint64_t, std::uint64_t, std::uint64_t, std::string> rows[] = {
+        {HttpReceiver::Answer::garbage, 1, 0, 1, 0,
+         "non collegato: risposta non valida dal server: risposta non HTTP; nuovo tentativo tra 1 s"},
+        {HttpReceiver::Answer::not_found, 3, 3, 0, 3, "collegato; 3 risposte non 2xx (l'ultima: 400)"},
+        {HttpReceiver::Answer::at_once, 3, 3, 0, 0, "collegato"},
+    };
+    for (const auto& [answer, reports, sent, skipped, refused, state] : rows) {
+        HttpReceiver server(answer);
+        OsmandSender sender(resolver_, server.url(), clock());
+        for (int i = 0; i < reports; ++i) sender.send(report(i));
+        ASSERT_TRUE(served_until(sender, [&] { return sender.answered() + sender.counts().skipped == sent + skipped; }))
+            << state;
+        EXPECT_EQ(sender.counts().sent, sent) << state;
+        EXPECT_EQ(sender.counts().skipped, skipped) << state;
+        EXPECT_EQ(sender.refused(), refused) << state;
+        EXPECT_EQ(sender.counts().state, state);
+    }
 }
 
 TEST_F(OsmandOnTheLoopback, TheProgramsOwnFilesKeepTheirDescriptors) {
