@@ -159,7 +159,8 @@ TEST(FleetFile, OnlyRegularFilesAreRead) {
     const testing::ScratchFolder scratch;
     const std::string folder = scratch.path(), fifo = scratch.at("f.csv");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(problem_in(read_fleet_file(fifo)), fifo + ": non è un file normale (è una FIFO, un dispositivo o un socket)");
+    EXPECT_EQ(problem_in(read_fleet_file(fifo)),
+              fifo + ": non è un file normale (è una FIFO, un dispositivo o un socket)");
     EXPECT_EQ(problem_in(read_fleet_file(folder)), folder + ": è una cartella, non un file di flotta");
     std::filesystem::remove(fifo);
     std::ofstream(fifo) << header << "a;1;2;3;4\n";
@@ -242,7 +243,9 @@ TEST(TrackedFleet, FollowsItsRouteAndRefusesABadOne) {
     folder.put("giro.csv", "lat;lon\n45.0;7.001\n45.0;7.01\n");
     folder.put("rotto.csv", "lat;lon\n95;7\n");
     folder.put("f.csv", "id;lat;lon;rotta;velocita_kmh;percorso;fine\na;45.0;7.0;0;36;giro.csv;ferma\n");
-    const auto load = [&] { return TrackedFleet::load(entries_in(read_fleet_file(folder.at("f.csv"))), "f.csv", 1, 1); };
+    const auto load = [&] {
+        return TrackedFleet::load(entries_in(read_fleet_file(folder.at("f.csv"))), "f.csv", 1, 1);
+    };
     auto loaded = load();
     ASSERT_TRUE(std::holds_alternative<TrackedFleet>(loaded)) << std::get<FleetProblem>(loaded).message();
     TrackedFleet& fleet = std::get<TrackedFleet>(loaded);
