@@ -20,20 +20,6 @@ from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
 from vadrel_run import Checks, Vadrel, ais_bits, ais_text, ais_unsigned, read_for  # noqa: E402
 
 
-def said_both(vadrel):
-    """The control interface's URL and the TCP server's port, in whichever
-    order vadrel says them."""
-    url = tcp = None
-    for line in vadrel.proc.stderr:
-        match = re.search(r"in ascolto su (http://\S+)/api/v1", line)
-        url = match.group(1) if match else url
-        match = re.search(r"TCP in ascolto su 127\.0\.0\.1:(\d+)", line)
-        tcp = int(match.group(1)) if match else tcp
-        if url and tcp:
-            return url, tcp
-    raise AssertionError("vadrel never said where it listens")
-
-
 def static_names(port, seconds):
     """Connects to the TCP server and reads for `seconds`: the MMSI and name
     of each message 5 (the static data of a class A target), in order."""
@@ -60,7 +46,9 @@ def main(binary):
                     "--frasi", "complete", "--tcp", "0", "--traccia", os.path.join(folder, "tracce.gpx"),
                     "--quota", " +12,5", folder=folder)
     try:
-        url, tcp = said_both(vadrel)
+        where = vadrel.said_all({"url": r"in ascolto su (http://\S+)/api/v1",
+                                 "tcp": r"TCP in ascolto su 127\.0\.0\.1:(\d+)"})
+        url, tcp = where["url"], int(where["tcp"])
         client = Client(url)
 
         index = client.index()

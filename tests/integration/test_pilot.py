@@ -10,7 +10,6 @@ course never changes. The control interface reads and switches it."""
 import contextlib
 import math
 import os
-import re
 import socket
 import sys
 import threading
@@ -75,19 +74,6 @@ def ship(binary, *extra):
         vadrel.stop()
 
 
-def said_all(vadrel, patterns):
-    """Reads standard error until every pattern has matched; their first groups."""
-    found = {}
-    for line in vadrel.proc.stderr:
-        for name, pattern in patterns.items():
-            match = re.search(pattern, line)
-            if match and name not in found:
-                found[name] = match.group(1)
-        if len(found) == len(patterns):
-            return found
-    raise AssertionError("vadrel never said %r" % patterns)
-
-
 def rmcs_for(vadrel, seconds):
     """The $GPRMC lines the monitor shows for `seconds`, with their arrival."""
     out, deadline = [], time.monotonic() + seconds
@@ -99,8 +85,8 @@ def rmcs_for(vadrel, seconds):
 def tcp_turns_to_090(binary, checks):
     with ship(binary, "--tcp", "0", "--controllo", "127.0.0.1:0", "--pilota", "--pilota-virata", "10") as (
             vadrel, repeat, stop):
-        where = said_all(vadrel, {"tcp": r"TCP in ascolto su 127\.0\.0\.1:(\d+)",
-                                  "url": r"in ascolto su (http://\S+)/api/v1"})
+        where = vadrel.said_all({"tcp": r"TCP in ascolto su 127\.0\.0\.1:(\d+)",
+                                 "url": r"in ascolto su (http://\S+)/api/v1"})
         port = int(where["tcp"])
         flooded = [0]
         threading.Thread(target=flood, args=(port, stop, (b"$GPAPB,garbage" * 4000)[:65536], None, flooded),

@@ -89,6 +89,19 @@ class Vadrel:
                 return match
         raise AssertionError("vadrel never said %r" % pattern)
 
+    def said_all(self, patterns):
+        """Reads standard error until every pattern has matched, in any
+        order; the first group of each, by its name."""
+        found = {}
+        for line in self.proc.stderr:
+            for name, pattern in patterns.items():
+                match = re.search(pattern, line)
+                if match and name not in found:
+                    found[name] = match.group(1)
+            if len(found) == len(patterns):
+                return found
+        raise AssertionError("vadrel never said %r" % patterns)
+
     def tcp_port(self):
         """The port of the TCP server started with --tcp 0, as vadrel says it."""
         return int(self.said(r"TCP in ascolto su 127\.0\.0\.1:(\d+)").group(1))
