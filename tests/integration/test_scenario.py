@@ -17,7 +17,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
-from vadrel_run import Checks, Vadrel  # noqa: E402
+from vadrel_run import Checks, Vadrel, read_for  # noqa: E402
 
 checks = Checks()
 
@@ -99,16 +99,7 @@ def run_scenario(binary):
     vadrel = Vadrel(binary, "--scenario", path)
     port = vadrel.tcp_port()
     client = socket.create_connection(("127.0.0.1", port), timeout=15)
-    data = b""
-    client.settimeout(15)
-    while True:
-        try:
-            chunk = client.recv(65536)
-        except OSError:
-            break
-        if not chunk:
-            break
-        data += chunk
+    data = read_for(client, 30)  # to the end of the scenario
     code = vadrel.proc.wait(timeout=20)
     elapsed = time.monotonic() - started
     out = vadrel.proc.stdout.read()

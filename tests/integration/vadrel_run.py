@@ -484,11 +484,15 @@ def nmea_degrees(field, hemisphere):
 
 
 def read_for(sock, seconds):
-    """The bytes a socket gives for that many seconds, or until it closes."""
+    """The bytes a socket gives for that many seconds, or until it closes
+    (or is reset)."""
     data, deadline = b"", time.monotonic() + seconds
     while time.monotonic() < deadline:
         if select.select([sock], [], [], min(0.05, max(0.0, deadline - time.monotonic())))[0]:
-            chunk = sock.recv(65536)
+            try:
+                chunk = sock.recv(65536)
+            except ConnectionResetError:
+                break
             if not chunk:
                 break
             data += chunk
