@@ -138,7 +138,7 @@ struct TcpOutput::Client {
     std::string peer;
     bool reading = true;   // until the client shuts its writing side
     bool watched = false;  // its socket is watched for reading
-    std::size_t budget = read_budget;
+    ReadBudget budget{read_budget};  // a real second's share, whatever the clock's rate
     std::chrono::steady_clock::time_point last_drained;
     long long skipped = 0;
     LineAssembler lines{LineListener::longest_line};  // a line begun, for the line listener
@@ -309,10 +309,11 @@ void TcpOutput::read_from(Client& client) {
     const auto each_line = [&](std::string_view line) {
         if (wanted) lines_->line(line, "tcp " + client.peer);
     };
-    while (client.budget > 0 && client.fd) {
-        const ssize_t got = ::recv(client.fd.get(), dropped, std::min(sizeof dropped, client.budget), MSG_DONTWAIT);
+    while (client.budget.left() > 0 && client.fd) {
+        const ssize_t got =
+            ::recv(client.fd.get(), dropped, std::min(sizeof dropped, client.budget.left()), MSG_DONTWAIT);
         if (got > 0) {
-            client.budget -= static_cast<std::size_t>(got);
+            client.budget.spend(static_cast<std::size_t>(got), now_());
             if (lines_) client.lines.feed(std::string_view(dropped, static_cast<std::size_t>(got)), each_line);
             if (!wanted) client.lines.drop_line_begun();
             continue;
@@ -329,7 +330,7 @@ void TcpOutput::read_from(Client& client) {
         close_client(client);  // reset
         return;
     }
-    watch_reads(client, false);  // this second's share is read; the next tick reads on
+    watch_reads(client, false);  // this second's share is read; a tick a second later reads on
 }
 
 void TcpOutput::watch_reads(Client& client, bool on) {
@@ -376,8 +377,8 @@ OutputSink::Result TcpOutput::send(std::string_view bytes) {
     long long skipped_now = 0;
     for (auto& owned : clients_) {
         Client& client = *owned;
-        client.budget = read_budget;
-        if (client.reading) watch_reads(client, true);
+        client.budget.renew(now);
+        if (client.reading && client.budget.left() > 0) watch_reads(client, true);
         const Outcome outcome = deliver(client.fd.get(), bytes);
         if (outcome == Outcome::failed) {
             close_client(client);

@@ -16,7 +16,8 @@
 //   draining.)
 // * A client whose queue has not emptied for 30 s (it has not read, or has
 //   read less than one tick's bytes meanwhile) is closed.
-// * What a client sends is read, at most 64 KB a second per client, and
+// * What a client sends is read, at most 64 KB a real second per client
+//   (a second of `now`, however fast the program's clock runs), and
 //   thrown away, or split into lines for a LineListener that wants them
 //   (the autopilot's sentences); the rest waits in its small kernel buffer
 //   and slows only that client's sending.
@@ -41,6 +42,7 @@
 #include <vector>
 
 #include "model/line_listener.h"
+#include "model/read_budget.h"
 #include "os/descriptor.h"
 #include "outputs/network_address.h"
 #include "outputs/output_fanout.h"

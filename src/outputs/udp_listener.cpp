@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
+#include <utility>
 
 #include "model/line_assembler.h"
 
@@ -25,7 +26,7 @@ std::string peer_text(const QHostAddress& address, quint16 port) {
 
 }  // namespace
 
-UdpListener::UdpListener(QObject* parent) : QObject(parent) {
+UdpListener::UdpListener(Now now, QObject* parent) : QObject(parent), now_(std::move(now)) {
     connect(&socket_, &QUdpSocket::readyRead, this, &UdpListener::read_waiting);
 }
 
@@ -45,16 +46,16 @@ std::string UdpListener::address() const {
 }
 
 void UdpListener::next_second() {
-    budget_ = read_budget;
+    budget_.renew(now_());
     if (listening()) read_waiting();
 }
 
 void UdpListener::read_waiting() {
-    while (budget_ > 0 && socket_.hasPendingDatagrams()) {
+    while (budget_.left() > 0 && socket_.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket_.receiveDatagram();
         const QByteArray& bytes = datagram.data();
         ++datagrams_;
-        budget_ -= std::min(budget_, static_cast<std::size_t>(std::max<qsizetype>(1, bytes.size())));
+        budget_.spend(static_cast<std::size_t>(std::max<qsizetype>(1, bytes.size())), now_());
         if (!lines_ || !lines_->wants_lines()) continue;
         const std::string source = "udp " + peer_text(datagram.senderAddress(), datagram.senderPort());
         // Each datagram whole: its last line needs no line end.

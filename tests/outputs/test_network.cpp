@@ -209,6 +209,21 @@ void settle() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
 }
 
+// Sends lines of 100 bytes from `client` without pause, the event loop
+// running, until 8 KB more than a second's share have gone.
+void flood_lines(const Descriptor& client) {
+    std::string lines;
+    for (int i = 0; i < 40; ++i) lines += std::string(98, 'x') + "\r\n";
+    std::size_t pushed = 0, offset = 0;
+    run_until([&] {
+        for (ssize_t n; (n = ::send(client.get(), lines.data() + offset, lines.size() - offset, MSG_DONTWAIT)) > 0;) {
+            pushed += static_cast<std::size_t>(n);
+            offset = (offset + static_cast<std::size_t>(n)) % lines.size();
+        }
+        return pushed >= TcpOutput::read_budget + 8192;
+    });
+}
+
 // Takes the lines a peer sends, while it wants them.
 struct HeardLines final : LineListener {
     bool wanted = true;
@@ -253,16 +268,7 @@ TEST_F(Network, AClientsLinesReachTheListenerWhileItWantsThem) {
 
     // Lines of 100 bytes without pause: 655 and a piece of them a tick.
     heard.lines.clear();
-    std::string lines;
-    for (int i = 0; i < 40; ++i) lines += std::string(98, 'x') + "\r\n";
-    std::size_t pushed = 0, offset = 0;
-    run_until([&] {
-        for (ssize_t n; (n = ::send(plotter.get(), lines.data() + offset, lines.size() - offset, MSG_DONTWAIT)) > 0;) {
-            pushed += static_cast<std::size_t>(n);
-            offset = (offset + static_cast<std::size_t>(n)) % lines.size();
-        }
-        return pushed >= TcpOutput::read_budget + 8192;
-    });
+    flood_lines(plotter);
     ASSERT_TRUE(run_until([&] { return heard.lines.size() >= TcpOutput::read_budget / 100; }));
     settle();
     EXPECT_EQ(heard.lines.size(), TcpOutput::read_budget / 100) << "64 KB a tick";
@@ -271,12 +277,41 @@ TEST_F(Network, AClientsLinesReachTheListenerWhileItWantsThem) {
     tcp_.set_lines(nullptr);
 }
 
+// A client that floods is read 64 KB a real second whatever the rate of the
+// simulated clock: at x10 the ten ticks of a real second read no more than
+// the one tick at x1, and the tick a second after the share began reads on.
+TEST_F(Network, AFloodingClientIsRead64KBARealSecondAtAnyClockRate) {
+    HeardLines heard;
+    tcp_.set_lines(&heard);
+    for (const int rate : {1, 10}) {
+        tcp_.start(Endpoint{"127.0.0.1", 0}, 64);
+        const Descriptor plotter = client_of(tcp_.address());
+        ASSERT_TRUE(accepted(1)) << rate;
+        heard.lines.clear();
+        flood_lines(plotter);
+        const std::size_t share = TcpOutput::read_budget / 100;  // whole lines of 100 bytes in 64 KB
+        ASSERT_TRUE(run_until([&] { return heard.lines.size() >= share; })) << rate;
+        const auto tick_every = std::chrono::milliseconds(1000 / rate);
+        for (int t = 1; t < rate; ++t) {
+            now_ += tick_every;
+            tcp_.send(tick_bytes(t));
+            settle();
+            EXPECT_EQ(heard.lines.size(), share) << "x" << rate << ", tick " << t << " within the real second";
+        }
+        now_ += tick_every;
+        tcp_.send(tick_bytes(rate));
+        EXPECT_TRUE(run_until([&] { return heard.lines.size() > share; })) << "x" << rate << ": a second on, it reads on";
+        tcp_.stop();
+    }
+    tcp_.set_lines(nullptr);
+}
+
 // Datagrams to the UDP listener: each one or more lines, its last without a
-// line end too, named by the sender; a flood read 64 KB a second, the rest
-// left waiting for the next.
+// line end too, named by the sender; a flood read 64 KB a real second, the
+// rest left waiting for the next, however many ticks come in between.
 TEST_F(Network, TheUdpListenerGivesEachDatagramsLinesAndReads64KBASecond) {
     HeardLines heard;
-    UdpListener listener;
+    UdpListener listener{clock()};
     listener.set_lines(&heard);
     ASSERT_EQ(listener.start(Endpoint{"127.0.0.1", 0}), "");
     ASSERT_TRUE(listener.listening());
@@ -301,6 +336,10 @@ TEST_F(Network, TheUdpListenerGivesEachDatagramsLinesAndReads64KBASecond) {
     settle();
     EXPECT_EQ(listener.datagrams(), 68);
     EXPECT_EQ(heard.lines.size(), 66u * 5);
+    now_ += 900ms;
+    listener.next_second();
+    EXPECT_EQ(listener.datagrams(), 68) << "a tick at x10: the share is not a real second old";
+    now_ += 100ms;
     listener.next_second();
     EXPECT_EQ(listener.datagrams(), 72);
     EXPECT_EQ(heard.lines.size(), 70u * 5);
