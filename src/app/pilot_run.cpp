@@ -30,6 +30,7 @@ void PilotRun::start(const Options& options, const Say& say) {
 
 void PilotRun::step() {
     udp_.next_second();
+    port_.take_input();
     const std::size_t n = fleet_.current();
     const Vehicle& vehicle = fleet_.vehicle(n);
     const std::optional<double> course =

@@ -37,7 +37,8 @@ public:
 
     // The command line's choices; the UDP port listened on, or said why not.
     void start(const Options& options, const Say& say);
-    // One tick: the UDP port's share read, the current vehicle turned.
+    // One tick: the UDP port's and the serial port's shares read, the
+    // current vehicle turned.
     void step();
 
     const Autopilot& pilot() const { return pilot_; }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #ifdef __linux__
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
@@ -81,6 +82,8 @@ DevicePort::DevicePort(std::string device, OutputQueue output_queue)
 DevicePort::~DevicePort() { close(); }
 
 void DevicePort::open(const LineSettings& settings) {
+    input_.stop();
+    reader_.reset();
     if (port_.isOpen()) port_.close();
     port_.clearError();
     port_.setPortName(QString::fromStdString(device_));
@@ -107,9 +110,29 @@ void DevicePort::open(const LineSettings& settings) {
         throw port_failure(PortError::settings_refused, detail);
     }
     port_.clearError();
+    open_input();
+}
+
+void DevicePort::open_input() {
+#if defined(__linux__) && defined(TIOCGEXCL)
+    // The open device itself, whatever its name leads to now. QSerialPort
+    // holds it exclusively, which refuses any other open, ours too: the
+    // exclusive mode is lifted for the moment of our open. A device that
+    // cannot be read this way (no tty) just sends nothing in.
+    const int handle = static_cast<int>(port_.handle());
+    int exclusive = 0;
+    const bool held = ::ioctl(handle, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+    if (held) ::ioctl(handle, TIOCNXCL);
+    const std::string self = "/proc/self/fd/" + std::to_string(handle);
+    reader_.reset(::open(self.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (held) ::ioctl(handle, TIOCEXCL);
+    if (reader_) input_.watch(reader_.get(), "seriale " + device_);
+#endif
 }
 
 void DevicePort::close() {
+    input_.stop();
+    reader_.reset();
     if (port_.isOpen()) {
         // What has not left yet is dropped: closing a tty waits until its
         // output queue drains, up to 1.84 s for a radio burst at 2400 baud,

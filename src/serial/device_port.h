@@ -7,12 +7,17 @@
 //   port.write("$GPRMC,...\r\n");                     // false: line still busy
 //
 // Needs a Qt event dispatcher in its thread (a QCoreApplication), as every
-// QSerialPort does. Opened write-only: the program never reads its port.
+// QSerialPort does. QSerialPort writes, opened write-only so that opening,
+// writing and losing the port go as they always did; what the far end sends
+// is read through a second descriptor of the same open device (Linux), by
+// a PortInput: lines for the listener, the rest dropped.
 
 #include <QSerialPort>
 #include <functional>
 #include <string>
 
+#include "os/descriptor.h"
+#include "serial/port_input.h"
 #include "serial/port_line.h"
 
 namespace vadrel {
@@ -40,8 +45,13 @@ public:
     // 1.84 s, and queuing the next one behind it would send stale positions.
     bool write(std::string_view bytes) override;
     std::string describe() const override;
+    void set_lines(LineListener* lines) override { input_.set_lines(lines); }
+    void take_input() override { input_.next_second(); }
 
 private:
+    // The second descriptor, for reading; none where it cannot be had.
+    void open_input();
+
     // Closes the port and throws porta_persa; `system_error` is errno right
     // after the failing call, 0 when there is none.
     [[noreturn]] void lose(const std::string& what, int system_error);
@@ -49,6 +59,8 @@ private:
     std::string device_;
     OutputQueue output_queue_;
     QSerialPort port_;
+    Descriptor reader_;
+    PortInput input_;
 };
 
 }  // namespace vadrel

@@ -30,6 +30,9 @@ public:
     // Who takes the lines the other end sends (nullptr: nobody; they are
     // dropped). A line that cannot read what comes back ignores it.
     virtual void set_lines(LineListener* /*lines*/) {}
+    // From the tick, while the line is open: a new share of what the other
+    // end sends once a real second has gone by, and what waited read.
+    virtual void take_input() {}
 };
 
 }  // namespace vadrel

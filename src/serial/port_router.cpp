@@ -94,6 +94,10 @@ void PortRouter::set_lines(LineListener* lines) {
     }
 }
 
+void PortRouter::take_input() {
+    if (is_open()) active_->take_input();
+}
+
 void PortRouter::close() {
     if (active_ != nullptr) active_->close();
     active_ = nullptr;

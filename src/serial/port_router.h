@@ -69,9 +69,13 @@ public:
     void set_settings(const std::string& settings) override;
     std::string settings() const override { return settings_text_; }
     bool write(std::string_view bytes) override;
-    // Who takes the lines the other end of a virtual port sends (nullptr:
+    // Who takes the lines the other end of the port sends (nullptr:
     // nobody); it must outlive the router or be taken away first.
     void set_lines(LineListener* lines);
+    // From the tick: the open port's new share of what comes in, once a
+    // real second has gone by, and what waited read; whether the port
+    // transmits or not.
+    void take_input();
 
 private:
     struct Slot {

@@ -120,17 +120,21 @@ void VirtualSerialPort::open(const LineSettings& settings) {
     // takes them. The rate is only written into the line settings that a
     // program opening the slave finds (stty shows it).
     baud_ = settings.baud;
-    drain_input();
+    drop_input();
     discard_unread(!reader_present());
     last_write_ = 0;
     sending_ = true;
+    input_.watch(master_.get(), "seriale " + slave_path_);
 }
 
-void VirtualSerialPort::close() { sending_ = false; }
+void VirtualSerialPort::close() {
+    sending_ = false;
+    input_.stop();
+}
 
 bool VirtualSerialPort::write(std::string_view bytes) {
     if (!sending_) return false;
-    drain_input();
+    input_.read_waiting();
     if (!reader_present()) {
         // Like a real line with nothing plugged in: the bytes go out to
         // nobody. Nothing is kept for a reader who comes later.
@@ -180,26 +184,12 @@ bool VirtualSerialPort::reader_present() {
     return readers_ > 0;
 }
 
-void VirtualSerialPort::drain_input() {
+void VirtualSerialPort::drop_input() {
     char dropped[4096];
-    // Lines not wanted still mark where the next one begins.
-    const bool wanted = lines_ && lines_->wants_lines();
-    const std::string source = "seriale " + slave_path_;
-    const auto each_line = [&](std::string_view line) {
-        if (wanted) lines_->line(line, source);
-    };
-    // Bounded: a reader that writes without pause cannot hold the tick here.
+    // Bounded: a reader that writes without pause cannot hold the open here.
     for (int round = 0; round < 64; ++round) {
         const ssize_t got = ::read(master_.get(), dropped, sizeof dropped);
-        // The first 64 KB are read for lines; past them, the line they cut is dropped.
-        if (got > 0 && lines_ && round < 16) {
-            assembler_.feed(std::string_view(dropped, static_cast<std::size_t>(got)), each_line);
-        } else if (got > 0) {
-            assembler_.drop_line_begun();
-        }
-        if (!wanted) assembler_.drop_line_begun();
-        if (got > 0) continue;
-        if (got < 0 && errno == EINTR) continue;
+        if (got > 0 || (got < 0 && errno == EINTR)) continue;
         return;  // EAGAIN: nothing more
     }
 }
@@ -235,7 +225,7 @@ void VirtualSerialPort::close() {}
 bool VirtualSerialPort::write(std::string_view) { return false; }
 std::string VirtualSerialPort::describe() const { return slave_path_ + " (virtuale)"; }
 bool VirtualSerialPort::reader_present() { return false; }
-void VirtualSerialPort::drain_input() {}
+void VirtualSerialPort::drop_input() {}
 void VirtualSerialPort::discard_unread(bool) {}
 int VirtualSerialPort::unread_by_reader() const { return -1; }
 

@@ -40,13 +40,16 @@
 //   arrives as LF LF and data echoes back. A reader may change them; when
 //   nobody is there we put raw mode back.
 // * Bytes the reader writes (gpsd without -b writes probe strings) arrive on
-//   the master; we read them before each write and drop them, or hand their
-//   lines (at most 64 KB a write) to a listener that wants them.
+//   the master. While the port is open, whether it sends or not, a PortInput
+//   reads them as they come (and before each write): their lines, at most
+//   64 KB a real second, to a listener that wants them, the rest dropped, so
+//   the reader is never blocked. What came while the port was closed is
+//   dropped when it opens: nobody was plugged in.
 
 #include <string>
 
-#include "model/line_assembler.h"
 #include "os/descriptor.h"
+#include "serial/port_input.h"
 #include "serial/port_line.h"
 
 namespace vadrel {
@@ -79,14 +82,16 @@ public:
     // has not read the previous write, and when the queue is full. Never blocks.
     bool write(std::string_view bytes) override;
     std::string describe() const override;
-    void set_lines(LineListener* lines) override { lines_ = lines; }
+    void set_lines(LineListener* lines) override { input_.set_lines(lines); }
+    void take_input() override { input_.next_second(); }
 
     // Whether some program holds the slave open right now (true when that
     // cannot be told).
     bool reader_present();
 
 private:
-    void drain_input();
+    // Drops what the reader wrote while the port was closed.
+    void drop_input();
     // Discards what is waiting for a reader; when nobody_there, also puts
     // raw mode back for the next reader.
     void discard_unread(bool nobody_there);
@@ -104,8 +109,7 @@ private:
     bool link_made_ = false;
     bool sending_ = false;
     int baud_ = 4800;
-    LineListener* lines_ = nullptr;
-    LineAssembler assembler_{LineListener::longest_line};
+    PortInput input_;
 };
 
 }  // namespace vadrel

@@ -4,16 +4,24 @@ once a second over TCP turns a ship going north at 10 knots to 090 within
 14 s at 10 degrees a second, never past it and at its speed, while another
 client floods the server and no second is lost; the default rate turns 3
 degrees a second, from APBs over UDP; an RMB written into the virtual serial
-port steers to its waypoint along the great circle; with the pilot off the
-course never changes. The control interface reads and switches it."""
+port steers to its waypoint along the great circle; APBs written into a
+real tty (a pseudo-terminal's far end) that vadrel opens as its serial port
+turn the RMC it sends out on that same port, whether it transmits or not,
+and the tty that vanishes is the usual lost port, without a spin; with the
+pilot off the course never changes. The control interface reads and
+switches it."""
 
 import contextlib
 import math
 import os
+import pty
+import select
 import socket
 import sys
+import tempfile
 import threading
 import time
+import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 from vadrel_client import Vadrel as Client, VadrelError  # noqa: E402
@@ -160,6 +168,63 @@ def rmb_steers_to_its_waypoint(binary, checks):
                       "RMB over the serial port: course %.1f, the great circle's bearing %.2f" % (course, expected))
 
 
+def cable():
+    """The far end of a serial cable: the master of a pseudo-terminal, and a
+    link of a name of its own to the slave (QSerialPort locks by name, and
+    runs side by side reuse /dev/pts numbers)."""
+    master, slave = pty.openpty()
+    tty.setraw(slave)
+    folder = tempfile.mkdtemp(prefix="vadrel-cavo-")
+    device = os.path.join(folder, "cavo")
+    os.symlink(os.ttyname(slave), device)
+    os.close(slave)
+    return master, device
+
+
+def rmcs_from(master, seconds):
+    """The $GPRMC lines that come out of the far end in `seconds`."""
+    pending, out, deadline = b"", [], time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if select.select([master], [], [], 0.2)[0]:
+            pending += os.read(master, 65536)
+            *lines, pending = pending.split(b"\r\n")
+            out += [rmc_fields(line.decode()) for line in lines if line.startswith(b"$GPRMC")]
+    return out
+
+
+def tty_turns_the_rmc_it_sends(binary, checks):
+    master, device = cable()
+    with ship(binary, "--com", "3=" + device, "--porta", "3", "--pilota", "--pilota-virata", "30",
+              "--controllo", "127.0.0.1:0") as (vadrel, repeat, stop):
+        url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
+        repeat(lambda b: os.write(master, b), apb(90))
+        courses = [fields[4] for fields in rmcs_from(master, 6)]
+        checks.expect(courses and courses[-1] == 90.0 and max(courses) <= 90.0,
+                      "APBs into the tty turn the RMC on that same port to 090: %r" % courses)
+        client = Client(url)
+        checks.expect(client.request("GET", "/api/v1/pilota")["fonte"] == "seriale " + device,
+                      "the pilot names the tty as its source")
+        client.request("PATCH", "/api/v1/pilota", {"virata": 180})
+        client.request("PUT", "/api/v1/trasmissione", {"attiva": False})
+        stop.set()
+        time.sleep(1.2)  # the sender's last APB heard before the next
+        os.write(master, apb(270))
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline and client.request("GET", "/api/v1/pilota")["rotta_chiesta"] != 270:
+            time.sleep(0.2)
+        checks.expect(client.request("GET", "/api/v1/pilota")["rotta_chiesta"] == 270,
+                      "transmission off, the open tty is still heard")
+        client.request("PUT", "/api/v1/trasmissione", {"attiva": True})
+        os.close(master)  # the device vanishes
+        said = vadrel.said(r"porta No Tx: (.*)").group(1)
+        checks.expect(said == "porta persa durante la scrittura: %s: errore di lettura o scrittura del dispositivo "
+                              "(guasto o scollegato?)" % device, "the tty gone is the usual lost port: %r" % said)
+        before = vadrel.cpu_seconds()
+        time.sleep(3)
+        checks.expect(vadrel.proc.poll() is None and vadrel.cpu_seconds() - before < 0.6,
+                      "no spin once the tty is gone: %.2f s of CPU in 3 s" % (vadrel.cpu_seconds() - before))
+
+
 def off_never_turns(binary, checks):
     with ship(binary, "--tcp", "0") as (vadrel, repeat, _):
         plotter = socket.create_connection(("127.0.0.1", vadrel.tcp_port()))
@@ -171,7 +236,8 @@ def off_never_turns(binary, checks):
 
 def main(binary):
     checks = Checks()
-    for case in (tcp_turns_to_090, udp_turns_at_the_default_rate, rmb_steers_to_its_waypoint, off_never_turns):
+    for case in (tcp_turns_to_090, udp_turns_at_the_default_rate, rmb_steers_to_its_waypoint, tty_turns_the_rmc_it_sends,
+                 off_never_turns):
         try:
             case(binary, checks)
         except Exception as e:  # noqa: BLE001 - one case's failure is reported, the others still run

@@ -13,14 +13,19 @@
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "os/descriptor.h"
 #include "serial/device_port.h"
+#include "serial/port_input.h"
 #include "serial/port_router.h"
 #include "serial/virtual_port.h"
 #include "support/event_loop.h"
@@ -262,6 +267,111 @@ TEST_F(DevicePortTest, AnUnpluggedDeviceIsAPortFailureAndChoosingThePortAgainRec
     port.open();
     ASSERT_TRUE(port.write(sentence));
     EXPECT_EQ(read_bytes(cable->master.get(), sentence.size()), sentence);
+}
+
+// Takes the lines the far end sends, while it wants them.
+struct HeardLines final : LineListener {
+    bool wanted = true;
+    std::vector<std::pair<std::string, std::string>> lines;  // text, source
+    bool wants_lines() const override { return wanted; }
+    void line(std::string_view text, std::string_view source) override { lines.emplace_back(text, source); }
+};
+
+// Lines of 100 bytes written into `far_end` without pause, `input` reading
+// the near end between writes, until `bytes` have gone; false when the far
+// end stayed blocked (its queue full: nobody read it).
+bool flood_lines(int far_end, PortInput& input, std::size_t bytes) {
+    std::string lines;
+    for (int i = 0; i < 40; ++i) lines += std::string(98, 'x') + "\r\n";
+    std::size_t pushed = 0, offset = 0;
+    for (int blocked = 0; pushed < bytes && blocked < 100;) {
+        const ssize_t n = ::write(far_end, lines.data() + offset, lines.size() - offset);
+        blocked = n > 0 ? 0 : blocked + 1;
+        if (n > 0) pushed += static_cast<std::size_t>(n), offset = (offset + static_cast<std::size_t>(n)) % lines.size();
+        input.read_waiting();
+    }
+    return pushed >= bytes;
+}
+
+// A serial line's input on a real pseudo-terminal in raw mode, on a clock the
+// test moves: lines to the listener, at most 64 KB a real second at any rate
+// of the program's clock, the rest read and dropped so the far end never
+// blocks; unwanted lines dropped likewise; a raw line with nothing to read is
+// no hang-up, a far end gone is.
+TEST(PortInput, ReadsLinesAtMost64KBARealSecondAndNeverBlocksTheFarEnd) {
+    const std::size_t share = PortInput::read_budget / 100;  // whole lines of 100 bytes in 64 KB
+    for (const int rate : {1, 10}) {
+        int m = -1, s = -1;
+        ASSERT_EQ(::openpty(&m, &s, nullptr, nullptr, nullptr), 0);
+        Descriptor master(m), slave(s);
+        termios raw{};
+        ::tcgetattr(s, &raw);
+        ::cfmakeraw(&raw);
+        raw.c_cc[VMIN] = 0;  // as QSerialPort leaves it: a read with nothing there gives 0
+        ::tcsetattr(s, TCSANOW, &raw);
+        ::fcntl(m, F_SETFL, O_NONBLOCK);
+        ::fcntl(s, F_SETFL, O_NONBLOCK);
+        auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+        PortInput input([&now] { return now; });
+        HeardLines heard;
+        input.set_lines(&heard);
+        input.watch(s, "seriale /dev/ttyUSB0");
+        input.read_waiting();
+        EXPECT_FALSE(input.hung_up()) << "x" << rate << ": nothing to read is no hang-up";
+        ASSERT_EQ(::write(m, "$GPAPB,1*00\r\n$GPA", 17), 17);
+        input.read_waiting();
+        ASSERT_EQ(::write(m, "PB,2*00\r\n", 9), 9);
+        input.read_waiting();
+        EXPECT_EQ(heard.lines, (std::vector<std::pair<std::string, std::string>>{
+                                   {"$GPAPB,1*00", "seriale /dev/ttyUSB0"}, {"$GPAPB,2*00", "seriale /dev/ttyUSB0"}}));
+        heard.lines.clear();
+        ASSERT_TRUE(flood_lines(m, input, 4 * PortInput::read_budget)) << "x" << rate << ": the far end never blocks";
+        EXPECT_EQ(heard.lines.size(), share) << "x" << rate << ": what 64 KB less the two lines above hold";
+        for (int t = 1; t < rate; ++t) {
+            now += std::chrono::milliseconds(1000 / rate);
+            input.next_second();
+            ASSERT_TRUE(flood_lines(m, input, 1000)) << "x" << rate;
+            EXPECT_EQ(heard.lines.size(), share) << "x" << rate << ", tick " << t << " within the real second";
+        }
+        now += std::chrono::milliseconds(1000 / rate);
+        input.next_second();
+        ASSERT_TRUE(flood_lines(m, input, 1000)) << "x" << rate;
+        EXPECT_GT(heard.lines.size(), share) << "x" << rate << ": a second on, it reads on";
+        EXPECT_TRUE(std::all_of(heard.lines.begin(), heard.lines.end(), [](const auto& line) {
+            return line.first == std::string(98, 'x');
+        })) << "x" << rate << ": whole lines only, the one the budget cut dropped";
+
+        heard.wanted = false;
+        heard.lines.clear();
+        now += std::chrono::seconds(1);
+        ASSERT_TRUE(flood_lines(m, input, 4 * PortInput::read_budget)) << "x" << rate << ": unwanted, read all the same";
+        EXPECT_TRUE(heard.lines.empty()) << "x" << rate;
+        master.reset();
+        input.read_waiting();
+        EXPECT_TRUE(input.hung_up()) << "x" << rate << ": the far end gone";
+    }
+}
+
+// What the far end of a device sends reaches the router's listener as lines
+// named by the device, whether the port transmits or not; the device stays
+// exclusive to the program meanwhile.
+TEST_F(DevicePortTest, TheFarEndsLinesReachTheListenerAndTheDeviceStaysExclusive) {
+    Cable cable;
+    PortRouter port;
+    HeardLines heard;
+    port.set_lines(&heard);
+    port.use_device(1, cable.device);
+    port.open();
+    {
+        const AsOrdinaryUser ordinary;
+        EXPECT_LT(client_of(cable.device).get(), 0) << "exclusive: nobody else may open it";
+    }
+    ASSERT_EQ(::write(cable.master.get(), "$GPAPB,1*00\r\n", 13), 13);
+    ASSERT_TRUE(run_until([&] { return heard.lines.size() == 1; })) << "read as it comes, no write needed";
+    EXPECT_EQ(heard.lines[0], std::make_pair(std::string("$GPAPB,1*00"), "seriale " + cable.device));
+    ASSERT_TRUE(port.write(sentence));
+    EXPECT_EQ(read_bytes(cable.master.get(), sentence.size()), sentence);
+    port.set_lines(nullptr);
 }
 
 // A refused settings text leaves the former settings.
