@@ -38,6 +38,13 @@ public:
             overlong_ = false;
         }
     }
+    // Bytes passed over unread (past a read budget): the lines they end or
+    // begin are dropped whole, so no torn line is ever handed over.
+    void skip(std::string_view bytes) {
+        if (bytes.empty()) return;
+        partial_.clear();
+        overlong_ = bytes.back() != '\n';
+    }
     // Drops the line begun, up to its end: it began while the lines were
     // not wanted.
     void drop_line_begun() {

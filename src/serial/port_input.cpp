@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
@@ -18,7 +19,7 @@ bool hung_up_now(int fd) {
 
 }  // namespace
 
-PortInput::PortInput(Now now) : now_(std::move(now)) {}
+PortInput::PortInput(Now now, std::size_t bytes_a_second) : now_(std::move(now)), budget_(bytes_a_second) {}
 
 PortInput::~PortInput() = default;
 
@@ -51,11 +52,6 @@ void PortInput::next_second() {
 void PortInput::read_waiting() {
     if (fd_ < 0 || hung_up_) return;
     char bytes[4096];
-    // Lines not wanted still mark where the next one begins.
-    const bool wanted = lines_ && lines_->wants_lines();
-    const auto each_line = [&](std::string_view line) {
-        if (wanted) lines_->line(line, source_);
-    };
     std::size_t dropped = 0;
     while (dropped < most_dropped) {
         const ssize_t got = ::read(fd_, bytes, sizeof bytes);
@@ -70,19 +66,25 @@ void PortInput::read_waiting() {
             listen(false);
             return;
         }
-        const std::string_view piece(bytes, static_cast<std::size_t>(got));
-        const std::size_t taken = std::min(piece.size(), budget_.left());
-        if (taken > 0) {
-            budget_.spend(taken, now_());
-            assembler_.feed(piece.substr(0, taken), each_line);
-        }
-        if (taken < piece.size()) {
-            assembler_.drop_line_begun();
-            dropped += piece.size() - taken;
-        }
-        if (!wanted) assembler_.drop_line_begun();
+        dropped += take(std::string_view(bytes, static_cast<std::size_t>(got)));
     }
     // Dropped as much as one read may: the rest at the next turn of the loop.
+}
+
+std::size_t PortInput::take(std::string_view bytes) {
+    // Lines not wanted still mark where the next one begins.
+    const bool wanted = lines_ && lines_->wants_lines();
+    const auto each_line = [&](std::string_view line) {
+        if (wanted) lines_->line(line, source_);
+    };
+    const std::size_t taken = std::min(bytes.size(), budget_.left());
+    if (taken > 0) {
+        budget_.spend(taken, now_());
+        assembler_.feed(bytes.substr(0, taken), each_line);
+    }
+    if (!wanted) assembler_.drop_line_begun();
+    assembler_.skip(bytes.substr(taken));
+    return bytes.size() - taken;
 }
 
 }  // namespace vadrel

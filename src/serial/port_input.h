@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "model/line_assembler.h"
 #include "model/line_listener.h"
@@ -39,7 +40,7 @@ public:
     static constexpr std::size_t read_budget = 64 * 1024;
     static constexpr std::size_t most_dropped = 192 * 1024;
 
-    explicit PortInput(Now now = &std::chrono::steady_clock::now);
+    explicit PortInput(Now now = &std::chrono::steady_clock::now, std::size_t bytes_a_second = read_budget);
     ~PortInput();
     PortInput(const PortInput&) = delete;
     PortInput& operator=(const PortInput&) = delete;
@@ -58,6 +59,9 @@ public:
     void next_second();
     // What waits now, read.
     void read_waiting();
+    // Bytes as they were read from the far end: lines within the share to
+    // the listener, the rest dropped (how many); the source is watch()'s.
+    std::size_t take(std::string_view bytes);
     // The far end hung up: nothing more is read until the next watch().
     bool hung_up() const { return hung_up_; }
 
@@ -68,7 +72,7 @@ private:
     int fd_ = -1;
     std::string source_;
     bool hung_up_ = false;
-    ReadBudget budget_{read_budget};
+    ReadBudget budget_;
     LineAssembler assembler_{LineListener::longest_line};
     LineListener* lines_ = nullptr;
     std::unique_ptr<QSocketNotifier> notifier_;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "os/descriptor.h"
+#include "port_lines_check.h"
 #include "serial/device_port.h"
 #include "serial/port_input.h"
 #include "serial/port_router.h"
@@ -349,6 +350,17 @@ TEST(PortInput, ReadsLinesAtMost64KBARealSecondAndNeverBlocksTheFarEnd) {
         master.reset();
         input.read_waiting();
         EXPECT_TRUE(input.hung_up()) << "x" << rate << ": the far end gone";
+    }
+}
+
+// The fuzzer's seeds taken as a serial line's input: no torn line, none lost
+// with nothing cut. (Among them a budget that cuts lines: line_cut.)
+TEST(PortInput, TheSeedCorpusHolds) {
+    ASSERT_FALSE(std::filesystem::is_empty(VADREL_PILOT_CORPUS)) << "the seed corpus is there";
+    for (const auto& entry : std::filesystem::directory_iterator(VADREL_PILOT_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(fuzzing::check_port_lines(bytes), "") << entry.path().filename();
     }
 }
 
