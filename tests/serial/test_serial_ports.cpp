@@ -353,6 +353,30 @@ TEST(PortInput, ReadsLinesAtMost64KBARealSecondAndNeverBlocksTheFarEnd) {
     }
 }
 
+using VirtualPortInput = WithEventLoop;
+
+// What the reader writes reaches the listener as it comes while the port is
+// open, with no write from the program (transmission off), named by the
+// slave; while the port is closed nothing is read.
+TEST_F(VirtualPortInput, TheReadersLinesReachTheListenerWhileThePortIsOpen) {
+    VirtualSerialPort port;
+    HeardLines heard;
+    port.set_lines(&heard);
+    const Descriptor reader = client_of(port.slave_path());
+    port.open(settings_4800);
+    ASSERT_EQ(::write(reader.get(), "$GPAPB,1*00\r\n", 13), 13);
+    ASSERT_TRUE(run_until([&] { return heard.lines.size() == 1; })) << "read as it comes";
+    EXPECT_EQ(heard.lines[0], std::make_pair(std::string("$GPAPB,1*00"), "seriale " + port.slave_path()));
+    port.close();
+    ASSERT_EQ(::write(reader.get(), "$GPAPB,2*00\r\n", 13), 13);
+    for (int turn = 0; turn < 20; ++turn) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        port.take_input();
+    }
+    EXPECT_EQ(heard.lines.size(), 1u) << "closed: nothing plugged in";
+    port.set_lines(nullptr);
+}
+
 // The fuzzer's seeds taken as a serial line's input: no torn line, none lost
 // with nothing cut. (Among them a budget that cuts lines: line_cut.)
 TEST(PortInput, TheSeedCorpusHolds) {
