@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 #endif
 
 #include "os/system_error.h"
@@ -120,6 +121,7 @@ void DevicePort::open_input() {
     // exclusive mode is lifted for the moment of our open. A device that
     // cannot be read this way (no tty) just sends nothing in.
     const int handle = static_cast<int>(port_.handle());
+    if (::isatty(handle) != 1) return;  // a reader of anything else would take our own writes back
     int exclusive = 0;
     const bool held = ::ioctl(handle, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
     if (held) ::ioctl(handle, TIOCNXCL);

@@ -12,6 +12,7 @@
 #include "model/coordinates.h"
 #include "model/leap_seconds.h"
 #include "model/numbers.h"
+#include "model/read_budget.h"
 #include "model/receiver_options.h"
 #include "model/simulated_clock.h"
 #include "model/track_history.h"
@@ -544,6 +545,24 @@ TEST_F(Simulated, TheWeekOffsetMovesTheDatesOnly) {
     EXPECT_EQ(clock.date_text(), "26/08/99");
     EXPECT_EQ(clock.time_text(), "17.26.40");
     EXPECT_DOUBLE_EQ(clock.utc_seconds(), 1555000000.0);
+}
+
+// A share lasts a real second from its first byte, however many ticks come
+// meanwhile. Columns: clock rate (ticks a real second), ticks until renewed.
+TEST(ReadBudget, AShareLastsARealSecondAtAnyClockRate) {
+    const std::tuple<int, int> rows[] = {{1, 1}, {10, 10}, {1000, 1000}};
+    for (const auto& [rate, renewed_at] : rows) {
+        auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+        ReadBudget budget(100);
+        EXPECT_TRUE(budget.renew(now)) << "x" << rate << ": untouched, as good as new";
+        budget.spend(60, now);
+        budget.spend(60, now);
+        EXPECT_EQ(budget.left(), 0u) << "x" << rate;
+        int tick = 0;
+        while (!budget.renew(now += std::chrono::microseconds(1'000'000 / rate))) ++tick;
+        EXPECT_EQ(tick + 1, renewed_at) << "x" << rate;
+        EXPECT_EQ(budget.left(), 100u) << "x" << rate;
+    }
 }
 
 }  // namespace
