@@ -9,13 +9,13 @@
 //   input.stop();
 //
 // At most read_budget bytes a real second (a second of `now`, however fast
-// the program's clock runs) are split into lines for a listener that wants
-// them; past that, and while no listener wants lines, what comes is read and
-// dropped, at most most_dropped bytes a read, so the far end's writes never
+// the program's clock runs) are split into lines, handed to a listener that
+// wants them and dropped otherwise; past that, what comes is read and
+// dropped, at most most_dropped bytes a call, so the far end's writes never
 // stop on a full queue and a far end that writes without pause cannot hold
 // the program. A line the budget cuts is dropped whole. A far end that hangs
-// up (the read gives an end or an error) is read no more: whoever writes to
-// the line finds out and says so.
+// up (the tty's poll says so, or the read fails) is read no more: whoever
+// writes to the line finds out and says so.
 //
 // Reads as bytes come only where the thread has an event loop; elsewhere
 // only when read_waiting() or next_second() is called.
