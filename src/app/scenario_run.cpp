@@ -21,7 +21,7 @@ void ScenarioRun::play(const Scenario& scenario) {
     if (scenario.start_utc_ms) clock.start_at(static_cast<double>(*scenario.start_utc_ms) / 1000.0);
     if (scenario.time_rate && *scenario.time_rate == 0.0) clock.set_max();
     if (scenario.time_rate && *scenario.time_rate > 0.0) clock.set_rate(*scenario.time_rate);
-    player_.emplace(scenario, program_.fleet(), program_.clock(), *this);
+    player_.emplace(scenario, program_.fleet(), program_.simulated_clock(), *this);
     player_->marked = [this](const std::string& line) { marked(line); };
     over_ = false;
     if (scenario.seed) {

@@ -56,6 +56,7 @@ void SimulatedClock::tell() {
 void SimulatedClock::start_at(double posix) {
     anchor();
     anchor_atomic_ = leaps_.atomic_of(posix);
+    last_start_ = anchor_atomic_;
     ++jumps_;
     tell();
 }

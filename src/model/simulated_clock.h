@@ -72,6 +72,8 @@ public:
     // How many times start_at has moved the time: the ticker starts its
     // seconds afresh after a jump, and goes on from its last after any other change.
     std::uint64_t jumps() const { return jumps_; }
+    // The atomic instant start_at last set the time to (0 before any).
+    double last_start() const { return last_start_; }
 
     // --- for the ticker ---
     // The simulated time on the atomic scale now.
@@ -115,6 +117,7 @@ private:
     double rate_ = 1.0;
     int week_offset_ = 0;
     std::uint64_t jumps_ = 0;
+    double last_start_ = 0.0;
     double anchor_real_ = 0.0;    // the real steady seconds at the anchor
     double anchor_steady_ = 0.0;  // the simulated steady seconds then
     double anchor_atomic_ = 0.0;  // and the atomic seconds

@@ -7,20 +7,26 @@
 
 namespace vadrel {
 
-ScenarioPlayer::ScenarioPlayer(const Scenario& scenario, Fleet& fleet, Clock& clock, ScenarioReceiver& receiver)
+ScenarioPlayer::ScenarioPlayer(const Scenario& scenario, Fleet& fleet, SimulatedClock& clock,
+                               ScenarioReceiver& receiver)
     : file_(scenario.file),
       timeline_(scenario.events, scenario.duration),
       fleet_(fleet),
       clock_(clock),
       receiver_(receiver),
-      start_(scenario.start_utc_ms ? static_cast<double>(*scenario.start_utc_ms) / 1000.0 : clock.utc_seconds()) {}
+      start_(scenario.start_utc_ms
+                 ? clock.leap_seconds().atomic_of(static_cast<double>(*scenario.start_utc_ms) / 1000.0)
+                 : clock.atomic_seconds()),
+      jumps_(clock.jumps()) {}
 
-double ScenarioPlayer::elapsed() const { return clock_.utc_seconds() - start_; }
+double ScenarioPlayer::elapsed() const {
+    const double start = clock_.jumps() == jumps_ ? start_ : clock_.last_start();
+    return clock_.atomic_seconds() - start;
+}
 
 bool ScenarioPlayer::step() {
-    const double now = clock_.utc_seconds();
-    const double since = now - start_;
-    const auto now_ms = static_cast<std::int64_t>(std::llround(now * 1000.0));
+    const double since = elapsed();
+    const auto now_ms = static_cast<std::int64_t>(std::llround(clock_.utc_seconds() * 1000.0));
     std::size_t index = timeline_.done();
     for (const ScenarioEvent& event : timeline_.due(since)) apply(event, index++, now_ms);
     return timeline_.over(since);

@@ -1,10 +1,12 @@
 #pragma once
 // A scenario played on the program's models: at each tick the events due
-// by the simulated time since the first tick, each through the change path
+// by the simulated seconds gone by since its start, each through the change path
 // it belongs to (the fleet's for a vehicle's fields, the receiver's for the
 // fix, the threats for drift and jamming), and the end of the run when its
-// duration has gone by. What each event did is handed to `marked`, for the
-// monitor and the control interface.
+// duration has gone by. The seconds are elapsed ones, as a receiver's clock
+// runs: a leap second counts as one, so `a: N` and `durata` are N seconds
+// sent whatever the UTC labels say. What each event did is handed to
+// `marked`, for the monitor and the control interface.
 //
 //   ScenarioPlayer player(scenario, fleet, clock, receiver);
 //   transmitter.set_effects(&player.threats());
@@ -21,7 +23,7 @@
 #include "control/control_target.h"
 
 #include "fleet/fleet.h"
-#include "model/platform.h"
+#include "model/simulated_clock.h"
 #include "scenario/scenario.h"
 #include "scenario/threats.h"
 #include "scenario/timeline.h"
@@ -56,7 +58,10 @@ struct ScenarioProgress {
 
 class ScenarioPlayer {
 public:
-    ScenarioPlayer(const Scenario& scenario, Fleet& fleet, Clock& clock, ScenarioReceiver& receiver);
+    // The scenario's start is its `inizio`, to which the clock has been
+    // set, or the clock's reading now; a later start of the clock at an
+    // instant (--inizio, which wins over `inizio`) moves it there.
+    ScenarioPlayer(const Scenario& scenario, Fleet& fleet, SimulatedClock& clock, ScenarioReceiver& receiver);
 
     // The events due now, applied; true once the duration has gone by.
     bool step();
@@ -71,17 +76,19 @@ public:
 
 private:
     void apply(const ScenarioEvent& event, std::size_t index, std::int64_t now_ms);
+    // Seconds on the clock's atomic scale since the start.
     double elapsed() const;
 
     std::string file_;
     Timeline timeline_;
     Fleet& fleet_;
-    Clock& clock_;
+    SimulatedClock& clock_;
     ScenarioReceiver& receiver_;
     Threats threats_;
-    // The scenario's start on the clock (its `inizio`, or when it was given):
-    // an event at `a: N` goes with the second N seconds after it.
+    // The scenario's start on the clock's atomic scale: an event at `a: N`
+    // goes with the second N elapsed seconds after it.
     double start_;
+    std::uint64_t jumps_;  // the clock's starts when start_ was taken; past them, its last start
     std::vector<ScenarioMark> marks_;
 };
 

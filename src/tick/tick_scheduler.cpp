@@ -87,8 +87,14 @@ void TickScheduler::arm() {
     wall_timer_.stop();
     if (clock_.paused()) return;
     const double period = 1.0 / per_second_;
-    // A second the clock has just been set to is ticked itself.
-    if (!next_) next_ = next_simulated_tick(clock_.atomic_seconds() - 10 * tick_tolerance, period, offset_);
+    // A second the clock has just been set to is ticked itself, however
+    // late the first tick comes (the start-up's work between the start and
+    // the ticker): a run from a start always sends that start's second.
+    if (!next_) {
+        double from = clock_.atomic_seconds();
+        if (clock_.jumps() != start_ticked_) from = std::min(from, clock_.last_start());
+        next_ = next_simulated_tick(from - 10 * tick_tolerance, period, offset_);
+    }
     if (clock_.max()) {
         // No system says when a reader has taken its bytes: looked at again each millisecond.
         timer_.start(busy_ && busy_() ? 1 : 0);
@@ -106,6 +112,7 @@ void TickScheduler::fire() {
         return;
     }
     const double due = *next_;
+    start_ticked_ = clock_.jumps();
     if (clock_.max()) clock_.step_to(due);
     tick_in_second_ = tick_index(due, per_second_, offset_);
     clock_.hold(due);

@@ -80,6 +80,7 @@ private:
     int tick_in_second_ = 0;
     long long ticks_ = 0;
     std::uint64_t jumps_seen_ = 0;
+    std::uint64_t start_ticked_ = 0;  // the clock's starts (jumps) whose own second has been ticked
     std::function<bool()> busy_;
 };
 

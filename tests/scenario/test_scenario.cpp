@@ -4,8 +4,11 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "model/simulated_clock.h"
+#include "model/track_history.h"
 #include "nmea/sentences.h"
 #include "scenario_check.h"
 #include "scenario/event_routes.h"
@@ -16,12 +19,17 @@
 #include "support/fakes.h"
 #include "support/scratch_folder.h"
 #include "tick/second_sentences.h"
+#include "tick/tick_scheduler.h"
+#include "tick/transmitter.h"
 
 namespace vadrel {
 namespace {
 
 using testing::FakeClock;
 using testing::Rig;
+
+// The local zone of the scenario's clocks: UTC.
+int utc_zone(std::int64_t /*posix*/) { return 0; }
 
 std::variant<Scenario, ScenarioProblem> read(const std::string& text, ScenarioOptionCheck check = {}) {
     return read_scenario(text, {"s.yaml", "/prove", std::move(check)});
@@ -301,7 +309,8 @@ TEST(ScenarioPlayer, TheClocksEventsReachTheClock) {
         "eventi:\n"
         "  - {a: 1, settimana_gps: -1024}\n"
         "  - {a: 2, secondo_intercalare: 2030-06-30}\n");
-    FakeClock clock;
+    FakeClock wall;
+    SimulatedClock clock(wall, utc_zone);
     Fleet fleet;
     FakeReceiver receiver;
     ScenarioPlayer player(s, fleet, clock, receiver);
@@ -309,11 +318,11 @@ TEST(ScenarioPlayer, TheClocksEventsReachTheClock) {
     player.marked = [&](const std::string& line) { marks.push_back(line); };
     // The seconds count from inizio: the second sent at inizio + 1 plays the event at 1.
     const double start = static_cast<double>(*s.start_utc_ms) / 1000.0;
-    clock.utc = start + 1.0;
+    wall.utc = start + 1.0;
     player.step();
     EXPECT_EQ(receiver.week_offset, -1024);
     EXPECT_TRUE(receiver.leap_days.empty()) << "the event at 2 waits for its second";
-    clock.utc = start + 2.0;
+    wall.utc = start + 2.0;
     player.step();
     EXPECT_EQ(receiver.leap_days, (std::vector<std::int64_t>{22096}));  // 2030-07-01
     ASSERT_EQ(marks.size(), 2u);
@@ -328,7 +337,8 @@ TEST(ScenarioPlayer, EventsAtTheirSecondsOnAFakeClock) {
         "  - {a: 5, fix: perso}\n"
         "  - {a: 8, fix: ripreso}\n"
         "  - {a: 8, mezzo: 2, velocita: 20 nodi}\n");
-    FakeClock clock;
+    FakeClock wall;
+    SimulatedClock clock(wall, utc_zone);
     Fleet fleet;
     FakeReceiver receiver;
     ScenarioPlayer player(s, fleet, clock, receiver);
@@ -339,9 +349,9 @@ TEST(ScenarioPlayer, EventsAtTheirSecondsOnAFakeClock) {
         {0.0, 1, 0, false}, {4.999, 1, 0, false}, {5.0, 2, 1, false}, {6.0, 2, 1, false},
         {8.5, 4, 2, false}, {9.9, 4, 2, false},   {10.0, 4, 2, true},
     };
-    const double start = clock.utc;
+    const double start = wall.utc;
     for (const auto& [at, count, fixes, over] : steps) {
-        clock.utc = start + at;
+        wall.utc = start + at;
         EXPECT_EQ(player.step(), over) << at;
         EXPECT_EQ(marks.size(), count) << at;
         EXPECT_EQ(receiver.changes.size(), fixes) << at;
@@ -359,12 +369,13 @@ TEST(ScenarioPlayer, EventsAtTheirSecondsOnAFakeClock) {
 
 TEST(ScenarioPlayer, ProgressTellsTheNextEvent) {
     const Scenario s = good("eventi:\n  - {a: 1, fix: perso}\n  - {a: 3, disturbo: {durata: 4}}\n");
-    FakeClock clock;
+    FakeClock wall;
+    SimulatedClock clock(wall, utc_zone);
     Fleet fleet;
     FakeReceiver receiver;
     ScenarioPlayer player(s, fleet, clock, receiver);
     player.step();
-    clock.utc += 2;
+    wall.utc += 2;
     player.step();
     const ScenarioProgress progress = player.progress();
     EXPECT_EQ(progress.done, 1u);
@@ -378,13 +389,14 @@ TEST(ScenarioPlayer, ProgressTellsTheNextEvent) {
 struct Played {
     explicit Played(const Scenario& scenario) : player(scenario, fleet, clock, receiver) { player.step(); }
     void at(double seconds) {
-        clock.utc = start + seconds;
+        wall.utc = start + seconds;
         player.step();
     }
-    FakeClock clock;
+    FakeClock wall;
+    SimulatedClock clock{wall, utc_zone};
     Fleet fleet;
     FakeReceiver receiver;
-    double start = clock.utc;
+    double start = wall.utc;
     ScenarioPlayer player;
 };
 
@@ -405,6 +417,106 @@ TEST(ScenarioPlayer, MarksEachEventOnceWithItsIndex) {
     EXPECT_TRUE(player.take_marks().empty()) << "taken once";
     played.at(5);
     EXPECT_EQ(player.take_marks(), (std::vector<ScenarioMark>{{2, 4.0, "fix ripreso"}}));
+}
+
+// A scenario run the way the program ticks it: the clock started at its
+// inizio and stepped second by second as fast as the outputs take them, the
+// events played before each second's sentences; its receiver's changes
+// (the fix, a leap second) reach the clock and the transmitter.
+struct TickedRun : ScenarioReceiver {
+    // `restart`: the clock started again at that instant after the scenario
+    // is given, as --inizio on the command line does.
+    TickedRun(const Scenario& scenario, std::optional<std::int64_t> restart_ms) {
+        port.force_open();
+        ReceiverOptions options;
+        options.utc = true;
+        transmitter.set_receiver(options);
+        clock.start_at(static_cast<double>(*scenario.start_utc_ms) / 1000.0);
+        clock.set_max();
+        ScenarioPlayer player(scenario, fleet, clock, *this);
+        if (restart_ms) clock.start_at(static_cast<double>(*restart_ms) / 1000.0);
+        // The start's own second first, then each after it, as the ticker's.
+        double due = clock.atomic_seconds() - 1e-5;
+        for (bool over = false; !over && rmc.size() < 100;) {
+            due = next_simulated_tick(due, 1.0, 0.002);
+            clock.step_to(due);
+            clock.hold(due);
+            over = player.step();
+            transmitter.tick();
+            clock.hold(std::nullopt);
+            for (const std::string& bytes : std::exchange(port.written, {})) {
+                for (std::size_t at = bytes.find("$GPRMC"); at != std::string::npos; at = bytes.find("$GPRMC", at + 1)) {
+                    rmc.push_back(bytes.substr(at, bytes.find('\r', at) - at));
+                }
+            }
+        }
+    }
+    void set_fix_lost(bool lost) override {
+        ReceiverOptions options = transmitter.receiver();
+        options.no_fix = lost;
+        transmitter.set_receiver(options);
+    }
+    void set_week_offset(int weeks) override { clock.set_week_offset(weeks); }
+    bool add_leap_second(std::int64_t day_after) override { return clock.add_leap_second(day_after); }
+    std::string give_route(std::size_t, const Route&, const FollowOptions&) override { return {}; }
+    // "hhmmss ddmmyy" of a $GPRMC.
+    static std::string stamp(const std::string& line) {
+        std::vector<std::string> fields(1);
+        for (const char c : line) {
+            if (c == ',') {
+                fields.emplace_back();
+            } else {
+                fields.back().push_back(c);
+            }
+        }
+        return fields.size() > 9 ? fields[1] + " " + fields[9] : line;
+    }
+    // The stamp of the first second sent without a fix; "" when none is.
+    std::string first_lost() const {
+        for (const std::string& line : rmc) {
+            if (line.find(",V,") != std::string::npos) return stamp(line);
+        }
+        return {};
+    }
+
+    FakeClock wall;
+    SimulatedClock clock{wall, utc_zone};
+    testing::FakePort port;
+    OutputFanOut output{port};
+    testing::FakeDevices devices;
+    Link link{port, devices};
+    Fleet fleet;
+    TrackHistory tracks{fleet_size};
+    Transmitter transmitter{fleet, link, tracks, output, clock};
+    std::vector<std::string> rmc;  // each second's $GPRMC, in order
+};
+
+// The scenario's seconds are elapsed ones, as the receiver's clock runs: a
+// leap second is one of them, so `durata: 12` sends inizio's own second and
+// the twelve after it, and an event at `a: 10` comes with the tenth after
+// inizio, whatever the UTC labels say.
+TEST(ScenarioPlayer, SecondsAreElapsedOnesAcrossALeapSecond) {
+    const char* events = "durata: 12\neventi:\n  - {a: 10, fix: perso}\n";
+    // name, the file's start and events, the clock restarted at (ms; 0: not),
+    // seconds sent, the stamp (time and date) of the first without a fix, the last's
+    const std::vector<std::tuple<const char*, std::string, std::int64_t, std::size_t, const char*, const char*>> rows{
+        {"the leap second of 2016", std::string("inizio: 2016-12-31T23:59:50Z\n") + events, 0, 13, "235960 311216",
+         "000001 010117"},
+        {"a leap second the scenario adds",
+         std::string("inizio: 2030-06-30T23:59:50Z\n") + events + "  - {a: 1, secondo_intercalare: 2030-06-30}\n", 0,
+         13, "235960 300630", "000001 010730"},
+        {"no leap second", std::string("inizio: 2017-12-31T23:59:50Z\n") + events, 0, 13, "000000 010118",
+         "000002 010118"},
+        {"--inizio wins over inizio", std::string("inizio: 2017-12-31T23:59:50Z\n") + events,
+         1483228795000 /* 2016-12-31T23:59:55Z */, 13, "000004 010117", "000006 010117"},
+    };
+    for (const auto& [name, text, restart, sent, lost, last] : rows) {
+        const TickedRun run(good(text), restart != 0 ? std::optional(restart) : std::nullopt);
+        EXPECT_EQ(run.rmc.size(), sent) << name;
+        EXPECT_EQ(run.first_lost(), lost) << name;
+        ASSERT_FALSE(run.rmc.empty()) << name;
+        EXPECT_EQ(TickedRun::stamp(run.rmc.back()), last) << name << ": " << run.rmc.back();
+    }
 }
 
 constexpr const char* two_point_gpx =

@@ -104,6 +104,24 @@ TEST_F(Scheduled, EachSimulatedSecondAtItsRealInstant) {
     EXPECT_EQ(seen, (std::vector<std::string>{"235958/0", "235959/0", "235960/0", "000000/0"}));
 }
 
+// The start's own second is ticked however late the ticker comes to it:
+// a quarter of a real second of start-up's work between the start and the
+// ticker, at a rate and at max (a start given at rate 1, max set after it).
+TEST_F(Scheduled, TheStartsOwnSecondComesHoweverLateTheTickerStarts) {
+    for (const bool max : {false, true}) {
+        clock.start_at(last_second_2016 - 1.0);
+        ASSERT_TRUE(clock.set_rate(1.0));
+        real.steady += 0.25;
+        if (max) clock.set_max();
+        ticker.start();
+        run();
+        ASSERT_FALSE(seen.empty()) << "max " << max;
+        EXPECT_EQ(seen.front(), "235958/0") << "max " << max;
+        ticker.stop();
+        seen.clear();
+    }
+}
+
 TEST_F(Scheduled, ALateTickDropsNoSecond) {
     clock.start_at(last_second_2016);
     ASSERT_TRUE(clock.set_rate(10.0));
