@@ -122,6 +122,28 @@ def run_scenario(binary):
     checks.expect(os.path.exists(log) and os.path.getsize(log) > 0, "the log beside the scenario")
 
 
+def across_the_leap_second(binary):
+    """A scenario's seconds are elapsed ones: over the leap second at the end
+    of 2016, `durata: 12` at max sends inizio's own second and the twelve
+    after it (23:59:60 among them), and the event at 10 comes with 23:59:60."""
+    scenarios = tempfile.mkdtemp(prefix="vadrel-scenario-")
+    path = os.path.join(scenarios, "salto.yaml")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("inizio: 2016-12-31T23:59:50Z\nvelocita_tempo: max\ndurata: 12\nregistra: salto.nmea\n"
+                "controllo: \"no\"\ntcp: \"no\"\nricevitore: {utc: true}\neventi:\n  - {a: 10, fix: perso}\n")
+    vadrel = Vadrel(binary, "--scenario", path)
+    code = vadrel.proc.wait(timeout=30)
+    out = vadrel.proc.stdout.read()
+    checks.expect(code == 0, "the run ends by itself: exit %d" % code)
+    checks.expect("scenario 10 s: fix perso" in out, "the event marked: %r" % out[-300:])
+    with open(os.path.join(scenarios, "salto.nmea"), encoding="ascii") as f:
+        rmc = [fields(line) for line in f.read().splitlines() if line.startswith("$GPRMC")]
+    stamps = [(r[1], r[2]) for r in rmc]
+    want = ([("2359%02d" % s, "A") for s in range(50, 60)] + [("235960", "V")]
+            + [("000000", "V"), ("000001", "V")])
+    checks.expect(stamps == want, "the seconds sent, each once: %r" % stamps)
+
+
 def through_the_interface(binary):
     """PUT /api/v1/scenario on a running program: refused with line and key,
     a start-only setting refused, then one played: the vehicle changed at
@@ -255,6 +277,7 @@ def main():
     fifo(binary)
     switches_off(binary)
     run_scenario(binary)
+    across_the_leap_second(binary)
     through_the_interface(binary)
     checks.finish()
 
