@@ -273,6 +273,9 @@ Result<> ProgramControl::apply_scenario(const ScenarioStart& start) {
     if (receiver != program_.receiver()) {
         if (Result<> done = set_receiver(receiver); !done) return done;
     }
+    if (o.pilot || o.pilot_turn_rate) {
+        if (Result<> done = change_pilot(PilotChange{o.pilot, o.pilot_turn_rate}); !done) return done;
+    }
     program_.scenario().play(start.scenario);
     tell_changed();
     return {};

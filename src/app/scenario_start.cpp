@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,30 +82,45 @@ std::optional<std::string> scenario_option_problem(const ScenarioArgument& argum
 
 namespace {
 
-// The options a running program takes from a scenario.
+// The options a running program takes from a scenario, each through the
+// change the control interface makes (ProgramControl::apply_scenario).
 bool changes_while_running(const std::string& option) {
     static const std::set<std::string> running{
         "--modo", "--mezzi", "--mezzo", "--rotta", "--velocita-mezzo", "--ais", "--ais-nave-propria",
         "--ais-statici-subito", "--ricevitore", "--utc", "--moto-reale", "--frasi", "--quota", "--senza-fix",
         "--guasti", "--satelliti", "--maschera", "--ostacolo", "--rumore", "--frequenza", "--talker",
-        "--elenco-frasi", "--strumenti", "--vento", "--corrente", "--profondita", "--temperatura-acqua"};
-    return running.contains(option.substr(0, option.find('=')));
+        "--elenco-frasi", "--strumenti", "--vento", "--corrente", "--profondita", "--temperatura-acqua",
+        "--pilota", "--pilota-virata"};
+    return running.contains(option);
+}
+
+// Why a running program does not take an option: where the control
+// interface has another way, it is named.
+std::string start_only(const std::string& option) {
+    static const std::map<std::string, std::string> ways{
+        {"--pilota-declinazione", "; nel programma avviato PATCH /api/v1/pilota cambia attivo e virata"},
+        {"--udp-ascolto", ": la porta UDP del pilota si apre all'avvio"},
+        {"--incontro", "; nel programma avviato un incontro si chiede con POST /api/v1/ais/incontri"},
+        {"--percorso", "; nel programma avviato un percorso si dà con un evento (a: 0, mezzo: N, percorso: ...)"},
+        {"--flotta", "; nel programma avviato la flotta si sostituisce con PUT /api/v1/flotta"},
+    };
+    const auto way = ways.find(option);
+    return "vale solo all'avvio del programma (vadrel --scenario FILE)" + (way == ways.end() ? "" : way->second);
 }
 
 }  // namespace
 
 std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_view bytes, const std::string& file,
                                                                    const std::string& folder) {
-    const auto check = [](const ScenarioArgument& argument) -> std::optional<std::string> {
-        if (auto problem = scenario_option_problem(argument)) return problem;
-        if (!changes_while_running(argument.words.front())) {
-            return "vale solo all'avvio del programma (vadrel --scenario FILE)";
-        }
-        return std::nullopt;
-    };
-    auto read = read_scenario(bytes, {file, folder, check});
+    auto read = read_scenario(bytes, {file, folder, scenario_option_problem});
     if (auto* problem = std::get_if<ScenarioProblem>(&read)) return *problem;
     ScenarioStart start{{}, std::get<Scenario>(std::move(read))};
+    // Refused whole, before anything changes: nothing is taken and ignored.
+    for (const ScenarioArgument& argument : start.scenario.arguments) {
+        const std::string& word = argument.words.front();
+        const std::string option = word.substr(0, word.find('='));
+        if (!changes_while_running(option)) return ScenarioProblem{file, argument.place, argument.name(), start_only(option)};
+    }
     if (auto problem = read_event_routes(start.scenario)) return *problem;
     auto options = options_of(start.scenario, {});
     if (auto* problem = std::get_if<std::string>(&options)) return ScenarioProblem{file, {}, "", *problem};

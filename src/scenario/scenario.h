@@ -35,12 +35,16 @@ struct ScenarioPlace {
 
 // One setting of the start as the command line says it ({"--tcp",
 // "127.0.0.1:10110"}, {"--utc"}, {"--utc=no"}), with the key that gave it
-// ("uscite.tcp") and its place: the program checks it with its own option
-// table and refuses it there with the place.
+// ("tcp"), the group that holds the key ("uscite"; "" at the top) and its
+// place: the program checks it with its own option table and refuses it
+// there with the place.
 struct ScenarioArgument {
     std::vector<std::string> words;
     std::string key;
     ScenarioPlace place;
+    std::string group = {};
+    // "uscite.tcp", or the key alone at the top.
+    std::string name() const { return group.empty() ? key : group + "." + key; }
     bool operator==(const ScenarioArgument&) const = default;
 };
 

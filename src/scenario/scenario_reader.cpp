@@ -77,7 +77,13 @@ std::string option_key(const std::string& group, const std::string& key) {
     return key;
 }
 
+// The arguments from `first` on belong to `group`.
+void in_group(Scenario& scenario, std::size_t first, const std::string& group) {
+    for (std::size_t i = first; i < scenario.arguments.size(); ++i) scenario.arguments[i].group = group;
+}
+
 void read_group(ScenarioReading& reading, const std::string& group, const YAML::Node& node, Scenario& scenario) {
+    const std::size_t first = scenario.arguments.size();
     reading.for_each_key(node, group, [&](const std::string& key, const YAML::Node& value) {
         if (group == "ricevitore" && key == "guasti" && value.IsMap()) {
             scenario.arguments.push_back(reading.faults_argument(value));
@@ -87,6 +93,7 @@ void read_group(ScenarioReading& reading, const std::string& group, const YAML::
             reading.option(option_key(group, key), key, value, scenario.arguments);
         }
     });
+    in_group(scenario, first, group);
 }
 
 void read_top(ScenarioReading& reading, const YAML::Node& root, Scenario& scenario) {
@@ -103,7 +110,9 @@ void read_top(ScenarioReading& reading, const YAML::Node& root, Scenario& scenar
             if (seconds <= 0.0) reading.refuse(value.Mark(), key, "la durata vuole più di 0 secondi");
             scenario.duration = seconds;
         } else if (key == "mezzi" && value.IsSequence()) {
+            const std::size_t first = scenario.arguments.size();
             for (const YAML::Node& item : value) reading.vehicle(item, scenario.arguments);
+            in_group(scenario, first, key);
         } else if (key == "eventi") {
             read_events(reading, value, scenario.events);
         } else if (key == "ricevitore" || key == "uscite" || key == "ais" || key == "pilota") {

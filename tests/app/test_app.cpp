@@ -925,6 +925,55 @@ TEST(Program, TheControlInterfacesChangesShowOnThePanelAtOnce) {
     EXPECT_EQ(told, 4);
 }
 
+// A scenario sent to the running program: each group it may carry is either
+// taken, through the same change as the control interface's own, or refused
+// whole with its group and key before anything changes (the `modo: multi`
+// ahead of it is not taken either). Nothing is accepted and left aside.
+TEST(Program, AScenarioForTheRunningProgramTakesEachGroupOrRefusesIt) {
+    Started run({"--com", "2=pty"});
+    ProgramControl& control = run->control_target();
+    using Taken = std::function<bool(Program&)>;
+    const Taken refused;
+    // the scenario's settings, the field refused ("" when taken), part of the reason, what a taken one did
+    const std::vector<std::tuple<const char*, const char*, const char*, Taken>> rows{
+        {"pilota: {attivo: true, virata: 5}\n", "", "",
+         [](Program& p) { return p.pilot().pilot().on() && p.pilot().pilot().turn_rate() == 5.0; }},
+        {"pilota: {attivo: false}\n", "", "", [](Program& p) { return !p.pilot().pilot().on(); }},
+        {"pilota: {declinazione: 3}\n", "pilota.declinazione", "PATCH /api/v1/pilota cambia attivo e virata", refused},
+        {"pilota: {udp_ascolto: 10111}\n", "pilota.udp_ascolto", "la porta UDP del pilota si apre all'avvio", refused},
+        {"ricevitore: {utc: true, frequenza: 5}\n", "", "",
+         [](Program& p) { return p.receiver().utc && p.receiver().sky_options.rate == 5; }},
+        {"ais: {attivi: true, nave_propria: true}\n", "", "",
+         [](Program& p) { return p.ais().enabled && p.ais().own_ship; }},
+        {"ais: {boa: [\"NORD=44 05 N 9 49 E\"]}\n", "ais.boa", "vale solo all'avvio del programma", refused},
+        {"ais: {sart: \"44 05 N 9 49 E\"}\n", "ais.sart", "vale solo all'avvio del programma", refused},
+        {"incontro: [\"1=0.5,6\"]\n", "incontro", "POST /api/v1/ais/incontri", refused},
+        {"strumenti: true\nvento: 270@15\n", "", "",
+         [](Program& p) { return p.control_target().instruments().enabled; }},
+        {"mezzi:\n  - {numero: 1, rotta: 33}\n", "", "", [](Program& p) { return p.fleet().vehicle(1).course == 33.0; }},
+        {"mezzi:\n  - {numero: 1, percorso: giro.gpx}\n", "mezzi.percorso", "con un evento", refused},
+        {"uscite: {tcp: 10110}\n", "uscite.tcp", "vale solo all'avvio del programma", refused},
+        {"uscite: {n2k: 10111}\n", "uscite.n2k", "vale solo all'avvio del programma", refused},
+        {"flotta_intervallo: 5\n", "flotta_intervallo", "vale solo all'avvio del programma", refused},
+        {"registra: r.nmea\n", "registra", "vale solo all'avvio del programma", refused},
+    };
+    for (const auto& [settings, field, reason, taken] : rows) {
+        ASSERT_TRUE(control.set_mode(SendMode::gps, std::nullopt).ok());
+        const std::string text = std::string("modo: multi\n") + settings;
+        const Result<> played = control.play_scenario(QByteArray::fromStdString(text));
+        if (*field == '\0') {
+            EXPECT_TRUE(played.ok()) << settings << played.message();
+            EXPECT_EQ(control.state().mode, SendMode::multi) << settings;
+            EXPECT_TRUE(taken(*run.program)) << settings;
+        } else {
+            ASSERT_NE(played.refusal(), nullptr) << settings;
+            EXPECT_EQ(played.refusal()->field, field) << settings;
+            EXPECT_NE(played.refusal()->reason.find(reason), std::string::npos) << played.refusal()->reason;
+            EXPECT_EQ(control.state().mode, SendMode::gps) << settings << ": nothing changes";
+        }
+    }
+}
+
 // Where the program keeps its table and finds its help, in a scratch tree:
 // a build folder, an installed tree (bin and share/vadrel as the install
 // rules lay them out), a folder of the operator's and a user's data folder.

@@ -146,8 +146,9 @@ def across_the_leap_second(binary):
 
 def through_the_interface(binary):
     """PUT /api/v1/scenario on a running program: refused with line and key,
-    a start-only setting refused, then one played: the vehicle changed at
-    once, the progress in the state, the event marked."""
+    a start-only setting refused with its group, nothing changed, then one
+    played: the vehicle and the autopilot changed at once, the progress in
+    the state, the event marked."""
     vadrel = Vadrel(binary, "--controllo", "127.0.0.1:0")
     try:
         url = vadrel.said(r"in ascolto su (http://\S+)/api/v1").group(1)
@@ -155,7 +156,9 @@ def through_the_interface(binary):
         for text, field, part in (
                 (b"eventi:\n  - {a: 1, mezzo: 0, velocita: cento}\n", "velocita",
                  'scenario:2: velocita: "cento" non'),
-                (b"uscite: {tcp: 10110}\n", "tcp", "scenario:1: tcp: vale solo all'avvio"),
+                (b"uscite: {tcp: 10110}\n", "uscite.tcp", "scenario:1: uscite.tcp: vale solo all'avvio"),
+                (b"modo: radio\npilota: {udp_ascolto: 10111}\n", "pilota.udp_ascolto",
+                 "scenario:2: pilota.udp_ascolto: vale solo all'avvio"),
                 (b"a: &x 1\nb: *x\n", "scenario", "ancore e alias")):
             try:
                 client.play_scenario(text)
@@ -164,12 +167,16 @@ def through_the_interface(binary):
                 checks.expect(error.status == 400 and error.field == field and part in str(error),
                               "%r refused as %r: %d %r %r" % (text, part, error.status, error.field, str(error)))
         checks.expect("scenario" not in client.state(), "no scenario in the state before one is played")
+        checks.expect(client.state()["modo"] == "gps", "a refused scenario changes nothing")
         answer = client.play_scenario(b"modo: multi\nmezzi:\n  - {numero: 2, rotta: 123}\n"
+                                      b"pilota: {attivo: true, virata: 7}\n"
                                       b"eventi:\n  - {a: 1, fix: perso}\n  - {a: 600, fix: ripreso}\n")
         checks.expect(answer.get("eventi") == 2 and answer.get("eventi_fatti") == 0,
                       "the answer is the scenario's progress: %r" % answer)
         checks.expect(client.vehicle(2)["rotta"] == 123 and client.state()["modo"] == "multi",
                       "the settings applied at once")
+        pilot = client.request("GET", "/api/v1/pilota")
+        checks.expect(pilot["attivo"] is True and pilot["virata"] == 7, "the autopilot's group taken: %r" % pilot)
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline and client.state()["scenario"]["eventi_fatti"] < 1:
             time.sleep(0.2)
