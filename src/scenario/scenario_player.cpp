@@ -26,7 +26,9 @@ double ScenarioPlayer::elapsed() const {
 
 bool ScenarioPlayer::step() {
     const double since = elapsed();
-    const auto now_ms = static_cast<std::int64_t>(std::llround(clock_.utc_seconds() * 1000.0));
+    // The threats count on the same elapsed scale as the events.
+    const auto now_ms = static_cast<std::int64_t>(std::llround(clock_.atomic_seconds() * 1000.0));
+    threats_.at(now_ms);
     std::size_t index = timeline_.done();
     for (const ScenarioEvent& event : timeline_.due(since)) apply(event, index++, now_ms);
     return timeline_.over(since);

@@ -75,7 +75,7 @@ bool Threats::jamming(std::int64_t utc_ms) const {
 }
 
 void Threats::affect(SecondOfVehicle& second, std::size_t /*n*/) {
-    const std::int64_t now = second.time.utc_ms;
+    const std::int64_t now = now_ms_ ? *now_ms_ : second.time.utc_ms;
     const SkyOptions& sky_options = second.options.sky_options;
     if (drift_ && now >= drift_->start_ms) {
         const double metres = drift_->drift.metres_per_second * static_cast<double>(now - drift_->start_ms) / 1000.0;

@@ -12,7 +12,9 @@
 //   in the last third none is (the fix is lost). After it all is as before.
 //
 // Every vehicle's receiver suffers them alike. Times are the second's
-// own (SentenceTime::utc_ms), so each fix of a second tells the same.
+// own (SentenceTime::utc_ms), so each fix of a second tells the same; or,
+// once told with at(), the scenario's elapsed scale (a leap second is one
+// second of a jamming's length and of a drift's way).
 //
 //   Threats threats;
 //   threats.drift({10, 0}, start_ms);   // 10 m/s to the north
@@ -43,6 +45,9 @@ public:
     void drift(const Drift& drift, std::int64_t utc_ms);
     void jam(double seconds, std::int64_t utc_ms);
     void affect(SecondOfVehicle& second, std::size_t n) override;
+    // The instant of the seconds to come, in ms on the scale the drift and
+    // the jamming were started on (the player's atomic one), until told again.
+    void at(std::int64_t ms) { now_ms_ = ms; }
 
     bool drifting() const { return drift_.has_value(); }
     bool jamming(std::int64_t utc_ms) const;
@@ -58,6 +63,7 @@ private:
     };
     std::optional<Since> drift_;
     std::optional<Jamming> jamming_;
+    std::optional<std::int64_t> now_ms_;
 };
 
 }  // namespace vadrel

@@ -434,6 +434,7 @@ struct TickedRun : ScenarioReceiver {
         clock.start_at(static_cast<double>(*scenario.start_utc_ms) / 1000.0);
         clock.set_max();
         ScenarioPlayer player(scenario, fleet, clock, *this);
+        transmitter.set_effects(&player.threats());
         if (restart_ms) clock.start_at(static_cast<double>(*restart_ms) / 1000.0);
         // The start's own second first, then each after it, as the ticker's.
         double due = clock.atomic_seconds() - 1e-5;
@@ -450,6 +451,7 @@ struct TickedRun : ScenarioReceiver {
                 }
             }
         }
+        transmitter.set_effects(nullptr);
     }
     void set_fix_lost(bool lost) override {
         ReceiverOptions options = transmitter.receiver();
@@ -517,6 +519,18 @@ TEST(ScenarioPlayer, SecondsAreElapsedOnesAcrossALeapSecond) {
         ASSERT_FALSE(run.rmc.empty()) << name;
         EXPECT_EQ(TickedRun::stamp(run.rmc.back()), last) << name << ": " << run.rmc.back();
     }
+}
+
+// Jamming lasts its elapsed seconds across a leap second too: three from
+// 23:59:59, its last third (the fix lost) on 00:00:00 alone.
+TEST(ScenarioPlayer, JammingLastsItsElapsedSecondsAcrossALeapSecond) {
+    const TickedRun run(good("inizio: 2016-12-31T23:59:50Z\ndurata: 12\neventi:\n  - {a: 9, disturbo: {durata: 3}}\n"),
+                        std::nullopt);
+    std::vector<std::string> lost;
+    for (const std::string& line : run.rmc) {
+        if (line.find(",V,") != std::string::npos) lost.push_back(TickedRun::stamp(line));
+    }
+    EXPECT_EQ(lost, (std::vector<std::string>{"000000 010117"}));
 }
 
 constexpr const char* two_point_gpx =
