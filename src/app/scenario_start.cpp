@@ -119,7 +119,9 @@ std::variant<ScenarioStart, ScenarioProblem> read_running_scenario(std::string_v
     for (const ScenarioArgument& argument : start.scenario.arguments) {
         const std::string& word = argument.words.front();
         const std::string option = word.substr(0, word.find('='));
-        if (!changes_while_running(option)) return ScenarioProblem{file, argument.place, argument.name(), start_only(option)};
+        if (!changes_while_running(option)) {
+            return ScenarioProblem{file, argument.place, argument.name(), start_only(option)};
+        }
     }
     if (auto problem = read_event_routes(start.scenario)) return *problem;
     auto options = options_of(start.scenario, {});
