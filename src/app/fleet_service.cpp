@@ -19,8 +19,10 @@ FleetService::FleetService(const Options& options, std::uint64_t seed, QObject* 
     for (std::size_t n = 0; n < options.fleets.size(); ++n) {
         FleetReading read = read_fleet_file(options.fleets[n]);
         if (const auto* problem = std::get_if<FleetProblem>(&read)) throw FleetRefused(problem->message());
+        auto loaded = load(std::get<std::vector<FleetEntry>>(read), options.fleets[n]);
+        if (const auto* problem = std::get_if<FleetProblem>(&loaded)) throw FleetRefused(problem->message());
         std::string problem;
-        auto run = make_run(std::get<std::vector<FleetEntry>>(read), options.fleets[n], options.fleet_to[n], problem);
+        auto run = make_run(std::get<TrackedFleet>(std::move(loaded)), options.fleets[n], options.fleet_to[n], problem);
         if (!run) throw FleetRefused(problem);
         runs_.push_back(std::move(run));
     }
@@ -34,20 +36,20 @@ FleetService::FleetService(const Options& options, std::uint64_t seed, QObject* 
 
 FleetService::~FleetService() = default;
 
-std::unique_ptr<FleetRun> FleetService::make_run(const std::vector<FleetEntry>& entries, const std::string& file,
+std::variant<TrackedFleet, FleetProblem> FleetService::load(const std::vector<FleetEntry>& entries,
+                                                            const std::string& file) const {
+    return TrackedFleet::load(fleet_part(entries, part_, parts_), file, interval_, seed_);
+}
+
+std::unique_ptr<FleetRun> FleetService::make_run(TrackedFleet fleet, const std::string& file,
                                                  const std::string& destination, std::string& problem) {
-    auto loaded = TrackedFleet::load(fleet_part(entries, part_, parts_), file, interval_, seed_);
-    if (const auto* refused = std::get_if<FleetProblem>(&loaded)) {
-        problem = refused->message();
-        return nullptr;
-    }
     auto sender = make_report_sender(destination, resolver_, &steady_now);
     if (const auto* refused = std::get_if<std::string>(&sender)) {
         problem = "--flotta-verso " + destination + ": " + *refused;
         return nullptr;
     }
-    return std::make_unique<FleetRun>(std::move(std::get<TrackedFleet>(loaded)),
-                                      std::move(std::get<std::unique_ptr<ReportSender>>(sender)), file, destination);
+    return std::make_unique<FleetRun>(std::move(fleet), std::move(std::get<std::unique_ptr<ReportSender>>(sender)),
+                                      file, destination);
 }
 
 void FleetService::start() {
@@ -66,12 +68,25 @@ void FleetService::second(std::int64_t second, std::chrono::nanoseconds span) {
 }
 
 std::string FleetService::replace(std::string_view bytes, const std::string& destination) {
+    return prepare(bytes, destination)();
+}
+
+FleetService::Replacement FleetService::prepare(std::string_view bytes, const std::string& destination) {
+    const auto refusal = [](std::string why) { return [why = std::move(why)] { return why; }; };
     const auto parsed = parse_destination(destination);
-    if (const auto* problem = std::get_if<std::string>(&parsed)) return "verso: " + *problem;
+    if (const auto* problem = std::get_if<std::string>(&parsed)) return refusal("verso: " + *problem);
     FleetReading read = read_fleet_text(bytes, "flotta", ".");
-    if (const auto* problem = std::get_if<FleetProblem>(&read)) return problem->message();
+    if (const auto* problem = std::get_if<FleetProblem>(&read)) return refusal(problem->message());
+    auto loaded = load(std::get<std::vector<FleetEntry>>(read), "flotta");
+    if (const auto* problem = std::get_if<FleetProblem>(&loaded)) return refusal(problem->message());
+    // Held by a copyable function; moved out once, on the loop.
+    auto fleet = std::make_shared<TrackedFleet>(std::get<TrackedFleet>(std::move(loaded)));
+    return [this, fleet, destination] { return put_in_place(std::move(*fleet), destination); };
+}
+
+std::string FleetService::put_in_place(TrackedFleet fleet, const std::string& destination) {
     std::string problem;
-    auto run = make_run(std::get<std::vector<FleetEntry>>(read), "flotta", destination, problem);
+    auto run = make_run(std::move(fleet), "flotta", destination, problem);
     if (!run) return problem;
     for (auto& kept : runs_) {
         if (kept->summary().destination == destination) {

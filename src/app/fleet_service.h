@@ -13,10 +13,12 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/options.h"
@@ -46,6 +48,12 @@ public:
     // replaces the fleet that reports there, or adds one. "" when it took,
     // else why not ("FILE:LINE: campo: motivo").
     std::string replace(std::string_view bytes, const std::string& destination);
+    // replace() in two halves, so that a large file is read off the loop:
+    // prepare reads and checks the bytes and the routes they name on any
+    // thread (it touches only what the options fixed at construction);
+    // what it gives back puts the fleet in place on the loop: "" or why not.
+    using Replacement = std::function<std::string()>;
+    Replacement prepare(std::string_view bytes, const std::string& destination);
 
     std::vector<FleetSummary> summaries() const;
     // The same as the control interface shows it.
@@ -56,8 +64,12 @@ public:
     std::size_t devices() const;
 
 private:
-    std::unique_ptr<FleetRun> make_run(const std::vector<FleetEntry>& entries, const std::string& file,
-                                       const std::string& destination, std::string& problem);
+    // The devices of this instance's part, their routes read: any thread.
+    std::variant<TrackedFleet, FleetProblem> load(const std::vector<FleetEntry>& entries, const std::string& file) const;
+    // The fleet and the sender of `destination`: on the loop.
+    std::unique_ptr<FleetRun> make_run(TrackedFleet fleet, const std::string& file, const std::string& destination,
+                                       std::string& problem);
+    std::string put_in_place(TrackedFleet fleet, const std::string& destination);
 
     int interval_;
     int part_;

@@ -292,10 +292,16 @@ std::optional<TrackedDeviceView> ProgramControl::tracked_device(const std::strin
 }
 
 Result<> ProgramControl::replace_fleet(const QByteArray& bytes, const std::string& destination) {
-    const std::string problem =
-        program_.fleets().replace(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), destination);
-    if (!problem.empty()) return Refusal{"flotta", problem};
-    return {};
+    return prepare_fleet(bytes, destination)();
+}
+
+ControlTarget::BodyPlay ProgramControl::prepare_fleet(const QByteArray& bytes, const std::string& destination) {
+    auto put = program_.fleets().prepare(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                         destination);
+    return [put = std::move(put)]() -> Result<> {
+        if (const std::string problem = put(); !problem.empty()) return Refusal{"flotta", problem};
+        return {};
+    };
 }
 std::optional<PilotState> ProgramControl::pilot() const {
     const PilotRun& run = program_.pilot();

@@ -46,6 +46,7 @@ public:
     TrackerOverview tracker() const override;
     std::optional<TrackedDeviceView> tracked_device(const std::string& id) const override;
     Result<> replace_fleet(const QByteArray& bytes, const std::string& destination) override;
+    BodyPlay prepare_fleet(const QByteArray& bytes, const std::string& destination) override;
     ScenarioPlay prepare_scenario(const QByteArray& bytes) override;
     // The same for a scenario the window opens from a file (any thread).
     ScenarioPlay prepare_scenario_file(const std::string& path);

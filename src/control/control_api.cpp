@@ -260,7 +260,7 @@ ApiReply method_refusal(const std::string& method, const QString& path) {
 ApiReply answer(const ApiRequest& request, ControlTarget& target) {
     auto begun = begin_answer(request, target);
     if (auto* reply = std::get_if<ApiReply>(&begun)) return std::move(*reply);
-    if (std::holds_alternative<ScenarioToRead>(begun)) return scenario_reply(target, target.prepare_scenario(request.body));
+    if (const auto* body = std::get_if<BodyToRead>(&begun)) return body_reply(target, *body, prepare_body(target, *body, request.body));
     return give_offered_route(target, std::get<RouteToRead>(begun).n, route_offer(request));
 }
 
@@ -273,7 +273,19 @@ ApiReply give_offered_route(ControlTarget& target, std::size_t n, std::variant<R
     return route_reply(target, n, {});
 }
 
-ApiReply scenario_reply(ControlTarget& target, const ControlTarget::ScenarioPlay& play) {
+ControlTarget::BodyPlay prepare_body(ControlTarget& target, const BodyToRead& what, const QByteArray& body) {
+    if (what.action == Action::replace_fleet) return target.prepare_fleet(body, what.destination);
+    return target.prepare_scenario(body);
+}
+
+ApiReply body_busy(const BodyToRead& what) {
+    return refused(conflict, what.action == Action::replace_fleet
+                                 ? "una flotta è già in lettura: riprovare quando è finita"
+                                 : "uno scenario è già in lettura: riprovare quando è finito");
+}
+
+ApiReply body_reply(ControlTarget& target, const BodyToRead& what, const ControlTarget::BodyPlay& play) {
+    if (what.action == Action::replace_fleet) return fleet_replaced(target, play);
     // A replay may have started while the scenario was read.
     if (target.replaying()) return replaying_refusal();
     if (const Result<> done = play(); !done) return not_done(done);
@@ -365,12 +377,17 @@ ApiReply change_answer(Action action, const QJsonObject& object, ControlTarget& 
 
 }  // namespace
 
-std::variant<ApiReply, RouteToRead, ScenarioToRead> begin_answer(const ApiRequest& request, ControlTarget& target) {
+std::variant<ApiReply, RouteToRead, BodyToRead> begin_answer(const ApiRequest& request, ControlTarget& target) {
     const PathRoutes found = routes_of(request.path, request.method);
     if (found.allow.isEmpty()) return no_such_path(request.path);
     if (found.route == nullptr) return method_refused(method_name(request.method).toStdString(), found.allow);
     const ApiRoute* route = found.route;
-    if (const auto fleet = fleet_answer(request, route->action, found.vehicle, target)) return *fleet;
+    if (const auto fleet = fleet_answer(route->action, found.vehicle, target)) return *fleet;
+    if (route->action == Action::replace_fleet) {
+        auto destination = fleet_destination(request);
+        if (auto* bad = std::get_if<ApiReply>(&destination)) return std::move(*bad);
+        return BodyToRead{Action::replace_fleet, std::get<std::string>(std::move(destination))};
+    }
     const QString& vehicle = found.vehicle;
     std::size_t n = 0;
     if (!vehicle.isEmpty()) {
@@ -403,7 +420,7 @@ std::variant<ApiReply, RouteToRead, ScenarioToRead> begin_answer(const ApiReques
     }
     // The changes.
     if (target.replaying()) return replaying_refusal();
-    if (route->action == Action::scenario) return ScenarioToRead{};
+    if (route->action == Action::scenario) return BodyToRead{};
     if (route->action == Action::give_route) return RouteToRead{n};
     if (route->action == Action::take_route) {
         target.take_route(n);

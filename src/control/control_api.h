@@ -18,6 +18,7 @@
 #include <QHttpServerRequest>
 #include <QJsonObject>
 #include <QString>
+#include <string>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -110,11 +111,18 @@ ApiReply answer(const ApiRequest& request, ControlTarget& target);
 struct RouteToRead {
     std::size_t n = 0;
 };
-// The same for a scenario's body: read by the target's prepare_scenario on
-// any thread, then played and answered by scenario_reply on the loop.
-struct ScenarioToRead {};
-std::variant<ApiReply, RouteToRead, ScenarioToRead> begin_answer(const ApiRequest& request, ControlTarget& target);
-ApiReply scenario_reply(ControlTarget& target, const ControlTarget::ScenarioPlay& play);
+// The same for a body the target reads whole: a scenario, a fleet file. It
+// is read by prepare_body on any thread (the target's prepare_scenario or
+// prepare_fleet), then applied and answered by body_reply on the loop. One
+// of each kind is read at a time: body_busy says why another waits (409).
+struct BodyToRead {
+    Action action = Action::scenario;  // scenario or replace_fleet
+    std::string destination;           // the fleet's server
+};
+std::variant<ApiReply, RouteToRead, BodyToRead> begin_answer(const ApiRequest& request, ControlTarget& target);
+ControlTarget::BodyPlay prepare_body(ControlTarget& target, const BodyToRead& what, const QByteArray& body);
+ApiReply body_reply(ControlTarget& target, const BodyToRead& what, const ControlTarget::BodyPlay& play);
+ApiReply body_busy(const BodyToRead& what);
 
 // Whether a request with this method and path (its query left out) may carry
 // a large body: a route's file.

@@ -205,8 +205,8 @@ bool ControlServer::handle(const QHttpServerRequest& request, QTcpSocket* socket
             read_route_later(std::move(api), to_read->n, socket, close_after);
             return true;
         }
-        if (std::holds_alternative<ScenarioToRead>(begun)) {
-            read_scenario_later(std::move(api.body), socket, close_after);
+        if (auto* body = std::get_if<BodyToRead>(&begun)) {
+            read_body_later(std::move(*body), std::move(api.body), socket, close_after);
             return true;
         }
         HttpFront::respond(request, socket, std::get<ApiReply>(begun));
@@ -236,22 +236,22 @@ std::function<void(const ApiReply&)> later_answer(QTcpSocket* socket, bool close
 
 }  // namespace
 
-void ControlServer::read_scenario_later(QByteArray body, QTcpSocket* socket, bool close_after) {
+void ControlServer::read_body_later(BodyToRead what, QByteArray body, QTcpSocket* socket, bool close_after) {
     const auto answer = later_answer(socket, close_after);
-    // One at a time: a second would replace the first as soon as both are read.
-    if (reading_scenario_) {
-        answer(refused(conflict, "uno scenario è già in lettura: riprovare quando è finito"));
+    // One of a kind at a time: a second would replace the first as soon as both are read.
+    if (std::find(reading_bodies_.begin(), reading_bodies_.end(), what.action) != reading_bodies_.end()) {
+        answer(body_busy(what));
         return;
     }
-    reading_scenario_ = true;
-    readers_.start([this, body = std::move(body), answer]() mutable {
-        auto play = std::make_shared<ControlTarget::ScenarioPlay>(target_.prepare_scenario(body));
+    reading_bodies_.push_back(what.action);
+    readers_.start([this, what = std::move(what), body = std::move(body), answer]() mutable {
+        auto play = std::make_shared<ControlTarget::BodyPlay>(prepare_body(target_, what, body));
         body = {};
         QMetaObject::invokeMethod(
             this,
-            [this, answer, play] {
-                reading_scenario_ = false;
-                answer(scenario_reply(target_, *play));
+            [this, what, answer, play] {
+                std::erase(reading_bodies_, what.action);
+                answer(body_reply(target_, what, *play));
             },
             Qt::QueuedConnection);
     });

@@ -117,9 +117,10 @@ private:
     // Reads the route of `request` off the loop, gives it to vehicle n on
     // the loop and answers on `socket` then.
     void read_route_later(ApiRequest request, std::size_t n, QTcpSocket* socket, bool close_after);
-    // Reads a scenario's body off the loop, plays it on the loop and answers
-    // then; a second while one is read is refused (409).
-    void read_scenario_later(QByteArray body, QTcpSocket* socket, bool close_after);
+    // Reads a scenario's or a fleet's body off the loop, applies it on the
+    // loop and answers then; a second of a kind while one is read is
+    // refused (409).
+    void read_body_later(BodyToRead what, QByteArray body, QTcpSocket* socket, bool close_after);
     void take_event_clients();
     // Closes an events client whose unread replies pass its bound: the
     // second it was given last and reply_limit. False when closed.
@@ -140,7 +141,7 @@ private:
     // answered, and the flag that stops it. Declared last: the pool, waited
     // for first, is gone before anything its task touches.
     qint64 reading_bytes_ = 0;
-    bool reading_scenario_ = false;
+    std::vector<Action> reading_bodies_;  // the kinds of body being read
     std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
     QThreadPool readers_;
 };

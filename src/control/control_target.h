@@ -261,7 +261,8 @@ public:
     // play_scenario in two halves, so that a large file is read off the
     // loop: this reads and checks the bytes on any thread (touching nothing
     // else), and what it gives back plays them, or refuses, on the loop.
-    using ScenarioPlay = std::function<Result<>()>;
+    using BodyPlay = std::function<Result<>()>;
+    using ScenarioPlay = BodyPlay;
     virtual ScenarioPlay prepare_scenario(const QByteArray& bytes) {
         return [this, bytes] { return play_scenario(bytes); };
     }
@@ -287,6 +288,11 @@ public:
     virtual std::optional<TrackedDeviceView> tracked_device(const std::string& /*id*/) const { return std::nullopt; }
     virtual Result<> replace_fleet(const QByteArray& /*bytes*/, const std::string& /*destination*/) {
         return Refusal{"flotta", "questo simulatore non ha una flotta per server"};
+    }
+    // replace_fleet in two halves, as prepare_scenario: the bytes read and
+    // checked on any thread, the fleet put in place on the loop.
+    virtual BodyPlay prepare_fleet(const QByteArray& bytes, const std::string& destination) {
+        return [this, bytes, destination] { return replace_fleet(bytes, destination); };
     }
     // The autopilot (nothing: this simulator has none), and a change of it
     // (a rate outside its range refused, field "virata").

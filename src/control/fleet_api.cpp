@@ -44,7 +44,7 @@ QJsonObject tracked_device_json(const TrackedDeviceView& d) {
     return json;
 }
 
-std::optional<ApiReply> fleet_answer(const ApiRequest& request, Action action, const QString& id, ControlTarget& target) {
+std::optional<ApiReply> fleet_answer(Action action, const QString& id, ControlTarget& target) {
     switch (action) {
     case Action::fleet: return ApiReply{ok, tracker_json(target.tracker()), {}};
     case Action::tracked_device: {
@@ -52,18 +52,23 @@ std::optional<ApiReply> fleet_answer(const ApiRequest& request, Action action, c
         if (!device) return refused(not_found, "nessun dispositivo della flotta ha l'id " + id.left(64).toStdString(), "id");
         return ApiReply{ok, tracked_device_json(*device), {}};
     }
-    case Action::replace_fleet: {
-        const QUrlQuery query(request.query);
-        const QString destination = query.queryItemValue("verso", QUrl::FullyDecoded);
-        if (destination.isEmpty())
-            return refused(bad_request, "manca ?verso=PROTOCOLLO:INDIRIZZO (traccar:HOST:PORTA, nmea:HOST:PORTA)", "verso");
-        const Result<> done = target.replace_fleet(request.body, destination.toStdString());
-        if (const Refusal* refusal = done.refusal()) return ApiReply{bad_request, refusal_json(*refusal), {}};
-        if (!done) return ApiReply{unavailable, refusal_json({{}, done.message()}), {}};
-        return ApiReply{ok, tracker_json(target.tracker()), {}};
-    }
     default: return std::nullopt;
     }
+}
+
+std::variant<ApiReply, std::string> fleet_destination(const ApiRequest& request) {
+    const QUrlQuery query(request.query);
+    const QString destination = query.queryItemValue("verso", QUrl::FullyDecoded);
+    if (destination.isEmpty())
+        return refused(bad_request, "manca ?verso=PROTOCOLLO:INDIRIZZO (traccar:HOST:PORTA, nmea:HOST:PORTA)", "verso");
+    return destination.toStdString();
+}
+
+ApiReply fleet_replaced(ControlTarget& target, const ControlTarget::BodyPlay& put) {
+    const Result<> done = put();
+    if (const Refusal* refusal = done.refusal()) return ApiReply{bad_request, refusal_json(*refusal), {}};
+    if (!done) return ApiReply{unavailable, refusal_json({{}, done.message()}), {}};
+    return ApiReply{ok, tracker_json(target.tracker()), {}};
 }
 
 }  // namespace vadrel

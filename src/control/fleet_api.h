@@ -8,6 +8,8 @@
 
 #include <QJsonObject>
 #include <optional>
+#include <string>
+#include <variant>
 
 #include "control/control_api.h"
 #include "control/control_target.h"
@@ -17,7 +19,12 @@ namespace vadrel {
 QJsonObject tracker_json(const TrackerOverview& overview);
 QJsonObject tracked_device_json(const TrackedDeviceView& device);
 
-// The answer of a fleet's route; nothing for the other actions.
-std::optional<ApiReply> fleet_answer(const ApiRequest& request, Action action, const QString& id, ControlTarget& target);
+// The answer of a fleet's route read at once; nothing for the other actions
+// and for a PUT, whose body is read aside (BodyToRead).
+std::optional<ApiReply> fleet_answer(Action action, const QString& id, ControlTarget& target);
+// The server a PUT names (?verso=), or its refusal.
+std::variant<ApiReply, std::string> fleet_destination(const ApiRequest& request);
+// A PUT's fleet read: put in place, and the answer.
+ApiReply fleet_replaced(ControlTarget& target, const ControlTarget::BodyPlay& put);
 
 }  // namespace vadrel

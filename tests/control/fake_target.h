@@ -182,6 +182,11 @@ public:
         offered_fleet = {bytes.toStdString(), destination};
         return {};
     }
+    // Read on the server's worker as a scenario is (`reading`), put in place on the loop.
+    BodyPlay prepare_fleet(const QByteArray& bytes, const std::string& destination) override {
+        if (reading) reading();
+        return [this, bytes, destination] { return replace_fleet(bytes, destination); };
+    }
     TrackerOverview fleet_overview;
     std::vector<TrackedDeviceView> tracked;
     std::pair<std::string, std::string> offered_fleet;

@@ -873,42 +873,60 @@ TEST_F(ControlServerTest, ARouteTakesALargerBodyOneAtATime) {
     EXPECT_EQ(status(put), 200) << "and once it is done, the next";
 }
 
-// A scenario's body is read off the loop, the seconds go on meanwhile; a
-// second while one is read is refused (409), and once it is played the next
-// is taken.
-TEST_F(ControlServerTest, AScenarioIsReadOffTheLoopOneAtATime) {
+// A scenario's or a fleet's body is read off the loop, the seconds go on
+// meanwhile; a second of a kind while one is read is refused (409), and once
+// it is put in place the next is taken.
+TEST_F(ControlServerTest, ABodyIsReadOffTheLoopOneOfAKindAtATime) {
     serve();
-    std::promise<void> entered;
-    std::promise<void> gate;
-    std::shared_future<void> open = gate.get_future().share();
-    target_.reading = [&entered, open, first = true]() mutable {
-        if (!std::exchange(first, false)) return;
-        entered.set_value();
-        open.wait();
+    // (path, its body, the other kind's path and body)
+    const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+        {"/api/v1/scenario", "eventi: []\n", "/api/v1/flotta?verso=traccar:127.0.0.1:5023", "id;lat\n"},
+        {"/api/v1/flotta?verso=traccar:127.0.0.1:5023", "id;lat\n", "/api/v1/scenario", "eventi: []\n"},
     };
+    for (const auto& [path, body, other_path, other_body] : rows) {
+        std::promise<void> entered;
+        std::promise<void> gate;
+        std::shared_future<void> open = gate.get_future().share();
+        target_.reading = [&entered, open, first = true]() mutable {
+            if (!std::exchange(first, false)) return;
+            entered.set_value();
+            open.wait();
+        };
+        const std::string put = http("PUT", path, body, "Content-Type: text/plain\r\n");
+        Descriptor first = off_loop([port = port_, &put] {
+            Descriptor fd = connected(port);
+            send_all(fd, put);
+            return fd;
+        });
+        std::future<void> reading = entered.get_future();
+        ASSERT_TRUE(run_until([&] { return reading.wait_for(0s) == std::future_status::ready; })) << path;
+        EXPECT_EQ(status(get_state), 200) << path << ": the loop answers while the body is read";
+        const std::string busy = request(port_, put);
+        EXPECT_EQ(status_of(busy), 409) << busy;
+        EXPECT_NE(busy.find("già in lettura"), std::string::npos) << busy;
+        // The other kind is not refused: it is read after.
+        Descriptor second = off_loop([port = port_, put = http("PUT", other_path, other_body, "Content-Type: text/plain\r\n")] {
+            Descriptor fd = connected(port);
+            send_all(fd, put);
+            return fd;
+        });
+        gate.set_value();
+        for (Descriptor* fd : {&first, &second}) {
+            const std::string reply = off_loop([fd] { return read_reply(*fd); });
+            EXPECT_EQ(status_of(reply), 200) << path << ": " << reply;
+        }
+        EXPECT_EQ(status(put), 200) << path << ": the next is taken";
+        target_.reading = {};
+    }
+    EXPECT_EQ(target_.scenarios, (std::vector<std::string>(3, "eventi: []\n"))) << "each played once, on the loop";
+    EXPECT_EQ(target_.offered_fleet, (std::pair<std::string, std::string>{"id;lat\n", "traccar:127.0.0.1:5023"}));
     const std::string put = http("PUT", "/api/v1/scenario", "eventi: []\n", "Content-Type: application/yaml\r\n");
-    Descriptor first = off_loop([port = port_, &put] {
-        Descriptor fd = connected(port);
-        send_all(fd, put);
-        return fd;
-    });
-    std::future<void> reading = entered.get_future();
-    ASSERT_TRUE(run_until([&] { return reading.wait_for(0s) == std::future_status::ready; }));
-    EXPECT_EQ(status(get_state), 200) << "the loop answers while the scenario is read";
-    const std::string busy = request(port_, put);
-    EXPECT_EQ(status_of(busy), 409) << busy;
-    EXPECT_NE(busy.find("già in lettura"), std::string::npos) << busy;
-    gate.set_value();
-    const std::string reply = off_loop([&first] { return read_reply(first); });
-    EXPECT_EQ(status_of(reply), 200) << reply;
-    EXPECT_EQ(target_.scenarios, (std::vector<std::string>{"eventi: []\n"})) << "played once, on the loop";
-    EXPECT_EQ(status(put), 200) << "the next is taken";
     const std::string refused = request(port_, http("PUT", "/api/v1/scenario", "pippo: 1\n", "Content-Type: application/yaml\r\n"));
     EXPECT_EQ(status_of(refused), 400) << refused;
     EXPECT_NE(refused.find("\"campo\":\"pippo\""), std::string::npos) << refused;
     target_.replay = true;
     EXPECT_EQ(status(put), 409) << "refused while a log is replayed";
-    EXPECT_EQ(target_.scenarios.size(), 2u);
+    EXPECT_EQ(target_.scenarios.size(), 3u);
 }
 
 TEST_F(ControlServerTest, ThousandIdleConnectionsBoundedAndClosed) {
