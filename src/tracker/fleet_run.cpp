@@ -16,7 +16,10 @@ FleetRun::FleetRun(TrackedFleet fleet, std::unique_ptr<ReportSender> sender, std
 }
 
 void FleetRun::second(std::int64_t second, Time now, std::chrono::nanoseconds span) {
-    send_until(2.0);  // the last second's reports not yet gone
+    if (started_) {
+        send_until(2.0, stale_fraction(now));  // the last second's reports not yet gone
+        late_ += missed(second, now);
+    }
     if (!started_) fleet_.start(second);
     started_ = true;
     second_ = second;
@@ -32,18 +35,43 @@ void FleetRun::slice(Time now) {
     const double fraction = span_.count() <= 0 ? 2.0
                                                : std::chrono::duration<double>(now - start_) /
                                                      std::chrono::duration<double>(span_);
-    send_until(fraction);
+    send_until(fraction, stale_fraction(now));
 }
 
-void FleetRun::send_until(double fraction) {
+double FleetRun::stale_fraction(Time now) const {
+    if (span_.count() <= 0) return -1.0;  // at max nothing is late
+    return std::chrono::duration<double>(now - start_ - stale_after) / std::chrono::duration<double>(span_);
+}
+
+std::uint64_t FleetRun::missed(std::int64_t second, Time now) const {
+    if (span_.count() <= 0 || second - second_ <= 1) return 0;
+    const std::int64_t spans = (now - start_) / span_;
+    const std::int64_t gone = std::min(second - second_ - 1, spans - 1);
+    if (gone <= 0) return 0;
+    std::uint64_t count = 0;
+    for (std::uint32_t device : order_) count += fleet_.due_count(device, second_ + 1, second_ + gone);
+    return count;
+}
+
+void FleetRun::send_until(double fraction, double stale) {
     while (cursor_ < order_.size()) {
         const std::uint32_t device = order_[cursor_];
-        if (fleet_.fraction(device) > fraction) return;
+        const double at = fleet_.fraction(device);
+        if (at > fraction) return;
         ++cursor_;
-        if (fleet_.due(device, second_)) sender_->send(fleet_.report(device, second_));
+        if (!fleet_.due(device, second_)) continue;
+        if (at < stale) {
+            ++late_;
+        } else {
+            sender_->send(fleet_.report(device, second_));
+        }
     }
 }
 
-FleetSummary FleetRun::summary() const { return {file_, destination_, fleet_.size(), sender_->counts()}; }
+FleetSummary FleetRun::summary() const {
+    SenderCounts counts = sender_->counts();
+    counts.skipped += late_;
+    return {file_, destination_, fleet_.size(), counts};
+}
 
 }  // namespace vadrel

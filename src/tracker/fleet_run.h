@@ -4,6 +4,10 @@
 // at its own fixed part of the real time that follows (`span`: a second, or
 // less when the clock runs faster), so a fleet's reports never go in one
 // burst; what is left of a second when the next one comes goes first.
+// A report whose moment passed more than stale_after ago (the process was
+// stopped, the machine stalled) is skipped and counted, and so are those of
+// the seconds that never ticked meanwhile: a fleet that wakes late never
+// sends what it missed in one burst.
 //
 //   FleetRun run(std::move(fleet), std::move(sender), "flotta.csv", "traccar:127.0.0.1:5023");
 //   run.second(s, now, std::chrono::seconds(1));  // at the tick of second s
@@ -30,6 +34,7 @@ struct FleetSummary {
 class FleetRun {
 public:
     using Time = std::chrono::steady_clock::time_point;
+    static constexpr std::chrono::milliseconds stale_after{500};
 
     FleetRun(TrackedFleet fleet, std::unique_ptr<ReportSender> sender, std::string file, std::string destination);
 
@@ -44,7 +49,14 @@ public:
     std::size_t pending() const { return order_.size() - cursor_; }
 
 private:
-    void send_until(double fraction);
+    // The reports up to `fraction` of the second handed over, those before
+    // `stale` skipped.
+    void send_until(double fraction, double stale);
+    // The part of the second whose moments are stale at `now`.
+    double stale_fraction(Time now) const;
+    // The reports of the seconds after the last one's that never ticked, as
+    // far as the real time since it says they went by.
+    std::uint64_t missed(std::int64_t second, Time now) const;
 
     TrackedFleet fleet_;
     std::unique_ptr<ReportSender> sender_;
@@ -55,6 +67,7 @@ private:
     Time start_{};
     std::chrono::nanoseconds span_{0};
     std::size_t cursor_ = 0;
+    std::uint64_t late_ = 0;  // reports skipped for being stale
     bool started_ = false;
 };
 

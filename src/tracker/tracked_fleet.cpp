@@ -104,6 +104,19 @@ bool TrackedFleet::due(std::size_t i, std::int64_t second) const {
     return ((second - offset) % interval + interval) % interval == 0;
 }
 
+std::uint64_t TrackedFleet::due_count(std::size_t i, std::int64_t first, std::int64_t last) const {
+    if (last < first) return 0;
+    const Device& d = devices_[i];
+    const auto interval = static_cast<std::int64_t>(d.interval);
+    const std::int64_t offset = d.phase_ms / 1000;
+    // The reporting seconds up to x: floor((x - offset) / interval), and one more for 0.
+    const auto up_to = [&](std::int64_t x) {
+        const std::int64_t k = x - offset;
+        return k >= 0 ? k / interval : -((-k + interval - 1) / interval);
+    };
+    return static_cast<std::uint64_t>(up_to(last) - up_to(first - 1));
+}
+
 void TrackedFleet::advance(std::size_t i, std::int64_t second) {
     Device& d = devices_[i];
     if (d.second == INT64_MIN) d.second = second;

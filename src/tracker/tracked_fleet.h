@@ -57,6 +57,8 @@ public:
     void start(std::int64_t second);
     // Whether device i reports the position of second `second` (Unix seconds).
     bool due(std::size_t i, std::int64_t second) const;
+    // The seconds from `first` to `last` (both in) at which device i reports.
+    std::uint64_t due_count(std::size_t i, std::int64_t first, std::int64_t last) const;
     // The part of the second after `second` at which device i sends: 0 to 1.
     double fraction(std::size_t i) const { return static_cast<double>(devices_[i].phase_ms % 1000) / 1000.0; }
     // Device i moved on to `second` (never back), and its report there.
