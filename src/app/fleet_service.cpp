@@ -1,5 +1,8 @@
 #include "fleet_service.h"
 
+#include <algorithm>
+
+#include "os/descriptor_reserve.h"
 #include "tracker/sender_factory.h"
 
 namespace vadrel {
@@ -14,8 +17,15 @@ std::chrono::steady_clock::time_point steady_now() { return std::chrono::steady_
 
 }  // namespace
 
-FleetService::FleetService(const Options& options, std::uint64_t seed, QObject* parent)
-    : QObject(parent), interval_(options.fleet_interval), part_(options.part), parts_(options.parts), seed_(seed) {
+FleetService::FleetService(const Options& options, std::uint64_t seed, std::function<void(const std::string&)> say,
+                           QObject* parent)
+    : QObject(parent),
+      interval_(options.fleet_interval),
+      part_(options.part),
+      parts_(options.parts),
+      seed_(seed),
+      say_(std::move(say)),
+      open_before_(DescriptorReserve::lowest_free()) {
     for (std::size_t n = 0; n < options.fleets.size(); ++n) {
         FleetReading read = read_fleet_file(options.fleets[n]);
         if (const auto* problem = std::get_if<FleetProblem>(&read)) throw FleetRefused(problem->message());
@@ -54,6 +64,7 @@ std::unique_ptr<FleetRun> FleetService::make_run(TrackedFleet fleet, const std::
 
 void FleetService::start() {
     started_ = true;
+    check_descriptors(0);
     if (!runs_.empty()) slices_.start();
 }
 
@@ -88,15 +99,35 @@ std::string FleetService::put_in_place(TrackedFleet fleet, const std::string& de
     std::string problem;
     auto run = make_run(std::move(fleet), "flotta", destination, problem);
     if (!run) return problem;
-    for (auto& kept : runs_) {
-        if (kept->summary().destination == destination) {
-            kept = std::move(run);
+    for (std::size_t n = 0; n < runs_.size(); ++n) {
+        if (runs_[n]->summary().destination == destination) {
+            runs_[n] = std::move(run);
+            check_descriptors(n);
             return {};
         }
     }
     runs_.push_back(std::move(run));
+    check_descriptors(runs_.size() - 1);
     if (started_) slices_.start();
     return {};
+}
+
+void FleetService::check_descriptors(std::size_t first) const {
+    const long limit = DescriptorReserve::limit();
+    if (limit < 0 || !say_) return;
+    long room = std::max(0L, limit - fleet_leaves_descriptors - open_before_);
+    for (std::size_t n = 0; n < runs_.size(); ++n) {
+        const FleetSummary s = runs_[n]->summary();
+        const auto parsed = parse_destination(s.destination);
+        if (!std::holds_alternative<Destination>(parsed)) continue;
+        const auto wanted = static_cast<long>(connections_wanted(std::get<Destination>(parsed), s.devices));
+        if (n >= first && wanted > room) {
+            say_("vadrel: flotta " + s.file + " verso " + s.destination + ": " + std::to_string(wanted) +
+                 " connessioni, ma il limite dei file aperti (" + std::to_string(limit) + ") ne lascia al più " +
+                 std::to_string(room) + ": i dispositivi senza connessione saltano i rapporti (il limite si alza con ulimit -n)");
+        }
+        room = std::max(0L, room - wanted);
+    }
 }
 
 std::vector<FleetSummary> FleetService::summaries() const {

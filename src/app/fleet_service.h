@@ -36,7 +36,9 @@ public:
 class FleetService : public QObject {
     Q_OBJECT
 public:
-    FleetService(const Options& options, std::uint64_t seed, QObject* parent = nullptr);
+    // `say`: a line for standard error (the limit of open files too low for a fleet).
+    FleetService(const Options& options, std::uint64_t seed, std::function<void(const std::string&)> say = {},
+                 QObject* parent = nullptr);
     ~FleetService() override;
 
     void start();
@@ -70,11 +72,16 @@ private:
     std::unique_ptr<FleetRun> make_run(TrackedFleet fleet, const std::string& file, const std::string& destination,
                                        std::string& problem);
     std::string put_in_place(TrackedFleet fleet, const std::string& destination);
+    // Says when the limit of open files leaves the fleets from `first` on
+    // fewer connections than they want.
+    void check_descriptors(std::size_t first) const;
 
     int interval_;
     int part_;
     int parts_;
     std::uint64_t seed_;
+    std::function<void(const std::string&)> say_;
+    int open_before_ = 0;  // descriptors the program held before any fleet
     NameResolver resolver_;
     std::vector<std::unique_ptr<FleetRun>> runs_;
     QTimer slices_;

@@ -107,7 +107,8 @@ Program::Program(const Options& options, Shell& shell)
     output_.add(tap_);
     wire_replay();
     scenario_ = std::make_unique<ScenarioRun>(*this);
-    fleets_ = std::make_unique<FleetService>(options, options.seed.value_or(options.faults ? options.faults->seed : 1));
+    fleets_ = std::make_unique<FleetService>(options, options.seed.value_or(options.faults ? options.faults->seed : 1),
+                                             [this](const std::string& line) { say(line); });
     control_ = std::make_unique<ControlService>(*this, *folder_, [this](const std::string& line) { say(line); });
     transmitter_.set_supplement([this](double steady) { return ais_second(steady); });
     network_.set_greeting([this] { return ais_greeting(); });

@@ -36,6 +36,14 @@ public:
     // Whether the descriptor `fd`, just opened, leaves `spare` numbers free
     // below the soft limit of open files (always, with no limit).
     static bool leaves_spare(int fd);
+    // The same with `keep` free: for a part that opens as many as outsiders
+    // ask (a tracked fleet, a connection a device), so that the control
+    // interface, the outputs' clients and the program's files keep room.
+    static bool leaves_spare(int fd, int keep);
+    // The soft limit of open files; -1 when there is none.
+    static long limit();
+    // The lowest descriptor number free now: about how many are open.
+    static int lowest_free();
 
     // The held descriptors closed while it lives, taken again when it goes.
     class Lent {

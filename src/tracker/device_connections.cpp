@@ -12,6 +12,7 @@
 
 #include "os/descriptor_reserve.h"
 #include "os/system_error.h"
+#include "tracker/report_sender.h"
 
 namespace vadrel {
 
@@ -67,7 +68,12 @@ void DeviceConnections::attempt(std::size_t device, Time now) {
     ++attempts_;
     Descriptor fd(::socket(address_->family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd) return drop(device, errno, now);
-    if (!DescriptorReserve::leaves_spare(fd.get())) return drop(device, EMFILE, now);
+    if (!DescriptorReserve::leaves_spare(fd.get(), fleet_leaves_descriptors)) {
+        drop(device, EMFILE, now);
+        last_problem_ = italian_reason(EMFILE) + " (ne restano liberi " + std::to_string(fleet_leaves_descriptors) +
+                        " per l'interfaccia di controllo, le uscite e i file del programma)";
+        return;
+    }
     const int on = 1;
     ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     int result = -1;

@@ -13,6 +13,10 @@
 
 namespace vadrel {
 
+// Descriptors a fleet leaves free whatever its size: the control interface,
+// the outputs' clients and the program's own files keep them.
+inline constexpr int fleet_leaves_descriptors = 80;
+
 // What a sender has done since it started.
 struct SenderCounts {
     std::uint64_t sent = 0;         // reports handed to the system whole

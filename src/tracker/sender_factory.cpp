@@ -24,6 +24,10 @@ std::variant<Destination, std::string> parse_destination(const std::string& text
     return "protocollo \"" + d.protocol + "\" sconosciuto: traccar, nmea o osmand";
 }
 
+std::size_t connections_wanted(const Destination& d, std::size_t devices) {
+    return d.protocol == "osmand" ? static_cast<std::size_t>(OsmandSender::most_connections) : devices;
+}
+
 std::variant<std::unique_ptr<ReportSender>, std::string> make_report_sender(const std::string& text,
                                                                             NameResolver& resolver,
                                                                             SenderClock now) {

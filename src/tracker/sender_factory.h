@@ -26,6 +26,10 @@ struct Destination {
 // The destination read, or why not, in Italian.
 std::variant<Destination, std::string> parse_destination(const std::string& text);
 
+// The connections `devices` reporting to `d` keep open: one a device, or
+// the OsmAnd sender's few.
+std::size_t connections_wanted(const Destination& d, std::size_t devices);
+
 using SenderClock = std::function<std::chrono::steady_clock::time_point()>;
 std::variant<std::unique_ptr<ReportSender>, std::string> make_report_sender(const std::string& text,
                                                                             NameResolver& resolver,
