@@ -10,7 +10,6 @@
 
 #include "os/descriptor_reserve.h"
 #include "os/system_error.h"
-#include "tracker/report_sender.h"
 
 namespace vadrel {
 
@@ -27,10 +26,10 @@ bool PipelinedConnection::open(const SocketAddress& address, Time now) {
         end(true, network_reason(errno), now, nothing);
         return false;
     }
-    if (!DescriptorReserve::leaves_spare(fd.get(), fleet_leaves_descriptors)) {
+    if (!DescriptorReserve::leaves_spare(fd.get())) {
         end(true,
-            italian_reason(EMFILE) + " (ne restano liberi " + std::to_string(fleet_leaves_descriptors) +
-                " per l'interfaccia di controllo, le uscite e i file del programma)",
+            italian_reason(EMFILE) + " (ne restano liberi " + std::to_string(DescriptorReserve::spare) +
+                " per i file del programma)",
             now, nothing);
         return false;
     }
