@@ -1,6 +1,7 @@
 #include "fleet_service.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "os/descriptor_reserve.h"
 #include "tracker/sender_factory.h"
@@ -73,9 +74,15 @@ void FleetService::stop() {
     slices_.stop();
 }
 
-void FleetService::second(std::int64_t second, std::chrono::nanoseconds span) {
+void FleetService::second(double utc_seconds, std::chrono::nanoseconds span) {
     const auto now = steady_now();
-    for (const auto& run : runs_) run->second(second, now, span);
+    const double whole = std::floor(utc_seconds + 0.001);
+    // A tick late into its second (the process was stopped, the loop held)
+    // spreads its reports over what is left of it, so that the next tick
+    // finds none left to send at once.
+    const double late = std::clamp(utc_seconds - whole, 0.0, 0.9);
+    const std::chrono::nanoseconds left(std::llround(static_cast<double>(span.count()) * (1.0 - late)));
+    for (const auto& run : runs_) run->second(std::llround(whole), now, left);
 }
 
 std::string FleetService::replace(std::string_view bytes, const std::string& destination) {

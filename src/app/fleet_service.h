@@ -8,7 +8,7 @@
 //
 //   FleetService fleets(options, seed);        // throws FleetRefused
 //   fleets.start();                            // the connections open
-//   fleets.second(utc_second, span);           // at each tick of a whole second
+//   fleets.second(clock.utc_seconds(), span);  // at each tick of a whole second
 
 #include <QObject>
 #include <QTimer>
@@ -43,8 +43,10 @@ public:
 
     void start();
     void stop();
-    // The tick of the simulated second `second`; its reports spread over `span`.
-    void second(std::int64_t second, std::chrono::nanoseconds span);
+    // The tick at `utc_seconds` on the program's clock: the reports of its
+    // whole second spread over `span`, or over what is left of it when the
+    // tick comes late into its second.
+    void second(double utc_seconds, std::chrono::nanoseconds span);
 
     // A fleet file's bytes (CSV or JSON) for the server `destination`:
     // replaces the fleet that reports there, or adds one. "" when it took,

@@ -368,7 +368,7 @@ void Program::tick() {
         return;
     }
     recordings_.second();
-    fleets_->second(std::llround(std::floor(clock_.utc_seconds() + 0.001)), fleet_span(clock_));
+    fleets_->second(clock_.utc_seconds(), fleet_span(clock_));
     if (after_tick) after_tick();
     // Counted first, so a save that shows a message while the ticks go on is
     // not started again from inside it.

@@ -260,8 +260,8 @@ def part_stop(folder):
         ticks = [t - resumed for t in seconds.arrivals if t >= resumed]
         checks.expect(ticks and ticks[0] < 1.2, "the panel's seconds resume at once: %r" % ticks[:3])
         checks.expect(after["server"][0]["connessioni"] == 2000, "no connection lost: %r" % after["server"])
-        checks.expect(after["saltati"] - before["saltati"] >= 9 * 2000,
-                      "the missed seconds skipped and counted: %d" % (after["saltati"] - before["saltati"]))
+        skipped = after["saltati"] - before["saltati"]
+        checks.expect(skipped >= 9 * 2000, "the missed seconds skipped and counted: %d" % skipped)
     finally:
         seconds.close()
         vadrel.finish()
@@ -274,6 +274,7 @@ def part_stop(folder):
         if at < 3:
             tenths[int(at * 10)] += 1
     checks.expect(max(tenths) < 500, "no burst after the resume: reports by tenth of a second %r" % tenths)
+    print("after a stop of 10 s: %d reports skipped; the first 3 s by tenths %r" % (skipped, tenths))
 
 
 def main():
