@@ -30,7 +30,7 @@ int column_of(const std::string& field) {
 
 }  // namespace
 
-AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* parent)
+AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* parent, EncounterActions encounter)
     : QDialog(parent),
       change_(std::move(change)),
       enabled_(new QCheckBox(QStringLiteral("Invia i &bersagli AIS (modi GPS standard e radio)"), this)),
@@ -84,6 +84,7 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     layout->addWidget(rules);
     layout->addWidget(vehicles_);
     layout->addWidget(problem_);
+    if (encounter.place) layout->addWidget(new EncounterBox(std::move(encounter), this));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &AisDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AisDialog::reject);
@@ -138,13 +139,14 @@ void AisDialog::accept() {
     QDialog::accept();
 }
 
-void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change) {
+void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change,
+                   EncounterActions encounter) {
     QAction* action = menu.addAction(QStringLiteral("Bersagli &AIS..."));
     action->setObjectName(QStringLiteral("opzione_ais"));
     QObject::connect(action, &QAction::triggered, &menu,
-                     [&menu, current = std::move(current), change = std::move(change)] {
+                     [&menu, current = std::move(current), change = std::move(change), encounter = std::move(encounter)] {
                          QWidget* parent = menu.parentWidget() != nullptr ? menu.parentWidget()->window() : nullptr;
-                         AisDialog dialog(current(), change, parent);
+                         AisDialog dialog(current(), change, parent, encounter);
                          dialog.exec();
                      });
 }
