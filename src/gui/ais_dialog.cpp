@@ -82,7 +82,7 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
         this);
     rules->setWordWrap(true);
     layout->addWidget(rules);
-    layout->addWidget(vehicles_);
+    layout->addWidget(vehicles_, 1);  // the rows take the room the texts leave
     layout->addWidget(problem_);
     if (encounter.place) layout->addWidget(new EncounterBox(std::move(encounter), this));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
