@@ -161,7 +161,9 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     options_menu_.menu().addSeparator();
     gui::add_ais_entry(options_menu_.menu(), [&program] { return program.ais(); },
                        [&program](const AisSettings& settings) { return program.ais_settings().change(settings, nullptr); },
-                       encounter_actions(program));
+                       encounter_actions(program),
+                       {[&control = program.control_target()] { return control.stations(); },
+                        [&control = program.control_target()](const StationsOnAir& s) { return control.set_stations(s); }});
     PilotRun& pilot = program.pilot();
     pilot_entry_ = std::make_unique<gui::PilotEntry>(
         options_menu_.menu(), *window.statusBar(),

@@ -30,7 +30,8 @@ int column_of(const std::string& field) {
 
 }  // namespace
 
-AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* parent, EncounterActions encounter)
+AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* parent, EncounterActions encounter,
+                     StationActions stations)
     : QDialog(parent),
       change_(std::move(change)),
       enabled_(new QCheckBox(QStringLiteral("Invia i &bersagli AIS (modi GPS standard e radio)"), this)),
@@ -85,6 +86,7 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     layout->addWidget(vehicles_, 1);  // the rows take the room the texts leave
     layout->addWidget(problem_);
     if (encounter.place) layout->addWidget(new EncounterBox(std::move(encounter), this));
+    if (stations.set) layout->addWidget(new StationsBox(std::move(stations), this));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &AisDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AisDialog::reject);
@@ -140,13 +142,14 @@ void AisDialog::accept() {
 }
 
 void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change,
-                   EncounterActions encounter) {
+                   EncounterActions encounter, StationActions stations) {
     QAction* action = menu.addAction(QStringLiteral("Bersagli &AIS..."));
     action->setObjectName(QStringLiteral("opzione_ais"));
     QObject::connect(action, &QAction::triggered, &menu,
-                     [&menu, current = std::move(current), change = std::move(change), encounter = std::move(encounter)] {
+                     [&menu, current = std::move(current), change = std::move(change), encounter = std::move(encounter),
+                      stations = std::move(stations)] {
                          QWidget* parent = menu.parentWidget() != nullptr ? menu.parentWidget()->window() : nullptr;
-                         AisDialog dialog(current(), change, parent, encounter);
+                         AisDialog dialog(current(), change, parent, encounter, stations);
                          dialog.exec();
                      });
 }

@@ -6,7 +6,8 @@
 // saying why under the table with the vehicle's number (the identity's own
 // Italian reasons), and selects the cell at fault; what it accepts goes to
 // the program's change, whose refusal is shown the same way. Under them,
-// given the program's actions, an encounter to prepare (gui/encounter_box.h).
+// given the program's actions, an encounter to prepare (gui/encounter_box.h)
+// and the buoys and SART to put on the air (gui/stations_box.h).
 
 #include <QDialog>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "os/result.h"
 #include "config/ais_settings.h"
 #include "gui/encounter_box.h"
+#include "gui/stations_box.h"
 
 class QCheckBox;
 class QLabel;
@@ -29,7 +31,8 @@ using AisChange = std::function<Result<>(const AisSettings&)>;
 class AisDialog : public QDialog {
     Q_OBJECT
 public:
-    AisDialog(const AisSettings& current, AisChange change, QWidget* parent, EncounterActions encounter = {});
+    AisDialog(const AisSettings& current, AisChange change, QWidget* parent, EncounterActions encounter = {},
+              StationActions stations = {});
     // The settings as the fields say, once accepted.
     const AisSettings& settings() const { return settings_; }
     void accept() override;
@@ -46,6 +49,6 @@ private:
 
 // Adds "Bersagli AIS..." to the menu: the dialog on the settings in force.
 void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change,
-                   EncounterActions encounter = {});
+                   EncounterActions encounter = {}, StationActions stations = {});
 
 }  // namespace vadrel::gui

@@ -16,12 +16,6 @@ namespace vadrel::gui {
 
 namespace {
 
-void tint(QLabel* label, const QColor& c) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, c);
-    label->setPalette(p);
-}
-
 QString with_comma(double value, int decimals) {
     return QLocale(QLocale::Italian).toString(value, 'f', decimals);
 }
@@ -30,6 +24,12 @@ QString with_comma(double value, int decimals) {
 QString written_number(double value) { return qt_text(shortest_text(value)).replace(QLatin1Char('.'), QLatin1Char(',')); }
 
 }  // namespace
+
+void tint_said(QLabel* label, bool understood) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, understood ? QColor(0, 128, 0) : QColor(128, 0, 0));
+    label->setPalette(p);
+}
 
 std::variant<EncounterAsk, Refusal> read_encounter_boxes(const std::string& vehicle, const std::string& cpa,
                                                          const std::string& tcpa, const std::string& side) {
@@ -108,21 +108,25 @@ void EncounterBox::read() {
     if (const auto* refusal = std::get_if<Refusal>(&read)) {
         ask_.reset();
         understood_->setText(qt_text(refusal->reason));
-        tint(understood_, QColor(128, 0, 0));
+        tint_said(understood_, false);
     } else {
         ask_ = std::get<EncounterAsk>(read);
         understood_->setText(QStringLiteral("Il mezzo %1 passerà a %2 miglia sulla %3 tra %4 minuti")
                                  .arg(ask_->vehicle)
                                  .arg(written_number(ask_->cpa_miles), side_->currentText(), written_number(ask_->tcpa_minutes)));
-        tint(understood_, QColor(0, 128, 0));
+        tint_said(understood_, true);
     }
     prepare_->setEnabled(ask_.has_value());
 }
 
+bool is_return_press(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
 bool EncounterBox::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress) return QGroupBox::eventFilter(watched, event);
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key != Qt::Key_Return && key != Qt::Key_Enter) return QGroupBox::eventFilter(watched, event);
+    if (!is_return_press(event)) return QGroupBox::eventFilter(watched, event);
     prepare();
     return true;
 }
@@ -132,13 +136,13 @@ void EncounterBox::prepare() {
     const Result<std::vector<std::string>> done = actions_.place(*ask_);
     if (!done) {
         understood_->setText(qt_text(done.message()));
-        tint(understood_, QColor(128, 0, 0));
+        tint_said(understood_, false);
         return;
     }
     QStringList lines;
     for (const std::string& line : done.value()) lines << qt_text(line);
     understood_->setText(QStringLiteral("Fatto: ") + lines.join(QStringLiteral("; ")));
-    tint(understood_, QColor(0, 128, 0));
+    tint_said(understood_, true);
     followed_ = ask_->vehicle;
     tell();
     every_second_.start();

@@ -37,6 +37,12 @@ struct EncounterActions {
 std::variant<EncounterAsk, Refusal> read_encounter_boxes(const std::string& vehicle, const std::string& cpa,
                                                          const std::string& tcpa, const std::string& side);
 
+// Whether the event is Return or Enter pressed: a box's own action, not the dialog's OK.
+bool is_return_press(const QEvent* event);
+
+// What a box understood in green, what is wrong in dark red.
+void tint_said(QLabel* label, bool understood);
+
 class EncounterBox : public QGroupBox {
     Q_OBJECT
 public:

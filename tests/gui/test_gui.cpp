@@ -2506,7 +2506,11 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
                                              EncounterActions{[](const EncounterAsk&) {
                                                                   return Result<std::vector<std::string>>(Failure("no"));
                                                               },
-                                                              [](std::size_t) { return std::optional<Approach>(); }}));
+                                                              [](std::size_t) { return std::optional<Approach>(); }},
+                                             StationActions{[] { return StationsOnAir{}; },
+                                                            [](const StationsOnAir&) {
+                                                                return Result<std::vector<std::string>>(Failure("no"));
+                                                            }}));
     dialogs.emplace_back("Strumenti di bordo", std::make_unique<InstrumentDialog>(InstrumentSettings{}, done, nullptr));
     dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
     dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
@@ -2746,6 +2750,64 @@ TEST(EncounterBox, TypedPreparedAndFollowed) {
                  q("Mezzo 3 ora: CPA 0,52 miglia, punto più vicino passato da 1,3 minuti"));
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
+}
+
+// Buoys and the SART from "Bersagli AIS...": what is wrong said as it is
+// typed, Return adds a buoy, the SART switched on at its position and off,
+// a position it cannot read leaves it off; the program's refusal said.
+TEST(StationsBox, BuoysAddedAndTheSartSwitched) {
+    StationsOnAir on_air;
+    std::vector<StationsOnAir> changes;
+    std::string refusal;
+    AisDialog dialog(AisSettings{}, [](const AisSettings&) { return Result<>(); }, nullptr, {},
+                     StationActions{[&] { return on_air; },
+                                    [&](const StationsOnAir& s) -> Result<std::vector<std::string>> {
+                                        changes.push_back(s);
+                                        if (!refusal.empty()) return Refusal{"boa", std::exchange(refusal, "")};
+                                        on_air = s;
+                                        return std::vector<std::string>{"1 boa"};
+                                    }});
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* said = in<QLabel>(dialog, "stazioni_capito");
+    auto* name = in<QLineEdit>(dialog, "boa_nome");
+    auto* position = in<QLineEdit>(dialog, "boa_posizione");
+    auto* sart = in<QCheckBox>(dialog, "sart_acceso");
+    EXPECT_EQ(in<QLabel>(dialog, "stazioni_in_onda")->text(), q("Nessuna boa."));
+    type(name, q("Boa Nord"));
+    type(position, q("44 05 N"));
+    EXPECT_EQ(said->text(), q("boa: servono latitudine e longitudine"));
+    EXPECT_FALSE(in<QPushButton>(dialog, "aggiungi_boa")->isEnabled());
+    QTest::keyClick(position, Qt::Key_Return);
+    EXPECT_TRUE(changes.empty()) << "nothing to add";
+    EXPECT_TRUE(dialog.isVisible()) << "Return in a box is not OK";
+    type(position, q("44 05 N 9 49,5 E"));
+    EXPECT_TRUE(said->text().startsWith(q("Boa \"Boa Nord\" a 44"))) << said->text().toStdString();
+    QTest::keyClick(position, Qt::Key_Return);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(on_air.buoys, (std::vector<Buoy>{{"Boa Nord", (44 * 60 + 5) * 60.0, (9 * 60 + 49.5) * 60.0}}));
+    EXPECT_EQ(said->text(), q("Fatto: 1 boa"));
+    EXPECT_EQ(in<QLabel>(dialog, "stazioni_in_onda")->text(), q("Boe: Boa Nord."));
+    refusal = "al più 50 boe, non 51";
+    QTest::mouseClick(in<QPushButton>(dialog, "aggiungi_boa"), Qt::LeftButton);
+    EXPECT_EQ(said->text(), q("al più 50 boe, non 51"));
+    EXPECT_EQ(on_air.buoys.size(), 1u);
+    // the SART: no position, then one
+    sart->click();
+    EXPECT_FALSE(sart->isChecked());
+    EXPECT_TRUE(said->text().startsWith(q("SART: "))) << said->text().toStdString();
+    type(in<QLineEdit>(dialog, "sart_posizione"), q("44,02 10"));
+    QTest::keyClick(in<QLineEdit>(dialog, "sart_posizione"), Qt::Key_Return);
+    ASSERT_TRUE(on_air.sart);
+    EXPECT_EQ(*on_air.sart, (Sart{44.02 * 3600.0, 10 * 3600.0, default_sart_mmsi}));
+    EXPECT_TRUE(sart->isChecked());
+    EXPECT_EQ(on_air.buoys.size(), 1u) << "the buoys stay";
+    sart->click();
+    EXPECT_FALSE(on_air.sart);
+    QTest::mouseClick(in<QPushButton>(dialog, "togli_boe"), Qt::LeftButton);
+    EXPECT_TRUE(on_air.buoys.empty());
+    EXPECT_FALSE(in<QPushButton>(dialog, "togli_boe")->isEnabled());
+    EXPECT_EQ(changes.size(), 5u) << "added, refused, SART on, off, buoys taken away";
 }
 
 // ---- Opzioni ----
