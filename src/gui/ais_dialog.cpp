@@ -91,9 +91,10 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
     connect(buttons, &QDialogButtonBox::accepted, this, &AisDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AisDialog::reject);
     layout->addWidget(buttons);
-    // Its status and refusals wrap, and scroll past a few lines.
-    fit_texts(*this);
-    resize(640, 520);
+    // Its status and refusals wrap, and scroll past two lines: room for the set pieces.
+    fit_texts(*this, 2);
+    // Room for the table's rows as far as the screen has it.
+    resize(QSize(640, 520).expandedTo(sizeHint()).boundedTo(largest_dialog(*this)));
     enabled_->setFocus();
 }
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "fleet/fleet.h"
+#include "gui/dialog_fit.h"
 #include "gui/qt_text.h"
 #include "model/numbers.h"
 
@@ -87,9 +88,9 @@ EncounterBox::EncounterBox(EncounterActions actions, QWidget* parent)
     grid->addWidget(tcpa_, 0, 5);
     grid->addWidget(caption("&Lato:", side_), 1, 0);
     grid->addWidget(side_, 1, 1);
-    grid->addWidget(prepare_, 1, 2, 1, 4, Qt::AlignLeft);
-    grid->addWidget(understood_, 2, 0, 1, 6);
-    grid->addWidget(now_, 3, 0, 1, 6);
+    grid->addWidget(prepare_, 1, 2, 1, 2, Qt::AlignLeft);
+    grid->addWidget(now_, 1, 4, 1, 2);
+    grid->addWidget(scrolling_status(understood_, 2), 2, 0, 1, 6);
     for (QWidget* box : std::initializer_list<QWidget*>{vehicle_, vehicle_->lineEdit(), cpa_, tcpa_, side_})
         box->installEventFilter(this);
     connect(vehicle_, &QComboBox::currentTextChanged, this, &EncounterBox::read);
@@ -152,14 +153,14 @@ void EncounterBox::tell() {
     if (!followed_ || !actions_.approach) return;
     const std::optional<Approach> now = actions_.approach(*followed_);
     if (!now) {
-        now_->setText(QStringLiteral("Mezzo %1 ora: stessa rotta e velocità della nave propria, la distanza non cambia")
+        now_->setText(QStringLiteral("Mezzo %1: stessa rotta e velocità, la distanza non cambia")
                           .arg(*followed_));
         return;
     }
     const QString when = now->tcpa_minutes >= 0
                              ? QStringLiteral("TCPA %1 minuti").arg(with_comma(now->tcpa_minutes, 1))
-                             : QStringLiteral("punto più vicino passato da %1 minuti").arg(with_comma(-now->tcpa_minutes, 1));
-    now_->setText(QStringLiteral("Mezzo %1 ora: CPA %2 miglia, %3").arg(*followed_).arg(with_comma(now->cpa_miles, 2), when));
+                             : QStringLiteral("passato da %1 minuti").arg(with_comma(-now->tcpa_minutes, 1));
+    now_->setText(QStringLiteral("Mezzo %1: CPA %2 miglia, %3").arg(*followed_).arg(with_comma(now->cpa_miles, 2), when));
 }
 
 }  // namespace vadrel::gui

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <cmath>
 
+#include "gui/dialog_fit.h"
 #include "gui/encounter_box.h"
 #include "gui/qt_text.h"
 #include "motion/position_text.h"
@@ -56,8 +58,10 @@ StationsBox::StationsBox(StationActions actions, QWidget* parent)
     for (QPushButton* button : {add_, remove_}) button->setAutoDefault(false);
     on_air_->setObjectName(QStringLiteral("stazioni_in_onda"));
     on_air_->setTextFormat(Qt::PlainText);
+    on_air_->setWordWrap(true);
     understood_->setObjectName(QStringLiteral("stazioni_capito"));
     understood_->setTextFormat(Qt::PlainText);
+    understood_->setWordWrap(true);
     const auto caption = [this](const char* text, QWidget* buddy) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
         label->setBuddy(buddy);
@@ -73,8 +77,8 @@ StationsBox::StationsBox(StationActions actions, QWidget* parent)
     grid->addWidget(sart_position_, 1, 1);
     grid->addWidget(sart_on_, 1, 2, 1, 2);
     grid->addWidget(remove_, 1, 4);
-    grid->addWidget(understood_, 2, 0, 1, 5);
-    grid->addWidget(on_air_, 3, 0, 1, 5);
+    grid->addWidget(scrolling_status(understood_, 2), 2, 0, 1, 5);
+    grid->addWidget(scrolling_status(on_air_, 2), 3, 0, 1, 5);
     for (QWidget* box : {buoy_name_, buoy_position_, sart_position_}) box->installEventFilter(this);
     connect(buoy_name_, &QLineEdit::textChanged, this, &StationsBox::read);
     connect(buoy_position_, &QLineEdit::textChanged, this, &StationsBox::read);
@@ -175,8 +179,11 @@ void StationsBox::change(const StationsOnAir& stations) {
 // The stations as the program sends them now.
 void StationsBox::show_stations() {
     const StationsOnAir now = actions_.current();
+    // A few names, the rest counted: the box keeps its height.
+    constexpr std::size_t named = 4;
     QStringList buoys;
-    for (const Buoy& buoy : now.buoys) buoys << qt_text(buoy.name);
+    for (std::size_t k = 0; k < std::min(named, now.buoys.size()); ++k) buoys << qt_text(now.buoys[k].name);
+    if (now.buoys.size() > named) buoys << QStringLiteral("e altre %1").arg(now.buoys.size() - named);
     on_air_->setText(buoys.isEmpty() ? QStringLiteral("Nessuna boa.")
                                      : QStringLiteral("Boe: ") + buoys.join(QStringLiteral(", ")) + QLatin1Char('.'));
     remove_->setEnabled(!now.buoys.empty());

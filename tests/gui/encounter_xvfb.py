@@ -29,6 +29,8 @@ from test_encounters import cpa_tcpa, decoded, rmc_of  # noqa: E402
 
 TARGET_MMSI = 900000001
 CPA, TCPA = 0.5, 6.0
+BUOY = ("Secca della Meloria", "43 33,0 N 10 13,2 E")
+SART = "44 1 N 10 0 E"
 
 
 def free_port():
@@ -58,6 +60,13 @@ def prepare(vadrel, screen):
     before = time.time()
     xdotool("key", "--clearmodifiers", "alt+i")
     after = time.time()
+    # A buoy (Return in its box adds it) and the SART (Return in its box switches it on).
+    for mnemonic, text in (("alt+n", BUOY[0]), ("alt+z", BUOY[1]), ("alt+r", SART)):
+        xdotool("key", "--clearmodifiers", mnemonic)
+        xdotool("key", "--clearmodifiers", "ctrl+a")
+        xdotool("type", "--delay", "15", "--", text)
+        if mnemonic != "alt+n":
+            xdotool("key", "--clearmodifiers", "Return")
     x, y, width, height = geometry(dialog)
     if x < 0 or y < 0 or x + width > screen[0] or y + height > screen[1]:
         fail("il dialogo esce dallo schermo %r: %d,%d %dx%d" % (screen, x, y, width, height))
@@ -107,7 +116,23 @@ def check_sentences(lines, before, after):
         compared += 1
     if compared < 2:
         fail("meno di due rapporti del mezzo 1 confrontati: %r" % lines[-8:])
+    check_stations(lines)
     print("ok: %d rapporti del mezzo 1: CPA 0,5 miglia e TCPA 6 minuti dal clic, sulla dritta" % compared)
+
+
+def check_stations(lines):
+    """The buoy's message 21 and the SART's message 1 and 14, as typed."""
+    messages = [m for m in (decoded(line) for line in lines if line.startswith("!AIVDM")) if m]
+    aids = [m for m in messages if m["type"] == 21]
+    if not aids or aids[0]["name"] != BUOY[0].upper() or abs(aids[0]["lat"] - (43 + 33 / 60)) > 1e-6 \
+            or abs(aids[0]["lon"] - (10 + 13.2 / 60)) > 1e-6:
+        fail("il messaggio 21 della boa: %r" % aids[:1])
+    sart = [m for m in messages if m["mmsi"] == 970010001]
+    reports = [m for m in sart if m["type"] == 1]
+    if not any(m["type"] == 14 and m["text"] == "SART TEST" for m in sart) or len(reports) < 8 \
+            or any(m["status"] != 14 or abs(m["lat"] - (44 + 1 / 60)) > 1e-6 for m in reports):
+        fail("il SART: %r" % sart[:3])
+    print("ok: la boa (messaggio 21) e il SART (messaggi 1 e 14) come scritti nel dialogo")
 
 
 def run(binary, scratch, screen, keep, check):

@@ -2744,10 +2744,10 @@ TEST(EncounterBox, TypedPreparedAndFollowed) {
     EXPECT_EQ(asked[0], (EncounterAsk{2, 0.75, 6.0, Side::starboard}));
     EXPECT_EQ(asked[1], (EncounterAsk{3, 0.75, 6.0, Side::port}));
     EXPECT_EQ(said->text(), q("Fatto: il mezzo 3 passa a 0,75 miglia"));
-    EXPECT_EQ(in<QLabel>(dialog, "incontro_ora")->text(), q("Mezzo 3 ora: CPA 0,50 miglia, TCPA 6,0 minuti"));
+    EXPECT_EQ(in<QLabel>(dialog, "incontro_ora")->text(), q("Mezzo 3: CPA 0,50 miglia, TCPA 6,0 minuti"));
     now = {0.52, -1.26};
     QTRY_COMPARE(in<QLabel>(dialog, "incontro_ora")->text(),
-                 q("Mezzo 3 ora: CPA 0,52 miglia, punto più vicino passato da 1,3 minuti"));
+                 q("Mezzo 3: CPA 0,52 miglia, passato da 1,3 minuti"));
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
 }
