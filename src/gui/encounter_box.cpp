@@ -74,11 +74,7 @@ EncounterBox::EncounterBox(EncounterActions actions, QWidget* parent)
     understood_->setTextFormat(Qt::PlainText);
     now_->setObjectName(QStringLiteral("incontro_ora"));
     now_->setTextFormat(Qt::PlainText);
-    const auto caption = [this](const char* text, QWidget* buddy) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
-        label->setBuddy(buddy);
-        return label;
-    };
+    const auto caption = [this](const char* text, QWidget* buddy) { return buddy_caption(text, buddy, this); };
     auto* grid = new QGridLayout(this);
     grid->addWidget(caption("&Mezzo:", vehicle_), 0, 0);
     grid->addWidget(vehicle_, 0, 1);
@@ -118,6 +114,12 @@ void EncounterBox::read() {
         tint_said(understood_, true);
     }
     prepare_->setEnabled(ask_.has_value());
+}
+
+QLabel* buddy_caption(const char* text, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setBuddy(buddy);
+    return label;
 }
 
 bool is_return_press(const QEvent* event) {

@@ -37,6 +37,9 @@ struct EncounterActions {
 std::variant<EncounterAsk, Refusal> read_encounter_boxes(const std::string& vehicle, const std::string& cpa,
                                                          const std::string& tcpa, const std::string& side);
 
+// A box's caption, its mnemonic taking the keyboard to the box.
+QLabel* buddy_caption(const char* text, QWidget* buddy, QWidget* parent);
+
 // Whether the event is Return or Enter pressed: a box's own action, not the dialog's OK.
 bool is_return_press(const QEvent* event);
 

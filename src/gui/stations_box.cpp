@@ -26,14 +26,6 @@ QString position_text(double lat, double lon) {
 
 }  // namespace
 
-std::variant<std::pair<double, double>, std::string> read_station_position(const std::string& text) {
-    auto read = read_position(text);
-    if (auto* bad = std::get_if<std::string>(&read)) return *bad;
-    const TypedPosition& at = std::get<TypedPosition>(read);
-    if (!at.lat || !at.lon) return std::string("servono latitudine e longitudine");
-    return std::pair{at.lat->signed_seconds(), at.lon->signed_seconds()};
-}
-
 StationsBox::StationsBox(StationActions actions, QWidget* parent)
     : QGroupBox(QStringLiteral("Boe e SART in prova"), parent),
       actions_(std::move(actions)),
@@ -62,11 +54,7 @@ StationsBox::StationsBox(StationActions actions, QWidget* parent)
     understood_->setObjectName(QStringLiteral("stazioni_capito"));
     understood_->setTextFormat(Qt::PlainText);
     understood_->setWordWrap(true);
-    const auto caption = [this](const char* text, QWidget* buddy) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
-        label->setBuddy(buddy);
-        return label;
-    };
+    const auto caption = [this](const char* text, QWidget* buddy) { return buddy_caption(text, buddy, this); };
     auto* grid = new QGridLayout(this);
     grid->addWidget(caption("&Nome della boa:", buoy_name_), 0, 0);
     grid->addWidget(buoy_name_, 0, 1);
@@ -116,7 +104,7 @@ void StationsBox::read() {
     bool understood = true;
     if (!buoy_name_->text().isEmpty() || !buoy_position_->text().isEmpty()) {
         const auto name = buoy_name_problem(buoy_name_->text().trimmed().toStdString());
-        const auto at = read_station_position(buoy_position_->text().toStdString());
+        const auto at = read_both_coordinates(buoy_position_->text().toStdString());
         if (name) said << qt_text(name->reason);
         if (const auto* bad = std::get_if<std::string>(&at)) said << QStringLiteral("boa: ") + qt_text(*bad);
         understood = !name && std::holds_alternative<std::pair<double, double>>(at);
@@ -126,7 +114,7 @@ void StationsBox::read() {
         }
     }
     add_->setEnabled(understood && !said.isEmpty());
-    const auto sart = read_station_position(sart_position_->text().toStdString());
+    const auto sart = read_both_coordinates(sart_position_->text().toStdString());
     if (const auto* bad = std::get_if<std::string>(&sart); bad && !sart_position_->text().isEmpty()) {
         said << QStringLiteral("SART: ") + qt_text(*bad);
         understood = false;
@@ -136,7 +124,7 @@ void StationsBox::read() {
 }
 
 void StationsBox::add_buoy() {
-    const auto at = read_station_position(buoy_position_->text().toStdString());
+    const auto at = read_both_coordinates(buoy_position_->text().toStdString());
     if (!std::holds_alternative<std::pair<double, double>>(at)) return read();
     StationsOnAir stations = actions_.current();
     const auto [lat, lon] = std::get<std::pair<double, double>>(at);
@@ -148,7 +136,7 @@ void StationsBox::switch_sart(bool on) {
     StationsOnAir stations = actions_.current();
     stations.sart.reset();
     if (on) {
-        const auto at = read_station_position(sart_position_->text().toStdString());
+        const auto at = read_both_coordinates(sart_position_->text().toStdString());
         if (const auto* bad = std::get_if<std::string>(&at)) {
             const QSignalBlocker quiet(sart_on_);
             sart_on_->setChecked(false);

@@ -28,10 +28,6 @@ struct StationActions {
     std::function<Result<std::vector<std::string>>(const StationsOnAir&)> set;
 };
 
-// Both coordinates of a position typed as "Vai a posizione" reads it, in
-// seconds of arc (latitude, longitude), or why not.
-std::variant<std::pair<double, double>, std::string> read_station_position(const std::string& text);
-
 class StationsBox : public QGroupBox {
     Q_OBJECT
 public:

@@ -23,8 +23,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "integration"))
-from operator_xvfb import (Vadrel, fail, focus, until, window_starting, write_table, x_server,  # noqa: E402
-                           xdotool)
+from operator_xvfb import (Vadrel, fail, focus, stop_telling, until, window_starting, write_table,  # noqa: E402
+                           x_server, xdotool)
 from test_encounters import cpa_tcpa, decoded, rmc_of  # noqa: E402
 
 TARGET_MMSI = 900000001
@@ -155,10 +155,7 @@ def run(binary, scratch, screen, keep, check):
         xdotool("key", "--clearmodifiers", "Escape")
         until("Esc chiude il dialogo", lambda: window_starting("Bersagli AIS") is None)
     finally:
-        code = vadrel.stop()
-        if code != 0:
-            with open(vadrel.errors.name) as said:
-                print("vadrel ha detto:\n" + said.read(), file=sys.stderr)
+        code = stop_telling(vadrel)
     if code != 0:
         fail("vadrel esce con %d" % code)
 

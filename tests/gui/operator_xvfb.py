@@ -191,6 +191,15 @@ class Vadrel:
         return stop_process(self.proc)
 
 
+def stop_telling(vadrel):
+    """Stops vadrel; what it said on standard error is printed when it fails. Its exit code."""
+    code = vadrel.stop()
+    if code != 0:
+        with open(vadrel.errors.name) as said:
+            print("vadrel ha detto:\n" + said.read(), file=sys.stderr)
+    return code
+
+
 def stop_process(proc):
     if proc.poll() is None:
         proc.send_signal(signal.SIGTERM)
