@@ -9,6 +9,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "model/utf8.h"
@@ -68,6 +69,12 @@ inline std::string check_position(std::string_view bytes) {
     }
     const auto& position = std::get<TypedPosition>(read);
     if (!position.lat && !position.lon) return "a position with no coordinate";
+    // A station's position: both coordinates, signed, or refused.
+    const auto both = read_both_coordinates(bytes);
+    const auto* pair = std::get_if<std::pair<double, double>>(&both);
+    if ((pair != nullptr) != (position.lat && position.lon)) return "both coordinates read otherwise";
+    if (pair != nullptr && (pair->first != position.lat->signed_seconds() || pair->second != position.lon->signed_seconds()))
+        return "both coordinates are not the position's";
     for (const bool latitude : {true, false}) {
         const auto& c = latitude ? position.lat : position.lon;
         if (!c) continue;

@@ -86,4 +86,17 @@ std::optional<Approach> closest_approach(Flat relative_position, Flat relative_v
     return Approach{std::hypot(at.north, at.east), hours * 60.0};
 }
 
+std::optional<Approach> approach_between(const Vehicle& own, const Vehicle& target) {
+    double east_seconds = target.lon - own.lon;
+    // Across the 180th meridian the short way round.
+    if (east_seconds > 180.0 * 3600.0) east_seconds -= 360.0 * 3600.0;
+    if (east_seconds < -180.0 * 3600.0) east_seconds += 360.0 * 3600.0;
+    const Flat relative{(target.lat - own.lat) / arc_seconds_per_mile,
+                        east_seconds * std::cos((own.lat + target.lat) / 2.0 / 3600.0 * degree) / arc_seconds_per_mile};
+    const Flat own_velocity = velocity_knots(own);
+    const Flat target_velocity = velocity_knots(target);
+    return closest_approach(relative, {target_velocity.north - own_velocity.north,
+                                       target_velocity.east - own_velocity.east});
+}
+
 }  // namespace vadrel

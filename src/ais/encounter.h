@@ -74,4 +74,8 @@ struct Approach {
 };
 std::optional<Approach> closest_approach(Flat relative_position, Flat relative_velocity);
 
+// The CPA and TCPA of `target` from `own` as they move now, in the flat
+// frame place_encounter uses; nullopt without relative motion.
+std::optional<Approach> approach_between(const Vehicle& own, const Vehicle& target);
+
 }  // namespace vadrel

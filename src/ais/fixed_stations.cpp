@@ -41,6 +41,23 @@ std::optional<Refusal> buoy_name_problem(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<Refusal> stations_problem(const StationsOnAir& stations) {
+    const auto off_globe = [](double lat, double lon) {
+        return !(std::fabs(lat) <= 90.0 * 3600.0) || !(std::fabs(lon) <= 180.0 * 3600.0);
+    };
+    if (stations.buoys.size() > most_buoys)
+        return Refusal{"boa", "al più " + std::to_string(most_buoys) + " boe, non " + std::to_string(stations.buoys.size())};
+    for (const Buoy& buoy : stations.buoys) {
+        if (auto bad = buoy_name_problem(buoy.name)) return bad;
+        if (off_globe(buoy.lat, buoy.lon))
+            return Refusal{"boa", "la boa \"" + buoy.name + "\" ha la latitudine fino a 90 gradi e la longitudine "
+                                  "fino a 180"};
+    }
+    if (stations.sart && off_globe(stations.sart->lat, stations.sart->lon))
+        return Refusal{"sart", "il SART ha la latitudine fino a 90 gradi e la longitudine fino a 180"};
+    return std::nullopt;
+}
+
 void FixedStations::set(std::vector<Buoy> buoys, std::optional<Sart> sart) {
     buoys_ = std::move(buoys);
     sart_ = sart;

@@ -28,6 +28,7 @@ struct Buoy {
     std::string name;  // as written (UTF-8): sent as six-bit text, 34 characters at most
     double lat = 0.0;  // seconds of arc, north and east positive
     double lon = 0.0;
+    bool operator==(const Buoy&) const = default;
 };
 
 inline constexpr std::uint32_t first_aid_mmsi = 990000001;
@@ -37,7 +38,18 @@ struct Sart {
     double lat = 0.0;  // seconds of arc
     double lon = 0.0;
     std::uint32_t mmsi = default_sart_mmsi;
+    bool operator==(const Sart&) const = default;
 };
+
+// The stations on the air: the buoys in order (the first MMSI 990000001), the SART if on.
+struct StationsOnAir {
+    std::vector<Buoy> buoys;
+    std::optional<Sart> sart;
+    bool operator==(const StationsOnAir&) const = default;
+};
+
+// At most this many buoys: each is a message 21 every 3 minutes.
+inline constexpr std::size_t most_buoys = 50;
 
 inline constexpr double aid_interval = 180.0;
 inline constexpr double sart_interval = 60.0;
@@ -49,11 +61,16 @@ inline constexpr const char* sart_test_text = "SART TEST";
 // with a character six-bit text has not. Field "boa".
 std::optional<Refusal> buoy_name_problem(const std::string& name);
 
+// Why the stations cannot be sent: a buoy's name, a position off the globe
+// (field "boa" or "sart"), more than most_buoys buoys; nullopt when they can.
+std::optional<Refusal> stations_problem(const StationsOnAir& stations);
+
 class FixedStations {
 public:
     // The stations from now on; each starts again (sends at the next second).
     void set(std::vector<Buoy> buoys, std::optional<Sart> sart);
     bool empty() const { return buoys_.empty() && !sart_; }
+    StationsOnAir stations() const { return {buoys_, sart_}; }
     // The sentences due at this second (the steady time says when).
     std::vector<std::string> second(const AisTime& time);
     // Every buoy's report as of the last second, for a receiver that has

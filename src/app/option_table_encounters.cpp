@@ -50,15 +50,6 @@ Read read_encounter(Options& o, const Value& v) {
     return std::nullopt;
 }
 
-// Both coordinates of a position text, in seconds of arc, or why not.
-std::variant<std::pair<double, double>, std::string> both_coordinates(const std::string& text) {
-    auto read = read_position(text);
-    if (auto* bad = std::get_if<std::string>(&read)) return *bad;
-    const TypedPosition& at = std::get<TypedPosition>(read);
-    if (!at.lat || !at.lon) return std::string("servono latitudine e longitudine");
-    return std::pair{at.lat->signed_seconds(), at.lon->signed_seconds()};
-}
-
 Read read_buoy(Options& o, const Value& v) {
     if (!v) return "manca NOME=POSIZIONE dopo --ais-boa";
     const std::size_t eq = v->find('=');
@@ -66,7 +57,7 @@ Read read_buoy(Options& o, const Value& v) {
     Buoy buoy;
     buoy.name = v->substr(0, eq);
     if (auto bad = buoy_name_problem(buoy.name)) return "--ais-boa " + *v + ": " + bad->reason;
-    auto at = both_coordinates(v->substr(eq + 1));
+    auto at = read_both_coordinates(v->substr(eq + 1));
     if (auto* bad = std::get_if<std::string>(&at)) return "--ais-boa " + *v + ": " + *bad;
     std::tie(buoy.lat, buoy.lon) = std::get<std::pair<double, double>>(at);
     o.ais_buoys.push_back(buoy);
@@ -75,7 +66,7 @@ Read read_buoy(Options& o, const Value& v) {
 
 Read read_sart(Options& o, const Value& v) {
     if (!v) return "manca POSIZIONE dopo --ais-sart";
-    auto at = both_coordinates(*v);
+    auto at = read_both_coordinates(*v);
     if (auto* bad = std::get_if<std::string>(&at)) return "--ais-sart " + *v + ": " + *bad;
     Sart sart;
     std::tie(sart.lat, sart.lon) = std::get<std::pair<double, double>>(at);

@@ -128,6 +128,10 @@ public:
     // made an AIS target for this run if it is not one: what was done, in
     // Italian, one line a change; or the refusal.
     std::variant<std::vector<std::string>, Refusal> place_encounter(const EncounterAsk& ask, const void* origin);
+    // The buoys and the SART on the air, and a change of them (each starts
+    // again), the AIS targets on for this run if they are not.
+    StationsOnAir stations() const { return fixed_stations_.stations(); }
+    std::variant<std::vector<std::string>, Refusal> set_stations(const StationsOnAir& stations, const void* origin);
     // No vadrel.ini when the program started: the window asks what it would keep there.
     bool first_start() const { return settings_file_ && !settings_file_->was_there(); }
 

@@ -169,6 +169,15 @@ Result<std::vector<std::string>> ProgramControl::place_encounter(const Encounter
     tell_changed();
     return std::get<std::vector<std::string>>(std::move(done));
 }
+
+StationsOnAir ProgramControl::stations() const { return program_.stations(); }
+
+Result<std::vector<std::string>> ProgramControl::set_stations(const StationsOnAir& stations) {
+    auto done = program_.set_stations(stations, this);
+    if (auto* bad = std::get_if<Refusal>(&done)) return *bad;
+    tell_changed();
+    return std::get<std::vector<std::string>>(std::move(done));
+}
 InstrumentSettings ProgramControl::instruments() const { return program_.instrument_settings().value(); }
 
 Result<> ProgramControl::set_instruments(const InstrumentSettings& settings) {

@@ -43,6 +43,8 @@ public:
     std::string route_not_kept(std::size_t n) const override;
     Result<> play_scenario(const QByteArray& bytes) override;
     Result<std::vector<std::string>> place_encounter(const EncounterAsk& ask) override;
+    StationsOnAir stations() const override;
+    Result<std::vector<std::string>> set_stations(const StationsOnAir& stations) override;
     TrackerOverview tracker() const override;
     std::optional<TrackedDeviceView> tracked_device(const std::string& id) const override;
     Result<> replace_fleet(const QByteArray& bytes, const std::string& destination) override;

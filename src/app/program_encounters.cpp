@@ -40,6 +40,17 @@ std::variant<std::vector<std::string>, Refusal> Program::place_encounter(const E
     return done;
 }
 
+std::variant<std::vector<std::string>, Refusal> Program::set_stations(const StationsOnAir& stations,
+                                                                      const void* origin) {
+    if (auto bad = stations_problem(stations)) return *bad;
+    fixed_stations_.set(stations.buoys, stations.sart);
+    std::vector<std::string> done;
+    if (!fixed_stations_.empty()) done = make_targets(0, origin);
+    done.push_back(std::to_string(stations.buoys.size()) + (stations.buoys.size() == 1 ? " boa" : " boe") +
+                   (stations.sart ? ", il SART in prova acceso" : ", nessun SART"));
+    return done;
+}
+
 void Program::start_encounters() {
     fixed_stations_.set(options_.ais_buoys, options_.ais_sart);
     std::vector<std::string> done;

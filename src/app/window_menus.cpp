@@ -51,6 +51,15 @@ std::function<void(const std::string&)> monitor_marks(PanelForm& form) {
     };
 }
 
+// An encounter prepared as POST /api/v1/ais/incontri prepares it, and
+// followed on the fleet as it moves.
+gui::EncounterActions encounter_actions(Program& program) {
+    return {[&control = program.control_target()](const EncounterAsk& ask) { return control.place_encounter(ask); },
+            [&fleet = program.fleet()](std::size_t n) {
+                return approach_between(fleet.vehicle(fleet.current()), fleet.vehicle(n));
+            }};
+}
+
 }  // namespace
 
 WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& window, Shell& shell,
@@ -151,7 +160,10 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     // The AIS targets, in the same menu, kept in vadrel.ini.
     options_menu_.menu().addSeparator();
     gui::add_ais_entry(options_menu_.menu(), [&program] { return program.ais(); },
-                       [&program](const AisSettings& settings) { return program.ais_settings().change(settings, nullptr); });
+                       [&program](const AisSettings& settings) { return program.ais_settings().change(settings, nullptr); },
+                       encounter_actions(program),
+                       {[&control = program.control_target()] { return control.stations(); },
+                        [&control = program.control_target()](const StationsOnAir& s) { return control.set_stations(s); }});
     PilotRun& pilot = program.pilot();
     pilot_entry_ = std::make_unique<gui::PilotEntry>(
         options_menu_.menu(), *window.statusBar(),

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ais/encounter.h"
+#include "ais/fixed_stations.h"
 #include "config/ais_settings.h"
 #include "marine/instrument_settings.h"
 #include "fleet/fleet.h"
@@ -240,6 +241,12 @@ public:
     // done, in Italian, a line a change.
     virtual Result<std::vector<std::string>> place_encounter(const EncounterAsk& /*ask*/) {
         return Refusal{"incontro", "questo simulatore non prepara incontri"};
+    }
+    // The AIS stations that stand in one place (ais/fixed_stations.h), and
+    // their change: what was done, in Italian, a line a change.
+    virtual StationsOnAir stations() const { return {}; }
+    virtual Result<std::vector<std::string>> set_stations(const StationsOnAir& /*stations*/) {
+        return Refusal{"stazioni", "questo simulatore non mette boe né SART"};
     }
     // The own ship's instruments as "Strumenti di bordo..." sets them, and
     // the change of them as a whole (the server fills in what a client left

@@ -30,7 +30,8 @@ int column_of(const std::string& field) {
 
 }  // namespace
 
-AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* parent)
+AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* parent, EncounterActions encounter,
+                     StationActions stations)
     : QDialog(parent),
       change_(std::move(change)),
       enabled_(new QCheckBox(QStringLiteral("Invia i &bersagli AIS (modi GPS standard e radio)"), this)),
@@ -82,15 +83,18 @@ AisDialog::AisDialog(const AisSettings& current, AisChange change, QWidget* pare
         this);
     rules->setWordWrap(true);
     layout->addWidget(rules);
-    layout->addWidget(vehicles_);
+    layout->addWidget(vehicles_, 1);  // the rows take the room the texts leave
     layout->addWidget(problem_);
+    if (encounter.place) layout->addWidget(new EncounterBox(std::move(encounter), this));
+    if (stations.set) layout->addWidget(new StationsBox(std::move(stations), this));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &AisDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AisDialog::reject);
     layout->addWidget(buttons);
-    // Its status and refusals wrap, and scroll past a few lines.
-    fit_texts(*this);
-    resize(640, 520);
+    // Its status and refusals wrap, and scroll past two lines: room for the set pieces.
+    fit_texts(*this, 2);
+    // Room for the table's rows as far as the screen has it.
+    resize(QSize(640, 520).expandedTo(sizeHint()).boundedTo(largest_dialog(*this)));
     enabled_->setFocus();
 }
 
@@ -138,13 +142,15 @@ void AisDialog::accept() {
     QDialog::accept();
 }
 
-void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change) {
+void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change,
+                   EncounterActions encounter, StationActions stations) {
     QAction* action = menu.addAction(QStringLiteral("Bersagli &AIS..."));
     action->setObjectName(QStringLiteral("opzione_ais"));
     QObject::connect(action, &QAction::triggered, &menu,
-                     [&menu, current = std::move(current), change = std::move(change)] {
+                     [&menu, current = std::move(current), change = std::move(change), encounter = std::move(encounter),
+                      stations = std::move(stations)] {
                          QWidget* parent = menu.parentWidget() != nullptr ? menu.parentWidget()->window() : nullptr;
-                         AisDialog dialog(current(), change, parent);
+                         AisDialog dialog(current(), change, parent, encounter, stations);
                          dialog.exec();
                      });
 }

@@ -5,7 +5,9 @@
 // sign) in a table of one row a vehicle. OK refuses what cannot be sent,
 // saying why under the table with the vehicle's number (the identity's own
 // Italian reasons), and selects the cell at fault; what it accepts goes to
-// the program's change, whose refusal is shown the same way.
+// the program's change, whose refusal is shown the same way. Under them,
+// given the program's actions, an encounter to prepare (gui/encounter_box.h)
+// and the buoys and SART to put on the air (gui/stations_box.h).
 
 #include <QDialog>
 #include <functional>
@@ -13,6 +15,8 @@
 
 #include "os/result.h"
 #include "config/ais_settings.h"
+#include "gui/encounter_box.h"
+#include "gui/stations_box.h"
 
 class QCheckBox;
 class QLabel;
@@ -27,7 +31,8 @@ using AisChange = std::function<Result<>(const AisSettings&)>;
 class AisDialog : public QDialog {
     Q_OBJECT
 public:
-    AisDialog(const AisSettings& current, AisChange change, QWidget* parent);
+    AisDialog(const AisSettings& current, AisChange change, QWidget* parent, EncounterActions encounter = {},
+              StationActions stations = {});
     // The settings as the fields say, once accepted.
     const AisSettings& settings() const { return settings_; }
     void accept() override;
@@ -43,6 +48,7 @@ private:
 };
 
 // Adds "Bersagli AIS..." to the menu: the dialog on the settings in force.
-void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change);
+void add_ais_entry(QMenu& menu, std::function<AisSettings()> current, AisChange change,
+                   EncounterActions encounter = {}, StationActions stations = {});
 
 }  // namespace vadrel::gui

@@ -291,4 +291,12 @@ std::string coordinate_text(const TypedCoordinate& coordinate, bool latitude) {
     return text;
 }
 
+std::variant<std::pair<double, double>, std::string> read_both_coordinates(std::string_view text) {
+    auto read = read_position(text);
+    if (auto* bad = std::get_if<std::string>(&read)) return *bad;
+    const TypedPosition& at = std::get<TypedPosition>(read);
+    if (!at.lat || !at.lon) return std::string("servono latitudine e longitudine");
+    return std::pair{at.lat->signed_seconds(), at.lon->signed_seconds()};
+}
+
 }  // namespace vadrel

@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace vadrel {
@@ -49,6 +50,10 @@ struct TypedPosition {
 
 // The position in the text, or why it cannot be read, in Italian.
 std::variant<TypedPosition, std::string> read_position(std::string_view text);
+
+// Both coordinates of the text, in seconds of arc (latitude, longitude), or
+// why not: a station put somewhere needs the two.
+std::variant<std::pair<double, double>, std::string> read_both_coordinates(std::string_view text);
 
 // A coordinate as degrees, minutes and seconds with two decimals and its
 // letter, under the decimal comma: 45°30'00,00"N, 9°12'00,00"E.

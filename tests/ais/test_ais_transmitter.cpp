@@ -343,6 +343,32 @@ TEST(FixedStations, BuoysAndTheSartKeepTheirRhythms) {
     EXPECT_FALSE(buoy_name_problem(std::string(34, 'X')));
 }
 
+// The stations a change may put on the air: names sent as six-bit text,
+// positions on the globe, a bound on the buoys; the field at fault.
+TEST(FixedStations, WhatAChangeMayPutOnTheAir) {
+    const Buoy north{"BOA NORD", 44 * 3600.0, 9 * 3600.0};
+    const Sart sart{44 * 3600.0, 10 * 3600.0, default_sart_mmsi};
+    const std::vector<Buoy> many(most_buoys, north);
+    // name, the stations, the field refused ("": taken)
+    const std::tuple<const char*, StationsOnAir, const char*> rows[] = {
+        {"none", {}, ""},
+        {"a buoy and a SART", {{north}, sart}, ""},
+        {"the most buoys", {many, std::nullopt}, ""},
+        {"one buoy too many", {[&] { auto more = many; more.push_back(north); return more; }(), std::nullopt}, "boa"},
+        {"a buoy without a name", {{{"", 0, 0}}, std::nullopt}, "boa"},
+        {"a name AIS cannot send", {{{"BOA \u00ab", 0, 0}}, std::nullopt}, "boa"},
+        {"a buoy past the pole", {{{"B", 90 * 3600.0 + 1, 0}}, std::nullopt}, "boa"},
+        {"a buoy past the 180th meridian", {{{"B", 0, -180 * 3600.0 - 1}}, std::nullopt}, "boa"},
+        {"a buoy at no number", {{{"B", std::nan(""), 0}}, std::nullopt}, "boa"},
+        {"the SART off the globe", {{north}, Sart{0, 181 * 3600.0, default_sart_mmsi}}, "sart"},
+        {"the poles and the 180th meridian", {{{"B", -90 * 3600.0, 180 * 3600.0}}, sart}, ""},
+    };
+    for (const auto& [name, stations, field] : rows) {
+        const auto problem = stations_problem(stations);
+        EXPECT_EQ(problem ? problem->field : std::string(), field) << name;
+    }
+}
+
 // A receiver that begins to listen between two static reports gets every
 // station's static data at once, asked as often as it likes, while the
 // schedule on the air, and its sentences byte for byte, go on as without.

@@ -76,6 +76,11 @@ TEST(Encounter, TheFleetsMotionBringsTheTargetToTheClosestPointAsked) {
         ASSERT_TRUE(back) << name;
         EXPECT_NEAR(back->cpa_miles, cpa, 0.001) << name;
         EXPECT_NEAR(back->tcpa_minutes, tcpa, 0.01) << name;
+        // As the window tells it while the two move.
+        const auto told = approach_between(own, fleet.vehicle(1));
+        ASSERT_TRUE(told) << name;
+        EXPECT_NEAR(told->cpa_miles, cpa, 0.001) << name;
+        EXPECT_NEAR(told->tcpa_minutes, tcpa, 0.01) << name;
         // The fleet steps both, a second at a time, to the closest point: the
         // distance asked within a thousandth of the distance they started
         // at (the globe is no plane), at the bearing asked.
@@ -128,6 +133,25 @@ TEST(Encounter, ClosestApproachOfARelativeMotion) {
         EXPECT_NEAR(got->tcpa_minutes, tcpa, 1e-9) << name;
     }
     EXPECT_FALSE(closest_approach({1, 1}, {0, 0})) << "no relative motion";
+}
+
+// The approach of two vehicles as they stand, the short way round the globe.
+TEST(Encounter, ApproachBetweenTwoVehicles) {
+    // name, own lat, lon, course, knots, target lat, lon, course, knots, CPA, TCPA (minutes)
+    const std::tuple<const char*, double, double, double, double, double, double, double, double, double, double>
+        rows[] = {
+            {"a mile ahead, closing", 44, 9, 0, 10, 44 + 1 / 60.0, 9, 180, 10, 0.0, 3.0},
+            {"a mile east, still, passing", 0, 0, 0, 6, 0, 1 / 60.0, 0, 0, 1.0, 0.0},
+            {"across the 180th meridian, westbound target", 0, 179.99, 0, 0, 0, -179.99, 270, 12, 0.0, 6.0},
+            {"across the 180th meridian, eastbound own", 0, -179.99, 90, 12, 0, 179.99, 0, 0, 0.0, -6.0},
+        };
+    for (const auto& [name, la, lo, c, k, tla, tlo, tc, tk, cpa, tcpa] : rows) {
+        const auto got = approach_between(ship(la, lo, c, k), ship(tla, tlo, tc, tk));
+        ASSERT_TRUE(got) << name;
+        EXPECT_NEAR(got->cpa_miles, cpa, 0.01) << name;
+        EXPECT_NEAR(got->tcpa_minutes, tcpa, 0.05) << name;
+    }
+    EXPECT_FALSE(approach_between(ship(44, 9, 90, 8), ship(44.1, 9, 90, 8))) << "no relative motion";
 }
 
 }  // namespace

@@ -823,6 +823,33 @@ TEST(Program, AisTargetsAreInUseAndTheirChangesAreKept) {
     EXPECT_FALSE(run->fleet().in_use(1)) << "AIS off: the current vehicle alone";
 }
 
+// Buoys and the SART put on the air while the program runs, through the
+// control target the window uses: the AIS targets on for the run and not
+// kept, a refusal leaving the stations as they were.
+TEST(Program, StationsChangeWhileItRuns) {
+    Started run({"--com", "2=pty"});
+    ProgramControl& control = run->control_target();
+    EXPECT_EQ(control.stations(), StationsOnAir{});
+    const StationsOnAir asked{{{"BOA NORD", 44 * 3600.0, 9 * 3600.0}}, Sart{44 * 3600.0, 10 * 3600.0, default_sart_mmsi}};
+    const auto done = control.set_stations(asked);
+    ASSERT_TRUE(done.ok()) << done.message();
+    EXPECT_EQ(done.value(), (std::vector<std::string>{"bersagli AIS attivi per questa esecuzione",
+                                                      "1 boa, il SART in prova acceso"}));
+    EXPECT_EQ(control.stations(), asked);
+    EXPECT_TRUE(run->ais().enabled);
+    StationsOnAir unnamed = asked;
+    unnamed.buoys.push_back({"", 0, 0});
+    const auto refused = control.set_stations(unnamed);
+    ASSERT_NE(refused.refusal(), nullptr);
+    EXPECT_EQ(refused.refusal()->field, "boa");
+    EXPECT_EQ(control.stations(), asked) << "refused as a whole";
+    const auto none = control.set_stations({});
+    ASSERT_TRUE(none.ok());
+    EXPECT_EQ(none.value(), std::vector<std::string>{"0 boe, nessun SART"});
+    EXPECT_EQ(control.stations(), StationsOnAir{});
+    EXPECT_EQ(run.folder.get("vadrel.ini").find("attivi=true"), std::string::npos) << "for this run only";
+}
+
 // A change of the receiver options (the menu "Opzioni") is kept in
 // vadrel.ini beside the file's own choice that the command line overrode.
 TEST(Program, AReceiverChangeKeepsTheFilesChoiceTheCommandLineOverrode) {

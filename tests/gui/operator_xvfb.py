@@ -191,6 +191,15 @@ class Vadrel:
         return stop_process(self.proc)
 
 
+def stop_telling(vadrel):
+    """Stops vadrel; what it said on standard error is printed when it fails. Its exit code."""
+    code = vadrel.stop()
+    if code != 0:
+        with open(vadrel.errors.name) as said:
+            print("vadrel ha detto:\n" + said.read(), file=sys.stderr)
+    return code
+
+
 def stop_process(proc):
     if proc.poll() is None:
         proc.send_signal(signal.SIGTERM)
@@ -671,14 +680,14 @@ def check_first_start(binary, scratch):
 
 
 @contextlib.contextmanager
-def x_server(prefix):
+def x_server(prefix, screen="1024x768x24"):
     """An Xvfb of its own, DISPLAY and HOME set for it (the file dialog starts
     in a folder of the test's own); yields that scratch folder. -noreset: the
     server lives on unchanged between the runs of vadrel, as a desktop's
-    does, instead of resetting when each one leaves."""
+    does, instead of resetting when each one leaves. `screen`: its size and depth."""
     scratch = tempfile.mkdtemp(prefix=prefix)
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1024x768x24",
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", screen,
                              "-dpi", "96", "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
     try:

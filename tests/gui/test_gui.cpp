@@ -2501,7 +2501,16 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
                                                                [](int) { return std::string(); }, done));
     dialogs.emplace_back("Guasti", std::make_unique<FaultsDialog>(Faults{}, nullptr));
     dialogs.emplace_back("Cielo e ricevitore", std::make_unique<SkyDialog>(SkyOptions{}, nullptr));
-    dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(AisSettings{}, done, nullptr));
+    dialogs.emplace_back("Bersagli AIS", std::make_unique<AisDialog>(
+                                             AisSettings{}, done, nullptr,
+                                             EncounterActions{[](const EncounterAsk&) {
+                                                                  return Result<std::vector<std::string>>(Failure("no"));
+                                                              },
+                                                              [](std::size_t) { return std::optional<Approach>(); }},
+                                             StationActions{[] { return StationsOnAir{}; },
+                                                            [](const StationsOnAir&) {
+                                                                return Result<std::vector<std::string>>(Failure("no"));
+                                                            }}));
     dialogs.emplace_back("Strumenti di bordo", std::make_unique<InstrumentDialog>(InstrumentSettings{}, done, nullptr));
     dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
     dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
@@ -2649,6 +2658,156 @@ TEST(AisDialog, TheDialogRefusesWhatCannotBeSentAndHandsOverTheRest) {
     EXPECT_TRUE(changes[1].statics_at_once);
     EXPECT_FALSE(changes[1].own_ship);
     EXPECT_EQ(changes[1].vehicles[1].name, "Alfa");
+}
+
+// The encounter's boxes as the operator types them: the decimal comma or
+// point, the ranges the program takes, the side; a refusal names its box.
+TEST(EncounterBox, TheBoxesAreReadAsTyped) {
+    // vehicle, CPA, TCPA, side, the field refused ("" read), CPA and TCPA read, port
+    const std::tuple<const char*, const char*, const char*, const char*, const char*, double, double, bool> rows[] = {
+        {"3", "0,5", "6", "dritta", "", 0.5, 6.0, false},
+        {" 20 ", "1.25", "12,5", "sinistra", "", 1.25, 12.5, true},
+        {"1", "0", "0,1", "dritta", "", 0.0, 0.1, false},
+        {"+2", "2e-1", " 7 ", "dritta", "", 0.2, 7.0, false},
+        {"0", "0,5", "6", "dritta", "", 0.5, 6.0, false},  // the own ship: the program says so
+        {"21", "0,5", "6", "dritta", "mezzo", 0, 0, false},
+        {"-1", "0,5", "6", "dritta", "mezzo", 0, 0, false},
+        {"1,5", "0,5", "6", "dritta", "mezzo", 0, 0, false},
+        {"", "0,5", "6", "dritta", "mezzo", 0, 0, false},
+        {"1", "", "6", "dritta", "cpa", 0, 0, false},
+        {"1", "0,5,", "6", "dritta", "cpa", 0, 0, false},
+        {"1", "1.000,5", "6", "dritta", "cpa", 0, 0, false},
+        {"1", "-0,1", "6", "dritta", "cpa", 0, 0, false},
+        {"1", "inf", "6", "dritta", "cpa", 0, 0, false},
+        {"1", "0,5", "0", "dritta", "tcpa", 0, 0, false},
+        {"1", "0,5", "-3", "dritta", "tcpa", 0, 0, false},
+        {"1", "0,5", "sei", "dritta", "tcpa", 0, 0, false},
+        {"1", "0,5", "6", "babordo", "lato", 0, 0, false},
+    };
+    for (const auto& [vehicle, cpa, tcpa, side, refused, miles, minutes, port] : rows) {
+        const auto got = read_encounter_boxes(vehicle, cpa, tcpa, side);
+        const std::string row = std::string(vehicle) + " " + cpa + " " + tcpa + " " + side;
+        if (*refused != '\0') {
+            ASSERT_TRUE(std::holds_alternative<Refusal>(got)) << row;
+            EXPECT_EQ(std::get<Refusal>(got).field, refused) << row;
+            EXPECT_FALSE(std::get<Refusal>(got).reason.empty()) << row;
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<EncounterAsk>(got)) << row << ": " << std::get<Refusal>(got).reason;
+        const EncounterAsk& ask = std::get<EncounterAsk>(got);
+        EXPECT_EQ(ask.vehicle, std::stoul(std::string(vehicle).substr(std::string(vehicle).find_first_of("0123456789"))))
+            << row;
+        EXPECT_DOUBLE_EQ(ask.cpa_miles, miles) << row;
+        EXPECT_DOUBLE_EQ(ask.tcpa_minutes, minutes) << row;
+        EXPECT_EQ(ask.side, port ? Side::port : Side::starboard) << row;
+    }
+}
+
+// In "Bersagli AIS...": a wrong value said as it is typed with "Prepara
+// incontro" off; Return in a box prepares (the dialog stays); the program's
+// refusal said; once prepared, its CPA and TCPA told and told again each second.
+TEST(EncounterBox, TypedPreparedAndFollowed) {
+    std::vector<EncounterAsk> asked;
+    std::string refusal = "il mezzo 2 è la nave propria";
+    Approach now{0.5, 6.0};
+    AisDialog dialog(AisSettings{}, [](const AisSettings&) { return Result<>(); }, nullptr,
+                     EncounterActions{[&](const EncounterAsk& ask) -> Result<std::vector<std::string>> {
+                                          asked.push_back(ask);
+                                          if (!refusal.empty()) return Refusal{"incontro", std::exchange(refusal, "")};
+                                          return std::vector<std::string>{"il mezzo 3 passa a 0,75 miglia"};
+                                      },
+                                      [&](std::size_t n) {
+                                          EXPECT_EQ(n, 3u);
+                                          return std::optional<Approach>(now);
+                                      }});
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* said = in<QLabel>(dialog, "incontro_capito");
+    auto* prepare = in<QPushButton>(dialog, "prepara_incontro");
+    auto* cpa = in<QLineEdit>(dialog, "incontro_cpa");
+    in<QComboBox>(dialog, "incontro_mezzo")->setCurrentText(q("2"));
+    type(cpa, q("0,7x"));
+    EXPECT_TRUE(said->text().startsWith(q("il CPA è un numero"))) << said->text().toStdString();
+    EXPECT_FALSE(prepare->isEnabled());
+    QTest::keyClick(cpa, Qt::Key_Backspace);
+    QTest::keyClicks(cpa, q("5"));
+    EXPECT_EQ(said->text(), q("Il mezzo 2 passerà a 0,75 miglia sulla dritta tra 6 minuti"));
+    EXPECT_TRUE(prepare->isEnabled());
+    QTest::keyClick(cpa, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()) << "Return prepares, it is not OK";
+    EXPECT_EQ(said->text(), q("il mezzo 2 è la nave propria"));
+    EXPECT_TRUE(in<QLabel>(dialog, "incontro_ora")->text().isEmpty());
+    in<QComboBox>(dialog, "incontro_mezzo")->setCurrentText(q("3"));
+    in<QComboBox>(dialog, "incontro_lato")->setCurrentIndex(1);
+    QTest::mouseClick(prepare, Qt::LeftButton);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], (EncounterAsk{2, 0.75, 6.0, Side::starboard}));
+    EXPECT_EQ(asked[1], (EncounterAsk{3, 0.75, 6.0, Side::port}));
+    EXPECT_EQ(said->text(), q("Fatto: il mezzo 3 passa a 0,75 miglia"));
+    EXPECT_EQ(in<QLabel>(dialog, "incontro_ora")->text(), q("Mezzo 3: CPA 0,50 miglia, TCPA 6,0 minuti"));
+    now = {0.52, -1.26};
+    QTRY_COMPARE(in<QLabel>(dialog, "incontro_ora")->text(),
+                 q("Mezzo 3: CPA 0,52 miglia, passato da 1,3 minuti"));
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+// Buoys and the SART from "Bersagli AIS...": what is wrong said as it is
+// typed, Return adds a buoy, the SART switched on at its position and off,
+// a position it cannot read leaves it off; the program's refusal said.
+TEST(StationsBox, BuoysAddedAndTheSartSwitched) {
+    StationsOnAir on_air;
+    std::vector<StationsOnAir> changes;
+    std::string refusal;
+    AisDialog dialog(AisSettings{}, [](const AisSettings&) { return Result<>(); }, nullptr, {},
+                     StationActions{[&] { return on_air; },
+                                    [&](const StationsOnAir& s) -> Result<std::vector<std::string>> {
+                                        changes.push_back(s);
+                                        if (!refusal.empty()) return Refusal{"boa", std::exchange(refusal, "")};
+                                        on_air = s;
+                                        return std::vector<std::string>{"1 boa"};
+                                    }});
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* said = in<QLabel>(dialog, "stazioni_capito");
+    auto* name = in<QLineEdit>(dialog, "boa_nome");
+    auto* position = in<QLineEdit>(dialog, "boa_posizione");
+    auto* sart = in<QCheckBox>(dialog, "sart_acceso");
+    EXPECT_EQ(in<QLabel>(dialog, "stazioni_in_onda")->text(), q("Nessuna boa."));
+    type(name, q("Boa Nord"));
+    type(position, q("44 05 N"));
+    EXPECT_EQ(said->text(), q("boa: servono latitudine e longitudine"));
+    EXPECT_FALSE(in<QPushButton>(dialog, "aggiungi_boa")->isEnabled());
+    QTest::keyClick(position, Qt::Key_Return);
+    EXPECT_TRUE(changes.empty()) << "nothing to add";
+    EXPECT_TRUE(dialog.isVisible()) << "Return in a box is not OK";
+    type(position, q("44 05 N 9 49,5 E"));
+    EXPECT_TRUE(said->text().startsWith(q("Boa \"Boa Nord\" a 44"))) << said->text().toStdString();
+    QTest::keyClick(position, Qt::Key_Return);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(on_air.buoys, (std::vector<Buoy>{{"Boa Nord", (44 * 60 + 5) * 60.0, (9 * 60 + 49.5) * 60.0}}));
+    EXPECT_EQ(said->text(), q("Fatto: 1 boa"));
+    EXPECT_EQ(in<QLabel>(dialog, "stazioni_in_onda")->text(), q("Boe: Boa Nord."));
+    refusal = "al più 50 boe, non 51";
+    QTest::mouseClick(in<QPushButton>(dialog, "aggiungi_boa"), Qt::LeftButton);
+    EXPECT_EQ(said->text(), q("al più 50 boe, non 51"));
+    EXPECT_EQ(on_air.buoys.size(), 1u);
+    // the SART: no position, then one
+    sart->click();
+    EXPECT_FALSE(sart->isChecked());
+    EXPECT_TRUE(said->text().startsWith(q("SART: "))) << said->text().toStdString();
+    type(in<QLineEdit>(dialog, "sart_posizione"), q("44,02 10"));
+    QTest::keyClick(in<QLineEdit>(dialog, "sart_posizione"), Qt::Key_Return);
+    ASSERT_TRUE(on_air.sart);
+    EXPECT_EQ(*on_air.sart, (Sart{44.02 * 3600.0, 10 * 3600.0, default_sart_mmsi}));
+    EXPECT_TRUE(sart->isChecked());
+    EXPECT_EQ(on_air.buoys.size(), 1u) << "the buoys stay";
+    sart->click();
+    EXPECT_FALSE(on_air.sart);
+    QTest::mouseClick(in<QPushButton>(dialog, "togli_boe"), Qt::LeftButton);
+    EXPECT_TRUE(on_air.buoys.empty());
+    EXPECT_FALSE(in<QPushButton>(dialog, "togli_boe")->isEnabled());
+    EXPECT_EQ(changes.size(), 5u) << "added, refused, SART on, off, buoys taken away";
 }
 
 // ---- Opzioni ----
