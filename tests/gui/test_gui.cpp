@@ -2535,6 +2535,13 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
             EXPECT_TRUE(scrolls || label->height() >= label->heightForWidth(label->width()))
                 << label->objectName().toStdString();
         }
+        // every caption whole: as tall as its text needs at the width it got
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (!label->isVisible() || label->text().isEmpty() || std::find(said.begin(), said.end(), label) != said.end())
+                continue;
+            const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->minimumSizeHint().height();
+            EXPECT_GE(label->height(), needed) << label->text().toStdString();
+        }
         dialog->hide();
     }
 }
