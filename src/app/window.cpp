@@ -216,6 +216,8 @@ int run_window(int argc, char** argv, const Options& options) {
 
     ProgramPanel panel(*program, shell, options);
     gui::MainWindow window(panel.form());
+    // The help and the message boxes go beside and over it, not at the screen's corner.
+    shell.set_main_window(&window);
     show_program(window, *program);
     WindowMenus menus(*program, panel.form(), window, shell, ending);
     gui::OptionsMenu& chosen_options = menus.options();
