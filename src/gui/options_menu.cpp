@@ -139,7 +139,7 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
         o.altitude = dialog.doubleValue();
         change(o);
     });
-    QAction* sky_options = menu_->addAction(QStringLiteral("&Cielo e ricevitore..."));
+    QAction* sky_options = menu_->addAction(QStringLiteral("C&ielo e ricevitore..."));
     sky_options->setObjectName(QStringLiteral("opzione_cielo"));
     connect(sky_options, &QAction::triggered, this, [this] {
         ReceiverOptions o = form_.transmitter.receiver();
