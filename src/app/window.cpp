@@ -143,7 +143,9 @@ std::optional<CheckedLog> checked_log(const std::string& path, LogLeave leave, c
 
 // The window over the program: the routes, the street tiles (kept through
 // their model), the vehicles' AIS identities and streams, the shut-down on close.
-void show_program(gui::MainWindow& window, Program& program) {
+void show_program(gui::MainWindow& window, Program& program, gui::WindowShell& shell) {
+    // The help and the message boxes go beside and over it, not at the screen's corner.
+    shell.set_main_window(&window);
     window.set_routes(&program.routes());
     // The map keeps its words for why not ("" when kept).
     window.set_tiles(program.tile_settings().value(), [&program, &window](const TileSettings& settings) {
@@ -216,7 +218,7 @@ int run_window(int argc, char** argv, const Options& options) {
 
     ProgramPanel panel(*program, shell, options);
     gui::MainWindow window(panel.form());
-    show_program(window, *program);
+    show_program(window, *program, shell);
     WindowMenus menus(*program, panel.form(), window, shell, ending);
     gui::OptionsMenu& chosen_options = menus.options();
 

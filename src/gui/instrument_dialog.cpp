@@ -61,6 +61,9 @@ InstrumentDialog::InstrumentDialog(const InstrumentSettings& current, Instrument
     enabled_->setObjectName(QStringLiteral("strumenti_attivi"));
     enabled_->setChecked(current.enabled);
     auto* form = new QFormLayout;
+    // A caption too long for its row puts its box under it: a caption that
+    // wrapped instead would be cut, as the form gives each row one line.
+    form->setRowWrapPolicy(QFormLayout::WrapLongRows);
     InstrumentSettings shown = current;
     for (std::size_t i = 0; i < field_count; ++i) {
         const Field& f = fields()[i];
@@ -70,7 +73,6 @@ InstrumentDialog::InstrumentDialog(const InstrumentSettings& current, Instrument
         fields_[i] = new QLineEdit(text, this);
         fields_[i]->setObjectName(QString::fromLatin1(f.name));
         auto* caption = new QLabel(QString::fromUtf8(f.caption), this);
-        caption->setWordWrap(true);
         caption->setBuddy(fields_[i]);
         form->addRow(caption, fields_[i]);
     }

@@ -13,6 +13,7 @@
 #include "model/numbers.h"
 #include "nmea/faults.h"
 #include "gui/dialog_fit.h"
+#include "gui/elided_label.h"
 #include "gui/qt_text.h"
 #include "gui/sky_dialog.h"
 #include "sky/sky_options.h"
@@ -102,7 +103,7 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
       form_(form),
       keep_(std::move(keep)),
       menu_(bar.addMenu(QStringLiteral("&Opzioni"))),
-      in_force_(new QLabel(&bar)) {
+      in_force_(new ElidedLabel(&bar)) {
     menu_->setObjectName(QStringLiteral("menu_opzioni"));
     in_force_->setObjectName(QStringLiteral("ricevitore_in_uso"));
     in_force_->hide();
@@ -139,7 +140,7 @@ OptionsMenu::OptionsMenu(PanelForm& form, QMenuBar& bar, Keep keep)
         o.altitude = dialog.doubleValue();
         change(o);
     });
-    QAction* sky_options = menu_->addAction(QStringLiteral("&Cielo e ricevitore..."));
+    QAction* sky_options = menu_->addAction(QStringLiteral("C&ielo e ricevitore..."));
     sky_options->setObjectName(QStringLiteral("opzione_cielo"));
     connect(sky_options, &QAction::triggered, this, [this] {
         ReceiverOptions o = form_.transmitter.receiver();

@@ -7,7 +7,7 @@
 namespace vadrel::gui {
 
 PilotEntry::PilotEntry(QMenu& menu, QStatusBar& status_bar, PilotActions actions)
-    : actions_(std::move(actions)), action_(menu.addAction(QStringLiteral("&Pilota automatico"))) {
+    : actions_(std::move(actions)), action_(menu.addAction(QStringLiteral("Pi&lota automatico"))) {
     action_->setObjectName(QStringLiteral("opzione_pilota"));
     action_->setCheckable(true);
     line_.setObjectName(QStringLiteral("stato_pilota"));

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "gui/elided_label.h"
+
 class QAction;
 class QMenu;
 class QStatusBar;
@@ -36,7 +38,7 @@ public:
 private:
     PilotActions actions_;
     QAction* action_;
-    QLabel line_;
+    ElidedLabel line_;  // gives way on the status line, whole in its tip
     bool shown_ = false;
 };
 

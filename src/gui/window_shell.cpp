@@ -7,6 +7,7 @@
 
 #include "gui/about_window.h"
 #include "gui/help_viewer.h"
+#include "gui/placement.h"
 #include "gui/qt_text.h"
 #include "panel/panel_form.h"
 
@@ -54,6 +55,8 @@ void WindowShell::show_help(const std::string& file) {
             help_->setWindowModality(wanted);
         }
     }
+    // Beside the panel the first time, never over the form it explains.
+    if (const QWidget* panel = owner()) place_beside(*help_, *panel);
     help_->show();
     help_->raise();
     help_->activateWindow();

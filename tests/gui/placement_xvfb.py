@@ -9,7 +9,9 @@ with no window manager and with one (openbox, when installed):
 - a dialog larger than the panel ("Rete...") opens inside the screen, not
   in its corner over the panel's menus;
 - the question of a first start opens beside the panel, where a window
-  manager has put the panel.
+  manager has put the panel;
+- every dialog of the menus (and the help, F1) opens by its keys inside the
+  screen, the help beside the panel, and Esc closes it.
 
     placement_xvfb.py PATH/TO/vadrel [KEEP_FOLDER]
 
@@ -28,6 +30,23 @@ import time
 CAPTION = "Quorvel vadrel - Simulatore GPS"
 # columns: the tool, the key after Alt+V, a part of its caption
 TOOLS = [("Mappa", "m", "- Mappa"), ("Flotta", "f", "Flotta"), ("Cielo", "c", "Cielo")]
+# columns: the dialog, the keys that open it, the start of its caption, whether
+# it must leave the panel uncovered (a window of its own, not a question)
+DIALOGS = [
+    ("Vai a posizione", ["alt+v", "v"], "Vai a posizione", False),
+    ("Percorso", ["alt+v", "p"], "Percorso", False),
+    ("Quota", ["alt+o", "q"], "Quota", False),
+    ("Cielo e ricevitore", ["alt+o", "i"], "Cielo e ricevitore", False),
+    ("Guasti", ["alt+o", "g"], "Guasti", False),
+    ("Strumenti di bordo", ["alt+o", "t"], "Strumenti di bordo", False),
+    ("Porta", ["alt+u", "p"], "Porta", False),
+    ("Controllo", ["alt+u", "c"], "Interfaccia di controllo", False),
+    ("Registra", ["alt+r", "r"], "Registra in", False),
+    ("Riproduci", ["alt+r", "p"], "Riproduci", False),
+    ("Esporta tracce GPX", ["alt+r", "e"], "Esporta tracce GPX", False),
+    ("Apri scenario", ["alt+f", "a"], "Apri scenario", False),
+    ("Guida", ["F1"], "vadrel - Guida", True),
+]
 
 
 def fail(why):
@@ -93,6 +112,38 @@ def popups():
 
 def key(*keys):
     subprocess.run(["xdotool", "key", "--clearmodifiers", *keys], check=True)
+
+
+def give_back(panel, manager):
+    subprocess.run(["xdotool", "windowactivate", "--sync", panel], capture_output=True) if manager else \
+        subprocess.run(["xdotool", "windowfocus", "--sync", panel], check=True)
+
+
+def check_dialogs(label, panel, manager, width, height, keep):
+    """Each dialog of the table opened by its keys, inside the screen, closed by Esc."""
+    for name, keys, caption, beside in DIALOGS:
+        for k in keys:
+            key(k)
+        def shown():
+            window = window_starting(caption)
+            return window and geometry(window)
+
+        placed = until("%s: %s si apre con %s" % (label, name, "+".join(keys)), shown)
+        # a window manager may still be placing it: the place it settles on
+        time.sleep(0.3)
+        placed, at = shown() or placed, geometry(panel)
+        if placed[0] < 0 or placed[1] < 0 or placed[0] + placed[2] > width or placed[1] + placed[3] > height:
+            fail("%s: %s %s esce dallo schermo" % (label, name, placed))
+        if beside and overlap(placed, at):
+            fail("%s: %s %s copre il pannello %s" % (label, name, placed, at))
+        if keep:
+            picture = os.path.join(keep, "dialogs-%s-%dx%d-%s.png" % (
+                name.replace(" ", "_"), width, height, manager or "nowm"))
+            subprocess.run(["import", "-window", "root", picture], check=True)
+        key("Escape")
+        until("%s: Esc chiude %s" % (label, name), lambda: not shown())
+        give_back(panel, manager)
+        print("ok: %s: %s a %s, chiuso con Esc" % (label, name, placed))
 
 
 def run(binary, width, height, manager, scratch, keep):
@@ -189,8 +240,8 @@ def run(binary, width, height, manager, scratch, keep):
             if keep:
                 picture = os.path.join(keep, "%s_%s.png" % (label.replace(" ", "_"), name))
                 subprocess.run(["import", "-window", "root", picture], check=True)
-            subprocess.run(["xdotool", "windowactivate", "--sync", panel], capture_output=True) if manager else \
-                subprocess.run(["xdotool", "windowfocus", "--sync", panel], check=True)
+            give_back(panel, manager)
+        check_dialogs(label, panel, manager, width, height, keep)
     finally:
         for p in reversed(processes):
             p.send_signal(signal.SIGTERM)

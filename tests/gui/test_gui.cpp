@@ -35,6 +35,8 @@
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
+#include <QLayout>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
@@ -2544,6 +2546,13 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
             EXPECT_TRUE(scrolls || label->height() >= label->heightForWidth(label->width()))
                 << label->objectName().toStdString();
         }
+        // every caption whole: as tall as its text needs at the width it got
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (!label->isVisible() || label->text().isEmpty() || std::find(said.begin(), said.end(), label) != said.end())
+                continue;
+            const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->minimumSizeHint().height();
+            EXPECT_GE(label->height(), needed) << label->text().toStdString();
+        }
         dialog->hide();
     }
 }
@@ -2863,6 +2872,31 @@ TEST_F(OptionsMenuTest, ModernReceiverTurnsOnTheThreeAtOnce) {
     EXPECT_EQ(rig.transmitter.receiver(), expected);
     EXPECT_EQ(kept, std::vector<ReceiverOptions>{expected});
     EXPECT_TRUE(action("opzione_moto_reale").isChecked());
+}
+
+// The receiver in force shares the status bar of a window of fixed width
+// with the lines after it (the clock, the autopilot): it gives way, shown
+// cut short with its whole text as the tip, and the others stay in sight.
+TEST_F(OptionsMenuTest, TheReceiverInForceGivesWayToTheLinesAfterIt) {
+    auto* client = new QWidget;
+    client->setFixedSize(400, 100);
+    window.setCentralWidget(client);
+    window.layout()->setSizeConstraint(QLayout::SetFixedSize);
+    QLabel& receiver = menu.receiver_label();
+    window.statusBar()->addWidget(&receiver);
+    receiver.show();
+    menu.refresh();
+    QLabel after(q("2026-12-08 04:00:52 UTC x1 Pausa Pilota: in attesa delle frasi"));
+    window.statusBar()->addPermanentWidget(&after);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+    EXPECT_LE(window.width(), 420);
+    EXPECT_LE(after.geometry().right(), window.statusBar()->width()) << "the line after it is cut";
+    EXPECT_LT(receiver.width(), receiver.sizeHint().width());
+    receiver.grab();  // painted at that width
+    EXPECT_EQ(receiver.toolTip(), receiver.text());
+    EXPECT_EQ(receiver.text(), q("Ricevitore classico (modem radio): velocità e rotta sempre a zero"));
 }
 
 // The receiver in force is told whichever way it changes; "Ricevitore classico" goes back with the other options kept.
