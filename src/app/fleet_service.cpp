@@ -1,5 +1,7 @@
 #include "fleet_service.h"
 
+#include <algorithm>
+
 #include "tracker/sender_factory.h"
 
 namespace vadrel {
@@ -12,17 +14,20 @@ constexpr std::chrono::milliseconds slice_every{5};
 
 std::chrono::steady_clock::time_point steady_now() { return std::chrono::steady_clock::now(); }
 
+// A wrong server is said before the file's faults.
+std::optional<std::string> destination_problem(const std::string& destination) {
+    const auto parsed = parse_destination(destination);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) return "verso: " + *problem;
+    return std::nullopt;
+}
+
 }  // namespace
 
 FleetService::FleetService(const Options& options, std::uint64_t seed, QObject* parent)
     : QObject(parent), interval_(options.fleet_interval), part_(options.part), parts_(options.parts), seed_(seed) {
     for (std::size_t n = 0; n < options.fleets.size(); ++n) {
-        FleetReading read = read_fleet_file(options.fleets[n]);
-        if (const auto* problem = std::get_if<FleetProblem>(&read)) throw FleetRefused(problem->message());
-        std::string problem;
-        auto run = make_run(std::get<std::vector<FleetEntry>>(read), options.fleets[n], options.fleet_to[n], problem);
-        if (!run) throw FleetRefused(problem);
-        runs_.push_back(std::move(run));
+        const std::string problem = prepare_file(options.fleets[n], options.fleet_to[n], 0)();
+        if (!problem.empty()) throw FleetRefused(problem);
     }
     slices_.setTimerType(Qt::PreciseTimer);
     slices_.setInterval(slice_every);
@@ -34,20 +39,43 @@ FleetService::FleetService(const Options& options, std::uint64_t seed, QObject* 
 
 FleetService::~FleetService() = default;
 
-std::unique_ptr<FleetRun> FleetService::make_run(const std::vector<FleetEntry>& entries, const std::string& file,
-                                                 const std::string& destination, std::string& problem) {
-    auto loaded = TrackedFleet::load(fleet_part(entries, part_, parts_), file, interval_, seed_);
-    if (const auto* refused = std::get_if<FleetProblem>(&loaded)) {
-        problem = refused->message();
-        return nullptr;
-    }
+FleetService::Install FleetService::prepare_text(std::string_view bytes, const std::string& destination) {
+    if (auto why = destination_problem(destination)) return [why = *why] { return why; };
+    return prepare(read_fleet_text(bytes, "flotta", "."), "flotta", destination, 0);
+}
+
+FleetService::Install FleetService::prepare_file(const std::string& path, const std::string& destination,
+                                                 int interval) {
+    if (auto why = destination_problem(destination)) return [why = *why] { return why; };
+    return prepare(read_fleet_file(path), path, destination, interval);
+}
+
+FleetService::Install FleetService::prepare(FleetReading read, const std::string& file,
+                                            const std::string& destination, int interval) {
+    if (const auto* problem = std::get_if<FleetProblem>(&read)) return [why = problem->message()] { return why; };
+    auto loaded = TrackedFleet::load(fleet_part(std::get<std::vector<FleetEntry>>(std::move(read)), part_, parts_),
+                                     file, interval > 0 ? interval : interval_, seed_);
+    if (const auto* problem = std::get_if<FleetProblem>(&loaded)) return [why = problem->message()] { return why; };
+    // Shared: a std::function is copied.
+    auto fleet = std::make_shared<TrackedFleet>(std::get<TrackedFleet>(std::move(loaded)));
+    return [this, fleet, file, destination] { return install(std::move(*fleet), file, destination); };
+}
+
+// On the loop: the name resolver and the runs are the loop's.
+std::string FleetService::install(TrackedFleet fleet, const std::string& file, const std::string& destination) {
     auto sender = make_report_sender(destination, resolver_, &steady_now);
-    if (const auto* refused = std::get_if<std::string>(&sender)) {
-        problem = "--flotta-verso " + destination + ": " + *refused;
-        return nullptr;
+    if (const auto* refused = std::get_if<std::string>(&sender)) return "--flotta-verso " + destination + ": " + *refused;
+    auto run = std::make_unique<FleetRun>(std::move(fleet), std::move(std::get<std::unique_ptr<ReportSender>>(sender)),
+                                          file, destination);
+    const auto kept = std::find_if(runs_.begin(), runs_.end(),
+                                   [&](const auto& r) { return r->summary().destination == destination; });
+    if (kept != runs_.end()) {
+        *kept = std::move(run);
+    } else {
+        runs_.push_back(std::move(run));
     }
-    return std::make_unique<FleetRun>(std::move(std::get<TrackedFleet>(loaded)),
-                                      std::move(std::get<std::unique_ptr<ReportSender>>(sender)), file, destination);
+    if (started_) slices_.start();
+    return {};
 }
 
 void FleetService::start() {
@@ -66,22 +94,13 @@ void FleetService::second(std::int64_t second, std::chrono::nanoseconds span) {
 }
 
 std::string FleetService::replace(std::string_view bytes, const std::string& destination) {
-    const auto parsed = parse_destination(destination);
-    if (const auto* problem = std::get_if<std::string>(&parsed)) return "verso: " + *problem;
-    FleetReading read = read_fleet_text(bytes, "flotta", ".");
-    if (const auto* problem = std::get_if<FleetProblem>(&read)) return problem->message();
-    std::string problem;
-    auto run = make_run(std::get<std::vector<FleetEntry>>(read), "flotta", destination, problem);
-    if (!run) return problem;
-    for (auto& kept : runs_) {
-        if (kept->summary().destination == destination) {
-            kept = std::move(run);
-            return {};
-        }
-    }
-    runs_.push_back(std::move(run));
-    if (started_) slices_.start();
-    return {};
+    return prepare_text(bytes, destination)();
+}
+
+bool FleetService::remove(const std::string& destination) {
+    const auto erased = std::erase_if(runs_, [&](const auto& r) { return r->summary().destination == destination; });
+    if (runs_.empty()) slices_.stop();
+    return erased > 0;
 }
 
 std::vector<FleetSummary> FleetService::summaries() const {

@@ -9,10 +9,15 @@
 //   FleetService fleets(options, seed);        // throws FleetRefused
 //   fleets.start();                            // the connections open
 //   fleets.second(utc_second, span);           // at each tick of a whole second
+//
+// A fleet given later (PUT /api/v1/flotta, the window's dialog) is read and
+// checked by prepare_text() or prepare_file(), which may run on a worker, and
+// put in by what they return, on the loop.
 
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -42,10 +47,21 @@ public:
     // The tick of the simulated second `second`; its reports spread over `span`.
     void second(std::int64_t second, std::chrono::nanoseconds span);
 
-    // A fleet file's bytes (CSV or JSON) for the server `destination`:
-    // replaces the fleet that reports there, or adds one. "" when it took,
+    // What puts a fleet read and checked in, on the loop (once): replaces
+    // the fleet that reports to its server, or adds one. "" when it took,
     // else why not ("FILE:LINE: campo: motivo").
+    using Install = std::function<std::string()>;
+    // A fleet file's bytes (CSV or JSON), or a file, with the routes it
+    // names read, for the server `destination`; `interval`: the seconds
+    // between reports where the file says none (0: --flotta-intervallo).
+    // Safe on any thread: reads nothing of the service that changes.
+    Install prepare_text(std::string_view bytes, const std::string& destination);
+    Install prepare_file(const std::string& path, const std::string& destination, int interval);
+    // Both at once, on the loop (the control interface's PUT).
     std::string replace(std::string_view bytes, const std::string& destination);
+    // The fleet reporting to `destination` stopped, its connections closed;
+    // false when none reports there.
+    bool remove(const std::string& destination);
 
     std::vector<FleetSummary> summaries() const;
     // The same as the control interface shows it.
@@ -54,10 +70,12 @@ public:
     // Every device where it is now, for the map.
     std::vector<DeviceState> snapshot() const;
     std::size_t devices() const;
+    // The seconds between reports where a file says none (--flotta-intervallo).
+    int interval() const { return interval_; }
 
 private:
-    std::unique_ptr<FleetRun> make_run(const std::vector<FleetEntry>& entries, const std::string& file,
-                                       const std::string& destination, std::string& problem);
+    Install prepare(FleetReading read, const std::string& file, const std::string& destination, int interval);
+    std::string install(TrackedFleet fleet, const std::string& file, const std::string& destination);
 
     int interval_;
     int part_;
