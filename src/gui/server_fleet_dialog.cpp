@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 #include <array>
 #include <memory>
+#include <type_traits>
 
 #include "gui/dialog_fit.h"
 #include "gui/placement.h"
@@ -45,6 +47,54 @@ QString chosen_fleet(QWidget* parent) {
 
 QString figure(std::uint64_t n) { return QLocale(QLocale::Italian).toString(qulonglong{n}); }
 
+template <typename Widget>
+Widget* named(const char* name, const QString& text = {}) {
+    auto* widget = new Widget;
+    widget->setObjectName(QString::fromLatin1(name));
+    if constexpr (std::is_same_v<Widget, QPushButton> || std::is_same_v<Widget, QLabel>) widget->setText(text);
+    if constexpr (std::is_same_v<Widget, QPushButton>) widget->setAutoDefault(false);
+    return widget;
+}
+
+// A label whose accelerator goes to `field`.
+QLabel* buddy(const char* text, QWidget* field) {
+    auto* label = new QLabel(QString::fromUtf8(text));
+    label->setBuddy(field);
+    return label;
+}
+
+// The widgets side by side, `wide` taking the room left.
+QHBoxLayout* in_row(std::initializer_list<QWidget*> widgets, const QWidget* wide) {
+    auto* row = new QHBoxLayout;
+    for (QWidget* w : widgets) row->addWidget(w, w == wide ? 1 : 0);
+    return row;
+}
+
+// One row a server: its figures narrow, its state taking the rest.
+namespace server_column {
+enum : int { server, file, devices, sent, skipped, connections, state, count };
+}  // namespace server_column
+
+QTableWidget* servers_table() {
+    auto* table = named<QTableWidget>("flotta_server");
+    table->setColumnCount(server_column::count);
+    table->setHorizontalHeaderLabels({QStringLiteral("Server"), QStringLiteral("File"), QStringLiteral("Dispositivi"),
+                                      QStringLiteral("Inviati"), QStringLiteral("Saltati"),
+                                      QStringLiteral("Connessioni"), QStringLiteral("Stato")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->verticalHeader()->hide();
+    QHeaderView* header = table->horizontalHeader();
+    for (const int c : {server_column::devices, server_column::sent, server_column::skipped, server_column::connections})
+        header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    table->setColumnWidth(server_column::server, 170);
+    table->setColumnWidth(server_column::file, 100);
+    header->setStretchLastSection(true);
+    table->setMinimumHeight(80);
+    return table;
+}
+
 }  // namespace
 
 ServerFleetDialog::ServerFleetDialog(ServerFleetActions actions, int interval, QWidget* parent)
@@ -53,66 +103,41 @@ ServerFleetDialog::ServerFleetDialog(ServerFleetActions actions, int interval, Q
     reader_.setMaxThreadCount(1);
     setObjectName(QStringLiteral("FlottaServer"));
     setWindowTitle(fleet_dialog_title);
-    file_ = new QLineEdit;
-    file_->setObjectName(QStringLiteral("flotta_file"));
+    file_ = named<QLineEdit>("flotta_file");
     file_->setToolTip(QStringLiteral("CSV o JSON, un dispositivo per riga; un percorso relativo parte dalla cartella "
                                      "da cui è stato avviato vadrel, come per --flotta"));
-    auto* browse = new QPushButton(QStringLiteral("&Sfoglia..."));
-    browse->setObjectName(QStringLiteral("flotta_sfoglia"));
-    browse->setAutoDefault(false);
-    auto* file_row = new QHBoxLayout;
-    file_row->addWidget(file_, 1);
-    file_row->addWidget(browse);
-    protocol_ = new QComboBox;
-    protocol_->setObjectName(QStringLiteral("flotta_protocollo"));
+    auto* browse = named<QPushButton>("flotta_sfoglia", QStringLiteral("&Sfoglia..."));
+    protocol_ = named<QComboBox>("flotta_protocollo");
     for (const ProtocolHint& p : protocol_hints) protocol_->addItem(QString::fromLatin1(p.name));
-    address_ = new QLineEdit;
-    address_->setObjectName(QStringLiteral("flotta_indirizzo"));
-    interval_ = new QSpinBox;
-    interval_->setObjectName(QStringLiteral("flotta_intervallo"));
+    address_ = named<QLineEdit>("flotta_indirizzo");
+    interval_ = named<QSpinBox>("flotta_intervallo");
     interval_->setRange(1, 3600);
     interval_->setValue(std::clamp(interval, 1, 3600));
     interval_->setSuffix(QStringLiteral(" s"));
     interval_->setToolTip(QStringLiteral("i secondi tra due rapporti di un dispositivo, dove il file non li dice"));
-    start_ = new QPushButton(QStringLiteral("&Avvia"));
-    start_->setObjectName(QStringLiteral("flotta_avvia"));
+    start_ = named<QPushButton>("flotta_avvia", QStringLiteral("&Avvia"));
     start_->setToolTip(QStringLiteral("Sostituisce la flotta che già invia a questo server, o ne aggiunge una"));
-
-    totals_ = new QLabel;
-    totals_->setObjectName(QStringLiteral("flotta_totali"));
-    servers_ = new QTableWidget(0, 8);
-    servers_->setObjectName(QStringLiteral("flotta_server"));
-    servers_->setHorizontalHeaderLabels({QStringLiteral("Protocollo"), QStringLiteral("Indirizzo"),
-                                         QStringLiteral("File"), QStringLiteral("Dispositivi"),
-                                         QStringLiteral("Inviati"), QStringLiteral("Saltati"),
-                                         QStringLiteral("Connessioni"), QStringLiteral("Stato")});
-    servers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    servers_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    servers_->setSelectionMode(QAbstractItemView::SingleSelection);
-    servers_->verticalHeader()->hide();
-    servers_->horizontalHeader()->setStretchLastSection(true);
-    servers_->setMinimumHeight(110);
-    problem_ = new QLabel;
-    problem_->setObjectName(QStringLiteral("flotta_errore"));
+    totals_ = named<QLabel>("flotta_totali");
+    servers_ = servers_table();
+    problem_ = named<QLabel>("flotta_errore");
     problem_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("File:"), file_row);
-    form->addRow(QStringLiteral("Protocollo:"), protocol_);
-    form->addRow(QStringLiteral("Indirizzo:"), address_);
-    form->addRow(QStringLiteral("Intervallo:"), interval_);
-    form->addRow(start_);
-    form->addRow(totals_);
+    form->addRow(buddy("Fi&le:", file_), in_row({file_, browse}, file_));
+    form->addRow(buddy("&Protocollo:", protocol_),
+                 in_row({protocol_, buddy("&Indirizzo:", address_), address_, buddy("In&tervallo:", interval_),
+                         interval_},
+                        address_));
+    form->addRow(in_row({start_, totals_}, totals_));
     form->addRow(servers_);
-    form->addRow(scrolling_status(problem_, 3));
+    form->addRow(scrolling_status(problem_, 2));
 
     auto* buttons = new QDialogButtonBox;
     stop_ = buttons->addButton(QStringLiteral("&Ferma"), QDialogButtonBox::ActionRole);
     stop_->setObjectName(QStringLiteral("flotta_ferma"));
-    stop_->setToolTip(QStringLiteral("Ferma la flotta del server scelto nella tabella"));
+    stop_->setToolTip(QStringLiteral("Ferma la flotta del server scelto nella tabella, o di quello scritto sopra"));
     stop_->setAutoDefault(false);
-    QPushButton* close = buttons->addButton(QStringLiteral("Chiudi"), QDialogButtonBox::RejectRole);
-    close->setAutoDefault(false);
+    buttons->addButton(QStringLiteral("Chiudi"), QDialogButtonBox::RejectRole)->setAutoDefault(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString path = actions_.choose_file(this);
@@ -125,7 +150,7 @@ ServerFleetDialog::ServerFleetDialog(ServerFleetActions actions, int interval, Q
     connect(&every_second_, &QTimer::timeout, this, &ServerFleetDialog::refresh);
     show_protocol_hint();
     fit_to_screen(*this, form, buttons);
-    setMinimumWidth(std::min(720, largest_dialog(*this).width()));
+    setMinimumWidth(std::min(640, largest_dialog(*this).width()));
 }
 
 ServerFleetDialog::~ServerFleetDialog() { reader_.waitForDone(); }
@@ -191,7 +216,12 @@ bool ServerFleetDialog::start_fleet() {
 
 bool ServerFleetDialog::stop_fleet() {
     const TrackerOverview now = actions_.overview();
-    const int row = now.servers.size() == 1 ? 0 : servers_->currentRow();
+    // The row chosen; else the server the fields name; else the only one.
+    int row = servers_->selectionModel()->hasSelection() ? servers_->currentRow() : -1;
+    for (std::size_t i = 0; row < 0 && i < now.servers.size(); ++i) {
+        if (now.servers[i].protocol + ":" + now.servers[i].address == destination()) row = static_cast<int>(i);
+    }
+    if (row < 0 && now.servers.size() == 1) row = 0;
     if (row < 0 || static_cast<std::size_t>(row) >= now.servers.size()) {
         tell(now.servers.empty() ? QStringLiteral("Nessuna flotta invia a un server.")
                                  : QStringLiteral("Scegliere nella tabella il server della flotta da fermare."));
@@ -220,17 +250,22 @@ void ServerFleetDialog::refresh() {
     QString last_problem;
     for (std::size_t i = 0; i < now.servers.size(); ++i) {
         const TrackerServerView& s = now.servers[i];
-        const std::array<QString, 8> cells{qt_text(s.protocol), qt_text(s.address), qt_text(s.file),
-                                           figure(s.devices),   figure(s.sent),       figure(s.skipped),
-                                           figure(s.connections), qt_text(s.state)};
+        const QString server = qt_text(s.protocol + ":" + s.address);
+        const std::array<QString, server_column::count> cells{server,
+                                                 QFileInfo(qt_text(s.file)).fileName(),
+                                                 figure(s.devices),
+                                                 figure(s.sent),
+                                                 figure(s.skipped),
+                                                 figure(s.connections),
+                                                 qt_text(s.state)};
         for (std::size_t c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
-            if (c >= 3 && c <= 6) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            item->setToolTip(cells[c]);
+            if (c >= server_column::devices && c <= server_column::connections) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            item->setToolTip(c == server_column::file ? qt_text(s.file) : cells[c]);
             servers_->setItem(static_cast<int>(i), static_cast<int>(c), item);
         }
         if (last_problem.isEmpty() && s.state != "collegato")
-            last_problem = QStringLiteral("%1:%2: %3").arg(qt_text(s.protocol), qt_text(s.address), qt_text(s.state));
+            last_problem = QStringLiteral("%1: %2").arg(server, qt_text(s.state));
     }
     stop_->setEnabled(!now.servers.empty());
     if (!reading_)

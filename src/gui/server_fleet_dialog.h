@@ -8,7 +8,7 @@
 // refusal is shown with its file, line, field and reason, and nothing
 // changes. Once a second it shows what GET /api/v1/flotta says (devices,
 // reports sent and skipped, each server's connections and state), whoever
-// started the fleets; "Ferma" stops the one chosen. It keeps no fleet of its
+// started the fleets; "Ferma" stops the one chosen (or named in the fields). It keeps no fleet of its
 // own: what it shows is asked each time.
 //
 //   ServerFleetDialog dialog({read, overview, stop, {}}, &window);
@@ -57,8 +57,8 @@ public:
     void open_beside(const QWidget& panel);
     // Starts the fleet the fields say; false (and told) while a file is being read.
     bool start_fleet();
-    // Stops the fleet of the server chosen in the table (the only one when
-    // there is one); false when none is.
+    // Stops the fleet of the server chosen in the table, else of the one the
+    // fields name, else the only one; false when none is.
     bool stop_fleet();
     bool reading() const { return reading_; }
     // The figures asked again.

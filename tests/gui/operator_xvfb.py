@@ -671,14 +671,14 @@ def check_first_start(binary, scratch):
 
 
 @contextlib.contextmanager
-def x_server(prefix):
+def x_server(prefix, screen="1024x768"):
     """An Xvfb of its own, DISPLAY and HOME set for it (the file dialog starts
     in a folder of the test's own); yields that scratch folder. -noreset: the
     server lives on unchanged between the runs of vadrel, as a desktop's
     does, instead of resetting when each one leaves."""
     scratch = tempfile.mkdtemp(prefix=prefix)
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1024x768x24",
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", screen + "x24",
                              "-dpi", "96", "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
     try:

@@ -3260,11 +3260,12 @@ TEST(ServerFleetDialog, StartsOffTheLoopShowsTheFiguresAndStops) {
     EXPECT_EQ(read[0], std::make_tuple(std::string("flotta.csv"), std::string("traccar:127.0.0.1:5005"), 5));
     auto* servers = in<QTableWidget>(dialog, "flotta_server");
     ASSERT_EQ(servers->rowCount(), 1);
-    EXPECT_EQ(servers->item(0, 7)->text(), q("collegato"));
+    EXPECT_EQ(servers->item(0, 6)->text(), q("collegato"));
+    EXPECT_EQ(servers->item(0, 0)->text(), q("traccar:127.0.0.1:5005"));
     // the model moves on: shown within a second, whoever moved it
     model.sent = model.servers[0].sent = 12000;
     model.servers[0].state = "non collegato: connessione rifiutata; nuovo tentativo tra 2 s";
-    ASSERT_TRUE(run_until([&] { return servers->item(0, 4)->text() == q("12.000"); }));
+    ASSERT_TRUE(run_until([&] { return servers->item(0, 3)->text() == q("12.000"); }));
     EXPECT_EQ(in<QLabel>(dialog, "flotta_totali")->text(), q("Dispositivi: 3 · rapporti inviati: 12.000 · saltati: 0"));
     EXPECT_EQ(in<QLabel>(dialog, "flotta_errore")->text(),
               q("Ultimo errore: traccar:127.0.0.1:5005: non collegato: connessione rifiutata; nuovo tentativo tra 2 s"));
