@@ -35,8 +35,11 @@ struct DeviceDot {
     double speed_kmh = 0.0;
 };
 
-// The side of a cell of the grid, in pixels.
+// The side of a cell of the grid, in pixels, at least.
 inline constexpr double dot_cell_pixels = 4.0;
+// At most about this many dots: beyond, the cells are made twice as wide,
+// so that a repaint's cost has a bound whatever the spread.
+inline constexpr std::size_t most_device_dots = 4000;
 // At most this many ids written on the map at once.
 inline constexpr std::size_t most_device_labels = 200;
 
@@ -50,13 +53,15 @@ struct DotCell {
 struct ThinnedDots {
     std::vector<DotCell> cells;  // in the order of their first device
     std::size_t in_view = 0;     // devices on the screen
+    double cell = dot_cell_pixels;  // the side of a cell
     bool thinned() const { return in_view > cells.size(); }
 };
 
-// The devices on a screen of `area` gathered into cells `cell` pixels wide;
-// those off the screen left out.
+// The devices on a screen of `area` gathered into cells `cell` pixels wide,
+// wider when they would make more than `most` dots; those off the screen
+// left out.
 ThinnedDots thin_dots(const MapProjection& map, const std::vector<DeviceDot>& devices, QSizeF area,
-                      double cell = dot_cell_pixels);
+                      double cell = dot_cell_pixels, std::size_t most = most_device_dots);
 
 class DeviceDots {
 public:

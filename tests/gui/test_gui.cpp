@@ -3117,6 +3117,8 @@ TEST(DeviceDots, ThinnedToOneDotACellByZoom) {
              10000, 64, true},
             {"10,000 over Piedmont seen as a region", devices_in_square(10000, {44.5, 7.0}, 1.5), {45.2, 7.7}, 600.0,
              10000, 10000 / 2, true},
+            {"10,000 a few pixels apart: wider cells, their dots bounded", devices_in_square(10000, {44.5, 7.0}, 1.5),
+             {45.2, 7.7}, 300.0, 10000, most_device_dots, true},
             {"100 a kilometre apart, close in", devices_in_square(100, {45.0, 7.0}, 0.09), {45.045, 7.045}, 20.0, 100,
              100, false},
             {"two on one place", {{"a", {45.0, 7.0}, 0, 0}, {"b", {45.0, 7.0}, 0, 0}}, {45.0, 7.0}, 10.0, 2, 1, true},
@@ -3130,13 +3132,14 @@ TEST(DeviceDots, ThinnedToOneDotACellByZoom) {
         EXPECT_EQ(dots.in_view, in_view);
         EXPECT_LE(dots.cells.size(), most);
         EXPECT_EQ(dots.thinned(), thinned);
+        EXPECT_GE(dots.cell, dot_cell_pixels);
         std::size_t counted = 0;
         std::set<std::pair<int, int>> cells;
         for (const DotCell& c : dots.cells) {
             counted += c.count;
             EXPECT_TRUE(QRectF(QPointF(0, 0), screen).contains(c.at));
             EXPECT_EQ(c.at, map.to_screen(devices[c.first].where)) << "the dot where its first device is";
-            const std::pair cell{static_cast<int>(c.at.x() / dot_cell_pixels), static_cast<int>(c.at.y() / dot_cell_pixels)};
+            const std::pair cell{static_cast<int>(c.at.x() / dots.cell), static_cast<int>(c.at.y() / dots.cell)};
             EXPECT_TRUE(cells.insert(cell).second) << "one dot a cell";
         }
         EXPECT_EQ(counted, in_view) << "every device in view counted once";
@@ -3253,8 +3256,13 @@ TEST(ServerFleetDialog, StartsOffTheLoopShowsTheFiguresAndStops) {
     in<QComboBox>(dialog, "flotta_protocollo")->setCurrentIndex(0);
     EXPECT_EQ(in<QLineEdit>(dialog, "flotta_indirizzo")->placeholderText(), q("127.0.0.1:5005"));
     type(in<QLineEdit>(dialog, "flotta_indirizzo"), q("127.0.0.1:5005"));
-    QTest::mouseClick(in<QPushButton>(dialog, "flotta_avvia"), Qt::LeftButton);
-    ASSERT_TRUE(run_until([&] { return finished.size() == 1; }));
+    // nothing told: a refusal's box would be closed and said here
+    EXPECT_EQ(said_after([&] {
+                  QTest::mouseClick(in<QPushButton>(dialog, "flotta_avvia"), Qt::LeftButton);
+                  run_until([&] { return finished.size() == 1; });
+              }),
+              QString());
+    ASSERT_EQ(finished.size(), 1);
     EXPECT_EQ(finished.at(0).at(0).toString(), QString());
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0], std::make_tuple(std::string("flotta.csv"), std::string("traccar:127.0.0.1:5005"), 5));
