@@ -116,14 +116,8 @@ void DeviceDots::paint_labels(QPainter& painter, const std::vector<QRectF>& take
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (!boxes[i]) continue;
         const QString id = QString::fromStdString(devices_[thinned_.cells[i].first].id);
-        // The text's halo as four white copies around it: a path's outline
-        // (halo_text) costs a hundred times more, and there may be two hundred ids.
-        const QPointF at(boxes[i]->left() + 2.0, boxes[i]->top() + metrics.ascent());
-        painter.setPen(Qt::white);
-        for (const QPointF off : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
-            painter.drawText(at + off, id);
-        painter.setPen(dot_rim);
-        painter.drawText(at, id);
+        // Up to two hundred: glyphs, not text paths.
+        quick_halo_text(painter, QPointF(boxes[i]->left() + 2.0, boxes[i]->top() + metrics.ascent()), id, dot_rim);
     }
 }
 

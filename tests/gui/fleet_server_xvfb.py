@@ -223,10 +223,7 @@ def run(binary, scratch, keep, screen):
             started(dialog, client, folder, second, scratch)
             stopped(dialog, client, second)
     finally:
-        code = vadrel.stop()
-        if code != 0:
-            with open(vadrel.errors.name) as said:
-                print("vadrel ha detto:\n" + said.read(), file=sys.stderr)
+        code = vadrel.stop_telling()
     if code != 0:
         fail("vadrel esce con %d" % code)
 

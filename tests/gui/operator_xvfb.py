@@ -190,6 +190,14 @@ class Vadrel:
     def stop(self):
         return stop_process(self.proc)
 
+    def stop_telling(self):
+        """Stops it; what it said on standard error printed when it did not end well."""
+        code = self.stop()
+        if code != 0:
+            with open(self.errors.name) as said:
+                print("vadrel ha detto:\n" + said.read(), file=sys.stderr)
+        return code
+
 
 def stop_process(proc):
     if proc.poll() is None:
