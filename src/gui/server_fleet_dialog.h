@@ -11,7 +11,7 @@
 // started the fleets; "Ferma" stops the one chosen (or named in the fields). It keeps no fleet of its
 // own: what it shows is asked each time.
 //
-//   ServerFleetDialog dialog({read, overview, stop, {}}, &window);
+//   ServerFleetDialog dialog({read, overview, stop, {}}, interval, &window);
 //   dialog.open_beside(window);
 
 #include <QDialog>
