@@ -16,6 +16,13 @@ constexpr std::chrono::milliseconds slice_every{5};
 
 std::chrono::steady_clock::time_point steady_now() { return std::chrono::steady_clock::now(); }
 
+// A wrong server is said before the file's faults.
+std::optional<std::string> destination_problem(const std::string& destination) {
+    const auto parsed = parse_destination(destination);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) return "verso: " + *problem;
+    return std::nullopt;
+}
+
 }  // namespace
 
 FleetService::FleetService(const Options& options, std::uint64_t seed, std::function<void(const std::string&)> say,
@@ -28,14 +35,8 @@ FleetService::FleetService(const Options& options, std::uint64_t seed, std::func
       say_(std::move(say)),
       open_before_(DescriptorReserve::lowest_free()) {
     for (std::size_t n = 0; n < options.fleets.size(); ++n) {
-        FleetReading read = read_fleet_file(options.fleets[n]);
-        if (const auto* problem = std::get_if<FleetProblem>(&read)) throw FleetRefused(problem->message());
-        auto loaded = load(std::get<std::vector<FleetEntry>>(read), options.fleets[n]);
-        if (const auto* problem = std::get_if<FleetProblem>(&loaded)) throw FleetRefused(problem->message());
-        std::string problem;
-        auto run = make_run(std::get<TrackedFleet>(std::move(loaded)), options.fleets[n], options.fleet_to[n], problem);
-        if (!run) throw FleetRefused(problem);
-        runs_.push_back(std::move(run));
+        const std::string problem = prepare_file(options.fleets[n], options.fleet_to[n], 0)();
+        if (!problem.empty()) throw FleetRefused(problem);
     }
     slices_.setTimerType(Qt::PreciseTimer);
     slices_.setInterval(slice_every);
@@ -47,20 +48,48 @@ FleetService::FleetService(const Options& options, std::uint64_t seed, std::func
 
 FleetService::~FleetService() = default;
 
-std::variant<TrackedFleet, FleetProblem> FleetService::load(const std::vector<FleetEntry>& entries,
-                                                            const std::string& file) const {
-    return TrackedFleet::load(fleet_part(entries, part_, parts_), file, interval_, seed_);
+FleetService::Install FleetService::prepare_text(std::string_view bytes, const std::string& destination) {
+    if (auto why = destination_problem(destination)) return [why = *why] { return why; };
+    return prepare(read_fleet_text(bytes, "flotta", "."), "flotta", destination, 0);
 }
 
-std::unique_ptr<FleetRun> FleetService::make_run(TrackedFleet fleet, const std::string& file,
-                                                 const std::string& destination, std::string& problem) {
+FleetService::Install FleetService::prepare_file(const std::string& path, const std::string& destination,
+                                                 int interval) {
+    if (auto why = destination_problem(destination)) return [why = *why] { return why; };
+    return prepare(read_fleet_file(path), path, destination, interval);
+}
+
+FleetService::Install FleetService::prepare(FleetReading read, const std::string& file,
+                                            const std::string& destination, int interval) {
+    if (const auto* problem = std::get_if<FleetProblem>(&read)) return [why = problem->message()] { return why; };
+    auto loaded = TrackedFleet::load(fleet_part(std::get<std::vector<FleetEntry>>(std::move(read)), part_, parts_),
+                                     file, interval > 0 ? interval : interval_, seed_);
+    if (const auto* problem = std::get_if<FleetProblem>(&loaded)) return [why = problem->message()] { return why; };
+    // Shared: a std::function is copied.
+    auto fleet = std::make_shared<TrackedFleet>(std::get<TrackedFleet>(std::move(loaded)));
+    return [this, fleet, file, destination] { return install(std::move(*fleet), file, destination); };
+}
+
+// On the loop: the name resolver and the runs are the loop's.
+std::string FleetService::install(TrackedFleet fleet, const std::string& file, const std::string& destination) {
     auto sender = make_report_sender(destination, resolver_, &steady_now);
-    if (const auto* refused = std::get_if<std::string>(&sender)) {
-        problem = "--flotta-verso " + destination + ": " + *refused;
-        return nullptr;
+    if (const auto* refused = std::get_if<std::string>(&sender)) return "--flotta-verso " + destination + ": " + *refused;
+    auto run = std::make_unique<FleetRun>(std::move(fleet), std::move(std::get<std::unique_ptr<ReportSender>>(sender)),
+                                          file, destination);
+    const auto kept = std::find_if(runs_.begin(), runs_.end(),
+                                   [&](const auto& r) { return r->summary().destination == destination; });
+    const auto placed = static_cast<std::size_t>(kept - runs_.begin());
+    if (kept != runs_.end()) {
+        *kept = std::move(run);
+    } else {
+        runs_.push_back(std::move(run));
     }
-    return std::make_unique<FleetRun>(std::move(fleet), std::move(std::get<std::unique_ptr<ReportSender>>(sender)),
-                                      file, destination);
+    // Before start() the fleets are checked together, once.
+    if (started_) {
+        check_descriptors(placed);
+        slices_.start();
+    }
+    return {};
 }
 
 void FleetService::start() {
@@ -86,37 +115,13 @@ void FleetService::second(double utc_seconds, std::chrono::nanoseconds span) {
 }
 
 std::string FleetService::replace(std::string_view bytes, const std::string& destination) {
-    return prepare(bytes, destination)();
+    return prepare_text(bytes, destination)();
 }
 
-FleetService::Replacement FleetService::prepare(std::string_view bytes, const std::string& destination) {
-    const auto refusal = [](std::string why) { return [why = std::move(why)] { return why; }; };
-    const auto parsed = parse_destination(destination);
-    if (const auto* problem = std::get_if<std::string>(&parsed)) return refusal("verso: " + *problem);
-    FleetReading read = read_fleet_text(bytes, "flotta", ".");
-    if (const auto* problem = std::get_if<FleetProblem>(&read)) return refusal(problem->message());
-    auto loaded = load(std::get<std::vector<FleetEntry>>(read), "flotta");
-    if (const auto* problem = std::get_if<FleetProblem>(&loaded)) return refusal(problem->message());
-    // Held by a copyable function; moved out once, on the loop.
-    auto fleet = std::make_shared<TrackedFleet>(std::get<TrackedFleet>(std::move(loaded)));
-    return [this, fleet, destination] { return put_in_place(std::move(*fleet), destination); };
-}
-
-std::string FleetService::put_in_place(TrackedFleet fleet, const std::string& destination) {
-    std::string problem;
-    auto run = make_run(std::move(fleet), "flotta", destination, problem);
-    if (!run) return problem;
-    for (std::size_t n = 0; n < runs_.size(); ++n) {
-        if (runs_[n]->summary().destination == destination) {
-            runs_[n] = std::move(run);
-            check_descriptors(n);
-            return {};
-        }
-    }
-    runs_.push_back(std::move(run));
-    check_descriptors(runs_.size() - 1);
-    if (started_) slices_.start();
-    return {};
+bool FleetService::remove(const std::string& destination) {
+    const auto erased = std::erase_if(runs_, [&](const auto& r) { return r->summary().destination == destination; });
+    if (runs_.empty()) slices_.stop();
+    return erased > 0;
 }
 
 void FleetService::check_descriptors(std::size_t first) const {

@@ -9,6 +9,10 @@
 //   FleetService fleets(options, seed);        // throws FleetRefused
 //   fleets.start();                            // the connections open
 //   fleets.second(clock.utc_seconds(), span);  // at each tick of a whole second
+//
+// A fleet given later (PUT /api/v1/flotta, the window's dialog) is read and
+// checked by prepare_text() or prepare_file(), which may run on a worker, and
+// put in by what they return, on the loop.
 
 #include <QObject>
 #include <QTimer>
@@ -48,16 +52,21 @@ public:
     // tick comes late into its second.
     void second(double utc_seconds, std::chrono::nanoseconds span);
 
-    // A fleet file's bytes (CSV or JSON) for the server `destination`:
-    // replaces the fleet that reports there, or adds one. "" when it took,
+    // What puts a fleet read and checked in, on the loop (once): replaces
+    // the fleet that reports to its server, or adds one. "" when it took,
     // else why not ("FILE:LINE: campo: motivo").
+    using Install = std::function<std::string()>;
+    // A fleet file's bytes (CSV or JSON), or a file, with the routes it
+    // names read, for the server `destination`; `interval`: the seconds
+    // between reports where the file says none (0: --flotta-intervallo).
+    // Safe on any thread: reads nothing of the service that changes.
+    Install prepare_text(std::string_view bytes, const std::string& destination);
+    Install prepare_file(const std::string& path, const std::string& destination, int interval);
+    // Both at once, on the loop (the control interface's PUT).
     std::string replace(std::string_view bytes, const std::string& destination);
-    // replace() in two halves, so that a large file is read off the loop:
-    // prepare reads and checks the bytes and the routes they name on any
-    // thread (it touches only what the options fixed at construction);
-    // what it gives back puts the fleet in place on the loop: "" or why not.
-    using Replacement = std::function<std::string()>;
-    Replacement prepare(std::string_view bytes, const std::string& destination);
+    // The fleet reporting to `destination` stopped, its connections closed;
+    // false when none reports there.
+    bool remove(const std::string& destination);
 
     std::vector<FleetSummary> summaries() const;
     // The same as the control interface shows it.
@@ -66,14 +75,12 @@ public:
     // Every device where it is now, for the map.
     std::vector<DeviceState> snapshot() const;
     std::size_t devices() const;
+    // The seconds between reports where a file says none (--flotta-intervallo).
+    int interval() const { return interval_; }
 
 private:
-    // The devices of this instance's part, their routes read: any thread.
-    std::variant<TrackedFleet, FleetProblem> load(const std::vector<FleetEntry>& entries, const std::string& file) const;
-    // The fleet and the sender of `destination`: on the loop.
-    std::unique_ptr<FleetRun> make_run(TrackedFleet fleet, const std::string& file, const std::string& destination,
-                                       std::string& problem);
-    std::string put_in_place(TrackedFleet fleet, const std::string& destination);
+    Install prepare(FleetReading read, const std::string& file, const std::string& destination, int interval);
+    std::string install(TrackedFleet fleet, const std::string& file, const std::string& destination);
     // Says when the limit of open files leaves the fleets from `first` on
     // fewer connections than they want.
     void check_descriptors(std::size_t first) const;

@@ -164,6 +164,13 @@ void show_program(gui::MainWindow& window, Program& program, gui::WindowShell& s
         const auto port = program.network().streams().port_of(n);
         return port ? QStringLiteral("Flusso TCP: porta %1").arg(*port) : QString();
     });
+    // The fleet for tracking servers on the map, where its devices are now.
+    window.set_tracked_devices([&program] {
+        std::vector<gui::DeviceDot> dots;
+        for (DeviceState& d : program.fleets().snapshot())
+            dots.push_back({std::move(d.id), {d.lat, d.lon}, d.course, d.speed_kmh});
+        return dots;
+    });
 }
 
 // The program's lines: what it says to standard error, its virtual ports'

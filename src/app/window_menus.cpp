@@ -60,6 +60,18 @@ gui::EncounterActions encounter_actions(Program& program) {
             }};
 }
 
+// The fleet for tracking servers: a file read as PUT /api/v1/flotta reads
+// one (off the loop here), the figures GET /api/v1/flotta gives.
+gui::ServerFleetActions server_fleet_actions(Program& program) {
+    FleetService& fleets = program.fleets();
+    return {[&fleets](const std::string& path, const std::string& destination, int interval) {
+                return fleets.prepare_file(path, destination, interval);
+            },
+            [&control = program.control_target()] { return control.tracker(); },
+            [&fleets](const std::string& destination) { return fleets.remove(destination); },
+            {}};
+}
+
 }  // namespace
 
 WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& window, Shell& shell,
@@ -107,7 +119,8 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
                [&program](const ReceiverOptions& o) { return program.receiver_settings().change(o, nullptr); }),
       scenario_menu_(*window.menuBar(), scenario_actions(program, shell), &window),
       clock_status_([&program] { return clock_line(program); }, [&program](bool pause) { pause_clock(program, pause); },
-                    &window) {
+                    &window),
+      server_fleet_(server_fleet_actions(program), program.fleets().interval(), &window) {
     // The receiver in force on a line of its own under the panel.
     window.statusBar()->setSizeGripEnabled(false);
     window.statusBar()->addWidget(&options_menu_.receiver_label());
@@ -131,6 +144,9 @@ WindowMenus::WindowMenus(Program& program, PanelForm& form, gui::MainWindow& win
     control->setObjectName(QStringLiteral("menu_controllo"));
     QObject::connect(control, &QAction::triggered, &control_,
                      [this] { control_.open_on(program_.control_settings().value()); });
+    QAction* server_fleet = outputs_menu->addAction(QStringLiteral("&Flotta per server..."));
+    server_fleet->setObjectName(QStringLiteral("menu_flotta_server"));
+    QObject::connect(server_fleet, &QAction::triggered, &server_fleet_, [this] { server_fleet_.open_beside(window_); });
     // Recording, replay and the GPX export said beside the transmission status.
     window.place_beside_status(recording_menu_.activity_label());
 

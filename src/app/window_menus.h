@@ -1,6 +1,7 @@
 #pragma once
 // The window's menus beside the panel's own and the dialogs behind them,
-// wired to the program: "Uscite" (Rete..., Porta..., Controllo...),
+// wired to the program: "Uscite" (Rete..., Porta..., Controllo...,
+// Flotta per server...),
 // "Registrazione", "Opzioni" with the AIS entry, and "File" with
 // "Apri scenario..."; the clock and a scenario's progress on the status line. Made after the main
 // window and gone before it.
@@ -20,6 +21,7 @@ class QMenu;
 #include "gui/port_dialog.h"
 #include "gui/recording_menu.h"
 #include "gui/scenario_menu.h"
+#include "gui/server_fleet_dialog.h"
 
 namespace vadrel {
 
@@ -63,6 +65,8 @@ private:
     // The receiver options' menu follows the model, whoever changes it.
     std::size_t receiver_watch_ = 0;
     std::size_t pilot_watch_ = 0;
+    // "Uscite" > "Flotta per server...".
+    gui::ServerFleetDialog server_fleet_;
 };
 
 }  // namespace vadrel

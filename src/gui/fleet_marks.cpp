@@ -162,8 +162,8 @@ void FleetMarks::paint_points(QPainter& painter, const std::vector<std::size_t>&
     }
 }
 
-void FleetMarks::paint_labels(QPainter& painter, const std::vector<std::size_t>& shown,
-                              const std::vector<QRectF>& clear, const PlaceNames& places) const {
+std::vector<QRectF> FleetMarks::paint_labels(QPainter& painter, const std::vector<std::size_t>& shown,
+                                             const std::vector<QRectF>& clear, const PlaceNames& places) const {
     const std::size_t current = form_.fleet.current();
     const std::vector<std::size_t> order = drawing_order(shown);
     std::vector<std::size_t> labelled(order.rbegin(), order.rend());
@@ -182,7 +182,7 @@ void FleetMarks::paint_labels(QPainter& painter, const std::vector<std::size_t>&
         taken.push_back(QRectF(r.point, r.point).adjusted(-r.radius, -r.radius, r.radius, r.radius));
         if (r.arrow_tip) taken.push_back(QRectF(r.point, *r.arrow_tip).normalized().adjusted(-4, -4, 4, 4));
     }
-    places.paint(painter, projection_, taken);
+    for (const QRectF& name : places.paint(painter, projection_, taken)) taken.push_back(name);
     for (std::size_t i = 0; i < labelled.size(); ++i) {
         const std::size_t m = labelled[i];
         if (!label_beside(requests[i], boxes[i])) {
@@ -195,6 +195,7 @@ void FleetMarks::paint_labels(QPainter& painter, const std::vector<std::size_t>&
         const QFontMetricsF metrics(painter.font());
         halo_text(painter, QPointF(boxes[i].left() + 2.0, boxes[i].top() + metrics.ascent()), label_of(m), Qt::black);
     }
+    return taken;
 }
 
 std::vector<QRectF> FleetMarks::paint_routes(QPainter& painter, const std::vector<std::size_t>& shown) const {

@@ -55,8 +55,9 @@ public:
     // The points over every track, the current vehicle on top.
     void paint_points(QPainter& painter, const std::vector<std::size_t>& shown) const;
     // The labels off `clear`, the current vehicle's placed first; the places'
-    // names off them and off the points.
-    void paint_labels(QPainter& painter, const std::vector<std::size_t>& shown, const std::vector<QRectF>& clear,
+    // names off them and off the points. Returns what any later label keeps
+    // off: `clear`, the labels, the points and the names.
+    std::vector<QRectF> paint_labels(QPainter& painter, const std::vector<std::size_t>& shown, const std::vector<QRectF>& clear,
                       const PlaceNames& places) const;
 
 private:

@@ -283,6 +283,7 @@ void MainWindow::open_map() {
     if (map_ == nullptr) {
         map_ = new MapWindow(form_, this);
         map_->canvas()->identity = identity_;
+        map_->canvas()->tracked_devices = devices_;
         map_->set_tiles(tile_settings_, keep_tiles_);
         // "Porta qui il mezzo attuale": the path "Vai a posizione" takes.
         connect(map_->canvas(), &MapCanvas::place_current, this, [this](GeoPoint where) {

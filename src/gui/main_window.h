@@ -17,6 +17,7 @@
 #include "panel/panel_form.h"
 #include "routes/vehicle_routes.h"
 #include "config/tile_settings.h"
+#include "gui/device_dots.h"
 
 class QLabel;
 class QLineEdit;
@@ -59,6 +60,8 @@ public:
     void set_on_close(std::function<void()> on_close) { on_close_ = std::move(on_close); }
     // What the map tells of a vehicle besides its motion (MapCanvas::identity).
     void set_vehicle_identity(std::function<QString(std::size_t)> identity) { identity_ = std::move(identity); }
+    // The devices of the fleet for tracking servers the map draws (MapCanvas::tracked_devices).
+    void set_tracked_devices(std::function<std::vector<DeviceDot>()> devices) { devices_ = std::move(devices); }
 
     // "Vai a posizione...": opens the dialog for the current vehicle and
     // returns; its OK moves the vehicle, its "Raggiungi" (with routes) drives
@@ -126,6 +129,7 @@ private:
     QTranslator* qt_italian_ = nullptr;
     std::function<void()> on_close_;
     std::function<QString(std::size_t)> identity_;
+    std::function<std::vector<DeviceDot>()> devices_;
 };
 
 }  // namespace vadrel::gui

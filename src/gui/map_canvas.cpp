@@ -128,7 +128,18 @@ std::vector<GeoPoint> MapCanvas::fleet_points() const {
             }
         }
     }
+    for (const DeviceDot& d : devices()) points.push_back(d.where);
     return points;
+}
+
+QString MapCanvas::describe(const DeviceDots& dots, const DotCell& dot) const {
+    if (dot.count > 1)
+        return QStringLiteral("%1 dispositivi della flotta qui: ingrandire per vederli uno a uno").arg(dot.count);
+    const DeviceDot& d = dots.device(dot);
+    return QStringLiteral("Dispositivo %1 (flotta per server)\n%2 %3\nVelocità %4 Km/h, rotta %5°")
+        .arg(qt_text(d.id), degrees_minutes(d.where.lat, true), degrees_minutes(d.where.lon, false))
+        .arg(whole_number(d.speed_kmh))
+        .arg(whole_number(d.course), 3, 10, QLatin1Char('0'));
 }
 
 std::optional<std::size_t> MapCanvas::vehicle_at(QPointF point) const {
@@ -317,11 +328,16 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
         update();
     }
     if (!drag_) {
-        // pointing at a vehicle tells about it
+        // pointing at a vehicle tells about it; else at a device of the fleet
         const auto m = vehicle_at(event->position());
-        const QString text = m ? describe(*m) : QString();
+        QString text = m ? describe(*m) : QString();
+        if (!m) {
+            const std::vector<DeviceDot> all = devices();
+            const DeviceDots dots(projection_, all, size());
+            if (const auto dot = dots.dot_at(event->position(), pointing_pixels)) text = describe(dots, *dot);
+        }
         setToolTip(text);
-        if (m) {
+        if (!text.isEmpty()) {
             QToolTip::showText(event->globalPosition().toPoint(), text, this);
         } else {
             QToolTip::hideText();
@@ -377,14 +393,20 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     // The banner where it covers no vehicle; no label over the banner, the
     // credit, the scale bar or a vehicle.
     const std::vector<QRectF> points = marks.point_boxes(shown);
+    const std::vector<DeviceDot> all_devices = devices();
+    const DeviceDots dots(projection_, all_devices, area);
     const QRectF note = note_box(area, tile_note_, points);
     // Too close for any name on the view: the nearest place said in a box.
     const QString near = places_.nearby(projection_);
     std::vector<QRectF> off_note = points;
     if (!note.isEmpty()) off_note.push_back(note);
     const QRectF near_box = note_box(area, near, off_note);
+    // How many devices of the fleet the view holds, off the other notes.
+    const QString counted = dots.count_text();
+    if (!near_box.isEmpty()) off_note.push_back(near_box);
+    const QRectF count_box = note_box(area, counted, off_note);
     std::vector<QRectF> clear = kept_clear(area);
-    for (const QRectF& box : {note, near_box, credit_box(area, credit)}) {
+    for (const QRectF& box : {note, near_box, count_box, credit_box(area, credit)}) {
         if (!box.isEmpty()) clear.push_back(box);
     }
     std::vector<QRectF> graticule_clear = clear;
@@ -392,7 +414,7 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     // The names and the vehicles' labels off the graticule's.
     for (const QRectF& box : draw_graticule(painter, projection_, area, graticule_clear)) clear.push_back(box);
 
-    if (shown.empty()) {
+    if (shown.empty() && all_devices.empty()) {
         painter.setFont(map_font(9.0));
         painter.setPen(QColor(90, 90, 90));
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
@@ -405,8 +427,11 @@ void MapCanvas::paintEvent(QPaintEvent* /*event*/) {
     // Under the points: where no place is free of them, they still show.
     if (!tile_note_.isEmpty()) draw_box_text(painter, note, tile_note_, 8.0, QColor(150, 0, 0));
     if (!near.isEmpty()) draw_box_text(painter, near_box, near, 8.0, QColor(50, 50, 50));
+    if (!counted.isEmpty()) draw_box_text(painter, count_box, counted, 8.0, QColor(90, 60, 0));
+    // Beside the vehicles, under them.
+    dots.paint_dots(painter);
     marks.paint_points(painter, shown);
-    marks.paint_labels(painter, shown, clear, places_);
+    dots.paint_labels(painter, marks.paint_labels(painter, shown, clear, places_));
     paint_sketch(painter);
     draw_scale_and_north(painter, projection_, area);
     if (!credit.isEmpty()) draw_box_text(painter, credit_box(area, credit), credit, 7.0, Qt::black);

@@ -26,6 +26,7 @@
 
 #include "ais/identity.h"
 #include "config/tile_settings.h"
+#include "gui/device_dots.h"
 #include "gui/fleet_marks.h"
 #include "gui/map_detail.h"
 #include "gui/map_projection.h"
@@ -49,7 +50,8 @@ public:
     // The vehicles shown: every vehicle in use (Fleet::in_use) and every
     // one sent in the last hour.
     std::vector<std::size_t> shown_vehicles() const;
-    // Fits the fleet and the routes it follows, and follows it as it moves,
+    // Fits the fleet, the routes it follows and the fleet for tracking
+    // servers, and follows them as they move,
     // until the operator zooms or pans.
     void fit();
     bool following() const { return following_; }
@@ -63,6 +65,9 @@ public:
     // More lines of what pointing tells, from whoever made the map: the
     // vehicle's stream port ("" for none).
     std::function<QString(std::size_t)> identity;
+    // The devices of the fleet for tracking servers, where they are now
+    // (none when unset): dots thinned by zoom, counted, fitted with the rest.
+    std::function<std::vector<DeviceDot>()> tracked_devices;
     // The street tiles under the map, off until set on.
     TileLayer& tiles() const { return *tiles_; }
     void set_tiles(const TileSettings& settings);
@@ -114,6 +119,9 @@ private:
     // The route being drawn, to the pointer.
     void paint_sketch(QPainter& painter) const;
     std::vector<GeoPoint> fleet_points() const;
+    std::vector<DeviceDot> devices() const { return tracked_devices ? tracked_devices() : std::vector<DeviceDot>{}; }
+    // What pointing at a dot of the fleet for tracking servers tells.
+    QString describe(const DeviceDots& dots, const DotCell& dot) const;
     double oldest_shown() const;
     const TrackHistory& tracks() const;
     // Where the vehicle is now: it goes on between the points its sentences leave.

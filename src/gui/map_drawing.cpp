@@ -54,6 +54,13 @@ void halo_text(QPainter& painter, QPointF at, const QString& text, const QColor&
     painter.drawPath(path);
 }
 
+void quick_halo_text(QPainter& painter, QPointF at, const QString& text, const QColor& colour) {
+    painter.setPen(QColor(255, 255, 255, 230));
+    for (const QPointF d : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)}) painter.drawText(at + d, text);
+    painter.setPen(colour);
+    painter.drawText(at, text);
+}
+
 // The graticule's lines and labels; a label that would fall on a box of
 // `avoid` (the scale bar, the north arrow, a banner, the credit) is left out.
 // Returns where its labels went, for the other labels to keep off.

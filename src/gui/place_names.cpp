@@ -11,6 +11,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "gui/map_drawing.h"
 #include "gui/map_labels.h"
 #include "model/coordinates.h"
 
@@ -148,15 +149,9 @@ std::vector<QRectF> PlaceNames::paint(QPainter& painter, const MapProjection& ma
         } else {
             painter.drawEllipse(at, dot_radius, dot_radius);
         }
-        // a white halo of the text moved a pixel each way, then the text:
-        // glyphs from the cache, far cheaper than stroking a text path
         painter.setFont(fonts[place.capital ? 1 : 0]);
         const QPointF baseline(boxes[k]->left() + 2.0, boxes[k]->top() + ascents[place.capital ? 1 : 0]);
-        painter.setPen(QColor(255, 255, 255, 230));
-        for (const QPointF d : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
-            painter.drawText(baseline + d, place.name);
-        painter.setPen(QColor(50, 50, 50));
-        painter.drawText(baseline, place.name);
+        quick_halo_text(painter, baseline, place.name, QColor(50, 50, 50));
         written.push_back(*boxes[k]);
         written.push_back(QRectF(at.x() - dot_radius, at.y() - dot_radius, 2 * dot_radius, 2 * dot_radius));
     }

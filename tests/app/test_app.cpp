@@ -25,9 +25,11 @@
 #include <limits>
 #include <optional>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include "../routes/textbook.h"
+#include "app/fleet_service.h"
 #include "app/kept_routes.h"
 #include "app/program_panel.h"
 #include "panel/wiring.h"
@@ -1085,6 +1087,34 @@ TEST(QtMessages, AWarningWhileNobodyReadsIsDroppedNotWaitedFor) {
     for (const int fd : {saved, filler, ends[0], ends[1]}) ::close(fd);
     ASSERT_GT(got, 0);
     EXPECT_EQ(std::string(drained, static_cast<std::size_t>(got)), "seen\n");
+}
+
+// A fleet file read on another thread (the window's dialog) and put in on
+// this one; a refused file changes nothing; a second to the same server
+// replaces the first; remove stops it.
+TEST(FleetServiceTest, ReadOffTheLoopPutInOnItReplacedAndRemoved) {
+    QTemporaryDir dir;
+    const std::string good = dir.filePath("flotta.csv").toStdString();
+    const std::string bad = dir.filePath("rotto.csv").toStdString();
+    std::ofstream(good) << "id;lat;lon;rotta;velocita_kmh\ntaxi-1;45;7;0;10\ntaxi-2;45.1;7;0;10\n";
+    std::ofstream(bad) << "id;lat;lon;rotta;velocita_kmh\nok-1;45;7;0;10\nrotto-1;95;7;0;10\n";
+    FleetService fleets(parsed({}), 1);
+    const std::string server = "traccar:127.0.0.1:9";
+    FleetService::Install install;
+    std::thread([&] { install = fleets.prepare_file(good, server, 5); }).join();
+    EXPECT_EQ(fleets.devices(), 0u) << "nothing in before it is put in";
+    EXPECT_EQ(install(), "");
+    ASSERT_EQ(fleets.overview().servers.size(), 1u);
+    EXPECT_EQ(fleets.overview().servers[0].file, good);
+    EXPECT_EQ(fleets.device("taxi-2")->interval, 5) << "the dialog's interval";
+    EXPECT_EQ(fleets.prepare_file(bad, server, 5)(), bad + ":3: lat: \"95\" è fuori campo (da -90 a 90)");
+    EXPECT_EQ(fleets.prepare_file(good, "gopher:1", 5)().rfind("verso: ", 0), 0u);
+    EXPECT_EQ(fleets.devices(), 2u) << "a refusal changes nothing";
+    EXPECT_EQ(fleets.replace("id;lat;lon;rotta;velocita_kmh\nbus-1;45;7;0;10\n", server), "");
+    EXPECT_EQ(fleets.devices(), 1u) << "the same server's fleet replaced";
+    EXPECT_TRUE(fleets.remove(server));
+    EXPECT_FALSE(fleets.remove(server));
+    EXPECT_EQ(fleets.devices(), 0u);
 }
 
 }  // namespace

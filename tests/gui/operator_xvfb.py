@@ -190,6 +190,10 @@ class Vadrel:
     def stop(self):
         return stop_process(self.proc)
 
+    def stop_telling(self):
+        """Stops it; what it said on standard error printed when it did not end well."""
+        return stop_telling(self)
+
 
 def stop_telling(vadrel):
     """Stops vadrel; what it said on standard error is printed when it fails. Its exit code."""

@@ -74,6 +74,8 @@
 #include "config/tile_settings.h"
 #include "gui/clock_status.h"
 #include "gui/scenario_menu.h"
+#include "gui/server_fleet_dialog.h"
+#include "gui/device_dots.h"
 #include "gui/ais_dialog.h"
 #include "gui/instrument_dialog.h"
 #include "gui/ais_mark.h"
@@ -2517,6 +2519,9 @@ TEST(Dialogs, EveryOneFitsASmallScreenWhateverItsTextsSay) {
     dialogs.emplace_back("Strade", std::make_unique<TileDialog>(nothing));
     dialogs.emplace_back("Percorso", std::make_unique<RouteDialog>(rig.fleet, routes, 0));
     dialogs.emplace_back("Vai a posizione", std::make_unique<GoToDialog>(rig.form));
+    dialogs.emplace_back("Flotta per server",
+                         std::make_unique<ServerFleetDialog>(
+                             ServerFleetActions{{}, [] { return TrackerOverview{}; }, {}, {}}, 1));
     QString page;
     for (int i = 0; i < 120; ++i) page += q("non attivo su [2001:db8::1]:10110: indirizzo non disponibile; ");
     for (auto& [name, dialog] : dialogs) {
@@ -3280,6 +3285,219 @@ TEST(ScenarioMenu, ReadsOffTheLoopPlaysOnItOneAtATime) {
     EXPECT_EQ(played.size(), 1u) << "nothing played of a refused file";
     EXPECT_TRUE(read_off_loop) << "read on another thread, played on this one";
     EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("menu_apri_scenario"))->isEnabled());
+}
+
+// The fleet for tracking servers on the map: one dot a cell of the grid,
+// however many devices fall in it; off the screen left out; close in, each
+// device a dot of its own.
+std::vector<DeviceDot> devices_in_square(std::size_t n, GeoPoint corner, double side_degrees) {
+    std::vector<DeviceDot> devices;
+    const auto across = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(n))));
+    for (std::size_t i = 0; i < n; ++i) {
+        const double lat = corner.lat + side_degrees * static_cast<double>(i / across) / static_cast<double>(across);
+        const double lon = corner.lon + side_degrees * static_cast<double>(i % across) / static_cast<double>(across);
+        devices.push_back({"d" + std::to_string(i), {lat, lon}, 0.0, 0.0});
+    }
+    return devices;
+}
+
+TEST(DeviceDots, ThinnedToOneDotACellByZoom) {
+    const QSizeF screen(1024, 768);
+    // columns: name, devices, view centre, metres per pixel, devices in view, most dots, thinned
+    const std::vector<std::tuple<const char*, std::vector<DeviceDot>, GeoPoint, double, std::size_t, std::size_t, bool>>
+        rows{
+            {"10,000 over Piedmont seen from afar", devices_in_square(10000, {44.5, 7.0}, 1.5), {45.0, 8.0}, 20000.0,
+             10000, 64, true},
+            {"10,000 over Piedmont seen as a region", devices_in_square(10000, {44.5, 7.0}, 1.5), {45.2, 7.7}, 600.0,
+             10000, 10000 / 2, true},
+            {"10,000 a few pixels apart: wider cells, their dots bounded", devices_in_square(10000, {44.5, 7.0}, 1.5),
+             {45.2, 7.7}, 300.0, 10000, most_device_dots, true},
+            {"100 a kilometre apart, close in", devices_in_square(100, {45.0, 7.0}, 0.09), {45.045, 7.045}, 20.0, 100,
+             100, false},
+            {"two on one place", {{"a", {45.0, 7.0}, 0, 0}, {"b", {45.0, 7.0}, 0, 0}}, {45.0, 7.0}, 10.0, 2, 1, true},
+            {"one beyond the edge", {{"a", {45.0, 7.0}, 0, 0}, {"b", {46.0, 7.0}, 0, 0}}, {45.0, 7.0}, 10.0, 1, 1, false},
+            {"none", {}, {45.0, 7.0}, 10.0, 0, 0, false},
+        };
+    for (const auto& [name, devices, centre, scale, in_view, most, thinned] : rows) {
+        SCOPED_TRACE(name);
+        const MapProjection map = view(centre, scale, screen);
+        const ThinnedDots dots = thin_dots(map, devices, screen);
+        EXPECT_EQ(dots.in_view, in_view);
+        EXPECT_LE(dots.cells.size(), most);
+        EXPECT_EQ(dots.thinned(), thinned);
+        EXPECT_GE(dots.cell, dot_cell_pixels);
+        std::size_t counted = 0;
+        std::set<std::pair<int, int>> cells;
+        for (const DotCell& c : dots.cells) {
+            counted += c.count;
+            EXPECT_TRUE(QRectF(QPointF(0, 0), screen).contains(c.at));
+            EXPECT_EQ(c.at, map.to_screen(devices[c.first].where)) << "the dot where its first device is";
+            const std::pair cell{static_cast<int>(c.at.x() / dots.cell), static_cast<int>(c.at.y() / dots.cell)};
+            EXPECT_TRUE(cells.insert(cell).second) << "one dot a cell";
+        }
+        EXPECT_EQ(counted, in_view) << "every device in view counted once";
+    }
+}
+
+// The ids are written only when each device has its dot, never over a
+// label or a kept-clear box; the count says the devices and the dots.
+TEST(DeviceDots, LabelsOnlyCloseInAndTheCount) {
+    const QSizeF screen(400, 300);
+    const std::vector<DeviceDot> near = devices_in_square(9, {45.0, 7.0}, 0.01);
+    const std::vector<DeviceDot> many = devices_in_square(10000, {44.5, 7.0}, 1.5);
+    // columns: name, devices, centre, metres per pixel, labels written, the count's start and end
+    const std::vector<std::tuple<const char*, const std::vector<DeviceDot>*, GeoPoint, double, bool, QString, QString>>
+        rows{
+            {"nine close in", &near, {45.005, 7.005}, 5.0, true, q("9 dispositivi della flotta"), q("flotta")},
+            {"ten thousand far out", &many, {45.2, 7.7}, 2000.0, false, q("10.000 dispositivi della flotta in "),
+             q(" punti (uno ogni 4 pixel): ingrandire per vederli uno a uno")},
+        };
+    for (const auto& [name, devices, centre, scale, labelled, starts, ends] : rows) {
+        SCOPED_TRACE(name);
+        const MapProjection map = view(centre, scale, screen);
+        const DeviceDots dots(map, *devices, screen);
+        EXPECT_TRUE(dots.count_text().startsWith(starts) && dots.count_text().endsWith(ends))
+            << dots.count_text().toStdString();
+        QImage picture(screen.toSize(), QImage::Format_ARGB32);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        dots.paint_dots(painter);
+        // a label already on the first dot's right: the id goes elsewhere
+        const QPointF first = dots.thinned().cells.front().at;
+        const QRectF taken(first + QPointF(-60, -60), QSizeF(120, 120));
+        QImage before = picture;
+        dots.paint_labels(painter, {taken});
+        painter.end();
+        int changed_outside = 0, changed_inside = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                if (picture.pixel(x, y) == before.pixel(x, y)) continue;
+                (taken.contains(QPointF(x, y)) ? changed_inside : changed_outside)++;
+            }
+        }
+        EXPECT_EQ(changed_inside, 0) << "no id over what is taken";
+        EXPECT_EQ(changed_outside > 0, labelled);
+    }
+    const MapProjection map = view({45.0, 7.0}, 10.0, screen);
+    EXPECT_EQ(DeviceDots(map, {{"a", {45.0, 7.0}, 0, 0}}, screen).count_text(), q("1 dispositivo della flotta"));
+    EXPECT_EQ(DeviceDots(map, {{"a", {50.0, 7.0}, 0, 0}}, screen).count_text(), QString()) << "none in view";
+}
+
+// The map draws the devices beside the vehicles, tells about one pointed
+// at, and "Adatta" frames them with the vehicles.
+TEST_F(MapView, DrawsTheFleetForServersAndFitsIt) {
+    canvas->tracked_devices = [] {
+        return std::vector<DeviceDot>{{"taxi-1", {45.505, 9.21}, 90.0, 40.0}, {"taxi-2", {45.2, 9.6}, 0.0, 30.0}};
+    };
+    QTest::mouseClick(window.map_window()->findChild<QPushButton*>(q("adatta")), Qt::LeftButton);
+    const QRectF inside(0, 0, canvas->width(), canvas->height());
+    for (const GeoPoint& p : {GeoPoint{45.2, 9.6}, GeoPoint{45.5, 9.2}, GeoPoint{45.51, 9.2}})
+        EXPECT_TRUE(inside.contains(canvas->projection().to_screen(p))) << p.lat << " " << p.lon;
+    const QImage image = canvas->grab().toImage();
+    int gold = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) gold += image.pixel(x, y) == QColor(255, 200, 0).rgb() ? 1 : 0;
+    }
+    EXPECT_GE(gold, 2 * 3) << "two dots";
+    const QPointF at = canvas->projection().to_screen({45.2, 9.6});
+    QMouseEvent hover(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &hover);
+    EXPECT_EQ(canvas->toolTip(), q("Dispositivo taxi-2 (flotta per server)\n45°12,000'N 9°36,000'E\n"
+                                   "Velocità 30 Km/h, rotta 000°"));
+}
+
+// "Uscite > Flotta per server...": the file read off the loop and put in on
+// it, a refusal told whole with nothing changed, the figures of the model
+// (never a copy of the dialog's), "Ferma", Esc.
+TEST(ServerFleetDialog, StartsOffTheLoopShowsTheFiguresAndStops) {
+    QMainWindow panel;
+    TrackerOverview model;
+    std::vector<std::tuple<std::string, std::string, int>> read;
+    std::vector<std::string> stopped;
+    const std::thread::id loop = std::this_thread::get_id();
+    std::atomic<bool> read_off_loop = true;
+    const std::string refusal = "rotto.csv:4: lat: \"95\" è fuori campo (da -90 a 90)";
+    ServerFleetDialog dialog(
+        {[&](const std::string& path, const std::string& destination, int interval) -> ServerFleetActions::Install {
+             read_off_loop = read_off_loop && std::this_thread::get_id() != loop;
+             read.emplace_back(path, destination, interval);
+             if (path == "rotto.csv") return [&refusal] { return refusal; };
+             return [&model, &loop, path, destination]() -> std::string {
+                 if (std::this_thread::get_id() != loop) return "put in off the loop";
+                 const auto colon = destination.find(':');
+                 model.servers.push_back({destination.substr(0, colon), destination.substr(colon + 1), path, 3, 0, 0, 3,
+                                          "collegato"});
+                 model.devices += 3;
+                 return "";
+             };
+         },
+         [&model] { return model; },
+         [&](const std::string& destination) {
+             stopped.push_back(destination);
+             model = {};
+             return true;
+         },
+         [](QWidget*) { return q("flotta.csv"); }},
+        5, &panel);
+    QSignalSpy finished(&dialog, &ServerFleetDialog::finished);
+    dialog.open_beside(panel);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(in<QSpinBox>(dialog, "flotta_intervallo")->value(), 5) << "--flotta-intervallo first";
+    EXPECT_EQ(click(dialog, "flotta_avvia"), q("Manca il file di flotta."));
+    QTest::mouseClick(in<QPushButton>(dialog, "flotta_sfoglia"), Qt::LeftButton);
+    EXPECT_EQ(in<QLineEdit>(dialog, "flotta_file")->text(), q("flotta.csv"));
+    in<QComboBox>(dialog, "flotta_protocollo")->setCurrentIndex(0);
+    EXPECT_EQ(in<QLineEdit>(dialog, "flotta_indirizzo")->placeholderText(), q("127.0.0.1:5005"));
+    type(in<QLineEdit>(dialog, "flotta_indirizzo"), q("127.0.0.1:5005"));
+    // nothing told: a refusal's box would be closed and said here
+    EXPECT_EQ(said_after([&] {
+                  QTest::mouseClick(in<QPushButton>(dialog, "flotta_avvia"), Qt::LeftButton);
+                  run_until([&] { return finished.size() == 1; });
+              }),
+              QString());
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished.at(0).at(0).toString(), QString());
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0], std::make_tuple(std::string("flotta.csv"), std::string("traccar:127.0.0.1:5005"), 5));
+    auto* servers = in<QTableWidget>(dialog, "flotta_server");
+    ASSERT_EQ(servers->rowCount(), 1);
+    EXPECT_EQ(servers->item(0, 6)->text(), q("collegato"));
+    EXPECT_EQ(servers->item(0, 0)->text(), q("traccar:127.0.0.1:5005"));
+    // the model moves on: shown within a second, whoever moved it
+    model.sent = model.servers[0].sent = 12000;
+    model.servers[0].state = "non collegato: connessione rifiutata; nuovo tentativo tra 2 s";
+    ASSERT_TRUE(run_until([&] { return servers->item(0, 3)->text() == q("12.000"); }));
+    EXPECT_EQ(in<QLabel>(dialog, "flotta_totali")->text(), q("Dispositivi: 3 · rapporti inviati: 12.000 · saltati: 0"));
+    EXPECT_EQ(in<QLabel>(dialog, "flotta_errore")->text(),
+              q("Ultimo errore: traccar:127.0.0.1:5005: non collegato: connessione rifiutata; nuovo tentativo tra 2 s"));
+    // a refusal told whole, the fleet running left as it was
+    type(in<QLineEdit>(dialog, "flotta_file"), q("rotto.csv"));
+    const QString told = said_after([&] {
+        QTest::mouseClick(in<QPushButton>(dialog, "flotta_avvia"), Qt::LeftButton);
+        run_until([&] { return finished.size() == 2; });
+    });
+    EXPECT_EQ(told.toStdString(), refusal);
+    EXPECT_EQ(model.servers.size(), 1u);
+    EXPECT_TRUE(read_off_loop) << "read on another thread, put in on this one";
+    QTest::mouseClick(in<QPushButton>(dialog, "flotta_ferma"), Qt::LeftButton);
+    EXPECT_EQ(stopped, (std::vector<std::string>{"traccar:127.0.0.1:5005"}));
+    EXPECT_EQ(servers->rowCount(), 0);
+    EXPECT_FALSE(in<QPushButton>(dialog, "flotta_ferma")->isEnabled());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+// A fleet the command line started: the dialog opens on its server.
+TEST(ServerFleetDialog, OpensOnAFleetStartedElsewhere) {
+    QMainWindow panel;
+    TrackerOverview model{2, 0, 0, {{"osmand", "http://127.0.0.1:5055", "flotta.json", 2, 0, 0, 1, "collegato"}}};
+    ServerFleetDialog dialog({{}, [&model] { return model; }, {}, {}}, 1, &panel);
+    dialog.open_beside(panel);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(in<QLineEdit>(dialog, "flotta_file")->text(), q("flotta.json"));
+    EXPECT_EQ(in<QComboBox>(dialog, "flotta_protocollo")->currentText(), q("osmand"));
+    EXPECT_EQ(in<QLineEdit>(dialog, "flotta_indirizzo")->text(), q("http://127.0.0.1:5055"));
+    EXPECT_EQ(in<QTableWidget>(dialog, "flotta_server")->rowCount(), 1);
 }
 
 }  // namespace
