@@ -305,7 +305,7 @@ Result<> ProgramControl::replace_fleet(const QByteArray& bytes, const std::strin
 }
 
 ControlTarget::BodyPlay ProgramControl::prepare_fleet(const QByteArray& bytes, const std::string& destination) {
-    auto put = program_.fleets().prepare(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+    auto put = program_.fleets().prepare_text(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                                          destination);
     return [put = std::move(put)]() -> Result<> {
         if (const std::string problem = put(); !problem.empty()) return Refusal{"flotta", problem};

@@ -13,8 +13,6 @@ namespace vadrel::gui {
 
 namespace {
 
-constexpr double metres_per_degree_lat = MapProjection::earth_radius_m * 3.14159265358979323846 / 180.0;
-
 std::optional<std::vector<WorldMap::Line>> read_resource(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -65,7 +63,7 @@ LineSet::LineSet(std::vector<WorldMap::Line> lines) : lines_(std::move(lines)) {
 
 std::vector<std::size_t> LineSet::in_view(const MapProjection& map) const {
     const QSizeF size = map.viewport();
-    const double half_lat = size.height() / 2.0 * map.metres_per_pixel() / metres_per_degree_lat;
+    const double half_lat = size.height() / 2.0 * map.metres_per_pixel() / MapProjection::metres_per_degree_lat;
     const double half_lon = size.width() / 2.0 * map.metres_per_pixel() / std::max(map.metres_per_degree_lon(), 1.0);
     const GeoPoint c = map.centre();
     std::vector<std::size_t> shown;

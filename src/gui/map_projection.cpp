@@ -12,7 +12,6 @@ constexpr double max_centre_lat = 85.0;
 constexpr double fit_share = 0.8;  // share of the viewport a fitted fleet fills
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
-double metres_per_degree_lat() { return MapProjection::earth_radius_m * std::numbers::pi / 180.0; }
 double short_way(double degrees) { return std::remainder(degrees, 360.0); }
 
 }  // namespace
@@ -23,18 +22,18 @@ void MapProjection::set_view(GeoPoint centre, double metres_per_pixel) {
     metres_per_pixel_ = std::clamp(metres_per_pixel, min_metres_per_pixel, max_metres_per_pixel);
 }
 
-double MapProjection::metres_per_degree_lon() const { return metres_per_degree_lat() * std::cos(radians(centre_.lat)); }
+double MapProjection::metres_per_degree_lon() const { return metres_per_degree_lat * std::cos(radians(centre_.lat)); }
 
 QPointF MapProjection::to_screen(GeoPoint point) const {
     const double east = short_way(point.lon - centre_.lon) * metres_per_degree_lon();
-    const double north = (point.lat - centre_.lat) * metres_per_degree_lat();
+    const double north = (point.lat - centre_.lat) * metres_per_degree_lat;
     return {viewport_.width() / 2.0 + east / metres_per_pixel_, viewport_.height() / 2.0 - north / metres_per_pixel_};
 }
 
 GeoPoint MapProjection::to_geo(QPointF screen) const {
     const double east = (screen.x() - viewport_.width() / 2.0) * metres_per_pixel_;
     const double north = (viewport_.height() / 2.0 - screen.y()) * metres_per_pixel_;
-    return {centre_.lat + north / metres_per_degree_lat(), short_way(centre_.lon + east / metres_per_degree_lon())};
+    return {centre_.lat + north / metres_per_degree_lat, short_way(centre_.lon + east / metres_per_degree_lon())};
 }
 
 void MapProjection::fit(const std::vector<GeoPoint>& points) {
@@ -51,7 +50,7 @@ void MapProjection::fit(const std::vector<GeoPoint>& points) {
     }
     set_view({(south + north) / 2.0, (west + east) / 2.0}, metres_per_pixel_);
     const double width_m = (east - west) * metres_per_degree_lon();
-    const double height_m = (north - south) * metres_per_degree_lat();
+    const double height_m = (north - south) * metres_per_degree_lat;
     const double w = std::max(viewport_.width(), 1.0);
     const double h = std::max(viewport_.height(), 1.0);
     const double scale =
@@ -65,7 +64,7 @@ void MapProjection::zoom(double factor, QPointF anchor) {
     set_view(centre_, metres_per_pixel_ / factor);
     // the centre that puts `held` back under the anchor
     const double north = (viewport_.height() / 2.0 - anchor.y()) * metres_per_pixel_;
-    centre_.lat = std::clamp(held.lat - north / metres_per_degree_lat(), -max_centre_lat, max_centre_lat);
+    centre_.lat = std::clamp(held.lat - north / metres_per_degree_lat, -max_centre_lat, max_centre_lat);
     const double east = (anchor.x() - viewport_.width() / 2.0) * metres_per_pixel_;
     centre_.lon = short_way(held.lon - east / metres_per_degree_lon());
 }

@@ -12,6 +12,7 @@
 //   map.pan({30, 0});                      // what is shown moves 30 pixels right
 
 #include <QPointF>
+#include <numbers>
 #include <QSizeF>
 #include <QString>
 #include <vector>
@@ -26,6 +27,7 @@ struct GeoPoint {
 class MapProjection {
 public:
     static constexpr double earth_radius_m = 6371000.0;
+    static constexpr double metres_per_degree_lat = earth_radius_m * std::numbers::pi / 180.0;
     // From a street's width to the whole globe.
     static constexpr double min_metres_per_pixel = 0.05;
     static constexpr double max_metres_per_pixel = 100000.0;
