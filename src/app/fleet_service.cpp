@@ -106,12 +106,17 @@ void FleetService::stop() {
 void FleetService::second(double utc_seconds, std::chrono::nanoseconds span) {
     const auto now = steady_now();
     const double whole = std::floor(utc_seconds + 0.001);
-    // A tick late into its second (the process was stopped, the loop held)
-    // spreads its reports over what is left of it, so that the next tick
-    // finds none left to send at once.
-    const double late = std::clamp(utc_seconds - whole, 0.0, 0.9);
-    const std::chrono::nanoseconds left(std::llround(static_cast<double>(span.count()) * (1.0 - late)));
-    for (const auto& run : runs_) run->second(std::llround(whole), now, left);
+    // A tick late into its second (the loop held) spreads its reports over
+    // what is left of it, so that the next tick finds none left to send at
+    // once; at most twice as fast as usual. Later than that (the process was
+    // stopped, the machine stalled) the second's reports are skipped and
+    // counted, as a stall's are.
+    const double late = std::max(0.0, utc_seconds - whole);
+    const std::chrono::nanoseconds left(std::llround(static_cast<double>(span.count()) * (1.0 - std::min(late, 0.5))));
+    for (const auto& run : runs_) {
+        run->second(std::llround(whole), now, left);
+        if (late > 0.5) run->skip_rest();
+    }
 }
 
 std::string FleetService::replace(std::string_view bytes, const std::string& destination) {

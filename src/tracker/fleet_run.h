@@ -42,6 +42,9 @@ public:
     void second(std::int64_t second, Time now, std::chrono::nanoseconds span);
     // The reports due by `now` sent, and the sender's own work done.
     void slice(Time now);
+    // The rest of this second's reports skipped and counted: its tick came
+    // too late for them to go at their moments.
+    void skip_rest() { send_until(2.0, 3.0); }
 
     FleetSummary summary() const;
     const TrackedFleet& fleet() const { return fleet_; }
