@@ -13,7 +13,6 @@ aisdialog-1600x1000.png. Every wait is bounded; nothing waits a fixed time
 but the reading of the sentences."""
 
 import os
-import re
 import shutil
 import socket
 import subprocess
@@ -23,26 +22,14 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "integration"))
-from operator_xvfb import (Vadrel, fail, focus, stop_telling, until, window_starting, write_table,  # noqa: E402
-                           x_server, xdotool)
+from operator_xvfb import (free_port, geometry, Vadrel, fail, focus, stop_telling, until,  # noqa: E402
+                           window_starting, write_table, x_server, xdotool)
 from test_encounters import cpa_tcpa, decoded, rmc_of  # noqa: E402
 
 TARGET_MMSI = 900000001
 CPA, TCPA = 0.5, 6.0
 BUOY = ("Secca della Meloria", "43 33,0 N 10 13,2 E")
 SART = "44 1 N 10 0 E"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def geometry(window):
-    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
-    return [int(re.search(name + r":\s+(-?\d+)", info).group(1))
-            for name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")]
 
 
 def prepare(vadrel, screen):

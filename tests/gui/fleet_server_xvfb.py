@@ -30,8 +30,9 @@ import threading
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "..", "python"))
-from operator_xvfb import (Vadrel, canvas_centre, colours, fail, focus, until, viewable, wait_for,  # noqa: E402
-                           window_id, window_starting, write_table, x_server, xdotool)
+from operator_xvfb import (free_port, geometry, Vadrel, canvas_centre, colours, fail, focus, until,  # noqa: E402
+                           viewable, wait_for, window_id, window_starting, write_table, x_server,
+                           xdotool)
 from vadrel_client import Vadrel as Client  # noqa: E402
 
 GOLD = (255, 200, 0)  # a device's dot on the map
@@ -73,18 +74,6 @@ class Receiver:
     def count(self, prefix):
         with self.lock:
             return sum(1 for line in self.lines if line.startswith(prefix))
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def geometry(window):
-    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
-    return tuple(int(re.search(name + r":\s+(-?\d+)", info).group(1))
-                 for name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
 def screen_size():

@@ -38,6 +38,7 @@ import re
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -202,6 +203,20 @@ def stop_telling(vadrel):
         with open(vadrel.errors.name) as said:
             print("vadrel ha detto:\n" + said.read(), file=sys.stderr)
     return code
+
+
+def free_port():
+    """A TCP port free on the loopback now."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def geometry(window):
+    """The window's rectangle on the screen (x, y, width, height)."""
+    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+    return tuple(int(re.search(name + r":\s+(-?\d+)", info).group(1))
+                 for name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
 def stop_process(proc):

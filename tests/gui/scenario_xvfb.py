@@ -18,15 +18,14 @@ nothing waits a fixed time."""
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "..", "python"))
-from operator_xvfb import (Vadrel, fail, focus, until, viewable, wait_for, window_starting,  # noqa: E402
-                           write_table, x_server, xdotool)
+from operator_xvfb import (free_port, Vadrel, fail, focus, until, viewable, wait_for,  # noqa: E402
+                           window_starting, write_table, x_server, xdotool)
 from vadrel_client import Vadrel as Client  # noqa: E402
 
 GPX = ('<?xml version="1.0"?>\n<gpx version="1.1" creator="t" xmlns="http://www.topografix.com/GPX/1/1">\n'
@@ -39,12 +38,6 @@ GOOD = ("inizio: 2016-12-31T23:59:40Z\n"
         "  - {a: 2, mezzo: 0, rotta: 200}\n"
         "  - {a: 4, mezzo: 1, percorso: {file: giro.gpx, fine: ciclo}}\n"
         "  - {a: 100000, fix: perso}\n")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def message_box():
